@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the demo need (idempotent).
+set -euo pipefail
+packages=(
+    build-essential cmake ninja-build ccache pkg-config git
+    qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
+    libqt6sql6-sqlite libqt6sql6-odbc libgl-dev
+    unixodbc unixodbc-dev tdsodbc sqlite3
+    libgtest-dev libgmock-dev libbenchmark-dev
+    clang clang-format libclang-rt-14-dev
+    xvfb xauth
+)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    SUDO=""
+    [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+    echo "Installing: ${missing[*]}" >&2
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
+fi
+
+# Register the FreeTDS ODBC driver under the name the SQL Server back end asks for.
+if ! odbcinst -q -d -n FreeTDS >/dev/null 2>&1; then
+    lib=$(find /usr/lib -name libtdsodbc.so 2>/dev/null | head -n 1)
+    if [ -n "$lib" ]; then
+        tmp=$(mktemp)
+        printf '[FreeTDS]\nDescription=FreeTDS ODBC driver for Microsoft SQL Server\nDriver=%s\n' "$lib" >"$tmp"
+        SUDO=""
+        [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+        $SUDO odbcinst -i -d -f "$tmp" >/dev/null
+        rm -f "$tmp"
+    fi
+fi

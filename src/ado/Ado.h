@@ -1,0 +1,174 @@
+#pragma once
+
+#include "core/Error.h"
+#include "core/RowSet.h"
+#include "core/Variant.h"
+
+#include <QList>
+#include <QMap>
+#include <QObject>
+#include <QSharedPointer>
+#include <QString>
+
+#include <memory>
+
+namespace ado {
+
+// One entry of a connection's Errors collection.
+struct Error {
+    qint32 number = 0;       // HRESULT-style number (core::err::ProviderError for server errors)
+    QString description;     // the server's or driver's message
+    qint32 nativeError = 0;  // the server's message number (Msg N)
+    QString sqlState;
+    QString source;
+    int line = 0;            // line of the batch the server reports
+    int column = 0;          // column (ours; SQL Server reports none)
+    int severity = 0;        // level
+    int state = 0;
+};
+
+class Errors {
+public:
+    int Count() const { return static_cast<int>(m_items.size()); }
+    const Error& Item(int index) const; // throws ComError 3265 when out of range
+    void Clear() { m_items.clear(); }
+    void Append(const Error& e) { m_items.append(e); }
+    const QList<Error>& items() const { return m_items; }
+
+private:
+    QList<Error> m_items;
+};
+
+class Field {
+public:
+    Field(QString name, core::Variant value) : m_name(std::move(name)), m_value(std::move(value)) {}
+    const QString& Name() const { return m_name; }
+    const core::Variant& Value() const { return m_value; }
+
+private:
+    QString m_name;
+    core::Variant m_value;
+};
+
+class Recordset;
+
+// The fields of the current row of a recordset.
+class Fields {
+public:
+    explicit Fields(const Recordset* rs) : m_rs(rs) {}
+    int Count() const;
+    Field Item(int index) const;            // throws ComError 3265 when out of range, 3021 at BOF/EOF
+    Field Item(const QString& name) const;  // case-insensitive; same errors
+
+private:
+    const Recordset* m_rs;
+};
+
+// A static, client-side recordset: every row is fetched when the command runs, so
+// RecordCount is always known.
+class Recordset {
+public:
+    Recordset();
+    explicit Recordset(core::RowSet rows);
+
+    // BOF and EOF of ADO (EOF is a C macro, hence the names).
+    bool IsBOF() const;
+    bool IsEOF() const;
+    qint64 RecordCount() const; // -1 when closed
+    void MoveFirst();
+    void MoveNext();  // throws 3021 when already at EOF
+    void MoveLast();
+    void Close();
+    bool IsOpen() const { return m_open; }
+    Fields GetFields() const { return Fields(this); }
+    Field operator[](const QString& name) const { return GetFields().Item(name); }
+
+    const core::RowSet& rowSet() const { return m_rows; }
+    qint64 position() const { return m_pos; }
+
+private:
+    core::RowSet m_rows;
+    qint64 m_pos = 0;
+    bool m_open = false;
+};
+
+using RecordsetPtr = std::shared_ptr<Recordset>;
+
+// What a back end returns for one command text.
+struct BatchOutcome {
+    QList<core::RowSet> resultSets; // the rows of every SELECT that returned rows, in order
+    qint64 recordsAffected = -1;
+    QList<Error> errors;            // empty when the batch succeeded
+};
+
+// A back end (provider) behind a Connection.
+class Backend {
+public:
+    virtual ~Backend() = default;
+    virtual void close() = 0;
+    virtual BatchOutcome execute(const QString& commandText) = 0;
+    virtual void beginTransaction() = 0;
+    virtual void commitTransaction() = 0;
+    virtual void rollbackTransaction() = 0;
+    // Transactions opened on the server and not yet closed (@@TRANCOUNT).
+    virtual int transactionCount() = 0;
+};
+
+// ADO-style Key=Value; connection string, keys case-insensitive, values may be quoted
+// with "..." or '...'; later duplicates win.
+class ConnectionString {
+public:
+    // Throws ComError with a description naming the offending part for malformed text.
+    static ConnectionString parse(const QString& text);
+    QString value(const QString& key) const; // "" when absent
+    bool contains(const QString& key) const;
+    const QMap<QString, QString>& values() const { return m_values; } // keys lower-case
+
+private:
+    QMap<QString, QString> m_values;
+};
+
+// ADO Connection. Command texts run as one batch; a failing batch fills Errors and raises a
+// ComError whose description is the first error's message. Nothing is written by a failed
+// call to Open.
+class Connection : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QString ConnectionString READ connectionString WRITE setConnectionString)
+    Q_PROPERTY(int State READ State)
+public:
+    explicit Connection(QObject* parent = nullptr);
+    ~Connection() override;
+
+    QString connectionString() const { return m_connectionString; }
+    void setConnectionString(const QString& s) { m_connectionString = s; }
+
+    // Options -1 = unspecified, as ADO. Empty connectionString uses the property.
+    Q_INVOKABLE void Open(const QString& connectionString = {}, const QString& userId = {},
+                          const QString& password = {}, int options = -1);
+    Q_INVOKABLE void Close();
+    int State() const; // 0 closed, 1 open
+
+    // Runs the command text; returns the first result set as a static recordset (an empty,
+    // closed recordset when the command returned no rows). recordsAffected receives the
+    // count when not null.
+    RecordsetPtr Execute(const QString& commandText, core::Variant* recordsAffected = nullptr, int options = -1);
+
+    void BeginTrans();
+    void CommitTrans();
+    void RollbackTrans();
+    int TransactionCount(); // open server transactions (0 when closed)
+
+    Errors& GetErrors() { return m_errors; }
+    const Errors& GetErrors() const { return m_errors; }
+
+    // Statements sent through this connection, for tests and benchmarks.
+    qint64 statementCount() const { return m_statements; }
+
+private:
+    QString m_connectionString;
+    std::unique_ptr<Backend> m_backend;
+    Errors m_errors;
+    qint64 m_statements = 0;
+};
+
+} // namespace ado

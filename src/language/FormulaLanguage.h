@@ -1,0 +1,41 @@
+#pragma once
+
+#include "core/Error.h"
+
+#include <QString>
+
+#include <functional>
+
+namespace ado {
+class Connection;
+}
+
+namespace language {
+
+// What the translations need from their host: the translation service (Italian text in,
+// text to show out; may throw core::ComError), the connection the category and variant
+// look-ups run on, and the error display that answers 3, 4 or 5.
+struct Services {
+    std::function<QString(const QString&)> translate;
+    std::function<ado::Connection*()> connection;
+    core::ErrorAnswerFn errorAnswer;
+};
+
+// The two translations of a formula: decodeToken (display form to SQL form) and
+// encodeToken (SQL form to display form). Shared by the editor window, the command-line tool
+// and the tests.
+class FormulaLanguage {
+public:
+    explicit FormulaLanguage(Services services);
+    ~FormulaLanguage();
+
+    QString decodeToken(const QString& text, bool checkMode);
+    QString encodeToken(const QString& text);
+
+    const Services& services() const { return m_services; }
+
+private:
+    Services m_services;
+};
+
+} // namespace language
