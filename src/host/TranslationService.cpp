@@ -1,0 +1,48 @@
+#include "host/TranslationService.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTranslator>
+
+namespace host {
+
+TranslationService::TranslationService(QObject* parent)
+    : QObject(parent)
+{
+}
+
+TranslationService::~TranslationService() = default;
+
+int TranslationService::load(const QString& directory, const QString& language)
+{
+    m_translators.clear();
+    m_language = language.isEmpty() ? QStringLiteral("it") : language;
+    if (m_language == QLatin1String("it"))
+        return 0;
+    const QDir dir(directory);
+    const QStringList files =
+        dir.entryList({QStringLiteral("*_%1.qm").arg(m_language)}, QDir::Files, QDir::Name);
+    for (const QString& file : files) {
+        auto translator = std::make_shared<QTranslator>();
+        if (translator->load(dir.filePath(file)))
+            m_translators.append(translator);
+    }
+    return static_cast<int>(m_translators.size());
+}
+
+QString TranslationService::Traduci(const QString& italianText) const
+{
+    for (const auto& translator : m_translators) {
+        const QString text = translator->translate(TranslationContext, italianText.toUtf8().constData());
+        if (!text.isEmpty())
+            return text;
+    }
+    return italianText;
+}
+
+QString TranslationService::defaultDirectory()
+{
+    return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../translations"));
+}
+
+} // namespace host

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class QTranslator;
+
+namespace host {
+
+// The host's translation service: an Italian user-interface text goes in, the text to show
+// in the host's language comes out (the Italian text itself when no catalogue has it).
+// Catalogues are Qt Linguist files named <subsystem>_<language>.qm, all with the context
+// "formule", loaded from one directory.
+class TranslationService : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QString Language READ language)
+public:
+    explicit TranslationService(QObject* parent = nullptr);
+    ~TranslationService() override;
+
+    // Loads every catalogue of `language` ("it", "en", ...) found in `directory`; Italian needs
+    // none. Returns the number of catalogues loaded.
+    int load(const QString& directory, const QString& language);
+    QString language() const { return m_language; }
+
+    // The translate operation: receives the Italian text by reference, returns the text to show.
+    Q_INVOKABLE QString Traduci(const QString& italianText) const;
+    QString translate(const QString& italianText) const { return Traduci(italianText); }
+
+    // Directory of the catalogues built next to the executables (bin/../translations).
+    static QString defaultDirectory();
+
+private:
+    QString m_language = QStringLiteral("it");
+    QList<std::shared_ptr<QTranslator>> m_translators;
+};
+
+// Context name of every catalogue entry.
+inline constexpr const char* TranslationContext = "formule";
+
+} // namespace host
