@@ -33,10 +33,17 @@ public:
                                         QChar groupSeparator = QChar());
     // Parses with the separators of the current QLocale (the regional settings).
     static std::optional<Decimal> parseLocale(QStringView text);
+    // The same, telling the two failures apart: `*overflow` is set to true when the text is a
+    // number that does not fit, to false otherwise.
+    static std::optional<Decimal> parse(QStringView text, QChar decimalSeparator, QChar groupSeparator,
+                                        bool* overflow);
+    static std::optional<Decimal> parseLocale(QStringView text, bool* overflow);
 
     // Plain decimal form with '.' and the value's own scale: "-12.50", "0", "0.001".
     // A negative zero is written "0".
     QString toString() const;
+    // The same with another decimal separator (the regional one for display, for example).
+    QString toString(QChar decimalSeparator) const;
     double toDouble() const;
     // Integer part, truncated toward zero; nullopt when it does not fit.
     std::optional<std::int64_t> toInt64() const;
@@ -72,5 +79,13 @@ private:
     int m_scale = 0;
     bool m_negative = false;
 };
+
+// Reads a number written in the plain decimal form that Decimal::parse accepts as a double
+// (correctly rounded). nullopt when the text is no number, or it is out of the double range
+// (then `*overflow` is set to true).
+std::optional<double> parseDouble(QStringView text, QChar decimalSeparator = u'.',
+                                  QChar groupSeparator = QChar(), bool* overflow = nullptr);
+// The same with the separators of the current QLocale.
+std::optional<double> parseDoubleLocale(QStringView text, bool* overflow = nullptr);
 
 } // namespace core

@@ -24,13 +24,15 @@ inline constexpr qint32 ObjectRequired = 424;
 inline constexpr qint32 ObjectVariableNotSet = 91;
 inline constexpr qint32 InvalidProcedureCall = 5;
 inline constexpr qint32 SubscriptOutOfRange = 9;
+inline constexpr qint32 DivisionByZero = 11;
+inline constexpr qint32 InvalidUseOfNull = 94;
 // ADO / provider errors (HRESULTs as signed 32-bit numbers).
-inline constexpr qint32 AdoItemNotFound = 3265;           // item not found in the collection
-inline constexpr qint32 AdoOperationNotAllowed = 3704;    // operation not allowed when the object is closed
-inline constexpr qint32 AdoBofEof = 3021;                 // either BOF or EOF is True
-inline constexpr qint32 ProviderError = -2147217900;      // 0x80040E14: error reported by the provider
-inline constexpr qint32 ProviderNotFound = 3706;          // provider cannot be found
-inline constexpr qint32 ConnectionFailed = -2147467259;   // 0x80004005: unspecified / cannot connect
+inline constexpr qint32 AdoItemNotFound = 3265;         // item not found in the collection
+inline constexpr qint32 AdoOperationNotAllowed = 3704;  // operation not allowed when the object is closed
+inline constexpr qint32 AdoBofEof = 3021;               // either BOF or EOF is True
+inline constexpr qint32 ProviderError = -2147217900;    // 0x80040E14: error reported by the provider
+inline constexpr qint32 ProviderNotFound = 3706;        // provider cannot be found
+inline constexpr qint32 ConnectionFailed = -2147467259; // 0x80004005: unspecified / cannot connect
 } // namespace err
 
 // A raised run-time error. Every layer raises errors as this one type, so a single handler
@@ -48,6 +50,13 @@ private:
     ErrorInfo m_info;
     std::string m_what;
 };
+
+// The platform's text of a run-time error number ("Overflow", "Type mismatch", ...);
+// "Application-defined or object-defined error" for numbers it does not know.
+QString standardDescription(qint32 number);
+
+// Throws ComError with the number's standard description.
+[[noreturn]] void raiseError(qint32 number, const QString& source = {});
 
 // Converts whatever a step threw into the error object (unknown exceptions become error 5).
 ErrorInfo currentErrorInfo(std::exception_ptr e);

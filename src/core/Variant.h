@@ -31,26 +31,28 @@ public:
     static Variant fromString(const QString& v);
     static Variant fromObject(QObject* v); // a null pointer gives an Object variant that is Nothing
 
-    Variant(const QString& s) : m_value(s) {} // NOLINT: texts are used everywhere
-    Variant(const char* s) : m_value(QString::fromUtf8(s)) {} // NOLINT
+    Variant(const QString& s)
+        : m_value(s) {} // NOLINT: texts are used everywhere
+    Variant(const char* s)
+        : m_value(QString::fromUtf8(s)) {} // NOLINT
 
     VarType type() const;
     bool isEmpty() const { return type() == VarType::Empty; }
     bool isNull() const { return type() == VarType::Null; }
-    bool isNumeric() const;  // Boolean, integer kinds, Double, Decimal
+    bool isNumeric() const; // Boolean, integer kinds, Double, Decimal
     bool isObject() const { return type() == VarType::Object; }
     bool isNothing() const; // Object kind with a null reference
 
     // Conversions with the platform's rules; they throw ComError (13 type mismatch,
     // 6 overflow, 94 invalid use of Null) where the platform raises.
-    bool toBool() const;              // CBool
-    std::int16_t toInt16() const;     // CInt (banker's rounding)
-    std::int32_t toInt32() const;     // CLng
+    bool toBool() const;          // CBool
+    std::int16_t toInt16() const; // CInt (banker's rounding)
+    std::int32_t toInt32() const; // CLng
     std::int64_t toInt64() const;
-    double toDouble() const;          // CDbl
-    Decimal toDecimal() const;        // CDec (texts parsed with the regional settings)
-    QString toString() const;         // CStr: Empty gives "", Null raises, True gives "True"
-    QObject* toObject() const;        // Object kind only (type mismatch otherwise)
+    double toDouble() const;   // CDbl
+    Decimal toDecimal() const; // CDec (texts parsed with the regional settings)
+    QString toString() const;  // CStr: Empty gives "", Null raises, True gives "True"
+    QObject* toObject() const; // Object kind only (type mismatch otherwise)
 
     // Raw access without conversion (for the kind that type() reports).
     const QString* stringValue() const { return std::get_if<QString>(&m_value); }
@@ -70,6 +72,11 @@ public:
     QString typeName() const; // "Empty", "Null", "Boolean", "Integer", "Long", ... as TypeName
 
 private:
+    // The integer value for CInt/CLng/CLngLng: banker's rounding, error 6 outside [lo, hi].
+    std::int64_t toRangedInt(std::int64_t lo, std::int64_t hi) const;
+    // Raises the error the platform gives when an object reaches a value conversion.
+    [[noreturn]] void raiseObjectConversion() const;
+
     struct NullTag {
         bool operator==(const NullTag&) const = default;
     };
@@ -85,6 +92,11 @@ private:
                  ObjRef>
         m_value;
 };
+
+// Registers core::Decimal and core::Variant with Qt's meta-type system (by name too, for
+// queued connections and QMetaObject::invokeMethod). Safe to call more than once; the
+// library also calls it at start-up.
+void registerMetaTypes();
 
 } // namespace core
 
