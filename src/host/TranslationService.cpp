@@ -7,14 +7,11 @@
 namespace host {
 
 TranslationService::TranslationService(QObject* parent)
-    : QObject(parent)
-{
-}
+    : QObject(parent) {}
 
 TranslationService::~TranslationService() = default;
 
-int TranslationService::load(const QString& directory, const QString& language)
-{
+int TranslationService::load(const QString& directory, const QString& language) {
     m_translators.clear();
     m_language = language.isEmpty() ? QStringLiteral("it") : language;
     if (m_language == QLatin1String("it"))
@@ -30,8 +27,7 @@ int TranslationService::load(const QString& directory, const QString& language)
     return static_cast<int>(m_translators.size());
 }
 
-QString TranslationService::Traduci(const QString& italianText) const
-{
+QString TranslationService::Traduci(const QString& italianText) const {
     for (const auto& translator : m_translators) {
         const QString text = translator->translate(TranslationContext, italianText.toUtf8().constData());
         if (!text.isEmpty())
@@ -40,8 +36,7 @@ QString TranslationService::Traduci(const QString& italianText) const
     return italianText;
 }
 
-QString TranslationService::defaultDirectory()
-{
+QString TranslationService::defaultDirectory() {
     return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../translations"));
 }
 

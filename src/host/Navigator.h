@@ -1,0 +1,114 @@
+#pragma once
+
+#include "host/HostObject.h"
+#include "host/LayoutModel.h"
+#include "host/ScriptModel.h"
+
+#include <QPointer>
+
+class QToolBar;
+class QWidget;
+class QComboBox;
+
+namespace host {
+
+class GlobalObject;
+
+// Button codes of the navigator (ButtonPressed's ButtonPress).
+namespace button {
+inline constexpr int New = 1;
+inline constexpr int Save = 2;
+inline constexpr int Delete = 3;
+inline constexpr int Undo = 4;
+inline constexpr int First = 10;
+inline constexpr int Previous = 11;
+inline constexpr int Next = 12;
+inline constexpr int Last = 13;
+inline constexpr int Search = 20;
+inline constexpr int Refresh = 21;
+inline constexpr int Print = 22;
+inline constexpr int ExportToOffice = 23;
+inline constexpr int Notes = 24;
+inline constexpr int Multimedia = 25; // link multimedia data to the current record
+inline constexpr int Help = 26;
+} // namespace button
+
+// The host navigator: the bar of command buttons of the host window. Plug-ins keep it up to date
+// (NavigatorPrepare ... NavigatorRefresh) and receive its five events. The events are signals
+// whose arguments are references: handlers connected directly may set Cancel to True (and replace
+// the objects), and the raise* functions return what the handlers left.
+class Navigator : public HostObject {
+    Q_OBJECT
+    Q_PROPERTY(host::ScriptModel* ScriptModel READ ScriptModel WRITE setScriptModel)
+    Q_PROPERTY(host::LayoutModel* LayoutModel READ LayoutModel WRITE setLayoutModel)
+    Q_PROPERTY(int status READ status)
+public:
+    explicit Navigator(QObject* parent = nullptr);
+
+    Q_INVOKABLE core::Variant NavigatorPrepare();
+    Q_INVOKABLE core::Variant NavigatorPrepareOpen();
+    Q_INVOKABLE core::Variant NavigatorSetStatus(short status);
+    Q_INVOKABLE void NavigatorRefresh();
+
+    host::ScriptModel* ScriptModel() const;
+    void setScriptModel(host::ScriptModel* model);
+    host::LayoutModel* LayoutModel() const;
+    void setLayoutModel(host::LayoutModel* model);
+
+    int status() const { return m_status; }
+
+    // Raise the events as the navigator does; each returns the final Cancel.
+    bool raiseBeforeChangeDitta();
+    bool raiseBeforeExportToOffice(QObject*& exportObject);
+    bool raiseButtonPressed(int& buttonPress);
+    bool raiseInitializeLayoutObjectModel(host::LayoutModel*& layout);
+    bool raiseInitializeScriptObjectModel(host::ScriptModel*& script);
+
+    // The navigator's tool bar, created on first call: the buttons raise ButtonPressed with their
+    // codes (Export to office raises BeforeExportToOffice first), and the company selector raises
+    // BeforeChangeDitta before it changes the global object's company.
+    QToolBar* toolBar(QWidget* parent = nullptr);
+    // Companies offered by the selector (code, name); the global object receives the chosen code.
+    void setCompanies(GlobalObject* global, const QList<QPair<core::Variant, QString>>& companies);
+    // Asks the plug-ins and changes the company unless one cancels; returns true when changed.
+    bool changeCompany(const core::Variant& code);
+
+signals:
+    void BeforeChangeDitta(bool& Cancel);
+    void BeforeExportToOffice(bool& Cancel, QObject*& Pcls_ExpToOffice);
+    void ButtonPressed(bool& Cancel, int& ButtonPress);
+    void InitializeLayoutObjectModel(bool& Cancel, host::LayoutModel*& ClsLayout);
+    void InitializeScriptObjectModel(bool& Cancel, host::ScriptModel*& ClsScript);
+
+    // After a company change went ahead.
+    void companyChanged(const core::Variant& code);
+    // After an export went ahead; TitoloMaster as set by the handlers.
+    void exported(const QString& titoloMaster);
+
+private:
+    void onButton(int code);
+
+    QPointer<host::ScriptModel> m_script;
+    QPointer<host::LayoutModel> m_layout;
+    QPointer<GlobalObject> m_global;
+    QPointer<QToolBar> m_toolBar;
+    QPointer<QComboBox> m_companySelector;
+    QList<QPair<core::Variant, QString>> m_companies;
+    int m_status = -1;
+    bool m_settingCompany = false;
+};
+
+// The object handed with BeforeExportToOffice: the handlers name the exported master.
+class ExportToOffice : public HostObject {
+    Q_OBJECT
+    Q_PROPERTY(QString TitoloMaster READ TitoloMaster WRITE setTitoloMaster)
+public:
+    using HostObject::HostObject;
+    QString TitoloMaster() const { return m_titolo; }
+    void setTitoloMaster(const QString& value);
+
+private:
+    QString m_titolo;
+};
+
+} // namespace host
