@@ -6,9 +6,12 @@
 
 #include <functional>
 
+#include <memory>
+
 namespace ado {
 class Connection;
-}
+class Recordset;
+} // namespace ado
 
 namespace language {
 
@@ -19,6 +22,9 @@ struct Services {
     std::function<QString(const QString&)> translate;
     std::function<ado::Connection*()> connection;
     core::ErrorAnswerFn errorAnswer;
+    // Optional: runs a look-up statement instead of connection()->Execute (tests record the
+    // statements through it, the fuzzer answers them without a database).
+    std::function<std::shared_ptr<ado::Recordset>(const QString& statement)> execute;
 };
 
 // The two translations of a formula: decodeToken (display form to SQL form) and
@@ -34,8 +40,13 @@ public:
 
     const Services& services() const { return m_services; }
 
+    // Look-up statements the last translation sent (answers already known within a run are
+    // not asked again).
+    qint64 lastStatementCount() const { return m_lastStatements; }
+
 private:
     Services m_services;
+    qint64 m_lastStatements = 0;
 };
 
 } // namespace language

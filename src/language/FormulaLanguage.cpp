@@ -1,0 +1,336 @@
+#include "language/FormulaLanguage.h"
+
+#include "core/NullSafe.h"
+#include "language/Dictionary.h"
+#include "language/References.h"
+
+#include <QHash>
+#include <QSet>
+#include <QStringMatcher>
+
+namespace language {
+
+namespace {
+
+using refs::Kind;
+
+const QString kDecode = QStringLiteral("decodeToken");
+const QString kEncode = QStringLiteral("encodeToken");
+
+// Replaces every occurrence of `before` at or after `from` by `after`, scanning left to right
+// and never searching inserted text again. Returns the number of replacements. Callers pass
+// a `from` before which `before` cannot occur, so the result is that of a replacement over
+// the whole text.
+qsizetype replaceAll(QString& text, const QString& before, const QString& after, qsizetype from = 0) {
+    if (before.isEmpty())
+        return 0;
+    const QStringMatcher matcher(before, Qt::CaseSensitive);
+    qsizetype pos = matcher.indexIn(text, from);
+    if (pos < 0)
+        return 0;
+    QString out;
+    out.reserve(text.size() + (after.size() > before.size() ? after.size() - before.size() : 0) * 4);
+    qsizetype last = 0;
+    qsizetype count = 0;
+    while (pos >= 0) {
+        out.append(QStringView(text).mid(last, pos - last));
+        out.append(after);
+        last = pos + before.size();
+        ++count;
+        pos = matcher.indexIn(text, last);
+    }
+    out.append(QStringView(text).mid(last));
+    text = std::move(out);
+    return count;
+}
+
+// One translation in progress: the working text, the look-ups with their answers of this run,
+// and the error trap. Every statement of the algorithms runs as one step: on an error the
+// error display is asked under the procedure's name; abort ends the translation.
+class Run {
+public:
+    Run(const Services& services, const QString& procedure)
+        : m_services(services)
+        , m_procedure(procedure)
+        , m_lookup(services) {
+        m_answer = [this](const QString& proc, const core::ErrorInfo& error) {
+            ++m_errors;
+            return m_services.errorAnswer ? m_services.errorAnswer(proc, error)
+                                          : static_cast<int>(core::Answer::Abort);
+        };
+    }
+
+    // False when the step failed and the answer was abort (or anything but retry/ignore).
+    bool step(const std::function<void()>& statement) {
+        return core::runStep(m_procedure, m_answer, statement);
+    }
+
+    QString translate(const QString& italian) const {
+        return m_services.translate ? m_services.translate(italian) : italian;
+    }
+
+    // Number of errors reported so far: an iteration of a pass that reported none and changed
+    // nothing is known to repeat itself exactly.
+    qint64 errors() const { return m_errors; }
+    refs::Lookup& lookup() { return m_lookup; }
+    QString text;
+
+private:
+    const Services& m_services;
+    QString m_procedure;
+    refs::Lookup m_lookup;
+    core::ErrorAnswerFn m_answer;
+    qint64 m_errors = 0;
+};
+
+// The length of the working text as a reference pass counts it: positions are signed 16-bit.
+qsizetype passLength(const QString& text) {
+    if (text.size() > refs::MaxPassLength)
+        throw core::ComError(core::err::Overflow, QStringLiteral("Overflow"));
+    return text.size();
+}
+
+bool isBlank(const QString& text) {
+    return refs::trimBlanks(text).isEmpty();
+}
+
+bool isZero(const core::Variant& v) {
+    return v.equals(core::Variant::fromInt16(0));
+}
+
+// Display-to-SQL pass over the references of one kind. Each repetition takes the first pair
+// of delimiters of the current text and replaces every occurrence of that reference; a
+// repetition that reports no error and changes nothing would repeat itself in every remaining
+// repetition, so the pass ends there.
+bool referencesToSql(Run& run, Kind kind, bool checkMode) {
+    QString& w = run.text;
+    qsizetype n = 0;
+    if (!run.step([&] { n = passLength(w); }))
+        return false;
+
+    const QChar open = kind == Kind::Category ? u'{' : u'|';
+    const QChar close = kind == Kind::Category ? u'}' : u'|';
+    const QString placeholder =
+        QString::fromUtf16(kind == Kind::Category ? refs::CategoryPlaceholder : refs::VariantPlaceholder);
+    // Values kept from one repetition to the next, as the statements that set them may be
+    // skipped after an ignored error.
+    QString ext;
+    QString code;
+    core::Variant id;
+    qint16 dataType = 0;
+    qsizetype scanFrom = 0; // no opening delimiter before this position
+
+    for (qsizetype rep = 0; rep < n; ++rep) {
+        const qint64 errorsBefore = run.errors();
+        qsizetype openPos = -1;
+        qsizetype replaced = 0;
+        if (!run.step([&] { ext = refs::extractDelimited(kind, w, scanFrom, &openPos); }))
+            return false;
+        // Every occurrence of the reference starts with the opening delimiter, and there is
+        // none before the first one: the replacement can start there.
+        const qsizetype from = openPos < 0 ? w.size() : openPos;
+        const QString reference = open + ext + close;
+        if (checkMode) {
+            if (kind == Kind::Variant || !refs::rtrimBlanks(ext).isEmpty()) {
+                if (!run.step([&] { replaced = replaceAll(w, reference, placeholder, from); }))
+                    return false;
+            }
+        } else if (!refs::rtrimBlanks(ext).isEmpty()) {
+            if (kind == Kind::Category) {
+                if (!run.step([&] { id = run.lookup().lookupCategoryId(ext); }))
+                    return false;
+                if (!core::RTrimN(id).toString().isEmpty()) {
+                    if (!run.step([&] { dataType = run.lookup().getCategoryDataType(id); }))
+                        return false;
+                    if (!run.step([&] {
+                            replaced = replaceAll(
+                                w, reference, refs::categorySubQuery(dataType, refs::numberText(id)), from);
+                        }))
+                        return false;
+                }
+            } else {
+                if (!run.step([&] { code = refs::extractVariantCode(ext); }))
+                    return false;
+                if (!refs::rtrimBlanks(code).isEmpty()) {
+                    if (!run.step(
+                            [&] { replaced = replaceAll(w, reference, refs::variantSubQuery(code), from); }))
+                        return false;
+                }
+            }
+        }
+        if (replaced == 0 && run.errors() == errorsBefore)
+            break;
+        if (openPos >= 0)
+            scanFrom = openPos;
+    }
+    return true;
+}
+
+// SQL-to-display pass over the sub-queries of one kind. For every position i of the text as
+// long as it was at the start, the first marker from i is taken; positions that find the same
+// marker in an unchanged text repeat the same work, so after a position that reported no error
+// and changed nothing the pass goes on right after that marker.
+bool referencesToDisplay(Run& run, Kind kind) {
+    QString& w = run.text;
+    qsizetype n = 0;
+    if (!run.step([&] { n = passLength(w); }))
+        return false;
+
+    core::Variant id;
+    QString code;
+    std::optional<QString> label;
+    qint16 dataType = 0;
+
+    qsizetype i = 1;
+    while (i <= n) {
+        const qint64 errorsBefore = run.errors();
+        qsizetype markerPos = -1;
+        qsizetype replaced = 0;
+        if (kind == Kind::Category) {
+            if (!run.step([&] {
+                    const auto value = refs::findCategoryIdInQuery(w, i, &markerPos);
+                    id = core::CDecN(value ? core::Variant(*value) : core::Variant::fromInt16(0));
+                }))
+                return false;
+            if (!run.step([&] { label = run.lookup().lookupCategoryLabel(id); }))
+                return false;
+            if (!isZero(id)) {
+                if (!run.step([&] { dataType = run.lookup().getCategoryDataType(id); }))
+                    return false;
+                // A category that no longer exists gives no label: its sub-query stays as stored.
+                if (!run.step([&] {
+                        if (label)
+                            replaced = replaceAll(w, refs::categorySubQuery(dataType, refs::numberText(id)),
+                                                  QLatin1Char('{') + *label + QLatin1Char('}'));
+                    }))
+                    return false;
+            }
+        } else {
+            if (!run.step([&] {
+                    code =
+                        refs::rtrimBlanks(refs::findVariantCodeInQuery(w, i, &markerPos).value_or(QString()));
+                }))
+                return false;
+            if (!code.isEmpty()) {
+                if (!run.step([&] { label = run.lookup().lookupVariantLabel(code); }))
+                    return false;
+                if (!run.step([&] {
+                        if (label)
+                            replaced = replaceAll(w, refs::variantSubQueryFromQuoted(refs::trimBlanks(code)),
+                                                  QLatin1Char('|') + *label + QLatin1Char('|'));
+                    }))
+                    return false;
+            }
+        }
+        if (replaced == 0 && run.errors() == errorsBefore) {
+            if (markerPos < 0)
+                break;         // no marker from here on: nothing left to do
+            i = markerPos + 2; // 1-based position right after the marker's first character
+        } else {
+            ++i;
+        }
+    }
+    return true;
+}
+
+// The order in which the SQL-to-display direction applies entries 1 to 137: table order, but
+// the longer variable of each prefix pair right before the shorter one.
+const QList<int>& displayOrder() {
+    static const QList<int> order = [] {
+        QList<int> list;
+        QHash<int, int> longerOf;
+        QSet<int> longer;
+        for (const PrefixPair& p : Dictionary::prefixPairs()) {
+            longerOf.insert(p.shorter, p.longer);
+            longer.insert(p.longer);
+        }
+        for (int number = 1; number <= Dictionary::LastOrdinaryEntry; ++number) {
+            if (longer.contains(number))
+                continue;
+            if (longerOf.contains(number))
+                list.append(longerOf.value(number));
+            list.append(number);
+        }
+        return list;
+    }();
+    return order;
+}
+
+// Display form to SQL form: the dictionary in table order, "[Modello]", the category pass,
+// "[Opzione]", the variant pass. False when a step was answered with abort.
+bool toSql(Run& run, bool checkMode) {
+    QString& w = run.text;
+    const TranslateFn translate = [&run](const QString& s) { return run.translate(s); };
+    for (int number = 1; number <= Dictionary::LastOrdinaryEntry; ++number) {
+        const Entry& entry = Dictionary::entry(number);
+        if (!run.step(
+                [&] { w.replace(Dictionary::label(entry, Direction::ToSql, translate), entry.variable); }))
+            return false;
+    }
+    const Entry& model = Dictionary::entry(Dictionary::ModelEntry);
+    if (!run.step([&] { w.replace(Dictionary::label(model, Direction::ToSql, translate), model.variable); }))
+        return false;
+    if (!referencesToSql(run, Kind::Category, checkMode))
+        return false;
+    const Entry& option = Dictionary::entry(Dictionary::OptionEntry);
+    if (!run.step(
+            [&] { w.replace(Dictionary::label(option, Direction::ToSql, translate), option.variable); }))
+        return false;
+    return referencesToSql(run, Kind::Variant, checkMode);
+}
+
+// SQL form to display form: the dictionary (longer variables of the prefix pairs first), the
+// variable of "Modello", the category pass, the variable of "[Opzione]", the variant pass.
+bool toDisplay(Run& run) {
+    QString& w = run.text;
+    const TranslateFn translate = [&run](const QString& s) { return run.translate(s); };
+    for (int number : displayOrder()) {
+        const Entry& entry = Dictionary::entry(number);
+        if (!run.step([&] {
+                w.replace(entry.variable, Dictionary::label(entry, Direction::ToDisplay, translate));
+            }))
+            return false;
+    }
+    const Entry& model = Dictionary::entry(Dictionary::ModelEntry);
+    if (!run.step(
+            [&] { w.replace(model.variable, Dictionary::label(model, Direction::ToDisplay, translate)); }))
+        return false;
+    if (!referencesToDisplay(run, Kind::Category))
+        return false;
+    const Entry& option = Dictionary::entry(Dictionary::OptionEntry);
+    if (!run.step(
+            [&] { w.replace(option.variable, Dictionary::label(option, Direction::ToDisplay, translate)); }))
+        return false;
+    return referencesToDisplay(run, Kind::Variant);
+}
+
+} // namespace
+
+FormulaLanguage::FormulaLanguage(Services services)
+    : m_services(std::move(services)) {}
+
+FormulaLanguage::~FormulaLanguage() = default;
+
+QString FormulaLanguage::decodeToken(const QString& text, bool checkMode) {
+    m_lastStatements = 0;
+    if (isBlank(text))
+        return {};
+    Run run(m_services, kDecode);
+    run.text = text;
+    const bool completed = toSql(run, checkMode);
+    m_lastStatements = run.lookup().statementsSent();
+    return completed ? run.text : QString();
+}
+
+QString FormulaLanguage::encodeToken(const QString& text) {
+    m_lastStatements = 0;
+    if (isBlank(text))
+        return {};
+    Run run(m_services, kEncode);
+    run.text = text;
+    const bool completed = toDisplay(run);
+    m_lastStatements = run.lookup().statementsSent();
+    return completed ? run.text : QString();
+}
+
+} // namespace language

@@ -1,0 +1,247 @@
+#include "language/References.h"
+
+#include "ado/Ado.h"
+#include "core/Error.h"
+#include "core/NullSafe.h"
+#include "language/FormulaLanguage.h"
+
+namespace language::refs {
+
+namespace {
+
+QString str(const char16_t* s) {
+    return QString::fromUtf16(s);
+}
+
+QChar openingOf(Kind kind) {
+    return kind == Kind::Category ? u'{' : u'|';
+}
+QChar closingOf(Kind kind) {
+    return kind == Kind::Category ? u'}' : u'|';
+}
+
+const QString kSelect = QStringLiteral("( SELECT ");
+const QString kFrom = QStringLiteral(" FROM ");
+const QString kWhere = QStringLiteral(" WHERE ");
+const QString kClose = QStringLiteral(" )");
+const QString kCategorySource =
+    QStringLiteral("     @CM01_IDCATEGORIA.nodes('//CATEGORIE/CATEGORIA') TABLE_DEFINITION(COLS) ");
+const QString kVariantSource =
+    QStringLiteral("     @MG5F_CODICEVAR.nodes('//VARIANTI/VARIANTE') TABLE_DEFINITION(COLS) ");
+const QString kVariantColumn = QStringLiteral(" COLS.value('@VALORE', 'CHAR(20)') AS VALORE  ");
+
+std::optional<QString> findValueInQuery(const QString& text, qsizetype start, const QString& marker,
+                                        qsizetype* markerPos) {
+    if (markerPos)
+        *markerPos = -1;
+    if (start < 1 || start > text.size())
+        return std::nullopt;
+    const qsizetype m = text.indexOf(marker, start - 1, Qt::CaseSensitive);
+    if (m < 0)
+        return std::nullopt;
+    if (markerPos)
+        *markerPos = m;
+    const qsizetype valueStart = m + marker.size();
+    // The closing parenthesis is looked for from the second character of the value on.
+    if (valueStart + 1 >= text.size())
+        return std::nullopt;
+    const qsizetype close = text.indexOf(u')', valueStart + 1);
+    if (close < 0)
+        return std::nullopt;
+    return text.mid(valueStart, close - valueStart);
+}
+
+} // namespace
+
+QString extractDelimited(Kind kind, const QString& text) {
+    return extractDelimited(kind, text, 0, nullptr);
+}
+
+QString extractDelimited(Kind kind, const QString& text, qsizetype from, qsizetype* openPos) {
+    const qsizetype open = text.indexOf(openingOf(kind), from);
+    if (openPos)
+        *openPos = open;
+    if (open < 0)
+        return {};
+    if (open + 2 >= text.size())
+        return {};
+    const qsizetype close = text.indexOf(closingOf(kind), open + 2);
+    if (close < 0)
+        return {};
+    return text.mid(open + 1, close - open - 1);
+}
+
+QString referenceCode(const QString& reference) {
+    const qsizetype sep = reference.indexOf(QLatin1String(" - "));
+    if (sep < 1) // missing, or at the first character
+        return {};
+    return reference.left(sep);
+}
+
+std::optional<QString> findCategoryIdInQuery(const QString& text, qsizetype start, qsizetype* markerPos) {
+    static const QString marker = str(CategoryMarker);
+    return findValueInQuery(text, start, marker, markerPos);
+}
+
+std::optional<QString> findVariantCodeInQuery(const QString& text, qsizetype start, qsizetype* markerPos) {
+    static const QString marker = str(VariantMarker);
+    return findValueInQuery(text, start, marker, markerPos);
+}
+
+QString categoryValueColumn(int dataType) {
+    switch (dataType) {
+    case 1:
+        return QStringLiteral(" COLS.value('@VALORE', 'DECIMAL(17,6)') AS VALORE  ");
+    case 2:
+        return QStringLiteral(" COLS.value('@VALORE', 'DECIMAL(1)') AS VALORE  ");
+    default: // 0, and codes without a column of their own: read the value as text
+        return QStringLiteral(" COLS.value('@VALORE', 'VARCHAR(20)') AS VALORE  ");
+    }
+}
+
+QString categorySubQuery(int dataType, const QString& idText) {
+    return kSelect + categoryValueColumn(dataType) + kFrom + kCategorySource + kWhere +
+           QStringLiteral("     ") + str(CategoryMarker) + QLatin1Char(' ') + idText + kClose;
+}
+
+QString variantSubQueryFromQuoted(const QString& quotedCode) {
+    return kSelect + kVariantColumn + kFrom + kVariantSource + kWhere + QStringLiteral("     ") +
+           str(VariantMarker) + quotedCode + kClose;
+}
+
+QString variantSubQuery(const QString& code) {
+    return variantSubQueryFromQuoted(QLatin1Char('\'') + code + QLatin1Char('\''));
+}
+
+QString numberText(const core::Variant& value) {
+    if (value.isNumeric())
+        return value.toDecimal().toString();
+    return value.toString();
+}
+
+QString rtrimBlanks(const QString& s) {
+    qsizetype end = s.size();
+    while (end > 0 && s.at(end - 1) == u' ')
+        --end;
+    return end == s.size() ? s : s.left(end);
+}
+
+QString trimBlanks(const QString& s) {
+    qsizetype begin = 0;
+    while (begin < s.size() && s.at(begin) == u' ')
+        ++begin;
+    return rtrimBlanks(s.mid(begin));
+}
+
+QString sqlLiteral(const QString& value) {
+    QString doubled = value;
+    doubled.replace(QLatin1Char('\''), QLatin1String("''"));
+    return QLatin1Char('\'') + doubled + QLatin1Char('\'');
+}
+
+QString categoryIdStatement(const QString& code) {
+    return QStringLiteral("SELECT CM01_IDCATEGORIA ") + QStringLiteral(" FROM CM01_CATEGORIECOMM") + kWhere +
+           QStringLiteral(" CM01_CODICE =") + sqlLiteral(code);
+}
+
+QString categoryDataTypeStatement(const QString& idText) {
+    return QStringLiteral(" SELECT CM01_INDTIPODATO ") + QStringLiteral(" FROM CM01_CATEGORIECOMM ") +
+           QStringLiteral(" WHERE CM01_IDCATEGORIA = ") + idText;
+}
+
+QString categoryLabelStatement(const QString& idText) {
+    return QStringLiteral("SELECT RTRIM(CM01_CODICE) + ' - ' + RTRIM(CM01_DESCR)") +
+           QStringLiteral(" FROM CM01_CATEGORIECOMM") + kWhere + QStringLiteral(" CM01_IDCATEGORIA =") +
+           rtrimBlanks(idText);
+}
+
+std::optional<QString> variantLabelStatement(const QString& quotedCode) {
+    const QString code = trimBlanks(quotedCode);
+    if (code.size() < 2 || !code.startsWith(u'\'') || !code.endsWith(u'\''))
+        return std::nullopt;
+    // The stored sub-query carries the code between quotes exactly as the reference gave it:
+    // the text between the outer quotes is the code to find.
+    return QStringLiteral("SELECT RTRIM(MG5F_CODICEVAR) + ' - ' + RTRIM(MG5F_DESCR_VAR)") +
+           QStringLiteral(" FROM MG5F_DIMECONF") + kWhere + QStringLiteral(" MG5F_CODICEVAR =") +
+           sqlLiteral(code.mid(1, code.size() - 2));
+}
+
+Lookup::Lookup(const Services& services)
+    : m_services(services) {}
+
+std::optional<core::Variant> Lookup::firstValue(const QString& statement, const QString& field) {
+    std::shared_ptr<ado::Recordset> rs;
+    if (m_services.execute) {
+        ++m_statements;
+        rs = m_services.execute(statement);
+    } else {
+        ado::Connection* connection = m_services.connection ? m_services.connection() : nullptr;
+        if (!connection)
+            throw core::ComError(core::err::ObjectVariableNotSet,
+                                 QStringLiteral("Object variable or With block variable not set"));
+        ++m_statements;
+        rs = connection->Execute(statement);
+    }
+    if (!rs || rs->RecordCount() <= 0)
+        return std::nullopt;
+    core::Variant value =
+        field.isEmpty() ? rs->GetFields().Item(0).Value() : rs->GetFields().Item(field).Value();
+    rs->Close();
+    return value;
+}
+
+core::Variant Lookup::lookupCategoryId(const QString& reference) {
+    const QString code = rtrimBlanks(referenceCode(reference));
+    if (auto it = m_categoryIds.constFind(code); it != m_categoryIds.constEnd())
+        return it.value();
+    const auto value = firstValue(categoryIdStatement(code), QStringLiteral("CM01_IDCATEGORIA"));
+    core::Variant id = value ? *value : core::Variant::fromInt16(0);
+    m_categoryIds.insert(code, id);
+    return id;
+}
+
+qint16 Lookup::getCategoryDataType(const core::Variant& id) {
+    const QString idText = numberText(id);
+    if (auto it = m_dataTypes.constFind(idText); it != m_dataTypes.constEnd())
+        return it.value();
+    const auto value = firstValue(categoryDataTypeStatement(idText), QStringLiteral("CM01_INDTIPODATO"));
+    const qint16 dataType = value ? value->toInt16() : qint16(0); // a null code raises here
+    m_dataTypes.insert(idText, dataType);
+    return dataType;
+}
+
+std::optional<QString> Lookup::lookupCategoryLabel(const core::Variant& id) {
+    if (!id.isNumeric() || id.toDecimal().compare(core::Decimal()) <= 0)
+        return std::nullopt;
+    const QString idText = numberText(id);
+    if (auto it = m_categoryLabels.constFind(idText); it != m_categoryLabels.constEnd())
+        return it.value();
+    std::optional<QString> label;
+    if (const auto value = firstValue(categoryLabelStatement(idText), QString())) {
+        const QString text = core::RTrimN(*value).toString();
+        if (!text.isEmpty())
+            label = text;
+    }
+    m_categoryLabels.insert(idText, label);
+    return label;
+}
+
+std::optional<QString> Lookup::lookupVariantLabel(const QString& quotedCode) {
+    const QString code = trimBlanks(quotedCode);
+    if (code.isEmpty())
+        return std::nullopt;
+    if (auto it = m_variantLabels.constFind(code); it != m_variantLabels.constEnd())
+        return it.value();
+    std::optional<QString> label;
+    if (const auto statement = variantLabelStatement(code)) {
+        if (const auto value = firstValue(*statement, QString())) {
+            const QString text = core::RTrimN(*value).toString();
+            if (!text.isEmpty())
+                label = text;
+        }
+    }
+    m_variantLabels.insert(code, label);
+    return label;
+}
+
+} // namespace language::refs

@@ -1,0 +1,123 @@
+#pragma once
+
+#include "core/Variant.h"
+
+#include <QHash>
+#include <QString>
+
+#include <optional>
+
+namespace language {
+
+struct Services;
+
+// Commercial category and configurator variant references.
+//
+// Display form: a category reference is "{" + code + " - " + description + "}", a variant
+// reference "|" + code + " - " + description + "|". SQL form: a sub-query over the XML
+// variables @CM01_IDCATEGORIA and @MG5F_CODICEVAR that the environment running the formula
+// fills in. The pieces below are the exact texts of the stored form.
+namespace refs {
+
+enum class Kind { Category = 0, Variant = 1 };
+
+// Markers by which the SQL-to-display direction finds the sub-queries.
+inline constexpr char16_t CategoryMarker[] = u"COLS.value('@IDCATEGORIA_CM01', 'DECIMAL(10)') =";
+inline constexpr char16_t VariantMarker[] = u"COLS.value('@MG5F_CODICEVAR', 'CHAR(20)') =";
+
+// Check-mode stand-ins (dictionary entries 35 and 77, declared by the check preamble).
+inline constexpr char16_t CategoryPlaceholder[] = u"@DO11_CODSEDE_CG31";
+inline constexpr char16_t VariantPlaceholder[] = u"@DO30_CODART_MG66";
+
+// Largest text the reference passes accept: their positions are signed 16-bit numbers.
+inline constexpr qsizetype MaxPassLength = 32767;
+
+// The text between the first pair of delimiters ("{" "}" for categories, "|" "|" for variants),
+// or the empty string. The closing delimiter is looked for from the second character after
+// the opening one, so the content has at least one character and "||" does not pair.
+QString extractDelimited(Kind kind, const QString& text);
+// The same, also giving the 0-based position of the opening delimiter (-1 when no pair).
+QString extractDelimited(Kind kind, const QString& text, qsizetype from, qsizetype* openPos);
+
+// The code of a reference text: the text before the first " - ", when that separator starts
+// at the second character or later; otherwise the empty string. Untrimmed.
+QString referenceCode(const QString& reference);
+// Variant references take their code untrimmed, exactly as above.
+inline QString extractVariantCode(const QString& reference) {
+    return referenceCode(reference);
+}
+
+// The text between the category marker (found from the 1-based position `start`) and the next
+// ")" looked for from the second character of the value on: the id with one blank before and
+// after it in a well-formed sub-query. nullopt when the marker or the parenthesis is missing.
+// `markerPos` receives the 0-based position of the marker found (-1 when none).
+std::optional<QString> findCategoryIdInQuery(const QString& text, qsizetype start,
+                                             qsizetype* markerPos = nullptr);
+// The same for the variant marker: the quoted code followed by one blank.
+std::optional<QString> findVariantCodeInQuery(const QString& text, qsizetype start,
+                                              qsizetype* markerPos = nullptr);
+
+// The value column of a category sub-query for a data-type code. 0 reads text, 1 a decimal
+// number, 2 a flag; any other code reads the value as text too, so the sub-query stays valid
+// T-SQL and rebuilds identically in both directions.
+QString categoryValueColumn(int dataType);
+// The full sub-queries, character for character as they are stored.
+QString categorySubQuery(int dataType, const QString& idText);
+QString variantSubQuery(const QString& code);
+// The variant sub-query for a code that already carries its quotes ('V01'), as the
+// SQL-to-display direction rebuilds it from a stored sub-query.
+QString variantSubQueryFromQuoted(const QString& quotedCode);
+
+// Number written as the statements and sub-queries need it: plain decimal form with '.'.
+QString numberText(const core::Variant& value);
+
+// Right trim of blanks (spaces only), and trim of blanks at both ends.
+QString rtrimBlanks(const QString& s);
+QString trimBlanks(const QString& s);
+
+// A T-SQL string literal holding `value`: quotes around it, quotes inside doubled, so the
+// value can never end the literal early.
+QString sqlLiteral(const QString& value);
+
+// The look-up statements.
+QString categoryIdStatement(const QString& code); // code right-trimmed by the caller
+QString categoryDataTypeStatement(const QString& idText);
+QString categoryLabelStatement(const QString& idText);
+// `quotedCode` is the code as it stands in a stored sub-query, quotes included ('V01').
+// nullopt when it is no single-quoted literal: such a code can match no row.
+std::optional<QString> variantLabelStatement(const QString& quotedCode);
+
+// The look-ups on the host connection, with their answers kept for the length of one
+// translation: a look-up whose answer is known is not sent again. Errors (database,
+// null data-type code, overflow of the code) are thrown as core::ComError.
+class Lookup {
+public:
+    explicit Lookup(const Services& services);
+
+    // The category id of a reference text (the raw field value), or the 16-bit 0 when none.
+    core::Variant lookupCategoryId(const QString& reference);
+    // The data-type code of a category, 0 when none; a null code raises error 94.
+    qint16 getCategoryDataType(const core::Variant& id);
+    // The category's code and description, or nullopt (only ids greater than 0 are looked up;
+    // a null or blank answer counts as none).
+    std::optional<QString> lookupCategoryLabel(const core::Variant& id);
+    // The variant's code and description for a quoted code, or nullopt.
+    std::optional<QString> lookupVariantLabel(const QString& quotedCode);
+
+    qint64 statementsSent() const { return m_statements; }
+
+private:
+    // Runs a statement; when it returns rows, the value of `field` (by name, or the first
+    // field when empty) of the first row.
+    std::optional<core::Variant> firstValue(const QString& statement, const QString& field);
+
+    const Services& m_services;
+    QHash<QString, core::Variant> m_categoryIds;
+    QHash<QString, qint16> m_dataTypes;
+    QHash<QString, std::optional<QString>> m_categoryLabels;
+    QHash<QString, std::optional<QString>> m_variantLabels;
+    qint64 m_statements = 0;
+};
+
+} // namespace refs
+} // namespace language
