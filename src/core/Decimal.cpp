@@ -1,5 +1,6 @@
 #include "core/Decimal.h"
 
+#include <QDebug>
 #include <QLocale>
 
 #include <array>
@@ -288,8 +289,17 @@ std::optional<Scanned> scanNumber(QStringView text, QChar dec, QChar group) {
     return out;
 }
 
-QChar singleChar(const QString& s) {
-    return s.size() == 1 ? s.at(0) : QChar();
+QChar singleChar(const QString& s, QChar fallback) {
+    return s.size() == 1 ? s.at(0) : fallback;
+}
+
+// The regional separators; a locale whose separators are not single characters reads '.'
+// as the decimal separator and has no group separator.
+QChar localeDecimalPoint(const QLocale& loc) {
+    return singleChar(loc.decimalPoint(), u'.');
+}
+QChar localeGroupSeparator(const QLocale& loc) {
+    return singleChar(loc.groupSeparator(), QChar());
 }
 
 } // namespace
@@ -372,7 +382,7 @@ std::optional<Decimal> Decimal::parseLocale(QStringView text) {
 
 std::optional<Decimal> Decimal::parseLocale(QStringView text, bool* overflow) {
     const QLocale loc;
-    return parse(text, singleChar(loc.decimalPoint()), singleChar(loc.groupSeparator()), overflow);
+    return parse(text, localeDecimalPoint(loc), localeGroupSeparator(loc), overflow);
 }
 
 QString Decimal::toString() const {
@@ -574,7 +584,13 @@ std::optional<double> parseDouble(QStringView text, QChar decimalSeparator, QCha
 
 std::optional<double> parseDoubleLocale(QStringView text, bool* overflow) {
     const QLocale loc;
-    return parseDouble(text, singleChar(loc.decimalPoint()), singleChar(loc.groupSeparator()), overflow);
+    return parseDouble(text, localeDecimalPoint(loc), localeGroupSeparator(loc), overflow);
+}
+
+QDebug operator<<(QDebug dbg, const Decimal& d) {
+    QDebugStateSaver saver(dbg);
+    dbg.nospace() << "Decimal(" << d.toString() << ')';
+    return dbg;
 }
 
 } // namespace core

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <optional>
 
+class QDebug;
+
 namespace core {
 
 // A 96-bit scaled decimal as OLE Automation keeps it: an unsigned 96-bit integer mantissa,
@@ -79,6 +81,8 @@ private:
     int m_scale = 0;
     bool m_negative = false;
 };
+
+QDebug operator<<(QDebug dbg, const Decimal& d);
 
 // Reads a number written in the plain decimal form that Decimal::parse accepts as a double
 // (correctly rounded). nullopt when the text is no number, or it is out of the double range

@@ -2,6 +2,7 @@
 
 #include "core/Error.h"
 
+#include <QDebug>
 #include <QMetaType>
 
 #include <charconv>
@@ -475,6 +476,15 @@ QString Variant::typeName() const {
     }
     const QObject* o = std::get<ObjRef>(m_value).p.data();
     return o ? QString::fromLatin1(o->metaObject()->className()) : QStringLiteral("Nothing");
+}
+
+QDebug operator<<(QDebug dbg, const Variant& v) {
+    QDebugStateSaver saver(dbg);
+    dbg.nospace() << "Variant(" << v.typeName();
+    if (v.type() != VarType::Empty && v.type() != VarType::Null && v.type() != VarType::Object)
+        dbg << ", " << v.toString();
+    dbg << ')';
+    return dbg;
 }
 
 } // namespace core

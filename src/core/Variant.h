@@ -93,6 +93,8 @@ private:
         m_value;
 };
 
+QDebug operator<<(QDebug dbg, const Variant& v);
+
 // Registers core::Decimal and core::Variant with Qt's meta-type system (by name too, for
 // queued connections and QMetaObject::invokeMethod). Safe to call more than once; the
 // library also calls it at start-up.
