@@ -1,0 +1,78 @@
+// formule tree: prints the element tree of the editor, one node a line.
+
+#include "Command.h"
+
+#include "host/TranslationService.h"
+#include "tree/StrutturaTree.h"
+#include "tree/TextSink.h"
+
+namespace {
+
+using namespace formule_cli;
+
+int runTree(Context& ctx, const QCommandLineParser& parser, const QStringList&) {
+    bool ok = true;
+    const int context = parser.value(QStringLiteral("context")).toInt(&ok);
+    if (!ok || context < tree::ContestoProvider || context > tree::ContestoManutenzione) {
+        *ctx.err
+            << "tree: --context must be 0 (provider), 1 (price list) or 2 (price-list maintenance), not \""
+            << parser.value(QStringLiteral("context")) << "\"\n";
+        ctx.err->flush();
+        return ExitUsage;
+    }
+    const QString variants = parser.value(QStringLiteral("variants")).toLower();
+    if (variants != QStringLiteral("on") && variants != QStringLiteral("off")) {
+        *ctx.err << "tree: --variants must be on or off, not \"" << parser.value(QStringLiteral("variants"))
+                 << "\"\n";
+        ctx.err->flush();
+        return ExitUsage;
+    }
+
+    ado::Connection* connection = nullptr;
+    try {
+        connection = ctx.connection();
+    } catch (const core::ComError& e) {
+        *ctx.err << "tree: cannot open the database: " << e.description() << '\n';
+        ctx.err->flush();
+        return ExitUsage;
+    }
+
+    tree::TreeServices services;
+    services.connection = [connection] { return connection; };
+    services.ditta = QString::number(ctx.company);
+    services.context = context;
+    host::TranslationService* translation = ctx.translation;
+    services.translate = [translation](const QString& text) {
+        return translation ? translation->Traduci(text) : text;
+    };
+    const bool variantsOn = variants == QStringLiteral("on");
+    services.variantSetting = [variantsOn]() -> std::optional<core::Variant> {
+        return core::Variant::fromInt32(variantsOn ? 1 : 0);
+    };
+    services.errorAnswer = ctx.errorAnswer;
+
+    tree::StrutturaTree builder(services);
+    tree::TextSink sink(*ctx.out);
+    const tree::BuildOutcome outcome = builder.LoadStrutturaTree(sink);
+    ctx.out->flush();
+    return outcome == tree::BuildOutcome::Completed ? ExitOk : ExitNegative;
+}
+
+const Registrar registrar(Command{
+    QStringLiteral("tree"),
+    QStringLiteral("tree [--context N] [--variants on|off]  print the element tree, one node a line "
+                   "(key<TAB>text, two blanks per level)"),
+    [](QCommandLineParser& parser) {
+        parser.addOption(
+            QCommandLineOption(QStringLiteral("context"),
+                               QStringLiteral("Editing context: 0 provider, 1 price list, 2 price-list "
+                                              "maintenance (no entity branch)."),
+                               QStringLiteral("N"), QStringLiteral("0")));
+        parser.addOption(QCommandLineOption(QStringLiteral("variants"),
+                                            QStringLiteral("The host's configurator variant setting."),
+                                            QStringLiteral("on|off"), QStringLiteral("off")));
+    },
+    runTree,
+});
+
+} // namespace

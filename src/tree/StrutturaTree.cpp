@@ -1,0 +1,482 @@
+#include "tree/StrutturaTree.h"
+
+#include "ado/Ado.h"
+#include "core/NullSafe.h"
+
+#include <QElapsedTimer>
+#include <QSet>
+
+namespace tree {
+
+namespace {
+
+const QString ProcLoad = QStringLiteral("LoadStrutturaTree");
+const QString ProcCategorie = QStringLiteral("IsAttiveCategorieCommerciali");
+const QString ProcVarianti = QStringLiteral("IsAttiveVarianti");
+
+// Error numbers of the tree control's node collection.
+constexpr qint32 ErrKeyNotUnique = 35602;
+constexpr qint32 ErrElementNotFound = 35601;
+
+int answerOf(const core::ErrorAnswerFn& fn, const QString& procedure, const core::ErrorInfo& info) {
+    return fn ? fn(procedure, info) : static_cast<int>(core::Answer::Abort);
+}
+
+core::Variant field(const ado::Recordset& rs, const QString& name) {
+    return rs.GetFields().Item(name).Value();
+}
+
+QString text(const core::Variant& v) {
+    return core::RTrimN(v).toString();
+}
+
+} // namespace
+
+QList<QStringList> operatorTexts() {
+    return {
+        {QStringLiteral("+"), QStringLiteral("-"), QStringLiteral("*"), QStringLiteral("/"),
+         QStringLiteral("\\"), QStringLiteral("^")},
+        {QStringLiteral("="), QStringLiteral("<>"), QStringLiteral("<="), QStringLiteral("<"),
+         QStringLiteral(">="), QStringLiteral(">")},
+        {QStringLiteral("NOT"), QStringLiteral("AND"), QStringLiteral("OR"), QStringLiteral("TRUE"),
+         QStringLiteral("FALSE")},
+        {QStringLiteral("IF"), QStringLiteral("THEN"), QStringLiteral("ELSE"), QStringLiteral("END")},
+        {QStringLiteral("("), QStringLiteral(")"), QStringLiteral(","), QStringLiteral("\""),
+         QStringLiteral("'")},
+    };
+}
+
+QString rootsStatement() {
+    return QStringLiteral(" SELECT LP14_INDELEMENTO, LP14_DESCRIZIONE ") +
+           QStringLiteral(" FROM  LP14_CAMPI WITH (NOLOCK) ") +
+           QStringLiteral(" WHERE LP14_PARENT     IS NULL ") + QStringLiteral("   AND LP14_ISATTIVO   = 1 ") +
+           QStringLiteral(" ORDER BY LP14_PROGVISUA ASC ");
+}
+
+QString childrenStatement(const core::Variant& rootId) {
+    return QStringLiteral(" SELECT LP14_INDELEMENTO, LP14_DESCRIZIONE ") +
+           QStringLiteral(" FROM  LP14_CAMPI WITH (NOLOCK) ") + QStringLiteral(" WHERE LP14_PARENT     = ") +
+           rootId.toString() + QStringLiteral("   AND LP14_ISATTIVO   = 1 ") +
+           QStringLiteral(" ORDER BY LP14_PROGVISUA ASC ");
+}
+
+QString categoriesStatement(const QString& ditta) {
+    return QStringLiteral(
+               " SELECT CM01_IDCATEGORIA, RTRIM(CM01_CODICE) + ' - ' + RTRIM(CM01_DESCR) AS DESCRIZIONE ") +
+           QStringLiteral(" FROM  CM01_CATEGORIECOMM WITH (NOLOCK) ") +
+           QStringLiteral(" WHERE CM01_DITTA_CG18 = ") + ditta + QStringLiteral(" ORDER BY CM01_CODICE ASC ");
+}
+
+QString variantsStatement(const QString& ditta) {
+    return QStringLiteral(" SELECT MG5F_CODICEVAR, RTRIM(MG5F_CODICEVAR) + ' - ' + RTRIM(MG5F_DESCR_VAR) AS "
+                          "DESCRIZIONE ") +
+           QStringLiteral(" FROM  MG5F_DIMECONF WITH (NOLOCK) ") +
+           QStringLiteral(" WHERE MG5F_DITTA_CG18 = ") + ditta +
+           QStringLiteral(" ORDER BY MG5F_CODICEVAR ASC ");
+}
+
+QString categoriesTestStatement(const QString& ditta) {
+    return QStringLiteral(" SELECT TOP 1 1 ") + QStringLiteral(" FROM CM01_CATEGORIECOMM WITH (NOLOCK) ") +
+           QStringLiteral(" WHERE CM01_DITTA_CG18 = ") + ditta;
+}
+
+QString formatId(const core::Variant& value, int digits) {
+    core::Decimal d;
+    try {
+        d = value.toDecimal();
+    } catch (const core::ComError&) {
+        return value.isNull() ? QString() : value.toString();
+    }
+    std::optional<std::int64_t> n = d.toInt64Rounded();
+    if (!n)
+        return d.toString();
+    const bool negative = *n < 0;
+    QString digitsText = QString::number(negative ? -*n : *n).rightJustified(digits, u'0');
+    return negative ? u'-' + digitsText : digitsText;
+}
+
+// State of one run of LoadStrutturaTree.
+struct StrutturaTree::Build {
+    Build(StrutturaTree& owner, TreeSink& target)
+        : self(owner)
+        , sink(target) {}
+
+    StrutturaTree& self;
+    TreeSink& sink;
+    ado::Connection* connection = nullptr;
+    QSet<QString> keys;
+    QHash<QString, int> levels;
+    std::shared_ptr<ado::Recordset> roots;
+    std::shared_ptr<ado::Recordset> children;
+    std::shared_ptr<ado::Recordset> values;
+    BuildOutcome outcome = BuildOutcome::Completed;
+
+    // Runs one statement of the procedure under its error trap: retry runs it again, abort
+    // closes the open recordsets; both abort and any other answer end the procedure.
+    bool step(const std::function<void()>& statement) {
+        for (;;) {
+            try {
+                statement();
+                return true;
+            } catch (...) {
+                const core::ErrorInfo info = core::currentErrorInfo(std::current_exception());
+                const int answer = answerOf(self.m_services.errorAnswer, ProcLoad, info);
+                if (answer == static_cast<int>(core::Answer::Retry))
+                    continue;
+                if (answer == static_cast<int>(core::Answer::Abort)) {
+                    closeOpen();
+                    outcome = BuildOutcome::Aborted;
+                } else {
+                    outcome = BuildOutcome::Stopped;
+                }
+                return false;
+            }
+        }
+    }
+
+    void closeOpen() {
+        for (auto* rs : {&roots, &children, &values})
+            if (*rs && (*rs)->IsOpen())
+                (*rs)->Close();
+    }
+
+    QString tr(const QString& italian) const {
+        return self.m_services.translate ? self.m_services.translate(italian) : italian;
+    }
+
+    // Adds a node as the tree control does: the key must be new and the relative must exist.
+    void add(const QString& relative, const QString& key, const QString& nodeText, const char* image,
+             const char* selectedImage, bool branch) {
+        if (keys.contains(key))
+            throw core::ComError(ErrKeyNotUnique, QStringLiteral("Key is not unique in collection"),
+                                 QStringLiteral("TreeView"));
+        int level = 0;
+        if (!relative.isEmpty()) {
+            auto it = levels.constFind(relative);
+            if (it == levels.constEnd())
+                throw core::ComError(ErrElementNotFound, QStringLiteral("Element not found"),
+                                     QStringLiteral("TreeView"));
+            level = *it + 1;
+        }
+        TreeNode node;
+        node.relative = relative;
+        node.relationship = relative.isEmpty() ? RelationshipNone : RelationshipChild;
+        node.key = key;
+        node.text = nodeText;
+        node.image = QString::fromLatin1(image);
+        node.selectedImage = QString::fromLatin1(selectedImage);
+        node.level = level;
+        if (branch) {
+            node.bold = true;
+            node.color = QColor(BranchRed, BranchGreen, BranchBlue);
+        }
+        sink.add(node);
+        keys.insert(key);
+        levels.insert(key, level);
+        ++self.m_stats.nodes;
+    }
+
+    bool branch(const QString& key, const char* caption) {
+        return step([&] { add({}, key, tr(QString::fromUtf8(caption)), ImgRamo, ImgRamo, true); });
+    }
+
+    // The values of a list sub-branch: one node per row of the statement.
+    bool listValues(const QString& subKey, const QString& statement, const QString& idColumn, int idDigits,
+                    bool translated) {
+        if (!step([&] { values = self.execute(connection, statement); }))
+            return false;
+        for (;;) {
+            bool eof = false;
+            if (!step([&] { eof = values->IsEOF(); }))
+                return false;
+            if (eof)
+                break;
+            if (!step([&] {
+                    const core::Variant id = core::RTrimN(field(*values, idColumn));
+                    const QString key =
+                        subKey + u'_' + (idDigits > 0 ? formatId(id, idDigits) : id.toString());
+                    const QString description = text(field(*values, QStringLiteral("DESCRIZIONE")));
+                    add(subKey, key, translated ? tr(description) : description, ImgElemento, ImgElementoSel,
+                        false);
+                }))
+                return false;
+            if (!step([&] { values->MoveNext(); }))
+                return false;
+        }
+        return step([&] { values->Close(); });
+    }
+
+    // Children of one root, with the fixed fields of roots 0 and 100.
+    bool rootChildren(const QString& rootKey, const core::Variant& rawRootId) {
+        core::Variant rootId;
+        if (!step([&] { rootId = core::CDecN(rawRootId); }))
+            return false;
+        if (!step([&] { children = self.execute(connection, childrenStatement(rootId)); }))
+            return false;
+        const QString ditta = self.m_services.ditta;
+        for (;;) {
+            bool eof = false;
+            if (!step([&] { eof = children->IsEOF(); }))
+                return false;
+            if (eof)
+                break;
+            core::Variant rawId;
+            QString description;
+            core::Decimal c;
+            QString key;
+            if (!step([&] {
+                    rawId = field(*children, QStringLiteral("LP14_INDELEMENTO"));
+                    description = text(field(*children, QStringLiteral("LP14_DESCRIZIONE")));
+                    c = core::CDecN(rawId).toDecimal();
+                    key = QStringLiteral("elemento_") + formatId(core::RTrimN(rawId), 3);
+                }))
+                return false;
+            const auto between = [&](int lo, int hi) {
+                return c >= core::Decimal::fromInt64(lo) && c <= core::Decimal::fromInt64(hi);
+            };
+            const auto subBranch = [&] {
+                return step([&] { add(rootKey, key, tr(description), ImgRamoSel, ImgRamoSel, true); });
+            };
+            const auto entityField = [&](const QString& nodeText) {
+                return step([&] { add(rootKey, key, nodeText, ImgElemento, ImgElementoSel, false); });
+            };
+            if (c == core::Decimal::fromInt64(602)) {
+                if (self.IsAttiveCategorieCommerciali()) {
+                    if (!subBranch() || !listValues(key, categoriesStatement(ditta),
+                                                    QStringLiteral("CM01_IDCATEGORIA"), 10, true))
+                        return false;
+                }
+            } else if (between(500, 599)) {
+                if (self.IsAttiveVarianti()) {
+                    if (c == core::Decimal::fromInt64(502)) {
+                        if (!subBranch() || !listValues(key, variantsStatement(ditta),
+                                                        QStringLiteral("MG5F_CODICEVAR"), 0, false))
+                            return false;
+                    } else if (!entityField(description)) {
+                        return false;
+                    }
+                }
+            } else if (between(800, 899)) {
+                if (c == core::Decimal::fromInt64(810)) {
+                    if (!subBranch() || !listValues(key, variantsStatement(ditta),
+                                                    QStringLiteral("MG5F_CODICEVAR"), 0, false))
+                        return false;
+                } else {
+                    QString translated;
+                    if (!step([&] { translated = tr(description); }) || !entityField(translated))
+                        return false;
+                }
+            } else {
+                QString translated;
+                if (!step([&] {
+                        QString substituted = description;
+                        substituted.replace(QStringLiteral("cli."), QStringLiteral("cli/for"));
+                        substituted.replace(QStringLiteral("cliente"), QStringLiteral("cli/for"));
+                        translated = tr(substituted);
+                    }) ||
+                    !entityField(translated))
+                    return false;
+            }
+            if (!step([&] { children->MoveNext(); }))
+                return false;
+        }
+        // Roots 0 and 100 end with two fixed fields numbered after their last child.
+        const char* fixed[2] = {nullptr, nullptr};
+        if (rawRootId.equals(core::Variant::fromInt32(0))) {
+            fixed[0] = "Ditta";
+            fixed[1] = "Data riferimento";
+        } else if (rawRootId.equals(core::Variant::fromInt32(100))) {
+            fixed[0] = "Cli/for documento";
+            fixed[1] = "ID Nodo distinta cli/for";
+        }
+        if (fixed[0]) {
+            core::Decimal n;
+            if (!step([&] { children->MoveLast(); }) || !step([&] {
+                    n = core::CDecN(field(*children, QStringLiteral("LP14_INDELEMENTO"))).toDecimal();
+                }))
+                return false;
+            for (int i = 0; i < 2; ++i) {
+                if (!step([&] {
+                        const std::optional<core::Decimal> id = n.add(core::Decimal::fromInt64(i + 1));
+                        if (!id)
+                            throw core::ComError(core::err::Overflow, QStringLiteral("Overflow"));
+                        const QString key =
+                            QStringLiteral("elemento_") + formatId(core::Variant::fromDecimal(*id), 3);
+                        add(rootKey, key, tr(QString::fromUtf8(fixed[i])), ImgElemento, ImgElementoSel,
+                            false);
+                    }))
+                    return false;
+            }
+        }
+        return step([&] { children->Close(); });
+    }
+
+    bool entityBranch() {
+        const BranchDef& ken = Branches[3];
+        const QString kenKey = QString::fromLatin1(ken.key);
+        if (!branch(kenKey, ken.caption))
+            return false;
+        if (!step([&] { roots = self.execute(connection, rootsStatement()); }))
+            return false;
+        for (;;) {
+            bool eof = false;
+            if (!step([&] { eof = roots->IsEOF(); }))
+                return false;
+            if (eof)
+                break;
+            core::Variant rawId;
+            QString description;
+            bool skip = false;
+            if (!step([&] {
+                    rawId = field(*roots, QStringLiteral("LP14_INDELEMENTO"));
+                    description = text(field(*roots, QStringLiteral("LP14_DESCRIZIONE")));
+                }))
+                return false;
+            if (!step([&] {
+                    const core::Decimal id = core::CDecN(rawId).toDecimal();
+                    // The variant test is asked for every root, whatever its id.
+                    const bool varianti = self.IsAttiveVarianti();
+                    skip = id == core::Decimal::fromInt64(200) ||
+                           (id == core::Decimal::fromInt64(500) && !varianti);
+                }))
+                return false;
+            if (!skip) {
+                const QString rootKey = QStringLiteral("ramo_") + formatId(core::RTrimN(rawId), 3);
+                if (!step([&] {
+                        QString substituted = description;
+                        substituted.replace(QStringLiteral("cliente"), QStringLiteral("cli/for"));
+                        add(kenKey, rootKey, tr(substituted), ImgRamo, ImgRamo, true);
+                    }))
+                    return false;
+                if (!rootChildren(rootKey, rawId))
+                    return false;
+            }
+            if (!step([&] { roots->MoveNext(); }))
+                return false;
+        }
+        return step([&] { roots->Close(); });
+    }
+
+    bool run() {
+        // The eleven quotation texts are translated once and shared by the three branches.
+        QStringList quotation;
+        for (const char* base : QuotationElements) {
+            QString translated;
+            if (!step([&] { translated = tr(QString::fromUtf8(base)); }))
+                return false;
+            quotation.append(translated);
+        }
+        if (!step([&] { connection = self.currentConnection(); }))
+            return false;
+        if (!connection) {
+            outcome = BuildOutcome::NoConnection;
+            return false;
+        }
+        if (!step([&] { sink.clear(); }))
+            return false;
+        for (int b = 0; b < 3; ++b) {
+            const QString key = QString::fromLatin1(Branches[b].key);
+            if (!branch(key, Branches[b].caption))
+                return false;
+            for (int i = 0; i < quotation.size(); ++i) {
+                if (!step([&] {
+                        add(key, key + QString::number(i + 1), quotation[i], ImgOperatore, ImgOperatore,
+                            false);
+                    }))
+                    return false;
+            }
+        }
+        if (self.m_services.context != ContestoManutenzione && !entityBranch())
+            return false;
+        const QList<QStringList> operators = operatorTexts();
+        for (int b = 0; b < operators.size(); ++b) {
+            const BranchDef& def = Branches[4 + b];
+            const QString key = QString::fromLatin1(def.key);
+            if (!branch(key, def.caption))
+                return false;
+            for (int i = 0; i < operators[b].size(); ++i) {
+                if (!step([&] {
+                        add(key, key + QString::number(i + 1), operators[b][i], ImgOperatore, ImgOperatore,
+                            false);
+                    }))
+                    return false;
+            }
+        }
+        return true;
+    }
+};
+
+StrutturaTree::StrutturaTree(TreeServices services)
+    : m_services(std::move(services)) {}
+
+StrutturaTree::~StrutturaTree() = default;
+
+ado::Connection* StrutturaTree::currentConnection() const {
+    return m_services.connection ? m_services.connection() : nullptr;
+}
+
+std::shared_ptr<ado::Recordset> StrutturaTree::execute(ado::Connection* connection,
+                                                       const QString& statement) {
+    QElapsedTimer timer;
+    timer.start();
+    ++m_stats.statements;
+    constexpr int adCmdText = 1;
+    std::shared_ptr<ado::Recordset> rs = connection->Execute(statement, nullptr, adCmdText);
+    m_stats.databaseNanoseconds += timer.nsecsElapsed();
+    return rs;
+}
+
+BuildOutcome StrutturaTree::LoadStrutturaTree(TreeSink& sink) {
+    m_stats = {};
+    Build build(*this, sink);
+    build.run();
+    return build.outcome;
+}
+
+bool StrutturaTree::IsAttiveCategorieCommerciali() {
+    bool result = false;
+    ado::Connection* connection = nullptr;
+    std::shared_ptr<ado::Recordset> rs;
+    // Each statement runs under the function's own trap: retry runs it again, any other
+    // answer ends the function with the result reached so far.
+    const auto step = [&](const std::function<void()>& statement) {
+        for (;;) {
+            try {
+                statement();
+                return true;
+            } catch (...) {
+                const core::ErrorInfo info = core::currentErrorInfo(std::current_exception());
+                if (answerOf(m_services.errorAnswer, ProcCategorie, info) !=
+                    static_cast<int>(core::Answer::Retry))
+                    return false;
+            }
+        }
+    };
+    if (!step([&] { connection = currentConnection(); }) || !connection)
+        return false;
+    if (!step([&] { rs = execute(connection, categoriesTestStatement(m_services.ditta)); }))
+        return result;
+    if (!step([&] { result = !rs->IsEOF(); }))
+        return result;
+    step([&] { rs->Close(); });
+    return result;
+}
+
+bool StrutturaTree::IsAttiveVarianti() {
+    bool result = false;
+    for (;;) {
+        try {
+            if (!m_services.variantSetting)
+                return false;
+            const std::optional<core::Variant> setting = m_services.variantSetting();
+            result = setting && setting->equals(core::Variant::fromInt32(1));
+            return result;
+        } catch (...) {
+            const core::ErrorInfo info = core::currentErrorInfo(std::current_exception());
+            if (answerOf(m_services.errorAnswer, ProcVarianti, info) != static_cast<int>(core::Answer::Retry))
+                return result;
+        }
+    }
+}
+
+} // namespace tree

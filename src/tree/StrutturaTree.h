@@ -1,0 +1,145 @@
+#pragma once
+
+#include "core/Error.h"
+#include "core/Variant.h"
+#include "tree/TreeNode.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace ado {
+class Connection;
+class Recordset;
+} // namespace ado
+
+namespace tree {
+
+// Editing context of the window (enmContestoformule): the entity branch is left out in the
+// price-list maintenance context.
+inline constexpr int ContestoProvider = 0;
+inline constexpr int ContestoListino = 1;
+inline constexpr int ContestoManutenzione = 2;
+
+// Top-level branches, in the order they are added.
+struct BranchDef {
+    const char* key;
+    const char* caption; // Italian caption, translated when the node is added
+};
+inline constexpr std::array<BranchDef, 9> Branches{{
+    {"kqu", "Quotazione"},
+    {"kquin", "Quotazione ingresso"},
+    {"kquatt", "Quotazione corrente"},
+    {"ken", "Entità anagrafiche"},
+    {"kof", "Operatori fondamentali"},
+    {"koc", "Operatori di confronto"},
+    {"kol", "Operatori logici"},
+    {"kco", "Operatori di condizione"},
+    {"kde", "Delimitatori"},
+}};
+
+// The eleven quotation elements (base texts), in the order of the dictionary.
+inline constexpr std::array<const char*, 11> QuotationElements{"Prezzo lordo",
+                                                               "Sconto 1%",
+                                                               "Sconto 2%",
+                                                               "Sconto 3%",
+                                                               "Sconto 4%",
+                                                               "Sconto 5%",
+                                                               "Sconto 6%",
+                                                               "Sconto importo",
+                                                               "Maggiorazione 1%",
+                                                               "Maggiorazione 2%",
+                                                               "Maggiorazione importo"};
+
+// Texts of the operator and delimiter branches (kof, koc, kol, kco, kde), never translated.
+QList<QStringList> operatorTexts();
+
+// Image keys of imlImagesTrv.
+inline constexpr const char* ImgRamo = "ramo";
+inline constexpr const char* ImgElemento = "elemento";
+inline constexpr const char* ImgElementoSel = "elementosel";
+inline constexpr const char* ImgRamoSel = "ramosel";
+inline constexpr const char* ImgOperatore = "operatore";
+inline constexpr const char* ImgMinus = "minus";
+inline constexpr const char* ImgPlus = "plus";
+
+// The statements of the build, exactly as they are sent.
+QString rootsStatement();
+QString childrenStatement(const core::Variant& rootId); // rootId: CDecN of the root's id
+QString categoriesStatement(const QString& ditta);
+QString variantsStatement(const QString& ditta);
+QString categoriesTestStatement(const QString& ditta);
+
+// Zero-filled formatting of an id ("000" -> digits = 3): 7 gives "007", 1234 gives "1234".
+// A value that is no number is written as text.
+QString formatId(const core::Variant& value, int digits);
+
+// What the build needs from the window.
+struct TreeServices {
+    // GconConnect: nullptr when the window has no connection (the tree is then left alone).
+    std::function<ado::Connection*()> connection;
+    // Ditta: the company code, appended to the statements unchanged (no quotes).
+    QString ditta;
+    // enmContestoformule of the class instance that opened the window.
+    int context = ContestoProvider;
+    // The host translation service: Italian text in, text to show out. May throw.
+    std::function<QString(const QString&)> translate;
+    // The host's variant setting of the company, read through the host objects: nullopt when
+    // an object along the way is missing. May throw.
+    std::function<std::optional<core::Variant>()> variantSetting;
+    // VisualizzaErrore: asked with the procedure's name; 3 abort, 4 retry, other values as
+    // each procedure states. When not set every error is an abort.
+    core::ErrorAnswerFn errorAnswer;
+};
+
+// How a build ended.
+enum class BuildOutcome {
+    Completed,    // the whole tree was built
+    NoConnection, // no connection: nothing was touched
+    Aborted,      // an error answered with abort (3): open recordsets were closed
+    Stopped,      // an error answered with anything but abort or retry
+};
+
+// Counters of the last build, for the tool and the benchmarks.
+struct BuildStats {
+    int nodes = 0;
+    int statements = 0;
+    qint64 databaseNanoseconds = 0; // time spent running statements
+};
+
+// The element tree: LoadStrutturaTree and its two tests, without any widget. The nodes are
+// handed to a sink one at a time as they are built, so whatever was added before an error
+// stays with the sink.
+class StrutturaTree {
+public:
+    explicit StrutturaTree(TreeServices services);
+    ~StrutturaTree();
+    StrutturaTree(const StrutturaTree&) = delete;
+    StrutturaTree& operator=(const StrutturaTree&) = delete;
+
+    // Clears the sink and rebuilds the whole tree into it.
+    BuildOutcome LoadStrutturaTree(TreeSink& sink);
+
+    // True when the company has at least one commercial category.
+    bool IsAttiveCategorieCommerciali();
+    // True when configurator variants are enabled for the company (the host's setting is 1).
+    bool IsAttiveVarianti();
+
+    const BuildStats& stats() const { return m_stats; }
+    TreeServices& services() { return m_services; }
+
+private:
+    struct Build;
+    ado::Connection* currentConnection() const;
+    std::shared_ptr<ado::Recordset> execute(ado::Connection* connection, const QString& statement);
+
+    TreeServices m_services;
+    BuildStats m_stats;
+};
+
+} // namespace tree

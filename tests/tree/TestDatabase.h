@@ -1,0 +1,117 @@
+#pragma once
+
+#include "ado/Ado.h"
+
+#include <QFile>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace treetest {
+
+// A small database for the element tree, built through the ADO layer on the embedded engine.
+//
+// Roots (display order): 0 "Documento", 100 "Dati cliente cli.", 200 "Nascosto",
+// 300 "Articolo", 500 "Varianti", 800 "Configuratore"; 900 is inactive.
+class TestDatabase {
+public:
+    TestDatabase() {
+        QFile file(m_dir.filePath(QStringLiteral("tree.db")));
+        file.open(QIODevice::WriteOnly);
+        file.close();
+        m_connection = std::make_unique<ado::Connection>();
+        m_connection->Open(QStringLiteral("Provider=Embedded;Data Source=") + file.fileName());
+        for (const QString& s : schema())
+            run(s);
+    }
+
+    ado::Connection* connection() { return m_connection.get(); }
+
+    void run(const QString& statement) { m_connection->Execute(statement); }
+
+    // Empty when the engine runs the T-SQL of the tree's statements; otherwise the reason.
+    QString tsqlMissing() {
+        try {
+            auto rs = m_connection->Execute(
+                QStringLiteral(" SELECT TOP 1 RTRIM('a  ') + ' - ' + RTRIM(LP14_DESCRIZIONE) AS DESCRIZIONE "
+                               " FROM  LP14_CAMPI WITH (NOLOCK)  WHERE LP14_PARENT     IS NULL "
+                               " ORDER BY LP14_PROGVISUA ASC "));
+            if (rs->IsEOF() || rs->GetFields().Item(QStringLiteral("DESCRIZIONE")).Value().toString() !=
+                                   QStringLiteral("a - Documento"))
+                return QStringLiteral("the embedded engine does not evaluate RTRIM/+ yet");
+            return {};
+        } catch (const core::ComError& e) {
+            return QStringLiteral("the embedded engine does not run TOP / WITH (NOLOCK) / + yet: ") +
+                   e.description();
+        }
+    }
+
+    static QStringList schema() {
+        return {
+            QStringLiteral(
+                "CREATE TABLE LP14_CAMPI (LP14_INDELEMENTO INT NOT NULL, LP14_DESCRIZIONE VARCHAR(80) "
+                "NULL, LP14_PARENT INT NULL, LP14_ISATTIVO INT NOT NULL, LP14_PROGVISUA INT NOT NULL)"),
+            QStringLiteral(
+                "CREATE TABLE CM01_CATEGORIECOMM (CM01_IDCATEGORIA INT NOT NULL, CM01_DITTA_CG18 INT NOT "
+                "NULL, CM01_CODICE VARCHAR(20) NOT NULL, CM01_DESCR VARCHAR(80) NULL)"),
+            QStringLiteral(
+                "CREATE TABLE MG5F_DIMECONF (MG5F_DITTA_CG18 INT NOT NULL, MG5F_CODICEVAR VARCHAR(20) NOT "
+                "NULL, MG5F_DESCR_VAR VARCHAR(80) NULL)"),
+            // roots
+            field(0, "Documento", -1, 1),
+            field(100, "Dati cliente cli.", -1, 2),
+            field(200, "Nascosto", -1, 3),
+            field(300, "Articolo", -1, 4),
+            field(500, "Varianti", -1, 5),
+            field(800, "Configuratore", -1, 6),
+            field(900, "Spento", -1, 7, 0),
+            // children of 0: the last in display order has id 33
+            field(5, "Tipo documento", 0, 2),
+            field(1, "Sede", 0, 1),
+            field(33, "Codice documento", 0, 3),
+            field(40, "Spento", 0, 4, 0),
+            // children of 100
+            field(101, "Codice cliente", 100, 1),
+            field(102, "Provincia cli.", 100, 2),
+            field(103, "Zona Cliente CLI.", 100, 3),
+            field(104, "Raggr. cli. cliente  ", 100, 4),
+            field(201, "Nascosto", 200, 1),
+            // children of 300
+            field(301, "Famiglia", 300, 1),
+            field(602, "Categoria commerciale", 300, 2),
+            field(502, "Codice variante", 300, 3),
+            field(599, "Opzione cliente", 300, 4),
+            field(7, "Marca", 300, 5),
+            // children of 500
+            field(501, "Modello", 500, 1),
+            // children of 800
+            field(805, "Modello configurato", 800, 1),
+            field(810, "Codice variante", 800, 2),
+            field(899, "Modello cliente", 800, 3),
+            // categories: company 1 (ordered by code) and company 2
+            QStringLiteral("INSERT INTO CM01_CATEGORIECOMM VALUES (12, 1, 'C02', 'Rivenditori')"),
+            QStringLiteral("INSERT INTO CM01_CATEGORIECOMM VALUES (3, 1, 'C01  ', 'Privati  ')"),
+            QStringLiteral("INSERT INTO CM01_CATEGORIECOMM VALUES (99, 2, 'C00', 'Altra ditta')"),
+            // variants
+            QStringLiteral("INSERT INTO MG5F_DIMECONF VALUES (1, 'V02', 'Misura')"),
+            QStringLiteral("INSERT INTO MG5F_DIMECONF VALUES (1, 'V01   ', 'Colore ')"),
+            QStringLiteral("INSERT INTO MG5F_DIMECONF VALUES (2, 'V00', 'Altra ditta')"),
+        };
+    }
+
+    static QString field(int id, const char* description, int parent, int order, int active = 1) {
+        return QStringLiteral("INSERT INTO LP14_CAMPI VALUES (%1, '%2', %3, %4, %5)")
+            .arg(id)
+            .arg(QString::fromUtf8(description),
+                 parent < 0 ? QStringLiteral("NULL") : QString::number(parent))
+            .arg(active)
+            .arg(order);
+    }
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<ado::Connection> m_connection;
+};
+
+} // namespace treetest
