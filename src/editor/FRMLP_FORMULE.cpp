@@ -1,0 +1,851 @@
+#include "editor/FRMLP_FORMULE.h"
+
+#include "ado/Ado.h"
+#include "core/NullSafe.h"
+#include "host/Cinterface.h"
+#include "host/ConnectionFactory.h"
+#include "host/GlobalObject.h"
+#include "host/LateBound.h"
+#include "host/LogObject.h"
+#include "host/MenuItem.h"
+#include "host/Navigator.h"
+#include "host/Responder.h"
+#include "host/ScriptModel.h"
+#include "host/controls/HostControls.h"
+#include "host/controls/MDIActiveX.h"
+#include "host/controls/VXL_RESIZEFORM.h"
+#include "host/controls/VxlRichTextBox.h"
+#include "tree/Insertion.h"
+#include "tree/StrutturaTree.h"
+#include "tree/TreeImages.h"
+#include "tree/TreeNode.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QStyle>
+#include <QTreeWidget>
+
+namespace editor {
+
+namespace {
+
+FRMLP_FORMULE::ModalHook& modalHook() {
+    static FRMLP_FORMULE::ModalHook hook;
+    return hook;
+}
+
+[[noreturn]] void objectNotSet() {
+    throw core::ComError(core::err::ObjectVariableNotSet, QStringLiteral("Variabile oggetto non impostata"));
+}
+
+template <typename T> T* require(T* object) {
+    if (object == nullptr)
+        objectNotSet();
+    return object;
+}
+
+// Design positions of the controls, in twips (left, top, width, height).
+struct Design {
+    int left, top, width, height;
+};
+constexpr Design WindowSize{0, 0, 12540, 8055};
+constexpr Design dLBL_OPERATORI_{60, 60, 3400, 450};
+constexpr Design dIMG_EXPCOL{3480, 60, 420, 450};
+constexpr Design dTVW_FIELDS{60, 540, 3840, 6900};
+constexpr Design dCHK_DEBUG{60, 7560, 2400, 300};
+constexpr Design dLBL_ELEMSELEZ{3990, 60, 8490, 450};
+constexpr Design dIMG_UNDO{3990, 540, 450, 450};
+constexpr Design dIMG_REDO{4470, 540, 450, 450};
+constexpr Design dIMG_LEGEND{4950, 540, 450, 450};
+constexpr Design dIMG_CHECK{11070, 540, 450, 450};
+constexpr Design dIMG_CLEAR{11550, 540, 450, 450};
+constexpr Design dIMG_SAVE{12030, 540, 450, 450};
+constexpr Design dGRB_COMPFORMULE{3990, 1050, 8490, 6900};
+constexpr Design dTXT_FORMULA{4080, 1290, 8310, 6570};
+
+void place(QWidget* widget, const Design& d) {
+    widget->setGeometry(controls::twipsToPixels(QRect(d.left, d.top, d.width, d.height), widget));
+}
+
+} // namespace
+
+namespace {
+
+// Adds the nodes of the element tree to the tree control, keeping them by key and in order.
+class TreeWidgetSink : public tree::TreeSink {
+public:
+    TreeWidgetSink(FRMLP_FORMULE* window, QList<QTreeWidgetItem*>& nodes,
+                   QHash<QString, QTreeWidgetItem*>& byKey)
+        : m_window(window)
+        , m_nodes(nodes)
+        , m_byKey(byKey) {}
+    void clear() override {
+        m_window->TVW_FIELDS->clear();
+        m_nodes.clear();
+        m_byKey.clear();
+    }
+    void add(const tree::TreeNode& node) override {
+        if (m_byKey.contains(node.key))
+            throw core::ComError(35602, QStringLiteral("Key is not unique in collection"));
+        QTreeWidgetItem* item = nullptr;
+        if (node.relative.isEmpty()) {
+            item = new QTreeWidgetItem(m_window->TVW_FIELDS);
+        } else {
+            QTreeWidgetItem* parent = m_byKey.value(node.relative);
+            if (parent == nullptr)
+                throw core::ComError(35601, QStringLiteral("Element not found"));
+            item = new QTreeWidgetItem(parent);
+        }
+        item->setText(0, node.text);
+        item->setData(0, Qt::UserRole, node.key);
+        QIcon icon;
+        const QIcon normal = m_window->imlImagesTrv.value(node.image);
+        const QIcon selected = m_window->imlImagesTrv.value(node.selectedImage);
+        if (!normal.isNull())
+            icon.addPixmap(normal.pixmap(24, 24), QIcon::Normal);
+        if (!selected.isNull())
+            icon.addPixmap(selected.pixmap(24, 24), QIcon::Selected);
+        item->setIcon(0, icon);
+        if (node.bold) {
+            QFont f = item->font(0);
+            f.setBold(true);
+            item->setFont(0, f);
+        }
+        if (node.color.isValid())
+            item->setForeground(0, node.color);
+        m_nodes.append(item);
+        m_byKey.insert(node.key, item);
+    }
+
+private:
+    FRMLP_FORMULE* m_window;
+    QList<QTreeWidgetItem*>& m_nodes;
+    QHash<QString, QTreeWidgetItem*>& m_byKey;
+};
+
+} // namespace
+
+struct FRMLP_FORMULE::Parts {
+    tree::ExpandCollapse expandCollapse;
+    // Edit history.
+    QStringList undoBuffer = QStringList(101, QString());
+    int undoIndex = 0;
+};
+
+QObject* componentApplication() {
+    static QObject* application = [] {
+        auto* app = new QObject;
+        app->setObjectName(QString::fromLatin1(ApplicationTitle));
+        app->setProperty("Title", QString::fromLatin1(ApplicationTitle));
+        return app;
+    }();
+    return application;
+}
+
+FRMLP_FORMULE::FRMLP_FORMULE(QWidget* parent)
+    : QWidget(parent) {
+    setObjectName(QStringLiteral("FRMLP_FORMULE"));
+    setWindowTitle(QStringLiteral("Composizione formule SQL"));
+    m_parts = std::make_unique<Parts>();
+    buildControls();
+    connectEvents();
+    qApp->installEventFilter(this);
+}
+
+FRMLP_FORMULE::~FRMLP_FORMULE() {
+    qApp->removeEventFilter(this);
+}
+
+void FRMLP_FORMULE::setModalHook(ModalHook hook) {
+    modalHook() = std::move(hook);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Controls
+
+void FRMLP_FORMULE::buildControls() {
+    resize(controls::twipsToPixels(WindowSize.width, this), controls::twipsToPixels(WindowSize.height, this));
+
+    LBL_OPERATORI_ = new controls::VXL_TITLEBAR(this);
+    LBL_OPERATORI_->setObjectName(QStringLiteral("LBL_OPERATORI_"));
+    LBL_OPERATORI_->SetTitle(QStringLiteral("Elementi"));
+    place(LBL_OPERATORI_, dLBL_OPERATORI_);
+
+    auto button = [this](const char* name, const Design& d, const QIcon& picture, const QString& tip) {
+        auto* b = new controls::VXL_TBARMENU(this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->SetPicture(picture);
+        b->setToolTip(tip);
+        place(b, d);
+        return b;
+    };
+
+    // imlImagesTrv: the tree's pictures are drawn by the element tree; the window keeps them by key.
+    TVW_FIELDS = new QTreeWidget(this);
+    TVW_FIELDS->setObjectName(QStringLiteral("TVW_FIELDS"));
+    TVW_FIELDS->setHeaderHidden(true);
+    TVW_FIELDS->setColumnCount(1);
+    TVW_FIELDS->setIconSize(QSize(24, 24));
+    TVW_FIELDS->setUniformRowHeights(true);
+    place(TVW_FIELDS, dTVW_FIELDS);
+
+    IMG_EXPCOL = button("IMG_EXPCOL", dIMG_EXPCOL, QIcon(), QStringLiteral("Espandi/comprimi"));
+
+    CHK_DEBUG = new QCheckBox(QStringLiteral("Log Attivo"), this);
+    CHK_DEBUG->setObjectName(QStringLiteral("CHK_DEBUG"));
+    place(CHK_DEBUG, dCHK_DEBUG);
+    CHK_DEBUG->setVisible(false);
+    CHK_DEBUG->setAttribute(Qt::WA_WState_ExplicitShowHide);
+
+    LBL_ELEMSELEZ = new controls::VXL_TITLEBAR(this);
+    LBL_ELEMSELEZ->setObjectName(QStringLiteral("LBL_ELEMSELEZ"));
+    LBL_ELEMSELEZ->SetTitle(QStringLiteral("Formula"));
+    place(LBL_ELEMSELEZ, dLBL_ELEMSELEZ);
+
+    QStyle* st = style();
+    IMG_UNDO =
+        button("IMG_UNDO", dIMG_UNDO, st->standardIcon(QStyle::SP_ArrowBack), QStringLiteral("Annulla"));
+    IMG_REDO = button("IMG_REDO", dIMG_REDO, st->standardIcon(QStyle::SP_ArrowForward),
+                      QStringLiteral("Ripristina"));
+    IMG_LEGEND = button("IMG_LEGEND", dIMG_LEGEND, st->standardIcon(QStyle::SP_MessageBoxInformation),
+                        QStringLiteral("Istruzioni"));
+    IMG_CHECK = button("IMG_CHECK", dIMG_CHECK, st->standardIcon(QStyle::SP_DialogApplyButton),
+                       QStringLiteral("Controlla la formula"));
+    IMG_CLEAR = button("IMG_CLEAR", dIMG_CLEAR, st->standardIcon(QStyle::SP_DialogDiscardButton),
+                       QStringLiteral("Elimina la formula"));
+    IMG_SAVE = button("IMG_SAVE", dIMG_SAVE, st->standardIcon(QStyle::SP_DialogSaveButton),
+                      QStringLiteral("Salva la formula"));
+
+    GRB_COMPFORMULE = new controls::VXL_GROUPBOX(this);
+    GRB_COMPFORMULE->setObjectName(QStringLiteral("GRB_COMPFORMULE"));
+    place(GRB_COMPFORMULE, dGRB_COMPFORMULE);
+
+    TXT_FORMULA = new controls::VxlRichTextBox(this);
+    TXT_FORMULA->setObjectName(QStringLiteral("TXT_FORMULA"));
+    QFont mono = TXT_FORMULA->font();
+    mono.setStyleHint(QFont::Monospace);
+    mono.setFamily(QStringLiteral("monospace"));
+    TXT_FORMULA->setFont(mono);
+    place(TXT_FORMULA, dTXT_FORMULA);
+    TXT_FORMULA->raise();
+
+    RESIZEFORM = new controls::VXL_RESIZEFORM(this);
+    connect(RESIZEFORM, &controls::VXL_RESIZEFORM::RegisterControls, this,
+            &FRMLP_FORMULE::RESIZEFORM_RegisterControls);
+
+    MDIActiveX1 = new controls::MDIActiveX(this);
+    connect(MDIActiveX1, &controls::MDIActiveX::PlacementRequest, this,
+            &FRMLP_FORMULE::MDIActiveX1_PlacementRequest);
+
+    // The main menu is designed invisible: its items are reached from the tree's context.
+    mnuPrincipale = new QMenu(QStringLiteral("Principale"), this);
+    mnuPrincipale->setObjectName(QStringLiteral("mnuPrincipale"));
+    mnuSeleziona = mnuPrincipale->addAction(QStringLiteral("Seleziona entità anagrafica"));
+    mnuSeleziona->setObjectName(QStringLiteral("mnuSeleziona"));
+    mnuDeseleziona = mnuPrincipale->addAction(QStringLiteral("Deseleziona entità anagrafica"));
+    mnuDeseleziona->setObjectName(QStringLiteral("mnuDeseleziona"));
+
+    setTabOrder(TXT_FORMULA, TVW_FIELDS);
+}
+
+void FRMLP_FORMULE::RESIZEFORM_RegisterControls() {
+    static const QPair<const char*, int> registrations[] = {
+        {"LBL_ELEMSELEZ", 7}, {"IMG_UNDO", 3},         {"IMG_REDO", 3},   {"IMG_LEGEND", 3},
+        {"IMG_CHECK", 5},     {"IMG_CLEAR", 5},        {"IMG_SAVE", 5},   {"TVW_FIELDS", 11},
+        {"TXT_FORMULA", 15},  {"GRB_COMPFORMULE", 15}, {"CHK_DEBUG", 10},
+    };
+    for (const auto& [name, code] : registrations) {
+        core::runStep(QStringLiteral("RESIZEFORM_RegisterControls"), core::suppressErrors(), [&] {
+            RESIZEFORM->AddControl(QVariant(QString::fromLatin1(name)), QVariant(qint32(code)));
+        });
+    }
+}
+
+void FRMLP_FORMULE::MDIActiveX1_PlacementRequest() {
+    QVariant left = 0, top = 30;
+    core::runSteps(
+        QStringLiteral("MDIActiveX1_Placement"), core::suppressErrors(),
+        {[&] {
+             const core::Variant v = require(ActiveInterface())->Left();
+             left = v.equals(core::Variant::fromInt32(0)) ? QVariant(0) : v.toQVariant();
+         },
+         [&] {
+             const core::Variant v = require(ActiveInterface())->Top();
+             top = v.equals(core::Variant::fromInt32(0)) ? QVariant(30) : v.toQVariant();
+         },
+         [&] { MDIActiveX1->SetPlacement(left, top, QVariant(qint16(12540)), QVariant(qint16(8055))); }});
+}
+
+// ---------------------------------------------------------------------------------------------
+// Public members
+
+host::Cinterface* FRMLP_FORMULE::ActiveInterface() const {
+    return host::cinterfaceOf(m_activeInterface.data());
+}
+
+void FRMLP_FORMULE::setActiveInterface(host::Cinterface* value) {
+    m_activeInterface = value != nullptr ? value->asObject() : nullptr;
+}
+
+host::GlobalObject* FRMLP_FORMULE::global() const {
+    return require(require(ActiveInterface())->ClsGlobal());
+}
+
+host::Navigator* FRMLP_FORMULE::navigator() const {
+    return require(require(ActiveInterface())->ActiveNavigator());
+}
+
+int FRMLP_FORMULE::context() const {
+    return host::late::getVariant(require(m_activeClass.data()), "enmContestoformule").toInt32();
+}
+
+core::Variant FRMLP_FORMULE::id() const {
+    return host::late::getVariant(require(m_activeClass.data()), "ID");
+}
+
+QString FRMLP_FORMULE::translate(const QString& italianText) const {
+    host::Cinterface* ai = ActiveInterface();
+    if (ai == nullptr || ai->ClsGlobal() == nullptr)
+        return italianText;
+    return ai->ClsGlobal()->Traduci(italianText);
+}
+
+core::Variant FRMLP_FORMULE::RTrimN(const core::Variant& Expression) {
+    return core::RTrimN(Expression);
+}
+
+core::Variant FRMLP_FORMULE::CDecN(const core::Variant& Expression) {
+    return core::CDecN(Expression);
+}
+
+int FRMLP_FORMULE::VisualizzaErrore(const QString& SubOrFunctionName) {
+    if (m_log == nullptr) {
+        host::Request request;
+        request.kind = host::Request::Kind::Message;
+        request.title = windowTitle();
+        request.text = QStringLiteral("Classe Log non settata");
+        request.code = host::mb::OkOnly;
+        host::Responder::current()->respond(request);
+        return static_cast<int>(core::Answer::Abort);
+    }
+    m_log->SetError(m_currentError);
+    if (m_connection != nullptr)
+        m_log->SetAdoErrors(m_connection->GetErrors());
+    std::int32_t reserved = 0;
+    return m_log->ShowError(QString::fromLatin1(ApplicationTitle), windowTitle(), SubOrFunctionName, 4370,
+                            reserved);
+}
+
+core::ErrorAnswerFn FRMLP_FORMULE::errorAnswer() {
+    QPointer<FRMLP_FORMULE> self(this);
+    return [self](const QString& procedure, const core::ErrorInfo& error) {
+        if (self == nullptr)
+            return static_cast<int>(core::Answer::Abort);
+        self->m_currentError = error;
+        return self->VisualizzaErrore(procedure);
+    };
+}
+
+core::Variant FRMLP_FORMULE::ExecuteFormEvent(const core::Variant& eventName) {
+    bool open = false;
+    host::ScriptModel* script = nullptr;
+    core::runSteps(QStringLiteral("ExecuteFormEvent"), errorAnswer(),
+                   {[&] { open = eventName.equals(core::Variant(QStringLiteral("vxOpen"))); },
+                    [&] {
+                        if (open)
+                            navigator()->NavigatorPrepareOpen();
+                    },
+                    [&] {
+                        if (open)
+                            script = navigator()->ScriptModel();
+                    },
+                    [&] {
+                        if (open && script != nullptr)
+                            script->ScriptFormEvent(objectName(), 0, 1, core::Variant(objectName()));
+                    }});
+    return {};
+}
+
+core::Variant FRMLP_FORMULE::SyncNavigator() {
+    core::runSteps(QStringLiteral("SyncNavigator"), core::suppressErrors(),
+                   {[&] { global()->setCurrentInterface(ActiveInterface()); },
+                    [&] {
+                        QObject* frame = require(ActiveInterface())->ActiveFrame();
+                        if (frame != nullptr)
+                            navigator()->NavigatorSetStatus(
+                                host::late::getVariant(frame, "Status").toInt16());
+                    },
+                    [&] { navigator()->NavigatorRefresh(); }});
+    return {};
+}
+
+// ---------------------------------------------------------------------------------------------
+// Load, activation
+
+void FRMLP_FORMULE::Load() {
+    if (m_loaded)
+        return;
+    m_loaded = true;
+    Form_Load();
+}
+
+void FRMLP_FORMULE::SetWindowState(int state) {
+    Load();
+    switch (state) {
+    case 1:
+        setWindowState(Qt::WindowMinimized);
+        break;
+    case 2:
+        setWindowState(Qt::WindowMaximized);
+        break;
+    default:
+        setWindowState(Qt::WindowNoState);
+        break;
+    }
+}
+
+void FRMLP_FORMULE::Form_Load() {
+    auto ai = [this] { return ActiveInterface(); };
+    core::runSteps(QStringLiteral("Form_Load"), errorAnswer(),
+                   {[&] {
+                        m_log = new host::GclsLog(this);
+                        m_log->AttachInterface(ai());
+                    },
+                    [&] { m_firstActivation = true; },
+                    [&] {
+                        if (ai() != nullptr && ai()->WindowModal()) {
+                            const core::Variant left = ai()->Left();
+                            const core::Variant top = ai()->Top();
+                            const int x = left.equals(core::Variant::fromInt32(0)) ? 1000 : left.toInt32();
+                            const int y = top.equals(core::Variant::fromInt32(0)) ? 30 : top.toInt32();
+                            move(controls::twipsToPixels(x, this), controls::twipsToPixels(y, this));
+                        }
+                    },
+                    [&] {
+                        if (ai() != nullptr)
+                            GstrConnect = require(global()->ConnectionSettings())->ConnectionString();
+                    },
+                    [&] {
+                        if (ai() != nullptr)
+                            m_connect = new host::GclsConnect(this);
+                    },
+                    [&] {
+                        if (ai() != nullptr)
+                            m_connection = require(m_connect.data())->NewConnection(this);
+                    },
+                    [&] {
+                        if (ai() != nullptr)
+                            require(m_connection.data())->setConnectionString(GstrConnect);
+                    },
+                    [&] {
+                        if (ai() != nullptr)
+                            require(m_connection.data())->Open(QString(), QString(), QString(), -1);
+                    },
+                    [&] {
+                        if (ai() != nullptr)
+                            Ditta = require(global()->Company())->CompanyCode();
+                    },
+                    [&] {
+                        if (ai() != nullptr && ai()->Connection() == nullptr)
+                            ai()->setConnection(m_connection);
+                    },
+                    [&] {
+                        if (ai() != nullptr)
+                            resetHistory();
+                    },
+                    [&] {
+                        if (ai() != nullptr)
+                            RESIZEFORM->Start();
+                    }});
+}
+
+void FRMLP_FORMULE::Form_Activate() {
+    if (!m_firstActivation)
+        return;
+    bool hasId = false;
+    core::Variant decimalId;
+    core::runSteps(
+        QStringLiteral("Form_Activate"), errorAnswer(),
+        {[&] { m_firstActivation = false; }, [&] { SyncNavigator(); },
+         [&] { global()->SetApplication(componentApplication()); }, [&] { navigator()->NavigatorPrepare(); },
+         [&] { ExecuteFormEvent(core::Variant(QStringLiteral("vxOpen"))); }, [&] { LoadStrutturaTree(); },
+         [&] {
+             decimalId = CDecN(id());
+             hasId = !decimalId.equals(core::Variant::fromInt32(0));
+         },
+         [&] {
+             if (!hasId)
+                 return;
+             const int ctx = context();
+             QString column, table, idColumn;
+             switch (ctx) {
+             case 0:
+                 LBL_ELEMSELEZ->SetTitle(translate(QStringLiteral("Formule della Condizione")));
+                 column = QStringLiteral(" LP01_FORMULE AS FORMULA");
+                 table = QStringLiteral(" LP01_PROVIDER");
+                 idColumn = QStringLiteral(" LP01_ID = ");
+                 break;
+             case 1:
+                 LBL_ELEMSELEZ->SetTitle(translate(QStringLiteral("Formule del Listino")));
+                 column = QStringLiteral(" LP07_FORMULE AS FORMULA");
+                 table = QStringLiteral(" LP07_QUOTAZIONI ");
+                 idColumn = QStringLiteral(" LP07_ID = ");
+                 break;
+             case 2:
+                 LBL_ELEMSELEZ->SetTitle(translate(QStringLiteral("Formule della manutenzione listini")));
+                 column = QStringLiteral(" LP17_FORMULA AS FORMULA");
+                 table = QStringLiteral(" LP17_FORMULEMANUT ");
+                 idColumn = QStringLiteral(" LP17_ID = ");
+                 break;
+             default:
+                 return; // no context: SqlText keeps what it holds
+             }
+             SqlText = QStringLiteral("SELECT ") + column + QStringLiteral(" FROM ") + table +
+                       QStringLiteral(" WHERE ") + idColumn + decimalId.toString();
+         },
+         [&] {
+             if (hasId)
+                 m_recordset = require(m_connection.data())->Execute(SqlText, nullptr, -1);
+         },
+         [&] {
+             if (hasId && m_recordset && !m_recordset->IsBOF() && !m_recordset->IsEOF()) {
+                 const QString stored = RTrimN((*m_recordset)[QStringLiteral("FORMULA")].Value()).toString();
+                 QString shown = encodeToken(stored);
+                 shown.replace(QLatin1String("''"), QLatin1String("'"));
+                 TXT_FORMULA->SetText(shown);
+                 RecordUndoState();
+             }
+         }});
+}
+
+// ---------------------------------------------------------------------------------------------
+// Showing, closing
+
+void FRMLP_FORMULE::ShowModeless() {
+    setWindowModality(Qt::NonModal);
+    show();
+}
+
+void FRMLP_FORMULE::ShowModal() {
+    QPointer<FRMLP_FORMULE> self(this);
+    setWindowModality(Qt::ApplicationModal);
+    show();
+    if (modalHook()) {
+        modalHook()(this);
+        return;
+    }
+    if (self == nullptr || !isVisible())
+        return;
+    QEventLoop loop;
+    connect(this, &FRMLP_FORMULE::closed, &loop, &QEventLoop::quit);
+    connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+bool FRMLP_FORMULE::Unload() {
+    if (isVisible()) {
+        close();
+    } else if (!m_unloaded) {
+        Form_QueryUnload();
+        Form_Unload();
+        emit closed();
+    }
+    return ActiveInterface() == nullptr;
+}
+
+void FRMLP_FORMULE::closeEvent(QCloseEvent* event) {
+    if (!m_unloaded) {
+        Form_QueryUnload();
+        Form_Unload();
+    }
+    event->accept();
+    QWidget::closeEvent(event);
+    emit closed();
+}
+
+void FRMLP_FORMULE::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!m_loaded)
+        Load();
+    Form_Activate();
+}
+
+void FRMLP_FORMULE::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        Form_Activate();
+}
+
+void FRMLP_FORMULE::Form_QueryUnload() {
+    SyncNavigator();
+}
+
+void FRMLP_FORMULE::Form_Unload() {
+    m_unloaded = true;
+    core::Variant menuKey;
+    auto ai = [this] { return require(ActiveInterface()); };
+    core::runSteps(
+        QStringLiteral("Form_Unload"), core::suppressErrors(),
+        {[&] { menuKey = require(ai()->ClsVoceMenu())->MenuKey(); },
+         [&] { require(navigator()->ScriptModel())->ScriptRelease(menuKey); },
+         [&] { navigator()->setLayoutModel(nullptr); }, [&] { navigator()->setScriptModel(nullptr); },
+         [&] { ai()->setActiveFrame(nullptr); }, [&] { global()->ReleaseInterface(ai()); },
+         [&] { global()->setCurrentInterface(nullptr); }, [&] { global()->setOtherInterface(nullptr); },
+         [&] { ai()->setConnection(nullptr); }, [&] { delete m_connect.data(); },
+         [&] { require(m_log.data())->AttachInterface(nullptr); }, [&] { delete m_log.data(); },
+         [&] { require(m_connection.data())->Close(); }, [&] { delete m_connection.data(); },
+         [&] { ai()->setActiveDll(nullptr); },
+         [&] {
+             m_activeClass = nullptr;
+             m_activeInterface = nullptr;
+         }});
+    emit unloaded();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Keyboard commands
+
+bool FRMLP_FORMULE::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget == nullptr || (widget != this && !isAncestorOf(widget)))
+        return false;
+    // A key the focused control ignores travels up to its parents: handle it once only.
+    if (event == m_lastKeyEvent && m_lastKeyReceiver != nullptr && widget->isAncestorOf(m_lastKeyReceiver))
+        return false;
+    m_lastKeyEvent = event;
+    m_lastKeyReceiver = widget;
+    auto* key = static_cast<QKeyEvent*>(event);
+    Form_KeyDown(controls::virtualKeyCode(key->key()), controls::shiftState(key->modifiers()));
+    return false; // never consumed: the key still reaches the focused control
+}
+
+void FRMLP_FORMULE::Form_KeyDown(int keyCode, int shift) {
+    if (shift != 2)
+        return; // Ctrl alone only
+    switch (keyCode) {
+    case 90: // Ctrl+Z
+        UndoFormula();
+        break;
+    case 89: // Ctrl+Y
+        RedoFormula();
+        break;
+    case 83: // Ctrl+S
+        UpdateFormula();
+        break;
+    case 80: // Ctrl+P
+        TXT_FORMULA->SetText(QString());
+        break;
+    case 72: // Ctrl+H
+        CheckFormula(true);
+        break;
+    case 76: // Ctrl+L
+        showInfo();
+        break;
+    case 87: // Ctrl+W
+        switchTechnicalView();
+        break;
+    default:
+        break;
+    }
+}
+
+void FRMLP_FORMULE::switchTechnicalView() {
+    QWidget* const editing[] = {TVW_FIELDS, IMG_SAVE,   IMG_CHECK, IMG_CLEAR,
+                                IMG_LEGEND, IMG_EXPCOL, IMG_UNDO,  IMG_REDO};
+    const bool entering = !m_technicalView;
+    LBL_ELEMSELEZ->SetTitle(
+        translate(entering ? QStringLiteral("Info tecniche") : QStringLiteral("Formula")));
+    const QString text = RTrimN(core::Variant(TXT_FORMULA->Text())).toString();
+    TXT_FORMULA->SetText(entering ? decodeToken(text, false) : encodeToken(text));
+    TXT_FORMULA->setEnabled(true);
+    TXT_FORMULA->SetLocked(entering);
+    for (QWidget* w : editing)
+        w->setEnabled(!entering);
+    CHK_DEBUG->setVisible(entering);
+    m_technicalView = entering;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Events of the controls
+
+void FRMLP_FORMULE::connectEvents() {
+    const QString imageKeys[] = {QStringLiteral("ramo"),        QStringLiteral("elemento"),
+                                 QStringLiteral("elementosel"), QStringLiteral("ramosel"),
+                                 QStringLiteral("operatore"),   QStringLiteral("minus"),
+                                 QStringLiteral("plus")};
+    for (const QString& key : imageKeys)
+        imlImagesTrv.insert(key, QIcon(tree::treePixmap(key)));
+    IMG_EXPCOL->SetPicture(imlImagesTrv.value(QStringLiteral("plus")));
+    IMG_EXPCOL->setPictureKey(QStringLiteral("plus"));
+
+    auto trapped = [this](const char* name, std::function<void()> body) {
+        return [this, name, body] { core::runStep(QString::fromLatin1(name), errorAnswer(), body); };
+    };
+    connect(IMG_UNDO, &controls::VXL_TBARMENU::ButtonClick, this,
+            trapped("IMG_UNDO_ButtonClick", [this] { UndoFormula(); }));
+    connect(IMG_REDO, &controls::VXL_TBARMENU::ButtonClick, this,
+            trapped("IMG_REDO_ButtonClick", [this] { RedoFormula(); }));
+    connect(IMG_LEGEND, &controls::VXL_TBARMENU::ButtonClick, this,
+            trapped("IMG_LEGEND_ButtonClick", [this] { showInfo(); }));
+    connect(IMG_CHECK, &controls::VXL_TBARMENU::ButtonClick, this,
+            trapped("IMG_CHECK_ButtonClick", [this] { CheckFormula(true); }));
+    connect(IMG_SAVE, &controls::VXL_TBARMENU::ButtonClick, this,
+            trapped("IMG_SAVE_ButtonClick", [this] { UpdateFormula(); }));
+    connect(IMG_CLEAR, &controls::VXL_TBARMENU::ButtonClick, this,
+            trapped("IMG_CLEAR_ButtonClick", [this] { ClearFormula(); }));
+    connect(IMG_EXPCOL, &controls::VXL_TBARMENU::ButtonClick, this, &FRMLP_FORMULE::IMG_EXPCOL_ButtonClick);
+
+    connect(TVW_FIELDS, &QTreeWidget::itemDoubleClicked, this, [this] { TVW_FIELDS_DblClick(); });
+    connect(TVW_FIELDS, &QTreeWidget::itemExpanded, this, [this] {
+        const QString picture = m_parts->expandCollapse.nodeExpanded();
+        IMG_EXPCOL->SetPicture(imlImagesTrv.value(picture));
+        IMG_EXPCOL->setPictureKey(picture);
+    });
+
+    // Notifications of the formula box: key (Up/Down), character, caret, window (focus lost).
+    connect(TXT_FORMULA, &controls::VxlRichTextBox::KeyDown, this, [this](int keyCode, int shift) {
+        if (shift == 0 && (keyCode == 38 || keyCode == 40))
+            RecordUndoState();
+    });
+    connect(TXT_FORMULA, &controls::VxlRichTextBox::KeyPress, this, [this](int charCode) {
+        m_caretPosition = TXT_FORMULA->SelStart() + 1;
+        if (charCode == 32 || charCode == 13) {
+            TXT_FORMULA->flushPendingKey();
+            QCoreApplication::processEvents();
+            RecordUndoState();
+        }
+    });
+    connect(TXT_FORMULA, &controls::VxlRichTextBox::SelChange, this,
+            [this] { m_caretPosition = TXT_FORMULA->SelStart(); });
+    connect(TXT_FORMULA, &controls::VxlRichTextBox::LostFocus, this, [this] { RecordUndoState(); });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Element tree
+
+void FRMLP_FORMULE::LoadStrutturaTree() {
+    tree::TreeServices services;
+    QPointer<FRMLP_FORMULE> self(this);
+    services.connection = [self]() -> ado::Connection* { return self ? self->m_connection.data() : nullptr; };
+    services.ditta = RTrimN(Ditta).toString();
+    services.context = context();
+    services.translate = [this](const QString& text) { return translate(text); };
+    services.variantSetting = [this]() -> std::optional<core::Variant> {
+        host::Cinterface* ai = ActiveInterface();
+        if (ai == nullptr)
+            return std::nullopt;
+        return host::variantSetting(ai);
+    };
+    services.errorAnswer = errorAnswer();
+    tree::StrutturaTree builder(std::move(services));
+    TreeWidgetSink sink(this, m_treeNodes, m_nodesByKey);
+    builder.LoadStrutturaTree(sink);
+}
+
+void FRMLP_FORMULE::TVW_FIELDS_DblClick() {
+    QTreeWidgetItem* node = TVW_FIELDS->currentItem();
+    tree::InsertionRequest request;
+    request.hasNode = node != nullptr && node->isSelected();
+    if (request.hasNode) {
+        request.hasChildren = node->childCount() > 0;
+        request.text = node->text(0);
+        if (node->parent() != nullptr) {
+            request.parentText = node->parent()->text(0);
+            if (node->parent()->parent() != nullptr)
+                request.grandparentText = node->parent()->parent()->text(0);
+        }
+    }
+    request.boxText = TXT_FORMULA->Text();
+    request.boxCaret = TXT_FORMULA->SelStart();
+    request.caretPosition = m_caretPosition;
+    const tree::InsertionResult result =
+        tree::composeInsertion(request, [this](const QString& text) { return translate(text); });
+    if (!result.handled)
+        return;
+    if (result.textChanged)
+        TXT_FORMULA->SetText(result.text);
+    if (result.caret) {
+        TXT_FORMULA->SetSelStart(*result.caret);
+        m_caretPosition = TXT_FORMULA->SelStart();
+    }
+    if (result.focus && TXT_FORMULA->isEnabled())
+        TXT_FORMULA->setFocus();
+    if (result.recordHistory)
+        RecordUndoState();
+}
+
+bool FRMLP_FORMULE::TreeExpanded() const {
+    return m_parts->expandCollapse.treeExpanded();
+}
+
+void FRMLP_FORMULE::IMG_EXPCOL_ButtonClick() {
+    // Updates of the window are suspended while every node changes, and resumed on every path.
+    setUpdatesEnabled(false);
+    struct Resume {
+        QWidget* w;
+        ~Resume() { w->setUpdatesEnabled(true); }
+    } resume{this};
+    const tree::ExpandCollapse::Toggle toggle = m_parts->expandCollapse.buttonClick();
+    IMG_EXPCOL->SetPicture(imlImagesTrv.value(toggle.picture));
+    IMG_EXPCOL->setPictureKey(toggle.picture);
+    ExpandStrutturaTree(toggle.expand);
+}
+
+void FRMLP_FORMULE::ExpandStrutturaTree(bool expand) {
+    const tree::ExpandPlan plan = tree::expandStrutturaTree(expand, static_cast<int>(m_treeNodes.size()));
+    for (int i = 0; i < plan.nodes && i < m_treeNodes.size(); ++i)
+        m_treeNodes.at(i)->setExpanded(expand);
+    if (plan.select && *plan.select < m_treeNodes.size()) {
+        TVW_FIELDS->setCurrentItem(m_treeNodes.at(*plan.select));
+    }
+    if (plan.error)
+        throw core::ComError(*plan.error);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Edit history
+
+void FRMLP_FORMULE::resetHistory() {
+    m_parts->undoIndex = 0;
+}
+
+void FRMLP_FORMULE::RecordUndoState() {
+    if (m_parts->undoIndex >= 100)
+        return;
+    ++m_parts->undoIndex;
+    m_parts->undoBuffer[m_parts->undoIndex] = RTrimN(core::Variant(TXT_FORMULA->Text())).toString();
+}
+
+void FRMLP_FORMULE::UndoFormula() {}
+
+void FRMLP_FORMULE::RedoFormula() {}
+
+// ---------------------------------------------------------------------------------------------
+// Translations, check, save
+
+QString FRMLP_FORMULE::encodeToken(const QString& text) {
+    return text;
+}
+
+QString FRMLP_FORMULE::decodeToken(const QString& text, bool) {
+    return text;
+}
+
+core::Variant FRMLP_FORMULE::CheckFormula(bool) {
+    return {};
+}
+
+void FRMLP_FORMULE::UpdateFormula() {}
+
+void FRMLP_FORMULE::ClearFormula() {}
+
+void FRMLP_FORMULE::showInfo() {}
+
+} // namespace editor

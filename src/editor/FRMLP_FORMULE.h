@@ -1,0 +1,235 @@
+#pragma once
+
+#include "core/Error.h"
+#include "core/Variant.h"
+
+#include <QHash>
+#include <QIcon>
+#include <QList>
+#include <QMap>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QMenu;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace ado {
+class Connection;
+class Recordset;
+} // namespace ado
+
+namespace host {
+class Cinterface;
+class GclsLog;
+class GclsConnect;
+class GlobalObject;
+class Navigator;
+} // namespace host
+
+namespace controls {
+class VxlRichTextBox;
+class VXL_TBARMENU;
+class VXL_TITLEBAR;
+class VXL_GROUPBOX;
+class VXL_RESIZEFORM;
+class MDIActiveX;
+} // namespace controls
+
+namespace language {
+class FormulaLanguage;
+}
+
+namespace editor {
+
+// Title of the component's application, shown by the error display.
+inline constexpr const char* ApplicationTitle = "QEDRIX";
+// The component's application object handed to the host's SetApplication (one per process).
+QObject* componentApplication();
+
+// The formula editor window "Composizione formule SQL".
+//
+// The component class creates it, sets ActiveInterface and ActiveClass, then sets the window
+// state (which loads the window: Form_Load), the caption, and shows it modal (ShowModal, which
+// returns when the window closes) or modeless. The first activation registers the window with
+// the host, builds the element tree and shows the stored formula of the editing context.
+// Closing the window (by the user or by Unload) runs the unload query and the unload, which
+// release every host reference; the object itself stays until its owner deletes it.
+//
+// ActiveClass is the component class seen late bound: its properties enmContestoformule (int)
+// and ID (Variant) are read through the meta-object, so the window needs nothing of the
+// component's library.
+class FRMLP_FORMULE : public QWidget {
+    Q_OBJECT
+public:
+    explicit FRMLP_FORMULE(QWidget* parent = nullptr);
+    ~FRMLP_FORMULE() override;
+
+    // ---- Public members, in their order ----
+    host::Cinterface* ActiveInterface() const;
+    void setActiveInterface(host::Cinterface* value);
+    host::GclsLog* GclsLog() const { return m_log; }
+    host::GclsConnect* GclsConnect() const { return m_connect; }
+    ado::Connection* GconConnect() const { return m_connection; }
+    QString GstrSql;
+    QString GstrConnect;
+    core::Variant Ditta;
+    QObject* ActiveClass() const { return m_activeClass; }
+    void setActiveClass(QObject* value) { m_activeClass = value; }
+
+    // ---- Public functions ----
+    static core::Variant RTrimN(const core::Variant& Expression);
+    static core::Variant CDecN(const core::Variant& Expression);
+    // Shows the current error (see setCurrentError) through GclsLog; returns 3, 4 or 5.
+    int VisualizzaErrore(const QString& SubOrFunctionName);
+    core::Variant ExecuteFormEvent(const core::Variant& eventName);
+    core::Variant SyncNavigator();
+
+    // ---- Lifecycle, as the component class drives it ----
+    // Loads the window once (Form_Load); later calls do nothing.
+    void Load();
+    bool isLoaded() const { return m_loaded; }
+    // Window state 0 normal, 1 minimised, 2 maximised; loads the window first.
+    void SetWindowState(int state);
+    void SetCaption(const QString& caption) { setWindowTitle(caption); }
+    void ShowModeless();
+    // Shows the window application-modal and returns when it has closed (a nested event loop).
+    void ShowModal();
+    // Unloads the window (unload query, unload, hidden). Returns true when the unload ran to
+    // its end (ActiveInterface released).
+    bool Unload();
+    // The first activation (also run by the window's show and activation events).
+    void Form_Activate();
+
+    // Replaces the nested event loop of ShowModal (tests): the hook receives the shown window
+    // and is expected to close it; ShowModal returns when the hook returns.
+    using ModalHook = std::function<void(FRMLP_FORMULE*)>;
+    static void setModalHook(ModalHook hook);
+
+    // Sets the error that the next VisualizzaErrore shows, and the answer function that the
+    // window's trapped procedures use: it remembers the error and calls VisualizzaErrore.
+    void setCurrentError(const core::ErrorInfo& error) { m_currentError = error; }
+    const core::ErrorInfo& currentError() const { return m_currentError; }
+    core::ErrorAnswerFn errorAnswer();
+
+    // The host translation service (the text itself when there is no host).
+    QString translate(const QString& italianText) const;
+
+    // ---- State other parts read ----
+    QString SqlText;
+    bool FirstActivation() const { return m_firstActivation; }
+    bool technicalView() const { return m_technicalView; }
+    ado::Recordset* lastRecordset() const { return m_recordset.get(); }
+    int context() const;      // ActiveClass.enmContestoformule
+    core::Variant id() const; // ActiveClass.ID
+
+    // ---- Controls ----
+    controls::VxlRichTextBox* TXT_FORMULA = nullptr;
+    QTreeWidget* TVW_FIELDS = nullptr;
+    controls::VXL_TITLEBAR* LBL_ELEMSELEZ = nullptr;
+    controls::VXL_TITLEBAR* LBL_OPERATORI_ = nullptr;
+    controls::VXL_GROUPBOX* GRB_COMPFORMULE = nullptr;
+    controls::VXL_TBARMENU* IMG_UNDO = nullptr;
+    controls::VXL_TBARMENU* IMG_REDO = nullptr;
+    controls::VXL_TBARMENU* IMG_LEGEND = nullptr;
+    controls::VXL_TBARMENU* IMG_CLEAR = nullptr;
+    controls::VXL_TBARMENU* IMG_SAVE = nullptr;
+    controls::VXL_TBARMENU* IMG_CHECK = nullptr;
+    controls::VXL_TBARMENU* IMG_EXPCOL = nullptr;
+    QCheckBox* CHK_DEBUG = nullptr;
+    controls::VXL_RESIZEFORM* RESIZEFORM = nullptr;
+    controls::MDIActiveX* MDIActiveX1 = nullptr;
+    QMenu* mnuPrincipale = nullptr;
+    QAction* mnuSeleziona = nullptr;
+    QAction* mnuDeseleziona = nullptr;
+    // imlImagesTrv: the seven pictures by key.
+    QMap<QString, QIcon> imlImagesTrv;
+
+    // ---- Procedures of the editing parts ----
+    // Element tree: builds TVW_FIELDS; the double-click insertion; the expand/collapse button.
+    void LoadStrutturaTree();
+    void TVW_FIELDS_DblClick();
+    void IMG_EXPCOL_ButtonClick();
+    void ExpandStrutturaTree(bool expand);
+    bool TreeExpanded() const;
+    // Tree nodes in the order they were added (the tree control's index order).
+    const QList<QTreeWidgetItem*>& treeNodes() const { return m_treeNodes; }
+    QTreeWidgetItem* nodeByKey(const QString& key) const { return m_nodesByKey.value(key); }
+
+    // Edit history.
+    void RecordUndoState();
+    void UndoFormula();
+    void RedoFormula();
+    int CaretPosition() const { return m_caretPosition; }
+    void setCaretPosition(int value) { m_caretPosition = value; }
+
+    // Translations of the formula language.
+    QString encodeToken(const QString& text);
+    QString decodeToken(const QString& text, bool checkMode);
+
+    // Check, save and clear of the formula.
+    core::Variant CheckFormula(bool ShowMessage);
+    void UpdateFormula();
+    void ClearFormula();
+
+    // Key handler of the window (key code and shift state as the host's controls report them).
+    void Form_KeyDown(int keyCode, int shift);
+    // Opens the instructions window modally (a new instance each time).
+    void showInfo();
+
+signals:
+    // The window finished its unload (the host may drop its references).
+    void unloaded();
+    // The window was closed (ends ShowModal's loop).
+    void closed();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void buildControls();
+    void Form_Load();
+    void Form_QueryUnload();
+    void Form_Unload();
+    void RESIZEFORM_RegisterControls();
+    void MDIActiveX1_PlacementRequest();
+    void loadStoredFormula();
+
+    void resetHistory();
+    void switchTechnicalView();
+    void connectEvents();
+    host::GlobalObject* global() const;
+    host::Navigator* navigator() const;
+
+    QPointer<QObject> m_activeInterface;
+    QPointer<QObject> m_activeClass;
+    QPointer<host::GclsLog> m_log;
+    QPointer<host::GclsConnect> m_connect;
+    QPointer<ado::Connection> m_connection;
+    std::shared_ptr<ado::Recordset> m_recordset;
+    core::ErrorInfo m_currentError;
+    int m_caretPosition = 0;
+    QList<QTreeWidgetItem*> m_treeNodes;
+    QHash<QString, QTreeWidgetItem*> m_nodesByKey;
+    struct Parts;
+    std::unique_ptr<Parts> m_parts;
+    bool m_loaded = false;
+    bool m_unloaded = false;
+    bool m_firstActivation = false;
+    bool m_technicalView = false;
+    bool m_closingFromUnload = false;
+    // Propagation guard of the window's key preview (see eventFilter).
+    const QEvent* m_lastKeyEvent = nullptr;
+    QPointer<QWidget> m_lastKeyReceiver;
+};
+
+} // namespace editor
