@@ -10,20 +10,27 @@
 #include <QSharedPointer>
 #include <QString>
 
+#include <initializer_list>
 #include <memory>
 
 namespace ado {
 
+// ADO's own error numbers beyond those core::err names.
+namespace adoerr {
+inline constexpr qint32 OperationNotAllowedOpen = 3705; // operation not allowed when the object is open
+inline constexpr qint32 InvalidArgument = 3001;         // a malformed connection string
+} // namespace adoerr
+
 // One entry of a connection's Errors collection.
 struct Error {
-    qint32 number = 0;       // HRESULT-style number (core::err::ProviderError for server errors)
-    QString description;     // the server's or driver's message
-    qint32 nativeError = 0;  // the server's message number (Msg N)
+    qint32 number = 0;      // HRESULT-style number (core::err::ProviderError for server errors)
+    QString description;    // the server's or driver's message
+    qint32 nativeError = 0; // the server's message number (Msg N)
     QString sqlState;
     QString source;
-    int line = 0;            // line of the batch the server reports
-    int column = 0;          // column (ours; SQL Server reports none)
-    int severity = 0;        // level
+    int line = 0;     // line of the batch the server reports
+    int column = 0;   // column (ours; SQL Server reports none)
+    int severity = 0; // level
     int state = 0;
 };
 
@@ -41,7 +48,9 @@ private:
 
 class Field {
 public:
-    Field(QString name, core::Variant value) : m_name(std::move(name)), m_value(std::move(value)) {}
+    Field(QString name, core::Variant value)
+        : m_name(std::move(name))
+        , m_value(std::move(value)) {}
     const QString& Name() const { return m_name; }
     const core::Variant& Value() const { return m_value; }
 
@@ -55,10 +64,11 @@ class Recordset;
 // The fields of the current row of a recordset.
 class Fields {
 public:
-    explicit Fields(const Recordset* rs) : m_rs(rs) {}
+    explicit Fields(const Recordset* rs)
+        : m_rs(rs) {}
     int Count() const;
-    Field Item(int index) const;            // throws ComError 3265 when out of range, 3021 at BOF/EOF
-    Field Item(const QString& name) const;  // case-insensitive; same errors
+    Field Item(int index) const;           // throws ComError 3265 when out of range, 3021 at BOF/EOF
+    Field Item(const QString& name) const; // case-insensitive; same errors
 
 private:
     const Recordset* m_rs;
@@ -76,7 +86,7 @@ public:
     bool IsEOF() const;
     qint64 RecordCount() const; // -1 when closed
     void MoveFirst();
-    void MoveNext();  // throws 3021 when already at EOF
+    void MoveNext(); // throws 3021 when already at EOF
     void MoveLast();
     void Close();
     bool IsOpen() const { return m_open; }
@@ -98,7 +108,7 @@ using RecordsetPtr = std::shared_ptr<Recordset>;
 struct BatchOutcome {
     QList<core::RowSet> resultSets; // the rows of every SELECT that returned rows, in order
     qint64 recordsAffected = -1;
-    QList<Error> errors;            // empty when the batch succeeded
+    QList<Error> errors; // empty when the batch succeeded
 };
 
 // A back end (provider) behind a Connection.
@@ -123,10 +133,46 @@ public:
     QString value(const QString& key) const; // "" when absent
     bool contains(const QString& key) const;
     const QMap<QString, QString>& values() const { return m_values; } // keys lower-case
+    // The first of `keys` (aliases of one setting, lower-case) that is present, or "".
+    QString firstOf(std::initializer_list<const char*> keys) const;
+    // The key under which `firstOf` found its value (for messages), or "".
+    QString keyOf(std::initializer_list<const char*> keys) const;
+    // Sets a value (the key is stored lower-case), as Open does with its user and password.
+    void set(const QString& key, const QString& value);
 
 private:
     QMap<QString, QString> m_values;
 };
+
+// Keys that name the same setting, as ADO accepts them.
+namespace keys {
+inline constexpr std::initializer_list<const char*> Provider = {"provider"};
+inline constexpr std::initializer_list<const char*> DataSource = {"data source", "server", "address", "addr",
+                                                                  "network address"};
+inline constexpr std::initializer_list<const char*> InitialCatalog = {"initial catalog", "database"};
+inline constexpr std::initializer_list<const char*> UserId = {"user id", "uid", "user"};
+inline constexpr std::initializer_list<const char*> Password = {"password", "pwd"};
+inline constexpr std::initializer_list<const char*> IntegratedSecurity = {"integrated security",
+                                                                          "trusted_connection"};
+inline constexpr std::initializer_list<const char*> ConnectTimeout = {"connect timeout", "connection timeout",
+                                                                      "timeout"};
+inline constexpr std::initializer_list<const char*> Encrypt = {"encrypt", "use encryption for data"};
+} // namespace keys
+
+// The back ends a connection string can name.
+enum class ProviderKind { Embedded, SqlServer };
+// Provider value (case-insensitive, an optional ".N" version suffix allowed) to back end;
+// throws ComError 3706 naming the provider and the key.
+ProviderKind providerKind(const ConnectionString& cs);
+
+// The DSN-less ODBC connection string for the FreeTDS driver that a SQL Server connection
+// string maps to. Throws ComError naming the key that is missing or malformed.
+QString odbcConnectionString(const ConnectionString& cs);
+
+// Splits diagnostic text as the ODBC driver manager reports it ("[vendor][driver][server]message",
+// several messages joined by blanks) into errors with the bracketed prefixes as source.
+// Used when the driver's records cannot be read one by one.
+QList<Error> parseDiagnosticText(const QString& text, const QString& sqlState = {}, int nativeError = 0);
 
 // ADO Connection. Command texts run as one batch; a failing batch fills Errors and raises a
 // ComError whose description is the first error's message. Nothing is written by a failed
@@ -151,7 +197,11 @@ public:
     // Runs the command text; returns the first result set as a static recordset (an empty,
     // closed recordset when the command returned no rows). recordsAffected receives the
     // count when not null.
-    RecordsetPtr Execute(const QString& commandText, core::Variant* recordsAffected = nullptr, int options = -1);
+    RecordsetPtr Execute(const QString& commandText, core::Variant* recordsAffected = nullptr,
+                         int options = -1);
+    // Runs the command text and returns every result set (for tools that show them all);
+    // errors as Execute.
+    BatchOutcome ExecuteBatch(const QString& commandText);
 
     void BeginTrans();
     void CommitTrans();
@@ -163,8 +213,13 @@ public:
 
     // Statements sent through this connection, for tests and benchmarks.
     qint64 statementCount() const { return m_statements; }
+    // The back end the connection was last opened with.
+    ProviderKind providerKind() const { return m_kind; }
 
 private:
+    [[noreturn]] void raise(qint32 number, const QString& description);
+    BatchOutcome run(const QString& commandText);
+    ProviderKind m_kind = ProviderKind::Embedded;
     QString m_connectionString;
     std::unique_ptr<Backend> m_backend;
     Errors m_errors;

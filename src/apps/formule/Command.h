@@ -27,10 +27,11 @@ inline constexpr int ExitUsage = 2;    // bad usage, or the database could not b
 // translation service of --lang, the error answer of the tool (abort unless told otherwise,
 // printing the error on stderr), and the streams.
 struct Context {
-    QString connectionString; // --db
-    QString language;         // --lang (it, en)
-    int company = 1;          // --company
+    QString connectionString;                     // --db
+    QString language;                             // --lang (it, en)
+    int company = 1;                              // --company
     std::function<ado::Connection*()> connection; // opened on first use; throws core::ComError
+    bool connectionFailed = false; // set when opening the connection failed (the tool then exits 2)
     host::TranslationService* translation = nullptr;
     core::ErrorAnswerFn errorAnswer;
     QTextStream* out = nullptr; // standard output, UTF-8
@@ -53,7 +54,8 @@ struct Command {
 // Registration: each subsystem's commands live in a cmd_<subsystem>.cpp of this folder and
 // register themselves at start-up with a static Registrar.
 void registerCommand(Command command);
-const QList<Command>& commands();
+const QList<Command>& commands(); // sorted by name
+const Command* findCommand(const QString& name);
 
 struct Registrar {
     explicit Registrar(Command command) { registerCommand(std::move(command)); }

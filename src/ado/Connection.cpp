@@ -1,0 +1,138 @@
+#include "ado/Ado.h"
+#include "ado/Backends.h"
+
+namespace ado {
+
+namespace {
+const QString ConnectionSource = QStringLiteral("ADODB.Connection");
+}
+
+Connection::Connection(QObject* parent)
+    : QObject(parent) {}
+
+Connection::~Connection() {
+    if (m_backend) {
+        try {
+            m_backend->close();
+        } catch (...) {
+            // Closing while destroyed must not throw.
+        }
+    }
+}
+
+void Connection::raise(qint32 number, const QString& description) {
+    throw core::ComError(number, description, ConnectionSource);
+}
+
+void Connection::Open(const QString& connectionString, const QString& userId, const QString& password,
+                      int /*options*/) {
+    if (m_backend)
+        raise(adoerr::OperationNotAllowedOpen,
+              QStringLiteral("Operation is not allowed when the object is open."));
+    if (!connectionString.isEmpty())
+        m_connectionString = connectionString;
+    m_errors.Clear();
+    try {
+        if (m_connectionString.trimmed().isEmpty())
+            raise(core::err::ConnectionFailed,
+                  QStringLiteral("The connection string is empty (expected Provider=...;Data Source=...)"));
+        ConnectionString cs = ConnectionString::parse(m_connectionString);
+        if (!userId.isEmpty())
+            cs.set(QStringLiteral("user id"), userId);
+        if (!password.isEmpty())
+            cs.set(QStringLiteral("password"), password);
+        const ProviderKind kind = ado::providerKind(cs);
+        if (kind == ProviderKind::Embedded)
+            m_backend = std::make_unique<detail::EmbeddedBackend>(cs);
+        else
+            m_backend = std::make_unique<detail::SqlServerBackend>(cs);
+        m_kind = kind;
+    } catch (const detail::OpenFailure& failure) {
+        for (const Error& e : failure.driverErrors)
+            m_errors.Append(e);
+        if (m_errors.Count() == 0) {
+            Error e;
+            e.number = failure.error.number();
+            e.description = failure.error.description();
+            e.source = failure.error.info().source;
+            m_errors.Append(e);
+        }
+        throw failure.error;
+    } catch (const core::ComError& error) {
+        Error e;
+        e.number = error.number();
+        e.description = error.description();
+        e.source = error.info().source;
+        m_errors.Append(e);
+        throw;
+    }
+}
+
+void Connection::Close() {
+    if (!m_backend)
+        raise(core::err::AdoOperationNotAllowed,
+              QStringLiteral("Operation is not allowed when the object is closed."));
+    std::unique_ptr<Backend> backend = std::move(m_backend);
+    backend->close();
+}
+
+int Connection::State() const {
+    return m_backend ? 1 : 0;
+}
+
+BatchOutcome Connection::run(const QString& commandText) {
+    if (!m_backend)
+        raise(core::err::AdoOperationNotAllowed,
+              QStringLiteral("Operation is not allowed when the object is closed."));
+    m_errors.Clear();
+    ++m_statements;
+    BatchOutcome out = m_backend->execute(commandText);
+    if (!out.errors.isEmpty()) {
+        for (const Error& e : out.errors)
+            m_errors.Append(e);
+        const Error& first = out.errors.first();
+        throw core::ComError(first.number, first.description, first.source);
+    }
+    return out;
+}
+
+RecordsetPtr Connection::Execute(const QString& commandText, core::Variant* recordsAffected,
+                                 int /*options*/) {
+    BatchOutcome out = run(commandText);
+    if (recordsAffected)
+        *recordsAffected = core::Variant::fromInt32(static_cast<qint32>(out.recordsAffected));
+    if (out.resultSets.isEmpty())
+        return std::make_shared<Recordset>();
+    return std::make_shared<Recordset>(std::move(out.resultSets.first()));
+}
+
+BatchOutcome Connection::ExecuteBatch(const QString& commandText) {
+    return run(commandText);
+}
+
+void Connection::BeginTrans() {
+    if (!m_backend)
+        raise(core::err::AdoOperationNotAllowed,
+              QStringLiteral("Operation is not allowed when the object is closed."));
+    m_backend->beginTransaction();
+}
+
+void Connection::CommitTrans() {
+    if (!m_backend)
+        raise(core::err::AdoOperationNotAllowed,
+              QStringLiteral("Operation is not allowed when the object is closed."));
+    m_backend->commitTransaction();
+}
+
+void Connection::RollbackTrans() {
+    if (!m_backend)
+        raise(core::err::AdoOperationNotAllowed,
+              QStringLiteral("Operation is not allowed when the object is closed."));
+    m_backend->rollbackTransaction();
+}
+
+int Connection::TransactionCount() {
+    return m_backend ? m_backend->transactionCount() : 0;
+}
+
+} // namespace ado

@@ -1,0 +1,156 @@
+#include "ado/Backends.h"
+#include "tsql/Engine.h"
+
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <atomic>
+
+namespace ado::detail {
+
+namespace {
+
+const QString EmbeddedSource = QStringLiteral("Embedded");
+
+[[noreturn]] void failOpen(const QString& description, const QString& driverText = {}) {
+    OpenFailure failure{core::ComError(core::err::ConnectionFailed, description, EmbeddedSource), {}};
+    Error e;
+    e.number = core::err::ConnectionFailed;
+    e.description = driverText.isEmpty() ? description : driverText;
+    e.source = EmbeddedSource;
+    failure.driverErrors.append(e);
+    throw failure;
+}
+
+} // namespace
+
+QString uniqueConnectionName() {
+    static std::atomic<quint64> counter{0};
+    return QStringLiteral("formule-ado-%1").arg(++counter);
+}
+
+QString sqlStateForMessage(int number) {
+    switch (number) {
+    case 207:
+        return QStringLiteral("42S22");
+    case 208:
+        return QStringLiteral("42S02");
+    case 8134:
+        return QStringLiteral("22012");
+    case 220:
+    case 232:
+    case 8115:
+        return QStringLiteral("22003");
+    case 245:
+    case 8114:
+        return QStringLiteral("22018");
+    case 2627:
+    case 2601:
+    case 515:
+    case 547:
+        return QStringLiteral("23000");
+    default:
+        return QStringLiteral("42000");
+    }
+}
+
+EmbeddedBackend::EmbeddedBackend(const ConnectionString& cs) {
+    const QString path = cs.firstOf(keys::DataSource);
+    if (path.trimmed().isEmpty())
+        failOpen(QStringLiteral("Provider=Embedded needs the Data Source key (the database file)"));
+    const QFileInfo info(path);
+    if (!info.exists())
+        failOpen(QStringLiteral("The database file \"%1\" does not exist (key Data Source)").arg(path));
+    if (info.isDir())
+        failOpen(QStringLiteral("\"%1\" is a directory, not a database file (key Data Source)").arg(path));
+
+    m_name = uniqueConnectionName();
+    QString driverText;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+        bool ok = db.isValid();
+        if (!ok) {
+            driverText = QStringLiteral("The SQLite driver QSQLITE is not available");
+        } else {
+            db.setDatabaseName(path);
+            ok = db.open();
+            if (!ok) {
+                driverText = db.lastError().text();
+            } else {
+                // SQLite opens any file lazily: reading the catalogue tells a database from
+                // another kind of file without writing anything.
+                QSqlQuery probe(db);
+                ok = probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+                if (!ok)
+                    driverText = probe.lastError().text();
+            }
+        }
+        if (ok) {
+            m_engine = std::make_unique<tsql::Engine>(db);
+            return;
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_name);
+    m_name.clear();
+    failOpen(
+        QStringLiteral("\"%1\" cannot be opened as a database (key Data Source): %2").arg(path, driverText),
+        driverText);
+}
+
+EmbeddedBackend::~EmbeddedBackend() {
+    close();
+}
+
+void EmbeddedBackend::close() {
+    if (m_name.isEmpty())
+        return;
+    m_engine.reset();
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_name, false);
+        if (db.isOpen())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(m_name);
+    m_name.clear();
+}
+
+BatchOutcome EmbeddedBackend::execute(const QString& commandText) {
+    tsql::BatchResult r = m_engine->execute(commandText);
+    BatchOutcome out;
+    out.resultSets = std::move(r.resultSets);
+    out.recordsAffected = r.recordsAffected;
+    if (r.error) {
+        Error e;
+        e.number = core::err::ProviderError;
+        e.description = r.error->message;
+        e.nativeError = r.error->number;
+        e.sqlState = sqlStateForMessage(r.error->number);
+        e.source = EmbeddedSource;
+        e.line = r.error->line;
+        e.column = r.error->column;
+        e.severity = r.error->level;
+        e.state = r.error->state;
+        out.errors.append(e);
+    }
+    return out;
+}
+
+void EmbeddedBackend::beginTransaction() {
+    m_engine->beginTransaction();
+}
+
+void EmbeddedBackend::commitTransaction() {
+    m_engine->commitTransaction();
+}
+
+void EmbeddedBackend::rollbackTransaction() {
+    m_engine->rollbackTransaction();
+}
+
+int EmbeddedBackend::transactionCount() {
+    return m_engine->transactionCount();
+}
+
+} // namespace ado::detail

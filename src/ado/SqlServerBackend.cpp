@@ -1,0 +1,457 @@
+#include "ado/Backends.h"
+
+#include <QDateTime>
+#include <QRegularExpression>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QSqlResult>
+
+#include <sql.h>
+#include <sqlext.h>
+
+namespace ado {
+
+namespace {
+
+const QString SqlServerSource = QStringLiteral("SQL Server");
+
+// Diagnostic fields SQL Server drivers add to each record.
+constexpr SQLSMALLINT DiagMsgState = -1150;
+constexpr SQLSMALLINT DiagSeverity = -1151;
+constexpr SQLSMALLINT DiagLine = -1154;
+
+[[noreturn]] void raiseKey(const QString& description) {
+    throw core::ComError(core::err::ConnectionFailed, description, QStringLiteral("ADODB.Connection"));
+}
+
+// An ODBC attribute value, in braces when it holds characters the attribute syntax uses.
+QString odbcValue(const QString& v) {
+    static const QRegularExpression special(QStringLiteral("[;{}=]|^\\s|\\s$"));
+    if (!v.contains(special))
+        return v;
+    QString escaped = v;
+    escaped.replace(u'}', QStringLiteral("}}"));
+    return u'{' + escaped + u'}';
+}
+
+// Boolean-like connection-string values; nullopt when the value is none of them.
+std::optional<bool> yesNo(const QString& value, const QStringList& yes, const QStringList& no) {
+    const QString v = value.trimmed().toLower();
+    if (yes.contains(v))
+        return true;
+    if (no.contains(v))
+        return false;
+    return std::nullopt;
+}
+
+} // namespace
+
+ProviderKind providerKind(const ConnectionString& cs) {
+    if (!cs.contains(QStringLiteral("provider")))
+        throw core::ComError(core::err::ProviderNotFound,
+                             QStringLiteral("The connection string has no Provider key "
+                                            "(use Provider=Embedded, MSOLEDBSQL or SQLOLEDB)"),
+                             QStringLiteral("ADODB.Connection"));
+    const QString provider = cs.value(QStringLiteral("provider"));
+    static const QRegularExpression versioned(QStringLiteral("^([a-z]+)(\\.\\d+)?$"));
+    const auto m = versioned.match(provider.trimmed().toLower());
+    const QString name = m.hasMatch() ? m.captured(1) : QString();
+    if (name == QLatin1String("embedded"))
+        return ProviderKind::Embedded;
+    if (name == QLatin1String("msoledbsql") || name == QLatin1String("sqloledb"))
+        return ProviderKind::SqlServer;
+    throw core::ComError(core::err::ProviderNotFound,
+                         QStringLiteral("Provider \"%1\" cannot be found (key Provider); "
+                                        "use Embedded, MSOLEDBSQL or SQLOLEDB")
+                             .arg(provider),
+                         QStringLiteral("ADODB.Connection"));
+}
+
+QString odbcConnectionString(const ConnectionString& cs) {
+    const QString provider = cs.value(QStringLiteral("provider")).trimmed();
+    const QString dataSource = cs.firstOf(keys::DataSource).trimmed();
+    if (dataSource.isEmpty())
+        raiseKey(QStringLiteral("Provider=%1 needs the Data Source key (the server: host or host,port)")
+                     .arg(provider));
+    QString host = dataSource;
+    QString port;
+    const qsizetype comma = dataSource.indexOf(u',');
+    if (comma >= 0) {
+        host = dataSource.left(comma).trimmed();
+        port = dataSource.mid(comma + 1).trimmed();
+        bool ok = false;
+        const int n = port.toInt(&ok);
+        if (!ok || n < 1 || n > 65535)
+            raiseKey(QStringLiteral("Data Source \"%1\": the port after ',' is not a number from 1 to 65535 "
+                                    "(key Data Source)")
+                         .arg(dataSource));
+        port = QString::number(n);
+    }
+    if (host.startsWith(QLatin1String("tcp:"), Qt::CaseInsensitive))
+        host = host.mid(4);
+    if (host.isEmpty())
+        raiseKey(QStringLiteral("Data Source \"%1\" names no host (key Data Source)").arg(dataSource));
+    if (host == QLatin1String(".") || host.compare(QLatin1String("(local)"), Qt::CaseInsensitive) == 0)
+        host = QStringLiteral("localhost");
+    const bool namedInstance = host.contains(u'\\');
+    if (port.isEmpty() && !namedInstance)
+        port = QStringLiteral("1433");
+
+    QStringList parts;
+    parts << QStringLiteral("DRIVER={FreeTDS}") << QStringLiteral("SERVER=") + odbcValue(host);
+    if (!port.isEmpty())
+        parts << QStringLiteral("PORT=") + port;
+    const QString catalog = cs.firstOf(keys::InitialCatalog).trimmed();
+    if (!catalog.isEmpty())
+        parts << QStringLiteral("DATABASE=") + odbcValue(catalog);
+
+    bool integrated = false;
+    if (!cs.keyOf(keys::IntegratedSecurity).isEmpty()) {
+        const QString value = cs.firstOf(keys::IntegratedSecurity);
+        const auto flag =
+            yesNo(value, {QStringLiteral("sspi"), QStringLiteral("true"), QStringLiteral("yes")},
+                  {QStringLiteral("false"), QStringLiteral("no")});
+        if (!flag)
+            raiseKey(QStringLiteral("Integrated Security \"%1\" is not one of SSPI, True, Yes, False, No "
+                                    "(key Integrated Security)")
+                         .arg(value));
+        integrated = *flag;
+    }
+    if (integrated) {
+        parts << QStringLiteral("Trusted_Connection=Yes");
+    } else {
+        const QString user = cs.firstOf(keys::UserId);
+        if (user.isEmpty())
+            raiseKey(QStringLiteral("Provider=%1 needs the User ID key (or Integrated Security=SSPI)")
+                         .arg(provider));
+        parts << QStringLiteral("UID=") + odbcValue(user)
+              << QStringLiteral("PWD=") + odbcValue(cs.firstOf(keys::Password));
+    }
+    if (!cs.keyOf(keys::Encrypt).isEmpty()) {
+        const QString value = cs.firstOf(keys::Encrypt);
+        const auto flag = yesNo(value,
+                                {QStringLiteral("yes"), QStringLiteral("true"), QStringLiteral("mandatory"),
+                                 QStringLiteral("strict")},
+                                {QStringLiteral("no"), QStringLiteral("false"), QStringLiteral("optional")});
+        if (!flag)
+            raiseKey(QStringLiteral(
+                         "Encrypt \"%1\" is not one of Yes, No, True, False, Mandatory, Optional, Strict "
+                         "(key Encrypt)")
+                         .arg(value));
+        if (*flag)
+            parts << QStringLiteral("Encryption=require");
+    }
+    parts << QStringLiteral("TDS_Version=7.4") << QStringLiteral("ClientCharset=UTF-8");
+    return parts.join(u';');
+}
+
+QList<Error> parseDiagnosticText(const QString& text, const QString& sqlState, int nativeError) {
+    static const QRegularExpression prefix(
+        QStringLiteral("(?:^|\\s)((?:\\[(?:FreeTDS|unixODBC|Microsoft|iODBC)\\])(?:\\[[^\\]]*\\])*)"));
+    QList<Error> errors;
+    QList<QRegularExpressionMatch> matches;
+    for (auto it = prefix.globalMatch(text); it.hasNext();)
+        matches.append(it.next());
+    auto make = [&](const QString& source, const QString& message) {
+        Error e;
+        e.number = core::err::ProviderError;
+        e.description = message.trimmed();
+        e.source = source;
+        e.sqlState = sqlState;
+        e.nativeError = nativeError;
+        errors.append(e);
+    };
+    if (matches.isEmpty()) {
+        if (!text.trimmed().isEmpty())
+            make(QString(), text);
+        return errors;
+    }
+    if (matches.first().capturedStart(1) > 0 &&
+        !text.left(matches.first().capturedStart(1)).trimmed().isEmpty())
+        make(QString(), text.left(matches.first().capturedStart(1)));
+    for (qsizetype i = 0; i < matches.size(); ++i) {
+        const qsizetype start = matches.at(i).capturedEnd(1);
+        const qsizetype end = i + 1 < matches.size() ? matches.at(i + 1).capturedStart(0) : text.size();
+        make(matches.at(i).captured(1), text.mid(start, end - start));
+    }
+    // Only the last record's native error is known from the text.
+    for (qsizetype i = 0; i + 1 < errors.size(); ++i)
+        errors[i].nativeError = 0;
+    return errors;
+}
+
+namespace detail {
+
+namespace {
+
+QString fromSqlChar(const SQLCHAR* text, qsizetype length) {
+    return QString::fromUtf8(reinterpret_cast<const char*>(text), length);
+}
+
+// Reads every diagnostic record of an ODBC handle: state, native error, message and the
+// SQL Server fields (severity, state, line) when the driver reports them.
+QList<Error> readDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
+    QList<Error> errors;
+    for (SQLSMALLINT record = 1;; ++record) {
+        SQLCHAR state[SQL_SQLSTATE_SIZE + 1] = {};
+        SQLINTEGER native = 0;
+        SQLSMALLINT length = 0;
+        SQLRETURN r = SQLGetDiagRec(handleType, handle, record, state, &native, nullptr, 0, &length);
+        if (r == SQL_NO_DATA || !SQL_SUCCEEDED(r))
+            break;
+        QByteArray buffer(length + 1, '\0');
+        r = SQLGetDiagRec(handleType, handle, record, state, &native,
+                          reinterpret_cast<SQLCHAR*>(buffer.data()), static_cast<SQLSMALLINT>(buffer.size()),
+                          &length);
+        if (!SQL_SUCCEEDED(r))
+            break;
+        const QString text = fromSqlChar(reinterpret_cast<const SQLCHAR*>(buffer.constData()),
+                                         qMin<qsizetype>(length, buffer.size() - 1));
+        QList<Error> parsed = parseDiagnosticText(
+            text, fromSqlChar(state, qstrnlen(reinterpret_cast<const char*>(state), 5)), native);
+        if (parsed.isEmpty())
+            continue;
+        Error e = parsed.last();
+        e.nativeError = native;
+        SQLINTEGER value = 0;
+        if (SQL_SUCCEEDED(
+                SQLGetDiagField(handleType, handle, record, DiagSeverity, &value, SQL_IS_INTEGER, nullptr)))
+            e.severity = value;
+        value = 0;
+        if (SQL_SUCCEEDED(
+                SQLGetDiagField(handleType, handle, record, DiagMsgState, &value, SQL_IS_INTEGER, nullptr)))
+            e.state = value;
+        value = 0;
+        if (SQL_SUCCEEDED(
+                SQLGetDiagField(handleType, handle, record, DiagLine, &value, SQL_IS_USMALLINT, nullptr)))
+            e.line = static_cast<int>(value & 0xFFFF);
+        errors.append(e);
+    }
+    return errors;
+}
+
+// The errors of a failed query: the driver's records when its statement handle is at hand,
+// else the text QtSql kept.
+QList<Error> queryErrors(const QSqlQuery& q) {
+    const QVariant handle = q.result() ? q.result()->handle() : QVariant();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "SQLHANDLE") == 0) {
+        const SQLHANDLE stmt = *static_cast<const SQLHANDLE*>(handle.constData());
+        if (stmt) {
+            QList<Error> errors = readDiagnostics(SQL_HANDLE_STMT, stmt);
+            if (!errors.isEmpty())
+                return errors;
+        }
+    }
+    const QSqlError err = q.lastError();
+    QList<Error> errors = parseDiagnosticText(err.databaseText().isEmpty() ? err.text() : err.databaseText(),
+                                              {}, err.nativeErrorCode().toInt());
+    if (errors.isEmpty()) {
+        Error e;
+        e.number = core::err::ProviderError;
+        e.description = err.text();
+        errors.append(e);
+    }
+    return errors;
+}
+
+core::RowSet readRows(QSqlQuery& q) {
+    core::RowSet rs;
+    const QSqlRecord rec = q.record();
+    QList<int> types;
+    for (int i = 0; i < rec.count(); ++i) {
+        rs.columns << rec.fieldName(i);
+        types << rec.field(i).metaType().id();
+    }
+    while (q.next()) {
+        QList<core::Variant> row;
+        row.reserve(rec.count());
+        for (int i = 0; i < rec.count(); ++i)
+            row << fromSqlValue(q.value(i), types.at(i));
+        rs.rows << row;
+    }
+    return rs;
+}
+
+} // namespace
+
+core::Variant fromSqlValue(const QVariant& value, int fieldTypeId) {
+    if (!value.isValid() || value.isNull())
+        return core::Variant::null();
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        return core::Variant::fromBool(value.toBool());
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Char:
+    case QMetaType::UChar:
+    case QMetaType::SChar:
+    case QMetaType::Int:
+        return core::Variant::fromInt32(value.toInt());
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong: {
+        const qint64 n = value.toLongLong();
+        if (n >= std::numeric_limits<qint32>::min() && n <= std::numeric_limits<qint32>::max())
+            return core::Variant::fromInt32(static_cast<qint32>(n));
+        return core::Variant::fromInt64(n);
+    }
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return core::Variant::fromDouble(value.toDouble());
+    case QMetaType::QDate:
+        return core::Variant::fromString(value.toDate().toString(Qt::ISODate));
+    case QMetaType::QDateTime:
+        return core::Variant::fromString(
+            value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")));
+    case QMetaType::QString:
+        if (fieldTypeId == QMetaType::Double) {
+            // Exact numerics arrive as text under the high-precision policy.
+            const QString text = value.toString();
+            if (!text.contains(u'e', Qt::CaseInsensitive)) {
+                if (const auto d = core::Decimal::parse(text))
+                    return core::Variant::fromDecimal(*d);
+            }
+            return core::Variant::fromDouble(text.toDouble());
+        }
+        return core::Variant::fromString(value.toString());
+    default:
+        return core::Variant::fromString(value.toString());
+    }
+}
+
+SqlServerBackend::SqlServerBackend(const ConnectionString& cs) {
+    QString odbc;
+    try {
+        odbc = odbcConnectionString(cs);
+    } catch (const core::ComError& e) {
+        throw OpenFailure{e, {}};
+    }
+    const QString dataSource = cs.firstOf(keys::DataSource).trimmed();
+    int timeout = 15;
+    if (!cs.keyOf(keys::ConnectTimeout).isEmpty()) {
+        bool ok = false;
+        timeout = cs.firstOf(keys::ConnectTimeout).trimmed().toInt(&ok);
+        if (!ok || timeout < 0)
+            throw OpenFailure{
+                core::ComError(core::err::ConnectionFailed,
+                               QStringLiteral("Connect Timeout \"%1\" is not a number of seconds "
+                                              "(key Connect Timeout)")
+                                   .arg(cs.firstOf(keys::ConnectTimeout)),
+                               QStringLiteral("ADODB.Connection")),
+                {}};
+    }
+    m_name = uniqueConnectionName();
+    QString description;
+    QList<Error> driverErrors;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_name);
+        if (!db.isValid()) {
+            description = QStringLiteral("The ODBC driver QODBC is not available (key Provider)");
+        } else {
+            db.setDatabaseName(odbc);
+            db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(timeout));
+            if (db.open()) {
+                db.setNumericalPrecisionPolicy(QSql::HighPrecision);
+                m_open = true;
+                return;
+            }
+            const QSqlError err = db.lastError();
+            driverErrors = parseDiagnosticText(err.databaseText(), {}, err.nativeErrorCode().toInt());
+            // Name the key the failure points at.
+            QString key = QStringLiteral("Data Source");
+            const QString text = err.databaseText();
+            if (text.contains(QLatin1String("Login failed"), Qt::CaseInsensitive))
+                key = QStringLiteral("User ID, Password");
+            else if (text.contains(QLatin1String("Cannot open database"), Qt::CaseInsensitive))
+                key = QStringLiteral("Initial Catalog");
+            const QString detail = driverErrors.isEmpty() ? err.text() : driverErrors.first().description;
+            description = QStringLiteral("Cannot connect to SQL Server \"%1\" (key %2): %3")
+                              .arg(dataSource, key, detail);
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(m_name);
+    m_name.clear();
+    throw OpenFailure{core::ComError(core::err::ConnectionFailed, description, SqlServerSource),
+                      driverErrors};
+}
+
+SqlServerBackend::~SqlServerBackend() {
+    close();
+}
+
+void SqlServerBackend::close() {
+    if (m_name.isEmpty())
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_name, false);
+        if (db.isOpen())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(m_name);
+    m_name.clear();
+    m_open = false;
+}
+
+BatchOutcome SqlServerBackend::execute(const QString& commandText) {
+    BatchOutcome out;
+    QSqlQuery q(QSqlDatabase::database(m_name, false));
+    q.setForwardOnly(true); // a server-side cursor would refuse batches of several statements
+    q.setNumericalPrecisionPolicy(QSql::HighPrecision);
+    if (!q.exec(commandText)) {
+        out.errors = queryErrors(q);
+        return out;
+    }
+    for (;;) {
+        if (q.isSelect()) {
+            out.resultSets.append(readRows(q));
+        } else {
+            const int n = q.numRowsAffected();
+            if (n >= 0)
+                out.recordsAffected = n;
+        }
+        if (!q.nextResult()) {
+            if (q.lastError().isValid())
+                out.errors = queryErrors(q);
+            break;
+        }
+    }
+    return out;
+}
+
+void SqlServerBackend::runOrThrow(const QString& text) {
+    const BatchOutcome out = execute(text);
+    if (!out.errors.isEmpty())
+        throw core::ComError(out.errors.first().number, out.errors.first().description,
+                             out.errors.first().source);
+}
+
+void SqlServerBackend::beginTransaction() {
+    runOrThrow(QStringLiteral("BEGIN TRANSACTION"));
+}
+
+void SqlServerBackend::commitTransaction() {
+    runOrThrow(QStringLiteral("COMMIT TRANSACTION"));
+}
+
+void SqlServerBackend::rollbackTransaction() {
+    runOrThrow(QStringLiteral("ROLLBACK TRANSACTION"));
+}
+
+int SqlServerBackend::transactionCount() {
+    const BatchOutcome out = execute(QStringLiteral("SELECT @@TRANCOUNT"));
+    if (!out.errors.isEmpty())
+        throw core::ComError(out.errors.first().number, out.errors.first().description,
+                             out.errors.first().source);
+    if (out.resultSets.isEmpty() || out.resultSets.first().rows.isEmpty())
+        return 0;
+    return out.resultSets.first().rows.first().first().toInt32();
+}
+
+} // namespace detail
+} // namespace ado

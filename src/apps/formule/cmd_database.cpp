@@ -1,0 +1,166 @@
+// Database commands of the tool: init-db, sql, demo.
+
+#include "ado/Ado.h"
+#include "ado/Setup.h"
+#include "apps/formule/Command.h"
+#include "host/TranslationService.h"
+
+using namespace formule_cli;
+
+namespace {
+
+QString cellText(const core::Variant& v) {
+    if (v.isNull())
+        return QStringLiteral("NULL");
+    return v.toString();
+}
+
+void printRowSet(QTextStream& out, const core::RowSet& rs) {
+    out << rs.columns.join(u'\t') << "\n";
+    for (const QList<core::Variant>& row : rs.rows) {
+        QStringList cells;
+        cells.reserve(row.size());
+        for (const core::Variant& v : row)
+            cells << cellText(v);
+        out << cells.join(u'\t') << "\n";
+    }
+}
+
+QString rowsAffected(qint64 n) {
+    return n == 1 ? QStringLiteral("(1 row affected)") : QStringLiteral("(%1 rows affected)").arg(n);
+}
+
+int runInitDb(Context& ctx, const QCommandLineParser& parser, const QStringList& positional) {
+    if (!positional.isEmpty()) {
+        *ctx.err << "init-db: unexpected argument \"" << positional.first() << "\"\n";
+        return ExitUsage;
+    }
+    const bool demo = parser.isSet(QStringLiteral("demo"));
+    try {
+        const ado::setup::InitReport report = ado::setup::initialize(ctx.connectionString, demo);
+        QTextStream& out = *ctx.out;
+        if (report.fileCreated)
+            out << "database file created\n";
+        if (report.tablesCreated.isEmpty())
+            out << "schema already present\n";
+        else
+            out << "tables created: " << report.tablesCreated.join(QStringLiteral(", ")) << "\n";
+        if (demo)
+            out << "demo rows loaded: " << report.demoRows << "\n";
+        return ExitOk;
+    } catch (const ado::setup::SetupError& e) {
+        *ctx.err << "init-db: " << e.description() << "\n";
+        return e.kind() == ado::setup::SetupError::Kind::Connection ? ExitUsage : ExitNegative;
+    }
+}
+
+int runSql(Context& ctx, const QCommandLineParser&, const QStringList& positional) {
+    if (positional.size() > 1) {
+        *ctx.err << "sql: give the statement as one argument (quote it), or \"-\" to read it from standard "
+                    "input\n";
+        return ExitUsage;
+    }
+    const QString text = ctx.textArgument(positional, 0);
+    if (text.trimmed().isEmpty()) {
+        *ctx.err << "sql: no statement given\n";
+        return ExitUsage;
+    }
+    ado::Connection* conn = ctx.connection();
+    ado::BatchOutcome outcome;
+    try {
+        outcome = conn->ExecuteBatch(text);
+    } catch (const core::ComError& e) {
+        ctx.errorAnswer(QStringLiteral("sql"), e.info());
+        const ado::Errors& errors = conn->GetErrors();
+        for (const ado::Error& x : errors.items()) {
+            if (x.nativeError != 0)
+                *ctx.err << QStringLiteral("Msg %1, Level %2, State %3, Line %4: %5\n")
+                                .arg(x.nativeError)
+                                .arg(x.severity)
+                                .arg(x.state)
+                                .arg(x.line)
+                                .arg(x.description);
+        }
+        return ExitNegative;
+    }
+    QTextStream& out = *ctx.out;
+    for (qsizetype i = 0; i < outcome.resultSets.size(); ++i) {
+        if (i > 0)
+            out << "\n";
+        printRowSet(out, outcome.resultSets.at(i));
+    }
+    if (outcome.resultSets.isEmpty() && outcome.recordsAffected >= 0)
+        out << rowsAffected(outcome.recordsAffected) << "\n";
+    return ExitOk;
+}
+
+int runDemo(Context& ctx, const QCommandLineParser&, const QStringList& positional) {
+    if (!positional.isEmpty()) {
+        *ctx.err << "demo: unexpected argument \"" << positional.first() << "\"\n";
+        return ExitUsage;
+    }
+    struct Source {
+        const char* title;
+        const char* table;
+        const char* id;
+        const char* descr;
+        const char* formula;
+    };
+    static const Source sources[] = {
+        {"Formule della Condizione", "LP01_PROVIDER", "LP01_ID", "LP01_DESCRIZIONE", "LP01_FORMULE"},
+        {"Formule del Listino", "LP07_QUOTAZIONI", "LP07_ID", "LP07_DESCRIZIONE", "LP07_FORMULE"},
+        {"Formule della manutenzione listini", "LP17_FORMULEMANUT", "LP17_ID", "LP17_DESCRIZIONE",
+         "LP17_FORMULA"},
+    };
+    ado::Connection* conn = ctx.connection();
+    QTextStream& out = *ctx.out;
+    bool first = true;
+    for (const Source& s : sources) {
+        const QString title = ctx.translation ? ctx.translation->Traduci(QString::fromUtf8(s.title))
+                                              : QString::fromUtf8(s.title);
+        ado::RecordsetPtr rs = conn->Execute(QStringLiteral("SELECT %1, %2, %3 FROM %4 ORDER BY %1")
+                                                 .arg(QLatin1String(s.id), QLatin1String(s.descr),
+                                                      QLatin1String(s.formula), QLatin1String(s.table)));
+        if (!first)
+            out << "\n";
+        first = false;
+        out << title << " (" << s.table << ")\n";
+        while (!rs->IsEOF()) {
+            const ado::Fields fields = rs->GetFields();
+            const core::Variant formula = fields.Item(2).Value();
+            out << cellText(fields.Item(0).Value()) << "\t" << cellText(fields.Item(1).Value()) << "\t"
+                << (formula.isNull() ? QStringLiteral("NULL") : formula.toString().trimmed()) << "\n";
+            rs->MoveNext();
+        }
+        rs->Close();
+    }
+    return ExitOk;
+}
+
+const Registrar initDbCommand({
+    QStringLiteral("init-db"),
+    QStringLiteral("Create the database file and the tables where absent; --demo also loads the demo rows."),
+    [](QCommandLineParser& parser) {
+        parser.addOption(
+            QCommandLineOption(QStringLiteral("demo"),
+                               QStringLiteral("Load the demo rows (refused when the tables hold rows).")));
+    },
+    runInitDb,
+});
+
+const Registrar sqlCommand({
+    QStringLiteral("sql"),
+    QStringLiteral(
+        "Run TEXT (or standard input for \"-\") on the database and print the rows tab-separated."),
+    nullptr,
+    runSql,
+});
+
+const Registrar demoCommand({
+    QStringLiteral("demo"),
+    QStringLiteral("Show the stored formulas of the demo data."),
+    nullptr,
+    runDemo,
+});
+
+} // namespace

@@ -1,0 +1,58 @@
+// Runs against a real SQL Server only when FORMULE_TEST_SQLSERVER holds an ADO connection
+// string (Provider=MSOLEDBSQL;Data Source=host,port;Initial Catalog=...;User ID=...;Password=...).
+
+#include "ado/Ado.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QString liveConnectionString() {
+    return qEnvironmentVariable("FORMULE_TEST_SQLSERVER");
+}
+
+} // namespace
+
+TEST(SqlServerLive, BatchesResultSetsErrorsAndTransactions) {
+    const QString cs = liveConnectionString();
+    if (cs.isEmpty())
+        GTEST_SKIP() << "FORMULE_TEST_SQLSERVER is not set";
+    ado::Connection conn;
+    conn.Open(cs);
+    ASSERT_EQ(conn.State(), 1);
+
+    ado::BatchOutcome out = conn.ExecuteBatch(QStringLiteral(
+        "SELECT 1 AS A, CAST(NULL AS INT) AS B, CAST(12.50 AS DECIMAL(5,2)) AS C\nSELECT N'è' AS D"));
+    ASSERT_EQ(out.resultSets.size(), 2);
+    const QList<core::Variant>& row = out.resultSets.at(0).rows.at(0);
+    EXPECT_EQ(row.at(0).toInt32(), 1);
+    EXPECT_TRUE(row.at(1).isNull());
+    EXPECT_EQ(row.at(2).toDecimal().toString(), QStringLiteral("12.50"));
+    EXPECT_EQ(out.resultSets.at(1).rows.at(0).at(0).toString(), QStringLiteral("è"));
+
+    ado::RecordsetPtr rs = conn.Execute(QStringLiteral("SELECT 1 AS X WHERE 1 = 0"));
+    EXPECT_TRUE(rs->IsBOF());
+    EXPECT_TRUE(rs->IsEOF());
+
+    try {
+        conn.Execute(QStringLiteral("declare @a int\nSELECT * FROM NO_SUCH_TABLE_FORMULE"));
+        ADD_FAILURE() << "no error";
+    } catch (const core::ComError& e) {
+        EXPECT_EQ(e.number(), core::err::ProviderError);
+        ASSERT_GE(conn.GetErrors().Count(), 1);
+        const ado::Error& err = conn.GetErrors().Item(0);
+        EXPECT_EQ(err.nativeError, 208);
+        EXPECT_EQ(err.description, QStringLiteral("Invalid object name 'NO_SUCH_TABLE_FORMULE'."));
+        EXPECT_EQ(err.sqlState, QStringLiteral("42S02"));
+        EXPECT_EQ(err.line, 2);
+    }
+
+    conn.Execute(QStringLiteral("CREATE TABLE #T (ID INT)"));
+    conn.BeginTrans();
+    EXPECT_EQ(conn.TransactionCount(), 1);
+    conn.Execute(QStringLiteral("INSERT INTO #T (ID) VALUES (1)"));
+    conn.RollbackTrans();
+    EXPECT_EQ(conn.TransactionCount(), 0);
+    EXPECT_EQ(conn.Execute(QStringLiteral("SELECT ID FROM #T"))->RecordCount(), 0);
+    conn.Close();
+}
