@@ -3,6 +3,7 @@
 #include <QDebug>
 #include <QLocale>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -54,10 +55,10 @@ struct U256 {
         return carry == 0;
     }
     bool mulPow10(int n) {
-        for (; n > 0; --n)
-            if (!mulSmall(10))
+        for (; n >= 19; n -= 19)
+            if (!mulSmall(static_cast<u64>(kPow10[19])))
                 return false;
-        return true;
+        return n == 0 || mulSmall(static_cast<u64>(kPow10[static_cast<std::size_t>(n)]));
     }
     void addSmall(u64 a) {
         u128 carry = a;
@@ -199,14 +200,24 @@ U256 scaledUp(u128 m, int by) {
 }
 
 std::string digitsOf(u128 v) {
-    if (v == 0)
-        return "0";
-    std::string s;
-    while (v != 0) {
-        s.insert(s.begin(), static_cast<char>('0' + static_cast<int>(v % 10)));
-        v /= 10;
+    // At most 29 digits: written as up to two 19-digit groups below a leading part.
+    constexpr u64 group = 10000000000000000000ULL; // 10^19
+    u64 parts[3];
+    int n = 0;
+    do {
+        parts[n++] = static_cast<u64>(v % group);
+        v /= group;
+    } while (v != 0 && n < 3);
+    char buf[64];
+    char* p = std::to_chars(buf, buf + sizeof buf, parts[n - 1]).ptr;
+    for (int i = n - 2; i >= 0; --i) {
+        char tmp[20];
+        char* e = std::to_chars(tmp, tmp + sizeof tmp, parts[i]).ptr;
+        const auto len = e - tmp;
+        p = std::fill_n(p, 19 - len, '0');
+        p = std::copy(tmp, e, p);
     }
-    return s;
+    return std::string(buf, p);
 }
 
 // A number read from text: value = digits * 10^exponent.
@@ -445,6 +456,17 @@ std::optional<std::int64_t> Decimal::toInt64Rounded() const {
 }
 
 std::optional<Decimal> Decimal::add(const Decimal& o) const {
+    if (m_scale == o.m_scale) {
+        // Same scale: the exact result fits 128 bits; only a carry beyond 96 needs the general way.
+        if (m_negative == o.m_negative) {
+            const u128 sum = m_mantissa + o.m_mantissa;
+            if (sum < kLimit)
+                return fromParts(sum, m_scale, m_negative);
+        } else {
+            return m_mantissa >= o.m_mantissa ? fromParts(m_mantissa - o.m_mantissa, m_scale, m_negative)
+                                              : fromParts(o.m_mantissa - m_mantissa, m_scale, o.m_negative);
+        }
+    }
     const int s = std::max(m_scale, o.m_scale);
     U256 a = scaledUp(m_mantissa, s - m_scale);
     U256 b = scaledUp(o.m_mantissa, s - o.m_scale);
@@ -465,6 +487,12 @@ std::optional<Decimal> Decimal::subtract(const Decimal& o) const {
 }
 
 std::optional<Decimal> Decimal::multiply(const Decimal& o) const {
+    constexpr u128 small = u128(1) << 64;
+    if (m_mantissa < small && o.m_mantissa < small && m_scale + o.m_scale <= MaxScale) {
+        const u128 p = m_mantissa * o.m_mantissa;
+        if (p < kLimit)
+            return fromParts(p, m_scale + o.m_scale, m_negative != o.m_negative);
+    }
     return makeDecimal(U256::mul(m_mantissa, o.m_mantissa), m_scale + o.m_scale, m_negative != o.m_negative,
                        Rounding::HalfEven);
 }
