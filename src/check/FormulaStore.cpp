@@ -1,0 +1,213 @@
+#include "check/FormulaStore.h"
+
+#include "ado/Ado.h"
+#include "check/Messages.h"
+#include "core/NullSafe.h"
+
+namespace check {
+
+namespace {
+
+struct ContextStatements {
+    const char* table;
+    const char* setFormula;
+    const char* setNull;
+    const char* where;
+    // Reading the stored formula.
+    const char* column;
+    const char* from;
+    const char* selectWhere;
+};
+
+const ContextStatements* contextStatements(int context) {
+    static const ContextStatements contexts[] = {
+        {"UPDATE LP01_PROVIDER", " SET LP01_FORMULE = '", " SET LP01_FORMULE = NULL",
+         " WHERE LP01_ID = ", " LP01_FORMULE AS FORMULA", " LP01_PROVIDER", " LP01_ID = "},
+        {"UPDATE LP07_QUOTAZIONI", " SET LP07_FORMULE = '", " SET LP07_FORMULE = NULL",
+         " WHERE LP07_ID = ", " LP07_FORMULE AS FORMULA", " LP07_QUOTAZIONI ", " LP07_ID = "},
+        {"UPDATE LP17_FORMULEMANUT ", " SET LP17_FORMULA = '", " SET LP17_FORMULA = NULL",
+         " WHERE LP17_ID = ", " LP17_FORMULA AS FORMULA", " LP17_FORMULEMANUT ", " LP17_ID = "},
+    };
+    if (context < vxContestoProvider || context > vxContestoManutenzione)
+        return nullptr;
+    return &contexts[context];
+}
+
+} // namespace
+
+std::optional<QString> updateStatement(int context, const std::optional<QString>& storedText,
+                                       const QString& idText) {
+    const ContextStatements* c = contextStatements(context);
+    if (!c)
+        return std::nullopt;
+    QString sql = QLatin1String(c->table);
+    if (storedText)
+        sql += QLatin1String(c->setFormula) + *storedText + u'\'';
+    else
+        sql += QLatin1String(c->setNull);
+    return sql + QLatin1String(c->where) + idText;
+}
+
+std::optional<QString> selectStatement(int context, const QString& idText) {
+    const ContextStatements* c = contextStatements(context);
+    if (!c)
+        return std::nullopt;
+    return QStringLiteral("SELECT ") + QLatin1String(c->column) + QStringLiteral(" FROM ") +
+           QLatin1String(c->from) + QStringLiteral(" WHERE ") + QLatin1String(c->selectWhere) + idText;
+}
+
+QString identifierText(const core::Variant& id) {
+    const core::Variant value = core::CDecN(id);
+    if (value.type() == core::VarType::Decimal)
+        return value.toDecimal().toString();
+    return value.toString();
+}
+
+std::function<core::Variant(bool)> FormulaStore::checkWith(SyntaxCheck& check) {
+    return [&check](bool showMessage) { return check.CheckFormula(showMessage); };
+}
+
+FormulaStore::FormulaStore(TextBox& formulaBox, Services services)
+    : m_box(formulaBox)
+    , m_services(std::move(services)) {}
+
+QString FormulaStore::tr(const QString& text) const {
+    return m_services.translate ? m_services.translate(text) : text;
+}
+
+int FormulaStore::ask(const QString& prompt, int code, const QString& title) const {
+    return m_services.messageBox ? m_services.messageBox(prompt, code, title) : answer::No;
+}
+
+void FormulaStore::UpdateFormula() {
+    m_written = false;
+    // The steps below run under one trap: on an error the user may abort (leave), retry the
+    // step or ignore it (go on with the next one). Each step checks the state the earlier ones
+    // left, so an ignored failure never leads to a write built from missing pieces.
+    bool haveText = false; // the box was read
+    bool empty = false;    // ... and holds nothing but blanks
+    bool stop = false;     // nothing more is to be done
+    QString trimmed;
+    QString stored;
+    bool translated = false;
+    bool confirmed = false;
+    bool built = false; // the statement of this save is in SqlText
+    auto executing = [&](bool wantEmpty) { return haveText && !stop && empty == wantEmpty; };
+    auto connection = [&]() {
+        ado::Connection* c = m_services.connection ? m_services.connection() : nullptr;
+        if (!c)
+            throw core::ComError(core::err::ObjectVariableNotSet,
+                                 QStringLiteral("Object variable or With block variable not set"));
+        return c;
+    };
+    auto context = [&]() { return m_services.context ? m_services.context() : -1; };
+    auto id = [&]() { return m_services.id ? m_services.id() : core::Variant(); };
+    auto noContext = [&]() {
+        return core::ComError(
+            core::err::InvalidProcedureCall,
+            QStringLiteral("Editing context %1 has no table to save the formula in").arg(context()));
+    };
+
+    core::runSteps(QStringLiteral("UpdateFormula"), m_services.errorAnswer,
+                   {
+                       [&] {
+                           trimmed = core::RTrimN(core::Variant(m_box.text())).toString();
+                           empty = trimmed.isEmpty();
+                           haveText = true;
+                       },
+                       // A formula: translate it (references expanded) and double its apostrophes.
+                       [&] {
+                           if (!executing(false))
+                               return;
+                           stored = m_services.decode ? m_services.decode(trimmed, false) : trimmed;
+                           // The translation reports its own errors; an empty result for a formula that is
+                           // not blank means it gave up, and writing it would lose the formula.
+                           translated = !stored.isEmpty();
+                           if (!translated)
+                               stop = true;
+                       },
+                       [&] {
+                           if (executing(false))
+                               stored.replace(QStringLiteral("'"), QStringLiteral("''"));
+                       },
+                       [&] {
+                           if (executing(false) && core::RTrimN(id()).toString().isEmpty())
+                               stop = true;
+                       },
+                       [&] {
+                           // A check that cannot run counts as failed: the user is asked.
+                           if (executing(false) && m_services.checkFormula &&
+                               !m_services.checkFormula(false).isEmpty())
+                               confirmed = true;
+                       },
+                       [&] {
+                           if (!executing(false) || confirmed)
+                               return;
+                           const int reply = ask(tr(msg::Attention) + msg::CrLf + tr(msg::NotCorrect) +
+                                                     msg::CrLf + tr(msg::SaveAnyway),
+                                                 msg::SaveAnywayCode, tr(msg::SaveTitle));
+                           if (reply == answer::Yes)
+                               confirmed = true;
+                           else
+                               stop = true;
+                       },
+                       [&] {
+                           if (!executing(false) || !confirmed)
+                               return;
+                           const auto sql = updateStatement(context(), stored, identifierText(id()));
+                           if (!sql)
+                               throw noContext();
+                           m_sqlText = *sql;
+                           built = true;
+                       },
+                       [&] {
+                           if (!executing(false) || !confirmed || !translated || !built)
+                               return;
+                           connection()->Execute(m_sqlText);
+                           m_written = true;
+                       },
+                       // An empty box: NULL, without testing the identifier and without a question.
+                       [&] {
+                           if (!executing(true))
+                               return;
+                           const auto sql = updateStatement(context(), std::nullopt, identifierText(id()));
+                           if (!sql)
+                               throw noContext();
+                           m_sqlText = *sql;
+                           built = true;
+                       },
+                       [&] {
+                           if (!executing(true) || !built)
+                               return;
+                           connection()->Execute(m_sqlText);
+                           m_written = true;
+                       },
+                   });
+}
+
+void FormulaStore::clickSave() {
+    core::runStep(QStringLiteral("IMG_SAVE_ButtonClick"), m_services.errorAnswer,
+                  [this] { UpdateFormula(); });
+}
+
+bool FormulaStore::clickClear() {
+    bool cleared = false;
+    core::runSteps(QStringLiteral("IMG_CLEAR_ButtonClick"), m_services.errorAnswer,
+                   {
+                       [&] {
+                           cleared = ask(tr(msg::ConfirmClear), msg::ConfirmClearCode, tr(msg::ClearTitle)) ==
+                                     answer::Yes;
+                       },
+                       [&] {
+                           if (cleared)
+                               m_box.setText(QString());
+                       },
+                       [&] {
+                           if (cleared)
+                               UpdateFormula();
+                       },
+                   });
+    return cleared;
+}
+
+} // namespace check

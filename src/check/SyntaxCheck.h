@@ -1,0 +1,73 @@
+#pragma once
+
+#include "check/Services.h"
+#include "check/TextBox.h"
+#include "core/Error.h"
+#include "core/Variant.h"
+
+#include <QString>
+
+namespace check {
+
+// The syntax check of the formula box: the declarations followed by the formula translated in
+// check mode run on the server; the formula is correct when the server accepts the batch.
+//
+// The check never changes data: the batch runs inside a transaction that is always rolled back.
+// A formula holding a statement that could defeat that (see findRefusedStatement) is not sent
+// and counts as not correct; a batch that changed the transaction count (a COMMIT or ROLLBACK
+// that got through, or a transaction the server closed on an error) counts as not correct too,
+// and so does a connection that already has a transaction open, which the rollback would undo.
+//
+// The server's message never reaches the message box: it goes to the log sink (the host log
+// file) and stays readable through lastServerMessage().
+class SyntaxCheck {
+public:
+    struct Services {
+        ConnectionFn connection;
+        DecodeFn decode;         // decodeToken; unset = the text is already in SQL form
+        MessageBoxFn messageBox; // unset = no dialog even with ShowMessage True
+        LogFn log;               // unset = the message is only kept
+        TranslateFn translate;   // unset = the Italian texts as they are
+    };
+
+    SyntaxCheck(TextBox& formulaBox, Services services);
+
+    // CheckFormula: checks the whole text of the formula box, untrimmed. Returns True when the
+    // server executed the batch without an error, Empty in every other case. With ShowMessage
+    // True the outcome is shown in the message box. Never throws.
+    core::Variant CheckFormula(bool ShowMessage);
+
+    // The IMG_CHECK click (and Ctrl+H): CheckFormula(True) under the trap
+    // "IMG_CHECK_ButtonClick".
+    void clickCheck(const core::ErrorAnswerFn& errorAnswer);
+
+    // What the last check found.
+    bool lastCorrect() const { return m_correct; }
+    // The server's first message (or why the formula was not sent); empty after a correct check.
+    const QString& lastServerMessage() const { return m_serverMessage; }
+    // The line of the formula the message refers to, from 1; 0 when unknown or in the
+    // declarations.
+    int lastFormulaLine() const { return m_formulaLine; }
+    // The batch of the last check (empty when the check failed before building it).
+    const QString& lastBatch() const { return m_batch; }
+
+    // The text sent to the server for a formula whose check-mode SQL form is `sql`.
+    static QString checkBatch(const QString& sql);
+    // Lines that precede the formula in the batch.
+    static int declarationLines();
+
+private:
+    bool runBatch(ado::Connection* connection, const QString& sql);
+    void fail(const QString& message, int formulaLine = 0);
+    void show(bool correct);
+    QString tr(const QString& text) const;
+
+    TextBox& m_box;
+    Services m_services;
+    bool m_correct = false;
+    QString m_serverMessage;
+    int m_formulaLine = 0;
+    QString m_batch;
+};
+
+} // namespace check
