@@ -1,0 +1,206 @@
+#pragma once
+
+#include "tsql/Value.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+namespace tsql {
+
+struct Select;
+struct Expr;
+struct TableSource;
+using ExprP = std::unique_ptr<Expr>;
+
+enum class EK {
+    Literal,   // value
+    Variable,  // name (@X)
+    SysVar,    // name (@@X)
+    Column,    // parts: [table.]column
+    Star,      // * or t.* inside COUNT(*) or a select list; parts hold the qualifier
+    Unary,     // op: - + ~ ; args[0]
+    Binary,    // op: + - * / % & | ^ ; args[0], args[1]
+    Compare,   // op: = <> != < > <= >= !< !> ; args[0], args[1]
+    And,       // args[0], args[1]
+    Or,        // args[0], args[1]
+    Not,       // args[0]
+    IsNull,    // negated; args[0]
+    In,        // negated; args[0] then list items, or sub
+    Between,   // negated; args[0..2]
+    Like,      // negated; args[0] value, args[1] pattern, optional args[2] escape
+    Exists,    // sub
+    Case,      // simple when args[0] is the input (hasInput); then pairs when/then; optional else last
+    Cast,      // CAST/TRY_CAST/CONVERT/TRY_CONVERT: args[0] value, optional args[1] style; castType
+    Function,  // name (upper), args
+    Subquery,  // sub (scalar)
+    XmlMethod, // name: value/exist/query; args[0] target (variable or column), args[1..] strings
+};
+
+struct Expr {
+    EK kind = EK::Literal;
+    int line = 1, column = 1;
+    QString op;
+    QString name;      // variable/function name as written (upper case for functions)
+    QStringList parts; // column name parts
+    Value value;       // literal
+    std::vector<ExprP> args;
+    std::unique_ptr<Select> sub;
+    SqlType castType;
+    bool negated = false;
+    bool hasInput = false; // simple CASE
+    bool hasElse = false;  // CASE with ELSE
+    bool tryCast = false;
+    bool distinct = false;    // aggregate DISTINCT
+    bool datepartArg = false; // first argument of DATEADD and friends (a bare word)
+    bool castDefaultLength = false;
+
+    // Set by the binder.
+    SqlType type;
+    int slot = -1;              // variable slot
+    TableSource* src = nullptr; // column: the source it belongs to
+    int source = -1;            // column: index of the source in its select (-1 none)
+    int depth = 0;              // column: how many selects out the source is
+    int columnIndex = -1;       // column: index within the source
+    bool aggregate = false;     // function: aggregate
+    bool rowDependent = false;  // refers to columns of a table source
+};
+
+enum class SourceKind { Table, XmlNodes, Derived, Join };
+
+struct TableSource {
+    SourceKind kind = SourceKind::Table;
+    int line = 1, column = 1;
+    QStringList nameParts; // table
+    QString alias;
+    bool hasHints = false;
+    ExprP xmlTarget; // XmlNodes: the variable or column whose nodes() is read
+    QString xpath;
+    QStringList columnAliases; // XmlNodes: TABLE_DEFINITION(COLS)
+    std::unique_ptr<Select> derived;
+    // Join
+    QString joinType; // INNER, LEFT, RIGHT, FULL, CROSS
+    std::unique_ptr<TableSource> left, right;
+    ExprP on;
+
+    // Binder
+    bool exists = true;  // table found in the database
+    QString realName;    // table name as the database spells it
+    QStringList columns; // columns as the database spells them
+    std::vector<SqlType> columnTypes;
+};
+
+struct SelectItem {
+    ExprP expr;
+    QString alias;
+    bool hasAlias = false;
+    QString assignVar; // @v = expr
+    QString assignOp;  // = or += ...
+    int slot = -1;
+    bool star = false;
+    QString starQualifier;
+    int line = 1, column = 1;
+};
+
+struct OrderItem {
+    ExprP expr;
+    bool desc = false;
+};
+
+struct Select {
+    int line = 1, column = 1;
+    bool distinct = false;
+    ExprP top;
+    bool topPercent = false;
+    std::vector<SelectItem> items;
+    std::vector<std::unique_ptr<TableSource>> from;
+    ExprP where;
+    std::vector<ExprP> groupBy;
+    ExprP having;
+    std::vector<OrderItem> orderBy;
+    std::unique_ptr<Select> unionNext;
+    bool unionAll = false;
+
+    // Binder
+    bool hasAggregate = false;
+    bool assigns = false;
+    bool usesTables = false;               // some source (here or nested) is a database table
+    bool usesXml = false;                  // some source is an xml nodes() source
+    std::vector<TableSource*> flatSources; // every base source (tables, xml, derived) in scope order
+};
+
+enum class SK {
+    Declare,
+    Set,       // variable assignment
+    SetOption, // SET NOCOUNT ON and the like
+    Select,
+    Update,
+    Insert,
+    Delete,
+    If,
+    While,
+    Block,
+    Break,
+    Continue,
+    Return,
+    Print,
+    BeginTran,
+    Commit,
+    Rollback,
+    Exec, // a procedure call: fails when it runs
+    Empty,
+};
+
+struct VarDecl {
+    QString name;
+    SqlType type;
+    ExprP init;
+    int slot = -1;
+    int line = 1, column = 1;
+};
+
+struct Assignment {   // UPDATE ... SET
+    QString column;   // column target
+    QString variable; // @v = ...
+    QString op;       // = += ...
+    ExprP value;
+    int slot = -1;
+    int columnIndex = -1;
+    int line = 1, column_ = 1;
+};
+
+struct Stmt;
+using StmtP = std::unique_ptr<Stmt>;
+
+struct Stmt {
+    SK kind = SK::Empty;
+    int line = 1, column = 1;
+    std::vector<VarDecl> decls;
+    QString var; // SET target
+    QString op;  // SET operator
+    int slot = -1;
+    ExprP expr; // SET value, IF/WHILE condition, PRINT, RETURN value
+    std::unique_ptr<Select> select;
+    // UPDATE / INSERT / DELETE
+    std::unique_ptr<TableSource> target;
+    std::vector<Assignment> sets;
+    ExprP top;
+    QStringList insertColumns;
+    std::vector<std::vector<ExprP>> values;
+    bool defaultValues = false;
+    // IF / WHILE / BEGIN..END
+    StmtP thenStmt, elseStmt;
+    std::vector<StmtP> body;
+    QString procName;
+
+    // Binder: deferred compile error (an unknown table), raised when the statement runs.
+    std::optional<ServerError> deferred;
+};
+
+struct Batch {
+    std::vector<StmtP> statements;
+};
+
+} // namespace tsql

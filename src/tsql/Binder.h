@@ -1,0 +1,43 @@
+#pragma once
+
+#include "tsql/Ast.h"
+
+#include <QHash>
+#include <QSqlDatabase>
+
+namespace tsql {
+
+struct TableInfo {
+    QString name; // as the database spells it
+    QStringList columns;
+    std::vector<SqlType> types;
+};
+
+// Table and column metadata read from SQLite's schema, looked up case-insensitively.
+class Catalog {
+public:
+    explicit Catalog(QSqlDatabase db)
+        : m_db(std::move(db)) {}
+    const TableInfo* find(const QString& name);
+    void clear() { m_cache.clear(); }
+
+private:
+    QSqlDatabase m_db;
+    QHash<QString, std::optional<TableInfo>> m_cache;
+};
+
+// Resolves names and types of a parsed batch: variables (Msg 137, 134), columns (207, 209,
+// 4104), tables (208, deferred to run time), functions (195, 174) and operand types (402).
+// Fills the variable slots; throws SqlError on the first compile-time error.
+void bindBatch(Batch& batch, Catalog& catalog, std::vector<SqlType>& variableTypes);
+
+// True for expression kinds that yield a truth value rather than a scalar.
+inline bool isCondition(EK k) {
+    return k == EK::Compare || k == EK::And || k == EK::Or || k == EK::Not || k == EK::IsNull ||
+           k == EK::In || k == EK::Between || k == EK::Like || k == EK::Exists;
+}
+
+// Name of an output column: its alias, the column name, or "" for an unnamed expression.
+QString itemName(const SelectItem& item);
+
+} // namespace tsql

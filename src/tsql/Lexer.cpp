@@ -1,0 +1,438 @@
+#include "tsql/Lexer.h"
+
+#include <QSet>
+
+namespace tsql {
+
+bool isReservedKeyword(const QString& upper) {
+    static const QSet<QString> words = [] {
+        const char* list[] = {"ADD",
+                              "ALL",
+                              "ALTER",
+                              "AND",
+                              "ANY",
+                              "AS",
+                              "ASC",
+                              "AUTHORIZATION",
+                              "BACKUP",
+                              "BEGIN",
+                              "BETWEEN",
+                              "BREAK",
+                              "BROWSE",
+                              "BULK",
+                              "BY",
+                              "CASCADE",
+                              "CASE",
+                              "CHECK",
+                              "CHECKPOINT",
+                              "CLOSE",
+                              "CLUSTERED",
+                              "COALESCE",
+                              "COLLATE",
+                              "COLUMN",
+                              "COMMIT",
+                              "COMPUTE",
+                              "CONSTRAINT",
+                              "CONTAINS",
+                              "CONTAINSTABLE",
+                              "CONTINUE",
+                              "CONVERT",
+                              "CREATE",
+                              "CROSS",
+                              "CURRENT",
+                              "CURRENT_DATE",
+                              "CURRENT_TIME",
+                              "CURRENT_TIMESTAMP",
+                              "CURRENT_USER",
+                              "CURSOR",
+                              "DATABASE",
+                              "DBCC",
+                              "DEALLOCATE",
+                              "DECLARE",
+                              "DEFAULT",
+                              "DELETE",
+                              "DENY",
+                              "DESC",
+                              "DISK",
+                              "DISTINCT",
+                              "DISTRIBUTED",
+                              "DOUBLE",
+                              "DROP",
+                              "DUMP",
+                              "ELSE",
+                              "END",
+                              "ERRLVL",
+                              "ESCAPE",
+                              "EXCEPT",
+                              "EXEC",
+                              "EXECUTE",
+                              "EXISTS",
+                              "EXIT",
+                              "EXTERNAL",
+                              "FETCH",
+                              "FILE",
+                              "FILLFACTOR",
+                              "FOR",
+                              "FOREIGN",
+                              "FREETEXT",
+                              "FREETEXTTABLE",
+                              "FROM",
+                              "FULL",
+                              "FUNCTION",
+                              "GOTO",
+                              "GRANT",
+                              "GROUP",
+                              "HAVING",
+                              "HOLDLOCK",
+                              "IDENTITY",
+                              "IDENTITY_INSERT",
+                              "IDENTITYCOL",
+                              "IF",
+                              "IN",
+                              "INDEX",
+                              "INNER",
+                              "INSERT",
+                              "INTERSECT",
+                              "INTO",
+                              "IS",
+                              "JOIN",
+                              "KEY",
+                              "KILL",
+                              "LEFT",
+                              "LIKE",
+                              "LINENO",
+                              "LOAD",
+                              "MERGE",
+                              "NATIONAL",
+                              "NOCHECK",
+                              "NONCLUSTERED",
+                              "NOT",
+                              "NULL",
+                              "NULLIF",
+                              "OF",
+                              "OFF",
+                              "OFFSETS",
+                              "ON",
+                              "OPEN",
+                              "OPENDATASOURCE",
+                              "OPENQUERY",
+                              "OPENROWSET",
+                              "OPENXML",
+                              "OPTION",
+                              "OR",
+                              "ORDER",
+                              "OUTER",
+                              "OVER",
+                              "PERCENT",
+                              "PIVOT",
+                              "PLAN",
+                              "PRECISION",
+                              "PRIMARY",
+                              "PRINT",
+                              "PROC",
+                              "PROCEDURE",
+                              "PUBLIC",
+                              "RAISERROR",
+                              "READ",
+                              "READTEXT",
+                              "RECONFIGURE",
+                              "REFERENCES",
+                              "REPLICATION",
+                              "RESTORE",
+                              "RESTRICT",
+                              "RETURN",
+                              "REVERT",
+                              "REVOKE",
+                              "RIGHT",
+                              "ROLLBACK",
+                              "ROWCOUNT",
+                              "ROWGUIDCOL",
+                              "RULE",
+                              "SAVE",
+                              "SCHEMA",
+                              "SECURITYAUDIT",
+                              "SELECT",
+                              "SEMANTICKEYPHRASETABLE",
+                              "SEMANTICSIMILARITYDETAILSTABLE",
+                              "SEMANTICSIMILARITYTABLE",
+                              "SESSION_USER",
+                              "SET",
+                              "SETUSER",
+                              "SHUTDOWN",
+                              "SOME",
+                              "STATISTICS",
+                              "SYSTEM_USER",
+                              "TABLE",
+                              "TABLESAMPLE",
+                              "TEXTSIZE",
+                              "THEN",
+                              "TO",
+                              "TOP",
+                              "TRAN",
+                              "TRANSACTION",
+                              "TRIGGER",
+                              "TRUNCATE",
+                              "TRY_CONVERT",
+                              "TSEQUAL",
+                              "UNION",
+                              "UNIQUE",
+                              "UNPIVOT",
+                              "UPDATE",
+                              "UPDATETEXT",
+                              "USE",
+                              "USER",
+                              "VALUES",
+                              "VARYING",
+                              "VIEW",
+                              "WAITFOR",
+                              "WHEN",
+                              "WHERE",
+                              "WHILE",
+                              "WITH",
+                              "WRITETEXT"};
+        QSet<QString> s;
+        for (const char* w : list)
+            s.insert(QString::fromLatin1(w));
+        return s;
+    }();
+    return words.contains(upper);
+}
+
+namespace {
+
+bool isIdentStart(QChar c) {
+    return c.isLetter() || c == u'_' || c == u'#';
+}
+bool isIdentPart(QChar c) {
+    return c.isLetterOrNumber() || c == u'_' || c == u'#' || c == u'@' || c == u'$';
+}
+
+class Lexer {
+public:
+    explicit Lexer(const QString& s)
+        : src(s)
+        , n(int(s.size())) {}
+
+    std::vector<Token> run(std::optional<ServerError>& error) {
+        std::vector<Token> out;
+        out.reserve(size_t(n / 4 + 4));
+        while (true) {
+            skipBlanks(error);
+            if (error)
+                break;
+            if (i >= n)
+                break;
+            Token t;
+            t.line = line;
+            t.column = i - lineStart + 1;
+            t.pos = i;
+            if (!next(t, error)) {
+                break;
+            }
+            out.push_back(std::move(t));
+        }
+        Token end;
+        end.kind = Tok::End;
+        end.line = line;
+        end.column = i - lineStart + 1;
+        end.pos = n;
+        out.push_back(end);
+        return out;
+    }
+
+private:
+    const QString& src;
+    int n;
+    int i = 0;
+    int line = 1;
+    int lineStart = 0;
+
+    QChar at(int k) const { return k < n ? src[k] : QChar(); }
+
+    void newlineAt(int k) {
+        ++line;
+        lineStart = k + 1;
+    }
+
+    void skipBlanks(std::optional<ServerError>& error) {
+        while (i < n) {
+            QChar c = src[i];
+            if (c == u'\n') {
+                newlineAt(i);
+                ++i;
+            } else if (c.isSpace() || c == QChar(0)) {
+                ++i;
+            } else if (c == u'-' && at(i + 1) == u'-') {
+                while (i < n && src[i] != u'\n')
+                    ++i;
+            } else if (c == u'/' && at(i + 1) == u'*') {
+                int startLine = line, startCol = i - lineStart + 1;
+                int depth = 1;
+                i += 2;
+                while (i < n && depth > 0) {
+                    if (src[i] == u'/' && at(i + 1) == u'*') {
+                        ++depth;
+                        i += 2;
+                    } else if (src[i] == u'*' && at(i + 1) == u'/') {
+                        --depth;
+                        i += 2;
+                    } else {
+                        if (src[i] == u'\n')
+                            newlineAt(i);
+                        ++i;
+                    }
+                }
+                if (depth > 0) {
+                    error = ServerError{
+                        113, 15, 1, startLine, startCol, QStringLiteral("Missing end comment mark '*/'.")};
+                    return;
+                }
+            } else {
+                break;
+            }
+        }
+    }
+
+    // Reads a delimited run ending with `close` (doubled to escape it); returns false when unclosed.
+    bool delimited(QChar close, QString& value) {
+        ++i;
+        int start = i;
+        while (i < n) {
+            QChar c = src[i];
+            if (c == close) {
+                if (at(i + 1) == close) {
+                    value += close;
+                    i += 2;
+                    continue;
+                }
+                ++i;
+                return true;
+            }
+            if (c == u'\n')
+                newlineAt(i);
+            value += c;
+            ++i;
+        }
+        Q_UNUSED(start);
+        return false;
+    }
+
+    bool unclosed(Token& t, std::optional<ServerError>& error, int contentStart) {
+        error = ServerError{105,
+                            15,
+                            1,
+                            t.line,
+                            t.column,
+                            QStringLiteral("Unclosed quotation mark after the character string '%1'.")
+                                .arg(src.mid(contentStart))};
+        return false;
+    }
+
+    bool next(Token& t, std::optional<ServerError>& error) {
+        QChar c = src[i];
+        int start = i;
+        if ((c == u'N' || c == u'n') && at(i + 1) == u'\'') {
+            ++i;
+            t.kind = Tok::NString;
+            if (!delimited(u'\'', t.value))
+                return unclosed(t, error, start + 2);
+        } else if (c == u'\'') {
+            t.kind = Tok::String;
+            if (!delimited(u'\'', t.value))
+                return unclosed(t, error, start + 1);
+        } else if (c == u'[') {
+            t.kind = Tok::QuotedIdent;
+            if (!delimited(u']', t.value))
+                return unclosed(t, error, start + 1);
+            t.upper = t.value.toUpper();
+        } else if (c == u'"') {
+            t.kind = Tok::QuotedIdent;
+            if (!delimited(u'"', t.value))
+                return unclosed(t, error, start + 1);
+            t.upper = t.value.toUpper();
+        } else if (c == u'@') {
+            bool sys = at(i + 1) == u'@';
+            int k = i + (sys ? 2 : 1);
+            while (k < n && isIdentPart(src[k]))
+                ++k;
+            if (k == i + (sys ? 2 : 1)) {
+                t.kind = Tok::Invalid;
+                i = i + 1;
+            } else {
+                t.kind = sys ? Tok::SysVariable : Tok::Variable;
+                i = k;
+                t.upper = src.mid(start, i - start).toUpper();
+            }
+        } else if (c == u'0' && (at(i + 1) == u'x' || at(i + 1) == u'X')) {
+            i += 2;
+            while (i < n && isxdigit(src[i].toLatin1()) && src[i].unicode() < 128)
+                ++i;
+            t.kind = Tok::Binary;
+        } else if ((c.isDigit() && c.unicode() < 128) ||
+                   (c == u'.' && at(i + 1).isDigit() && at(i + 1).unicode() < 128)) {
+            auto digit = [&](int k) { return k < n && src[k].unicode() < 128 && src[k].isDigit(); };
+            t.kind = Tok::Integer;
+            while (digit(i))
+                ++i;
+            if (at(i) == u'.') {
+                t.kind = Tok::Decimal;
+                ++i;
+                while (digit(i))
+                    ++i;
+            }
+            if (at(i) == u'e' || at(i) == u'E') {
+                int k = i + 1;
+                if (at(k) == u'+' || at(k) == u'-')
+                    ++k;
+                t.kind = Tok::Float;
+                i = k;
+                while (digit(i))
+                    ++i;
+            }
+        } else if (isIdentStart(c)) {
+            while (i < n && isIdentPart(src[i]))
+                ++i;
+            t.upper = src.mid(start, i - start).toUpper();
+            t.kind = isReservedKeyword(t.upper) ? Tok::Keyword : Tok::Ident;
+        } else {
+            static const char* two[] = {
+                "<>", "!=", "!<", "!>", "<=", ">=", "+=", "-=", "*=", "/=", "%=", "&=", "|=", "^=", "::"};
+            t.kind = Tok::Op;
+            bool done = false;
+            if (i + 1 < n) {
+                QString pair = src.mid(i, 2);
+                for (const char* op : two) {
+                    if (pair == QLatin1String(op)) {
+                        i += 2;
+                        done = true;
+                        break;
+                    }
+                }
+            }
+            if (!done) {
+                static const QString singles = QStringLiteral("+-*/%&|^~=<>(),.;:");
+                if (singles.contains(c))
+                    ++i;
+                else {
+                    t.kind = Tok::Invalid;
+                    ++i;
+                    if (c.isHighSurrogate() && i < n)
+                        ++i;
+                }
+            }
+        }
+        t.text = src.mid(start, i - start);
+        if (t.kind == Tok::Ident && t.value.isEmpty())
+            t.value = t.text;
+        return true;
+    }
+};
+
+} // namespace
+
+std::vector<Token> tokenize(const QString& batch, std::optional<ServerError>& error) {
+    Lexer lx(batch);
+    return lx.run(error);
+}
+
+} // namespace tsql

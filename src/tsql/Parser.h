@@ -1,0 +1,12 @@
+#pragma once
+
+#include "tsql/Ast.h"
+#include "tsql/Lexer.h"
+
+namespace tsql {
+
+// Parses a whole batch into its statements. Throws SqlError with the server's syntax error
+// (Msg 102, 156, 105, 113, ...) at the first place the batch cannot be read.
+Batch parseBatch(const QString& text);
+
+} // namespace tsql

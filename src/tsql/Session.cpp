@@ -1,0 +1,1508 @@
+#include "tsql/Session.h"
+
+#include "tsql/Binder.h"
+#include "tsql/Functions.h"
+#include "tsql/Parser.h"
+#include "tsql/SqliteFunctions.h"
+#include "tsql/Xml.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <algorithm>
+
+namespace tsql {
+
+namespace {
+
+enum class Tri { False, True, Unknown };
+
+Tri triNot(Tri t) {
+    return t == Tri::True ? Tri::False : t == Tri::False ? Tri::True : Tri::Unknown;
+}
+
+// The current row of each in-engine source, chained to the rows of enclosing queries.
+struct RowCtx {
+    const RowCtx* outer = nullptr;
+    std::vector<std::pair<const TableSource*, std::vector<Value>>> rows;
+    const std::vector<RowCtx>* group = nullptr; // rows of the current group (aggregates)
+    const std::vector<Value>* items = nullptr;  // select-list values (ORDER BY aliases)
+};
+
+enum class Flow { Normal, Break, Continue, Return };
+
+QString quoteIdent(const QString& name) {
+    QString q = name;
+    q.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + q + u'"';
+}
+
+QString quoteString(const QString& s) {
+    QString q = s;
+    q.replace(u'\'', QStringLiteral("''"));
+    return u'\'' + q + u'\'';
+}
+
+QString sqlAlias(const TableSource& s) {
+    if (!s.alias.isEmpty())
+        return s.alias;
+    if (s.kind == SourceKind::Table)
+        return s.nameParts.last();
+    return QString();
+}
+
+} // namespace
+
+struct Session::Impl {
+    QSqlDatabase db;
+    Catalog catalog;
+    int tranCount = 0;
+    qint64 loopLimit = 0;
+    qint64 loopCount = 0;
+    std::vector<Value> vars;
+    std::vector<SqlType> varTypes;
+    RunResult* out = nullptr;
+    qint64 rowCount = 0;
+    bool functionsRegistered = false;
+
+    explicit Impl(QSqlDatabase d)
+        : db(d)
+        , catalog(d) {}
+
+    // ---------------- SQL helpers ----------------
+
+    void sqlExec(const QString& text) {
+        QSqlQuery q(db);
+        if (!q.exec(text))
+            raise(3930, 16, q.lastError().databaseText());
+    }
+
+    QSqlQuery prepared(const QString& sql, const QVariantList& params) {
+        ensureFunctions();
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        if (!q.prepare(sql))
+            sqliteFailure(q);
+        for (const QVariant& v : params)
+            q.addBindValue(v);
+        clearPendingError();
+        if (!q.exec())
+            sqliteFailure(q);
+        return q;
+    }
+
+    [[noreturn]] void sqliteFailure(const QSqlQuery& q) {
+        if (auto pending = takePendingError())
+            throw SqlError{*pending};
+        QString text = q.lastError().databaseText();
+        if (text.contains(QStringLiteral("UNIQUE constraint failed")) ||
+            text.contains(QStringLiteral("PRIMARY KEY")))
+            raise(2627, 14,
+                  QStringLiteral("Violation of PRIMARY KEY constraint. Cannot insert duplicate key. (%1)")
+                      .arg(text));
+        if (text.contains(QStringLiteral("NOT NULL constraint failed")))
+            raise(
+                515, 16,
+                QStringLiteral("Cannot insert the value NULL into column '%1'; column does not allow nulls. "
+                               "INSERT fails.")
+                    .arg(text.section(u'.', -1)));
+        raise(50000, 16, text.isEmpty() ? q.lastError().text() : text);
+    }
+
+    void ensureFunctions() {
+        if (!functionsRegistered) {
+            registerSqliteFunctions(db);
+            functionsRegistered = true;
+        }
+    }
+
+    static QVariant toParam(const Value& v) {
+        if (v.null)
+            return QVariant(QMetaType::fromType<QString>());
+        switch (v.type.id) {
+        case TypeId::Bit:
+        case TypeId::TinyInt:
+        case TypeId::SmallInt:
+        case TypeId::Int:
+        case TypeId::BigInt:
+        case TypeId::Unknown:
+            return QVariant(qlonglong(v.i));
+        case TypeId::Decimal:
+        case TypeId::Money:
+        case TypeId::SmallMoney: {
+            auto whole = v.n.rescaled(0);
+            if (whole && whole->rescaled(v.n.scale) && whole->rescaled(v.n.scale)->v == v.n.v &&
+                whole->v <= std::numeric_limits<qint64>::max() &&
+                whole->v >= std::numeric_limits<qint64>::min())
+                return QVariant(qlonglong(whole->v));
+            return QVariant(v.n.toDouble());
+        }
+        case TypeId::Float:
+        case TypeId::Real:
+            return QVariant(v.f);
+        case TypeId::Date:
+            return QVariant(v.dt.toString(QStringLiteral("yyyy-MM-dd")));
+        case TypeId::DateTime:
+        case TypeId::SmallDateTime:
+            return QVariant(v.dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")));
+        default:
+            return QVariant(v.s);
+        }
+    }
+
+    // A value read from SQLite, given the type the query says it has.
+    static Value fromSqlite(const QVariant& q, const SqlType& t) {
+        if (q.isNull())
+            return Value::nullOf(t);
+        Value raw;
+        switch (q.typeId()) {
+        case QMetaType::LongLong:
+        case QMetaType::Int:
+        case QMetaType::ULongLong:
+        case QMetaType::UInt:
+            raw = Value::integer(q.toLongLong(), TypeId::BigInt);
+            break;
+        case QMetaType::Double:
+            raw = Value::flt(q.toDouble());
+            break;
+        default:
+            raw = Value::str(q.toString());
+            break;
+        }
+        if (t.id == TypeId::Unknown) {
+            if (raw.type.id == TypeId::BigInt && raw.i >= std::numeric_limits<qint32>::min() &&
+                raw.i <= std::numeric_limits<qint32>::max())
+                raw.type = SqlType::of(TypeId::Int);
+            return raw;
+        }
+        try {
+            if (t.id == TypeId::Decimal && raw.type.id == TypeId::Float) {
+                auto n = Numeric::fromDouble(raw.f, t.scale);
+                if (n) {
+                    Value v;
+                    v.type = t;
+                    v.null = false;
+                    v.n = *n;
+                    return v;
+                }
+            }
+            SqlType target = t;
+            if (target.isString())
+                target.length = -1;
+            Value v = convert(raw, target, true);
+            v.type = t;
+            return v;
+        } catch (const SqlError&) {
+            return raw;
+        }
+    }
+
+    // ---------------- SQL generation ----------------
+
+    struct Gen {
+        Impl& ex;
+        const RowCtx* ctx;
+        QVariantList params;
+
+        QString param(const Value& v) {
+            params << toParam(v);
+            return QStringLiteral("?");
+        }
+
+        QString literal(const Value& v) {
+            if (v.null)
+                return QStringLiteral("NULL");
+            switch (v.type.id) {
+            case TypeId::Int:
+            case TypeId::BigInt:
+                return QString::number(v.i);
+            case TypeId::Decimal:
+                return v.n.scale == 0 ? v.n.toString() : param(v);
+            case TypeId::Float:
+                return param(v);
+            default:
+                return v.type.isString() ? quoteString(v.s) : param(v);
+            }
+        }
+
+        QString cond(Expr& e) {
+            if (!e.rowDependent) {
+                Tri t = ex.condition(e, ctx);
+                return t == Tri::True    ? QStringLiteral("(1=1)")
+                       : t == Tri::False ? QStringLiteral("(1=0)")
+                                         : QStringLiteral("(NULL=1)");
+            }
+            return expr(e);
+        }
+
+        static bool stringish(const Expr& a) { return a.type.isString(); }
+
+        QString collate(const Expr& a, const Expr& b) {
+            return (stringish(a) || stringish(b)) ? QStringLiteral(" COLLATE TSQL_CI") : QString();
+        }
+
+        QString expr(Expr& e) {
+            if (e.kind == EK::Literal)
+                return literal(e.value);
+            if (!e.rowDependent) {
+                if (isCondition(e.kind))
+                    return cond(e);
+                return param(ex.eval(e, ctx));
+            }
+            switch (e.kind) {
+            case EK::Column: {
+                if (e.depth == -1)
+                    return quoteIdent(QStringLiteral("c%1").arg(e.columnIndex));
+                if (!e.src)
+                    return QStringLiteral("NULL");
+                QString col = e.src->columns.value(e.columnIndex);
+                if (e.src->kind == SourceKind::Derived)
+                    col = QStringLiteral("c%1").arg(e.columnIndex);
+                return quoteIdent(sqlAlias(*e.src)) + u'.' + quoteIdent(col);
+            }
+            case EK::Star:
+                return QStringLiteral("*");
+            case EK::Unary:
+                if (e.op == u"+")
+                    return expr(*e.args[0]);
+                return QStringLiteral("(%1%2)").arg(e.op, expr(*e.args[0]));
+            case EK::Binary: {
+                QString a = expr(*e.args[0]), b = expr(*e.args[1]);
+                if (e.op == u"+" && e.type.isString())
+                    return QStringLiteral("(%1 || %2)").arg(a, b);
+                if (e.op == u"^")
+                    return QStringLiteral("((%1 | %2) - (%1 & %2))").arg(a, b);
+                if (e.op == u"/")
+                    return QStringLiteral("tsql_div(%1, %2)").arg(a, b);
+                if (e.op == u"/" && !e.type.isInteger())
+                    return QStringLiteral("(CAST(%1 AS REAL) / %2)").arg(a, b);
+                return QStringLiteral("(%1 %2 %3)").arg(a, e.op, b);
+            }
+            case EK::Compare: {
+                QString op = e.op;
+                if (op == u"!=")
+                    op = QStringLiteral("<>");
+                else if (op == u"!<")
+                    op = QStringLiteral(">=");
+                else if (op == u"!>")
+                    op = QStringLiteral("<=");
+                return QStringLiteral("(%1 %2 %3%4)")
+                    .arg(expr(*e.args[0]), op, expr(*e.args[1]), collate(*e.args[0], *e.args[1]));
+            }
+            case EK::And:
+                return QStringLiteral("(%1 AND %2)").arg(cond(*e.args[0]), cond(*e.args[1]));
+            case EK::Or:
+                return QStringLiteral("(%1 OR %2)").arg(cond(*e.args[0]), cond(*e.args[1]));
+            case EK::Not:
+                return QStringLiteral("(NOT %1)").arg(cond(*e.args[0]));
+            case EK::IsNull:
+                return QStringLiteral("(%1 IS %2NULL)")
+                    .arg(expr(*e.args[0]), e.negated ? QStringLiteral("NOT ") : QString());
+            case EK::In: {
+                QString lhs = expr(*e.args[0]);
+                QString list;
+                if (e.sub) {
+                    list = ex.selectSql(*e.sub, ctx, params, -1);
+                    if (stringish(*e.args[0]))
+                        lhs += QStringLiteral(" COLLATE TSQL_CI");
+                } else {
+                    bool str = stringish(*e.args[0]);
+                    QStringList items;
+                    for (size_t k = 1; k < e.args.size(); ++k) {
+                        items << expr(*e.args[k]);
+                        str = str || stringish(*e.args[k]);
+                    }
+                    if (str)
+                        lhs += QStringLiteral(" COLLATE TSQL_CI");
+                    list = items.join(QStringLiteral(", "));
+                }
+                return QStringLiteral("(%1 %2IN (%3))")
+                    .arg(lhs, e.negated ? QStringLiteral("NOT ") : QString(), list);
+            }
+            case EK::Between: {
+                QString c = collate(*e.args[0], *e.args[1]);
+                return QStringLiteral("(%1%2 %3BETWEEN %4 AND %5)")
+                    .arg(expr(*e.args[0]), c, e.negated ? QStringLiteral("NOT ") : QString(),
+                         expr(*e.args[1]), expr(*e.args[2]));
+            }
+            case EK::Like: {
+                QString s = QStringLiteral("tsql_like(%1, %2%3)")
+                                .arg(expr(*e.args[0]), expr(*e.args[1]),
+                                     e.args.size() > 2 ? QStringLiteral(", ") + expr(*e.args[2]) : QString());
+                return e.negated ? QStringLiteral("(NOT %1)").arg(s) : s;
+            }
+            case EK::Exists:
+                return QStringLiteral("EXISTS (%1)").arg(ex.selectSql(*e.sub, ctx, params, 1));
+            case EK::Case: {
+                QString s = QStringLiteral("CASE");
+                size_t k = 0;
+                QString input;
+                if (e.hasInput) {
+                    input = expr(*e.args[0]);
+                    k = 1;
+                }
+                size_t end = e.args.size() - (e.hasElse ? 1 : 0);
+                for (; k < end; k += 2) {
+                    if (e.hasInput)
+                        s += QStringLiteral(" WHEN %1 = %2%3")
+                                 .arg(input, expr(*e.args[k]), collate(*e.args[0], *e.args[k]));
+                    else
+                        s += QStringLiteral(" WHEN %1").arg(cond(*e.args[k]));
+                    s += QStringLiteral(" THEN ") + expr(*e.args[k + 1]);
+                }
+                if (e.hasElse)
+                    s += QStringLiteral(" ELSE ") + expr(*e.args.back());
+                return s + QStringLiteral(" END");
+            }
+            case EK::Cast: {
+                QString a = expr(*e.args[0]);
+                const SqlType& t = e.castType;
+                if (t.isInteger())
+                    return QStringLiteral("CAST(%1 AS INTEGER)").arg(a);
+                if (t.id == TypeId::Decimal || t.id == TypeId::Money)
+                    return QStringLiteral("ROUND(CAST(%1 AS REAL), %2)")
+                        .arg(a)
+                        .arg(t.id == TypeId::Money ? 4 : t.scale);
+                if (t.id == TypeId::Float || t.id == TypeId::Real)
+                    return QStringLiteral("CAST(%1 AS REAL)").arg(a);
+                if (t.isString() && t.length > 0)
+                    return QStringLiteral("substr(CAST(%1 AS TEXT), 1, %2)").arg(a).arg(t.length);
+                return QStringLiteral("CAST(%1 AS TEXT)").arg(a);
+            }
+            case EK::Function:
+                return function(e);
+            case EK::Subquery:
+                return QStringLiteral("(%1)").arg(ex.selectSql(*e.sub, ctx, params, -1));
+            default:
+                raise(40000, 16, QStringLiteral("This expression cannot be used in a query over tables."),
+                      e.line, e.column);
+            }
+        }
+
+        QString function(Expr& e) {
+            QStringList a;
+            for (auto& x : e.args) {
+                if (x->kind == EK::Star)
+                    a << QStringLiteral("*");
+                else if (x->datepartArg)
+                    a << quoteString(x->value.s);
+                else if (e.name == u"IIF" && x.get() == e.args[0].get())
+                    a << cond(*x);
+                else
+                    a << expr(*x);
+            }
+            const QString& n = e.name;
+            QString distinct = e.distinct ? QStringLiteral("DISTINCT ") : QString();
+            if (n == u"COUNT" || n == u"COUNT_BIG")
+                return QStringLiteral("COUNT(%1%2)").arg(distinct, a[0]);
+            if (n == u"MAX" || n == u"MIN") {
+                QString c = e.args[0]->type.isString() ? QStringLiteral(" COLLATE TSQL_CI") : QString();
+                return QStringLiteral("%1(%2%3%4)").arg(n, distinct, a[0], c);
+            }
+            if (n == u"SUM" || n == u"AVG")
+                return QStringLiteral("%1(%2%3)").arg(n, distinct, a[0]);
+            if (n == u"IIF")
+                return QStringLiteral("CASE WHEN %1 THEN %2 ELSE %3 END").arg(a[0], a[1], a[2]);
+            if (n == u"ISNULL")
+                return QStringLiteral("IFNULL(%1, %2)").arg(a[0], a[1]);
+            if (n == u"COALESCE" || n == u"NULLIF")
+                return QStringLiteral("%1(%2)").arg(n, a.join(QStringLiteral(", ")));
+            if (n == u"RTRIM" || n == u"LTRIM" || n == u"UPPER" || n == u"LOWER")
+                return QStringLiteral("%1(%2)").arg(n, a[0]);
+            if (n == u"TRIM")
+                return QStringLiteral("TRIM(%1, ' ')").arg(a[0]);
+            if (n == u"SUBSTRING")
+                return QStringLiteral("tsql_call('SUBSTRING', %1)").arg(a.join(QStringLiteral(", ")));
+            // Everything else goes through the engine's own implementation.
+            return QStringLiteral("tsql_call(%1%2%3)")
+                .arg(quoteString(n), a.isEmpty() ? QString() : QStringLiteral(", "),
+                     a.join(QStringLiteral(", ")));
+        }
+
+        QString source(TableSource& s) {
+            switch (s.kind) {
+            case SourceKind::Table:
+                return quoteIdent(s.realName) + QStringLiteral(" AS ") + quoteIdent(sqlAlias(s));
+            case SourceKind::Derived:
+                return QStringLiteral("(%1) AS %2")
+                    .arg(ex.selectSql(*s.derived, ctx, params, -1), quoteIdent(s.alias));
+            case SourceKind::Join: {
+                QString l = source(*s.left), r = source(*s.right);
+                QString type = s.joinType == u"INNER"   ? QStringLiteral("JOIN")
+                               : s.joinType == u"CROSS" ? QStringLiteral("CROSS JOIN")
+                                                        : s.joinType + QStringLiteral(" JOIN");
+                QString on = s.on ? QStringLiteral(" ON ") + cond(*s.on) : QString();
+                return QStringLiteral("%1 %2 %3%4").arg(l, type, r, on);
+            }
+            case SourceKind::XmlNodes:
+                raise(40000, 16, QStringLiteral("An xml nodes() source cannot be joined with tables here."),
+                      s.line, s.column);
+            }
+            return QString();
+        }
+    };
+
+    void checkTables(const Select& sel) {
+        for (const TableSource* s : sel.flatSources)
+            if (s->kind == SourceKind::Table && !s->exists)
+                raise(208, 16, QStringLiteral("Invalid object name '%1'.").arg(s->nameParts.join(u'.')),
+                      s->line, s->column);
+    }
+
+    qint64 topCount(Expr& top, const RowCtx* ctx) {
+        Value v = eval(top, ctx);
+        if (v.null)
+            raise(1060, 16, QStringLiteral("The number of rows in the TOP clause must be an integer."));
+        qint64 n = convert(v, SqlType::of(TypeId::BigInt)).i;
+        if (n < 0)
+            raise(487, 16, QStringLiteral("An invalid value was specified for the TOP clause."));
+        return n;
+    }
+
+    QString selectSql(Select& sel, const RowCtx* ctx, QVariantList& params, qint64 limit) {
+        if (sel.usesXml)
+            raise(40000, 16,
+                  QStringLiteral("An xml nodes() source cannot be combined with tables in one query."),
+                  sel.line, sel.column);
+        Gen g{*this, ctx, {}};
+        QStringList items;
+        for (size_t k = 0; k < sel.items.size(); ++k)
+            items << g.expr(*sel.items[k].expr) + QStringLiteral(" AS ") +
+                         quoteIdent(QStringLiteral("c%1").arg(k));
+        QString sql = QStringLiteral("SELECT ");
+        if (sel.distinct)
+            sql += QStringLiteral("DISTINCT ");
+        sql += items.join(QStringLiteral(", "));
+        QStringList from;
+        for (auto& f : sel.from)
+            from << g.source(*f);
+        if (!from.isEmpty())
+            sql += QStringLiteral(" FROM ") + from.join(QStringLiteral(", "));
+        if (sel.where)
+            sql += QStringLiteral(" WHERE ") + g.cond(*sel.where);
+        if (!sel.groupBy.empty()) {
+            QStringList gb;
+            for (auto& x : sel.groupBy)
+                gb << g.expr(*x) + (x->type.isString() ? QStringLiteral(" COLLATE TSQL_CI") : QString());
+            sql += QStringLiteral(" GROUP BY ") + gb.join(QStringLiteral(", "));
+        }
+        if (sel.having)
+            sql += QStringLiteral(" HAVING ") + g.cond(*sel.having);
+        if (sel.unionNext) {
+            sql += sel.unionAll ? QStringLiteral(" UNION ALL ") : QStringLiteral(" UNION ");
+            params << g.params;
+            g.params.clear();
+            sql += selectSql(*sel.unionNext, ctx, g.params, -1);
+        }
+        if (!sel.orderBy.empty()) {
+            QStringList ob;
+            for (auto& o : sel.orderBy) {
+                QString x;
+                if (o.expr->kind == EK::Literal && o.expr->value.type.id == TypeId::Int)
+                    x = QString::number(o.expr->value.i);
+                else
+                    x = g.expr(*o.expr);
+                if (o.expr->type.isString())
+                    x += QStringLiteral(" COLLATE TSQL_CI");
+                ob << x + (o.desc ? QStringLiteral(" DESC") : QString());
+            }
+            sql += QStringLiteral(" ORDER BY ") + ob.join(QStringLiteral(", "));
+        }
+        qint64 n = limit;
+        if (sel.top) {
+            qint64 t = topCount(*sel.top, ctx);
+            n = n < 0 ? t : std::min(n, t);
+        }
+        if (n >= 0)
+            sql += QStringLiteral(" LIMIT %1").arg(n);
+        params << g.params;
+        return sql;
+    }
+
+    static QString checkedTop(Select&) { return QString(); }
+
+    ResultSet runSql(Select& sel, const RowCtx* ctx, qint64 limit) {
+        std::function<void(const Select&)> check = [&](const Select& s) {
+            checkTables(s);
+            if (s.unionNext)
+                check(*s.unionNext);
+        };
+        check(sel);
+        if (sel.topPercent)
+            raise(40000, 16, QStringLiteral("TOP ... PERCENT is not supported by the embedded server."));
+        QVariantList params;
+        QString sql = selectSql(sel, ctx, params, limit);
+        QSqlQuery q = prepared(sql, params);
+        ResultSet rs;
+        for (const SelectItem& it : sel.items) {
+            rs.columns << itemName(it);
+            rs.types.push_back(it.expr->type);
+        }
+        int n = int(sel.items.size());
+        while (q.next()) {
+            std::vector<Value> row;
+            row.reserve(size_t(n));
+            for (int k = 0; k < n; ++k)
+                row.push_back(fromSqlite(q.value(k), rs.types[size_t(k)]));
+            rs.rows.push_back(std::move(row));
+        }
+        if (auto pending = takePendingError())
+            throw SqlError{*pending};
+        return rs;
+    }
+
+    // ---------------- in-engine queries (no tables: constants, variables, xml) ----------------
+
+    std::shared_ptr<const XmlDoc> document(const Value& v) {
+        if (v.doc)
+            return v.doc;
+        return parseXml(v.s);
+    }
+
+    void sourceRows(TableSource& s, const RowCtx* outer, std::vector<RowCtx>& combos) {
+        switch (s.kind) {
+        case SourceKind::XmlNodes: {
+            std::vector<RowCtx> next;
+            for (RowCtx& c : combos) {
+                c.outer = outer;
+                Value target = eval(*s.xmlTarget, &c);
+                if (target.null)
+                    continue;
+                XmlNodeRef context;
+                if (target.type.id == TypeId::XmlNode) {
+                    context = *target.node;
+                } else {
+                    auto doc = document(target);
+                    context = XmlNodeRef{doc, &doc->root, -1};
+                }
+                for (const XmlNodeRef& n : xpathSelect(context, s.xpath)) {
+                    RowCtx r = c;
+                    Value nv;
+                    nv.type = SqlType::of(TypeId::XmlNode);
+                    nv.null = false;
+                    nv.node = std::make_shared<XmlNodeRef>(n);
+                    r.rows.push_back({&s, {nv}});
+                    next.push_back(std::move(r));
+                }
+            }
+            combos = std::move(next);
+            break;
+        }
+        case SourceKind::Derived: {
+            ResultSet rs = query(*s.derived, outer, -1);
+            std::vector<RowCtx> next;
+            for (const RowCtx& c : combos)
+                for (const auto& row : rs.rows) {
+                    RowCtx r = c;
+                    r.rows.push_back({&s, row});
+                    next.push_back(std::move(r));
+                }
+            combos = std::move(next);
+            break;
+        }
+        case SourceKind::Join: {
+            sourceRows(*s.left, outer, combos);
+            if (s.joinType == u"INNER" || s.joinType == u"CROSS") {
+                sourceRows(*s.right, outer, combos);
+                if (s.on) {
+                    std::vector<RowCtx> kept;
+                    for (RowCtx& c : combos) {
+                        c.outer = outer;
+                        if (condition(*s.on, &c) == Tri::True)
+                            kept.push_back(std::move(c));
+                    }
+                    combos = std::move(kept);
+                }
+            } else {
+                raise(40000, 16, QStringLiteral("Outer joins over xml sources are not supported."), s.line,
+                      s.column);
+            }
+            break;
+        }
+        case SourceKind::Table:
+            raise(40000, 16, QStringLiteral("Tables cannot be combined with xml sources in one query."),
+                  s.line, s.column);
+        }
+    }
+
+    ResultSet localQuery(Select& sel, const RowCtx* outer, qint64 limit) {
+        std::vector<RowCtx> combos(1);
+        combos[0].outer = outer;
+        for (auto& f : sel.from)
+            sourceRows(*f, outer, combos);
+        for (RowCtx& c : combos)
+            c.outer = outer;
+        if (sel.where) {
+            std::vector<RowCtx> kept;
+            for (RowCtx& c : combos)
+                if (condition(*sel.where, &c) == Tri::True)
+                    kept.push_back(std::move(c));
+            combos = std::move(kept);
+        }
+        ResultSet rs;
+        for (const SelectItem& it : sel.items) {
+            rs.columns << itemName(it);
+            rs.types.push_back(it.expr->type);
+        }
+        struct Out {
+            std::vector<Value> values;
+            std::vector<Value> keys;
+        };
+        std::vector<Out> outRows;
+        auto project = [&](RowCtx& ctx) {
+            Out o;
+            for (SelectItem& it : sel.items)
+                o.values.push_back(eval(*it.expr, &ctx));
+            ctx.items = &o.values;
+            for (OrderItem& ob : sel.orderBy) {
+                if (ob.expr->kind == EK::Literal && ob.expr->value.type.id == TypeId::Int &&
+                    ob.expr->value.i >= 1 && size_t(ob.expr->value.i) <= o.values.size())
+                    o.keys.push_back(o.values[size_t(ob.expr->value.i - 1)]);
+                else
+                    o.keys.push_back(eval(*ob.expr, &ctx));
+            }
+            ctx.items = nullptr;
+            outRows.push_back(std::move(o));
+        };
+        if (sel.hasAggregate) {
+            std::vector<std::vector<RowCtx>> groups;
+            if (sel.groupBy.empty()) {
+                groups.push_back(std::move(combos));
+            } else {
+                std::vector<std::vector<Value>> keys;
+                for (RowCtx& c : combos) {
+                    std::vector<Value> k;
+                    for (auto& gexpr : sel.groupBy)
+                        k.push_back(eval(*gexpr, &c));
+                    size_t gi = 0;
+                    for (; gi < keys.size(); ++gi) {
+                        bool same = true;
+                        for (size_t j = 0; j < k.size() && same; ++j) {
+                            if (k[j].null != keys[gi][j].null)
+                                same = false;
+                            else if (!k[j].null)
+                                same = compareValues(k[j], keys[gi][j]).value_or(1) == 0;
+                        }
+                        if (same)
+                            break;
+                    }
+                    if (gi == keys.size()) {
+                        keys.push_back(k);
+                        groups.emplace_back();
+                    }
+                    groups[gi].push_back(c);
+                }
+            }
+            for (auto& grp : groups) {
+                RowCtx gctx = grp.empty() ? RowCtx() : grp.front();
+                gctx.outer = outer;
+                gctx.group = &grp;
+                if (sel.having && condition(*sel.having, &gctx) != Tri::True)
+                    continue;
+                project(gctx);
+            }
+        } else {
+            for (RowCtx& c : combos)
+                project(c);
+        }
+        if (sel.distinct) {
+            std::vector<Out> unique;
+            for (Out& o : outRows) {
+                bool dup = false;
+                for (const Out& u : unique) {
+                    bool same = true;
+                    for (size_t j = 0; j < o.values.size() && same; ++j) {
+                        const Value &x = o.values[j], &y = u.values[j];
+                        same = x.null == y.null && (x.null || compareValues(x, y).value_or(1) == 0);
+                    }
+                    if (same) {
+                        dup = true;
+                        break;
+                    }
+                }
+                if (!dup)
+                    unique.push_back(std::move(o));
+            }
+            outRows = std::move(unique);
+        }
+        if (!sel.orderBy.empty()) {
+            std::stable_sort(outRows.begin(), outRows.end(), [&](const Out& a, const Out& b) {
+                for (size_t k = 0; k < sel.orderBy.size(); ++k) {
+                    const Value &x = a.keys[k], &y = b.keys[k];
+                    int c;
+                    if (x.null || y.null)
+                        c = x.null == y.null ? 0 : (x.null ? -1 : 1);
+                    else
+                        c = compareValues(x, y).value_or(0);
+                    if (c != 0)
+                        return sel.orderBy[k].desc ? c > 0 : c < 0;
+                }
+                return false;
+            });
+        }
+        qint64 n = limit;
+        if (sel.top) {
+            qint64 t = topCount(*sel.top, outer);
+            n = n < 0 ? t : std::min(n, t);
+        }
+        for (Out& o : outRows) {
+            if (n >= 0 && qint64(rs.rows.size()) >= n)
+                break;
+            rs.rows.push_back(std::move(o.values));
+        }
+        if (sel.unionNext) {
+            ResultSet more = query(*sel.unionNext, outer, -1);
+            for (auto& r : more.rows)
+                rs.rows.push_back(std::move(r));
+            if (!sel.unionAll) {
+                std::vector<std::vector<Value>> unique;
+                for (auto& r : rs.rows) {
+                    bool dup = false;
+                    for (const auto& u : unique) {
+                        bool same = true;
+                        for (size_t j = 0; j < r.size() && same; ++j)
+                            same = r[j].null == u[j].null &&
+                                   (r[j].null || compareValues(r[j], u[j]).value_or(1) == 0);
+                        dup = dup || same;
+                    }
+                    if (!dup)
+                        unique.push_back(r);
+                }
+                rs.rows = std::move(unique);
+            }
+        }
+        return rs;
+    }
+
+    ResultSet query(Select& sel, const RowCtx* outer, qint64 limit) {
+        if (sel.usesTables)
+            return runSql(sel, outer, limit);
+        return localQuery(sel, outer, limit);
+    }
+
+    // ---------------- expressions ----------------
+
+    const std::vector<Value>* findRow(const RowCtx* ctx, const TableSource* src) {
+        for (const RowCtx* c = ctx; c; c = c->outer)
+            for (const auto& r : c->rows)
+                if (r.first == src)
+                    return &r.second;
+        return nullptr;
+    }
+
+    Value aggregate(Expr& e, const RowCtx* ctx) {
+        const std::vector<RowCtx>* group = nullptr;
+        for (const RowCtx* c = ctx; c && !group; c = c->outer)
+            group = c->group;
+        std::vector<RowCtx> single;
+        if (!group) {
+            single.push_back(ctx ? *ctx : RowCtx());
+            group = &single;
+        }
+        const QString& n = e.name;
+        bool star = e.args[0]->kind == EK::Star;
+        std::vector<Value> vals;
+        for (const RowCtx& r : *group) {
+            if (star) {
+                vals.push_back(Value::integer(1));
+                continue;
+            }
+            Value v = eval(*e.args[0], &r);
+            if (v.null)
+                continue;
+            if (e.distinct) {
+                bool dup = false;
+                for (const Value& x : vals)
+                    dup = dup || compareValues(x, v).value_or(1) == 0;
+                if (dup)
+                    continue;
+            }
+            vals.push_back(v);
+        }
+        if (n == u"COUNT" || n == u"COUNT_BIG")
+            return Value::integer(qint64(vals.size()), e.type.id);
+        if (vals.empty())
+            return Value::nullOf(e.type);
+        if (n == u"MAX" || n == u"MIN") {
+            Value best = vals[0];
+            for (const Value& v : vals) {
+                int c = compareValues(v, best).value_or(0);
+                if ((n == u"MAX" && c > 0) || (n == u"MIN" && c < 0))
+                    best = v;
+            }
+            return best;
+        }
+        Value sum = convert(vals[0], e.type);
+        for (size_t k = 1; k < vals.size(); ++k)
+            sum = convert(arithmetic(QStringLiteral("+"), sum, convert(vals[k], e.type)), e.type);
+        if (n == u"AVG")
+            return convert(arithmetic(QStringLiteral("/"), sum, Value::integer(qint64(vals.size()))), e.type);
+        return sum;
+    }
+
+    Value scalarSubquery(Select& sub, const RowCtx* ctx, const SqlType& type) {
+        ResultSet rs = query(sub, ctx, 2);
+        if (rs.rows.size() > 1)
+            raise(512, 16,
+                  QStringLiteral("Subquery returned more than 1 value. This is not permitted when the "
+                                 "subquery follows =, !=, <, <= , >, >= or when the subquery is used as an "
+                                 "expression."));
+        if (rs.rows.empty())
+            return Value::nullOf(type);
+        return rs.rows[0][0];
+    }
+
+    Value xmlMethod(Expr& e, const RowCtx* ctx) {
+        Value target = eval(*e.args[0], ctx);
+        if (target.null)
+            return Value::nullOf(e.type);
+        XmlNodeRef context;
+        if (target.type.id == TypeId::XmlNode) {
+            context = *target.node;
+        } else {
+            auto doc = document(target);
+            context = XmlNodeRef{doc, &doc->root, -1};
+        }
+        std::vector<XmlNodeRef> found = xpathSelect(context, e.args[1]->value.s);
+        if (e.name == u"exist")
+            return Value::boolean(!found.empty());
+        if (e.name == u"query") {
+            QString s;
+            for (const XmlNodeRef& n : found)
+                s += xmlSerialize(n);
+            Value v = Value::str(s);
+            v.type = SqlType::of(TypeId::Xml);
+            return v;
+        }
+        if (found.empty())
+            return Value::nullOf(e.type);
+        Value text = Value::str(xmlStringValue(found[0]), true);
+        return convert(text, e.type, true);
+    }
+
+    Value castValue(Expr& e, const Value& v) {
+        const SqlType& t = e.castType;
+        int style = -1;
+        if (e.args.size() > 1) {
+            Value s = eval(*e.args[1], nullptr);
+            if (!s.null)
+                style = int(convert(s, SqlType::of(TypeId::Int)).i);
+        }
+        if (style >= 0 && !v.null && v.type.isDate() && t.isString()) {
+            QString f;
+            switch (style % 100) {
+            case 103:
+            case 3:
+                f = style >= 100 ? QStringLiteral("dd/MM/yyyy") : QStringLiteral("dd/MM/yy");
+                break;
+            case 112:
+            case 12:
+                f = style >= 100 ? QStringLiteral("yyyyMMdd") : QStringLiteral("yyMMdd");
+                break;
+            case 120:
+            case 20:
+                f = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+                break;
+            case 121:
+            case 21:
+                f = QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz");
+                break;
+            case 126:
+                f = QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz");
+                break;
+            case 104:
+            case 4:
+                f = style >= 100 ? QStringLiteral("dd.MM.yyyy") : QStringLiteral("dd.MM.yy");
+                break;
+            case 101:
+            case 1:
+                f = style >= 100 ? QStringLiteral("MM/dd/yyyy") : QStringLiteral("MM/dd/yy");
+                break;
+            case 105:
+            case 5:
+                f = style >= 100 ? QStringLiteral("dd-MM-yyyy") : QStringLiteral("dd-MM-yy");
+                break;
+            default:
+                break;
+            }
+            if (!f.isEmpty())
+                return convert(Value::str(v.dt.toString(f)), t, true);
+        }
+        if (style >= 0 && !v.null && v.type.isString() && t.isDate()) {
+            QString f = style == 103   ? QStringLiteral("dd/MM/yyyy")
+                        : style == 104 ? QStringLiteral("dd.MM.yyyy")
+                        : style == 112 ? QStringLiteral("yyyyMMdd")
+                        : style == 101 ? QStringLiteral("MM/dd/yyyy")
+                                       : QString();
+            if (!f.isEmpty()) {
+                QDateTime d = QDateTime::fromString(v.s.trimmed().left(f.size()), f);
+                if (!d.isValid())
+                    raise(241, 16,
+                          QStringLiteral(
+                              "Conversion failed when converting date and/or time from character string."));
+                d.setTimeSpec(Qt::UTC);
+                return Value::datetime(d, t.id);
+            }
+        }
+        return convert(v, t, true);
+    }
+
+    Value eval(Expr& e, const RowCtx* ctx) {
+        switch (e.kind) {
+        case EK::Literal:
+            return e.value;
+        case EK::Variable:
+            return vars[size_t(e.slot)];
+        case EK::SysVar:
+            if (e.name == u"@@TRANCOUNT")
+                return Value::integer(tranCount);
+            if (e.name == u"@@ROWCOUNT")
+                return Value::integer(rowCount);
+            if (e.name == u"@@VERSION")
+                return Value::str(QStringLiteral("Embedded T-SQL server over SQLite"), true);
+            if (e.name == u"@@SPID")
+                return Value::integer(1, TypeId::SmallInt);
+            if (e.name == u"@@DATEFIRST")
+                return Value::integer(7, TypeId::TinyInt);
+            if (e.name == u"@@SERVERNAME" || e.name == u"@@LANGUAGE")
+                return Value::str(e.name == u"@@LANGUAGE" ? QStringLiteral("us_english")
+                                                          : QStringLiteral("EMBEDDED"),
+                                  true);
+            if (e.name == u"@@IDENTITY")
+                return Value::nullOf(e.type);
+            return Value::integer(0);
+        case EK::Column: {
+            if (e.depth == -1 && ctx) {
+                for (const RowCtx* c = ctx; c; c = c->outer)
+                    if (c->items)
+                        return (*c->items)[size_t(e.columnIndex)];
+            }
+            const std::vector<Value>* row = e.src ? findRow(ctx, e.src) : nullptr;
+            if (!row)
+                raise(207, 16, QStringLiteral("Invalid column name '%1'.").arg(e.parts.last()), e.line,
+                      e.column);
+            return (*row)[size_t(e.columnIndex)];
+        }
+        case EK::Star:
+            return Value::integer(1);
+        case EK::Unary: {
+            Value v = eval(*e.args[0], ctx);
+            if (e.op == u"-")
+                return negate(v);
+            if (e.op == u"~")
+                return bitNot(v);
+            return v;
+        }
+        case EK::Binary: {
+            Value a = eval(*e.args[0], ctx);
+            Value b = eval(*e.args[1], ctx);
+            return arithmetic(e.op, a, b);
+        }
+        case EK::Cast: {
+            Value v = eval(*e.args[0], ctx);
+            if (e.tryCast) {
+                try {
+                    return castValue(e, v);
+                } catch (const SqlError&) {
+                    return Value::nullOf(e.castType);
+                }
+            }
+            return castValue(e, v);
+        }
+        case EK::Function: {
+            if (e.aggregate)
+                return aggregate(e, ctx);
+            if (e.name == u"IIF")
+                return convert(condition(*e.args[0], ctx) == Tri::True ? eval(*e.args[1], ctx)
+                                                                       : eval(*e.args[2], ctx),
+                               e.type);
+            if (e.name == u"CHOOSE") {
+                Value i = eval(*e.args[0], ctx);
+                if (i.null)
+                    return Value::nullOf(e.type);
+                qint64 k = convert(i, SqlType::of(TypeId::Int)).i;
+                if (k < 1 || k >= qint64(e.args.size()))
+                    return Value::nullOf(e.type);
+                return convert(eval(*e.args[size_t(k)], ctx), e.type);
+            }
+            std::vector<Value> args;
+            args.reserve(e.args.size());
+            for (auto& a : e.args)
+                args.push_back(eval(*a, ctx));
+            return callFunction(e.name, args, e.type);
+        }
+        case EK::Subquery:
+            return scalarSubquery(*e.sub, ctx, e.type);
+        case EK::XmlMethod:
+            return xmlMethod(e, ctx);
+        case EK::Case: {
+            size_t k = 0;
+            Value input;
+            if (e.hasInput) {
+                input = eval(*e.args[0], ctx);
+                k = 1;
+            }
+            size_t end = e.args.size() - (e.hasElse ? 1 : 0);
+            for (; k < end; k += 2) {
+                bool hit;
+                if (e.hasInput)
+                    hit = compareValues(input, eval(*e.args[k], ctx)).value_or(1) == 0;
+                else
+                    hit = condition(*e.args[k], ctx) == Tri::True;
+                if (hit)
+                    return convert(eval(*e.args[k + 1], ctx), e.type);
+            }
+            if (e.hasElse)
+                return convert(eval(*e.args.back(), ctx), e.type);
+            return Value::nullOf(e.type);
+        }
+        default: {
+            Tri t = condition(e, ctx);
+            if (t == Tri::Unknown)
+                return Value::nullOf(SqlType::of(TypeId::Bit));
+            return Value::boolean(t == Tri::True);
+        }
+        }
+    }
+
+    static Tri fromCompare(std::optional<int> c, const QString& op) {
+        if (!c)
+            return Tri::Unknown;
+        int v = *c;
+        bool r = false;
+        if (op == u"=")
+            r = v == 0;
+        else if (op == u"<>" || op == u"!=")
+            r = v != 0;
+        else if (op == u"<" || op == u"!>")
+            r = op == u"<" ? v < 0 : v <= 0;
+        else if (op == u">" || op == u"!<")
+            r = op == u">" ? v > 0 : v >= 0;
+        else if (op == u"<=")
+            r = v <= 0;
+        else if (op == u">=")
+            r = v >= 0;
+        return r ? Tri::True : Tri::False;
+    }
+
+    Tri condition(Expr& e, const RowCtx* ctx) {
+        switch (e.kind) {
+        case EK::Compare: {
+            Value a = eval(*e.args[0], ctx);
+            Value b = eval(*e.args[1], ctx);
+            return fromCompare(compareValues(a, b), e.op);
+        }
+        case EK::And: {
+            Tri a = condition(*e.args[0], ctx);
+            if (a == Tri::False)
+                return Tri::False;
+            Tri b = condition(*e.args[1], ctx);
+            if (b == Tri::False)
+                return Tri::False;
+            return (a == Tri::True && b == Tri::True) ? Tri::True : Tri::Unknown;
+        }
+        case EK::Or: {
+            Tri a = condition(*e.args[0], ctx);
+            if (a == Tri::True)
+                return Tri::True;
+            Tri b = condition(*e.args[1], ctx);
+            if (b == Tri::True)
+                return Tri::True;
+            return (a == Tri::False && b == Tri::False) ? Tri::False : Tri::Unknown;
+        }
+        case EK::Not:
+            return triNot(condition(*e.args[0], ctx));
+        case EK::IsNull: {
+            bool isNull = eval(*e.args[0], ctx).null;
+            return (isNull != e.negated) ? Tri::True : Tri::False;
+        }
+        case EK::Between: {
+            Value v = eval(*e.args[0], ctx);
+            Value lo = eval(*e.args[1], ctx);
+            Value hi = eval(*e.args[2], ctx);
+            Tri a = fromCompare(compareValues(v, lo), QStringLiteral(">="));
+            Tri b = fromCompare(compareValues(v, hi), QStringLiteral("<="));
+            Tri r = (a == Tri::False || b == Tri::False) ? Tri::False
+                    : (a == Tri::True && b == Tri::True) ? Tri::True
+                                                         : Tri::Unknown;
+            return e.negated ? triNot(r) : r;
+        }
+        case EK::In: {
+            Value v = eval(*e.args[0], ctx);
+            std::vector<Value> list;
+            if (e.sub) {
+                ResultSet rs = query(*e.sub, ctx, -1);
+                for (auto& r : rs.rows)
+                    list.push_back(std::move(r[0]));
+            } else {
+                for (size_t k = 1; k < e.args.size(); ++k)
+                    list.push_back(eval(*e.args[k], ctx));
+            }
+            Tri r = Tri::False;
+            for (const Value& x : list) {
+                auto c = compareValues(v, x);
+                if (!c)
+                    r = Tri::Unknown;
+                else if (*c == 0) {
+                    r = Tri::True;
+                    break;
+                }
+            }
+            return e.negated ? triNot(r) : r;
+        }
+        case EK::Like: {
+            Value v = eval(*e.args[0], ctx);
+            Value p = eval(*e.args[1], ctx);
+            QChar esc;
+            if (e.args.size() > 2) {
+                Value x = eval(*e.args[2], ctx);
+                if (x.null)
+                    return Tri::Unknown;
+                QString xs = convert(x, SqlType::varchar(-1)).s;
+                if (xs.size() != 1)
+                    raise(506, 16,
+                          QStringLiteral(
+                              "The invalid escape character \"%1\" was specified in a LIKE predicate.")
+                              .arg(xs));
+                esc = xs[0];
+            }
+            if (v.null || p.null)
+                return Tri::Unknown;
+            QString vs = convert(v, SqlType::varchar(-1)).s;
+            QString ps = convert(p, SqlType::varchar(-1)).s;
+            while (vs.endsWith(u' ') && !ps.endsWith(u' '))
+                vs.chop(1);
+            bool m = likeMatch(vs, ps, esc);
+            return (m != e.negated) ? Tri::True : Tri::False;
+        }
+        case EK::Exists: {
+            ResultSet rs = query(*e.sub, ctx, 1);
+            return rs.rows.empty() ? Tri::False : Tri::True;
+        }
+        default:
+            raise(4145, 15,
+                  QStringLiteral("An expression of non-boolean type specified in a context where a condition "
+                                 "is expected."),
+                  e.line, e.column);
+        }
+    }
+
+    // ---------------- statements ----------------
+
+    void assign(int slot, const QString& op, const Value& v) {
+        const SqlType& t = varTypes[size_t(slot)];
+        Value nv = v;
+        if (op != u"=")
+            nv = arithmetic(op.left(1), vars[size_t(slot)], v);
+        vars[size_t(slot)] = convert(nv, t);
+    }
+
+    void resultSet(ResultSet rs) {
+        rowCount = qint64(rs.rows.size());
+        out->resultSets.push_back(std::move(rs));
+    }
+
+    Flow run(Stmt& s) {
+        try {
+            return runInner(s);
+        } catch (SqlError& e) {
+            if (e.error.line == 0) {
+                e.error.line = s.line;
+                e.error.column = s.column;
+            }
+            throw;
+        }
+    }
+
+    Flow runInner(Stmt& s) {
+        if (s.deferred)
+            throw SqlError{*s.deferred};
+        switch (s.kind) {
+        case SK::Declare:
+            for (VarDecl& d : s.decls)
+                if (d.init)
+                    vars[size_t(d.slot)] = convert(eval(*d.init, nullptr), d.type);
+            return Flow::Normal;
+        case SK::Set:
+            assign(s.slot, s.op, eval(*s.expr, nullptr));
+            rowCount = 1;
+            return Flow::Normal;
+        case SK::SetOption:
+        case SK::Empty:
+            return Flow::Normal;
+        case SK::Select: {
+            Select& sel = *s.select;
+            ResultSet rs = query(sel, nullptr, -1);
+            if (sel.assigns) {
+                for (const auto& row : rs.rows)
+                    for (size_t k = 0; k < sel.items.size(); ++k)
+                        assign(sel.items[k].slot, sel.items[k].assignOp, row[k]);
+                rowCount = qint64(rs.rows.size());
+            } else {
+                resultSet(std::move(rs));
+            }
+            return Flow::Normal;
+        }
+        case SK::If: {
+            Tri t = condition(*s.expr, nullptr);
+            if (t == Tri::True)
+                return run(*s.thenStmt);
+            if (s.elseStmt)
+                return run(*s.elseStmt);
+            return Flow::Normal;
+        }
+        case SK::While:
+            while (condition(*s.expr, nullptr) == Tri::True) {
+                if (loopLimit > 0 && ++loopCount > loopLimit)
+                    raise(40001, 16,
+                          QStringLiteral("The batch was stopped after %1 loop iterations.").arg(loopLimit));
+                Flow f = run(*s.thenStmt);
+                if (f == Flow::Break)
+                    break;
+                if (f == Flow::Return)
+                    return f;
+            }
+            return Flow::Normal;
+        case SK::Block:
+            for (auto& c : s.body) {
+                Flow f = run(*c);
+                if (f != Flow::Normal)
+                    return f;
+            }
+            return Flow::Normal;
+        case SK::Break:
+            return Flow::Break;
+        case SK::Continue:
+            return Flow::Continue;
+        case SK::Return:
+            return Flow::Return;
+        case SK::Print: {
+            Value v = eval(*s.expr, nullptr);
+            out->messages << (v.null ? QString() : convert(v, SqlType::varchar(-1)).s);
+            return Flow::Normal;
+        }
+        case SK::BeginTran:
+            beginTransaction();
+            return Flow::Normal;
+        case SK::Commit:
+            if (tranCount == 0)
+                raise(
+                    3902, 16,
+                    QStringLiteral("The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION."));
+            commitTransaction();
+            return Flow::Normal;
+        case SK::Rollback:
+            if (tranCount == 0)
+                raise(3903, 16,
+                      QStringLiteral(
+                          "The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION."));
+            rollbackTransaction();
+            return Flow::Normal;
+        case SK::Exec:
+            raise(2812, 16, QStringLiteral("Could not find stored procedure '%1'.").arg(s.procName));
+        case SK::Update:
+        case SK::Insert:
+        case SK::Delete:
+            dml(s);
+            return Flow::Normal;
+        }
+        return Flow::Normal;
+    }
+
+    void dml(Stmt& s) {
+        TableSource& t = *s.target;
+        if (!t.exists)
+            raise(208, 16, QStringLiteral("Invalid object name '%1'.").arg(t.nameParts.join(u'.')), t.line,
+                  t.column);
+        QString target = quoteIdent(t.realName);
+        QString sql;
+        QVariantList params;
+        if (s.kind == SK::Insert) {
+            QStringList cols = s.insertColumns.isEmpty() ? t.columns : s.insertColumns;
+            std::vector<SqlType> types;
+            for (const QString& c : cols) {
+                int k = int(t.columns.indexOf(c));
+                for (int j = 0; k < 0 && j < t.columns.size(); ++j)
+                    if (t.columns[j].compare(c, Qt::CaseInsensitive) == 0)
+                        k = j;
+                types.push_back(k >= 0 ? t.columnTypes[size_t(k)] : SqlType());
+            }
+            QStringList quoted;
+            for (const QString& c : cols)
+                quoted << quoteIdent(c);
+            QString head =
+                QStringLiteral("INSERT INTO %1 (%2) ").arg(target, quoted.join(QStringLiteral(", ")));
+            if (s.defaultValues) {
+                sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(target);
+            } else if (!s.values.empty()) {
+                QStringList rows;
+                for (auto& row : s.values) {
+                    QStringList vals;
+                    for (size_t k = 0; k < row.size(); ++k) {
+                        if (!row[k]) {
+                            vals << QStringLiteral("NULL");
+                            continue;
+                        }
+                        Value v = convert(eval(*row[k], nullptr), types[k]);
+                        params << toParam(v);
+                        vals << QStringLiteral("?");
+                    }
+                    rows << u'(' + vals.join(QStringLiteral(", ")) + u')';
+                }
+                sql = head + QStringLiteral("VALUES ") + rows.join(QStringLiteral(", "));
+            } else if (s.select->usesTables) {
+                checkTables(*s.select);
+                sql = head + selectSql(*s.select, nullptr, params, -1);
+            } else {
+                ResultSet rs = localQuery(*s.select, nullptr, -1);
+                QStringList rows;
+                for (auto& row : rs.rows) {
+                    QStringList vals;
+                    for (size_t k = 0; k < row.size(); ++k) {
+                        params << toParam(convert(row[k], types[k]));
+                        vals << QStringLiteral("?");
+                    }
+                    rows << u'(' + vals.join(QStringLiteral(", ")) + u')';
+                }
+                if (rows.isEmpty()) {
+                    out->recordsAffected = 0;
+                    rowCount = 0;
+                    return;
+                }
+                sql = head + QStringLiteral("VALUES ") + rows.join(QStringLiteral(", "));
+            }
+        } else {
+            Select& sel = *s.select;
+            checkTables(sel);
+            Gen g{*this, nullptr, {}};
+            QString alias = t.alias.isEmpty() ? QString() : QStringLiteral(" AS ") + quoteIdent(t.alias);
+            QString where = sel.where ? g.cond(*sel.where) : QString();
+            QString from;
+            QStringList fromParts;
+            for (auto& f : sel.from)
+                fromParts << g.source(*f);
+            if (!fromParts.isEmpty())
+                from = QStringLiteral(" FROM ") + fromParts.join(QStringLiteral(", "));
+            if (s.kind == SK::Update) {
+                QStringList sets;
+                for (Assignment& a : s.sets) {
+                    if (a.slot >= 0)
+                        raise(40000, 16,
+                              QStringLiteral(
+                                  "Assigning variables in UPDATE is not supported by the embedded server."));
+                    QString col = quoteIdent(t.columns[a.columnIndex]);
+                    const SqlType& ct = t.columnTypes[size_t(a.columnIndex)];
+                    QString value;
+                    if (!a.value->rowDependent) {
+                        Value v = eval(*a.value, nullptr);
+                        if (a.op != u"=")
+                            raise(40000, 16,
+                                  QStringLiteral("Compound assignment of columns is not supported."));
+                        value = g.param(convert(v, ct));
+                    } else {
+                        value = g.expr(*a.value);
+                        if (a.op != u"=")
+                            value = QStringLiteral("(%1 %2 %3)").arg(col, a.op.left(1), value);
+                    }
+                    sets << col + QStringLiteral(" = ") + value;
+                }
+                sql = QStringLiteral("UPDATE %1%2 SET %3%4")
+                          .arg(target, alias, sets.join(QStringLiteral(", ")), from);
+            } else {
+                sql = QStringLiteral("DELETE FROM %1%2").arg(target, alias);
+            }
+            if (s.top) {
+                qint64 n = topCount(*s.top, nullptr);
+                sql +=
+                    QStringLiteral(" WHERE rowid IN (SELECT rowid FROM %1%2%3 LIMIT %4)")
+                        .arg(target, alias, where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where)
+                        .arg(n);
+            } else if (!where.isEmpty()) {
+                sql += QStringLiteral(" WHERE ") + where;
+            }
+            params = g.params;
+        }
+        QSqlQuery q = prepared(sql, params);
+        qint64 n = q.numRowsAffected();
+        out->recordsAffected = n;
+        rowCount = n;
+    }
+
+    // ---------------- transactions ----------------
+
+    void beginTransaction() {
+        if (tranCount == 0)
+            sqlExec(QStringLiteral("BEGIN"));
+        ++tranCount;
+    }
+    void commitTransaction() {
+        if (tranCount == 0)
+            return;
+        if (tranCount == 1)
+            sqlExec(QStringLiteral("COMMIT"));
+        --tranCount;
+    }
+    void rollbackTransaction() {
+        if (tranCount == 0)
+            return;
+        tranCount = 0;
+        sqlExec(QStringLiteral("ROLLBACK"));
+    }
+};
+
+Session::Session(QSqlDatabase db)
+    : d(std::make_unique<Impl>(db)) {}
+Session::~Session() = default;
+
+std::optional<ServerError> Session::compile(const QString& batch) {
+    try {
+        Batch b = parseBatch(batch);
+        d->catalog.clear();
+        std::vector<SqlType> types;
+        bindBatch(b, d->catalog, types);
+    } catch (const SqlError& e) {
+        return e.error;
+    }
+    return std::nullopt;
+}
+
+RunResult Session::run(const QString& batch) {
+    RunResult result;
+    d->out = &result;
+    d->loopCount = 0;
+    try {
+        Batch b = parseBatch(batch);
+        d->catalog.clear();
+        d->varTypes.clear();
+        bindBatch(b, d->catalog, d->varTypes);
+        d->vars.clear();
+        for (const SqlType& t : d->varTypes)
+            d->vars.push_back(Value::nullOf(t));
+        for (auto& s : b.statements)
+            if (d->run(*s) == Flow::Return)
+                break;
+    } catch (const SqlError& e) {
+        result.error = e.error;
+    }
+    d->out = nullptr;
+    return result;
+}
+
+void Session::beginTransaction() {
+    d->beginTransaction();
+}
+void Session::commitTransaction() {
+    d->commitTransaction();
+}
+void Session::rollbackTransaction() {
+    d->rollbackTransaction();
+}
+int Session::transactionCount() const {
+    return d->tranCount;
+}
+void Session::setLoopLimit(qint64 iterations) {
+    d->loopLimit = iterations;
+}
+
+} // namespace tsql

@@ -1,0 +1,105 @@
+// Runs every batch of the shared verdict corpus, and of this directory's own cases, behind the
+// declaration block of the syntax check, and compares the engine's verdict with the server's.
+
+#include "check/Declarations.h"
+#include "tsql/Session.h"
+
+#include "TestDb.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTextStream>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Case {
+    QString name;
+    int expected = 0; // 0 accepted, else the message number
+    QString declare;
+    QString text;
+};
+
+std::vector<Case> readCorpus(const QString& path) {
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly | QIODevice::Text)) << path.toStdString();
+    std::vector<Case> cases;
+    QStringList body;
+    auto flush = [&] {
+        if (cases.empty())
+            return;
+        while (!body.isEmpty() && body.last().trimmed().isEmpty())
+            body.removeLast();
+        cases.back().text = body.join(QStringLiteral("\r\n"));
+        body.clear();
+    };
+    bool header = false;
+    const QStringList lines = QString::fromUtf8(f.readAll()).split(u'\n');
+    for (const QString& raw : lines) {
+        QString line = raw;
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+        if (line.startsWith(QStringLiteral("==="))) {
+            flush();
+            cases.push_back(Case{line.mid(3).trimmed(), 0, {}, {}});
+            header = true;
+            continue;
+        }
+        if (cases.empty())
+            continue;
+        if (header && line.startsWith(QStringLiteral("expect:"))) {
+            QString v = line.mid(7).trimmed();
+            cases.back().expected = v == u"accepted" ? 0 : v.mid(4).toInt();
+            continue;
+        }
+        if (header && line.startsWith(QStringLiteral("declare:"))) {
+            cases.back().declare +=
+                QStringLiteral("declare ") + line.mid(8).trimmed() + QStringLiteral("\r\n");
+            continue;
+        }
+        if (header && line.startsWith(QStringLiteral("source:")))
+            continue;
+        header = false;
+        body << line;
+    }
+    flush();
+    return cases;
+}
+
+void runCorpus(const QString& path, size_t minimumCases) {
+    QSqlDatabase db = tsqltest::makeDb();
+    tsql::Session session(db);
+    std::vector<Case> cases = readCorpus(path);
+    ASSERT_GE(cases.size(), minimumCases);
+    int agree = 0;
+    for (const Case& c : cases) {
+        QString batch = check::BuildDeclarations() + c.declare + c.text;
+        session.beginTransaction();
+        tsql::RunResult r = session.run(batch);
+        session.rollbackTransaction();
+        int got = r.error ? r.error->number : 0;
+        EXPECT_EQ(got, c.expected) << c.name.toStdString() << ": "
+                                   << (r.error ? r.error->message.toStdString() : std::string("accepted"));
+        if (got == c.expected)
+            ++agree;
+    }
+    std::cout << "[ corpus ] " << path.toStdString() << ": " << agree << " of " << cases.size() << " agree\n";
+}
+
+TEST(Corpus, SharedVerdictsAgree) {
+    runCorpus(QStringLiteral(FORMULE_SHARED_DIR "/tsql-corpus/formulas.txt"), 30);
+}
+
+TEST(Corpus, OwnVerdictsAgree) {
+    runCorpus(QStringLiteral(FORMULE_TSQL_TEST_DIR "/cases.txt"), 20);
+}
+
+TEST(Corpus, DeclarationBlockAloneIsAccepted) {
+    QSqlDatabase db = tsqltest::makeDb();
+    tsql::Session session(db);
+    tsql::RunResult r = session.run(check::BuildDeclarations());
+    EXPECT_FALSE(r.error.has_value()) << r.error->message.toStdString();
+}
+
+} // namespace

@@ -1,0 +1,5 @@
+#include "tsql/Session.h"
+
+#include "TestDb.h"
+
+#include <gtest/gtest.h>

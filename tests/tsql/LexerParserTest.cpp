@@ -1,0 +1,4 @@
+#include "tsql/Lexer.h"
+#include "tsql/Parser.h"
+
+#include <gtest/gtest.h>

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+
+namespace tsqltest {
+
+// A private in-memory SQLite database with the editor's tables and a few rows.
+inline QSqlDatabase makeDb() {
+    static std::atomic<int> counter{0};
+    QString name = QStringLiteral("tsql_test_%1").arg(counter++);
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+    db.setDatabaseName(QStringLiteral(":memory:"));
+    db.open();
+    const QStringList ddl = {
+        "CREATE TABLE LP01_PROVIDER (LP01_ID INTEGER NOT NULL PRIMARY KEY, LP01_DESCRIZIONE VARCHAR(80), "
+        "LP01_FORMULE TEXT, LP01_DITTA_CG18 DECIMAL(5,0) NOT NULL DEFAULT 1)",
+        "CREATE TABLE LP14_CAMPI (LP14_INDELEMENTO INTEGER NOT NULL PRIMARY KEY, LP14_DESCRIZIONE "
+        "VARCHAR(80) NOT "
+        "NULL, LP14_PARENT INTEGER NULL, LP14_ISATTIVO SMALLINT NOT NULL DEFAULT 1, LP14_PROGVISUA INTEGER "
+        "NOT NULL "
+        "DEFAULT 0)",
+        "CREATE TABLE CM01_CATEGORIECOMM (CM01_IDCATEGORIA DECIMAL(10,0) NOT NULL PRIMARY KEY, "
+        "CM01_DITTA_CG18 "
+        "DECIMAL(5,0) NOT NULL DEFAULT 1, CM01_CODICE CHAR(10) NOT NULL, CM01_DESCR VARCHAR(80) NOT NULL "
+        "DEFAULT '', "
+        "CM01_INDTIPODATO SMALLINT NOT NULL DEFAULT 0)",
+        "CREATE TABLE MG5F_DIMECONF (MG5F_DITTA_CG18 DECIMAL(5,0) NOT NULL DEFAULT 1, MG5F_CODICEVAR "
+        "CHAR(20) NOT "
+        "NULL, MG5F_DESCR_VAR VARCHAR(80) NOT NULL DEFAULT '', PRIMARY KEY (MG5F_DITTA_CG18, "
+        "MG5F_CODICEVAR))",
+        "INSERT INTO LP01_PROVIDER VALUES (42, 'Listino', 'SET @OUTPREZZO = 25', 1)",
+        "INSERT INTO LP14_CAMPI VALUES (1, 'Documento', NULL, 1, 2), (2, 'Articolo', NULL, 1, 1), "
+        "(3, 'Spento', NULL, 0, 3), (10, 'Famiglia', 2, 1, 1)",
+        "INSERT INTO CM01_CATEGORIECOMM VALUES (123, 1, 'C01       ', 'Colore    ', 0), (124, 1, 'c02', "
+        "'Peso', 1), "
+        "(125, 2, 'C03', 'Altra ditta', 2)",
+        "INSERT INTO MG5F_DIMECONF VALUES (1, 'V01                 ', 'Colore scocca  '), "
+        "(1, 'V02', 'Motore')",
+    };
+    for (const QString& s : ddl) {
+        QSqlQuery q(db);
+        q.exec(s);
+    }
+    return db;
+}
+
+} // namespace tsqltest
