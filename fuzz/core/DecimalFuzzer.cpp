@@ -66,11 +66,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const auto quotient = a->divide(*b);
     check(quotient.has_value() || b->isZero() || a->abs() > b->abs());
-    if (quotient && !b->isZero() && quotient->scale() < Decimal::MaxScale) {
-        // Below the maximum scale the division stopped because it was exact or the quotient
-        // filled the 96 bits; when it was exact, multiplying back gives the dividend.
-        const auto product = quotient->multiply(*b);
-        check(product.has_value());
+    if (quotient && !quotient->isZero())
+        check(quotient->isNegative() == (a->isNegative() != b->isNegative()));
+    const auto product = a->multiply(*b);
+    if (product && !b->isZero() && product->scale() == a->scale() + b->scale()) {
+        // An exact product divided by one factor gives back the other, with its own scale.
+        const auto other = product->divide(*b);
+        check(other && *other == *a && other->scale() == a->scale());
     }
     return 0;
 }
