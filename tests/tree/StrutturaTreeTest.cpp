@@ -49,11 +49,16 @@ class Expected {
 public:
     void branch(int level, const QString& relative, const QString& key, const QString& text,
                 const char* image = "ramo") {
-        m_lines << QStringLiteral("%1|%2|%3|%4|%5|%5|bold rgb(132,132,132)")
-                       .arg(level)
-                       .arg(relative)
-                       .arg(relative.isEmpty() ? 0 : 4)
-                       .arg(key, text, QString::fromLatin1(image));
+        const QString img = QString::fromLatin1(image);
+        m_lines << QStringList{QString::number(level),
+                               relative,
+                               QString::number(relative.isEmpty() ? 0 : 4),
+                               key,
+                               text,
+                               img,
+                               img,
+                               QStringLiteral("bold rgb(132,132,132)")}
+                       .join(u'|');
     }
     void leaf(int level, const QString& relative, const QString& key, const QString& text, const char* image,
               const char* selected) {

@@ -7,6 +7,17 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <ostream>
+
+// Readable test output for texts and lists of texts.
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& l, std::ostream* os) {
+    *os << "\n";
+    for (const QString& s : l)
+        *os << "  " << s.toStdString() << "\n";
+}
 
 namespace treetest {
 
@@ -17,13 +28,26 @@ namespace treetest {
 class TestDatabase {
 public:
     TestDatabase() {
-        QFile file(m_dir.filePath(QStringLiteral("tree.db")));
-        file.open(QIODevice::WriteOnly);
-        file.close();
+        // The schema and rows are written once per test program; every test gets its own copy.
+        static const QString source = [] {
+            static QTemporaryDir dir;
+            const QString path = dir.filePath(QStringLiteral("template.db"));
+            QFile file(path);
+            file.open(QIODevice::WriteOnly);
+            file.close();
+            ado::Connection c;
+            c.Open(QStringLiteral("Provider=Embedded;Data Source=") + path);
+            c.BeginTrans();
+            for (const QString& s : schema())
+                c.Execute(s);
+            c.CommitTrans();
+            c.Close();
+            return path;
+        }();
+        const QString path = m_dir.filePath(QStringLiteral("tree.db"));
+        QFile::copy(source, path);
         m_connection = std::make_unique<ado::Connection>();
-        m_connection->Open(QStringLiteral("Provider=Embedded;Data Source=") + file.fileName());
-        for (const QString& s : schema())
-            run(s);
+        m_connection->Open(QStringLiteral("Provider=Embedded;Data Source=") + path);
     }
 
     ado::Connection* connection() { return m_connection.get(); }
