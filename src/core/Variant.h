@@ -51,7 +51,10 @@ public:
     std::int64_t toInt64() const;
     double toDouble() const;   // CDbl
     Decimal toDecimal() const; // CDec (texts parsed with the regional settings)
-    QString toString() const;  // CStr: Empty gives "", Null raises, True gives "True"
+    // CStr: Empty gives "", Null raises, True gives "True". Numbers are written with '.' whatever
+    // the regional settings, so that they can go into SQL text: a Double with 15 significant
+    // digits ("0.1", "0.3" for 0.1 + 0.2, "1E+20", "1E-05"), a Decimal without trailing zeros.
+    QString toString() const;
     QObject* toObject() const; // Object kind only (type mismatch otherwise)
 
     // Raw access without conversion (for the kind that type() reports).
@@ -59,7 +62,8 @@ public:
 
     // Comparison as the platform's '=' does for the kinds the system compares: numbers by
     // value, texts exactly, Empty equal to 0 and to "", objects by identity.
-    // Comparing with Null never gives true.
+    // Comparing with Null never gives true; a number never equals a text ("12" vs 12), since
+    // the platform orders numeric variants before text variants.
     bool equals(const Variant& o) const;
     // Identity of kind and value (for tests and copies): Empty == Empty, Null == Null.
     friend bool operator==(const Variant& a, const Variant& b);
