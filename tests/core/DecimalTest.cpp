@@ -6,6 +6,7 @@
 
 #include <limits>
 #include <optional>
+#include <random>
 
 using core::Decimal;
 
@@ -336,4 +337,37 @@ TEST(Decimal, ParseDouble) {
     EXPECT_TRUE(overflow);
     EXPECT_FALSE(core::parseDouble(u"abc", u'.', QChar(), &overflow));
     EXPECT_FALSE(overflow);
+}
+
+TEST(Decimal, RandomValuesRoundTripAndSumsUndo) {
+    std::mt19937_64 rng(20261205);
+    auto randomDecimal = [&] {
+        const unsigned __int128 m =
+            ((static_cast<unsigned __int128>(rng()) << 64) | rng()) >> (32 + rng() % 96); // below 2^96
+        return *Decimal::fromParts(m, static_cast<int>(rng() % 29), (rng() & 1) != 0);
+    };
+    for (int i = 0; i < 2000; ++i) {
+        const Decimal a = randomDecimal();
+        const Decimal b = randomDecimal();
+        SCOPED_TRACE(a.toString().toStdString() + " and " + b.toString().toStdString());
+        const auto back = Decimal::parse(a.toString());
+        ASSERT_TRUE(back);
+        EXPECT_EQ(back->toString(), a.toString());
+        EXPECT_EQ(back->scale(), a.scale());
+        EXPECT_EQ(a.compare(b), 0 <=> b.compare(a));
+        // the conversion to double keeps the order (it may make close values equal)
+        if (a < b) {
+            EXPECT_LE(a.toDouble(), b.toDouble());
+        } else {
+            EXPECT_GE(a.toDouble(), b.toDouble());
+        }
+        const auto sum = a.add(b);
+        if (sum && sum->scale() == std::max(a.scale(), b.scale())) {
+            EXPECT_EQ(sum->subtract(b), a); // no decimal dropped: exact
+        }
+        if (!b.isZero()) {
+            const auto q = a.divide(b);
+            ASSERT_TRUE(q || a.abs() > b.abs());
+        }
+    }
 }
