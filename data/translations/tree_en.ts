@@ -47,5 +47,37 @@
         <source>Codice variante</source>
         <translation>Variant code</translation>
     </message>
+    <message>
+        <source>Documento</source>
+        <translation>Document</translation>
+    </message>
+    <message>
+        <source>Anagrafica cli/for</source>
+        <translation>Customer/supplier</translation>
+    </message>
+    <message>
+        <source>Articolo</source>
+        <translation>Item</translation>
+    </message>
+    <message>
+        <source>Totali documento</source>
+        <translation>Document totals</translation>
+    </message>
+    <message>
+        <source>Produzione</source>
+        <translation>Production</translation>
+    </message>
+    <message>
+        <source>Configuratore</source>
+        <translation>Configurator</translation>
+    </message>
+    <message>
+        <source>Contabilità</source>
+        <translation>Accounting</translation>
+    </message>
+    <message>
+        <source>Magazzino</source>
+        <translation>Warehouse</translation>
+    </message>
 </context>
 </TS>

@@ -55,14 +55,19 @@ public:
     void run(const QString& statement) { m_connection->Execute(statement); }
 
     // Empty when the engine runs the T-SQL of the tree's statements; otherwise the reason.
-    QString tsqlMissing() {
+    QString tsqlMissing() { return tsqlMissingOn(*m_connection); }
+
+    static QString tsqlMissingOn(ado::Connection& connection) {
         try {
-            auto rs = m_connection->Execute(
+            auto rs = connection.Execute(
                 QStringLiteral(" SELECT TOP 1 RTRIM('a  ') + ' - ' + RTRIM(LP14_DESCRIZIONE) AS DESCRIZIONE "
                                " FROM  LP14_CAMPI WITH (NOLOCK)  WHERE LP14_PARENT     IS NULL "
                                " ORDER BY LP14_PROGVISUA ASC "));
-            if (rs->IsEOF() || rs->GetFields().Item(QStringLiteral("DESCRIZIONE")).Value().toString() !=
-                                   QStringLiteral("a - Documento"))
+            if (rs->IsEOF() || !rs->GetFields()
+                                    .Item(QStringLiteral("DESCRIZIONE"))
+                                    .Value()
+                                    .toString()
+                                    .startsWith(QStringLiteral("a - ")))
                 return QStringLiteral("the embedded engine does not evaluate RTRIM/+ yet");
             return {};
         } catch (const core::ComError& e) {
