@@ -1,94 +1,97 @@
 #include "tsql/Engine.h"
 
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
+#include "tsql/Session.h"
 
 namespace tsql {
 
 struct Engine::Impl {
-    QSqlDatabase db;
-    int tranCount = 0;
+    explicit Impl(QSqlDatabase db)
+        : session(std::move(db)) {}
+    Session session;
 };
 
 Engine::Engine(QSqlDatabase db)
-    : d(std::make_unique<Impl>()) {
-    d->db = db;
-}
+    : d(std::make_unique<Impl>(std::move(db))) {}
 
 Engine::~Engine() = default;
 
-static core::Variant toVariant(const QVariant& v) {
-    if (v.isNull())
+// The value as ADO hands it to the caller: integers by size, exact numbers as Decimal, texts
+// (and dates, xml) as String, SQL NULL as Null.
+core::Variant toVariant(const Value& v) {
+    if (v.null)
         return core::Variant::null();
-    switch (v.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-        return core::Variant::fromInt32(v.toInt());
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong: {
-        qint64 n = v.toLongLong();
-        if (n >= INT32_MIN && n <= INT32_MAX)
-            return core::Variant::fromInt32(static_cast<qint32>(n));
-        return core::Variant::fromInt64(n);
+    switch (v.type.id) {
+    case TypeId::Bit:
+        return core::Variant::fromBool(v.i != 0);
+    case TypeId::TinyInt:
+    case TypeId::SmallInt:
+        return core::Variant::fromInt16(static_cast<std::int16_t>(v.i));
+    case TypeId::Int:
+    case TypeId::Unknown:
+        if (v.i >= std::numeric_limits<qint32>::min() && v.i <= std::numeric_limits<qint32>::max())
+            return core::Variant::fromInt32(static_cast<std::int32_t>(v.i));
+        return core::Variant::fromInt64(v.i);
+    case TypeId::BigInt:
+        return core::Variant::fromInt64(v.i);
+    case TypeId::Decimal:
+    case TypeId::Money:
+    case TypeId::SmallMoney: {
+        Numeric n = v.n;
+        if (n.scale > core::Decimal::MaxScale)
+            n = n.rescaled(core::Decimal::MaxScale).value_or(n);
+        unsigned __int128 mag =
+            n.v < 0 ? static_cast<unsigned __int128>(-n.v) : static_cast<unsigned __int128>(n.v);
+        if (auto d = core::Decimal::fromParts(mag, n.scale, n.v < 0))
+            return core::Variant::fromDecimal(*d);
+        return core::Variant::fromDouble(n.toDouble());
     }
-    case QMetaType::Double:
-        return core::Variant::fromDouble(v.toDouble());
+    case TypeId::Float:
+    case TypeId::Real:
+        return core::Variant::fromDouble(v.f);
+    case TypeId::Date:
+        return core::Variant::fromString(v.dt.toString(QStringLiteral("yyyy-MM-dd")));
+    case TypeId::DateTime:
+    case TypeId::SmallDateTime:
+        return core::Variant::fromString(v.dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")));
     default:
-        return core::Variant::fromString(v.toString());
+        return core::Variant::fromString(v.s);
     }
 }
 
 BatchResult Engine::execute(const QString& batch) {
-    BatchResult result;
-    QSqlQuery q(d->db);
-    if (!q.exec(batch)) {
-        ServerError e;
-        e.number = 50000;
-        e.message = q.lastError().text();
-        result.error = e;
-        return result;
-    }
-    if (q.isSelect()) {
-        core::RowSet rs;
-        QSqlRecord rec = q.record();
-        for (int i = 0; i < rec.count(); ++i)
-            rs.columns << rec.fieldName(i);
-        while (q.next()) {
-            QList<core::Variant> row;
-            for (int i = 0; i < rec.count(); ++i)
-                row << toVariant(q.value(i));
-            rs.rows << row;
+    RunResult r = d->session.run(batch);
+    BatchResult out;
+    for (ResultSet& rs : r.resultSets) {
+        core::RowSet set;
+        set.columns = rs.columns;
+        for (const auto& row : rs.rows) {
+            QList<core::Variant> values;
+            values.reserve(qsizetype(row.size()));
+            for (const Value& v : row)
+                values << toVariant(v);
+            set.rows << values;
         }
-        result.resultSets << rs;
-    } else {
-        result.recordsAffected = q.numRowsAffected();
+        out.resultSets << set;
     }
-    return result;
+    out.recordsAffected = r.recordsAffected;
+    out.error = r.error;
+    return out;
 }
 
 void Engine::beginTransaction() {
-    if (d->tranCount == 0)
-        d->db.transaction();
-    ++d->tranCount;
+    d->session.beginTransaction();
 }
 
 void Engine::commitTransaction() {
-    if (d->tranCount == 0)
-        return;
-    if (--d->tranCount == 0)
-        d->db.commit();
+    d->session.commitTransaction();
 }
 
 void Engine::rollbackTransaction() {
-    if (d->tranCount == 0)
-        return;
-    d->tranCount = 0;
-    d->db.rollback();
+    d->session.rollbackTransaction();
 }
 
 int Engine::transactionCount() const {
-    return d->tranCount;
+    return d->session.transactionCount();
 }
 
 } // namespace tsql

@@ -51,4 +51,9 @@ private:
     std::unique_ptr<Impl> d;
 };
 
+struct Value;
+// A value of the engine as the ADO layer hands it over (SQL NULL as Null, exact numbers as
+// Decimal, integers as Integer/Long/LongLong, dates and texts as String).
+core::Variant toVariant(const Value& v);
+
 } // namespace tsql

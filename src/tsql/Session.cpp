@@ -373,7 +373,7 @@ struct Session::Impl {
             case EK::Function:
                 return function(e);
             case EK::Subquery:
-                return QStringLiteral("(%1)").arg(ex.selectSql(*e.sub, ctx, params, -1));
+                return QStringLiteral("(%1)").arg(ex.selectSql(*e.sub, ctx, params, -1, true));
             default:
                 raise(40000, 16, QStringLiteral("This expression cannot be used in a query over tables."),
                       e.line, e.column);
@@ -460,16 +460,22 @@ struct Session::Impl {
         return n;
     }
 
-    QString selectSql(Select& sel, const RowCtx* ctx, QVariantList& params, qint64 limit) {
+    // `single`: a scalar sub-query, which fails with Msg 512 when it yields more than one row.
+    QString selectSql(Select& sel, const RowCtx* ctx, QVariantList& params, qint64 limit,
+                      bool single = false) {
         if (sel.usesXml)
             raise(40000, 16,
                   QStringLiteral("An xml nodes() source cannot be combined with tables in one query."),
                   sel.line, sel.column);
         Gen g{*this, ctx, {}};
         QStringList items;
-        for (size_t k = 0; k < sel.items.size(); ++k)
-            items << g.expr(*sel.items[k].expr) + QStringLiteral(" AS ") +
-                         quoteIdent(QStringLiteral("c%1").arg(k));
+        bool checkSingle = single && !sel.top && !sel.distinct && !sel.unionNext;
+        for (size_t k = 0; k < sel.items.size(); ++k) {
+            QString x = g.expr(*sel.items[k].expr);
+            if (checkSingle && k == 0)
+                x = QStringLiteral("tsql_single(%1, COUNT(*) OVER ())").arg(x);
+            items << x + QStringLiteral(" AS ") + quoteIdent(QStringLiteral("c%1").arg(k));
+        }
         QString sql = QStringLiteral("SELECT ");
         if (sel.distinct)
             sql += QStringLiteral("DISTINCT ");

@@ -123,6 +123,18 @@ void divFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
     }
 }
 
+void singleFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_int64(argv[1]) > 1) {
+        fail(ctx,
+             SqlError{ServerError{512, 16, 1, 0, 0,
+                                  QStringLiteral("Subquery returned more than 1 value. This is not permitted "
+                                                 "when the subquery follows =, !=, <, <= , >, >= or when the "
+                                                 "subquery is used as an expression.")}});
+        return;
+    }
+    sqlite3_result_value(ctx, argv[0]);
+}
+
 } // namespace
 
 void registerSqliteFunctions(QSqlDatabase db) {
@@ -138,6 +150,7 @@ void registerSqliteFunctions(QSqlDatabase db) {
                             nullptr, nullptr);
     sqlite3_create_function(handle, "tsql_like", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, likeFn,
                             nullptr, nullptr);
+    sqlite3_create_function(handle, "tsql_single", 2, SQLITE_UTF8, nullptr, singleFn, nullptr, nullptr);
     sqlite3_create_function(handle, "tsql_div", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, divFn,
                             nullptr, nullptr);
 }

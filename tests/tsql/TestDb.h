@@ -50,3 +50,10 @@ inline QSqlDatabase makeDb() {
 }
 
 } // namespace tsqltest
+
+#include <ostream>
+
+// Readable QString values in test failures.
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
