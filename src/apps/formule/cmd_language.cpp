@@ -1,0 +1,87 @@
+// Formula language commands of the tool: to-sql and to-display translate a formula between
+// the display form and the SQL form, exactly as the editor does.
+
+#include "apps/formule/Command.h"
+#include "host/TranslationService.h"
+#include "language/FormulaLanguage.h"
+
+using namespace formule_cli;
+
+namespace {
+
+const QString kCheckMode = QStringLiteral("check-mode");
+
+// Runs one translation with the tool's services; an error answered with abort (or anything
+// but retry and ignore) has already been printed by the tool's error answer and ends the
+// command with exit code 1.
+int translate(Context& ctx, const QStringList& positional, const QString& command,
+              const std::function<QString(language::FormulaLanguage&, const QString&)>& run) {
+    if (positional.size() > 1) {
+        *ctx.err << command
+                 << ": give the formula as one argument (quote it), or \"-\" to read it from standard "
+                    "input\n";
+        return ExitUsage;
+    }
+    QString text = ctx.textArgument(positional, 0);
+    // A formula read from standard input loses the line feed that ends its last line.
+    if (positional.isEmpty() || positional.first() == QLatin1String("-")) {
+        if (text.endsWith(u'\n'))
+            text.chop(text.endsWith(QLatin1String("\r\n")) ? 2 : 1);
+    }
+
+    bool aborted = false;
+    language::Services services;
+    host::TranslationService* translation = ctx.translation;
+    services.translate = [translation](const QString& italian) {
+        return translation ? translation->translate(italian) : italian;
+    };
+    services.connection = ctx.connection;
+    services.errorAnswer = [&ctx, &aborted](const QString& procedure, const core::ErrorInfo& error) {
+        const int answer = ctx.errorAnswer(procedure, error);
+        if (answer != static_cast<int>(core::Answer::Retry) &&
+            answer != static_cast<int>(core::Answer::Ignore))
+            aborted = true;
+        return answer;
+    };
+
+    language::FormulaLanguage language(services);
+    const QString result = run(language, text);
+    if (aborted)
+        return ctx.connectionFailed ? ExitUsage : ExitNegative;
+    *ctx.out << result << "\n";
+    return ExitOk;
+}
+
+const Registrar toSql(Command{
+    QStringLiteral("to-sql"),
+    QStringLiteral("Translate a formula from display form to SQL form (TEXT, or standard input for \"-\")."),
+    [](QCommandLineParser& parser) {
+        parser.addOption(QCommandLineOption(
+            kCheckMode, QStringLiteral("Write references as the placeholders of the syntax check, without "
+                                       "looking them up.")));
+        parser.addPositionalArgument(QStringLiteral("TEXT"), QStringLiteral("The formula in display form."),
+                                     QStringLiteral("[TEXT|-]"));
+    },
+    [](Context& ctx, const QCommandLineParser& parser, const QStringList& positional) {
+        const bool checkMode = parser.isSet(kCheckMode);
+        return translate(ctx, positional, QStringLiteral("to-sql"),
+                         [checkMode](language::FormulaLanguage& language, const QString& text) {
+                             return language.decodeToken(text, checkMode);
+                         });
+    }});
+
+const Registrar toDisplay(Command{
+    QStringLiteral("to-display"),
+    QStringLiteral("Translate a formula from SQL form to display form (TEXT, or standard input for \"-\")."),
+    [](QCommandLineParser& parser) {
+        parser.addPositionalArgument(QStringLiteral("TEXT"), QStringLiteral("The formula in SQL form."),
+                                     QStringLiteral("[TEXT|-]"));
+    },
+    [](Context& ctx, const QCommandLineParser&, const QStringList& positional) {
+        return translate(ctx, positional, QStringLiteral("to-display"),
+                         [](language::FormulaLanguage& language, const QString& text) {
+                             return language.encodeToken(text);
+                         });
+    }});
+
+} // namespace
