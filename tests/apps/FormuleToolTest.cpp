@@ -11,7 +11,7 @@
 
 namespace {
 
-struct Run {
+struct ToolRun {
     int exitCode = -1;
     QString out;
     QString err;
@@ -25,7 +25,7 @@ protected:
         connection = ado::setup::embeddedConnectionString(db);
     }
 
-    Run run(const QStringList& args, const QByteArray& input = {}) const {
+    ToolRun run(const QStringList& args, const QByteArray& input = {}) const {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("HOME"), home.path());
@@ -37,21 +37,21 @@ protected:
             p.write(input);
         p.closeWriteChannel();
         EXPECT_TRUE(p.waitForFinished(120000));
-        Run r;
+        ToolRun r;
         r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
         r.out = QString::fromUtf8(p.readAllStandardOutput());
         r.err = QString::fromUtf8(p.readAllStandardError());
         return r;
     }
 
-    Run withDb(QStringList args, const QByteArray& input = {}) const {
+    ToolRun withDb(QStringList args, const QByteArray& input = {}) const {
         args.prepend(connection);
         args.prepend(QStringLiteral("--db"));
         return run(args, input);
     }
 
     void initDemo() const {
-        const Run r = withDb({QStringLiteral("init-db"), QStringLiteral("--demo")});
+        const ToolRun r = withDb({QStringLiteral("init-db"), QStringLiteral("--demo")});
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     }
 
@@ -60,16 +60,18 @@ protected:
     QString connection;
 };
 
-const QString demoRows = QString::number(ado::setup::splitStatements(ado::setup::demoDataScript()).size());
+QString demoRows() {
+    return QString::number(ado::setup::splitStatements(ado::setup::demoDataScript()).size());
+}
 
 } // namespace
 
 TEST_F(FormuleTool, HelpListsTheCommands) {
-    const Run r = run({QStringLiteral("--help")});
+    const ToolRun r = run({QStringLiteral("--help")});
     EXPECT_EQ(r.exitCode, 0);
     for (const char* name : {"init-db", "sql", "demo", "--db", "--lang", "--company", "--on-error"})
         EXPECT_TRUE(r.out.contains(QLatin1String(name))) << name;
-    const Run sqlHelp = run({QStringLiteral("init-db"), QStringLiteral("--help")});
+    const ToolRun sqlHelp = run({QStringLiteral("init-db"), QStringLiteral("--help")});
     EXPECT_EQ(sqlHelp.exitCode, 0);
     EXPECT_TRUE(sqlHelp.out.contains(QLatin1String("--demo")));
 }
@@ -95,7 +97,7 @@ TEST_F(FormuleTool, UsageErrorsExitWithTwo) {
          QStringLiteral("init-db: unexpected argument \"extra\"\n")},
     };
     for (const Case& c : cases) {
-        const Run r = run(c.args);
+        const ToolRun r = run(c.args);
         EXPECT_EQ(r.exitCode, 2) << c.args.join(u' ').toStdString();
         EXPECT_EQ(r.err, c.err);
         EXPECT_EQ(r.out, QString());
@@ -103,7 +105,7 @@ TEST_F(FormuleTool, UsageErrorsExitWithTwo) {
 }
 
 TEST_F(FormuleTool, InitDbCreatesLoadsAndRefusesToOverwrite) {
-    Run r = withDb({QStringLiteral("init-db"), QStringLiteral("--demo")});
+    ToolRun r = withDb({QStringLiteral("init-db"), QStringLiteral("--demo")});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.err, QString());
     EXPECT_EQ(r.out,
@@ -111,7 +113,7 @@ TEST_F(FormuleTool, InitDbCreatesLoadsAndRefusesToOverwrite) {
                              "tables created: LP01_PROVIDER, LP07_QUOTAZIONI, LP17_FORMULEMANUT, LP14_CAMPI, "
                              "CM01_CATEGORIECOMM, MG5F_DIMECONF\n"
                              "demo rows loaded: ") +
-                  demoRows + u'\n');
+                  demoRows() + u'\n');
     ASSERT_TRUE(QFile::exists(db));
 
     r = withDb({QStringLiteral("init-db"), QStringLiteral("--demo")});
@@ -127,11 +129,12 @@ TEST_F(FormuleTool, InitDbCreatesLoadsAndRefusesToOverwrite) {
 }
 
 TEST_F(FormuleTool, InitDbWithoutDemoCreatesEmptyTables) {
-    const Run r = withDb({QStringLiteral("init-db")});
+    const ToolRun r = withDb({QStringLiteral("init-db")});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, QStringLiteral("database file created\ntables created: LP01_PROVIDER, LP07_QUOTAZIONI, "
                                     "LP17_FORMULEMANUT, LP14_CAMPI, CM01_CATEGORIECOMM, MG5F_DIMECONF\n"));
-    const Run count = withDb({QStringLiteral("sql"), QStringLiteral("SELECT COUNT(*) AS N FROM LP14_CAMPI")});
+    const ToolRun count =
+        withDb({QStringLiteral("sql"), QStringLiteral("SELECT COUNT(*) AS N FROM LP14_CAMPI")});
     EXPECT_EQ(count.out, QStringLiteral("N\n0\n"));
 }
 
@@ -157,7 +160,7 @@ TEST_F(FormuleTool, SqlPrintsHeaderRowsAndNull) {
          QStringLiteral("(0 rows affected)\n")},
     };
     for (const Case& c : cases) {
-        const Run r = withDb({QStringLiteral("sql"), c.sql});
+        const ToolRun r = withDb({QStringLiteral("sql"), c.sql});
         EXPECT_EQ(r.exitCode, 0) << c.sql.toStdString() << r.err.toStdString();
         EXPECT_EQ(r.out, c.out) << c.sql.toStdString();
         EXPECT_EQ(r.err, QString());
@@ -169,25 +172,25 @@ TEST_F(FormuleTool, SqlReadsStandardInput) {
     const QByteArray text = "SELECT LP17_ID FROM LP17_FORMULEMANUT WHERE LP17_ID <= 2 ORDER BY LP17_ID\n";
     for (const QStringList& args :
          {QStringList{QStringLiteral("sql"), QStringLiteral("-")}, QStringList{QStringLiteral("sql")}}) {
-        const Run r = withDb(args, text);
+        const ToolRun r = withDb(args, text);
         EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
         EXPECT_EQ(r.out, QStringLiteral("LP17_ID\n1\n2\n"));
     }
-    const Run empty = withDb({QStringLiteral("sql"), QStringLiteral("  ")});
+    const ToolRun empty = withDb({QStringLiteral("sql"), QStringLiteral("  ")});
     EXPECT_EQ(empty.exitCode, 2);
     EXPECT_EQ(empty.err, QStringLiteral("sql: no statement given\n"));
 }
 
 TEST_F(FormuleTool, FailuresGoToStandardError) {
     initDemo();
-    const Run bad = withDb({QStringLiteral("sql"), QStringLiteral("SELECT NOTHING FROM NO_SUCH_TABLE")});
+    const ToolRun bad = withDb({QStringLiteral("sql"), QStringLiteral("SELECT NOTHING FROM NO_SUCH_TABLE")});
     EXPECT_EQ(bad.exitCode, 1);
     EXPECT_EQ(bad.out, QString());
     EXPECT_TRUE(bad.err.startsWith(QStringLiteral("sql: error -2147217900: "))) << bad.err.toStdString();
 
     const QString missing = home.filePath(QStringLiteral("missing.sqlite"));
-    const Run noDb = run({QStringLiteral("--db"), ado::setup::embeddedConnectionString(missing),
-                          QStringLiteral("sql"), QStringLiteral("SELECT 1")});
+    const ToolRun noDb = run({QStringLiteral("--db"), ado::setup::embeddedConnectionString(missing),
+                              QStringLiteral("sql"), QStringLiteral("SELECT 1")});
     EXPECT_EQ(noDb.exitCode, 2);
     EXPECT_EQ(noDb.err,
               QStringLiteral("sql: error -2147467259: The database file \"%1\" does not exist (key Data "
@@ -195,7 +198,7 @@ TEST_F(FormuleTool, FailuresGoToStandardError) {
                   .arg(missing));
     EXPECT_FALSE(QFile::exists(missing));
 
-    const Run badProvider =
+    const ToolRun badProvider =
         run({QStringLiteral("--db"), QStringLiteral("Provider=Foo;Data Source=x"), QStringLiteral("demo")});
     EXPECT_EQ(badProvider.exitCode, 2);
     EXPECT_EQ(badProvider.err,
@@ -206,7 +209,7 @@ TEST_F(FormuleTool, FailuresGoToStandardError) {
 TEST_F(FormuleTool, DemoUsesTheDefaultDatabaseCreatedOnFirstUse) {
     const QString defaultDb = home.filePath(QStringLiteral("data/formule/demo.sqlite"));
     ASSERT_FALSE(QFile::exists(defaultDb));
-    const Run r = run({QStringLiteral("demo")});
+    const ToolRun r = run({QStringLiteral("demo")});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(QFile::exists(defaultDb));
     EXPECT_EQ(r.err, QString());
@@ -222,7 +225,7 @@ TEST_F(FormuleTool, DemoUsesTheDefaultDatabaseCreatedOnFirstUse) {
     EXPECT_FALSE(r.out.endsWith(QStringLiteral("\n\n")));
 
     // The second run finds the database and shows the same.
-    const Run again = run({QStringLiteral("demo")});
+    const ToolRun again = run({QStringLiteral("demo")});
     EXPECT_EQ(again.exitCode, 0);
     EXPECT_EQ(again.out, r.out);
 }

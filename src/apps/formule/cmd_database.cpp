@@ -139,7 +139,9 @@ int runDemo(Context& ctx, const QCommandLineParser&, const QStringList& position
 
 const Registrar initDbCommand({
     QStringLiteral("init-db"),
-    QStringLiteral("Create the database file and the tables where absent; --demo also loads the demo rows."),
+    QStringLiteral(
+        "init-db [--demo]  create the database file and the tables where absent; with --demo also load "
+        "the demo rows (refused when the tables hold rows)"),
     [](QCommandLineParser& parser) {
         parser.addOption(
             QCommandLineOption(QStringLiteral("demo"),
@@ -158,7 +160,7 @@ const Registrar sqlCommand({
 
 const Registrar demoCommand({
     QStringLiteral("demo"),
-    QStringLiteral("Show the stored formulas of the demo data."),
+    QStringLiteral("demo  show the stored formulas of the demo data, by editing context"),
     nullptr,
     runDemo,
 });
