@@ -1,4 +1,5 @@
 #include "ado/Ado.h"
+#include "ado/Backends.h"
 
 #include <gtest/gtest.h>
 
@@ -118,4 +119,30 @@ TEST(OdbcMapping, UnreachableServerFailsToOpenNamingDataSource) {
     }
     EXPECT_EQ(conn.State(), 0);
     EXPECT_GE(conn.GetErrors().Count(), 1);
+}
+
+TEST(OdbcMapping, DriverValuesBecomeVariants) {
+    using ado::detail::fromSqlValue;
+    EXPECT_TRUE(fromSqlValue(QVariant(), QMetaType::Int).isNull());
+    EXPECT_TRUE(fromSqlValue(QVariant(QMetaType(QMetaType::QString)), QMetaType::QString).isNull());
+    EXPECT_EQ(fromSqlValue(QVariant(42), QMetaType::Int), core::Variant::fromInt32(42));
+    EXPECT_EQ(fromSqlValue(QVariant(qlonglong(7)), QMetaType::LongLong), core::Variant::fromInt32(7));
+    EXPECT_EQ(fromSqlValue(QVariant(qlonglong(5000000000LL)), QMetaType::LongLong),
+              core::Variant::fromInt64(5000000000LL));
+    EXPECT_EQ(fromSqlValue(QVariant(true), QMetaType::Bool), core::Variant::fromBool(true));
+    EXPECT_EQ(fromSqlValue(QVariant(QStringLiteral("abc ")), QMetaType::QString),
+              core::Variant::fromString(QStringLiteral("abc ")));
+    // Exact numerics arrive as text and keep their scale.
+    const core::Variant dec = fromSqlValue(QVariant(QStringLiteral("12.50")), QMetaType::Double);
+    ASSERT_EQ(dec.type(), core::VarType::Decimal);
+    EXPECT_EQ(dec.toDecimal().toString(), QStringLiteral("12.50"));
+    const core::Variant big =
+        fromSqlValue(QVariant(QStringLiteral("-1234567890123456789.123456789")), QMetaType::Double);
+    ASSERT_EQ(big.type(), core::VarType::Decimal);
+    EXPECT_EQ(big.toDecimal().toString(), QStringLiteral("-1234567890123456789.123456789"));
+    // Approximate numerics in exponent form stay doubles.
+    const core::Variant dbl = fromSqlValue(QVariant(QStringLiteral("1.5E3")), QMetaType::Double);
+    ASSERT_EQ(dbl.type(), core::VarType::Double);
+    EXPECT_EQ(dbl.toDouble(), 1500.0);
+    EXPECT_EQ(fromSqlValue(QVariant(2.25), QMetaType::Double), core::Variant::fromDouble(2.25));
 }
