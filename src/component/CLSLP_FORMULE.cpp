@@ -36,11 +36,36 @@ QString translated(host::GlobalObject* global, const QString& italian) {
     return global ? global->Traduci(italian) : italian;
 }
 
+[[noreturn]] void notAWindow(const char* member) {
+    throw core::ComError(core::err::ObjectRequired, QStringLiteral("Object required"),
+                         QString::fromLatin1(member));
+}
+
+class NoWindowDriver : public WindowDriver {
+public:
+    QObject* create() override { notAWindow("FRMLP_FORMULE"); }
+    void setActiveInterface(QObject*, host::Cinterface*) override { notAWindow("ActiveInterface"); }
+    host::Cinterface* activeInterface(QObject*) override { notAWindow("ActiveInterface"); }
+    void setActiveClass(QObject*, QObject*) override { notAWindow("ActiveClass"); }
+    void setWindowState(QObject*, int) override { notAWindow("WindowState"); }
+    void setCaption(QObject*, const QString&) override { notAWindow("Caption"); }
+    QString caption(QObject*) override { notAWindow("Caption"); }
+    QString name(QObject*) override { notAWindow("Name"); }
+    void show(QObject*, bool) override { notAWindow("Show"); }
+    void unload(QObject*) override { notAWindow("Unload"); }
+    host::GclsLog* log(QObject*) override { notAWindow("GclsLog"); }
+    bool isOpen(QObject*) override { return false; }
+};
+
 } // namespace
+
+std::unique_ptr<WindowDriver> makeNoWindowDriver() {
+    return std::make_unique<NoWindowDriver>();
+}
 
 CLSLP_FORMULE::CLSLP_FORMULE(std::unique_ptr<WindowDriver> driver, QObject* parent)
     : QObject(parent)
-    , m_driver(driver ? std::move(driver) : makeEditorDriver()) {
+    , m_driver(driver ? std::move(driver) : makeNoWindowDriver()) {
     setObjectName(QStringLiteral("CLSLP_FORMULE"));
     // Class_Initialize: ActiveDll is the object itself, seen through the plug-in interface.
     quiet([&] { setActiveDll(this); });

@@ -39,7 +39,8 @@ class CLSLP_FORMULE : public QObject, public host::Cinterface {
     Q_PROPERTY(core::Variant ID READ ID WRITE setID)
     Q_CLASSINFO("ProgId", "QEDRIX.CLSLP_FORMULE")
 public:
-    // Class_Initialize runs here; a null driver means the editor window FRMLP_FORMULE.
+    // Class_Initialize runs here. The driver gives the window (makeEditorDriver for FRMLP_FORMULE;
+    // a null driver means no window at all).
     explicit CLSLP_FORMULE(std::unique_ptr<WindowDriver> driver = nullptr, QObject* parent = nullptr);
     // Class_Terminate runs here.
     ~CLSLP_FORMULE() override;

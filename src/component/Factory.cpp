@@ -8,5 +8,5 @@ extern "C" Q_DECL_EXPORT QObject* formule_create(const char* progId) {
     if (!progId ||
         QString::fromUtf8(progId).compare(QLatin1String(component::ProgId), Qt::CaseInsensitive) != 0)
         return nullptr;
-    return new component::CLSLP_FORMULE();
+    return new component::CLSLP_FORMULE(component::makeEditorDriver());
 }

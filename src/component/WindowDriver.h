@@ -40,7 +40,9 @@ public:
     virtual bool isOpen(QObject* window) = 0;
 };
 
-// The driver of the editor window FRMLP_FORMULE.
+// The driver of the editor window FRMLP_FORMULE (library formule_component_impl).
 std::unique_ptr<WindowDriver> makeEditorDriver();
+// A driver without windows: every operation fails (the class suppresses the errors).
+std::unique_ptr<WindowDriver> makeNoWindowDriver();
 
 } // namespace component

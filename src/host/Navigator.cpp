@@ -138,6 +138,7 @@ QToolBar* Navigator::toolBar(QWidget* parent) {
     bar->addWidget(m_companySelector);
     for (const auto& [code, name] : m_companies)
         m_companySelector->addItem(name, code.toQVariant());
+    showCompanyInForce();
     connect(m_companySelector, &QComboBox::activated, this, [this](int index) {
         if (m_settingCompany || index < 0 || index >= m_companies.size())
             return;
@@ -156,7 +157,19 @@ void Navigator::setCompanies(GlobalObject* global, const QList<QPair<core::Varia
         for (const auto& [code, name] : m_companies)
             m_companySelector->addItem(name, code.toQVariant());
         m_settingCompany = false;
+        showCompanyInForce();
     }
+}
+
+void Navigator::showCompanyInForce() {
+    if (!m_companySelector || !m_global)
+        return;
+    m_settingCompany = true;
+    for (int i = 0; i < m_companies.size(); ++i) {
+        if (m_companies.at(i).first.equals(m_global->Company()->CompanyCode()))
+            m_companySelector->setCurrentIndex(i);
+    }
+    m_settingCompany = false;
 }
 
 bool Navigator::changeCompany(const core::Variant& code) {
@@ -164,14 +177,7 @@ bool Navigator::changeCompany(const core::Variant& code) {
     if (!cancelled && m_global)
         m_global->Company()->setCompanyCode(code);
     // Show the company in force (the previous one when the change was refused).
-    if (m_companySelector && m_global) {
-        m_settingCompany = true;
-        for (int i = 0; i < m_companies.size(); ++i) {
-            if (m_companies.at(i).first.equals(m_global->Company()->CompanyCode()))
-                m_companySelector->setCurrentIndex(i);
-        }
-        m_settingCompany = false;
-    }
+    showCompanyInForce();
     if (!cancelled)
         emit companyChanged(code);
     return !cancelled;

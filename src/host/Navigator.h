@@ -87,6 +87,7 @@ signals:
 
 private:
     void onButton(int code);
+    void showCompanyInForce();
 
     QPointer<host::ScriptModel> m_script;
     QPointer<host::LayoutModel> m_layout;

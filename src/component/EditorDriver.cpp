@@ -3,9 +3,7 @@
 #include "core/Error.h"
 #include "host/Cinterface.h"
 
-#ifdef FORMULE_HAVE_EDITOR
 #include "editor/FRMLP_FORMULE.h"
-#endif
 
 namespace component {
 
@@ -16,7 +14,6 @@ namespace {
                          QString::fromLatin1(member));
 }
 
-#ifdef FORMULE_HAVE_EDITOR
 class EditorDriver : public WindowDriver {
 public:
     QObject* create() override {
@@ -64,25 +61,6 @@ private:
         return f;
     }
 };
-#else
-// Built without the editor window: every operation fails (and is suppressed by the class).
-class EditorDriver : public WindowDriver {
-public:
-    QObject* create() override { notAWindow("FRMLP_FORMULE"); }
-    void setActiveInterface(QObject*, host::Cinterface*) override { notAWindow("ActiveInterface"); }
-    host::Cinterface* activeInterface(QObject*) override { notAWindow("ActiveInterface"); }
-    void setActiveClass(QObject*, QObject*) override { notAWindow("ActiveClass"); }
-    void setWindowState(QObject*, int) override { notAWindow("WindowState"); }
-    void setCaption(QObject*, const QString&) override { notAWindow("Caption"); }
-    QString caption(QObject*) override { notAWindow("Caption"); }
-    QString name(QObject*) override { notAWindow("Name"); }
-    void show(QObject*, bool) override { notAWindow("Show"); }
-    void unload(QObject*) override { notAWindow("Unload"); }
-    host::GclsLog* log(QObject*) override { notAWindow("GclsLog"); }
-    bool isOpen(QObject*) override { return false; }
-};
-#endif
-
 } // namespace
 
 std::unique_ptr<WindowDriver> makeEditorDriver() {

@@ -1,0 +1,272 @@
+#include "HostWindow.h"
+
+#include "ado/Ado.h"
+#include "core/Error.h"
+#include "host/Cinterface.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMessageBox>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeWidget>
+
+namespace demo {
+
+namespace {
+
+// Table, identifier, description and formula columns of each editing context.
+struct ContextTable {
+    const char* title;
+    const char* table;
+    const char* id;
+    const char* description;
+    const char* formula;
+    const char* company;
+};
+const ContextTable contextTables[] = {
+    {"Condizioni (provider)", "LP01_PROVIDER", "LP01_ID", "LP01_DESCRIZIONE", "LP01_FORMULE",
+     "LP01_DITTA_CG18"},
+    {"Listini (quotazioni)", "LP07_QUOTAZIONI", "LP07_ID", "LP07_DESCRIZIONE", "LP07_FORMULE",
+     "LP07_DITTA_CG18"},
+    {"Manutenzione listini", "LP17_FORMULEMANUT", "LP17_ID", "LP17_DESCRIZIONE", "LP17_FORMULA",
+     "LP17_DITTA_CG18"},
+};
+
+} // namespace
+
+HostWindow::HostWindow(const QString& connectionString, const QString& language, const core::Variant& company)
+    : m_connectionString(connectionString) {
+    setObjectName(QStringLiteral("formule-host"));
+    m_global.ConnectionSettings()->setConnectionString(connectionString);
+    m_global.Company()->setCompanyCode(company);
+    m_global.HostContext()->setContextValue1(core::Variant(QStringLiteral("LP")));
+    m_global.HostContext()->setContextValue2(core::Variant::fromInt32(1));
+    m_global.Translation()->load(host::TranslationService::defaultDirectory(), language);
+    m_navigator.setScriptModel(&m_script);
+    m_navigator.setLayoutModel(&m_layout);
+    m_navigator.setCompanies(&m_global, {{core::Variant::fromInt32(1), tr("Ditta") + QStringLiteral(" 1")},
+                                         {core::Variant::fromInt32(2), tr("Ditta") + QStringLiteral(" 2")}});
+    m_menuItem.setMenuKey(core::Variant(QStringLiteral("LP_FORMULE")));
+    m_script.setObjectName(QStringLiteral("ScriptModel"));
+    m_layout.setObjectName(QStringLiteral("LayoutModel"));
+
+    setWindowTitle(tr("Listini parametrici"));
+    addToolBar(m_navigator.toolBar(this));
+
+    auto* commands = addToolBar(tr("Comandi"));
+    QAction* open = commands->addAction(tr("Apri formule"));
+    open->setObjectName(QStringLiteral("openEditor"));
+    m_modal = new QCheckBox(tr("Modale"), commands);
+    commands->addWidget(m_modal);
+    connect(open, &QAction::triggered, this, [this] { openSelected(m_modal->isChecked()); });
+
+    auto* splitter = new QSplitter(this);
+    m_list = new QTreeWidget(splitter);
+    m_list->setObjectName(QStringLiteral("records"));
+    m_list->setHeaderLabels({tr("Contesto"), QStringLiteral("ID"), tr("Descrizione"), tr("Formula")});
+    m_list->setRootIsDecorated(false);
+    m_list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    connect(m_list, &QTreeWidget::itemDoubleClicked, this, [this] { openSelected(m_modal->isChecked()); });
+    m_mdi = new QMdiArea(splitter);
+    splitter->setStretchFactor(1, 3);
+    setCentralWidget(splitter);
+    resize(1400, 800);
+
+    connect(&m_navigator, &host::Navigator::companyChanged, this, [this] { refreshRecords(); });
+    connect(&m_navigator, &host::Navigator::exported, this, [this](const QString& title) {
+        statusBar()->showMessage(tr("Esportazione di") + QLatin1Char(' ') + title, 5000);
+    });
+    connect(&m_navigator, &host::Navigator::ButtonPressed, this, &HostWindow::onNavigatorButton,
+            Qt::DirectConnection);
+}
+
+HostWindow::~HostWindow() {
+    // Releasing the last reference of each component runs its termination.
+    for (const QPointer<QObject>& c : std::as_const(m_components))
+        delete c.data();
+}
+
+QString HostWindow::tr(const char* italian) const {
+    return m_global.Traduci(QString::fromUtf8(italian));
+}
+
+bool HostWindow::loadComponent() {
+    const QStringList candidates = {QDir(QCoreApplication::applicationDirPath())
+                                        .absoluteFilePath(QStringLiteral("../lib/formule_component")),
+                                    QStringLiteral("formule_component")};
+    for (const QString& name : candidates) {
+        m_library.setFileName(name);
+        if (m_library.load())
+            break;
+    }
+    if (!m_library.isLoaded()) {
+        m_error = m_library.errorString();
+        return false;
+    }
+    m_create = reinterpret_cast<QObject* (*)(const char*)>(m_library.resolve("formule_create"));
+    if (!m_create) {
+        m_error = m_library.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool HostWindow::refreshRecords() {
+    m_records.clear();
+    m_list->clear();
+    try {
+        if (!m_connection) {
+            m_connection = std::make_unique<ado::Connection>();
+            m_connection->Open(m_connectionString);
+        }
+        const QString company = m_global.Company()->CompanyCode().toString();
+        for (int c = 0; c < 3; ++c) {
+            const ContextTable& t = contextTables[c];
+            const QString sql =
+                QStringLiteral("SELECT %1, %2, %3 FROM %4 WHERE %5 = %6 ORDER BY %1")
+                    .arg(QLatin1String(t.id), QLatin1String(t.description), QLatin1String(t.formula),
+                         QLatin1String(t.table), QLatin1String(t.company), company);
+            ado::RecordsetPtr rs = m_connection->Execute(sql);
+            while (rs->IsOpen() && !rs->IsEOF()) {
+                Record r;
+                r.context = c;
+                r.id = rs->GetFields().Item(0).Value().toInt64();
+                const core::Variant description = rs->GetFields().Item(1).Value();
+                r.description = description.isNull() ? QString() : description.toString();
+                const core::Variant formula = rs->GetFields().Item(2).Value();
+                r.hasFormula = !formula.isNull() && !formula.toString().trimmed().isEmpty();
+                m_records.append(r);
+                auto* item = new QTreeWidgetItem(m_list, {tr(t.title), QString::number(r.id), r.description,
+                                                          r.hasFormula ? tr("sì") : QString()});
+                item->setData(0, Qt::UserRole, c);
+                item->setData(1, Qt::UserRole, r.id);
+            }
+        }
+        statusBar()->showMessage(tr("Record letti") + QStringLiteral(": %1").arg(m_records.size()), 5000);
+        return true;
+    } catch (const core::ComError& e) {
+        m_error = e.description();
+        statusBar()->showMessage(m_error);
+        return false;
+    }
+}
+
+void HostWindow::openSelected(bool modal) {
+    QTreeWidgetItem* item = m_list->currentItem();
+    if (!item) {
+        statusBar()->showMessage(tr("Selezionare un record"), 5000);
+        return;
+    }
+    openEditor(item->data(0, Qt::UserRole).toInt(),
+               core::Variant::fromInt64(item->data(1, Qt::UserRole).toLongLong()), modal);
+}
+
+bool HostWindow::openEditor(int context, const core::Variant& id, bool modal,
+                            std::function<void(QWidget*)> onFirstActivation) {
+    if (!m_create) {
+        QMessageBox::warning(this, windowTitle(), m_error);
+        return false;
+    }
+    QObject* object = m_create("QEDRIX.CLSLP_FORMULE");
+    host::Cinterface* plugin = host::cinterfaceOf(object);
+    if (!plugin) {
+        delete object;
+        m_error = QStringLiteral("QEDRIX.CLSLP_FORMULE");
+        return false;
+    }
+    m_components.append(object);
+    object->setProperty("enmContestoformule", context);
+    object->setProperty("ID", QVariant::fromValue(id));
+
+    // The data frame of the current record (the price-list provider record).
+    m_frame.setRecordset(nullptr);
+    if (context == 0 && m_connection) {
+        try {
+            m_frame.load(*m_connection, QStringLiteral("LP01_PROVIDER"), QStringLiteral("LP01_ID"),
+                         id.toInt64());
+        } catch (const std::exception&) {
+            m_frame.setRecordset(nullptr);
+        }
+    }
+    plugin->setClsGlobal(&m_global);
+    plugin->setActiveNavigator(&m_navigator);
+    plugin->setActiveFrame(context == 0 ? &m_frame : nullptr);
+    plugin->setClsVoceMenu(&m_menuItem);
+    plugin->setWindowModal(modal);
+    plugin->setWindowState(0);
+    plugin->setCaption(core::Variant(tr("Composizione formule SQL")));
+    plugin->sethwndParent(1);
+    plugin->setIsActive(true);
+
+    // The window reports its opening to the script object model at its first activation; the
+    // host then gives it its layouts and script objects, and learns the window from them.
+    QPointer<QObject> guard(object);
+    auto reported = std::make_shared<QMetaObject::Connection>();
+    *reported = connect(&m_script, &host::HostObject::called, this,
+                        [this, guard, modal, reported, onFirstActivation](const QString& member) {
+                            if (member != QLatin1String("ScriptFormEvent"))
+                                return;
+                            disconnect(*reported);
+                            QTimer::singleShot(0, this, [this, guard, modal, onFirstActivation] {
+                                if (!guard)
+                                    return;
+                                host::LayoutModel* layout = &m_layout;
+                                m_navigator.raiseInitializeLayoutObjectModel(layout);
+                                host::ScriptModel* script = &m_script;
+                                m_navigator.raiseInitializeScriptObjectModel(script);
+                                auto* window = qobject_cast<QWidget*>(m_layout.lastWindow().data());
+                                if (!window)
+                                    return;
+                                if (!modal && !onFirstActivation) {
+                                    QMdiSubWindow* sub = m_mdi->addSubWindow(window);
+                                    sub->show();
+                                    connect(window, SIGNAL(unloaded()), sub, SLOT(close()));
+                                }
+                                if (!modal)
+                                    connect(window, SIGNAL(unloaded()), guard.data(), SLOT(deleteLater()));
+                                if (onFirstActivation)
+                                    onFirstActivation(window);
+                            });
+                        });
+    plugin->ShowForm();
+    if (modal) {
+        disconnect(*reported);
+        if (guard) {
+            m_components.removeAll(guard);
+            delete guard.data();
+        }
+    }
+    return true;
+}
+
+void HostWindow::onNavigatorButton(bool&, int& button) {
+    switch (button) {
+    case host::button::New:
+        m_frame.setStatus(host::frame::Inserting);
+        statusBar()->showMessage(tr("Nuovo record"), 5000);
+        break;
+    case host::button::Save:
+        m_frame.Update();
+        break;
+    case host::button::Multimedia:
+        QTimer::singleShot(0, this, [this] {
+            statusBar()->showMessage(tr("Collegamento multimediale") + QStringLiteral(": ") +
+                                         m_frame.callStrings().join(QStringLiteral(", ")),
+                                     5000);
+            m_frame.clearCalls();
+        });
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace demo

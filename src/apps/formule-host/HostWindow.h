@@ -1,0 +1,84 @@
+#pragma once
+
+#include "core/Variant.h"
+#include "host/DataFrame.h"
+#include "host/GlobalObject.h"
+#include "host/LayoutModel.h"
+#include "host/MenuItem.h"
+#include "host/Navigator.h"
+#include "host/ScriptModel.h"
+
+#include <QLibrary>
+#include <QMainWindow>
+#include <QPointer>
+
+#include <functional>
+#include <memory>
+
+class QCheckBox;
+class QMdiArea;
+class QTreeWidget;
+
+namespace ado {
+class Connection;
+}
+
+namespace demo {
+
+// One record of the three editing contexts, as the list shows it.
+struct Record {
+    int context = 0;
+    qint64 id = 0;
+    QString description;
+    bool hasFormula = false;
+};
+
+// The demo host: a main window with the navigator tool bar, a multi-document area and the list
+// of the records of the three editing contexts; it creates the component from its shared library
+// and opens the formula editor on the selected record.
+class HostWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    HostWindow(const QString& connectionString, const QString& language, const core::Variant& company);
+    ~HostWindow() override;
+
+    // Loads the component library; false (with a message in errorText) when it cannot.
+    bool loadComponent();
+    QString errorText() const { return m_error; }
+
+    // Re-reads the record list of the current company. Returns false when the database failed.
+    bool refreshRecords();
+    QList<Record> records() const { return m_records; }
+
+    // Opens the editor on a record. Modal opens return when the window has closed.
+    // `onFirstActivation` runs once the window has finished its first activation.
+    bool openEditor(int context, const core::Variant& id, bool modal,
+                    std::function<void(QWidget*)> onFirstActivation = {});
+
+    host::GlobalObject& global() { return m_global; }
+    host::Navigator& navigator() { return m_navigator; }
+
+private:
+    void openSelected(bool modal);
+    void onNavigatorButton(bool& cancel, int& button);
+    QString tr(const char* italian) const;
+
+    QString m_connectionString;
+    host::GlobalObject m_global;
+    host::Navigator m_navigator;
+    host::ScriptModel m_script;
+    host::LayoutModel m_layout;
+    host::MenuItem m_menuItem;
+    host::DataFrame m_frame;
+    std::unique_ptr<ado::Connection> m_connection;
+    QLibrary m_library;
+    QObject* (*m_create)(const char*) = nullptr;
+    QString m_error;
+    QList<Record> m_records;
+    QMdiArea* m_mdi = nullptr;
+    QTreeWidget* m_list = nullptr;
+    QCheckBox* m_modal = nullptr;
+    QList<QPointer<QObject>> m_components;
+};
+
+} // namespace demo

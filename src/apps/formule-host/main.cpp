@@ -1,0 +1,147 @@
+// The demo host of the formula editor component: a price-list management window that creates the
+// component from its shared library and opens the editor on the records of the three contexts.
+#include "HostWindow.h"
+
+#include "ado/Setup.h"
+#include "host/LogObject.h"
+#include "host/Responder.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QTextStream>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// Answers every dialog with its default button and prints it, so an off-screen run never waits.
+class PrintingResponder : public host::TestResponder {
+public:
+    int respond(const host::Request& request) override {
+        const int answer = host::TestResponder::respond(request);
+        QTextStream(stderr) << request.title << ": " << request.text << " -> " << answer << '\n';
+        return answer;
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // A screenshot is rendered off screen.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--screenshot") == 0 && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("formule-host"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Demo host of the formula editor component"));
+    parser.addHelpOption();
+    const QCommandLineOption db(QStringLiteral("db"),
+                                QStringLiteral("ADO connection string of the database."),
+                                QStringLiteral("connection"));
+    const QCommandLineOption lang(QStringLiteral("lang"), QStringLiteral("Language of the host (it, en)."),
+                                  QStringLiteral("language"), QStringLiteral("it"));
+    const QCommandLineOption company(QStringLiteral("company"), QStringLiteral("Company code (default 1)."),
+                                     QStringLiteral("code"), QStringLiteral("1"));
+    const QCommandLineOption context(
+        QStringLiteral("context"), QStringLiteral("Editing context of the record to open at once (0, 1, 2)."),
+        QStringLiteral("N"));
+    const QCommandLineOption id(QStringLiteral("id"),
+                                QStringLiteral("Identifier of the record to open at once."),
+                                QStringLiteral("ID"));
+    const QCommandLineOption modal(QStringLiteral("modal"), QStringLiteral("Open the editor modal."));
+    const QCommandLineOption screenshot(
+        QStringLiteral("screenshot"),
+        QStringLiteral(
+            "Render the editor window off screen after its first activation, save it as PNG and exit."),
+        QStringLiteral("FILE"));
+    parser.addOptions({db, lang, company, context, id, modal, screenshot});
+    parser.process(app);
+
+    QTextStream err(stderr);
+    const QString connectionString =
+        parser.isSet(db) ? parser.value(db)
+                         : ado::setup::embeddedConnectionString(ado::setup::defaultDatabasePath());
+    bool companyOk = false;
+    const int companyCode = parser.value(company).toInt(&companyOk);
+    if (!companyOk) {
+        err << "formule-host: --company needs a number\n";
+        return 2;
+    }
+    const bool openAtOnce = parser.isSet(context) || parser.isSet(id);
+    const QString shotFile = parser.value(screenshot);
+    if (!shotFile.isEmpty() && !openAtOnce) {
+        err << "formule-host: --screenshot needs --context and --id\n";
+        return 2;
+    }
+    bool contextOk = true;
+    const int contextValue = parser.isSet(context) ? parser.value(context).toInt(&contextOk) : 0;
+    if (!contextOk) {
+        err << "formule-host: --context needs a number\n";
+        return 2;
+    }
+
+    PrintingResponder printing;
+    if (!shotFile.isEmpty())
+        host::Responder::setCurrent(&printing);
+
+    demo::HostWindow window(connectionString, parser.value(lang), core::Variant::fromInt32(companyCode));
+    if (!window.loadComponent()) {
+        err << "formule-host: cannot load the component library: " << window.errorText() << '\n';
+        return 1;
+    }
+    if (!window.refreshRecords())
+        err << "formule-host: cannot read the records: " << window.errorText() << '\n';
+
+    if (shotFile.isEmpty())
+        window.show();
+    if (!openAtOnce)
+        return app.exec();
+
+    const core::Variant idValue = parser.isSet(id) ? core::Variant(parser.value(id)) : core::Variant();
+    if (shotFile.isEmpty()) {
+        QTimer::singleShot(0, &window,
+                           [&] { window.openEditor(contextValue, idValue, parser.isSet(modal)); });
+        return app.exec();
+    }
+
+    // Screenshot: open, wait for the first activation, render, close, exit.
+    int exitCode = 1;
+    bool done = false;
+    const bool isModal = parser.isSet(modal);
+    auto finish = [&](int code) {
+        exitCode = code;
+        done = true;
+        if (!isModal)
+            QCoreApplication::exit(code);
+    };
+    QTimer::singleShot(0, &window, [&] {
+        window.openEditor(contextValue, idValue, isModal, [&](QWidget* editor) {
+            QTimer::singleShot(100, editor, [&, editor] {
+                const bool saved = editor->grab().save(shotFile, "PNG");
+                if (!saved)
+                    err << "formule-host: cannot write " << shotFile << '\n';
+                else
+                    QTextStream(stdout) << shotFile << '\n';
+                editor->close();
+                finish(saved ? 0 : 1);
+            });
+        });
+        if (isModal)
+            QCoreApplication::exit(exitCode);
+    });
+    // A window that never activates does not keep the program waiting.
+    QTimer::singleShot(15000, &window, [&] {
+        if (!done) {
+            err << "formule-host: the editor window did not open\n";
+            QCoreApplication::exit(1);
+        }
+    });
+    const int rc = app.exec();
+    host::Responder::setCurrent(nullptr);
+    return done ? exitCode : rc;
+}
