@@ -1,0 +1,255 @@
+// formule check, declarations, show, save, clear: the syntax check and the stored formula of a
+// record, through the same classes the editor window uses.
+
+#include "Command.h"
+
+#include "ado/Ado.h"
+#include "check/Declarations.h"
+#include "check/FormulaStore.h"
+#include "check/Messages.h"
+#include "check/SyntaxCheck.h"
+#include "core/NullSafe.h"
+#include "host/TranslationService.h"
+#include "language/FormulaLanguage.h"
+
+#include <memory>
+#include <optional>
+
+namespace {
+
+using namespace formule_cli;
+
+// The formula language of the tool: the translation service of --lang, the tool's connection
+// and error answer.
+std::unique_ptr<language::FormulaLanguage> formulaLanguage(Context& ctx) {
+    language::Services services;
+    host::TranslationService* translation = ctx.translation;
+    services.translate = [translation](const QString& text) {
+        return translation ? translation->Traduci(text) : text;
+    };
+    services.connection = ctx.connection;
+    services.errorAnswer = ctx.errorAnswer;
+    return std::make_unique<language::FormulaLanguage>(std::move(services));
+}
+
+// Opens the database; prints why not and returns null when it cannot.
+ado::Connection* openConnection(Context& ctx, const QString& command) {
+    try {
+        return ctx.connection();
+    } catch (const core::ComError& e) {
+        *ctx.err << command << ": cannot open the database: " << e.description() << '\n';
+        ctx.err->flush();
+        return nullptr;
+    }
+}
+
+// --context N and --id ID of the record commands.
+struct Record {
+    int context = -1;
+    QString id;
+};
+
+std::optional<Record> recordOptions(Context& ctx, const QCommandLineParser& parser, const QString& command) {
+    Record record;
+    bool ok = false;
+    record.context = parser.value(QStringLiteral("context")).toInt(&ok);
+    if (!ok || record.context < check::vxContestoProvider || record.context > check::vxContestoManutenzione) {
+        *ctx.err << command
+                 << ": --context must be 0 (provider), 1 (price list) or 2 (price-list maintenance), not \""
+                 << parser.value(QStringLiteral("context")) << "\"\n";
+        ctx.err->flush();
+        return std::nullopt;
+    }
+    record.id = parser.value(QStringLiteral("id"));
+    if (record.id.trimmed().isEmpty()) {
+        *ctx.err << command << ": --id is required (the record that holds the formula)\n";
+        ctx.err->flush();
+        return std::nullopt;
+    }
+    try {
+        check::identifierText(core::Variant(record.id));
+    } catch (const core::ComError&) {
+        *ctx.err << command << ": --id must be a number, not \"" << record.id << "\"\n";
+        ctx.err->flush();
+        return std::nullopt;
+    }
+    return record;
+}
+
+void addRecordOptions(QCommandLineParser& parser) {
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("context"),
+        QStringLiteral(
+            "Editing context: 0 provider (LP01_PROVIDER), 1 price list (LP07_QUOTAZIONI), 2 price-list "
+            "maintenance (LP17_FORMULEMANUT)."),
+        QStringLiteral("N"), QStringLiteral("0")));
+    parser.addOption(QCommandLineOption(QStringLiteral("id"), QStringLiteral("Identifier of the record."),
+                                        QStringLiteral("ID")));
+}
+
+// The check of a formula in display form, as the window's check button runs it.
+int runCheck(Context& ctx, const QCommandLineParser&, const QStringList& positional) {
+    const QString text = ctx.textArgument(positional, 0);
+    ado::Connection* connection = openConnection(ctx, QStringLiteral("check"));
+    if (!connection)
+        return ExitUsage;
+    auto language = formulaLanguage(ctx);
+    check::StringTextBox box(text);
+    check::SyntaxCheck checker(
+        box, {[connection] { return connection; }, check::decodeWith(*language), {}, {}, {}});
+    const bool correct = !checker.CheckFormula(false).isEmpty();
+    if (correct) {
+        *ctx.out << check::msg::Correct << '\n';
+    } else {
+        *ctx.out << check::msg::NotCorrect << '\n';
+        QString message = checker.lastServerMessage();
+        if (checker.lastFormulaLine() > 0)
+            message += QStringLiteral(" (line %1 of the formula)").arg(checker.lastFormulaLine());
+        *ctx.out << message << '\n';
+    }
+    ctx.out->flush();
+    return correct ? ExitOk : ExitNegative;
+}
+
+int runDeclarations(Context& ctx, const QCommandLineParser&, const QStringList&) {
+    *ctx.out << check::BuildDeclarations();
+    ctx.out->flush();
+    return ExitOk;
+}
+
+// The stored formula in display form, as the window shows it when it opens.
+int runShow(Context& ctx, const QCommandLineParser& parser, const QStringList&) {
+    const auto record = recordOptions(ctx, parser, QStringLiteral("show"));
+    if (!record)
+        return ExitUsage;
+    ado::Connection* connection = openConnection(ctx, QStringLiteral("show"));
+    if (!connection)
+        return ExitUsage;
+    const QString sql =
+        *check::selectStatement(record->context, check::identifierText(core::Variant(record->id)));
+    const ado::RecordsetPtr rs = connection->Execute(sql);
+    if (!rs || !rs->IsOpen() || rs->IsBOF() || rs->IsEOF()) {
+        *ctx.err << "show: no record " << record->id << " in context " << record->context << '\n';
+        ctx.err->flush();
+        return ExitNegative;
+    }
+    const QString stored = core::RTrimN(rs->GetFields().Item(QStringLiteral("FORMULA")).Value()).toString();
+    auto language = formulaLanguage(ctx);
+    QString display = language->encodeToken(stored);
+    display.replace(QStringLiteral("''"), QStringLiteral("'"));
+    *ctx.out << display;
+    if (!display.isEmpty() && !display.endsWith(u'\n'))
+        *ctx.out << '\n';
+    ctx.out->flush();
+    return ExitOk;
+}
+
+// The save of the window: check, confirmation (--yes answers it), UPDATE; prints the statement.
+int save(Context& ctx, const Record& record, const QString& text, bool yes, bool clearing) {
+    ado::Connection* connection =
+        openConnection(ctx, clearing ? QStringLiteral("clear") : QStringLiteral("save"));
+    if (!connection)
+        return ExitUsage;
+    auto language = formulaLanguage(ctx);
+    check::StringTextBox box(text);
+    check::SyntaxCheck checker(
+        box, {[connection] { return connection; }, check::decodeWith(*language), {}, {}, {}});
+    bool asked = false;
+    bool failed = false;
+    check::FormulaStore::Services services;
+    services.connection = [connection] { return connection; };
+    services.checkFormula = check::FormulaStore::checkWith(checker);
+    services.decode = check::decodeWith(*language);
+    services.messageBox = [&](const QString&, int, const QString&) {
+        asked = true;
+        return yes ? check::answer::Yes : check::answer::No;
+    };
+    services.errorAnswer = [&](const QString& procedure, const core::ErrorInfo& error) {
+        failed = true;
+        return ctx.errorAnswer(procedure, error);
+    };
+    services.context = [&record] { return record.context; };
+    services.id = [&record] { return core::Variant(record.id); };
+    check::FormulaStore store(box, services);
+    store.UpdateFormula();
+
+    if (asked) {
+        *ctx.err << check::msg::NotCorrect << '\n';
+        if (!checker.lastServerMessage().isEmpty())
+            *ctx.err << checker.lastServerMessage() << '\n';
+        if (!yes)
+            *ctx.err << "save: not saved (--yes saves a formula that fails the check)\n";
+        ctx.err->flush();
+    }
+    if (store.lastWritten()) {
+        *ctx.out << store.SqlText() << '\n';
+        ctx.out->flush();
+        return ExitOk;
+    }
+    if (!asked && !failed) {
+        *ctx.err << (clearing ? "clear" : "save") << ": nothing was written\n";
+        ctx.err->flush();
+    }
+    return ExitNegative;
+}
+
+int runSave(Context& ctx, const QCommandLineParser& parser, const QStringList& positional) {
+    const auto record = recordOptions(ctx, parser, QStringLiteral("save"));
+    if (!record)
+        return ExitUsage;
+    return save(ctx, *record, ctx.textArgument(positional, 0), parser.isSet(QStringLiteral("yes")), false);
+}
+
+int runClear(Context& ctx, const QCommandLineParser& parser, const QStringList&) {
+    const auto record = recordOptions(ctx, parser, QStringLiteral("clear"));
+    if (!record)
+        return ExitUsage;
+    return save(ctx, *record, QString(), false, true);
+}
+
+const Registrar checkCommand(Command{
+    QStringLiteral("check"),
+    QStringLiteral(
+        "check [TEXT|-]  check a formula in display form on the server; prints the outcome and, when "
+        "it is not correct, the server's message (exit 0 correct, 1 not correct)"),
+    {},
+    runCheck,
+});
+
+const Registrar declarationsCommand(Command{
+    QStringLiteral("declarations"),
+    QStringLiteral("declarations  print the declaration block that precedes a formula under check"),
+    {},
+    runDeclarations,
+});
+
+const Registrar showCommand(Command{
+    QStringLiteral("show"),
+    QStringLiteral("show --context N --id ID  print the stored formula of a record in display form"),
+    addRecordOptions,
+    runShow,
+});
+
+const Registrar saveCommand(Command{
+    QStringLiteral("save"),
+    QStringLiteral(
+        "save --context N --id ID [--yes] [TEXT|-]  save a formula in display form into a record; a "
+        "formula that fails the check is saved only with --yes; prints the statement"),
+    [](QCommandLineParser& parser) {
+        addRecordOptions(parser);
+        parser.addOption(QCommandLineOption(
+            QStringLiteral("yes"), QStringLiteral("Save a formula that fails the check all the same.")));
+    },
+    runSave,
+});
+
+const Registrar clearCommand(Command{
+    QStringLiteral("clear"),
+    QStringLiteral(
+        "clear --context N --id ID  remove the stored formula of a record (writes NULL); prints the "
+        "statement"),
+    addRecordOptions,
+    runClear,
+});
+
+} // namespace
