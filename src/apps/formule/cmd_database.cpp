@@ -153,8 +153,13 @@ const Registrar initDbCommand({
 const Registrar sqlCommand({
     QStringLiteral("sql"),
     QStringLiteral(
-        "Run TEXT (or standard input for \"-\") on the database and print the rows tab-separated."),
-    nullptr,
+        "sql [TEXT|-]  run TEXT (standard input for \"-\" or when missing) on the database; prints a "
+        "header line of field names, then the rows tab-separated, NULL as NULL"),
+    [](QCommandLineParser& parser) {
+        parser.addPositionalArgument(QStringLiteral("TEXT"),
+                                     QStringLiteral("The statements, sent as one batch."),
+                                     QStringLiteral("[TEXT|-]"));
+    },
     runSql,
 });
 

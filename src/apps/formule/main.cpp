@@ -86,11 +86,10 @@ int main(int argc, char* argv[]) {
     }
 
     // Second pass with the command's options.
+    parser.clearPositionalArguments();
+    parser.addPositionalArgument(command->name, command->synopsis, command->name);
     if (command->configure)
         command->configure(parser);
-    parser.clearPositionalArguments();
-    parser.addPositionalArgument(command->name, command->synopsis,
-                                 command->name + QStringLiteral(" [arguments]"));
     if (!parser.parse(arguments)) {
         err << "formule " << command->name << ": " << parser.errorText() << "\n";
         return ExitUsage;
