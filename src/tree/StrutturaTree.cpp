@@ -4,13 +4,21 @@
 #include "core/NullSafe.h"
 
 #include <QElapsedTimer>
+
 #include <QSet>
+#include <ctime>
 
 namespace tree {
 
 namespace {
 
 const QString ProcLoad = QStringLiteral("LoadStrutturaTree");
+const QString Ramo = QString::fromLatin1(ImgRamo);
+const QString Elemento = QString::fromLatin1(ImgElemento);
+const QString ElementoSel = QString::fromLatin1(ImgElementoSel);
+const QString RamoSel = QString::fromLatin1(ImgRamoSel);
+const QString Operatore = QString::fromLatin1(ImgOperatore);
+const QColor BranchColor(BranchRed, BranchGreen, BranchBlue);
 const QString ProcCategorie = QStringLiteral("IsAttiveCategorieCommerciali");
 const QString ProcVarianti = QStringLiteral("IsAttiveVarianti");
 
@@ -104,8 +112,7 @@ struct StrutturaTree::Build {
     StrutturaTree& self;
     TreeSink& sink;
     ado::Connection* connection = nullptr;
-    QSet<QString> keys;
-    QHash<QString, int> levels;
+    QHash<QString, int> levels; // key -> level of every node added so far
     std::shared_ptr<ado::Recordset> roots;
     std::shared_ptr<ado::Recordset> children;
     std::shared_ptr<ado::Recordset> values;
@@ -113,7 +120,7 @@ struct StrutturaTree::Build {
 
     // Runs one statement of the procedure under its error trap: retry runs it again, abort
     // closes the open recordsets; both abort and any other answer end the procedure.
-    bool step(const std::function<void()>& statement) {
+    template <typename Statement> bool step(Statement&& statement) {
         for (;;) {
             try {
                 statement();
@@ -145,9 +152,9 @@ struct StrutturaTree::Build {
     }
 
     // Adds a node as the tree control does: the key must be new and the relative must exist.
-    void add(const QString& relative, const QString& key, const QString& nodeText, const char* image,
-             const char* selectedImage, bool branch) {
-        if (keys.contains(key))
+    void add(const QString& relative, const QString& key, const QString& nodeText, const QString& image,
+             const QString& selectedImage, bool branch) {
+        if (levels.contains(key))
             throw core::ComError(ErrKeyNotUnique, QStringLiteral("Key is not unique in collection"),
                                  QStringLiteral("TreeView"));
         int level = 0;
@@ -163,21 +170,20 @@ struct StrutturaTree::Build {
         node.relationship = relative.isEmpty() ? RelationshipNone : RelationshipChild;
         node.key = key;
         node.text = nodeText;
-        node.image = QString::fromLatin1(image);
-        node.selectedImage = QString::fromLatin1(selectedImage);
+        node.image = image;
+        node.selectedImage = selectedImage;
         node.level = level;
         if (branch) {
             node.bold = true;
-            node.color = QColor(BranchRed, BranchGreen, BranchBlue);
+            node.color = BranchColor;
         }
         sink.add(node);
-        keys.insert(key);
         levels.insert(key, level);
         ++self.m_stats.nodes;
     }
 
     bool branch(const QString& key, const char* caption) {
-        return step([&] { add({}, key, tr(QString::fromUtf8(caption)), ImgRamo, ImgRamo, true); });
+        return step([&] { add({}, key, tr(QString::fromUtf8(caption)), Ramo, Ramo, true); });
     }
 
     // The values of a list sub-branch: one node per row of the statement.
@@ -196,7 +202,7 @@ struct StrutturaTree::Build {
                     const QString key =
                         subKey + u'_' + (idDigits > 0 ? formatId(id, idDigits) : id.toString());
                     const QString description = text(field(*values, QStringLiteral("DESCRIZIONE")));
-                    add(subKey, key, translated ? tr(description) : description, ImgElemento, ImgElementoSel,
+                    add(subKey, key, translated ? tr(description) : description, Elemento, ElementoSel,
                         false);
                 }))
                 return false;
@@ -235,10 +241,10 @@ struct StrutturaTree::Build {
                 return c >= core::Decimal::fromInt64(lo) && c <= core::Decimal::fromInt64(hi);
             };
             const auto subBranch = [&] {
-                return step([&] { add(rootKey, key, tr(description), ImgRamoSel, ImgRamoSel, true); });
+                return step([&] { add(rootKey, key, tr(description), RamoSel, RamoSel, true); });
             };
             const auto entityField = [&](const QString& nodeText) {
-                return step([&] { add(rootKey, key, nodeText, ImgElemento, ImgElementoSel, false); });
+                return step([&] { add(rootKey, key, nodeText, Elemento, ElementoSel, false); });
             };
             if (c == core::Decimal::fromInt64(602)) {
                 if (self.IsAttiveCategorieCommerciali()) {
@@ -302,8 +308,7 @@ struct StrutturaTree::Build {
                             throw core::ComError(core::err::Overflow, QStringLiteral("Overflow"));
                         const QString key =
                             QStringLiteral("elemento_") + formatId(core::Variant::fromDecimal(*id), 3);
-                        add(rootKey, key, tr(QString::fromUtf8(fixed[i])), ImgElemento, ImgElementoSel,
-                            false);
+                        add(rootKey, key, tr(QString::fromUtf8(fixed[i])), Elemento, ElementoSel, false);
                     }))
                     return false;
             }
@@ -345,7 +350,7 @@ struct StrutturaTree::Build {
                 if (!step([&] {
                         QString substituted = description;
                         substituted.replace(QStringLiteral("cliente"), QStringLiteral("cli/for"));
-                        add(kenKey, rootKey, tr(substituted), ImgRamo, ImgRamo, true);
+                        add(kenKey, rootKey, tr(substituted), Ramo, Ramo, true);
                     }))
                     return false;
                 if (!rootChildren(rootKey, rawId))
@@ -380,8 +385,7 @@ struct StrutturaTree::Build {
                 return false;
             for (int i = 0; i < quotation.size(); ++i) {
                 if (!step([&] {
-                        add(key, key + QString::number(i + 1), quotation[i], ImgOperatore, ImgOperatore,
-                            false);
+                        add(key, key + QString::number(i + 1), quotation[i], Operatore, Operatore, false);
                     }))
                     return false;
             }
@@ -396,8 +400,7 @@ struct StrutturaTree::Build {
                 return false;
             for (int i = 0; i < operators[b].size(); ++i) {
                 if (!step([&] {
-                        add(key, key + QString::number(i + 1), operators[b][i], ImgOperatore, ImgOperatore,
-                            false);
+                        add(key, key + QString::number(i + 1), operators[b][i], Operatore, Operatore, false);
                     }))
                     return false;
             }
@@ -415,13 +418,21 @@ ado::Connection* StrutturaTree::currentConnection() const {
     return m_services.connection ? m_services.connection() : nullptr;
 }
 
+qint64 threadCpuNanoseconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<qint64>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
 std::shared_ptr<ado::Recordset> StrutturaTree::execute(ado::Connection* connection,
                                                        const QString& statement) {
     QElapsedTimer timer;
     timer.start();
+    const qint64 cpu = threadCpuNanoseconds();
     ++m_stats.statements;
     constexpr int adCmdText = 1;
     std::shared_ptr<ado::Recordset> rs = connection->Execute(statement, nullptr, adCmdText);
+    m_stats.databaseCpuNanoseconds += threadCpuNanoseconds() - cpu;
     m_stats.databaseNanoseconds += timer.nsecsElapsed();
     return rs;
 }

@@ -109,8 +109,13 @@ enum class BuildOutcome {
 struct BuildStats {
     int nodes = 0;
     int statements = 0;
-    qint64 databaseNanoseconds = 0; // time spent running statements
+    qint64 databaseNanoseconds = 0;    // wall-clock time spent running statements
+    qint64 databaseCpuNanoseconds = 0; // processor time of this thread spent running statements
 };
+
+// Processor time consumed by the calling thread, in nanoseconds (unaffected by other load
+// on the machine, unlike wall-clock time).
+qint64 threadCpuNanoseconds();
 
 // The element tree: LoadStrutturaTree and its two tests, without any widget. The nodes are
 // handed to a sink one at a time as they are built, so whatever was added before an error
