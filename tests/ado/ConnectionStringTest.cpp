@@ -1,4 +1,5 @@
 #include "ado/Ado.h"
+#include "ado/Setup.h"
 
 #include <gtest/gtest.h>
 
@@ -108,5 +109,16 @@ TEST(ConnectionString, ProviderKinds) {
             EXPECT_EQ(e.number(), core::err::ProviderNotFound) << c.text;
             EXPECT_EQ(e.description(), QString::fromUtf8(c.message)) << c.text;
         }
+    }
+}
+
+TEST(ConnectionString, EmbeddedPathsRoundTrip) {
+    for (const QString& path :
+         {QStringLiteral("/tmp/plain.sqlite"), QStringLiteral("/tmp/with space/a.sqlite"),
+          QStringLiteral("/tmp/semi;colon.sqlite"), QStringLiteral("/tmp/quote\"d'.sqlite"),
+          QStringLiteral(" /tmp/lead.sqlite")}) {
+        const ConnectionString cs = ConnectionString::parse(ado::setup::embeddedConnectionString(path));
+        EXPECT_EQ(cs.value(QStringLiteral("Data Source")), path) << path.toStdString();
+        EXPECT_EQ(ado::providerKind(cs), ado::ProviderKind::Embedded);
     }
 }
