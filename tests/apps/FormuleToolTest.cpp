@@ -167,6 +167,14 @@ TEST_F(FormuleTool, SqlPrintsHeaderRowsAndNull) {
     }
 }
 
+TEST_F(FormuleTool, SqlPrintsEveryResultSetOfABatch) {
+    initDemo();
+    const ToolRun r =
+        withDb({QStringLiteral("sql"), QStringLiteral("SELECT 1 AS A; SELECT 2 AS B, NULL AS C")});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("A\n1\n\nB\tC\n2\tNULL\n"));
+}
+
 TEST_F(FormuleTool, SqlReadsStandardInput) {
     initDemo();
     const QByteArray text = "SELECT LP17_ID FROM LP17_FORMULEMANUT WHERE LP17_ID <= 2 ORDER BY LP17_ID\n";
@@ -186,7 +194,8 @@ TEST_F(FormuleTool, FailuresGoToStandardError) {
     const ToolRun bad = withDb({QStringLiteral("sql"), QStringLiteral("SELECT NOTHING FROM NO_SUCH_TABLE")});
     EXPECT_EQ(bad.exitCode, 1);
     EXPECT_EQ(bad.out, QString());
-    EXPECT_TRUE(bad.err.startsWith(QStringLiteral("sql: error -2147217900: "))) << bad.err.toStdString();
+    EXPECT_EQ(bad.err, QStringLiteral("sql: error -2147217900: Invalid object name 'NO_SUCH_TABLE'.\n"
+                                      "Msg 208, Level 16, State 1, Line 1\n"));
 
     const QString missing = home.filePath(QStringLiteral("missing.sqlite"));
     const ToolRun noDb = run({QStringLiteral("--db"), ado::setup::embeddedConnectionString(missing),

@@ -71,15 +71,21 @@ int runSql(Context& ctx, const QCommandLineParser&, const QStringList& positiona
         outcome = conn->ExecuteBatch(text);
     } catch (const core::ComError& e) {
         ctx.errorAnswer(QStringLiteral("sql"), e.info());
-        const ado::Errors& errors = conn->GetErrors();
-        for (const ado::Error& x : errors.items()) {
-            if (x.nativeError != 0)
-                *ctx.err << QStringLiteral("Msg %1, Level %2, State %3, Line %4: %5\n")
-                                .arg(x.nativeError)
-                                .arg(x.severity)
-                                .arg(x.state)
-                                .arg(x.line)
-                                .arg(x.description);
+        // The server's message numbers and positions, as its own tools show them; the first
+        // message has just been printed.
+        const QList<ado::Error>& errors = conn->GetErrors().items();
+        for (qsizetype k = 0; k < errors.size(); ++k) {
+            const ado::Error& x = errors.at(k);
+            if (x.nativeError == 0)
+                continue;
+            *ctx.err << QStringLiteral("Msg %1, Level %2, State %3, Line %4")
+                            .arg(x.nativeError)
+                            .arg(x.severity)
+                            .arg(x.state)
+                            .arg(x.line);
+            if (k > 0)
+                *ctx.err << ": " << x.description;
+            *ctx.err << "\n";
         }
         return ExitNegative;
     }
