@@ -6,6 +6,7 @@
 #include "tsql/SqliteFunctions.h"
 #include "tsql/Xml.h"
 
+#include <QElapsedTimer>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -60,6 +61,8 @@ struct Session::Impl {
     int tranCount = 0;
     qint64 loopLimit = 0;
     qint64 loopCount = 0;
+    qint64 timeoutMs = 30000;
+    QElapsedTimer clock;
     std::vector<Value> vars;
     std::vector<SqlType> varTypes;
     RunResult* out = nullptr;
@@ -1260,9 +1263,12 @@ struct Session::Impl {
         }
         case SK::While:
             while (condition(*s.expr, nullptr) == Tri::True) {
-                if (loopLimit > 0 && ++loopCount > loopLimit)
+                ++loopCount;
+                if (loopLimit > 0 && loopCount > loopLimit)
                     raise(40001, 16,
                           QStringLiteral("The batch was stopped after %1 loop iterations.").arg(loopLimit));
+                if (timeoutMs > 0 && (loopCount & 255) == 0 && clock.elapsed() > timeoutMs)
+                    raise(3617, 16, QStringLiteral("Query timeout expired"));
                 Flow f = run(*s.thenStmt);
                 if (f == Flow::Break)
                     break;
@@ -1477,6 +1483,7 @@ RunResult Session::run(const QString& batch) {
     RunResult result;
     d->out = &result;
     d->loopCount = 0;
+    d->clock.start();
     try {
         Batch b = parseBatch(batch);
         d->catalog.clear();
@@ -1509,6 +1516,9 @@ int Session::transactionCount() const {
 }
 void Session::setLoopLimit(qint64 iterations) {
     d->loopLimit = iterations;
+}
+void Session::setTimeout(qint64 milliseconds) {
+    d->timeoutMs = milliseconds;
 }
 
 } // namespace tsql

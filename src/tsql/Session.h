@@ -45,6 +45,9 @@ public:
 
     // Cap on WHILE iterations per batch (0 = none): a runaway loop fails instead of hanging.
     void setLoopLimit(qint64 iterations);
+    // Time a batch may run (milliseconds, 0 = unlimited; 30 s as ADO's command timeout):
+    // a loop that runs longer fails with "Query timeout expired".
+    void setTimeout(qint64 milliseconds);
 
 private:
     struct Impl;

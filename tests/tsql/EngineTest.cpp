@@ -356,3 +356,19 @@ TEST_F(EngineTest, EngineHandsValuesOverAsVariants) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(EngineTest, RunawayLoopsStopAtTheLimits) {
+    session.setLoopLimit(1000);
+    RunResult r = session.run(QStringLiteral("DECLARE @n INT = 0 WHILE 1 = 1 SET @n += 1"));
+    ASSERT_TRUE(r.error.has_value());
+    EXPECT_EQ(r.error->number, 40001);
+    session.setLoopLimit(0);
+    session.setTimeout(50);
+    r = session.run(QStringLiteral("WHILE 1 = 1 PRINT 1"));
+    ASSERT_TRUE(r.error.has_value());
+    EXPECT_EQ(r.error->message, QStringLiteral("Query timeout expired"));
+}
+
+} // namespace
