@@ -86,7 +86,18 @@ BatchOutcome Connection::run(const QString& commandText) {
               QStringLiteral("Operation is not allowed when the object is closed."));
     m_errors.Clear();
     ++m_statements;
-    BatchOutcome out = m_backend->execute(commandText);
+    BatchOutcome out;
+    try {
+        out = m_backend->execute(commandText);
+    } catch (const core::ComError& error) {
+        // A back end that raises instead of reporting still leaves its error in Errors.
+        Error e;
+        e.number = error.number();
+        e.description = error.description();
+        e.source = error.info().source;
+        m_errors.Append(e);
+        throw;
+    }
     if (!out.errors.isEmpty()) {
         for (const Error& e : out.errors)
             m_errors.Append(e);
