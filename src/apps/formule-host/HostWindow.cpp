@@ -52,26 +52,26 @@ HostWindow::HostWindow(const QString& connectionString, const QString& language,
     m_global.Translation()->load(host::TranslationService::defaultDirectory(), language);
     m_navigator.setScriptModel(&m_script);
     m_navigator.setLayoutModel(&m_layout);
-    m_navigator.setCompanies(&m_global, {{core::Variant::fromInt32(1), tr("Ditta") + QStringLiteral(" 1")},
-                                         {core::Variant::fromInt32(2), tr("Ditta") + QStringLiteral(" 2")}});
+    m_navigator.setCompanies(&m_global, {{core::Variant::fromInt32(1), text("Ditta") + QStringLiteral(" 1")},
+                                         {core::Variant::fromInt32(2), text("Ditta") + QStringLiteral(" 2")}});
     m_menuItem.setMenuKey(core::Variant(QStringLiteral("LP_FORMULE")));
     m_script.setObjectName(QStringLiteral("ScriptModel"));
     m_layout.setObjectName(QStringLiteral("LayoutModel"));
 
-    setWindowTitle(tr("Listini parametrici"));
+    setWindowTitle(text("Listini parametrici"));
     addToolBar(m_navigator.toolBar(this));
 
-    auto* commands = addToolBar(tr("Comandi"));
-    QAction* open = commands->addAction(tr("Apri formule"));
+    auto* commands = addToolBar(text("Comandi"));
+    QAction* open = commands->addAction(text("Apri formule"));
     open->setObjectName(QStringLiteral("openEditor"));
-    m_modal = new QCheckBox(tr("Modale"), commands);
+    m_modal = new QCheckBox(text("Modale"), commands);
     commands->addWidget(m_modal);
     connect(open, &QAction::triggered, this, [this] { openSelected(m_modal->isChecked()); });
 
     auto* splitter = new QSplitter(this);
     m_list = new QTreeWidget(splitter);
     m_list->setObjectName(QStringLiteral("records"));
-    m_list->setHeaderLabels({tr("Contesto"), QStringLiteral("ID"), tr("Descrizione"), tr("Formula")});
+    m_list->setHeaderLabels({text("Contesto"), QStringLiteral("ID"), text("Descrizione"), text("Formula")});
     m_list->setRootIsDecorated(false);
     m_list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     connect(m_list, &QTreeWidget::itemDoubleClicked, this, [this] { openSelected(m_modal->isChecked()); });
@@ -82,7 +82,7 @@ HostWindow::HostWindow(const QString& connectionString, const QString& language,
 
     connect(&m_navigator, &host::Navigator::companyChanged, this, [this] { refreshRecords(); });
     connect(&m_navigator, &host::Navigator::exported, this, [this](const QString& title) {
-        statusBar()->showMessage(tr("Esportazione di") + QLatin1Char(' ') + title, 5000);
+        statusBar()->showMessage(text("Esportazione di") + QLatin1Char(' ') + title, 5000);
     });
     connect(&m_navigator, &host::Navigator::ButtonPressed, this, &HostWindow::onNavigatorButton,
             Qt::DirectConnection);
@@ -94,7 +94,7 @@ HostWindow::~HostWindow() {
         delete c.data();
 }
 
-QString HostWindow::tr(const char* italian) const {
+QString HostWindow::text(const char* italian) const {
     return m_global.Traduci(QString::fromUtf8(italian));
 }
 
@@ -144,13 +144,14 @@ bool HostWindow::refreshRecords() {
                 const core::Variant formula = rs->GetFields().Item(2).Value();
                 r.hasFormula = !formula.isNull() && !formula.toString().trimmed().isEmpty();
                 m_records.append(r);
-                auto* item = new QTreeWidgetItem(m_list, {tr(t.title), QString::number(r.id), r.description,
-                                                          r.hasFormula ? tr("sì") : QString()});
+                auto* item = new QTreeWidgetItem(m_list, {text(t.title), QString::number(r.id), r.description,
+                                                          r.hasFormula ? text("sì") : QString()});
                 item->setData(0, Qt::UserRole, c);
                 item->setData(1, Qt::UserRole, r.id);
+                rs->MoveNext();
             }
         }
-        statusBar()->showMessage(tr("Record letti") + QStringLiteral(": %1").arg(m_records.size()), 5000);
+        statusBar()->showMessage(text("Record letti") + QStringLiteral(": %1").arg(m_records.size()), 5000);
         return true;
     } catch (const core::ComError& e) {
         m_error = e.description();
@@ -162,7 +163,7 @@ bool HostWindow::refreshRecords() {
 void HostWindow::openSelected(bool modal) {
     QTreeWidgetItem* item = m_list->currentItem();
     if (!item) {
-        statusBar()->showMessage(tr("Selezionare un record"), 5000);
+        statusBar()->showMessage(text("Selezionare un record"), 5000);
         return;
     }
     openEditor(item->data(0, Qt::UserRole).toInt(),
@@ -202,7 +203,7 @@ bool HostWindow::openEditor(int context, const core::Variant& id, bool modal,
     plugin->setClsVoceMenu(&m_menuItem);
     plugin->setWindowModal(modal);
     plugin->setWindowState(0);
-    plugin->setCaption(core::Variant(tr("Composizione formule SQL")));
+    plugin->setCaption(core::Variant(text("Composizione formule SQL")));
     plugin->sethwndParent(1);
     plugin->setIsActive(true);
 
@@ -251,14 +252,14 @@ void HostWindow::onNavigatorButton(bool&, int& button) {
     switch (button) {
     case host::button::New:
         m_frame.setStatus(host::frame::Inserting);
-        statusBar()->showMessage(tr("Nuovo record"), 5000);
+        statusBar()->showMessage(text("Nuovo record"), 5000);
         break;
     case host::button::Save:
         m_frame.Update();
         break;
     case host::button::Multimedia:
         QTimer::singleShot(0, this, [this] {
-            statusBar()->showMessage(tr("Collegamento multimediale") + QStringLiteral(": ") +
+            statusBar()->showMessage(text("Collegamento multimediale") + QStringLiteral(": ") +
                                          m_frame.callStrings().join(QStringLiteral(", ")),
                                      5000);
             m_frame.clearCalls();

@@ -61,7 +61,7 @@ public:
 private:
     void openSelected(bool modal);
     void onNavigatorButton(bool& cancel, int& button);
-    QString tr(const char* italian) const;
+    QString text(const char* italian) const;
 
     QString m_connectionString;
     host::GlobalObject m_global;
