@@ -86,6 +86,13 @@ bool SyntaxCheck::runBatch(ado::Connection* connection, const QString& sql) {
 
     connection->BeginTrans();
     const int inside = connection->TransactionCount();
+    if (inside != 1) {
+        // Without a transaction of its own the check cannot undo the formula: it does not run it.
+        if (inside > 0)
+            connection->RollbackTrans();
+        fail(QStringLiteral("The connection did not open the check's transaction"));
+        return false;
+    }
     bool accepted = true;
     try {
         connection->Execute(m_batch); // the result set, if any, is released unread
@@ -99,6 +106,10 @@ bool SyntaxCheck::runBatch(ado::Connection* connection, const QString& sql) {
         } else {
             fail(e.description());
         }
+    } catch (...) {
+        // Whatever went wrong, the transaction below is still rolled back.
+        accepted = false;
+        fail(QStringLiteral("The batch could not be run on the connection"));
     }
     int after = inside;
     try {
