@@ -52,8 +52,9 @@ HostWindow::HostWindow(const QString& connectionString, const QString& language,
     m_global.Translation()->load(host::TranslationService::defaultDirectory(), language);
     m_navigator.setScriptModel(&m_script);
     m_navigator.setLayoutModel(&m_layout);
-    m_navigator.setCompanies(&m_global, {{core::Variant::fromInt32(1), text("Ditta") + QStringLiteral(" 1")},
-                                         {core::Variant::fromInt32(2), text("Ditta") + QStringLiteral(" 2")}});
+    m_navigator.setCompanies(&m_global,
+                             {{core::Variant::fromInt32(1), text("Ditta") + QStringLiteral(" 1")},
+                              {core::Variant::fromInt32(2), text("Ditta") + QStringLiteral(" 2")}});
     m_menuItem.setMenuKey(core::Variant(QStringLiteral("LP_FORMULE")));
     m_script.setObjectName(QStringLiteral("ScriptModel"));
     m_layout.setObjectName(QStringLiteral("LayoutModel"));
