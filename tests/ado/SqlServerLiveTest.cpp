@@ -45,8 +45,9 @@ TEST(SqlServerLive, BatchesResultSetsErrorsAndTransactions) {
         EXPECT_EQ(err.description, QStringLiteral("Invalid object name 'NO_SUCH_TABLE_FORMULE'."));
         EXPECT_TRUE(err.sqlState == QLatin1String("42S02") || err.sqlState == QLatin1String("S0002"))
             << err.sqlState.toStdString();
-        if (err.line != 0) // the driver reports the line when it can
+        if (err.line != 0) { // the driver reports the line when it can
             EXPECT_EQ(err.line, 2);
+        }
     }
 
     conn.Execute(QStringLiteral("CREATE TABLE #T (ID INT)"));
