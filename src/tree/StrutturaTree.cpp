@@ -186,10 +186,11 @@ struct StrutturaTree::Build {
         return step([&] { add({}, key, tr(QString::fromUtf8(caption)), Ramo, Ramo, true); });
     }
 
-    // The values of a list sub-branch: one node per row of the statement.
-    bool listValues(const QString& subKey, const QString& statement, const QString& idColumn, int idDigits,
-                    bool translated) {
-        if (!step([&] { values = self.execute(connection, statement); }))
+    // The values of a list sub-branch: one node per row of the statement. The statement is
+    // composed inside the step, so a retry reads the company code afresh.
+    bool listValues(const QString& subKey, QString (*statement)(const QString&), const QString& idColumn,
+                    int idDigits, bool translated) {
+        if (!step([&] { values = self.execute(connection, statement(self.m_services.ditta)); }))
             return false;
         for (;;) {
             bool eof = false;
@@ -219,7 +220,6 @@ struct StrutturaTree::Build {
             return false;
         if (!step([&] { children = self.execute(connection, childrenStatement(rootId)); }))
             return false;
-        const QString ditta = self.m_services.ditta;
         for (;;) {
             bool eof = false;
             if (!step([&] { eof = children->IsEOF(); }))
@@ -248,15 +248,15 @@ struct StrutturaTree::Build {
             };
             if (c == core::Decimal::fromInt64(602)) {
                 if (self.IsAttiveCategorieCommerciali()) {
-                    if (!subBranch() || !listValues(key, categoriesStatement(ditta),
-                                                    QStringLiteral("CM01_IDCATEGORIA"), 10, true))
+                    if (!subBranch() ||
+                        !listValues(key, categoriesStatement, QStringLiteral("CM01_IDCATEGORIA"), 10, true))
                         return false;
                 }
             } else if (between(500, 599)) {
                 if (self.IsAttiveVarianti()) {
                     if (c == core::Decimal::fromInt64(502)) {
-                        if (!subBranch() || !listValues(key, variantsStatement(ditta),
-                                                        QStringLiteral("MG5F_CODICEVAR"), 0, false))
+                        if (!subBranch() ||
+                            !listValues(key, variantsStatement, QStringLiteral("MG5F_CODICEVAR"), 0, false))
                             return false;
                     } else if (!entityField(description)) {
                         return false;
@@ -264,8 +264,8 @@ struct StrutturaTree::Build {
                 }
             } else if (between(800, 899)) {
                 if (c == core::Decimal::fromInt64(810)) {
-                    if (!subBranch() || !listValues(key, variantsStatement(ditta),
-                                                    QStringLiteral("MG5F_CODICEVAR"), 0, false))
+                    if (!subBranch() ||
+                        !listValues(key, variantsStatement, QStringLiteral("MG5F_CODICEVAR"), 0, false))
                         return false;
                 } else {
                     QString translated;

@@ -319,14 +319,29 @@ TEST_F(StrutturaTreeTest, VariantSettingErrorsAnsweredUnderOwnName) {
     EXPECT_EQ(calls, 1);
 }
 
-TEST_F(StrutturaTreeTest, CategoryTestErrorsAnsweredUnderOwnNameAndBuildGoesOn) {
-    db.run(QStringLiteral("DROP TABLE CM01_CATEGORIECOMM"));
-    StrutturaTree t(services());
+// A company code the server cannot read makes every statement that carries it fail.
+const QString BadDitta = QStringLiteral("1 1");
+
+TEST_F(StrutturaTreeTest, CategoryTestErrorAnsweredUnderOwnNameThenRetriedListRecovers) {
+    TreeServices s = services();
+    s.ditta = BadDitta;
+    StrutturaTree t(s);
     NodeListSink sink;
-    answers = {5};
+    // Ignore in the category test (no categories then); in the build, the variant list of 502
+    // fails next: the company code is put right and the statement retried.
+    s.errorAnswer = [&](const QString& procedure, const core::ErrorInfo& error) {
+        errors.append({procedure, error});
+        if (procedure == QStringLiteral("IsAttiveCategorieCommerciali"))
+            return 5;
+        t.services().ditta = QStringLiteral("1");
+        return 4;
+    };
+    t.services().errorAnswer = s.errorAnswer;
     EXPECT_EQ(t.LoadStrutturaTree(sink), BuildOutcome::Completed);
-    ASSERT_EQ(errors.size(), 1);
+    ASSERT_EQ(errors.size(), 2);
     EXPECT_EQ(errors[0].procedure, QStringLiteral("IsAttiveCategorieCommerciali"));
+    EXPECT_EQ(errors[0].error.number, core::err::ProviderError);
+    EXPECT_EQ(errors[1].procedure, QStringLiteral("LoadStrutturaTree"));
     Expected e;
     e.quotations();
     e.entities(true, false);
@@ -454,13 +469,16 @@ TEST_F(StrutturaTreeTest, FailingTranslationRetriedThenBuildCompletes) {
 }
 
 TEST_F(StrutturaTreeTest, FailingStatementAbortsAfterTheSubBranch) {
-    db.run(QStringLiteral("DROP TABLE MG5F_DIMECONF"));
-    StrutturaTree t(services());
+    TreeServices s = services();
+    s.ditta = BadDitta;
+    StrutturaTree t(s);
     NodeListSink sink;
-    answers = {3};
+    answers = {5, 3};
     EXPECT_EQ(t.LoadStrutturaTree(sink), BuildOutcome::Aborted);
-    ASSERT_EQ(errors.size(), 1);
-    EXPECT_EQ(errors[0].procedure, QStringLiteral("LoadStrutturaTree"));
+    ASSERT_EQ(errors.size(), 2);
+    EXPECT_EQ(errors[0].procedure, QStringLiteral("IsAttiveCategorieCommerciali"));
+    EXPECT_EQ(errors[1].procedure, QStringLiteral("LoadStrutturaTree"));
+    EXPECT_EQ(errors[1].error.number, core::err::ProviderError);
     EXPECT_EQ(sink.nodes.last().key, QStringLiteral("elemento_502"));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ado/Ado.h"
+#include "ado/Setup.h"
 
 #include <QFile>
 #include <QStringList>
@@ -32,13 +33,12 @@ public:
         static const QString source = [] {
             static QTemporaryDir dir;
             const QString path = dir.filePath(QStringLiteral("template.db"));
-            QFile file(path);
-            file.open(QIODevice::WriteOnly);
-            file.close();
+            const QString cs = ado::setup::embeddedConnectionString(path);
+            ado::setup::initialize(cs, false);
             ado::Connection c;
-            c.Open(QStringLiteral("Provider=Embedded;Data Source=") + path);
+            c.Open(cs);
             c.BeginTrans();
-            for (const QString& s : schema())
+            for (const QString& s : rows())
                 c.Execute(s);
             c.CommitTrans();
             c.Close();
@@ -76,17 +76,8 @@ public:
         }
     }
 
-    static QStringList schema() {
+    static QStringList rows() {
         return {
-            QStringLiteral(
-                "CREATE TABLE LP14_CAMPI (LP14_INDELEMENTO INT NOT NULL, LP14_DESCRIZIONE VARCHAR(80) "
-                "NULL, LP14_PARENT INT NULL, LP14_ISATTIVO INT NOT NULL, LP14_PROGVISUA INT NOT NULL)"),
-            QStringLiteral(
-                "CREATE TABLE CM01_CATEGORIECOMM (CM01_IDCATEGORIA INT NOT NULL, CM01_DITTA_CG18 INT NOT "
-                "NULL, CM01_CODICE VARCHAR(20) NOT NULL, CM01_DESCR VARCHAR(80) NULL)"),
-            QStringLiteral(
-                "CREATE TABLE MG5F_DIMECONF (MG5F_DITTA_CG18 INT NOT NULL, MG5F_CODICEVAR VARCHAR(20) NOT "
-                "NULL, MG5F_DESCR_VAR VARCHAR(80) NULL)"),
             // roots
             field(0, "Documento", -1, 1),
             field(100, "Dati cliente cli.", -1, 2),
@@ -119,18 +110,29 @@ public:
             field(810, "Codice variante", 800, 2),
             field(899, "Modello cliente", 800, 3),
             // categories: company 1 (ordered by code) and company 2
-            QStringLiteral("INSERT INTO CM01_CATEGORIECOMM VALUES (12, 1, 'C02', 'Rivenditori')"),
-            QStringLiteral("INSERT INTO CM01_CATEGORIECOMM VALUES (3, 1, 'C01  ', 'Privati  ')"),
-            QStringLiteral("INSERT INTO CM01_CATEGORIECOMM VALUES (99, 2, 'C00', 'Altra ditta')"),
+            QStringLiteral(
+                "INSERT INTO CM01_CATEGORIECOMM (CM01_IDCATEGORIA, CM01_DITTA_CG18, CM01_CODICE, CM01_DESCR) "
+                "VALUES (12, 1, 'C02', 'Rivenditori')"),
+            QStringLiteral(
+                "INSERT INTO CM01_CATEGORIECOMM (CM01_IDCATEGORIA, CM01_DITTA_CG18, CM01_CODICE, CM01_DESCR) "
+                "VALUES (3, 1, 'C01  ', 'Privati  ')"),
+            QStringLiteral(
+                "INSERT INTO CM01_CATEGORIECOMM (CM01_IDCATEGORIA, CM01_DITTA_CG18, CM01_CODICE, CM01_DESCR) "
+                "VALUES (99, 2, 'C00', 'Altra ditta')"),
             // variants
-            QStringLiteral("INSERT INTO MG5F_DIMECONF VALUES (1, 'V02', 'Misura')"),
-            QStringLiteral("INSERT INTO MG5F_DIMECONF VALUES (1, 'V01   ', 'Colore ')"),
-            QStringLiteral("INSERT INTO MG5F_DIMECONF VALUES (2, 'V00', 'Altra ditta')"),
+            QStringLiteral("INSERT INTO MG5F_DIMECONF (MG5F_DITTA_CG18, MG5F_CODICEVAR, MG5F_DESCR_VAR) "
+                           "VALUES (1, 'V02', 'Misura')"),
+            QStringLiteral("INSERT INTO MG5F_DIMECONF (MG5F_DITTA_CG18, MG5F_CODICEVAR, MG5F_DESCR_VAR) "
+                           "VALUES (1, 'V01   ', 'Colore ')"),
+            QStringLiteral("INSERT INTO MG5F_DIMECONF (MG5F_DITTA_CG18, MG5F_CODICEVAR, MG5F_DESCR_VAR) "
+                           "VALUES (2, 'V00', 'Altra ditta')"),
         };
     }
 
     static QString field(int id, const char* description, int parent, int order, int active = 1) {
-        return QStringLiteral("INSERT INTO LP14_CAMPI VALUES (%1, '%2', %3, %4, %5)")
+        return QStringLiteral(
+                   "INSERT INTO LP14_CAMPI (LP14_INDELEMENTO, LP14_DESCRIZIONE, LP14_PARENT, LP14_ISATTIVO, "
+                   "LP14_PROGVISUA) VALUES (%1, '%2', %3, %4, %5)")
             .arg(id)
             .arg(QString::fromUtf8(description),
                  parent < 0 ? QStringLiteral("NULL") : QString::number(parent))
