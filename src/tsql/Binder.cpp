@@ -138,7 +138,7 @@ private:
             break;
         case SK::Set:
             asStatement(s, [&] {
-                s.slot = variable(s.var, s.line, s.column);
+                s.slot = variable(s.var, s.varLine, s.varColumn);
                 expr(*s.expr);
                 const SqlType& vt = varTypes[size_t(s.slot)];
                 if (s.op != u"=")

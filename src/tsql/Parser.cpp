@@ -440,6 +440,8 @@ private:
         if (cur().kind == Tok::Variable) {
             s->kind = SK::Set;
             s->var = cur().text;
+            s->varLine = cur().line;
+            s->varColumn = cur().column;
             ++p;
             if (!isAssignOp(cur()))
                 failHere();
