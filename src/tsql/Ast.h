@@ -179,7 +179,8 @@ struct Stmt {
     int line = 1, column = 1;
     std::vector<VarDecl> decls;
     QString var; // SET target
-    QString op;  // SET operator
+    int varLine = 1, varColumn = 1;
+    QString op; // SET operator
     int slot = -1;
     ExprP expr; // SET value, IF/WHILE condition, PRINT, RETURN value
     std::unique_ptr<Select> select;
