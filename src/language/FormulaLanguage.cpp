@@ -108,6 +108,9 @@ bool referencesToSql(Run& run, Kind kind, bool checkMode) {
     if (!run.step([&] { n = passLength(w); }))
         return false;
 
+    if (kind == Kind::Category && !checkMode)
+        run.lookup().prefetchCategoryCodes(w);
+
     const QChar open = kind == Kind::Category ? u'{' : u'|';
     const QChar close = kind == Kind::Category ? u'}' : u'|';
     const QString placeholder =
@@ -175,6 +178,11 @@ bool referencesToDisplay(Run& run, Kind kind) {
     qsizetype n = 0;
     if (!run.step([&] { n = passLength(w); }))
         return false;
+
+    if (kind == Kind::Category)
+        run.lookup().prefetchCategoryIds(w);
+    else
+        run.lookup().prefetchVariantCodes(w);
 
     core::Variant id;
     QString code;

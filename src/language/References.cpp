@@ -5,6 +5,8 @@
 #include "core/NullSafe.h"
 #include "language/FormulaLanguage.h"
 
+#include <QSet>
+
 namespace language::refs {
 
 namespace {
@@ -169,19 +171,21 @@ std::optional<QString> variantLabelStatement(const QString& quotedCode) {
 Lookup::Lookup(const Services& services)
     : m_services(services) {}
 
-std::optional<core::Variant> Lookup::firstValue(const QString& statement, const QString& field) {
-    std::shared_ptr<ado::Recordset> rs;
+std::shared_ptr<ado::Recordset> Lookup::execute(const QString& statement) {
     if (m_services.execute) {
         ++m_statements;
-        rs = m_services.execute(statement);
-    } else {
-        ado::Connection* connection = m_services.connection ? m_services.connection() : nullptr;
-        if (!connection)
-            throw core::ComError(core::err::ObjectVariableNotSet,
-                                 QStringLiteral("Object variable or With block variable not set"));
-        ++m_statements;
-        rs = connection->Execute(statement);
+        return m_services.execute(statement);
     }
+    ado::Connection* connection = m_services.connection ? m_services.connection() : nullptr;
+    if (!connection)
+        throw core::ComError(core::err::ObjectVariableNotSet,
+                             QStringLiteral("Object variable or With block variable not set"));
+    ++m_statements;
+    return connection->Execute(statement);
+}
+
+std::optional<core::Variant> Lookup::firstValue(const QString& statement, const QString& field) {
+    std::shared_ptr<ado::Recordset> rs = execute(statement);
     if (!rs || rs->RecordCount() <= 0)
         return std::nullopt;
     core::Variant value =
@@ -242,6 +246,162 @@ std::optional<QString> Lookup::lookupVariantLabel(const QString& quotedCode) {
     }
     m_variantLabels.insert(code, label);
     return label;
+}
+
+bool Lookup::forEachRow(const QString& statement, const QStringList& literals,
+                        const std::function<void(const QList<core::Variant>&)>& row) {
+    constexpr qsizetype chunk = 200;
+    bool complete = true;
+    for (qsizetype at = 0; at < literals.size(); at += chunk) {
+        const QString list = literals.mid(at, chunk).join(QStringLiteral(", "));
+        try {
+            std::shared_ptr<ado::Recordset> rs = execute(statement + QStringLiteral(" IN (") + list + u')');
+            if (!rs || !rs->IsOpen()) {
+                complete = false;
+                continue;
+            }
+            while (!rs->IsEOF()) {
+                const ado::Fields fields = rs->GetFields();
+                QList<core::Variant> values;
+                for (int i = 0; i < fields.Count(); ++i)
+                    values.append(fields.Item(i).Value());
+                row(values);
+                rs->MoveNext();
+            }
+            rs->Close();
+        } catch (...) {
+            // Left to the look-ups, which report the failure themselves.
+            complete = false;
+        }
+    }
+    return complete;
+}
+
+namespace {
+
+std::optional<qint16> dataTypeOf(const core::Variant& v) {
+    try {
+        if (!v.isNull())
+            return v.toInt16();
+    } catch (const core::ComError&) {
+    }
+    return std::nullopt; // the look-up itself raises the error
+}
+
+} // namespace
+
+void Lookup::prefetchCategoryCodes(const QString& text) {
+    QStringList codes;
+    for (qsizetype from = 0;;) {
+        const qsizetype open = text.indexOf(u'{', from);
+        if (open < 0 || open + 2 >= text.size())
+            break;
+        const qsizetype close = text.indexOf(u'}', open + 2);
+        if (close < 0)
+            break;
+        const QString code = rtrimBlanks(referenceCode(text.mid(open + 1, close - open - 1)));
+        if (!code.isEmpty() && !m_categoryIds.contains(code) && !codes.contains(code))
+            codes.append(code);
+        from = close + 1;
+    }
+    if (codes.size() < 2)
+        return; // a single look-up sends its own statement
+    QStringList literals;
+    for (const QString& code : codes)
+        literals.append(sqlLiteral(code));
+    // Codes compare as the server compares them (collation, trailing blanks): only a row whose
+    // code is the requested one character for character answers for it.
+    forEachRow(
+        QStringLiteral("SELECT CM01_CODICE, CM01_IDCATEGORIA, CM01_INDTIPODATO FROM CM01_CATEGORIECOMM "
+                       "WHERE CM01_CODICE"),
+        literals, [&](const QList<core::Variant>& row) {
+            const QString code = rtrimBlanks(core::RTrimN(row.value(0)).toString());
+            if (!codes.contains(code) || m_categoryIds.contains(code))
+                return;
+            m_categoryIds.insert(code, row.value(1));
+            if (row.value(1).isNumeric()) {
+                if (const auto type = dataTypeOf(row.value(2)))
+                    m_dataTypes.insert(numberText(row.value(1)), *type);
+            }
+        });
+}
+
+void Lookup::prefetchCategoryIds(const QString& text) {
+    static const QString marker = QString::fromUtf16(CategoryMarker);
+    QStringList ids;
+    for (qsizetype at = text.indexOf(marker); at >= 0; at = text.indexOf(marker, at + 1)) {
+        const auto value = findCategoryIdInQuery(text, at + 1);
+        if (!value)
+            continue;
+        try {
+            const core::Variant id = core::CDecN(core::Variant(*value));
+            if (!id.isNumeric() || id.toDecimal().compare(core::Decimal()) <= 0)
+                continue;
+            const QString idText = numberText(id);
+            if (!m_categoryLabels.contains(idText) && !ids.contains(idText))
+                ids.append(idText);
+        } catch (const core::ComError&) {
+            // not a number: the pass reports it
+        }
+    }
+    if (ids.size() < 2)
+        return;
+    QSet<QString> answered;
+    const bool complete = forEachRow(
+        QStringLiteral("SELECT CM01_IDCATEGORIA, RTRIM(CM01_CODICE) + ' - ' + RTRIM(CM01_DESCR), "
+                       "CM01_INDTIPODATO FROM CM01_CATEGORIECOMM WHERE CM01_IDCATEGORIA"),
+        ids, [&](const QList<core::Variant>& row) {
+            if (!row.value(0).isNumeric())
+                return;
+            const QString idText = numberText(row.value(0));
+            if (!ids.contains(idText) || answered.contains(idText))
+                return;
+            answered.insert(idText);
+            const QString label = core::RTrimN(row.value(1)).toString();
+            m_categoryLabels.insert(idText, label.isEmpty() ? std::nullopt : std::optional<QString>(label));
+            if (const auto type = dataTypeOf(row.value(2)))
+                m_dataTypes.insert(idText, *type);
+        });
+    // Numbers compare exactly: an id the statement did not return is in no row.
+    if (complete) {
+        for (const QString& idText : ids) {
+            if (!answered.contains(idText)) {
+                m_categoryLabels.insert(idText, std::nullopt);
+                m_dataTypes.insert(idText, 0);
+            }
+        }
+    }
+}
+
+void Lookup::prefetchVariantCodes(const QString& text) {
+    static const QString marker = QString::fromUtf16(VariantMarker);
+    QStringList codes;  // quoted, trimmed
+    QStringList values; // the code between the quotes
+    for (qsizetype at = text.indexOf(marker); at >= 0; at = text.indexOf(marker, at + 1)) {
+        const QString code = trimBlanks(findVariantCodeInQuery(text, at + 1).value_or(QString()));
+        if (code.size() < 2 || !code.startsWith(u'\'') || !code.endsWith(u'\''))
+            continue;
+        if (!m_variantLabels.contains(code) && !codes.contains(code)) {
+            codes.append(code);
+            values.append(code.mid(1, code.size() - 2));
+        }
+    }
+    if (codes.size() < 2)
+        return;
+    QStringList literals;
+    for (const QString& v : values)
+        literals.append(sqlLiteral(v));
+    forEachRow(QStringLiteral("SELECT MG5F_CODICEVAR, RTRIM(MG5F_CODICEVAR) + ' - ' + RTRIM(MG5F_DESCR_VAR) "
+                              "FROM MG5F_DIMECONF WHERE MG5F_CODICEVAR"),
+               literals, [&](const QList<core::Variant>& row) {
+                   const QString value = rtrimBlanks(core::RTrimN(row.value(0)).toString());
+                   const qsizetype i = values.indexOf(value);
+                   if (i < 0 || m_variantLabels.contains(codes[i]))
+                       return;
+                   const QString label = core::RTrimN(row.value(1)).toString();
+                   m_variantLabels.insert(codes[i],
+                                          label.isEmpty() ? std::nullopt : std::optional<QString>(label));
+               });
 }
 
 } // namespace language::refs

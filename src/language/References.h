@@ -3,9 +3,16 @@
 #include "core/Variant.h"
 
 #include <QHash>
+#include <QList>
 #include <QString>
 
+#include <functional>
+#include <memory>
 #include <optional>
+
+namespace ado {
+class Recordset;
+}
 
 namespace language {
 
@@ -104,9 +111,24 @@ public:
     // The variant's code and description for a quoted code, or nullopt.
     std::optional<QString> lookupVariantLabel(const QString& quotedCode);
 
+    // Answers in advance, with one statement per kind, the look-ups a pass is about to make
+    // for the references of `text`, so that a formula with many references does not send one
+    // statement per reference. Only answers that are certain are kept (rows found, and ids
+    // that are not there); everything else is left to the look-ups above, which then send
+    // their own statements. A failing statement here is no error: the look-ups report it.
+    void prefetchCategoryCodes(const QString& displayText);
+    void prefetchCategoryIds(const QString& sqlText);
+    void prefetchVariantCodes(const QString& sqlText);
+
     qint64 statementsSent() const { return m_statements; }
 
 private:
+    std::shared_ptr<ado::Recordset> execute(const QString& statement);
+    // Runs `statement` with the IN list of `literals` (at most 200 at a time) and hands every
+    // row to `row`. False when a statement failed or returned no recordset.
+    bool forEachRow(const QString& statement, const QStringList& literals,
+                    const std::function<void(const QList<core::Variant>&)>& row);
+
     // Runs a statement; when it returns rows, the value of `field` (by name, or the first
     // field when empty) of the first row.
     std::optional<core::Variant> firstValue(const QString& statement, const QString& field);

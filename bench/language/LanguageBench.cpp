@@ -1,0 +1,201 @@
+// Display-to-SQL and SQL-to-display translation of (a) a typical formula of about 2,000
+// characters with five references and (b) a formula of 30,000 characters with 50 category and
+// 50 variant references, on an embedded database filled here. Each translation is compared in
+// the same run with the plain transcription of the loops (Transcription.cpp): the outputs must
+// be identical; the times, their ratio and the statements each sent are printed.
+
+#include "Transcription.h"
+
+#include "ado/Ado.h"
+#include "ado/Setup.h"
+#include "language/Dictionary.h"
+#include "language/References.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+
+namespace {
+
+constexpr int kCategories = 50;
+constexpr int kVariants = 50;
+
+QString categoryCode(int k) {
+    return QStringLiteral("K%1").arg(k, 2, 10, QLatin1Char('0'));
+}
+QString variantCode(int k) {
+    return QStringLiteral("W%1").arg(k, 2, 10, QLatin1Char('0'));
+}
+int categoryId(int k) {
+    return 1000 + k;
+}
+
+void fill(ado::Connection& conn) {
+    conn.BeginTrans();
+    for (int k = 1; k <= kCategories; ++k)
+        conn.Execute(
+            QStringLiteral("INSERT INTO CM01_CATEGORIECOMM (CM01_IDCATEGORIA, CM01_DITTA_CG18, CM01_CODICE, "
+                           "CM01_DESCR, CM01_INDTIPODATO) VALUES (%1, 1, '%2', 'Categoria %3', %4)")
+                .arg(categoryId(k))
+                .arg(categoryCode(k))
+                .arg(k)
+                .arg(k % 3));
+    for (int k = 1; k <= kVariants; ++k)
+        conn.Execute(
+            QStringLiteral("INSERT INTO MG5F_DIMECONF (MG5F_DITTA_CG18, MG5F_CODICEVAR, MG5F_DESCR_VAR) "
+                           "VALUES (1, '%1', 'Variante %2')")
+                .arg(variantCode(k))
+                .arg(k));
+    conn.CommitTrans();
+}
+
+QString categoryRef(int k) {
+    return language::refs::categorySubQuery(k % 3, QString::number(categoryId(k)));
+}
+QString variantRef(int k) {
+    return language::refs::variantSubQuery(variantCode(k));
+}
+
+// A stored formula (SQL form) of about `length` characters: statements over dictionary
+// variables, with the given category and variant references spread over it.
+QString sqlFormula(int length, int categories, int variants, unsigned seed) {
+    std::mt19937 rng(seed);
+    const auto& entries = language::Dictionary::entries();
+    auto variable = [&] { return entries[std::uniform_int_distribution<int>(0, 136)(rng)].variable; };
+    QStringList refs;
+    for (int k = 1; k <= categories; ++k)
+        refs << categoryRef(k) + QStringLiteral(" = 'A'");
+    for (int k = 1; k <= variants; ++k)
+        refs << variantRef(k) + QStringLiteral(" = 'B'");
+    std::shuffle(refs.begin(), refs.end(), rng);
+    qsizetype refsLength = 0;
+    for (const QString& r : refs)
+        refsLength += r.size() + 16;
+    const qsizetype fillerPerRef = refs.isEmpty() ? length : (length - refsLength) / (refs.size() + 1);
+
+    QString text;
+    auto filler = [&](qsizetype target) {
+        const qsizetype start = text.size();
+        while (text.size() - start < target) {
+            text += QStringLiteral("SET ") + variable() + QStringLiteral(" = ") + variable() +
+                    QStringLiteral(" + ") + variable() + QStringLiteral(" * 2 -- ricalcolo\r\n");
+        }
+    };
+    for (const QString& r : refs) {
+        filler(fillerPerRef);
+        text += QStringLiteral("IF ") + r + QStringLiteral(" SET @OUTSC1PERC = 5\r\n");
+    }
+    filler(length - text.size());
+    return text.left(length);
+}
+
+struct Timing {
+    double seconds = 0;
+    qint64 statements = 0;
+    QString output;
+};
+
+template <typename F> Timing measure(ado::Connection& conn, int repetitions, F&& f) {
+    Timing t;
+    std::vector<double> times;
+    for (int r = 0; r < repetitions; ++r) {
+        const qint64 before = conn.statementCount();
+        const auto start = std::chrono::steady_clock::now();
+        QString out = f();
+        const auto stop = std::chrono::steady_clock::now();
+        benchmark::DoNotOptimize(out);
+        times.push_back(std::chrono::duration<double>(stop - start).count());
+        t.statements = conn.statementCount() - before;
+        t.output = std::move(out);
+    }
+    std::sort(times.begin(), times.end());
+    t.seconds = times[times.size() / 2];
+    return t;
+}
+
+bool compare(const char* name, ado::Connection& conn, language::FormulaLanguage& lang,
+             const language::Services& services, const QString& input, bool toSql, int repetitions,
+             double maxMilliseconds, double minRatio) {
+    const Timing ours = measure(
+        conn, repetitions, [&] { return toSql ? lang.decodeToken(input, false) : lang.encodeToken(input); });
+    const Timing plain = measure(conn, 1, [&] {
+        return toSql ? transcription::decodeToken(services, input, false)
+                     : transcription::encodeToken(services, input);
+    });
+    const bool identical = ours.output == plain.output;
+    const double ratio = plain.seconds / ours.seconds;
+    std::printf("%-34s in %6lld out %6lld chars | ours %9.3f ms %6lld stmts | transcription %10.3f ms %7lld "
+                "stmts | ratio %8.1fx | %s\n",
+                name, static_cast<long long>(input.size()), static_cast<long long>(ours.output.size()),
+                ours.seconds * 1e3, static_cast<long long>(ours.statements), plain.seconds * 1e3,
+                static_cast<long long>(plain.statements), ratio, identical ? "identical" : "DIFFERENT");
+    bool ok = identical;
+    if (maxMilliseconds > 0 && ours.seconds * 1e3 >= maxMilliseconds) {
+        std::printf("  target missed: %.3f ms, wanted under %.3f ms\n", ours.seconds * 1e3, maxMilliseconds);
+        ok = false;
+    }
+    if (minRatio > 0 && ratio < minRatio) {
+        std::printf("  target missed: ratio %.1fx, wanted at least %.0fx\n", ratio, minRatio);
+        ok = false;
+    }
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    const QString cs = ado::setup::embeddedConnectionString(dir.filePath(QStringLiteral("bench.sqlite")));
+    ado::setup::initialize(cs, false);
+    ado::Connection conn;
+    conn.Open(cs);
+    fill(conn);
+
+    language::Services services;
+    services.translate = [](const QString& s) { return s; };
+    services.connection = [&conn] { return &conn; };
+    services.errorAnswer = [](const QString& procedure, const core::ErrorInfo& e) {
+        std::printf("error in %s: %d %s\n", qPrintable(procedure), e.number, qPrintable(e.description));
+        return 3;
+    };
+    language::FormulaLanguage lang(services);
+
+    {
+        const QString statement = language::refs::categoryIdStatement(categoryCode(7));
+        const auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < 200; ++i)
+            conn.Execute(statement);
+        const double us =
+            std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
+        std::printf("one look-up statement on the embedded database: %.1f us\n", us / 200);
+    }
+
+    bool ok = true;
+    // (a) a typical formula: three categories and two variants in about 2,000 characters.
+    const QString typicalSql = sqlFormula(2000, 3, 2, 7);
+    const QString typicalDisplay = lang.encodeToken(typicalSql);
+    ok &= compare("(a) 2,000 chars, display to SQL", conn, lang, services, typicalDisplay, true, 51, 1.0, 0);
+    ok &= compare("(a) 2,000 chars, SQL to display", conn, lang, services, typicalSql, false, 51, 1.0, 0);
+
+    // (b) 30,000 characters of SQL form with 50 category and 50 variant references.
+    const QString bigSql = sqlFormula(30000, kCategories, kVariants, 11);
+    const QString bigDisplay = lang.encodeToken(bigSql);
+    ok &= compare("(b) 30,000 chars, display to SQL", conn, lang, services, bigDisplay, true, 11, 0, 100);
+    ok &= compare("(b) 30,000 chars, SQL to display", conn, lang, services, bigSql, false, 11, 0, 100);
+
+    // The round trip itself.
+    if (lang.decodeToken(bigDisplay, false) != bigSql ||
+        lang.decodeToken(typicalDisplay, false) != typicalSql) {
+        std::printf("round trip: DIFFERENT\n");
+        ok = false;
+    }
+    return ok ? EXIT_SUCCESS : EXIT_FAILURE;
+}
