@@ -1,6 +1,10 @@
 #include "editor/FRMLP_FORMULE.h"
 
 #include "ado/Ado.h"
+#include "check/EditHistory.h"
+#include "check/FormulaStore.h"
+#include "check/SyntaxCheck.h"
+#include "check/TextBox.h"
 #include "core/NullSafe.h"
 #include "host/Cinterface.h"
 #include "host/ConnectionFactory.h"
@@ -15,6 +19,8 @@
 #include "host/controls/MDIActiveX.h"
 #include "host/controls/VXL_RESIZEFORM.h"
 #include "host/controls/VxlRichTextBox.h"
+#include "instructions/FRMLP_ISTRUZIONI.h"
+#include "language/FormulaLanguage.h"
 #include "tree/Insertion.h"
 #include "tree/StrutturaTree.h"
 #include "tree/TreeImages.h"
@@ -23,11 +29,14 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QEventLoop>
+#include <QFile>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QStyle>
+#include <QTextStream>
 #include <QTreeWidget>
 
 namespace editor {
@@ -128,14 +137,73 @@ private:
     QHash<QString, QTreeWidgetItem*>& m_byKey;
 };
 
+// The formula box as the check, the save and the history see it.
+class FormulaBox : public check::TextBox {
+public:
+    explicit FormulaBox(controls::VxlRichTextBox* box)
+        : m_box(box) {}
+    QString text() const override { return m_box->Text(); }
+    void setText(const QString& text) override { m_box->SetText(text); }
+    int selStart() const override { return m_box->SelStart(); }
+    void setSelStart(int position) override { m_box->SetSelStart(position); }
+
+private:
+    controls::VxlRichTextBox* m_box;
+};
+
+// Appends the server's message of a failed check to the host log file, where an administrator
+// can read it.
+void appendToHostLog(const QString& message) {
+    QFile file(host::GclsLog::logFilePath());
+    if (!file.open(QIODevice::Append | QIODevice::Text))
+        return;
+    QTextStream out(&file);
+    out << QDateTime::currentDateTime().toString(Qt::ISODate) << '\t' << "CheckFormula" << '\t' << message
+        << '\n';
+}
+
 } // namespace
 
 struct FRMLP_FORMULE::Parts {
+    explicit Parts(FRMLP_FORMULE* window);
+
+    FormulaBox box;
+    language::FormulaLanguage language;
+    check::EditHistory history;
+    check::SyntaxCheck syntaxCheck;
+    check::FormulaStore store;
     tree::ExpandCollapse expandCollapse;
-    // Edit history.
-    QStringList undoBuffer = QStringList(101, QString());
-    int undoIndex = 0;
 };
+
+FRMLP_FORMULE::Parts::Parts(FRMLP_FORMULE* window)
+    : box(window->TXT_FORMULA)
+    , language(language::Services{[window](const QString& text) { return window->translate(text); },
+                                  [window]() -> ado::Connection* { return window->m_connection.data(); },
+                                  window->errorAnswer(),
+                                  {}})
+    , history(box,
+              [window] {
+                  // The typed character reaches the box before the snapshot is taken.
+                  window->TXT_FORMULA->flushPendingKey();
+                  QCoreApplication::processEvents();
+              })
+    , syntaxCheck(box,
+                  check::SyntaxCheck::Services{
+                      [window]() -> ado::Connection* { return window->m_connection.data(); },
+                      check::decodeWith(language),
+                      [window](const QString& prompt, int code, const QString& title) {
+                          return window->messageBox(prompt, code, title);
+                      },
+                      appendToHostLog, [window](const QString& text) { return window->translate(text); }})
+    , store(box, check::FormulaStore::Services{
+                     [window]() -> ado::Connection* { return window->m_connection.data(); },
+                     check::FormulaStore::checkWith(syntaxCheck), check::decodeWith(language),
+                     [window](const QString& prompt, int code, const QString& title) {
+                         return window->messageBox(prompt, code, title);
+                     },
+                     window->errorAnswer(), [window] { return window->context(); },
+                     [window] { return window->id(); },
+                     [window](const QString& text) { return window->translate(text); }}) {}
 
 QObject* componentApplication() {
     static QObject* application = [] {
@@ -151,8 +219,8 @@ FRMLP_FORMULE::FRMLP_FORMULE(QWidget* parent)
     : QWidget(parent) {
     setObjectName(QStringLiteral("FRMLP_FORMULE"));
     setWindowTitle(QStringLiteral("Composizione formule SQL"));
-    m_parts = std::make_unique<Parts>();
     buildControls();
+    m_parts = std::make_unique<Parts>(this);
     connectEvents();
     qApp->installEventFilter(this);
 }
@@ -283,6 +351,18 @@ void FRMLP_FORMULE::MDIActiveX1_PlacementRequest() {
 
 // ---------------------------------------------------------------------------------------------
 // Public members
+
+host::GclsLog* FRMLP_FORMULE::GclsLog() const {
+    return m_log.data();
+}
+
+host::GclsConnect* FRMLP_FORMULE::GclsConnect() const {
+    return m_connect.data();
+}
+
+ado::Connection* FRMLP_FORMULE::GconConnect() const {
+    return m_connection.data();
+}
 
 host::Cinterface* FRMLP_FORMULE::ActiveInterface() const {
     return host::cinterfaceOf(m_activeInterface.data());
@@ -617,7 +697,8 @@ bool FRMLP_FORMULE::eventFilter(QObject* watched, QEvent* event) {
     if (widget == nullptr || (widget != this && !isAncestorOf(widget)))
         return false;
     // A key the focused control ignores travels up to its parents: handle it once only.
-    if (event == m_lastKeyEvent && m_lastKeyReceiver != nullptr && widget->isAncestorOf(m_lastKeyReceiver))
+    if (event == m_lastKeyEvent && m_lastKeyReceiver != nullptr && widget != m_lastKeyReceiver &&
+        widget->isAncestorOf(m_lastKeyReceiver))
         return false;
     m_lastKeyEvent = event;
     m_lastKeyReceiver = widget;
@@ -685,21 +766,20 @@ void FRMLP_FORMULE::connectEvents() {
     IMG_EXPCOL->SetPicture(imlImagesTrv.value(QStringLiteral("plus")));
     IMG_EXPCOL->setPictureKey(QStringLiteral("plus"));
 
-    auto trapped = [this](const char* name, std::function<void()> body) {
-        return [this, name, body] { core::runStep(QString::fromLatin1(name), errorAnswer(), body); };
-    };
     connect(IMG_UNDO, &controls::VXL_TBARMENU::ButtonClick, this,
-            trapped("IMG_UNDO_ButtonClick", [this] { UndoFormula(); }));
+            [this] { m_parts->history.clickUndo(errorAnswer()); });
     connect(IMG_REDO, &controls::VXL_TBARMENU::ButtonClick, this,
-            trapped("IMG_REDO_ButtonClick", [this] { RedoFormula(); }));
-    connect(IMG_LEGEND, &controls::VXL_TBARMENU::ButtonClick, this,
-            trapped("IMG_LEGEND_ButtonClick", [this] { showInfo(); }));
+            [this] { m_parts->history.clickRedo(errorAnswer()); });
+    connect(IMG_LEGEND, &controls::VXL_TBARMENU::ButtonClick, this, [this] {
+        core::runStep(QStringLiteral("IMG_LEGEND_ButtonClick"), errorAnswer(), [this] { showInfo(); });
+    });
     connect(IMG_CHECK, &controls::VXL_TBARMENU::ButtonClick, this,
-            trapped("IMG_CHECK_ButtonClick", [this] { CheckFormula(true); }));
-    connect(IMG_SAVE, &controls::VXL_TBARMENU::ButtonClick, this,
-            trapped("IMG_SAVE_ButtonClick", [this] { UpdateFormula(); }));
-    connect(IMG_CLEAR, &controls::VXL_TBARMENU::ButtonClick, this,
-            trapped("IMG_CLEAR_ButtonClick", [this] { ClearFormula(); }));
+            [this] { m_parts->syntaxCheck.clickCheck(errorAnswer()); });
+    connect(IMG_SAVE, &controls::VXL_TBARMENU::ButtonClick, this, [this] {
+        m_parts->store.clickSave();
+        SqlText = m_parts->store.SqlText();
+    });
+    connect(IMG_CLEAR, &controls::VXL_TBARMENU::ButtonClick, this, [this] { ClearFormula(); });
     connect(IMG_EXPCOL, &controls::VXL_TBARMENU::ButtonClick, this, &FRMLP_FORMULE::IMG_EXPCOL_ButtonClick);
 
     connect(TVW_FIELDS, &QTreeWidget::itemDoubleClicked, this, [this] { TVW_FIELDS_DblClick(); });
@@ -709,22 +789,14 @@ void FRMLP_FORMULE::connectEvents() {
         IMG_EXPCOL->setPictureKey(picture);
     });
 
-    // Notifications of the formula box: key (Up/Down), character, caret, window (focus lost).
-    connect(TXT_FORMULA, &controls::VxlRichTextBox::KeyDown, this, [this](int keyCode, int shift) {
-        if (shift == 0 && (keyCode == 38 || keyCode == 40))
-            RecordUndoState();
-    });
-    connect(TXT_FORMULA, &controls::VxlRichTextBox::KeyPress, this, [this](int charCode) {
-        m_caretPosition = TXT_FORMULA->SelStart() + 1;
-        if (charCode == 32 || charCode == 13) {
-            TXT_FORMULA->flushPendingKey();
-            QCoreApplication::processEvents();
-            RecordUndoState();
-        }
-    });
-    connect(TXT_FORMULA, &controls::VxlRichTextBox::SelChange, this,
-            [this] { m_caretPosition = TXT_FORMULA->SelStart(); });
-    connect(TXT_FORMULA, &controls::VxlRichTextBox::LostFocus, this, [this] { RecordUndoState(); });
+    // Notifications of the formula box: key, character, caret, window (focus lost).
+    connect(TXT_FORMULA, &controls::VxlRichTextBox::KeyDown, this,
+            [this](int keyCode, int shift) { m_parts->history.onKey(keyCode, shift); });
+    connect(TXT_FORMULA, &controls::VxlRichTextBox::KeyPress, this,
+            [this](int charCode) { m_parts->history.onCharacter(charCode); });
+    connect(TXT_FORMULA, &controls::VxlRichTextBox::SelChange, this, [this] { m_parts->history.onCaret(); });
+    connect(TXT_FORMULA, &controls::VxlRichTextBox::LostFocus, this,
+            [this] { m_parts->history.onWindowNotification(); });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -764,7 +836,7 @@ void FRMLP_FORMULE::TVW_FIELDS_DblClick() {
     }
     request.boxText = TXT_FORMULA->Text();
     request.boxCaret = TXT_FORMULA->SelStart();
-    request.caretPosition = m_caretPosition;
+    request.caretPosition = CaretPosition();
     const tree::InsertionResult result =
         tree::composeInsertion(request, [this](const QString& text) { return translate(text); });
     if (!result.handled)
@@ -773,7 +845,7 @@ void FRMLP_FORMULE::TVW_FIELDS_DblClick() {
         TXT_FORMULA->SetText(result.text);
     if (result.caret) {
         TXT_FORMULA->SetSelStart(*result.caret);
-        m_caretPosition = TXT_FORMULA->SelStart();
+        setCaretPosition(TXT_FORMULA->SelStart());
     }
     if (result.focus && TXT_FORMULA->isEnabled())
         TXT_FORMULA->setFocus();
@@ -813,39 +885,74 @@ void FRMLP_FORMULE::ExpandStrutturaTree(bool expand) {
 // Edit history
 
 void FRMLP_FORMULE::resetHistory() {
-    m_parts->undoIndex = 0;
+    // A new window starts with an empty history at position 0; nothing to do for a loaded one.
 }
 
 void FRMLP_FORMULE::RecordUndoState() {
-    if (m_parts->undoIndex >= 100)
-        return;
-    ++m_parts->undoIndex;
-    m_parts->undoBuffer[m_parts->undoIndex] = RTrimN(core::Variant(TXT_FORMULA->Text())).toString();
+    m_parts->history.RecordUndoState();
 }
 
-void FRMLP_FORMULE::UndoFormula() {}
+void FRMLP_FORMULE::UndoFormula() {
+    m_parts->history.UndoFormula();
+}
 
-void FRMLP_FORMULE::RedoFormula() {}
+void FRMLP_FORMULE::RedoFormula() {
+    m_parts->history.RedoFormula();
+}
+
+int FRMLP_FORMULE::CaretPosition() const {
+    return m_parts->history.CaretPosition();
+}
+
+void FRMLP_FORMULE::setCaretPosition(int value) {
+    m_parts->history.setCaretPosition(value);
+}
+
+int FRMLP_FORMULE::UndoIndex() const {
+    return m_parts->history.UndoIndex();
+}
+
+QString FRMLP_FORMULE::UndoBuffer(int position) const {
+    return position >= 0 && position < check::EditHistory::Positions ? m_parts->history.UndoBuffer()[position]
+                                                                     : QString();
+}
 
 // ---------------------------------------------------------------------------------------------
 // Translations, check, save
 
+int FRMLP_FORMULE::messageBox(const QString& prompt, int code, const QString& title) {
+    std::int32_t reserved = 0;
+    return require(m_log.data())->MessageBox(prompt, code, title, true, reserved);
+}
+
 QString FRMLP_FORMULE::encodeToken(const QString& text) {
-    return text;
+    return m_parts->language.encodeToken(text);
 }
 
-QString FRMLP_FORMULE::decodeToken(const QString& text, bool) {
-    return text;
+QString FRMLP_FORMULE::decodeToken(const QString& text, bool checkMode) {
+    return m_parts->language.decodeToken(text, checkMode);
 }
 
-core::Variant FRMLP_FORMULE::CheckFormula(bool) {
-    return {};
+core::Variant FRMLP_FORMULE::CheckFormula(bool ShowMessage) {
+    return m_parts->syntaxCheck.CheckFormula(ShowMessage);
 }
 
-void FRMLP_FORMULE::UpdateFormula() {}
+void FRMLP_FORMULE::UpdateFormula() {
+    m_parts->store.UpdateFormula();
+    SqlText = m_parts->store.SqlText();
+}
 
-void FRMLP_FORMULE::ClearFormula() {}
+void FRMLP_FORMULE::ClearFormula() {
+    m_parts->store.clickClear();
+    SqlText = m_parts->store.SqlText();
+}
 
-void FRMLP_FORMULE::showInfo() {}
+void FRMLP_FORMULE::showInfo() {
+    core::runStep(QStringLiteral("showInfo"), errorAnswer(), [this] {
+        instructions::showInstructions(this, [this](const QString& text) { return translate(text); });
+    });
+    if (isVisible())
+        activateWindow(); // the editor gets the focus back
+}
 
 } // namespace editor

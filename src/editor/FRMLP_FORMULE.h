@@ -74,9 +74,9 @@ public:
     // ---- Public members, in their order ----
     host::Cinterface* ActiveInterface() const;
     void setActiveInterface(host::Cinterface* value);
-    host::GclsLog* GclsLog() const { return m_log; }
-    host::GclsConnect* GclsConnect() const { return m_connect; }
-    ado::Connection* GconConnect() const { return m_connection; }
+    host::GclsLog* GclsLog() const;
+    host::GclsConnect* GclsConnect() const;
+    ado::Connection* GconConnect() const;
     QString GstrSql;
     QString GstrConnect;
     core::Variant Ditta;
@@ -166,8 +166,10 @@ public:
     void RecordUndoState();
     void UndoFormula();
     void RedoFormula();
-    int CaretPosition() const { return m_caretPosition; }
-    void setCaretPosition(int value) { m_caretPosition = value; }
+    int CaretPosition() const;
+    void setCaretPosition(int value);
+    int UndoIndex() const;
+    QString UndoBuffer(int position) const;
 
     // Translations of the formula language.
     QString encodeToken(const QString& text);
@@ -177,6 +179,9 @@ public:
     core::Variant CheckFormula(bool ShowMessage);
     void UpdateFormula();
     void ClearFormula();
+
+    // The host message box of GclsLog (raises 91 without a log object).
+    int messageBox(const QString& prompt, int code, const QString& title);
 
     // Key handler of the window (key code and shift state as the host's controls report them).
     void Form_KeyDown(int keyCode, int shift);
@@ -217,7 +222,6 @@ private:
     QPointer<ado::Connection> m_connection;
     std::shared_ptr<ado::Recordset> m_recordset;
     core::ErrorInfo m_currentError;
-    int m_caretPosition = 0;
     QList<QTreeWidgetItem*> m_treeNodes;
     QHash<QString, QTreeWidgetItem*> m_nodesByKey;
     struct Parts;

@@ -1,0 +1,615 @@
+#include "FakeClass.h"
+
+#include "ado/Ado.h"
+#include "ado/Setup.h"
+#include "editor/FRMLP_FORMULE.h"
+#include "host/LayoutModel.h"
+#include "host/LogObject.h"
+#include "host/Responder.h"
+#include "host/ScriptModel.h"
+#include "host/controls/HostControls.h"
+#include "host/controls/MDIActiveX.h"
+#include "host/controls/VXL_RESIZEFORM.h"
+#include "host/controls/VxlRichTextBox.h"
+#include "instructions/FRMLP_ISTRUZIONI.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+// Readable texts in the failure messages.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+using editor::FRMLP_FORMULE;
+
+QApplication& app() {
+    static int argc = 1;
+    static char name[] = "editor_test";
+    static char* argv[] = {name, nullptr};
+    static QApplication* instance = new QApplication(argc, argv);
+    return *instance;
+}
+
+// The host around one editor window: an embedded demo database, the global object, the navigator
+// with its object models, the menu item, and a responder that answers every dialog.
+class Editor : public ::testing::Test {
+protected:
+    void SetUp() override {
+        app();
+        ASSERT_TRUE(dir.isValid());
+        host::GclsLog::setLogFilePath(dir.filePath(QStringLiteral("host.log")));
+        connectionString = ado::setup::embeddedConnectionString(dir.filePath(QStringLiteral("demo.sqlite")));
+        ado::setup::initialize(connectionString, true);
+        global.ConnectionSettings()->setConnectionString(connectionString);
+        global.Company()->setCompanyCode(core::Variant::fromInt32(1));
+        global.setResponder(&responder);
+        navigator.setScriptModel(&script);
+        navigator.setLayoutModel(&layout);
+        menu.setMenuKey(core::Variant(QStringLiteral("LP_FORMULE")));
+        cls.setClsGlobal(&global);
+        cls.setActiveNavigator(&navigator);
+        cls.setClsVoceMenu(&menu);
+    }
+    void TearDown() override {
+        window.reset();
+        FRMLP_FORMULE::setModalHook({});
+        instructions::setModalRunner({});
+    }
+
+    // Opens the window as the component class does: references, state (load), caption, show.
+    FRMLP_FORMULE& open(int context, const core::Variant& id) {
+        cls.context = context;
+        cls.id = id;
+        window = std::make_unique<FRMLP_FORMULE>();
+        window->setActiveInterface(&cls);
+        window->setActiveClass(&cls);
+        window->SetWindowState(0);
+        window->SetCaption(QStringLiteral("Composizione formule SQL"));
+        window->ShowModeless();
+        return *window;
+    }
+
+    void execute(const QString& sql) {
+        ado::Connection c;
+        c.Open(connectionString);
+        c.Execute(sql);
+        c.Close();
+    }
+
+    QTreeWidgetItem* node(const QString& parentText, const QString& text) const {
+        for (QTreeWidgetItem* item : window->treeNodes())
+            if (item->text(0) == text && item->parent() != nullptr && item->parent()->text(0) == parentText)
+                return item;
+        return nullptr;
+    }
+
+    void doubleClick(QTreeWidgetItem* item) {
+        QTreeWidget* tree = window->TVW_FIELDS;
+        if (item->parent() != nullptr)
+            item->parent()->setExpanded(true);
+        tree->scrollToItem(item);
+        const QRect r = tree->visualItemRect(item);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, r.center());
+        QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, r.center());
+    }
+
+    QStringList errorProcedures() const {
+        QStringList names;
+        for (const host::Request& r : responder.requests())
+            if (r.kind == host::Request::Kind::Error)
+                for (const char* p : {"Form_Load", "Form_Activate", "showInfo", "LoadStrutturaTree"})
+                    if (r.text.contains(QLatin1String(p)))
+                        names << QLatin1String(p);
+        return names;
+    }
+
+    QTemporaryDir dir;
+    QString connectionString;
+    host::GlobalObject global;
+    host::Navigator navigator;
+    host::ScriptModel script;
+    host::LayoutModel layout;
+    host::MenuItem menu;
+    host::TestResponder responder;
+    FakeClass cls;
+    std::unique_ptr<FRMLP_FORMULE> window;
+};
+
+TEST_F(Editor, FirstActivationRunsTheExactStatementOfEachContext) {
+    struct Case {
+        int context;
+        QString statement;
+        QString title;
+        QString shown;
+    };
+    const Case cases[] = {
+        {0, "SELECT  LP01_FORMULE AS FORMULA FROM  LP01_PROVIDER WHERE  LP01_ID = 1",
+         "Formule della Condizione", "SET [Prezzo lordo] = [Prezzo lordo - CURR] + 50"},
+        {1, "SELECT  LP07_FORMULE AS FORMULA FROM  LP07_QUOTAZIONI  WHERE  LP07_ID = 1",
+         "Formule del Listino", "SET [Prezzo lordo] = [Prezzo lordo - IN] * 1.1"},
+        {2, "SELECT  LP17_FORMULA AS FORMULA FROM  LP17_FORMULEMANUT  WHERE  LP17_ID = 1",
+         "Formule della manutenzione listini", "SET [Prezzo lordo] = ROUND([Prezzo lordo - CURR] * 1.03, 2)"},
+    };
+    for (const Case& c : cases) {
+        FRMLP_FORMULE& w = open(c.context, core::Variant::fromInt32(1));
+        EXPECT_EQ(w.SqlText, c.statement) << c.context;
+        EXPECT_EQ(w.LBL_ELEMSELEZ->Title(), c.title);
+        EXPECT_EQ(w.TXT_FORMULA->Text(), c.shown);
+        EXPECT_EQ(w.UndoIndex(), 1); // the formula as shown is the first snapshot
+        EXPECT_EQ(w.UndoBuffer(1), c.shown);
+        EXPECT_FALSE(w.FirstActivation());
+    }
+    EXPECT_TRUE(errorProcedures().isEmpty()) << responder.requests().size();
+}
+
+TEST_F(Editor, StoredFormulaShowsSingleQuotesAndNoTrailingBlanks) {
+    execute(QStringLiteral("UPDATE LP01_PROVIDER SET LP01_FORMULE = 'IF ''a''''b'' = ''x'' SELECT 1   ' "
+                           "WHERE LP01_ID = 4"));
+    FRMLP_FORMULE& w = open(0, core::Variant(QStringLiteral("4")));
+    EXPECT_EQ(w.SqlText,
+              QStringLiteral("SELECT  LP01_FORMULE AS FORMULA FROM  LP01_PROVIDER WHERE  LP01_ID = 4"));
+    EXPECT_EQ(w.TXT_FORMULA->Text(), QStringLiteral("IF 'a'b' = 'x' SELECT 1"));
+}
+
+TEST_F(Editor, NoIdentifierRunsNoQuery) {
+    const core::Variant ids[] = {core::Variant::fromInt32(0), core::Variant(), core::Variant::null(),
+                                 core::Variant(QString())};
+    for (const core::Variant& id : ids) {
+        FRMLP_FORMULE& w = open(0, id);
+        EXPECT_TRUE(w.SqlText.isEmpty()) << id.typeName().toStdString();
+        EXPECT_EQ(w.lastRecordset(), nullptr);
+        EXPECT_TRUE(w.TXT_FORMULA->Text().isEmpty());
+        EXPECT_EQ(w.LBL_ELEMSELEZ->Title(), QStringLiteral("Formula"));
+        EXPECT_EQ(w.UndoIndex(), 0);
+        EXPECT_FALSE(w.treeNodes().isEmpty()); // the tree is built all the same
+    }
+}
+
+TEST_F(Editor, RecordWithoutFormulaLeavesTheBoxEmptyAndTheHistoryUnstarted) {
+    FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(999));
+    EXPECT_EQ(w.SqlText,
+              QStringLiteral("SELECT  LP01_FORMULE AS FORMULA FROM  LP01_PROVIDER WHERE  LP01_ID = 999"));
+    EXPECT_TRUE(w.TXT_FORMULA->Text().isEmpty());
+    EXPECT_EQ(w.UndoIndex(), 0);
+}
+
+TEST_F(Editor, SecondActivationDoesNotReload) {
+    FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
+    const qint64 statements = w.GconConnect()->statementCount();
+    execute(QStringLiteral("UPDATE LP01_PROVIDER SET LP01_FORMULE = 'SELECT 2' WHERE LP01_ID = 1"));
+    w.hide();
+    w.show();
+    w.Form_Activate();
+    EXPECT_EQ(w.TXT_FORMULA->Text(), QStringLiteral("SET [Prezzo lordo] = [Prezzo lordo - CURR] + 50"));
+    EXPECT_EQ(w.GconConnect()->statementCount(), statements);
+    EXPECT_EQ(script.callCount(QStringLiteral("ScriptFormEvent")), 1);
+}
+
+TEST_F(Editor, ActivationRegistersTheWindowWithTheHost) {
+    FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
+    EXPECT_EQ(global.CurrentInterface(), &cls);
+    EXPECT_EQ(global.application(), editor::componentApplication());
+    QStringList calls = navigator.callNames();
+    calls.removeIf([](const QString& c) { return !c.startsWith(QLatin1String("Navigator")); });
+    EXPECT_EQ(calls.mid(0, 3), (QStringList{"NavigatorRefresh", "NavigatorPrepare", "NavigatorPrepareOpen"}));
+    EXPECT_EQ(script.callStrings(),
+              (QStringList{R"(ScriptFormEvent("FRMLP_FORMULE", 0, 1, "FRMLP_FORMULE"))"}));
+    EXPECT_EQ(w.Ditta, core::Variant::fromInt32(1));
+    EXPECT_EQ(w.GstrConnect, connectionString);
+    EXPECT_EQ(w.GconConnect()->State(), 1);
+}
+
+TEST_F(Editor, BadConnectionIsShownAndAnswerFiveContinuesWithoutConnection) {
+    global.ConnectionSettings()->setConnectionString(QStringLiteral("Provider=Nowhere;Data Source=x"));
+    responder.setFallback(host::answer::Ignore);
+    FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
+    const QStringList procedures = errorProcedures();
+    ASSERT_GE(procedures.size(), 2);
+    EXPECT_EQ(procedures.first(), QStringLiteral("Form_Load"));
+    EXPECT_TRUE(procedures.contains(QStringLiteral("Form_Activate")));
+    EXPECT_EQ(responder.requests().first().code, 4370);
+    EXPECT_EQ(w.Ditta, core::Variant::fromInt32(1)); // the load went on after the failed open
+    ASSERT_NE(w.GconConnect(), nullptr);
+    EXPECT_EQ(w.GconConnect()->State(), 0);
+    EXPECT_TRUE(w.TXT_FORMULA->Text().isEmpty());
+    EXPECT_TRUE(w.RESIZEFORM->isStarted());
+}
+
+TEST_F(Editor, AnswerThreeLeavesTheLoad) {
+    global.ConnectionSettings()->setConnectionString(QStringLiteral("Provider=Nowhere;Data Source=x"));
+    responder.setFallback(host::answer::Abort);
+    cls.context = 0;
+    cls.id = core::Variant::fromInt32(1);
+    FRMLP_FORMULE w;
+    w.setActiveInterface(&cls);
+    w.setActiveClass(&cls);
+    w.Load();
+    EXPECT_EQ(errorProcedures(), QStringList{"Form_Load"});
+    EXPECT_TRUE(w.Ditta.isEmpty()); // the statements after the failing one did not run
+    EXPECT_FALSE(w.RESIZEFORM->isStarted());
+}
+
+TEST_F(Editor, WithoutLogObjectTheErrorDisplayAnswersAbort) {
+    host::TestResponder plain;
+    host::ScopedResponder scoped(&plain);
+    FRMLP_FORMULE w; // never loaded: no GclsLog
+    w.setCurrentError({5, QStringLiteral("x"), {}});
+    EXPECT_EQ(w.VisualizzaErrore(QStringLiteral("Form_Load")), 3);
+    ASSERT_EQ(plain.requests().size(), 1);
+    EXPECT_EQ(plain.requests().first().text, QStringLiteral("Classe Log non settata"));
+    EXPECT_EQ(plain.requests().first().title, QStringLiteral("Composizione formule SQL"));
+    EXPECT_EQ(plain.requests().first().code, 0);
+}
+
+TEST_F(Editor, UnloadHandsTheOwnConnectionBackAndReleasesEverything) {
+    FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
+    QPointer<ado::Connection> own = w.GconConnect();
+    ado::Connection* const ownAddress = own.data();
+    ASSERT_FALSE(own.isNull());
+    EXPECT_EQ(cls.Connection(), own.data());
+    EXPECT_TRUE(w.Unload());
+    EXPECT_EQ(cls.connectionHistory, (QList<ado::Connection*>{ownAddress, nullptr}));
+    EXPECT_EQ(cls.Connection(), nullptr);
+    EXPECT_EQ(cls.ActiveDll(), nullptr);
+    EXPECT_EQ(cls.ActiveFrame(), nullptr);
+    EXPECT_EQ(w.ActiveInterface(), nullptr);
+    EXPECT_EQ(w.ActiveClass(), nullptr);
+    EXPECT_EQ(w.GclsLog(), nullptr);
+    EXPECT_EQ(w.GclsConnect(), nullptr);
+    EXPECT_TRUE(own.isNull()); // closed and released
+    EXPECT_EQ(global.CurrentInterface(), nullptr);
+    EXPECT_EQ(global.OtherInterface(), nullptr);
+    EXPECT_EQ(navigator.ScriptModel(), nullptr);
+    EXPECT_EQ(navigator.LayoutModel(), nullptr);
+    EXPECT_TRUE(script.callStrings().contains(QStringLiteral(R"(ScriptRelease("LP_FORMULE"))")));
+    EXPECT_FALSE(w.isVisible());
+}
+
+TEST_F(Editor, UnloadKeepsGoingWhenHostCallsFail) {
+    FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
+    cls.setClsVoceMenu(nullptr);     // step 1 fails
+    cls.setActiveNavigator(nullptr); // steps 2 and 3 fail
+    EXPECT_TRUE(w.Unload());
+    EXPECT_EQ(cls.Connection(), nullptr);
+    EXPECT_EQ(cls.ActiveDll(), nullptr);
+    EXPECT_EQ(global.CurrentInterface(), nullptr);
+}
+
+TEST_F(Editor, HostConnectionIsKeptAtLoadAndClearedAtUnload) {
+    ado::Connection hostConnection;
+    cls.setConnection(&hostConnection);
+    FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
+    EXPECT_EQ(cls.Connection(), &hostConnection);
+    EXPECT_NE(w.GconConnect(), &hostConnection);
+    w.Unload();
+    EXPECT_EQ(cls.Connection(), nullptr);
+}
+
+TEST_F(Editor, ModalWindowIsPlacedFromTheHostsLeftAndTop) {
+    struct Case {
+        int left, top, x, y;
+    };
+    for (const Case& c : {Case{0, 0, 1000, 30}, Case{500, 700, 500, 700}}) {
+        cls.setWindowModal(true);
+        cls.setLeft(core::Variant::fromInt32(c.left));
+        cls.setTop(core::Variant::fromInt32(c.top));
+        cls.id = core::Variant();
+        FRMLP_FORMULE w;
+        w.setActiveInterface(&cls);
+        w.setActiveClass(&cls);
+        w.Load();
+        EXPECT_EQ(w.pos(), QPoint(controls::twipsToPixels(c.x, &w), controls::twipsToPixels(c.y, &w)));
+    }
+}
+
+TEST_F(Editor, ModalShowReturnsWhenTheWindowCloses) {
+    cls.id = core::Variant::fromInt32(1);
+    FRMLP_FORMULE w;
+    w.setActiveInterface(&cls);
+    w.setActiveClass(&cls);
+    w.SetWindowState(0);
+    bool sawOpen = false;
+    FRMLP_FORMULE::setModalHook([&](FRMLP_FORMULE* shown) {
+        sawOpen = shown->isVisible() && shown->isModal() && !shown->TXT_FORMULA->Text().isEmpty();
+        shown->close();
+    });
+    w.ShowModal();
+    EXPECT_TRUE(sawOpen);
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_EQ(w.ActiveInterface(), nullptr); // closing unloaded it
+}
+
+TEST_F(Editor, PlacementInsideTheFrameUsesTheHostsValues) {
+    cls.setLeft(core::Variant::fromInt32(0));
+    cls.setTop(core::Variant::fromInt32(0));
+    FRMLP_FORMULE& w = open(0, core::Variant());
+    w.MDIActiveX1->RequestPlacement();
+    EXPECT_EQ(w.MDIActiveX1->lastPlacement(), QRect(0, 30, 12540, 8055));
+    cls.setLeft(core::Variant::fromInt32(200));
+    cls.setTop(core::Variant::fromInt32(400));
+    w.MDIActiveX1->RequestPlacement();
+    EXPECT_EQ(w.MDIActiveX1->lastPlacement(), QRect(200, 400, 12540, 8055));
+}
+
+TEST_F(Editor, ControlsAreRegisteredWithTheResizeManagerInOrder) {
+    FRMLP_FORMULE& w = open(0, core::Variant());
+    const QList<QPair<QString, int>> expected = {
+        {"LBL_ELEMSELEZ", 7}, {"IMG_UNDO", 3},         {"IMG_REDO", 3},  {"IMG_LEGEND", 3},
+        {"IMG_CHECK", 5},     {"IMG_CLEAR", 5},        {"IMG_SAVE", 5},  {"TVW_FIELDS", 11},
+        {"TXT_FORMULA", 15},  {"GRB_COMPFORMULE", 15}, {"CHK_DEBUG", 10}};
+    EXPECT_EQ(w.RESIZEFORM->registrations(), expected);
+    const int formulaWidth = w.TXT_FORMULA->width();
+    const int treeWidth = w.TVW_FIELDS->width();
+    w.resize(w.width() + 100, w.height() + 40);
+    EXPECT_EQ(w.TXT_FORMULA->width(), formulaWidth + 100);
+    EXPECT_EQ(w.TVW_FIELDS->width(), treeWidth);
+}
+
+TEST_F(Editor, WindowHasItsControlsAndImages) {
+    FRMLP_FORMULE& w = open(0, core::Variant());
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("Composizione formule SQL"));
+    EXPECT_EQ(w.CHK_DEBUG->text(), QStringLiteral("Log Attivo"));
+    EXPECT_FALSE(w.CHK_DEBUG->isVisible());
+    EXPECT_EQ(w.LBL_ELEMSELEZ->Title(), QStringLiteral("Formula"));
+    EXPECT_EQ(w.mnuPrincipale->title(), QStringLiteral("Principale"));
+    EXPECT_EQ(w.mnuSeleziona->text(), QStringLiteral("Seleziona entità anagrafica"));
+    EXPECT_EQ(w.mnuDeseleziona->text(), QStringLiteral("Deseleziona entità anagrafica"));
+    EXPECT_EQ(w.imlImagesTrv.keys().size(), 7);
+    for (const char* key : {"ramo", "elemento", "elementosel", "ramosel", "operatore", "minus", "plus"})
+        EXPECT_FALSE(w.imlImagesTrv.value(QLatin1String(key)).isNull()) << key;
+    // The formula box and the tree side by side.
+    EXPECT_LT(w.TVW_FIELDS->geometry().right(), w.TXT_FORMULA->geometry().left());
+}
+
+// ---- Keyboard commands --------------------------------------------------------------------
+
+TEST_F(Editor, CtrlPEmptiesTheBoxWithoutAQuestion) {
+    FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
+    responder.clear();
+    QTest::keyClick(w.TXT_FORMULA, Qt::Key_P, Qt::ControlModifier);
+    EXPECT_TRUE(w.TXT_FORMULA->Text().isEmpty());
+    EXPECT_TRUE(responder.requests().isEmpty());
+}
+
+TEST_F(Editor, CombinationsWithMoreThanCtrlDoNothing) {
+    FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
+    w.TXT_FORMULA->SetText(w.TXT_FORMULA->Text() + QStringLiteral(" + 1"));
+    w.TXT_FORMULA->SetLocked(true); // the box itself takes no character: only commands could change it
+    const QString text = w.TXT_FORMULA->Text();
+    for (Qt::KeyboardModifiers mods :
+         {Qt::ControlModifier | Qt::ShiftModifier, Qt::ControlModifier | Qt::AltModifier,
+          Qt::KeyboardModifiers(Qt::AltModifier)}) {
+        for (Qt::Key key : {Qt::Key_P, Qt::Key_W, Qt::Key_Z}) {
+            QTest::keyClick(w.TXT_FORMULA, key, mods);
+            EXPECT_EQ(w.TXT_FORMULA->Text(), text);
+            EXPECT_FALSE(w.technicalView());
+        }
+    }
+}
+
+TEST_F(Editor, CtrlZAndCtrlYWalkTheHistory) {
+    FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
+    const QString first = w.TXT_FORMULA->Text();
+    w.TXT_FORMULA->SetText(first + QStringLiteral(" * 2"));
+    w.RecordUndoState();
+    QTest::keyClick(w.TXT_FORMULA, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(w.TXT_FORMULA->Text(), first);
+    QTest::keyClick(w.TXT_FORMULA, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(w.TXT_FORMULA->Text(), first + QStringLiteral(" * 2"));
+}
+
+TEST_F(Editor, KeyCommandsWorkFromAnyControlOfTheWindow) {
+    FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
+    QTest::keyClick(w.TVW_FIELDS, Qt::Key_P, Qt::ControlModifier);
+    EXPECT_TRUE(w.TXT_FORMULA->Text().isEmpty());
+}
+
+TEST_F(Editor, CtrlHChecksAndShowsTheOutcome) {
+    FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
+    responder.clear();
+    QTest::keyClick(w.TXT_FORMULA, Qt::Key_H, Qt::ControlModifier);
+    ASSERT_EQ(responder.requests().size(), 1);
+    EXPECT_EQ(responder.requests().first().text, QStringLiteral("La formula è corretta."));
+}
+
+TEST_F(Editor, CtrlSSavesTheSqlForm) {
+    FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(5));
+    w.TXT_FORMULA->SetText(QStringLiteral("SET [Prezzo lordo] = 7"));
+    QTest::keyClick(w.TXT_FORMULA, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_TRUE(w.SqlText.startsWith(QStringLiteral("UPDATE"))) << w.SqlText.toStdString();
+    ado::Connection c;
+    c.Open(connectionString);
+    auto rs = c.Execute(QStringLiteral("SELECT LP01_FORMULE FROM LP01_PROVIDER WHERE LP01_ID = 5"));
+    EXPECT_EQ((*rs)[QStringLiteral("LP01_FORMULE")].Value().toString(), QStringLiteral("SET @OUTPREZZO = 7"));
+}
+
+TEST_F(Editor, CtrlLAndTheLegendButtonOpenANewInstructionsWindowEachTime) {
+    FRMLP_FORMULE& w = open(0, core::Variant());
+    QList<const void*> shown;
+    QStringList texts;
+    instructions::setModalRunner([&](instructions::FRMLP_ISTRUZIONI& info) {
+        shown << &info;
+        texts << info.TXT_ESEMPIO4->Text();
+        EXPECT_EQ(info.parentWidget(), &w);
+        QTest::mouseClick(info.BTN_CHIUDI, Qt::LeftButton);
+    });
+    QTest::keyClick(w.TXT_FORMULA, Qt::Key_L, Qt::ControlModifier);
+    QTest::mouseClick(w.IMG_LEGEND, Qt::LeftButton);
+    for (const host::Request& r : responder.requests())
+        ADD_FAILURE() << r.text.toStdString();
+    ASSERT_EQ(shown.size(), 2);
+    EXPECT_EQ(texts.at(0), texts.at(1));
+    EXPECT_EQ(instructions::FRMLP_ISTRUZIONI::liveInstances(), 0);
+}
+
+TEST_F(Editor, CtrlWSwitchesToTheTechnicalViewAndBack) {
+    FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
+    const QString display = w.TXT_FORMULA->Text();
+    w.LBL_ELEMSELEZ->SetTitle(QStringLiteral("another title"));
+    const int history = w.UndoIndex();
+    QTest::keyClick(w.TXT_FORMULA, Qt::Key_W, Qt::ControlModifier);
+    EXPECT_TRUE(w.technicalView());
+    EXPECT_EQ(w.LBL_ELEMSELEZ->Title(), QStringLiteral("Info tecniche"));
+    EXPECT_EQ(w.TXT_FORMULA->Text(), QStringLiteral("SET @OUTPREZZO = @ATTPREZZO + 50"));
+    EXPECT_TRUE(w.TXT_FORMULA->Locked());
+    EXPECT_TRUE(w.TXT_FORMULA->isEnabled());
+    for (QWidget* off : std::initializer_list<QWidget*>{w.TVW_FIELDS, w.IMG_SAVE, w.IMG_CHECK, w.IMG_CLEAR,
+                                                        w.IMG_LEGEND, w.IMG_EXPCOL, w.IMG_UNDO, w.IMG_REDO})
+        EXPECT_FALSE(off->isEnabled()) << off->objectName().toStdString();
+    EXPECT_TRUE(w.CHK_DEBUG->isVisible());
+    QTest::keyClick(w.TXT_FORMULA, Qt::Key_X); // read-only: typing changes nothing
+    EXPECT_EQ(w.TXT_FORMULA->Text(), QStringLiteral("SET @OUTPREZZO = @ATTPREZZO + 50"));
+
+    QTest::keyClick(w.TXT_FORMULA, Qt::Key_W, Qt::ControlModifier);
+    EXPECT_FALSE(w.technicalView());
+    EXPECT_EQ(w.LBL_ELEMSELEZ->Title(), QStringLiteral("Formula"));
+    EXPECT_EQ(w.TXT_FORMULA->Text(), display);
+    EXPECT_FALSE(w.TXT_FORMULA->Locked());
+    for (QWidget* on : std::initializer_list<QWidget*>{w.TVW_FIELDS, w.IMG_SAVE, w.IMG_CHECK, w.IMG_CLEAR,
+                                                       w.IMG_LEGEND, w.IMG_EXPCOL, w.IMG_UNDO, w.IMG_REDO})
+        EXPECT_TRUE(on->isEnabled());
+    EXPECT_FALSE(w.CHK_DEBUG->isVisible());
+    EXPECT_EQ(w.UndoIndex(), history); // the switch records nothing
+}
+
+TEST_F(Editor, KeysStillReachTheFocusedControl) {
+    FRMLP_FORMULE& w = open(0, core::Variant());
+    QTest::keyClicks(w.TXT_FORMULA, QStringLiteral("SET"));
+    EXPECT_EQ(w.TXT_FORMULA->Text(), QStringLiteral("SET"));
+}
+
+// ---- Edit history on the real box -----------------------------------------------------------
+
+TEST_F(Editor, TypingABlankRecordsTheTextWithTheBlankTrimmed) {
+    FRMLP_FORMULE& w = open(0, core::Variant());
+    QTest::keyClicks(w.TXT_FORMULA, QStringLiteral("SET"));
+    EXPECT_EQ(w.UndoIndex(), 0);
+    QTest::keyClick(w.TXT_FORMULA, Qt::Key_Space);
+    EXPECT_EQ(w.TXT_FORMULA->Text(), QStringLiteral("SET "));
+    EXPECT_EQ(w.UndoIndex(), 1);
+    EXPECT_EQ(w.UndoBuffer(1), QStringLiteral("SET"));
+    EXPECT_EQ(w.CaretPosition(), 4);
+    QTest::keyClicks(w.TXT_FORMULA, QStringLiteral("x"));
+    QTest::keyClick(w.TXT_FORMULA, Qt::Key_Return);
+    EXPECT_EQ(w.UndoIndex(), 2);
+    EXPECT_EQ(w.UndoBuffer(2), QStringLiteral("SET x\r\n")); // only blanks are trimmed
+}
+
+TEST_F(Editor, ArrowsRecordOnlyWithoutModifiers) {
+    FRMLP_FORMULE& w = open(0, core::Variant());
+    w.TXT_FORMULA->SetText(QStringLiteral("a\r\nb"));
+    QTest::keyClick(w.TXT_FORMULA, Qt::Key_Down);
+    EXPECT_EQ(w.UndoIndex(), 1);
+    QTest::keyClick(w.TXT_FORMULA, Qt::Key_Up, Qt::ShiftModifier);
+    EXPECT_EQ(w.UndoIndex(), 1);
+    QTest::keyClick(w.TXT_FORMULA, Qt::Key_Left);
+    EXPECT_EQ(w.UndoIndex(), 1);
+}
+
+TEST_F(Editor, CaretMovesAreRememberedAndLosingTheFocusRecords) {
+    FRMLP_FORMULE& w = open(0, core::Variant());
+    w.activateWindow();
+    w.TXT_FORMULA->setFocus();
+    w.TXT_FORMULA->SetText(QStringLiteral("abcdef"));
+    w.TXT_FORMULA->SetSelStart(6);
+    QTest::keyClick(w.TXT_FORMULA, Qt::Key_Left);
+    EXPECT_EQ(w.CaretPosition(), 5);
+    QFocusEvent out(QEvent::FocusOut, Qt::MouseFocusReason);
+    QApplication::sendEvent(w.TXT_FORMULA, &out);
+    EXPECT_EQ(w.UndoIndex(), 1);
+    EXPECT_EQ(w.UndoBuffer(1), QStringLiteral("abcdef"));
+}
+
+TEST_F(Editor, UndoButtonStepsBack) {
+    FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
+    QTest::mouseClick(w.IMG_UNDO, Qt::LeftButton);
+    EXPECT_TRUE(w.TXT_FORMULA->Text().isEmpty());
+    QTest::mouseClick(w.IMG_REDO, Qt::LeftButton);
+    EXPECT_EQ(w.TXT_FORMULA->Text(), QStringLiteral("SET [Prezzo lordo] = [Prezzo lordo - CURR] + 50"));
+}
+
+// ---- Element tree --------------------------------------------------------------------------
+
+TEST_F(Editor, TreeIsBuiltWithStylesAndPictures) {
+    FRMLP_FORMULE& w = open(0, core::Variant());
+    ASSERT_GE(w.TVW_FIELDS->topLevelItemCount(), 9);
+    QTreeWidgetItem* first = w.TVW_FIELDS->topLevelItem(0);
+    EXPECT_EQ(first->text(0), QStringLiteral("Quotazione"));
+    EXPECT_EQ(first->data(0, Qt::UserRole).toString(), QStringLiteral("kqu"));
+    EXPECT_TRUE(first->font(0).bold());
+    EXPECT_EQ(first->foreground(0).color(), QColor(132, 132, 132));
+    EXPECT_FALSE(first->icon(0).isNull());
+    EXPECT_EQ(first->child(0)->text(0), QStringLiteral("Prezzo lordo"));
+    EXPECT_EQ(w.treeNodes().at(1), first->child(0));
+}
+
+TEST_F(Editor, DoubleClickInsertsTheElementIntoAnEmptyBox) {
+    FRMLP_FORMULE& w = open(0, core::Variant());
+    QTreeWidgetItem* item = node(QStringLiteral("Quotazione"), QStringLiteral("Prezzo lordo"));
+    ASSERT_NE(item, nullptr);
+    doubleClick(item);
+    EXPECT_EQ(w.TXT_FORMULA->Text(), QStringLiteral("[Prezzo lordo] = "));
+    EXPECT_EQ(w.TXT_FORMULA->SelStart(), 16);
+    EXPECT_EQ(w.CaretPosition(), 16);
+    EXPECT_EQ(w.UndoIndex(), 1);
+}
+
+TEST_F(Editor, DoubleClickInsertsAtTheRememberedPosition) {
+    FRMLP_FORMULE& w = open(0, core::Variant());
+    w.TXT_FORMULA->SetText(QStringLiteral("SET [Prezzo lordo] = 1"));
+    w.setCaretPosition(10);
+    doubleClick(node(QStringLiteral("Quotazione ingresso"), QStringLiteral("Sconto 2%")));
+    EXPECT_EQ(w.TXT_FORMULA->Text(), QStringLiteral("SET [Prezz [Sconto 2% - IN] o lordo] = 1"));
+    EXPECT_EQ(w.CaretPosition(), 28);
+}
+
+TEST_F(Editor, DoubleClickOnAnOperatorAndOnABranch) {
+    FRMLP_FORMULE& w = open(0, core::Variant());
+    w.TXT_FORMULA->SetText(QStringLiteral("IF 1=1"));
+    w.setCaretPosition(6);
+    doubleClick(node(QStringLiteral("Operatori logici"), QStringLiteral("AND")));
+    EXPECT_EQ(w.TXT_FORMULA->Text(), QStringLiteral("IF 1=1 AND "));
+    const int history = w.UndoIndex();
+    const QString text = w.TXT_FORMULA->Text();
+    QTreeWidgetItem* branch = w.TVW_FIELDS->topLevelItem(0);
+    const QRect r = w.TVW_FIELDS->visualItemRect(branch);
+    QTest::mouseDClick(w.TVW_FIELDS->viewport(), Qt::LeftButton, {}, r.center());
+    EXPECT_EQ(w.TXT_FORMULA->Text(), text);
+    EXPECT_EQ(w.UndoIndex(), history);
+}
+
+TEST_F(Editor, ExpandCollapseButtonTogglesTheWholeTree) {
+    FRMLP_FORMULE& w = open(0, core::Variant());
+    EXPECT_EQ(w.IMG_EXPCOL->pictureKey(), QStringLiteral("plus"));
+    QTest::mouseClick(w.IMG_EXPCOL, Qt::LeftButton);
+    EXPECT_TRUE(w.TreeExpanded());
+    EXPECT_EQ(w.IMG_EXPCOL->pictureKey(), QStringLiteral("minus"));
+    for (QTreeWidgetItem* item : w.treeNodes())
+        EXPECT_TRUE(item->isExpanded() || item->childCount() == 0);
+    EXPECT_EQ(w.TVW_FIELDS->currentItem(), w.treeNodes().at(1));
+    EXPECT_TRUE(w.updatesEnabled());
+    QTest::mouseClick(w.IMG_EXPCOL, Qt::LeftButton);
+    EXPECT_FALSE(w.TreeExpanded());
+    EXPECT_EQ(w.IMG_EXPCOL->pictureKey(), QStringLiteral("plus"));
+    for (QTreeWidgetItem* item : w.treeNodes())
+        EXPECT_FALSE(item->isExpanded());
+    // Expanding one node by hand makes the next click collapse everything.
+    w.TVW_FIELDS->topLevelItem(1)->setExpanded(true);
+    EXPECT_TRUE(w.TreeExpanded());
+    EXPECT_EQ(w.IMG_EXPCOL->pictureKey(), QStringLiteral("minus"));
+    QTest::mouseClick(w.IMG_EXPCOL, Qt::LeftButton);
+    EXPECT_FALSE(w.TVW_FIELDS->topLevelItem(1)->isExpanded());
+}
+
+} // namespace
