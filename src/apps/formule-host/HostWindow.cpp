@@ -78,6 +78,7 @@ HostWindow::HostWindow(const QString& connectionString, const QString& language,
     connect(m_list, &QTreeWidget::itemDoubleClicked, this, [this] { openSelected(m_modal->isChecked()); });
     m_mdi = new QMdiArea(splitter);
     splitter->setStretchFactor(1, 3);
+    splitter->setSizes({480, 920});
     setCentralWidget(splitter);
     resize(1400, 800);
 
@@ -212,32 +213,33 @@ bool HostWindow::openEditor(int context, const core::Variant& id, bool modal,
     // host then gives it its layouts and script objects, and learns the window from them.
     QPointer<QObject> guard(object);
     auto reported = std::make_shared<QMetaObject::Connection>();
-    *reported = connect(&m_script, &host::HostObject::called, this,
-                        [this, guard, modal, reported, onFirstActivation](const QString& member) {
-                            if (member != QLatin1String("ScriptFormEvent"))
-                                return;
-                            disconnect(*reported);
-                            QTimer::singleShot(0, this, [this, guard, modal, onFirstActivation] {
-                                if (!guard)
-                                    return;
-                                host::LayoutModel* layout = &m_layout;
-                                m_navigator.raiseInitializeLayoutObjectModel(layout);
-                                host::ScriptModel* script = &m_script;
-                                m_navigator.raiseInitializeScriptObjectModel(script);
-                                auto* window = qobject_cast<QWidget*>(m_layout.lastWindow().data());
-                                if (!window)
-                                    return;
-                                if (!modal && !onFirstActivation) {
-                                    QMdiSubWindow* sub = m_mdi->addSubWindow(window);
-                                    sub->show();
-                                    connect(window, SIGNAL(unloaded()), sub, SLOT(close()));
-                                }
-                                if (!modal)
-                                    connect(window, SIGNAL(unloaded()), guard.data(), SLOT(deleteLater()));
-                                if (onFirstActivation)
-                                    onFirstActivation(window);
-                            });
-                        });
+    *reported =
+        connect(&m_script, &host::HostObject::called, this,
+                [this, guard, modal, reported, onFirstActivation](const QString& member) {
+                    if (member != QLatin1String("ScriptFormEvent"))
+                        return;
+                    disconnect(*reported);
+                    QTimer::singleShot(0, this, [this, guard, modal, onFirstActivation] {
+                        if (!guard)
+                            return;
+                        host::LayoutModel* layout = &m_layout;
+                        m_navigator.raiseInitializeLayoutObjectModel(layout);
+                        host::ScriptModel* script = &m_script;
+                        m_navigator.raiseInitializeScriptObjectModel(script);
+                        auto* window = qobject_cast<QWidget*>(m_layout.lastWindow().data());
+                        if (!window)
+                            return;
+                        if (!modal && m_embedInArea) {
+                            QMdiSubWindow* sub = m_mdi->addSubWindow(window);
+                            sub->show();
+                            connect(window, SIGNAL(unloaded()), sub, SLOT(close()), Qt::QueuedConnection);
+                        }
+                        if (!modal)
+                            connect(window, SIGNAL(unloaded()), guard.data(), SLOT(deleteLater()));
+                        if (onFirstActivation)
+                            onFirstActivation(window);
+                    });
+                });
     plugin->ShowForm();
     if (modal) {
         disconnect(*reported);

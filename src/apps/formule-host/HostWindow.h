@@ -55,6 +55,9 @@ public:
     bool openEditor(int context, const core::Variant& id, bool modal,
                     std::function<void(QWidget*)> onFirstActivation = {});
 
+    // Modeless editors are placed in the multi-document area (default) or stay top-level windows.
+    void setEmbedInArea(bool embed) { m_embedInArea = embed; }
+
     host::GlobalObject& global() { return m_global; }
     host::Navigator& navigator() { return m_navigator; }
 
@@ -79,6 +82,7 @@ private:
     QTreeWidget* m_list = nullptr;
     QCheckBox* m_modal = nullptr;
     QList<QPointer<QObject>> m_components;
+    bool m_embedInArea = true;
 };
 
 } // namespace demo

@@ -33,7 +33,8 @@ public:
 int main(int argc, char** argv) {
     // A screenshot is rendered off screen.
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--screenshot") == 0 && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        if ((std::strcmp(argv[i], "--screenshot") == 0 || std::strcmp(argv[i], "--host-screenshot") == 0) &&
+            qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
@@ -61,7 +62,12 @@ int main(int argc, char** argv) {
         QStringLiteral(
             "Render the editor window off screen after its first activation, save it as PNG and exit."),
         QStringLiteral("FILE"));
-    parser.addOptions({db, lang, company, context, id, modal, screenshot});
+    const QCommandLineOption hostScreenshot(
+        QStringLiteral("host-screenshot"),
+        QStringLiteral("Like --screenshot, but render the whole host window with the editor in its "
+                       "multi-document area."),
+        QStringLiteral("FILE"));
+    parser.addOptions({db, lang, company, context, id, modal, screenshot, hostScreenshot});
     parser.process(app);
 
     QTextStream err(stderr);
@@ -75,9 +81,14 @@ int main(int argc, char** argv) {
         return 2;
     }
     const bool openAtOnce = parser.isSet(context) || parser.isSet(id);
-    const QString shotFile = parser.value(screenshot);
+    const bool wholeHost = parser.isSet(hostScreenshot);
+    const QString shotFile = wholeHost ? parser.value(hostScreenshot) : parser.value(screenshot);
+    if (wholeHost && parser.isSet(modal)) {
+        err << "formule-host: --host-screenshot shows a modeless editor; leave out --modal\n";
+        return 2;
+    }
     if (!shotFile.isEmpty() && !openAtOnce) {
-        err << "formule-host: --screenshot needs --context and --id\n";
+        err << "formule-host: a screenshot needs --context and --id\n";
         return 2;
     }
     bool contextOk = true;
@@ -99,8 +110,9 @@ int main(int argc, char** argv) {
     if (!window.refreshRecords())
         err << "formule-host: cannot read the records: " << window.errorText() << '\n';
 
-    if (shotFile.isEmpty())
+    if (shotFile.isEmpty() || wholeHost)
         window.show();
+    window.setEmbedInArea(shotFile.isEmpty() || wholeHost);
     if (!openAtOnce)
         return app.exec();
 
@@ -124,7 +136,8 @@ int main(int argc, char** argv) {
     QTimer::singleShot(0, &window, [&] {
         window.openEditor(contextValue, idValue, isModal, [&](QWidget* editor) {
             QTimer::singleShot(100, editor, [&, editor] {
-                const bool saved = editor->grab().save(shotFile, "PNG");
+                QWidget* target = wholeHost ? static_cast<QWidget*>(&window) : editor;
+                const bool saved = target->grab().save(shotFile, "PNG");
                 if (!saved)
                     err << "formule-host: cannot write " << shotFile << '\n';
                 else
