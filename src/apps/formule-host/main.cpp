@@ -67,7 +67,11 @@ int main(int argc, char** argv) {
         QStringLiteral("Like --screenshot, but render the whole host window with the editor in its "
                        "multi-document area."),
         QStringLiteral("FILE"));
-    parser.addOptions({db, lang, company, context, id, modal, screenshot, hostScreenshot});
+    const QCommandLineOption variants(
+        QStringLiteral("variants"),
+        QStringLiteral("Configurator variants of the company (on, off; default off)."),
+        QStringLiteral("on|off"), QStringLiteral("off"));
+    parser.addOptions({db, lang, company, context, id, modal, screenshot, hostScreenshot, variants});
     parser.process(app);
 
     QTextStream err(stderr);
@@ -78,6 +82,11 @@ int main(int argc, char** argv) {
     const int companyCode = parser.value(company).toInt(&companyOk);
     if (!companyOk) {
         err << "formule-host: --company needs a number\n";
+        return 2;
+    }
+    const QString variantsValue = parser.value(variants);
+    if (variantsValue != QLatin1String("on") && variantsValue != QLatin1String("off")) {
+        err << "formule-host: --variants takes on or off\n";
         return 2;
     }
     const bool openAtOnce = parser.isSet(context) || parser.isSet(id);
@@ -103,6 +112,8 @@ int main(int argc, char** argv) {
         host::Responder::setCurrent(&printing);
 
     demo::HostWindow window(connectionString, parser.value(lang), core::Variant::fromInt32(companyCode));
+    window.global().Settings()->Configurator()->setVariantsEnabled(
+        core::Variant::fromInt32(variantsValue == QLatin1String("on") ? 1 : 0));
     if (!window.loadComponent()) {
         err << "formule-host: cannot load the component library: " << window.errorText() << '\n';
         return 1;
