@@ -1,0 +1,122 @@
+// Types, conversions and XML paths of the engine, checked against the rules of SQL Server's
+// data-type documentation (precedence, precision and scale of results, conversion errors).
+
+#include "tsql/Value.h"
+#include "tsql/Xml.h"
+
+#include "TestDb.h"
+
+#include <gtest/gtest.h>
+
+using namespace tsql;
+
+namespace {
+
+SqlType type(const char* name) {
+    return *parseTypeName(QString::fromUtf8(name));
+}
+
+struct ResultTypeCase {
+    const char* op;
+    const char* left;
+    const char* right;
+    int precision, scale;
+};
+
+// https://learn.microsoft.com/en-us/sql/t-sql/data-types/precision-scale-and-length-transact-sql
+TEST(Value, DecimalResultTypesFollowPrecisionAndScaleRules) {
+    const ResultTypeCase cases[] = {
+        {"+", "decimal(17,6)", "decimal(6,3)", 18, 6},    {"*", "decimal(17,6)", "decimal(6,3)", 24, 9},
+        {"/", "decimal(6,3)", "decimal(4,1)", 12, 8},     {"*", "decimal(17,6)", "int", 28, 6},
+        {"*", "decimal(38,10)", "decimal(38,10)", 38, 6}, {"%", "decimal(6,3)", "decimal(4,1)", 6, 3},
+    };
+    for (const auto& c : cases) {
+        SqlType t = arithmeticType(QString::fromUtf8(c.op), type(c.left), type(c.right));
+        EXPECT_EQ(t.id, TypeId::Decimal) << c.left << c.op << c.right;
+        EXPECT_EQ(t.precision, c.precision) << c.left << c.op << c.right;
+        EXPECT_EQ(t.scale, c.scale) << c.left << c.op << c.right;
+    }
+}
+
+struct ConvertCase {
+    const char* from; // text value
+    const char* to;
+    const char* result; // nullptr: an error
+    int error;
+};
+
+// https://learn.microsoft.com/en-us/sql/t-sql/functions/cast-and-convert-transact-sql
+TEST(Value, ConversionsOfTextAndNumbers) {
+    const ConvertCase cases[] = {
+        {" 12 ", "int", "12", 0},
+        {"", "int", "0", 0},
+        {"1.5", "int", nullptr, 245},
+        {"99999999999", "int", nullptr, 248},
+        {"12.345", "decimal(5,2)", "12.35", 0},
+        {"-0.005", "decimal(5,2)", "-0.01", 0},
+        {"1000", "decimal(5,2)", nullptr, 8115},
+        {"abc", "decimal(5,2)", nullptr, 8114},
+        {"1e3", "float", "1000", 0},
+        {"x", "float", nullptr, 8114},
+        {"abcdef", "char(3)", "abc", 0},
+        {"ab", "char(4)", "ab  ", 0},
+        {"2024-02-29", "datetime", "Feb 29 2024 12:00AM", 0},
+        {"2024-02-30", "datetime", nullptr, 241},
+        {"true", "bit", "1", 0},
+    };
+    for (const auto& c : cases) {
+        try {
+            Value v = convert(Value::str(QString::fromUtf8(c.from)), type(c.to));
+            ASSERT_NE(c.result, nullptr) << c.from << " -> " << c.to;
+            EXPECT_EQ(toText(v), QString::fromUtf8(c.result)) << c.from << " -> " << c.to;
+        } catch (const SqlError& e) {
+            EXPECT_EQ(c.result, nullptr) << c.from << " -> " << c.to << ": " << e.error.message.toStdString();
+            EXPECT_EQ(e.error.number, c.error) << c.from << " -> " << c.to;
+        }
+    }
+}
+
+TEST(Value, ComparisonsIgnoreCaseAndTrailingBlanks) {
+    EXPECT_EQ(compareValues(Value::str(QStringLiteral("abc  ")), Value::str(QStringLiteral("ABC"))), 0);
+    EXPECT_EQ(compareValues(Value::str(QStringLiteral(" abc")), Value::str(QStringLiteral("abc"))),
+              -1); // leading blanks count
+    EXPECT_LT(*compareValues(Value::str(QStringLiteral("a")), Value::str(QStringLiteral("B"))), 0);
+    EXPECT_FALSE(compareValues(Value::nullOf(SqlType::of(TypeId::Int)), Value::integer(1)).has_value());
+    EXPECT_EQ(compareValues(Value::str(QStringLiteral("10")), Value::integer(9)), 1); // compared as int
+    EXPECT_THROW(compareValues(Value::str(QStringLiteral("x")), Value::integer(9)), SqlError);
+}
+
+TEST(Value, IntegerArithmeticOverflowsAndDividesByZero) {
+    EXPECT_THROW(arithmetic(QStringLiteral("+"), Value::integer(2147483647), Value::integer(1)), SqlError);
+    EXPECT_EQ(arithmetic(QStringLiteral("/"), Value::integer(-7), Value::integer(2)).i, -3);
+    try {
+        arithmetic(QStringLiteral("%"), Value::integer(1), Value::integer(0));
+        ADD_FAILURE();
+    } catch (const SqlError& e) {
+        EXPECT_EQ(e.error.number, 8134);
+    }
+    EXPECT_TRUE(
+        arithmetic(QStringLiteral("/"), Value::integer(1), Value::nullOf(SqlType::of(TypeId::Int))).null);
+}
+
+// https://learn.microsoft.com/en-us/sql/t-sql/xml/nodes-method-xml-data-type
+TEST(Xml, PathsOfTheCategoryAndVariantSubQueries) {
+    auto doc = parseXml(QStringLiteral("<CATEGORIE><CATEGORIA IDCATEGORIA_CM01=\"1\" VALORE=\"A\"/>"
+                                       "<CATEGORIA IDCATEGORIA_CM01=\"2\" VALORE=\"B\"><X>t</X></CATEGORIA>"
+                                       "</CATEGORIE>"));
+    XmlNodeRef root{doc, &doc->root, -1};
+    auto rows = xpathSelect(root, QStringLiteral("//CATEGORIE/CATEGORIA"));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(xmlStringValue(xpathSelect(rows[1], QStringLiteral("@VALORE"))[0]), QStringLiteral("B"));
+    EXPECT_EQ(xpathSelect(root, QStringLiteral("/CATEGORIE/CATEGORIA")).size(), 2u);
+    EXPECT_EQ(xpathSelect(root, QStringLiteral("//CATEGORIA")).size(), 2u);
+    EXPECT_EQ(xpathSelect(root, QStringLiteral("/CATEGORIA")).size(), 0u);
+    EXPECT_EQ(xmlStringValue(xpathSelect(root, QStringLiteral("(/CATEGORIE/CATEGORIA/@VALORE)[2]"))[0]),
+              QStringLiteral("B"));
+    EXPECT_EQ(xpathSelect(root, QStringLiteral("/CATEGORIE/CATEGORIA[@IDCATEGORIA_CM01=\"2\"]/X")).size(),
+              1u);
+    EXPECT_EQ(xmlSerialize(xpathSelect(root, QStringLiteral("//X"))[0]), QStringLiteral("<X>t</X>"));
+    EXPECT_THROW(parseXml(QStringLiteral("<A><B></A>")), SqlError);
+}
+
+} // namespace
