@@ -408,7 +408,7 @@ int FRMLP_FORMULE::VisualizzaErrore(const QString& SubOrFunctionName) {
         host::Request request;
         request.kind = host::Request::Kind::Message;
         request.title = windowTitle();
-        request.text = QStringLiteral("Classe Log non settata");
+        request.text = translate(QStringLiteral("Classe Log non settata"));
         request.code = host::mb::OkOnly;
         host::Responder::current()->respond(request);
         return static_cast<int>(core::Answer::Abort);
@@ -496,7 +496,7 @@ void FRMLP_FORMULE::Form_Load() {
                         m_log = new host::GclsLog(this);
                         m_log->AttachInterface(ai());
                     },
-                    [&] { m_firstActivation = true; },
+                    [&] { m_firstActivation = true; }, [&] { translateCaptions(); },
                     [&] {
                         if (ai() != nullptr && ai()->WindowModal()) {
                             const core::Variant left = ai()->Left();
@@ -883,6 +883,20 @@ void FRMLP_FORMULE::ExpandStrutturaTree(bool expand) {
 
 // ---------------------------------------------------------------------------------------------
 // Edit history
+
+void FRMLP_FORMULE::translateCaptions() {
+    // The captions of the design pass through the host's translation service once, at load.
+    setWindowTitle(translate(windowTitle()));
+    for (controls::VXL_TITLEBAR* bar : {LBL_ELEMSELEZ, LBL_OPERATORI_})
+        bar->SetTitle(translate(bar->Title()));
+    CHK_DEBUG->setText(translate(CHK_DEBUG->text()));
+    mnuPrincipale->setTitle(translate(mnuPrincipale->title()));
+    for (QAction* item : {mnuSeleziona, mnuDeseleziona})
+        item->setText(translate(item->text()));
+    for (controls::VXL_TBARMENU* b :
+         {IMG_UNDO, IMG_REDO, IMG_LEGEND, IMG_CLEAR, IMG_SAVE, IMG_CHECK, IMG_EXPCOL})
+        b->setToolTip(translate(b->toolTip()));
+}
 
 void FRMLP_FORMULE::resetHistory() {
     // A new window starts with an empty history at position 0; nothing to do for a loaded one.

@@ -210,6 +210,7 @@ private:
     void loadStoredFormula();
 
     void resetHistory();
+    void translateCaptions();
     void switchTechnicalView();
     void connectEvents();
     host::GlobalObject* global() const;

@@ -7,6 +7,7 @@
 #include "host/LogObject.h"
 #include "host/Responder.h"
 #include "host/ScriptModel.h"
+#include "host/TranslationService.h"
 #include "host/controls/HostControls.h"
 #include "host/controls/MDIActiveX.h"
 #include "host/controls/VXL_RESIZEFORM.h"
@@ -370,6 +371,28 @@ TEST_F(Editor, WindowHasItsControlsAndImages) {
         EXPECT_FALSE(w.imlImagesTrv.value(QLatin1String(key)).isNull()) << key;
     // The formula box and the tree side by side.
     EXPECT_LT(w.TVW_FIELDS->geometry().right(), w.TXT_FORMULA->geometry().left());
+}
+
+TEST_F(Editor, CaptionsAndTitlesAreShownInTheHostsLanguage) {
+    host::TranslationService english;
+    ASSERT_GE(english.load(QStringLiteral(FORMULE_TRANSLATIONS_DIR), QStringLiteral("en")), 1);
+    global.setTranslation(&english);
+    FRMLP_FORMULE& w = open(1, core::Variant::fromInt32(1));
+    EXPECT_EQ(w.LBL_ELEMSELEZ->Title(), QStringLiteral("Formulas of the price list"));
+    EXPECT_EQ(w.CHK_DEBUG->text(), QStringLiteral("Log enabled"));
+    EXPECT_EQ(w.mnuSeleziona->text(), QStringLiteral("Select master-data entity"));
+    QTest::keyClick(w.TXT_FORMULA, Qt::Key_W, Qt::ControlModifier);
+    EXPECT_EQ(w.LBL_ELEMSELEZ->Title(), QStringLiteral("Technical information"));
+    QTest::keyClick(w.TXT_FORMULA, Qt::Key_W, Qt::ControlModifier);
+    EXPECT_EQ(w.LBL_ELEMSELEZ->Title(), QStringLiteral("Formula"));
+    QString instructionsTitle;
+    instructions::setModalRunner([&](instructions::FRMLP_ISTRUZIONI& info) {
+        instructionsTitle = info.windowTitle() + QLatin1Char('|') + info.BTN_CHIUDI->Caption();
+        info.close();
+    });
+    QTest::keyClick(w.TXT_FORMULA, Qt::Key_L, Qt::ControlModifier);
+    EXPECT_EQ(instructionsTitle, QStringLiteral("Instructions|&Close"));
+    global.setTranslation(nullptr);
 }
 
 // ---- Keyboard commands --------------------------------------------------------------------

@@ -1,0 +1,127 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_GB" sourcelanguage="it_IT">
+<context>
+    <name>formule</name>
+    <message>
+        <source>Composizione formule SQL</source>
+        <translation>SQL formula composer</translation>
+    </message>
+    <message>
+        <source>Formula</source>
+        <translation>Formula</translation>
+    </message>
+    <message>
+        <source>Info tecniche</source>
+        <translation>Technical information</translation>
+    </message>
+    <message>
+        <source>Elementi</source>
+        <translation>Elements</translation>
+    </message>
+    <message>
+        <source>Log Attivo</source>
+        <translation>Log enabled</translation>
+    </message>
+    <message>
+        <source>Principale</source>
+        <translation>Main</translation>
+    </message>
+    <message>
+        <source>Seleziona entità anagrafica</source>
+        <translation>Select master-data entity</translation>
+    </message>
+    <message>
+        <source>Deseleziona entità anagrafica</source>
+        <translation>Deselect master-data entity</translation>
+    </message>
+    <message>
+        <source>Formule della Condizione</source>
+        <translation>Formulas of the condition</translation>
+    </message>
+    <message>
+        <source>Formule del Listino</source>
+        <translation>Formulas of the price list</translation>
+    </message>
+    <message>
+        <source>Formule della manutenzione listini</source>
+        <translation>Formulas of the price-list maintenance</translation>
+    </message>
+    <message>
+        <source>Espandi/comprimi</source>
+        <translation>Expand/collapse</translation>
+    </message>
+    <message>
+        <source>Annulla</source>
+        <translation>Undo</translation>
+    </message>
+    <message>
+        <source>Ripristina</source>
+        <translation>Redo</translation>
+    </message>
+    <message>
+        <source>Istruzioni</source>
+        <translation>Instructions</translation>
+    </message>
+    <message>
+        <source>Controlla la formula</source>
+        <translation>Check the formula</translation>
+    </message>
+    <message>
+        <source>Elimina la formula</source>
+        <translation>Delete the formula</translation>
+    </message>
+    <message>
+        <source>Salva la formula</source>
+        <translation>Save the formula</translation>
+    </message>
+    <message>
+        <source>Classe Log non settata</source>
+        <translation>Log class not set</translation>
+    </message>
+    <message>
+        <source>Lo strumento &quot;composizione formule SQL&quot; consente di estendere le logiche di recupero della quotazione attraverso la definizione di calcoli personalizzati basati su linguaggio Sql.</source>
+        <translation>The &quot;SQL formula composer&quot; tool extends the way the quotation is retrieved by defining custom calculations written in SQL.</translation>
+    </message>
+    <message>
+        <source>E&apos; possibilie ricalcolare ogni singolo elemento di &quot;Quotazione&quot; (prezzi, sconti, maggiorazioni) secondo varie modalità.</source>
+        <translation>Every single element of the &quot;Quotation&quot; (prices, discounts, surcharges) can be recalculated in several ways.</translation>
+    </message>
+    <message>
+        <source>- Impostando un valore di quotazione in maniera fissa (Esempio 1).</source>
+        <translation>- By setting a quotation value to a fixed amount (Example 1).</translation>
+    </message>
+    <message>
+        <source>- Impostando un valore di quotazione basato su un valore della quotazione corrente o della quotazione della precedente condizione in tabella priorità (Esempio 2).</source>
+        <translation>- By setting a quotation value from a value of the current quotation or of the quotation of the previous condition in the priority table (Example 2).</translation>
+    </message>
+    <message>
+        <source>- Impostando un valore di quotazione subordinandolo alla valutazione di una entità anagrafica (Esempio 3).</source>
+        <translation>- By setting a quotation value depending on the evaluation of a master-data entity (Example 3).</translation>
+    </message>
+    <message>
+        <source>Esempi di composizione formule</source>
+        <translation>Formula composition examples</translation>
+    </message>
+    <message>
+        <source>È importante ricordarsi di anteporre l&apos;istruzione SET prima di ogni elemento di quotazione da valorizzare.</source>
+        <translation>Remember to write the SET statement before every quotation element to be assigned.</translation>
+    </message>
+    <message>
+        <source>Esempio 1</source>
+        <translation>Example 1</translation>
+    </message>
+    <message>
+        <source>Esempio 2</source>
+        <translation>Example 2</translation>
+    </message>
+    <message>
+        <source>Esempio 3</source>
+        <translation>Example 3</translation>
+    </message>
+    <message>
+        <source>&amp;Chiudi</source>
+        <translation>&amp;Close</translation>
+    </message>
+</context>
+</TS>
