@@ -331,6 +331,20 @@ TEST_F(Editor, ModalShowReturnsWhenTheWindowCloses) {
     EXPECT_EQ(w.ActiveInterface(), nullptr); // closing unloaded it
 }
 
+TEST_F(Editor, ModalShowRunsANestedLoopUntilTheWindowCloses) {
+    cls.id = core::Variant::fromInt32(1);
+    FRMLP_FORMULE w;
+    w.setActiveInterface(&cls);
+    w.setActiveClass(&cls);
+    w.SetWindowState(0);
+    // Runs inside the nested loop, once the window is showing.
+    QMetaObject::invokeMethod(
+        &w, [&w] { w.close(); }, Qt::QueuedConnection);
+    w.ShowModal();
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_EQ(w.ActiveInterface(), nullptr);
+}
+
 TEST_F(Editor, PlacementInsideTheFrameUsesTheHostsValues) {
     cls.setLeft(core::Variant::fromInt32(0));
     cls.setTop(core::Variant::fromInt32(0));
@@ -610,6 +624,33 @@ TEST_F(Editor, DoubleClickOnAnOperatorAndOnABranch) {
     QTest::mouseDClick(w.TVW_FIELDS->viewport(), Qt::LeftButton, {}, r.center());
     EXPECT_EQ(w.TXT_FORMULA->Text(), text);
     EXPECT_EQ(w.UndoIndex(), history);
+}
+
+TEST_F(Editor, DoubleClickOnCategoryAndVariantValuesWritesTheirReferences) {
+    cls.setClsGlobal(&global);
+    global.Settings()->Configurator()->setVariantsEnabled(core::Variant::fromInt32(1));
+    FRMLP_FORMULE& w = open(0, core::Variant());
+    int categories = 0, variants = 0;
+    for (QTreeWidgetItem* item : w.treeNodes()) {
+        if (item->childCount() != 0 || item->parent() == nullptr)
+            continue;
+        const QString parent = item->parent()->text(0);
+        QString expected;
+        if (parent == QStringLiteral("Categoria commerciale"))
+            expected = QLatin1Char('{') + item->text(0) + QLatin1Char('}');
+        else if (parent == QStringLiteral("Codice variante"))
+            expected = QLatin1Char('|') + item->text(0) + QLatin1Char('|');
+        else
+            continue;
+        (parent.startsWith(QLatin1Char('C')) && parent.contains(QLatin1String("Categoria")) ? categories
+                                                                                            : variants)++;
+        w.TXT_FORMULA->SetText(QStringLiteral("IF 1 = 1"));
+        w.setCaretPosition(2);
+        doubleClick(item);
+        EXPECT_EQ(w.TXT_FORMULA->Text(), QStringLiteral("IF ") + expected + QStringLiteral("  1 = 1"));
+    }
+    EXPECT_GT(categories, 0);
+    EXPECT_GT(variants, 0);
 }
 
 TEST_F(Editor, ExpandCollapseButtonTogglesTheWholeTree) {
