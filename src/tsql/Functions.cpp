@@ -389,6 +389,9 @@ Value callFunction(const QString& name, const std::vector<Value>& a, const SqlTy
             return Value::nullOf(rt);
         qint64 n = asInt(a[1]);
         QDateTime d = asDate(a[2]);
+        if (n > 100000000 || n < -100000000)
+            raise(517, 16,
+                  QStringLiteral("Adding a value to a '%1' column caused an overflow.").arg(rt.name()));
         QDateTime r;
         if (part == u"YEAR")
             r = d.addYears(int(n));
@@ -536,7 +539,9 @@ Value callFunction(const QString& name, const std::vector<Value>& a, const SqlTy
                 r = v > 0 ? 1 : (v < 0 ? -1 : 0);
             else if (name == u"POWER") {
                 double d = std::pow(double(v), convert(a[1], SqlType::of(TypeId::Float)).f);
-                if (!(d >= -2147483648.0 && d <= 2147483647.0) && rt.id == TypeId::Int)
+                bool fits = rt.id == TypeId::Int ? (d >= -2147483648.0 && d <= 2147483647.0)
+                                                 : (d >= -9.2233720368547758e18 && d < 9.2233720368547758e18);
+                if (!fits)
                     raise(232, 16,
                           QStringLiteral("Arithmetic overflow error for type int, value = %1.")
                               .arg(d, 0, 'f', 6));
@@ -705,6 +710,7 @@ Value callFunction(const QString& name, const std::vector<Value>& a, const SqlTy
         if (n < 0)
             return Value::nullOf(rt);
         QString s = asText(a[0]);
+        n = std::min<qint64>(n, 8000);
         if (s.size() * n > 8000)
             n = 8000 / std::max<qsizetype>(1, s.size());
         return strOut(s.repeated(n));
@@ -726,7 +732,8 @@ Value callFunction(const QString& name, const std::vector<Value>& a, const SqlTy
         if (a[0].null)
             return Value::nullOf(rt);
         double d = convert(a[0], SqlType::of(TypeId::Float)).f;
-        int len = a.size() > 1 ? int(asInt(a[1])) : 10, dec = a.size() > 2 ? int(asInt(a[2])) : 0;
+        int len = a.size() > 1 ? int(std::clamp<qint64>(asInt(a[1]), 1, 8000)) : 10;
+        int dec = a.size() > 2 ? int(std::clamp<qint64>(asInt(a[2]), 0, 16)) : 0;
         QString s = QString::number(d, 'f', std::clamp(dec, 0, 16));
         if (s.size() > len)
             s = QString(len, u'*');

@@ -562,7 +562,7 @@ Value convert(const Value& v, const SqlType& to, bool explicitConversion) {
                 r.i = v.f != 0;
             else {
                 double t = std::trunc(v.f);
-                if (!(t >= double(intMin(to.id)) && t <= double(intMax(to.id))))
+                if (!(t >= double(intMin(to.id)) && t < double(intMax(to.id)) + 1.0))
                     overflow(from, to);
                 r.i = qint64(t);
             }

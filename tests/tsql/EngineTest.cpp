@@ -372,3 +372,37 @@ TEST_F(EngineTest, RunawayLoopsStopAtTheLimits) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(EngineTest, ExtremeArgumentsFailCleanly) {
+    const char* batches[] = {
+        "SELECT REPLICATE('ab', 9223372036854775807)",
+        "SELECT SPACE(2147483647)",
+        "SELECT DATEADD(year, 100000, GETDATE())",
+        "SELECT DATEADD(day, 9223372036854775807, GETDATE())",
+        "SELECT POWER(10.0, 400)",
+        "SELECT POWER(2, 62)",
+        "SELECT CAST(1e300 AS DECIMAL(38,0))",
+        "SELECT CAST(1e300 AS BIGINT)",
+        "SELECT ROUND(1.5, -100), ROUND(15, -100)",
+        "SELECT STR(1.5, -5, 99)",
+        "SELECT SUBSTRING('abc', -2147483647, 2147483647)",
+        "SELECT CHAR(-1), NCHAR(70000)",
+        "SELECT -9223372036854775807 - 2",
+        "SELECT CAST(-9223372036854775807 - 1 AS BIGINT) / -1",
+        "SELECT 99999999999999999999999999999999999999 * 10",
+        "SELECT 1 / 3.0 / 3.0 / 3.0 / 3.0 / 3.0 / 3.0",
+        "DECLARE @x XML = '<a><b' SELECT @x.value('(/a)[1]', 'INT')",
+        "SELECT CAST('<a/>' AS XML).exist('/a')",
+    };
+    for (const char* b : batches) {
+        RunResult r = session.run(QString::fromUtf8(b));
+        if (r.error) {
+            EXPECT_GT(r.error->number, 0) << b;
+            EXPECT_FALSE(r.error->message.isEmpty()) << b;
+        }
+    }
+}
+
+} // namespace
