@@ -227,6 +227,9 @@ FRMLP_FORMULE::FRMLP_FORMULE(QWidget* parent)
 
 FRMLP_FORMULE::~FRMLP_FORMULE() {
     qApp->removeEventFilter(this);
+    // The child controls outlive the window's own parts: nothing of theirs may reach them now.
+    TXT_FORMULA->disconnect(this);
+    TVW_FIELDS->disconnect(this);
 }
 
 void FRMLP_FORMULE::setModalHook(ModalHook hook) {
@@ -703,7 +706,11 @@ bool FRMLP_FORMULE::eventFilter(QObject* watched, QEvent* event) {
     m_lastKeyEvent = event;
     m_lastKeyReceiver = widget;
     auto* key = static_cast<QKeyEvent*>(event);
-    Form_KeyDown(controls::virtualKeyCode(key->key()), controls::shiftState(key->modifiers()));
+    const int keyCode = controls::virtualKeyCode(key->key());
+    const int shift = controls::shiftState(key->modifiers());
+    // The key handler has no trap of its own; a command that fails (a translation of the view
+    // switch, for instance) is shown rather than left to escape the event loop.
+    core::runStep(QStringLiteral("Form_KeyDown"), errorAnswer(), [&] { Form_KeyDown(keyCode, shift); });
     return false; // never consumed: the key still reaches the focused control
 }
 
@@ -780,9 +787,16 @@ void FRMLP_FORMULE::connectEvents() {
         SqlText = m_parts->store.SqlText();
     });
     connect(IMG_CLEAR, &controls::VXL_TBARMENU::ButtonClick, this, [this] { ClearFormula(); });
-    connect(IMG_EXPCOL, &controls::VXL_TBARMENU::ButtonClick, this, &FRMLP_FORMULE::IMG_EXPCOL_ButtonClick);
+    // The tree's handlers have no trap of their own: an error is shown instead of escaping.
+    connect(IMG_EXPCOL, &controls::VXL_TBARMENU::ButtonClick, this, [this] {
+        core::runStep(QStringLiteral("IMG_EXPCOL_ButtonClick"), errorAnswer(),
+                      [this] { IMG_EXPCOL_ButtonClick(); });
+    });
 
-    connect(TVW_FIELDS, &QTreeWidget::itemDoubleClicked, this, [this] { TVW_FIELDS_DblClick(); });
+    connect(TVW_FIELDS, &QTreeWidget::itemDoubleClicked, this, [this] {
+        core::runStep(QStringLiteral("TVW_FIELDS_DblClick"), errorAnswer(),
+                      [this] { TVW_FIELDS_DblClick(); });
+    });
     connect(TVW_FIELDS, &QTreeWidget::itemExpanded, this, [this] {
         const QString picture = m_parts->expandCollapse.nodeExpanded();
         IMG_EXPCOL->SetPicture(imlImagesTrv.value(picture));
