@@ -31,8 +31,8 @@ public:
         : QObject(parent) {}
 
     const QList<Call>& calls() const { return m_calls; }
-    QStringList callNames() const;   // just the member names, in order
-    QStringList callStrings() const; // Call::toString of each call, in order
+    QStringList callNames() const;               // just the member names, in order
+    Q_INVOKABLE QStringList callStrings() const; // Call::toString of each call, in order
     int callCount(const QString& member) const;
     void clearCalls() { m_calls.clear(); }
 

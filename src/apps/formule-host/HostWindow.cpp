@@ -261,11 +261,21 @@ void HostWindow::onNavigatorButton(bool&, int& button) {
         m_frame.Update();
         break;
     case host::button::Multimedia:
+        // After the plug-ins have handled the press: what the hypermedia library was asked.
         QTimer::singleShot(0, this, [this] {
-            statusBar()->showMessage(text("Collegamento multimediale") + QStringLiteral(": ") +
-                                         m_frame.callStrings().join(QStringLiteral(", ")),
-                                     5000);
-            m_frame.clearCalls();
+            QStringList opened;
+            for (const QPointer<QObject>& c : std::as_const(m_components)) {
+                QObject* media = c ? c->findChild<QObject*>(QStringLiteral("CHyperMedia")) : nullptr;
+                QStringList calls;
+                if (media &&
+                    QMetaObject::invokeMethod(media, "callStrings", Q_RETURN_ARG(QStringList, calls)) &&
+                    !calls.isEmpty())
+                    opened << calls.last();
+            }
+            statusBar()->showMessage(
+                text("Collegamento multimediale") + QStringLiteral(": ") +
+                    (opened.isEmpty() ? QStringLiteral("-") : opened.join(QStringLiteral("; "))),
+                8000);
         });
         break;
     default:
