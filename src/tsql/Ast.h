@@ -149,7 +149,8 @@ enum class SK {
     BeginTran,
     Commit,
     Rollback,
-    Exec, // a procedure call: fails when it runs
+    Exec,     // a procedure call: fails when it runs
+    TryCatch, // BEGIN TRY body END TRY BEGIN CATCH elseStmt (a block) END CATCH
     Empty,
 };
 

@@ -172,6 +172,11 @@ private:
             for (auto& c : s.body)
                 statement(*c);
             break;
+        case SK::TryCatch:
+            for (auto& c : s.body)
+                statement(*c);
+            statement(*s.elseStmt);
+            break;
         case SK::Break:
         case SK::Continue:
             if (loops == 0)

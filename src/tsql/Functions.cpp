@@ -63,6 +63,11 @@ const FunctionInfo* findFunction(const QString& name) {
         {QStringLiteral("IIF"), {3, 3, false}},
         {QStringLiteral("CHOOSE"), {2, 254, false}},
         {QStringLiteral("NEWID"), {0, 0, false}},
+        {QStringLiteral("ERROR_NUMBER"), {0, 0, false}},
+        {QStringLiteral("ERROR_MESSAGE"), {0, 0, false}},
+        {QStringLiteral("ERROR_LINE"), {0, 0, false}},
+        {QStringLiteral("ERROR_SEVERITY"), {0, 0, false}},
+        {QStringLiteral("ERROR_STATE"), {0, 0, false}},
         {QStringLiteral("MAX"), {1, 1, true}},
         {QStringLiteral("MIN"), {1, 1, true}},
         {QStringLiteral("SUM"), {1, 1, true}},
@@ -140,6 +145,11 @@ SqlType functionType(const QString& name, const std::vector<SqlType>& a, int lin
         name == u"YEAR" || name == u"MONTH" || name == u"DAY" || name == u"DATALENGTH" ||
         name == u"ISNUMERIC" || name == u"ASCII" || name == u"UNICODE" || name == u"COUNT")
         return SqlType::of(TypeId::Int);
+    if (name == u"ERROR_NUMBER" || name == u"ERROR_LINE" || name == u"ERROR_SEVERITY" ||
+        name == u"ERROR_STATE")
+        return SqlType::of(TypeId::Int);
+    if (name == u"ERROR_MESSAGE")
+        return SqlType{TypeId::NVarChar, 0, 0, 4000, false};
     if (name == u"COUNT_BIG")
         return SqlType::of(TypeId::BigInt);
     if (name == u"LEFT" || name == u"RIGHT" || name == u"SUBSTRING" || name == u"LTRIM" || name == u"RTRIM" ||

@@ -192,6 +192,8 @@ private:
                     transactionName();
                     return s;
                 }
+                if (cur().isWord("TRY"))
+                    return tryCatch(std::move(s));
                 s->kind = SK::Block;
                 bool semi = true;
                 while (!cur().isKeyword("END")) {
@@ -265,6 +267,40 @@ private:
         if (tok.kind == Tok::Ident && first)
             return exec(std::move(s));
         failHere();
+    }
+
+    // Statements up to END <word>; at least one unless `emptyAllowed`.
+    void blockUntil(std::vector<StmtP>& body, const char* word, bool emptyAllowed) {
+        bool semi = true;
+        while (!(cur().isKeyword("END") && peek().isWord(word))) {
+            if (cur().kind == Tok::End)
+                failHere();
+            if (acceptOp(";")) {
+                semi = true;
+                continue;
+            }
+            body.push_back(statement(false, semi));
+            semi = false;
+        }
+        if (body.empty() && !emptyAllowed)
+            failHere();
+        p += 2;
+    }
+
+    StmtP tryCatch(StmtP s) {
+        ++p; // TRY
+        s->kind = SK::TryCatch;
+        blockUntil(s->body, "TRY", false);
+        while (acceptOp(";")) {
+        }
+        expectKw("BEGIN");
+        if (!acceptWord("CATCH"))
+            failHere();
+        s->elseStmt = std::make_unique<Stmt>();
+        s->elseStmt->kind = SK::Block;
+        s->elseStmt->line = s->line;
+        blockUntil(s->elseStmt->body, "CATCH", true);
+        return s;
     }
 
     void transactionName() {

@@ -68,6 +68,7 @@ struct Session::Impl {
     RunResult* out = nullptr;
     qint64 rowCount = 0;
     bool functionsRegistered = false;
+    std::optional<ServerError> caught; // the error a CATCH block handles
 
     explicit Impl(QSqlDatabase d)
         : db(d)
@@ -1035,6 +1036,16 @@ struct Session::Impl {
                     return Value::nullOf(e.type);
                 return convert(eval(*e.args[size_t(k)], ctx), e.type);
             }
+            if (e.name.startsWith(QLatin1String("ERROR_"))) {
+                if (!caught)
+                    return Value::nullOf(e.type);
+                if (e.name == u"ERROR_MESSAGE")
+                    return Value::str(caught->message, true);
+                return Value::integer(e.name == u"ERROR_NUMBER"  ? caught->number
+                                      : e.name == u"ERROR_LINE"  ? caught->line
+                                      : e.name == u"ERROR_STATE" ? caught->state
+                                                                 : caught->level);
+            }
             std::vector<Value> args;
             args.reserve(e.args.size());
             for (auto& a : e.args)
@@ -1283,6 +1294,25 @@ struct Session::Impl {
                     return f;
             }
             return Flow::Normal;
+        case SK::TryCatch: {
+            try {
+                for (auto& c : s.body) {
+                    Flow f = run(*c);
+                    if (f != Flow::Normal)
+                        return f;
+                }
+                return Flow::Normal;
+            } catch (const SqlError& e) {
+                // Name resolution of the same scope and severe errors are not caught.
+                if (e.error.number == 208 || e.error.level > 19)
+                    throw;
+                auto saved = caught;
+                caught = e.error;
+                Flow f = run(*s.elseStmt);
+                caught = saved;
+                return f;
+            }
+        }
         case SK::Break:
             return Flow::Break;
         case SK::Continue:

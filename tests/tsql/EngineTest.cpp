@@ -406,3 +406,16 @@ TEST_F(EngineTest, ExtremeArgumentsFailCleanly) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(EngineTest, CatchBlockSeesTheError) {
+    RunResult r =
+        ok(QStringLiteral("BEGIN TRY SELECT 1/0 END TRY BEGIN CATCH SELECT ERROR_NUMBER(), ERROR_MESSAGE() "
+                          "END CATCH SELECT ERROR_NUMBER()"));
+    ASSERT_EQ(r.resultSets.size(), 2u);
+    EXPECT_EQ(rowsOf(r, 0).join(u';'), QStringLiteral("8134|Divide by zero error encountered."));
+    EXPECT_EQ(rowsOf(r, 1).join(u';'), QStringLiteral("<NULL>"));
+}
+
+} // namespace
