@@ -211,6 +211,29 @@ TEST_F(Editor, ActivationRegistersTheWindowWithTheHost) {
     EXPECT_EQ(w.GconConnect()->State(), 1);
 }
 
+TEST_F(Editor, ExecuteFormEventReportsOnlyTheOpening) {
+    FRMLP_FORMULE& w = open(0, core::Variant());
+    script.clearCalls();
+    navigator.clearCalls();
+    EXPECT_TRUE(w.ExecuteFormEvent(core::Variant(QStringLiteral("vxClose"))).isEmpty());
+    EXPECT_TRUE(script.calls().isEmpty());
+    EXPECT_TRUE(navigator.calls().isEmpty());
+    EXPECT_TRUE(w.ExecuteFormEvent(core::Variant(QStringLiteral("vxOpen"))).isEmpty());
+    EXPECT_EQ(script.callCount(QStringLiteral("ScriptFormEvent")), 1);
+    EXPECT_EQ(navigator.callCount(QStringLiteral("NavigatorPrepareOpen")), 1);
+}
+
+TEST_F(Editor, ExecuteFormEventShowsAFailingHostCallUnderItsName) {
+    FRMLP_FORMULE& w = open(0, core::Variant());
+    responder.clear();
+    responder.setFallback(host::answer::Ignore);
+    cls.setActiveNavigator(nullptr);
+    w.ExecuteFormEvent(core::Variant(QStringLiteral("vxOpen")));
+    ASSERT_FALSE(responder.requests().isEmpty());
+    EXPECT_TRUE(responder.requests().first().text.contains(QLatin1String("ExecuteFormEvent")));
+    EXPECT_EQ(responder.requests().first().kind, host::Request::Kind::Error);
+}
+
 TEST_F(Editor, BadConnectionIsShownAndAnswerFiveContinuesWithoutConnection) {
     global.ConnectionSettings()->setConnectionString(QStringLiteral("Provider=Nowhere;Data Source=x"));
     responder.setFallback(host::answer::Ignore);
