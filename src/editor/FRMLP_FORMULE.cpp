@@ -313,7 +313,7 @@ void FRMLP_FORMULE::buildControls() {
     connect(MDIActiveX1, &controls::MDIActiveX::PlacementRequest, this,
             &FRMLP_FORMULE::MDIActiveX1_PlacementRequest);
 
-    // The main menu is designed invisible: its items are reached from the tree's context.
+    // The main menu is designed invisible and its items carry no command of their own.
     mnuPrincipale = new QMenu(QStringLiteral("Principale"), this);
     mnuPrincipale->setObjectName(QStringLiteral("mnuPrincipale"));
     mnuSeleziona = mnuPrincipale->addAction(QStringLiteral("Seleziona entità anagrafica"));

@@ -92,6 +92,19 @@ TEST_F(Controls, RichTextBoxEnterGivesThirteenAndLockedRefusesTyping) {
     EXPECT_EQ(box.Text(), QStringLiteral("x")); // the program can still set the text
 }
 
+TEST_F(Controls, OneLineBoxTakesNoLineBreak) {
+    controls::VxlRichTextBox box;
+    box.SetMultiLine(false);
+    box.show();
+    QSignalSpy chars(&box, &controls::VxlRichTextBox::KeyPress);
+    QTest::keyClicks(&box, QStringLiteral("ab"));
+    QTest::keyClick(&box, Qt::Key_Return);
+    EXPECT_EQ(box.Text(), QStringLiteral("ab"));
+    EXPECT_EQ(chars.count(), 3); // the Enter is still notified
+    box.SetText(QStringLiteral("x\r\ny"));
+    EXPECT_EQ(box.Text(), QStringLiteral("x y"));
+}
+
 TEST_F(Controls, CaretNotificationOnlyForTheUsersMoves) {
     controls::VxlRichTextBox box;
     box.show();
