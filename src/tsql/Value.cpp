@@ -1,6 +1,7 @@
 #include "tsql/Value.h"
 
 #include <QLocale>
+#include <QRegularExpression>
 
 #include <cmath>
 
@@ -683,6 +684,14 @@ Value convert(const Value& v, const SqlType& to, bool explicitConversion) {
             d = v.dt;
         } else if (from.isString()) {
             auto p = parseDateTime(v.s);
+            static const QRegularExpression dateShape(
+                QStringLiteral("^\\s*(\\d{4}-\\d{1,2}-\\d{1,2}|\\d{8}|\\d{1,2}/\\d{1,2}/\\d{4})([ T].*)?$"));
+            if (!p && to.id != TypeId::Date && dateShape.match(v.s).hasMatch())
+                raise(242, 16,
+                      QStringLiteral(
+                          "The conversion of a %1 data type to a %2 data type resulted in an out-of-range "
+                          "value.")
+                          .arg(from.name(), to.name()));
             if (!p)
                 raise(241, 16,
                       QStringLiteral(

@@ -61,7 +61,8 @@ TEST(Value, ConversionsOfTextAndNumbers) {
         {"abcdef", "char(3)", "abc", 0},
         {"ab", "char(4)", "ab  ", 0},
         {"2024-02-29", "datetime", "Feb 29 2024 12:00AM", 0},
-        {"2024-02-30", "datetime", nullptr, 241},
+        {"2024-02-30", "datetime", nullptr, 242},
+        {"30 febbraio", "datetime", nullptr, 241},
         {"true", "bit", "1", 0},
     };
     for (const auto& c : cases) {
