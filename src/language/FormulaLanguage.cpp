@@ -8,6 +8,9 @@
 #include <QSet>
 #include <QStringMatcher>
 
+#include <algorithm>
+#include <utility>
+
 namespace language {
 
 namespace {
@@ -264,17 +267,97 @@ const QList<int>& displayOrder() {
     return order;
 }
 
+// The dictionary step: replaces, in the given order, every occurrence of each pair's first
+// text by its second. When no translated text holds a bracket or an at sign, labels contain no
+// other label and variables differ from one another only by the twelve prefix pairs, so
+// occurrences cannot overlap or be created by an earlier replacement: one scan of the text,
+// taking at each position the pair that comes first in the order (the longer variable of a
+// prefix pair), gives exactly the text of the replacements one after the other. Otherwise the
+// replacements run one after the other.
+void replaceDictionary(QString& text, const QList<std::pair<QString, QString>>& pairs, bool fromVariables) {
+    bool singleScan = true;
+    for (const auto& [from, to] : pairs) {
+        const QString& label = fromVariables ? to : from;
+        const QStringView inner = QStringView(label).mid(1, label.size() - 2);
+        if (inner.contains(u'[') || inner.contains(u']') || label.contains(u'@'))
+            singleScan = false;
+    }
+    if (!singleScan) {
+        for (const auto& [from, to] : pairs)
+            text.replace(from, to);
+        return;
+    }
+    QHash<QStringView, qsizetype> first; // text to replace -> index of its first pair
+    qsizetype longest = 0;
+    for (qsizetype i = 0; i < pairs.size(); ++i) {
+        if (!first.contains(QStringView(pairs[i].first)))
+            first.insert(QStringView(pairs[i].first), i);
+        longest = std::max(longest, pairs[i].first.size());
+    }
+    const QChar lead = fromVariables ? u'@' : u'[';
+    QString out;
+    qsizetype copied = 0;
+    qsizetype pos = text.indexOf(lead);
+    while (pos >= 0) {
+        qsizetype match = -1;
+        qsizetype length = 0;
+        if (fromVariables) {
+            // Variables are an at sign followed by upper-case letters, digits and underscores.
+            qsizetype end = pos + 1;
+            while (end < text.size() && end - pos < longest) {
+                const QChar c = text.at(end);
+                if (!(c == u'_' || (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z')))
+                    break;
+                ++end;
+            }
+            for (qsizetype len = end - pos; len > 1 && match < 0; --len) {
+                const auto it = first.constFind(QStringView(text).mid(pos, len));
+                if (it != first.constEnd()) {
+                    match = it.value();
+                    length = len;
+                }
+            }
+        } else {
+            const qsizetype close = text.indexOf(u']', pos + 1);
+            if (close >= 0) {
+                const auto it = first.constFind(QStringView(text).mid(pos, close - pos + 1));
+                if (it != first.constEnd()) {
+                    match = it.value();
+                    length = close - pos + 1;
+                }
+            }
+        }
+        if (match < 0) {
+            pos = text.indexOf(lead, pos + 1);
+            continue;
+        }
+        out.append(QStringView(text).mid(copied, pos - copied));
+        out.append(pairs[match].second);
+        copied = pos + length;
+        pos = text.indexOf(lead, copied);
+    }
+    if (copied == 0)
+        return;
+    out.append(QStringView(text).mid(copied));
+    text = std::move(out);
+}
+
 // Display form to SQL form: the dictionary in table order, "[Modello]", the category pass,
 // "[Opzione]", the variant pass. False when a step was answered with abort.
 bool toSql(Run& run, bool checkMode) {
     QString& w = run.text;
     const TranslateFn translate = [&run](const QString& s) { return run.translate(s); };
+    // The labels are formed first, one request per entry in table order; an entry whose
+    // translation failed and was ignored is left out.
+    QList<std::pair<QString, QString>> pairs; // label, variable
     for (int number = 1; number <= Dictionary::LastOrdinaryEntry; ++number) {
         const Entry& entry = Dictionary::entry(number);
-        if (!run.step(
-                [&] { w.replace(Dictionary::label(entry, Direction::ToSql, translate), entry.variable); }))
+        if (!run.step([&] {
+                pairs.append({Dictionary::label(entry, Direction::ToSql, translate), entry.variable});
+            }))
             return false;
     }
+    replaceDictionary(w, pairs, false);
     const Entry& model = Dictionary::entry(Dictionary::ModelEntry);
     if (!run.step([&] { w.replace(Dictionary::label(model, Direction::ToSql, translate), model.variable); }))
         return false;
@@ -292,13 +375,15 @@ bool toSql(Run& run, bool checkMode) {
 bool toDisplay(Run& run) {
     QString& w = run.text;
     const TranslateFn translate = [&run](const QString& s) { return run.translate(s); };
+    QList<std::pair<QString, QString>> pairs; // variable, label
     for (int number : displayOrder()) {
         const Entry& entry = Dictionary::entry(number);
         if (!run.step([&] {
-                w.replace(entry.variable, Dictionary::label(entry, Direction::ToDisplay, translate));
+                pairs.append({entry.variable, Dictionary::label(entry, Direction::ToDisplay, translate)});
             }))
             return false;
     }
+    replaceDictionary(w, pairs, true);
     const Entry& model = Dictionary::entry(Dictionary::ModelEntry);
     if (!run.step(
             [&] { w.replace(model.variable, Dictionary::label(model, Direction::ToDisplay, translate)); }))
