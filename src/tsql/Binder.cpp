@@ -435,6 +435,15 @@ private:
         }
         if (!sel.groupBy.empty())
             sel.hasAggregate = true;
+        if (sel.where && containsAggregate(*sel.where))
+            fail(147, 15,
+                 QStringLiteral(
+                     "An aggregate may not appear in the WHERE clause unless it is in a subquery contained "
+                     "in a HAVING clause or a select list, and the column being aggregated is an outer "
+                     "reference."),
+                 sel.where->line, sel.where->column);
+        if (sel.hasAggregate)
+            checkGrouped(sel);
         for (OrderItem& o : sel.orderBy) {
             if (o.expr->kind == EK::Column && o.expr->parts.size() == 1) {
                 bool aliasRef = false;
@@ -470,6 +479,37 @@ private:
         }
         unknownInScope = savedUnknown;
         scopes.pop_back();
+    }
+
+    // Every column of the select list outside an aggregate must be one of the GROUP BY columns
+    // (Msg 8120). Only checked when the GROUP BY list holds plain columns.
+    void checkGrouped(Select& sel) {
+        for (const auto& g : sel.groupBy)
+            if (g->kind != EK::Column || !g->src)
+                return;
+        for (const SelectItem& it : sel.items)
+            checkGroupedExpr(*it.expr, sel);
+    }
+
+    void checkGroupedExpr(const Expr& e, const Select& sel) {
+        if (e.aggregate)
+            return;
+        if (e.kind == EK::Column && e.src && e.depth == 0) {
+            for (const auto& g : sel.groupBy)
+                if (g->src == e.src && g->columnIndex == e.columnIndex)
+                    return;
+            QString table = e.src->alias.isEmpty() && e.src->kind == SourceKind::Table
+                                ? e.src->nameParts.last()
+                                : e.src->alias;
+            fail(8120, 16,
+                 QStringLiteral("Column '%1.%2' is invalid in the select list because it is not contained in "
+                                "either an aggregate function or the GROUP BY clause.")
+                     .arg(table, e.src->columns.value(e.columnIndex)),
+                 e.line, e.column);
+        }
+        for (const auto& a : e.args)
+            if (a)
+                checkGroupedExpr(*a, sel);
     }
 
     static bool containsAggregate(const Expr& e) {
