@@ -145,7 +145,6 @@ struct U256 {
         }
         return std::strong_ordering::equal;
     }
-    friend bool operator==(const U256& a, const U256& b) = default;
 };
 
 enum class Rounding { HalfEven, HalfAwayFromZero };
