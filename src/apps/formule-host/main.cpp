@@ -6,6 +6,7 @@
 #include "host/LogObject.h"
 #include "host/Responder.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QTextStream>
@@ -27,6 +28,30 @@ public:
         return answer;
     }
 };
+
+// Presses one of the editor's buttons, found by its control name.
+void clickButton(QWidget* editor, const char* name) {
+    if (auto* button = editor->findChild<QAbstractButton*>(QString::fromLatin1(name)))
+        button->click();
+}
+
+// Opens the instructions window through the legend button; once it is on screen it is rendered
+// to `file` and closed, which ends the button's modal run.
+void saveInstructionsWindow(QWidget* editor, const QString& file, QTextStream& err) {
+    QTimer::singleShot(100, editor, [file, &err] {
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        for (QWidget* w : windows) {
+            if (!w->isVisible() || w->objectName() != QLatin1String("FRMLP_ISTRUZIONI"))
+                continue;
+            if (w->grab().save(file, "PNG"))
+                QTextStream(stdout) << file << '\n';
+            else
+                err << "formule-host: cannot write " << file << '\n';
+            w->close();
+        }
+    });
+    clickButton(editor, "IMG_LEGEND");
+}
 
 } // namespace
 
@@ -71,7 +96,17 @@ int main(int argc, char** argv) {
         QStringLiteral("variants"),
         QStringLiteral("Configurator variants of the company (on, off; default off)."),
         QStringLiteral("on|off"), QStringLiteral("off"));
-    parser.addOptions({db, lang, company, context, id, modal, screenshot, hostScreenshot, variants});
+    const QCommandLineOption expandTree(
+        QStringLiteral("expand-tree"),
+        QStringLiteral(
+            "With a screenshot: expand the whole element tree first (the expand/collapse button)."));
+    const QCommandLineOption legendScreenshot(
+        QStringLiteral("instructions-screenshot"),
+        QStringLiteral("With a screenshot: also open the instructions window from the editor's legend button "
+                       "and save it as PNG."),
+        QStringLiteral("FILE"));
+    parser.addOptions({db, lang, company, context, id, modal, screenshot, hostScreenshot, variants,
+                       expandTree, legendScreenshot});
     parser.process(app);
 
     QTextStream err(stderr);
@@ -147,6 +182,10 @@ int main(int argc, char** argv) {
     QTimer::singleShot(0, &window, [&] {
         window.openEditor(contextValue, idValue, isModal, [&](QWidget* editor) {
             QTimer::singleShot(100, editor, [&, editor] {
+                if (parser.isSet(expandTree))
+                    clickButton(editor, "IMG_EXPCOL");
+                if (parser.isSet(legendScreenshot))
+                    saveInstructionsWindow(editor, parser.value(legendScreenshot), err);
                 QWidget* target = wholeHost ? static_cast<QWidget*>(&window) : editor;
                 const bool saved = target->grab().save(shotFile, "PNG");
                 if (!saved)
