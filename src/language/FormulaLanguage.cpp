@@ -172,6 +172,156 @@ bool referencesToSql(Run& run, Kind kind, bool checkMode) {
     return true;
 }
 
+// The working text of a SQL-to-display pass. Every replacement of the pass swaps a whole
+// sub-query for a reference, so when the text has only well-formed sub-queries the pass does
+// not need to rewrite the text at each replacement: the sub-queries are found once, each
+// replacement marks the ones equal to the rebuilt text, positions are worked out from the
+// lengths replaced so far, and the text is put together once at the end.
+//
+// A sub-query is well formed when the marker stands right after the opening pieces of its
+// kind and the value up to the closing parenthesis holds none of "(", "{", "}", "|". Then
+// the sub-queries cannot overlap, each occurrence of a rebuilt sub-query is one of them, and
+// a reference whose label holds no "(" can neither contain a marker or a sub-query nor form
+// one with the text around it (markers and sub-queries hold no delimiter of a reference): the
+// text seen through this class is, position for position, the text the replacements one after
+// the other would give. When a marker is not in a well-formed sub-query, or a label holds a
+// "(", the text is rewritten at each replacement instead, from that point on.
+class SubQueryText {
+public:
+    SubQueryText(QString& text, Kind kind)
+        : m_text(text)
+        , m_kind(kind)
+        , m_marker(QString::fromUtf16(kind == Kind::Category ? refs::CategoryMarker : refs::VariantMarker)) {
+        // The pieces before the marker, for each value column of the kind.
+        QStringList heads;
+        if (kind == Kind::Category) {
+            for (int dataType = 0; dataType <= 2; ++dataType) {
+                const QString full = refs::categorySubQuery(dataType, QString());
+                heads.append(full.left(full.indexOf(m_marker)));
+            }
+        } else {
+            const QString full = refs::variantSubQueryFromQuoted(QString());
+            heads.append(full.left(full.indexOf(m_marker)));
+        }
+        const QStringMatcher matcher(m_marker, Qt::CaseSensitive);
+        for (qsizetype m = matcher.indexIn(text, 0); m >= 0; m = matcher.indexIn(text, m + 1)) {
+            const qsizetype valueStart = m + m_marker.size();
+            const qsizetype close = valueStart + 1 < text.size() ? text.indexOf(u')', valueStart + 1) : -1;
+            if (close < 0)
+                return; // concrete
+            const QStringView value = QStringView(text).mid(valueStart, close - valueStart);
+            for (QChar c : value) {
+                if (c == u'(' || c == u'{' || c == u'}' || c == u'|')
+                    return;
+            }
+            qsizetype start = -1;
+            for (const QString& head : heads) {
+                if (m >= head.size() && QStringView(text).mid(m - head.size(), head.size()) == head) {
+                    start = m - head.size();
+                    break;
+                }
+            }
+            if (start < 0)
+                return;
+            m_subQueries.append({start, close + 1 - start, m, valueStart, close - valueStart, false, {}});
+        }
+        for (qsizetype k = 0; k < m_subQueries.size(); ++k) {
+            const SubQuery& q = m_subQueries[k];
+            m_byText[QStringView(m_text).mid(q.start, q.length)].append(k);
+        }
+        m_virtual = true;
+    }
+
+    // The value after the first marker from the 1-based position `start` of the current text,
+    // as findCategoryIdInQuery / findVariantCodeInQuery read it; `markerPos` gets the marker's
+    // 0-based position in the current text.
+    std::optional<QString> find(qsizetype start, qsizetype* markerPos) {
+        if (!m_virtual) {
+            return m_kind == Kind::Category ? refs::findCategoryIdInQuery(m_text, start, markerPos)
+                                            : refs::findVariantCodeInQuery(m_text, start, markerPos);
+        }
+        *markerPos = -1;
+        if (start < 1 || start > m_size)
+            return std::nullopt;
+        qsizetype shift = 0;
+        for (const SubQuery& q : m_subQueries) {
+            if (q.replaced) {
+                shift += q.replacement.size() - q.length;
+                continue;
+            }
+            if (q.marker + shift >= start - 1) {
+                *markerPos = q.marker + shift;
+                return m_text.mid(q.valueStart, q.valueLength);
+            }
+        }
+        return std::nullopt;
+    }
+
+    // Replaces every occurrence of `subQuery` in the current text by `reference`; the number of
+    // occurrences replaced.
+    qsizetype replaceAll(const QString& subQuery, const QString& reference) {
+        if (m_virtual && reference.contains(u'('))
+            materialize();
+        if (!m_virtual)
+            return language::replaceAll(m_text, subQuery, reference);
+        const auto it = m_byText.constFind(QStringView(subQuery));
+        if (it == m_byText.constEnd())
+            return 0;
+        qsizetype count = 0;
+        for (qsizetype k : it.value()) {
+            SubQuery& q = m_subQueries[k];
+            if (q.replaced)
+                continue;
+            q.replaced = true;
+            q.replacement = reference;
+            m_size += reference.size() - q.length;
+            ++count;
+        }
+        return count;
+    }
+
+    // Puts the replacements into the text.
+    void materialize() {
+        if (!m_virtual)
+            return;
+        m_virtual = false;
+        QString out;
+        out.reserve(m_size);
+        qsizetype copied = 0;
+        for (const SubQuery& q : m_subQueries) {
+            if (!q.replaced)
+                continue;
+            out.append(QStringView(m_text).mid(copied, q.start - copied));
+            out.append(q.replacement);
+            copied = q.start + q.length;
+        }
+        m_byText.clear();
+        if (copied == 0)
+            return;
+        out.append(QStringView(m_text).mid(copied));
+        m_text = std::move(out);
+    }
+
+private:
+    struct SubQuery {
+        qsizetype start; // in the text the pass started with
+        qsizetype length;
+        qsizetype marker;
+        qsizetype valueStart;
+        qsizetype valueLength;
+        bool replaced;
+        QString replacement;
+    };
+
+    QString& m_text;
+    Kind m_kind;
+    QString m_marker;
+    bool m_virtual = false;
+    qsizetype m_size = m_text.size(); // length of the current text
+    QList<SubQuery> m_subQueries;     // in text order
+    QHash<QStringView, QList<qsizetype>> m_byText;
+};
+
 // SQL-to-display pass over the sub-queries of one kind. For every position i of the text as
 // long as it was at the start, the first marker from i is taken; positions that find the same
 // marker in an unchanged text repeat the same work, so after a position that reported no error
@@ -187,6 +337,7 @@ bool referencesToDisplay(Run& run, Kind kind) {
     else
         run.lookup().prefetchVariantCodes(w);
 
+    SubQueryText text(w, kind);
     core::Variant id;
     QString code;
     std::optional<QString> label;
@@ -199,7 +350,7 @@ bool referencesToDisplay(Run& run, Kind kind) {
         qsizetype replaced = 0;
         if (kind == Kind::Category) {
             if (!run.step([&] {
-                    const auto value = refs::findCategoryIdInQuery(w, i, &markerPos);
+                    const auto value = text.find(i, &markerPos);
                     id = core::CDecN(value ? core::Variant(*value) : core::Variant::fromInt16(0));
                 }))
                 return false;
@@ -211,24 +362,22 @@ bool referencesToDisplay(Run& run, Kind kind) {
                 // A category that no longer exists gives no label: its sub-query stays as stored.
                 if (!run.step([&] {
                         if (label)
-                            replaced = replaceAll(w, refs::categorySubQuery(dataType, refs::numberText(id)),
-                                                  QLatin1Char('{') + *label + QLatin1Char('}'));
+                            replaced = text.replaceAll(refs::categorySubQuery(dataType, refs::numberText(id)),
+                                                       QLatin1Char('{') + *label + QLatin1Char('}'));
                     }))
                     return false;
             }
         } else {
-            if (!run.step([&] {
-                    code =
-                        refs::rtrimBlanks(refs::findVariantCodeInQuery(w, i, &markerPos).value_or(QString()));
-                }))
+            if (!run.step([&] { code = refs::rtrimBlanks(text.find(i, &markerPos).value_or(QString())); }))
                 return false;
             if (!code.isEmpty()) {
                 if (!run.step([&] { label = run.lookup().lookupVariantLabel(code); }))
                     return false;
                 if (!run.step([&] {
                         if (label)
-                            replaced = replaceAll(w, refs::variantSubQueryFromQuoted(refs::trimBlanks(code)),
-                                                  QLatin1Char('|') + *label + QLatin1Char('|'));
+                            replaced =
+                                text.replaceAll(refs::variantSubQueryFromQuoted(refs::trimBlanks(code)),
+                                                QLatin1Char('|') + *label + QLatin1Char('|'));
                     }))
                     return false;
             }
@@ -241,6 +390,7 @@ bool referencesToDisplay(Run& run, Kind kind) {
             ++i;
         }
     }
+    text.materialize();
     return true;
 }
 
@@ -288,12 +438,17 @@ void replaceDictionary(QString& text, const QList<std::pair<QString, QString>>& 
         return;
     }
     QHash<QStringView, qsizetype> first; // text to replace -> index of its first pair
+    first.reserve(pairs.size());
     qsizetype longest = 0;
     for (qsizetype i = 0; i < pairs.size(); ++i) {
         if (!first.contains(QStringView(pairs[i].first)))
             first.insert(QStringView(pairs[i].first), i);
         longest = std::max(longest, pairs[i].first.size());
     }
+    // Lengths of the texts to replace: other lengths need no look-up.
+    QList<bool> isLength(longest + 1, false);
+    for (const auto& pair : pairs)
+        isLength[pair.first.size()] = true;
     const QChar lead = fromVariables ? u'@' : u'[';
     QString out;
     qsizetype copied = 0;
@@ -311,6 +466,8 @@ void replaceDictionary(QString& text, const QList<std::pair<QString, QString>>& 
                 ++end;
             }
             for (qsizetype len = end - pos; len > 1 && match < 0; --len) {
+                if (!isLength[len])
+                    continue;
                 const auto it = first.constFind(QStringView(text).mid(pos, len));
                 if (it != first.constEnd()) {
                     match = it.value();
@@ -319,7 +476,7 @@ void replaceDictionary(QString& text, const QList<std::pair<QString, QString>>& 
             }
         } else {
             const qsizetype close = text.indexOf(u']', pos + 1);
-            if (close >= 0) {
+            if (close >= 0 && close - pos + 1 <= longest && isLength[close - pos + 1]) {
                 const auto it = first.constFind(QStringView(text).mid(pos, close - pos + 1));
                 if (it != first.constEnd()) {
                     match = it.value();
@@ -331,6 +488,8 @@ void replaceDictionary(QString& text, const QList<std::pair<QString, QString>>& 
             pos = text.indexOf(lead, pos + 1);
             continue;
         }
+        if (copied == 0)
+            out.reserve(text.size() + text.size() / 2);
         out.append(QStringView(text).mid(copied, pos - copied));
         out.append(pairs[match].second);
         copied = pos + length;

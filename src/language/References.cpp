@@ -101,14 +101,42 @@ QString categoryValueColumn(int dataType) {
     }
 }
 
+namespace {
+
+// The pieces of a sub-query before its value, for each value column (built once).
+const QString& categoryHead(int dataType) {
+    static const QString heads[3] = {
+        kSelect + categoryValueColumn(0) + kFrom + kCategorySource + kWhere + QStringLiteral("     ") +
+            str(CategoryMarker) + QLatin1Char(' '),
+        kSelect + categoryValueColumn(1) + kFrom + kCategorySource + kWhere + QStringLiteral("     ") +
+            str(CategoryMarker) + QLatin1Char(' '),
+        kSelect + categoryValueColumn(2) + kFrom + kCategorySource + kWhere + QStringLiteral("     ") +
+            str(CategoryMarker) + QLatin1Char(' '),
+    };
+    return heads[dataType == 1 || dataType == 2 ? dataType : 0];
+}
+
+const QString& variantHead() {
+    static const QString head = kSelect + kVariantColumn + kFrom + kVariantSource + kWhere +
+                                QStringLiteral("     ") + str(VariantMarker);
+    return head;
+}
+
+QString withValue(const QString& head, const QString& value) {
+    QString result;
+    result.reserve(head.size() + value.size() + kClose.size());
+    result.append(head).append(value).append(kClose);
+    return result;
+}
+
+} // namespace
+
 QString categorySubQuery(int dataType, const QString& idText) {
-    return kSelect + categoryValueColumn(dataType) + kFrom + kCategorySource + kWhere +
-           QStringLiteral("     ") + str(CategoryMarker) + QLatin1Char(' ') + idText + kClose;
+    return withValue(categoryHead(dataType), idText);
 }
 
 QString variantSubQueryFromQuoted(const QString& quotedCode) {
-    return kSelect + kVariantColumn + kFrom + kVariantSource + kWhere + QStringLiteral("     ") +
-           str(VariantMarker) + quotedCode + kClose;
+    return withValue(variantHead(), quotedCode);
 }
 
 QString variantSubQuery(const QString& code) {
@@ -292,6 +320,7 @@ std::optional<qint16> dataTypeOf(const core::Variant& v) {
 
 void Lookup::prefetchCategoryCodes(const QString& text) {
     QStringList codes;
+    QSet<QString> codeSet;
     for (qsizetype from = 0;;) {
         const qsizetype open = text.indexOf(u'{', from);
         if (open < 0 || open + 2 >= text.size())
@@ -300,8 +329,10 @@ void Lookup::prefetchCategoryCodes(const QString& text) {
         if (close < 0)
             break;
         const QString code = rtrimBlanks(referenceCode(text.mid(open + 1, close - open - 1)));
-        if (!code.isEmpty() && !m_categoryIds.contains(code) && !codes.contains(code))
+        if (!code.isEmpty() && !m_categoryIds.contains(code) && !codeSet.contains(code)) {
             codes.append(code);
+            codeSet.insert(code);
+        }
         from = close + 1;
     }
     if (codes.size() < 2)
@@ -316,7 +347,7 @@ void Lookup::prefetchCategoryCodes(const QString& text) {
                        "WHERE CM01_CODICE"),
         literals, [&](const QList<core::Variant>& row) {
             const QString code = rtrimBlanks(core::RTrimN(row.value(0)).toString());
-            if (!codes.contains(code) || m_categoryIds.contains(code))
+            if (!codeSet.contains(code) || m_categoryIds.contains(code))
                 return;
             m_categoryIds.insert(code, row.value(1));
             if (row.value(1).isNumeric()) {
@@ -329,6 +360,7 @@ void Lookup::prefetchCategoryCodes(const QString& text) {
 void Lookup::prefetchCategoryIds(const QString& text) {
     static const QString marker = QString::fromUtf16(CategoryMarker);
     QStringList ids;
+    QSet<QString> idSet;
     for (qsizetype at = text.indexOf(marker); at >= 0; at = text.indexOf(marker, at + 1)) {
         const auto value = findCategoryIdInQuery(text, at + 1);
         if (!value)
@@ -338,8 +370,10 @@ void Lookup::prefetchCategoryIds(const QString& text) {
             if (!id.isNumeric() || id.toDecimal().compare(core::Decimal()) <= 0)
                 continue;
             const QString idText = numberText(id);
-            if (!m_categoryLabels.contains(idText) && !ids.contains(idText))
+            if (!m_categoryLabels.contains(idText) && !idSet.contains(idText)) {
                 ids.append(idText);
+                idSet.insert(idText);
+            }
         } catch (const core::ComError&) {
             // not a number: the pass reports it
         }
@@ -354,7 +388,7 @@ void Lookup::prefetchCategoryIds(const QString& text) {
             if (!row.value(0).isNumeric())
                 return;
             const QString idText = numberText(row.value(0));
-            if (!ids.contains(idText) || answered.contains(idText))
+            if (!idSet.contains(idText) || answered.contains(idText))
                 return;
             answered.insert(idText);
             const QString label = core::RTrimN(row.value(1)).toString();
@@ -377,11 +411,13 @@ void Lookup::prefetchVariantCodes(const QString& text) {
     static const QString marker = QString::fromUtf16(VariantMarker);
     QStringList codes;  // quoted, trimmed
     QStringList values; // the code between the quotes
+    QHash<QString, qsizetype> valueIndex;
     for (qsizetype at = text.indexOf(marker); at >= 0; at = text.indexOf(marker, at + 1)) {
         const QString code = trimBlanks(findVariantCodeInQuery(text, at + 1).value_or(QString()));
         if (code.size() < 2 || !code.startsWith(u'\'') || !code.endsWith(u'\''))
             continue;
-        if (!m_variantLabels.contains(code) && !codes.contains(code)) {
+        if (!m_variantLabels.contains(code) && !valueIndex.contains(code.mid(1, code.size() - 2))) {
+            valueIndex.insert(code.mid(1, code.size() - 2), codes.size());
             codes.append(code);
             values.append(code.mid(1, code.size() - 2));
         }
@@ -395,7 +431,7 @@ void Lookup::prefetchVariantCodes(const QString& text) {
                               "FROM MG5F_DIMECONF WHERE MG5F_CODICEVAR"),
                literals, [&](const QList<core::Variant>& row) {
                    const QString value = rtrimBlanks(core::RTrimN(row.value(0)).toString());
-                   const qsizetype i = values.indexOf(value);
+                   const qsizetype i = valueIndex.value(value, -1);
                    if (i < 0 || m_variantLabels.contains(codes[i]))
                        return;
                    const QString label = core::RTrimN(row.value(1)).toString();
