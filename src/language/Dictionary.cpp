@@ -218,7 +218,10 @@ QStringList Dictionary::quotationElementCodes() {
 }
 
 QString Dictionary::labelFromTranslation(const Entry& entry, const QString& translatedBaseText) {
-    return QLatin1Char('[') + translatedBaseText + entry.suffix + QLatin1Char(']');
+    QString label;
+    label.reserve(translatedBaseText.size() + entry.suffix.size() + 2);
+    label.append(QLatin1Char('[')).append(translatedBaseText).append(entry.suffix).append(QLatin1Char(']'));
+    return label;
 }
 
 QString Dictionary::label(const Entry& entry, Direction direction, const TranslateFn& translate) {

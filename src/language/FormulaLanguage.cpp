@@ -9,6 +9,7 @@
 #include <QStringMatcher>
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace language {
@@ -64,8 +65,10 @@ public:
     }
 
     // False when the step failed and the answer was abort (or anything but retry/ignore).
-    bool step(const std::function<void()>& statement) {
-        return core::runStep(m_procedure, m_answer, statement);
+    // The statement is passed on through a wrapper holding only its address, which
+    // std::function keeps without allocating.
+    template <typename F> bool step(F&& statement) {
+        return core::runStep(m_procedure, m_answer, std::function<void()>([&statement] { statement(); }));
     }
 
     QString translate(const QString& italian) const {
@@ -204,15 +207,21 @@ public:
             heads.append(full.left(full.indexOf(m_marker)));
         }
         const QStringMatcher matcher(m_marker, Qt::CaseSensitive);
+        bool wellFormed = true;
         for (qsizetype m = matcher.indexIn(text, 0); m >= 0; m = matcher.indexIn(text, m + 1)) {
             const qsizetype valueStart = m + m_marker.size();
             const qsizetype close = valueStart + 1 < text.size() ? text.indexOf(u')', valueStart + 1) : -1;
-            if (close < 0)
-                return; // concrete
+            if (close < 0) {
+                wellFormed = false;
+                continue;
+            }
             const QStringView value = QStringView(text).mid(valueStart, close - valueStart);
+            m_values.append(value.toString());
+            if (!wellFormed)
+                continue;
             for (QChar c : value) {
                 if (c == u'(' || c == u'{' || c == u'}' || c == u'|')
-                    return;
+                    wellFormed = false;
             }
             qsizetype start = -1;
             for (const QString& head : heads) {
@@ -222,8 +231,13 @@ public:
                 }
             }
             if (start < 0)
-                return;
-            m_subQueries.append({start, close + 1 - start, m, valueStart, close - valueStart, false, {}});
+                wellFormed = false;
+            else
+                m_subQueries.append({start, close + 1 - start, m, m_values.size() - 1, false, {}});
+        }
+        if (!wellFormed) {
+            m_subQueries.clear();
+            return;
         }
         for (qsizetype k = 0; k < m_subQueries.size(); ++k) {
             const SubQuery& q = m_subQueries[k];
@@ -231,6 +245,9 @@ public:
         }
         m_virtual = true;
     }
+
+    // The values after the markers of the text the pass started with, in text order.
+    const QStringList& markerValues() const { return m_values; }
 
     // The value after the first marker from the 1-based position `start` of the current text,
     // as findCategoryIdInQuery / findVariantCodeInQuery read it; `markerPos` gets the marker's
@@ -251,7 +268,7 @@ public:
             }
             if (q.marker + shift >= start - 1) {
                 *markerPos = q.marker + shift;
-                return m_text.mid(q.valueStart, q.valueLength);
+                return m_values[q.value];
             }
         }
         return std::nullopt;
@@ -285,6 +302,36 @@ public:
         if (!m_virtual)
             return;
         m_virtual = false;
+        m_byText.clear();
+        bool shorter = true;
+        for (const SubQuery& q : m_subQueries)
+            shorter = shorter && (!q.replaced || q.replacement.size() <= q.length);
+        if (shorter) {
+            // References are shorter than their sub-queries: the text is rewritten within its own
+            // buffer, front to back, without allocating another one.
+            qsizetype copied = 0;
+            qsizetype written = 0;
+            QChar* data = nullptr;
+            auto move = [&](const QChar* from, qsizetype length) {
+                if (length > 0 && data + written != from)
+                    std::memmove(static_cast<void*>(data + written), from, length * sizeof(QChar));
+                written += length;
+            };
+            for (const SubQuery& q : m_subQueries) {
+                if (!q.replaced)
+                    continue;
+                if (!data)
+                    data = m_text.data();
+                move(data + copied, q.start - copied);
+                move(q.replacement.constData(), q.replacement.size());
+                copied = q.start + q.length;
+            }
+            if (data) {
+                move(data + copied, m_text.size() - copied);
+                m_text.truncate(written);
+            }
+            return;
+        }
         QString out;
         out.reserve(m_size);
         qsizetype copied = 0;
@@ -295,7 +342,6 @@ public:
             out.append(q.replacement);
             copied = q.start + q.length;
         }
-        m_byText.clear();
         if (copied == 0)
             return;
         out.append(QStringView(m_text).mid(copied));
@@ -307,8 +353,7 @@ private:
         qsizetype start; // in the text the pass started with
         qsizetype length;
         qsizetype marker;
-        qsizetype valueStart;
-        qsizetype valueLength;
+        qsizetype value; // index in m_values
         bool replaced;
         QString replacement;
     };
@@ -318,7 +363,8 @@ private:
     QString m_marker;
     bool m_virtual = false;
     qsizetype m_size = m_text.size(); // length of the current text
-    QList<SubQuery> m_subQueries;     // in text order
+    QStringList m_values;
+    QList<SubQuery> m_subQueries; // in text order
     QHash<QStringView, QList<qsizetype>> m_byText;
 };
 
@@ -332,13 +378,14 @@ bool referencesToDisplay(Run& run, Kind kind) {
     if (!run.step([&] { n = passLength(w); }))
         return false;
 
-    if (kind == Kind::Category)
-        run.lookup().prefetchCategoryIds(w);
-    else
-        run.lookup().prefetchVariantCodes(w);
-
     SubQueryText text(w, kind);
+    if (kind == Kind::Category)
+        run.lookup().prefetchCategoryIds(text.markerValues());
+    else
+        run.lookup().prefetchVariantCodes(text.markerValues());
     core::Variant id;
+    QString idText;
+    QHash<QString, std::pair<core::Variant, QString>> ids; // value after the marker -> id, id text
     QString code;
     std::optional<QString> label;
     qint16 dataType = 0;
@@ -351,18 +398,30 @@ bool referencesToDisplay(Run& run, Kind kind) {
         if (kind == Kind::Category) {
             if (!run.step([&] {
                     const auto value = text.find(i, &markerPos);
-                    id = core::CDecN(value ? core::Variant(*value) : core::Variant::fromInt16(0));
+                    if (!value) {
+                        id = core::CDecN(core::Variant::fromInt16(0));
+                        idText = refs::numberText(id);
+                        return;
+                    }
+                    // The sub-queries of one category hold the same value: it is converted once.
+                    auto it = ids.constFind(*value);
+                    if (it == ids.constEnd()) {
+                        const core::Variant converted = core::CDecN(core::Variant(*value));
+                        it = ids.insert(*value, {converted, refs::numberText(converted)});
+                    }
+                    id = it->first;
+                    idText = it->second;
                 }))
                 return false;
-            if (!run.step([&] { label = run.lookup().lookupCategoryLabel(id); }))
+            if (!run.step([&] { label = run.lookup().lookupCategoryLabel(id, idText); }))
                 return false;
             if (!isZero(id)) {
-                if (!run.step([&] { dataType = run.lookup().getCategoryDataType(id); }))
+                if (!run.step([&] { dataType = run.lookup().getCategoryDataType(id, idText); }))
                     return false;
                 // A category that no longer exists gives no label: its sub-query stays as stored.
                 if (!run.step([&] {
                         if (label)
-                            replaced = text.replaceAll(refs::categorySubQuery(dataType, refs::numberText(id)),
+                            replaced = text.replaceAll(refs::categorySubQuery(dataType, idText),
                                                        QLatin1Char('{') + *label + QLatin1Char('}'));
                     }))
                     return false;

@@ -233,7 +233,10 @@ core::Variant Lookup::lookupCategoryId(const QString& reference) {
 }
 
 qint16 Lookup::getCategoryDataType(const core::Variant& id) {
-    const QString idText = numberText(id);
+    return getCategoryDataType(id, numberText(id));
+}
+
+qint16 Lookup::getCategoryDataType(const core::Variant&, const QString& idText) {
     if (auto it = m_dataTypes.constFind(idText); it != m_dataTypes.constEnd())
         return it.value();
     const auto value = firstValue(categoryDataTypeStatement(idText), QStringLiteral("CM01_INDTIPODATO"));
@@ -245,7 +248,12 @@ qint16 Lookup::getCategoryDataType(const core::Variant& id) {
 std::optional<QString> Lookup::lookupCategoryLabel(const core::Variant& id) {
     if (!id.isNumeric() || id.toDecimal().compare(core::Decimal()) <= 0)
         return std::nullopt;
-    const QString idText = numberText(id);
+    return lookupCategoryLabel(id, numberText(id));
+}
+
+std::optional<QString> Lookup::lookupCategoryLabel(const core::Variant& id, const QString& idText) {
+    if (!id.isNumeric() || id.toDecimal().compare(core::Decimal()) <= 0)
+        return std::nullopt;
     if (auto it = m_categoryLabels.constFind(idText); it != m_categoryLabels.constEnd())
         return it.value();
     std::optional<QString> label;
@@ -357,16 +365,41 @@ void Lookup::prefetchCategoryCodes(const QString& text) {
         });
 }
 
+namespace {
+
+// The values after the markers of a text, in text order.
+QStringList markerValues(const QString& text, Kind kind) {
+    const QString marker = QString::fromUtf16(kind == Kind::Category ? CategoryMarker : VariantMarker);
+    QStringList values;
+    for (qsizetype at = text.indexOf(marker); at >= 0; at = text.indexOf(marker, at + 1)) {
+        const auto value = kind == Kind::Category ? findCategoryIdInQuery(text, at + 1)
+                                                  : findVariantCodeInQuery(text, at + 1);
+        if (value)
+            values.append(*value);
+    }
+    return values;
+}
+
+} // namespace
+
 void Lookup::prefetchCategoryIds(const QString& text) {
-    static const QString marker = QString::fromUtf16(CategoryMarker);
+    prefetchCategoryIds(markerValues(text, Kind::Category));
+}
+
+void Lookup::prefetchVariantCodes(const QString& text) {
+    prefetchVariantCodes(markerValues(text, Kind::Variant));
+}
+
+void Lookup::prefetchCategoryIds(const QStringList& markerValues) {
     QStringList ids;
     QSet<QString> idSet;
-    for (qsizetype at = text.indexOf(marker); at >= 0; at = text.indexOf(marker, at + 1)) {
-        const auto value = findCategoryIdInQuery(text, at + 1);
-        if (!value)
+    QSet<QString> valuesSeen;
+    for (const QString& value : markerValues) {
+        if (valuesSeen.contains(value))
             continue;
+        valuesSeen.insert(value);
         try {
-            const core::Variant id = core::CDecN(core::Variant(*value));
+            const core::Variant id = core::CDecN(core::Variant(value));
             if (!id.isNumeric() || id.toDecimal().compare(core::Decimal()) <= 0)
                 continue;
             const QString idText = numberText(id);
@@ -407,13 +440,12 @@ void Lookup::prefetchCategoryIds(const QString& text) {
     }
 }
 
-void Lookup::prefetchVariantCodes(const QString& text) {
-    static const QString marker = QString::fromUtf16(VariantMarker);
+void Lookup::prefetchVariantCodes(const QStringList& markerValues) {
     QStringList codes;  // quoted, trimmed
     QStringList values; // the code between the quotes
     QHash<QString, qsizetype> valueIndex;
-    for (qsizetype at = text.indexOf(marker); at >= 0; at = text.indexOf(marker, at + 1)) {
-        const QString code = trimBlanks(findVariantCodeInQuery(text, at + 1).value_or(QString()));
+    for (const QString& markerValue : markerValues) {
+        const QString code = trimBlanks(markerValue);
         if (code.size() < 2 || !code.startsWith(u'\'') || !code.endsWith(u'\''))
             continue;
         if (!m_variantLabels.contains(code) && !valueIndex.contains(code.mid(1, code.size() - 2))) {

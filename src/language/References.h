@@ -105,9 +105,12 @@ public:
     core::Variant lookupCategoryId(const QString& reference);
     // The data-type code of a category, 0 when none; a null code raises error 94.
     qint16 getCategoryDataType(const core::Variant& id);
+    // The same when the id's text (numberText) is already known.
+    qint16 getCategoryDataType(const core::Variant& id, const QString& idText);
     // The category's code and description, or nullopt (only ids greater than 0 are looked up;
     // a null or blank answer counts as none).
     std::optional<QString> lookupCategoryLabel(const core::Variant& id);
+    std::optional<QString> lookupCategoryLabel(const core::Variant& id, const QString& idText);
     // The variant's code and description for a quoted code, or nullopt.
     std::optional<QString> lookupVariantLabel(const QString& quotedCode);
 
@@ -119,6 +122,10 @@ public:
     void prefetchCategoryCodes(const QString& displayText);
     void prefetchCategoryIds(const QString& sqlText);
     void prefetchVariantCodes(const QString& sqlText);
+    // The same from the values found after the markers of a text, in text order (what
+    // findCategoryIdInQuery / findVariantCodeInQuery give at each marker).
+    void prefetchCategoryIds(const QStringList& markerValues);
+    void prefetchVariantCodes(const QStringList& markerValues);
 
     qint64 statementsSent() const { return m_statements; }
 
