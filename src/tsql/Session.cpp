@@ -151,7 +151,8 @@ struct Session::Impl {
         case TypeId::SmallDateTime:
             return QVariant(v.dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")));
         default:
-            return QVariant(v.s);
+            // A null QString would be bound as SQL NULL: an empty literal stays an empty string.
+            return QVariant(v.s.isNull() ? QStringLiteral("") : v.s);
         }
     }
 

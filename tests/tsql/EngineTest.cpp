@@ -110,6 +110,19 @@ TEST_F(EngineTest, SavingAFormulaStoresItsQuotesSingle) {
     EXPECT_EQ(r.recordsAffected, 0);
 }
 
+TEST_F(EngineTest, EmptyStringsAreNotNull) {
+    RunResult r = ok(QStringLiteral("UPDATE LP01_PROVIDER SET LP01_FORMULE = '' WHERE LP01_ID = 42"));
+    EXPECT_EQ(r.recordsAffected, 1);
+    r = ok(QStringLiteral(
+        "SELECT CASE WHEN LP01_FORMULE IS NULL THEN 'null' ELSE 'empty' END, LEN(LP01_FORMULE) "
+        "FROM LP01_PROVIDER WHERE LP01_ID = 42"));
+    EXPECT_EQ(rowsOf(r).join(u';'), QStringLiteral("empty|0"));
+    r = ok(QStringLiteral("DECLARE @s VARCHAR(10) SET @s = '' "
+                          "UPDATE LP01_PROVIDER SET LP01_FORMULE = @s WHERE LP01_ID = 42 "
+                          "SELECT COUNT(*) FROM LP01_PROVIDER WHERE LP01_FORMULE IS NULL AND LP01_ID = 42"));
+    EXPECT_EQ(rowsOf(r).join(u';'), QStringLiteral("0"));
+}
+
 struct ValueCase {
     const char* sql;
     const char* result;
