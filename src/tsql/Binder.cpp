@@ -35,6 +35,15 @@ const TableInfo* Catalog::find(const QString& name) {
     return ins->has_value() ? &**ins : nullptr;
 }
 
+void Catalog::refresh() {
+    QSqlQuery q(m_db);
+    const qint64 version =
+        q.exec(QStringLiteral("PRAGMA schema_version")) && q.next() ? q.value(0).toLongLong() : -1;
+    if (version < 0 || version != m_schemaVersion)
+        m_cache.clear();
+    m_schemaVersion = version;
+}
+
 QString itemName(const SelectItem& item) {
     if (item.hasAlias)
         return item.alias;

@@ -19,11 +19,14 @@ public:
     explicit Catalog(QSqlDatabase db)
         : m_db(std::move(db)) {}
     const TableInfo* find(const QString& name);
-    void clear() { m_cache.clear(); }
+    // Keeps what was read while the database's schema is unchanged (SQLite's schema version,
+    // which any connection's DDL raises); called at the start of every batch.
+    void refresh();
 
 private:
     QSqlDatabase m_db;
     QHash<QString, std::optional<TableInfo>> m_cache;
+    qint64 m_schemaVersion = -1;
 };
 
 // Resolves names and types of a parsed batch: variables (Msg 137, 134), columns (207, 209,

@@ -1501,7 +1501,7 @@ Session::~Session() = default;
 std::optional<ServerError> Session::compile(const QString& batch) {
     try {
         Batch b = parseBatch(batch);
-        d->catalog.clear();
+        d->catalog.refresh();
         std::vector<SqlType> types;
         bindBatch(b, d->catalog, types);
     } catch (const SqlError& e) {
@@ -1517,7 +1517,7 @@ RunResult Session::run(const QString& batch) {
     d->clock.start();
     try {
         Batch b = parseBatch(batch);
-        d->catalog.clear();
+        d->catalog.refresh();
         d->varTypes.clear();
         bindBatch(b, d->catalog, d->varTypes);
         d->vars.clear();

@@ -6,6 +6,8 @@
 
 #include "TestDb.h"
 
+#include <QSqlQuery>
+
 #include <gtest/gtest.h>
 
 using tsql::RunResult;
@@ -120,6 +122,18 @@ TEST_F(EngineTest, EmptyStringsAreNotNull) {
     r = ok(QStringLiteral("DECLARE @s VARCHAR(10) SET @s = '' "
                           "UPDATE LP01_PROVIDER SET LP01_FORMULE = @s WHERE LP01_ID = 42 "
                           "SELECT COUNT(*) FROM LP01_PROVIDER WHERE LP01_FORMULE IS NULL AND LP01_ID = 42"));
+    EXPECT_EQ(rowsOf(r).join(u';'), QStringLiteral("0"));
+}
+
+TEST_F(EngineTest, TablesCreatedBetweenBatchesAreSeen) {
+    RunResult r = session.run(QStringLiteral("SELECT COUNT(*) FROM LATER_TABLE"));
+    ASSERT_TRUE(r.error.has_value());
+    EXPECT_EQ(r.error->number, 208);
+    QSqlQuery(db).exec(QStringLiteral("CREATE TABLE LATER_TABLE (A INTEGER)"));
+    r = ok(QStringLiteral("SELECT COUNT(*) FROM LATER_TABLE"));
+    EXPECT_EQ(rowsOf(r).join(u';'), QStringLiteral("0"));
+    QSqlQuery(db).exec(QStringLiteral("ALTER TABLE LATER_TABLE ADD COLUMN B TEXT"));
+    r = ok(QStringLiteral("SELECT COUNT(B) FROM LATER_TABLE"));
     EXPECT_EQ(rowsOf(r).join(u';'), QStringLiteral("0"));
 }
 
