@@ -5,5 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir=${BUILD_DIR:-build}
 build_type=${BUILD_TYPE:-Release}
+# ccache reuses objects across checkouts in other folders (CI builds a fresh clone).
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE="$build_type" "$@" >/dev/null
 cmake --build "$build_dir" --parallel "$(nproc)"
