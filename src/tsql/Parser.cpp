@@ -551,22 +551,23 @@ private:
                                    QStringLiteral("'%1' is not a recognized SET option.").arg(opt.text)}};
     }
 
+    // A table's name of one to four dotted parts (server.database.schema.table).
+    void tableName(TableSource& ts) {
+        ts.kind = SourceKind::Table;
+        do {
+            if (!isName(cur()))
+                failHere();
+            ts.nameParts << nameOf(cur());
+            ++p;
+        } while (acceptOp("."));
+        if (ts.nameParts.size() > 4)
+            failHere();
+    }
+
     std::unique_ptr<TableSource> targetTable() {
         auto ts = std::make_unique<TableSource>();
         at(*ts, cur());
-        ts->kind = SourceKind::Table;
-        if (!isName(cur()))
-            failHere();
-        ts->nameParts << nameOf(cur());
-        ++p;
-        while (acceptOp(".")) {
-            if (!isName(cur()))
-                failHere();
-            ts->nameParts << nameOf(cur());
-            ++p;
-        }
-        if (ts->nameParts.size() > 4)
-            failHere();
+        tableName(*ts);
         hints(*ts);
         return ts;
     }
@@ -936,19 +937,7 @@ private:
         }
         if (cur().kind == Tok::Variable)
             failHere(); // table variables are not supported
-        ts->kind = SourceKind::Table;
-        if (!isName(cur()))
-            failHere();
-        ts->nameParts << nameOf(cur());
-        ++p;
-        while (acceptOp(".")) {
-            if (!isName(cur()))
-                failHere();
-            ts->nameParts << nameOf(cur());
-            ++p;
-        }
-        if (ts->nameParts.size() > 4)
-            failHere();
+        tableName(*ts);
         if (!(cur().isKeyword("WITH") && peek().isOp("(")))
             alias(*ts, false);
         hints(*ts);
