@@ -104,6 +104,163 @@ bool isZero(const core::Variant& v) {
     return v.equals(core::Variant::fromInt16(0));
 }
 
+// The working text of a display-to-SQL pass. Every replacement of the pass swaps an occurrence
+// of a reference, which starts with the opening delimiter, for a sub-query or a placeholder,
+// which holds no delimiter. So the text need not be rewritten at each replacement: the
+// replacements are kept beside the text the pass started with, ordered by position, and the
+// current text is read through them. Delimiters of the current text are those of the starting
+// text not replaced, in the same order; an occurrence of a reference starts at one of them.
+// When an occurrence or a delimited text would run across an earlier replacement, or a
+// replacement holds a delimiter, the text is put together and rewritten at each replacement
+// from that point on.
+class ReferenceText {
+public:
+    ReferenceText(QString& text, Kind kind)
+        : m_text(text)
+        , m_kind(kind)
+        , m_open(kind == Kind::Category ? u'{' : u'|')
+        , m_close(kind == Kind::Category ? u'}' : u'|') {
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (text.at(i) == m_open || text.at(i) == m_close)
+                m_delimiters.push_back(i);
+        }
+    }
+
+    qsizetype size() const { return m_size; }
+
+    // refs::extractDelimited over the current text, from the 0-based position `from`.
+    QString extractDelimited(qsizetype from, qsizetype* openPos) {
+        if (!m_virtual)
+            return refs::extractDelimited(m_kind, m_text, from, openPos);
+        *openPos = -1;
+        qsizetype open = -1; // in the starting text
+        qsizetype close = -1;
+        qsizetype openAt = -1; // in the current text
+        forEachDelimiter(from, [&](qsizetype at, qsizetype current) {
+            if (open < 0) {
+                if (m_text.at(at) != m_open)
+                    return true;
+                open = at;
+                openAt = current;
+                return true;
+            }
+            if (current < openAt + 2 || m_text.at(at) != m_close)
+                return true;
+            close = at;
+            return false;
+        });
+        *openPos = openAt;
+        if (open < 0 || openAt + 2 >= m_size || close < 0)
+            return {};
+        if (runsIntoReplacement(open, close - open)) {
+            materialize();
+            return refs::extractDelimited(m_kind, m_text, from, openPos);
+        }
+        return m_text.mid(open + 1, close - open - 1);
+    }
+
+    // Replaces every occurrence of `reference` from the 0-based position `from` of the current
+    // text by `replacement`, left to right; the number of occurrences replaced.
+    qsizetype replaceAll(const QString& reference, const QString& replacement, qsizetype from) {
+        if (m_virtual && (replacement.contains(m_open) || replacement.contains(m_close)))
+            materialize();
+        if (!m_virtual)
+            return language::replaceAll(m_text, reference, replacement, from);
+        if (reference.isEmpty() || reference.at(0) != m_open)
+            return 0;                 // cannot happen: references start with their delimiter
+        std::vector<qsizetype> found; // starts in the starting text
+        qsizetype nextFree = from;    // occurrences do not overlap
+        bool across = false;
+        forEachDelimiter(from, [&](qsizetype at, qsizetype current) {
+            if (current < nextFree || m_text.at(at) != m_open)
+                return true;
+            if (current + reference.size() > m_size)
+                return false;
+            if (runsIntoReplacement(at, reference.size())) {
+                across = true;
+                return false;
+            }
+            if (QStringView(m_text).mid(at, reference.size()) == reference) {
+                found.push_back(at);
+                nextFree = current + reference.size();
+            }
+            return true;
+        });
+        if (across) {
+            materialize();
+            return language::replaceAll(m_text, reference, replacement, from);
+        }
+        for (qsizetype at : found) {
+            const auto it = std::lower_bound(m_replacements.begin(), m_replacements.end(), at,
+                                             [](const Replacement& r, qsizetype p) { return r.start < p; });
+            m_replacements.insert(it, {at, reference.size(), replacement});
+            m_size += replacement.size() - reference.size();
+        }
+        return qsizetype(found.size());
+    }
+
+    // Puts the replacements into the text.
+    void materialize() {
+        if (!m_virtual)
+            return;
+        m_virtual = false;
+        if (m_replacements.empty())
+            return;
+        QString out;
+        out.reserve(m_size);
+        qsizetype copied = 0;
+        for (const Replacement& r : m_replacements) {
+            out.append(QStringView(m_text).mid(copied, r.start - copied));
+            out.append(r.text);
+            copied = r.start + r.length;
+        }
+        out.append(QStringView(m_text).mid(copied));
+        m_text = std::move(out);
+        m_replacements.clear();
+    }
+
+private:
+    struct Replacement {
+        qsizetype start; // in the starting text
+        qsizetype length;
+        QString text;
+    };
+
+    // Calls f(position in the starting text, position in the current text) for the delimiters
+    // of the current text from the position `from` on, in order, while f returns true.
+    template <typename F> void forEachDelimiter(qsizetype from, F&& f) const {
+        std::size_t k = 0;
+        qsizetype shift = 0;
+        for (qsizetype at : m_delimiters) {
+            while (k < m_replacements.size() && m_replacements[k].start + m_replacements[k].length <= at) {
+                shift += m_replacements[k].text.size() - m_replacements[k].length;
+                ++k;
+            }
+            if (k < m_replacements.size() && m_replacements[k].start <= at)
+                continue; // replaced
+            if (at + shift >= from && !f(at, at + shift))
+                return;
+        }
+    }
+
+    // Whether `length` characters from the position `at` of the starting text run into a
+    // replacement.
+    bool runsIntoReplacement(qsizetype at, qsizetype length) const {
+        const auto it = std::upper_bound(m_replacements.begin(), m_replacements.end(), at,
+                                         [](qsizetype p, const Replacement& r) { return p < r.start; });
+        return it != m_replacements.end() && it->start < at + length;
+    }
+
+    QString& m_text;
+    Kind m_kind;
+    QChar m_open;
+    QChar m_close;
+    bool m_virtual = true;
+    qsizetype m_size = m_text.size();        // length of the current text
+    std::vector<qsizetype> m_delimiters;     // in the starting text
+    std::vector<Replacement> m_replacements; // by position, not overlapping
+};
+
 // Display-to-SQL pass over the references of one kind. Each repetition takes the first pair
 // of delimiters of the current text and replaces every occurrence of that reference; a
 // repetition that reports no error and changes nothing would repeat itself in every remaining
@@ -121,6 +278,7 @@ bool referencesToSql(Run& run, Kind kind, bool checkMode) {
     const QChar close = kind == Kind::Category ? u'}' : u'|';
     const QString placeholder =
         QString::fromUtf16(kind == Kind::Category ? refs::CategoryPlaceholder : refs::VariantPlaceholder);
+    ReferenceText text(w, kind);
     // Values kept from one repetition to the next, as the statements that set them may be
     // skipped after an ignored error.
     QString ext;
@@ -133,15 +291,15 @@ bool referencesToSql(Run& run, Kind kind, bool checkMode) {
         const qint64 errorsBefore = run.errors();
         qsizetype openPos = -1;
         qsizetype replaced = 0;
-        if (!run.step([&] { ext = refs::extractDelimited(kind, w, scanFrom, &openPos); }))
+        if (!run.step([&] { ext = text.extractDelimited(scanFrom, &openPos); }))
             return false;
         // Every occurrence of the reference starts with the opening delimiter, and there is
         // none before the first one: the replacement can start there.
-        const qsizetype from = openPos < 0 ? w.size() : openPos;
+        const qsizetype from = openPos < 0 ? text.size() : openPos;
         const QString reference = open + ext + close;
         if (checkMode) {
             if (kind == Kind::Variant || !refs::rtrimBlanks(ext).isEmpty()) {
-                if (!run.step([&] { replaced = replaceAll(w, reference, placeholder, from); }))
+                if (!run.step([&] { replaced = text.replaceAll(reference, placeholder, from); }))
                     return false;
             }
         } else if (!refs::rtrimBlanks(ext).isEmpty()) {
@@ -152,8 +310,8 @@ bool referencesToSql(Run& run, Kind kind, bool checkMode) {
                     if (!run.step([&] { dataType = run.lookup().getCategoryDataType(id); }))
                         return false;
                     if (!run.step([&] {
-                            replaced = replaceAll(
-                                w, reference, refs::categorySubQuery(dataType, refs::numberText(id)), from);
+                            replaced = text.replaceAll(
+                                reference, refs::categorySubQuery(dataType, refs::numberText(id)), from);
                         }))
                         return false;
                 }
@@ -161,8 +319,9 @@ bool referencesToSql(Run& run, Kind kind, bool checkMode) {
                 if (!run.step([&] { code = refs::extractVariantCode(ext); }))
                     return false;
                 if (!refs::rtrimBlanks(code).isEmpty()) {
-                    if (!run.step(
-                            [&] { replaced = replaceAll(w, reference, refs::variantSubQuery(code), from); }))
+                    if (!run.step([&] {
+                            replaced = text.replaceAll(reference, refs::variantSubQuery(code), from);
+                        }))
                         return false;
                 }
             }
@@ -172,6 +331,7 @@ bool referencesToSql(Run& run, Kind kind, bool checkMode) {
         if (openPos >= 0)
             scanFrom = openPos;
     }
+    text.materialize();
     return true;
 }
 

@@ -153,6 +153,62 @@ TEST_F(Passes, BothTranslationsGiveTheTextOfThePlainLoops) {
     EXPECT_GT(replacedCategories, 100);
 }
 
+// Display texts of references side by side, stray and nested delimiters, bars between
+// references that read as a reference of their own, references whose code is missing or
+// unknown: the display-to-SQL direction, normal and check mode, against the plain loops.
+QString generatedDisplay(std::mt19937& rng) {
+    static const QStringList pieces = {"{K1 - Semplice}",
+                                       "{K2 - Con (parentesi)}",
+                                       "{K5 - x}",
+                                       "{K1 - Semplice}",
+                                       "{ZZ - nessuna}",
+                                       "{ - senza codice}",
+                                       "{K1}",
+                                       "{ }",
+                                       "{}",
+                                       "|W1 - Normale|",
+                                       "|W2 - Con (tonda|",
+                                       "|W1 - Normale|",
+                                       "|W(4 - Parentesi|",
+                                       "|ZZ - nessuna|",
+                                       "| |",
+                                       "||",
+                                       "|W1|",
+                                       "W1 - Normale",
+                                       "{",
+                                       "}",
+                                       "|",
+                                       " = 'A' ",
+                                       "\r\n",
+                                       "[Prezzo lordo]",
+                                       "[Opzione]",
+                                       "{K1 - {x}",
+                                       "{{K1 - Semplice}}"};
+    QString text;
+    const int count = std::uniform_int_distribution<int>(1, 16)(rng);
+    for (int p = 0; p < count; ++p)
+        text += pieces[std::uniform_int_distribution<qsizetype>(0, pieces.size() - 1)(rng)];
+    return text;
+}
+
+TEST_F(Passes, DisplayToSqlGivesTheTextOfThePlainLoops) {
+    std::mt19937 rng(6122026);
+    language::FormulaLanguage language(services());
+    const language::Services plain = cachedServices();
+    int compared = 0;
+    for (int i = 0; i < 600; ++i) {
+        const QString display = generatedDisplay(rng);
+        for (const bool checkMode : {false, true}) {
+            const QString expected = transcription::decodeToken(plain, display, checkMode);
+            ASSERT_EQ(language.decodeToken(display, checkMode), expected)
+                << display.toStdString() << (checkMode ? " (check mode)" : "");
+            ASSERT_TRUE(errors.empty());
+            ++compared;
+        }
+    }
+    EXPECT_EQ(compared, 1200);
+}
+
 // Sub-queries side by side, the first one's label holding a parenthesis: from there on the
 // text is rewritten at each replacement, and the result is still that of the plain loops.
 TEST_F(Passes, LabelWithAParenthesisInTheMiddleOfThePass) {
