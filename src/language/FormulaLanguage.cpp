@@ -539,8 +539,11 @@ bool referencesToDisplay(Run& run, Kind kind) {
         return false;
 
     SubQueryText text(w, kind);
+    // The look-ups of the variant pass go with those of the categories: its sub-queries are
+    // those of the text now, unless a category's label brings in another one, which the
+    // variant pass then asks for itself.
     if (kind == Kind::Category)
-        run.lookup().prefetchCategoryIds(text.markerValues());
+        run.lookup().prefetchLabels(text.markerValues(), refs::markerValues(w, Kind::Variant));
     else
         run.lookup().prefetchVariantCodes(text.markerValues());
     core::Variant id;
@@ -669,8 +672,14 @@ void replaceDictionary(QString& text, const QList<std::pair<QString, QString>>& 
     for (const auto& pair : pairs)
         isLength[pair.first.size()] = true;
     const QChar lead = fromVariables ? u'@' : u'[';
-    QString out;
-    qsizetype copied = 0;
+    // The occurrences are found first, so that the new text is allocated once at its size.
+    struct Found {
+        qsizetype pos;
+        qsizetype length;
+        qsizetype pair;
+    };
+    std::vector<Found> found;
+    qsizetype size = text.size();
     qsizetype pos = text.indexOf(lead);
     while (pos >= 0) {
         qsizetype match = -1;
@@ -707,15 +716,20 @@ void replaceDictionary(QString& text, const QList<std::pair<QString, QString>>& 
             pos = text.indexOf(lead, pos + 1);
             continue;
         }
-        if (copied == 0)
-            out.reserve(text.size() + text.size() / 2);
-        out.append(QStringView(text).mid(copied, pos - copied));
-        out.append(pairs[match].second);
-        copied = pos + length;
-        pos = text.indexOf(lead, copied);
+        found.push_back({pos, length, match});
+        size += pairs[match].second.size() - length;
+        pos = text.indexOf(lead, pos + length);
     }
-    if (copied == 0)
+    if (found.empty())
         return;
+    QString out;
+    out.reserve(size);
+    qsizetype copied = 0;
+    for (const Found& f : found) {
+        out.append(QStringView(text).mid(copied, f.pos - copied));
+        out.append(pairs[f.pair].second);
+        copied = f.pos + f.length;
+    }
     out.append(QStringView(text).mid(copied));
     text = std::move(out);
 }

@@ -284,14 +284,26 @@ std::optional<QString> Lookup::lookupVariantLabel(const QString& quotedCode) {
     return label;
 }
 
-bool Lookup::forEachRow(const QString& statement, const QStringList& literals,
+bool Lookup::forEachRow(const QList<InList>& parts,
                         const std::function<void(const QList<core::Variant>&)>& row) {
     constexpr qsizetype chunk = 200;
+    qsizetype longest = 0;
+    for (const InList& part : parts)
+        longest = std::max(longest, part.literals.size());
     bool complete = true;
-    for (qsizetype at = 0; at < literals.size(); at += chunk) {
-        const QString list = literals.mid(at, chunk).join(QStringLiteral(", "));
+    for (qsizetype at = 0; at < longest; at += chunk) {
+        // The parts with values left, each with at most `chunk` of them, joined by UNION ALL.
+        QString statement;
+        for (const InList& part : parts) {
+            if (at >= part.literals.size())
+                continue;
+            if (!statement.isEmpty())
+                statement += QStringLiteral(" UNION ALL ");
+            statement += part.select + QStringLiteral(" IN (") +
+                         part.literals.mid(at, chunk).join(QStringLiteral(", ")) + u')';
+        }
         try {
-            std::shared_ptr<ado::Recordset> rs = execute(statement + QStringLiteral(" IN (") + list + u')');
+            std::shared_ptr<ado::Recordset> rs = execute(statement);
             if (!rs || !rs->IsOpen()) {
                 complete = false;
                 continue;
@@ -351,9 +363,10 @@ void Lookup::prefetchCategoryCodes(const QString& text) {
     // Codes compare as the server compares them (collation, trailing blanks): only a row whose
     // code is the requested one character for character answers for it.
     forEachRow(
-        QStringLiteral("SELECT CM01_CODICE, CM01_IDCATEGORIA, CM01_INDTIPODATO FROM CM01_CATEGORIECOMM "
-                       "WHERE CM01_CODICE"),
-        literals, [&](const QList<core::Variant>& row) {
+        {{QStringLiteral("SELECT CM01_CODICE, CM01_IDCATEGORIA, CM01_INDTIPODATO FROM CM01_CATEGORIECOMM "
+                         "WHERE CM01_CODICE"),
+          literals}},
+        [&](const QList<core::Variant>& row) {
             const QString code = rtrimBlanks(core::RTrimN(row.value(0)).toString());
             if (!codeSet.contains(code) || m_categoryIds.contains(code))
                 return;
@@ -365,9 +378,6 @@ void Lookup::prefetchCategoryCodes(const QString& text) {
         });
 }
 
-namespace {
-
-// The values after the markers of a text, in text order.
 QStringList markerValues(const QString& text, Kind kind) {
     const QString marker = QString::fromUtf16(kind == Kind::Category ? CategoryMarker : VariantMarker);
     QStringList values;
@@ -380,8 +390,6 @@ QStringList markerValues(const QString& text, Kind kind) {
     return values;
 }
 
-} // namespace
-
 void Lookup::prefetchCategoryIds(const QString& text) {
     prefetchCategoryIds(markerValues(text, Kind::Category));
 }
@@ -391,10 +399,19 @@ void Lookup::prefetchVariantCodes(const QString& text) {
 }
 
 void Lookup::prefetchCategoryIds(const QStringList& markerValues) {
+    prefetchLabels(markerValues, {});
+}
+
+void Lookup::prefetchVariantCodes(const QStringList& markerValues) {
+    prefetchLabels({}, markerValues);
+}
+
+void Lookup::prefetchLabels(const QStringList& categoryValues, const QStringList& variantValues) {
+    // The category ids not answered yet, as numberText gives them.
     QStringList ids;
     QSet<QString> idSet;
     QSet<QString> valuesSeen;
-    for (const QString& value : markerValues) {
+    for (const QString& value : categoryValues) {
         if (valuesSeen.contains(value))
             continue;
         valuesSeen.insert(value);
@@ -411,65 +428,70 @@ void Lookup::prefetchCategoryIds(const QStringList& markerValues) {
             // not a number: the pass reports it
         }
     }
+    // The variant codes not answered yet: quoted and trimmed, and the text between the quotes.
+    QStringList codes;
+    QStringList codeLiterals;
+    QHash<QString, qsizetype> codeIndex;
+    for (const QString& markerValue : variantValues) {
+        const QString code = trimBlanks(markerValue);
+        if (code.size() < 2 || !code.startsWith(u'\'') || !code.endsWith(u'\''))
+            continue;
+        const QString value = code.mid(1, code.size() - 2);
+        if (!m_variantLabels.contains(code) && !codeIndex.contains(value)) {
+            codeIndex.insert(value, codes.size());
+            codes.append(code);
+            codeLiterals.append(sqlLiteral(value));
+        }
+    }
+    // A single look-up of a kind sends its own statement.
     if (ids.size() < 2)
+        ids.clear();
+    if (codes.size() < 2)
+        codeLiterals.clear();
+    if (ids.isEmpty() && codeLiterals.isEmpty())
         return;
+
+    // Both kinds in one statement: the first column tells them apart.
     QSet<QString> answered;
     const bool complete = forEachRow(
-        QStringLiteral("SELECT CM01_IDCATEGORIA, RTRIM(CM01_CODICE) + ' - ' + RTRIM(CM01_DESCR), "
-                       "CM01_INDTIPODATO FROM CM01_CATEGORIECOMM WHERE CM01_IDCATEGORIA"),
-        ids, [&](const QList<core::Variant>& row) {
-            if (!row.value(0).isNumeric())
+        {{QStringLiteral("SELECT 1, CM01_IDCATEGORIA, NULL, RTRIM(CM01_CODICE) + ' - ' + RTRIM(CM01_DESCR), "
+                         "CM01_INDTIPODATO FROM CM01_CATEGORIECOMM WHERE CM01_IDCATEGORIA"),
+          ids},
+         {QStringLiteral(
+              "SELECT 2, NULL, MG5F_CODICEVAR, RTRIM(MG5F_CODICEVAR) + ' - ' + RTRIM(MG5F_DESCR_VAR), "
+              "NULL FROM MG5F_DIMECONF WHERE MG5F_CODICEVAR"),
+          codeLiterals}},
+        [&](const QList<core::Variant>& row) {
+            const QString label = core::RTrimN(row.value(3)).toString();
+            const std::optional<QString> answer =
+                label.isEmpty() ? std::nullopt : std::optional<QString>(label);
+            if (row.value(0).equals(core::Variant::fromInt16(1))) {
+                if (!row.value(1).isNumeric())
+                    return;
+                const QString idText = numberText(row.value(1));
+                if (!idSet.contains(idText) || answered.contains(idText))
+                    return;
+                answered.insert(idText);
+                m_categoryLabels.insert(idText, answer);
+                if (const auto type = dataTypeOf(row.value(4)))
+                    m_dataTypes.insert(idText, *type);
                 return;
-            const QString idText = numberText(row.value(0));
-            if (!idSet.contains(idText) || answered.contains(idText))
-                return;
-            answered.insert(idText);
-            const QString label = core::RTrimN(row.value(1)).toString();
-            m_categoryLabels.insert(idText, label.isEmpty() ? std::nullopt : std::optional<QString>(label));
-            if (const auto type = dataTypeOf(row.value(2)))
-                m_dataTypes.insert(idText, *type);
+            }
+            // Codes compare as the server compares them (collation, trailing blanks): only a row
+            // whose code is the requested one character for character answers for it.
+            const qsizetype i = codeIndex.value(rtrimBlanks(core::RTrimN(row.value(2)).toString()), -1);
+            if (i >= 0 && !m_variantLabels.contains(codes[i]))
+                m_variantLabels.insert(codes[i], answer);
         });
     // Numbers compare exactly: an id the statement did not return is in no row.
     if (complete) {
-        for (const QString& idText : ids) {
+        for (const QString& idText : std::as_const(ids)) {
             if (!answered.contains(idText)) {
                 m_categoryLabels.insert(idText, std::nullopt);
                 m_dataTypes.insert(idText, 0);
             }
         }
     }
-}
-
-void Lookup::prefetchVariantCodes(const QStringList& markerValues) {
-    QStringList codes;  // quoted, trimmed
-    QStringList values; // the code between the quotes
-    QHash<QString, qsizetype> valueIndex;
-    for (const QString& markerValue : markerValues) {
-        const QString code = trimBlanks(markerValue);
-        if (code.size() < 2 || !code.startsWith(u'\'') || !code.endsWith(u'\''))
-            continue;
-        if (!m_variantLabels.contains(code) && !valueIndex.contains(code.mid(1, code.size() - 2))) {
-            valueIndex.insert(code.mid(1, code.size() - 2), codes.size());
-            codes.append(code);
-            values.append(code.mid(1, code.size() - 2));
-        }
-    }
-    if (codes.size() < 2)
-        return;
-    QStringList literals;
-    for (const QString& v : values)
-        literals.append(sqlLiteral(v));
-    forEachRow(QStringLiteral("SELECT MG5F_CODICEVAR, RTRIM(MG5F_CODICEVAR) + ' - ' + RTRIM(MG5F_DESCR_VAR) "
-                              "FROM MG5F_DIMECONF WHERE MG5F_CODICEVAR"),
-               literals, [&](const QList<core::Variant>& row) {
-                   const QString value = rtrimBlanks(core::RTrimN(row.value(0)).toString());
-                   const qsizetype i = valueIndex.value(value, -1);
-                   if (i < 0 || m_variantLabels.contains(codes[i]))
-                       return;
-                   const QString label = core::RTrimN(row.value(1)).toString();
-                   m_variantLabels.insert(codes[i],
-                                          label.isEmpty() ? std::nullopt : std::optional<QString>(label));
-               });
 }
 
 } // namespace language::refs

@@ -94,6 +94,10 @@ QString categoryLabelStatement(const QString& idText);
 // nullopt when it is no single-quoted literal: such a code can match no row.
 std::optional<QString> variantLabelStatement(const QString& quotedCode);
 
+// The values after the markers of one kind in a text, in text order (what
+// findCategoryIdInQuery / findVariantCodeInQuery give at each marker).
+QStringList markerValues(const QString& text, Kind kind);
+
 // The look-ups on the host connection, with their answers kept for the length of one
 // translation: a look-up whose answer is known is not sent again. Errors (database,
 // null data-type code, overflow of the code) are thrown as core::ComError.
@@ -126,15 +130,22 @@ public:
     // findCategoryIdInQuery / findVariantCodeInQuery give at each marker).
     void prefetchCategoryIds(const QStringList& markerValues);
     void prefetchVariantCodes(const QStringList& markerValues);
+    // Both kinds at once, in one statement when each has several look-ups to answer.
+    void prefetchLabels(const QStringList& categoryValues, const QStringList& variantValues);
 
     qint64 statementsSent() const { return m_statements; }
 
 private:
     std::shared_ptr<ado::Recordset> execute(const QString& statement);
-    // Runs `statement` with the IN list of `literals` (at most 200 at a time) and hands every
-    // row to `row`. False when a statement failed or returned no recordset.
-    bool forEachRow(const QString& statement, const QStringList& literals,
-                    const std::function<void(const QList<core::Variant>&)>& row);
+    // A query ending in a column, and the literals it is to be compared with.
+    struct InList {
+        QString select;
+        QStringList literals;
+    };
+    // Runs the queries of `parts` with their IN lists (at most 200 literals each at a time),
+    // joined by UNION ALL, and hands every row to `row`. Parts without literals are left out.
+    // False when a statement failed or returned no recordset.
+    bool forEachRow(const QList<InList>& parts, const std::function<void(const QList<core::Variant>&)>& row);
 
     // Runs a statement; when it returns rows, the value of `field` (by name, or the first
     // field when empty) of the first row.
