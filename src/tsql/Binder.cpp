@@ -1,9 +1,12 @@
 #include "tsql/Binder.h"
 
 #include "tsql/Functions.h"
+#include "tsql/SqliteFunctions.h"
 
 #include <QRegularExpression>
 #include <QSqlQuery>
+
+#include <sqlite3.h>
 
 namespace tsql {
 
@@ -36,9 +39,8 @@ const TableInfo* Catalog::find(const QString& name) {
 }
 
 void Catalog::refresh() {
-    QSqlQuery q(m_db);
-    const qint64 version =
-        q.exec(QStringLiteral("PRAGMA schema_version")) && q.next() ? q.value(0).toLongLong() : -1;
+    SqliteStatement q(sqliteHandle(m_db), QStringLiteral("PRAGMA schema_version"));
+    const qint64 version = q.prepared() && q.step() == SQLITE_ROW ? q.column(0).i : -1;
     if (version < 0 || version != m_schemaVersion)
         m_cache.clear();
     m_schemaVersion = version;

@@ -11,6 +11,8 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+#include <sqlite3.h>
+
 #include <algorithm>
 
 namespace tsql {
@@ -82,24 +84,30 @@ struct Session::Impl {
             raise(3930, 16, q.lastError().databaseText());
     }
 
-    QSqlQuery prepared(const QString& sql, const QVariantList& params) {
+    // A generated statement under way: its first step is taken when it is prepared, so that a
+    // failing statement raises there; `state` is the last step's answer.
+    struct Prepared {
+        std::unique_ptr<SqliteStatement> statement;
+        int state = 0;
+    };
+
+    Prepared prepared(const QString& sql, const QVariantList& params) {
         ensureFunctions();
-        QSqlQuery q(db);
-        q.setForwardOnly(true);
-        if (!q.prepare(sql))
-            sqliteFailure(q);
-        for (const QVariant& v : params)
-            q.addBindValue(v);
+        Prepared p{std::make_unique<SqliteStatement>(sqliteHandle(db), sql)};
+        if (!p.statement->prepared())
+            sqliteFailure(*p.statement);
+        p.statement->bind(params);
         clearPendingError();
-        if (!q.exec())
-            sqliteFailure(q);
-        return q;
+        p.state = p.statement->step();
+        if (p.state != SQLITE_ROW && p.state != SQLITE_DONE)
+            sqliteFailure(*p.statement);
+        return p;
     }
 
-    [[noreturn]] void sqliteFailure(const QSqlQuery& q) {
+    [[noreturn]] void sqliteFailure(const SqliteStatement& q) {
         if (auto pending = takePendingError())
             throw SqlError{*pending};
-        QString text = q.lastError().databaseText();
+        QString text = q.errorText();
         if (text.contains(QStringLiteral("UNIQUE constraint failed")) ||
             text.contains(QStringLiteral("PRIMARY KEY")))
             raise(2627, 14,
@@ -111,7 +119,7 @@ struct Session::Impl {
                 QStringLiteral("Cannot insert the value NULL into column '%1'; column does not allow nulls. "
                                "INSERT fails.")
                     .arg(text.section(u'.', -1)));
-        raise(50000, 16, text.isEmpty() ? q.lastError().text() : text);
+        raise(50000, 16, text.isEmpty() ? QStringLiteral("Unable to execute statement") : text);
     }
 
     void ensureFunctions() {
@@ -156,25 +164,11 @@ struct Session::Impl {
         }
     }
 
-    // A value read from SQLite, given the type the query says it has.
-    static Value fromSqlite(const QVariant& q, const SqlType& t) {
-        if (q.isNull())
+    // A value read from SQLite (integer, float, text or null), given the type the query says
+    // it has.
+    static Value fromSqlite(Value raw, const SqlType& t) {
+        if (raw.null)
             return Value::nullOf(t);
-        Value raw;
-        switch (q.typeId()) {
-        case QMetaType::LongLong:
-        case QMetaType::Int:
-        case QMetaType::ULongLong:
-        case QMetaType::UInt:
-            raw = Value::integer(q.toLongLong(), TypeId::BigInt);
-            break;
-        case QMetaType::Double:
-            raw = Value::flt(q.toDouble());
-            break;
-        default:
-            raw = Value::str(q.toString());
-            break;
-        }
         if (t.id == TypeId::Unknown) {
             if (raw.type.id == TypeId::BigInt && raw.i >= std::numeric_limits<qint32>::min() &&
                 raw.i <= std::numeric_limits<qint32>::max())
@@ -544,20 +538,22 @@ struct Session::Impl {
             raise(40000, 16, QStringLiteral("TOP ... PERCENT is not supported by the embedded server."));
         QVariantList params;
         QString sql = selectSql(sel, ctx, params, limit);
-        QSqlQuery q = prepared(sql, params);
+        Prepared q = prepared(sql, params);
         ResultSet rs;
         for (const SelectItem& it : sel.items) {
             rs.columns << itemName(it);
             rs.types.push_back(it.expr->type);
         }
         int n = int(sel.items.size());
-        while (q.next()) {
+        for (; q.state == SQLITE_ROW; q.state = q.statement->step()) {
             std::vector<Value> row;
             row.reserve(size_t(n));
             for (int k = 0; k < n; ++k)
-                row.push_back(fromSqlite(q.value(k), rs.types[size_t(k)]));
+                row.push_back(fromSqlite(q.statement->column(k), rs.types[size_t(k)]));
             rs.rows.push_back(std::move(row));
         }
+        if (q.state != SQLITE_DONE)
+            sqliteFailure(*q.statement);
         if (auto pending = takePendingError())
             throw SqlError{*pending};
         return rs;
@@ -1466,8 +1462,12 @@ struct Session::Impl {
             }
             params = g.params;
         }
-        QSqlQuery q = prepared(sql, params);
-        qint64 n = q.numRowsAffected();
+        Prepared q = prepared(sql, params);
+        while (q.state == SQLITE_ROW)
+            q.state = q.statement->step();
+        if (q.state != SQLITE_DONE)
+            sqliteFailure(*q.statement);
+        qint64 n = q.statement->changes();
         out->recordsAffected = n;
         rowCount = n;
     }

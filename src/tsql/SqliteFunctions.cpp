@@ -7,13 +7,44 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+
 namespace tsql {
 
 namespace {
 
 thread_local std::optional<ServerError> g_pending;
 
+// Texts in ASCII, the usual case, are compared byte by byte: letters folded to lower case,
+// trailing blanks ignored, a shorter text before a longer one it begins. Others are compared
+// as text.
 int collateCI(void*, int la, const void* a, int lb, const void* b) {
+    const auto* p = static_cast<const unsigned char*>(a);
+    const auto* q = static_cast<const unsigned char*>(b);
+    int na = la;
+    int nb = lb;
+    while (na > 0 && p[na - 1] == ' ')
+        --na;
+    while (nb > 0 && q[nb - 1] == ' ')
+        --nb;
+    const int common = std::min(na, nb);
+    int i = 0;
+    for (; i < common; ++i) {
+        unsigned char c = p[i];
+        unsigned char d = q[i];
+        if ((c | d) & 0x80)
+            break;
+        if (c == d)
+            continue;
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<unsigned char>(c + ('a' - 'A'));
+        if (d >= 'A' && d <= 'Z')
+            d = static_cast<unsigned char>(d + ('a' - 'A'));
+        if (c != d)
+            return c < d ? -1 : 1;
+    }
+    if (i == common)
+        return na < nb ? -1 : (na > nb ? 1 : 0);
     QString x = QString::fromUtf8(static_cast<const char*>(a), la);
     QString y = QString::fromUtf8(static_cast<const char*>(b), lb);
     int c = compareStringsCI(x, y);
@@ -137,11 +168,15 @@ void singleFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 } // namespace
 
-void registerSqliteFunctions(QSqlDatabase db) {
-    QVariant h = db.driver() ? db.driver()->handle() : QVariant();
+sqlite3* sqliteHandle(const QSqlDatabase& db) {
+    const QVariant h = db.driver() ? db.driver()->handle() : QVariant();
     if (!h.isValid() || qstrcmp(h.typeName(), "sqlite3*") != 0)
-        return;
-    sqlite3* handle = *static_cast<sqlite3* const*>(h.constData());
+        return nullptr;
+    return *static_cast<sqlite3* const*>(h.constData());
+}
+
+void registerSqliteFunctions(QSqlDatabase db) {
+    sqlite3* handle = sqliteHandle(db);
     if (!handle)
         return;
     sqlite3_create_collation(handle, "TSQL_CI", SQLITE_UTF8, nullptr, collateCI);
@@ -153,6 +188,68 @@ void registerSqliteFunctions(QSqlDatabase db) {
     sqlite3_create_function(handle, "tsql_single", 2, SQLITE_UTF8, nullptr, singleFn, nullptr, nullptr);
     sqlite3_create_function(handle, "tsql_div", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, divFn,
                             nullptr, nullptr);
+}
+
+SqliteStatement::SqliteStatement(sqlite3* db, const QString& sql)
+    : m_db(db) {
+    if (!db || sqlite3_prepare16_v2(db, sql.utf16(), int(sql.size() * sizeof(char16_t)), &m_stmt, nullptr) !=
+                   SQLITE_OK) {
+        sqlite3_finalize(m_stmt);
+        m_stmt = nullptr;
+    }
+}
+
+SqliteStatement::~SqliteStatement() {
+    sqlite3_finalize(m_stmt);
+}
+
+void SqliteStatement::bind(const QVariantList& params) {
+    int index = 1;
+    for (const QVariant& v : params) {
+        if (v.isNull()) {
+            sqlite3_bind_null(m_stmt, index);
+        } else if (v.typeId() == QMetaType::LongLong || v.typeId() == QMetaType::Int) {
+            sqlite3_bind_int64(m_stmt, index, v.toLongLong());
+        } else if (v.typeId() == QMetaType::Double) {
+            sqlite3_bind_double(m_stmt, index, v.toDouble());
+        } else {
+            const QString text = v.toString();
+            sqlite3_bind_text16(m_stmt, index, text.utf16(), int(text.size() * sizeof(char16_t)),
+                                SQLITE_TRANSIENT);
+        }
+        ++index;
+    }
+}
+
+int SqliteStatement::step() {
+    return sqlite3_step(m_stmt);
+}
+
+Value SqliteStatement::column(int index) const {
+    switch (sqlite3_column_type(m_stmt, index)) {
+    case SQLITE_INTEGER:
+        return Value::integer(sqlite3_column_int64(m_stmt, index), TypeId::BigInt);
+    case SQLITE_FLOAT:
+        return Value::flt(sqlite3_column_double(m_stmt, index));
+    case SQLITE_NULL:
+        return Value::nullOf(SqlType::of(TypeId::Unknown));
+    case SQLITE_BLOB:
+        return Value::str(QString::fromUtf8(static_cast<const char*>(sqlite3_column_blob(m_stmt, index)),
+                                            sqlite3_column_bytes(m_stmt, index)));
+    default: {
+        const void* text = sqlite3_column_text16(m_stmt, index);
+        const int bytes = sqlite3_column_bytes16(m_stmt, index);
+        return Value::str(QString(static_cast<const QChar*>(text), bytes / int(sizeof(QChar))));
+    }
+    }
+}
+
+qint64 SqliteStatement::changes() const {
+    return sqlite3_changes64(m_db);
+}
+
+QString SqliteStatement::errorText() const {
+    return m_db ? QString::fromUtf16(static_cast<const char16_t*>(sqlite3_errmsg16(m_db))) : QString();
 }
 
 std::optional<ServerError> takePendingError() {

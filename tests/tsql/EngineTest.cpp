@@ -89,6 +89,43 @@ TEST_F(EngineTest, EditorStatementsReturnTheServersRows) {
     }
 }
 
+// Texts in the tables compare without regard to case or trailing blanks, letters by their
+// lower-case form, accented letters as text.
+TEST_F(EngineTest, TableTextsCompareCaseAndTrailingBlanksInsensitive) {
+    ok(QStringLiteral("DELETE FROM MG5F_DIMECONF"));
+    const char* codes[] = {"b", "A  ", "[x", "a_", "Ab", "\xc3\xa8", "E", "\xc3\x88z", "ab"};
+    int order = 0; // the description orders codes that compare equal
+    for (const char* code : codes)
+        ok(QStringLiteral(
+               "INSERT INTO MG5F_DIMECONF (MG5F_DITTA_CG18, MG5F_CODICEVAR, MG5F_DESCR_VAR) VALUES "
+               "(1, '%1', '%2')")
+               .arg(QString::fromUtf8(code))
+               .arg(++order));
+    RunResult r =
+        ok(QStringLiteral("SELECT RTRIM(MG5F_CODICEVAR) FROM MG5F_DIMECONF ORDER BY MG5F_CODICEVAR, "
+                          "MG5F_DESCR_VAR"));
+    // "[" (0x5B) sorts before letters, "_" (0x5F) too, since letters compare in lower case.
+    EXPECT_EQ(rowsOf(r).join(u';'), QString::fromUtf8("[x;A;a_;Ab;ab;b;E;\xc3\xa8;\xc3\x88z"));
+    const struct {
+        const char* where;
+        const char* rows;
+    } cases[] = {
+        {"= 'a'", "A"},
+        {"= 'A    '", "A"},
+        {"= 'AB'", "Ab;ab"},
+        {"IN ('B', 'e', 'x', '\xc3\x88')", "b;E;\xc3\xa8"},
+        {"> 'ab'", "b;E;\xc3\xa8;\xc3\x88z"},
+        {"< 'A'", "[x"},
+    };
+    for (const auto& c : cases) {
+        r = ok(
+            QStringLiteral("SELECT RTRIM(MG5F_CODICEVAR) FROM MG5F_DIMECONF WHERE MG5F_CODICEVAR %1 ORDER BY "
+                           "MG5F_CODICEVAR")
+                .arg(QString::fromUtf8(c.where)));
+        EXPECT_EQ(rowsOf(r).join(u';'), QString::fromUtf8(c.rows)) << c.where;
+    }
+}
+
 TEST_F(EngineTest, ColumnNamesFollowAliasesAndColumns) {
     RunResult r =
         ok(QStringLiteral(" SELECT CM01_IDCATEGORIA, RTRIM(CM01_CODICE) + ' - ' + RTRIM(CM01_DESCR) AS "
