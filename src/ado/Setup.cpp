@@ -86,6 +86,12 @@ InitReport initializeEmbedded(const ConnectionString& cs, bool demo) {
                     }
                 }
             }
+            // Write-ahead logging: a reader takes no file lock of its own for each statement
+            // and does not wait for a writer. The mode stays with the file.
+            if (error.isEmpty() && !q.exec(QStringLiteral("PRAGMA journal_mode=WAL")))
+                error = QStringLiteral("The database file \"%1\" cannot be written: %2")
+                            .arg(path, q.lastError().text());
+            q.finish();
             if (error.isEmpty() && db.transaction()) {
                 QStringList statements = splitStatements(schemaScript(Dialect::Sqlite));
                 const qsizetype schemaCount = statements.size();

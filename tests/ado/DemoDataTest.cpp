@@ -277,6 +277,9 @@ TEST_F(DemoData, InitializeCreatesFileTablesAndRows) {
     EXPECT_TRUE(report.fileCreated);
     EXPECT_EQ(report.tablesCreated, ado::setup::tableNames());
     EXPECT_EQ(report.demoRows, ado::setup::splitStatements(ado::setup::demoDataScript()).size());
+    // The file keeps write-ahead logging for every later connection.
+    EXPECT_EQ(db->rows(QStringLiteral("PRAGMA journal_mode")),
+              (QList<QVariantList>{{QStringLiteral("wal")}}));
 }
 
 TEST_F(DemoData, TablesHaveTheColumnsTheEditorUses) {
