@@ -391,6 +391,11 @@ std::optional<Decimal> Decimal::parseLocale(QStringView text) {
 }
 
 std::optional<Decimal> Decimal::parseLocale(QStringView text, bool* overflow) {
+    // Without separators the locale plays no part: it is not asked for (it is slow to ask).
+    if (std::all_of(text.begin(), text.end(), [](QChar c) {
+            return (c >= u'0' && c <= u'9') || c == u' ' || c == u'+' || c == u'-';
+        }))
+        return parse(text, u'.', u',', overflow);
     const QLocale loc;
     return parse(text, localeDecimalPoint(loc), localeGroupSeparator(loc), overflow);
 }

@@ -9,6 +9,7 @@
 #include <QStringMatcher>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <utility>
 
@@ -384,24 +385,27 @@ public:
                     wellFormed = false;
             }
             qsizetype start = -1;
-            for (const QString& head : heads) {
-                if (m >= head.size() && QStringView(text).mid(m - head.size(), head.size()) == head) {
-                    start = m - head.size();
+            int head = 0;
+            for (; head < heads.size(); ++head) {
+                const QString& h = heads[head];
+                if (m >= h.size() && QStringView(text).mid(m - h.size(), h.size()) == h) {
+                    start = m - h.size();
                     break;
                 }
             }
             if (start < 0)
                 wellFormed = false;
             else
-                m_subQueries.append({start, close + 1 - start, m, m_values.size() - 1, false, {}});
+                m_subQueries.append({start, close + 1 - start, m, m_values.size() - 1, head, false, {}});
         }
         if (!wellFormed) {
             m_subQueries.clear();
             return;
         }
+        // A sub-query is its head, the marker, its value and ")": it is found by head and value.
         for (qsizetype k = 0; k < m_subQueries.size(); ++k) {
             const SubQuery& q = m_subQueries[k];
-            m_byText[QStringView(m_text).mid(q.start, q.length)].append(k);
+            m_byValue[q.head][QStringView(m_values[q.value])].append(k);
         }
         m_virtual = true;
     }
@@ -434,27 +438,17 @@ public:
         return std::nullopt;
     }
 
-    // Replaces every occurrence of `subQuery` in the current text by `reference`; the number of
-    // occurrences replaced.
-    qsizetype replaceAll(const QString& subQuery, const QString& reference) {
-        if (m_virtual && reference.contains(u'('))
-            materialize();
-        if (!m_virtual)
-            return language::replaceAll(m_text, subQuery, reference);
-        const auto it = m_byText.constFind(QStringView(subQuery));
-        if (it == m_byText.constEnd())
-            return 0;
-        qsizetype count = 0;
-        for (qsizetype k : it.value()) {
-            SubQuery& q = m_subQueries[k];
-            if (q.replaced)
-                continue;
-            q.replaced = true;
-            q.replacement = reference;
-            m_size += reference.size() - q.length;
-            ++count;
-        }
-        return count;
+    // Replaces every occurrence of the category sub-query of `dataType` and `idText` in the
+    // current text by `reference`; the number of occurrences replaced.
+    qsizetype replaceCategory(qint16 dataType, const QString& idText, const QString& reference) {
+        return replaceAll(dataType == 1 || dataType == 2 ? dataType : 0, u' ' + idText + u' ', reference,
+                          [&] { return refs::categorySubQuery(dataType, idText); });
+    }
+
+    // The same for the variant sub-query of a quoted code.
+    qsizetype replaceVariant(const QString& quotedCode, const QString& reference) {
+        return replaceAll(0, quotedCode + u' ', reference,
+                          [&] { return refs::variantSubQueryFromQuoted(quotedCode); });
     }
 
     // Puts the replacements into the text.
@@ -462,7 +456,8 @@ public:
         if (!m_virtual)
             return;
         m_virtual = false;
-        m_byText.clear();
+        for (auto& byValue : m_byValue)
+            byValue.clear();
         bool shorter = true;
         for (const SubQuery& q : m_subQueries)
             shorter = shorter && (!q.replaced || q.replacement.size() <= q.length);
@@ -509,11 +504,36 @@ public:
     }
 
 private:
+    // Replaces every sub-query of the head `head` and the value `value` by `reference`; once
+    // the text is rewritten at each replacement, every occurrence of subQuery() instead.
+    template <typename F>
+    qsizetype replaceAll(int head, const QString& value, const QString& reference, F&& subQuery) {
+        if (m_virtual && reference.contains(u'('))
+            materialize();
+        if (!m_virtual)
+            return language::replaceAll(m_text, subQuery(), reference);
+        const auto it = m_byValue[head].constFind(QStringView(value));
+        if (it == m_byValue[head].constEnd())
+            return 0;
+        qsizetype count = 0;
+        for (qsizetype k : it.value()) {
+            SubQuery& q = m_subQueries[k];
+            if (q.replaced)
+                continue;
+            q.replaced = true;
+            q.replacement = reference;
+            m_size += reference.size() - q.length;
+            ++count;
+        }
+        return count;
+    }
+
     struct SubQuery {
         qsizetype start; // in the text the pass started with
         qsizetype length;
         qsizetype marker;
         qsizetype value; // index in m_values
+        int head;        // which of the kind's heads it starts with
         bool replaced;
         QString replacement;
     };
@@ -524,8 +544,8 @@ private:
     bool m_virtual = false;
     qsizetype m_size = m_text.size(); // length of the current text
     QStringList m_values;
-    QList<SubQuery> m_subQueries; // in text order
-    QHash<QStringView, QList<qsizetype>> m_byText;
+    QList<SubQuery> m_subQueries;                                  // in text order
+    std::array<QHash<QStringView, QList<qsizetype>>, 3> m_byValue; // by head, then value
 };
 
 // SQL-to-display pass over the sub-queries of one kind. For every position i of the text as
@@ -584,8 +604,7 @@ bool referencesToDisplay(Run& run, Kind kind) {
                 // A category that no longer exists gives no label: its sub-query stays as stored.
                 if (!run.step([&] {
                         if (label)
-                            replaced = text.replaceAll(refs::categorySubQuery(dataType, idText),
-                                                       QLatin1Char('{') + *label + QLatin1Char('}'));
+                            replaced = text.replaceCategory(dataType, idText, u'{' + *label + u'}');
                     }))
                     return false;
             }
@@ -597,9 +616,7 @@ bool referencesToDisplay(Run& run, Kind kind) {
                     return false;
                 if (!run.step([&] {
                         if (label)
-                            replaced =
-                                text.replaceAll(refs::variantSubQueryFromQuoted(refs::trimBlanks(code)),
-                                                QLatin1Char('|') + *label + QLatin1Char('|'));
+                            replaced = text.replaceVariant(refs::trimBlanks(code), u'|' + *label + u'|');
                     }))
                     return false;
             }
@@ -659,18 +676,37 @@ void replaceDictionary(QString& text, const QList<std::pair<QString, QString>>& 
             text.replace(from, to);
         return;
     }
-    QHash<QStringView, qsizetype> first; // text to replace -> index of its first pair
-    first.reserve(pairs.size());
+    // The texts to replace, each with the index of its first pair, in a small open-addressing
+    // table under a cheap hash: most positions looked up hold no text to replace.
     qsizetype longest = 0;
-    for (qsizetype i = 0; i < pairs.size(); ++i) {
-        if (!first.contains(QStringView(pairs[i].first)))
-            first.insert(QStringView(pairs[i].first), i);
-        longest = std::max(longest, pairs[i].first.size());
-    }
-    // Lengths of the texts to replace: other lengths need no look-up.
-    QList<bool> isLength(longest + 1, false);
     for (const auto& pair : pairs)
-        isLength[pair.first.size()] = true;
+        longest = std::max(longest, pair.first.size());
+    auto hashOf = [](QStringView v) {
+        std::size_t h = 14695981039346656037ull;
+        for (QChar c : v)
+            h = (h ^ c.unicode()) * 1099511628211ull;
+        return h;
+    };
+    struct Slot {
+        QStringView text;
+        qsizetype pair = -1;
+    };
+    std::size_t mask = 63;
+    while (mask < std::size_t(pairs.size()) * 4)
+        mask = mask * 2 + 1;
+    std::vector<Slot> table(mask + 1);
+    auto slotOf = [&](QStringView v) -> Slot& {
+        std::size_t i = hashOf(v) & mask;
+        while (table[i].pair >= 0 && table[i].text != v)
+            i = (i + 1) & mask;
+        return table[i];
+    };
+    for (qsizetype i = 0; i < pairs.size(); ++i) {
+        Slot& slot = slotOf(pairs[i].first);
+        if (slot.pair < 0)
+            slot = {pairs[i].first, i};
+    }
+    auto firstPair = [&](QStringView candidate) { return slotOf(candidate).pair; };
     const QChar lead = fromVariables ? u'@' : u'[';
     // The occurrences are found first, so that the new text is allocated once at its size.
     struct Found {
@@ -694,22 +730,14 @@ void replaceDictionary(QString& text, const QList<std::pair<QString, QString>>& 
                 ++end;
             }
             for (qsizetype len = end - pos; len > 1 && match < 0; --len) {
-                if (!isLength[len])
-                    continue;
-                const auto it = first.constFind(QStringView(text).mid(pos, len));
-                if (it != first.constEnd()) {
-                    match = it.value();
-                    length = len;
-                }
+                match = firstPair(QStringView(text).mid(pos, len));
+                length = len;
             }
         } else {
             const qsizetype close = text.indexOf(u']', pos + 1);
-            if (close >= 0 && close - pos + 1 <= longest && isLength[close - pos + 1]) {
-                const auto it = first.constFind(QStringView(text).mid(pos, close - pos + 1));
-                if (it != first.constEnd()) {
-                    match = it.value();
-                    length = close - pos + 1;
-                }
+            if (close >= 0 && close - pos + 1 <= longest) {
+                match = firstPair(QStringView(text).mid(pos, close - pos + 1));
+                length = close - pos + 1;
             }
         }
         if (match < 0) {

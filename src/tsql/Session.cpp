@@ -14,6 +14,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <list>
 
 namespace tsql {
 
@@ -84,23 +85,73 @@ struct Session::Impl {
             raise(3930, 16, q.lastError().databaseText());
     }
 
-    // A generated statement under way: its first step is taken when it is prepared, so that a
-    // failing statement raises there; `state` is the last step's answer.
-    struct Prepared {
+    // Prepared statements of generated texts, the most recently used first: the editor sends
+    // the same look-ups and the same declarations over and over, and a statement found here is
+    // run again without being compiled again. SQLite compiles one anew by itself when the
+    // schema has changed since.
+    struct CachedStatement {
+        QString sql;
         std::unique_ptr<SqliteStatement> statement;
+        bool inUse = false;
+    };
+    static constexpr std::size_t kCachedStatements = 32;
+    std::list<CachedStatement> statementCache;
+
+    // A generated statement under way: its first step is taken when it is prepared, so that a
+    // failing statement raises there; `state` is the last step's answer. A statement from the
+    // cache is reset when this ends, which also ends its read of the database.
+    class Prepared {
+    public:
+        Prepared(SqliteStatement* statement, bool* inUse, std::unique_ptr<SqliteStatement> own)
+            : statement(statement)
+            , m_inUse(inUse)
+            , m_own(std::move(own)) {}
+        Prepared(const Prepared&) = delete;
+        Prepared& operator=(const Prepared&) = delete;
+        ~Prepared() {
+            if (m_inUse) {
+                statement->reset();
+                *m_inUse = false;
+            }
+        }
+        SqliteStatement* statement;
         int state = 0;
+
+    private:
+        bool* m_inUse;
+        std::unique_ptr<SqliteStatement> m_own; // a statement not kept in the cache
     };
 
-    Prepared prepared(const QString& sql, const QVariantList& params) {
+    std::unique_ptr<Prepared> prepared(const QString& sql, const QVariantList& params) {
         ensureFunctions();
-        Prepared p{std::make_unique<SqliteStatement>(sqliteHandle(db), sql)};
-        if (!p.statement->prepared())
-            sqliteFailure(*p.statement);
-        p.statement->bind(params);
+        std::unique_ptr<Prepared> p;
+        auto it = std::find_if(statementCache.begin(), statementCache.end(),
+                               [&](const CachedStatement& c) { return !c.inUse && c.sql == sql; });
+        if (it != statementCache.end()) {
+            statementCache.splice(statementCache.begin(), statementCache, it);
+        } else {
+            auto statement = std::make_unique<SqliteStatement>(sqliteHandle(db), sql);
+            if (!statement->prepared())
+                sqliteFailure(*statement);
+            if (statementCache.size() >= kCachedStatements && statementCache.back().inUse) {
+                SqliteStatement* own = statement.get();
+                p = std::make_unique<Prepared>(own, nullptr, std::move(statement));
+            } else {
+                if (statementCache.size() >= kCachedStatements)
+                    statementCache.pop_back();
+                statementCache.push_front({sql, std::move(statement), false});
+            }
+        }
+        if (!p) {
+            CachedStatement& c = statementCache.front();
+            c.inUse = true;
+            p = std::make_unique<Prepared>(c.statement.get(), &c.inUse, nullptr);
+        }
+        p->statement->bind(params);
         clearPendingError();
-        p.state = p.statement->step();
-        if (p.state != SQLITE_ROW && p.state != SQLITE_DONE)
-            sqliteFailure(*p.statement);
+        p->state = p->statement->step();
+        if (p->state != SQLITE_ROW && p->state != SQLITE_DONE)
+            sqliteFailure(*p->statement);
         return p;
     }
 
@@ -538,22 +589,22 @@ struct Session::Impl {
             raise(40000, 16, QStringLiteral("TOP ... PERCENT is not supported by the embedded server."));
         QVariantList params;
         QString sql = selectSql(sel, ctx, params, limit);
-        Prepared q = prepared(sql, params);
+        const auto q = prepared(sql, params);
         ResultSet rs;
         for (const SelectItem& it : sel.items) {
             rs.columns << itemName(it);
             rs.types.push_back(it.expr->type);
         }
         int n = int(sel.items.size());
-        for (; q.state == SQLITE_ROW; q.state = q.statement->step()) {
+        for (; q->state == SQLITE_ROW; q->state = q->statement->step()) {
             std::vector<Value> row;
             row.reserve(size_t(n));
             for (int k = 0; k < n; ++k)
-                row.push_back(fromSqlite(q.statement->column(k), rs.types[size_t(k)]));
+                row.push_back(fromSqlite(q->statement->column(k), rs.types[size_t(k)]));
             rs.rows.push_back(std::move(row));
         }
-        if (q.state != SQLITE_DONE)
-            sqliteFailure(*q.statement);
+        if (q->state != SQLITE_DONE)
+            sqliteFailure(*q->statement);
         if (auto pending = takePendingError())
             throw SqlError{*pending};
         return rs;
@@ -1462,12 +1513,12 @@ struct Session::Impl {
             }
             params = g.params;
         }
-        Prepared q = prepared(sql, params);
-        while (q.state == SQLITE_ROW)
-            q.state = q.statement->step();
-        if (q.state != SQLITE_DONE)
-            sqliteFailure(*q.statement);
-        qint64 n = q.statement->changes();
+        const auto q = prepared(sql, params);
+        while (q->state == SQLITE_ROW)
+            q->state = q->statement->step();
+        if (q->state != SQLITE_DONE)
+            sqliteFailure(*q->statement);
+        qint64 n = q->statement->changes();
         out->recordsAffected = n;
         rowCount = n;
     }

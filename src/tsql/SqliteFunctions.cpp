@@ -244,6 +244,11 @@ Value SqliteStatement::column(int index) const {
     }
 }
 
+void SqliteStatement::reset() {
+    sqlite3_reset(m_stmt);
+    sqlite3_clear_bindings(m_stmt);
+}
+
 qint64 SqliteStatement::changes() const {
     return sqlite3_changes64(m_db);
 }

@@ -35,6 +35,8 @@ public:
     // The current row's value as SQLite holds it: an integer (BigInt), a float, a text (blobs
     // read as UTF-8) or a null of unknown type.
     Value column(int index) const;
+    // Ends the statement's run and clears its values, ready to be run again.
+    void reset();
     // Rows changed by the statement, once it is done.
     qint64 changes() const;
     QString errorText() const;
