@@ -7,6 +7,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <string>
 #include <system_error>
 
@@ -392,9 +393,8 @@ std::optional<Decimal> Decimal::parseLocale(QStringView text) {
 
 std::optional<Decimal> Decimal::parseLocale(QStringView text, bool* overflow) {
     // Without separators the locale plays no part: it is not asked for (it is slow to ask).
-    if (std::all_of(text.begin(), text.end(), [](QChar c) {
-            return (c >= u'0' && c <= u'9') || c == u' ' || c == u'+' || c == u'-';
-        }))
+    if (std::all_of(text.begin(), text.end(),
+                    [](QChar c) { return (c >= u'0' && c <= u'9') || c == u' ' || c == u'+' || c == u'-'; }))
         return parse(text, u'.', u',', overflow);
     const QLocale loc;
     return parse(text, localeDecimalPoint(loc), localeGroupSeparator(loc), overflow);
@@ -405,6 +405,10 @@ QString Decimal::toString() const {
 }
 
 QString Decimal::toString(QChar decimalSeparator) const {
+    if (m_scale == 0 && m_mantissa <= u128(std::numeric_limits<std::int64_t>::max())) {
+        const auto whole = static_cast<std::int64_t>(m_mantissa);
+        return QString::number(isNegative() ? -whole : whole);
+    }
     std::string digits = digitsOf(m_mantissa);
     QString out;
     if (isNegative())

@@ -308,14 +308,8 @@ bool Lookup::forEachRow(const QList<InList>& parts,
                 complete = false;
                 continue;
             }
-            while (!rs->IsEOF()) {
-                const ado::Fields fields = rs->GetFields();
-                QList<core::Variant> values;
-                for (int i = 0; i < fields.Count(); ++i)
-                    values.append(fields.Item(i).Value());
+            for (const QList<core::Variant>& values : rs->rowSet().rows)
                 row(values);
-                rs->MoveNext();
-            }
             rs->Close();
         } catch (...) {
             // Left to the look-ups, which report the failure themselves.

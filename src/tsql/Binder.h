@@ -22,6 +22,8 @@ public:
     // Keeps what was read while the database's schema is unchanged (SQLite's schema version,
     // which any connection's DDL raises); called at the start of every batch.
     void refresh();
+    // The schema version read by the last refresh, -1 when it could not be read.
+    qint64 schemaVersion() const { return m_schemaVersion; }
 
 private:
     QSqlDatabase m_db;

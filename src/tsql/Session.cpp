@@ -85,6 +85,36 @@ struct Session::Impl {
             raise(3930, 16, q.lastError().databaseText());
     }
 
+    // Batches parsed and bound, the most recently run first: running a batch leaves its tree as
+    // it was, so a batch sent again while the schema is unchanged is run from here.
+    struct CompiledBatch {
+        QString text;
+        qint64 schemaVersion;
+        Batch batch;
+        std::vector<SqlType> variableTypes;
+    };
+    static constexpr std::size_t kCompiledBatches = 16;
+    static constexpr qsizetype kLongestCompiledBatch = 100000; // characters
+    std::list<std::shared_ptr<CompiledBatch>> batchCache;
+
+    std::shared_ptr<CompiledBatch> compile(const QString& text) {
+        const qint64 version = catalog.schemaVersion();
+        auto it = std::find_if(batchCache.begin(), batchCache.end(),
+                               [&](const auto& c) { return c->schemaVersion == version && c->text == text; });
+        if (it != batchCache.end()) {
+            batchCache.splice(batchCache.begin(), batchCache, it);
+            return batchCache.front();
+        }
+        auto compiled = std::make_shared<CompiledBatch>(CompiledBatch{text, version, parseBatch(text), {}});
+        bindBatch(compiled->batch, catalog, compiled->variableTypes);
+        if (version >= 0 && text.size() <= kLongestCompiledBatch) {
+            if (batchCache.size() >= kCompiledBatches)
+                batchCache.pop_back();
+            batchCache.push_front(compiled);
+        }
+        return compiled;
+    }
+
     // Prepared statements of generated texts, the most recently used first: the editor sends
     // the same look-ups and the same declarations over and over, and a statement found here is
     // run again without being compiled again. SQLite compiles one anew by itself when the
@@ -1567,14 +1597,13 @@ RunResult Session::run(const QString& batch) {
     d->loopCount = 0;
     d->clock.start();
     try {
-        Batch b = parseBatch(batch);
         d->catalog.refresh();
-        d->varTypes.clear();
-        bindBatch(b, d->catalog, d->varTypes);
+        const std::shared_ptr<Impl::CompiledBatch> compiled = d->compile(batch);
+        d->varTypes = compiled->variableTypes;
         d->vars.clear();
         for (const SqlType& t : d->varTypes)
             d->vars.push_back(Value::nullOf(t));
-        for (auto& s : b.statements)
+        for (auto& s : compiled->batch.statements)
             if (d->run(*s) == Flow::Return)
                 break;
     } catch (const SqlError& e) {

@@ -237,9 +237,9 @@ Value SqliteStatement::column(int index) const {
         return Value::str(QString::fromUtf8(static_cast<const char*>(sqlite3_column_blob(m_stmt, index)),
                                             sqlite3_column_bytes(m_stmt, index)));
     default: {
-        const void* text = sqlite3_column_text16(m_stmt, index);
-        const int bytes = sqlite3_column_bytes16(m_stmt, index);
-        return Value::str(QString(static_cast<const QChar*>(text), bytes / int(sizeof(QChar))));
+        // Read as SQLite stores it (UTF-8), converted once, into the text itself.
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, index));
+        return Value::str(QString::fromUtf8(text, sqlite3_column_bytes(m_stmt, index)));
     }
     }
 }
