@@ -15,6 +15,8 @@
 
 #include <algorithm>
 #include <list>
+#include <map>
+#include <utility>
 
 namespace tsql {
 
@@ -87,15 +89,19 @@ struct Session::Impl {
 
     // Batches parsed and bound, the most recently run first: running a batch leaves its tree as
     // it was, so a batch sent again while the schema is unchanged is run from here.
+    using GeneratedSql = std::map<std::pair<const Select*, qint64>, std::pair<QString, QVariantList>>;
     struct CompiledBatch {
         QString text;
         qint64 schemaVersion;
         Batch batch;
         std::vector<SqlType> variableTypes;
+        GeneratedSql generated; // SQL of its queries that read no value, by query and row limit
     };
     static constexpr std::size_t kCompiledBatches = 16;
     static constexpr qsizetype kLongestCompiledBatch = 100000; // characters
     std::list<std::shared_ptr<CompiledBatch>> batchCache;
+    CompiledBatch* currentBatch = nullptr; // the batch running
+    bool sqlReadsValues = false;           // the SQL being generated holds values read at run time
 
     std::shared_ptr<CompiledBatch> compile(const QString& text) {
         const qint64 version = catalog.schemaVersion();
@@ -105,7 +111,8 @@ struct Session::Impl {
             batchCache.splice(batchCache.begin(), batchCache, it);
             return batchCache.front();
         }
-        auto compiled = std::make_shared<CompiledBatch>(CompiledBatch{text, version, parseBatch(text), {}});
+        auto compiled =
+            std::make_shared<CompiledBatch>(CompiledBatch{text, version, parseBatch(text), {}, {}});
         bindBatch(compiled->batch, catalog, compiled->variableTypes);
         if (version >= 0 && text.size() <= kLongestCompiledBatch) {
             if (batchCache.size() >= kCompiledBatches)
@@ -308,6 +315,7 @@ struct Session::Impl {
 
         QString cond(Expr& e) {
             if (!e.rowDependent) {
+                ex.sqlReadsValues = true;
                 Tri t = ex.condition(e, ctx);
                 return t == Tri::True    ? QStringLiteral("(1=1)")
                        : t == Tri::False ? QStringLiteral("(1=0)")
@@ -328,6 +336,7 @@ struct Session::Impl {
             if (!e.rowDependent) {
                 if (isCondition(e.kind))
                     return cond(e);
+                ex.sqlReadsValues = true;
                 return param(ex.eval(e, ctx));
             }
             switch (e.kind) {
@@ -531,6 +540,7 @@ struct Session::Impl {
     }
 
     qint64 topCount(Expr& top, const RowCtx* ctx) {
+        sqlReadsValues = true;
         Value v = eval(top, ctx);
         if (v.null)
             raise(1060, 16, QStringLiteral("The number of rows in the TOP clause must be an integer."));
@@ -617,8 +627,25 @@ struct Session::Impl {
         check(sel);
         if (sel.topPercent)
             raise(40000, 16, QStringLiteral("TOP ... PERCENT is not supported by the embedded server."));
+        // The text generated for a query that reads no value of the batch (variables, outer
+        // rows) is the same every time the batch runs: it is kept with the compiled batch.
         QVariantList params;
-        QString sql = selectSql(sel, ctx, params, limit);
+        QString sql;
+        const auto key = std::make_pair(static_cast<const Select*>(&sel), limit);
+        const auto known =
+            currentBatch && !ctx ? currentBatch->generated.find(key) : GeneratedSql::iterator();
+        if (currentBatch && !ctx && known != currentBatch->generated.end()) {
+            sql = known->second.first;
+            params = known->second.second;
+        } else {
+            // Queries run while generating (sub-queries evaluated here) keep their own account.
+            const bool outerReads = std::exchange(sqlReadsValues, false);
+            sql = selectSql(sel, ctx, params, limit);
+            const bool reads = sqlReadsValues;
+            sqlReadsValues = outerReads || reads;
+            if (currentBatch && !ctx && !reads)
+                currentBatch->generated.emplace(key, std::make_pair(sql, params));
+        }
         const auto q = prepared(sql, params);
         ResultSet rs;
         for (const SelectItem& it : sel.items) {
@@ -1599,6 +1626,7 @@ RunResult Session::run(const QString& batch) {
     try {
         d->catalog.refresh();
         const std::shared_ptr<Impl::CompiledBatch> compiled = d->compile(batch);
+        d->currentBatch = compiled.get();
         d->varTypes = compiled->variableTypes;
         d->vars.clear();
         for (const SqlType& t : d->varTypes)
@@ -1609,6 +1637,7 @@ RunResult Session::run(const QString& batch) {
     } catch (const SqlError& e) {
         result.error = e.error;
     }
+    d->currentBatch = nullptr;
     d->out = nullptr;
     return result;
 }
