@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <utility>
 
@@ -681,11 +682,16 @@ void replaceDictionary(QString& text, const QList<std::pair<QString, QString>>& 
     qsizetype longest = 0;
     for (const auto& pair : pairs)
         longest = std::max(longest, pair.first.size());
+    // The length and four characters (variables differ at their ends and in the middle).
     auto hashOf = [](QStringView v) {
-        std::size_t h = 14695981039346656037ull;
-        for (QChar c : v)
-            h = (h ^ c.unicode()) * 1099511628211ull;
-        return h;
+        const qsizetype n = v.size();
+        std::uint64_t h = std::uint64_t(n);
+        if (n > 0) {
+            h = (h << 16) ^ v[1 % n].unicode();
+            h = (h << 16) ^ v[n / 2].unicode();
+            h = (h << 8) ^ v[n - 1].unicode() ^ (std::uint64_t(v[n > 1 ? n - 2 : 0].unicode()) << 24);
+        }
+        return std::size_t((h * 0x9E3779B97F4A7C15ull) >> 40);
     };
     struct Slot {
         QStringView text;

@@ -6,6 +6,7 @@
 #include "language/FormulaLanguage.h"
 
 #include <QSet>
+#include <QStringMatcher>
 
 namespace language::refs {
 
@@ -164,9 +165,16 @@ QString trimBlanks(const QString& s) {
 }
 
 QString sqlLiteral(const QString& value) {
-    QString doubled = value;
-    doubled.replace(QLatin1Char('\''), QLatin1String("''"));
-    return QLatin1Char('\'') + doubled + QLatin1Char('\'');
+    QString literal;
+    literal.reserve(value.size() + 2);
+    literal += u'\'';
+    for (QChar c : value) {
+        literal += c;
+        if (c == u'\'')
+            literal += c;
+    }
+    literal += u'\'';
+    return literal;
 }
 
 QString categoryIdStatement(const QString& code) {
@@ -374,12 +382,14 @@ void Lookup::prefetchCategoryCodes(const QString& text) {
 
 QStringList markerValues(const QString& text, Kind kind) {
     const QString marker = QString::fromUtf16(kind == Kind::Category ? CategoryMarker : VariantMarker);
+    const QStringMatcher matcher(marker, Qt::CaseSensitive);
     QStringList values;
-    for (qsizetype at = text.indexOf(marker); at >= 0; at = text.indexOf(marker, at + 1)) {
-        const auto value = kind == Kind::Category ? findCategoryIdInQuery(text, at + 1)
-                                                  : findVariantCodeInQuery(text, at + 1);
-        if (value)
-            values.append(*value);
+    for (qsizetype at = matcher.indexIn(text, 0); at >= 0; at = matcher.indexIn(text, at + 1)) {
+        // As findValueInQuery reads it from the marker's position.
+        const qsizetype valueStart = at + marker.size();
+        const qsizetype close = valueStart + 1 < text.size() ? text.indexOf(u')', valueStart + 1) : -1;
+        if (close >= 0)
+            values.append(text.mid(valueStart, close - valueStart));
     }
     return values;
 }
