@@ -442,14 +442,17 @@ public:
     // Replaces every occurrence of the category sub-query of `dataType` and `idText` in the
     // current text by `reference`; the number of occurrences replaced.
     qsizetype replaceCategory(qint16 dataType, const QString& idText, const QString& reference) {
-        return replaceAll(dataType == 1 || dataType == 2 ? dataType : 0, u' ' + idText + u' ', reference,
+        m_key.resize(0);
+        m_key.append(u' ').append(idText).append(u' ');
+        return replaceAll(dataType == 1 || dataType == 2 ? dataType : 0, m_key, reference,
                           [&] { return refs::categorySubQuery(dataType, idText); });
     }
 
     // The same for the variant sub-query of a quoted code.
     qsizetype replaceVariant(const QString& quotedCode, const QString& reference) {
-        return replaceAll(0, quotedCode + u' ', reference,
-                          [&] { return refs::variantSubQueryFromQuoted(quotedCode); });
+        m_key.resize(0);
+        m_key.append(quotedCode).append(u' ');
+        return replaceAll(0, m_key, reference, [&] { return refs::variantSubQueryFromQuoted(quotedCode); });
     }
 
     // Puts the replacements into the text.
@@ -547,6 +550,7 @@ private:
     QStringList m_values;
     QList<SubQuery> m_subQueries;                                  // in text order
     std::array<QHash<QStringView, QList<qsizetype>>, 3> m_byValue; // by head, then value
+    QString m_key;                                                 // the value looked up
 };
 
 // SQL-to-display pass over the sub-queries of one kind. For every position i of the text as
@@ -686,10 +690,10 @@ void replaceDictionary(QString& text, const QList<std::pair<QString, QString>>& 
     auto hashOf = [](QStringView v) {
         const qsizetype n = v.size();
         std::uint64_t h = std::uint64_t(n);
-        if (n > 0) {
-            h = (h << 16) ^ v[1 % n].unicode();
+        if (n > 1) {
+            h = (h << 16) ^ v[1].unicode();
             h = (h << 16) ^ v[n / 2].unicode();
-            h = (h << 8) ^ v[n - 1].unicode() ^ (std::uint64_t(v[n > 1 ? n - 2 : 0].unicode()) << 24);
+            h = (h << 8) ^ v[n - 1].unicode() ^ (std::uint64_t(v[n - 2].unicode()) << 24);
         }
         return std::size_t((h * 0x9E3779B97F4A7C15ull) >> 40);
     };

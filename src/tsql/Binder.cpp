@@ -38,9 +38,19 @@ const TableInfo* Catalog::find(const QString& name) {
     return ins->has_value() ? &**ins : nullptr;
 }
 
+Catalog::Catalog(QSqlDatabase db)
+    : m_db(std::move(db)) {}
+
+Catalog::~Catalog() = default;
+
 void Catalog::refresh() {
-    SqliteStatement q(sqliteHandle(m_db), QStringLiteral("PRAGMA schema_version"));
-    const qint64 version = q.prepared() && q.step() == SQLITE_ROW ? q.column(0).i : -1;
+    if (!m_versionQuery || !m_versionQuery->prepared())
+        m_versionQuery =
+            std::make_unique<SqliteStatement>(sqliteHandle(m_db), QStringLiteral("PRAGMA schema_version"));
+    const qint64 version =
+        m_versionQuery->prepared() && m_versionQuery->step() == SQLITE_ROW ? m_versionQuery->column(0).i : -1;
+    if (m_versionQuery->prepared())
+        m_versionQuery->reset();
     if (version < 0 || version != m_schemaVersion)
         m_cache.clear();
     m_schemaVersion = version;

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "tsql/Ast.h"
+#include "tsql/SqliteFunctions.h"
 
 #include <QHash>
 #include <QSqlDatabase>
+
+#include <memory>
 
 namespace tsql {
 
@@ -16,8 +19,10 @@ struct TableInfo {
 // Table and column metadata read from SQLite's schema, looked up case-insensitively.
 class Catalog {
 public:
-    explicit Catalog(QSqlDatabase db)
-        : m_db(std::move(db)) {}
+    explicit Catalog(QSqlDatabase db);
+    ~Catalog();
+    Catalog(const Catalog&) = delete;
+    Catalog& operator=(const Catalog&) = delete;
     const TableInfo* find(const QString& name);
     // Keeps what was read while the database's schema is unchanged (SQLite's schema version,
     // which any connection's DDL raises); called at the start of every batch.
@@ -29,6 +34,7 @@ private:
     QSqlDatabase m_db;
     QHash<QString, std::optional<TableInfo>> m_cache;
     qint64 m_schemaVersion = -1;
+    std::unique_ptr<SqliteStatement> m_versionQuery; // prepared once
 };
 
 // Resolves names and types of a parsed batch: variables (Msg 137, 134), columns (207, 209,
