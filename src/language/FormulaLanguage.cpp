@@ -50,6 +50,32 @@ qsizetype replaceAll(QString& text, const QString& before, const QString& after,
     return count;
 }
 
+// A piece of a text to replace: its start, its length and what replaces it (none: it stays).
+struct Splice {
+    qsizetype start;
+    qsizetype length;
+    const QString* replacement;
+};
+
+// `text` with the pieces `splice(e)` gives for the elements of `pieces`, in text order, put in
+// their places; `size` is the length of the result, allocated at once.
+template <typename Pieces, typename F>
+QString spliced(const QString& text, qsizetype size, const Pieces& pieces, F&& splice) {
+    QString out;
+    out.reserve(size);
+    qsizetype copied = 0;
+    for (const auto& e : pieces) {
+        const Splice p = splice(e);
+        if (!p.replacement)
+            continue;
+        out.append(QStringView(text).mid(copied, p.start - copied));
+        out.append(*p.replacement);
+        copied = p.start + p.length;
+    }
+    out.append(QStringView(text).mid(copied));
+    return out;
+}
+
 // One translation in progress: the working text, the look-ups with their answers of this run,
 // and the error trap. Every statement of the algorithms runs as one step: on an error the
 // error display is asked under the procedure's name; abort ends the translation.
@@ -208,16 +234,9 @@ public:
         m_virtual = false;
         if (m_replacements.empty())
             return;
-        QString out;
-        out.reserve(m_size);
-        qsizetype copied = 0;
-        for (const Replacement& r : m_replacements) {
-            out.append(QStringView(m_text).mid(copied, r.start - copied));
-            out.append(r.text);
-            copied = r.start + r.length;
-        }
-        out.append(QStringView(m_text).mid(copied));
-        m_text = std::move(out);
+        m_text = spliced(m_text, m_size, m_replacements, [](const Replacement& r) {
+            return Splice{r.start, r.length, &r.text};
+        });
         m_replacements.clear();
     }
 
@@ -491,20 +510,11 @@ public:
             }
             return;
         }
-        QString out;
-        out.reserve(m_size);
-        qsizetype copied = 0;
-        for (const SubQuery& q : m_subQueries) {
-            if (!q.replaced)
-                continue;
-            out.append(QStringView(m_text).mid(copied, q.start - copied));
-            out.append(q.replacement);
-            copied = q.start + q.length;
-        }
-        if (copied == 0)
-            return;
-        out.append(QStringView(m_text).mid(copied));
-        m_text = std::move(out);
+        if (std::any_of(m_subQueries.begin(), m_subQueries.end(),
+                        [](const SubQuery& q) { return q.replaced; }))
+            m_text = spliced(m_text, m_size, m_subQueries, [](const SubQuery& q) {
+                return Splice{q.start, q.length, q.replaced ? &q.replacement : nullptr};
+            });
     }
 
 private:
@@ -758,18 +768,10 @@ void replaceDictionary(QString& text, const QList<std::pair<QString, QString>>& 
         size += pairs[match].second.size() - length;
         pos = text.indexOf(lead, pos + length);
     }
-    if (found.empty())
-        return;
-    QString out;
-    out.reserve(size);
-    qsizetype copied = 0;
-    for (const Found& f : found) {
-        out.append(QStringView(text).mid(copied, f.pos - copied));
-        out.append(pairs[f.pair].second);
-        copied = f.pos + f.length;
-    }
-    out.append(QStringView(text).mid(copied));
-    text = std::move(out);
+    if (!found.empty())
+        text = spliced(text, size, found, [&pairs](const Found& f) {
+            return Splice{f.pos, f.length, &pairs[f.pair].second};
+        });
 }
 
 // Display form to SQL form: the dictionary in table order, "[Modello]", the category pass,

@@ -139,9 +139,13 @@ struct Session::Impl {
     // cache is reset when this ends, which also ends its read of the database.
     class Prepared {
     public:
-        Prepared(SqliteStatement* statement, bool* inUse, std::unique_ptr<SqliteStatement> own)
-            : statement(statement)
-            , m_inUse(inUse)
+        Prepared(SqliteStatement* kept, bool* inUse)
+            : statement(kept)
+            , m_inUse(inUse) {
+            *m_inUse = true;
+        }
+        explicit Prepared(std::unique_ptr<SqliteStatement> own)
+            : statement(own.get())
             , m_own(std::move(own)) {}
         Prepared(const Prepared&) = delete;
         Prepared& operator=(const Prepared&) = delete;
@@ -155,7 +159,7 @@ struct Session::Impl {
         int state = 0;
 
     private:
-        bool* m_inUse;
+        bool* m_inUse = nullptr;
         std::unique_ptr<SqliteStatement> m_own; // a statement not kept in the cache
     };
 
@@ -166,23 +170,22 @@ struct Session::Impl {
                                [&](const CachedStatement& c) { return !c.inUse && c.sql == sql; });
         if (it != statementCache.end()) {
             statementCache.splice(statementCache.begin(), statementCache, it);
+            p = std::make_unique<Prepared>(statementCache.front().statement.get(),
+                                           &statementCache.front().inUse);
         } else {
             auto statement = std::make_unique<SqliteStatement>(sqliteHandle(db), sql);
             if (!statement->prepared())
                 sqliteFailure(*statement);
             if (statementCache.size() >= kCachedStatements && statementCache.back().inUse) {
-                SqliteStatement* own = statement.get();
-                p = std::make_unique<Prepared>(own, nullptr, std::move(statement));
+                // Every statement kept is under way (queries nested that deep): this one is not kept.
+                p = std::make_unique<Prepared>(std::move(statement));
             } else {
                 if (statementCache.size() >= kCachedStatements)
                     statementCache.pop_back();
                 statementCache.push_front({sql, std::move(statement), false});
+                p = std::make_unique<Prepared>(statementCache.front().statement.get(),
+                                               &statementCache.front().inUse);
             }
-        }
-        if (!p) {
-            CachedStatement& c = statementCache.front();
-            c.inUse = true;
-            p = std::make_unique<Prepared>(c.statement.get(), &c.inUse, nullptr);
         }
         p->statement->bind(params);
         clearPendingError();
@@ -631,10 +634,10 @@ struct Session::Impl {
         // rows) is the same every time the batch runs: it is kept with the compiled batch.
         QVariantList params;
         QString sql;
+        GeneratedSql* kept = currentBatch && !ctx ? &currentBatch->generated : nullptr;
         const auto key = std::make_pair(static_cast<const Select*>(&sel), limit);
-        const auto known =
-            currentBatch && !ctx ? currentBatch->generated.find(key) : GeneratedSql::iterator();
-        if (currentBatch && !ctx && known != currentBatch->generated.end()) {
+        const auto known = kept ? kept->find(key) : GeneratedSql::iterator();
+        if (kept && known != kept->end()) {
             sql = known->second.first;
             params = known->second.second;
         } else {
@@ -643,8 +646,8 @@ struct Session::Impl {
             sql = selectSql(sel, ctx, params, limit);
             const bool reads = sqlReadsValues;
             sqlReadsValues = outerReads || reads;
-            if (currentBatch && !ctx && !reads)
-                currentBatch->generated.emplace(key, std::make_pair(sql, params));
+            if (kept && !reads)
+                kept->emplace(key, std::make_pair(sql, params));
         }
         const auto q = prepared(sql, params);
         ResultSet rs;

@@ -135,6 +135,39 @@ TEST_F(EngineTest, ColumnNamesFollowAliasesAndColumns) {
     EXPECT_EQ(r.resultSets[0].columns, (QStringList{"", "B", "C"}));
 }
 
+// A batch sent again runs from what the engine kept of it: the same rows while nothing
+// changed, the rows of the new values and columns once something did.
+TEST_F(EngineTest, BatchesSentAgainSeeChangedValuesAndSchema) {
+    const QString byId = QStringLiteral("SELECT * FROM LP14_CAMPI WHERE LP14_INDELEMENTO = 10");
+    EXPECT_EQ(rowsOf(ok(byId)).join(u';'), QStringLiteral("10|Famiglia|2|1|1"));
+    EXPECT_EQ(rowsOf(ok(byId)).join(u';'), QStringLiteral("10|Famiglia|2|1|1"));
+    ok(QStringLiteral("UPDATE LP14_CAMPI SET LP14_DESCRIZIONE = 'Gruppo' WHERE LP14_INDELEMENTO = 10"));
+    EXPECT_EQ(rowsOf(ok(byId)).join(u';'), QStringLiteral("10|Gruppo|2|1|1"));
+    // A column added behind the engine's back (another connection, say) is seen.
+    QSqlQuery(db).exec(QStringLiteral("ALTER TABLE LP14_CAMPI ADD COLUMN LP14_NOTE VARCHAR(10) DEFAULT 'n'"));
+    EXPECT_EQ(rowsOf(ok(byId)).join(u';'), QStringLiteral("10|Gruppo|2|1|1|n"));
+
+    // A query that reads a variable is generated anew each time it runs.
+    const QString loop = QStringLiteral(
+        "DECLARE @i INT SET @i = 1 WHILE @i <= 3 BEGIN "
+        "SELECT LP14_DESCRIZIONE FROM LP14_CAMPI WHERE LP14_INDELEMENTO = @i SET @i = @i + 1 END");
+    for (int run = 0; run < 2; ++run) {
+        const RunResult r = ok(loop);
+        ASSERT_EQ(r.resultSets.size(), 3u);
+        EXPECT_EQ(rowsOf(r, 0).join(u';'), QStringLiteral("Documento"));
+        EXPECT_EQ(rowsOf(r, 1).join(u';'), QStringLiteral("Articolo"));
+        EXPECT_EQ(rowsOf(r, 2).join(u';'), QStringLiteral("Spento"));
+    }
+    // More distinct statements than the engine keeps, then the first ones again.
+    for (int k = 0; k < 40; ++k)
+        EXPECT_EQ(rowsOf(ok(QStringLiteral("SELECT %1 + LP14_INDELEMENTO FROM LP14_CAMPI WHERE "
+                                           "LP14_INDELEMENTO = 1")
+                                .arg(k)))
+                      .join(u';'),
+                  QString::number(k + 1));
+    EXPECT_EQ(rowsOf(ok(byId)).join(u';'), QStringLiteral("10|Gruppo|2|1|1|n"));
+}
+
 TEST_F(EngineTest, SavingAFormulaStoresItsQuotesSingle) {
     RunResult r = ok(QStringLiteral("UPDATE LP01_PROVIDER SET LP01_FORMULE = 'IF @MG66_FAM_MG53 = ''ABC'' "
                                     "SET @OUTPREZZO = 1' WHERE LP01_ID = 42"));
