@@ -46,6 +46,13 @@ const QString& checkBatch() {
     return b;
 }
 
+// The check batch as an edited formula gives it: a text the engine has not seen before (the
+// engine keeps the batches it compiled, so sending one text again measures only the run).
+QString editedCheckBatch() {
+    static int edits = 0;
+    return checkBatch() + QStringLiteral("-- %1\r\n").arg(++edits);
+}
+
 const QString& megabyteBatch() {
     static const QString b = [] {
         QString s = check::BuildDeclarations();
@@ -69,8 +76,9 @@ BENCHMARK(BM_ParseOnly)->Unit(benchmark::kMicrosecond);
 void BM_CheckBatch(benchmark::State& state) {
     tsql::Session session(database());
     for (auto _ : state) {
+        const QString batch = editedCheckBatch();
         session.beginTransaction();
-        tsql::RunResult r = session.run(checkBatch());
+        tsql::RunResult r = session.run(batch);
         session.rollbackTransaction();
         if (r.error)
             state.SkipWithError(r.error->message.toStdString().c_str());
@@ -109,6 +117,11 @@ int main(int argc, char** argv) {
     double parse = averageMicroseconds(runs, [] { tsql::parseBatch(checkBatch()); });
     double check = averageMicroseconds(runs, [&] {
         session.beginTransaction();
+        session.run(editedCheckBatch());
+        session.rollbackTransaction();
+    });
+    double again = averageMicroseconds(runs, [&] {
+        session.beginTransaction();
         session.run(checkBatch());
         session.rollbackTransaction();
     });
@@ -119,6 +132,7 @@ int main(int argc, char** argv) {
     std::printf("parse only      %9.1f us\n", parse);
     std::printf("full check      %9.1f us  (target < 2000 us: %s)\n", check, check < 2000 ? "met" : "MISSED");
     std::printf("check / parse   %9.2f\n", check / parse);
+    std::printf("same text again %9.1f us\n", again);
     std::printf("1 MB batch      %9.1f ms  (target < 1000 ms: %s)\n", mb / 1000, mb < 1e6 ? "met" : "MISSED");
     return 0;
 }
