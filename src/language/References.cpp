@@ -455,35 +455,35 @@ void Lookup::prefetchLabels(const QStringList& categoryValues, const QStringList
     if (ids.isEmpty() && codeLiterals.isEmpty())
         return;
 
-    // Both kinds in one statement: the first column tells them apart.
+    // Both kinds in one statement: a category row has an id, a variant row a code.
     QSet<QString> answered;
     const bool complete = forEachRow(
-        {{QStringLiteral("SELECT 1, CM01_IDCATEGORIA, NULL, RTRIM(CM01_CODICE) + ' - ' + RTRIM(CM01_DESCR), "
+        {{QStringLiteral("SELECT CM01_IDCATEGORIA, NULL, RTRIM(CM01_CODICE) + ' - ' + RTRIM(CM01_DESCR), "
                          "CM01_INDTIPODATO FROM CM01_CATEGORIECOMM WHERE CM01_IDCATEGORIA"),
           ids},
          {QStringLiteral(
-              "SELECT 2, NULL, MG5F_CODICEVAR, RTRIM(MG5F_CODICEVAR) + ' - ' + RTRIM(MG5F_DESCR_VAR), "
+              "SELECT NULL, MG5F_CODICEVAR, RTRIM(MG5F_CODICEVAR) + ' - ' + RTRIM(MG5F_DESCR_VAR), "
               "NULL FROM MG5F_DIMECONF WHERE MG5F_CODICEVAR"),
           codeLiterals}},
         [&](const QList<core::Variant>& row) {
-            const QString label = core::RTrimN(row.value(3)).toString();
+            if (row.size() < 4)
+                return;
+            const QString label = core::RTrimN(row.at(2)).toString();
             const std::optional<QString> answer =
                 label.isEmpty() ? std::nullopt : std::optional<QString>(label);
-            if (row.value(0).equals(core::Variant::fromInt16(1))) {
-                if (!row.value(1).isNumeric())
-                    return;
-                const QString idText = numberText(row.value(1));
+            if (row.at(0).isNumeric()) {
+                const QString idText = numberText(row.at(0));
                 if (!idSet.contains(idText) || answered.contains(idText))
                     return;
                 answered.insert(idText);
                 m_categoryLabels.insert(idText, answer);
-                if (const auto type = dataTypeOf(row.value(4)))
+                if (const auto type = dataTypeOf(row.at(3)))
                     m_dataTypes.insert(idText, *type);
                 return;
             }
             // Codes compare as the server compares them (collation, trailing blanks): only a row
             // whose code is the requested one character for character answers for it.
-            const qsizetype i = codeIndex.value(rtrimBlanks(core::RTrimN(row.value(2)).toString()), -1);
+            const qsizetype i = codeIndex.value(rtrimBlanks(core::RTrimN(row.at(1)).toString()), -1);
             if (i >= 0 && !m_variantLabels.contains(codes[i]))
                 m_variantLabels.insert(codes[i], answer);
         });
