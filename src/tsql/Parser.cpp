@@ -946,32 +946,26 @@ private:
 
     // ---------------- conditions ----------------
 
-    ExprP condition() {
-        DepthGuard g(depth, cur());
-        ExprP left = conjunction();
-        while (cur().isKeyword("OR")) {
+    // Operands read by `operand`, joined left to right by the keyword `keyword` into `kind` nodes.
+    template <typename Operand> ExprP keywordChain(const char* keyword, EK kind, Operand operand) {
+        ExprP left = (this->*operand)();
+        while (cur().isKeyword(keyword)) {
             const Token& op = cur();
             ++p;
-            auto e = make(EK::Or, op);
+            auto e = make(kind, op);
             e->args.push_back(std::move(left));
-            e->args.push_back(conjunction());
+            e->args.push_back((this->*operand)());
             left = std::move(e);
         }
         return left;
     }
 
-    ExprP conjunction() {
-        ExprP left = negation();
-        while (cur().isKeyword("AND")) {
-            const Token& op = cur();
-            ++p;
-            auto e = make(EK::And, op);
-            e->args.push_back(std::move(left));
-            e->args.push_back(negation());
-            left = std::move(e);
-        }
-        return left;
+    ExprP condition() {
+        DepthGuard g(depth, cur());
+        return keywordChain("OR", EK::Or, &Parser::conjunction);
     }
+
+    ExprP conjunction() { return keywordChain("AND", EK::And, &Parser::negation); }
 
     ExprP negation() {
         if (cur().isKeyword("NOT")) {

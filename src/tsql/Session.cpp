@@ -999,6 +999,30 @@ struct Session::Impl {
         return convert(text, e.type, true);
     }
 
+    // The date format of a CONVERT style: the year in four digits from style 100 on, in two
+    // below; empty for a style without one.
+    static QString styleFormat(int style) {
+        const bool century = style >= 100;
+        switch (style % 100) {
+        case 3:
+            return century ? QStringLiteral("dd/MM/yyyy") : QStringLiteral("dd/MM/yy");
+        case 12:
+            return century ? QStringLiteral("yyyyMMdd") : QStringLiteral("yyMMdd");
+        case 20:
+            return QStringLiteral("yyyy-MM-dd HH:mm:ss");
+        case 21:
+            return QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz");
+        case 4:
+            return century ? QStringLiteral("dd.MM.yyyy") : QStringLiteral("dd.MM.yy");
+        case 1:
+            return century ? QStringLiteral("MM/dd/yyyy") : QStringLiteral("MM/dd/yy");
+        case 5:
+            return century ? QStringLiteral("dd-MM-yyyy") : QStringLiteral("dd-MM-yy");
+        default:
+            return QString();
+        }
+    }
+
     Value castValue(Expr& e, const Value& v) {
         const SqlType& t = e.castType;
         int style = -1;
@@ -1008,51 +1032,13 @@ struct Session::Impl {
                 style = int(convert(s, SqlType::of(TypeId::Int)).i);
         }
         if (style >= 0 && !v.null && v.type.isDate() && t.isString()) {
-            QString f;
-            switch (style % 100) {
-            case 103:
-            case 3:
-                f = style >= 100 ? QStringLiteral("dd/MM/yyyy") : QStringLiteral("dd/MM/yy");
-                break;
-            case 112:
-            case 12:
-                f = style >= 100 ? QStringLiteral("yyyyMMdd") : QStringLiteral("yyMMdd");
-                break;
-            case 120:
-            case 20:
-                f = QStringLiteral("yyyy-MM-dd HH:mm:ss");
-                break;
-            case 121:
-            case 21:
-                f = QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz");
-                break;
-            case 126:
-                f = QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz");
-                break;
-            case 104:
-            case 4:
-                f = style >= 100 ? QStringLiteral("dd.MM.yyyy") : QStringLiteral("dd.MM.yy");
-                break;
-            case 101:
-            case 1:
-                f = style >= 100 ? QStringLiteral("MM/dd/yyyy") : QStringLiteral("MM/dd/yy");
-                break;
-            case 105:
-            case 5:
-                f = style >= 100 ? QStringLiteral("dd-MM-yyyy") : QStringLiteral("dd-MM-yy");
-                break;
-            default:
-                break;
-            }
+            const QString f = styleFormat(style);
             if (!f.isEmpty())
                 return convert(Value::str(v.dt.toString(f)), t, true);
         }
         if (style >= 0 && !v.null && v.type.isString() && t.isDate()) {
-            QString f = style == 103   ? QStringLiteral("dd/MM/yyyy")
-                        : style == 104 ? QStringLiteral("dd.MM.yyyy")
-                        : style == 112 ? QStringLiteral("yyyyMMdd")
-                        : style == 101 ? QStringLiteral("MM/dd/yyyy")
-                                       : QString();
+            const bool read = style == 103 || style == 104 || style == 112 || style == 101;
+            const QString f = read ? styleFormat(style) : QString();
             if (!f.isEmpty()) {
                 QDateTime d = QDateTime::fromString(v.s.trimmed().left(f.size()), f);
                 if (!d.isValid())
