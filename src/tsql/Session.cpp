@@ -1002,6 +1002,8 @@ struct Session::Impl {
     // The date format of a CONVERT style: the year in four digits from style 100 on, in two
     // below; empty for a style without one.
     static QString styleFormat(int style) {
+        if (style == 126) // ISO 8601, always with the century
+            return QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz");
         const bool century = style >= 100;
         switch (style % 100) {
         case 3:

@@ -239,6 +239,8 @@ const ValueCase kValues[] = {
     {"SELECT YEAR('2024-02-28'), MONTH('2024-02-28'), DAY('2024-02-28')", "2024|2|28"},
     {"SELECT DATEDIFF(day, '2024-02-28', '2024-03-01')", "2"},
     {"SELECT CONVERT(VARCHAR(10), DATEADD(day, 1, CAST('2024-02-28' AS DATETIME)), 103)", "29/02/2024"},
+    {"SELECT CONVERT(VARCHAR(30), CAST('2024-02-28 13:45:07.250' AS DATETIME), 126)",
+     "2024-02-28T13:45:07.250"},
     {"SELECT DATEPART(month, '2024-07-01')", "7"},
     {"SELECT CAST(12.5 AS VARCHAR(10)), CAST(3 AS CHAR(3)) + '|'", "12.5|3  |"},
     {"SELECT 5 & 3, 5 | 3, 5 ^ 3, ~5", "1|7|6|-6"},
