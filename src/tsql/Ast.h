@@ -179,7 +179,7 @@ struct Stmt {
     SK kind = SK::Empty;
     int line = 1, column = 1;
     std::vector<VarDecl> decls;
-    QString var; // SET target
+    QString var; // SET target; the option of SET <option> (upper case)
     int varLine = 1, varColumn = 1;
     QString op; // SET operator
     int slot = -1;

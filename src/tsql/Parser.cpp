@@ -491,6 +491,7 @@ private:
         if (!(opt.kind == Tok::Ident || opt.kind == Tok::Keyword))
             failHere();
         QString u = opt.upper;
+        s->var = u; // the option's name, for whoever judges what the batch does to the session
         static const char* onOff[] = {"NOCOUNT",
                                       "ANSI_WARNINGS",
                                       "ANSI_NULLS",
