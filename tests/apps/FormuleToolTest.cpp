@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace {
 
 struct ToolRun {
@@ -66,6 +68,11 @@ QString demoRows() {
 
 } // namespace
 
+// Texts in failure messages as text.
+void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
 TEST_F(FormuleTool, HelpListsTheCommands) {
     const ToolRun r = run({QStringLiteral("--help")});
     EXPECT_EQ(r.exitCode, 0);
@@ -88,7 +95,9 @@ TEST_F(FormuleTool, UsageErrorsExitWithTwo) {
         {{QStringLiteral("--lang"), QStringLiteral("de"), QStringLiteral("demo")},
          QStringLiteral("formule: --lang must be it or en, not \"de\"\n")},
         {{QStringLiteral("--company"), QStringLiteral("x1"), QStringLiteral("demo")},
-         QStringLiteral("formule: --company must be a whole number, not \"x1\"\n")},
+         QStringLiteral(
+             "formule: --company must be a whole number, not \"x1\": \"x\" at character 1 is not a "
+             "decimal digit\n")},
         {{QStringLiteral("--on-error"), QStringLiteral("retry"), QStringLiteral("demo")},
          QStringLiteral("formule: --on-error must be abort or ignore, not \"retry\"\n")},
         {{QStringLiteral("sql"), QStringLiteral("--bogus"), QStringLiteral("SELECT 1")},
@@ -237,4 +246,163 @@ TEST_F(FormuleTool, DemoUsesTheDefaultDatabaseCreatedOnFirstUse) {
     const ToolRun again = run({QStringLiteral("demo")});
     EXPECT_EQ(again.exitCode, 0);
     EXPECT_EQ(again.out, r.out);
+}
+
+TEST_F(FormuleTool, RecordOptionsTakeWholeNumbersOnly) {
+    initDemo();
+    struct Case {
+        QString id;
+        QString err; // empty: the value is taken
+    };
+    const QString notWhole = QStringLiteral("show: --id must be a whole number, not \"%1\": %2\n");
+    const Case cases[] = {
+        {QStringLiteral("1,5"),
+         notWhole.arg(QStringLiteral("1,5"), QStringLiteral("\",\" at character 2 is not "
+                                                            "a decimal digit"))},
+        {QStringLiteral("1e3"),
+         notWhole.arg(QStringLiteral("1e3"), QStringLiteral("\"e\" at character 2 is not "
+                                                            "a decimal digit"))},
+        {QStringLiteral("+2"),
+         notWhole.arg(QStringLiteral("+2"), QStringLiteral("\"+\" at character 1 is not a decimal digit"))},
+        {QStringLiteral("-2"),
+         notWhole.arg(QStringLiteral("-2"), QStringLiteral("\"-\" at character 1 is not a decimal digit"))},
+        {QStringLiteral("1.0"),
+         notWhole.arg(QStringLiteral("1.0"), QStringLiteral("\".\" at character 2 is not a decimal digit"))},
+        {QStringLiteral("1 2"),
+         notWhole.arg(QStringLiteral("1 2"), QStringLiteral("\" \" at character 2 is not a decimal digit"))},
+        {QStringLiteral("abc"),
+         notWhole.arg(QStringLiteral("abc"), QStringLiteral("\"a\" at character 1 is not a decimal digit"))},
+        {QStringLiteral("0x10"),
+         notWhole.arg(QStringLiteral("0x10"), QStringLiteral("\"x\" at character 2 is not a decimal digit"))},
+        {QString::fromUtf8("\u0663"), // ARABIC-INDIC DIGIT THREE
+         notWhole.arg(QString::fromUtf8("\u0663"),
+                      QString::fromUtf8("\"\u0663\" (U+0663) at character 1 is not a decimal digit"))},
+        {QStringLiteral("1\u00a0"),
+         notWhole.arg(QStringLiteral("1\u00a0"),
+                      QStringLiteral("U+00A0 at character 2 is not a decimal digit"))},
+        {QStringLiteral("99999999999999999999"),
+         notWhole.arg(QStringLiteral("99999999999999999999"), QStringLiteral("it has more than 18 digits"))},
+        {QString(), QStringLiteral("show: --id is required (the record that holds the formula)\n")},
+        {QStringLiteral("  "),
+         QStringLiteral("show: --id is required (the record that holds the formula)\n")},
+        {QStringLiteral(" 1 "), QString()},
+        {QStringLiteral("\t1"), QString()},
+        {QStringLiteral("0001"), QString()},
+    };
+    for (const Case& c : cases) {
+        const ToolRun r = withDb({QStringLiteral("show"), QStringLiteral("--context"), QStringLiteral("0"),
+                                  QStringLiteral("--id"), c.id});
+        if (c.err.isEmpty()) {
+            EXPECT_EQ(r.exitCode, 0) << c.id.toStdString() << ": " << r.err.toStdString();
+            EXPECT_EQ(r.err, QString());
+            EXPECT_FALSE(r.out.isEmpty()) << c.id.toStdString();
+        } else {
+            EXPECT_EQ(r.exitCode, 2) << c.id.toStdString();
+            EXPECT_EQ(r.err, c.err);
+            EXPECT_EQ(r.out, QString());
+        }
+    }
+
+    // The number is taken as written: a record that is not there is a negative outcome.
+    for (const QString& id : {QStringLiteral(" 7 "), QStringLiteral("999999999999999999")}) {
+        const ToolRun r = withDb({QStringLiteral("show"), QStringLiteral("--context"), QStringLiteral("0"),
+                                  QStringLiteral("--id"), id});
+        EXPECT_EQ(r.exitCode, 1) << id.toStdString();
+        EXPECT_EQ(r.err, QStringLiteral("show: no record %1 in context 0\n").arg(id.trimmed()));
+    }
+
+    const QString badContext = QStringLiteral(
+        "%1: --context must be 0 (provider), 1 (price list) or 2 (price-list maintenance), not \"%2\"\n");
+    for (const QString& context :
+         {QStringLiteral("3"), QStringLiteral("-1"), QStringLiteral("01"), QStringLiteral("+1"),
+          QStringLiteral("1.0"), QStringLiteral("1e0"), QString()}) {
+        ToolRun r = withDb({QStringLiteral("show"), QStringLiteral("--context"), context,
+                            QStringLiteral("--id"), QStringLiteral("1")});
+        EXPECT_EQ(r.exitCode, 2) << context.toStdString();
+        EXPECT_EQ(r.err, badContext.arg(QStringLiteral("show"), context));
+        r = withDb({QStringLiteral("tree"), QStringLiteral("--context"), context});
+        EXPECT_EQ(r.exitCode, 2) << context.toStdString();
+        EXPECT_EQ(r.err, badContext.arg(QStringLiteral("tree"), context));
+    }
+    const ToolRun blanks = withDb({QStringLiteral("show"), QStringLiteral("--context"), QStringLiteral(" 1 "),
+                                   QStringLiteral("--id"), QStringLiteral("1")});
+    EXPECT_EQ(blanks.exitCode, 0) << blanks.err.toStdString();
+
+    const QString badCompany = QStringLiteral("formule: --company must be a whole number, not \"%1\": %2\n");
+    const std::pair<QString, QString> companies[] = {
+        {QStringLiteral("1,5"), QStringLiteral("\",\" at character 2 is not a decimal digit")},
+        {QStringLiteral("1e3"), QStringLiteral("\"e\" at character 2 is not a decimal digit")},
+        {QStringLiteral("+2"), QStringLiteral("\"+\" at character 1 is not a decimal digit")},
+        {QStringLiteral("2147483648"), QStringLiteral("it is above 2147483647")},
+        {QString(), QStringLiteral("it is empty")},
+    };
+    for (const auto& [company, why] : companies) {
+        const ToolRun r = withDb({QStringLiteral("--company"), company, QStringLiteral("demo")});
+        EXPECT_EQ(r.exitCode, 2) << company.toStdString();
+        EXPECT_EQ(r.err, badCompany.arg(company, why));
+    }
+    const ToolRun company =
+        withDb({QStringLiteral("--company"), QStringLiteral(" 2147483647 "), QStringLiteral("demo")});
+    EXPECT_EQ(company.exitCode, 0) << company.err.toStdString();
+}
+
+TEST_F(FormuleTool, TextThatIsNotUtf8IsRefused) {
+    initDemo();
+    struct Case {
+        QByteArray input;
+        QString err;
+    };
+    const QString invalid = QStringLiteral("formule: standard input is not valid UTF-8 at byte offset %1\n");
+    const QString nul = QStringLiteral("formule: standard input holds a NUL byte at byte offset %1\n");
+    const Case cases[] = {
+        {QByteArray("SELECT '\xC3\x28'"), invalid.arg(8)},         // a lead byte without its continuation
+        {QByteArray("SELECT '\x80'"), invalid.arg(8)},             // a lone continuation byte
+        {QByteArray("SELECT '\xC0\xAF'"), invalid.arg(8)},         // overlong "/"
+        {QByteArray("SELECT '\xE0\x80\xAF'"), invalid.arg(8)},     // overlong "/" in three bytes
+        {QByteArray("SELECT '\xED\xA0\x80'"), invalid.arg(8)},     // the surrogate D800
+        {QByteArray("SELECT '\xF4\x90\x80\x80'"), invalid.arg(8)}, // above U+10FFFF
+        {QByteArray("SELECT '\xFF'"), invalid.arg(8)},             // never in UTF-8
+        {QByteArray("SELECT '\xC3\xA9\xE2\x82\xAC\xFE'"), invalid.arg(13)}, // counted in bytes
+        {QByteArray("SELECT 1 -- \xE2\x82"), invalid.arg(12)},              // cut short at the end
+        {QByteArray("SEL\0ECT 1", 9), nul.arg(3)},
+        {QByteArray("SELECT '\xC3\xA9'\0", 12), nul.arg(11)},
+        {QByteArray("\0", 1), nul.arg(0)},
+    };
+    for (const Case& c : cases) {
+        const ToolRun r = withDb({QStringLiteral("sql"), QStringLiteral("-")}, c.input);
+        EXPECT_EQ(r.exitCode, 2) << c.input.toHex(' ').toStdString();
+        EXPECT_EQ(r.err, c.err) << c.input.toHex(' ').toStdString();
+        EXPECT_EQ(r.out, QString());
+    }
+    // The other commands read their text the same way.
+    const ToolRun translation =
+        run({QStringLiteral("to-display"), QStringLiteral("-")}, "SET @OUTPREZZO = \xC3\x28");
+    EXPECT_EQ(translation.exitCode, 2);
+    EXPECT_EQ(translation.err, invalid.arg(17));
+
+    // Bytes of an argument, before Qt decodes them.
+    QProcess shell;
+    shell.start(QStringLiteral("/bin/sh"),
+                {QStringLiteral("-c"),
+                 QStringLiteral("exec \"$0\" --db \"$1\" sql \"$(printf 'SELECT 1 -- \\303(')\""),
+                 QStringLiteral(FORMULE_TOOL), connection});
+    ASSERT_TRUE(shell.waitForFinished(120000));
+    EXPECT_EQ(shell.exitCode(), 2);
+    EXPECT_EQ(QString::fromUtf8(shell.readAllStandardError()),
+              QStringLiteral("formule: argument 4 is not valid UTF-8 at byte offset 12\n"));
+}
+
+TEST_F(FormuleTool, TextInAnyScriptPasses) {
+    initDemo();
+    const QString text = QString::fromUtf8("Ελληνικά 日本語 한국어 עברית 😀");
+    const QByteArray statement = "SELECT N'" + text.toUtf8() + "' AS T";
+    const QString expected = QStringLiteral("T\n") + text + u'\n';
+    for (const QByteArray& input : {statement, "\xEF\xBB\xBF" + statement, statement + "\n"}) {
+        const ToolRun r = withDb({QStringLiteral("sql"), QStringLiteral("-")}, input);
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_EQ(r.out, expected);
+    }
+    const ToolRun argument = withDb({QStringLiteral("sql"), QString::fromUtf8(statement)});
+    EXPECT_EQ(argument.exitCode, 0) << argument.err.toStdString();
+    EXPECT_EQ(argument.out, expected);
 }

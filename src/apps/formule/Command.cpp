@@ -1,6 +1,7 @@
 #include "apps/formule/Command.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace formule_cli {
 
@@ -28,6 +29,130 @@ const Command* findCommand(const QString& name) {
             return &c;
     }
     return nullptr;
+}
+
+namespace {
+
+bool isBlank(QChar c) {
+    return c == u' ' || c == u'\t';
+}
+
+// A character of a message: itself in quotes, with its code point when it is not ASCII; only the
+// code point for a space or control character other than the ASCII space.
+QString shown(QChar c) {
+    const QString code =
+        QStringLiteral("U+") + QString::number(c.unicode(), 16).toUpper().rightJustified(4, u'0');
+    if (c.unicode() >= 0x20 && c.unicode() < 0x7F)
+        return QStringLiteral("\"%1\"").arg(c);
+    if (c.isPrint() && !c.isSpace() && !c.isSurrogate())
+        return QStringLiteral("\"%1\" (%2)").arg(c).arg(code);
+    return code;
+}
+
+// Length of the well-formed UTF-8 sequence at `at` (Unicode's table of well-formed byte
+// sequences), 0 when the bytes there do not form one.
+qsizetype utf8SequenceLength(QByteArrayView bytes, qsizetype at) {
+    const auto byte = [&](qsizetype i) { return static_cast<unsigned char>(bytes[i]); };
+    const unsigned char lead = byte(at);
+    if (lead < 0x80)
+        return 1;
+    qsizetype length = 0;
+    unsigned char low = 0x80, high = 0xBF; // the range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0)
+            low = 0xA0; // shorter forms are overlong
+        else if (lead == 0xED)
+            high = 0x9F; // D800-DFFF are surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0)
+            low = 0x90; // overlong
+        else if (lead == 0xF4)
+            high = 0x8F; // above U+10FFFF
+    } else {
+        return 0; // a continuation byte, C0, C1 (overlong forms of ASCII) or F5-FF
+    }
+    if (at + length > bytes.size())
+        return 0;
+    if (byte(at + 1) < low || byte(at + 1) > high)
+        return 0;
+    for (qsizetype i = 2; i < length; ++i) {
+        if (byte(at + i) < 0x80 || byte(at + i) > 0xBF)
+            return 0;
+    }
+    return length;
+}
+
+} // namespace
+
+WholeNumber parseWholeNumber(const QString& text, qint64 maximum) {
+    WholeNumber result;
+    qsizetype begin = 0, end = text.size();
+    while (begin < end && isBlank(text.at(begin)))
+        ++begin;
+    while (end > begin && isBlank(text.at(end - 1)))
+        --end;
+    if (begin == end) {
+        result.error = QStringLiteral("it is empty");
+        return result;
+    }
+    for (qsizetype i = begin; i < end; ++i) {
+        const QChar c = text.at(i);
+        if (c < u'0' || c > u'9') {
+            result.error =
+                QStringLiteral("%1 at character %2 is not a decimal digit").arg(shown(c)).arg(i + 1);
+            return result;
+        }
+    }
+    if (end - begin > 18) {
+        result.error = QStringLiteral("it has more than 18 digits");
+        return result;
+    }
+    for (qsizetype i = begin; i < end; ++i)
+        result.value = result.value * 10 + (text.at(i).unicode() - u'0');
+    if (result.value > maximum)
+        result.error = QStringLiteral("it is above %1").arg(maximum);
+    return result;
+}
+
+std::optional<int> parseContext(const QString& text) {
+    qsizetype begin = 0, end = text.size();
+    while (begin < end && isBlank(text.at(begin)))
+        ++begin;
+    while (end > begin && isBlank(text.at(end - 1)))
+        --end;
+    if (end - begin != 1 || text.at(begin) < u'0' || text.at(begin) > u'2')
+        return std::nullopt;
+    return text.at(begin).unicode() - u'0';
+}
+
+std::optional<TextFlaw> findTextFlaw(QByteArrayView bytes) {
+    for (qsizetype at = 0; at < bytes.size();) {
+        if (bytes[at] == '\0')
+            return TextFlaw{TextFlaw::Kind::Nul, at};
+        const qsizetype length = utf8SequenceLength(bytes, at);
+        if (length == 0)
+            return TextFlaw{TextFlaw::Kind::InvalidUtf8, at};
+        at += length;
+    }
+    return std::nullopt;
+}
+
+QString describeTextFlaw(const TextFlaw& flaw, const QString& what) {
+    return flaw.kind == TextFlaw::Kind::Nul
+               ? QStringLiteral("%1 holds a NUL byte at byte offset %2").arg(what).arg(flaw.offset)
+               : QStringLiteral("%1 is not valid UTF-8 at byte offset %2").arg(what).arg(flaw.offset);
+}
+
+QString decodeText(QByteArrayView bytes, const QString& what) {
+    if (const auto flaw = findTextFlaw(bytes))
+        throw UsageError{describeTextFlaw(*flaw, what)};
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes = bytes.sliced(3);
+    return QString::fromUtf8(bytes);
 }
 
 } // namespace formule_cli

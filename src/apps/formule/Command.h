@@ -2,12 +2,14 @@
 
 #include "core/Error.h"
 
+#include <QByteArrayView>
 #include <QCommandLineParser>
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
 
 #include <functional>
+#include <optional>
 
 namespace ado {
 class Connection;
@@ -37,7 +39,7 @@ struct Context {
     QTextStream* out = nullptr; // standard output, UTF-8
     QTextStream* err = nullptr; // standard error, UTF-8
     // Reads the command's text argument: the argument itself, or standard input for "-" or
-    // when the argument is missing.
+    // when the argument is missing. Throws UsageError when standard input is not UTF-8 text.
     std::function<QString(const QStringList& positional, int index)> textArgument;
 };
 
@@ -50,6 +52,44 @@ struct Command {
     std::function<void(QCommandLineParser&)> configure;
     std::function<int(Context&, const QCommandLineParser&, const QStringList& positional)> run;
 };
+
+// Bad usage found while a command runs, for instance standard input that is not text: the tool
+// prints "formule: <message>" on standard error and exits with ExitUsage.
+struct UsageError {
+    QString message;
+};
+
+// A whole number given on the command line: decimal digits 0-9 only (at most 18), spaces or tabs
+// around them allowed; no sign, separator, decimal point or exponent. `error` says what is wrong
+// with any other text, or that the number is above `maximum`; it is empty when `value` holds the
+// number.
+struct WholeNumber {
+    qint64 value = 0;
+    QString error;
+};
+inline constexpr qint64 MaxWholeNumber = 999'999'999'999'999'999; // 18 digits
+WholeNumber parseWholeNumber(const QString& text, qint64 maximum = MaxWholeNumber);
+
+// The editing context of --context: exactly 0, 1 or 2 (spaces or tabs around allowed).
+std::optional<int> parseContext(const QString& text);
+
+// The first flaw of bytes meant as UTF-8 text, at its offset from the first byte (counted from
+// 0): the start of a sequence that is not well-formed UTF-8 (a stray continuation byte, a lead
+// byte without its continuation bytes, an overlong form, a surrogate, a code point above
+// U+10FFFF, the bytes C0, C1, F5-FF) or a NUL byte.
+struct TextFlaw {
+    enum class Kind { InvalidUtf8, Nul };
+    Kind kind;
+    qsizetype offset;
+};
+std::optional<TextFlaw> findTextFlaw(QByteArrayView bytes);
+
+// "<what> is not valid UTF-8 at byte offset N" or "<what> holds a NUL byte at byte offset N".
+QString describeTextFlaw(const TextFlaw& flaw, const QString& what);
+
+// UTF-8 text read by the tool (`what` names where it comes from, as "standard input"), without
+// a byte order mark at its start. Throws UsageError at the first flaw.
+QString decodeText(QByteArrayView bytes, const QString& what);
 
 // Registration: each subsystem's commands live in a cmd_<subsystem>.cpp of this folder and
 // register themselves at start-up with a static Registrar.

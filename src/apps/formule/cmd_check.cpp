@@ -51,28 +51,28 @@ struct Record {
 
 std::optional<Record> recordOptions(Context& ctx, const QCommandLineParser& parser, const QString& command) {
     Record record;
-    bool ok = false;
-    record.context = parser.value(QStringLiteral("context")).toInt(&ok);
-    if (!ok || record.context < check::vxContestoProvider || record.context > check::vxContestoManutenzione) {
+    const auto context = parseContext(parser.value(QStringLiteral("context")));
+    if (!context) {
         *ctx.err << command
                  << ": --context must be 0 (provider), 1 (price list) or 2 (price-list maintenance), not \""
                  << parser.value(QStringLiteral("context")) << "\"\n";
         ctx.err->flush();
         return std::nullopt;
     }
-    record.id = parser.value(QStringLiteral("id"));
-    if (record.id.trimmed().isEmpty()) {
+    record.context = *context;
+    const QString id = parser.value(QStringLiteral("id"));
+    if (id.trimmed().isEmpty()) {
         *ctx.err << command << ": --id is required (the record that holds the formula)\n";
         ctx.err->flush();
         return std::nullopt;
     }
-    try {
-        check::identifierText(core::Variant(record.id));
-    } catch (const core::ComError&) {
-        *ctx.err << command << ": --id must be a number, not \"" << record.id << "\"\n";
+    const WholeNumber number = parseWholeNumber(id);
+    if (!number.error.isEmpty()) {
+        *ctx.err << command << ": --id must be a whole number, not \"" << id << "\": " << number.error << "\n";
         ctx.err->flush();
         return std::nullopt;
     }
+    record.id = QString::number(number.value);
     return record;
 }
 

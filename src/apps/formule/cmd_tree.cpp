@@ -11,9 +11,8 @@ namespace {
 using namespace formule_cli;
 
 int runTree(Context& ctx, const QCommandLineParser& parser, const QStringList&) {
-    bool ok = true;
-    const int context = parser.value(QStringLiteral("context")).toInt(&ok);
-    if (!ok || context < tree::ContestoProvider || context > tree::ContestoManutenzione) {
+    const std::optional<int> context = parseContext(parser.value(QStringLiteral("context")));
+    if (!context) {
         *ctx.err
             << "tree: --context must be 0 (provider), 1 (price list) or 2 (price-list maintenance), not \""
             << parser.value(QStringLiteral("context")) << "\"\n";
@@ -40,7 +39,7 @@ int runTree(Context& ctx, const QCommandLineParser& parser, const QStringList&) 
     tree::TreeServices services;
     services.connection = [connection] { return connection; };
     services.ditta = QString::number(ctx.company);
-    services.context = context;
+    services.context = *context;
     host::TranslationService* translation = ctx.translation;
     services.translate = [translation](const QString& text) {
         return translation ? translation->Traduci(text) : text;

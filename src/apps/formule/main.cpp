@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <climits>
 #include <cstdio>
 #include <memory>
 
@@ -33,6 +34,16 @@ QString description() {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // Qt decodes the arguments as UTF-8 and turns what is not into U+FFFD: the bytes are checked
+    // before that (a NUL cannot be part of an argument).
+    for (int i = 1; i < argc; ++i) {
+        if (const auto flaw = findTextFlaw(QByteArrayView(argv[i]))) {
+            const QString message = describeTextFlaw(*flaw, QStringLiteral("argument %1").arg(i));
+            std::fprintf(stderr, "formule: %s\n", message.toUtf8().constData());
+            return ExitUsage;
+        }
+    }
+
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("formule"));
     QCoreApplication::setApplicationVersion(QStringLiteral("0.1"));
@@ -106,12 +117,13 @@ int main(int argc, char* argv[]) {
         err << "formule: --lang must be it or en, not \"" << ctx.language << "\"\n";
         return ExitUsage;
     }
-    bool ok = false;
-    ctx.company = parser.value(companyOption).toInt(&ok);
-    if (!ok || ctx.company < 0) {
-        err << "formule: --company must be a whole number, not \"" << parser.value(companyOption) << "\"\n";
+    const WholeNumber company = parseWholeNumber(parser.value(companyOption), INT_MAX);
+    if (!company.error.isEmpty()) {
+        err << "formule: --company must be a whole number, not \"" << parser.value(companyOption)
+            << "\": " << company.error << "\n";
         return ExitUsage;
     }
+    ctx.company = static_cast<int>(company.value);
     const QString onError = parser.value(onErrorOption);
     if (onError != QLatin1String("abort") && onError != QLatin1String("ignore")) {
         err << "formule: --on-error must be abort or ignore, not \"" << onError << "\"\n";
@@ -157,12 +169,15 @@ int main(int argc, char* argv[]) {
         QFile in;
         if (!in.open(stdin, QIODevice::ReadOnly))
             return QString();
-        return QString::fromUtf8(in.readAll());
+        return decodeText(in.readAll(), QStringLiteral("standard input"));
     };
 
     int code = ExitOk;
     try {
         code = command->run(ctx, parser, parser.positionalArguments().mid(1));
+    } catch (const UsageError& e) {
+        err << "formule: " << e.message << "\n";
+        code = ExitUsage;
     } catch (const core::ComError& e) {
         ctx.errorAnswer(command->name, e.info());
         code = ctx.connectionFailed ? ExitUsage : ExitNegative;
