@@ -1,5 +1,7 @@
 // Feeds arbitrary text to the decimal reader and the conversions of a text variant, and checks
 // the invariants of the arithmetic on whatever two operands ("a|b") the text yields.
+#include "FuzzOptions.h"
+
 #include "core/Decimal.h"
 #include "core/Error.h"
 #include "core/Variant.h"
@@ -40,6 +42,8 @@ void convertQuietly(const QString& text) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size > fuzz::MaxInput)
+        return 0;
     const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     convertQuietly(text);
     const QStringList parts = text.split(u'|');

@@ -2,6 +2,8 @@
 // reference delimiters, sub-query pieces, and look-ups answered by a fake database (found,
 // not found, odd data types, failures).
 
+#include "FuzzOptions.h"
+
 #include "ado/Ado.h"
 #include "language/Dictionary.h"
 #include "language/FormulaLanguage.h"
@@ -94,11 +96,13 @@ std::shared_ptr<ado::Recordset> fakeExecute(const QString& statement, uint8_t fl
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size > fuzz::MaxInput)
+        return 0;
     Input in{data, size};
     const uint8_t flavour = in.next();
     const bool checkMode = flavour & 1;
     QString text;
-    while (!in.empty() && text.size() < 6000)
+    while (!in.empty() && static_cast<size_t>(text.size()) < fuzz::MaxInput)
         text += piece(in);
 
     int retries = 0;
