@@ -56,6 +56,9 @@ struct Expr {
     bool distinct = false;    // aggregate DISTINCT
     bool datepartArg = false; // first argument of DATEADD and friends (a bare word)
     bool castDefaultLength = false;
+    // Levels of the tree from this node down, sub-queries included (1 for a leaf). The parser
+    // refuses a tree deeper than every later pass, which walks it by recursion, can afford.
+    int height = 1;
 
     // Set by the binder.
     SqlType type;
@@ -84,6 +87,7 @@ struct TableSource {
     QString joinType; // INNER, LEFT, RIGHT, FULL, CROSS
     std::unique_ptr<TableSource> left, right;
     ExprP on;
+    int height = 1; // as Expr::height
 
     // Binder
     bool exists = true;  // table found in the database
@@ -122,6 +126,7 @@ struct Select {
     std::vector<OrderItem> orderBy;
     std::unique_ptr<Select> unionNext;
     bool unionAll = false;
+    int height = 1; // as Expr::height
 
     // Binder
     bool hasAggregate = false;
@@ -199,7 +204,22 @@ struct Stmt {
 
     // Binder: deferred compile error (an unknown table), raised when the statement runs.
     std::optional<ServerError> deferred;
+
+    Stmt() = default;
+    Stmt(const Stmt&) = delete;
+    Stmt& operator=(const Stmt&) = delete;
+    ~Stmt();
 };
+
+// An IF ... ELSE IF ... chain is as long as the batch makes it: it is taken apart link by link
+// rather than by destructors calling one another once per link.
+inline Stmt::~Stmt() {
+    StmtP next = std::move(elseStmt);
+    while (next && next->elseStmt) {
+        StmtP after = std::move(next->elseStmt);
+        next = std::move(after);
+    }
+}
 
 struct Batch {
     std::vector<StmtP> statements;

@@ -179,15 +179,23 @@ private:
             asStatement(s, [&] { select(*s.select, true); });
             break;
         case SK::If:
+            // IF ... ELSE IF ...: the chain is followed in a loop, however long it is.
+            for (Stmt* node = &s; node;) {
+                asStatement(*node, [&] { condition(*node->expr); });
+                statement(*node->thenStmt);
+                Stmt* next = node->elseStmt.get();
+                if (next && next->kind != SK::If) {
+                    statement(*next);
+                    next = nullptr;
+                }
+                node = next;
+            }
+            break;
         case SK::While:
             asStatement(s, [&] { condition(*s.expr); });
-            if (s.kind == SK::While)
-                ++loops;
+            ++loops;
             statement(*s.thenStmt);
-            if (s.elseStmt)
-                statement(*s.elseStmt);
-            if (s.kind == SK::While)
-                --loops;
+            --loops;
             break;
         case SK::Block:
             for (auto& c : s.body)
@@ -622,6 +630,8 @@ private:
                  line, column);
     }
 
+    // The operands first, then the node itself. Only this part recurses once per level of the
+    // tree: the work on the node is kept out of its frame.
     void expr(Expr& e) {
         for (auto& a : e.args)
             if (a && !(e.kind == EK::Function && a->datepartArg))
@@ -629,6 +639,10 @@ private:
         for (auto& a : e.args)
             if (a && a->rowDependent)
                 e.rowDependent = true;
+        resolve(e);
+    }
+
+    void resolve(Expr& e) {
         switch (e.kind) {
         case EK::Literal:
             e.type = e.value.type;

@@ -58,24 +58,52 @@ core::Variant toVariant(const Value& v) {
     }
 }
 
-BatchResult Engine::execute(const QString& batch) {
-    RunResult r = d->session.run(batch);
+namespace {
+
+// The rows as ADO hands them over; each row of the engine's values is freed once converted, so
+// that the two forms of a large result are not held at the same time.
+BatchResult toBatchResult(RunResult&& r) {
     BatchResult out;
     for (ResultSet& rs : r.resultSets) {
         core::RowSet set;
         set.columns = rs.columns;
-        for (const auto& row : rs.rows) {
+        set.rows.reserve(qsizetype(rs.rows.size()));
+        for (auto& row : rs.rows) {
             QList<core::Variant> values;
             values.reserve(qsizetype(row.size()));
             for (const Value& v : row)
                 values << toVariant(v);
             set.rows << values;
+            std::vector<Value>().swap(row);
         }
+        rs.rows.clear();
         out.resultSets << set;
     }
     out.recordsAffected = r.recordsAffected;
     out.error = r.error;
     return out;
+}
+
+} // namespace
+
+BatchResult Engine::execute(const QString& batch) {
+    return toBatchResult(d->session.run(batch));
+}
+
+IsolatedResult Engine::executeIsolated(const QString& batch, bool writeLock) {
+    IsolatedRun r = d->session.runIsolated(batch, writeLock);
+    IsolatedResult out;
+    out.result = toBatchResult(std::move(r.result));
+    out.transactionCountAfter = r.transactionCountAfter;
+    return out;
+}
+
+void Engine::setLimits(const Limits& limits) {
+    d->session.setLimits(limits);
+}
+
+const Limits& Engine::limits() const {
+    return d->session.limits();
 }
 
 void Engine::beginTransaction() {

@@ -28,6 +28,19 @@ struct BatchResult {
     std::optional<ServerError> error; // set when the batch failed (it stopped at that point)
 };
 
+// What one batch may use of the machine. A batch that goes beyond a limit stops with an error;
+// the database is left as a failing statement leaves it.
+struct Limits {
+    qint64 timeoutMs = 30000;         // wall clock for a whole batch, 0 = none
+    qint64 memoryBytes = 256LL << 20; // strings and rows one batch builds, 0 = none
+    int lockWaitMs = 15000;           // how long a statement waits for another connection's lock
+};
+
+struct IsolatedResult {
+    BatchResult result;
+    int transactionCountAfter = 1; // @@TRANCOUNT when the batch ended (1 = as the batch found it)
+};
+
 // The embedded database server: runs T-SQL batches with SQL Server semantics over the tables
 // of a SQLite database. One engine per connection; not thread-safe.
 class Engine {
@@ -39,6 +52,18 @@ public:
     Engine& operator=(const Engine&) = delete;
 
     BatchResult execute(const QString& batch);
+
+    // Runs `batch` inside a transaction that is always rolled back and that no statement of the
+    // batch can end: the database is afterwards exactly as it was, and transactionCount() is 0.
+    // The batch starts with @@TRANCOUNT 1, as after a BEGIN TRAN of the caller; its own COMMIT,
+    // ROLLBACK and BEGIN TRAN act inside that transaction. `writeLock` takes the database's write
+    // lock before the batch runs, waiting up to Limits::lockWaitMs for another connection (a
+    // transaction that has read and then writes could not wait for it). Refused (an error in the
+    // result, nothing run) while a transaction of the connection is open.
+    IsolatedResult executeIsolated(const QString& batch, bool writeLock);
+
+    void setLimits(const Limits& limits);
+    const Limits& limits() const;
 
     // Explicit transactions as the ADO connection offers them (BeginTrans and friends).
     void beginTransaction();

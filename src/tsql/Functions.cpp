@@ -1,5 +1,7 @@
 #include "tsql/Functions.h"
 
+#include "tsql/Limits.h"
+
 #include <QHash>
 #include <QUuid>
 
@@ -262,7 +264,12 @@ bool likeMatch(const QString& value, const QString& pattern, QChar esc) {
         return 1;
     };
     int i = 0, j = 0, starJ = -1, starI = 0;
+    // Backtracking makes a match of a long value against a long pattern slow: the batch's clock
+    // is looked at on the way.
+    BatchBudget* budget = currentBudget();
     while (i < n) {
+        if (budget)
+            budget->tick();
         if (j < m && pattern[j] == u'%' && !(j > 0 && !esc.isNull() && pattern[j - 1] == esc)) {
             starJ = ++j;
             starI = i;
@@ -287,6 +294,46 @@ bool likeMatch(const QString& value, const QString& pattern, QChar esc) {
     while (j < m && pattern[j] == u'%')
         ++j;
     return j == m;
+}
+
+// True for a value of a (max) type, or one longer than any other type holds: SQL Server's
+// string functions keep such values whole, and cut any other result at 8,000 bytes.
+static bool isLargeValue(const Value& v) {
+    return v.type.isString() && (v.type.length < 0 || v.type.length > (v.type.isUnicode() ? 4000 : 8000));
+}
+
+// Characters in 8,000 bytes of the type.
+static qint64 nonMaxLength(const SqlType& t) {
+    return t.isUnicode() ? 4000 : 8000;
+}
+
+// Every occurrence of `find` (any case) replaced by `with`; at most `cap` characters of the
+// result are built when cap >= 0. The size is known before anything is built.
+static QString replaceAll(const QString& s, const QString& find, const QString& with, qint64 cap,
+                          const SqlType& type) {
+    std::vector<qsizetype> at;
+    for (qsizetype k = s.indexOf(find, 0, Qt::CaseInsensitive); k >= 0;
+         k = s.indexOf(find, k + find.size(), Qt::CaseInsensitive))
+        at.push_back(k);
+    qint64 length = qint64(s.size()) + qint64(at.size()) * (qint64(with.size()) - qint64(find.size()));
+    if (cap >= 0)
+        length = std::min(length, cap);
+    else
+        checkStringSize(length, type);
+    QString out;
+    out.reserve(qsizetype(length));
+    qsizetype from = 0;
+    for (qsizetype k : at) {
+        if (out.size() >= length)
+            break;
+        out += QStringView(s).mid(from, k - from);
+        out += with;
+        from = k + find.size();
+    }
+    if (out.size() < length)
+        out += QStringView(s).mid(from);
+    out.truncate(qsizetype(length));
+    return out;
 }
 
 static QString asText(const Value& v) {
@@ -372,11 +419,16 @@ Value callFunction(const QString& name, const std::vector<Value>& a, const SqlTy
         return convert(a[0], rt);
     }
     if (name == u"CONCAT") {
-        QString s;
-        for (const Value& v : a)
-            if (!v.null)
-                s += asText(v);
-        return strOut(s);
+        QStringList parts;
+        qint64 length = 0;
+        for (const Value& v : a) {
+            if (!v.null) {
+                parts << asText(v);
+                length += parts.last().size();
+            }
+        }
+        checkStringSize(length, rt);
+        return strOut(parts.join(QString()));
     }
     if (name == u"GETDATE" || name == u"SYSDATETIME") {
         QDateTime now = QDateTime::currentDateTime();
@@ -703,7 +755,7 @@ Value callFunction(const QString& name, const std::vector<Value>& a, const SqlTy
         QString s = asText(a[0]), find = asText(a[1]), with = asText(a[2]);
         if (find.isEmpty())
             return strOut(s);
-        return strOut(s.replace(find, with, Qt::CaseInsensitive));
+        return strOut(replaceAll(s, find, with, isLargeValue(a[0]) ? -1 : nonMaxLength(a[0].type), rt));
     }
     if (name == u"CHARINDEX") {
         if (a[0].null || a[1].null)
@@ -720,9 +772,19 @@ Value callFunction(const QString& name, const std::vector<Value>& a, const SqlTy
         if (n < 0)
             return Value::nullOf(rt);
         QString s = asText(a[0]);
-        n = std::min<qint64>(n, 8000);
-        if (s.size() * n > 8000)
-            n = 8000 / std::max<qsizetype>(1, s.size());
+        if (s.isEmpty())
+            return strOut(s);
+        if (isLargeValue(a[0])) {
+            // A (max) value is repeated in full, up to the 2 GB of the type.
+            const qint64 most = std::numeric_limits<qint64>::max() / s.size();
+            checkStringSize(n > most ? std::numeric_limits<qint64>::max() : n * s.size(), rt);
+            return strOut(s.repeated(n));
+        }
+        // Any other value: the result is cut at 8,000 bytes.
+        const qint64 cap = nonMaxLength(a[0].type);
+        n = std::min<qint64>(n, cap);
+        if (s.size() * n > cap)
+            n = cap / s.size();
         return strOut(s.repeated(n));
     }
     if (name == u"SPACE") {
@@ -736,7 +798,9 @@ Value callFunction(const QString& name, const std::vector<Value>& a, const SqlTy
         qint64 start = asInt(a[1]), len = asInt(a[2]);
         if (start < 1 || start > s.size() || len < 0)
             return Value::nullOf(rt);
-        return strOut(s.left(start - 1) + asText(a[3]) + s.mid(start - 1 + len));
+        const QString insert = asText(a[3]);
+        checkStringSize(qint64(s.size()) + insert.size(), rt);
+        return strOut(s.left(start - 1) + insert + s.mid(start - 1 + len));
     }
     if (name == u"STR") {
         if (a[0].null)

@@ -1,9 +1,12 @@
 #include "tsql/Parser.h"
 
+#include "tsql/TreeHeight.h"
+
 namespace tsql {
 
 namespace {
 
+// Nesting of the parser's own calls (parentheses, sub-queries, blocks, function arguments).
 constexpr int kMaxDepth = 160;
 
 struct DepthGuard {
@@ -12,10 +15,7 @@ struct DepthGuard {
         : d(depth) {
         if (++d > kMaxDepth) {
             --d;
-            throw SqlError{
-                ServerError{191, 15, 1, t.line, t.column,
-                            QStringLiteral("Some part of your SQL statement is nested too deeply. "
-                                           "Rewrite the query or break it up into smaller queries.")}};
+            nestedTooDeeply(t.line, t.column);
         }
     }
     ~DepthGuard() { --d; }
@@ -165,17 +165,29 @@ private:
                 return s;
             }
             if (k == u"IF") {
+                // ELSE IF ... is read in a loop: a chain of any length nests no calls.
+                Stmt* node = s.get();
                 ++p;
-                s->kind = SK::If;
-                s->expr = condition();
-                s->thenStmt = statement(false, false);
-                size_t save = p;
-                while (cur().isOp(";"))
+                while (true) {
+                    node->kind = SK::If;
+                    node->expr = condition();
+                    node->thenStmt = statement(false, false);
+                    size_t save = p;
+                    while (cur().isOp(";"))
+                        ++p;
+                    if (!acceptKw("ELSE")) {
+                        p = save;
+                        break;
+                    }
+                    if (!cur().isKeyword("IF")) {
+                        node->elseStmt = statement(false, false);
+                        break;
+                    }
+                    node->elseStmt = std::make_unique<Stmt>();
+                    node = node->elseStmt.get();
+                    at(*node, cur());
                     ++p;
-                if (acceptKw("ELSE"))
-                    s->elseStmt = statement(false, false);
-                else
-                    p = save;
+                }
                 return s;
             }
             if (k == u"WHILE") {
@@ -772,6 +784,7 @@ private:
             if (!cur().isKeyword("SELECT"))
                 failHere();
             sel->unionNext = select(subquery);
+            seal(*sel);
             return sel;
         }
         if (cur().isKeyword("ORDER")) {
@@ -795,6 +808,7 @@ private:
                         "subqueries, and common table expressions, unless TOP, OFFSET or FOR XML is "
                         "also specified.")}};
         }
+        seal(*sel);
         return sel;
     }
 
@@ -879,6 +893,7 @@ private:
                 expectKw("ON");
                 j->on = condition();
             }
+            seal(*j);
             left = std::move(j);
         }
         return left;
@@ -908,6 +923,7 @@ private:
             ts->derived = select(true);
             expectOp(")");
             alias(*ts, true);
+            seal(*ts);
             return ts;
         }
         if (cur().isOp("(")) {
@@ -934,6 +950,7 @@ private:
             ts->columnAliases << nameOf(cur());
             ++p;
             expectOp(")");
+            seal(*ts);
             return ts;
         }
         if (cur().kind == Tok::Variable)
@@ -956,7 +973,7 @@ private:
             auto e = make(kind, op);
             e->args.push_back(std::move(left));
             e->args.push_back((this->*operand)());
-            left = std::move(e);
+            left = sealed(std::move(e));
         }
         return left;
     }
@@ -974,7 +991,7 @@ private:
             auto e = make(EK::Not, cur());
             ++p;
             e->args.push_back(negation());
-            return e;
+            return sealed(std::move(e));
         }
         return predicate();
     }
@@ -988,7 +1005,7 @@ private:
             expectOp("(");
             e->sub = select(true);
             expectOp(")");
-            return e;
+            return sealed(std::move(e));
         }
         if (start.isOp("(") && !peek().isKeyword("SELECT")) {
             size_t save = p;
@@ -1035,7 +1052,7 @@ private:
             e->op = op.text;
             e->args.push_back(std::move(left));
             e->args.push_back(scalar());
-            return e;
+            return sealed(std::move(e));
         }
         if (op.isKeyword("IS")) {
             ++p;
@@ -1043,7 +1060,7 @@ private:
             e->negated = acceptKw("NOT");
             expectKw("NULL");
             e->args.push_back(std::move(left));
-            return e;
+            return sealed(std::move(e));
         }
         bool negated = false;
         if (op.isKeyword("NOT") &&
@@ -1066,7 +1083,7 @@ private:
                 } while (acceptOp(","));
             }
             expectOp(")");
-            return e;
+            return sealed(std::move(e));
         }
         if (kw.isKeyword("BETWEEN")) {
             ++p;
@@ -1076,7 +1093,7 @@ private:
             e->args.push_back(scalar());
             expectKw("AND");
             e->args.push_back(scalar());
-            return e;
+            return sealed(std::move(e));
         }
         if (kw.isKeyword("LIKE")) {
             ++p;
@@ -1086,7 +1103,7 @@ private:
             e->args.push_back(scalar());
             if (acceptKw("ESCAPE"))
                 e->args.push_back(scalar());
-            return e;
+            return sealed(std::move(e));
         }
         const Token& near = cur();
         if (near.kind == Tok::End)
@@ -1111,7 +1128,7 @@ private:
             e->op = op.text;
             e->args.push_back(std::move(left));
             e->args.push_back(term());
-            left = std::move(e);
+            left = sealed(std::move(e));
         }
         return left;
     }
@@ -1125,7 +1142,7 @@ private:
             e->op = op.text;
             e->args.push_back(std::move(left));
             e->args.push_back(unary());
-            left = std::move(e);
+            left = sealed(std::move(e));
         }
         return left;
     }
@@ -1138,7 +1155,7 @@ private:
             auto e = make(EK::Unary, op);
             e->op = op.text;
             e->args.push_back(unary());
-            return e;
+            return sealed(std::move(e));
         }
         return primary();
     }
@@ -1237,7 +1254,7 @@ private:
                     auto e = make(EK::Subquery, tok);
                     e->sub = select(true);
                     expectOp(")");
-                    return e;
+                    return sealed(std::move(e));
                 }
                 ExprP inner = scalar();
                 expectOp(")");
@@ -1267,7 +1284,7 @@ private:
                 if (acceptOp(","))
                     e->args.push_back(scalar());
                 expectOp(")");
-                return e;
+                return sealed(std::move(e));
             }
             if (k == u"COALESCE" || k == u"NULLIF" || k == u"LEFT" || k == u"RIGHT") {
                 if (!peek().isOp("("))
@@ -1294,7 +1311,7 @@ private:
                     expectKw("AS");
                     e->castType = dataType(1, true);
                     expectOp(")");
-                    return e;
+                    return sealed(std::move(e));
                 }
                 return functionCall(tok, tok.upper);
             }
@@ -1347,7 +1364,7 @@ private:
                 e->args.push_back(literal(cur()));
             }
             expectOp(")");
-            target = std::move(e);
+            target = sealed(std::move(e));
         }
         return target;
     }
@@ -1357,7 +1374,7 @@ private:
         auto e = make(EK::Function, tok);
         e->name = upper;
         if (acceptOp(")"))
-            return e;
+            return sealed(std::move(e));
         bool datepart = upper == u"DATEADD" || upper == u"DATEDIFF" || upper == u"DATEPART" ||
                         upper == u"DATENAME" || upper == u"DATEDIFF_BIG" || upper == u"DATETRUNC";
         if (acceptKw("DISTINCT"))
@@ -1384,7 +1401,7 @@ private:
             ++index;
         } while (acceptOp(","));
         expectOp(")");
-        return e;
+        return sealed(std::move(e));
     }
 
     ExprP caseExpr() {
@@ -1406,7 +1423,7 @@ private:
             e->args.push_back(scalar());
         }
         expectKw("END");
-        return e;
+        return sealed(std::move(e));
     }
 };
 

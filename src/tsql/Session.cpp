@@ -4,11 +4,8 @@
 #include "tsql/Functions.h"
 #include "tsql/Parser.h"
 #include "tsql/SqliteFunctions.h"
+#include "tsql/Transactions.h"
 #include "tsql/Xml.h"
-
-#include <QElapsedTimer>
-#include <QSqlError>
-#include <QSqlQuery>
 
 #include <sqlite3.h>
 
@@ -62,13 +59,14 @@ QString sqlAlias(const TableSource& s) {
 struct Session::Impl {
     QSqlDatabase db;
     Catalog catalog;
-    int tranCount = 0;
+    Transactions transactions;
     qint64 loopLimit = 0;
     qint64 loopCount = 0;
-    qint64 timeoutMs = 30000;
-    QElapsedTimer clock;
+    Limits limits;
+    BatchBudget budget;
     std::vector<Value> vars;
     std::vector<SqlType> varTypes;
+    std::vector<MemoryCharge> varMemory; // what the value of each variable takes
     RunResult* out = nullptr;
     qint64 rowCount = 0;
     bool functionsRegistered = false;
@@ -76,14 +74,9 @@ struct Session::Impl {
 
     explicit Impl(QSqlDatabase d)
         : db(d)
-        , catalog(d) {}
-
-    // ---------------- SQL helpers ----------------
-
-    void sqlExec(const QString& text) {
-        QSqlQuery q(db);
-        if (!q.exec(text))
-            raise(3930, 16, q.lastError().databaseText());
+        , catalog(d)
+        , transactions(d) {
+        setLockWait(sqliteHandle(db), limits.lockWaitMs);
     }
 
     // Batches parsed and bound, the most recently run first: running a batch leaves its tree as
@@ -186,7 +179,11 @@ struct Session::Impl {
                                                &statementCache.front().inUse);
             }
         }
-        p->statement->bind(params);
+        if (const int rc = p->statement->bind(params); rc != SQLITE_OK) {
+            if ((rc & 0xff) == SQLITE_TOOBIG)
+                budget.memoryExceeded();
+            raise(50000, 16, QStringLiteral("A value of the statement could not be bound."));
+        }
         clearPendingError();
         p->state = p->statement->step();
         if (p->state != SQLITE_ROW && p->state != SQLITE_DONE)
@@ -197,7 +194,23 @@ struct Session::Impl {
     [[noreturn]] void sqliteFailure(const SqliteStatement& q) {
         if (auto pending = takePendingError())
             throw SqlError{*pending};
+        const int code = q.errorCode() & 0xff;
+        if (code == SQLITE_INTERRUPT && budget.expired())
+            BatchBudget::timeoutExpired();
+        if (isLockFailure(code))
+            lockRequestTimedOut();
+        if (code == SQLITE_TOOBIG)
+            budget.memoryExceeded();
+        if (code == SQLITE_NOMEM)
+            outOfMemory();
         QString text = q.errorText();
+        // The text generated for an expression nests as deep as the expression: SQLite refuses
+        // one deeper than its parser or its expression trees allow, as SQL Server would.
+        if (text.contains(QStringLiteral("parser stack overflow")) ||
+            text.contains(QStringLiteral("Expression tree is too large")))
+            raise(191, 15,
+                  QStringLiteral("Some part of your SQL statement is nested too deeply. Rewrite the query or "
+                                 "break it up into smaller queries."));
         if (text.contains(QStringLiteral("UNIQUE constraint failed")) ||
             text.contains(QStringLiteral("PRIMARY KEY")))
             raise(2627, 14,
@@ -210,6 +223,12 @@ struct Session::Impl {
                                "INSERT fails.")
                     .arg(text.section(u'.', -1)));
         raise(50000, 16, text.isEmpty() ? QStringLiteral("Unable to execute statement") : text);
+    }
+
+    [[noreturn]] static void outOfMemory() {
+        raise(701, 17,
+              QStringLiteral("There is insufficient system memory in resource pool 'default' to run this "
+                             "query."));
     }
 
     void ensureFunctions() {
@@ -332,6 +351,8 @@ struct Session::Impl {
             return (stringish(a) || stringish(b)) ? QStringLiteral(" COLLATE TSQL_CI") : QString();
         }
 
+        // expr recurses once per level of the expression tree: it only dispatches, and each kind
+        // of node is written by a function of its own, with its own locals.
         QString expr(Expr& e) {
             if (e.kind == EK::Literal)
                 return literal(e.value);
@@ -342,125 +363,36 @@ struct Session::Impl {
                 return param(ex.eval(e, ctx));
             }
             switch (e.kind) {
-            case EK::Column: {
-                if (e.depth == -1)
-                    return quoteIdent(QStringLiteral("c%1").arg(e.columnIndex));
-                if (!e.src)
-                    return QStringLiteral("NULL");
-                QString col = e.src->columns.value(e.columnIndex);
-                if (e.src->kind == SourceKind::Derived)
-                    col = QStringLiteral("c%1").arg(e.columnIndex);
-                return quoteIdent(sqlAlias(*e.src)) + u'.' + quoteIdent(col);
-            }
+            case EK::Column:
+                return column(e);
             case EK::Star:
                 return QStringLiteral("*");
             case EK::Unary:
-                if (e.op == u"+")
-                    return expr(*e.args[0]);
-                return QStringLiteral("(%1%2)").arg(e.op, expr(*e.args[0]));
-            case EK::Binary: {
-                QString a = expr(*e.args[0]), b = expr(*e.args[1]);
-                if (e.op == u"+" && e.type.isString())
-                    return QStringLiteral("(%1 || %2)").arg(a, b);
-                if (e.op == u"^")
-                    return QStringLiteral("((%1 | %2) - (%1 & %2))").arg(a, b);
-                if (e.op == u"/")
-                    return QStringLiteral("tsql_div(%1, %2)").arg(a, b);
-                if (e.op == u"/" && !e.type.isInteger())
-                    return QStringLiteral("(CAST(%1 AS REAL) / %2)").arg(a, b);
-                return QStringLiteral("(%1 %2 %3)").arg(a, e.op, b);
-            }
-            case EK::Compare: {
-                QString op = e.op;
-                if (op == u"!=")
-                    op = QStringLiteral("<>");
-                else if (op == u"!<")
-                    op = QStringLiteral(">=");
-                else if (op == u"!>")
-                    op = QStringLiteral("<=");
-                return QStringLiteral("(%1 %2 %3%4)")
-                    .arg(expr(*e.args[0]), op, expr(*e.args[1]), collate(*e.args[0], *e.args[1]));
-            }
+                return unary(e);
+            case EK::Binary:
+                return chainClass(e) ? u'(' + chain(e) + u')' : binary(e);
+            case EK::Compare:
+                return compare(e);
             case EK::And:
-                return QStringLiteral("(%1 AND %2)").arg(cond(*e.args[0]), cond(*e.args[1]));
             case EK::Or:
-                return QStringLiteral("(%1 OR %2)").arg(cond(*e.args[0]), cond(*e.args[1]));
+                return u'(' + logical(e) + u')';
             case EK::Not:
                 return QStringLiteral("(NOT %1)").arg(cond(*e.args[0]));
             case EK::IsNull:
                 return QStringLiteral("(%1 IS %2NULL)")
                     .arg(expr(*e.args[0]), e.negated ? QStringLiteral("NOT ") : QString());
-            case EK::In: {
-                QString lhs = expr(*e.args[0]);
-                QString list;
-                if (e.sub) {
-                    list = ex.selectSql(*e.sub, ctx, params, -1);
-                    if (stringish(*e.args[0]))
-                        lhs += QStringLiteral(" COLLATE TSQL_CI");
-                } else {
-                    bool str = stringish(*e.args[0]);
-                    QStringList items;
-                    for (size_t k = 1; k < e.args.size(); ++k) {
-                        items << expr(*e.args[k]);
-                        str = str || stringish(*e.args[k]);
-                    }
-                    if (str)
-                        lhs += QStringLiteral(" COLLATE TSQL_CI");
-                    list = items.join(QStringLiteral(", "));
-                }
-                return QStringLiteral("(%1 %2IN (%3))")
-                    .arg(lhs, e.negated ? QStringLiteral("NOT ") : QString(), list);
-            }
-            case EK::Between: {
-                QString c = collate(*e.args[0], *e.args[1]);
-                return QStringLiteral("(%1%2 %3BETWEEN %4 AND %5)")
-                    .arg(expr(*e.args[0]), c, e.negated ? QStringLiteral("NOT ") : QString(),
-                         expr(*e.args[1]), expr(*e.args[2]));
-            }
-            case EK::Like: {
-                QString s = QStringLiteral("tsql_like(%1, %2%3)")
-                                .arg(expr(*e.args[0]), expr(*e.args[1]),
-                                     e.args.size() > 2 ? QStringLiteral(", ") + expr(*e.args[2]) : QString());
-                return e.negated ? QStringLiteral("(NOT %1)").arg(s) : s;
-            }
+            case EK::In:
+                return in(e);
+            case EK::Between:
+                return between(e);
+            case EK::Like:
+                return like(e);
             case EK::Exists:
                 return QStringLiteral("EXISTS (%1)").arg(ex.selectSql(*e.sub, ctx, params, 1));
-            case EK::Case: {
-                QString s = QStringLiteral("CASE");
-                size_t k = 0;
-                QString input;
-                if (e.hasInput) {
-                    input = expr(*e.args[0]);
-                    k = 1;
-                }
-                size_t end = e.args.size() - (e.hasElse ? 1 : 0);
-                for (; k < end; k += 2) {
-                    if (e.hasInput)
-                        s += QStringLiteral(" WHEN %1 = %2%3")
-                                 .arg(input, expr(*e.args[k]), collate(*e.args[0], *e.args[k]));
-                    else
-                        s += QStringLiteral(" WHEN %1").arg(cond(*e.args[k]));
-                    s += QStringLiteral(" THEN ") + expr(*e.args[k + 1]);
-                }
-                if (e.hasElse)
-                    s += QStringLiteral(" ELSE ") + expr(*e.args.back());
-                return s + QStringLiteral(" END");
-            }
-            case EK::Cast: {
-                QString a = expr(*e.args[0]);
-                const SqlType& t = e.castType;
-                if (t.isInteger())
-                    return QStringLiteral("CAST(%1 AS INTEGER)").arg(a);
-                if (t.id == TypeId::Decimal || t.id == TypeId::Money)
-                    return QStringLiteral("ROUND(CAST(%1 AS REAL), %2)")
-                        .arg(a)
-                        .arg(t.id == TypeId::Money ? 4 : t.scale);
-                if (t.id == TypeId::Float || t.id == TypeId::Real)
-                    return QStringLiteral("CAST(%1 AS REAL)").arg(a);
-                if (t.isString() && t.length > 0)
-                    return QStringLiteral("substr(CAST(%1 AS TEXT), 1, %2)").arg(a).arg(t.length);
-                return QStringLiteral("CAST(%1 AS TEXT)").arg(a);
-            }
+            case EK::Case:
+                return caseSql(e);
+            case EK::Cast:
+                return cast(e);
             case EK::Function:
                 return function(e);
             case EK::Subquery:
@@ -469,6 +401,152 @@ struct Session::Impl {
                 raise(40000, 16, QStringLiteral("This expression cannot be used in a query over tables."),
                       e.line, e.column);
             }
+        }
+
+        QString column(const Expr& e) {
+            if (e.depth == -1)
+                return quoteIdent(QStringLiteral("c%1").arg(e.columnIndex));
+            if (!e.src)
+                return QStringLiteral("NULL");
+            QString col = e.src->columns.value(e.columnIndex);
+            if (e.src->kind == SourceKind::Derived)
+                col = QStringLiteral("c%1").arg(e.columnIndex);
+            return quoteIdent(sqlAlias(*e.src)) + u'.' + quoteIdent(col);
+        }
+
+        QString unary(Expr& e) {
+            if (e.op == u"+")
+                return expr(*e.args[0]);
+            return QStringLiteral("(%1%2)").arg(e.op, expr(*e.args[0]));
+        }
+
+        // Operators that SQLite, as T-SQL, reads left to right at one level of precedence: a chain
+        // of them (a + b + c ...) is written without parentheses inside, as SQLite's parser
+        // nests once for every parenthesis and refuses deep nesting. 0 for any other node.
+        static int chainClass(const Expr& e) {
+            if (e.kind != EK::Binary || !e.rowDependent)
+                return 0;
+            if (e.op == u"+")
+                return e.type.isString() ? 1 : 2;
+            if (e.op == u"-")
+                return 2;
+            if (e.op == u"*" || e.op == u"%")
+                return 3;
+            if (e.op == u"&")
+                return 4;
+            if (e.op == u"|")
+                return 5;
+            return 0;
+        }
+
+        QString chain(Expr& e) {
+            Expr& left = *e.args[0];
+            QString a = chainClass(left) == chainClass(e) ? chain(left) : expr(left);
+            const QString op = e.op == u"+" && e.type.isString() ? QStringLiteral("||") : e.op;
+            return a + u' ' + op + u' ' + expr(*e.args[1]);
+        }
+
+        QString binary(Expr& e) {
+            QString a = expr(*e.args[0]), b = expr(*e.args[1]);
+            if (e.op == u"^")
+                return QStringLiteral("((%1 | %2) - (%1 & %2))").arg(a, b);
+            if (e.op == u"/")
+                return QStringLiteral("tsql_div(%1, %2)").arg(a, b);
+            return QStringLiteral("(%1 %2 %3)").arg(a, e.op, b);
+        }
+
+        QString compare(Expr& e) {
+            QString op = e.op;
+            if (op == u"!=")
+                op = QStringLiteral("<>");
+            else if (op == u"!<")
+                op = QStringLiteral(">=");
+            else if (op == u"!>")
+                op = QStringLiteral("<=");
+            return QStringLiteral("(%1 %2 %3%4)")
+                .arg(expr(*e.args[0]), op, expr(*e.args[1]), collate(*e.args[0], *e.args[1]));
+        }
+
+        // A chain of AND (or of OR), written as one run without parentheses inside.
+        QString logical(Expr& e) {
+            Expr& left = *e.args[0];
+            QString a = left.kind == e.kind && left.rowDependent ? logical(left) : cond(left);
+            return a + (e.kind == EK::And ? QStringLiteral(" AND ") : QStringLiteral(" OR ")) +
+                   cond(*e.args[1]);
+        }
+
+        QString in(Expr& e) {
+            QString lhs = expr(*e.args[0]);
+            QString list;
+            if (e.sub) {
+                list = ex.selectSql(*e.sub, ctx, params, -1);
+                if (stringish(*e.args[0]))
+                    lhs += QStringLiteral(" COLLATE TSQL_CI");
+            } else {
+                bool str = stringish(*e.args[0]);
+                QStringList items;
+                for (size_t k = 1; k < e.args.size(); ++k) {
+                    items << expr(*e.args[k]);
+                    str = str || stringish(*e.args[k]);
+                }
+                if (str)
+                    lhs += QStringLiteral(" COLLATE TSQL_CI");
+                list = items.join(QStringLiteral(", "));
+            }
+            return QStringLiteral("(%1 %2IN (%3))")
+                .arg(lhs, e.negated ? QStringLiteral("NOT ") : QString(), list);
+        }
+
+        QString between(Expr& e) {
+            QString c = collate(*e.args[0], *e.args[1]);
+            return QStringLiteral("(%1%2 %3BETWEEN %4 AND %5)")
+                .arg(expr(*e.args[0]), c, e.negated ? QStringLiteral("NOT ") : QString(), expr(*e.args[1]),
+                     expr(*e.args[2]));
+        }
+
+        QString like(Expr& e) {
+            QString s = QStringLiteral("tsql_like(%1, %2%3)")
+                            .arg(expr(*e.args[0]), expr(*e.args[1]),
+                                 e.args.size() > 2 ? QStringLiteral(", ") + expr(*e.args[2]) : QString());
+            return e.negated ? QStringLiteral("(NOT %1)").arg(s) : s;
+        }
+
+        QString caseSql(Expr& e) {
+            QString s = QStringLiteral("CASE");
+            size_t k = 0;
+            QString input;
+            if (e.hasInput) {
+                input = expr(*e.args[0]);
+                k = 1;
+            }
+            size_t end = e.args.size() - (e.hasElse ? 1 : 0);
+            for (; k < end; k += 2) {
+                if (e.hasInput)
+                    s += QStringLiteral(" WHEN %1 = %2%3")
+                             .arg(input, expr(*e.args[k]), collate(*e.args[0], *e.args[k]));
+                else
+                    s += QStringLiteral(" WHEN %1").arg(cond(*e.args[k]));
+                s += QStringLiteral(" THEN ") + expr(*e.args[k + 1]);
+            }
+            if (e.hasElse)
+                s += QStringLiteral(" ELSE ") + expr(*e.args.back());
+            return s + QStringLiteral(" END");
+        }
+
+        QString cast(Expr& e) {
+            QString a = expr(*e.args[0]);
+            const SqlType& t = e.castType;
+            if (t.isInteger())
+                return QStringLiteral("CAST(%1 AS INTEGER)").arg(a);
+            if (t.id == TypeId::Decimal || t.id == TypeId::Money)
+                return QStringLiteral("ROUND(CAST(%1 AS REAL), %2)")
+                    .arg(a)
+                    .arg(t.id == TypeId::Money ? 4 : t.scale);
+            if (t.id == TypeId::Float || t.id == TypeId::Real)
+                return QStringLiteral("CAST(%1 AS REAL)").arg(a);
+            if (t.isString() && t.length > 0)
+                return QStringLiteral("substr(CAST(%1 AS TEXT), 1, %2)").arg(a).arg(t.length);
+            return QStringLiteral("CAST(%1 AS TEXT)").arg(a);
         }
 
         QString function(Expr& e) {
@@ -660,6 +738,7 @@ struct Session::Impl {
             row.reserve(size_t(n));
             for (int k = 0; k < n; ++k)
                 row.push_back(fromSqlite(q->statement->column(k), rs.types[size_t(k)]));
+            rs.memory.add(rowBytes(row));
             rs.rows.push_back(std::move(row));
         }
         if (q->state != SQLITE_DONE)
@@ -677,7 +756,20 @@ struct Session::Impl {
         return parseXml(v.s);
     }
 
-    void sourceRows(TableSource& s, const RowCtx* outer, std::vector<RowCtx>& combos) {
+    // A row of an in-engine query takes its time and its memory: every one made is counted, so
+    // that a query that combines too many rows stops at the batch's limits.
+    static qint64 ctxBytes(const RowCtx& c) {
+        qint64 n = qint64(sizeof(RowCtx));
+        for (const auto& r : c.rows)
+            n += rowBytes(r.second);
+        return n;
+    }
+    void counted(MemoryCharge& work, const RowCtx& c) {
+        budget.tick();
+        work.add(ctxBytes(c));
+    }
+
+    void sourceRows(TableSource& s, const RowCtx* outer, std::vector<RowCtx>& combos, MemoryCharge& work) {
         switch (s.kind) {
         case SourceKind::XmlNodes: {
             std::vector<RowCtx> next;
@@ -700,6 +792,7 @@ struct Session::Impl {
                     nv.null = false;
                     nv.node = std::make_shared<XmlNodeRef>(n);
                     r.rows.push_back({&s, {nv}});
+                    counted(work, r);
                     next.push_back(std::move(r));
                 }
             }
@@ -713,18 +806,20 @@ struct Session::Impl {
                 for (const auto& row : rs.rows) {
                     RowCtx r = c;
                     r.rows.push_back({&s, row});
+                    counted(work, r);
                     next.push_back(std::move(r));
                 }
             combos = std::move(next);
             break;
         }
         case SourceKind::Join: {
-            sourceRows(*s.left, outer, combos);
+            sourceRows(*s.left, outer, combos, work);
             if (s.joinType == u"INNER" || s.joinType == u"CROSS") {
-                sourceRows(*s.right, outer, combos);
+                sourceRows(*s.right, outer, combos, work);
                 if (s.on) {
                     std::vector<RowCtx> kept;
                     for (RowCtx& c : combos) {
+                        budget.tick();
                         c.outer = outer;
                         if (condition(*s.on, &c) == Tri::True)
                             kept.push_back(std::move(c));
@@ -744,17 +839,20 @@ struct Session::Impl {
     }
 
     ResultSet localQuery(Select& sel, const RowCtx* outer, qint64 limit) {
+        MemoryCharge work; // the rows combined on the way
         std::vector<RowCtx> combos(1);
         combos[0].outer = outer;
         for (auto& f : sel.from)
-            sourceRows(*f, outer, combos);
+            sourceRows(*f, outer, combos, work);
         for (RowCtx& c : combos)
             c.outer = outer;
         if (sel.where) {
             std::vector<RowCtx> kept;
-            for (RowCtx& c : combos)
+            for (RowCtx& c : combos) {
+                budget.tick();
                 if (condition(*sel.where, &c) == Tri::True)
                     kept.push_back(std::move(c));
+            }
             combos = std::move(kept);
         }
         ResultSet rs;
@@ -768,9 +866,11 @@ struct Session::Impl {
         };
         std::vector<Out> outRows;
         auto project = [&](RowCtx& ctx) {
+            budget.tick();
             Out o;
             for (SelectItem& it : sel.items)
                 o.values.push_back(eval(*it.expr, &ctx));
+            work.add(rowBytes(o.values));
             ctx.items = &o.values;
             for (OrderItem& ob : sel.orderBy) {
                 if (ob.expr->kind == EK::Literal && ob.expr->value.type.id == TypeId::Int &&
@@ -789,11 +889,13 @@ struct Session::Impl {
             } else {
                 std::vector<std::vector<Value>> keys;
                 for (RowCtx& c : combos) {
+                    counted(work, c);
                     std::vector<Value> k;
                     for (auto& gexpr : sel.groupBy)
                         k.push_back(eval(*gexpr, &c));
                     size_t gi = 0;
                     for (; gi < keys.size(); ++gi) {
+                        budget.tick();
                         bool same = true;
                         for (size_t j = 0; j < k.size() && same; ++j) {
                             if (k[j].null != keys[gi][j].null)
@@ -828,6 +930,7 @@ struct Session::Impl {
             for (Out& o : outRows) {
                 bool dup = false;
                 for (const Out& u : unique) {
+                    budget.tick();
                     bool same = true;
                     for (size_t j = 0; j < o.values.size() && same; ++j) {
                         const Value &x = o.values[j], &y = u.values[j];
@@ -845,6 +948,7 @@ struct Session::Impl {
         }
         if (!sel.orderBy.empty()) {
             std::stable_sort(outRows.begin(), outRows.end(), [&](const Out& a, const Out& b) {
+                budget.tick();
                 for (size_t k = 0; k < sel.orderBy.size(); ++k) {
                     const Value &x = a.keys[k], &y = b.keys[k];
                     int c;
@@ -866,17 +970,21 @@ struct Session::Impl {
         for (Out& o : outRows) {
             if (n >= 0 && qint64(rs.rows.size()) >= n)
                 break;
+            rs.memory.add(rowBytes(o.values));
             rs.rows.push_back(std::move(o.values));
         }
         if (sel.unionNext) {
             ResultSet more = query(*sel.unionNext, outer, -1);
-            for (auto& r : more.rows)
+            for (auto& r : more.rows) {
+                rs.memory.add(rowBytes(r));
                 rs.rows.push_back(std::move(r));
+            }
             if (!sel.unionAll) {
                 std::vector<std::vector<Value>> unique;
                 for (auto& r : rs.rows) {
                     bool dup = false;
                     for (const auto& u : unique) {
+                        budget.tick();
                         bool same = true;
                         for (size_t j = 0; j < r.size() && same; ++j)
                             same = r[j].null == u[j].null &&
@@ -920,7 +1028,9 @@ struct Session::Impl {
         const QString& n = e.name;
         bool star = e.args[0]->kind == EK::Star;
         std::vector<Value> vals;
+        MemoryCharge held;
         for (const RowCtx& r : *group) {
+            budget.tick();
             if (star) {
                 vals.push_back(Value::integer(1));
                 continue;
@@ -930,11 +1040,14 @@ struct Session::Impl {
                 continue;
             if (e.distinct) {
                 bool dup = false;
-                for (const Value& x : vals)
+                for (const Value& x : vals) {
+                    budget.tick();
                     dup = dup || compareValues(x, v).value_or(1) == 0;
+                }
                 if (dup)
                     continue;
             }
+            held.add(valueBytes(v));
             vals.push_back(v);
         }
         if (n == u"COUNT" || n == u"COUNT_BIG")
@@ -986,8 +1099,10 @@ struct Session::Impl {
             return Value::boolean(!found.empty());
         if (e.name == u"query") {
             QString s;
-            for (const XmlNodeRef& n : found)
+            for (const XmlNodeRef& n : found) {
                 s += xmlSerialize(n);
+                checkStringSize(s.size(), SqlType::varchar(-1));
+            }
             Value v = Value::str(s);
             v.type = SqlType::of(TypeId::Xml);
             return v;
@@ -1053,6 +1168,8 @@ struct Session::Impl {
         return convert(v, t, true);
     }
 
+    // eval and condition recurse once per level of the expression tree: each only dispatches,
+    // and the work on a node, with its locals, is done in a function of its own.
     Value eval(Expr& e, const RowCtx* ctx) {
         switch (e.kind) {
         case EK::Literal:
@@ -1060,125 +1177,147 @@ struct Session::Impl {
         case EK::Variable:
             return vars[size_t(e.slot)];
         case EK::SysVar:
-            if (e.name == u"@@TRANCOUNT")
-                return Value::integer(tranCount);
-            if (e.name == u"@@ROWCOUNT")
-                return Value::integer(rowCount);
-            if (e.name == u"@@VERSION")
-                return Value::str(QStringLiteral("Embedded T-SQL server over SQLite"), true);
-            if (e.name == u"@@SPID")
-                return Value::integer(1, TypeId::SmallInt);
-            if (e.name == u"@@DATEFIRST")
-                return Value::integer(7, TypeId::TinyInt);
-            if (e.name == u"@@SERVERNAME" || e.name == u"@@LANGUAGE")
-                return Value::str(e.name == u"@@LANGUAGE" ? QStringLiteral("us_english")
-                                                          : QStringLiteral("EMBEDDED"),
-                                  true);
-            if (e.name == u"@@IDENTITY")
-                return Value::nullOf(e.type);
-            return Value::integer(0);
-        case EK::Column: {
-            if (e.depth == -1 && ctx) {
-                for (const RowCtx* c = ctx; c; c = c->outer)
-                    if (c->items)
-                        return (*c->items)[size_t(e.columnIndex)];
-            }
-            const std::vector<Value>* row = e.src ? findRow(ctx, e.src) : nullptr;
-            if (!row)
-                raise(207, 16, QStringLiteral("Invalid column name '%1'.").arg(e.parts.last()), e.line,
-                      e.column);
-            return (*row)[size_t(e.columnIndex)];
-        }
+            return systemVariable(e);
+        case EK::Column:
+            return columnValue(e, ctx);
         case EK::Star:
             return Value::integer(1);
-        case EK::Unary: {
-            Value v = eval(*e.args[0], ctx);
-            if (e.op == u"-")
-                return negate(v);
-            if (e.op == u"~")
-                return bitNot(v);
-            return v;
-        }
-        case EK::Binary: {
-            Value a = eval(*e.args[0], ctx);
-            Value b = eval(*e.args[1], ctx);
-            return arithmetic(e.op, a, b);
-        }
-        case EK::Cast: {
-            Value v = eval(*e.args[0], ctx);
-            if (e.tryCast) {
-                try {
-                    return castValue(e, v);
-                } catch (const SqlError&) {
-                    return Value::nullOf(e.castType);
-                }
-            }
-            return castValue(e, v);
-        }
-        case EK::Function: {
-            if (e.aggregate)
-                return aggregate(e, ctx);
-            if (e.name == u"IIF")
-                return convert(condition(*e.args[0], ctx) == Tri::True ? eval(*e.args[1], ctx)
-                                                                       : eval(*e.args[2], ctx),
-                               e.type);
-            if (e.name == u"CHOOSE") {
-                Value i = eval(*e.args[0], ctx);
-                if (i.null)
-                    return Value::nullOf(e.type);
-                qint64 k = convert(i, SqlType::of(TypeId::Int)).i;
-                if (k < 1 || k >= qint64(e.args.size()))
-                    return Value::nullOf(e.type);
-                return convert(eval(*e.args[size_t(k)], ctx), e.type);
-            }
-            if (e.name.startsWith(QLatin1String("ERROR_"))) {
-                if (!caught)
-                    return Value::nullOf(e.type);
-                if (e.name == u"ERROR_MESSAGE")
-                    return Value::str(caught->message, true);
-                return Value::integer(e.name == u"ERROR_NUMBER"  ? caught->number
-                                      : e.name == u"ERROR_LINE"  ? caught->line
-                                      : e.name == u"ERROR_STATE" ? caught->state
-                                                                 : caught->level);
-            }
-            std::vector<Value> args;
-            args.reserve(e.args.size());
-            for (auto& a : e.args)
-                args.push_back(eval(*a, ctx));
-            return callFunction(e.name, args, e.type);
-        }
+        case EK::Unary:
+            return unaryValue(e, ctx);
+        case EK::Binary:
+            return binaryValue(e, ctx);
+        case EK::Cast:
+            return castExpr(e, ctx);
+        case EK::Function:
+            return functionValue(e, ctx);
         case EK::Subquery:
             return scalarSubquery(*e.sub, ctx, e.type);
         case EK::XmlMethod:
             return xmlMethod(e, ctx);
-        case EK::Case: {
-            size_t k = 0;
-            Value input;
-            if (e.hasInput) {
-                input = eval(*e.args[0], ctx);
-                k = 1;
-            }
-            size_t end = e.args.size() - (e.hasElse ? 1 : 0);
-            for (; k < end; k += 2) {
-                bool hit;
-                if (e.hasInput)
-                    hit = compareValues(input, eval(*e.args[k], ctx)).value_or(1) == 0;
-                else
-                    hit = condition(*e.args[k], ctx) == Tri::True;
-                if (hit)
-                    return convert(eval(*e.args[k + 1], ctx), e.type);
-            }
-            if (e.hasElse)
-                return convert(eval(*e.args.back(), ctx), e.type);
+        case EK::Case:
+            return caseValue(e, ctx);
+        default:
+            return truthValue(condition(e, ctx));
+        }
+    }
+
+    static Value truthValue(Tri t) {
+        if (t == Tri::Unknown)
+            return Value::nullOf(SqlType::of(TypeId::Bit));
+        return Value::boolean(t == Tri::True);
+    }
+
+    Value systemVariable(const Expr& e) {
+        if (e.name == u"@@TRANCOUNT")
+            return Value::integer(transactions.count());
+        if (e.name == u"@@ROWCOUNT")
+            return Value::integer(rowCount);
+        if (e.name == u"@@VERSION")
+            return Value::str(QStringLiteral("Embedded T-SQL server over SQLite"), true);
+        if (e.name == u"@@SPID")
+            return Value::integer(1, TypeId::SmallInt);
+        if (e.name == u"@@DATEFIRST")
+            return Value::integer(7, TypeId::TinyInt);
+        if (e.name == u"@@SERVERNAME" || e.name == u"@@LANGUAGE")
+            return Value::str(
+                e.name == u"@@LANGUAGE" ? QStringLiteral("us_english") : QStringLiteral("EMBEDDED"), true);
+        if (e.name == u"@@IDENTITY")
             return Value::nullOf(e.type);
+        return Value::integer(0);
+    }
+
+    Value columnValue(const Expr& e, const RowCtx* ctx) {
+        if (e.depth == -1 && ctx) {
+            for (const RowCtx* c = ctx; c; c = c->outer)
+                if (c->items)
+                    return (*c->items)[size_t(e.columnIndex)];
         }
-        default: {
-            Tri t = condition(e, ctx);
-            if (t == Tri::Unknown)
-                return Value::nullOf(SqlType::of(TypeId::Bit));
-            return Value::boolean(t == Tri::True);
+        const std::vector<Value>* row = e.src ? findRow(ctx, e.src) : nullptr;
+        if (!row)
+            raise(207, 16, QStringLiteral("Invalid column name '%1'.").arg(e.parts.last()), e.line, e.column);
+        return (*row)[size_t(e.columnIndex)];
+    }
+
+    Value unaryValue(Expr& e, const RowCtx* ctx) {
+        Value v = eval(*e.args[0], ctx);
+        if (e.op == u"-")
+            return negate(v);
+        if (e.op == u"~")
+            return bitNot(v);
+        return v;
+    }
+
+    Value binaryValue(Expr& e, const RowCtx* ctx) {
+        Value a = eval(*e.args[0], ctx);
+        Value b = eval(*e.args[1], ctx);
+        return arithmetic(e.op, a, b);
+    }
+
+    Value castExpr(Expr& e, const RowCtx* ctx) {
+        Value v = eval(*e.args[0], ctx);
+        if (e.tryCast) {
+            try {
+                return castValue(e, v);
+            } catch (const SqlError&) {
+                return Value::nullOf(e.castType);
+            }
         }
+        return castValue(e, v);
+    }
+
+    Value functionValue(Expr& e, const RowCtx* ctx) {
+        if (e.aggregate)
+            return aggregate(e, ctx);
+        if (e.name == u"IIF")
+            return convert(condition(*e.args[0], ctx) == Tri::True ? eval(*e.args[1], ctx)
+                                                                   : eval(*e.args[2], ctx),
+                           e.type);
+        if (e.name == u"CHOOSE") {
+            Value i = eval(*e.args[0], ctx);
+            if (i.null)
+                return Value::nullOf(e.type);
+            qint64 k = convert(i, SqlType::of(TypeId::Int)).i;
+            if (k < 1 || k >= qint64(e.args.size()))
+                return Value::nullOf(e.type);
+            return convert(eval(*e.args[size_t(k)], ctx), e.type);
         }
+        if (e.name.startsWith(QLatin1String("ERROR_"))) {
+            if (!caught)
+                return Value::nullOf(e.type);
+            if (e.name == u"ERROR_MESSAGE")
+                return Value::str(caught->message, true);
+            return Value::integer(e.name == u"ERROR_NUMBER"  ? caught->number
+                                  : e.name == u"ERROR_LINE"  ? caught->line
+                                  : e.name == u"ERROR_STATE" ? caught->state
+                                                             : caught->level);
+        }
+        std::vector<Value> args;
+        args.reserve(e.args.size());
+        for (auto& a : e.args)
+            args.push_back(eval(*a, ctx));
+        return callFunction(e.name, args, e.type);
+    }
+
+    Value caseValue(Expr& e, const RowCtx* ctx) {
+        size_t k = 0;
+        Value input;
+        if (e.hasInput) {
+            input = eval(*e.args[0], ctx);
+            k = 1;
+        }
+        size_t end = e.args.size() - (e.hasElse ? 1 : 0);
+        for (; k < end; k += 2) {
+            bool hit;
+            if (e.hasInput)
+                hit = compareValues(input, eval(*e.args[k], ctx)).value_or(1) == 0;
+            else
+                hit = condition(*e.args[k], ctx) == Tri::True;
+            if (hit)
+                return convert(eval(*e.args[k + 1], ctx), e.type);
+        }
+        if (e.hasElse)
+            return convert(eval(*e.args.back(), ctx), e.type);
+        return Value::nullOf(e.type);
     }
 
     static Tri fromCompare(std::optional<int> c, const QString& op) {
@@ -1203,104 +1342,122 @@ struct Session::Impl {
 
     Tri condition(Expr& e, const RowCtx* ctx) {
         switch (e.kind) {
-        case EK::Compare: {
-            Value a = eval(*e.args[0], ctx);
-            Value b = eval(*e.args[1], ctx);
-            return fromCompare(compareValues(a, b), e.op);
-        }
+        case EK::Compare:
+            return comparison(e, ctx);
         case EK::And: {
-            Tri a = condition(*e.args[0], ctx);
+            const Tri a = condition(*e.args[0], ctx);
             if (a == Tri::False)
                 return Tri::False;
-            Tri b = condition(*e.args[1], ctx);
+            const Tri b = condition(*e.args[1], ctx);
             if (b == Tri::False)
                 return Tri::False;
             return (a == Tri::True && b == Tri::True) ? Tri::True : Tri::Unknown;
         }
         case EK::Or: {
-            Tri a = condition(*e.args[0], ctx);
+            const Tri a = condition(*e.args[0], ctx);
             if (a == Tri::True)
                 return Tri::True;
-            Tri b = condition(*e.args[1], ctx);
+            const Tri b = condition(*e.args[1], ctx);
             if (b == Tri::True)
                 return Tri::True;
             return (a == Tri::False && b == Tri::False) ? Tri::False : Tri::Unknown;
         }
         case EK::Not:
             return triNot(condition(*e.args[0], ctx));
-        case EK::IsNull: {
-            bool isNull = eval(*e.args[0], ctx).null;
-            return (isNull != e.negated) ? Tri::True : Tri::False;
-        }
-        case EK::Between: {
-            Value v = eval(*e.args[0], ctx);
-            Value lo = eval(*e.args[1], ctx);
-            Value hi = eval(*e.args[2], ctx);
-            Tri a = fromCompare(compareValues(v, lo), QStringLiteral(">="));
-            Tri b = fromCompare(compareValues(v, hi), QStringLiteral("<="));
-            Tri r = (a == Tri::False || b == Tri::False) ? Tri::False
-                    : (a == Tri::True && b == Tri::True) ? Tri::True
-                                                         : Tri::Unknown;
-            return e.negated ? triNot(r) : r;
-        }
-        case EK::In: {
-            Value v = eval(*e.args[0], ctx);
-            std::vector<Value> list;
-            if (e.sub) {
-                ResultSet rs = query(*e.sub, ctx, -1);
-                for (auto& r : rs.rows)
-                    list.push_back(std::move(r[0]));
-            } else {
-                for (size_t k = 1; k < e.args.size(); ++k)
-                    list.push_back(eval(*e.args[k], ctx));
-            }
-            Tri r = Tri::False;
-            for (const Value& x : list) {
-                auto c = compareValues(v, x);
-                if (!c)
-                    r = Tri::Unknown;
-                else if (*c == 0) {
-                    r = Tri::True;
-                    break;
-                }
-            }
-            return e.negated ? triNot(r) : r;
-        }
-        case EK::Like: {
-            Value v = eval(*e.args[0], ctx);
-            Value p = eval(*e.args[1], ctx);
-            QChar esc;
-            if (e.args.size() > 2) {
-                Value x = eval(*e.args[2], ctx);
-                if (x.null)
-                    return Tri::Unknown;
-                QString xs = convert(x, SqlType::varchar(-1)).s;
-                if (xs.size() != 1)
-                    raise(506, 16,
-                          QStringLiteral(
-                              "The invalid escape character \"%1\" was specified in a LIKE predicate.")
-                              .arg(xs));
-                esc = xs[0];
-            }
-            if (v.null || p.null)
-                return Tri::Unknown;
-            QString vs = convert(v, SqlType::varchar(-1)).s;
-            QString ps = convert(p, SqlType::varchar(-1)).s;
-            while (vs.endsWith(u' ') && !ps.endsWith(u' '))
-                vs.chop(1);
-            bool m = likeMatch(vs, ps, esc);
-            return (m != e.negated) ? Tri::True : Tri::False;
-        }
-        case EK::Exists: {
-            ResultSet rs = query(*e.sub, ctx, 1);
-            return rs.rows.empty() ? Tri::False : Tri::True;
-        }
+        case EK::IsNull:
+            return isNull(e, ctx);
+        case EK::Between:
+            return between(e, ctx);
+        case EK::In:
+            return inList(e, ctx);
+        case EK::Like:
+            return like(e, ctx);
+        case EK::Exists:
+            return exists(e, ctx);
         default:
             raise(4145, 15,
                   QStringLiteral("An expression of non-boolean type specified in a context where a condition "
                                  "is expected."),
                   e.line, e.column);
         }
+    }
+
+    Tri comparison(Expr& e, const RowCtx* ctx) {
+        Value a = eval(*e.args[0], ctx);
+        Value b = eval(*e.args[1], ctx);
+        return fromCompare(compareValues(a, b), e.op);
+    }
+
+    Tri isNull(Expr& e, const RowCtx* ctx) {
+        const bool null = eval(*e.args[0], ctx).null;
+        return (null != e.negated) ? Tri::True : Tri::False;
+    }
+
+    Tri between(Expr& e, const RowCtx* ctx) {
+        Value v = eval(*e.args[0], ctx);
+        Value lo = eval(*e.args[1], ctx);
+        Value hi = eval(*e.args[2], ctx);
+        Tri a = fromCompare(compareValues(v, lo), QStringLiteral(">="));
+        Tri b = fromCompare(compareValues(v, hi), QStringLiteral("<="));
+        Tri r = (a == Tri::False || b == Tri::False) ? Tri::False
+                : (a == Tri::True && b == Tri::True) ? Tri::True
+                                                     : Tri::Unknown;
+        return e.negated ? triNot(r) : r;
+    }
+
+    Tri inList(Expr& e, const RowCtx* ctx) {
+        Value v = eval(*e.args[0], ctx);
+        std::vector<Value> list;
+        if (e.sub) {
+            ResultSet rs = query(*e.sub, ctx, -1);
+            for (auto& r : rs.rows)
+                list.push_back(std::move(r[0]));
+        } else {
+            for (size_t k = 1; k < e.args.size(); ++k)
+                list.push_back(eval(*e.args[k], ctx));
+        }
+        Tri r = Tri::False;
+        for (const Value& x : list) {
+            budget.tick();
+            auto c = compareValues(v, x);
+            if (!c)
+                r = Tri::Unknown;
+            else if (*c == 0) {
+                r = Tri::True;
+                break;
+            }
+        }
+        return e.negated ? triNot(r) : r;
+    }
+
+    Tri like(Expr& e, const RowCtx* ctx) {
+        Value v = eval(*e.args[0], ctx);
+        Value p = eval(*e.args[1], ctx);
+        QChar esc;
+        if (e.args.size() > 2) {
+            Value x = eval(*e.args[2], ctx);
+            if (x.null)
+                return Tri::Unknown;
+            QString xs = convert(x, SqlType::varchar(-1)).s;
+            if (xs.size() != 1)
+                raise(506, 16,
+                      QStringLiteral("The invalid escape character \"%1\" was specified in a LIKE predicate.")
+                          .arg(xs));
+            esc = xs[0];
+        }
+        if (v.null || p.null)
+            return Tri::Unknown;
+        QString vs = convert(v, SqlType::varchar(-1)).s;
+        QString ps = convert(p, SqlType::varchar(-1)).s;
+        while (vs.endsWith(u' ') && !ps.endsWith(u' '))
+            vs.chop(1);
+        bool m = likeMatch(vs, ps, esc);
+        return (m != e.negated) ? Tri::True : Tri::False;
+    }
+
+    Tri exists(Expr& e, const RowCtx* ctx) {
+        ResultSet rs = query(*e.sub, ctx, 1);
+        return rs.rows.empty() ? Tri::False : Tri::True;
     }
 
     // ---------------- statements ----------------
@@ -1310,29 +1467,84 @@ struct Session::Impl {
         Value nv = v;
         if (op != u"=")
             nv = arithmetic(op.left(1), vars[size_t(slot)], v);
-        vars[size_t(slot)] = convert(nv, t);
+        nv = convert(nv, t);
+        // The variable's new value is counted before it replaces the old one.
+        MemoryCharge held;
+        if (nv.s.size() > 0)
+            held.add(valueBytes(nv));
+        vars[size_t(slot)] = std::move(nv);
+        varMemory[size_t(slot)] = std::move(held);
     }
 
     void resultSet(ResultSet rs) {
         rowCount = qint64(rs.rows.size());
+        rs.memory.keep(); // held by the batch's result until the batch ends
         out->resultSets.push_back(std::move(rs));
+    }
+
+    void print(const QString& text) {
+        budget.charge(qint64(text.size()) * qint64(sizeof(QChar)) + qint64(sizeof(QString)));
+        out->messages << text;
+    }
+
+    // Every statement starts with a look at the clock and, inside a fence, at the fence.
+    void enter(const Stmt& s) {
+        budget.checkTime();
+        transactions.checkFence();
+        if (s.deferred)
+            throw SqlError{*s.deferred};
+    }
+
+    // A failure of the statement `s`: it is told where it happened; inside a fence that SQLite
+    // has ended because of it, it becomes the error that stops the batch.
+    void failed(SqlError& e, const Stmt& s) {
+        if (e.error.level < 20 && transactions.fenced()) {
+            try {
+                transactions.checkFence();
+            } catch (SqlError& lost) {
+                e = lost;
+            }
+        }
+        if (e.error.line == 0) {
+            e.error.line = s.line;
+            e.error.column = s.column;
+        }
     }
 
     Flow run(Stmt& s) {
         try {
+            enter(s);
             return runInner(s);
         } catch (SqlError& e) {
-            if (e.error.line == 0) {
-                e.error.line = s.line;
-                e.error.column = s.column;
-            }
+            failed(e, s);
             throw;
         }
     }
 
+    // IF ... ELSE IF ... ELSE: the chain is followed in a loop, however long it is.
+    Flow runIf(Stmt& first) {
+        for (Stmt* s = &first;;) {
+            Tri t;
+            try {
+                if (s != &first)
+                    enter(*s);
+                t = condition(*s->expr, nullptr);
+            } catch (SqlError& e) {
+                failed(e, *s);
+                throw;
+            }
+            if (t == Tri::True)
+                return run(*s->thenStmt);
+            Stmt* next = s->elseStmt.get();
+            if (!next)
+                return Flow::Normal;
+            if (next->kind != SK::If)
+                return run(*next);
+            s = next;
+        }
+    }
+
     Flow runInner(Stmt& s) {
-        if (s.deferred)
-            throw SqlError{*s.deferred};
         switch (s.kind) {
         case SK::Declare:
             for (VarDecl& d : s.decls)
@@ -1359,22 +1571,15 @@ struct Session::Impl {
             }
             return Flow::Normal;
         }
-        case SK::If: {
-            Tri t = condition(*s.expr, nullptr);
-            if (t == Tri::True)
-                return run(*s.thenStmt);
-            if (s.elseStmt)
-                return run(*s.elseStmt);
-            return Flow::Normal;
-        }
+        case SK::If:
+            return runIf(s);
         case SK::While:
             while (condition(*s.expr, nullptr) == Tri::True) {
                 ++loopCount;
                 if (loopLimit > 0 && loopCount > loopLimit)
                     raise(40001, 16,
                           QStringLiteral("The batch was stopped after %1 loop iterations.").arg(loopLimit));
-                if (timeoutMs > 0 && (loopCount & 255) == 0 && clock.elapsed() > timeoutMs)
-                    raise(3617, 16, QStringLiteral("Query timeout expired"));
+                budget.checkTime();
                 Flow f = run(*s.thenStmt);
                 if (f == Flow::Break)
                     break;
@@ -1416,21 +1621,21 @@ struct Session::Impl {
             return Flow::Return;
         case SK::Print: {
             Value v = eval(*s.expr, nullptr);
-            out->messages << (v.null ? QString() : convert(v, SqlType::varchar(-1)).s);
+            print(v.null ? QString() : convert(v, SqlType::varchar(-1)).s);
             return Flow::Normal;
         }
         case SK::BeginTran:
             beginTransaction();
             return Flow::Normal;
         case SK::Commit:
-            if (tranCount == 0)
+            if (transactions.count() == 0)
                 raise(
                     3902, 16,
                     QStringLiteral("The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION."));
             commitTransaction();
             return Flow::Normal;
         case SK::Rollback:
-            if (tranCount == 0)
+            if (transactions.count() == 0)
                 raise(3903, 16,
                       QStringLiteral(
                           "The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION."));
@@ -1560,6 +1765,7 @@ struct Session::Impl {
             }
             params = g.params;
         }
+        transactions.checkFence(); // nothing is written unless the fence still stands
         const auto q = prepared(sql, params);
         while (q->state == SQLITE_ROW)
             q->state = q->statement->step();
@@ -1572,23 +1778,81 @@ struct Session::Impl {
 
     // ---------------- transactions ----------------
 
-    void beginTransaction() {
-        if (tranCount == 0)
-            sqlExec(QStringLiteral("BEGIN"));
-        ++tranCount;
+    void beginTransaction() { transactions.begin(); }
+    void commitTransaction() { transactions.commit(); }
+    void rollbackTransaction() { transactions.rollback(); }
+
+    // ---------------- batches ----------------
+
+    RunResult runBatch(const QString& batch) {
+        RunResult result;
+        out = &result;
+        loopCount = 0;
+        budget.start(limits);
+        const CurrentBudget current(&budget);
+        const SqliteBatchScope sqliteLimits(sqliteHandle(db), budget);
+        try {
+            catalog.refresh();
+            const std::shared_ptr<CompiledBatch> compiled = compile(batch);
+            currentBatch = compiled.get();
+            varTypes = compiled->variableTypes;
+            vars.clear();
+            varMemory.clear();
+            for (const SqlType& t : varTypes)
+                vars.push_back(Value::nullOf(t));
+            varMemory.resize(varTypes.size());
+            for (auto& s : compiled->batch.statements)
+                if (run(*s) == Flow::Return)
+                    break;
+        } catch (const SqlError& e) {
+            result.error = e.error;
+        } catch (const std::bad_alloc&) {
+            result.error = ServerError{701,
+                                       17,
+                                       1,
+                                       0,
+                                       0,
+                                       QStringLiteral("There is insufficient system memory in resource pool "
+                                                      "'default' to run this query.")};
+        }
+        transactions.forgetEndedTransaction();
+        currentBatch = nullptr;
+        out = nullptr;
+        // The values of the variables can be large: they go with the batch.
+        vars.clear();
+        varMemory.clear();
+        return result;
     }
-    void commitTransaction() {
-        if (tranCount == 0)
-            return;
-        if (tranCount == 1)
-            sqlExec(QStringLiteral("COMMIT"));
-        --tranCount;
-    }
-    void rollbackTransaction() {
-        if (tranCount == 0)
-            return;
-        tranCount = 0;
-        sqlExec(QStringLiteral("ROLLBACK"));
+
+    IsolatedRun runIsolated(const QString& batch, bool writeLock) {
+        IsolatedRun r;
+        if (transactions.count() > 0 || transactions.fenced()) {
+            r.result.error = ServerError{40004,
+                                         16,
+                                         1,
+                                         0,
+                                         0,
+                                         QStringLiteral("An isolated batch cannot run while a transaction of "
+                                                        "the connection is open.")};
+            r.transactionCountAfter = transactions.count();
+            return r;
+        }
+        // The caller's lock wait applies to taking the write lock, before the batch's clock starts.
+        setLockWait(sqliteHandle(db), limits.lockWaitMs);
+        try {
+            transactions.raiseFence(writeLock);
+        } catch (const SqlError& e) {
+            r.result.error = e.error;
+            r.transactionCountAfter = 0;
+            return r;
+        }
+        struct Lower {
+            Transactions& t;
+            ~Lower() { t.lowerFence(); }
+        } lower{transactions};
+        r.result = runBatch(batch);
+        r.transactionCountAfter = transactions.count();
+        return r;
     }
 };
 
@@ -1609,27 +1873,20 @@ std::optional<ServerError> Session::compile(const QString& batch) {
 }
 
 RunResult Session::run(const QString& batch) {
-    RunResult result;
-    d->out = &result;
-    d->loopCount = 0;
-    d->clock.start();
-    try {
-        d->catalog.refresh();
-        const std::shared_ptr<Impl::CompiledBatch> compiled = d->compile(batch);
-        d->currentBatch = compiled.get();
-        d->varTypes = compiled->variableTypes;
-        d->vars.clear();
-        for (const SqlType& t : d->varTypes)
-            d->vars.push_back(Value::nullOf(t));
-        for (auto& s : compiled->batch.statements)
-            if (d->run(*s) == Flow::Return)
-                break;
-    } catch (const SqlError& e) {
-        result.error = e.error;
-    }
-    d->currentBatch = nullptr;
-    d->out = nullptr;
-    return result;
+    return d->runBatch(batch);
+}
+
+IsolatedRun Session::runIsolated(const QString& batch, bool writeLock) {
+    return d->runIsolated(batch, writeLock);
+}
+
+void Session::setLimits(const Limits& limits) {
+    d->limits = limits;
+    setLockWait(sqliteHandle(d->db), limits.lockWaitMs);
+}
+
+const Limits& Session::limits() const {
+    return d->limits;
 }
 
 void Session::beginTransaction() {
@@ -1642,13 +1899,13 @@ void Session::rollbackTransaction() {
     d->rollbackTransaction();
 }
 int Session::transactionCount() const {
-    return d->tranCount;
+    return d->transactions.count();
 }
 void Session::setLoopLimit(qint64 iterations) {
     d->loopLimit = iterations;
 }
 void Session::setTimeout(qint64 milliseconds) {
-    d->timeoutMs = milliseconds;
+    d->limits.timeoutMs = milliseconds;
 }
 
 } // namespace tsql

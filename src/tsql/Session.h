@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tsql/Engine.h"
+#include "tsql/Limits.h"
 #include "tsql/Value.h"
 
 #include <QSqlDatabase>
@@ -16,6 +17,7 @@ struct ResultSet {
     QStringList columns;
     std::vector<SqlType> types;
     std::vector<std::vector<Value>> rows;
+    MemoryCharge memory; // what the rows take, counted against the batch that builds them
 };
 
 struct RunResult {
@@ -23,6 +25,11 @@ struct RunResult {
     qint64 recordsAffected = -1;
     std::optional<ServerError> error;
     QStringList messages; // PRINT output
+};
+
+struct IsolatedRun {
+    RunResult result;
+    int transactionCountAfter = 1; // @@TRANCOUNT when the batch ended
 };
 
 // The server side of one connection: compiles a batch (parse and bind) and runs it
@@ -35,6 +42,9 @@ public:
     Session& operator=(const Session&) = delete;
 
     RunResult run(const QString& batch);
+    // Runs a batch inside a transaction it cannot end, rolled back afterwards (see
+    // Engine::executeIsolated).
+    IsolatedRun runIsolated(const QString& batch, bool writeLock);
     // Parses and binds without running: the compile-time verdict of a batch.
     std::optional<ServerError> compile(const QString& batch);
 
@@ -43,10 +53,14 @@ public:
     void rollbackTransaction();
     int transactionCount() const;
 
+    // Time, memory and lock waits of every batch from now on.
+    void setLimits(const Limits& limits);
+    const Limits& limits() const;
+
     // Cap on WHILE iterations per batch (0 = none): a runaway loop fails instead of hanging.
     void setLoopLimit(qint64 iterations);
-    // Time a batch may run (milliseconds, 0 = unlimited; 30 s as ADO's command timeout):
-    // a loop that runs longer fails with "Query timeout expired".
+    // Time a batch may run (milliseconds, 0 = unlimited; 30 s as ADO's command timeout): the
+    // batch stops with "Query timeout expired" (the timeoutMs of the limits).
     void setTimeout(qint64 milliseconds);
 
 private:

@@ -116,10 +116,12 @@ void callFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         setResult(ctx, callFunction(name, args, rt));
     } catch (const SqlError& e) {
         fail(ctx, e);
+    } catch (const std::bad_alloc&) { // nothing may be thrown through SQLite
+        sqlite3_result_error_nomem(ctx);
     }
 }
 
-void likeFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+void like(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
         sqlite3_result_null(ctx);
         return;
@@ -135,6 +137,16 @@ void likeFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     while (v.endsWith(u' ') && !p.endsWith(u' '))
         v.chop(1);
     sqlite3_result_int(ctx, likeMatch(v, p, esc) ? 1 : 0);
+}
+
+void likeFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    try {
+        like(ctx, argc, argv);
+    } catch (const SqlError& e) { // the batch ran out of time while matching
+        fail(ctx, e);
+    } catch (const std::bad_alloc&) {
+        sqlite3_result_error_nomem(ctx);
+    }
 }
 
 void divFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -203,22 +215,28 @@ SqliteStatement::~SqliteStatement() {
     sqlite3_finalize(m_stmt);
 }
 
-void SqliteStatement::bind(const QVariantList& params) {
+int SqliteStatement::bind(const QVariantList& params) {
     int index = 1;
     for (const QVariant& v : params) {
+        int rc;
         if (v.isNull()) {
-            sqlite3_bind_null(m_stmt, index);
+            rc = sqlite3_bind_null(m_stmt, index);
         } else if (v.typeId() == QMetaType::LongLong || v.typeId() == QMetaType::Int) {
-            sqlite3_bind_int64(m_stmt, index, v.toLongLong());
+            rc = sqlite3_bind_int64(m_stmt, index, v.toLongLong());
         } else if (v.typeId() == QMetaType::Double) {
-            sqlite3_bind_double(m_stmt, index, v.toDouble());
+            rc = sqlite3_bind_double(m_stmt, index, v.toDouble());
         } else {
             const QString text = v.toString();
-            sqlite3_bind_text16(m_stmt, index, text.utf16(), int(text.size() * sizeof(char16_t)),
-                                SQLITE_TRANSIENT);
+            const qint64 bytes = qint64(text.size()) * qint64(sizeof(char16_t));
+            rc = bytes > std::numeric_limits<int>::max()
+                     ? SQLITE_TOOBIG
+                     : sqlite3_bind_text16(m_stmt, index, text.utf16(), int(bytes), SQLITE_TRANSIENT);
         }
+        if (rc != SQLITE_OK)
+            return rc;
         ++index;
     }
+    return SQLITE_OK;
 }
 
 int SqliteStatement::step() {
@@ -255,6 +273,10 @@ qint64 SqliteStatement::changes() const {
 
 QString SqliteStatement::errorText() const {
     return m_db ? QString::fromUtf16(static_cast<const char16_t*>(sqlite3_errmsg16(m_db))) : QString();
+}
+
+int SqliteStatement::errorCode() const {
+    return m_db ? sqlite3_extended_errcode(m_db) : SQLITE_ERROR;
 }
 
 std::optional<ServerError> takePendingError() {

@@ -28,8 +28,9 @@ public:
 
     // False when the statement could not be prepared (errorText tells why).
     bool prepared() const { return m_stmt != nullptr; }
-    // Binds the values in order: null, integer (qlonglong), floating (double) or text.
-    void bind(const QVariantList& params);
+    // Binds the values in order: null, integer (qlonglong), floating (double) or text. Returns
+    // SQLITE_OK, or SQLite's answer for the first value it refused (SQLITE_TOOBIG, ...).
+    int bind(const QVariantList& params);
     // SQLITE_ROW while there is a row, SQLITE_DONE at the end, an error code otherwise.
     int step();
     // The current row's value as SQLite holds it: an integer (BigInt), a float, a text (blobs
@@ -40,6 +41,8 @@ public:
     // Rows changed by the statement, once it is done.
     qint64 changes() const;
     QString errorText() const;
+    // SQLite's extended result code of the last failure.
+    int errorCode() const;
 
 private:
     sqlite3* m_db;

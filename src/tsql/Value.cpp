@@ -1,5 +1,7 @@
 #include "tsql/Value.h"
 
+#include "tsql/Limits.h"
+
 #include <QLocale>
 #include <QRegularExpression>
 
@@ -898,6 +900,7 @@ Value arithmetic(const QString& op, const Value& a, const Value& b) {
     r.type = t;
     r.null = false;
     if (t.isString()) {
+        checkStringSize(qint64(x.s.size()) + qint64(y.s.size()), t);
         r.s = x.s + y.s;
         return r;
     }

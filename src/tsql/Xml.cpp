@@ -4,11 +4,17 @@
 
 namespace tsql {
 
+// SQL Server keeps no xml value nested deeper than this; the walks over a document (string
+// value, serialisation, descendants, the destructors) recurse once per level, so the limit also
+// keeps them safe.
+constexpr int kMaxXmlDepth = 128;
+
 std::shared_ptr<const XmlDoc> parseXml(const QString& text) {
     auto doc = std::make_shared<XmlDoc>();
     QXmlStreamReader r(QStringLiteral("<__r>") + text + QStringLiteral("</__r>"));
     XmlElement* cur = &doc->root;
     bool first = true;
+    int depth = 0;
     while (!r.atEnd()) {
         auto tt = r.readNext();
         if (tt == QXmlStreamReader::StartElement) {
@@ -16,6 +22,10 @@ std::shared_ptr<const XmlDoc> parseXml(const QString& text) {
                 first = false;
                 continue;
             }
+            if (++depth > kMaxXmlDepth)
+                raise(6335, 16,
+                      QStringLiteral("XML datatype instance has too many levels of nested nodes. Maximum "
+                                     "allowed depth is 128 levels."));
             auto e = std::make_unique<XmlElement>();
             e->name = r.name().toString();
             for (const auto& a : r.attributes())
@@ -25,8 +35,10 @@ std::shared_ptr<const XmlDoc> parseXml(const QString& text) {
             cur->children.push_back(std::move(e));
             cur = raw;
         } else if (tt == QXmlStreamReader::EndElement) {
-            if (cur->parent)
+            if (cur->parent) {
                 cur = cur->parent;
+                --depth;
+            }
         } else if (tt == QXmlStreamReader::Characters) {
             cur->text += r.text();
         }

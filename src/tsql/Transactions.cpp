@@ -1,0 +1,143 @@
+#include "tsql/Transactions.h"
+
+#include "tsql/SqliteFunctions.h"
+#include "tsql/Value.h"
+
+#include <sqlite3.h>
+
+namespace tsql {
+
+namespace {
+
+// The savepoint that stands for the T-SQL transaction inside a fence.
+constexpr const char* kSavepoint = "SAVEPOINT tsql_tran";
+constexpr const char* kRelease = "RELEASE tsql_tran";
+constexpr const char* kRollbackTo = "ROLLBACK TO tsql_tran";
+
+} // namespace
+
+void lockRequestTimedOut() {
+    // SQL Server's answer when a lock is not granted within LOCK_TIMEOUT.
+    throw SqlError{ServerError{1222, 16, 51, 0, 0, QStringLiteral("Lock request time out period exceeded.")}};
+}
+
+bool isLockFailure(int sqliteCode) {
+    const int primary = sqliteCode & 0xff;
+    return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
+}
+
+Transactions::Transactions(QSqlDatabase db)
+    : m_db(std::move(db)) {}
+
+sqlite3* Transactions::handle() const {
+    return sqliteHandle(m_db);
+}
+
+void Transactions::exec(const char* sql) {
+    sqlite3* h = handle();
+    if (!h)
+        raise(3930, 16, QStringLiteral("The connection is not a SQLite database."));
+    const int rc = sqlite3_exec(h, sql, nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        return;
+    if (isLockFailure(sqlite3_extended_errcode(h)))
+        lockRequestTimedOut();
+    raise(3930, 16, QString::fromUtf8(sqlite3_errmsg(h)));
+}
+
+void Transactions::begin() {
+    if (m_count == 0) {
+        if (m_fenced) {
+            checkFence();
+            exec(kSavepoint);
+        } else {
+            exec("BEGIN");
+        }
+    }
+    ++m_count;
+}
+
+void Transactions::commit() {
+    if (m_count == 0)
+        return;
+    if (m_count == 1) {
+        if (m_fenced) {
+            checkFence();
+            exec(kRelease);
+        } else {
+            exec("COMMIT");
+        }
+    }
+    --m_count;
+}
+
+void Transactions::rollback() {
+    if (m_count == 0)
+        return;
+    m_count = 0;
+    if (m_fenced) {
+        checkFence();
+        exec(kRollbackTo);
+        exec(kRelease);
+        return;
+    }
+    sqlite3* h = handle();
+    if (h && sqlite3_get_autocommit(h))
+        return; // SQLite has already rolled it back
+    exec("ROLLBACK");
+}
+
+void Transactions::raiseFence(bool writeLock) {
+    sqlite3* h = handle();
+    if (m_fenced || m_count != 0 || (h && !sqlite3_get_autocommit(h)))
+        raise(3930, 16,
+              QStringLiteral("An isolated batch cannot run inside a transaction of the connection."));
+    exec(writeLock ? "BEGIN IMMEDIATE" : "BEGIN");
+    m_fenced = true;
+    try {
+        exec(kSavepoint);
+    } catch (...) {
+        lowerFence();
+        throw;
+    }
+    m_count = 1;
+}
+
+void Transactions::lowerFence() {
+    if (!m_fenced)
+        return;
+    m_fenced = false;
+    m_count = 0;
+    sqlite3* h = handle();
+    if (!h || sqlite3_get_autocommit(h))
+        return;
+    if (sqlite3_exec(h, "ROLLBACK", nullptr, nullptr, nullptr) == SQLITE_OK)
+        return;
+    // A statement still under way can hold the rollback up: every statement of the connection
+    // is reset (none of them is then under way) and the rollback tried again.
+    for (sqlite3_stmt* s = sqlite3_next_stmt(h, nullptr); s; s = sqlite3_next_stmt(h, s))
+        sqlite3_reset(s);
+    sqlite3_exec(h, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+bool Transactions::fenceGone() const {
+    sqlite3* h = handle();
+    return !h || sqlite3_get_autocommit(h) != 0;
+}
+
+void Transactions::fenceLost() const {
+    // Level 20: no CATCH block handles it, so no statement of the batch runs after it.
+    throw SqlError{ServerError{40003, 20, 1, 0, 0,
+                               QStringLiteral("The database ended the transaction of the isolated batch "
+                                              "after an error; the batch was stopped.")}};
+}
+
+void Transactions::forgetEndedTransaction() {
+    if (m_fenced || m_count == 0)
+        return;
+    sqlite3* h = handle();
+    if (h && sqlite3_get_autocommit(h))
+        m_count = 0;
+}
+
+} // namespace tsql
