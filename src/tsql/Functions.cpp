@@ -157,8 +157,14 @@ SqlType functionType(const QString& name, const std::vector<SqlType>& a, int lin
     if (name == u"LEFT" || name == u"RIGHT" || name == u"SUBSTRING" || name == u"LTRIM" || name == u"RTRIM" ||
         name == u"TRIM" || name == u"UPPER" || name == u"LOWER" || name == u"REVERSE" || name == u"STUFF")
         return stringResult(a[0], a[0].isString() ? a[0].length : 30);
-    if (name == u"REPLACE" || name == u"REPLICATE" || name == u"CONCAT")
-        return stringResult(name == u"CONCAT" ? dominantOf(0) : a[0], -1);
+    if (name == u"REPLACE" || name == u"REPLICATE") {
+        // The type of the input: a (max) type stays one, any other is 8,000 bytes long.
+        const bool large =
+            a[0].isString() && (a[0].length < 0 || a[0].length > (a[0].isUnicode() ? 4000 : 8000));
+        return stringResult(a[0], large ? -1 : (a[0].isUnicode() ? 4000 : 8000));
+    }
+    if (name == u"CONCAT")
+        return stringResult(dominantOf(0), -1);
     if (name == u"SPACE")
         return SqlType::varchar(-1);
     if (name == u"STR")

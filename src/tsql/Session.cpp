@@ -463,8 +463,11 @@ struct Session::Impl {
                 op = QStringLiteral(">=");
             else if (op == u"!>")
                 op = QStringLiteral("<=");
-            return QStringLiteral("(%1 %2 %3%4)")
-                .arg(expr(*e.args[0]), op, expr(*e.args[1]), collate(*e.args[0], *e.args[1]));
+            // Operands are written in the order of the text: each may add a parameter, and the
+            // order of a function's arguments is unspecified.
+            const QString a = expr(*e.args[0]);
+            const QString b = expr(*e.args[1]);
+            return QStringLiteral("(%1 %2 %3%4)").arg(a, op, b, collate(*e.args[0], *e.args[1]));
         }
 
         // A chain of AND (or of OR), written as one run without parentheses inside.
@@ -499,15 +502,18 @@ struct Session::Impl {
 
         QString between(Expr& e) {
             QString c = collate(*e.args[0], *e.args[1]);
+            const QString value = expr(*e.args[0]);
+            const QString low = expr(*e.args[1]);
+            const QString high = expr(*e.args[2]);
             return QStringLiteral("(%1%2 %3BETWEEN %4 AND %5)")
-                .arg(expr(*e.args[0]), c, e.negated ? QStringLiteral("NOT ") : QString(), expr(*e.args[1]),
-                     expr(*e.args[2]));
+                .arg(value, c, e.negated ? QStringLiteral("NOT ") : QString(), low, high);
         }
 
         QString like(Expr& e) {
-            QString s = QStringLiteral("tsql_like(%1, %2%3)")
-                            .arg(expr(*e.args[0]), expr(*e.args[1]),
-                                 e.args.size() > 2 ? QStringLiteral(", ") + expr(*e.args[2]) : QString());
+            const QString value = expr(*e.args[0]);
+            const QString pattern = expr(*e.args[1]);
+            const QString escape = e.args.size() > 2 ? QStringLiteral(", ") + expr(*e.args[2]) : QString();
+            QString s = QStringLiteral("tsql_like(%1, %2%3)").arg(value, pattern, escape);
             return e.negated ? QStringLiteral("(NOT %1)").arg(s) : s;
         }
 
@@ -1719,13 +1725,8 @@ struct Session::Impl {
             checkTables(sel);
             Gen g{*this, nullptr, {}};
             QString alias = t.alias.isEmpty() ? QString() : QStringLiteral(" AS ") + quoteIdent(t.alias);
-            QString where = sel.where ? g.cond(*sel.where) : QString();
-            QString from;
-            QStringList fromParts;
-            for (auto& f : sel.from)
-                fromParts << g.source(*f);
-            if (!fromParts.isEmpty())
-                from = QStringLiteral(" FROM ") + fromParts.join(QStringLiteral(", "));
+            // The parts are generated in the order the text has them (SET, FROM, WHERE): each may
+            // add parameters, which SQLite binds by position.
             if (s.kind == SK::Update) {
                 QStringList sets;
                 for (Assignment& a : s.sets) {
@@ -1749,11 +1750,18 @@ struct Session::Impl {
                     }
                     sets << col + QStringLiteral(" = ") + value;
                 }
+                QStringList fromParts;
+                for (auto& f : sel.from)
+                    fromParts << g.source(*f);
+                const QString from = fromParts.isEmpty()
+                                         ? QString()
+                                         : QStringLiteral(" FROM ") + fromParts.join(QStringLiteral(", "));
                 sql = QStringLiteral("UPDATE %1%2 SET %3%4")
                           .arg(target, alias, sets.join(QStringLiteral(", ")), from);
             } else {
                 sql = QStringLiteral("DELETE FROM %1%2").arg(target, alias);
             }
+            const QString where = sel.where ? g.cond(*sel.where) : QString();
             if (s.top) {
                 qint64 n = topCount(*s.top, nullptr);
                 sql +=

@@ -518,3 +518,45 @@ TEST_F(EngineTest, CatchBlockSeesTheError) {
 }
 
 } // namespace
+
+namespace {
+
+struct BatchValue {
+    const char* batch;
+    const char* value; // first cell of the last result set
+};
+
+// Values of the batch are sent to SQLite as parameters, bound by position: they must be in the
+// order the generated text has them, whatever part of the statement holds them.
+const BatchValue kParametersInTextOrder[] = {
+    {"DECLARE @lo INT = 1, @hi INT = 2 SELECT COUNT(*) FROM LP14_CAMPI WHERE LP14_INDELEMENTO BETWEEN @lo "
+     "AND @hi",
+     "2"},
+    {"DECLARE @lo INT = 1, @hi INT = 2 SELECT COUNT(*) FROM LP14_CAMPI WHERE LP14_INDELEMENTO + @lo = @hi",
+     "1"},
+    {"DECLARE @p VARCHAR(10) = 'Art', @q VARCHAR(10) = '%' SELECT COUNT(*) FROM LP14_CAMPI "
+     "WHERE LP14_DESCRIZIONE LIKE @p + @q",
+     "1"},
+    {"DECLARE @v VARCHAR(10) = 'Doc', @p VARCHAR(10) = 'Doc%' SELECT COUNT(*) FROM LP14_CAMPI "
+     "WHERE @v + LP14_DESCRIZIONE LIKE @p",
+     "4"},
+    {"DECLARE @new VARCHAR(80) = 'Nuovo', @id INT = 2 UPDATE LP14_CAMPI SET LP14_DESCRIZIONE = @new "
+     "WHERE LP14_INDELEMENTO = @id SELECT LP14_DESCRIZIONE FROM LP14_CAMPI WHERE LP14_INDELEMENTO = 2",
+     "Nuovo"},
+    {"DECLARE @new VARCHAR(80) = 'Nuovo', @id INT = 1 UPDATE TOP (1) LP14_CAMPI SET LP14_DESCRIZIONE = @new "
+     "WHERE LP14_INDELEMENTO > @id SELECT COUNT(*) FROM LP14_CAMPI WHERE LP14_DESCRIZIONE = 'Nuovo'",
+     "1"},
+};
+
+TEST_F(EngineTest, ParametersAreBoundInTheOrderOfTheText) {
+    for (const BatchValue& c : kParametersInTextOrder) {
+        QSqlDatabase fresh = tsqltest::makeDb();
+        Session s(fresh);
+        RunResult r = s.run(QString::fromUtf8(c.batch));
+        ASSERT_FALSE(r.error.has_value()) << c.batch << ": " << r.error->message.toStdString();
+        ASSERT_FALSE(r.resultSets.empty()) << c.batch;
+        EXPECT_EQ(rowsOf(r, r.resultSets.size() - 1).value(0), QString::fromUtf8(c.value)) << c.batch;
+    }
+}
+
+} // namespace

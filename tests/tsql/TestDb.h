@@ -9,14 +9,9 @@
 
 namespace tsqltest {
 
-// A private in-memory SQLite database with the editor's tables and a few rows.
-inline QSqlDatabase makeDb() {
-    static std::atomic<int> counter{0};
-    QString name = QStringLiteral("tsql_test_%1").arg(counter++);
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-    db.setDatabaseName(QStringLiteral(":memory:"));
-    db.open();
-    const QStringList ddl = {
+// The editor's tables and a few rows.
+inline const QStringList& editorTables() {
+    static const QStringList ddl = {
         "CREATE TABLE LP01_PROVIDER (LP01_ID INTEGER NOT NULL PRIMARY KEY, LP01_DESCRIZIONE VARCHAR(80), "
         "LP01_FORMULE TEXT, LP01_DITTA_CG18 DECIMAL(5,0) NOT NULL DEFAULT 1)",
         "CREATE TABLE LP14_CAMPI (LP14_INDELEMENTO INTEGER NOT NULL PRIMARY KEY, LP14_DESCRIZIONE "
@@ -42,11 +37,51 @@ inline QSqlDatabase makeDb() {
         "INSERT INTO MG5F_DIMECONF VALUES (1, 'V01                 ', 'Colore scocca  '), "
         "(1, 'V02', 'Motore')",
     };
-    for (const QString& s : ddl) {
+    return ddl;
+}
+
+inline void runAll(const QSqlDatabase& db, const QStringList& statements) {
+    for (const QString& s : statements) {
         QSqlQuery q(db);
         q.exec(s);
     }
+}
+
+// A private in-memory SQLite database with the editor's tables and a few rows.
+inline QSqlDatabase makeDb() {
+    static std::atomic<int> counter{0};
+    QString name = QStringLiteral("tsql_test_%1").arg(counter++);
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+    db.setDatabaseName(QStringLiteral(":memory:"));
+    db.open();
+    runAll(db, editorTables());
     return db;
+}
+
+// A connection to the database file `path` under a name of its own.
+inline QSqlDatabase openFile(const QString& path) {
+    static std::atomic<int> counter{0};
+    QSqlDatabase db =
+        QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("tsql_file_%1").arg(counter++));
+    db.setDatabaseName(path);
+    db.open();
+    return db;
+}
+
+// Creates the database file `path` with the editor's tables, in the journal mode given
+// (WAL, DELETE, ...), and a table T100 of the numbers 1 to 100.
+inline void createFile(const QString& path, const QString& journalMode) {
+    QSqlDatabase db = openFile(path);
+    const QString name = db.connectionName();
+    runAll(db, {QStringLiteral("PRAGMA journal_mode = %1").arg(journalMode)});
+    runAll(db, editorTables());
+    runAll(db,
+           {QStringLiteral("CREATE TABLE T100 (n INTEGER NOT NULL)"),
+            QStringLiteral("INSERT INTO T100 WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c "
+                           "WHERE n < 100) SELECT n FROM c")});
+    db.close();
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(name);
 }
 
 } // namespace tsqltest
