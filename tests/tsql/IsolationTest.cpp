@@ -1,0 +1,335 @@
+// A batch run in isolation leaves the database file as it found it, whatever its statements
+// do with transactions, and waits for other connections' locks no longer than the limits say.
+
+#include "tsql/Engine.h"
+
+#include "TestDb.h"
+
+#include <QCryptographicHash>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+using tsql::BatchResult;
+using tsql::Engine;
+using tsql::IsolatedResult;
+using tsql::Limits;
+
+namespace {
+
+// A database file in the journal mode of the test's parameter.
+class IsolationTest : public ::testing::TestWithParam<const char*> {
+protected:
+    QTemporaryDir dir;
+    QString path;
+
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        path = dir.filePath(QStringLiteral("formule.sqlite"));
+        tsqltest::createFile(path, QString::fromUtf8(GetParam()));
+    }
+
+    // Runs `body` with a connection of its own to the file, closed afterwards.
+    template <class F> void withConnection(F&& body) {
+        QString name;
+        {
+            QSqlDatabase db = tsqltest::openFile(path);
+            name = db.connectionName();
+            body(db);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(name);
+    }
+
+    // Every row of every table, read by another connection.
+    QString dump() {
+        QString out;
+        withConnection([&](QSqlDatabase& db) {
+            QSqlQuery tables(db);
+            tables.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name"));
+            QStringList names;
+            while (tables.next())
+                names << tables.value(0).toString();
+            for (const QString& t : names) {
+                QSqlQuery rows(db);
+                rows.exec(QStringLiteral("SELECT * FROM \"%1\" ORDER BY rowid").arg(t));
+                out += t + u'\n';
+                while (rows.next()) {
+                    QStringList cells;
+                    for (int k = 0; k < rows.record().count(); ++k)
+                        cells << rows.value(k).toString();
+                    out += cells.join(u'|') + u'\n';
+                }
+            }
+        });
+        return out;
+    }
+
+    // A digest of the bytes of the database file once everything committed is in it (the
+    // write-ahead log checkpointed), and every row as another connection reads it.
+    QString snapshot() {
+        withConnection([](QSqlDatabase& db) {
+            QSqlQuery q(db);
+            q.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+        });
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+        return QString::fromLatin1(
+                   QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256).toHex()) +
+               u'\n' + dump();
+    }
+};
+
+struct IsolatedCase {
+    const char* name;
+    const char* batch;
+    int error;          // message number the batch stops with, 0 none
+    int tranCountAfter; // @@TRANCOUNT when it ended, -1 any
+};
+
+const IsolatedCase kBatches[] = {
+    {"data changed", "DELETE FROM LP14_CAMPI UPDATE T100 SET n = n + 1 INSERT INTO T100 VALUES (1000)", 0, 1},
+    {"nothing changed", "SELECT COUNT(*) FROM T100", 0, 1},
+    {"COMMIT, then data changed", "COMMIT DELETE FROM LP14_CAMPI", 0, 0},
+    {"COMMIT, data changed, a transaction committed",
+     "COMMIT DELETE FROM LP14_CAMPI BEGIN TRAN INSERT INTO T100 VALUES (1000) COMMIT", 0, 0},
+    {"ROLLBACK, then data changed", "ROLLBACK DELETE FROM LP14_CAMPI", 0, 0},
+    {"data changed, ROLLBACK, changed again", "DELETE FROM T100 ROLLBACK DELETE FROM LP14_CAMPI", 0, 0},
+    {"BEGIN TRAN, ROLLBACK, then data changed",
+     "BEGIN TRAN ROLLBACK UPDATE LP14_CAMPI SET LP14_DESCRIZIONE = 'x'", 0, 0},
+    {"COMMIT inside TRY", "BEGIN TRY COMMIT END TRY BEGIN CATCH END CATCH DELETE FROM LP14_CAMPI", 0, 0},
+    {"a COMMIT too many", "COMMIT COMMIT DELETE FROM LP14_CAMPI", 3902, 0},
+    {"a COMMIT too many, caught",
+     "COMMIT BEGIN TRY COMMIT END TRY BEGIN CATCH END CATCH DELETE FROM LP14_CAMPI", 0, 0},
+    {"nested transactions committed past the caller's",
+     "BEGIN TRAN BEGIN TRAN DELETE FROM T100 COMMIT COMMIT COMMIT INSERT INTO T100 VALUES (7)", 0, 0},
+    {"a loop of changes and COMMIT",
+     "DECLARE @i INT = 0 WHILE @i < 20 BEGIN INSERT INTO T100 VALUES (1000 + @i) COMMIT BEGIN TRAN "
+     "SET @i += 1 END",
+     0, 1},
+    {"a loop of COMMIT and ROLLBACK, caught",
+     "DECLARE @i INT = 0 WHILE @i < 10 BEGIN BEGIN TRY COMMIT END TRY BEGIN CATCH END CATCH "
+     "BEGIN TRY ROLLBACK END TRY BEGIN CATCH END CATCH DELETE FROM T100 WHERE n = @i SET @i += 1 END",
+     0, 0},
+    {"an error in the middle", "DELETE FROM T100 COMMIT SELECT 1/0 DELETE FROM LP14_CAMPI", 8134, 0},
+    {"ROLLBACK in a CATCH block",
+     "BEGIN TRY DELETE FROM T100 SELECT 1/0 END TRY BEGIN CATCH ROLLBACK END CATCH DELETE FROM LP14_CAMPI", 0,
+     0},
+    {"a key violation caught",
+     "COMMIT BEGIN TRY INSERT INTO LP14_CAMPI VALUES (1, 'dup', NULL, 1, 0) END TRY BEGIN CATCH END CATCH "
+     "DELETE FROM LP14_CAMPI",
+     0, 0},
+    {"a large value written",
+     "COMMIT UPDATE LP01_PROVIDER SET LP01_FORMULE = REPLICATE(CAST('x' AS VARCHAR(MAX)), 2000000) "
+     "INSERT INTO T100 SELECT n + 100 FROM T100",
+     0, 0},
+    {"out of time in the middle of an UPDATE",
+     "COMMIT UPDATE T100 SET n = n + 1 WHERE (SELECT COUNT(*) FROM T100 a, T100 b, T100 c "
+     "WHERE a.n <> T100.n) > 0",
+     3617, -1},
+    {"out of time in a loop of transactions",
+     "WHILE 1 = 1 BEGIN BEGIN TRAN INSERT INTO T100 VALUES (1) COMMIT END", 3617, -1},
+    {"out of time in a loop of changes after COMMIT",
+     "COMMIT WHILE 1 = 1 BEGIN TRY INSERT INTO T100 VALUES (1) SELECT 1/0 END TRY BEGIN CATCH END CATCH",
+     3617, 0},
+};
+
+TEST_P(IsolationTest, NothingTheBatchDoesIsKept) {
+    const QString before = snapshot();
+    QSqlDatabase db = tsqltest::openFile(path);
+    {
+        Engine engine(db);
+        Limits limits;
+        limits.timeoutMs = 300;
+        engine.setLimits(limits);
+        for (const IsolatedCase& c : kBatches) {
+            IsolatedResult r = engine.executeIsolated(QString::fromUtf8(c.batch), true);
+            if (c.error == 0) {
+                EXPECT_FALSE(r.result.error.has_value())
+                    << c.name << ": " << r.result.error->message.toStdString();
+            } else {
+                ASSERT_TRUE(r.result.error.has_value()) << c.name;
+                EXPECT_EQ(r.result.error->number, c.error)
+                    << c.name << ": " << r.result.error->message.toStdString();
+            }
+            if (c.tranCountAfter >= 0) {
+                EXPECT_EQ(r.transactionCountAfter, c.tranCountAfter) << c.name;
+            }
+            EXPECT_EQ(engine.transactionCount(), 0) << c.name;
+            EXPECT_EQ(snapshot(), before) << c.name;
+        }
+        // The connection is left in autocommit: a plain batch afterwards is kept.
+        BatchResult r = engine.execute(QStringLiteral("DELETE FROM T100 WHERE n = 1"));
+        ASSERT_FALSE(r.error.has_value()) << r.error->message.toStdString();
+        EXPECT_EQ(engine.transactionCount(), 0);
+    }
+    const QString name = db.connectionName();
+    db.close();
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(name);
+    EXPECT_NE(snapshot(), before);
+    EXPECT_TRUE(dump().contains(QStringLiteral("T100\n2\n")));
+}
+
+TEST_P(IsolationTest, ABatchCannotOutliveATransactionSqliteEnded) {
+    const QString before = snapshot();
+    QSqlDatabase db = tsqltest::openFile(path);
+    {
+        // The file may not grow: writing a large value fails with SQLITE_FULL, after which SQLite
+        // rolls back the whole transaction by itself.
+        QSqlQuery pages(db);
+        pages.exec(QStringLiteral("PRAGMA page_count"));
+        ASSERT_TRUE(pages.next());
+        QSqlQuery(db).exec(QStringLiteral("PRAGMA max_page_count = %1").arg(pages.value(0).toLongLong()));
+        Engine engine(db);
+        IsolatedResult r = engine.executeIsolated(
+            QStringLiteral(
+                "BEGIN TRY UPDATE LP01_PROVIDER SET LP01_FORMULE = REPLICATE(CAST('x' AS VARCHAR(MAX)), "
+                "3000000) END TRY BEGIN CATCH PRINT ERROR_MESSAGE() END CATCH "
+                "DELETE FROM LP14_CAMPI"),
+            false);
+        // The DELETE after the CATCH block would have run outside any transaction.
+        EXPECT_EQ(snapshot(), before);
+        EXPECT_EQ(engine.transactionCount(), 0);
+        ASSERT_TRUE(r.result.error.has_value());
+        EXPECT_EQ(r.result.error->number, 40003) << r.result.error->message.toStdString();
+        EXPECT_GE(r.result.error->level, 20);
+    }
+    const QString name = db.connectionName();
+    db.close();
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(name);
+    EXPECT_EQ(snapshot(), before);
+}
+
+TEST_P(IsolationTest, RefusedWhileATransactionIsOpen) {
+    QSqlDatabase db = tsqltest::openFile(path);
+    {
+        Engine engine(db);
+        engine.beginTransaction();
+        IsolatedResult r = engine.executeIsolated(QStringLiteral("DELETE FROM T100"), true);
+        ASSERT_TRUE(r.result.error.has_value());
+        EXPECT_EQ(r.result.error->number, 40004);
+        EXPECT_EQ(engine.transactionCount(), 1);
+        engine.rollbackTransaction();
+        EXPECT_EQ(engine.transactionCount(), 0);
+        BatchResult count = engine.execute(QStringLiteral("SELECT COUNT(*) FROM T100"));
+        ASSERT_EQ(count.resultSets.size(), 1);
+        EXPECT_EQ(count.resultSets[0].rows[0][0].toString(), QStringLiteral("100"));
+    }
+    const QString name = db.connectionName();
+    db.close();
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(name);
+}
+
+TEST_P(IsolationTest, ALockHeldElsewhereEndsInTheLockTimeout) {
+    const QString before = snapshot();
+    QSqlDatabase holder = tsqltest::openFile(path);
+    QSqlDatabase db = tsqltest::openFile(path);
+    {
+        Engine engine(db);
+        Limits limits;
+        limits.lockWaitMs = 200;
+        engine.setLimits(limits);
+        ASSERT_TRUE(QSqlQuery(holder).exec(QStringLiteral("BEGIN IMMEDIATE")));
+
+        struct Attempt {
+            const char* name;
+            const char* batch;
+            bool isolated;
+            bool writeLock;
+        };
+        const Attempt attempts[] = {
+            {"isolated, write lock first", "DELETE FROM T100", true, true},
+            {"isolated, reading then writing", "SELECT COUNT(*) FROM T100 DELETE FROM T100", true, false},
+            {"plain batch", "DELETE FROM T100", false, false},
+            {"plain batch in a transaction", "BEGIN TRAN UPDATE T100 SET n = 0 COMMIT", false, false},
+        };
+        for (const Attempt& a : attempts) {
+            QElapsedTimer clock;
+            clock.start();
+            std::optional<tsql::ServerError> error;
+            if (a.isolated) {
+                IsolatedResult r = engine.executeIsolated(QString::fromUtf8(a.batch), a.writeLock);
+                error = r.result.error;
+            } else {
+                error = engine.execute(QString::fromUtf8(a.batch)).error;
+            }
+            ASSERT_TRUE(error.has_value()) << a.name;
+            EXPECT_EQ(error->number, 1222) << a.name << ": " << error->message.toStdString();
+            EXPECT_EQ(error->level, 16) << a.name;
+            EXPECT_EQ(error->state, 51) << a.name;
+            EXPECT_EQ(error->message, QStringLiteral("Lock request time out period exceeded.")) << a.name;
+            EXPECT_LT(clock.elapsed(), 5000) << a.name;
+            if (engine.transactionCount() > 0)
+                engine.rollbackTransaction();
+            EXPECT_EQ(engine.transactionCount(), 0) << a.name;
+        }
+        QSqlQuery(holder).exec(QStringLiteral("ROLLBACK"));
+        IsolatedResult r = engine.executeIsolated(QStringLiteral("DELETE FROM T100"), true);
+        EXPECT_FALSE(r.result.error.has_value()) << r.result.error->message.toStdString();
+    }
+    for (QSqlDatabase* c : {&holder, &db}) {
+        const QString name = c->connectionName();
+        c->close();
+        *c = QSqlDatabase();
+        QSqlDatabase::removeDatabase(name);
+    }
+    EXPECT_EQ(snapshot(), before);
+}
+
+TEST_P(IsolationTest, TheWriteLockIsAwaited) {
+    const QString before = snapshot();
+    std::atomic<bool> locked{false};
+    // Another connection, on a thread of its own, holds the write lock for a moment.
+    std::thread other([&] {
+        QString name;
+        {
+            QSqlDatabase db = tsqltest::openFile(path);
+            name = db.connectionName();
+            QSqlQuery(db).exec(QStringLiteral("BEGIN IMMEDIATE"));
+            QSqlQuery(db).exec(QStringLiteral("INSERT INTO T100 VALUES (500)"));
+            locked = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(name);
+    });
+    while (!locked)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    QSqlDatabase db = tsqltest::openFile(path);
+    {
+        Engine engine(db);
+        Limits limits;
+        limits.lockWaitMs = 10000;
+        engine.setLimits(limits);
+        QElapsedTimer clock;
+        clock.start();
+        IsolatedResult r =
+            engine.executeIsolated(QStringLiteral("DELETE FROM T100 SELECT COUNT(*) FROM T100"), true);
+        EXPECT_FALSE(r.result.error.has_value()) << r.result.error->message.toStdString();
+        ASSERT_EQ(r.result.resultSets.size(), 1);
+        EXPECT_EQ(r.result.resultSets[0].rows[0][0].toString(), QStringLiteral("0"));
+        EXPECT_GE(clock.elapsed(), 100);
+    }
+    other.join();
+    const QString name = db.connectionName();
+    db.close();
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(name);
+    EXPECT_EQ(snapshot(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(JournalModes, IsolationTest, ::testing::Values("WAL", "DELETE"));
+
+} // namespace
