@@ -4,6 +4,10 @@
 <context>
     <name>formule</name>
     <message>
+        <source>La formula è troppo lunga per essere salvata: la sua forma SQL conta %1 caratteri e, riletta dal database, supererebbe il limite di %2 caratteri del testo. Accorcia la formula e salvala di nuovo.</source>
+        <translation>The formula is too long to be saved: its SQL form has %1 characters and, read back from the database, it would exceed the text limit of %2 characters. Shorten the formula and save it again.</translation>
+    </message>
+    <message>
         <source>Attenzione!</source>
         <translation>Warning!</translation>
     </message>

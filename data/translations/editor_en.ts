@@ -8,6 +8,14 @@
         <translation>SQL formula composer</translation>
     </message>
     <message>
+        <source>La formula salvata non può essere mostrata: la sua forma SQL (%1 caratteri) non si lascia tradurre nella forma visualizzata. La formula resta com'è nel database e la finestra non la modifica; Ctrl+W mostra la forma SQL salvata.</source>
+        <translation>The stored formula cannot be shown: its SQL form (%1 characters) cannot be translated into the display form. The formula stays as it is in the database and the window does not change it; Ctrl+W shows the stored SQL form.</translation>
+    </message>
+    <message>
+        <source>Formula non leggibile</source>
+        <translation>Unreadable formula</translation>
+    </message>
+    <message>
         <source>Formula</source>
         <translation>Formula</translation>
     </message>

@@ -111,6 +111,19 @@ struct BatchOutcome {
     QList<Error> errors; // empty when the batch succeeded
 };
 
+// Limits a connection puts on the commands it runs.
+struct CommandLimits {
+    int timeoutMs = 30000;            // wall clock of one command (ADO's CommandTimeout); 0 = none
+    qint64 memoryBytes = 256LL << 20; // strings and rows one batch may build (embedded server)
+    int lockWaitMs = 15000;           // wait for another connection's lock (embedded server)
+};
+
+// What a batch run in isolation left behind: nothing in the database, only its outcome.
+struct IsolatedOutcome {
+    BatchOutcome outcome;          // errors empty when the server accepted the batch
+    int transactionCountAfter = 1; // @@TRANCOUNT when the batch ended; 1 = as the batch found it
+};
+
 // A back end (provider) behind a Connection.
 class Backend {
 public:
@@ -122,6 +135,14 @@ public:
     virtual void rollbackTransaction() = 0;
     // Transactions opened on the server and not yet closed (@@TRANCOUNT).
     virtual int transactionCount() = 0;
+    // Applies to the commands that follow.
+    virtual void setLimits(const CommandLimits& limits) = 0;
+    // Runs the batch inside a transaction of its own (@@TRANCOUNT 1 when the batch starts) and
+    // rolls everything back afterwards, whatever the batch did. `writes`: the batch changes
+    // table data, so the back end may take its write lock first. Batch errors are reported in
+    // the outcome; throws ComError when the run cannot be isolated (a transaction is already
+    // open, the connection failed).
+    virtual IsolatedOutcome executeIsolated(const QString& commandText, bool writes) = 0;
 };
 
 // ADO-style Key=Value; connection string, keys case-insensitive, values may be quoted
@@ -203,6 +224,15 @@ public:
     // errors as Execute.
     BatchOutcome ExecuteBatch(const QString& commandText);
 
+    // Runs a batch so that nothing it does stays (see Backend::executeIsolated), within
+    // `limits` instead of the connection's own for this one run. Batch errors fill Errors and
+    // are returned, not raised; raises when the run cannot be isolated.
+    IsolatedOutcome ExecuteIsolated(const QString& commandText, bool writes, const CommandLimits& limits);
+
+    // The limits of every command (ADO's CommandTimeout and the embedded server's budgets).
+    void setLimits(const CommandLimits& limits);
+    const CommandLimits& limits() const { return m_limits; }
+
     void BeginTrans();
     void CommitTrans();
     void RollbackTrans();
@@ -218,7 +248,9 @@ public:
 
 private:
     [[noreturn]] void raise(qint32 number, const QString& description);
+    Backend& backend();
     BatchOutcome run(const QString& commandText);
+    CommandLimits m_limits;
     ProviderKind m_kind = ProviderKind::Embedded;
     QString m_connectionString;
     std::unique_ptr<Backend> m_backend;

@@ -41,6 +41,8 @@ public:
     void commitTransaction() override;
     void rollbackTransaction() override;
     int transactionCount() override;
+    void setLimits(const CommandLimits& limits) override;
+    IsolatedOutcome executeIsolated(const QString& commandText, bool writes) override;
 
 private:
     QString m_name;
@@ -59,11 +61,16 @@ public:
     void commitTransaction() override;
     void rollbackTransaction() override;
     int transactionCount() override;
+    void setLimits(const CommandLimits& limits) override;
+    IsolatedOutcome executeIsolated(const QString& commandText, bool writes) override;
 
 private:
     void runOrThrow(const QString& text);
+    // One command, with the query timeout of the limits.
+    BatchOutcome run(const QString& commandText);
     QString m_name;
     bool m_open = false;
+    int m_timeoutMs = 30000;
 };
 
 } // namespace ado::detail

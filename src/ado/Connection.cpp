@@ -42,10 +42,13 @@ void Connection::Open(const QString& connectionString, const QString& userId, co
         if (!password.isEmpty())
             cs.set(QStringLiteral("password"), password);
         const ProviderKind kind = ado::providerKind(cs);
+        std::unique_ptr<Backend> backend;
         if (kind == ProviderKind::Embedded)
-            m_backend = std::make_unique<detail::EmbeddedBackend>(cs);
+            backend = std::make_unique<detail::EmbeddedBackend>(cs);
         else
-            m_backend = std::make_unique<detail::SqlServerBackend>(cs);
+            backend = std::make_unique<detail::SqlServerBackend>(cs);
+        backend->setLimits(m_limits);
+        m_backend = std::move(backend);
         m_kind = kind;
     } catch (const detail::OpenFailure& failure) {
         for (const Error& e : failure.driverErrors)
@@ -80,15 +83,60 @@ int Connection::State() const {
     return m_backend ? 1 : 0;
 }
 
-BatchOutcome Connection::run(const QString& commandText) {
+Backend& Connection::backend() {
     if (!m_backend)
         raise(core::err::AdoOperationNotAllowed,
               QStringLiteral("Operation is not allowed when the object is closed."));
+    return *m_backend;
+}
+
+void Connection::setLimits(const CommandLimits& limits) {
+    m_limits = limits;
+    if (m_backend)
+        m_backend->setLimits(limits);
+}
+
+IsolatedOutcome Connection::ExecuteIsolated(const QString& commandText, bool writes,
+                                            const CommandLimits& limits) {
+    Backend& b = backend();
+    m_errors.Clear();
+    ++m_statements;
+    b.setLimits(limits);
+    // The connection's own limits come back whatever happens to the run.
+    struct Restore {
+        Backend& backend;
+        const CommandLimits& limits;
+        ~Restore() {
+            try {
+                backend.setLimits(limits);
+            } catch (...) {
+                // A back end that cannot take its limits back fails on its next command.
+            }
+        }
+    } restore{b, m_limits};
+    IsolatedOutcome out;
+    try {
+        out = b.executeIsolated(commandText, writes);
+    } catch (const core::ComError& error) {
+        Error e;
+        e.number = error.number();
+        e.description = error.description();
+        e.source = error.info().source;
+        m_errors.Append(e);
+        throw;
+    }
+    for (const Error& e : out.outcome.errors)
+        m_errors.Append(e);
+    return out;
+}
+
+BatchOutcome Connection::run(const QString& commandText) {
+    Backend& b = backend();
     m_errors.Clear();
     ++m_statements;
     BatchOutcome out;
     try {
-        out = m_backend->execute(commandText);
+        out = b.execute(commandText);
     } catch (const core::ComError& error) {
         // A back end that raises instead of reporting still leaves its error in Errors.
         Error e;
@@ -122,24 +170,15 @@ BatchOutcome Connection::ExecuteBatch(const QString& commandText) {
 }
 
 void Connection::BeginTrans() {
-    if (!m_backend)
-        raise(core::err::AdoOperationNotAllowed,
-              QStringLiteral("Operation is not allowed when the object is closed."));
-    m_backend->beginTransaction();
+    backend().beginTransaction();
 }
 
 void Connection::CommitTrans() {
-    if (!m_backend)
-        raise(core::err::AdoOperationNotAllowed,
-              QStringLiteral("Operation is not allowed when the object is closed."));
-    m_backend->commitTransaction();
+    backend().commitTransaction();
 }
 
 void Connection::RollbackTrans() {
-    if (!m_backend)
-        raise(core::err::AdoOperationNotAllowed,
-              QStringLiteral("Operation is not allowed when the object is closed."));
-    m_backend->rollbackTransaction();
+    backend().rollbackTransaction();
 }
 
 int Connection::TransactionCount() {

@@ -116,8 +116,9 @@ void EmbeddedBackend::close() {
     m_name.clear();
 }
 
-BatchOutcome EmbeddedBackend::execute(const QString& commandText) {
-    tsql::BatchResult r = m_engine->execute(commandText);
+namespace {
+
+BatchOutcome outcomeOf(tsql::BatchResult&& r) {
     BatchOutcome out;
     out.resultSets = std::move(r.resultSets);
     out.recordsAffected = r.recordsAffected;
@@ -134,6 +135,34 @@ BatchOutcome EmbeddedBackend::execute(const QString& commandText) {
         e.state = r.error->state;
         out.errors.append(e);
     }
+    return out;
+}
+
+} // namespace
+
+BatchOutcome EmbeddedBackend::execute(const QString& commandText) {
+    return outcomeOf(m_engine->execute(commandText));
+}
+
+void EmbeddedBackend::setLimits(const CommandLimits& limits) {
+    tsql::Limits l;
+    l.timeoutMs = limits.timeoutMs;
+    l.memoryBytes = limits.memoryBytes;
+    l.lockWaitMs = limits.lockWaitMs;
+    m_engine->setLimits(l);
+}
+
+IsolatedOutcome EmbeddedBackend::executeIsolated(const QString& commandText, bool writes) {
+    if (m_engine->transactionCount() != 0)
+        throw core::ComError(
+            core::err::ProviderError,
+            QStringLiteral("A transaction is already open on the connection: an isolated run "
+                           "would end it"),
+            EmbeddedSource);
+    tsql::IsolatedResult r = m_engine->executeIsolated(commandText, writes);
+    IsolatedOutcome out;
+    out.outcome = outcomeOf(std::move(r.result));
+    out.transactionCountAfter = r.transactionCountAfter;
     return out;
 }
 

@@ -399,11 +399,35 @@ void SqlServerBackend::close() {
 }
 
 BatchOutcome SqlServerBackend::execute(const QString& commandText) {
+    return run(commandText);
+}
+
+void SqlServerBackend::setLimits(const CommandLimits& limits) {
+    m_timeoutMs = limits.timeoutMs;
+}
+
+BatchOutcome SqlServerBackend::run(const QString& commandText) {
     BatchOutcome out;
     QSqlQuery q(QSqlDatabase::database(m_name, false));
     q.setForwardOnly(true); // a server-side cursor would refuse batches of several statements
     q.setNumericalPrecisionPolicy(QSql::HighPrecision);
-    if (!q.exec(commandText)) {
+    // The statement handle exists once the text is prepared: the query timeout goes on it, so
+    // the driver cancels a command that runs longer (ODBC state HYT00, "Query timeout expired").
+    // Without parameters the driver sends the prepared text as an ordinary batch.
+    bool ran = false;
+    if (m_timeoutMs > 0 && q.prepare(commandText)) {
+        const QVariant handle = q.result() ? q.result()->handle() : QVariant();
+        if (handle.isValid() && qstrcmp(handle.typeName(), "SQLHANDLE") == 0) {
+            const SQLHANDLE stmt = *static_cast<const SQLHANDLE*>(handle.constData());
+            const SQLULEN seconds = SQLULEN((m_timeoutMs + 999) / 1000);
+            if (stmt)
+                SQLSetStmtAttr(stmt, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(seconds), 0);
+        }
+        ran = q.exec();
+    } else {
+        ran = q.exec(commandText);
+    }
+    if (!ran) {
         out.errors = queryErrors(q);
         return out;
     }
@@ -424,8 +448,42 @@ BatchOutcome SqlServerBackend::execute(const QString& commandText) {
     return out;
 }
 
+IsolatedOutcome SqlServerBackend::executeIsolated(const QString& commandText, bool) {
+    // The session as the batch finds it: no transaction of the caller, and the options the
+    // run changes (XACT_ABORT, NOCOUNT), to be put back afterwards.
+    const BatchOutcome before = run(QStringLiteral("SELECT @@TRANCOUNT, @@OPTIONS"));
+    if (!before.errors.isEmpty() || before.resultSets.isEmpty() || before.resultSets.first().rows.isEmpty())
+        throw core::ComError(core::err::ProviderError,
+                             before.errors.isEmpty() ? QStringLiteral("The server did not report its session")
+                                                     : before.errors.first().description,
+                             SqlServerSource);
+    const QList<core::Variant>& row = before.resultSets.first().rows.first();
+    if (row.value(0).toInt32() != 0)
+        throw core::ComError(
+            core::err::ProviderError,
+            QStringLiteral("A transaction is already open on the connection: an isolated run "
+                           "would end it"),
+            SqlServerSource);
+    const qint64 options = row.value(1).toInt32();
+    constexpr qint64 NoCount = 512, XactAbort = 16384;
+    // XACT_ABORT ON: a run-time error or a timeout ends the batch and dooms the transaction, so
+    // nothing after a failure runs outside it.
+    runOrThrow(QStringLiteral("SET XACT_ABORT ON; BEGIN TRANSACTION"));
+    IsolatedOutcome out;
+    out.outcome = run(commandText);
+    // Whatever the batch did, roll back what is open and put the session back.
+    const BatchOutcome after = run(QStringLiteral("SELECT @@TRANCOUNT"));
+    out.transactionCountAfter = after.resultSets.isEmpty() || after.resultSets.first().rows.isEmpty()
+                                    ? -1
+                                    : after.resultSets.first().rows.first().value(0).toInt32();
+    runOrThrow(QStringLiteral("IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION; SET XACT_ABORT %1; SET NOCOUNT %2")
+                   .arg((options & XactAbort) ? QStringLiteral("ON") : QStringLiteral("OFF"),
+                        (options & NoCount) ? QStringLiteral("ON") : QStringLiteral("OFF")));
+    return out;
+}
+
 void SqlServerBackend::runOrThrow(const QString& text) {
-    const BatchOutcome out = execute(text);
+    const BatchOutcome out = run(text);
     if (!out.errors.isEmpty())
         throw core::ComError(out.errors.first().number, out.errors.first().description,
                              out.errors.first().source);

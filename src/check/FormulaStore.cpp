@@ -3,6 +3,7 @@
 #include "ado/Ado.h"
 #include "check/Messages.h"
 #include "core/NullSafe.h"
+#include "language/References.h"
 
 namespace check {
 
@@ -108,81 +109,93 @@ void FormulaStore::UpdateFormula() {
             QStringLiteral("Editing context %1 has no table to save the formula in").arg(context()));
     };
 
-    core::runSteps(QStringLiteral("UpdateFormula"), m_services.errorAnswer,
-                   {
-                       [&] {
-                           trimmed = core::RTrimN(core::Variant(m_box.text())).toString();
-                           empty = trimmed.isEmpty();
-                           haveText = true;
-                       },
-                       // A formula: translate it (references expanded) and double its apostrophes.
-                       [&] {
-                           if (!executing(false))
-                               return;
-                           stored = m_services.decode ? m_services.decode(trimmed, false) : trimmed;
-                           // The translation reports its own errors; an empty result for a formula that is
-                           // not blank means it gave up, and writing it would lose the formula.
-                           translated = !stored.isEmpty();
-                           if (!translated)
-                               stop = true;
-                       },
-                       [&] {
-                           if (executing(false))
-                               stored.replace(QStringLiteral("'"), QStringLiteral("''"));
-                       },
-                       [&] {
-                           if (executing(false) && core::RTrimN(id()).toString().isEmpty())
-                               stop = true;
-                       },
-                       [&] {
-                           // A check that cannot run counts as failed: the user is asked.
-                           if (executing(false) && m_services.checkFormula &&
-                               !m_services.checkFormula(false).isEmpty())
-                               confirmed = true;
-                       },
-                       [&] {
-                           if (!executing(false) || confirmed)
-                               return;
-                           const int reply = ask(tr(msg::Attention) + msg::CrLf + tr(msg::NotCorrect) +
-                                                     msg::CrLf + tr(msg::SaveAnyway),
-                                                 msg::SaveAnywayCode, tr(msg::SaveTitle));
-                           if (reply == answer::Yes)
-                               confirmed = true;
-                           else
-                               stop = true;
-                       },
-                       [&] {
-                           if (!executing(false) || !confirmed)
-                               return;
-                           const auto sql = updateStatement(context(), stored, identifierText(id()));
-                           if (!sql)
-                               throw noContext();
-                           m_sqlText = *sql;
-                           built = true;
-                       },
-                       [&] {
-                           if (!executing(false) || !confirmed || !translated || !built)
-                               return;
-                           connection()->Execute(m_sqlText);
-                           m_written = true;
-                       },
-                       // An empty box: NULL, without testing the identifier and without a question.
-                       [&] {
-                           if (!executing(true))
-                               return;
-                           const auto sql = updateStatement(context(), std::nullopt, identifierText(id()));
-                           if (!sql)
-                               throw noContext();
-                           m_sqlText = *sql;
-                           built = true;
-                       },
-                       [&] {
-                           if (!executing(true) || !built)
-                               return;
-                           connection()->Execute(m_sqlText);
-                           m_written = true;
-                       },
-                   });
+    core::runSteps(
+        QStringLiteral("UpdateFormula"), m_services.errorAnswer,
+        {
+            [&] {
+                trimmed = core::RTrimN(core::Variant(m_box.text())).toString();
+                empty = trimmed.isEmpty();
+                haveText = true;
+            },
+            // A formula: translate it (references expanded) and double its apostrophes.
+            [&] {
+                if (!executing(false))
+                    return;
+                const Translation t =
+                    m_services.decode ? m_services.decode(trimmed, false) : Translation{trimmed, false};
+                stored = t.text;
+                // The translation reports its own errors; a result it reached through one (empty,
+                // or cut short when the error was ignored) is not the formula, and writing it
+                // would lose the formula.
+                translated = !t.failed && !stored.isEmpty();
+                if (!translated)
+                    stop = true;
+            },
+            // What is written must open again: a stored form whose translation back fails
+            // (longer than the text limit on the way) would show an empty box next time.
+            [&] {
+                if (!executing(false) || !m_services.canEncode || m_services.canEncode(stored))
+                    return;
+                stop = true;
+                throw core::ComError(core::err::Overflow,
+                                     tr(msg::TooLong).arg(stored.size()).arg(language::refs::MaxPassLength));
+            },
+            [&] {
+                if (executing(false))
+                    stored.replace(QStringLiteral("'"), QStringLiteral("''"));
+            },
+            [&] {
+                if (executing(false) && core::RTrimN(id()).toString().isEmpty())
+                    stop = true;
+            },
+            [&] {
+                // A check that cannot run counts as failed: the user is asked.
+                if (executing(false) && m_services.checkFormula && !m_services.checkFormula(false).isEmpty())
+                    confirmed = true;
+            },
+            [&] {
+                if (!executing(false) || confirmed)
+                    return;
+                const int reply = ask(tr(msg::Attention) + msg::CrLf + tr(msg::NotCorrect) + msg::CrLf +
+                                          tr(msg::SaveAnyway),
+                                      msg::SaveAnywayCode, tr(msg::SaveTitle));
+                if (reply == answer::Yes)
+                    confirmed = true;
+                else
+                    stop = true;
+            },
+            [&] {
+                if (!executing(false) || !confirmed)
+                    return;
+                const auto sql = updateStatement(context(), stored, identifierText(id()));
+                if (!sql)
+                    throw noContext();
+                m_sqlText = *sql;
+                built = true;
+            },
+            [&] {
+                if (!executing(false) || !confirmed || !translated || !built)
+                    return;
+                connection()->Execute(m_sqlText);
+                m_written = true;
+            },
+            // An empty box: NULL, without testing the identifier and without a question.
+            [&] {
+                if (!executing(true))
+                    return;
+                const auto sql = updateStatement(context(), std::nullopt, identifierText(id()));
+                if (!sql)
+                    throw noContext();
+                m_sqlText = *sql;
+                built = true;
+            },
+            [&] {
+                if (!executing(true) || !built)
+                    return;
+                connection()->Execute(m_sqlText);
+                m_written = true;
+            },
+        });
 }
 
 void FormulaStore::clickSave() {

@@ -41,6 +41,7 @@ public:
         std::function<int()> context;      // enmContestoformule of the window's class
         std::function<core::Variant()> id; // ID of the window's class
         TranslateFn translate;             // for the message-box texts; unset = Italian
+        CanEncodeFn canEncode;             // unset = every stored form is taken to open again
     };
 
     // The check of the same formula box, for Services::checkFormula. `check` must outlive it.

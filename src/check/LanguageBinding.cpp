@@ -4,7 +4,22 @@
 namespace check {
 
 DecodeFn decodeWith(language::FormulaLanguage& language) {
-    return [&language](const QString& text, bool checkMode) { return language.decodeToken(text, checkMode); };
+    return [&language](const QString& text, bool checkMode) {
+        Translation t;
+        t.text = language.decodeToken(text, checkMode);
+        t.failed = language.lastErrorCount() > 0;
+        return t;
+    };
+}
+
+CanEncodeFn canEncodeWith(language::FormulaLanguage& language) {
+    return [&language](const QString& sql) {
+        const core::ErrorAnswerFn abort = [](const QString&, const core::ErrorInfo&) {
+            return static_cast<int>(core::Answer::Abort);
+        };
+        language.encodeToken(sql, abort);
+        return language.lastErrorCount() == 0;
+    };
 }
 
 } // namespace check

@@ -11,6 +11,12 @@ inline const QString NotCorrect = QStringLiteral("La formula non risulta essere 
 inline const QString SaveAnyway = QStringLiteral("Desideri salvarla comunque?");
 inline const QString ConfirmClear = QStringLiteral("Confermi l'eliminazione della formula?");
 
+// Not one of the window's dialogs: the description of the error a save raises instead of
+// writing a formula that could not be opened again; %1 the length of its SQL form, %2 the limit.
+inline const QString TooLong = QStringLiteral(
+    "La formula è troppo lunga per essere salvata: la sua forma SQL conta %1 caratteri e, riletta dal "
+    "database, supererebbe il limite di %2 caratteri del testo. Accorcia la formula e salvala di nuovo.");
+
 inline const QString CorrectTitle = QStringLiteral("Controllo sintassi formula avvenuta con successo");
 inline const QString NotCorrectTitle = QStringLiteral("Controllo sintassi formula fallita");
 inline const QString SaveTitle = QStringLiteral("Controllo sintassi formula");

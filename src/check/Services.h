@@ -19,9 +19,20 @@ namespace check {
 // (no connection): the check then reports the formula as not correct, the save raises error 91.
 using ConnectionFn = std::function<ado::Connection*()>;
 
+// What a translation gave: its text, and whether it reported an error on the way (the text is
+// then what it returned after the user's answer: possibly empty, possibly cut short).
+struct Translation {
+    QString text;
+    bool failed = false;
+};
+
 // The display-to-SQL translation: (display text, check mode) -> SQL form. decodeWith() binds
 // the formula language of the window.
-using DecodeFn = std::function<QString(const QString& text, bool checkMode)>;
+using DecodeFn = std::function<Translation(const QString& text, bool checkMode)>;
+
+// Whether a stored SQL form can be shown again (translated back to the display form without an
+// error); asks nobody. canEncodeWith() binds the formula language of the window.
+using CanEncodeFn = std::function<bool(const QString& sql)>;
 
 // The host message box: prompt, message-box code (4 Yes/No, 16 critical, 32 question,
 // 48 exclamation, 64 information, 256 second button default), title; returns the button
@@ -36,6 +47,8 @@ using TranslateFn = std::function<QString(const QString& italianText)>;
 
 // decodeToken of `language`, which must outlive the returned function.
 DecodeFn decodeWith(language::FormulaLanguage& language);
+// encodeToken of `language` with an error answer that aborts silently.
+CanEncodeFn canEncodeWith(language::FormulaLanguage& language);
 
 // Message-box answers and codes used here.
 namespace answer {

@@ -1,164 +1,174 @@
 #include "check/StatementGuard.h"
 
-#include <QList>
-#include <QSet>
+#include "tsql/Parser.h"
+
+#include <variant>
+#include <vector>
 
 namespace check {
 
 namespace {
 
-struct Token {
-    enum class Kind { Word, Number, Quoted, Punct };
-    Kind kind;
-    QString text;
-    int line;
-    bool afterDot; // part of a qualified name (schema.table.column)
-};
+using namespace tsql;
 
-bool isWordStart(QChar c) {
-    return c.isLetter() || c == u'_' || c == u'@' || c == u'#';
-}
+const char* const EndsTransaction =
+    "it would end the transaction in which the check runs the formula, so the statements after it "
+    "would stay written";
+const char* const SplitsTransaction =
+    "it opens a transaction of its own that the formula could commit, so its statements would stay "
+    "written";
+const char* const RunsOutOfSight =
+    "a procedure or a dynamic batch may commit or change the session where the check cannot see it";
+const char* const OutlivesBatch =
+    "it changes the session of the connection beyond the check and so the later checks and saves";
+const char* const LinkedServer = "a table on a linked server is outside the transaction of the check";
+const char* const Unknown = "the check does not know what this statement does";
 
-bool isWordPart(QChar c) {
-    return c.isLetterOrNumber() || c == u'_' || c == u'@' || c == u'#' || c == u'$';
-}
+// The nodes still to look at. The tree is walked with a stack of its own, so a deep tree costs
+// memory, not the thread's stack.
+using Node = std::variant<const Stmt*, const Expr*, const Select*, const TableSource*>;
 
-// Splits T-SQL into words, numbers, quoted items and punctuation, dropping blanks and comments.
-QList<Token> tokenize(const QString& sql) {
-    QList<Token> tokens;
-    const qsizetype n = sql.size();
-    qsizetype i = 0;
-    int line = 1;
-    auto advance = [&](qsizetype to) {
-        for (; i < to && i < n; ++i) {
-            if (sql.at(i) == u'\n')
-                ++line;
-        }
-    };
-    // Position after a run quoted by `close`, where a doubled `close` stands for itself.
-    auto quotedEnd = [&](qsizetype from, QChar close) {
-        qsizetype j = from + 1;
-        while (j < n) {
-            if (sql.at(j) == close) {
-                if (j + 1 < n && sql.at(j + 1) == close) {
-                    j += 2;
-                    continue;
-                }
-                return j + 1;
-            }
-            ++j;
-        }
-        return n;
-    };
-    while (i < n) {
-        const QChar c = sql.at(i);
-        if (c.isSpace()) {
-            advance(i + 1);
-        } else if (c == u'-' && i + 1 < n && sql.at(i + 1) == u'-') {
-            qsizetype j = sql.indexOf(u'\n', i);
-            advance(j < 0 ? n : j);
-        } else if (c == u'/' && i + 1 < n && sql.at(i + 1) == u'*') {
-            // Block comments nest in T-SQL.
-            int depth = 0;
-            qsizetype j = i;
-            while (j < n) {
-                if (sql.at(j) == u'/' && j + 1 < n && sql.at(j + 1) == u'*') {
-                    ++depth;
-                    j += 2;
-                } else if (sql.at(j) == u'*' && j + 1 < n && sql.at(j + 1) == u'/') {
-                    j += 2;
-                    if (--depth == 0)
-                        break;
-                } else {
-                    ++j;
-                }
-            }
-            advance(j);
-        } else if (c == u'\'' || c == u'"' || c == u'[') {
-            const int startLine = line;
-            const qsizetype end = quotedEnd(i, c == u'[' ? QChar(u']') : c);
-            tokens.append({Token::Kind::Quoted, sql.mid(i, end - i), startLine, false});
-            advance(end);
-        } else if (isWordStart(c)) {
-            qsizetype j = i + 1;
-            while (j < n && isWordPart(sql.at(j)))
-                ++j;
-            const bool afterDot = !tokens.isEmpty() && tokens.last().kind == Token::Kind::Punct &&
-                                  tokens.last().text == QStringLiteral(".");
-            tokens.append({Token::Kind::Word, sql.mid(i, j - i), line, afterDot});
-            advance(j);
-        } else if (c.isDigit()) {
-            qsizetype j = i + 1;
-            while (j < n && (sql.at(j).isLetterOrNumber() || sql.at(j) == u'.'))
-                ++j;
-            tokens.append({Token::Kind::Number, sql.mid(i, j - i), line, false});
-            advance(j);
-        } else {
-            tokens.append({Token::Kind::Punct, QString(c), line, false});
-            advance(i + 1);
+class Walker {
+public:
+    GuardVerdict verdict;
+
+    void walk(const Batch& batch) {
+        for (auto it = batch.statements.rbegin(); it != batch.statements.rend(); ++it)
+            push(it->get());
+        while (!m_stack.empty() && !verdict.refused) {
+            const Node node = m_stack.back();
+            m_stack.pop_back();
+            std::visit([this](auto* n) { visit(*n); }, node);
         }
     }
-    return tokens;
-}
 
-bool isKeyword(const Token& t) {
-    return t.kind == Token::Kind::Word && !t.afterDot && !t.text.startsWith(u'@') && !t.text.startsWith(u'#');
-}
+private:
+    template <typename T> void push(const T* node) {
+        if (node)
+            m_stack.emplace_back(node);
+    }
+    template <typename T> void push(const std::unique_ptr<T>& node) { push(node.get()); }
 
-bool is(const Token& t, const char* word) {
-    return isKeyword(t) && t.text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
-}
+    void refuse(const QString& statement, int line, int column, const char* reason) {
+        verdict.refused = RefusedStatement{statement, line, column, 0, QString::fromLatin1(reason)};
+    }
 
-const QString EndsTransaction = QStringLiteral(
-    "it would end the transaction in which the check runs the formula, so the statements after it "
-    "would stay written");
-const QString SplitsTransaction = QStringLiteral(
-    "it opens a transaction of its own that the formula could commit, so its statements would stay "
-    "written");
-const QString RunsOutOfSight = QStringLiteral(
-    "a procedure or a dynamic batch may commit or change the session where the check cannot see it");
-const QString OutlivesBatch = QStringLiteral(
-    "it changes the session of the connection beyond the check and so the later checks and saves");
-const QString ServerOperation = QStringLiteral("it is a server operation that no rollback undoes");
+    void visit(const Stmt& s) {
+        switch (s.kind) {
+        case SK::Declare:
+            for (const VarDecl& d : s.decls)
+                push(d.init);
+            return;
+        case SK::Set:
+        case SK::Print:
+        case SK::Return:
+            push(s.expr);
+            return;
+        case SK::Select:
+            push(s.select);
+            return;
+        case SK::If:
+        case SK::While:
+        case SK::Block:
+        case SK::TryCatch:
+            push(s.expr);
+            push(s.thenStmt);
+            push(s.elseStmt);
+            for (const StmtP& c : s.body)
+                push(c);
+            return;
+        case SK::Break:
+        case SK::Continue:
+        case SK::Empty:
+            return;
+        case SK::Update:
+        case SK::Insert:
+        case SK::Delete:
+            verdict.writes = true;
+            push(s.target);
+            push(s.select);
+            push(s.top);
+            for (const Assignment& a : s.sets)
+                push(a.value);
+            for (const auto& row : s.values)
+                for (const ExprP& v : row)
+                    push(v);
+            return;
+        case SK::SetOption:
+            if (s.var != u"NOCOUNT")
+                refuse(QStringLiteral("SET ") + s.var, s.line, s.column, OutlivesBatch);
+            return;
+        case SK::BeginTran:
+            refuse(QStringLiteral("BEGIN TRANSACTION"), s.line, s.column, SplitsTransaction);
+            return;
+        case SK::Commit:
+            refuse(QStringLiteral("COMMIT"), s.line, s.column, EndsTransaction);
+            return;
+        case SK::Rollback:
+            refuse(QStringLiteral("ROLLBACK"), s.line, s.column, EndsTransaction);
+            return;
+        case SK::Exec:
+            refuse(QStringLiteral("EXECUTE ") + s.procName, s.line, s.column, RunsOutOfSight);
+            return;
+        }
+        refuse(QString(), s.line, s.column, Unknown);
+    }
+
+    void visit(const Expr& e) {
+        for (const ExprP& a : e.args)
+            push(a);
+        push(e.sub);
+    }
+
+    void visit(const Select& sel) {
+        push(sel.top);
+        for (const SelectItem& item : sel.items)
+            push(item.expr);
+        for (const auto& source : sel.from)
+            push(source);
+        push(sel.where);
+        for (const ExprP& g : sel.groupBy)
+            push(g);
+        push(sel.having);
+        for (const OrderItem& o : sel.orderBy)
+            push(o.expr);
+        push(sel.unionNext);
+    }
+
+    void visit(const TableSource& t) {
+        if (t.kind == SourceKind::Table && t.nameParts.size() > 3) {
+            refuse(t.nameParts.join(u'.'), t.line, t.column, LinkedServer);
+            return;
+        }
+        push(t.xmlTarget);
+        push(t.derived);
+        push(t.left);
+        push(t.right);
+        push(t.on);
+    }
+
+    std::vector<Node> m_stack;
+};
 
 } // namespace
 
-std::optional<RefusedStatement> findRefusedStatement(const QString& sql) {
-    const QList<Token> tokens = tokenize(sql);
-    static const QSet<QString> serverOperations{
-        QStringLiteral("SHUTDOWN"), QStringLiteral("KILL"),       QStringLiteral("RECONFIGURE"),
-        QStringLiteral("DBCC"),     QStringLiteral("CHECKPOINT"), QStringLiteral("BACKUP"),
-        QStringLiteral("RESTORE"),
-    };
-    for (qsizetype k = 0; k < tokens.size(); ++k) {
-        const Token& t = tokens.at(k);
-        if (!isKeyword(t))
-            continue;
-        const Token* next = k + 1 < tokens.size() ? &tokens.at(k + 1) : nullptr;
-        const QString upper = t.text.toUpper();
-        if (upper == QStringLiteral("COMMIT") || upper == QStringLiteral("ROLLBACK"))
-            return RefusedStatement{t.text, t.line, EndsTransaction};
-        if (upper == QStringLiteral("BEGIN") && next &&
-            (is(*next, "TRAN") || is(*next, "TRANSACTION") || is(*next, "DISTRIBUTED")))
-            return RefusedStatement{t.text + u' ' + next->text, t.line, SplitsTransaction};
-        if (upper == QStringLiteral("EXEC") || upper == QStringLiteral("EXECUTE"))
-            return RefusedStatement{t.text, t.line, RunsOutOfSight};
-        if (upper == QStringLiteral("USE") || upper == QStringLiteral("REVERT") ||
-            upper == QStringLiteral("SETUSER"))
-            return RefusedStatement{t.text, t.line, OutlivesBatch};
-        if (serverOperations.contains(upper))
-            return RefusedStatement{t.text, t.line, ServerOperation};
-        if (upper == QStringLiteral("SET") && next && isKeyword(*next)) {
-            // SET <word> is a session option unless the word is a column being assigned
-            // (UPDATE ... SET col = ..., col += ..., tab.col = ...).
-            const Token* after = k + 2 < tokens.size() ? &tokens.at(k + 2) : nullptr;
-            const bool assignment = after && after->kind == Token::Kind::Punct &&
-                                    QStringLiteral("=+-*/%&^|.").contains(after->text);
-            if (!assignment && next->text.compare(QStringLiteral("NOCOUNT"), Qt::CaseInsensitive) != 0)
-                return RefusedStatement{t.text + u' ' + next->text, t.line, OutlivesBatch};
-        }
+GuardVerdict guardBatch(const QString& sql) {
+    Batch batch;
+    try {
+        batch = parseBatch(sql);
+    } catch (const SqlError& e) {
+        GuardVerdict verdict;
+        verdict.refused =
+            RefusedStatement{QString(), e.error.line, e.error.column, e.error.number, e.error.message};
+        return verdict;
+    } catch (...) {
+        GuardVerdict verdict;
+        verdict.refused = RefusedStatement{QString(), 1, 0, 0, QString::fromLatin1(Unknown)};
+        return verdict;
     }
-    return std::nullopt;
+    Walker walker;
+    walker.walk(batch);
+    return walker.verdict;
 }
 
 } // namespace check

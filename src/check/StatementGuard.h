@@ -6,30 +6,40 @@
 
 namespace check {
 
-// A statement of a formula that the syntax check refuses to send to the server.
+// A batch, or a statement of it, that is not run under check.
 struct RefusedStatement {
-    QString keyword; // as written in the formula ("COMMIT", "EXEC", "SET ANSI_WARNINGS", ...)
-    int line = 1;    // line of the checked text where it starts, from 1
-    QString reason;  // why the check cannot run it
+    QString statement; // as the batch names it ("COMMIT", "EXEC", "SET XACT_ABORT", ...); empty
+                       // when the batch cannot be read at all
+    int line = 1;      // line of the batch where it starts, from 1
+    int column = 0;    // column of that line, from 1 (0 when unknown)
+    int number = 0;    // the engine's message number when the batch cannot be read (102, 191, ...)
+    QString reason;    // why it is not run (the engine's message when the batch cannot be read)
 };
 
-// The check runs the formula inside a transaction that it always rolls back. A few statements
-// would defeat that or leave something behind on the connection the window keeps using, so the
-// formula is judged not correct without being sent when it holds one of them (outside string
-// literals, comments and quoted or bracketed names):
-// - COMMIT, ROLLBACK, BEGIN TRAN/TRANSACTION/DISTRIBUTED: they end or split the check's
-//   transaction, so what follows them would stay written ("COMMIT; DELETE ...; BEGIN TRAN"
-//   even leaves the transaction count as it found it);
-// - EXEC/EXECUTE: a procedure or a dynamic batch may do any of the above out of sight;
-// - SET of a session option (SET XACT_ABORT, SET IMPLICIT_TRANSACTIONS, SET NOEXEC,
-//   SET ANSI_WARNINGS, SET ROWCOUNT, ...), USE, EXECUTE AS, REVERT, SETUSER: they outlive the
-//   batch and change how later checks and saves on the same connection behave;
-// - SHUTDOWN, KILL, RECONFIGURE, DBCC, CHECKPOINT, BACKUP, RESTORE: server operations that no
-//   rollback undoes.
-// Data changes (INSERT, UPDATE, DELETE, MERGE) and table DDL (CREATE, ALTER, DROP, TRUNCATE)
-// are not refused: they run and are rolled back like everything else in the transaction.
-// SET of a variable (SET @x = ...) and of a column in an UPDATE (SET col = ..., col += ...)
-// are ordinary statements.
-std::optional<RefusedStatement> findRefusedStatement(const QString& sql);
+// What the guard found in a batch it lets through.
+struct GuardVerdict {
+    std::optional<RefusedStatement> refused;
+    bool writes = false; // some statement changes table data (rolled back, but it takes locks)
+};
+
+// Decides, on the syntax tree the embedded engine's own parser builds, whether a batch may run
+// under check: inside a transaction that the check always rolls back, on the window's
+// connection. What cannot be read is not run, whatever the server behind the connection would
+// make of it (fail closed: the parser is the single reader of T-SQL in this system, so a
+// statement cannot look harmless here and be something else to the engine).
+//
+// Allowed: DECLARE, SET of a variable, SELECT (with sub-queries, joins, xml nodes), IF, WHILE,
+// BEGIN...END, TRY...CATCH, BREAK, CONTINUE, RETURN, PRINT, labels, SET NOCOUNT, and INSERT,
+// UPDATE, DELETE of tables, which run and are rolled back with the rest.
+// Refused, with the statement and its line:
+// - BEGIN TRAN, COMMIT, ROLLBACK: they end or split the check's transaction, so what follows
+//   them would stay written;
+// - EXEC and procedure calls: a procedure or a dynamic batch may do any of the above out of
+//   sight;
+// - SET of a session option other than NOCOUNT: it outlives the batch and changes how later
+//   checks and saves on the same connection behave;
+// - a table named with four parts: a linked server is outside the check's transaction;
+// - any statement kind the guard does not know (fail closed).
+GuardVerdict guardBatch(const QString& sql);
 
 } // namespace check

@@ -2,8 +2,8 @@
 
 #include "ado/Ado.h"
 #include "check/Declarations.h"
+#include "check/GuardedRun.h"
 #include "check/Messages.h"
-#include "check/StatementGuard.h"
 
 namespace check {
 
@@ -38,13 +38,17 @@ core::Variant SyntaxCheck::CheckFormula(bool ShowMessage) {
     m_batch.clear();
     try {
         const QString text = m_box.text();
-        const QString sql = m_services.decode ? m_services.decode(text, true) : text;
-        m_batch = checkBatch(sql);
+        const Translation sql = m_services.decode ? m_services.decode(text, true) : Translation{text, false};
+        m_batch = checkBatch(sql.text);
         ado::Connection* connection = m_services.connection ? m_services.connection() : nullptr;
         if (!connection)
             throw core::ComError(core::err::ObjectVariableNotSet,
                                  QStringLiteral("No connection to check the formula on"));
-        m_correct = runBatch(connection, sql);
+        // The check goes on with what the translation returned, but a formula whose translation
+        // failed is not correct: what the server saw is not the formula.
+        if (sql.failed)
+            fail(QStringLiteral("The formula could not be translated to its SQL form"));
+        m_correct = runBatch(connection) && !sql.failed;
     } catch (const core::ComError& e) {
         fail(e.description());
     } catch (const std::exception& e) {
@@ -72,67 +76,14 @@ core::Variant SyntaxCheck::CheckFormula(bool ShowMessage) {
     return m_correct ? core::Variant::fromBool(true) : core::Variant();
 }
 
-bool SyntaxCheck::runBatch(ado::Connection* connection, const QString& sql) {
-    if (const auto refused = findRefusedStatement(sql)) {
-        fail(QStringLiteral("%1 is not allowed in a formula under check: %2")
-                 .arg(refused->keyword.toUpper(), refused->reason),
-             refused->line);
-        return false;
-    }
-    if (connection->TransactionCount() != 0) {
-        fail(QStringLiteral("A transaction is already open on the connection: the check would roll it back"));
-        return false;
-    }
-
-    connection->BeginTrans();
-    const int inside = connection->TransactionCount();
-    if (inside != 1) {
-        // Without a transaction of its own the check cannot undo the formula: it does not run it.
-        if (inside > 0)
-            connection->RollbackTrans();
-        fail(QStringLiteral("The connection did not open the check's transaction"));
-        return false;
-    }
-    bool accepted = true;
-    try {
-        connection->Execute(m_batch); // the result set, if any, is released unread
-    } catch (const core::ComError& e) {
-        accepted = false;
-        const ado::Errors& errors = connection->GetErrors();
-        if (errors.Count() > 0) {
-            const ado::Error& first = errors.Item(0);
-            const int line = first.line - declarationLines();
-            fail(first.description.isEmpty() ? e.description() : first.description, line > 0 ? line : 0);
-        } else {
-            fail(e.description());
-        }
-    } catch (...) {
-        // Whatever went wrong, the transaction below is still rolled back.
-        accepted = false;
-        fail(QStringLiteral("The batch could not be run on the connection"));
-    }
-    int after = inside;
-    try {
-        after = connection->TransactionCount();
-    } catch (const core::ComError& e) {
-        fail(e.description());
-        accepted = false;
-    }
-    if (after != inside) {
-        accepted = false;
-        fail(
-            QStringLiteral("The formula changed the transaction count from %1 to %2").arg(inside).arg(after));
-    }
-    // Whatever happened, nothing of the batch stays: roll back what is still open.
-    if (after > 0) {
-        try {
-            connection->RollbackTrans();
-        } catch (const core::ComError& e) {
-            accepted = false;
-            fail(QStringLiteral("The check's transaction could not be rolled back: ") + e.description());
-        }
-    }
-    return accepted;
+bool SyntaxCheck::runBatch(ado::Connection* connection) {
+    const GuardedOutcome outcome = runGuarded(*connection, m_batch, m_services.limits);
+    if (outcome.accepted())
+        return true;
+    const int line = outcome.refused ? outcome.refused->line : outcome.errors.first().line;
+    const int formulaLine = line - declarationLines();
+    fail(describeFailure(outcome, declarationLines()), formulaLine > 0 ? formulaLine : 0);
+    return false;
 }
 
 void SyntaxCheck::show(bool correct) {

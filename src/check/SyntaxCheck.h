@@ -1,5 +1,6 @@
 #pragma once
 
+#include "check/GuardedRun.h"
 #include "check/Services.h"
 #include "check/TextBox.h"
 #include "core/Error.h"
@@ -12,11 +13,11 @@ namespace check {
 // The syntax check of the formula box: the declarations followed by the formula translated in
 // check mode run on the server; the formula is correct when the server accepts the batch.
 //
-// The check never changes data: the batch runs inside a transaction that is always rolled back.
-// A formula holding a statement that could defeat that (see findRefusedStatement) is not sent
-// and counts as not correct; a batch that changed the transaction count (a COMMIT or ROLLBACK
-// that got through, or a transaction the server closed on an error) counts as not correct too,
-// and so does a connection that already has a transaction open, which the rollback would undo.
+// The check never changes data: the batch runs through runGuarded, inside a transaction that
+// is always rolled back and within checkLimits(). A formula holding a statement that could
+// defeat that (see guardBatch) is not sent and counts as not correct; so does a batch that
+// changed the transaction count, a connection that already has a transaction open, and a
+// formula whose translation reported an error.
 //
 // The server's message never reaches the message box: it goes to the log sink (the host log
 // file) and stays readable through lastServerMessage().
@@ -28,6 +29,7 @@ public:
         MessageBoxFn messageBox; // unset = no dialog even with ShowMessage True
         LogFn log;               // unset = the message is only kept
         TranslateFn translate;   // unset = the Italian texts as they are
+        ado::CommandLimits limits = checkLimits();
     };
 
     SyntaxCheck(TextBox& formulaBox, Services services);
@@ -57,7 +59,7 @@ public:
     static int declarationLines();
 
 private:
-    bool runBatch(ado::Connection* connection, const QString& sql);
+    bool runBatch(ado::Connection* connection);
     void fail(const QString& message, int formulaLine = 0);
     void show(bool correct);
     QString tr(const QString& text) const;

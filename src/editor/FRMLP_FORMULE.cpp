@@ -203,7 +203,8 @@ FRMLP_FORMULE::Parts::Parts(FRMLP_FORMULE* window)
                      },
                      window->errorAnswer(), [window] { return window->context(); },
                      [window] { return window->id(); },
-                     [window](const QString& text) { return window->translate(text); }}) {}
+                     [window](const QString& text) { return window->translate(text); },
+                     check::canEncodeWith(language)}) {}
 
 QObject* componentApplication() {
     static QObject* application = [] {
@@ -599,6 +600,10 @@ void FRMLP_FORMULE::Form_Activate() {
              if (hasId && m_recordset && !m_recordset->IsBOF() && !m_recordset->IsEOF()) {
                  const QString stored = RTrimN((*m_recordset)[QStringLiteral("FORMULA")].Value()).toString();
                  QString shown = encodeToken(stored);
+                 if (m_parts->language.lastErrorCount() > 0) {
+                     lockUnreadableFormula(stored);
+                     return;
+                 }
                  shown.replace(QLatin1String("''"), QLatin1String("'"));
                  TXT_FORMULA->SetText(shown);
                  RecordUndoState();
@@ -717,6 +722,9 @@ bool FRMLP_FORMULE::eventFilter(QObject* watched, QEvent* event) {
 void FRMLP_FORMULE::Form_KeyDown(int keyCode, int shift) {
     if (shift != 2)
         return; // Ctrl alone only
+    // A stored formula that cannot be shown may be looked at (Ctrl+W) but never overwritten.
+    if (m_storedUnreadable && keyCode != 87 && keyCode != 76)
+        return;
     switch (keyCode) {
     case 90: // Ctrl+Z
         UndoFormula();
@@ -751,11 +759,14 @@ void FRMLP_FORMULE::switchTechnicalView() {
     LBL_ELEMSELEZ->SetTitle(
         translate(entering ? QStringLiteral("Info tecniche") : QStringLiteral("Formula")));
     const QString text = RTrimN(core::Variant(TXT_FORMULA->Text())).toString();
-    TXT_FORMULA->SetText(entering ? decodeToken(text, false) : encodeToken(text));
+    if (m_storedUnreadable)
+        TXT_FORMULA->SetText(entering ? m_storedSql : QString());
+    else
+        TXT_FORMULA->SetText(entering ? decodeToken(text, false) : encodeToken(text));
     TXT_FORMULA->setEnabled(true);
-    TXT_FORMULA->SetLocked(entering);
+    TXT_FORMULA->SetLocked(entering || m_storedUnreadable);
     for (QWidget* w : editing)
-        w->setEnabled(!entering);
+        w->setEnabled(!entering && !m_storedUnreadable);
     CHK_DEBUG->setVisible(entering);
     m_technicalView = entering;
 }
@@ -783,6 +794,8 @@ void FRMLP_FORMULE::connectEvents() {
     connect(IMG_CHECK, &controls::VXL_TBARMENU::ButtonClick, this,
             [this] { m_parts->syntaxCheck.clickCheck(errorAnswer()); });
     connect(IMG_SAVE, &controls::VXL_TBARMENU::ButtonClick, this, [this] {
+        if (m_storedUnreadable)
+            return;
         m_parts->store.clickSave();
         SqlText = m_parts->store.SqlText();
     });
@@ -966,13 +979,36 @@ core::Variant FRMLP_FORMULE::CheckFormula(bool ShowMessage) {
 }
 
 void FRMLP_FORMULE::UpdateFormula() {
+    if (m_storedUnreadable)
+        return;
     m_parts->store.UpdateFormula();
     SqlText = m_parts->store.SqlText();
 }
 
 void FRMLP_FORMULE::ClearFormula() {
+    if (m_storedUnreadable)
+        return;
     m_parts->store.clickClear();
     SqlText = m_parts->store.SqlText();
+}
+
+void FRMLP_FORMULE::lockUnreadableFormula(const QString& storedSql) {
+    // The box would open empty, and a save would then write NULL over the stored formula: the
+    // window keeps the stored SQL for the technical view and offers nothing that writes.
+    m_storedUnreadable = true;
+    m_storedSql = storedSql;
+    TXT_FORMULA->SetText(QString());
+    TXT_FORMULA->SetLocked(true);
+    for (QWidget* w : std::initializer_list<QWidget*>{TVW_FIELDS, IMG_SAVE, IMG_CHECK, IMG_CLEAR, IMG_EXPCOL,
+                                                      IMG_UNDO, IMG_REDO})
+        w->setEnabled(false);
+    messageBox(translate(QStringLiteral(
+                             "La formula salvata non può essere mostrata: la sua forma SQL (%1 caratteri) "
+                             "non si lascia tradurre nella forma visualizzata. La formula resta com'è nel "
+                             "database e la finestra non la modifica; Ctrl+W mostra la forma SQL "
+                             "salvata."))
+                   .arg(storedSql.size()),
+               16, translate(QStringLiteral("Formula non leggibile")));
 }
 
 void FRMLP_FORMULE::showInfo() {

@@ -125,6 +125,7 @@ public:
     QString SqlText;
     bool FirstActivation() const { return m_firstActivation; }
     bool technicalView() const { return m_technicalView; }
+    bool storedFormulaUnreadable() const { return m_storedUnreadable; }
     ado::Recordset* lastRecordset() const { return m_recordset.get(); }
     int context() const;      // ActiveClass.enmContestoformule
     core::Variant id() const; // ActiveClass.ID
@@ -212,6 +213,7 @@ private:
     void resetHistory();
     void translateCaptions();
     void switchTechnicalView();
+    void lockUnreadableFormula(const QString& storedSql);
     void connectEvents();
     host::GlobalObject* global() const;
     host::Navigator* navigator() const;
@@ -231,6 +233,10 @@ private:
     bool m_unloaded = false;
     bool m_firstActivation = false;
     bool m_technicalView = false;
+    // The stored formula could not be translated for the box: it is kept here, shown only by the
+    // technical view, and nothing in the window writes the record.
+    bool m_storedUnreadable = false;
+    QString m_storedSql;
     bool m_closingFromUnload = false;
     // Propagation guard of the window's key preview (see eventFilter).
     const QEvent* m_lastKeyEvent = nullptr;

@@ -81,14 +81,13 @@ QString spliced(const QString& text, qsizetype size, const Pieces& pieces, F&& s
 // error display is asked under the procedure's name; abort ends the translation.
 class Run {
 public:
-    Run(const Services& services, const QString& procedure)
+    Run(const Services& services, const QString& procedure, const core::ErrorAnswerFn& errorAnswer)
         : m_services(services)
         , m_procedure(procedure)
         , m_lookup(services) {
-        m_answer = [this](const QString& proc, const core::ErrorInfo& error) {
+        m_answer = [this, &errorAnswer](const QString& proc, const core::ErrorInfo& error) {
             ++m_errors;
-            return m_services.errorAnswer ? m_services.errorAnswer(proc, error)
-                                          : static_cast<int>(core::Answer::Abort);
+            return errorAnswer ? errorAnswer(proc, error) : static_cast<int>(core::Answer::Abort);
         };
     }
 
@@ -838,23 +837,31 @@ FormulaLanguage::~FormulaLanguage() = default;
 
 QString FormulaLanguage::decodeToken(const QString& text, bool checkMode) {
     m_lastStatements = 0;
+    m_lastErrors = 0;
     if (isBlank(text))
         return {};
-    Run run(m_services, kDecode);
+    Run run(m_services, kDecode, m_services.errorAnswer);
     run.text = text;
     const bool completed = toSql(run, checkMode);
     m_lastStatements = run.lookup().statementsSent();
+    m_lastErrors = run.errors();
     return completed ? run.text : QString();
 }
 
 QString FormulaLanguage::encodeToken(const QString& text) {
+    return encodeToken(text, m_services.errorAnswer);
+}
+
+QString FormulaLanguage::encodeToken(const QString& text, const core::ErrorAnswerFn& errorAnswer) {
     m_lastStatements = 0;
+    m_lastErrors = 0;
     if (isBlank(text))
         return {};
-    Run run(m_services, kEncode);
+    Run run(m_services, kEncode, errorAnswer);
     run.text = text;
     const bool completed = toDisplay(run);
     m_lastStatements = run.lookup().statementsSent();
+    m_lastErrors = run.errors();
     return completed ? run.text : QString();
 }
 

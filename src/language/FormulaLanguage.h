@@ -37,6 +37,11 @@ public:
 
     QString decodeToken(const QString& text, bool checkMode);
     QString encodeToken(const QString& text);
+    // encodeToken with another error display than the services' (a silent one, for instance).
+    QString encodeToken(const QString& text, const core::ErrorAnswerFn& errorAnswer);
+
+    // Errors the last translation reported to its error display, whatever the answers were.
+    qint64 lastErrorCount() const { return m_lastErrors; }
 
     const Services& services() const { return m_services; }
 
@@ -47,6 +52,7 @@ public:
 private:
     Services m_services;
     qint64 m_lastStatements = 0;
+    qint64 m_lastErrors = 0;
 };
 
 } // namespace language

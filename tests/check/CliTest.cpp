@@ -6,6 +6,7 @@
 
 #include <QFileInfo>
 #include <QProcess>
+#include <QSqlQuery>
 
 namespace {
 
@@ -103,6 +104,105 @@ TEST_F(Cli, RecordOptionsAreChecked) {
             .exitCode,
         2);
     EXPECT_EQ(run({QStringLiteral("show"), QStringLiteral("--id"), QStringLiteral("999")}).exitCode, 1);
+}
+
+// A formula or batch that would commit what it did under check: refused, nothing written.
+TEST_F(Cli, ChecksNeverWrite) {
+    CHECK_REQUIRE_ENGINE(db);
+    const QString before = db.dump();
+    struct Case {
+        const char* command;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"check", "SET [Prezzo lordo] = 1COMMIT DELETE FROM LP01_PROVIDER SELECT 1BEGIN TRAN"},
+        {"check", "SET [Prezzo lordo] = 1E5COMMIT DELETE FROM LP01_PROVIDER BEGIN TRAN"},
+        {"check-sql", "COMMIT DELETE FROM LP01_PROVIDER"},
+        {"check-sql", "ROLLBACK DELETE FROM LP01_PROVIDER"},
+        {"check-sql", "commıt DELETE FROM LP01_PROVIDER"},
+        {"check-sql", "SET XACT_ABORT ON"},
+    };
+    for (const Case& c : cases) {
+        const ToolRun r = run({QString::fromLatin1(c.command), QString::fromUtf8(c.text)});
+        EXPECT_EQ(r.exitCode, 1) << c.text << "\n" << r.out.toStdString() << r.err.toStdString();
+        EXPECT_FALSE(r.out.trimmed().isEmpty()) << c.text;
+        EXPECT_EQ(db.dump(), before) << c.command << ' ' << c.text;
+    }
+    // A harmless data change is run and rolled back: the server's verdict, nothing kept.
+    ToolRun r = run({QStringLiteral("check-sql"), QStringLiteral("DELETE FROM LP01_PROVIDER")});
+    EXPECT_EQ(r.exitCode, 0) << r.out.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("OK\n"));
+    r = run({QStringLiteral("check-sql"), QStringLiteral("SELECT 1\nSET @x = = 1")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.out.startsWith(QStringLiteral("Msg 102, Level 15, State 1, Line 2: ")))
+        << r.out.toStdString();
+    EXPECT_EQ(db.dump(), before);
+}
+
+TEST_F(Cli, SavingToARecordThatDoesNotExistIsAnError) {
+    CHECK_REQUIRE_ENGINE(db);
+    const QString before = db.dump();
+    for (const char* command : {"save", "clear"}) {
+        QStringList args{QString::fromLatin1(command), QStringLiteral("--context"), QStringLiteral("0"),
+                         QStringLiteral("--id"), QStringLiteral("777")};
+        if (QByteArray(command) == "save")
+            args << QStringLiteral("SET [Prezzo lordo] = 1");
+        const ToolRun r = run(args);
+        EXPECT_EQ(r.exitCode, 1) << command;
+        EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
+        EXPECT_TRUE(r.err.contains(QStringLiteral("no record 777"))) << r.err.toStdString();
+    }
+    EXPECT_EQ(db.dump(), before);
+}
+
+// Labels are longer than their variables: a display text over the text limit can have a short
+// SQL form, which the translation back could not show again.
+QString longDisplayFormula(int lines) {
+    QString text;
+    for (int i = 0; i < lines; ++i)
+        text += QStringLiteral("SET [Prezzo lordo] = [Prezzo lordo - CURR]\r\n");
+    return text;
+}
+
+TEST_F(Cli, AFormulaThatCouldNotBeShownAgainIsNotSaved) {
+    CHECK_REQUIRE_ENGINE(db);
+    const QString formula = longDisplayFormula(800);
+    ASSERT_GT(formula.size(), 32767);
+    const QString before = db.dump();
+    const ToolRun r =
+        run({QStringLiteral("save"), QStringLiteral("--yes"), QStringLiteral("--context"),
+             QStringLiteral("0"), QStringLiteral("--id"), QStringLiteral("12"), QStringLiteral("-")},
+            formula.toUtf8());
+    EXPECT_EQ(r.exitCode, 1) << r.out.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("32767"))) << r.err.toStdString();
+    EXPECT_EQ(db.dump(), before);
+}
+
+TEST_F(Cli, AStoredFormulaThatCannotBeShownFailsShow) {
+    QSqlQuery q(QSqlDatabase::database(db.rawName()));
+    QString sql;
+    for (int i = 0; i < 800; ++i)
+        sql += QStringLiteral("SET @OUTPREZZO = @ATTPREZZO\r\n");
+    q.prepare(QStringLiteral("UPDATE LP01_PROVIDER SET LP01_FORMULE = ? WHERE LP01_ID = 12"));
+    q.addBindValue(sql);
+    ASSERT_TRUE(q.exec());
+    const ToolRun r =
+        run({QStringLiteral("--on-error"), QStringLiteral("ignore"), QStringLiteral("show"),
+             QStringLiteral("--context"), QStringLiteral("0"), QStringLiteral("--id"), QStringLiteral("12")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.out.isEmpty()) << r.out.left(200).toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("cannot be shown"))) << r.err.toStdString();
+    EXPECT_EQ(db.formula(0, 12).toString(), sql);
+}
+
+TEST_F(Cli, AFormulaWhoseTranslationFailsIsNotCorrect) {
+    QString formula;
+    for (int i = 0; i < 2000; ++i)
+        formula += QStringLiteral("SET [Prezzo lordo] = 1\r\n");
+    const ToolRun r = run({QStringLiteral("check"), QStringLiteral("-")}, formula.toUtf8());
+    EXPECT_EQ(r.exitCode, 1) << r.out.left(200).toStdString();
+    EXPECT_TRUE(r.out.startsWith(QStringLiteral("La formula non risulta essere corretta.")))
+        << r.out.left(200).toStdString();
 }
 
 } // namespace

@@ -255,7 +255,8 @@ TEST(FormulaStore, SavingTranslatesInNormalMode) {
     services.decode = [&](const QString& text, bool checkMode) {
         modes << checkMode;
         QString sql = text;
-        return sql.replace(QStringLiteral("[Prezzo lordo]"), QStringLiteral("@OUTPREZZO"));
+        return check::Translation{
+            sql.replace(QStringLiteral("[Prezzo lordo]"), QStringLiteral("@OUTPREZZO"))};
     };
     FormulaStore store(s.box, services);
     s.box.setText(QStringLiteral("SET [Prezzo lordo] = 'it''s'  "));
@@ -269,7 +270,7 @@ TEST(FormulaStore, TranslationThatGivesUpWritesNothing) {
     const QString before = db.dump();
     Saver s(db.connection.get(), 0, core::Variant::fromInt32(12));
     FormulaStore::Services services = s.services();
-    services.decode = [](const QString&, bool) { return QString(); };
+    services.decode = [](const QString&, bool) { return check::Translation{}; };
     FormulaStore store(s.box, services);
     s.box.setText(QStringLiteral("SET [Prezzo lordo] = 1"));
     store.UpdateFormula();

@@ -6,72 +6,107 @@ namespace {
 
 struct Refused {
     const char* sql;
-    const char* keyword;
+    const char* statement; // "" when the batch cannot be read
     int line;
 };
 
 class RefusedStatements : public ::testing::TestWithParam<Refused> {};
 
-TEST_P(RefusedStatements, AreFoundWithTheirLine) {
+TEST_P(RefusedStatements, AreFoundOnTheTreeWithTheirLine) {
     const Refused& c = GetParam();
-    const auto found = check::findRefusedStatement(QString::fromUtf8(c.sql));
-    ASSERT_TRUE(found.has_value()) << c.sql;
-    EXPECT_EQ(found->keyword.toUpper(), QString::fromLatin1(c.keyword)) << c.sql;
-    EXPECT_EQ(found->line, c.line) << c.sql;
-    EXPECT_FALSE(found->reason.isEmpty());
+    const check::GuardVerdict v = check::guardBatch(QString::fromUtf8(c.sql));
+    ASSERT_TRUE(v.refused.has_value()) << c.sql;
+    EXPECT_EQ(v.refused->statement.toStdString(), std::string(c.statement)) << c.sql;
+    EXPECT_EQ(v.refused->line, c.line) << c.sql;
+    EXPECT_FALSE(v.refused->reason.isEmpty());
+    if (*c.statement == '\0') {
+        EXPECT_NE(v.refused->number, 0) << "an unreadable batch carries the parser's message: " << c.sql;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Check, RefusedStatements,
-    ::testing::Values(Refused{"COMMIT", "COMMIT", 1}, Refused{"commit tran", "COMMIT", 1},
-                      Refused{"SET @OUTPREZZO = 1\r\nROLLBACK TRANSACTION", "ROLLBACK", 2},
-                      Refused{"COMMIT; DELETE FROM LP01_PROVIDER; BEGIN TRAN", "COMMIT", 1},
-                      Refused{"IF 1 = 1\r\nBEGIN\r\n  begin transaction\r\nEND", "BEGIN TRANSACTION", 3},
-                      Refused{"BEGIN DISTRIBUTED TRANSACTION", "BEGIN DISTRIBUTED", 1},
-                      Refused{"EXEC('COMMIT')", "EXEC", 1}, Refused{"execute sp_who", "EXECUTE", 1},
-                      Refused{"EXECUTE AS USER = 'x'", "EXECUTE", 1}, Refused{"USE master", "USE", 1},
-                      Refused{"SET XACT_ABORT ON", "SET XACT_ABORT", 1},
-                      Refused{"SET IMPLICIT_TRANSACTIONS ON", "SET IMPLICIT_TRANSACTIONS", 1},
-                      Refused{"set noexec on", "SET NOEXEC", 1}, Refused{"SET ROWCOUNT 1", "SET ROWCOUNT", 1},
-                      Refused{"SET ANSI_WARNINGS OFF", "SET ANSI_WARNINGS", 1},
-                      Refused{"SET TRANSACTION ISOLATION LEVEL READ UNCOMMITTED", "SET TRANSACTION", 1},
-                      Refused{"SET LANGUAGE 'English'", "SET LANGUAGE", 1},
-                      Refused{"SET DATEFIRST 1", "SET DATEFIRST", 1}, Refused{"SHUTDOWN", "SHUTDOWN", 1},
-                      Refused{"KILL 52", "KILL", 1}, Refused{"DBCC CHECKIDENT('LP01_PROVIDER')", "DBCC", 1},
-                      Refused{"/* note */ -- comment\nCHECKPOINT", "CHECKPOINT", 2},
-                      Refused{"SELECT 'it''s'\r\nCOMMIT", "COMMIT", 2}));
+    ::testing::Values(
+        // Transaction control in every spelling, and glued to a number the way the engine reads it.
+        Refused{"COMMIT", "COMMIT", 1}, Refused{"commit tran", "COMMIT", 1},
+        Refused{"COMMIT WORK", "COMMIT", 1},
+        Refused{"SET @OUTPREZZO = 1\r\nROLLBACK TRANSACTION", "ROLLBACK", 2},
+        Refused{"SET @OUTPREZZO = 1COMMIT DELETE FROM LP01_PROVIDER SELECT 1BEGIN TRAN", "COMMIT", 1},
+        Refused{"SET @OUTPREZZO = 1ROLLBACK", "ROLLBACK", 1},
+        Refused{"SET @OUTPREZZO = 1.ROLLBACK", "ROLLBACK", 1},
+        Refused{"SET @OUTPREZZO = 1E5COMMIT", "COMMIT", 1}, Refused{"SET @OUTPREZZO = 0x1COMMIT", "", 1},
+        Refused{"SELECT 1SET XACT_ABORT ON", "SET XACT_ABORT", 1},
+        Refused{"IF 1 = 1\r\nBEGIN\r\n  begin transaction\r\nEND", "BEGIN TRANSACTION", 3},
+        Refused{"WHILE 1 = 0\n BEGIN TRY COMMIT END TRY BEGIN CATCH END CATCH", "COMMIT", 2},
+        Refused{"IF 1 = 0 SET @OUTPREZZO = 1 ELSE ROLLBACK", "ROLLBACK", 1},
+        // Out of sight: procedures and dynamic batches.
+        Refused{"EXEC('COMMIT')", "", 1}, Refused{"execute sp_who", "EXECUTE sp_who", 1},
+        Refused{"sp_who", "EXECUTE sp_who", 1}, Refused{"EXEC @proc", "EXECUTE @proc", 1},
+        // Session options that outlive the batch.
+        Refused{"SET XACT_ABORT ON", "SET XACT_ABORT", 1},
+        Refused{"SET IMPLICIT_TRANSACTIONS ON", "SET IMPLICIT_TRANSACTIONS", 1},
+        Refused{"set noexec on", "SET NOEXEC", 1}, Refused{"SET ROWCOUNT 1", "SET ROWCOUNT", 1},
+        Refused{"SET ANSI_WARNINGS OFF", "SET ANSI_WARNINGS", 1},
+        Refused{"SET TRANSACTION ISOLATION LEVEL READ UNCOMMITTED", "SET TRANSACTION", 1},
+        Refused{"SET LANGUAGE 'English'", "SET LANGUAGE", 1}, Refused{"SET DATEFIRST 1", "SET DATEFIRST", 1},
+        Refused{"SELECT 'it''s'\r\nCOMMIT", "COMMIT", 2},
+        // A linked server is outside any transaction of the connection.
+        Refused{"SELECT * FROM srv.db.dbo.t", "srv.db.dbo.t", 1},
+        Refused{"SELECT (SELECT 1 FROM srv.db.dbo.t)", "srv.db.dbo.t", 1},
+        // What the parser cannot read is not sent (fail closed).
+        Refused{"USE master", "", 1}, Refused{"DROP TABLE LP14_CAMPI", "", 1},
+        Refused{"CREATE TABLE #T (A INT)", "", 1}, Refused{"TRUNCATE TABLE LP07_QUOTAZIONI", "", 1},
+        Refused{"SAVE TRANSACTION S1", "", 1}, Refused{"SELECT 1 INTO #T", "", 1},
+        Refused{"WAITFOR DELAY '23:59:00'", "", 1}, Refused{"SELECT 'COMMIT", "", 1},
+        Refused{"/* COMMIT", "", 1},
+        // The engine reads a dotless i as the I it becomes in upper case: a keyword to both.
+        Refused{"commıt", "COMMIT", 1}, Refused{"ＣＯＭＭＩＴ", "EXECUTE ＣＯＭＭＩＴ", 1}));
 
 class AcceptedStatements : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(AcceptedStatements, AreSent) {
-    EXPECT_FALSE(check::findRefusedStatement(QString::fromUtf8(GetParam())).has_value()) << GetParam();
+    const check::GuardVerdict v = check::guardBatch(QString::fromUtf8(GetParam()));
+    EXPECT_FALSE(v.refused.has_value())
+        << GetParam() << ": " << (v.refused ? v.refused->reason.toStdString() : std::string());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Check, AcceptedStatements,
     ::testing::Values("", "SET @OUTPREZZO = @ATTPREZZO + 50", "set @x = 1",
                       "IF @MG66_FAM_MG53 in ('MPRI','PFIN')\r\nBEGIN\r\n SET @OUTSC1PERC = 10\r\nEND",
-                      "BEGIN TRY SELECT 1 END TRY BEGIN CATCH SELECT 2 END CATCH",
-                      "DELETE FROM LP01_PROVIDER", "UPDATE LP01_PROVIDER SET LP01_FORMULE = NULL",
-                      "UPDATE LP01_PROVIDER SET LP01_ID += 1", "UPDATE T SET T.LANGUAGE = 'x'",
-                      "UPDATE T SET LANGUAGE = 'x'", "UPDATE T SET [ROWCOUNT] = 1", "DROP TABLE LP14_CAMPI",
-                      "CREATE TABLE #T (A INT)", "TRUNCATE TABLE LP07_QUOTAZIONI", "SET NOCOUNT ON",
-                      "SAVE TRANSACTION S1", "SELECT 'COMMIT' AS X", "SELECT [COMMIT] FROM T",
-                      "SELECT \"ROLLBACK\" FROM T", "-- COMMIT\r\nSELECT 1",
-                      "/* outer /* EXEC */ COMMIT */ SELECT 1", "SELECT @COMMIT", "SELECT * FROM #EXEC",
-                      "SELECT dbo.[x].commit FROM T", "SELECT N'USE master'"));
+                      "BEGIN TRY SELECT 1 END TRY BEGIN CATCH SELECT 2 END CATCH", "SET NOCOUNT ON",
+                      "SELECT 'COMMIT' AS X", "SELECT [COMMIT] FROM T", "-- COMMIT\r\nSELECT 1",
+                      "/* outer /* EXEC */ COMMIT */ SELECT 1", "SELECT @COMMIT", "SELECT N'USE master'",
+                      "SELECT * FROM dbo.LP01_PROVIDER WITH (NOLOCK)", "label: SELECT 1",
+                      "WHILE @x < 3 BEGIN SET @x = @x + 1 IF @x = 2 BREAK END",
+                      // Sent as one batch, GO and a Cyrillic look-alike are column aliases, as on the server.
+                      "SELECT 1\nGO", "SELECT 1\nСOMMIT"));
 
-TEST(StatementGuard, UnterminatedLiteralsAndCommentsEndTheText) {
-    EXPECT_FALSE(check::findRefusedStatement(QStringLiteral("SELECT 'COMMIT")).has_value());
-    EXPECT_FALSE(check::findRefusedStatement(QStringLiteral("/* COMMIT")).has_value());
-    EXPECT_FALSE(check::findRefusedStatement(QStringLiteral("SELECT [COMMIT")).has_value());
+TEST(StatementGuard, DataChangesRunUnderRollbackAndAreMarked) {
+    for (const char* sql :
+         {"DELETE FROM LP01_PROVIDER", "UPDATE LP01_PROVIDER SET LP01_FORMULE = NULL",
+          "INSERT INTO LP01_PROVIDER (LP01_ID) VALUES (99)", "IF 1 = 0 BEGIN UPDATE T SET A = 1 END"}) {
+        const check::GuardVerdict v = check::guardBatch(QString::fromUtf8(sql));
+        EXPECT_FALSE(v.refused.has_value()) << sql;
+        EXPECT_TRUE(v.writes) << sql;
+    }
+    EXPECT_FALSE(check::guardBatch(QStringLiteral("SELECT * FROM LP01_PROVIDER")).writes);
 }
 
-TEST(StatementGuard, NonLatinTextAroundAKeywordStillFindsIt) {
-    const auto found =
-        check::findRefusedStatement(QStringLiteral("SELECT 'ΑΒΓ 日本'\nSET @назва = 1\nCOMMIT"));
-    ASSERT_TRUE(found.has_value());
-    EXPECT_EQ(found->line, 3);
+TEST(StatementGuard, ParseErrorsCarryTheEnginesMessageAndPlace) {
+    const check::GuardVerdict v = check::guardBatch(QStringLiteral("SET @x = 1\nSET @y = = 2"));
+    ASSERT_TRUE(v.refused.has_value());
+    EXPECT_EQ(v.refused->number, 102);
+    EXPECT_EQ(v.refused->line, 2);
+    EXPECT_GT(v.refused->column, 0);
+}
+
+TEST(StatementGuard, NonLatinTextAroundAStatementStillFindsIt) {
+    const check::GuardVerdict v =
+        check::guardBatch(QStringLiteral("SELECT 'ΑΒΓ 日本'\nSET @назва = 1\nCOMMIT"));
+    ASSERT_TRUE(v.refused.has_value());
+    EXPECT_EQ(v.refused->statement, QStringLiteral("COMMIT"));
+    EXPECT_EQ(v.refused->line, 3);
 }
 
 } // namespace

@@ -76,6 +76,8 @@ public:
     }
 
     const QString& connectionString() const { return m_connectionString; }
+    // The QtSql connection name of the direct SQLite access.
+    const QString& rawName() const { return m_name; }
 
     // The formula column of a record, read straight from SQLite (a null QVariant for NULL).
     QVariant formula(int context, int id) const {

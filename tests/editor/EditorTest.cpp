@@ -494,6 +494,41 @@ TEST_F(Editor, CtrlSSavesTheSqlForm) {
     EXPECT_EQ((*rs)[QStringLiteral("LP01_FORMULE")].Value().toString(), QStringLiteral("SET @OUTPREZZO = 7"));
 }
 
+TEST_F(Editor, AStoredFormulaThatCannotBeShownIsLockedAndNeverOverwritten) {
+    // Its display form would pass the text limit on the way back: the box cannot show it.
+    QString stored;
+    for (int i = 0; i < 800; ++i)
+        stored += QStringLiteral("SET @OUTPREZZO = @ATTPREZZO\r\n");
+    ado::Connection c;
+    c.Open(connectionString);
+    c.Execute(QStringLiteral("UPDATE LP01_PROVIDER SET LP01_FORMULE = '%1' WHERE LP01_ID = 5").arg(stored));
+    responder.setFallback(host::answer::Abort);
+    FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(5));
+    EXPECT_TRUE(w.storedFormulaUnreadable());
+    EXPECT_TRUE(w.TXT_FORMULA->Text().isEmpty());
+    EXPECT_TRUE(w.TXT_FORMULA->Locked());
+    EXPECT_FALSE(w.IMG_SAVE->isEnabled());
+    EXPECT_FALSE(w.IMG_CLEAR->isEnabled());
+    bool explained = false;
+    for (const host::Request& r : responder.requests())
+        explained = explained || r.text.contains(QStringLiteral("non può essere mostrata"));
+    EXPECT_TRUE(explained);
+    // Neither Ctrl+P and Ctrl+S nor the save procedure write anything.
+    QTest::keyClick(w.TXT_FORMULA, Qt::Key_P, Qt::ControlModifier);
+    QTest::keyClick(w.TXT_FORMULA, Qt::Key_S, Qt::ControlModifier);
+    w.UpdateFormula();
+    auto rs = c.Execute(QStringLiteral("SELECT LP01_FORMULE FROM LP01_PROVIDER WHERE LP01_ID = 5"));
+    EXPECT_EQ((*rs)[QStringLiteral("LP01_FORMULE")].Value().toString(), stored);
+    // The technical view shows the stored SQL, read-only; leaving it shows nothing editable.
+    QTest::keyClick(w.TXT_FORMULA, Qt::Key_W, Qt::ControlModifier);
+    EXPECT_EQ(w.TXT_FORMULA->Text().count(QStringLiteral("SET @OUTPREZZO = @ATTPREZZO")), 800);
+    EXPECT_TRUE(w.TXT_FORMULA->Locked());
+    QTest::keyClick(w.TXT_FORMULA, Qt::Key_W, Qt::ControlModifier);
+    EXPECT_TRUE(w.TXT_FORMULA->Text().isEmpty());
+    EXPECT_TRUE(w.TXT_FORMULA->Locked());
+    EXPECT_FALSE(w.IMG_SAVE->isEnabled());
+}
+
 TEST_F(Editor, CtrlLAndTheLegendButtonOpenANewInstructionsWindowEachTime) {
     FRMLP_FORMULE& w = open(0, core::Variant());
     QList<const void*> shown;

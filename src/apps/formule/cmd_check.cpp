@@ -68,7 +68,8 @@ std::optional<Record> recordOptions(Context& ctx, const QCommandLineParser& pars
     }
     const WholeNumber number = parseWholeNumber(id);
     if (!number.error.isEmpty()) {
-        *ctx.err << command << ": --id must be a whole number, not \"" << id << "\": " << number.error << "\n";
+        *ctx.err << command << ": --id must be a whole number, not \"" << id << "\": " << number.error
+                 << "\n";
         ctx.err->flush();
         return std::nullopt;
     }
@@ -136,6 +137,14 @@ int runShow(Context& ctx, const QCommandLineParser& parser, const QStringList&) 
     const QString stored = core::RTrimN(rs->GetFields().Item(QStringLiteral("FORMULA")).Value()).toString();
     auto language = formulaLanguage(ctx);
     QString display = language->encodeToken(stored);
+    if (language->lastErrorCount() > 0) {
+        // An empty or partial text printed with success would be taken for the formula.
+        *ctx.err << "show: the stored formula of record " << record->id << " in context " << record->context
+                 << " cannot be shown (" << stored.size()
+                 << " characters of SQL form); it is left as it is in the database\n";
+        ctx.err->flush();
+        return ExitNegative;
+    }
     display.replace(QStringLiteral("''"), QStringLiteral("'"));
     *ctx.out << display;
     if (!display.isEmpty() && !display.endsWith(u'\n'))
@@ -150,6 +159,15 @@ int save(Context& ctx, const Record& record, const QString& text, bool yes, bool
         openConnection(ctx, clearing ? QStringLiteral("clear") : QStringLiteral("save"));
     if (!connection)
         return ExitUsage;
+    // The record must exist: an UPDATE of no row would report success and write nothing.
+    const ado::RecordsetPtr existing = connection->Execute(
+        *check::selectStatement(record.context, check::identifierText(core::Variant(record.id))));
+    if (!existing || !existing->IsOpen() || existing->IsEOF()) {
+        *ctx.err << (clearing ? "clear" : "save") << ": no record " << record.id << " in context "
+                 << record.context << ": nothing was written\n";
+        ctx.err->flush();
+        return ExitNegative;
+    }
     auto language = formulaLanguage(ctx);
     check::StringTextBox box(text);
     check::SyntaxCheck checker(
@@ -168,6 +186,7 @@ int save(Context& ctx, const Record& record, const QString& text, bool yes, bool
         failed = true;
         return ctx.errorAnswer(procedure, error);
     };
+    services.canEncode = check::canEncodeWith(*language);
     services.context = [&record] { return record.context; };
     services.id = [&record] { return core::Variant(record.id); };
     check::FormulaStore store(box, services);

@@ -1,0 +1,72 @@
+#include "check/GuardedRun.h"
+
+namespace check {
+
+ado::CommandLimits checkLimits() {
+    ado::CommandLimits limits;
+    limits.timeoutMs = 10000;
+    limits.memoryBytes = 256LL << 20;
+    limits.lockWaitMs = 15000;
+    return limits;
+}
+
+GuardedOutcome runGuarded(ado::Connection& connection, const QString& batch,
+                          const ado::CommandLimits& limits) {
+    GuardedOutcome out;
+    const GuardVerdict verdict = guardBatch(batch);
+    if (verdict.refused) {
+        out.refused = verdict.refused;
+        return out;
+    }
+    ado::IsolatedOutcome run = connection.ExecuteIsolated(batch, verdict.writes, limits);
+    out.errors = run.outcome.errors;
+    out.resultSets = std::move(run.outcome.resultSets);
+    if (out.errors.isEmpty() && run.transactionCountAfter != 1) {
+        ado::Error e;
+        e.number = core::err::ProviderError;
+        e.description = QStringLiteral("The batch changed the transaction count from 1 to %1")
+                            .arg(run.transactionCountAfter);
+        out.errors.append(e);
+    }
+    return out;
+}
+
+QString describeFailure(const GuardedOutcome& outcome, int lineOffset) {
+    auto line = [lineOffset](int l) { return std::max(0, l - lineOffset); };
+    if (outcome.refused) {
+        const RefusedStatement& r = *outcome.refused;
+        if (r.statement.isEmpty() && r.number != 0) {
+            // The batch cannot be read: the parser's message is the engine's own.
+            ado::Error e;
+            e.nativeError = r.number;
+            e.severity = 15;
+            e.state = 1;
+            e.line = r.line;
+            e.column = r.column;
+            e.description = r.reason;
+            GuardedOutcome parsed;
+            parsed.errors.append(e);
+            return describeFailure(parsed, lineOffset);
+        }
+        const QString what = r.statement.isEmpty() ? QStringLiteral("This statement") : r.statement;
+        return QStringLiteral("Line %1: %2 is not allowed under check: %3")
+            .arg(line(r.line))
+            .arg(what, r.reason);
+    }
+    if (outcome.errors.isEmpty())
+        return QString();
+    const ado::Error& x = outcome.errors.first();
+    if (x.nativeError == 0)
+        return x.description;
+    QString text = QStringLiteral("Msg %1, Level %2, State %3, Line %4: %5")
+                       .arg(x.nativeError)
+                       .arg(x.severity)
+                       .arg(x.state)
+                       .arg(line(x.line))
+                       .arg(x.description);
+    if (x.column > 0)
+        text += QStringLiteral(" (column %1)").arg(x.column);
+    return text;
+}
+
+} // namespace check

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "ado/Ado.h"
+#include "check/StatementGuard.h"
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+namespace check {
+
+// The limits of a batch run under check: a formula that computes a price needs far less, and a
+// check holding the database's write lock must end well before another user's save gives up
+// waiting for it (the connection's own lock wait, 15 s by default).
+ado::CommandLimits checkLimits();
+
+// What a guarded run found.
+struct GuardedOutcome {
+    std::optional<RefusedStatement> refused; // the guard did not let the batch run
+    QList<ado::Error> errors;                // the server's messages, first one first
+    QList<core::RowSet> resultSets;          // what the batch returned
+    bool accepted() const { return !refused && errors.isEmpty(); }
+};
+
+// Runs a batch a user wrote on the connection so that nothing it does stays: the statement
+// guard decides on the engine's syntax tree first; then the connection runs the batch in an
+// isolated transaction that is always rolled back, within `limits`. A batch that leaves the
+// transaction count other than it found it counts as failed. Throws ComError when the
+// connection cannot run the batch in isolation (closed, a transaction already open).
+GuardedOutcome runGuarded(ado::Connection& connection, const QString& batch,
+                          const ado::CommandLimits& limits);
+
+// The first message of a run that was not accepted, as the server writes it:
+// "Msg N, Level L, State S, Line R: text", with " (column C)" when the column is known; a
+// refused statement as "Line R: STATEMENT is not allowed under check: reason". `lineOffset` is
+// subtracted from the lines (the declaration block before a formula).
+QString describeFailure(const GuardedOutcome& outcome, int lineOffset = 0);
+
+} // namespace check
