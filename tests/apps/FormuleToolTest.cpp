@@ -280,6 +280,12 @@ TEST_F(FormuleTool, RecordOptionsTakeWholeNumbersOnly) {
         {QStringLiteral("1\u00a0"),
          notWhole.arg(QStringLiteral("1\u00a0"),
                       QStringLiteral("U+00A0 at character 2 is not a decimal digit"))},
+        {QString::fromUtf8("1\U0001F600"), // a character outside the first plane, after a digit
+         notWhole.arg(QString::fromUtf8("1\U0001F600"),
+                      QString::fromUtf8("\"\U0001F600\" (U+1F600) at character 2 is not a decimal digit"))},
+        {QString::fromUtf8("\U0001F6001"),
+         notWhole.arg(QString::fromUtf8("\U0001F6001"),
+                      QString::fromUtf8("\"\U0001F600\" (U+1F600) at character 1 is not a decimal digit"))},
         {QStringLiteral("99999999999999999999"),
          notWhole.arg(QStringLiteral("99999999999999999999"), QStringLiteral("it has more than 18 digits"))},
         {QString(), QStringLiteral("show: --id is required (the record that holds the formula)\n")},

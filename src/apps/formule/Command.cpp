@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 namespace formule_cli {
 
@@ -33,19 +34,26 @@ const Command* findCommand(const QString& name) {
 
 namespace {
 
-bool isBlank(QChar c) {
-    return c == u' ' || c == u'\t';
+// The part of a text between leading and trailing spaces or tabs, as the range [begin, end).
+std::pair<qsizetype, qsizetype> withoutBlanks(QStringView text) {
+    const auto blank = [](QChar c) { return c == u' ' || c == u'\t'; };
+    qsizetype begin = 0, end = text.size();
+    while (begin < end && blank(text[begin]))
+        ++begin;
+    while (end > begin && blank(text[end - 1]))
+        --end;
+    return {begin, end};
 }
 
 // A character of a message: itself in quotes, with its code point when it is not ASCII; only the
 // code point for a space or control character other than the ASCII space.
-QString shown(QChar c) {
-    const QString code =
-        QStringLiteral("U+") + QString::number(c.unicode(), 16).toUpper().rightJustified(4, u'0');
-    if (c.unicode() >= 0x20 && c.unicode() < 0x7F)
-        return QStringLiteral("\"%1\"").arg(c);
-    if (c.isPrint() && !c.isSpace() && !c.isSurrogate())
-        return QStringLiteral("\"%1\" (%2)").arg(c).arg(code);
+QString shown(char32_t c) {
+    const QString code = QStringLiteral("U+") + QString::number(c, 16).toUpper().rightJustified(4, u'0');
+    if (c >= 0x20 && c < 0x7F)
+        return QStringLiteral("\"%1\"").arg(QChar(c));
+    const QString text = QString::fromUcs4(&c, 1);
+    if (QChar::isPrint(c) && !QChar::isSpace(c) && !QChar::isSurrogate(c))
+        return QStringLiteral("\"%1\" (%2)").arg(text, code);
     return code;
 }
 
@@ -90,22 +98,23 @@ qsizetype utf8SequenceLength(QByteArrayView bytes, qsizetype at) {
 
 WholeNumber parseWholeNumber(const QString& text, qint64 maximum) {
     WholeNumber result;
-    qsizetype begin = 0, end = text.size();
-    while (begin < end && isBlank(text.at(begin)))
-        ++begin;
-    while (end > begin && isBlank(text.at(end - 1)))
-        --end;
+    const auto [begin, end] = withoutBlanks(text);
     if (begin == end) {
         result.error = QStringLiteral("it is empty");
         return result;
     }
+    // Every character before the first one that is not a digit is a digit, so its index in UTF-16
+    // units is its position in characters.
     for (qsizetype i = begin; i < end; ++i) {
         const QChar c = text.at(i);
-        if (c < u'0' || c > u'9') {
-            result.error =
-                QStringLiteral("%1 at character %2 is not a decimal digit").arg(shown(c)).arg(i + 1);
-            return result;
-        }
+        if (c >= u'0' && c <= u'9')
+            continue;
+        char32_t code = c.unicode();
+        if (c.isHighSurrogate() && i + 1 < end && text.at(i + 1).isLowSurrogate())
+            code = QChar::surrogateToUcs4(c, text.at(i + 1));
+        result.error =
+            QStringLiteral("%1 at character %2 is not a decimal digit").arg(shown(code)).arg(i + 1);
+        return result;
     }
     if (end - begin > 18) {
         result.error = QStringLiteral("it has more than 18 digits");
@@ -119,11 +128,7 @@ WholeNumber parseWholeNumber(const QString& text, qint64 maximum) {
 }
 
 std::optional<int> parseContext(const QString& text) {
-    qsizetype begin = 0, end = text.size();
-    while (begin < end && isBlank(text.at(begin)))
-        ++begin;
-    while (end > begin && isBlank(text.at(end - 1)))
-        --end;
+    const auto [begin, end] = withoutBlanks(text);
     if (end - begin != 1 || text.at(begin) < u'0' || text.at(begin) > u'2')
         return std::nullopt;
     return text.at(begin).unicode() - u'0';
