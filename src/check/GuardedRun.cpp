@@ -12,8 +12,13 @@ ado::CommandLimits checkLimits() {
 
 GuardedOutcome runGuarded(ado::Connection& connection, const QString& batch,
                           const ado::CommandLimits& limits) {
+    return runGuarded(connection, batch, limits, 0, 0);
+}
+
+GuardedOutcome runGuarded(ado::Connection& connection, const QString& batch, const ado::CommandLimits& limits,
+                          qsizetype trustedPrefix, int trustedLines) {
     GuardedOutcome out;
-    const GuardVerdict verdict = guardBatch(batch);
+    const GuardVerdict verdict = guardBatch(batch, trustedPrefix, trustedLines);
     if (verdict.refused) {
         out.refused = verdict.refused;
         return out;

@@ -30,6 +30,10 @@ struct GuardedOutcome {
 // connection cannot run the batch in isolation (closed, a transaction already open).
 GuardedOutcome runGuarded(ado::Connection& connection, const QString& batch,
                           const ado::CommandLimits& limits);
+// The same for a batch whose first `trustedPrefix` characters (`trustedLines` line breaks) are
+// this system's own text, which the guard does not read again (see guardBatch).
+GuardedOutcome runGuarded(ado::Connection& connection, const QString& batch, const ado::CommandLimits& limits,
+                          qsizetype trustedPrefix, int trustedLines);
 
 // The first message of a run that was not accepted, as the server writes it:
 // "Msg N, Level L, State S, Line R: text", with " (column C)" when the column is known; a

@@ -150,9 +150,8 @@ private:
     std::vector<Node> m_stack;
 };
 
-} // namespace
-
-GuardVerdict guardBatch(const QString& sql) {
+// The verdict on one text, read afresh.
+GuardVerdict judge(const QString& sql) {
     Batch batch;
     try {
         batch = parseBatch(sql);
@@ -169,6 +168,30 @@ GuardVerdict guardBatch(const QString& sql) {
     Walker walker;
     walker.walk(batch);
     return walker.verdict;
+}
+
+} // namespace
+
+GuardVerdict guardBatch(const QString& sql) {
+    // The verdict is a function of the text: the last one is kept for the same text judged
+    // again (the check of an unchanged formula, the save after a check).
+    thread_local QString lastText;
+    thread_local GuardVerdict lastVerdict;
+    thread_local bool haveLast = false;
+    if (haveLast && lastText == sql)
+        return lastVerdict;
+    GuardVerdict verdict = judge(sql);
+    lastText = sql;
+    lastVerdict = verdict;
+    haveLast = true;
+    return verdict;
+}
+
+GuardVerdict guardBatch(const QString& sql, qsizetype trustedPrefix, int trustedLines) {
+    GuardVerdict verdict = guardBatch(sql.mid(trustedPrefix));
+    if (verdict.refused)
+        verdict.refused->line += trustedLines;
+    return verdict;
 }
 
 } // namespace check

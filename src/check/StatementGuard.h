@@ -42,4 +42,11 @@ struct GuardVerdict {
 // - any statement kind the guard does not know (fail closed).
 GuardVerdict guardBatch(const QString& sql);
 
+// The same for a batch that starts with a text of this system's own (the declaration block of
+// the check): only what follows the first `trustedPrefix` characters is read, and lines are
+// counted in the whole batch (`trustedLines` line breaks in the prefix). A prefix of whole
+// statements cannot change how the rest is read: a text that continued its last statement
+// would not parse on its own and is refused.
+GuardVerdict guardBatch(const QString& sql, qsizetype trustedPrefix, int trustedLines);
+
 } // namespace check

@@ -40,6 +40,7 @@ core::Variant SyntaxCheck::CheckFormula(bool ShowMessage) {
         const QString text = m_box.text();
         const Translation sql = m_services.decode ? m_services.decode(text, true) : Translation{text, false};
         m_batch = checkBatch(sql.text);
+        m_prefixLength = m_batch.size() - sql.text.size();
         ado::Connection* connection = m_services.connection ? m_services.connection() : nullptr;
         if (!connection)
             throw core::ComError(core::err::ObjectVariableNotSet,
@@ -77,7 +78,9 @@ core::Variant SyntaxCheck::CheckFormula(bool ShowMessage) {
 }
 
 bool SyntaxCheck::runBatch(ado::Connection* connection) {
-    const GuardedOutcome outcome = runGuarded(*connection, m_batch, m_services.limits);
+    // The declaration block is the check's own text: the guard reads the formula only.
+    const GuardedOutcome outcome =
+        runGuarded(*connection, m_batch, m_services.limits, m_prefixLength, declarationLines());
     if (outcome.accepted())
         return true;
     const int line = outcome.refused ? outcome.refused->line : outcome.errors.first().line;

@@ -70,6 +70,7 @@ private:
     QString m_serverMessage;
     int m_formulaLine = 0;
     QString m_batch;
+    qsizetype m_prefixLength = 0; // the declaration block at the head of m_batch
 };
 
 } // namespace check
