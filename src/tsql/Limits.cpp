@@ -149,8 +149,8 @@ void MemoryCharge::keep() {
     m_bytes = 0;
 }
 
-void MemoryCharge::clear() {
-    if (m_budget && m_budget->generation() == m_generation)
+void MemoryCharge::release() {
+    if (m_budget->generation() == m_generation)
         m_budget->release(m_bytes);
     m_budget = nullptr;
     m_bytes = 0;

@@ -109,9 +109,14 @@ public:
     qint64 bytes() const { return m_bytes; }
     // The bytes stay charged until the batch ends (the structure is handed to the caller).
     void keep();
-    void clear();
+    void clear() {
+        if (m_budget)
+            release();
+    }
 
 private:
+    void release();
+
     BatchBudget* m_budget = nullptr;
     quint64 m_generation = 0;
     qint64 m_bytes = 0;

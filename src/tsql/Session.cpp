@@ -1474,10 +1474,14 @@ struct Session::Impl {
         if (op != u"=")
             nv = arithmetic(op.left(1), vars[size_t(slot)], v);
         nv = convert(nv, t);
-        // The variable's new value is counted before it replaces the old one.
+        if (nv.s.isEmpty()) {
+            vars[size_t(slot)] = std::move(nv);
+            varMemory[size_t(slot)].clear();
+            return;
+        }
+        // The variable's new text is counted before it replaces the old one.
         MemoryCharge held;
-        if (nv.s.size() > 0)
-            held.add(valueBytes(nv));
+        held.add(valueBytes(nv));
         vars[size_t(slot)] = std::move(nv);
         varMemory[size_t(slot)] = std::move(held);
     }
@@ -1493,9 +1497,11 @@ struct Session::Impl {
         out->messages << text;
     }
 
-    // Every statement starts with a look at the clock and, inside a fence, at the fence.
+    // Every statement counts towards a look at the clock (each one that can take long looks at
+    // it on its own: loops at every iteration, SQLite and the engine's row loops as they go)
+    // and, inside a fence, looks at the fence.
     void enter(const Stmt& s) {
-        budget.checkTime();
+        budget.tick();
         transactions.checkFence();
         if (s.deferred)
             throw SqlError{*s.deferred};
