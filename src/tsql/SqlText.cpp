@@ -1,0 +1,509 @@
+#include "tsql/SqlText.h"
+
+#include "tsql/Binder.h"
+
+#include <limits>
+
+namespace tsql {
+
+QString quoteIdent(const QString& name) {
+    QString q = name;
+    q.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + q + u'"';
+}
+
+QString quoteString(const QString& s) {
+    QString q = s;
+    q.replace(u'\'', QStringLiteral("''"));
+    return u'\'' + q + u'\'';
+}
+
+QString sqlAlias(const TableSource& s) {
+    if (!s.alias.isEmpty())
+        return s.alias;
+    if (s.kind == SourceKind::Table)
+        return s.nameParts.last();
+    return QString();
+}
+
+QVariant toParam(const Value& v) {
+    if (v.null)
+        return QVariant(QMetaType::fromType<QString>());
+    switch (v.type.id) {
+    case TypeId::Bit:
+    case TypeId::TinyInt:
+    case TypeId::SmallInt:
+    case TypeId::Int:
+    case TypeId::BigInt:
+    case TypeId::Unknown:
+        return QVariant(qlonglong(v.i));
+    case TypeId::Decimal:
+    case TypeId::Money:
+    case TypeId::SmallMoney: {
+        auto whole = v.n.rescaled(0);
+        if (whole && whole->rescaled(v.n.scale) && whole->rescaled(v.n.scale)->v == v.n.v &&
+            whole->v <= std::numeric_limits<qint64>::max() && whole->v >= std::numeric_limits<qint64>::min())
+            return QVariant(qlonglong(whole->v));
+        return QVariant(v.n.toDouble());
+    }
+    case TypeId::Float:
+    case TypeId::Real:
+        return QVariant(v.f);
+    case TypeId::Date:
+        return QVariant(v.dt.toString(QStringLiteral("yyyy-MM-dd")));
+    case TypeId::DateTime:
+    case TypeId::SmallDateTime:
+        return QVariant(v.dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")));
+    default:
+        // A null QString would be bound as SQL NULL: an empty literal stays an empty string.
+        return QVariant(v.s.isNull() ? QStringLiteral("") : v.s);
+    }
+}
+
+namespace {
+
+// The SQLite text of expressions and table sources of one query. Parts that read no row of the
+// query are computed by the executor and sent as parameters, appended to `params` in the order
+// of the text.
+struct Gen {
+    ValueSource& ex;
+    const RowCtx* ctx;
+    QVariantList params;
+
+    QString param(const Value& v) {
+        params << toParam(v);
+        return QStringLiteral("?");
+    }
+
+    QString literal(const Value& v) {
+        if (v.null)
+            return QStringLiteral("NULL");
+        switch (v.type.id) {
+        case TypeId::Int:
+        case TypeId::BigInt:
+            return QString::number(v.i);
+        case TypeId::Decimal:
+            return v.n.scale == 0 ? v.n.toString() : param(v);
+        case TypeId::Float:
+            return param(v);
+        default:
+            return v.type.isString() ? quoteString(v.s) : param(v);
+        }
+    }
+
+    QString cond(Expr& e) {
+        if (!e.rowDependent) {
+            ex.sqlReadsValues = true;
+            Tri t = ex.condition(e, ctx);
+            return t == Tri::True    ? QStringLiteral("(1=1)")
+                   : t == Tri::False ? QStringLiteral("(1=0)")
+                                     : QStringLiteral("(NULL=1)");
+        }
+        return expr(e);
+    }
+
+    static bool stringish(const Expr& a) { return a.type.isString(); }
+
+    QString collate(const Expr& a, const Expr& b) {
+        return (stringish(a) || stringish(b)) ? QStringLiteral(" COLLATE TSQL_CI") : QString();
+    }
+
+    // expr recurses once per level of the expression tree: it only dispatches, and each kind
+    // of node is written by a function of its own, with its own locals.
+    QString expr(Expr& e) {
+        if (e.kind == EK::Literal)
+            return literal(e.value);
+        if (!e.rowDependent) {
+            if (isCondition(e.kind))
+                return cond(e);
+            ex.sqlReadsValues = true;
+            return param(ex.eval(e, ctx));
+        }
+        switch (e.kind) {
+        case EK::Column:
+            return column(e);
+        case EK::Star:
+            return QStringLiteral("*");
+        case EK::Unary:
+            return unary(e);
+        case EK::Binary:
+            return chainClass(e) ? u'(' + chain(e) + u')' : binary(e);
+        case EK::Compare:
+            return compare(e);
+        case EK::And:
+        case EK::Or:
+            return u'(' + logical(e) + u')';
+        case EK::Not:
+            return QStringLiteral("(NOT %1)").arg(cond(*e.args[0]));
+        case EK::IsNull:
+            return QStringLiteral("(%1 IS %2NULL)")
+                .arg(expr(*e.args[0]), e.negated ? QStringLiteral("NOT ") : QString());
+        case EK::In:
+            return in(e);
+        case EK::Between:
+            return between(e);
+        case EK::Like:
+            return like(e);
+        case EK::Exists:
+            return QStringLiteral("EXISTS (%1)").arg(selectSql(ex, *e.sub, ctx, params, 1));
+        case EK::Case:
+            return caseSql(e);
+        case EK::Cast:
+            return cast(e);
+        case EK::Function:
+            return function(e);
+        case EK::Subquery:
+            return QStringLiteral("(%1)").arg(selectSql(ex, *e.sub, ctx, params, -1, true));
+        default:
+            raise(40000, 16, QStringLiteral("This expression cannot be used in a query over tables."), e.line,
+                  e.column);
+        }
+    }
+
+    QString column(const Expr& e) {
+        if (e.depth == -1)
+            return quoteIdent(QStringLiteral("c%1").arg(e.columnIndex));
+        if (!e.src)
+            return QStringLiteral("NULL");
+        QString col = e.src->columns.value(e.columnIndex);
+        if (e.src->kind == SourceKind::Derived)
+            col = QStringLiteral("c%1").arg(e.columnIndex);
+        return quoteIdent(sqlAlias(*e.src)) + u'.' + quoteIdent(col);
+    }
+
+    QString unary(Expr& e) {
+        if (e.op == u"+")
+            return expr(*e.args[0]);
+        return QStringLiteral("(%1%2)").arg(e.op, expr(*e.args[0]));
+    }
+
+    // Operators that SQLite, as T-SQL, reads left to right at one level of precedence: a chain
+    // of them (a + b + c ...) is written without parentheses inside, as SQLite's parser
+    // nests once for every parenthesis and refuses deep nesting. 0 for any other node.
+    static int chainClass(const Expr& e) {
+        if (e.kind != EK::Binary || !e.rowDependent)
+            return 0;
+        if (e.op == u"+")
+            return e.type.isString() ? 1 : 2;
+        if (e.op == u"-")
+            return 2;
+        if (e.op == u"*" || e.op == u"%")
+            return 3;
+        if (e.op == u"&")
+            return 4;
+        if (e.op == u"|")
+            return 5;
+        return 0;
+    }
+
+    QString chain(Expr& e) {
+        Expr& left = *e.args[0];
+        QString a = chainClass(left) == chainClass(e) ? chain(left) : expr(left);
+        const QString op = e.op == u"+" && e.type.isString() ? QStringLiteral("||") : e.op;
+        return a + u' ' + op + u' ' + expr(*e.args[1]);
+    }
+
+    QString binary(Expr& e) {
+        QString a = expr(*e.args[0]), b = expr(*e.args[1]);
+        if (e.op == u"^")
+            return QStringLiteral("((%1 | %2) - (%1 & %2))").arg(a, b);
+        if (e.op == u"/")
+            return QStringLiteral("tsql_div(%1, %2)").arg(a, b);
+        return QStringLiteral("(%1 %2 %3)").arg(a, e.op, b);
+    }
+
+    QString compare(Expr& e) {
+        QString op = e.op;
+        if (op == u"!=")
+            op = QStringLiteral("<>");
+        else if (op == u"!<")
+            op = QStringLiteral(">=");
+        else if (op == u"!>")
+            op = QStringLiteral("<=");
+        // Operands are written in the order of the text: each may add a parameter, and the
+        // order of a function's arguments is unspecified.
+        const QString a = expr(*e.args[0]);
+        const QString b = expr(*e.args[1]);
+        return QStringLiteral("(%1 %2 %3%4)").arg(a, op, b, collate(*e.args[0], *e.args[1]));
+    }
+
+    // A chain of AND (or of OR), written as one run without parentheses inside.
+    QString logical(Expr& e) {
+        Expr& left = *e.args[0];
+        QString a = left.kind == e.kind && left.rowDependent ? logical(left) : cond(left);
+        return a + (e.kind == EK::And ? QStringLiteral(" AND ") : QStringLiteral(" OR ")) + cond(*e.args[1]);
+    }
+
+    QString in(Expr& e) {
+        QString lhs = expr(*e.args[0]);
+        QString list;
+        if (e.sub) {
+            list = selectSql(ex, *e.sub, ctx, params, -1);
+            if (stringish(*e.args[0]))
+                lhs += QStringLiteral(" COLLATE TSQL_CI");
+        } else {
+            bool str = stringish(*e.args[0]);
+            QStringList items;
+            for (size_t k = 1; k < e.args.size(); ++k) {
+                items << expr(*e.args[k]);
+                str = str || stringish(*e.args[k]);
+            }
+            if (str)
+                lhs += QStringLiteral(" COLLATE TSQL_CI");
+            list = items.join(QStringLiteral(", "));
+        }
+        return QStringLiteral("(%1 %2IN (%3))")
+            .arg(lhs, e.negated ? QStringLiteral("NOT ") : QString(), list);
+    }
+
+    QString between(Expr& e) {
+        QString c = collate(*e.args[0], *e.args[1]);
+        const QString value = expr(*e.args[0]);
+        const QString low = expr(*e.args[1]);
+        const QString high = expr(*e.args[2]);
+        return QStringLiteral("(%1%2 %3BETWEEN %4 AND %5)")
+            .arg(value, c, e.negated ? QStringLiteral("NOT ") : QString(), low, high);
+    }
+
+    QString like(Expr& e) {
+        const QString value = expr(*e.args[0]);
+        const QString pattern = expr(*e.args[1]);
+        const QString escape = e.args.size() > 2 ? QStringLiteral(", ") + expr(*e.args[2]) : QString();
+        QString s = QStringLiteral("tsql_like(%1, %2%3)").arg(value, pattern, escape);
+        return e.negated ? QStringLiteral("(NOT %1)").arg(s) : s;
+    }
+
+    QString caseSql(Expr& e) {
+        QString s = QStringLiteral("CASE");
+        size_t k = 0;
+        QString input;
+        if (e.hasInput) {
+            input = expr(*e.args[0]);
+            k = 1;
+        }
+        size_t end = e.args.size() - (e.hasElse ? 1 : 0);
+        for (; k < end; k += 2) {
+            if (e.hasInput)
+                s += QStringLiteral(" WHEN %1 = %2%3")
+                         .arg(input, expr(*e.args[k]), collate(*e.args[0], *e.args[k]));
+            else
+                s += QStringLiteral(" WHEN %1").arg(cond(*e.args[k]));
+            s += QStringLiteral(" THEN ") + expr(*e.args[k + 1]);
+        }
+        if (e.hasElse)
+            s += QStringLiteral(" ELSE ") + expr(*e.args.back());
+        return s + QStringLiteral(" END");
+    }
+
+    QString cast(Expr& e) {
+        QString a = expr(*e.args[0]);
+        const SqlType& t = e.castType;
+        if (t.isInteger())
+            return QStringLiteral("CAST(%1 AS INTEGER)").arg(a);
+        if (t.id == TypeId::Decimal || t.id == TypeId::Money)
+            return QStringLiteral("ROUND(CAST(%1 AS REAL), %2)")
+                .arg(a)
+                .arg(t.id == TypeId::Money ? 4 : t.scale);
+        if (t.id == TypeId::Float || t.id == TypeId::Real)
+            return QStringLiteral("CAST(%1 AS REAL)").arg(a);
+        if (t.isString() && t.length > 0)
+            return QStringLiteral("substr(CAST(%1 AS TEXT), 1, %2)").arg(a).arg(t.length);
+        return QStringLiteral("CAST(%1 AS TEXT)").arg(a);
+    }
+
+    QString function(Expr& e) {
+        QStringList a;
+        for (auto& x : e.args) {
+            if (x->kind == EK::Star)
+                a << QStringLiteral("*");
+            else if (x->datepartArg)
+                a << quoteString(x->value.s);
+            else if (e.name == u"IIF" && x.get() == e.args[0].get())
+                a << cond(*x);
+            else
+                a << expr(*x);
+        }
+        const QString& n = e.name;
+        QString distinct = e.distinct ? QStringLiteral("DISTINCT ") : QString();
+        if (n == u"COUNT" || n == u"COUNT_BIG")
+            return QStringLiteral("COUNT(%1%2)").arg(distinct, a[0]);
+        if (n == u"MAX" || n == u"MIN") {
+            QString c = e.args[0]->type.isString() ? QStringLiteral(" COLLATE TSQL_CI") : QString();
+            return QStringLiteral("%1(%2%3%4)").arg(n, distinct, a[0], c);
+        }
+        if (n == u"SUM" || n == u"AVG")
+            return QStringLiteral("%1(%2%3)").arg(n, distinct, a[0]);
+        if (n == u"IIF")
+            return QStringLiteral("CASE WHEN %1 THEN %2 ELSE %3 END").arg(a[0], a[1], a[2]);
+        if (n == u"ISNULL")
+            return QStringLiteral("IFNULL(%1, %2)").arg(a[0], a[1]);
+        if (n == u"COALESCE" || n == u"NULLIF")
+            return QStringLiteral("%1(%2)").arg(n, a.join(QStringLiteral(", ")));
+        if (n == u"RTRIM" || n == u"LTRIM" || n == u"UPPER" || n == u"LOWER")
+            return QStringLiteral("%1(%2)").arg(n, a[0]);
+        if (n == u"TRIM")
+            return QStringLiteral("TRIM(%1, ' ')").arg(a[0]);
+        if (n == u"SUBSTRING")
+            return QStringLiteral("tsql_call('SUBSTRING', %1)").arg(a.join(QStringLiteral(", ")));
+        // Everything else goes through the engine's own implementation.
+        return QStringLiteral("tsql_call(%1%2%3)")
+            .arg(quoteString(n), a.isEmpty() ? QString() : QStringLiteral(", "),
+                 a.join(QStringLiteral(", ")));
+    }
+
+    QString source(TableSource& s) {
+        switch (s.kind) {
+        case SourceKind::Table:
+            return quoteIdent(s.realName) + QStringLiteral(" AS ") + quoteIdent(sqlAlias(s));
+        case SourceKind::Derived:
+            return QStringLiteral("(%1) AS %2")
+                .arg(selectSql(ex, *s.derived, ctx, params, -1), quoteIdent(s.alias));
+        case SourceKind::Join: {
+            QString l = source(*s.left), r = source(*s.right);
+            QString type = s.joinType == u"INNER"   ? QStringLiteral("JOIN")
+                           : s.joinType == u"CROSS" ? QStringLiteral("CROSS JOIN")
+                                                    : s.joinType + QStringLiteral(" JOIN");
+            QString on = s.on ? QStringLiteral(" ON ") + cond(*s.on) : QString();
+            return QStringLiteral("%1 %2 %3%4").arg(l, type, r, on);
+        }
+        case SourceKind::XmlNodes:
+            raise(40000, 16, QStringLiteral("An xml nodes() source cannot be joined with tables here."),
+                  s.line, s.column);
+        }
+        return QString();
+    }
+};
+
+} // namespace
+
+qint64 topCount(ValueSource& ex, Expr& top, const RowCtx* ctx) {
+    ex.sqlReadsValues = true;
+    Value v = ex.eval(top, ctx);
+    if (v.null)
+        raise(1060, 16, QStringLiteral("The number of rows in the TOP clause must be an integer."));
+    qint64 n = convert(v, SqlType::of(TypeId::BigInt)).i;
+    if (n < 0)
+        raise(487, 16, QStringLiteral("An invalid value was specified for the TOP clause."));
+    return n;
+}
+
+// `single`: a scalar sub-query, which fails with Msg 512 when it yields more than one row.
+QString selectSql(ValueSource& ex, Select& sel, const RowCtx* ctx, QVariantList& params, qint64 limit,
+                  bool single) {
+    if (sel.usesXml)
+        raise(40000, 16, QStringLiteral("An xml nodes() source cannot be combined with tables in one query."),
+              sel.line, sel.column);
+    Gen g{ex, ctx, {}};
+    QStringList items;
+    bool checkSingle = single && !sel.top && !sel.distinct && !sel.unionNext;
+    for (size_t k = 0; k < sel.items.size(); ++k) {
+        QString x = g.expr(*sel.items[k].expr);
+        if (checkSingle && k == 0)
+            x = QStringLiteral("tsql_single(%1, COUNT(*) OVER ())").arg(x);
+        items << x + QStringLiteral(" AS ") + quoteIdent(QStringLiteral("c%1").arg(k));
+    }
+    QString sql = QStringLiteral("SELECT ");
+    if (sel.distinct)
+        sql += QStringLiteral("DISTINCT ");
+    sql += items.join(QStringLiteral(", "));
+    QStringList from;
+    for (auto& f : sel.from)
+        from << g.source(*f);
+    if (!from.isEmpty())
+        sql += QStringLiteral(" FROM ") + from.join(QStringLiteral(", "));
+    if (sel.where)
+        sql += QStringLiteral(" WHERE ") + g.cond(*sel.where);
+    if (!sel.groupBy.empty()) {
+        QStringList gb;
+        for (auto& x : sel.groupBy)
+            gb << g.expr(*x) + (x->type.isString() ? QStringLiteral(" COLLATE TSQL_CI") : QString());
+        sql += QStringLiteral(" GROUP BY ") + gb.join(QStringLiteral(", "));
+    }
+    if (sel.having)
+        sql += QStringLiteral(" HAVING ") + g.cond(*sel.having);
+    if (sel.unionNext) {
+        sql += sel.unionAll ? QStringLiteral(" UNION ALL ") : QStringLiteral(" UNION ");
+        params << g.params;
+        g.params.clear();
+        sql += selectSql(ex, *sel.unionNext, ctx, g.params, -1);
+    }
+    if (!sel.orderBy.empty()) {
+        QStringList ob;
+        for (auto& o : sel.orderBy) {
+            QString x;
+            if (o.expr->kind == EK::Literal && o.expr->value.type.id == TypeId::Int)
+                x = QString::number(o.expr->value.i);
+            else
+                x = g.expr(*o.expr);
+            if (o.expr->type.isString())
+                x += QStringLiteral(" COLLATE TSQL_CI");
+            ob << x + (o.desc ? QStringLiteral(" DESC") : QString());
+        }
+        sql += QStringLiteral(" ORDER BY ") + ob.join(QStringLiteral(", "));
+    }
+    qint64 n = limit;
+    if (sel.top) {
+        qint64 t = topCount(ex, *sel.top, ctx);
+        n = n < 0 ? t : std::min(n, t);
+    }
+    if (n >= 0)
+        sql += QStringLiteral(" LIMIT %1").arg(n);
+    params << g.params;
+    return sql;
+}
+
+QString updateOrDeleteSql(ValueSource& ex, Stmt& s, QVariantList& params) {
+    TableSource& t = *s.target;
+    Select& sel = *s.select;
+    const QString target = quoteIdent(t.realName);
+    Gen g{ex, nullptr, {}};
+    QString sql;
+    QString alias = t.alias.isEmpty() ? QString() : QStringLiteral(" AS ") + quoteIdent(t.alias);
+    // The parts are generated in the order the text has them (SET, FROM, WHERE): each may
+    // add parameters, which SQLite binds by position.
+    if (s.kind == SK::Update) {
+        QStringList sets;
+        for (Assignment& a : s.sets) {
+            if (a.slot >= 0)
+                raise(
+                    40000, 16,
+                    QStringLiteral("Assigning variables in UPDATE is not supported by the embedded server."));
+            QString col = quoteIdent(t.columns[a.columnIndex]);
+            const SqlType& ct = t.columnTypes[size_t(a.columnIndex)];
+            QString value;
+            if (!a.value->rowDependent) {
+                Value v = ex.eval(*a.value, nullptr);
+                if (a.op != u"=")
+                    raise(40000, 16, QStringLiteral("Compound assignment of columns is not supported."));
+                value = g.param(convert(v, ct));
+            } else {
+                value = g.expr(*a.value);
+                if (a.op != u"=")
+                    value = QStringLiteral("(%1 %2 %3)").arg(col, a.op.left(1), value);
+            }
+            sets << col + QStringLiteral(" = ") + value;
+        }
+        QStringList fromParts;
+        for (auto& f : sel.from)
+            fromParts << g.source(*f);
+        const QString from =
+            fromParts.isEmpty() ? QString() : QStringLiteral(" FROM ") + fromParts.join(QStringLiteral(", "));
+        sql =
+            QStringLiteral("UPDATE %1%2 SET %3%4").arg(target, alias, sets.join(QStringLiteral(", ")), from);
+    } else {
+        sql = QStringLiteral("DELETE FROM %1%2").arg(target, alias);
+    }
+    const QString where = sel.where ? g.cond(*sel.where) : QString();
+    if (s.top) {
+        qint64 n = topCount(ex, *s.top, nullptr);
+        sql += QStringLiteral(" WHERE rowid IN (SELECT rowid FROM %1%2%3 LIMIT %4)")
+                   .arg(target, alias, where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where)
+                   .arg(n);
+    } else if (!where.isEmpty()) {
+        sql += QStringLiteral(" WHERE ") + where;
+    }
+    params << g.params;
+    return sql;
+}
+
+} // namespace tsql
