@@ -201,1164 +201,1162 @@ struct Session::Impl final : ValueSource {
         return e;
     }
     [[noreturn]] static void outOfMemory() { throw SqlError{insufficientMemory()}; }
-}
 
     void ensureFunctions() {
-    if (!functionsRegistered) {
-        registerSqliteFunctions(db);
-        functionsRegistered = true;
-    }
-}
-
-// A value read from SQLite (integer, float, text or null), given the type the query says
-// it has.
-static Value fromSqlite(Value raw, const SqlType& t) {
-    if (raw.null)
-        return Value::nullOf(t);
-    if (t.id == TypeId::Unknown) {
-        if (raw.type.id == TypeId::BigInt && raw.i >= std::numeric_limits<qint32>::min() &&
-            raw.i <= std::numeric_limits<qint32>::max())
-            raw.type = SqlType::of(TypeId::Int);
-        return raw;
-    }
-    try {
-        if (t.id == TypeId::Decimal && raw.type.id == TypeId::Float) {
-            auto n = Numeric::fromDouble(raw.f, t.scale);
-            if (n) {
-                Value v;
-                v.type = t;
-                v.null = false;
-                v.n = *n;
-                return v;
-            }
+        if (!functionsRegistered) {
+            registerSqliteFunctions(db);
+            functionsRegistered = true;
         }
-        SqlType target = t;
-        if (target.isString())
-            target.length = -1;
-        Value v = convert(raw, target, true);
-        v.type = t;
-        return v;
-    } catch (const SqlError&) {
-        return raw;
     }
-}
 
-void checkTables(const Select& sel) {
-    for (const TableSource* s : sel.flatSources)
-        if (s->kind == SourceKind::Table && !s->exists)
-            raise(208, 16, QStringLiteral("Invalid object name '%1'.").arg(s->nameParts.join(u'.')), s->line,
-                  s->column);
-}
-
-ResultSet runSql(Select& sel, const RowCtx* ctx, qint64 limit) {
-    std::function<void(const Select&)> check = [&](const Select& s) {
-        checkTables(s);
-        if (s.unionNext)
-            check(*s.unionNext);
-    };
-    check(sel);
-    if (sel.topPercent)
-        raise(40000, 16, QStringLiteral("TOP ... PERCENT is not supported by the embedded server."));
-    // The text generated for a query that reads no value of the batch (variables, outer
-    // rows) is the same every time the batch runs: it is kept with the compiled batch.
-    QVariantList params;
-    QString sql;
-    GeneratedSql* kept = currentBatch && !ctx ? &currentBatch->generated : nullptr;
-    const auto key = std::make_pair(static_cast<const Select*>(&sel), limit);
-    const auto known = kept ? kept->find(key) : GeneratedSql::iterator();
-    if (kept && known != kept->end()) {
-        sql = known->second.first;
-        params = known->second.second;
-    } else {
-        // Queries run while generating (sub-queries evaluated here) keep their own account.
-        const bool outerReads = std::exchange(sqlReadsValues, false);
-        sql = selectSql(*this, sel, ctx, params, limit);
-        const bool reads = sqlReadsValues;
-        sqlReadsValues = outerReads || reads;
-        if (kept && !reads)
-            kept->emplace(key, std::make_pair(sql, params));
-    }
-    const auto q = prepared(sql, params);
-    ResultSet rs;
-    for (const SelectItem& it : sel.items) {
-        rs.columns << itemName(it);
-        rs.types.push_back(it.expr->type);
-    }
-    int n = int(sel.items.size());
-    for (; q->state == SQLITE_ROW; q->state = q->statement->step()) {
-        std::vector<Value> row;
-        row.reserve(size_t(n));
-        for (int k = 0; k < n; ++k)
-            row.push_back(fromSqlite(q->statement->column(k), rs.types[size_t(k)]));
-        rs.memory.add(rowBytes(row));
-        rs.rows.push_back(std::move(row));
-    }
-    if (q->state != SQLITE_DONE)
-        sqliteFailure(*q->statement);
-    if (auto pending = takePendingError())
-        throw SqlError{*pending};
-    return rs;
-}
-
-// ---------------- in-engine queries (no tables: constants, variables, xml) ----------------
-
-std::shared_ptr<const XmlDoc> document(const Value& v) {
-    if (v.doc)
-        return v.doc;
-    return parseXml(v.s);
-}
-
-// A row of an in-engine query takes its time and its memory: every one made is counted, so
-// that a query that combines too many rows stops at the batch's limits.
-static qint64 ctxBytes(const RowCtx& c) {
-    qint64 n = qint64(sizeof(RowCtx));
-    for (const auto& r : c.rows)
-        n += rowBytes(r.second);
-    return n;
-}
-void counted(MemoryCharge& work, const RowCtx& c) {
-    budget.tick();
-    work.add(ctxBytes(c));
-}
-
-void sourceRows(TableSource& s, const RowCtx* outer, std::vector<RowCtx>& combos, MemoryCharge& work) {
-    switch (s.kind) {
-    case SourceKind::XmlNodes: {
-        std::vector<RowCtx> next;
-        for (RowCtx& c : combos) {
-            c.outer = outer;
-            Value target = eval(*s.xmlTarget, &c);
-            if (target.null)
-                continue;
-            XmlNodeRef context;
-            if (target.type.id == TypeId::XmlNode) {
-                context = *target.node;
-            } else {
-                auto doc = document(target);
-                context = XmlNodeRef{doc, &doc->root, -1};
-            }
-            for (const XmlNodeRef& n : xpathSelect(context, s.xpath)) {
-                RowCtx r = c;
-                Value nv;
-                nv.type = SqlType::of(TypeId::XmlNode);
-                nv.null = false;
-                nv.node = std::make_shared<XmlNodeRef>(n);
-                r.rows.push_back({&s, {nv}});
-                counted(work, r);
-                next.push_back(std::move(r));
-            }
+    // A value read from SQLite (integer, float, text or null), given the type the query says
+    // it has.
+    static Value fromSqlite(Value raw, const SqlType& t) {
+        if (raw.null)
+            return Value::nullOf(t);
+        if (t.id == TypeId::Unknown) {
+            if (raw.type.id == TypeId::BigInt && raw.i >= std::numeric_limits<qint32>::min() &&
+                raw.i <= std::numeric_limits<qint32>::max())
+                raw.type = SqlType::of(TypeId::Int);
+            return raw;
         }
-        combos = std::move(next);
-        break;
-    }
-    case SourceKind::Derived: {
-        ResultSet rs = query(*s.derived, outer, -1);
-        std::vector<RowCtx> next;
-        for (const RowCtx& c : combos)
-            for (const auto& row : rs.rows) {
-                RowCtx r = c;
-                r.rows.push_back({&s, row});
-                counted(work, r);
-                next.push_back(std::move(r));
-            }
-        combos = std::move(next);
-        break;
-    }
-    case SourceKind::Join: {
-        sourceRows(*s.left, outer, combos, work);
-        if (s.joinType == u"INNER" || s.joinType == u"CROSS") {
-            sourceRows(*s.right, outer, combos, work);
-            if (s.on) {
-                std::vector<RowCtx> kept;
-                for (RowCtx& c : combos) {
-                    budget.tick();
-                    c.outer = outer;
-                    if (condition(*s.on, &c) == Tri::True)
-                        kept.push_back(std::move(c));
+        try {
+            if (t.id == TypeId::Decimal && raw.type.id == TypeId::Float) {
+                auto n = Numeric::fromDouble(raw.f, t.scale);
+                if (n) {
+                    Value v;
+                    v.type = t;
+                    v.null = false;
+                    v.n = *n;
+                    return v;
                 }
-                combos = std::move(kept);
             }
-        } else {
-            raise(40000, 16, QStringLiteral("Outer joins over xml sources are not supported."), s.line,
-                  s.column);
+            SqlType target = t;
+            if (target.isString())
+                target.length = -1;
+            Value v = convert(raw, target, true);
+            v.type = t;
+            return v;
+        } catch (const SqlError&) {
+            return raw;
         }
-        break;
     }
-    case SourceKind::Table:
-        raise(40000, 16, QStringLiteral("Tables cannot be combined with xml sources in one query."), s.line,
-              s.column);
-    }
-}
 
-ResultSet localQuery(Select& sel, const RowCtx* outer, qint64 limit) {
-    MemoryCharge work; // the rows combined on the way
-    std::vector<RowCtx> combos(1);
-    combos[0].outer = outer;
-    for (auto& f : sel.from)
-        sourceRows(*f, outer, combos, work);
-    for (RowCtx& c : combos)
-        c.outer = outer;
-    if (sel.where) {
-        std::vector<RowCtx> kept;
-        for (RowCtx& c : combos) {
-            budget.tick();
-            if (condition(*sel.where, &c) == Tri::True)
-                kept.push_back(std::move(c));
+    void checkTables(const Select& sel) {
+        for (const TableSource* s : sel.flatSources)
+            if (s->kind == SourceKind::Table && !s->exists)
+                raise(208, 16, QStringLiteral("Invalid object name '%1'.").arg(s->nameParts.join(u'.')),
+                      s->line, s->column);
+    }
+
+    ResultSet runSql(Select& sel, const RowCtx* ctx, qint64 limit) {
+        std::function<void(const Select&)> check = [&](const Select& s) {
+            checkTables(s);
+            if (s.unionNext)
+                check(*s.unionNext);
+        };
+        check(sel);
+        if (sel.topPercent)
+            raise(40000, 16, QStringLiteral("TOP ... PERCENT is not supported by the embedded server."));
+        // The text generated for a query that reads no value of the batch (variables, outer
+        // rows) is the same every time the batch runs: it is kept with the compiled batch.
+        QVariantList params;
+        QString sql;
+        GeneratedSql* kept = currentBatch && !ctx ? &currentBatch->generated : nullptr;
+        const auto key = std::make_pair(static_cast<const Select*>(&sel), limit);
+        const auto known = kept ? kept->find(key) : GeneratedSql::iterator();
+        if (kept && known != kept->end()) {
+            sql = known->second.first;
+            params = known->second.second;
+        } else {
+            // Queries run while generating (sub-queries evaluated here) keep their own account.
+            const bool outerReads = std::exchange(sqlReadsValues, false);
+            sql = selectSql(*this, sel, ctx, params, limit);
+            const bool reads = sqlReadsValues;
+            sqlReadsValues = outerReads || reads;
+            if (kept && !reads)
+                kept->emplace(key, std::make_pair(sql, params));
         }
-        combos = std::move(kept);
+        const auto q = prepared(sql, params);
+        ResultSet rs;
+        for (const SelectItem& it : sel.items) {
+            rs.columns << itemName(it);
+            rs.types.push_back(it.expr->type);
+        }
+        int n = int(sel.items.size());
+        for (; q->state == SQLITE_ROW; q->state = q->statement->step()) {
+            std::vector<Value> row;
+            row.reserve(size_t(n));
+            for (int k = 0; k < n; ++k)
+                row.push_back(fromSqlite(q->statement->column(k), rs.types[size_t(k)]));
+            rs.memory.add(rowBytes(row));
+            rs.rows.push_back(std::move(row));
+        }
+        if (q->state != SQLITE_DONE)
+            sqliteFailure(*q->statement);
+        if (auto pending = takePendingError())
+            throw SqlError{*pending};
+        return rs;
     }
-    ResultSet rs;
-    for (const SelectItem& it : sel.items) {
-        rs.columns << itemName(it);
-        rs.types.push_back(it.expr->type);
+
+    // ---------------- in-engine queries (no tables: constants, variables, xml) ----------------
+
+    std::shared_ptr<const XmlDoc> document(const Value& v) {
+        if (v.doc)
+            return v.doc;
+        return parseXml(v.s);
     }
-    struct Out {
-        std::vector<Value> values;
-        std::vector<Value> keys;
-    };
-    std::vector<Out> outRows;
-    auto project = [&](RowCtx& ctx) {
+
+    // A row of an in-engine query takes its time and its memory: every one made is counted, so
+    // that a query that combines too many rows stops at the batch's limits.
+    static qint64 ctxBytes(const RowCtx& c) {
+        qint64 n = qint64(sizeof(RowCtx));
+        for (const auto& r : c.rows)
+            n += rowBytes(r.second);
+        return n;
+    }
+    void counted(MemoryCharge& work, const RowCtx& c) {
         budget.tick();
-        Out o;
-        for (SelectItem& it : sel.items)
-            o.values.push_back(eval(*it.expr, &ctx));
-        work.add(rowBytes(o.values));
-        ctx.items = &o.values;
-        for (OrderItem& ob : sel.orderBy) {
-            if (ob.expr->kind == EK::Literal && ob.expr->value.type.id == TypeId::Int &&
-                ob.expr->value.i >= 1 && size_t(ob.expr->value.i) <= o.values.size())
-                o.keys.push_back(o.values[size_t(ob.expr->value.i - 1)]);
-            else
-                o.keys.push_back(eval(*ob.expr, &ctx));
-        }
-        ctx.items = nullptr;
-        outRows.push_back(std::move(o));
-    };
-    if (sel.hasAggregate) {
-        std::vector<std::vector<RowCtx>> groups;
-        if (sel.groupBy.empty()) {
-            groups.push_back(std::move(combos));
-        } else {
-            std::vector<std::vector<Value>> keys;
+        work.add(ctxBytes(c));
+    }
+
+    void sourceRows(TableSource& s, const RowCtx* outer, std::vector<RowCtx>& combos, MemoryCharge& work) {
+        switch (s.kind) {
+        case SourceKind::XmlNodes: {
+            std::vector<RowCtx> next;
             for (RowCtx& c : combos) {
-                counted(work, c);
-                std::vector<Value> k;
-                for (auto& gexpr : sel.groupBy)
-                    k.push_back(eval(*gexpr, &c));
-                size_t gi = 0;
-                for (; gi < keys.size(); ++gi) {
-                    budget.tick();
-                    bool same = true;
-                    for (size_t j = 0; j < k.size() && same; ++j) {
-                        if (k[j].null != keys[gi][j].null)
-                            same = false;
-                        else if (!k[j].null)
-                            same = compareValues(k[j], keys[gi][j]).value_or(1) == 0;
-                    }
-                    if (same)
-                        break;
+                c.outer = outer;
+                Value target = eval(*s.xmlTarget, &c);
+                if (target.null)
+                    continue;
+                XmlNodeRef context;
+                if (target.type.id == TypeId::XmlNode) {
+                    context = *target.node;
+                } else {
+                    auto doc = document(target);
+                    context = XmlNodeRef{doc, &doc->root, -1};
                 }
-                if (gi == keys.size()) {
-                    keys.push_back(k);
-                    groups.emplace_back();
-                }
-                groups[gi].push_back(c);
-            }
-        }
-        for (auto& grp : groups) {
-            RowCtx gctx = grp.empty() ? RowCtx() : grp.front();
-            gctx.outer = outer;
-            gctx.group = &grp;
-            if (sel.having && condition(*sel.having, &gctx) != Tri::True)
-                continue;
-            project(gctx);
-        }
-    } else {
-        for (RowCtx& c : combos)
-            project(c);
-    }
-    if (sel.distinct) {
-        std::vector<Out> unique;
-        for (Out& o : outRows) {
-            bool dup = false;
-            for (const Out& u : unique) {
-                budget.tick();
-                bool same = true;
-                for (size_t j = 0; j < o.values.size() && same; ++j) {
-                    const Value &x = o.values[j], &y = u.values[j];
-                    same = x.null == y.null && (x.null || compareValues(x, y).value_or(1) == 0);
-                }
-                if (same) {
-                    dup = true;
-                    break;
+                for (const XmlNodeRef& n : xpathSelect(context, s.xpath)) {
+                    RowCtx r = c;
+                    Value nv;
+                    nv.type = SqlType::of(TypeId::XmlNode);
+                    nv.null = false;
+                    nv.node = std::make_shared<XmlNodeRef>(n);
+                    r.rows.push_back({&s, {nv}});
+                    counted(work, r);
+                    next.push_back(std::move(r));
                 }
             }
-            if (!dup)
-                unique.push_back(std::move(o));
-        }
-        outRows = std::move(unique);
-    }
-    if (!sel.orderBy.empty()) {
-        std::stable_sort(outRows.begin(), outRows.end(), [&](const Out& a, const Out& b) {
-            budget.tick();
-            for (size_t k = 0; k < sel.orderBy.size(); ++k) {
-                const Value &x = a.keys[k], &y = b.keys[k];
-                int c;
-                if (x.null || y.null)
-                    c = x.null == y.null ? 0 : (x.null ? -1 : 1);
-                else
-                    c = compareValues(x, y).value_or(0);
-                if (c != 0)
-                    return sel.orderBy[k].desc ? c > 0 : c < 0;
-            }
-            return false;
-        });
-    }
-    qint64 n = limit;
-    if (sel.top) {
-        qint64 t = topCount(*this, *sel.top, outer);
-        n = n < 0 ? t : std::min(n, t);
-    }
-    for (Out& o : outRows) {
-        if (n >= 0 && qint64(rs.rows.size()) >= n)
+            combos = std::move(next);
             break;
-        rs.memory.add(rowBytes(o.values));
-        rs.rows.push_back(std::move(o.values));
-    }
-    if (sel.unionNext) {
-        ResultSet more = query(*sel.unionNext, outer, -1);
-        for (auto& r : more.rows) {
-            rs.memory.add(rowBytes(r));
-            rs.rows.push_back(std::move(r));
         }
-        if (!sel.unionAll) {
-            std::vector<std::vector<Value>> unique;
-            for (auto& r : rs.rows) {
+        case SourceKind::Derived: {
+            ResultSet rs = query(*s.derived, outer, -1);
+            std::vector<RowCtx> next;
+            for (const RowCtx& c : combos)
+                for (const auto& row : rs.rows) {
+                    RowCtx r = c;
+                    r.rows.push_back({&s, row});
+                    counted(work, r);
+                    next.push_back(std::move(r));
+                }
+            combos = std::move(next);
+            break;
+        }
+        case SourceKind::Join: {
+            sourceRows(*s.left, outer, combos, work);
+            if (s.joinType == u"INNER" || s.joinType == u"CROSS") {
+                sourceRows(*s.right, outer, combos, work);
+                if (s.on) {
+                    std::vector<RowCtx> kept;
+                    for (RowCtx& c : combos) {
+                        budget.tick();
+                        c.outer = outer;
+                        if (condition(*s.on, &c) == Tri::True)
+                            kept.push_back(std::move(c));
+                    }
+                    combos = std::move(kept);
+                }
+            } else {
+                raise(40000, 16, QStringLiteral("Outer joins over xml sources are not supported."), s.line,
+                      s.column);
+            }
+            break;
+        }
+        case SourceKind::Table:
+            raise(40000, 16, QStringLiteral("Tables cannot be combined with xml sources in one query."),
+                  s.line, s.column);
+        }
+    }
+
+    ResultSet localQuery(Select& sel, const RowCtx* outer, qint64 limit) {
+        MemoryCharge work; // the rows combined on the way
+        std::vector<RowCtx> combos(1);
+        combos[0].outer = outer;
+        for (auto& f : sel.from)
+            sourceRows(*f, outer, combos, work);
+        for (RowCtx& c : combos)
+            c.outer = outer;
+        if (sel.where) {
+            std::vector<RowCtx> kept;
+            for (RowCtx& c : combos) {
+                budget.tick();
+                if (condition(*sel.where, &c) == Tri::True)
+                    kept.push_back(std::move(c));
+            }
+            combos = std::move(kept);
+        }
+        ResultSet rs;
+        for (const SelectItem& it : sel.items) {
+            rs.columns << itemName(it);
+            rs.types.push_back(it.expr->type);
+        }
+        struct Out {
+            std::vector<Value> values;
+            std::vector<Value> keys;
+        };
+        std::vector<Out> outRows;
+        auto project = [&](RowCtx& ctx) {
+            budget.tick();
+            Out o;
+            for (SelectItem& it : sel.items)
+                o.values.push_back(eval(*it.expr, &ctx));
+            work.add(rowBytes(o.values));
+            ctx.items = &o.values;
+            for (OrderItem& ob : sel.orderBy) {
+                if (ob.expr->kind == EK::Literal && ob.expr->value.type.id == TypeId::Int &&
+                    ob.expr->value.i >= 1 && size_t(ob.expr->value.i) <= o.values.size())
+                    o.keys.push_back(o.values[size_t(ob.expr->value.i - 1)]);
+                else
+                    o.keys.push_back(eval(*ob.expr, &ctx));
+            }
+            ctx.items = nullptr;
+            outRows.push_back(std::move(o));
+        };
+        if (sel.hasAggregate) {
+            std::vector<std::vector<RowCtx>> groups;
+            if (sel.groupBy.empty()) {
+                groups.push_back(std::move(combos));
+            } else {
+                std::vector<std::vector<Value>> keys;
+                for (RowCtx& c : combos) {
+                    counted(work, c);
+                    std::vector<Value> k;
+                    for (auto& gexpr : sel.groupBy)
+                        k.push_back(eval(*gexpr, &c));
+                    size_t gi = 0;
+                    for (; gi < keys.size(); ++gi) {
+                        budget.tick();
+                        bool same = true;
+                        for (size_t j = 0; j < k.size() && same; ++j) {
+                            if (k[j].null != keys[gi][j].null)
+                                same = false;
+                            else if (!k[j].null)
+                                same = compareValues(k[j], keys[gi][j]).value_or(1) == 0;
+                        }
+                        if (same)
+                            break;
+                    }
+                    if (gi == keys.size()) {
+                        keys.push_back(k);
+                        groups.emplace_back();
+                    }
+                    groups[gi].push_back(c);
+                }
+            }
+            for (auto& grp : groups) {
+                RowCtx gctx = grp.empty() ? RowCtx() : grp.front();
+                gctx.outer = outer;
+                gctx.group = &grp;
+                if (sel.having && condition(*sel.having, &gctx) != Tri::True)
+                    continue;
+                project(gctx);
+            }
+        } else {
+            for (RowCtx& c : combos)
+                project(c);
+        }
+        if (sel.distinct) {
+            std::vector<Out> unique;
+            for (Out& o : outRows) {
                 bool dup = false;
-                for (const auto& u : unique) {
+                for (const Out& u : unique) {
                     budget.tick();
                     bool same = true;
-                    for (size_t j = 0; j < r.size() && same; ++j)
-                        same = r[j].null == u[j].null &&
-                               (r[j].null || compareValues(r[j], u[j]).value_or(1) == 0);
-                    dup = dup || same;
+                    for (size_t j = 0; j < o.values.size() && same; ++j) {
+                        const Value &x = o.values[j], &y = u.values[j];
+                        same = x.null == y.null && (x.null || compareValues(x, y).value_or(1) == 0);
+                    }
+                    if (same) {
+                        dup = true;
+                        break;
+                    }
                 }
                 if (!dup)
-                    unique.push_back(r);
+                    unique.push_back(std::move(o));
             }
-            rs.rows = std::move(unique);
+            outRows = std::move(unique);
         }
-    }
-    return rs;
-}
-
-ResultSet query(Select& sel, const RowCtx* outer, qint64 limit) {
-    if (sel.usesTables)
-        return runSql(sel, outer, limit);
-    return localQuery(sel, outer, limit);
-}
-
-// ---------------- expressions ----------------
-
-const std::vector<Value>* findRow(const RowCtx* ctx, const TableSource* src) {
-    for (const RowCtx* c = ctx; c; c = c->outer)
-        for (const auto& r : c->rows)
-            if (r.first == src)
-                return &r.second;
-    return nullptr;
-}
-
-Value aggregate(Expr& e, const RowCtx* ctx) {
-    const std::vector<RowCtx>* group = nullptr;
-    for (const RowCtx* c = ctx; c && !group; c = c->outer)
-        group = c->group;
-    std::vector<RowCtx> single;
-    if (!group) {
-        single.push_back(ctx ? *ctx : RowCtx());
-        group = &single;
-    }
-    const QString& n = e.name;
-    bool star = e.args[0]->kind == EK::Star;
-    std::vector<Value> vals;
-    MemoryCharge held;
-    for (const RowCtx& r : *group) {
-        budget.tick();
-        if (star) {
-            vals.push_back(Value::integer(1));
-            continue;
-        }
-        Value v = eval(*e.args[0], &r);
-        if (v.null)
-            continue;
-        if (e.distinct) {
-            bool dup = false;
-            for (const Value& x : vals) {
+        if (!sel.orderBy.empty()) {
+            std::stable_sort(outRows.begin(), outRows.end(), [&](const Out& a, const Out& b) {
                 budget.tick();
-                dup = dup || compareValues(x, v).value_or(1) == 0;
+                for (size_t k = 0; k < sel.orderBy.size(); ++k) {
+                    const Value &x = a.keys[k], &y = b.keys[k];
+                    int c;
+                    if (x.null || y.null)
+                        c = x.null == y.null ? 0 : (x.null ? -1 : 1);
+                    else
+                        c = compareValues(x, y).value_or(0);
+                    if (c != 0)
+                        return sel.orderBy[k].desc ? c > 0 : c < 0;
+                }
+                return false;
+            });
+        }
+        qint64 n = limit;
+        if (sel.top) {
+            qint64 t = topCount(*this, *sel.top, outer);
+            n = n < 0 ? t : std::min(n, t);
+        }
+        for (Out& o : outRows) {
+            if (n >= 0 && qint64(rs.rows.size()) >= n)
+                break;
+            rs.memory.add(rowBytes(o.values));
+            rs.rows.push_back(std::move(o.values));
+        }
+        if (sel.unionNext) {
+            ResultSet more = query(*sel.unionNext, outer, -1);
+            for (auto& r : more.rows) {
+                rs.memory.add(rowBytes(r));
+                rs.rows.push_back(std::move(r));
             }
-            if (dup)
+            if (!sel.unionAll) {
+                std::vector<std::vector<Value>> unique;
+                for (auto& r : rs.rows) {
+                    bool dup = false;
+                    for (const auto& u : unique) {
+                        budget.tick();
+                        bool same = true;
+                        for (size_t j = 0; j < r.size() && same; ++j)
+                            same = r[j].null == u[j].null &&
+                                   (r[j].null || compareValues(r[j], u[j]).value_or(1) == 0);
+                        dup = dup || same;
+                    }
+                    if (!dup)
+                        unique.push_back(r);
+                }
+                rs.rows = std::move(unique);
+            }
+        }
+        return rs;
+    }
+
+    ResultSet query(Select& sel, const RowCtx* outer, qint64 limit) {
+        if (sel.usesTables)
+            return runSql(sel, outer, limit);
+        return localQuery(sel, outer, limit);
+    }
+
+    // ---------------- expressions ----------------
+
+    const std::vector<Value>* findRow(const RowCtx* ctx, const TableSource* src) {
+        for (const RowCtx* c = ctx; c; c = c->outer)
+            for (const auto& r : c->rows)
+                if (r.first == src)
+                    return &r.second;
+        return nullptr;
+    }
+
+    Value aggregate(Expr& e, const RowCtx* ctx) {
+        const std::vector<RowCtx>* group = nullptr;
+        for (const RowCtx* c = ctx; c && !group; c = c->outer)
+            group = c->group;
+        std::vector<RowCtx> single;
+        if (!group) {
+            single.push_back(ctx ? *ctx : RowCtx());
+            group = &single;
+        }
+        const QString& n = e.name;
+        bool star = e.args[0]->kind == EK::Star;
+        std::vector<Value> vals;
+        MemoryCharge held;
+        for (const RowCtx& r : *group) {
+            budget.tick();
+            if (star) {
+                vals.push_back(Value::integer(1));
                 continue;
+            }
+            Value v = eval(*e.args[0], &r);
+            if (v.null)
+                continue;
+            if (e.distinct) {
+                bool dup = false;
+                for (const Value& x : vals) {
+                    budget.tick();
+                    dup = dup || compareValues(x, v).value_or(1) == 0;
+                }
+                if (dup)
+                    continue;
+            }
+            held.add(valueBytes(v));
+            vals.push_back(v);
         }
-        held.add(valueBytes(v));
-        vals.push_back(v);
-    }
-    if (n == u"COUNT" || n == u"COUNT_BIG")
-        return Value::integer(qint64(vals.size()), e.type.id);
-    if (vals.empty())
-        return Value::nullOf(e.type);
-    if (n == u"MAX" || n == u"MIN") {
-        Value best = vals[0];
-        for (const Value& v : vals) {
-            int c = compareValues(v, best).value_or(0);
-            if ((n == u"MAX" && c > 0) || (n == u"MIN" && c < 0))
-                best = v;
+        if (n == u"COUNT" || n == u"COUNT_BIG")
+            return Value::integer(qint64(vals.size()), e.type.id);
+        if (vals.empty())
+            return Value::nullOf(e.type);
+        if (n == u"MAX" || n == u"MIN") {
+            Value best = vals[0];
+            for (const Value& v : vals) {
+                int c = compareValues(v, best).value_or(0);
+                if ((n == u"MAX" && c > 0) || (n == u"MIN" && c < 0))
+                    best = v;
+            }
+            return best;
         }
-        return best;
+        Value sum = convert(vals[0], e.type);
+        for (size_t k = 1; k < vals.size(); ++k)
+            sum = convert(arithmetic(QStringLiteral("+"), sum, convert(vals[k], e.type)), e.type);
+        if (n == u"AVG")
+            return convert(arithmetic(QStringLiteral("/"), sum, Value::integer(qint64(vals.size()))), e.type);
+        return sum;
     }
-    Value sum = convert(vals[0], e.type);
-    for (size_t k = 1; k < vals.size(); ++k)
-        sum = convert(arithmetic(QStringLiteral("+"), sum, convert(vals[k], e.type)), e.type);
-    if (n == u"AVG")
-        return convert(arithmetic(QStringLiteral("/"), sum, Value::integer(qint64(vals.size()))), e.type);
-    return sum;
-}
 
-Value scalarSubquery(Select& sub, const RowCtx* ctx, const SqlType& type) {
-    ResultSet rs = query(sub, ctx, 2);
-    if (rs.rows.size() > 1)
-        raise(512, 16,
-              QStringLiteral("Subquery returned more than 1 value. This is not permitted when the "
-                             "subquery follows =, !=, <, <= , >, >= or when the subquery is used as an "
-                             "expression."));
-    if (rs.rows.empty())
-        return Value::nullOf(type);
-    return rs.rows[0][0];
-}
-
-Value xmlMethod(Expr& e, const RowCtx* ctx) {
-    Value target = eval(*e.args[0], ctx);
-    if (target.null)
-        return Value::nullOf(e.type);
-    XmlNodeRef context;
-    if (target.type.id == TypeId::XmlNode) {
-        context = *target.node;
-    } else {
-        auto doc = document(target);
-        context = XmlNodeRef{doc, &doc->root, -1};
+    Value scalarSubquery(Select& sub, const RowCtx* ctx, const SqlType& type) {
+        ResultSet rs = query(sub, ctx, 2);
+        if (rs.rows.size() > 1)
+            raise(512, 16,
+                  QStringLiteral("Subquery returned more than 1 value. This is not permitted when the "
+                                 "subquery follows =, !=, <, <= , >, >= or when the subquery is used as an "
+                                 "expression."));
+        if (rs.rows.empty())
+            return Value::nullOf(type);
+        return rs.rows[0][0];
     }
-    std::vector<XmlNodeRef> found = xpathSelect(context, e.args[1]->value.s);
-    if (e.name == u"exist")
-        return Value::boolean(!found.empty());
-    if (e.name == u"query") {
-        QString s;
-        for (const XmlNodeRef& n : found) {
-            s += xmlSerialize(n);
-            checkStringSize(s.size(), SqlType::varchar(-1));
+
+    Value xmlMethod(Expr& e, const RowCtx* ctx) {
+        Value target = eval(*e.args[0], ctx);
+        if (target.null)
+            return Value::nullOf(e.type);
+        XmlNodeRef context;
+        if (target.type.id == TypeId::XmlNode) {
+            context = *target.node;
+        } else {
+            auto doc = document(target);
+            context = XmlNodeRef{doc, &doc->root, -1};
         }
-        Value v = Value::str(s);
-        v.type = SqlType::of(TypeId::Xml);
+        std::vector<XmlNodeRef> found = xpathSelect(context, e.args[1]->value.s);
+        if (e.name == u"exist")
+            return Value::boolean(!found.empty());
+        if (e.name == u"query") {
+            QString s;
+            for (const XmlNodeRef& n : found) {
+                s += xmlSerialize(n);
+                checkStringSize(s.size(), SqlType::varchar(-1));
+            }
+            Value v = Value::str(s);
+            v.type = SqlType::of(TypeId::Xml);
+            return v;
+        }
+        if (found.empty())
+            return Value::nullOf(e.type);
+        Value text = Value::str(xmlStringValue(found[0]), true);
+        return convert(text, e.type, true);
+    }
+
+    // The date format of a CONVERT style: the year in four digits from style 100 on, in two
+    // below; empty for a style without one.
+    static QString styleFormat(int style) {
+        if (style == 126) // ISO 8601, always with the century
+            return QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz");
+        const bool century = style >= 100;
+        switch (style % 100) {
+        case 3:
+            return century ? QStringLiteral("dd/MM/yyyy") : QStringLiteral("dd/MM/yy");
+        case 12:
+            return century ? QStringLiteral("yyyyMMdd") : QStringLiteral("yyMMdd");
+        case 20:
+            return QStringLiteral("yyyy-MM-dd HH:mm:ss");
+        case 21:
+            return QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz");
+        case 4:
+            return century ? QStringLiteral("dd.MM.yyyy") : QStringLiteral("dd.MM.yy");
+        case 1:
+            return century ? QStringLiteral("MM/dd/yyyy") : QStringLiteral("MM/dd/yy");
+        case 5:
+            return century ? QStringLiteral("dd-MM-yyyy") : QStringLiteral("dd-MM-yy");
+        default:
+            return QString();
+        }
+    }
+
+    Value castValue(Expr& e, const Value& v) {
+        const SqlType& t = e.castType;
+        int style = -1;
+        if (e.args.size() > 1) {
+            Value s = eval(*e.args[1], nullptr);
+            if (!s.null)
+                style = int(convert(s, SqlType::of(TypeId::Int)).i);
+        }
+        if (style >= 0 && !v.null && v.type.isDate() && t.isString()) {
+            const QString f = styleFormat(style);
+            if (!f.isEmpty())
+                return convert(Value::str(v.dt.toString(f)), t, true);
+        }
+        if (style >= 0 && !v.null && v.type.isString() && t.isDate()) {
+            const bool read = style == 103 || style == 104 || style == 112 || style == 101;
+            const QString f = read ? styleFormat(style) : QString();
+            if (!f.isEmpty()) {
+                QDateTime d = QDateTime::fromString(v.s.trimmed().left(f.size()), f);
+                if (!d.isValid())
+                    raise(241, 16,
+                          QStringLiteral(
+                              "Conversion failed when converting date and/or time from character string."));
+                d.setTimeSpec(Qt::UTC);
+                return Value::datetime(d, t.id);
+            }
+        }
+        return convert(v, t, true);
+    }
+
+    // eval and condition recurse once per level of the expression tree: each only dispatches,
+    // and the work on a node, with its locals, is done in a function of its own.
+    Value eval(Expr& e, const RowCtx* ctx) override {
+        switch (e.kind) {
+        case EK::Literal:
+            return e.value;
+        case EK::Variable:
+            return vars[size_t(e.slot)];
+        case EK::SysVar:
+            return systemVariable(e);
+        case EK::Column:
+            return columnValue(e, ctx);
+        case EK::Star:
+            return Value::integer(1);
+        case EK::Unary:
+            return unaryValue(e, ctx);
+        case EK::Binary:
+            return binaryValue(e, ctx);
+        case EK::Cast:
+            return castExpr(e, ctx);
+        case EK::Function:
+            return functionValue(e, ctx);
+        case EK::Subquery:
+            return scalarSubquery(*e.sub, ctx, e.type);
+        case EK::XmlMethod:
+            return xmlMethod(e, ctx);
+        case EK::Case:
+            return caseValue(e, ctx);
+        default:
+            return truthValue(condition(e, ctx));
+        }
+    }
+
+    static Value truthValue(Tri t) {
+        if (t == Tri::Unknown)
+            return Value::nullOf(SqlType::of(TypeId::Bit));
+        return Value::boolean(t == Tri::True);
+    }
+
+    Value systemVariable(const Expr& e) {
+        if (e.name == u"@@TRANCOUNT")
+            return Value::integer(transactions.count());
+        if (e.name == u"@@ROWCOUNT")
+            return Value::integer(rowCount);
+        if (e.name == u"@@VERSION")
+            return Value::str(QStringLiteral("Embedded T-SQL server over SQLite"), true);
+        if (e.name == u"@@SPID")
+            return Value::integer(1, TypeId::SmallInt);
+        if (e.name == u"@@DATEFIRST")
+            return Value::integer(7, TypeId::TinyInt);
+        if (e.name == u"@@SERVERNAME" || e.name == u"@@LANGUAGE")
+            return Value::str(
+                e.name == u"@@LANGUAGE" ? QStringLiteral("us_english") : QStringLiteral("EMBEDDED"), true);
+        if (e.name == u"@@IDENTITY")
+            return Value::nullOf(e.type);
+        return Value::integer(0);
+    }
+
+    Value columnValue(const Expr& e, const RowCtx* ctx) {
+        if (e.depth == -1 && ctx) {
+            for (const RowCtx* c = ctx; c; c = c->outer)
+                if (c->items)
+                    return (*c->items)[size_t(e.columnIndex)];
+        }
+        const std::vector<Value>* row = e.src ? findRow(ctx, e.src) : nullptr;
+        if (!row)
+            raise(207, 16, QStringLiteral("Invalid column name '%1'.").arg(e.parts.last()), e.line, e.column);
+        return (*row)[size_t(e.columnIndex)];
+    }
+
+    Value unaryValue(Expr& e, const RowCtx* ctx) {
+        Value v = eval(*e.args[0], ctx);
+        if (e.op == u"-")
+            return negate(v);
+        if (e.op == u"~")
+            return bitNot(v);
         return v;
     }
-    if (found.empty())
-        return Value::nullOf(e.type);
-    Value text = Value::str(xmlStringValue(found[0]), true);
-    return convert(text, e.type, true);
-}
 
-// The date format of a CONVERT style: the year in four digits from style 100 on, in two
-// below; empty for a style without one.
-static QString styleFormat(int style) {
-    if (style == 126) // ISO 8601, always with the century
-        return QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz");
-    const bool century = style >= 100;
-    switch (style % 100) {
-    case 3:
-        return century ? QStringLiteral("dd/MM/yyyy") : QStringLiteral("dd/MM/yy");
-    case 12:
-        return century ? QStringLiteral("yyyyMMdd") : QStringLiteral("yyMMdd");
-    case 20:
-        return QStringLiteral("yyyy-MM-dd HH:mm:ss");
-    case 21:
-        return QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz");
-    case 4:
-        return century ? QStringLiteral("dd.MM.yyyy") : QStringLiteral("dd.MM.yy");
-    case 1:
-        return century ? QStringLiteral("MM/dd/yyyy") : QStringLiteral("MM/dd/yy");
-    case 5:
-        return century ? QStringLiteral("dd-MM-yyyy") : QStringLiteral("dd-MM-yy");
-    default:
-        return QString();
+    Value binaryValue(Expr& e, const RowCtx* ctx) {
+        Value a = eval(*e.args[0], ctx);
+        Value b = eval(*e.args[1], ctx);
+        return arithmetic(e.op, a, b);
     }
-}
 
-Value castValue(Expr& e, const Value& v) {
-    const SqlType& t = e.castType;
-    int style = -1;
-    if (e.args.size() > 1) {
-        Value s = eval(*e.args[1], nullptr);
-        if (!s.null)
-            style = int(convert(s, SqlType::of(TypeId::Int)).i);
-    }
-    if (style >= 0 && !v.null && v.type.isDate() && t.isString()) {
-        const QString f = styleFormat(style);
-        if (!f.isEmpty())
-            return convert(Value::str(v.dt.toString(f)), t, true);
-    }
-    if (style >= 0 && !v.null && v.type.isString() && t.isDate()) {
-        const bool read = style == 103 || style == 104 || style == 112 || style == 101;
-        const QString f = read ? styleFormat(style) : QString();
-        if (!f.isEmpty()) {
-            QDateTime d = QDateTime::fromString(v.s.trimmed().left(f.size()), f);
-            if (!d.isValid())
-                raise(241, 16,
-                      QStringLiteral(
-                          "Conversion failed when converting date and/or time from character string."));
-            d.setTimeSpec(Qt::UTC);
-            return Value::datetime(d, t.id);
+    Value castExpr(Expr& e, const RowCtx* ctx) {
+        Value v = eval(*e.args[0], ctx);
+        if (e.tryCast) {
+            try {
+                return castValue(e, v);
+            } catch (const SqlError&) {
+                return Value::nullOf(e.castType);
+            }
         }
+        return castValue(e, v);
     }
-    return convert(v, t, true);
-}
 
-// eval and condition recurse once per level of the expression tree: each only dispatches,
-// and the work on a node, with its locals, is done in a function of its own.
-Value eval(Expr& e, const RowCtx* ctx) override {
-    switch (e.kind) {
-    case EK::Literal:
-        return e.value;
-    case EK::Variable:
-        return vars[size_t(e.slot)];
-    case EK::SysVar:
-        return systemVariable(e);
-    case EK::Column:
-        return columnValue(e, ctx);
-    case EK::Star:
-        return Value::integer(1);
-    case EK::Unary:
-        return unaryValue(e, ctx);
-    case EK::Binary:
-        return binaryValue(e, ctx);
-    case EK::Cast:
-        return castExpr(e, ctx);
-    case EK::Function:
-        return functionValue(e, ctx);
-    case EK::Subquery:
-        return scalarSubquery(*e.sub, ctx, e.type);
-    case EK::XmlMethod:
-        return xmlMethod(e, ctx);
-    case EK::Case:
-        return caseValue(e, ctx);
-    default:
-        return truthValue(condition(e, ctx));
-    }
-}
-
-static Value truthValue(Tri t) {
-    if (t == Tri::Unknown)
-        return Value::nullOf(SqlType::of(TypeId::Bit));
-    return Value::boolean(t == Tri::True);
-}
-
-Value systemVariable(const Expr& e) {
-    if (e.name == u"@@TRANCOUNT")
-        return Value::integer(transactions.count());
-    if (e.name == u"@@ROWCOUNT")
-        return Value::integer(rowCount);
-    if (e.name == u"@@VERSION")
-        return Value::str(QStringLiteral("Embedded T-SQL server over SQLite"), true);
-    if (e.name == u"@@SPID")
-        return Value::integer(1, TypeId::SmallInt);
-    if (e.name == u"@@DATEFIRST")
-        return Value::integer(7, TypeId::TinyInt);
-    if (e.name == u"@@SERVERNAME" || e.name == u"@@LANGUAGE")
-        return Value::str(e.name == u"@@LANGUAGE" ? QStringLiteral("us_english") : QStringLiteral("EMBEDDED"),
-                          true);
-    if (e.name == u"@@IDENTITY")
-        return Value::nullOf(e.type);
-    return Value::integer(0);
-}
-
-Value columnValue(const Expr& e, const RowCtx* ctx) {
-    if (e.depth == -1 && ctx) {
-        for (const RowCtx* c = ctx; c; c = c->outer)
-            if (c->items)
-                return (*c->items)[size_t(e.columnIndex)];
-    }
-    const std::vector<Value>* row = e.src ? findRow(ctx, e.src) : nullptr;
-    if (!row)
-        raise(207, 16, QStringLiteral("Invalid column name '%1'.").arg(e.parts.last()), e.line, e.column);
-    return (*row)[size_t(e.columnIndex)];
-}
-
-Value unaryValue(Expr& e, const RowCtx* ctx) {
-    Value v = eval(*e.args[0], ctx);
-    if (e.op == u"-")
-        return negate(v);
-    if (e.op == u"~")
-        return bitNot(v);
-    return v;
-}
-
-Value binaryValue(Expr& e, const RowCtx* ctx) {
-    Value a = eval(*e.args[0], ctx);
-    Value b = eval(*e.args[1], ctx);
-    return arithmetic(e.op, a, b);
-}
-
-Value castExpr(Expr& e, const RowCtx* ctx) {
-    Value v = eval(*e.args[0], ctx);
-    if (e.tryCast) {
-        try {
-            return castValue(e, v);
-        } catch (const SqlError&) {
-            return Value::nullOf(e.castType);
+    Value functionValue(Expr& e, const RowCtx* ctx) {
+        if (e.aggregate)
+            return aggregate(e, ctx);
+        if (e.name == u"IIF")
+            return convert(condition(*e.args[0], ctx) == Tri::True ? eval(*e.args[1], ctx)
+                                                                   : eval(*e.args[2], ctx),
+                           e.type);
+        if (e.name == u"CHOOSE") {
+            Value i = eval(*e.args[0], ctx);
+            if (i.null)
+                return Value::nullOf(e.type);
+            qint64 k = convert(i, SqlType::of(TypeId::Int)).i;
+            if (k < 1 || k >= qint64(e.args.size()))
+                return Value::nullOf(e.type);
+            return convert(eval(*e.args[size_t(k)], ctx), e.type);
         }
+        if (e.name.startsWith(QLatin1String("ERROR_"))) {
+            if (!caught)
+                return Value::nullOf(e.type);
+            if (e.name == u"ERROR_MESSAGE")
+                return Value::str(caught->message, true);
+            return Value::integer(e.name == u"ERROR_NUMBER"  ? caught->number
+                                  : e.name == u"ERROR_LINE"  ? caught->line
+                                  : e.name == u"ERROR_STATE" ? caught->state
+                                                             : caught->level);
+        }
+        std::vector<Value> args;
+        args.reserve(e.args.size());
+        for (auto& a : e.args)
+            args.push_back(eval(*a, ctx));
+        return callFunction(e.name, args, e.type);
     }
-    return castValue(e, v);
-}
 
-Value functionValue(Expr& e, const RowCtx* ctx) {
-    if (e.aggregate)
-        return aggregate(e, ctx);
-    if (e.name == u"IIF")
-        return convert(
-            condition(*e.args[0], ctx) == Tri::True ? eval(*e.args[1], ctx) : eval(*e.args[2], ctx), e.type);
-    if (e.name == u"CHOOSE") {
-        Value i = eval(*e.args[0], ctx);
-        if (i.null)
-            return Value::nullOf(e.type);
-        qint64 k = convert(i, SqlType::of(TypeId::Int)).i;
-        if (k < 1 || k >= qint64(e.args.size()))
-            return Value::nullOf(e.type);
-        return convert(eval(*e.args[size_t(k)], ctx), e.type);
+    Value caseValue(Expr& e, const RowCtx* ctx) {
+        size_t k = 0;
+        Value input;
+        if (e.hasInput) {
+            input = eval(*e.args[0], ctx);
+            k = 1;
+        }
+        size_t end = e.args.size() - (e.hasElse ? 1 : 0);
+        for (; k < end; k += 2) {
+            bool hit;
+            if (e.hasInput)
+                hit = compareValues(input, eval(*e.args[k], ctx)).value_or(1) == 0;
+            else
+                hit = condition(*e.args[k], ctx) == Tri::True;
+            if (hit)
+                return convert(eval(*e.args[k + 1], ctx), e.type);
+        }
+        if (e.hasElse)
+            return convert(eval(*e.args.back(), ctx), e.type);
+        return Value::nullOf(e.type);
     }
-    if (e.name.startsWith(QLatin1String("ERROR_"))) {
-        if (!caught)
-            return Value::nullOf(e.type);
-        if (e.name == u"ERROR_MESSAGE")
-            return Value::str(caught->message, true);
-        return Value::integer(e.name == u"ERROR_NUMBER"  ? caught->number
-                              : e.name == u"ERROR_LINE"  ? caught->line
-                              : e.name == u"ERROR_STATE" ? caught->state
-                                                         : caught->level);
-    }
-    std::vector<Value> args;
-    args.reserve(e.args.size());
-    for (auto& a : e.args)
-        args.push_back(eval(*a, ctx));
-    return callFunction(e.name, args, e.type);
-}
 
-Value caseValue(Expr& e, const RowCtx* ctx) {
-    size_t k = 0;
-    Value input;
-    if (e.hasInput) {
-        input = eval(*e.args[0], ctx);
-        k = 1;
-    }
-    size_t end = e.args.size() - (e.hasElse ? 1 : 0);
-    for (; k < end; k += 2) {
-        bool hit;
-        if (e.hasInput)
-            hit = compareValues(input, eval(*e.args[k], ctx)).value_or(1) == 0;
-        else
-            hit = condition(*e.args[k], ctx) == Tri::True;
-        if (hit)
-            return convert(eval(*e.args[k + 1], ctx), e.type);
-    }
-    if (e.hasElse)
-        return convert(eval(*e.args.back(), ctx), e.type);
-    return Value::nullOf(e.type);
-}
-
-static Tri fromCompare(std::optional<int> c, const QString& op) {
-    if (!c)
-        return Tri::Unknown;
-    int v = *c;
-    bool r = false;
-    if (op == u"=")
-        r = v == 0;
-    else if (op == u"<>" || op == u"!=")
-        r = v != 0;
-    else if (op == u"<" || op == u"!>")
-        r = op == u"<" ? v < 0 : v <= 0;
-    else if (op == u">" || op == u"!<")
-        r = op == u">" ? v > 0 : v >= 0;
-    else if (op == u"<=")
-        r = v <= 0;
-    else if (op == u">=")
-        r = v >= 0;
-    return r ? Tri::True : Tri::False;
-}
-
-Tri condition(Expr& e, const RowCtx* ctx) override {
-    switch (e.kind) {
-    case EK::Compare:
-        return comparison(e, ctx);
-    case EK::And: {
-        const Tri a = condition(*e.args[0], ctx);
-        if (a == Tri::False)
-            return Tri::False;
-        const Tri b = condition(*e.args[1], ctx);
-        if (b == Tri::False)
-            return Tri::False;
-        return (a == Tri::True && b == Tri::True) ? Tri::True : Tri::Unknown;
-    }
-    case EK::Or: {
-        const Tri a = condition(*e.args[0], ctx);
-        if (a == Tri::True)
-            return Tri::True;
-        const Tri b = condition(*e.args[1], ctx);
-        if (b == Tri::True)
-            return Tri::True;
-        return (a == Tri::False && b == Tri::False) ? Tri::False : Tri::Unknown;
-    }
-    case EK::Not:
-        return triNot(condition(*e.args[0], ctx));
-    case EK::IsNull:
-        return isNull(e, ctx);
-    case EK::Between:
-        return between(e, ctx);
-    case EK::In:
-        return inList(e, ctx);
-    case EK::Like:
-        return like(e, ctx);
-    case EK::Exists:
-        return exists(e, ctx);
-    default:
-        raise(4145, 15,
-              QStringLiteral("An expression of non-boolean type specified in a context where a condition "
-                             "is expected."),
-              e.line, e.column);
-    }
-}
-
-Tri comparison(Expr& e, const RowCtx* ctx) {
-    Value a = eval(*e.args[0], ctx);
-    Value b = eval(*e.args[1], ctx);
-    return fromCompare(compareValues(a, b), e.op);
-}
-
-Tri isNull(Expr& e, const RowCtx* ctx) {
-    const bool null = eval(*e.args[0], ctx).null;
-    return (null != e.negated) ? Tri::True : Tri::False;
-}
-
-Tri between(Expr& e, const RowCtx* ctx) {
-    Value v = eval(*e.args[0], ctx);
-    Value lo = eval(*e.args[1], ctx);
-    Value hi = eval(*e.args[2], ctx);
-    Tri a = fromCompare(compareValues(v, lo), QStringLiteral(">="));
-    Tri b = fromCompare(compareValues(v, hi), QStringLiteral("<="));
-    Tri r = (a == Tri::False || b == Tri::False) ? Tri::False
-            : (a == Tri::True && b == Tri::True) ? Tri::True
-                                                 : Tri::Unknown;
-    return e.negated ? triNot(r) : r;
-}
-
-Tri inList(Expr& e, const RowCtx* ctx) {
-    Value v = eval(*e.args[0], ctx);
-    std::vector<Value> list;
-    if (e.sub) {
-        ResultSet rs = query(*e.sub, ctx, -1);
-        for (auto& r : rs.rows)
-            list.push_back(std::move(r[0]));
-    } else {
-        for (size_t k = 1; k < e.args.size(); ++k)
-            list.push_back(eval(*e.args[k], ctx));
-    }
-    Tri r = Tri::False;
-    for (const Value& x : list) {
-        budget.tick();
-        auto c = compareValues(v, x);
+    static Tri fromCompare(std::optional<int> c, const QString& op) {
         if (!c)
-            r = Tri::Unknown;
-        else if (*c == 0) {
-            r = Tri::True;
-            break;
-        }
-    }
-    return e.negated ? triNot(r) : r;
-}
-
-Tri like(Expr& e, const RowCtx* ctx) {
-    Value v = eval(*e.args[0], ctx);
-    Value p = eval(*e.args[1], ctx);
-    QChar esc;
-    if (e.args.size() > 2) {
-        Value x = eval(*e.args[2], ctx);
-        if (x.null)
             return Tri::Unknown;
-        QString xs = convert(x, SqlType::varchar(-1)).s;
-        if (xs.size() != 1)
-            raise(506, 16,
-                  QStringLiteral("The invalid escape character \"%1\" was specified in a LIKE predicate.")
-                      .arg(xs));
-        esc = xs[0];
+        int v = *c;
+        bool r = false;
+        if (op == u"=")
+            r = v == 0;
+        else if (op == u"<>" || op == u"!=")
+            r = v != 0;
+        else if (op == u"<" || op == u"!>")
+            r = op == u"<" ? v < 0 : v <= 0;
+        else if (op == u">" || op == u"!<")
+            r = op == u">" ? v > 0 : v >= 0;
+        else if (op == u"<=")
+            r = v <= 0;
+        else if (op == u">=")
+            r = v >= 0;
+        return r ? Tri::True : Tri::False;
     }
-    if (v.null || p.null)
-        return Tri::Unknown;
-    QString vs = convert(v, SqlType::varchar(-1)).s;
-    QString ps = convert(p, SqlType::varchar(-1)).s;
-    while (vs.endsWith(u' ') && !ps.endsWith(u' '))
-        vs.chop(1);
-    bool m = likeMatch(vs, ps, esc);
-    return (m != e.negated) ? Tri::True : Tri::False;
-}
 
-Tri exists(Expr& e, const RowCtx* ctx) {
-    ResultSet rs = query(*e.sub, ctx, 1);
-    return rs.rows.empty() ? Tri::False : Tri::True;
-}
-
-// ---------------- statements ----------------
-
-void assign(int slot, const QString& op, const Value& v) {
-    const SqlType& t = varTypes[size_t(slot)];
-    Value nv = v;
-    if (op != u"=")
-        nv = arithmetic(op.left(1), vars[size_t(slot)], v);
-    nv = convert(nv, t);
-    if (nv.s.isEmpty()) {
-        vars[size_t(slot)] = std::move(nv);
-        varMemory[size_t(slot)].clear();
-        return;
-    }
-    // The variable's new text is counted before it replaces the old one.
-    MemoryCharge held;
-    held.add(valueBytes(nv));
-    vars[size_t(slot)] = std::move(nv);
-    varMemory[size_t(slot)] = std::move(held);
-}
-
-void resultSet(ResultSet rs) {
-    rowCount = qint64(rs.rows.size());
-    rs.memory.keep(); // held by the batch's result until the batch ends
-    out->resultSets.push_back(std::move(rs));
-}
-
-void print(const QString& text) {
-    budget.charge(qint64(text.size()) * qint64(sizeof(QChar)) + qint64(sizeof(QString)));
-    out->messages << text;
-}
-
-// Every statement counts towards a look at the clock (each one that can take long looks at
-// it on its own: loops at every iteration, SQLite and the engine's row loops as they go)
-// and, inside a fence, looks at the fence.
-void enter(const Stmt& s) {
-    budget.tick();
-    transactions.checkFence();
-    if (s.deferred)
-        throw SqlError{*s.deferred};
-}
-
-// A failure of the statement `s`: it is told where it happened; inside a fence that SQLite
-// has ended because of it, it becomes the error that stops the batch.
-void failed(SqlError& e, const Stmt& s) {
-    if (e.error.level < 20 && transactions.fenced()) {
-        try {
-            transactions.checkFence();
-        } catch (SqlError& lost) {
-            e = lost;
+    Tri condition(Expr& e, const RowCtx* ctx) override {
+        switch (e.kind) {
+        case EK::Compare:
+            return comparison(e, ctx);
+        case EK::And: {
+            const Tri a = condition(*e.args[0], ctx);
+            if (a == Tri::False)
+                return Tri::False;
+            const Tri b = condition(*e.args[1], ctx);
+            if (b == Tri::False)
+                return Tri::False;
+            return (a == Tri::True && b == Tri::True) ? Tri::True : Tri::Unknown;
+        }
+        case EK::Or: {
+            const Tri a = condition(*e.args[0], ctx);
+            if (a == Tri::True)
+                return Tri::True;
+            const Tri b = condition(*e.args[1], ctx);
+            if (b == Tri::True)
+                return Tri::True;
+            return (a == Tri::False && b == Tri::False) ? Tri::False : Tri::Unknown;
+        }
+        case EK::Not:
+            return triNot(condition(*e.args[0], ctx));
+        case EK::IsNull:
+            return isNull(e, ctx);
+        case EK::Between:
+            return between(e, ctx);
+        case EK::In:
+            return inList(e, ctx);
+        case EK::Like:
+            return like(e, ctx);
+        case EK::Exists:
+            return exists(e, ctx);
+        default:
+            raise(4145, 15,
+                  QStringLiteral("An expression of non-boolean type specified in a context where a condition "
+                                 "is expected."),
+                  e.line, e.column);
         }
     }
-    if (e.error.line == 0) {
-        e.error.line = s.line;
-        e.error.column = s.column;
-    }
-}
 
-Flow run(Stmt& s) {
-    try {
-        enter(s);
-        return runInner(s);
-    } catch (SqlError& e) {
-        failed(e, s);
-        throw;
+    Tri comparison(Expr& e, const RowCtx* ctx) {
+        Value a = eval(*e.args[0], ctx);
+        Value b = eval(*e.args[1], ctx);
+        return fromCompare(compareValues(a, b), e.op);
     }
-}
 
-// IF ... ELSE IF ... ELSE: the chain is followed in a loop, however long it is.
-Flow runIf(Stmt& first) {
-    for (Stmt* s = &first;;) {
-        Tri t;
+    Tri isNull(Expr& e, const RowCtx* ctx) {
+        const bool null = eval(*e.args[0], ctx).null;
+        return (null != e.negated) ? Tri::True : Tri::False;
+    }
+
+    Tri between(Expr& e, const RowCtx* ctx) {
+        Value v = eval(*e.args[0], ctx);
+        Value lo = eval(*e.args[1], ctx);
+        Value hi = eval(*e.args[2], ctx);
+        Tri a = fromCompare(compareValues(v, lo), QStringLiteral(">="));
+        Tri b = fromCompare(compareValues(v, hi), QStringLiteral("<="));
+        Tri r = (a == Tri::False || b == Tri::False) ? Tri::False
+                : (a == Tri::True && b == Tri::True) ? Tri::True
+                                                     : Tri::Unknown;
+        return e.negated ? triNot(r) : r;
+    }
+
+    Tri inList(Expr& e, const RowCtx* ctx) {
+        Value v = eval(*e.args[0], ctx);
+        std::vector<Value> list;
+        if (e.sub) {
+            ResultSet rs = query(*e.sub, ctx, -1);
+            for (auto& r : rs.rows)
+                list.push_back(std::move(r[0]));
+        } else {
+            for (size_t k = 1; k < e.args.size(); ++k)
+                list.push_back(eval(*e.args[k], ctx));
+        }
+        Tri r = Tri::False;
+        for (const Value& x : list) {
+            budget.tick();
+            auto c = compareValues(v, x);
+            if (!c)
+                r = Tri::Unknown;
+            else if (*c == 0) {
+                r = Tri::True;
+                break;
+            }
+        }
+        return e.negated ? triNot(r) : r;
+    }
+
+    Tri like(Expr& e, const RowCtx* ctx) {
+        Value v = eval(*e.args[0], ctx);
+        Value p = eval(*e.args[1], ctx);
+        QChar esc;
+        if (e.args.size() > 2) {
+            Value x = eval(*e.args[2], ctx);
+            if (x.null)
+                return Tri::Unknown;
+            QString xs = convert(x, SqlType::varchar(-1)).s;
+            if (xs.size() != 1)
+                raise(506, 16,
+                      QStringLiteral("The invalid escape character \"%1\" was specified in a LIKE predicate.")
+                          .arg(xs));
+            esc = xs[0];
+        }
+        if (v.null || p.null)
+            return Tri::Unknown;
+        QString vs = convert(v, SqlType::varchar(-1)).s;
+        QString ps = convert(p, SqlType::varchar(-1)).s;
+        while (vs.endsWith(u' ') && !ps.endsWith(u' '))
+            vs.chop(1);
+        bool m = likeMatch(vs, ps, esc);
+        return (m != e.negated) ? Tri::True : Tri::False;
+    }
+
+    Tri exists(Expr& e, const RowCtx* ctx) {
+        ResultSet rs = query(*e.sub, ctx, 1);
+        return rs.rows.empty() ? Tri::False : Tri::True;
+    }
+
+    // ---------------- statements ----------------
+
+    void assign(int slot, const QString& op, const Value& v) {
+        const SqlType& t = varTypes[size_t(slot)];
+        Value nv = v;
+        if (op != u"=")
+            nv = arithmetic(op.left(1), vars[size_t(slot)], v);
+        nv = convert(nv, t);
+        if (nv.s.isEmpty()) {
+            vars[size_t(slot)] = std::move(nv);
+            varMemory[size_t(slot)].clear();
+            return;
+        }
+        // The variable's new text is counted before it replaces the old one.
+        MemoryCharge held;
+        held.add(valueBytes(nv));
+        vars[size_t(slot)] = std::move(nv);
+        varMemory[size_t(slot)] = std::move(held);
+    }
+
+    void resultSet(ResultSet rs) {
+        rowCount = qint64(rs.rows.size());
+        rs.memory.keep(); // held by the batch's result until the batch ends
+        out->resultSets.push_back(std::move(rs));
+    }
+
+    void print(const QString& text) {
+        budget.charge(qint64(text.size()) * qint64(sizeof(QChar)) + qint64(sizeof(QString)));
+        out->messages << text;
+    }
+
+    // Every statement counts towards a look at the clock (each one that can take long looks at
+    // it on its own: loops at every iteration, SQLite and the engine's row loops as they go)
+    // and, inside a fence, looks at the fence.
+    void enter(const Stmt& s) {
+        budget.tick();
+        transactions.checkFence();
+        if (s.deferred)
+            throw SqlError{*s.deferred};
+    }
+
+    // A failure of the statement `s`: it is told where it happened; inside a fence that SQLite
+    // has ended because of it, it becomes the error that stops the batch.
+    void failed(SqlError& e, const Stmt& s) {
+        if (e.error.level < 20 && transactions.fenced()) {
+            try {
+                transactions.checkFence();
+            } catch (SqlError& lost) {
+                e = lost;
+            }
+        }
+        if (e.error.line == 0) {
+            e.error.line = s.line;
+            e.error.column = s.column;
+        }
+    }
+
+    Flow run(Stmt& s) {
         try {
-            if (s != &first)
-                enter(*s);
-            t = condition(*s->expr, nullptr);
+            enter(s);
+            return runInner(s);
         } catch (SqlError& e) {
-            failed(e, *s);
+            failed(e, s);
             throw;
         }
-        if (t == Tri::True)
-            return run(*s->thenStmt);
-        Stmt* next = s->elseStmt.get();
-        if (!next)
-            return Flow::Normal;
-        if (next->kind != SK::If)
-            return run(*next);
-        s = next;
     }
-}
 
-Flow runInner(Stmt& s) {
-    switch (s.kind) {
-    case SK::Declare:
-        for (VarDecl& d : s.decls)
-            if (d.init)
-                vars[size_t(d.slot)] = convert(eval(*d.init, nullptr), d.type);
-        return Flow::Normal;
-    case SK::Set:
-        assign(s.slot, s.op, eval(*s.expr, nullptr));
-        rowCount = 1;
-        return Flow::Normal;
-    case SK::SetOption:
-    case SK::Empty:
-        return Flow::Normal;
-    case SK::Select: {
-        Select& sel = *s.select;
-        ResultSet rs = query(sel, nullptr, -1);
-        if (sel.assigns) {
-            for (const auto& row : rs.rows)
-                for (size_t k = 0; k < sel.items.size(); ++k)
-                    assign(sel.items[k].slot, sel.items[k].assignOp, row[k]);
-            rowCount = qint64(rs.rows.size());
-        } else {
-            resultSet(std::move(rs));
+    // IF ... ELSE IF ... ELSE: the chain is followed in a loop, however long it is.
+    Flow runIf(Stmt& first) {
+        for (Stmt* s = &first;;) {
+            Tri t;
+            try {
+                if (s != &first)
+                    enter(*s);
+                t = condition(*s->expr, nullptr);
+            } catch (SqlError& e) {
+                failed(e, *s);
+                throw;
+            }
+            if (t == Tri::True)
+                return run(*s->thenStmt);
+            Stmt* next = s->elseStmt.get();
+            if (!next)
+                return Flow::Normal;
+            if (next->kind != SK::If)
+                return run(*next);
+            s = next;
         }
-        return Flow::Normal;
     }
-    case SK::If:
-        return runIf(s);
-    case SK::While:
-        while (condition(*s.expr, nullptr) == Tri::True) {
-            ++loopCount;
-            if (loopLimit > 0 && loopCount > loopLimit)
-                raise(40001, 16,
-                      QStringLiteral("The batch was stopped after %1 loop iterations.").arg(loopLimit));
-            budget.checkTime();
-            Flow f = run(*s.thenStmt);
-            if (f == Flow::Break)
-                break;
-            if (f == Flow::Return)
-                return f;
+
+    Flow runInner(Stmt& s) {
+        switch (s.kind) {
+        case SK::Declare:
+            for (VarDecl& d : s.decls)
+                if (d.init)
+                    vars[size_t(d.slot)] = convert(eval(*d.init, nullptr), d.type);
+            return Flow::Normal;
+        case SK::Set:
+            assign(s.slot, s.op, eval(*s.expr, nullptr));
+            rowCount = 1;
+            return Flow::Normal;
+        case SK::SetOption:
+        case SK::Empty:
+            return Flow::Normal;
+        case SK::Select: {
+            Select& sel = *s.select;
+            ResultSet rs = query(sel, nullptr, -1);
+            if (sel.assigns) {
+                for (const auto& row : rs.rows)
+                    for (size_t k = 0; k < sel.items.size(); ++k)
+                        assign(sel.items[k].slot, sel.items[k].assignOp, row[k]);
+                rowCount = qint64(rs.rows.size());
+            } else {
+                resultSet(std::move(rs));
+            }
+            return Flow::Normal;
         }
-        return Flow::Normal;
-    case SK::Block:
-        for (auto& c : s.body) {
-            Flow f = run(*c);
-            if (f != Flow::Normal)
-                return f;
-        }
-        return Flow::Normal;
-    case SK::TryCatch: {
-        try {
+        case SK::If:
+            return runIf(s);
+        case SK::While:
+            while (condition(*s.expr, nullptr) == Tri::True) {
+                ++loopCount;
+                if (loopLimit > 0 && loopCount > loopLimit)
+                    raise(40001, 16,
+                          QStringLiteral("The batch was stopped after %1 loop iterations.").arg(loopLimit));
+                budget.checkTime();
+                Flow f = run(*s.thenStmt);
+                if (f == Flow::Break)
+                    break;
+                if (f == Flow::Return)
+                    return f;
+            }
+            return Flow::Normal;
+        case SK::Block:
             for (auto& c : s.body) {
                 Flow f = run(*c);
                 if (f != Flow::Normal)
                     return f;
             }
             return Flow::Normal;
-        } catch (const SqlError& e) {
-            // Name resolution of the same scope and severe errors are not caught.
-            if (e.error.number == 208 || e.error.level > 19)
-                throw;
-            auto saved = caught;
-            caught = e.error;
-            Flow f = run(*s.elseStmt);
-            caught = saved;
-            return f;
+        case SK::TryCatch: {
+            try {
+                for (auto& c : s.body) {
+                    Flow f = run(*c);
+                    if (f != Flow::Normal)
+                        return f;
+                }
+                return Flow::Normal;
+            } catch (const SqlError& e) {
+                // Name resolution of the same scope and severe errors are not caught.
+                if (e.error.number == 208 || e.error.level > 19)
+                    throw;
+                auto saved = caught;
+                caught = e.error;
+                Flow f = run(*s.elseStmt);
+                caught = saved;
+                return f;
+            }
         }
-    }
-    case SK::Break:
-        return Flow::Break;
-    case SK::Continue:
-        return Flow::Continue;
-    case SK::Return:
-        return Flow::Return;
-    case SK::Print: {
-        Value v = eval(*s.expr, nullptr);
-        print(v.null ? QString() : convert(v, SqlType::varchar(-1)).s);
+        case SK::Break:
+            return Flow::Break;
+        case SK::Continue:
+            return Flow::Continue;
+        case SK::Return:
+            return Flow::Return;
+        case SK::Print: {
+            Value v = eval(*s.expr, nullptr);
+            print(v.null ? QString() : convert(v, SqlType::varchar(-1)).s);
+            return Flow::Normal;
+        }
+        case SK::BeginTran:
+            beginTransaction();
+            return Flow::Normal;
+        case SK::Commit:
+            if (transactions.count() == 0)
+                raise(
+                    3902, 16,
+                    QStringLiteral("The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION."));
+            commitTransaction();
+            return Flow::Normal;
+        case SK::Rollback:
+            if (transactions.count() == 0)
+                raise(3903, 16,
+                      QStringLiteral(
+                          "The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION."));
+            rollbackTransaction();
+            return Flow::Normal;
+        case SK::Exec:
+            raise(2812, 16, QStringLiteral("Could not find stored procedure '%1'.").arg(s.procName));
+        case SK::Update:
+        case SK::Insert:
+        case SK::Delete:
+            dml(s);
+            return Flow::Normal;
+        }
         return Flow::Normal;
     }
-    case SK::BeginTran:
-        beginTransaction();
-        return Flow::Normal;
-    case SK::Commit:
-        if (transactions.count() == 0)
-            raise(3902, 16,
-                  QStringLiteral("The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION."));
-        commitTransaction();
-        return Flow::Normal;
-    case SK::Rollback:
-        if (transactions.count() == 0)
-            raise(3903, 16,
-                  QStringLiteral("The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION."));
-        rollbackTransaction();
-        return Flow::Normal;
-    case SK::Exec:
-        raise(2812, 16, QStringLiteral("Could not find stored procedure '%1'.").arg(s.procName));
-    case SK::Update:
-    case SK::Insert:
-    case SK::Delete:
-        dml(s);
-        return Flow::Normal;
-    }
-    return Flow::Normal;
-}
 
-void dml(Stmt& s) {
-    TableSource& t = *s.target;
-    if (!t.exists)
-        raise(208, 16, QStringLiteral("Invalid object name '%1'.").arg(t.nameParts.join(u'.')), t.line,
-              t.column);
-    QString target = quoteIdent(t.realName);
-    QString sql;
-    QVariantList params;
-    if (s.kind == SK::Insert) {
-        QStringList cols = s.insertColumns.isEmpty() ? t.columns : s.insertColumns;
-        std::vector<SqlType> types;
-        for (const QString& c : cols) {
-            int k = int(t.columns.indexOf(c));
-            for (int j = 0; k < 0 && j < t.columns.size(); ++j)
-                if (t.columns[j].compare(c, Qt::CaseInsensitive) == 0)
-                    k = j;
-            types.push_back(k >= 0 ? t.columnTypes[size_t(k)] : SqlType());
-        }
-        QStringList quoted;
-        for (const QString& c : cols)
-            quoted << quoteIdent(c);
-        QString head = QStringLiteral("INSERT INTO %1 (%2) ").arg(target, quoted.join(QStringLiteral(", ")));
-        if (s.defaultValues) {
-            sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(target);
-        } else if (!s.values.empty()) {
-            QStringList rows;
-            for (auto& row : s.values) {
-                QStringList vals;
-                for (size_t k = 0; k < row.size(); ++k) {
-                    if (!row[k]) {
-                        vals << QStringLiteral("NULL");
-                        continue;
+    void dml(Stmt& s) {
+        TableSource& t = *s.target;
+        if (!t.exists)
+            raise(208, 16, QStringLiteral("Invalid object name '%1'.").arg(t.nameParts.join(u'.')), t.line,
+                  t.column);
+        QString target = quoteIdent(t.realName);
+        QString sql;
+        QVariantList params;
+        if (s.kind == SK::Insert) {
+            QStringList cols = s.insertColumns.isEmpty() ? t.columns : s.insertColumns;
+            std::vector<SqlType> types;
+            for (const QString& c : cols) {
+                int k = int(t.columns.indexOf(c));
+                for (int j = 0; k < 0 && j < t.columns.size(); ++j)
+                    if (t.columns[j].compare(c, Qt::CaseInsensitive) == 0)
+                        k = j;
+                types.push_back(k >= 0 ? t.columnTypes[size_t(k)] : SqlType());
+            }
+            QStringList quoted;
+            for (const QString& c : cols)
+                quoted << quoteIdent(c);
+            QString head =
+                QStringLiteral("INSERT INTO %1 (%2) ").arg(target, quoted.join(QStringLiteral(", ")));
+            if (s.defaultValues) {
+                sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(target);
+            } else if (!s.values.empty()) {
+                QStringList rows;
+                for (auto& row : s.values) {
+                    QStringList vals;
+                    for (size_t k = 0; k < row.size(); ++k) {
+                        if (!row[k]) {
+                            vals << QStringLiteral("NULL");
+                            continue;
+                        }
+                        Value v = convert(eval(*row[k], nullptr), types[k]);
+                        params << toParam(v);
+                        vals << QStringLiteral("?");
                     }
-                    Value v = convert(eval(*row[k], nullptr), types[k]);
-                    params << toParam(v);
-                    vals << QStringLiteral("?");
+                    rows << u'(' + vals.join(QStringLiteral(", ")) + u')';
                 }
-                rows << u'(' + vals.join(QStringLiteral(", ")) + u')';
+                sql = head + QStringLiteral("VALUES ") + rows.join(QStringLiteral(", "));
+            } else if (s.select->usesTables) {
+                checkTables(*s.select);
+                sql = head + selectSql(*this, *s.select, nullptr, params, -1);
+            } else {
+                ResultSet rs = localQuery(*s.select, nullptr, -1);
+                QStringList rows;
+                for (auto& row : rs.rows) {
+                    QStringList vals;
+                    for (size_t k = 0; k < row.size(); ++k) {
+                        params << toParam(convert(row[k], types[k]));
+                        vals << QStringLiteral("?");
+                    }
+                    rows << u'(' + vals.join(QStringLiteral(", ")) + u')';
+                }
+                if (rows.isEmpty()) {
+                    out->recordsAffected = 0;
+                    rowCount = 0;
+                    return;
+                }
+                sql = head + QStringLiteral("VALUES ") + rows.join(QStringLiteral(", "));
             }
-            sql = head + QStringLiteral("VALUES ") + rows.join(QStringLiteral(", "));
-        } else if (s.select->usesTables) {
-            checkTables(*s.select);
-            sql = head + selectSql(*this, *s.select, nullptr, params, -1);
         } else {
-            ResultSet rs = localQuery(*s.select, nullptr, -1);
-            QStringList rows;
-            for (auto& row : rs.rows) {
-                QStringList vals;
-                for (size_t k = 0; k < row.size(); ++k) {
-                    params << toParam(convert(row[k], types[k]));
-                    vals << QStringLiteral("?");
-                }
-                rows << u'(' + vals.join(QStringLiteral(", ")) + u')';
-            }
-            if (rows.isEmpty()) {
-                out->recordsAffected = 0;
-                rowCount = 0;
-                return;
-            }
-            sql = head + QStringLiteral("VALUES ") + rows.join(QStringLiteral(", "));
+            checkTables(*s.select);
+            sql = updateOrDeleteSql(*this, s, params);
         }
-    } else {
-        checkTables(*s.select);
-        sql = updateOrDeleteSql(*this, s, params);
+        transactions.checkFence(); // nothing is written unless the fence still stands
+        const auto q = prepared(sql, params);
+        while (q->state == SQLITE_ROW)
+            q->state = q->statement->step();
+        if (q->state != SQLITE_DONE)
+            sqliteFailure(*q->statement);
+        qint64 n = q->statement->changes();
+        out->recordsAffected = n;
+        rowCount = n;
     }
-    transactions.checkFence(); // nothing is written unless the fence still stands
-    const auto q = prepared(sql, params);
-    while (q->state == SQLITE_ROW)
-        q->state = q->statement->step();
-    if (q->state != SQLITE_DONE)
-        sqliteFailure(*q->statement);
-    qint64 n = q->statement->changes();
-    out->recordsAffected = n;
-    rowCount = n;
-}
 
-// ---------------- transactions ----------------
+    // ---------------- transactions ----------------
 
-void beginTransaction() {
-    transactions.begin();
-}
-void commitTransaction() {
-    transactions.commit();
-}
-void rollbackTransaction() {
-    transactions.rollback();
-}
+    void beginTransaction() { transactions.begin(); }
+    void commitTransaction() { transactions.commit(); }
+    void rollbackTransaction() { transactions.rollback(); }
 
-// ---------------- batches ----------------
+    // ---------------- batches ----------------
 
-RunResult runBatch(const QString& batch) {
-    RunResult result;
-    out = &result;
-    loopCount = 0;
-    budget.start(limits);
-    const CurrentBudget current(&budget);
-    const SqliteBatchScope sqliteLimits(sqliteHandle(db), budget);
-    try {
-        catalog.refresh();
-        const std::shared_ptr<CompiledBatch> compiled = compile(batch);
-        currentBatch = compiled.get();
-        varTypes = compiled->variableTypes;
+    RunResult runBatch(const QString& batch) {
+        RunResult result;
+        out = &result;
+        loopCount = 0;
+        budget.start(limits);
+        const CurrentBudget current(&budget);
+        const SqliteBatchScope sqliteLimits(sqliteHandle(db), budget);
+        try {
+            catalog.refresh();
+            const std::shared_ptr<CompiledBatch> compiled = compile(batch);
+            currentBatch = compiled.get();
+            varTypes = compiled->variableTypes;
+            vars.clear();
+            varMemory.clear();
+            for (const SqlType& t : varTypes)
+                vars.push_back(Value::nullOf(t));
+            varMemory.resize(varTypes.size());
+            for (auto& s : compiled->batch.statements)
+                if (run(*s) == Flow::Return)
+                    break;
+        } catch (const SqlError& e) {
+            result.error = e.error;
+        } catch (const std::bad_alloc&) {
+            result.error = insufficientMemory();
+            result.error->line = 1;
+        }
+        transactions.forgetEndedTransaction();
+        currentBatch = nullptr;
+        out = nullptr;
+        // The values of the variables can be large: they go with the batch.
         vars.clear();
         varMemory.clear();
-        for (const SqlType& t : varTypes)
-            vars.push_back(Value::nullOf(t));
-        varMemory.resize(varTypes.size());
-        for (auto& s : compiled->batch.statements)
-            if (run(*s) == Flow::Return)
-                break;
-    } catch (const SqlError& e) {
-        result.error = e.error;
-    } catch (const std::bad_alloc&) {
-        result.error = insufficientMemory();
+        return result;
     }
-    transactions.forgetEndedTransaction();
-    currentBatch = nullptr;
-    out = nullptr;
-    // The values of the variables can be large: they go with the batch.
-    vars.clear();
-    varMemory.clear();
-    return result;
-}
 
-IsolatedRun runIsolated(const QString& batch, bool writeLock) {
-    IsolatedRun r;
-    if (transactions.count() > 0 || transactions.fenced()) {
-        ServerError e;
-        e.number = 40004;
-        e.message =
-            QStringLiteral("An isolated batch cannot run while a transaction of the connection is open.");
-        r.result.error = e;
+    IsolatedRun runIsolated(const QString& batch, bool writeLock) {
+        IsolatedRun r;
+        if (transactions.count() > 0 || transactions.fenced()) {
+            ServerError e;
+            e.number = 40004;
+            e.message =
+                QStringLiteral("An isolated batch cannot run while a transaction of the connection is open.");
+            r.result.error = e;
+            r.transactionCountAfter = transactions.count();
+            return r;
+        }
+        // The caller's lock wait applies to taking the write lock, before the batch's clock starts.
+        setLockWait(sqliteHandle(db), limits.lockWaitMs);
+        try {
+            transactions.raiseFence(writeLock);
+        } catch (const SqlError& e) {
+            r.result.error = e.error;
+            r.transactionCountAfter = 0;
+            return r;
+        }
+        struct Lower {
+            Transactions& t;
+            ~Lower() { t.lowerFence(); }
+        } lower{transactions};
+        r.result = runBatch(batch);
         r.transactionCountAfter = transactions.count();
         return r;
     }
-    // The caller's lock wait applies to taking the write lock, before the batch's clock starts.
-    setLockWait(sqliteHandle(db), limits.lockWaitMs);
-    try {
-        transactions.raiseFence(writeLock);
-    } catch (const SqlError& e) {
-        r.result.error = e.error;
-        r.transactionCountAfter = 0;
-        return r;
-    }
-    struct Lower {
-        Transactions& t;
-        ~Lower() { t.lowerFence(); }
-    } lower{transactions};
-    r.result = runBatch(batch);
-    r.transactionCountAfter = transactions.count();
-    return r;
-}
 };
 
 Session::Session(QSqlDatabase db)
