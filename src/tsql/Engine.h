@@ -30,6 +30,12 @@ struct BatchResult {
 
 // What one batch may use of the machine. A batch that goes beyond a limit stops with an error;
 // the database is left as a failing statement leaves it.
+//   Msg 3617, Level 25  "Query timeout expired": out of time; no CATCH block handles it.
+//   Msg 40002, Level 17 out of the memory budget (a CATCH block may handle it).
+//   Msg 7119, Level 16  a (max) value would grow beyond 2,147,483,647 bytes.
+//   Msg 1222, Level 16  "Lock request time out period exceeded.": another connection kept its lock.
+// Whatever the limits, a statement nested or chained deeper than the engine walks safely is
+// refused when it is read (Msg 191), as is xml nested deeper than 128 levels (Msg 6335).
 struct Limits {
     qint64 timeoutMs = 30000;         // wall clock for a whole batch, 0 = none
     qint64 memoryBytes = 256LL << 20; // strings and rows one batch builds, 0 = none
@@ -59,7 +65,9 @@ public:
     // ROLLBACK and BEGIN TRAN act inside that transaction. `writeLock` takes the database's write
     // lock before the batch runs, waiting up to Limits::lockWaitMs for another connection (a
     // transaction that has read and then writes could not wait for it). Refused (an error in the
-    // result, nothing run) while a transaction of the connection is open.
+    // result, nothing run: Msg 40004) while a transaction of the connection is open. Should
+    // SQLite end the transaction by itself (a full disk, an interrupted write), the batch stops
+    // at once with Msg 40003, Level 20, so that nothing runs unprotected.
     IsolatedResult executeIsolated(const QString& batch, bool writeLock);
 
     void setLimits(const Limits& limits);
