@@ -1,5 +1,6 @@
 #include "tsql/Transactions.h"
 
+#include "tsql/Limits.h"
 #include "tsql/SqliteFunctions.h"
 #include "tsql/Value.h"
 
@@ -40,8 +41,12 @@ void Transactions::exec(const char* sql) {
     const int rc = sqlite3_exec(h, sql, nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK)
         return;
-    if (isLockFailure(sqlite3_extended_errcode(h)))
+    const int code = sqlite3_extended_errcode(h);
+    if (isLockFailure(code))
         lockRequestTimedOut();
+    // The batch's progress handler interrupts whatever SQLite runs once the time is up.
+    if ((code & 0xff) == SQLITE_INTERRUPT && currentBudget() && currentBudget()->expired())
+        BatchBudget::timeoutExpired();
     raise(3930, 16, QString::fromUtf8(sqlite3_errmsg(h)));
 }
 
