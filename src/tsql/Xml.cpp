@@ -1,5 +1,7 @@
 #include "tsql/Xml.h"
 
+#include "tsql/Limits.h"
+
 #include <QXmlStreamReader>
 
 namespace tsql {
@@ -15,6 +17,11 @@ std::shared_ptr<const XmlDoc> parseXml(const QString& text) {
     XmlElement* cur = &doc->root;
     bool first = true;
     int depth = 0;
+    // The tree takes several times the memory of its text: what it takes so far is measured
+    // against the room the batch has left as it grows, and the batch's clock is looked at.
+    BatchBudget* budget = currentBudget();
+    qint64 bytes = 0;
+    unsigned elements = 0;
     while (!r.atEnd()) {
         auto tt = r.readNext();
         if (tt == QXmlStreamReader::StartElement) {
@@ -30,6 +37,13 @@ std::shared_ptr<const XmlDoc> parseXml(const QString& text) {
             e->name = r.name().toString();
             for (const auto& a : r.attributes())
                 e->attributes.emplace_back(a.name().toString(), a.value().toString());
+            bytes += qint64(sizeof(XmlElement) + sizeof(e)) + 64 + e->name.size() * qint64(sizeof(QChar));
+            for (const auto& a : e->attributes)
+                bytes += qint64(sizeof(a)) + (a.first.size() + a.second.size()) * qint64(sizeof(QChar));
+            if (budget && (++elements & 63u) == 0) {
+                budget->checkTime();
+                budget->checkRoom(bytes);
+            }
             e->parent = cur;
             XmlElement* raw = e.get();
             cur->children.push_back(std::move(e));
@@ -41,6 +55,7 @@ std::shared_ptr<const XmlDoc> parseXml(const QString& text) {
             }
         } else if (tt == QXmlStreamReader::Characters) {
             cur->text += r.text();
+            bytes += r.text().size() * qint64(sizeof(QChar));
         }
     }
     if (r.hasError())

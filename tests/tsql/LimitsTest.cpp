@@ -230,6 +230,22 @@ TEST_F(LimitsTest, DoublingAStringStopsWithinTheDefaultLimits) {
     expectUsable();
 }
 
+TEST_F(LimitsTest, ParsingXmlStaysWithinTheBudget) {
+    limit(20000, 32LL << 20);
+    resetPeakResident();
+    const qint64 before = peakResident();
+    // 16 MB of text, whose tree of two million elements would take several hundred MB.
+    RunResult r = session.run(QStringLiteral(
+        "DECLARE @x XML = REPLICATE(CAST('<b/>' AS VARCHAR(MAX)), 2000000) SELECT @x.exist('/b')"));
+    ASSERT_TRUE(r.error.has_value());
+    EXPECT_EQ(r.error->number, 40002) << r.error->message.toStdString();
+    const qint64 after = peakResident();
+    if (before > 0 && after > 0) {
+        EXPECT_LT(after - before, 150LL << 20);
+    }
+    expectUsable();
+}
+
 TEST_F(LimitsTest, LargeValuesStopAtTheSizeOfTheirType) {
     limit(20000, 0); // no budget: only the 2 GB of a (max) value holds them
     const char* batches[] = {
