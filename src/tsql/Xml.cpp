@@ -186,9 +186,12 @@ std::vector<XmlNodeRef> xpathSelect(const XmlNodeRef& context, const QString& pa
         cur.push_back(XmlNodeRef{context.doc, &context.doc->root, -1});
     else
         cur.push_back(context);
+    BatchBudget* budget = currentBudget();
     for (const Step& st : steps) {
         std::vector<XmlNodeRef> next;
         for (const XmlNodeRef& item : cur) {
+            if (budget)
+                budget->tick();
             if (item.attribute >= 0)
                 continue;
             std::vector<const XmlElement*> base;
