@@ -7,54 +7,25 @@
 
 namespace check {
 
-namespace {
-
-struct ContextStatements {
-    const char* table;
-    const char* setFormula;
-    const char* setNull;
-    const char* where;
-    // Reading the stored formula.
-    const char* column;
-    const char* from;
-    const char* selectWhere;
-};
-
-const ContextStatements* contextStatements(int context) {
-    static const ContextStatements contexts[] = {
-        {"UPDATE LP01_PROVIDER", " SET LP01_FORMULE = '", " SET LP01_FORMULE = NULL",
-         " WHERE LP01_ID = ", " LP01_FORMULE AS FORMULA", " LP01_PROVIDER", " LP01_ID = "},
-        {"UPDATE LP07_QUOTAZIONI", " SET LP07_FORMULE = '", " SET LP07_FORMULE = NULL",
-         " WHERE LP07_ID = ", " LP07_FORMULE AS FORMULA", " LP07_QUOTAZIONI ", " LP07_ID = "},
-        {"UPDATE LP17_FORMULEMANUT ", " SET LP17_FORMULA = '", " SET LP17_FORMULA = NULL",
-         " WHERE LP17_ID = ", " LP17_FORMULA AS FORMULA", " LP17_FORMULEMANUT ", " LP17_ID = "},
-    };
-    if (context < vxContestoProvider || context > vxContestoManutenzione)
-        return nullptr;
-    return &contexts[context];
-}
-
-} // namespace
-
 std::optional<QString> updateStatement(int context, const std::optional<QString>& storedText,
                                        const QString& idText) {
-    const ContextStatements* c = contextStatements(context);
+    const core::EditingContext* c = core::editingContext(context);
     if (!c)
         return std::nullopt;
-    QString sql = QLatin1String(c->table);
+    QString sql = QLatin1String(c->updateTable);
     if (storedText)
         sql += QLatin1String(c->setFormula) + *storedText + u'\'';
     else
         sql += QLatin1String(c->setNull);
-    return sql + QLatin1String(c->where) + idText;
+    return sql + QLatin1String(c->updateWhere) + idText;
 }
 
 std::optional<QString> selectStatement(int context, const QString& idText) {
-    const ContextStatements* c = contextStatements(context);
+    const core::EditingContext* c = core::editingContext(context);
     if (!c)
         return std::nullopt;
-    return QStringLiteral("SELECT ") + QLatin1String(c->column) + QStringLiteral(" FROM ") +
-           QLatin1String(c->from) + QStringLiteral(" WHERE ") + QLatin1String(c->selectWhere) + idText;
+    return QStringLiteral("SELECT ") + QLatin1String(c->selectColumn) + QStringLiteral(" FROM ") +
+           QLatin1String(c->selectFrom) + QStringLiteral(" WHERE ") + QLatin1String(c->selectWhere) + idText;
 }
 
 QString identifierText(const core::Variant& id) {

@@ -3,6 +3,7 @@
 #include "check/Services.h"
 #include "check/SyntaxCheck.h"
 #include "check/TextBox.h"
+#include "core/EditingContext.h"
 #include "core/Error.h"
 #include "core/Variant.h"
 
@@ -12,8 +13,10 @@
 
 namespace check {
 
-// The editing contexts: which table holds the formula.
-enum EnumContestoFormule : int { vxContestoProvider = 0, vxContestoListino = 1, vxContestoManutenzione = 2 };
+using core::EnumContestoFormule;
+using core::vxContestoListino;
+using core::vxContestoManutenzione;
+using core::vxContestoProvider;
 
 // The statement that writes a formula: `storedText` is the SQL form with its apostrophes already
 // doubled, or nullopt for NULL; `idText` the identifier as text. nullopt for a context other

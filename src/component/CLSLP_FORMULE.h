@@ -11,18 +11,19 @@
 #include <QObject>
 #include <QPointer>
 
+#include "core/EditingContext.h"
 #include <cstdint>
+
 #include <functional>
 #include <memory>
 
 namespace component {
 
 // The editing context: which stored formula the window edits.
-enum EnumContestoFormule : std::int32_t {
-    vxContestoProvider = 0,
-    vxContestoListino = 1,
-    vxContestoManutenzione = 2,
-};
+using core::EnumContestoFormule;
+using core::vxContestoListino;
+using core::vxContestoManutenzione;
+using core::vxContestoProvider;
 
 // The programmatic identifier the host creates the class by.
 inline constexpr const char* ProgId = "QEDRIX.CLSLP_FORMULE";

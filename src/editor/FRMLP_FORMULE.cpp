@@ -565,32 +565,11 @@ void FRMLP_FORMULE::Form_Activate() {
          [&] {
              if (!hasId)
                  return;
-             const int ctx = context();
-             QString column, table, idColumn;
-             switch (ctx) {
-             case 0:
-                 LBL_ELEMSELEZ->SetTitle(translate(QStringLiteral("Formule della Condizione")));
-                 column = QStringLiteral(" LP01_FORMULE AS FORMULA");
-                 table = QStringLiteral(" LP01_PROVIDER");
-                 idColumn = QStringLiteral(" LP01_ID = ");
-                 break;
-             case 1:
-                 LBL_ELEMSELEZ->SetTitle(translate(QStringLiteral("Formule del Listino")));
-                 column = QStringLiteral(" LP07_FORMULE AS FORMULA");
-                 table = QStringLiteral(" LP07_QUOTAZIONI ");
-                 idColumn = QStringLiteral(" LP07_ID = ");
-                 break;
-             case 2:
-                 LBL_ELEMSELEZ->SetTitle(translate(QStringLiteral("Formule della manutenzione listini")));
-                 column = QStringLiteral(" LP17_FORMULA AS FORMULA");
-                 table = QStringLiteral(" LP17_FORMULEMANUT ");
-                 idColumn = QStringLiteral(" LP17_ID = ");
-                 break;
-             default:
+             const core::EditingContext* ctx = core::editingContext(context());
+             if (!ctx)
                  return; // no context: SqlText keeps what it holds
-             }
-             SqlText = QStringLiteral("SELECT ") + column + QStringLiteral(" FROM ") + table +
-                       QStringLiteral(" WHERE ") + idColumn + decimalId.toString();
+             LBL_ELEMSELEZ->SetTitle(translate(QString::fromUtf8(ctx->caption)));
+             SqlText = *check::selectStatement(ctx->number, decimalId.toString());
          },
          [&] {
              if (hasId)

@@ -390,7 +390,7 @@ struct StrutturaTree::Build {
                     return false;
             }
         }
-        if (self.m_services.context != ContestoManutenzione && !entityBranch())
+        if (self.m_services.context != core::vxContestoManutenzione && !entityBranch())
             return false;
         const QList<QStringList> operators = operatorTexts();
         for (int b = 0; b < operators.size(); ++b) {

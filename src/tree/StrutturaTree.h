@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/EditingContext.h"
 #include "core/Error.h"
 #include "core/Variant.h"
 #include "tree/TreeNode.h"
@@ -19,12 +20,6 @@ class Recordset;
 } // namespace ado
 
 namespace tree {
-
-// Editing context of the window (enmContestoformule): the entity branch is left out in the
-// price-list maintenance context.
-inline constexpr int ContestoProvider = 0;
-inline constexpr int ContestoListino = 1;
-inline constexpr int ContestoManutenzione = 2;
 
 // Top-level branches, in the order they are added.
 struct BranchDef {
@@ -86,7 +81,8 @@ struct TreeServices {
     // Ditta: the company code, appended to the statements unchanged (no quotes).
     QString ditta;
     // enmContestoformule of the class instance that opened the window.
-    int context = ContestoProvider;
+    // The entity branch is left out in the price-list maintenance context.
+    int context = core::vxContestoProvider;
     // The host translation service: Italian text in, text to show out. May throw.
     std::function<QString(const QString&)> translate;
     // The host's variant setting of the company, read through the host objects: nullopt when

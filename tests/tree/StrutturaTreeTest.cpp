@@ -165,7 +165,7 @@ protected:
             GTEST_SKIP() << missing.toStdString();
     }
 
-    TreeServices services(int context = tree::ContestoProvider, bool variants = true) {
+    TreeServices services(int context = core::vxContestoProvider, bool variants = true) {
         TreeServices s;
         s.connection = [this] { return db.connection(); };
         s.ditta = QStringLiteral("1");
@@ -194,7 +194,7 @@ protected:
 };
 
 TEST_F(StrutturaTreeTest, ProviderContextWithVariants) {
-    StrutturaTree t(services(tree::ContestoProvider, true));
+    StrutturaTree t(services(core::vxContestoProvider, true));
     NodeListSink sink;
     const qint64 before = db.connection()->statementCount();
     EXPECT_EQ(t.LoadStrutturaTree(sink), BuildOutcome::Completed);
@@ -213,7 +213,7 @@ TEST_F(StrutturaTreeTest, ProviderContextWithVariants) {
 }
 
 TEST_F(StrutturaTreeTest, ListinoContextWithoutVariants) {
-    StrutturaTree t(services(tree::ContestoListino, false));
+    StrutturaTree t(services(core::vxContestoListino, false));
     NodeListSink sink;
     EXPECT_EQ(t.LoadStrutturaTree(sink), BuildOutcome::Completed);
     Expected e;
@@ -226,7 +226,7 @@ TEST_F(StrutturaTreeTest, ListinoContextWithoutVariants) {
 }
 
 TEST_F(StrutturaTreeTest, MaintenanceContextHasNoEntityBranch) {
-    StrutturaTree t(services(tree::ContestoManutenzione, true));
+    StrutturaTree t(services(core::vxContestoManutenzione, true));
     NodeListSink sink;
     const qint64 before = db.connection()->statementCount();
     EXPECT_EQ(t.LoadStrutturaTree(sink), BuildOutcome::Completed);
@@ -376,7 +376,7 @@ TEST_F(StrutturaTreeTest, WithoutConnectionTheTreeIsLeftAlone) {
 
 TEST_F(StrutturaTreeTest, QuotationTextsTranslatedOncePerBuild) {
     QStringList asked;
-    TreeServices s = services(tree::ContestoManutenzione);
+    TreeServices s = services(core::vxContestoManutenzione);
     s.translate = [&](const QString& x) {
         asked << x;
         return x;
@@ -490,7 +490,7 @@ TEST_F(StrutturaTreeTest, SinkFailureIsAnErrorOfTheBuild) {
             NodeListSink::add(n);
         }
     } sink;
-    StrutturaTree t(services(tree::ContestoManutenzione));
+    StrutturaTree t(services(core::vxContestoManutenzione));
     answers = {5};
     EXPECT_EQ(t.LoadStrutturaTree(sink), BuildOutcome::Stopped);
     EXPECT_EQ(sink.nodes.last().key, QStringLiteral("koc6"));

@@ -1,6 +1,7 @@
 #include "HostWindow.h"
 
 #include "ado/Ado.h"
+#include "core/EditingContext.h"
 #include "core/Error.h"
 #include "host/Cinterface.h"
 
@@ -22,23 +23,8 @@ namespace demo {
 
 namespace {
 
-// Table, identifier, description and formula columns of each editing context.
-struct ContextTable {
-    const char* title;
-    const char* table;
-    const char* id;
-    const char* description;
-    const char* formula;
-    const char* company;
-};
-const ContextTable contextTables[] = {
-    {"Condizioni (provider)", "LP01_PROVIDER", "LP01_ID", "LP01_DESCRIZIONE", "LP01_FORMULE",
-     "LP01_DITTA_CG18"},
-    {"Listini (quotazioni)", "LP07_QUOTAZIONI", "LP07_ID", "LP07_DESCRIZIONE", "LP07_FORMULE",
-     "LP07_DITTA_CG18"},
-    {"Manutenzione listini", "LP17_FORMULEMANUT", "LP17_ID", "LP17_DESCRIZIONE", "LP17_FORMULA",
-     "LP17_DITTA_CG18"},
-};
+// The captions of the record list, one per editing context.
+const char* const contextTitles[] = {"Condizioni (provider)", "Listini (quotazioni)", "Manutenzione listini"};
 
 } // namespace
 
@@ -130,12 +116,12 @@ bool HostWindow::refreshRecords() {
             m_connection->Open(m_connectionString);
         }
         const QString company = m_global.Company()->CompanyCode().toString();
-        for (int c = 0; c < 3; ++c) {
-            const ContextTable& t = contextTables[c];
-            const QString sql =
-                QStringLiteral("SELECT %1, %2, %3 FROM %4 WHERE %5 = %6 ORDER BY %1")
-                    .arg(QLatin1String(t.id), QLatin1String(t.description), QLatin1String(t.formula),
-                         QLatin1String(t.table), QLatin1String(t.company), company);
+        for (const core::EditingContext& t : core::editingContexts()) {
+            const int c = t.number;
+            const QString sql = QStringLiteral("SELECT %1, %2, %3 FROM %4 WHERE %5 = %6 ORDER BY %1")
+                                    .arg(QLatin1String(t.idColumn), QLatin1String(t.descriptionColumn),
+                                         QLatin1String(t.formulaColumn), QLatin1String(t.table),
+                                         QLatin1String(t.companyColumn), company);
             ado::RecordsetPtr rs = m_connection->Execute(sql);
             while (rs->IsOpen() && !rs->IsEOF()) {
                 Record r;
@@ -146,8 +132,9 @@ bool HostWindow::refreshRecords() {
                 const core::Variant formula = rs->GetFields().Item(2).Value();
                 r.hasFormula = !formula.isNull() && !formula.toString().trimmed().isEmpty();
                 m_records.append(r);
-                auto* item = new QTreeWidgetItem(m_list, {text(t.title), QString::number(r.id), r.description,
-                                                          r.hasFormula ? text("sì") : QString()});
+                auto* item =
+                    new QTreeWidgetItem(m_list, {text(contextTitles[c]), QString::number(r.id), r.description,
+                                                 r.hasFormula ? text("sì") : QString()});
                 item->setData(0, Qt::UserRole, c);
                 item->setData(1, Qt::UserRole, r.id);
                 rs->MoveNext();
@@ -191,9 +178,10 @@ bool HostWindow::openEditor(int context, const core::Variant& id, bool modal,
 
     // The data frame of the current record (the price-list provider record).
     m_frame.setRecordset(nullptr);
-    if (context == 0 && m_connection) {
+    if (context == core::vxContestoProvider && m_connection) {
         try {
-            m_frame.load(*m_connection, QStringLiteral("LP01_PROVIDER"), QStringLiteral("LP01_ID"),
+            const core::EditingContext& provider = *core::editingContext(core::vxContestoProvider);
+            m_frame.load(*m_connection, QLatin1String(provider.table), QLatin1String(provider.idColumn),
                          id.toInt64());
         } catch (const std::exception&) {
             m_frame.setRecordset(nullptr);
@@ -201,7 +189,7 @@ bool HostWindow::openEditor(int context, const core::Variant& id, bool modal,
     }
     plugin->setClsGlobal(&m_global);
     plugin->setActiveNavigator(&m_navigator);
-    plugin->setActiveFrame(context == 0 ? &m_frame : nullptr);
+    plugin->setActiveFrame(context == core::vxContestoProvider ? &m_frame : nullptr);
     plugin->setClsVoceMenu(&m_menuItem);
     plugin->setWindowModal(modal);
     plugin->setWindowState(0);

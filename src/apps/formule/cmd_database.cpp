@@ -3,6 +3,7 @@
 #include "ado/Ado.h"
 #include "ado/Setup.h"
 #include "apps/formule/Command.h"
+#include "core/EditingContext.h"
 #include "host/TranslationService.h"
 
 using namespace formule_cli;
@@ -105,28 +106,16 @@ int runDemo(Context& ctx, const QCommandLineParser&, const QStringList& position
         *ctx.err << "demo: unexpected argument \"" << positional.first() << "\"\n";
         return ExitUsage;
     }
-    struct Source {
-        const char* title;
-        const char* table;
-        const char* id;
-        const char* descr;
-        const char* formula;
-    };
-    static const Source sources[] = {
-        {"Formule della Condizione", "LP01_PROVIDER", "LP01_ID", "LP01_DESCRIZIONE", "LP01_FORMULE"},
-        {"Formule del Listino", "LP07_QUOTAZIONI", "LP07_ID", "LP07_DESCRIZIONE", "LP07_FORMULE"},
-        {"Formule della manutenzione listini", "LP17_FORMULEMANUT", "LP17_ID", "LP17_DESCRIZIONE",
-         "LP17_FORMULA"},
-    };
     ado::Connection* conn = ctx.connection();
     QTextStream& out = *ctx.out;
     bool first = true;
-    for (const Source& s : sources) {
-        const QString title = ctx.translation ? ctx.translation->Traduci(QString::fromUtf8(s.title))
-                                              : QString::fromUtf8(s.title);
-        ado::RecordsetPtr rs = conn->Execute(QStringLiteral("SELECT %1, %2, %3 FROM %4 ORDER BY %1")
-                                                 .arg(QLatin1String(s.id), QLatin1String(s.descr),
-                                                      QLatin1String(s.formula), QLatin1String(s.table)));
+    for (const core::EditingContext& s : core::editingContexts()) {
+        const QString title = ctx.translation ? ctx.translation->Traduci(QString::fromUtf8(s.caption))
+                                              : QString::fromUtf8(s.caption);
+        ado::RecordsetPtr rs =
+            conn->Execute(QStringLiteral("SELECT %1, %2, %3 FROM %4 ORDER BY %1")
+                              .arg(QLatin1String(s.idColumn), QLatin1String(s.descriptionColumn),
+                                   QLatin1String(s.formulaColumn), QLatin1String(s.table)));
         if (!first)
             out << "\n";
         first = false;
