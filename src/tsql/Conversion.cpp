@@ -1,0 +1,299 @@
+// Conversion between the engine's types, as CAST, CONVERT and implicit conversion do it
+// ("Data type conversion (Database Engine)", "CAST and CONVERT (Transact-SQL)"): which
+// conversions exist, how a value is rounded or cut on the way, and the server's message when a
+// value does not fit or cannot be read.
+
+#include "tsql/Value.h"
+
+#include "tsql/ValueInternal.h"
+
+#include <QRegularExpression>
+
+#include <cmath>
+
+namespace tsql {
+
+using detail::baseDate;
+using detail::decimalOf;
+using detail::intMax;
+using detail::intMin;
+using detail::messageTypeName;
+using detail::overflow;
+using detail::pow10;
+
+namespace detail {
+
+void overflow(const SqlType& from, const SqlType& to) {
+    QString f = from.id == TypeId::Unknown ? QStringLiteral("expression") : messageTypeName(from);
+    raise(8115, 16,
+          QStringLiteral("Arithmetic overflow error converting %1 to data type %2.")
+              .arg(f, messageTypeName(to)));
+}
+
+} // namespace detail
+
+namespace {
+
+// No conversion between the types: Msg 529 for CAST and CONVERT, Msg 206 for an implicit one.
+[[noreturn]] void clash(const SqlType& from, const SqlType& to, bool explicitConversion) {
+    if (explicitConversion)
+        raise(529, 16,
+              QStringLiteral("Explicit conversion from data type %1 to %2 is not allowed.")
+                  .arg(from.name(), to.name()));
+    raise(206, 16,
+          QStringLiteral("Operand type clash: %1 is incompatible with %2").arg(from.name(), to.name()));
+}
+
+// A text stored in a character type: cut silently at its length (assignment to a shorter
+// variable does not fail), and char and nchar padded with blanks to their length.
+QString fitString(const QString& s, const SqlType& to) {
+    if (to.length < 0)
+        return s;
+    if (s.size() > to.length)
+        return s.left(to.length);
+    if (to.id == TypeId::Char || to.id == TypeId::NChar)
+        return s + QString(to.length - s.size(), u' ');
+    return s;
+}
+
+// A text read as an integer of type `to`: blanks around it are ignored, an empty text is 0,
+// 'TRUE' and 'FALSE' are read for bit; digits out of the type's range are Msg 248, anything
+// else Msg 245.
+qint64 integerFromText(const Value& v, const SqlType& to) {
+    const SqlType& from = v.type;
+    QString s = v.s.trimmed();
+    bool ok = false;
+    qint64 x = 0;
+    if (s.isEmpty()) {
+        ok = true;
+    } else if (to.id == TypeId::Bit && (s.compare(u"TRUE", Qt::CaseInsensitive) == 0 ||
+                                        s.compare(u"FALSE", Qt::CaseInsensitive) == 0)) {
+        ok = true;
+        x = s.compare(u"TRUE", Qt::CaseInsensitive) == 0;
+    } else {
+        x = s.toLongLong(&ok);
+        if (!ok) {
+            bool allDigits = !s.isEmpty();
+            for (int k = (s[0] == u'-' || s[0] == u'+') ? 1 : 0; k < s.size(); ++k)
+                allDigits = allDigits && s[k].isDigit();
+            if (allDigits && s.size() > 1)
+                raise(248, 16,
+                      QStringLiteral("The conversion of the %1 value '%2' overflowed an %3 column.")
+                          .arg(from.name(), v.s, to.name()));
+        }
+    }
+    if (!ok)
+        raise(245, 16,
+              QStringLiteral("Conversion failed when converting the %1 value '%2' to data type %3.")
+                  .arg(from.name(), v.s, to.name()));
+    if (to.id == TypeId::Bit)
+        x = x != 0;
+    else if (x < intMin(to.id) || x > intMax(to.id))
+        raise(248, 16,
+              QStringLiteral("The conversion of the %1 value '%2' overflowed an %3 column.")
+                  .arg(from.name(), v.s, to.name()));
+    return x;
+}
+
+// To an integer type: exact numbers and floats are truncated towards zero; bit takes any
+// value other than zero as 1; a date is its number of days since 1900-01-01.
+Value toInteger(const Value& v, const SqlType& to, bool explicitConversion) {
+    const SqlType& from = v.type;
+    Value r;
+    r.type = to;
+    r.null = false;
+    if (from.isInteger() || from.id == TypeId::Unknown) {
+        r.i = v.i;
+        if (to.id == TypeId::Bit)
+            r.i = v.i != 0;
+        else if (v.i < intMin(to.id) || v.i > intMax(to.id))
+            overflow(SqlType::of(TypeId::Unknown), to);
+    } else if (from.id == TypeId::Decimal || from.id == TypeId::Money || from.id == TypeId::SmallMoney) {
+        __int128 q = v.n.v / pow10(v.n.scale);
+        if (to.id == TypeId::Bit)
+            r.i = v.n.v != 0;
+        else if (q < intMin(to.id) || q > intMax(to.id))
+            overflow(from, to);
+        else
+            r.i = qint64(q);
+    } else if (from.id == TypeId::Float || from.id == TypeId::Real) {
+        if (to.id == TypeId::Bit)
+            r.i = v.f != 0;
+        else {
+            double t = std::trunc(v.f);
+            if (!(t >= double(intMin(to.id)) && t < double(intMax(to.id)) + 1.0))
+                overflow(from, to);
+            r.i = qint64(t);
+        }
+    } else if (from.isString()) {
+        r.i = integerFromText(v, to);
+    } else if (from.isDate()) {
+        r.i = baseDate().daysTo(v.dt);
+    } else {
+        clash(from, to, explicitConversion);
+    }
+    return r;
+}
+
+// To decimal, money or smallmoney: rounded half away from zero to the target's scale; more
+// integer digits than its precision leaves room for is Msg 8115. A text that is no number is
+// Msg 8114 for decimal, Msg 235 for money.
+Value toExactNumeric(const Value& v, const SqlType& to, bool explicitConversion) {
+    const SqlType& from = v.type;
+    SqlType target = decimalOf(to);
+    std::optional<Numeric> n;
+    if (from.isInteger() || from.id == TypeId::Unknown) {
+        n = Numeric{v.i, 0};
+    } else if (from.id == TypeId::Decimal || from.id == TypeId::Money || from.id == TypeId::SmallMoney) {
+        n = v.n;
+    } else if (from.id == TypeId::Float || from.id == TypeId::Real) {
+        n = Numeric::fromDouble(v.f, std::min(target.scale + 1, 38));
+        if (!n)
+            overflow(from, to);
+    } else if (from.isString()) {
+        n = Numeric::parse(v.s);
+        if (!n) {
+            if (to.id == TypeId::Decimal)
+                raise(8114, 16, QStringLiteral("Error converting data type %1 to numeric.").arg(from.name()));
+            raise(
+                235, 16,
+                QStringLiteral("Cannot convert a char value to money. The char value has incorrect syntax."));
+        }
+    } else if (from.isDate()) {
+        n = Numeric{baseDate().daysTo(v.dt), 0};
+    } else {
+        clash(from, to, explicitConversion);
+    }
+    auto scaled = n->rescaled(target.scale);
+    if (!scaled || scaled->digits() - scaled->scale > target.precision - target.scale)
+        overflow(from.id == TypeId::Unknown ? SqlType::of(TypeId::Int) : from, to);
+    Value r;
+    r.type = to;
+    r.null = false;
+    r.n = *scaled;
+    return r;
+}
+
+// To float or real; a date is its number of days (with the fraction of the day) since 1900.
+Value toApproximate(const Value& v, const SqlType& to, bool explicitConversion) {
+    const SqlType& from = v.type;
+    Value r;
+    r.type = to;
+    r.null = false;
+    if (from.isInteger() || from.id == TypeId::Unknown)
+        r.f = double(v.i);
+    else if (from.id == TypeId::Decimal || from.id == TypeId::Money || from.id == TypeId::SmallMoney)
+        r.f = v.n.toDouble();
+    else if (from.id == TypeId::Float || from.id == TypeId::Real)
+        r.f = v.f;
+    else if (from.isString()) {
+        QString s = v.s.trimmed();
+        bool ok = true;
+        r.f = s.isEmpty() ? 0.0 : s.toDouble(&ok);
+        if (!ok)
+            raise(8114, 16, QStringLiteral("Error converting data type %1 to float.").arg(from.name()));
+    } else if (from.isDate()) {
+        r.f = double(baseDate().msecsTo(v.dt)) / 86400000.0;
+    } else {
+        clash(from, to, explicitConversion);
+    }
+    if (to.id == TypeId::Real)
+        r.f = double(float(r.f));
+    return r;
+}
+
+// To a character type, xml or uniqueidentifier: the value's text. A number too long for the
+// target is "*" when it is an integer and Msg 8115 otherwise; texts and dates are cut.
+Value toCharacter(const Value& v, const SqlType& to, bool explicitConversion) {
+    const SqlType& from = v.type;
+    if (from.id == TypeId::XmlNode)
+        clash(from, to, explicitConversion);
+    QString s = toText(v);
+    if (to.isString() && to.length >= 0 && s.size() > to.length && !from.isString() && !from.isDate()) {
+        if (from.isInteger())
+            s = QStringLiteral("*");
+        else
+            raise(8115, 16,
+                  QStringLiteral("Arithmetic overflow error converting %1 to data type %2.")
+                      .arg(messageTypeName(from), to.name()));
+    }
+    Value r;
+    r.type = to;
+    r.null = false;
+    r.s = to.isString() ? fitString(s, to) : s;
+    if (to.id == TypeId::Xml && from.id == TypeId::Xml)
+        r.doc = v.doc;
+    return r;
+}
+
+// To a date type. A text in a date's shape but out of datetime's range (before 1753) is
+// Msg 242, any other text that reads as no date Msg 241; a number counts days from 1900-01-01.
+Value toDate(const Value& v, const SqlType& to, bool explicitConversion) {
+    const SqlType& from = v.type;
+    QDateTime d;
+    if (from.isDate()) {
+        d = v.dt;
+    } else if (from.isString()) {
+        auto p = detail::parseDateTime(v.s);
+        static const QRegularExpression dateShape(
+            QStringLiteral("^\\s*(\\d{4}-\\d{1,2}-\\d{1,2}|\\d{8}|\\d{1,2}/\\d{1,2}/\\d{4})([ T].*)?$"));
+        if (!p && to.id != TypeId::Date && dateShape.match(v.s).hasMatch())
+            raise(242, 16,
+                  QStringLiteral(
+                      "The conversion of a %1 data type to a %2 data type resulted in an out-of-range "
+                      "value.")
+                      .arg(from.name(), to.name()));
+        if (!p)
+            raise(
+                241, 16,
+                QStringLiteral("Conversion failed when converting date and/or time from character string."));
+        d = *p;
+    } else if (from.isInteger() || from.id == TypeId::Unknown) {
+        d = baseDate().addDays(v.i);
+    } else if (from.isNumeric()) {
+        double days = from.id == TypeId::Float || from.id == TypeId::Real ? v.f : v.n.toDouble();
+        d = baseDate().addMSecs(qint64(std::llround(days * 86400000.0)));
+    } else {
+        clash(from, to, explicitConversion);
+    }
+    if (to.id == TypeId::Date)
+        d = QDateTime(d.date(), QTime(0, 0), Qt::UTC);
+    Value r;
+    r.type = to;
+    r.null = false;
+    r.dt = d;
+    return r;
+}
+
+} // namespace
+
+// CAST and CONVERT allow more than implicit conversion does (xml to and from text, for
+// instance), but never xml and numbers, nor date and numbers.
+Value convert(const Value& v, const SqlType& to, bool explicitConversion) {
+    const SqlType& from = v.type;
+    if (to.id == TypeId::Unknown)
+        return v;
+    if (!implicitAllowed(from.id, to.id)) {
+        bool explicitOk = explicitConversion && from.id != TypeId::XmlNode && to.id != TypeId::XmlNode &&
+                          !(from.id == TypeId::Xml && to.isNumeric()) &&
+                          !(to.id == TypeId::Xml && from.isNumeric()) && to.id != TypeId::Date &&
+                          from.id != TypeId::Date;
+        if (!explicitOk)
+            clash(from, to, explicitConversion);
+    }
+    if (v.null)
+        return Value::nullOf(to);
+    if (to.isInteger())
+        return toInteger(v, to, explicitConversion);
+    if (to.id == TypeId::Decimal || to.id == TypeId::Money || to.id == TypeId::SmallMoney)
+        return toExactNumeric(v, to, explicitConversion);
+    if (to.id == TypeId::Float || to.id == TypeId::Real)
+        return toApproximate(v, to, explicitConversion);
+    if (to.isString() || to.id == TypeId::Xml || to.id == TypeId::UniqueIdentifier)
+        return toCharacter(v, to, explicitConversion);
+    if (to.isDate())
+        return toDate(v, to, explicitConversion);
+    clash(from, to, explicitConversion);
+}
+
+} // namespace tsql
