@@ -1,0 +1,338 @@
+// Binding of expressions: columns resolved through the scopes of the query and its enclosing
+// queries, the type of every node, and the checks the server makes at compile time.
+
+#include "tsql/BinderImpl.h"
+
+#include "tsql/Functions.h"
+
+#include <QRegularExpression>
+
+namespace tsql::binding {
+
+void Binder::column(Expr& e) {
+    QString col = e.parts.last();
+    QString qualifier = e.parts.size() >= 2 ? e.parts[e.parts.size() - 2] : QString();
+    bool maybeUnknown = false;
+    bool qualifierMatched = false;
+    for (int d = int(scopes.size()) - 1; d >= 0; --d) {
+        Select* sc = scopes[size_t(d)];
+        TableSource* found = nullptr;
+        int foundIndex = -1;
+        for (TableSource* src : sc->flatSources) {
+            if (!qualifier.isEmpty()) {
+                QString sn = sourceName(*src);
+                bool match = sn.compare(qualifier, Qt::CaseInsensitive) == 0;
+                if (!match)
+                    continue;
+                qualifierMatched = true;
+            }
+            if (src->kind == SourceKind::Table && !src->exists) {
+                maybeUnknown = true;
+                continue;
+            }
+            for (int k = 0; k < int(src->columns.size()); ++k) {
+                if (src->columns[k].compare(col, Qt::CaseInsensitive) == 0) {
+                    if (found && found != src)
+                        fail(209, 16, QStringLiteral("Ambiguous column name '%1'.").arg(col), e.line,
+                             e.column);
+                    found = src;
+                    foundIndex = k;
+                }
+            }
+        }
+        if (found) {
+            e.src = found;
+            e.columnIndex = foundIndex;
+            e.depth = int(scopes.size()) - 1 - d;
+            e.type = found->columnTypes[size_t(foundIndex)];
+            e.rowDependent = found->kind == SourceKind::Table ||
+                             (found->kind == SourceKind::Derived && found->derived->usesTables);
+            return;
+        }
+        if (maybeUnknown) {
+            e.type = SqlType::of(TypeId::Unknown);
+            e.rowDependent = true;
+            return;
+        }
+        if (qualifierMatched)
+            break;
+    }
+    if (!qualifier.isEmpty() && !qualifierMatched) {
+        pendingOrFail(
+            4104,
+            QStringLiteral("The multi-part identifier \"%1\" could not be bound.").arg(e.parts.join(u'.')),
+            e.line, e.column);
+    } else {
+        pendingOrFail(207, QStringLiteral("Invalid column name '%1'.").arg(col), e.line, e.column);
+    }
+    e.type = SqlType::of(TypeId::Unknown);
+    e.rowDependent = true;
+}
+
+bool Binder::valueSingleton(const QString& path) {
+    QString p = path.trimmed();
+    if (p.endsWith(u']'))
+        return true;
+    static const QRegularExpression attr(QStringLiteral("^(\\./)?@[\\w:.-]+$"));
+    return attr.match(p).hasMatch();
+}
+
+void Binder::subquerySelect(Select& sub, bool single, int line, int column) {
+    select(sub, false);
+    if (single && sub.items.size() != 1)
+        fail(
+            116, 16,
+            QStringLiteral("Only one expression can be specified in the select list when the subquery is not "
+                           "introduced with EXISTS."),
+            line, column);
+}
+
+// The operands first, then the node itself. Only this part recurses once per level of the
+// tree: the work on the node is kept out of its frame.
+void Binder::expr(Expr& e) {
+    for (auto& a : e.args)
+        if (a && !(e.kind == EK::Function && a->datepartArg))
+            expr(*a);
+    for (auto& a : e.args)
+        if (a && a->rowDependent)
+            e.rowDependent = true;
+    resolve(e);
+}
+
+void Binder::resolve(Expr& e) {
+    switch (e.kind) {
+    case EK::Literal:
+        e.type = e.value.type;
+        break;
+    case EK::Variable:
+        e.slot = variable(e.name, e.line, e.column);
+        e.type = varTypes[size_t(e.slot)];
+        break;
+    case EK::SysVar:
+        systemVariable(e);
+        break;
+    case EK::Column:
+        column(e);
+        break;
+    case EK::Star:
+        e.type = SqlType::of(TypeId::Int);
+        e.rowDependent = true;
+        break;
+    case EK::Unary:
+        unary(e);
+        break;
+    case EK::Binary:
+        try {
+            e.type = arithmeticType(e.op, e.args[0]->type, e.args[1]->type);
+        } catch (SqlError& err) {
+            err.error.line = e.line;
+            err.error.column = e.column;
+            throw;
+        }
+        break;
+    case EK::Compare:
+    case EK::Between:
+    case EK::In:
+        comparison(e);
+        break;
+    case EK::Like:
+        for (auto& a : e.args)
+            if (a->type.id == TypeId::Xml || a->type.id == TypeId::XmlNode)
+                fail(8116, 16,
+                     QStringLiteral("Argument data type %1 is invalid for argument 1 of like function.")
+                         .arg(a->type.name()),
+                     e.line, e.column);
+        e.type = SqlType::of(TypeId::Bit);
+        break;
+    case EK::And:
+    case EK::Or:
+    case EK::Not:
+    case EK::IsNull:
+        e.type = SqlType::of(TypeId::Bit);
+        break;
+    case EK::Exists:
+        select(*e.sub, false);
+        if (e.sub->usesTables)
+            e.rowDependent = true;
+        e.type = SqlType::of(TypeId::Bit);
+        break;
+    case EK::Case:
+        caseType(e);
+        break;
+    case EK::Cast:
+        cast(e);
+        break;
+    case EK::Function:
+        function(e);
+        break;
+    case EK::Subquery:
+        subquerySelect(*e.sub, true, e.line, e.column);
+        e.type = e.sub->items.empty() ? SqlType() : e.sub->items[0].expr->type;
+        if (e.sub->usesTables)
+            e.rowDependent = true;
+        break;
+    case EK::XmlMethod:
+        xmlMethod(e);
+        break;
+    }
+}
+
+void Binder::systemVariable(Expr& e) {
+    static const QHash<QString, SqlType> sys = {
+        {QStringLiteral("@@TRANCOUNT"), SqlType::of(TypeId::Int)},
+        {QStringLiteral("@@ROWCOUNT"), SqlType::of(TypeId::Int)},
+        {QStringLiteral("@@ERROR"), SqlType::of(TypeId::Int)},
+        {QStringLiteral("@@FETCH_STATUS"), SqlType::of(TypeId::Int)},
+        {QStringLiteral("@@SPID"), SqlType::of(TypeId::SmallInt)},
+        {QStringLiteral("@@DATEFIRST"), SqlType::of(TypeId::TinyInt)},
+        {QStringLiteral("@@IDENTITY"), SqlType::decimal(38, 0)},
+        {QStringLiteral("@@VERSION"), SqlType{TypeId::NVarChar, 0, 0, 300, false}},
+        {QStringLiteral("@@SERVERNAME"), SqlType{TypeId::NVarChar, 0, 0, 128, false}},
+        {QStringLiteral("@@LANGUAGE"), SqlType{TypeId::NVarChar, 0, 0, 128, false}},
+    };
+    auto it = sys.constFind(e.name);
+    if (it == sys.constEnd())
+        fail(137, 15, QStringLiteral("Must declare the scalar variable \"%1\".").arg(e.name), e.line,
+             e.column);
+    e.type = it.value();
+}
+
+// ~ takes integers only (Msg 402); unary minus refuses texts and xml (Msg 8117), and computes
+// tinyint, smallint and bit in int.
+void Binder::unary(Expr& e) {
+    const SqlType& t = e.args[0]->type;
+    if (e.op == u"~") {
+        if (!(t.isInteger() || t.id == TypeId::Unknown))
+            fail(402, 16,
+                 QStringLiteral("The data types %1 and %1 are incompatible in the '~' operator.")
+                     .arg(t.name()),
+                 e.line, e.column);
+        e.type = t.id == TypeId::Unknown ? SqlType::of(TypeId::Int) : t;
+        return;
+    }
+    if (e.op == u"-" && (t.isString() || t.id == TypeId::Xml || t.id == TypeId::XmlNode))
+        fail(8117, 16, QStringLiteral("Operand data type %1 is invalid for minus operator.").arg(t.name()),
+             e.line, e.column);
+    e.type = (t.id == TypeId::Bit || t.id == TypeId::TinyInt || t.id == TypeId::SmallInt ||
+              t.id == TypeId::Unknown) &&
+                     e.op == u"-"
+                 ? SqlType::of(TypeId::Int)
+                 : t;
+}
+
+// =, BETWEEN and IN: every operand must convert to the first one's type (Msg 206); an IN
+// sub-query returns one column.
+void Binder::comparison(Expr& e) {
+    for (size_t k = 1; k < e.args.size(); ++k)
+        comparable(*e.args[0], *e.args[k], e);
+    if (e.sub) {
+        subquerySelect(*e.sub, true, e.line, e.column);
+        if (e.sub->usesTables)
+            e.rowDependent = true;
+        if (!e.sub->items.empty())
+            comparable(*e.args[0], *e.sub->items[0].expr, e);
+    }
+    e.type = SqlType::of(TypeId::Bit);
+}
+
+// CASE returns the type of highest precedence among its THEN and ELSE values ("CASE
+// (Transact-SQL)", return types).
+void Binder::caseType(Expr& e) {
+    SqlType t;
+    size_t k = e.hasInput ? 1 : 0;
+    size_t end = e.args.size() - (e.hasElse ? 1 : 0);
+    for (; k + 1 < end + 1 && k < end; k += 2) {
+        if (e.hasInput)
+            comparable(*e.args[0], *e.args[k], e);
+        t = dominantType(t, e.args[k + 1]->type);
+    }
+    if (e.hasElse)
+        t = dominantType(t, e.args.back()->type);
+    e.type = t;
+}
+
+// CAST and CONVERT: conversions that exist for no value (xml to a number, a date to a number,
+// ...) are refused at compile time (Msg 529); others may still fail on a value at run time.
+void Binder::cast(Expr& e) {
+    if (!implicitAllowed(e.args[0]->type.id, e.castType.id)) {
+        const SqlType& f = e.args[0]->type;
+        bool bad = f.id == TypeId::XmlNode || (f.id == TypeId::Xml && e.castType.isNumeric()) ||
+                   (e.castType.id == TypeId::Xml && f.isNumeric()) ||
+                   (e.castType.id == TypeId::Date && f.isNumeric()) ||
+                   (f.id == TypeId::Date && e.castType.isNumeric());
+        if (bad)
+            fail(529, 16,
+                 QStringLiteral("Explicit conversion from data type %1 to %2 is not allowed.")
+                     .arg(f.name(), e.castType.name()),
+                 e.line, e.column);
+    }
+    e.type = e.castType;
+}
+
+void Binder::function(Expr& e) {
+    const FunctionInfo* f = findFunction(e.name);
+    if (!f)
+        fail(195, 15, QStringLiteral("'%1' is not a recognized built-in function name.").arg(e.name), e.line,
+             e.column);
+    std::vector<SqlType> types;
+    for (auto& a : e.args)
+        types.push_back(a->type);
+    if (!e.args.empty() && e.args[0]->datepartArg)
+        datepartName(e.args[0]->value.s, e.name);
+    else if ((e.name == u"DATEADD" || e.name == u"DATEDIFF" || e.name == u"DATEPART" ||
+              e.name == u"DATENAME") &&
+             !e.args.empty())
+        fail(1023, 15, QStringLiteral("Invalid parameter 1 specified for %1.").arg(e.name.toLower()), e.line,
+             e.column);
+    e.type = functionType(e.name, types, e.line, e.column);
+    e.aggregate = f->aggregate;
+    if (f->aggregate)
+        e.rowDependent = true;
+    if (e.name == u"IIF" && !isCondition(e.args[0]->kind))
+        fail(4145, 15,
+             QStringLiteral("An expression of non-boolean type specified in a context where a condition is "
+                            "expected, near ','."),
+             e.line, e.column);
+}
+
+// value() reads one node (Msg 2389 otherwise) into a T-SQL type (Msg 9500 for an unknown one);
+// exist() is a bit; query() is xml.
+void Binder::xmlMethod(Expr& e) {
+    const SqlType& t = e.args[0]->type;
+    if (t.id != TypeId::Xml && t.id != TypeId::XmlNode && t.id != TypeId::Unknown)
+        fail(258, 15, QStringLiteral("Cannot call methods on %1.").arg(t.name()), e.line, e.column);
+    if (e.name == u"value") {
+        auto ty = parseTypeName(e.args[2]->value.s);
+        if (!ty)
+            fail(9500, 16,
+                 QStringLiteral("The data type '%1' used in the VALUE method is invalid.")
+                     .arg(e.args[2]->value.s),
+                 e.line, e.column);
+        if (!valueSingleton(e.args[1]->value.s))
+            fail(2389, 16,
+                 QStringLiteral("XQuery [value()]: 'value()' requires a singleton (or empty sequence), found "
+                                "operand of type 'xdt:untypedAtomic *'"),
+                 e.line, e.column);
+        e.type = *ty;
+    } else if (e.name == u"exist") {
+        e.type = SqlType::of(TypeId::Bit);
+    } else {
+        e.type = SqlType::of(TypeId::Xml);
+    }
+}
+
+void Binder::comparable(const Expr& a, const Expr& b, const Expr& at) {
+    const SqlType& x = a.type;
+    const SqlType& y = b.type;
+    if (x.id == TypeId::Xml || y.id == TypeId::Xml || x.id == TypeId::XmlNode || y.id == TypeId::XmlNode)
+        fail(305, 16,
+             QStringLiteral("The XML data type cannot be compared or sorted, except when using the IS NULL "
+                            "operator."),
+             at.line, at.column);
+    if (!implicitAllowed(x.id, y.id))
+        fail(206, 16,
+             QStringLiteral("Operand type clash: %1 is incompatible with %2").arg(x.name(), y.name()),
+             at.line, at.column);
+}
+
+} // namespace tsql::binding

@@ -1,0 +1,86 @@
+#pragma once
+
+// The binder behind bindBatch, shared by its two files: statements, sources and queries
+// (Binder.cpp) and expressions (BindExpressions.cpp). Not part of the engine's interface.
+
+#include "tsql/Binder.h"
+
+#include <QHash>
+
+namespace tsql::binding {
+
+[[noreturn]] inline void fail(int number, int level, const QString& msg, int line, int column) {
+    throw SqlError{ServerError{number, level, 1, line, column, msg}};
+}
+
+// The name a source is referred to by: its alias, or the last part of its table's name.
+inline QString sourceName(const TableSource& s) {
+    if (!s.alias.isEmpty())
+        return s.alias;
+    if (s.kind == SourceKind::Table)
+        return s.nameParts.last();
+    return QString();
+}
+
+class Binder {
+public:
+    Binder(Catalog& c, std::vector<SqlType>& types)
+        : cat(c)
+        , varTypes(types) {}
+
+    void batch(Batch& b) {
+        for (auto& s : b.statements)
+            statement(*s);
+    }
+
+private:
+    Catalog& cat;
+    std::vector<SqlType>& varTypes;
+    QHash<QString, int> vars;
+    std::vector<Select*> scopes;
+    int loops = 0;
+    // Per statement
+    std::optional<ServerError> firstUnknownTable;
+    std::optional<ServerError> pendingColumnError;
+    bool unknownInScope = false;
+
+    // ---------------- statements and queries (Binder.cpp) ----------------
+
+    template <class F> void asStatement(Stmt& s, F&& body);
+    int variable(const QString& name, int line, int column);
+    void checkAssignable(const SqlType& from, const SqlType& to, int line, int column);
+    void statement(Stmt& s);
+    void declare(Stmt& s);
+    void setVariable(Stmt& s);
+    bool resolveTable(TableSource& ts);
+    void dml(Stmt& s);
+    void insert(Stmt& s, bool known);
+    void pendingOrFail(int number, const QString& msg, int line, int column);
+    void source(TableSource& ts, Select& sel);
+    void select(Select& sel, bool topLevel);
+    void expandStars(Select& sel);
+    void selectList(Select& sel, bool topLevel);
+    void orderBy(Select& sel);
+    void checkGrouped(Select& sel);
+    void checkGroupedExpr(const Expr& e, const Select& sel);
+    static bool containsAggregate(const Expr& e);
+
+    // ---------------- expressions (BindExpressions.cpp) ----------------
+
+    void condition(Expr& e) { expr(e); }
+    void column(Expr& e);
+    static bool valueSingleton(const QString& path);
+    void subquerySelect(Select& sub, bool single, int line, int column);
+    void expr(Expr& e);
+    void resolve(Expr& e);
+    void systemVariable(Expr& e);
+    void unary(Expr& e);
+    void comparison(Expr& e);
+    void caseType(Expr& e);
+    void cast(Expr& e);
+    void function(Expr& e);
+    void xmlMethod(Expr& e);
+    void comparable(const Expr& a, const Expr& b, const Expr& at);
+};
+
+} // namespace tsql::binding
