@@ -15,17 +15,17 @@ cmake --build build-fuzz --target fuzzers --parallel "$(nproc)"
 
 # Each target must be a libFuzzer program: its driver answers -help=1 with its flags.
 count=0
-for target in build-fuzz/bin/*; do
-    [ -x "$target" ] || continue
+while read -r target; do
+    [ -n "$target" ] || continue
     help=$("$target" -help=1 2>&1 || true)
     if ! grep -q -- 'max_len' <<<"$help"; then
         echo "$target is not linked with libFuzzer" >&2
         exit 1
     fi
     count=$((count + 1))
-done
+done <build-fuzz/fuzzers.txt
 if [ "$count" -eq 0 ]; then
-    echo "no fuzz target was built in build-fuzz/bin" >&2
+    echo "no fuzz target is listed in build-fuzz/fuzzers.txt" >&2
     exit 1
 fi
 echo "fuzz targets built: $count"
