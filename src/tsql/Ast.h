@@ -12,6 +12,7 @@ namespace tsql {
 
 struct Select;
 struct Expr;
+struct FunctionDef;
 struct TableSource;
 using ExprP = std::unique_ptr<Expr>;
 
@@ -43,7 +44,10 @@ struct Expr {
     EK kind = EK::Literal;
     int line = 1, column = 1;
     QString op;
-    QString name;      // variable/function name as written (upper case for functions)
+    QString name; // variable/function name as written (upper case for functions)
+    // Function: its row of the function table, found when the call is read (null for a name
+    // that is no built-in function, which the binder refuses).
+    const FunctionDef* function = nullptr;
     QStringList parts; // column name parts
     Value value;       // literal
     std::vector<ExprP> args;

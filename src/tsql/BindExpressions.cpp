@@ -269,30 +269,39 @@ void Binder::cast(Expr& e) {
     e.type = e.castType;
 }
 
+// A call of a built-in function (Msg 195 for any other name): the argument count of its row
+// (Msg 174, 189), a date part its first argument names (Msg 155, 1023), then its result type.
 void Binder::function(Expr& e) {
-    const FunctionInfo* f = findFunction(e.name);
+    const FunctionDef* f = e.function;
     if (!f)
         fail(195, 15, QStringLiteral("'%1' is not a recognized built-in function name.").arg(e.name), e.line,
              e.column);
-    std::vector<SqlType> types;
-    for (auto& a : e.args)
-        types.push_back(a->type);
-    if (!e.args.empty() && e.args[0]->datepartArg)
-        datepartName(e.args[0]->value.s, e.name);
-    else if ((e.name == u"DATEADD" || e.name == u"DATEDIFF" || e.name == u"DATEPART" ||
-              e.name == u"DATENAME") &&
-             !e.args.empty())
-        fail(1023, 15, QStringLiteral("Invalid parameter 1 specified for %1.").arg(e.name.toLower()), e.line,
-             e.column);
-    e.type = functionType(e.name, types, e.line, e.column);
-    e.aggregate = f->aggregate;
-    if (f->aggregate)
-        e.rowDependent = true;
-    if (e.name == u"IIF" && !isCondition(e.args[0]->kind))
+    checkArgumentCount(*f, int(e.args.size()), e.line, e.column);
+    if (f->first == FirstArgument::Datepart) {
+        if (!e.args[0]->datepartArg)
+            fail(1023, 15, QStringLiteral("Invalid parameter 1 specified for %1.").arg(e.name.toLower()),
+                 e.line, e.column);
+        datepartOf(e.args[0]->value.s, e.name);
+    }
+    if (f->first == FirstArgument::Condition && !isCondition(e.args[0]->kind))
         fail(4145, 15,
              QStringLiteral("An expression of non-boolean type specified in a context where a condition is "
                             "expected, near ','."),
              e.line, e.column);
+    std::vector<SqlType> types;
+    types.reserve(e.args.size());
+    for (auto& a : e.args)
+        types.push_back(a->type);
+    try {
+        e.type = f->type(*f, types);
+    } catch (SqlError& err) {
+        err.error.line = e.line;
+        err.error.column = e.column;
+        throw;
+    }
+    e.aggregate = f->aggregate();
+    if (e.aggregate)
+        e.rowDependent = true;
 }
 
 // value() reads one node (Msg 2389 otherwise) into a T-SQL type (Msg 9500 for an unknown one);

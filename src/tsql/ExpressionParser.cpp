@@ -3,6 +3,8 @@
 
 #include "tsql/ParserImpl.h"
 
+#include "tsql/Functions.h"
+
 namespace tsql::parsing {
 
 // Operands read by `operand`, joined left to right by the keyword `keyword` into `kind` nodes.
@@ -346,6 +348,7 @@ ExprP Parser::keywordPrimary(const Token& tok) {
         ++p;
         auto e = make(EK::Function, tok);
         e->name = QStringLiteral("GETDATE");
+        e->function = findFunction(e->name);
         return e;
     }
     failHere();
@@ -416,30 +419,33 @@ ExprP Parser::xmlMethods(ExprP target) {
     return target;
 }
 
+// A call of a function: its row of the function table says how the first argument is read (a
+// date part word, a condition, or * for COUNT).
 ExprP Parser::functionCall(const Token& tok, const QString& upper) {
     p += 2; // name and (
     auto e = make(EK::Function, tok);
     e->name = upper;
+    e->function = findFunction(upper);
     if (acceptOp(")"))
         return sealed(std::move(e));
-    bool datepart = upper == u"DATEADD" || upper == u"DATEDIFF" || upper == u"DATEPART" ||
-                    upper == u"DATENAME" || upper == u"DATEDIFF_BIG" || upper == u"DATETRUNC";
+    const FirstArgument first = e->function ? e->function->first : FirstArgument::Value;
     if (acceptKw("DISTINCT"))
         e->distinct = true;
     else
         acceptKw("ALL");
     int index = 0;
     do {
-        if (index == 0 && upper == u"COUNT" && cur().isOp("*")) {
+        if (index == 0 && first == FirstArgument::ValueOrStar && cur().isOp("*")) {
             e->args.push_back(make(EK::Star, cur()));
             ++p;
-        } else if (index == 0 && datepart && (cur().kind == Tok::Ident || cur().kind == Tok::QuotedIdent)) {
+        } else if (index == 0 && first == FirstArgument::Datepart &&
+                   (cur().kind == Tok::Ident || cur().kind == Tok::QuotedIdent)) {
             auto d = make(EK::Literal, cur());
             d->value = Value::str(nameOf(cur()).toUpper());
             d->datepartArg = true;
             ++p;
             e->args.push_back(std::move(d));
-        } else if (index == 0 && upper == u"IIF") {
+        } else if (index == 0 && first == FirstArgument::Condition) {
             e->args.push_back(condition());
         } else {
             e->args.push_back(scalar());

@@ -576,7 +576,6 @@ struct Session::Impl final : ValueSource {
             single.push_back(ctx ? *ctx : RowCtx());
             group = &single;
         }
-        const QString& n = e.name;
         bool star = e.args[0]->kind == EK::Star;
         std::vector<Value> vals;
         MemoryCharge held;
@@ -601,25 +600,7 @@ struct Session::Impl final : ValueSource {
             held.add(valueBytes(v));
             vals.push_back(v);
         }
-        if (n == u"COUNT" || n == u"COUNT_BIG")
-            return Value::integer(qint64(vals.size()), e.type.id);
-        if (vals.empty())
-            return Value::nullOf(e.type);
-        if (n == u"MAX" || n == u"MIN") {
-            Value best = vals[0];
-            for (const Value& v : vals) {
-                int c = compareValues(v, best).value_or(0);
-                if ((n == u"MAX" && c > 0) || (n == u"MIN" && c < 0))
-                    best = v;
-            }
-            return best;
-        }
-        Value sum = convert(vals[0], e.type);
-        for (size_t k = 1; k < vals.size(); ++k)
-            sum = convert(arithmetic(QStringLiteral("+"), sum, convert(vals[k], e.type)), e.type);
-        if (n == u"AVG")
-            return convert(arithmetic(QStringLiteral("/"), sum, Value::integer(qint64(vals.size()))), e.type);
-        return sum;
+        return e.function->eval.fold(*e.function, vals, e.type);
     }
 
     Value scalarSubquery(Select& sub, const RowCtx* ctx, const SqlType& type) {
@@ -816,37 +797,34 @@ struct Session::Impl final : ValueSource {
         return castValue(e, v);
     }
 
+    // What IIF, CHOOSE and the ERROR_ functions see of their call.
+    struct Call final : CallSite {
+        Impl& impl;
+        Expr& e;
+        const RowCtx* ctx;
+        Call(Impl& i, Expr& x, const RowCtx* c)
+            : impl(i)
+            , e(x)
+            , ctx(c) {}
+        std::size_t argumentCount() const override { return e.args.size(); }
+        Value argument(std::size_t k) override { return impl.eval(*e.args[k], ctx); }
+        bool isTrue(std::size_t k) override { return impl.condition(*e.args[k], ctx) == Tri::True; }
+        const ServerError* caughtError() const override { return impl.caught ? &*impl.caught : nullptr; }
+    };
+
     Value functionValue(Expr& e, const RowCtx* ctx) {
-        if (e.aggregate)
+        const FunctionDef& f = *e.function;
+        if (f.eval.fold)
             return aggregate(e, ctx);
-        if (e.name == u"IIF")
-            return convert(condition(*e.args[0], ctx) == Tri::True ? eval(*e.args[1], ctx)
-                                                                   : eval(*e.args[2], ctx),
-                           e.type);
-        if (e.name == u"CHOOSE") {
-            Value i = eval(*e.args[0], ctx);
-            if (i.null)
-                return Value::nullOf(e.type);
-            qint64 k = convert(i, SqlType::of(TypeId::Int)).i;
-            if (k < 1 || k >= qint64(e.args.size()))
-                return Value::nullOf(e.type);
-            return convert(eval(*e.args[size_t(k)], ctx), e.type);
-        }
-        if (e.name.startsWith(QLatin1String("ERROR_"))) {
-            if (!caught)
-                return Value::nullOf(e.type);
-            if (e.name == u"ERROR_MESSAGE")
-                return Value::str(caught->message, true);
-            return Value::integer(e.name == u"ERROR_NUMBER"  ? caught->number
-                                  : e.name == u"ERROR_LINE"  ? caught->line
-                                  : e.name == u"ERROR_STATE" ? caught->state
-                                                             : caught->level);
+        if (f.eval.lazy) {
+            Call call(*this, e, ctx);
+            return f.eval.lazy(f, call, e.type);
         }
         std::vector<Value> args;
         args.reserve(e.args.size());
         for (auto& a : e.args)
             args.push_back(eval(*a, ctx));
-        return callFunction(e.name, args, e.type);
+        return callScalar(f, args, e.type);
     }
 
     Value caseValue(Expr& e, const RowCtx* ctx) {

@@ -1,6 +1,7 @@
 #include "tsql/SqlText.h"
 
 #include "tsql/Binder.h"
+#include "tsql/Functions.h"
 
 #include <limits>
 
@@ -311,44 +312,50 @@ struct Gen {
         return QStringLiteral("CAST(%1 AS TEXT)").arg(a);
     }
 
+    // A call as its row's SqlForm says.
     QString function(Expr& e) {
+        const FunctionDef& f = *e.function;
         QStringList a;
         for (auto& x : e.args) {
             if (x->kind == EK::Star)
                 a << QStringLiteral("*");
             else if (x->datepartArg)
                 a << quoteString(x->value.s);
-            else if (e.name == u"IIF" && x.get() == e.args[0].get())
+            else if (f.first == FirstArgument::Condition && x.get() == e.args[0].get())
                 a << cond(*x);
             else
                 a << expr(*x);
         }
-        const QString& n = e.name;
-        QString distinct = e.distinct ? QStringLiteral("DISTINCT ") : QString();
-        if (n == u"COUNT" || n == u"COUNT_BIG")
-            return QStringLiteral("COUNT(%1%2)").arg(distinct, a[0]);
-        if (n == u"MAX" || n == u"MIN") {
-            QString c = e.args[0]->type.isString() ? QStringLiteral(" COLLATE TSQL_CI") : QString();
-            return QStringLiteral("%1(%2%3%4)").arg(n, distinct, a[0], c);
-        }
-        if (n == u"SUM" || n == u"AVG")
-            return QStringLiteral("%1(%2%3)").arg(n, distinct, a[0]);
-        if (n == u"IIF")
-            return QStringLiteral("CASE WHEN %1 THEN %2 ELSE %3 END").arg(a[0], a[1], a[2]);
-        if (n == u"ISNULL")
+        const QString name = QString::fromLatin1(f.name);
+        const QString distinct = e.distinct ? QStringLiteral("DISTINCT ") : QString();
+        switch (f.sql) {
+        case SqlForm::Engine:
+            return QStringLiteral("%1(%2)").arg(sqliteFunctionName(f), a.join(QStringLiteral(", ")));
+        case SqlForm::Native:
+            return QStringLiteral("%1(%2)").arg(name, a.join(QStringLiteral(", ")));
+        case SqlForm::IfNull:
             return QStringLiteral("IFNULL(%1, %2)").arg(a[0], a[1]);
-        if (n == u"COALESCE" || n == u"NULLIF")
-            return QStringLiteral("%1(%2)").arg(n, a.join(QStringLiteral(", ")));
-        if (n == u"RTRIM" || n == u"LTRIM" || n == u"UPPER" || n == u"LOWER")
-            return QStringLiteral("%1(%2)").arg(n, a[0]);
-        if (n == u"TRIM")
+        case SqlForm::TrimBlank:
             return QStringLiteral("TRIM(%1, ' ')").arg(a[0]);
-        if (n == u"SUBSTRING")
-            return QStringLiteral("tsql_call('SUBSTRING', %1)").arg(a.join(QStringLiteral(", ")));
-        // Everything else goes through the engine's own implementation.
-        return QStringLiteral("tsql_call(%1%2%3)")
-            .arg(quoteString(n), a.isEmpty() ? QString() : QStringLiteral(", "),
-                 a.join(QStringLiteral(", ")));
+        case SqlForm::IifCase:
+            return QStringLiteral("CASE WHEN %1 THEN %2 ELSE %3 END").arg(a[0], a[1], a[2]);
+        case SqlForm::ChooseCase: {
+            QString s = QStringLiteral("CASE CAST(%1 AS INTEGER)").arg(a[0]);
+            for (qsizetype k = 1; k < a.size(); ++k)
+                s += QStringLiteral(" WHEN %1 THEN %2").arg(k).arg(a[k]);
+            return s + QStringLiteral(" END");
+        }
+        case SqlForm::Count:
+            return QStringLiteral("COUNT(%1%2)").arg(distinct, a[0]);
+        case SqlForm::Aggregate: {
+            QString c = e.args[0]->type.isString() ? QStringLiteral(" COLLATE TSQL_CI") : QString();
+            return QStringLiteral("%1(%2%3%4)").arg(name, distinct, a[0], c);
+        }
+        case SqlForm::Value:
+            break;
+        }
+        raise(40000, 16, QStringLiteral("This expression cannot be used in a query over tables."), e.line,
+              e.column);
     }
 
     QString source(TableSource& s) {

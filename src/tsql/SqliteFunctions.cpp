@@ -103,17 +103,21 @@ void fail(sqlite3_context* ctx, const SqlError& e) {
     sqlite3_result_error(ctx, m.constData(), int(m.size()));
 }
 
+// A built-in function of SqlForm::Engine, registered under its own name with its row of the
+// function table as the user data: the arguments' types are those of the values SQLite hands
+// over, and the result type follows from them as the row's rule says.
 void callFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     try {
-        QString name = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(argv[0])));
+        const auto& f = *static_cast<const FunctionDef*>(sqlite3_user_data(ctx));
         std::vector<Value> args;
         std::vector<SqlType> types;
-        for (int k = 1; k < argc; ++k) {
+        args.reserve(size_t(argc));
+        types.reserve(size_t(argc));
+        for (int k = 0; k < argc; ++k) {
             args.push_back(fromSqliteValue(argv[k]));
             types.push_back(args.back().type);
         }
-        SqlType rt = functionType(name, types, 0, 0);
-        setResult(ctx, callFunction(name, args, rt));
+        setResult(ctx, callScalar(f, args, f.type(f, types)));
     } catch (const SqlError& e) {
         fail(ctx, e);
     } catch (const std::bad_alloc&) { // nothing may be thrown through SQLite
@@ -192,7 +196,13 @@ void registerSqliteFunctions(QSqlDatabase db) {
     if (!handle)
         return;
     sqlite3_create_collation(handle, "TSQL_CI", SQLITE_UTF8, nullptr, collateCI);
-    sqlite3_create_function(handle, "tsql_call", -1, SQLITE_UTF8, nullptr, callFn, nullptr, nullptr);
+    for (const FunctionDef& f : builtinFunctions()) {
+        if (f.sql != SqlForm::Engine || !f.eval.scalar)
+            continue;
+        const QByteArray name = sqliteFunctionName(f).toUtf8();
+        sqlite3_create_function(handle, name.constData(), -1, SQLITE_UTF8, const_cast<FunctionDef*>(&f),
+                                callFn, nullptr, nullptr);
+    }
     sqlite3_create_function(handle, "tsql_like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, likeFn,
                             nullptr, nullptr);
     sqlite3_create_function(handle, "tsql_like", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, likeFn,

@@ -328,7 +328,7 @@ const ErrorCase kErrors[] = {
     {"GO", 2812, 1, "Could not find stored procedure 'GO'."},
     {"SELECT ARROTONDA(1)", 195, 1, "'ARROTONDA' is not a recognized built-in function name."},
     {"SELECT ISNULL(1)", 174, 1, "The isnull function requires 2 argument(s)."},
-    {"SELECT ROUND(1)", 174, 1, "The round function requires 2 to 3 arguments."},
+    {"SELECT ROUND(1)", 189, 1, "The round function requires 2 to 3 arguments."},
     {"DECLARE @a INT\r\nDECLARE @A INT", 134, 2,
      "The variable name '@A' has already been declared. Variable names must be unique within a query batch "
      "or "

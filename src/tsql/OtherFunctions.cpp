@@ -1,0 +1,132 @@
+// The functions of NULLs and logic (ISNULL, COALESCE, NULLIF, IIF, CHOOSE), of errors (ERROR_*),
+// ISNUMERIC, NEWID, and the aggregates.
+
+#include "tsql/BuiltinFunctions.h"
+
+#include <QUuid>
+
+namespace tsql::builtin {
+
+// ISNULL returns the type of its first argument; COALESCE the type of highest precedence of all
+// ("ISNULL (Transact-SQL)", "COALESCE (Transact-SQL)"): the value is converted to it.
+Value isnull(const FunctionDef&, const Args& a, const SqlType& type) {
+    return convert(a[0].null ? a[1] : a[0], type);
+}
+
+Value coalesce(const FunctionDef&, const Args& a, const SqlType& type) {
+    for (const Value& v : a)
+        if (!v.null)
+            return convert(v, type);
+    return Value::nullOf(type);
+}
+
+Value nullif(const FunctionDef&, const Args& a, const SqlType& type) {
+    auto c = compareValues(a[0], a[1]);
+    if (c && *c == 0)
+        return Value::nullOf(type);
+    return convert(a[0], type);
+}
+
+// ISNUMERIC: 1 for a number, or a text that reads as one.
+Value isnumeric(const FunctionDef&, const Args& a, const SqlType&) {
+    if (!a[0].type.isString())
+        return Value::integer(a[0].type.isNumeric() ? 1 : 0);
+    bool ok = false;
+    a[0].s.trimmed().toDouble(&ok);
+    return Value::integer(ok ? 1 : 0);
+}
+
+Value newid(const FunctionDef&, const Args&, const SqlType& type) {
+    Value r = textOut(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper(), type);
+    r.type = SqlType::of(TypeId::UniqueIdentifier);
+    return r;
+}
+
+// IIF(condition, a, b) and CHOOSE(i, a1, a2, ...) evaluate only the argument they return, as the
+// CASE expressions they stand for.
+Value iif(const FunctionDef&, CallSite& call, const SqlType& type) {
+    return convert(call.isTrue(0) ? call.argument(1) : call.argument(2), type);
+}
+
+Value choose(const FunctionDef&, CallSite& call, const SqlType& type) {
+    Value i = call.argument(0);
+    if (i.null)
+        return Value::nullOf(type);
+    qint64 k = convert(i, SqlType::of(TypeId::Int)).i;
+    if (k < 1 || k >= qint64(call.argumentCount()))
+        return Value::nullOf(type);
+    return convert(call.argument(std::size_t(k)), type);
+}
+
+// The ERROR_ functions describe the error the CATCH block running handles; NULL outside one.
+Value errorNumber(const FunctionDef&, CallSite& call, const SqlType& type) {
+    const ServerError* e = call.caughtError();
+    return e ? Value::integer(e->number) : Value::nullOf(type);
+}
+
+Value errorMessage(const FunctionDef&, CallSite& call, const SqlType& type) {
+    const ServerError* e = call.caughtError();
+    return e ? Value::str(e->message, true) : Value::nullOf(type);
+}
+
+Value errorLine(const FunctionDef&, CallSite& call, const SqlType& type) {
+    const ServerError* e = call.caughtError();
+    return e ? Value::integer(e->line) : Value::nullOf(type);
+}
+
+Value errorSeverity(const FunctionDef&, CallSite& call, const SqlType& type) {
+    const ServerError* e = call.caughtError();
+    return e ? Value::integer(e->level) : Value::nullOf(type);
+}
+
+Value errorState(const FunctionDef&, CallSite& call, const SqlType& type) {
+    const ServerError* e = call.caughtError();
+    return e ? Value::integer(e->state) : Value::nullOf(type);
+}
+
+// ---- aggregates: the values of the group, NULLs left out ("Aggregate functions") ----
+
+Value count(const FunctionDef&, std::span<const Value> values, const SqlType& type) {
+    return Value::integer(qint64(values.size()), type.id);
+}
+
+Value max(const FunctionDef&, std::span<const Value> values, const SqlType& type) {
+    if (values.empty())
+        return Value::nullOf(type);
+    Value best = values[0];
+    for (const Value& v : values)
+        if (compareValues(v, best).value_or(0) > 0)
+            best = v;
+    return best;
+}
+
+Value min(const FunctionDef&, std::span<const Value> values, const SqlType& type) {
+    if (values.empty())
+        return Value::nullOf(type);
+    Value best = values[0];
+    for (const Value& v : values)
+        if (compareValues(v, best).value_or(0) < 0)
+            best = v;
+    return best;
+}
+
+// SUM adds in the result type: int for the smaller integers, decimal(38, s) for a decimal, money
+// for smallmoney ("SUM (Transact-SQL)", return types).
+Value sum(const FunctionDef&, std::span<const Value> values, const SqlType& type) {
+    if (values.empty())
+        return Value::nullOf(type);
+    Value total = convert(values[0], type);
+    for (size_t k = 1; k < values.size(); ++k)
+        total = convert(arithmetic(QStringLiteral("+"), total, convert(values[k], type)), type);
+    return total;
+}
+
+// AVG divides the sum by the count in the result type: integers average to an integer.
+Value avg(const FunctionDef& f, std::span<const Value> values, const SqlType& type) {
+    if (values.empty())
+        return Value::nullOf(type);
+    Value total = sum(f, values, type);
+    return convert(arithmetic(QStringLiteral("/"), total, Value::integer(qint64(values.size()))), type);
+}
+
+} // namespace tsql::builtin
