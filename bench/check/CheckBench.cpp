@@ -67,7 +67,8 @@ QString edited(int edit) {
 void checkFormula(benchmark::State& state, bool editEachTime) {
     BenchDatabase db;
     check::StringTextBox box(formula2000());
-    check::SyntaxCheck checker(box, {[&] { return db.connection.get(); }, {}, {}, {}, {}});
+    core::FunctionServices host({.connection = [&] { return db.connection.get(); }});
+    check::SyntaxCheck checker(box, host);
     bool correct = false;
     int edit = 0;
     for (auto _ : state) {
@@ -104,15 +105,14 @@ BENCHMARK(BM_Guard2000)->Unit(benchmark::kMicrosecond);
 void BM_SaveRoundTrip(benchmark::State& state) {
     BenchDatabase db;
     check::StringTextBox box(formula2000());
-    check::SyntaxCheck checker(box, {[&] { return db.connection.get(); }, {}, {}, {}, {}});
-    check::FormulaStore::Services services;
-    services.connection = [&] { return db.connection.get(); };
-    services.checkFormula = check::FormulaStore::checkWith(checker);
-    services.messageBox = [](const QString&, int, const QString&) { return check::answer::Yes; };
-    services.errorAnswer = core::suppressErrors();
-    services.context = [] { return 0; };
-    services.id = [] { return core::Variant::fromInt32(12); };
-    check::FormulaStore store(box, services);
+    core::FunctionServices host(
+        {.connection = [&] { return db.connection.get(); },
+         .messageBox = [](const QString&, int, const QString&) { return check::answer::Yes; },
+         .errorAnswer = core::suppressErrors(),
+         .context = [] { return 0; },
+         .id = [] { return core::Variant::fromInt32(12); }});
+    check::SyntaxCheck checker(box, host);
+    check::FormulaStore store(box, host, {.checkFormula = check::FormulaStore::checkWith(checker)});
     int edit = 0;
     for (auto _ : state) {
         box.setText(edited(++edit));

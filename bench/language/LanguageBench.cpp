@@ -222,13 +222,14 @@ int main(int argc, char** argv) {
     conn.Open(cs);
     fill(conn);
 
-    language::Services services;
-    services.translate = [](const QString& s) { return s; };
-    services.connection = [&conn] { return &conn; };
-    services.errorAnswer = [](const QString& procedure, const core::ErrorInfo& e) {
-        std::printf("error in %s: %d %s\n", qPrintable(procedure), e.number, qPrintable(e.description));
-        return 3;
-    };
+    core::FunctionServices host({.connection = [&conn] { return &conn; },
+                                 .errorAnswer =
+                                     [](const QString& procedure, const core::ErrorInfo& e) {
+                                         std::printf("error in %s: %d %s\n", qPrintable(procedure), e.number,
+                                                     qPrintable(e.description));
+                                         return 3;
+                                     }});
+    const language::Services services{&host, {}};
     language::FormulaLanguage lang(services);
 
     {

@@ -13,7 +13,7 @@ namespace transcription {
 namespace {
 
 std::shared_ptr<ado::Recordset> run(const Services& s, const QString& statement) {
-    return s.execute ? s.execute(statement) : s.connection()->Execute(statement);
+    return s.execute ? s.execute(statement) : s.host->connection()->Execute(statement);
 }
 
 core::Variant lookupCategoryId(const Services& s, const QString& reference) {
@@ -56,7 +56,7 @@ std::optional<QString> lookupVariantLabel(const Services& s, const QString& code
 }
 
 QString tr(const Services& s, const QString& text) {
-    return s.translate ? s.translate(text) : text;
+    return s.host->translate(text);
 }
 
 void overflowCheck(const QString& w) {

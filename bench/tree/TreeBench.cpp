@@ -153,16 +153,17 @@ int main(int argc, char** argv) {
     }
 
     host::TranslationService translation;
-    tree::TreeServices services;
-    services.connection = [&] { return &connection; };
-    services.ditta = QStringLiteral("1");
-    services.translate = [&](const QString& s) { return translation.Traduci(s); };
-    services.variantSetting = [] { return std::optional<core::Variant>(core::Variant::fromInt32(1)); };
-    services.errorAnswer = [](const QString& procedure, const core::ErrorInfo& e) {
-        std::fprintf(stderr, "%s: %s\n", qPrintable(procedure), qPrintable(e.description));
-        return 3;
-    };
-    tree::StrutturaTree builder(services);
+    core::FunctionServices host({.connection = [&] { return &connection; },
+                                 .translate = [&](const QString& s) { return translation.Traduci(s); },
+                                 .errorAnswer =
+                                     [](const QString& procedure, const core::ErrorInfo& e) {
+                                         std::fprintf(stderr, "%s: %s\n", qPrintable(procedure),
+                                                      qPrintable(e.description));
+                                         return 3;
+                                     }});
+    tree::StrutturaTree builder(host, {.ditta = QStringLiteral("1"), .variantSetting = [] {
+                                           return std::optional<core::Variant>(core::Variant::fromInt32(1));
+                                       }});
 
     const int runs = std::max(1, parser.value(QStringLiteral("runs")).toInt());
     const auto measure = [&](tree::TreeSink& sink) {

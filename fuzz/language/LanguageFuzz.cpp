@@ -106,22 +106,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         text += piece(in);
 
     int retries = 0;
-    language::Services services;
-    services.translate = [flavour](const QString& s) -> QString {
-        if (flavour % 13 == 0 && s == "Famiglia")
-            throw core::ComError(438, "no service");
-        return flavour & 2 ? s.toUpper() : s;
-    };
-    services.connection = [] { return static_cast<ado::Connection*>(nullptr); };
-    services.execute = [flavour](const QString& statement) { return fakeExecute(statement, flavour); };
-    services.errorAnswer = [&retries, flavour](const QString&, const core::ErrorInfo&) {
-        if ((flavour & 4) && retries < 3) {
-            ++retries;
-            return 4;
-        }
-        return flavour & 8 ? 5 : 3;
-    };
-    language::FormulaLanguage language(services);
+    core::FunctionServices host({
+        .translate = [flavour](const QString& s) -> QString {
+            if (flavour % 13 == 0 && s == "Famiglia")
+                throw core::ComError(438, "no service");
+            return flavour & 2 ? s.toUpper() : s;
+        },
+        .errorAnswer =
+            [&retries, flavour](const QString&, const core::ErrorInfo&) {
+                if ((flavour & 4) && retries < 3) {
+                    ++retries;
+                    return 4;
+                }
+                return flavour & 8 ? 5 : 3;
+            },
+    });
+    language::FormulaLanguage language(
+        host, [flavour](const QString& statement) { return fakeExecute(statement, flavour); });
     const QString sql = language.decodeToken(text, checkMode);
     const QString display = language.encodeToken(text);
     language.encodeToken(sql);

@@ -39,16 +39,17 @@ std::function<core::Variant(bool)> FormulaStore::checkWith(SyntaxCheck& check) {
     return [&check](bool showMessage) { return check.CheckFormula(showMessage); };
 }
 
-FormulaStore::FormulaStore(TextBox& formulaBox, Services services)
+FormulaStore::FormulaStore(TextBox& formulaBox, core::HostServices& host, Options options)
     : m_box(formulaBox)
-    , m_services(std::move(services)) {}
+    , m_host(host)
+    , m_options(std::move(options)) {}
 
 QString FormulaStore::tr(const QString& text) const {
-    return m_services.translate ? m_services.translate(text) : text;
+    return m_host.translate(text);
 }
 
 int FormulaStore::ask(const QString& prompt, int code, const QString& title) const {
-    return m_services.messageBox ? m_services.messageBox(prompt, code, title) : answer::No;
+    return m_host.messageBox(prompt, code, title);
 }
 
 void FormulaStore::UpdateFormula() {
@@ -66,14 +67,14 @@ void FormulaStore::UpdateFormula() {
     bool built = false; // the statement of this save is in SqlText
     auto executing = [&](bool wantEmpty) { return haveText && !stop && empty == wantEmpty; };
     auto connection = [&]() {
-        ado::Connection* c = m_services.connection ? m_services.connection() : nullptr;
+        ado::Connection* c = m_host.connection();
         if (!c)
             throw core::ComError(core::err::ObjectVariableNotSet,
                                  QStringLiteral("Object variable or With block variable not set"));
         return c;
     };
-    auto context = [&]() { return m_services.context ? m_services.context() : -1; };
-    auto id = [&]() { return m_services.id ? m_services.id() : core::Variant(); };
+    auto context = [&]() { return m_host.editingContext(); };
+    auto id = [&]() { return m_host.recordId(); };
     auto noContext = [&]() {
         return core::ComError(
             core::err::InvalidProcedureCall,
@@ -81,7 +82,7 @@ void FormulaStore::UpdateFormula() {
     };
 
     core::runSteps(
-        QStringLiteral("UpdateFormula"), m_services.errorAnswer,
+        QStringLiteral("UpdateFormula"), m_host.errorAnswerFn(),
         {
             [&] {
                 trimmed = core::RTrimN(core::Variant(m_box.text())).toString();
@@ -93,7 +94,7 @@ void FormulaStore::UpdateFormula() {
                 if (!executing(false))
                     return;
                 const Translation t =
-                    m_services.decode ? m_services.decode(trimmed, false) : Translation{trimmed, false};
+                    m_options.decode ? m_options.decode(trimmed, false) : Translation{trimmed, false};
                 stored = t.text;
                 // The translation reports its own errors; a result it reached through one (empty,
                 // or cut short when the error was ignored) is not the formula, and writing it
@@ -105,7 +106,7 @@ void FormulaStore::UpdateFormula() {
             // What is written must open again: a stored form whose translation back fails
             // (longer than the text limit on the way) would show an empty box next time.
             [&] {
-                if (!executing(false) || !m_services.canEncode || m_services.canEncode(stored))
+                if (!executing(false) || !m_options.canEncode || m_options.canEncode(stored))
                     return;
                 stop = true;
                 throw core::ComError(core::err::Overflow,
@@ -121,7 +122,7 @@ void FormulaStore::UpdateFormula() {
             },
             [&] {
                 // A check that cannot run counts as failed: the user is asked.
-                if (executing(false) && m_services.checkFormula && !m_services.checkFormula(false).isEmpty())
+                if (executing(false) && m_options.checkFormula && !m_options.checkFormula(false).isEmpty())
                     confirmed = true;
             },
             [&] {
@@ -170,13 +171,13 @@ void FormulaStore::UpdateFormula() {
 }
 
 void FormulaStore::clickSave() {
-    core::runStep(QStringLiteral("IMG_SAVE_ButtonClick"), m_services.errorAnswer,
+    core::runStep(QStringLiteral("IMG_SAVE_ButtonClick"), m_host.errorAnswerFn(),
                   [this] { UpdateFormula(); });
 }
 
 bool FormulaStore::clickClear() {
     bool cleared = false;
-    core::runSteps(QStringLiteral("IMG_CLEAR_ButtonClick"), m_services.errorAnswer,
+    core::runSteps(QStringLiteral("IMG_CLEAR_ButtonClick"), m_host.errorAnswerFn(),
                    {
                        [&] {
                            cleared = ask(tr(msg::ConfirmClear), msg::ConfirmClearCode, tr(msg::ClearTitle)) ==

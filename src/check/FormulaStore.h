@@ -35,22 +35,20 @@ QString identifierText(const core::Variant& id);
 // Saving and clearing the formula of the window's record.
 class FormulaStore {
 public:
-    struct Services {
-        ConnectionFn connection;
+    // The host gives the connection (none: error 91), the message box, the error display
+    // (VisualizzaErrore), the editing context and record id of the window's class, and the
+    // translation of the message-box texts.
+    struct Options {
         std::function<core::Variant(bool ShowMessage)> checkFormula; // the silent check; see checkWith
-        DecodeFn decode;                   // decodeToken; unset = the text is already in SQL form
-        MessageBoxFn messageBox;           // unset = every question is answered No
-        core::ErrorAnswerFn errorAnswer;   // the error display (VisualizzaErrore)
-        std::function<int()> context;      // enmContestoformule of the window's class
-        std::function<core::Variant()> id; // ID of the window's class
-        TranslateFn translate;             // for the message-box texts; unset = Italian
-        CanEncodeFn canEncode;             // unset = every stored form is taken to open again
+        DecodeFn decode;       // decodeToken; unset = the text is already in SQL form
+        CanEncodeFn canEncode; // unset = every stored form is taken to open again
     };
 
     // The check of the same formula box, for Services::checkFormula. `check` must outlive it.
     static std::function<core::Variant(bool)> checkWith(SyntaxCheck& check);
 
-    FormulaStore(TextBox& formulaBox, Services services);
+    // `formulaBox` and `host` must outlive the store.
+    FormulaStore(TextBox& formulaBox, core::HostServices& host, Options options);
 
     // UpdateFormula: writes the SQL form of the formula box (trailing blanks trimmed) into the
     // record of the context, after a silent check and, when the check fails, the user's
@@ -74,7 +72,8 @@ private:
     int ask(const QString& prompt, int code, const QString& title) const;
 
     TextBox& m_box;
-    Services m_services;
+    core::HostServices& m_host;
+    Options m_options;
     QString m_sqlText;
     bool m_written = false;
 };

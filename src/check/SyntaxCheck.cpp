@@ -7,9 +7,10 @@
 
 namespace check {
 
-SyntaxCheck::SyntaxCheck(TextBox& formulaBox, Services services)
+SyntaxCheck::SyntaxCheck(TextBox& formulaBox, core::HostServices& host, Options options)
     : m_box(formulaBox)
-    , m_services(std::move(services)) {}
+    , m_host(host)
+    , m_options(std::move(options)) {}
 
 QString SyntaxCheck::checkBatch(const QString& sql) {
     return CheckDeclarations() + sql;
@@ -20,7 +21,7 @@ int SyntaxCheck::declarationLines() {
 }
 
 QString SyntaxCheck::tr(const QString& text) const {
-    return m_services.translate ? m_services.translate(text) : text;
+    return m_host.translate(text);
 }
 
 void SyntaxCheck::fail(const QString& message, int formulaLine) {
@@ -38,10 +39,10 @@ core::Variant SyntaxCheck::CheckFormula(bool ShowMessage) {
     m_batch.clear();
     try {
         const QString text = m_box.text();
-        const Translation sql = m_services.decode ? m_services.decode(text, true) : Translation{text, false};
+        const Translation sql = m_options.decode ? m_options.decode(text, true) : Translation{text, false};
         m_batch = checkBatch(sql.text);
         m_prefixLength = m_batch.size() - sql.text.size();
-        ado::Connection* connection = m_services.connection ? m_services.connection() : nullptr;
+        ado::Connection* connection = m_host.connection();
         if (!connection)
             throw core::ComError(core::err::ObjectVariableNotSet,
                                  QStringLiteral("No connection to check the formula on"));
@@ -57,12 +58,12 @@ core::Variant SyntaxCheck::CheckFormula(bool ShowMessage) {
     } catch (...) {
         fail(QStringLiteral("Unknown error"));
     }
-    if (!m_correct && m_services.log) {
+    if (!m_correct && m_options.log) {
         QString entry = QStringLiteral("Syntax check of the formula failed: ") + m_serverMessage;
         if (m_formulaLine > 0)
             entry += QStringLiteral(" (formula line %1)").arg(m_formulaLine);
         try {
-            m_services.log(entry);
+            m_options.log(entry);
         } catch (...) {
             // The log is for administrators: a failing log never changes the outcome.
         }
@@ -80,7 +81,7 @@ core::Variant SyntaxCheck::CheckFormula(bool ShowMessage) {
 bool SyntaxCheck::runBatch(ado::Connection* connection) {
     // The declaration block is the check's own text: the guard reads the formula only.
     const GuardedOutcome outcome =
-        runGuarded(*connection, m_batch, m_services.limits, m_prefixLength, declarationLines());
+        runGuarded(*connection, m_batch, m_options.limits, m_prefixLength, declarationLines());
     if (outcome.accepted())
         return true;
     const int line = outcome.refused ? outcome.refused->line : outcome.errors.first().line;
@@ -90,13 +91,11 @@ bool SyntaxCheck::runBatch(ado::Connection* connection) {
 }
 
 void SyntaxCheck::show(bool correct) {
-    if (!m_services.messageBox)
-        return;
     if (correct) {
-        m_services.messageBox(tr(msg::Correct), msg::CorrectCode, tr(msg::CorrectTitle));
+        m_host.messageBox(tr(msg::Correct), msg::CorrectCode, tr(msg::CorrectTitle));
     } else {
-        m_services.messageBox(tr(msg::Attention) + msg::CrLf + tr(msg::NotCorrect), msg::NotCorrectCode,
-                              tr(msg::NotCorrectTitle));
+        m_host.messageBox(tr(msg::Attention) + msg::CrLf + tr(msg::NotCorrect), msg::NotCorrectCode,
+                          tr(msg::NotCorrectTitle));
     }
 }
 

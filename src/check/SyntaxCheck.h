@@ -4,6 +4,7 @@
 #include "check/Services.h"
 #include "check/TextBox.h"
 #include "core/Error.h"
+#include "core/HostServices.h"
 #include "core/Variant.h"
 
 #include <QString>
@@ -21,18 +22,20 @@ namespace check {
 //
 // The server's message never reaches the message box: it goes to the log sink (the host log
 // file) and stays readable through lastServerMessage().
+// What the check needs besides its host services, which give the connection (none: not
+// correct), the message box and the translation of its texts.
+struct SyntaxCheckOptions {
+    DecodeFn decode; // decodeToken; unset = the text is already in SQL form
+    LogFn log;       // unset = the message is only kept
+    ado::CommandLimits limits = checkLimits();
+};
+
 class SyntaxCheck {
 public:
-    struct Services {
-        ConnectionFn connection;
-        DecodeFn decode;         // decodeToken; unset = the text is already in SQL form
-        MessageBoxFn messageBox; // unset = no dialog even with ShowMessage True
-        LogFn log;               // unset = the message is only kept
-        TranslateFn translate;   // unset = the Italian texts as they are
-        ado::CommandLimits limits = checkLimits();
-    };
+    using Options = SyntaxCheckOptions;
 
-    SyntaxCheck(TextBox& formulaBox, Services services);
+    // `formulaBox` and `host` must outlive the check.
+    SyntaxCheck(TextBox& formulaBox, core::HostServices& host, Options options = {});
 
     // CheckFormula: checks the whole text of the formula box, untrimmed. Returns True when the
     // server executed the batch without an error, Empty in every other case. With ShowMessage
@@ -65,7 +68,8 @@ private:
     QString tr(const QString& text) const;
 
     TextBox& m_box;
-    Services m_services;
+    core::HostServices& m_host;
+    Options m_options;
     bool m_correct = false;
     QString m_serverMessage;
     int m_formulaLine = 0;

@@ -164,9 +164,31 @@ void appendToHostLog(const QString& message) {
 
 } // namespace
 
+// The window as host of its subsystems: its connection, the host's translation service and
+// message box, VisualizzaErrore, and the context and identifier of the class that opened it.
+class FRMLP_FORMULE::Services final : public core::HostServices {
+public:
+    explicit Services(FRMLP_FORMULE* window)
+        : m_window(window) {}
+    ado::Connection* connection() override { return m_window->m_connection.data(); }
+    QString translate(const QString& text) override { return m_window->translate(text); }
+    int messageBox(const QString& prompt, int code, const QString& title) override {
+        return m_window->messageBox(prompt, code, title);
+    }
+    int errorAnswer(const QString& procedure, const core::ErrorInfo& error) override {
+        return m_window->errorAnswer()(procedure, error);
+    }
+    int editingContext() override { return m_window->context(); }
+    core::Variant recordId() override { return m_window->id(); }
+
+private:
+    FRMLP_FORMULE* m_window;
+};
+
 struct FRMLP_FORMULE::Parts {
     explicit Parts(FRMLP_FORMULE* window);
 
+    Services services;
     FormulaBox box;
     language::FormulaLanguage language;
     check::EditHistory history;
@@ -176,35 +198,20 @@ struct FRMLP_FORMULE::Parts {
 };
 
 FRMLP_FORMULE::Parts::Parts(FRMLP_FORMULE* window)
-    : box(window->TXT_FORMULA)
-    , language(language::Services{[window](const QString& text) { return window->translate(text); },
-                                  [window]() -> ado::Connection* { return window->m_connection.data(); },
-                                  window->errorAnswer(),
-                                  {}})
+    : services(window)
+    , box(window->TXT_FORMULA)
+    , language(services)
     , history(box,
               [window] {
                   // The typed character reaches the box before the snapshot is taken.
                   window->TXT_FORMULA->flushPendingKey();
                   QCoreApplication::processEvents();
               })
-    , syntaxCheck(box,
-                  check::SyntaxCheck::Services{
-                      [window]() -> ado::Connection* { return window->m_connection.data(); },
-                      check::decodeWith(language),
-                      [window](const QString& prompt, int code, const QString& title) {
-                          return window->messageBox(prompt, code, title);
-                      },
-                      appendToHostLog, [window](const QString& text) { return window->translate(text); }})
-    , store(box, check::FormulaStore::Services{
-                     [window]() -> ado::Connection* { return window->m_connection.data(); },
-                     check::FormulaStore::checkWith(syntaxCheck), check::decodeWith(language),
-                     [window](const QString& prompt, int code, const QString& title) {
-                         return window->messageBox(prompt, code, title);
-                     },
-                     window->errorAnswer(), [window] { return window->context(); },
-                     [window] { return window->id(); },
-                     [window](const QString& text) { return window->translate(text); },
-                     check::canEncodeWith(language)}) {}
+    , syntaxCheck(box, services, {.decode = check::decodeWith(language), .log = appendToHostLog})
+    , store(box, services,
+            {.checkFormula = check::FormulaStore::checkWith(syntaxCheck),
+             .decode = check::decodeWith(language),
+             .canEncode = check::canEncodeWith(language)}) {}
 
 QObject* componentApplication() {
     static QObject* application = [] {
@@ -809,20 +816,14 @@ void FRMLP_FORMULE::connectEvents() {
 // Element tree
 
 void FRMLP_FORMULE::LoadStrutturaTree() {
-    tree::TreeServices services;
-    QPointer<FRMLP_FORMULE> self(this);
-    services.connection = [self]() -> ado::Connection* { return self ? self->m_connection.data() : nullptr; };
-    services.ditta = RTrimN(Ditta).toString();
-    services.context = context();
-    services.translate = [this](const QString& text) { return translate(text); };
-    services.variantSetting = [this]() -> std::optional<core::Variant> {
-        host::Cinterface* ai = ActiveInterface();
-        if (ai == nullptr)
-            return std::nullopt;
-        return host::variantSetting(ai);
-    };
-    services.errorAnswer = errorAnswer();
-    tree::StrutturaTree builder(std::move(services));
+    tree::StrutturaTree builder(
+        m_parts->services,
+        {.ditta = RTrimN(Ditta).toString(), .variantSetting = [this]() -> std::optional<core::Variant> {
+             host::Cinterface* ai = ActiveInterface();
+             if (ai == nullptr)
+                 return std::nullopt;
+             return host::variantSetting(ai);
+         }});
     TreeWidgetSink sink(this, m_treeNodes, m_nodesByKey);
     builder.LoadStrutturaTree(sink);
 }

@@ -227,6 +227,7 @@ private:
     core::ErrorInfo m_currentError;
     QList<QTreeWidgetItem*> m_treeNodes;
     QHash<QString, QTreeWidgetItem*> m_nodesByKey;
+    class Services;
     struct Parts;
     std::unique_ptr<Parts> m_parts;
     bool m_loaded = false;

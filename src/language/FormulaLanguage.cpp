@@ -81,13 +81,14 @@ QString spliced(const QString& text, qsizetype size, const Pieces& pieces, F&& s
 // error display is asked under the procedure's name; abort ends the translation.
 class Run {
 public:
-    Run(const Services& services, const QString& procedure, const core::ErrorAnswerFn& errorAnswer)
+    Run(const Services& services, const QString& procedure, core::ErrorAnswerFn errorAnswer)
         : m_services(services)
         , m_procedure(procedure)
         , m_lookup(services) {
-        m_answer = [this, &errorAnswer](const QString& proc, const core::ErrorInfo& error) {
+        m_answer = [this, answer = std::move(errorAnswer)](const QString& proc,
+                                                           const core::ErrorInfo& error) {
             ++m_errors;
-            return errorAnswer ? errorAnswer(proc, error) : static_cast<int>(core::Answer::Abort);
+            return answer ? answer(proc, error) : static_cast<int>(core::Answer::Abort);
         };
     }
 
@@ -98,9 +99,7 @@ public:
         return core::runStep(m_procedure, m_answer, std::function<void()>([&statement] { statement(); }));
     }
 
-    QString translate(const QString& italian) const {
-        return m_services.translate ? m_services.translate(italian) : italian;
-    }
+    QString translate(const QString& italian) const { return m_services.host->translate(italian); }
 
     // Number of errors reported so far: an iteration of a pass that reported none and changed
     // nothing is known to repeat itself exactly.
@@ -830,6 +829,9 @@ bool toDisplay(Run& run) {
 
 } // namespace
 
+FormulaLanguage::FormulaLanguage(core::HostServices& host, LookupFn lookup)
+    : m_services{&host, std::move(lookup)} {}
+
 FormulaLanguage::FormulaLanguage(Services services)
     : m_services(std::move(services)) {}
 
@@ -840,7 +842,7 @@ QString FormulaLanguage::decodeToken(const QString& text, bool checkMode) {
     m_lastErrors = 0;
     if (isBlank(text))
         return {};
-    Run run(m_services, kDecode, m_services.errorAnswer);
+    Run run(m_services, kDecode, m_services.host->errorAnswerFn());
     run.text = text;
     const bool completed = toSql(run, checkMode);
     m_lastStatements = run.lookup().statementsSent();
@@ -849,7 +851,7 @@ QString FormulaLanguage::decodeToken(const QString& text, bool checkMode) {
 }
 
 QString FormulaLanguage::encodeToken(const QString& text) {
-    return encodeToken(text, m_services.errorAnswer);
+    return encodeToken(text, m_services.host->errorAnswerFn());
 }
 
 QString FormulaLanguage::encodeToken(const QString& text, const core::ErrorAnswerFn& errorAnswer) {

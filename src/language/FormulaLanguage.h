@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Error.h"
+#include "core/HostServices.h"
 
 #include <QString>
 
@@ -15,16 +16,16 @@ class Recordset;
 
 namespace language {
 
-// What the translations need from their host: the translation service (Italian text in,
-// text to show out; may throw core::ComError), the connection the category and variant
-// look-ups run on, and the error display that answers 3, 4 or 5.
+// Runs a look-up statement instead of the host's connection (tests record the statements
+// through it, the fuzzer answers them without a database).
+using LookupFn = std::function<std::shared_ptr<ado::Recordset>(const QString& statement)>;
+
+// What the translations use of their host: its translation service (Italian text in, text to
+// show out; may throw core::ComError), the connection the category and variant look-ups run
+// on, and the error display that answers 3, 4 or 5; and the look-up replacement, if any.
 struct Services {
-    std::function<QString(const QString&)> translate;
-    std::function<ado::Connection*()> connection;
-    core::ErrorAnswerFn errorAnswer;
-    // Optional: runs a look-up statement instead of connection()->Execute (tests record the
-    // statements through it, the fuzzer answers them without a database).
-    std::function<std::shared_ptr<ado::Recordset>(const QString& statement)> execute;
+    core::HostServices* host = nullptr;
+    LookupFn execute;
 };
 
 // The two translations of a formula: decodeToken (display form to SQL form) and
@@ -32,6 +33,9 @@ struct Services {
 // and the tests.
 class FormulaLanguage {
 public:
+    // `host` must outlive the language.
+    explicit FormulaLanguage(core::HostServices& host, LookupFn lookup = {});
+    // The same with both in one (services.host must not be null).
     explicit FormulaLanguage(Services services);
     ~FormulaLanguage();
 

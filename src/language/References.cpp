@@ -212,7 +212,7 @@ std::shared_ptr<ado::Recordset> Lookup::execute(const QString& statement) {
         ++m_statements;
         return m_services.execute(statement);
     }
-    ado::Connection* connection = m_services.connection ? m_services.connection() : nullptr;
+    ado::Connection* connection = m_services.host->connection();
     if (!connection)
         throw core::ComError(core::err::ObjectVariableNotSet,
                              QStringLiteral("Object variable or With block variable not set"));

@@ -127,7 +127,7 @@ struct StrutturaTree::Build {
                 return true;
             } catch (...) {
                 const core::ErrorInfo info = core::currentErrorInfo(std::current_exception());
-                const int answer = answerOf(self.m_services.errorAnswer, ProcLoad, info);
+                const int answer = answerOf(self.m_host.errorAnswerFn(), ProcLoad, info);
                 if (answer == static_cast<int>(core::Answer::Retry))
                     continue;
                 if (answer == static_cast<int>(core::Answer::Abort)) {
@@ -147,9 +147,7 @@ struct StrutturaTree::Build {
                 (*rs)->Close();
     }
 
-    QString tr(const QString& italian) const {
-        return self.m_services.translate ? self.m_services.translate(italian) : italian;
-    }
+    QString tr(const QString& italian) const { return self.m_host.translate(italian); }
 
     // Adds a node as the tree control does: the key must be new and the relative must exist.
     void add(const QString& relative, const QString& key, const QString& nodeText, const QString& image,
@@ -190,7 +188,7 @@ struct StrutturaTree::Build {
     // composed inside the step, so a retry reads the company code afresh.
     bool listValues(const QString& subKey, QString (*statement)(const QString&), const QString& idColumn,
                     int idDigits, bool translated) {
-        if (!step([&] { values = self.execute(connection, statement(self.m_services.ditta)); }))
+        if (!step([&] { values = self.execute(connection, statement(self.m_options.ditta)); }))
             return false;
         for (;;) {
             bool eof = false;
@@ -390,7 +388,7 @@ struct StrutturaTree::Build {
                     return false;
             }
         }
-        if (self.m_services.context != core::vxContestoManutenzione && !entityBranch())
+        if (self.m_host.editingContext() != core::vxContestoManutenzione && !entityBranch())
             return false;
         const QList<QStringList> operators = operatorTexts();
         for (int b = 0; b < operators.size(); ++b) {
@@ -409,13 +407,14 @@ struct StrutturaTree::Build {
     }
 };
 
-StrutturaTree::StrutturaTree(TreeServices services)
-    : m_services(std::move(services)) {}
+StrutturaTree::StrutturaTree(core::HostServices& host, TreeOptions options)
+    : m_host(host)
+    , m_options(std::move(options)) {}
 
 StrutturaTree::~StrutturaTree() = default;
 
 ado::Connection* StrutturaTree::currentConnection() const {
-    return m_services.connection ? m_services.connection() : nullptr;
+    return m_host.connection();
 }
 
 qint64 threadCpuNanoseconds() {
@@ -457,7 +456,7 @@ bool StrutturaTree::IsAttiveCategorieCommerciali() {
                 return true;
             } catch (...) {
                 const core::ErrorInfo info = core::currentErrorInfo(std::current_exception());
-                if (answerOf(m_services.errorAnswer, ProcCategorie, info) !=
+                if (answerOf(m_host.errorAnswerFn(), ProcCategorie, info) !=
                     static_cast<int>(core::Answer::Retry))
                     return false;
             }
@@ -465,7 +464,7 @@ bool StrutturaTree::IsAttiveCategorieCommerciali() {
     };
     if (!step([&] { connection = currentConnection(); }) || !connection)
         return false;
-    if (!step([&] { rs = execute(connection, categoriesTestStatement(m_services.ditta)); }))
+    if (!step([&] { rs = execute(connection, categoriesTestStatement(m_options.ditta)); }))
         return result;
     if (!step([&] { result = !rs->IsEOF(); }))
         return result;
@@ -477,14 +476,14 @@ bool StrutturaTree::IsAttiveVarianti() {
     bool result = false;
     for (;;) {
         try {
-            if (!m_services.variantSetting)
+            if (!m_options.variantSetting)
                 return false;
-            const std::optional<core::Variant> setting = m_services.variantSetting();
+            const std::optional<core::Variant> setting = m_options.variantSetting();
             result = setting && setting->equals(core::Variant::fromInt32(1));
             return result;
         } catch (...) {
             const core::ErrorInfo info = core::currentErrorInfo(std::current_exception());
-            if (answerOf(m_services.errorAnswer, ProcVarianti, info) != static_cast<int>(core::Answer::Retry))
+            if (answerOf(m_host.errorAnswerFn(), ProcVarianti, info) != static_cast<int>(core::Answer::Retry))
                 return result;
         }
     }

@@ -2,6 +2,7 @@
 
 #include "core/EditingContext.h"
 #include "core/Error.h"
+#include "core/HostServices.h"
 #include "core/Variant.h"
 #include "tree/TreeNode.h"
 
@@ -74,23 +75,16 @@ QString categoriesTestStatement(const QString& ditta);
 // A value that is no number is written as text.
 QString formatId(const core::Variant& value, int digits);
 
-// What the build needs from the window.
-struct TreeServices {
-    // GconConnect: nullptr when the window has no connection (the tree is then left alone).
-    std::function<ado::Connection*()> connection;
+// What the build needs from the window besides its host services (the connection GconConnect,
+// none: the tree is left alone; the translation service; VisualizzaErrore, whose answers are
+// 3 abort, 4 retry, other values as each procedure states; enmContestoformule, whose price-list
+// maintenance context leaves the entity branch out).
+struct TreeOptions {
     // Ditta: the company code, appended to the statements unchanged (no quotes).
     QString ditta;
-    // enmContestoformule of the class instance that opened the window.
-    // The entity branch is left out in the price-list maintenance context.
-    int context = core::vxContestoProvider;
-    // The host translation service: Italian text in, text to show out. May throw.
-    std::function<QString(const QString&)> translate;
     // The host's variant setting of the company, read through the host objects: nullopt when
     // an object along the way is missing. May throw.
     std::function<std::optional<core::Variant>()> variantSetting;
-    // VisualizzaErrore: asked with the procedure's name; 3 abort, 4 retry, other values as
-    // each procedure states. When not set every error is an abort.
-    core::ErrorAnswerFn errorAnswer;
 };
 
 // How a build ended.
@@ -118,7 +112,8 @@ qint64 threadCpuNanoseconds();
 // stays with the sink.
 class StrutturaTree {
 public:
-    explicit StrutturaTree(TreeServices services);
+    // `host` must outlive the tree.
+    StrutturaTree(core::HostServices& host, TreeOptions options);
     ~StrutturaTree();
     StrutturaTree(const StrutturaTree&) = delete;
     StrutturaTree& operator=(const StrutturaTree&) = delete;
@@ -132,14 +127,15 @@ public:
     bool IsAttiveVarianti();
 
     const BuildStats& stats() const { return m_stats; }
-    TreeServices& services() { return m_services; }
+    TreeOptions& options() { return m_options; }
 
 private:
     struct Build;
     ado::Connection* currentConnection() const;
     std::shared_ptr<ado::Recordset> execute(ado::Connection* connection, const QString& statement);
 
-    TreeServices m_services;
+    core::HostServices& m_host;
+    TreeOptions m_options;
     BuildStats m_stats;
 };
 

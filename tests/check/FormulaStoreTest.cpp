@@ -26,25 +26,29 @@ struct Saver {
         , context(context)
         , id(std::move(id)) {}
 
-    FormulaStore::Services services() {
-        FormulaStore::Services s;
-        s.connection = [this] { return m_connection; };
-        s.checkFormula = [this](bool showMessage) {
+    core::FunctionServices host{{
+        .connection = [this] { return m_connection; },
+        .translate = {},
+        .messageBox =
+            [this](const QString& p, int c, const QString& t) {
+                shown.append({p, c, t});
+                return reply;
+            },
+        .errorAnswer =
+            [this](const QString& procedure, const core::ErrorInfo& error) {
+                errors << procedure + QStringLiteral(": ") + error.description;
+                return errorReply;
+            },
+        .context = [this] { return context; },
+        .id = [this] { return id; },
+    }};
+
+    FormulaStore::Options options() {
+        return {.checkFormula = [this](bool showMessage) {
             ++checks;
             EXPECT_FALSE(showMessage);
             return checkPasses ? core::Variant::fromBool(true) : core::Variant();
-        };
-        s.messageBox = [this](const QString& p, int c, const QString& t) {
-            shown.append({p, c, t});
-            return reply;
-        };
-        s.errorAnswer = [this](const QString& procedure, const core::ErrorInfo& error) {
-            errors << procedure + QStringLiteral(": ") + error.description;
-            return errorReply;
-        };
-        s.context = [this] { return context; };
-        s.id = [this] { return id; };
-        return s;
+        }};
     }
 
     ado::Connection* m_connection;
@@ -57,7 +61,7 @@ struct Saver {
     QList<Shown> shown;
     QStringList errors;
     StringTextBox box;
-    FormulaStore store{box, services()};
+    FormulaStore store{box, host, options()};
 };
 
 TEST(FormulaStore, StatementsOfTheThreeContexts) {
@@ -250,7 +254,7 @@ TEST(FormulaStore, EmptyBoxWritesNullWithoutAQuestion) {
 TEST(FormulaStore, SavingTranslatesInNormalMode) {
     TestDatabase db;
     Saver s(db.connection.get(), 0, core::Variant::fromInt32(13));
-    FormulaStore::Services services = s.services();
+    FormulaStore::Options services = s.options();
     QList<bool> modes;
     services.decode = [&](const QString& text, bool checkMode) {
         modes << checkMode;
@@ -258,7 +262,7 @@ TEST(FormulaStore, SavingTranslatesInNormalMode) {
         return check::Translation{
             sql.replace(QStringLiteral("[Prezzo lordo]"), QStringLiteral("@OUTPREZZO"))};
     };
-    FormulaStore store(s.box, services);
+    FormulaStore store(s.box, s.host, services);
     s.box.setText(QStringLiteral("SET [Prezzo lordo] = 'it''s'  "));
     store.UpdateFormula();
     EXPECT_EQ(modes, QList<bool>({false}));
@@ -269,9 +273,9 @@ TEST(FormulaStore, TranslationThatGivesUpWritesNothing) {
     TestDatabase db;
     const QString before = db.dump();
     Saver s(db.connection.get(), 0, core::Variant::fromInt32(12));
-    FormulaStore::Services services = s.services();
+    FormulaStore::Options services = s.options();
     services.decode = [](const QString&, bool) { return check::Translation{}; };
-    FormulaStore store(s.box, services);
+    FormulaStore store(s.box, s.host, services);
     s.box.setText(QStringLiteral("SET [Prezzo lordo] = 1"));
     store.UpdateFormula();
     EXPECT_EQ(db.dump(), before);
@@ -292,11 +296,11 @@ TEST(FormulaStore, RejectedStatementGoesToTheErrorAnswer) {
 TEST(FormulaStore, RetryRunsTheFailedStepAgain) {
     TestDatabase db;
     Saver s(db.connection.get(), 0, core::Variant::fromInt32(13));
-    FormulaStore::Services services = s.services();
+    FormulaStore::Options services = s.options();
     int calls = 0;
-    services.connection = [&]() -> ado::Connection* { return ++calls == 1 ? nullptr : db.connection.get(); };
+    s.host.f.connection = [&]() -> ado::Connection* { return ++calls == 1 ? nullptr : db.connection.get(); };
     s.errorReply = 4;
-    FormulaStore store(s.box, services);
+    FormulaStore store(s.box, s.host, services);
     s.box.setText(QStringLiteral("SET @OUTPREZZO = 4"));
     store.UpdateFormula();
     EXPECT_EQ(s.errors.size(), 1);

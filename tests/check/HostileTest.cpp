@@ -174,16 +174,13 @@ struct HostileDatabase : TestDatabase {
 // The language of the window: labels as their Italian texts, errors answered with abort.
 struct Window {
     explicit Window(HostileDatabase& db)
-        : language(language::Services{[](const QString& text) { return text; },
-                                      [&db] { return db.connection.get(); },
-                                      [](const QString&, const core::ErrorInfo&) { return 3; },
-                                      {}})
-        , check(box, {[&db] { return db.connection.get(); },
-                      check::decodeWith(language),
-                      {},
-                      {},
-                      {},
-                      testLimits()}) {}
+        : host({.connection = [&db] { return db.connection.get(); },
+                .messageBox = [](const QString&, int, const QString&) { return check::answer::Yes; },
+                .context = [] { return 0; },
+                .id = [] { return core::Variant::fromInt32(13); }})
+        , language(host)
+        , check(box, host, {.decode = check::decodeWith(language), .limits = testLimits()}) {}
+    core::FunctionServices host;
     check::StringTextBox box;
     language::FormulaLanguage language;
     check::SyntaxCheck check;
@@ -225,16 +222,10 @@ TEST_P(HostileFormulas, ChangeNothingAndEndWithAVerdict) {
 
     // The save, confirmed: only the formula column of the record changes, to the formula itself.
     clock.restart();
-    check::FormulaStore::Services services;
-    services.connection = [&db] { return db.connection.get(); };
-    services.checkFormula = check::FormulaStore::checkWith(w.check);
-    services.decode = check::decodeWith(w.language);
-    services.canEncode = check::canEncodeWith(w.language);
-    services.messageBox = [](const QString&, int, const QString&) { return check::answer::Yes; };
-    services.errorAnswer = [](const QString&, const core::ErrorInfo&) { return 3; };
-    services.context = [] { return 0; };
-    services.id = [] { return core::Variant::fromInt32(13); };
-    check::FormulaStore store(w.box, services);
+    check::FormulaStore store(w.box, w.host,
+                              {.checkFormula = check::FormulaStore::checkWith(w.check),
+                               .decode = check::decodeWith(w.language),
+                               .canEncode = check::canEncodeWith(w.language)});
     store.UpdateFormula();
     EXPECT_LT(clock.elapsed(), kEndsWithinMs) << h.name;
     if (store.lastWritten()) {

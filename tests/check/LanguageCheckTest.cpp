@@ -14,15 +14,18 @@ using checktest::TestDatabase;
 
 struct Window {
     explicit Window(TestDatabase& db)
-        : language(language::Services{[](const QString& text) { return text; },
-                                      [&db] { return db.connection.get(); },
-                                      [this](const QString& procedure, const core::ErrorInfo&) {
-                                          errors << procedure;
-                                          return 3;
-                                      },
-                                      {}})
-        , check(box, {[&db] { return db.connection.get(); }, check::decodeWith(language), {}, {}, {}}) {}
+        : host({.connection = [&db] { return db.connection.get(); },
+                .errorAnswer =
+                    [this](const QString& procedure, const core::ErrorInfo&) {
+                        errors << procedure;
+                        return 3;
+                    },
+                .context = [] { return 0; },
+                .id = [] { return core::Variant::fromInt32(13); }})
+        , language(host)
+        , check(box, host, {.decode = check::decodeWith(language)}) {}
     QStringList errors;
+    core::FunctionServices host;
     check::StringTextBox box;
     language::FormulaLanguage language;
     check::SyntaxCheck check;
@@ -58,14 +61,9 @@ TEST(LanguageCheck, LabelsAreCheckedAsTheirVariables) {
 TEST(LanguageCheck, SaveStoresTheSqlFormAndShowReadsItBack) {
     TestDatabase db;
     Window w(db);
-    check::FormulaStore::Services services;
-    services.connection = [&db] { return db.connection.get(); };
-    services.checkFormula = [](bool) { return core::Variant::fromBool(true); };
-    services.decode = check::decodeWith(w.language);
-    services.errorAnswer = [](const QString&, const core::ErrorInfo&) { return 3; };
-    services.context = [] { return 0; };
-    services.id = [] { return core::Variant::fromInt32(13); };
-    check::FormulaStore store(w.box, services);
+    check::FormulaStore store(w.box, w.host,
+                              {.checkFormula = [](bool) { return core::Variant::fromBool(true); },
+                               .decode = check::decodeWith(w.language)});
     w.box.setText(
         QStringLiteral("IF [Famiglia] = 'MPRI'\r\n    SET [Prezzo lordo] = [Prezzo lordo - CURR] + 50"));
     store.UpdateFormula();

@@ -19,14 +19,13 @@ struct Shown {
 // A check of a formula box with recording message box and log.
 struct Checker {
     explicit Checker(ado::Connection* connection)
-        : check(box, {[connection] { return connection; },
-                      {},
-                      [this](const QString& p, int c, const QString& t) {
-                          shown.append({p, c, t});
-                          return check::answer::Ok;
-                      },
-                      [this](const QString& m) { logged << m; },
-                      {}}) {}
+        : host({.connection = [connection] { return connection; },
+                .messageBox =
+                    [this](const QString& p, int c, const QString& t) {
+                        shown.append({p, c, t});
+                        return check::answer::Ok;
+                    }})
+        , check(box, host, {.log = [this](const QString& m) { logged << m; }}) {}
     bool run(const QString& text, bool showMessage = false) {
         box.setText(text);
         const core::Variant v = check.CheckFormula(showMessage);
@@ -37,6 +36,7 @@ struct Checker {
     StringTextBox box;
     QList<Shown> shown;
     QStringList logged;
+    core::FunctionServices host;
     SyntaxCheck check;
 };
 
@@ -205,16 +205,13 @@ TEST(SyntaxCheck, TranslationInCheckModeIsUsed) {
     CHECK_REQUIRE_ENGINE(db);
     StringTextBox box(QStringLiteral("SET [Prezzo lordo] = 25"));
     QList<bool> modes;
-    SyntaxCheck check(box, {[&] { return db.connection.get(); },
-                            [&](const QString& text, bool checkMode) {
-                                modes << checkMode;
-                                QString sql = text;
-                                return check::Translation{sql.replace(QStringLiteral("[Prezzo lordo]"),
-                                                                      QStringLiteral("@OUTPREZZO"))};
-                            },
-                            {},
-                            {},
-                            {}});
+    core::FunctionServices host({.connection = [&] { return db.connection.get(); }});
+    SyntaxCheck check(box, host, {.decode = [&](const QString& text, bool checkMode) {
+                          modes << checkMode;
+                          QString sql = text;
+                          return check::Translation{
+                              sql.replace(QStringLiteral("[Prezzo lordo]"), QStringLiteral("@OUTPREZZO"))};
+                      }});
     EXPECT_FALSE(check.CheckFormula(false).isEmpty());
     EXPECT_EQ(modes, QList<bool>({true}));
     EXPECT_TRUE(check.lastBatch().endsWith(QStringLiteral("\r\nSET @OUTPREZZO = 25")));

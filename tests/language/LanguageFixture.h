@@ -32,28 +32,35 @@ protected:
 
     void exec(const QString& statement) { m_connection.Execute(statement); }
 
+    // The host of the translations: texts through translateHook (unchanged without it), the
+    // fixture's connection, the error answers taken from `answers`.
+    core::FunctionServices host{{
+        .connection = [this] { return &m_connection; },
+        .translate =
+            [this](const QString& text) {
+                ++translations;
+                return translateHook ? translateHook(text) : text;
+            },
+        .messageBox = {},
+        .errorAnswer =
+            [this](const QString& procedure, const core::ErrorInfo& error) {
+                errors.push_back({procedure, error});
+                if (answers.empty())
+                    return 3;
+                const int answer = answers.front();
+                answers.pop_front();
+                return answer;
+            },
+        .context = {},
+        .id = {},
+    }};
+
+    // The host with the look-ups recorded.
     language::Services services() {
-        language::Services s;
-        s.translate = [this](const QString& text) {
-            ++translations;
-            if (translateHook)
-                return translateHook(text);
-            return text;
-        };
-        s.connection = [this] { return &m_connection; };
-        s.errorAnswer = [this](const QString& procedure, const core::ErrorInfo& error) {
-            errors.push_back({procedure, error});
-            if (answers.empty())
-                return 3;
-            const int answer = answers.front();
-            answers.pop_front();
-            return answer;
-        };
-        s.execute = [this](const QString& statement) {
-            statements << statement;
-            return m_connection.Execute(statement);
-        };
-        return s;
+        return {&host, [this](const QString& statement) {
+                    statements << statement;
+                    return m_connection.Execute(statement);
+                }};
     }
 
     struct Reported {

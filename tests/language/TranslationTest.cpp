@@ -245,7 +245,7 @@ TEST_F(Translation, AnyOtherAnswerEndsLikeAbort) {
 TEST_F(Translation, MissingConnectionIsReportedByTheTranslation) {
     language::Services s = services();
     s.execute = nullptr;
-    s.connection = [] { return static_cast<ado::Connection*>(nullptr); };
+    host.f.connection = [] { return static_cast<ado::Connection*>(nullptr); };
     answers.assign(20, 5);
     FormulaLanguage language(s);
     // The look-up fails and is ignored; the first pair is not replaced, so every one of the

@@ -28,16 +28,17 @@ TEST(TreeDemoData, EntityFieldsInsertDictionaryLabels) {
     if (!missing.isEmpty())
         GTEST_SKIP() << missing.toStdString();
 
-    tree::TreeServices services;
-    services.connection = [&] { return &connection; };
-    services.ditta = QStringLiteral("1");
-    services.translate = italian;
-    services.variantSetting = [] { return std::optional<core::Variant>(core::Variant::fromInt32(1)); };
-    services.errorAnswer = [](const QString& procedure, const core::ErrorInfo& e) {
-        ADD_FAILURE() << procedure.toStdString() << ": " << e.description.toStdString();
-        return 3;
-    };
-    tree::StrutturaTree builder(services);
+    core::FunctionServices host({.connection = [&] { return &connection; },
+                                 .translate = italian,
+                                 .errorAnswer =
+                                     [](const QString& procedure, const core::ErrorInfo& e) {
+                                         ADD_FAILURE() << procedure.toStdString() << ": "
+                                                       << e.description.toStdString();
+                                         return 3;
+                                     }});
+    tree::StrutturaTree builder(host, {.ditta = QStringLiteral("1"), .variantSetting = [] {
+                                           return std::optional<core::Variant>(core::Variant::fromInt32(1));
+                                       }});
     tree::NodeListSink sink;
     ASSERT_EQ(builder.LoadStrutturaTree(sink), tree::BuildOutcome::Completed);
 
@@ -52,10 +53,7 @@ TEST(TreeDemoData, EntityFieldsInsertDictionaryLabels) {
         const language::Entry& e = language::Dictionary::entry(i);
         variables.insert(language::Dictionary::label(e, language::Direction::ToSql, italian), e.variable);
     }
-    language::Services languageServices;
-    languageServices.translate = italian;
-    languageServices.connection = [&] { return &connection; };
-    language::FormulaLanguage lang(languageServices);
+    language::FormulaLanguage lang(host);
 
     int fields = 0;
     for (const tree::TreeNode& n : sink.nodes) {

@@ -6,13 +6,15 @@
 #include <gtest/gtest.h>
 
 #include <QStringList>
+
 #include <QTextStream>
+#include <list>
 
 using tree::BuildOutcome;
 using tree::NodeListSink;
 using tree::StrutturaTree;
 using tree::TreeNode;
-using tree::TreeServices;
+using tree::TreeOptions;
 
 namespace {
 
@@ -165,20 +167,26 @@ protected:
             GTEST_SKIP() << missing.toStdString();
     }
 
-    TreeServices services(int context = core::vxContestoProvider, bool variants = true) {
-        TreeServices s;
-        s.connection = [this] { return db.connection(); };
-        s.ditta = QStringLiteral("1");
-        s.context = context;
-        s.translate = [this](const QString& t) {
+    // The host services and options of one tree; kept by the fixture, as the tree refers to them.
+    struct Setup {
+        core::FunctionServices host;
+        TreeOptions options;
+    };
+
+    Setup& services(int context = core::vxContestoProvider, bool variants = true) {
+        Setup& s = setups.emplace_back();
+        s.host.f.connection = [this] { return db.connection(); };
+        s.options.ditta = QStringLiteral("1");
+        s.host.f.context = [context] { return context; };
+        s.host.f.translate = [this](const QString& t) {
             ++translations;
             return marked(t);
         };
-        s.variantSetting = [this, variants]() -> std::optional<core::Variant> {
+        s.options.variantSetting = [this, variants]() -> std::optional<core::Variant> {
             ++variantQuestions;
             return core::Variant::fromInt32(variants ? 1 : 0);
         };
-        s.errorAnswer = [this](const QString& procedure, const core::ErrorInfo& error) {
+        s.host.f.errorAnswer = [this](const QString& procedure, const core::ErrorInfo& error) {
             errors.append({procedure, error});
             const int a = answers.isEmpty() ? 3 : answers.takeFirst();
             return a;
@@ -186,6 +194,7 @@ protected:
         return s;
     }
 
+    std::list<Setup> setups;
     treetest::TestDatabase db;
     int translations = 0;
     int variantQuestions = 0;
@@ -194,7 +203,8 @@ protected:
 };
 
 TEST_F(StrutturaTreeTest, ProviderContextWithVariants) {
-    StrutturaTree t(services(core::vxContestoProvider, true));
+    Setup& t_setup = services(core::vxContestoProvider, true);
+    StrutturaTree t(t_setup.host, t_setup.options);
     NodeListSink sink;
     const qint64 before = db.connection()->statementCount();
     EXPECT_EQ(t.LoadStrutturaTree(sink), BuildOutcome::Completed);
@@ -213,7 +223,8 @@ TEST_F(StrutturaTreeTest, ProviderContextWithVariants) {
 }
 
 TEST_F(StrutturaTreeTest, ListinoContextWithoutVariants) {
-    StrutturaTree t(services(core::vxContestoListino, false));
+    Setup& t_setup = services(core::vxContestoListino, false);
+    StrutturaTree t(t_setup.host, t_setup.options);
     NodeListSink sink;
     EXPECT_EQ(t.LoadStrutturaTree(sink), BuildOutcome::Completed);
     Expected e;
@@ -226,7 +237,8 @@ TEST_F(StrutturaTreeTest, ListinoContextWithoutVariants) {
 }
 
 TEST_F(StrutturaTreeTest, MaintenanceContextHasNoEntityBranch) {
-    StrutturaTree t(services(core::vxContestoManutenzione, true));
+    Setup& t_setup = services(core::vxContestoManutenzione, true);
+    StrutturaTree t(t_setup.host, t_setup.options);
     NodeListSink sink;
     const qint64 before = db.connection()->statementCount();
     EXPECT_EQ(t.LoadStrutturaTree(sink), BuildOutcome::Completed);
@@ -245,7 +257,8 @@ TEST_F(StrutturaTreeTest, MaintenanceContextHasNoEntityBranch) {
 
 TEST_F(StrutturaTreeTest, NoCategoriesNoNodeFor602) {
     db.run(QStringLiteral("DELETE FROM CM01_CATEGORIECOMM WHERE CM01_DITTA_CG18 = 1"));
-    StrutturaTree t(services());
+    Setup& t_setup = services();
+    StrutturaTree t(t_setup.host, t_setup.options);
     NodeListSink sink;
     EXPECT_EQ(t.LoadStrutturaTree(sink), BuildOutcome::Completed);
     Expected e;
@@ -257,9 +270,9 @@ TEST_F(StrutturaTreeTest, NoCategoriesNoNodeFor602) {
 }
 
 TEST_F(StrutturaTreeTest, OtherCompanySeesItsOwnCategoriesAndVariants) {
-    TreeServices s = services();
-    s.ditta = QStringLiteral("2");
-    StrutturaTree t(s);
+    Setup& s = services();
+    s.options.ditta = QStringLiteral("2");
+    StrutturaTree t(s.host, s.options);
     NodeListSink sink;
     EXPECT_EQ(t.LoadStrutturaTree(sink), BuildOutcome::Completed);
     QStringList values;
@@ -287,26 +300,26 @@ TEST_F(StrutturaTreeTest, VariantSettingChain) {
         {core::Variant(), false},
     };
     for (const Case& c : cases) {
-        TreeServices s = services();
-        s.variantSetting = [&] { return c.setting; };
-        StrutturaTree t(s);
+        Setup& s = services();
+        s.options.variantSetting = [&] { return c.setting; };
+        StrutturaTree t(s.host, s.options);
         EXPECT_EQ(t.IsAttiveVarianti(), c.expected)
             << (c.setting ? c.setting->typeName().toStdString() : "missing");
     }
-    TreeServices s = services();
-    s.variantSetting = nullptr;
-    EXPECT_FALSE(StrutturaTree(s).IsAttiveVarianti());
+    Setup& s = services();
+    s.options.variantSetting = nullptr;
+    EXPECT_FALSE(StrutturaTree(s.host, s.options).IsAttiveVarianti());
 }
 
 TEST_F(StrutturaTreeTest, VariantSettingErrorsAnsweredUnderOwnName) {
-    TreeServices s = services();
+    Setup& s = services();
     int calls = 0;
-    s.variantSetting = [&]() -> std::optional<core::Variant> {
+    s.options.variantSetting = [&]() -> std::optional<core::Variant> {
         if (++calls == 1)
             throw core::ComError(core::err::ObjectVariableNotSet, QStringLiteral("Object variable not set"));
         return core::Variant::fromInt32(1);
     };
-    StrutturaTree t(s);
+    StrutturaTree t(s.host, s.options);
     answers = {4};
     EXPECT_TRUE(t.IsAttiveVarianti());
     ASSERT_EQ(errors.size(), 1);
@@ -323,20 +336,19 @@ TEST_F(StrutturaTreeTest, VariantSettingErrorsAnsweredUnderOwnName) {
 const QString BadDitta = QStringLiteral("1 1");
 
 TEST_F(StrutturaTreeTest, CategoryTestErrorAnsweredUnderOwnNameThenRetriedListRecovers) {
-    TreeServices s = services();
-    s.ditta = BadDitta;
-    StrutturaTree t(s);
+    Setup& s = services();
+    s.options.ditta = BadDitta;
+    StrutturaTree t(s.host, s.options);
     NodeListSink sink;
     // Ignore in the category test (no categories then); in the build, the variant list of 502
     // fails next: the company code is put right and the statement retried.
-    s.errorAnswer = [&](const QString& procedure, const core::ErrorInfo& error) {
+    s.host.f.errorAnswer = [&](const QString& procedure, const core::ErrorInfo& error) {
         errors.append({procedure, error});
         if (procedure == QStringLiteral("IsAttiveCategorieCommerciali"))
             return 5;
-        t.services().ditta = QStringLiteral("1");
+        t.options().ditta = QStringLiteral("1");
         return 4;
     };
-    t.services().errorAnswer = s.errorAnswer;
     EXPECT_EQ(t.LoadStrutturaTree(sink), BuildOutcome::Completed);
     ASSERT_EQ(errors.size(), 2);
     EXPECT_EQ(errors[0].procedure, QStringLiteral("IsAttiveCategorieCommerciali"));
@@ -350,18 +362,19 @@ TEST_F(StrutturaTreeTest, CategoryTestErrorAnsweredUnderOwnNameThenRetriedListRe
 }
 
 TEST_F(StrutturaTreeTest, CategoryTestWithoutConnectionIsFalseWithoutError) {
-    TreeServices s = services();
-    s.connection = [] { return nullptr; };
-    StrutturaTree t(s);
+    Setup& s = services();
+    s.host.f.connection = [] { return nullptr; };
+    StrutturaTree t(s.host, s.options);
     EXPECT_FALSE(t.IsAttiveCategorieCommerciali());
     EXPECT_TRUE(errors.isEmpty());
-    EXPECT_TRUE(StrutturaTree(services()).IsAttiveCategorieCommerciali());
+    Setup& fresh = services();
+    EXPECT_TRUE(StrutturaTree(fresh.host, fresh.options).IsAttiveCategorieCommerciali());
 }
 
 TEST_F(StrutturaTreeTest, WithoutConnectionTheTreeIsLeftAlone) {
-    TreeServices s = services();
-    s.connection = [] { return nullptr; };
-    StrutturaTree t(s);
+    Setup& s = services();
+    s.host.f.connection = [] { return nullptr; };
+    StrutturaTree t(s.host, s.options);
     NodeListSink sink;
     TreeNode old;
     old.key = QStringLiteral("old");
@@ -376,12 +389,12 @@ TEST_F(StrutturaTreeTest, WithoutConnectionTheTreeIsLeftAlone) {
 
 TEST_F(StrutturaTreeTest, QuotationTextsTranslatedOncePerBuild) {
     QStringList asked;
-    TreeServices s = services(core::vxContestoManutenzione);
-    s.translate = [&](const QString& x) {
+    Setup& s = services(core::vxContestoManutenzione);
+    s.host.f.translate = [&](const QString& x) {
         asked << x;
         return x;
     };
-    StrutturaTree t(s);
+    StrutturaTree t(s.host, s.options);
     NodeListSink sink;
     t.LoadStrutturaTree(sink);
     EXPECT_EQ(asked.count(QStringLiteral("Prezzo lordo")), 1);
@@ -397,7 +410,8 @@ void makeDuplicateKey(treetest::TestDatabase& db) {
 
 TEST_F(StrutturaTreeTest, DuplicateKeyAbortStopsAndKeepsNodes) {
     makeDuplicateKey(db);
-    StrutturaTree t(services());
+    Setup& t_setup = services();
+    StrutturaTree t(t_setup.host, t_setup.options);
     NodeListSink sink;
     answers = {3};
     EXPECT_EQ(t.LoadStrutturaTree(sink), BuildOutcome::Aborted);
@@ -412,7 +426,8 @@ TEST_F(StrutturaTreeTest, DuplicateKeyAbortStopsAndKeepsNodes) {
 
 TEST_F(StrutturaTreeTest, DuplicateKeyRetryAsksAgainThenAnyOtherAnswerEnds) {
     makeDuplicateKey(db);
-    StrutturaTree t(services());
+    Setup& t_setup = services();
+    StrutturaTree t(t_setup.host, t_setup.options);
     NodeListSink sink;
     answers = {4, 4, 5};
     EXPECT_EQ(t.LoadStrutturaTree(sink), BuildOutcome::Stopped);
@@ -429,16 +444,17 @@ TEST_F(StrutturaTreeTest, DuplicateKeyRetryAsksAgainThenAnyOtherAnswerEnds) {
 
 TEST_F(StrutturaTreeTest, WithoutErrorDisplayAnErrorAborts) {
     makeDuplicateKey(db);
-    TreeServices s = services();
-    s.errorAnswer = nullptr;
-    StrutturaTree t(s);
+    Setup& s = services();
+    s.host.f.errorAnswer = nullptr;
+    StrutturaTree t(s.host, s.options);
     NodeListSink sink;
     EXPECT_EQ(t.LoadStrutturaTree(sink), BuildOutcome::Aborted);
 }
 
 TEST_F(StrutturaTreeTest, RootWithoutChildrenCannotNumberItsFixedFields) {
     db.run(QStringLiteral("UPDATE LP14_CAMPI SET LP14_ISATTIVO = 0 WHERE LP14_PARENT = 100"));
-    StrutturaTree t(services());
+    Setup& t_setup = services();
+    StrutturaTree t(t_setup.host, t_setup.options);
     NodeListSink sink;
     EXPECT_EQ(t.LoadStrutturaTree(sink), BuildOutcome::Aborted);
     ASSERT_EQ(errors.size(), 1);
@@ -447,14 +463,14 @@ TEST_F(StrutturaTreeTest, RootWithoutChildrenCannotNumberItsFixedFields) {
 }
 
 TEST_F(StrutturaTreeTest, FailingTranslationRetriedThenBuildCompletes) {
-    TreeServices s = services();
+    Setup& s = services();
     int failures = 0;
-    s.translate = [&](const QString& x) {
+    s.host.f.translate = [&](const QString& x) {
         if (x == QStringLiteral("Famiglia") && failures++ == 0)
             throw core::ComError(440, QStringLiteral("Translation service failed"));
         return marked(x);
     };
-    StrutturaTree t(s);
+    StrutturaTree t(s.host, s.options);
     NodeListSink sink;
     answers = {4};
     EXPECT_EQ(t.LoadStrutturaTree(sink), BuildOutcome::Completed);
@@ -469,9 +485,9 @@ TEST_F(StrutturaTreeTest, FailingTranslationRetriedThenBuildCompletes) {
 }
 
 TEST_F(StrutturaTreeTest, FailingStatementAbortsAfterTheSubBranch) {
-    TreeServices s = services();
-    s.ditta = BadDitta;
-    StrutturaTree t(s);
+    Setup& s = services();
+    s.options.ditta = BadDitta;
+    StrutturaTree t(s.host, s.options);
     NodeListSink sink;
     answers = {5, 3};
     EXPECT_EQ(t.LoadStrutturaTree(sink), BuildOutcome::Aborted);
@@ -490,7 +506,8 @@ TEST_F(StrutturaTreeTest, SinkFailureIsAnErrorOfTheBuild) {
             NodeListSink::add(n);
         }
     } sink;
-    StrutturaTree t(services(core::vxContestoManutenzione));
+    Setup& t_setup = services(core::vxContestoManutenzione);
+    StrutturaTree t(t_setup.host, t_setup.options);
     answers = {5};
     EXPECT_EQ(t.LoadStrutturaTree(sink), BuildOutcome::Stopped);
     EXPECT_EQ(sink.nodes.last().key, QStringLiteral("koc6"));
@@ -500,7 +517,8 @@ TEST_F(StrutturaTreeTest, TextSinkIndentsTwoBlanksPerLevel) {
     QString out;
     QTextStream stream(&out);
     tree::TextSink sink(stream);
-    StrutturaTree t(services());
+    Setup& t_setup = services();
+    StrutturaTree t(t_setup.host, t_setup.options);
     ASSERT_EQ(t.LoadStrutturaTree(sink), BuildOutcome::Completed);
     stream.flush();
     const QStringList lines = out.split(u'\n', Qt::SkipEmptyParts);

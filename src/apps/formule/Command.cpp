@@ -1,10 +1,24 @@
 #include "apps/formule/Command.h"
+#include "host/TranslationService.h"
 
 #include <algorithm>
 #include <optional>
 #include <utility>
 
 namespace formule_cli {
+
+core::FunctionServices hostServices(Context& ctx) {
+    host::TranslationService* translation = ctx.translation;
+    return core::FunctionServices({
+        .connection = ctx.connection,
+        .translate =
+            [translation](const QString& text) { return translation ? translation->Traduci(text) : text; },
+        .messageBox = {},
+        .errorAnswer = ctx.errorAnswer,
+        .context = {},
+        .id = {},
+    });
+}
 
 namespace {
 QList<Command>& registry() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Error.h"
+#include "core/HostServices.h"
 
 #include <QByteArrayView>
 #include <QCommandLineParser>
@@ -42,6 +43,11 @@ struct Context {
     // when the argument is missing. Throws UsageError when standard input is not UTF-8 text.
     std::function<QString(const QStringList& positional, int index)> textArgument;
 };
+
+// The tool as host of the subsystems: the connection of --db (opened on first use; may throw),
+// the translation service of --lang, the tool's error answer; no message box (every question
+// answered No) and no record, unless a command sets them.
+core::FunctionServices hostServices(Context& ctx);
 
 // A sub-command of the tool. `configure` adds the command's own options to the parser;
 // `run` receives the parsed parser (positional arguments after the command name) and

@@ -19,19 +19,6 @@ namespace {
 
 using namespace formule_cli;
 
-// The formula language of the tool: the translation service of --lang, the tool's connection
-// and error answer.
-std::unique_ptr<language::FormulaLanguage> formulaLanguage(Context& ctx) {
-    language::Services services;
-    host::TranslationService* translation = ctx.translation;
-    services.translate = [translation](const QString& text) {
-        return translation ? translation->Traduci(text) : text;
-    };
-    services.connection = ctx.connection;
-    services.errorAnswer = ctx.errorAnswer;
-    return std::make_unique<language::FormulaLanguage>(std::move(services));
-}
-
 // Opens the database; prints why not and returns null when it cannot.
 ado::Connection* openConnection(Context& ctx, const QString& command) {
     try {
@@ -94,10 +81,11 @@ int runCheck(Context& ctx, const QCommandLineParser&, const QStringList& positio
     ado::Connection* connection = openConnection(ctx, QStringLiteral("check"));
     if (!connection)
         return ExitUsage;
-    auto language = formulaLanguage(ctx);
+    core::FunctionServices services = hostServices(ctx);
+    services.f.connection = [connection] { return connection; };
+    language::FormulaLanguage language(services);
     check::StringTextBox box(text);
-    check::SyntaxCheck checker(
-        box, {[connection] { return connection; }, check::decodeWith(*language), {}, {}, {}});
+    check::SyntaxCheck checker(box, services, {.decode = check::decodeWith(language)});
     const bool correct = !checker.CheckFormula(false).isEmpty();
     if (correct) {
         *ctx.out << check::msg::Correct << '\n';
@@ -135,9 +123,10 @@ int runShow(Context& ctx, const QCommandLineParser& parser, const QStringList&) 
         return ExitNegative;
     }
     const QString stored = core::RTrimN(rs->GetFields().Item(QStringLiteral("FORMULA")).Value()).toString();
-    auto language = formulaLanguage(ctx);
-    QString display = language->encodeToken(stored);
-    if (language->lastErrorCount() > 0) {
+    core::FunctionServices services = hostServices(ctx);
+    language::FormulaLanguage language(services);
+    QString display = language.encodeToken(stored);
+    if (language.lastErrorCount() > 0) {
         // An empty or partial text printed with success would be taken for the formula.
         *ctx.err << "show: the stored formula of record " << record->id << " in context " << record->context
                  << " cannot be shown (" << stored.size()
@@ -168,28 +157,27 @@ int save(Context& ctx, const Record& record, const QString& text, bool yes, bool
         ctx.err->flush();
         return ExitNegative;
     }
-    auto language = formulaLanguage(ctx);
-    check::StringTextBox box(text);
-    check::SyntaxCheck checker(
-        box, {[connection] { return connection; }, check::decodeWith(*language), {}, {}, {}});
     bool asked = false;
     bool failed = false;
-    check::FormulaStore::Services services;
-    services.connection = [connection] { return connection; };
-    services.checkFormula = check::FormulaStore::checkWith(checker);
-    services.decode = check::decodeWith(*language);
-    services.messageBox = [&](const QString&, int, const QString&) {
+    core::FunctionServices services = hostServices(ctx);
+    services.f.connection = [connection] { return connection; };
+    services.f.messageBox = [&](const QString&, int, const QString&) {
         asked = true;
         return yes ? check::answer::Yes : check::answer::No;
     };
-    services.errorAnswer = [&](const QString& procedure, const core::ErrorInfo& error) {
+    services.f.errorAnswer = [&](const QString& procedure, const core::ErrorInfo& error) {
         failed = true;
         return ctx.errorAnswer(procedure, error);
     };
-    services.canEncode = check::canEncodeWith(*language);
-    services.context = [&record] { return record.context; };
-    services.id = [&record] { return core::Variant(record.id); };
-    check::FormulaStore store(box, services);
+    services.f.context = [&record] { return record.context; };
+    services.f.id = [&record] { return core::Variant(record.id); };
+    language::FormulaLanguage language(services);
+    check::StringTextBox box(text);
+    check::SyntaxCheck checker(box, services, {.decode = check::decodeWith(language)});
+    check::FormulaStore store(box, services,
+                              {.checkFormula = check::FormulaStore::checkWith(checker),
+                               .decode = check::decodeWith(language),
+                               .canEncode = check::canEncodeWith(language)});
     store.UpdateFormula();
 
     if (asked) {

@@ -30,13 +30,8 @@ int translate(Context& ctx, const QStringList& positional, const QString& comman
     }
 
     bool aborted = false;
-    language::Services services;
-    host::TranslationService* translation = ctx.translation;
-    services.translate = [translation](const QString& italian) {
-        return translation ? translation->translate(italian) : italian;
-    };
-    services.connection = ctx.connection;
-    services.errorAnswer = [&ctx, &aborted](const QString& procedure, const core::ErrorInfo& error) {
+    core::FunctionServices services = hostServices(ctx);
+    services.f.errorAnswer = [&ctx, &aborted](const QString& procedure, const core::ErrorInfo& error) {
         const int answer = ctx.errorAnswer(procedure, error);
         if (answer != static_cast<int>(core::Answer::Retry) &&
             answer != static_cast<int>(core::Answer::Ignore))

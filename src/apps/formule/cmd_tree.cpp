@@ -36,21 +36,15 @@ int runTree(Context& ctx, const QCommandLineParser& parser, const QStringList&) 
         return ExitUsage;
     }
 
-    tree::TreeServices services;
-    services.connection = [connection] { return connection; };
-    services.ditta = QString::number(ctx.company);
-    services.context = *context;
-    host::TranslationService* translation = ctx.translation;
-    services.translate = [translation](const QString& text) {
-        return translation ? translation->Traduci(text) : text;
-    };
+    core::FunctionServices services = hostServices(ctx);
+    services.f.connection = [connection] { return connection; };
+    const int treeContext = *context;
+    services.f.context = [treeContext] { return treeContext; };
     const bool variantsOn = variants == QStringLiteral("on");
-    services.variantSetting = [variantsOn]() -> std::optional<core::Variant> {
-        return core::Variant::fromInt32(variantsOn ? 1 : 0);
-    };
-    services.errorAnswer = ctx.errorAnswer;
-
-    tree::StrutturaTree builder(services);
+    tree::StrutturaTree builder(services, {.ditta = QString::number(ctx.company),
+                                           .variantSetting = [variantsOn]() -> std::optional<core::Variant> {
+                                               return core::Variant::fromInt32(variantsOn ? 1 : 0);
+                                           }});
     tree::TextSink sink(*ctx.out);
     const tree::BuildOutcome outcome = builder.LoadStrutturaTree(sink);
     ctx.out->flush();
