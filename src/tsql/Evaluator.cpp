@@ -1,0 +1,311 @@
+// Expressions: the value of every kind of node, from the variables and the rows of the query
+// being evaluated. Conditions are in Conditions.cpp, queries in Queries.cpp.
+
+#include "tsql/Evaluator.h"
+
+#include "tsql/Functions.h"
+#include "tsql/Transactions.h"
+#include "tsql/Xml.h"
+
+namespace tsql {
+
+namespace {
+
+const std::vector<Value>* findRow(const RowCtx* ctx, const TableSource* src) {
+    for (const RowCtx* c = ctx; c; c = c->outer)
+        for (const auto& r : c->rows)
+            if (r.first == src)
+                return &r.second;
+    return nullptr;
+}
+
+Value truthValue(Tri t) {
+    if (t == Tri::Unknown)
+        return Value::nullOf(SqlType::of(TypeId::Bit));
+    return Value::boolean(t == Tri::True);
+}
+
+// The date format of a CONVERT style: the year in four digits from style 100 on, in two
+// below; empty for a style without one.
+QString styleFormat(int style) {
+    if (style == 126) // ISO 8601, always with the century
+        return QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz");
+    const bool century = style >= 100;
+    switch (style % 100) {
+    case 3:
+        return century ? QStringLiteral("dd/MM/yyyy") : QStringLiteral("dd/MM/yy");
+    case 12:
+        return century ? QStringLiteral("yyyyMMdd") : QStringLiteral("yyMMdd");
+    case 20:
+        return QStringLiteral("yyyy-MM-dd HH:mm:ss");
+    case 21:
+        return QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz");
+    case 4:
+        return century ? QStringLiteral("dd.MM.yyyy") : QStringLiteral("dd.MM.yy");
+    case 1:
+        return century ? QStringLiteral("MM/dd/yyyy") : QStringLiteral("MM/dd/yy");
+    case 5:
+        return century ? QStringLiteral("dd-MM-yyyy") : QStringLiteral("dd-MM-yy");
+    default:
+        return QString();
+    }
+}
+
+// What IIF, CHOOSE and the ERROR_ functions see of their call.
+class Call final : public CallSite {
+public:
+    Call(Evaluator& evaluator, Expr& e, const RowCtx* ctx, const std::optional<ServerError>& caught)
+        : m_evaluator(evaluator)
+        , m_e(e)
+        , m_ctx(ctx)
+        , m_caught(caught) {}
+    std::size_t argumentCount() const override { return m_e.args.size(); }
+    Value argument(std::size_t k) override { return m_evaluator.eval(*m_e.args[k], m_ctx); }
+    bool isTrue(std::size_t k) override { return m_evaluator.condition(*m_e.args[k], m_ctx) == Tri::True; }
+    const ServerError* caughtError() const override { return m_caught ? &*m_caught : nullptr; }
+
+private:
+    Evaluator& m_evaluator;
+    Expr& m_e;
+    const RowCtx* m_ctx;
+    const std::optional<ServerError>& m_caught;
+};
+
+} // namespace
+
+// eval and condition recurse once per level of the expression tree: each only dispatches,
+// and the work on a node, with its locals, is done in a function of its own.
+Value Evaluator::eval(Expr& e, const RowCtx* ctx) {
+    switch (e.kind) {
+    case EK::Literal:
+        return e.value;
+    case EK::Variable:
+        return m_state.vars[size_t(e.slot)];
+    case EK::SysVar:
+        return systemVariable(e);
+    case EK::Column:
+        return columnValue(e, ctx);
+    case EK::Star:
+        return Value::integer(1);
+    case EK::Unary:
+        return unaryValue(e, ctx);
+    case EK::Binary:
+        return binaryValue(e, ctx);
+    case EK::Cast:
+        return castExpr(e, ctx);
+    case EK::Function:
+        return functionValue(e, ctx);
+    case EK::Subquery:
+        return scalarSubquery(*e.sub, ctx, e.type);
+    case EK::XmlMethod:
+        return xmlMethod(e, ctx);
+    case EK::Case:
+        return caseValue(e, ctx);
+    default:
+        return truthValue(condition(e, ctx));
+    }
+}
+
+Value Evaluator::systemVariable(const Expr& e) {
+    if (e.name == u"@@TRANCOUNT")
+        return Value::integer(m_transactions.count());
+    if (e.name == u"@@ROWCOUNT")
+        return Value::integer(m_state.rowCount);
+    if (e.name == u"@@VERSION")
+        return Value::str(QStringLiteral("Embedded T-SQL server over SQLite"), true);
+    if (e.name == u"@@SPID")
+        return Value::integer(1, TypeId::SmallInt);
+    if (e.name == u"@@DATEFIRST")
+        return Value::integer(7, TypeId::TinyInt);
+    if (e.name == u"@@SERVERNAME" || e.name == u"@@LANGUAGE")
+        return Value::str(e.name == u"@@LANGUAGE" ? QStringLiteral("us_english") : QStringLiteral("EMBEDDED"),
+                          true);
+    if (e.name == u"@@IDENTITY")
+        return Value::nullOf(e.type);
+    return Value::integer(0);
+}
+
+Value Evaluator::columnValue(const Expr& e, const RowCtx* ctx) {
+    if (e.depth == -1 && ctx) {
+        for (const RowCtx* c = ctx; c; c = c->outer)
+            if (c->items)
+                return (*c->items)[size_t(e.columnIndex)];
+    }
+    const std::vector<Value>* row = e.src ? findRow(ctx, e.src) : nullptr;
+    if (!row)
+        raise(207, 16, QStringLiteral("Invalid column name '%1'.").arg(e.parts.last()), e.line, e.column);
+    return (*row)[size_t(e.columnIndex)];
+}
+
+Value Evaluator::unaryValue(Expr& e, const RowCtx* ctx) {
+    Value v = eval(*e.args[0], ctx);
+    if (e.op == u"-")
+        return negate(v);
+    if (e.op == u"~")
+        return bitNot(v);
+    return v;
+}
+
+Value Evaluator::binaryValue(Expr& e, const RowCtx* ctx) {
+    Value a = eval(*e.args[0], ctx);
+    Value b = eval(*e.args[1], ctx);
+    return arithmetic(e.op, a, b);
+}
+
+Value Evaluator::castExpr(Expr& e, const RowCtx* ctx) {
+    Value v = eval(*e.args[0], ctx);
+    if (e.tryCast) {
+        try {
+            return castValue(e, v);
+        } catch (const SqlError&) {
+            return Value::nullOf(e.castType);
+        }
+    }
+    return castValue(e, v);
+}
+
+Value Evaluator::castValue(Expr& e, const Value& v) {
+    const SqlType& t = e.castType;
+    int style = -1;
+    if (e.args.size() > 1) {
+        Value s = eval(*e.args[1], nullptr);
+        if (!s.null)
+            style = int(convert(s, SqlType::of(TypeId::Int)).i);
+    }
+    if (style >= 0 && !v.null && v.type.isDate() && t.isString()) {
+        const QString f = styleFormat(style);
+        if (!f.isEmpty())
+            return convert(Value::str(v.dt.toString(f)), t, true);
+    }
+    if (style >= 0 && !v.null && v.type.isString() && t.isDate()) {
+        const bool read = style == 103 || style == 104 || style == 112 || style == 101;
+        const QString f = read ? styleFormat(style) : QString();
+        if (!f.isEmpty()) {
+            QDateTime d = QDateTime::fromString(v.s.trimmed().left(f.size()), f);
+            if (!d.isValid())
+                raise(241, 16,
+                      QStringLiteral(
+                          "Conversion failed when converting date and/or time from character string."));
+            d.setTimeSpec(Qt::UTC);
+            return Value::datetime(d, t.id);
+        }
+    }
+    return convert(v, t, true);
+}
+
+Value Evaluator::functionValue(Expr& e, const RowCtx* ctx) {
+    const FunctionDef& f = *e.function;
+    if (f.eval.fold)
+        return aggregate(e, ctx);
+    if (f.eval.lazy) {
+        Call call(*this, e, ctx, m_state.caught);
+        return f.eval.lazy(f, call, e.type);
+    }
+    std::vector<Value> args;
+    args.reserve(e.args.size());
+    for (auto& a : e.args)
+        args.push_back(eval(*a, ctx));
+    return callScalar(f, args, e.type);
+}
+
+Value Evaluator::aggregate(Expr& e, const RowCtx* ctx) {
+    const std::vector<RowCtx>* group = nullptr;
+    for (const RowCtx* c = ctx; c && !group; c = c->outer)
+        group = c->group;
+    std::vector<RowCtx> single;
+    if (!group) {
+        single.push_back(ctx ? *ctx : RowCtx());
+        group = &single;
+    }
+    bool star = e.args[0]->kind == EK::Star;
+    std::vector<Value> vals;
+    MemoryCharge held;
+    for (const RowCtx& r : *group) {
+        m_budget.tick();
+        if (star) {
+            vals.push_back(Value::integer(1));
+            continue;
+        }
+        Value v = eval(*e.args[0], &r);
+        if (v.null)
+            continue;
+        if (e.distinct) {
+            bool dup = false;
+            for (const Value& x : vals) {
+                m_budget.tick();
+                dup = dup || compareValues(x, v).value_or(1) == 0;
+            }
+            if (dup)
+                continue;
+        }
+        held.add(valueBytes(v));
+        vals.push_back(v);
+    }
+    return e.function->eval.fold(*e.function, vals, e.type);
+}
+
+Value Evaluator::caseValue(Expr& e, const RowCtx* ctx) {
+    size_t k = 0;
+    Value input;
+    if (e.hasInput) {
+        input = eval(*e.args[0], ctx);
+        k = 1;
+    }
+    size_t end = e.args.size() - (e.hasElse ? 1 : 0);
+    for (; k < end; k += 2) {
+        bool hit;
+        if (e.hasInput)
+            hit = compareValues(input, eval(*e.args[k], ctx)).value_or(1) == 0;
+        else
+            hit = condition(*e.args[k], ctx) == Tri::True;
+        if (hit)
+            return convert(eval(*e.args[k + 1], ctx), e.type);
+    }
+    if (e.hasElse)
+        return convert(eval(*e.args.back(), ctx), e.type);
+    return Value::nullOf(e.type);
+}
+
+Value Evaluator::scalarSubquery(Select& sub, const RowCtx* ctx, const SqlType& type) {
+    ResultSet rs = query(sub, ctx, 2);
+    if (rs.rows.size() > 1)
+        raise(512, 16,
+              QStringLiteral("Subquery returned more than 1 value. This is not permitted when the "
+                             "subquery follows =, !=, <, <= , >, >= or when the subquery is used as an "
+                             "expression."));
+    if (rs.rows.empty())
+        return Value::nullOf(type);
+    return rs.rows[0][0];
+}
+
+Value Evaluator::xmlMethod(Expr& e, const RowCtx* ctx) {
+    Value target = eval(*e.args[0], ctx);
+    if (target.null)
+        return Value::nullOf(e.type);
+    XmlNodeRef context;
+    if (target.type.id == TypeId::XmlNode) {
+        context = *target.node;
+    } else {
+        auto doc = document(target);
+        context = XmlNodeRef{doc, &doc->root, -1};
+    }
+    std::vector<XmlNodeRef> found = xpathSelect(context, e.args[1]->value.s);
+    if (e.name == u"exist")
+        return Value::boolean(!found.empty());
+    if (e.name == u"query") {
+        QString s;
+        for (const XmlNodeRef& n : found) {
+            s += xmlSerialize(n);
+            checkStringSize(s.size(), SqlType::varchar(-1));
+        }
+        Value v = Value::str(s);
+        v.type = SqlType::of(TypeId::Xml);
+        return v;
+    }
+    if (found.empty())
+        return Value::nullOf(e.type);
+    Value text = Value::str(xmlStringValue(found[0]), true);
+    return convert(text, e.type, true);
+}
+
+} // namespace tsql

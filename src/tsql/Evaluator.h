@@ -1,0 +1,101 @@
+#pragma once
+
+// The evaluator of a session: expressions, conditions and queries, on the values of the batch
+// running. Expressions over the rows of tables are handed to SQLite as generated text (SqlText);
+// everything else, queries without tables included, is evaluated here. Not part of the engine's
+// interface.
+
+#include "tsql/BatchCache.h"
+#include "tsql/Session.h"
+#include "tsql/SqlText.h"
+
+namespace tsql {
+
+class StatementCache;
+class Transactions;
+struct XmlDoc;
+
+// What the statements of the running batch share.
+struct BatchState {
+    std::vector<Value> vars;
+    std::vector<SqlType> varTypes;
+    std::vector<MemoryCharge> varMemory; // what the value of each variable takes
+    qint64 rowCount = 0;                 // @@ROWCOUNT
+    std::optional<ServerError> caught;   // the error the innermost CATCH block running handles
+    RunResult* out = nullptr;            // the result the batch builds
+    CompiledBatch* compiled = nullptr;   // the batch running
+};
+
+class Evaluator final : public ValueSource {
+public:
+    Evaluator(BatchState& state, BatchBudget& budget, StatementCache& statements,
+              const Transactions& transactions)
+        : m_state(state)
+        , m_budget(budget)
+        , m_statements(statements)
+        , m_transactions(transactions) {}
+
+    // ---- expressions (Evaluator.cpp) ----
+
+    Value eval(Expr& e, const RowCtx* ctx) override;
+
+    // ---- conditions (Conditions.cpp) ----
+
+    Tri condition(Expr& e, const RowCtx* ctx) override;
+
+    // ---- queries (Queries.cpp) ----
+
+    // The rows of a query; `limit` caps them (-1 none).
+    ResultSet query(Select& sel, const RowCtx* outer, qint64 limit);
+    // A query without tables, evaluated here.
+    ResultSet localQuery(Select& sel, const RowCtx* outer, qint64 limit);
+    // Msg 208 for a table of the query that does not exist (deferred name resolution).
+    void checkTables(const Select& sel) const;
+
+private:
+    // ---- expressions ----
+    Value systemVariable(const Expr& e);
+    Value columnValue(const Expr& e, const RowCtx* ctx);
+    Value unaryValue(Expr& e, const RowCtx* ctx);
+    Value binaryValue(Expr& e, const RowCtx* ctx);
+    Value castExpr(Expr& e, const RowCtx* ctx);
+    Value castValue(Expr& e, const Value& v);
+    Value functionValue(Expr& e, const RowCtx* ctx);
+    Value aggregate(Expr& e, const RowCtx* ctx);
+    Value caseValue(Expr& e, const RowCtx* ctx);
+    Value scalarSubquery(Select& sub, const RowCtx* ctx, const SqlType& type);
+    Value xmlMethod(Expr& e, const RowCtx* ctx);
+
+    // ---- conditions ----
+    Tri comparison(Expr& e, const RowCtx* ctx);
+    Tri isNull(Expr& e, const RowCtx* ctx);
+    Tri between(Expr& e, const RowCtx* ctx);
+    Tri inList(Expr& e, const RowCtx* ctx);
+    Tri like(Expr& e, const RowCtx* ctx);
+    Tri exists(Expr& e, const RowCtx* ctx);
+
+    // ---- queries ----
+    struct OutRow {
+        std::vector<Value> values;
+        std::vector<Value> keys; // ORDER BY
+    };
+    ResultSet runSql(Select& sel, const RowCtx* ctx, qint64 limit);
+    QString generatedSql(Select& sel, const RowCtx* ctx, qint64 limit, QVariantList& params);
+    void sourceRows(TableSource& s, const RowCtx* outer, std::vector<RowCtx>& combos, MemoryCharge& work);
+    void xmlRows(TableSource& s, const RowCtx* outer, std::vector<RowCtx>& combos, MemoryCharge& work);
+    void filter(Expr& where, std::vector<RowCtx>& combos);
+    std::vector<std::vector<RowCtx>> groups(Select& sel, std::vector<RowCtx>& combos, MemoryCharge& work);
+    void project(Select& sel, RowCtx& ctx, std::vector<OutRow>& out, MemoryCharge& work);
+    void removeDuplicates(std::vector<OutRow>& rows);
+    void sort(const Select& sel, std::vector<OutRow>& rows);
+    void appendUnion(Select& sel, const RowCtx* outer, ResultSet& rs);
+    void counted(MemoryCharge& work, const RowCtx& c);
+    std::shared_ptr<const XmlDoc> document(const Value& v);
+
+    BatchState& m_state;
+    BatchBudget& m_budget;
+    StatementCache& m_statements;
+    const Transactions& m_transactions;
+};
+
+} // namespace tsql

@@ -1,0 +1,232 @@
+// Statements: declarations and assignments, SELECT, control of flow, TRY ... CATCH, PRINT and the
+// transaction statements. Data changes are in Dml.cpp.
+
+#include "tsql/Executor.h"
+
+#include "tsql/Transactions.h"
+
+namespace tsql {
+
+// Every statement counts towards a look at the clock (each one that can take long looks at it on
+// its own: loops at every iteration, SQLite and the engine's row loops as they go) and, inside a
+// fence, looks at the fence. A statement naming a table that does not exist fails here, when it
+// runs, with the Msg 208 the binder kept for it (deferred name resolution).
+void Executor::enter(const Stmt& s) {
+    m_budget.tick();
+    m_transactions.checkFence();
+    if (s.deferred)
+        throw SqlError{*s.deferred};
+}
+
+// A failure of the statement `s`: it is told where it happened; inside a fence that SQLite has
+// ended because of it, it becomes the error that stops the batch.
+void Executor::failed(SqlError& e, const Stmt& s) {
+    if (e.error.level < 20 && m_transactions.fenced()) {
+        try {
+            m_transactions.checkFence();
+        } catch (SqlError& lost) {
+            e = lost;
+        }
+    }
+    if (e.error.line == 0) {
+        e.error.line = s.line;
+        e.error.column = s.column;
+    }
+}
+
+Flow Executor::run(Stmt& s) {
+    try {
+        enter(s);
+        return runInner(s);
+    } catch (SqlError& e) {
+        failed(e, s);
+        throw;
+    }
+}
+
+// Statements run by recursion once per level of nesting (blocks, IF, WHILE, TRY): the parser
+// bounds that nesting.
+Flow Executor::runInner(Stmt& s) {
+    switch (s.kind) {
+    case SK::Declare:
+        for (VarDecl& d : s.decls)
+            if (d.init)
+                m_state.vars[size_t(d.slot)] = convert(m_evaluator.eval(*d.init, nullptr), d.type);
+        return Flow::Normal;
+    case SK::Set:
+        assign(s.slot, s.op, m_evaluator.eval(*s.expr, nullptr));
+        m_state.rowCount = 1;
+        return Flow::Normal;
+    case SK::SetOption:
+    case SK::Empty:
+        return Flow::Normal;
+    case SK::Select:
+        runSelect(s);
+        return Flow::Normal;
+    case SK::If:
+        return runIf(s);
+    case SK::While:
+        return runWhile(s);
+    case SK::Block:
+        return runBlock(s.body);
+    case SK::TryCatch:
+        return runTryCatch(s);
+    case SK::Break:
+        return Flow::Break;
+    case SK::Continue:
+        return Flow::Continue;
+    case SK::Return:
+        return Flow::Return;
+    case SK::Print: {
+        Value v = m_evaluator.eval(*s.expr, nullptr);
+        print(v.null ? QString() : convert(v, SqlType::varchar(-1)).s);
+        return Flow::Normal;
+    }
+    case SK::BeginTran:
+        m_transactions.begin();
+        return Flow::Normal;
+    case SK::Commit:
+    case SK::Rollback:
+        endTransaction(s);
+        return Flow::Normal;
+    case SK::Exec:
+        raise(2812, 16, QStringLiteral("Could not find stored procedure '%1'.").arg(s.procName));
+    case SK::Update:
+    case SK::Insert:
+    case SK::Delete:
+        dml(s);
+        return Flow::Normal;
+    }
+    return Flow::Normal;
+}
+
+// IF ... ELSE IF ... ELSE: the chain is followed in a loop, however long it is. A condition that
+// is unknown (NULL) takes the ELSE branch, as a false one.
+Flow Executor::runIf(Stmt& first) {
+    for (Stmt* s = &first;;) {
+        Tri t;
+        try {
+            if (s != &first)
+                enter(*s);
+            t = m_evaluator.condition(*s->expr, nullptr);
+        } catch (SqlError& e) {
+            failed(e, *s);
+            throw;
+        }
+        if (t == Tri::True)
+            return run(*s->thenStmt);
+        Stmt* next = s->elseStmt.get();
+        if (!next)
+            return Flow::Normal;
+        if (next->kind != SK::If)
+            return run(*next);
+        s = next;
+    }
+}
+
+Flow Executor::runWhile(Stmt& s) {
+    while (m_evaluator.condition(*s.expr, nullptr) == Tri::True) {
+        ++m_loopCount;
+        if (m_loopLimit > 0 && m_loopCount > m_loopLimit)
+            raise(40001, 16,
+                  QStringLiteral("The batch was stopped after %1 loop iterations.").arg(m_loopLimit));
+        m_budget.checkTime();
+        Flow f = run(*s.thenStmt);
+        if (f == Flow::Break)
+            break;
+        if (f == Flow::Return)
+            return f;
+    }
+    return Flow::Normal;
+}
+
+Flow Executor::runBlock(std::vector<StmtP>& body) {
+    for (auto& c : body) {
+        Flow f = run(*c);
+        if (f != Flow::Normal)
+            return f;
+    }
+    return Flow::Normal;
+}
+
+// BEGIN TRY ... END TRY BEGIN CATCH ... END CATCH ("TRY...CATCH (Transact-SQL)"): an error in the
+// TRY block passes control to the CATCH block, where the ERROR_ functions describe it. Not
+// caught, as on the server: errors of severity 20 and above, which end the batch (the engine's
+// time limit, Msg 3617 of level 25, and a lost fence, Msg 40003 of level 20), and the
+// name-resolution error of a table that does not exist (Msg 208), raised at the level of the
+// statement that names it.
+Flow Executor::runTryCatch(Stmt& s) {
+    try {
+        return runBlock(s.body);
+    } catch (const SqlError& e) {
+        if (e.error.number == 208 || e.error.level > 19)
+            throw;
+        auto saved = m_state.caught;
+        m_state.caught = e.error;
+        Flow f = run(*s.elseStmt);
+        m_state.caught = saved;
+        return f;
+    }
+}
+
+// A SELECT either assigns its values to variables (the last row's values stay) or returns rows.
+void Executor::runSelect(Stmt& s) {
+    Select& sel = *s.select;
+    ResultSet rs = m_evaluator.query(sel, nullptr, -1);
+    if (sel.assigns) {
+        for (const auto& row : rs.rows)
+            for (size_t k = 0; k < sel.items.size(); ++k)
+                assign(sel.items[k].slot, sel.items[k].assignOp, row[k]);
+        m_state.rowCount = qint64(rs.rows.size());
+    } else {
+        resultSet(std::move(rs));
+    }
+}
+
+// COMMIT and ROLLBACK need an open transaction (Msg 3902, 3903); see Transactions for nesting.
+void Executor::endTransaction(const Stmt& s) {
+    if (s.kind == SK::Commit) {
+        if (m_transactions.count() == 0)
+            raise(3902, 16,
+                  QStringLiteral("The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION."));
+        m_transactions.commit();
+        return;
+    }
+    if (m_transactions.count() == 0)
+        raise(3903, 16,
+              QStringLiteral("The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION."));
+    m_transactions.rollback();
+}
+
+// SET @v = x and SET @v += x: the value is converted to the variable's declared type (a char(n)
+// variable cuts and pads, a decimal one rounds).
+void Executor::assign(int slot, const QString& op, const Value& v) {
+    const SqlType& t = m_state.varTypes[size_t(slot)];
+    Value nv = v;
+    if (op != u"=")
+        nv = arithmetic(op.left(1), m_state.vars[size_t(slot)], v);
+    nv = convert(nv, t);
+    if (nv.s.isEmpty()) {
+        m_state.vars[size_t(slot)] = std::move(nv);
+        m_state.varMemory[size_t(slot)].clear();
+        return;
+    }
+    // The variable's new text is counted before it replaces the old one.
+    MemoryCharge held;
+    held.add(valueBytes(nv));
+    m_state.vars[size_t(slot)] = std::move(nv);
+    m_state.varMemory[size_t(slot)] = std::move(held);
+}
+
+void Executor::resultSet(ResultSet rs) {
+    m_state.rowCount = qint64(rs.rows.size());
+    rs.memory.keep(); // held by the batch's result until the batch ends
+    m_state.out->resultSets.push_back(std::move(rs));
+}
+
+void Executor::print(const QString& text) {
+    m_budget.charge(qint64(text.size()) * qint64(sizeof(QChar)) + qint64(sizeof(QString)));
+    m_state.out->messages << text;
+}
+
+} // namespace tsql
