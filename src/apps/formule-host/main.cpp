@@ -53,6 +53,45 @@ void saveInstructionsWindow(QWidget* editor, const QString& file, QTextStream& e
     clickButton(editor, "IMG_LEGEND");
 }
 
+// The options of the demo host.
+struct HostOptions {
+    QCommandLineOption db{QStringLiteral("db"), QStringLiteral("ADO connection string of the database."),
+                          QStringLiteral("connection")};
+    QCommandLineOption lang{QStringLiteral("lang"), QStringLiteral("Language of the host (it, en)."),
+                            QStringLiteral("language"), QStringLiteral("it")};
+    QCommandLineOption company{QStringLiteral("company"), QStringLiteral("Company code (default 1)."),
+                               QStringLiteral("code"), QStringLiteral("1")};
+    QCommandLineOption context{QStringLiteral("context"),
+                               QStringLiteral("Editing context of the record to open at once (0, 1, 2)."),
+                               QStringLiteral("N")};
+    QCommandLineOption id{QStringLiteral("id"), QStringLiteral("Identifier of the record to open at once."),
+                          QStringLiteral("ID")};
+    QCommandLineOption modal{QStringLiteral("modal"), QStringLiteral("Open the editor modal.")};
+    QCommandLineOption screenshot{
+        QStringLiteral("screenshot"),
+        QStringLiteral(
+            "Render the editor window off screen after its first activation, save it as PNG and exit."),
+        QStringLiteral("FILE")};
+    QCommandLineOption hostScreenshot{
+        QStringLiteral("host-screenshot"),
+        QStringLiteral("Like --screenshot, but render the whole host window with the editor in its "
+                       "multi-document area."),
+        QStringLiteral("FILE")};
+    QCommandLineOption variants{
+        QStringLiteral("variants"),
+        QStringLiteral("Configurator variants of the company (on, off; default off)."),
+        QStringLiteral("on|off"), QStringLiteral("off")};
+    QCommandLineOption expandTree{
+        QStringLiteral("expand-tree"),
+        QStringLiteral(
+            "With a screenshot: expand the whole element tree first (the expand/collapse button).")};
+    QCommandLineOption legendScreenshot{
+        QStringLiteral("instructions-screenshot"),
+        QStringLiteral("With a screenshot: also open the instructions window from the editor's legend button "
+                       "and save it as PNG."),
+        QStringLiteral("FILE")};
+};
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -68,66 +107,32 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Demo host of the formula editor component"));
     parser.addHelpOption();
-    const QCommandLineOption db(QStringLiteral("db"),
-                                QStringLiteral("ADO connection string of the database."),
-                                QStringLiteral("connection"));
-    const QCommandLineOption lang(QStringLiteral("lang"), QStringLiteral("Language of the host (it, en)."),
-                                  QStringLiteral("language"), QStringLiteral("it"));
-    const QCommandLineOption company(QStringLiteral("company"), QStringLiteral("Company code (default 1)."),
-                                     QStringLiteral("code"), QStringLiteral("1"));
-    const QCommandLineOption context(
-        QStringLiteral("context"), QStringLiteral("Editing context of the record to open at once (0, 1, 2)."),
-        QStringLiteral("N"));
-    const QCommandLineOption id(QStringLiteral("id"),
-                                QStringLiteral("Identifier of the record to open at once."),
-                                QStringLiteral("ID"));
-    const QCommandLineOption modal(QStringLiteral("modal"), QStringLiteral("Open the editor modal."));
-    const QCommandLineOption screenshot(
-        QStringLiteral("screenshot"),
-        QStringLiteral(
-            "Render the editor window off screen after its first activation, save it as PNG and exit."),
-        QStringLiteral("FILE"));
-    const QCommandLineOption hostScreenshot(
-        QStringLiteral("host-screenshot"),
-        QStringLiteral("Like --screenshot, but render the whole host window with the editor in its "
-                       "multi-document area."),
-        QStringLiteral("FILE"));
-    const QCommandLineOption variants(
-        QStringLiteral("variants"),
-        QStringLiteral("Configurator variants of the company (on, off; default off)."),
-        QStringLiteral("on|off"), QStringLiteral("off"));
-    const QCommandLineOption expandTree(
-        QStringLiteral("expand-tree"),
-        QStringLiteral(
-            "With a screenshot: expand the whole element tree first (the expand/collapse button)."));
-    const QCommandLineOption legendScreenshot(
-        QStringLiteral("instructions-screenshot"),
-        QStringLiteral("With a screenshot: also open the instructions window from the editor's legend button "
-                       "and save it as PNG."),
-        QStringLiteral("FILE"));
-    parser.addOptions({db, lang, company, context, id, modal, screenshot, hostScreenshot, variants,
-                       expandTree, legendScreenshot});
+    const HostOptions options;
+    parser.addOptions({options.db, options.lang, options.company, options.context, options.id, options.modal,
+                       options.screenshot, options.hostScreenshot, options.variants, options.expandTree,
+                       options.legendScreenshot});
     parser.process(app);
 
     QTextStream err(stderr);
     const QString connectionString =
-        parser.isSet(db) ? parser.value(db)
-                         : ado::setup::embeddedConnectionString(ado::setup::defaultDatabasePath());
+        parser.isSet(options.db) ? parser.value(options.db)
+                                 : ado::setup::embeddedConnectionString(ado::setup::defaultDatabasePath());
     bool companyOk = false;
-    const int companyCode = parser.value(company).toInt(&companyOk);
+    const int companyCode = parser.value(options.company).toInt(&companyOk);
     if (!companyOk) {
         err << "formule-host: --company needs a number\n";
         return 2;
     }
-    const QString variantsValue = parser.value(variants);
+    const QString variantsValue = parser.value(options.variants);
     if (variantsValue != QLatin1String("on") && variantsValue != QLatin1String("off")) {
         err << "formule-host: --variants takes on or off\n";
         return 2;
     }
-    const bool openAtOnce = parser.isSet(context) || parser.isSet(id);
-    const bool wholeHost = parser.isSet(hostScreenshot);
-    const QString shotFile = wholeHost ? parser.value(hostScreenshot) : parser.value(screenshot);
-    if (wholeHost && parser.isSet(modal)) {
+    const bool openAtOnce = parser.isSet(options.context) || parser.isSet(options.id);
+    const bool wholeHost = parser.isSet(options.hostScreenshot);
+    const QString shotFile =
+        wholeHost ? parser.value(options.hostScreenshot) : parser.value(options.screenshot);
+    if (wholeHost && parser.isSet(options.modal)) {
         err << "formule-host: --host-screenshot shows a modeless editor; leave out --modal\n";
         return 2;
     }
@@ -136,7 +141,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     bool contextOk = true;
-    const int contextValue = parser.isSet(context) ? parser.value(context).toInt(&contextOk) : 0;
+    const int contextValue =
+        parser.isSet(options.context) ? parser.value(options.context).toInt(&contextOk) : 0;
     if (!contextOk) {
         err << "formule-host: --context needs a number\n";
         return 2;
@@ -146,7 +152,8 @@ int main(int argc, char** argv) {
     if (!shotFile.isEmpty())
         host::Responder::setCurrent(&printing);
 
-    demo::HostWindow window(connectionString, parser.value(lang), core::Variant::fromInt32(companyCode));
+    demo::HostWindow window(connectionString, parser.value(options.lang),
+                            core::Variant::fromInt32(companyCode));
     window.global().Settings()->Configurator()->setVariantsEnabled(
         core::Variant::fromInt32(variantsValue == QLatin1String("on") ? 1 : 0));
     if (!window.loadComponent()) {
@@ -162,17 +169,18 @@ int main(int argc, char** argv) {
     if (!openAtOnce)
         return app.exec();
 
-    const core::Variant idValue = parser.isSet(id) ? core::Variant(parser.value(id)) : core::Variant();
+    const core::Variant idValue =
+        parser.isSet(options.id) ? core::Variant(parser.value(options.id)) : core::Variant();
     if (shotFile.isEmpty()) {
         QTimer::singleShot(0, &window,
-                           [&] { window.openEditor(contextValue, idValue, parser.isSet(modal)); });
+                           [&] { window.openEditor(contextValue, idValue, parser.isSet(options.modal)); });
         return app.exec();
     }
 
     // Screenshot: open, wait for the first activation, render, close, exit.
     int exitCode = 1;
     bool done = false;
-    const bool isModal = parser.isSet(modal);
+    const bool isModal = parser.isSet(options.modal);
     auto finish = [&](int code) {
         exitCode = code;
         done = true;
@@ -182,10 +190,10 @@ int main(int argc, char** argv) {
     QTimer::singleShot(0, &window, [&] {
         window.openEditor(contextValue, idValue, isModal, [&](QWidget* editor) {
             QTimer::singleShot(100, editor, [&, editor] {
-                if (parser.isSet(expandTree))
+                if (parser.isSet(options.expandTree))
                     clickButton(editor, "IMG_EXPCOL");
-                if (parser.isSet(legendScreenshot))
-                    saveInstructionsWindow(editor, parser.value(legendScreenshot), err);
+                if (parser.isSet(options.legendScreenshot))
+                    saveInstructionsWindow(editor, parser.value(options.legendScreenshot), err);
                 QWidget* target = wholeHost ? static_cast<QWidget*>(&window) : editor;
                 const bool saved = target->grab().save(shotFile, "PNG");
                 if (!saved)

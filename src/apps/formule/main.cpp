@@ -31,6 +31,54 @@ QString description() {
     return text;
 }
 
+// The options every command takes.
+struct GlobalOptions {
+    QCommandLineOption db{
+        QStringLiteral("db"),
+        QStringLiteral("Connection string of the database (default: the demo database in the "
+                       "user's data folder, created on first use)."),
+        QStringLiteral("CONNSTR")};
+    QCommandLineOption lang{QStringLiteral("lang"), QStringLiteral("Language of the texts: it or en."),
+                            QStringLiteral("LANG"), QStringLiteral("it")};
+    QCommandLineOption company{QStringLiteral("company"), QStringLiteral("Company code (default 1)."),
+                               QStringLiteral("N"), QStringLiteral("1")};
+    QCommandLineOption onError{
+        QStringLiteral("on-error"),
+        QStringLiteral("Answer to a failing step: abort (default) or ignore. Errors are printed on stderr."),
+        QStringLiteral("abort|ignore"), QStringLiteral("abort")};
+};
+
+// --lang, --company and --on-error into the context; prints why not and returns false when one
+// of them is not valid.
+bool readGlobalOptions(const QCommandLineParser& parser, const GlobalOptions& options, Context& ctx,
+                       QTextStream& err) {
+    ctx.language = parser.value(options.lang);
+    if (ctx.language != QLatin1String("it") && ctx.language != QLatin1String("en")) {
+        err << "formule: --lang must be it or en, not \"" << ctx.language << "\"\n";
+        return false;
+    }
+    const WholeNumber company = parseWholeNumber(parser.value(options.company), INT_MAX);
+    if (!company.error.isEmpty()) {
+        err << "formule: --company must be a whole number, not \"" << parser.value(options.company)
+            << "\": " << company.error << "\n";
+        return false;
+    }
+    ctx.company = static_cast<int>(company.value);
+    const QString onError = parser.value(options.onError);
+    if (onError != QLatin1String("abort") && onError != QLatin1String("ignore")) {
+        err << "formule: --on-error must be abort or ignore, not \"" << onError << "\"\n";
+        return false;
+    }
+    const int answer = onError == QLatin1String("abort") ? static_cast<int>(core::Answer::Abort)
+                                                         : static_cast<int>(core::Answer::Ignore);
+    ctx.errorAnswer = [&err, answer](const QString& procedure, const core::ErrorInfo& e) {
+        err << procedure << ": error " << e.number << ": " << e.description << "\n";
+        err.flush();
+        return answer;
+    };
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -58,23 +106,8 @@ int main(int argc, char* argv[]) {
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
-    const QCommandLineOption dbOption(
-        QStringLiteral("db"),
-        QStringLiteral(
-            "Connection string of the database (default: the demo database in the user's data folder, "
-            "created on first use)."),
-        QStringLiteral("CONNSTR"));
-    const QCommandLineOption langOption(QStringLiteral("lang"),
-                                        QStringLiteral("Language of the texts: it or en."),
-                                        QStringLiteral("LANG"), QStringLiteral("it"));
-    const QCommandLineOption companyOption(QStringLiteral("company"),
-                                           QStringLiteral("Company code (default 1)."), QStringLiteral("N"),
-                                           QStringLiteral("1"));
-    const QCommandLineOption onErrorOption(
-        QStringLiteral("on-error"),
-        QStringLiteral("Answer to a failing step: abort (default) or ignore. Errors are printed on stderr."),
-        QStringLiteral("abort|ignore"), QStringLiteral("abort"));
-    parser.addOptions({dbOption, langOption, companyOption, onErrorOption});
+    const GlobalOptions options;
+    parser.addOptions({options.db, options.lang, options.company, options.onError});
     parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("The command to run (see above)."),
                                  QStringLiteral("<command> [arguments]"));
 
@@ -112,39 +145,16 @@ int main(int argc, char* argv[]) {
     ctx.out = &out;
     ctx.err = &err;
 
-    ctx.language = parser.value(langOption);
-    if (ctx.language != QLatin1String("it") && ctx.language != QLatin1String("en")) {
-        err << "formule: --lang must be it or en, not \"" << ctx.language << "\"\n";
+    if (!readGlobalOptions(parser, options, ctx, err))
         return ExitUsage;
-    }
-    const WholeNumber company = parseWholeNumber(parser.value(companyOption), INT_MAX);
-    if (!company.error.isEmpty()) {
-        err << "formule: --company must be a whole number, not \"" << parser.value(companyOption)
-            << "\": " << company.error << "\n";
-        return ExitUsage;
-    }
-    ctx.company = static_cast<int>(company.value);
-    const QString onError = parser.value(onErrorOption);
-    if (onError != QLatin1String("abort") && onError != QLatin1String("ignore")) {
-        err << "formule: --on-error must be abort or ignore, not \"" << onError << "\"\n";
-        return ExitUsage;
-    }
-    const int answer = onError == QLatin1String("abort") ? static_cast<int>(core::Answer::Abort)
-                                                         : static_cast<int>(core::Answer::Ignore);
-    ctx.errorAnswer = [&err, answer](const QString& procedure, const core::ErrorInfo& e) {
-        err << procedure << ": error " << e.number << ": " << e.description << "\n";
-        err.flush();
-        return answer;
-    };
-
     host::TranslationService translation;
     translation.load(host::TranslationService::defaultDirectory(), ctx.language);
     ctx.translation = &translation;
 
-    const bool defaultDatabase = !parser.isSet(dbOption);
+    const bool defaultDatabase = !parser.isSet(options.db);
     const QString defaultPath = ado::setup::defaultDatabasePath();
     ctx.connectionString =
-        defaultDatabase ? ado::setup::embeddedConnectionString(defaultPath) : parser.value(dbOption);
+        defaultDatabase ? ado::setup::embeddedConnectionString(defaultPath) : parser.value(options.db);
 
     std::unique_ptr<ado::Connection> connection;
     ctx.connection = [&]() -> ado::Connection* {
