@@ -2,6 +2,7 @@
 
 #include "ado/Ado.h"
 #include "ado/Setup.h"
+#include "language/Dictionary.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -12,10 +13,6 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTemporaryDir>
-
-#ifdef FORMULE_HAVE_DICTIONARY
-#include "language/Dictionary.h"
-#endif
 
 #include <gtest/gtest.h>
 
@@ -345,7 +342,6 @@ TEST_F(DemoData, CategoriesAndVariantsOfCompanyOne) {
 
 TEST_F(DemoData, EntityHierarchyGivesDictionaryLabels) {
     QStringList baseTexts = fieldBaseTexts();
-#ifdef FORMULE_HAVE_DICTIONARY
     QStringList fromDictionary;
     for (const language::Entry& e : language::Dictionary::entries()) {
         if (e.number >= 34 && e.number <= 137)
@@ -353,7 +349,6 @@ TEST_F(DemoData, EntityHierarchyGivesDictionaryLabels) {
     }
     EXPECT_EQ(fromDictionary, baseTexts);
     baseTexts = fromDictionary;
-#endif
     ASSERT_EQ(baseTexts.size(), 104);
 
     const auto roots = db->rows(QStringLiteral("SELECT LP14_INDELEMENTO, LP14_ISATTIVO FROM LP14_CAMPI WHERE "
