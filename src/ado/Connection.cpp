@@ -4,8 +4,19 @@
 namespace ado {
 
 namespace {
+
 const QString ConnectionSource = QStringLiteral("ADODB.Connection");
+
+// The entry of the Errors collection for an error raised instead of reported.
+Error errorOf(const core::ComError& error) {
+    Error e;
+    e.number = error.number();
+    e.description = error.description();
+    e.source = error.info().source;
+    return e;
 }
+
+} // namespace
 
 Connection::Connection(QObject* parent)
     : QObject(parent) {}
@@ -54,19 +65,11 @@ void Connection::Open(const QString& connectionString, const QString& userId, co
         for (const Error& e : failure.driverErrors)
             m_errors.Append(e);
         if (m_errors.Count() == 0) {
-            Error e;
-            e.number = failure.error.number();
-            e.description = failure.error.description();
-            e.source = failure.error.info().source;
-            m_errors.Append(e);
+            m_errors.Append(errorOf(failure.error));
         }
         throw failure.error;
     } catch (const core::ComError& error) {
-        Error e;
-        e.number = error.number();
-        e.description = error.description();
-        e.source = error.info().source;
-        m_errors.Append(e);
+        m_errors.Append(errorOf(error));
         throw;
     }
 }
@@ -118,11 +121,7 @@ IsolatedOutcome Connection::ExecuteIsolated(const QString& commandText, bool wri
     try {
         out = b.executeIsolated(commandText, writes);
     } catch (const core::ComError& error) {
-        Error e;
-        e.number = error.number();
-        e.description = error.description();
-        e.source = error.info().source;
-        m_errors.Append(e);
+        m_errors.Append(errorOf(error));
         throw;
     }
     for (const Error& e : out.outcome.errors)
@@ -139,11 +138,7 @@ BatchOutcome Connection::run(const QString& commandText) {
         out = b.execute(commandText);
     } catch (const core::ComError& error) {
         // A back end that raises instead of reporting still leaves its error in Errors.
-        Error e;
-        e.number = error.number();
-        e.description = error.description();
-        e.source = error.info().source;
-        m_errors.Append(e);
+        m_errors.Append(errorOf(error));
         throw;
     }
     if (!out.errors.isEmpty()) {
