@@ -25,8 +25,9 @@ Value truthValue(Tri t) {
     return Value::boolean(t == Tri::True);
 }
 
-// The date format of a CONVERT style: the year in four digits from style 100 on, in two
-// below; empty for a style without one.
+// The date format of a CONVERT style ("CAST and CONVERT (Transact-SQL)", date and time
+// styles): the year in four digits from style 100 on, in two below; empty for a style without
+// one.
 QString styleFormat(int style) {
     if (style == 126) // ISO 8601, always with the century
         return QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz");
@@ -106,6 +107,8 @@ Value Evaluator::eval(Expr& e, const RowCtx* ctx) {
     }
 }
 
+// The @@ variables the engine answers as a server of its own: one connection (@@SPID 1), US
+// English, weeks from Sunday (@@DATEFIRST 7); @@ERROR and the others it does not keep are 0.
 Value Evaluator::systemVariable(const Expr& e) {
     if (e.name == u"@@TRANCOUNT")
         return Value::integer(m_transactions.count());
@@ -125,6 +128,8 @@ Value Evaluator::systemVariable(const Expr& e) {
     return Value::integer(0);
 }
 
+// A column of the row of its source, found in this query's row or an enclosing one (an outer
+// reference); depth -1 is an ORDER BY naming an item of the select list by its alias.
 Value Evaluator::columnValue(const Expr& e, const RowCtx* ctx) {
     if (e.depth == -1 && ctx) {
         for (const RowCtx* c = ctx; c; c = c->outer)
@@ -152,6 +157,8 @@ Value Evaluator::binaryValue(Expr& e, const RowCtx* ctx) {
     return arithmetic(e.op, a, b);
 }
 
+// TRY_CAST and TRY_CONVERT give NULL where CAST and CONVERT fail on the value ("TRY_CAST
+// (Transact-SQL)"); a conversion that exists for no value was refused when the batch was bound.
 Value Evaluator::castExpr(Expr& e, const RowCtx* ctx) {
     Value v = eval(*e.args[0], ctx);
     if (e.tryCast) {
@@ -164,6 +171,8 @@ Value Evaluator::castExpr(Expr& e, const RowCtx* ctx) {
     return castValue(e, v);
 }
 
+// CONVERT with a style writes a date in the style's format, and reads a text in the formats of
+// styles 101, 103, 104 and 112; any other case converts as CAST does.
 Value Evaluator::castValue(Expr& e, const Value& v) {
     const SqlType& t = e.castType;
     int style = -1;
@@ -208,6 +217,9 @@ Value Evaluator::functionValue(Expr& e, const RowCtx* ctx) {
     return callScalar(f, args, e.type);
 }
 
+// An aggregate over the rows of the current group (all the rows of the query without GROUP BY,
+// the current row outside an aggregate query): NULLs are left out, COUNT(*) counts rows, and
+// DISTINCT keeps one of the values that compare equal under the collation.
 Value Evaluator::aggregate(Expr& e, const RowCtx* ctx) {
     const std::vector<RowCtx>* group = nullptr;
     for (const RowCtx* c = ctx; c && !group; c = c->outer)
@@ -244,6 +256,8 @@ Value Evaluator::aggregate(Expr& e, const RowCtx* ctx) {
     return e.function->eval.fold(*e.function, vals, e.type);
 }
 
+// CASE takes the first WHEN that is true (a simple CASE compares under the collation, and a NULL
+// input matches no WHEN), and converts its value to the type of the whole expression.
 Value Evaluator::caseValue(Expr& e, const RowCtx* ctx) {
     size_t k = 0;
     Value input;
@@ -266,6 +280,7 @@ Value Evaluator::caseValue(Expr& e, const RowCtx* ctx) {
     return Value::nullOf(e.type);
 }
 
+// A sub-query used as a value: NULL without a row, Msg 512 with more than one.
 Value Evaluator::scalarSubquery(Select& sub, const RowCtx* ctx, const SqlType& type) {
     ResultSet rs = query(sub, ctx, 2);
     if (rs.rows.size() > 1)
@@ -278,6 +293,7 @@ Value Evaluator::scalarSubquery(Select& sub, const RowCtx* ctx, const SqlType& t
     return rs.rows[0][0];
 }
 
+// value(), exist() and query() of an xml variable, column or nodes() row.
 Value Evaluator::xmlMethod(Expr& e, const RowCtx* ctx) {
     Value target = eval(*e.args[0], ctx);
     if (target.null)

@@ -92,6 +92,8 @@ struct Gen {
         }
     }
 
+    // A condition that reads no row is decided here, with three-valued logic: unknown is written
+    // as (NULL=1), which SQLite also takes as unknown, so NOT of it stays unknown.
     QString cond(Expr& e) {
         if (!e.rowDependent) {
             ex.sqlReadsValues = true;
@@ -105,6 +107,9 @@ struct Gen {
 
     static bool stringish(const Expr& a) { return a.type.isString(); }
 
+    // Texts compare under the engine's collation (case-insensitive, trailing blanks ignored),
+    // not SQLite's binary one: every comparison, IN, BETWEEN, GROUP BY, ORDER BY, MIN and MAX of
+    // texts names it.
     QString collate(const Expr& a, const Expr& b) {
         return (stringish(a) || stringish(b)) ? QStringLiteral(" COLLATE TSQL_CI") : QString();
     }
