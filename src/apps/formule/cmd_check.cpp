@@ -88,13 +88,10 @@ int runCheck(Context& ctx, const QCommandLineParser&, const QStringList& positio
     check::SyntaxCheck checker(box, services, {.decode = check::decodeWith(language)});
     const bool correct = !checker.CheckFormula(false).isEmpty();
     if (correct) {
-        *ctx.out << check::msg::Correct << '\n';
+        *ctx.out << services.translate(check::msg::Correct) << '\n';
     } else {
-        *ctx.out << check::msg::NotCorrect << '\n';
-        QString message = checker.lastServerMessage();
-        if (checker.lastFormulaLine() > 0)
-            message += QStringLiteral(" (line %1 of the formula)").arg(checker.lastFormulaLine());
-        *ctx.out << message << '\n';
+        // The message names the line of the formula (the declaration block is not counted).
+        *ctx.out << services.translate(check::msg::NotCorrect) << '\n' << checker.lastServerMessage() << '\n';
     }
     ctx.out->flush();
     return correct ? ExitOk : ExitNegative;
@@ -181,7 +178,7 @@ int save(Context& ctx, const Record& record, const QString& text, bool yes, bool
     store.UpdateFormula();
 
     if (asked) {
-        *ctx.err << check::msg::NotCorrect << '\n';
+        *ctx.err << services.translate(check::msg::NotCorrect) << '\n';
         if (!checker.lastServerMessage().isEmpty())
             *ctx.err << checker.lastServerMessage() << '\n';
         if (!yes)
