@@ -150,89 +150,104 @@ SqlType avgType(const FunctionDef& f, const Types& a) {
 }
 
 constexpr auto Int = TypeId::Int;
+constexpr auto BigInt = TypeId::BigInt;
 constexpr auto Float = TypeId::Float;
+constexpr auto Date = TypeId::Date;
+constexpr auto DateTime = TypeId::DateTime;
+constexpr auto Guid = TypeId::UniqueIdentifier;
 constexpr auto Own = Nulls::Own;
-constexpr auto Propagate = Nulls::Propagate;
 constexpr auto Engine = SqlForm::Engine;
 constexpr auto Native = SqlForm::Native;
+constexpr auto IfNull = SqlForm::IfNull;
+constexpr auto TrimBlank = SqlForm::TrimBlank;
+constexpr auto IifCase = SqlForm::IifCase;
+constexpr auto ChooseCase = SqlForm::ChooseCase;
+constexpr auto Count = SqlForm::Count;
+constexpr auto Aggregate = SqlForm::Aggregate;
+constexpr auto Param = SqlForm::Value;
 constexpr auto Datepart = FirstArgument::Datepart;
+constexpr auto Condition = FirstArgument::Condition;
+constexpr auto OrStar = FirstArgument::ValueOrStar;
 
 namespace fn = builtin;
 
+// One row per function. Columns left out take their defaults: SQL form Engine, NULLs Propagate,
+// first argument Value.
 // clang-format off
 constexpr FunctionDef kFunctions[] = {
-    // name            min max  result type             evaluator           SQL form              NULLs      first argument
+    // name           min  max  result type          evaluator          SQL form    NULLs      first arg.
     // NULLs and logic
-    {"ISNULL",          2,   2, isnullType,             fn::isnull,         SqlForm::IfNull,      Own},
-    {"COALESCE",        2, 254, dominantOfAll,          fn::coalesce,       Native,               Own},
-    {"NULLIF",          2,   2, typeOfFirst,            fn::nullif,         Native,               Own},
-    {"IIF",             3,   3, dominantOfResults,      fn::iif,            SqlForm::IifCase,     Own,       FirstArgument::Condition},
-    {"CHOOSE",          2, 254, dominantOfResults,      fn::choose,         SqlForm::ChooseCase,  Own},
-    {"ISNUMERIC",       1,   1, fixed<Int>,             fn::isnumeric},
+    {"ISNULL",          2,   2, isnullType,          fn::isnull,        IfNull,     Own},
+    {"COALESCE",        2, 254, dominantOfAll,       fn::coalesce,      Native,     Own},
+    {"NULLIF",          2,   2, typeOfFirst,         fn::nullif,        Native,     Own},
+    {"IIF",             3,   3, dominantOfResults,   fn::iif,           IifCase,    Own,       Condition},
+    {"CHOOSE",          2, 254, dominantOfResults,   fn::choose,        ChooseCase, Own},
+    {"ISNUMERIC",       1,   1, fixed<Int>,          fn::isnumeric},
     // mathematics
-    {"ROUND",           2,   3, numericType,            fn::round,          Engine,               Own},
-    {"FLOOR",           1,   1, floorType,              fn::floor},
-    {"CEILING",         1,   1, floorType,              fn::ceiling},
-    {"ABS",             1,   1, numericType,            fn::abs},
-    {"SIGN",            1,   1, numericType,            fn::sign},
-    {"POWER",           2,   2, powerType,              fn::power},
-    {"SQRT",            1,   1, fixed<Float>,           fn::sqrt},
-    {"SQUARE",          1,   1, fixed<Float>,           fn::square},
-    {"EXP",             1,   1, fixed<Float>,           fn::exp},
-    {"LOG",             1,   2, fixed<Float>,           fn::log},
-    {"LOG10",           1,   1, fixed<Float>,           fn::log10},
-    {"PI",              0,   0, fixed<Float>,           fn::pi, SqlForm::Value},
-    {"RAND",            0,   1, fixed<Float>,           fn::rand,           Engine,               Own},
+    {"ROUND",           2,   3, numericType,         fn::round,         Engine,     Own},
+    {"FLOOR",           1,   1, floorType,           fn::floor},
+    {"CEILING",         1,   1, floorType,           fn::ceiling},
+    {"ABS",             1,   1, numericType,         fn::abs},
+    {"SIGN",            1,   1, numericType,         fn::sign},
+    {"POWER",           2,   2, powerType,           fn::power},
+    {"SQRT",            1,   1, fixed<Float>,        fn::sqrt},
+    {"SQUARE",          1,   1, fixed<Float>,        fn::square},
+    {"EXP",             1,   1, fixed<Float>,        fn::exp},
+    {"LOG",             1,   2, fixed<Float>,        fn::log},
+    {"LOG10",           1,   1, fixed<Float>,        fn::log10},
+    {"PI",              0,   0, fixed<Float>,        fn::pi,            Param},
+    {"RAND",            0,   1, fixed<Float>,        fn::rand,          Engine,     Own},
     // strings
-    {"LEN",             1,   1, fixed<Int>,             fn::len},
-    {"DATALENGTH",      1,   1, fixed<Int>,             fn::datalength},
-    {"LEFT",            2,   2, sameString,             fn::left},
-    {"RIGHT",           2,   2, sameString,             fn::right},
-    {"SUBSTRING",       3,   3, sameString,             fn::substring},
-    {"LTRIM",           1,   1, sameString,             fn::ltrim,          Native},
-    {"RTRIM",           1,   1, sameString,             fn::rtrim,          Native},
-    {"TRIM",            1,   1, sameString,             fn::trim,           SqlForm::TrimBlank},
-    {"UPPER",           1,   1, sameString,             fn::upper,          Native},
-    {"LOWER",           1,   1, sameString,             fn::lower,          Native},
-    {"REVERSE",         1,   1, sameString,             fn::reverse},
-    {"REPLACE",         3,   3, replaceType,            fn::replace},
-    {"CHARINDEX",       2,   3, fixed<Int>,             fn::charindex,      Engine,               Own},
-    {"REPLICATE",       2,   2, replaceType,            fn::replicate},
-    {"SPACE",           1,   1, varcharMax,             fn::space},
-    {"STR",             1,   3, strType,                fn::str,            Engine,               Own},
-    {"STUFF",           4,   4, sameString,             fn::stuff},
-    {"CONCAT",          2, 254, concatType,             fn::concat,         Engine,               Own},
-    {"ASCII",           1,   1, fixed<Int>,             fn::ascii},
-    {"CHAR",            1,   1, charType,               fn::char_},
-    {"NCHAR",           1,   1, ncharType,              fn::nchar},
-    {"UNICODE",         1,   1, fixed<Int>,             fn::ascii},
+    {"LEN",             1,   1, fixed<Int>,          fn::len},
+    {"DATALENGTH",      1,   1, fixed<Int>,          fn::datalength},
+    {"LEFT",            2,   2, sameString,          fn::left},
+    {"RIGHT",           2,   2, sameString,          fn::right},
+    {"SUBSTRING",       3,   3, sameString,          fn::substring},
+    {"LTRIM",           1,   1, sameString,          fn::ltrim,         Native},
+    {"RTRIM",           1,   1, sameString,          fn::rtrim,         Native},
+    {"TRIM",            1,   1, sameString,          fn::trim,          TrimBlank},
+    {"UPPER",           1,   1, sameString,          fn::upper,         Native},
+    {"LOWER",           1,   1, sameString,          fn::lower,         Native},
+    {"REVERSE",         1,   1, sameString,          fn::reverse},
+    {"REPLACE",         3,   3, replaceType,         fn::replace},
+    {"CHARINDEX",       2,   3, fixed<Int>,          fn::charindex,     Engine,     Own},
+    {"REPLICATE",       2,   2, replaceType,         fn::replicate},
+    {"SPACE",           1,   1, varcharMax,          fn::space},
+    {"STR",             1,   3, strType,             fn::str,           Engine,     Own},
+    {"STUFF",           4,   4, sameString,          fn::stuff},
+    {"CONCAT",          2, 254, concatType,          fn::concat,        Engine,     Own},
+    {"ASCII",           1,   1, fixed<Int>,          fn::ascii},
+    {"CHAR",            1,   1, charType,            fn::char_},
+    {"NCHAR",           1,   1, ncharType,           fn::nchar},
+    {"UNICODE",         1,   1, fixed<Int>,          fn::ascii},
     // dates
-    {"GETDATE",         0,   0, fixed<TypeId::DateTime>, fn::getdate, SqlForm::Value},
-    {"SYSDATETIME",     0,   0, fixed<TypeId::DateTime>, fn::getdate, SqlForm::Value},
-    {"GETUTCDATE",      0,   0, fixed<TypeId::DateTime>, fn::getutcdate, SqlForm::Value},
-    {"DATEADD",         3,   3, dateaddType,            fn::dateadd,        Engine,               Own,       Datepart},
-    {"DATEDIFF",        3,   3, fixed<Int>,             fn::datediff,       Engine,               Own,       Datepart},
-    {"DATEPART",        2,   2, fixed<Int>,             fn::datepart,       Engine,               Own,       Datepart},
-    {"DATENAME",        2,   2, datenameType,           fn::datename,       Engine,               Own,       Datepart},
-    {"YEAR",            1,   1, fixed<Int>,             fn::year},
-    {"MONTH",           1,   1, fixed<Int>,             fn::month},
-    {"DAY",             1,   1, fixed<Int>,             fn::day},
-    {"EOMONTH",         1,   2, fixed<TypeId::Date>,    fn::eomonth},
-    {"DATEFROMPARTS",   3,   3, fixed<TypeId::Date>,    fn::datefromparts},
+    {"GETDATE",         0,   0, fixed<DateTime>,     fn::getdate,       Param},
+    {"SYSDATETIME",     0,   0, fixed<DateTime>,     fn::getdate,       Param},
+    {"GETUTCDATE",      0,   0, fixed<DateTime>,     fn::getutcdate,    Param},
+    {"DATEADD",         3,   3, dateaddType,         fn::dateadd,       Engine,     Own,       Datepart},
+    {"DATEDIFF",        3,   3, fixed<Int>,          fn::datediff,      Engine,     Own,       Datepart},
+    {"DATEPART",        2,   2, fixed<Int>,          fn::datepart,      Engine,     Own,       Datepart},
+    {"DATENAME",        2,   2, datenameType,        fn::datename,      Engine,     Own,       Datepart},
+    {"YEAR",            1,   1, fixed<Int>,          fn::year},
+    {"MONTH",           1,   1, fixed<Int>,          fn::month},
+    {"DAY",             1,   1, fixed<Int>,          fn::day},
+    {"EOMONTH",         1,   2, fixed<Date>,         fn::eomonth},
+    {"DATEFROMPARTS",   3,   3, fixed<Date>,         fn::datefromparts},
     // system
-    {"NEWID",           0,   0, fixed<TypeId::UniqueIdentifier>, fn::newid, SqlForm::Value},
-    {"ERROR_NUMBER",    0,   0, fixed<Int>,             fn::errorNumber,    SqlForm::Value,       Own},
-    {"ERROR_MESSAGE",   0,   0, errorMessageType,       fn::errorMessage,   SqlForm::Value,       Own},
-    {"ERROR_LINE",      0,   0, fixed<Int>,             fn::errorLine,      SqlForm::Value,       Own},
-    {"ERROR_SEVERITY",  0,   0, fixed<Int>,             fn::errorSeverity,  SqlForm::Value,       Own},
-    {"ERROR_STATE",     0,   0, fixed<Int>,             fn::errorState,     SqlForm::Value,       Own},
+    {"NEWID",           0,   0, fixed<Guid>,         fn::newid,         Param},
+    {"ERROR_NUMBER",    0,   0, fixed<Int>,          fn::errorNumber,   Param,      Own},
+    {"ERROR_MESSAGE",   0,   0, errorMessageType,    fn::errorMessage,  Param,      Own},
+    {"ERROR_LINE",      0,   0, fixed<Int>,          fn::errorLine,     Param,      Own},
+    {"ERROR_SEVERITY",  0,   0, fixed<Int>,          fn::errorSeverity, Param,      Own},
+    {"ERROR_STATE",     0,   0, fixed<Int>,          fn::errorState,    Param,      Own},
     // aggregates
-    {"COUNT",           1,   1, fixed<Int>,             fn::count,          SqlForm::Count,       Own,       FirstArgument::ValueOrStar},
-    {"COUNT_BIG",       1,   1, fixed<TypeId::BigInt>,  fn::count,          SqlForm::Count,       Own,       FirstArgument::ValueOrStar},
-    {"MAX",             1,   1, typeOfFirst,            fn::max,            SqlForm::Aggregate,   Own},
-    {"MIN",             1,   1, typeOfFirst,            fn::min,            SqlForm::Aggregate,   Own},
-    {"SUM",             1,   1, sumType,                fn::sum,            SqlForm::Aggregate,   Own},
-    {"AVG",             1,   1, avgType,                fn::avg,            SqlForm::Aggregate,   Own},
+    {"COUNT",           1,   1, fixed<Int>,          fn::count,         Count,      Own,       OrStar},
+    {"COUNT_BIG",       1,   1, fixed<BigInt>,       fn::count,         Count,      Own,       OrStar},
+    {"MAX",             1,   1, typeOfFirst,         fn::max,           Aggregate,  Own},
+    {"MIN",             1,   1, typeOfFirst,         fn::min,           Aggregate,  Own},
+    {"SUM",             1,   1, sumType,             fn::sum,           Aggregate,  Own},
+    {"AVG",             1,   1, avgType,             fn::avg,           Aggregate,  Own},
+    // clang-format on
 };
 // clang-format on
 

@@ -426,10 +426,10 @@ StmtP Parser::setOption(StmtP s) {
     QString u = opt.upper;
     s->var = u; // the option's name, for whoever judges what the batch does to the session
     // clang-format off
-    static const char* onOff[] = {"NOCOUNT", "ANSI_WARNINGS", "ANSI_NULLS", "ARITHABORT", "QUOTED_IDENTIFIER",
-                                  "XACT_ABORT", "ANSI_PADDING", "IMPLICIT_TRANSACTIONS",
-                                  "CONCAT_NULL_YIELDS_NULL", "NUMERIC_ROUNDABORT", "ANSI_NULL_DFLT_ON",
-                                  "ARITHIGNORE", "FMTONLY", "NOEXEC", "PARSEONLY", "SHOWPLAN_TEXT", "STATISTICS"};
+    static const char* onOff[] = {
+        "NOCOUNT", "ANSI_WARNINGS", "ANSI_NULLS", "ARITHABORT", "QUOTED_IDENTIFIER", "XACT_ABORT",
+        "ANSI_PADDING", "IMPLICIT_TRANSACTIONS", "CONCAT_NULL_YIELDS_NULL", "NUMERIC_ROUNDABORT",
+        "ANSI_NULL_DFLT_ON", "ARITHIGNORE", "FMTONLY", "NOEXEC", "PARSEONLY", "SHOWPLAN_TEXT", "STATISTICS"};
     // clang-format on
     for (const char* o : onOff) {
         if (u == QLatin1String(o)) {
