@@ -38,7 +38,7 @@ private:
 };
 
 // Resolves names and types of a parsed batch: variables (Msg 137, 134), columns (207, 209,
-// 4104), tables (208, deferred to run time), functions (195, 174) and operand types (402).
+// 4104), tables (208, deferred to run time), functions (195, 174, 189) and operand types (402).
 // Fills the variable slots; throws SqlError on the first compile-time error.
 void bindBatch(Batch& batch, Catalog& catalog, std::vector<SqlType>& variableTypes);
 
