@@ -4,11 +4,6 @@
 #include "host/LayoutModel.h"
 #include "host/ScriptModel.h"
 
-#include <QAction>
-#include <QComboBox>
-#include <QLabel>
-#include <QToolBar>
-
 namespace host {
 
 Navigator::Navigator(QObject* parent)
@@ -86,7 +81,7 @@ bool Navigator::raiseInitializeScriptObjectModel(host::ScriptModel*& script) {
     return cancel;
 }
 
-void Navigator::onButton(int code) {
+void Navigator::pressButton(int code) {
     if (code == button::ExportToOffice) {
         ExportToOffice exportObject;
         QObject* object = &exportObject;
@@ -99,77 +94,21 @@ void Navigator::onButton(int code) {
     raiseButtonPressed(press);
 }
 
-QToolBar* Navigator::toolBar(QWidget* parent) {
-    if (m_toolBar)
-        return m_toolBar;
-    const auto tr = [this](const char* text) {
-        const QString italian = QString::fromUtf8(text);
-        return m_global ? m_global->Traduci(italian) : italian;
-    };
-    auto* bar = new QToolBar(tr("Navigatore"), parent);
-    bar->setObjectName(QStringLiteral("Navigator"));
-    struct Entry {
-        int code;
-        const char* text;
-    };
-    static const Entry entries[] = {
-        {button::New, "Nuovo"},
-        {button::Save, "Salva"},
-        {button::Delete, "Elimina"},
-        {button::First, "Primo"},
-        {button::Previous, "Precedente"},
-        {button::Next, "Successivo"},
-        {button::Last, "Ultimo"},
-        {button::Refresh, "Aggiorna"},
-        {button::ExportToOffice, "Esporta in Office"},
-        {button::Multimedia, "Multimedia"},
-    };
-    for (const Entry& e : entries) {
-        QAction* action = bar->addAction(tr(e.text));
-        action->setObjectName(QStringLiteral("button%1").arg(e.code));
-        action->setData(e.code);
-        const int code = e.code;
-        connect(action, &QAction::triggered, this, [this, code] { onButton(code); });
-    }
-    bar->addSeparator();
-    bar->addWidget(new QLabel(tr("Ditta") + QLatin1Char(' '), bar));
-    m_companySelector = new QComboBox(bar);
-    m_companySelector->setObjectName(QStringLiteral("companySelector"));
-    bar->addWidget(m_companySelector);
-    for (const auto& [code, name] : m_companies)
-        m_companySelector->addItem(name, code.toQVariant());
-    showCompanyInForce();
-    connect(m_companySelector, &QComboBox::activated, this, [this](int index) {
-        if (m_settingCompany || index < 0 || index >= m_companies.size())
-            return;
-        changeCompany(m_companies.at(index).first);
-    });
-    m_toolBar = bar;
-    return bar;
-}
-
 void Navigator::setCompanies(GlobalObject* global, const QList<QPair<core::Variant, QString>>& companies) {
     m_global = global;
     m_companies = companies;
-    if (m_companySelector) {
-        m_settingCompany = true;
-        m_companySelector->clear();
-        for (const auto& [code, name] : m_companies)
-            m_companySelector->addItem(name, code.toQVariant());
-        m_settingCompany = false;
-        showCompanyInForce();
-    }
+    emit companiesChanged();
 }
 
-void Navigator::showCompanyInForce() {
-    if (!m_companySelector || !m_global)
-        return;
-    m_settingCompany = true;
+int Navigator::companyInForceIndex() const {
+    if (!m_global)
+        return -1;
+    int index = -1;
     for (int i = 0; i < m_companies.size(); ++i) {
         if (m_companies.at(i).first.equals(m_global->Company()->CompanyCode()))
-            m_companySelector->setCurrentIndex(i);
+            index = i;
     }
-    m_settingCompany = false;
+    return index;
 }
 
 bool Navigator::changeCompany(const core::Variant& code) {
@@ -177,7 +116,7 @@ bool Navigator::changeCompany(const core::Variant& code) {
     if (!cancelled && m_global)
         m_global->Company()->setCompanyCode(code);
     // Show the company in force (the previous one when the change was refused).
-    showCompanyInForce();
+    emit companyDecided();
     if (!cancelled)
         emit companyChanged(code);
     return !cancelled;

@@ -6,10 +6,6 @@
 
 #include <QPointer>
 
-class QToolBar;
-class QWidget;
-class QComboBox;
-
 namespace host {
 
 class GlobalObject;
@@ -64,12 +60,17 @@ public:
     bool raiseInitializeLayoutObjectModel(host::LayoutModel*& layout);
     bool raiseInitializeScriptObjectModel(host::ScriptModel*& script);
 
-    // The navigator's tool bar, created on first call: the buttons raise ButtonPressed with their
-    // codes (Export to office raises BeforeExportToOffice first), and the company selector raises
-    // BeforeChangeDitta before it changes the global object's company.
-    QToolBar* toolBar(QWidget* parent = nullptr);
-    // Companies offered by the selector (code, name); the global object receives the chosen code.
+    // A button of the navigator pressed (its tool bar is NavigatorToolBar in formule_host_gui):
+    // Export to office raises BeforeExportToOffice and, unless cancelled, exported; any other
+    // button raises ButtonPressed with its code.
+    void pressButton(int code);
+    // Companies offered by the selector (code, name); the global object receives the chosen code
+    // and translates the tool bar's captions.
     void setCompanies(GlobalObject* global, const QList<QPair<core::Variant, QString>>& companies);
+    const QList<QPair<core::Variant, QString>>& companies() const { return m_companies; }
+    GlobalObject* global() const { return m_global; }
+    // The position in companies() of the global object's company; -1 when it is not there.
+    int companyInForceIndex() const;
     // Asks the plug-ins and changes the company unless one cancels; returns true when changed.
     bool changeCompany(const core::Variant& code);
 
@@ -84,19 +85,18 @@ signals:
     void companyChanged(const core::Variant& code);
     // After an export went ahead; TitoloMaster as set by the handlers.
     void exported(const QString& titoloMaster);
+    // The companies were replaced (setCompanies).
+    void companiesChanged();
+    // A change of company was asked for and made or refused: the selector shows the company in
+    // force again.
+    void companyDecided();
 
 private:
-    void onButton(int code);
-    void showCompanyInForce();
-
     QPointer<host::ScriptModel> m_script;
     QPointer<host::LayoutModel> m_layout;
     QPointer<GlobalObject> m_global;
-    QPointer<QToolBar> m_toolBar;
-    QPointer<QComboBox> m_companySelector;
     QList<QPair<core::Variant, QString>> m_companies;
     int m_status = -1;
-    bool m_settingCompany = false;
 };
 
 // The object handed with BeforeExportToOffice: the handlers name the exported master.

@@ -1,47 +1,44 @@
 #include "host/Responder.h"
 
-#include <QAbstractButton>
-
 namespace host {
 
 MessageBoxSpec messageBoxSpec(std::int32_t code) {
-    using B = QMessageBox::StandardButton;
     MessageBoxSpec spec;
     switch (code & 0xF) {
     case mb::OkCancel:
-        spec.buttons = {B::Ok, B::Cancel};
+        spec.buttons = {answer::Ok, answer::Cancel};
         break;
     case mb::AbortRetryIgnore:
-        spec.buttons = {B::Abort, B::Retry, B::Ignore};
+        spec.buttons = {answer::Abort, answer::Retry, answer::Ignore};
         break;
     case mb::YesNoCancel:
-        spec.buttons = {B::Yes, B::No, B::Cancel};
+        spec.buttons = {answer::Yes, answer::No, answer::Cancel};
         break;
     case mb::YesNo:
-        spec.buttons = {B::Yes, B::No};
+        spec.buttons = {answer::Yes, answer::No};
         break;
     case mb::RetryCancel:
-        spec.buttons = {B::Retry, B::Cancel};
+        spec.buttons = {answer::Retry, answer::Cancel};
         break;
     default:
-        spec.buttons = {B::Ok};
+        spec.buttons = {answer::Ok};
         break;
     }
     switch (code & 0x70) {
     case mb::Critical:
-        spec.icon = QMessageBox::Critical;
+        spec.icon = MessageBoxSpec::Icon::Critical;
         break;
     case mb::Question:
-        spec.icon = QMessageBox::Question;
+        spec.icon = MessageBoxSpec::Icon::Question;
         break;
     case mb::Exclamation:
-        spec.icon = QMessageBox::Warning;
+        spec.icon = MessageBoxSpec::Icon::Exclamation;
         break;
     case mb::Information:
-        spec.icon = QMessageBox::Information;
+        spec.icon = MessageBoxSpec::Icon::Information;
         break;
     default:
-        spec.icon = QMessageBox::NoIcon;
+        spec.icon = MessageBoxSpec::Icon::None;
         break;
     }
     int defaultIndex = 0;
@@ -56,57 +53,30 @@ MessageBoxSpec messageBoxSpec(std::int32_t code) {
     return spec;
 }
 
-int answerCode(QMessageBox::StandardButton button) {
-    switch (button) {
-    case QMessageBox::Ok:
-        return answer::Ok;
-    case QMessageBox::Abort:
-        return answer::Abort;
-    case QMessageBox::Retry:
-        return answer::Retry;
-    case QMessageBox::Ignore:
-        return answer::Ignore;
-    case QMessageBox::Yes:
-        return answer::Yes;
-    case QMessageBox::No:
-        return answer::No;
-    default:
-        return answer::Cancel;
-    }
-}
-
 namespace {
-DialogResponder& dialogResponder() {
-    static DialogResponder responder;
-    return responder;
-}
+// Answers with the default button of the code: the responder of a program that installed none.
+class DefaultButtonResponder : public Responder {
+public:
+    int respond(const Request& request) override { return messageBoxSpec(request.code).defaultButton; }
+};
+
 Responder* g_current = nullptr;
+Responder* g_default = nullptr;
 } // namespace
 
 Responder* Responder::current() {
-    return g_current ? g_current : &dialogResponder();
+    static DefaultButtonResponder defaultButton;
+    if (g_current)
+        return g_current;
+    return g_default ? g_default : &defaultButton;
 }
 
 void Responder::setCurrent(Responder* responder) {
     g_current = responder;
 }
 
-int DialogResponder::respond(const Request& request) {
-    const MessageBoxSpec spec = messageBoxSpec(request.code);
-    QMessageBox box(spec.icon, request.title, request.text);
-    for (QMessageBox::StandardButton b : spec.buttons)
-        box.addButton(b);
-    box.setDefaultButton(spec.defaultButton);
-    if (spec.buttons.size() == 1 || spec.buttons.contains(QMessageBox::Cancel))
-        box.setEscapeButton(spec.buttons.contains(QMessageBox::Cancel) ? QMessageBox::Cancel
-                                                                       : spec.buttons.first());
-    box.setWindowModality(Qt::ApplicationModal);
-    box.exec();
-    QAbstractButton* clicked = box.clickedButton();
-    if (!clicked)
-        return answerCode(spec.buttons.contains(QMessageBox::Cancel) ? QMessageBox::Cancel
-                                                                     : spec.defaultButton);
-    return answerCode(box.standardButton(clicked));
+void Responder::setDefault(Responder* responder) {
+    g_default = responder;
 }
 
 TestResponder::TestResponder(QList<int> answers, int fallback)
@@ -119,7 +89,7 @@ int TestResponder::respond(const Request& request) {
         return m_answers.takeFirst();
     if (m_fallback != 0)
         return m_fallback;
-    return answerCode(messageBoxSpec(request.code).defaultButton);
+    return messageBoxSpec(request.code).defaultButton;
 }
 
 ScopedResponder::ScopedResponder(Responder* responder)

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QList>
-#include <QMessageBox>
 #include <QString>
 
 #include <cstdint>
@@ -36,18 +35,18 @@ inline constexpr std::int32_t DefaultButton3 = 512;
 inline constexpr std::int32_t SystemModal = 4096;
 } // namespace mb
 
-// What a message-box code means on screen: buttons in order, icon, default button.
+// What a message-box code means on screen: buttons in order and the default one (as the answer
+// codes they give), icon.
 struct MessageBoxSpec {
-    QList<QMessageBox::StandardButton> buttons;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+    enum class Icon { None, Critical, Question, Exclamation, Information };
+    QList<int> buttons;
+    Icon icon = Icon::None;
+    int defaultButton = 0;
     bool systemModal = false;
 };
 
 // Decodes a code made of the values above (unknown button groups fall back to OK only).
 MessageBoxSpec messageBoxSpec(std::int32_t code);
-// The answer code of a pressed button (Ok 1 ... No 7; Close/Escape count as Cancel 2).
-int answerCode(QMessageBox::StandardButton button);
 
 // One question put to the user.
 struct Request {
@@ -58,24 +57,22 @@ struct Request {
     std::int32_t code = 0; // message-box code (4370 for ShowError)
 };
 
-// Answers the log object's dialogs. The default shows a QMessageBox; tests and the command-line
-// tool install another one so that nothing ever waits on a dialog.
+// Answers the log object's dialogs. Programs with windows install the DialogResponder of
+// formule_host_gui, which shows a QMessageBox; tests and the command-line tool install another one
+// so that nothing ever waits on a dialog.
 class Responder {
 public:
     virtual ~Responder() = default;
     // Returns the answer code (1..7).
     virtual int respond(const Request& request) = 0;
 
-    // The process-wide responder used by log objects that were given none (never null: the
-    // dialog responder unless replaced). setCurrent(nullptr) restores the dialog responder.
+    // The process-wide responder used by log objects that were given none (never null): the one
+    // installed with setCurrent, else the default one. setCurrent(nullptr) restores the default.
     static Responder* current();
     static void setCurrent(Responder* responder);
-};
-
-// Shows the request as a modal QMessageBox with the buttons, icon and default button of its code.
-class DialogResponder : public Responder {
-public:
-    int respond(const Request& request) override;
+    // The default responder (not owned). Until a program sets one, every request is answered with
+    // the default button of its code; setDefault(nullptr) restores that.
+    static void setDefault(Responder* responder);
 };
 
 // Scripted answers for tests and the command-line tool: answers are taken in order; once they

@@ -12,7 +12,7 @@
 #include "host/Responder.h"
 #include "host/ScriptModel.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>

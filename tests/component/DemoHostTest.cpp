@@ -3,6 +3,7 @@
 
 #include "ado/Setup.h"
 
+#include <QApplication>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -31,7 +32,7 @@ HostRun runHost(const QStringList& arguments) {
 class DemoHost : public ::testing::Test {
 protected:
     void SetUp() override {
-        testApp();
+        testApp<QApplication>();
         ASSERT_TRUE(dir.isValid());
         db = ado::setup::embeddedConnectionString(dir.filePath(QStringLiteral("demo.sqlite")));
         ado::setup::initialize(db, true);

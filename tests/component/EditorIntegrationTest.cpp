@@ -12,6 +12,7 @@
 #include "host/Responder.h"
 #include "host/ScriptModel.h"
 
+#include <QApplication>
 #include <QLibrary>
 #include <QTemporaryDir>
 
@@ -25,7 +26,7 @@ namespace {
 class EditorIntegration : public ::testing::Test {
 protected:
     void SetUp() override {
-        testApp();
+        testApp<QApplication>();
         ASSERT_TRUE(dir.isValid());
         host::GclsLog::setLogFilePath(dir.filePath(QStringLiteral("host.log")));
         connectionString = ado::setup::embeddedConnectionString(dir.filePath(QStringLiteral("demo.sqlite")));
@@ -126,7 +127,7 @@ TEST_F(EditorIntegration, NavigatorCompanyChangeAnsweredYesClosesTheRealWindow) 
 
 #ifdef FORMULE_COMPONENT_LIBRARY
 TEST(ComponentLibrary, ClassObjectCreatesTheClassByItsName) {
-    testApp();
+    testApp<QApplication>();
     QLibrary library(QStringLiteral(FORMULE_COMPONENT_LIBRARY));
     ASSERT_TRUE(library.load()) << library.errorString().toStdString();
     auto create = reinterpret_cast<QObject* (*)(const char*)>(library.resolve("formule_create"));

@@ -11,7 +11,7 @@
 #include "host/Responder.h"
 #include "host/ScriptModel.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 
 #include <gtest/gtest.h>
 

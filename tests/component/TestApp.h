@@ -1,12 +1,13 @@
 #pragma once
 
-#include <QApplication>
+#include <QCoreApplication>
 
-// The one application object of the test program (widgets need it; created on first use).
-inline QApplication& testApp() {
+// The one application object of the test program, created on first use: a QCoreApplication for
+// the component class alone, a QApplication where windows are shown.
+template <class App = QCoreApplication> App& testApp() {
     static int argc = 1;
     static char name[] = "component_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication* instance = new QApplication(argc, argv);
+    static App* instance = new App(argc, argv);
     return *instance;
 }

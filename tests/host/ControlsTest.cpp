@@ -1,3 +1,5 @@
+#include "TestApp.h"
+
 #include "core/Error.h"
 #include "host/controls/HostControls.h"
 #include "host/controls/MDIActiveX.h"
@@ -14,17 +16,9 @@
 
 namespace {
 
-QApplication& app() {
-    static int argc = 1;
-    static char name[] = "controls_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication* instance = new QApplication(argc, argv);
-    return *instance;
-}
-
 class Controls : public ::testing::Test {
 protected:
-    void SetUp() override { app(); }
+    void SetUp() override { guiApp(); }
 };
 
 TEST_F(Controls, KeyCodesAreTheHostsVirtualKeyCodes) {

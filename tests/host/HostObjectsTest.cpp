@@ -9,12 +9,9 @@
 #include "host/MenuItem.h"
 #include "host/Navigator.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QComboBox>
+#include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QToolBar>
 
 #include <gtest/gtest.h>
 
@@ -22,11 +19,11 @@ using core::Variant;
 
 namespace {
 
-QApplication& app() {
+QCoreApplication& app() {
     static int argc = 1;
     static char name[] = "host_tests";
     static char* argv[] = {name, nullptr};
-    static QApplication* instance = new QApplication(argc, argv);
+    static QCoreApplication* instance = new QCoreApplication(argc, argv);
     return *instance;
 }
 
@@ -223,54 +220,6 @@ TEST_F(Host, NavigatorRecordsWhatItWasAsked) {
                            "NavigatorSetStatus(2)", "NavigatorRefresh()", "ScriptModel()",
                            "LayoutModel=(Nothing)", "ScriptModel=(Nothing)"}));
     EXPECT_EQ(nav.status(), 2);
-}
-
-TEST_F(Host, ToolBarButtonsRaiseButtonPressedWithTheirCodes) {
-    host::Navigator nav;
-    QList<int> pressed;
-    QObject::connect(&nav, &host::Navigator::ButtonPressed, [&](bool&, int& code) { pressed << code; });
-    QString exportedTitle;
-    QObject::connect(&nav, &host::Navigator::BeforeExportToOffice, [](bool&, QObject*& o) {
-        host::late::set(o, "TitoloMaster", QStringLiteral("FRMLP_FORMULE"));
-    });
-    QObject::connect(&nav, &host::Navigator::exported, [&](const QString& t) { exportedTitle = t; });
-    QToolBar* bar = nav.toolBar();
-    ASSERT_NE(bar, nullptr);
-    bar->findChild<QAction*>(QStringLiteral("button25"))->trigger();
-    bar->findChild<QAction*>(QStringLiteral("button12"))->trigger();
-    bar->findChild<QAction*>(QStringLiteral("button23"))->trigger();
-    EXPECT_EQ(pressed, (QList<int>{25, 12}));
-    EXPECT_EQ(exportedTitle, QStringLiteral("FRMLP_FORMULE"));
-    delete bar;
-}
-
-TEST_F(Host, CompanySelectorAsksBeforeChanging) {
-    host::GlobalObject global;
-    global.Company()->setCompanyCode(Variant::fromInt32(1));
-    host::Navigator nav;
-    nav.setCompanies(&global, {{Variant::fromInt32(1), QStringLiteral("Ditta 1")},
-                               {Variant::fromInt32(2), QStringLiteral("Ditta 2")}});
-    bool refuse = true;
-    int asked = 0;
-    QObject::connect(&nav, &host::Navigator::BeforeChangeDitta, [&](bool& cancel) {
-        ++asked;
-        if (refuse)
-            cancel = true;
-    });
-    QToolBar* bar = nav.toolBar();
-    auto* selector = bar->findChild<QComboBox*>(QStringLiteral("companySelector"));
-    ASSERT_NE(selector, nullptr);
-    selector->setCurrentIndex(0);
-    emit selector->activated(1);
-    EXPECT_EQ(asked, 1);
-    EXPECT_EQ(global.Company()->CompanyCode(), Variant::fromInt32(1));
-    EXPECT_EQ(selector->currentIndex(), 0); // back to the company in force
-    refuse = false;
-    emit selector->activated(1);
-    EXPECT_EQ(asked, 2);
-    EXPECT_EQ(global.Company()->CompanyCode(), Variant::fromInt32(2));
-    EXPECT_EQ(selector->currentIndex(), 1);
-    delete bar;
 }
 
 TEST_F(Host, GlobalObjectInterfacesAreRecorded) {

@@ -2,38 +2,38 @@
 
 #include <gtest/gtest.h>
 
-using B = QMessageBox::StandardButton;
-
 namespace {
 
 TEST(MessageBoxCode, ButtonsIconAndDefaultButton) {
+    using namespace host::answer;
+    using I = host::MessageBoxSpec::Icon;
     struct Case {
         std::int32_t code;
-        QList<B> buttons;
-        QMessageBox::Icon icon;
-        B defaultButton;
+        QList<int> buttons;
+        I icon;
+        int defaultButton;
         bool systemModal;
     };
     const Case cases[] = {
-        {0, {B::Ok}, QMessageBox::NoIcon, B::Ok, false},
-        {1, {B::Ok, B::Cancel}, QMessageBox::NoIcon, B::Ok, false},
-        {2, {B::Abort, B::Retry, B::Ignore}, QMessageBox::NoIcon, B::Abort, false},
-        {3, {B::Yes, B::No, B::Cancel}, QMessageBox::NoIcon, B::Yes, false},
-        {4, {B::Yes, B::No}, QMessageBox::NoIcon, B::Yes, false},
-        {5, {B::Retry, B::Cancel}, QMessageBox::NoIcon, B::Retry, false},
-        {16, {B::Ok}, QMessageBox::Critical, B::Ok, false},
-        {32 + 4, {B::Yes, B::No}, QMessageBox::Question, B::Yes, false},
-        {48, {B::Ok}, QMessageBox::Warning, B::Ok, false},
-        {64, {B::Ok}, QMessageBox::Information, B::Ok, false},
-        {4 + 32 + 256, {B::Yes, B::No}, QMessageBox::Question, B::No, false},
-        {4 + 48 + 256, {B::Yes, B::No}, QMessageBox::Warning, B::No, false},
-        {3 + 512, {B::Yes, B::No, B::Cancel}, QMessageBox::NoIcon, B::Cancel, false},
+        {0, {Ok}, I::None, Ok, false},
+        {1, {Ok, Cancel}, I::None, Ok, false},
+        {2, {Abort, Retry, Ignore}, I::None, Abort, false},
+        {3, {Yes, No, Cancel}, I::None, Yes, false},
+        {4, {Yes, No}, I::None, Yes, false},
+        {5, {Retry, Cancel}, I::None, Retry, false},
+        {16, {Ok}, I::Critical, Ok, false},
+        {32 + 4, {Yes, No}, I::Question, Yes, false},
+        {48, {Ok}, I::Exclamation, Ok, false},
+        {64, {Ok}, I::Information, Ok, false},
+        {4 + 32 + 256, {Yes, No}, I::Question, No, false},
+        {4 + 48 + 256, {Yes, No}, I::Exclamation, No, false},
+        {3 + 512, {Yes, No, Cancel}, I::None, Cancel, false},
         // The error display: abort/retry/ignore, critical, second button, system modal.
-        {4370, {B::Abort, B::Retry, B::Ignore}, QMessageBox::Critical, B::Retry, true},
+        {4370, {Abort, Retry, Ignore}, I::Critical, Retry, true},
         // A second default button where there is only one falls back to the first.
-        {256, {B::Ok}, QMessageBox::NoIcon, B::Ok, false},
+        {256, {Ok}, I::None, Ok, false},
         // Unknown button groups show OK.
-        {7, {B::Ok}, QMessageBox::NoIcon, B::Ok, false},
+        {7, {Ok}, I::None, Ok, false},
     };
     for (const Case& c : cases) {
         const host::MessageBoxSpec spec = host::messageBoxSpec(c.code);
@@ -42,14 +42,6 @@ TEST(MessageBoxCode, ButtonsIconAndDefaultButton) {
         EXPECT_EQ(spec.defaultButton, c.defaultButton) << c.code;
         EXPECT_EQ(spec.systemModal, c.systemModal) << c.code;
     }
-}
-
-TEST(MessageBoxCode, AnswerCodes) {
-    const std::pair<B, int> cases[] = {{B::Ok, 1},    {B::Cancel, 2}, {B::Abort, 3},
-                                       {B::Retry, 4}, {B::Ignore, 5}, {B::Yes, 6},
-                                       {B::No, 7},    {B::Close, 2},  {B::NoButton, 2}};
-    for (const auto& [button, code] : cases)
-        EXPECT_EQ(host::answerCode(button), code) << int(button);
 }
 
 TEST(TestResponder, ScriptedAnswersThenTheDefaultButton) {
@@ -82,6 +74,18 @@ TEST(TestResponder, ScopedInstallationRestoresThePrevious) {
         EXPECT_EQ(host::Responder::current(), &a);
     }
     EXPECT_EQ(host::Responder::current(), original);
+}
+
+TEST(TestResponder, WithoutOneInstalledTheDefaultButtonAnswers) {
+    host::Request q;
+    q.code = 4 + 256;
+    EXPECT_EQ(host::Responder::current()->respond(q), host::answer::No);
+    host::TestResponder program({host::answer::Yes});
+    host::Responder::setDefault(&program);
+    EXPECT_EQ(host::Responder::current(), &program);
+    host::Responder::setDefault(nullptr);
+    EXPECT_EQ(host::Responder::current()->respond(q), host::answer::No);
+    EXPECT_TRUE(program.requests().isEmpty());
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "core/EditingContext.h"
 #include "core/Error.h"
 #include "host/Cinterface.h"
+#include "host/NavigatorToolBar.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -46,7 +47,7 @@ HostWindow::HostWindow(const QString& connectionString, const QString& language,
     m_layout.setObjectName(QStringLiteral("LayoutModel"));
 
     setWindowTitle(text("Listini parametrici"));
-    addToolBar(m_navigator.toolBar(this));
+    addToolBar(new host::NavigatorToolBar(&m_navigator, this));
 
     auto* commands = addToolBar(text("Comandi"));
     QAction* open = commands->addAction(text("Apri formule"));

@@ -3,6 +3,7 @@
 #include "HostWindow.h"
 
 #include "ado/Setup.h"
+#include "host/DialogResponder.h"
 #include "host/LogObject.h"
 #include "host/Responder.h"
 
@@ -148,6 +149,9 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    // The host asks in message boxes; a screenshot run answers by itself.
+    static host::DialogResponder dialogs;
+    host::Responder::setDefault(&dialogs);
     PrintingResponder printing;
     if (!shotFile.isEmpty())
         host::Responder::setCurrent(&printing);

@@ -1,0 +1,30 @@
+#include "host/DialogResponder.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using B = QMessageBox::StandardButton;
+
+TEST(DialogResponder, AnswerCodesOfTheButtons) {
+    const std::pair<B, int> cases[] = {{B::Ok, 1},    {B::Cancel, 2}, {B::Abort, 3},
+                                       {B::Retry, 4}, {B::Ignore, 5}, {B::Yes, 6},
+                                       {B::No, 7},    {B::Close, 2},  {B::NoButton, 2}};
+    for (const auto& [button, code] : cases)
+        EXPECT_EQ(host::answerCode(button), code) << int(button);
+    for (int code = host::answer::Ok; code <= host::answer::No; ++code)
+        EXPECT_EQ(host::answerCode(host::standardButton(code)), code) << code;
+}
+
+TEST(DialogResponder, IconsOfTheCodes) {
+    using I = host::MessageBoxSpec::Icon;
+    const std::pair<I, QMessageBox::Icon> cases[] = {{I::None, QMessageBox::NoIcon},
+                                                     {I::Critical, QMessageBox::Critical},
+                                                     {I::Question, QMessageBox::Question},
+                                                     {I::Exclamation, QMessageBox::Warning},
+                                                     {I::Information, QMessageBox::Information}};
+    for (const auto& [icon, shown] : cases)
+        EXPECT_EQ(host::messageBoxIcon(icon), shown) << int(icon);
+}
+
+} // namespace
