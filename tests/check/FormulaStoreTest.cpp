@@ -21,10 +21,10 @@ const QString SaveAnywayPrompt =
 // A save of a formula box with a check of a fixed outcome, a message box that answers
 // `reply` and records its questions, and an error answer that records and answers `errorReply`.
 struct Saver {
-    Saver(ado::Connection* connection, int context, core::Variant id)
+    Saver(ado::Connection* connection, int recordContext, core::Variant recordId)
         : m_connection(connection)
-        , context(context)
-        , id(std::move(id)) {}
+        , context(recordContext)
+        , id(std::move(recordId)) {}
 
     core::FunctionServices host{{
         .connection = [this] { return m_connection; },

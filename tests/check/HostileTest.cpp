@@ -241,8 +241,8 @@ TEST_P(HostileFormulas, ChangeNothingAndEndWithAVerdict) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Check, HostileFormulas, ::testing::ValuesIn(hostileFormulas()),
-                         [](const ::testing::TestParamInfo<Hostile>& info) {
-                             return std::string(info.param.name);
+                         [](const ::testing::TestParamInfo<Hostile>& test) {
+                             return std::string(test.param.name);
                          });
 
 // Another connection to the same file, on a thread of its own, that holds the write lock for a

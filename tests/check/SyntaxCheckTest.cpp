@@ -154,7 +154,7 @@ INSTANTIATE_TEST_SUITE_P(
         Verdict{"ValueTooLarge", "SET @OUTSC1PERC = 1000", false},
         Verdict{"SyntaxError", "SET @OUTPREZZO = = 1", false},
         Verdict{"UnknownTable", "SELECT @OUTPREZZO = 1 FROM NOTABLE", false}),
-    [](const ::testing::TestParamInfo<Verdict>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<Verdict>& test) { return std::string(test.param.name); });
 
 TEST(SyntaxCheck, ServerMessageNamesTheFormulaLine) {
     TestDatabase db;

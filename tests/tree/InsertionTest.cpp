@@ -91,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "   ", 3, 3, "[Prezzo lordo]", 1, "   ", std::nullopt},
         InsertionCase{"EmptyBoxQuotationUsesRememberedPosition", "Prezzo lordo", "Quotazione", std::nullopt,
                       "\n", 0, 7, "[Prezzo lordo]", 1, "[Prezzo lordo] = ", 14 + 7 + 2}),
-    [](const ::testing::TestParamInfo<InsertionCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<InsertionCase>& test) { return std::string(test.param.name); });
 
 TEST(Insertion, BranchesAndMissingNodesDoNothing) {
     int calls = 0;
