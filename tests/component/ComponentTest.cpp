@@ -5,7 +5,6 @@
 #include "component/CLSLP_FORMULE.h"
 #include "host/DataFrame.h"
 #include "host/GlobalObject.h"
-#include "host/HyperMedia.h"
 #include "host/LayoutModel.h"
 #include "host/MenuItem.h"
 #include "host/Navigator.h"
@@ -55,32 +54,7 @@ protected:
     std::unique_ptr<CLSLP_FORMULE> cls;
 };
 
-// ---- Defaults and conversions ----
-
-TEST_F(Component, NewObjectDefaults) {
-    EXPECT_EQ(cls->ActiveDll(), static_cast<host::Cinterface*>(cls.get()));
-    EXPECT_TRUE(cls->Caption().isEmpty());
-    EXPECT_TRUE(cls->MenuModulo().isEmpty());
-    EXPECT_TRUE(cls->MenuPadre().isEmpty());
-    EXPECT_TRUE(cls->MenuProg().isEmpty());
-    EXPECT_TRUE(cls->ID().isEmpty());
-    EXPECT_EQ(cls->enmContestoformule(), component::vxContestoProvider);
-    EXPECT_EQ(cls->Cwindow(), nullptr);
-    EXPECT_EQ(cls->ClsGlobal(), nullptr);
-    EXPECT_EQ(cls->ActiveFrame(), nullptr);
-    EXPECT_EQ(cls->ActiveNavigator(), nullptr);
-    EXPECT_EQ(cls->StatusBar(), nullptr);
-    EXPECT_EQ(cls->Connection(), nullptr);
-    EXPECT_EQ(cls->ClsVoceMenu(), nullptr);
-    EXPECT_FALSE(cls->CanInsert() || cls->CanDelete() || cls->CanUpdate() || cls->CanQbe());
-    EXPECT_FALSE(cls->WindowModal() || cls->IsActive() || cls->IsCalled());
-    EXPECT_EQ(cls->WindowState(), 0);
-    EXPECT_EQ(cls->ProgramMode(), 0);
-    EXPECT_EQ(cls->hwndParent(), 0);
-    EXPECT_EQ(cls->Top(), Variant::fromInt32(0));
-    EXPECT_EQ(cls->Left(), Variant::fromInt32(0));
-    EXPECT_TRUE(cls->Filtro().isEmpty());
-}
+// ---- Conversions ----
 
 TEST_F(Component, DefaultInterfaceIsReadableLateBound) {
     cls->setEnmContestoformule(component::vxContestoManutenzione);
@@ -146,53 +120,6 @@ TEST_F(Component, WindowStateAndProgramModeKeepTheirValueOutside16Bits) {
         EXPECT_EQ(cls->WindowState(), c.expected) << c.in;
         EXPECT_EQ(cls->ProgramMode(), c.expected) << c.in;
     }
-}
-
-TEST_F(Component, VariantMembersKeepCopiesOfEveryKind) {
-    QObject object;
-    const Variant values[] = {Variant(QStringLiteral("Listini")),
-                              Variant::fromInt16(3),
-                              Variant::fromDecimal(*core::Decimal::parse(u"1.5")),
-                              Variant::null(),
-                              Variant::fromObject(&object),
-                              Variant()};
-    for (const Variant& v : values) {
-        Variant source = v;
-        cls->setMenuModulo(source);
-        cls->setMenuPadre(source);
-        cls->setMenuProg(source);
-        cls->setCaption(source);
-        source = Variant(QStringLiteral("changed"));
-        EXPECT_EQ(cls->MenuModulo(), v);
-        EXPECT_EQ(cls->MenuPadre(), v);
-        EXPECT_EQ(cls->MenuProg(), v);
-        EXPECT_EQ(cls->Caption(), v);
-    }
-}
-
-TEST_F(Component, ObjectMembersAreStoredAndReturned) {
-    QObject frame, statusBar;
-    host::MenuItem item;
-    ado::Connection connection;
-    cls->setActiveFrame(&frame);
-    cls->setStatusBar(&statusBar);
-    cls->setClsVoceMenu(&item);
-    cls->setConnection(&connection);
-    cls->setClsGlobal(&global);
-    cls->setActiveNavigator(&navigator);
-    EXPECT_EQ(cls->ActiveFrame(), &frame);
-    EXPECT_EQ(cls->StatusBar(), &statusBar);
-    EXPECT_EQ(cls->ClsVoceMenu(), &item);
-    EXPECT_EQ(cls->Connection(), &connection);
-    EXPECT_EQ(cls->ClsGlobal(), &global);
-    EXPECT_EQ(cls->ActiveNavigator(), &navigator);
-    cls->setCanInsert(true);
-    cls->setCanQbe(true);
-    cls->setIsCalled(true);
-    cls->sethwndParent(0x1234);
-    EXPECT_TRUE(cls->CanInsert() && cls->CanQbe() && cls->IsCalled());
-    EXPECT_FALSE(cls->CanDelete() || cls->CanUpdate());
-    EXPECT_EQ(cls->hwndParent(), 0x1234);
 }
 
 // ---- TransferData ----

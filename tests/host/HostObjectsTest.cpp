@@ -1,13 +1,9 @@
 #include "ado/Ado.h"
 #include "core/Error.h"
-#include "host/ConnectionFactory.h"
 #include "host/DataFrame.h"
 #include "host/GlobalObject.h"
-#include "host/HyperMedia.h"
 #include "host/LateBound.h"
 #include "host/LogObject.h"
-#include "host/MenuItem.h"
-#include "host/Navigator.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -161,7 +157,7 @@ TEST_F(Host, LateBoundErrors) {
     EXPECT_THROW(host::late::set(&plain, "TitoloMaster", QStringLiteral("x")), core::ComError);
 }
 
-// ---- Data frame, menu item, connection factory ----
+// ---- Data frame ----
 
 TEST_F(Host, DataFrameIsReadLateBound) {
     host::DataFrame frame;
@@ -187,57 +183,6 @@ TEST_F(Host, DataFrameIsReadLateBound) {
     host::late::call(&frame, "Update");
     EXPECT_EQ(frame.Status(), host::frame::Editing);
     EXPECT_EQ(host::late::get(&frame, "Name").toString(), QStringLiteral("LP01_PROVIDER"));
-    EXPECT_EQ(frame.callNames(),
-              (QStringList{"Recordset", "Recordset", "Status", "Update", "Status", "Name"}));
-}
-
-TEST_F(Host, MenuKeyAndNewConnection) {
-    host::MenuItem item;
-    item.setMenuKey(Variant(QStringLiteral("LP|FORMULE")));
-    EXPECT_EQ(host::late::getVariant(&item, "MenuKey"), Variant(QStringLiteral("LP|FORMULE")));
-    host::GclsConnect factory;
-    std::unique_ptr<ado::Connection> c(factory.NewConnection());
-    ASSERT_NE(c, nullptr);
-    EXPECT_EQ(c->State(), 0);
-    EXPECT_EQ(factory.callNames(), QStringList{QStringLiteral("NewConnection")});
-}
-
-// ---- Navigator ----
-
-TEST_F(Host, NavigatorRecordsWhatItWasAsked) {
-    host::Navigator nav;
-    host::ScriptModel script;
-    nav.setScriptModel(&script);
-    nav.NavigatorPrepare();
-    nav.NavigatorPrepareOpen();
-    nav.NavigatorSetStatus(2);
-    nav.NavigatorRefresh();
-    EXPECT_EQ(nav.ScriptModel(), &script);
-    nav.setLayoutModel(nullptr);
-    nav.setScriptModel(nullptr);
-    EXPECT_EQ(nav.callStrings(),
-              (QStringList{"ScriptModel=(host::ScriptModel)", "NavigatorPrepare()", "NavigatorPrepareOpen()",
-                           "NavigatorSetStatus(2)", "NavigatorRefresh()", "ScriptModel()",
-                           "LayoutModel=(Nothing)", "ScriptModel=(Nothing)"}));
-    EXPECT_EQ(nav.status(), 2);
-}
-
-TEST_F(Host, GlobalObjectInterfacesAreRecorded) {
-    host::GlobalObject global;
-    global.ReleaseInterface(nullptr);
-    global.setCurrentInterface(nullptr);
-    global.setOtherInterface(nullptr);
-    EXPECT_EQ(global.callStrings(), (QStringList{"ReleaseInterface(Nothing)", "CurrentInterface(Nothing)",
-                                                 "OtherInterface(Nothing)"}));
-}
-
-TEST_F(Host, HypermediaOpenRecordsItsArguments) {
-    host::CHyperMedia media;
-    Variant a(QStringLiteral("x")), b = Variant::fromInt32(2), c(QStringLiteral("cs")),
-                                    d = Variant::fromInt32(9);
-    media.HypermediaOpen(a, b, c, d, Variant::fromInt32(5), 1, 0);
-    EXPECT_EQ(media.callStrings(),
-              QStringList{QStringLiteral("HypermediaOpen(\"x\", 2, \"cs\", 9, 5, 1, 0)")});
 }
 
 } // namespace
