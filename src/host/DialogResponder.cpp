@@ -44,36 +44,36 @@ int answerCode(QMessageBox::StandardButton button) {
     }
 }
 
-QMessageBox::Icon messageBoxIcon(MessageBoxSpec::Icon icon) {
+QMessageBox::Icon messageBoxIcon(MessageBoxLayout::Icon icon) {
     switch (icon) {
-    case MessageBoxSpec::Icon::Critical:
+    case MessageBoxLayout::Icon::Critical:
         return QMessageBox::Critical;
-    case MessageBoxSpec::Icon::Question:
+    case MessageBoxLayout::Icon::Question:
         return QMessageBox::Question;
-    case MessageBoxSpec::Icon::Exclamation:
+    case MessageBoxLayout::Icon::Exclamation:
         return QMessageBox::Warning;
-    case MessageBoxSpec::Icon::Information:
+    case MessageBoxLayout::Icon::Information:
         return QMessageBox::Information;
-    case MessageBoxSpec::Icon::None:
+    case MessageBoxLayout::Icon::None:
         break;
     }
     return QMessageBox::NoIcon;
 }
 
 int DialogResponder::respond(const Request& request) {
-    const MessageBoxSpec spec = messageBoxSpec(request.code);
-    const bool hasCancel = spec.buttons.contains(answer::Cancel);
-    QMessageBox box(messageBoxIcon(spec.icon), request.title, request.text);
-    for (int button : spec.buttons)
+    const MessageBoxLayout layout = messageBoxLayout(request.code);
+    const bool hasCancel = layout.buttons.contains(answer::Cancel);
+    QMessageBox box(messageBoxIcon(layout.icon), request.title, request.text);
+    for (int button : layout.buttons)
         box.addButton(standardButton(button));
-    box.setDefaultButton(standardButton(spec.defaultButton));
-    if (spec.buttons.size() == 1 || hasCancel)
-        box.setEscapeButton(standardButton(hasCancel ? answer::Cancel : spec.buttons.first()));
+    box.setDefaultButton(standardButton(layout.defaultButton));
+    if (layout.buttons.size() == 1 || hasCancel)
+        box.setEscapeButton(standardButton(hasCancel ? answer::Cancel : layout.buttons.first()));
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
     QAbstractButton* clicked = box.clickedButton();
     if (!clicked)
-        return hasCancel ? answer::Cancel : spec.defaultButton;
+        return hasCancel ? answer::Cancel : layout.defaultButton;
     return answerCode(box.standardButton(clicked));
 }
 

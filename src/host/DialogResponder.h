@@ -11,7 +11,7 @@ namespace host {
 QMessageBox::StandardButton standardButton(int answer);
 int answerCode(QMessageBox::StandardButton button);
 // The QMessageBox icon of a message-box code's icon (Exclamation shows the warning sign).
-QMessageBox::Icon messageBoxIcon(MessageBoxSpec::Icon icon);
+QMessageBox::Icon messageBoxIcon(MessageBoxLayout::Icon icon);
 
 // Shows the request as a modal QMessageBox with the buttons, icon and default button of its code.
 // Programs with windows make it the default responder (Responder::setDefault).

@@ -2,43 +2,43 @@
 
 namespace host {
 
-MessageBoxSpec messageBoxSpec(std::int32_t code) {
-    MessageBoxSpec spec;
+MessageBoxLayout messageBoxLayout(std::int32_t code) {
+    MessageBoxLayout layout;
     switch (code & 0xF) {
     case mb::OkCancel:
-        spec.buttons = {answer::Ok, answer::Cancel};
+        layout.buttons = {answer::Ok, answer::Cancel};
         break;
     case mb::AbortRetryIgnore:
-        spec.buttons = {answer::Abort, answer::Retry, answer::Ignore};
+        layout.buttons = {answer::Abort, answer::Retry, answer::Ignore};
         break;
     case mb::YesNoCancel:
-        spec.buttons = {answer::Yes, answer::No, answer::Cancel};
+        layout.buttons = {answer::Yes, answer::No, answer::Cancel};
         break;
     case mb::YesNo:
-        spec.buttons = {answer::Yes, answer::No};
+        layout.buttons = {answer::Yes, answer::No};
         break;
     case mb::RetryCancel:
-        spec.buttons = {answer::Retry, answer::Cancel};
+        layout.buttons = {answer::Retry, answer::Cancel};
         break;
     default:
-        spec.buttons = {answer::Ok};
+        layout.buttons = {answer::Ok};
         break;
     }
     switch (code & 0x70) {
     case mb::Critical:
-        spec.icon = MessageBoxSpec::Icon::Critical;
+        layout.icon = MessageBoxLayout::Icon::Critical;
         break;
     case mb::Question:
-        spec.icon = MessageBoxSpec::Icon::Question;
+        layout.icon = MessageBoxLayout::Icon::Question;
         break;
     case mb::Exclamation:
-        spec.icon = MessageBoxSpec::Icon::Exclamation;
+        layout.icon = MessageBoxLayout::Icon::Exclamation;
         break;
     case mb::Information:
-        spec.icon = MessageBoxSpec::Icon::Information;
+        layout.icon = MessageBoxLayout::Icon::Information;
         break;
     default:
-        spec.icon = MessageBoxSpec::Icon::None;
+        layout.icon = MessageBoxLayout::Icon::None;
         break;
     }
     int defaultIndex = 0;
@@ -46,18 +46,18 @@ MessageBoxSpec messageBoxSpec(std::int32_t code) {
         defaultIndex = 2;
     else if (code & mb::DefaultButton2)
         defaultIndex = 1;
-    if (defaultIndex >= spec.buttons.size())
+    if (defaultIndex >= layout.buttons.size())
         defaultIndex = 0;
-    spec.defaultButton = spec.buttons.at(defaultIndex);
-    spec.systemModal = (code & mb::SystemModal) != 0;
-    return spec;
+    layout.defaultButton = layout.buttons.at(defaultIndex);
+    layout.systemModal = (code & mb::SystemModal) != 0;
+    return layout;
 }
 
 namespace {
 // Answers with the default button of the code: the responder of a program that installed none.
 class DefaultButtonResponder : public Responder {
 public:
-    int respond(const Request& request) override { return messageBoxSpec(request.code).defaultButton; }
+    int respond(const Request& request) override { return messageBoxLayout(request.code).defaultButton; }
 };
 
 Responder* g_current = nullptr;
@@ -89,7 +89,7 @@ int TestResponder::respond(const Request& request) {
         return m_answers.takeFirst();
     if (m_fallback != 0)
         return m_fallback;
-    return messageBoxSpec(request.code).defaultButton;
+    return messageBoxLayout(request.code).defaultButton;
 }
 
 ScopedResponder::ScopedResponder(Responder* responder)

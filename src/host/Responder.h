@@ -37,7 +37,7 @@ inline constexpr std::int32_t SystemModal = 4096;
 
 // What a message-box code means on screen: buttons in order and the default one (as the answer
 // codes they give), icon.
-struct MessageBoxSpec {
+struct MessageBoxLayout {
     enum class Icon { None, Critical, Question, Exclamation, Information };
     QList<int> buttons;
     Icon icon = Icon::None;
@@ -46,7 +46,7 @@ struct MessageBoxSpec {
 };
 
 // Decodes a code made of the values above (unknown button groups fall back to OK only).
-MessageBoxSpec messageBoxSpec(std::int32_t code);
+MessageBoxLayout messageBoxLayout(std::int32_t code);
 
 // One question put to the user.
 struct Request {

@@ -17,7 +17,7 @@ TEST(DialogResponder, AnswerCodesOfTheButtons) {
 }
 
 TEST(DialogResponder, IconsOfTheCodes) {
-    using I = host::MessageBoxSpec::Icon;
+    using I = host::MessageBoxLayout::Icon;
     const std::pair<I, QMessageBox::Icon> cases[] = {{I::None, QMessageBox::NoIcon},
                                                      {I::Critical, QMessageBox::Critical},
                                                      {I::Question, QMessageBox::Question},

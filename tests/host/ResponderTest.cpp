@@ -6,7 +6,7 @@ namespace {
 
 TEST(MessageBoxCode, ButtonsIconAndDefaultButton) {
     using namespace host::answer;
-    using I = host::MessageBoxSpec::Icon;
+    using I = host::MessageBoxLayout::Icon;
     struct Case {
         std::int32_t code;
         QList<int> buttons;
@@ -36,11 +36,11 @@ TEST(MessageBoxCode, ButtonsIconAndDefaultButton) {
         {7, {Ok}, I::None, Ok, false},
     };
     for (const Case& c : cases) {
-        const host::MessageBoxSpec spec = host::messageBoxSpec(c.code);
-        EXPECT_EQ(spec.buttons, c.buttons) << c.code;
-        EXPECT_EQ(spec.icon, c.icon) << c.code;
-        EXPECT_EQ(spec.defaultButton, c.defaultButton) << c.code;
-        EXPECT_EQ(spec.systemModal, c.systemModal) << c.code;
+        const host::MessageBoxLayout layout = host::messageBoxLayout(c.code);
+        EXPECT_EQ(layout.buttons, c.buttons) << c.code;
+        EXPECT_EQ(layout.icon, c.icon) << c.code;
+        EXPECT_EQ(layout.defaultButton, c.defaultButton) << c.code;
+        EXPECT_EQ(layout.systemModal, c.systemModal) << c.code;
     }
 }
 
