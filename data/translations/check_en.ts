@@ -4,6 +4,50 @@
 <context>
     <name>formule</name>
     <message>
+        <source>Riga %1: %2 non è ammessa sotto controllo: %3</source>
+        <translation>Line %1: %2 is not allowed under check: %3</translation>
+    </message>
+    <message>
+        <source>Questa istruzione</source>
+        <translation>This statement</translation>
+    </message>
+    <message>
+        <source>chiuderebbe la transazione in cui il controllo esegue la formula, e le istruzioni che seguono resterebbero scritte</source>
+        <translation>it would end the transaction in which the check runs the formula, so the statements after it would stay written</translation>
+    </message>
+    <message>
+        <source>apre una transazione propria che la formula potrebbe confermare, e le sue istruzioni resterebbero scritte</source>
+        <translation>it opens a transaction of its own that the formula could commit, so its statements would stay written</translation>
+    </message>
+    <message>
+        <source>una procedura o un batch dinamico possono confermare o cambiare la sessione senza che il controllo lo veda</source>
+        <translation>a procedure or a dynamic batch may commit or change the session where the check cannot see it</translation>
+    </message>
+    <message>
+        <source>cambia la sessione della connessione oltre il controllo, e con essa i controlli e i salvataggi successivi</source>
+        <translation>it changes the session of the connection beyond the check, and with it the later checks and saves</translation>
+    </message>
+    <message>
+        <source>una tabella su un server collegato è fuori dalla transazione del controllo</source>
+        <translation>a table on a linked server is outside the transaction of the check</translation>
+    </message>
+    <message>
+        <source>il controllo non sa che cosa faccia questa istruzione</source>
+        <translation>the check does not know what this statement does</translation>
+    </message>
+    <message>
+        <source>Il batch ha cambiato il numero delle transazioni aperte da 1 a %1</source>
+        <translation>The batch changed the number of open transactions from 1 to %1</translation>
+    </message>
+    <message>
+        <source>La formula non si lascia tradurre nella sua forma SQL</source>
+        <translation>The formula could not be translated to its SQL form</translation>
+    </message>
+    <message>
+        <source>Nessuna connessione su cui controllare la formula</source>
+        <translation>No connection to check the formula on</translation>
+    </message>
+    <message>
         <source>La formula è troppo lunga per essere salvata: la sua forma SQL conta %1 caratteri e, riletta dal database, supererebbe il limite di %2 caratteri del testo. Accorcia la formula e salvala di nuovo.</source>
         <translation>The formula is too long to be saved: its SQL form has %1 characters and, read back from the database, it would exceed the text limit of %2 characters. Shorten the formula and save it again.</translation>
     </message>

@@ -1,5 +1,7 @@
 #include "check/GuardedRun.h"
 
+#include "check/Messages.h"
+
 namespace check {
 
 ado::CommandLimits checkLimits() {
@@ -26,18 +28,14 @@ GuardedOutcome runGuarded(ado::Connection& connection, const QString& batch, con
     ado::IsolatedOutcome run = connection.ExecuteIsolated(batch, verdict.writes, limits);
     out.errors = run.outcome.errors;
     out.resultSets = std::move(run.outcome.resultSets);
-    if (out.errors.isEmpty() && run.transactionCountAfter != 1) {
-        ado::Error e;
-        e.number = core::err::ProviderError;
-        e.description = QStringLiteral("The batch changed the transaction count from 1 to %1")
-                            .arg(run.transactionCountAfter);
-        out.errors.append(e);
-    }
+    out.transactionCountAfter = run.transactionCountAfter;
     return out;
 }
 
-QString describeFailure(const GuardedOutcome& outcome, int lineOffset) {
+QString describeFailure(const GuardedOutcome& outcome, int lineOffset,
+                        const std::function<QString(const QString&)>& translate) {
     auto line = [lineOffset](int l) { return std::max(0, l - lineOffset); };
+    auto tr = [&translate](const QString& text) { return translate ? translate(text) : text; };
     if (outcome.refused) {
         const RefusedStatement& r = *outcome.refused;
         if (r.statement.isEmpty() && r.number != 0) {
@@ -53,13 +51,13 @@ QString describeFailure(const GuardedOutcome& outcome, int lineOffset) {
             parsed.errors.append(e);
             return describeFailure(parsed, lineOffset);
         }
-        const QString what = r.statement.isEmpty() ? QStringLiteral("This statement") : r.statement;
-        return QStringLiteral("Line %1: %2 is not allowed under check: %3")
-            .arg(line(r.line))
-            .arg(what, r.reason);
+        const QString what = r.statement.isEmpty() ? tr(msg::ThisStatement) : r.statement;
+        return tr(msg::NotAllowed).arg(line(r.line)).arg(what, tr(r.reason));
     }
     if (outcome.errors.isEmpty())
-        return QString();
+        return outcome.transactionCountAfter == 1
+                   ? QString()
+                   : tr(msg::TransactionCountChanged).arg(outcome.transactionCountAfter);
     const ado::Error& x = outcome.errors.first();
     if (x.nativeError == 0)
         return x.description;

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace check {
@@ -20,7 +21,8 @@ struct GuardedOutcome {
     std::optional<RefusedStatement> refused; // the guard did not let the batch run
     QList<ado::Error> errors;                // the server's messages, first one first
     QList<core::RowSet> resultSets;          // what the batch returned
-    bool accepted() const { return !refused && errors.isEmpty(); }
+    int transactionCountAfter = 1;           // a batch that leaves another count is not accepted
+    bool accepted() const { return !refused && errors.isEmpty() && transactionCountAfter == 1; }
 };
 
 // Runs a batch a user wrote on the connection so that nothing it does stays: the statement
@@ -37,8 +39,10 @@ GuardedOutcome runGuarded(ado::Connection& connection, const QString& batch, con
 
 // The first message of a run that was not accepted, as the server writes it:
 // "Msg N, Level L, State S, Line R: text", with " (column C)" when the column is known; a
-// refused statement as "Line R: STATEMENT is not allowed under check: reason". `lineOffset` is
-// subtracted from the lines (the declaration block before a formula).
-QString describeFailure(const GuardedOutcome& outcome, int lineOffset = 0);
+// refused statement as "Riga R: STATEMENT non è ammessa sotto controllo: reason". `lineOffset` is
+// subtracted from the lines (the declaration block before a formula). The check's own texts go
+// through `translate` (the host's translation service; unset: Italian).
+QString describeFailure(const GuardedOutcome& outcome, int lineOffset = 0,
+                        const std::function<QString(const QString&)>& translate = {});
 
 } // namespace check

@@ -17,6 +17,31 @@ inline const QString TooLong = QStringLiteral(
     "La formula è troppo lunga per essere salvata: la sua forma SQL conta %1 caratteri e, riletta dal "
     "database, supererebbe il limite di %2 caratteri del testo. Accorcia la formula e salvala di nuovo.");
 
+// What the check says when it does not send a formula, or cannot judge it: for the host log and
+// the tool. %1 the line, %2 the statement, %3 one of the reasons below.
+inline const QString NotAllowed = QStringLiteral("Riga %1: %2 non è ammessa sotto controllo: %3");
+inline const QString ThisStatement = QStringLiteral("Questa istruzione");
+inline const QString EndsTransaction =
+    QStringLiteral("chiuderebbe la transazione in cui il controllo esegue la formula, e le istruzioni che "
+                   "seguono resterebbero scritte");
+inline const QString SplitsTransaction =
+    QStringLiteral("apre una transazione propria che la formula potrebbe confermare, e le sue istruzioni "
+                   "resterebbero scritte");
+inline const QString RunsOutOfSight =
+    QStringLiteral("una procedura o un batch dinamico possono confermare o cambiare la sessione senza che il "
+                   "controllo lo veda");
+inline const QString OutlivesBatch =
+    QStringLiteral("cambia la sessione della connessione oltre il controllo, e con essa i controlli e i "
+                   "salvataggi successivi");
+inline const QString LinkedServer =
+    QStringLiteral("una tabella su un server collegato è fuori dalla transazione del controllo");
+inline const QString UnknownStatement =
+    QStringLiteral("il controllo non sa che cosa faccia questa istruzione");
+inline const QString TransactionCountChanged =
+    QStringLiteral("Il batch ha cambiato il numero delle transazioni aperte da 1 a %1");
+inline const QString NotTranslated = QStringLiteral("La formula non si lascia tradurre nella sua forma SQL");
+inline const QString NoConnection = QStringLiteral("Nessuna connessione su cui controllare la formula");
+
 inline const QString CorrectTitle = QStringLiteral("Controllo sintassi formula avvenuta con successo");
 inline const QString NotCorrectTitle = QStringLiteral("Controllo sintassi formula fallita");
 inline const QString SaveTitle = QStringLiteral("Controllo sintassi formula");

@@ -1,5 +1,6 @@
 #include "check/StatementGuard.h"
 
+#include "check/Messages.h"
 #include "tsql/Parser.h"
 
 #include <variant>
@@ -10,19 +11,6 @@ namespace check {
 namespace {
 
 using namespace tsql;
-
-const char* const EndsTransaction =
-    "it would end the transaction in which the check runs the formula, so the statements after it "
-    "would stay written";
-const char* const SplitsTransaction =
-    "it opens a transaction of its own that the formula could commit, so its statements would stay "
-    "written";
-const char* const RunsOutOfSight =
-    "a procedure or a dynamic batch may commit or change the session where the check cannot see it";
-const char* const OutlivesBatch =
-    "it changes the session of the connection beyond the check and so the later checks and saves";
-const char* const LinkedServer = "a table on a linked server is outside the transaction of the check";
-const char* const Unknown = "the check does not know what this statement does";
 
 // The nodes still to look at. The tree is walked with a stack of its own, so a deep tree costs
 // memory, not the thread's stack.
@@ -49,8 +37,8 @@ private:
     }
     template <typename T> void push(const std::unique_ptr<T>& node) { push(node.get()); }
 
-    void refuse(const QString& statement, int line, int column, const char* reason) {
-        verdict.refused = RefusedStatement{statement, line, column, 0, QString::fromLatin1(reason)};
+    void refuse(const QString& statement, int line, int column, const QString& reason) {
+        verdict.refused = RefusedStatement{statement, line, column, 0, reason};
     }
 
     void visit(const Stmt& s) {
@@ -96,22 +84,22 @@ private:
             return;
         case SK::SetOption:
             if (s.var != u"NOCOUNT")
-                refuse(QStringLiteral("SET ") + s.var, s.line, s.column, OutlivesBatch);
+                refuse(QStringLiteral("SET ") + s.var, s.line, s.column, msg::OutlivesBatch);
             return;
         case SK::BeginTran:
-            refuse(QStringLiteral("BEGIN TRANSACTION"), s.line, s.column, SplitsTransaction);
+            refuse(QStringLiteral("BEGIN TRANSACTION"), s.line, s.column, msg::SplitsTransaction);
             return;
         case SK::Commit:
-            refuse(QStringLiteral("COMMIT"), s.line, s.column, EndsTransaction);
+            refuse(QStringLiteral("COMMIT"), s.line, s.column, msg::EndsTransaction);
             return;
         case SK::Rollback:
-            refuse(QStringLiteral("ROLLBACK"), s.line, s.column, EndsTransaction);
+            refuse(QStringLiteral("ROLLBACK"), s.line, s.column, msg::EndsTransaction);
             return;
         case SK::Exec:
-            refuse(QStringLiteral("EXECUTE ") + s.procName, s.line, s.column, RunsOutOfSight);
+            refuse(QStringLiteral("EXECUTE ") + s.procName, s.line, s.column, msg::RunsOutOfSight);
             return;
         }
-        refuse(QString(), s.line, s.column, Unknown);
+        refuse(QString(), s.line, s.column, msg::UnknownStatement);
     }
 
     void visit(const Expr& e) {
@@ -137,7 +125,7 @@ private:
 
     void visit(const TableSource& t) {
         if (t.kind == SourceKind::Table && t.nameParts.size() > 3) {
-            refuse(t.nameParts.join(u'.'), t.line, t.column, LinkedServer);
+            refuse(t.nameParts.join(u'.'), t.line, t.column, msg::LinkedServer);
             return;
         }
         push(t.xmlTarget);
@@ -162,7 +150,7 @@ GuardVerdict judge(const QString& sql) {
         return verdict;
     } catch (...) {
         GuardVerdict verdict;
-        verdict.refused = RefusedStatement{QString(), 1, 0, 0, QString::fromLatin1(Unknown)};
+        verdict.refused = RefusedStatement{QString(), 1, 0, 0, msg::UnknownStatement};
         return verdict;
     }
     Walker walker;

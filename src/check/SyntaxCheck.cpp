@@ -44,12 +44,11 @@ core::Variant SyntaxCheck::CheckFormula(bool ShowMessage) {
         m_prefixLength = m_batch.size() - sql.text.size();
         ado::Connection* connection = m_host.connection();
         if (!connection)
-            throw core::ComError(core::err::ObjectVariableNotSet,
-                                 QStringLiteral("No connection to check the formula on"));
+            throw core::ComError(core::err::ObjectVariableNotSet, tr(msg::NoConnection));
         // The check goes on with what the translation returned, but a formula whose translation
         // failed is not correct: what the server saw is not the formula.
         if (sql.failed)
-            fail(QStringLiteral("The formula could not be translated to its SQL form"));
+            fail(tr(msg::NotTranslated));
         m_correct = runBatch(connection) && !sql.failed;
     } catch (const core::ComError& e) {
         fail(e.description());
@@ -84,9 +83,12 @@ bool SyntaxCheck::runBatch(ado::Connection* connection) {
         runGuarded(*connection, m_batch, m_options.limits, m_prefixLength, declarationLines());
     if (outcome.accepted())
         return true;
-    const int line = outcome.refused ? outcome.refused->line : outcome.errors.first().line;
+    const int line = outcome.refused            ? outcome.refused->line
+                     : outcome.errors.isEmpty() ? 0
+                                                : outcome.errors.first().line;
     const int formulaLine = line - declarationLines();
-    fail(describeFailure(outcome, declarationLines()), formulaLine > 0 ? formulaLine : 0);
+    fail(describeFailure(outcome, declarationLines(), [this](const QString& text) { return tr(text); }),
+         formulaLine > 0 ? formulaLine : 0);
     return false;
 }
 

@@ -139,6 +139,20 @@ TEST_F(Cli, ChecksNeverWrite) {
     EXPECT_EQ(db.dump(), before);
 }
 
+TEST_F(Cli, ARefusalIsWrittenInTheLanguageOfTheTool) {
+    const ToolRun italian = run({QStringLiteral("check-sql"), QStringLiteral("SELECT 1\nCOMMIT")});
+    EXPECT_EQ(italian.out,
+              QStringLiteral("Riga 2: COMMIT non è ammessa sotto controllo: chiuderebbe la transazione "
+                             "in cui il controllo esegue la formula, e le istruzioni che seguono "
+                             "resterebbero scritte\n"));
+    const ToolRun english = run({QStringLiteral("--lang"), QStringLiteral("en"), QStringLiteral("check-sql"),
+                                 QStringLiteral("SELECT 1\nSET XACT_ABORT ON")});
+    EXPECT_EQ(english.out,
+              QStringLiteral("Line 2: SET XACT_ABORT is not allowed under check: it changes the session "
+                             "of the connection beyond the check, and with it the later checks and "
+                             "saves\n"));
+}
+
 TEST_F(Cli, SavingToARecordThatDoesNotExistIsAnError) {
     CHECK_REQUIRE_ENGINE(db);
     const QString before = db.dump();

@@ -85,7 +85,7 @@ TEST(SyntaxCheck, RefusedStatementsAreNotSentAndNotCorrect) {
         c.run(QStringLiteral("SET @OUTPREZZO = 1\r\nCOMMIT\r\nDELETE FROM LP01_PROVIDER\r\nBEGIN TRAN")));
     EXPECT_EQ(db.connection->statementCount(), sent);
     EXPECT_EQ(c.check.lastFormulaLine(), 2);
-    EXPECT_TRUE(c.check.lastServerMessage().contains(QStringLiteral("COMMIT is not allowed")));
+    EXPECT_TRUE(c.check.lastServerMessage().contains(QStringLiteral("COMMIT non è ammessa")));
     EXPECT_EQ(db.dump(), before);
 }
 

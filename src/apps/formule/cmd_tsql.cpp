@@ -3,6 +3,7 @@
 #include "ado/Ado.h"
 #include "apps/formule/Command.h"
 #include "check/GuardedRun.h"
+#include "host/TranslationService.h"
 
 using namespace formule_cli;
 
@@ -33,7 +34,9 @@ int runCheckSql(Context& ctx, const QCommandLineParser&, const QStringList& posi
         return ExitNegative;
     }
     if (!outcome.accepted()) {
-        *ctx.out << check::describeFailure(outcome) << "\n";
+        *ctx.out << check::describeFailure(outcome, 0, [&ctx](const QString& italian) {
+            return ctx.translation ? ctx.translation->Traduci(italian) : italian;
+        }) << "\n";
         return ExitNegative;
     }
     *ctx.out << "OK\n";
