@@ -140,8 +140,8 @@ public:
     // Runs the batch inside a transaction of its own (@@TRANCOUNT 1 when the batch starts) and
     // rolls everything back afterwards, whatever the batch did. `writes`: the batch changes
     // table data, so the back end may take its write lock first. Batch errors are reported in
-    // the outcome; throws ComError when the run cannot be isolated (a transaction is already
-    // open, the connection failed).
+    // the outcome, and so is a transaction already open on the embedded engine (Msg 40004);
+    // throws ComError when the connection fails, or a transaction is open on SQL Server.
     virtual IsolatedOutcome executeIsolated(const QString& commandText, bool writes) = 0;
 };
 

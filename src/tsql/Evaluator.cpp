@@ -298,14 +298,7 @@ Value Evaluator::xmlMethod(Expr& e, const RowCtx* ctx) {
     Value target = eval(*e.args[0], ctx);
     if (target.null)
         return Value::nullOf(e.type);
-    XmlNodeRef context;
-    if (target.type.id == TypeId::XmlNode) {
-        context = *target.node;
-    } else {
-        auto doc = document(target);
-        context = XmlNodeRef{doc, &doc->root, -1};
-    }
-    std::vector<XmlNodeRef> found = xpathSelect(context, e.args[1]->value.s);
+    std::vector<XmlNodeRef> found = xpathSelect(contextNode(target), e.args[1]->value.s);
     if (e.name == u"exist")
         return Value::boolean(!found.empty());
     if (e.name == u"query") {

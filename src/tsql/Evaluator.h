@@ -90,7 +90,8 @@ private:
     void sort(const Select& sel, std::vector<OutRow>& rows);
     void appendUnion(Select& sel, const RowCtx* outer, ResultSet& rs);
     void counted(MemoryCharge& work, const RowCtx& c);
-    std::shared_ptr<const XmlDoc> document(const Value& v);
+    // Where an xml method or nodes() starts: a row of nodes() as it is, a document at its root.
+    XmlNodeRef contextNode(const Value& target);
 
     BatchState& m_state;
     BatchBudget& m_budget;

@@ -5,15 +5,20 @@
 
 #include "tsql/Functions.h"
 
+#include <algorithm>
+
 namespace tsql::parsing {
 
-// Operands read by `operand`, joined left to right by the keyword `keyword` into `kind` nodes.
-template <typename Operand> ExprP Parser::keywordChain(const char* keyword, EK kind, Operand operand) {
+// Operands read by `operand`, joined left to right into `kind` nodes by every token `isOperator`
+// accepts (a binary node keeps its operator). A loop, not a recursion: a long chain costs no stack.
+template <typename Match, typename Operand> ExprP Parser::chain(Match isOperator, EK kind, Operand operand) {
     ExprP left = (this->*operand)();
-    while (cur().isKeyword(keyword)) {
+    while (isOperator(cur())) {
         const Token& op = cur();
         ++p;
         auto e = make(kind, op);
+        if (kind == EK::Binary)
+            e->op = op.text;
         e->args.push_back(std::move(left));
         e->args.push_back((this->*operand)());
         left = sealed(std::move(e));
@@ -21,13 +26,31 @@ template <typename Operand> ExprP Parser::keywordChain(const char* keyword, EK k
     return left;
 }
 
+namespace {
+
+auto keyword(const char* word) {
+    return [word](const Token& t) { return t.isKeyword(word); };
+}
+
+// An operator of one character among `operators`.
+auto oneOf(QStringView operators) {
+    return [operators](const Token& t) {
+        if (t.kind != Tok::Op || t.text.size() != 1)
+            return false;
+        const QChar c = t.text.front();
+        return std::find(operators.begin(), operators.end(), c) != operators.end();
+    };
+}
+
+} // namespace
+
 ExprP Parser::condition() {
     DepthGuard g(depth, cur());
-    return keywordChain("OR", EK::Or, &Parser::conjunction);
+    return chain(keyword("OR"), EK::Or, &Parser::conjunction);
 }
 
 ExprP Parser::conjunction() {
-    return keywordChain("AND", EK::And, &Parser::negation);
+    return chain(keyword("AND"), EK::And, &Parser::negation);
 }
 
 ExprP Parser::negation() {
@@ -162,32 +185,11 @@ ExprP Parser::comparison() {
 
 ExprP Parser::scalar() {
     DepthGuard g(depth, cur());
-    ExprP left = term();
-    while (cur().kind == Tok::Op && (cur().text == u"+" || cur().text == u"-" || cur().text == u"&" ||
-                                     cur().text == u"|" || cur().text == u"^")) {
-        const Token& op = cur();
-        ++p;
-        auto e = make(EK::Binary, op);
-        e->op = op.text;
-        e->args.push_back(std::move(left));
-        e->args.push_back(term());
-        left = sealed(std::move(e));
-    }
-    return left;
+    return chain(oneOf(u"+-&|^"), EK::Binary, &Parser::term);
 }
 
 ExprP Parser::term() {
-    ExprP left = unary();
-    while (cur().kind == Tok::Op && (cur().text == u"*" || cur().text == u"/" || cur().text == u"%")) {
-        const Token& op = cur();
-        ++p;
-        auto e = make(EK::Binary, op);
-        e->op = op.text;
-        e->args.push_back(std::move(left));
-        e->args.push_back(unary());
-        left = sealed(std::move(e));
-    }
-    return left;
+    return chain(oneOf(u"*/%"), EK::Binary, &Parser::unary);
 }
 
 ExprP Parser::unary() {

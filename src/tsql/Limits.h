@@ -8,7 +8,7 @@
 #include <vector>
 
 // The limits of a batch. Two are the server's own: a (max) value holds at most 2^31 - 1 bytes
-// ("Maximum capacity specifications for SQL Server"; Msg 7119 beyond), and a client's command
+// (SQL Server's documented maximum capacities; Msg 7119 beyond), and a client's command
 // timeout ends the batch with "Query timeout expired", which no CATCH block sees (the attention
 // of the client ends the batch on the server). The memory budget (Msg 40002) and the lock wait
 // (Msg 1222, as SET LOCK_TIMEOUT gives it) guard the machine the engine shares with the editor.

@@ -152,7 +152,7 @@ private:
 
     // ---------------- expressions (ExpressionParser.cpp) ----------------
 
-    template <typename Operand> ExprP keywordChain(const char* keyword, EK kind, Operand operand);
+    template <typename Match, typename Operand> ExprP chain(Match isOperator, EK kind, Operand operand);
     ExprP condition();
     ExprP conjunction();
     ExprP negation();

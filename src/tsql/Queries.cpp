@@ -142,10 +142,11 @@ ResultSet Evaluator::runSql(Select& sel, const RowCtx* ctx, qint64 limit) {
 
 // ---------------- in-engine queries (no tables: constants, variables, xml) ----------------
 
-std::shared_ptr<const XmlDoc> Evaluator::document(const Value& v) {
-    if (v.doc)
-        return v.doc;
-    return parseXml(v.s);
+XmlNodeRef Evaluator::contextNode(const Value& target) {
+    if (target.type.id == TypeId::XmlNode)
+        return *target.node;
+    std::shared_ptr<const XmlDoc> doc = target.doc ? target.doc : parseXml(target.s);
+    return XmlNodeRef{doc, &doc->root, -1};
 }
 
 void Evaluator::counted(MemoryCharge& work, const RowCtx& c) {
@@ -162,14 +163,7 @@ void Evaluator::xmlRows(TableSource& s, const RowCtx* outer, std::vector<RowCtx>
         Value target = eval(*s.xmlTarget, &c);
         if (target.null)
             continue;
-        XmlNodeRef context;
-        if (target.type.id == TypeId::XmlNode) {
-            context = *target.node;
-        } else {
-            auto doc = document(target);
-            context = XmlNodeRef{doc, &doc->root, -1};
-        }
-        for (const XmlNodeRef& n : xpathSelect(context, s.xpath)) {
+        for (const XmlNodeRef& n : xpathSelect(contextNode(target), s.xpath)) {
             RowCtx r = c;
             Value nv;
             nv.type = SqlType::of(TypeId::XmlNode);
