@@ -79,6 +79,7 @@ private:
     void caseType(Expr& e);
     void cast(Expr& e);
     void function(Expr& e);
+    static void nullConstants(const FunctionDef& f, const Expr& e);
     void xmlMethod(Expr& e);
     void comparable(const Expr& a, const Expr& b, const Expr& at);
 };

@@ -168,19 +168,23 @@ constexpr auto Param = SqlForm::Value;
 constexpr auto Datepart = FirstArgument::Datepart;
 constexpr auto Condition = FirstArgument::Condition;
 constexpr auto OrStar = FirstArgument::ValueOrStar;
+constexpr auto Plain = FirstArgument::Value;
+constexpr auto NotAllNull = NullConstant::NotAll;
+constexpr auto NotFirstNull = NullConstant::NotFirst;
+constexpr auto NotAllResultsNull = NullConstant::NotAllResults;
 
 namespace fn = builtin;
 
 // One row per function. Columns left out take their defaults: SQL form Engine, NULLs Propagate,
-// first argument Value.
+// first argument Value, NULL constants allowed.
 // clang-format off
 constexpr FunctionDef kFunctions[] = {
-    // name           min  max  result type          evaluator          SQL form    NULLs      first arg.
+    // name           min  max  result type          evaluator          SQL form    NULLs      first arg. NULL constants
     // NULLs and logic
     {"ISNULL",          2,   2, isnullType,          fn::isnull,        IfNull,     Own},
-    {"COALESCE",        2, 254, dominantOfAll,       fn::coalesce,      Native,     Own},
-    {"NULLIF",          2,   2, typeOfFirst,         fn::nullif,        Native,     Own},
-    {"IIF",             3,   3, dominantOfResults,   fn::iif,           IifCase,    Own,       Condition},
+    {"COALESCE",        2, 254, dominantOfAll,       fn::coalesce,      Native,     Own,       Plain,     NotAllNull},
+    {"NULLIF",          2,   2, typeOfFirst,         fn::nullif,        Native,     Own,       Plain,     NotFirstNull},
+    {"IIF",             3,   3, dominantOfResults,   fn::iif,           IifCase,    Own,       Condition, NotAllResultsNull},
     {"CHOOSE",          2, 254, dominantOfResults,   fn::choose,        ChooseCase, Own},
     {"ISNUMERIC",       1,   1, fixed<Int>,          fn::isnumeric},
     // mathematics

@@ -170,6 +170,29 @@ void divFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
     }
 }
 
+// tsql_to(value, type): the value converted to the T-SQL type named (as CAST names it), as the
+// server converts the operand of lower precedence: a text that reads as no number fails here,
+// on the row that holds it.
+void toFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    try {
+        const auto* name = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
+        const std::optional<SqlType> type = parseTypeName(QString::fromUtf8(name));
+        if (!type) {
+            sqlite3_result_error(ctx, "tsql_to: unknown type", -1);
+            return;
+        }
+        setResult(ctx, convert(fromSqliteValue(argv[0]), *type));
+    } catch (const SqlError& e) {
+        fail(ctx, e);
+    } catch (const std::bad_alloc&) {
+        sqlite3_result_error_nomem(ctx);
+    }
+}
+
 void singleFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_int64(argv[1]) > 1) {
         fail(ctx,
@@ -210,6 +233,8 @@ void registerSqliteFunctions(QSqlDatabase db) {
     sqlite3_create_function(handle, "tsql_single", 2, SQLITE_UTF8, nullptr, singleFn, nullptr, nullptr);
     sqlite3_create_function(handle, "tsql_div", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, divFn,
                             nullptr, nullptr);
+    sqlite3_create_function(handle, "tsql_to", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, toFn, nullptr,
+                            nullptr);
 }
 
 SqliteStatement::SqliteStatement(sqlite3* db, const QString& sql)
