@@ -212,21 +212,25 @@ Numeric decimalResult(const QString& op, const Numeric& p, const Numeric& q, con
           QStringLiteral("Operand data type %1 is invalid for %2 operator.").arg(t.name(), opName(op)));
 }
 
-// datetime and smalldatetime take + and - of a number of days (or of another datetime); date
-// converts to no number, so date with a number is an operand type clash (Msg 206); any other
-// operator, or a date with a date, is invalid for the date type (Msg 8117).
+// Only datetime and smalldatetime take + and - of a number of days (or of one another). The
+// newer date types convert to no number: with a number they are an operand type clash (Msg 206,
+// "datetime2 is incompatible with int"), with another date type incompatible (Msg 402), and
+// any other operator, or two of the same type, is invalid for the type (Msg 8117).
 SqlType dateArithmeticType(const QString& op, const SqlType& a, const SqlType& b) {
+    auto counts = [](const SqlType& t) { return t.id == TypeId::DateTime || t.id == TypeId::SmallDateTime; };
     const SqlType& d = a.isDate() ? a : b;
     if (op != u"+" && op != u"-")
         invalidOperand(op, d);
-    if (a.id == TypeId::Date || b.id == TypeId::Date) {
-        const SqlType& other = a.id == TypeId::Date ? b : a;
-        if (other.isNumeric())
-            raise(206, 16,
-                  QStringLiteral("Operand type clash: %1 is incompatible with %2").arg(a.name(), b.name()));
-        invalidOperand(op, d);
-    }
-    return d;
+    if (counts(a) && (counts(b) || !b.isDate()))
+        return a;
+    if (counts(b) && !a.isDate())
+        return b;
+    if (a.isNumeric() || b.isNumeric())
+        raise(206, 16,
+              QStringLiteral("Operand type clash: %1 is incompatible with %2").arg(a.name(), b.name()));
+    if (a.isDate() && b.isDate() && a.id != b.id)
+        incompatible(op, a, b);
+    invalidOperand(op, counts(a) || !a.isDate() ? b : a);
 }
 
 // A date plus or minus a number of days (with their fraction).
