@@ -216,7 +216,7 @@ void Binder::systemVariable(Expr& e) {
     e.type = it.value();
 }
 
-// ~ takes integers only (Msg 402); unary minus refuses texts and xml (Msg 8117), and computes
+// ~ takes integers only (Msg 402); unary minus refuses texts, dates and xml (Msg 8117), and computes
 // tinyint, smallint and bit in int.
 void Binder::unary(Expr& e) {
     const SqlType& t = e.args[0]->type;
@@ -229,7 +229,7 @@ void Binder::unary(Expr& e) {
         e.type = t.id == TypeId::Unknown ? SqlType::of(TypeId::Int) : t;
         return;
     }
-    if (e.op == u"-" && (t.isString() || t.id == TypeId::Xml || t.id == TypeId::XmlNode))
+    if (e.op == u"-" && (t.isString() || t.isDate() || t.id == TypeId::Xml || t.id == TypeId::XmlNode))
         fail(8117, 16, QStringLiteral("Operand data type %1 is invalid for minus operator.").arg(t.name()),
              e.line, e.column);
     e.type = (t.id == TypeId::Bit || t.id == TypeId::TinyInt || t.id == TypeId::SmallInt ||

@@ -231,15 +231,18 @@ Value toApproximate(const Value& v, const SqlType& to, bool explicitConversion) 
 }
 
 // To a character type, xml or uniqueidentifier: the value's text. A number too long for the
-// target is "*" when it is an integer and Msg 8115 otherwise; texts and dates are cut.
+// target is "*" when it is an integer going to char or varchar and Msg 8115 otherwise
+// ("CAST and CONVERT", truncating and rounding results); texts and dates are cut.
 Value toCharacter(const Value& v, const SqlType& to, bool explicitConversion) {
     const SqlType& from = v.type;
     if (from.id == TypeId::XmlNode)
         clash(from, to, explicitConversion);
     QString s = toText(v);
     if (to.isString() && to.length >= 0 && s.size() > to.length && !from.isString() && !from.isDate()) {
-        if (from.isInteger())
+        if (from.isInteger() && !to.isUnicode())
             s = QStringLiteral("*");
+        else if (from.isInteger())
+            overflow(SqlType::of(TypeId::Unknown), to);
         else
             raise(8115, 16,
                   QStringLiteral("Arithmetic overflow error converting %1 to data type %2.")
