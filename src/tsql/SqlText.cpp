@@ -114,9 +114,14 @@ struct Gen {
         QString s = expr(x);
         if (!stringish(x) || !target.isNumeric())
             return s;
-        const QString type = target.id == TypeId::Decimal
-                                 ? QStringLiteral("decimal(%1,%2)").arg(target.precision).arg(target.scale)
-                                 : target.name();
+        return converted(s, target);
+    }
+
+    // The SQL text `s` converted by the engine to the number type `t` (tsql_to).
+    static QString converted(const QString& s, const SqlType& t) {
+        const QString type = t.id == TypeId::Decimal
+                                 ? QStringLiteral("decimal(%1,%2)").arg(t.precision).arg(t.scale)
+                                 : t.name();
         return QStringLiteral("tsql_to(%1, '%2')").arg(s, type);
     }
 
@@ -332,9 +337,14 @@ struct Gen {
         return s + QStringLiteral(" END");
     }
 
+    // CAST and CONVERT of a text or a number to a number convert as the engine does (rounding,
+    // overflow and texts that are no number fail on their row); TRY_CAST and the other
+    // conversions are SQLite's.
     QString cast(Expr& e) {
         QString a = expr(*e.args[0]);
         const SqlType& t = e.castType;
+        if (t.isNumeric() && !e.tryCast && !e.args[0]->type.isDate())
+            return converted(a, t);
         if (t.isInteger())
             return QStringLiteral("CAST(%1 AS INTEGER)").arg(a);
         if (t.id == TypeId::Decimal || t.id == TypeId::Money)

@@ -85,6 +85,21 @@ TEST_F(TypesTest, ATextThatIsNoNumberFailsOnItsRow) {
         error(QStringLiteral("SELECT COUNT(*) FROM MG5F_DIMECONF WHERE MG5F_CODICEVAR = 5")),
         QStringLiteral("Msg 245: Conversion failed when converting the varchar value 'X9                  ' "
                        "to data type int."));
+    EXPECT_EQ(
+        error(QStringLiteral("SELECT MAX(CAST(MG5F_CODICEVAR AS int)) FROM MG5F_DIMECONF")),
+        QStringLiteral("Msg 245: Conversion failed when converting the varchar value 'X9                  ' "
+                       "to data type int."));
+    EXPECT_EQ(rows(QStringLiteral("SELECT MAX(CAST(MG5F_CODICEVAR AS decimal(5,1))) FROM MG5F_DIMECONF WHERE "
+                                  "MG5F_DITTA_CG18 = 1")),
+              QStringLiteral("12.0"));
+    EXPECT_EQ(
+        error(QStringLiteral("SELECT MAX(CAST(MG5F_CODICEVAR AS tinyint) * 30) FROM MG5F_DIMECONF WHERE "
+                             "MG5F_DITTA_CG18 = 1")),
+        QStringLiteral("accepted"));
+    EXPECT_EQ(
+        error(QStringLiteral("SELECT MAX(CAST(MG5F_CODICEVAR * 30 AS tinyint)) FROM MG5F_DIMECONF WHERE "
+                             "MG5F_DITTA_CG18 = 1")),
+        QStringLiteral("Msg 220: Arithmetic overflow error for data type tinyint, value = 360."));
     EXPECT_EQ(rows(QStringLiteral("SELECT COUNT(*) FROM MG5F_DIMECONF WHERE MG5F_DITTA_CG18 = 1 AND "
                                   "MG5F_CODICEVAR = 5")),
               QStringLiteral("1"));
