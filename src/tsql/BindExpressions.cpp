@@ -2,6 +2,7 @@
 // queries, the type of every node, and the checks the server makes at compile time.
 
 #include "tsql/BinderImpl.h"
+#include "tsql/Xml.h"
 
 #include "tsql/Functions.h"
 
@@ -89,11 +90,7 @@ void Binder::column(Expr& e) {
 }
 
 bool Binder::valueSingleton(const QString& path) {
-    QString p = path.trimmed();
-    if (p.endsWith(u']'))
-        return true;
-    static const QRegularExpression attr(QStringLiteral("^(\\./)?@[\\w:.-]+$"));
-    return attr.match(p).hasMatch();
+    return xpathSingleton(path);
 }
 
 void Binder::subquerySelect(Select& sub, bool single, int line, int column) {

@@ -6,6 +6,7 @@
 #include "tsql/Value.h"
 
 #include "tsql/ValueInternal.h"
+#include "tsql/Xml.h"
 
 #include <QRegularExpression>
 
@@ -254,6 +255,8 @@ Value toCharacter(const Value& v, const SqlType& to, bool explicitConversion) {
     r.s = to.isString() ? fitString(s, to) : s;
     if (to.id == TypeId::Xml && from.id == TypeId::Xml)
         r.doc = v.doc;
+    else if (to.id == TypeId::Xml) // a text becomes xml only when it is well formed (Msg 9400...)
+        r.doc = parseXml(s);
     return r;
 }
 

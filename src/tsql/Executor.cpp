@@ -58,6 +58,9 @@ Flow Executor::runInner(Stmt& s) {
         m_state.rowCount = 1;
         return Flow::Normal;
     case SK::SetOption:
+        if (s.target)
+            setIdentityInsert(s);
+        return Flow::Normal;
     case SK::Empty:
         return Flow::Normal;
     case SK::Select:

@@ -1,6 +1,7 @@
 #include "tsql/SqlText.h"
 
 #include "tsql/Binder.h"
+#include "tsql/ColumnRules.h"
 #include "tsql/Functions.h"
 
 #include <limits>
@@ -522,17 +523,18 @@ QString updateOrDeleteSql(ValueSource& ex, Stmt& s, QVariantList& params) {
                     40000, 16,
                     QStringLiteral("Assigning variables in UPDATE is not supported by the embedded server."));
             QString col = quoteIdent(t.columns[a.columnIndex]);
-            const SqlType& ct = t.columnTypes[size_t(a.columnIndex)];
+            const StoreTarget column{&t, a.columnIndex, true};
             QString value;
             if (!a.value->rowDependent) {
                 Value v = ex.eval(*a.value, nullptr);
                 if (a.op != u"=")
                     raise(40000, 16, QStringLiteral("Compound assignment of columns is not supported."));
-                value = g.param(convert(v, ct));
+                value = storeCall(g.param(storeParam(v, column)), column, true);
             } else {
                 value = g.expr(*a.value);
                 if (a.op != u"=")
                     value = QStringLiteral("(%1 %2 %3)").arg(col, a.op.left(1), value);
+                value = storeCall(value, column, false);
             }
             sets << col + QStringLiteral(" = ") + value;
         }
