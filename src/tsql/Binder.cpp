@@ -216,8 +216,8 @@ void Binder::topCount(Expr& top, bool percent) {
     if (lit->kind != EK::Literal || lit->value.null)
         return;
     const TypeId id = lit->value.type.id;
-    const bool whole =
-        id == TypeId::Int || id == TypeId::BigInt || id == TypeId::SmallInt || id == TypeId::TinyInt;
+    // A whole number beyond int is read as a numeric of scale 0.
+    const bool whole = lit->value.type.isInteger() || (id == TypeId::Decimal && lit->value.type.scale == 0);
     if (!percent && !whole)
         fail(1060, 15,
              QStringLiteral(
