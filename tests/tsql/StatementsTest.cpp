@@ -150,6 +150,19 @@ TEST_F(StatementsTest, DeepDynamicNestingStopsWithMsg217) {
               QStringLiteral("4"));
 }
 
+// Each dynamic batch may itself be nested as deep as the parser allows: the stack they take
+// together is bounded, and the nesting stops with Msg 217 before it runs out.
+TEST_F(StatementsTest, DeeplyNestedDynamicBatchesStopBeforeTheStackRunsOut) {
+    const QString open = QStringLiteral("IF 1 = 1 BEGIN ").repeated(75);
+    const QString close = QStringLiteral(" END").repeated(75);
+    const QString inner =
+        open + QStringLiteral("EXEC sp_executesql @s, N''@s nvarchar(max)'', @s = @s") + close;
+    const tsql::ServerError e =
+        failed(QStringLiteral("DECLARE @s nvarchar(max) = N'") + inner +
+               QStringLiteral("'\nEXEC sp_executesql @s, N'@s nvarchar(max)', @s = @s"));
+    EXPECT_EQ(e.number, 217);
+}
+
 TEST_F(StatementsTest, TopCountsKnownWhenTheStatementRuns) {
     EXPECT_EQ(failed(QStringLiteral("DECLARE @n int SELECT TOP (@n) 1")).number, 1014);
     EXPECT_EQ(failed(QStringLiteral("DECLARE @n int = -2 SELECT TOP (@n) 1")).number, 1014);
