@@ -33,6 +33,7 @@ struct Session::Impl {
         , evaluator(state, budget, statements, transactions)
         , executor(state, evaluator, statements, transactions, budget) {
         setLockWait(sqliteHandle(db), limits.lockWaitMs);
+        executor.setCatalog(&catalog);
     }
 
     // The variables of a batch start as NULLs of their declared types.
@@ -58,9 +59,7 @@ struct Session::Impl {
             const std::shared_ptr<CompiledBatch> compiled = batches.compile(batch, catalog);
             state.compiled = compiled.get();
             startVariables(*compiled);
-            for (auto& s : compiled->batch.statements)
-                if (executor.run(*s) == Flow::Return)
-                    break;
+            executor.runBatch(compiled->batch.statements);
         } catch (const SqlError& e) {
             result.error = e.error;
         } catch (const std::bad_alloc&) {

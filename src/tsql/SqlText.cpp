@@ -433,11 +433,10 @@ struct Gen {
 qint64 topCount(ValueSource& ex, Expr& top, const RowCtx* ctx) {
     ex.sqlReadsValues = true;
     Value v = ex.eval(top, ctx);
-    if (v.null)
-        raise(1060, 16, QStringLiteral("The number of rows in the TOP clause must be an integer."));
-    qint64 n = convert(v, SqlType::of(TypeId::BigInt)).i;
+    // A NULL or negative row count known only when the statement runs.
+    const qint64 n = v.null ? -1 : convert(v, SqlType::of(TypeId::BigInt)).i;
     if (n < 0)
-        raise(487, 16, QStringLiteral("An invalid value was specified for the TOP clause."));
+        raise(1014, 16, QStringLiteral("A TOP or FETCH clause contains an invalid value."));
     return n;
 }
 

@@ -83,6 +83,21 @@ TEST_F(FormuleTool, HelpListsTheCommands) {
     EXPECT_TRUE(sqlHelp.out.contains(QLatin1String("--demo")));
 }
 
+// check-sql follows the server for a dynamic batch written out as constants, and says so.
+TEST_F(FormuleTool, CheckSqlRunsAConstantDynamicBatch) {
+    initDemo();
+    const ToolRun help = run({QStringLiteral("check-sql"), QStringLiteral("--help")});
+    EXPECT_TRUE(help.out.contains(QLatin1String("EXEC ('SELECT 1')"))) << help.out.toStdString();
+    EXPECT_EQ(withDb({QStringLiteral("check-sql"), QStringLiteral("EXEC ('SELECT 1')")}).out,
+              QStringLiteral("OK\n"));
+    const ToolRun variable = withDb(
+        {QStringLiteral("check-sql"), QStringLiteral("DECLARE @s nvarchar(9) = 'SELECT 1' EXEC (@s)")});
+    EXPECT_EQ(variable.exitCode, 1);
+    const ToolRun thrown = withDb({QStringLiteral("check-sql"), QStringLiteral(";THROW 50001, 'Prezzo', 1")});
+    EXPECT_TRUE(thrown.out.startsWith(QStringLiteral("Msg 50001, Level 16, State 1, Line 1: Prezzo")))
+        << thrown.out.toStdString();
+}
+
 TEST_F(FormuleTool, UsageErrorsExitWithTwo) {
     struct Case {
         QStringList args;
