@@ -248,7 +248,7 @@ SqlType arithmeticType(const QString& op, const SqlType& a0, const SqlType& b0) 
         return t;
     }
     if (a.isDate() || b.isDate()) {
-        if ((op == u"+" || op == u"-") && !(a.id == TypeId::Date || b.id == TypeId::Date)) {
+        if ((op == u"+" || op == u"-") && !(a.isNumberlessDate() || b.isNumberlessDate())) {
             return a.isDate() ? a : b;
         }
         raise(8117, 16,

@@ -105,6 +105,10 @@ void Binder::statement(Stmt& s) {
     case SK::Print:
         asStatement(s, [&] { expr(*s.expr); });
         break;
+    case SK::SetOption:
+        if (s.expr)
+            asStatement(s, [&] { expr(*s.expr); });
+        break;
     case SK::Exec:
         asStatement(s, [&] {
             for (auto& a : s.body)

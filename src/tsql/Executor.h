@@ -42,6 +42,7 @@ private:
     Flow runBlock(std::vector<StmtP>& body);
     Flow runTryCatch(Stmt& s);
     void runSelect(Stmt& s);
+    void setOption(Stmt& s);
     void endTransaction(const Stmt& s);
     void assign(int slot, const QString& op, const Value& v);
     void resultSet(ResultSet rs);

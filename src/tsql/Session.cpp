@@ -5,6 +5,7 @@
 
 #include "tsql/BatchCache.h"
 #include "tsql/Binder.h"
+#include "tsql/DateSettings.h"
 #include "tsql/Evaluator.h"
 #include "tsql/Executor.h"
 #include "tsql/Parser.h"
@@ -52,6 +53,7 @@ struct Session::Impl {
         executor.startBatch();
         budget.start(limits);
         const CurrentBudget current(&budget);
+        const BatchDateSettings dates;
         const SqliteBatchScope sqliteLimits(sqliteHandle(db), budget);
         try {
             catalog.refresh();
