@@ -54,6 +54,7 @@ struct Session::Impl {
         budget.start(limits);
         const CurrentBudget current(&budget);
         const BatchDateSettings dates;
+        const CurrentCatalog objects(&catalog);
         const SqliteBatchScope sqliteLimits(sqliteHandle(db), budget);
         try {
             catalog.refresh();
