@@ -50,7 +50,7 @@ Value isnumeric(const FunctionDef&, const Args& a, const SqlType&) {
 
 // ISDATE: 1 for a text that reads as a datetime under the session's DATEFORMAT and LANGUAGE (a
 // date datetime2 alone holds, such as the year 1000, is not one), and for a datetime; 0 for
-// NULL ("ISDATE (Transact-SQL)").
+// NULL and for an empty text, though CAST reads that as 1900-01-01 ("ISDATE (Transact-SQL)").
 Value isdate(const FunctionDef&, const Args& a, const SqlType&) {
     const Value& v = a[0];
     if (v.null)
@@ -58,7 +58,8 @@ Value isdate(const FunctionDef&, const Args& a, const SqlType&) {
     if (v.type.isDate())
         return Value::integer(1);
     const QString text = v.type.isString() ? v.s : toText(v);
-    return Value::integer(readDate(text, TypeId::DateTime).status == DateReading::Date ? 1 : 0);
+    return Value::integer(
+        !text.trimmed().isEmpty() && readDate(text, TypeId::DateTime).status == DateReading::Date ? 1 : 0);
 }
 
 // OBJECT_ID('[database.][schema.]name' [, 'type']): the id of a table ('U') or view ('V') of the
