@@ -6,6 +6,8 @@
 
 #include "TestDb.h"
 
+#include <QSqlQuery>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -61,6 +63,9 @@ const ValueCase kValues[] = {
     {"SELECT TRY_CONVERT(INT, 'x'), TRY_CAST('31/01/2024' AS DATETIME), TRY_CONVERT(DATETIME, '2024', NULL)",
      "<NULL>|<NULL>|<NULL>"},
     {"SELECT CONVERT(VARCHAR(10), DATEADD(year, -500, CAST('2024-01-31' AS DATE)), 23)", "1524-01-31"},
+    {"SET DATEFORMAT dmy SELECT TOP 1 CONVERT(VARCHAR(10), CAST('2024-01-31 10:00' AS DATETIME2), 112), "
+     "ISDATE(CM01_CODICE), OBJECT_ID(CM01_CODICE) FROM CM01_CATEGORIECOMM",
+     "20240131|0|<NULL>"},
 };
 
 QString cells(const tsql::RunResult& r) {
@@ -91,6 +96,18 @@ TEST(DateValues, SettingsEndWithTheBatch) {
         session.run(QStringLiteral("SELECT @@LANGUAGE, @@DATEFIRST, DATENAME(month, '20240131')"));
     ASSERT_FALSE(r.error.has_value());
     EXPECT_EQ(cells(r), QStringLiteral("us_english|7|January"));
+}
+
+// A date column keeps its text as yyyy-mm-dd hh:mi:ss.mmm: it reads back alike under any
+// DATEFORMAT.
+TEST(DateValues, DateColumnsReadAlikeUnderAnyDateformat) {
+    QSqlDatabase db = tsqltest::makeDb();
+    QSqlQuery(db).exec(QStringLiteral("CREATE TABLE DATED (D DATETIME)"));
+    QSqlQuery(db).exec(QStringLiteral("INSERT INTO DATED VALUES ('2024-01-12 10:00:00.000')"));
+    tsql::Session session(db);
+    const tsql::RunResult r = session.run(QStringLiteral("SET DATEFORMAT dmy SELECT D FROM DATED"));
+    ASSERT_FALSE(r.error.has_value()) << r.error->message.toStdString();
+    EXPECT_EQ(cells(r), QStringLiteral("Jan 12 2024 10:00AM"));
 }
 
 // Each error of the settings carries the server's text.
