@@ -17,7 +17,7 @@ Value textOut(const QString& s, const SqlType& type);
 // The value as text (the text itself for the character types, its CAST text otherwise).
 QString asText(const Value& v);
 qint64 asInt(const Value& v);
-QDateTime asDate(const Value& v);
+QDateTime asDate(const Value& v, TypeId textType = TypeId::DateTime2);
 
 // ---- mathematics ----
 Value round(const FunctionDef&, const Args&, const SqlType&);

@@ -140,9 +140,13 @@ Value dateOut(const QDate& d) {
 
 } // namespace
 
-// A date argument as it is; any other value read as datetime.
-QDateTime asDate(const Value& v) {
-    return v.type.isDate() ? v.dt : convert(v, SqlType::of(TypeId::DateTime)).dt;
+// A date argument as it is; a text read as `textType` (datetime2 for DATEPART, DATEDIFF and
+// the others, which read '0001-01-01' and yyyy-mm-dd under any DATEFORMAT; datetime for
+// DATEADD); a number as days from 1900 in datetime ("DATEPART (Transact-SQL)", remarks).
+QDateTime asDate(const Value& v, TypeId textType) {
+    if (v.type.isDate())
+        return v.dt;
+    return convert(v, SqlType::of(v.type.isString() ? textType : TypeId::DateTime)).dt;
 }
 
 // GETDATE and SYSDATETIME: the local time, kept as the engine keeps dates (no zone), as
@@ -162,7 +166,7 @@ Value dateadd(const FunctionDef& f, const Args& a, const SqlType& type) {
     if (a[0].null || a[1].null || a[2].null)
         return Value::nullOf(type);
     qint64 n = asInt(a[1]);
-    QDateTime d = asDate(a[2]);
+    QDateTime d = asDate(a[2], TypeId::DateTime);
     if (n > 100000000 || n < -100000000)
         raise(517, 16,
               QStringLiteral("Adding a value to a '%1' column caused an overflow.").arg(type.name()));
