@@ -272,6 +272,12 @@ Value dateFromText(const Value& text, const SqlType& to, std::optional<DateOrder
     const DateRead r = readDate(text.s, to.id, order);
     if (r.status == DateReading::OutOfRange)
         dateOutOfRange(text.type, to);
+    if (r.status == DateReading::YdmRefused)
+        raise(9808, 16,
+              QStringLiteral(
+                  "This session's YDM date format is not supported when converting from this character "
+                  "string format to date, time, datetime2 or datetimeoffset. Change the session's date "
+                  "format or provide a style to the explicit conversion."));
     if (r.status == DateReading::NotADate)
         raise(241, 16,
               QStringLiteral("Conversion failed when converting date and/or time from character string."));

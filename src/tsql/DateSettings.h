@@ -65,6 +65,7 @@ enum class DateReading {
     Date,       // read
     OutOfRange, // a date's shape with values outside the type (Msg 242)
     NotADate,   // no date the server reads (Msg 241)
+    YdmRefused, // three numbers for date or datetime2 under DATEFORMAT ydm (Msg 9808)
 };
 
 struct DateRead {

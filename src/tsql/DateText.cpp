@@ -16,6 +16,7 @@ const QString kTime =
                    "(\\d{1,2})\\s*([AaPp][Mm]))");
 
 struct Fields {
+    bool ydmRefused = false;
     int year = 1900, month = 1, day = 1;
     int hour = 0, minute = 0, second = 0, msec = 0;
 };
@@ -164,9 +165,14 @@ bool readDatePart(const QString& text, TypeId target, std::optional<DateOrder> o
     if (auto m = numeric.match(text); m.hasMatch()) {
         const QString parts[3] = {m.captured(1), m.captured(3), m.captured(4)};
         DateOrder o = order.value_or(dateSettings().order);
-        // date and datetime2 read a leading year as year, month, day under any setting.
-        if (!order && parts[0].size() >= 3 && SqlType::of(target).isNumberlessDate())
-            o = DateOrder::Ymd;
+        // date and datetime2 read a leading year as year, month, day under any setting, and
+        // no other three numbers under ydm ("SET DATEFORMAT").
+        if (!order && SqlType::of(target).isNumberlessDate()) {
+            if (parts[0].size() >= 3)
+                o = DateOrder::Ymd;
+            else if (o == DateOrder::Ydm)
+                f.ydmRefused = true;
+        }
         readNumbers(parts, o, f);
         return true;
     }
@@ -196,6 +202,10 @@ DateRead readDate(const QString& text, TypeId target, std::optional<DateOrder> o
     DateRead r;
     if (!shaped)
         return r;
+    if (f.ydmRefused) {
+        r.status = DateReading::YdmRefused;
+        return r;
+    }
     const bool oldType = target == TypeId::DateTime || target == TypeId::SmallDateTime;
     if (!valid(f)) {
         // datetime and smalldatetime call a date's shape with impossible values out of range.
