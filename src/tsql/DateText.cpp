@@ -36,10 +36,15 @@ int fullYear(const QString& digits) {
     return y < 50 ? 2000 + y : 1900 + y;
 }
 
-bool readTime(const QString& text, Fields& f) {
+// A time: datetime and smalldatetime take at most three decimals of a second, and after the T of
+// ISO 8601 the seconds too ("datetime (Transact-SQL)", ISO 8601).
+bool readTime(const QString& text, TypeId target, bool iso, Fields& f) {
     static const QRegularExpression re(QStringLiteral("^%1$").arg(kTime));
     const auto m = re.match(text);
     if (!m.hasMatch())
+        return false;
+    const bool oldType = target == TypeId::DateTime || target == TypeId::SmallDateTime;
+    if (oldType && ((m.captured(4) == u"." && m.captured(5).size() > 3) || (iso && m.captured(3).isEmpty())))
         return false;
     QString ampm;
     if (!m.captured(7).isEmpty()) {
@@ -192,9 +197,9 @@ DateRead readDate(const QString& text, TypeId target, std::optional<DateOrder> o
         f.year = m.captured(1).toInt();
         f.month = m.captured(2).toInt();
         f.day = m.captured(3).toInt();
-        shaped = readTime(m.captured(4), f);
+        shaped = readTime(m.captured(4), target, true, f);
     } else if (auto t = timed.match(s); t.hasMatch()) {
-        shaped = readTime(t.captured(2), f) &&
+        shaped = readTime(t.captured(2), target, false, f) &&
                  (t.captured(1).isEmpty() || readDatePart(t.captured(1), target, order, f));
     } else {
         shaped = readDatePart(s, target, order, f);
