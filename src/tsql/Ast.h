@@ -77,6 +77,17 @@ struct Expr {
 
 enum class SourceKind { Table, XmlNodes, Derived, Join };
 
+// What a table's schema says of a column beyond its type: the rules INSERT and UPDATE enforce
+// (NOT NULL, a default, IDENTITY and its seed and increment).
+struct ColumnRule {
+    bool notNull = false;
+    bool hasDefault = false;
+    QString defaultSql; // the default as SQLite's text, for DEFAULT in VALUES
+    bool identity = false;
+    qint64 seed = 1;
+    qint64 increment = 1;
+};
+
 struct TableSource {
     SourceKind kind = SourceKind::Table;
     int line = 1, column = 1;
@@ -98,6 +109,8 @@ struct TableSource {
     QString realName;    // table name as the database spells it
     QStringList columns; // columns as the database spells them
     std::vector<SqlType> columnTypes;
+    std::vector<ColumnRule> columnRules; // a table's: as the catalog has them
+    QString messageName;                 // a table's: as the server's messages name it
 };
 
 struct SelectItem {

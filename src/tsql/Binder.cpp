@@ -105,10 +105,6 @@ void Binder::statement(Stmt& s) {
     case SK::Print:
         asStatement(s, [&] { expr(*s.expr); });
         break;
-    case SK::SetOption:
-        if (s.expr)
-            asStatement(s, [&] { expr(*s.expr); });
-        break;
     case SK::Exec:
         asStatement(s, [&] {
             for (auto& a : s.body)
@@ -120,6 +116,12 @@ void Binder::statement(Stmt& s) {
     case SK::Delete:
     case SK::Insert:
         asStatement(s, [&] { dml(s); });
+        break;
+    case SK::SetOption:
+        if (s.target) // SET IDENTITY_INSERT: a table that does not exist fails when it runs
+            resolveTable(*s.target, false);
+        if (s.expr) // SET DATEFORMAT, LANGUAGE, DATEFIRST: a variable's value
+            asStatement(s, [&] { expr(*s.expr); });
         break;
     default:
         break;
@@ -164,12 +166,12 @@ void Binder::setVariable(Stmt& s) {
              s.expr->line, s.expr->column);
 }
 
-bool Binder::resolveTable(TableSource& ts) {
+bool Binder::resolveTable(TableSource& ts, bool deferUnknown) {
     const TableInfo* info =
         ts.nameParts.size() <= 2 || ts.nameParts.size() == 3 ? cat.find(ts.nameParts.last()) : nullptr;
     if (!info) {
         ts.exists = false;
-        if (!firstUnknownTable)
+        if (deferUnknown && !firstUnknownTable)
             firstUnknownTable = ServerError{
                 208,     16,        1,
                 ts.line, ts.column, QStringLiteral("Invalid object name '%1'.").arg(ts.nameParts.join(u'.'))};
@@ -179,6 +181,9 @@ bool Binder::resolveTable(TableSource& ts) {
     ts.realName = info->name;
     ts.columns = info->columns;
     ts.columnTypes = info->types;
+    ts.columnRules = info->rules;
+    ts.columnRules.resize(ts.columns.size());
+    ts.messageName = info->messageName.isEmpty() ? cat.qualifiedName(info->name) : info->messageName;
     return true;
 }
 
@@ -208,14 +213,22 @@ void Binder::dml(Stmt& s) {
                 pendingOrFail(207, QStringLiteral("Invalid column name '%1'.").arg(a.column), a.line,
                               a.column_);
             else
-                checkAssignable(a.value->type, s.target->columnTypes[size_t(a.columnIndex)], a.line,
-                                a.column_);
+                assignableColumn(*s.target, a);
         }
     }
     if (sel.where)
         condition(*sel.where);
     scopes.pop_back();
     sel.usesTables = true;
+}
+
+// UPDATE ... SET column = value: a value of a type the column takes; never the identity column
+// (Msg 8102).
+void Binder::assignableColumn(const TableSource& t, const Assignment& a) {
+    if (t.columnRules[size_t(a.columnIndex)].identity)
+        fail(8102, 16, QStringLiteral("Cannot update identity column '%1'.").arg(t.columns[a.columnIndex]),
+             a.line, a.column_);
+    checkAssignable(a.value->type, t.columnTypes[size_t(a.columnIndex)], a.line, a.column_);
 }
 
 // The values or the query of an INSERT, counted against its columns (Msg 109, 110, 120).
@@ -226,7 +239,11 @@ void Binder::insert(Stmt& s, bool known) {
             if (!s.target->columns.contains(c, Qt::CaseInsensitive))
                 pendingOrFail(207, QStringLiteral("Invalid column name '%1'.").arg(c), s.line, s.column);
     }
-    int expected = cols.isEmpty() ? int(s.target->columns.size()) : int(cols.size());
+    // Without a list of columns the values go to every column but the identity one.
+    int expected = int(cols.size());
+    if (cols.isEmpty())
+        for (const ColumnRule& r : s.target->columnRules)
+            expected += r.identity ? 0 : 1;
     for (auto& row : s.values) {
         for (auto& v : row)
             if (v)

@@ -13,7 +13,11 @@ namespace tsql {
 struct TableInfo {
     QString name; // as the database spells it
     QStringList columns;
-    std::vector<SqlType> types;
+    std::vector<SqlType> types;    // declared types, one a column
+    std::vector<ColumnRule> rules; // what INSERT and UPDATE enforce, one a column
+    // The table as the server's messages name it ("db.dbo.T", "@t"); empty: the database's
+    // name, dbo and `name`.
+    QString messageName;
 };
 
 // Table and column metadata read from SQLite's schema, looked up case-insensitively.
@@ -26,6 +30,8 @@ public:
     const TableInfo* find(const QString& name);
     // The object id of a table or view (type "U" or "V"; empty for either), nullopt for none.
     std::optional<qint64> objectId(const QString& name, const QString& type);
+    // A table of the database as the server's messages name it: "<database>.dbo.<table>".
+    QString qualifiedName(const QString& table) const;
     // Keeps what was read while the database's schema is unchanged (SQLite's schema version,
     // which any connection's DDL raises); called at the start of every batch.
     void refresh();

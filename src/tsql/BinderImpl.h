@@ -52,7 +52,8 @@ private:
     void statement(Stmt& s);
     void declare(Stmt& s);
     void setVariable(Stmt& s);
-    bool resolveTable(TableSource& ts);
+    bool resolveTable(TableSource& ts, bool deferUnknown = true);
+    void assignableColumn(const TableSource& t, const Assignment& a);
     void dml(Stmt& s);
     void insert(Stmt& s, bool known);
     void pendingOrFail(int number, const QString& msg, int line, int column);
@@ -79,6 +80,7 @@ private:
     void caseType(Expr& e);
     void cast(Expr& e);
     void function(Expr& e);
+    static void nullConstants(const FunctionDef& f, const Expr& e);
     void xmlMethod(Expr& e);
     void comparable(const Expr& a, const Expr& b, const Expr& at);
 };

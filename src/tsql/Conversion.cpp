@@ -7,6 +7,7 @@
 
 #include "tsql/DateSettings.h"
 #include "tsql/ValueInternal.h"
+#include "tsql/Xml.h"
 
 #include <cmath>
 
@@ -55,9 +56,25 @@ QString fitString(const QString& s, const SqlType& to) {
     return s;
 }
 
+// Digits out of the range of the integer type `to`: tinyint and smallint name their storage
+// (INT1, INT2; Msg 244), int is Msg 248 and bigint Msg 8114.
+[[noreturn]] void textOverflow(const Value& v, const SqlType& to) {
+    if (to.id == TypeId::BigInt)
+        raise(8114, 16, QStringLiteral("Error converting data type %1 to bigint.").arg(v.type.name()));
+    if (to.id == TypeId::TinyInt || to.id == TypeId::SmallInt)
+        raise(244, 16,
+              QStringLiteral("The conversion of the %1 value '%2' overflowed an %3 column. Use a larger "
+                             "integer column.")
+                  .arg(v.type.name(), v.s,
+                       to.id == TypeId::TinyInt ? QStringLiteral("INT1") : QStringLiteral("INT2")));
+    raise(248, 16,
+          QStringLiteral("The conversion of the %1 value '%2' overflowed an %3 column.")
+              .arg(v.type.name(), v.s, to.name()));
+}
+
 // A text read as an integer of type `to`: blanks around it are ignored, an empty text is 0,
-// 'TRUE' and 'FALSE' are read for bit; digits out of the type's range are Msg 248, anything
-// else Msg 245.
+// 'TRUE' and 'FALSE' are read for bit; digits out of the type's range overflow (textOverflow),
+// anything else is Msg 245.
 qint64 integerFromText(const Value& v, const SqlType& to) {
     const SqlType& from = v.type;
     QString s = v.s.trimmed();
@@ -76,9 +93,7 @@ qint64 integerFromText(const Value& v, const SqlType& to) {
             for (int k = (s[0] == u'-' || s[0] == u'+') ? 1 : 0; k < s.size(); ++k)
                 allDigits = allDigits && s[k].isDigit();
             if (allDigits && s.size() > 1)
-                raise(248, 16,
-                      QStringLiteral("The conversion of the %1 value '%2' overflowed an %3 column.")
-                          .arg(from.name(), v.s, to.name()));
+                textOverflow(v, to);
         }
     }
     if (!ok)
@@ -88,14 +103,26 @@ qint64 integerFromText(const Value& v, const SqlType& to) {
     if (to.id == TypeId::Bit)
         x = x != 0;
     else if (x < intMin(to.id) || x > intMax(to.id))
-        raise(248, 16,
-              QStringLiteral("The conversion of the %1 value '%2' overflowed an %3 column.")
-                  .arg(from.name(), v.s, to.name()));
+        textOverflow(v, to);
     return x;
 }
 
+// An exact whole number out of the range of the integer type `to`. tinyint and smallint are
+// reached through int: a value that int holds is named in Msg 220; int and bigint, and values
+// beyond int's range, are Msg 8115 for the expression.
+[[noreturn]] void integerOverflow(__int128 value, const SqlType& to) {
+    const bool narrow = to.id == TypeId::TinyInt || to.id == TypeId::SmallInt;
+    if (narrow && value >= intMin(TypeId::Int) && value <= intMax(TypeId::Int))
+        raise(220, 16,
+              QStringLiteral("Arithmetic overflow error for data type %1, value = %2.")
+                  .arg(to.name())
+                  .arg(qint64(value)));
+    overflow(SqlType::of(TypeId::Unknown), to);
+}
+
 // To an integer type: exact numbers and floats are truncated towards zero; bit takes any
-// value other than zero as 1; a date is its number of days since 1900-01-01.
+// value other than zero as 1; a date is its number of days since 1900-01-01. A float out of
+// range is Msg 232, with the value as the server prints it (six decimals).
 Value toInteger(const Value& v, const SqlType& to, bool explicitConversion) {
     const SqlType& from = v.type;
     Value r;
@@ -106,13 +133,13 @@ Value toInteger(const Value& v, const SqlType& to, bool explicitConversion) {
         if (to.id == TypeId::Bit)
             r.i = v.i != 0;
         else if (v.i < intMin(to.id) || v.i > intMax(to.id))
-            overflow(SqlType::of(TypeId::Unknown), to);
+            integerOverflow(v.i, to);
     } else if (from.id == TypeId::Decimal || from.id == TypeId::Money || from.id == TypeId::SmallMoney) {
         __int128 q = v.n.v / pow10(v.n.scale);
         if (to.id == TypeId::Bit)
             r.i = v.n.v != 0;
         else if (q < intMin(to.id) || q > intMax(to.id))
-            overflow(from, to);
+            integerOverflow(q, to);
         else
             r.i = qint64(q);
     } else if (from.id == TypeId::Float || from.id == TypeId::Real) {
@@ -121,7 +148,9 @@ Value toInteger(const Value& v, const SqlType& to, bool explicitConversion) {
         else {
             double t = std::trunc(v.f);
             if (!(t >= double(intMin(to.id)) && t < double(intMax(to.id)) + 1.0))
-                overflow(from, to);
+                raise(232, 16,
+                      QStringLiteral("Arithmetic overflow error for type %1, value = %2.")
+                          .arg(to.name(), QString::number(v.f, 'f', 6)));
             r.i = qint64(t);
         }
     } else if (from.isString()) {
@@ -202,15 +231,18 @@ Value toApproximate(const Value& v, const SqlType& to, bool explicitConversion) 
 }
 
 // To a character type, xml or uniqueidentifier: the value's text. A number too long for the
-// target is "*" when it is an integer and Msg 8115 otherwise; texts and dates are cut.
+// target is "*" when it is an integer going to char or varchar and Msg 8115 otherwise
+// ("CAST and CONVERT", truncating and rounding results); texts and dates are cut.
 Value toCharacter(const Value& v, const SqlType& to, bool explicitConversion) {
     const SqlType& from = v.type;
     if (from.id == TypeId::XmlNode)
         clash(from, to, explicitConversion);
     QString s = toText(v);
     if (to.isString() && to.length >= 0 && s.size() > to.length && !from.isString() && !from.isDate()) {
-        if (from.isInteger())
+        if (from.isInteger() && !to.isUnicode())
             s = QStringLiteral("*");
+        else if (from.isInteger())
+            overflow(SqlType::of(TypeId::Unknown), to);
         else
             raise(8115, 16,
                   QStringLiteral("Arithmetic overflow error converting %1 to data type %2.")
@@ -222,6 +254,8 @@ Value toCharacter(const Value& v, const SqlType& to, bool explicitConversion) {
     r.s = to.isString() ? fitString(s, to) : s;
     if (to.id == TypeId::Xml && from.id == TypeId::Xml)
         r.doc = v.doc;
+    else if (to.id == TypeId::Xml) // a text becomes xml only when it is well formed (Msg 9400...)
+        r.doc = parseXml(s);
     return r;
 }
 

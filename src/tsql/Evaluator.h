@@ -24,6 +24,7 @@ struct BatchState {
     std::optional<ServerError> caught;   // the error the innermost CATCH block running handles
     RunResult* out = nullptr;            // the result the batch builds
     CompiledBatch* compiled = nullptr;   // the batch running
+    QString identityInsert;              // the table whose IDENTITY_INSERT is ON (for the session)
 };
 
 class Evaluator final : public ValueSource {

@@ -59,7 +59,10 @@ Flow Executor::runInner(Stmt& s) {
         m_state.rowCount = 1;
         return Flow::Normal;
     case SK::SetOption:
-        setOption(s);
+        if (s.target)
+            setIdentityInsert(s);
+        else
+            setOption(s);
         return Flow::Normal;
     case SK::Empty:
         return Flow::Normal;

@@ -10,6 +10,7 @@ namespace tsql {
 
 class StatementCache;
 class Transactions;
+struct StoreTarget;
 
 // How a statement ends: normally, or by BREAK, CONTINUE or RETURN, which the enclosing loop,
 // block or batch handles.
@@ -51,6 +52,12 @@ private:
     // ---- data changes (Dml.cpp) ----
     void dml(Stmt& s);
     QString insertSql(Stmt& s, QVariantList& params);
+    std::vector<int> insertColumns(const Stmt& s) const;
+    QString insertRowsSql(Stmt& s, const std::vector<int>& cols, int identity,
+                          const std::vector<int>& required, QVariantList& params);
+    qint64 nextIdentity(const TableSource& t, int column);
+    static QString defaultSql(const StoreTarget& target);
+    void setIdentityInsert(const Stmt& s);
     void write(const QString& sql, const QVariantList& params);
 
     BatchState& m_state;

@@ -455,6 +455,19 @@ StmtP Parser::setOption(StmtP s) {
         ++p;
         return s;
     }
+    if (opt.isKeyword("IDENTITY_INSERT")) {
+        ++p;
+        s->target = std::make_unique<TableSource>();
+        at(*s->target, cur());
+        tableName(*s->target);
+        if (acceptKw("ON"))
+            s->op = QStringLiteral("ON");
+        else if (acceptKw("OFF"))
+            s->op = QStringLiteral("OFF");
+        else
+            failHere();
+        return s;
+    }
     if (opt.isKeyword("TRANSACTION")) {
         ++p;
         if (!acceptWord("ISOLATION") || !acceptWord("LEVEL"))
