@@ -120,6 +120,8 @@ void Binder::statementKind(Stmt& s) {
     case SK::SetOption:
         if (s.target) // SET IDENTITY_INSERT: a table that does not exist fails when it runs
             resolveTable(*s.target, false);
+        if (s.expr) // SET DATEFORMAT, LANGUAGE, DATEFIRST: a variable's value
+            asStatement(s, [&] { expr(*s.expr); });
         break;
     default:
         break;

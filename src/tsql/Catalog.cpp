@@ -82,6 +82,65 @@ const TableInfo* Catalog::find(const QString& name) {
     return ins->has_value() ? &**ins : nullptr;
 }
 
+// Ids are the rows of SQLite's schema table, offset so that they look like the server's.
+std::optional<qint64> Catalog::objectId(const QString& name, const QString& type) {
+    if (!type.isEmpty() && type != u"U" && type != u"V")
+        return std::nullopt;
+    QSqlQuery q(m_db);
+    q.prepare(
+        QStringLiteral("SELECT rowid, type FROM sqlite_master WHERE type IN ('table','view') AND name = ? "
+                       "COLLATE NOCASE AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'"));
+    q.addBindValue(name);
+    if (!q.exec() || !q.next())
+        return std::nullopt;
+    const bool view = q.value(1).toString() == u"view";
+    if ((type == u"U" && view) || (type == u"V" && !view))
+        return std::nullopt;
+    return 1000000 + q.value(0).toLongLong();
+}
+
+namespace {
+thread_local Catalog* g_catalog = nullptr;
+} // namespace
+
+Catalog* currentCatalog() {
+    return g_catalog;
+}
+
+CurrentCatalog::CurrentCatalog(Catalog* catalog)
+    : m_previous(g_catalog) {
+    g_catalog = catalog;
+}
+
+CurrentCatalog::~CurrentCatalog() {
+    g_catalog = m_previous;
+}
+
+QStringList splitObjectName(const QString& name) {
+    QStringList parts;
+    QString part;
+    for (qsizetype k = 0; k < name.size(); ++k) {
+        const QChar c = name[k];
+        if (c == u'[' || c == u'"') {
+            const QChar close = c == u'[' ? u']' : u'"';
+            const qsizetype end = name.indexOf(close, k + 1);
+            if (end < 0)
+                return {};
+            part += name.mid(k + 1, end - k - 1);
+            k = end;
+        } else if (c == u'.') {
+            parts << part.trimmed();
+            part.clear();
+        } else {
+            part += c;
+        }
+    }
+    parts << part.trimmed();
+    if (parts.last().isEmpty())
+        return {};
+    return parts;
+}
+
 // The database's name is its file's, as a server names a database after its files.
 QString Catalog::qualifiedName(const QString& table) const {
     const QString file = QFileInfo(m_db.databaseName()).completeBaseName();

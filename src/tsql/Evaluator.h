@@ -60,7 +60,7 @@ private:
     Value unaryValue(Expr& e, const RowCtx* ctx);
     Value binaryValue(Expr& e, const RowCtx* ctx);
     Value castExpr(Expr& e, const RowCtx* ctx);
-    Value castValue(Expr& e, const Value& v);
+    Value castValue(const SqlType& t, const Value& v, int style);
     Value functionValue(Expr& e, const RowCtx* ctx);
     Value aggregate(Expr& e, const RowCtx* ctx);
     Value caseValue(Expr& e, const RowCtx* ctx);

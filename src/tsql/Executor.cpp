@@ -3,6 +3,7 @@
 
 #include "tsql/Executor.h"
 
+#include "tsql/DateSettings.h"
 #include "tsql/Transactions.h"
 
 namespace tsql {
@@ -70,6 +71,8 @@ Flow Executor::runInner(Stmt& s) {
     case SK::SetOption:
         if (s.target)
             setIdentityInsert(s);
+        else
+            setOption(s);
         return Flow::Normal;
     case SK::Empty:
     case SK::Label:
@@ -277,6 +280,23 @@ void Executor::resultSet(ResultSet rs) {
 void Executor::print(const QString& text) {
     m_budget.charge(qint64(text.size()) * qint64(sizeof(QChar)) + qint64(sizeof(QString)));
     m_state.out->messages << text;
+}
+
+// SET DATEFORMAT, SET LANGUAGE and SET DATEFIRST change how the rest of the batch reads and
+// writes dates; the other options change nothing (the engine behaves as with the server's
+// defaults). A NULL value leaves the setting as it is.
+void Executor::setOption(Stmt& s) {
+    if (!s.expr)
+        return;
+    const Value v = m_evaluator.eval(*s.expr, nullptr);
+    if (v.null)
+        return;
+    if (s.var == u"DATEFIRST")
+        setDateFirst(convert(v, SqlType::of(TypeId::Int)).i);
+    else if (s.var == u"DATEFORMAT")
+        setDateFormat(toText(v));
+    else
+        setLanguage(toText(v));
 }
 
 } // namespace tsql

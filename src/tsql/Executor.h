@@ -53,6 +53,7 @@ private:
     Flow runTryCatch(Stmt& s, size_t from = 0);
     void iteration();
     void runSelect(Stmt& s);
+    void setOption(Stmt& s);
     void endTransaction(const Stmt& s);
     void assign(int slot, const QString& op, const Value& v);
     void resultSet(ResultSet rs);

@@ -421,8 +421,9 @@ StmtP Parser::setOption(StmtP s) {
             return s;
         }
     }
-    if (u == u"DATEFORMAT" || u == u"LANGUAGE" || u == u"DATEFIRST" || u == u"ROWCOUNT" || u == u"TEXTSIZE" ||
-        u == u"LOCK_TIMEOUT" || u == u"DEADLOCK_PRIORITY") {
+    if (u == u"DATEFORMAT" || u == u"LANGUAGE" || u == u"DATEFIRST")
+        return dateOption(std::move(s));
+    if (u == u"ROWCOUNT" || u == u"TEXTSIZE" || u == u"LOCK_TIMEOUT" || u == u"DEADLOCK_PRIORITY") {
         ++p;
         if (cur().kind == Tok::End)
             failHere();
@@ -460,6 +461,24 @@ StmtP Parser::setOption(StmtP s) {
         failHere();
     throw SqlError{ServerError{195, 15, 1, opt.line, opt.column,
                                QStringLiteral("'%1' is not a recognized SET option.").arg(opt.text)}};
+}
+
+// SET DATEFORMAT, SET LANGUAGE and SET DATEFIRST take a variable, a string, a number or a name
+// (bare or bracketed); a name is kept as the text of a literal, read when the statement runs.
+StmtP Parser::dateOption(StmtP s) {
+    ++p;
+    const Token& v = cur();
+    if (v.kind == Tok::Variable || v.kind == Tok::String || v.kind == Tok::NString ||
+        v.kind == Tok::Integer) {
+        s->expr = scalar();
+        return s;
+    }
+    if (v.kind != Tok::Ident && v.kind != Tok::QuotedIdent)
+        failHere();
+    s->expr = make(EK::Literal, v);
+    s->expr->value = Value::str(v.kind == Tok::QuotedIdent ? v.value : v.text, true);
+    ++p;
+    return s;
 }
 
 } // namespace parsing

@@ -150,6 +150,7 @@ private:
     StmtP declare(StmtP s);
     StmtP set(StmtP s);
     StmtP setOption(StmtP s);
+    StmtP dateOption(StmtP s);
 
     // ---------------- queries and data changes (QueryParser.cpp) ----------------
 

@@ -5,6 +5,7 @@
 
 #include "tsql/BatchCache.h"
 #include "tsql/Binder.h"
+#include "tsql/DateSettings.h"
 #include "tsql/Evaluator.h"
 #include "tsql/Executor.h"
 #include "tsql/Parser.h"
@@ -53,6 +54,8 @@ struct Session::Impl {
         executor.startBatch();
         budget.start(limits);
         const CurrentBudget current(&budget);
+        const BatchDateSettings dates;
+        const CurrentCatalog objects(&catalog);
         const SqliteBatchScope sqliteLimits(sqliteHandle(db), budget);
         try {
             catalog.refresh();

@@ -55,6 +55,7 @@ QVariant toParam(const Value& v) {
         return QVariant(v.dt.toString(QStringLiteral("yyyy-MM-dd")));
     case TypeId::DateTime:
     case TypeId::SmallDateTime:
+    case TypeId::DateTime2:
         return QVariant(v.dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")));
     default:
         // A null QString would be bound as SQL NULL: an empty literal stays an empty string.
