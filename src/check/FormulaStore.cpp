@@ -94,7 +94,7 @@ void FormulaStore::UpdateFormula() {
                 if (!executing(false))
                     return;
                 const Translation t =
-                    m_options.decode ? m_options.decode(trimmed, false) : Translation{trimmed, false};
+                    m_options.decode ? m_options.decode(trimmed, false) : Translation{trimmed, false, {}};
                 stored = t.text;
                 // The translation reports its own errors; a result it reached through one (empty,
                 // or cut short when the error was ignored) is not the formula, and writing it
