@@ -150,6 +150,8 @@ void FormulaStore::UpdateFormula() {
                     return;
                 connection()->Execute(m_sqlText);
                 m_written = true;
+                if (m_options.written)
+                    m_options.written();
             },
             // An empty box: NULL, without testing the identifier and without a question.
             [&] {
@@ -166,6 +168,8 @@ void FormulaStore::UpdateFormula() {
                     return;
                 connection()->Execute(m_sqlText);
                 m_written = true;
+                if (m_options.written)
+                    m_options.written();
             },
         });
 }

@@ -80,6 +80,13 @@ core::Variant SyntaxCheck::CheckFormula(bool ShowMessage) {
             // CheckFormula never raises to its caller.
         }
     }
+    if (m_options.checked) {
+        try {
+            m_options.checked(*this);
+        } catch (...) {
+            // What the window shows besides never changes the outcome.
+        }
+    }
     return m_correct ? core::Variant::fromBool(true) : core::Variant();
 }
 

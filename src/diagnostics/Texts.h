@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The texts of the diagnostics and of the message strip, in Italian as the user sees them; they
 // pass through the host's translation service (English in data/translations/diagnostics_en.ts).
@@ -28,5 +29,12 @@ inline const QString AtLineColumn = QStringLiteral("Riga %1, colonna %2: %3");
 inline const QString AtLine = QStringLiteral("Riga %1: %2");
 inline const QString Saved = QStringLiteral("Formula salvata");
 inline const QString Unsaved = QStringLiteral("Modifiche non salvate");
+
+// Every text above, for translating them all at once.
+inline QStringList all() {
+    return {UnknownLabel,  UnknownCategory, UnknownVariant,   Perhaps,  LabelInText,     Unbalanced,
+            EngineMessage, SyntaxError,     MisplacedKeyword, Unclosed, UnclosedComment, UndeclaredVariable,
+            UnknownName,   GenericError,    AtLineColumn,     AtLine,   Saved,           Unsaved};
+}
 
 } // namespace diagnostics::msg
