@@ -88,14 +88,19 @@ void FormulaAssist::start(std::shared_ptr<const diagnostics::ElementCatalog> cat
     connect(m_live.get(), &diagnostics::LiveDiagnostics::ready, this, &FormulaAssist::showLive);
     m_started = true;
     m_stored = m_box->Text();
-    textChanged();
+    m_lastText = m_stored;
+    m_live->textChanged(m_stored);
 }
 
 void FormulaAssist::textChanged() {
-    m_checkMessage.reset();
     if (!m_box || m_technical)
         return;
+    // The document reports the highlighter's format changes as changes too: only text counts.
     const QString text = m_box->Text();
+    if (m_started && text == m_lastText)
+        return;
+    m_lastText = text;
+    m_checkMessage.reset();
     m_unsavedChanges = m_started && text != m_stored;
     m_unsaved->setText(m_unsavedChanges ? QStringLiteral("● ") + tr(msg::Unsaved) : QString());
     if (m_live)
@@ -169,6 +174,7 @@ void FormulaAssist::setTechnicalView(bool on) {
         clearMessage();
         applyMarks();
     } else {
+        m_lastText.clear();
         textChanged();
     }
 }

@@ -95,6 +95,7 @@ private:
     QList<diagnostics::Diagnostic> m_found;
     std::optional<diagnostics::Diagnostic> m_checkMessage; // until the text changes
     QString m_stored;
+    QString m_lastText; // the text of the last change seen
     bool m_started = false;
     bool m_technical = false;
     bool m_unsavedChanges = false;
