@@ -60,6 +60,12 @@ bool fillTables(const QString& path, int categories, int variants) {
                              qPrintable(q.lastError().text()));
             q.finish();
             ok = ok && db.commit();
+            // BENCH_NO_INDEXES: the database as it was before the code indexes, for comparison.
+            if (qEnvironmentVariableIsSet("BENCH_NO_INDEXES")) {
+                for (const char* index : {"IX_CM01_CODICE_CI", "IX_CM01_DITTA_CODICE_CI",
+                                          "IX_MG5F_CODICEVAR_CI", "IX_MG5F_DITTA_CODICEVAR_CI"})
+                    q.exec(QStringLiteral("DROP INDEX IF EXISTS ") + QLatin1String(index));
+            }
             q.exec(QStringLiteral("ANALYZE"));
         }
         db.close();
