@@ -618,8 +618,7 @@ void FRMLP_FORMULE::ExpandStrutturaTree(bool expand) {
     if (expand && m_parts->treeBuilder)
         fillTreeBranches(m_parts->treeBuilder->pendingBranches());
     const tree::ExpandPlan plan = tree::expandStrutturaTree(expand, static_cast<int>(m_treeNodes.size()));
-    for (int i = 0; i < plan.nodes && i < m_treeNodes.size(); ++i)
-        m_treeNodes.at(i)->setExpanded(expand);
+    setExpandedInOrder(*TVW_FIELDS, m_treeNodes, plan.nodes, expand);
     if (plan.select && *plan.select < m_treeNodes.size()) {
         TVW_FIELDS->setCurrentItem(m_treeNodes.at(*plan.select));
     }

@@ -4,6 +4,7 @@
 #include "tree/StrutturaTree.h"
 
 #include <QApplication>
+#include <QPersistentModelIndex>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -107,6 +108,27 @@ void TreeWidgetSink::endBranch() {
     std::copy(m_gathered.cbegin(), m_gathered.cend(), m_nodes.begin() + at);
     branch->addChildren(m_gathered);
     m_gathered.clear();
+}
+
+void setExpandedInOrder(QTreeWidget& widget, const QList<QTreeWidgetItem*>& nodes, qsizetype count,
+                        bool expand) {
+    QAbstractItemModel* model = widget.model();
+    QHash<QTreeWidgetItem*, int> childrenSeen; // by parent (null: the top level)
+    QHash<QTreeWidgetItem*, QPersistentModelIndex> indexes;
+    for (qsizetype i = 0; i < count && i < nodes.size(); ++i) {
+        QTreeWidgetItem* item = nodes.at(i);
+        QTreeWidgetItem* parent = item->parent();
+        const int row = childrenSeen[parent]++;
+        const QModelIndex index =
+            model->index(row, 0, parent ? QModelIndex(indexes.value(parent)) : QModelIndex());
+        if (widget.itemFromIndex(index) != item) {
+            item->setExpanded(expand); // not where the order puts it: asked of the node itself
+            continue;
+        }
+        if (item->childCount() > 0 || item->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator)
+            indexes.insert(item, index);
+        widget.setExpanded(index, expand);
+    }
 }
 
 void fillTreeBranches(tree::StrutturaTree& builder, TreeWidgetSink& sink, const QStringList& keys,
