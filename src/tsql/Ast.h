@@ -77,6 +77,17 @@ struct Expr {
 
 enum class SourceKind { Table, XmlNodes, Derived, Join };
 
+// What a table's schema says of a column beyond its type: the rules INSERT and UPDATE enforce
+// (NOT NULL, a default, IDENTITY and its seed and increment).
+struct ColumnRule {
+    bool notNull = false;
+    bool hasDefault = false;
+    QString defaultSql; // the default as SQLite's text, for DEFAULT in VALUES
+    bool identity = false;
+    qint64 seed = 1;
+    qint64 increment = 1;
+};
+
 struct TableSource {
     SourceKind kind = SourceKind::Table;
     int line = 1, column = 1;
@@ -98,6 +109,8 @@ struct TableSource {
     QString realName;    // table name as the database spells it
     QStringList columns; // columns as the database spells them
     std::vector<SqlType> columnTypes;
+    std::vector<ColumnRule> columnRules; // a table's: as the catalog has them
+    QString messageName;                 // a table's: as the server's messages name it
 };
 
 struct SelectItem {
@@ -158,8 +171,14 @@ enum class SK {
     BeginTran,
     Commit,
     Rollback,
-    Exec,     // a procedure call: fails when it runs
-    TryCatch, // BEGIN TRY body END TRY BEGIN CATCH elseStmt (a block) END CATCH
+    Exec,       // a procedure call: fails when it runs
+    ExecString, // EXEC (string [+ string ...]): args are the pieces of the dynamic batch's text
+    ExecSql,    // EXEC sp_executesql: args are the statement, the parameters' definitions and values
+    Label,      // label: (var holds the name)
+    Goto,       // GOTO label (var holds the name; target set by the binder)
+    Raiserror,  // RAISERROR (message, severity, state [, argument ...]) [WITH option ...]
+    Throw,      // THROW number, message, state; or THROW alone (rethrow) in a CATCH block
+    TryCatch,   // BEGIN TRY body END TRY BEGIN CATCH elseStmt (a block) END CATCH
     Empty,
 };
 
@@ -205,6 +224,17 @@ struct Stmt {
     StmtP thenStmt, elseStmt;
     std::vector<StmtP> body;
     QString procName;
+    // EXEC arguments, RAISERROR and THROW operands; argNames holds the @name of an argument
+    // passed by name (empty for one passed by position).
+    std::vector<ExprP> args;
+    QStringList argNames;
+    bool withLog = false; // RAISERROR ... WITH LOG
+
+    // Binder: the label a GOTO goes to, and this statement's place in the batch: statements are
+    // numbered in the order they are written, and [order, orderEnd] spans the statement and all
+    // the statements inside it (a GOTO finds the statement that holds its label by number).
+    Stmt* jumpTo = nullptr;
+    int order = 0, orderEnd = 0;
 
     // Binder: deferred compile error (an unknown table), raised when the statement runs.
     std::optional<ServerError> deferred;

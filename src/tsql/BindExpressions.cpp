@@ -2,6 +2,7 @@
 // queries, the type of every node, and the checks the server makes at compile time.
 
 #include "tsql/BinderImpl.h"
+#include "tsql/Xml.h"
 
 #include "tsql/Functions.h"
 
@@ -89,11 +90,7 @@ void Binder::column(Expr& e) {
 }
 
 bool Binder::valueSingleton(const QString& path) {
-    QString p = path.trimmed();
-    if (p.endsWith(u']'))
-        return true;
-    static const QRegularExpression attr(QStringLiteral("^(\\./)?@[\\w:.-]+$"));
-    return attr.match(p).hasMatch();
+    return xpathSingleton(path);
 }
 
 void Binder::subquerySelect(Select& sub, bool single, int line, int column) {
@@ -279,18 +276,12 @@ void Binder::caseType(Expr& e) {
 // CAST and CONVERT: conversions that exist for no value (xml to a number, a date to a number,
 // ...) are refused at compile time (Msg 529); others may still fail on a value at run time.
 void Binder::cast(Expr& e) {
-    if (!implicitAllowed(e.args[0]->type.id, e.castType.id)) {
-        const SqlType& f = e.args[0]->type;
-        bool bad = f.id == TypeId::XmlNode || (f.id == TypeId::Xml && e.castType.isNumeric()) ||
-                   (e.castType.id == TypeId::Xml && f.isNumeric()) ||
-                   (e.castType.id == TypeId::Date && f.isNumeric()) ||
-                   (f.id == TypeId::Date && e.castType.isNumeric());
-        if (bad)
-            fail(529, 16,
-                 QStringLiteral("Explicit conversion from data type %1 to %2 is not allowed.")
-                     .arg(f.name(), e.castType.name()),
-                 e.line, e.column);
-    }
+    const SqlType& f = e.args[0]->type;
+    if (!explicitAllowed(f.id, e.castType.id))
+        fail(529, 16,
+             QStringLiteral("Explicit conversion from data type %1 to %2 is not allowed.")
+                 .arg(f.name(), e.castType.name()),
+             e.line, e.column);
     e.type = e.castType;
 }
 

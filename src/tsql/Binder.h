@@ -13,7 +13,11 @@ namespace tsql {
 struct TableInfo {
     QString name; // as the database spells it
     QStringList columns;
-    std::vector<SqlType> types;
+    std::vector<SqlType> types;    // declared types, one a column
+    std::vector<ColumnRule> rules; // what INSERT and UPDATE enforce, one a column
+    // The table as the server's messages name it ("db.dbo.T", "@t"); empty: the database's
+    // name, dbo and `name`.
+    QString messageName;
 };
 
 // Table and column metadata read from SQLite's schema, looked up case-insensitively.
@@ -24,6 +28,10 @@ public:
     Catalog(const Catalog&) = delete;
     Catalog& operator=(const Catalog&) = delete;
     const TableInfo* find(const QString& name);
+    // The object id of a table or view (type "U" or "V"; empty for either), nullopt for none.
+    std::optional<qint64> objectId(const QString& name, const QString& type);
+    // A table of the database as the server's messages name it: "<database>.dbo.<table>".
+    QString qualifiedName(const QString& table) const;
     // Keeps what was read while the database's schema is unchanged (SQLite's schema version,
     // which any connection's DDL raises); called at the start of every batch.
     void refresh();
@@ -36,6 +44,25 @@ private:
     qint64 m_schemaVersion = -1;
     std::unique_ptr<SqliteStatement> m_versionQuery; // prepared once
 };
+
+// The catalogue of the batch running on this thread (OBJECT_ID reads it), null outside one.
+Catalog* currentCatalog();
+
+// Makes `catalog` the current one of this thread for the scope's lifetime.
+class CurrentCatalog {
+public:
+    explicit CurrentCatalog(Catalog* catalog);
+    ~CurrentCatalog();
+    CurrentCatalog(const CurrentCatalog&) = delete;
+    CurrentCatalog& operator=(const CurrentCatalog&) = delete;
+
+private:
+    Catalog* m_previous;
+};
+
+// The parts of a multi-part object name ('db.dbo.T', '[my table]', 'db..T'), brackets and
+// quotes undone; empty for a name that is not well formed.
+QStringList splitObjectName(const QString& name);
 
 // Resolves names and types of a parsed batch: variables (Msg 137, 134), columns (207, 209,
 // 4104), tables (208, deferred to run time), functions (195, 174, 189) and operand types (402).

@@ -5,9 +5,9 @@
 
 #include "tsql/Value.h"
 
+#include "tsql/DateSettings.h"
 #include "tsql/ValueInternal.h"
-
-#include <QRegularExpression>
+#include "tsql/Xml.h"
 
 #include <cmath>
 
@@ -254,36 +254,40 @@ Value toCharacter(const Value& v, const SqlType& to, bool explicitConversion) {
     r.s = to.isString() ? fitString(s, to) : s;
     if (to.id == TypeId::Xml && from.id == TypeId::Xml)
         r.doc = v.doc;
+    else if (to.id == TypeId::Xml) // a text becomes xml only when it is well formed (Msg 9400...)
+        r.doc = parseXml(s);
     return r;
 }
 
-// To a date type. A text in a date's shape but out of datetime's range (before 1753) is
-// Msg 242, any other text that reads as no date Msg 241; a number counts days from 1900-01-01.
+[[noreturn]] void dateOutOfRange(const SqlType& from, const SqlType& to) {
+    raise(242, 16,
+          QStringLiteral(
+              "The conversion of a %1 data type to a %2 data type resulted in an out-of-range value.")
+              .arg(from.name(), to.name()));
+}
+
+// To a date type. A text is read under the session's date settings (DateSettings.h): a date's
+// shape with values the type cannot hold is Msg 242, any other text that reads as no date
+// Msg 241; a number counts days from 1900-01-01 (Msg 8115 beyond the type). datetime starts on
+// 1753-01-01, smalldatetime on 1900-01-01, date and datetime2 on 0001-01-01.
 Value toDate(const Value& v, const SqlType& to, bool explicitConversion) {
     const SqlType& from = v.type;
     QDateTime d;
     if (from.isDate()) {
         d = v.dt;
+        if (!dateInRange(d, to.id))
+            dateOutOfRange(from, to);
     } else if (from.isString()) {
-        auto p = detail::parseDateTime(v.s);
-        static const QRegularExpression dateShape(
-            QStringLiteral("^\\s*(\\d{4}-\\d{1,2}-\\d{1,2}|\\d{8}|\\d{1,2}/\\d{1,2}/\\d{4})([ T].*)?$"));
-        if (!p && to.id != TypeId::Date && dateShape.match(v.s).hasMatch())
-            raise(242, 16,
-                  QStringLiteral(
-                      "The conversion of a %1 data type to a %2 data type resulted in an out-of-range "
-                      "value.")
-                      .arg(from.name(), to.name()));
-        if (!p)
-            raise(
-                241, 16,
-                QStringLiteral("Conversion failed when converting date and/or time from character string."));
-        d = *p;
-    } else if (from.isInteger() || from.id == TypeId::Unknown) {
-        d = baseDate().addDays(v.i);
-    } else if (from.isNumeric()) {
-        double days = from.id == TypeId::Float || from.id == TypeId::Real ? v.f : v.n.toDouble();
+        return dateFromText(v, to);
+    } else if (from.isInteger() || from.id == TypeId::Unknown || from.isNumeric()) {
+        const double days = from.isInteger() || from.id == TypeId::Unknown        ? double(v.i)
+                            : from.id == TypeId::Float || from.id == TypeId::Real ? v.f
+                                                                                  : v.n.toDouble();
+        if (!(days > -53691.0 && days < 2958464.0))
+            overflow(SqlType::of(TypeId::Unknown), to);
         d = baseDate().addMSecs(qint64(std::llround(days * 86400000.0)));
+        if (!dateInRange(d, to.id))
+            overflow(SqlType::of(TypeId::Unknown), to);
     } else {
         clash(from, to, explicitConversion);
     }
@@ -298,20 +302,29 @@ Value toDate(const Value& v, const SqlType& to, bool explicitConversion) {
 
 } // namespace
 
-// CAST and CONVERT allow more than implicit conversion does (xml to and from text, for
-// instance), but never xml and numbers, nor date and numbers.
+Value dateFromText(const Value& text, const SqlType& to, std::optional<DateOrder> order) {
+    const DateRead r = readDate(text.s, to.id, order);
+    if (r.status == DateReading::OutOfRange)
+        dateOutOfRange(text.type, to);
+    if (r.status == DateReading::YdmRefused)
+        raise(9808, 16,
+              QStringLiteral(
+                  "This session's YDM date format is not supported when converting from this character "
+                  "string format to date, time, datetime2 or datetimeoffset. Change the session's date "
+                  "format or provide a style to the explicit conversion."));
+    if (r.status == DateReading::NotADate)
+        raise(241, 16,
+              QStringLiteral("Conversion failed when converting date and/or time from character string."));
+    return Value::datetime(r.value, to.id);
+}
+
+// CAST and CONVERT allow more than implicit conversion does (explicitAllowed).
 Value convert(const Value& v, const SqlType& to, bool explicitConversion) {
     const SqlType& from = v.type;
     if (to.id == TypeId::Unknown)
         return v;
-    if (!implicitAllowed(from.id, to.id)) {
-        bool explicitOk = explicitConversion && from.id != TypeId::XmlNode && to.id != TypeId::XmlNode &&
-                          !(from.id == TypeId::Xml && to.isNumeric()) &&
-                          !(to.id == TypeId::Xml && from.isNumeric()) && to.id != TypeId::Date &&
-                          from.id != TypeId::Date;
-        if (!explicitOk)
-            clash(from, to, explicitConversion);
-    }
+    if (!(explicitConversion ? explicitAllowed(from.id, to.id) : implicitAllowed(from.id, to.id)))
+        clash(from, to, explicitConversion);
     if (v.null)
         return Value::nullOf(to);
     if (to.isInteger())

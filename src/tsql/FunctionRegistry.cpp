@@ -127,6 +127,16 @@ SqlType dateaddType(const FunctionDef&, const Types& a) {
     return a[2].isDate() ? a[2] : SqlType::of(TypeId::DateTime);
 }
 
+// ISDATE reads a text, or a datetime or smalldatetime; date, datetime2 and xml are refused
+// ("ISDATE (Transact-SQL)", Msg 8116).
+SqlType isdateType(const FunctionDef& f, const Types& a) {
+    if (a[0].isNumberlessDate() || a[0].id == TypeId::Xml || a[0].id == TypeId::XmlNode)
+        raise(8116, 16,
+              QStringLiteral("Argument data type %1 is invalid for argument 1 of %2 function.")
+                  .arg(a[0].name(), QString::fromLatin1(f.name).toLower()));
+    return SqlType::of(TypeId::Int);
+}
+
 // An aggregate refuses an argument of a type it cannot compute on (Msg 8117): bit for all of
 // them, as for SUM, AVG, MIN and MAX.
 void refuseOperand(const FunctionDef& f, const SqlType& t, bool refused) {
@@ -167,6 +177,7 @@ constexpr auto BigInt = TypeId::BigInt;
 constexpr auto Float = TypeId::Float;
 constexpr auto Date = TypeId::Date;
 constexpr auto DateTime = TypeId::DateTime;
+constexpr auto DateTime2 = TypeId::DateTime2;
 constexpr auto Guid = TypeId::UniqueIdentifier;
 constexpr auto Own = Nulls::Own;
 constexpr auto Engine = SqlForm::Engine;
@@ -199,7 +210,8 @@ constexpr FunctionDef kFunctions[] = {
     {"NULLIF",          2,   2, typeOfFirst,         fn::nullif,        Native,     Own,       Plain,     NotFirstNull},
     {"IIF",             3,   3, dominantOfResults,   fn::iif,           IifCase,    Own,       Condition, NotAllResultsNull},
     {"CHOOSE",          2, 254, dominantOfResults,   fn::choose,        ChooseCase, Own},
-    {"ISNUMERIC",       1,   1, fixed<Int>,          fn::isnumeric},
+    {"ISNUMERIC",       1,   1, fixed<Int>,          fn::isnumeric,     Engine,     Own},
+    {"ISDATE",          1,   1, isdateType,          fn::isdate,        Engine,     Own},
     // mathematics
     {"ROUND",           2,   3, numericType,         fn::round,         Engine,     Own},
     {"FLOOR",           1,   1, floorType,           fn::floor},
@@ -239,7 +251,8 @@ constexpr FunctionDef kFunctions[] = {
     {"UNICODE",         1,   1, fixed<Int>,          fn::ascii},
     // dates
     {"GETDATE",         0,   0, fixed<DateTime>,     fn::getdate,       Param},
-    {"SYSDATETIME",     0,   0, fixed<DateTime>,     fn::getdate,       Param},
+    {"SYSDATETIME",     0,   0, fixed<DateTime2>,    fn::getdate,       Param},
+    {"SYSUTCDATETIME",  0,   0, fixed<DateTime2>,    fn::getutcdate,    Param},
     {"GETUTCDATE",      0,   0, fixed<DateTime>,     fn::getutcdate,    Param},
     {"DATEADD",         3,   3, dateaddType,         fn::dateadd,       Engine,     Own,       Datepart},
     {"DATEDIFF",        3,   3, fixed<Int>,          fn::datediff,      Engine,     Own,       Datepart},
@@ -250,8 +263,10 @@ constexpr FunctionDef kFunctions[] = {
     {"DAY",             1,   1, fixed<Int>,          fn::day},
     {"EOMONTH",         1,   2, fixed<Date>,         fn::eomonth},
     {"DATEFROMPARTS",   3,   3, fixed<Date>,         fn::datefromparts},
+    {"DATETIMEFROMPARTS", 7, 7, fixed<DateTime>,     fn::datetimefromparts},
     // system
     {"NEWID",           0,   0, fixed<Guid>,         fn::newid,         Param},
+    {"OBJECT_ID",       1,   2, fixed<Int>,          fn::objectId,      Engine,     Own},
     {"ERROR_NUMBER",    0,   0, fixed<Int>,          fn::errorNumber,   Param,      Own},
     {"ERROR_MESSAGE",   0,   0, errorMessageType,    fn::errorMessage,  Param,      Own},
     {"ERROR_LINE",      0,   0, fixed<Int>,          fn::errorLine,     Param,      Own},

@@ -5,6 +5,7 @@
 
 #include "tsql/BatchCache.h"
 #include "tsql/Binder.h"
+#include "tsql/DateSettings.h"
 #include "tsql/Evaluator.h"
 #include "tsql/Executor.h"
 #include "tsql/Parser.h"
@@ -33,6 +34,7 @@ struct Session::Impl {
         , evaluator(state, budget, statements, transactions)
         , executor(state, evaluator, statements, transactions, budget) {
         setLockWait(sqliteHandle(db), limits.lockWaitMs);
+        executor.setCatalog(&catalog);
     }
 
     // The variables of a batch start as NULLs of their declared types.
@@ -52,15 +54,15 @@ struct Session::Impl {
         executor.startBatch();
         budget.start(limits);
         const CurrentBudget current(&budget);
+        const BatchDateSettings dates;
+        const CurrentCatalog objects(&catalog);
         const SqliteBatchScope sqliteLimits(sqliteHandle(db), budget);
         try {
             catalog.refresh();
             const std::shared_ptr<CompiledBatch> compiled = batches.compile(batch, catalog);
             state.compiled = compiled.get();
             startVariables(*compiled);
-            for (auto& s : compiled->batch.statements)
-                if (executor.run(*s) == Flow::Return)
-                    break;
+            executor.runBatch(compiled->batch.statements);
         } catch (const SqlError& e) {
             result.error = e.error;
         } catch (const std::bad_alloc&) {

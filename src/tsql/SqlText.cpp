@@ -1,6 +1,7 @@
 #include "tsql/SqlText.h"
 
 #include "tsql/Binder.h"
+#include "tsql/ColumnRules.h"
 #include "tsql/Functions.h"
 
 #include <limits>
@@ -54,6 +55,7 @@ QVariant toParam(const Value& v) {
         return QVariant(v.dt.toString(QStringLiteral("yyyy-MM-dd")));
     case TypeId::DateTime:
     case TypeId::SmallDateTime:
+    case TypeId::DateTime2:
         return QVariant(v.dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")));
     default:
         // A null QString would be bound as SQL NULL: an empty literal stays an empty string.
@@ -432,11 +434,10 @@ struct Gen {
 qint64 topCount(ValueSource& ex, Expr& top, const RowCtx* ctx) {
     ex.sqlReadsValues = true;
     Value v = ex.eval(top, ctx);
-    if (v.null)
-        raise(1060, 16, QStringLiteral("The number of rows in the TOP clause must be an integer."));
-    qint64 n = convert(v, SqlType::of(TypeId::BigInt)).i;
+    // A NULL or negative row count known only when the statement runs.
+    const qint64 n = v.null ? -1 : convert(v, SqlType::of(TypeId::BigInt)).i;
     if (n < 0)
-        raise(487, 16, QStringLiteral("An invalid value was specified for the TOP clause."));
+        raise(1014, 16, QStringLiteral("A TOP or FETCH clause contains an invalid value."));
     return n;
 }
 
@@ -522,17 +523,18 @@ QString updateOrDeleteSql(ValueSource& ex, Stmt& s, QVariantList& params) {
                     40000, 16,
                     QStringLiteral("Assigning variables in UPDATE is not supported by the embedded server."));
             QString col = quoteIdent(t.columns[a.columnIndex]);
-            const SqlType& ct = t.columnTypes[size_t(a.columnIndex)];
+            const StoreTarget column{&t, a.columnIndex, true};
             QString value;
             if (!a.value->rowDependent) {
                 Value v = ex.eval(*a.value, nullptr);
                 if (a.op != u"=")
                     raise(40000, 16, QStringLiteral("Compound assignment of columns is not supported."));
-                value = g.param(convert(v, ct));
+                value = storeCall(g.param(storeParam(v, column)), column, true);
             } else {
                 value = g.expr(*a.value);
                 if (a.op != u"=")
                     value = QStringLiteral("(%1 %2 %3)").arg(col, a.op.left(1), value);
+                value = storeCall(value, column, false);
             }
             sets << col + QStringLiteral(" = ") + value;
         }
