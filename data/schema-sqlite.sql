@@ -47,3 +47,12 @@ CREATE TABLE IF NOT EXISTS MG5F_DIMECONF (
     MG5F_DESCR_VAR     VARCHAR(80)  NOT NULL DEFAULT '',
     PRIMARY KEY (MG5F_DITTA_CG18, MG5F_CODICEVAR)
 );
+
+-- Codes are looked up and listed as the server compares texts (case-insensitive, trailing
+-- blanks ignored): these indexes are declared with the engine's collation, so the comparisons
+-- the engine writes (COLLATE TSQL_CI) seek on them instead of reading the whole table. A
+-- connection that writes these tables must know the collation (the engine registers it).
+CREATE INDEX IF NOT EXISTS IX_CM01_CODICE_CI ON CM01_CATEGORIECOMM (CM01_CODICE COLLATE TSQL_CI);
+CREATE INDEX IF NOT EXISTS IX_CM01_DITTA_CODICE_CI ON CM01_CATEGORIECOMM (CM01_DITTA_CG18, CM01_CODICE COLLATE TSQL_CI);
+CREATE INDEX IF NOT EXISTS IX_MG5F_CODICEVAR_CI ON MG5F_DIMECONF (MG5F_CODICEVAR COLLATE TSQL_CI);
+CREATE INDEX IF NOT EXISTS IX_MG5F_DITTA_CODICEVAR_CI ON MG5F_DIMECONF (MG5F_DITTA_CG18, MG5F_CODICEVAR COLLATE TSQL_CI);

@@ -1,23 +1,31 @@
 // Display-to-SQL and SQL-to-display translation of (a) a typical formula of about 2,000
 // characters with five references and (b) a formula of 30,000 characters with 50 category and
-// 50 variant references, on an embedded database filled here. Each translation is compared in
-// the same run with the plain transcription of the loops (Transcription.cpp): the outputs must
-// be identical; the times, their ratio and the statements each sent are printed.
+// 50 variant references, on embedded databases of 1,000, 10,000 and 100,000 categories and
+// variants, through the host's translation service (English catalogues), as the editor runs
+// them. Each translation is compared with the plain transcription of the loops
+// (Transcription.cpp): the outputs must be identical. Reported apart:
+//   - warm: the median of repeated calls in one process, ours against the transcription's;
+//   - first call: one call in a new process (this program started again with --first-call),
+//     the median over several processes, ours against the transcription's first call.
+// No allocator tuning or processor pinning: the programs do neither.
+//
+//   language_bench [--rows N]... [--processes N]
 
+#include "BenchData.h"
 #include "Transcription.h"
 
 #include "ado/Ado.h"
-#include "ado/Setup.h"
+#include "host/TranslationService.h"
 #include "language/Dictionary.h"
 #include "language/References.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
-
-#include <malloc.h>
-#include <sched.h>
 
 #include <algorithm>
 #include <chrono>
@@ -27,56 +35,32 @@
 
 namespace {
 
-constexpr int kCategories = 50;
-constexpr int kVariants = 50;
+using Clock = std::chrono::steady_clock;
 
-QString categoryCode(int k) {
-    return QStringLiteral("K%1").arg(k, 2, 10, QLatin1Char('0'));
-}
-QString variantCode(int k) {
-    return QStringLiteral("W%1").arg(k, 2, 10, QLatin1Char('0'));
-}
-int categoryId(int k) {
-    return 1000 + k;
+double msSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-void fill(ado::Connection& conn) {
-    conn.BeginTrans();
-    for (int k = 1; k <= kCategories; ++k)
-        conn.Execute(
-            QStringLiteral("INSERT INTO CM01_CATEGORIECOMM (CM01_IDCATEGORIA, CM01_DITTA_CG18, CM01_CODICE, "
-                           "CM01_DESCR, CM01_INDTIPODATO) VALUES (%1, 1, '%2', 'Categoria %3', %4)")
-                .arg(categoryId(k))
-                .arg(categoryCode(k))
-                .arg(k)
-                .arg(k % 3));
-    for (int k = 1; k <= kVariants; ++k)
-        conn.Execute(
-            QStringLiteral("INSERT INTO MG5F_DIMECONF (MG5F_DITTA_CG18, MG5F_CODICEVAR, MG5F_DESCR_VAR) "
-                           "VALUES (1, '%1', 'Variante %2')")
-                .arg(variantCode(k))
-                .arg(k));
-    conn.CommitTrans();
+// The references of a formula: `count` rows spread evenly over a table of `rows` rows.
+std::vector<int> spread(int count, int rows, unsigned seed) {
+    std::vector<int> ks;
+    for (int i = 0; i < count; ++i)
+        ks.push_back(1 + static_cast<int>((static_cast<qint64>(i) * rows) / count + seed % 7) % rows);
+    return ks;
 }
 
-QString categoryRef(int k) {
-    return language::refs::categorySubQuery(k % 3, QString::number(categoryId(k)));
-}
-QString variantRef(int k) {
-    return language::refs::variantSubQuery(variantCode(k));
-}
-
-// A stored formula (SQL form) of about `length` characters: statements over dictionary
+// A stored formula (SQL form) of exactly `length` characters: statements over dictionary
 // variables, with the given category and variant references spread over it.
-QString sqlFormula(int length, int categories, int variants, unsigned seed) {
+QString sqlFormula(int length, int categories, int variants, int rows, unsigned seed) {
     std::mt19937 rng(seed);
     const auto& entries = language::Dictionary::entries();
     auto variable = [&] { return entries[std::uniform_int_distribution<int>(0, 136)(rng)].variable; };
     QStringList refs;
-    for (int k = 1; k <= categories; ++k)
-        refs << categoryRef(k) + QStringLiteral(" = 'A'");
-    for (int k = 1; k <= variants; ++k)
-        refs << variantRef(k) + QStringLiteral(" = 'B'");
+    for (int k : spread(categories, rows, seed))
+        refs << language::refs::categorySubQuery(k % 3, QString::number(bench::categoryId(k))) +
+                    QStringLiteral(" = 'A'");
+    for (int k : spread(variants, rows, seed + 1))
+        refs << language::refs::variantSubQuery(bench::variantCode(k)) + QStringLiteral(" = 'B'");
     std::shuffle(refs.begin(), refs.end(), rng);
     const QString refHead = QStringLiteral("IF ");
     const QString refTail = QStringLiteral(" SET @OUTSC1PERC = 5\r\n");
@@ -84,9 +68,6 @@ QString sqlFormula(int length, int categories, int variants, unsigned seed) {
     for (const QString& r : refs)
         refsLength += refHead.size() + r.size() + refTail.size();
     const qsizetype fillerPerRef = std::max<qsizetype>(0, (length - refsLength) / (refs.size() + 1));
-
-    // Filler lines are added only while they fit, so every reference is in the formula and the
-    // last one is followed by filler padded to the exact length.
     QString text;
     auto filler = [&](qsizetype target) {
         const qsizetype end = text.size() + target;
@@ -110,165 +91,161 @@ QString sqlFormula(int length, int categories, int variants, unsigned seed) {
     return text;
 }
 
-// Number of sub-queries of each kind in a stored formula.
-std::pair<qsizetype, qsizetype> referenceCount(const QString& sql) {
-    return {sql.count(QString::fromUtf16(language::refs::CategoryMarker)),
-            sql.count(QString::fromUtf16(language::refs::VariantMarker))};
-}
+// The pieces a translation runs with, as the editor has them: a connection, the translation
+// service with the English catalogues, an error display that reports.
+struct Setup {
+    ado::Connection connection;
+    host::TranslationService translation;
+    core::FunctionServices host;
+    language::Services services;
+    language::FormulaLanguage lang;
 
-struct Timing {
-    double seconds = 0; // median of the repetitions
-    double first = 0;   // the first repetition, before the engine has seen the statements
-    qint64 statements = 0;
-    QString output;
+    explicit Setup(const QString& cs)
+        : host({.connection = [this] { return &connection; },
+                .translate = [this](const QString& s) { return translation.Traduci(s); },
+                .errorAnswer =
+                    [](const QString& procedure, const core::ErrorInfo& e) {
+                        std::printf("error in %s: %d %s\n", qPrintable(procedure), e.number,
+                                    qPrintable(e.description));
+                        return 3;
+                    }})
+        , services{&host, {}}
+        , lang(services) {
+        translation.load(host::TranslationService::defaultDirectory(), QStringLiteral("en"));
+        connection.Open(cs);
+    }
+
+    QString run(bool transcription, bool toSql, const QString& input) {
+        if (transcription)
+            return toSql ? transcription::decodeToken(services, input, false)
+                         : transcription::encodeToken(services, input);
+        return toSql ? lang.decodeToken(input, false) : lang.encodeToken(input);
+    }
 };
 
-template <typename F> Timing measure(ado::Connection& conn, int repetitions, F&& f) {
-    Timing t;
-    std::vector<double> times;
-    for (int r = 0; r < repetitions; ++r) {
-        const qint64 before = conn.statementCount();
-        const auto start = std::chrono::steady_clock::now();
-        QString out = f();
-        const auto stop = std::chrono::steady_clock::now();
-        benchmark::DoNotOptimize(out);
-        times.push_back(std::chrono::duration<double>(stop - start).count());
-        if (r == 0)
-            t.first = times.back();
-        t.statements = conn.statementCount() - before;
-        t.output = std::move(out);
-    }
-    std::sort(times.begin(), times.end());
-    t.seconds = times[times.size() / 2];
-    return t;
+// --first-call: one translation in this new process; prints its milliseconds.
+int firstCall(const QStringList& args) {
+    const QString cs = args.value(0);
+    const bool transcription = args.value(1) == QLatin1String("transcription");
+    const bool toSql = args.value(2) == QLatin1String("to-sql");
+    QFile file(args.value(3));
+    if (!file.open(QIODevice::ReadOnly))
+        return 2;
+    const QString input = QString::fromUtf8(file.readAll());
+    Setup s(cs);
+    const auto start = Clock::now();
+    const QString out = s.run(transcription, toSql, input);
+    const double ms = msSince(start);
+    benchmark::DoNotOptimize(out);
+    std::printf("%.4f\n", ms);
+    return 0;
 }
 
-bool compare(const char* name, ado::Connection& conn, language::FormulaLanguage& lang,
-             const language::Services& services, const QString& input, bool toSql, int repetitions,
-             double maxMilliseconds, double minRatio) {
-    const Timing ours = measure(
-        conn, repetitions, [&] { return toSql ? lang.decodeToken(input, false) : lang.encodeToken(input); });
-    const Timing plain = measure(conn, 1, [&] {
-        return toSql ? transcription::decodeToken(services, input, false)
-                     : transcription::encodeToken(services, input);
-    });
-    const bool identical = ours.output == plain.output;
-    const double ratio = plain.seconds / ours.seconds;
-    std::printf("%-34s in %6lld out %6lld chars | ours %9.3f ms (first %.3f) %6lld stmts | transcription "
-                "%10.3f ms %7lld stmts | ratio %8.1fx | %s\n",
-                name, static_cast<long long>(input.size()), static_cast<long long>(ours.output.size()),
-                ours.seconds * 1e3, ours.first * 1e3, static_cast<long long>(ours.statements),
-                plain.seconds * 1e3, static_cast<long long>(plain.statements), ratio,
-                identical ? "identical" : "DIFFERENT");
-    bool ok = identical;
-    if (maxMilliseconds > 0 && ours.seconds * 1e3 >= maxMilliseconds) {
-        std::printf("  target missed: %.3f ms, wanted under %.3f ms\n", ours.seconds * 1e3, maxMilliseconds);
-        ok = false;
+struct Case {
+    QString name;
+    QString input;
+    bool toSql;
+    int repetitions;
+};
+
+// The median of `processes` first calls, each in a new process.
+double firstCallMedian(const QString& cs, const QString& inputFile, bool transcription, bool toSql,
+                       int processes) {
+    std::vector<double> times;
+    for (int i = 0; i < processes; ++i) {
+        QProcess p;
+        p.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--first-call"), cs,
+                 transcription ? QStringLiteral("transcription") : QStringLiteral("ours"),
+                 toSql ? QStringLiteral("to-sql") : QStringLiteral("to-display"), inputFile});
+        p.waitForFinished(600000);
+        bool ok = false;
+        const double ms = QString::fromUtf8(p.readAllStandardOutput()).trimmed().toDouble(&ok);
+        if (ok)
+            times.push_back(ms);
     }
-    if (minRatio > 0 && ratio < minRatio) {
-        std::printf("  target missed: ratio %.1fx, wanted at least %.0fx\n", ratio, minRatio);
+    return bench::median(times);
+}
+
+double warmMedian(Setup& s, bool transcription, const Case& c, QString* output) {
+    std::vector<double> times;
+    s.run(transcription, c.toSql, c.input); // the first call is reported apart
+    for (int r = 0; r < c.repetitions; ++r) {
+        const auto start = Clock::now();
+        QString out = s.run(transcription, c.toSql, c.input);
+        times.push_back(msSince(start));
+        if (output)
+            *output = std::move(out);
+    }
+    return bench::median(times);
+}
+
+bool measureSize(int rows, int processes, const QDir& dir) {
+    const QString path = dir.filePath(QStringLiteral("rows%1.sqlite").arg(rows));
+    const QString cs = bench::makeDatabase(path, rows, rows);
+    if (cs.isEmpty())
+        return false;
+    Setup s(cs);
+    const QString typicalSql = sqlFormula(2000, 3, 2, rows, 7);
+    const QString bigSql = sqlFormula(30000, 50, 50, rows, 11);
+    const QString typicalDisplay = s.lang.encodeToken(typicalSql);
+    const QString bigDisplay = s.lang.encodeToken(bigSql);
+    const std::vector<Case> cases{
+        {QStringLiteral("(a) 2 KB, display to SQL"), typicalDisplay, true, 51},
+        {QStringLiteral("(a) 2 KB, SQL to display"), typicalSql, false, 51},
+        {QStringLiteral("(b) 30 KB/100 refs, display to SQL"), bigDisplay, true, 11},
+        {QStringLiteral("(b) 30 KB/100 refs, SQL to display"), bigSql, false, 11},
+    };
+    bool ok = true;
+    for (const Case& c : cases) {
+        QString ours;
+        QString plain;
+        const double oursWarm = warmMedian(s, false, c, &ours);
+        const double plainWarm =
+            warmMedian(s, true, {c.name, c.input, c.toSql, c.repetitions > 11 ? 11 : 3}, &plain);
+        const QString inputFile = dir.filePath(QStringLiteral("input.txt"));
+        QFile f(inputFile);
+        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        f.write(c.input.toUtf8());
+        f.close();
+        const double oursFirst = firstCallMedian(cs, inputFile, false, c.toSql, processes);
+        const double plainFirst = firstCallMedian(cs, inputFile, true, c.toSql, processes);
+        const bool identical = ours == plain;
+        ok &= identical;
+        std::printf("%7d rows | %-36s | warm %8.3f ms (transcription %9.3f ms, %6.1fx) | first call %8.3f ms "
+                    "(transcription %9.3f ms, %6.1fx) | %s\n",
+                    rows, qPrintable(c.name), oursWarm, plainWarm, plainWarm / oursWarm, oursFirst,
+                    plainFirst, plainFirst / oursFirst, identical ? "identical" : "DIFFERENT");
+        std::fflush(stdout);
+    }
+    if (s.lang.decodeToken(bigDisplay, false) != bigSql ||
+        s.lang.decodeToken(typicalDisplay, false) != typicalSql) {
+        std::printf("round trip: DIFFERENT\n");
         ok = false;
     }
     return ok;
 }
 
-// How much of a translation's time its look-up statements take: the translations are bound by
-// the statements once the text work is small.
-void statementShare(const char* name, ado::Connection& conn, const language::Services& services,
-                    const QString& input, bool toSql, int repetitions) {
-    double spent = 0;
-    language::Services timed = services;
-    timed.execute = [&](const QString& statement) {
-        const auto start = std::chrono::steady_clock::now();
-        auto rs = conn.Execute(statement);
-        spent += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        return rs;
-    };
-    language::FormulaLanguage lang(timed);
-    std::vector<std::pair<double, double>> runs; // total, statements
-    for (int r = 0; r < repetitions; ++r) {
-        spent = 0;
-        const auto start = std::chrono::steady_clock::now();
-        benchmark::DoNotOptimize(toSql ? lang.decodeToken(input, false) : lang.encodeToken(input));
-        runs.emplace_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
-                          spent);
-    }
-    std::sort(runs.begin(), runs.end());
-    const auto [total, statements] = runs[runs.size() / 2];
-    std::printf("%-34s ours %.3f ms, of which look-up statements %.3f ms\n", name, total * 1e3,
-                statements * 1e3);
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
-    // glibc gives memory back to the system whenever 128 KiB lie free at the top of the heap,
-    // and SQLite allocates and frees about 86 KiB of pages for each IN list it sorts: a loop of
-    // translations would then pay page faults and TLB flushes in every repetition, which a host
-    // that has run for a while does not (glibc raises the threshold itself once it has freed a
-    // large block). The threshold is raised up front, for both sides of every comparison.
-    mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
-    // Both sides of a comparison run on the same processor: the virtual machines this runs on
-    // may give their processors different speeds.
-    cpu_set_t one;
-    CPU_ZERO(&one);
-    CPU_SET(sched_getcpu(), &one);
-    sched_setaffinity(0, sizeof(one), &one);
     QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    if (args.value(0) == QLatin1String("--first-call"))
+        return firstCall(args.mid(1));
+    std::vector<int> sizes;
+    int processes = 5;
+    for (qsizetype i = 0; i + 1 < args.size(); i += 2) {
+        if (args[i] == QLatin1String("--rows"))
+            sizes.push_back(args[i + 1].toInt());
+        else if (args[i] == QLatin1String("--processes"))
+            processes = std::max(1, args[i + 1].toInt());
+    }
+    if (sizes.empty())
+        sizes = {1000, 10000, 100000};
     QTemporaryDir dir;
-    const QString cs = ado::setup::embeddedConnectionString(dir.filePath(QStringLiteral("bench.sqlite")));
-    ado::setup::initialize(cs, false);
-    ado::Connection conn;
-    conn.Open(cs);
-    fill(conn);
-
-    core::FunctionServices host({.connection = [&conn] { return &conn; },
-                                 .errorAnswer =
-                                     [](const QString& procedure, const core::ErrorInfo& e) {
-                                         std::printf("error in %s: %d %s\n", qPrintable(procedure), e.number,
-                                                     qPrintable(e.description));
-                                         return 3;
-                                     }});
-    const language::Services services{&host, {}};
-    language::FormulaLanguage lang(services);
-
-    {
-        const QString statement = language::refs::categoryIdStatement(categoryCode(7));
-        const auto start = std::chrono::steady_clock::now();
-        for (int i = 0; i < 200; ++i)
-            conn.Execute(statement);
-        const double us =
-            std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count();
-        std::printf("one look-up statement on the embedded database: %.1f us\n", us / 200);
-    }
-
     bool ok = true;
-    // (a) a typical formula: three categories and two variants in about 2,000 characters.
-    const QString typicalSql = sqlFormula(2000, 3, 2, 7);
-    const QString typicalDisplay = lang.encodeToken(typicalSql);
-    ok &= compare("(a) 2,000 chars, display to SQL", conn, lang, services, typicalDisplay, true, 51, 1.0, 0);
-    ok &= compare("(a) 2,000 chars, SQL to display", conn, lang, services, typicalSql, false, 51, 1.0, 0);
-
-    // (b) 30,000 characters of SQL form with 50 category and 50 variant references.
-    const QString bigSql = sqlFormula(30000, kCategories, kVariants, 11);
-    const auto [categories, variants] = referenceCount(bigSql);
-    std::printf("(b) formula: %lld chars, %lld category and %lld variant references\n",
-                static_cast<long long>(bigSql.size()), static_cast<long long>(categories),
-                static_cast<long long>(variants));
-    if (bigSql.size() != 30000 || categories != kCategories || variants != kVariants) {
-        std::printf("  generator: wanted 30000 chars, %d and %d references\n", kCategories, kVariants);
-        ok = false;
-    }
-    const QString bigDisplay = lang.encodeToken(bigSql);
-    ok &= compare("(b) 30,000 chars, display to SQL", conn, lang, services, bigDisplay, true, 11, 0, 100);
-    ok &= compare("(b) 30,000 chars, SQL to display", conn, lang, services, bigSql, false, 11, 0, 100);
-    statementShare("(b) 30,000 chars, SQL to display", conn, services, bigSql, false, 11);
-
-    // The round trip itself.
-    if (lang.decodeToken(bigDisplay, false) != bigSql ||
-        lang.decodeToken(typicalDisplay, false) != typicalSql) {
-        std::printf("round trip: DIFFERENT\n");
-        ok = false;
-    }
+    for (int rows : sizes)
+        ok &= measureSize(rows, processes, QDir(dir.path()));
     return ok ? EXIT_SUCCESS : EXIT_FAILURE;
 }

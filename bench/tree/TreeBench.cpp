@@ -1,9 +1,11 @@
-// Builds the element tree from a database with 10,000 commercial categories and 10,000
+// Builds the element tree from databases of 1,000, 10,000 and 100,000 commercial categories and
 // configurator variants, into a plain node list and into an off-screen QTreeWidget, and reports
-// the time of a build with the share spent running statements and adding nodes.
+// the time of a build with the share spent running statements and adding nodes. The first build
+// of each sink is reported apart from the median of the later ones (no untimed warm-up).
 //
-//   tree_bench [--categories N] [--variants N] [--runs N]
+//   tree_bench [--rows N]... [--runs N]
 
+#include "BenchData.h"
 #include "ado/Ado.h"
 #include "ado/Setup.h"
 #include "host/TranslationService.h"
@@ -66,22 +68,6 @@ public:
     void add(const tree::TreeNode&) override {}
 };
 
-void fill(ado::Connection& c, int categories, int variants) {
-    c.BeginTrans();
-    for (int i = 0; i < categories; ++i)
-        c.Execute(
-            QStringLiteral("INSERT INTO CM01_CATEGORIECOMM (CM01_IDCATEGORIA, CM01_DITTA_CG18, CM01_CODICE, "
-                           "CM01_DESCR) VALUES (%1, 1, 'B%2', 'Categoria di prova %2')")
-                .arg(100000 + i)
-                .arg(i, 6, 10, QChar(u'0')));
-    for (int i = 0; i < variants; ++i)
-        c.Execute(
-            QStringLiteral("INSERT INTO MG5F_DIMECONF (MG5F_DITTA_CG18, MG5F_CODICEVAR, MG5F_DESCR_VAR) "
-                           "VALUES (1, 'W%1', 'Variante di prova %1')")
-                .arg(i, 6, 10, QChar(u'0')));
-    c.CommitTrans();
-}
-
 struct Sample {
     double wallMs;
     double cpuMs; // processor time of the thread
@@ -94,6 +80,7 @@ struct Sample {
 struct Summary {
     double wallMs, cpuMs, databaseWallMs, databaseCpuMs;
     int nodes, statements;
+    double firstWallMs; // the first build, apart from the median of the others
 };
 
 double median(std::vector<double> v) {
@@ -109,50 +96,43 @@ Summary summarize(const std::vector<Sample>& samples) {
         dw.push_back(s.databaseWallMs);
         dc.push_back(s.databaseCpuMs);
     }
-    return {median(w), median(c), median(dw), median(dc), samples.front().nodes, samples.front().statements};
+    const double first = w.front();
+    if (w.size() > 1) {
+        w.erase(w.begin());
+        c.erase(c.begin());
+        dw.erase(dw.begin());
+        dc.erase(dc.begin());
+    }
+    return {median(w), median(c), median(dw), median(dc), samples.front().nodes, samples.front().statements,
+            first};
 }
 
 // The sink's share is what a build into it costs beyond a build into the null sink.
 void report(const char* name, const Summary& s, const Summary& bare) {
     const double sinkCpu = std::max(0.0, s.cpuMs - bare.cpuMs);
     const double rest = s.cpuMs - s.databaseCpuMs - sinkCpu;
-    std::printf("%-12s nodes %6d statements %3d | cpu %7.1f ms: database %6.1f ms (%4.1f%%), sink %6.1f ms "
-                "(%4.1f%%), builder %6.1f ms (%4.1f%%) | wall %7.1f ms (database %6.1f ms) | target 200 ms "
-                "(cpu): %s\n",
-                name, s.nodes, s.statements, s.cpuMs, s.databaseCpuMs, 100 * s.databaseCpuMs / s.cpuMs,
-                sinkCpu, 100 * sinkCpu / s.cpuMs, rest, 100 * rest / s.cpuMs, s.wallMs, s.databaseWallMs,
-                s.cpuMs < 200 ? "met" : "MISSED");
+    std::printf(
+        "%-12s nodes %6d statements %3d | cpu %7.1f ms: database %6.1f ms (%4.1f%%), sink %6.1f ms "
+        "(%4.1f%%), builder %6.1f ms (%4.1f%%) | wall %7.1f ms (database %6.1f ms) | first build wall "
+        "%7.1f ms\n",
+        name, s.nodes, s.statements, s.cpuMs, s.databaseCpuMs, 100 * s.databaseCpuMs / s.cpuMs, sinkCpu,
+        100 * sinkCpu / s.cpuMs, rest, 100 * rest / s.cpuMs, s.wallMs, s.databaseWallMs, s.firstWallMs);
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QCommandLineParser parser;
-    parser.addOption({QStringLiteral("categories"), QStringLiteral("Categories of the company."),
-                      QStringLiteral("N"), QStringLiteral("10000")});
-    parser.addOption({QStringLiteral("variants"), QStringLiteral("Variants of the company."),
-                      QStringLiteral("N"), QStringLiteral("10000")});
-    parser.addOption({QStringLiteral("runs"), QStringLiteral("Builds per sink."), QStringLiteral("N"),
-                      QStringLiteral("9")});
-    parser.addHelpOption();
-    parser.process(app);
-
-    QTemporaryDir dir;
-    const QString cs = ado::setup::embeddedConnectionString(dir.filePath(QStringLiteral("bench.sqlite")));
+// Builds of each sink on a database of `rows` categories and variants.
+bool measureSize(int rows, int runs, const QString& dir) {
+    const QString cs = bench::makeDatabase(dir + QStringLiteral("/rows%1.sqlite").arg(rows), rows, rows);
+    if (cs.isEmpty())
+        return false;
     ado::Connection connection;
     try {
-        ado::setup::initialize(cs, true);
         connection.Open(cs);
-        fill(connection, parser.value(QStringLiteral("categories")).toInt(),
-             parser.value(QStringLiteral("variants")).toInt());
     } catch (const core::ComError& e) {
-        std::fprintf(stderr, "tree_bench: cannot prepare the database: %s\n", e.what());
-        return 2;
+        std::fprintf(stderr, "tree_bench: cannot open the database: %s\n", e.what());
+        return false;
     }
-
     host::TranslationService translation;
+    translation.load(host::TranslationService::defaultDirectory(), QStringLiteral("en"));
     core::FunctionServices host({.connection = [&] { return &connection; },
                                  .translate = [&](const QString& s) { return translation.Traduci(s); },
                                  .errorAnswer =
@@ -164,8 +144,6 @@ int main(int argc, char** argv) {
     tree::StrutturaTree builder(host, {.ditta = QStringLiteral("1"), .variantSetting = [] {
                                            return std::optional<core::Variant>(core::Variant::fromInt32(1));
                                        }});
-
-    const int runs = std::max(1, parser.value(QStringLiteral("runs")).toInt());
     const auto measure = [&](tree::TreeSink& sink) {
         std::vector<Sample> samples;
         for (int i = 0; i < runs; ++i) {
@@ -185,9 +163,8 @@ int main(int argc, char** argv) {
         }
         return summarize(samples);
     };
-
+    std::printf("%d categories and %d variants\n", rows, rows);
     NullSink none;
-    builder.LoadStrutturaTree(none); // warm-up: caches and allocator
     const Summary bare = measure(none);
     report("no sink", bare, bare);
     tree::NodeListSink list;
@@ -198,5 +175,38 @@ int main(int argc, char** argv) {
     widget.show();
     TreeWidgetSink widgetSink(widget);
     report("QTreeWidget", measure(widgetSink), bare);
+    // As the editor builds it: the category and variant rows wait for their branch.
+    builder.options().deferLists = true;
+    report("deferred", measure(widgetSink), bare);
+    builder.options().deferLists = false;
+    std::printf("resident memory %.0f MB, peak %.0f MB\n", bench::residentMegabytes(),
+                bench::peakResidentMegabytes());
+    std::fflush(stdout);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.addOption({QStringLiteral("rows"), QStringLiteral("Categories and variants of the company."),
+                      QStringLiteral("N")});
+    parser.addOption({QStringLiteral("runs"), QStringLiteral("Builds per sink."), QStringLiteral("N"),
+                      QStringLiteral("5")});
+    parser.addHelpOption();
+    parser.process(app);
+    std::vector<int> sizes;
+    for (const QString& v : parser.values(QStringLiteral("rows")))
+        sizes.push_back(v.toInt());
+    if (sizes.empty())
+        sizes = {1000, 10000, 100000};
+    const int runs = std::max(1, parser.value(QStringLiteral("runs")).toInt());
+    QTemporaryDir dir;
+    for (int rows : sizes) {
+        if (!measureSize(rows, runs, dir.path()))
+            return 2;
+    }
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include "ado/Ado.h"
 #include "ado/Backends.h"
+#include "tsql/SqliteFunctions.h"
 
 #include <QDir>
 #include <QFile>
@@ -61,6 +62,9 @@ InitReport initializeEmbedded(const ConnectionString& cs, bool demo) {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         db.setDatabaseName(path);
         const bool opened = db.open();
+        // The schema's indexes are declared with the engine's collation.
+        if (opened)
+            tsql::registerSqliteFunctions(db);
         QSqlQuery q(db);
         if (!opened || !q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"))) {
             kind = SetupError::Kind::Connection;

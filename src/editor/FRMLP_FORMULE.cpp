@@ -1,5 +1,6 @@
 #include "editor/FRMLP_FORMULE.h"
 #include "editor/Require.h"
+#include "editor/TreeWidgetSink.h"
 
 #include "ado/Ado.h"
 #include "check/EditHistory.h"
@@ -50,58 +51,6 @@ FRMLP_FORMULE::ModalHook& modalHook() {
     static FRMLP_FORMULE::ModalHook hook;
     return hook;
 }
-
-// Adds the nodes of the element tree to the tree control, keeping them by key and in order.
-class TreeWidgetSink : public tree::TreeSink {
-public:
-    TreeWidgetSink(FRMLP_FORMULE* window, QList<QTreeWidgetItem*>& nodes,
-                   QHash<QString, QTreeWidgetItem*>& byKey)
-        : m_window(window)
-        , m_nodes(nodes)
-        , m_byKey(byKey) {}
-    void clear() override {
-        m_window->TVW_FIELDS->clear();
-        m_nodes.clear();
-        m_byKey.clear();
-    }
-    void add(const tree::TreeNode& node) override {
-        if (m_byKey.contains(node.key))
-            throw core::ComError(35602, QStringLiteral("Key is not unique in collection"));
-        QTreeWidgetItem* item = nullptr;
-        if (node.relative.isEmpty()) {
-            item = new QTreeWidgetItem(m_window->TVW_FIELDS);
-        } else {
-            QTreeWidgetItem* parent = m_byKey.value(node.relative);
-            if (parent == nullptr)
-                throw core::ComError(35601, QStringLiteral("Element not found"));
-            item = new QTreeWidgetItem(parent);
-        }
-        item->setText(0, node.text);
-        item->setData(0, Qt::UserRole, node.key);
-        QIcon icon;
-        const QIcon normal = m_window->imlImagesTrv.value(node.image);
-        const QIcon selected = m_window->imlImagesTrv.value(node.selectedImage);
-        if (!normal.isNull())
-            icon.addPixmap(normal.pixmap(24, 24), QIcon::Normal);
-        if (!selected.isNull())
-            icon.addPixmap(selected.pixmap(24, 24), QIcon::Selected);
-        item->setIcon(0, icon);
-        if (node.bold) {
-            QFont f = item->font(0);
-            f.setBold(true);
-            item->setFont(0, f);
-        }
-        if (node.color.isValid())
-            item->setForeground(0, node.color);
-        m_nodes.append(item);
-        m_byKey.insert(node.key, item);
-    }
-
-private:
-    FRMLP_FORMULE* m_window;
-    QList<QTreeWidgetItem*>& m_nodes;
-    QHash<QString, QTreeWidgetItem*>& m_byKey;
-};
 
 // The formula box as the check, the save and the history see it.
 class FormulaBox : public check::TextBox {
@@ -162,6 +111,9 @@ struct FRMLP_FORMULE::Parts {
     check::FormulaStore store;
     tree::ExpandCollapse expandCollapse;
     std::unique_ptr<FormulaAssist> assist;
+    TreeWidgetSink treeSink;
+    // The builder of the last LoadStrutturaTree: it reads the deferred sub-branches later.
+    std::unique_ptr<tree::StrutturaTree> treeBuilder;
 };
 
 FRMLP_FORMULE::Parts::Parts(FRMLP_FORMULE* window)
@@ -184,7 +136,8 @@ FRMLP_FORMULE::Parts::Parts(FRMLP_FORMULE* window)
              .canEncode = check::canEncodeWith(language),
              .written = [this] { assist->saved(); }})
     , assist(std::make_unique<FormulaAssist>(window->TXT_FORMULA, window->IMG_UNDO, window->IMG_REDO, history,
-                                             [window](const QString& s) { return window->translate(s); })) {}
+                                             [window](const QString& s) { return window->translate(s); }))
+    , treeSink(window->TVW_FIELDS, window->imlImagesTrv, window->m_treeNodes, window->m_nodesByKey) {}
 
 QObject* componentApplication() {
     static QObject* application = [] {
@@ -584,7 +537,8 @@ void FRMLP_FORMULE::connectEvents() {
         core::runStep(QStringLiteral("TVW_FIELDS_DblClick"), errorAnswer(),
                       [this] { TVW_FIELDS_DblClick(); });
     });
-    connect(TVW_FIELDS, &QTreeWidget::itemExpanded, this, [this] {
+    connect(TVW_FIELDS, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) {
+        fillTreeBranches({item->data(0, Qt::UserRole).toString()});
         const QString picture = m_parts->expandCollapse.nodeExpanded();
         IMG_EXPCOL->SetPicture(imlImagesTrv.value(picture));
         IMG_EXPCOL->setPictureKey(picture);
@@ -604,16 +558,23 @@ void FRMLP_FORMULE::connectEvents() {
 // Element tree
 
 void FRMLP_FORMULE::LoadStrutturaTree() {
-    tree::StrutturaTree builder(
-        m_parts->services,
-        {.ditta = RTrimN(Ditta).toString(), .variantSetting = [this]() -> std::optional<core::Variant> {
-             host::Cinterface* ai = ActiveInterface();
-             if (ai == nullptr)
-                 return std::nullopt;
-             return host::variantSetting(ai);
-         }});
-    TreeWidgetSink sink(this, m_treeNodes, m_nodesByKey);
-    builder.LoadStrutturaTree(sink);
+    // The category and variant rows are read when their sub-branch is first expanded.
+    auto builder = std::make_unique<tree::StrutturaTree>(
+        m_parts->services, tree::TreeOptions{.ditta = RTrimN(Ditta).toString(),
+                                             .variantSetting = [this]() -> std::optional<core::Variant> {
+                                                 host::Cinterface* ai = ActiveInterface();
+                                                 if (ai == nullptr)
+                                                     return std::nullopt;
+                                                 return host::variantSetting(ai);
+                                             },
+                                             .deferLists = true});
+    if (builder->LoadStrutturaTree(m_parts->treeSink) != tree::BuildOutcome::NoConnection)
+        m_parts->treeBuilder = std::move(builder);
+}
+
+void FRMLP_FORMULE::fillTreeBranches(const QStringList& keys) {
+    if (m_parts->treeBuilder)
+        editor::fillTreeBranches(*m_parts->treeBuilder, m_parts->treeSink, keys, m_nodesByKey);
 }
 
 void FRMLP_FORMULE::TVW_FIELDS_DblClick() {
@@ -621,6 +582,8 @@ void FRMLP_FORMULE::TVW_FIELDS_DblClick() {
     tree::InsertionRequest request;
     request.hasNode = node != nullptr && node->isSelected();
     if (request.hasNode) {
+        // A sub-branch whose rows were not read yet has them read first.
+        fillTreeBranches({node->data(0, Qt::UserRole).toString()});
         request.hasChildren = node->childCount() > 0;
         request.text = node->text(0);
         if (node->parent() != nullptr) {
@@ -666,9 +629,12 @@ void FRMLP_FORMULE::IMG_EXPCOL_ButtonClick() {
 }
 
 void FRMLP_FORMULE::ExpandStrutturaTree(bool expand) {
+    // Expanding reaches every node: the deferred sub-branches are read first, so the nodes are
+    // those and in the order of a full build.
+    if (expand && m_parts->treeBuilder)
+        fillTreeBranches(m_parts->treeBuilder->pendingBranches());
     const tree::ExpandPlan plan = tree::expandStrutturaTree(expand, static_cast<int>(m_treeNodes.size()));
-    for (int i = 0; i < plan.nodes && i < m_treeNodes.size(); ++i)
-        m_treeNodes.at(i)->setExpanded(expand);
+    setExpandedInOrder(*TVW_FIELDS, m_treeNodes, plan.nodes, expand);
     if (plan.select && *plan.select < m_treeNodes.size()) {
         TVW_FIELDS->setCurrentItem(m_treeNodes.at(*plan.select));
     }

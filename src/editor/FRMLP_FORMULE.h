@@ -161,6 +161,8 @@ public:
     void IMG_EXPCOL_ButtonClick();
     void ExpandStrutturaTree(bool expand);
     bool TreeExpanded() const;
+    // Reads the rows of the deferred category and variant sub-branches among `keys`.
+    void fillTreeBranches(const QStringList& keys);
     // Tree nodes in the order they were added (the tree control's index order).
     const QList<QTreeWidgetItem*>& treeNodes() const { return m_treeNodes; }
     QTreeWidgetItem* nodeByKey(const QString& key) const { return m_nodesByKey.value(key); }

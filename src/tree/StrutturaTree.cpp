@@ -6,6 +6,8 @@
 #include <QElapsedTimer>
 
 #include <QSet>
+
+#include <algorithm>
 #include <ctime>
 
 namespace tree {
@@ -112,7 +114,6 @@ struct StrutturaTree::Build {
     StrutturaTree& self;
     TreeSink& sink;
     ado::Connection* connection = nullptr;
-    QHash<QString, int> levels; // key -> level of every node added so far
     std::shared_ptr<ado::Recordset> roots;
     std::shared_ptr<ado::Recordset> children;
     std::shared_ptr<ado::Recordset> values;
@@ -151,14 +152,14 @@ struct StrutturaTree::Build {
 
     // Adds a node as the tree control does: the key must be new and the relative must exist.
     void add(const QString& relative, const QString& key, const QString& nodeText, const QString& image,
-             const QString& selectedImage, bool branch) {
-        if (levels.contains(key))
+             const QString& selectedImage, bool branch, bool deferred = false) {
+        if (self.m_levels.contains(key))
             throw core::ComError(ErrKeyNotUnique, QStringLiteral("Key is not unique in collection"),
                                  QStringLiteral("TreeView"));
         int level = 0;
         if (!relative.isEmpty()) {
-            auto it = levels.constFind(relative);
-            if (it == levels.constEnd())
+            auto it = self.m_levels.constFind(relative);
+            if (it == self.m_levels.constEnd())
                 throw core::ComError(ErrElementNotFound, QStringLiteral("Element not found"),
                                      QStringLiteral("TreeView"));
             level = *it + 1;
@@ -175,8 +176,9 @@ struct StrutturaTree::Build {
             node.bold = true;
             node.color = BranchColor;
         }
+        node.deferred = deferred;
         sink.add(node);
-        levels.insert(key, level);
+        self.m_levels.insert(key, level);
         ++self.m_stats.nodes;
     }
 
@@ -241,20 +243,28 @@ struct StrutturaTree::Build {
             const auto subBranch = [&] {
                 return step([&] { add(rootKey, key, tr(description), RamoSel, RamoSel, true); });
             };
+            // A list sub-branch and its rows, now or when it is first expanded.
+            const auto listBranch = [&](QString (*statement)(const QString&), const QString& idColumn,
+                                        int idDigits, bool translated) {
+                if (!self.m_options.deferLists)
+                    return subBranch() && listValues(key, statement, idColumn, idDigits, translated);
+                if (!step([&] { add(rootKey, key, tr(description), RamoSel, RamoSel, true, true); }))
+                    return false;
+                self.m_pending.append({key, statement, idColumn, idDigits, translated});
+                return true;
+            };
             const auto entityField = [&](const QString& nodeText) {
                 return step([&] { add(rootKey, key, nodeText, Elemento, ElementoSel, false); });
             };
             if (c == core::Decimal::fromInt64(602)) {
                 if (self.IsAttiveCategorieCommerciali()) {
-                    if (!subBranch() ||
-                        !listValues(key, categoriesStatement, QStringLiteral("CM01_IDCATEGORIA"), 10, true))
+                    if (!listBranch(categoriesStatement, QStringLiteral("CM01_IDCATEGORIA"), 10, true))
                         return false;
                 }
             } else if (between(500, 599)) {
                 if (self.IsAttiveVarianti()) {
                     if (c == core::Decimal::fromInt64(502)) {
-                        if (!subBranch() ||
-                            !listValues(key, variantsStatement, QStringLiteral("MG5F_CODICEVAR"), 0, false))
+                        if (!listBranch(variantsStatement, QStringLiteral("MG5F_CODICEVAR"), 0, false))
                             return false;
                     } else if (!entityField(description)) {
                         return false;
@@ -262,8 +272,7 @@ struct StrutturaTree::Build {
                 }
             } else if (between(800, 899)) {
                 if (c == core::Decimal::fromInt64(810)) {
-                    if (!subBranch() ||
-                        !listValues(key, variantsStatement, QStringLiteral("MG5F_CODICEVAR"), 0, false))
+                    if (!listBranch(variantsStatement, QStringLiteral("MG5F_CODICEVAR"), 0, false))
                         return false;
                 } else {
                     QString translated;
@@ -375,7 +384,11 @@ struct StrutturaTree::Build {
             outcome = BuildOutcome::NoConnection;
             return false;
         }
-        if (!step([&] { sink.clear(); }))
+        if (!step([&] {
+                sink.clear();
+                self.m_levels.clear();
+                self.m_pending.clear();
+            }))
             return false;
         for (int b = 0; b < 3; ++b) {
             const QString key = QString::fromLatin1(Branches[b].key);
@@ -440,6 +453,35 @@ BuildOutcome StrutturaTree::LoadStrutturaTree(TreeSink& sink) {
     m_stats = {};
     Build build(*this, sink);
     build.run();
+    return build.outcome;
+}
+
+QStringList StrutturaTree::pendingBranches() const {
+    QStringList keys;
+    for (const ListSource& source : m_pending)
+        keys.append(source.key);
+    return keys;
+}
+
+bool StrutturaTree::isPending(const QString& key) const {
+    return std::any_of(m_pending.begin(), m_pending.end(),
+                       [&](const ListSource& source) { return source.key == key; });
+}
+
+BuildOutcome StrutturaTree::fillBranch(const QString& key, TreeSink& sink) {
+    const auto it = std::find_if(m_pending.begin(), m_pending.end(),
+                                 [&](const ListSource& source) { return source.key == key; });
+    if (it == m_pending.end())
+        return BuildOutcome::Completed;
+    const ListSource source = *it;
+    m_pending.erase(it);
+    m_stats = {};
+    Build build(*this, sink);
+    if (!build.step([&] { build.connection = currentConnection(); }))
+        return build.outcome;
+    if (!build.connection)
+        return BuildOutcome::NoConnection;
+    build.listValues(source.key, source.statement, source.idColumn, source.idDigits, source.translated);
     return build.outcome;
 }
 

@@ -6,6 +6,7 @@
 #include "core/Variant.h"
 #include "tree/TreeNode.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -85,6 +86,11 @@ struct TreeOptions {
     // The host's variant setting of the company, read through the host objects: nullopt when
     // an object along the way is missing. May throw.
     std::function<std::optional<core::Variant>()> variantSetting;
+    // True: the category and variant sub-branches are added without their rows, marked
+    // deferred, and fillBranch reads them when the branch is first expanded. The statements,
+    // keys, texts and pictures are those of a full build; only the moment of the statement
+    // changes. A customer's company has 100,000 of each, which nobody scrolls through at start.
+    bool deferLists = false;
 };
 
 // How a build ended.
@@ -121,6 +127,15 @@ public:
     // Clears the sink and rebuilds the whole tree into it.
     BuildOutcome LoadStrutturaTree(TreeSink& sink);
 
+    // Deferred sub-branches (deferLists) whose rows were not read yet, in the order they were
+    // added.
+    QStringList pendingBranches() const;
+    bool isPending(const QString& key) const;
+    // Reads the rows of the deferred sub-branch `key` and hands them to the sink as the full
+    // build does, right after the sub-branch; errors are handled as in LoadStrutturaTree (same
+    // procedure name and answers). A branch not pending is left alone (Completed).
+    BuildOutcome fillBranch(const QString& key, TreeSink& sink);
+
     // True when the company has at least one commercial category.
     bool IsAttiveCategorieCommerciali();
     // True when configurator variants are enabled for the company (the host's setting is 1).
@@ -134,9 +149,20 @@ private:
     ado::Connection* currentConnection() const;
     std::shared_ptr<ado::Recordset> execute(ado::Connection* connection, const QString& statement);
 
+    // How the rows of a deferred sub-branch are read.
+    struct ListSource {
+        QString key;
+        QString (*statement)(const QString&);
+        QString idColumn;
+        int idDigits;
+        bool translated;
+    };
+
     core::HostServices& m_host;
     TreeOptions m_options;
     BuildStats m_stats;
+    QHash<QString, int> m_levels; // key -> level of every node added since the last clear
+    QList<ListSource> m_pending;
 };
 
 } // namespace tree

@@ -26,6 +26,9 @@ struct TreeNode {
     bool bold = false;
     QColor color;  // text colour of branch nodes; invalid for plain nodes
     int level = 0; // 0 for top-level nodes, 1 for their children and so on
+    // A category or variant sub-branch whose rows are read when it is first expanded
+    // (StrutturaTree::fillBranch); false when its rows follow it at once.
+    bool deferred = false;
 
     bool isBranchStyle() const { return bold && color.isValid(); }
     friend bool operator==(const TreeNode&, const TreeNode&) = default;

@@ -3,6 +3,7 @@
 #include "ado/Ado.h"
 #include "ado/Setup.h"
 #include "language/Dictionary.h"
+#include "tsql/SqliteFunctions.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -160,14 +161,16 @@ QByteArray fileHash(const QString& path) {
     return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
 }
 
-// A plain SQLite connection for reading the demo database as it is stored.
+// A plain SQLite connection for reading the demo database as it is stored. It knows the
+// engine's collation, which the indexes of the category and variant codes are declared with.
 class SqliteFile {
 public:
     explicit SqliteFile(const QString& path)
         : m_name(QStringLiteral("demo-test-%1").arg(++s_counter)) {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
         db.setDatabaseName(path);
-        db.open();
+        if (db.open())
+            tsql::registerSqliteFunctions(db);
     }
     ~SqliteFile() {
         { QSqlDatabase::database(m_name, false).close(); }

@@ -566,6 +566,15 @@ TEST_F(Editor, DoubleClickOnCategoryAndVariantValuesWritesTheirReferences) {
     cls.setClsGlobal(&global);
     global.Settings()->Configurator()->setVariantsEnabled(core::Variant::fromInt32(1));
     FRMLP_FORMULE& w = open(0, core::Variant());
+    // The category and variant rows are read when their sub-branch is first expanded.
+    const QList<QTreeWidgetItem*> built = w.treeNodes();
+    for (QTreeWidgetItem* item : built) {
+        if (item->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator) {
+            EXPECT_EQ(item->childCount(), 0);
+            item->setExpanded(true);
+        }
+    }
+    EXPECT_GT(w.treeNodes().size(), built.size());
     int categories = 0, variants = 0;
     for (QTreeWidgetItem* item : w.treeNodes()) {
         if (item->childCount() != 0 || item->parent() == nullptr)

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <QTextStream>
+#include <algorithm>
 #include <list>
 
 using tree::BuildOutcome;
@@ -530,3 +531,80 @@ TEST_F(StrutturaTreeTest, TextSinkIndentsTwoBlanksPerLevel) {
 }
 
 } // namespace
+
+namespace {
+
+// A node list that puts the rows of a deferred sub-branch right after it, as the editor does.
+class OrderedSink : public tree::NodeListSink {
+public:
+    void add(const tree::TreeNode& node) override {
+        if (!after.isEmpty() && node.relative == after) {
+            nodes.insert(position++, node);
+            return;
+        }
+        nodes.append(node);
+    }
+    void fillFrom(tree::StrutturaTree& t, const QString& key) {
+        after = key;
+        for (position = 0; position < nodes.size() && nodes[position].key != key; ++position) {
+        }
+        ++position;
+        t.fillBranch(key, *this);
+        after.clear();
+    }
+    QString after;
+    qsizetype position = 0;
+};
+
+} // namespace
+
+TEST_F(StrutturaTreeTest, DeferredListsGiveTheSameTreeOnceFilled) {
+    Setup& full_setup = services(core::vxContestoProvider, true);
+    StrutturaTree full(full_setup.host, full_setup.options);
+    NodeListSink fullSink;
+    ASSERT_EQ(full.LoadStrutturaTree(fullSink), BuildOutcome::Completed);
+
+    Setup& lazy_setup = services(core::vxContestoProvider, true);
+    lazy_setup.options.deferLists = true;
+    StrutturaTree lazy(lazy_setup.host, lazy_setup.options);
+    OrderedSink sink;
+    ASSERT_EQ(lazy.LoadStrutturaTree(sink), BuildOutcome::Completed);
+    // One statement fewer for each of the category list and the two variant lists.
+    EXPECT_EQ(lazy.stats().statements, full.stats().statements - 3);
+    const QStringList pending = lazy.pendingBranches();
+    ASSERT_EQ(pending.size(), 3);
+    for (const QString& key : pending) {
+        const auto it = std::find_if(sink.nodes.begin(), sink.nodes.end(),
+                                     [&](const TreeNode& n) { return n.key == key; });
+        ASSERT_NE(it, sink.nodes.end());
+        EXPECT_TRUE(it->deferred);
+        EXPECT_TRUE(lazy.isPending(key));
+    }
+    // Filled in another order than the build's: the rows still land after their sub-branch.
+    for (auto it = pending.rbegin(); it != pending.rend(); ++it)
+        sink.fillFrom(lazy, *it);
+    EXPECT_TRUE(lazy.pendingBranches().isEmpty());
+    for (TreeNode& n : sink.nodes)
+        n.deferred = false;
+    EXPECT_EQ(describe(sink.nodes), describe(fullSink.nodes));
+    EXPECT_EQ(sink.nodes, fullSink.nodes);
+    EXPECT_TRUE(errors.isEmpty());
+    // A branch already filled is left alone.
+    const qsizetype count = sink.nodes.size();
+    EXPECT_EQ(lazy.fillBranch(pending.first(), sink), BuildOutcome::Completed);
+    EXPECT_EQ(sink.nodes.size(), count);
+}
+
+TEST_F(StrutturaTreeTest, DeferredListErrorsAreAnsweredUnderTheBuildsName) {
+    Setup& s = services(core::vxContestoProvider, true);
+    s.options.deferLists = true;
+    StrutturaTree t(s.host, s.options);
+    OrderedSink sink;
+    ASSERT_EQ(t.LoadStrutturaTree(sink), BuildOutcome::Completed);
+    t.options().ditta = QStringLiteral("1 +"); // the list's statement no longer compiles
+    const QString key = t.pendingBranches().last();
+    answers = {3};
+    EXPECT_EQ(t.fillBranch(key, sink), BuildOutcome::Aborted);
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_EQ(errors.first().procedure, QStringLiteral("LoadStrutturaTree"));
+}

@@ -11,6 +11,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QTextStream>
 #include <QTimer>
 
@@ -100,11 +102,35 @@ struct HostOptions {
         QStringLiteral("With a screenshot: also open the instructions window from the editor's legend button "
                        "and save it as PNG."),
         QStringLiteral("FILE")};
+    QCommandLineOption timings{
+        QStringLiteral("timings"),
+        QStringLiteral("With a screenshot: render at once and print on standard error the milliseconds from "
+                       "the start of the program to the editor's first paint (and of the expansion of the "
+                       "whole tree with --expand-tree) and the resident memory.")};
 };
+
+// Resident memory of the process and its peak, in megabytes.
+QString memoryText() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    QString rss;
+    QString peak;
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            const QString kb = QString::fromLatin1(line.mid(6).trimmed().split(' ').first());
+            if (line.startsWith("VmRSS:"))
+                rss = QString::number(kb.toDouble() / 1024.0, 'f', 1);
+            else if (line.startsWith("VmHWM:"))
+                peak = QString::number(kb.toDouble() / 1024.0, 'f', 1);
+        }
+    }
+    return QStringLiteral("resident %1 MB, peak %2 MB").arg(rss, peak);
+}
 
 } // namespace
 
 int main(int argc, char** argv) {
+    QElapsedTimer sinceStart;
+    sinceStart.start();
     // A screenshot is rendered off screen.
     for (int i = 1; i < argc; ++i) {
         if ((std::strcmp(argv[i], "--screenshot") == 0 || std::strcmp(argv[i], "--host-screenshot") == 0) &&
@@ -120,7 +146,7 @@ int main(int argc, char** argv) {
     const HostOptions options;
     parser.addOptions({options.db, options.lang, options.company, options.context, options.id, options.modal,
                        options.screenshot, options.hostScreenshot, options.variants, options.expandTree,
-                       options.formula, options.check, options.legendScreenshot});
+                       options.formula, options.check, options.legendScreenshot, options.timings});
     parser.process(app);
 
     QTextStream err(stderr);
@@ -202,6 +228,12 @@ int main(int argc, char** argv) {
     };
     QTimer::singleShot(0, &window, [&] {
         window.openEditor(contextValue, idValue, isModal, [&](QWidget* editor) {
+            const bool timings = parser.isSet(options.timings);
+            if (timings) {
+                editor->repaint();
+                err << "first paint " << sinceStart.nsecsElapsed() / 1e6 << " ms, " << memoryText()
+                    << Qt::endl;
+            }
             if (parser.isSet(options.formula)) {
                 if (auto* box = editor->findChild<controls::VxlRichTextBox*>(QStringLiteral("TXT_FORMULA")))
                     box->SetText(parser.value(options.formula));
@@ -209,10 +241,19 @@ int main(int argc, char** argv) {
             if (parser.isSet(options.check))
                 clickButton(editor, "IMG_CHECK");
             // The live diagnostics come after their pause in typing and the parse.
-            const int settle = parser.isSet(options.formula) || parser.isSet(options.check) ? 1500 : 100;
-            QTimer::singleShot(settle, editor, [&, editor] {
-                if (parser.isSet(options.expandTree))
+            const int settle = parser.isSet(options.formula) || parser.isSet(options.check) ? 1500
+                               : timings                                                    ? 0
+                                                                                            : 100;
+            QTimer::singleShot(settle, editor, [&, editor, timings] {
+                if (parser.isSet(options.expandTree)) {
+                    QElapsedTimer expand;
+                    expand.start();
                     clickButton(editor, "IMG_EXPCOL");
+                    editor->repaint();
+                    if (timings)
+                        err << "expand-all " << expand.nsecsElapsed() / 1e6 << " ms, " << memoryText()
+                            << Qt::endl;
+                }
                 if (parser.isSet(options.legendScreenshot))
                     saveInstructionsWindow(editor, parser.value(options.legendScreenshot), err);
                 QWidget* target = wholeHost ? static_cast<QWidget*>(&window) : editor;
