@@ -24,7 +24,7 @@ enum class EK {
     Star,      // * or t.* inside COUNT(*) or a select list; parts hold the qualifier
     Unary,     // op: - + ~ ; args[0]
     Binary,    // op: + - * / % & | ^ ; args[0], args[1]
-    Compare,   // op: = <> != < > <= >= !< !> ; args[0], args[1]
+    Compare,   // op: = <> != < > <= >= !< !> ; args[0], args[1]; or args[0] and sub with a quantifier
     And,       // args[0], args[1]
     Or,        // args[0], args[1]
     Not,       // args[0]
@@ -60,6 +60,7 @@ struct Expr {
     bool distinct = false;    // aggregate DISTINCT
     bool datepartArg = false; // first argument of DATEADD and friends (a bare word)
     bool castDefaultLength = false;
+    QString quantifier; // Compare with a sub-query: ALL or ANY (SOME is read as ANY)
     // Levels of the tree from this node down, sub-queries included (1 for a leaf). The parser
     // refuses a tree deeper than every later pass, which walks it by recursion, can afford.
     int height = 1;
@@ -75,7 +76,35 @@ struct Expr {
     bool rowDependent = false;  // refers to columns of a table source
 };
 
-enum class SourceKind { Table, XmlNodes, Derived, Join };
+enum class SourceKind { Table, XmlNodes, Derived, Join, Values, Cte };
+
+struct Cte;
+
+// A column of CREATE TABLE or DECLARE @t TABLE.
+struct ColumnDef {
+    QString name;
+    SqlType type;
+    bool notNull = false;
+    bool identity = false;
+    qint64 seed = 1, increment = 1;
+    ExprP defaultValue;
+    int line = 1, column = 1;
+};
+
+// The columns and keys of a table a batch creates (a temporary table or a table variable).
+struct TableDef {
+    QString name; // as written: #t, @t
+    std::vector<ColumnDef> columns;
+    std::vector<QStringList> keys; // PRIMARY KEY and UNIQUE column lists
+    int line = 1, column = 1;
+    // The column with the IDENTITY property, -1 none.
+    int identityColumn() const {
+        for (size_t k = 0; k < columns.size(); ++k)
+            if (columns[k].identity)
+                return int(k);
+        return -1;
+    }
+};
 
 struct TableSource {
     SourceKind kind = SourceKind::Table;
@@ -85,8 +114,10 @@ struct TableSource {
     bool hasHints = false;
     ExprP xmlTarget; // XmlNodes: the variable or column whose nodes() is read
     QString xpath;
-    QStringList columnAliases; // XmlNodes: TABLE_DEFINITION(COLS)
+    QStringList columnAliases; // XmlNodes: TABLE_DEFINITION(COLS); Derived, Values: AS d(a, b)
     std::unique_ptr<Select> derived;
+    std::vector<std::vector<ExprP>> valueRows; // Values: (VALUES (...), (...))
+    Cte* cte = nullptr;                        // Cte: the common table expression it names
     // Join
     QString joinType; // INNER, LEFT, RIGHT, FULL, CROSS
     std::unique_ptr<TableSource> left, right;
@@ -98,6 +129,29 @@ struct TableSource {
     QString realName;    // table name as the database spells it
     QStringList columns; // columns as the database spells them
     std::vector<SqlType> columnTypes;
+    QString sqlSchema;          // "temp" for temporary tables and table variables
+    bool checkExists = false;   // a temporary table: looked for again when its statement runs
+    bool tableVariable = false; // names a table variable
+    int identityColumn = -1;    // the column with the IDENTITY property
+    qint64 identitySeed = 1, identityIncrement = 1;
+};
+
+// WITH name [(columns)] AS (query): visible to the statement it introduces.
+struct Cte {
+    QString name;
+    QStringList columnAliases;
+    std::unique_ptr<Select> select;
+    int line = 1, column = 1;
+    // Binder
+    QStringList columns;
+    std::vector<SqlType> columnTypes;
+    bool bound = false;
+    bool recursive = false; // a member of its query names it
+    bool usesTables = false;
+    int maxRecursion = 100; // of the statement it belongs to (0: no limit)
+    // SQL text: set while the text of its own query is written (a reference inside is the
+    // recursion's working table)
+    bool generating = false;
 };
 
 struct SelectItem {
@@ -131,6 +185,10 @@ struct Select {
     std::unique_ptr<Select> unionNext;
     bool unionAll = false;
     int height = 1; // as Expr::height
+    // WITH before the statement (on the statement's own query) and OPTION (MAXRECURSION n)
+    std::vector<std::unique_ptr<Cte>> ctes;
+    int maxRecursion = 100;
+    bool recursiveMember = false; // Binder: a member of a CTE's query that names the CTE
 
     // Binder
     bool hasAggregate = false;
@@ -158,8 +216,10 @@ enum class SK {
     BeginTran,
     Commit,
     Rollback,
-    Exec,     // a procedure call: fails when it runs
-    TryCatch, // BEGIN TRY body END TRY BEGIN CATCH elseStmt (a block) END CATCH
+    Exec,        // a procedure call: fails when it runs
+    TryCatch,    // BEGIN TRY body END TRY BEGIN CATCH elseStmt (a block) END CATCH
+    CreateTable, // CREATE TABLE: tableDef
+    DropTable,   // DROP TABLE [IF EXISTS]: drops, ifExists
     Empty,
 };
 
@@ -167,6 +227,7 @@ struct VarDecl {
     QString name;
     SqlType type;
     ExprP init;
+    std::unique_ptr<TableDef> table; // DECLARE @t TABLE (...)
     int slot = -1;
     int line = 1, column = 1;
 };
@@ -205,6 +266,10 @@ struct Stmt {
     StmtP thenStmt, elseStmt;
     std::vector<StmtP> body;
     QString procName;
+    // CREATE TABLE / DROP TABLE
+    std::unique_ptr<TableDef> tableDef;
+    std::vector<std::unique_ptr<TableSource>> drops;
+    bool ifExists = false;
 
     // Binder: deferred compile error (an unknown table), raised when the statement runs.
     std::optional<ServerError> deferred;
@@ -227,6 +292,8 @@ inline Stmt::~Stmt() {
 
 struct Batch {
     std::vector<StmtP> statements;
+    // Binder: the table variables the batch declares (they exist for the whole batch)
+    std::vector<TableDef*> tableVariables;
 };
 
 } // namespace tsql

@@ -3,6 +3,8 @@
 
 #include "tsql/Executor.h"
 
+#include "tsql/Binder.h"
+
 #include "tsql/StatementCache.h"
 #include "tsql/Transactions.h"
 
@@ -11,6 +13,18 @@
 namespace tsql {
 
 namespace {
+
+QString identityName(const TableSource& t) {
+    return (t.sqlSchema.isEmpty() ? QStringLiteral("main") : t.sqlSchema) + u'.' + t.realName;
+}
+
+// Question marks for `n` parameters, in parentheses.
+QString marks(qsizetype n) {
+    QStringList m;
+    for (qsizetype k = 0; k < n; ++k)
+        m << QStringLiteral("?");
+    return u'(' + m.join(QStringLiteral(", ")) + u')';
+}
 
 // The types of the target's columns named by an INSERT (all of them when it names none).
 std::vector<SqlType> insertTypes(const TableSource& t, const QStringList& cols) {
@@ -29,7 +43,7 @@ std::vector<SqlType> insertTypes(const TableSource& t, const QStringList& cols) 
 
 void Executor::dml(Stmt& s) {
     TableSource& t = *s.target;
-    if (!t.exists)
+    if (!t.exists || (t.checkExists && !m_evaluator.tableExists(t)))
         raise(208, 16, QStringLiteral("Invalid object name '%1'.").arg(t.nameParts.join(u'.')), t.line,
               t.column);
     QString sql;
@@ -41,6 +55,11 @@ void Executor::dml(Stmt& s) {
             m_state.rowCount = 0;
             return;
         }
+        if (t.identityColumn >= 0 && s.values.empty() && s.select && s.select->usesTables) {
+            write(sql, params);
+            m_catalog.takeIdentity(identityName(t), m_state.rowCount);
+            return;
+        }
     } else {
         m_evaluator.checkTables(*s.select);
         sql = updateOrDeleteSql(m_evaluator, s, params);
@@ -49,51 +68,97 @@ void Executor::dml(Stmt& s) {
 }
 
 // The text of an INSERT: values computed here are converted to the columns' types and sent as
-// parameters; INSERT ... SELECT over tables is left to SQLite. Empty for a SELECT of no row.
+// parameters; INSERT ... SELECT over tables is left to SQLite. Empty for a SELECT of no row. The
+// identity column, named by no INSERT (Msg 544 when it is), takes the table's next values.
 QString Executor::insertSql(Stmt& s, QVariantList& params) {
     TableSource& t = *s.target;
-    const QString target = quoteIdent(t.realName);
-    if (s.defaultValues)
-        return QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(target);
-    const QStringList cols = s.insertColumns.isEmpty() ? t.columns : s.insertColumns;
+    const QString target = sqlTableName(t);
+    const int identity = t.identityColumn;
+    QStringList cols = s.insertColumns.isEmpty() ? t.columns : s.insertColumns;
+    if (identity >= 0) {
+        if (!s.insertColumns.isEmpty() && s.insertColumns.contains(t.columns[identity], Qt::CaseInsensitive))
+            raise(544, 16,
+                  QStringLiteral("Cannot insert explicit value for identity column in table '%1' when "
+                                 "IDENTITY_INSERT is set to OFF.")
+                      .arg(t.nameParts.last()));
+        if (s.insertColumns.isEmpty())
+            cols.removeAt(identity);
+    }
+    if (s.defaultValues) {
+        if (identity < 0)
+            return QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(target);
+        params << m_catalog.takeIdentity(identityName(t), 1);
+        return QStringLiteral("INSERT INTO %1 (%2) VALUES (?)").arg(target, quoteIdent(t.columns[identity]));
+    }
     const std::vector<SqlType> types = insertTypes(t, cols);
     QStringList quoted;
     for (const QString& c : cols)
         quoted << quoteIdent(c);
+    if (identity >= 0)
+        quoted << quoteIdent(t.columns[identity]);
     const QString head =
         QStringLiteral("INSERT INTO %1 (%2) ").arg(target, quoted.join(QStringLiteral(", ")));
+    if (!s.values.empty())
+        return insertValues(s, head, types, params);
+    if (!s.select->usesTables)
+        return insertLocalRows(s, head, types, params);
+    m_evaluator.checkTables(*s.select);
+    QVariantList selectParams;
+    const QString select = selectSql(m_evaluator, *s.select, nullptr, selectParams, -1);
+    if (identity < 0) {
+        params << selectParams;
+        return head + select;
+    }
+    // Each row takes the next identity value, in the order the query gives them; the values
+    // taken are counted once the rows are in (see dml).
+    params << m_catalog.takeIdentity(identityName(t), 0) << t.identityIncrement << selectParams;
+    return head + QStringLiteral("SELECT *, ? + (ROW_NUMBER() OVER () - 1) * ? FROM (%1)").arg(select);
+}
+
+QString Executor::insertValues(Stmt& s, const QString& head, const std::vector<SqlType>& types,
+                               QVariantList& params) {
+    const TableSource& t = *s.target;
+    qint64 next =
+        t.identityColumn >= 0 ? m_catalog.takeIdentity(identityName(t), qsizetype(s.values.size())) : 0;
     QStringList rows;
-    if (!s.values.empty()) {
-        for (auto& row : s.values) {
-            QStringList vals;
-            for (size_t k = 0; k < row.size(); ++k) {
-                if (!row[k]) {
-                    vals << QStringLiteral("NULL");
-                    continue;
-                }
-                Value v = convert(m_evaluator.eval(*row[k], nullptr), types[k]);
-                params << toParam(v);
-                vals << QStringLiteral("?");
-            }
-            rows << u'(' + vals.join(QStringLiteral(", ")) + u')';
-        }
-        return head + QStringLiteral("VALUES ") + rows.join(QStringLiteral(", "));
-    }
-    if (s.select->usesTables) {
-        m_evaluator.checkTables(*s.select);
-        return head + selectSql(m_evaluator, *s.select, nullptr, params, -1);
-    }
-    ResultSet rs = m_evaluator.localQuery(*s.select, nullptr, -1);
-    for (auto& row : rs.rows) {
-        QStringList vals;
+    for (auto& row : s.values) {
+        QStringList cells;
         for (size_t k = 0; k < row.size(); ++k) {
-            params << toParam(convert(row[k], types[k]));
-            vals << QStringLiteral("?");
+            if (!row[k]) {
+                cells << QStringLiteral("NULL");
+                continue;
+            }
+            params << toParam(convert(m_evaluator.eval(*row[k], nullptr), types[k]));
+            cells << QStringLiteral("?");
         }
-        rows << u'(' + vals.join(QStringLiteral(", ")) + u')';
+        if (t.identityColumn >= 0) {
+            params << next;
+            next += t.identityIncrement;
+            cells << QStringLiteral("?");
+        }
+        rows << u'(' + cells.join(QStringLiteral(", ")) + u')';
     }
-    if (rows.isEmpty())
+    return head + QStringLiteral("VALUES ") + rows.join(QStringLiteral(", "));
+}
+
+QString Executor::insertLocalRows(Stmt& s, const QString& head, const std::vector<SqlType>& types,
+                                  QVariantList& params) {
+    const TableSource& t = *s.target;
+    ResultSet rs = m_evaluator.localQuery(*s.select, nullptr, -1);
+    if (rs.rows.empty())
         return QString();
+    qint64 next =
+        t.identityColumn >= 0 ? m_catalog.takeIdentity(identityName(t), qsizetype(rs.rows.size())) : 0;
+    QStringList rows;
+    for (auto& row : rs.rows) {
+        for (size_t k = 0; k < row.size(); ++k)
+            params << toParam(convert(row[k], types[k]));
+        if (t.identityColumn >= 0) {
+            params << next;
+            next += t.identityIncrement;
+        }
+        rows << marks(qsizetype(row.size()) + (t.identityColumn >= 0 ? 1 : 0));
+    }
     return head + QStringLiteral("VALUES ") + rows.join(QStringLiteral(", "));
 }
 

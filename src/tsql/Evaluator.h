@@ -51,6 +51,8 @@ public:
     ResultSet localQuery(Select& sel, const RowCtx* outer, qint64 limit);
     // Msg 208 for a table of the query that does not exist (deferred name resolution).
     void checkTables(const Select& sel) const;
+    // Whether a table the batch may have created or dropped exists now.
+    bool tableExists(const TableSource& ts) const;
 
 private:
     // ---- expressions ----
@@ -73,6 +75,7 @@ private:
     Tri inList(Expr& e, const RowCtx* ctx);
     Tri like(Expr& e, const RowCtx* ctx);
     Tri exists(Expr& e, const RowCtx* ctx);
+    Tri quantified(Expr& e, const RowCtx* ctx);
 
     // ---- queries ----
     struct OutRow {
@@ -90,6 +93,11 @@ private:
     void sort(const Select& sel, std::vector<OutRow>& rows);
     void appendUnion(Select& sel, const RowCtx* outer, ResultSet& rs);
     void counted(MemoryCharge& work, const RowCtx& c);
+    void combine(TableSource& s, const std::vector<std::vector<Value>>& rows, std::vector<RowCtx>& combos,
+                 MemoryCharge& work);
+    std::vector<std::vector<Value>> valuesRows(TableSource& s, const RowCtx* outer);
+    std::vector<std::vector<Value>> cteRows(Cte& c, const RowCtx* outer);
+    std::vector<std::vector<Value>> recursiveRows(Cte& c, const RowCtx* outer);
     // Where an xml method or nodes() starts: a row of nodes() as it is, a document at its root.
     XmlNodeRef contextNode(const Value& target);
 
@@ -97,6 +105,8 @@ private:
     BatchBudget& m_budget;
     StatementCache& m_statements;
     const Transactions& m_transactions;
+    // The rows of the last level of each recursive CTE being evaluated (its working table).
+    std::vector<std::pair<const Cte*, const std::vector<std::vector<Value>>*>> m_cteWorking;
 };
 
 } // namespace tsql

@@ -31,7 +31,7 @@ struct Session::Impl {
         , transactions(d)
         , statements(d, budget)
         , evaluator(state, budget, statements, transactions)
-        , executor(state, evaluator, statements, transactions, budget) {
+        , executor(state, evaluator, statements, transactions, budget, catalog) {
         setLockWait(sqliteHandle(db), limits.lockWaitMs);
     }
 
@@ -58,6 +58,7 @@ struct Session::Impl {
             const std::shared_ptr<CompiledBatch> compiled = batches.compile(batch, catalog);
             state.compiled = compiled.get();
             startVariables(*compiled);
+            executor.createTableVariables(compiled->batch.tableVariables);
             for (auto& s : compiled->batch.statements)
                 if (executor.run(*s) == Flow::Return)
                     break;
@@ -67,6 +68,7 @@ struct Session::Impl {
             result.error = insufficientMemory();
             result.error->line = 1;
         }
+        executor.dropTableVariables();
         transactions.forgetEndedTransaction();
         state.compiled = nullptr;
         state.out = nullptr;

@@ -43,6 +43,8 @@ QString quoteIdent(const QString& name);
 QString quoteString(const QString& s);
 // The name a source goes by in the text: its alias, or its table's name.
 QString sqlAlias(const TableSource& s);
+// A table's name in the text, with its schema (temp) when it has one.
+QString sqlTableName(const TableSource& s);
 // A value as SQLite takes it as a parameter.
 QVariant toParam(const Value& v);
 
