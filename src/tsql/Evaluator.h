@@ -43,6 +43,11 @@ public:
 
     Tri condition(Expr& e, const RowCtx* ctx) override;
 
+    // ---- rows of sources without tables (QuerySources.cpp) ----
+
+    std::vector<std::vector<Value>> localRows(Select& sel, const RowCtx* ctx) override;
+    std::vector<std::vector<Value>> localRows(TableSource& source, const RowCtx* ctx) override;
+
     // ---- queries (Queries.cpp) ----
 
     // The rows of a query; `limit` caps them (-1 none).

@@ -36,6 +36,23 @@ bool Evaluator::tableExists(const TableSource& ts) const {
     return q->state == SQLITE_ROW;
 }
 
+std::vector<std::vector<Value>> Evaluator::localRows(Select& sel, const RowCtx* ctx) {
+    return query(sel, ctx, -1).rows;
+}
+
+std::vector<std::vector<Value>> Evaluator::localRows(TableSource& source, const RowCtx* ctx) {
+    switch (source.kind) {
+    case SourceKind::Derived:
+        return query(*source.derived, ctx, -1).rows;
+    case SourceKind::Values:
+        return valuesRows(source, ctx);
+    case SourceKind::Cte:
+        return cteRows(*source.cte, ctx);
+    default:
+        return {};
+    }
+}
+
 // The rows of VALUES, each value converted to its column's type.
 std::vector<std::vector<Value>> Evaluator::valuesRows(TableSource& s, const RowCtx* outer) {
     std::vector<std::vector<Value>> rows;

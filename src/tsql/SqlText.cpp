@@ -240,7 +240,9 @@ struct Gen {
         const QString op = sqlOperator(e.op);
         const QString c = collate(*e.args[0], *e.sub->items[0].expr);
         auto probe = [&](const QString& test) {
-            const QString sub = selectSql(ex, *e.sub, ctx, params, -1);
+            const QString sub = e.sub->usesTables
+                                    ? selectSql(ex, *e.sub, ctx, params, -1)
+                                    : rowsText(ex.localRows(*e.sub, ctx), qsizetype(e.sub->items.size()));
             const QString lhs = expr(*e.args[0]);
             return QStringLiteral("EXISTS (SELECT 1 FROM (%1) AS tsql_q WHERE %2)")
                 .arg(sub, test.arg(QStringLiteral("(%1 %2 tsql_q.\"c0\"%3)").arg(lhs, op, c)));
@@ -274,7 +276,15 @@ struct Gen {
     QString in(Expr& e) {
         QString lhs = expr(*e.args[0]);
         QString list;
-        if (e.sub) {
+        if (e.sub && !e.sub->usesTables) {
+            ex.sqlReadsValues = true;
+            QStringList items;
+            for (const auto& row : ex.localRows(*e.sub, ctx))
+                items << param(row[0]);
+            list = items.join(QStringLiteral(", "));
+            if (stringish(*e.args[0]))
+                lhs += QStringLiteral(" COLLATE TSQL_CI");
+        } else if (e.sub) {
             list = selectSql(ex, *e.sub, ctx, params, -1);
             if (stringish(*e.args[0]))
                 lhs += QStringLiteral(" COLLATE TSQL_CI");
@@ -394,6 +404,26 @@ struct Gen {
               e.column);
     }
 
+    // Rows computed here, as the text of a query that gives them (columns c0, c1, ...).
+    QString rowsText(const std::vector<std::vector<Value>>& rows, qsizetype width) {
+        ex.sqlReadsValues = true;
+        QStringList cols;
+        for (qsizetype k = 0; k < width; ++k)
+            cols << (rows.empty() ? QStringLiteral("NULL") : QStringLiteral("column%1").arg(k + 1)) +
+                        QStringLiteral(" AS \"c%1\"").arg(k);
+        if (rows.empty())
+            return QStringLiteral("SELECT %1 WHERE 0").arg(cols.join(QStringLiteral(", ")));
+        QStringList list;
+        for (const auto& row : rows) {
+            QStringList cells;
+            for (const Value& v : row)
+                cells << param(v);
+            list << u'(' + cells.join(QStringLiteral(", ")) + u')';
+        }
+        return QStringLiteral("SELECT %1 FROM (VALUES %2)")
+            .arg(cols.join(QStringLiteral(", ")), list.join(QStringLiteral(", ")));
+    }
+
     // VALUES as a source: its values, converted to the types of its columns, as parameters.
     QString values(TableSource& s) {
         QStringList rows;
@@ -423,6 +453,9 @@ struct Gen {
         const QString name = quoteIdent(QStringLiteral("tsql_cte_") + c.name);
         if (c.generating)
             return name + QStringLiteral(" AS ") + quoteIdent(sqlAlias(s));
+        if (!c.usesTables)
+            return QStringLiteral("(%1) AS %2")
+                .arg(rowsText(ex.localRows(s, ctx), c.columns.size()), quoteIdent(sqlAlias(s)));
         if (!c.recursive)
             return QStringLiteral("(%1) AS %2")
                 .arg(selectSql(ex, *c.select, ctx, params, -1), quoteIdent(sqlAlias(s)));
@@ -444,6 +477,9 @@ struct Gen {
         case SourceKind::Table:
             return sqlTableName(s) + QStringLiteral(" AS ") + quoteIdent(sqlAlias(s));
         case SourceKind::Derived:
+            if (!s.derived->usesTables)
+                return QStringLiteral("(%1) AS %2")
+                    .arg(rowsText(ex.localRows(s, ctx), s.columns.size()), quoteIdent(s.alias));
             return QStringLiteral("(%1) AS %2")
                 .arg(selectSql(ex, *s.derived, ctx, params, -1), quoteIdent(s.alias));
         case SourceKind::Values:

@@ -30,6 +30,10 @@ class ValueSource {
 public:
     virtual Value eval(Expr& e, const RowCtx* ctx) = 0;
     virtual Tri condition(Expr& e, const RowCtx* ctx) = 0;
+    // The rows of a query or a source that reads no table, computed here: a query over tables
+    // takes them as a list of values.
+    virtual std::vector<std::vector<Value>> localRows(Select& sel, const RowCtx* ctx) = 0;
+    virtual std::vector<std::vector<Value>> localRows(TableSource& source, const RowCtx* ctx) = 0;
 
     // Set once a text holds a value read at run time: such a text cannot be kept with the
     // compiled batch and sent again.
