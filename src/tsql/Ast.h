@@ -188,7 +188,8 @@ struct Select {
     // WITH before the statement (on the statement's own query) and OPTION (MAXRECURSION n)
     std::vector<std::unique_ptr<Cte>> ctes;
     int maxRecursion = 100;
-    bool recursiveMember = false; // Binder: a member of a CTE's query that names the CTE
+    bool recursiveMember = false; // Binder: a member of a recursive CTE's query that names the CTE
+    bool anchorMember = false;    // Binder: a member of a recursive CTE's query that does not
 
     // Binder
     bool hasAggregate = false;

@@ -247,6 +247,8 @@ void Binder::memberBound(Select& sel) {
 // and a recursive member are joined by UNION ALL (Msg 252), and the recursive members give the
 // anchor's column types (Msg 240).
 void Binder::checkRecursion(Cte& c) {
+    for (Select* m = c.select.get(); m; m = m->unionNext.get())
+        m->anchorMember = !m->recursiveMember;
     for (Select* m = c.select.get(); m && m->unionNext; m = m->unionNext.get()) {
         Select& next = *m->unionNext;
         if (next.recursiveMember && !m->unionAll)

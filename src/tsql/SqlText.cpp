@@ -468,8 +468,10 @@ struct Gen {
         QStringList cols;
         for (qsizetype k = 0; k < c.columns.size(); ++k)
             cols << QStringLiteral("\"c%1\"").arg(k);
-        return QStringLiteral("(WITH RECURSIVE %1(%2) AS (%3) SELECT * FROM %1) AS %4")
-            .arg(name, cols.join(QStringLiteral(", ")), body, quoteIdent(sqlAlias(s)));
+        const QString shown = cols.join(QStringLiteral(", "));
+        cols << QStringLiteral("\"lvl\"");
+        return QStringLiteral("(WITH RECURSIVE %1(%2) AS (%3) SELECT %4 FROM %1) AS %5")
+            .arg(name, cols.join(QStringLiteral(", ")), body, shown, quoteIdent(sqlAlias(s)));
     }
 
     QString source(TableSource& s) {
@@ -530,6 +532,15 @@ QString selectSql(ValueSource& ex, Select& sel, const RowCtx* ctx, QVariantList&
             x = QStringLiteral("tsql_single(%1, COUNT(*) OVER ())").arg(x);
         items << x + QStringLiteral(" AS ") + quoteIdent(QStringLiteral("c%1").arg(k));
     }
+    // The members of a recursive CTE carry the level of each row: 0 in the anchor, one more than
+    // the row it comes from in a recursive member, which stops beyond MAXRECURSION.
+    if (sel.anchorMember)
+        items << QStringLiteral("0 AS \"lvl\"");
+    for (const TableSource* src : sel.flatSources)
+        if (sel.recursiveMember && src->kind == SourceKind::Cte && src->cte->generating)
+            items << QStringLiteral("tsql_recursion(%1.\"lvl\" + 1, %2) AS \"lvl\"")
+                         .arg(quoteIdent(sqlAlias(*src)))
+                         .arg(src->cte->maxRecursion);
     QString sql = QStringLiteral("SELECT ");
     if (sel.distinct)
         sql += QStringLiteral("DISTINCT ");

@@ -122,6 +122,13 @@ TEST_F(QueryTest, CommonTableExpressions) {
     EXPECT_EQ(rows(";WITH c AS (SELECT CM01_IDCATEGORIA AS id FROM CM01_CATEGORIECOMM) "
                    "SELECT COUNT(*) FROM c a JOIN c b ON b.id = a.id + 1"),
               QStringList({"2"}));
+    EXPECT_EQ(
+        error(";WITH n AS (SELECT CM01_IDCATEGORIA AS i FROM CM01_CATEGORIECOMM UNION ALL SELECT i FROM n) "
+              "SELECT COUNT(*) FROM n"),
+        530);
+    EXPECT_EQ(rows(";WITH n AS (SELECT CM01_IDCATEGORIA AS i, 0 AS d FROM CM01_CATEGORIECOMM UNION ALL "
+                   "SELECT i, d + 1 FROM n WHERE d < 100) SELECT COUNT(*) FROM n"),
+              QStringList({"303"}));
     EXPECT_EQ(error(";WITH n AS (SELECT 1 AS i UNION ALL SELECT i + 1 FROM n) SELECT i FROM n OPTION "
                     "(MAXRECURSION 5)"),
               530);
