@@ -197,6 +197,9 @@ void Binder::dml(Stmt& s) {
             if (a.columnIndex < 0)
                 pendingOrFail(207, QStringLiteral("Invalid column name '%1'.").arg(a.column), a.line,
                               a.column_);
+            else if (a.columnIndex == s.target->identityColumn)
+                pendingOrFail(8102, QStringLiteral("Cannot update identity column '%1'.").arg(a.column),
+                              a.line, a.column_);
             else
                 checkAssignable(a.value->type, s.target->columnTypes[size_t(a.columnIndex)], a.line,
                                 a.column_);
