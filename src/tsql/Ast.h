@@ -129,10 +129,11 @@ struct TableSource {
     QString realName;    // table name as the database spells it
     QStringList columns; // columns as the database spells them
     std::vector<SqlType> columnTypes;
-    QString sqlSchema;          // "temp" for temporary tables and table variables
-    bool checkExists = false;   // a temporary table: looked for again when its statement runs
-    bool tableVariable = false; // names a table variable
-    int identityColumn = -1;    // the column with the IDENTITY property
+    std::vector<bool> columnNotNull; // a table's columns declared NOT NULL
+    QString sqlSchema;               // "temp" for temporary tables and table variables
+    bool checkExists = false;        // a temporary table: looked for again when its statement runs
+    bool tableVariable = false;      // names a table variable
+    int identityColumn = -1;         // the column with the IDENTITY property
     qint64 identitySeed = 1, identityIncrement = 1;
 };
 

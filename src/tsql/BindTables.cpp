@@ -68,6 +68,7 @@ bool Binder::resolveTable(TableSource& ts) {
             ts.realName = info->name;
             ts.columns = info->columns;
             ts.columnTypes = info->types;
+            ts.columnNotNull = info->notNull;
             ts.identityColumn = info->identityColumn;
             ts.identitySeed = info->identitySeed;
             ts.identityIncrement = info->identityIncrement;
@@ -88,9 +89,11 @@ void Binder::fillFromDef(TableSource& ts, const TableDef& def) {
     ts.sqlSchema = QStringLiteral("temp");
     ts.columns.clear();
     ts.columnTypes.clear();
+    ts.columnNotNull.clear();
     for (const ColumnDef& c : def.columns) {
         ts.columns << c.name;
         ts.columnTypes.push_back(c.type);
+        ts.columnNotNull.push_back(c.notNull);
     }
     ts.identityColumn = def.identityColumn();
     if (ts.identityColumn >= 0) {

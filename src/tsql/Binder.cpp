@@ -168,8 +168,9 @@ void Binder::setVariable(Stmt& s) {
 }
 
 void Binder::dml(Stmt& s) {
+    // The CTEs of WITH ... INSERT ... SELECT are bound with its query.
     const size_t visibleCtes = ctes.size();
-    if (s.select)
+    if (s.select && (s.kind != SK::Insert || s.select->items.empty()))
         bindCtes(*s.select);
     bool known = resolveTable(*s.target);
     if (s.kind == SK::Insert) {

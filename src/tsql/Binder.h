@@ -14,7 +14,8 @@ struct TableInfo {
     QString name; // as the database spells it
     QStringList columns;
     std::vector<SqlType> types;
-    int identityColumn = -1; // the column with the IDENTITY property, -1 none
+    std::vector<bool> notNull; // declared NOT NULL
+    int identityColumn = -1;   // the column with the IDENTITY property, -1 none
     qint64 identitySeed = 1, identityIncrement = 1;
 };
 

@@ -35,6 +35,7 @@ const TableInfo* Catalog::find(const QString& name) {
             while (cols.next()) {
                 t.columns << cols.value(1).toString();
                 t.types.push_back(typeFromSqliteDecl(cols.value(2).toString()));
+                t.notNull.push_back(cols.value(3).toInt() != 0);
             }
         }
         if (auto id = m_identities.constFind((schema + u'.' + t.name).toUpper());
