@@ -24,6 +24,18 @@
         <translation>a procedure or a dynamic batch may commit or change the session where the check cannot see it</translation>
     </message>
     <message>
+        <source>il controllo di una formula non esegue batch dinamici (EXEC di un testo, sp_executesql)</source>
+        <translation>the check of a formula runs no dynamic batch (EXEC of a text, sp_executesql)</translation>
+    </message>
+    <message>
+        <source>il testo del batch dinamico si conosce solo quando l'istruzione viene eseguita, e il controllo non può leggerlo prima</source>
+        <translation>the text of the dynamic batch is known only when the statement runs, so the check cannot read it first</translation>
+    </message>
+    <message>
+        <source>i batch dinamici sono annidati oltre i 32 livelli che il server esegue</source>
+        <translation>the dynamic batches are nested beyond the 32 levels the server runs</translation>
+    </message>
+    <message>
         <source>cambia la sessione della connessione oltre il controllo, e con essa i controlli e i salvataggi successivi</source>
         <translation>it changes the session of the connection beyond the check, and with it the later checks and saves</translation>
     </message>

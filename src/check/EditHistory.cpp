@@ -27,6 +27,8 @@ void EditHistory::RecordUndoState() {
     const QString snapshot = snapshotOf(m_box.text());
     ++m_index;
     m_buffer[static_cast<std::size_t>(m_index)] = snapshot;
+    if (m_changed)
+        m_changed();
 }
 
 void EditHistory::UndoFormula() {
@@ -41,6 +43,8 @@ void EditHistory::UndoFormula() {
         m_box.setSelStart(static_cast<int>(m_caret - shift));
         m_caret = m_box.selStart();
     }
+    if (m_changed)
+        m_changed();
 }
 
 void EditHistory::RedoFormula() {
@@ -51,6 +55,12 @@ void EditHistory::RedoFormula() {
         m_box.setText(snapshot);
     else
         --m_index;
+    if (m_changed)
+        m_changed();
+}
+
+bool EditHistory::canRedo() const {
+    return m_index < LastPosition && !snapshotOf(m_buffer[static_cast<std::size_t>(m_index + 1)]).isEmpty();
 }
 
 void EditHistory::clickUndo(const core::ErrorAnswerFn& errorAnswer) {

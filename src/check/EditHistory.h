@@ -43,6 +43,12 @@ public:
     // RedoFormula: steps forward onto a written, non-blank snapshot; the caret is not touched.
     void RedoFormula();
 
+    // Whether UndoFormula and RedoFormula would change anything now (the buttons show it).
+    bool canUndo() const { return m_index > 0; }
+    bool canRedo() const;
+    // Told after every change of the position or the snapshots (the buttons show it).
+    void setChangeListener(std::function<void()> listener) { m_changed = std::move(listener); }
+
     // The IMG_UNDO and IMG_REDO clicks (and Ctrl+Z, Ctrl+Y) under their traps.
     void clickUndo(const core::ErrorAnswerFn& errorAnswer);
     void clickRedo(const core::ErrorAnswerFn& errorAnswer);
@@ -63,6 +69,7 @@ public:
 private:
     TextBox& m_box;
     std::function<void()> m_letPendingEventsRun;
+    std::function<void()> m_changed;
     std::array<QString, Positions> m_buffer;
     std::int16_t m_index = 0;
     std::int32_t m_caret = 0;

@@ -94,7 +94,7 @@ void FormulaStore::UpdateFormula() {
                 if (!executing(false))
                     return;
                 const Translation t =
-                    m_options.decode ? m_options.decode(trimmed, false) : Translation{trimmed, false};
+                    m_options.decode ? m_options.decode(trimmed, false) : Translation{trimmed, false, {}};
                 stored = t.text;
                 // The translation reports its own errors; a result it reached through one (empty,
                 // or cut short when the error was ignored) is not the formula, and writing it
@@ -150,6 +150,8 @@ void FormulaStore::UpdateFormula() {
                     return;
                 connection()->Execute(m_sqlText);
                 m_written = true;
+                if (m_options.written)
+                    m_options.written();
             },
             // An empty box: NULL, without testing the identifier and without a question.
             [&] {
@@ -166,6 +168,8 @@ void FormulaStore::UpdateFormula() {
                     return;
                 connection()->Execute(m_sqlText);
                 m_written = true;
+                if (m_options.written)
+                    m_options.written();
             },
         });
 }

@@ -40,8 +40,9 @@ public:
     // translation of the message-box texts.
     struct Options {
         std::function<core::Variant(bool ShowMessage)> checkFormula; // the silent check; see checkWith
-        DecodeFn decode;       // decodeToken; unset = the text is already in SQL form
-        CanEncodeFn canEncode; // unset = every stored form is taken to open again
+        DecodeFn decode;               // decodeToken; unset = the text is already in SQL form
+        CanEncodeFn canEncode;         // unset = every stored form is taken to open again
+        std::function<void()> written; // told after a statement wrote the record
     };
 
     // The check of the same formula box, for Services::checkFormula. `check` must outlive it.

@@ -4,23 +4,12 @@
 
 namespace check {
 
-ado::CommandLimits checkLimits() {
-    ado::CommandLimits limits;
-    limits.timeoutMs = 10000;
-    limits.memoryBytes = 256LL << 20;
-    limits.lockWaitMs = 15000;
-    return limits;
-}
+namespace {
 
-GuardedOutcome runGuarded(ado::Connection& connection, const QString& batch,
-                          const ado::CommandLimits& limits) {
-    return runGuarded(connection, batch, limits, 0, 0);
-}
-
-GuardedOutcome runGuarded(ado::Connection& connection, const QString& batch, const ado::CommandLimits& limits,
-                          qsizetype trustedPrefix, int trustedLines) {
+// The batch, let through by the guard's `verdict`, run in isolation.
+GuardedOutcome run(ado::Connection& connection, const QString& batch, const ado::CommandLimits& limits,
+                   const GuardVerdict& verdict) {
     GuardedOutcome out;
-    const GuardVerdict verdict = guardBatch(batch, trustedPrefix, trustedLines);
     if (verdict.refused) {
         out.refused = verdict.refused;
         return out;
@@ -30,6 +19,26 @@ GuardedOutcome runGuarded(ado::Connection& connection, const QString& batch, con
     out.resultSets = std::move(run.outcome.resultSets);
     out.transactionCountAfter = run.transactionCountAfter;
     return out;
+}
+
+} // namespace
+
+ado::CommandLimits checkLimits() {
+    ado::CommandLimits limits;
+    limits.timeoutMs = 10000;
+    limits.memoryBytes = 256LL << 20;
+    limits.lockWaitMs = 15000;
+    return limits;
+}
+
+GuardedOutcome runGuarded(ado::Connection& connection, const QString& batch, const ado::CommandLimits& limits,
+                          DynamicBatches dynamic) {
+    return run(connection, batch, limits, guardBatch(batch, dynamic));
+}
+
+GuardedOutcome runGuarded(ado::Connection& connection, const QString& batch, const ado::CommandLimits& limits,
+                          qsizetype trustedPrefix, int trustedLines) {
+    return run(connection, batch, limits, guardBatch(batch, trustedPrefix, trustedLines));
 }
 
 QString describeFailure(const GuardedOutcome& outcome, int lineOffset,

@@ -26,12 +26,12 @@ struct GuardedOutcome {
 };
 
 // Runs a batch a user wrote on the connection so that nothing it does stays: the statement
-// guard decides on the engine's syntax tree first; then the connection runs the batch in an
-// isolated transaction that is always rolled back, within `limits`. A batch that leaves the
-// transaction count other than it found it counts as failed. Throws ComError when the
-// connection cannot run the batch in isolation (closed, a transaction already open).
-GuardedOutcome runGuarded(ado::Connection& connection, const QString& batch,
-                          const ado::CommandLimits& limits);
+// guard decides on the engine's syntax tree first (dynamic batches as `dynamic` says); then the connection
+// runs the batch in an isolated transaction that is always rolled back, within `limits`. A batch that leaves
+// the transaction count other than it found it counts as failed. Throws ComError when the connection cannot
+// run the batch in isolation (closed, a transaction already open).
+GuardedOutcome runGuarded(ado::Connection& connection, const QString& batch, const ado::CommandLimits& limits,
+                          DynamicBatches dynamic = DynamicBatches::Refused);
 // The same for a batch whose first `trustedPrefix` characters (`trustedLines` line breaks) are
 // this system's own text, which the guard does not read again (see guardBatch).
 GuardedOutcome runGuarded(ado::Connection& connection, const QString& batch, const ado::CommandLimits& limits,

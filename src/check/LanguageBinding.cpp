@@ -6,7 +6,7 @@ namespace check {
 DecodeFn decodeWith(language::FormulaLanguage& language) {
     return [&language](const QString& text, bool checkMode) {
         Translation t;
-        t.text = language.decodeToken(text, checkMode);
+        t.text = language.decodeToken(text, checkMode, &t.map);
         t.failed = language.lastErrorCount() > 0;
         return t;
     };

@@ -30,6 +30,13 @@ inline const QString SplitsTransaction =
 inline const QString RunsOutOfSight =
     QStringLiteral("una procedura o un batch dinamico possono confermare o cambiare la sessione senza che il "
                    "controllo lo veda");
+inline const QString DynamicInFormula =
+    QStringLiteral("il controllo di una formula non esegue batch dinamici (EXEC di un testo, sp_executesql)");
+inline const QString DynamicTextUnknown =
+    QStringLiteral("il testo del batch dinamico si conosce solo quando l'istruzione viene eseguita, e il "
+                   "controllo non può leggerlo prima");
+inline const QString DynamicTooDeep =
+    QStringLiteral("i batch dinamici sono annidati oltre i 32 livelli che il server esegue");
 inline const QString OutlivesBatch =
     QStringLiteral("cambia la sessione della connessione oltre il controllo, e con essa i controlli e i "
                    "salvataggi successivi");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Error.h"
+#include "language/PositionMap.h"
 
 #include <QString>
 
@@ -20,6 +21,8 @@ namespace check {
 struct Translation {
     QString text;
     bool failed = false;
+    // Where each piece of `text` came from in the display form (recorded by decodeWith).
+    language::PositionMap map;
 };
 
 // The display-to-SQL translation: (display text, check mode) -> SQL form. decodeWith() binds

@@ -16,8 +16,17 @@ using namespace tsql;
 // memory, not the thread's stack.
 using Node = std::variant<const Stmt*, const Expr*, const Select*, const TableSource*>;
 
+// Dynamic batches inside one another the server runs, as the guard reads them.
+constexpr int kMaxDynamicNesting = 32;
+
+GuardVerdict judge(const QString& sql, DynamicBatches dynamic, int nesting);
+
 class Walker {
 public:
+    Walker(DynamicBatches dynamic, int nesting)
+        : m_dynamic(dynamic)
+        , m_nesting(nesting) {}
+
     GuardVerdict verdict;
 
     void walk(const Batch& batch) {
@@ -91,6 +100,16 @@ private:
         case SK::Break:
         case SK::Continue:
         case SK::Empty:
+        case SK::Label:
+        case SK::Goto:
+            return;
+        case SK::Raiserror:
+        case SK::Throw:
+            for (const ExprP& a : s.args)
+                push(a);
+            return;
+        case SK::ExecString:
+            dynamicBatch(s);
             return;
         case SK::Update:
         case SK::Insert:
@@ -121,6 +140,10 @@ private:
         case SK::Exec:
             refuse(QStringLiteral("EXECUTE ") + s.procName, s.line, s.column, msg::RunsOutOfSight);
             return;
+        case SK::ExecSql:
+            refuse(QStringLiteral("EXECUTE ") + s.procName, s.line, s.column,
+                   m_dynamic == DynamicBatches::Refused ? msg::DynamicInFormula : msg::RunsOutOfSight);
+            return;
         }
         refuse(QString(), s.line, s.column, msg::UnknownStatement);
     }
@@ -132,6 +155,35 @@ private:
     void tableDefinition(const TableDef& def) {
         for (const ColumnDef& c : def.columns)
             push(c.defaultValue);
+    }
+
+    // EXEC (string): see DynamicBatches. The text read is guarded with its own lines; a refusal
+    // inside it is told at the line of the EXEC, an unreadable text with the parser's message.
+    void dynamicBatch(const Stmt& s) {
+        if (m_dynamic == DynamicBatches::Refused) {
+            refuse(QStringLiteral("EXECUTE"), s.line, s.column, msg::DynamicInFormula);
+            return;
+        }
+        QString text;
+        for (const ExprP& piece : s.args) {
+            if (piece->kind != EK::Literal) {
+                refuse(QStringLiteral("EXECUTE (%1)").arg(piece->name), s.line, s.column,
+                       msg::DynamicTextUnknown);
+                return;
+            }
+            text += piece->value.s;
+        }
+        if (m_nesting >= kMaxDynamicNesting) {
+            refuse(QStringLiteral("EXECUTE"), s.line, s.column, msg::DynamicTooDeep);
+            return;
+        }
+        GuardVerdict inner = judge(text, m_dynamic, m_nesting + 1);
+        verdict.writes = verdict.writes || inner.writes;
+        if (inner.refused && !inner.refused->statement.isEmpty()) {
+            inner.refused->line = s.line;
+            inner.refused->column = s.column;
+        }
+        verdict.refused = inner.refused;
     }
 
     void visit(const Expr& e) {
@@ -173,10 +225,12 @@ private:
     }
 
     std::vector<Node> m_stack;
+    DynamicBatches m_dynamic;
+    int m_nesting;
 };
 
 // The verdict on one text, read afresh.
-GuardVerdict judge(const QString& sql) {
+GuardVerdict judge(const QString& sql, DynamicBatches dynamic, int nesting) {
     Batch batch;
     try {
         batch = parseBatch(sql);
@@ -190,30 +244,33 @@ GuardVerdict judge(const QString& sql) {
         verdict.refused = RefusedStatement{QString(), 1, 0, 0, msg::UnknownStatement};
         return verdict;
     }
-    Walker walker;
+    Walker walker(dynamic, nesting);
     walker.walk(batch);
     return walker.verdict;
 }
 
 } // namespace
 
-GuardVerdict guardBatch(const QString& sql) {
-    // The verdict is a function of the text: the last one is kept for the same text judged
-    // again (the check of an unchanged formula, the save after a check).
+GuardVerdict guardBatch(const QString& sql, DynamicBatches dynamic) {
+    // The verdict is a function of the text and the way: the last one is kept for the same text
+    // judged again (the check of an unchanged formula, the save after a check).
     thread_local QString lastText;
+    thread_local DynamicBatches lastDynamic = DynamicBatches::Refused;
     thread_local GuardVerdict lastVerdict;
     thread_local bool haveLast = false;
-    if (haveLast && lastText == sql)
+    if (haveLast && lastText == sql && lastDynamic == dynamic)
         return lastVerdict;
-    GuardVerdict verdict = judge(sql);
+    GuardVerdict verdict = judge(sql, dynamic, 0);
     lastText = sql;
+    lastDynamic = dynamic;
     lastVerdict = verdict;
     haveLast = true;
     return verdict;
 }
 
-GuardVerdict guardBatch(const QString& sql, qsizetype trustedPrefix, int trustedLines) {
-    GuardVerdict verdict = guardBatch(sql.mid(trustedPrefix));
+GuardVerdict guardBatch(const QString& sql, qsizetype trustedPrefix, int trustedLines,
+                        DynamicBatches dynamic) {
+    GuardVerdict verdict = guardBatch(sql.mid(trustedPrefix), dynamic);
     if (verdict.refused)
         verdict.refused->line += trustedLines;
     return verdict;

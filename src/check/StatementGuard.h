@@ -22,6 +22,14 @@ struct GuardVerdict {
     bool writes = false; // some statement changes table data (rolled back, but it takes locks)
 };
 
+// What the guard makes of a dynamic batch, EXEC (string). A formula's check runs none (Refused).
+// The tool's batch check (ConstantsRead) follows the server for a dynamic batch whose whole text
+// is written in the statement, string constants joined by +: that text is read and guarded as a
+// batch of its own (dynamic batches in it too, at most 32 deep, as the server runs them), and the
+// EXEC is let through when the guard accepts it. A text held in a variable, sp_executesql and
+// procedures are refused either way: what they run cannot be read before it runs.
+enum class DynamicBatches { Refused, ConstantsRead };
+
 // Decides, on the syntax tree the embedded engine's own parser builds, whether a batch may run
 // under check: inside a transaction that the check always rolls back, on the window's
 // connection. What cannot be read is not run, whatever the server behind the connection would
@@ -29,24 +37,26 @@ struct GuardVerdict {
 // statement cannot look harmless here and be something else to the engine).
 //
 // Allowed: DECLARE, SET of a variable, SELECT (with sub-queries, joins, xml nodes), IF, WHILE,
-// BEGIN...END, TRY...CATCH, BREAK, CONTINUE, RETURN, PRINT, labels, SET NOCOUNT, and INSERT,
-// UPDATE, DELETE of tables, which run and are rolled back with the rest.
+// BEGIN...END, TRY...CATCH, BREAK, CONTINUE, RETURN, PRINT, labels and GOTO, RAISERROR, THROW,
+// SET NOCOUNT, and INSERT, UPDATE, DELETE of tables, which run and are rolled back with the rest;
+// with DynamicBatches::ConstantsRead, EXEC of a constant text the guard accepts.
 // Refused, with the statement and its line:
 // - BEGIN TRAN, COMMIT, ROLLBACK: they end or split the check's transaction, so what follows
 //   them would stay written;
 // - EXEC and procedure calls: a procedure or a dynamic batch may do any of the above out of
-//   sight;
+//   sight (see DynamicBatches);
 // - SET of a session option other than NOCOUNT: it outlives the batch and changes how later
 //   checks and saves on the same connection behave;
 // - a table named with four parts: a linked server is outside the check's transaction;
 // - any statement kind the guard does not know (fail closed).
-GuardVerdict guardBatch(const QString& sql);
+GuardVerdict guardBatch(const QString& sql, DynamicBatches dynamic = DynamicBatches::Refused);
 
 // The same for a batch that starts with a text of this system's own (the declaration block of
 // the check): only what follows the first `trustedPrefix` characters is read, and lines are
 // counted in the whole batch (`trustedLines` line breaks in the prefix). A prefix of whole
 // statements cannot change how the rest is read: a text that continued its last statement
 // would not parse on its own and is refused.
-GuardVerdict guardBatch(const QString& sql, qsizetype trustedPrefix, int trustedLines);
+GuardVerdict guardBatch(const QString& sql, qsizetype trustedPrefix, int trustedLines,
+                        DynamicBatches dynamic = DynamicBatches::Refused);
 
 } // namespace check

@@ -24,11 +24,13 @@ QString SyntaxCheck::tr(const QString& text) const {
     return m_host.translate(text);
 }
 
-void SyntaxCheck::fail(const QString& message, int formulaLine) {
+void SyntaxCheck::fail(const QString& message, int formulaLine, int batchLine, int column) {
     m_correct = false;
     if (m_serverMessage.isEmpty()) {
         m_serverMessage = message;
         m_formulaLine = formulaLine;
+        m_batchLine = batchLine;
+        m_batchColumn = column;
     }
 }
 
@@ -36,10 +38,14 @@ core::Variant SyntaxCheck::CheckFormula(bool ShowMessage) {
     m_correct = false;
     m_serverMessage.clear();
     m_formulaLine = 0;
+    m_batchLine = 0;
+    m_batchColumn = 0;
+    m_translation = {};
     m_batch.clear();
     try {
         const QString text = m_box.text();
-        const Translation sql = m_options.decode ? m_options.decode(text, true) : Translation{text, false};
+        m_translation = m_options.decode ? m_options.decode(text, true) : Translation{text, false, {}};
+        const Translation& sql = m_translation;
         m_batch = checkBatch(sql.text);
         m_prefixLength = m_batch.size() - sql.text.size();
         ado::Connection* connection = m_host.connection();
@@ -74,6 +80,13 @@ core::Variant SyntaxCheck::CheckFormula(bool ShowMessage) {
             // CheckFormula never raises to its caller.
         }
     }
+    if (m_options.checked) {
+        try {
+            m_options.checked(*this);
+        } catch (...) {
+            // What the window shows besides never changes the outcome.
+        }
+    }
     return m_correct ? core::Variant::fromBool(true) : core::Variant();
 }
 
@@ -86,9 +99,12 @@ bool SyntaxCheck::runBatch(ado::Connection* connection) {
     const int line = outcome.refused            ? outcome.refused->line
                      : outcome.errors.isEmpty() ? 0
                                                 : outcome.errors.first().line;
+    const int column = outcome.refused            ? outcome.refused->column
+                       : outcome.errors.isEmpty() ? 0
+                                                  : outcome.errors.first().column;
     const int formulaLine = line - declarationLines();
     fail(describeFailure(outcome, declarationLines(), [this](const QString& text) { return tr(text); }),
-         formulaLine > 0 ? formulaLine : 0);
+         formulaLine > 0 ? formulaLine : 0, formulaLine > 0 ? line : 0, formulaLine > 0 ? column : 0);
     return false;
 }
 

@@ -28,6 +28,8 @@ struct SyntaxCheckOptions {
     DecodeFn decode; // decodeToken; unset = the text is already in SQL form
     LogFn log;       // unset = the message is only kept
     ado::CommandLimits limits = checkLimits();
+    // Told at the end of every check, whatever its outcome (the window shows where it failed).
+    std::function<void(const class SyntaxCheck&)> checked;
 };
 
 class SyntaxCheck {
@@ -55,6 +57,13 @@ public:
     int lastFormulaLine() const { return m_formulaLine; }
     // The batch of the last check (empty when the check failed before building it).
     const QString& lastBatch() const { return m_batch; }
+    // Where the batch's message points: its line in the batch (from 1, 0 when unknown) and
+    // column (from 1, 0 when the server gives none); the formula in check mode and its map
+    // back to the text of the box, to place the message in the formula (see
+    // diagnostics::placeInDisplay).
+    int lastBatchLine() const { return m_batchLine; }
+    int lastBatchColumn() const { return m_batchColumn; }
+    const Translation& lastTranslation() const { return m_translation; }
 
     // The text sent to the server for a formula whose check-mode SQL form is `sql`.
     static QString checkBatch(const QString& sql);
@@ -63,7 +72,7 @@ public:
 
 private:
     bool runBatch(ado::Connection* connection);
-    void fail(const QString& message, int formulaLine = 0);
+    void fail(const QString& message, int formulaLine = 0, int batchLine = 0, int column = 0);
     void show(bool correct);
     QString tr(const QString& text) const;
 
@@ -73,6 +82,9 @@ private:
     bool m_correct = false;
     QString m_serverMessage;
     int m_formulaLine = 0;
+    int m_batchLine = 0;
+    int m_batchColumn = 0;
+    Translation m_translation;
     QString m_batch;
     qsizetype m_prefixLength = 0; // the declaration block at the head of m_batch
 };

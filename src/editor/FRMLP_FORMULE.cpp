@@ -7,6 +7,8 @@
 #include "check/SyntaxCheck.h"
 #include "check/TextBox.h"
 #include "core/NullSafe.h"
+#include "diagnostics/ElementCatalog.h"
+#include "editor/FormulaAssist.h"
 #include "host/Cinterface.h"
 #include "host/ConnectionFactory.h"
 #include "host/GlobalObject.h"
@@ -159,6 +161,7 @@ struct FRMLP_FORMULE::Parts {
     check::SyntaxCheck syntaxCheck;
     check::FormulaStore store;
     tree::ExpandCollapse expandCollapse;
+    std::unique_ptr<FormulaAssist> assist;
 };
 
 FRMLP_FORMULE::Parts::Parts(FRMLP_FORMULE* window)
@@ -171,11 +174,17 @@ FRMLP_FORMULE::Parts::Parts(FRMLP_FORMULE* window)
                   window->TXT_FORMULA->flushPendingKey();
                   QCoreApplication::processEvents();
               })
-    , syntaxCheck(box, services, {.decode = check::decodeWith(language), .log = appendToHostLog})
+    , syntaxCheck(box, services,
+                  {.decode = check::decodeWith(language),
+                   .log = appendToHostLog,
+                   .checked = [this](const check::SyntaxCheck& c) { assist->checked(c); }})
     , store(box, services,
             {.checkFormula = check::FormulaStore::checkWith(syntaxCheck),
              .decode = check::decodeWith(language),
-             .canEncode = check::canEncodeWith(language)}) {}
+             .canEncode = check::canEncodeWith(language),
+             .written = [this] { assist->saved(); }})
+    , assist(std::make_unique<FormulaAssist>(window->TXT_FORMULA, window->IMG_UNDO, window->IMG_REDO, history,
+                                             [window](const QString& s) { return window->translate(s); })) {}
 
 QObject* componentApplication() {
     static QObject* application = [] {
@@ -443,6 +452,13 @@ void FRMLP_FORMULE::Form_Activate() {
                  RecordUndoState();
              }
          }});
+    // The elements the formula may name, for highlighting and live diagnostics.
+    m_parts->assist->start(std::make_shared<const diagnostics::ElementCatalog>(
+        diagnostics::ElementCatalog::load(m_parts->services, RTrimN(Ditta).toString())));
+}
+
+FormulaAssist* FRMLP_FORMULE::assist() const {
+    return m_parts->assist.get();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -48,6 +48,8 @@ class FormulaLanguage;
 
 namespace editor {
 
+class FormulaAssist;
+
 // Title of the component's application, shown by the error display.
 inline constexpr const char* ApplicationTitle = "QEDRIX";
 // The component's application object handed to the host's SetApplication (one per process).
@@ -180,6 +182,9 @@ public:
     core::Variant CheckFormula(bool ShowMessage);
     void UpdateFormula();
     void ClearFormula();
+
+    // Highlighting, live diagnostics, message strip and unsaved marker of the formula box.
+    FormulaAssist* assist() const;
 
     // The host message box of GclsLog (raises 91 without a log object).
     int messageBox(const QString& prompt, int code, const QString& title);

@@ -1,6 +1,7 @@
 // The window's controls as designed, and its keyboard commands.
 
 #include "editor/FRMLP_FORMULE.h"
+#include "editor/FormulaAssist.h"
 #include "editor/Require.h"
 
 #include "ado/Ado.h"
@@ -253,6 +254,8 @@ void FRMLP_FORMULE::switchTechnicalView() {
     LBL_ELEMSELEZ->SetTitle(
         translate(entering ? QStringLiteral("Info tecniche") : QStringLiteral("Formula")));
     const QString text = RTrimN(core::Variant(TXT_FORMULA->Text())).toString();
+    if (entering)
+        assist()->setTechnicalView(true);
     if (m_storedUnreadable)
         TXT_FORMULA->SetText(entering ? m_storedSql : QString());
     else
@@ -263,6 +266,8 @@ void FRMLP_FORMULE::switchTechnicalView() {
         w->setEnabled(!entering && !m_storedUnreadable);
     CHK_DEBUG->setVisible(entering);
     m_technicalView = entering;
+    if (!entering)
+        assist()->setTechnicalView(false);
 }
 
 } // namespace editor

@@ -21,7 +21,8 @@ namespace language {
 // and never searching inserted text again. Returns the number of replacements. Callers pass
 // a `from` before which `before` cannot occur, so the result is that of a replacement over
 // the whole text.
-qsizetype replaceAll(QString& text, const QString& before, const QString& after, qsizetype from) {
+qsizetype replaceAll(QString& text, const QString& before, const QString& after, qsizetype from,
+                     PositionMap* map) {
     if (before.isEmpty())
         return 0;
     const QStringMatcher matcher(before, Qt::CaseSensitive);
@@ -32,15 +33,20 @@ qsizetype replaceAll(QString& text, const QString& before, const QString& after,
     out.reserve(text.size() + (after.size() > before.size() ? after.size() - before.size() : 0) * 4);
     qsizetype last = 0;
     qsizetype count = 0;
+    std::vector<PositionMap::Edit> edits;
     while (pos >= 0) {
         out.append(QStringView(text).mid(last, pos - last));
         out.append(after);
+        if (map)
+            edits.push_back({pos, before.size(), after.size()});
         last = pos + before.size();
         ++count;
         pos = matcher.indexIn(text, last);
     }
     out.append(QStringView(text).mid(last));
     text = std::move(out);
+    if (map)
+        map->apply(edits);
     return count;
 }
 
@@ -95,7 +101,8 @@ const QList<int>& displayOrder() {
 // taking at each position the pair that comes first in the order (the longer variable of a
 // prefix pair), gives exactly the text of the replacements one after the other. Otherwise the
 // replacements run one after the other.
-void replaceDictionary(QString& text, const QList<std::pair<QString, QString>>& pairs, bool fromVariables) {
+void replaceDictionary(QString& text, const QList<std::pair<QString, QString>>& pairs, bool fromVariables,
+                       PositionMap* map = nullptr) {
     bool singleScan = true;
     for (const auto& [from, to] : pairs) {
         const QString& label = fromVariables ? to : from;
@@ -105,7 +112,7 @@ void replaceDictionary(QString& text, const QList<std::pair<QString, QString>>& 
     }
     if (!singleScan) {
         for (const auto& [from, to] : pairs)
-            text.replace(from, to);
+            replaceAll(text, from, to, 0, map);
         return;
     }
     // The texts to replace, each with the index of its first pair, in a small open-addressing
@@ -186,9 +193,12 @@ void replaceDictionary(QString& text, const QList<std::pair<QString, QString>>& 
         pos = text.indexOf(lead, pos + length);
     }
     if (!found.empty())
-        text = spliced(text, size, found, [&pairs](const Found& f) {
-            return Splice{f.pos, f.length, &pairs[f.pair].second};
-        });
+        text = spliced(
+            text, size, found,
+            [&pairs](const Found& f) {
+                return Splice{f.pos, f.length, &pairs[f.pair].second};
+            },
+            map);
 }
 
 // Display form to SQL form: the dictionary in table order, "[Modello]", the category pass,
@@ -206,15 +216,19 @@ bool toSql(Run& run, bool checkMode) {
             }))
             return false;
     }
-    replaceDictionary(w, pairs, false);
+    replaceDictionary(w, pairs, false, run.map);
     const Entry& model = Dictionary::entry(Dictionary::ModelEntry);
-    if (!run.step([&] { w.replace(Dictionary::label(model, Direction::ToSql, translate), model.variable); }))
+    if (!run.step([&] {
+            replaceAll(w, Dictionary::label(model, Direction::ToSql, translate), model.variable, 0, run.map);
+        }))
         return false;
     if (!referencesToSql(run, Kind::Category, checkMode))
         return false;
     const Entry& option = Dictionary::entry(Dictionary::OptionEntry);
-    if (!run.step(
-            [&] { w.replace(Dictionary::label(option, Direction::ToSql, translate), option.variable); }))
+    if (!run.step([&] {
+            replaceAll(w, Dictionary::label(option, Direction::ToSql, translate), option.variable, 0,
+                       run.map);
+        }))
         return false;
     return referencesToSql(run, Kind::Variant, checkMode);
 }
@@ -257,12 +271,19 @@ FormulaLanguage::FormulaLanguage(Services services)
 FormulaLanguage::~FormulaLanguage() = default;
 
 QString FormulaLanguage::decodeToken(const QString& text, bool checkMode) {
+    return decodeToken(text, checkMode, nullptr);
+}
+
+QString FormulaLanguage::decodeToken(const QString& text, bool checkMode, PositionMap* map) {
     m_lastStatements = 0;
     m_lastErrors = 0;
+    if (map)
+        map->clear();
     if (isBlank(text))
         return {};
     Run run(m_services, kDecode, m_services.host->errorAnswerFn());
     run.text = text;
+    run.map = map;
     const bool completed = toSql(run, checkMode);
     m_lastStatements = run.lookup().statementsSent();
     m_lastErrors = run.errors();

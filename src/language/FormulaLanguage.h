@@ -16,6 +16,8 @@ class Recordset;
 
 namespace language {
 
+class PositionMap;
+
 // Runs a look-up statement instead of the host's connection (tests record the statements
 // through it, the fuzzer answers them without a database).
 using LookupFn = std::function<std::shared_ptr<ado::Recordset>(const QString& statement)>;
@@ -40,6 +42,9 @@ public:
     ~FormulaLanguage();
 
     QString decodeToken(const QString& text, bool checkMode);
+    // decodeToken recording in `map` where each piece of the SQL form came from in `text`
+    // (the map is cleared first; it stays empty for a blank text).
+    QString decodeToken(const QString& text, bool checkMode, PositionMap* map);
     QString encodeToken(const QString& text);
     // encodeToken with another error display than the services' (a silent one, for instance).
     QString encodeToken(const QString& text, const core::ErrorAnswerFn& errorAnswer);

@@ -6,19 +6,22 @@
 #include "core/Error.h"
 #include "core/NullSafe.h"
 #include "language/FormulaLanguage.h"
+#include "language/PositionMap.h"
 #include "language/References.h"
 
 #include <QString>
 
 #include <functional>
+#include <vector>
 
 namespace language {
 
 // Replaces every occurrence of `before` at or after `from` by `after`, scanning left to right
 // and never searching inserted text again. Returns the number of replacements. Callers pass
 // a `from` before which `before` cannot occur, so the result is that of a replacement over
-// the whole text.
-qsizetype replaceAll(QString& text, const QString& before, const QString& after, qsizetype from = 0);
+// the whole text. The replacements go into `map` as one round when it is given.
+qsizetype replaceAll(QString& text, const QString& before, const QString& after, qsizetype from = 0,
+                     PositionMap* map = nullptr);
 
 // A piece of a text to replace: its start, its length and what replaces it (none: it stays).
 struct Splice {
@@ -28,12 +31,15 @@ struct Splice {
 };
 
 // `text` with the pieces `splice(e)` gives for the elements of `pieces`, in text order, put in
-// their places; `size` is the length of the result, allocated at once.
+// their places; `size` is the length of the result, allocated at once. The pieces go into `map`
+// as one round when it is given.
 template <typename Pieces, typename F>
-QString spliced(const QString& text, qsizetype size, const Pieces& pieces, F&& splice) {
+QString spliced(const QString& text, qsizetype size, const Pieces& pieces, F&& splice,
+                PositionMap* map = nullptr) {
     QString out;
     out.reserve(size);
     qsizetype copied = 0;
+    std::vector<PositionMap::Edit> edits;
     for (const auto& e : pieces) {
         const Splice p = splice(e);
         if (!p.replacement)
@@ -41,8 +47,12 @@ QString spliced(const QString& text, qsizetype size, const Pieces& pieces, F&& s
         out.append(QStringView(text).mid(copied, p.start - copied));
         out.append(*p.replacement);
         copied = p.start + p.length;
+        if (map)
+            edits.push_back({p.start, p.length, p.replacement->size()});
     }
     out.append(QStringView(text).mid(copied));
+    if (map)
+        map->apply(edits);
     return out;
 }
 
@@ -76,6 +86,8 @@ public:
     qint64 errors() const { return m_errors; }
     refs::Lookup& lookup() { return m_lookup; }
     QString text;
+    // Where the replacements of the translation are recorded (none: not recorded).
+    PositionMap* map = nullptr;
 
 private:
     const Services& m_services;

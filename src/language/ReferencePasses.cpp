@@ -31,8 +31,9 @@ using refs::Kind;
 // from that point on.
 class ReferenceText {
 public:
-    ReferenceText(QString& text, Kind kind)
+    ReferenceText(QString& text, Kind kind, PositionMap* map)
         : m_text(text)
+        , m_map(map)
         , m_kind(kind)
         , m_open(kind == Kind::Category ? u'{' : u'|')
         , m_close(kind == Kind::Category ? u'}' : u'|') {
@@ -81,7 +82,7 @@ public:
         if (m_virtual && (replacement.contains(m_open) || replacement.contains(m_close)))
             materialize();
         if (!m_virtual)
-            return language::replaceAll(m_text, reference, replacement, from);
+            return language::replaceAll(m_text, reference, replacement, from, m_map);
         if (reference.isEmpty() || reference.at(0) != m_open)
             return 0;                 // cannot happen: references start with their delimiter
         std::vector<qsizetype> found; // starts in the starting text
@@ -104,7 +105,7 @@ public:
         });
         if (across) {
             materialize();
-            return language::replaceAll(m_text, reference, replacement, from);
+            return language::replaceAll(m_text, reference, replacement, from, m_map);
         }
         for (qsizetype at : found) {
             const auto it = std::lower_bound(m_replacements.begin(), m_replacements.end(), at,
@@ -122,9 +123,12 @@ public:
         m_virtual = false;
         if (m_replacements.empty())
             return;
-        m_text = spliced(m_text, m_size, m_replacements, [](const Replacement& r) {
-            return Splice{r.start, r.length, &r.text};
-        });
+        m_text = spliced(
+            m_text, m_size, m_replacements,
+            [](const Replacement& r) {
+                return Splice{r.start, r.length, &r.text};
+            },
+            m_map);
         m_replacements.clear();
     }
 
@@ -161,6 +165,7 @@ private:
     }
 
     QString& m_text;
+    PositionMap* m_map;
     Kind m_kind;
     QChar m_open;
     QChar m_close;
@@ -396,7 +401,7 @@ bool referencesToSql(Run& run, Kind kind, bool checkMode) {
     const QChar close = kind == Kind::Category ? u'}' : u'|';
     const QString placeholder =
         QString::fromUtf16(kind == Kind::Category ? refs::CategoryPlaceholder : refs::VariantPlaceholder);
-    ReferenceText text(w, kind);
+    ReferenceText text(w, kind, run.map);
     // Values kept from one repetition to the next, as the statements that set them may be
     // skipped after an ignored error.
     QString ext;

@@ -207,6 +207,32 @@ Numeric decimalResult(const QString& op, const Numeric& p, const Numeric& q, con
     return *fitted;
 }
 
+[[noreturn]] void invalidOperand(const QString& op, const SqlType& t) {
+    raise(8117, 16,
+          QStringLiteral("Operand data type %1 is invalid for %2 operator.").arg(t.name(), opName(op)));
+}
+
+// Only datetime and smalldatetime take + and - of a number of days (or of one another). The
+// newer date types convert to no number: with a number they are an operand type clash (Msg 206,
+// "datetime2 is incompatible with int"), with another date type incompatible (Msg 402), and
+// any other operator, or two of the same type, is invalid for the type (Msg 8117).
+SqlType dateArithmeticType(const QString& op, const SqlType& a, const SqlType& b) {
+    auto counts = [](const SqlType& t) { return t.id == TypeId::DateTime || t.id == TypeId::SmallDateTime; };
+    const SqlType& d = a.isDate() ? a : b;
+    if (op != u"+" && op != u"-")
+        invalidOperand(op, d);
+    if (counts(a) && (counts(b) || !b.isDate()))
+        return a;
+    if (counts(b) && !a.isDate())
+        return b;
+    if (a.isNumeric() || b.isNumeric())
+        raise(206, 16,
+              QStringLiteral("Operand type clash: %1 is incompatible with %2").arg(a.name(), b.name()));
+    if (a.isDate() && b.isDate() && a.id != b.id)
+        incompatible(op, a, b);
+    invalidOperand(op, counts(a) || !a.isDate() ? b : a);
+}
+
 // A date plus or minus a number of days (with their fraction).
 Value dateResult(const QString& op, const Value& a, const Value& b, const SqlType& t) {
     const Value& d = a.type.isDate() ? a : b;
@@ -222,9 +248,11 @@ Value dateResult(const QString& op, const Value& a, const Value& b, const SqlTyp
 
 // The operand of lower data-type precedence is converted to the other's type ("Data type
 // precedence (Transact-SQL)"): a text against a number is read as that number (as decimal(38,10)
-// against a decimal), NULL of unknown type takes the other operand's type, and tinyint,
-// smallint and bit compute in int. + on two texts concatenates, up to 8,000 characters before the
-// result becomes a (max) type; a date takes + and - of a number of days only.
+// against a decimal) and NULL of unknown type takes the other operand's type. Integers keep the
+// operand type of higher precedence (tinyint + tinyint is a tinyint, and overflows as one); bit
+// computes in int. + on two texts concatenates, up to 8,000 characters before the result becomes
+// a (max) type; - * / % on two texts is invalid (Msg 8117). A date takes + and - of a number of
+// days only.
 SqlType arithmeticType(const QString& op, const SqlType& a0, const SqlType& b0) {
     SqlType a = a0, b = b0;
     bool bitwise = op == u"&" || op == u"|" || op == u"^";
@@ -247,14 +275,10 @@ SqlType arithmeticType(const QString& op, const SqlType& a0, const SqlType& b0) 
         t.length = (la < 0 || lb < 0 || la + lb > 8000) ? -1 : la + lb;
         return t;
     }
-    if (a.isDate() || b.isDate()) {
-        if ((op == u"+" || op == u"-") && !(a.id == TypeId::Date || b.id == TypeId::Date)) {
-            return a.isDate() ? a : b;
-        }
-        raise(8117, 16,
-              QStringLiteral("Operand data type %1 is invalid for %2 operator.")
-                  .arg((a.isDate() ? a : b).name(), opName(op)));
-    }
+    if (a.isDate() || b.isDate())
+        return dateArithmeticType(op, a, b);
+    if (a.isString() && b.isString())
+        invalidOperand(op, dominantType(a, b));
     if (a.isString())
         a = b.id == TypeId::Decimal ? SqlType::decimal(38, 10) : b;
     if (b.isString())
@@ -274,7 +298,7 @@ SqlType arithmeticType(const QString& op, const SqlType& a0, const SqlType& b0) 
         b.id == TypeId::SmallMoney)
         return SqlType::of(TypeId::Money);
     SqlType t = dominantType(a, b);
-    if (t.id == TypeId::Bit || t.id == TypeId::TinyInt || t.id == TypeId::SmallInt)
+    if (t.id == TypeId::Bit)
         t = SqlType::of(TypeId::Int);
     return t;
 }

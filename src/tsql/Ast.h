@@ -97,13 +97,17 @@ struct TableDef {
     std::vector<ColumnDef> columns;
     std::vector<QStringList> keys; // PRIMARY KEY and UNIQUE column lists
     int line = 1, column = 1;
-    // The column with the IDENTITY property, -1 none.
-    int identityColumn() const {
-        for (size_t k = 0; k < columns.size(); ++k)
-            if (columns[k].identity)
-                return int(k);
-        return -1;
-    }
+};
+
+// What a table's schema says of a column beyond its type: the rules INSERT and UPDATE enforce
+// (NOT NULL, a default, IDENTITY and its seed and increment).
+struct ColumnRule {
+    bool notNull = false;
+    bool hasDefault = false;
+    QString defaultSql; // the default as SQLite's text, for DEFAULT in VALUES
+    bool identity = false;
+    qint64 seed = 1;
+    qint64 increment = 1;
 };
 
 struct TableSource {
@@ -129,12 +133,11 @@ struct TableSource {
     QString realName;    // table name as the database spells it
     QStringList columns; // columns as the database spells them
     std::vector<SqlType> columnTypes;
-    std::vector<bool> columnNotNull; // a table's columns declared NOT NULL
-    QString sqlSchema;               // "temp" for temporary tables and table variables
-    bool checkExists = false;        // a temporary table: looked for again when its statement runs
-    bool tableVariable = false;      // names a table variable
-    int identityColumn = -1;         // the column with the IDENTITY property
-    qint64 identitySeed = 1, identityIncrement = 1;
+    std::vector<ColumnRule> columnRules; // a table's: as the catalog has them
+    QString messageName;                 // a table's: as the server's messages name it
+    QString sqlSchema;                   // "temp" for temporary tables and table variables
+    bool checkExists = false;            // a temporary table: looked for again when its statement runs
+    bool tableVariable = false;          // names a table variable
 };
 
 // WITH name [(columns)] AS (query): visible to the statement it introduces.
@@ -219,6 +222,12 @@ enum class SK {
     Commit,
     Rollback,
     Exec,        // a procedure call: fails when it runs
+    ExecString,  // EXEC (string [+ string ...]): args are the pieces of the dynamic batch's text
+    ExecSql,     // EXEC sp_executesql: args are the statement, the parameters' definitions and values
+    Label,       // label: (var holds the name)
+    Goto,        // GOTO label (var holds the name; target set by the binder)
+    Raiserror,   // RAISERROR (message, severity, state [, argument ...]) [WITH option ...]
+    Throw,       // THROW number, message, state; or THROW alone (rethrow) in a CATCH block
     TryCatch,    // BEGIN TRY body END TRY BEGIN CATCH elseStmt (a block) END CATCH
     CreateTable, // CREATE TABLE: tableDef
     DropTable,   // DROP TABLE [IF EXISTS]: drops, ifExists
@@ -272,6 +281,18 @@ struct Stmt {
     std::unique_ptr<TableDef> tableDef;
     std::vector<std::unique_ptr<TableSource>> drops;
     bool ifExists = false;
+
+    // EXEC arguments, RAISERROR and THROW operands; argNames holds the @name of an argument
+    // passed by name (empty for one passed by position).
+    std::vector<ExprP> args;
+    QStringList argNames;
+    bool withLog = false; // RAISERROR ... WITH LOG
+
+    // Binder: the label a GOTO goes to, and this statement's place in the batch: statements are
+    // numbered in the order they are written, and [order, orderEnd] spans the statement and all
+    // the statements inside it (a GOTO finds the statement that holds its label by number).
+    Stmt* jumpTo = nullptr;
+    int order = 0, orderEnd = 0;
 
     // Binder: deferred compile error (an unknown table), raised when the statement runs.
     std::optional<ServerError> deferred;

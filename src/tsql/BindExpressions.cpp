@@ -2,12 +2,32 @@
 // queries, the type of every node, and the checks the server makes at compile time.
 
 #include "tsql/BinderImpl.h"
+#include "tsql/Xml.h"
 
 #include "tsql/Functions.h"
 
 #include <QRegularExpression>
 
 namespace tsql::binding {
+
+namespace {
+
+// NULL written as such (parentheses around it change nothing): the one expression whose type
+// the server does not know. CAST(NULL AS int) and a variable holding NULL have a type.
+bool isNullConstant(const Expr& e) {
+    return e.kind == EK::Literal && e.value.null;
+}
+
+// Msg 8133: a CASE (or IIF) must be able to take its type from one of its results.
+void requireTypedResult(bool typed, const Expr& at) {
+    if (!typed)
+        fail(8133, 16,
+             QStringLiteral("At least one of the result expressions in a CASE specification must be an "
+                            "expression other than the NULL constant."),
+             at.line, at.column);
+}
+
+} // namespace
 
 void Binder::column(Expr& e) {
     QString col = e.parts.last();
@@ -72,11 +92,7 @@ void Binder::column(Expr& e) {
 }
 
 bool Binder::valueSingleton(const QString& path) {
-    QString p = path.trimmed();
-    if (p.endsWith(u']'))
-        return true;
-    static const QRegularExpression attr(QStringLiteral("^(\\./)?@[\\w:.-]+$"));
-    return attr.match(p).hasMatch();
+    return xpathSingleton(path);
 }
 
 void Binder::subquerySelect(Select& sub, bool single, int line, int column) {
@@ -199,7 +215,7 @@ void Binder::systemVariable(Expr& e) {
     e.type = it.value();
 }
 
-// ~ takes integers only (Msg 402); unary minus refuses texts and xml (Msg 8117), and computes
+// ~ takes integers only (Msg 402); unary minus refuses texts, dates and xml (Msg 8117), and computes
 // tinyint, smallint and bit in int.
 void Binder::unary(Expr& e) {
     const SqlType& t = e.args[0]->type;
@@ -212,7 +228,7 @@ void Binder::unary(Expr& e) {
         e.type = t.id == TypeId::Unknown ? SqlType::of(TypeId::Int) : t;
         return;
     }
-    if (e.op == u"-" && (t.isString() || t.id == TypeId::Xml || t.id == TypeId::XmlNode))
+    if (e.op == u"-" && (t.isString() || t.isDate() || t.id == TypeId::Xml || t.id == TypeId::XmlNode))
         fail(8117, 16, QStringLiteral("Operand data type %1 is invalid for minus operator.").arg(t.name()),
              e.line, e.column);
     e.type = (t.id == TypeId::Bit || t.id == TypeId::TinyInt || t.id == TypeId::SmallInt ||
@@ -238,36 +254,36 @@ void Binder::comparison(Expr& e) {
 }
 
 // CASE returns the type of highest precedence among its THEN and ELSE values ("CASE
-// (Transact-SQL)", return types).
+// (Transact-SQL)", return types); when every one of them is the NULL constant there is none, a
+// compile error (Msg 8133).
 void Binder::caseType(Expr& e) {
     SqlType t;
+    bool typed = false;
     size_t k = e.hasInput ? 1 : 0;
     size_t end = e.args.size() - (e.hasElse ? 1 : 0);
     for (; k + 1 < end + 1 && k < end; k += 2) {
         if (e.hasInput)
             comparable(*e.args[0], *e.args[k], e);
         t = dominantType(t, e.args[k + 1]->type);
+        typed = typed || !isNullConstant(*e.args[k + 1]);
     }
-    if (e.hasElse)
+    if (e.hasElse) {
         t = dominantType(t, e.args.back()->type);
+        typed = typed || !isNullConstant(*e.args.back());
+    }
+    requireTypedResult(typed, e);
     e.type = t;
 }
 
 // CAST and CONVERT: conversions that exist for no value (xml to a number, a date to a number,
 // ...) are refused at compile time (Msg 529); others may still fail on a value at run time.
 void Binder::cast(Expr& e) {
-    if (!implicitAllowed(e.args[0]->type.id, e.castType.id)) {
-        const SqlType& f = e.args[0]->type;
-        bool bad = f.id == TypeId::XmlNode || (f.id == TypeId::Xml && e.castType.isNumeric()) ||
-                   (e.castType.id == TypeId::Xml && f.isNumeric()) ||
-                   (e.castType.id == TypeId::Date && f.isNumeric()) ||
-                   (f.id == TypeId::Date && e.castType.isNumeric());
-        if (bad)
-            fail(529, 16,
-                 QStringLiteral("Explicit conversion from data type %1 to %2 is not allowed.")
-                     .arg(f.name(), e.castType.name()),
-                 e.line, e.column);
-    }
+    const SqlType& f = e.args[0]->type;
+    if (!explicitAllowed(f.id, e.castType.id))
+        fail(529, 16,
+             QStringLiteral("Explicit conversion from data type %1 to %2 is not allowed.")
+                 .arg(f.name(), e.castType.name()),
+             e.line, e.column);
     e.type = e.castType;
 }
 
@@ -285,6 +301,7 @@ void Binder::function(Expr& e) {
                  e.line, e.column);
         datepartOf(e.args[0]->value.s, e.name);
     }
+    nullConstants(*f, e);
     if (f->first == FirstArgument::Condition && !isCondition(e.args[0]->kind))
         fail(4145, 15,
              QStringLiteral("An expression of non-boolean type specified in a context where a condition is "
@@ -304,6 +321,40 @@ void Binder::function(Expr& e) {
     e.aggregate = f->aggregate();
     if (e.aggregate)
         e.rowDependent = true;
+}
+
+// The arguments a function needs the type of, as its row says ("COALESCE", "NULLIF", "IIF
+// (Transact-SQL)"): COALESCE(NULL, NULL) is Msg 4127, NULLIF(NULL, x) Msg 4151, IIF(c, NULL,
+// NULL) Msg 8133, all at compile time.
+void Binder::nullConstants(const FunctionDef& f, const Expr& e) {
+    auto typedFrom = [&](size_t from) {
+        for (size_t k = from; k < e.args.size(); ++k)
+            if (!isNullConstant(*e.args[k]))
+                return true;
+        return false;
+    };
+    switch (f.nullConstant) {
+    case NullConstant::Allowed:
+        return;
+    case NullConstant::NotAll:
+        if (!typedFrom(0))
+            fail(4127, 16,
+                 QStringLiteral("At least one of the arguments to COALESCE must be an expression that is not "
+                                "the NULL constant."),
+                 e.line, e.column);
+        return;
+    case NullConstant::NotFirst:
+        if (isNullConstant(*e.args[0]))
+            fail(
+                4151, 16,
+                QStringLiteral("The type of the first argument to NULLIF cannot be the NULL constant because "
+                               "the type of the first argument has to be known."),
+                e.line, e.column);
+        return;
+    case NullConstant::NotAllResults:
+        requireTypedResult(typedFrom(1), e);
+        return;
+    }
 }
 
 // value() reads one node (Msg 2389 otherwise) into a T-SQL type (Msg 9500 for an unknown one);

@@ -41,65 +41,52 @@ bool sameType(SqlType a, SqlType b) {
 
 // Table variables, temporary tables and tables of the database. A table variable must be
 // declared (Msg 1087, at compile time as a scalar variable); a table that does not exist is
-// Msg 208 when its statement runs (deferred name resolution), as is a schema the database has
-// not. A table the batch creates is known by its definition; whether it exists is looked at
-// again when a statement naming it runs.
-bool Binder::resolveTable(TableSource& ts) {
+// Msg 208 when its statement runs (deferred name resolution, unless `deferUnknown` is false), as
+// is a schema the database has not. A table the batch creates is known by its definition;
+// whether it exists is looked at again when a statement naming it runs.
+bool Binder::resolveTable(TableSource& ts, bool deferUnknown) {
     const QString& name = ts.nameParts.last();
     if (name.startsWith(u'@')) {
         auto it = tableVars.constFind(name.toUpper());
         if (it == tableVars.constEnd())
             fail(1087, 15, QStringLiteral("Must declare the table variable \"%1\".").arg(name), ts.line,
                  ts.column);
-        fillFromDef(ts, **it);
+        fromInfo(ts, Catalog::definedTable(**it));
+        ts.sqlSchema = QStringLiteral("temp");
         ts.tableVariable = true;
         return true;
     }
     const bool temp = name.startsWith(u'#');
     if (knownSchema(ts)) {
         if (auto it = createdTables.constFind(name.toUpper()); it != createdTables.constEnd()) {
-            fillFromDef(ts, **it);
+            fromInfo(ts, Catalog::definedTable(**it));
             ts.sqlSchema = temp ? QStringLiteral("temp") : QString();
             ts.checkExists = true;
             return true;
         }
         if (const TableInfo* info = cat.find(name)) {
-            ts.exists = true;
-            ts.realName = info->name;
-            ts.columns = info->columns;
-            ts.columnTypes = info->types;
-            ts.columnNotNull = info->notNull;
-            ts.identityColumn = info->identityColumn;
-            ts.identitySeed = info->identitySeed;
-            ts.identityIncrement = info->identityIncrement;
+            fromInfo(ts, *info);
             ts.sqlSchema = temp ? QStringLiteral("temp") : QString();
             ts.checkExists = temp;
             return true;
         }
     }
     ts.exists = false;
-    if (!firstUnknownTable)
+    if (deferUnknown && !firstUnknownTable)
         firstUnknownTable = ServerError{208, 16, 1, ts.line, ts.column, invalidObject(ts)};
     return false;
 }
 
-void Binder::fillFromDef(TableSource& ts, const TableDef& def) {
+// A table source takes its columns, their types and rules, and its name in messages from the
+// catalog's description of the table.
+void Binder::fromInfo(TableSource& ts, const TableInfo& info) {
     ts.exists = true;
-    ts.realName = def.name;
-    ts.sqlSchema = QStringLiteral("temp");
-    ts.columns.clear();
-    ts.columnTypes.clear();
-    ts.columnNotNull.clear();
-    for (const ColumnDef& c : def.columns) {
-        ts.columns << c.name;
-        ts.columnTypes.push_back(c.type);
-        ts.columnNotNull.push_back(c.notNull);
-    }
-    ts.identityColumn = def.identityColumn();
-    if (ts.identityColumn >= 0) {
-        ts.identitySeed = def.columns[size_t(ts.identityColumn)].seed;
-        ts.identityIncrement = def.columns[size_t(ts.identityColumn)].increment;
-    }
+    ts.realName = info.name;
+    ts.columns = info.columns;
+    ts.columnTypes = info.types;
+    ts.columnRules = info.rules;
+    ts.columnRules.resize(size_t(ts.columns.size()));
+    ts.messageName = info.messageName.isEmpty() ? cat.qualifiedName(info.name) : info.messageName;
 }
 
 // The columns and keys of CREATE TABLE and DECLARE @t TABLE ("CREATE TABLE (Transact-SQL)").

@@ -49,6 +49,12 @@ void Binder::checkAssignable(const SqlType& from, const SqlType& to, int line, i
 }
 
 void Binder::statement(Stmt& s) {
+    s.order = ++order;
+    statementKind(s);
+    s.orderEnd = order;
+}
+
+void Binder::statementKind(Stmt& s) {
     switch (s.kind) {
     case SK::Declare:
         asStatement(s, [&] { declare(s); });
@@ -60,17 +66,7 @@ void Binder::statement(Stmt& s) {
         asStatement(s, [&] { select(*s.select, true); });
         break;
     case SK::If:
-        // IF ... ELSE IF ...: the chain is followed in a loop, however long it is.
-        for (Stmt* node = &s; node;) {
-            asStatement(*node, [&] { condition(*node->expr); });
-            statement(*node->thenStmt);
-            Stmt* next = node->elseStmt.get();
-            if (next && next->kind != SK::If) {
-                statement(*next);
-                next = nullptr;
-            }
-            node = next;
-        }
+        ifChain(s);
         break;
     case SK::While:
         asStatement(s, [&] { condition(*s.expr); });
@@ -83,9 +79,7 @@ void Binder::statement(Stmt& s) {
             statement(*c);
         break;
     case SK::TryCatch:
-        for (auto& c : s.body)
-            statement(*c);
-        statement(*s.elseStmt);
+        tryCatch(s);
         break;
     case SK::Break:
     case SK::Continue:
@@ -105,17 +99,29 @@ void Binder::statement(Stmt& s) {
     case SK::Print:
         asStatement(s, [&] { expr(*s.expr); });
         break;
+    case SK::Label:
+        label(s);
+        break;
+    case SK::Goto:
+        gotos.push_back(JumpSite{&s, tryScopes});
+        break;
+    case SK::Raiserror:
+    case SK::Throw:
     case SK::Exec:
-        asStatement(s, [&] {
-            for (auto& a : s.body)
-                if (a && a->expr)
-                    expr(*a->expr);
-        });
+    case SK::ExecString:
+    case SK::ExecSql:
+        errorStatement(s);
         break;
     case SK::Update:
     case SK::Delete:
     case SK::Insert:
         asStatement(s, [&] { dml(s); });
+        break;
+    case SK::SetOption:
+        if (s.target) // SET IDENTITY_INSERT: a table that does not exist fails when it runs
+            resolveTable(*s.target, false);
+        if (s.expr) // SET DATEFORMAT, LANGUAGE, DATEFIRST: a variable's value
+            asStatement(s, [&] { expr(*s.expr); });
         break;
     case SK::CreateTable:
         asStatement(s, [&] { createTable(s); });
@@ -123,6 +129,116 @@ void Binder::statement(Stmt& s) {
     default:
         break;
     }
+}
+
+// IF ... ELSE IF ...: the chain is followed in a loop, however long it is. Every link holds the
+// links after it.
+void Binder::ifChain(Stmt& s) {
+    std::vector<Stmt*> links;
+    for (Stmt* node = &s; node;) {
+        links.push_back(node);
+        if (node != &s)
+            node->order = ++order;
+        asStatement(*node, [&] { condition(*node->expr); });
+        statement(*node->thenStmt);
+        Stmt* next = node->elseStmt.get();
+        if (next && next->kind != SK::If) {
+            statement(*next);
+            next = nullptr;
+        }
+        node = next;
+    }
+    for (Stmt* link : links)
+        link->orderEnd = order;
+}
+
+// The TRY block and the CATCH block are scopes of their own, which no GOTO may enter from
+// outside.
+void Binder::tryCatch(Stmt& s) {
+    tryScopes.push_back(++scopeCount);
+    for (auto& c : s.body)
+        statement(*c);
+    tryScopes.back() = ++scopeCount;
+    ++catchDepth;
+    statement(*s.elseStmt);
+    --catchDepth;
+    tryScopes.pop_back();
+}
+
+// Label names are unique in the batch ("GOTO (Transact-SQL)").
+void Binder::label(Stmt& s) {
+    const QString key = s.var.toUpper();
+    if (labels.contains(key))
+        fail(132, 15,
+             QStringLiteral("The label '%1' has already been declared. Label names must be unique within a "
+                            "query batch or stored procedure.")
+                 .arg(s.var),
+             s.line, s.column);
+    labels.insert(key, JumpSite{&s, tryScopes});
+}
+
+// Once the whole batch is read: every GOTO names a label of the batch (Msg 133), and goes
+// forward, backward, into or out of blocks, but not into a TRY or CATCH block it is not in
+// (Msg 1026).
+void Binder::resolveJumps() {
+    for (const JumpSite& g : gotos) {
+        auto it = labels.constFind(g.stmt->var.toUpper());
+        if (it == labels.constEnd())
+            fail(133, 15,
+                 QStringLiteral("A GOTO statement references the label '%1' but the label has not been "
+                                "declared.")
+                     .arg(g.stmt->var),
+                 g.stmt->line, g.stmt->column);
+        const std::vector<int>& into = it->scopes;
+        if (into.size() > g.scopes.size() || !std::equal(into.begin(), into.end(), g.scopes.begin()))
+            fail(1026, 16, QStringLiteral("GOTO cannot be used to jump into a TRY or CATCH scope."),
+                 g.stmt->line, g.stmt->column);
+        g.stmt->jumpTo = it->stmt;
+    }
+}
+
+// RAISERROR, THROW and EXEC: their operands are expressions of the batch; THROW without
+// operands rethrows the error a CATCH block handles, so it must be inside one (Msg 10704).
+void Binder::errorStatement(Stmt& s) {
+    if (s.kind == SK::Throw && s.args.empty() && catchDepth == 0)
+        fail(
+            10704, 15,
+            QStringLiteral("To rethrow an error, a THROW statement must be used inside a CATCH block. Insert "
+                           "the THROW statement inside a CATCH block, or add error parameters to the THROW "
+                           "statement."),
+            s.line, s.column);
+    asStatement(s, [&] {
+        for (auto& a : s.args)
+            expr(*a);
+    });
+}
+
+// A constant row count is checked when the batch is compiled: a negative one is Msg 127, one
+// that is not a whole number Msg 1060 (unless it is a PERCENT), a percentage above 100 Msg 1031.
+void Binder::topCount(Expr& top, bool percent) {
+    const Expr* lit = &top;
+    bool negative = false;
+    while (lit->kind == EK::Unary && (lit->op == u"-" || lit->op == u"+")) {
+        negative = negative != (lit->op == u"-");
+        lit = lit->args[0].get();
+    }
+    if (lit->kind != EK::Literal || lit->value.null)
+        return;
+    const TypeId id = lit->value.type.id;
+    // A whole number beyond int is read as a numeric of scale 0.
+    const bool whole = lit->value.type.isInteger() || (id == TypeId::Decimal && lit->value.type.scale == 0);
+    if (!percent && !whole)
+        fail(1060, 15,
+             QStringLiteral(
+                 "The number of rows provided for a TOP or FETCH clauses row count parameter must be "
+                 "an integer."),
+             top.line, top.column);
+    const double v = convert(lit->value, SqlType::of(TypeId::Float)).f;
+    if (negative && v != 0)
+        fail(127, 15, QStringLiteral("A TOP N or FETCH rowcount value may not be negative."), top.line,
+             top.column);
+    if (percent && v > 100)
+        fail(1031, 15, QStringLiteral("Percent values must be between 0 and 100."), top.line, top.column);
 }
 
 // A variable's slot is its place in the batch: every DECLARE of the batch, run or not, declares
@@ -185,8 +301,10 @@ void Binder::dml(Stmt& s) {
     sel.flatSources.push_back(s.target.get());
     for (auto& f : sel.from)
         source(*f, sel);
-    if (s.top)
+    if (s.top) {
         expr(*s.top);
+        topCount(*s.top, false);
+    }
     for (Assignment& a : s.sets) {
         expr(*a.value);
         if (!a.variable.isEmpty()) {
@@ -198,18 +316,23 @@ void Binder::dml(Stmt& s) {
             if (a.columnIndex < 0)
                 pendingOrFail(207, QStringLiteral("Invalid column name '%1'.").arg(a.column), a.line,
                               a.column_);
-            else if (a.columnIndex == s.target->identityColumn)
-                pendingOrFail(8102, QStringLiteral("Cannot update identity column '%1'.").arg(a.column),
-                              a.line, a.column_);
             else
-                checkAssignable(a.value->type, s.target->columnTypes[size_t(a.columnIndex)], a.line,
-                                a.column_);
+                assignableColumn(*s.target, a);
         }
     }
     if (sel.where)
         condition(*sel.where);
     scopes.pop_back();
     ctes.resize(visibleCtes);
+}
+
+// UPDATE ... SET column = value: a value of a type the column takes; never the identity column
+// (Msg 8102).
+void Binder::assignableColumn(const TableSource& t, const Assignment& a) {
+    if (t.columnRules[size_t(a.columnIndex)].identity)
+        fail(8102, 16, QStringLiteral("Cannot update identity column '%1'.").arg(t.columns[a.columnIndex]),
+             a.line, a.column_);
+    checkAssignable(a.value->type, t.columnTypes[size_t(a.columnIndex)], a.line, a.column_);
 }
 
 // The values or the query of an INSERT, counted against its columns (Msg 109, 110, 120).
@@ -220,9 +343,11 @@ void Binder::insert(Stmt& s, bool known) {
             if (!s.target->columns.contains(c, Qt::CaseInsensitive))
                 pendingOrFail(207, QStringLiteral("Invalid column name '%1'.").arg(c), s.line, s.column);
     }
-    // Without a column list, every column but the identity column takes a value.
-    int expected = cols.isEmpty() ? int(s.target->columns.size()) - (s.target->identityColumn >= 0 ? 1 : 0)
-                                  : int(cols.size());
+    // Without a list of columns the values go to every column but the identity one.
+    int expected = int(cols.size());
+    if (cols.isEmpty())
+        for (const ColumnRule& r : s.target->columnRules)
+            expected += r.identity ? 0 : 1;
     for (auto& row : s.values) {
         for (auto& v : row)
             if (v)
@@ -310,8 +435,10 @@ void Binder::select(Select& sel, bool topLevel) {
     bool savedUnknown = unknownInScope;
     for (auto& f : sel.from)
         source(*f, sel);
-    if (sel.top)
+    if (sel.top) {
         expr(*sel.top);
+        topCount(*sel.top, sel.topPercent);
+    }
     expandStars(sel);
     selectList(sel, topLevel);
     if (sel.where)

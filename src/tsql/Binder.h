@@ -13,17 +13,11 @@ namespace tsql {
 struct TableInfo {
     QString name; // as the database spells it
     QStringList columns;
-    std::vector<SqlType> types;
-    std::vector<bool> notNull; // declared NOT NULL
-    int identityColumn = -1;   // the column with the IDENTITY property, -1 none
-    qint64 identitySeed = 1, identityIncrement = 1;
-};
-
-// The IDENTITY property of a table the session created, and the last value it gave.
-struct IdentityState {
-    int column = -1;
-    qint64 seed = 1, increment = 1;
-    std::optional<qint64> last;
+    std::vector<SqlType> types;    // declared types, one a column
+    std::vector<ColumnRule> rules; // what INSERT and UPDATE enforce, one a column
+    // The table as the server's messages name it ("db.dbo.T", "@t"); empty: the database's
+    // name, dbo and `name`.
+    QString messageName;
 };
 
 // Table and column metadata read from SQLite's schema, looked up case-insensitively.
@@ -34,6 +28,10 @@ public:
     Catalog(const Catalog&) = delete;
     Catalog& operator=(const Catalog&) = delete;
     const TableInfo* find(const QString& name);
+    // The object id of a table or view (type "U" or "V"; empty for either), nullopt for none.
+    std::optional<qint64> objectId(const QString& name, const QString& type);
+    // A table of the database as the server's messages name it: "<database>.dbo.<table>".
+    QString qualifiedName(const QString& table) const;
     // Keeps what was read while the database's schema is unchanged (SQLite's schema version,
     // which any connection's DDL raises); called at the start of every batch.
     void refresh();
@@ -41,13 +39,10 @@ public:
     // temporary tables), -1 when it could not be read.
     qint64 schemaVersion() const { return m_schemaVersion; }
 
-    // The IDENTITY property of a table the session creates (by its SQLite name, schema
-    // included); kept as the server keeps it, whatever a rollback does to the table's rows.
-    void setIdentity(const QString& table, const IdentityState& state);
-    void forgetIdentity(const QString& table);
-    // The identity values of `rows` rows about to be inserted: the first one; the next insert
-    // continues after the last.
-    qint64 takeIdentity(const QString& table, qint64 rows);
+    // A table a batch makes (CREATE TABLE #t, DECLARE @t TABLE) as find() reads it once it is
+    // made: its columns, their types and rules, and its name in the server's messages. The text
+    // of a default is left to find(): the batch computes it when it makes the table.
+    static TableInfo definedTable(const TableDef& def);
 
 private:
     QSqlDatabase m_db;
@@ -55,8 +50,26 @@ private:
     qint64 m_schemaVersion = -1;
     std::unique_ptr<SqliteStatement> m_versionQuery; // prepared once
     std::unique_ptr<SqliteStatement> m_tempVersionQuery;
-    QHash<QString, IdentityState> m_identities;
 };
+
+// The catalogue of the batch running on this thread (OBJECT_ID reads it), null outside one.
+Catalog* currentCatalog();
+
+// Makes `catalog` the current one of this thread for the scope's lifetime.
+class CurrentCatalog {
+public:
+    explicit CurrentCatalog(Catalog* catalog);
+    ~CurrentCatalog();
+    CurrentCatalog(const CurrentCatalog&) = delete;
+    CurrentCatalog& operator=(const CurrentCatalog&) = delete;
+
+private:
+    Catalog* m_previous;
+};
+
+// The parts of a multi-part object name ('db.dbo.T', '[my table]', 'db..T'), brackets and
+// quotes undone; empty for a name that is not well formed.
+QStringList splitObjectName(const QString& name);
 
 // Resolves names and types of a parsed batch: variables (Msg 137, 134), columns (207, 209,
 // 4104), tables (208, deferred to run time), functions (195, 174, 189) and operand types (402).

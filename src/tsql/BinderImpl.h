@@ -31,6 +31,7 @@ public:
     void batch(Batch& b) {
         for (auto& s : b.statements)
             statement(*s);
+        resolveJumps();
         b.tableVariables = std::move(tableVariableList);
     }
 
@@ -40,6 +41,19 @@ private:
     QHash<QString, int> vars;
     std::vector<Select*> scopes;
     int loops = 0;
+    // Statements numbered in the order they are written (Stmt::order).
+    int order = 0;
+    // TRY and CATCH blocks open around the statement being bound, innermost last, each by a
+    // number of its own; how many of them are CATCH blocks.
+    std::vector<int> tryScopes;
+    int scopeCount = 0;
+    int catchDepth = 0;
+    struct JumpSite {
+        Stmt* stmt;
+        std::vector<int> scopes;
+    };
+    QHash<QString, JumpSite> labels; // by upper-case name
+    std::vector<JumpSite> gotos;
     // Per statement
     std::optional<ServerError> firstUnknownTable;
     std::optional<ServerError> pendingColumnError;
@@ -60,9 +74,17 @@ private:
     int variable(const QString& name, int line, int column);
     void checkAssignable(const SqlType& from, const SqlType& to, int line, int column);
     void statement(Stmt& s);
+    void statementKind(Stmt& s);
+    void ifChain(Stmt& s);
+    void tryCatch(Stmt& s);
+    void label(Stmt& s);
+    void resolveJumps();
+    void errorStatement(Stmt& s);
+    void topCount(Expr& top, bool percent);
     void declare(Stmt& s);
     void setVariable(Stmt& s);
-    bool resolveTable(TableSource& ts);
+    bool resolveTable(TableSource& ts, bool deferUnknown = true);
+    void assignableColumn(const TableSource& t, const Assignment& a);
     void dml(Stmt& s);
     void insert(Stmt& s, bool known);
     void pendingOrFail(int number, const QString& msg, int line, int column);
@@ -77,7 +99,7 @@ private:
 
     // ---------------- tables the batch makes, CTEs, VALUES (BindTables.cpp) ----------------
 
-    void fillFromDef(TableSource& ts, const TableDef& def);
+    void fromInfo(TableSource& ts, const TableInfo& info);
     void tableDefinition(TableDef& def);
     void declareTable(VarDecl& d);
     void createTable(Stmt& s);
@@ -107,6 +129,7 @@ private:
     void caseType(Expr& e);
     void cast(Expr& e);
     void function(Expr& e);
+    static void nullConstants(const FunctionDef& f, const Expr& e);
     void xmlMethod(Expr& e);
     void comparable(const Expr& a, const Expr& b, const Expr& at);
 };

@@ -17,7 +17,7 @@ Value textOut(const QString& s, const SqlType& type);
 // The value as text (the text itself for the character types, its CAST text otherwise).
 QString asText(const Value& v);
 qint64 asInt(const Value& v);
-QDateTime asDate(const Value& v);
+QDateTime asDate(const Value& v, TypeId textType = TypeId::DateTime2);
 
 // ---- mathematics ----
 Value round(const FunctionDef&, const Args&, const SqlType&);
@@ -69,12 +69,15 @@ Value month(const FunctionDef&, const Args&, const SqlType&);
 Value day(const FunctionDef&, const Args&, const SqlType&);
 Value eomonth(const FunctionDef&, const Args&, const SqlType&);
 Value datefromparts(const FunctionDef&, const Args&, const SqlType&);
+Value datetimefromparts(const FunctionDef&, const Args&, const SqlType&);
 
 // ---- NULLs, logic, errors and the rest ----
 Value isnull(const FunctionDef&, const Args&, const SqlType&);
 Value coalesce(const FunctionDef&, const Args&, const SqlType&);
 Value nullif(const FunctionDef&, const Args&, const SqlType&);
 Value isnumeric(const FunctionDef&, const Args&, const SqlType&);
+Value isdate(const FunctionDef&, const Args&, const SqlType&);
+Value objectId(const FunctionDef&, const Args&, const SqlType&);
 Value newid(const FunctionDef&, const Args&, const SqlType&);
 Value iif(const FunctionDef&, CallSite&, const SqlType&);
 Value choose(const FunctionDef&, CallSite&, const SqlType&);

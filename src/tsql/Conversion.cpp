@@ -5,9 +5,9 @@
 
 #include "tsql/Value.h"
 
+#include "tsql/DateSettings.h"
 #include "tsql/ValueInternal.h"
-
-#include <QRegularExpression>
+#include "tsql/Xml.h"
 
 #include <cmath>
 
@@ -56,9 +56,25 @@ QString fitString(const QString& s, const SqlType& to) {
     return s;
 }
 
+// Digits out of the range of the integer type `to`: tinyint and smallint name their storage
+// (INT1, INT2; Msg 244), int is Msg 248 and bigint Msg 8114.
+[[noreturn]] void textOverflow(const Value& v, const SqlType& to) {
+    if (to.id == TypeId::BigInt)
+        raise(8114, 16, QStringLiteral("Error converting data type %1 to bigint.").arg(v.type.name()));
+    if (to.id == TypeId::TinyInt || to.id == TypeId::SmallInt)
+        raise(244, 16,
+              QStringLiteral("The conversion of the %1 value '%2' overflowed an %3 column. Use a larger "
+                             "integer column.")
+                  .arg(v.type.name(), v.s,
+                       to.id == TypeId::TinyInt ? QStringLiteral("INT1") : QStringLiteral("INT2")));
+    raise(248, 16,
+          QStringLiteral("The conversion of the %1 value '%2' overflowed an %3 column.")
+              .arg(v.type.name(), v.s, to.name()));
+}
+
 // A text read as an integer of type `to`: blanks around it are ignored, an empty text is 0,
-// 'TRUE' and 'FALSE' are read for bit; digits out of the type's range are Msg 248, anything
-// else Msg 245.
+// 'TRUE' and 'FALSE' are read for bit; digits out of the type's range overflow (textOverflow),
+// anything else is Msg 245.
 qint64 integerFromText(const Value& v, const SqlType& to) {
     const SqlType& from = v.type;
     QString s = v.s.trimmed();
@@ -77,9 +93,7 @@ qint64 integerFromText(const Value& v, const SqlType& to) {
             for (int k = (s[0] == u'-' || s[0] == u'+') ? 1 : 0; k < s.size(); ++k)
                 allDigits = allDigits && s[k].isDigit();
             if (allDigits && s.size() > 1)
-                raise(248, 16,
-                      QStringLiteral("The conversion of the %1 value '%2' overflowed an %3 column.")
-                          .arg(from.name(), v.s, to.name()));
+                textOverflow(v, to);
         }
     }
     if (!ok)
@@ -89,14 +103,26 @@ qint64 integerFromText(const Value& v, const SqlType& to) {
     if (to.id == TypeId::Bit)
         x = x != 0;
     else if (x < intMin(to.id) || x > intMax(to.id))
-        raise(248, 16,
-              QStringLiteral("The conversion of the %1 value '%2' overflowed an %3 column.")
-                  .arg(from.name(), v.s, to.name()));
+        textOverflow(v, to);
     return x;
 }
 
+// An exact whole number out of the range of the integer type `to`. tinyint and smallint are
+// reached through int: a value that int holds is named in Msg 220; int and bigint, and values
+// beyond int's range, are Msg 8115 for the expression.
+[[noreturn]] void integerOverflow(__int128 value, const SqlType& to) {
+    const bool narrow = to.id == TypeId::TinyInt || to.id == TypeId::SmallInt;
+    if (narrow && value >= intMin(TypeId::Int) && value <= intMax(TypeId::Int))
+        raise(220, 16,
+              QStringLiteral("Arithmetic overflow error for data type %1, value = %2.")
+                  .arg(to.name())
+                  .arg(qint64(value)));
+    overflow(SqlType::of(TypeId::Unknown), to);
+}
+
 // To an integer type: exact numbers and floats are truncated towards zero; bit takes any
-// value other than zero as 1; a date is its number of days since 1900-01-01.
+// value other than zero as 1; a date is its number of days since 1900-01-01. A float out of
+// range is Msg 232, with the value as the server prints it (six decimals).
 Value toInteger(const Value& v, const SqlType& to, bool explicitConversion) {
     const SqlType& from = v.type;
     Value r;
@@ -107,13 +133,13 @@ Value toInteger(const Value& v, const SqlType& to, bool explicitConversion) {
         if (to.id == TypeId::Bit)
             r.i = v.i != 0;
         else if (v.i < intMin(to.id) || v.i > intMax(to.id))
-            overflow(SqlType::of(TypeId::Unknown), to);
+            integerOverflow(v.i, to);
     } else if (from.id == TypeId::Decimal || from.id == TypeId::Money || from.id == TypeId::SmallMoney) {
         __int128 q = v.n.v / pow10(v.n.scale);
         if (to.id == TypeId::Bit)
             r.i = v.n.v != 0;
         else if (q < intMin(to.id) || q > intMax(to.id))
-            overflow(from, to);
+            integerOverflow(q, to);
         else
             r.i = qint64(q);
     } else if (from.id == TypeId::Float || from.id == TypeId::Real) {
@@ -122,7 +148,9 @@ Value toInteger(const Value& v, const SqlType& to, bool explicitConversion) {
         else {
             double t = std::trunc(v.f);
             if (!(t >= double(intMin(to.id)) && t < double(intMax(to.id)) + 1.0))
-                overflow(from, to);
+                raise(232, 16,
+                      QStringLiteral("Arithmetic overflow error for type %1, value = %2.")
+                          .arg(to.name(), QString::number(v.f, 'f', 6)));
             r.i = qint64(t);
         }
     } else if (from.isString()) {
@@ -203,15 +231,18 @@ Value toApproximate(const Value& v, const SqlType& to, bool explicitConversion) 
 }
 
 // To a character type, xml or uniqueidentifier: the value's text. A number too long for the
-// target is "*" when it is an integer and Msg 8115 otherwise; texts and dates are cut.
+// target is "*" when it is an integer going to char or varchar and Msg 8115 otherwise
+// ("CAST and CONVERT", truncating and rounding results); texts and dates are cut.
 Value toCharacter(const Value& v, const SqlType& to, bool explicitConversion) {
     const SqlType& from = v.type;
     if (from.id == TypeId::XmlNode)
         clash(from, to, explicitConversion);
     QString s = toText(v);
     if (to.isString() && to.length >= 0 && s.size() > to.length && !from.isString() && !from.isDate()) {
-        if (from.isInteger())
+        if (from.isInteger() && !to.isUnicode())
             s = QStringLiteral("*");
+        else if (from.isInteger())
+            overflow(SqlType::of(TypeId::Unknown), to);
         else
             raise(8115, 16,
                   QStringLiteral("Arithmetic overflow error converting %1 to data type %2.")
@@ -223,36 +254,40 @@ Value toCharacter(const Value& v, const SqlType& to, bool explicitConversion) {
     r.s = to.isString() ? fitString(s, to) : s;
     if (to.id == TypeId::Xml && from.id == TypeId::Xml)
         r.doc = v.doc;
+    else if (to.id == TypeId::Xml) // a text becomes xml only when it is well formed (Msg 9400...)
+        r.doc = parseXml(s);
     return r;
 }
 
-// To a date type. A text in a date's shape but out of datetime's range (before 1753) is
-// Msg 242, any other text that reads as no date Msg 241; a number counts days from 1900-01-01.
+[[noreturn]] void dateOutOfRange(const SqlType& from, const SqlType& to) {
+    raise(242, 16,
+          QStringLiteral(
+              "The conversion of a %1 data type to a %2 data type resulted in an out-of-range value.")
+              .arg(from.name(), to.name()));
+}
+
+// To a date type. A text is read under the session's date settings (DateSettings.h): a date's
+// shape with values the type cannot hold is Msg 242, any other text that reads as no date
+// Msg 241; a number counts days from 1900-01-01 (Msg 8115 beyond the type). datetime starts on
+// 1753-01-01, smalldatetime on 1900-01-01, date and datetime2 on 0001-01-01.
 Value toDate(const Value& v, const SqlType& to, bool explicitConversion) {
     const SqlType& from = v.type;
     QDateTime d;
     if (from.isDate()) {
         d = v.dt;
+        if (!dateInRange(d, to.id))
+            dateOutOfRange(from, to);
     } else if (from.isString()) {
-        auto p = detail::parseDateTime(v.s);
-        static const QRegularExpression dateShape(
-            QStringLiteral("^\\s*(\\d{4}-\\d{1,2}-\\d{1,2}|\\d{8}|\\d{1,2}/\\d{1,2}/\\d{4})([ T].*)?$"));
-        if (!p && to.id != TypeId::Date && dateShape.match(v.s).hasMatch())
-            raise(242, 16,
-                  QStringLiteral(
-                      "The conversion of a %1 data type to a %2 data type resulted in an out-of-range "
-                      "value.")
-                      .arg(from.name(), to.name()));
-        if (!p)
-            raise(
-                241, 16,
-                QStringLiteral("Conversion failed when converting date and/or time from character string."));
-        d = *p;
-    } else if (from.isInteger() || from.id == TypeId::Unknown) {
-        d = baseDate().addDays(v.i);
-    } else if (from.isNumeric()) {
-        double days = from.id == TypeId::Float || from.id == TypeId::Real ? v.f : v.n.toDouble();
+        return dateFromText(v, to);
+    } else if (from.isInteger() || from.id == TypeId::Unknown || from.isNumeric()) {
+        const double days = from.isInteger() || from.id == TypeId::Unknown        ? double(v.i)
+                            : from.id == TypeId::Float || from.id == TypeId::Real ? v.f
+                                                                                  : v.n.toDouble();
+        if (!(days > -53691.0 && days < 2958464.0))
+            overflow(SqlType::of(TypeId::Unknown), to);
         d = baseDate().addMSecs(qint64(std::llround(days * 86400000.0)));
+        if (!dateInRange(d, to.id))
+            overflow(SqlType::of(TypeId::Unknown), to);
     } else {
         clash(from, to, explicitConversion);
     }
@@ -267,20 +302,29 @@ Value toDate(const Value& v, const SqlType& to, bool explicitConversion) {
 
 } // namespace
 
-// CAST and CONVERT allow more than implicit conversion does (xml to and from text, for
-// instance), but never xml and numbers, nor date and numbers.
+Value dateFromText(const Value& text, const SqlType& to, std::optional<DateOrder> order) {
+    const DateRead r = readDate(text.s, to.id, order);
+    if (r.status == DateReading::OutOfRange)
+        dateOutOfRange(text.type, to);
+    if (r.status == DateReading::YdmRefused)
+        raise(9808, 16,
+              QStringLiteral(
+                  "This session's YDM date format is not supported when converting from this character "
+                  "string format to date, time, datetime2 or datetimeoffset. Change the session's date "
+                  "format or provide a style to the explicit conversion."));
+    if (r.status == DateReading::NotADate)
+        raise(241, 16,
+              QStringLiteral("Conversion failed when converting date and/or time from character string."));
+    return Value::datetime(r.value, to.id);
+}
+
+// CAST and CONVERT allow more than implicit conversion does (explicitAllowed).
 Value convert(const Value& v, const SqlType& to, bool explicitConversion) {
     const SqlType& from = v.type;
     if (to.id == TypeId::Unknown)
         return v;
-    if (!implicitAllowed(from.id, to.id)) {
-        bool explicitOk = explicitConversion && from.id != TypeId::XmlNode && to.id != TypeId::XmlNode &&
-                          !(from.id == TypeId::Xml && to.isNumeric()) &&
-                          !(to.id == TypeId::Xml && from.isNumeric()) && to.id != TypeId::Date &&
-                          from.id != TypeId::Date;
-        if (!explicitOk)
-            clash(from, to, explicitConversion);
-    }
+    if (!(explicitConversion ? explicitAllowed(from.id, to.id) : implicitAllowed(from.id, to.id)))
+        clash(from, to, explicitConversion);
     if (v.null)
         return Value::nullOf(to);
     if (to.isInteger())

@@ -1,11 +1,11 @@
 // The date and time functions ("Date and time data types and functions (Transact-SQL)"). Dates
-// are kept without a time zone; weeks start on Sunday (@@DATEFIRST 7, us_english); DATEDIFF
+// are kept without a time zone; weeks start on the session's @@DATEFIRST; DATEDIFF
 // counts the boundaries crossed between the two dates, not whole units.
 
 #include "tsql/BuiltinFunctions.h"
+#include "tsql/DateSettings.h"
 
 #include <QHash>
-#include <QLocale>
 
 namespace tsql {
 
@@ -41,6 +41,11 @@ QString nameOf(const FunctionDef& f) {
     return QString::fromLatin1(f.name);
 }
 
+// The day of the week counted from @@DATEFIRST (1 to 7).
+int weekdayOf(const QDate& d) {
+    return (d.dayOfWeek() - dateSettings().dateFirst + 7) % 7 + 1;
+}
+
 qint64 partOf(DatePart part, const QDateTime& d) {
     QDate dd = d.date();
     QTime t = d.time();
@@ -56,12 +61,11 @@ qint64 partOf(DatePart part, const QDateTime& d) {
     case DatePart::Day:
         return dd.day();
     case DatePart::Week: {
-        QDate jan1(dd.year(), 1, 1);
-        int offset = jan1.dayOfWeek() % 7; // Sunday first
+        const int offset = weekdayOf(QDate(dd.year(), 1, 1)) - 1;
         return (dd.dayOfYear() + offset - 1) / 7 + 1;
     }
     case DatePart::Weekday:
-        return dd.dayOfWeek() % 7 + 1;
+        return weekdayOf(dd);
     case DatePart::Hour:
         return t.hour();
     case DatePart::Minute:
@@ -114,7 +118,7 @@ qint64 difference(DatePart part, const QDateTime& x, const QDateTime& y) {
     case DatePart::DayOfYear:
     case DatePart::Weekday:
         return x.date().daysTo(y.date());
-    case DatePart::Week:
+    case DatePart::Week: // from Sunday whatever @@DATEFIRST is ("DATEDIFF", datepart week)
         return (x.date().addDays(-(x.date().dayOfWeek() % 7)))
                    .daysTo(y.date().addDays(-(y.date().dayOfWeek() % 7))) /
                7;
@@ -136,32 +140,38 @@ Value dateOut(const QDate& d) {
 
 } // namespace
 
-QDateTime asDate(const Value& v) {
-    return convert(v, SqlType::of(TypeId::DateTime)).dt;
+// A date argument as it is; a text read as `textType` (datetime2 for DATEPART, DATEDIFF and
+// the others, which read '0001-01-01' and yyyy-mm-dd under any DATEFORMAT; datetime for
+// DATEADD); a number as days from 1900 in datetime ("DATEPART (Transact-SQL)", remarks).
+QDateTime asDate(const Value& v, TypeId textType) {
+    if (v.type.isDate())
+        return v.dt;
+    return convert(v, SqlType::of(v.type.isString() ? textType : TypeId::DateTime)).dt;
 }
 
-// GETDATE and SYSDATETIME: the local time, kept as the engine keeps dates (no zone).
-Value getdate(const FunctionDef&, const Args&, const SqlType&) {
+// GETDATE and SYSDATETIME: the local time, kept as the engine keeps dates (no zone), as
+// datetime or datetime2.
+Value getdate(const FunctionDef&, const Args&, const SqlType& type) {
     QDateTime now = QDateTime::currentDateTime();
-    return Value::datetime(QDateTime(now.date(), now.time(), Qt::UTC));
+    return Value::datetime(QDateTime(now.date(), now.time(), Qt::UTC), type.id);
 }
 
-Value getutcdate(const FunctionDef&, const Args&, const SqlType&) {
-    return Value::datetime(QDateTime::currentDateTimeUtc());
+Value getutcdate(const FunctionDef&, const Args&, const SqlType& type) {
+    return Value::datetime(QDateTime::currentDateTimeUtc(), type.id);
 }
 
-// DATEADD(part, n, date): a result outside the years 1753 to 9999 of datetime is Msg 517.
+// DATEADD(part, n, date): a result outside the range of the date's type is Msg 517.
 Value dateadd(const FunctionDef& f, const Args& a, const SqlType& type) {
     const DatePart part = datepartOf(a[0].s, nameOf(f));
     if (a[0].null || a[1].null || a[2].null)
         return Value::nullOf(type);
     qint64 n = asInt(a[1]);
-    QDateTime d = asDate(a[2]);
+    QDateTime d = asDate(a[2], TypeId::DateTime);
     if (n > 100000000 || n < -100000000)
         raise(517, 16,
               QStringLiteral("Adding a value to a '%1' column caused an overflow.").arg(type.name()));
     QDateTime r = added(part, d, n);
-    if (!r.isValid() || r.date().year() < 1753 || r.date().year() > 9999)
+    if (!r.isValid() || !dateInRange(r, type.isDate() ? type.id : TypeId::DateTime))
         raise(517, 16,
               QStringLiteral("Adding a value to a '%1' column caused an overflow.").arg(type.name()));
     return Value::datetime(r, type.isDate() ? type.id : TypeId::DateTime);
@@ -188,7 +198,8 @@ Value datepart(const FunctionDef& f, const Args& a, const SqlType& type) {
     return Value::integer(partOf(part, asDate(a[1])));
 }
 
-// DATENAME: the English name of the month or the day of the week, the number of any other part.
+// DATENAME: the name of the month or the day of the week in the session's language, the number of any other
+// part.
 Value datename(const FunctionDef& f, const Args& a, const SqlType& type) {
     const DatePart part = datepartOf(a[0].s, nameOf(f));
     if (a[1].null)
@@ -196,9 +207,9 @@ Value datename(const FunctionDef& f, const Args& a, const SqlType& type) {
     QDateTime d = asDate(a[1]);
     qint64 v = partOf(part, d);
     if (part == DatePart::Month)
-        return textOut(QLocale::c().monthName(d.date().month()), type);
+        return textOut(monthName(d.date().month()), type);
     if (part == DatePart::Weekday)
-        return textOut(QLocale::c().dayName(d.date().dayOfWeek()), type);
+        return textOut(dayName(d.date().dayOfWeek()), type);
     return textOut(QString::number(v), type);
 }
 
@@ -230,6 +241,23 @@ Value datefromparts(const FunctionDef&, const Args& a, const SqlType&) {
             QStringLiteral("Cannot construct data type date, some of the arguments have values which are not "
                            "valid."));
     return dateOut(d);
+}
+
+// DATETIMEFROMPARTS(year, month, day, hour, minute, seconds, milliseconds): Msg 289 for parts
+// that make no datetime.
+Value datetimefromparts(const FunctionDef&, const Args& a, const SqlType&) {
+    qint64 p[7];
+    for (std::size_t k = 0; k < 7; ++k)
+        p[k] = asInt(a[k]);
+    const bool small = p[0] >= 1753 && p[0] <= 9999 && p[3] >= 0 && p[3] < 24 && p[4] >= 0 && p[4] < 60 &&
+                       p[5] >= 0 && p[5] < 60 && p[6] >= 0 && p[6] < 1000;
+    const QDate d = small ? QDate(int(p[0]), int(p[1]), int(p[2])) : QDate();
+    if (!d.isValid())
+        raise(
+            289, 16,
+            QStringLiteral("Cannot construct data type datetime, some of the arguments have values which are "
+                           "not valid."));
+    return Value::datetime(QDateTime(d, QTime(int(p[3]), int(p[4]), int(p[5]), int(p[6])), Qt::UTC));
 }
 
 } // namespace builtin

@@ -1,6 +1,9 @@
 // Data changes: INSERT, UPDATE and DELETE, written as SQLite text and run inside the batch's
-// transaction. @@ROWCOUNT and the records affected are the rows SQLite changed.
+// transaction. @@ROWCOUNT and the records affected are the rows SQLite changed. Every value
+// written goes through the rules of its column (ColumnRules.h), from the catalog's declared
+// types: a statement that breaks one fails as a whole and changes nothing.
 
+#include "tsql/ColumnRules.h"
 #include "tsql/Executor.h"
 
 #include "tsql/Binder.h"
@@ -10,33 +13,45 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+
 namespace tsql {
 
 namespace {
 
-QString identityName(const TableSource& t) {
-    return (t.sqlSchema.isEmpty() ? QStringLiteral("main") : t.sqlSchema) + u'.' + t.realName;
+int columnIndex(const TableSource& t, const QString& c) {
+    for (int j = 0; j < t.columns.size(); ++j)
+        if (t.columns[j].compare(c, Qt::CaseInsensitive) == 0)
+            return j;
+    return -1;
 }
 
-// Question marks for `n` parameters, in parentheses.
-QString marks(qsizetype n) {
-    QStringList m;
-    for (qsizetype k = 0; k < n; ++k)
-        m << QStringLiteral("?");
-    return u'(' + m.join(QStringLiteral(", ")) + u')';
+int identityColumn(const TableSource& t) {
+    for (size_t k = 0; k < t.columnRules.size(); ++k)
+        if (t.columnRules[k].identity)
+            return int(k);
+    return -1;
 }
 
-// The types of the target's columns named by an INSERT (all of them when it names none).
-std::vector<SqlType> insertTypes(const TableSource& t, const QStringList& cols) {
-    std::vector<SqlType> types;
-    for (const QString& c : cols) {
-        int k = int(t.columns.indexOf(c));
-        for (int j = 0; k < 0 && j < t.columns.size(); ++j)
-            if (t.columns[j].compare(c, Qt::CaseInsensitive) == 0)
-                k = j;
-        types.push_back(k >= 0 ? t.columnTypes[size_t(k)] : SqlType());
+// The columns an INSERT leaves out that it must fill: the identity column, numbered by the
+// engine, and those that take no NULL and have no default (Msg 515 once a row is written).
+struct Omitted {
+    int identity = -1;
+    std::vector<int> required;
+};
+
+Omitted omittedColumns(const TableSource& t, const std::vector<int>& named) {
+    Omitted o;
+    for (int k = 0; k < int(t.columns.size()); ++k) {
+        if (std::find(named.begin(), named.end(), k) != named.end())
+            continue;
+        const ColumnRule& r = t.columnRules[size_t(k)];
+        if (r.identity)
+            o.identity = k;
+        else if (r.notNull && !r.hasDefault)
+            o.required.push_back(k);
     }
-    return types;
+    return o;
 }
 
 } // namespace
@@ -55,11 +70,6 @@ void Executor::dml(Stmt& s) {
             m_state.rowCount = 0;
             return;
         }
-        if (t.identityColumn >= 0 && s.values.empty() && s.select && s.select->usesTables) {
-            write(sql, params);
-            m_catalog.takeIdentity(identityName(t), m_state.rowCount);
-            return;
-        }
     } else {
         m_evaluator.checkTables(*s.select);
         sql = updateOrDeleteSql(m_evaluator, s, params);
@@ -67,99 +77,185 @@ void Executor::dml(Stmt& s) {
     write(sql, params);
 }
 
-// The text of an INSERT: values computed here are converted to the columns' types and sent as
-// parameters; INSERT ... SELECT over tables is left to SQLite. Empty for a SELECT of no row. The
-// identity column, named by no INSERT (Msg 544 when it is), takes the table's next values.
-QString Executor::insertSql(Stmt& s, QVariantList& params) {
-    TableSource& t = *s.target;
-    const QString target = sqlTableName(t);
-    const int identity = t.identityColumn;
-    QStringList cols = s.insertColumns.isEmpty() ? t.columns : s.insertColumns;
-    if (identity >= 0) {
-        if (!s.insertColumns.isEmpty() && s.insertColumns.contains(t.columns[identity], Qt::CaseInsensitive))
+// The columns an INSERT names, or every column but the identity one when it names none. An
+// identity column takes a value only while IDENTITY_INSERT is ON for its table, and then only
+// from a list of columns (Msg 544, 8101).
+std::vector<int> Executor::insertColumns(const Stmt& s) const {
+    const TableSource& t = *s.target;
+    const int identity = identityColumn(t);
+    const bool explicitIdentity =
+        identity >= 0 && m_state.identityInsert.compare(t.realName, Qt::CaseInsensitive) == 0;
+    std::vector<int> cols;
+    if (s.insertColumns.isEmpty()) {
+        if (explicitIdentity)
+            raise(8101, 16,
+                  QStringLiteral(
+                      "An explicit value for the identity column in table '%1' can only be specified "
+                      "when a column list is used and IDENTITY_INSERT is ON.")
+                      .arg(t.realName));
+        for (int k = 0; k < int(t.columns.size()); ++k)
+            if (k != identity)
+                cols.push_back(k);
+        return cols;
+    }
+    for (const QString& c : s.insertColumns) {
+        const int k = columnIndex(t, c);
+        if (k == identity && !explicitIdentity)
             raise(544, 16,
                   QStringLiteral("Cannot insert explicit value for identity column in table '%1' when "
                                  "IDENTITY_INSERT is set to OFF.")
-                      .arg(t.nameParts.last()));
-        if (s.insertColumns.isEmpty())
-            cols.removeAt(identity);
+                      .arg(t.realName));
+        cols.push_back(k);
     }
-    if (s.defaultValues) {
-        if (identity < 0)
-            return QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(target);
-        params << m_catalog.takeIdentity(identityName(t), 1);
-        return QStringLiteral("INSERT INTO %1 (%2) VALUES (?)").arg(target, quoteIdent(t.columns[identity]));
-    }
-    const std::vector<SqlType> types = insertTypes(t, cols);
+    return cols;
+}
+
+// The next value of an identity column: its seed in an empty table, else one increment past
+// the greatest value it holds.
+qint64 Executor::nextIdentity(const TableSource& t, int column) {
+    const ColumnRule& r = t.columnRules[size_t(column)];
+    const auto q = m_statements.run(
+        QStringLiteral("SELECT MAX(%1) FROM %2").arg(quoteIdent(t.columns[column]), sqlTableName(t)), {});
+    const Value v = q->state == SQLITE_ROW ? q->statement->column(0) : Value();
+    q->statement->reset();
+    if (v.null)
+        return r.seed;
+    return convert(v, SqlType::of(TypeId::BigInt)).i + r.increment;
+}
+
+// The text of an INSERT. Values computed here are checked against their columns and sent as
+// parameters; INSERT ... SELECT over tables is left to SQLite, each value through tsql_store.
+// Empty for a SELECT of no row.
+QString Executor::insertSql(Stmt& s, QVariantList& params) {
+    TableSource& t = *s.target;
+    const std::vector<int> cols = insertColumns(s);
+    const Omitted omitted = omittedColumns(t, cols);
     QStringList quoted;
-    for (const QString& c : cols)
-        quoted << quoteIdent(c);
-    if (identity >= 0)
-        quoted << quoteIdent(t.columns[identity]);
-    const QString head =
-        QStringLiteral("INSERT INTO %1 (%2) ").arg(target, quoted.join(QStringLiteral(", ")));
-    if (!s.values.empty())
-        return insertValues(s, head, types, params);
-    if (!s.select->usesTables)
-        return insertLocalRows(s, head, types, params);
+    for (int k : cols)
+        quoted << quoteIdent(t.columns[k]);
+    if (s.defaultValues || !s.values.empty() || !s.select->usesTables)
+        return insertRowsSql(s, cols, omitted.identity, omitted.required, params);
     m_evaluator.checkTables(*s.select);
-    QVariantList selectParams;
-    const QString select = selectSql(m_evaluator, *s.select, nullptr, selectParams, -1);
-    if (identity < 0) {
-        params << selectParams;
-        return head + select;
+    const QString rows = selectSql(m_evaluator, *s.select, nullptr, params, -1);
+    QStringList items;
+    for (size_t i = 0; i < cols.size(); ++i)
+        items << storeCall(QStringLiteral("q.\"c%1\"").arg(i), StoreTarget{&t, cols[i], false}, false);
+    for (int k : omitted.required) {
+        quoted << quoteIdent(t.columns[k]);
+        items << storeCall(QStringLiteral("NULL"), StoreTarget{&t, k, false}, false);
     }
-    // Each row takes the next identity value, in the order the query gives them; the values
-    // taken are counted once the rows are in (see dml).
-    params << m_catalog.takeIdentity(identityName(t), 0) << t.identityIncrement << selectParams;
-    return head + QStringLiteral("SELECT *, ? + (ROW_NUMBER() OVER () - 1) * ? FROM (%1)").arg(select);
+    if (omitted.identity >= 0) {
+        const ColumnRule& r = t.columnRules[size_t(omitted.identity)];
+        const QString column = quoteIdent(t.columns[omitted.identity]);
+        quoted << column;
+        items << QStringLiteral("(SELECT COALESCE(MAX(%1), %2) FROM %3) + %4 * ROW_NUMBER() OVER ()")
+                     .arg(column, QString::number(r.seed - r.increment), sqlTableName(t),
+                          QString::number(r.increment));
+    }
+    return QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM (%4) AS q")
+        .arg(sqlTableName(t), quoted.join(QStringLiteral(", ")), items.join(QStringLiteral(", ")), rows);
 }
 
-QString Executor::insertValues(Stmt& s, const QString& head, const std::vector<SqlType>& types,
-                               QVariantList& params) {
-    const TableSource& t = *s.target;
-    qint64 next =
-        t.identityColumn >= 0 ? m_catalog.takeIdentity(identityName(t), qsizetype(s.values.size())) : 0;
-    QStringList rows;
-    for (auto& row : s.values) {
-        QStringList cells;
-        for (size_t k = 0; k < row.size(); ++k) {
-            if (!row[k]) {
-                cells << QStringLiteral("NULL");
-                continue;
-            }
-            params << toParam(convert(m_evaluator.eval(*row[k], nullptr), types[k]));
-            cells << QStringLiteral("?");
+// An INSERT whose rows are computed here (VALUES, DEFAULT VALUES, a SELECT without tables).
+QString Executor::insertRowsSql(Stmt& s, const std::vector<int>& cols, int identity,
+                                const std::vector<int>& required, QVariantList& params) {
+    TableSource& t = *s.target;
+    std::vector<std::vector<std::optional<Value>>> rows; // nullopt: DEFAULT
+    if (s.defaultValues) {
+        rows.emplace_back();
+    } else if (!s.values.empty()) {
+        for (auto& row : s.values) {
+            rows.emplace_back();
+            for (auto& x : row)
+                rows.back().push_back(x ? std::optional<Value>(m_evaluator.eval(*x, nullptr)) : std::nullopt);
         }
-        if (t.identityColumn >= 0) {
-            params << next;
-            next += t.identityIncrement;
-            cells << QStringLiteral("?");
-        }
-        rows << u'(' + cells.join(QStringLiteral(", ")) + u')';
+    } else {
+        ResultSet rs = m_evaluator.localQuery(*s.select, nullptr, -1);
+        for (auto& row : rs.rows)
+            rows.emplace_back(row.begin(), row.end());
     }
-    return head + QStringLiteral("VALUES ") + rows.join(QStringLiteral(", "));
-}
-
-QString Executor::insertLocalRows(Stmt& s, const QString& head, const std::vector<SqlType>& types,
-                                  QVariantList& params) {
-    const TableSource& t = *s.target;
-    ResultSet rs = m_evaluator.localQuery(*s.select, nullptr, -1);
-    if (rs.rows.empty())
+    if (rows.empty())
         return QString();
-    qint64 next =
-        t.identityColumn >= 0 ? m_catalog.takeIdentity(identityName(t), qsizetype(rs.rows.size())) : 0;
-    QStringList rows;
-    for (auto& row : rs.rows) {
-        for (size_t k = 0; k < row.size(); ++k)
-            params << toParam(convert(row[k], types[k]));
-        if (t.identityColumn >= 0) {
-            params << next;
-            next += t.identityIncrement;
-        }
-        rows << marks(qsizetype(row.size()) + (t.identityColumn >= 0 ? 1 : 0));
+    if (!required.empty())
+        nullNotAllowed(t.columns[required.front()], t.messageName, false);
+    QStringList quoted;
+    for (int k : cols)
+        quoted << quoteIdent(t.columns[k]);
+    qint64 next = 0;
+    if (identity >= 0) {
+        quoted << quoteIdent(t.columns[identity]);
+        next = nextIdentity(t, identity);
     }
-    return head + QStringLiteral("VALUES ") + rows.join(QStringLiteral(", "));
+    if (quoted.isEmpty())
+        return QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(sqlTableName(t));
+    QStringList texts;
+    for (const auto& row : rows) {
+        QStringList vals;
+        for (size_t i = 0; i < row.size(); ++i) {
+            const StoreTarget target{&t, cols[i], false};
+            if (row[i]) {
+                params << toParam(storeValue(*row[i], target));
+                vals << QStringLiteral("?");
+            } else {
+                vals << defaultSql(target);
+            }
+        }
+        if (identity >= 0) {
+            params << QVariant(next);
+            vals << QStringLiteral("?");
+            next += t.columnRules[size_t(identity)].increment;
+        }
+        texts << u'(' + vals.join(QStringLiteral(", ")) + u')';
+    }
+    return QStringLiteral("INSERT INTO %1 (%2) VALUES %3")
+        .arg(sqlTableName(t), quoted.join(QStringLiteral(", ")), texts.join(QStringLiteral(", ")));
+}
+
+// DEFAULT in VALUES: the column's default, else NULL, which a NOT NULL column refuses. The text
+// of the default of a table the batch made is the one the catalog reads once it is made.
+QString Executor::defaultSql(const StoreTarget& target) {
+    const TableSource& t = *target.table;
+    const ColumnRule& r = t.columnRules[size_t(target.column)];
+    if (r.hasDefault && !r.defaultSql.isEmpty())
+        return u'(' + r.defaultSql + u')';
+    if (r.hasDefault && m_catalog) {
+        m_catalog->refresh();
+        const TableInfo* made = m_catalog->find(t.realName);
+        if (made && size_t(target.column) < made->rules.size() &&
+            !made->rules[size_t(target.column)].defaultSql.isEmpty())
+            return u'(' + made->rules[size_t(target.column)].defaultSql + u')';
+    }
+    if (r.notNull)
+        nullNotAllowed(target.table->columns[target.column], target.table->messageName, false);
+    return QStringLiteral("NULL");
+}
+
+// SET IDENTITY_INSERT table ON | OFF: one table of the session at a time (Msg 8107), a table
+// with an identity column (Msg 8106) that exists (Msg 1088).
+void Executor::setIdentityInsert(const Stmt& s) {
+    const TableSource& t = *s.target;
+    if (!t.exists)
+        raise(1088, 16,
+              QStringLiteral("Cannot find the object \"%1\" because it does not exist or you do not have "
+                             "permissions.")
+                  .arg(t.nameParts.join(u'.')));
+    if (identityColumn(t) < 0)
+        raise(8106, 16,
+              QStringLiteral("Table '%1' does not have the identity property. Cannot perform SET operation.")
+                  .arg(t.realName));
+    const bool on = s.op == u"ON";
+    if (!on) {
+        if (m_state.identityInsert.compare(t.realName, Qt::CaseInsensitive) == 0)
+            m_state.identityInsert.clear();
+        return;
+    }
+    if (!m_state.identityInsert.isEmpty() &&
+        m_state.identityInsert.compare(t.realName, Qt::CaseInsensitive) != 0)
+        raise(8107, 16,
+              QStringLiteral("IDENTITY_INSERT is already ON for table '%1'. Cannot perform SET operation for "
+                             "table '%2'.")
+                  .arg(m_state.identityInsert, t.realName));
+    m_state.identityInsert = t.realName;
 }
 
 void Executor::write(const QString& sql, const QVariantList& params) {

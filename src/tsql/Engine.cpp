@@ -53,6 +53,8 @@ core::Variant toVariant(const Value& v) {
     case TypeId::DateTime:
     case TypeId::SmallDateTime:
         return core::Variant::fromString(v.dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")));
+    case TypeId::DateTime2:
+        return core::Variant::fromString(toText(v));
     default:
         return core::Variant::fromString(v.s);
     }

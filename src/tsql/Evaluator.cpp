@@ -3,6 +3,7 @@
 
 #include "tsql/Evaluator.h"
 
+#include "tsql/DateSettings.h"
 #include "tsql/Functions.h"
 #include "tsql/Transactions.h"
 #include "tsql/Xml.h"
@@ -25,31 +26,27 @@ Value truthValue(Tri t) {
     return Value::boolean(t == Tri::True);
 }
 
-// The date format of a CONVERT style ("CAST and CONVERT (Transact-SQL)", date and time
-// styles): the year in four digits from style 100 on, in two below; empty for a style without
-// one.
-QString styleFormat(int style) {
-    if (style == 126) // ISO 8601, always with the century
-        return QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz");
-    const bool century = style >= 100;
-    switch (style % 100) {
-    case 3:
-        return century ? QStringLiteral("dd/MM/yyyy") : QStringLiteral("dd/MM/yy");
-    case 12:
-        return century ? QStringLiteral("yyyyMMdd") : QStringLiteral("yyMMdd");
-    case 20:
-        return QStringLiteral("yyyy-MM-dd HH:mm:ss");
-    case 21:
-        return QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz");
-    case 4:
-        return century ? QStringLiteral("dd.MM.yyyy") : QStringLiteral("dd.MM.yy");
-    case 1:
-        return century ? QStringLiteral("MM/dd/yyyy") : QStringLiteral("MM/dd/yy");
-    case 5:
-        return century ? QStringLiteral("dd-MM-yyyy") : QStringLiteral("dd-MM-yy");
-    default:
-        return QString();
-    }
+// A style CONVERT does not have for a conversion between a date type and a text: Msg 281 (Msg
+// 9809 to date and datetime2), raised by TRY_CONVERT too ("CAST and CONVERT", date and time
+// styles). Styles of other conversions are not looked at.
+void checkStyle(const SqlType& from, const SqlType& to, int style) {
+    if (dateStyleExists(style))
+        return;
+    if (from.isDate() && to.isString())
+        raise(281, 16,
+              QStringLiteral("%1 is not a valid style number when converting from %2 to a character string.")
+                  .arg(style)
+                  .arg(from.name()));
+    if (from.isString() && to.isNumberlessDate())
+        raise(9809, 16,
+              QStringLiteral("The style %1 is not supported for conversions from %2 to %3.")
+                  .arg(style)
+                  .arg(from.name(), to.name()));
+    if (from.isString() && to.isDate())
+        raise(281, 16,
+              QStringLiteral("%1 is not a valid style number when converting to %2.")
+                  .arg(style)
+                  .arg(to.name()));
 }
 
 // What IIF, CHOOSE and the ERROR_ functions see of their call.
@@ -107,8 +104,9 @@ Value Evaluator::eval(Expr& e, const RowCtx* ctx) {
     }
 }
 
-// The @@ variables the engine answers as a server of its own: one connection (@@SPID 1), US
-// English, weeks from Sunday (@@DATEFIRST 7); @@ERROR and the others it does not keep are 0.
+// The @@ variables the engine answers as a server of its own: one connection (@@SPID 1), the
+// language and first day of the week of the batch's date settings; @@ERROR and the others it does not keep
+// are 0.
 Value Evaluator::systemVariable(const Expr& e) {
     if (e.name == u"@@TRANCOUNT")
         return Value::integer(m_transactions.count());
@@ -119,10 +117,11 @@ Value Evaluator::systemVariable(const Expr& e) {
     if (e.name == u"@@SPID")
         return Value::integer(1, TypeId::SmallInt);
     if (e.name == u"@@DATEFIRST")
-        return Value::integer(7, TypeId::TinyInt);
-    if (e.name == u"@@SERVERNAME" || e.name == u"@@LANGUAGE")
-        return Value::str(e.name == u"@@LANGUAGE" ? QStringLiteral("us_english") : QStringLiteral("EMBEDDED"),
-                          true);
+        return Value::integer(dateSettings().dateFirst, TypeId::TinyInt);
+    if (e.name == u"@@LANGUAGE")
+        return Value::str(QString::fromUtf8(dateSettings().lang().name), true);
+    if (e.name == u"@@SERVERNAME")
+        return Value::str(QStringLiteral("EMBEDDED"), true);
     if (e.name == u"@@IDENTITY")
         return Value::nullOf(e.type);
     return Value::integer(0);
@@ -158,47 +157,39 @@ Value Evaluator::binaryValue(Expr& e, const RowCtx* ctx) {
 }
 
 // TRY_CAST and TRY_CONVERT give NULL where CAST and CONVERT fail on the value ("TRY_CAST
-// (Transact-SQL)"); a conversion that exists for no value was refused when the batch was bound.
+// (Transact-SQL)"); a conversion that exists for no value was refused when the batch was bound,
+// and a style that does not exist fails both. A NULL style gives NULL ("TRY_CONVERT").
 Value Evaluator::castExpr(Expr& e, const RowCtx* ctx) {
     Value v = eval(*e.args[0], ctx);
+    int style = -1;
+    if (e.args.size() > 1) {
+        Value s = eval(*e.args[1], ctx);
+        if (s.null)
+            return Value::nullOf(e.castType);
+        style = int(convert(s, SqlType::of(TypeId::Int)).i);
+        checkStyle(v.type, e.castType, style);
+    }
     if (e.tryCast) {
         try {
-            return castValue(e, v);
+            return castValue(e.castType, v, style);
         } catch (const SqlError&) {
             return Value::nullOf(e.castType);
         }
     }
-    return castValue(e, v);
+    return castValue(e.castType, v, style);
 }
 
-// CONVERT with a style writes a date in the style's format, and reads a text in the formats of
-// styles 101, 103, 104 and 112; any other case converts as CAST does.
-Value Evaluator::castValue(Expr& e, const Value& v) {
-    const SqlType& t = e.castType;
-    int style = -1;
-    if (e.args.size() > 1) {
-        Value s = eval(*e.args[1], nullptr);
-        if (!s.null)
-            style = int(convert(s, SqlType::of(TypeId::Int)).i);
-    }
+// CONVERT with a style writes a date in the style's format, and reads a text in the order of
+// day, month and year the style fixes; any other case converts as CAST does.
+Value Evaluator::castValue(const SqlType& t, const Value& v, int style) {
     if (style >= 0 && !v.null && v.type.isDate() && t.isString()) {
-        const QString f = styleFormat(style);
-        if (!f.isEmpty())
-            return convert(Value::str(v.dt.toString(f)), t, true);
+        const QString f = formatDate(v, style);
+        if (!f.isNull())
+            return convert(Value::str(f), t, true);
     }
-    if (style >= 0 && !v.null && v.type.isString() && t.isDate()) {
-        const bool read = style == 103 || style == 104 || style == 112 || style == 101;
-        const QString f = read ? styleFormat(style) : QString();
-        if (!f.isEmpty()) {
-            QDateTime d = QDateTime::fromString(v.s.trimmed().left(f.size()), f);
-            if (!d.isValid())
-                raise(241, 16,
-                      QStringLiteral(
-                          "Conversion failed when converting date and/or time from character string."));
-            d.setTimeSpec(Qt::UTC);
-            return Value::datetime(d, t.id);
-        }
-    }
+    if (style >= 0 && !v.null && v.type.isString() && t.isDate())
+        if (const auto order = styleOrder(style))
+            return dateFromText(v, t, order);
     return convert(v, t, true);
 }
 

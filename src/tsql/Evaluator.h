@@ -24,6 +24,7 @@ struct BatchState {
     std::optional<ServerError> caught;   // the error the innermost CATCH block running handles
     RunResult* out = nullptr;            // the result the batch builds
     CompiledBatch* compiled = nullptr;   // the batch running
+    QString identityInsert;              // the table whose IDENTITY_INSERT is ON (for the session)
 };
 
 class Evaluator final : public ValueSource {
@@ -66,7 +67,7 @@ private:
     Value unaryValue(Expr& e, const RowCtx* ctx);
     Value binaryValue(Expr& e, const RowCtx* ctx);
     Value castExpr(Expr& e, const RowCtx* ctx);
-    Value castValue(Expr& e, const Value& v);
+    Value castValue(const SqlType& t, const Value& v, int style);
     Value functionValue(Expr& e, const RowCtx* ctx);
     Value aggregate(Expr& e, const RowCtx* ctx);
     Value caseValue(Expr& e, const RowCtx* ctx);

@@ -3,6 +3,7 @@
 
 #include "tsql/Executor.h"
 
+#include "tsql/DateSettings.h"
 #include "tsql/Transactions.h"
 
 namespace tsql {
@@ -12,6 +13,7 @@ namespace tsql {
 // fence, looks at the fence. A statement naming a table that does not exist fails here, when it
 // runs, with the Msg 208 the binder kept for it (deferred name resolution).
 void Executor::enter(const Stmt& s) {
+    m_errorFromInner = false;
     m_budget.tick();
     m_transactions.checkFence();
     if (s.deferred)
@@ -34,7 +36,16 @@ void Executor::failed(SqlError& e, const Stmt& s) {
     }
 }
 
+void Executor::runBatch(std::vector<StmtP>& statements) {
+    const char top = 0;
+    m_stackTop = reinterpret_cast<std::uintptr_t>(&top);
+    runBlock(statements);
+}
+
+// A statement that holds the label a GOTO goes to is entered at that label (Jumps.cpp).
 Flow Executor::run(Stmt& s) {
+    if (m_jump)
+        return seek(s);
     try {
         enter(s);
         return runInner(s);
@@ -58,7 +69,27 @@ Flow Executor::runInner(Stmt& s) {
         m_state.rowCount = 1;
         return Flow::Normal;
     case SK::SetOption:
+        if (s.target)
+            setIdentityInsert(s);
+        else
+            setOption(s);
+        return Flow::Normal;
     case SK::Empty:
+    case SK::Label:
+        return Flow::Normal;
+    case SK::Goto:
+        return jump(s);
+    case SK::Raiserror:
+        raiseError(s);
+        return Flow::Normal;
+    case SK::Throw:
+        throwError(s);
+        return Flow::Normal;
+    case SK::ExecString:
+        execString(s);
+        return Flow::Normal;
+    case SK::ExecSql:
+        execSql(s);
         return Flow::Normal;
     case SK::Select:
         runSelect(s);
@@ -130,27 +161,47 @@ Flow Executor::runIf(Stmt& first) {
     }
 }
 
-Flow Executor::runWhile(Stmt& s) {
-    while (m_evaluator.condition(*s.expr, nullptr) == Tri::True) {
-        ++m_loopCount;
-        if (m_loopLimit > 0 && m_loopCount > m_loopLimit)
-            raise(40001, 16,
-                  QStringLiteral("The batch was stopped after %1 loop iterations.").arg(m_loopLimit));
-        m_budget.checkTime();
+// A WHILE entered by a GOTO to a label in its body runs the body from there before it looks at
+// the condition again.
+Flow Executor::runWhile(Stmt& s, bool entering) {
+    while (entering || m_evaluator.condition(*s.expr, nullptr) == Tri::True) {
+        if (!entering)
+            iteration();
+        entering = false;
         Flow f = run(*s.thenStmt);
+        while (f == Flow::Goto && holds(*s.thenStmt))
+            f = run(*s.thenStmt);
         if (f == Flow::Break)
             break;
-        if (f == Flow::Return)
+        if (f == Flow::Return || f == Flow::Goto)
             return f;
     }
     return Flow::Normal;
 }
 
-Flow Executor::runBlock(std::vector<StmtP>& body) {
-    for (auto& c : body) {
-        Flow f = run(*c);
+// One more round of a loop, made by WHILE or by a GOTO: counted against the loop limit, and the
+// clock looked at.
+void Executor::iteration() {
+    ++m_loopCount;
+    if (m_loopLimit > 0 && m_loopCount > m_loopLimit)
+        raise(40001, 16, QStringLiteral("The batch was stopped after %1 loop iterations.").arg(m_loopLimit));
+    m_budget.checkTime();
+}
+
+// The statements of a block from `from` on. A GOTO to a label inside the block goes on from the
+// statement that holds the label; one to a label elsewhere ends the block.
+Flow Executor::runBlock(std::vector<StmtP>& body, size_t from) {
+    for (size_t k = from; k < body.size();) {
+        Flow f = run(*body[k]);
+        if (f == Flow::Goto) {
+            k = childHolding(body);
+            if (k == body.size())
+                return f;
+            continue;
+        }
         if (f != Flow::Normal)
             return f;
+        ++k;
     }
     return Flow::Normal;
 }
@@ -161,12 +212,14 @@ Flow Executor::runBlock(std::vector<StmtP>& body) {
 // time limit, Msg 3617 of level 25, and a lost fence, Msg 40003 of level 20), and the
 // name-resolution error of a table that does not exist (Msg 208), raised at the level of the
 // statement that names it.
-Flow Executor::runTryCatch(Stmt& s) {
+Flow Executor::runTryCatch(Stmt& s, size_t from) {
     try {
-        return runBlock(s.body);
+        return runBlock(s.body, from);
     } catch (const SqlError& e) {
-        if (e.error.number == 208 || e.error.level > 19)
+        // Msg 208 from a dynamic batch is an error of a lower level, which the CATCH block handles.
+        if ((e.error.number == 208 && !m_errorFromInner) || e.error.level > 19)
             throw;
+        m_errorFromInner = false;
         auto saved = m_state.caught;
         m_state.caught = e.error;
         Flow f = run(*s.elseStmt);
@@ -233,6 +286,23 @@ void Executor::resultSet(ResultSet rs) {
 void Executor::print(const QString& text) {
     m_budget.charge(qint64(text.size()) * qint64(sizeof(QChar)) + qint64(sizeof(QString)));
     m_state.out->messages << text;
+}
+
+// SET DATEFORMAT, SET LANGUAGE and SET DATEFIRST change how the rest of the batch reads and
+// writes dates; the other options change nothing (the engine behaves as with the server's
+// defaults). A NULL value leaves the setting as it is.
+void Executor::setOption(Stmt& s) {
+    if (!s.expr)
+        return;
+    const Value v = m_evaluator.eval(*s.expr, nullptr);
+    if (v.null)
+        return;
+    if (s.var == u"DATEFIRST")
+        setDateFirst(convert(v, SqlType::of(TypeId::Int)).i);
+    else if (s.var == u"DATEFORMAT")
+        setDateFormat(toText(v));
+    else
+        setLanguage(toText(v));
 }
 
 } // namespace tsql

@@ -48,9 +48,10 @@ SqlType typeOfFirst(const FunctionDef&, const Types& a) {
     return a[0];
 }
 
-// ISNULL: the type of the first argument, unless that is an untyped NULL.
+// ISNULL: the type of the first argument, unless that is an untyped NULL; int for two of them.
 SqlType isnullType(const FunctionDef&, const Types& a) {
-    return a[0].id == TypeId::Unknown ? a[1] : a[0];
+    const SqlType& t = a[0].id == TypeId::Unknown ? a[1] : a[0];
+    return t.id == TypeId::Unknown ? SqlType::of(TypeId::Int) : t;
 }
 
 SqlType dominantOfAll(const FunctionDef&, const Types& a) {
@@ -126,19 +127,41 @@ SqlType dateaddType(const FunctionDef&, const Types& a) {
     return a[2].isDate() ? a[2] : SqlType::of(TypeId::DateTime);
 }
 
+// ISDATE reads a text, or a datetime or smalldatetime; date, datetime2 and xml are refused
+// ("ISDATE (Transact-SQL)", Msg 8116).
+SqlType isdateType(const FunctionDef& f, const Types& a) {
+    if (a[0].isNumberlessDate() || a[0].id == TypeId::Xml || a[0].id == TypeId::XmlNode)
+        raise(8116, 16,
+              QStringLiteral("Argument data type %1 is invalid for argument 1 of %2 function.")
+                  .arg(a[0].name(), QString::fromLatin1(f.name).toLower()));
+    return SqlType::of(TypeId::Int);
+}
+
+// An aggregate refuses an argument of a type it cannot compute on (Msg 8117): bit for all of
+// them, as for SUM, AVG, MIN and MAX.
+void refuseOperand(const FunctionDef& f, const SqlType& t, bool refused) {
+    if (refused || t.id == TypeId::Bit)
+        raise(8117, 16,
+              QStringLiteral("Operand data type %1 is invalid for %2 operator.")
+                  .arg(t.name(), QString::fromLatin1(f.name).toLower()));
+}
+
 // SUM and AVG of a decimal are decimal(38, s) (AVG at least 6 decimals), of smallmoney money;
-// texts, dates and xml are refused (Msg 8117).
+// texts, dates, xml and bit are refused (Msg 8117).
 SqlType sumOrAvgType(const FunctionDef& f, const Types& a, bool average) {
+    refuseOperand(f, a[0], a[0].isString() || a[0].isDate() || a[0].id == TypeId::Xml);
     SqlType t = intLike(a[0]);
     if (t.id == TypeId::Decimal)
         t = SqlType::decimal(38, average ? std::max(t.scale, 6) : t.scale);
     if (t.id == TypeId::SmallMoney)
         t = SqlType::of(TypeId::Money);
-    if (a[0].isString() || a[0].isDate() || a[0].id == TypeId::Xml)
-        raise(8117, 16,
-              QStringLiteral("Operand data type %1 is invalid for %2 operator.")
-                  .arg(a[0].name(), QString::fromLatin1(f.name).toLower()));
     return t;
+}
+
+// MIN and MAX: the argument's type; bit and xml are refused (Msg 8117).
+SqlType minMaxType(const FunctionDef& f, const Types& a) {
+    refuseOperand(f, a[0], a[0].id == TypeId::Xml);
+    return a[0];
 }
 
 SqlType sumType(const FunctionDef& f, const Types& a) {
@@ -154,6 +177,7 @@ constexpr auto BigInt = TypeId::BigInt;
 constexpr auto Float = TypeId::Float;
 constexpr auto Date = TypeId::Date;
 constexpr auto DateTime = TypeId::DateTime;
+constexpr auto DateTime2 = TypeId::DateTime2;
 constexpr auto Guid = TypeId::UniqueIdentifier;
 constexpr auto Own = Nulls::Own;
 constexpr auto Engine = SqlForm::Engine;
@@ -168,21 +192,26 @@ constexpr auto Param = SqlForm::Value;
 constexpr auto Datepart = FirstArgument::Datepart;
 constexpr auto Condition = FirstArgument::Condition;
 constexpr auto OrStar = FirstArgument::ValueOrStar;
+constexpr auto Plain = FirstArgument::Value;
+constexpr auto NotAllNull = NullConstant::NotAll;
+constexpr auto NotFirstNull = NullConstant::NotFirst;
+constexpr auto NotAllResultsNull = NullConstant::NotAllResults;
 
 namespace fn = builtin;
 
 // One row per function. Columns left out take their defaults: SQL form Engine, NULLs Propagate,
-// first argument Value.
+// first argument Value, NULL constants allowed.
 // clang-format off
 constexpr FunctionDef kFunctions[] = {
-    // name           min  max  result type          evaluator          SQL form    NULLs      first arg.
+    // name           min  max  result type          evaluator          SQL form    NULLs      first arg. NULL constants
     // NULLs and logic
     {"ISNULL",          2,   2, isnullType,          fn::isnull,        IfNull,     Own},
-    {"COALESCE",        2, 254, dominantOfAll,       fn::coalesce,      Native,     Own},
-    {"NULLIF",          2,   2, typeOfFirst,         fn::nullif,        Native,     Own},
-    {"IIF",             3,   3, dominantOfResults,   fn::iif,           IifCase,    Own,       Condition},
+    {"COALESCE",        2, 254, dominantOfAll,       fn::coalesce,      Native,     Own,       Plain,     NotAllNull},
+    {"NULLIF",          2,   2, typeOfFirst,         fn::nullif,        Native,     Own,       Plain,     NotFirstNull},
+    {"IIF",             3,   3, dominantOfResults,   fn::iif,           IifCase,    Own,       Condition, NotAllResultsNull},
     {"CHOOSE",          2, 254, dominantOfResults,   fn::choose,        ChooseCase, Own},
-    {"ISNUMERIC",       1,   1, fixed<Int>,          fn::isnumeric},
+    {"ISNUMERIC",       1,   1, fixed<Int>,          fn::isnumeric,     Engine,     Own},
+    {"ISDATE",          1,   1, isdateType,          fn::isdate,        Engine,     Own},
     // mathematics
     {"ROUND",           2,   3, numericType,         fn::round,         Engine,     Own},
     {"FLOOR",           1,   1, floorType,           fn::floor},
@@ -222,7 +251,8 @@ constexpr FunctionDef kFunctions[] = {
     {"UNICODE",         1,   1, fixed<Int>,          fn::ascii},
     // dates
     {"GETDATE",         0,   0, fixed<DateTime>,     fn::getdate,       Param},
-    {"SYSDATETIME",     0,   0, fixed<DateTime>,     fn::getdate,       Param},
+    {"SYSDATETIME",     0,   0, fixed<DateTime2>,    fn::getdate,       Param},
+    {"SYSUTCDATETIME",  0,   0, fixed<DateTime2>,    fn::getutcdate,    Param},
     {"GETUTCDATE",      0,   0, fixed<DateTime>,     fn::getutcdate,    Param},
     {"DATEADD",         3,   3, dateaddType,         fn::dateadd,       Engine,     Own,       Datepart},
     {"DATEDIFF",        3,   3, fixed<Int>,          fn::datediff,      Engine,     Own,       Datepart},
@@ -233,8 +263,10 @@ constexpr FunctionDef kFunctions[] = {
     {"DAY",             1,   1, fixed<Int>,          fn::day},
     {"EOMONTH",         1,   2, fixed<Date>,         fn::eomonth},
     {"DATEFROMPARTS",   3,   3, fixed<Date>,         fn::datefromparts},
+    {"DATETIMEFROMPARTS", 7, 7, fixed<DateTime>,     fn::datetimefromparts},
     // system
     {"NEWID",           0,   0, fixed<Guid>,         fn::newid,         Param},
+    {"OBJECT_ID",       1,   2, fixed<Int>,          fn::objectId,      Engine,     Own},
     {"ERROR_NUMBER",    0,   0, fixed<Int>,          fn::errorNumber,   Param,      Own},
     {"ERROR_MESSAGE",   0,   0, errorMessageType,    fn::errorMessage,  Param,      Own},
     {"ERROR_LINE",      0,   0, fixed<Int>,          fn::errorLine,     Param,      Own},
@@ -243,8 +275,8 @@ constexpr FunctionDef kFunctions[] = {
     // aggregates
     {"COUNT",           1,   1, fixed<Int>,          fn::count,         Count,      Own,       OrStar},
     {"COUNT_BIG",       1,   1, fixed<BigInt>,       fn::count,         Count,      Own,       OrStar},
-    {"MAX",             1,   1, typeOfFirst,         fn::max,           Aggregate,  Own},
-    {"MIN",             1,   1, typeOfFirst,         fn::min,           Aggregate,  Own},
+    {"MAX",             1,   1, minMaxType,          fn::max,           Aggregate,  Own},
+    {"MIN",             1,   1, minMaxType,          fn::min,           Aggregate,  Own},
     {"SUM",             1,   1, sumType,             fn::sum,           Aggregate,  Own},
     {"AVG",             1,   1, avgType,             fn::avg,           Aggregate,  Own},
     // clang-format on

@@ -73,6 +73,11 @@ enum class SqlForm {
     Value,      // none: a function without arguments is computed once and sent as a parameter
 };
 
+// Arguments that may not be the NULL constant, whose type the server could not know: not all
+// of them (COALESCE, Msg 4127), not the first (NULLIF, Msg 4151), not every result (IIF, a CASE
+// underneath, Msg 8133).
+enum class NullConstant { Allowed, NotAll, NotFirst, NotAllResults };
+
 struct FunctionDef {
     const char* name; // upper case, as T-SQL writes it
     int minArgs;
@@ -82,6 +87,7 @@ struct FunctionDef {
     SqlForm sql = SqlForm::Engine;
     Nulls nulls = Nulls::Propagate;
     FirstArgument first = FirstArgument::Value;
+    NullConstant nullConstant = NullConstant::Allowed;
 
     bool aggregate() const { return eval.fold != nullptr; }
 };

@@ -1,8 +1,11 @@
 // The functions of NULLs and logic (ISNULL, COALESCE, NULLIF, IIF, CHOOSE), of errors (ERROR_*),
-// ISNUMERIC, NEWID, and the aggregates.
+// ISNUMERIC, ISDATE, OBJECT_ID, NEWID, and the aggregates.
 
+#include "tsql/Binder.h"
 #include "tsql/BuiltinFunctions.h"
+#include "tsql/DateSettings.h"
 
+#include <QRegularExpression>
 #include <QUuid>
 
 namespace tsql::builtin {
@@ -27,13 +30,57 @@ Value nullif(const FunctionDef&, const Args& a, const SqlType& type) {
     return convert(a[0], type);
 }
 
-// ISNUMERIC: 1 for a number, or a text that reads as one.
+// ISNUMERIC: 1 for a number, or a text that converts to some numeric type ("ISNUMERIC
+// (Transact-SQL)"): money reads a currency symbol, signs and thousands separators, so that '$',
+// '+', '-', '.' and '$1,000' are numeric; float reads an exponent after e or d ('1e5', '1d2').
+// An empty text, any other text, a date and NULL are not.
 Value isnumeric(const FunctionDef&, const Args& a, const SqlType&) {
-    if (!a[0].type.isString())
-        return Value::integer(a[0].type.isNumeric() ? 1 : 0);
-    bool ok = false;
-    a[0].s.trimmed().toDouble(&ok);
-    return Value::integer(ok ? 1 : 0);
+    const Value& v = a[0];
+    if (v.null || !v.type.isString())
+        return Value::integer(!v.null && v.type.isNumeric() ? 1 : 0);
+    static const QRegularExpression money(
+        QStringLiteral("^(?:[+-]?[$\\x{00A3}\\x{00A5}\\x{20AC}]?|[$\\x{00A3}\\x{00A5}\\x{20AC}][+-])[0-9,]*(?"
+                       ":\\.[0-9]*)?$"));
+    static const QRegularExpression floating(
+        QStringLiteral("^[+-]?(?:[0-9]+\\.?[0-9]*|\\.[0-9]+)(?:[eEdD][+-]?[0-9]+)?$"));
+    const QString s = v.s.trimmed();
+    const bool numeric = !s.isEmpty() && (money.match(s).hasMatch() || floating.match(s).hasMatch());
+    return Value::integer(numeric ? 1 : 0);
+}
+
+// ISDATE: 1 for a text that reads as a datetime under the session's DATEFORMAT and LANGUAGE (a
+// date datetime2 alone holds, such as the year 1000, is not one), and for a datetime; 0 for
+// NULL and for an empty text, though CAST reads that as 1900-01-01 ("ISDATE (Transact-SQL)").
+Value isdate(const FunctionDef&, const Args& a, const SqlType&) {
+    const Value& v = a[0];
+    if (v.null)
+        return Value::integer(0);
+    if (v.type.isDate())
+        return Value::integer(1);
+    const QString text = v.type.isString() ? v.s : toText(v);
+    return Value::integer(
+        !text.trimmed().isEmpty() && readDate(text, TypeId::DateTime).status == DateReading::Date ? 1 : 0);
+}
+
+// OBJECT_ID('[database.][schema.]name' [, 'type']): the id of a table ('U') or view ('V') of the
+// database, NULL for any other name, type or schema than dbo. A temporary table of the session is
+// named with tempdb before it (tempdb..#t); without it, NULL ("OBJECT_ID (Transact-SQL)").
+Value objectId(const FunctionDef&, const Args& a, const SqlType& type) {
+    Catalog* catalog = currentCatalog();
+    if (a[0].null || !catalog)
+        return Value::nullOf(type);
+    const QStringList parts = splitObjectName(toText(a[0]));
+    if (parts.isEmpty() || parts.size() > 3)
+        return Value::nullOf(type);
+    if (parts.size() >= 2 && !parts[parts.size() - 2].isEmpty() &&
+        parts[parts.size() - 2].compare(u"dbo", Qt::CaseInsensitive) != 0)
+        return Value::nullOf(type);
+    const bool inTempdb = parts.size() == 3 && parts[0].compare(u"tempdb", Qt::CaseInsensitive) == 0;
+    if (inTempdb != parts.last().startsWith(u'#'))
+        return Value::nullOf(type);
+    const QString kind = a.size() > 1 && !a[1].null ? toText(a[1]).trimmed().toUpper() : QString();
+    const auto id = catalog->objectId(parts.last(), kind);
+    return id ? Value::integer(*id) : Value::nullOf(type);
 }
 
 Value newid(const FunctionDef&, const Args&, const SqlType& type) {

@@ -51,25 +51,24 @@ void Parser::fail(const Token& at) {
     throw SqlError{e};
 }
 
-StmtP Parser::statement(bool first, bool afterSemicolon) {
+StmtP Parser::statement(bool first, bool afterSemicolon, bool controlBody) {
     DepthGuard g(depth, cur());
     const Token& tok = cur();
     auto s = std::make_unique<Stmt>();
     at(*s, tok);
     if (tok.kind == Tok::Keyword)
-        return keywordStatement(std::move(s), afterSemicolon);
-    if (isName(tok) && peek().isOp(":") && tok.kind == Tok::Ident) {
-        p += 2; // a label
-        s->kind = SK::Empty;
-        return s;
-    }
+        return keywordStatement(std::move(s), first, afterSemicolon);
+    if (isName(tok) && peek().isOp(":") && tok.kind == Tok::Ident)
+        return label(std::move(s));
+    if (tok.kind == Tok::Ident && tok.upper == u"THROW")
+        return throwStatement(std::move(s), afterSemicolon || controlBody);
     // A batch may start with a procedure's name alone: EXEC is implied.
     if (tok.kind == Tok::Ident && first)
         return exec(std::move(s));
     failHere();
 }
 
-StmtP Parser::keywordStatement(StmtP s, bool afterSemicolon) {
+StmtP Parser::keywordStatement(StmtP s, bool first, bool afterSemicolon) {
     const Token& tok = cur();
     const QString& k = tok.upper;
     if (k == u"DECLARE")
@@ -88,7 +87,7 @@ StmtP Parser::keywordStatement(StmtP s, bool afterSemicolon) {
         ++p;
         s->kind = SK::While;
         s->expr = condition();
-        s->thenStmt = statement(false, false);
+        s->thenStmt = statement(false, false, true);
         return s;
     }
     if (k == u"BEGIN")
@@ -122,6 +121,15 @@ StmtP Parser::keywordStatement(StmtP s, bool afterSemicolon) {
         ++p;
         return exec(std::move(s));
     }
+    if (k == u"GOTO")
+        return gotoStatement(std::move(s));
+    if (k == u"RAISERROR")
+        return raiserror(std::move(s));
+    if ((k == u"CREATE" || k == u"ALTER") && definesModule()) {
+        if (!first)
+            notFirstInBatch(tok);
+        failHere(); // procedures, functions, views and triggers are not kept by this engine
+    }
     if (k == u"CREATE" && peek().isKeyword("TABLE"))
         return createTable(std::move(s));
     if (k == u"DROP" && peek().isKeyword("TABLE"))
@@ -146,7 +154,7 @@ StmtP Parser::ifStatement(StmtP s) {
     while (true) {
         node->kind = SK::If;
         node->expr = condition();
-        node->thenStmt = statement(false, false);
+        node->thenStmt = statement(false, false, true);
         size_t save = p;
         while (cur().isOp(";"))
             ++p;
@@ -155,7 +163,7 @@ StmtP Parser::ifStatement(StmtP s) {
             break;
         }
         if (!cur().isKeyword("IF")) {
-            node->elseStmt = statement(false, false);
+            node->elseStmt = statement(false, false, true);
             break;
         }
         node->elseStmt = std::make_unique<Stmt>();
@@ -266,39 +274,6 @@ bool Parser::startsExpression() const {
     default:
         return false;
     }
-}
-
-StmtP Parser::exec(StmtP s) {
-    s->kind = SK::Exec;
-    if (cur().kind == Tok::Variable) {
-        s->procName = cur().text;
-        ++p;
-    } else {
-        if (!isName(cur()))
-            failHere();
-        s->procName = nameOf(cur());
-        ++p;
-        while (acceptOp(".")) {
-            if (!isName(cur()))
-                failHere();
-            s->procName += u'.' + nameOf(cur());
-            ++p;
-        }
-    }
-    // Arguments: [@name =] expression, separated by commas.
-    if (startsExpression() && !(cur().kind == Tok::Ident)) {
-        do {
-            if (cur().kind == Tok::Variable && peek().isOp("="))
-                p += 2;
-            s->body.push_back(nullptr);
-            ExprP e = scalar();
-            auto wrapper = std::make_unique<Stmt>();
-            wrapper->expr = std::move(e);
-            s->body.back() = std::move(wrapper);
-            acceptWord("OUTPUT") || acceptWord("OUT");
-        } while (acceptOp(","));
-    }
-    return s;
 }
 
 SqlType Parser::dataType(int ordinal, bool castTarget) {
@@ -460,12 +435,26 @@ StmtP Parser::setOption(StmtP s) {
             return s;
         }
     }
-    if (u == u"DATEFORMAT" || u == u"LANGUAGE" || u == u"DATEFIRST" || u == u"ROWCOUNT" || u == u"TEXTSIZE" ||
-        u == u"LOCK_TIMEOUT" || u == u"DEADLOCK_PRIORITY") {
+    if (u == u"DATEFORMAT" || u == u"LANGUAGE" || u == u"DATEFIRST")
+        return dateOption(std::move(s));
+    if (u == u"ROWCOUNT" || u == u"TEXTSIZE" || u == u"LOCK_TIMEOUT" || u == u"DEADLOCK_PRIORITY") {
         ++p;
         if (cur().kind == Tok::End)
             failHere();
         ++p;
+        return s;
+    }
+    if (opt.isKeyword("IDENTITY_INSERT")) {
+        ++p;
+        s->target = std::make_unique<TableSource>();
+        at(*s->target, cur());
+        tableName(*s->target);
+        if (acceptKw("ON"))
+            s->op = QStringLiteral("ON");
+        else if (acceptKw("OFF"))
+            s->op = QStringLiteral("OFF");
+        else
+            failHere();
         return s;
     }
     if (opt.isKeyword("TRANSACTION")) {
@@ -488,15 +477,44 @@ StmtP Parser::setOption(StmtP s) {
                                QStringLiteral("'%1' is not a recognized SET option.").arg(opt.text)}};
 }
 
+// SET DATEFORMAT, SET LANGUAGE and SET DATEFIRST take a variable, a string, a number or a name
+// (bare or bracketed); a name is kept as the text of a literal, read when the statement runs.
+StmtP Parser::dateOption(StmtP s) {
+    ++p;
+    const Token& v = cur();
+    if (v.kind == Tok::Variable || v.kind == Tok::String || v.kind == Tok::NString ||
+        v.kind == Tok::Integer) {
+        s->expr = scalar();
+        return s;
+    }
+    if (v.kind != Tok::Ident && v.kind != Tok::QuotedIdent)
+        failHere();
+    s->expr = make(EK::Literal, v);
+    s->expr->value = Value::str(v.kind == Tok::QuotedIdent ? v.value : v.text, true);
+    ++p;
+    return s;
+}
+
 } // namespace parsing
 
-Batch parseBatch(const QString& text) {
+namespace {
+
+parsing::Parser parserOf(const QString& text) {
     std::optional<ServerError> lexError;
     std::vector<Token> toks = tokenize(text, lexError);
     if (lexError)
         throw SqlError{*lexError};
-    parsing::Parser parser(std::move(toks));
-    return parser.batch();
+    return parsing::Parser(std::move(toks));
+}
+
+} // namespace
+
+Batch parseBatch(const QString& text) {
+    return parserOf(text).batch();
+}
+
+std::vector<VarDecl> parseParameters(const QString& text) {
+    return parserOf(text).parameters();
 }
 
 } // namespace tsql

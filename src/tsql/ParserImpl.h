@@ -56,6 +56,8 @@ public:
         : t(std::move(toks)) {}
 
     Batch batch();
+    // The parameters' definitions of sp_executesql: @name type [= default] [OUTPUT], ...
+    std::vector<VarDecl> parameters();
 
 private:
     std::vector<Token> t;
@@ -118,8 +120,10 @@ private:
 
     // ---------------- statements (Parser.cpp) ----------------
 
-    StmtP statement(bool first, bool afterSemicolon);
-    StmtP keywordStatement(StmtP s, bool afterSemicolon);
+    // `afterSemicolon`: the statement starts the batch or a block, or follows a `;`;
+    // `controlBody`: it is the statement of an IF, ELSE or WHILE.
+    StmtP statement(bool first, bool afterSemicolon, bool controlBody = false);
+    StmtP keywordStatement(StmtP s, bool first, bool afterSemicolon);
     StmtP ifStatement(StmtP s);
     StmtP beginStatement(StmtP s);
     StmtP endTransaction(StmtP s);
@@ -127,11 +131,26 @@ private:
     StmtP tryCatch(StmtP s);
     void transactionName();
     bool startsExpression() const;
+
+    // ---------------- errors, jumps, dynamic batches (ControlParser.cpp) ----------------
+
     StmtP exec(StmtP s);
+    StmtP dynamicExec(StmtP s);
+    void execArguments(Stmt& s);
+    StmtP label(StmtP s);
+    StmtP gotoStatement(StmtP s);
+    StmtP raiserror(StmtP s);
+    StmtP throwStatement(StmtP s, bool allowed);
+    [[noreturn]] void notFirstInBatch(const Token& create);
+    bool definesModule() const;
+
+    // ---------------- declarations and SET (Parser.cpp) ----------------
+
     SqlType dataType(int ordinal, bool castTarget = false);
     StmtP declare(StmtP s);
     StmtP set(StmtP s);
     StmtP setOption(StmtP s);
+    StmtP dateOption(StmtP s);
 
     // ---------------- tables and common table expressions (TableParser.cpp) ----------------
 
@@ -154,7 +173,7 @@ private:
     std::unique_ptr<TableSource> targetTable();
     void hints(TableSource& ts);
     void hintList(TableSource& ts);
-    ExprP topClause(bool& percent);
+    ExprP topClause(bool& percent, bool select = false);
     StmtP update(StmtP s);
     StmtP insert(StmtP s);
     StmtP del(StmtP s);

@@ -6,6 +6,7 @@
 #include "tsql/Evaluator.h"
 
 #include "tsql/Binder.h"
+#include "tsql/DateSettings.h"
 #include "tsql/StatementCache.h"
 #include "tsql/Xml.h"
 
@@ -39,6 +40,10 @@ Value fromSqlite(Value raw, const SqlType& t) {
                 return v;
             }
         }
+        // SQLite keeps a date as the text yyyy-mm-dd hh:mi:ss.mmm, read so whatever the batch's
+        // DATEFORMAT is.
+        if (t.isDate() && raw.type.isString())
+            return dateFromText(raw, t, DateOrder::Ymd);
         SqlType target = t;
         if (target.isString())
             target.length = -1;

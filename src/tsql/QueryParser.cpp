@@ -71,14 +71,17 @@ void Parser::hintList(TableSource& ts) {
     ts.hasHints = true;
 }
 
-ExprP Parser::topClause(bool& percent) {
+// TOP (expression) [PERCENT]; a SELECT may give a constant without the parentheses.
+ExprP Parser::topClause(bool& percent, bool select) {
     ExprP e;
+    if (!select && !cur().isOp("("))
+        failHere();
     if (acceptOp("(")) {
         e = scalar();
         expectOp(")");
     } else {
-        if (!(cur().kind == Tok::Integer || cur().kind == Tok::Decimal || cur().kind == Tok::Float ||
-              cur().kind == Tok::Variable))
+        // Without parentheses only a constant (kept for compatibility): TOP @n is a syntax error.
+        if (!(cur().kind == Tok::Integer || cur().kind == Tok::Decimal || cur().kind == Tok::Float))
             failHere();
         e = primary();
     }
@@ -201,7 +204,7 @@ std::unique_ptr<Select> Parser::select(bool subquery) {
     else
         acceptKw("ALL");
     if (acceptKw("TOP")) {
-        sel->top = topClause(sel->topPercent);
+        sel->top = topClause(sel->topPercent, true);
         if (acceptKw("WITH"))
             if (!acceptWord("TIES"))
                 failHere();

@@ -5,6 +5,7 @@
 
 #include "tsql/BatchCache.h"
 #include "tsql/Binder.h"
+#include "tsql/DateSettings.h"
 #include "tsql/Evaluator.h"
 #include "tsql/Executor.h"
 #include "tsql/Parser.h"
@@ -31,8 +32,9 @@ struct Session::Impl {
         , transactions(d)
         , statements(d, budget)
         , evaluator(state, budget, statements, transactions)
-        , executor(state, evaluator, statements, transactions, budget, catalog) {
+        , executor(state, evaluator, statements, transactions, budget) {
         setLockWait(sqliteHandle(db), limits.lockWaitMs);
+        executor.setCatalog(&catalog);
     }
 
     // The variables of a batch start as NULLs of their declared types.
@@ -52,6 +54,8 @@ struct Session::Impl {
         executor.startBatch();
         budget.start(limits);
         const CurrentBudget current(&budget);
+        const BatchDateSettings dates;
+        const CurrentCatalog objects(&catalog);
         const SqliteBatchScope sqliteLimits(sqliteHandle(db), budget);
         try {
             catalog.refresh();
@@ -59,9 +63,7 @@ struct Session::Impl {
             state.compiled = compiled.get();
             startVariables(*compiled);
             executor.createTableVariables(compiled->batch.tableVariables);
-            for (auto& s : compiled->batch.statements)
-                if (executor.run(*s) == Flow::Return)
-                    break;
+            executor.runBatch(compiled->batch.statements);
         } catch (const SqlError& e) {
             result.error = e.error;
         } catch (const std::bad_alloc&) {

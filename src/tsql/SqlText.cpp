@@ -1,6 +1,7 @@
 #include "tsql/SqlText.h"
 
 #include "tsql/Binder.h"
+#include "tsql/ColumnRules.h"
 #include "tsql/Functions.h"
 
 #include <limits>
@@ -58,6 +59,7 @@ QVariant toParam(const Value& v) {
         return QVariant(v.dt.toString(QStringLiteral("yyyy-MM-dd")));
     case TypeId::DateTime:
     case TypeId::SmallDateTime:
+    case TypeId::DateTime2:
         return QVariant(v.dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")));
     default:
         // A null QString would be bound as SQL NULL: an empty literal stays an empty string.
@@ -110,6 +112,33 @@ struct Gen {
     }
 
     static bool stringish(const Expr& a) { return a.type.isString(); }
+
+    // A text operand where the other side is a number is converted to that number's type, row
+    // by row ("Data type precedence (Transact-SQL)"): SQLite would compare it as a text or read
+    // 'x' as 0, the server fails on the first value that reads as no number (Msg 245, 8114).
+    QString operand(Expr& x, const SqlType& target) {
+        QString s = expr(x);
+        if (!stringish(x) || !target.isNumeric())
+            return s;
+        return converted(s, target);
+    }
+
+    // The SQL text `s` converted by the engine to the number type `t` (tsql_to).
+    static QString converted(const QString& s, const SqlType& t) {
+        const QString type = t.id == TypeId::Decimal
+                                 ? QStringLiteral("decimal(%1,%2)").arg(t.precision).arg(t.scale)
+                                 : t.name();
+        return QStringLiteral("tsql_to(%1, '%2')").arg(s, type);
+    }
+
+    // The type both sides of a comparison are converted to.
+    static SqlType comparedType(const Expr& a, const Expr& b) { return dominantType(a.type, b.type); }
+
+    // The type a text operand of an arithmetic operator is read as: the result's, a decimal
+    // operand as a decimal wide enough for any text.
+    static SqlType arithmeticOperandType(const Expr& e) {
+        return e.type.id == TypeId::Decimal ? SqlType::decimal(38, 10) : e.type;
+    }
 
     // Texts compare under the engine's collation (case-insensitive, trailing blanks ignored),
     // not SQLite's binary one: every comparison, IN, BETWEEN, GROUP BY, ORDER BY, MIN and MAX of
@@ -208,13 +237,15 @@ struct Gen {
 
     QString chain(Expr& e) {
         Expr& left = *e.args[0];
-        QString a = chainClass(left) == chainClass(e) ? chain(left) : expr(left);
+        const SqlType t = arithmeticOperandType(e);
+        QString a = chainClass(left) == chainClass(e) ? chain(left) : operand(left, t);
         const QString op = e.op == u"+" && e.type.isString() ? QStringLiteral("||") : e.op;
-        return a + u' ' + op + u' ' + expr(*e.args[1]);
+        return a + u' ' + op + u' ' + operand(*e.args[1], t);
     }
 
     QString binary(Expr& e) {
-        QString a = expr(*e.args[0]), b = expr(*e.args[1]);
+        const SqlType t = arithmeticOperandType(e);
+        QString a = operand(*e.args[0], t), b = operand(*e.args[1], t);
         if (e.op == u"^")
             return QStringLiteral("((%1 | %2) - (%1 & %2))").arg(a, b);
         if (e.op == u"/")
@@ -261,8 +292,9 @@ struct Gen {
         const QString op = sqlOperator(e.op);
         // Operands are written in the order of the text: each may add a parameter, and the
         // order of a function's arguments is unspecified.
-        const QString a = expr(*e.args[0]);
-        const QString b = expr(*e.args[1]);
+        const SqlType t = comparedType(*e.args[0], *e.args[1]);
+        const QString a = operand(*e.args[0], t);
+        const QString b = operand(*e.args[1], t);
         return QStringLiteral("(%1 %2 %3%4)").arg(a, op, b, collate(*e.args[0], *e.args[1]));
     }
 
@@ -274,9 +306,10 @@ struct Gen {
     }
 
     QString in(Expr& e) {
-        QString lhs = expr(*e.args[0]);
+        QString lhs;
         QString list;
         if (e.sub && !e.sub->usesTables) {
+            lhs = expr(*e.args[0]);
             ex.sqlReadsValues = true;
             QStringList items;
             for (const auto& row : ex.localRows(*e.sub, ctx))
@@ -285,14 +318,19 @@ struct Gen {
             if (stringish(*e.args[0]))
                 lhs += QStringLiteral(" COLLATE TSQL_CI");
         } else if (e.sub) {
+            lhs = expr(*e.args[0]);
             list = selectSql(ex, *e.sub, ctx, params, -1);
             if (stringish(*e.args[0]))
                 lhs += QStringLiteral(" COLLATE TSQL_CI");
         } else {
+            SqlType t = e.args[0]->type;
+            for (size_t k = 1; k < e.args.size(); ++k)
+                t = dominantType(t, e.args[k]->type);
+            lhs = operand(*e.args[0], t);
             bool str = stringish(*e.args[0]);
             QStringList items;
             for (size_t k = 1; k < e.args.size(); ++k) {
-                items << expr(*e.args[k]);
+                items << operand(*e.args[k], t);
                 str = str || stringish(*e.args[k]);
             }
             if (str)
@@ -305,9 +343,10 @@ struct Gen {
 
     QString between(Expr& e) {
         QString c = collate(*e.args[0], *e.args[1]);
-        const QString value = expr(*e.args[0]);
-        const QString low = expr(*e.args[1]);
-        const QString high = expr(*e.args[2]);
+        const SqlType t = dominantType(comparedType(*e.args[0], *e.args[1]), e.args[2]->type);
+        const QString value = operand(*e.args[0], t);
+        const QString low = operand(*e.args[1], t);
+        const QString high = operand(*e.args[2], t);
         return QStringLiteral("(%1%2 %3BETWEEN %4 AND %5)")
             .arg(value, c, e.negated ? QStringLiteral("NOT ") : QString(), low, high);
     }
@@ -322,19 +361,19 @@ struct Gen {
 
     QString caseSql(Expr& e) {
         QString s = QStringLiteral("CASE");
-        size_t k = 0;
-        QString input;
-        if (e.hasInput) {
-            input = expr(*e.args[0]);
-            k = 1;
-        }
+        // A simple CASE compares its input with each WHEN value in turn: the input is written
+        // once for each (with its parameters, in the order of the text).
+        size_t k = e.hasInput ? 1 : 0;
         size_t end = e.args.size() - (e.hasElse ? 1 : 0);
         for (; k < end; k += 2) {
-            if (e.hasInput)
+            if (e.hasInput) {
+                const SqlType t = comparedType(*e.args[0], *e.args[k]);
+                const QString input = operand(*e.args[0], t);
                 s += QStringLiteral(" WHEN %1 = %2%3")
-                         .arg(input, expr(*e.args[k]), collate(*e.args[0], *e.args[k]));
-            else
+                         .arg(input, operand(*e.args[k], t), collate(*e.args[0], *e.args[k]));
+            } else {
                 s += QStringLiteral(" WHEN %1").arg(cond(*e.args[k]));
+            }
             s += QStringLiteral(" THEN ") + expr(*e.args[k + 1]);
         }
         if (e.hasElse)
@@ -342,9 +381,14 @@ struct Gen {
         return s + QStringLiteral(" END");
     }
 
+    // CAST and CONVERT of a text or a number to a number convert as the engine does (rounding,
+    // overflow and texts that are no number fail on their row); TRY_CAST and the other
+    // conversions are SQLite's.
     QString cast(Expr& e) {
         QString a = expr(*e.args[0]);
         const SqlType& t = e.castType;
+        if (t.isNumeric() && !e.tryCast && !e.args[0]->type.isDate())
+            return converted(a, t);
         if (t.isInteger())
             return QStringLiteral("CAST(%1 AS INTEGER)").arg(a);
         if (t.id == TypeId::Decimal || t.id == TypeId::Money)
@@ -509,11 +553,10 @@ struct Gen {
 qint64 topCount(ValueSource& ex, Expr& top, const RowCtx* ctx) {
     ex.sqlReadsValues = true;
     Value v = ex.eval(top, ctx);
-    if (v.null)
-        raise(1060, 16, QStringLiteral("The number of rows in the TOP clause must be an integer."));
-    qint64 n = convert(v, SqlType::of(TypeId::BigInt)).i;
+    // A NULL or negative row count known only when the statement runs.
+    const qint64 n = v.null ? -1 : convert(v, SqlType::of(TypeId::BigInt)).i;
     if (n < 0)
-        raise(487, 16, QStringLiteral("An invalid value was specified for the TOP clause."));
+        raise(1014, 16, QStringLiteral("A TOP or FETCH clause contains an invalid value."));
     return n;
 }
 
@@ -608,17 +651,18 @@ QString updateOrDeleteSql(ValueSource& ex, Stmt& s, QVariantList& params) {
                     40000, 16,
                     QStringLiteral("Assigning variables in UPDATE is not supported by the embedded server."));
             QString col = quoteIdent(t.columns[a.columnIndex]);
-            const SqlType& ct = t.columnTypes[size_t(a.columnIndex)];
+            const StoreTarget column{&t, a.columnIndex, true};
             QString value;
             if (!a.value->rowDependent) {
                 Value v = ex.eval(*a.value, nullptr);
                 if (a.op != u"=")
                     raise(40000, 16, QStringLiteral("Compound assignment of columns is not supported."));
-                value = g.param(convert(v, ct));
+                value = storeCall(g.param(storeParam(v, column)), column, true);
             } else {
                 value = g.expr(*a.value);
                 if (a.op != u"=")
                     value = QStringLiteral("(%1 %2 %3)").arg(col, a.op.left(1), value);
+                value = storeCall(value, column, false);
             }
             sets << col + QStringLiteral(" = ") + value;
         }

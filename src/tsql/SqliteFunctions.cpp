@@ -1,5 +1,6 @@
 #include "tsql/SqliteFunctions.h"
 
+#include "tsql/ColumnRules.h"
 #include "tsql/Functions.h"
 #include "tsql/Value.h"
 
@@ -170,6 +171,29 @@ void divFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
     }
 }
 
+// tsql_to(value, type): the value converted to the T-SQL type named (as CAST names it), as the
+// server converts the operand of lower precedence: a text that reads as no number fails here,
+// on the row that holds it.
+void toFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    try {
+        const auto* name = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
+        const std::optional<SqlType> type = parseTypeName(QString::fromUtf8(name));
+        if (!type) {
+            sqlite3_result_error(ctx, "tsql_to: unknown type", -1);
+            return;
+        }
+        setResult(ctx, convert(fromSqliteValue(argv[0]), *type));
+    } catch (const SqlError& e) {
+        fail(ctx, e);
+    } catch (const std::bad_alloc&) {
+        sqlite3_result_error_nomem(ctx);
+    }
+}
+
 void singleFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_int64(argv[1]) > 1) {
         fail(ctx,
@@ -198,6 +222,40 @@ void recursionFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_int64(ctx, level);
 }
 
+QString textArg(sqlite3_value* v) {
+    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(v)), sqlite3_value_bytes(v));
+}
+
+// tsql_store(value, converted, type id, precision, scale, length, not null, column, table,
+// update): the value as the column keeps it, with the checks of storeValue (ColumnRules.h). A
+// value already converted to the column's type (other than a text), and a text for a column of
+// any length, are only checked for NULL.
+void storeFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    try {
+        SqlType type;
+        type.id = TypeId(sqlite3_value_int(argv[2]));
+        type.precision = sqlite3_value_int(argv[3]);
+        type.scale = sqlite3_value_int(argv[4]);
+        type.length = sqlite3_value_int(argv[5]);
+        ColumnRule rule;
+        rule.notNull = sqlite3_value_int(argv[6]) != 0;
+        const int kind = sqlite3_value_type(argv[0]);
+        const bool converted = sqlite3_value_int(argv[1]) != 0;
+        const bool unbounded = type.isString() && type.length < 0 && kind == SQLITE_TEXT;
+        if (kind != SQLITE_NULL && ((converted && !type.isString()) || unbounded)) {
+            sqlite3_result_value(ctx, argv[0]); // kept as it is, however long
+            return;
+        }
+        const Value v = fromSqliteValue(argv[0]);
+        setResult(ctx, storeValue(v, type, rule, textArg(argv[7]), textArg(argv[8]),
+                                  sqlite3_value_int(argv[9]) != 0));
+    } catch (const SqlError& e) {
+        fail(ctx, e);
+    } catch (const std::bad_alloc&) {
+        sqlite3_result_error_nomem(ctx);
+    }
+}
+
 } // namespace
 
 sqlite3* sqliteHandle(const QSqlDatabase& db) {
@@ -223,10 +281,13 @@ void registerSqliteFunctions(QSqlDatabase db) {
                             nullptr, nullptr);
     sqlite3_create_function(handle, "tsql_like", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, likeFn,
                             nullptr, nullptr);
+    sqlite3_create_function(handle, "tsql_store", 10, SQLITE_UTF8, nullptr, storeFn, nullptr, nullptr);
     sqlite3_create_function(handle, "tsql_single", 2, SQLITE_UTF8, nullptr, singleFn, nullptr, nullptr);
     sqlite3_create_function(handle, "tsql_recursion", 2, SQLITE_UTF8, nullptr, recursionFn, nullptr, nullptr);
     sqlite3_create_function(handle, "tsql_div", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, divFn,
                             nullptr, nullptr);
+    sqlite3_create_function(handle, "tsql_to", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, toFn, nullptr,
+                            nullptr);
 }
 
 SqliteStatement::SqliteStatement(sqlite3* db, const QString& sql)

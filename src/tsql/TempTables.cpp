@@ -34,10 +34,6 @@ QString literalText(const Value& v) {
     return quoteString(toParam(v).toString());
 }
 
-QString identityKey(const QString& schema, const QString& table) {
-    return (schema.isEmpty() ? QStringLiteral("main") : schema) + u'.' + table;
-}
-
 } // namespace
 
 QString Executor::qualifiedName(const QString& schema, const QString& table) {
@@ -51,13 +47,16 @@ bool Executor::exists(const QString& schema, const QString& table) {
     return m_evaluator.tableExists(ts);
 }
 
-// The table in SQLite: its columns with their declared types, NOT NULL and DEFAULT values,
-// PRIMARY KEY and UNIQUE keys; its IDENTITY property is kept by the catalogue.
-void Executor::makeTable(const TableDef& def, const QString& schema, bool newIdentity) {
+// The table in SQLite: its columns with their declared types (with the IDENTITY property, its
+// seed and increment), NOT NULL and DEFAULT values, PRIMARY KEY and UNIQUE keys. The catalog
+// reads the columns' rules back from there, as it reads those of the database's tables.
+void Executor::makeTable(const TableDef& def, const QString& schema) {
     QStringList parts;
     for (const ColumnDef& c : def.columns) {
         QString d = quoteIdent(c.name) + u' ' + typeDeclaration(c.type);
-        if (c.notNull)
+        if (c.identity)
+            d += QStringLiteral(" IDENTITY(%1,%2)").arg(c.seed).arg(c.increment);
+        if (c.notNull || c.identity)
             d += QStringLiteral(" NOT NULL");
         if (c.defaultValue)
             d += QStringLiteral(" DEFAULT ") +
@@ -75,16 +74,6 @@ void Executor::makeTable(const TableDef& def, const QString& schema, bool newIde
     }
     execute(QStringLiteral("CREATE TABLE %1 (%2)")
                 .arg(qualifiedName(schema, def.name), parts.join(QStringLiteral(", "))));
-    const int identity = def.identityColumn();
-    if (!newIdentity)
-        return;
-    if (identity >= 0) {
-        const ColumnDef& c = def.columns[size_t(identity)];
-        m_catalog.setIdentity(identityKey(schema, def.name),
-                              IdentityState{identity, c.seed, c.increment, {}});
-    } else {
-        m_catalog.forgetIdentity(identityKey(schema, def.name));
-    }
 }
 
 void Executor::execute(const QString& sql, const QVariantList& params) {
@@ -121,14 +110,12 @@ void Executor::dropTables(Stmt& s) {
                   ts->line, ts->column);
         }
         execute(QStringLiteral("DROP TABLE %1").arg(qualifiedName(schema, name)));
-        m_catalog.forgetIdentity(identityKey(schema, name));
     }
 }
 
-// The table variables of a batch exist from its start (a declaration is no statement that runs).
+// The table variables of a batch exist from its start (a declaration is no statement that runs);
+// those of a dynamic batch join the ones of the batches that run it.
 void Executor::createTableVariables(const std::vector<TableDef*>& tables) {
-    m_tableVariables.clear();
-    m_tableVariableNames.clear();
     for (const TableDef* def : tables) {
         m_tableVariableNames << def->name;
         execute(
@@ -138,20 +125,23 @@ void Executor::createTableVariables(const std::vector<TableDef*>& tables) {
     }
 }
 
-// At the end of the batch its table variables go. Never throws.
-void Executor::dropTableVariables() {
+// At the end of the batch its table variables go: all of them, or those made after the first
+// `keep` (the ones of a dynamic batch). Never throws.
+void Executor::dropTableVariables(size_t keep) {
     sqlite3* h = sqliteHandle(m_statements.database());
-    for (const QString& name : std::as_const(m_tableVariableNames)) {
+    for (qsizetype k = qsizetype(keep); k < m_tableVariableNames.size(); ++k) {
+        const QString& name = m_tableVariableNames[k];
         if (h) {
             const QByteArray sql = QStringLiteral("DROP TABLE IF EXISTS %1")
                                        .arg(qualifiedName(QStringLiteral("temp"), name))
                                        .toUtf8();
             sqlite3_exec(h, sql.constData(), nullptr, nullptr, nullptr);
         }
-        m_catalog.forgetIdentity(identityKey(QStringLiteral("temp"), name));
     }
-    m_tableVariables.clear();
-    m_tableVariableNames.clear();
+    if (keep < m_tableVariables.size())
+        m_tableVariables.resize(keep);
+    if (qsizetype(keep) < m_tableVariableNames.size())
+        m_tableVariableNames.resize(qsizetype(keep));
 }
 
 // ROLLBACK undoes what the transaction did to tables, but not to table variables: their rows
@@ -175,7 +165,7 @@ void Executor::rollbackKeepingTableVariables() {
         const TableDef& def = *m_tableVariables[t];
         const QString name = qualifiedName(QStringLiteral("temp"), def.name);
         if (!exists(QStringLiteral("temp"), def.name))
-            makeTable(def, QStringLiteral("temp"), false);
+            makeTable(def, QStringLiteral("temp"));
         execute(QStringLiteral("DELETE FROM %1").arg(name));
         for (const auto& row : saved[t]) {
             QVariantList params;

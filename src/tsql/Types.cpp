@@ -52,6 +52,8 @@ QString SqlType::name() const {
         return QStringLiteral("smalldatetime");
     case TypeId::DateTime:
         return QStringLiteral("datetime");
+    case TypeId::DateTime2:
+        return QStringLiteral("datetime2");
     case TypeId::Xml:
     case TypeId::XmlNode:
         return QStringLiteral("xml");
@@ -108,8 +110,13 @@ std::optional<SqlType> typeFromName(const QString& u, int args, int a1, int a2, 
     }
     if (u == u"REAL")
         return simple(TypeId::Real);
-    if (u == u"DATETIME" || u == u"DATETIME2")
-        return SqlType::of(TypeId::DateTime);
+    if (u == u"DATETIME")
+        return simple(TypeId::DateTime);
+    if (u == u"DATETIME2") {
+        if (args > 1 || max)
+            return std::nullopt;
+        return SqlType::of(TypeId::DateTime2);
+    }
     if (u == u"SMALLDATETIME")
         return simple(TypeId::SmallDateTime);
     if (u == u"DATE")
@@ -218,9 +225,19 @@ bool implicitAllowed(TypeId from, TypeId to) {
         return isStr(from) || isStr(to);
     bool fromNum = from >= TypeId::Bit && from <= TypeId::Float;
     bool toNum = to >= TypeId::Bit && to <= TypeId::Float;
-    if ((from == TypeId::Date && toNum) || (to == TypeId::Date && fromNum))
+    if ((SqlType::of(from).isNumberlessDate() && toNum) || (SqlType::of(to).isNumberlessDate() && fromNum))
         return false;
     return true;
+}
+
+// CAST and CONVERT allow more than implicit conversion does (xml to and from text, for instance),
+// but never xml and numbers, nor date or datetime2 and numbers.
+bool explicitAllowed(TypeId from, TypeId to) {
+    if (implicitAllowed(from, to))
+        return true;
+    const SqlType f = SqlType::of(from), t = SqlType::of(to);
+    return from != TypeId::XmlNode && to != TypeId::XmlNode && !(from == TypeId::Xml && t.isNumeric()) &&
+           !(to == TypeId::Xml && f.isNumeric()) && !t.isNumberlessDate() && !f.isNumberlessDate();
 }
 
 // "Data type precedence (Transact-SQL)": the TypeId order, from the character types up to

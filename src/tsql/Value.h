@@ -39,6 +39,7 @@ enum class TypeId {
     Date,
     SmallDateTime,
     DateTime,
+    DateTime2,
     Xml,
     XmlNode, // a row of an xml nodes() source (only usable with XML methods)
 };
@@ -58,7 +59,10 @@ struct SqlType {
     bool isInteger() const { return id >= TypeId::Bit && id <= TypeId::BigInt; }
     bool isExactNumeric() const { return id >= TypeId::Bit && id <= TypeId::Decimal; }
     bool isNumeric() const { return id >= TypeId::Bit && id <= TypeId::Float; }
-    bool isDate() const { return id >= TypeId::Date && id <= TypeId::DateTime; }
+    bool isDate() const { return id >= TypeId::Date && id <= TypeId::DateTime2; }
+    // date and datetime2 convert to no number and from none, implicitly or explicitly ("Data type
+    // conversion (Database Engine)"); datetime and smalldatetime count days from 1900.
+    bool isNumberlessDate() const { return id == TypeId::Date || id == TypeId::DateTime2; }
     QString name() const; // "decimal", "int", "varchar", ...
 };
 
@@ -113,6 +117,8 @@ struct Value {
 Value convert(const Value& v, const SqlType& to, bool explicitConversion = false);
 // True when an implicit conversion from one type to the other exists.
 bool implicitAllowed(TypeId from, TypeId to);
+// True when CAST or CONVERT from one type to the other exists (Msg 529 otherwise).
+bool explicitAllowed(TypeId from, TypeId to);
 // Text of a value as CAST(... AS varchar) writes it.
 QString toText(const Value& v);
 

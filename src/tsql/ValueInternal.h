@@ -78,8 +78,4 @@ QString messageTypeName(const SqlType& t);
 // 1900-01-01, day 0 of the server's date arithmetic.
 const QDateTime& baseDate();
 
-// A date and time written in one of the forms the server reads without a style; nullopt for
-// any other text.
-std::optional<QDateTime> parseDateTime(const QString& text);
-
 } // namespace tsql::detail

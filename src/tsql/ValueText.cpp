@@ -1,45 +1,11 @@
 #include "tsql/Value.h"
 
+#include "tsql/DateSettings.h"
 #include "tsql/ValueInternal.h"
-
-#include <QLocale>
 
 namespace tsql {
 
 namespace detail {
-
-// The forms are tried in order; the first that reads the whole text wins. Dates are read as the
-// engine stores them (no time zone).
-std::optional<QDateTime> parseDateTime(const QString& text) {
-    QString s = text.trimmed();
-    static const char* formats[] = {"yyyy-MM-dd HH:mm:ss.zzz",
-                                    "yyyy-MM-dd HH:mm:ss",
-                                    "yyyy-MM-dd HH:mm",
-                                    "yyyy-MM-ddTHH:mm:ss.zzz",
-                                    "yyyy-MM-ddTHH:mm:ss",
-                                    "yyyy-MM-dd",
-                                    "yyyyMMdd HH:mm:ss",
-                                    "yyyyMMdd HH:mm",
-                                    "yyyyMMdd",
-                                    "dd/MM/yyyy HH:mm:ss",
-                                    "dd/MM/yyyy",
-                                    "MM/dd/yyyy",
-                                    "yyyy-MM-dd HH:mm:ss.z",
-                                    "yyyy-MM-dd HH:mm:ss.zz"};
-    for (const char* f : formats) {
-        QDateTime d = QDateTime::fromString(s, QLatin1String(f));
-        if (d.isValid()) {
-            d.setTimeSpec(Qt::UTC);
-            return d;
-        }
-    }
-    QDateTime d = QLocale::c().toDateTime(s, QStringLiteral("MMM d yyyy h:mmAP"));
-    if (d.isValid()) {
-        d.setTimeSpec(Qt::UTC);
-        return d;
-    }
-    return std::nullopt;
-}
 
 const QDateTime& baseDate() {
     static const QDateTime b(QDate(1900, 1, 1), QTime(0, 0), Qt::UTC);
@@ -50,7 +16,8 @@ const QDateTime& baseDate() {
 
 // The text CAST and CONVERT without a style give ("CAST and CONVERT", style 0): money with two
 // decimals, float in at most six significant digits with a three-digit exponent, datetime as
-// "Mon dd yyyy hh:miAM".
+// "Mon dd yyyy hh:miAM" (the month in the session's language), datetime2 as
+// "yyyy-mm-dd hh:mi:ss.fffffff".
 QString toText(const Value& v) {
     if (v.null)
         return QString();
@@ -85,10 +52,11 @@ QString toText(const Value& v) {
     }
     case TypeId::Date:
         return v.dt.date().toString(QStringLiteral("yyyy-MM-dd"));
+    case TypeId::DateTime2:
+        return v.dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")) + QStringLiteral("0000");
     case TypeId::DateTime:
     case TypeId::SmallDateTime: {
-        QLocale c = QLocale::c();
-        QString month = c.monthName(v.dt.date().month(), QLocale::ShortFormat);
+        QString month = monthName(v.dt.date().month(), true);
         int h = v.dt.time().hour();
         QString ap = h < 12 ? QStringLiteral("AM") : QStringLiteral("PM");
         int h12 = h % 12 == 0 ? 12 : h % 12;

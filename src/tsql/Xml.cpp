@@ -2,70 +2,7 @@
 
 #include "tsql/Limits.h"
 
-#include <QXmlStreamReader>
-
 namespace tsql {
-
-// SQL Server keeps no xml value nested deeper than this; the walks over a document (string
-// value, serialisation, descendants, the destructors) recurse once per level, so the limit also
-// keeps them safe.
-constexpr int kMaxXmlDepth = 128;
-
-std::shared_ptr<const XmlDoc> parseXml(const QString& text) {
-    auto doc = std::make_shared<XmlDoc>();
-    QXmlStreamReader r(QStringLiteral("<__r>") + text + QStringLiteral("</__r>"));
-    XmlElement* cur = &doc->root;
-    bool first = true;
-    int depth = 0;
-    // The tree takes several times the memory of its text: what it takes so far is measured
-    // against the room the batch has left as it grows, and the batch's clock is looked at.
-    BatchBudget* budget = currentBudget();
-    qint64 bytes = 0;
-    unsigned elements = 0;
-    while (!r.atEnd()) {
-        auto tt = r.readNext();
-        if (tt == QXmlStreamReader::StartElement) {
-            if (first) {
-                first = false;
-                continue;
-            }
-            if (++depth > kMaxXmlDepth)
-                raise(6335, 16,
-                      QStringLiteral("XML datatype instance has too many levels of nested nodes. Maximum "
-                                     "allowed depth is 128 levels."));
-            auto e = std::make_unique<XmlElement>();
-            e->name = r.name().toString();
-            for (const auto& a : r.attributes())
-                e->attributes.emplace_back(a.name().toString(), a.value().toString());
-            bytes += qint64(sizeof(XmlElement) + sizeof(e)) + 64 + e->name.size() * qint64(sizeof(QChar));
-            for (const auto& a : e->attributes)
-                bytes += qint64(sizeof(a)) + (a.first.size() + a.second.size()) * qint64(sizeof(QChar));
-            if (budget && (++elements & 63u) == 0) {
-                budget->checkTime();
-                budget->checkRoom(bytes);
-            }
-            e->parent = cur;
-            XmlElement* raw = e.get();
-            cur->children.push_back(std::move(e));
-            cur = raw;
-        } else if (tt == QXmlStreamReader::EndElement) {
-            if (cur->parent) {
-                cur = cur->parent;
-                --depth;
-            }
-        } else if (tt == QXmlStreamReader::Characters) {
-            cur->text += r.text();
-            bytes += r.text().size() * qint64(sizeof(QChar));
-        }
-    }
-    if (r.hasError())
-        raise(9400, 16,
-              QStringLiteral("XML parsing: line %1, character %2, %3")
-                  .arg(r.lineNumber())
-                  .arg(r.columnNumber())
-                  .arg(r.errorString()));
-    return doc;
-}
 
 namespace {
 
@@ -177,6 +114,35 @@ void descendants(const XmlElement* e, std::vector<const XmlElement*>& out) {
 
 } // namespace
 
+// The static typing of value(): a path yields at most one item when it starts from one (the
+// context item, or the document for an absolute path) and every step keeps it one: '.', '..',
+// one named attribute, or a step with a position [n]; a parenthesised path with [n] after it is
+// one item. Element steps, text(), '@*' and '//' yield any number. A path the engine does not
+// read is taken as the old reading did: one when it ends in a predicate or names an attribute.
+bool xpathSingleton(const QString& path) {
+    bool absolute = false;
+    int outer = 0;
+    std::vector<Step> steps;
+    try {
+        steps = parsePath(path, absolute, outer);
+    } catch (const SqlError&) {
+        const QString p = path.trimmed();
+        return p.endsWith(u']') || p.startsWith(u'@');
+    }
+    if (outer > 0)
+        return true;
+    bool one = true;
+    for (const Step& st : steps) {
+        const bool before = one;
+        const bool keeps = st.kind == Step::Self || st.kind == Step::Parent ||
+                           (st.kind == Step::Attribute && st.name != u"*");
+        one = before && keeps && !st.descendant;
+        if (st.position > 0)
+            one = before && !st.descendant;
+    }
+    return one;
+}
+
 std::vector<XmlNodeRef> xpathSelect(const XmlNodeRef& context, const QString& path) {
     bool absolute = false;
     int outer = 0;
@@ -211,8 +177,9 @@ std::vector<XmlNodeRef> xpathSelect(const XmlNodeRef& context, const QString& pa
                     if (b->parent)
                         found.push_back(XmlNodeRef{item.doc, b->parent, -1});
                     break;
-                case Step::Text:
-                    found.push_back(XmlNodeRef{item.doc, b, -2});
+                case Step::Text: // no text node where there is no text
+                    if (!b->text.isEmpty())
+                        found.push_back(XmlNodeRef{item.doc, b, -2});
                     break;
                 case Step::Attribute:
                     for (int k = 0; k < int(b->attributes.size()); ++k)

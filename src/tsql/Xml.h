@@ -30,13 +30,16 @@ struct XmlNodeRef {
     int attribute = -1;
 };
 
-// Parses xml text; throws SqlError 9400-style on malformed text.
+// Parses xml text; throws SqlError on malformed text with the server's message (9400 unexpected
+// end of input, 9436 end tag does not match start tag, 9455, 9410, ...; XmlParse.cpp).
 std::shared_ptr<const XmlDoc> parseXml(const QString& text);
 
 // Evaluates an XPath expression from a context item. Supported: absolute and relative
 // paths, '//' descendants, '.', '..', '*', '@name', '@*', 'text()', positional predicates
 // [n] and attribute predicates [@a="v"], and a parenthesised path followed by [n].
 std::vector<XmlNodeRef> xpathSelect(const XmlNodeRef& context, const QString& path);
+// True when the path yields at most one item, as value() requires (Msg 2389 otherwise).
+bool xpathSingleton(const QString& path);
 // String value of an item (attribute value, or all text inside an element).
 QString xmlStringValue(const XmlNodeRef& item);
 // Serialises an item as xml text.

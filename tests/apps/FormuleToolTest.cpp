@@ -83,6 +83,21 @@ TEST_F(FormuleTool, HelpListsTheCommands) {
     EXPECT_TRUE(sqlHelp.out.contains(QLatin1String("--demo")));
 }
 
+// check-sql follows the server for a dynamic batch written out as constants, and says so.
+TEST_F(FormuleTool, CheckSqlRunsAConstantDynamicBatch) {
+    initDemo();
+    const ToolRun help = run({QStringLiteral("check-sql"), QStringLiteral("--help")});
+    EXPECT_TRUE(help.out.contains(QLatin1String("EXEC ('SELECT 1')"))) << help.out.toStdString();
+    EXPECT_EQ(withDb({QStringLiteral("check-sql"), QStringLiteral("EXEC ('SELECT 1')")}).out,
+              QStringLiteral("OK\n"));
+    const ToolRun variable = withDb(
+        {QStringLiteral("check-sql"), QStringLiteral("DECLARE @s nvarchar(9) = 'SELECT 1' EXEC (@s)")});
+    EXPECT_EQ(variable.exitCode, 1);
+    const ToolRun thrown = withDb({QStringLiteral("check-sql"), QStringLiteral(";THROW 50001, 'Prezzo', 1")});
+    EXPECT_TRUE(thrown.out.startsWith(QStringLiteral("Msg 50001, Level 16, State 1, Line 1: Prezzo")))
+        << thrown.out.toStdString();
+}
+
 TEST_F(FormuleTool, UsageErrorsExitWithTwo) {
     struct Case {
         QStringList args;
@@ -412,3 +427,32 @@ TEST_F(FormuleTool, TextInAnyScriptPasses) {
     EXPECT_EQ(argument.exitCode, 0) << argument.err.toStdString();
     EXPECT_EQ(argument.out, expected);
 }
+
+namespace {
+
+// lint: one line per diagnostic, exit 1 with an error; it never runs the formula.
+TEST_F(FormuleTool, LintPrintsLineColumnAndMessageWithoutRunningTheFormula) {
+    initDemo();
+    ToolRun r = withDb({QStringLiteral("lint"), QStringLiteral("SET [Prezzo lordo] = 10 / 0")});
+    EXPECT_EQ(r.exitCode, 0) << r.out.toStdString();
+    EXPECT_TRUE(r.out.isEmpty());
+
+    r = withDb({QStringLiteral("lint"), QStringLiteral("-")},
+               "IF {C01 - Colore} = 'A'\r\n   SET [prezzo lordo] = 1 + {C77 - Nessuna}\r\n");
+    EXPECT_EQ(r.exitCode, 1);
+    const QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2) << r.out.toStdString();
+    EXPECT_EQ(lines[0],
+              QStringLiteral("2:8: error: Etichetta sconosciuta [prezzo lordo]. Forse: [Prezzo lordo]"));
+    EXPECT_TRUE(lines[1].startsWith(
+        QStringLiteral("2:29: error: Categoria inesistente per la ditta: {C77 - Nessuna}.")))
+        << lines[1].toStdString();
+
+    r = withDb({QStringLiteral("--lang"), QStringLiteral("en"), QStringLiteral("lint"),
+                QStringLiteral("SET [Gross price] = 1\nSET [Gross price] = = 2")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.out.startsWith(QStringLiteral("2:21: error: Syntax error (Msg 102: ")))
+        << r.out.toStdString();
+}
+
+} // namespace

@@ -121,6 +121,11 @@ TEST_F(Cli, ChecksNeverWrite) {
         {"check-sql", "ROLLBACK DELETE FROM LP01_PROVIDER"},
         {"check-sql", "commıt DELETE FROM LP01_PROVIDER"},
         {"check-sql", "SET XACT_ABORT ON"},
+        {"check-sql", "EXEC ('COMMIT') DELETE FROM LP01_PROVIDER"},
+        {"check-sql", "EXEC ('DELETE FROM LP01_PROVIDER EXEC (''COM'' + ''MIT'')')"},
+        {"check-sql", "DECLARE @s nvarchar(20) = 'COMMIT' EXEC (@s)"},
+        {"check-sql", "EXEC sp_executesql N'DELETE FROM LP01_PROVIDER'"},
+        {"check", "SET [Prezzo lordo] = 1 EXEC ('DELETE FROM LP01_PROVIDER')"},
     };
     for (const Case& c : cases) {
         const ToolRun r = run({QString::fromLatin1(c.command), QString::fromUtf8(c.text)});
@@ -132,6 +137,13 @@ TEST_F(Cli, ChecksNeverWrite) {
     ToolRun r = run({QStringLiteral("check-sql"), QStringLiteral("DELETE FROM LP01_PROVIDER")});
     EXPECT_EQ(r.exitCode, 0) << r.out.toStdString();
     EXPECT_EQ(r.out, QStringLiteral("OK\n"));
+    // So is a dynamic batch written out as constants, with the server's verdict on its own text.
+    r = run({QStringLiteral("check-sql"), QStringLiteral("EXEC ('DELETE FROM LP01_PROVIDER SELECT 1')")});
+    EXPECT_EQ(r.exitCode, 0) << r.out.toStdString();
+    r = run({QStringLiteral("check-sql"), QStringLiteral("SELECT 1\nEXEC (N'SELECT 1\nSELECT 1 / 0')")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.out.startsWith(QStringLiteral("Msg 8134, Level 16, State 1, Line 2: ")))
+        << r.out.toStdString();
     r = run({QStringLiteral("check-sql"), QStringLiteral("SELECT 1\nSET @x = = 1")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.out.startsWith(QStringLiteral("Msg 102, Level 15, State 1, Line 2: ")))
@@ -151,6 +163,19 @@ TEST_F(Cli, ARefusalIsWrittenInTheLanguageOfTheTool) {
               QStringLiteral("Line 2: SET XACT_ABORT is not allowed under check: it changes the session "
                              "of the connection beyond the check, and with it the later checks and "
                              "saves\n"));
+}
+
+TEST_F(Cli, DynamicBatchesAreRefusedWithTheirReason) {
+    const ToolRun formula = run({QStringLiteral("--lang"), QStringLiteral("en"), QStringLiteral("check-sql"),
+                                 QStringLiteral("DECLARE @s nvarchar(20) = 'SELECT 1'\nEXEC (@s)")});
+    EXPECT_EQ(
+        formula.out,
+        QStringLiteral("Line 2: EXECUTE (@s) is not allowed under check: the text of the dynamic batch is "
+                       "known only when the statement runs, so the check cannot read it first\n"));
+    const ToolRun inner =
+        run({QStringLiteral("check-sql"), QStringLiteral("SELECT 1\nEXEC ('SELECT 1 COMMIT')")});
+    EXPECT_TRUE(inner.out.startsWith(QStringLiteral("Riga 2: COMMIT non è ammessa sotto controllo")))
+        << inner.out.toStdString();
 }
 
 TEST_F(Cli, SavingToARecordThatDoesNotExistIsAnError) {

@@ -94,6 +94,19 @@ std::vector<Hostile> hostileFormulas() {
         {"BareProcedure", QStringLiteral("sp_who")},
         {"ExecVariable", QStringLiteral("DECLARE @s NVARCHAR(100) = 'COMMIT' EXEC(@s)")},
         {"ExecWithResult", QStringLiteral("EXEC @OUTPREZZO = sp_x")},
+        {"ExecConcatenatedCommit", QStringLiteral("EXEC ('COM' + 'MIT')") + del},
+        {"ExecNestedCommit", QStringLiteral("EXEC ('EXEC (''ROLLBACK'')')") + del},
+        {"ExecSetOption", QStringLiteral("EXEC ('SET XACT_ABORT OFF')") + del},
+        {"ExecUnreadable", QStringLiteral("EXEC ('COMMIT TRAN t WITH (DELAYED_DURABILITY = ON)')") + del},
+        {"ExecInCatch",
+         QStringLiteral("BEGIN TRY SELECT 1/0 END TRY BEGIN CATCH EXEC ('COMMIT') END CATCH") + del},
+        {"ExecEndlessLoop", QStringLiteral("EXEC ('WHILE 1 = 1 DELETE FROM LP01_PROVIDER')")},
+        {"ExecutesqlRecursion",
+         QStringLiteral(
+             "DECLARE @s nvarchar(200) = N'DELETE FROM LP01_PROVIDER EXEC sp_executesql @s, "
+             "N''@s nvarchar(200)'', @s = @s' EXEC sp_executesql @s, N'@s nvarchar(200)', @s = @s")},
+        {"RaiserrorFatal", QStringLiteral("DELETE FROM LP01_PROVIDER RAISERROR('x', 25, 1) WITH LOG")},
+        {"ThrowAfterDelete", QStringLiteral("DELETE FROM LP01_PROVIDER;THROW 50001, 'x', 1")},
         // SELECT INTO and temporary objects.
         {"SelectInto", QStringLiteral("SELECT * INTO X FROM LP01_PROVIDER")},
         {"SelectIntoTemp", QStringLiteral("SELECT 1 AS A INTO #t")},
@@ -226,7 +239,8 @@ TEST_P(HostileFormulas, ChangeNothingAndEndWithAVerdict) {
 
     // The batch check of the tool.
     clock.restart();
-    const check::GuardedOutcome outcome = check::runGuarded(*db.connection, h.text, testLimits());
+    const check::GuardedOutcome outcome =
+        check::runGuarded(*db.connection, h.text, testLimits(), check::DynamicBatches::ConstantsRead);
     EXPECT_LT(clock.elapsed(), kEndsWithinMs) << h.name;
     if (!outcome.accepted()) {
         EXPECT_FALSE(check::describeFailure(outcome).isEmpty()) << h.name;

@@ -40,8 +40,11 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{"WHILE 1 = 0\n BEGIN TRY COMMIT END TRY BEGIN CATCH END CATCH", "COMMIT", 2},
         Refused{"IF 1 = 0 SET @OUTPREZZO = 1 ELSE ROLLBACK", "ROLLBACK", 1},
         // Out of sight: procedures and dynamic batches.
-        Refused{"EXEC('COMMIT')", "", 1}, Refused{"execute sp_who", "EXECUTE sp_who", 1},
-        Refused{"sp_who", "EXECUTE sp_who", 1}, Refused{"EXEC @proc", "EXECUTE @proc", 1},
+        Refused{"EXEC('COMMIT')", "EXECUTE", 1}, Refused{"EXEC('SELECT 1')", "EXECUTE", 1},
+        Refused{"EXECUTE sp_executesql N'SELECT 1'", "EXECUTE sp_executesql", 1},
+        Refused{"EXEC('SELECT ' + CAST(1 AS varchar(5)))", "", 1},
+        Refused{"execute sp_who", "EXECUTE sp_who", 1}, Refused{"sp_who", "EXECUTE sp_who", 1},
+        Refused{"EXEC @proc", "EXECUTE @proc", 1},
         // Session options that outlive the batch.
         Refused{"SET XACT_ABORT ON", "SET XACT_ABORT", 1},
         Refused{"SET IMPLICIT_TRANSACTIONS ON", "SET IMPLICIT_TRANSACTIONS", 1},
@@ -88,6 +91,8 @@ INSTANTIATE_TEST_SUITE_P(
                       "CREATE TABLE #T (A INT IDENTITY, B VARCHAR(5) NOT NULL DEFAULT 'x') DROP TABLE #T",
                       "DECLARE @t TABLE (A INT PRIMARY KEY) INSERT @t VALUES (1) SELECT * FROM @t",
                       ";WITH c AS (SELECT 1 AS n) SELECT * FROM c", "SELECT * FROM (VALUES (1), (2)) AS v(n)",
+                      "again: SET @x = @x + 1 IF @x < 3 GOTO again", "RAISERROR('x %d', 16, 1, 5)",
+                      ";THROW 50001, 'x', 1", "BEGIN TRY SELECT 1/0 END TRY BEGIN CATCH THROW END CATCH",
                       // Sent as one batch, GO and a Cyrillic look-alike are column aliases, as on the server.
                       "SELECT 1\nGO", "SELECT 1\nСOMMIT"));
 
@@ -100,6 +105,44 @@ TEST(StatementGuard, DataChangesRunUnderRollbackAndAreMarked) {
         EXPECT_TRUE(v.writes) << sql;
     }
     EXPECT_FALSE(check::guardBatch(QStringLiteral("SELECT * FROM LP01_PROVIDER")).writes);
+}
+
+// The tool's batch check reads a dynamic batch written out as constants as a batch of its own.
+TEST(StatementGuard, ConstantDynamicBatchesAreReadAsBatchesOfTheirOwn) {
+    using check::DynamicBatches;
+    const auto read = [](const char* sql) {
+        return check::guardBatch(QString::fromUtf8(sql), DynamicBatches::ConstantsRead);
+    };
+    for (const char* sql :
+         {"EXEC ('SELECT 1')", "EXECUTE (N'DECLARE @x int SET @x = 1')", "EXEC ('SELECT ' + N'1')",
+          "EXEC ('EXEC (''SELECT 1'')')", "EXEC ('SELECT 1 / 0')"})
+        EXPECT_FALSE(read(sql).refused.has_value()) << sql;
+    EXPECT_TRUE(read("EXEC ('DELETE FROM LP01_PROVIDER')").writes);
+    struct Case {
+        const char* sql;
+        const char* statement;
+        int line;
+    };
+    for (const Case& c :
+         {Case{"SELECT 1\nEXEC ('SELECT 1\nCOMMIT')", "COMMIT", 2}, Case{"EXEC ('COM' + 'MIT')", "COMMIT", 1},
+          Case{"EXEC ('EXEC (''EXEC (''''ROLLBACK'''')'')')", "ROLLBACK", 1},
+          Case{"EXEC ('SET XACT_ABORT OFF')", "SET XACT_ABORT", 1},
+          Case{"DECLARE @s nvarchar(9)\nEXEC (@s)", "EXECUTE (@s)", 2},
+          Case{"EXEC ('SELECT 1' + @s)", "EXECUTE (@s)", 1},
+          Case{"EXEC sp_executesql N'SELECT 1'", "EXECUTE sp_executesql", 1},
+          Case{"EXEC ('sp_who')", "EXECUTE sp_who", 1},
+          Case{"EXEC ('COMMIT TRAN t WITH (DELAYED_DURABILITY = ON)')", "", 1}}) {
+        const check::GuardVerdict v = read(c.sql);
+        ASSERT_TRUE(v.refused.has_value()) << c.sql;
+        EXPECT_EQ(v.refused->statement.toStdString(), std::string(c.statement)) << c.sql;
+        EXPECT_EQ(v.refused->line, c.line) << c.sql;
+    }
+    // Nested as deep as a text can be written out (each level doubles the quotes of the next).
+    QString deep = QStringLiteral("SELECT 1");
+    for (int level = 0; level < 12; ++level)
+        deep = QStringLiteral("EXEC ('") + QString(deep).replace(u'\'', QStringLiteral("''")) +
+               QStringLiteral("')");
+    EXPECT_FALSE(read(deep.toUtf8().constData()).refused.has_value());
 }
 
 TEST(StatementGuard, ParseErrorsCarryTheEnginesMessageAndPlace) {

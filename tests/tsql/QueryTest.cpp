@@ -62,7 +62,7 @@ TEST_F(QueryTest, TemporaryTableLivesInTheTempSchemaForTheSession) {
     rows("CREATE TABLE #t (a varchar(5) NOT NULL, b decimal(10,2) NULL, c int IDENTITY(100, 10))");
     EXPECT_TRUE(sqlite("SELECT name FROM main.sqlite_master WHERE name LIKE '#%'").isEmpty());
     EXPECT_EQ(sqlite("SELECT name, lower(type), \"notnull\" FROM pragma_table_info('#t', 'temp')"),
-              QStringList({"a|varchar(5)|1", "b|decimal(10,2)|0", "c|int|1"}));
+              QStringList({"a|varchar(5)|1", "b|decimal(10,2)|0", "c|int identity(100,10)|1"}));
     rows("INSERT INTO #t (a, b) VALUES ('x', 1.5), ('y', NULL)");
     rows("INSERT INTO #t (a) SELECT CM01_CODICE FROM CM01_CATEGORIECOMM WHERE CM01_IDCATEGORIA = 124");
     EXPECT_EQ(rows("SELECT a, b, c FROM #t ORDER BY c"),

@@ -6,6 +6,7 @@
 #include "host/DialogResponder.h"
 #include "host/LogObject.h"
 #include "host/Responder.h"
+#include "host/controls/VxlRichTextBox.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -86,6 +87,14 @@ struct HostOptions {
         QStringLiteral("expand-tree"),
         QStringLiteral(
             "With a screenshot: expand the whole element tree first (the expand/collapse button).")};
+    QCommandLineOption formula{
+        QStringLiteral("formula"),
+        QStringLiteral("With a screenshot: put this display-form text into the formula box first."),
+        QStringLiteral("TEXT")};
+    QCommandLineOption check{
+        QStringLiteral("check"),
+        QStringLiteral("With a screenshot: press the check button first (the message box "
+                       "answers by itself) and show where the check failed.")};
     QCommandLineOption legendScreenshot{
         QStringLiteral("instructions-screenshot"),
         QStringLiteral("With a screenshot: also open the instructions window from the editor's legend button "
@@ -111,7 +120,7 @@ int main(int argc, char** argv) {
     const HostOptions options;
     parser.addOptions({options.db, options.lang, options.company, options.context, options.id, options.modal,
                        options.screenshot, options.hostScreenshot, options.variants, options.expandTree,
-                       options.legendScreenshot});
+                       options.formula, options.check, options.legendScreenshot});
     parser.process(app);
 
     QTextStream err(stderr);
@@ -193,7 +202,15 @@ int main(int argc, char** argv) {
     };
     QTimer::singleShot(0, &window, [&] {
         window.openEditor(contextValue, idValue, isModal, [&](QWidget* editor) {
-            QTimer::singleShot(100, editor, [&, editor] {
+            if (parser.isSet(options.formula)) {
+                if (auto* box = editor->findChild<controls::VxlRichTextBox*>(QStringLiteral("TXT_FORMULA")))
+                    box->SetText(parser.value(options.formula));
+            }
+            if (parser.isSet(options.check))
+                clickButton(editor, "IMG_CHECK");
+            // The live diagnostics come after their pause in typing and the parse.
+            const int settle = parser.isSet(options.formula) || parser.isSet(options.check) ? 1500 : 100;
+            QTimer::singleShot(settle, editor, [&, editor] {
                 if (parser.isSet(options.expandTree))
                     clickButton(editor, "IMG_EXPCOL");
                 if (parser.isSet(options.legendScreenshot))

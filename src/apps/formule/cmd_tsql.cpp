@@ -11,7 +11,9 @@ namespace {
 
 // Runs the batch as the check runs a formula (the statement guard, then an isolated transaction
 // that is always rolled back, within the check's limits), so that checking a batch never changes
-// the database, and prints "OK" or the first error as the server reports it.
+// the database, and prints "OK" or the first error as the server reports it. Unlike a formula's
+// check, a dynamic batch written out as constants, EXEC ('SELECT 1'), is read by the guard and
+// runs when the guard accepts its text.
 int runCheckSql(Context& ctx, const QCommandLineParser&, const QStringList& positional) {
     if (positional.size() > 1) {
         *ctx.err << "check-sql: give the batch as one argument (quote it), or \"-\" to read it from standard "
@@ -28,7 +30,7 @@ int runCheckSql(Context& ctx, const QCommandLineParser&, const QStringList& posi
     }
     check::GuardedOutcome outcome;
     try {
-        outcome = check::runGuarded(*conn, text, check::checkLimits());
+        outcome = check::runGuarded(*conn, text, check::checkLimits(), check::DynamicBatches::ConstantsRead);
     } catch (const core::ComError& e) {
         *ctx.out << e.description() << "\n";
         return ExitNegative;
@@ -49,7 +51,10 @@ const Registrar checkSqlCommand({
         "check-sql [TEXT|-]  run the batch TEXT (standard input for \"-\" or when missing) on the "
         "database as the check runs a formula (statements that could end its transaction or change the "
         "session are refused; everything is rolled back; 10 s at most); prints OK or the first error "
-        "as \"Msg N, Level L, State S, Line R: message (column C)\""),
+        "as \"Msg N, Level L, State S, Line R: message (column C)\". GOTO, RAISERROR, THROW and PRINT "
+        "run; EXEC of a text written as string constants, EXEC ('SELECT 1'), runs as a batch of its "
+        "own when its text passes the same rules; EXEC of a variable, sp_executesql and procedures "
+        "are refused"),
     [](QCommandLineParser& parser) {
         parser.addPositionalArgument(QStringLiteral("TEXT"), QStringLiteral("The batch."),
                                      QStringLiteral("[TEXT|-]"));

@@ -49,6 +49,9 @@ public:
     bool MultiLine() const { return m_multiLine; }
     void SetMultiLine(bool multiLine);
 
+    // Keeps `pixels` under the text area free (a strip of the window sits there).
+    void SetBottomMargin(int pixels) { setViewportMargins(0, 0, 0, pixels); }
+
     // Inserts the character of the key press being notified now, so that a KeyPress handler
     // can see it in the text. Does nothing outside a KeyPress notification.
     void flushPendingKey();

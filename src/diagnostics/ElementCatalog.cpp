@@ -1,0 +1,201 @@
+#include "diagnostics/ElementCatalog.h"
+
+#include "ado/Ado.h"
+#include "core/NullSafe.h"
+#include "language/Dictionary.h"
+#include "language/References.h"
+#include "tree/StrutturaTree.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace diagnostics {
+
+namespace {
+
+// Longest text compared for suggestions: what a user wrote beyond it is no near miss.
+constexpr qsizetype MaxCompared = 80;
+
+// Edit distance of two folded texts, with one row of memory; gives up (returns limit + 1) as
+// soon as every cell of a row exceeds `limit`.
+int distance(const QString& a, const QString& b, int limit) {
+    const qsizetype n = std::min(a.size(), MaxCompared);
+    const qsizetype m = std::min(b.size(), MaxCompared);
+    if (std::abs(int(n - m)) > limit)
+        return limit + 1;
+    std::vector<int> row(std::size_t(m + 1));
+    for (qsizetype j = 0; j <= m; ++j)
+        row[std::size_t(j)] = int(j);
+    for (qsizetype i = 1; i <= n; ++i) {
+        int diagonal = row[0];
+        row[0] = int(i);
+        int best = row[0];
+        for (qsizetype j = 1; j <= m; ++j) {
+            const int up = row[std::size_t(j)];
+            const int cost = a.at(i - 1) == b.at(j - 1) ? 0 : 1;
+            row[std::size_t(j)] = std::min({up + 1, row[std::size_t(j - 1)] + 1, diagonal + cost});
+            diagonal = up;
+            best = std::min(best, row[std::size_t(j)]);
+        }
+        if (best > limit)
+            return limit + 1;
+    }
+    return row[std::size_t(m)];
+}
+
+QString inner(const QString& written) {
+    return written.size() >= 2 ? written.mid(1, written.size() - 2) : written;
+}
+
+} // namespace
+
+QString foldForComparison(const QString& text) {
+    const QString decomposed = text.normalized(QString::NormalizationForm_D);
+    QString out;
+    out.reserve(decomposed.size());
+    bool blank = false;
+    for (QChar c : decomposed) {
+        if (c.category() == QChar::Mark_NonSpacing)
+            continue;
+        if (c.isSpace()) {
+            blank = !out.isEmpty();
+            continue;
+        }
+        if (blank)
+            out.append(u' ');
+        blank = false;
+        out.append(c.toCaseFolded());
+    }
+    return out;
+}
+
+void ElementCatalog::setLabels(const std::function<QString(const QString&)>& translate) {
+    using language::Dictionary;
+    using language::Direction;
+    const language::TranslateFn remember = [this, &translate](const QString& italian) {
+        const QString shown = translate(italian);
+        m_translations.insert(italian, shown);
+        return shown;
+    };
+    for (const language::Entry& entry : Dictionary::entries()) {
+        QString label;
+        try {
+            label = Dictionary::label(entry, Direction::ToSql, remember);
+        } catch (...) {
+            continue; // a label the service cannot give is one the translation leaves as written
+        }
+        if (!m_labels.contains(label))
+            m_labelList.append(label);
+        m_labels.insert(label);
+    }
+}
+
+void ElementCatalog::addReference(ElementKind kind, const QString& code, const QString& text) {
+    const QString trimmed = language::refs::rtrimBlanks(code);
+    if (kind == ElementKind::Category) {
+        m_categories.append({trimmed, text});
+        m_categoryCodes.insert(trimmed);
+    } else {
+        m_variants.append({trimmed, text});
+        m_variantCodes.insert(trimmed);
+    }
+}
+
+ElementCatalog ElementCatalog::load(core::HostServices& host, const QString& ditta) {
+    ElementCatalog c;
+    c.setLabels([&host](const QString& s) { return host.translate(s); });
+    ado::Connection* connection = nullptr;
+    try {
+        connection = host.connection();
+    } catch (...) {
+        return c; // no database: the lists stay unknown
+    }
+    if (!connection)
+        return c;
+    // Reads "code - description" texts; the code is the text before the first " - ".
+    auto read = [&](ElementKind kind, const QString& statement) {
+        try {
+            std::shared_ptr<ado::Recordset> rs = connection->Execute(statement);
+            while (rs && !rs->IsEOF()) {
+                const QString text =
+                    core::RTrimN(rs->GetFields().Item(QStringLiteral("DESCRIZIONE")).Value()).toString();
+                c.addReference(kind, language::refs::referenceCode(text), text);
+                rs->MoveNext();
+            }
+            return true;
+        } catch (...) {
+            return false;
+        }
+    };
+    c.m_categoriesKnown = read(ElementKind::Category, tree::categoriesStatement(ditta));
+    c.m_variantsKnown = read(ElementKind::Variant, tree::variantsStatement(ditta));
+    return c;
+}
+
+ElementCatalog ElementCatalog::withLists(const QList<Reference>& categories,
+                                         const QList<Reference>& variants) {
+    ElementCatalog c;
+    c.setLabels([](const QString& s) { return s; });
+    for (const Reference& r : categories)
+        c.addReference(ElementKind::Category, r.code, r.text);
+    for (const Reference& r : variants)
+        c.addReference(ElementKind::Variant, r.code, r.text);
+    c.m_categoriesKnown = c.m_variantsKnown = true;
+    return c;
+}
+
+bool ElementCatalog::listKnown(ElementKind kind) const {
+    return kind == ElementKind::Category  ? m_categoriesKnown
+           : kind == ElementKind::Variant ? m_variantsKnown
+                                          : true;
+}
+
+bool ElementCatalog::knowsReference(ElementKind kind, const QString& referenceText) const {
+    if (!listKnown(kind))
+        return true;
+    const QString code = language::refs::rtrimBlanks(language::refs::referenceCode(referenceText));
+    return kind == ElementKind::Category ? m_categoryCodes.contains(code) : m_variantCodes.contains(code);
+}
+
+QStringList ElementCatalog::suggest(ElementKind kind, const QString& written, int count) const {
+    const QString folded = foldForComparison(inner(written));
+    const int limit = std::max(2, int(std::min(folded.size(), MaxCompared) / 4));
+    struct Candidate {
+        int score;
+        QString text;
+    };
+    std::vector<Candidate> found;
+    auto consider = [&](const QString& shown, const QString& compared) {
+        const int d = distance(folded, foldForComparison(compared), limit);
+        if (d <= limit)
+            found.push_back({d, shown});
+    };
+    if (kind == ElementKind::Label) {
+        for (const QString& label : m_labelList)
+            consider(label, inner(label));
+    } else {
+        const QList<Reference>& list = kind == ElementKind::Category ? m_categories : m_variants;
+        const QString open = kind == ElementKind::Category ? QStringLiteral("{") : QStringLiteral("|");
+        const QString close = kind == ElementKind::Category ? QStringLiteral("}") : QStringLiteral("|");
+        const QString writtenCode = foldForComparison(language::refs::referenceCode(inner(written)));
+        for (const Reference& r : list) {
+            // The same code with another description is the nearest there is.
+            if (foldForComparison(r.code) == writtenCode)
+                found.push_back({0, open + r.text + close});
+            else
+                consider(open + r.text + close, r.text);
+        }
+    }
+    std::stable_sort(found.begin(), found.end(),
+                     [](const Candidate& a, const Candidate& b) { return a.score < b.score; });
+    QStringList out;
+    for (const Candidate& c : found) {
+        if (out.size() >= count)
+            break;
+        if (!out.contains(c.text))
+            out.append(c.text);
+    }
+    return out;
+}
+
+} // namespace diagnostics

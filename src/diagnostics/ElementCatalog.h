@@ -1,0 +1,74 @@
+#pragma once
+
+#include "core/HostServices.h"
+
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+namespace diagnostics {
+
+// The kinds of element a formula names in its display form.
+enum class ElementKind { Label, Category, Variant };
+
+// Every element a formula may name: the labels of the token dictionary in the current
+// language (as the display-to-SQL translation recognises them), and the commercial categories
+// and configurator variants of the company. Built once for a window or a run of the tool;
+// read-only afterwards, so it may be shared with a worker thread.
+class ElementCatalog {
+public:
+    // A category or variant: its code and the text the element tree shows ("code - description").
+    struct Reference {
+        QString code;
+        QString text;
+    };
+
+    // The labels through the host's translation service (one request per dictionary entry), and
+    // the categories and variants of company `ditta` with the element tree's statements on the
+    // host's connection. Without a connection, or when a list cannot be read, that list is
+    // unknown and its references are not judged. Never throws.
+    static ElementCatalog load(core::HostServices& host, const QString& ditta);
+
+    // The labels with an identity translation and the given lists (tests, benchmarks).
+    static ElementCatalog withLists(const QList<Reference>& categories, const QList<Reference>& variants);
+
+    bool knowsLabel(const QString& label) const { return m_labels.contains(label); }
+    // Whether a reference text ("C01 - Colore" without its delimiters) names an element of the
+    // list; true as well when the list is unknown.
+    bool knowsReference(ElementKind kind, const QString& referenceText) const;
+    bool listKnown(ElementKind kind) const;
+
+    // The nearest known elements to what was written, written as the formula writes them
+    // ("[Prezzo lordo]", "{C01 - Colore}"), best first, at most `count`. Case, doubled blanks and
+    // accents are forgiven.
+    QStringList suggest(ElementKind kind, const QString& written, int count = 3) const;
+
+    // The host's translation of a base text of the dictionary as it was when the catalogue was
+    // built (the text itself when unknown): the translations of the live diagnostics use it
+    // instead of asking the host from another thread.
+    QString translated(const QString& italian) const { return m_translations.value(italian, italian); }
+
+    const QStringList& labels() const { return m_labelList; }
+
+private:
+    void setLabels(const std::function<QString(const QString&)>& translate);
+    void addReference(ElementKind kind, const QString& code, const QString& text);
+
+    QSet<QString> m_labels;
+    QStringList m_labelList;
+    QHash<QString, QString> m_translations;
+    QList<Reference> m_categories;
+    QList<Reference> m_variants;
+    QSet<QString> m_categoryCodes;
+    QSet<QString> m_variantCodes;
+    bool m_categoriesKnown = false;
+    bool m_variantsKnown = false;
+};
+
+// `text` with case, accents and runs of blanks folded away, for comparing what a user wrote
+// with a known element.
+QString foldForComparison(const QString& text);
+
+} // namespace diagnostics

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "diagnostics/FormulaScanner.h"
+
+#include <QList>
+#include <QSyntaxHighlighter>
+#include <QTextCharFormat>
+
+namespace diagnostics {
+
+class ElementCatalog;
+
+// A place of the formula box to mark: `length` characters from `column` (UTF-16, from 0) of the
+// block `block` (from 0); a length of -1 marks the whole line.
+struct Mark {
+    int block = 0;
+    int column = 0;
+    int length = -1;
+    bool error = true;
+};
+
+// Highlighting of the formula box: keywords, strings, numbers, comments, labels, categories and
+// variants each in a style of their own (FormulaScanner's pieces, one line at a time); elements
+// that do not resolve and the marks of the diagnostics get a wavy underline, red for errors;
+// a delimiter without its partner is marked.
+class FormulaHighlighter : public QSyntaxHighlighter {
+    Q_OBJECT
+public:
+    // `catalog` (may be null) must outlive the highlighter.
+    FormulaHighlighter(QTextDocument* document, const ElementCatalog* catalog);
+
+    // The style of a piece.
+    static QTextCharFormat formatOf(TokenKind kind, bool unknown);
+    // The underline the marks add.
+    static QTextCharFormat markFormat(bool error);
+
+    // Replaces the marks; the lines concerned are highlighted again.
+    void setMarks(const QList<Mark>& marks);
+    const QList<Mark>& marks() const { return m_marks; }
+    void setCatalog(const ElementCatalog* catalog);
+
+protected:
+    void highlightBlock(const QString& text) override;
+
+private:
+    FormulaScanner m_scanner;
+    QList<Mark> m_marks;
+    std::vector<Span> m_spans; // reused from line to line
+};
+
+} // namespace diagnostics

@@ -1,0 +1,279 @@
+#include "editor/FormulaAssist.h"
+
+#include "check/EditHistory.h"
+#include "check/SyntaxCheck.h"
+#include "diagnostics/ElementCatalog.h"
+#include "diagnostics/FormulaHighlighter.h"
+#include "diagnostics/LiveDiagnostics.h"
+#include "diagnostics/Texts.h"
+#include "host/controls/HostControls.h"
+#include "host/controls/VxlRichTextBox.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QTextBlock>
+#include <QTimer>
+
+namespace editor {
+
+namespace {
+
+namespace msg = diagnostics::msg;
+
+// How long the confirmation of a save stays in the strip.
+constexpr int SavedMessageMs = 4000;
+
+const QString ErrorStyle = QStringLiteral("color: #8B1A1A; background: #FDECEA; padding: 1px 4px;");
+const QString LiveStyle = QStringLiteral("color: #5C3B00; background: #FFF6E0; padding: 1px 4px;");
+const QString SavedStyle = QStringLiteral("color: #14532D; background: #E8F5E9; padding: 1px 4px;");
+
+QIcon dimmed(const QIcon& icon) {
+    QIcon out;
+    for (const int size : {16, 24, 32})
+        out.addPixmap(icon.pixmap(size, QIcon::Disabled));
+    return out;
+}
+
+} // namespace
+
+FormulaAssist::FormulaAssist(controls::VxlRichTextBox* box, controls::VXL_TBARMENU* undo,
+                             controls::VXL_TBARMENU* redo, check::EditHistory& history, TranslateFn translate)
+    : m_box(box)
+    , m_undo(undo)
+    , m_redo(redo)
+    , m_history(history)
+    , m_translate(std::move(translate))
+    , m_undoIcon(undo->Picture())
+    , m_redoIcon(redo->Picture())
+    , m_undoDimmed(dimmed(m_undoIcon))
+    , m_redoDimmed(dimmed(m_redoIcon)) {
+    m_stripWidget = new QWidget(box);
+    m_stripWidget->setObjectName(QStringLiteral("LBL_DIAGNOSTICA"));
+    auto* layout = new QHBoxLayout(m_stripWidget);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_message = new QLabel(m_stripWidget);
+    m_message->setObjectName(QStringLiteral("LBL_MESSAGGIO"));
+    m_message->setCursor(Qt::PointingHandCursor);
+    m_message->installEventFilter(this);
+    m_unsaved = new QLabel(m_stripWidget);
+    m_unsaved->setObjectName(QStringLiteral("LBL_NONSALVATA"));
+    m_unsaved->setStyleSheet(QStringLiteral("color: #B05800; font-weight: bold; padding: 1px 4px;"));
+    layout->addWidget(m_message, 1);
+    layout->addWidget(m_unsaved, 0);
+    const int height = box->fontMetrics().height() + 6;
+    m_stripWidget->setFixedHeight(height);
+    box->SetBottomMargin(height);
+    box->installEventFilter(this);
+    placeStrip();
+    m_highlighter = new diagnostics::FormulaHighlighter(box->document(), nullptr);
+    connect(box, &QPlainTextEdit::textChanged, this, &FormulaAssist::textChanged);
+    connect(box, &QPlainTextEdit::cursorPositionChanged, this, [this] {
+        matchDelimiters();
+        refreshHistory();
+    });
+    history.setChangeListener([this] { refreshHistory(); });
+    refreshHistory();
+}
+
+FormulaAssist::~FormulaAssist() {
+    m_history.setChangeListener({});
+}
+
+void FormulaAssist::start(std::shared_ptr<const diagnostics::ElementCatalog> catalog) {
+    m_catalog = std::move(catalog);
+    m_highlighter->setCatalog(m_catalog.get());
+    m_live = std::make_unique<diagnostics::LiveDiagnostics>(m_catalog, m_translate);
+    connect(m_live.get(), &diagnostics::LiveDiagnostics::ready, this, &FormulaAssist::showLive);
+    m_started = true;
+    m_stored = m_box->Text();
+    m_lastText = m_stored;
+    m_live->textChanged(m_stored);
+}
+
+void FormulaAssist::textChanged() {
+    if (!m_box || m_technical)
+        return;
+    // The document reports the highlighter's format changes as changes too: only text counts.
+    const QString text = m_box->Text();
+    if (m_started && text == m_lastText)
+        return;
+    m_lastText = text;
+    m_checkMessage.reset();
+    m_unsavedChanges = m_started && text != m_stored;
+    m_unsaved->setText(m_unsavedChanges ? QStringLiteral("● ") + tr(msg::Unsaved) : QString());
+    if (m_live)
+        m_live->textChanged(text);
+    refreshHistory();
+}
+
+void FormulaAssist::showLive(const QList<diagnostics::Diagnostic>& found, const QString& text) {
+    if (!m_box || m_technical || text != m_box->Text())
+        return; // the box moved on: the next result will come
+    m_found = found;
+    applyMarks();
+    if (m_checkMessage)
+        return;
+    const auto first = std::find_if(found.begin(), found.end(), [](const diagnostics::Diagnostic& d) {
+        return d.severity == diagnostics::Severity::Error;
+    });
+    if (first != found.end())
+        showMessage(*first, false);
+    else if (m_message->styleSheet() != SavedStyle)
+        clearMessage();
+}
+
+void FormulaAssist::checked(const check::SyntaxCheck& check) {
+    if (!m_box || m_technical)
+        return;
+    if (check.lastCorrect()) {
+        m_checkMessage.reset();
+        clearMessage();
+        applyMarks();
+        return;
+    }
+    diagnostics::Diagnostic d;
+    d.message = check.lastServerMessage();
+    const QString text = m_box->Text();
+    if (check.lastBatchLine() > 0) {
+        diagnostics::placeInDisplay(d, check.lastBatchLine(), check.lastBatchColumn(), text,
+                                    check.lastTranslation().text, check.lastTranslation().map,
+                                    check::SyntaxCheck::declarationLines());
+    } else {
+        d.line = 0; // the formula as a whole
+    }
+    m_checkMessage = d;
+    showMessage(d, true);
+    applyMarks();
+}
+
+void FormulaAssist::saved() {
+    if (!m_box)
+        return;
+    m_stored = m_box->Text();
+    m_unsavedChanges = false;
+    m_unsaved->clear();
+    m_checkMessage.reset();
+    m_target = -1;
+    m_message->setStyleSheet(SavedStyle);
+    m_message->setText(tr(msg::Saved));
+    QTimer::singleShot(SavedMessageMs, this, [this] {
+        if (m_message->styleSheet() == SavedStyle)
+            clearMessage();
+    });
+}
+
+void FormulaAssist::setTechnicalView(bool on) {
+    m_technical = on;
+    if (on) {
+        if (m_live)
+            m_live->cancel();
+        m_found.clear();
+        m_checkMessage.reset();
+        clearMessage();
+        applyMarks();
+    } else {
+        m_lastText.clear();
+        textChanged();
+    }
+}
+
+void FormulaAssist::refreshHistory() {
+    const bool canUndo = m_history.canUndo();
+    const bool canRedo = m_history.canRedo();
+    if (m_undo && m_canUndo != canUndo)
+        m_undo->SetPicture(canUndo ? m_undoIcon : m_undoDimmed);
+    if (m_redo && m_canRedo != canRedo)
+        m_redo->SetPicture(canRedo ? m_redoIcon : m_redoDimmed);
+    m_canUndo = canUndo;
+    m_canRedo = canRedo;
+}
+
+void FormulaAssist::showMessage(const diagnostics::Diagnostic& d, bool error) {
+    const QString where = d.line <= 0    ? d.message
+                          : d.column > 0 ? tr(msg::AtLineColumn).arg(d.line).arg(d.column).arg(d.message)
+                                         : tr(msg::AtLine).arg(d.line).arg(d.message);
+    m_message->setStyleSheet(error ? ErrorStyle : LiveStyle);
+    m_message->setText(where);
+    m_message->setToolTip(where);
+    m_target = d.line > 0 ? d.offset : -1;
+}
+
+void FormulaAssist::clearMessage() {
+    m_message->setStyleSheet(QString());
+    m_message->clear();
+    m_message->setToolTip(QString());
+    m_target = -1;
+}
+
+// The marks of the live diagnostics and of the check's message, by line and column of the box.
+void FormulaAssist::applyMarks() {
+    QList<diagnostics::Mark> marks;
+    const QString text = m_box ? m_box->Text() : QString();
+    const diagnostics::TextLines lines(text);
+    auto add = [&](const diagnostics::Diagnostic& d, bool wholeLine) {
+        if (d.line <= 0)
+            return;
+        const int column = int(d.offset - lines.lineStart(d.line));
+        marks.append(
+            {d.line - 1, column, wholeLine ? -1 : int(d.length), d.severity == diagnostics::Severity::Error});
+    };
+    for (const diagnostics::Diagnostic& d : m_found)
+        add(d, false);
+    if (m_checkMessage)
+        add(*m_checkMessage, m_checkMessage->column <= 0);
+    m_highlighter->setMarks(marks);
+}
+
+void FormulaAssist::clickStrip() {
+    if (!m_box || m_target < 0)
+        return;
+    m_box->SetSelStart(int(m_target));
+    m_box->setFocus();
+}
+
+// The bracket, brace or bar at the caret and its partner; one without a partner in red.
+void FormulaAssist::matchDelimiters() {
+    if (!m_box)
+        return;
+    QList<QTextEdit::ExtraSelection> selections;
+    const QTextCursor cursor = m_box->textCursor();
+    const QTextBlock block = cursor.block();
+    const int state = block.previous().isValid() ? block.previous().userState() : -1;
+    std::vector<diagnostics::Span> spans;
+    const diagnostics::FormulaScanner scanner(m_catalog.get());
+    scanner.scanLine(block.text(), state < 0 ? diagnostics::FormulaScanner::Normal : state, spans);
+    if (const auto match = diagnostics::FormulaScanner::matchDelimiter(
+            spans, block.text(), cursor.position() - block.position())) {
+        auto select = [&](qsizetype at, const QColor& colour) {
+            QTextEdit::ExtraSelection s;
+            s.cursor = QTextCursor(block);
+            s.cursor.setPosition(block.position() + int(at));
+            s.cursor.setPosition(block.position() + int(at) + 1, QTextCursor::KeepAnchor);
+            s.format.setBackground(colour);
+            selections.append(s);
+        };
+        select(match->at, match->other < 0 ? QColor(0xF8, 0xB4, 0xB4) : QColor(0xFF, 0xE0, 0x80));
+        if (match->other >= 0)
+            select(match->other, QColor(0xFF, 0xE0, 0x80));
+    }
+    m_box->setExtraSelections(selections);
+}
+
+void FormulaAssist::placeStrip() {
+    if (!m_box)
+        return;
+    const QRect area = m_box->viewport()->geometry();
+    m_stripWidget->setGeometry(area.left(), area.bottom() + 1, area.width(), m_stripWidget->height());
+}
+
+bool FormulaAssist::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_box && (event->type() == QEvent::Resize || event->type() == QEvent::Show))
+        QTimer::singleShot(0, this, [this] { placeStrip(); });
+    if (watched == m_message && event->type() == QEvent::MouseButtonRelease)
+        clickStrip();
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace editor

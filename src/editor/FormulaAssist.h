@@ -1,0 +1,111 @@
+#pragma once
+
+#include "diagnostics/Diagnostics.h"
+
+#include <QIcon>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QLabel;
+class QWidget;
+
+namespace check {
+class EditHistory;
+class SyntaxCheck;
+} // namespace check
+namespace controls {
+class VxlRichTextBox;
+class VXL_TBARMENU;
+} // namespace controls
+namespace diagnostics {
+class ElementCatalog;
+class FormulaHighlighter;
+class LiveDiagnostics;
+} // namespace diagnostics
+
+namespace editor {
+
+// What the formula box shows besides the prescribed window: highlighting, live diagnostics,
+// the message strip under the box (the first message of a failed check, placed in the formula;
+// clicking it puts the caret there), the unsaved-changes marker, the matching delimiter at the
+// caret and whether the undo and redo buttons have anything to do. It only reads the window's
+// controls and the check; it writes nothing and asks nothing.
+class FormulaAssist : public QObject {
+    Q_OBJECT
+public:
+    using TranslateFn = std::function<QString(const QString&)>;
+
+    FormulaAssist(controls::VxlRichTextBox* box, controls::VXL_TBARMENU* undo, controls::VXL_TBARMENU* redo,
+                  check::EditHistory& history, TranslateFn translate);
+    ~FormulaAssist() override;
+
+    // The catalogue of the elements is known (the window's first activation): highlighting and
+    // live diagnostics judge elements from now on; the box's text counts as the stored formula.
+    void start(std::shared_ptr<const diagnostics::ElementCatalog> catalog);
+    // A check ended (the button, Ctrl+H or the silent check of a save).
+    void checked(const check::SyntaxCheck& check);
+    // A save wrote the box's text.
+    void saved();
+    // The box shows the SQL form (the technical view): no diagnostics, no marker changes.
+    void setTechnicalView(bool on);
+    // The buttons' states after a change of the history.
+    void refreshHistory();
+
+    // For tests and the demo host.
+    QLabel* strip() const { return m_message; }
+    QLabel* unsavedMarker() const { return m_unsaved; }
+    diagnostics::FormulaHighlighter* highlighter() const { return m_highlighter; }
+    diagnostics::LiveDiagnostics* live() const { return m_live.get(); }
+    const QList<diagnostics::Diagnostic>& liveDiagnostics() const { return m_found; }
+    bool hasUnsavedChanges() const { return m_unsavedChanges; }
+    // Where a click on the strip puts the caret (-1: nowhere).
+    qsizetype stripTarget() const { return m_target; }
+    void clickStrip();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void textChanged();
+    void showLive(const QList<diagnostics::Diagnostic>& found, const QString& text);
+    void showMessage(const diagnostics::Diagnostic& d, bool error);
+    void clearMessage();
+    void applyMarks();
+    void matchDelimiters();
+    void placeStrip();
+    QString tr(const QString& italian) const { return m_translate ? m_translate(italian) : italian; }
+
+    QPointer<controls::VxlRichTextBox> m_box;
+    QPointer<controls::VXL_TBARMENU> m_undo;
+    QPointer<controls::VXL_TBARMENU> m_redo;
+    check::EditHistory& m_history;
+    TranslateFn m_translate;
+    QWidget* m_stripWidget = nullptr;
+    QLabel* m_message = nullptr;
+    QLabel* m_unsaved = nullptr;
+    diagnostics::FormulaHighlighter* m_highlighter = nullptr;
+    std::shared_ptr<const diagnostics::ElementCatalog> m_catalog;
+    std::unique_ptr<diagnostics::LiveDiagnostics> m_live;
+    QList<diagnostics::Diagnostic> m_found;
+    std::optional<diagnostics::Diagnostic> m_checkMessage; // until the text changes
+    QString m_stored;
+    QString m_lastText; // the text of the last change seen
+    bool m_started = false;
+    bool m_technical = false;
+    bool m_unsavedChanges = false;
+    qsizetype m_target = -1;
+    QIcon m_undoIcon;
+    QIcon m_redoIcon;
+    QIcon m_undoDimmed;
+    QIcon m_redoDimmed;
+    std::optional<bool> m_canUndo; // as the buttons show it
+    std::optional<bool> m_canRedo;
+};
+
+} // namespace editor

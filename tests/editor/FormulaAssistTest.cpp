@@ -1,0 +1,138 @@
+// What the formula box shows besides the prescribed window: highlighting, live diagnostics, the
+// message strip after a failed check, the unsaved marker and the undo/redo buttons.
+#include "EditorFixture.h"
+
+#include "diagnostics/ElementCatalog.h"
+#include "diagnostics/FormulaHighlighter.h"
+#include "diagnostics/LiveDiagnostics.h"
+#include "editor/FormulaAssist.h"
+
+#include <QLabel>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
+
+namespace {
+
+using namespace editortest;
+using diagnostics::FormulaHighlighter;
+using diagnostics::TokenKind;
+
+// The format the highlighter gave the first character of `piece` in the first block.
+QTextCharFormat formatAt(const QTextDocument& doc, const QString& piece) {
+    const QTextBlock block = doc.firstBlock();
+    const int at = int(block.text().indexOf(piece));
+    for (const QTextLayout::FormatRange& r : block.layout()->formats())
+        if (at >= r.start && at < r.start + r.length)
+            return r.format;
+    return {};
+}
+
+TEST(FormulaHighlighterFormats, EachKindOfTokenHasItsStyle) {
+    app();
+    const diagnostics::ElementCatalog catalog =
+        diagnostics::ElementCatalog::withLists({{"C01", "C01 - Colore"}}, {{"V01", "V01 - Scocca"}});
+    QTextDocument doc;
+    FormulaHighlighter highlighter(&doc, &catalog);
+    doc.setPlainText(QStringLiteral("IF {C01 - Colore} = 'a' AND |V01 - Scocca| = 2 -- nota\n"
+                                    "SET [Prezzo lordo] = [Ignoto] + @x + {C99 - No}"));
+    highlighter.rehighlight();
+    const std::pair<QString, TokenKind> pieces[] = {
+        {"IF", TokenKind::Keyword},   {"{C01", TokenKind::Category}, {"'a'", TokenKind::String},
+        {"|V01", TokenKind::Variant}, {"2 --", TokenKind::Number},   {"-- nota", TokenKind::Comment}};
+    for (const auto& [piece, kind] : pieces) {
+        const QTextCharFormat f = formatAt(doc, piece);
+        EXPECT_EQ(f.foreground(), FormulaHighlighter::formatOf(kind, false).foreground())
+            << piece.toStdString();
+        EXPECT_NE(f.underlineStyle(), QTextCharFormat::WaveUnderline) << piece.toStdString();
+    }
+    const QTextBlock second = doc.firstBlock().next();
+    auto at = [&](const QString& piece) {
+        const int p = int(second.text().indexOf(piece));
+        for (const QTextLayout::FormatRange& r : second.layout()->formats())
+            if (p >= r.start && p < r.start + r.length)
+                return r.format;
+        return QTextCharFormat();
+    };
+    EXPECT_EQ(at("[Prezzo").foreground(), FormulaHighlighter::formatOf(TokenKind::Label, false).foreground());
+    EXPECT_NE(at("[Prezzo").underlineStyle(), QTextCharFormat::WaveUnderline);
+    EXPECT_EQ(at("[Ignoto").underlineStyle(), QTextCharFormat::WaveUnderline);
+    EXPECT_EQ(at("@x").foreground(), FormulaHighlighter::formatOf(TokenKind::Variable, false).foreground());
+    EXPECT_EQ(at("{C99").underlineStyle(), QTextCharFormat::WaveUnderline);
+    EXPECT_EQ(at("{C99").foreground(), FormulaHighlighter::formatOf(TokenKind::Category, false).foreground());
+}
+
+class Assist : public Editor {
+protected:
+    editor::FormulaAssist& assist() { return *window->assist(); }
+    // Waits for the live diagnostics of the box's current text.
+    void waitForDiagnostics() {
+        bool done = false;
+        QObject::connect(assist().live(), &diagnostics::LiveDiagnostics::ready, [&done] { done = true; });
+        QTRY_VERIFY_WITH_TIMEOUT(done, 10000);
+    }
+};
+
+TEST_F(Assist, UnknownLabelIsMarkedAndExplainedWhileTyping) {
+    FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
+    w.TXT_FORMULA->SetText(QStringLiteral("SET [Prezzo lordo] = 1\r\nSET [Sconto 1%] = [prezzo lordo]"));
+    waitForDiagnostics();
+    ASSERT_EQ(assist().liveDiagnostics().size(), 1);
+    EXPECT_EQ(
+        assist().strip()->text(),
+        QStringLiteral("Riga 2, colonna 19: Etichetta sconosciuta [prezzo lordo]. Forse: [Prezzo lordo]"));
+    ASSERT_EQ(assist().highlighter()->marks().size(), 1);
+    EXPECT_EQ(assist().highlighter()->marks().first().block, 1);
+    EXPECT_EQ(assist().highlighter()->marks().first().column, 18);
+    assist().clickStrip();
+    EXPECT_EQ(w.TXT_FORMULA->SelStart(), w.TXT_FORMULA->Text().indexOf(QStringLiteral("[prezzo")));
+}
+
+TEST_F(Assist, FailedCheckShowsTheServersMessageAtTheFormulasLine) {
+    FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
+    w.TXT_FORMULA->SetText(
+        QStringLiteral("SET [Prezzo lordo] = 1\r\n\r\nSET [Sconto 1%] = CAST('abc' AS INT)"));
+    responder.clear();
+    QTest::keyClick(w.TXT_FORMULA, Qt::Key_H, Qt::ControlModifier);
+    ASSERT_EQ(responder.requests().size(), 1);
+    EXPECT_TRUE(responder.requests().first().text.endsWith(
+        QStringLiteral("La formula non risulta essere corretta.")));
+    EXPECT_TRUE(assist().strip()->text().startsWith(QStringLiteral("Riga 3")))
+        << assist().strip()->text().toStdString();
+    EXPECT_TRUE(assist().strip()->text().contains(QStringLiteral("Msg 245")))
+        << assist().strip()->text().toStdString();
+    bool marked = false;
+    for (const diagnostics::Mark& m : assist().highlighter()->marks())
+        marked = marked || m.block == 2;
+    EXPECT_TRUE(marked);
+    assist().clickStrip();
+    EXPECT_GE(w.TXT_FORMULA->SelStart(), w.TXT_FORMULA->Text().lastIndexOf(QStringLiteral("SET")));
+}
+
+TEST_F(Assist, UnsavedMarkerUntilTheSaveWhichIsConfirmedInTheStrip) {
+    FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(5));
+    EXPECT_FALSE(assist().hasUnsavedChanges());
+    w.TXT_FORMULA->SetText(QStringLiteral("SET [Prezzo lordo] = 7"));
+    EXPECT_TRUE(assist().hasUnsavedChanges());
+    EXPECT_EQ(assist().unsavedMarker()->text(), QStringLiteral("● Modifiche non salvate"));
+    QTest::keyClick(w.TXT_FORMULA, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_FALSE(assist().hasUnsavedChanges());
+    EXPECT_TRUE(assist().unsavedMarker()->text().isEmpty());
+    EXPECT_EQ(assist().strip()->text(), QStringLiteral("Formula salvata"));
+}
+
+TEST_F(Assist, UndoAndRedoButtonsShowWhetherThereIsAnythingToDo) {
+    FRMLP_FORMULE& w = open(0, core::Variant());
+    const qint64 dimmedUndo = w.IMG_UNDO->Picture().cacheKey();
+    const qint64 dimmedRedo = w.IMG_REDO->Picture().cacheKey();
+    w.TXT_FORMULA->setFocus();
+    QTest::keyClicks(w.TXT_FORMULA, QStringLiteral("SET "));
+    QCoreApplication::processEvents();
+    EXPECT_NE(w.IMG_UNDO->Picture().cacheKey(), dimmedUndo);
+    EXPECT_EQ(w.IMG_REDO->Picture().cacheKey(), dimmedRedo);
+    QTest::keyClicks(w.TXT_FORMULA, QStringLiteral("[Prezzo lordo] "));
+    w.UndoFormula();
+    EXPECT_NE(w.IMG_REDO->Picture().cacheKey(), dimmedRedo);
+}
+
+} // namespace
