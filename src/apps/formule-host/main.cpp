@@ -1,6 +1,7 @@
 // The demo host of the formula editor component: a price-list management window that creates the
 // component from its shared library and opens the editor on the records of the three contexts.
 #include "HostWindow.h"
+#include "VerifyWindow.h"
 
 #include "ado/Setup.h"
 #include "host/DialogResponder.h"
@@ -91,14 +92,36 @@ struct HostOptions {
         QStringLiteral("With a screenshot: also open the instructions window from the editor's legend button "
                        "and save it as PNG."),
         QStringLiteral("FILE")};
+    QCommandLineOption verifyScreenshot{
+        QStringLiteral("verify-screenshot"),
+        QStringLiteral("Run the window \"Verifica formule\" off screen to its end, save it as PNG and exit."),
+        QStringLiteral("FILE")};
 };
+
+// --verify-screenshot: the verification window run to its end, rendered and saved.
+int verifyScreenshot(demo::HostWindow& window, const QString& file, QTextStream& err) {
+    int code = 1;
+    demo::VerifyWindow* verify = window.openVerification();
+    QObject::connect(verify, &demo::VerifyWindow::finished, verify, [&code, verify, file, &err] {
+        code = verify->grab().save(file, "PNG") ? 0 : 1;
+        if (code == 0)
+            QTextStream(stdout) << file << '\n';
+        else
+            err << "formule-host: cannot write " << file << '\n';
+        QCoreApplication::exit(code);
+    });
+    QTimer::singleShot(120000, verify, [] { QCoreApplication::exit(1); });
+    QCoreApplication::exec();
+    return code;
+}
 
 } // namespace
 
 int main(int argc, char** argv) {
     // A screenshot is rendered off screen.
     for (int i = 1; i < argc; ++i) {
-        if ((std::strcmp(argv[i], "--screenshot") == 0 || std::strcmp(argv[i], "--host-screenshot") == 0) &&
+        if ((std::strcmp(argv[i], "--screenshot") == 0 || std::strcmp(argv[i], "--host-screenshot") == 0 ||
+             std::strcmp(argv[i], "--verify-screenshot") == 0) &&
             qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
     }
@@ -111,7 +134,7 @@ int main(int argc, char** argv) {
     const HostOptions options;
     parser.addOptions({options.db, options.lang, options.company, options.context, options.id, options.modal,
                        options.screenshot, options.hostScreenshot, options.variants, options.expandTree,
-                       options.legendScreenshot});
+                       options.legendScreenshot, options.verifyScreenshot});
     parser.process(app);
 
     QTextStream err(stderr);
@@ -167,6 +190,8 @@ int main(int argc, char** argv) {
     if (!window.refreshRecords())
         err << "formule-host: cannot read the records: " << window.errorText() << '\n';
 
+    if (parser.isSet(options.verifyScreenshot))
+        return verifyScreenshot(window, parser.value(options.verifyScreenshot), err);
     if (shotFile.isEmpty() || wholeHost)
         window.show();
     window.setEmbedInArea(shotFile.isEmpty() || wholeHost);
