@@ -148,17 +148,19 @@ BulkSummary BulkCheck::runParallel(ado::Connection& connection,
     bool readerDone = false;
     qint64 read = 0;
     qint64 emitted = 0;
-    while (!readerDone || emitted < read) {
-        if (m_options.cancelled && m_options.cancelled()) {
-            summary.cancelled = true;
-            break;
-        }
-        while (std::optional<CheckedFormula> result = queue.take(emitted)) {
+    const auto cancelled = [&] { return summary.cancelled = m_options.cancelled && m_options.cancelled(); };
+    while ((!readerDone || emitted < read) && !cancelled()) {
+        // Cancel is asked between two results too: the jobs may have finished many at once.
+        std::optional<CheckedFormula> result;
+        while (!summary.cancelled && (result = queue.take(emitted))) {
             ++emitted;
             summary.add(result->verdict);
             if (each)
                 each(*result);
+            cancelled();
         }
+        if (summary.cancelled)
+            break;
         if (!readerDone && !pending) {
             pending = reader.next();
             readerDone = !pending;
