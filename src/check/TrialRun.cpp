@@ -2,6 +2,7 @@
 
 #include "check/Declarations.h"
 #include "check/TrialTexts.h"
+#include "language/Dictionary.h"
 #include "language/References.h"
 #include "tsql/Lexer.h"
 #include "tsql/Value.h"
@@ -128,6 +129,31 @@ QList<TrialElement> trialElements(const QString& sql) {
     appendReferences(out, sql, refs::Kind::Category);
     appendReferences(out, sql, refs::Kind::Variant);
     return out;
+}
+
+QString trialLabel(const TrialElement& element, const TrialTranslateFn& translate) {
+    if (element.kind == TrialElement::Kind::Category)
+        return u'{' + element.key + u'}';
+    if (element.kind == TrialElement::Kind::Variant)
+        return u'|' + element.key + u'|';
+    const language::TranslateFn tf = [&translate](const QString& text) { return tr(translate, text); };
+    for (const language::Entry& entry : language::Dictionary::entries())
+        if (entry.variable.compare(element.key, Qt::CaseInsensitive) == 0)
+            return language::Dictionary::label(entry, language::Direction::ToDisplay, tf);
+    return element.key;
+}
+
+std::optional<TrialElement> elementNamed(const QString& name, const TrialTranslateFn& translate) {
+    const QString trimmed = name.trimmed();
+    if (trimmed.startsWith(u'@'))
+        return declaredElement(trimmed);
+    const QString label = trimmed.startsWith(u'[') ? trimmed : u'[' + trimmed + u']';
+    for (const DeclaredVariable& v : declaredVariables()) {
+        const TrialElement element = variableElement(v);
+        if (trialLabel(element, translate).compare(label, Qt::CaseInsensitive) == 0)
+            return element;
+    }
+    return std::nullopt;
 }
 
 TrialLiteral trialLiteral(const TrialElement& element, const QString& text,
