@@ -34,6 +34,16 @@ QList<TrialElement> trialOutputs();
 // The declared variable `name` ("@ATTPREZZO", any case), or nullopt.
 std::optional<TrialElement> declaredElement(const QString& name);
 
+using TrialTranslateFn = std::function<QString(const QString&)>; // the host's; unset: Italian
+
+// The element's label in the user's language: "[Prezzo lordo - CURR]" for a variable of the
+// token dictionary (its name otherwise), "{123}" for a category, "|V01|" for a variant.
+QString trialLabel(const TrialElement& element, const TrialTranslateFn& translate = {});
+
+// The declared variable a user names by its label without brackets ("Prezzo lordo - CURR", in
+// the language of `translate`, any case), by its label with them, or by its name ("@ATTPREZZO").
+std::optional<TrialElement> elementNamed(const QString& name, const TrialTranslateFn& translate = {});
+
 // A value typed for an element; empty text is NULL.
 struct TrialInput {
     TrialElement element;
@@ -47,7 +57,6 @@ struct TrialLiteral {
     QString literal; // "NULL" for empty text
     QString error;   // empty when the value fits
 };
-using TrialTranslateFn = std::function<QString(const QString&)>; // the host's; unset: Italian
 TrialLiteral trialLiteral(const TrialElement& element, const QString& text,
                           const TrialTranslateFn& translate = {});
 
