@@ -12,6 +12,7 @@
 
 #include <initializer_list>
 #include <memory>
+#include <optional>
 
 namespace ado {
 
@@ -122,6 +123,9 @@ struct CommandLimits {
 struct IsolatedOutcome {
     BatchOutcome outcome;          // errors empty when the server accepted the batch
     int transactionCountAfter = 1; // @@TRANCOUNT when the batch ended; 1 = as the batch found it
+    // Traced runs on a back end that can trace: the lines of the batch on which a statement ran,
+    // ascending. nullopt when no trace was asked for or the back end has none (SQL Server).
+    std::optional<QList<int>> executedLines;
 };
 
 // A back end (provider) behind a Connection.
@@ -142,7 +146,8 @@ public:
     // table data, so the back end may take its write lock first. Batch errors are reported in
     // the outcome, and so is a transaction already open on the embedded engine (Msg 40004);
     // throws ComError when the connection fails, or a transaction is open on SQL Server.
-    virtual IsolatedOutcome executeIsolated(const QString& commandText, bool writes) = 0;
+    // `trace` asks for IsolatedOutcome::executedLines where the back end can give them.
+    virtual IsolatedOutcome executeIsolated(const QString& commandText, bool writes, bool trace) = 0;
 };
 
 // ADO-style Key=Value; connection string, keys case-insensitive, values may be quoted
@@ -227,7 +232,9 @@ public:
     // Runs a batch so that nothing it does stays (see Backend::executeIsolated), within
     // `limits` instead of the connection's own for this one run. Batch errors fill Errors and
     // are returned, not raised; raises when the run cannot be isolated.
-    IsolatedOutcome ExecuteIsolated(const QString& commandText, bool writes, const CommandLimits& limits);
+    // `trace`: report the lines that ran where the back end can (IsolatedOutcome::executedLines).
+    IsolatedOutcome ExecuteIsolated(const QString& commandText, bool writes, const CommandLimits& limits,
+                                    bool trace = false);
 
     // The limits of every command (ADO's CommandTimeout and the embedded server's budgets).
     void setLimits(const CommandLimits& limits);

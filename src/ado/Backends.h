@@ -42,7 +42,7 @@ public:
     void rollbackTransaction() override;
     int transactionCount() override;
     void setLimits(const CommandLimits& limits) override;
-    IsolatedOutcome executeIsolated(const QString& commandText, bool writes) override;
+    IsolatedOutcome executeIsolated(const QString& commandText, bool writes, bool trace) override;
 
 private:
     QString m_name;
@@ -62,7 +62,7 @@ public:
     void rollbackTransaction() override;
     int transactionCount() override;
     void setLimits(const CommandLimits& limits) override;
-    IsolatedOutcome executeIsolated(const QString& commandText, bool writes) override;
+    IsolatedOutcome executeIsolated(const QString& commandText, bool writes, bool trace) override;
 
 private:
     void runOrThrow(const QString& text);

@@ -152,10 +152,12 @@ void EmbeddedBackend::setLimits(const CommandLimits& limits) {
     m_engine->setLimits(l);
 }
 
-IsolatedOutcome EmbeddedBackend::executeIsolated(const QString& commandText, bool writes) {
+IsolatedOutcome EmbeddedBackend::executeIsolated(const QString& commandText, bool writes, bool trace) {
     // A transaction already open is the engine's to refuse (Msg 40004): its fence checks it.
-    tsql::IsolatedResult r = m_engine->executeIsolated(commandText, writes);
+    tsql::IsolatedResult r = m_engine->executeIsolated(commandText, writes, trace);
     IsolatedOutcome out;
+    if (trace)
+        out.executedLines = r.result.executedLines;
     out.outcome = outcomeOf(std::move(r.result));
     out.transactionCountAfter = r.transactionCountAfter;
     return out;

@@ -448,7 +448,8 @@ BatchOutcome SqlServerBackend::run(const QString& commandText) {
     return out;
 }
 
-IsolatedOutcome SqlServerBackend::executeIsolated(const QString& commandText, bool) {
+// The server reports no statement lines: a traced run has no trace here.
+IsolatedOutcome SqlServerBackend::executeIsolated(const QString& commandText, bool, bool) {
     // The session as the batch finds it: no transaction of the caller, and the options the
     // run changes (XACT_ABORT, NOCOUNT), to be put back afterwards.
     const BatchOutcome before = run(QStringLiteral("SELECT @@TRANCOUNT, @@OPTIONS"));

@@ -138,6 +138,9 @@ constexpr std::array<Declaration, 105> FieldDeclarations{{
     {"@DO11_DOCUM_MG36", "CHAR(14)"},
 }};
 
+// The configurator option, declared after the block (see OptionDeclaration()).
+constexpr Declaration Option{"@DO30_OPZIONE_MG5E", "CHAR(20)"};
+
 const QString LineEnd = QStringLiteral("\r\n");
 
 // "declare <variable>" padded with blanks so that "AS <type>" starts in column 47.
@@ -164,11 +167,26 @@ QString BuildDeclarations() {
 }
 
 QString OptionDeclaration() {
-    return upperCaseLine("@DO30_OPZIONE_MG5E", "CHAR(20)");
+    return upperCaseLine(Option.variable, Option.type);
 }
 
 QString CheckDeclarations() {
     return BuildDeclarations() + OptionDeclaration();
+}
+
+const QList<DeclaredVariable>& declaredVariables() {
+    static const QList<DeclaredVariable> variables = [] {
+        QList<DeclaredVariable> all;
+        for (const char* prefix : QuotationPrefixes)
+            for (const Declaration& element : QuotationElements)
+                all.append(
+                    {QLatin1String(prefix) + QLatin1String(element.variable), QLatin1String(element.type)});
+        for (const Declaration& field : FieldDeclarations)
+            all.append({QLatin1String(field.variable), QLatin1String(field.type)});
+        all.append({QLatin1String(Option.variable), QLatin1String(Option.type)});
+        return all;
+    }();
+    return variables;
 }
 
 } // namespace check

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 namespace check {
@@ -31,5 +32,14 @@ QString OptionDeclaration();
 // What the syntax check sends before the formula: BuildDeclarations() followed by
 // OptionDeclaration() (139 lines).
 QString CheckDeclarations();
+
+// One variable of CheckDeclarations() and its type as written there ("decimal(17,6)", "CHAR(2)").
+struct DeclaredVariable {
+    QString variable; // upper case, with its at sign
+    QString type;
+};
+
+// The variables of CheckDeclarations(), in the order of the block (the option last).
+const QList<DeclaredVariable>& declaredVariables();
 
 } // namespace check

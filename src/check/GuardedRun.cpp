@@ -8,13 +8,14 @@ namespace {
 
 // The batch, let through by the guard's `verdict`, run in isolation.
 GuardedOutcome run(ado::Connection& connection, const QString& batch, const ado::CommandLimits& limits,
-                   const GuardVerdict& verdict) {
+                   const GuardVerdict& verdict, bool trace = false) {
     GuardedOutcome out;
     if (verdict.refused) {
         out.refused = verdict.refused;
         return out;
     }
-    ado::IsolatedOutcome run = connection.ExecuteIsolated(batch, verdict.writes, limits);
+    ado::IsolatedOutcome run = connection.ExecuteIsolated(batch, verdict.writes, limits, trace);
+    out.executedLines = std::move(run.executedLines);
     out.errors = run.outcome.errors;
     out.resultSets = std::move(run.outcome.resultSets);
     out.transactionCountAfter = run.transactionCountAfter;
@@ -37,8 +38,8 @@ GuardedOutcome runGuarded(ado::Connection& connection, const QString& batch, con
 }
 
 GuardedOutcome runGuarded(ado::Connection& connection, const QString& batch, const ado::CommandLimits& limits,
-                          qsizetype trustedPrefix, int trustedLines) {
-    return run(connection, batch, limits, guardBatch(batch, trustedPrefix, trustedLines));
+                          qsizetype trustedPrefix, int trustedLines, bool trace) {
+    return run(connection, batch, limits, guardBatch(batch, trustedPrefix, trustedLines), trace);
 }
 
 QString describeFailure(const GuardedOutcome& outcome, int lineOffset,

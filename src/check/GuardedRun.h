@@ -22,6 +22,7 @@ struct GuardedOutcome {
     QList<ado::Error> errors;                // the server's messages, first one first
     QList<core::RowSet> resultSets;          // what the batch returned
     int transactionCountAfter = 1;           // a batch that leaves another count is not accepted
+    std::optional<QList<int>> executedLines; // traced runs on the embedded engine (see ado::IsolatedOutcome)
     bool accepted() const { return !refused && errors.isEmpty() && transactionCountAfter == 1; }
 };
 
@@ -34,8 +35,9 @@ GuardedOutcome runGuarded(ado::Connection& connection, const QString& batch, con
                           DynamicBatches dynamic = DynamicBatches::Refused);
 // The same for a batch whose first `trustedPrefix` characters (`trustedLines` line breaks) are
 // this system's own text, which the guard does not read again (see guardBatch).
+// `trace` asks the connection for the lines that ran (GuardedOutcome::executedLines).
 GuardedOutcome runGuarded(ado::Connection& connection, const QString& batch, const ado::CommandLimits& limits,
-                          qsizetype trustedPrefix, int trustedLines);
+                          qsizetype trustedPrefix, int trustedLines, bool trace = false);
 
 // The first message of a run that was not accepted, as the server writes it:
 // "Msg N, Level L, State S, Line R: text", with " (column C)" when the column is known; a

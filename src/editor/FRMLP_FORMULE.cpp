@@ -408,6 +408,7 @@ void FRMLP_FORMULE::Form_Activate() {
     // The elements the formula may name, for highlighting and live diagnostics.
     m_parts->assist->start(std::make_shared<const diagnostics::ElementCatalog>(
         diagnostics::ElementCatalog::load(m_parts->services, RTrimN(Ditta).toString())));
+    restoreTrialPanel();
 }
 
 FormulaAssist* FRMLP_FORMULE::assist() const {

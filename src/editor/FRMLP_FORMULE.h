@@ -49,6 +49,7 @@ class FormulaLanguage;
 namespace editor {
 
 class FormulaAssist;
+class TrialPanel;
 
 // Title of the component's application, shown by the error display.
 inline constexpr const char* ApplicationTitle = "QEDRIX";
@@ -145,6 +146,7 @@ public:
     controls::VXL_TBARMENU* IMG_SAVE = nullptr;
     controls::VXL_TBARMENU* IMG_CHECK = nullptr;
     controls::VXL_TBARMENU* IMG_EXPCOL = nullptr;
+    controls::VXL_TBARMENU* IMG_TRIAL = nullptr; // the trial panel, beside the check
     QCheckBox* CHK_DEBUG = nullptr;
     controls::VXL_RESIZEFORM* RESIZEFORM = nullptr;
     controls::MDIActiveX* MDIActiveX1 = nullptr;
@@ -188,6 +190,11 @@ public:
     // Highlighting, live diagnostics, message strip and unsaved marker of the formula box.
     FormulaAssist* assist() const;
 
+    // The trial panel (FRMLP_FORMULE_Trial.cpp): shown and hidden by IMG_TRIAL and Ctrl+T.
+    TrialPanel* trialPanel() const;
+    void toggleTrialPanel();
+    void showTrialPanel(bool show);
+
     // The host message box of GclsLog (raises 91 without a log object).
     int messageBox(const QString& prompt, int code, const QString& title);
 
@@ -222,6 +229,10 @@ private:
     void switchTechnicalView();
     void lockUnreadableFormula(const QString& storedSql);
     void connectEvents();
+    void buildTrialPanel(const QRect& button);
+    void restoreTrialPanel();
+    void rememberTrialValues();
+    QString trialSettingsKey() const;
     host::GlobalObject* global() const;
     host::Navigator* navigator() const;
 
@@ -249,6 +260,7 @@ private:
     // Propagation guard of the window's key preview (see eventFilter).
     const QEvent* m_lastKeyEvent = nullptr;
     QPointer<QWidget> m_lastKeyReceiver;
+    TrialPanel* m_trial = nullptr;
 };
 
 } // namespace editor

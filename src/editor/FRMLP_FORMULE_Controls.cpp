@@ -60,6 +60,7 @@ constexpr Design dLBL_ELEMSELEZ{3990, 60, 8490, 450};
 constexpr Design dIMG_UNDO{3990, 540, 450, 450};
 constexpr Design dIMG_REDO{4470, 540, 450, 450};
 constexpr Design dIMG_LEGEND{4950, 540, 450, 450};
+constexpr Design dIMG_TRIAL{10590, 540, 450, 450};
 constexpr Design dIMG_CHECK{11070, 540, 450, 450};
 constexpr Design dIMG_CLEAR{11550, 540, 450, 450};
 constexpr Design dIMG_SAVE{12030, 540, 450, 450};
@@ -159,6 +160,8 @@ void FRMLP_FORMULE::buildControls() {
     mnuDeseleziona = mnuPrincipale->addAction(QStringLiteral("Deseleziona entità anagrafica"));
     mnuDeseleziona->setObjectName(QStringLiteral("mnuDeseleziona"));
 
+    buildTrialPanel(controls::twipsToPixels(
+        QRect(dIMG_TRIAL.left, dIMG_TRIAL.top, dIMG_TRIAL.width, dIMG_TRIAL.height), this));
     setTabOrder(TXT_FORMULA, TVW_FIELDS);
 }
 
@@ -241,6 +244,9 @@ void FRMLP_FORMULE::Form_KeyDown(int keyCode, int shift) {
         break;
     case 87: // Ctrl+W
         switchTechnicalView();
+        break;
+    case 84: // Ctrl+T: the trial panel
+        toggleTrialPanel();
         break;
     default:
         break;

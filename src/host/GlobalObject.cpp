@@ -14,7 +14,8 @@ core::Variant objectArg(Cinterface* value) {
 
 ApplicationSettings::ApplicationSettings(QObject* parent)
     : HostObject(parent)
-    , m_configurator(new ConfiguratorSettings(this)) {}
+    , m_configurator(new ConfiguratorSettings(this))
+    , m_user(new UserSettings(this)) {}
 
 GlobalObject::GlobalObject(QObject* parent)
     : HostObject(parent)

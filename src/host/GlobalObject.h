@@ -3,6 +3,7 @@
 #include "core/Variant.h"
 #include "host/HostObject.h"
 #include "host/TranslationService.h"
+#include "host/UserSettings.h"
 
 #include <QPointer>
 
@@ -73,12 +74,16 @@ private:
 class ApplicationSettings : public HostObject {
     Q_OBJECT
     Q_PROPERTY(host::ConfiguratorSettings* Configurator READ Configurator)
+    Q_PROPERTY(host::UserSettings* User READ User)
 public:
     explicit ApplicationSettings(QObject* parent = nullptr);
     ConfiguratorSettings* Configurator() const { return m_configurator; }
+    // The settings of the user at this computer (see UserSettings).
+    host::UserSettings* User() const { return m_user; }
 
 private:
     ConfiguratorSettings* m_configurator;
+    host::UserSettings* m_user;
 };
 
 // The host global object. Members reached late bound are Q_PROPERTYs / Q_INVOKABLEs.

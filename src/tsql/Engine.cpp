@@ -83,6 +83,9 @@ BatchResult toBatchResult(RunResult&& r) {
     }
     out.recordsAffected = r.recordsAffected;
     out.error = r.error;
+    out.executedLines.reserve(qsizetype(r.executedLines.size()));
+    for (int line : r.executedLines)
+        out.executedLines << line;
     return out;
 }
 
@@ -92,8 +95,8 @@ BatchResult Engine::execute(const QString& batch) {
     return toBatchResult(d->session.run(batch));
 }
 
-IsolatedResult Engine::executeIsolated(const QString& batch, bool writeLock) {
-    IsolatedRun r = d->session.runIsolated(batch, writeLock);
+IsolatedResult Engine::executeIsolated(const QString& batch, bool writeLock, bool traceLines) {
+    IsolatedRun r = d->session.runIsolated(batch, writeLock, traceLines);
     IsolatedResult out;
     out.result = toBatchResult(std::move(r.result));
     out.transactionCountAfter = r.transactionCountAfter;

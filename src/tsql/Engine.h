@@ -26,6 +26,7 @@ struct BatchResult {
     QList<core::RowSet> resultSets;   // every result set the batch returned, in order
     qint64 recordsAffected = -1;      // rows changed by the last data-changing statement, -1 if none
     std::optional<ServerError> error; // set when the batch failed (it stopped at that point)
+    QList<int> executedLines;         // traced runs only: lines where a statement of the batch ran, ascending
 };
 
 // What one batch may use of the machine. A batch that goes beyond a limit stops with an error;
@@ -68,7 +69,9 @@ public:
     // result, nothing run: Msg 40004) while a transaction of the connection is open. Should
     // SQLite end the transaction by itself (a full disk, an interrupted write), the batch stops
     // at once with Msg 40003, Level 20, so that nothing runs unprotected.
-    IsolatedResult executeIsolated(const QString& batch, bool writeLock);
+    // `traceLines` records the lines of the batch on which a statement started to run (not those
+    // of dynamic batches inside it) in BatchResult::executedLines.
+    IsolatedResult executeIsolated(const QString& batch, bool writeLock, bool traceLines = false);
 
     void setLimits(const Limits& limits);
     const Limits& limits() const;

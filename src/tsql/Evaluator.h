@@ -19,12 +19,13 @@ struct XmlDoc;
 struct BatchState {
     std::vector<Value> vars;
     std::vector<SqlType> varTypes;
-    std::vector<MemoryCharge> varMemory; // what the value of each variable takes
-    qint64 rowCount = 0;                 // @@ROWCOUNT
-    std::optional<ServerError> caught;   // the error the innermost CATCH block running handles
-    RunResult* out = nullptr;            // the result the batch builds
-    CompiledBatch* compiled = nullptr;   // the batch running
-    QString identityInsert;              // the table whose IDENTITY_INSERT is ON (for the session)
+    std::vector<MemoryCharge> varMemory;    // what the value of each variable takes
+    qint64 rowCount = 0;                    // @@ROWCOUNT
+    std::optional<ServerError> caught;      // the error the innermost CATCH block running handles
+    RunResult* out = nullptr;               // the result the batch builds
+    CompiledBatch* compiled = nullptr;      // the batch running
+    QString identityInsert;                 // the table whose IDENTITY_INSERT is ON (for the session)
+    std::vector<bool>* lineTrace = nullptr; // traced batch: the lines on which a statement ran
 };
 
 class Evaluator final : public ValueSource {

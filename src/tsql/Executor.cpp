@@ -14,10 +14,19 @@ namespace tsql {
 // runs, with the Msg 208 the binder kept for it (deferred name resolution).
 void Executor::enter(const Stmt& s) {
     m_errorFromInner = false;
+    if (m_state.lineTrace && m_nesting == 0 && s.line > 0)
+        traceLine(s.line);
     m_budget.tick();
     m_transactions.checkFence();
     if (s.deferred)
         throw SqlError{*s.deferred};
+}
+
+void Executor::traceLine(int line) {
+    std::vector<bool>& lines = *m_state.lineTrace;
+    if (size_t(line) >= lines.size())
+        lines.resize(size_t(line) + 1);
+    lines[size_t(line)] = true;
 }
 
 // A failure of the statement `s`: it is told where it happened; inside a fence that SQLite has

@@ -50,6 +50,7 @@ public:
 
 private:
     void enter(const Stmt& s);
+    void traceLine(int line);
     void failed(SqlError& e, const Stmt& s);
     Flow runInner(Stmt& s);
     Flow runIf(Stmt& first);

@@ -48,9 +48,12 @@ struct Session::Impl {
     }
 
     // A batch stops at its first error: the statements before it keep what they did.
-    RunResult runBatch(const QString& batch) {
+    RunResult runBatch(const QString& batch, bool traceLines = false) {
         RunResult result;
         state.out = &result;
+        // One flag per line of the batch at most: the trace never grows with loops.
+        std::vector<bool> lines;
+        state.lineTrace = traceLines ? &lines : nullptr;
         executor.startBatch();
         budget.start(limits);
         const CurrentBudget current(&budget);
@@ -72,6 +75,10 @@ struct Session::Impl {
         }
         executor.dropTableVariables();
         transactions.forgetEndedTransaction();
+        state.lineTrace = nullptr;
+        for (size_t line = 0; line < lines.size(); ++line)
+            if (lines[line])
+                result.executedLines.push_back(int(line));
         state.compiled = nullptr;
         state.out = nullptr;
         // The values of the variables can be large: they go with the batch.
@@ -80,7 +87,7 @@ struct Session::Impl {
         return result;
     }
 
-    IsolatedRun runIsolated(const QString& batch, bool writeLock) {
+    IsolatedRun runIsolated(const QString& batch, bool writeLock, bool traceLines) {
         IsolatedRun r;
         if (transactions.count() > 0 || transactions.fenced()) {
             ServerError e;
@@ -104,7 +111,7 @@ struct Session::Impl {
             Transactions& t;
             ~Lower() { t.lowerFence(); }
         } lower{transactions};
-        r.result = runBatch(batch);
+        r.result = runBatch(batch, traceLines);
         r.transactionCountAfter = transactions.count();
         return r;
     }
@@ -130,8 +137,8 @@ RunResult Session::run(const QString& batch) {
     return d->runBatch(batch);
 }
 
-IsolatedRun Session::runIsolated(const QString& batch, bool writeLock) {
-    return d->runIsolated(batch, writeLock);
+IsolatedRun Session::runIsolated(const QString& batch, bool writeLock, bool traceLines) {
+    return d->runIsolated(batch, writeLock, traceLines);
 }
 
 void Session::setLimits(const Limits& limits) {

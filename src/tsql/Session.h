@@ -24,7 +24,8 @@ struct RunResult {
     std::vector<ResultSet> resultSets;
     qint64 recordsAffected = -1;
     std::optional<ServerError> error;
-    QStringList messages; // PRINT output
+    QStringList messages;           // PRINT output
+    std::vector<int> executedLines; // traced runs: lines on which a statement ran, ascending
 };
 
 struct IsolatedRun {
@@ -44,7 +45,8 @@ public:
     RunResult run(const QString& batch);
     // Runs a batch inside a transaction it cannot end, rolled back afterwards (see
     // Engine::executeIsolated).
-    IsolatedRun runIsolated(const QString& batch, bool writeLock);
+    // `traceLines`: fill RunResult::executedLines.
+    IsolatedRun runIsolated(const QString& batch, bool writeLock, bool traceLines = false);
     // Parses and binds without running: the compile-time verdict of a batch.
     std::optional<ServerError> compile(const QString& batch);
 

@@ -50,7 +50,16 @@ public:
     void SetMultiLine(bool multiLine);
 
     // Keeps `pixels` under the text area free (a strip of the window sits there).
-    void SetBottomMargin(int pixels) { setViewportMargins(0, 0, 0, pixels); }
+    void SetBottomMargin(int pixels) {
+        m_bottomMargin = pixels;
+        setViewportMargins(m_leftMargin, 0, 0, m_bottomMargin);
+    }
+    // Keeps `pixels` left of the text area free (a margin of marks sits there).
+    void SetLeftMargin(int pixels) {
+        m_leftMargin = pixels;
+        setViewportMargins(m_leftMargin, 0, 0, m_bottomMargin);
+    }
+    int LeftMargin() const { return m_leftMargin; }
 
     // Inserts the character of the key press being notified now, so that a KeyPress handler
     // can see it in the text. Does nothing outside a KeyPress notification.
@@ -73,6 +82,8 @@ private:
     bool m_pendingDone = false;
     bool m_programmatic = false;
     bool m_multiLine = true;
+    int m_leftMargin = 0;
+    int m_bottomMargin = 0;
 };
 
 } // namespace controls

@@ -1,0 +1,155 @@
+// formule eval: the trial run of a display-form formula on values given on the command line,
+// through the same class as the editor's trial panel.
+
+#include "Command.h"
+
+#include "check/Messages.h"
+#include "check/TrialRun.h"
+#include "language/FormulaLanguage.h"
+
+namespace {
+
+using namespace formule_cli;
+
+const QString Set = QStringLiteral("set");
+const QString CategoryOption = QStringLiteral("category");
+const QString VariantOption = QStringLiteral("variant");
+const QString All = QStringLiteral("all");
+const QString Trace = QStringLiteral("trace");
+
+struct Usage {
+    QString message;
+};
+
+// NAME=VALUE split at the first "=".
+std::pair<QString, QString> assignment(const QString& text, const QString& option) {
+    const qsizetype eq = text.indexOf(u'=');
+    if (eq <= 0)
+        throw Usage{QStringLiteral("--%1 takes NAME=VALUE, not \"%2\"").arg(option, text)};
+    return {text.left(eq).trimmed(), text.mid(eq + 1)};
+}
+
+QList<check::TrialInput> inputs(const QCommandLineParser& parser, const check::TrialTranslateFn& translate) {
+    QList<check::TrialInput> out;
+    for (const QString& value : parser.values(Set)) {
+        const auto [name, text] = assignment(value, Set);
+        const std::optional<check::TrialElement> element = check::elementNamed(name, translate);
+        if (!element)
+            throw Usage{
+                QStringLiteral("unknown element \"%1\" (a label without brackets or a variable)").arg(name)};
+        out.append({*element, text});
+    }
+    for (const QString& value : parser.values(CategoryOption)) {
+        const auto [id, text] = assignment(value, CategoryOption);
+        if (parseWholeNumber(id).error.size() > 0)
+            throw Usage{
+                QStringLiteral("--category takes the category's id, a whole number, not \"%1\"").arg(id)};
+        out.append(
+            {{check::TrialElement::Kind::Category, QString::number(parseWholeNumber(id).value), {}, false},
+             text});
+    }
+    for (const QString& value : parser.values(VariantOption)) {
+        const auto [code, text] = assignment(value, VariantOption);
+        out.append({{check::TrialElement::Kind::Variant, code, {}, false}, text});
+    }
+    return out;
+}
+
+void printTrace(Context& ctx, const check::TrialResult& result) {
+    if (!result.executedLines) {
+        *ctx.err
+            << "eval: no trace on this connection (the embedded engine gives one, SQL Server does not)\n";
+        return;
+    }
+    QStringList lines;
+    for (int line : *result.executedLines)
+        lines << QString::number(line);
+    *ctx.err << "executed lines: " << lines.join(u' ') << '\n';
+}
+
+int runEval(Context& ctx, const QCommandLineParser& parser, const QStringList& positional) {
+    if (positional.size() > 1) {
+        *ctx.err
+            << "eval: give the formula as one argument (quote it), or \"-\" to read it from standard input\n";
+        return ExitUsage;
+    }
+    core::FunctionServices services = hostServices(ctx);
+    const check::TrialTranslateFn translate = [&services](const QString& text) {
+        return services.translate(text);
+    };
+    QList<check::TrialInput> given;
+    try {
+        given = inputs(parser, translate);
+    } catch (const Usage& u) {
+        *ctx.err << "eval: " << u.message << '\n';
+        return ExitUsage;
+    }
+    const QString text = ctx.textArgument(positional, 0);
+    ado::Connection* connection = nullptr;
+    try {
+        connection = ctx.connection();
+    } catch (const core::ComError& e) {
+        *ctx.err << "eval: cannot open the database: " << e.description() << '\n';
+        return ExitUsage;
+    }
+    services.f.connection = [connection] { return connection; };
+    language::FormulaLanguage language(services);
+    const QString sql = language.decodeToken(text, false);
+    if (language.lastErrorCount() > 0) {
+        *ctx.err << "eval: " << translate(check::msg::NotTranslated) << '\n';
+        return ExitNegative;
+    }
+    check::TrialOptions options;
+    options.trace = parser.isSet(Trace);
+    options.translate = translate;
+    check::TrialResult result;
+    try {
+        result = check::runTrial(*connection, sql, given, options);
+    } catch (const core::ComError& e) {
+        *ctx.err << "eval: " << e.description() << '\n';
+        return ExitUsage;
+    }
+    if (!result.refusedKey.isEmpty()) {
+        *ctx.err << "eval: " << result.message << '\n';
+        return ExitUsage;
+    }
+    if (options.trace)
+        printTrace(ctx, result);
+    if (!result.ran) {
+        *ctx.err << result.message << '\n';
+        if (result.formulaLine > 0)
+            *ctx.err << "formula line " << result.formulaLine << '\n';
+        return ExitNegative;
+    }
+    for (const check::TrialOutput& out : result.outputs) {
+        if (out.after || parser.isSet(All))
+            *ctx.out << check::trialLabel(out.element, translate) << '\t'
+                     << out.after.value_or(QStringLiteral("NULL")) << '\n';
+    }
+    return ExitOk;
+}
+
+const Registrar evalCommand(Command{
+    QStringLiteral("eval"),
+    QStringLiteral("eval [--set NAME=VALUE]... [--category ID=VALUE]... [--variant CODE=VALUE]... [--all] "
+                   "[--trace] [TEXT|-]  run a formula in display form on the values given, changing nothing; "
+                   "prints [Label]<TAB>value for every output left non-NULL"),
+    [](QCommandLineParser& parser) {
+        parser.addOption(QCommandLineOption(
+            Set,
+            QStringLiteral("Value of an element: its label without brackets or its variable (@ATTPREZZO)."),
+            QStringLiteral("NAME=VALUE")));
+        parser.addOption(QCommandLineOption(CategoryOption, QStringLiteral("Value of a category, by its id."),
+                                            QStringLiteral("ID=VALUE")));
+        parser.addOption(QCommandLineOption(VariantOption, QStringLiteral("Value of a variant, by its code."),
+                                            QStringLiteral("CODE=VALUE")));
+        parser.addOption(QCommandLineOption(All, QStringLiteral("Print every output, NULL as NULL.")));
+        parser.addOption(QCommandLineOption(
+            Trace, QStringLiteral("Print the formula's lines that ran on standard error.")));
+        parser.addPositionalArgument(QStringLiteral("TEXT"), QStringLiteral("The formula in display form."),
+                                     QStringLiteral("[TEXT|-]"));
+    },
+    runEval,
+});
+
+} // namespace

@@ -1,0 +1,318 @@
+#include "check/TrialRun.h"
+
+#include "check/Declarations.h"
+#include "check/TrialTexts.h"
+#include "language/Dictionary.h"
+#include "language/References.h"
+#include "tsql/Lexer.h"
+#include "tsql/Value.h"
+
+#include <QDateTime>
+#include <QSet>
+
+namespace check {
+
+namespace {
+
+namespace refs = language::refs;
+
+const QString LineEnd = QStringLiteral("\r\n");
+const QString OutputPrefix = QStringLiteral("@OUT");
+// The first column of the two SELECTs of the outputs, and its values before and after.
+const QString StepColumn = QStringLiteral("TRIAL_STEP");
+const QString StepBefore = QStringLiteral("B");
+const QString StepAfter = QStringLiteral("A");
+
+QString tr(const TrialTranslateFn& translate, const QString& text) {
+    return translate ? translate(text) : text;
+}
+
+TrialElement variableElement(const DeclaredVariable& v) {
+    return {TrialElement::Kind::Variable, v.variable, v.type, v.variable.startsWith(OutputPrefix)};
+}
+
+// The value a marker of a sub-query compares with, as the user names the element: the id
+// without its blanks, the code without its quotes.
+QString markerKey(const QString& value, refs::Kind kind) {
+    QString key = refs::trimBlanks(value);
+    if (kind == refs::Kind::Variant && key.size() >= 2 && key.startsWith(u'\'') && key.endsWith(u'\''))
+        key = key.mid(1, key.size() - 2).replace(QStringLiteral("''"), QStringLiteral("'"));
+    return key;
+}
+
+void appendReferences(QList<TrialElement>& out, const QString& sql, refs::Kind kind) {
+    QSet<QString> seen;
+    for (const QString& value : refs::markerValues(sql, kind)) {
+        const QString key = markerKey(value, kind);
+        if (key.isEmpty() || seen.contains(key))
+            continue;
+        seen.insert(key);
+        out.append({kind == refs::Kind::Category ? TrialElement::Kind::Category : TrialElement::Kind::Variant,
+                    key, QString(), false});
+    }
+}
+
+QString xmlEscaped(const QString& text) {
+    return text.toHtmlEscaped().replace(u'\'', QStringLiteral("&apos;"));
+}
+
+QString unicodeLiteral(const QString& text) {
+    return QLatin1Char('N') + refs::sqlLiteral(text);
+}
+
+// A date typed as the Italian user writes it (gg/mm/aaaa, with an optional time), or nullopt.
+std::optional<QDateTime> italianDate(const QString& text) {
+    for (const char* format : {"d/M/yyyy", "d/M/yyyy H:mm", "d/M/yyyy H:mm:ss"}) {
+        const QDateTime dt = QDateTime::fromString(text, QLatin1String(format));
+        if (dt.isValid())
+            return dt;
+    }
+    return std::nullopt;
+}
+
+TrialLiteral dateLiteral(const QString& text, const tsql::SqlType& type, const TrialTranslateFn& translate) {
+    std::optional<QDateTime> dt = italianDate(text);
+    if (!dt) {
+        try {
+            dt = tsql::convert(tsql::Value::str(text), type, true).dt;
+        } catch (const tsql::SqlError&) {
+            return {QString(), tr(translate, trialmsg::NotADate).arg(text)};
+        }
+    }
+    // The unseparated form reads the same whatever the session's DATEFORMAT and language.
+    return {QLatin1Char('\'') + dt->toString(QStringLiteral("yyyyMMdd HH:mm:ss.zzz")) + QLatin1Char('\''),
+            {}};
+}
+
+TrialLiteral numberLiteral(QString text, const TrialElement& element, const tsql::SqlType& type,
+                           const TrialTranslateFn& translate) {
+    if (!text.contains(u'.') && text.count(u',') == 1)
+        text.replace(u',', u'.'); // the Italian decimal comma
+    try {
+        const tsql::Value v = tsql::convert(tsql::Value::str(text), type, true);
+        return {tsql::toText(v), {}};
+    } catch (const tsql::SqlError& e) {
+        const bool overflow = e.error.number == 8115 || e.error.number == 220 || e.error.number == 232;
+        return {QString(), overflow ? tr(translate, trialmsg::TooLarge).arg(text, element.type)
+                                    : tr(translate, trialmsg::NotANumber).arg(text, element.type)};
+    }
+}
+
+} // namespace
+
+QList<TrialElement> trialOutputs() {
+    QList<TrialElement> out;
+    for (const DeclaredVariable& v : declaredVariables())
+        if (v.variable.startsWith(OutputPrefix))
+            out.append(variableElement(v));
+    return out;
+}
+
+std::optional<TrialElement> declaredElement(const QString& name) {
+    const QString upper = name.trimmed().toUpper();
+    for (const DeclaredVariable& v : declaredVariables())
+        if (v.variable == upper)
+            return variableElement(v);
+    return std::nullopt;
+}
+
+QList<TrialElement> trialElements(const QString& sql) {
+    std::optional<tsql::ServerError> error;
+    QSet<QString> used;
+    for (const tsql::Token& t : tsql::tokenize(sql, error))
+        if (t.kind == tsql::Tok::Variable)
+            used.insert(t.text.toUpper());
+    QList<TrialElement> out;
+    for (const DeclaredVariable& v : declaredVariables())
+        if (used.contains(v.variable))
+            out.append(variableElement(v));
+    appendReferences(out, sql, refs::Kind::Category);
+    appendReferences(out, sql, refs::Kind::Variant);
+    return out;
+}
+
+QString trialLabel(const TrialElement& element, const TrialTranslateFn& translate) {
+    if (element.kind == TrialElement::Kind::Category)
+        return u'{' + element.key + u'}';
+    if (element.kind == TrialElement::Kind::Variant)
+        return u'|' + element.key + u'|';
+    const language::TranslateFn tf = [&translate](const QString& text) { return tr(translate, text); };
+    for (const language::Entry& entry : language::Dictionary::entries())
+        if (entry.variable.compare(element.key, Qt::CaseInsensitive) == 0)
+            return language::Dictionary::label(entry, language::Direction::ToDisplay, tf);
+    return element.key;
+}
+
+std::optional<TrialElement> elementNamed(const QString& name, const TrialTranslateFn& translate) {
+    const QString trimmed = name.trimmed();
+    if (trimmed.startsWith(u'@'))
+        return declaredElement(trimmed);
+    const QString label = trimmed.startsWith(u'[') ? trimmed : u'[' + trimmed + u']';
+    for (const DeclaredVariable& v : declaredVariables()) {
+        const TrialElement element = variableElement(v);
+        if (trialLabel(element, translate).compare(label, Qt::CaseInsensitive) == 0)
+            return element;
+    }
+    return std::nullopt;
+}
+
+TrialLiteral trialLiteral(const TrialElement& element, const QString& text,
+                          const TrialTranslateFn& translate) {
+    if (text.contains(u'\n') || text.contains(u'\r'))
+        return {QString(), tr(translate, trialmsg::LineBreak)};
+    if (element.kind != TrialElement::Kind::Variable)
+        return {text, {}};
+    const QString value = text.trimmed();
+    if (value.isEmpty())
+        return {QStringLiteral("NULL"), {}};
+    const std::optional<tsql::SqlType> type = tsql::parseTypeName(element.type);
+    if (!type)
+        return {unicodeLiteral(text), {}};
+    if (type->isString()) {
+        if (type->length > 0 && text.size() > type->length)
+            return {QString(), tr(translate, trialmsg::TooLong).arg(text).arg(type->length)};
+        return {unicodeLiteral(text), {}};
+    }
+    if (type->isDate())
+        return dateLiteral(value, *type, translate);
+    return numberLiteral(value, element, *type, translate);
+}
+
+namespace {
+
+// <CATEGORIE><CATEGORIA IDCATEGORIA_CM01="123" VALORE="ROSSO"/></CATEGORIE> and the same for the
+// variants, from the inputs of that kind with a value; empty when there is none.
+QString referenceXml(const QList<TrialInput>& inputs, TrialElement::Kind kind) {
+    const bool category = kind == TrialElement::Kind::Category;
+    QString items;
+    for (const TrialInput& input : inputs) {
+        if (input.element.kind != kind || input.text.isEmpty())
+            continue;
+        items += (category ? QStringLiteral("<CATEGORIA IDCATEGORIA_CM01=\"")
+                           : QStringLiteral("<VARIANTE MG5F_CODICEVAR=\"")) +
+                 xmlEscaped(input.element.key) + QStringLiteral("\" VALORE=\"") + xmlEscaped(input.text) +
+                 QStringLiteral("\"/>");
+    }
+    if (items.isEmpty())
+        return {};
+    return category ? QStringLiteral("<CATEGORIE>") + items + QStringLiteral("</CATEGORIE>")
+                    : QStringLiteral("<VARIANTI>") + items + QStringLiteral("</VARIANTI>");
+}
+
+QString outputsSelect(const QString& step) {
+    QString select = QStringLiteral("SELECT N'") + step + QStringLiteral("' AS ") + StepColumn;
+    for (const TrialElement& out : trialOutputs())
+        select +=
+            QStringLiteral(", CONVERT(NVARCHAR(100), ") + out.key + QStringLiteral(") AS ") + out.key.mid(1);
+    return select;
+}
+
+} // namespace
+
+TrialBatch trialBatch(const QString& sql, const QList<TrialInput>& inputs,
+                      const TrialTranslateFn& translate) {
+    TrialBatch b;
+    QString prefix = CheckDeclarations();
+    prefix += QStringLiteral("DECLARE @CM01_IDCATEGORIA XML, @MG5F_CODICEVAR XML") + LineEnd;
+    for (const TrialInput& input : inputs) {
+        const TrialLiteral literal = trialLiteral(input.element, input.text, translate);
+        if (!literal.error.isEmpty()) {
+            b.refusedKey = input.element.key;
+            b.refusal = tr(translate, trialmsg::ValueRefused).arg(input.element.key, literal.error);
+            return b;
+        }
+        if (input.element.kind == TrialElement::Kind::Variable && literal.literal != QLatin1String("NULL"))
+            prefix += QStringLiteral("SET ") + input.element.key + QStringLiteral(" = ") + literal.literal +
+                      LineEnd;
+    }
+    const QString categories = referenceXml(inputs, TrialElement::Kind::Category);
+    if (!categories.isEmpty())
+        prefix += QStringLiteral("SET @CM01_IDCATEGORIA = ") + unicodeLiteral(categories) + LineEnd;
+    const QString variants = referenceXml(inputs, TrialElement::Kind::Variant);
+    if (!variants.isEmpty())
+        prefix += QStringLiteral("SET @MG5F_CODICEVAR = ") + unicodeLiteral(variants) + LineEnd;
+    prefix += outputsSelect(StepBefore) + LineEnd;
+    b.prefixLength = prefix.size();
+    b.prefixLines = int(prefix.count(u'\n'));
+    b.formulaLines = int(sql.count(u'\n')) + 1;
+    b.text = prefix + sql + LineEnd + outputsSelect(StepAfter);
+    return b;
+}
+
+namespace {
+
+// The values of the SELECT of the outputs marked `step`: the first before the formula, the last
+// after it (a SELECT of the formula's own comes in between).
+const core::RowSet* outputsSet(const QList<core::RowSet>& sets, const QString& step) {
+    const core::RowSet* found = nullptr;
+    for (const core::RowSet& set : sets) {
+        if (set.columns.isEmpty() || set.columns.first() != StepColumn || set.rows.size() != 1 ||
+            set.rows.first().first().toString() != step)
+            continue;
+        found = &set;
+        if (step == StepBefore)
+            break;
+    }
+    return found;
+}
+
+std::optional<QString> outputValue(const core::RowSet* set, qsizetype index) {
+    if (!set || index + 1 >= set->rows.first().size())
+        return std::nullopt;
+    const core::Variant& v = set->rows.first().at(index + 1);
+    if (v.isNull() || v.isEmpty())
+        return std::nullopt;
+    return v.toString();
+}
+
+QList<int> formulaLines(const QList<int>& batchLines, const TrialBatch& batch) {
+    QList<int> lines;
+    for (int line : batchLines)
+        if (line > batch.prefixLines && line - batch.prefixLines <= batch.formulaLines)
+            lines.append(line - batch.prefixLines);
+    return lines;
+}
+
+} // namespace
+
+TrialResult runTrial(ado::Connection& connection, const QString& sql, const QList<TrialInput>& inputs,
+                     const TrialOptions& options) {
+    TrialResult result;
+    const TrialBatch batch = trialBatch(sql, inputs, options.translate);
+    const QList<TrialElement> outputs = trialOutputs();
+    for (const TrialElement& out : outputs)
+        result.outputs.append({out, std::nullopt, std::nullopt});
+    if (!batch.refusedKey.isEmpty()) {
+        result.refusedKey = batch.refusedKey;
+        result.message = batch.refusal;
+        return result;
+    }
+    // The prefix is the system's text: the guard reads the formula and the SELECT after it.
+    const GuardedOutcome outcome = runGuarded(connection, batch.text, options.limits, batch.prefixLength,
+                                              batch.prefixLines, options.trace);
+    const core::RowSet* before = outputsSet(outcome.resultSets, StepBefore);
+    const core::RowSet* after = outputsSet(outcome.resultSets, StepAfter);
+    for (qsizetype i = 0; i < result.outputs.size(); ++i) {
+        result.outputs[i].before = outputValue(before, i);
+        result.outputs[i].after = outputValue(after, i);
+    }
+    if (outcome.executedLines)
+        result.executedLines = formulaLines(*outcome.executedLines, batch);
+    if (!outcome.accepted()) {
+        result.message = describeFailure(outcome, batch.prefixLines, options.translate);
+        const int line = outcome.refused            ? outcome.refused->line
+                         : outcome.errors.isEmpty() ? 0
+                                                    : outcome.errors.first().line;
+        const int formulaLine = line - batch.prefixLines;
+        result.formulaLine = formulaLine > 0 && formulaLine <= batch.formulaLines ? formulaLine : 0;
+        return result;
+    }
+    if (!after) {
+        result.message = tr(options.translate, trialmsg::NoOutputs);
+        return result;
+    }
+    result.ran = true;
+    return result;
+}
+
+} // namespace check

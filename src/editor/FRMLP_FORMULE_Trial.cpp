@@ -1,0 +1,120 @@
+// The window's trial panel: the button beside the check, Ctrl+T, and the values the user typed
+// for a record, remembered in the host's settings of the user (never in the company's database).
+
+#include "editor/FRMLP_FORMULE.h"
+#include "editor/TrialPanel.h"
+
+#include "core/NullSafe.h"
+#include "host/Cinterface.h"
+#include "host/GlobalObject.h"
+#include "host/controls/HostControls.h"
+#include "host/controls/VxlRichTextBox.h"
+#include "language/References.h"
+
+#include <QEvent>
+#include <QStyle>
+
+namespace editor {
+
+namespace {
+
+// Keeps a control at its designed distance from another one as the resize manager moves that
+// one: the trial button follows the check button without joining the manager's registrations.
+class FollowMoves : public QObject {
+public:
+    FollowMoves(QWidget* leader, QWidget* follower)
+        : QObject(follower)
+        , m_follower(follower)
+        , m_offset(follower->pos() - leader->pos()) {
+        leader->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Move)
+            m_follower->move(static_cast<QWidget*>(watched)->pos() + m_offset);
+        return false;
+    }
+
+private:
+    QWidget* m_follower;
+    QPoint m_offset;
+};
+
+const QString VisibleKey = QStringLiteral("trial/visible");
+
+// The user's settings of the host, or null without a host.
+host::UserSettings* userSettings(host::Cinterface* ai) {
+    host::GlobalObject* global = ai ? ai->ClsGlobal() : nullptr;
+    return global ? global->Settings()->User() : nullptr;
+}
+
+} // namespace
+
+void FRMLP_FORMULE::buildTrialPanel(const QRect& button) {
+    IMG_TRIAL = new controls::VXL_TBARMENU(this);
+    IMG_TRIAL->setObjectName(QStringLiteral("IMG_TRIAL"));
+    IMG_TRIAL->SetPicture(style()->standardIcon(QStyle::SP_MediaPlay));
+    IMG_TRIAL->setToolTip(translate(QStringLiteral("Prova la formula (Ctrl+T)")));
+    IMG_TRIAL->setGeometry(button);
+    new FollowMoves(IMG_CHECK, IMG_TRIAL);
+    m_trial = new TrialPanel(
+        TXT_FORMULA, [this](const QString& s) { return translate(s); }, this);
+    m_trial->setWindowFlag(Qt::Tool);
+    m_trial->resize(420, 520);
+    m_trial->setSources(
+        {.sqlForm =
+             [this] { return decodeToken(RTrimN(core::Variant(TXT_FORMULA->Text())).toString(), false); },
+         .connection = [this] { return GconConnect(); },
+         .labelOf = {}});
+    connect(IMG_TRIAL, &controls::VXL_TBARMENU::ButtonClick, this, [this] { toggleTrialPanel(); });
+    connect(m_trial, &TrialPanel::ran, this, [this] { rememberTrialValues(); });
+}
+
+TrialPanel* FRMLP_FORMULE::trialPanel() const {
+    return m_trial;
+}
+
+QString FRMLP_FORMULE::trialSettingsKey() const {
+    return QStringLiteral("trial/values/%1/%2").arg(context()).arg(RTrimN(id()).toString());
+}
+
+void FRMLP_FORMULE::toggleTrialPanel() {
+    showTrialPanel(!m_trial->isVisible());
+}
+
+void FRMLP_FORMULE::showTrialPanel(bool show) {
+    if (show) {
+        m_trial->refreshElements();
+        m_trial->move(mapToGlobal(QPoint(width(), 0)));
+    }
+    m_trial->setVisible(show);
+    if (host::UserSettings* settings = userSettings(ActiveInterface()))
+        settings->SetValue(VisibleKey, show);
+}
+
+void FRMLP_FORMULE::restoreTrialPanel() {
+    host::UserSettings* settings = userSettings(ActiveInterface());
+    if (!settings)
+        return;
+    QHash<QString, QString> values;
+    const QVariantMap stored = settings->Value(trialSettingsKey()).toMap();
+    for (auto it = stored.begin(); it != stored.end(); ++it)
+        values.insert(it.key(), it.value().toString());
+    m_trial->setValues(values);
+    if (settings->Value(VisibleKey, false).toBool() && !m_storedUnreadable)
+        showTrialPanel(true);
+}
+
+void FRMLP_FORMULE::rememberTrialValues() {
+    host::UserSettings* settings = userSettings(ActiveInterface());
+    if (!settings)
+        return;
+    QVariantMap map;
+    const QHash<QString, QString> values = m_trial->values();
+    for (auto it = values.begin(); it != values.end(); ++it)
+        map.insert(it.key(), it.value());
+    settings->SetValue(trialSettingsKey(), map);
+}
+
+} // namespace editor

@@ -1,0 +1,247 @@
+#include "editor/TrialPanel.h"
+
+#include "check/Messages.h"
+#include "host/controls/VxlRichTextBox.h"
+
+#include <QEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <QTextBlock>
+#include <QVBoxLayout>
+
+namespace editor {
+
+namespace {
+
+// The panel's texts in Italian (data/translations/trial_en.ts has them in English).
+const QString Title = QStringLiteral("Prova della formula");
+const QString RunText = QStringLiteral("Prova");
+const QString ElementHeader = QStringLiteral("Elemento");
+const QString TypeHeader = QStringLiteral("Tipo");
+const QString ValueHeader = QStringLiteral("Valore");
+const QString OutputHeader = QStringLiteral("Risultato");
+const QString BeforeHeader = QStringLiteral("Prima");
+const QString AfterHeader = QStringLiteral("Dopo");
+const QString TextType = QStringLiteral("testo");
+const QString Ran =
+    QStringLiteral("Eseguita: le righe segnate a sinistra della formula sono state eseguite.");
+const QString RanNoTrace =
+    QStringLiteral("Eseguita. Su SQL Server la traccia delle righe eseguite non è disponibile.");
+
+constexpr int MarginWidth = 10;
+const QColor ExecutedColor(46, 160, 67);
+const QColor ErrorColor(207, 34, 46);
+
+QString keyOf(const check::TrialElement& e) {
+    switch (e.kind) {
+    case check::TrialElement::Kind::Category:
+        return QStringLiteral("C:") + e.key;
+    case check::TrialElement::Kind::Variant:
+        return QStringLiteral("V:") + e.key;
+    default:
+        return e.key;
+    }
+}
+
+QTableWidget* table(QWidget* parent, const QStringList& headers) {
+    auto* t = new QTableWidget(0, int(headers.size()), parent);
+    t->setHorizontalHeaderLabels(headers);
+    t->verticalHeader()->hide();
+    t->horizontalHeader()->setStretchLastSection(true);
+    t->setSelectionMode(QAbstractItemView::NoSelection);
+    return t;
+}
+
+QTableWidgetItem* cell(const QString& text, bool bold = false) {
+    auto* item = new QTableWidgetItem(text);
+    item->setFlags(Qt::ItemIsEnabled);
+    if (bold) {
+        QFont f = item->font();
+        f.setBold(true);
+        item->setFont(f);
+    }
+    return item;
+}
+
+} // namespace
+
+TrialMargin::TrialMargin(controls::VxlRichTextBox* box)
+    : QWidget(box)
+    , m_box(box) {
+    setObjectName(QStringLiteral("TRIAL_MARGIN"));
+    box->SetLeftMargin(MarginWidth);
+    box->installEventFilter(this);
+    connect(box->verticalScrollBar(), &QScrollBar::valueChanged, this, qOverload<>(&QWidget::update));
+    // Marks of a run belong to the text that ran: an edit takes them away.
+    connect(box, &QPlainTextEdit::textChanged, this, &TrialMargin::clear);
+    place();
+    show();
+}
+
+void TrialMargin::setMarks(const QList<int>& executed, int errorLine) {
+    m_executed = executed;
+    m_error = errorLine;
+    update();
+}
+
+void TrialMargin::place() {
+    if (!m_box)
+        return;
+    const QRect viewport = m_box->viewport()->geometry();
+    setGeometry(viewport.left() - MarginWidth, viewport.top(), MarginWidth, viewport.height());
+}
+
+bool TrialMargin::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_box && (event->type() == QEvent::Resize || event->type() == QEvent::Show))
+        place();
+    return QWidget::eventFilter(watched, event);
+}
+
+void TrialMargin::paintEvent(QPaintEvent*) {
+    if (!m_box)
+        return;
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    QTextDocument* doc = m_box->document();
+    auto mark = [&](int line, const QColor& color) {
+        const QTextBlock block = doc->findBlockByNumber(line - 1);
+        if (!block.isValid())
+            return;
+        const QRect r = m_box->cursorRect(QTextCursor(block));
+        const int d = std::min(MarginWidth - 2, r.height() - 2);
+        p.setBrush(color);
+        p.setPen(Qt::NoPen);
+        p.drawEllipse(QRect((MarginWidth - d) / 2, r.top() + (r.height() - d) / 2, d, d));
+    };
+    for (int line : m_executed)
+        mark(line, ExecutedColor);
+    if (m_error > 0)
+        mark(m_error, ErrorColor);
+}
+
+TrialPanel::TrialPanel(controls::VxlRichTextBox* box, TranslateFn translate, QWidget* parent)
+    : QWidget(parent)
+    , m_box(box)
+    , m_translate(std::move(translate)) {
+    setObjectName(QStringLiteral("TRIAL_PANEL"));
+    setWindowTitle(tr(Title));
+    auto* layout = new QVBoxLayout(this);
+    m_inputs = table(this, {tr(ElementHeader), tr(TypeHeader), tr(ValueHeader)});
+    m_run = new QPushButton(tr(RunText), this);
+    m_run->setObjectName(QStringLiteral("CMD_PROVA"));
+    m_outputs = table(this, {tr(OutputHeader), tr(BeforeHeader), tr(AfterHeader)});
+    m_message = new QLabel(this);
+    m_message->setWordWrap(true);
+    m_message->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(m_inputs, 3);
+    layout->addWidget(m_run);
+    layout->addWidget(m_outputs, 2);
+    layout->addWidget(m_message);
+    m_margin = new TrialMargin(box);
+    connect(m_run, &QPushButton::clicked, this, &TrialPanel::run);
+}
+
+void TrialPanel::collectValues() {
+    for (int row = 0; row < m_inputs->rowCount() && row < m_elements.size(); ++row)
+        if (auto* edit = qobject_cast<QLineEdit*>(m_inputs->cellWidget(row, 2)))
+            m_values.insert(keyOf(m_elements[row]), edit->text());
+}
+
+QHash<QString, QString> TrialPanel::values() const {
+    const_cast<TrialPanel*>(this)->collectValues();
+    QHash<QString, QString> out;
+    for (auto it = m_values.begin(); it != m_values.end(); ++it)
+        if (!it.value().isEmpty())
+            out.insert(it.key(), it.value());
+    return out;
+}
+
+void TrialPanel::setValues(const QHash<QString, QString>& values) {
+    m_values = values;
+    refreshElements();
+}
+
+void TrialPanel::refreshElements() {
+    collectValues();
+    const QString sql = m_sources.sqlForm ? m_sources.sqlForm() : QString();
+    const QList<check::TrialElement> elements = check::trialElements(sql);
+    if (elements == m_elements && m_inputs->rowCount() == elements.size()) {
+        for (int row = 0; row < m_elements.size(); ++row)
+            if (auto* edit = qobject_cast<QLineEdit*>(m_inputs->cellWidget(row, 2)))
+                edit->setText(m_values.value(keyOf(m_elements[row])));
+        return;
+    }
+    m_elements = elements;
+    m_inputs->setRowCount(int(m_elements.size()));
+    for (int row = 0; row < m_elements.size(); ++row) {
+        const check::TrialElement& e = m_elements[row];
+        QString label = check::trialLabel(e, m_translate);
+        if (e.kind != check::TrialElement::Kind::Variable && m_sources.labelOf) {
+            const QString found = m_sources.labelOf(keyOf(e));
+            if (!found.isEmpty())
+                label = found;
+        }
+        m_inputs->setItem(row, 0, cell(label));
+        m_inputs->setItem(row, 1, cell(e.type.isEmpty() ? tr(TextType) : e.type.toLower()));
+        auto* edit = new QLineEdit(m_values.value(keyOf(e)), m_inputs);
+        edit->setObjectName(keyOf(e));
+        connect(edit, &QLineEdit::returnPressed, this, &TrialPanel::run);
+        m_inputs->setCellWidget(row, 2, edit);
+    }
+    m_inputs->resizeColumnsToContents();
+}
+
+void TrialPanel::run() {
+    collectValues();
+    refreshElements();
+    QList<check::TrialInput> inputs;
+    for (const check::TrialElement& e : m_elements)
+        inputs.append({e, m_values.value(keyOf(e))});
+    m_result = {};
+    ado::Connection* connection = m_sources.connection ? m_sources.connection() : nullptr;
+    if (!connection) {
+        showMessage(tr(check::msg::NoConnection), true);
+        return;
+    }
+    check::TrialOptions options;
+    options.trace = true;
+    options.translate = m_translate;
+    try {
+        m_result = check::runTrial(*connection, m_sources.sqlForm(), inputs, options);
+    } catch (const core::ComError& e) {
+        m_result.message = e.description();
+    }
+    showOutputs();
+    m_margin->setMarks(m_result.executedLines.value_or(QList<int>{}),
+                       m_result.ran ? 0 : m_result.formulaLine);
+    if (!m_result.ran)
+        showMessage(m_result.message, true);
+    else
+        showMessage(tr(m_result.executedLines ? Ran : RanNoTrace), false);
+    emit ran();
+}
+
+void TrialPanel::showOutputs() {
+    m_outputs->setRowCount(int(m_result.outputs.size()));
+    const QString null = QStringLiteral("NULL");
+    for (int row = 0; row < m_result.outputs.size(); ++row) {
+        const check::TrialOutput& o = m_result.outputs[row];
+        const bool changed = m_result.ran && o.changed();
+        m_outputs->setItem(row, 0, cell(check::trialLabel(o.element, m_translate), changed));
+        m_outputs->setItem(row, 1, cell(o.before.value_or(null)));
+        m_outputs->setItem(row, 2, cell(m_result.ran ? o.after.value_or(null) : QString(), changed));
+    }
+    m_outputs->resizeColumnsToContents();
+}
+
+void TrialPanel::showMessage(const QString& text, bool error) {
+    m_message->setText(text);
+    m_message->setStyleSheet(error ? QStringLiteral("color: #cf222e;") : QString());
+}
+
+} // namespace editor

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "check/TrialRun.h"
+
+#include <QHash>
+#include <QList>
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+
+class QLabel;
+class QPushButton;
+class QTableWidget;
+
+namespace ado {
+class Connection;
+}
+namespace controls {
+class VxlRichTextBox;
+}
+
+namespace editor {
+
+// The margin left of the formula box: a green mark on each line where a statement ran in the
+// last trial run, a red one on the line of its error.
+class TrialMargin : public QWidget {
+    Q_OBJECT
+public:
+    explicit TrialMargin(controls::VxlRichTextBox* box);
+    void setMarks(const QList<int>& executed, int errorLine);
+    void clear() { setMarks({}, 0); }
+    const QList<int>& executedLines() const { return m_executed; }
+    int errorLine() const { return m_error; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void place();
+    QPointer<controls::VxlRichTextBox> m_box;
+    QList<int> m_executed;
+    int m_error = 0;
+};
+
+// The trial panel of the editor: an input for every element the formula reads, typed by its
+// declaration, the "Prova" button, and the outputs before and after the run. It runs the
+// formula through check::runTrial (the check's guard, rollback and limits) and writes nothing.
+class TrialPanel : public QWidget {
+    Q_OBJECT
+public:
+    using TranslateFn = std::function<QString(const QString&)>;
+    struct Sources {
+        std::function<QString()> sqlForm;               // the box's formula in SQL form (normal mode)
+        std::function<ado::Connection*()> connection;   // the editor's connection
+        std::function<QString(const QString&)> labelOf; // a category or variant key -> its label, or ""
+    };
+
+    TrialPanel(controls::VxlRichTextBox* box, TranslateFn translate, QWidget* parent = nullptr);
+    void setSources(Sources sources) { m_sources = std::move(sources); }
+
+    // Reads the elements of the formula again; values typed for the same elements stay.
+    void refreshElements();
+    // "Prova": runs the formula on the typed values.
+    void run();
+
+    // The typed values by element ("@ATTPREZZO", "C:123", "V:V01"), for the host settings.
+    QHash<QString, QString> values() const;
+    void setValues(const QHash<QString, QString>& values);
+
+    const check::TrialResult& lastResult() const { return m_result; }
+    QTableWidget* inputTable() const { return m_inputs; }
+    QTableWidget* outputTable() const { return m_outputs; }
+    QLabel* messageLabel() const { return m_message; }
+    QPushButton* runButton() const { return m_run; }
+    TrialMargin* margin() const { return m_margin; }
+
+signals:
+    // A run ended (the window remembers the values).
+    void ran();
+
+private:
+    void collectValues();
+    void showOutputs();
+    void showMessage(const QString& text, bool error);
+    QString tr(const QString& italian) const { return m_translate ? m_translate(italian) : italian; }
+
+    QPointer<controls::VxlRichTextBox> m_box;
+    TranslateFn m_translate;
+    Sources m_sources;
+    QList<check::TrialElement> m_elements;
+    QHash<QString, QString> m_values;
+    check::TrialResult m_result;
+    QTableWidget* m_inputs = nullptr;
+    QTableWidget* m_outputs = nullptr;
+    QLabel* m_message = nullptr;
+    QPushButton* m_run = nullptr;
+    TrialMargin* m_margin = nullptr;
+};
+
+} // namespace editor

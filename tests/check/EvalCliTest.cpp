@@ -1,0 +1,112 @@
+// formule eval: a display-form formula run on values from the command line, changing nothing.
+
+#include "TestDatabase.h"
+
+#include <gtest/gtest.h>
+
+#include <QFileInfo>
+#include <QProcess>
+
+namespace {
+
+using checktest::TestDatabase;
+
+struct ToolRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+class Eval : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!QFileInfo::exists(QStringLiteral(FORMULE_TOOL)))
+            GTEST_SKIP() << "the formule tool is not built: " << FORMULE_TOOL;
+        CHECK_REQUIRE_ENGINE(db);
+    }
+
+    ToolRun eval(const QStringList& arguments, const QStringList& global = {}) {
+        QProcess p;
+        p.start(QStringLiteral(FORMULE_TOOL), QStringList{QStringLiteral("--db"), db.connectionString()} +
+                                                  global + QStringList{QStringLiteral("eval")} + arguments);
+        p.closeWriteChannel();
+        p.waitForFinished(60000);
+        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
+    }
+
+    TestDatabase db;
+};
+
+TEST_F(Eval, PrintsTheOutputsAsTheServerWritesThem) {
+    const ToolRun r = eval({QStringLiteral("--set"), QStringLiteral("Prezzo lordo - CURR=60"),
+                            QStringLiteral("SET [Prezzo lordo] = [Prezzo lordo - CURR] + 50\r\n"
+                                           "SET [Sconto 1%] = [Prezzo lordo - CURR] / 7")});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("[Prezzo lordo]\t110.000000\n[Sconto 1%]\t8.571\n"));
+}
+
+TEST_F(Eval, VariablesEnglishLabelsAndAll) {
+    ToolRun r =
+        eval({QStringLiteral("--all"), QStringLiteral("--set"), QStringLiteral("@ATTPREZZO=1"),
+              QStringLiteral("SET [Prezzo lordo] = ISNULL([Sconto 1% - IN], 2) + [Prezzo lordo - CURR]")});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QStringList lines = r.out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 11);
+    EXPECT_EQ(lines[0], QStringLiteral("[Prezzo lordo]\t3.000000"));
+    EXPECT_EQ(lines[1], QStringLiteral("[Sconto 1%]\tNULL"));
+}
+
+TEST_F(Eval, LabelsInTheCurrentLanguage) {
+    const ToolRun r = eval({QStringLiteral("--set"), QStringLiteral("gross price - curr=2.5"),
+                            QStringLiteral("SET [Gross price] = [Gross price - CURR] * 2")},
+                           {QStringLiteral("--lang"), QStringLiteral("en")});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("[Gross price]\t5.000000\n"));
+}
+
+TEST_F(Eval, IfElseOnACharacterFieldWithItsTrace) {
+    const QString formula =
+        QStringLiteral("IF [Sezionale] = 'A'\r\n  SET [Prezzo lordo] = 1\r\nELSE\r\n"
+                       "  SET [Prezzo lordo] = 2");
+    ToolRun r =
+        eval({QStringLiteral("--trace"), QStringLiteral("--set"), QStringLiteral("@DO11_SEZDOC=B"), formula});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("[Prezzo lordo]\t2.000000\n"));
+    EXPECT_EQ(r.err, QStringLiteral("executed lines: 1 4\n"));
+}
+
+TEST_F(Eval, VariantValue) {
+    const ToolRun r = eval({QStringLiteral("--variant"), QStringLiteral("V01=BLU"),
+                            QStringLiteral("IF |V01 - Colore| = 'BLU' SET [Prezzo lordo] = 5")});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("[Prezzo lordo]\t5.000000\n"));
+}
+
+TEST_F(Eval, RunTimeErrorWithItsLine) {
+    const ToolRun r = eval({QStringLiteral("SET [Prezzo lordo] = 1\r\nSET [Prezzo lordo] = 1 / 0")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("Msg 8134, Level 16, State 1, Line 2:")))
+        << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("formula line 2")));
+    EXPECT_TRUE(r.out.isEmpty());
+}
+
+TEST_F(Eval, RefusedValuesAndNames) {
+    const QString formula = QStringLiteral("SET [Prezzo lordo] = 1");
+    EXPECT_EQ(eval({QStringLiteral("--set"), QStringLiteral("Sconto 1% - IN=1000"), formula}).exitCode, 2);
+    EXPECT_EQ(eval({QStringLiteral("--set"), QStringLiteral("Nessuno=1"), formula}).exitCode, 2);
+    EXPECT_EQ(eval({QStringLiteral("--set"), QStringLiteral("senza uguale"), formula}).exitCode, 2);
+    EXPECT_EQ(eval({QStringLiteral("--category"), QStringLiteral("C01=ROSSO"), formula}).exitCode, 2);
+}
+
+TEST_F(Eval, HostileFormulaChangesNothing) {
+    const QString dump = db.dump();
+    ToolRun r = eval({QStringLiteral("DELETE FROM LP01_PROVIDER SET [Prezzo lordo] = 1")});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    r = eval({QStringLiteral("DELETE FROM LP01_PROVIDER COMMIT")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(db.dump(), dump);
+}
+
+} // namespace
