@@ -34,6 +34,13 @@ public:
         resolveJumps();
     }
 
+    // The batch follows declarations already bound: their variables are known, and its
+    // statements are numbered after them.
+    void after(const DeclaredScope& scope) {
+        vars = scope.variables;
+        order = scope.statements;
+    }
+
 private:
     Catalog& cat;
     std::vector<SqlType>& varTypes;
