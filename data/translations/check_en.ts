@@ -44,6 +44,10 @@
         <translation>a table on a linked server is outside the transaction of the check</translation>
     </message>
     <message>
+        <source>crea o elimina una tabella del database; sotto controllo sono ammesse solo le tabelle temporanee locali (#nome)</source>
+        <translation>it creates or drops a table of the database; under the check only local temporary tables (#name) are allowed</translation>
+    </message>
+    <message>
         <source>il controllo non sa che cosa faccia questa istruzione</source>
         <translation>the check does not know what this statement does</translation>
     </message>

@@ -42,6 +42,9 @@ inline const QString OutlivesBatch =
                    "salvataggi successivi");
 inline const QString LinkedServer =
     QStringLiteral("una tabella su un server collegato è fuori dalla transazione del controllo");
+inline const QString PermanentTable =
+    QStringLiteral("crea o elimina una tabella del database; sotto controllo sono ammesse solo le tabelle "
+                   "temporanee locali (#nome)");
 inline const QString UnknownStatement =
     QStringLiteral("il controllo non sa che cosa faccia questa istruzione");
 inline const QString TransactionCountChanged =

@@ -53,8 +53,31 @@ private:
     void visit(const Stmt& s) {
         switch (s.kind) {
         case SK::Declare:
-            for (const VarDecl& d : s.decls)
+            for (const VarDecl& d : s.decls) {
                 push(d.init);
+                if (d.table)
+                    tableDefinition(*d.table);
+            }
+            return;
+        case SK::CreateTable:
+            // A local temporary table lives in the session and goes with the check's rollback;
+            // any other table (of the database, or ## global to every session) would not.
+            if (!localTemporary(s.tableDef->name)) {
+                refuse(QStringLiteral("CREATE TABLE ") + s.tableDef->name, s.line, s.column,
+                       msg::PermanentTable);
+                return;
+            }
+            verdict.writes = true;
+            tableDefinition(*s.tableDef);
+            return;
+        case SK::DropTable:
+            for (const auto& t : s.drops)
+                if (!localTemporary(t->nameParts.last()) || t->nameParts.size() > 3) {
+                    refuse(QStringLiteral("DROP TABLE ") + t->nameParts.join(u'.'), s.line, s.column,
+                           msg::PermanentTable);
+                    return;
+                }
+            verdict.writes = true;
             return;
         case SK::Set:
         case SK::Print:
@@ -125,6 +148,15 @@ private:
         refuse(QString(), s.line, s.column, msg::UnknownStatement);
     }
 
+    static bool localTemporary(const QString& name) {
+        return name.startsWith(u'#') && !name.startsWith(QStringLiteral("##"));
+    }
+
+    void tableDefinition(const TableDef& def) {
+        for (const ColumnDef& c : def.columns)
+            push(c.defaultValue);
+    }
+
     // EXEC (string): see DynamicBatches. The text read is guarded with its own lines; a refusal
     // inside it is told at the line of the EXEC, an unreadable text with the parser's message.
     void dynamicBatch(const Stmt& s) {
@@ -161,6 +193,8 @@ private:
     }
 
     void visit(const Select& sel) {
+        for (const auto& c : sel.ctes)
+            push(c->select);
         push(sel.top);
         for (const SelectItem& item : sel.items)
             push(item.expr);
@@ -182,6 +216,9 @@ private:
         }
         push(t.xmlTarget);
         push(t.derived);
+        for (const auto& row : t.valueRows)
+            for (const ExprP& v : row)
+                push(v);
         push(t.left);
         push(t.right);
         push(t.on);

@@ -9,10 +9,12 @@
 #include "host/controls/HostControls.h"
 #include "host/controls/VxlRichTextBox.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QRegularExpression>
 #include <QTextBlock>
 #include <QTimer>
 
@@ -28,6 +30,20 @@ constexpr int SavedMessageMs = 4000;
 const QString ErrorStyle = QStringLiteral("color: #8B1A1A; background: #FDECEA; padding: 1px 4px;");
 const QString LiveStyle = QStringLiteral("color: #5C3B00; background: #FFF6E0; padding: 1px 4px;");
 const QString SavedStyle = QStringLiteral("color: #14532D; background: #E8F5E9; padding: 1px 4px;");
+
+// The strip says where already: of the server's "Msg N, Level L, State S, Line R: text" it shows
+// the text first and the number after it, which fits the strip's one line (the line and column
+// are the strip's own, counted in the formula).
+QString stripText(const QString& serverMessage) {
+    static const QRegularExpression header(QStringLiteral(R"(^Msg (\d+), Level \d+, State \d+, Line \d+: )"));
+    const QRegularExpressionMatch m = header.match(serverMessage);
+    if (!m.hasMatch())
+        return serverMessage;
+    static const QRegularExpression column(QStringLiteral(R"( \(column \d+\)$)"));
+    QString text = serverMessage.mid(m.capturedLength());
+    text.remove(column);
+    return text + QStringLiteral(" (Msg %1)").arg(m.captured(1));
+}
 
 QIcon dimmed(const QIcon& icon) {
     QIcon out;
@@ -51,6 +67,8 @@ FormulaAssist::FormulaAssist(controls::VxlRichTextBox* box, controls::VXL_TBARME
     , m_redoDimmed(dimmed(m_redoIcon)) {
     m_stripWidget = new QWidget(box);
     m_stripWidget->setObjectName(QStringLiteral("LBL_DIAGNOSTICA"));
+    // The window's font, not the box's fixed-width one: a server's message fits better.
+    m_stripWidget->setFont(QApplication::font());
     auto* layout = new QHBoxLayout(m_stripWidget);
     layout->setContentsMargins(0, 0, 0, 0);
     m_message = new QLabel(m_stripWidget);
@@ -62,7 +80,7 @@ FormulaAssist::FormulaAssist(controls::VxlRichTextBox* box, controls::VXL_TBARME
     m_unsaved->setStyleSheet(QStringLiteral("color: #B05800; font-weight: bold; padding: 1px 4px;"));
     layout->addWidget(m_message, 1);
     layout->addWidget(m_unsaved, 0);
-    const int height = box->fontMetrics().height() + 6;
+    const int height = m_stripWidget->fontMetrics().height() + 6;
     m_stripWidget->setFixedHeight(height);
     box->SetBottomMargin(height);
     box->installEventFilter(this);
@@ -134,7 +152,7 @@ void FormulaAssist::checked(const check::SyntaxCheck& check) {
         return;
     }
     diagnostics::Diagnostic d;
-    d.message = check.lastServerMessage();
+    d.message = stripText(check.lastServerMessage());
     const QString text = m_box->Text();
     if (check.lastBatchLine() > 0) {
         diagnostics::placeInDisplay(d, check.lastBatchLine(), check.lastBatchColumn(), text,

@@ -24,7 +24,7 @@ enum class EK {
     Star,      // * or t.* inside COUNT(*) or a select list; parts hold the qualifier
     Unary,     // op: - + ~ ; args[0]
     Binary,    // op: + - * / % & | ^ ; args[0], args[1]
-    Compare,   // op: = <> != < > <= >= !< !> ; args[0], args[1]
+    Compare,   // op: = <> != < > <= >= !< !> ; args[0], args[1]; or args[0] and sub with a quantifier
     And,       // args[0], args[1]
     Or,        // args[0], args[1]
     Not,       // args[0]
@@ -60,6 +60,7 @@ struct Expr {
     bool distinct = false;    // aggregate DISTINCT
     bool datepartArg = false; // first argument of DATEADD and friends (a bare word)
     bool castDefaultLength = false;
+    QString quantifier; // Compare with a sub-query: ALL or ANY (SOME is read as ANY)
     // Levels of the tree from this node down, sub-queries included (1 for a leaf). The parser
     // refuses a tree deeper than every later pass, which walks it by recursion, can afford.
     int height = 1;
@@ -75,7 +76,28 @@ struct Expr {
     bool rowDependent = false;  // refers to columns of a table source
 };
 
-enum class SourceKind { Table, XmlNodes, Derived, Join };
+enum class SourceKind { Table, XmlNodes, Derived, Join, Values, Cte };
+
+struct Cte;
+
+// A column of CREATE TABLE or DECLARE @t TABLE.
+struct ColumnDef {
+    QString name;
+    SqlType type;
+    bool notNull = false;
+    bool identity = false;
+    qint64 seed = 1, increment = 1;
+    ExprP defaultValue;
+    int line = 1, column = 1;
+};
+
+// The columns and keys of a table a batch creates (a temporary table or a table variable).
+struct TableDef {
+    QString name; // as written: #t, @t
+    std::vector<ColumnDef> columns;
+    std::vector<QStringList> keys; // PRIMARY KEY and UNIQUE column lists
+    int line = 1, column = 1;
+};
 
 // What a table's schema says of a column beyond its type: the rules INSERT and UPDATE enforce
 // (NOT NULL, a default, IDENTITY and its seed and increment).
@@ -96,8 +118,10 @@ struct TableSource {
     bool hasHints = false;
     ExprP xmlTarget; // XmlNodes: the variable or column whose nodes() is read
     QString xpath;
-    QStringList columnAliases; // XmlNodes: TABLE_DEFINITION(COLS)
+    QStringList columnAliases; // XmlNodes: TABLE_DEFINITION(COLS); Derived, Values: AS d(a, b)
     std::unique_ptr<Select> derived;
+    std::vector<std::vector<ExprP>> valueRows; // Values: (VALUES (...), (...))
+    Cte* cte = nullptr;                        // Cte: the common table expression it names
     // Join
     QString joinType; // INNER, LEFT, RIGHT, FULL, CROSS
     std::unique_ptr<TableSource> left, right;
@@ -111,6 +135,27 @@ struct TableSource {
     std::vector<SqlType> columnTypes;
     std::vector<ColumnRule> columnRules; // a table's: as the catalog has them
     QString messageName;                 // a table's: as the server's messages name it
+    QString sqlSchema;                   // "temp" for temporary tables and table variables
+    bool checkExists = false;            // a temporary table: looked for again when its statement runs
+    bool tableVariable = false;          // names a table variable
+};
+
+// WITH name [(columns)] AS (query): visible to the statement it introduces.
+struct Cte {
+    QString name;
+    QStringList columnAliases;
+    std::unique_ptr<Select> select;
+    int line = 1, column = 1;
+    // Binder
+    QStringList columns;
+    std::vector<SqlType> columnTypes;
+    bool bound = false;
+    bool recursive = false; // a member of its query names it
+    bool usesTables = false;
+    int maxRecursion = 100; // of the statement it belongs to (0: no limit)
+    // SQL text: set while the text of its own query is written (a reference inside is the
+    // recursion's working table)
+    bool generating = false;
 };
 
 struct SelectItem {
@@ -144,6 +189,11 @@ struct Select {
     std::unique_ptr<Select> unionNext;
     bool unionAll = false;
     int height = 1; // as Expr::height
+    // WITH before the statement (on the statement's own query) and OPTION (MAXRECURSION n)
+    std::vector<std::unique_ptr<Cte>> ctes;
+    int maxRecursion = 100;
+    bool recursiveMember = false; // Binder: a member of a recursive CTE's query that names the CTE
+    bool anchorMember = false;    // Binder: a member of a recursive CTE's query that does not
 
     // Binder
     bool hasAggregate = false;
@@ -171,14 +221,16 @@ enum class SK {
     BeginTran,
     Commit,
     Rollback,
-    Exec,       // a procedure call: fails when it runs
-    ExecString, // EXEC (string [+ string ...]): args are the pieces of the dynamic batch's text
-    ExecSql,    // EXEC sp_executesql: args are the statement, the parameters' definitions and values
-    Label,      // label: (var holds the name)
-    Goto,       // GOTO label (var holds the name; target set by the binder)
-    Raiserror,  // RAISERROR (message, severity, state [, argument ...]) [WITH option ...]
-    Throw,      // THROW number, message, state; or THROW alone (rethrow) in a CATCH block
-    TryCatch,   // BEGIN TRY body END TRY BEGIN CATCH elseStmt (a block) END CATCH
+    Exec,        // a procedure call: fails when it runs
+    ExecString,  // EXEC (string [+ string ...]): args are the pieces of the dynamic batch's text
+    ExecSql,     // EXEC sp_executesql: args are the statement, the parameters' definitions and values
+    Label,       // label: (var holds the name)
+    Goto,        // GOTO label (var holds the name; target set by the binder)
+    Raiserror,   // RAISERROR (message, severity, state [, argument ...]) [WITH option ...]
+    Throw,       // THROW number, message, state; or THROW alone (rethrow) in a CATCH block
+    TryCatch,    // BEGIN TRY body END TRY BEGIN CATCH elseStmt (a block) END CATCH
+    CreateTable, // CREATE TABLE: tableDef
+    DropTable,   // DROP TABLE [IF EXISTS]: drops, ifExists
     Empty,
 };
 
@@ -186,6 +238,7 @@ struct VarDecl {
     QString name;
     SqlType type;
     ExprP init;
+    std::unique_ptr<TableDef> table; // DECLARE @t TABLE (...)
     int slot = -1;
     int line = 1, column = 1;
 };
@@ -224,6 +277,11 @@ struct Stmt {
     StmtP thenStmt, elseStmt;
     std::vector<StmtP> body;
     QString procName;
+    // CREATE TABLE / DROP TABLE
+    std::unique_ptr<TableDef> tableDef;
+    std::vector<std::unique_ptr<TableSource>> drops;
+    bool ifExists = false;
+
     // EXEC arguments, RAISERROR and THROW operands; argNames holds the @name of an argument
     // passed by name (empty for one passed by position).
     std::vector<ExprP> args;
@@ -257,6 +315,8 @@ inline Stmt::~Stmt() {
 
 struct Batch {
     std::vector<StmtP> statements;
+    // Binder: the table variables the batch declares (they exist for the whole batch)
+    std::vector<TableDef*> tableVariables;
 };
 
 } // namespace tsql

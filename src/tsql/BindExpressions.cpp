@@ -65,8 +65,10 @@ void Binder::column(Expr& e) {
             e.columnIndex = foundIndex;
             e.depth = int(scopes.size()) - 1 - d;
             e.type = found->columnTypes[size_t(foundIndex)];
-            e.rowDependent = found->kind == SourceKind::Table ||
-                             (found->kind == SourceKind::Derived && found->derived->usesTables);
+            // A column of a derived table, a CTE or VALUES is one of the query's text when the
+            // query that has it runs on SQLite.
+            e.rowDependent =
+                found->kind == SourceKind::Table || (found->kind != SourceKind::XmlNodes && sc->usesTables);
             return;
         }
         if (maybeUnknown) {

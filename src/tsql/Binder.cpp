@@ -123,6 +123,9 @@ void Binder::statementKind(Stmt& s) {
         if (s.expr) // SET DATEFORMAT, LANGUAGE, DATEFIRST: a variable's value
             asStatement(s, [&] { expr(*s.expr); });
         break;
+    case SK::CreateTable:
+        asStatement(s, [&] { createTable(s); });
+        break;
     default:
         break;
     }
@@ -242,12 +245,16 @@ void Binder::topCount(Expr& top, bool percent) {
 // its variables for the statements after it (Msg 134 for a second one of the same name).
 void Binder::declare(Stmt& s) {
     for (VarDecl& d : s.decls) {
+        if (d.table) {
+            declareTable(d);
+            continue;
+        }
         if (d.init) {
             expr(*d.init);
             checkAssignable(d.init->type, d.type, d.line, d.column);
         }
         QString key = d.name.toUpper();
-        if (vars.contains(key))
+        if (vars.contains(key) || tableVars.contains(key))
             fail(134, 15,
                  QStringLiteral("The variable name '%1' has already been declared. Variable names must "
                                 "be unique within a query batch or stored procedure.")
@@ -276,36 +283,21 @@ void Binder::setVariable(Stmt& s) {
              s.expr->line, s.expr->column);
 }
 
-bool Binder::resolveTable(TableSource& ts, bool deferUnknown) {
-    const TableInfo* info =
-        ts.nameParts.size() <= 2 || ts.nameParts.size() == 3 ? cat.find(ts.nameParts.last()) : nullptr;
-    if (!info) {
-        ts.exists = false;
-        if (deferUnknown && !firstUnknownTable)
-            firstUnknownTable = ServerError{
-                208,     16,        1,
-                ts.line, ts.column, QStringLiteral("Invalid object name '%1'.").arg(ts.nameParts.join(u'.'))};
-        return false;
-    }
-    ts.exists = true;
-    ts.realName = info->name;
-    ts.columns = info->columns;
-    ts.columnTypes = info->types;
-    ts.columnRules = info->rules;
-    ts.columnRules.resize(ts.columns.size());
-    ts.messageName = info->messageName.isEmpty() ? cat.qualifiedName(info->name) : info->messageName;
-    return true;
-}
-
 void Binder::dml(Stmt& s) {
+    // The CTEs of WITH ... INSERT ... SELECT are bound with its query.
+    const size_t visibleCtes = ctes.size();
+    if (s.select && (s.kind != SK::Insert || s.select->items.empty()))
+        bindCtes(*s.select);
     bool known = resolveTable(*s.target);
     if (s.kind == SK::Insert) {
         insert(s, known);
+        ctes.resize(visibleCtes);
         return;
     }
     // UPDATE / DELETE: the target is in scope together with the FROM sources.
     Select& sel = *s.select;
     scopes.push_back(&sel);
+    sel.usesTables = true;
     sel.flatSources.push_back(s.target.get());
     for (auto& f : sel.from)
         source(*f, sel);
@@ -331,7 +323,7 @@ void Binder::dml(Stmt& s) {
     if (sel.where)
         condition(*sel.where);
     scopes.pop_back();
-    sel.usesTables = true;
+    ctes.resize(visibleCtes);
 }
 
 // UPDATE ... SET column = value: a value of a type the column takes; never the identity column
@@ -391,6 +383,8 @@ void Binder::pendingOrFail(int number, const QString& msg, int line, int column)
 void Binder::source(TableSource& ts, Select& sel) {
     switch (ts.kind) {
     case SourceKind::Table:
+        if (cteSource(ts, sel))
+            break;
         if (!resolveTable(ts))
             unknownInScope = true;
         sel.usesTables = true;
@@ -409,25 +403,21 @@ void Binder::source(TableSource& ts, Select& sel) {
     }
     case SourceKind::Derived: {
         select(*ts.derived, false);
-        for (size_t k = 0; k < ts.derived->items.size(); ++k) {
-            const SelectItem& it = ts.derived->items[k];
-            QString n = itemName(it);
-            if (n.isEmpty())
-                fail(8155, 16,
-                     QStringLiteral("No column name was specified for column %1 of '%2'.")
-                         .arg(k + 1)
-                         .arg(ts.alias),
-                     ts.line, ts.column);
-            ts.columns << n;
-            ts.columnTypes.push_back(it.expr->type);
-        }
+        outputColumns(ts.alias, ts.columnAliases, ts.derived->items, ts.columns, ts.columnTypes, ts.line,
+                      ts.column);
+        // Without tables or xml sources inside, it fits a query of either kind.
         if (ts.derived->usesTables)
             sel.usesTables = true;
-        else
+        if (ts.derived->usesXml)
             sel.usesXml = true;
         sel.flatSources.push_back(&ts);
         break;
     }
+    case SourceKind::Values:
+        valuesSource(ts, sel);
+        break;
+    case SourceKind::Cte:
+        break;
     case SourceKind::Join:
         source(*ts.left, sel);
         source(*ts.right, sel);
@@ -438,6 +428,9 @@ void Binder::source(TableSource& ts, Select& sel) {
 }
 
 void Binder::select(Select& sel, bool topLevel) {
+    const size_t visibleCtes = ctes.size();
+    bindCtes(sel);
+    memberStarts(sel);
     scopes.push_back(&sel);
     bool savedUnknown = unknownInScope;
     for (auto& f : sel.from)
@@ -468,6 +461,7 @@ void Binder::select(Select& sel, bool topLevel) {
     if (sel.hasAggregate)
         checkGrouped(sel);
     orderBy(sel);
+    memberBound(sel);
     if (sel.unionNext) {
         scopes.pop_back();
         select(*sel.unionNext, topLevel);
@@ -483,6 +477,7 @@ void Binder::select(Select& sel, bool topLevel) {
     }
     unknownInScope = savedUnknown;
     scopes.pop_back();
+    ctes.resize(visibleCtes);
 }
 
 // * and t.* become the columns of the sources they name (of an unknown table, none).
@@ -550,6 +545,15 @@ void Binder::selectList(Select& sel, bool topLevel) {
 // ORDER BY may name a column alias of the select list (depth -1: the item's value).
 void Binder::orderBy(Select& sel) {
     for (OrderItem& o : sel.orderBy) {
+        const Expr& x = *o.expr;
+        if (x.kind == EK::Literal && x.value.type.isInteger() && !x.value.null &&
+            (x.value.i < 1 || x.value.i > qint64(sel.items.size())))
+            fail(108, 16,
+                 QStringLiteral(
+                     "The ORDER BY position number %1 is out of range of the number of items in the "
+                     "select list.")
+                     .arg(x.value.i),
+                 x.line, x.column);
         if (o.expr->kind == EK::Column && o.expr->parts.size() == 1) {
             bool aliasRef = false;
             for (size_t k = 0; k < sel.items.size(); ++k) {

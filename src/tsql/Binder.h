@@ -35,14 +35,21 @@ public:
     // Keeps what was read while the database's schema is unchanged (SQLite's schema version,
     // which any connection's DDL raises); called at the start of every batch.
     void refresh();
-    // The schema version read by the last refresh, -1 when it could not be read.
+    // The schema version read by the last refresh (of the database and of the session's
+    // temporary tables), -1 when it could not be read.
     qint64 schemaVersion() const { return m_schemaVersion; }
+
+    // A table a batch makes (CREATE TABLE #t, DECLARE @t TABLE) as find() reads it once it is
+    // made: its columns, their types and rules, and its name in the server's messages. The text
+    // of a default is left to find(): the batch computes it when it makes the table.
+    static TableInfo definedTable(const TableDef& def);
 
 private:
     QSqlDatabase m_db;
     QHash<QString, std::optional<TableInfo>> m_cache;
     qint64 m_schemaVersion = -1;
     std::unique_ptr<SqliteStatement> m_versionQuery; // prepared once
+    std::unique_ptr<SqliteStatement> m_tempVersionQuery;
 };
 
 // The catalogue of the batch running on this thread (OBJECT_ID reads it), null outside one.

@@ -17,7 +17,7 @@ namespace tsql::binding {
 inline QString sourceName(const TableSource& s) {
     if (!s.alias.isEmpty())
         return s.alias;
-    if (s.kind == SourceKind::Table)
+    if (s.kind == SourceKind::Table || s.kind == SourceKind::Cte)
         return s.nameParts.last();
     return QString();
 }
@@ -32,6 +32,7 @@ public:
         for (auto& s : b.statements)
             statement(*s);
         resolveJumps();
+        b.tableVariables = std::move(tableVariableList);
     }
 
     // The batch follows declarations already bound: their variables are known, and its
@@ -64,6 +65,15 @@ private:
     std::optional<ServerError> firstUnknownTable;
     std::optional<ServerError> pendingColumnError;
     bool unknownInScope = false;
+    // Tables the batch makes: table variables (batch scope), tables of CREATE TABLE
+    QHash<QString, TableDef*> tableVars;
+    QHash<QString, const TableDef*> createdTables;
+    std::vector<TableDef*> tableVariableList;
+    // Common table expressions visible to the statement being bound, the innermost last, and
+    // the one whose query is being bound with the member of it being bound.
+    std::vector<Cte*> ctes;
+    Cte* defining = nullptr;
+    Select* definingMember = nullptr;
 
     // ---------------- statements and queries (Binder.cpp) ----------------
 
@@ -93,6 +103,24 @@ private:
     void checkGrouped(Select& sel);
     void checkGroupedExpr(const Expr& e, const Select& sel);
     static bool containsAggregate(const Expr& e);
+
+    // ---------------- tables the batch makes, CTEs, VALUES (BindTables.cpp) ----------------
+
+    void fromInfo(TableSource& ts, const TableInfo& info);
+    void tableDefinition(TableDef& def);
+    void declareTable(VarDecl& d);
+    void createTable(Stmt& s);
+    void bindCtes(Select& sel);
+    void bindCte(Cte& c, int maxRecursion);
+    void cteColumns(Cte& c);
+    void checkRecursion(Cte& c);
+    bool cteSource(TableSource& ts, Select& sel);
+    void valuesSource(TableSource& ts, Select& sel);
+    static void outputColumns(const QString& owner, const QStringList& aliases,
+                              const std::vector<SelectItem>& items, QStringList& columns,
+                              std::vector<SqlType>& types, int line, int column);
+    void memberStarts(Select& sel);
+    void memberBound(Select& sel);
 
     // ---------------- expressions (BindExpressions.cpp) ----------------
 

@@ -39,11 +39,11 @@ SqlType declaredType(QString decl, ColumnRule& rule) {
 // The columns of a table with their declared types and rules (PRAGMA table_info: name, type,
 // notnull, default, pk). An INTEGER PRIMARY KEY of a table declared with AUTOINCREMENT counts
 // as an identity column: SQLite numbers it as the server numbers those.
-void readColumns(const QSqlDatabase& db, TableInfo& t, bool autoIncrement) {
+void readColumns(const QSqlDatabase& db, const QString& schema, TableInfo& t, bool autoIncrement) {
     QSqlQuery cols(db);
     QString quoted = t.name;
     quoted.replace(u'"', QStringLiteral("\"\""));
-    if (!cols.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(quoted)))
+    if (!cols.exec(QStringLiteral("PRAGMA %1.table_info(\"%2\")").arg(schema, quoted)))
         return;
     while (cols.next()) {
         ColumnRule rule;
@@ -61,45 +61,61 @@ void readColumns(const QSqlDatabase& db, TableInfo& t, bool autoIncrement) {
     }
 }
 
+// A table of the session (a temporary table, a table variable) as the server's messages name
+// it: a table variable by its name, a temporary table as one of tempdb (where the server adds to
+// its name a padding and a number of its own, left out here).
+QString sessionMessageName(const QString& name) {
+    return name.startsWith(u'#') ? QStringLiteral("tempdb.dbo.") + name : name;
+}
+
 } // namespace
 
+// A name that starts with # (a temporary table) or @ (a table variable) is a table of the
+// session, in SQLite's temp schema; any other name is looked for in the database's own schema
+// only.
 const TableInfo* Catalog::find(const QString& name) {
     QString key = name.toUpper();
     auto it = m_cache.find(key);
     if (it != m_cache.end())
         return it->has_value() ? &**it : nullptr;
+    const bool session = name.startsWith(u'#') || name.startsWith(u'@');
+    const QString schema = session ? QStringLiteral("temp") : QStringLiteral("main");
     std::optional<TableInfo> info;
     QSqlQuery q(m_db);
-    q.prepare(
-        QStringLiteral("SELECT name, sql FROM sqlite_master WHERE type IN ('table','view') AND name = ? "
-                       "COLLATE NOCASE"));
+    q.prepare(QStringLiteral("SELECT name, sql FROM %1.sqlite_master WHERE type IN ('table','view') AND "
+                             "name = ? COLLATE NOCASE")
+                  .arg(schema));
     q.addBindValue(name);
     if (q.exec() && q.next()) {
         TableInfo t;
         t.name = q.value(0).toString();
-        readColumns(m_db, t,
+        readColumns(m_db, schema, t,
                     q.value(1).toString().contains(QStringLiteral("AUTOINCREMENT"), Qt::CaseInsensitive));
+        if (session)
+            t.messageName = sessionMessageName(t.name);
         info = t;
     }
     auto ins = m_cache.insert(key, info);
     return ins->has_value() ? &**ins : nullptr;
 }
 
-// Ids are the rows of SQLite's schema table, offset so that they look like the server's.
+// Ids are the rows of SQLite's schema table, offset so that they look like the server's; a
+// temporary table's (#name) are those of the temp schema, offset further.
 std::optional<qint64> Catalog::objectId(const QString& name, const QString& type) {
     if (!type.isEmpty() && type != u"U" && type != u"V")
         return std::nullopt;
+    const bool temp = name.startsWith(u'#');
     QSqlQuery q(m_db);
-    q.prepare(
-        QStringLiteral("SELECT rowid, type FROM sqlite_master WHERE type IN ('table','view') AND name = ? "
-                       "COLLATE NOCASE AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'"));
+    q.prepare(QStringLiteral("SELECT rowid, type FROM %1.sqlite_master WHERE type IN ('table','view') AND "
+                             "name = ? COLLATE NOCASE AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'")
+                  .arg(temp ? QStringLiteral("temp") : QStringLiteral("main")));
     q.addBindValue(name);
     if (!q.exec() || !q.next())
         return std::nullopt;
     const bool view = q.value(1).toString() == u"view";
     if ((type == u"U" && view) || (type == u"V" && !view))
         return std::nullopt;
-    return 1000000 + q.value(0).toLongLong();
+    return (temp ? -1000000000 : 1000000) + q.value(0).toLongLong();
 }
 
 namespace {
@@ -156,17 +172,45 @@ Catalog::Catalog(QSqlDatabase db)
 
 Catalog::~Catalog() = default;
 
+namespace {
+
+qint64 readVersion(std::unique_ptr<SqliteStatement>& query, const QSqlDatabase& db, const char* sql) {
+    if (!query || !query->prepared())
+        query = std::make_unique<SqliteStatement>(sqliteHandle(db), QString::fromLatin1(sql));
+    const qint64 version = query->prepared() && query->step() == SQLITE_ROW ? query->column(0).i : -1;
+    if (query->prepared())
+        query->reset();
+    return version;
+}
+
+} // namespace
+
 void Catalog::refresh() {
-    if (!m_versionQuery || !m_versionQuery->prepared())
-        m_versionQuery =
-            std::make_unique<SqliteStatement>(sqliteHandle(m_db), QStringLiteral("PRAGMA schema_version"));
-    const qint64 version =
-        m_versionQuery->prepared() && m_versionQuery->step() == SQLITE_ROW ? m_versionQuery->column(0).i : -1;
-    if (m_versionQuery->prepared())
-        m_versionQuery->reset();
+    const qint64 main = readVersion(m_versionQuery, m_db, "PRAGMA main.schema_version");
+    const qint64 temp = readVersion(m_tempVersionQuery, m_db, "PRAGMA temp.schema_version");
+    // Both versions in one number: either changing changes it.
+    const qint64 version = main < 0 || temp < 0 ? -1 : (main << 24) ^ temp;
     if (version < 0 || version != m_schemaVersion)
         m_cache.clear();
     m_schemaVersion = version;
+}
+
+TableInfo Catalog::definedTable(const TableDef& def) {
+    TableInfo t;
+    t.name = def.name;
+    t.messageName = sessionMessageName(def.name);
+    for (const ColumnDef& c : def.columns) {
+        t.columns << c.name;
+        t.types.push_back(c.type);
+        ColumnRule rule;
+        rule.notNull = c.notNull || c.identity;
+        rule.hasDefault = c.defaultValue != nullptr;
+        rule.identity = c.identity;
+        rule.seed = c.seed;
+        rule.increment = c.increment;
+        t.rules.push_back(rule);
+    }
+    return t;
 }
 
 QString itemName(const SelectItem& item) {

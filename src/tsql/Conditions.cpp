@@ -77,6 +77,8 @@ Tri Evaluator::condition(Expr& e, const RowCtx* ctx) {
 }
 
 Tri Evaluator::comparison(Expr& e, const RowCtx* ctx) {
+    if (!e.quantifier.isEmpty())
+        return quantified(e, ctx);
     Value a = eval(*e.args[0], ctx);
     Value b = eval(*e.args[1], ctx);
     return fromCompare(compareValues(a, b), e.op);
@@ -147,6 +149,25 @@ Tri Evaluator::like(Expr& e, const RowCtx* ctx) {
         vs.chop(1);
     bool m = likeMatch(vs, ps, esc);
     return (m != e.negated) ? Tri::True : Tri::False;
+}
+
+// x op ALL (query): true when every comparison is (so for no row), false when one is false,
+// unknown otherwise; x op ANY (query): true when one comparison is, false when every one is
+// false (or there is no row), unknown otherwise ("ALL (Transact-SQL)", "SOME | ANY").
+Tri Evaluator::quantified(Expr& e, const RowCtx* ctx) {
+    const Value a = eval(*e.args[0], ctx);
+    const ResultSet rs = query(*e.sub, ctx, -1);
+    const bool all = e.quantifier == u"ALL";
+    Tri r = all ? Tri::True : Tri::False;
+    for (const auto& row : rs.rows) {
+        m_budget.tick();
+        const Tri t = fromCompare(compareValues(a, row[0]), e.op);
+        if (t == (all ? Tri::False : Tri::True))
+            return t;
+        if (t == Tri::Unknown)
+            r = Tri::Unknown;
+    }
+    return r;
 }
 
 Tri Evaluator::exists(Expr& e, const RowCtx* ctx) {

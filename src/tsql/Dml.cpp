@@ -6,6 +6,8 @@
 #include "tsql/ColumnRules.h"
 #include "tsql/Executor.h"
 
+#include "tsql/Binder.h"
+
 #include "tsql/StatementCache.h"
 #include "tsql/Transactions.h"
 
@@ -56,7 +58,7 @@ Omitted omittedColumns(const TableSource& t, const std::vector<int>& named) {
 
 void Executor::dml(Stmt& s) {
     TableSource& t = *s.target;
-    if (!t.exists)
+    if (!t.exists || (t.checkExists && !m_evaluator.tableExists(t)))
         raise(208, 16, QStringLiteral("Invalid object name '%1'.").arg(t.nameParts.join(u'.')), t.line,
               t.column);
     QString sql;
@@ -113,8 +115,7 @@ std::vector<int> Executor::insertColumns(const Stmt& s) const {
 qint64 Executor::nextIdentity(const TableSource& t, int column) {
     const ColumnRule& r = t.columnRules[size_t(column)];
     const auto q = m_statements.run(
-        QStringLiteral("SELECT MAX(%1) FROM %2").arg(quoteIdent(t.columns[column]), quoteIdent(t.realName)),
-        {});
+        QStringLiteral("SELECT MAX(%1) FROM %2").arg(quoteIdent(t.columns[column]), sqlTableName(t)), {});
     const Value v = q->state == SQLITE_ROW ? q->statement->column(0) : Value();
     q->statement->reset();
     if (v.null)
@@ -148,12 +149,11 @@ QString Executor::insertSql(Stmt& s, QVariantList& params) {
         const QString column = quoteIdent(t.columns[omitted.identity]);
         quoted << column;
         items << QStringLiteral("(SELECT COALESCE(MAX(%1), %2) FROM %3) + %4 * ROW_NUMBER() OVER ()")
-                     .arg(column, QString::number(r.seed - r.increment), quoteIdent(t.realName),
+                     .arg(column, QString::number(r.seed - r.increment), sqlTableName(t),
                           QString::number(r.increment));
     }
     return QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM (%4) AS q")
-        .arg(quoteIdent(t.realName), quoted.join(QStringLiteral(", ")), items.join(QStringLiteral(", ")),
-             rows);
+        .arg(sqlTableName(t), quoted.join(QStringLiteral(", ")), items.join(QStringLiteral(", ")), rows);
 }
 
 // An INSERT whose rows are computed here (VALUES, DEFAULT VALUES, a SELECT without tables).
@@ -187,7 +187,7 @@ QString Executor::insertRowsSql(Stmt& s, const std::vector<int>& cols, int ident
         next = nextIdentity(t, identity);
     }
     if (quoted.isEmpty())
-        return QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoteIdent(t.realName));
+        return QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(sqlTableName(t));
     QStringList texts;
     for (const auto& row : rows) {
         QStringList vals;
@@ -208,14 +208,23 @@ QString Executor::insertRowsSql(Stmt& s, const std::vector<int>& cols, int ident
         texts << u'(' + vals.join(QStringLiteral(", ")) + u')';
     }
     return QStringLiteral("INSERT INTO %1 (%2) VALUES %3")
-        .arg(quoteIdent(t.realName), quoted.join(QStringLiteral(", ")), texts.join(QStringLiteral(", ")));
+        .arg(sqlTableName(t), quoted.join(QStringLiteral(", ")), texts.join(QStringLiteral(", ")));
 }
 
-// DEFAULT in VALUES: the column's default, else NULL, which a NOT NULL column refuses.
+// DEFAULT in VALUES: the column's default, else NULL, which a NOT NULL column refuses. The text
+// of the default of a table the batch made is the one the catalog reads once it is made.
 QString Executor::defaultSql(const StoreTarget& target) {
-    const ColumnRule& r = target.table->columnRules[size_t(target.column)];
+    const TableSource& t = *target.table;
+    const ColumnRule& r = t.columnRules[size_t(target.column)];
     if (r.hasDefault && !r.defaultSql.isEmpty())
         return u'(' + r.defaultSql + u')';
+    if (r.hasDefault && m_catalog) {
+        m_catalog->refresh();
+        const TableInfo* made = m_catalog->find(t.realName);
+        if (made && size_t(target.column) < made->rules.size() &&
+            !made->rules[size_t(target.column)].defaultSql.isEmpty())
+            return u'(' + made->rules[size_t(target.column)].defaultSql + u')';
+    }
     if (r.notNull)
         nullNotAllowed(target.table->columns[target.column], target.table->messageName, false);
     return QStringLiteral("NULL");

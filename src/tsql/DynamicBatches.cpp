@@ -158,6 +158,12 @@ void Executor::runDynamic(const QString& text, std::vector<VarDecl> parameters,
         }
         m_catalog->refresh();
         bindBatch(inner.batch, *m_catalog, inner.variableTypes);
+        struct Tables {
+            Executor& ex;
+            size_t outer;
+            ~Tables() { ex.dropTableVariables(outer); }
+        } tables{*this, size_t(m_tableVariableNames.size())};
+        createTableVariables(inner.batch.tableVariables);
         SetAside aside(m_state, inner);
         for (size_t k = 0; k < values.size(); ++k)
             m_state.vars[k] = convert(values[k], m_state.varTypes[k]);

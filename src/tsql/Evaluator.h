@@ -44,6 +44,11 @@ public:
 
     Tri condition(Expr& e, const RowCtx* ctx) override;
 
+    // ---- rows of sources without tables (QuerySources.cpp) ----
+
+    std::vector<std::vector<Value>> localRows(Select& sel, const RowCtx* ctx) override;
+    std::vector<std::vector<Value>> localRows(TableSource& source, const RowCtx* ctx) override;
+
     // ---- queries (Queries.cpp) ----
 
     // The rows of a query; `limit` caps them (-1 none).
@@ -52,6 +57,8 @@ public:
     ResultSet localQuery(Select& sel, const RowCtx* outer, qint64 limit);
     // Msg 208 for a table of the query that does not exist (deferred name resolution).
     void checkTables(const Select& sel) const;
+    // Whether a table the batch may have created or dropped exists now.
+    bool tableExists(const TableSource& ts) const;
 
 private:
     // ---- expressions ----
@@ -74,6 +81,7 @@ private:
     Tri inList(Expr& e, const RowCtx* ctx);
     Tri like(Expr& e, const RowCtx* ctx);
     Tri exists(Expr& e, const RowCtx* ctx);
+    Tri quantified(Expr& e, const RowCtx* ctx);
 
     // ---- queries ----
     struct OutRow {
@@ -91,6 +99,11 @@ private:
     void sort(const Select& sel, std::vector<OutRow>& rows);
     void appendUnion(Select& sel, const RowCtx* outer, ResultSet& rs);
     void counted(MemoryCharge& work, const RowCtx& c);
+    void combine(TableSource& s, const std::vector<std::vector<Value>>& rows, std::vector<RowCtx>& combos,
+                 MemoryCharge& work);
+    std::vector<std::vector<Value>> valuesRows(TableSource& s, const RowCtx* outer);
+    std::vector<std::vector<Value>> cteRows(Cte& c, const RowCtx* outer);
+    std::vector<std::vector<Value>> recursiveRows(Cte& c, const RowCtx* outer);
     // Where an xml method or nodes() starts: a row of nodes() as it is, a document at its root.
     XmlNodeRef contextNode(const Value& target);
 
@@ -98,6 +111,8 @@ private:
     BatchBudget& m_budget;
     StatementCache& m_statements;
     const Transactions& m_transactions;
+    // The rows of the last level of each recursive CTE being evaluated (its working table).
+    std::vector<std::pair<const Cte*, const std::vector<std::vector<Value>>*>> m_cteWorking;
 };
 
 } // namespace tsql

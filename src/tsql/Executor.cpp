@@ -127,6 +127,12 @@ Flow Executor::runInner(Stmt& s) {
     case SK::Delete:
         dml(s);
         return Flow::Normal;
+    case SK::CreateTable:
+        createTable(s);
+        return Flow::Normal;
+    case SK::DropTable:
+        dropTables(s);
+        return Flow::Normal;
     }
     return Flow::Normal;
 }
@@ -248,7 +254,7 @@ void Executor::endTransaction(const Stmt& s) {
     if (m_transactions.count() == 0)
         raise(3903, 16,
               QStringLiteral("The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION."));
-    m_transactions.rollback();
+    rollbackKeepingTableVariables();
 }
 
 // SET @v = x and SET @v += x: the value is converted to the variable's declared type (a char(n)

@@ -35,13 +35,18 @@ public:
         m_jump = nullptr;
         m_nesting = 0;
     }
-    // Where a dynamic batch finds the tables it names.
+    // Where a dynamic batch finds the tables it names, and a data change the defaults of a table
+    // the batch made.
     void setCatalog(Catalog* catalog) { m_catalog = catalog; }
 
     // Runs the statements of a batch sent by the client.
     void runBatch(std::vector<StmtP>& statements);
     // Runs one statement; a failure is told the statement's line and thrown.
     Flow run(Stmt& s);
+
+    // The table variables of the batch starting, and their end (TempTables.cpp).
+    void createTableVariables(const std::vector<TableDef*>& tables);
+    void dropTableVariables(size_t keep = 0);
 
 private:
     void enter(const Stmt& s);
@@ -82,15 +87,26 @@ private:
     QString insertRowsSql(Stmt& s, const std::vector<int>& cols, int identity,
                           const std::vector<int>& required, QVariantList& params);
     qint64 nextIdentity(const TableSource& t, int column);
-    static QString defaultSql(const StoreTarget& target);
+    QString defaultSql(const StoreTarget& target);
     void setIdentityInsert(const Stmt& s);
     void write(const QString& sql, const QVariantList& params);
+
+    // ---- tables the batch makes (TempTables.cpp) ----
+    static QString qualifiedName(const QString& schema, const QString& table);
+    bool exists(const QString& schema, const QString& table);
+    void makeTable(const TableDef& def, const QString& schema);
+    void execute(const QString& sql, const QVariantList& params = {});
+    void createTable(Stmt& s);
+    void dropTables(Stmt& s);
+    void rollbackKeepingTableVariables();
 
     BatchState& m_state;
     Evaluator& m_evaluator;
     StatementCache& m_statements;
     Transactions& m_transactions;
     BatchBudget& m_budget;
+    std::vector<const TableDef*> m_tableVariables; // of the batch running
+    QStringList m_tableVariableNames;              // the same, for when the batch is gone
     qint64 m_loopLimit = 0;
     qint64 m_loopCount = 0;
     Stmt* m_jump = nullptr; // the label a GOTO is on its way to

@@ -119,6 +119,17 @@ ExprP Parser::comparison() {
         auto e = make(EK::Compare, op);
         e->op = op.text;
         e->args.push_back(std::move(left));
+        // x op ALL | ANY | SOME (query)
+        if ((cur().isKeyword("ALL") || cur().isKeyword("ANY") || cur().isKeyword("SOME")) &&
+            peek().isOp("(")) {
+            e->quantifier = cur().isKeyword("ALL") ? QStringLiteral("ALL") : QStringLiteral("ANY");
+            p += 2;
+            if (!cur().isKeyword("SELECT"))
+                failHere();
+            e->sub = select(true);
+            expectOp(")");
+            return sealed(std::move(e));
+        }
         e->args.push_back(scalar());
         return sealed(std::move(e));
     }

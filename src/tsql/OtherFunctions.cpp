@@ -63,19 +63,20 @@ Value isdate(const FunctionDef&, const Args& a, const SqlType&) {
 }
 
 // OBJECT_ID('[database.][schema.]name' [, 'type']): the id of a table ('U') or view ('V') of the
-// database, NULL for any other name, type or schema than dbo, and for temporary tables
-// (#name, tempdb), which the engine does not keep ("OBJECT_ID (Transact-SQL)").
+// database, NULL for any other name, type or schema than dbo. A temporary table of the session is
+// named with tempdb before it (tempdb..#t); without it, NULL ("OBJECT_ID (Transact-SQL)").
 Value objectId(const FunctionDef&, const Args& a, const SqlType& type) {
     Catalog* catalog = currentCatalog();
     if (a[0].null || !catalog)
         return Value::nullOf(type);
     const QStringList parts = splitObjectName(toText(a[0]));
-    if (parts.isEmpty() || parts.size() > 3 || parts.last().startsWith(u'#'))
+    if (parts.isEmpty() || parts.size() > 3)
         return Value::nullOf(type);
     if (parts.size() >= 2 && !parts[parts.size() - 2].isEmpty() &&
         parts[parts.size() - 2].compare(u"dbo", Qt::CaseInsensitive) != 0)
         return Value::nullOf(type);
-    if (parts.size() == 3 && parts[0].compare(u"tempdb", Qt::CaseInsensitive) == 0)
+    const bool inTempdb = parts.size() == 3 && parts[0].compare(u"tempdb", Qt::CaseInsensitive) == 0;
+    if (inTempdb != parts.last().startsWith(u'#'))
         return Value::nullOf(type);
     const QString kind = a.size() > 1 && !a[1].null ? toText(a[1]).trimmed().toUpper() : QString();
     const auto id = catalog->objectId(parts.last(), kind);

@@ -78,6 +78,7 @@ StmtP Parser::keywordStatement(StmtP s, bool first, bool afterSemicolon) {
     if (k == u"SELECT") {
         s->kind = SK::Select;
         s->select = select(false);
+        statementOptions(*s);
         return s;
     }
     if (k == u"IF")
@@ -111,12 +112,11 @@ StmtP Parser::keywordStatement(StmtP s, bool first, bool afterSemicolon) {
         s->expr = scalar();
         return s;
     }
-    if (k == u"UPDATE")
-        return update(std::move(s));
-    if (k == u"INSERT")
-        return insert(std::move(s));
-    if (k == u"DELETE")
-        return del(std::move(s));
+    if (k == u"UPDATE" || k == u"INSERT" || k == u"DELETE") {
+        s = k == u"UPDATE" ? update(std::move(s)) : k == u"INSERT" ? insert(std::move(s)) : del(std::move(s));
+        statementOptions(*s);
+        return s;
+    }
     if (k == u"EXEC" || k == u"EXECUTE") {
         ++p;
         return exec(std::move(s));
@@ -130,6 +130,12 @@ StmtP Parser::keywordStatement(StmtP s, bool first, bool afterSemicolon) {
             notFirstInBatch(tok);
         failHere(); // procedures, functions, views and triggers are not kept by this engine
     }
+    if (k == u"CREATE" && peek().isKeyword("TABLE"))
+        return createTable(std::move(s));
+    if (k == u"DROP" && peek().isKeyword("TABLE"))
+        return dropTable(std::move(s));
+    if (k == u"WITH" && afterSemicolon && isName(peek()))
+        return withStatement(std::move(s));
     if (k == u"WITH" && !afterSemicolon) {
         throw SqlError{ServerError{
             319, 16, 1, tok.line, tok.column,
@@ -363,7 +369,15 @@ StmtP Parser::declare(StmtP s) {
         d.name = cur().text;
         ++p;
         acceptKw("AS");
-        if (cur().isKeyword("TABLE") || cur().isWord("CURSOR"))
+        if (cur().isKeyword("TABLE")) {
+            ++p;
+            d.table = tableDefinition(d.name, d.line, d.column);
+            s->decls.push_back(std::move(d));
+            if (cur().isOp(","))
+                failHere(); // a table variable is declared on its own
+            return s;
+        }
+        if (cur().isWord("CURSOR"))
             failHere();
         d.type = dataType(++ordinal);
         if (acceptOp("="))

@@ -153,6 +153,21 @@ private:
     StmtP setOption(StmtP s);
     StmtP dateOption(StmtP s);
 
+    // ---------------- tables and common table expressions (TableParser.cpp) ----------------
+
+    StmtP createTable(StmtP s);
+    void statementOptions(Stmt& s);
+    StmtP dropTable(StmtP s);
+    std::unique_ptr<TableDef> tableDefinition(const QString& name, int line, int column);
+    void columnDefinition(TableDef& def);
+    void tableConstraint(TableDef& def);
+    QStringList keyColumns();
+    StmtP withStatement(StmtP s);
+    std::unique_ptr<Cte> commonTableExpression();
+    void queryOptions(Select& sel);
+    void valuesSource(TableSource& ts);
+    void columnAliasList(TableSource& ts);
+
     // ---------------- queries and data changes (QueryParser.cpp) ----------------
 
     void tableName(TableSource& ts);

@@ -93,7 +93,7 @@ ResultSet Evaluator::query(Select& sel, const RowCtx* outer, qint64 limit) {
 
 void Evaluator::checkTables(const Select& sel) const {
     for (const TableSource* s : sel.flatSources)
-        if (s->kind == SourceKind::Table && !s->exists)
+        if (s->kind == SourceKind::Table && (!s->exists || (s->checkExists && !tableExists(*s))))
             raise(208, 16, QStringLiteral("Invalid object name '%1'.").arg(s->nameParts.join(u'.')), s->line,
                   s->column);
 }
@@ -189,19 +189,15 @@ void Evaluator::sourceRows(TableSource& s, const RowCtx* outer, std::vector<RowC
     case SourceKind::XmlNodes:
         xmlRows(s, outer, combos, work);
         break;
-    case SourceKind::Derived: {
-        ResultSet rs = query(*s.derived, outer, -1);
-        std::vector<RowCtx> next;
-        for (const RowCtx& c : combos)
-            for (const auto& row : rs.rows) {
-                RowCtx r = c;
-                r.rows.push_back({&s, row});
-                counted(work, r);
-                next.push_back(std::move(r));
-            }
-        combos = std::move(next);
+    case SourceKind::Derived:
+        combine(s, query(*s.derived, outer, -1).rows, combos, work);
         break;
-    }
+    case SourceKind::Values:
+        combine(s, valuesRows(s, outer), combos, work);
+        break;
+    case SourceKind::Cte:
+        combine(s, cteRows(*s.cte, outer), combos, work);
+        break;
     case SourceKind::Join:
         sourceRows(*s.left, outer, combos, work);
         if (s.joinType != u"INNER" && s.joinType != u"CROSS")
@@ -218,6 +214,20 @@ void Evaluator::sourceRows(TableSource& s, const RowCtx* outer, std::vector<RowC
         raise(40000, 16, QStringLiteral("Tables cannot be combined with xml sources in one query."), s.line,
               s.column);
     }
+}
+
+// Each combination of rows so far, times the rows of the source `s`.
+void Evaluator::combine(TableSource& s, const std::vector<std::vector<Value>>& rows,
+                        std::vector<RowCtx>& combos, MemoryCharge& work) {
+    std::vector<RowCtx> next;
+    for (const RowCtx& c : combos)
+        for (const auto& row : rows) {
+            RowCtx r = c;
+            r.rows.push_back({&s, row});
+            counted(work, r);
+            next.push_back(std::move(r));
+        }
+    combos = std::move(next);
 }
 
 // Keeps the combinations for which the condition is true (not false, not unknown).

@@ -8,6 +8,11 @@ namespace tsql::parsing {
 // A table's name of one to four dotted parts (server.database.schema.table).
 void Parser::tableName(TableSource& ts) {
     ts.kind = SourceKind::Table;
+    if (cur().kind == Tok::Variable) { // a table variable
+        ts.nameParts << cur().text;
+        ++p;
+        return;
+    }
     do {
         if (!isName(cur()))
             failHere();
@@ -363,6 +368,13 @@ std::unique_ptr<TableSource> Parser::tablePrimary() {
         ts->derived = select(true);
         expectOp(")");
         alias(*ts, true);
+        columnAliasList(*ts);
+        seal(*ts);
+        return ts;
+    }
+    if (cur().isOp("(") && peek().isKeyword("VALUES")) {
+        ++p;
+        valuesSource(*ts);
         seal(*ts);
         return ts;
     }
@@ -393,8 +405,6 @@ std::unique_ptr<TableSource> Parser::tablePrimary() {
         seal(*ts);
         return ts;
     }
-    if (cur().kind == Tok::Variable)
-        failHere(); // table variables are not supported
     tableName(*ts);
     if (!(cur().isKeyword("WITH") && peek().isOp("(")))
         alias(*ts, false);

@@ -62,6 +62,7 @@ struct Session::Impl {
             const std::shared_ptr<CompiledBatch> compiled = batches.compile(batch, catalog);
             state.compiled = compiled.get();
             startVariables(*compiled);
+            executor.createTableVariables(compiled->batch.tableVariables);
             executor.runBatch(compiled->batch.statements);
         } catch (const SqlError& e) {
             result.error = e.error;
@@ -69,6 +70,7 @@ struct Session::Impl {
             result.error = insufficientMemory();
             result.error->line = 1;
         }
+        executor.dropTableVariables();
         transactions.forgetEndedTransaction();
         state.compiled = nullptr;
         state.out = nullptr;

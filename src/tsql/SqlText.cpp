@@ -23,9 +23,13 @@ QString quoteString(const QString& s) {
 QString sqlAlias(const TableSource& s) {
     if (!s.alias.isEmpty())
         return s.alias;
-    if (s.kind == SourceKind::Table)
+    if (s.kind == SourceKind::Table || s.kind == SourceKind::Cte)
         return s.nameParts.last();
     return QString();
+}
+
+QString sqlTableName(const TableSource& s) {
+    return s.sqlSchema.isEmpty() ? quoteIdent(s.realName) : s.sqlSchema + u'.' + quoteIdent(s.realName);
 }
 
 QVariant toParam(const Value& v) {
@@ -201,7 +205,7 @@ struct Gen {
         if (!e.src)
             return QStringLiteral("NULL");
         QString col = e.src->columns.value(e.columnIndex);
-        if (e.src->kind == SourceKind::Derived)
+        if (e.src->kind != SourceKind::Table)
             col = QStringLiteral("c%1").arg(e.columnIndex);
         return quoteIdent(sqlAlias(*e.src)) + u'.' + quoteIdent(col);
     }
@@ -249,14 +253,43 @@ struct Gen {
         return QStringLiteral("(%1 %2 %3)").arg(a, e.op, b);
     }
 
-    QString compare(Expr& e) {
-        QString op = e.op;
+    static QString sqlOperator(const QString& op) {
         if (op == u"!=")
-            op = QStringLiteral("<>");
-        else if (op == u"!<")
-            op = QStringLiteral(">=");
-        else if (op == u"!>")
-            op = QStringLiteral("<=");
+            return QStringLiteral("<>");
+        if (op == u"!<")
+            return QStringLiteral(">=");
+        if (op == u"!>")
+            return QStringLiteral("<=");
+        return op;
+    }
+
+    // x op ALL (query) and x op ANY (query) under three-valued logic: ALL is false when one
+    // comparison is false, unknown when none is false and one is unknown, true otherwise (an
+    // empty query included); ANY is true when one is true, unknown when none is true and one is
+    // unknown, false otherwise.
+    QString quantified(Expr& e) {
+        const QString op = sqlOperator(e.op);
+        const QString c = collate(*e.args[0], *e.sub->items[0].expr);
+        auto probe = [&](const QString& test) {
+            const QString sub = e.sub->usesTables
+                                    ? selectSql(ex, *e.sub, ctx, params, -1)
+                                    : rowsText(ex.localRows(*e.sub, ctx), qsizetype(e.sub->items.size()));
+            const QString lhs = expr(*e.args[0]);
+            return QStringLiteral("EXISTS (SELECT 1 FROM (%1) AS tsql_q WHERE %2)")
+                .arg(sub, test.arg(QStringLiteral("(%1 %2 tsql_q.\"c0\"%3)").arg(lhs, op, c)));
+        };
+        const bool all = e.quantifier == u"ALL";
+        const QString decided = probe(all ? QStringLiteral("NOT %1") : QStringLiteral("%1"));
+        const QString unknown = probe(QStringLiteral("%1 IS NULL"));
+        return QStringLiteral("(CASE WHEN %1 THEN %2 WHEN %3 THEN NULL ELSE %4 END)")
+            .arg(decided, all ? QStringLiteral("0") : QStringLiteral("1"), unknown,
+                 all ? QStringLiteral("1") : QStringLiteral("0"));
+    }
+
+    QString compare(Expr& e) {
+        if (!e.quantifier.isEmpty())
+            return quantified(e);
+        const QString op = sqlOperator(e.op);
         // Operands are written in the order of the text: each may add a parameter, and the
         // order of a function's arguments is unspecified.
         const SqlType t = comparedType(*e.args[0], *e.args[1]);
@@ -275,7 +308,16 @@ struct Gen {
     QString in(Expr& e) {
         QString lhs;
         QString list;
-        if (e.sub) {
+        if (e.sub && !e.sub->usesTables) {
+            lhs = expr(*e.args[0]);
+            ex.sqlReadsValues = true;
+            QStringList items;
+            for (const auto& row : ex.localRows(*e.sub, ctx))
+                items << param(row[0]);
+            list = items.join(QStringLiteral(", "));
+            if (stringish(*e.args[0]))
+                lhs += QStringLiteral(" COLLATE TSQL_CI");
+        } else if (e.sub) {
             lhs = expr(*e.args[0]);
             list = selectSql(ex, *e.sub, ctx, params, -1);
             if (stringish(*e.args[0]))
@@ -406,13 +448,90 @@ struct Gen {
               e.column);
     }
 
+    // Rows computed here, as the text of a query that gives them (columns c0, c1, ...).
+    QString rowsText(const std::vector<std::vector<Value>>& rows, qsizetype width) {
+        ex.sqlReadsValues = true;
+        QStringList cols;
+        for (qsizetype k = 0; k < width; ++k)
+            cols << (rows.empty() ? QStringLiteral("NULL") : QStringLiteral("column%1").arg(k + 1)) +
+                        QStringLiteral(" AS \"c%1\"").arg(k);
+        if (rows.empty())
+            return QStringLiteral("SELECT %1 WHERE 0").arg(cols.join(QStringLiteral(", ")));
+        QStringList list;
+        for (const auto& row : rows) {
+            QStringList cells;
+            for (const Value& v : row)
+                cells << param(v);
+            list << u'(' + cells.join(QStringLiteral(", ")) + u')';
+        }
+        return QStringLiteral("SELECT %1 FROM (VALUES %2)")
+            .arg(cols.join(QStringLiteral(", ")), list.join(QStringLiteral(", ")));
+    }
+
+    // VALUES as a source: its values, converted to the types of its columns, as parameters.
+    QString values(TableSource& s) {
+        QStringList rows;
+        for (auto& row : s.valueRows) {
+            QStringList cells;
+            for (size_t k = 0; k < row.size(); ++k) {
+                if (row[k]->rowDependent) {
+                    cells << expr(*row[k]);
+                    continue;
+                }
+                ex.sqlReadsValues = true;
+                cells << param(convert(ex.eval(*row[k], ctx), s.columnTypes[k]));
+            }
+            rows << u'(' + cells.join(QStringLiteral(", ")) + u')';
+        }
+        QStringList cols;
+        for (qsizetype k = 0; k < s.columns.size(); ++k)
+            cols << QStringLiteral("column%1 AS \"c%2\"").arg(k + 1).arg(k);
+        return QStringLiteral("(SELECT %1 FROM (VALUES %2)) AS %3")
+            .arg(cols.join(QStringLiteral(", ")), rows.join(QStringLiteral(", ")), quoteIdent(sqlAlias(s)));
+    }
+
+    // A CTE named in a query: its query in place; a recursive one as SQLite's recursive WITH,
+    // inside which a reference to it is the working table.
+    QString cte(TableSource& s) {
+        Cte& c = *s.cte;
+        const QString name = quoteIdent(QStringLiteral("tsql_cte_") + c.name);
+        if (c.generating)
+            return name + QStringLiteral(" AS ") + quoteIdent(sqlAlias(s));
+        if (!c.usesTables)
+            return QStringLiteral("(%1) AS %2")
+                .arg(rowsText(ex.localRows(s, ctx), c.columns.size()), quoteIdent(sqlAlias(s)));
+        if (!c.recursive)
+            return QStringLiteral("(%1) AS %2")
+                .arg(selectSql(ex, *c.select, ctx, params, -1), quoteIdent(sqlAlias(s)));
+        struct Generating {
+            Cte& c;
+            ~Generating() { c.generating = false; }
+        } generating{c};
+        c.generating = true;
+        const QString body = selectSql(ex, *c.select, ctx, params, -1);
+        QStringList cols;
+        for (qsizetype k = 0; k < c.columns.size(); ++k)
+            cols << QStringLiteral("\"c%1\"").arg(k);
+        const QString shown = cols.join(QStringLiteral(", "));
+        cols << QStringLiteral("\"lvl\"");
+        return QStringLiteral("(WITH RECURSIVE %1(%2) AS (%3) SELECT %4 FROM %1) AS %5")
+            .arg(name, cols.join(QStringLiteral(", ")), body, shown, quoteIdent(sqlAlias(s)));
+    }
+
     QString source(TableSource& s) {
         switch (s.kind) {
         case SourceKind::Table:
-            return quoteIdent(s.realName) + QStringLiteral(" AS ") + quoteIdent(sqlAlias(s));
+            return sqlTableName(s) + QStringLiteral(" AS ") + quoteIdent(sqlAlias(s));
         case SourceKind::Derived:
+            if (!s.derived->usesTables)
+                return QStringLiteral("(%1) AS %2")
+                    .arg(rowsText(ex.localRows(s, ctx), s.columns.size()), quoteIdent(s.alias));
             return QStringLiteral("(%1) AS %2")
                 .arg(selectSql(ex, *s.derived, ctx, params, -1), quoteIdent(s.alias));
+        case SourceKind::Values:
+            return values(s);
+        case SourceKind::Cte:
+            return cte(s);
         case SourceKind::Join: {
             QString l = source(*s.left), r = source(*s.right);
             QString type = s.joinType == u"INNER"   ? QStringLiteral("JOIN")
@@ -456,6 +575,15 @@ QString selectSql(ValueSource& ex, Select& sel, const RowCtx* ctx, QVariantList&
             x = QStringLiteral("tsql_single(%1, COUNT(*) OVER ())").arg(x);
         items << x + QStringLiteral(" AS ") + quoteIdent(QStringLiteral("c%1").arg(k));
     }
+    // The members of a recursive CTE carry the level of each row: 0 in the anchor, one more than
+    // the row it comes from in a recursive member, which stops beyond MAXRECURSION.
+    if (sel.anchorMember)
+        items << QStringLiteral("0 AS \"lvl\"");
+    for (const TableSource* src : sel.flatSources)
+        if (sel.recursiveMember && src->kind == SourceKind::Cte && src->cte->generating)
+            items << QStringLiteral("tsql_recursion(%1.\"lvl\" + 1, %2) AS \"lvl\"")
+                         .arg(quoteIdent(sqlAlias(*src)))
+                         .arg(src->cte->maxRecursion);
     QString sql = QStringLiteral("SELECT ");
     if (sel.distinct)
         sql += QStringLiteral("DISTINCT ");
@@ -509,7 +637,7 @@ QString selectSql(ValueSource& ex, Select& sel, const RowCtx* ctx, QVariantList&
 QString updateOrDeleteSql(ValueSource& ex, Stmt& s, QVariantList& params) {
     TableSource& t = *s.target;
     Select& sel = *s.select;
-    const QString target = quoteIdent(t.realName);
+    const QString target = sqlTableName(t);
     Gen g{ex, nullptr, {}};
     QString sql;
     QString alias = t.alias.isEmpty() ? QString() : QStringLiteral(" AS ") + quoteIdent(t.alias);

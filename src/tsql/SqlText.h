@@ -30,6 +30,10 @@ class ValueSource {
 public:
     virtual Value eval(Expr& e, const RowCtx* ctx) = 0;
     virtual Tri condition(Expr& e, const RowCtx* ctx) = 0;
+    // The rows of a query or a source that reads no table, computed here: a query over tables
+    // takes them as a list of values.
+    virtual std::vector<std::vector<Value>> localRows(Select& sel, const RowCtx* ctx) = 0;
+    virtual std::vector<std::vector<Value>> localRows(TableSource& source, const RowCtx* ctx) = 0;
 
     // Set once a text holds a value read at run time: such a text cannot be kept with the
     // compiled batch and sent again.
@@ -43,6 +47,8 @@ QString quoteIdent(const QString& name);
 QString quoteString(const QString& s);
 // The name a source goes by in the text: its alias, or its table's name.
 QString sqlAlias(const TableSource& s);
+// A table's name in the text, with its schema (temp) when it has one.
+QString sqlTableName(const TableSource& s);
 // A value as SQLite takes it as a parameter.
 QVariant toParam(const Value& v);
 

@@ -206,6 +206,22 @@ void singleFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_value(ctx, argv[0]);
 }
 
+// The level of a row of a recursive CTE (argument 1) against the statement's MAXRECURSION
+// (argument 2, 0 for none): a row beyond it stops the statement with Msg 530.
+void recursionFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    const qint64 level = sqlite3_value_int64(argv[0]);
+    const qint64 limit = sqlite3_value_int64(argv[1]);
+    if (limit > 0 && level > limit) {
+        fail(ctx,
+             SqlError{ServerError{530, 16, 1, 0, 0,
+                                  QStringLiteral("The statement terminated. The maximum recursion %1 has "
+                                                 "been exhausted before statement completion.")
+                                      .arg(limit)}});
+        return;
+    }
+    sqlite3_result_int64(ctx, level);
+}
+
 QString textArg(sqlite3_value* v) {
     return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(v)), sqlite3_value_bytes(v));
 }
@@ -267,6 +283,7 @@ void registerSqliteFunctions(QSqlDatabase db) {
                             nullptr, nullptr);
     sqlite3_create_function(handle, "tsql_store", 10, SQLITE_UTF8, nullptr, storeFn, nullptr, nullptr);
     sqlite3_create_function(handle, "tsql_single", 2, SQLITE_UTF8, nullptr, singleFn, nullptr, nullptr);
+    sqlite3_create_function(handle, "tsql_recursion", 2, SQLITE_UTF8, nullptr, recursionFn, nullptr, nullptr);
     sqlite3_create_function(handle, "tsql_div", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, divFn,
                             nullptr, nullptr);
     sqlite3_create_function(handle, "tsql_to", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, toFn, nullptr,

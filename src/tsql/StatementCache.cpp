@@ -80,6 +80,13 @@ void StatementCache::failure(const SqliteStatement& q) const {
         raise(191, 15,
               QStringLiteral("Some part of your SQL statement is nested too deeply. Rewrite the query or "
                              "break it up into smaller queries."));
+    // A table a statement of the batch dropped (or never made) after the batch was compiled.
+    if (text.startsWith(QStringLiteral("no such table: "))) {
+        QString name = text.mid(15);
+        if (name.startsWith(QStringLiteral("temp.")) || name.startsWith(QStringLiteral("main.")))
+            name = name.mid(5);
+        raise(208, 16, QStringLiteral("Invalid object name '%1'.").arg(name));
+    }
     if (text.contains(QStringLiteral("UNIQUE constraint failed")) ||
         text.contains(QStringLiteral("PRIMARY KEY")))
         raise(2627, 14,

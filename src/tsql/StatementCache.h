@@ -54,6 +54,7 @@ public:
     // The server's error for a statement SQLite refused or stopped: an error raised in one of the
     // engine's functions, the batch's limits (time, memory, locks), or the constraint violated.
     [[noreturn]] void failure(const SqliteStatement& q) const;
+    const QSqlDatabase& database() const { return m_db; }
 
 private:
     struct CachedStatement {

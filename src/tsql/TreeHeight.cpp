@@ -31,6 +31,9 @@ void seal(TableSource& ts) {
             h = std::max(h, e->height);
     if (ts.derived)
         h = std::max(h, ts.derived->height);
+    for (const auto& row : ts.valueRows)
+        for (const ExprP& e : row)
+            h = std::max(h, e->height);
     ts.height = h + 1;
     if (ts.height > kMaxTreeHeight)
         nestedTooDeeply(ts.line, ts.column);

@@ -112,6 +112,19 @@ std::vector<Hostile> hostileFormulas() {
         {"SelectIntoTemp", QStringLiteral("SELECT 1 AS A INTO #t")},
         {"CreateTemp", QStringLiteral("CREATE TABLE #t (A INT)")},
         {"TableVariable", QStringLiteral("DECLARE @t TABLE (A INT) INSERT INTO @t VALUES (1)")},
+        {"GlobalTemp", QStringLiteral("CREATE TABLE ##g (A INT)")},
+        {"TempThenPermanentDrop", QStringLiteral("CREATE TABLE #t (A INT) DROP TABLE #t, LP01_PROVIDER")},
+        {"TempTableFromTable",
+         QStringLiteral(
+             "CREATE TABLE #t (A INT IDENTITY, F VARCHAR(MAX)) INSERT #t (F) SELECT LP01_FORMULE FROM "
+             "LP01_PROVIDER UPDATE LP01_PROVIDER SET LP01_FORMULE = (SELECT MAX(F) FROM #t)")},
+        {"EndlessRecursion",
+         QStringLiteral(
+             ";WITH c AS (SELECT 1 AS n UNION ALL SELECT n + 1 FROM c) SELECT @OUTPREZZO = COUNT(*) "
+             "FROM c OPTION (MAXRECURSION 0)")},
+        {"EndlessRecursionOverTable",
+         QStringLiteral(";WITH c AS (SELECT N FROM T100 UNION ALL SELECT c.N + 1 FROM c) SELECT @OUTPREZZO = "
+                        "COUNT(*) FROM c")},
         // Waiting and endless work.
         {"WaitforDelay", QStringLiteral("WAITFOR DELAY '23:59:00'")},
         {"WaitforTime", QStringLiteral("WAITFOR TIME '23:59'")},
@@ -283,6 +296,21 @@ private:
     std::atomic<bool> m_holding{false};
     std::thread m_thread;
 };
+
+// A temporary table a check creates, and the table variables it declares, are gone when the
+// check ends: the next check finds no #t and may create it again.
+TEST(TemporaryTables, NothingOutlivesTheCheck) {
+    HostileDatabase db;
+    CHECK_REQUIRE_ENGINE(db);
+    const QString make =
+        QStringLiteral("CREATE TABLE #t (A INT) INSERT #t VALUES (1) DECLARE @v TABLE (B INT)");
+    EXPECT_TRUE(check::runGuarded(*db.connection, make, testLimits()).accepted());
+    const check::GuardedOutcome read =
+        check::runGuarded(*db.connection, QStringLiteral("SELECT A FROM #t"), testLimits());
+    ASSERT_FALSE(read.errors.isEmpty());
+    EXPECT_EQ(read.errors.first().nativeError, 208);
+    EXPECT_TRUE(check::runGuarded(*db.connection, make, testLimits()).accepted());
+}
 
 TEST(CheckLocks, ACheckThatWritesWaitsForAnotherWritersLock) {
     HostileDatabase db;

@@ -57,8 +57,13 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{"SELECT * FROM srv.db.dbo.t", "srv.db.dbo.t", 1},
         Refused{"SELECT (SELECT 1 FROM srv.db.dbo.t)", "srv.db.dbo.t", 1},
         // What the parser cannot read is not sent (fail closed).
-        Refused{"USE master", "", 1}, Refused{"DROP TABLE LP14_CAMPI", "", 1},
-        Refused{"CREATE TABLE #T (A INT)", "", 1}, Refused{"TRUNCATE TABLE LP07_QUOTAZIONI", "", 1},
+        Refused{"USE master", "", 1}, Refused{"TRUNCATE TABLE LP07_QUOTAZIONI", "", 1},
+        // Tables of the database, and global temporary ones, outlive the check.
+        Refused{"DROP TABLE LP14_CAMPI", "DROP TABLE LP14_CAMPI", 1},
+        Refused{"CREATE TABLE LP99 (A INT)", "CREATE TABLE LP99", 1},
+        Refused{"CREATE TABLE ##T (A INT)", "CREATE TABLE ##T", 1},
+        Refused{"CREATE TABLE #T (A INT)\r\nDROP TABLE IF EXISTS #T, dbo.LP14_CAMPI",
+                "DROP TABLE dbo.LP14_CAMPI", 2},
         Refused{"SAVE TRANSACTION S1", "", 1}, Refused{"SELECT 1 INTO #T", "", 1},
         Refused{"WAITFOR DELAY '23:59:00'", "", 1}, Refused{"SELECT 'COMMIT", "", 1},
         Refused{"/* COMMIT", "", 1},
@@ -82,6 +87,10 @@ INSTANTIATE_TEST_SUITE_P(
                       "/* outer /* EXEC */ COMMIT */ SELECT 1", "SELECT @COMMIT", "SELECT N'USE master'",
                       "SELECT * FROM dbo.LP01_PROVIDER WITH (NOLOCK)", "label: SELECT 1",
                       "WHILE @x < 3 BEGIN SET @x = @x + 1 IF @x = 2 BREAK END",
+                      // Local temporary tables and table variables go with the check's rollback.
+                      "CREATE TABLE #T (A INT IDENTITY, B VARCHAR(5) NOT NULL DEFAULT 'x') DROP TABLE #T",
+                      "DECLARE @t TABLE (A INT PRIMARY KEY) INSERT @t VALUES (1) SELECT * FROM @t",
+                      ";WITH c AS (SELECT 1 AS n) SELECT * FROM c", "SELECT * FROM (VALUES (1), (2)) AS v(n)",
                       "again: SET @x = @x + 1 IF @x < 3 GOTO again", "RAISERROR('x %d', 16, 1, 5)",
                       ";THROW 50001, 'x', 1", "BEGIN TRY SELECT 1/0 END TRY BEGIN CATCH THROW END CATCH",
                       // Sent as one batch, GO and a Cyrillic look-alike are column aliases, as on the server.

@@ -1,4 +1,5 @@
 #include "HostWindow.h"
+#include "VerifyWindow.h"
 
 #include "ado/Ado.h"
 #include "core/EditingContext.h"
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QSplitter>
 #include <QStatusBar>
@@ -55,6 +57,10 @@ HostWindow::HostWindow(const QString& connectionString, const QString& language,
     m_modal = new QCheckBox(text("Modale"), commands);
     commands->addWidget(m_modal);
     connect(open, &QAction::triggered, this, [this] { openSelected(m_modal->isChecked()); });
+    QAction* verify = menuBar()->addMenu(text("Strumenti"))->addAction(text("Verifica formule"));
+    verify->setObjectName(QStringLiteral("verifyFormulas"));
+    commands->addAction(verify);
+    connect(verify, &QAction::triggered, this, [this] { openVerification(); });
 
     auto* splitter = new QSplitter(this);
     m_list = new QTreeWidget(splitter);
@@ -158,6 +164,25 @@ void HostWindow::openSelected(bool modal) {
     }
     openEditor(item->data(0, Qt::UserRole).toInt(),
                core::Variant::fromInt64(item->data(1, Qt::UserRole).toLongLong()), modal);
+}
+
+VerifyWindow* HostWindow::openVerification(int jobs) {
+    if (!m_verify) {
+        m_verify = new VerifyWindow(
+            m_connectionString, [this](const QString& t) { return m_global.Traduci(t); }, this);
+        m_verify->setAttribute(Qt::WA_DeleteOnClose);
+        connect(m_verify, &VerifyWindow::openRecord, this, [this](int context, qint64 id, int line) {
+            openEditor(context, core::Variant(QString::number(id)), false, [line](QWidget* editor) {
+                // The editor marks the line when it offers markLine(int); otherwise it opens on the record.
+                if (line > 0 && editor && editor->metaObject()->indexOfMethod("markLine(int)") >= 0)
+                    QMetaObject::invokeMethod(editor, "markLine", Q_ARG(int, line));
+            });
+        });
+    }
+    m_verify->show();
+    m_verify->raise();
+    m_verify->start(jobs);
+    return m_verify;
 }
 
 bool HostWindow::openEditor(int context, const core::Variant& id, bool modal,

@@ -55,6 +55,9 @@ public:
     bool openEditor(int context, const core::Variant& id, bool modal,
                     std::function<void(QWidget*)> onFirstActivation = {});
 
+    // The window "Verifica formule", started with `jobs` connections (a new run when already open).
+    class VerifyWindow* openVerification(int jobs = 1);
+
     // Modeless editors are placed in the multi-document area (default) or stay top-level windows.
     void setEmbedInArea(bool embed) { m_embedInArea = embed; }
 
@@ -77,6 +80,7 @@ private:
     QLibrary m_library;
     QObject* (*m_create)(const char*) = nullptr;
     QString m_error;
+    QPointer<class VerifyWindow> m_verify;
     QList<Record> m_records;
     QMdiArea* m_mdi = nullptr;
     QTreeWidget* m_list = nullptr;

@@ -1,6 +1,7 @@
 // The demo host of the formula editor component: a price-list management window that creates the
 // component from its shared library and opens the editor on the records of the three contexts.
 #include "HostWindow.h"
+#include "VerifyWindow.h"
 
 #include "ado/Setup.h"
 #include "host/DialogResponder.h"
@@ -107,6 +108,10 @@ struct HostOptions {
         QStringLiteral("With a screenshot: render at once and print on standard error the milliseconds from "
                        "the start of the program to the editor's first paint (and of the expansion of the "
                        "whole tree with --expand-tree) and the resident memory.")};
+    QCommandLineOption verifyScreenshot{
+        QStringLiteral("verify-screenshot"),
+        QStringLiteral("Run the window \"Verifica formule\" off screen to its end, save it as PNG and exit."),
+        QStringLiteral("FILE")};
 };
 
 // Resident memory of the process and its peak, in megabytes.
@@ -126,6 +131,23 @@ QString memoryText() {
     return QStringLiteral("resident %1 MB, peak %2 MB").arg(rss, peak);
 }
 
+// --verify-screenshot: the verification window run to its end, rendered and saved.
+int verifyScreenshot(demo::HostWindow& window, const QString& file, QTextStream& err) {
+    int code = 1;
+    demo::VerifyWindow* verify = window.openVerification();
+    QObject::connect(verify, &demo::VerifyWindow::finished, verify, [&code, verify, file, &err] {
+        code = verify->grab().save(file, "PNG") ? 0 : 1;
+        if (code == 0)
+            QTextStream(stdout) << file << '\n';
+        else
+            err << "formule-host: cannot write " << file << '\n';
+        QCoreApplication::exit(code);
+    });
+    QTimer::singleShot(120000, verify, [] { QCoreApplication::exit(1); });
+    QCoreApplication::exec();
+    return code;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -133,7 +155,8 @@ int main(int argc, char** argv) {
     sinceStart.start();
     // A screenshot is rendered off screen.
     for (int i = 1; i < argc; ++i) {
-        if ((std::strcmp(argv[i], "--screenshot") == 0 || std::strcmp(argv[i], "--host-screenshot") == 0) &&
+        if ((std::strcmp(argv[i], "--screenshot") == 0 || std::strcmp(argv[i], "--host-screenshot") == 0 ||
+             std::strcmp(argv[i], "--verify-screenshot") == 0) &&
             qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
     }
@@ -146,7 +169,8 @@ int main(int argc, char** argv) {
     const HostOptions options;
     parser.addOptions({options.db, options.lang, options.company, options.context, options.id, options.modal,
                        options.screenshot, options.hostScreenshot, options.variants, options.expandTree,
-                       options.formula, options.check, options.legendScreenshot, options.timings});
+                       options.formula, options.check, options.legendScreenshot, options.timings,
+                       options.verifyScreenshot});
     parser.process(app);
 
     QTextStream err(stderr);
@@ -202,6 +226,8 @@ int main(int argc, char** argv) {
     if (!window.refreshRecords())
         err << "formule-host: cannot read the records: " << window.errorText() << '\n';
 
+    if (parser.isSet(options.verifyScreenshot))
+        return verifyScreenshot(window, parser.value(options.verifyScreenshot), err);
     if (shotFile.isEmpty() || wholeHost)
         window.show();
     window.setEmbedInArea(shotFile.isEmpty() || wholeHost);

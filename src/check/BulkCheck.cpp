@@ -1,0 +1,172 @@
+#include "check/BulkCheck.h"
+
+#include "ado/Ado.h"
+#include "check/SyntaxCheck.h"
+#include "check/TextBox.h"
+#include "core/EditingContext.h"
+#include "language/FormulaLanguage.h"
+#include "language/References.h"
+
+#include <QStringList>
+
+#include <algorithm>
+
+namespace check {
+
+namespace {
+
+using language::refs::Kind;
+
+// The values of the sub-queries of one kind left in a display form, each once, in text order.
+QStringList leftReferences(const QString& shown, Kind kind) {
+    QStringList values;
+    for (const QString& value : language::refs::markerValues(shown, kind)) {
+        const QString trimmed = language::refs::trimBlanks(value);
+        if (!values.contains(trimmed))
+            values.append(trimmed);
+    }
+    return values;
+}
+
+// The line (from 1) of the first sub-query left in a display form.
+int firstReferenceLine(const QString& shown) {
+    qsizetype pos = shown.size();
+    for (const QStringView marker :
+         {QStringView(language::refs::CategoryMarker), QStringView(language::refs::VariantMarker)}) {
+        const qsizetype at = shown.indexOf(marker);
+        if (at >= 0)
+            pos = std::min(pos, at);
+    }
+    return static_cast<int>(QStringView(shown).left(pos).count(u'\n')) + 1;
+}
+
+} // namespace
+
+QString verdictName(Verdict verdict) {
+    switch (verdict) {
+    case Verdict::Ok:
+        return QStringLiteral("OK");
+    case Verdict::Error:
+        return QStringLiteral("ERROR");
+    case Verdict::Stale:
+        return QStringLiteral("STALE");
+    }
+    return {};
+}
+
+void BulkSummary::add(Verdict verdict) {
+    switch (verdict) {
+    case Verdict::Ok:
+        ++ok;
+        break;
+    case Verdict::Error:
+        ++error;
+        break;
+    case Verdict::Stale:
+        ++stale;
+        break;
+    }
+}
+
+struct FormulaChecker::Parts {
+    Parts(ado::Connection& connection, TranslateText translate)
+        : services({.connection = [&connection] { return &connection; },
+                    .translate = std::move(translate),
+                    .messageBox = {},
+                    .errorAnswer = {},
+                    .context = {},
+                    .id = {}})
+        , language(services)
+        , check(box, services, {.decode = decodeWith(language)}) {}
+
+    core::FunctionServices services;
+    language::FormulaLanguage language;
+    StringTextBox box;
+    SyntaxCheck check;
+};
+
+FormulaChecker::FormulaChecker(ado::Connection& connection, TranslateText translate)
+    : m_parts(std::make_unique<Parts>(connection, std::move(translate))) {}
+
+FormulaChecker::~FormulaChecker() = default;
+
+CheckedFormula FormulaChecker::check(const language::StoredFormula& record) {
+    CheckedFormula result{record.context, record.id, record.description, Verdict::Ok, {}, 0};
+    Parts& p = *m_parts;
+    // The window's first activation: the stored form shown again, with a silent error display.
+    const core::ErrorAnswerFn abort = [](const QString&, const core::ErrorInfo&) {
+        return static_cast<int>(core::Answer::Abort);
+    };
+    QString shown = p.language.encodeToken(record.sql, abort);
+    if (p.language.lastErrorCount() > 0) {
+        result.verdict = Verdict::Error;
+        result.message = p.services.translate(bulkmsg::Unshowable);
+        return result;
+    }
+    const QStringList categories = leftReferences(shown, Kind::Category);
+    const QStringList variants = leftReferences(shown, Kind::Variant);
+    if (!categories.isEmpty() || !variants.isEmpty()) {
+        QStringList parts;
+        if (!categories.isEmpty())
+            parts << p.services.translate(bulkmsg::MissingCategories)
+                         .arg(categories.join(QStringLiteral(", ")));
+        if (!variants.isEmpty())
+            parts << p.services.translate(bulkmsg::MissingVariants).arg(variants.join(QStringLiteral(", ")));
+        result.verdict = Verdict::Stale;
+        result.message = parts.join(QStringLiteral("; "));
+        result.line = firstReferenceLine(shown);
+        return result;
+    }
+    shown.replace(QLatin1String("''"), QLatin1String("'"));
+    p.box.setText(shown);
+    if (p.check.CheckFormula(false).isEmpty()) {
+        result.verdict = Verdict::Error;
+        result.message = p.check.lastServerMessage();
+        result.line = p.check.lastFormulaLine();
+    }
+    return result;
+}
+
+BulkCheck::BulkCheck(BulkCheckOptions options)
+    : m_options(std::move(options)) {
+    m_options.jobs = std::clamp(m_options.jobs, 1, 64);
+}
+
+qint64 BulkCheck::countRecords(ado::Connection& connection, std::optional<int> context) {
+    qint64 count = 0;
+    for (const core::EditingContext& c : core::editingContexts()) {
+        if (context && *context != c.number)
+            continue;
+        const ado::RecordsetPtr rs =
+            connection.Execute(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2 IS NOT NULL")
+                                   .arg(QString::fromLatin1(c.table), QString::fromLatin1(c.formulaColumn)));
+        if (rs && rs->IsOpen() && !rs->IsEOF())
+            count += rs->GetFields().Item(0).Value().toInt64();
+    }
+    return count;
+}
+
+BulkSummary BulkCheck::run(ado::Connection& connection,
+                           const std::function<void(const CheckedFormula&)>& each) {
+    if (m_options.jobs > 1)
+        return runParallel(connection, each);
+    BulkSummary summary;
+    language::StoredFormulaReader reader(connection, m_options.context);
+    FormulaChecker checker(connection, m_options.translate);
+    while (true) {
+        if (m_options.cancelled && m_options.cancelled()) {
+            summary.cancelled = true;
+            break;
+        }
+        const std::optional<language::StoredFormula> record = reader.next();
+        if (!record)
+            break;
+        const CheckedFormula result = checker.check(*record);
+        summary.add(result.verdict);
+        if (each)
+            each(result);
+    }
+    return summary;
+}
+
+} // namespace check

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "language/StoredFormulas.h"
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace ado {
+class Connection;
+}
+
+namespace check {
+
+// The outcome of one stored formula. Stale: it refers to a category id or a variant code
+// that no longer exists, so its display form keeps the raw sub-query; it wins over Error.
+enum class Verdict { Ok, Error, Stale };
+
+// "OK", "ERROR", "STALE": the words of the tool's output, never translated.
+QString verdictName(Verdict verdict);
+
+// The texts the verification shows, in Italian (through the host's translation service).
+namespace bulkmsg {
+inline const QString Unshowable =
+    QStringLiteral("La formula memorizzata non si lascia mostrare nella forma di visualizzazione");
+inline const QString MissingCategories = QStringLiteral("Categorie che non esistono più: %1");
+inline const QString MissingVariants = QStringLiteral("Varianti che non esistono più: %1");
+inline const QString NoConnection = QStringLiteral("Connessione non riuscita: %1");
+} // namespace bulkmsg
+
+// What the check of one stored formula found.
+struct CheckedFormula {
+    int context = 0;
+    qint64 id = 0;
+    QString description;
+    Verdict verdict = Verdict::Ok;
+    QString message; // the server's first message, why the formula cannot be shown, the missing ids
+    int line = 0;    // the formula's line the message refers to, from 1; 0 when unknown
+};
+
+using TranslateText = std::function<QString(const QString&)>;
+
+// One stored formula through the editor's own path on one connection: the stored SQL form to
+// the display form (apostrophes as the window shows them), then the syntax check (check::
+// SyntaxCheck, hence runGuarded: nothing the formula does stays).
+class FormulaChecker {
+public:
+    // `connection` must outlive the checker.
+    FormulaChecker(ado::Connection& connection, TranslateText translate);
+    ~FormulaChecker();
+    FormulaChecker(const FormulaChecker&) = delete;
+    FormulaChecker& operator=(const FormulaChecker&) = delete;
+
+    CheckedFormula check(const language::StoredFormula& record);
+
+private:
+    struct Parts;
+    std::unique_ptr<Parts> m_parts;
+};
+
+// Counts of a run.
+struct BulkSummary {
+    qint64 ok = 0;
+    qint64 error = 0;
+    qint64 stale = 0;
+    bool cancelled = false;
+    qint64 total() const { return ok + error + stale; }
+    void add(Verdict verdict);
+};
+
+struct BulkCheckOptions {
+    QString connectionString;        // what the parallel jobs open, one connection each
+    std::optional<int> context;      // nullopt: the three contexts
+    int jobs = 1;                    // connections checking at the same time (1 to 64)
+    TranslateText translate;         // the host's translation service; unset: Italian
+    std::function<bool()> cancelled; // asked between records
+};
+
+// The check of every stored formula (not NULL) of the three tables, in the order context then
+// id. The records are read forward only, a page at a time; with jobs > 1 each job is a thread
+// with its own connection, and the results still come out in record order, at most a few
+// pages ahead of the slowest job.
+class BulkCheck {
+public:
+    explicit BulkCheck(BulkCheckOptions options);
+
+    // Reads the records on `connection` (which also checks them when jobs is 1) and hands
+    // every result to `each` on the calling thread. Throws core::ComError when reading fails.
+    BulkSummary run(ado::Connection& connection, const std::function<void(const CheckedFormula&)>& each);
+
+    // How many stored formulas the run will check (one count statement per table).
+    static qint64 countRecords(ado::Connection& connection, std::optional<int> context);
+
+private:
+    BulkSummary runParallel(ado::Connection& connection,
+                            const std::function<void(const CheckedFormula&)>& each);
+
+    BulkCheckOptions m_options;
+};
+
+} // namespace check

@@ -1,0 +1,68 @@
+#include "language/StoredFormulas.h"
+
+#include "ado/Ado.h"
+#include "core/EditingContext.h"
+#include "core/NullSafe.h"
+
+namespace language {
+
+StoredFormulaReader::StoredFormulaReader(ado::Connection& connection, std::optional<int> context)
+    : m_connection(connection) {
+    for (const core::EditingContext& c : core::editingContexts()) {
+        if (!context || *context == c.number)
+            m_contexts.append(c.number);
+    }
+}
+
+QString StoredFormulaReader::pageStatement(int context, std::optional<qint64> lastId, int pageSize) {
+    const core::EditingContext* c = core::editingContext(context);
+    if (!c)
+        return {};
+    const QString id = QString::fromLatin1(c->idColumn);
+    QString where = QString::fromLatin1(c->formulaColumn) + QStringLiteral(" IS NOT NULL");
+    if (lastId)
+        where += QStringLiteral(" AND ") + id + QStringLiteral(" > ") + QString::number(*lastId);
+    return QStringLiteral(
+               "SELECT TOP %1 %2 AS ID, %3 AS DESCRIZIONE, %4 AS FORMULA FROM %5 WHERE %6 ORDER BY %2")
+        .arg(pageSize)
+        .arg(id, QString::fromLatin1(c->descriptionColumn), QString::fromLatin1(c->formulaColumn),
+             QString::fromLatin1(c->table), where);
+}
+
+bool StoredFormulaReader::fetchPage() {
+    m_page.clear();
+    m_pagePos = 0;
+    while (m_contextIndex < m_contexts.size()) {
+        const int context = m_contexts.at(m_contextIndex);
+        if (!m_contextDone) {
+            const ado::RecordsetPtr rs = m_connection.Execute(pageStatement(context, m_lastId));
+            while (rs && rs->IsOpen() && !rs->IsEOF()) {
+                StoredFormula f;
+                f.context = context;
+                f.id = rs->GetFields().Item(0).Value().toInt64();
+                f.description = core::RTrimN(rs->GetFields().Item(1).Value()).toString();
+                f.sql = core::RTrimN(rs->GetFields().Item(2).Value()).toString();
+                m_page.append(std::move(f));
+                rs->MoveNext();
+            }
+            // A short page is the last one of its table.
+            m_contextDone = m_page.size() < PageSize;
+            if (!m_page.isEmpty()) {
+                m_lastId = m_page.last().id;
+                return true;
+            }
+        }
+        ++m_contextIndex;
+        m_lastId.reset();
+        m_contextDone = false;
+    }
+    return false;
+}
+
+std::optional<StoredFormula> StoredFormulaReader::next() {
+    if (m_pagePos >= m_page.size() && !fetchPage())
+        return std::nullopt;
+    return std::move(m_page[m_pagePos++]);
+}
+
+} // namespace language

@@ -1,0 +1,169 @@
+// The check of every stored formula: verdicts, order, the context filter, parallel jobs and a
+// database left as it was.
+
+#include "check/BulkCheck.h"
+#include "ado/Ado.h"
+#include "ado/Setup.h"
+#include "language/References.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using check::CheckedFormula;
+using check::Verdict;
+
+class BulkCheckTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.isValid());
+        m_connectionString =
+            ado::setup::embeddedConnectionString(m_dir.filePath(QStringLiteral("bulk.sqlite")));
+        ado::setup::initialize(m_connectionString, true);
+        m_connection.Open(m_connectionString);
+        // Context 0: a correct formula, a misspelt variable, a stale category; context 1: a
+        // run-time error on line 2, a stale variant; context 2 a data change that must not stay.
+        exec("DELETE FROM LP01_PROVIDER");
+        exec("DELETE FROM LP07_QUOTAZIONI");
+        exec("DELETE FROM LP17_FORMULEMANUT");
+        insert(0, 7, "SET @OUTPREZZO = @ATTPREZZO + 50");
+        insert(0, 3, "SET @OUTPREZZO = 1\nSET @ATTPREZZZO = 2");
+        insert(0, 9, "SET @OUTPREZZO = 1\nIF " + subQuery(true, "999") + " = 2 SET @OUTPREZZO = 2");
+        insert(0, 11, std::nullopt);
+        insert(1, 2, "SET @OUTPREZZO = 1\nSET @OUTPREZZO = 1 / 0");
+        insert(1, 4, "IF " + subQuery(false, "V77") + " = 'X' SET @OUTPREZZO = 1 / 0");
+        insert(2, 1, "UPDATE LP07_QUOTAZIONI SET LP07_DESCRIZIONE = 'cambiata'\nSET @OUTPREZZO = 1");
+    }
+
+    static QString subQuery(bool category, const char* value) {
+        return category ? language::refs::categorySubQuery(1, QStringLiteral(" %1 ").arg(value))
+                        : language::refs::variantSubQuery(QString::fromLatin1(value)) + u' ';
+    }
+
+    void exec(const QString& statement) { m_connection.Execute(statement); }
+    void insert(int context, int id, const std::optional<QString>& sql) {
+        static const char* tables[] = {"LP01_PROVIDER (LP01_ID, LP01_DESCRIZIONE, LP01_FORMULE)",
+                                       "LP07_QUOTAZIONI (LP07_ID, LP07_DESCRIZIONE, LP07_FORMULE)",
+                                       "LP17_FORMULEMANUT (LP17_ID, LP17_DESCRIZIONE, LP17_FORMULA)"};
+        exec(QStringLiteral("INSERT INTO %1 VALUES (%2, 'Record %2', %3)")
+                 .arg(QString::fromLatin1(tables[context]))
+                 .arg(id)
+                 .arg(sql ? language::refs::sqlLiteral(*sql) : QStringLiteral("NULL")));
+    }
+
+    QList<CheckedFormula> run(std::optional<int> context = std::nullopt, int jobs = 1) {
+        check::BulkCheck bulk({.connectionString = m_connectionString,
+                               .context = context,
+                               .jobs = jobs,
+                               .translate = {},
+                               .cancelled = {}});
+        QList<CheckedFormula> results;
+        const check::BulkSummary summary =
+            bulk.run(m_connection, [&results](const CheckedFormula& r) { results.append(r); });
+        EXPECT_EQ(summary.total(), results.size());
+        return results;
+    }
+
+    QStringList dump() {
+        QStringList rows;
+        for (const char* table : {"LP01_PROVIDER", "LP07_QUOTAZIONI", "LP17_FORMULEMANUT"}) {
+            const ado::RecordsetPtr rs = m_connection.Execute(QStringLiteral("SELECT * FROM %1").arg(table));
+            while (rs && rs->IsOpen() && !rs->IsEOF()) {
+                QStringList fields;
+                for (int i = 0; i < rs->GetFields().Count(); ++i) {
+                    const core::Variant v = rs->GetFields().Item(i).Value();
+                    fields << (v.isNull() ? QStringLiteral("NULL") : v.toString());
+                }
+                rows << fields.join(u'|');
+                rs->MoveNext();
+            }
+        }
+        return rows;
+    }
+
+    static QString brief(const CheckedFormula& r) {
+        return QStringLiteral("%1 %2 %3 %4")
+            .arg(r.context)
+            .arg(r.id)
+            .arg(check::verdictName(r.verdict))
+            .arg(r.line);
+    }
+
+    QTemporaryDir m_dir;
+    QString m_connectionString;
+    ado::Connection m_connection;
+};
+
+TEST_F(BulkCheckTest, EachVerdictInContextAndIdOrder) {
+    const QList<CheckedFormula> results = run();
+    QStringList lines;
+    for (const CheckedFormula& r : results)
+        lines << brief(r);
+    EXPECT_EQ(lines, (QStringList{"0 3 ERROR 2", "0 7 OK 0", "0 9 STALE 2", "1 2 ERROR 2", "1 4 STALE 1",
+                                  "2 1 OK 0"}));
+    ASSERT_EQ(results.size(), 6);
+    EXPECT_TRUE(results[0].message.contains(QStringLiteral("@ATTPREZZZO")))
+        << results[0].message.toStdString();
+    EXPECT_TRUE(results[0].message.contains(QStringLiteral("Line 2"))) << results[0].message.toStdString();
+    EXPECT_TRUE(results[1].message.isEmpty());
+    EXPECT_EQ(results[2].message, QStringLiteral("Categorie che non esistono più: 999"));
+    EXPECT_TRUE(results[3].message.startsWith(QStringLiteral("Msg 8134")))
+        << results[3].message.toStdString();
+    // The stale variant wins over the division by zero of the same formula.
+    EXPECT_EQ(results[4].message, QStringLiteral("Varianti che non esistono più: 'V77'"));
+    EXPECT_EQ(results[0].description, QStringLiteral("Record 3"));
+}
+
+TEST_F(BulkCheckTest, OneContextOnly) {
+    QStringList lines;
+    for (const CheckedFormula& r : run(1))
+        lines << brief(r);
+    EXPECT_EQ(lines, (QStringList{"1 2 ERROR 2", "1 4 STALE 1"}));
+}
+
+TEST_F(BulkCheckTest, ParallelJobsGiveTheSameResultsInTheSameOrder) {
+    for (int i = 0; i < 40; ++i)
+        insert(2, 100 + i, QStringLiteral("SET @OUTPREZZO = %1%2").arg(i).arg(i % 7 == 0 ? " + @NO" : ""));
+    const QList<CheckedFormula> one = run(std::nullopt, 1);
+    const QList<CheckedFormula> three = run(std::nullopt, 3);
+    ASSERT_EQ(one.size(), three.size());
+    for (qsizetype i = 0; i < one.size(); ++i) {
+        EXPECT_EQ(brief(one[i]), brief(three[i]));
+        EXPECT_EQ(one[i].message, three[i].message);
+    }
+}
+
+TEST_F(BulkCheckTest, TheDatabaseIsIdenticalAfterwards) {
+    const QStringList before = dump();
+    run();
+    run(std::nullopt, 2);
+    const QStringList after = dump();
+    EXPECT_EQ(after, before);
+    const ado::RecordsetPtr changed = m_connection.Execute(
+        QStringLiteral("SELECT COUNT(*) FROM LP07_QUOTAZIONI WHERE LP07_DESCRIZIONE = 'cambiata'"));
+    EXPECT_EQ(changed->GetFields().Item(0).Value().toInt64(), 0);
+}
+
+TEST_F(BulkCheckTest, CancelStopsBetweenRecords) {
+    for (int jobs : {1, 2}) {
+        int seen = 0;
+        check::BulkCheck bulk({.connectionString = m_connectionString,
+                               .context = std::nullopt,
+                               .jobs = jobs,
+                               .translate = {},
+                               .cancelled = [&seen] { return seen >= 2; }});
+        const check::BulkSummary summary = bulk.run(m_connection, [&seen](const CheckedFormula&) { ++seen; });
+        EXPECT_TRUE(summary.cancelled);
+        EXPECT_LT(summary.total(), 6);
+    }
+}
+
+TEST_F(BulkCheckTest, CountsTheRecordsToCheck) {
+    EXPECT_EQ(check::BulkCheck::countRecords(m_connection, std::nullopt), 6);
+    EXPECT_EQ(check::BulkCheck::countRecords(m_connection, 0), 3);
+}
+
+} // namespace
