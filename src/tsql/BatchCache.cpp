@@ -10,14 +10,15 @@ namespace tsql {
 
 namespace {
 
-// The number of leading statements that are declarations without initial values: they leave
-// nothing behind but their variables (NULLs of their types, as every batch starts them).
+// The number of leading statements that are declarations of scalar variables without initial
+// values: they leave nothing behind but their variables (NULLs of their types, as every batch
+// starts them). A table variable is a table of the batch and ends the run.
 std::size_t leadingDeclarations(const Batch& batch) {
     std::size_t k = 0;
     for (; k < batch.statements.size(); ++k) {
         const Stmt& s = *batch.statements[k];
         if (s.kind != SK::Declare ||
-            std::any_of(s.decls.begin(), s.decls.end(), [](const VarDecl& d) { return d.init != nullptr; }))
+            std::any_of(s.decls.begin(), s.decls.end(), [](const VarDecl& d) { return d.init || d.table; }))
             break;
     }
     return k;

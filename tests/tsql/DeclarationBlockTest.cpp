@@ -76,14 +76,19 @@ TEST(DeclarationBlock, RestsAfterTheCompiledBlockGiveTheWholeBatchsOutcome) {
 
 TEST(DeclarationBlock, ABlockEndingInASemicolonAndOneNotAtALineStart) {
     tsql::Engine warm(tsqltest::makeDb());
-    const QStringList blocks = {QStringLiteral("DECLARE @A INT;\r\nDECLARE @B VARCHAR(10);\r\n"),
-                                QStringLiteral("DECLARE @A INT DECLARE @B VARCHAR(10)\r\n"),
-                                QStringLiteral("DECLARE @A INT\r\nDECLARE @B VARCHAR(10) SET @A = 1\r\n")};
+    const QStringList blocks = {
+        QStringLiteral("DECLARE @A INT;\r\nDECLARE @B VARCHAR(10);\r\n"),
+        QStringLiteral("DECLARE @A INT\r\nDECLARE @T TABLE (n INT)\r\nDECLARE @B VARCHAR(10)\r\n"),
+        QStringLiteral("DECLARE @T TABLE (n INT)\r\nDECLARE @A INT, @B VARCHAR(10)\r\n"),
+        QStringLiteral("DECLARE @A INT DECLARE @B VARCHAR(10)\r\n"),
+        QStringLiteral("DECLARE @A INT\r\nDECLARE @B VARCHAR(10) SET @A = 1\r\n")};
     for (const QString& block : blocks) {
         ASSERT_FALSE(warm.execute(block + QStringLiteral("SET @A = 1")).error);
         for (const QString& rest :
              {QStringLiteral("SELECT @A AS A, @B AS B"), QStringLiteral("SET @B = 'x'\r\nSELECT @B AS B"),
-              QStringLiteral("WITH c AS (SELECT 1 AS n) SELECT n FROM c"), QStringLiteral("SET @A = 'no'")}) {
+              QStringLiteral("WITH c AS (SELECT 1 AS n) SELECT n FROM c"), QStringLiteral("SET @A = 'no'"),
+              QStringLiteral("DECLARE @T TABLE (m INT)"),
+              QStringLiteral("INSERT INTO @T VALUES (1)\r\nSELECT COUNT(*) AS C FROM @T")}) {
             tsql::Engine fresh(tsqltest::makeDb());
             EXPECT_EQ(outcome(warm.execute(block + rest)).toStdString(),
                       outcome(fresh.execute(block + rest)).toStdString())
