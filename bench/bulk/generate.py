@@ -29,8 +29,21 @@ def formula(n):
     return "\n".join(lines)
 
 
+def collate_ci(a, b):
+    """The engine's collation TSQL_CI for ASCII text (case and trailing blanks ignored): the
+    indexes of the category and variant codes are declared with it."""
+    a, b = a.rstrip(" "), b.rstrip(" ")
+    for x, y in zip(a, b):
+        if x != y:
+            x, y = x.lower() if x.isascii() else x, y.lower() if y.isascii() else y
+            if x != y:
+                return -1 if x < y else 1
+    return (len(a) > len(b)) - (len(a) < len(b))
+
+
 def main(path, formulas=10000, categories=100000, variants=100000):
     db = sqlite3.connect(path)
+    db.create_collation("TSQL_CI", collate_ci)
     db.execute("DELETE FROM LP01_PROVIDER")
     db.execute("DELETE FROM LP07_QUOTAZIONI")
     db.execute("DELETE FROM LP17_FORMULEMANUT")

@@ -9,7 +9,7 @@
 //     the median over several processes, ours against the transcription's first call.
 // No allocator tuning or processor pinning: the programs do neither.
 //
-//   language_bench [--rows N]... [--processes N]
+//   language_bench [--rows N]... [--processes N] [--keep DIR]
 
 #include "BenchData.h"
 #include "Transcription.h"
@@ -235,17 +235,20 @@ int main(int argc, char** argv) {
         return firstCall(args.mid(1));
     std::vector<int> sizes;
     int processes = 5;
+    QString keep; // a directory that keeps the databases and the last input
     for (qsizetype i = 0; i + 1 < args.size(); i += 2) {
         if (args[i] == QLatin1String("--rows"))
             sizes.push_back(args[i + 1].toInt());
         else if (args[i] == QLatin1String("--processes"))
             processes = std::max(1, args[i + 1].toInt());
+        else if (args[i] == QLatin1String("--keep"))
+            keep = args[i + 1];
     }
     if (sizes.empty())
         sizes = {1000, 10000, 100000};
     QTemporaryDir dir;
     bool ok = true;
     for (int rows : sizes)
-        ok &= measureSize(rows, processes, QDir(dir.path()));
+        ok &= measureSize(rows, processes, QDir(keep.isEmpty() ? dir.path() : keep));
     return ok ? EXIT_SUCCESS : EXIT_FAILURE;
 }

@@ -2,6 +2,7 @@
 // of about 2,000 characters (target: under 2 ms for the whole check), compared with parsing alone,
 // and a batch of one megabyte (target: under a second, no crash).
 
+#include "BenchData.h"
 #include "check/Declarations.h"
 #include "tsql/Parser.h"
 #include "tsql/Session.h"
@@ -14,6 +15,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -104,10 +106,29 @@ template <class F> double averageMicroseconds(int runs, F&& f) {
     return std::chrono::duration<double, std::micro>(end - start).count() / runs;
 }
 
+// --megabyte-memory: the 1 MB batch once, first in a new process: its time and how much the
+// process's resident memory grew to hold it (peak against the start).
+int megabyteMemory() {
+    tsql::Session session(database());
+    const QString& batch = megabyteBatch();
+    const double before = bench::residentMegabytes();
+    const auto start = std::chrono::steady_clock::now();
+    const tsql::RunResult r = session.run(batch);
+    const double ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    std::printf("1 MB batch, first in a new process: %.1f ms, resident before %.1f MB, peak %.1f MB (grew "
+                "%.1f MB)%s\n",
+                ms, before, bench::peakResidentMegabytes(), bench::peakResidentMegabytes() - before,
+                r.error ? " ERROR" : "");
+    return r.error ? 1 : 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    if (argc > 1 && std::strcmp(argv[1], "--megabyte-memory") == 0)
+        return megabyteMemory();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
@@ -130,9 +151,9 @@ int main(int argc, char** argv) {
                 static_cast<long long>(checkBatch().size()),
                 static_cast<long long>(checkBatch().size() - check::BuildDeclarations().size()));
     std::printf("parse only      %9.1f us\n", parse);
-    std::printf("full check      %9.1f us  (target < 2000 us: %s)\n", check, check < 2000 ? "met" : "MISSED");
+    std::printf("full check      %9.1f us  (edited formula)\n", check);
     std::printf("check / parse   %9.2f\n", check / parse);
     std::printf("same text again %9.1f us\n", again);
-    std::printf("1 MB batch      %9.1f ms  (target < 1000 ms: %s)\n", mb / 1000, mb < 1e6 ? "met" : "MISSED");
+    std::printf("1 MB batch      %9.1f ms  (warm; --megabyte-memory for a new process)\n", mb / 1000);
     return 0;
 }

@@ -1,11 +1,43 @@
 #include "tsql/BatchCache.h"
 
 #include "tsql/Binder.h"
+#include "tsql/Lexer.h"
 #include "tsql/Parser.h"
 
 #include <algorithm>
 
 namespace tsql {
+
+namespace {
+
+// The number of leading statements that are declarations of scalar variables without initial
+// values: they leave nothing behind but their variables (NULLs of their types, as every batch
+// starts them). A table variable is a table of the batch and ends the run.
+std::size_t leadingDeclarations(const Batch& batch) {
+    std::size_t k = 0;
+    for (; k < batch.statements.size(); ++k) {
+        const Stmt& s = *batch.statements[k];
+        if (s.kind != SK::Declare ||
+            std::any_of(s.decls.begin(), s.decls.end(), [](const VarDecl& d) { return d.init || d.table; }))
+            break;
+    }
+    return k;
+}
+
+// The offset of the start of line `line` (1-based) of `text`, as the lexer counts lines; -1 when
+// the text has fewer lines.
+qsizetype lineStart(const QString& text, int line) {
+    qsizetype at = 0;
+    for (int l = 1; l < line; ++l) {
+        at = text.indexOf(u'\n', at);
+        if (at < 0)
+            return -1;
+        ++at;
+    }
+    return at;
+}
+
+} // namespace
 
 std::shared_ptr<CompiledBatch> BatchCache::compile(const QString& text, Catalog& catalog) {
     const qint64 version = catalog.schemaVersion();
@@ -15,8 +47,13 @@ std::shared_ptr<CompiledBatch> BatchCache::compile(const QString& text, Catalog&
         m_batches.splice(m_batches.begin(), m_batches, it);
         return m_batches.front();
     }
-    auto compiled = std::make_shared<CompiledBatch>(CompiledBatch{text, version, parseBatch(text), {}, {}});
-    bindBatch(compiled->batch, catalog, compiled->variableTypes);
+    std::shared_ptr<CompiledBatch> compiled = compileAfterDeclarations(text, catalog, version);
+    if (!compiled) {
+        compiled = std::make_shared<CompiledBatch>(CompiledBatch{text, version, parseBatch(text), {}, {}});
+        bindBatch(compiled->batch, catalog, compiled->variableTypes);
+        if (version >= 0)
+            keepDeclarations(*compiled);
+    }
     // A schema that cannot be read (version -1) could change unseen; very long batches (a
     // one-off script) would only push the editor's batches out.
     if (version >= 0 && text.size() <= kLongestCompiledBatch) {
@@ -25,6 +62,65 @@ std::shared_ptr<CompiledBatch> BatchCache::compile(const QString& text, Catalog&
         m_batches.push_front(compiled);
     }
     return compiled;
+}
+
+std::shared_ptr<CompiledBatch> BatchCache::compileAfterDeclarations(const QString& text, Catalog& catalog,
+                                                                    qint64 version) {
+    for (auto it = m_declarations.begin(); it != m_declarations.end(); ++it) {
+        const DeclarationBlock& block = **it;
+        if (block.schemaVersion != version || text.size() <= block.text.size() ||
+            !text.startsWith(block.text))
+            continue;
+        std::optional<Batch> rest = parseBatchRest(text.mid(block.text.size()), block.place);
+        if (!rest)
+            return nullptr;
+        auto compiled =
+            std::make_shared<CompiledBatch>(CompiledBatch{text, version, std::move(*rest), {}, {}});
+        bindBatch(compiled->batch, catalog, compiled->variableTypes, block.scope);
+        m_declarations.splice(m_declarations.begin(), m_declarations, it);
+        return compiled;
+    }
+    return nullptr;
+}
+
+void BatchCache::keepDeclarations(const CompiledBatch& compiled) {
+    const std::size_t k = leadingDeclarations(compiled.batch);
+    // The rest must start a line of its own, so that it reads the same on its own.
+    if (k == 0 || k >= compiled.batch.statements.size())
+        return;
+    const Stmt& next = *compiled.batch.statements[k];
+    const qsizetype offset = next.column == 1 ? lineStart(compiled.text, next.line) : -1;
+    if (offset <= 0)
+        return;
+    auto block = std::make_shared<DeclarationBlock>();
+    block->text = compiled.text.left(offset);
+    const bool known = std::any_of(m_declarations.begin(), m_declarations.end(), [&](const auto& b) {
+        return b->schemaVersion == compiled.schemaVersion && b->text == block->text;
+    });
+    if (known)
+        return;
+    block->schemaVersion = compiled.schemaVersion;
+    std::optional<ServerError> lexError;
+    const std::vector<Token> tokens = tokenize(block->text, lexError);
+    if (lexError || tokens.size() < 2)
+        return;
+    block->place = {static_cast<int>(offset), next.line - 1, tokens[tokens.size() - 2].isOp(";")};
+    for (std::size_t i = 0; i < k; ++i) {
+        for (const VarDecl& d : compiled.batch.statements[i]->decls)
+            block->scope.variables.insert(d.name.toUpper(), d.slot);
+    }
+    // The declarations were bound first: their variables hold the first slots.
+    const auto declared = static_cast<std::size_t>(block->scope.variables.size());
+    if (declared > compiled.variableTypes.size() ||
+        std::any_of(block->scope.variables.cbegin(), block->scope.variables.cend(),
+                    [&](int slot) { return slot < 0 || static_cast<std::size_t>(slot) >= declared; }))
+        return;
+    block->scope.types.assign(compiled.variableTypes.begin(),
+                              compiled.variableTypes.begin() + static_cast<std::ptrdiff_t>(declared));
+    block->scope.statements = compiled.batch.statements[k - 1]->orderEnd;
+    if (m_declarations.size() >= kDeclarationBlocks)
+        m_declarations.pop_back();
+    m_declarations.push_front(std::move(block));
 }
 
 } // namespace tsql

@@ -4,6 +4,8 @@
 // engine's interface.
 
 #include "tsql/Ast.h"
+#include "tsql/Binder.h"
+#include "tsql/Parser.h"
 
 #include <QVariantList>
 
@@ -20,6 +22,9 @@ class Catalog;
 using GeneratedSql = std::map<std::pair<const Select*, qint64>, std::pair<QString, QVariantList>>;
 
 // A batch parsed and bound. Running it leaves its tree as it was, so that it can run again.
+// A batch compiled after cached declarations holds only the statements that follow them (the
+// declarations, without initial values, do nothing when they run); its variable types start
+// with theirs.
 struct CompiledBatch {
     QString text;
     qint64 schemaVersion;
@@ -28,8 +33,20 @@ struct CompiledBatch {
     GeneratedSql generated;
 };
 
+// The leading declarations of a compiled batch (DECLARE statements without initial values,
+// ending at a line break): their text, where the rest starts, and the variables they declare.
+struct DeclarationBlock {
+    QString text;
+    qint64 schemaVersion;
+    BatchPlace place;
+    DeclaredScope scope;
+};
+
 // Batches parsed and bound, the most recently run first: a batch sent again while the schema is
 // unchanged is run from here. The editor sends the same declarations and look-ups over and over.
+// The check sends the same declaration block before every edited formula: a batch that starts
+// with the declarations of a batch compiled before has only its rest parsed and bound, after
+// them, so a check costs the formula's own size.
 class BatchCache {
 public:
     // The batch compiled against the catalogue (refreshed by the caller); throws SqlError with
@@ -38,8 +55,13 @@ public:
 
 private:
     static constexpr std::size_t kCompiledBatches = 16;
+    static constexpr std::size_t kDeclarationBlocks = 4;
     static constexpr qsizetype kLongestCompiledBatch = 100000; // characters
+    std::shared_ptr<CompiledBatch> compileAfterDeclarations(const QString& text, Catalog& catalog,
+                                                            qint64 version);
+    void keepDeclarations(const CompiledBatch& compiled);
     std::list<std::shared_ptr<CompiledBatch>> m_batches;
+    std::list<std::shared_ptr<const DeclarationBlock>> m_declarations;
 };
 
 } // namespace tsql

@@ -621,4 +621,12 @@ void bindBatch(Batch& batch, Catalog& catalog, std::vector<SqlType>& variableTyp
     b.batch(batch);
 }
 
+void bindBatch(Batch& batch, Catalog& catalog, std::vector<SqlType>& variableTypes,
+               const DeclaredScope& scope) {
+    variableTypes = scope.types;
+    binding::Binder b(catalog, variableTypes);
+    b.after(scope);
+    b.batch(batch);
+}
+
 } // namespace tsql

@@ -76,6 +76,19 @@ QStringList splitObjectName(const QString& name);
 // Fills the variable slots; throws SqlError on the first compile-time error.
 void bindBatch(Batch& batch, Catalog& catalog, std::vector<SqlType>& variableTypes);
 
+// The variables that the leading declarations of a batch declare, for binding the rest of a
+// batch that starts with the same declarations.
+struct DeclaredScope {
+    QHash<QString, int> variables; // by upper-case name
+    std::vector<SqlType> types;    // by slot
+    int statements = 0;            // Stmt::order of the last declaration
+};
+
+// bindBatch of the statements that follow the declarations of `scope`: `variableTypes` ends up
+// holding the declarations' variables and then the batch's own.
+void bindBatch(Batch& batch, Catalog& catalog, std::vector<SqlType>& variableTypes,
+               const DeclaredScope& scope);
+
 // True for expression kinds that yield a truth value rather than a scalar.
 inline bool isCondition(EK k) {
     return k == EK::Compare || k == EK::And || k == EK::Or || k == EK::Not || k == EK::IsNull ||

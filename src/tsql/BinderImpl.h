@@ -35,6 +35,13 @@ public:
         b.tableVariables = std::move(tableVariableList);
     }
 
+    // The batch follows declarations already bound: their variables are known, and its
+    // statements are numbered after them.
+    void after(const DeclaredScope& scope) {
+        vars = scope.variables;
+        order = scope.statements;
+    }
+
 private:
     Catalog& cat;
     std::vector<SqlType>& varTypes;

@@ -17,6 +17,9 @@ namespace {
 // "INT IDENTITY(1,1)" and the like: SQLite keeps the declaration as written, the IDENTITY
 // property (with its seed and increment) is taken out of it before the type is read.
 SqlType declaredType(QString decl, ColumnRule& rule) {
+    // Most columns have no IDENTITY: the expression (compiled on its first use) is not needed.
+    if (!decl.contains(QLatin1String("IDENTITY"), Qt::CaseInsensitive))
+        return typeFromSqliteDecl(decl.trimmed());
     static const QRegularExpression identity(
         QStringLiteral("\\bIDENTITY\\s*(\\(\\s*(-?\\d+)\\s*,\\s*(-?\\d+)\\s*\\))?"),
         QRegularExpression::CaseInsensitiveOption);

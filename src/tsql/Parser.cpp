@@ -4,14 +4,14 @@
 
 #include "tsql/ParserImpl.h"
 
+#include <algorithm>
+
 namespace tsql {
 
 namespace parsing {
 
-Batch Parser::batch() {
+Batch Parser::batch(bool first, bool afterSemicolon) {
     Batch b;
-    bool first = true;
-    bool afterSemicolon = true;
     while (cur().kind != Tok::End) {
         if (cur().isOp(";")) {
             ++p;
@@ -511,6 +511,31 @@ parsing::Parser parserOf(const QString& text) {
 
 Batch parseBatch(const QString& text) {
     return parserOf(text).batch();
+}
+
+std::optional<Batch> parseBatchRest(const QString& rest, const BatchPlace& place) {
+    std::optional<ServerError> lexError;
+    std::vector<Token> toks = tokenize(rest, lexError);
+    // Tokens and errors are placed as in the whole batch: the rest starts a line.
+    for (Token& t : toks) {
+        t.line += place.lines;
+        t.pos += place.offset;
+    }
+    if (lexError) {
+        lexError->line += place.lines;
+        throw SqlError{*lexError};
+    }
+    // Only a word that no declaration goes on with shows that the statements before have ended
+    // where they ended in the batch they were first read in.
+    static const char* const starts[] = {"SET",   "IF",     "SELECT", "DECLARE", "PRINT", "WHILE",
+                                         "BEGIN", "RETURN", "UPDATE", "INSERT",  "DELETE"};
+    const Token& head = toks.front();
+    const bool starts_statement =
+        head.isOp(";") ||
+        std::any_of(std::begin(starts), std::end(starts), [&](const char* kw) { return head.isKeyword(kw); });
+    if (!starts_statement)
+        return std::nullopt;
+    return parsing::Parser(std::move(toks)).batch(false, place.afterSemicolon);
 }
 
 std::vector<VarDecl> parseParameters(const QString& text) {

@@ -3,11 +3,27 @@
 #include "tsql/Ast.h"
 #include "tsql/Lexer.h"
 
+#include <optional>
+
 namespace tsql {
 
 // Parses a whole batch into its statements. Throws SqlError with the server's syntax error
 // (Msg 102, 156, 105, 113, ...) at the first place the batch cannot be read.
 Batch parseBatch(const QString& text);
+
+// Where the rest of a batch starts: after `lines` whole lines (`offset` characters) that held
+// complete statements, the last of them followed by a `;` or not.
+struct BatchPlace {
+    int offset = 0;
+    int lines = 0;
+    bool afterSemicolon = false;
+};
+
+// The statements of the rest of a batch, read as parseBatch reads them in the whole batch (lines,
+// columns and messages as there; the first statement is not the batch's first). Nullopt when the
+// rest does not start with a statement keyword (SET, IF, SELECT, DECLARE, ...) or `;`: only then
+// is it certain that the statements before ended where they did. Throws SqlError as parseBatch.
+std::optional<Batch> parseBatchRest(const QString& rest, const BatchPlace& place);
 
 // Parses the parameters' definitions of sp_executesql ("@p int, @q varchar(10) OUTPUT"); a
 // default value, when given, is the declaration's init. Throws SqlError as parseBatch does.

@@ -55,7 +55,8 @@ public:
     explicit Parser(std::vector<Token> toks)
         : t(std::move(toks)) {}
 
-    Batch batch();
+    // `first`: the first statement is the batch's first; `afterSemicolon`: a `;` comes before it.
+    Batch batch(bool first = true, bool afterSemicolon = true);
     // The parameters' definitions of sp_executesql: @name type [= default] [OUTPUT], ...
     std::vector<VarDecl> parameters();
 
