@@ -70,16 +70,21 @@ ClientConnection::ClientConnection(int socket, int spid, const ServerConfig& con
     , m_peer(peerOf(socket)) {}
 
 ClientConnection::~ClientConnection() {
-    m_session.reset();
-    if (!m_dbConnection.isEmpty()) {
-        {
-            QSqlDatabase db = QSqlDatabase::database(m_dbConnection, false);
-            if (db.isOpen())
-                db.close();
-        }
-        QSqlDatabase::removeDatabase(m_dbConnection);
-    }
     ::close(m_socket);
+}
+
+// The engine session and the SQLite connection belong to the connection's thread: they go there.
+void ClientConnection::closeSession() {
+    m_session.reset();
+    if (m_dbConnection.isEmpty())
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_dbConnection, false);
+        if (db.isOpen())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(m_dbConnection);
+    m_dbConnection.clear();
 }
 
 void ClientConnection::stop() {
@@ -97,6 +102,7 @@ void ClientConnection::serve() {
     }
     stop();
     reader.join();
+    closeSession();
     m_finished = true;
 }
 
@@ -474,20 +480,20 @@ void ClientConnection::runCall(TokenWriter& tw, const RpcCall& call, bool last) 
         break;
     case Procedure::Prepare:
     case Procedure::PrepExec: {
-        if (!textAt(1) || !textAt(2))
+        if (!textAt(2))
             return fail(214, QStringLiteral("Procedure expects parameter '@stmt' of type "
                                             "'ntext/nchar/nvarchar'."));
         if (m_prepared.size() >= 4096)
             return fail(8179, QStringLiteral("Too many prepared statements on this connection."));
         newHandle = m_nextHandle++;
-        m_prepared[*newHandle] = PreparedStatement{*textAt(1), *textAt(2)};
+        m_prepared[*newHandle] = PreparedStatement{textAt(1).value_or(QString()), *textAt(2)};
         if (proc == Procedure::Prepare) {
             tw.returnStatus(0);
             tw.returnInt(0, params.value(0).name, *newHandle);
             tw.done(DoneKind::DoneProc, more, 0, 0);
             return;
         }
-        declarations = *textAt(1);
+        declarations = textAt(1).value_or(QString());
         statement = *textAt(2);
         firstValue = 3;
         break;

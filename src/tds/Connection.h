@@ -62,6 +62,7 @@ private:
     bool login(const QByteArray& payload);
     bool refuseLogin(int number, const QString& text);
     bool openSession();
+    void closeSession();
     bool answer(const Incoming& message);
     void runBatch(TokenWriter& tw, const QString& text, bool inProc, int lineOffset);
     void runRpc(TokenWriter& tw, const QList<RpcCall>& calls);
