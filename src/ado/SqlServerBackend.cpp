@@ -457,7 +457,9 @@ SqlServerBackend::SqlServerBackend(const ConnectionString& cs) {
                 key = QStringLiteral("User ID, Password");
             else if (text.contains(QLatin1String("Cannot open database"), Qt::CaseInsensitive))
                 key = QStringLiteral("Initial Catalog");
-            const QString detail = driverErrors.isEmpty() ? err.text() : driverErrors.first().description;
+            // The driver's summary ("Unable to connect to data source") comes first, the server's
+            // own reason ("Login failed for user 'x'.") after it.
+            const QString detail = driverErrors.isEmpty() ? err.text() : driverErrors.last().description;
             description = QStringLiteral("Cannot connect to SQL Server \"%1\" (key %2): %3")
                               .arg(dataSource, key, detail);
             db.close();

@@ -33,7 +33,10 @@ qint64 longestString(const tsql::ResultSet& rs, size_t col, bool unicode) {
 ColumnFormat stringFormat(const tsql::ResultSet& rs, size_t col, const tsql::SqlType& t) {
     ColumnFormat f;
     f.type = t;
-    const bool unicode = t.isUnicode();
+    // The embedded engine keeps every character of its text (SQLite's TEXT is Unicode, whatever
+    // the declared type), so all character columns travel as Unicode: as varchar under code page
+    // 1252 they would lose what the code page lacks.
+    const bool unicode = true;
     const bool fixed = t.id == TypeId::Char || t.id == TypeId::NChar;
     f.wire = unicode ? (fixed ? 0xEF : 0xE7) : (fixed ? 0xAF : 0xA7);
     const int declared = t.length > 0 ? t.length * (unicode ? 2 : 1) : 0;
