@@ -10,6 +10,9 @@
 
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTcpSocket>
 
@@ -319,6 +322,44 @@ TEST_F(TdsEndToEnd, FreeTdsTsqlClientAndADisconnectMidBatch) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(after, before);
     EXPECT_EQ(conn.ExecuteBatch(QStringLiteral("SELECT 1 AS A")).resultSets.size(), 1);
+}
+
+// Parameterised and prepared statements (RPC) and the driver's own transactions (manual commit),
+// straight through QODBC.
+TEST_F(TdsEndToEnd, ParametersAndDriverTransactions) {
+    const QString name = QStringLiteral("tds-e2e-odbc");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name);
+        db.setDatabaseName(
+            ado::odbcConnectionString(ado::ConnectionString::parse(s_server->connectionString())));
+        ASSERT_TRUE(db.open()) << db.lastError().text().toStdString();
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        ASSERT_TRUE(q.prepare(QStringLiteral("SELECT ? + 1 AS A, ? AS B, ? AS C")));
+        for (int round = 0; round < 2; ++round) {
+            q.bindValue(0, 41 + round);
+            q.bindValue(1, QStringLiteral("è 'x'")); // QtSql binds text as narrow characters
+            q.bindValue(2, 2.5);
+            ASSERT_TRUE(q.exec()) << q.lastError().text().toStdString();
+            ASSERT_TRUE(q.next());
+            EXPECT_EQ(q.value(0).toInt(), 42 + round);
+            EXPECT_EQ(q.value(1).toString(), QStringLiteral("è 'x'"));
+            EXPECT_EQ(q.value(2).toDouble(), 2.5);
+            q.finish();
+        }
+        const QString count = QStringLiteral("SELECT COUNT(*) FROM LP14_CAMPI");
+        ASSERT_TRUE(q.exec(count) && q.next());
+        const int before = q.value(0).toInt();
+        q.finish();
+        ASSERT_TRUE(db.transaction());
+        ASSERT_TRUE(q.exec(QStringLiteral("DELETE FROM LP14_CAMPI"))) << q.lastError().text().toStdString();
+        ASSERT_TRUE(db.rollback()) << db.lastError().text().toStdString();
+        ASSERT_TRUE(q.exec(count) && q.next());
+        EXPECT_EQ(q.value(0).toInt(), before);
+        q.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
 }
 
 // A client that sends garbage loses its connection; the server goes on serving.
