@@ -459,7 +459,12 @@ SqlServerBackend::SqlServerBackend(const ConnectionString& cs) {
                 key = QStringLiteral("Initial Catalog");
             // The driver's summary ("Unable to connect to data source") comes first, the server's
             // own reason ("Login failed for user 'x'.") after it.
-            const QString detail = driverErrors.isEmpty() ? err.text() : driverErrors.last().description;
+            QString detail = driverErrors.isEmpty() ? err.text() : driverErrors.last().description;
+            // A server without encryption only ends the handshake; the driver says no more.
+            if (key == QLatin1String("Data Source") && odbc.contains(QLatin1String("Encryption=require"))) {
+                key = QStringLiteral("Encrypt");
+                detail += QStringLiteral(" (encryption was required: the server may not offer it)");
+            }
             description = QStringLiteral("Cannot connect to SQL Server \"%1\" (key %2): %3")
                               .arg(dataSource, key, detail);
             db.close();
