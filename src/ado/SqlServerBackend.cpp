@@ -191,6 +191,16 @@ QString fromSqlChar(const SQLCHAR* text, qsizetype length) {
     return QString::fromUtf8(reinterpret_cast<const char*>(text), length);
 }
 
+// The driver's statement handle behind a query. QtSql hands it over as a void pointer (the
+// typedef SQLHANDLE is not a type name of its own to the meta-type system).
+SQLHANDLE statementHandle(const QSqlQuery& q) {
+    const QVariant handle = q.result() ? q.result()->handle() : QVariant();
+    if (handle.isValid() &&
+        (handle.metaType().id() == QMetaType::VoidStar || qstrcmp(handle.typeName(), "SQLHANDLE") == 0))
+        return *static_cast<const SQLHANDLE*>(handle.constData());
+    return nullptr;
+}
+
 // Reads every diagnostic record of an ODBC handle: state, native error, message and the
 // SQL Server fields (severity, state, line) when the driver reports them.
 QList<Error> readDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
@@ -218,15 +228,15 @@ QList<Error> readDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
         e.nativeError = native;
         SQLINTEGER value = 0;
         if (SQL_SUCCEEDED(
-                SQLGetDiagField(handleType, handle, record, DiagSeverity, &value, SQL_IS_INTEGER, nullptr)))
+                SQLGetDiagFieldW(handleType, handle, record, DiagSeverity, &value, SQL_IS_INTEGER, nullptr)))
             e.severity = value;
         value = 0;
         if (SQL_SUCCEEDED(
-                SQLGetDiagField(handleType, handle, record, DiagMsgState, &value, SQL_IS_INTEGER, nullptr)))
+                SQLGetDiagFieldW(handleType, handle, record, DiagMsgState, &value, SQL_IS_INTEGER, nullptr)))
             e.state = value;
         value = 0;
         if (SQL_SUCCEEDED(
-                SQLGetDiagField(handleType, handle, record, DiagLine, &value, SQL_IS_USMALLINT, nullptr)))
+                SQLGetDiagFieldW(handleType, handle, record, DiagLine, &value, SQL_IS_USMALLINT, nullptr)))
             e.line = static_cast<int>(value & 0xFFFF);
         errors.append(e);
     }
@@ -236,14 +246,10 @@ QList<Error> readDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
 // The errors of a failed query: the driver's records when its statement handle is at hand,
 // else the text QtSql kept.
 QList<Error> queryErrors(const QSqlQuery& q) {
-    const QVariant handle = q.result() ? q.result()->handle() : QVariant();
-    if (handle.isValid() && qstrcmp(handle.typeName(), "SQLHANDLE") == 0) {
-        const SQLHANDLE stmt = *static_cast<const SQLHANDLE*>(handle.constData());
-        if (stmt) {
-            QList<Error> errors = readDiagnostics(SQL_HANDLE_STMT, stmt);
-            if (!errors.isEmpty())
-                return errors;
-        }
+    if (const SQLHANDLE stmt = statementHandle(q)) {
+        QList<Error> errors = readDiagnostics(SQL_HANDLE_STMT, stmt);
+        if (!errors.isEmpty())
+            return errors;
     }
     const QSqlError err = q.lastError();
     QList<Error> errors = parseDiagnosticText(err.databaseText().isEmpty() ? err.text() : err.databaseText(),
@@ -257,19 +263,102 @@ QList<Error> queryErrors(const QSqlQuery& q) {
     return errors;
 }
 
+// A column's value as UTF-16 text, read in pieces of any size: QtSql reads characters through
+// the narrow interface when it believes the driver not to be Unicode-capable, and then cuts
+// UTF-8 sequences at the column's declared size (N'aè' came back as "a??", longer texts as NULL).
+std::optional<QString> readWideText(SQLHANDLE stmt, SQLUSMALLINT column) {
+    QString text;
+    SQLWCHAR buffer[4096];
+    for (;;) {
+        SQLLEN indicator = 0;
+        const SQLRETURN r = SQLGetData(stmt, column, SQL_C_WCHAR, buffer, sizeof buffer, &indicator);
+        if (r == SQL_NO_DATA)
+            return text;
+        if (!SQL_SUCCEEDED(r))
+            return std::nullopt;
+        if (indicator == SQL_NULL_DATA)
+            return QString();
+        const qsizetype room = qsizetype(sizeof buffer / sizeof(SQLWCHAR)) - 1;
+        const qsizetype units = indicator == SQL_NO_TOTAL || indicator / qsizetype(sizeof(SQLWCHAR)) > room
+                                    ? room
+                                    : indicator / qsizetype(sizeof(SQLWCHAR));
+        text.append(QStringView(reinterpret_cast<const char16_t*>(buffer), units));
+        if (r == SQL_SUCCESS)
+            return text;
+    }
+}
+
+// One value of the current row straight from the driver, as QtSql would hand it over.
+core::Variant readColumn(SQLHANDLE stmt, SQLUSMALLINT column, SQLSMALLINT sqlType) {
+    SQLLEN indicator = 0;
+    switch (sqlType) {
+    case SQL_BIT:
+    case SQL_TINYINT:
+    case SQL_SMALLINT:
+    case SQL_INTEGER:
+    case SQL_BIGINT: {
+        qint64 v = 0;
+        if (!SQL_SUCCEEDED(SQLGetData(stmt, column, SQL_C_SBIGINT, &v, sizeof v, &indicator)) ||
+            indicator == SQL_NULL_DATA)
+            return core::Variant::null();
+        if (sqlType == SQL_BIT)
+            return fromSqlValue(QVariant(v != 0), QMetaType::Bool);
+        return fromSqlValue(QVariant(qlonglong(v)), QMetaType::LongLong);
+    }
+    case SQL_REAL:
+    case SQL_FLOAT:
+    case SQL_DOUBLE: {
+        double v = 0;
+        if (!SQL_SUCCEEDED(SQLGetData(stmt, column, SQL_C_DOUBLE, &v, sizeof v, &indicator)) ||
+            indicator == SQL_NULL_DATA)
+            return core::Variant::null();
+        return fromSqlValue(QVariant(v), QMetaType::Double);
+    }
+    case SQL_TYPE_TIMESTAMP:
+    case SQL_TYPE_DATE:
+    case SQL_DATE: {
+        SQL_TIMESTAMP_STRUCT ts{};
+        if (!SQL_SUCCEEDED(SQLGetData(stmt, column, SQL_C_TYPE_TIMESTAMP, &ts, sizeof ts, &indicator)) ||
+            indicator == SQL_NULL_DATA)
+            return core::Variant::null();
+        const QDate date(ts.year, ts.month, ts.day);
+        if (sqlType == SQL_TYPE_DATE || sqlType == SQL_DATE)
+            return fromSqlValue(QVariant(date), QMetaType::QDate);
+        const QTime time(ts.hour, ts.minute, ts.second, int(ts.fraction / 1000000));
+        return fromSqlValue(QVariant(QDateTime(date, time)), QMetaType::QDateTime);
+    }
+    default: {
+        const auto text = readWideText(stmt, column);
+        if (!text || text->isNull())
+            return core::Variant::null();
+        // Exact numerics come as text, as under QtSql's high-precision policy.
+        const bool exact = sqlType == SQL_DECIMAL || sqlType == SQL_NUMERIC;
+        return fromSqlValue(QVariant(*text), exact ? QMetaType::Double : QMetaType::QString);
+    }
+    }
+}
+
 core::RowSet readRows(QSqlQuery& q) {
     core::RowSet rs;
     const QSqlRecord rec = q.record();
+    const SQLHANDLE stmt = statementHandle(q);
     QList<int> types;
+    QList<SQLSMALLINT> sqlTypes;
     for (int i = 0; i < rec.count(); ++i) {
         rs.columns << rec.fieldName(i);
         types << rec.field(i).metaType().id();
+        SQLSMALLINT sqlType = SQL_UNKNOWN_TYPE;
+        if (stmt)
+            SQLDescribeCol(stmt, SQLUSMALLINT(i + 1), nullptr, 0, nullptr, &sqlType, nullptr, nullptr,
+                           nullptr);
+        sqlTypes << sqlType;
     }
     while (q.next()) {
         QList<core::Variant> row;
         row.reserve(rec.count());
         for (int i = 0; i < rec.count(); ++i)
-            row << fromSqlValue(q.value(i), types.at(i));
+            row << (stmt ? readColumn(stmt, SQLUSMALLINT(i + 1), sqlTypes.at(i))
+                         : fromSqlValue(q.value(i), types.at(i)));
         rs.rows << row;
     }
     return rs;
@@ -304,7 +393,7 @@ core::Variant fromSqlValue(const QVariant& value, int fieldTypeId) {
     case QMetaType::Float:
         return core::Variant::fromDouble(value.toDouble());
     case QMetaType::QDate:
-        return core::Variant::fromString(value.toDate().toString(Qt::ISODate));
+        return core::Variant::fromString(value.toDate().toString(QStringLiteral("yyyy-MM-dd")));
     case QMetaType::QDateTime:
         return core::Variant::fromString(
             value.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")));
@@ -369,7 +458,14 @@ SqlServerBackend::SqlServerBackend(const ConnectionString& cs) {
                 key = QStringLiteral("User ID, Password");
             else if (text.contains(QLatin1String("Cannot open database"), Qt::CaseInsensitive))
                 key = QStringLiteral("Initial Catalog");
-            const QString detail = driverErrors.isEmpty() ? err.text() : driverErrors.first().description;
+            // The driver's summary ("Unable to connect to data source") comes first, the server's
+            // own reason ("Login failed for user 'x'.") after it.
+            QString detail = driverErrors.isEmpty() ? err.text() : driverErrors.last().description;
+            // A server without encryption only ends the handshake; the driver says no more.
+            if (key == QLatin1String("Data Source") && odbc.contains(QLatin1String("Encryption=require"))) {
+                key = QStringLiteral("Encrypt");
+                detail += QStringLiteral(" (encryption was required: the server may not offer it)");
+            }
             description = QStringLiteral("Cannot connect to SQL Server \"%1\" (key %2): %3")
                               .arg(dataSource, key, detail);
             db.close();
@@ -416,12 +512,9 @@ BatchOutcome SqlServerBackend::run(const QString& commandText) {
     // Without parameters the driver sends the prepared text as an ordinary batch.
     bool ran = false;
     if (m_timeoutMs > 0 && q.prepare(commandText)) {
-        const QVariant handle = q.result() ? q.result()->handle() : QVariant();
-        if (handle.isValid() && qstrcmp(handle.typeName(), "SQLHANDLE") == 0) {
-            const SQLHANDLE stmt = *static_cast<const SQLHANDLE*>(handle.constData());
+        if (const SQLHANDLE stmt = statementHandle(q)) {
             const SQLULEN seconds = SQLULEN((m_timeoutMs + 999) / 1000);
-            if (stmt)
-                SQLSetStmtAttr(stmt, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(seconds), 0);
+            SQLSetStmtAttr(stmt, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(seconds), 0);
         }
         ran = q.exec();
     } else {

@@ -200,6 +200,7 @@ void Binder::systemVariable(Expr& e) {
         {QStringLiteral("@@TRANCOUNT"), SqlType::of(TypeId::Int)},
         {QStringLiteral("@@ROWCOUNT"), SqlType::of(TypeId::Int)},
         {QStringLiteral("@@ERROR"), SqlType::of(TypeId::Int)},
+        {QStringLiteral("@@OPTIONS"), SqlType::of(TypeId::Int)}, // no SET option is kept: 0
         {QStringLiteral("@@FETCH_STATUS"), SqlType::of(TypeId::Int)},
         {QStringLiteral("@@SPID"), SqlType::of(TypeId::SmallInt)},
         {QStringLiteral("@@DATEFIRST"), SqlType::of(TypeId::TinyInt)},

@@ -29,6 +29,7 @@ void BatchBudget::start(const Limits& limits) {
     m_used = 0;
     m_ticks = 0;
     ++m_generation;
+    m_cancelled.store(false, std::memory_order_relaxed);
 }
 
 qint64 BatchBudget::remainingMs() const {

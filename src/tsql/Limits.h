@@ -5,6 +5,8 @@
 
 #include <QElapsedTimer>
 
+#include <atomic>
+
 #include <vector>
 
 // The limits of a batch. Two are the server's own: a (max) value holds at most 2^31 - 1 bytes
@@ -27,8 +29,14 @@ public:
     void start(const Limits& limits);
     const Limits& limits() const { return m_limits; }
 
-    // True once the batch has run longer than its time limit.
-    bool expired() const { return m_limits.timeoutMs > 0 && m_clock.elapsed() > m_limits.timeoutMs; }
+    // True once the batch has run longer than its time limit, or another thread cancelled it.
+    bool expired() const {
+        return m_cancelled.load(std::memory_order_relaxed) ||
+               (m_limits.timeoutMs > 0 && m_clock.elapsed() > m_limits.timeoutMs);
+    }
+    // Ends the running batch as its timeout would (a client's attention); callable from any
+    // thread. The next start() clears it.
+    void cancel() { m_cancelled.store(true, std::memory_order_relaxed); }
     qint64 remainingMs() const;
     // Stops the batch (Msg 3617) once it has run out of time.
     void checkTime() const {
@@ -59,6 +67,7 @@ private:
     qint64 m_used = 0;
     unsigned m_ticks = 0;
     quint64 m_generation = 0;
+    std::atomic<bool> m_cancelled{false};
 };
 
 // The budget of the batch running on this thread, or null outside a batch.

@@ -150,6 +150,10 @@ const Limits& Session::limits() const {
     return d->limits;
 }
 
+void Session::cancel() {
+    d->budget.cancel();
+}
+
 void Session::beginTransaction() {
     d->transactions.begin();
 }

@@ -64,6 +64,9 @@ public:
     // Time a batch may run (milliseconds, 0 = unlimited; 30 s as ADO's command timeout): the
     // batch stops with "Query timeout expired" (the timeoutMs of the limits).
     void setTimeout(qint64 milliseconds);
+    // Stops the batch running now as a timeout does (Msg 3617); safe to call from another
+    // thread (a server's connection cancelling on the client's attention).
+    void cancel();
 
 private:
     struct Impl;

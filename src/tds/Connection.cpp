@@ -1,0 +1,531 @@
+#include "tds/Connection.h"
+
+#include "tds/RpcBatch.h"
+#include "tds/Tokens.h"
+#include "tsql/Session.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
+
+namespace tds {
+
+namespace {
+
+// A message of the client is at most this large (a batch of 32 million characters).
+constexpr qsizetype MaxMessageBytes = 64LL << 20;
+constexpr quint16 CommandSelect = 0xC1;
+constexpr quint16 CommandInsert = 0xC3;
+const QString ServerName = QStringLiteral("formule");
+
+QString peerOf(int socket) {
+    sockaddr_storage addr{};
+    socklen_t len = sizeof addr;
+    if (getpeername(socket, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+        return QStringLiteral("unknown client");
+    char host[INET6_ADDRSTRLEN] = {};
+    quint16 port = 0;
+    if (addr.ss_family == AF_INET) {
+        const auto* a = reinterpret_cast<const sockaddr_in*>(&addr);
+        inet_ntop(AF_INET, &a->sin_addr, host, sizeof host);
+        port = ntohs(a->sin_port);
+    } else {
+        const auto* a = reinterpret_cast<const sockaddr_in6*>(&addr);
+        inet_ntop(AF_INET6, &a->sin6_addr, host, sizeof host);
+        port = ntohs(a->sin6_port);
+    }
+    return QStringLiteral("%1:%2").arg(QString::fromLatin1(host)).arg(port);
+}
+
+QString nextConnectionName() {
+    static std::atomic<quint64> counter{0};
+    return QStringLiteral("formule-tds-%1").arg(++counter);
+}
+
+Message messageOf(const tsql::ServerError& e, int lineOffset) {
+    Message m;
+    m.number = e.number;
+    m.state = e.state;
+    m.level = e.level;
+    m.line = qMax(1, e.line - lineOffset);
+    m.text = e.message;
+    return m;
+}
+
+} // namespace
+
+ClientConnection::ClientConnection(int socket, int spid, const ServerConfig& config,
+                                   std::function<void(const QString&)> log)
+    : m_socket(socket)
+    , m_spid(spid)
+    , m_config(config)
+    , m_log(std::move(log))
+    , m_peer(peerOf(socket)) {}
+
+ClientConnection::~ClientConnection() {
+    ::close(m_socket);
+}
+
+// The engine session and the SQLite connection belong to the connection's thread: they go there.
+void ClientConnection::closeSession() {
+    m_session.reset();
+    if (m_dbConnection.isEmpty())
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_dbConnection, false);
+        if (db.isOpen())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(m_dbConnection);
+    m_dbConnection.clear();
+}
+
+void ClientConnection::stop() {
+    ::shutdown(m_socket, SHUT_RDWR);
+}
+
+void ClientConnection::serve() {
+    std::thread reader([this] { readLoop(); });
+    if (handshake()) {
+        for (;;) {
+            const Incoming message = next();
+            if (message.closed || !answer(message))
+                break;
+        }
+    }
+    stop();
+    reader.join();
+    closeSession();
+    m_finished = true;
+}
+
+bool ClientConnection::readExactly(char* buffer, qsizetype length) {
+    qsizetype done = 0;
+    while (done < length) {
+        const ssize_t n = ::recv(m_socket, buffer + done, size_t(length - done), 0);
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+// Packets become messages; a malformed packet or a message beyond the bound ends the connection.
+void ClientConnection::readLoop() {
+    Incoming current;
+    for (;;) {
+        char header[HeaderSize];
+        if (!readExactly(header, HeaderSize))
+            break;
+        const auto h = parseHeader(QByteArrayView(header, HeaderSize));
+        if (!h)
+            break;
+        QByteArray body(h->length - HeaderSize, Qt::Uninitialized);
+        if (!readExactly(body.data(), body.size()))
+            break;
+        if (h->type == quint8(PacketType::Attention)) {
+            // Cancels the running batch now; answered in order with the other messages.
+            if (tsql::Session* s = m_running.load())
+                s->cancel();
+            push(Incoming{h->type, {}, false});
+            continue;
+        }
+        if (!current.payload.isEmpty() && current.type != h->type)
+            break;
+        current.type = h->type;
+        if (current.payload.size() + body.size() > MaxMessageBytes)
+            break;
+        current.payload.append(body);
+        if (h->status & StatusEndOfMessage)
+            push(std::exchange(current, Incoming{}));
+    }
+    // The client left (or broke the protocol): the running batch stops.
+    if (tsql::Session* s = m_running.load())
+        s->cancel();
+    push(Incoming{0, {}, true});
+}
+
+void ClientConnection::push(Incoming message) {
+    std::unique_lock lock(m_mutex);
+    // Messages wait in order; a client that sends far ahead of the answers is held back here.
+    m_ready.wait(lock, [&] { return m_queuedBytes < MaxMessageBytes || message.closed; });
+    m_queuedBytes += message.payload.size();
+    m_queue.push_back(std::move(message));
+    m_ready.notify_all();
+}
+
+ClientConnection::Incoming ClientConnection::next() {
+    std::unique_lock lock(m_mutex);
+    m_ready.wait(lock, [&] { return !m_queue.empty(); });
+    Incoming message = std::move(m_queue.front());
+    m_queue.pop_front();
+    m_queuedBytes -= message.payload.size();
+    m_ready.notify_all();
+    return message;
+}
+
+bool ClientConnection::attentionPending() {
+    std::unique_lock lock(m_mutex);
+    if (m_queue.empty() || m_queue.front().type != quint8(PacketType::Attention))
+        return false;
+    m_queue.pop_front();
+    return true;
+}
+
+bool ClientConnection::send(quint8 type, const QByteArray& payload) {
+    const qsizetype room = m_packetSize - HeaderSize;
+    qsizetype at = 0;
+    do {
+        const qsizetype n = qMin(room, payload.size() - at);
+        const bool last = at + n >= payload.size();
+        Writer w;
+        w.u8(type);
+        w.u8(last ? StatusEndOfMessage : 0);
+        w.u16be(quint16(n + HeaderSize));
+        w.u16be(quint16(m_spid));
+        w.u8(++m_packetId);
+        w.u8(0);
+        w.bytes(payload.sliced(at, n));
+        const QByteArray& bytes = w.data();
+        qsizetype sent = 0;
+        while (sent < bytes.size()) {
+            const ssize_t k =
+                ::send(m_socket, bytes.constData() + sent, size_t(bytes.size() - sent), MSG_NOSIGNAL);
+            if (k <= 0)
+                return false;
+            sent += k;
+        }
+        at += n;
+    } while (at < payload.size());
+    return true;
+}
+
+bool ClientConnection::handshake() {
+    Incoming message = next();
+    if (message.closed)
+        return false;
+    if (message.type == quint8(PacketType::PreLogin)) {
+        if (!answerPreLogin(message.payload))
+            return false;
+        message = next();
+        if (message.closed)
+            return false;
+    }
+    if (message.type != quint8(PacketType::Login7)) {
+        m_log(QStringLiteral("%1: the client did not log in (message type %2); connection closed")
+                  .arg(m_peer)
+                  .arg(message.type));
+        return false;
+    }
+    return login(message.payload);
+}
+
+bool ClientConnection::answerPreLogin(const QByteArray& payload) {
+    const auto request = parsePreLogin(payload);
+    if (!request) {
+        m_log(QStringLiteral("%1: malformed PRELOGIN; connection closed").arg(m_peer));
+        return false;
+    }
+    // VERSION, ENCRYPTION (not supported), INSTOPT, THREADID, MARS: five entries and the terminator.
+    Writer w;
+    const quint16 dataStart = 5 * 5 + 1;
+    const quint8 tokens[5] = {0x00, 0x01, 0x02, 0x03, 0x04};
+    const quint16 lengths[5] = {6, 1, 1, 0, 1};
+    quint16 offset = dataStart;
+    for (int i = 0; i < 5; ++i) {
+        w.u8(tokens[i]);
+        w.u16be(offset);
+        w.u16be(lengths[i]);
+        offset += lengths[i];
+    }
+    w.u8(0xFF);
+    w.u32be(0x10000000 | 1000); // version 16.0.1000
+    w.u16be(0);
+    w.u8(quint8(Encryption::NotSupported));
+    w.u8(0); // the default instance
+    w.u8(0); // no MARS
+    if (!send(quint8(PacketType::TabularResult), w.data()))
+        return false;
+    if (request->encryption == Encryption::On || request->encryption == Encryption::Required) {
+        m_log(QStringLiteral("%1: the client requires encryption, which this server does not offer "
+                             "(connect without Encrypt); connection refused")
+                  .arg(m_peer));
+        return false;
+    }
+    return true;
+}
+
+bool ClientConnection::refuseLogin(int number, const QString& text) {
+    TokenWriter tw(ServerName);
+    Message m;
+    m.number = number;
+    m.level = 14;
+    m.text = text;
+    tw.message(m);
+    tw.done(DoneKind::Done, DoneError, 0, 0);
+    send(quint8(PacketType::TabularResult), tw.take());
+    m_log(QStringLiteral("%1: %2").arg(m_peer, text));
+    return false;
+}
+
+bool ClientConnection::login(const QByteArray& payload) {
+    const auto request = parseLogin7(payload);
+    if (!request) {
+        m_log(QStringLiteral("%1: malformed LOGIN7; connection closed").arg(m_peer));
+        return false;
+    }
+    if (request->tdsVersion < Tds72 && (request->tdsVersion >> 24) < 0x72)
+        return refuseLogin(18456, QStringLiteral("Login failed: TDS 7.2 or later is needed."));
+    m_tdsVersion = (request->tdsVersion >> 24) >= 0x74 ? Tds74 : request->tdsVersion;
+    // SQL logins: the name compared as the server's case-insensitive collation does, the
+    // password exactly.
+    if (request->userName.compare(m_config.user, Qt::CaseInsensitive) != 0 ||
+        request->password != m_config.password)
+        return refuseLogin(18456, QStringLiteral("Login failed for user '%1'.").arg(request->userName));
+    if (!request->database.isEmpty() &&
+        request->database.compare(m_config.databaseName, Qt::CaseInsensitive) != 0 &&
+        request->database.compare(QLatin1String("master"), Qt::CaseInsensitive) != 0)
+        return refuseLogin(4060,
+                           QStringLiteral("Cannot open database \"%1\" requested by the login. The login "
+                                          "failed.")
+                               .arg(request->database));
+    if (!openSession())
+        return refuseLogin(4060,
+                           QStringLiteral("Cannot open database \"%1\" requested by the login. The login "
+                                          "failed.")
+                               .arg(m_config.databaseName));
+    if (request->packetSize >= quint32(MinPacketSize) && request->packetSize <= quint32(MaxPacketSize))
+        m_packetSize = int(request->packetSize);
+    TokenWriter tw(ServerName);
+    tw.envChange(EnvChange::Database, m_config.databaseName, QStringLiteral("master"));
+    tw.message(
+        {5701, 2, 0, 1, QStringLiteral("Changed database context to '%1'.").arg(m_config.databaseName), {}});
+    tw.envChangeBytes(EnvChange::Collation, QByteArrayView(Collation, 5), {});
+    tw.envChange(EnvChange::Language, QStringLiteral("us_english"), {});
+    tw.message({5703, 1, 0, 1, QStringLiteral("Changed language setting to us_english."), {}});
+    tw.loginAck(m_tdsVersion, QStringLiteral("Microsoft SQL Server"));
+    tw.envChange(EnvChange::PacketSize, QString::number(m_packetSize), QString::number(m_packetSize));
+    if (request->featureExtension)
+        tw.featureExtAck();
+    tw.done(DoneKind::Done, DoneFinal, 0, 0);
+    return send(quint8(PacketType::TabularResult), tw.take());
+}
+
+bool ClientConnection::openSession() {
+    m_dbConnection = nextConnectionName();
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_dbConnection);
+    db.setDatabaseName(m_config.databasePath);
+    if (!db.open())
+        return false;
+    QSqlQuery probe(db);
+    if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
+        return false;
+    m_session = std::make_unique<tsql::Session>(db);
+    tsql::Limits limits;
+    limits.timeoutMs = m_config.batchTimeoutMs;
+    m_session->setLimits(limits);
+    return true;
+}
+
+bool ClientConnection::answer(const Incoming& message) {
+    TokenWriter tw(ServerName);
+    switch (PacketType(message.type)) {
+    case PacketType::Attention:
+        break; // answered below
+    case PacketType::SqlBatch: {
+        const auto text = parseSqlBatch(message.payload);
+        if (!text) {
+            m_log(QStringLiteral("%1: malformed SQL batch; connection closed").arg(m_peer));
+            return false;
+        }
+        runBatch(tw, *text, false, 0);
+        break;
+    }
+    case PacketType::Rpc: {
+        const auto calls = parseRpc(message.payload);
+        if (!calls) {
+            m_log(QStringLiteral("%1: malformed RPC request; connection closed").arg(m_peer));
+            return false;
+        }
+        runRpc(tw, *calls);
+        break;
+    }
+    case PacketType::TransactionManager: {
+        const auto request = parseTransactionRequest(message.payload);
+        if (!request) {
+            m_log(QStringLiteral("%1: malformed transaction request; connection closed").arg(m_peer));
+            return false;
+        }
+        runTransactionRequest(tw, *request);
+        break;
+    }
+    default:
+        m_log(QStringLiteral("%1: unexpected message type %2; connection closed")
+                  .arg(m_peer)
+                  .arg(message.type));
+        return false;
+    }
+    // An attention that came while the request ran: its results are dropped and the
+    // acknowledgement is the whole answer.
+    if (message.type == quint8(PacketType::Attention) || attentionPending()) {
+        TokenWriter ack(ServerName);
+        ack.done(DoneKind::Done, DoneAttention, 0, 0);
+        return send(quint8(PacketType::TabularResult), ack.take());
+    }
+    return send(quint8(PacketType::TabularResult), tw.take());
+}
+
+// The tokens of one batch: messages, result sets, the rows a change touched, the error that
+// stopped it. `inProc`: inside a procedure call (DONEINPROC, and no final DONE of its own).
+void ClientConnection::runBatch(TokenWriter& tw, const QString& text, bool inProc, int lineOffset) {
+    const int before = m_session->transactionCount();
+    m_running = m_session.get();
+    tsql::RunResult r = m_session->run(text);
+    m_running = nullptr;
+    const DoneKind kind = inProc ? DoneKind::DoneInProc : DoneKind::Done;
+    for (const QString& line : r.messages)
+        tw.message({0, 1, 0, 1, line, {}});
+    for (const tsql::ResultSet& rs : r.resultSets) {
+        tw.resultSet(rs);
+        tw.done(kind, DoneMore | DoneCount, CommandSelect, quint64(rs.rows.size()));
+    }
+    if (r.recordsAffected >= 0)
+        tw.done(kind, DoneMore | DoneCount, CommandInsert, quint64(r.recordsAffected));
+    if (r.error)
+        tw.message(messageOf(*r.error, lineOffset));
+    noteTransaction(tw, before);
+    if (!inProc)
+        tw.done(DoneKind::Done, r.error ? DoneError : DoneFinal, 0, 0);
+    else if (r.error)
+        tw.done(DoneKind::DoneInProc, DoneMore | DoneError, 0, 0);
+}
+
+// Tells the client that the request opened or ended a transaction (its descriptor goes into
+// the client's later requests).
+void ClientConnection::noteTransaction(TokenWriter& tw, int before) {
+    const int after = m_session->transactionCount();
+    Writer id;
+    if (before == 0 && after > 0) {
+        id.u64(++m_transactionId);
+        tw.envChangeBytes(EnvChange::BeginTransaction, id.data(), {});
+    } else if (before > 0 && after == 0) {
+        id.u64(m_transactionId);
+        tw.envChangeBytes(EnvChange::CommitTransaction, {}, id.data());
+    }
+}
+
+void ClientConnection::runTransactionRequest(TokenWriter& tw, const TransactionRequest& request) {
+    const int before = m_session->transactionCount();
+    try {
+        switch (request.kind) {
+        case TransactionRequest::Kind::Begin:
+            m_session->beginTransaction();
+            break;
+        case TransactionRequest::Kind::Commit:
+            m_session->commitTransaction();
+            break;
+        case TransactionRequest::Kind::Rollback:
+            m_session->rollbackTransaction();
+            break;
+        case TransactionRequest::Kind::Other:
+            break;
+        }
+        if (request.beginAfter && m_session->transactionCount() == 0)
+            m_session->beginTransaction();
+    } catch (const tsql::SqlError& e) {
+        tw.message(messageOf(e.error, 0));
+        noteTransaction(tw, before);
+        tw.done(DoneKind::Done, DoneError, 0, 0);
+        return;
+    }
+    noteTransaction(tw, before);
+    tw.done(DoneKind::Done, DoneFinal, 0, 0);
+}
+
+void ClientConnection::runRpc(TokenWriter& tw, const QList<RpcCall>& calls) {
+    for (qsizetype i = 0; i < calls.size(); ++i)
+        runCall(tw, calls.at(i), i + 1 == calls.size());
+}
+
+void ClientConnection::runCall(TokenWriter& tw, const RpcCall& call, bool last) {
+    const quint16 more = last ? 0 : DoneMore;
+    const Procedure proc = procedureOf(call);
+    const QList<RpcParameter>& params = call.parameters;
+    auto fail = [&](int number, const QString& text) {
+        tw.message({number, 1, 16, 1, text, call.procName});
+        tw.done(DoneKind::DoneProc, quint16(more | DoneError), 0, 0);
+    };
+    auto textAt = [&](qsizetype i) { return i < params.size() ? params.at(i).text : std::nullopt; };
+    QString declarations, statement;
+    qsizetype firstValue = 0;
+    std::optional<qint32> newHandle;
+    switch (proc) {
+    case Procedure::Unknown:
+        return fail(2812, QStringLiteral("Could not find stored procedure '%1'.")
+                              .arg(call.procName.isEmpty() ? QString::number(call.procId) : call.procName));
+    case Procedure::ExecuteSql:
+        if (!textAt(0))
+            return fail(214, QStringLiteral("Procedure expects parameter '@statement' of type "
+                                            "'ntext/nchar/nvarchar'."));
+        statement = *textAt(0);
+        declarations = textAt(1).value_or(QString());
+        firstValue = params.size() > 1 ? 2 : 1;
+        break;
+    case Procedure::Prepare:
+    case Procedure::PrepExec: {
+        if (!textAt(2))
+            return fail(214, QStringLiteral("Procedure expects parameter '@stmt' of type "
+                                            "'ntext/nchar/nvarchar'."));
+        if (m_prepared.size() >= 4096)
+            return fail(8179, QStringLiteral("Too many prepared statements on this connection."));
+        newHandle = m_nextHandle++;
+        m_prepared[*newHandle] = PreparedStatement{textAt(1).value_or(QString()), *textAt(2)};
+        if (proc == Procedure::Prepare) {
+            tw.returnStatus(0);
+            tw.returnInt(0, params.value(0).name, *newHandle);
+            tw.done(DoneKind::DoneProc, more, 0, 0);
+            return;
+        }
+        declarations = textAt(1).value_or(QString());
+        statement = *textAt(2);
+        firstValue = 3;
+        break;
+    }
+    case Procedure::Execute:
+    case Procedure::Unprepare: {
+        const auto handle = params.isEmpty() ? std::nullopt : params.first().integer;
+        const auto it = handle ? m_prepared.find(qint32(*handle)) : m_prepared.end();
+        if (it == m_prepared.end())
+            return fail(8179, QStringLiteral("Could not find prepared statement with handle %1.")
+                                  .arg(handle ? QString::number(*handle) : QStringLiteral("NULL")));
+        if (proc == Procedure::Unprepare) {
+            m_prepared.erase(it);
+            tw.returnStatus(0);
+            tw.done(DoneKind::DoneProc, more, 0, 0);
+            return;
+        }
+        declarations = it->second.declarations;
+        statement = it->second.text;
+        firstValue = 1;
+        break;
+    }
+    }
+    QString error;
+    const auto bound = bindParameters(declarations, statement, params, firstValue, error);
+    if (!bound)
+        return fail(8145, error);
+    runBatch(tw, bound->text, true, bound->prefixLines);
+    tw.returnStatus(0);
+    if (newHandle)
+        tw.returnInt(0, params.value(0).name, *newHandle);
+    tw.done(DoneKind::DoneProc, more, 0, 0);
+}
+
+} // namespace tds

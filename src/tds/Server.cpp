@@ -1,0 +1,147 @@
+#include "tds/Server.h"
+
+#include "tds/Connection.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <list>
+#include <memory>
+#include <thread>
+
+namespace tds {
+
+namespace {
+
+// SIGTERM and SIGINT write a byte here; the accept loop watches the other end.
+int g_stopPipe[2] = {-1, -1};
+
+extern "C" void onStopSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_stopPipe[1], &byte, 1);
+}
+
+struct Served {
+    std::unique_ptr<ClientConnection> connection;
+    std::thread thread;
+};
+
+// A listening socket on host:port; -1 with the reason in `error`.
+int listenOn(const ServerConfig& config, QString& error, QString& bound) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    const QByteArray host = config.host.toUtf8();
+    const QByteArray port = QByteArray::number(config.port);
+    if (const int rc = getaddrinfo(host.constData(), port.constData(), &hints, &found); rc != 0) {
+        error = QStringLiteral("cannot resolve %1: %2").arg(config.host, QString::fromUtf8(gai_strerror(rc)));
+        return -1;
+    }
+    int fd = -1;
+    for (addrinfo* a = found; a && fd < 0; a = a->ai_next) {
+        fd = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
+        if (fd < 0)
+            continue;
+        const int yes = 1;
+        setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        if (::bind(fd, a->ai_addr, a->ai_addrlen) != 0 || ::listen(fd, 64) != 0) {
+            error = QStringLiteral("cannot listen on %1:%2: %3")
+                        .arg(config.host)
+                        .arg(config.port)
+                        .arg(QString::fromLocal8Bit(strerror(errno)));
+            ::close(fd);
+            fd = -1;
+        }
+    }
+    freeaddrinfo(found);
+    if (fd < 0)
+        return -1;
+    sockaddr_storage addr{};
+    socklen_t len = sizeof addr;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    const quint16 actual = addr.ss_family == AF_INET
+                               ? ntohs(reinterpret_cast<sockaddr_in*>(&addr)->sin_port)
+                               : ntohs(reinterpret_cast<sockaddr_in6*>(&addr)->sin6_port);
+    bound = QStringLiteral("%1:%2").arg(config.host).arg(actual);
+    return fd;
+}
+
+void reap(std::list<Served>& served, bool all) {
+    for (auto it = served.begin(); it != served.end();) {
+        if (all || it->connection->finished()) {
+            if (all)
+                it->connection->stop();
+            it->thread.join();
+            it = served.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+} // namespace
+
+int runServer(const ServerConfig& config, const std::function<void(const QString&)>& ready,
+              const std::function<void(const QString&)>& log, QString& error) {
+    QString bound;
+    const int listener = listenOn(config, error, bound);
+    if (listener < 0)
+        return 2;
+    if (pipe2(g_stopPipe, O_CLOEXEC) != 0) {
+        error = QStringLiteral("cannot create the stop pipe");
+        ::close(listener);
+        return 2;
+    }
+    struct sigaction action {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+    ready(QStringLiteral("listening on %1").arg(bound));
+
+    std::list<Served> served;
+    int nextSpid = 51;
+    for (;;) {
+        pollfd fds[2] = {{listener, POLLIN, 0}, {g_stopPipe[0], POLLIN, 0}};
+        const int n = ::poll(fds, 2, 1000);
+        reap(served, false);
+        if (n < 0 && errno != EINTR)
+            break;
+        if (fds[1].revents & POLLIN)
+            break;
+        if (!(fds[0].revents & POLLIN))
+            continue;
+        const int client = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+        if (client < 0)
+            continue;
+        if (int(served.size()) >= config.maxConnections) {
+            log(QStringLiteral("too many connections (%1); one refused").arg(config.maxConnections));
+            ::close(client);
+            continue;
+        }
+        const int spid = nextSpid;
+        nextSpid = nextSpid >= 32000 ? 51 : nextSpid + 1;
+        Served s;
+        s.connection = std::make_unique<ClientConnection>(client, spid, config, log);
+        ClientConnection* c = s.connection.get();
+        s.thread = std::thread([c] { c->serve(); });
+        served.push_back(std::move(s));
+    }
+    ::close(listener);
+    reap(served, true);
+    ::close(g_stopPipe[0]);
+    ::close(g_stopPipe[1]);
+    log(QStringLiteral("stopped"));
+    return 0;
+}
+
+} // namespace tds
