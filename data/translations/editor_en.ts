@@ -131,5 +131,33 @@
         <source>&amp;Chiudi</source>
         <translation>&amp;Close</translation>
     </message>
+    <message>
+        <source>Formule che lo usano</source>
+        <translation>Formulas that use it</translation>
+    </message>
+    <message>
+        <source>Formule che usano %1</source>
+        <translation>Formulas that use %1</translation>
+    </message>
+    <message>
+        <source>Nessuna formula usa %1.</source>
+        <translation>No formula uses %1.</translation>
+    </message>
+    <message>
+        <source>Usi trovati: %1. Doppio clic per aprire la formula.</source>
+        <translation>Uses found: %1. Double-click to open the formula.</translation>
+    </message>
+    <message>
+        <source>Uso di %1</source>
+        <translation>Use of %1</translation>
+    </message>
+    <message>
+        <source>Riga segnalata</source>
+        <translation>Marked line</translation>
+    </message>
+    <message>
+        <source>L&apos;applicazione non apre altre formule da questa finestra.</source>
+        <translation>The application does not open other formulas from this window.</translation>
+    </message>
 </context>
 </TS>

@@ -10,6 +10,7 @@
 #include "core/NullSafe.h"
 #include "diagnostics/ElementCatalog.h"
 #include "editor/FormulaAssist.h"
+#include "editor/TreeWhereUsed.h"
 #include "host/Cinterface.h"
 #include "host/ConnectionFactory.h"
 #include "host/GlobalObject.h"
@@ -114,6 +115,7 @@ struct FRMLP_FORMULE::Parts {
     TreeWidgetSink treeSink;
     // The builder of the last LoadStrutturaTree: it reads the deferred sub-branches later.
     std::unique_ptr<tree::StrutturaTree> treeBuilder;
+    std::unique_ptr<TreeWhereUsed> whereUsed;
 };
 
 FRMLP_FORMULE::Parts::Parts(FRMLP_FORMULE* window)
@@ -137,7 +139,18 @@ FRMLP_FORMULE::Parts::Parts(FRMLP_FORMULE* window)
              .written = [this] { assist->saved(); }})
     , assist(std::make_unique<FormulaAssist>(window->TXT_FORMULA, window->IMG_UNDO, window->IMG_REDO, history,
                                              [window](const QString& s) { return window->translate(s); }))
-    , treeSink(window->TVW_FIELDS, window->imlImagesTrv, window->m_treeNodes, window->m_nodesByKey) {}
+    , treeSink(window->TVW_FIELDS, window->imlImagesTrv, window->m_treeNodes, window->m_nodesByKey)
+    , whereUsed(std::make_unique<TreeWhereUsed>(
+          window->TVW_FIELDS,
+          TreeWhereUsed::Hooks{
+              .translate = [window](const QString& s) { return window->translate(s); },
+              .connection = [window] { return window->GconConnect(); },
+              .open = [window](int context, qint64 id, int line,
+                               const QString& message) { window->openUse(context, id, line, message); },
+              .trap =
+                  [window](const QString& procedure, const std::function<void()>& step) {
+                      core::runStep(procedure, window->errorAnswer(), step);
+                  }})) {}
 
 QObject* componentApplication() {
     static QObject* application = [] {
@@ -413,6 +426,25 @@ void FRMLP_FORMULE::Form_Activate() {
 
 FormulaAssist* FRMLP_FORMULE::assist() const {
     return m_parts->assist.get();
+}
+
+bool FRMLP_FORMULE::markLine(int line, const QString& message, bool error) {
+    return m_parts->assist->markLine(line, message, error);
+}
+
+TreeWhereUsed* FRMLP_FORMULE::whereUsed() const {
+    return m_parts->whereUsed.get();
+}
+
+void FRMLP_FORMULE::openUse(int context, qint64 id, int line, const QString& message) {
+    if (context == this->context() && CDecN(this->id()).toInt64() == id) {
+        markLine(line, message, false);
+        activateWindow();
+        return;
+    }
+    if (!navigator()->NavigatorOpenRecord(context, id, line, message))
+        messageBox(translate(QStringLiteral("L'applicazione non apre altre formule da questa finestra.")), 64,
+                   windowTitle());
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -50,6 +50,7 @@ namespace editor {
 
 class FormulaAssist;
 class TrialPanel;
+class TreeWhereUsed;
 
 // Title of the component's application, shown by the error display.
 inline constexpr const char* ApplicationTitle = "QEDRIX";
@@ -189,6 +190,12 @@ public:
 
     // Highlighting, live diagnostics, message strip and unsaved marker of the formula box.
     FormulaAssist* assist() const;
+    // Marks a line of the formula (from 1) with a message in the strip, as a failed check's line
+    // (`error`) or as a note; the host calls it on a window it opened on a record. False when
+    // the box has no such line.
+    Q_INVOKABLE bool markLine(int line, const QString& message = QString(), bool error = true);
+    // The element tree's context menu "Formule che lo usano" and its list.
+    TreeWhereUsed* whereUsed() const;
 
     // The trial panel (FRMLP_FORMULE_Trial.cpp): shown and hidden by IMG_TRIAL and Ctrl+T.
     TrialPanel* trialPanel() const;
@@ -235,6 +242,9 @@ private:
     QString trialSettingsKey() const;
     host::GlobalObject* global() const;
     host::Navigator* navigator() const;
+    // Opens a record of the where-used list: this window's own record is marked here, another
+    // one is asked of the host through the navigator.
+    void openUse(int context, qint64 id, int line, const QString& message);
 
     QPointer<QObject> m_activeInterface;
     QPointer<QObject> m_activeClass;

@@ -24,6 +24,9 @@ namespace {
 
 namespace msg = diagnostics::msg;
 
+// The strip's text for a line marked without a message of its own.
+const QString MarkedLine = QStringLiteral("Riga segnalata");
+
 // How long the confirmation of a save stays in the strip.
 constexpr int SavedMessageMs = 4000;
 
@@ -164,6 +167,27 @@ void FormulaAssist::checked(const check::SyntaxCheck& check) {
     m_checkMessage = d;
     showMessage(d, true);
     applyMarks();
+}
+
+bool FormulaAssist::markLine(int line, const QString& message, bool error) {
+    if (!m_box || m_technical)
+        return false;
+    const QString text = m_box->Text();
+    const diagnostics::TextLines lines(text);
+    if (line < 1 || line > lines.lineCount())
+        return false;
+    diagnostics::Diagnostic d;
+    d.severity = error ? diagnostics::Severity::Error : diagnostics::Severity::Warning;
+    d.line = line;
+    d.column = 0; // the whole line
+    d.offset = lines.lineStart(line);
+    d.message = message.isEmpty() ? tr(MarkedLine) : stripText(message);
+    m_checkMessage = d;
+    showMessage(d, error);
+    applyMarks();
+    m_box->SetSelStart(int(d.offset));
+    m_box->ensureCursorVisible();
+    return true;
 }
 
 void FormulaAssist::saved() {

@@ -56,6 +56,12 @@ public:
     void setTechnicalView(bool on);
     // The buttons' states after a change of the history.
     void refreshHistory();
+    // Marks line `line` (from 1) of the box as a failed check's line is marked, shows `message`
+    // for it in the strip (the server's message of a check, or a note such as where an element
+    // is used; `error` picks the strip's style) and puts the caret at the line's start, scrolled
+    // into view. The mark stays until the text changes. False (nothing marked) when the box has
+    // no such line or shows the SQL form.
+    bool markLine(int line, const QString& message, bool error);
 
     // For tests and the demo host.
     QLabel* strip() const { return m_message; }

@@ -4,6 +4,8 @@
 #include "host/LayoutModel.h"
 #include "host/ScriptModel.h"
 
+#include <QMetaMethod>
+
 namespace host {
 
 Navigator::Navigator(QObject* parent)
@@ -29,6 +31,14 @@ core::Variant Navigator::NavigatorSetStatus(short status) {
 
 void Navigator::NavigatorRefresh() {
     record(QStringLiteral("NavigatorRefresh"));
+}
+
+bool Navigator::NavigatorOpenRecord(int context, qint64 id, int line, const QString& message) {
+    record(QStringLiteral("NavigatorOpenRecord"));
+    if (!isSignalConnected(QMetaMethod::fromSignal(&Navigator::openRecordRequested)))
+        return false;
+    emit openRecordRequested(context, id, line, message);
+    return true;
 }
 
 ScriptModel* Navigator::ScriptModel() const {

@@ -45,6 +45,10 @@ public:
     Q_INVOKABLE core::Variant NavigatorPrepareOpen();
     Q_INVOKABLE core::Variant NavigatorSetStatus(short status);
     Q_INVOKABLE void NavigatorRefresh();
+    // A plug-in asks the host to open the editing window of a record (context and id), with
+    // `line` of its text marked (0: none) and `message` shown for it. Returns false when the
+    // host does not open records on request (nothing listens to openRecordRequested).
+    Q_INVOKABLE bool NavigatorOpenRecord(int context, qint64 id, int line, const QString& message);
 
     host::ScriptModel* ScriptModel() const;
     void setScriptModel(host::ScriptModel* model);
@@ -80,6 +84,9 @@ signals:
     void ButtonPressed(bool& Cancel, int& ButtonPress);
     void InitializeLayoutObjectModel(bool& Cancel, host::LayoutModel*& ClsLayout);
     void InitializeScriptObjectModel(bool& Cancel, host::ScriptModel*& ClsScript);
+
+    // A plug-in asked for a record to be opened (NavigatorOpenRecord).
+    void openRecordRequested(int context, qint64 id, int line, const QString& message);
 
     // After a company change went ahead.
     void companyChanged(const core::Variant& code);

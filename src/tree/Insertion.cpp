@@ -7,6 +7,67 @@
 
 namespace tree {
 
+namespace {
+
+// The insertion text of a leaf under its parents, by the six rules; `quotation` tells whether
+// the first rule matched (an empty box then gets "label = ").
+struct Composed {
+    QString insertion;
+    int rule = 0;
+    bool quotation = false;
+};
+
+Composed composeText(const InsertionRequest& request,
+                     const std::function<QString(const QString&)>& translate) {
+    const auto tr = [&](const char* italian) {
+        const QString text = QString::fromUtf8(italian);
+        return translate ? translate(text) : text;
+    };
+    const QString& t = request.text;
+    const QString parent = core::RTrimN(request.parentText.value_or(QString())).toString();
+
+    // Each rule that matches replaces the insertion text: the last match wins.
+    Composed c{t, 0, false};
+    if (parent == tr("Quotazione")) {
+        c.insertion = u'[' + t + u']';
+        c.rule = 1;
+        c.quotation = true;
+    }
+    if (parent == tr("Quotazione ingresso")) {
+        c.insertion = u'[' + t + QStringLiteral(" - IN]");
+        c.rule = 2;
+    }
+    if (parent == tr("Quotazione corrente")) {
+        c.insertion = u'[' + t + QStringLiteral(" - CURR]");
+        c.rule = 3;
+    }
+    if (request.grandparentText && *request.grandparentText == tr("Entità anagrafiche")) {
+        c.insertion = u'[' + t + u']';
+        c.rule = 4;
+    }
+    if (parent == tr("Codice variante")) {
+        c.insertion = u'|' + t + u'|';
+        c.rule = 5;
+    }
+    if (parent == tr("Categoria commerciale")) {
+        c.insertion = u'{' + t + u'}';
+        c.rule = 6;
+    }
+    return c;
+}
+
+} // namespace
+
+std::optional<ElementReference> elementReference(const InsertionRequest& request,
+                                                 const std::function<QString(const QString&)>& translate) {
+    if (!request.hasNode || request.hasChildren || !request.parentText)
+        return std::nullopt;
+    const Composed c = composeText(request, translate);
+    if (c.rule == 0)
+        return std::nullopt;
+    return ElementReference{c.rule, c.insertion};
+}
+
 InsertionResult composeInsertion(const InsertionRequest& request,
                                  const std::function<QString(const QString&)>& translate) {
     InsertionResult result;
@@ -15,41 +76,10 @@ InsertionResult composeInsertion(const InsertionRequest& request,
         return result;
     result.handled = true;
 
-    const auto tr = [&](const char* italian) {
-        const QString text = QString::fromUtf8(italian);
-        return translate ? translate(text) : text;
-    };
-    const QString& t = request.text;
-    const QString parent = core::RTrimN(*request.parentText).toString();
-
-    // Each rule that matches replaces the insertion text: the last match wins.
-    QString insertion = t;
-    bool quotation = false;
-    if (parent == tr("Quotazione")) {
-        insertion = u'[' + t + u']';
-        result.rule = 1;
-        quotation = true;
-    }
-    if (parent == tr("Quotazione ingresso")) {
-        insertion = u'[' + t + QStringLiteral(" - IN]");
-        result.rule = 2;
-    }
-    if (parent == tr("Quotazione corrente")) {
-        insertion = u'[' + t + QStringLiteral(" - CURR]");
-        result.rule = 3;
-    }
-    if (request.grandparentText && *request.grandparentText == tr("Entità anagrafiche")) {
-        insertion = u'[' + t + u']';
-        result.rule = 4;
-    }
-    if (parent == tr("Codice variante")) {
-        insertion = u'|' + t + u'|';
-        result.rule = 5;
-    }
-    if (parent == tr("Categoria commerciale")) {
-        insertion = u'{' + t + u'}';
-        result.rule = 6;
-    }
+    const Composed composed = composeText(request, translate);
+    const QString& insertion = composed.insertion;
+    const bool quotation = composed.quotation;
+    result.rule = composed.rule;
     result.insertion = insertion;
     const int length = static_cast<int>(insertion.size());
 

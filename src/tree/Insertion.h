@@ -38,6 +38,17 @@ struct InsertionResult {
     bool recordHistory = false; // call RecordUndoState
 };
 
+// The element a leaf of the tree stands for, written as its insertion writes it: a label
+// ("[Prezzo lordo - CURR]", rules 1 to 4), a variant ("|V01 - Colore scocca|", rule 5) or a
+// category ("{C01 - Colore}", rule 6). nullopt for branches, top-level nodes and the leaves no
+// rule matches (operators and delimiters). Translation failures throw as in composeInsertion.
+struct ElementReference {
+    int rule = 0;
+    QString text;
+};
+std::optional<ElementReference> elementReference(const InsertionRequest& request,
+                                                 const std::function<QString(const QString&)>& translate);
+
 // Composes the insertion of a double-clicked tree node into the formula. The captions the
 // rules compare with are translated when each rule is tested; a failing translation throws
 // to the caller (the event handler has no error trap).

@@ -79,6 +79,13 @@ HostWindow::HostWindow(const QString& connectionString, const QString& language,
     connect(&m_navigator, &host::Navigator::exported, this, [this](const QString& title) {
         statusBar()->showMessage(text("Esportazione di") + QLatin1Char(' ') + title, 5000);
     });
+    // An editor asks for another record (its where-used list): opened with the use's line marked.
+    connect(
+        &m_navigator, &host::Navigator::openRecordRequested, this,
+        [this](int context, qint64 id, int line, const QString& message) {
+            openMarked(context, id, line, message, false);
+        },
+        Qt::QueuedConnection);
     connect(&m_navigator, &host::Navigator::ButtonPressed, this, &HostWindow::onNavigatorButton,
             Qt::DirectConnection);
 }
@@ -171,18 +178,28 @@ VerifyWindow* HostWindow::openVerification(int jobs) {
         m_verify = new VerifyWindow(
             m_connectionString, [this](const QString& t) { return m_global.Traduci(t); }, this);
         m_verify->setAttribute(Qt::WA_DeleteOnClose);
-        connect(m_verify, &VerifyWindow::openRecord, this, [this](int context, qint64 id, int line) {
-            openEditor(context, core::Variant(QString::number(id)), false, [line](QWidget* editor) {
-                // The editor marks the line when it offers markLine(int); otherwise it opens on the record.
-                if (line > 0 && editor && editor->metaObject()->indexOfMethod("markLine(int)") >= 0)
-                    QMetaObject::invokeMethod(editor, "markLine", Q_ARG(int, line));
-            });
-        });
+        connect(m_verify, &VerifyWindow::openRecord, this,
+                [this](int context, qint64 id, int line, const QString& message) {
+                    openMarked(context, id, line, message, true);
+                });
     }
     m_verify->show();
     m_verify->raise();
     m_verify->start(jobs);
     return m_verify;
+}
+
+bool HostWindow::openMarked(int context, qint64 id, int line, const QString& message, bool error) {
+    return openEditor(
+        context, core::Variant(QString::number(id)), false, [this, line, message, error](QWidget* editor) {
+            // The editor is reached late bound: the host links nothing of the component.
+            bool marked = false;
+            if (line > 0 && editor)
+                QMetaObject::invokeMethod(editor, "markLine", Q_RETURN_ARG(bool, marked), Q_ARG(int, line),
+                                          Q_ARG(QString, message), Q_ARG(bool, error));
+            if (line > 0 && !marked)
+                statusBar()->showMessage(message, 8000);
+        });
 }
 
 bool HostWindow::openEditor(int context, const core::Variant& id, bool modal,

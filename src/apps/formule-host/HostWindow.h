@@ -55,6 +55,10 @@ public:
     bool openEditor(int context, const core::Variant& id, bool modal,
                     std::function<void(QWidget*)> onFirstActivation = {});
 
+    // Opens the editor on a record (modeless) and marks `line` of its formula with `message`,
+    // as a failed check's line (`error`) or as a note. Line 0 opens the record only.
+    bool openMarked(int context, qint64 id, int line, const QString& message, bool error);
+
     // The window "Verifica formule", started with `jobs` connections (a new run when already open).
     class VerifyWindow* openVerification(int jobs = 1);
 

@@ -213,7 +213,7 @@ VerifyWindow::VerifyWindow(QString connectionString, TranslateText translate, QW
     connect(m_export, &QPushButton::clicked, this, &VerifyWindow::askExport);
     connect(m_view, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
         const check::CheckedFormula& r = m_model->row(m_proxy->mapToSource(index).row());
-        emit openRecord(r.context, r.id, r.line);
+        emit openRecord(r.context, r.id, r.line, r.message);
     });
 }
 

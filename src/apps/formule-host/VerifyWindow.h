@@ -82,8 +82,8 @@ public:
     bool exportCsv(const QString& path) const;
 
 signals:
-    // A double-click on a row: open the editor on the record, on the line of the message.
-    void openRecord(int context, qint64 id, int line);
+    // A double-click on a row: open the editor on the record with the message's line marked.
+    void openRecord(int context, qint64 id, int line, const QString& message);
     void finished();
 
 private:

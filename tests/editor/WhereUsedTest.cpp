@@ -1,0 +1,204 @@
+// The element tree's "Formule che lo usano" and the marked line of the formula box.
+#include "EditorFixture.h"
+
+#include "diagnostics/FormulaHighlighter.h"
+#include "editor/FormulaAssist.h"
+#include "editor/TreeWhereUsed.h"
+
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTextBlock>
+
+namespace {
+
+using namespace editortest;
+using editor::WhereUsedDialog;
+
+class WhereUsedInTree : public Editor {
+protected:
+    void SetUp() override {
+        Editor::SetUp();
+        // The maintenance formula uses the current price on its second line.
+        execute(
+            QStringLiteral("UPDATE LP17_FORMULEMANUT SET LP17_FORMULA = 'SET @OUTSC1PERC = 1' + CHAR(10) + "
+                           "'SET @OUTPREZZO = ROUND(@ATTPREZZO * 1.03, 2)' WHERE LP17_ID = 1"));
+    }
+
+    // The tree's context menu on `item`, as a right click opens it.
+    QMenu* contextMenu(QTreeWidgetItem* item) {
+        QTreeWidget* tree = window->TVW_FIELDS;
+        for (QTreeWidgetItem* p = item->parent(); p != nullptr; p = p->parent())
+            p->setExpanded(true);
+        tree->scrollToItem(item);
+        const QPoint at = tree->visualItemRect(item).center();
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, tree->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(tree->viewport(), &event);
+        // Menus closed before are deleted later: the one open now is the visible one.
+        for (QMenu* popup : tree->findChildren<QMenu*>(QStringLiteral("mnuAlbero")))
+            if (popup->isVisible())
+                return popup;
+        return nullptr;
+    }
+
+    // The rows of the where-used list opened from the context menu of `item`.
+    QStringList usesOf(QTreeWidgetItem* item) {
+        QMenu* popup = contextMenu(item);
+        if (popup == nullptr)
+            return {QStringLiteral("no menu")};
+        QAction* entry = popup->findChild<QAction*>(QStringLiteral("mnuFormuleCheLoUsano"));
+        if (entry == nullptr || !entry->isEnabled())
+            return {QStringLiteral("no entry")};
+        EXPECT_EQ(entry->text(), QStringLiteral("Formule che lo usano"));
+        entry->trigger();
+        popup->close();
+        WhereUsedDialog* dialog = window->whereUsed()->dialog();
+        if (dialog == nullptr || !dialog->isVisible())
+            return {QStringLiteral("no dialog")};
+        QStringList rows;
+        for (int i = 0; i < dialog->list()->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem* row = dialog->list()->topLevelItem(i);
+            rows << QStringList{row->text(0), row->text(1), row->text(2), row->text(3)}.join(u'|');
+        }
+        return rows;
+    }
+
+    void doubleClickRow(int row) {
+        QTreeWidget* list = window->whereUsed()->dialog()->list();
+        const QRect r = list->visualItemRect(list->topLevelItem(row));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r.center());
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, r.center());
+    }
+
+    QString strip() const { return window->assist()->strip()->text(); }
+};
+
+TEST_F(WhereUsedInTree, LabelListsEveryUseWithItsLine) {
+    open(0, core::Variant::fromInt32(1));
+    QTreeWidgetItem* label = node(QStringLiteral("Quotazione corrente"), QStringLiteral("Prezzo lordo"));
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(usesOf(label), (QStringList{"Formule della Condizione|1|Listino fornitore base|1",
+                                          "Formule della manutenzione listini|1|Aumento del 3%|2"}));
+    EXPECT_EQ(window->whereUsed()->dialog()->windowTitle(),
+              QStringLiteral("Formule che usano [Prezzo lordo - CURR]"));
+    EXPECT_EQ(window->whereUsed()->dialog()->status()->text(),
+              QStringLiteral("Usi trovati: 2. Doppio clic per aprire la formula."));
+}
+
+TEST_F(WhereUsedInTree, CategoryAndVariantByTheirCodes) {
+    open(1, core::Variant::fromInt32(1));
+    window->ExpandStrutturaTree(true); // reads the deferred category and variant rows
+    QTreeWidgetItem* category = node(QStringLiteral("Categoria commerciale"), QStringLiteral("C01 - Colore"));
+    ASSERT_NE(category, nullptr);
+    EXPECT_EQ(usesOf(category), (QStringList{"Formule della Condizione|3|Sconto colore rosso|1"}));
+    QTreeWidgetItem* variant = node(QStringLiteral("Codice variante"), QStringLiteral("V01 - Colore scocca"));
+    ASSERT_NE(variant, nullptr);
+    EXPECT_EQ(usesOf(variant), (QStringList{"Formule del Listino|2|Maggiorazione colore scocca|1"}));
+    QTreeWidgetItem* unused =
+        node(QStringLiteral("Categoria commerciale"), QStringLiteral("C04 - Linea prodotto"));
+    ASSERT_NE(unused, nullptr);
+    EXPECT_TRUE(usesOf(unused).isEmpty());
+    EXPECT_EQ(window->whereUsed()->dialog()->status()->text(),
+              QStringLiteral("Nessuna formula usa {C04 - Linea prodotto}."));
+}
+
+TEST_F(WhereUsedInTree, OperatorsAndBranchesHaveTheEntryDisabled) {
+    open(0, core::Variant::fromInt32(1));
+    QTreeWidgetItem* plus = node(QStringLiteral("Operatori fondamentali"), QStringLiteral("+"));
+    ASSERT_NE(plus, nullptr);
+    EXPECT_EQ(usesOf(plus), QStringList{QStringLiteral("no entry")});
+    QTreeWidgetItem* branch = window->nodeByKey(QStringLiteral("kquatt"));
+    ASSERT_NE(branch, nullptr);
+    EXPECT_FALSE(window->whereUsed()->elementOf(branch));
+}
+
+TEST_F(WhereUsedInTree, DoubleClickAsksTheHostForAnotherRecord) {
+    open(0, core::Variant::fromInt32(1));
+    QSignalSpy asked(&navigator, &host::Navigator::openRecordRequested);
+    ASSERT_EQ(usesOf(node(QStringLiteral("Quotazione corrente"), QStringLiteral("Prezzo lordo"))).size(), 2);
+    doubleClickRow(1);
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_EQ(asked[0][0].toInt(), 2);
+    EXPECT_EQ(asked[0][1].toLongLong(), 1);
+    EXPECT_EQ(asked[0][2].toInt(), 2);
+    EXPECT_EQ(asked[0][3].toString(), QStringLiteral("Uso di [Prezzo lordo - CURR]"));
+}
+
+TEST_F(WhereUsedInTree, DoubleClickOnTheWindowsOwnRecordMarksItsLine) {
+    open(2, core::Variant::fromInt32(1));
+    QSignalSpy asked(&navigator, &host::Navigator::openRecordRequested);
+    ASSERT_EQ(usesOf(node(QStringLiteral("Quotazione corrente"), QStringLiteral("Prezzo lordo"))).size(), 2);
+    doubleClickRow(1);
+    EXPECT_TRUE(asked.isEmpty());
+    EXPECT_EQ(strip(), QStringLiteral("Riga 2: Uso di [Prezzo lordo - CURR]"));
+    EXPECT_EQ(window->TXT_FORMULA->textCursor().blockNumber(), 1);
+    EXPECT_EQ(window->TXT_FORMULA->textCursor().positionInBlock(), 0);
+}
+
+TEST_F(WhereUsedInTree, AHostThatOpensNoRecordsSaysSo) {
+    open(0, core::Variant::fromInt32(1));
+    ASSERT_EQ(usesOf(node(QStringLiteral("Quotazione corrente"), QStringLiteral("Prezzo lordo"))).size(), 2);
+    responder.clear();
+    doubleClickRow(1);
+    ASSERT_EQ(responder.requests().size(), 1);
+    EXPECT_EQ(responder.requests()[0].text,
+              QStringLiteral("L'applicazione non apre altre formule da questa finestra."));
+}
+
+TEST_F(WhereUsedInTree, EnglishTexts) {
+    global.Translation()->load(QStringLiteral(FORMULE_TRANSLATIONS_DIR), QStringLiteral("en"));
+    open(0, core::Variant::fromInt32(1));
+    QTreeWidgetItem* label = nullptr;
+    for (QTreeWidgetItem* item : window->treeNodes())
+        if (item->text(0) == QStringLiteral("Gross price") && item->parent() != nullptr &&
+            item->parent()->text(0) == QStringLiteral("Current quotation"))
+            label = item;
+    ASSERT_NE(label, nullptr);
+    QMenu* popup = contextMenu(label);
+    ASSERT_NE(popup, nullptr);
+    QAction* entry = popup->findChild<QAction*>(QStringLiteral("mnuFormuleCheLoUsano"));
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->text(), QStringLiteral("Formulas that use it"));
+    entry->trigger();
+    popup->close();
+    WhereUsedDialog* dialog = window->whereUsed()->dialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->list()->topLevelItemCount(), 2);
+    EXPECT_EQ(dialog->status()->text(), QStringLiteral("Uses found: 2. Double-click to open the formula."));
+}
+
+// markLine, as the host calls it on a window it opened.
+TEST_F(Editor, MarkLineMarksTheWholeLineAndShowsTheMessage) {
+    execute(QStringLiteral("UPDATE LP17_FORMULEMANUT SET LP17_FORMULA = 'SET @OUTSC1PERC = 1' + CHAR(10) + "
+                           "'SET @OUTPREZZO = 1 / 0' WHERE LP17_ID = 1"));
+    FRMLP_FORMULE& w = open(2, core::Variant::fromInt32(1));
+    EXPECT_FALSE(w.markLine(3, QStringLiteral("oltre")));
+    EXPECT_FALSE(w.markLine(0, QStringLiteral("prima")));
+    ASSERT_TRUE(w.markLine(2, QStringLiteral("Msg 8134, Level 16, State 1, Line 2: Divide by zero error "
+                                             "encountered.")));
+    EXPECT_EQ(w.assist()->strip()->text(),
+              QStringLiteral("Riga 2: Divide by zero error encountered. (Msg 8134)"));
+    const QTextBlock second = w.TXT_FORMULA->document()->firstBlock().next();
+    // The strip counts in the box's text (its line break is CR LF), the caret in the document.
+    EXPECT_EQ(w.assist()->stripTarget(), w.TXT_FORMULA->Text().indexOf(QStringLiteral("SET"), 1));
+    EXPECT_EQ(w.TXT_FORMULA->textCursor().position(), second.position());
+    const QList<diagnostics::Mark> marks = w.assist()->highlighter()->marks();
+    ASSERT_EQ(marks.size(), 1);
+    EXPECT_EQ(marks[0].block, 1);
+    EXPECT_EQ(marks[0].length, -1);
+    EXPECT_TRUE(marks[0].error);
+    // Through the meta-object, as the host reaches it.
+    bool marked = false;
+    ASSERT_TRUE(QMetaObject::invokeMethod(&w, "markLine", Q_RETURN_ARG(bool, marked), Q_ARG(int, 1),
+                                          Q_ARG(QString, QStringLiteral("Uso di @OUTSC1PERC")),
+                                          Q_ARG(bool, false)));
+    EXPECT_TRUE(marked);
+    EXPECT_EQ(w.assist()->strip()->text(), QStringLiteral("Riga 1: Uso di @OUTSC1PERC"));
+    EXPECT_FALSE(w.assist()->highlighter()->marks().value(0).error);
+    // A change of the text ends the mark.
+    w.TXT_FORMULA->SetText(QStringLiteral("SET @OUTPREZZO = 2"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.assist()->strip()->text().isEmpty(); }, 10000));
+    EXPECT_TRUE(w.assist()->highlighter()->marks().isEmpty());
+}
+
+} // namespace
