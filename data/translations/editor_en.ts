@@ -131,5 +131,13 @@
         <source>&amp;Chiudi</source>
         <translation>&amp;Close</translation>
     </message>
+    <message>
+        <source>Ctrl+Spazio: completa l&apos;elemento · Ctrl+F: cerca tra gli elementi</source>
+        <translation>Ctrl+Space: complete the element · Ctrl+F: search the elements</translation>
+    </message>
+    <message>
+        <source>Cerca (Ctrl+F)</source>
+        <translation>Search (Ctrl+F)</translation>
+    </message>
 </context>
 </TS>

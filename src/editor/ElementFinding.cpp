@@ -67,6 +67,10 @@ ElementFinding::ElementFinding(FRMLP_FORMULE* window, core::HostServices& servic
     tree->header()->setStretchLastSection(false);
     tree->setTextElideMode(Qt::ElideNone);
     tree->viewport()->installEventFilter(this);
+    const auto fit = [tree] { tree->resizeColumnToContents(0); };
+    connect(tree, &QTreeWidget::itemExpanded, this, fit);
+    connect(tree, &QTreeWidget::itemCollapsed, this, fit);
+    connect(m_filterBox, &QLineEdit::textChanged, this, fit, Qt::QueuedConnection);
     box->viewport()->installEventFilter(this);
     connect(box, &QPlainTextEdit::cursorPositionChanged, this, &ElementFinding::followCaret);
     window->RESIZEFORM->setAfterApply([this] { layoutTree(); });
