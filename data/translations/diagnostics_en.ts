@@ -71,5 +71,89 @@
         <source>Modifiche non salvate</source>
         <translation>Unsaved changes</translation>
     </message>
+    <message>
+        <source>Quotazione (in uscita: quella che la formula calcola)</source>
+        <translation>Quotation (output: the one the formula computes)</translation>
+    </message>
+    <message>
+        <source>Entità anagrafica: Documento</source>
+        <translation>Master data: Document</translation>
+    </message>
+    <message>
+        <source>Entità anagrafica: Anagrafica cli/for</source>
+        <translation>Master data: Customer/supplier</translation>
+    </message>
+    <message>
+        <source>Entità anagrafica: Articolo</source>
+        <translation>Master data: Item</translation>
+    </message>
+    <message>
+        <source>Entità anagrafica: Totali documento</source>
+        <translation>Master data: Document totals</translation>
+    </message>
+    <message>
+        <source>Entità anagrafica: Progetto</source>
+        <translation>Master data: Project</translation>
+    </message>
+    <message>
+        <source>Entità anagrafica: Produzione</source>
+        <translation>Master data: Production</translation>
+    </message>
+    <message>
+        <source>Entità anagrafica: Configuratore</source>
+        <translation>Master data: Configurator</translation>
+    </message>
+    <message>
+        <source>numero decimale</source>
+        <translation>decimal number</translation>
+    </message>
+    <message>
+        <source>sì/no</source>
+        <translation>yes/no</translation>
+    </message>
+    <message>
+        <source>testo</source>
+        <translation>text</translation>
+    </message>
+    <message>
+        <source>La formula lo imposta con SET (e può leggerlo)</source>
+        <translation>The formula sets it with SET (and may read it)</translation>
+    </message>
+    <message>
+        <source>La formula lo legge (in sola lettura)</source>
+        <translation>The formula reads it (read-only)</translation>
+    </message>
+    <message>
+        <source>Etichetta</source>
+        <translation>Label</translation>
+    </message>
+    <message>
+        <source>Variabile</source>
+        <translation>Variable</translation>
+    </message>
+    <message>
+        <source>Tipo SQL</source>
+        <translation>SQL type</translation>
+    </message>
+    <message>
+        <source>Uso</source>
+        <translation>Use</translation>
+    </message>
+    <message>
+        <source>Id</source>
+        <translation>Id</translation>
+    </message>
+    <message>
+        <source>Tipo del valore</source>
+        <translation>Value type</translation>
+    </message>
+    <message>
+        <source>Variante</source>
+        <translation>Variant</translation>
+    </message>
+    <message>
+        <source>Codice</source>
+        <translation>Code</translation>
+    </message>
 </context>
 </TS>

@@ -159,5 +159,13 @@
         <source>L&apos;applicazione non apre altre formule da questa finestra.</source>
         <translation>The application does not open other formulas from this window.</translation>
     </message>
+    <message>
+        <source>Ctrl+Spazio: completa l&apos;elemento · Ctrl+F: cerca tra gli elementi</source>
+        <translation>Ctrl+Space: complete the element · Ctrl+F: search the elements</translation>
+    </message>
+    <message>
+        <source>Cerca (Ctrl+F)</source>
+        <translation>Search (Ctrl+F)</translation>
+    </message>
 </context>
 </TS>

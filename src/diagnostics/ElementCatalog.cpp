@@ -49,13 +49,18 @@ QString inner(const QString& written) {
 
 } // namespace
 
-QString foldForComparison(const QString& text) {
-    const QString decomposed = text.normalized(QString::NormalizationForm_D);
+QString foldForComparison(const QString& text, Fold fold) {
+    // Plain ASCII text has nothing to decompose: the search index folds 100,000 texts at once.
+    const bool ascii = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+    const QString decomposed = ascii ? text : text.normalized(QString::NormalizationForm_D);
     QString out;
     out.reserve(decomposed.size());
     bool blank = false;
     for (QChar c : decomposed) {
         if (c.category() == QChar::Mark_NonSpacing)
+            continue;
+        if (fold == Fold::Apostrophes &&
+            (c == u'\'' || c == u'`' || c == u'\u2019' || c == u'\u2018' || c == u'"'))
             continue;
         if (c.isSpace()) {
             blank = !out.isEmpty();
@@ -84,21 +89,28 @@ void ElementCatalog::setLabels(const std::function<QString(const QString&)>& tra
         } catch (...) {
             continue; // a label the service cannot give is one the translation leaves as written
         }
-        if (!m_labels.contains(label))
+        if (!m_labels.contains(label)) {
             m_labelList.append(label);
+            m_labelEntries.append(entry.number);
+        }
         m_labels.insert(label);
     }
 }
 
-void ElementCatalog::addReference(ElementKind kind, const QString& code, const QString& text) {
+void ElementCatalog::addReference(ElementKind kind, const QString& code, const QString& text,
+                                  const QString& id) {
     const QString trimmed = language::refs::rtrimBlanks(code);
-    if (kind == ElementKind::Category) {
-        m_categories.append({trimmed, text});
-        m_categoryCodes.insert(trimmed);
-    } else {
-        m_variants.append({trimmed, text});
-        m_variantCodes.insert(trimmed);
-    }
+    QList<Reference>& list = kind == ElementKind::Category ? m_categories : m_variants;
+    QHash<QString, qsizetype>& codes = kind == ElementKind::Category ? m_categoryCodes : m_variantCodes;
+    if (!codes.contains(trimmed))
+        codes.insert(trimmed, list.size());
+    list.append({trimmed, text, id});
+}
+
+const ElementCatalog::Reference* ElementCatalog::findReference(ElementKind kind, const QString& code) const {
+    const QHash<QString, qsizetype>& codes = kind == ElementKind::Category ? m_categoryCodes : m_variantCodes;
+    const auto it = codes.constFind(language::refs::rtrimBlanks(code));
+    return it == codes.constEnd() ? nullptr : &references(kind).at(*it);
 }
 
 ElementCatalog ElementCatalog::load(core::HostServices& host, const QString& ditta) {
@@ -119,7 +131,11 @@ ElementCatalog ElementCatalog::load(core::HostServices& host, const QString& dit
             while (rs && !rs->IsEOF()) {
                 const QString text =
                     core::RTrimN(rs->GetFields().Item(QStringLiteral("DESCRIZIONE")).Value()).toString();
-                c.addReference(kind, language::refs::referenceCode(text), text);
+                QString id;
+                if (kind == ElementKind::Category)
+                    id = language::refs::numberText(
+                        core::RTrimN(rs->GetFields().Item(QStringLiteral("CM01_IDCATEGORIA")).Value()));
+                c.addReference(kind, language::refs::referenceCode(text), text, id);
                 rs->MoveNext();
             }
             return true;
@@ -137,9 +153,9 @@ ElementCatalog ElementCatalog::withLists(const QList<Reference>& categories,
     ElementCatalog c;
     c.setLabels([](const QString& s) { return s; });
     for (const Reference& r : categories)
-        c.addReference(ElementKind::Category, r.code, r.text);
+        c.addReference(ElementKind::Category, r.code, r.text, r.id);
     for (const Reference& r : variants)
-        c.addReference(ElementKind::Variant, r.code, r.text);
+        c.addReference(ElementKind::Variant, r.code, r.text, r.id);
     c.m_categoriesKnown = c.m_variantsKnown = true;
     return c;
 }

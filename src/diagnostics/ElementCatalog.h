@@ -23,6 +23,7 @@ public:
     struct Reference {
         QString code;
         QString text;
+        QString id; // the category's id (CM01_IDCATEGORIA); empty for a variant or when unknown
     };
 
     // The labels through the host's translation service (one request per dictionary entry), and
@@ -51,24 +52,40 @@ public:
     QString translated(const QString& italian) const { return m_translations.value(italian, italian); }
 
     const QStringList& labels() const { return m_labelList; }
+    // The dictionary entry (1 to 139) of each label of labels(), in the same order: the first
+    // entry that gives the label.
+    const QList<int>& labelEntries() const { return m_labelEntries; }
+    // The company's categories or variants in the order the element tree lists them.
+    const QList<Reference>& references(ElementKind kind) const {
+        return kind == ElementKind::Category ? m_categories : m_variants;
+    }
+    // The reference whose code (right-trimmed) is `code`, or nullptr.
+    const Reference* findReference(ElementKind kind, const QString& code) const;
 
 private:
     void setLabels(const std::function<QString(const QString&)>& translate);
-    void addReference(ElementKind kind, const QString& code, const QString& text);
+    void addReference(ElementKind kind, const QString& code, const QString& text, const QString& id = {});
 
     QSet<QString> m_labels;
     QStringList m_labelList;
+    QList<int> m_labelEntries;
     QHash<QString, QString> m_translations;
     QList<Reference> m_categories;
     QList<Reference> m_variants;
-    QSet<QString> m_categoryCodes;
-    QSet<QString> m_variantCodes;
+    QHash<QString, qsizetype> m_categoryCodes; // code -> index in m_categories
+    QHash<QString, qsizetype> m_variantCodes;
     bool m_categoriesKnown = false;
     bool m_variantsKnown = false;
 };
 
+// What folding drops besides case, accents and doubled blanks.
+enum class Fold {
+    Blanks,     // nothing else: the suggestions compare what was written
+    Apostrophes // apostrophes and quotes too: a search for "quantita 1" finds "Quantita' 1"
+};
+
 // `text` with case, accents and runs of blanks folded away, for comparing what a user wrote
 // with a known element.
-QString foldForComparison(const QString& text);
+QString foldForComparison(const QString& text, Fold fold = Fold::Blanks);
 
 } // namespace diagnostics

@@ -9,6 +9,7 @@
 #include "check/TextBox.h"
 #include "core/NullSafe.h"
 #include "diagnostics/ElementCatalog.h"
+#include "editor/ElementFinding.h"
 #include "editor/FormulaAssist.h"
 #include "editor/TreeWhereUsed.h"
 #include "host/Cinterface.h"
@@ -116,6 +117,7 @@ struct FRMLP_FORMULE::Parts {
     // The builder of the last LoadStrutturaTree: it reads the deferred sub-branches later.
     std::unique_ptr<tree::StrutturaTree> treeBuilder;
     std::unique_ptr<TreeWhereUsed> whereUsed;
+    ElementFinding* finding = nullptr;
 };
 
 FRMLP_FORMULE::Parts::Parts(FRMLP_FORMULE* window)
@@ -168,6 +170,7 @@ FRMLP_FORMULE::FRMLP_FORMULE(QWidget* parent)
     setWindowTitle(QStringLiteral("Composizione formule SQL"));
     buildControls();
     m_parts = std::make_unique<Parts>(this);
+    m_parts->finding = new ElementFinding(this, m_parts->services, m_parts->assist->helpLine());
     connectEvents();
     qApp->installEventFilter(this);
 }
@@ -418,10 +421,26 @@ void FRMLP_FORMULE::Form_Activate() {
                  RecordUndoState();
              }
          }});
-    // The elements the formula may name, for highlighting and live diagnostics.
-    m_parts->assist->start(std::make_shared<const diagnostics::ElementCatalog>(
-        diagnostics::ElementCatalog::load(m_parts->services, RTrimN(Ditta).toString())));
+    // The elements the formula may name, for highlighting, live diagnostics, completion and help.
+    const auto catalog = std::make_shared<const diagnostics::ElementCatalog>(
+        diagnostics::ElementCatalog::load(m_parts->services, RTrimN(Ditta).toString()));
+    m_parts->assist->start(catalog);
+    m_parts->finding->start(catalog);
     restoreTrialPanel();
+    // The user starts in the formula box, the caret after the formula.
+    if (TXT_FORMULA->isEnabled() && !m_storedUnreadable) {
+        TXT_FORMULA->setFocus();
+        TXT_FORMULA->moveCursor(QTextCursor::End);
+        setCaretPosition(TXT_FORMULA->SelStart());
+    }
+}
+
+ElementFinding* FRMLP_FORMULE::finding() const {
+    return m_parts->finding;
+}
+
+QStringList FRMLP_FORMULE::pendingTreeBranches() const {
+    return m_parts->treeBuilder ? m_parts->treeBuilder->pendingBranches() : QStringList();
 }
 
 FormulaAssist* FRMLP_FORMULE::assist() const {

@@ -166,6 +166,10 @@ public:
     bool TreeExpanded() const;
     // Reads the rows of the deferred category and variant sub-branches among `keys`.
     void fillTreeBranches(const QStringList& keys);
+    // The deferred sub-branches whose rows were not read yet.
+    QStringList pendingTreeBranches() const;
+    // Completion, tree search and element help.
+    class ElementFinding* finding() const;
     // Tree nodes in the order they were added (the tree control's index order).
     const QList<QTreeWidgetItem*>& treeNodes() const { return m_treeNodes; }
     QTreeWidgetItem* nodeByKey(const QString& key) const { return m_nodesByKey.value(key); }

@@ -39,6 +39,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QPainter>
 #include <QStyle>
 #include <QTextStream>
 #include <QTreeWidget>
@@ -71,6 +72,22 @@ void place(QWidget* widget, const Design& d) {
     widget->setGeometry(controls::twipsToPixels(QRect(d.left, d.top, d.width, d.height), widget));
 }
 
+// The delete button's bin, drawn in full colour: the style's discard icon reads as disabled.
+QIcon binIcon() {
+    QPixmap pixmap(24, 24);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(120, 20, 20), 1.6));
+    p.setBrush(QColor(214, 64, 52));
+    p.drawRect(QRectF(6.5, 8.5, 11, 13));
+    p.drawRect(QRectF(4.5, 5.5, 15, 2.5));
+    p.drawRect(QRectF(9.5, 3, 5, 2.5));
+    for (double x : {9.5, 12.0, 14.5})
+        p.drawLine(QPointF(x, 11), QPointF(x, 19));
+    return QIcon(pixmap);
+}
+
 } // namespace
 
 namespace {} // namespace
@@ -80,6 +97,10 @@ namespace {} // namespace
 
 void FRMLP_FORMULE::buildControls() {
     resize(controls::twipsToPixels(WindowSize.width, this), controls::twipsToPixels(WindowSize.height, this));
+    // Below its design size the controls would overlap.
+    setMinimumSize(controls::twipsToPixels(WindowSize.width, this) * 4 / 5,
+                   controls::twipsToPixels(WindowSize.height, this) * 4 / 5);
+    setWindowIcon(QIcon(tree::treePixmap(QStringLiteral("ramo"))));
 
     LBL_OPERATORI_ = new controls::VXL_TITLEBAR(this);
     LBL_OPERATORI_->setObjectName(QStringLiteral("LBL_OPERATORI_"));
@@ -126,8 +147,7 @@ void FRMLP_FORMULE::buildControls() {
                         QStringLiteral("Istruzioni"));
     IMG_CHECK = button("IMG_CHECK", dIMG_CHECK, st->standardIcon(QStyle::SP_DialogApplyButton),
                        QStringLiteral("Controlla la formula"));
-    IMG_CLEAR = button("IMG_CLEAR", dIMG_CLEAR, st->standardIcon(QStyle::SP_DialogDiscardButton),
-                       QStringLiteral("Elimina la formula"));
+    IMG_CLEAR = button("IMG_CLEAR", dIMG_CLEAR, binIcon(), QStringLiteral("Elimina la formula"));
     IMG_SAVE = button("IMG_SAVE", dIMG_SAVE, st->standardIcon(QStyle::SP_DialogSaveButton),
                       QStringLiteral("Salva la formula"));
 

@@ -17,6 +17,7 @@
 #include <QRegularExpression>
 #include <QTextBlock>
 #include <QTimer>
+#include <QVBoxLayout>
 
 namespace editor {
 
@@ -72,8 +73,17 @@ FormulaAssist::FormulaAssist(controls::VxlRichTextBox* box, controls::VXL_TBARME
     m_stripWidget->setObjectName(QStringLiteral("LBL_DIAGNOSTICA"));
     // The window's font, not the box's fixed-width one: a server's message fits better.
     m_stripWidget->setFont(QApplication::font());
-    auto* layout = new QHBoxLayout(m_stripWidget);
-    layout->setContentsMargins(0, 0, 0, 0);
+    // Two rows: the help line of the element at the caret, then the messages.
+    auto* rows = new QVBoxLayout(m_stripWidget);
+    rows->setContentsMargins(0, 0, 0, 0);
+    rows->setSpacing(0);
+    m_help = new QLabel(m_stripWidget);
+    m_help->setObjectName(QStringLiteral("LBL_AIUTO"));
+    m_help->setStyleSheet(QStringLiteral("color: #404860; padding: 1px 4px;"));
+    m_help->setTextFormat(Qt::PlainText);
+    rows->addWidget(m_help);
+    auto* layout = new QHBoxLayout;
+    rows->addLayout(layout);
     m_message = new QLabel(m_stripWidget);
     m_message->setObjectName(QStringLiteral("LBL_MESSAGGIO"));
     m_message->setCursor(Qt::PointingHandCursor);
@@ -83,7 +93,7 @@ FormulaAssist::FormulaAssist(controls::VxlRichTextBox* box, controls::VXL_TBARME
     m_unsaved->setStyleSheet(QStringLiteral("color: #B05800; font-weight: bold; padding: 1px 4px;"));
     layout->addWidget(m_message, 1);
     layout->addWidget(m_unsaved, 0);
-    const int height = m_stripWidget->fontMetrics().height() + 6;
+    const int height = 2 * (m_stripWidget->fontMetrics().height() + 6);
     m_stripWidget->setFixedHeight(height);
     box->SetBottomMargin(height);
     box->installEventFilter(this);

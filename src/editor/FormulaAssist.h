@@ -66,6 +66,8 @@ public:
     // For tests and the demo host.
     QLabel* strip() const { return m_message; }
     QLabel* unsavedMarker() const { return m_unsaved; }
+    // The help line above the messages (the window's element help writes it).
+    QLabel* helpLine() const { return m_help; }
     diagnostics::FormulaHighlighter* highlighter() const { return m_highlighter; }
     diagnostics::LiveDiagnostics* live() const { return m_live.get(); }
     const QList<diagnostics::Diagnostic>& liveDiagnostics() const { return m_found; }
@@ -95,6 +97,7 @@ private:
     QWidget* m_stripWidget = nullptr;
     QLabel* m_message = nullptr;
     QLabel* m_unsaved = nullptr;
+    QLabel* m_help = nullptr;
     diagnostics::FormulaHighlighter* m_highlighter = nullptr;
     std::shared_ptr<const diagnostics::ElementCatalog> m_catalog;
     std::unique_ptr<diagnostics::LiveDiagnostics> m_live;

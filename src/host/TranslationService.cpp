@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QLibraryInfo>
 #include <QTranslator>
 
 namespace host {
@@ -34,6 +35,22 @@ QString TranslationService::Traduci(const QString& italianText) const {
             return text;
     }
     return italianText;
+}
+
+bool TranslationService::installQtCatalogue(const QString& language) {
+    static QTranslator* installed = nullptr;
+    if (installed != nullptr) {
+        QCoreApplication::removeTranslator(installed);
+        delete installed;
+        installed = nullptr;
+    }
+    auto translator = std::make_unique<QTranslator>();
+    const QString name = QStringLiteral("qtbase_") + (language.isEmpty() ? QStringLiteral("it") : language);
+    if (!translator->load(name, QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return false;
+    installed = translator.release();
+    QCoreApplication::installTranslator(installed);
+    return true;
 }
 
 QString TranslationService::defaultDirectory() {

@@ -30,6 +30,11 @@ public:
     Q_INVOKABLE QString Traduci(const QString& italianText) const;
     QString translate(const QString& italianText) const { return Traduci(italianText); }
 
+    // Installs Qt's own catalogue of `language` (qtbase_<language>.qm from Qt's translations
+    // folder) in the application, so the buttons of standard dialogs speak the host's language.
+    // Italian "it" needs Debian's qt6-translations-l10n. Returns false when it is not found.
+    static bool installQtCatalogue(const QString& language);
+
     // Directory of the catalogues built next to the executables (bin/../translations).
     static QString defaultDirectory();
 

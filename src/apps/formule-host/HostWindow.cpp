@@ -262,6 +262,7 @@ bool HostWindow::openEditor(int context, const core::Variant& id, bool modal,
                             return;
                         if (!modal && m_embedInArea) {
                             QMdiSubWindow* sub = m_mdi->addSubWindow(window);
+                            sub->setWindowIcon(window->windowIcon());
                             sub->show();
                             connect(window, SIGNAL(unloaded()), sub, SLOT(close()), Qt::QueuedConnection);
                         }

@@ -7,6 +7,7 @@
 #include "host/DialogResponder.h"
 #include "host/LogObject.h"
 #include "host/Responder.h"
+#include "host/TranslationService.h"
 #include "host/controls/VxlRichTextBox.h"
 
 #include <QAbstractButton>
@@ -14,8 +15,14 @@
 #include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPainter>
+#include <QTextCursor>
 #include <QTextStream>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include <cstdio>
 #include <cstring>
@@ -103,6 +110,20 @@ struct HostOptions {
         QStringLiteral("With a screenshot: also open the instructions window from the editor's legend button "
                        "and save it as PNG."),
         QStringLiteral("FILE")};
+    QCommandLineOption complete{
+        QStringLiteral("complete"),
+        QStringLiteral(
+            "With a screenshot: type this text at the end of the formula and open the completion list "
+            "(Ctrl+Space)."),
+        QStringLiteral("TEXT")};
+    QCommandLineOption filter{
+        QStringLiteral("filter"),
+        QStringLiteral("With a screenshot: type this text into the search box of the tree."),
+        QStringLiteral("TEXT")};
+    QCommandLineOption tooltip{
+        QStringLiteral("tooltip"),
+        QStringLiteral("With a screenshot: show the tooltip of the first visible tree node with this text."),
+        QStringLiteral("TEXT")};
     QCommandLineOption timings{
         QStringLiteral("timings"),
         QStringLiteral("With a screenshot: render at once and print on standard error the milliseconds from "
@@ -148,18 +169,62 @@ int verifyScreenshot(demo::HostWindow& window, const QString& file, QTextStream&
     return code;
 }
 
+// Types `text` at the end of the formula and opens the completion list with Ctrl+Space.
+void openCompletion(QWidget* editor, const QString& text) {
+    auto* box = editor->findChild<controls::VxlRichTextBox*>(QStringLiteral("TXT_FORMULA"));
+    if (!box)
+        return;
+    box->moveCursor(QTextCursor::End);
+    box->insertPlainText(text);
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, Qt::ControlModifier);
+    QApplication::sendEvent(box, &press);
+}
+
+// Shows the tooltip of the first visible tree node whose text is `text`; returns its label.
+QWidget* showNodeTooltip(QWidget* editor, const QString& text) {
+    auto* tree = editor->findChild<QTreeWidget*>(QStringLiteral("TVW_FIELDS"));
+    if (!tree)
+        return nullptr;
+    const QList<QTreeWidgetItem*> found = tree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
+    for (QTreeWidgetItem* item : found) {
+        if (item->isHidden())
+            continue;
+        tree->scrollToItem(item);
+        const QPoint at = tree->visualItemRect(item).center();
+        QHelpEvent help(QEvent::ToolTip, at, tree->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(tree->viewport(), &help);
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible() && w->inherits("QTipLabel"))
+                return w;
+    }
+    return nullptr;
+}
+
+// The editor's picture with a tooltip drawn over it where it shows on screen.
+QPixmap grabWithTooltip(QWidget* target, QWidget* tip) {
+    QPixmap picture = target->grab();
+    if (tip) {
+        QPainter painter(&picture);
+        painter.drawPixmap(tip->pos() - target->mapToGlobal(QPoint(0, 0)), tip->grab());
+    }
+    return picture;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QElapsedTimer sinceStart;
     sinceStart.start();
-    // A screenshot is rendered off screen.
-    for (int i = 1; i < argc; ++i) {
-        if ((std::strcmp(argv[i], "--screenshot") == 0 || std::strcmp(argv[i], "--host-screenshot") == 0 ||
-             std::strcmp(argv[i], "--verify-screenshot") == 0) &&
-            qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
+    // A screenshot is rendered off screen; without a display the help and the screenshots are too.
+    const bool noDisplay =
+        qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    bool offscreenRun = false;
+    for (int i = 1; i < argc; ++i)
+        offscreenRun = offscreenRun || std::strcmp(argv[i], "--screenshot") == 0 ||
+                       std::strcmp(argv[i], "--host-screenshot") == 0 ||
+                       std::strcmp(argv[i], "--verify-screenshot") == 0;
+    if ((offscreenRun || noDisplay) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("formule-host"));
 
@@ -170,10 +235,17 @@ int main(int argc, char** argv) {
     parser.addOptions({options.db, options.lang, options.company, options.context, options.id, options.modal,
                        options.screenshot, options.hostScreenshot, options.variants, options.expandTree,
                        options.formula, options.check, options.legendScreenshot, options.timings,
-                       options.verifyScreenshot});
+                       options.verifyScreenshot, options.complete, options.filter, options.tooltip});
     parser.process(app);
 
     QTextStream err(stderr);
+    if (noDisplay && !offscreenRun && qgetenv("QT_QPA_PLATFORM") == "offscreen") {
+        err << "formule-host: no display; give --screenshot FILE (with --context and --id) to render the "
+               "editor off screen\n";
+        return 2;
+    }
+    // Qt's own dialog texts (Yes, No, Retry...) in the host's language.
+    host::TranslationService::installQtCatalogue(parser.value(options.lang));
     const QString connectionString =
         parser.isSet(options.db) ? parser.value(options.db)
                                  : ado::setup::embeddedConnectionString(ado::setup::defaultDatabasePath());
@@ -282,8 +354,17 @@ int main(int argc, char** argv) {
                 }
                 if (parser.isSet(options.legendScreenshot))
                     saveInstructionsWindow(editor, parser.value(options.legendScreenshot), err);
+                if (parser.isSet(options.filter)) {
+                    if (auto* find = editor->findChild<QLineEdit*>(QStringLiteral("TXT_CERCA")))
+                        find->setText(parser.value(options.filter));
+                }
+                if (parser.isSet(options.complete))
+                    openCompletion(editor, parser.value(options.complete));
+                QWidget* tip = parser.isSet(options.tooltip)
+                                   ? showNodeTooltip(editor, parser.value(options.tooltip))
+                                   : nullptr;
                 QWidget* target = wholeHost ? static_cast<QWidget*>(&window) : editor;
-                const bool saved = target->grab().save(shotFile, "PNG");
+                const bool saved = grabWithTooltip(target, tip).save(shotFile, "PNG");
                 if (!saved)
                     err << "formule-host: cannot write " << shotFile << '\n';
                 else

@@ -97,6 +97,8 @@ void VXL_RESIZEFORM::apply() {
         item.widget->setGeometry(qRound(d.x() * sx), qRound(d.y() * sy), qRound(d.width() * sx),
                                  qRound(d.height() * sy));
     }
+    if (m_afterApply)
+        m_afterApply();
 }
 
 bool VXL_RESIZEFORM::eventFilter(QObject* watched, QEvent* event) {

@@ -8,6 +8,8 @@
 #include <QVariant>
 #include <QWidget>
 
+#include <functional>
+
 namespace controls {
 
 // The host's resize manager: an invisible control that moves and stretches the controls of
@@ -50,6 +52,8 @@ public:
     QList<QPair<QString, int>> registrations() const;
     // Lays the controls out for the window's current size.
     void apply();
+    // Called after every layout, for controls the window places relative to registered ones.
+    void setAfterApply(std::function<void()> afterApply) { m_afterApply = std::move(afterApply); }
 
 signals:
     void RegisterControls();
@@ -72,6 +76,7 @@ private:
     bool m_started = false;
     bool m_registered = false;
     bool m_proportional = false;
+    std::function<void()> m_afterApply;
 };
 
 } // namespace controls

@@ -1,0 +1,75 @@
+// Finding elements from the command line: the completion candidates of a fragment and the help
+// of an element, as the editor's completion list and help line show them.
+
+#include "apps/formule/Command.h"
+#include "diagnostics/ElementCatalog.h"
+#include "diagnostics/ElementHelp.h"
+#include "diagnostics/ElementSearch.h"
+
+using namespace formule_cli;
+
+namespace {
+
+std::shared_ptr<const diagnostics::ElementCatalog> loadCatalog(Context& ctx, core::HostServices& services) {
+    return std::make_shared<const diagnostics::ElementCatalog>(
+        diagnostics::ElementCatalog::load(services, QString::number(ctx.company)));
+}
+
+int complete(Context& ctx, const QStringList& positional) {
+    if (positional.size() != 1 || !diagnostics::ElementSearch::kindOf(positional.first())) {
+        *ctx.err << "complete: give one fragment that starts with [, { or | (quote it)\n";
+        return ExitUsage;
+    }
+    core::FunctionServices services = hostServices(ctx);
+    const diagnostics::ElementSearch search(loadCatalog(ctx, services));
+    const QList<diagnostics::Candidate> found = search.complete(positional.first());
+    for (const diagnostics::Candidate& c : found)
+        *ctx.out << c.inserted << "\n";
+    return found.isEmpty() ? ExitNegative : ExitOk;
+}
+
+int describe(Context& ctx, const QStringList& positional) {
+    if (positional.size() != 1) {
+        *ctx.err << "describe: give one element with its delimiters (quote it)\n";
+        return ExitUsage;
+    }
+    core::FunctionServices services = hostServices(ctx);
+    const diagnostics::ElementHelp help(
+        loadCatalog(ctx, services), [&services](const QString& s) { return services.translate(s); },
+        diagnostics::ElementHelp::connectionDataType(services));
+    const std::optional<diagnostics::ElementInfo> info = help.describe(positional.first());
+    if (!info) {
+        *ctx.err << "describe: unknown element " << positional.first() << "\n";
+        return ExitNegative;
+    }
+    for (const QString& line : help.lines(*info))
+        *ctx.out << line << "\n";
+    return ExitOk;
+}
+
+const Registrar completeCommand(Command{
+    QStringLiteral("complete"),
+    QStringLiteral("The elements a fragment starting with [, { or | may become, best first, one per line "
+                   "(at most 50), written as they are inserted; exit 1 when there is none."),
+    [](QCommandLineParser& parser) {
+        parser.addPositionalArgument(QStringLiteral("FRAGMENT"),
+                                     QStringLiteral("What was typed, e.g. \"[quantita 1\"."));
+    },
+    [](Context& ctx, const QCommandLineParser&, const QStringList& positional) {
+        return complete(ctx, positional);
+    }});
+
+const Registrar describeCommand(Command{
+    QStringLiteral("describe"),
+    QStringLiteral("What an element is: its variable, SQL type, group and use; a category's id and value "
+                   "type; a variant's code."),
+    [](QCommandLineParser& parser) {
+        parser.addPositionalArgument(
+            QStringLiteral("ELEMENT"),
+            QStringLiteral("The element with its delimiters, e.g. \"[Prezzo lordo]\"."));
+    },
+    [](Context& ctx, const QCommandLineParser&, const QStringList& positional) {
+        return describe(ctx, positional);
+    }});
+
+} // namespace

@@ -1,0 +1,140 @@
+#include "diagnostics/ElementSearch.h"
+
+#include "language/Dictionary.h"
+
+#include <algorithm>
+
+namespace diagnostics {
+
+namespace {
+
+// Rank classes of a match, best first.
+enum Rank { Exact = 0, Prefix = 1, WordStarts = 2, Anywhere = 3 };
+
+struct Scored {
+    int rank;
+    qsizetype position; // where the first word occurs in the shown text (its length when absent)
+    int index;
+    bool operator<(const Scored& o) const {
+        return std::tie(rank, position, index) < std::tie(o.rank, o.position, o.index);
+    }
+};
+
+bool beginsWord(const QString& text, qsizetype at) {
+    return at == 0 || !text.at(at - 1).isLetterOrNumber();
+}
+
+} // namespace
+
+SearchWords::SearchWords(const QString& typed)
+    : m_folded(foldForComparison(typed, Fold::Apostrophes))
+    , m_words(m_folded.split(u' ', Qt::SkipEmptyParts)) {}
+
+bool SearchWords::matches(const QString& foldedText) const {
+    return std::all_of(m_words.begin(), m_words.end(),
+                       [&](const QString& w) { return foldedText.contains(w); });
+}
+
+bool SearchWords::matchesWordStarts(const QString& foldedText) const {
+    return std::all_of(m_words.begin(), m_words.end(), [&](const QString& w) {
+        for (qsizetype at = foldedText.indexOf(w); at >= 0; at = foldedText.indexOf(w, at + 1))
+            if (beginsWord(foldedText, at))
+                return true;
+        return false;
+    });
+}
+
+QChar openingDelimiter(ElementKind kind) {
+    return kind == ElementKind::Label ? u'[' : kind == ElementKind::Category ? u'{' : u'|';
+}
+
+QChar closingDelimiter(ElementKind kind) {
+    return kind == ElementKind::Label ? u']' : kind == ElementKind::Category ? u'}' : u'|';
+}
+
+ElementSearch::ElementSearch(std::shared_ptr<const ElementCatalog> catalog)
+    : m_catalog(std::move(catalog)) {
+    const QStringList& labels = m_catalog->labels();
+    m_labels.reserve(std::size_t(labels.size()));
+    for (qsizetype i = 0; i < labels.size(); ++i) {
+        const QString variable = language::Dictionary::entry(m_catalog->labelEntries().at(i)).variable;
+        m_labels.push_back(
+            {foldForComparison(labels.at(i).mid(1, labels.at(i).size() - 2), Fold::Apostrophes),
+             foldForComparison(variable.mid(1), Fold::Apostrophes)});
+    }
+    for (ElementKind kind : {ElementKind::Category, ElementKind::Variant}) {
+        std::vector<Indexed>& index = kind == ElementKind::Category ? m_categories : m_variants;
+        const QList<ElementCatalog::Reference>& list = m_catalog->references(kind);
+        index.reserve(std::size_t(list.size()));
+        for (const ElementCatalog::Reference& r : list)
+            index.push_back({foldForComparison(r.text, Fold::Apostrophes), {}});
+    }
+}
+
+const std::vector<ElementSearch::Indexed>& ElementSearch::indexOf(ElementKind kind) const {
+    return kind == ElementKind::Label ? m_labels : kind == ElementKind::Category ? m_categories : m_variants;
+}
+
+QString ElementSearch::insertedText(ElementKind kind, int index) const {
+    if (kind == ElementKind::Label)
+        return m_catalog->labels().at(index);
+    return openingDelimiter(kind) + m_catalog->references(kind).at(index).text + closingDelimiter(kind);
+}
+
+std::optional<ElementKind> ElementSearch::kindOf(const QString& fragment) {
+    if (fragment.startsWith(u'['))
+        return ElementKind::Label;
+    if (fragment.startsWith(u'{'))
+        return ElementKind::Category;
+    if (fragment.startsWith(u'|'))
+        return ElementKind::Variant;
+    return std::nullopt;
+}
+
+QList<Candidate> ElementSearch::complete(const QString& fragment, int limit) const {
+    const std::optional<ElementKind> kind = kindOf(fragment);
+    if (!kind)
+        return {};
+    QString typed = fragment.mid(1);
+    if (typed.endsWith(closingDelimiter(*kind)))
+        typed.chop(1);
+    return find(*kind, SearchWords(typed), limit);
+}
+
+QList<Candidate> ElementSearch::find(ElementKind kind, const SearchWords& words, int limit) const {
+    const std::vector<Indexed>& index = indexOf(kind);
+    std::vector<Scored> found;
+    const QString& query = words.folded();
+    const QString first = words.isEmpty() ? QString() : words.words().first();
+    for (std::size_t i = 0; i < index.size(); ++i) {
+        const Indexed& e = index[i];
+        const bool inShown = words.matches(e.display);
+        if (!inShown && (e.extra.isEmpty() || !words.matches(e.display + u'\x01' + e.extra)))
+            continue;
+        int rank = Anywhere;
+        if (!query.isEmpty() && e.display == query)
+            rank = Exact;
+        else if (e.display.startsWith(query))
+            rank = Prefix;
+        else if (inShown && words.matchesWordStarts(e.display))
+            rank = WordStarts;
+        const qsizetype at = first.isEmpty() ? 0 : e.display.indexOf(first);
+        found.push_back({rank, at < 0 ? e.display.size() : at, int(i)});
+    }
+    const std::size_t kept = std::min(found.size(), std::size_t(std::max(limit, 0)));
+    std::partial_sort(found.begin(), found.begin() + std::ptrdiff_t(kept), found.end());
+    QList<Candidate> out;
+    out.reserve(qsizetype(kept));
+    for (std::size_t i = 0; i < kept; ++i)
+        out.append({kind, insertedText(kind, found[i].index), found[i].index});
+    return out;
+}
+
+bool ElementSearch::anyMatch(ElementKind kind, const SearchWords& words) const {
+    const std::vector<Indexed>& index = indexOf(kind);
+    return std::any_of(index.begin(), index.end(), [&](const Indexed& e) {
+        return words.matches(e.display) || (!e.extra.isEmpty() && words.matches(e.extra));
+    });
+}
+
+} // namespace diagnostics

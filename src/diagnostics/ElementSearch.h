@@ -1,0 +1,84 @@
+#pragma once
+
+#include "diagnostics/ElementCatalog.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace diagnostics {
+
+// The words of a search, folded: every one must occur in a text for it to match, in any order,
+// whatever their case, accents and apostrophes.
+class SearchWords {
+public:
+    explicit SearchWords(const QString& typed);
+
+    bool isEmpty() const { return m_words.isEmpty(); }
+    const QStringList& words() const { return m_words; }
+    const QString& folded() const { return m_folded; }
+    // Whether every word occurs in `foldedText` (a text folded with Fold::Apostrophes).
+    bool matches(const QString& foldedText) const;
+    // Whether every word begins a word of `foldedText`.
+    bool matchesWordStarts(const QString& foldedText) const;
+
+private:
+    QString m_folded;
+    QStringList m_words;
+};
+
+// One element offered for insertion: written as it is inserted ("[Prezzo lordo - CURR]",
+// "{C01 - Colore}", "|V01 - Colore scocca|").
+struct Candidate {
+    ElementKind kind = ElementKind::Label;
+    QString inserted;
+    int index = 0; // position in the catalogue's list of that kind
+};
+
+// The completion candidates of a fragment the user is typing. The catalogue's elements are
+// folded once, when the search is made (one search per window or run of the tool); a query
+// then compares folded texts only, so 100,000 categories answer in a few milliseconds on the
+// GUI thread. Read-only after construction.
+class ElementSearch {
+public:
+    static constexpr int MaxCandidates = 50;
+
+    explicit ElementSearch(std::shared_ptr<const ElementCatalog> catalog);
+
+    // The kind a fragment opens: "[" labels, "{" categories, "|" variants; nullopt otherwise.
+    static std::optional<ElementKind> kindOf(const QString& fragment);
+    // The candidates for a fragment beginning with its opening delimiter (a closing delimiter at
+    // its end is ignored), best first, at most `limit`: an exact element first, then elements
+    // that begin with what was typed, then those whose words begin with the typed words, then
+    // any other that holds every typed word; ties keep the catalogue's order.
+    QList<Candidate> complete(const QString& fragment, int limit = MaxCandidates) const;
+    // The same for the words of a search over one kind (the tree filter).
+    QList<Candidate> find(ElementKind kind, const SearchWords& words, int limit) const;
+    // Whether any element of `kind` matches the words.
+    bool anyMatch(ElementKind kind, const SearchWords& words) const;
+
+    const ElementCatalog& catalog() const { return *m_catalog; }
+
+private:
+    struct Indexed {
+        QString display; // folded text shown (label without brackets, "code - description")
+        QString extra;   // folded variable name of a label
+    };
+    const std::vector<Indexed>& indexOf(ElementKind kind) const;
+    QString insertedText(ElementKind kind, int index) const;
+
+    std::shared_ptr<const ElementCatalog> m_catalog;
+    std::vector<Indexed> m_labels;
+    std::vector<Indexed> m_categories;
+    std::vector<Indexed> m_variants;
+};
+
+// The opening and closing delimiters of an element of `kind`.
+QChar openingDelimiter(ElementKind kind);
+QChar closingDelimiter(ElementKind kind);
+
+} // namespace diagnostics

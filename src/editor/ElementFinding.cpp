@@ -1,0 +1,173 @@
+#include "editor/ElementFinding.h"
+
+#include "core/HostServices.h"
+#include "diagnostics/ElementHelp.h"
+#include "diagnostics/ElementSearch.h"
+#include "editor/ElementCompleter.h"
+#include "editor/FRMLP_FORMULE.h"
+#include "editor/TreeFilter.h"
+#include "host/controls/VXL_RESIZEFORM.h"
+#include "host/controls/VxlRichTextBox.h"
+#include "tree/Insertion.h"
+
+#include <QHeaderView>
+#include <QHelpEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QShortcut>
+#include <QTextBlock>
+#include <QToolTip>
+#include <QTreeWidget>
+
+namespace editor {
+
+namespace {
+
+const QString Hint = QStringLiteral("Ctrl+Spazio: completa l'elemento · Ctrl+F: cerca tra gli elementi");
+
+} // namespace
+
+ElementFinding::ElementFinding(FRMLP_FORMULE* window, core::HostServices& services, QLabel* helpLine)
+    : QObject(window)
+    , m_window(window)
+    , m_services(services)
+    , m_helpLine(helpLine) {
+    controls::VxlRichTextBox* box = window->TXT_FORMULA;
+    QTreeWidget* tree = window->TVW_FIELDS;
+    m_completer = new ElementCompleter(box);
+    m_completer->setInserted([window] {
+        window->setCaretPosition(window->TXT_FORMULA->SelStart());
+        window->RecordUndoState();
+    });
+    m_filterBox = new QLineEdit(window);
+    m_filterBox->setObjectName(QStringLiteral("TXT_CERCA"));
+    m_filterBox->setPlaceholderText(m_services.translate(QStringLiteral("Cerca (Ctrl+F)")));
+    m_filter =
+        new TreeFilter(tree, m_filterBox,
+                       {.nodes = [window]() -> const QList<QTreeWidgetItem*>& { return window->treeNodes(); },
+                        .pending = [window] { return window->pendingTreeBranches(); },
+                        .fill = [window](const QStringList& keys) { window->fillTreeBranches(keys); },
+                        .extra =
+                            [this](QTreeWidgetItem* item) {
+                                const QString element = insertionOf(item);
+                                const std::optional<diagnostics::ElementInfo> info =
+                                    m_help ? m_help->describe(element) : std::nullopt;
+                                return info ? element + u' ' + info->variable : element;
+                            },
+                        .activate = [window] { window->TVW_FIELDS_DblClick(); }});
+    auto* find = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), window);
+    find->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(find, &QShortcut::activated, this, [this] {
+        m_filterBox->setFocus();
+        m_filterBox->selectAll();
+    });
+    // The tree: full texts readable by scrolling sideways and in the tooltip.
+    tree->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    tree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    tree->header()->setStretchLastSection(false);
+    tree->setTextElideMode(Qt::ElideNone);
+    tree->viewport()->installEventFilter(this);
+    const auto fit = [tree] { tree->resizeColumnToContents(0); };
+    connect(tree, &QTreeWidget::itemExpanded, this, fit);
+    connect(tree, &QTreeWidget::itemCollapsed, this, fit);
+    connect(m_filterBox, &QLineEdit::textChanged, this, fit, Qt::QueuedConnection);
+    box->viewport()->installEventFilter(this);
+    connect(box, &QPlainTextEdit::cursorPositionChanged, this, &ElementFinding::followCaret);
+    window->RESIZEFORM->setAfterApply([this] { layoutTree(); });
+    if (m_helpLine)
+        m_helpLine->setText(m_services.translate(Hint));
+}
+
+ElementFinding::~ElementFinding() = default;
+
+void ElementFinding::start(std::shared_ptr<const diagnostics::ElementCatalog> catalog) {
+    m_search = std::make_shared<const diagnostics::ElementSearch>(catalog);
+    m_help = std::make_unique<diagnostics::ElementHelp>(
+        catalog, [this](const QString& s) { return m_services.translate(s); },
+        diagnostics::ElementHelp::connectionDataType(m_services));
+    m_completer->setSearch(m_search);
+    m_filter->setSearch(m_search);
+    if (!m_window->RESIZEFORM->isStarted())
+        layoutTree();
+    followCaret();
+}
+
+void ElementFinding::layoutTree() {
+    QTreeWidget* tree = m_window->TVW_FIELDS;
+    const QRect placed = tree->geometry();
+    const int height = m_filterBox->sizeHint().height();
+    m_filterBox->setGeometry(placed.left(), placed.top(), placed.width(), height);
+    tree->setGeometry(placed.adjusted(0, height + 2, 0, 0));
+}
+
+QString ElementFinding::insertionOf(QTreeWidgetItem* item) const {
+    tree::InsertionRequest request;
+    request.text = item->text(0);
+    if (item->parent() != nullptr) {
+        request.parentText = item->parent()->text(0);
+        if (item->parent()->parent() != nullptr)
+            request.grandparentText = item->parent()->parent()->text(0);
+    }
+    try {
+        return tree::composeInsertion(request, [this](const QString& s) { return m_services.translate(s); })
+            .insertion;
+    } catch (...) {
+        return {};
+    }
+}
+
+QString ElementFinding::helpOf(const QString& element, bool multiline) const {
+    const std::optional<diagnostics::ElementInfo> info = m_help ? m_help->describe(element) : std::nullopt;
+    if (!info)
+        return {};
+    return multiline ? m_help->lines(*info).join(u'\n') : m_help->summary(*info);
+}
+
+QString ElementFinding::nodeTip(QTreeWidgetItem* item) const {
+    if (item == nullptr)
+        return {};
+    const QString help = item->childCount() == 0 ? helpOf(insertionOf(item), true) : QString();
+    return help.isEmpty() ? item->text(0) : item->text(0) + QStringLiteral("\n\n") + help;
+}
+
+QString ElementFinding::elementTipAt(int documentPosition) const {
+    const QTextBlock block = m_window->TXT_FORMULA->document()->findBlock(documentPosition);
+    if (!block.isValid())
+        return {};
+    const QTextBlock previous = block.previous();
+    const int state =
+        previous.isValid() ? std::max(previous.userState(), 0) : diagnostics::FormulaScanner::Normal;
+    const diagnostics::FormulaScanner scanner;
+    const std::optional<diagnostics::Span> span =
+        diagnostics::elementAt(scanner, block.text(), state, documentPosition - block.position());
+    return span ? block.text().mid(span->start, span->length) : QString();
+}
+
+void ElementFinding::followCaret() {
+    if (!m_helpLine)
+        return;
+    const QString element = elementTipAt(m_window->TXT_FORMULA->textCursor().position());
+    const QString help = element.isEmpty() ? QString() : helpOf(element, false);
+    m_helpLine->setText(help.isEmpty() ? m_services.translate(Hint) : help);
+}
+
+bool ElementFinding::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::ToolTip)
+        return QObject::eventFilter(watched, event);
+    auto* help = static_cast<QHelpEvent*>(event);
+    QString tip;
+    if (watched == m_window->TVW_FIELDS->viewport()) {
+        tip = nodeTip(m_window->TVW_FIELDS->itemAt(help->pos()));
+    } else {
+        const int position = m_window->TXT_FORMULA->cursorForPosition(help->pos()).position();
+        const QString element = elementTipAt(position);
+        tip = element.isEmpty() ? QString() : helpOf(element, true);
+    }
+    if (tip.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(help->globalPos(), tip, qobject_cast<QWidget*>(watched));
+    return true;
+}
+
+} // namespace editor

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <memory>
+
+#include <QLabel>
+#include <QLineEdit>
+class QTreeWidgetItem;
+
+namespace core {
+class HostServices;
+}
+namespace diagnostics {
+class ElementCatalog;
+class ElementHelp;
+class ElementSearch;
+} // namespace diagnostics
+
+namespace editor {
+
+class ElementCompleter;
+class FRMLP_FORMULE;
+class TreeFilter;
+
+// Finding and understanding elements in the editor window: the completion list of the formula
+// box, the search box of the element tree, the tooltips of the tree and the box (the full text
+// of a node and what an element is) and the help line under the box that follows the caret.
+// It adds to the window without changing what the window does: insertions go through the
+// window's own double-click insertion and history.
+class ElementFinding : public QObject {
+    Q_OBJECT
+public:
+    ElementFinding(FRMLP_FORMULE* window, core::HostServices& services, QLabel* helpLine);
+    ~ElementFinding() override;
+
+    // The catalogue is known (the window's first activation): the search index is built once.
+    void start(std::shared_ptr<const diagnostics::ElementCatalog> catalog);
+
+    ElementCompleter* completer() const { return m_completer; }
+    TreeFilter* treeFilter() const { return m_filter; }
+    QLineEdit* filterBox() const { return m_filterBox; }
+    QLabel* helpLine() const { return m_helpLine; }
+    // The help of a tree node (its full text, and what the element it inserts is).
+    QString nodeTip(QTreeWidgetItem* item) const;
+    // The help of the element at a position of the box's text (empty when none).
+    QString elementTipAt(int documentPosition) const;
+    // Lays the search box above the tree (after the window's resize manager placed the tree).
+    void layoutTree();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QString insertionOf(QTreeWidgetItem* item) const;
+    QString helpOf(const QString& element, bool multiline) const;
+    void followCaret();
+
+    FRMLP_FORMULE* m_window;
+    core::HostServices& m_services;
+    QPointer<QLabel> m_helpLine;
+    QLineEdit* m_filterBox = nullptr;
+    ElementCompleter* m_completer = nullptr;
+    TreeFilter* m_filter = nullptr;
+    std::shared_ptr<const diagnostics::ElementSearch> m_search;
+    std::unique_ptr<diagnostics::ElementHelp> m_help;
+    bool m_placing = false;
+};
+
+} // namespace editor
