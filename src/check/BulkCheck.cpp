@@ -42,6 +42,14 @@ int firstReferenceLine(const QString& shown) {
 
 } // namespace
 
+QString csvField(const QString& text) {
+    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n') && !text.contains(u'\r'))
+        return text;
+    QString quoted = text;
+    quoted.replace(QStringLiteral("\""), QStringLiteral("\"\""));
+    return u'"' + quoted + u'"';
+}
+
 QString verdictName(Verdict verdict) {
     switch (verdict) {
     case Verdict::Ok:

@@ -21,6 +21,10 @@ enum class Verdict { Ok, Error, Stale };
 // "OK", "ERROR", "STALE": the words of the tool's output, never translated.
 QString verdictName(Verdict verdict);
 
+// One field of a CSV row of the results: quoted when it holds a separator, a quote or a line
+// break (the tool's --format csv and the verification window's export).
+QString csvField(const QString& text);
+
 // The texts the verification shows, in Italian (through the host's translation service).
 namespace bulkmsg {
 inline const QString Unshowable =

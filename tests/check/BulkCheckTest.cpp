@@ -166,4 +166,20 @@ TEST_F(BulkCheckTest, CountsTheRecordsToCheck) {
     EXPECT_EQ(check::BulkCheck::countRecords(m_connection, 0), 3);
 }
 
+TEST(BulkCsv, FieldsAreQuotedOnlyWhenTheyMustBe) {
+    const struct {
+        const char* text;
+        const char* field;
+    } cases[] = {
+        {"Msg 137", "Msg 137"},
+        {"", ""},
+        {"a, b", "\"a, b\""},
+        {"say \"x\"", "\"say \"\"x\"\"\""},
+        {"line\r\nbreak", "\"line\r\nbreak\""},
+        {"line\nbreak", "\"line\nbreak\""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(check::csvField(QString::fromUtf8(c.text)), QString::fromUtf8(c.field)) << c.text;
+}
+
 } // namespace

@@ -35,14 +35,6 @@ QString verdictText(check::Verdict verdict, const TranslateText& tr) {
     return {};
 }
 
-QString csvField(const QString& text) {
-    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n') && !text.contains(u'\r'))
-        return text;
-    QString quoted = text;
-    quoted.replace(QStringLiteral("\""), QStringLiteral("\"\""));
-    return u'"' + quoted + u'"';
-}
-
 } // namespace
 
 VerifyModel::VerifyModel(TranslateText translate, QObject* parent)
@@ -116,9 +108,9 @@ QString VerifyModel::toCsv(const QList<int>& order) const {
         csv += QStringLiteral("%1,%2,%3,%4,%5,%6\n")
                    .arg(r.context)
                    .arg(r.id)
-                   .arg(check::verdictName(r.verdict), csvField(r.message))
+                   .arg(check::verdictName(r.verdict), check::csvField(r.message))
                    .arg(r.line)
-                   .arg(csvField(r.description));
+                   .arg(check::csvField(r.description));
     }
     return csv;
 }

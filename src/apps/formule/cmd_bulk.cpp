@@ -90,15 +90,6 @@ int runWhereUsed(Context& ctx, const QCommandLineParser& parser, const QStringLi
     return found > 0 ? ExitOk : ExitNegative;
 }
 
-// One field of a CSV row: quoted when it holds a separator, a quote or a line break.
-QString csvField(const QString& text) {
-    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n') && !text.contains(u'\r'))
-        return text;
-    QString quoted = text;
-    quoted.replace(QStringLiteral("\""), QStringLiteral("\"\""));
-    return u'"' + quoted + u'"';
-}
-
 // A message on one tab-separated line.
 QString tsvField(QString text) {
     for (QChar& c : text) {
@@ -129,7 +120,7 @@ public:
             m_out << r.context << '\t' << r.id << '\t' << verdict << '\t' << tsvField(r.message) << '\n';
             break;
         case Format::Csv:
-            m_out << r.context << ',' << r.id << ',' << verdict << ',' << csvField(r.message) << '\n';
+            m_out << r.context << ',' << r.id << ',' << verdict << ',' << check::csvField(r.message) << '\n';
             break;
         case Format::Json: {
             const QJsonObject object{{QStringLiteral("context"), r.context},
