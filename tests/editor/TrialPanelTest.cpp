@@ -22,6 +22,14 @@ protected:
         global.Settings()->User()->setFileName(dir.filePath(QStringLiteral("user.ini")));
     }
     editor::TrialPanel& panel() { return *window->trialPanel(); }
+    int rowOf(const char* key) {
+        QTableWidget* t = panel().inputTable();
+        for (int row = 0; row < t->rowCount(); ++row)
+            if (auto* edit = qobject_cast<QLineEdit*>(t->cellWidget(row, 2));
+                edit && edit->objectName() == QLatin1String(key))
+                return row;
+        return -1;
+    }
     QLineEdit* input(const char* key) {
         QTableWidget* t = panel().inputTable();
         for (int row = 0; row < t->rowCount(); ++row)
@@ -85,6 +93,27 @@ TEST_F(Trial, ValuesAreRememberedPerRecordInTheUsersSettings) {
     panel().refreshElements();
     ASSERT_TRUE(input("@ATTPREZZO"));
     EXPECT_EQ(input("@ATTPREZZO")->text(), QStringLiteral("7"));
+}
+
+// Categories and variants are listed by their display text, as the box shows them.
+TEST_F(Trial, CategoriesAndVariantsShowTheirDisplayText) {
+    FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
+    w.TXT_FORMULA->SetText(QStringLiteral("IF {C01 - Colore} = 'ROSSO' AND |V01 - Colore scocca| = 'BLU'\r\n"
+                                          "  SET [Prezzo lordo] = 1"));
+    w.showTrialPanel(true);
+    QTableWidget* t = panel().inputTable();
+    const int category = rowOf("C:123");
+    const int variant = rowOf("V:V01");
+    ASSERT_GE(category, 0);
+    ASSERT_GE(variant, 0);
+    EXPECT_EQ(t->item(category, 0)->text(), QStringLiteral("{C01 - Colore}"));
+    EXPECT_EQ(t->item(variant, 0)->text(), QStringLiteral("|V01 - Colore scocca|"));
+    EXPECT_EQ(t->item(category, 1)->text(), QStringLiteral("testo"));
+    input("C:123")->setText(QStringLiteral("ROSSO"));
+    input("V:V01")->setText(QStringLiteral("BLU"));
+    panel().runButton()->click();
+    ASSERT_TRUE(panel().lastResult().ran) << panel().lastResult().message.toStdString();
+    EXPECT_EQ(panel().outputTable()->item(0, 2)->text(), QStringLiteral("1.000000"));
 }
 
 // The trial button is not one of the resize manager's controls: it keeps its distance from the
