@@ -80,7 +80,8 @@ void FRMLP_FORMULE::buildTrialPanel(const QRect& button) {
     IMG_TRIAL = new controls::VXL_TBARMENU(this);
     IMG_TRIAL->setObjectName(QStringLiteral("IMG_TRIAL"));
     IMG_TRIAL->SetPicture(style()->standardIcon(QStyle::SP_MediaPlay));
-    IMG_TRIAL->setToolTip(translate(QStringLiteral("Prova la formula (Ctrl+T)")));
+    // Translated with the other captions once the host is known (translateCaptions).
+    IMG_TRIAL->setToolTip(QStringLiteral("Prova la formula (Ctrl+T)"));
     IMG_TRIAL->setGeometry(button);
     new FollowMoves(IMG_CHECK, IMG_TRIAL);
     m_trial = new TrialPanel(
