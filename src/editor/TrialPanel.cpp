@@ -134,6 +134,7 @@ TrialPanel::TrialPanel(controls::VxlRichTextBox* box, TranslateFn translate, QWi
     m_run->setObjectName(QStringLiteral("CMD_PROVA"));
     m_outputs = table(this, 3);
     m_message = new QLabel(this);
+    m_message->setObjectName(QStringLiteral("LBL_TRIAL_MESSAGE"));
     m_message->setWordWrap(true);
     m_message->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(m_inputs, 3);
