@@ -12,6 +12,7 @@
 #include "editor/ElementFinding.h"
 #include "editor/FormulaAssist.h"
 #include "editor/TreeWhereUsed.h"
+#include "editor/TrialPanel.h"
 #include "host/Cinterface.h"
 #include "host/ConnectionFactory.h"
 #include "host/GlobalObject.h"
@@ -707,8 +708,9 @@ void FRMLP_FORMULE::translateCaptions() {
     for (QAction* item : {mnuSeleziona, mnuDeseleziona})
         item->setText(translate(item->text()));
     for (controls::VXL_TBARMENU* b :
-         {IMG_UNDO, IMG_REDO, IMG_LEGEND, IMG_CLEAR, IMG_SAVE, IMG_CHECK, IMG_EXPCOL})
+         {IMG_UNDO, IMG_REDO, IMG_LEGEND, IMG_CLEAR, IMG_SAVE, IMG_CHECK, IMG_EXPCOL, IMG_TRIAL})
         b->setToolTip(translate(b->toolTip()));
+    trialPanel()->translateCaptions();
 }
 
 void FRMLP_FORMULE::resetHistory() {

@@ -9,6 +9,7 @@
 #include "host/GlobalObject.h"
 #include "host/controls/HostControls.h"
 #include "host/controls/VxlRichTextBox.h"
+#include "language/FormulaLanguage.h"
 #include "language/References.h"
 
 #include <QEvent>
@@ -49,13 +50,38 @@ host::UserSettings* userSettings(host::Cinterface* ai) {
     return global ? global->Settings()->User() : nullptr;
 }
 
+// The display text of a category ("C:123" -> "{C01 - Colore}") or a variant ("V:V01" ->
+// "|V01 - Colore scocca|") through the look-ups the translation to display form makes, on the
+// editor's connection; empty when the connection does not know it (the panel shows the key).
+QString referenceLabel(ado::Connection* connection, const QString& key) {
+    if (!connection)
+        return {};
+    language::Services services;
+    services.execute = [connection](const QString& statement) { return connection->Execute(statement); };
+    language::refs::Lookup lookup(services);
+    const QString code = key.mid(2);
+    try {
+        if (key.startsWith(QLatin1String("C:"))) {
+            if (const auto label = lookup.lookupCategoryLabel(core::CDecN(core::Variant(code))))
+                return u'{' + *label + u'}';
+        } else if (key.startsWith(QLatin1String("V:"))) {
+            if (const auto label = lookup.lookupVariantLabel(language::refs::sqlLiteral(code)))
+                return u'|' + *label + u'|';
+        }
+    } catch (const core::ComError&) {
+        // A look-up that fails leaves the key: the panel is no place for a database error.
+    }
+    return {};
+}
+
 } // namespace
 
 void FRMLP_FORMULE::buildTrialPanel(const QRect& button) {
     IMG_TRIAL = new controls::VXL_TBARMENU(this);
     IMG_TRIAL->setObjectName(QStringLiteral("IMG_TRIAL"));
     IMG_TRIAL->SetPicture(style()->standardIcon(QStyle::SP_MediaPlay));
-    IMG_TRIAL->setToolTip(translate(QStringLiteral("Prova la formula (Ctrl+T)")));
+    // Translated with the other captions once the host is known (translateCaptions).
+    IMG_TRIAL->setToolTip(QStringLiteral("Prova la formula (Ctrl+T)"));
     IMG_TRIAL->setGeometry(button);
     new FollowMoves(IMG_CHECK, IMG_TRIAL);
     m_trial = new TrialPanel(
@@ -66,7 +92,7 @@ void FRMLP_FORMULE::buildTrialPanel(const QRect& button) {
         {.sqlForm =
              [this] { return decodeToken(RTrimN(core::Variant(TXT_FORMULA->Text())).toString(), false); },
          .connection = [this] { return GconConnect(); },
-         .labelOf = {}});
+         .labelOf = [this](const QString& key) { return referenceLabel(GconConnect(), key); }});
     connect(IMG_TRIAL, &controls::VXL_TBARMENU::ButtonClick, this, [this] { toggleTrialPanel(); });
     connect(m_trial, &TrialPanel::ran, this, [this] { rememberTrialValues(); });
 }

@@ -48,9 +48,8 @@ QString keyOf(const check::TrialElement& e) {
     }
 }
 
-QTableWidget* table(QWidget* parent, const QStringList& headers) {
-    auto* t = new QTableWidget(0, int(headers.size()), parent);
-    t->setHorizontalHeaderLabels(headers);
+QTableWidget* table(QWidget* parent, int columns) {
+    auto* t = new QTableWidget(0, columns, parent);
     t->verticalHeader()->hide();
     t->horizontalHeader()->setStretchLastSection(true);
     t->setSelectionMode(QAbstractItemView::NoSelection);
@@ -129,13 +128,13 @@ TrialPanel::TrialPanel(controls::VxlRichTextBox* box, TranslateFn translate, QWi
     , m_box(box)
     , m_translate(std::move(translate)) {
     setObjectName(QStringLiteral("TRIAL_PANEL"));
-    setWindowTitle(tr(Title));
     auto* layout = new QVBoxLayout(this);
-    m_inputs = table(this, {tr(ElementHeader), tr(TypeHeader), tr(ValueHeader)});
-    m_run = new QPushButton(tr(RunText), this);
+    m_inputs = table(this, 3);
+    m_run = new QPushButton(this);
     m_run->setObjectName(QStringLiteral("CMD_PROVA"));
-    m_outputs = table(this, {tr(OutputHeader), tr(BeforeHeader), tr(AfterHeader)});
+    m_outputs = table(this, 3);
     m_message = new QLabel(this);
+    m_message->setObjectName(QStringLiteral("LBL_TRIAL_MESSAGE"));
     m_message->setWordWrap(true);
     m_message->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(m_inputs, 3);
@@ -144,6 +143,14 @@ TrialPanel::TrialPanel(controls::VxlRichTextBox* box, TranslateFn translate, QWi
     layout->addWidget(m_message);
     m_margin = new TrialMargin(box);
     connect(m_run, &QPushButton::clicked, this, &TrialPanel::run);
+    translateCaptions();
+}
+
+void TrialPanel::translateCaptions() {
+    setWindowTitle(tr(Title));
+    m_run->setText(tr(RunText));
+    m_inputs->setHorizontalHeaderLabels({tr(ElementHeader), tr(TypeHeader), tr(ValueHeader)});
+    m_outputs->setHorizontalHeaderLabels({tr(OutputHeader), tr(BeforeHeader), tr(AfterHeader)});
 }
 
 void TrialPanel::collectValues() {

@@ -60,6 +60,9 @@ public:
     TrialPanel(controls::VxlRichTextBox* box, TranslateFn translate, QWidget* parent = nullptr);
     void setSources(Sources sources) { m_sources = std::move(sources); }
 
+    // Sets the captions from their Italian texts through the translation: the window calls it
+    // again once its host (and so the translation service) is known.
+    void translateCaptions();
     // Reads the elements of the formula again; values typed for the same elements stay.
     void refreshElements();
     // "Prova": runs the formula on the typed values.

@@ -66,9 +66,8 @@ TEST_F(Eval, LabelsInTheCurrentLanguage) {
 }
 
 TEST_F(Eval, IfElseOnACharacterFieldWithItsTrace) {
-    const QString formula =
-        QStringLiteral("IF [Sezionale] = 'A'\r\n  SET [Prezzo lordo] = 1\r\nELSE\r\n"
-                       "  SET [Prezzo lordo] = 2");
+    const QString formula = QStringLiteral("IF [Sezionale] = 'A'\r\n  SET [Prezzo lordo] = 1\r\nELSE\r\n"
+                                           "  SET [Prezzo lordo] = 2");
     ToolRun r =
         eval({QStringLiteral("--trace"), QStringLiteral("--set"), QStringLiteral("@DO11_SEZDOC=B"), formula});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
@@ -98,6 +97,21 @@ TEST_F(Eval, RefusedValuesAndNames) {
     EXPECT_EQ(eval({QStringLiteral("--set"), QStringLiteral("Nessuno=1"), formula}).exitCode, 2);
     EXPECT_EQ(eval({QStringLiteral("--set"), QStringLiteral("senza uguale"), formula}).exitCode, 2);
     EXPECT_EQ(eval({QStringLiteral("--category"), QStringLiteral("C01=ROSSO"), formula}).exitCode, 2);
+}
+
+// A refused value is told in the language of --lang, from the trial run's catalogue.
+TEST_F(Eval, RefusedValueInEnglish) {
+    const ToolRun r = eval({QStringLiteral("--set"), QStringLiteral("Gross price - CURR=abc"),
+                            QStringLiteral("SET [Gross price] = [Gross price - CURR]")},
+                           {QStringLiteral("--lang"), QStringLiteral("en")});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err, QStringLiteral("eval: Value not allowed for @ATTPREZZO: \u201Cabc\u201D is not a valid "
+                                    "number for decimal(17,6)\n"));
+    const ToolRun it = eval({QStringLiteral("--set"), QStringLiteral("@DO11_SEZDOC=ABC"),
+                             QStringLiteral("SET [Prezzo lordo] = 1")});
+    EXPECT_EQ(it.exitCode, 2);
+    EXPECT_EQ(it.err, QStringLiteral("eval: Valore non ammesso per @DO11_SEZDOC: \u00ABABC\u00BB supera i 2 "
+                                     "caratteri\n"));
 }
 
 TEST_F(Eval, HostileFormulaChangesNothing) {

@@ -18,10 +18,13 @@ struct HostRun {
     QString err;
 };
 
-HostRun runHost(const QStringList& arguments) {
+// `configDir`: the user's configuration folder of the run (the host keeps the user's settings there).
+HostRun runHost(const QStringList& arguments, const QString& configDir = {}) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    if (!configDir.isEmpty())
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), configDir);
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(FORMULE_HOST_PROGRAM), arguments);
     p.waitForFinished(60000);
@@ -59,6 +62,41 @@ TEST_F(DemoHost, ScreenshotOfTheEditorModelessAndModal) {
         EXPECT_GT(image.width(), 400);
         EXPECT_GT(image.height(), 300);
     }
+}
+
+// The trial panel after a run, beside the editor: the values typed, "Prova" pressed, the
+// panel's message on standard error. A second run finds the panel open from the user's settings.
+TEST_F(DemoHost, TrialScreenshotShowsThePanelAfterARun) {
+    const QString file = dir.filePath(QStringLiteral("trial.png"));
+    const QStringList args = {
+        QStringLiteral("--db"),
+        db,
+        QStringLiteral("--context"),
+        QStringLiteral("0"),
+        QStringLiteral("--id"),
+        QStringLiteral("1"),
+        QStringLiteral("--formula"),
+        QStringLiteral("IF {C01 - Colore} = 'ROSSO'\n  SET [Prezzo lordo] = [Prezzo lordo - CURR] * 2"),
+        QStringLiteral("--trial-value"),
+        QStringLiteral("@ATTPREZZO=21"),
+        QStringLiteral("--trial-value"),
+        QStringLiteral("C:123=ROSSO"),
+        QStringLiteral("--trial-screenshot"),
+        file};
+    for (int run = 0; run < 2; ++run) {
+        const HostRun r = runHost(args, dir.filePath(QStringLiteral("config")));
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_EQ(r.out.trimmed(), file);
+        EXPECT_TRUE(r.err.contains(QStringLiteral("formule-host: trial: Eseguita"))) << r.err.toStdString();
+        const QImage image(file);
+        ASSERT_FALSE(image.isNull());
+        EXPECT_GT(image.width(), 1000); // the editor and the panel beside it
+    }
+    const HostRun unknown =
+        runHost(QStringList(args) << QStringLiteral("--trial-value") << QStringLiteral("V:V99=X"),
+                dir.filePath(QStringLiteral("config")));
+    EXPECT_TRUE(unknown.err.contains(QStringLiteral("formule-host: the formula reads no element V:V99")))
+        << unknown.err.toStdString();
 }
 
 TEST_F(DemoHost, BadOptionsAreRefused) {

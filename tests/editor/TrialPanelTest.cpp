@@ -5,6 +5,7 @@
 
 #include "editor/TrialPanel.h"
 #include "host/UserSettings.h"
+#include "language/References.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -22,6 +23,14 @@ protected:
         global.Settings()->User()->setFileName(dir.filePath(QStringLiteral("user.ini")));
     }
     editor::TrialPanel& panel() { return *window->trialPanel(); }
+    int rowOf(const char* key) {
+        QTableWidget* t = panel().inputTable();
+        for (int row = 0; row < t->rowCount(); ++row)
+            if (auto* edit = qobject_cast<QLineEdit*>(t->cellWidget(row, 2));
+                edit && edit->objectName() == QLatin1String(key))
+                return row;
+        return -1;
+    }
     QLineEdit* input(const char* key) {
         QTableWidget* t = panel().inputTable();
         for (int row = 0; row < t->rowCount(); ++row)
@@ -85,6 +94,103 @@ TEST_F(Trial, ValuesAreRememberedPerRecordInTheUsersSettings) {
     panel().refreshElements();
     ASSERT_TRUE(input("@ATTPREZZO"));
     EXPECT_EQ(input("@ATTPREZZO")->text(), QStringLiteral("7"));
+}
+
+// Categories and variants are listed by their display text, as the box shows them.
+TEST_F(Trial, CategoriesAndVariantsShowTheirDisplayText) {
+    FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
+    w.TXT_FORMULA->SetText(QStringLiteral("IF {C01 - Colore} = 'ROSSO' AND |V01 - Colore scocca| = 'BLU'\r\n"
+                                          "  SET [Prezzo lordo] = 1"));
+    w.showTrialPanel(true);
+    QTableWidget* t = panel().inputTable();
+    const int category = rowOf("C:123");
+    const int variant = rowOf("V:V01");
+    ASSERT_GE(category, 0);
+    ASSERT_GE(variant, 0);
+    EXPECT_EQ(t->item(category, 0)->text(), QStringLiteral("{C01 - Colore}"));
+    EXPECT_EQ(t->item(variant, 0)->text(), QStringLiteral("|V01 - Colore scocca|"));
+    EXPECT_EQ(t->item(category, 1)->text(), QStringLiteral("testo"));
+    input("C:123")->setText(QStringLiteral("ROSSO"));
+    input("V:V01")->setText(QStringLiteral("BLU"));
+    panel().runButton()->click();
+    ASSERT_TRUE(panel().lastResult().ran) << panel().lastResult().message.toStdString();
+    EXPECT_EQ(panel().outputTable()->item(0, 2)->text(), QStringLiteral("1.000000"));
+}
+
+// The panel in English: its captions, the labels of the elements, a refused value and a run.
+TEST_F(Trial, EnglishTexts) {
+    global.Translation()->load(QStringLiteral(FORMULE_TRANSLATIONS_DIR), QStringLiteral("en"));
+    FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
+    EXPECT_EQ(w.IMG_TRIAL->toolTip(), QStringLiteral("Try the formula (Ctrl+T)"));
+    w.TXT_FORMULA->SetText(QStringLiteral("SET [Gross price] = [Gross price - CURR] + 1"));
+    w.showTrialPanel(true);
+    EXPECT_EQ(panel().windowTitle(), QStringLiteral("Formula trial"));
+    EXPECT_EQ(panel().runButton()->text(), QStringLiteral("Try"));
+    QStringList headers;
+    for (QTableWidget* t : {panel().inputTable(), panel().outputTable()})
+        for (int column = 0; column < t->columnCount(); ++column)
+            headers << t->horizontalHeaderItem(column)->text();
+    EXPECT_EQ(headers,
+              (QStringList{QStringLiteral("Element"), QStringLiteral("Type"), QStringLiteral("Value"),
+                           QStringLiteral("Output"), QStringLiteral("Before"), QStringLiteral("After")}));
+    const int price = rowOf("@ATTPREZZO");
+    ASSERT_GE(price, 0);
+    EXPECT_EQ(panel().inputTable()->item(price, 0)->text(), QStringLiteral("[Gross price - CURR]"));
+    input("@ATTPREZZO")->setText(QStringLiteral("abc"));
+    panel().runButton()->click();
+    EXPECT_EQ(panel().messageLabel()->text(),
+              QStringLiteral("Value not allowed for @ATTPREZZO: \u201Cabc\u201D is not a valid number for "
+                             "decimal(17,6)"));
+    input("@ATTPREZZO")->setText(QStringLiteral("1"));
+    panel().runButton()->click();
+    ASSERT_TRUE(panel().lastResult().ran) << panel().lastResult().message.toStdString();
+    EXPECT_EQ(panel().messageLabel()->text(),
+              QStringLiteral("Done: the lines marked left of the formula ran."));
+    EXPECT_EQ(panel().outputTable()->item(0, 0)->text(), QStringLiteral("[Gross price]"));
+}
+
+// Every Italian text the panel asks the host to translate, in every state it can show, has an
+// English entry in the catalogues.
+TEST_F(Trial, EveryTextOfThePanelHasAnEnglishEntry) {
+    global.Translation()->load(QStringLiteral(FORMULE_TRANSLATIONS_DIR), QStringLiteral("en"));
+    QStringList asked;
+    QStringList missing;
+    controls::VxlRichTextBox box;
+    editor::TrialPanel p(&box, [&](const QString& italian) {
+        const QString english = global.Translation()->translate(italian);
+        asked << italian;
+        if (english == italian)
+            missing << italian;
+        return english;
+    });
+    ado::Connection c;
+    c.Open(connectionString);
+    ado::Connection* connection = nullptr;
+    const QString sql = QStringLiteral("IF @DO11_SEZDOC = 'A' AND ") +
+                        language::refs::categorySubQuery(0, "123") +
+                        QStringLiteral(" = 'ROSSO'\r\n  SET @OUTPREZZO = @ATTPREZZO + 1");
+    p.setSources({.sqlForm = [&] { return sql; }, .connection = [&] { return connection; }, .labelOf = {}});
+    p.refreshElements();
+    p.run(); // no connection
+    connection = &c;
+    auto type = [&](const char* key, const char* text) {
+        for (int row = 0; row < p.inputTable()->rowCount(); ++row)
+            if (auto* edit = qobject_cast<QLineEdit*>(p.inputTable()->cellWidget(row, 2));
+                edit && edit->objectName() == QLatin1String(key))
+                edit->setText(QString::fromUtf8(text));
+    };
+    type("@ATTPREZZO", "abc");
+    p.run();
+    type("@ATTPREZZO", "1e40");
+    p.run();
+    type("@ATTPREZZO", "1");
+    type("@DO11_SEZDOC", "ABC");
+    p.run();
+    type("@DO11_SEZDOC", "A");
+    p.run();
+    EXPECT_TRUE(p.lastResult().ran) << p.lastResult().message.toStdString();
+    EXPECT_GE(asked.size(), 15);
+    EXPECT_TRUE(missing.isEmpty()) << missing.join(QStringLiteral(" | ")).toStdString();
 }
 
 // The trial button is not one of the resize manager's controls: it keeps its distance from the

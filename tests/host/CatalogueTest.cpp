@@ -1,6 +1,12 @@
-// Every text the host stand-in and the component's navigator handlers show has an English entry.
+// Every text the host stand-in and the component's navigator handlers show has an English entry;
+// every catalogue of data/translations is compiled and complete, the trial run's among them.
+#include "check/Messages.h"
+#include "check/TrialTexts.h"
+
+#include <QDir>
 #include <QFile>
 #include <QMap>
+#include <QRegularExpression>
 #include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
@@ -59,6 +65,49 @@ TEST(HostCatalogue, EveryHostTextHasAnEnglishTranslation) {
         EXPECT_FALSE(en.value(text).isEmpty()) << text.toStdString();
     }
     EXPECT_EQ(en.value(QStringLiteral("Avviso Utente")), QStringLiteral("User Notice"));
+}
+
+const QString TranslationsDir = QStringLiteral(FORMULE_DATA_DIR "/translations");
+
+// The placeholders (%1, %2...) of a text, sorted: a translation keeps every one of them.
+QStringList placeholders(const QString& text) {
+    QStringList out;
+    static const QRegularExpression marker(QStringLiteral("%\\d"));
+    for (const QRegularExpressionMatch& m : marker.globalMatch(text))
+        out << m.captured();
+    out.sort();
+    return out;
+}
+
+// Every catalogue in the folder is listed for the build (so its .qm exists next to the
+// programs), holds entries, and translates each of them with the same placeholders.
+TEST(Catalogues, EveryCatalogueIsBuiltAndComplete) {
+    QFile list(TranslationsDir + QStringLiteral("/CMakeLists.txt"));
+    ASSERT_TRUE(list.open(QIODevice::ReadOnly));
+    const QString listed = QString::fromUtf8(list.readAll());
+    const QStringList files = QDir(TranslationsDir).entryList({QStringLiteral("*.ts")}, QDir::Files);
+    EXPECT_TRUE(files.contains(QStringLiteral("trial_en.ts")));
+    ASSERT_GE(files.size(), 8);
+    for (const QString& name : files) {
+        SCOPED_TRACE(name.toStdString());
+        EXPECT_TRUE(listed.contains(u'/' + name)) << "not in the build's list";
+        const QMap<QString, QString> entries = readCatalogue(TranslationsDir + u'/' + name);
+        EXPECT_FALSE(entries.isEmpty());
+        for (auto it = entries.begin(); it != entries.end(); ++it) {
+            EXPECT_FALSE(it.value().trimmed().isEmpty()) << it.key().toStdString();
+            EXPECT_EQ(placeholders(it.key()), placeholders(it.value())) << it.key().toStdString();
+        }
+    }
+}
+
+// The texts the trial run shows, in the panel and in formule eval, have English entries.
+TEST(Catalogues, TrialTextsHaveEnglishEntries) {
+    QMap<QString, QString> en = readCatalogue(TranslationsDir + QStringLiteral("/trial_en.ts"));
+    en.insert(readCatalogue(TranslationsDir + QStringLiteral("/check_en.ts")));
+    using namespace check::trialmsg;
+    for (const QString& text : {NotANumber, TooLarge, TooLong, NotADate, LineBreak, ValueRefused, NoOutputs,
+                                check::msg::NoConnection, check::msg::NotTranslated})
+        EXPECT_TRUE(en.contains(text)) << text.toStdString();
 }
 
 } // namespace

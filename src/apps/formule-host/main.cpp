@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QHelpEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QTextCursor>
@@ -129,6 +130,16 @@ struct HostOptions {
         QStringLiteral("With a screenshot: render at once and print on standard error the milliseconds from "
                        "the start of the program to the editor's first paint (and of the expansion of the "
                        "whole tree with --expand-tree) and the resident memory.")};
+    QCommandLineOption trialScreenshot{
+        QStringLiteral("trial-screenshot"),
+        QStringLiteral("Like --screenshot, but open the trial panel, type the --trial-value values, press "
+                       "\"Prova\" and render the editor with the panel beside it."),
+        QStringLiteral("FILE")};
+    QCommandLineOption trialValue{
+        QStringLiteral("trial-value"),
+        QStringLiteral("With --trial-screenshot: the value of one input of the panel, by its element "
+                       "(@ATTPREZZO, C:123 for a category id, V:V01 for a variant code); repeatable."),
+        QStringLiteral("KEY=VALUE")};
     QCommandLineOption verifyScreenshot{
         QStringLiteral("verify-screenshot"),
         QStringLiteral("Run the window \"Verifica formule\" off screen to its end, save it as PNG and exit."),
@@ -210,6 +221,52 @@ QPixmap grabWithTooltip(QWidget* target, QWidget* tip) {
     return picture;
 }
 
+// Opens the editor's trial panel with its button, reading the formula's elements again when the
+// user's settings had it open already. Its inputs are rebuilt: the old ones go when the event
+// loop runs, so the values are typed later (typeAndRunTrial).
+void openTrialPanel(QWidget* editor) {
+    auto* panel = editor->findChild<QWidget*>(QStringLiteral("TRIAL_PANEL"));
+    if (panel && panel->isVisible())
+        clickButton(editor, "IMG_TRIAL");
+    clickButton(editor, "IMG_TRIAL");
+}
+
+// Types `values` (KEY=VALUE, KEY the element of an input: "@ATTPREZZO", "C:123", "V:V01") into
+// the open trial panel and presses "Prova". Returns the panel, or null when it is not open.
+QWidget* typeAndRunTrial(QWidget* editor, const QStringList& values, QTextStream& err) {
+    auto* panel = editor->findChild<QWidget*>(QStringLiteral("TRIAL_PANEL"));
+    if (!panel || !panel->isVisible()) {
+        err << "formule-host: the trial panel did not open\n";
+        return nullptr;
+    }
+    for (const QString& value : values) {
+        const qsizetype eq = value.indexOf(u'=');
+        auto* input = eq > 0 ? panel->findChild<QLineEdit*>(value.left(eq).trimmed()) : nullptr;
+        if (input)
+            input->setText(value.mid(eq + 1));
+        else
+            err << "formule-host: the formula reads no element " << value.left(eq) << '\n';
+    }
+    clickButton(panel, "CMD_PROVA");
+    if (auto* message = panel->findChild<QLabel*>(QStringLiteral("LBL_TRIAL_MESSAGE")))
+        err << "formule-host: trial: " << message->text() << '\n';
+    return panel;
+}
+
+// The editor's picture with the trial panel beside it, as the panel opens on screen.
+QPixmap grabBeside(QWidget* editor, QWidget* panel) {
+    constexpr int gap = 8;
+    panel->resize(panel->width(), editor->height());
+    const QPixmap left = editor->grab();
+    const QPixmap right = panel->grab();
+    QPixmap picture(left.width() + gap + right.width(), std::max(left.height(), right.height()));
+    picture.fill(editor->palette().color(QPalette::Window).darker(115));
+    QPainter painter(&picture);
+    painter.drawPixmap(0, 0, left);
+    painter.drawPixmap(left.width() + gap, 0, right);
+    return picture;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -222,6 +279,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         offscreenRun = offscreenRun || std::strcmp(argv[i], "--screenshot") == 0 ||
                        std::strcmp(argv[i], "--host-screenshot") == 0 ||
+                       std::strcmp(argv[i], "--trial-screenshot") == 0 ||
                        std::strcmp(argv[i], "--verify-screenshot") == 0;
     if ((offscreenRun || noDisplay) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -232,10 +290,26 @@ int main(int argc, char** argv) {
     parser.setApplicationDescription(QStringLiteral("Demo host of the formula editor component"));
     parser.addHelpOption();
     const HostOptions options;
-    parser.addOptions({options.db, options.lang, options.company, options.context, options.id, options.modal,
-                       options.screenshot, options.hostScreenshot, options.variants, options.expandTree,
-                       options.formula, options.check, options.legendScreenshot, options.timings,
-                       options.verifyScreenshot, options.complete, options.filter, options.tooltip});
+    parser.addOptions({options.db,
+                       options.lang,
+                       options.company,
+                       options.context,
+                       options.id,
+                       options.modal,
+                       options.screenshot,
+                       options.hostScreenshot,
+                       options.variants,
+                       options.expandTree,
+                       options.formula,
+                       options.check,
+                       options.legendScreenshot,
+                       options.timings,
+                       options.verifyScreenshot,
+                       options.complete,
+                       options.filter,
+                       options.tooltip,
+                       options.trialScreenshot,
+                       options.trialValue});
     parser.process(app);
 
     QTextStream err(stderr);
@@ -262,8 +336,10 @@ int main(int argc, char** argv) {
     }
     const bool openAtOnce = parser.isSet(options.context) || parser.isSet(options.id);
     const bool wholeHost = parser.isSet(options.hostScreenshot);
-    const QString shotFile =
-        wholeHost ? parser.value(options.hostScreenshot) : parser.value(options.screenshot);
+    const bool trial = parser.isSet(options.trialScreenshot);
+    const QString shotFile = wholeHost ? parser.value(options.hostScreenshot)
+                             : trial   ? parser.value(options.trialScreenshot)
+                                       : parser.value(options.screenshot);
     if (wholeHost && parser.isSet(options.modal)) {
         err << "formule-host: --host-screenshot shows a modeless editor; leave out --modal\n";
         return 2;
@@ -338,10 +414,12 @@ int main(int argc, char** argv) {
             }
             if (parser.isSet(options.check))
                 clickButton(editor, "IMG_CHECK");
+            if (trial)
+                openTrialPanel(editor);
             // The live diagnostics come after their pause in typing and the parse.
-            const int settle = parser.isSet(options.formula) || parser.isSet(options.check) ? 1500
-                               : timings                                                    ? 0
-                                                                                            : 100;
+            const int settle = parser.isSet(options.formula) || parser.isSet(options.check) || trial ? 1500
+                               : timings                                                             ? 0
+                                                                                                     : 100;
             QTimer::singleShot(settle, editor, [&, editor, timings] {
                 if (parser.isSet(options.expandTree)) {
                     QElapsedTimer expand;
@@ -364,11 +442,14 @@ int main(int argc, char** argv) {
                                    ? showNodeTooltip(editor, parser.value(options.tooltip))
                                    : nullptr;
                 QWidget* target = wholeHost ? static_cast<QWidget*>(&window) : editor;
-                const bool saved = grabWithTooltip(target, tip).save(shotFile, "PNG");
-                if (!saved)
-                    err << "formule-host: cannot write " << shotFile << '\n';
-                else
+                QWidget* panel =
+                    trial ? typeAndRunTrial(editor, parser.values(options.trialValue), err) : nullptr;
+                const QPixmap picture = panel ? grabBeside(editor, panel) : grabWithTooltip(target, tip);
+                const bool saved = (panel || !trial) && picture.save(shotFile, "PNG");
+                if (saved)
                     QTextStream(stdout) << shotFile << '\n';
+                else if (panel || !trial) // a panel that did not open was told already
+                    err << "formule-host: cannot write " << shotFile << '\n';
                 editor->close();
                 finish(saved ? 0 : 1);
             });
