@@ -150,9 +150,8 @@ QString upperCaseLine(const char* variable, const char* type) {
            QStringLiteral("AS ") + QLatin1String(type) + LineEnd;
 }
 
-} // namespace
-
-QString BuildDeclarations() {
+// The block is the same text every time: it is built once, and every caller shares it.
+QString buildBlock() {
     QString block;
     block.reserve(7200);
     for (const char* prefix : QuotationPrefixes) {
@@ -166,12 +165,21 @@ QString BuildDeclarations() {
     return block;
 }
 
+} // namespace
+
+QString BuildDeclarations() {
+    static const QString block = buildBlock();
+    return block;
+}
+
 QString OptionDeclaration() {
-    return upperCaseLine(Option.variable, Option.type);
+    static const QString line = upperCaseLine(Option.variable, Option.type);
+    return line;
 }
 
 QString CheckDeclarations() {
-    return BuildDeclarations() + OptionDeclaration();
+    static const QString text = BuildDeclarations() + OptionDeclaration();
+    return text;
 }
 
 const QList<DeclaredVariable>& declaredVariables() {

@@ -447,12 +447,9 @@ void Lookup::prefetchLabels(const QStringList& categoryValues, const QStringList
             codeLiterals.append(sqlLiteral(value));
         }
     }
-    // A single look-up of a kind sends its own statement.
-    if (ids.size() < 2)
-        ids.clear();
-    if (codes.size() < 2)
-        codeLiterals.clear();
-    if (ids.isEmpty() && codeLiterals.isEmpty())
+    // A single look-up of each kind sends its own statements; once one kind needs the joined
+    // statement, a single look-up of the other kind rides along in it instead of going alone.
+    if (ids.size() < 2 && codes.size() < 2)
         return;
 
     // Both kinds in one statement: a category row has an id, a variant row a code.

@@ -130,7 +130,7 @@ public:
     // findCategoryIdInQuery / findVariantCodeInQuery give at each marker).
     void prefetchCategoryIds(const QStringList& markerValues);
     void prefetchVariantCodes(const QStringList& markerValues);
-    // Both kinds at once, in one statement when each has several look-ups to answer.
+    // Both kinds at once, in one statement when either kind has several look-ups to answer.
     void prefetchLabels(const QStringList& categoryValues, const QStringList& variantValues);
 
     qint64 statementsSent() const { return m_statements; }

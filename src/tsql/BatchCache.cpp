@@ -4,6 +4,8 @@
 #include "tsql/Lexer.h"
 #include "tsql/Parser.h"
 
+#include <QHash>
+
 #include <algorithm>
 
 namespace tsql {
@@ -41,15 +43,18 @@ qsizetype lineStart(const QString& text, int line) {
 
 std::shared_ptr<CompiledBatch> BatchCache::compile(const QString& text, Catalog& catalog) {
     const qint64 version = catalog.schemaVersion();
-    auto it = std::find_if(m_batches.begin(), m_batches.end(),
-                           [&](const auto& c) { return c->schemaVersion == version && c->text == text; });
+    const std::size_t hash = qHash(text);
+    auto it = std::find_if(m_batches.begin(), m_batches.end(), [&](const auto& c) {
+        return c->schemaVersion == version && c->hash == hash && c->text == text;
+    });
     if (it != m_batches.end()) {
         m_batches.splice(m_batches.begin(), m_batches, it);
         return m_batches.front();
     }
-    std::shared_ptr<CompiledBatch> compiled = compileAfterDeclarations(text, catalog, version);
+    std::shared_ptr<CompiledBatch> compiled = compileAfterDeclarations(text, hash, catalog, version);
     if (!compiled) {
-        compiled = std::make_shared<CompiledBatch>(CompiledBatch{text, version, parseBatch(text), {}, {}});
+        compiled =
+            std::make_shared<CompiledBatch>(CompiledBatch{text, hash, version, parseBatch(text), {}, {}});
         bindBatch(compiled->batch, catalog, compiled->variableTypes);
         if (version >= 0)
             keepDeclarations(*compiled);
@@ -64,8 +69,8 @@ std::shared_ptr<CompiledBatch> BatchCache::compile(const QString& text, Catalog&
     return compiled;
 }
 
-std::shared_ptr<CompiledBatch> BatchCache::compileAfterDeclarations(const QString& text, Catalog& catalog,
-                                                                    qint64 version) {
+std::shared_ptr<CompiledBatch> BatchCache::compileAfterDeclarations(const QString& text, std::size_t hash,
+                                                                    Catalog& catalog, qint64 version) {
     for (auto it = m_declarations.begin(); it != m_declarations.end(); ++it) {
         const DeclarationBlock& block = **it;
         if (block.schemaVersion != version || text.size() <= block.text.size() ||
@@ -75,7 +80,7 @@ std::shared_ptr<CompiledBatch> BatchCache::compileAfterDeclarations(const QStrin
         if (!rest)
             return nullptr;
         auto compiled =
-            std::make_shared<CompiledBatch>(CompiledBatch{text, version, std::move(*rest), {}, {}});
+            std::make_shared<CompiledBatch>(CompiledBatch{text, hash, version, std::move(*rest), {}, {}});
         bindBatch(compiled->batch, catalog, compiled->variableTypes, block.scope);
         m_declarations.splice(m_declarations.begin(), m_declarations, it);
         return compiled;

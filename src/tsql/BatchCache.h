@@ -27,6 +27,7 @@ using GeneratedSql = std::map<std::pair<const Select*, qint64>, std::pair<QStrin
 // with theirs.
 struct CompiledBatch {
     QString text;
+    std::size_t hash; // of the text: batches after the same declarations differ only at their ends
     qint64 schemaVersion;
     Batch batch;
     std::vector<SqlType> variableTypes;
@@ -57,8 +58,8 @@ private:
     static constexpr std::size_t kCompiledBatches = 16;
     static constexpr std::size_t kDeclarationBlocks = 4;
     static constexpr qsizetype kLongestCompiledBatch = 100000; // characters
-    std::shared_ptr<CompiledBatch> compileAfterDeclarations(const QString& text, Catalog& catalog,
-                                                            qint64 version);
+    std::shared_ptr<CompiledBatch> compileAfterDeclarations(const QString& text, std::size_t hash,
+                                                            Catalog& catalog, qint64 version);
     void keepDeclarations(const CompiledBatch& compiled);
     std::list<std::shared_ptr<CompiledBatch>> m_batches;
     std::list<std::shared_ptr<const DeclarationBlock>> m_declarations;

@@ -208,7 +208,6 @@ private:
             } else {
                 t.kind = sys ? Tok::SysVariable : Tok::Variable;
                 i = k;
-                t.upper = src.mid(start, i - start).toUpper();
             }
         } else if (c == u'0' && (at(i + 1) == u'x' || at(i + 1) == u'X')) {
             i += 2;
@@ -239,7 +238,9 @@ private:
         } else if (isIdentStart(c)) {
             while (i < n && isIdentPart(src[i]))
                 ++i;
-            t.upper = src.mid(start, i - start).toUpper();
+            t.text = src.mid(start, i - start);
+            // A name written in upper case shares its text.
+            t.upper = t.text.toUpper();
             t.kind = isReservedKeyword(t.upper) ? Tok::Keyword : Tok::Ident;
         } else {
             static const char* two[] = {
@@ -247,7 +248,7 @@ private:
             t.kind = Tok::Op;
             bool done = false;
             if (i + 1 < n) {
-                QString pair = src.mid(i, 2);
+                const QStringView pair = QStringView(src).mid(i, 2);
                 for (const char* op : two) {
                     if (pair == QLatin1String(op)) {
                         i += 2;
@@ -268,7 +269,10 @@ private:
                 }
             }
         }
-        t.text = src.mid(start, i - start);
+        if (t.text.isEmpty())
+            t.text = src.mid(start, i - start);
+        if (t.kind == Tok::Variable || t.kind == Tok::SysVariable)
+            t.upper = t.text.toUpper();
         if (t.kind == Tok::Ident && t.value.isEmpty())
             t.value = t.text;
         return true;

@@ -82,19 +82,26 @@ struct Gen {
         return QStringLiteral("?");
     }
 
+    // Whole numbers and texts are sent as parameters too, so that queries that differ only in
+    // their constants (the look-ups of one reference after another) have one text, prepared
+    // once. A query with very many of them writes the rest in, within SQLite's limit on
+    // parameters.
+    static constexpr qsizetype kLiteralParameters = 1000;
+
     QString literal(const Value& v) {
         if (v.null)
             return QStringLiteral("NULL");
+        const bool asParameter = params.size() < kLiteralParameters;
         switch (v.type.id) {
         case TypeId::Int:
         case TypeId::BigInt:
-            return QString::number(v.i);
+            return asParameter ? param(v) : QString::number(v.i);
         case TypeId::Decimal:
             return v.n.scale == 0 ? v.n.toString() : param(v);
         case TypeId::Float:
             return param(v);
         default:
-            return v.type.isString() ? quoteString(v.s) : param(v);
+            return !v.type.isString() || asParameter ? param(v) : quoteString(v.s);
         }
     }
 

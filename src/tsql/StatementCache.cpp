@@ -4,6 +4,8 @@
 
 #include <sqlite3.h>
 
+#include <QHash>
+
 #include <algorithm>
 
 namespace tsql {
@@ -22,9 +24,10 @@ StatementCache::StatementCache(QSqlDatabase db, BatchBudget& budget)
     : m_db(std::move(db))
     , m_budget(budget) {}
 
-std::unique_ptr<Prepared> StatementCache::find(const QString& sql) {
-    auto it = std::find_if(m_statements.begin(), m_statements.end(),
-                           [&](const CachedStatement& c) { return !c.inUse && c.sql == sql; });
+std::unique_ptr<Prepared> StatementCache::find(const QString& sql, std::size_t hash) {
+    auto it = std::find_if(m_statements.begin(), m_statements.end(), [&](const CachedStatement& c) {
+        return !c.inUse && c.hash == hash && c.sql == sql;
+    });
     if (it != m_statements.end()) {
         m_statements.splice(m_statements.begin(), m_statements, it);
         return std::make_unique<Prepared>(m_statements.front().statement.get(), &m_statements.front().inUse);
@@ -38,7 +41,7 @@ std::unique_ptr<Prepared> StatementCache::find(const QString& sql) {
     }
     if (m_statements.size() >= kCachedStatements)
         m_statements.pop_back();
-    m_statements.push_front({sql, std::move(statement), false});
+    m_statements.push_front({sql, hash, std::move(statement), false});
     return std::make_unique<Prepared>(m_statements.front().statement.get(), &m_statements.front().inUse);
 }
 
@@ -47,7 +50,7 @@ std::unique_ptr<Prepared> StatementCache::run(const QString& sql, const QVariant
         registerSqliteFunctions(m_db);
         m_functionsRegistered = true;
     }
-    std::unique_ptr<Prepared> p = find(sql);
+    std::unique_ptr<Prepared> p = find(sql, qHash(sql));
     if (const int rc = p->statement->bind(params); rc != SQLITE_OK) {
         if ((rc & 0xff) == SQLITE_TOOBIG)
             m_budget.memoryExceeded();

@@ -57,14 +57,16 @@ public:
     const QSqlDatabase& database() const { return m_db; }
 
 private:
+    // Texts are told apart by their hash first: generated texts share long beginnings.
     struct CachedStatement {
         QString sql;
+        std::size_t hash = 0;
         std::unique_ptr<SqliteStatement> statement;
         bool inUse = false;
     };
     static constexpr std::size_t kCachedStatements = 32;
 
-    std::unique_ptr<Prepared> find(const QString& sql);
+    std::unique_ptr<Prepared> find(const QString& sql, std::size_t hash);
 
     QSqlDatabase m_db;
     BatchBudget& m_budget;
