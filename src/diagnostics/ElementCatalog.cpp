@@ -113,29 +113,42 @@ const ElementCatalog::Reference* ElementCatalog::findReference(ElementKind kind,
     return it == codes.constEnd() ? nullptr : &references(kind).at(*it);
 }
 
-ElementCatalog ElementCatalog::load(core::HostServices& host, const QString& ditta) {
+ElementCatalog ElementCatalog::withLabels(core::HostServices& host) {
     ElementCatalog c;
     c.setLabels([&host](const QString& s) { return host.translate(s); });
+    return c;
+}
+
+ElementCatalog ElementCatalog::load(core::HostServices& host, const QString& ditta) {
+    ElementCatalog c = withLabels(host);
     ado::Connection* connection = nullptr;
     try {
         connection = host.connection();
     } catch (...) {
         return c; // no database: the lists stay unknown
     }
+    c.readLists(connection, ditta);
+    return c;
+}
+
+void ElementCatalog::readLists(ado::Connection* connection, const QString& ditta,
+                               const std::function<bool()>& cancelled) {
     if (!connection)
-        return c;
+        return;
     // Reads "code - description" texts; the code is the text before the first " - ".
     auto read = [&](ElementKind kind, const QString& statement) {
         try {
             std::shared_ptr<ado::Recordset> rs = connection->Execute(statement);
             while (rs && !rs->IsEOF()) {
+                if (cancelled && cancelled())
+                    return false;
                 const QString text =
                     core::RTrimN(rs->GetFields().Item(QStringLiteral("DESCRIZIONE")).Value()).toString();
                 QString id;
                 if (kind == ElementKind::Category)
                     id = language::refs::numberText(
                         core::RTrimN(rs->GetFields().Item(QStringLiteral("CM01_IDCATEGORIA")).Value()));
-                c.addReference(kind, language::refs::referenceCode(text), text, id);
+                addReference(kind, language::refs::referenceCode(text), text, id);
                 rs->MoveNext();
             }
             return true;
@@ -143,9 +156,10 @@ ElementCatalog ElementCatalog::load(core::HostServices& host, const QString& dit
             return false;
         }
     };
-    c.m_categoriesKnown = read(ElementKind::Category, tree::categoriesStatement(ditta));
-    c.m_variantsKnown = read(ElementKind::Variant, tree::variantsStatement(ditta));
-    return c;
+    m_categoriesKnown = read(ElementKind::Category, tree::categoriesStatement(ditta));
+    if (cancelled && cancelled())
+        return;
+    m_variantsKnown = read(ElementKind::Variant, tree::variantsStatement(ditta));
 }
 
 ElementCatalog ElementCatalog::withLists(const QList<Reference>& categories,

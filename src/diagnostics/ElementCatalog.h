@@ -8,6 +8,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
+namespace ado {
+class Connection;
+}
+
 namespace diagnostics {
 
 // The kinds of element a formula names in its display form.
@@ -31,6 +37,14 @@ public:
     // host's connection. Without a connection, or when a list cannot be read, that list is
     // unknown and its references are not judged. Never throws.
     static ElementCatalog load(core::HostServices& host, const QString& ditta);
+    // The labels only, through the host's translation service; the lists stay unknown (nothing
+    // is judged against them) until readLists fills a copy, typically on another thread.
+    static ElementCatalog withLabels(core::HostServices& host);
+    // Reads the categories and variants of company `ditta` on `connection` (which must belong to
+    // the calling thread). A list that cannot be read stays unknown. `cancelled`, when given, is
+    // asked between rows: reading stops and the lists stay unknown once it answers true.
+    void readLists(ado::Connection* connection, const QString& ditta,
+                   const std::function<bool()>& cancelled = {});
 
     // The labels with an identity translation and the given lists (tests, benchmarks).
     static ElementCatalog withLists(const QList<Reference>& categories, const QList<Reference>& variants);

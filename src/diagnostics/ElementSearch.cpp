@@ -131,6 +131,9 @@ QList<Candidate> ElementSearch::find(ElementKind kind, const SearchWords& words,
 }
 
 bool ElementSearch::anyMatch(ElementKind kind, const SearchWords& words) const {
+    // A list not read yet may hold a match: the caller reads the rows and looks for itself.
+    if (!m_catalog->listKnown(kind))
+        return true;
     const std::vector<Indexed>& index = indexOf(kind);
     return std::any_of(index.begin(), index.end(), [&](const Indexed& e) {
         return words.matches(e.display) || (!e.extra.isEmpty() && words.matches(e.extra));
