@@ -7,6 +7,10 @@
 
 #include <QThread>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 namespace editor {
 
 namespace {
@@ -69,6 +73,10 @@ void CatalogLoader::start(const QString& ditta, ReadyFn ready) {
         if (*cancelled)
             return;
         auto search = std::make_shared<const diagnostics::ElementSearch>(catalog);
+#if defined(__GLIBC__)
+        // The rows read are freed by now; the worker's heap gives their pages back.
+        malloc_trim(0);
+#endif
         QMetaObject::invokeMethod(
             this, [this, catalog, search] { finish(catalog, search); }, Qt::QueuedConnection);
     });
