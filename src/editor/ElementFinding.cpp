@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QShortcut>
 #include <QTextBlock>
+#include <QTimer>
 #include <QToolTip>
 #include <QTreeWidget>
 
@@ -68,10 +69,16 @@ ElementFinding::ElementFinding(FRMLP_FORMULE* window, core::HostServices& servic
     tree->header()->setStretchLastSection(false);
     tree->setTextElideMode(Qt::ElideNone);
     tree->viewport()->installEventFilter(this);
-    const auto fit = [tree] { tree->resizeColumnToContents(0); };
+    // Measuring the column reads every visible row: done once after a run of expansions (the
+    // expand-all button expands every node), not once per node.
+    auto* fitLater = new QTimer(this);
+    fitLater->setSingleShot(true);
+    fitLater->setInterval(0);
+    connect(fitLater, &QTimer::timeout, tree, [tree] { tree->resizeColumnToContents(0); });
+    const auto fit = [fitLater] { fitLater->start(); };
     connect(tree, &QTreeWidget::itemExpanded, this, fit);
     connect(tree, &QTreeWidget::itemCollapsed, this, fit);
-    connect(m_filterBox, &QLineEdit::textChanged, this, fit, Qt::QueuedConnection);
+    connect(m_filterBox, &QLineEdit::textChanged, this, fit);
     box->viewport()->installEventFilter(this);
     connect(box, &QPlainTextEdit::cursorPositionChanged, this, &ElementFinding::followCaret);
     window->RESIZEFORM->setAfterApply([this] { layoutTree(); });
