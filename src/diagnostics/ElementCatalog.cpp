@@ -97,45 +97,93 @@ void ElementCatalog::setLabels(const std::function<QString(const QString&)>& tra
     }
 }
 
-void ElementCatalog::addReference(ElementKind kind, const QString& code, const QString& text,
-                                  const QString& id) {
-    const QString trimmed = language::refs::rtrimBlanks(code);
-    QList<Reference>& list = kind == ElementKind::Category ? m_categories : m_variants;
-    QHash<QString, qsizetype>& codes = kind == ElementKind::Category ? m_categoryCodes : m_variantCodes;
-    if (!codes.contains(trimmed))
-        codes.insert(trimmed, list.size());
-    list.append({trimmed, text, id});
+ElementCatalog::Piece ElementCatalog::List::add(QStringView text) {
+    const Piece p{quint32(chars.size()), quint32(text.size())};
+    chars.append(text);
+    return p;
 }
 
-const ElementCatalog::Reference* ElementCatalog::findReference(ElementKind kind, const QString& code) const {
-    const QHash<QString, qsizetype>& codes = kind == ElementKind::Category ? m_categoryCodes : m_variantCodes;
-    const auto it = codes.constFind(language::refs::rtrimBlanks(code));
-    return it == codes.constEnd() ? nullptr : &references(kind).at(*it);
+void ElementCatalog::List::sortCodes() {
+    chars.squeeze();
+    items.shrink_to_fit();
+    byCode.resize(items.size());
+    for (std::size_t i = 0; i < items.size(); ++i)
+        byCode[i] = quint32(i);
+    std::stable_sort(byCode.begin(), byCode.end(), [this](quint32 a, quint32 b) {
+        return view(items[a].code).compare(view(items[b].code)) < 0;
+    });
+}
+
+qsizetype ElementCatalog::List::find(QStringView code) const {
+    const auto it = std::lower_bound(byCode.begin(), byCode.end(), code, [this](quint32 i, QStringView c) {
+        return view(items[i].code).compare(c) < 0;
+    });
+    return it != byCode.end() && view(items[*it].code) == code ? qsizetype(*it) : -1;
+}
+
+void ElementCatalog::addReference(ElementKind kind, const QString& code, const QString& text,
+                                  const QString& id) {
+    List& list = kind == ElementKind::Category ? m_categories : m_variants;
+    Item item;
+    item.code = list.add(language::refs::rtrimBlanks(code));
+    item.text = list.add(text);
+    item.id = list.add(id);
+    list.items.push_back(item);
+}
+
+QStringView ElementCatalog::referenceText(ElementKind kind, qsizetype index) const {
+    const List& l = list(kind);
+    return l.view(l.items.at(std::size_t(index)).text);
+}
+
+ElementCatalog::Reference ElementCatalog::reference(ElementKind kind, qsizetype index) const {
+    const List& l = list(kind);
+    const Item& item = l.items.at(std::size_t(index));
+    return {l.view(item.code).toString(), l.view(item.text).toString(), l.view(item.id).toString()};
+}
+
+std::optional<ElementCatalog::Reference> ElementCatalog::findReference(ElementKind kind,
+                                                                       const QString& code) const {
+    const qsizetype index = list(kind).find(language::refs::rtrimBlanks(code));
+    return index < 0 ? std::nullopt : std::optional<Reference>(reference(kind, index));
+}
+
+ElementCatalog ElementCatalog::withLabels(core::HostServices& host) {
+    ElementCatalog c;
+    c.setLabels([&host](const QString& s) { return host.translate(s); });
+    return c;
 }
 
 ElementCatalog ElementCatalog::load(core::HostServices& host, const QString& ditta) {
-    ElementCatalog c;
-    c.setLabels([&host](const QString& s) { return host.translate(s); });
+    ElementCatalog c = withLabels(host);
     ado::Connection* connection = nullptr;
     try {
         connection = host.connection();
     } catch (...) {
         return c; // no database: the lists stay unknown
     }
+    c.readLists(connection, ditta);
+    return c;
+}
+
+void ElementCatalog::readLists(ado::Connection* connection, const QString& ditta,
+                               const std::function<bool()>& cancelled) {
     if (!connection)
-        return c;
+        return;
     // Reads "code - description" texts; the code is the text before the first " - ".
     auto read = [&](ElementKind kind, const QString& statement) {
         try {
             std::shared_ptr<ado::Recordset> rs = connection->Execute(statement);
             while (rs && !rs->IsEOF()) {
+                if (cancelled && cancelled())
+                    return false;
                 const QString text =
                     core::RTrimN(rs->GetFields().Item(QStringLiteral("DESCRIZIONE")).Value()).toString();
                 QString id;
                 if (kind == ElementKind::Category)
                     id = language::refs::numberText(
                         core::RTrimN(rs->GetFields().Item(QStringLiteral("CM01_IDCATEGORIA")).Value()));
-                c.addReference(kind, language::refs::referenceCode(text), text, id);
+                addReference(kind, language::refs::referenceCode(text), text, id);
                 rs->MoveNext();
             }
             return true;
@@ -143,9 +191,12 @@ ElementCatalog ElementCatalog::load(core::HostServices& host, const QString& dit
             return false;
         }
     };
-    c.m_categoriesKnown = read(ElementKind::Category, tree::categoriesStatement(ditta));
-    c.m_variantsKnown = read(ElementKind::Variant, tree::variantsStatement(ditta));
-    return c;
+    m_categoriesKnown = read(ElementKind::Category, tree::categoriesStatement(ditta));
+    if (cancelled && cancelled())
+        return;
+    m_variantsKnown = read(ElementKind::Variant, tree::variantsStatement(ditta));
+    m_categories.sortCodes();
+    m_variants.sortCodes();
 }
 
 ElementCatalog ElementCatalog::withLists(const QList<Reference>& categories,
@@ -156,6 +207,8 @@ ElementCatalog ElementCatalog::withLists(const QList<Reference>& categories,
         c.addReference(ElementKind::Category, r.code, r.text, r.id);
     for (const Reference& r : variants)
         c.addReference(ElementKind::Variant, r.code, r.text, r.id);
+    c.m_categories.sortCodes();
+    c.m_variants.sortCodes();
     c.m_categoriesKnown = c.m_variantsKnown = true;
     return c;
 }
@@ -170,7 +223,7 @@ bool ElementCatalog::knowsReference(ElementKind kind, const QString& referenceTe
     if (!listKnown(kind))
         return true;
     const QString code = language::refs::rtrimBlanks(language::refs::referenceCode(referenceText));
-    return kind == ElementKind::Category ? m_categoryCodes.contains(code) : m_variantCodes.contains(code);
+    return list(kind).find(code) >= 0;
 }
 
 QStringList ElementCatalog::suggest(ElementKind kind, const QString& written, int count) const {
@@ -190,16 +243,17 @@ QStringList ElementCatalog::suggest(ElementKind kind, const QString& written, in
         for (const QString& label : m_labelList)
             consider(label, inner(label));
     } else {
-        const QList<Reference>& list = kind == ElementKind::Category ? m_categories : m_variants;
+        const List& l = list(kind);
         const QString open = kind == ElementKind::Category ? QStringLiteral("{") : QStringLiteral("|");
         const QString close = kind == ElementKind::Category ? QStringLiteral("}") : QStringLiteral("|");
         const QString writtenCode = foldForComparison(language::refs::referenceCode(inner(written)));
-        for (const Reference& r : list) {
+        for (const Item& item : l.items) {
+            const QString text = l.view(item.text).toString();
             // The same code with another description is the nearest there is.
-            if (foldForComparison(r.code) == writtenCode)
-                found.push_back({0, open + r.text + close});
+            if (foldForComparison(l.view(item.code).toString()) == writtenCode)
+                found.push_back({0, open + text + close});
             else
-                consider(open + r.text + close, r.text);
+                consider(open + text + close, text);
         }
     }
     std::stable_sort(found.begin(), found.end(),

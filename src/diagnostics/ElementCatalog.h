@@ -8,6 +8,14 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace ado {
+class Connection;
+}
+
 namespace diagnostics {
 
 // The kinds of element a formula names in its display form.
@@ -31,6 +39,14 @@ public:
     // host's connection. Without a connection, or when a list cannot be read, that list is
     // unknown and its references are not judged. Never throws.
     static ElementCatalog load(core::HostServices& host, const QString& ditta);
+    // The labels only, through the host's translation service; the lists stay unknown (nothing
+    // is judged against them) until readLists fills a copy, typically on another thread.
+    static ElementCatalog withLabels(core::HostServices& host);
+    // Reads the categories and variants of company `ditta` on `connection` (which must belong to
+    // the calling thread). A list that cannot be read stays unknown. `cancelled`, when given, is
+    // asked between rows: reading stops and the lists stay unknown once it answers true.
+    void readLists(ado::Connection* connection, const QString& ditta,
+                   const std::function<bool()>& cancelled = {});
 
     // The labels with an identity translation and the given lists (tests, benchmarks).
     static ElementCatalog withLists(const QList<Reference>& categories, const QList<Reference>& variants);
@@ -55,14 +71,39 @@ public:
     // The dictionary entry (1 to 139) of each label of labels(), in the same order: the first
     // entry that gives the label.
     const QList<int>& labelEntries() const { return m_labelEntries; }
-    // The company's categories or variants in the order the element tree lists them.
-    const QList<Reference>& references(ElementKind kind) const {
-        return kind == ElementKind::Category ? m_categories : m_variants;
-    }
-    // The reference whose code (right-trimmed) is `code`, or nullptr.
-    const Reference* findReference(ElementKind kind, const QString& code) const;
+    // The company's categories or variants in the order the element tree lists them: how many,
+    // the text of one without a copy, and one whole.
+    qsizetype referenceCount(ElementKind kind) const { return list(kind).items.size(); }
+    QStringView referenceText(ElementKind kind, qsizetype index) const;
+    Reference reference(ElementKind kind, qsizetype index) const;
+    // The first reference whose code (right-trimmed) is `code`, or nullopt.
+    std::optional<Reference> findReference(ElementKind kind, const QString& code) const;
 
 private:
+    // The references of one kind kept compact: 100,000 of them would cost tens of megabytes as
+    // separate strings. Every text lives in one buffer; an item is offsets into it, and the codes
+    // are found through the items' indexes sorted by code (the first of equal codes first).
+    struct Piece {
+        quint32 at = 0;
+        quint32 size = 0;
+    };
+    struct Item {
+        Piece code;
+        Piece text;
+        Piece id;
+    };
+    struct List {
+        QString chars;
+        std::vector<Item> items;
+        std::vector<quint32> byCode;
+        Piece add(QStringView text);
+        QStringView view(Piece p) const { return QStringView(chars).mid(p.at, p.size); }
+        void sortCodes();
+        qsizetype find(QStringView code) const;
+    };
+    const List& list(ElementKind kind) const {
+        return kind == ElementKind::Category ? m_categories : m_variants;
+    }
     void setLabels(const std::function<QString(const QString&)>& translate);
     void addReference(ElementKind kind, const QString& code, const QString& text, const QString& id = {});
 
@@ -70,10 +111,8 @@ private:
     QStringList m_labelList;
     QList<int> m_labelEntries;
     QHash<QString, QString> m_translations;
-    QList<Reference> m_categories;
-    QList<Reference> m_variants;
-    QHash<QString, qsizetype> m_categoryCodes; // code -> index in m_categories
-    QHash<QString, qsizetype> m_variantCodes;
+    List m_categories;
+    List m_variants;
     bool m_categoriesKnown = false;
     bool m_variantsKnown = false;
 };

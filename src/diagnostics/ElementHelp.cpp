@@ -128,7 +128,8 @@ std::optional<ElementInfo> ElementHelp::describe(const QString& element) const {
     if (kind == ElementKind::Label)
         return std::nullopt;
     const QString inner = written.mid(1, written.size() - 2);
-    const ElementCatalog::Reference* r = m_catalog->findReference(kind, language::refs::referenceCode(inner));
+    const std::optional<ElementCatalog::Reference> r =
+        m_catalog->findReference(kind, language::refs::referenceCode(inner));
     if (!r)
         return std::nullopt;
     ElementInfo info;

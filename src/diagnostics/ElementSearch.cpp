@@ -64,10 +64,11 @@ ElementSearch::ElementSearch(std::shared_ptr<const ElementCatalog> catalog)
     }
     for (ElementKind kind : {ElementKind::Category, ElementKind::Variant}) {
         std::vector<Indexed>& index = kind == ElementKind::Category ? m_categories : m_variants;
-        const QList<ElementCatalog::Reference>& list = m_catalog->references(kind);
-        index.reserve(std::size_t(list.size()));
-        for (const ElementCatalog::Reference& r : list)
-            index.push_back({foldForComparison(r.text, Fold::Apostrophes), {}});
+        const qsizetype count = m_catalog->referenceCount(kind);
+        index.reserve(std::size_t(count));
+        for (qsizetype i = 0; i < count; ++i)
+            index.push_back(
+                {foldForComparison(m_catalog->referenceText(kind, i).toString(), Fold::Apostrophes), {}});
     }
 }
 
@@ -78,7 +79,7 @@ const std::vector<ElementSearch::Indexed>& ElementSearch::indexOf(ElementKind ki
 QString ElementSearch::insertedText(ElementKind kind, int index) const {
     if (kind == ElementKind::Label)
         return m_catalog->labels().at(index);
-    return openingDelimiter(kind) + m_catalog->references(kind).at(index).text + closingDelimiter(kind);
+    return openingDelimiter(kind) + m_catalog->referenceText(kind, index).toString() + closingDelimiter(kind);
 }
 
 std::optional<ElementKind> ElementSearch::kindOf(const QString& fragment) {
@@ -131,6 +132,9 @@ QList<Candidate> ElementSearch::find(ElementKind kind, const SearchWords& words,
 }
 
 bool ElementSearch::anyMatch(ElementKind kind, const SearchWords& words) const {
+    // A list not read yet may hold a match: the caller reads the rows and looks for itself.
+    if (!m_catalog->listKnown(kind))
+        return true;
     const std::vector<Indexed>& index = indexOf(kind);
     return std::any_of(index.begin(), index.end(), [&](const Indexed& e) {
         return words.matches(e.display) || (!e.extra.isEmpty() && words.matches(e.extra));

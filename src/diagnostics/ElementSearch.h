@@ -58,7 +58,7 @@ public:
     QList<Candidate> complete(const QString& fragment, int limit = MaxCandidates) const;
     // The same for the words of a search over one kind (the tree filter).
     QList<Candidate> find(ElementKind kind, const SearchWords& words, int limit) const;
-    // Whether any element of `kind` matches the words.
+    // Whether any element of `kind` matches the words; true while that list is unknown.
     bool anyMatch(ElementKind kind, const SearchWords& words) const;
 
     const ElementCatalog& catalog() const { return *m_catalog; }

@@ -59,6 +59,17 @@ void LiveDiagnostics::analyseNow(const QString& text) {
     post();
 }
 
+void LiveDiagnostics::setCatalog(std::shared_ptr<const ElementCatalog> catalog) {
+    m_catalog = std::move(catalog);
+    // Queued before any later text, so the worker swaps the catalogue before analysing it; the
+    // engine refers to the catalogue, so it goes first.
+    Worker* worker = m_worker;
+    QMetaObject::invokeMethod(m_worker, [worker, catalog = m_catalog] {
+        worker->engine.reset();
+        worker->catalog = catalog;
+    });
+}
+
 void LiveDiagnostics::cancel() {
     ++*m_latest;
     m_timer.stop();

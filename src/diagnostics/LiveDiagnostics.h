@@ -35,6 +35,9 @@ public:
     // Analyses the text now (no pause).
     void analyseNow(const QString& text);
     void setDelay(int milliseconds) { m_timer.setInterval(milliseconds); }
+    // Judges elements against `catalog` from now on (the company's lists arrived): texts
+    // handed over after this call are analysed with it.
+    void setCatalog(std::shared_ptr<const ElementCatalog> catalog);
     // Forget the pending text and any result on its way (the box shows something else).
     void cancel();
 

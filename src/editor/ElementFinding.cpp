@@ -3,6 +3,7 @@
 #include "core/HostServices.h"
 #include "diagnostics/ElementHelp.h"
 #include "diagnostics/ElementSearch.h"
+#include "editor/CatalogLoader.h"
 #include "editor/ElementCompleter.h"
 #include "editor/FRMLP_FORMULE.h"
 #include "editor/TreeFilter.h"
@@ -16,6 +17,7 @@
 #include <QLineEdit>
 #include <QShortcut>
 #include <QTextBlock>
+#include <QTimer>
 #include <QToolTip>
 #include <QTreeWidget>
 
@@ -67,10 +69,16 @@ ElementFinding::ElementFinding(FRMLP_FORMULE* window, core::HostServices& servic
     tree->header()->setStretchLastSection(false);
     tree->setTextElideMode(Qt::ElideNone);
     tree->viewport()->installEventFilter(this);
-    const auto fit = [tree] { tree->resizeColumnToContents(0); };
+    // Measuring the column reads every visible row: done once after a run of expansions (the
+    // expand-all button expands every node), not once per node.
+    auto* fitLater = new QTimer(this);
+    fitLater->setSingleShot(true);
+    fitLater->setInterval(0);
+    connect(fitLater, &QTimer::timeout, tree, [tree] { tree->resizeColumnToContents(0); });
+    const auto fit = [fitLater] { fitLater->start(); };
     connect(tree, &QTreeWidget::itemExpanded, this, fit);
     connect(tree, &QTreeWidget::itemCollapsed, this, fit);
-    connect(m_filterBox, &QLineEdit::textChanged, this, fit, Qt::QueuedConnection);
+    connect(m_filterBox, &QLineEdit::textChanged, this, fit);
     box->viewport()->installEventFilter(this);
     connect(box, &QPlainTextEdit::cursorPositionChanged, this, &ElementFinding::followCaret);
     window->RESIZEFORM->setAfterApply([this] { layoutTree(); });
@@ -80,8 +88,24 @@ ElementFinding::ElementFinding(FRMLP_FORMULE* window, core::HostServices& servic
 
 ElementFinding::~ElementFinding() = default;
 
-void ElementFinding::start(std::shared_ptr<const diagnostics::ElementCatalog> catalog) {
-    m_search = std::make_shared<const diagnostics::ElementSearch>(catalog);
+void ElementFinding::load(
+    const QString& ditta,
+    std::function<void(const std::shared_ptr<const diagnostics::ElementCatalog>&)> catalogue) {
+    if (m_loader)
+        return;
+    m_loader = new CatalogLoader(m_services, this);
+    m_loader->setObjectName(QStringLiteral("catalogLoader"));
+    m_loader->start(ditta, [this, catalogue = std::move(catalogue)](const CatalogLoader::Catalog& catalog,
+                                                                    const CatalogLoader::Search& search) {
+        start(catalog, search);
+        if (catalogue)
+            catalogue(catalog);
+    });
+}
+
+void ElementFinding::start(std::shared_ptr<const diagnostics::ElementCatalog> catalog,
+                           std::shared_ptr<const diagnostics::ElementSearch> search) {
+    m_search = search ? std::move(search) : std::make_shared<const diagnostics::ElementSearch>(catalog);
     m_help = std::make_unique<diagnostics::ElementHelp>(
         catalog, [this](const QString& s) { return m_services.translate(s); },
         diagnostics::ElementHelp::connectionDataType(m_services));

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 #include <QLabel>
@@ -21,6 +22,7 @@ class ElementSearch;
 
 namespace editor {
 
+class CatalogLoader;
 class ElementCompleter;
 class FRMLP_FORMULE;
 class TreeFilter;
@@ -36,8 +38,17 @@ public:
     ElementFinding(FRMLP_FORMULE* window, core::HostServices& services, QLabel* helpLine);
     ~ElementFinding() override;
 
-    // The catalogue is known (the window's first activation): the search index is built once.
-    void start(std::shared_ptr<const diagnostics::ElementCatalog> catalog);
+    // The window's first activation: the catalogue of company `ditta` is loaded (see
+    // CatalogLoader); `catalogue` is handed each catalogue this finding starts with, the labels'
+    // one now and the full one when the lists have been read.
+    void load(const QString& ditta,
+              std::function<void(const std::shared_ptr<const diagnostics::ElementCatalog>&)> catalogue);
+    // The catalogue is known: completion, the tree's search and help use it and `search` (built
+    // from it here when null) from now on.
+    void start(std::shared_ptr<const diagnostics::ElementCatalog> catalog,
+               std::shared_ptr<const diagnostics::ElementSearch> search = nullptr);
+    // Null before load.
+    CatalogLoader* loader() const { return m_loader; }
 
     ElementCompleter* completer() const { return m_completer; }
     TreeFilter* treeFilter() const { return m_filter; }
@@ -64,6 +75,7 @@ private:
     QLineEdit* m_filterBox = nullptr;
     ElementCompleter* m_completer = nullptr;
     TreeFilter* m_filter = nullptr;
+    CatalogLoader* m_loader = nullptr;
     std::shared_ptr<const diagnostics::ElementSearch> m_search;
     std::unique_ptr<diagnostics::ElementHelp> m_help;
     bool m_placing = false;

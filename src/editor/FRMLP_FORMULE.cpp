@@ -8,7 +8,6 @@
 #include "check/SyntaxCheck.h"
 #include "check/TextBox.h"
 #include "core/NullSafe.h"
-#include "diagnostics/ElementCatalog.h"
 #include "editor/ElementFinding.h"
 #include "editor/FormulaAssist.h"
 #include "editor/TreeWhereUsed.h"
@@ -422,11 +421,10 @@ void FRMLP_FORMULE::Form_Activate() {
                  RecordUndoState();
              }
          }});
-    // The elements the formula may name, for highlighting, live diagnostics, completion and help.
-    const auto catalog = std::make_shared<const diagnostics::ElementCatalog>(
-        diagnostics::ElementCatalog::load(m_parts->services, RTrimN(Ditta).toString()));
-    m_parts->assist->start(catalog);
-    m_parts->finding->start(catalog);
+    // The elements the formula may name, for highlighting, live diagnostics, completion and help;
+    // the company's lists arrive after the first paint.
+    m_parts->finding->load(RTrimN(Ditta).toString(),
+                           [this](const auto& catalog) { m_parts->assist->start(catalog); });
     restoreTrialPanel();
     // The user starts in the formula box, the caret after the formula.
     if (TXT_FORMULA->isEnabled() && !m_storedUnreadable) {

@@ -115,6 +115,14 @@ FormulaAssist::~FormulaAssist() {
 void FormulaAssist::start(std::shared_ptr<const diagnostics::ElementCatalog> catalog) {
     m_catalog = std::move(catalog);
     m_highlighter->setCatalog(m_catalog.get());
+    if (m_started) {
+        // A fuller catalogue (the company's lists were read after the first paint): the same
+        // text judged again, now against the lists.
+        m_live->setCatalog(m_catalog);
+        if (m_box && !m_technical)
+            m_live->analyseNow(m_box->Text());
+        return;
+    }
     m_live = std::make_unique<diagnostics::LiveDiagnostics>(m_catalog, m_translate);
     connect(m_live.get(), &diagnostics::LiveDiagnostics::ready, this, &FormulaAssist::showLive);
     m_started = true;

@@ -47,6 +47,8 @@ public:
 
     // The catalogue of the elements is known (the window's first activation): highlighting and
     // live diagnostics judge elements from now on; the box's text counts as the stored formula.
+    // Called again with a fuller catalogue (the company's lists read later), it only judges the
+    // box's text again against it.
     void start(std::shared_ptr<const diagnostics::ElementCatalog> catalog);
     // A check ended (the button, Ctrl+H or the silent check of a save).
     void checked(const check::SyntaxCheck& check);

@@ -27,6 +27,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
 namespace {
 
@@ -164,6 +165,26 @@ QString memoryText() {
 }
 
 // --verify-screenshot: the verification window run to its end, rendered and saved.
+// The editor reads the company's categories and variants after its first paint: what a
+// screenshot shows of completion, the tree's search or the marks waits for them (`next` runs once
+// they are there, at once when there is nothing to wait for).
+void afterCatalogue(QWidget* editor, std::function<void()> next) {
+    QObject* loader = editor->findChild<QObject*>(QStringLiteral("catalogLoader"));
+    if (!loader || loader->property("loaded").toBool()) {
+        next();
+        return;
+    }
+    auto* poll = new QTimer(editor);
+    QObject::connect(poll, &QTimer::timeout, editor, [poll, loader, next = std::move(next)] {
+        if (!loader->property("loaded").toBool())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        next();
+    });
+    poll->start(2);
+}
+
 int verifyScreenshot(demo::HostWindow& window, const QString& file, QTextStream& err) {
     int code = 1;
     demo::VerifyWindow* verify = window.openVerification();
@@ -420,38 +441,45 @@ int main(int argc, char** argv) {
             const int settle = parser.isSet(options.formula) || parser.isSet(options.check) || trial ? 1500
                                : timings                                                             ? 0
                                                                                                      : 100;
-            QTimer::singleShot(settle, editor, [&, editor, timings] {
-                if (parser.isSet(options.expandTree)) {
-                    QElapsedTimer expand;
-                    expand.start();
-                    clickButton(editor, "IMG_EXPCOL");
-                    editor->repaint();
-                    if (timings)
-                        err << "expand-all " << expand.nsecsElapsed() / 1e6 << " ms, " << memoryText()
-                            << Qt::endl;
-                }
-                if (parser.isSet(options.legendScreenshot))
-                    saveInstructionsWindow(editor, parser.value(options.legendScreenshot), err);
-                if (parser.isSet(options.filter)) {
-                    if (auto* find = editor->findChild<QLineEdit*>(QStringLiteral("TXT_CERCA")))
-                        find->setText(parser.value(options.filter));
-                }
-                if (parser.isSet(options.complete))
-                    openCompletion(editor, parser.value(options.complete));
-                QWidget* tip = parser.isSet(options.tooltip)
-                                   ? showNodeTooltip(editor, parser.value(options.tooltip))
-                                   : nullptr;
-                QWidget* target = wholeHost ? static_cast<QWidget*>(&window) : editor;
-                QWidget* panel =
-                    trial ? typeAndRunTrial(editor, parser.values(options.trialValue), err) : nullptr;
-                const QPixmap picture = panel ? grabBeside(editor, panel) : grabWithTooltip(target, tip);
-                const bool saved = (panel || !trial) && picture.save(shotFile, "PNG");
-                if (saved)
-                    QTextStream(stdout) << shotFile << '\n';
-                else if (panel || !trial) // a panel that did not open was told already
-                    err << "formule-host: cannot write " << shotFile << '\n';
-                editor->close();
-                finish(saved ? 0 : 1);
+            afterCatalogue(editor, [&, editor, timings, settle] {
+                if (timings)
+                    err << "catalogue ready " << sinceStart.nsecsElapsed() / 1e6 << " ms, " << memoryText()
+                        << Qt::endl;
+                QTimer::singleShot(settle, editor, [&, editor, timings] {
+                    if (parser.isSet(options.expandTree)) {
+                        QElapsedTimer expand;
+                        expand.start();
+                        clickButton(editor, "IMG_EXPCOL");
+                        // What the click left for the event loop (fitting the tree's column) counts.
+                        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                        editor->repaint();
+                        if (timings)
+                            err << "expand-all " << expand.nsecsElapsed() / 1e6 << " ms, " << memoryText()
+                                << Qt::endl;
+                    }
+                    if (parser.isSet(options.legendScreenshot))
+                        saveInstructionsWindow(editor, parser.value(options.legendScreenshot), err);
+                    if (parser.isSet(options.filter)) {
+                        if (auto* find = editor->findChild<QLineEdit*>(QStringLiteral("TXT_CERCA")))
+                            find->setText(parser.value(options.filter));
+                    }
+                    if (parser.isSet(options.complete))
+                        openCompletion(editor, parser.value(options.complete));
+                    QWidget* tip = parser.isSet(options.tooltip)
+                                       ? showNodeTooltip(editor, parser.value(options.tooltip))
+                                       : nullptr;
+                    QWidget* target = wholeHost ? static_cast<QWidget*>(&window) : editor;
+                    QWidget* panel =
+                        trial ? typeAndRunTrial(editor, parser.values(options.trialValue), err) : nullptr;
+                    const QPixmap picture = panel ? grabBeside(editor, panel) : grabWithTooltip(target, tip);
+                    const bool saved = (panel || !trial) && picture.save(shotFile, "PNG");
+                    if (saved)
+                        QTextStream(stdout) << shotFile << '\n';
+                    else if (panel || !trial) // a panel that did not open was told already
+                        err << "formule-host: cannot write " << shotFile << '\n';
+                    editor->close();
+                    finish(saved ? 0 : 1);
+                });
             });
         });
         if (isModal)
