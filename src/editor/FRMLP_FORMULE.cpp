@@ -1,4 +1,5 @@
 #include "editor/FRMLP_FORMULE.h"
+#include "editor/FRMLP_FORMULE_Parts.h"
 #include "editor/Require.h"
 #include "editor/TreeWidgetSink.h"
 
@@ -54,20 +55,6 @@ FRMLP_FORMULE::ModalHook& modalHook() {
     return hook;
 }
 
-// The formula box as the check, the save and the history see it.
-class FormulaBox : public check::TextBox {
-public:
-    explicit FormulaBox(controls::VxlRichTextBox* box)
-        : m_box(box) {}
-    QString text() const override { return m_box->Text(); }
-    void setText(const QString& text) override { m_box->SetText(text); }
-    int selStart() const override { return m_box->SelStart(); }
-    void setSelStart(int position) override { m_box->SetSelStart(position); }
-
-private:
-    controls::VxlRichTextBox* m_box;
-};
-
 // Appends the server's message of a failed check to the host log file, where an administrator
 // can read it.
 void appendToHostLog(const QString& message) {
@@ -80,45 +67,6 @@ void appendToHostLog(const QString& message) {
 }
 
 } // namespace
-
-// The window as host of its subsystems: its connection, the host's translation service and
-// message box, VisualizzaErrore, and the context and identifier of the class that opened it.
-class FRMLP_FORMULE::Services final : public core::HostServices {
-public:
-    explicit Services(FRMLP_FORMULE* window)
-        : m_window(window) {}
-    ado::Connection* connection() override { return m_window->m_connection.data(); }
-    QString translate(const QString& text) override { return m_window->translate(text); }
-    int messageBox(const QString& prompt, int code, const QString& title) override {
-        return m_window->messageBox(prompt, code, title);
-    }
-    int errorAnswer(const QString& procedure, const core::ErrorInfo& error) override {
-        return m_window->errorAnswer()(procedure, error);
-    }
-    int editingContext() override { return m_window->context(); }
-    core::Variant recordId() override { return m_window->id(); }
-
-private:
-    FRMLP_FORMULE* m_window;
-};
-
-struct FRMLP_FORMULE::Parts {
-    explicit Parts(FRMLP_FORMULE* window);
-
-    Services services;
-    FormulaBox box;
-    language::FormulaLanguage language;
-    check::EditHistory history;
-    check::SyntaxCheck syntaxCheck;
-    check::FormulaStore store;
-    tree::ExpandCollapse expandCollapse;
-    std::unique_ptr<FormulaAssist> assist;
-    TreeWidgetSink treeSink;
-    // The builder of the last LoadStrutturaTree: it reads the deferred sub-branches later.
-    std::unique_ptr<tree::StrutturaTree> treeBuilder;
-    std::unique_ptr<TreeWhereUsed> whereUsed;
-    ElementFinding* finding = nullptr;
-};
 
 FRMLP_FORMULE::Parts::Parts(FRMLP_FORMULE* window)
     : services(window)
@@ -142,17 +90,7 @@ FRMLP_FORMULE::Parts::Parts(FRMLP_FORMULE* window)
     , assist(std::make_unique<FormulaAssist>(window->TXT_FORMULA, window->IMG_UNDO, window->IMG_REDO, history,
                                              [window](const QString& s) { return window->translate(s); }))
     , treeSink(window->TVW_FIELDS, window->imlImagesTrv, window->m_treeNodes, window->m_nodesByKey)
-    , whereUsed(std::make_unique<TreeWhereUsed>(
-          window->TVW_FIELDS,
-          TreeWhereUsed::Hooks{
-              .translate = [window](const QString& s) { return window->translate(s); },
-              .connection = [window] { return window->GconConnect(); },
-              .open = [window](int context, qint64 id, int line,
-                               const QString& message) { window->openUse(context, id, line, message); },
-              .trap =
-                  [window](const QString& procedure, const std::function<void()>& step) {
-                      core::runStep(procedure, window->errorAnswer(), step);
-                  }})) {}
+    , whereUsed(makeWhereUsed(window)) {}
 
 QObject* componentApplication() {
     static QObject* application = [] {
@@ -434,35 +372,8 @@ void FRMLP_FORMULE::Form_Activate() {
     }
 }
 
-ElementFinding* FRMLP_FORMULE::finding() const {
-    return m_parts->finding;
-}
-
-QStringList FRMLP_FORMULE::pendingTreeBranches() const {
-    return m_parts->treeBuilder ? m_parts->treeBuilder->pendingBranches() : QStringList();
-}
-
 FormulaAssist* FRMLP_FORMULE::assist() const {
     return m_parts->assist.get();
-}
-
-bool FRMLP_FORMULE::markLine(int line, const QString& message, bool error) {
-    return m_parts->assist->markLine(line, message, error);
-}
-
-TreeWhereUsed* FRMLP_FORMULE::whereUsed() const {
-    return m_parts->whereUsed.get();
-}
-
-void FRMLP_FORMULE::openUse(int context, qint64 id, int line, const QString& message) {
-    if (context == this->context() && CDecN(this->id()).toInt64() == id) {
-        markLine(line, message, false);
-        activateWindow();
-        return;
-    }
-    if (!navigator()->NavigatorOpenRecord(context, id, line, message))
-        messageBox(translate(QStringLiteral("L'applicazione non apre altre formule da questa finestra.")), 64,
-                   windowTitle());
 }
 
 // ---------------------------------------------------------------------------------------------

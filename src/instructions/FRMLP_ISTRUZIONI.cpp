@@ -4,6 +4,13 @@
 #include "host/controls/VXL_RESIZEFORM.h"
 #include "host/controls/VxlRichTextBox.h"
 
+#include <QGuiApplication>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTextDocument>
+
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 namespace instructions {
@@ -20,6 +27,26 @@ ModalRunner& runner() {
 // The window's own size, in twips: the controls reach 6405 to the right and 6885 down.
 constexpr int WindowWidth = 6525;
 constexpr int WindowHeight = 7005;
+
+// The width a box needs to show its longest line without wrapping or scrolling.
+int neededWidth(const controls::VxlRichTextBox* box) {
+    int widest = 0;
+    for (const QString& line : box->toPlainText().split(u'\n'))
+        widest = std::max(widest, box->fontMetrics().horizontalAdvance(line));
+    const int margins = 2 * int(std::ceil(box->document()->documentMargin())) + 2 * box->frameWidth();
+    // A multi-line box keeps room for its scroll bar: shown while the window had its design size,
+    // it would otherwise wrap the longest line again. The cursor and the rounding need a few pixels.
+    const int bar =
+        box->lineWrapMode() == QPlainTextEdit::NoWrap ? 0 : box->verticalScrollBar()->sizeHint().width();
+    return widest + margins + bar + 6;
+}
+
+// The height a multi-line box needs to show all its lines.
+int neededHeight(const controls::VxlRichTextBox* box) {
+    const auto lines = box->toPlainText().count(u'\n') + 1;
+    const int margins = 2 * int(std::ceil(box->document()->documentMargin())) + 2 * box->frameWidth();
+    return int(lines) * box->fontMetrics().lineSpacing() + margins + 2;
+}
 
 } // namespace
 
@@ -124,6 +151,27 @@ void FRMLP_ISTRUZIONI::Form_Activate() {
     for (int i = 0; i < 4; ++i)
         boxes[i]->SetText(example(i + 1));
     VXL_RESIZEFORM1->Start();
+    if (!m_sized) {
+        // The resize manager scales every control with the window: opened larger in proportion,
+        // every text and example shows whole in the host's font and language.
+        m_sized = true;
+        resize(openingSize());
+    }
+}
+
+QSize FRMLP_ISTRUZIONI::openingSize() const {
+    double sx = 1.0;
+    double sy = 1.0;
+    for (const controls::VxlRichTextBox* b : {TXT_ESEMPIO1, TXT_ESEMPIO2, TXT_ESEMPIO3, TXT_ESEMPIO4})
+        sx = std::max(sx, double(neededWidth(b)) / b->width());
+    sy = std::max(sy, double(neededHeight(TXT_ESEMPIO4)) / TXT_ESEMPIO4->height());
+    // The labels wrap at their scaled width and must show every line at their scaled height.
+    for (const controls::VXL_LABEL* l : findChildren<controls::VXL_LABEL*>())
+        sy = std::max(sy, double(l->heightForWidth(int(l->width() * sx)) + 1) / l->height());
+    QSize size(int(std::ceil(width() * sx)), int(std::ceil(height() * sy)));
+    if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableGeometry().size());
+    return size;
 }
 
 void FRMLP_ISTRUZIONI::BTN_CHIUDI_ButtonClick() {

@@ -55,7 +55,12 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // The size the window opens at: its design size enlarged in proportion until every label and
+    // example box shows its whole text.
+    QSize openingSize() const;
+
     static int s_instances;
+    bool m_sized = false;
 };
 
 // Shows a new instance modally and deletes it once closed. The translation service (may be

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QPointer>
 #include <QTest>
+#include <QTextDocument>
 
 #include <gtest/gtest.h>
 
@@ -112,3 +113,44 @@ TEST_F(Instructions, CaptionsPassThroughTheTranslationButExamplesDoNot) {
 }
 
 } // namespace
+
+namespace {
+
+// What the shown instance cuts: labels whose wrapped text is taller than the label, example
+// lines wider than their box, the fourth example taller than its box.
+QStringList cutAtOpening(const std::function<QString(const QString&)>& translate) {
+    QStringList cut;
+    instructions::setModalRunner([&](FRMLP_ISTRUZIONI& w) {
+        QCoreApplication::processEvents(); // the boxes lay their text out at the opening size
+        for (const controls::VXL_LABEL* l : w.findChildren<controls::VXL_LABEL*>())
+            if (l->heightForWidth(l->width()) > l->height())
+                cut << l->objectName();
+        for (controls::VxlRichTextBox* box :
+             {w.TXT_ESEMPIO1, w.TXT_ESEMPIO2, w.TXT_ESEMPIO3, w.TXT_ESEMPIO4}) {
+            const QStringList lines = box->toPlainText().split(u'\n');
+            const int margins = 2 * int(box->document()->documentMargin());
+            if (box == w.TXT_ESEMPIO4 &&
+                int(lines.size()) * box->fontMetrics().lineSpacing() + margins > box->viewport()->height())
+                cut << box->objectName();
+            for (const QString& line : lines)
+                if (box->fontMetrics().horizontalAdvance(line) + margins > box->viewport()->width())
+                    cut << box->objectName();
+        }
+        w.BTN_CHIUDI_ButtonClick();
+    });
+    instructions::showInstructions(nullptr, translate);
+    instructions::setModalRunner({});
+    return cut;
+}
+
+} // namespace
+
+TEST_F(Instructions, OpeningSizeShowsEveryTextWhole) {
+    EXPECT_EQ(cutAtOpening({}).join(u',').toStdString(), "");
+    // Longer captions, as another language has them, enlarge the window further.
+    EXPECT_EQ(cutAtOpening([](const QString& s) {
+                  return QString(s).replace(QStringLiteral("Impostando"),
+                                            QStringLiteral("Impostando sempre"));
+              }),
+              QStringList());
+}

@@ -1,0 +1,242 @@
+// Finding elements with the keyboard: the completion list of the formula box and the search box
+// of the element tree, driven by keys as a user types them.
+#include "EditorFixture.h"
+#include "editor/CatalogLoader.h"
+
+#include "editor/ElementCompleter.h"
+#include "editor/ElementFinding.h"
+#include "editor/TreeFilter.h"
+
+#include <QLineEdit>
+#include <QListWidget>
+
+namespace {
+
+using namespace editortest;
+
+class Finding : public Editor {
+protected:
+    editor::ElementCompleter& completer() { return *window->finding()->completer(); }
+    QListWidget& list() { return *completer().list(); }
+    QLineEdit& filterBox() { return *window->finding()->filterBox(); }
+
+    // The box holds `text` as one history snapshot, the caret after it.
+    void startWith(const QString& text) {
+        window->TXT_FORMULA->SetText(text);
+        window->TXT_FORMULA->SetSelStart(int(text.size()));
+        window->setCaretPosition(int(text.size()));
+        window->RecordUndoState();
+    }
+
+    // The categories and variants arrive from a worker after the window's first paint.
+    void waitForLists() {
+        editor::CatalogLoader* loader = window->finding()->loader();
+        ASSERT_NE(loader, nullptr);
+        QTRY_VERIFY_WITH_TIMEOUT(loader->isLoaded(), 20000);
+    }
+
+    QStringList listed() {
+        QStringList rows;
+        for (int i = 0; i < list().count(); ++i)
+            rows << list().item(i)->text();
+        return rows;
+    }
+
+    // The leaves the tree shows, as "branch/leaf".
+    QStringList shownLeaves() const {
+        QStringList leaves;
+        for (QTreeWidgetItem* item : window->treeNodes())
+            if (item->childCount() == 0 && item->parent() != nullptr && !item->isHidden())
+                leaves << item->parent()->text(0) + u'/' + item->text(0);
+        return leaves;
+    }
+};
+
+TEST_F(Finding, EnterInsertsTheWholeLabelAndRecordsOneSnapshot) {
+    FRMLP_FORMULE& w = open(0, core::Variant());
+    waitForLists();
+    startWith(QStringLiteral("SET "));
+    const int before = w.UndoIndex();
+    QTest::keyClicks(w.TXT_FORMULA, QStringLiteral("[attprezzo"));
+    ASSERT_TRUE(completer().isOpen());
+    EXPECT_EQ(listed(), QStringList{QStringLiteral("[Prezzo lordo - CURR]")});
+    EXPECT_EQ(w.UndoIndex(), before); // typing letters records nothing
+    QTest::keyClick(w.TXT_FORMULA, Qt::Key_Return);
+    EXPECT_FALSE(completer().isOpen());
+    EXPECT_EQ(w.TXT_FORMULA->Text(), QStringLiteral("SET [Prezzo lordo - CURR]"));
+    EXPECT_EQ(w.TXT_FORMULA->SelStart(), 25);
+    EXPECT_EQ(w.CaretPosition(), 25);
+    EXPECT_EQ(w.UndoIndex(), before + 1);
+    EXPECT_EQ(w.UndoBuffer(before + 1), QStringLiteral("SET [Prezzo lordo - CURR]"));
+    // Back to the snapshot before the insertion (the history keeps texts without trailing blanks).
+    w.UndoFormula();
+    EXPECT_EQ(w.TXT_FORMULA->Text(), QStringLiteral("SET"));
+}
+
+TEST_F(Finding, TabInsertsTheChosenCategoryWithItsClosingBrace) {
+    FRMLP_FORMULE& w = open(0, core::Variant());
+    waitForLists();
+    startWith(QStringLiteral("IF "));
+    const int before = w.UndoIndex();
+    QTest::keyClicks(w.TXT_FORMULA, QStringLiteral("{colore"));
+    ASSERT_TRUE(completer().isOpen());
+    EXPECT_EQ(listed().value(0), QStringLiteral("{C01 - Colore}"));
+    QTest::keyClick(w.TXT_FORMULA, Qt::Key_Tab);
+    EXPECT_FALSE(completer().isOpen());
+    EXPECT_EQ(w.TXT_FORMULA->Text(), QStringLiteral("IF {C01 - Colore}"));
+    EXPECT_EQ(w.UndoIndex(), before + 1);
+    w.UndoFormula();
+    EXPECT_EQ(w.TXT_FORMULA->Text(), QStringLiteral("IF"));
+}
+
+TEST_F(Finding, DownChoosesAndAClosingDelimiterAlreadyTypedIsReplaced) {
+    FRMLP_FORMULE& w = open(0, core::Variant());
+    waitForLists();
+    startWith(QString());
+    QTest::keyClicks(w.TXT_FORMULA, QStringLiteral("[prezzo"));
+    ASSERT_TRUE(completer().isOpen());
+    ASSERT_GE(list().count(), 2);
+    const QString second = list().item(1)->text();
+    QTest::keyClick(w.TXT_FORMULA, Qt::Key_Down);
+    QTest::keyClick(w.TXT_FORMULA, Qt::Key_Return);
+    EXPECT_EQ(w.TXT_FORMULA->Text(), second);
+    // Ctrl+Space inside an element already closed: the closing bracket is not doubled.
+    startWith(QStringLiteral("[Prezzo]"));
+    w.TXT_FORMULA->SetSelStart(7);
+    QTest::keyClick(w.TXT_FORMULA, Qt::Key_Space, Qt::ControlModifier);
+    ASSERT_TRUE(completer().isOpen());
+    const QString first = list().item(0)->text();
+    QTest::keyClick(w.TXT_FORMULA, Qt::Key_Return);
+    EXPECT_EQ(w.TXT_FORMULA->Text(), first);
+}
+
+TEST_F(Finding, EscClosesTheListAndLeavesTheText) {
+    FRMLP_FORMULE& w = open(0, core::Variant());
+    waitForLists();
+    startWith(QStringLiteral("SET "));
+    const int before = w.UndoIndex();
+    QTest::keyClicks(w.TXT_FORMULA, QStringLiteral("[sconto"));
+    ASSERT_TRUE(completer().isOpen());
+    QTest::keyClick(w.TXT_FORMULA, Qt::Key_Escape);
+    EXPECT_FALSE(completer().isOpen());
+    EXPECT_EQ(w.TXT_FORMULA->Text(), QStringLiteral("SET [sconto"));
+    EXPECT_EQ(w.UndoIndex(), before);
+    // Enter with the list closed is an ordinary new line.
+    QTest::keyClick(w.TXT_FORMULA, Qt::Key_Return);
+    EXPECT_EQ(w.TXT_FORMULA->Text(), QStringLiteral("SET [sconto\r\n"));
+}
+
+TEST_F(Finding, CompletionListsOnlyTheCompanysCategoriesAndVariants) {
+    FRMLP_FORMULE& w = open(0, core::Variant());
+    waitForLists();
+    startWith(QString());
+    QTest::keyClicks(w.TXT_FORMULA, QStringLiteral("{"));
+    ASSERT_TRUE(completer().isOpen());
+    const QStringList categories = listed();
+    EXPECT_TRUE(categories.contains(QStringLiteral("{C01 - Colore}")));
+    for (const QString& row : categories)
+        EXPECT_FALSE(row.contains(QStringLiteral("ditta 2"))) << row.toStdString();
+    QTest::keyClicks(w.TXT_FORMULA, QStringLiteral("ditta 2"));
+    EXPECT_FALSE(completer().isOpen());
+    startWith(QString());
+    QTest::keyClicks(w.TXT_FORMULA, QStringLiteral("|"));
+    ASSERT_TRUE(completer().isOpen());
+    for (const QString& row : listed()) {
+        EXPECT_TRUE(row.startsWith(u'|') && row.endsWith(u'|')) << row.toStdString();
+        EXPECT_FALSE(row.contains(QStringLiteral("ditta 2"))) << row.toStdString();
+    }
+    QTest::keyClicks(w.TXT_FORMULA, QStringLiteral("v90"));
+    EXPECT_FALSE(completer().isOpen());
+}
+
+TEST_F(Finding, TreeFilterKeepsMatchingLeavesWithTheirBranchesAndEscRestores) {
+    FRMLP_FORMULE& w = open(0, core::Variant());
+    waitForLists();
+    // The expansion the user left: only the second branch open.
+    for (QTreeWidgetItem* item : w.treeNodes())
+        item->setExpanded(false);
+    w.TVW_FIELDS->topLevelItem(1)->setExpanded(true);
+    QHash<QTreeWidgetItem*, bool> expansion;
+    for (QTreeWidgetItem* item : w.treeNodes())
+        expansion.insert(item, item->isExpanded());
+    const QList<QTreeWidgetItem*> before = w.treeNodes();
+    const int leaves = int(shownLeaves().size());
+
+    QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClicks(&filterBox(), QStringLiteral("lordo prezzo"));
+    EXPECT_TRUE(w.finding()->treeFilter()->isActive());
+    const QStringList shown = shownLeaves();
+    ASSERT_FALSE(shown.isEmpty());
+    EXPECT_LT(shown.size(), leaves);
+    EXPECT_TRUE(shown.contains(QStringLiteral("Quotazione/Prezzo lordo")));
+    for (QTreeWidgetItem* item : w.treeNodes()) {
+        if (item->isHidden())
+            continue;
+        if (item->childCount() == 0 && item->parent() != nullptr) {
+            EXPECT_NE(item->background(0).style(), Qt::NoBrush) << item->text(0).toStdString();
+            for (QTreeWidgetItem* p = item->parent(); p != nullptr; p = p->parent()) {
+                EXPECT_FALSE(p->isHidden());
+                EXPECT_TRUE(p->isExpanded());
+            }
+        } else if (item->childCount() > 0) {
+            bool anyShown = false;
+            for (int i = 0; i < item->childCount(); ++i)
+                anyShown = anyShown || !item->child(i)->isHidden();
+            EXPECT_TRUE(anyShown) << item->text(0).toStdString();
+        }
+    }
+
+    QTest::keyClick(&filterBox(), Qt::Key_Escape);
+    EXPECT_TRUE(filterBox().text().isEmpty());
+    EXPECT_FALSE(w.finding()->treeFilter()->isActive());
+    // Branches the search read keep their rows, collapsed; everything shows again.
+    EXPECT_GE(shownLeaves().size(), leaves);
+    for (QTreeWidgetItem* item : w.treeNodes()) {
+        EXPECT_FALSE(item->isHidden()) << item->text(0).toStdString();
+        EXPECT_TRUE(before.contains(item) || !item->parent()->isExpanded());
+    }
+    for (QTreeWidgetItem* item : before) {
+        EXPECT_EQ(item->isExpanded(), expansion.value(item, false)) << item->text(0).toStdString();
+        EXPECT_EQ(item->background(0).style(), Qt::NoBrush);
+    }
+}
+
+TEST_F(Finding, TreeFilterFindsCategoriesNotReadYet) {
+    FRMLP_FORMULE& w = open(0, core::Variant());
+    waitForLists();
+    ASSERT_FALSE(w.pendingTreeBranches().isEmpty());
+    QTest::keyClicks(&filterBox(), QStringLiteral("colore"));
+    bool found = false;
+    for (const QString& leaf : shownLeaves())
+        found = found || leaf.endsWith(QStringLiteral("C01 - Colore"));
+    EXPECT_TRUE(found) << shownLeaves().join(u',').toStdString();
+}
+
+TEST_F(Finding, EnterOnAFilteredLeafInsertsAsADoubleClickDoes) {
+    FRMLP_FORMULE& w = open(0, core::Variant());
+    waitForLists();
+    const int opened = w.UndoIndex();
+    QTest::keyClicks(&filterBox(), QStringLiteral("prezzo lordo"));
+    QTest::keyClick(&filterBox(), Qt::Key_Return); // to the first match in the tree
+    QTreeWidgetItem* leaf = w.TVW_FIELDS->currentItem();
+    ASSERT_NE(leaf, nullptr);
+    EXPECT_EQ(leaf, node(QStringLiteral("Quotazione"), QStringLiteral("Prezzo lordo")));
+    QTest::keyClick(w.TVW_FIELDS, Qt::Key_Return);
+    const QString byKey = w.TXT_FORMULA->Text();
+    const int caretByKey = w.CaretPosition();
+    const int historyByKey = w.UndoIndex();
+    EXPECT_EQ(byKey, QStringLiteral("[Prezzo lordo] = "));
+    EXPECT_GT(historyByKey, opened);
+
+    // The same leaf by double-click, from the same empty box.
+    QTest::keyClick(&filterBox(), Qt::Key_Escape);
+    w.TXT_FORMULA->SetText(QString());
+    w.setCaretPosition(0);
+    const int beforeClick = w.UndoIndex();
+    doubleClick(leaf);
+    EXPECT_EQ(w.TXT_FORMULA->Text(), byKey);
+    EXPECT_EQ(w.CaretPosition(), caretByKey);
+    EXPECT_EQ(w.UndoIndex() - beforeClick, historyByKey - opened);
+}
+
+} // namespace
