@@ -56,7 +56,12 @@ void Transactions::begin() {
             checkFence();
             exec(kSavepoint);
         } else {
-            exec("BEGIN");
+            // The write lock is taken at once, waiting as long as the busy timeout allows, as
+            // SQL Server makes a writer wait for its locks. A deferred transaction would read
+            // first (the next batch's schema check does) and could then never be granted the
+            // lock: SQLite refuses at once, without waiting, to turn a read transaction into a
+            // write one when another connection holds the lock or has committed since.
+            exec("BEGIN IMMEDIATE");
         }
     }
     ++m_count;

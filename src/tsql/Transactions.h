@@ -14,6 +14,9 @@ bool isLockFailure(int sqliteCode);
 // The transactions of one connection as T-SQL sees them: @@TRANCOUNT and BEGIN, COMMIT and
 // ROLLBACK TRANSACTION, carried out on SQLite. The only place the engine issues transaction SQL.
 //
+// The outermost BEGIN TRANSACTION takes the database's write lock (BEGIN IMMEDIATE), waiting
+// for it as long as the lock wait allows and failing with Msg 1222 after that.
+//
 // Nested BEGIN TRANSACTION only counts, as on SQL Server: the outermost COMMIT commits, any
 // ROLLBACK rolls everything back and leaves the count at 0.
 //

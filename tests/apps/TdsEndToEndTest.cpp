@@ -225,15 +225,13 @@ TEST_F(TdsEndToEnd, LargeBatchAndNonLatinTextOnBothBackEnds) {
 }
 
 // Eight clients at once, each with its own engine session and SQLite connection: batches and
-// checks. Checks that overlap on three or more sessions may be refused by the embedded engine
-// with Msg 1222 (SQLite's write-ahead log gives a new read transaction no wait when its reader
-// slots are contended); any other failure counts.
+// checks. Checks that overlap wait for one another's write lock, as on SQL Server: every batch
+// and every check succeeds, and none is refused with Msg 1222.
 TEST_F(TdsEndToEnd, EightConcurrentConnections) {
     std::atomic<int> failures{0};
-    std::atomic<int> lockTimeouts{0};
     std::vector<std::thread> clients;
     for (int i = 0; i < 8; ++i) {
-        clients.emplace_back([&failures, &lockTimeouts, i] {
+        clients.emplace_back([&failures, i] {
             try {
                 ado::Connection conn;
                 conn.Open(s_server->connectionString());
@@ -249,22 +247,21 @@ TEST_F(TdsEndToEnd, EightConcurrentConnections) {
                         conn, QStringLiteral("UPDATE LP14_CAMPI SET LP14_DESCRIZIONE = 'x'"),
                         check::checkLimits());
                     if (!checked.accepted()) {
-                        const bool lockTimeout =
-                            !checked.errors.isEmpty() && checked.errors.first().nativeError == 1222;
-                        ++(lockTimeout ? lockTimeouts : failures);
+                        ++failures;
+                        if (!checked.errors.isEmpty())
+                            std::cout << "check refused: Msg " << checked.errors.first().nativeError << " "
+                                      << checked.errors.first().description.toStdString() << "\n";
                     }
                 }
-            } catch (const core::ComError&) {
+            } catch (const core::ComError& e) {
                 ++failures;
+                std::cout << "connection failed: " << e.what() << "\n";
             }
         });
     }
     for (std::thread& t : clients)
         t.join();
     EXPECT_EQ(failures.load(), 0);
-    EXPECT_LT(lockTimeouts.load(), 80) << "no check got through";
-    if (lockTimeouts.load() > 0)
-        std::cout << lockTimeouts.load() << " of 80 checks refused with Msg 1222\n";
 }
 
 // A command timeout sends an attention: the batch stops and the connection goes on working.
