@@ -148,15 +148,13 @@ std::optional<QString> fixedLiteral(const TypeInfo& t, QByteArrayView b, RpcPara
             return std::nullopt;
         const qint64 days = signedOf(littleEndian(b.first(4)), 4);
         const qint64 ticks = qint64(littleEndian(b.sliced(4)));
-        const QDateTime dt(kDay0.addDays(days), QTime(0, 0).addMSecs(int((ticks * 10 + 1) / 3)),
-                           Qt::UTC);
+        const QDateTime dt(kDay0.addDays(days), QTime(0, 0).addMSecs(int((ticks * 10 + 1) / 3)), Qt::UTC);
         return dateTimeText(dt, true);
     }
     case 0x28: // DATEN
         if (n != 3)
             return std::nullopt;
-        return dateTimeText(QDateTime(kDay1.addDays(qint64(littleEndian(b))), QTime(0, 0), Qt::UTC),
-                            false);
+        return dateTimeText(QDateTime(kDay1.addDays(qint64(littleEndian(b))), QTime(0, 0), Qt::UTC), false);
     case 0x2A: { // DATETIME2N: time in units of 10^-scale s, then the day
         if (n < 6 || n > 8 || t.scale > 7)
             return std::nullopt;
