@@ -148,15 +148,20 @@ void Binder::tableDefinition(TableDef& def) {
                     c.notNull = true;
 }
 
-// DECLARE @t TABLE (...): a table of the batch, named as a variable (Msg 134 for a name taken).
-void Binder::declareTable(VarDecl& d) {
-    const QString key = d.name.toUpper();
+QString Binder::claimName(const VarDecl& d) {
+    QString key = d.name.toUpper();
     if (vars.contains(key) || tableVars.contains(key))
         fail(134, 15,
              QStringLiteral("The variable name '%1' has already been declared. Variable names must be unique "
                             "within a query batch or stored procedure.")
                  .arg(d.name),
              d.line, d.column);
+    return key;
+}
+
+// DECLARE @t TABLE (...): a table of the batch, named as a variable (Msg 134 for a name taken).
+void Binder::declareTable(VarDecl& d) {
+    const QString key = claimName(d);
     tableDefinition(*d.table);
     tableVars.insert(key, d.table.get());
     tableVariableList.push_back(d.table.get());

@@ -253,13 +253,7 @@ void Binder::declare(Stmt& s) {
             expr(*d.init);
             checkAssignable(d.init->type, d.type, d.line, d.column);
         }
-        QString key = d.name.toUpper();
-        if (vars.contains(key) || tableVars.contains(key))
-            fail(134, 15,
-                 QStringLiteral("The variable name '%1' has already been declared. Variable names must "
-                                "be unique within a query batch or stored procedure.")
-                     .arg(d.name),
-                 d.line, d.column);
+        const QString key = claimName(d);
         d.slot = int(varTypes.size());
         varTypes.push_back(d.type);
         vars.insert(key, d.slot);

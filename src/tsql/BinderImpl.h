@@ -109,6 +109,9 @@ private:
     void fromInfo(TableSource& ts, const TableInfo& info);
     void tableDefinition(TableDef& def);
     void declareTable(VarDecl& d);
+    // Msg 134 when the batch already declared a variable or a table variable of d's name;
+    // returns the name's key.
+    QString claimName(const VarDecl& d);
     void createTable(Stmt& s);
     void bindCtes(Select& sel);
     void bindCte(Cte& c, int maxRecursion);

@@ -177,17 +177,8 @@ std::vector<VarDecl> Parser::parameters() {
         return out;
     int ordinal = 0;
     do {
-        if (cur().kind != Tok::Variable)
-            failHere();
-        VarDecl d;
-        d.line = cur().line;
-        d.column = cur().column;
-        d.name = cur().text;
-        ++p;
-        acceptKw("AS");
-        d.type = dataType(++ordinal);
-        if (acceptOp("="))
-            d.init = scalar();
+        VarDecl d = declarator();
+        scalarDeclaration(d, ++ordinal);
         acceptWord("OUTPUT") || acceptWord("OUT") || acceptWord("READONLY");
         out.push_back(std::move(d));
     } while (acceptOp(","));

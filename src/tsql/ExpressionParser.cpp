@@ -216,37 +216,33 @@ ExprP Parser::unary() {
     return primary();
 }
 
+// A numeric constant as written: its digits give its precision and scale (Msg 1007 past 38).
+static Value numericConstant(const Token& tok) {
+    const auto n = Numeric::parse(tok.text);
+    if (!n)
+        throw SqlError{ServerError{1007, 15, 1, tok.line, tok.column,
+                                   QStringLiteral("The number '%1' is out of the range for numeric "
+                                                  "representation (maximum precision 38).")
+                                       .arg(tok.text)}};
+    Value value = Value::decimal(*n, n->digits());
+    value.type.numericName = true;
+    return value;
+}
+
 ExprP Parser::literal(const Token& tok) {
     auto e = make(EK::Literal, tok);
     switch (tok.kind) {
     case Tok::Integer: {
         bool ok = false;
         qint64 v = tok.text.toLongLong(&ok);
-        if (ok && v <= std::numeric_limits<qint32>::max()) {
-            e->value = Value::integer(v, TypeId::Int);
-        } else {
-            auto n = Numeric::parse(tok.text);
-            if (!n)
-                throw SqlError{ServerError{1007, 15, 1, tok.line, tok.column,
-                                           QStringLiteral("The number '%1' is out of the range for numeric "
-                                                          "representation (maximum precision 38).")
-                                               .arg(tok.text)}};
-            e->value = Value::decimal(*n, n->digits());
-            e->value.type.numericName = true;
-        }
+        // A whole number past int is a numeric constant.
+        e->value = ok && v <= std::numeric_limits<qint32>::max() ? Value::integer(v, TypeId::Int)
+                                                                 : numericConstant(tok);
         break;
     }
-    case Tok::Decimal: {
-        auto n = Numeric::parse(tok.text);
-        if (!n)
-            throw SqlError{ServerError{1007, 15, 1, tok.line, tok.column,
-                                       QStringLiteral("The number '%1' is out of the range for numeric "
-                                                      "representation (maximum precision 38).")
-                                           .arg(tok.text)}};
-        e->value = Value::decimal(*n, n->digits());
-        e->value.type.numericName = true;
+    case Tok::Decimal:
+        e->value = numericConstant(tok);
         break;
-    }
     case Tok::Float: {
         bool ok = false;
         QString txt = tok.text;

@@ -361,14 +361,7 @@ StmtP Parser::declare(StmtP s) {
     s->kind = SK::Declare;
     int ordinal = 0;
     do {
-        if (cur().kind != Tok::Variable)
-            failHere();
-        VarDecl d;
-        d.line = cur().line;
-        d.column = cur().column;
-        d.name = cur().text;
-        ++p;
-        acceptKw("AS");
+        VarDecl d = declarator();
         if (cur().isKeyword("TABLE")) {
             ++p;
             d.table = tableDefinition(d.name, d.line, d.column);
@@ -379,12 +372,28 @@ StmtP Parser::declare(StmtP s) {
         }
         if (cur().isWord("CURSOR"))
             failHere();
-        d.type = dataType(++ordinal);
-        if (acceptOp("="))
-            d.init = scalar();
+        scalarDeclaration(d, ++ordinal);
         s->decls.push_back(std::move(d));
     } while (acceptOp(","));
     return s;
+}
+
+VarDecl Parser::declarator() {
+    if (cur().kind != Tok::Variable)
+        failHere();
+    VarDecl d;
+    d.line = cur().line;
+    d.column = cur().column;
+    d.name = cur().text;
+    ++p;
+    acceptKw("AS");
+    return d;
+}
+
+void Parser::scalarDeclaration(VarDecl& d, int ordinal) {
+    d.type = dataType(ordinal);
+    if (acceptOp("="))
+        d.init = scalar();
 }
 
 StmtP Parser::set(StmtP s) {

@@ -149,6 +149,10 @@ private:
 
     SqlType dataType(int ordinal, bool castTarget = false);
     StmtP declare(StmtP s);
+    // "@name [AS]" of a DECLARE or a parameter list, with where it stands.
+    VarDecl declarator();
+    // "type [= value]" of a scalar variable (`ordinal` numbers it in type errors).
+    void scalarDeclaration(VarDecl& d, int ordinal);
     StmtP set(StmtP s);
     StmtP setOption(StmtP s);
     StmtP dateOption(StmtP s);

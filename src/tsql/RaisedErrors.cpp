@@ -60,30 +60,30 @@ public:
                 i += 2;
                 continue;
             }
-            i = specification(text, i, out);
+            i = formatItem(text, i, out);
         }
         return out;
     }
 
 private:
-    struct Spec {
+    struct FormatItem {
         QString flags;
         int width = -1;
         int precision = -1;
         QChar type;
     };
 
-    // Reads the specification at text[at] ('%') and writes its value; returns where the text
-    // goes on. A specification without a known type is written as it stands.
-    qsizetype specification(const QString& text, qsizetype at, QString& out) {
-        Spec spec;
+    // Reads the format item at text[at] ('%') and writes its value; returns where the text
+    // goes on. A format item without a known type is written as it stands.
+    qsizetype formatItem(const QString& text, qsizetype at, QString& out) {
+        FormatItem item;
         qsizetype i = at + 1;
         while (i < text.size() && QStringLiteral("-+0# ").contains(text[i]))
-            spec.flags += text[i++];
-        spec.width = number(text, i);
+            item.flags += text[i++];
+        item.width = number(text, i);
         if (i < text.size() && text[i] == u'.') {
             ++i;
-            spec.precision = std::max(0, number(text, i));
+            item.precision = std::max(0, number(text, i));
         }
         if (i < text.size() && (text[i] == u'h' || text[i] == u'l'))
             ++i;
@@ -91,8 +91,8 @@ private:
             out += text.mid(at, i - at);
             return i;
         }
-        spec.type = text[i];
-        out += formatted(spec);
+        item.type = text[i];
+        out += formatted(item);
         return i + 1;
     }
 
@@ -115,10 +115,10 @@ private:
         return &m_args[m_next++];
     }
 
-    QString formatted(const Spec& spec) {
+    QString formatted(const FormatItem& item) {
         const qsizetype index = qsizetype(m_next);
         const Value* v = nextArgument();
-        const bool text = spec.type == u's';
+        const bool text = item.type == u's';
         QString body;
         if (v && v->type.id != TypeId::Unknown && v->type.isString() != text)
             raise(
@@ -129,29 +129,29 @@ private:
         if (!v || v->null)
             body = QStringLiteral("(null)");
         else if (text)
-            body = spec.precision >= 0 ? toText(*v).left(spec.precision) : toText(*v);
+            body = item.precision >= 0 ? toText(*v).left(item.precision) : toText(*v);
         else
-            body = integer(spec, v->i);
-        return padded(spec, body);
+            body = integer(item, v->i);
+        return padded(item, body);
     }
 
-    static QString integer(const Spec& spec, qint64 i) {
+    static QString integer(const FormatItem& item, qint64 i) {
         const auto u = quint32(qint32(i));
         QString digits;
         QString prefix;
-        switch (spec.type.unicode()) {
+        switch (item.type.unicode()) {
         case 'o':
             digits = QString::number(u, 8);
-            if (spec.flags.contains(u'#') && u != 0)
+            if (item.flags.contains(u'#') && u != 0)
                 prefix = QStringLiteral("0");
             break;
         case 'x':
         case 'X':
             digits = QString::number(u, 16);
-            if (spec.type == u'X')
+            if (item.type == u'X')
                 digits = digits.toUpper();
-            if (spec.flags.contains(u'#') && u != 0)
-                prefix = spec.type == u'X' ? QStringLiteral("0X") : QStringLiteral("0x");
+            if (item.flags.contains(u'#') && u != 0)
+                prefix = item.type == u'X' ? QStringLiteral("0X") : QStringLiteral("0x");
             break;
         case 'u':
             digits = QString::number(u);
@@ -160,24 +160,24 @@ private:
             digits = QString::number(qAbs(qint64(qint32(i))));
             if (qint32(i) < 0)
                 prefix = QStringLiteral("-");
-            else if (spec.flags.contains(u'+'))
+            else if (item.flags.contains(u'+'))
                 prefix = QStringLiteral("+");
-            else if (spec.flags.contains(u' '))
+            else if (item.flags.contains(u' '))
                 prefix = QStringLiteral(" ");
         }
-        if (spec.precision > digits.size())
-            digits = QString(spec.precision - digits.size(), u'0') + digits;
-        if (spec.flags.contains(u'0') && !spec.flags.contains(u'-') && spec.precision < 0 &&
-            spec.width > prefix.size() + digits.size())
-            digits = QString(spec.width - prefix.size() - digits.size(), u'0') + digits;
+        if (item.precision > digits.size())
+            digits = QString(item.precision - digits.size(), u'0') + digits;
+        if (item.flags.contains(u'0') && !item.flags.contains(u'-') && item.precision < 0 &&
+            item.width > prefix.size() + digits.size())
+            digits = QString(item.width - prefix.size() - digits.size(), u'0') + digits;
         return prefix + digits;
     }
 
-    static QString padded(const Spec& spec, const QString& body) {
-        if (spec.width <= body.size())
+    static QString padded(const FormatItem& item, const QString& body) {
+        if (item.width <= body.size())
             return body;
-        const QString blanks(spec.width - body.size(), u' ');
-        return spec.flags.contains(u'-') ? body + blanks : blanks + body;
+        const QString blanks(item.width - body.size(), u' ');
+        return item.flags.contains(u'-') ? body + blanks : blanks + body;
     }
 
     const std::vector<Value>& m_args;

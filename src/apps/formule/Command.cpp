@@ -7,6 +7,16 @@
 
 namespace formule_cli {
 
+ado::Connection* openConnection(Context& ctx, const QString& command) {
+    try {
+        return ctx.connection();
+    } catch (const core::ComError& e) {
+        *ctx.err << command << ": cannot open the database: " << e.description() << '\n';
+        ctx.err->flush();
+        return nullptr;
+    }
+}
+
 core::FunctionServices hostServices(Context& ctx) {
     host::TranslationService* translation = ctx.translation;
     return core::FunctionServices({

@@ -49,6 +49,10 @@ struct Context {
 // answered No) and no record, unless a command sets them.
 core::FunctionServices hostServices(Context& ctx);
 
+// Opens the database of --db; prints "COMMAND: cannot open the database: why" and returns null
+// when it cannot.
+ado::Connection* openConnection(Context& ctx, const QString& command);
+
 // A sub-command of the tool. `configure` adds the command's own options to the parser;
 // `run` receives the parsed parser (positional arguments after the command name) and
 // returns the exit code.

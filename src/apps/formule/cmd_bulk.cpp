@@ -43,16 +43,6 @@ void addContextOption(QCommandLineParser& parser) {
         QStringLiteral("N")));
 }
 
-ado::Connection* openConnection(Context& ctx, const QString& command) {
-    try {
-        return ctx.connection();
-    } catch (const core::ComError& e) {
-        *ctx.err << command << ": cannot open the database: " << e.description() << '\n';
-        ctx.err->flush();
-        return nullptr;
-    }
-}
-
 int runWhereUsed(Context& ctx, const QCommandLineParser& parser, const QStringList& positional) {
     const QString command = QStringLiteral("where-used");
     bool ok = true;

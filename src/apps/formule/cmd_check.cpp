@@ -19,17 +19,6 @@ namespace {
 
 using namespace formule_cli;
 
-// Opens the database; prints why not and returns null when it cannot.
-ado::Connection* openConnection(Context& ctx, const QString& command) {
-    try {
-        return ctx.connection();
-    } catch (const core::ComError& e) {
-        *ctx.err << command << ": cannot open the database: " << e.description() << '\n';
-        ctx.err->flush();
-        return nullptr;
-    }
-}
-
 // --context N and --id ID of the record commands.
 struct Record {
     int context = -1;

@@ -85,13 +85,9 @@ int runEval(Context& ctx, const QCommandLineParser& parser, const QStringList& p
         return ExitUsage;
     }
     const QString text = ctx.textArgument(positional, 0);
-    ado::Connection* connection = nullptr;
-    try {
-        connection = ctx.connection();
-    } catch (const core::ComError& e) {
-        *ctx.err << "eval: cannot open the database: " << e.description() << '\n';
+    ado::Connection* connection = openConnection(ctx, QStringLiteral("eval"));
+    if (!connection)
         return ExitUsage;
-    }
     services.f.connection = [connection] { return connection; };
     language::FormulaLanguage language(services);
     const QString sql = language.decodeToken(text, false);

@@ -27,14 +27,9 @@ int runTree(Context& ctx, const QCommandLineParser& parser, const QStringList&) 
         return ExitUsage;
     }
 
-    ado::Connection* connection = nullptr;
-    try {
-        connection = ctx.connection();
-    } catch (const core::ComError& e) {
-        *ctx.err << "tree: cannot open the database: " << e.description() << '\n';
-        ctx.err->flush();
+    ado::Connection* connection = openConnection(ctx, QStringLiteral("tree"));
+    if (!connection)
         return ExitUsage;
-    }
 
     core::FunctionServices services = hostServices(ctx);
     services.f.connection = [connection] { return connection; };
