@@ -56,8 +56,8 @@
         <translation>Filter</translation>
     </message>
     <message>
-        <source>Annulla</source>
-        <translation>Cancel</translation>
+        <source>Interrompi</source>
+        <translation>Stop</translation>
     </message>
     <message>
         <source>Esporta CSV</source>

@@ -180,7 +180,7 @@ VerifyWindow::VerifyWindow(QString connectionString, TranslateText translate, QW
     m_progress = new QProgressBar(this);
     m_status = new QLabel(this);
     m_status->setMinimumWidth(320);
-    m_cancel = new QPushButton(m_translate(QStringLiteral("Annulla")), this);
+    m_cancel = new QPushButton(m_translate(QStringLiteral("Interrompi")), this);
     m_export = new QPushButton(m_translate(QStringLiteral("Esporta CSV")), this);
 
     auto* top = new QHBoxLayout;
