@@ -12,6 +12,8 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <optional>
+
 namespace ado {
 
 namespace {
@@ -201,8 +203,40 @@ SQLHANDLE statementHandle(const QSqlQuery& q) {
     return nullptr;
 }
 
+// One of SQL Server's fixed-size fields of a diagnostic record; nullopt when the driver does not
+// report it. The buffer length is the value's size: FreeTDS's driver refuses every negative length
+// (SQL_IS_INTEGER, SQL_IS_USMALLINT) before it looks at the field asked for, and the driver
+// manager hands the length over as it is.
+template <typename T>
+std::optional<T> serverField(SQLSMALLINT handleType, SQLHANDLE handle, SQLSMALLINT record,
+                             SQLSMALLINT identifier) {
+    T value = 0;
+    if (!SQL_SUCCEEDED(SQLGetDiagFieldW(handleType, handle, record, identifier, &value,
+                                        static_cast<SQLSMALLINT>(sizeof value), nullptr)))
+        return std::nullopt;
+    return value;
+}
+
+// Level, state and line of a server message. A driver that reports the severity field fills the
+// fields as SQL Server's documentation has them. FreeTDS's driver (1.3) reports no severity and
+// keeps the message's class where the state belongs, so there the level is that field and the
+// state is unknown (0). Either driver reports the line, the message's line in the batch, 0 for
+// none.
+void readServerFields(SQLSMALLINT handleType, SQLHANDLE handle, SQLSMALLINT record, Error& e) {
+    const auto severity = serverField<SQLINTEGER>(handleType, handle, record, DiagSeverity);
+    const auto msgState = serverField<SQLINTEGER>(handleType, handle, record, DiagMsgState);
+    if (severity) {
+        e.severity = *severity;
+        e.state = msgState.value_or(0);
+    } else {
+        e.severity = msgState.value_or(0);
+        e.state = 0;
+    }
+    e.line = serverField<SQLUSMALLINT>(handleType, handle, record, DiagLine).value_or(0);
+}
+
 // Reads every diagnostic record of an ODBC handle: state, native error, message and the
-// SQL Server fields (severity, state, line) when the driver reports them.
+// SQL Server fields (level, state, line) the driver reports.
 QList<Error> readDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
     QList<Error> errors;
     for (SQLSMALLINT record = 1;; ++record) {
@@ -226,29 +260,18 @@ QList<Error> readDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
             continue;
         Error e = parsed.last();
         e.nativeError = native;
-        SQLINTEGER value = 0;
-        if (SQL_SUCCEEDED(
-                SQLGetDiagFieldW(handleType, handle, record, DiagSeverity, &value, SQL_IS_INTEGER, nullptr)))
-            e.severity = value;
-        value = 0;
-        if (SQL_SUCCEEDED(
-                SQLGetDiagFieldW(handleType, handle, record, DiagMsgState, &value, SQL_IS_INTEGER, nullptr)))
-            e.state = value;
-        value = 0;
-        if (SQL_SUCCEEDED(
-                SQLGetDiagFieldW(handleType, handle, record, DiagLine, &value, SQL_IS_USMALLINT, nullptr)))
-            e.line = static_cast<int>(value & 0xFFFF);
+        readServerFields(handleType, handle, record, e);
         errors.append(e);
     }
     return errors;
 }
 
 // The errors of a failed query: the driver's records when its statement handle is at hand,
-// else the text QtSql kept.
-QList<Error> queryErrors(const QSqlQuery& q) {
+// else (unless `recordsOnly`) the text QtSql kept.
+QList<Error> queryErrors(const QSqlQuery& q, bool recordsOnly = false) {
     if (const SQLHANDLE stmt = statementHandle(q)) {
         QList<Error> errors = readDiagnostics(SQL_HANDLE_STMT, stmt);
-        if (!errors.isEmpty())
+        if (!errors.isEmpty() || recordsOnly)
             return errors;
     }
     const QSqlError err = q.lastError();
@@ -527,14 +550,20 @@ BatchOutcome SqlServerBackend::run(const QString& commandText) {
     for (;;) {
         if (q.isSelect()) {
             out.resultSets.append(readRows(q));
+            // A message after the last row fails the fetch that looks for more rows. Its records
+            // are read now: the next call on the statement (SQLMoreResults) clears them, and the
+            // message's level and line with them. QtSql keeps only the text.
+            if (q.lastError().isValid())
+                out.errors += queryErrors(q, !out.errors.isEmpty());
         } else {
             const int n = q.numRowsAffected();
             if (n >= 0)
                 out.recordsAffected = n;
         }
         if (!q.nextResult()) {
+            // QtSql's error stays set: once one was read above, only new records count.
             if (q.lastError().isValid())
-                out.errors = queryErrors(q);
+                out.errors += queryErrors(q, !out.errors.isEmpty());
             break;
         }
     }
