@@ -7,6 +7,9 @@
 #include "../check/HostileFormulas.h"
 #include "ado/Ado.h"
 #include "check/GuardedRun.h"
+#include "check/SyntaxCheck.h"
+#include "check/TextBox.h"
+#include "core/HostServices.h"
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -45,13 +48,47 @@ ToolRun runTool(const QString& db, const QStringList& args, int timeoutMs = 6000
     return r;
 }
 
-// A verdict as both back ends can give it: the message number and text. Level, state and line
-// come through ODBC only where the driver manager hands the driver's SQL Server fields over
-// (unixODBC does not), and the column is the embedded engine's own.
+// A verdict as both back ends can give it: number, level, line and text. FreeTDS's ODBC driver
+// does not hand a message's state over (see StateThroughFreeTds), and the column is the embedded
+// engine's own.
 QString comparable(QString text) {
-    static const QRegularExpression details(QStringLiteral(", Level \\d+, State \\d+, Line \\d+"));
+    static const QRegularExpression state(QStringLiteral(", State \\d+,"));
     static const QRegularExpression column(QStringLiteral(" \\(column \\d+\\)"));
-    return text.replace(details, QString()).replace(column, QString());
+    return text.replace(state, QStringLiteral(",")).replace(column, QString());
+}
+
+// The state of a server message through FreeTDS's ODBC driver: unknown (0). The driver keeps the
+// message's class in the field of the state and drops the state itself.
+constexpr int StateThroughFreeTds = 0;
+
+// What the editor's check makes of a formula on one connection: the first error and the line of
+// the formula it marks.
+struct CheckVerdict {
+    bool correct = true;
+    ado::Error error;
+    int formulaLine = 0;
+    int batchLine = 0;
+    QString message;
+};
+
+CheckVerdict checkOn(ado::Connection& connection, const QString& formula) {
+    check::StringTextBox box;
+    core::FunctionServices host({.connection = [&connection] { return &connection; },
+                                 .messageBox = [](const QString&, int, const QString&) { return 0; }});
+    check::SyntaxCheck syntax(box, host);
+    box.setText(formula);
+    CheckVerdict v;
+    v.correct = !syntax.CheckFormula(false).isEmpty();
+    v.formulaLine = syntax.lastFormulaLine();
+    v.batchLine = syntax.lastBatchLine();
+    v.message = syntax.lastServerMessage();
+    // The same batch once more through the guard, for the error's own fields.
+    const check::GuardedOutcome outcome =
+        check::runGuarded(connection, syntax.lastBatch(), check::checkLimits(),
+                          syntax.lastBatch().size() - formula.size(), check::SyntaxCheck::declarationLines());
+    if (!outcome.errors.isEmpty())
+        v.error = outcome.errors.first();
+    return v;
 }
 
 // One server for the whole suite, and an embedded database of its own created the same way.
@@ -201,6 +238,56 @@ TEST_F(TdsEndToEnd, ErrorNumbersTextsAndTheWrongPassword) {
             << e.description().toStdString();
         EXPECT_TRUE(e.description().contains(QLatin1String("User ID, Password")))
             << e.description().toStdString();
+    }
+}
+
+// A failing check on both back ends: the message's number, level and line (the line of the
+// formula the editor marks) agree; the state is the embedded engine's on its own back end.
+TEST_F(TdsEndToEnd, FailingChecksGiveNumberLevelStateAndLineOnBothBackEnds) {
+    struct Case {
+        QString formula;
+        int number, level, state, formulaLine;
+    };
+    QString longFormula;
+    for (int i = 1; i < 300; ++i)
+        longFormula += QStringLiteral("SET @OUTPREZZO = %1\r\n").arg(i);
+    longFormula += QStringLiteral("SELECT * FROM NO_SUCH_TABLE");
+    const QList<Case> cases = {
+        {QStringLiteral("DECLARE @x INT\r\nSET @x = 1 / 0"), 8134, 16, 1, 2},
+        {QStringLiteral("\r\n\r\nSELECT * FROM NO_SUCH_TABLE"), 208, 16, 1, 3},
+        {QStringLiteral("SET @OUTPREZZO = 1\r\nRAISERROR('custom', 16, 3)"), 50000, 16, 3, 2},
+        // After a result set: the error ends the fetch of its rows.
+        {QStringLiteral("SELECT 1 AS A\r\n\r\nRAISERROR('after rows', 11, 7)"), 50000, 11, 7, 3},
+        {QStringLiteral("SELECT CAST('x' AS INT)"), 245, 16, 1, 1},
+        {QStringLiteral("SET @OUTPREZZO = 1\r\n;THROW 50001, 'thrown', 5"), 50001, 16, 5, 2},
+        {longFormula, 208, 16, 1, 300},
+        // Refused by the parser before the server sees it, on either back end.
+        {QStringLiteral("SET @OUTPREZZO = 1\r\nSET @OUTPREZZO = "), 102, 15, 1, 2},
+    };
+    ado::Connection embedded;
+    embedded.Open(s_embedded);
+    ado::Connection served;
+    served.Open(s_server->connectionString());
+    for (const Case& c : cases) {
+        const std::string label = c.formula.left(60).toStdString();
+        const CheckVerdict e = checkOn(embedded, c.formula);
+        const CheckVerdict s = checkOn(served, c.formula);
+        EXPECT_FALSE(e.correct) << label;
+        EXPECT_FALSE(s.correct) << label;
+        EXPECT_EQ(e.formulaLine, c.formulaLine) << label << "\n" << e.message.toStdString();
+        EXPECT_EQ(s.formulaLine, c.formulaLine) << label << "\n" << s.message.toStdString();
+        EXPECT_EQ(s.batchLine, e.batchLine) << label;
+        EXPECT_EQ(comparable(s.message).toStdString(), comparable(e.message).toStdString()) << label;
+        if (c.number == 102)
+            continue; // refused before the run: no error of the server
+        EXPECT_EQ(e.error.nativeError, c.number) << label;
+        EXPECT_EQ(s.error.nativeError, c.number) << label;
+        EXPECT_EQ(e.error.severity, c.level) << label;
+        EXPECT_EQ(s.error.severity, c.level) << label;
+        EXPECT_EQ(e.error.state, c.state) << label;
+        EXPECT_EQ(s.error.state, StateThroughFreeTds) << label;
+        EXPECT_EQ(s.error.line, e.error.line) << label;
+        EXPECT_EQ(s.error.description, e.error.description) << label;
     }
 }
 
