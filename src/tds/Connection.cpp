@@ -390,8 +390,8 @@ void ClientConnection::runBatch(TokenWriter& tw, const QString& text, bool inPro
     tsql::RunResult r = m_session->run(text);
     m_running = nullptr;
     const DoneKind kind = inProc ? DoneKind::DoneInProc : DoneKind::Done;
-    for (const QString& line : r.messages)
-        tw.message({0, 1, 0, 1, line, {}});
+    for (const tsql::InfoMessage& m : r.messages)
+        tw.message({m.number, m.state, m.level, qMax(1, m.line - lineOffset), m.text, {}});
     for (const tsql::ResultSet& rs : r.resultSets) {
         tw.resultSet(rs);
         tw.done(kind, DoneMore | DoneCount, CommandSelect, quint64(rs.rows.size()));

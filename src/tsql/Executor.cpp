@@ -119,7 +119,7 @@ Flow Executor::runInner(Stmt& s) {
         return Flow::Return;
     case SK::Print: {
         Value v = m_evaluator.eval(*s.expr, nullptr);
-        print(v.null ? QString() : convert(v, SqlType::varchar(-1)).s);
+        print({.text = v.null ? QString() : convert(v, SqlType::varchar(-1)).s, .line = s.line});
         return Flow::Normal;
     }
     case SK::BeginTran:
@@ -292,9 +292,9 @@ void Executor::resultSet(ResultSet rs) {
     m_state.out->resultSets.push_back(std::move(rs));
 }
 
-void Executor::print(const QString& text) {
-    m_budget.charge(qint64(text.size()) * qint64(sizeof(QChar)) + qint64(sizeof(QString)));
-    m_state.out->messages << text;
+void Executor::print(InfoMessage message) {
+    m_budget.charge(qint64(message.text.size()) * qint64(sizeof(QChar)) + qint64(sizeof(InfoMessage)));
+    m_state.out->messages.push_back(std::move(message));
 }
 
 // SET DATEFORMAT, SET LANGUAGE and SET DATEFIRST change how the rest of the batch reads and

@@ -63,7 +63,7 @@ private:
     void endTransaction(const Stmt& s);
     void assign(int slot, const QString& op, const Value& v);
     void resultSet(ResultSet rs);
-    void print(const QString& text);
+    void print(InfoMessage message);
 
     // ---- GOTO (Jumps.cpp) ----
     Flow jump(const Stmt& s);

@@ -235,7 +235,7 @@ void Executor::raiseError(Stmt& s) {
     if (text.size() > kLongestMessage)
         text = text.left(kLongestMessage - 3) + QStringLiteral("...");
     if (severity <= 10) {
-        print(text);
+        print({.text = text, .number = number, .level = severity, .state = state, .line = s.line});
         return;
     }
     raised(number, severity, state, text);

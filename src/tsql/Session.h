@@ -20,12 +20,22 @@ struct ResultSet {
     MemoryCharge memory; // what the rows take, counted against the batch that builds them
 };
 
+// A message that does not stop the batch: PRINT's text (number 0, level 0, state 1) or
+// RAISERROR's at a severity of 10 or less. `line`: its statement's line in the batch.
+struct InfoMessage {
+    QString text;
+    int number = 0;
+    int level = 0;
+    int state = 1;
+    int line = 0;
+};
+
 struct RunResult {
     std::vector<ResultSet> resultSets;
     qint64 recordsAffected = -1;
     std::optional<ServerError> error;
-    QStringList messages;           // PRINT output
-    std::vector<int> executedLines; // traced runs: lines on which a statement ran, ascending
+    std::vector<InfoMessage> messages; // PRINT and informational RAISERROR, in order
+    std::vector<int> executedLines;    // traced runs: lines on which a statement ran, ascending
 };
 
 struct IsolatedRun {

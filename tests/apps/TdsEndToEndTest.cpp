@@ -373,8 +373,9 @@ TEST_F(TdsEndToEnd, TimeoutCancelsTheBatch) {
     EXPECT_EQ(after.resultSets.first().rows.first().at(0).toInt32(), 42);
 }
 
-// FreeTDS's own tsql client, which no one here wrote, logs in and runs SELECT statements; then
-// it leaves in the middle of an endless batch that deleted rows in a transaction: the rows stay.
+// FreeTDS's own tsql client, which no one here wrote, logs in and runs SELECT statements and an
+// informational RAISERROR; then it leaves in the middle of an endless batch that deleted rows in a
+// transaction: the rows stay.
 TEST_F(TdsEndToEnd, FreeTdsTsqlClientAndADisconnectMidBatch) {
     const QString tsql = QStandardPaths::findExecutable(QStringLiteral("tsql"));
     ASSERT_FALSE(tsql.isEmpty()) << "FreeTDS's tsql is missing (freetds-bin; scripts/install-deps.sh)";
@@ -384,15 +385,21 @@ TEST_F(TdsEndToEnd, FreeTdsTsqlClientAndADisconnectMidBatch) {
                                QStringLiteral("-P"), testing_tds::Password};
     QProcess client;
     client.start(tsql, login);
-    client.write(QStringLiteral("SELECT LP14_DESCRIZIONE FROM LP14_CAMPI WHERE LP14_INDELEMENTO = 0\ngo\n"
-                                "SELECT N'è€' AS T, 6 * 7 AS N\ngo\nexit\n")
-                     .toUtf8());
+    client.write(
+        QStringLiteral("SELECT LP14_DESCRIZIONE FROM LP14_CAMPI WHERE LP14_INDELEMENTO = 0\ngo\n"
+                       "SELECT N'è€' AS T, 6 * 7 AS N\ngo\nRAISERROR('avviso %d', 5, 9, 7)\ngo\nexit\n")
+            .toUtf8());
     client.closeWriteChannel();
     ASSERT_TRUE(client.waitForFinished(30000));
     const QString out = QString::fromUtf8(client.readAllStandardOutput());
     EXPECT_TRUE(out.contains(QLatin1String("Documento"))) << out.toStdString();
     EXPECT_TRUE(out.contains(QStringLiteral("è€"))) << out.toStdString();
     EXPECT_TRUE(out.contains(QLatin1String("42"))) << out.toStdString();
+    // An informational RAISERROR is a message with its number, severity and state, not bare text.
+    const QString messages = QString::fromUtf8(client.readAllStandardError());
+    EXPECT_TRUE(messages.contains(QLatin1String("Msg 50000 (severity 5, state 9)")))
+        << messages.toStdString();
+    EXPECT_TRUE(messages.contains(QLatin1String("avviso 7"))) << messages.toStdString();
 
     const QString before = dump();
     QProcess leaving;

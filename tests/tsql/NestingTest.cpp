@@ -211,7 +211,7 @@ QString lastValue(const RunResult& r) {
         const tsql::Value& v = r.resultSets.back().rows[0][0];
         return v.null ? QStringLiteral("<NULL>") : tsql::toText(v);
     }
-    return r.messages.isEmpty() ? QStringLiteral("<nothing>") : r.messages.last();
+    return r.messages.empty() ? QStringLiteral("<nothing>") : r.messages.back().text;
 }
 
 TEST(Nesting, DeepOrLongBatchesGiveAResultOrMsg191) {

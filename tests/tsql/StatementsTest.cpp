@@ -75,10 +75,12 @@ TEST_F(StatementsTest, AGotoLoopIsBoundedLikeWhile) {
 TEST_F(StatementsTest, RaiserrorFormatsItsArguments) {
     RunResult r = ok(QStringLiteral("RAISERROR('%d|%5d|%-4d|%05d|%x|%X|%o|%u|%s|%.2s|%s|%%|%+d', 10, 1, "
                                     "42, 7, 3, 12, 255, 255, 8, -1, N'abc', 'xyz', NULL, 5)"));
-    ASSERT_EQ(r.messages.size(), 1);
-    EXPECT_EQ(r.messages[0], QStringLiteral("42|    7|3   |00012|ff|FF|10|4294967295|abc|xy|(null)|%|+5"));
+    ASSERT_EQ(r.messages.size(), 1u);
+    EXPECT_EQ(r.messages[0].text,
+              QStringLiteral("42|    7|3   |00012|ff|FF|10|4294967295|abc|xy|(null)|%|+5"));
     r = ok(QStringLiteral("RAISERROR('%s and %d', 0, 1, 'only one')"));
-    EXPECT_EQ(r.messages.value(0), QStringLiteral("only one and (null)"));
+    ASSERT_EQ(r.messages.size(), 1u);
+    EXPECT_EQ(r.messages[0].text, QStringLiteral("only one and (null)"));
 }
 
 TEST_F(StatementsTest, RaiserrorIsAnErrorWithItsSeverityAndState) {
@@ -117,8 +119,34 @@ TEST_F(StatementsTest, ThrowAloneRethrowsTheOriginalError) {
 TEST_F(StatementsTest, PrintConvertsAndPrintsNullAsAnEmptyLine) {
     RunResult r =
         ok(QStringLiteral("DECLARE @d decimal(5,2) = 1.5 PRINT @d PRINT 2 + 3 PRINT NULL PRINT 'x'"));
-    EXPECT_EQ(r.messages,
+    QStringList texts;
+    for (const tsql::InfoMessage& m : r.messages)
+        texts << m.text;
+    EXPECT_EQ(texts,
               (QStringList{QStringLiteral("1.50"), QStringLiteral("5"), QString(), QStringLiteral("x")}));
+}
+
+// What a client sees of a message that does not stop the batch (the INFO token): PRINT is Msg 0,
+// Level 0, State 1; RAISERROR at severity 10 or less keeps its number, severity and state. Each
+// carries its statement's line.
+TEST_F(StatementsTest, InformationalMessagesKeepNumberLevelStateAndLine) {
+    const RunResult r = ok(QStringLiteral("PRINT 'a'\nSELECT 1\nRAISERROR('b %d', 5, 9, 7)\n"
+                                          "RAISERROR('c', 10, 2)"));
+    ASSERT_EQ(r.messages.size(), 3u);
+    const struct {
+        QString text;
+        int number, level, state, line;
+    } expected[] = {{QStringLiteral("a"), 0, 0, 1, 1},
+                    {QStringLiteral("b 7"), 50000, 5, 9, 3},
+                    {QStringLiteral("c"), 50000, 10, 2, 4}};
+    for (size_t i = 0; i < r.messages.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(r.messages[i].text, expected[i].text);
+        EXPECT_EQ(r.messages[i].number, expected[i].number);
+        EXPECT_EQ(r.messages[i].level, expected[i].level);
+        EXPECT_EQ(r.messages[i].state, expected[i].state);
+        EXPECT_EQ(r.messages[i].line, expected[i].line);
+    }
 }
 
 TEST_F(StatementsTest, DynamicBatchesReturnRowsAndCountTheirOwnLines) {
