@@ -20,7 +20,7 @@ struct Scored {
     }
 };
 
-bool beginsWord(const QString& text, qsizetype at) {
+bool beginsWord(QStringView text, qsizetype at) {
     return at == 0 || !text.at(at - 1).isLetterOrNumber();
 }
 
@@ -30,12 +30,12 @@ SearchWords::SearchWords(const QString& typed)
     : m_folded(foldForComparison(typed, Fold::Apostrophes))
     , m_words(m_folded.split(u' ', Qt::SkipEmptyParts)) {}
 
-bool SearchWords::matches(const QString& foldedText) const {
+bool SearchWords::matches(QStringView foldedText) const {
     return std::all_of(m_words.begin(), m_words.end(),
                        [&](const QString& w) { return foldedText.contains(w); });
 }
 
-bool SearchWords::matchesWordStarts(const QString& foldedText) const {
+bool SearchWords::matchesWordStarts(QStringView foldedText) const {
     return std::all_of(m_words.begin(), m_words.end(), [&](const QString& w) {
         for (qsizetype at = foldedText.indexOf(w); at >= 0; at = foldedText.indexOf(w, at + 1))
             if (beginsWord(foldedText, at))
@@ -52,27 +52,39 @@ QChar closingDelimiter(ElementKind kind) {
     return kind == ElementKind::Label ? u']' : kind == ElementKind::Category ? u'}' : u'|';
 }
 
+std::pair<quint32, quint32> ElementSearch::Indexed::add(const QString& folded) {
+    const std::pair<quint32, quint32> piece{quint32(chars.size()), quint32(folded.size())};
+    chars.append(folded);
+    return piece;
+}
+
 ElementSearch::ElementSearch(std::shared_ptr<const ElementCatalog> catalog)
     : m_catalog(std::move(catalog)) {
     const QStringList& labels = m_catalog->labels();
-    m_labels.reserve(std::size_t(labels.size()));
+    m_labels.shown.reserve(std::size_t(labels.size()));
+    m_labels.extra.reserve(std::size_t(labels.size()));
     for (qsizetype i = 0; i < labels.size(); ++i) {
         const QString variable = language::Dictionary::entry(m_catalog->labelEntries().at(i)).variable;
-        m_labels.push_back(
-            {foldForComparison(labels.at(i).mid(1, labels.at(i).size() - 2), Fold::Apostrophes),
-             foldForComparison(variable.mid(1), Fold::Apostrophes)});
+        m_labels.shown.push_back(
+            m_labels.add(foldForComparison(labels.at(i).mid(1, labels.at(i).size() - 2), Fold::Apostrophes)));
+        m_labels.extra.push_back(m_labels.add(foldForComparison(variable.mid(1), Fold::Apostrophes)));
     }
     for (ElementKind kind : {ElementKind::Category, ElementKind::Variant}) {
-        std::vector<Indexed>& index = kind == ElementKind::Category ? m_categories : m_variants;
+        Indexed& index = kind == ElementKind::Category ? m_categories : m_variants;
         const qsizetype count = m_catalog->referenceCount(kind);
-        index.reserve(std::size_t(count));
+        qsizetype length = 0;
         for (qsizetype i = 0; i < count; ++i)
-            index.push_back(
-                {foldForComparison(m_catalog->referenceText(kind, i).toString(), Fold::Apostrophes), {}});
+            length += m_catalog->referenceText(kind, i).size();
+        // Folding seldom lengthens a text: the buffer is allocated once at about its size.
+        index.chars.reserve(length + length / 32 + 16);
+        index.shown.reserve(std::size_t(count));
+        for (qsizetype i = 0; i < count; ++i)
+            index.shown.push_back(index.add(
+                foldForComparison(m_catalog->referenceText(kind, i).toString(), Fold::Apostrophes)));
     }
 }
 
-const std::vector<ElementSearch::Indexed>& ElementSearch::indexOf(ElementKind kind) const {
+const ElementSearch::Indexed& ElementSearch::indexOf(ElementKind kind) const {
     return kind == ElementKind::Label ? m_labels : kind == ElementKind::Category ? m_categories : m_variants;
 }
 
@@ -103,24 +115,26 @@ QList<Candidate> ElementSearch::complete(const QString& fragment, int limit) con
 }
 
 QList<Candidate> ElementSearch::find(ElementKind kind, const SearchWords& words, int limit) const {
-    const std::vector<Indexed>& index = indexOf(kind);
+    const Indexed& index = indexOf(kind);
     std::vector<Scored> found;
     const QString& query = words.folded();
     const QString first = words.isEmpty() ? QString() : words.words().first();
     for (std::size_t i = 0; i < index.size(); ++i) {
-        const Indexed& e = index[i];
-        const bool inShown = words.matches(e.display);
-        if (!inShown && (e.extra.isEmpty() || !words.matches(e.display + u'\x01' + e.extra)))
+        const QStringView display = index.display(i);
+        const QStringView variable = index.variable(i);
+        const bool inShown = words.matches(display);
+        if (!inShown &&
+            (variable.isEmpty() || !words.matches(display.toString() + u'\x01' + variable.toString())))
             continue;
         int rank = Anywhere;
-        if (!query.isEmpty() && e.display == query)
+        if (!query.isEmpty() && display == query)
             rank = Exact;
-        else if (e.display.startsWith(query))
+        else if (display.startsWith(query))
             rank = Prefix;
-        else if (inShown && words.matchesWordStarts(e.display))
+        else if (inShown && words.matchesWordStarts(display))
             rank = WordStarts;
-        const qsizetype at = first.isEmpty() ? 0 : e.display.indexOf(first);
-        found.push_back({rank, at < 0 ? e.display.size() : at, int(i)});
+        const qsizetype at = first.isEmpty() ? 0 : display.indexOf(first);
+        found.push_back({rank, at < 0 ? display.size() : at, int(i)});
     }
     const std::size_t kept = std::min(found.size(), std::size_t(std::max(limit, 0)));
     std::partial_sort(found.begin(), found.begin() + std::ptrdiff_t(kept), found.end());
@@ -135,10 +149,13 @@ bool ElementSearch::anyMatch(ElementKind kind, const SearchWords& words) const {
     // A list not read yet may hold a match: the caller reads the rows and looks for itself.
     if (!m_catalog->listKnown(kind))
         return true;
-    const std::vector<Indexed>& index = indexOf(kind);
-    return std::any_of(index.begin(), index.end(), [&](const Indexed& e) {
-        return words.matches(e.display) || (!e.extra.isEmpty() && words.matches(e.extra));
-    });
+    const Indexed& index = indexOf(kind);
+    for (std::size_t i = 0; i < index.size(); ++i) {
+        const QStringView variable = index.variable(i);
+        if (words.matches(index.display(i)) || (!variable.isEmpty() && words.matches(variable)))
+            return true;
+    }
+    return false;
 }
 
 } // namespace diagnostics
