@@ -24,11 +24,56 @@ bool beginsWord(QStringView text, qsizetype at) {
     return at == 0 || !text.at(at - 1).isLetterOrNumber();
 }
 
+// The same in a UTF-8 text: the character before `at` decoded. One outside the basic plane
+// counts as no letter, as its second UTF-16 unit does in the text above.
+bool beginsWord(QByteArrayView text, qsizetype at) {
+    if (at == 0)
+        return true;
+    qsizetype start = at - 1;
+    while (start > 0 && at - start < 4 && (uchar(text.at(start)) & 0xC0) == 0x80)
+        --start;
+    const QString previous = QString::fromUtf8(text.sliced(start, at - start));
+    return previous.size() != 1 || !previous.at(0).isLetterOrNumber();
+}
+
+// The length in UTF-16 units of a UTF-8 text: positions are ranked as in the text shown.
+qsizetype utf16Length(QByteArrayView text) {
+    qsizetype units = 0;
+    for (const char c : text) {
+        const uchar b = uchar(c);
+        if ((b & 0xC0) != 0x80)
+            units += b >= 0xF0 ? 2 : 1;
+    }
+    return units;
+}
+
+bool same(QByteArrayView a, QByteArrayView b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
+}
+
 } // namespace
 
 SearchWords::SearchWords(const QString& typed)
     : m_folded(foldForComparison(typed, Fold::Apostrophes))
-    , m_words(m_folded.split(u' ', Qt::SkipEmptyParts)) {}
+    , m_words(m_folded.split(u' ', Qt::SkipEmptyParts)) {
+    for (const QString& w : std::as_const(m_words))
+        m_utf8Words.append(w.toUtf8());
+}
+
+bool SearchWords::matches(QByteArrayView foldedUtf8) const {
+    return std::all_of(m_utf8Words.begin(), m_utf8Words.end(),
+                       [&](const QByteArray& w) { return foldedUtf8.contains(w); });
+}
+
+bool SearchWords::matchesWordStarts(QByteArrayView foldedUtf8) const {
+    // A word found at a byte that continues a character cannot be: words begin with a whole one.
+    return std::all_of(m_utf8Words.begin(), m_utf8Words.end(), [&](const QByteArray& w) {
+        for (qsizetype at = foldedUtf8.indexOf(w); at >= 0; at = foldedUtf8.indexOf(w, at + 1))
+            if (beginsWord(foldedUtf8, at))
+                return true;
+        return false;
+    });
+}
 
 bool SearchWords::matches(QStringView foldedText) const {
     return std::all_of(m_words.begin(), m_words.end(),
@@ -53,8 +98,9 @@ QChar closingDelimiter(ElementKind kind) {
 }
 
 std::pair<quint32, quint32> ElementSearch::Indexed::add(const QString& folded) {
-    const std::pair<quint32, quint32> piece{quint32(chars.size()), quint32(folded.size())};
-    chars.append(folded);
+    const QByteArray utf8 = folded.toUtf8();
+    const std::pair<quint32, quint32> piece{quint32(chars.size()), quint32(utf8.size())};
+    chars.append(utf8);
     return piece;
 }
 
@@ -75,7 +121,8 @@ ElementSearch::ElementSearch(std::shared_ptr<const ElementCatalog> catalog)
         qsizetype length = 0;
         for (qsizetype i = 0; i < count; ++i)
             length += m_catalog->referenceText(kind, i).size();
-        // Folding seldom lengthens a text: the buffer is allocated once at about its size.
+        // Folding seldom lengthens a text, and most are ASCII: the buffer is allocated once at
+        // about its size.
         index.chars.reserve(length + length / 32 + 16);
         index.shown.reserve(std::size_t(count));
         for (qsizetype i = 0; i < count; ++i)
@@ -117,24 +164,24 @@ QList<Candidate> ElementSearch::complete(const QString& fragment, int limit) con
 QList<Candidate> ElementSearch::find(ElementKind kind, const SearchWords& words, int limit) const {
     const Indexed& index = indexOf(kind);
     std::vector<Scored> found;
-    const QString& query = words.folded();
-    const QString first = words.isEmpty() ? QString() : words.words().first();
+    const QByteArray query = words.folded().toUtf8();
+    const QByteArray first = words.isEmpty() ? QByteArray() : words.words().first().toUtf8();
     for (std::size_t i = 0; i < index.size(); ++i) {
-        const QStringView display = index.display(i);
-        const QStringView variable = index.variable(i);
+        const QByteArrayView display = index.display(i);
+        const QByteArrayView variable = index.variable(i);
         const bool inShown = words.matches(display);
         if (!inShown &&
-            (variable.isEmpty() || !words.matches(display.toString() + u'\x01' + variable.toString())))
+            (variable.isEmpty() || !words.matches(display.toByteArray() + '\x01' + variable.toByteArray())))
             continue;
         int rank = Anywhere;
-        if (!query.isEmpty() && display == query)
+        if (!query.isEmpty() && same(display, query))
             rank = Exact;
         else if (display.startsWith(query))
             rank = Prefix;
         else if (inShown && words.matchesWordStarts(display))
             rank = WordStarts;
         const qsizetype at = first.isEmpty() ? 0 : display.indexOf(first);
-        found.push_back({rank, at < 0 ? display.size() : at, int(i)});
+        found.push_back({rank, utf16Length(at < 0 ? display : display.first(at)), int(i)});
     }
     const std::size_t kept = std::min(found.size(), std::size_t(std::max(limit, 0)));
     std::partial_sort(found.begin(), found.begin() + std::ptrdiff_t(kept), found.end());
@@ -151,7 +198,7 @@ bool ElementSearch::anyMatch(ElementKind kind, const SearchWords& words) const {
         return true;
     const Indexed& index = indexOf(kind);
     for (std::size_t i = 0; i < index.size(); ++i) {
-        const QStringView variable = index.variable(i);
+        const QByteArrayView variable = index.variable(i);
         if (words.matches(index.display(i)) || (!variable.isEmpty() && words.matches(variable)))
             return true;
     }

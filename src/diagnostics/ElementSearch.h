@@ -2,6 +2,8 @@
 
 #include "diagnostics/ElementCatalog.h"
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -25,10 +27,14 @@ public:
     bool matches(QStringView foldedText) const;
     // Whether every word begins a word of `foldedText`.
     bool matchesWordStarts(QStringView foldedText) const;
+    // The same for a folded text kept in UTF-8.
+    bool matches(QByteArrayView foldedUtf8) const;
+    bool matchesWordStarts(QByteArrayView foldedUtf8) const;
 
 private:
     QString m_folded;
     QStringList m_words;
+    QList<QByteArray> m_utf8Words;
 };
 
 // One element offered for insertion: written as it is inserted ("[Prezzo lordo - CURR]",
@@ -64,20 +70,20 @@ public:
     const ElementCatalog& catalog() const { return *m_catalog; }
 
 private:
-    // The folded texts of one kind in one buffer (100,000 separate strings would cost tens of
-    // megabytes): for each element the text shown (label without brackets, "code - description")
-    // and, for labels, the variable name.
+    // The folded texts of one kind in one buffer, in UTF-8 (100,000 separate strings would cost
+    // tens of megabytes, and the texts are mostly ASCII): for each element the text shown (label
+    // without brackets, "code - description") and, for labels, the variable name.
     struct Indexed {
-        QString chars;
+        QByteArray chars;
         std::vector<std::pair<quint32, quint32>> shown;
         std::vector<std::pair<quint32, quint32>> extra; // labels only
         std::size_t size() const { return shown.size(); }
-        QStringView display(std::size_t i) const { return view(shown[i]); }
-        QStringView variable(std::size_t i) const {
-            return i < extra.size() ? view(extra[i]) : QStringView();
+        QByteArrayView display(std::size_t i) const { return view(shown[i]); }
+        QByteArrayView variable(std::size_t i) const {
+            return i < extra.size() ? view(extra[i]) : QByteArrayView();
         }
-        QStringView view(std::pair<quint32, quint32> p) const {
-            return QStringView(chars).mid(p.first, p.second);
+        QByteArrayView view(std::pair<quint32, quint32> p) const {
+            return QByteArrayView(chars).sliced(p.first, p.second);
         }
         std::pair<quint32, quint32> add(const QString& folded);
     };
