@@ -7,6 +7,7 @@
 #include "tree/StrutturaTree.h"
 
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 namespace diagnostics {
@@ -104,8 +105,11 @@ ElementCatalog::Piece ElementCatalog::List::add(QStringView text) {
 }
 
 void ElementCatalog::List::sortCodes() {
-    chars.squeeze();
-    items.shrink_to_fit();
+    // A copy to the exact size costs both buffers for a moment: only when much is unused.
+    if (chars.capacity() - chars.size() > chars.size() / 8)
+        chars.squeeze();
+    if (items.capacity() - items.size() > items.size() / 8)
+        items.shrink_to_fit();
     byCode.resize(items.size());
     for (std::size_t i = 0; i < items.size(); ++i)
         byCode[i] = quint32(i);
@@ -125,8 +129,10 @@ void ElementCatalog::addReference(ElementKind kind, const QString& code, const Q
                                   const QString& id) {
     List& list = kind == ElementKind::Category ? m_categories : m_variants;
     Item item;
-    item.code = list.add(language::refs::rtrimBlanks(code));
+    const QString trimmed = language::refs::rtrimBlanks(code);
     item.text = list.add(text);
+    // The code is usually where the text begins: it is kept there once.
+    item.code = text.startsWith(trimmed) ? Piece{item.text.at, quint32(trimmed.size())} : list.add(trimmed);
     item.id = list.add(id);
     list.items.push_back(item);
 }
@@ -166,35 +172,115 @@ ElementCatalog ElementCatalog::load(core::HostServices& host, const QString& dit
     return c;
 }
 
+namespace {
+
+// Rows read at a time: a recordset of 100,000 rows holds tens of megabytes while it is turned
+// into the compact lists; pages of this size hold a few.
+constexpr int PageRows = 4096;
+
+// The first field of the first row of a statement's recordset, or nullopt.
+std::optional<qint64> countOf(ado::Connection* connection, const QString& statement) {
+    std::shared_ptr<ado::Recordset> rs = connection->Execute(statement);
+    if (!rs || rs->IsEOF())
+        return std::nullopt;
+    return rs->GetFields().Item(0).Value().toInt64();
+}
+
+} // namespace
+
+void ElementCatalog::addRow(ElementKind kind, const ado::Recordset& rs) {
+    // The text is "code - description"; the code is the text before the first " - ".
+    const QString text = core::RTrimN(rs.GetFields().Item(QStringLiteral("DESCRIZIONE")).Value()).toString();
+    QString id;
+    if (kind == ElementKind::Category)
+        id = language::refs::numberText(
+            core::RTrimN(rs.GetFields().Item(QStringLiteral("CM01_IDCATEGORIA")).Value()));
+    addReference(kind, language::refs::referenceCode(text), text, id);
+}
+
+ElementCatalog::Outcome ElementCatalog::readPaged(ado::Connection* connection, ElementKind kind,
+                                                  const QString& ditta,
+                                                  const std::function<bool()>& cancelled) {
+    const tree::CompanyList which =
+        kind == ElementKind::Category ? tree::CompanyList::Categories : tree::CompanyList::Variants;
+    const std::optional<qint64> expected = countOf(connection, tree::listCountStatement(which, ditta));
+    if (!expected || *expected < 0 || *expected > qint64(std::numeric_limits<quint32>::max() / 4))
+        return Outcome::Failed;
+    List& l = kind == ElementKind::Category ? m_categories : m_variants;
+    l.items.reserve(std::size_t(*expected));
+    qint64 read = 0;
+    QString after;
+    for (;;) {
+        std::shared_ptr<ado::Recordset> rs =
+            connection->Execute(tree::listPageStatement(which, ditta, PageRows, after));
+        qint64 rows = 0;
+        QString key;
+        for (; rs && !rs->IsEOF(); rs->MoveNext(), ++rows) {
+            if (cancelled && cancelled())
+                return Outcome::Cancelled;
+            addRow(kind, *rs);
+            key = core::RTrimN(rs->GetFields().Item(QStringLiteral("CHIAVE")).Value()).toString();
+        }
+        rs.reset();
+        if (read == 0 && rows > 0) // the texts of the whole list at once, at the first page's size
+            l.chars.reserve(qsizetype(l.chars.size() * (*expected) / rows * 17 / 16 + 64));
+        read += rows;
+        // A page that is not full is the last; more rows than counted mean that the pages do
+        // not follow one another as the list does.
+        if (rows < PageRows || read > *expected)
+            break;
+        after = language::refs::sqlLiteral(language::refs::rtrimBlanks(key));
+    }
+    // Codes the server compares as equal (case, accents) could fall between two pages: then the
+    // rows read are not those of the list.
+    return read == *expected ? Outcome::Read : Outcome::Failed;
+}
+
+bool ElementCatalog::readWhole(ado::Connection* connection, ElementKind kind, const QString& statement,
+                               const std::function<bool()>& cancelled) {
+    std::shared_ptr<ado::Recordset> rs = connection->Execute(statement);
+    for (; rs && !rs->IsEOF(); rs->MoveNext()) {
+        if (cancelled && cancelled())
+            return false;
+        addRow(kind, *rs);
+    }
+    return true;
+}
+
+bool ElementCatalog::readList(ado::Connection* connection, ElementKind kind, const QString& ditta,
+                              const std::function<bool()>& cancelled) {
+    List& l = kind == ElementKind::Category ? m_categories : m_variants;
+    try {
+        switch (readPaged(connection, kind, ditta, cancelled)) {
+        case Outcome::Read:
+            return true;
+        case Outcome::Cancelled:
+            return false;
+        case Outcome::Failed:
+            break;
+        }
+    } catch (...) {
+    }
+    // The list in one statement, as the element tree reads it.
+    l = List();
+    try {
+        return readWhole(connection, kind,
+                         kind == ElementKind::Category ? tree::categoriesStatement(ditta)
+                                                       : tree::variantsStatement(ditta),
+                         cancelled);
+    } catch (...) {
+        return false;
+    }
+}
+
 void ElementCatalog::readLists(ado::Connection* connection, const QString& ditta,
                                const std::function<bool()>& cancelled) {
     if (!connection)
         return;
-    // Reads "code - description" texts; the code is the text before the first " - ".
-    auto read = [&](ElementKind kind, const QString& statement) {
-        try {
-            std::shared_ptr<ado::Recordset> rs = connection->Execute(statement);
-            while (rs && !rs->IsEOF()) {
-                if (cancelled && cancelled())
-                    return false;
-                const QString text =
-                    core::RTrimN(rs->GetFields().Item(QStringLiteral("DESCRIZIONE")).Value()).toString();
-                QString id;
-                if (kind == ElementKind::Category)
-                    id = language::refs::numberText(
-                        core::RTrimN(rs->GetFields().Item(QStringLiteral("CM01_IDCATEGORIA")).Value()));
-                addReference(kind, language::refs::referenceCode(text), text, id);
-                rs->MoveNext();
-            }
-            return true;
-        } catch (...) {
-            return false;
-        }
-    };
-    m_categoriesKnown = read(ElementKind::Category, tree::categoriesStatement(ditta));
+    m_categoriesKnown = readList(connection, ElementKind::Category, ditta, cancelled);
     if (cancelled && cancelled())
         return;
-    m_variantsKnown = read(ElementKind::Variant, tree::variantsStatement(ditta));
+    m_variantsKnown = readList(connection, ElementKind::Variant, ditta, cancelled);
     m_categories.sortCodes();
     m_variants.sortCodes();
 }

@@ -14,7 +14,8 @@
 
 namespace ado {
 class Connection;
-}
+class Recordset;
+} // namespace ado
 
 namespace diagnostics {
 
@@ -105,6 +106,16 @@ private:
         return kind == ElementKind::Category ? m_categories : m_variants;
     }
     void setLabels(const std::function<QString(const QString&)>& translate);
+    // Reading one list: a page at a time, or (when the pages do not add up to the list) in one
+    // statement. False when it could not be read or was cancelled.
+    enum class Outcome { Read, Cancelled, Failed };
+    bool readList(ado::Connection* connection, ElementKind kind, const QString& ditta,
+                  const std::function<bool()>& cancelled);
+    Outcome readPaged(ado::Connection* connection, ElementKind kind, const QString& ditta,
+                      const std::function<bool()>& cancelled);
+    bool readWhole(ado::Connection* connection, ElementKind kind, const QString& statement,
+                   const std::function<bool()>& cancelled);
+    void addRow(ElementKind kind, const ado::Recordset& rs);
     void addReference(ElementKind kind, const QString& code, const QString& text, const QString& id = {});
 
     QSet<QString> m_labels;

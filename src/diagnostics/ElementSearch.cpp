@@ -20,22 +20,67 @@ struct Scored {
     }
 };
 
-bool beginsWord(const QString& text, qsizetype at) {
+bool beginsWord(QStringView text, qsizetype at) {
     return at == 0 || !text.at(at - 1).isLetterOrNumber();
+}
+
+// The same in a UTF-8 text: the character before `at` decoded. One outside the basic plane
+// counts as no letter, as its second UTF-16 unit does in the text above.
+bool beginsWord(QByteArrayView text, qsizetype at) {
+    if (at == 0)
+        return true;
+    qsizetype start = at - 1;
+    while (start > 0 && at - start < 4 && (uchar(text.at(start)) & 0xC0) == 0x80)
+        --start;
+    const QString previous = QString::fromUtf8(text.sliced(start, at - start));
+    return previous.size() != 1 || !previous.at(0).isLetterOrNumber();
+}
+
+// The length in UTF-16 units of a UTF-8 text: positions are ranked as in the text shown.
+qsizetype utf16Length(QByteArrayView text) {
+    qsizetype units = 0;
+    for (const char c : text) {
+        const uchar b = uchar(c);
+        if ((b & 0xC0) != 0x80)
+            units += b >= 0xF0 ? 2 : 1;
+    }
+    return units;
+}
+
+bool same(QByteArrayView a, QByteArrayView b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
 }
 
 } // namespace
 
 SearchWords::SearchWords(const QString& typed)
     : m_folded(foldForComparison(typed, Fold::Apostrophes))
-    , m_words(m_folded.split(u' ', Qt::SkipEmptyParts)) {}
+    , m_words(m_folded.split(u' ', Qt::SkipEmptyParts)) {
+    for (const QString& w : std::as_const(m_words))
+        m_utf8Words.append(w.toUtf8());
+}
 
-bool SearchWords::matches(const QString& foldedText) const {
+bool SearchWords::matches(QByteArrayView foldedUtf8) const {
+    return std::all_of(m_utf8Words.begin(), m_utf8Words.end(),
+                       [&](const QByteArray& w) { return foldedUtf8.contains(w); });
+}
+
+bool SearchWords::matchesWordStarts(QByteArrayView foldedUtf8) const {
+    // A word found at a byte that continues a character cannot be: words begin with a whole one.
+    return std::all_of(m_utf8Words.begin(), m_utf8Words.end(), [&](const QByteArray& w) {
+        for (qsizetype at = foldedUtf8.indexOf(w); at >= 0; at = foldedUtf8.indexOf(w, at + 1))
+            if (beginsWord(foldedUtf8, at))
+                return true;
+        return false;
+    });
+}
+
+bool SearchWords::matches(QStringView foldedText) const {
     return std::all_of(m_words.begin(), m_words.end(),
                        [&](const QString& w) { return foldedText.contains(w); });
 }
 
-bool SearchWords::matchesWordStarts(const QString& foldedText) const {
+bool SearchWords::matchesWordStarts(QStringView foldedText) const {
     return std::all_of(m_words.begin(), m_words.end(), [&](const QString& w) {
         for (qsizetype at = foldedText.indexOf(w); at >= 0; at = foldedText.indexOf(w, at + 1))
             if (beginsWord(foldedText, at))
@@ -52,27 +97,41 @@ QChar closingDelimiter(ElementKind kind) {
     return kind == ElementKind::Label ? u']' : kind == ElementKind::Category ? u'}' : u'|';
 }
 
+std::pair<quint32, quint32> ElementSearch::Indexed::add(const QString& folded) {
+    const QByteArray utf8 = folded.toUtf8();
+    const std::pair<quint32, quint32> piece{quint32(chars.size()), quint32(utf8.size())};
+    chars.append(utf8);
+    return piece;
+}
+
 ElementSearch::ElementSearch(std::shared_ptr<const ElementCatalog> catalog)
     : m_catalog(std::move(catalog)) {
     const QStringList& labels = m_catalog->labels();
-    m_labels.reserve(std::size_t(labels.size()));
+    m_labels.shown.reserve(std::size_t(labels.size()));
+    m_labels.extra.reserve(std::size_t(labels.size()));
     for (qsizetype i = 0; i < labels.size(); ++i) {
         const QString variable = language::Dictionary::entry(m_catalog->labelEntries().at(i)).variable;
-        m_labels.push_back(
-            {foldForComparison(labels.at(i).mid(1, labels.at(i).size() - 2), Fold::Apostrophes),
-             foldForComparison(variable.mid(1), Fold::Apostrophes)});
+        m_labels.shown.push_back(
+            m_labels.add(foldForComparison(labels.at(i).mid(1, labels.at(i).size() - 2), Fold::Apostrophes)));
+        m_labels.extra.push_back(m_labels.add(foldForComparison(variable.mid(1), Fold::Apostrophes)));
     }
     for (ElementKind kind : {ElementKind::Category, ElementKind::Variant}) {
-        std::vector<Indexed>& index = kind == ElementKind::Category ? m_categories : m_variants;
+        Indexed& index = kind == ElementKind::Category ? m_categories : m_variants;
         const qsizetype count = m_catalog->referenceCount(kind);
-        index.reserve(std::size_t(count));
+        qsizetype length = 0;
         for (qsizetype i = 0; i < count; ++i)
-            index.push_back(
-                {foldForComparison(m_catalog->referenceText(kind, i).toString(), Fold::Apostrophes), {}});
+            length += m_catalog->referenceText(kind, i).size();
+        // Folding seldom lengthens a text, and most are ASCII: the buffer is allocated once at
+        // about its size.
+        index.chars.reserve(length + length / 32 + 16);
+        index.shown.reserve(std::size_t(count));
+        for (qsizetype i = 0; i < count; ++i)
+            index.shown.push_back(index.add(
+                foldForComparison(m_catalog->referenceText(kind, i).toString(), Fold::Apostrophes)));
     }
 }
 
-const std::vector<ElementSearch::Indexed>& ElementSearch::indexOf(ElementKind kind) const {
+const ElementSearch::Indexed& ElementSearch::indexOf(ElementKind kind) const {
     return kind == ElementKind::Label ? m_labels : kind == ElementKind::Category ? m_categories : m_variants;
 }
 
@@ -103,24 +162,26 @@ QList<Candidate> ElementSearch::complete(const QString& fragment, int limit) con
 }
 
 QList<Candidate> ElementSearch::find(ElementKind kind, const SearchWords& words, int limit) const {
-    const std::vector<Indexed>& index = indexOf(kind);
+    const Indexed& index = indexOf(kind);
     std::vector<Scored> found;
-    const QString& query = words.folded();
-    const QString first = words.isEmpty() ? QString() : words.words().first();
+    const QByteArray query = words.folded().toUtf8();
+    const QByteArray first = words.isEmpty() ? QByteArray() : words.words().first().toUtf8();
     for (std::size_t i = 0; i < index.size(); ++i) {
-        const Indexed& e = index[i];
-        const bool inShown = words.matches(e.display);
-        if (!inShown && (e.extra.isEmpty() || !words.matches(e.display + u'\x01' + e.extra)))
+        const QByteArrayView display = index.display(i);
+        const QByteArrayView variable = index.variable(i);
+        const bool inShown = words.matches(display);
+        if (!inShown &&
+            (variable.isEmpty() || !words.matches(display.toByteArray() + '\x01' + variable.toByteArray())))
             continue;
         int rank = Anywhere;
-        if (!query.isEmpty() && e.display == query)
+        if (!query.isEmpty() && same(display, query))
             rank = Exact;
-        else if (e.display.startsWith(query))
+        else if (display.startsWith(query))
             rank = Prefix;
-        else if (inShown && words.matchesWordStarts(e.display))
+        else if (inShown && words.matchesWordStarts(display))
             rank = WordStarts;
-        const qsizetype at = first.isEmpty() ? 0 : e.display.indexOf(first);
-        found.push_back({rank, at < 0 ? e.display.size() : at, int(i)});
+        const qsizetype at = first.isEmpty() ? 0 : display.indexOf(first);
+        found.push_back({rank, utf16Length(at < 0 ? display : display.first(at)), int(i)});
     }
     const std::size_t kept = std::min(found.size(), std::size_t(std::max(limit, 0)));
     std::partial_sort(found.begin(), found.begin() + std::ptrdiff_t(kept), found.end());
@@ -135,10 +196,13 @@ bool ElementSearch::anyMatch(ElementKind kind, const SearchWords& words) const {
     // A list not read yet may hold a match: the caller reads the rows and looks for itself.
     if (!m_catalog->listKnown(kind))
         return true;
-    const std::vector<Indexed>& index = indexOf(kind);
-    return std::any_of(index.begin(), index.end(), [&](const Indexed& e) {
-        return words.matches(e.display) || (!e.extra.isEmpty() && words.matches(e.extra));
-    });
+    const Indexed& index = indexOf(kind);
+    for (std::size_t i = 0; i < index.size(); ++i) {
+        const QByteArrayView variable = index.variable(i);
+        if (words.matches(index.display(i)) || (!variable.isEmpty() && words.matches(variable)))
+            return true;
+    }
+    return false;
 }
 
 } // namespace diagnostics

@@ -2,6 +2,8 @@
 
 #include "diagnostics/ElementCatalog.h"
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -22,13 +24,17 @@ public:
     const QStringList& words() const { return m_words; }
     const QString& folded() const { return m_folded; }
     // Whether every word occurs in `foldedText` (a text folded with Fold::Apostrophes).
-    bool matches(const QString& foldedText) const;
+    bool matches(QStringView foldedText) const;
     // Whether every word begins a word of `foldedText`.
-    bool matchesWordStarts(const QString& foldedText) const;
+    bool matchesWordStarts(QStringView foldedText) const;
+    // The same for a folded text kept in UTF-8.
+    bool matches(QByteArrayView foldedUtf8) const;
+    bool matchesWordStarts(QByteArrayView foldedUtf8) const;
 
 private:
     QString m_folded;
     QStringList m_words;
+    QList<QByteArray> m_utf8Words;
 };
 
 // One element offered for insertion: written as it is inserted ("[Prezzo lordo - CURR]",
@@ -64,17 +70,30 @@ public:
     const ElementCatalog& catalog() const { return *m_catalog; }
 
 private:
+    // The folded texts of one kind in one buffer, in UTF-8 (100,000 separate strings would cost
+    // tens of megabytes, and the texts are mostly ASCII): for each element the text shown (label
+    // without brackets, "code - description") and, for labels, the variable name.
     struct Indexed {
-        QString display; // folded text shown (label without brackets, "code - description")
-        QString extra;   // folded variable name of a label
+        QByteArray chars;
+        std::vector<std::pair<quint32, quint32>> shown;
+        std::vector<std::pair<quint32, quint32>> extra; // labels only
+        std::size_t size() const { return shown.size(); }
+        QByteArrayView display(std::size_t i) const { return view(shown[i]); }
+        QByteArrayView variable(std::size_t i) const {
+            return i < extra.size() ? view(extra[i]) : QByteArrayView();
+        }
+        QByteArrayView view(std::pair<quint32, quint32> p) const {
+            return QByteArrayView(chars).sliced(p.first, p.second);
+        }
+        std::pair<quint32, quint32> add(const QString& folded);
     };
-    const std::vector<Indexed>& indexOf(ElementKind kind) const;
+    const Indexed& indexOf(ElementKind kind) const;
     QString insertedText(ElementKind kind, int index) const;
 
     std::shared_ptr<const ElementCatalog> m_catalog;
-    std::vector<Indexed> m_labels;
-    std::vector<Indexed> m_categories;
-    std::vector<Indexed> m_variants;
+    Indexed m_labels;
+    Indexed m_categories;
+    Indexed m_variants;
 };
 
 // The opening and closing delimiters of an element of `kind`.

@@ -29,8 +29,12 @@ int TranslationService::load(const QString& directory, const QString& language) 
 }
 
 QString TranslationService::Traduci(const QString& italianText) const {
+    if (m_translators.isEmpty())
+        return italianText;
+    // The catalogues are asked in turn with the same key: it is encoded once.
+    const QByteArray key = italianText.toUtf8();
     for (const auto& translator : m_translators) {
-        const QString text = translator->translate(TranslationContext, italianText.toUtf8().constData());
+        const QString text = translator->translate(TranslationContext, key.constData());
         if (!text.isEmpty())
             return text;
     }

@@ -162,12 +162,15 @@ QList<Entry> buildEntries() {
                                     {" - IN", "@IN", Group::QuotationIn},
                                     {" - CURR", "@ATT", Group::QuotationCurrent}};
     for (const Quotation& q : quotations) {
+        // The suffix is shared by the entries of the group; texts are converted once.
+        const QString suffix = QString::fromUtf8(q.suffix);
+        const QString prefix = QString::fromUtf8(q.prefix);
         for (const QuotationElement& e : kQuotationElements) {
             Entry entry;
             entry.number = static_cast<int>(list.size()) + 1;
             entry.baseText = QString::fromUtf8(e.baseText);
-            entry.suffix = QString::fromUtf8(q.suffix);
-            entry.variable = QString::fromUtf8(q.prefix) + QString::fromUtf8(e.code);
+            entry.suffix = suffix;
+            entry.variable = prefix + QLatin1StringView(e.code);
             entry.group = q.group;
             list.append(entry);
         }

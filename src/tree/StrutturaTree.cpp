@@ -70,19 +70,66 @@ QString childrenStatement(const core::Variant& rootId) {
            QStringLiteral(" ORDER BY LP14_PROGVISUA ASC ");
 }
 
+namespace {
+
+// The pieces of the statements that list a company's categories or variants.
+struct ListPieces {
+    QLatin1StringView columns;
+    QLatin1StringView table;
+    QLatin1StringView company;
+    QLatin1StringView code;
+};
+
+const ListPieces& listPieces(CompanyList list) {
+    static const ListPieces categories{
+        QLatin1StringView(
+            " CM01_IDCATEGORIA, RTRIM(CM01_CODICE) + ' - ' + RTRIM(CM01_DESCR) AS DESCRIZIONE "),
+        QLatin1StringView("CM01_CATEGORIECOMM"), QLatin1StringView("CM01_DITTA_CG18"),
+        QLatin1StringView("CM01_CODICE")};
+    static const ListPieces variants{
+        QLatin1StringView(
+            " MG5F_CODICEVAR, RTRIM(MG5F_CODICEVAR) + ' - ' + RTRIM(MG5F_DESCR_VAR) AS DESCRIZIONE "),
+        QLatin1StringView("MG5F_DIMECONF"), QLatin1StringView("MG5F_DITTA_CG18"),
+        QLatin1StringView("MG5F_CODICEVAR")};
+    return list == CompanyList::Categories ? categories : variants;
+}
+
+QString fromAndCompany(const ListPieces& p, const QString& ditta) {
+    return QStringLiteral(" FROM  ") + p.table + QStringLiteral(" WITH (NOLOCK) ") +
+           QStringLiteral(" WHERE ") + p.company + QStringLiteral(" = ") + ditta;
+}
+
+QString orderByCode(const ListPieces& p) {
+    return QStringLiteral(" ORDER BY ") + p.code + QStringLiteral(" ASC ");
+}
+
+} // namespace
+
+QString listStatement(CompanyList list, const QString& ditta) {
+    const ListPieces& p = listPieces(list);
+    return QStringLiteral(" SELECT") + p.columns + fromAndCompany(p, ditta) + orderByCode(p);
+}
+
+QString listPageStatement(CompanyList list, const QString& ditta, int rows, const QString& afterLiteral) {
+    const ListPieces& p = listPieces(list);
+    QString statement = QStringLiteral(" SELECT TOP ") + QString::number(rows) + p.columns +
+                        QStringLiteral(", ") + p.code + QStringLiteral(" AS CHIAVE ") +
+                        fromAndCompany(p, ditta);
+    if (!afterLiteral.isEmpty())
+        statement += QStringLiteral(" AND ") + p.code + QStringLiteral(" > ") + afterLiteral;
+    return statement + orderByCode(p);
+}
+
+QString listCountStatement(CompanyList list, const QString& ditta) {
+    return QStringLiteral(" SELECT COUNT(*) AS RIGHE ") + fromAndCompany(listPieces(list), ditta);
+}
+
 QString categoriesStatement(const QString& ditta) {
-    return QStringLiteral(
-               " SELECT CM01_IDCATEGORIA, RTRIM(CM01_CODICE) + ' - ' + RTRIM(CM01_DESCR) AS DESCRIZIONE ") +
-           QStringLiteral(" FROM  CM01_CATEGORIECOMM WITH (NOLOCK) ") +
-           QStringLiteral(" WHERE CM01_DITTA_CG18 = ") + ditta + QStringLiteral(" ORDER BY CM01_CODICE ASC ");
+    return listStatement(CompanyList::Categories, ditta);
 }
 
 QString variantsStatement(const QString& ditta) {
-    return QStringLiteral(" SELECT MG5F_CODICEVAR, RTRIM(MG5F_CODICEVAR) + ' - ' + RTRIM(MG5F_DESCR_VAR) AS "
-                          "DESCRIZIONE ") +
-           QStringLiteral(" FROM  MG5F_DIMECONF WITH (NOLOCK) ") +
-           QStringLiteral(" WHERE MG5F_DITTA_CG18 = ") + ditta +
-           QStringLiteral(" ORDER BY MG5F_CODICEVAR ASC ");
+    return listStatement(CompanyList::Variants, ditta);
 }
 
 QString categoriesTestStatement(const QString& ditta) {

@@ -70,6 +70,13 @@ QString rootsStatement();
 QString childrenStatement(const core::Variant& rootId); // rootId: CDecN of the root's id
 QString categoriesStatement(const QString& ditta);
 QString variantsStatement(const QString& ditta);
+// The same lists read a page at a time: at most `rows` rows whose code sorts after the T-SQL
+// literal `afterLiteral` (from the first when empty), in the same order, each with its raw code
+// in the column CHIAVE; and the number of rows of the whole list (column RIGHE).
+enum class CompanyList { Categories, Variants };
+QString listStatement(CompanyList list, const QString& ditta);
+QString listPageStatement(CompanyList list, const QString& ditta, int rows, const QString& afterLiteral);
+QString listCountStatement(CompanyList list, const QString& ditta);
 QString categoriesTestStatement(const QString& ditta);
 
 // Zero-filled formatting of an id ("000" -> digits = 3): 7 gives "007", 1234 gives "1234".

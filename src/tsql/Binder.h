@@ -50,6 +50,8 @@ private:
     qint64 m_schemaVersion = -1;
     std::unique_ptr<SqliteStatement> m_versionQuery; // prepared once
     std::unique_ptr<SqliteStatement> m_tempVersionQuery;
+    std::unique_ptr<SqliteStatement> m_tableQuery; // find(), prepared on first use
+    std::unique_ptr<SqliteStatement> m_tempTableQuery;
 };
 
 // The catalogue of the batch running on this thread (OBJECT_ID reads it), null outside one.

@@ -36,29 +36,64 @@ SqlType declaredType(QString decl, ColumnRule& rule) {
     return typeFromSqliteDecl(decl.trimmed());
 }
 
-// The columns of a table with their declared types and rules (PRAGMA table_info: name, type,
-// notnull, default, pk). An INTEGER PRIMARY KEY of a table declared with AUTOINCREMENT counts
-// as an identity column: SQLite numbers it as the server numbers those.
-void readColumns(const QSqlDatabase& db, const QString& schema, TableInfo& t, bool autoIncrement) {
-    QSqlQuery cols(db);
-    QString quoted = t.name;
-    quoted.replace(u'"', QStringLiteral("\"\""));
-    if (!cols.exec(QStringLiteral("PRAGMA %1.table_info(\"%2\")").arg(schema, quoted)))
-        return;
-    while (cols.next()) {
-        ColumnRule rule;
-        t.columns << cols.value(1).toString();
-        t.types.push_back(declaredType(cols.value(2).toString(), rule));
-        rule.notNull = rule.notNull || cols.value(3).toInt() != 0;
-        rule.hasDefault = !cols.value(4).isNull();
-        rule.defaultSql = cols.value(4).toString();
-        if (autoIncrement && cols.value(5).toInt() == 1 &&
-            cols.value(2).toString().compare(QStringLiteral("INTEGER"), Qt::CaseInsensitive) == 0) {
-            rule.identity = true;
-            rule.notNull = true;
-        }
-        t.rules.push_back(rule);
+// A text column of SQLite's answer (numbers as their text, null as empty).
+QString textOf(const Value& v) {
+    if (v.null)
+        return {};
+    if (v.type.id == TypeId::BigInt)
+        return QString::number(v.i);
+    if (v.type.id == TypeId::Float)
+        return QString::number(v.f);
+    return v.s;
+}
+
+// A statement prepared on first use and kept; reset, ready to run again.
+SqliteStatement& prepared(std::unique_ptr<SqliteStatement>& statement, const QSqlDatabase& db,
+                          const QString& sql) {
+    if (!statement || !statement->prepared())
+        statement = std::make_unique<SqliteStatement>(sqliteHandle(db), sql);
+    return *statement;
+}
+
+// Resets a kept statement when the scope ends, so that it holds no read of the database.
+struct Resetting {
+    SqliteStatement& statement;
+    ~Resetting() {
+        if (statement.prepared())
+            statement.reset();
     }
+};
+
+// The table or view of a schema with its columns, one row per column in their order: name, sql
+// of the table, then the column's name, type, notnull, default and pk (table_info's); the
+// column's fields are null for a table of no columns.
+QString tableQuery(const QString& schema) {
+    return QStringLiteral(
+               "SELECT m.name, m.sql, p.name, p.type, p.\"notnull\", p.dflt_value, p.pk FROM "
+               "%1.sqlite_master "
+               "AS m LEFT JOIN pragma_table_info(m.name, '%1') AS p WHERE m.type IN ('table','view') AND "
+               "m.name = ?1 COLLATE NOCASE")
+        .arg(schema);
+}
+
+// The column of the current row of a table query, with its declared type and rules. An INTEGER
+// PRIMARY KEY of a table declared with AUTOINCREMENT counts as an identity column: SQLite
+// numbers it as the server numbers those.
+void addColumn(const SqliteStatement& row, TableInfo& t, bool autoIncrement) {
+    ColumnRule rule;
+    const QString declared = textOf(row.column(3));
+    t.columns << textOf(row.column(2));
+    t.types.push_back(declaredType(declared, rule));
+    rule.notNull = rule.notNull || row.column(4).i != 0;
+    const Value defaultValue = row.column(5);
+    rule.hasDefault = !defaultValue.null;
+    rule.defaultSql = textOf(defaultValue);
+    if (autoIncrement && row.column(6).i == 1 &&
+        declared.compare(QStringLiteral("INTEGER"), Qt::CaseInsensitive) == 0) {
+        rule.identity = true;
+        rule.notNull = true;
+    }
+    t.rules.push_back(rule);
 }
 
 // A table of the session (a temporary table, a table variable) as the server's messages name
@@ -81,19 +116,23 @@ const TableInfo* Catalog::find(const QString& name) {
     const bool session = name.startsWith(u'#') || name.startsWith(u'@');
     const QString schema = session ? QStringLiteral("temp") : QStringLiteral("main");
     std::optional<TableInfo> info;
-    QSqlQuery q(m_db);
-    q.prepare(QStringLiteral("SELECT name, sql FROM %1.sqlite_master WHERE type IN ('table','view') AND "
-                             "name = ? COLLATE NOCASE")
-                  .arg(schema));
-    q.addBindValue(name);
-    if (q.exec() && q.next()) {
-        TableInfo t;
-        t.name = q.value(0).toString();
-        readColumns(m_db, schema, t,
-                    q.value(1).toString().contains(QStringLiteral("AUTOINCREMENT"), Qt::CaseInsensitive));
-        if (session)
-            t.messageName = sessionMessageName(t.name);
-        info = t;
+    SqliteStatement& table = session ? prepared(m_tempTableQuery, m_db, tableQuery(schema))
+                                     : prepared(m_tableQuery, m_db, tableQuery(schema));
+    const Resetting done{table};
+    bool autoIncrement = false;
+    if (table.prepared() && table.bind({name}) == SQLITE_OK) {
+        for (int rc = table.step(); rc == SQLITE_ROW; rc = table.step()) {
+            if (!info) {
+                info.emplace();
+                info->name = textOf(table.column(0));
+                autoIncrement =
+                    textOf(table.column(1)).contains(QStringLiteral("AUTOINCREMENT"), Qt::CaseInsensitive);
+                if (session)
+                    info->messageName = sessionMessageName(info->name);
+            }
+            if (!table.column(2).null)
+                addColumn(table, *info, autoIncrement);
+        }
     }
     auto ins = m_cache.insert(key, info);
     return ins->has_value() ? &**ins : nullptr;

@@ -1,6 +1,9 @@
 #include "tsql/Lexer.h"
 
-#include <QSet>
+#include <algorithm>
+#include <array>
+#include <iterator>
+#include <string_view>
 
 namespace tsql {
 
@@ -8,7 +11,7 @@ namespace {
 
 // The reserved keywords of T-SQL ("Reserved keywords (Transact-SQL)").
 // clang-format off
-const char* const kReservedKeywords[] = {
+constexpr std::string_view kReservedKeywords[] = {
     "ADD", "ALL", "ALTER", "AND", "ANY", "AS", "ASC", "AUTHORIZATION", "BACKUP", "BEGIN", "BETWEEN",
     "BREAK", "BROWSE", "BULK", "BY", "CASCADE", "CASE", "CHECK", "CHECKPOINT", "CLOSE", "CLUSTERED",
     "COALESCE", "COLLATE", "COLUMN", "COMMIT", "COMPUTE", "CONSTRAINT", "CONTAINS", "CONTAINSTABLE",
@@ -33,16 +36,33 @@ const char* const kReservedKeywords[] = {
 };
 // clang-format on
 
+// The same, sorted when the program is compiled: a look-up builds nothing at run time.
+constexpr auto kSortedKeywords = [] {
+    std::array<std::string_view, std::size(kReservedKeywords)> words{};
+    std::copy(std::begin(kReservedKeywords), std::end(kReservedKeywords), words.begin());
+    std::sort(words.begin(), words.end());
+    return words;
+}();
+
+constexpr std::size_t kLongestKeyword =
+    std::max_element(kSortedKeywords.begin(), kSortedKeywords.end(),
+                     [](std::string_view a, std::string_view b) { return a.size() < b.size(); })
+        ->size();
+
 } // namespace
 
 bool isReservedKeyword(const QString& upper) {
-    static const QSet<QString> words = [] {
-        QSet<QString> s;
-        for (const char* w : kReservedKeywords)
-            s.insert(QString::fromLatin1(w));
-        return s;
-    }();
-    return words.contains(upper);
+    char word[kLongestKeyword];
+    if (upper.size() > qsizetype(kLongestKeyword))
+        return false;
+    for (qsizetype k = 0; k < upper.size(); ++k) {
+        const char16_t c = upper.at(k).unicode();
+        if (c >= 0x80)
+            return false;
+        word[k] = char(c);
+    }
+    return std::binary_search(kSortedKeywords.begin(), kSortedKeywords.end(),
+                              std::string_view(word, std::size_t(upper.size())));
 }
 
 namespace {
@@ -243,14 +263,15 @@ private:
             t.upper = t.text.toUpper();
             t.kind = isReservedKeyword(t.upper) ? Tok::Keyword : Tok::Ident;
         } else {
-            static const char* two[] = {
+            static constexpr std::string_view two[] = {
                 "<>", "!=", "!<", "!>", "<=", ">=", "+=", "-=", "*=", "/=", "%=", "&=", "|=", "^=", "::"};
             t.kind = Tok::Op;
             bool done = false;
             if (i + 1 < n) {
-                const QStringView pair = QStringView(src).mid(i, 2);
-                for (const char* op : two) {
-                    if (pair == QLatin1String(op)) {
+                const char16_t first = src.at(i).unicode();
+                const char16_t second = src.at(i + 1).unicode();
+                for (std::string_view op : two) {
+                    if (first == char16_t(op[0]) && second == char16_t(op[1])) {
                         i += 2;
                         done = true;
                         break;

@@ -169,3 +169,20 @@ TEST(ElementHelp, ElementAtTheCaret) {
     EXPECT_EQ(line.mid(category->start, category->length), QStringLiteral("{C01 - Colore}"));
     EXPECT_FALSE(elementAt(scanner, line, FormulaScanner::Normal, 1));
 }
+
+// Letters outside ASCII count as letters before a word, and positions count characters.
+TEST(ElementSearch, WordStartsAndPositionsBeyondAscii) {
+    const auto catalog = std::make_shared<const ElementCatalog>(
+        ElementCatalog::withLists({{"K1", QStringLiteral("K1 - Δcolore"), "1"},
+                                   {"K2", QStringLiteral("K2 - x colore"), "2"},
+                                   {"K4", QStringLiteral("K4 - abcd rosso"), "4"},
+                                   {"K3", QStringLiteral("K3 - ΔΔΔ rosso"), "3"}},
+                                  {}));
+    const ElementSearch search(catalog);
+    EXPECT_EQ(texts(search.complete(QStringLiteral("{colore"))),
+              (QStringList{QStringLiteral("{K2 - x colore}"), QStringLiteral("{K1 - Δcolore}")}));
+    EXPECT_EQ(texts(search.complete(QStringLiteral("{rosso"))),
+              (QStringList{QStringLiteral("{K3 - ΔΔΔ rosso}"), QStringLiteral("{K4 - abcd rosso}")}));
+    EXPECT_EQ(texts(search.complete(QStringLiteral("{δδδ"))),
+              QStringList{QStringLiteral("{K3 - ΔΔΔ rosso}")});
+}
