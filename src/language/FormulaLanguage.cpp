@@ -290,6 +290,18 @@ QString FormulaLanguage::decodeToken(const QString& text, bool checkMode, Positi
     return completed ? run.text : QString();
 }
 
+void FormulaLanguage::prefetchDisplayLookups(const QStringList& texts) {
+    if (!m_services.answers)
+        return;
+    QStringList categories;
+    QStringList variants;
+    for (const QString& text : texts) {
+        categories += refs::markerValues(text, Kind::Category);
+        variants += refs::markerValues(text, Kind::Variant);
+    }
+    refs::Lookup(m_services).prefetchLabels(categories, variants);
+}
+
 QString FormulaLanguage::encodeToken(const QString& text) {
     return encodeToken(text, m_services.host->errorAnswerFn());
 }
