@@ -107,7 +107,7 @@ struct FormulaChecker::Parts {
         , check(box, services, {.decode = decodeWith(language)}) {}
 
     // Answers kept at most, about 200 bytes each: beyond, they are dropped before a prefetch.
-    static constexpr qsizetype kAnswersKept = 8192;
+    static constexpr qsizetype kAnswersKept = 2048;
 
     core::FunctionServices services;
     language::refs::LookupAnswers answers;
