@@ -14,6 +14,10 @@
 #include <memory>
 #include <optional>
 
+namespace tsql {
+struct ReadRest;
+}
+
 namespace ado {
 
 // ADO's own error numbers beyond those core::err names.
@@ -146,8 +150,10 @@ public:
     // table data, so the back end may take its write lock first. Batch errors are reported in
     // the outcome, and so is a transaction already open on the embedded engine (Msg 40004);
     // throws ComError when the connection fails, or a transaction is open on SQL Server.
-    // `trace` asks for IsolatedOutcome::executedLines where the back end can give them.
-    virtual IsolatedOutcome executeIsolated(const QString& commandText, bool writes, bool trace) = 0;
+    // `trace` asks for IsolatedOutcome::executedLines where the back end can give them; `read`
+    // is what the caller already read of the batch, for the embedded engine (see tsql::ReadRest).
+    virtual IsolatedOutcome executeIsolated(const QString& commandText, bool writes, bool trace,
+                                            tsql::ReadRest* read) = 0;
 };
 
 // ADO-style Key=Value; connection string, keys case-insensitive, values may be quoted
@@ -233,8 +239,10 @@ public:
     // `limits` instead of the connection's own for this one run. Batch errors fill Errors and
     // are returned, not raised; raises when the run cannot be isolated.
     // `trace`: report the lines that ran where the back end can (IsolatedOutcome::executedLines).
+    // `read`: what the caller already read of the batch (see tsql::ReadRest); other back ends
+    // than the embedded one ignore it.
     IsolatedOutcome ExecuteIsolated(const QString& commandText, bool writes, const CommandLimits& limits,
-                                    bool trace = false);
+                                    bool trace = false, tsql::ReadRest* read = nullptr);
 
     // The limits of every command (ADO's CommandTimeout and the embedded server's budgets).
     void setLimits(const CommandLimits& limits);

@@ -42,7 +42,8 @@ public:
     void rollbackTransaction() override;
     int transactionCount() override;
     void setLimits(const CommandLimits& limits) override;
-    IsolatedOutcome executeIsolated(const QString& commandText, bool writes, bool trace) override;
+    IsolatedOutcome executeIsolated(const QString& commandText, bool writes, bool trace,
+                                    tsql::ReadRest* read) override;
 
 private:
     QString m_name;
@@ -62,7 +63,8 @@ public:
     void rollbackTransaction() override;
     int transactionCount() override;
     void setLimits(const CommandLimits& limits) override;
-    IsolatedOutcome executeIsolated(const QString& commandText, bool writes, bool trace) override;
+    IsolatedOutcome executeIsolated(const QString& commandText, bool writes, bool trace,
+                                    tsql::ReadRest* read) override;
 
 private:
     void runOrThrow(const QString& text);

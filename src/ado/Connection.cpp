@@ -100,7 +100,7 @@ void Connection::setLimits(const CommandLimits& limits) {
 }
 
 IsolatedOutcome Connection::ExecuteIsolated(const QString& commandText, bool writes,
-                                            const CommandLimits& limits, bool trace) {
+                                            const CommandLimits& limits, bool trace, tsql::ReadRest* read) {
     Backend& b = backend();
     m_errors.Clear();
     ++m_statements;
@@ -119,7 +119,7 @@ IsolatedOutcome Connection::ExecuteIsolated(const QString& commandText, bool wri
     } restore{b, m_limits};
     IsolatedOutcome out;
     try {
-        out = b.executeIsolated(commandText, writes, trace);
+        out = b.executeIsolated(commandText, writes, trace, read);
     } catch (const core::ComError& error) {
         m_errors.Append(errorOf(error));
         throw;

@@ -152,9 +152,10 @@ void EmbeddedBackend::setLimits(const CommandLimits& limits) {
     m_engine->setLimits(l);
 }
 
-IsolatedOutcome EmbeddedBackend::executeIsolated(const QString& commandText, bool writes, bool trace) {
+IsolatedOutcome EmbeddedBackend::executeIsolated(const QString& commandText, bool writes, bool trace,
+                                                 tsql::ReadRest* read) {
     // A transaction already open is the engine's to refuse (Msg 40004): its fence checks it.
-    tsql::IsolatedResult r = m_engine->executeIsolated(commandText, writes, trace);
+    tsql::IsolatedResult r = m_engine->executeIsolated(commandText, writes, trace, read);
     IsolatedOutcome out;
     if (trace)
         out.executedLines = r.result.executedLines;

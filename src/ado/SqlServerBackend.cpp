@@ -571,7 +571,7 @@ BatchOutcome SqlServerBackend::run(const QString& commandText) {
 }
 
 // The server reports no statement lines: a traced run has no trace here.
-IsolatedOutcome SqlServerBackend::executeIsolated(const QString& commandText, bool, bool) {
+IsolatedOutcome SqlServerBackend::executeIsolated(const QString& commandText, bool, bool, tsql::ReadRest*) {
     // The session as the batch finds it: no transaction of the caller, and the options the
     // run changes (XACT_ABORT, NOCOUNT), to be put back afterwards.
     const BatchOutcome before = run(QStringLiteral("SELECT @@TRANCOUNT, @@OPTIONS"));

@@ -6,10 +6,12 @@
 #include "core/EditingContext.h"
 #include "language/FormulaLanguage.h"
 #include "language/References.h"
+#include "language/StoredFormulas.h"
 
 #include <QStringList>
 
 #include <algorithm>
+#include <exception>
 
 namespace check {
 
@@ -38,6 +40,23 @@ int firstReferenceLine(const QString& shown) {
             pos = std::min(pos, at);
     }
     return static_cast<int>(QStringView(shown).left(pos).count(u'\n')) + 1;
+}
+
+// The next records of `reader`, at most FormulaChecker::PrefetchRecords of them (none at the
+// end); `failure` receives what a reading that failed threw, after the records read before it.
+void readAhead(language::StoredFormulaReader& reader, std::vector<language::StoredFormula>& records,
+               std::exception_ptr& failure) {
+    records.clear();
+    try {
+        while (records.size() < FormulaChecker::PrefetchRecords) {
+            std::optional<language::StoredFormula> record = reader.next();
+            if (!record)
+                return;
+            records.push_back(std::move(*record));
+        }
+    } catch (...) {
+        failure = std::current_exception();
+    }
 }
 
 } // namespace
@@ -84,10 +103,14 @@ struct FormulaChecker::Parts {
                     .errorAnswer = {},
                     .context = {},
                     .id = {}})
-        , language(services)
+        , language(language::Services{&services, {}, &answers})
         , check(box, services, {.decode = decodeWith(language)}) {}
 
+    // Answers kept at most, about 200 bytes each: beyond, they are dropped before a prefetch.
+    static constexpr qsizetype kAnswersKept = 2048;
+
     core::FunctionServices services;
+    language::refs::LookupAnswers answers;
     language::FormulaLanguage language;
     StringTextBox box;
     SyntaxCheck check;
@@ -97,6 +120,17 @@ FormulaChecker::FormulaChecker(ado::Connection& connection, TranslateText transl
     : m_parts(std::make_unique<Parts>(connection, std::move(translate))) {}
 
 FormulaChecker::~FormulaChecker() = default;
+
+void FormulaChecker::prefetch(const std::vector<language::StoredFormula>& records) {
+    Parts& p = *m_parts;
+    if (p.answers.size() > Parts::kAnswersKept)
+        p.answers.clear();
+    QStringList texts;
+    texts.reserve(static_cast<qsizetype>(records.size()));
+    for (const language::StoredFormula& record : records)
+        texts.append(record.sql);
+    p.language.prefetchDisplayLookups(texts);
+}
 
 CheckedFormula FormulaChecker::check(const language::StoredFormula& record) {
     CheckedFormula result{record.context, record.id, record.description, Verdict::Ok, {}, 0};
@@ -161,18 +195,27 @@ BulkSummary BulkCheck::run(ado::Connection& connection,
     BulkSummary summary;
     language::StoredFormulaReader reader(connection, m_options.context);
     FormulaChecker checker(connection, m_options.translate);
-    while (true) {
-        if (m_options.cancelled && m_options.cancelled()) {
-            summary.cancelled = true;
-            break;
+    const auto cancelled = [&] { return summary.cancelled = m_options.cancelled && m_options.cancelled(); };
+    std::vector<language::StoredFormula> records;
+    while (!cancelled()) {
+        // A reading that fails stops the run after the records read before it, as it would
+        // have stopped reading them one at a time.
+        std::exception_ptr failure;
+        readAhead(reader, records, failure);
+        if (!records.empty())
+            checker.prefetch(records);
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            if (i > 0 && cancelled())
+                return summary;
+            const CheckedFormula result = checker.check(records[i]);
+            summary.add(result.verdict);
+            if (each)
+                each(result);
         }
-        const std::optional<language::StoredFormula> record = reader.next();
-        if (!record)
+        if (failure)
+            std::rethrow_exception(failure);
+        if (records.empty())
             break;
-        const CheckedFormula result = checker.check(*record);
-        summary.add(result.verdict);
-        if (each)
-            each(result);
     }
     return summary;
 }

@@ -6,6 +6,7 @@
 
 #include "ado/Ado.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -33,15 +34,21 @@ public:
         return true;
     }
 
-    // Called by a job: the next record, or false when the queue is closed and empty.
-    bool pop(qint64& sequence, language::StoredFormula& record) {
+    // Called by a job: the next records waiting, at most `most` of them, or false when the
+    // queue is closed and empty.
+    bool pop(std::vector<qint64>& sequences, std::vector<language::StoredFormula>& records,
+             std::size_t most) {
+        sequences.clear();
+        records.clear();
         std::unique_lock lock(m_mutex);
         m_workAvailable.wait(lock, [this] { return m_closed || !m_records.empty(); });
         if (m_records.empty())
             return false;
-        sequence = m_records.front().first;
-        record = std::move(m_records.front().second);
-        m_records.pop_front();
+        while (!m_records.empty() && records.size() < most) {
+            sequences.push_back(m_records.front().first);
+            records.push_back(std::move(m_records.front().second));
+            m_records.pop_front();
+        }
         m_changed.notify_all();
         return true;
     }
@@ -71,14 +78,19 @@ public:
         });
     }
 
-    // No more records: the jobs end once the queue is empty; `drop` empties it first.
+    // No more records: the jobs end once the queue is empty; `drop` empties it first, and the
+    // records the jobs have taken and not yet checked are dropped too.
     void close(bool drop) {
         std::lock_guard lock(m_mutex);
         m_closed = true;
-        if (drop)
+        if (drop) {
             m_records.clear();
+            m_dropped = true;
+        }
         m_workAvailable.notify_all();
     }
+
+    bool dropped() const { return m_dropped; }
 
 private:
     std::size_t m_capacity;
@@ -88,6 +100,7 @@ private:
     std::deque<std::pair<qint64, language::StoredFormula>> m_records;
     std::map<qint64, CheckedFormula> m_results;
     bool m_closed = false;
+    std::atomic<bool> m_dropped = false;
 };
 
 // One job: opens its connection and checks records until the queue is closed. A job whose
@@ -105,17 +118,23 @@ void runJob(WorkQueue& queue, const QString& connectionString, const TranslateTe
     } catch (const std::exception& e) {
         failure = QString::fromUtf8(e.what());
     }
-    qint64 sequence = 0;
-    language::StoredFormula record;
-    while (queue.pop(sequence, record)) {
-        CheckedFormula result;
-        if (checker) {
-            result = checker->check(record);
-        } else {
-            const QString text = translate ? translate(bulkmsg::NoConnection) : bulkmsg::NoConnection;
-            result = {record.context, record.id, record.description, Verdict::Error, text.arg(failure), 0};
+    std::vector<qint64> sequences;
+    std::vector<language::StoredFormula> records;
+    while (queue.pop(sequences, records, FormulaChecker::PrefetchRecords)) {
+        if (checker)
+            checker->prefetch(records);
+        for (std::size_t i = 0; i < records.size() && !queue.dropped(); ++i) {
+            const language::StoredFormula& record = records[i];
+            CheckedFormula result;
+            if (checker) {
+                result = checker->check(record);
+            } else {
+                const QString text = translate ? translate(bulkmsg::NoConnection) : bulkmsg::NoConnection;
+                result = {record.context, record.id,         record.description,
+                          Verdict::Error, text.arg(failure), 0};
+            }
+            queue.deliver(sequences[i], std::move(result));
         }
-        queue.deliver(sequence, std::move(result));
     }
     checker.reset();
     if (connection && connection->State() == 1)
@@ -127,7 +146,7 @@ void runJob(WorkQueue& queue, const QString& connectionString, const TranslateTe
 BulkSummary BulkCheck::runParallel(ado::Connection& connection,
                                    const std::function<void(const CheckedFormula&)>& each) {
     BulkSummary summary;
-    WorkQueue queue(static_cast<std::size_t>(m_options.jobs) * 8);
+    WorkQueue queue(static_cast<std::size_t>(m_options.jobs) * FormulaChecker::PrefetchRecords);
     std::vector<std::thread> jobs;
     for (int i = 0; i < m_options.jobs; ++i)
         jobs.emplace_back(runJob, std::ref(queue), m_options.connectionString, m_options.translate);

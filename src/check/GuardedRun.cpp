@@ -14,7 +14,8 @@ GuardedOutcome run(ado::Connection& connection, const QString& batch, const ado:
         out.refused = verdict.refused;
         return out;
     }
-    ado::IsolatedOutcome run = connection.ExecuteIsolated(batch, verdict.writes, limits, trace);
+    ado::IsolatedOutcome run =
+        connection.ExecuteIsolated(batch, verdict.writes, limits, trace, verdict.read.get());
     out.executedLines = std::move(run.executedLines);
     out.errors = run.outcome.errors;
     out.resultSets = std::move(run.outcome.resultSets);

@@ -229,48 +229,111 @@ private:
     int m_nesting;
 };
 
+// The verdict on a text that cannot be read.
+GuardVerdict unreadable(const ServerError& error) {
+    GuardVerdict verdict;
+    verdict.refused = RefusedStatement{QString(), error.line, error.column, error.number, error.message};
+    return verdict;
+}
+
+GuardVerdict unreadable() {
+    GuardVerdict verdict;
+    verdict.refused = RefusedStatement{QString(), 1, 0, 0, msg::UnknownStatement};
+    return verdict;
+}
+
+GuardVerdict judgeStatements(const Batch& batch, DynamicBatches dynamic, int nesting) {
+    Walker walker(dynamic, nesting);
+    walker.walk(batch);
+    return walker.verdict;
+}
+
 // The verdict on one text, read afresh.
 GuardVerdict judge(const QString& sql, DynamicBatches dynamic, int nesting) {
     Batch batch;
     try {
         batch = parseBatch(sql);
     } catch (const SqlError& e) {
-        GuardVerdict verdict;
-        verdict.refused =
-            RefusedStatement{QString(), e.error.line, e.error.column, e.error.number, e.error.message};
-        return verdict;
+        return unreadable(e.error);
     } catch (...) {
-        GuardVerdict verdict;
-        verdict.refused = RefusedStatement{QString(), 1, 0, 0, msg::UnknownStatement};
+        return unreadable();
+    }
+    return judgeStatements(batch, dynamic, nesting);
+}
+
+// The verdict on a batch's rest read at `place` as the engine reads it there, with the statements
+// read when they are let through; nullopt when the rest does not read the same on its own (the
+// engine reads such a rest with what precedes it). Lines are those of the whole batch.
+std::optional<GuardVerdict> judgeRest(const QString& rest, const BatchPlace& place, DynamicBatches dynamic) {
+    auto read = std::make_shared<ReadRest>();
+    try {
+        std::optional<Batch> statements = parseStandaloneRest(rest, place);
+        if (!statements)
+            return std::nullopt;
+        read->statements = std::move(*statements);
+    } catch (const SqlError& e) {
+        return unreadable(e.error);
+    } catch (...) {
+        GuardVerdict verdict = unreadable();
+        verdict.refused->line += place.lines;
         return verdict;
     }
-    Walker walker(dynamic, nesting);
-    walker.walk(batch);
-    return walker.verdict;
+    GuardVerdict verdict = judgeStatements(read->statements, dynamic, 0);
+    if (!verdict.refused) {
+        read->text = rest;
+        read->place = place;
+        verdict.read = std::move(read);
+    }
+    return verdict;
 }
+
+// The last verdict of this thread, kept for the same text judged again the same way (the check
+// of an unchanged formula, the save after a check); its lines are those of the text itself.
+struct LastVerdict {
+    QString text;
+    DynamicBatches dynamic = DynamicBatches::Refused;
+    GuardVerdict verdict;
+    bool known = false;
+
+    const GuardVerdict* find(const QString& sql, DynamicBatches way) const {
+        return known && dynamic == way && text == sql ? &verdict : nullptr;
+    }
+    void keep(const QString& sql, DynamicBatches way, GuardVerdict judged, int lineOffset = 0) {
+        judged.read.reset(); // the statements read go to one run only
+        if (judged.refused)
+            judged.refused->line -= lineOffset;
+        text = sql;
+        dynamic = way;
+        verdict = std::move(judged);
+        known = true;
+    }
+};
+
+thread_local LastVerdict lastVerdict;
 
 } // namespace
 
 GuardVerdict guardBatch(const QString& sql, DynamicBatches dynamic) {
-    // The verdict is a function of the text and the way: the last one is kept for the same text
-    // judged again (the check of an unchanged formula, the save after a check).
-    thread_local QString lastText;
-    thread_local DynamicBatches lastDynamic = DynamicBatches::Refused;
-    thread_local GuardVerdict lastVerdict;
-    thread_local bool haveLast = false;
-    if (haveLast && lastText == sql && lastDynamic == dynamic)
-        return lastVerdict;
+    if (const GuardVerdict* known = lastVerdict.find(sql, dynamic))
+        return *known;
     GuardVerdict verdict = judge(sql, dynamic, 0);
-    lastText = sql;
-    lastDynamic = dynamic;
-    lastVerdict = verdict;
-    haveLast = true;
+    lastVerdict.keep(sql, dynamic, verdict);
     return verdict;
 }
 
 GuardVerdict guardBatch(const QString& sql, qsizetype trustedPrefix, int trustedLines,
                         DynamicBatches dynamic) {
-    GuardVerdict verdict = guardBatch(sql.mid(trustedPrefix), dynamic);
+    const QString rest = sql.mid(trustedPrefix);
+    if (!lastVerdict.find(rest, dynamic)) {
+        // The check's declarations end no statement with a `;`; a `;` would not change how a rest
+        // starting with a statement keyword reads, only whether the engine takes the statements.
+        const BatchPlace place{static_cast<int>(trustedPrefix), trustedLines, false};
+        if (std::optional<GuardVerdict> verdict = judgeRest(rest, place, dynamic)) {
+            lastVerdict.keep(rest, dynamic, *verdict, trustedLines);
+            return std::move(*verdict);
+        }
+    }
+    GuardVerdict verdict = guardBatch(rest, dynamic);
     if (verdict.refused)
         verdict.refused->line += trustedLines;
     return verdict;

@@ -2,7 +2,12 @@
 
 #include <QString>
 
+#include <memory>
 #include <optional>
+
+namespace tsql {
+struct ReadRest;
+}
 
 namespace check {
 
@@ -20,6 +25,10 @@ struct RefusedStatement {
 struct GuardVerdict {
     std::optional<RefusedStatement> refused;
     bool writes = false; // some statement changes table data (rolled back, but it takes locks)
+    // What follows a trusted prefix as the guard read it, when the engine reads it the same way
+    // after the prefix: handed to the engine that runs the batch (see tsql::ReadRest), so that
+    // the text is read once. Null otherwise.
+    std::shared_ptr<tsql::ReadRest> read;
 };
 
 // What the guard makes of a dynamic batch, EXEC (string). A formula's check runs none (Refused).
@@ -55,7 +64,9 @@ GuardVerdict guardBatch(const QString& sql, DynamicBatches dynamic = DynamicBatc
 // the check): only what follows the first `trustedPrefix` characters is read, and lines are
 // counted in the whole batch (`trustedLines` line breaks in the prefix). A prefix of whole
 // statements cannot change how the rest is read: a text that continued its last statement
-// would not parse on its own and is refused.
+// would not parse on its own and is refused. A rest that starts with a statement keyword is read
+// as the engine reads the rest of a batch after its declarations (tsql::parseStandaloneRest, the
+// same statements as read on their own): those statements come with the verdict (`read`).
 GuardVerdict guardBatch(const QString& sql, qsizetype trustedPrefix, int trustedLines,
                         DynamicBatches dynamic = DynamicBatches::Refused);
 

@@ -209,6 +209,7 @@ bool toSql(Run& run, bool checkMode) {
     // The labels are formed first, one request per entry in table order; an entry whose
     // translation failed and was ignored is left out.
     QList<std::pair<QString, QString>> pairs; // label, variable
+    pairs.reserve(Dictionary::LastOrdinaryEntry);
     for (int number = 1; number <= Dictionary::LastOrdinaryEntry; ++number) {
         const Entry& entry = Dictionary::entry(number);
         if (!run.step([&] {
@@ -239,6 +240,7 @@ bool toDisplay(Run& run) {
     QString& w = run.text;
     const TranslateFn translate = [&run](const QString& s) { return run.translate(s); };
     QList<std::pair<QString, QString>> pairs; // variable, label
+    pairs.reserve(displayOrder().size());
     for (int number : displayOrder()) {
         const Entry& entry = Dictionary::entry(number);
         if (!run.step([&] {
@@ -288,6 +290,18 @@ QString FormulaLanguage::decodeToken(const QString& text, bool checkMode, Positi
     m_lastStatements = run.lookup().statementsSent();
     m_lastErrors = run.errors();
     return completed ? run.text : QString();
+}
+
+void FormulaLanguage::prefetchDisplayLookups(const QStringList& texts) {
+    if (!m_services.answers)
+        return;
+    QStringList categories;
+    QStringList variants;
+    for (const QString& text : texts) {
+        categories += refs::markerValues(text, Kind::Category);
+        variants += refs::markerValues(text, Kind::Variant);
+    }
+    refs::Lookup(m_services).prefetchLabels(categories, variants);
 }
 
 QString FormulaLanguage::encodeToken(const QString& text) {

@@ -4,6 +4,7 @@
 #include "core/HostServices.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -17,6 +18,9 @@ class Recordset;
 namespace language {
 
 class PositionMap;
+namespace refs {
+struct LookupAnswers;
+}
 
 // Runs a look-up statement instead of the host's connection (tests record the statements
 // through it, the fuzzer answers them without a database).
@@ -25,9 +29,13 @@ using LookupFn = std::function<std::shared_ptr<ado::Recordset>(const QString& st
 // What the translations use of their host: its translation service (Italian text in, text to
 // show out; may throw core::ComError), the connection the category and variant look-ups run
 // on, and the error display that answers 3, 4 or 5; and the look-up replacement, if any.
+// `answers`: where the look-ups keep their answers from one translation to the next, for a
+// caller under which the categories and variants cannot change (the bulk check: one run on its
+// connection, which changes no data); null: every translation asks afresh.
 struct Services {
     core::HostServices* host = nullptr;
     LookupFn execute;
+    refs::LookupAnswers* answers = nullptr;
 };
 
 // The two translations of a formula: decodeToken (display form to SQL form) and
@@ -48,6 +56,12 @@ public:
     QString encodeToken(const QString& text);
     // encodeToken with another error display than the services' (a silent one, for instance).
     QString encodeToken(const QString& text, const core::ErrorAnswerFn& errorAnswer);
+
+    // Answers in advance, in one statement per few hundred look-ups, those that encodeToken of
+    // the stored SQL forms `texts` is about to make, into the services' answers (nothing without
+    // them). As the look-ups' own prefetch, it keeps only answers that are certain; the
+    // translations ask for the rest themselves. A failing statement here is no error.
+    void prefetchDisplayLookups(const QStringList& texts);
 
     // Errors the last translation reported to its error display, whatever the answers were.
     qint64 lastErrorCount() const { return m_lastErrors; }

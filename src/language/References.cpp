@@ -205,7 +205,12 @@ std::optional<QString> variantLabelStatement(const QString& quotedCode) {
 }
 
 Lookup::Lookup(const Services& services)
-    : m_services(services) {}
+    : m_services(services)
+    , m_answers(services.answers ? *services.answers : m_own)
+    , m_categoryIds(m_answers.categoryIds)
+    , m_dataTypes(m_answers.dataTypes)
+    , m_categoryLabels(m_answers.categoryLabels)
+    , m_variantLabels(m_answers.variantLabels) {}
 
 std::shared_ptr<ado::Recordset> Lookup::execute(const QString& statement) {
     if (m_services.execute) {

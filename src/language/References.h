@@ -98,9 +98,25 @@ std::optional<QString> variantLabelStatement(const QString& quotedCode);
 // findCategoryIdInQuery / findVariantCodeInQuery give at each marker).
 QStringList markerValues(const QString& text, Kind kind);
 
+// The answers of the look-ups, by what each look-up asks: a category code (right-trimmed), a
+// category id as numberText writes it, a variant code quoted and trimmed as in a sub-query. Keys
+// are compared exactly, so an answer is only reused for the very look-up that gave it.
+struct LookupAnswers {
+    QHash<QString, core::Variant> categoryIds;
+    QHash<QString, qint16> dataTypes;
+    QHash<QString, std::optional<QString>> categoryLabels;
+    QHash<QString, std::optional<QString>> variantLabels;
+
+    qsizetype size() const {
+        return categoryIds.size() + dataTypes.size() + categoryLabels.size() + variantLabels.size();
+    }
+    void clear() { *this = {}; }
+};
+
 // The look-ups on the host connection, with their answers kept for the length of one
-// translation: a look-up whose answer is known is not sent again. Errors (database,
-// null data-type code, overflow of the code) are thrown as core::ComError.
+// translation, or in the services' answers (Services::answers) while the data cannot change: a
+// look-up whose answer is known is not sent again. Errors (database, null data-type code,
+// overflow of the code) are thrown as core::ComError.
 class Lookup {
 public:
     explicit Lookup(const Services& services);
@@ -152,10 +168,12 @@ private:
     std::optional<core::Variant> firstValue(const QString& statement, const QString& field);
 
     const Services& m_services;
-    QHash<QString, core::Variant> m_categoryIds;
-    QHash<QString, qint16> m_dataTypes;
-    QHash<QString, std::optional<QString>> m_categoryLabels;
-    QHash<QString, std::optional<QString>> m_variantLabels;
+    LookupAnswers m_own; // the answers of this look-up alone, when the services keep none
+    LookupAnswers& m_answers;
+    QHash<QString, core::Variant>& m_categoryIds;
+    QHash<QString, qint16>& m_dataTypes;
+    QHash<QString, std::optional<QString>>& m_categoryLabels;
+    QHash<QString, std::optional<QString>>& m_variantLabels;
     qint64 m_statements = 0;
 };
 

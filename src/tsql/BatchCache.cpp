@@ -39,9 +39,21 @@ qsizetype lineStart(const QString& text, int line) {
     return at;
 }
 
+// The statements the caller read from the rest of `text` at `place`, when it read them there
+// (taken: they are bound once).
+std::optional<Batch> takeRead(ReadRest* read, const QString& text, const BatchPlace& place) {
+    if (!read || read->place != place || text.size() - place.offset != read->text.size() ||
+        QStringView(text).mid(place.offset) != read->text)
+        return std::nullopt;
+    std::optional<Batch> taken = std::move(read->statements);
+    read->statements = {};
+    read->text.clear();
+    return taken;
+}
+
 } // namespace
 
-std::shared_ptr<CompiledBatch> BatchCache::compile(const QString& text, Catalog& catalog) {
+std::shared_ptr<CompiledBatch> BatchCache::compile(const QString& text, Catalog& catalog, ReadRest* read) {
     const qint64 version = catalog.schemaVersion();
     const std::size_t hash = qHash(text);
     auto it = std::find_if(m_batches.begin(), m_batches.end(), [&](const auto& c) {
@@ -51,7 +63,7 @@ std::shared_ptr<CompiledBatch> BatchCache::compile(const QString& text, Catalog&
         m_batches.splice(m_batches.begin(), m_batches, it);
         return m_batches.front();
     }
-    std::shared_ptr<CompiledBatch> compiled = compileAfterDeclarations(text, hash, catalog, version);
+    std::shared_ptr<CompiledBatch> compiled = compileAfterDeclarations(text, hash, catalog, version, read);
     if (!compiled) {
         compiled =
             std::make_shared<CompiledBatch>(CompiledBatch{text, hash, version, parseBatch(text), {}, {}});
@@ -70,13 +82,16 @@ std::shared_ptr<CompiledBatch> BatchCache::compile(const QString& text, Catalog&
 }
 
 std::shared_ptr<CompiledBatch> BatchCache::compileAfterDeclarations(const QString& text, std::size_t hash,
-                                                                    Catalog& catalog, qint64 version) {
+                                                                    Catalog& catalog, qint64 version,
+                                                                    ReadRest* read) {
     for (auto it = m_declarations.begin(); it != m_declarations.end(); ++it) {
         const DeclarationBlock& block = **it;
         if (block.schemaVersion != version || text.size() <= block.text.size() ||
             !text.startsWith(block.text))
             continue;
-        std::optional<Batch> rest = parseBatchRest(text.mid(block.text.size()), block.place);
+        std::optional<Batch> rest = takeRead(read, text, block.place);
+        if (!rest)
+            rest = parseBatchRest(text.mid(block.text.size()), block.place);
         if (!rest)
             return nullptr;
         auto compiled =

@@ -51,15 +51,17 @@ struct DeclarationBlock {
 class BatchCache {
 public:
     // The batch compiled against the catalogue (refreshed by the caller); throws SqlError with
-    // the batch's first compile error.
-    std::shared_ptr<CompiledBatch> compile(const QString& text, Catalog& catalog);
+    // the batch's first compile error. `read`: the rest of the batch after its declarations as
+    // its caller already read it (see ReadRest); taken, and not read again, when the rest is to
+    // be read from that place.
+    std::shared_ptr<CompiledBatch> compile(const QString& text, Catalog& catalog, ReadRest* read = nullptr);
 
 private:
     static constexpr std::size_t kCompiledBatches = 16;
     static constexpr std::size_t kDeclarationBlocks = 4;
     static constexpr qsizetype kLongestCompiledBatch = 100000; // characters
     std::shared_ptr<CompiledBatch> compileAfterDeclarations(const QString& text, std::size_t hash,
-                                                            Catalog& catalog, qint64 version);
+                                                            Catalog& catalog, qint64 version, ReadRest* read);
     void keepDeclarations(const CompiledBatch& compiled);
     std::list<std::shared_ptr<CompiledBatch>> m_batches;
     std::list<std::shared_ptr<const DeclarationBlock>> m_declarations;

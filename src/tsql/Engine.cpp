@@ -95,8 +95,9 @@ BatchResult Engine::execute(const QString& batch) {
     return toBatchResult(d->session.run(batch));
 }
 
-IsolatedResult Engine::executeIsolated(const QString& batch, bool writeLock, bool traceLines) {
-    IsolatedRun r = d->session.runIsolated(batch, writeLock, traceLines);
+IsolatedResult Engine::executeIsolated(const QString& batch, bool writeLock, bool traceLines,
+                                       ReadRest* read) {
+    IsolatedRun r = d->session.runIsolated(batch, writeLock, traceLines, read);
     IsolatedResult out;
     out.result = toBatchResult(std::move(r.result));
     out.transactionCountAfter = r.transactionCountAfter;

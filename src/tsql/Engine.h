@@ -11,6 +11,8 @@
 
 namespace tsql {
 
+struct ReadRest;
+
 // An error as the server reports it: Msg number, Level, State, Line (1-based, in the batch)
 // and the message text; column is ours (1-based, 0 when unknown).
 struct ServerError {
@@ -71,7 +73,11 @@ public:
     // at once with Msg 40003, Level 20, so that nothing runs unprotected.
     // `traceLines` records the lines of the batch on which a statement started to run (not those
     // of dynamic batches inside it) in BatchResult::executedLines.
-    IsolatedResult executeIsolated(const QString& batch, bool writeLock, bool traceLines = false);
+    // `read`: the rest of the batch after its leading declarations as the caller has read it
+    // already (the check's statement guard): the engine binds those statements instead of
+    // reading the rest again when it reads the rest from the same place and text (see ReadRest).
+    IsolatedResult executeIsolated(const QString& batch, bool writeLock, bool traceLines = false,
+                                   ReadRest* read = nullptr);
 
     void setLimits(const Limits& limits);
     const Limits& limits() const;

@@ -67,6 +67,26 @@ bool isReservedKeyword(const QString& upper) {
 
 namespace {
 
+// The text of an operator token of one or two characters: the operators' texts are static
+// strings, so that the many operators of a batch cost no allocation and no reference count.
+QString operatorText(QStringView text) {
+    static const QString texts[] = {
+        QStringLiteral("("),  QStringLiteral(")"),  QStringLiteral(","),  QStringLiteral("."),
+        QStringLiteral("="),  QStringLiteral("+"),  QStringLiteral("-"),  QStringLiteral("*"),
+        QStringLiteral("/"),  QStringLiteral("<"),  QStringLiteral(">"),  QStringLiteral(";"),
+        QStringLiteral("%"),  QStringLiteral("&"),  QStringLiteral("|"),  QStringLiteral("^"),
+        QStringLiteral("~"),  QStringLiteral(":"),  QStringLiteral("<>"), QStringLiteral("!="),
+        QStringLiteral("!<"), QStringLiteral("!>"), QStringLiteral("<="), QStringLiteral(">="),
+        QStringLiteral("+="), QStringLiteral("-="), QStringLiteral("*="), QStringLiteral("/="),
+        QStringLiteral("%="), QStringLiteral("&="), QStringLiteral("|="), QStringLiteral("^="),
+        QStringLiteral("::")};
+    for (const QString& op : texts) {
+        if (op == text)
+            return op;
+    }
+    return text.toString();
+}
+
 bool isIdentStart(QChar c) {
     return c.isLetter() || c == u'_' || c == u'#';
 }
@@ -161,15 +181,18 @@ private:
     }
 
     // Reads a delimited run ending with `close` (doubled to escape it); returns false when unclosed.
+    // The characters between escapes are copied a stretch at a time.
     bool delimited(QChar close, QString& value) {
         ++i;
-        int start = i;
+        int stretch = i; // the first character not yet copied into `value`
         while (i < n) {
             QChar c = src[i];
             if (c == close) {
+                value.append(QStringView(src).mid(stretch, i - stretch));
                 if (at(i + 1) == close) {
                     value += close;
                     i += 2;
+                    stretch = i;
                     continue;
                 }
                 ++i;
@@ -177,10 +200,9 @@ private:
             }
             if (c == u'\n')
                 newlineAt(i);
-            value += c;
             ++i;
         }
-        Q_UNUSED(start);
+        value.append(QStringView(src).mid(stretch, i - stretch));
         return false;
     }
 
@@ -290,6 +312,8 @@ private:
                 }
             }
         }
+        if (t.kind == Tok::Op)
+            t.text = operatorText(QStringView(src).mid(start, i - start));
         if (t.text.isEmpty())
             t.text = src.mid(start, i - start);
         if (t.kind == Tok::Variable || t.kind == Tok::SysVariable)

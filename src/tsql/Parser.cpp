@@ -522,7 +522,12 @@ Batch parseBatch(const QString& text) {
     return parserOf(text).batch();
 }
 
-std::optional<Batch> parseBatchRest(const QString& rest, const BatchPlace& place) {
+namespace {
+
+// Where the rest of a batch may start for its statements to read as they read in the batch.
+enum class RestStart { KeywordOrSemicolon, Keyword };
+
+std::optional<Batch> readRest(const QString& rest, const BatchPlace& place, RestStart start) {
     std::optional<ServerError> lexError;
     std::vector<Token> toks = tokenize(rest, lexError);
     // Tokens and errors are placed as in the whole batch: the rest starts a line.
@@ -540,11 +545,21 @@ std::optional<Batch> parseBatchRest(const QString& rest, const BatchPlace& place
                                          "BEGIN", "RETURN", "UPDATE", "INSERT",  "DELETE"};
     const Token& head = toks.front();
     const bool starts_statement =
-        head.isOp(";") ||
+        (start == RestStart::KeywordOrSemicolon && head.isOp(";")) ||
         std::any_of(std::begin(starts), std::end(starts), [&](const char* kw) { return head.isKeyword(kw); });
     if (!starts_statement)
         return std::nullopt;
     return parsing::Parser(std::move(toks)).batch(false, place.afterSemicolon);
+}
+
+} // namespace
+
+std::optional<Batch> parseBatchRest(const QString& rest, const BatchPlace& place) {
+    return readRest(rest, place, RestStart::KeywordOrSemicolon);
+}
+
+std::optional<Batch> parseStandaloneRest(const QString& rest, const BatchPlace& place) {
+    return readRest(rest, place, RestStart::Keyword);
 }
 
 std::vector<VarDecl> parseParameters(const QString& text) {

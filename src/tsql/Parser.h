@@ -17,6 +17,7 @@ struct BatchPlace {
     int offset = 0;
     int lines = 0;
     bool afterSemicolon = false;
+    bool operator==(const BatchPlace&) const = default;
 };
 
 // The statements of the rest of a batch, read as parseBatch reads them in the whole batch (lines,
@@ -24,6 +25,22 @@ struct BatchPlace {
 // rest does not start with a statement keyword (SET, IF, SELECT, DECLARE, ...) or `;`: only then
 // is it certain that the statements before ended where they did. Throws SqlError as parseBatch.
 std::optional<Batch> parseBatchRest(const QString& rest, const BatchPlace& place);
+
+// The same for a rest that also reads as a batch of its own: its first token is one of the
+// statement keywords above (a `;` is not enough, as a batch's first statement may be a
+// procedure's name alone and a rest's may not). parseBatch reads the same statements from such a
+// rest, only at lines from 1 and positions from 0. Nullopt for any other rest.
+std::optional<Batch> parseStandaloneRest(const QString& rest, const BatchPlace& place);
+
+// The statements of the rest of a batch as a reader of the batch (the check's statement guard)
+// read them with parseBatchRest, handed to the engine that runs the batch: the engine takes them
+// instead of reading the rest again when it reads the rest from the same place. `text` is the
+// rest as read; the statements go to the engine once (it binds them).
+struct ReadRest {
+    QString text;
+    BatchPlace place;
+    Batch statements;
+};
 
 // Parses the parameters' definitions of sp_executesql ("@p int, @q varchar(10) OUTPUT"); a
 // default value, when given, is the declaration's init. Throws SqlError as parseBatch does.

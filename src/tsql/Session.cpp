@@ -48,7 +48,7 @@ struct Session::Impl {
     }
 
     // A batch stops at its first error: the statements before it keep what they did.
-    RunResult runBatch(const QString& batch, bool traceLines = false) {
+    RunResult runBatch(const QString& batch, bool traceLines = false, ReadRest* read = nullptr) {
         RunResult result;
         state.out = &result;
         // One flag per line of the batch at most: the trace never grows with loops.
@@ -62,7 +62,7 @@ struct Session::Impl {
         const SqliteBatchScope sqliteLimits(sqliteHandle(db), budget);
         try {
             catalog.refresh();
-            const std::shared_ptr<CompiledBatch> compiled = batches.compile(batch, catalog);
+            const std::shared_ptr<CompiledBatch> compiled = batches.compile(batch, catalog, read);
             state.compiled = compiled.get();
             startVariables(*compiled);
             executor.createTableVariables(compiled->batch.tableVariables);
@@ -87,7 +87,7 @@ struct Session::Impl {
         return result;
     }
 
-    IsolatedRun runIsolated(const QString& batch, bool writeLock, bool traceLines) {
+    IsolatedRun runIsolated(const QString& batch, bool writeLock, bool traceLines, ReadRest* read) {
         IsolatedRun r;
         if (transactions.count() > 0 || transactions.fenced()) {
             ServerError e;
@@ -111,7 +111,7 @@ struct Session::Impl {
             Transactions& t;
             ~Lower() { t.lowerFence(); }
         } lower{transactions};
-        r.result = runBatch(batch, traceLines);
+        r.result = runBatch(batch, traceLines, read);
         r.transactionCountAfter = transactions.count();
         return r;
     }
@@ -137,8 +137,8 @@ RunResult Session::run(const QString& batch) {
     return d->runBatch(batch);
 }
 
-IsolatedRun Session::runIsolated(const QString& batch, bool writeLock, bool traceLines) {
-    return d->runIsolated(batch, writeLock, traceLines);
+IsolatedRun Session::runIsolated(const QString& batch, bool writeLock, bool traceLines, ReadRest* read) {
+    return d->runIsolated(batch, writeLock, traceLines, read);
 }
 
 void Session::setLimits(const Limits& limits) {

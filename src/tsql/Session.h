@@ -12,6 +12,8 @@
 
 namespace tsql {
 
+struct ReadRest;
+
 // A result set with the engine's own values (SQL Server types).
 struct ResultSet {
     QStringList columns;
@@ -55,8 +57,9 @@ public:
     RunResult run(const QString& batch);
     // Runs a batch inside a transaction it cannot end, rolled back afterwards (see
     // Engine::executeIsolated).
-    // `traceLines`: fill RunResult::executedLines.
-    IsolatedRun runIsolated(const QString& batch, bool writeLock, bool traceLines = false);
+    // `traceLines`: fill RunResult::executedLines; `read`: see Engine::executeIsolated.
+    IsolatedRun runIsolated(const QString& batch, bool writeLock, bool traceLines = false,
+                            ReadRest* read = nullptr);
     // Parses and binds without running: the compile-time verdict of a batch.
     std::optional<ServerError> compile(const QString& batch);
 

@@ -136,6 +136,44 @@ TEST_F(BulkCheckTest, ParallelJobsGiveTheSameResultsInTheSameOrder) {
     }
 }
 
+// The look-ups of 64 records at a time, answered in advance and kept for the run, give every
+// record the verdict of a check of that record alone, whatever the number of jobs.
+TEST_F(BulkCheckTest, LookUpsAnsweredInAdvanceGiveTheVerdictsOfSingleChecks) {
+    const char* categories[] = {"123", "124", "125", "126", "901", "999", "7777"};
+    const char* variants[] = {"V01", "v02", "V03  ", "V90", "V77", "O''X"};
+    for (int i = 0; i < 150; ++i) {
+        QString sql = QStringLiteral("SET @OUTPREZZO = %1").arg(i);
+        if (i % 2 == 0)
+            sql += "\nIF " + subQuery(true, categories[i % 7]) + " = 1 SET @OUTPREZZO = 2";
+        if (i % 3 == 0)
+            sql += "\nIF " + subQuery(false, variants[i % 6]) + " = 'X' SET @OUTPREZZO = 3";
+        if (i % 11 == 0)
+            sql += QStringLiteral("\nSET @OUTPREZZO = 1 / 0");
+        insert(i % 3, 200 + i, sql);
+    }
+    QStringList single;
+    QStringList kinds;
+    for (const CheckedFormula& r : run(std::nullopt, 1)) {
+        language::StoredFormula record{r.context, r.id, r.description, {}};
+        for (language::StoredFormulaReader reader(m_connection, r.context); auto f = reader.next();) {
+            if (f->id == r.id)
+                record = *f;
+        }
+        check::FormulaChecker alone(m_connection, {});
+        const CheckedFormula expected = alone.check(record);
+        single << brief(expected) + u' ' + expected.message;
+        EXPECT_EQ(brief(r) + u' ' + r.message, single.last());
+        kinds << check::verdictName(r.verdict);
+    }
+    EXPECT_TRUE(kinds.contains(QStringLiteral("OK")));
+    EXPECT_TRUE(kinds.contains(QStringLiteral("STALE")));
+    EXPECT_TRUE(kinds.contains(QStringLiteral("ERROR")));
+    QStringList parallel;
+    for (const CheckedFormula& r : run(std::nullopt, 2))
+        parallel << brief(r) + u' ' + r.message;
+    EXPECT_EQ(parallel, single);
+}
+
 TEST_F(BulkCheckTest, TheDatabaseIsIdenticalAfterwards) {
     const QStringList before = dump();
     run();
