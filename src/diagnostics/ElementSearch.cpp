@@ -47,6 +47,17 @@ qsizetype utf16Length(QByteArrayView text) {
     return units;
 }
 
+// Whether every word occurs in `text`; with `atWordStarts`, each where it begins a word of the
+// text (in UTF-8, a word found at a byte that continues a character begins none).
+template <typename Words, typename View> bool allOccur(const Words& words, View text, bool atWordStarts) {
+    return std::all_of(words.begin(), words.end(), [&](const auto& w) {
+        for (qsizetype at = text.indexOf(w); at >= 0; at = text.indexOf(w, at + 1))
+            if (!atWordStarts || beginsWord(text, at))
+                return true;
+        return false;
+    });
+}
+
 bool same(QByteArrayView a, QByteArrayView b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
 }
@@ -61,32 +72,19 @@ SearchWords::SearchWords(const QString& typed)
 }
 
 bool SearchWords::matches(QByteArrayView foldedUtf8) const {
-    return std::all_of(m_utf8Words.begin(), m_utf8Words.end(),
-                       [&](const QByteArray& w) { return foldedUtf8.contains(w); });
+    return allOccur(m_utf8Words, foldedUtf8, false);
 }
 
 bool SearchWords::matchesWordStarts(QByteArrayView foldedUtf8) const {
-    // A word found at a byte that continues a character cannot be: words begin with a whole one.
-    return std::all_of(m_utf8Words.begin(), m_utf8Words.end(), [&](const QByteArray& w) {
-        for (qsizetype at = foldedUtf8.indexOf(w); at >= 0; at = foldedUtf8.indexOf(w, at + 1))
-            if (beginsWord(foldedUtf8, at))
-                return true;
-        return false;
-    });
+    return allOccur(m_utf8Words, foldedUtf8, true);
 }
 
 bool SearchWords::matches(QStringView foldedText) const {
-    return std::all_of(m_words.begin(), m_words.end(),
-                       [&](const QString& w) { return foldedText.contains(w); });
+    return allOccur(m_words, foldedText, false);
 }
 
 bool SearchWords::matchesWordStarts(QStringView foldedText) const {
-    return std::all_of(m_words.begin(), m_words.end(), [&](const QString& w) {
-        for (qsizetype at = foldedText.indexOf(w); at >= 0; at = foldedText.indexOf(w, at + 1))
-            if (beginsWord(foldedText, at))
-                return true;
-        return false;
-    });
+    return allOccur(m_words, foldedText, true);
 }
 
 QChar openingDelimiter(ElementKind kind) {

@@ -25,19 +25,10 @@ using checktest::hostileFormulas;
 using checktest::repeated;
 using checktest::TestDatabase;
 
-// Short limits so that endless batches end quickly here; the shipped ones are longer.
-ado::CommandLimits testLimits() {
-    ado::CommandLimits limits;
-    limits.timeoutMs = 300;
-    limits.memoryBytes = 64LL << 20;
-    limits.lockWaitMs = 2000;
-    return limits;
-}
-
 // The test database with a table of 100 rows for cross joins.
 struct HostileDatabase : TestDatabase {
     HostileDatabase() {
-        connection->setLimits(testLimits());
+        connection->setLimits(checktest::shortLimits());
         QSqlDatabase db = raw();
         QSqlQuery q(db);
         q.exec(QStringLiteral("CREATE TABLE T100 (N INTEGER NOT NULL PRIMARY KEY)"));
@@ -55,7 +46,7 @@ struct Window {
                 .context = [] { return 0; },
                 .id = [] { return core::Variant::fromInt32(13); }})
         , language(host)
-        , check(box, host, {.decode = check::decodeWith(language), .limits = testLimits()}) {}
+        , check(box, host, {.decode = check::decodeWith(language), .limits = checktest::shortLimits()}) {}
     core::FunctionServices host;
     check::StringTextBox box;
     language::FormulaLanguage language;
@@ -89,8 +80,8 @@ TEST_P(HostileFormulas, ChangeNothingAndEndWithAVerdict) {
 
     // The batch check of the tool.
     clock.restart();
-    const check::GuardedOutcome outcome =
-        check::runGuarded(*db.connection, h.text, testLimits(), check::DynamicBatches::ConstantsRead);
+    const check::GuardedOutcome outcome = check::runGuarded(*db.connection, h.text, checktest::shortLimits(),
+                                                            check::DynamicBatches::ConstantsRead);
     EXPECT_LT(clock.elapsed(), kEndsWithinMs) << h.name;
     if (!outcome.accepted()) {
         EXPECT_FALSE(check::describeFailure(outcome).isEmpty()) << h.name;
@@ -154,12 +145,12 @@ TEST(TemporaryTables, NothingOutlivesTheCheck) {
     CHECK_REQUIRE_ENGINE(db);
     const QString make =
         QStringLiteral("CREATE TABLE #t (A INT) INSERT #t VALUES (1) DECLARE @v TABLE (B INT)");
-    EXPECT_TRUE(check::runGuarded(*db.connection, make, testLimits()).accepted());
+    EXPECT_TRUE(check::runGuarded(*db.connection, make, checktest::shortLimits()).accepted());
     const check::GuardedOutcome read =
-        check::runGuarded(*db.connection, QStringLiteral("SELECT A FROM #t"), testLimits());
+        check::runGuarded(*db.connection, QStringLiteral("SELECT A FROM #t"), checktest::shortLimits());
     ASSERT_FALSE(read.errors.isEmpty());
     EXPECT_EQ(read.errors.first().nativeError, 208);
-    EXPECT_TRUE(check::runGuarded(*db.connection, make, testLimits()).accepted());
+    EXPECT_TRUE(check::runGuarded(*db.connection, make, checktest::shortLimits()).accepted());
 }
 
 TEST(CheckLocks, ACheckThatWritesWaitsForAnotherWritersLock) {
@@ -185,7 +176,7 @@ TEST(CheckLocks, ASaveWaitsForACheckHoldingTheWriteLock) {
     std::thread checker([&] {
         ado::Connection c;
         c.Open(db.connectionString());
-        ado::CommandLimits limits = testLimits();
+        ado::CommandLimits limits = checktest::shortLimits();
         limits.timeoutMs = 600;
         checking = true;
         check::runGuarded(
@@ -204,7 +195,7 @@ TEST(CheckLocks, ASaveWaitsForACheckHoldingTheWriteLock) {
 
 TEST(CheckLocks, ASaveThatCannotGetTheLockSaysSo) {
     HostileDatabase db;
-    ado::CommandLimits limits = testLimits();
+    ado::CommandLimits limits = checktest::shortLimits();
     limits.lockWaitMs = 100;
     db.connection->setLimits(limits);
     OtherWriter other(db.connectionString(), 800);

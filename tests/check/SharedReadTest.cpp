@@ -66,15 +66,6 @@ std::vector<QString> formulas() {
     return texts;
 }
 
-// Short limits so that the endless formulas end quickly here.
-ado::CommandLimits testLimits() {
-    ado::CommandLimits limits;
-    limits.timeoutMs = 200;
-    limits.memoryBytes = 64LL << 20;
-    limits.lockWaitMs = 2000;
-    return limits;
-}
-
 QString describe(const check::GuardVerdict& v) {
     if (!v.refused)
         return QStringLiteral("accepted writes=%1").arg(v.writes);
@@ -148,11 +139,12 @@ TEST(SharedRead, TheEngineGivesTheSameOutcomeAsWhenItReadsTheBatchItself) {
         const check::GuardVerdict verdict = check::guardBatch(batch, prefix, lines);
         if (verdict.refused)
             continue;
-        const ado::IsolatedOutcome a =
-            once.connection->ExecuteIsolated(batch, verdict.writes, testLimits(), false, verdict.read.get());
+        const ado::IsolatedOutcome a = once.connection->ExecuteIsolated(
+            batch, verdict.writes, checktest::shortLimits(), false, verdict.read.get());
         // Taken unless the engine had the batch compiled, or no declaration block yet.
         handedOver += verdict.read && verdict.read->text.isEmpty() ? 1 : 0;
-        const ado::IsolatedOutcome b = twice.connection->ExecuteIsolated(batch, verdict.writes, testLimits());
+        const ado::IsolatedOutcome b =
+            twice.connection->ExecuteIsolated(batch, verdict.writes, checktest::shortLimits());
         const auto text = [](const ado::IsolatedOutcome& o) {
             QStringList errors;
             for (const ado::Error& e : o.outcome.errors)
@@ -186,7 +178,7 @@ TEST(SharedRead, StatementsReadElsewhereAreNotTaken) {
     const int lines = check::SyntaxCheck::declarationLines();
     // The engine learns its declaration block from a first batch.
     db.connection->ExecuteIsolated(check::SyntaxCheck::checkBatch(QStringLiteral("SET @OUTPREZZO = 2")),
-                                   false, testLimits());
+                                   false, checktest::shortLimits());
     int batches = 0;
     // Runs a new batch (a batch run before would be found compiled) with the statements of
     // `readText` read at `place`: whether the engine took them, and the line of its message.
@@ -198,7 +190,7 @@ TEST(SharedRead, StatementsReadElsewhereAreNotTaken) {
         const QString text = readText.value_or(formula);
         tsql::ReadRest read{text, at, *tsql::parseStandaloneRest(text, at)};
         const ado::IsolatedOutcome out =
-            db.connection->ExecuteIsolated(batch, false, testLimits(), false, &read);
+            db.connection->ExecuteIsolated(batch, false, checktest::shortLimits(), false, &read);
         return std::make_pair(read.text.isEmpty(), out.outcome.errors.value(0).line);
     };
     const int prefix = static_cast<int>(check::CheckDeclarations().size());

@@ -143,4 +143,13 @@ private:
                          << gap.toStdString();                                                               \
     } while (0)
 
+// Short limits so that endless batches end quickly here; the shipped ones are longer.
+inline ado::CommandLimits shortLimits() {
+    ado::CommandLimits limits;
+    limits.timeoutMs = 300;
+    limits.memoryBytes = 64LL << 20;
+    limits.lockWaitMs = 2000;
+    return limits;
+}
+
 } // namespace checktest
