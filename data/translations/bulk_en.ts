@@ -32,10 +32,6 @@
         <translation>Correct</translation>
     </message>
     <message>
-        <source>Errore</source>
-        <translation>Error</translation>
-    </message>
-    <message>
         <source>Riferimento mancante</source>
         <translation>Missing reference</translation>
     </message>

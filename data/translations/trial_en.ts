@@ -19,7 +19,6 @@
     <message><source>Risultato</source><translation>Output</translation></message>
     <message><source>Prima</source><translation>Before</translation></message>
     <message><source>Dopo</source><translation>After</translation></message>
-    <message><source>testo</source><translation>text</translation></message>
     <message><source>Eseguita: le righe segnate a sinistra della formula sono state eseguite.</source><translation>Done: the lines marked left of the formula ran.</translation></message>
     <message><source>Eseguita. Su SQL Server la traccia delle righe eseguite non è disponibile.</source><translation>Done. On SQL Server the trace of the lines that ran is not available.</translation></message>
 </context>

@@ -18,7 +18,7 @@ namespace editor {
 
 namespace {
 
-// The panel's texts in Italian (data/translations/trial_en.ts has them in English).
+// The panel's texts in Italian (the catalogues of data/translations have them in English).
 const QString Title = QStringLiteral("Prova della formula");
 const QString RunText = QStringLiteral("Prova");
 const QString ElementHeader = QStringLiteral("Elemento");
