@@ -1,22 +1,18 @@
 // formule check-all and where-used run as a process: formats, exit codes, the context filter.
 
+#include "../common/ToolRun.h"
 #include "ado/Setup.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 namespace {
 
-struct ToolRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using testtool::ToolRun;
 
 class BulkTool : public ::testing::Test {
 protected:
@@ -27,11 +23,9 @@ protected:
     }
 
     ToolRun run(const QStringList& args) const {
-        QProcess p;
-        p.start(QStringLiteral(FORMULE_TOOL), QStringList{QStringLiteral("--db"), m_connection} + args);
-        EXPECT_TRUE(p.waitForFinished(120000));
-        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-                QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+        const ToolRun r = testtool::runTool(QStringList{QStringLiteral("--db"), m_connection} + args);
+        EXPECT_TRUE(r.finished);
+        return r;
     }
 
     // Only correct formulas left: the demo records whose check fails are cleared.

@@ -1,5 +1,6 @@
 // The formule tool run as a process: exit codes, standard output and standard error.
 
+#include "../common/ToolRun.h"
 #include "ado/Setup.h"
 
 #include <QDir>
@@ -13,11 +14,7 @@
 
 namespace {
 
-struct ToolRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using testtool::ToolRun;
 
 class FormuleTool : public ::testing::Test {
 protected:
@@ -27,22 +24,14 @@ protected:
         connection = ado::setup::embeddedConnectionString(db);
     }
 
+    // The tool with a home of the test's own, so that nothing it keeps there outlives the test.
     ToolRun run(const QStringList& args, const QByteArray& input = {}) const {
-        QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("HOME"), home.path());
         env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(FORMULE_TOOL), args);
-        EXPECT_TRUE(p.waitForStarted());
-        if (!input.isEmpty())
-            p.write(input);
-        p.closeWriteChannel();
-        EXPECT_TRUE(p.waitForFinished(120000));
-        ToolRun r;
-        r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.out = QString::fromUtf8(p.readAllStandardOutput());
-        r.err = QString::fromUtf8(p.readAllStandardError());
+        const ToolRun r = testtool::runTool(args, input, 120000, env);
+        EXPECT_TRUE(r.started);
+        EXPECT_TRUE(r.finished);
         return r;
     }
 

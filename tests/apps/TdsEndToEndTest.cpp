@@ -5,6 +5,7 @@
 
 #include "../ado/LocalServer.h"
 #include "../check/HostileFormulas.h"
+#include "../common/ToolRun.h"
 #include "ado/Ado.h"
 #include "check/GuardedRun.h"
 #include "check/SyntaxCheck.h"
@@ -29,23 +30,11 @@ namespace {
 
 using testing_tds::LocalServer;
 
-struct ToolRun {
-    int exitCode = -1;
-    QString out;
-};
+using testtool::ToolRun;
 
-ToolRun runTool(const QString& db, const QStringList& args, int timeoutMs = 60000) {
-    QProcess p;
-    p.start(QStringLiteral(FORMULE_TOOL), QStringList{QStringLiteral("--db"), db} + args);
-    ToolRun r;
-    if (!p.waitForFinished(timeoutMs)) {
-        p.kill();
-        p.waitForFinished();
-        return r;
-    }
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    return r;
+// The tool on the back end `db` names; killed after a minute.
+ToolRun runTool(const QString& db, const QStringList& args) {
+    return testtool::runTool(QStringList{QStringLiteral("--db"), db} + args, {}, 60000);
 }
 
 // A verdict as both back ends can give it: number, level, line and text. FreeTDS's ODBC driver

@@ -1,22 +1,18 @@
 // The check commands of the formule tool, run as a user runs them.
 
+#include "../common/ToolRun.h"
 #include "TestDatabase.h"
 
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
-#include <QProcess>
 #include <QSqlQuery>
 
 namespace {
 
 using checktest::TestDatabase;
 
-struct ToolRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using testtool::ToolRun;
 
 class Cli : public ::testing::Test {
 protected:
@@ -26,14 +22,8 @@ protected:
     }
 
     ToolRun run(const QStringList& arguments, const QByteArray& input = {}) {
-        QProcess p;
-        p.start(QStringLiteral(FORMULE_TOOL),
-                QStringList{QStringLiteral("--db"), db.connectionString()} + arguments);
-        p.write(input);
-        p.closeWriteChannel();
-        p.waitForFinished(60000);
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-                QString::fromUtf8(p.readAllStandardError())};
+        return testtool::runTool(QStringList{QStringLiteral("--db"), db.connectionString()} + arguments,
+                                 input, 60000);
     }
 
     TestDatabase db;

@@ -1,21 +1,17 @@
 // formule eval: a display-form formula run on values from the command line, changing nothing.
 
+#include "../common/ToolRun.h"
 #include "TestDatabase.h"
 
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
-#include <QProcess>
 
 namespace {
 
 using checktest::TestDatabase;
 
-struct ToolRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using testtool::ToolRun;
 
 class Eval : public ::testing::Test {
 protected:
@@ -26,13 +22,9 @@ protected:
     }
 
     ToolRun eval(const QStringList& arguments, const QStringList& global = {}) {
-        QProcess p;
-        p.start(QStringLiteral(FORMULE_TOOL), QStringList{QStringLiteral("--db"), db.connectionString()} +
-                                                  global + QStringList{QStringLiteral("eval")} + arguments);
-        p.closeWriteChannel();
-        p.waitForFinished(60000);
-        return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-                QString::fromUtf8(p.readAllStandardError())};
+        return testtool::runTool(QStringList{QStringLiteral("--db"), db.connectionString()} + global +
+                                     QStringList{QStringLiteral("eval")} + arguments,
+                                 {}, 60000);
     }
 
     TestDatabase db;
