@@ -8,11 +8,9 @@
 
 #include <gtest/gtest.h>
 
-using tsql::RunResult;
-
 namespace {
 
-class ColumnRulesTest : public ::testing::Test {
+class ColumnRulesTest : public tsqltest::SessionTest {
 protected:
     void SetUp() override {
         tsqltest::runAll(
@@ -20,30 +18,8 @@ protected:
                                 "NULL, IMPORTO DECIMAL(5,2) NULL)")});
     }
 
-    QSqlDatabase db = tsqltest::makeDb();
-    tsql::Session session{db};
-
-    QStringList rows(const QString& query) {
-        RunResult r = session.run(query);
-        EXPECT_FALSE(r.error.has_value()) << r.error->message.toStdString();
-        QStringList out;
-        if (r.resultSets.empty())
-            return out;
-        for (const auto& row : r.resultSets[0].rows) {
-            QStringList cells;
-            for (const auto& v : row)
-                cells << (v.null ? QStringLiteral("<NULL>") : tsql::toText(v));
-            out << cells.join(u'|');
-        }
-        return out;
-    }
-
-    int error(const QString& batch, QString* message = nullptr) {
-        RunResult r = session.run(batch);
-        if (message && r.error)
-            *message = r.error->message;
-        return r.error ? r.error->number : 0;
-    }
+    // The rows of the first result set.
+    QStringList rows(const QString& query) { return tsqltest::rowTexts(ok(query)); }
 };
 
 TEST_F(ColumnRulesTest, IdentityNumbersFromItsSeedByItsIncrement) {

@@ -68,13 +68,9 @@ const ValueCase kValues[] = {
      "20240131|0|<NULL>"},
 };
 
+// The first row of the last result set, cells joined with '|'.
 QString cells(const tsql::RunResult& r) {
-    QStringList out;
-    if (r.resultSets.empty() || r.resultSets.back().rows.empty())
-        return QString();
-    for (const tsql::Value& v : r.resultSets.back().rows[0])
-        out << (v.null ? QStringLiteral("<NULL>") : tsql::toText(v));
-    return out.join(u'|');
+    return tsqltest::rowTexts(r, tsqltest::kLastSet).value(0);
 }
 
 TEST(DateValues, TextsAndFunctionsGiveTheServersValues) {

@@ -35,11 +35,7 @@ QString lowerName(const FunctionDef& f) {
     return QString::fromLatin1(f.name).toLower();
 }
 
-class FunctionRegistry : public ::testing::Test {
-protected:
-    QSqlDatabase db = tsqltest::makeDb();
-    tsql::Session session{db};
-};
+class FunctionRegistry : public tsqltest::SessionTest {};
 
 TEST_F(FunctionRegistry, RowsAreUniqueAndComplete) {
     QSet<QString> names;
@@ -136,10 +132,7 @@ TEST_F(FunctionRegistry, RowsWrittenAsCaseAndCountStarRunOverATable) {
         QStringLiteral("SELECT CHOOSE(CM01_INDTIPODATO + 1, 'a', 'b', 'c'), IIF(CM01_INDTIPODATO > 0, "
                        "'y', 'n') FROM CM01_CATEGORIECOMM ORDER BY CM01_IDCATEGORIA"));
     ASSERT_FALSE(r.error.has_value()) << r.error->message.toStdString();
-    QStringList rows;
-    for (const auto& row : r.resultSets[0].rows)
-        rows << tsql::toText(row[0]) + u'|' + tsql::toText(row[1]);
-    EXPECT_EQ(rows.join(u';'), QStringLiteral("a|n;b|y;c|y"));
+    EXPECT_EQ(tsqltest::rowTexts(r).join(u';'), QStringLiteral("a|n;b|y;c|y"));
 }
 
 // The binder accepts a name if and only if the table has a row for it: the built-in functions of

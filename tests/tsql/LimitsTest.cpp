@@ -19,18 +19,10 @@ using tsql::Session;
 
 namespace {
 
-QString firstCell(const RunResult& r) {
-    if (r.resultSets.empty() || r.resultSets[0].rows.empty())
-        return QStringLiteral("<no row>");
-    const tsql::Value& v = r.resultSets[0].rows[0][0];
-    return v.null ? QStringLiteral("<NULL>") : tsql::toText(v);
-}
+using tsqltest::firstCell;
 
-class LimitsTest : public ::testing::Test {
+class LimitsTest : public tsqltest::SessionTest {
 protected:
-    QSqlDatabase db = tsqltest::makeDb();
-    Session session{db};
-
     void SetUp() override {
         tsqltest::runAll(db, {QStringLiteral("CREATE TABLE T100 (n INTEGER NOT NULL)"),
                               QStringLiteral("INSERT INTO T100 WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL "

@@ -207,10 +207,8 @@ const NestingCase kCases[] = {
 };
 
 QString lastValue(const RunResult& r) {
-    if (!r.resultSets.empty() && !r.resultSets.back().rows.empty()) {
-        const tsql::Value& v = r.resultSets.back().rows[0][0];
-        return v.null ? QStringLiteral("<NULL>") : tsql::toText(v);
-    }
+    if (!r.resultSets.empty() && !r.resultSets.back().rows.empty())
+        return tsqltest::firstCell(r, tsqltest::kLastSet);
     return r.messages.empty() ? QStringLiteral("<nothing>") : r.messages.back().text;
 }
 

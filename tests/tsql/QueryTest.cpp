@@ -12,38 +12,12 @@
 
 #include <gtest/gtest.h>
 
-using tsql::RunResult;
-using tsql::Session;
-
 namespace {
 
-QStringList rowsOf(const RunResult& r) {
-    QStringList out;
-    if (r.resultSets.empty())
-        return out;
-    for (const auto& row : r.resultSets.back().rows) {
-        QStringList cells;
-        for (const auto& v : row)
-            cells << (v.null ? QStringLiteral("<NULL>") : tsql::toText(v));
-        out << cells.join(u'|');
-    }
-    return out;
-}
-
-class QueryTest : public ::testing::Test {
+class QueryTest : public tsqltest::SessionTest {
 protected:
-    QSqlDatabase db = tsqltest::makeDb();
-    Session session{db};
-
-    QStringList rows(const QString& batch) {
-        RunResult r = session.run(batch);
-        EXPECT_FALSE(r.error.has_value()) << batch.toStdString() << " -> " << r.error->message.toStdString();
-        return rowsOf(r);
-    }
-    int error(const QString& batch) {
-        RunResult r = session.run(batch);
-        return r.error ? r.error->number : 0;
-    }
+    // The rows of the last result set.
+    QStringList rows(const QString& batch) { return tsqltest::rowTexts(ok(batch), tsqltest::kLastSet); }
     QStringList sqlite(const QString& sql) {
         QSqlQuery q(db);
         EXPECT_TRUE(q.exec(sql)) << sql.toStdString();

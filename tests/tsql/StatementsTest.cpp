@@ -12,29 +12,9 @@ using tsql::Session;
 
 namespace {
 
-QString firstCell(const RunResult& r, size_t set = 0) {
-    if (r.resultSets.size() <= set || r.resultSets[set].rows.empty())
-        return QStringLiteral("<none>");
-    const tsql::Value& v = r.resultSets[set].rows[0][0];
-    return v.null ? QStringLiteral("<NULL>") : tsql::toText(v);
-}
+using tsqltest::firstCell;
 
-class StatementsTest : public ::testing::Test {
-protected:
-    QSqlDatabase db = tsqltest::makeDb();
-    Session session{db};
-
-    RunResult ok(const QString& batch) {
-        RunResult r = session.run(batch);
-        EXPECT_FALSE(r.error.has_value()) << batch.toStdString() << " -> " << r.error->message.toStdString();
-        return r;
-    }
-    tsql::ServerError failed(const QString& batch) {
-        RunResult r = session.run(batch);
-        EXPECT_TRUE(r.error.has_value()) << batch.toStdString();
-        return r.error.value_or(tsql::ServerError{});
-    }
-};
+class StatementsTest : public tsqltest::SessionTest {};
 
 TEST_F(StatementsTest, GotoLoopsBackwardAndEntersBlocks) {
     RunResult r = ok(QStringLiteral("DECLARE @i int = 0, @s varchar(50) = ''\n"

@@ -1,11 +1,16 @@
 #pragma once
 
+#include "tsql/Session.h"
+
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
 #include <QStringList>
 
+#include <gtest/gtest.h>
+
 #include <atomic>
+#include <cstddef>
 
 namespace tsqltest {
 
@@ -83,6 +88,77 @@ inline void createFile(const QString& path, const QString& journalMode) {
     db = QSqlDatabase();
     QSqlDatabase::removeDatabase(name);
 }
+
+// A value as the tests write it: <NULL> for NULL, else its text.
+inline QString cellText(const tsql::Value& v) {
+    return v.null ? QStringLiteral("<NULL>") : tsql::toText(v);
+}
+
+// The rows of a result set, each as its cells joined with '|'.
+inline QStringList rowTexts(const tsql::ResultSet& set) {
+    QStringList out;
+    for (const auto& row : set.rows) {
+        QStringList cells;
+        for (const auto& v : row)
+            cells << cellText(v);
+        out << cells.join(u'|');
+    }
+    return out;
+}
+
+// Stands for the last result set of a batch, whichever its number.
+inline constexpr std::size_t kLastSet = static_cast<std::size_t>(-1);
+
+// The result set `set` of `r` (kLastSet: the last one), or null where the batch returned no such set.
+inline const tsql::ResultSet* resultSet(const tsql::RunResult& r, std::size_t set) {
+    if (set == kLastSet)
+        return r.resultSets.empty() ? nullptr : &r.resultSets.back();
+    return set < r.resultSets.size() ? &r.resultSets[set] : nullptr;
+}
+
+// The rows of result set `set` of `r` as rowTexts gives them; none where there is no such set.
+inline QStringList rowTexts(const tsql::RunResult& r, std::size_t set = 0) {
+    const tsql::ResultSet* s = resultSet(r, set);
+    return s ? rowTexts(*s) : QStringList();
+}
+
+// The first cell of result set `set` of `r`, or <no row> where that set has no row.
+inline QString firstCell(const tsql::RunResult& r, std::size_t set = 0) {
+    const tsql::ResultSet* s = resultSet(r, set);
+    if (!s || s->rows.empty())
+        return QStringLiteral("<no row>");
+    return cellText(s->rows[0][0]);
+}
+
+// A fixture with a session on a private database of its own (makeDb), and the ways its tests
+// run a batch.
+class SessionTest : public ::testing::Test {
+protected:
+    QSqlDatabase db = makeDb();
+    tsql::Session session{db};
+
+    // Runs a batch that must not fail.
+    tsql::RunResult ok(const QString& batch) {
+        tsql::RunResult r = session.run(batch);
+        EXPECT_FALSE(r.error.has_value()) << batch.toStdString() << " -> " << r.error->message.toStdString();
+        return r;
+    }
+
+    // Runs a batch that must fail, and gives its error.
+    tsql::ServerError failed(const QString& batch) {
+        tsql::RunResult r = session.run(batch);
+        EXPECT_TRUE(r.error.has_value()) << batch.toStdString();
+        return r.error.value_or(tsql::ServerError{});
+    }
+
+    // The number of the error a batch stops with, 0 where it runs through; its text in `message`.
+    int error(const QString& batch, QString* message = nullptr) {
+        tsql::RunResult r = session.run(batch);
+        if (message && r.error)
+            *message = r.error->message;
+        return r.error ? r.error->number : 0;
+    }
+};
 
 } // namespace tsqltest
 

@@ -14,29 +14,13 @@ using tsql::Session;
 
 namespace {
 
-class TypesTest : public ::testing::Test {
+class TypesTest : public tsqltest::SessionTest {
 protected:
-    QSqlDatabase db = tsqltest::makeDb();
-    Session session{db};
-
     // The rows of the first result set, cells joined with '|' and rows with ';'.
-    QString rows(const QString& batch) {
-        RunResult r = session.run(batch);
-        EXPECT_FALSE(r.error.has_value()) << batch.toStdString() << " -> " << r.error->message.toStdString();
-        QStringList out;
-        if (r.resultSets.empty())
-            return QString();
-        for (const auto& row : r.resultSets[0].rows) {
-            QStringList cells;
-            for (const auto& v : row)
-                cells << (v.null ? QStringLiteral("<NULL>") : tsql::toText(v));
-            out << cells.join(u'|');
-        }
-        return out.join(u';');
-    }
+    QString rows(const QString& batch) { return tsqltest::rowTexts(ok(batch)).join(u';'); }
 
     // The error of a batch: "Msg N: text".
-    QString error(const QString& batch) {
+    QString errorText(const QString& batch) {
         RunResult r = session.run(batch);
         if (!r.error)
             return QStringLiteral("accepted");
@@ -66,7 +50,7 @@ TEST_F(TypesTest, TextColumnsAgainstNumbersCompareAsNumbers) {
     EXPECT_EQ(rows(select.arg(QStringLiteral("MG5F_CODICEVAR = CAST(7 AS decimal(10,2))"))),
               QStringLiteral("7"));
     // Against numeric(2,1) every text is read as numeric(2,1): '12' does not fit.
-    EXPECT_EQ(error(QStringLiteral("SELECT COUNT(*) FROM MG5F_DIMECONF WHERE MG5F_CODICEVAR = 7.0")),
+    EXPECT_EQ(errorText(QStringLiteral("SELECT COUNT(*) FROM MG5F_DIMECONF WHERE MG5F_CODICEVAR = 7.0")),
               QStringLiteral("Msg 8115: Arithmetic overflow error converting varchar to data type numeric."));
     EXPECT_EQ(
         rows(QStringLiteral("SELECT MG5F_CODICEVAR * 2, MG5F_CODICEVAR / 2 FROM MG5F_DIMECONF ORDER BY 1")),
@@ -82,23 +66,23 @@ TEST_F(TypesTest, ATextThatIsNoNumberFailsOnItsRow) {
     numericCodes();
     rows(QStringLiteral("INSERT INTO MG5F_DIMECONF (MG5F_DITTA_CG18, MG5F_CODICEVAR) VALUES (2, 'X9')"));
     EXPECT_EQ(
-        error(QStringLiteral("SELECT COUNT(*) FROM MG5F_DIMECONF WHERE MG5F_CODICEVAR = 5")),
+        errorText(QStringLiteral("SELECT COUNT(*) FROM MG5F_DIMECONF WHERE MG5F_CODICEVAR = 5")),
         QStringLiteral("Msg 245: Conversion failed when converting the varchar value 'X9                  ' "
                        "to data type int."));
     EXPECT_EQ(
-        error(QStringLiteral("SELECT MAX(CAST(MG5F_CODICEVAR AS int)) FROM MG5F_DIMECONF")),
+        errorText(QStringLiteral("SELECT MAX(CAST(MG5F_CODICEVAR AS int)) FROM MG5F_DIMECONF")),
         QStringLiteral("Msg 245: Conversion failed when converting the varchar value 'X9                  ' "
                        "to data type int."));
     EXPECT_EQ(rows(QStringLiteral("SELECT MAX(CAST(MG5F_CODICEVAR AS decimal(5,1))) FROM MG5F_DIMECONF WHERE "
                                   "MG5F_DITTA_CG18 = 1")),
               QStringLiteral("12.0"));
     EXPECT_EQ(
-        error(QStringLiteral("SELECT MAX(CAST(MG5F_CODICEVAR AS tinyint) * 30) FROM MG5F_DIMECONF WHERE "
-                             "MG5F_DITTA_CG18 = 1")),
+        errorText(QStringLiteral("SELECT MAX(CAST(MG5F_CODICEVAR AS tinyint) * 30) FROM MG5F_DIMECONF WHERE "
+                                 "MG5F_DITTA_CG18 = 1")),
         QStringLiteral("accepted"));
     EXPECT_EQ(
-        error(QStringLiteral("SELECT MAX(CAST(MG5F_CODICEVAR * 30 AS tinyint)) FROM MG5F_DIMECONF WHERE "
-                             "MG5F_DITTA_CG18 = 1")),
+        errorText(QStringLiteral("SELECT MAX(CAST(MG5F_CODICEVAR * 30 AS tinyint)) FROM MG5F_DIMECONF WHERE "
+                                 "MG5F_DITTA_CG18 = 1")),
         QStringLiteral("Msg 220: Arithmetic overflow error for data type tinyint, value = 360."));
     EXPECT_EQ(rows(QStringLiteral("SELECT COUNT(*) FROM MG5F_DIMECONF WHERE MG5F_DITTA_CG18 = 1 AND "
                                   "MG5F_CODICEVAR = 5")),
@@ -111,13 +95,13 @@ TEST_F(TypesTest, SmallIntegersKeepTheirTypeInArithmetic) {
     EXPECT_EQ(rows(QStringLiteral("DECLARE @t tinyint = 100 SELECT @t + @t, @t + 200, @t * 3")),
               QStringLiteral("200|300|300"));
     EXPECT_EQ(
-        error(QStringLiteral("DECLARE @t tinyint = 200 SELECT @t + @t")),
+        errorText(QStringLiteral("DECLARE @t tinyint = 200 SELECT @t + @t")),
         QStringLiteral("Msg 8115: Arithmetic overflow error converting expression to data type tinyint."));
     EXPECT_EQ(
-        error(QStringLiteral("DECLARE @t tinyint = 1 SELECT @t - CAST(2 AS tinyint)")),
+        errorText(QStringLiteral("DECLARE @t tinyint = 1 SELECT @t - CAST(2 AS tinyint)")),
         QStringLiteral("Msg 8115: Arithmetic overflow error converting expression to data type tinyint."));
     EXPECT_EQ(
-        error(QStringLiteral("DECLARE @s smallint = 300 SELECT @s * @s")),
+        errorText(QStringLiteral("DECLARE @s smallint = 300 SELECT @s * @s")),
         QStringLiteral("Msg 8115: Arithmetic overflow error converting expression to data type smallint."));
 }
 
@@ -153,7 +137,7 @@ TEST_F(TypesTest, OverflowMessagesNameTheTargetType) {
          "Msg 8115: Arithmetic overflow error converting numeric to data type numeric."},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(error(QString::fromUtf8(c.batch)), QString::fromUtf8(c.message)) << c.batch;
+        EXPECT_EQ(errorText(QString::fromUtf8(c.batch)), QString::fromUtf8(c.message)) << c.batch;
 }
 
 TEST_F(TypesTest, OperatorAndNullConstantMessages) {
@@ -176,7 +160,7 @@ TEST_F(TypesTest, OperatorAndNullConstantMessages) {
                                    "first argument has to be known."},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(error(QString::fromUtf8(c.batch)), QString::fromUtf8(c.message)) << c.batch;
+        EXPECT_EQ(errorText(QString::fromUtf8(c.batch)), QString::fromUtf8(c.message)) << c.batch;
     EXPECT_EQ(rows(QStringLiteral("SELECT ISNULL(NULL, NULL), COALESCE(NULL, 2), 'A' + 'B'")),
               QStringLiteral("<NULL>|2|AB"));
 }
