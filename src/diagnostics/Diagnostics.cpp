@@ -156,9 +156,7 @@ void DiagnosticsEngine::elementFindings(const QString& text, const std::vector<S
         if (s.kind == TokenKind::Unbalanced) {
             add(Severity::Warning, s.start, s.length, tr(msg::Unbalanced).arg(written));
         } else if (s.unknown) {
-            const ElementKind kind = s.kind == TokenKind::Label      ? ElementKind::Label
-                                     : s.kind == TokenKind::Category ? ElementKind::Category
-                                                                     : ElementKind::Variant;
+            const ElementKind kind = *elementKindOf(s.kind);
             QString message = tr(kind == ElementKind::Label      ? msg::UnknownLabel
                                  : kind == ElementKind::Category ? msg::UnknownCategory
                                                                  : msg::UnknownVariant)

@@ -50,6 +50,14 @@ QString inner(const QString& written) {
 
 } // namespace
 
+QChar openingDelimiter(ElementKind kind) {
+    return kind == ElementKind::Label ? u'[' : kind == ElementKind::Category ? u'{' : u'|';
+}
+
+QChar closingDelimiter(ElementKind kind) {
+    return kind == ElementKind::Label ? u']' : kind == ElementKind::Category ? u'}' : u'|';
+}
+
 QString foldForComparison(const QString& text, Fold fold) {
     // Plain ASCII text has nothing to decompose: the search index folds 100,000 texts at once.
     const bool ascii = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
@@ -330,8 +338,8 @@ QStringList ElementCatalog::suggest(ElementKind kind, const QString& written, in
             consider(label, inner(label));
     } else {
         const List& l = list(kind);
-        const QString open = kind == ElementKind::Category ? QStringLiteral("{") : QStringLiteral("|");
-        const QString close = kind == ElementKind::Category ? QStringLiteral("}") : QStringLiteral("|");
+        const QChar open = openingDelimiter(kind);
+        const QChar close = closingDelimiter(kind);
         const QString writtenCode = foldForComparison(language::refs::referenceCode(inner(written)));
         for (const Item& item : l.items) {
             const QString text = l.view(item.text).toString();

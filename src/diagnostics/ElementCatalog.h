@@ -22,6 +22,10 @@ namespace diagnostics {
 // The kinds of element a formula names in its display form.
 enum class ElementKind { Label, Category, Variant };
 
+// The opening and closing delimiters of an element of `kind`.
+QChar openingDelimiter(ElementKind kind);
+QChar closingDelimiter(ElementKind kind);
+
 // Every element a formula may name: the labels of the token dictionary in the current
 // language (as the display-to-SQL translation recognises them), and the commercial categories
 // and configurator variants of the company. Built once for a window or a run of the tool;

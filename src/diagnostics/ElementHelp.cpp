@@ -180,9 +180,7 @@ std::optional<Span> elementAt(const FormulaScanner& scanner, QStringView line, i
     std::vector<Span> spans;
     scanner.scanLine(line, state, spans);
     for (const Span& s : spans) {
-        const bool element =
-            s.kind == TokenKind::Label || s.kind == TokenKind::Category || s.kind == TokenKind::Variant;
-        if (element && column >= s.start && column <= s.end())
+        if (elementKindOf(s.kind) && column >= s.start && column <= s.end())
             return s;
     }
     return std::nullopt;

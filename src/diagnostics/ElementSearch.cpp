@@ -87,14 +87,6 @@ bool SearchWords::matchesWordStarts(QStringView foldedText) const {
     return allOccur(m_words, foldedText, true);
 }
 
-QChar openingDelimiter(ElementKind kind) {
-    return kind == ElementKind::Label ? u'[' : kind == ElementKind::Category ? u'{' : u'|';
-}
-
-QChar closingDelimiter(ElementKind kind) {
-    return kind == ElementKind::Label ? u']' : kind == ElementKind::Category ? u'}' : u'|';
-}
-
 std::pair<quint32, quint32> ElementSearch::Indexed::add(const QString& folded) {
     const QByteArray utf8 = folded.toUtf8();
     const std::pair<quint32, quint32> piece{quint32(chars.size()), quint32(utf8.size())};

@@ -96,8 +96,4 @@ private:
     Indexed m_variants;
 };
 
-// The opening and closing delimiters of an element of `kind`.
-QChar openingDelimiter(ElementKind kind);
-QChar closingDelimiter(ElementKind kind);
-
 } // namespace diagnostics

@@ -60,6 +60,12 @@ QTextCharFormat FormulaHighlighter::markFormat(bool error) {
     return f;
 }
 
+int FormulaHighlighter::stateBefore(const QTextBlock& block) {
+    const QTextBlock previous = block.previous();
+    return previous.isValid() ? std::max(previous.userState(), FormulaScanner::Normal)
+                              : FormulaScanner::Normal;
+}
+
 void FormulaHighlighter::setMarks(const QList<Mark>& marks) {
     QSet<int> blocks;
     for (const Mark& m : m_marks)
@@ -80,9 +86,8 @@ void FormulaHighlighter::setCatalog(const ElementCatalog* catalog) {
 }
 
 void FormulaHighlighter::highlightBlock(const QString& text) {
-    const int previous = previousBlockState();
     m_spans.clear();
-    const int state = m_scanner.scanLine(text, previous < 0 ? FormulaScanner::Normal : previous, m_spans);
+    const int state = m_scanner.scanLine(text, stateBefore(currentBlock()), m_spans);
     for (const Span& s : m_spans)
         setFormat(int(s.start), int(s.length), formatOf(s.kind, s.unknown));
     const int number = currentBlock().blockNumber();

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QSyntaxHighlighter>
+#include <QTextBlock>
 #include <QTextCharFormat>
 
 namespace diagnostics {
@@ -33,6 +34,8 @@ public:
     static QTextCharFormat formatOf(TokenKind kind, bool unknown);
     // The underline the marks add.
     static QTextCharFormat markFormat(bool error);
+    // The scanner's state at the start of `block`, as the highlighting of the line before left it.
+    static int stateBefore(const QTextBlock& block);
 
     // Replaces the marks; the lines concerned are highlighted again.
     void setMarks(const QList<Mark>& marks);

@@ -31,11 +31,20 @@ int commentDepthAfter(QStringView text, int depth) {
     return depth;
 }
 
-bool isElement(TokenKind kind) {
-    return kind == TokenKind::Label || kind == TokenKind::Category || kind == TokenKind::Variant;
-}
-
 } // namespace
+
+std::optional<ElementKind> elementKindOf(TokenKind kind) {
+    switch (kind) {
+    case TokenKind::Label:
+        return ElementKind::Label;
+    case TokenKind::Category:
+        return ElementKind::Category;
+    case TokenKind::Variant:
+        return ElementKind::Variant;
+    default:
+        return std::nullopt;
+    }
+}
 
 // One pass of the lexer over a line from `from`, starting in `state`.
 struct FormulaScanner::Segment {
@@ -172,11 +181,10 @@ struct FormulaScanner::Segment {
 bool FormulaScanner::resolve(TokenKind kind, QStringView text) const {
     if (!m_catalog)
         return true;
-    if (kind == TokenKind::Label)
+    const ElementKind element = *elementKindOf(kind);
+    if (element == ElementKind::Label)
         return m_catalog->knowsLabel(text.toString());
-    const QString inner = text.mid(1, text.size() - 2).toString();
-    return m_catalog->knowsReference(
-        kind == TokenKind::Category ? ElementKind::Category : ElementKind::Variant, inner);
+    return m_catalog->knowsReference(element, text.mid(1, text.size() - 2).toString());
 }
 
 int FormulaScanner::scanLine(QStringView line, int state, std::vector<Span>& out, qsizetype offset) const {
@@ -218,7 +226,7 @@ std::optional<DelimiterMatch> FormulaScanner::matchDelimiter(const std::vector<S
         for (const Span& s : lineSpans) {
             if (s.kind == TokenKind::Unbalanced && c == s.start)
                 return DelimiterMatch{c, -1};
-            if (!isElement(s.kind) || s.length < 2)
+            if (!elementKindOf(s.kind) || s.length < 2)
                 continue;
             if (c == s.start)
                 return DelimiterMatch{c, s.end() - 1};

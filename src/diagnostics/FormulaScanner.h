@@ -1,5 +1,7 @@
 #pragma once
 
+#include "diagnostics/ElementCatalog.h"
+
 #include <QString>
 #include <QStringView>
 
@@ -7,8 +9,6 @@
 #include <vector>
 
 namespace diagnostics {
-
-class ElementCatalog;
 
 // What a piece of the display form is, for highlighting and diagnostics.
 enum class TokenKind {
@@ -22,6 +22,9 @@ enum class TokenKind {
     Variant,   // a variant reference "|...|"
     Unbalanced // a bracket, brace or bar without its partner
 };
+
+// The kind of element a piece names; nullopt for a piece that is no element.
+std::optional<ElementKind> elementKindOf(TokenKind kind);
 
 // One piece of a scanned text: `length` characters from `start`. Elements (labels, categories,
 // variants) carry whether they name something the catalogue knows.

@@ -3,6 +3,7 @@
 #include "core/HostServices.h"
 #include "diagnostics/ElementHelp.h"
 #include "diagnostics/ElementSearch.h"
+#include "diagnostics/FormulaHighlighter.h"
 #include "editor/CatalogLoader.h"
 #include "editor/ElementCompleter.h"
 #include "editor/FRMLP_FORMULE.h"
@@ -158,12 +159,10 @@ QString ElementFinding::elementTipAt(int documentPosition) const {
     const QTextBlock block = m_window->TXT_FORMULA->document()->findBlock(documentPosition);
     if (!block.isValid())
         return {};
-    const QTextBlock previous = block.previous();
-    const int state =
-        previous.isValid() ? std::max(previous.userState(), 0) : diagnostics::FormulaScanner::Normal;
     const diagnostics::FormulaScanner scanner;
     const std::optional<diagnostics::Span> span =
-        diagnostics::elementAt(scanner, block.text(), state, documentPosition - block.position());
+        diagnostics::elementAt(scanner, block.text(), diagnostics::FormulaHighlighter::stateBefore(block),
+                               documentPosition - block.position());
     return span ? block.text().mid(span->start, span->length) : QString();
 }
 

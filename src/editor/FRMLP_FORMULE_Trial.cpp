@@ -50,22 +50,21 @@ host::UserSettings* userSettings(host::Cinterface* ai) {
     return global ? global->Settings()->User() : nullptr;
 }
 
-// The display text of a category ("C:123" -> "{C01 - Colore}") or a variant ("V:V01" ->
+// The display text of a category (id 123 -> "{C01 - Colore}") or a variant (code V01 ->
 // "|V01 - Colore scocca|") through the look-ups the translation to display form makes, on the
 // editor's connection; empty when the connection does not know it (the panel shows the key).
-QString referenceLabel(ado::Connection* connection, const QString& key) {
+QString referenceLabel(ado::Connection* connection, const check::TrialElement& element) {
     if (!connection)
         return {};
     language::Services services;
     services.execute = [connection](const QString& statement) { return connection->Execute(statement); };
     language::refs::Lookup lookup(services);
-    const QString code = key.mid(2);
     try {
-        if (key.startsWith(QLatin1String("C:"))) {
-            if (const auto label = lookup.lookupCategoryLabel(core::CDecN(core::Variant(code))))
+        if (element.kind == check::TrialElement::Kind::Category) {
+            if (const auto label = lookup.lookupCategoryLabel(core::CDecN(core::Variant(element.key))))
                 return u'{' + *label + u'}';
-        } else if (key.startsWith(QLatin1String("V:"))) {
-            if (const auto label = lookup.lookupVariantLabel(language::refs::sqlLiteral(code)))
+        } else if (element.kind == check::TrialElement::Kind::Variant) {
+            if (const auto label = lookup.lookupVariantLabel(language::refs::sqlLiteral(element.key)))
                 return u'|' + *label + u'|';
         }
     } catch (const core::ComError&) {
@@ -92,7 +91,7 @@ void FRMLP_FORMULE::buildTrialPanel(const QRect& button) {
         {.sqlForm =
              [this] { return decodeToken(RTrimN(core::Variant(TXT_FORMULA->Text())).toString(), false); },
          .connection = [this] { return GconConnect(); },
-         .labelOf = [this](const QString& key) { return referenceLabel(GconConnect(), key); }});
+         .labelOf = [this](const check::TrialElement& e) { return referenceLabel(GconConnect(), e); }});
     connect(IMG_TRIAL, &controls::VXL_TBARMENU::ButtonClick, this, [this] { toggleTrialPanel(); });
     connect(m_trial, &TrialPanel::ran, this, [this] { rememberTrialValues(); });
 }

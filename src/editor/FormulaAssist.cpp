@@ -300,10 +300,9 @@ void FormulaAssist::matchDelimiters() {
     QList<QTextEdit::ExtraSelection> selections;
     const QTextCursor cursor = m_box->textCursor();
     const QTextBlock block = cursor.block();
-    const int state = block.previous().isValid() ? block.previous().userState() : -1;
     std::vector<diagnostics::Span> spans;
     const diagnostics::FormulaScanner scanner(m_catalog.get());
-    scanner.scanLine(block.text(), state < 0 ? diagnostics::FormulaScanner::Normal : state, spans);
+    scanner.scanLine(block.text(), diagnostics::FormulaHighlighter::stateBefore(block), spans);
     if (const auto match = diagnostics::FormulaScanner::matchDelimiter(
             spans, block.text(), cursor.position() - block.position())) {
         auto select = [&](qsizetype at, const QColor& colour) {

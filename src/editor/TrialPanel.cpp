@@ -189,7 +189,7 @@ void TrialPanel::refreshElements() {
         const check::TrialElement& e = m_elements[row];
         QString label = check::trialLabel(e, m_translate);
         if (e.kind != check::TrialElement::Kind::Variable && m_sources.labelOf) {
-            const QString found = m_sources.labelOf(keyOf(e));
+            const QString found = m_sources.labelOf(e);
             if (!found.isEmpty())
                 label = found;
         }

@@ -52,9 +52,10 @@ class TrialPanel : public QWidget {
 public:
     using TranslateFn = std::function<QString(const QString&)>;
     struct Sources {
-        std::function<QString()> sqlForm;               // the box's formula in SQL form (normal mode)
-        std::function<ado::Connection*()> connection;   // the editor's connection
-        std::function<QString(const QString&)> labelOf; // a category or variant key -> its label, or ""
+        std::function<QString()> sqlForm;             // the box's formula in SQL form (normal mode)
+        std::function<ado::Connection*()> connection; // the editor's connection
+        // A category's or variant's label as the formula writes it, or "" (the panel shows its key).
+        std::function<QString(const check::TrialElement&)> labelOf;
     };
 
     TrialPanel(controls::VxlRichTextBox* box, TranslateFn translate, QWidget* parent = nullptr);

@@ -164,7 +164,6 @@ QString memoryText() {
     return QStringLiteral("resident %1 MB, peak %2 MB").arg(rss, peak);
 }
 
-// --verify-screenshot: the verification window run to its end, rendered and saved.
 // The editor reads the company's categories and variants after its first paint: what a
 // screenshot shows of completion, the tree's search or the marks waits for them (`next` runs once
 // they are there, at once when there is nothing to wait for).
@@ -185,6 +184,7 @@ void afterCatalogue(QWidget* editor, std::function<void()> next) {
     poll->start(2);
 }
 
+// --verify-screenshot: the verification window run to its end, rendered and saved.
 int verifyScreenshot(demo::HostWindow& window, const QString& file, QTextStream& err) {
     int code = 1;
     demo::VerifyWindow* verify = window.openVerification();
