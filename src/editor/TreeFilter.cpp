@@ -2,6 +2,7 @@
 
 #include "diagnostics/ElementCatalog.h"
 #include "diagnostics/ElementSearch.h"
+#include "tree/StrutturaTree.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -16,7 +17,7 @@ constexpr int FoldedRole = Qt::UserRole + 40;
 const QColor Highlight(255, 236, 140);
 
 // The deferred sub-branch of the categories; the others hold variants.
-const QString CategoriesBranch = QStringLiteral("elemento_602");
+const QString CategoriesBranch = tree::elementKey(core::Variant::fromInt32(tree::CategoriesElement));
 
 } // namespace
 

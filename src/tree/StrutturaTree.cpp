@@ -152,6 +152,10 @@ QString formatId(const core::Variant& value, int digits) {
     return negative ? u'-' + digitsText : digitsText;
 }
 
+QString elementKey(const core::Variant& id) {
+    return QStringLiteral("elemento_") + formatId(id, 3);
+}
+
 // State of one run of LoadStrutturaTree.
 struct StrutturaTree::Build {
     Build(StrutturaTree& owner, TreeSink& target)
@@ -281,7 +285,7 @@ struct StrutturaTree::Build {
                     rawId = field(*children, QStringLiteral("LP14_INDELEMENTO"));
                     description = text(field(*children, QStringLiteral("LP14_DESCRIZIONE")));
                     c = core::CDecN(rawId).toDecimal();
-                    key = QStringLiteral("elemento_") + formatId(core::RTrimN(rawId), 3);
+                    key = elementKey(core::RTrimN(rawId));
                 }))
                 return false;
             const auto between = [&](int lo, int hi) {
@@ -303,7 +307,7 @@ struct StrutturaTree::Build {
             const auto entityField = [&](const QString& nodeText) {
                 return step([&] { add(rootKey, key, nodeText, Elemento, ElementoSel, false); });
             };
-            if (c == core::Decimal::fromInt64(602)) {
+            if (c == core::Decimal::fromInt64(CategoriesElement)) {
                 if (self.IsAttiveCategorieCommerciali()) {
                     if (!listBranch(categoriesStatement, QStringLiteral("CM01_IDCATEGORIA"), 10, true))
                         return false;
@@ -360,8 +364,7 @@ struct StrutturaTree::Build {
                         const std::optional<core::Decimal> id = n.add(core::Decimal::fromInt64(i + 1));
                         if (!id)
                             throw core::ComError(core::err::Overflow, QStringLiteral("Overflow"));
-                        const QString key =
-                            QStringLiteral("elemento_") + formatId(core::Variant::fromDecimal(*id), 3);
+                        const QString key = elementKey(core::Variant::fromDecimal(*id));
                         add(rootKey, key, tr(QString::fromUtf8(fixed[i])), Elemento, ElementoSel, false);
                     }))
                     return false;

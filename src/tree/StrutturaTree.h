@@ -82,6 +82,11 @@ QString categoriesTestStatement(const QString& ditta);
 // Zero-filled formatting of an id ("000" -> digits = 3): 7 gives "007", 1234 gives "1234".
 // A value that is no number is written as text.
 QString formatId(const core::Variant& value, int digits);
+// The element whose sub-branch lists the company's categories; the other list sub-branches hold
+// variants.
+inline constexpr int CategoriesElement = 602;
+// The key of an element's node: "elemento_" and its number in at least three digits.
+QString elementKey(const core::Variant& id);
 
 // What the build needs from the window besides its host services (the connection GconConnect,
 // none: the tree is left alone; the translation service; VisualizzaErrore, whose answers are
