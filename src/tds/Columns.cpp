@@ -13,9 +13,6 @@ namespace {
 
 using tsql::TypeId;
 
-const QDate kDay0(1900, 1, 1);
-const QDate kDay1(1, 1, 1);
-
 int decimalBytes(int precision) {
     return precision <= 9 ? 5 : precision <= 19 ? 9 : precision <= 28 ? 13 : 17;
 }
@@ -175,16 +172,16 @@ void writeDateTime(Writer& w, const ColumnFormat& f, const tsql::Value& v) {
     const QDateTime dt = v.dt;
     if (f.wire == 0x28) {
         w.u8(3);
-        writeUnsigned(w, quint64(kDay1.daysTo(dt.date())), 3);
+        writeUnsigned(w, quint64(DayZero1.daysTo(dt.date())), 3);
         return;
     }
     if (f.wire == 0x2A) {
         w.u8(quint8(f.length));
         writeUnsigned(w, quint64(dt.time().msecsSinceStartOfDay()) * 10000, 5);
-        writeUnsigned(w, quint64(kDay1.daysTo(dt.date())), 3);
+        writeUnsigned(w, quint64(DayZero1.daysTo(dt.date())), 3);
         return;
     }
-    const qint64 days = kDay0.daysTo(dt.date());
+    const qint64 days = DayZero1900.daysTo(dt.date());
     const qint64 ms = dt.time().msecsSinceStartOfDay();
     w.u8(quint8(f.length));
     if (f.length == 4) {
@@ -290,11 +287,8 @@ void writeValue(Writer& w, const ColumnFormat& f, const tsql::Value& v) {
         writeDateTime(w, f, v);
         return;
     case 0x24: {
-        const QByteArray be = QUuid::fromString(v.s).toRfc4122();
         w.u8(16);
-        for (const int i : {3, 2, 1, 0, 5, 4, 7, 6})
-            w.u8(quint8(be[i]));
-        w.bytes(be.mid(8));
+        w.bytes(swapGuidOrder(QUuid::fromString(v.s).toRfc4122()));
         return;
     }
     case 0xF1:

@@ -107,6 +107,15 @@ void Writer::patchU16(qsizetype at, quint16 v) {
     m_data[at + 1] = char(v >> 8);
 }
 
+QByteArray swapGuidOrder(QByteArrayView sixteen) {
+    QByteArray out;
+    out.reserve(16);
+    for (const int i : {3, 2, 1, 0, 5, 4, 7, 6})
+        out.append(sixteen[i]);
+    out.append(sixteen.sliced(8));
+    return out;
+}
+
 QByteArray toUcs2(const QString& s) {
     Writer w;
     w.ucs2(s);

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QDate>
 #include <QString>
 
 namespace tds {
@@ -64,6 +65,15 @@ public:
 private:
     QByteArray m_data;
 };
+
+// The first day of the day counts: datetime and smalldatetime count from 1900-01-01, date and
+// datetime2 from 0001-01-01.
+inline const QDate DayZero1900(1900, 1, 1);
+inline const QDate DayZero1(1, 1, 1);
+
+// A uniqueidentifier keeps its first three groups little-endian on the wire: the same reordering
+// of its 16 bytes turns RFC 4122 order into the wire's and back.
+QByteArray swapGuidOrder(QByteArrayView sixteen);
 
 QByteArray toUcs2(const QString& s);
 QString fromUcs2(QByteArrayView bytes);
