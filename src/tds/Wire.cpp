@@ -130,27 +130,6 @@ QString fromUcs2(QByteArrayView bytes) {
     return s;
 }
 
-QByteArray toCp1252(const QString& s) {
-    QByteArray out;
-    out.reserve(s.size());
-    for (const QChar c : s) {
-        const char16_t u = c.unicode();
-        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
-            out.append(char(u));
-            continue;
-        }
-        char mapped = '?';
-        for (int i = 0; i < 32; ++i) {
-            if (kCp1252High[i] != 0 && kCp1252High[i] == u) {
-                mapped = char(0x80 + i);
-                break;
-            }
-        }
-        out.append(mapped);
-    }
-    return out;
-}
-
 QString fromCp1252(QByteArrayView bytes) {
     QString s;
     s.reserve(bytes.size());

@@ -78,9 +78,8 @@ QByteArray swapGuidOrder(QByteArrayView sixteen);
 QByteArray toUcs2(const QString& s);
 QString fromUcs2(QByteArrayView bytes);
 
-// Windows code page 1252, the code page of the server's collation: characters it lacks
-// become '?', as SQL Server converts them for a varchar column.
-QByteArray toCp1252(const QString& s);
+// Windows code page 1252, the code page of the server's collation (the text of varchar
+// parameters).
 QString fromCp1252(QByteArrayView bytes);
 
 } // namespace tds
