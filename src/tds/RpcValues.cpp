@@ -62,8 +62,6 @@ qint64 signedOf(quint64 v, int bytes) {
 
 struct TypeInfo {
     quint8 type = 0;
-    int maxLength = 0;
-    int precision = 0;
     int scale = 0;
 };
 
@@ -302,10 +300,10 @@ bool readParameterValue(Reader& r, RpcParameter& p) {
     case 0x6C:
     case 0x28:
     case 0x2A: {
-        if (t.type != 0x28)
-            t.maxLength = t.type == 0x2A ? 0 : r.u8();
+        if (t.type != 0x28 && t.type != 0x2A)
+            r.skip(1); // maximum length
         if (t.type == 0x37 || t.type == 0x3F || t.type == 0x6A || t.type == 0x6C) {
-            t.precision = r.u8();
+            r.skip(1); // precision
             t.scale = r.u8();
         }
         if (t.type == 0x2A)

@@ -17,8 +17,6 @@ public:
         : m_data(data) {}
 
     bool ok() const { return m_ok; }
-    void fail() { m_ok = false; }
-    qsizetype pos() const { return m_pos; }
     qsizetype remaining() const { return m_ok ? m_data.size() - m_pos : 0; }
     bool atEnd() const { return remaining() == 0; }
 
