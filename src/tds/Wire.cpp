@@ -1,5 +1,7 @@
 #include "tds/Wire.h"
 
+#include <QtEndian>
+
 namespace tds {
 
 namespace {
@@ -86,8 +88,9 @@ void Writer::u32be(quint32 v) {
 }
 
 void Writer::ucs2(const QString& s) {
-    for (const QChar c : s)
-        u16(c.unicode());
+    const qsizetype at = m_data.size();
+    m_data.resize(at + s.size() * 2);
+    qToLittleEndian<quint16>(s.utf16(), s.size(), m_data.data() + at);
 }
 
 void Writer::bVarchar(const QString& s) {
@@ -123,10 +126,8 @@ QByteArray toUcs2(const QString& s) {
 }
 
 QString fromUcs2(QByteArrayView bytes) {
-    QString s;
-    s.reserve(bytes.size() / 2);
-    for (qsizetype i = 0; i + 1 < bytes.size(); i += 2)
-        s.append(QChar(char16_t(quint8(bytes[i]) | (quint8(bytes[i + 1]) << 8))));
+    QString s(bytes.size() / 2, Qt::Uninitialized);
+    qFromLittleEndian<quint16>(bytes.data(), s.size(), s.data());
     return s;
 }
 
