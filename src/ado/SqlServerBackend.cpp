@@ -311,39 +311,44 @@ std::optional<QString> readWideText(SQLHANDLE stmt, SQLUSMALLINT column) {
     }
 }
 
+// A fixed-size value of the current row as the C type `cType`; nullopt for NULL or a failed read.
+template <typename T> std::optional<T> readFixed(SQLHANDLE stmt, SQLUSMALLINT column, SQLSMALLINT cType) {
+    T value{};
+    SQLLEN indicator = 0;
+    if (!SQL_SUCCEEDED(SQLGetData(stmt, column, cType, &value, sizeof value, &indicator)) ||
+        indicator == SQL_NULL_DATA)
+        return std::nullopt;
+    return value;
+}
+
 // One value of the current row straight from the driver, as QtSql would hand it over.
 core::Variant readColumn(SQLHANDLE stmt, SQLUSMALLINT column, SQLSMALLINT sqlType) {
-    SQLLEN indicator = 0;
     switch (sqlType) {
     case SQL_BIT:
     case SQL_TINYINT:
     case SQL_SMALLINT:
     case SQL_INTEGER:
     case SQL_BIGINT: {
-        qint64 v = 0;
-        if (!SQL_SUCCEEDED(SQLGetData(stmt, column, SQL_C_SBIGINT, &v, sizeof v, &indicator)) ||
-            indicator == SQL_NULL_DATA)
+        const auto v = readFixed<qint64>(stmt, column, SQL_C_SBIGINT);
+        if (!v)
             return core::Variant::null();
         if (sqlType == SQL_BIT)
-            return fromSqlValue(QVariant(v != 0), QMetaType::Bool);
-        return fromSqlValue(QVariant(qlonglong(v)), QMetaType::LongLong);
+            return fromSqlValue(QVariant(*v != 0), QMetaType::Bool);
+        return fromSqlValue(QVariant(qlonglong(*v)), QMetaType::LongLong);
     }
     case SQL_REAL:
     case SQL_FLOAT:
     case SQL_DOUBLE: {
-        double v = 0;
-        if (!SQL_SUCCEEDED(SQLGetData(stmt, column, SQL_C_DOUBLE, &v, sizeof v, &indicator)) ||
-            indicator == SQL_NULL_DATA)
-            return core::Variant::null();
-        return fromSqlValue(QVariant(v), QMetaType::Double);
+        const auto v = readFixed<double>(stmt, column, SQL_C_DOUBLE);
+        return v ? fromSqlValue(QVariant(*v), QMetaType::Double) : core::Variant::null();
     }
     case SQL_TYPE_TIMESTAMP:
     case SQL_TYPE_DATE:
     case SQL_DATE: {
-        SQL_TIMESTAMP_STRUCT ts{};
-        if (!SQL_SUCCEEDED(SQLGetData(stmt, column, SQL_C_TYPE_TIMESTAMP, &ts, sizeof ts, &indicator)) ||
-            indicator == SQL_NULL_DATA)
+        const auto read = readFixed<SQL_TIMESTAMP_STRUCT>(stmt, column, SQL_C_TYPE_TIMESTAMP);
+        if (!read)
             return core::Variant::null();
+        const SQL_TIMESTAMP_STRUCT& ts = *read;
         const QDate date(ts.year, ts.month, ts.day);
         if (sqlType == SQL_TYPE_DATE || sqlType == SQL_DATE)
             return fromSqlValue(QVariant(date), QMetaType::QDate);

@@ -13,51 +13,45 @@ namespace {
 
 using tsql::TypeId;
 
-const QDate kDay0(1900, 1, 1);
-const QDate kDay1(1, 1, 1);
-
 int decimalBytes(int precision) {
     return precision <= 9 ? 5 : precision <= 19 ? 9 : precision <= 28 ? 13 : 17;
 }
 
-// Largest byte length a string column's values take in the column's encoding.
-qint64 longestString(const tsql::ResultSet& rs, size_t col, bool unicode) {
+// Largest byte length a string column's values take in UCS-2.
+qint64 longestString(const tsql::ResultSet& rs, size_t col) {
     qint64 longest = 0;
     for (const auto& row : rs.rows) {
         if (col < row.size() && !row[col].null)
-            longest = qMax<qint64>(longest, row[col].s.size() * (unicode ? 2 : 1));
+            longest = qMax<qint64>(longest, row[col].s.size() * 2);
     }
     return longest;
 }
 
+// The embedded engine keeps every character of its text (SQLite's TEXT is Unicode, whatever the
+// declared type), so all character columns travel as Unicode (nchar, nvarchar): as varchar under
+// code page 1252 they would lose what the code page lacks.
 ColumnFormat stringFormat(const tsql::ResultSet& rs, size_t col, const tsql::SqlType& t) {
     ColumnFormat f;
-    f.type = t;
-    // The embedded engine keeps every character of its text (SQLite's TEXT is Unicode, whatever
-    // the declared type), so all character columns travel as Unicode: as varchar under code page
-    // 1252 they would lose what the code page lacks.
-    const bool unicode = true;
     const bool fixed = t.id == TypeId::Char || t.id == TypeId::NChar;
-    f.wire = unicode ? (fixed ? 0xEF : 0xE7) : (fixed ? 0xAF : 0xA7);
-    const int declared = t.length > 0 ? t.length * (unicode ? 2 : 1) : 0;
-    const qint64 longest = longestString(rs, col, unicode);
+    f.wire = fixed ? 0xEF : 0xE7;
+    const int declared = t.length > 0 ? t.length * 2 : 0;
+    const qint64 longest = longestString(rs, col);
     // A column declared (max), or holding longer values than its declaration (the engine keeps
     // text as it is), goes in chunks.
     if (t.length < 0 || longest > 8000 || declared > 8000) {
-        f.wire = unicode ? 0xE7 : 0xA7;
+        f.wire = 0xE7;
         f.chunked = true;
         f.length = 0xFFFF;
     } else {
         f.length = int(qMax<qint64>(qMax(declared, 2), longest));
         if (fixed && declared < longest)
-            f.wire = unicode ? 0xE7 : 0xA7;
+            f.wire = 0xE7;
     }
     return f;
 }
 
 ColumnFormat decimalFormat(const tsql::ResultSet& rs, size_t col, const tsql::SqlType& t) {
     ColumnFormat f;
-    f.type = t;
     f.wire = t.numericName ? 0x6C : 0x6A;
     f.scale = qBound(0, t.scale, 38);
     f.precision = qBound(qMax(1, f.scale), t.precision > 0 ? t.precision : 18, 38);
@@ -76,7 +70,6 @@ ColumnFormat decimalFormat(const tsql::ResultSet& rs, size_t col, const tsql::Sq
 ColumnFormat formatOf(const tsql::ResultSet& rs, size_t col) {
     const tsql::SqlType t = col < rs.types.size() ? rs.types[col] : tsql::SqlType{};
     ColumnFormat f;
-    f.type = t;
     switch (t.id) {
     case TypeId::Char:
     case TypeId::VarChar:
@@ -84,15 +77,10 @@ ColumnFormat formatOf(const tsql::ResultSet& rs, size_t col) {
     case TypeId::NVarChar:
         return stringFormat(rs, col, t);
     case TypeId::Decimal:
+        return decimalFormat(rs, col, t);
     case TypeId::Money:
     case TypeId::SmallMoney:
-        if (t.id != TypeId::Decimal) {
-            tsql::SqlType d = tsql::SqlType::decimal(t.id == TypeId::Money ? 19 : 10, 4);
-            ColumnFormat m = decimalFormat(rs, col, d);
-            m.type = t;
-            return m;
-        }
-        return decimalFormat(rs, col, t);
+        return decimalFormat(rs, col, tsql::SqlType::decimal(t.id == TypeId::Money ? 19 : 10, 4));
     case TypeId::Bit:
         f.wire = 0x68;
         f.length = 1;
@@ -175,16 +163,16 @@ void writeDateTime(Writer& w, const ColumnFormat& f, const tsql::Value& v) {
     const QDateTime dt = v.dt;
     if (f.wire == 0x28) {
         w.u8(3);
-        writeUnsigned(w, quint64(kDay1.daysTo(dt.date())), 3);
+        writeUnsigned(w, quint64(DayZero1.daysTo(dt.date())), 3);
         return;
     }
     if (f.wire == 0x2A) {
         w.u8(quint8(f.length));
         writeUnsigned(w, quint64(dt.time().msecsSinceStartOfDay()) * 10000, 5);
-        writeUnsigned(w, quint64(kDay1.daysTo(dt.date())), 3);
+        writeUnsigned(w, quint64(DayZero1.daysTo(dt.date())), 3);
         return;
     }
-    const qint64 days = kDay0.daysTo(dt.date());
+    const qint64 days = DayZero1900.daysTo(dt.date());
     const qint64 ms = dt.time().msecsSinceStartOfDay();
     w.u8(quint8(f.length));
     if (f.length == 4) {
@@ -197,11 +185,10 @@ void writeDateTime(Writer& w, const ColumnFormat& f, const tsql::Value& v) {
 }
 
 void writeString(Writer& w, const ColumnFormat& f, const tsql::Value& v) {
-    const bool unicode = f.wire == 0xE7 || f.wire == 0xEF || f.wire == 0xF1;
     QString text = v.s;
-    if (f.wire == 0xAF || f.wire == 0xEF) // char(n): padded to its length
-        text = text.leftJustified(f.length / (unicode ? 2 : 1), u' ');
-    const QByteArray bytes = unicode ? toUcs2(text) : toCp1252(text);
+    if (f.wire == 0xEF) // nchar(n): padded to its length
+        text = text.leftJustified(f.length / 2, u' ');
+    const QByteArray bytes = toUcs2(text);
     if (f.chunked) {
         writeChunked(w, bytes);
         return;
@@ -290,11 +277,8 @@ void writeValue(Writer& w, const ColumnFormat& f, const tsql::Value& v) {
         writeDateTime(w, f, v);
         return;
     case 0x24: {
-        const QByteArray be = QUuid::fromString(v.s).toRfc4122();
         w.u8(16);
-        for (const int i : {3, 2, 1, 0, 5, 4, 7, 6})
-            w.u8(quint8(be[i]));
-        w.bytes(be.mid(8));
+        w.bytes(swapGuidOrder(QUuid::fromString(v.s).toRfc4122()));
         return;
     }
     case 0xF1:

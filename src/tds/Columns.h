@@ -16,7 +16,6 @@ struct ResultSet;
 namespace tds {
 
 struct ColumnFormat {
-    tsql::SqlType type;
     quint8 wire = 0x26; // TDS type
     int length = 4;     // byte length of the fixed kinds; maximum bytes of strings
     int precision = 0;

@@ -289,18 +289,17 @@ bool ClientConnection::login(const QByteArray& payload) {
     if (request->userName.compare(m_config.user, Qt::CaseInsensitive) != 0 ||
         request->password != m_config.password)
         return refuseLogin(18456, QStringLiteral("Login failed for user '%1'.").arg(request->userName));
+    const auto cannotOpen = [this](const QString& database) {
+        return refuseLogin(
+            4060, QStringLiteral("Cannot open database \"%1\" requested by the login. The login failed.")
+                      .arg(database));
+    };
     if (!request->database.isEmpty() &&
         request->database.compare(m_config.databaseName, Qt::CaseInsensitive) != 0 &&
         request->database.compare(QLatin1String("master"), Qt::CaseInsensitive) != 0)
-        return refuseLogin(4060,
-                           QStringLiteral("Cannot open database \"%1\" requested by the login. The login "
-                                          "failed.")
-                               .arg(request->database));
+        return cannotOpen(request->database);
     if (!openSession())
-        return refuseLogin(4060,
-                           QStringLiteral("Cannot open database \"%1\" requested by the login. The login "
-                                          "failed.")
-                               .arg(m_config.databaseName));
+        return cannotOpen(m_config.databaseName);
     if (request->packetSize >= quint32(MinPacketSize) && request->packetSize <= quint32(MaxPacketSize))
         m_packetSize = int(request->packetSize);
     TokenWriter tw(ServerName);
@@ -486,15 +485,16 @@ void ClientConnection::runCall(TokenWriter& tw, const RpcCall& call, bool last) 
         if (m_prepared.size() >= 4096)
             return fail(8179, QStringLiteral("Too many prepared statements on this connection."));
         newHandle = m_nextHandle++;
-        m_prepared[*newHandle] = PreparedStatement{textAt(1).value_or(QString()), *textAt(2)};
+        const PreparedStatement& prepared = m_prepared[*newHandle] =
+            PreparedStatement{textAt(1).value_or(QString()), *textAt(2)};
         if (proc == Procedure::Prepare) {
             tw.returnStatus(0);
             tw.returnInt(0, params.value(0).name, *newHandle);
             tw.done(DoneKind::DoneProc, more, 0, 0);
             return;
         }
-        declarations = textAt(1).value_or(QString());
-        statement = *textAt(2);
+        declarations = prepared.declarations;
+        statement = prepared.text;
         firstValue = 3;
         break;
     }

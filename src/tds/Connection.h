@@ -66,7 +66,7 @@ private:
     bool answer(const Incoming& message);
     void runBatch(TokenWriter& tw, const QString& text, bool inProc, int lineOffset);
     void runRpc(TokenWriter& tw, const QList<RpcCall>& calls);
-    // One call; false when the call is malformed (the request fails with a message).
+    // One call; a call the server cannot run ends with an error message and an error DONEPROC.
     void runCall(TokenWriter& tw, const RpcCall& call, bool last);
     void runTransactionRequest(TokenWriter& tw, const TransactionRequest& request);
     void noteTransaction(TokenWriter& tw, int before);

@@ -1,6 +1,7 @@
 #include "tds/RpcValues.h"
 
 #include "tds/Wire.h"
+#include "tsql/SqlText.h"
 
 #include <QDateTime>
 #include <QUuid>
@@ -14,20 +15,19 @@ namespace {
 // The most bytes one parameter value may hold (a (max) value sent in chunks included).
 constexpr quint64 MaxValueBytes = 64ULL << 20;
 
-QString quoted(const QString& s, bool unicode) {
-    QString escaped = s;
-    escaped.replace(u'\'', QStringLiteral("''"));
-    return (unicode ? QStringLiteral("N'") : QStringLiteral("'")) + escaped + u'\'';
-}
-
 QString hexLiteral(QByteArrayView b) {
     return QStringLiteral("0x") + QString::fromLatin1(b.toByteArray().toHex().toUpper());
 }
 
-QString decimalText(bool positive, const QByteArray& magnitudeLe, int scale) {
-    unsigned __int128 v = 0;
-    for (qsizetype i = magnitudeLe.size() - 1; i >= 0; --i)
-        v = (v << 8) | quint8(magnitudeLe[i]);
+// An unsigned integer of the bytes, least significant first.
+template <typename T = quint64> T littleEndian(QByteArrayView b) {
+    T v = 0;
+    for (qsizetype i = b.size() - 1; i >= 0; --i)
+        v = (v << 8) | quint8(b[i]);
+    return v;
+}
+
+QString decimalText(bool positive, unsigned __int128 v, int scale) {
     QString digits;
     do {
         digits.prepend(QChar(u'0' + int(v % 10)));
@@ -53,9 +53,6 @@ QString dateTimeText(const QDateTime& dt, bool withTime) {
            u'\'';
 }
 
-const QDate kDay0(1900, 1, 1);
-const QDate kDay1(1, 1, 1);
-
 qint64 signedOf(quint64 v, int bytes) {
     const int bits = bytes * 8;
     if (bits < 64 && (v & (1ULL << (bits - 1))))
@@ -63,17 +60,8 @@ qint64 signedOf(quint64 v, int bytes) {
     return qint64(v);
 }
 
-quint64 littleEndian(QByteArrayView b) {
-    quint64 v = 0;
-    for (qsizetype i = b.size() - 1; i >= 0; --i)
-        v = (v << 8) | quint8(b[i]);
-    return v;
-}
-
 struct TypeInfo {
     quint8 type = 0;
-    int maxLength = 0;
-    int precision = 0;
     int scale = 0;
 };
 
@@ -122,11 +110,7 @@ std::optional<QString> fixedLiteral(const TypeInfo& t, QByteArrayView b, RpcPara
             v = qint64((littleEndian(b.first(4)) << 32) | littleEndian(b.sliced(4)));
         else
             return std::nullopt;
-        QByteArray mag(8, '\0');
-        const quint64 a = v < 0 ? quint64(-(v + 1)) + 1 : quint64(v);
-        for (int i = 0; i < 8; ++i)
-            mag[i] = char((a >> (8 * i)) & 0xFF);
-        return decimalText(v >= 0, mag, 4);
+        return decimalText(v >= 0, v < 0 ? quint64(-(v + 1)) + 1 : quint64(v), 4);
     }
     case 0x37:
     case 0x3F:
@@ -134,13 +118,13 @@ std::optional<QString> fixedLiteral(const TypeInfo& t, QByteArrayView b, RpcPara
     case 0x6C: { // DECIMAL, NUMERIC (N)
         if (n < 2 || n > 17 || t.scale > 38)
             return std::nullopt;
-        return decimalText(b[0] != 0, b.sliced(1).toByteArray(), t.scale);
+        return decimalText(b[0] != 0, littleEndian<unsigned __int128>(b.sliced(1)), t.scale);
     }
     case 0x3A:
     case 0x3D:
     case 0x6F: { // SMALLDATETIME, DATETIME, DATETIMN
         if (n == 4) {
-            const QDateTime dt(kDay0.addDays(littleEndian(b.first(2))),
+            const QDateTime dt(DayZero1900.addDays(littleEndian(b.first(2))),
                                QTime(0, 0).addSecs(int(littleEndian(b.sliced(2))) * 60), Qt::UTC);
             return dateTimeText(dt, true);
         }
@@ -148,32 +132,29 @@ std::optional<QString> fixedLiteral(const TypeInfo& t, QByteArrayView b, RpcPara
             return std::nullopt;
         const qint64 days = signedOf(littleEndian(b.first(4)), 4);
         const qint64 ticks = qint64(littleEndian(b.sliced(4)));
-        const QDateTime dt(kDay0.addDays(days), QTime(0, 0).addMSecs(int((ticks * 10 + 1) / 3)), Qt::UTC);
+        const QDateTime dt(DayZero1900.addDays(days), QTime(0, 0).addMSecs(int((ticks * 10 + 1) / 3)),
+                           Qt::UTC);
         return dateTimeText(dt, true);
     }
     case 0x28: // DATEN
         if (n != 3)
             return std::nullopt;
-        return dateTimeText(QDateTime(kDay1.addDays(qint64(littleEndian(b))), QTime(0, 0), Qt::UTC), false);
+        return dateTimeText(QDateTime(DayZero1.addDays(qint64(littleEndian(b))), QTime(0, 0), Qt::UTC),
+                            false);
     case 0x2A: { // DATETIME2N: time in units of 10^-scale s, then the day
         if (n < 6 || n > 8 || t.scale > 7)
             return std::nullopt;
         quint64 units = littleEndian(b.first(n - 3));
         for (int s = t.scale; s < 7; ++s)
             units *= 10;
-        const QDateTime dt(kDay1.addDays(qint64(littleEndian(b.sliced(n - 3)))),
+        const QDateTime dt(DayZero1.addDays(qint64(littleEndian(b.sliced(n - 3)))),
                            QTime(0, 0).addMSecs(int((units / 10000) % 86400000)), Qt::UTC);
         return dateTimeText(dt, true);
     }
     case 0x24: { // GUID: the first three groups little-endian
         if (n != 16)
             return std::nullopt;
-        const QByteArray g = b.toByteArray();
-        QByteArray be;
-        for (const int i : {3, 2, 1, 0, 5, 4, 7, 6})
-            be.append(g[i]);
-        be.append(g.mid(8));
-        return u'\'' + QUuid::fromRfc4122(be).toString(QUuid::WithoutBraces).toUpper() + u'\'';
+        return u'\'' + QUuid::fromRfc4122(swapGuidOrder(b)).toString(QUuid::WithoutBraces).toUpper() + u'\'';
     }
     default:
         return std::nullopt;
@@ -212,33 +193,36 @@ bool isUnicodeType(quint8 type) {
 }
 
 // The literal of a character or binary value.
-QString bytesLiteral(quint8 type, const QByteArray& b, RpcParameter& p) {
+QString bytesLiteral(quint8 type, QByteArrayView b, RpcParameter& p) {
     if (!isCharType(type))
         return hexLiteral(b);
     const QString s = isUnicodeType(type) ? fromUcs2(b) : fromCp1252(b);
     p.text = s;
-    return quoted(s, true);
+    return u'N' + tsql::quoteString(s);
+}
+
+// A value sent in chunks, or NULL.
+bool readPlpValue(Reader& r, quint8 type, RpcParameter& p) {
+    bool isNull = false;
+    const auto b = readPlp(r, isNull);
+    if (!b)
+        return false;
+    p.literal = isNull ? QStringLiteral("NULL") : bytesLiteral(type, *b, p);
+    return r.ok();
 }
 
 bool readVariableLength(Reader& r, quint8 type, RpcParameter& p) {
     const quint16 maxLength = r.u16();
     if (isCharType(type))
         r.skip(5); // collation
-    if (maxLength == 0xFFFF) {
-        bool isNull = false;
-        const auto b = readPlp(r, isNull);
-        if (!b)
-            return false;
-        p.literal = isNull ? QStringLiteral("NULL") : bytesLiteral(type, *b, p);
-        return r.ok();
-    }
+    if (maxLength == 0xFFFF)
+        return readPlpValue(r, type, p);
     const quint16 length = r.u16();
     if (length == 0xFFFF) {
         p.literal = QStringLiteral("NULL");
         return r.ok();
     }
-    const QByteArrayView b = r.bytes(length);
-    p.literal = bytesLiteral(type, b.toByteArray(), p);
+    p.literal = bytesLiteral(type, r.bytes(length), p);
     return r.ok();
 }
 
@@ -253,9 +237,16 @@ bool readLongLength(Reader& r, quint8 type, RpcParameter& p) {
     }
     if (length > MaxValueBytes)
         return false;
-    const QByteArrayView b = r.bytes(length);
-    p.literal = bytesLiteral(type, b.toByteArray(), p);
+    p.literal = bytesLiteral(type, r.bytes(length), p);
     return r.ok();
+}
+
+// A value of `length` bytes of a fixed or byte-counted type.
+bool readFixedValue(Reader& r, const TypeInfo& t, qsizetype length, RpcParameter& p) {
+    const QByteArrayView b = r.bytes(length);
+    const auto lit = r.ok() ? fixedLiteral(t, b, p) : std::nullopt;
+    p.literal = lit.value_or(QString());
+    return lit.has_value();
 }
 
 int fixedLength(quint8 type) {
@@ -294,10 +285,7 @@ bool readParameterValue(Reader& r, RpcParameter& p) {
             p.literal = QStringLiteral("NULL");
             return true;
         }
-        const QByteArrayView b = r.bytes(fixed);
-        const auto lit = r.ok() ? fixedLiteral(t, b, p) : std::nullopt;
-        p.literal = lit.value_or(QString());
-        return lit.has_value();
+        return readFixedValue(r, t, fixed, p);
     }
     switch (t.type) {
     case 0x24:
@@ -312,10 +300,10 @@ bool readParameterValue(Reader& r, RpcParameter& p) {
     case 0x6C:
     case 0x28:
     case 0x2A: {
-        if (t.type != 0x28)
-            t.maxLength = t.type == 0x2A ? 0 : r.u8();
+        if (t.type != 0x28 && t.type != 0x2A)
+            r.skip(1); // maximum length
         if (t.type == 0x37 || t.type == 0x3F || t.type == 0x6A || t.type == 0x6C) {
-            t.precision = r.u8();
+            r.skip(1); // precision
             t.scale = r.u8();
         }
         if (t.type == 0x2A)
@@ -327,10 +315,7 @@ bool readParameterValue(Reader& r, RpcParameter& p) {
             p.literal = QStringLiteral("NULL");
             return true;
         }
-        const QByteArrayView b = r.bytes(length);
-        const auto lit = r.ok() ? fixedLiteral(t, b, p) : std::nullopt;
-        p.literal = lit.value_or(QString());
-        return lit.has_value();
+        return readFixedValue(r, t, length, p);
     }
     case 0xA5:
     case 0xA7:
@@ -346,12 +331,7 @@ bool readParameterValue(Reader& r, RpcParameter& p) {
     case 0xF1: { // XML: no schema collection taken
         if (r.u8() != 0)
             return false;
-        bool isNull = false;
-        const auto b = readPlp(r, isNull);
-        if (!b)
-            return false;
-        p.literal = isNull ? QStringLiteral("NULL") : bytesLiteral(t.type, *b, p);
-        return r.ok();
+        return readPlpValue(r, t.type, p);
     }
     default:
         return false;

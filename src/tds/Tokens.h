@@ -52,9 +52,7 @@ public:
     explicit TokenWriter(QString serverName)
         : m_server(std::move(serverName)) {}
 
-    Writer& out() { return m_w; }
     QByteArray take() { return std::exchange(m_w.data(), {}); }
-    bool isEmpty() const { return m_w.size() == 0; }
 
     void envChange(EnvChange type, const QString& newValue, const QString& oldValue);
     void envChangeBytes(EnvChange type, QByteArrayView newValue, QByteArrayView oldValue);

@@ -1,5 +1,7 @@
 #include "tds/Wire.h"
 
+#include <QtEndian>
+
 namespace tds {
 
 namespace {
@@ -86,8 +88,9 @@ void Writer::u32be(quint32 v) {
 }
 
 void Writer::ucs2(const QString& s) {
-    for (const QChar c : s)
-        u16(c.unicode());
+    const qsizetype at = m_data.size();
+    m_data.resize(at + s.size() * 2);
+    qToLittleEndian<quint16>(s.utf16(), s.size(), m_data.data() + at);
 }
 
 void Writer::bVarchar(const QString& s) {
@@ -107,6 +110,15 @@ void Writer::patchU16(qsizetype at, quint16 v) {
     m_data[at + 1] = char(v >> 8);
 }
 
+QByteArray swapGuidOrder(QByteArrayView sixteen) {
+    QByteArray out;
+    out.reserve(16);
+    for (const int i : {3, 2, 1, 0, 5, 4, 7, 6})
+        out.append(sixteen[i]);
+    out.append(sixteen.sliced(8));
+    return out;
+}
+
 QByteArray toUcs2(const QString& s) {
     Writer w;
     w.ucs2(s);
@@ -114,32 +126,9 @@ QByteArray toUcs2(const QString& s) {
 }
 
 QString fromUcs2(QByteArrayView bytes) {
-    QString s;
-    s.reserve(bytes.size() / 2);
-    for (qsizetype i = 0; i + 1 < bytes.size(); i += 2)
-        s.append(QChar(char16_t(quint8(bytes[i]) | (quint8(bytes[i + 1]) << 8))));
+    QString s(bytes.size() / 2, Qt::Uninitialized);
+    qFromLittleEndian<quint16>(bytes.data(), s.size(), s.data());
     return s;
-}
-
-QByteArray toCp1252(const QString& s) {
-    QByteArray out;
-    out.reserve(s.size());
-    for (const QChar c : s) {
-        const char16_t u = c.unicode();
-        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
-            out.append(char(u));
-            continue;
-        }
-        char mapped = '?';
-        for (int i = 0; i < 32; ++i) {
-            if (kCp1252High[i] != 0 && kCp1252High[i] == u) {
-                mapped = char(0x80 + i);
-                break;
-            }
-        }
-        out.append(mapped);
-    }
-    return out;
 }
 
 QString fromCp1252(QByteArrayView bytes) {

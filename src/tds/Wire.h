@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QDate>
 #include <QString>
 
 namespace tds {
@@ -16,8 +17,6 @@ public:
         : m_data(data) {}
 
     bool ok() const { return m_ok; }
-    void fail() { m_ok = false; }
-    qsizetype pos() const { return m_pos; }
     qsizetype remaining() const { return m_ok ? m_data.size() - m_pos : 0; }
     bool atEnd() const { return remaining() == 0; }
 
@@ -65,12 +64,20 @@ private:
     QByteArray m_data;
 };
 
+// The first day of the day counts: datetime and smalldatetime count from 1900-01-01, date and
+// datetime2 from 0001-01-01.
+inline const QDate DayZero1900(1900, 1, 1);
+inline const QDate DayZero1(1, 1, 1);
+
+// A uniqueidentifier keeps its first three groups little-endian on the wire: the same reordering
+// of its 16 bytes turns RFC 4122 order into the wire's and back.
+QByteArray swapGuidOrder(QByteArrayView sixteen);
+
 QByteArray toUcs2(const QString& s);
 QString fromUcs2(QByteArrayView bytes);
 
-// Windows code page 1252, the code page of the server's collation: characters it lacks
-// become '?', as SQL Server converts them for a varchar column.
-QByteArray toCp1252(const QString& s);
+// Windows code page 1252, the code page of the server's collation (the text of varchar
+// parameters).
 QString fromCp1252(QByteArrayView bytes);
 
 } // namespace tds

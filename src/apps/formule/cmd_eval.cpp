@@ -41,12 +41,11 @@ QList<check::TrialInput> inputs(const QCommandLineParser& parser, const check::T
     }
     for (const QString& value : parser.values(CategoryOption)) {
         const auto [id, text] = assignment(value, CategoryOption);
-        if (parseWholeNumber(id).error.size() > 0)
+        const WholeNumber number = parseWholeNumber(id);
+        if (!number.error.isEmpty())
             throw Usage{
                 QStringLiteral("--category takes the category's id, a whole number, not \"%1\"").arg(id)};
-        out.append(
-            {{check::TrialElement::Kind::Category, QString::number(parseWholeNumber(id).value), {}, false},
-             text});
+        out.append({{check::TrialElement::Kind::Category, QString::number(number.value), {}, false}, text});
     }
     for (const QString& value : parser.values(VariantOption)) {
         const auto [code, text] = assignment(value, VariantOption);

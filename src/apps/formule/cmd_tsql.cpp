@@ -3,7 +3,6 @@
 #include "ado/Ado.h"
 #include "apps/formule/Command.h"
 #include "check/GuardedRun.h"
-#include "host/TranslationService.h"
 
 using namespace formule_cli;
 
@@ -36,9 +35,7 @@ int runCheckSql(Context& ctx, const QCommandLineParser&, const QStringList& posi
         return ExitNegative;
     }
     if (!outcome.accepted()) {
-        *ctx.out << check::describeFailure(outcome, 0, [&ctx](const QString& italian) {
-            return ctx.translation ? ctx.translation->Traduci(italian) : italian;
-        }) << "\n";
+        *ctx.out << check::describeFailure(outcome, 0, hostServices(ctx).f.translate) << "\n";
         return ExitNegative;
     }
     *ctx.out << "OK\n";
