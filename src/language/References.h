@@ -168,12 +168,8 @@ private:
     std::optional<core::Variant> firstValue(const QString& statement, const QString& field);
 
     const Services& m_services;
-    LookupAnswers m_own; // the answers of this look-up alone, when the services keep none
-    LookupAnswers& m_answers;
-    QHash<QString, core::Variant>& m_categoryIds;
-    QHash<QString, qint16>& m_dataTypes;
-    QHash<QString, std::optional<QString>>& m_categoryLabels;
-    QHash<QString, std::optional<QString>>& m_variantLabels;
+    LookupAnswers m_own;      // the answers of this look-up alone, when the services keep none
+    LookupAnswers& m_answers; // m_own, or the services' answers
     qint64 m_statements = 0;
 };
 
