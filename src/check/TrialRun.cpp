@@ -300,10 +300,7 @@ TrialResult runTrial(ado::Connection& connection, const QString& sql, const QLis
         result.executedLines = formulaLines(*outcome.executedLines, batch);
     if (!outcome.accepted()) {
         result.message = describeFailure(outcome, batch.prefixLines, options.translate);
-        const int line = outcome.refused            ? outcome.refused->line
-                         : outcome.errors.isEmpty() ? 0
-                                                    : outcome.errors.first().line;
-        const int formulaLine = line - batch.prefixLines;
+        const int formulaLine = outcome.failureLine() - batch.prefixLines;
         result.formulaLine = formulaLine > 0 && formulaLine <= batch.formulaLines ? formulaLine : 0;
         return result;
     }
