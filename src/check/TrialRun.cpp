@@ -34,10 +34,10 @@ TrialElement variableElement(const DeclaredVariable& v) {
 // The value a marker of a sub-query compares with, as the user names the element: the id
 // without its blanks, the code without its quotes.
 QString markerKey(const QString& value, refs::Kind kind) {
-    QString key = refs::trimBlanks(value);
-    if (kind == refs::Kind::Variant && key.size() >= 2 && key.startsWith(u'\'') && key.endsWith(u'\''))
-        key = key.mid(1, key.size() - 2).replace(QStringLiteral("''"), QStringLiteral("'"));
-    return key;
+    if (kind == refs::Kind::Variant)
+        if (std::optional<QString> code = refs::variantCodeOfValue(value))
+            return *code;
+    return refs::trimBlanks(value);
 }
 
 void appendReferences(QList<TrialElement>& out, const QString& sql, refs::Kind kind) {

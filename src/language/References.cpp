@@ -164,6 +164,13 @@ QString trimBlanks(const QString& s) {
     return rtrimBlanks(s.mid(begin));
 }
 
+std::optional<QString> variantCodeOfValue(const QString& markerValue) {
+    const QString quoted = trimBlanks(markerValue);
+    if (quoted.size() < 2 || !quoted.startsWith(u'\'') || !quoted.endsWith(u'\''))
+        return std::nullopt;
+    return quoted.mid(1, quoted.size() - 2).replace(QStringLiteral("''"), QStringLiteral("'"));
+}
+
 QString sqlLiteral(const QString& value) {
     QString literal;
     literal.reserve(value.size() + 2);

@@ -82,6 +82,11 @@ QString numberText(const core::Variant& value);
 QString rtrimBlanks(const QString& s);
 QString trimBlanks(const QString& s);
 
+// The variant code a sub-query compares with, from the value after its marker ("'V01' "): the
+// text between the quotes with doubled quotes undone; nullopt when the value is no single-quoted
+// literal.
+std::optional<QString> variantCodeOfValue(const QString& markerValue);
+
 // A T-SQL string literal holding `value`: quotes around it, quotes inside doubled, so the
 // value can never end the literal early.
 QString sqlLiteral(const QString& value);
