@@ -100,12 +100,16 @@ TrialLiteral numberLiteral(QString text, const TrialElement& element, const tsql
 
 } // namespace
 
-QList<TrialElement> trialOutputs() {
-    QList<TrialElement> out;
-    for (const DeclaredVariable& v : declaredVariables())
-        if (v.variable.startsWith(OutputPrefix))
-            out.append(variableElement(v));
-    return out;
+const QList<TrialElement>& trialOutputs() {
+    // The declarations never change: the list is made once.
+    static const QList<TrialElement> outputs = [] {
+        QList<TrialElement> out;
+        for (const DeclaredVariable& v : declaredVariables())
+            if (v.variable.startsWith(OutputPrefix))
+                out.append(variableElement(v));
+        return out;
+    }();
+    return outputs;
 }
 
 std::optional<TrialElement> declaredElement(const QString& name) {
@@ -279,8 +283,7 @@ TrialResult runTrial(ado::Connection& connection, const QString& sql, const QLis
                      const TrialOptions& options) {
     TrialResult result;
     const TrialBatch batch = trialBatch(sql, inputs, options.translate);
-    const QList<TrialElement> outputs = trialOutputs();
-    for (const TrialElement& out : outputs)
+    for (const TrialElement& out : trialOutputs())
         result.outputs.append({out, std::nullopt, std::nullopt});
     if (!batch.refusedKey.isEmpty()) {
         result.refusedKey = batch.refusedKey;
