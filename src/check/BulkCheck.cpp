@@ -3,7 +3,6 @@
 #include "ado/Ado.h"
 #include "check/SyntaxCheck.h"
 #include "check/TextBox.h"
-#include "core/EditingContext.h"
 #include "language/FormulaLanguage.h"
 #include "language/References.h"
 #include "language/StoredFormulas.h"
@@ -175,17 +174,7 @@ BulkCheck::BulkCheck(BulkCheckOptions options)
 }
 
 qint64 BulkCheck::countRecords(ado::Connection& connection, std::optional<int> context) {
-    qint64 count = 0;
-    for (const core::EditingContext& c : core::editingContexts()) {
-        if (context && *context != c.number)
-            continue;
-        const ado::RecordsetPtr rs =
-            connection.Execute(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2 IS NOT NULL")
-                                   .arg(QString::fromLatin1(c.table), QString::fromLatin1(c.formulaColumn)));
-        if (rs && rs->IsOpen() && !rs->IsEOF())
-            count += rs->GetFields().Item(0).Value().toInt64();
-    }
-    return count;
+    return language::StoredFormulaReader::count(connection, context);
 }
 
 BulkSummary BulkCheck::run(ado::Connection& connection,

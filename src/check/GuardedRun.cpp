@@ -25,6 +25,14 @@ GuardedOutcome run(ado::Connection& connection, const QString& batch, const ado:
 
 } // namespace
 
+int GuardedOutcome::failureLine() const {
+    return refused ? refused->line : errors.isEmpty() ? 0 : errors.first().line;
+}
+
+int GuardedOutcome::failureColumn() const {
+    return refused ? refused->column : errors.isEmpty() ? 0 : errors.first().column;
+}
+
 ado::CommandLimits checkLimits() {
     ado::CommandLimits limits;
     limits.timeoutMs = 10000;

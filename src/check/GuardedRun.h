@@ -24,6 +24,10 @@ struct GuardedOutcome {
     int transactionCountAfter = 1;           // a batch that leaves another count is not accepted
     std::optional<QList<int>> executedLines; // traced runs on the embedded engine (see ado::IsolatedOutcome)
     bool accepted() const { return !refused && errors.isEmpty() && transactionCountAfter == 1; }
+    // Where the first message of a run that was not accepted points in the batch: the refused
+    // statement's or the first error's line and column (0 when there is none).
+    int failureLine() const;
+    int failureColumn() const;
 };
 
 // Runs a batch a user wrote on the connection so that nothing it does stays: the statement

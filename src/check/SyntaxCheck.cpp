@@ -96,12 +96,8 @@ bool SyntaxCheck::runBatch(ado::Connection* connection) {
         runGuarded(*connection, m_batch, m_options.limits, m_prefixLength, declarationLines());
     if (outcome.accepted())
         return true;
-    const int line = outcome.refused            ? outcome.refused->line
-                     : outcome.errors.isEmpty() ? 0
-                                                : outcome.errors.first().line;
-    const int column = outcome.refused            ? outcome.refused->column
-                       : outcome.errors.isEmpty() ? 0
-                                                  : outcome.errors.first().column;
+    const int line = outcome.failureLine();
+    const int column = outcome.failureColumn();
     const int formulaLine = line - declarationLines();
     fail(describeFailure(outcome, declarationLines(), [this](const QString& text) { return tr(text); }),
          formulaLine > 0 ? formulaLine : 0, formulaLine > 0 ? line : 0, formulaLine > 0 ? column : 0);

@@ -34,10 +34,10 @@ TrialElement variableElement(const DeclaredVariable& v) {
 // The value a marker of a sub-query compares with, as the user names the element: the id
 // without its blanks, the code without its quotes.
 QString markerKey(const QString& value, refs::Kind kind) {
-    QString key = refs::trimBlanks(value);
-    if (kind == refs::Kind::Variant && key.size() >= 2 && key.startsWith(u'\'') && key.endsWith(u'\''))
-        key = key.mid(1, key.size() - 2).replace(QStringLiteral("''"), QStringLiteral("'"));
-    return key;
+    if (kind == refs::Kind::Variant)
+        if (std::optional<QString> code = refs::variantCodeOfValue(value))
+            return *code;
+    return refs::trimBlanks(value);
 }
 
 void appendReferences(QList<TrialElement>& out, const QString& sql, refs::Kind kind) {
@@ -100,12 +100,16 @@ TrialLiteral numberLiteral(QString text, const TrialElement& element, const tsql
 
 } // namespace
 
-QList<TrialElement> trialOutputs() {
-    QList<TrialElement> out;
-    for (const DeclaredVariable& v : declaredVariables())
-        if (v.variable.startsWith(OutputPrefix))
-            out.append(variableElement(v));
-    return out;
+const QList<TrialElement>& trialOutputs() {
+    // The declarations never change: the list is made once.
+    static const QList<TrialElement> outputs = [] {
+        QList<TrialElement> out;
+        for (const DeclaredVariable& v : declaredVariables())
+            if (v.variable.startsWith(OutputPrefix))
+                out.append(variableElement(v));
+        return out;
+    }();
+    return outputs;
 }
 
 std::optional<TrialElement> declaredElement(const QString& name) {
@@ -279,8 +283,7 @@ TrialResult runTrial(ado::Connection& connection, const QString& sql, const QLis
                      const TrialOptions& options) {
     TrialResult result;
     const TrialBatch batch = trialBatch(sql, inputs, options.translate);
-    const QList<TrialElement> outputs = trialOutputs();
-    for (const TrialElement& out : outputs)
+    for (const TrialElement& out : trialOutputs())
         result.outputs.append({out, std::nullopt, std::nullopt});
     if (!batch.refusedKey.isEmpty()) {
         result.refusedKey = batch.refusedKey;
@@ -300,10 +303,7 @@ TrialResult runTrial(ado::Connection& connection, const QString& sql, const QLis
         result.executedLines = formulaLines(*outcome.executedLines, batch);
     if (!outcome.accepted()) {
         result.message = describeFailure(outcome, batch.prefixLines, options.translate);
-        const int line = outcome.refused            ? outcome.refused->line
-                         : outcome.errors.isEmpty() ? 0
-                                                    : outcome.errors.first().line;
-        const int formulaLine = line - batch.prefixLines;
+        const int formulaLine = outcome.failureLine() - batch.prefixLines;
         result.formulaLine = formulaLine > 0 && formulaLine <= batch.formulaLines ? formulaLine : 0;
         return result;
     }

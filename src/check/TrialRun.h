@@ -29,7 +29,7 @@ struct TrialElement {
 QList<TrialElement> trialElements(const QString& sql);
 
 // The output variables (@OUT...), in the order of the declaration block.
-QList<TrialElement> trialOutputs();
+const QList<TrialElement>& trialOutputs();
 
 // The declared variable `name` ("@ATTPREZZO", any case), or nullopt.
 std::optional<TrialElement> declaredElement(const QString& name);

@@ -10,7 +10,7 @@ qsizetype PositionMap::spanAtOrBefore(qsizetype target) const {
     return it == m_spans.begin() ? -1 : qsizetype(it - m_spans.begin()) - 1;
 }
 
-qsizetype PositionMap::startOf(qsizetype target) const {
+qsizetype PositionMap::toSource(qsizetype target) const {
     const qsizetype k = spanAtOrBefore(target);
     if (k < 0)
         return target;
@@ -22,7 +22,7 @@ qsizetype PositionMap::startOf(qsizetype target) const {
 
 qsizetype PositionMap::endOf(qsizetype targetEnd) const {
     if (targetEnd <= 0)
-        return startOf(targetEnd);
+        return toSource(targetEnd);
     const qsizetype k = spanAtOrBefore(targetEnd - 1);
     if (k < 0)
         return targetEnd;
@@ -32,12 +32,8 @@ qsizetype PositionMap::endOf(qsizetype targetEnd) const {
     return targetEnd - s.tEnd() + s.sEnd();
 }
 
-qsizetype PositionMap::toSource(qsizetype target) const {
-    return startOf(target);
-}
-
 std::pair<qsizetype, qsizetype> PositionMap::sourceRange(qsizetype targetStart, qsizetype targetEnd) const {
-    const qsizetype start = startOf(targetStart);
+    const qsizetype start = toSource(targetStart);
     return {start, std::max(start, endOf(std::max(targetStart, targetEnd)))};
 }
 
@@ -64,7 +60,7 @@ void PositionMap::apply(const std::vector<Edit>& round) {
             s.tStart += shift;
             out.push_back(s);
         }
-        const qsizetype sourceStart = startOf(e.start);
+        const qsizetype sourceStart = toSource(e.start);
         const qsizetype sourceEnd = e.length > 0 ? endOf(end) : sourceStart;
         while (i < m_spans.size() && (m_spans[i].tStart < end ||
                                       (e.length == 0 && m_spans[i].tStart == end && m_spans[i].tLength == 0)))

@@ -39,7 +39,6 @@ public:
     bool isReplaced(qsizetype target) const;
 
     void clear() { m_spans.clear(); }
-    qsizetype replacementCount() const { return qsizetype(m_spans.size()); }
 
 private:
     // A replaced stretch: target [tStart, tStart + tLength) came from source
@@ -54,7 +53,6 @@ private:
     };
     // The last span starting at or before `target`, or -1.
     qsizetype spanAtOrBefore(qsizetype target) const;
-    qsizetype startOf(qsizetype target) const;
     qsizetype endOf(qsizetype targetEnd) const;
 
     std::vector<Span> m_spans; // by target position, not overlapping

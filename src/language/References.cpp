@@ -164,6 +164,13 @@ QString trimBlanks(const QString& s) {
     return rtrimBlanks(s.mid(begin));
 }
 
+std::optional<QString> variantCodeOfValue(const QString& markerValue) {
+    const QString quoted = trimBlanks(markerValue);
+    if (quoted.size() < 2 || !quoted.startsWith(u'\'') || !quoted.endsWith(u'\''))
+        return std::nullopt;
+    return quoted.mid(1, quoted.size() - 2).replace(QStringLiteral("''"), QStringLiteral("'"));
+}
+
 QString sqlLiteral(const QString& value) {
     QString literal;
     literal.reserve(value.size() + 2);
@@ -206,11 +213,7 @@ std::optional<QString> variantLabelStatement(const QString& quotedCode) {
 
 Lookup::Lookup(const Services& services)
     : m_services(services)
-    , m_answers(services.answers ? *services.answers : m_own)
-    , m_categoryIds(m_answers.categoryIds)
-    , m_dataTypes(m_answers.dataTypes)
-    , m_categoryLabels(m_answers.categoryLabels)
-    , m_variantLabels(m_answers.variantLabels) {}
+    , m_answers(services.answers ? *services.answers : m_own) {}
 
 std::shared_ptr<ado::Recordset> Lookup::execute(const QString& statement) {
     if (m_services.execute) {
@@ -237,11 +240,11 @@ std::optional<core::Variant> Lookup::firstValue(const QString& statement, const 
 
 core::Variant Lookup::lookupCategoryId(const QString& reference) {
     const QString code = rtrimBlanks(referenceCode(reference));
-    if (auto it = m_categoryIds.constFind(code); it != m_categoryIds.constEnd())
+    if (auto it = m_answers.categoryIds.constFind(code); it != m_answers.categoryIds.constEnd())
         return it.value();
     const auto value = firstValue(categoryIdStatement(code), QStringLiteral("CM01_IDCATEGORIA"));
     core::Variant id = value ? *value : core::Variant::fromInt16(0);
-    m_categoryIds.insert(code, id);
+    m_answers.categoryIds.insert(code, id);
     return id;
 }
 
@@ -250,11 +253,11 @@ qint16 Lookup::getCategoryDataType(const core::Variant& id) {
 }
 
 qint16 Lookup::getCategoryDataType(const core::Variant&, const QString& idText) {
-    if (auto it = m_dataTypes.constFind(idText); it != m_dataTypes.constEnd())
+    if (auto it = m_answers.dataTypes.constFind(idText); it != m_answers.dataTypes.constEnd())
         return it.value();
     const auto value = firstValue(categoryDataTypeStatement(idText), QStringLiteral("CM01_INDTIPODATO"));
     const qint16 dataType = value ? value->toInt16() : qint16(0); // a null code raises here
-    m_dataTypes.insert(idText, dataType);
+    m_answers.dataTypes.insert(idText, dataType);
     return dataType;
 }
 
@@ -267,7 +270,7 @@ std::optional<QString> Lookup::lookupCategoryLabel(const core::Variant& id) {
 std::optional<QString> Lookup::lookupCategoryLabel(const core::Variant& id, const QString& idText) {
     if (!id.isNumeric() || id.toDecimal().compare(core::Decimal()) <= 0)
         return std::nullopt;
-    if (auto it = m_categoryLabels.constFind(idText); it != m_categoryLabels.constEnd())
+    if (auto it = m_answers.categoryLabels.constFind(idText); it != m_answers.categoryLabels.constEnd())
         return it.value();
     std::optional<QString> label;
     if (const auto value = firstValue(categoryLabelStatement(idText), QString())) {
@@ -275,7 +278,7 @@ std::optional<QString> Lookup::lookupCategoryLabel(const core::Variant& id, cons
         if (!text.isEmpty())
             label = text;
     }
-    m_categoryLabels.insert(idText, label);
+    m_answers.categoryLabels.insert(idText, label);
     return label;
 }
 
@@ -283,7 +286,7 @@ std::optional<QString> Lookup::lookupVariantLabel(const QString& quotedCode) {
     const QString code = trimBlanks(quotedCode);
     if (code.isEmpty())
         return std::nullopt;
-    if (auto it = m_variantLabels.constFind(code); it != m_variantLabels.constEnd())
+    if (auto it = m_answers.variantLabels.constFind(code); it != m_answers.variantLabels.constEnd())
         return it.value();
     std::optional<QString> label;
     if (const auto statement = variantLabelStatement(code)) {
@@ -293,7 +296,7 @@ std::optional<QString> Lookup::lookupVariantLabel(const QString& quotedCode) {
                 label = text;
         }
     }
-    m_variantLabels.insert(code, label);
+    m_answers.variantLabels.insert(code, label);
     return label;
 }
 
@@ -356,7 +359,7 @@ void Lookup::prefetchCategoryCodes(const QString& text) {
         if (close < 0)
             break;
         const QString code = rtrimBlanks(referenceCode(text.mid(open + 1, close - open - 1)));
-        if (!code.isEmpty() && !m_categoryIds.contains(code) && !codeSet.contains(code)) {
+        if (!code.isEmpty() && !m_answers.categoryIds.contains(code) && !codeSet.contains(code)) {
             codes.append(code);
             codeSet.insert(code);
         }
@@ -375,12 +378,12 @@ void Lookup::prefetchCategoryCodes(const QString& text) {
           literals}},
         [&](const QList<core::Variant>& row) {
             const QString code = rtrimBlanks(core::RTrimN(row.value(0)).toString());
-            if (!codeSet.contains(code) || m_categoryIds.contains(code))
+            if (!codeSet.contains(code) || m_answers.categoryIds.contains(code))
                 return;
-            m_categoryIds.insert(code, row.value(1));
+            m_answers.categoryIds.insert(code, row.value(1));
             if (row.value(1).isNumeric()) {
                 if (const auto type = dataTypeOf(row.value(2)))
-                    m_dataTypes.insert(numberText(row.value(1)), *type);
+                    m_answers.dataTypes.insert(numberText(row.value(1)), *type);
             }
         });
 }
@@ -429,7 +432,7 @@ void Lookup::prefetchLabels(const QStringList& categoryValues, const QStringList
             if (!id.isNumeric() || id.toDecimal().compare(core::Decimal()) <= 0)
                 continue;
             const QString idText = numberText(id);
-            if (!m_categoryLabels.contains(idText) && !idSet.contains(idText)) {
+            if (!m_answers.categoryLabels.contains(idText) && !idSet.contains(idText)) {
                 ids.append(idText);
                 idSet.insert(idText);
             }
@@ -446,7 +449,7 @@ void Lookup::prefetchLabels(const QStringList& categoryValues, const QStringList
         if (code.size() < 2 || !code.startsWith(u'\'') || !code.endsWith(u'\''))
             continue;
         const QString value = code.mid(1, code.size() - 2);
-        if (!m_variantLabels.contains(code) && !codeIndex.contains(value)) {
+        if (!m_answers.variantLabels.contains(code) && !codeIndex.contains(value)) {
             codeIndex.insert(value, codes.size());
             codes.append(code);
             codeLiterals.append(sqlLiteral(value));
@@ -478,23 +481,23 @@ void Lookup::prefetchLabels(const QStringList& categoryValues, const QStringList
                 if (!idSet.contains(idText) || answered.contains(idText))
                     return;
                 answered.insert(idText);
-                m_categoryLabels.insert(idText, answer);
+                m_answers.categoryLabels.insert(idText, answer);
                 if (const auto type = dataTypeOf(row.at(3)))
-                    m_dataTypes.insert(idText, *type);
+                    m_answers.dataTypes.insert(idText, *type);
                 return;
             }
             // Codes compare as the server compares them (collation, trailing blanks): only a row
             // whose code is the requested one character for character answers for it.
             const qsizetype i = codeIndex.value(rtrimBlanks(core::RTrimN(row.at(1)).toString()), -1);
-            if (i >= 0 && !m_variantLabels.contains(codes[i]))
-                m_variantLabels.insert(codes[i], answer);
+            if (i >= 0 && !m_answers.variantLabels.contains(codes[i]))
+                m_answers.variantLabels.insert(codes[i], answer);
         });
     // Numbers compare exactly: an id the statement did not return is in no row.
     if (complete) {
         for (const QString& idText : std::as_const(ids)) {
             if (!answered.contains(idText)) {
-                m_categoryLabels.insert(idText, std::nullopt);
-                m_dataTypes.insert(idText, 0);
+                m_answers.categoryLabels.insert(idText, std::nullopt);
+                m_answers.dataTypes.insert(idText, 0);
             }
         }
     }

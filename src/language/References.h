@@ -82,6 +82,11 @@ QString numberText(const core::Variant& value);
 QString rtrimBlanks(const QString& s);
 QString trimBlanks(const QString& s);
 
+// The variant code a sub-query compares with, from the value after its marker ("'V01' "): the
+// text between the quotes with doubled quotes undone; nullopt when the value is no single-quoted
+// literal.
+std::optional<QString> variantCodeOfValue(const QString& markerValue);
+
 // A T-SQL string literal holding `value`: quotes around it, quotes inside doubled, so the
 // value can never end the literal early.
 QString sqlLiteral(const QString& value);
@@ -168,12 +173,8 @@ private:
     std::optional<core::Variant> firstValue(const QString& statement, const QString& field);
 
     const Services& m_services;
-    LookupAnswers m_own; // the answers of this look-up alone, when the services keep none
-    LookupAnswers& m_answers;
-    QHash<QString, core::Variant>& m_categoryIds;
-    QHash<QString, qint16>& m_dataTypes;
-    QHash<QString, std::optional<QString>>& m_categoryLabels;
-    QHash<QString, std::optional<QString>>& m_variantLabels;
+    LookupAnswers m_own;      // the answers of this look-up alone, when the services keep none
+    LookupAnswers& m_answers; // m_own, or the services' answers
     qint64 m_statements = 0;
 };
 

@@ -34,10 +34,15 @@ public:
     // The next record, or nullopt at the end. Throws core::ComError when a statement fails.
     std::optional<StoredFormula> next();
 
+    // How many records a reader of `context` reads (one count statement per table).
+    static qint64 count(ado::Connection& connection, std::optional<int> context);
+
     // The statement that reads the page of `context` after `lastId` (nullopt: the first page).
-    static QString pageStatement(int context, std::optional<qint64> lastId, int pageSize = PageSize);
+    static QString pageStatement(int context, std::optional<qint64> lastId);
 
 private:
+    // The contexts a reader of `context` goes through, in their order.
+    static QList<int> contextsOf(std::optional<int> context);
     bool fetchPage();
 
     ado::Connection& m_connection;

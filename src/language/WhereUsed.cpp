@@ -37,12 +37,8 @@ QString codeOf(const QString& inner) {
 // The code a variant sub-query compares with, from its quoted value ("'V01' "): quotes undone,
 // trailing blanks removed as CHAR comparison does.
 QString variantCodeOf(const QString& quotedValue) {
-    const QString quoted = refs::trimBlanks(quotedValue);
-    if (quoted.size() < 2 || !quoted.startsWith(u'\'') || !quoted.endsWith(u'\''))
-        return {};
-    QString code = quoted.mid(1, quoted.size() - 2);
-    code.replace(QStringLiteral("''"), QStringLiteral("'"));
-    return refs::rtrimBlanks(code);
+    const std::optional<QString> code = refs::variantCodeOfValue(quotedValue);
+    return code ? refs::rtrimBlanks(*code) : QString();
 }
 
 bool sameNumber(const QString& a, const QString& b) {
