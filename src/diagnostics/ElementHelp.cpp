@@ -53,16 +53,12 @@ QString valueTypeText(int code) {
     }
 }
 
-// Variable -> type of every line of the declarations the check sends ("declare @V as T").
+// Variable -> type of the declarations the check sends.
 const QHash<QString, QString>& declaredTypes() {
     static const QHash<QString, QString> types = [] {
         QHash<QString, QString> out;
-        for (const QString& line :
-             check::CheckDeclarations().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)) {
-            const QStringList words = line.split(u' ', Qt::SkipEmptyParts);
-            if (words.size() >= 4 && words.at(2).compare(QLatin1String("as"), Qt::CaseInsensitive) == 0)
-                out.insert(words.at(1).toUpper(), words.at(3));
-        }
+        for (const check::DeclaredVariable& v : check::declaredVariables())
+            out.insert(v.variable, v.type);
         return out;
     }();
     return types;

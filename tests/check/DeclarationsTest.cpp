@@ -105,4 +105,19 @@ TEST(Declarations, CheckDeclarationsAddTheOptionAfterTheBlock) {
               QStringLiteral("declare @DO30_OPZIONE_MG5E                    AS CHAR(20)\r\n"));
 }
 
+// The list of variables and types is the block read line by line ("declare @V as T"), the option
+// last: the element help and the trial run use the list, the check sends the text.
+TEST(Declarations, DeclaredVariablesAreTheLinesOfTheCheckDeclarations) {
+    QStringList fromText;
+    for (const QString& line : check::CheckDeclarations().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)) {
+        const QStringList words = line.split(u' ', Qt::SkipEmptyParts);
+        ASSERT_EQ(words.size(), 4) << line.toStdString();
+        fromText << words.at(1).toUpper() + u' ' + words.at(3);
+    }
+    QStringList fromList;
+    for (const check::DeclaredVariable& v : check::declaredVariables())
+        fromList << v.variable + u' ' + v.type;
+    EXPECT_EQ(fromList, fromText);
+}
+
 } // namespace
