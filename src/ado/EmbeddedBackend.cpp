@@ -1,9 +1,8 @@
 #include "ado/Backends.h"
+#include "tsql/DatabaseFile.h"
 #include "tsql/Engine.h"
 
 #include <QFileInfo>
-#include <QSqlError>
-#include <QSqlQuery>
 
 #include <atomic>
 
@@ -65,38 +64,16 @@ EmbeddedBackend::EmbeddedBackend(const ConnectionString& cs) {
     if (info.isDir())
         failOpen(QStringLiteral("\"%1\" is a directory, not a database file (key Data Source)").arg(path));
 
-    m_name = uniqueConnectionName();
-    QString driverText;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-        bool ok = db.isValid();
-        if (!ok) {
-            driverText = QStringLiteral("The SQLite driver QSQLITE is not available");
-        } else {
-            db.setDatabaseName(path);
-            ok = db.open();
-            if (!ok) {
-                driverText = db.lastError().text();
-            } else {
-                // SQLite opens any file lazily: reading the catalogue tells a database from
-                // another kind of file without writing anything.
-                QSqlQuery probe(db);
-                ok = probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
-                if (!ok)
-                    driverText = probe.lastError().text();
-            }
-        }
-        if (ok) {
-            m_engine = std::make_unique<tsql::Engine>(db);
-            return;
-        }
-        db.close();
+    const QString name = uniqueConnectionName();
+    const std::optional<QString> driverText = tsql::openDatabaseFile(name, path);
+    if (!driverText) {
+        m_name = name;
+        m_engine = std::make_unique<tsql::Engine>(QSqlDatabase::database(name, false));
+        return;
     }
-    QSqlDatabase::removeDatabase(m_name);
-    m_name.clear();
     failOpen(
-        QStringLiteral("\"%1\" cannot be opened as a database (key Data Source): %2").arg(path, driverText),
-        driverText);
+        QStringLiteral("\"%1\" cannot be opened as a database (key Data Source): %2").arg(path, *driverText),
+        *driverText);
 }
 
 EmbeddedBackend::~EmbeddedBackend() {
@@ -107,12 +84,7 @@ void EmbeddedBackend::close() {
     if (m_name.isEmpty())
         return;
     m_engine.reset();
-    {
-        QSqlDatabase db = QSqlDatabase::database(m_name, false);
-        if (db.isOpen())
-            db.close();
-    }
-    QSqlDatabase::removeDatabase(m_name);
+    tsql::closeDatabase(m_name);
     m_name.clear();
 }
 

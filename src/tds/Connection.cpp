@@ -2,10 +2,10 @@
 
 #include "tds/RpcBatch.h"
 #include "tds/Tokens.h"
+#include "tsql/DatabaseFile.h"
 #include "tsql/Session.h"
 
 #include <QSqlDatabase>
-#include <QSqlQuery>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -78,12 +78,7 @@ void ClientConnection::closeSession() {
     m_session.reset();
     if (m_dbConnection.isEmpty())
         return;
-    {
-        QSqlDatabase db = QSqlDatabase::database(m_dbConnection, false);
-        if (db.isOpen())
-            db.close();
-    }
-    QSqlDatabase::removeDatabase(m_dbConnection);
+    tsql::closeDatabase(m_dbConnection);
     m_dbConnection.clear();
 }
 
@@ -318,15 +313,11 @@ bool ClientConnection::login(const QByteArray& payload) {
 }
 
 bool ClientConnection::openSession() {
-    m_dbConnection = nextConnectionName();
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_dbConnection);
-    db.setDatabaseName(m_config.databasePath);
-    if (!db.open())
+    const QString name = nextConnectionName();
+    if (tsql::openDatabaseFile(name, m_config.databasePath))
         return false;
-    QSqlQuery probe(db);
-    if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
-        return false;
-    m_session = std::make_unique<tsql::Session>(db);
+    m_dbConnection = name;
+    m_session = std::make_unique<tsql::Session>(QSqlDatabase::database(name, false));
     tsql::Limits limits;
     limits.timeoutMs = m_config.batchTimeoutMs;
     m_session->setLimits(limits);
