@@ -158,8 +158,7 @@ CheckedFormula FormulaChecker::check(const language::StoredFormula& record) {
         result.line = firstReferenceLine(shown);
         return result;
     }
-    shown.replace(QLatin1String("''"), QLatin1String("'"));
-    p.box.setText(shown);
+    p.box.setText(language::singledQuotes(shown));
     if (p.check.CheckFormula(false).isEmpty()) {
         result.verdict = Verdict::Error;
         result.message = p.check.lastServerMessage();

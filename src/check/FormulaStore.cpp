@@ -4,6 +4,7 @@
 #include "check/Messages.h"
 #include "core/NullSafe.h"
 #include "language/References.h"
+#include "language/StoredFormulas.h"
 
 namespace check {
 
@@ -114,7 +115,7 @@ void FormulaStore::UpdateFormula() {
             },
             [&] {
                 if (executing(false))
-                    stored.replace(QStringLiteral("'"), QStringLiteral("''"));
+                    stored = language::doubledQuotes(stored);
             },
             [&] {
                 if (executing(false) && core::RTrimN(id()).toString().isEmpty())

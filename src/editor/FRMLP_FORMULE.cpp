@@ -28,6 +28,7 @@
 #include "host/controls/VxlRichTextBox.h"
 #include "instructions/FRMLP_ISTRUZIONI.h"
 #include "language/FormulaLanguage.h"
+#include "language/StoredFormulas.h"
 #include "tree/Insertion.h"
 #include "tree/StrutturaTree.h"
 #include "tree/TreeImages.h"
@@ -354,8 +355,7 @@ void FRMLP_FORMULE::Form_Activate() {
                      lockUnreadableFormula(stored);
                      return;
                  }
-                 shown.replace(QLatin1String("''"), QLatin1String("'"));
-                 TXT_FORMULA->SetText(shown);
+                 TXT_FORMULA->SetText(language::singledQuotes(shown));
                  RecordUndoState();
              }
          }});

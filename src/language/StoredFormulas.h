@@ -11,6 +11,15 @@ class Connection;
 
 namespace language {
 
+// A formula is stored with each quote of its text doubled ('' for '): the text the store
+// writes, and the text shown again from the display form of what it wrote.
+inline QString doubledQuotes(QString text) {
+    return text.replace(QStringLiteral("'"), QStringLiteral("''"));
+}
+inline QString singledQuotes(QString text) {
+    return text.replace(QStringLiteral("''"), QStringLiteral("'"));
+}
+
 // One record of the three formula tables whose formula is not NULL.
 struct StoredFormula {
     int context = 0;

@@ -11,6 +11,7 @@
 #include "core/NullSafe.h"
 #include "host/TranslationService.h"
 #include "language/FormulaLanguage.h"
+#include "language/StoredFormulas.h"
 
 #include <memory>
 #include <optional>
@@ -120,7 +121,7 @@ int runShow(Context& ctx, const QCommandLineParser& parser, const QStringList&) 
         ctx.err->flush();
         return ExitNegative;
     }
-    display.replace(QStringLiteral("''"), QStringLiteral("'"));
+    display = language::singledQuotes(display);
     *ctx.out << display;
     if (!display.isEmpty() && !display.endsWith(u'\n'))
         *ctx.out << '\n';
