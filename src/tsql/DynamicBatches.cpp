@@ -48,12 +48,7 @@ struct SetAside {
         , varMemory(std::move(s.varMemory))
         , compiled(s.compiled) {
         state.compiled = &inner;
-        state.varTypes = inner.variableTypes;
-        state.vars.clear();
-        for (const SqlType& t : state.varTypes)
-            state.vars.push_back(Value::nullOf(t));
-        state.varMemory.clear();
-        state.varMemory.resize(state.varTypes.size());
+        state.startVariables(inner.variableTypes);
     }
     ~SetAside() {
         state.vars = std::move(vars);

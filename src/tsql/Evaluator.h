@@ -26,6 +26,17 @@ struct BatchState {
     CompiledBatch* compiled = nullptr;      // the batch running
     QString identityInsert;                 // the table whose IDENTITY_INSERT is ON (for the session)
     std::vector<bool>* lineTrace = nullptr; // traced batch: the lines on which a statement ran
+
+    // The variables of a batch starting (one sent by the client, or a dynamic one) are NULLs of
+    // their declared types.
+    void startVariables(const std::vector<SqlType>& types) {
+        varTypes = types;
+        vars.clear();
+        varMemory.clear();
+        for (const SqlType& t : varTypes)
+            vars.push_back(Value::nullOf(t));
+        varMemory.resize(varTypes.size());
+    }
 };
 
 class Evaluator final : public ValueSource {
