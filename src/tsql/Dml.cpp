@@ -57,13 +57,10 @@ Omitted omittedColumns(const TableSource& t, const std::vector<int>& named) {
 } // namespace
 
 void Executor::dml(Stmt& s) {
-    TableSource& t = *s.target;
-    if (!t.exists || (t.checkExists && !m_evaluator.tableExists(t)))
-        raise(208, 16, QStringLiteral("Invalid object name '%1'.").arg(t.nameParts.join(u'.')), t.line,
-              t.column);
     QString sql;
     QVariantList params;
     if (s.kind == SK::Insert) {
+        m_evaluator.checkTable(*s.target);
         sql = insertSql(s, params);
         if (sql.isEmpty()) { // INSERT ... SELECT of no row
             m_state.out->recordsAffected = 0;
@@ -71,6 +68,7 @@ void Executor::dml(Stmt& s) {
             return;
         }
     } else {
+        // The target is the first of the sources of UPDATE and DELETE.
         m_evaluator.checkTables(*s.select);
         sql = updateOrDeleteSql(m_evaluator, s, params);
     }

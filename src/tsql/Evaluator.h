@@ -69,6 +69,9 @@ public:
     ResultSet localQuery(Select& sel, const RowCtx* outer, qint64 limit);
     // Msg 208 for a table of the query that does not exist (deferred name resolution).
     void checkTables(const Select& sel) const;
+    // Msg 208 when the table does not exist: unknown when the batch was bound, or one the batch
+    // may have created or dropped that is not there now.
+    void checkTable(const TableSource& ts) const;
     // Whether a table the batch may have created or dropped exists now.
     bool tableExists(const TableSource& ts) const;
 
