@@ -128,11 +128,11 @@ QString Executor::insertSql(Stmt& s, QVariantList& params) {
     TableSource& t = *s.target;
     const std::vector<int> cols = insertColumns(s);
     const Omitted omitted = omittedColumns(t, cols);
+    if (s.defaultValues || !s.values.empty() || !s.select->usesTables)
+        return insertRowsSql(s, cols, omitted.identity, omitted.required, params);
     QStringList quoted;
     for (int k : cols)
         quoted << quoteIdent(t.columns[k]);
-    if (s.defaultValues || !s.values.empty() || !s.select->usesTables)
-        return insertRowsSql(s, cols, omitted.identity, omitted.required, params);
     m_evaluator.checkTables(*s.select);
     const QString rows = selectSql(m_evaluator, *s.select, nullptr, params, -1);
     QStringList items;
