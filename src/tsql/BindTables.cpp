@@ -196,14 +196,8 @@ void Binder::bindCte(Cte& c, int maxRecursion) {
     defining = &c;
     definingMember = nullptr;
     ctes.push_back(&c); // visible to its own query: a recursive reference
-    try {
-        select(*c.select, false);
-    } catch (...) {
-        ctes.pop_back();
-        defining = savedDefining;
-        definingMember = savedMember;
-        throw;
-    }
+    // An error ends the binding of the whole batch: nothing is put back on the way out.
+    select(*c.select, false);
     ctes.pop_back();
     defining = savedDefining;
     definingMember = savedMember;
