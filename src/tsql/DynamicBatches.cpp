@@ -157,7 +157,7 @@ void Executor::runDynamic(const QString& text, std::vector<VarDecl> parameters,
             Executor& ex;
             size_t outer;
             ~Tables() { ex.dropTableVariables(outer); }
-        } tables{*this, size_t(m_tableVariableNames.size())};
+        } tables{*this, m_tableVariables.size()};
         createTableVariables(inner.batch.tableVariables);
         SetAside aside(m_state, inner);
         for (size_t k = 0; k < values.size(); ++k)

@@ -50,9 +50,11 @@ struct Session::Impl {
         const BatchDateSettings dates;
         const CurrentCatalog objects(&catalog);
         const SqliteBatchScope sqliteLimits(sqliteHandle(db), budget);
+        // Kept until the batch's table variables are dropped: their definitions are the batch's.
+        std::shared_ptr<CompiledBatch> compiled;
         try {
             catalog.refresh();
-            const std::shared_ptr<CompiledBatch> compiled = batches.compile(batch, catalog, read);
+            compiled = batches.compile(batch, catalog, read);
             state.compiled = compiled.get();
             state.startVariables(compiled->variableTypes);
             executor.createTableVariables(compiled->batch.tableVariables);
