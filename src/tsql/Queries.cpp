@@ -195,13 +195,9 @@ void Evaluator::sourceRows(TableSource& s, const RowCtx* outer, std::vector<RowC
         xmlRows(s, outer, combos, work);
         break;
     case SourceKind::Derived:
-        combine(s, query(*s.derived, outer, -1).rows, combos, work);
-        break;
     case SourceKind::Values:
-        combine(s, valuesRows(s, outer), combos, work);
-        break;
     case SourceKind::Cte:
-        combine(s, cteRows(*s.cte, outer), combos, work);
+        combine(s, localRows(s, outer), combos, work);
         break;
     case SourceKind::Join:
         sourceRows(*s.left, outer, combos, work);
