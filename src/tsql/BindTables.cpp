@@ -53,7 +53,6 @@ bool Binder::resolveTable(TableSource& ts, bool deferUnknown) {
                  ts.column);
         fromInfo(ts, Catalog::definedTable(**it));
         ts.sqlSchema = QStringLiteral("temp");
-        ts.tableVariable = true;
         return true;
     }
     const bool temp = name.startsWith(u'#');
