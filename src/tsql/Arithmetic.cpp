@@ -207,11 +207,6 @@ Numeric decimalResult(const QString& op, const Numeric& p, const Numeric& q, con
     return *fitted;
 }
 
-[[noreturn]] void invalidOperand(const QString& op, const SqlType& t) {
-    raise(8117, 16,
-          QStringLiteral("Operand data type %1 is invalid for %2 operator.").arg(t.name(), opName(op)));
-}
-
 // Only datetime and smalldatetime take + and - of a number of days (or of one another). The
 // newer date types convert to no number: with a number they are an operand type clash (Msg 206,
 // "datetime2 is incompatible with int"), with another date type incompatible (Msg 402), and
@@ -220,7 +215,7 @@ SqlType dateArithmeticType(const QString& op, const SqlType& a, const SqlType& b
     auto counts = [](const SqlType& t) { return t.id == TypeId::DateTime || t.id == TypeId::SmallDateTime; };
     const SqlType& d = a.isDate() ? a : b;
     if (op != u"+" && op != u"-")
-        invalidOperand(op, d);
+        invalidOperand(d, opName(op));
     if (counts(a) && (counts(b) || !b.isDate()))
         return a;
     if (counts(b) && !a.isDate())
@@ -230,7 +225,7 @@ SqlType dateArithmeticType(const QString& op, const SqlType& a, const SqlType& b
               QStringLiteral("Operand type clash: %1 is incompatible with %2").arg(a.name(), b.name()));
     if (a.isDate() && b.isDate() && a.id != b.id)
         incompatible(op, a, b);
-    invalidOperand(op, counts(a) || !a.isDate() ? b : a);
+    invalidOperand(counts(a) || !a.isDate() ? b : a, opName(op));
 }
 
 // A date plus or minus a number of days (with their fraction).
@@ -278,7 +273,7 @@ SqlType arithmeticType(const QString& op, const SqlType& a0, const SqlType& b0) 
     if (a.isDate() || b.isDate())
         return dateArithmeticType(op, a, b);
     if (a.isString() && b.isString())
-        invalidOperand(op, dominantType(a, b));
+        invalidOperand(dominantType(a, b), opName(op));
     if (a.isString())
         a = b.id == TypeId::Decimal ? SqlType::decimal(38, 10) : b;
     if (b.isString())
@@ -329,8 +324,7 @@ Value arithmetic(const QString& op, const Value& a, const Value& b) {
 
 Value negate(const Value& a) {
     if (a.type.isString() || a.type.id == TypeId::Xml || a.type.id == TypeId::XmlNode || a.type.isDate())
-        raise(8117, 16,
-              QStringLiteral("Operand data type %1 is invalid for minus operator.").arg(a.type.name()));
+        invalidOperand(a.type, QStringLiteral("minus"));
     if (a.null)
         return a;
     Value r = a;

@@ -137,7 +137,6 @@ struct TableSource {
     QString messageName;                 // a table's: as the server's messages name it
     QString sqlSchema;                   // "temp" for temporary tables and table variables
     bool checkExists = false;            // a temporary table: looked for again when its statement runs
-    bool tableVariable = false;          // names a table variable
 };
 
 // WITH name [(columns)] AS (query): visible to the statement it introduces.

@@ -230,8 +230,7 @@ void Binder::unary(Expr& e) {
         return;
     }
     if (e.op == u"-" && (t.isString() || t.isDate() || t.id == TypeId::Xml || t.id == TypeId::XmlNode))
-        fail(8117, 16, QStringLiteral("Operand data type %1 is invalid for minus operator.").arg(t.name()),
-             e.line, e.column);
+        invalidOperand(t, QStringLiteral("minus"), e.line, e.column);
     e.type = (t.id == TypeId::Bit || t.id == TypeId::TinyInt || t.id == TypeId::SmallInt ||
               t.id == TypeId::Unknown) &&
                      e.op == u"-"

@@ -53,7 +53,6 @@ bool Binder::resolveTable(TableSource& ts, bool deferUnknown) {
                  ts.column);
         fromInfo(ts, Catalog::definedTable(**it));
         ts.sqlSchema = QStringLiteral("temp");
-        ts.tableVariable = true;
         return true;
     }
     const bool temp = name.startsWith(u'#');
@@ -196,14 +195,8 @@ void Binder::bindCte(Cte& c, int maxRecursion) {
     defining = &c;
     definingMember = nullptr;
     ctes.push_back(&c); // visible to its own query: a recursive reference
-    try {
-        select(*c.select, false);
-    } catch (...) {
-        ctes.pop_back();
-        defining = savedDefining;
-        definingMember = savedMember;
-        throw;
-    }
+    // An error ends the binding of the whole batch: nothing is put back on the way out.
+    select(*c.select, false);
     ctes.pop_back();
     defining = savedDefining;
     definingMember = savedMember;
@@ -325,40 +318,38 @@ void Binder::valuesSource(TableSource& ts, Select& sel) {
     for (auto& row : ts.valueRows)
         for (size_t k = 0; k < width; ++k)
             checkAssignable(row[k]->type, types[k], row[k]->line, row[k]->column);
-    if (ts.columnAliases.isEmpty())
-        fail(8155, 16, QStringLiteral("No column name was specified for column 1 of '%1'.").arg(ts.alias),
-             ts.line, ts.column);
-    if (qsizetype(width) != ts.columnAliases.size())
-        fail(qsizetype(width) > ts.columnAliases.size() ? 8158 : 8159, 16,
-             QStringLiteral("'%1' has %2 columns than were specified in the column list.")
-                 .arg(ts.alias, qsizetype(width) > ts.columnAliases.size() ? QStringLiteral("more")
-                                                                           : QStringLiteral("fewer")),
-             ts.line, ts.column);
-    for (size_t k = 0; k < width; ++k) {
-        if (ts.columns.contains(ts.columnAliases[qsizetype(k)], Qt::CaseInsensitive))
-            fail(8156, 16,
-                 QStringLiteral("The column '%1' was specified multiple times for '%2'.")
-                     .arg(ts.columnAliases[qsizetype(k)], ts.alias),
-                 ts.line, ts.column);
-        ts.columns << ts.columnAliases[qsizetype(k)];
-        ts.columnTypes.push_back(types[k].id == TypeId::Unknown ? SqlType::of(TypeId::Int) : types[k]);
-    }
+    // The values have no names: the column list names the columns.
+    columnNames(ts.alias, ts.columnAliases, QStringList(qsizetype(width)), ts.columns, ts.line, ts.column);
+    for (const SqlType& t : types)
+        ts.columnTypes.push_back(t.id == TypeId::Unknown ? SqlType::of(TypeId::Int) : t);
     sel.flatSources.push_back(&ts);
 }
 
-// The columns a derived table or a CTE shows: its column list, or the names of its select
-// list, each named (Msg 8155) once (Msg 8156), as many as the query has (Msg 8158, 8159).
+// The columns a derived table or a CTE shows: its column list, or the names of its select list.
 void Binder::outputColumns(const QString& owner, const QStringList& aliases,
                            const std::vector<SelectItem>& items, QStringList& columns,
                            std::vector<SqlType>& types, int line, int column) {
-    if (!aliases.isEmpty() && aliases.size() != qsizetype(items.size()))
-        fail(qsizetype(items.size()) > aliases.size() ? 8158 : 8159, 16,
-             QStringLiteral("'%1' has %2 columns than were specified in the column list.")
-                 .arg(owner, qsizetype(items.size()) > aliases.size() ? QStringLiteral("more")
-                                                                      : QStringLiteral("fewer")),
-             line, column);
-    for (size_t k = 0; k < items.size(); ++k) {
-        const QString n = aliases.isEmpty() ? itemName(items[k]) : aliases[qsizetype(k)];
+    QStringList names;
+    for (const SelectItem& item : items)
+        names << itemName(item);
+    columnNames(owner, aliases, names, columns, line, column);
+    for (const SelectItem& item : items)
+        types.push_back(item.expr->type);
+}
+
+// The names of the columns of a source that is no table: its column list, or `names` (one for
+// each column, empty for a column without a name), each named (Msg 8155) once (Msg 8156), as
+// many as the source has (Msg 8158, 8159).
+void Binder::columnNames(const QString& owner, const QStringList& aliases, const QStringList& names,
+                         QStringList& columns, int line, int column) {
+    if (!aliases.isEmpty() && aliases.size() != names.size())
+        fail(
+            names.size() > aliases.size() ? 8158 : 8159, 16,
+            QStringLiteral("'%1' has %2 columns than were specified in the column list.")
+                .arg(owner, names.size() > aliases.size() ? QStringLiteral("more") : QStringLiteral("fewer")),
+            line, column);
+    for (qsizetype k = 0; k < names.size(); ++k) {
+        const QString& n = aliases.isEmpty() ? names[k] : aliases[k];
         if (n.isEmpty())
             fail(8155, 16,
                  QStringLiteral("No column name was specified for column %1 of '%2'.").arg(k + 1).arg(owner),
@@ -368,7 +359,6 @@ void Binder::outputColumns(const QString& owner, const QStringList& aliases,
                  QStringLiteral("The column '%1' was specified multiple times for '%2'.").arg(n, owner), line,
                  column);
         columns << n;
-        types.push_back(items[k].expr->type);
     }
 }
 

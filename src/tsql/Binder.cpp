@@ -610,11 +610,6 @@ bool Binder::containsAggregate(const Expr& e) {
 
 } // namespace binding
 
-void bindBatch(Batch& batch, Catalog& catalog, std::vector<SqlType>& variableTypes) {
-    binding::Binder b(catalog, variableTypes);
-    b.batch(batch);
-}
-
 void bindBatch(Batch& batch, Catalog& catalog, std::vector<SqlType>& variableTypes,
                const DeclaredScope& scope) {
     variableTypes = scope.types;

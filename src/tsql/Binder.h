@@ -73,11 +73,6 @@ private:
 // quotes undone; empty for a name that is not well formed.
 QStringList splitObjectName(const QString& name);
 
-// Resolves names and types of a parsed batch: variables (Msg 137, 134), columns (207, 209,
-// 4104), tables (208, deferred to run time), functions (195, 174, 189) and operand types (402).
-// Fills the variable slots; throws SqlError on the first compile-time error.
-void bindBatch(Batch& batch, Catalog& catalog, std::vector<SqlType>& variableTypes);
-
 // The variables that the leading declarations of a batch declare, for binding the rest of a
 // batch that starts with the same declarations.
 struct DeclaredScope {
@@ -86,10 +81,13 @@ struct DeclaredScope {
     int statements = 0;            // Stmt::order of the last declaration
 };
 
-// bindBatch of the statements that follow the declarations of `scope`: `variableTypes` ends up
-// holding the declarations' variables and then the batch's own.
+// Resolves names and types of a parsed batch: variables (Msg 137, 134), columns (207, 209,
+// 4104), tables (208, deferred to run time), functions (195, 174, 189) and operand types (402).
+// Fills the variable slots; throws SqlError on the first compile-time error. With a `scope`,
+// the batch is the rest of one after those declarations: `variableTypes` ends up holding the
+// declarations' variables and then the batch's own.
 void bindBatch(Batch& batch, Catalog& catalog, std::vector<SqlType>& variableTypes,
-               const DeclaredScope& scope);
+               const DeclaredScope& scope = {});
 
 // True for expression kinds that yield a truth value rather than a scalar.
 inline bool isCondition(EK k) {

@@ -122,6 +122,8 @@ private:
     static void outputColumns(const QString& owner, const QStringList& aliases,
                               const std::vector<SelectItem>& items, QStringList& columns,
                               std::vector<SqlType>& types, int line, int column);
+    static void columnNames(const QString& owner, const QStringList& aliases, const QStringList& names,
+                            QStringList& columns, int line, int column);
     void memberStarts(Select& sel);
     void memberBound(Select& sel);
 

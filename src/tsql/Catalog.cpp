@@ -214,12 +214,9 @@ Catalog::~Catalog() = default;
 namespace {
 
 qint64 readVersion(std::unique_ptr<SqliteStatement>& query, const QSqlDatabase& db, const char* sql) {
-    if (!query || !query->prepared())
-        query = std::make_unique<SqliteStatement>(sqliteHandle(db), QString::fromLatin1(sql));
-    const qint64 version = query->prepared() && query->step() == SQLITE_ROW ? query->column(0).i : -1;
-    if (query->prepared())
-        query->reset();
-    return version;
+    SqliteStatement& version = prepared(query, db, QString::fromLatin1(sql));
+    const Resetting done{version};
+    return version.prepared() && version.step() == SQLITE_ROW ? version.column(0).i : -1;
 }
 
 } // namespace

@@ -57,13 +57,10 @@ Omitted omittedColumns(const TableSource& t, const std::vector<int>& named) {
 } // namespace
 
 void Executor::dml(Stmt& s) {
-    TableSource& t = *s.target;
-    if (!t.exists || (t.checkExists && !m_evaluator.tableExists(t)))
-        raise(208, 16, QStringLiteral("Invalid object name '%1'.").arg(t.nameParts.join(u'.')), t.line,
-              t.column);
     QString sql;
     QVariantList params;
     if (s.kind == SK::Insert) {
+        m_evaluator.checkTable(*s.target);
         sql = insertSql(s, params);
         if (sql.isEmpty()) { // INSERT ... SELECT of no row
             m_state.out->recordsAffected = 0;
@@ -71,6 +68,7 @@ void Executor::dml(Stmt& s) {
             return;
         }
     } else {
+        // The target is the first of the sources of UPDATE and DELETE.
         m_evaluator.checkTables(*s.select);
         sql = updateOrDeleteSql(m_evaluator, s, params);
     }
@@ -130,11 +128,11 @@ QString Executor::insertSql(Stmt& s, QVariantList& params) {
     TableSource& t = *s.target;
     const std::vector<int> cols = insertColumns(s);
     const Omitted omitted = omittedColumns(t, cols);
+    if (s.defaultValues || !s.values.empty() || !s.select->usesTables)
+        return insertRowsSql(s, cols, omitted.identity, omitted.required, params);
     QStringList quoted;
     for (int k : cols)
         quoted << quoteIdent(t.columns[k]);
-    if (s.defaultValues || !s.values.empty() || !s.select->usesTables)
-        return insertRowsSql(s, cols, omitted.identity, omitted.required, params);
     m_evaluator.checkTables(*s.select);
     const QString rows = selectSql(m_evaluator, *s.select, nullptr, params, -1);
     QStringList items;

@@ -48,12 +48,7 @@ struct SetAside {
         , varMemory(std::move(s.varMemory))
         , compiled(s.compiled) {
         state.compiled = &inner;
-        state.varTypes = inner.variableTypes;
-        state.vars.clear();
-        for (const SqlType& t : state.varTypes)
-            state.vars.push_back(Value::nullOf(t));
-        state.varMemory.clear();
-        state.varMemory.resize(state.varTypes.size());
+        state.startVariables(inner.variableTypes);
     }
     ~SetAside() {
         state.vars = std::move(vars);
@@ -162,7 +157,7 @@ void Executor::runDynamic(const QString& text, std::vector<VarDecl> parameters,
             Executor& ex;
             size_t outer;
             ~Tables() { ex.dropTableVariables(outer); }
-        } tables{*this, size_t(m_tableVariableNames.size())};
+        } tables{*this, m_tableVariables.size()};
         createTableVariables(inner.batch.tableVariables);
         SetAside aside(m_state, inner);
         for (size_t k = 0; k < values.size(); ++k)

@@ -26,6 +26,17 @@ struct BatchState {
     CompiledBatch* compiled = nullptr;      // the batch running
     QString identityInsert;                 // the table whose IDENTITY_INSERT is ON (for the session)
     std::vector<bool>* lineTrace = nullptr; // traced batch: the lines on which a statement ran
+
+    // The variables of a batch starting (one sent by the client, or a dynamic one) are NULLs of
+    // their declared types.
+    void startVariables(const std::vector<SqlType>& types) {
+        varTypes = types;
+        vars.clear();
+        varMemory.clear();
+        for (const SqlType& t : varTypes)
+            vars.push_back(Value::nullOf(t));
+        varMemory.resize(varTypes.size());
+    }
 };
 
 class Evaluator final : public ValueSource {
@@ -58,6 +69,9 @@ public:
     ResultSet localQuery(Select& sel, const RowCtx* outer, qint64 limit);
     // Msg 208 for a table of the query that does not exist (deferred name resolution).
     void checkTables(const Select& sel) const;
+    // Msg 208 when the table does not exist: unknown when the batch was bound, or one the batch
+    // may have created or dropped that is not there now.
+    void checkTable(const TableSource& ts) const;
     // Whether a table the batch may have created or dropped exists now.
     bool tableExists(const TableSource& ts) const;
 

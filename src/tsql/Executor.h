@@ -106,8 +106,7 @@ private:
     StatementCache& m_statements;
     Transactions& m_transactions;
     BatchBudget& m_budget;
-    std::vector<const TableDef*> m_tableVariables; // of the batch running
-    QStringList m_tableVariableNames;              // the same, for when the batch is gone
+    std::vector<const TableDef*> m_tableVariables; // of the batch running and the dynamic ones in it
     qint64 m_loopLimit = 0;
     qint64 m_loopCount = 0;
     Stmt* m_jump = nullptr; // the label a GOTO is on its way to

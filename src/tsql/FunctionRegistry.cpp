@@ -141,9 +141,7 @@ SqlType isdateType(const FunctionDef& f, const Types& a) {
 // them, as for SUM, AVG, MIN and MAX.
 void refuseOperand(const FunctionDef& f, const SqlType& t, bool refused) {
     if (refused || t.id == TypeId::Bit)
-        raise(8117, 16,
-              QStringLiteral("Operand data type %1 is invalid for %2 operator.")
-                  .arg(t.name(), QString::fromLatin1(f.name).toLower()));
+        invalidOperand(t, QString::fromLatin1(f.name).toLower());
 }
 
 // SUM and AVG of a decimal are decimal(38, s) (AVG at least 6 decimals), of smallmoney money;

@@ -166,6 +166,7 @@ private:
     void columnDefinition(TableDef& def);
     void tableConstraint(TableDef& def);
     QStringList keyColumns();
+    QStringList nameList();
     StmtP withStatement(StmtP s);
     std::unique_ptr<Cte> commonTableExpression();
     void queryOptions(Select& sel);

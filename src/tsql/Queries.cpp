@@ -93,9 +93,14 @@ ResultSet Evaluator::query(Select& sel, const RowCtx* outer, qint64 limit) {
 
 void Evaluator::checkTables(const Select& sel) const {
     for (const TableSource* s : sel.flatSources)
-        if (s->kind == SourceKind::Table && (!s->exists || (s->checkExists && !tableExists(*s))))
-            raise(208, 16, QStringLiteral("Invalid object name '%1'.").arg(s->nameParts.join(u'.')), s->line,
-                  s->column);
+        if (s->kind == SourceKind::Table)
+            checkTable(*s);
+}
+
+void Evaluator::checkTable(const TableSource& ts) const {
+    if (!ts.exists || (ts.checkExists && !tableExists(ts)))
+        raise(208, 16, QStringLiteral("Invalid object name '%1'.").arg(ts.nameParts.join(u'.')), ts.line,
+              ts.column);
 }
 
 // ---------------- queries over tables ----------------
@@ -190,13 +195,9 @@ void Evaluator::sourceRows(TableSource& s, const RowCtx* outer, std::vector<RowC
         xmlRows(s, outer, combos, work);
         break;
     case SourceKind::Derived:
-        combine(s, query(*s.derived, outer, -1).rows, combos, work);
-        break;
     case SourceKind::Values:
-        combine(s, valuesRows(s, outer), combos, work);
-        break;
     case SourceKind::Cte:
-        combine(s, cteRows(*s.cte, outer), combos, work);
+        combine(s, localRows(s, outer), combos, work);
         break;
     case SourceKind::Join:
         sourceRows(*s.left, outer, combos, work);

@@ -140,13 +140,7 @@ StmtP Parser::insert(StmtP s) {
     s->target = targetTable();
     if (cur().isOp("(") && !peek().isKeyword("SELECT")) {
         ++p;
-        do {
-            if (!isName(cur()))
-                failHere();
-            s->insertColumns << nameOf(cur());
-            ++p;
-        } while (acceptOp(","));
-        expectOp(")");
+        s->insertColumns = nameList();
     }
     if (acceptKw("VALUES")) {
         do {

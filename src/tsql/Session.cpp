@@ -37,16 +37,6 @@ struct Session::Impl {
         executor.setCatalog(&catalog);
     }
 
-    // The variables of a batch start as NULLs of their declared types.
-    void startVariables(const CompiledBatch& compiled) {
-        state.varTypes = compiled.variableTypes;
-        state.vars.clear();
-        state.varMemory.clear();
-        for (const SqlType& t : state.varTypes)
-            state.vars.push_back(Value::nullOf(t));
-        state.varMemory.resize(state.varTypes.size());
-    }
-
     // A batch stops at its first error: the statements before it keep what they did.
     RunResult runBatch(const QString& batch, bool traceLines = false, ReadRest* read = nullptr) {
         RunResult result;
@@ -60,11 +50,13 @@ struct Session::Impl {
         const BatchDateSettings dates;
         const CurrentCatalog objects(&catalog);
         const SqliteBatchScope sqliteLimits(sqliteHandle(db), budget);
+        // Kept until the batch's table variables are dropped: their definitions are the batch's.
+        std::shared_ptr<CompiledBatch> compiled;
         try {
             catalog.refresh();
-            const std::shared_ptr<CompiledBatch> compiled = batches.compile(batch, catalog, read);
+            compiled = batches.compile(batch, catalog, read);
             state.compiled = compiled.get();
-            startVariables(*compiled);
+            state.startVariables(compiled->variableTypes);
             executor.createTableVariables(compiled->batch.tableVariables);
             executor.runBatch(compiled->batch.statements);
         } catch (const SqlError& e) {

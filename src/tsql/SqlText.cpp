@@ -455,15 +455,25 @@ struct Gen {
               e.column);
     }
 
+    // The query of rows written as SQL texts `rows` ("(a, b)", at least one), its columns named
+    // c0, c1, ...
+    static QString valuesQuery(const QStringList& rows, qsizetype width) {
+        QStringList cols;
+        for (qsizetype k = 0; k < width; ++k)
+            cols << QStringLiteral("column%1 AS \"c%2\"").arg(k + 1).arg(k);
+        return QStringLiteral("SELECT %1 FROM (VALUES %2)")
+            .arg(cols.join(QStringLiteral(", ")), rows.join(QStringLiteral(", ")));
+    }
+
     // Rows computed here, as the text of a query that gives them (columns c0, c1, ...).
     QString rowsText(const std::vector<std::vector<Value>>& rows, qsizetype width) {
         ex.sqlReadsValues = true;
-        QStringList cols;
-        for (qsizetype k = 0; k < width; ++k)
-            cols << (rows.empty() ? QStringLiteral("NULL") : QStringLiteral("column%1").arg(k + 1)) +
-                        QStringLiteral(" AS \"c%1\"").arg(k);
-        if (rows.empty())
+        if (rows.empty()) {
+            QStringList cols;
+            for (qsizetype k = 0; k < width; ++k)
+                cols << QStringLiteral("NULL AS \"c%1\"").arg(k);
             return QStringLiteral("SELECT %1 WHERE 0").arg(cols.join(QStringLiteral(", ")));
+        }
         QStringList list;
         for (const auto& row : rows) {
             QStringList cells;
@@ -471,8 +481,7 @@ struct Gen {
                 cells << param(v);
             list << u'(' + cells.join(QStringLiteral(", ")) + u')';
         }
-        return QStringLiteral("SELECT %1 FROM (VALUES %2)")
-            .arg(cols.join(QStringLiteral(", ")), list.join(QStringLiteral(", ")));
+        return valuesQuery(list, width);
     }
 
     // VALUES as a source: its values, converted to the types of its columns, as parameters.
@@ -490,11 +499,7 @@ struct Gen {
             }
             rows << u'(' + cells.join(QStringLiteral(", ")) + u')';
         }
-        QStringList cols;
-        for (qsizetype k = 0; k < s.columns.size(); ++k)
-            cols << QStringLiteral("column%1 AS \"c%2\"").arg(k + 1).arg(k);
-        return QStringLiteral("(SELECT %1 FROM (VALUES %2)) AS %3")
-            .arg(cols.join(QStringLiteral(", ")), rows.join(QStringLiteral(", ")), quoteIdent(sqlAlias(s)));
+        return QStringLiteral("(%1) AS %2").arg(valuesQuery(rows, s.columns.size()), quoteIdent(sqlAlias(s)));
     }
 
     // A CTE named in a query: its query in place; a recursive one as SQLite's recursive WITH,

@@ -214,15 +214,8 @@ std::unique_ptr<Cte> Parser::commonTableExpression() {
     at(*c, cur());
     c->name = nameOf(cur());
     ++p;
-    if (acceptOp("(")) {
-        do {
-            if (!isName(cur()))
-                failHere();
-            c->columnAliases << nameOf(cur());
-            ++p;
-        } while (acceptOp(","));
-        expectOp(")");
-    }
+    if (acceptOp("("))
+        c->columnAliases = nameList();
     expectKw("AS");
     expectOp("(");
     if (!cur().isKeyword("SELECT"))
@@ -290,13 +283,20 @@ void Parser::columnAliasList(TableSource& ts) {
     if (!cur().isOp("(") || !isName(peek()))
         return;
     ++p;
+    ts.columnAliases << nameList();
+}
+
+// Names separated by commas and the `)` after them (the `(` before them is read).
+QStringList Parser::nameList() {
+    QStringList names;
     do {
         if (!isName(cur()))
             failHere();
-        ts.columnAliases << nameOf(cur());
+        names << nameOf(cur());
         ++p;
     } while (acceptOp(","));
     expectOp(")");
+    return names;
 }
 
 } // namespace tsql::parsing

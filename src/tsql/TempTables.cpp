@@ -117,20 +117,20 @@ void Executor::dropTables(Stmt& s) {
 // those of a dynamic batch join the ones of the batches that run it.
 void Executor::createTableVariables(const std::vector<TableDef*>& tables) {
     for (const TableDef* def : tables) {
-        m_tableVariableNames << def->name;
+        m_tableVariables.push_back(def);
         execute(
             QStringLiteral("DROP TABLE IF EXISTS %1").arg(qualifiedName(QStringLiteral("temp"), def->name)));
-        m_tableVariables.push_back(def);
         makeTable(*def, QStringLiteral("temp"));
     }
 }
 
 // At the end of the batch its table variables go: all of them, or those made after the first
-// `keep` (the ones of a dynamic batch). Never throws.
+// `keep` (the ones of a dynamic batch). Never throws. The batches that declared them are still
+// there.
 void Executor::dropTableVariables(size_t keep) {
     sqlite3* h = sqliteHandle(m_statements.database());
-    for (qsizetype k = qsizetype(keep); k < m_tableVariableNames.size(); ++k) {
-        const QString& name = m_tableVariableNames[k];
+    for (size_t k = keep; k < m_tableVariables.size(); ++k) {
+        const QString& name = m_tableVariables[k]->name;
         if (h) {
             const QByteArray sql = QStringLiteral("DROP TABLE IF EXISTS %1")
                                        .arg(qualifiedName(QStringLiteral("temp"), name))
@@ -140,8 +140,6 @@ void Executor::dropTableVariables(size_t keep) {
     }
     if (keep < m_tableVariables.size())
         m_tableVariables.resize(keep);
-    if (qsizetype(keep) < m_tableVariableNames.size())
-        m_tableVariableNames.resize(qsizetype(keep));
 }
 
 // ROLLBACK undoes what the transaction did to tables, but not to table variables: their rows

@@ -12,6 +12,11 @@ void raise(int number, int level, const QString& message, int line, int column) 
     throw SqlError{ServerError{number, level, 1, line, column, message}};
 }
 
+void invalidOperand(const SqlType& t, const QString& what, int line, int column) {
+    raise(8117, 16, QStringLiteral("Operand data type %1 is invalid for %2 operator.").arg(t.name(), what),
+          line, column);
+}
+
 QString SqlType::name() const {
     switch (id) {
     case TypeId::Unknown:

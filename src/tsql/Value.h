@@ -66,6 +66,10 @@ struct SqlType {
     QString name() const; // "decimal", "int", "varchar", ...
 };
 
+// Msg 8117: an operand of a type that the operator or aggregate `what` ("minus", "add", "sum",
+// ...) does not take.
+[[noreturn]] void invalidOperand(const SqlType& t, const QString& what, int line = 0, int column = 0);
+
 // Parses a type name as written in T-SQL ("DECIMAL(17,6)", "nvarchar(max)", "int");
 // nullopt when the name is unknown.
 std::optional<SqlType> parseTypeName(const QString& text);
