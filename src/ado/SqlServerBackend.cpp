@@ -255,7 +255,7 @@ QList<Error> readDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
         const QString text = fromSqlChar(reinterpret_cast<const SQLCHAR*>(buffer.constData()),
                                          qMin<qsizetype>(length, buffer.size() - 1));
         QList<Error> parsed = parseDiagnosticText(
-            text, fromSqlChar(state, qstrnlen(reinterpret_cast<const char*>(state), 5)), native);
+            text, fromSqlChar(state, qsizetype(qstrnlen(reinterpret_cast<const char*>(state), 5))), native);
         if (parsed.isEmpty())
             continue;
         Error e = parsed.last();
@@ -542,7 +542,10 @@ BatchOutcome SqlServerBackend::run(const QString& commandText) {
     if (m_timeoutMs > 0 && q.prepare(commandText)) {
         if (const SQLHANDLE stmt = statementHandle(q)) {
             const SQLULEN seconds = SQLULEN((m_timeoutMs + 999) / 1000);
-            SQLSetStmtAttr(stmt, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(seconds), 0);
+            // ODBC takes an integer attribute in the pointer argument itself.
+            SQLSetStmtAttr(stmt, SQL_ATTR_QUERY_TIMEOUT,
+                           reinterpret_cast<SQLPOINTER>(seconds), // NOLINT(performance-no-int-to-ptr)
+                           0);
         }
         ran = q.exec();
     } else {

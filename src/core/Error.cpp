@@ -63,7 +63,7 @@ void raiseError(qint32 number, const QString& source) {
     throw ComError(number, standardDescription(number), source);
 }
 
-ErrorInfo currentErrorInfo(std::exception_ptr e) {
+ErrorInfo currentErrorInfo(const std::exception_ptr& e) {
     if (!e)
         return {};
     try {

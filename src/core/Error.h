@@ -59,7 +59,7 @@ QString standardDescription(qint32 number);
 [[noreturn]] void raiseError(qint32 number, const QString& source = {});
 
 // Converts whatever a step threw into the error object (unknown exceptions become error 5).
-ErrorInfo currentErrorInfo(std::exception_ptr e);
+ErrorInfo currentErrorInfo(const std::exception_ptr& e);
 
 // The answers of the error display.
 enum class Answer : int { Abort = 3, Retry = 4, Ignore = 5 };

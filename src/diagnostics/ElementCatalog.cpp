@@ -87,7 +87,7 @@ void ElementCatalog::setLabels(const std::function<QString(const QString&)>& tra
     using language::Dictionary;
     using language::Direction;
     const language::TranslateFn remember = [this, &translate](const QString& italian) {
-        const QString shown = translate(italian);
+        QString shown = translate(italian);
         m_translations.insert(italian, shown);
         return shown;
     };

@@ -104,7 +104,7 @@ void ElementFinding::load(
     });
 }
 
-void ElementFinding::start(std::shared_ptr<const diagnostics::ElementCatalog> catalog,
+void ElementFinding::start(const std::shared_ptr<const diagnostics::ElementCatalog>& catalog,
                            std::shared_ptr<const diagnostics::ElementSearch> search) {
     m_search = search ? std::move(search) : std::make_shared<const diagnostics::ElementSearch>(catalog);
     m_help = std::make_unique<diagnostics::ElementHelp>(

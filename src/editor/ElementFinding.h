@@ -45,7 +45,7 @@ public:
               std::function<void(const std::shared_ptr<const diagnostics::ElementCatalog>&)> catalogue);
     // The catalogue is known: completion, the tree's search and help use it and `search` (built
     // from it here when null) from now on.
-    void start(std::shared_ptr<const diagnostics::ElementCatalog> catalog,
+    void start(const std::shared_ptr<const diagnostics::ElementCatalog>& catalog,
                std::shared_ptr<const diagnostics::ElementSearch> search = nullptr);
     // Null before load.
     CatalogLoader* loader() const { return m_loader; }

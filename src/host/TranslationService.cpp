@@ -34,7 +34,7 @@ QString TranslationService::Traduci(const QString& italianText) const {
     // The catalogues are asked in turn with the same key: it is encoded once.
     const QByteArray key = italianText.toUtf8();
     for (const auto& translator : m_translators) {
-        const QString text = translator->translate(TranslationContext, key.constData());
+        QString text = translator->translate(TranslationContext, key.constData());
         if (!text.isEmpty())
             return text;
     }

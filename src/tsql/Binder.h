@@ -23,7 +23,7 @@ struct TableInfo {
 // Table and column metadata read from SQLite's schema, looked up case-insensitively.
 class Catalog {
 public:
-    explicit Catalog(QSqlDatabase db);
+    explicit Catalog(const QSqlDatabase& db);
     ~Catalog();
     Catalog(const Catalog&) = delete;
     Catalog& operator=(const Catalog&) = delete;

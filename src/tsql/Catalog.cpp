@@ -206,8 +206,8 @@ QString Catalog::qualifiedName(const QString& table) const {
     return database + QStringLiteral(".dbo.") + table;
 }
 
-Catalog::Catalog(QSqlDatabase db)
-    : m_db(std::move(db)) {}
+Catalog::Catalog(const QSqlDatabase& db)
+    : m_db(db) {}
 
 Catalog::~Catalog() = default;
 

@@ -102,7 +102,7 @@ public:
 
     std::vector<Token> run(std::optional<ServerError>& error) {
         std::vector<Token> out;
-        out.reserve(size_t(n / 4 + 4));
+        out.reserve(size_t(n) / 4 + 4);
         while (true) {
             skipBlanks(error);
             if (error)

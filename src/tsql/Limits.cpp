@@ -162,7 +162,7 @@ qint64 valueBytes(const Value& v) {
 }
 
 qint64 rowBytes(const std::vector<Value>& row) {
-    qint64 n = qint64(sizeof(row));
+    qint64 n = qint64(sizeof(std::vector<Value>));
     for (const Value& v : row)
         n += valueBytes(v);
     return n;

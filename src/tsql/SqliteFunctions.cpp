@@ -265,7 +265,7 @@ sqlite3* sqliteHandle(const QSqlDatabase& db) {
     return *static_cast<sqlite3* const*>(h.constData());
 }
 
-void registerSqliteFunctions(QSqlDatabase db) {
+void registerSqliteFunctions(const QSqlDatabase& db) {
     sqlite3* handle = sqliteHandle(db);
     if (!handle)
         return;

@@ -56,7 +56,7 @@ private:
 // count), tsql_store (a value written to a column, with the column's checks) and tsql_<name> for
 // every built-in function the SQL text calls by the engine's own implementation (SqlForm::Engine
 // of the function table).
-void registerSqliteFunctions(QSqlDatabase db);
+void registerSqliteFunctions(const QSqlDatabase& db);
 
 // A server error raised inside one of those functions during the last statement.
 std::optional<ServerError> takePendingError();

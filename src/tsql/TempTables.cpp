@@ -152,6 +152,7 @@ void Executor::rollbackKeepingTableVariables() {
             QStringLiteral("SELECT * FROM %1").arg(qualifiedName(QStringLiteral("temp"), def->name)), {});
         for (; q->state == SQLITE_ROW; q->state = q->statement->step()) {
             std::vector<Value> row;
+            row.reserve(def->columns.size());
             for (int k = 0; k < int(def->columns.size()); ++k)
                 row.push_back(q->statement->column(k));
             rows.push_back(std::move(row));

@@ -330,6 +330,9 @@ TEST_P(IsolationTest, TheWriteLockIsAwaited) {
     EXPECT_EQ(snapshot(), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(JournalModes, IsolationTest, ::testing::Values("WAL", "DELETE"));
+INSTANTIATE_TEST_SUITE_P(JournalModes, IsolationTest, ::testing::Values("WAL", "DELETE"),
+                         [](const ::testing::TestParamInfo<const char*>& mode) {
+                             return std::string(mode.param);
+                         });
 
 } // namespace

@@ -203,7 +203,7 @@ bool HostWindow::openMarked(int context, qint64 id, int line, const QString& mes
 }
 
 bool HostWindow::openEditor(int context, const core::Variant& id, bool modal,
-                            std::function<void(QWidget*)> onFirstActivation) {
+                            const std::function<void(QWidget*)>& onFirstActivation) {
     if (!m_create) {
         QMessageBox::warning(this, windowTitle(), m_error);
         return false;

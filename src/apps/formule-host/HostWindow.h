@@ -53,7 +53,7 @@ public:
     // Opens the editor on a record. Modal opens return when the window has closed.
     // `onFirstActivation` runs once the window has finished its first activation.
     bool openEditor(int context, const core::Variant& id, bool modal,
-                    std::function<void(QWidget*)> onFirstActivation = {});
+                    const std::function<void(QWidget*)>& onFirstActivation = {});
 
     // Opens the editor on a record (modeless) and marks `line` of its formula with `message`,
     // as a failed check's line (`error`) or as a note. Line 0 opens the record only.

@@ -72,7 +72,7 @@ std::pair<qsizetype, qsizetype> withoutBlanks(QStringView text) {
 // A character of a message: itself in quotes, with its code point when it is not ASCII; only the
 // code point for a space or control character other than the ASCII space.
 QString shown(char32_t c) {
-    const QString code = QStringLiteral("U+") + QString::number(c, 16).toUpper().rightJustified(4, u'0');
+    QString code = QStringLiteral("U+") + QString::number(c, 16).toUpper().rightJustified(4, u'0');
     if (c >= 0x20 && c < 0x7F)
         return QStringLiteral("\"%1\"").arg(QChar(c));
     const QString text = QString::fromUcs4(&c, 1);

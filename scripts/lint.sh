@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Static checks of the tree, run by the continuous integration after the Release build:
+#   - every C++ file formatted as .clang-format says (clang-format --dry-run --Werror);
+#   - clang-tidy's bugprone and performance checks (.clang-tidy) over every translation unit of
+#     the product under src/, as the build in build/ compiles it (its compile_commands.json;
+#     ./scripts/build.sh makes it). Tests, benchmarks and fuzz targets are not checked.
+# Exits non-zero on the first kind of finding, after printing them all.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./scripts/install-deps.sh
+build_dir=${BUILD_DIR:-build}
+
+mapfile -t files < <(git ls-files '*.cpp' '*.h')
+echo "clang-format: ${#files[@]} files" >&2
+clang-format --dry-run --Werror "${files[@]}"
+
+if [ ! -f "$build_dir/compile_commands.json" ]; then
+    echo "no $build_dir/compile_commands.json: run ./scripts/build.sh first" >&2
+    exit 2
+fi
+echo "clang-tidy: every translation unit under src/" >&2
+# Generated sources (moc, the translations) live in the build folder and are not checked.
+run-clang-tidy -p "$build_dir" -j "$(nproc)" -quiet "^$PWD/src/" >"$build_dir/clang-tidy.log" 2>&1 || {
+    grep -E 'error:|warning:' "$build_dir/clang-tidy.log" | sort -u >&2
+    echo "clang-tidy found the problems above" >&2
+    exit 1
+}
+echo "lint: clean" >&2
