@@ -24,31 +24,28 @@ TEST(Declarations, CheckDeclarationsAddTheOptionAfterTheBlock) {
               QStringLiteral("declare @DO30_OPZIONE_MG5E                    AS CHAR(20)\r\n"));
 }
 
-// The list of variables and types is the block read line by line ("declare @V as T"), the option
-// last: the element help and the trial run use the list, the check sends the text.
-TEST(Declarations, DeclaredVariablesAreTheLinesOfTheCheckDeclarations) {
+// The block and the token dictionary name the same variables: the text the check sends declares
+// every variable of the dictionary once (the option after the block) and nothing else, and the
+// list of variables and types the element help and the trial run use is that text read line by
+// line ("declare @V as T").
+TEST(Declarations, DeclareExactlyTheVariablesOfTheTokenDictionary) {
     QStringList fromText;
+    QStringList declared;
     for (const QString& line : check::CheckDeclarations().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)) {
         const QStringList words = line.split(u' ', Qt::SkipEmptyParts);
         ASSERT_EQ(words.size(), 4) << line.toStdString();
         fromText << words.at(1).toUpper() + u' ' + words.at(3);
+        declared << words.at(1).toUpper();
     }
     QStringList fromList;
     for (const check::DeclaredVariable& v : check::declaredVariables())
         fromList << v.variable + u' ' + v.type;
     EXPECT_EQ(fromList, fromText);
-}
 
-// The block and the token dictionary name the same variables: every variable of the dictionary
-// is declared once, the option after the block, and nothing else is declared.
-TEST(Declarations, DeclaresExactlyTheVariablesOfTheTokenDictionary) {
+    EXPECT_EQ(declared.last(), language::Dictionary::entry(language::Dictionary::OptionEntry).variable);
     QStringList fromDictionary;
     for (const language::Entry& e : language::Dictionary::entries())
         fromDictionary << e.variable;
-    QStringList declared;
-    for (const check::DeclaredVariable& v : check::declaredVariables())
-        declared << v.variable;
-    EXPECT_EQ(declared.last(), language::Dictionary::entry(language::Dictionary::OptionEntry).variable);
     fromDictionary.sort();
     declared.sort();
     EXPECT_EQ(declared, fromDictionary);

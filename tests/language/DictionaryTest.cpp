@@ -15,13 +15,6 @@ QString identity(const QString& s) {
     return s;
 }
 
-TEST(Dictionary, HasTheEntriesNumberedInTableOrder) {
-    const auto& entries = Dictionary::entries();
-    ASSERT_EQ(entries.size(), 139);
-    for (int i = 0; i < entries.size(); ++i)
-        EXPECT_EQ(entries[i].number, i + 1);
-}
-
 TEST(Dictionary, OnlyTheTwelvePrefixPairsContainAnotherVariable) {
     QSet<QPair<int, int>> found;
     for (const Entry& a : Dictionary::entries()) {
