@@ -118,15 +118,6 @@ TEST(FormulaStore, OtherContextsHaveNoStatement) {
     EXPECT_FALSE(s.store.lastWritten());
 }
 
-TEST(FormulaStore, SelectStatementsReadTheFormulaColumn) {
-    EXPECT_EQ(*check::selectStatement(0, QStringLiteral("42")),
-              QStringLiteral("SELECT  LP01_FORMULE AS FORMULA FROM  LP01_PROVIDER WHERE  LP01_ID = 42"));
-    EXPECT_EQ(*check::selectStatement(1, QStringLiteral("42")),
-              QStringLiteral("SELECT  LP07_FORMULE AS FORMULA FROM  LP07_QUOTAZIONI  WHERE  LP07_ID = 42"));
-    EXPECT_EQ(*check::selectStatement(2, QStringLiteral("42")),
-              QStringLiteral("SELECT  LP17_FORMULA AS FORMULA FROM  LP17_FORMULEMANUT  WHERE  LP17_ID = 42"));
-}
-
 TEST(FormulaStore, IdentifierIsWrittenAsItsDecimalText) {
     EXPECT_EQ(check::identifierText(core::Variant::fromInt32(12)), QStringLiteral("12"));
     EXPECT_EQ(check::identifierText(core::Variant(QStringLiteral("42"))), QStringLiteral("42"));

@@ -45,66 +45,61 @@ struct Procedure {
 
 } // namespace
 
-TEST(RunSteps, CompletesWithoutAsking) {
-    Procedure p;
-    EXPECT_EQ(p.run(p.answering(3)), Outcome::Completed);
-    EXPECT_EQ(p.ran, (std::vector<int>{1, 2, 3}));
-    EXPECT_TRUE(p.asked.empty());
+// What the error answer does to the steps: step 2 fails `failures` times (-1: always).
+TEST(RunSteps, AnswersDecideWhichStepsRun) {
+    const auto fixed = [](int a) -> core::ErrorAnswerFn {
+        return [a](const QString&, const ErrorInfo&) { return a; };
+    };
+    int calls = 0;
+    const core::ErrorAnswerFn retryTwiceThenIgnore = [&calls](const QString&, const ErrorInfo&) {
+        return ++calls < 3 ? 4 : 5;
+    };
+    struct Case {
+        const char* name;
+        int failures;
+        core::ErrorAnswerFn answer;
+        Outcome outcome;
+        std::vector<int> ran;
+    };
+    const Case cases[] = {
+        {"no failure", 0, fixed(3), Outcome::Completed, {1, 2, 3}},
+        {"retry repeats exactly the failing step", 2, fixed(4), Outcome::Completed, {1, 2, 2, 2, 3}},
+        {"ignore goes on with the next step", -1, fixed(5), Outcome::Completed, {1, 2, 3}},
+        {"retry then ignore", -1, retryTwiceThenIgnore, Outcome::Completed, {1, 2, 2, 2, 3}},
+        {"no answer function aborts", -1, core::ErrorAnswerFn(), Outcome::Aborted, {1, 2}},
+        {"suppressed errors skip the failing step",
+         -1,
+         core::suppressErrors(),
+         Outcome::Completed,
+         {1, 2, 3}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Procedure p;
+        p.failures = c.failures;
+        EXPECT_EQ(p.run(c.answer), c.outcome);
+        EXPECT_EQ(p.ran, c.ran);
+    }
+    EXPECT_EQ(calls, 3);
+    // Abort, and any answer but retry and ignore, leaves after the failing step.
+    for (int answer : {3, 0, 1, 2, 6, 7, -1}) {
+        Procedure p;
+        p.failures = -1;
+        EXPECT_EQ(p.run(fixed(answer)), Outcome::Aborted) << answer;
+        EXPECT_EQ(p.ran, (std::vector<int>{1, 2})) << answer;
+    }
 }
 
-TEST(RunSteps, RetryRepeatsExactlyTheFailingStep) {
+// The answer is asked with the procedure's name and the error that was thrown.
+TEST(RunSteps, TheAnswerIsAskedWithTheProcedureAndTheError) {
     Procedure p;
     p.failures = 2;
     EXPECT_EQ(p.run(p.answering(4)), Outcome::Completed);
-    EXPECT_EQ(p.ran, (std::vector<int>{1, 2, 2, 2, 3}));
     ASSERT_EQ(p.asked.size(), 2u);
     EXPECT_EQ(p.askedBy[0], "UpdateFormula");
     EXPECT_EQ(p.asked[0].number, 13);
     EXPECT_EQ(p.asked[0].description, "Type mismatch");
     EXPECT_EQ(p.asked[0].source, "src");
-}
-
-TEST(RunSteps, IgnoreGoesOnWithTheNextStep) {
-    Procedure p;
-    p.failures = -1;
-    EXPECT_EQ(p.run(p.answering(5)), Outcome::Completed);
-    EXPECT_EQ(p.ran, (std::vector<int>{1, 2, 3}));
-    EXPECT_EQ(p.asked.size(), 1u);
-}
-
-TEST(RunSteps, AbortAndAnyOtherAnswerLeave) {
-    for (int answer : {3, 0, 1, 2, 6, 7, -1}) {
-        SCOPED_TRACE(answer);
-        Procedure p;
-        p.failures = -1;
-        EXPECT_EQ(p.run(p.answering(answer)), Outcome::Aborted);
-        EXPECT_EQ(p.ran, (std::vector<int>{1, 2}));
-        EXPECT_EQ(p.asked.size(), 1u);
-    }
-}
-
-TEST(RunSteps, NoAnswerFunctionAborts) {
-    Procedure p;
-    p.failures = -1;
-    EXPECT_EQ(p.run(core::ErrorAnswerFn()), Outcome::Aborted);
-    EXPECT_EQ(p.ran, (std::vector<int>{1, 2}));
-}
-
-TEST(RunSteps, SuppressedErrorsSkipTheFailingStep) {
-    Procedure p;
-    p.failures = -1;
-    EXPECT_EQ(p.run(core::suppressErrors()), Outcome::Completed);
-    EXPECT_EQ(p.ran, (std::vector<int>{1, 2, 3}));
-}
-
-TEST(RunSteps, RetryThenIgnore) {
-    Procedure p;
-    p.failures = -1;
-    int calls = 0;
-    const auto answer = [&](const QString&, const ErrorInfo&) { return ++calls < 3 ? 4 : 5; };
-    EXPECT_EQ(p.run(answer), Outcome::Completed);
-    EXPECT_EQ(p.ran, (std::vector<int>{1, 2, 2, 2, 3}));
-    EXPECT_EQ(calls, 3);
 }
 
 TEST(RunStep, ReportsCompletedIgnoredOrAborted) {

@@ -410,10 +410,8 @@ TEST_F(Editor, AStoredFormulaThatCannotBeShownIsLockedAndNeverOverwritten) {
 TEST_F(Editor, CtrlLAndTheLegendButtonOpenANewInstructionsWindowEachTime) {
     FRMLP_FORMULE& w = open(0, core::Variant());
     QList<const void*> shown;
-    QStringList texts;
     instructions::setModalRunner([&](instructions::FRMLP_ISTRUZIONI& info) {
         shown << &info;
-        texts << info.TXT_ESEMPIO4->Text();
         EXPECT_EQ(info.parentWidget(), &w);
         QTest::mouseClick(info.BTN_CHIUDI, Qt::LeftButton);
     });
@@ -422,7 +420,6 @@ TEST_F(Editor, CtrlLAndTheLegendButtonOpenANewInstructionsWindowEachTime) {
     for (const host::Request& r : responder.requests())
         ADD_FAILURE() << r.text.toStdString();
     ASSERT_EQ(shown.size(), 2);
-    EXPECT_EQ(texts.at(0), texts.at(1));
     EXPECT_EQ(instructions::FRMLP_ISTRUZIONI::liveInstances(), 0);
 }
 

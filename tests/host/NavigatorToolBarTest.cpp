@@ -5,8 +5,11 @@
 #include "host/Navigator.h"
 #include "host/NavigatorToolBar.h"
 
+#include "../common/Catalogue.h"
+
 #include <QAction>
 #include <QComboBox>
+#include <QLabel>
 
 #include <gtest/gtest.h>
 
@@ -76,6 +79,23 @@ TEST_F(NavigatorToolBar, CompaniesGivenLaterFillTheSelector) {
                                {Variant::fromInt32(2), QStringLiteral("Ditta 2")}});
     EXPECT_EQ(selector->count(), 2);
     EXPECT_EQ(selector->currentIndex(), 1);
+}
+
+// Every caption the tool bar shows, read from the tool bar itself, has an English entry.
+TEST_F(NavigatorToolBar, EveryCaptionHasAnEnglishEntry) {
+    const QMap<QString, QString> en =
+        testcatalogue::readCatalogue(QStringLiteral(FORMULE_DATA_DIR "/translations/host_en.ts"));
+    host::Navigator nav; // no global object: the captions stay Italian
+    host::NavigatorToolBar bar(&nav);
+    QStringList captions{bar.windowTitle()};
+    for (const QAction* action : bar.actions())
+        if (!action->text().isEmpty())
+            captions << action->text();
+    for (const QLabel* label : bar.findChildren<QLabel*>())
+        captions << label->text().trimmed();
+    EXPECT_GE(captions.size(), 12);
+    for (const QString& caption : captions)
+        EXPECT_FALSE(en.value(caption).isEmpty()) << caption.toStdString();
 }
 
 } // namespace

@@ -15,24 +15,6 @@ QString identity(const QString& s) {
     return s;
 }
 
-TEST(Dictionary, HasTheEntriesNumberedInTableOrder) {
-    const auto& entries = Dictionary::entries();
-    ASSERT_EQ(entries.size(), 139);
-    for (int i = 0; i < entries.size(); ++i)
-        EXPECT_EQ(entries[i].number, i + 1);
-}
-
-TEST(Dictionary, VariablesAreUniqueUpperCaseWithOneAtSign) {
-    QSet<QString> seen;
-    for (const Entry& e : Dictionary::entries()) {
-        EXPECT_TRUE(e.variable.startsWith(u'@')) << e.number;
-        EXPECT_EQ(e.variable.count(u'@'), 1) << e.number;
-        EXPECT_EQ(e.variable, e.variable.toUpper()) << e.number;
-        EXPECT_FALSE(seen.contains(e.variable)) << e.number;
-        seen.insert(e.variable);
-    }
-}
-
 TEST(Dictionary, OnlyTheTwelvePrefixPairsContainAnotherVariable) {
     QSet<QPair<int, int>> found;
     for (const Entry& a : Dictionary::entries()) {
@@ -123,25 +105,6 @@ TEST(Dictionary, SuffixStaysOutsideTheTranslation) {
     const auto tr = [](const QString& s) { return s == "Prezzo lordo" ? QString("Gross price") : s; };
     EXPECT_EQ(Dictionary::label(12, Direction::ToSql, tr), "[Gross price - IN]");
     EXPECT_EQ(Dictionary::label(23, Direction::ToDisplay, tr), "[Gross price - CURR]");
-}
-
-TEST(Dictionary, QuotationElementsFollowTheElementOrder) {
-    const QStringList texts = Dictionary::quotationBaseTexts();
-    const QStringList codes = Dictionary::quotationElementCodes();
-    ASSERT_EQ(texts.size(), 11);
-    ASSERT_EQ(codes.size(), 11);
-    for (int k = 0; k < 11; ++k) {
-        EXPECT_EQ(Dictionary::entry(k + 1).baseText, texts[k]);
-        EXPECT_EQ(Dictionary::entry(k + 12).baseText, texts[k]);
-        EXPECT_EQ(Dictionary::entry(k + 23).baseText, texts[k]);
-        EXPECT_EQ(Dictionary::entry(k + 1).variable, "@OUT" + codes[k]);
-        EXPECT_EQ(Dictionary::entry(k + 12).variable, "@IN" + codes[k]);
-        EXPECT_EQ(Dictionary::entry(k + 23).variable, "@ATT" + codes[k]);
-        EXPECT_EQ(Dictionary::entry(k + 12).suffix, " - IN");
-        EXPECT_EQ(Dictionary::entry(k + 23).suffix, " - CURR");
-    }
-    for (int n = 34; n <= 139; ++n)
-        EXPECT_TRUE(Dictionary::entry(n).suffix.isEmpty()) << n;
 }
 
 } // namespace

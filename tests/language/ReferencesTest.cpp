@@ -63,8 +63,6 @@ TEST(References, SubQueriesCharacterForCharacter) {
     EXPECT_EQ(categorySubQuery(-1, "123"), kCategory123);
     EXPECT_EQ(variantSubQuery("V01"), kVariantV01);
     EXPECT_EQ(variantSubQueryFromQuoted("'V01'"), kVariantV01);
-    EXPECT_EQ(QString::fromUtf16(CategoryMarker).size(), 48);
-    EXPECT_EQ(QString::fromUtf16(VariantMarker).size(), 43);
 }
 
 TEST(References, FindInQueryReturnsTheValueUpToTheParenthesis) {

@@ -180,28 +180,6 @@ TEST(Insertion, TranslationFailureReachesTheCaller) {
     EXPECT_THROW(composeInsertion(r, failing), core::ComError);
 }
 
-TEST(ExpandCollapse, ButtonTogglesPictureAndState) {
-    tree::ExpandCollapse state;
-    EXPECT_FALSE(state.treeExpanded());
-    auto first = state.buttonClick();
-    EXPECT_EQ(first.picture, QStringLiteral("minus"));
-    EXPECT_TRUE(first.expand);
-    EXPECT_TRUE(state.treeExpanded());
-    auto second = state.buttonClick();
-    EXPECT_EQ(second.picture, QStringLiteral("plus"));
-    EXPECT_FALSE(second.expand);
-    EXPECT_FALSE(state.treeExpanded());
-}
-
-TEST(ExpandCollapse, ManualExpansionMakesTheNextClickCollapse) {
-    tree::ExpandCollapse state;
-    EXPECT_EQ(state.nodeExpanded(), QStringLiteral("minus"));
-    EXPECT_TRUE(state.treeExpanded());
-    auto click = state.buttonClick();
-    EXPECT_EQ(click.picture, QStringLiteral("plus"));
-    EXPECT_FALSE(click.expand);
-}
-
 TEST(ExpandCollapse, PlanSelectsSecondNodeOnlyWhenExpanding) {
     struct Case {
         bool expand;
