@@ -45,7 +45,7 @@ protected:
         QProcess p;
         p.setProcessEnvironment(environment());
         p.start(QStringLiteral("/bin/sh"),
-                {QStringLiteral("-c"), QStringLiteral("F=\"$0\"; D=\"$1\"; H=\"$2\"; ") + shell,
+                {QStringLiteral("-c"), QStringLiteral("F=\"$0\"; D=\"$1\"; H=\"$2\"; export F D H; ") + shell,
                  QStringLiteral(FORMULE_TOOL), connection, home.path()});
         ToolRun r;
         r.started = p.waitForStarted();
@@ -322,4 +322,86 @@ TEST_F(ToolInput, AFormulaOverTheTextLimitIsToldByItsLength) {
     formula.truncate(1400 * 24);
     const ToolRun atLimit = withDb({QStringLiteral("check"), formula});
     EXPECT_EQ(atLimit.exitCode, 0) << atLimit.out.toStdString() << atLimit.err.toStdString();
+}
+
+namespace {
+
+// Whether the test may mount file systems of its own: a user and mount namespace (unshare -rm).
+bool mountsAvailable() {
+    QProcess p;
+    p.start(QStringLiteral("unshare"), {QStringLiteral("-rm"), QStringLiteral("true")});
+    return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+} // namespace
+
+TEST_F(ToolInput, CommandsThatOnlyReadRunOnAReadOnlyFileSystem) {
+    if (!mountsAvailable())
+        GTEST_SKIP() << "no user and mount namespace (unshare -rm) to make a read-only file system";
+    initDemo();
+    // The folder of the database mounted read-only: SQLite can make no file beside it.
+    const QString readOnly = QStringLiteral(
+        "unshare -rm sh -c 'mount --bind \"$H/db\" \"$H/db\" && mount -o remount,ro,bind \"$H/db\" && exec "
+        "\"$F\" --db \"$D\" %1'");
+    const QStringList commands = {
+        QStringLiteral("show --context 0 --id 1"),
+        QStringLiteral("where-used \"[Prezzo lordo]\""),
+        QStringLiteral("tree --context 1"),
+        QStringLiteral("check-all"),
+        QStringLiteral("demo"),
+        QStringLiteral("lint \"SET [prezzo lordo] = 1\""),
+        QStringLiteral("check \"SET [Prezzo lordo] = 1\""),
+    };
+    for (const QString& command : commands) {
+        const ToolRun writable = inShell(QStringLiteral("exec \"$F\" --db \"$D\" ") + command);
+        ASSERT_FALSE(writable.out.isEmpty()) << command.toStdString() << writable.err.toStdString();
+        const ToolRun r = inShell(readOnly.arg(command));
+        EXPECT_EQ(r.exitCode, writable.exitCode) << command.toStdString() << "\n" << r.err.toStdString();
+        if (command == QLatin1String("check-all")) // the counts line ends with the time taken
+            EXPECT_EQ(r.out, writable.out);
+        else
+            EXPECT_EQ(r.out + r.err, writable.out + writable.err) << command.toStdString();
+    }
+    // A command that writes says why it cannot.
+    const QString before = stored(0, 1);
+    const ToolRun save =
+        inShell(readOnly.arg(QStringLiteral("save --context 0 --id 1 \"SET [Prezzo lordo] = 1\"")));
+    EXPECT_EQ(save.exitCode, 1);
+    EXPECT_EQ(save.err,
+              QStringLiteral("UpdateFormula: error -2147217900: Failed to update the database because the "
+                             "database is read-only.\n"));
+    EXPECT_EQ(stored(0, 1), before);
+    // Mode=Read in the connection string: read-only on any file system.
+    const ToolRun modeRead =
+        testtool::runTool({QStringLiteral("--db"), connection + QStringLiteral(";Mode=Read"),
+                           QStringLiteral("sql"), QStringLiteral("DELETE FROM LP01_PROVIDER")},
+                          {}, 120000, environment());
+    EXPECT_EQ(modeRead.exitCode, 1);
+    EXPECT_TRUE(modeRead.err.contains(QStringLiteral("Msg 3906,"))) << modeRead.err.toStdString();
+    EXPECT_EQ(stored(0, 1), before);
+}
+
+TEST_F(ToolInput, AFullDiskIsNamedAsTheCause) {
+    if (!mountsAvailable())
+        GTEST_SKIP() << "no user and mount namespace (unshare -rm) to make a small file system";
+    initDemo();
+    // The database on a file system of 400 KB, filled by a check that inserts 16 MB.
+    const QString full = QStringLiteral(
+        "unshare -rm sh -c 'mount -t tmpfs -o size=400k tmpfs \"$H/data\" && cp \"$H/db/test.sqlite\" "
+        "\"$H/data/\" && exec \"$F\" --db \"Provider=Embedded;Data Source=$H/data/test.sqlite\" %1'");
+    ASSERT_TRUE(QDir(home.path()).mkpath(QStringLiteral("data")));
+    const QByteArray fill = "DECLARE @i INT = 0 WHILE @i < 200000 BEGIN INSERT INTO LP01_PROVIDER (LP01_ID, "
+                            "LP01_DESCRIZIONE) VALUES (1000 + @i, REPLICATE('x', 80)) SET @i += 1 END";
+    const QString cause =
+        QStringLiteral("Could not allocate space for the database: the disk that holds it or its "
+                       "temporary files is full.");
+    for (const QString& command : {QStringLiteral("check-sql"), QStringLiteral("check")}) {
+        QFile text(home.filePath(QStringLiteral("fill.txt")));
+        ASSERT_TRUE(text.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        text.write(command == QLatin1String("check") ? fill + " SET [Prezzo lordo] = 1" : fill);
+        text.close();
+        const ToolRun r = inShell(full.arg(command + QStringLiteral(" - < \"$H/fill.txt\"")));
+        EXPECT_EQ(r.exitCode, 1) << command.toStdString() << r.err.toStdString();
+        EXPECT_TRUE(r.out.contains(cause)) << r.out.toStdString() << r.err.toStdString();
+    }
 }
