@@ -6,6 +6,7 @@
 #include "ado/Setup.h"
 #include "apps/formule/Command.h"
 #include "apps/formule/Texts.h"
+#include "core/EditingContext.h"
 #include "host/TranslationService.h"
 
 #include <QCoreApplication>
@@ -105,9 +106,11 @@ QString forUse(const QString& connectionString, DatabaseUse use) {
     return connectionString + QStringLiteral(";Mode=Read");
 }
 
-// The first of the formula editor's tables the database lacks, or "" when it has them all.
+// The first of the tables that hold the formulas of the editing contexts that the database
+// lacks, or "" when it has them all.
 QString missingTable(ado::Connection& connection) {
-    for (const QString& table : ado::setup::tableNames()) {
+    for (const core::EditingContext& context : core::editingContexts()) {
+        const QString table = QString::fromLatin1(context.table);
         try {
             connection.Execute(QStringLiteral("SELECT 1 FROM %1 WHERE 1 = 0").arg(table));
         } catch (const core::ComError&) {
