@@ -296,8 +296,10 @@ TEST_F(ToolInput, AFormulaOverTheTextLimitIsToldByItsLength) {
         "al massimo 32767 caratteri per passo, e questa formula li supera. Accorcia la formula.");
     const ToolRun check = withDb({QStringLiteral("check"), formula});
     EXPECT_EQ(check.exitCode, 1);
-    EXPECT_TRUE(check.out.startsWith(QStringLiteral("La formula non risulta essere corretta.\n")))
-        << check.out.toStdString();
+    EXPECT_EQ(check.out,
+              QStringLiteral("La formula non risulta essere corretta.\nLa formula non si lascia tradurre "
+                             "nella sua forma SQL. La formula conta 48000 caratteri e la sua traduzione "
+                             "supera il limite di 32767 caratteri per passo: va accorciata.\n"));
     EXPECT_EQ(check.err.toStdString(), (QStringLiteral("decodeToken: ") + reason + u'\n').toStdString());
 
     const ToolRun save = withDb(record("save") << QStringLiteral("--yes") << formula);

@@ -201,14 +201,6 @@ QString describeTextFlaw(const TextFlaw& flaw, const QString& what) {
                : QStringLiteral("%1 is not valid UTF-8 at byte offset %2").arg(what).arg(flaw.offset);
 }
 
-QString decodeText(QByteArrayView bytes, const QString& what) {
-    if (const auto flaw = findTextFlaw(bytes))
-        throw UsageError{describeTextFlaw(*flaw, what)};
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        bytes = bytes.sliced(3);
-    return QString::fromUtf8(bytes);
-}
-
 QString textLimitReason(const Context& ctx, const QString& formula) {
     bool over = false;
     core::FunctionServices services({.errorAnswer = [&over](const QString&, const core::ErrorInfo& error) {

@@ -137,10 +137,6 @@ std::optional<TextFlaw> findTextFlaw(QByteArrayView bytes);
 // "<what> is not valid UTF-8 at byte offset N" or "<what> holds a NUL byte at byte offset N".
 QString describeTextFlaw(const TextFlaw& flaw, const QString& what);
 
-// UTF-8 text read by the tool (`what` names where it comes from, as "standard input"), without
-// a byte order mark at its start. Throws UsageError at the first flaw.
-QString decodeText(QByteArrayView bytes, const QString& what);
-
 // Registration: each subsystem's commands live in a cmd_<subsystem>.cpp of this folder and
 // register themselves at start-up with a static Registrar.
 void registerCommand(Command command);

@@ -243,7 +243,9 @@ const Registrar saveCommand(Command{
     QStringLiteral("save"),
     QStringLiteral(
         "save --context N --id ID [--yes] [TEXT|-]  save a formula in display form into a record; a "
-        "formula that fails the check is saved only with --yes; prints the statement"),
+        "formula that fails the check is saved only with --yes; prints the statement. An empty TEXT ('') "
+        "saves an empty formula (NULL), as the window does; standard input that cannot be read or holds "
+        "no text writes nothing (exit 2): clear removes a formula"),
     [](QCommandLineParser& parser) {
         addRecordOptions(parser);
         parser.addOption(QCommandLineOption(
