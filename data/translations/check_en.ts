@@ -60,6 +60,10 @@
         <translation>The formula could not be translated to its SQL form</translation>
     </message>
     <message>
+        <source>La formula conta %1 caratteri e la sua traduzione supera il limite di %2 caratteri per passo: va accorciata.</source>
+        <translation>The formula has %1 characters and its translation goes over the limit of %2 characters in each pass: it must be shortened.</translation>
+    </message>
+    <message>
         <source>Nessuna connessione su cui controllare la formula</source>
         <translation>No connection to check the formula on</translation>
     </message>

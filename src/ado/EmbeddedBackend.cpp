@@ -64,8 +64,14 @@ EmbeddedBackend::EmbeddedBackend(const ConnectionString& cs) {
     if (info.isDir())
         failOpen(QStringLiteral("\"%1\" is a directory, not a database file (key Data Source)").arg(path));
 
+    // Mode=Read opens the file read-only; ReadWrite (or no Mode) for reading and writing.
+    const QString mode = cs.value(QStringLiteral("mode")).trimmed();
+    const bool readOnly = mode.compare(QLatin1String("Read"), Qt::CaseInsensitive) == 0;
+    if (!readOnly && !mode.isEmpty() && mode.compare(QLatin1String("ReadWrite"), Qt::CaseInsensitive) != 0)
+        failOpen(QStringLiteral("Mode must be Read or ReadWrite, not \"%1\"").arg(mode));
+
     const QString name = uniqueConnectionName();
-    const std::optional<QString> driverText = tsql::openDatabaseFile(name, path);
+    const std::optional<QString> driverText = tsql::openDatabaseFile(name, path, readOnly);
     if (!driverText) {
         m_name = name;
         m_engine = std::make_unique<tsql::Engine>(QSqlDatabase::database(name, false));

@@ -8,6 +8,7 @@ DecodeFn decodeWith(language::FormulaLanguage& language) {
         Translation t;
         t.text = language.decodeToken(text, checkMode, &t.map);
         t.failed = language.lastErrorCount() > 0;
+        t.overLimit = language.lastOverLimit();
         return t;
     };
 }

@@ -50,6 +50,11 @@ inline const QString UnknownStatement =
 inline const QString TransactionCountChanged =
     QStringLiteral("Il batch ha cambiato il numero delle transazioni aperte da 1 a %1");
 inline const QString NotTranslated = QStringLiteral("La formula non si lascia tradurre nella sua forma SQL");
+// Said after NotTranslated when the translation went over its text limit: %1 the length of the
+// formula, %2 the limit of a pass.
+inline const QString OverTextLimit =
+    QStringLiteral("La formula conta %1 caratteri e la sua traduzione supera il limite di %2 caratteri per "
+                   "passo: va accorciata.");
 inline const QString NoConnection = QStringLiteral("Nessuna connessione su cui controllare la formula");
 
 inline const QString CorrectTitle = QStringLiteral("Controllo sintassi formula avvenuta con successo");

@@ -21,6 +21,8 @@ namespace check {
 struct Translation {
     QString text;
     bool failed = false;
+    // The translation failed because a pass's text went over the limit (see msg::OverTextLimit).
+    bool overLimit = false;
     // Where each piece of `text` came from in the display form (recorded by decodeWith).
     language::PositionMap map;
 };

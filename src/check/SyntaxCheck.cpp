@@ -4,6 +4,7 @@
 #include "check/Declarations.h"
 #include "check/GuardedRun.h"
 #include "check/Messages.h"
+#include "language/References.h"
 
 namespace check {
 
@@ -53,7 +54,10 @@ core::Variant SyntaxCheck::CheckFormula(bool ShowMessage) {
             throw core::ComError(core::err::ObjectVariableNotSet, tr(msg::NoConnection));
         // The check goes on with what the translation returned, but a formula whose translation
         // failed is not correct: what the server saw is not the formula.
-        if (sql.failed)
+        if (sql.failed && sql.overLimit)
+            fail(tr(msg::NotTranslated) + QStringLiteral(". ") +
+                 tr(msg::OverTextLimit).arg(text.size()).arg(language::refs::MaxPassLength));
+        else if (sql.failed)
             fail(tr(msg::NotTranslated));
         m_correct = runBatch(connection) && !sql.failed;
     } catch (const core::ComError& e) {

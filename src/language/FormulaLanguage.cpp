@@ -276,14 +276,24 @@ QString FormulaLanguage::decodeToken(const QString& text, bool checkMode) {
     return decodeToken(text, checkMode, nullptr);
 }
 
+core::ErrorAnswerFn FormulaLanguage::notingOverLimit(core::ErrorAnswerFn answer) {
+    m_lastOverLimit = false;
+    return [this, answer = std::move(answer)](const QString& procedure, const core::ErrorInfo& error) {
+        if (error.number == core::err::Overflow)
+            m_lastOverLimit = true;
+        return answer ? answer(procedure, error) : static_cast<int>(core::Answer::Abort);
+    };
+}
+
 QString FormulaLanguage::decodeToken(const QString& text, bool checkMode, PositionMap* map) {
     m_lastStatements = 0;
     m_lastErrors = 0;
+    m_lastOverLimit = false;
     if (map)
         map->clear();
     if (isBlank(text))
         return {};
-    Run run(m_services, kDecode, m_services.host->errorAnswerFn());
+    Run run(m_services, kDecode, notingOverLimit(m_services.host->errorAnswerFn()));
     run.text = text;
     run.map = map;
     const bool completed = toSql(run, checkMode);
@@ -311,9 +321,10 @@ QString FormulaLanguage::encodeToken(const QString& text) {
 QString FormulaLanguage::encodeToken(const QString& text, const core::ErrorAnswerFn& errorAnswer) {
     m_lastStatements = 0;
     m_lastErrors = 0;
+    m_lastOverLimit = false;
     if (isBlank(text))
         return {};
-    Run run(m_services, kEncode, errorAnswer);
+    Run run(m_services, kEncode, notingOverLimit(errorAnswer));
     run.text = text;
     const bool completed = toDisplay(run);
     m_lastStatements = run.lookup().statementsSent();

@@ -65,6 +65,8 @@ public:
 
     // Errors the last translation reported to its error display, whatever the answers were.
     qint64 lastErrorCount() const { return m_lastErrors; }
+    // Whether one of them was a pass's text over refs::MaxPassLength characters (Overflow).
+    bool lastOverLimit() const { return m_lastOverLimit; }
 
     const Services& services() const { return m_services; }
 
@@ -76,6 +78,10 @@ private:
     Services m_services;
     qint64 m_lastStatements = 0;
     qint64 m_lastErrors = 0;
+    bool m_lastOverLimit = false;
+
+    // The error display `answer`, noting an Overflow in m_lastOverLimit on the way.
+    core::ErrorAnswerFn notingOverLimit(core::ErrorAnswerFn answer);
 };
 
 } // namespace language

@@ -36,6 +36,9 @@ void Executor::failed(SqlError& e, const Stmt& s) {
         try {
             m_transactions.checkFence();
         } catch (SqlError& lost) {
+            // A full disk is the cause the user can act on: it stays in the message.
+            if (e.error.number == 1105)
+                lost.error.message = e.error.message + u' ' + lost.error.message;
             e = lost;
         }
     }

@@ -75,6 +75,13 @@ void StatementCache::failure(const SqliteStatement& q) const {
         m_budget.memoryExceeded();
     if (code == SQLITE_NOMEM)
         throw SqlError{insufficientMemory()};
+    // The file system, not the batch: said as such rather than in SQLite's words.
+    if (code == SQLITE_FULL)
+        raise(1105, 17,
+              QStringLiteral("Could not allocate space for the database: the disk that holds it or its "
+                             "temporary files is full. Create disk space by deleting unneeded files."));
+    if (code == SQLITE_READONLY)
+        raise(3906, 16, QStringLiteral("Failed to update the database because the database is read-only."));
     QString text = q.errorText();
     // The text generated for an expression nests as deep as the expression: SQLite refuses one
     // deeper than its parser or its expression trees allow, as SQL Server would.

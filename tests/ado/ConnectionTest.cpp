@@ -83,6 +83,8 @@ TEST_F(EmbeddedConnection, OpenFailuresNameTheKeyAndWriteNothing) {
          QStringLiteral("Invalid connection string: \"Data Source\" has no '=' after the key")},
         {QStringLiteral("   "), core::err::ConnectionFailed,
          QStringLiteral("The connection string is empty (expected Provider=...;Data Source=...)")},
+        {ado::setup::embeddedConnectionString(path) + QStringLiteral(";Mode=Write"),
+         core::err::ConnectionFailed, QStringLiteral("Mode must be Read or ReadWrite, not \"Write\"")},
     };
     for (const OpenFailureCase& c : cases) {
         ado::Connection conn;
@@ -227,4 +229,33 @@ TEST_F(EmbeddedConnection, ConnectionsOnTheSameFileAreIndependent) {
     EXPECT_EQ(rs->GetFields().Item(0).Value().toInt32(), 7);
     a.Open(connectionString()); // reopened after close
     EXPECT_EQ(a.Execute(QStringLiteral("SELECT ID FROM T3"))->RecordCount(), 1);
+}
+
+// Mode=Read: everything reads, nothing writes (Msg 3906), and the file stays as it was.
+TEST_F(EmbeddedConnection, ModeReadOpensTheFileReadOnly) {
+    createTables(path,
+                 {QStringLiteral("CREATE TABLE T (A INTEGER)"), QStringLiteral("INSERT INTO T VALUES (1)")});
+    const QByteArray before = fileHash(path);
+    for (const QString& mode : {QStringLiteral("Read"), QStringLiteral(" read ")}) {
+        ado::Connection conn;
+        conn.Open(connectionString() + QStringLiteral(";Mode=") + mode);
+        ado::RecordsetPtr rs = conn.Execute(QStringLiteral("SELECT A FROM T"));
+        ASSERT_FALSE(rs->IsEOF());
+        EXPECT_EQ(rs->GetFields().Item(0).Value().toString(), QStringLiteral("1"));
+        rs->Close();
+        try {
+            conn.Execute(QStringLiteral("INSERT INTO T VALUES (2)"));
+            ADD_FAILURE() << "wrote through Mode=" << mode.toStdString();
+        } catch (const core::ComError& e) {
+            EXPECT_EQ(e.description(),
+                      QStringLiteral("Failed to update the database because the database is read-only."));
+        }
+        conn.Close();
+    }
+    EXPECT_EQ(fileHash(path), before);
+    ado::Connection writer;
+    writer.Open(connectionString() + QStringLiteral(";Mode=ReadWrite"));
+    writer.Execute(QStringLiteral("INSERT INTO T VALUES (2)"));
+    writer.Close();
+    EXPECT_NE(fileHash(path), before);
 }

@@ -107,7 +107,8 @@ TEST_F(FormuleTool, UsageErrorsExitWithTwo) {
         {{QStringLiteral("sql"), QStringLiteral("--bogus"), QStringLiteral("SELECT 1")},
          QStringLiteral("formule sql: Unknown option 'bogus'.\n")},
         {{QStringLiteral("init-db"), QStringLiteral("extra")},
-         QStringLiteral("init-db: unexpected argument \"extra\"\n")},
+         QStringLiteral("formule init-db non accetta argomenti: \"extra\" è di troppo (vedi formule init-db "
+                        "--help)\n")},
     };
     for (const Case& c : cases) {
         const ToolRun r = run(c.args);

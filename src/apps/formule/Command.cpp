@@ -1,9 +1,16 @@
 #include "apps/formule/Command.h"
+#include "apps/formule/Texts.h"
 #include "host/TranslationService.h"
+#include "language/FormulaLanguage.h"
+#include "language/References.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <optional>
 #include <utility>
+
+#include <unistd.h>
 
 namespace formule_cli {
 
@@ -158,16 +165,34 @@ std::optional<int> parseContext(const QString& text) {
     return text.at(begin).unicode() - u'0';
 }
 
-std::optional<TextFlaw> findTextFlaw(QByteArrayView bytes) {
-    for (qsizetype at = 0; at < bytes.size();) {
-        if (bytes[at] == '\0')
-            return TextFlaw{TextFlaw::Kind::Nul, at};
+namespace {
+
+// Reads the sequences of `bytes` that start at `from` and before `stop`, each of them whole
+// (a sequence may end after `stop`); returns where the next one starts, and sets `flaw` at the
+// first flaw.
+qsizetype scanText(QByteArrayView bytes, qsizetype from, qsizetype stop, std::optional<TextFlaw>& flaw) {
+    qsizetype at = from;
+    while (at < stop) {
+        if (bytes[at] == '\0') {
+            flaw = TextFlaw{TextFlaw::Kind::Nul, at};
+            return at;
+        }
         const qsizetype length = utf8SequenceLength(bytes, at);
-        if (length == 0)
-            return TextFlaw{TextFlaw::Kind::InvalidUtf8, at};
+        if (length == 0) {
+            flaw = TextFlaw{TextFlaw::Kind::InvalidUtf8, at};
+            return at;
+        }
         at += length;
     }
-    return std::nullopt;
+    return at;
+}
+
+} // namespace
+
+std::optional<TextFlaw> findTextFlaw(QByteArrayView bytes) {
+    std::optional<TextFlaw> flaw;
+    scanText(bytes, 0, bytes.size(), flaw);
+    return flaw;
 }
 
 QString describeTextFlaw(const TextFlaw& flaw, const QString& what) {
@@ -176,11 +201,75 @@ QString describeTextFlaw(const TextFlaw& flaw, const QString& what) {
                : QStringLiteral("%1 is not valid UTF-8 at byte offset %2").arg(what).arg(flaw.offset);
 }
 
-QString decodeText(QByteArrayView bytes, const QString& what) {
-    if (const auto flaw = findTextFlaw(bytes))
-        throw UsageError{describeTextFlaw(*flaw, what)};
+QString textLimitReason(const Context& ctx, const QString& formula) {
+    bool over = false;
+    core::FunctionServices services({.errorAnswer = [&over](const QString&, const core::ErrorInfo& error) {
+        over = over || error.number == core::err::Overflow;
+        return static_cast<int>(core::Answer::Abort);
+    }});
+    language::FormulaLanguage language(services);
+    language.decodeToken(formula, true);
+    if (!over)
+        return {};
+    return ctx.tr(text::FormulaTooLong).arg(formula.size()).arg(language::refs::MaxPassLength);
+}
+
+void explainTextLimit(const Context& ctx, core::FunctionServices& services, const QString& formula) {
+    const core::ErrorAnswerFn answer = services.f.errorAnswer;
+    const QString reason =
+        ctx.tr(text::FormulaTooLong).arg(formula.size()).arg(language::refs::MaxPassLength);
+    QTextStream* err = ctx.err;
+    services.f.errorAnswer = [answer, reason, err](const QString& procedure, const core::ErrorInfo& error) {
+        const bool translation =
+            procedure == QLatin1String("decodeToken") || procedure == QLatin1String("encodeToken");
+        if (!translation || error.number != core::err::Overflow)
+            return answer ? answer(procedure, error) : static_cast<int>(core::Answer::Abort);
+        *err << procedure << ": " << reason << '\n';
+        err->flush();
+        return static_cast<int>(core::Answer::Abort);
+    };
+}
+
+QString Context::tr(const QString& italianText) const {
+    return translation ? translation->Traduci(italianText) : italianText;
+}
+
+bool fromStandardInput(const QStringList& positional, int index) {
+    return index >= positional.size() || positional.at(index) == QLatin1String("-");
+}
+
+QString readInput(const Context& ctx, int fd, qsizetype limit) {
+    if (ctx.inputClosed)
+        throw UsageError{ctx.tr(text::InputClosed)};
+    const QString what = QStringLiteral("standard input");
+    QByteArray bytes;
+    qsizetype checked = 0; // every sequence before this offset is well-formed
+    constexpr qsizetype Block = 64 * 1024;
+    for (;;) {
+        const qsizetype size = bytes.size();
+        bytes.resize(size + Block);
+        const ssize_t n = ::read(fd, bytes.data() + size, Block);
+        if (n < 0 && errno == EINTR) {
+            bytes.resize(size);
+            continue;
+        }
+        if (n < 0) {
+            const int code = errno;
+            throw UsageError{ctx.tr(text::InputUnreadable).arg(QString::fromLocal8Bit(std::strerror(code)))};
+        }
+        bytes.resize(size + n);
+        // The last three bytes may start a sequence whose other bytes come with the next block.
+        std::optional<TextFlaw> flaw;
+        checked = scanText(bytes, checked, n == 0 ? bytes.size() : bytes.size() - 3, flaw);
+        if (flaw)
+            throw UsageError{describeTextFlaw(*flaw, what)};
+        if (bytes.size() > limit)
+            throw UsageError{ctx.tr(text::InputTooLong).arg(limit).arg(limit / (1024 * 1024))};
+        if (n == 0)
+            break;
+    }
     if (bytes.startsWith("\xEF\xBB\xBF"))
-        bytes = bytes.sliced(3);
+        return QString::fromUtf8(QByteArrayView(bytes).sliced(3));
     return QString::fromUtf8(bytes);
 }
 

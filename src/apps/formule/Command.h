@@ -40,27 +40,67 @@ struct Context {
     QTextStream* out = nullptr; // standard output, UTF-8
     QTextStream* err = nullptr; // standard error, UTF-8
     // Reads the command's text argument: the argument itself, or standard input for "-" or
-    // when the argument is missing. Throws UsageError when standard input is not UTF-8 text.
+    // when the argument is missing (see readInput). Throws UsageError when standard input cannot
+    // be read, is longer than MaxInputBytes or is not UTF-8 text.
     std::function<QString(const QStringList& positional, int index)> textArgument;
+    // Standard input was closed when the tool started (its descriptor then holds /dev/null, so
+    // that no file the tool opens takes its place).
+    bool inputClosed = false;
+    // The text of --lang for an Italian text of the tool.
+    QString tr(const QString& italianText) const;
 };
+
+// Whether the text argument at `index` is read from standard input: "-", or no argument there.
+bool fromStandardInput(const QStringList& positional, int index);
+
+// Standard input (and every "-" argument) is read up to this many bytes.
+inline constexpr qsizetype MaxInputBytes = qsizetype(16) * 1024 * 1024;
+
+// Reads the descriptor `fd` to its end as UTF-8 text (a byte order mark at its start dropped),
+// a block at a time: it stops at the first NUL byte or byte that is not UTF-8 and at more than
+// `limit` bytes, so that no input makes the tool read or keep more than that. `inputClosed` says
+// that the descriptor stands for a closed standard input. Throws UsageError with the reason (the
+// byte offset of a flaw, the limit, the system's reason for a failed read).
+QString readInput(const Context& ctx, int fd, qsizetype limit = MaxInputBytes);
 
 // The tool as host of the subsystems: the connection of --db (opened on first use; may throw),
 // the translation service of --lang, the tool's error answer; no message box (every question
 // answered No) and no record, unless a command sets them.
 core::FunctionServices hostServices(Context& ctx);
 
+// The reason the translation of `formula` to SQL form fails when it goes over the text limit of
+// a pass (language::refs::MaxPassLength characters), naming the formula's length and the limit;
+// "" when it does not. The translation is the check's (references as placeholders, nothing
+// looked up).
+QString textLimitReason(const Context& ctx, const QString& formula);
+
+// Has the error answer of `services` say, instead of the translation's bare Overflow, that the
+// translation of `formula` went over the text limit, with the formula's length and the limit;
+// the translation is then abandoned. Other errors go to the answer it had.
+void explainTextLimit(const Context& ctx, core::FunctionServices& services, const QString& formula);
+
 // Opens the database of --db; prints "COMMAND: cannot open the database: why" and returns null
 // when it cannot.
 ado::Connection* openConnection(Context& ctx, const QString& command);
 
+// What a command needs of the database of --db, checked once when the tool opens it.
+enum class DatabaseUse {
+    AsItIs,    // any database, read and written as the command's text says (sql, check-sql)
+    Schema,    // the formula editor's tables; the command may write
+    SchemaRead // the formula editor's tables, opened read-only: the command never writes
+};
+
 // A sub-command of the tool. `configure` adds the command's own options to the parser;
 // `run` receives the parsed parser (positional arguments after the command name) and
-// returns the exit code.
+// returns the exit code. The tool refuses more than `arguments` positional arguments before
+// the command runs.
 struct Command {
     QString name;
     QString synopsis; // one line for --help
     std::function<void(QCommandLineParser&)> configure;
     std::function<int(Context&, const QCommandLineParser&, const QStringList& positional)> run;
+    int arguments = 0;
+    DatabaseUse database = DatabaseUse::AsItIs;
 };
 
 // Bad usage found while a command runs, for instance standard input that is not text: the tool
@@ -96,10 +136,6 @@ std::optional<TextFlaw> findTextFlaw(QByteArrayView bytes);
 
 // "<what> is not valid UTF-8 at byte offset N" or "<what> holds a NUL byte at byte offset N".
 QString describeTextFlaw(const TextFlaw& flaw, const QString& what);
-
-// UTF-8 text read by the tool (`what` names where it comes from, as "standard input"), without
-// a byte order mark at its start. Throws UsageError at the first flaw.
-QString decodeText(QByteArrayView bytes, const QString& what);
 
 // Registration: each subsystem's commands live in a cmd_<subsystem>.cpp of this folder and
 // register themselves at start-up with a static Registrar.

@@ -234,6 +234,8 @@ const Registrar checkAllCommand(Command{
             QStringLiteral("N"), QStringLiteral("1")));
     },
     runCheckAll,
+    0,
+    DatabaseUse::Schema,
 });
 
 const Registrar whereUsedCommand(Command{
@@ -242,6 +244,8 @@ const Registrar whereUsedCommand(Command{
                    "{category code} or |variant code|: CONTEXT<TAB>ID<TAB>LINE (exit 0 found, 1 not found)"),
     addContextOption,
     runWhereUsed,
+    1,
+    DatabaseUse::SchemaRead,
 });
 
 } // namespace

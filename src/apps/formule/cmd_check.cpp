@@ -2,6 +2,7 @@
 // record, through the same classes the editor window uses.
 
 #include "Command.h"
+#include "Texts.h"
 
 #include "ado/Ado.h"
 #include "check/Declarations.h"
@@ -73,6 +74,7 @@ int runCheck(Context& ctx, const QCommandLineParser&, const QStringList& positio
         return ExitUsage;
     core::FunctionServices services = hostServices(ctx);
     services.f.connection = [connection] { return connection; };
+    explainTextLimit(ctx, services, text);
     language::FormulaLanguage language(services);
     check::StringTextBox box(text);
     check::SyntaxCheck checker(box, services, {.decode = check::decodeWith(language)});
@@ -156,6 +158,7 @@ int save(Context& ctx, const Record& record, const QString& text, bool yes, bool
         failed = true;
         return ctx.errorAnswer(procedure, error);
     };
+    explainTextLimit(ctx, services, text);
     services.f.context = [&record] { return record.context; };
     services.f.id = [&record] { return core::Variant(record.id); };
     language::FormulaLanguage language(services);
@@ -191,7 +194,15 @@ int runSave(Context& ctx, const QCommandLineParser& parser, const QStringList& p
     const auto record = recordOptions(ctx, parser, QStringLiteral("save"));
     if (!record)
         return ExitUsage;
-    return save(ctx, *record, ctx.textArgument(positional, 0), parser.isSet(QStringLiteral("yes")), false);
+    // Only an empty argument saves an empty text (the window's save of an empty box); standard
+    // input without text is more likely a mistake than a wish to remove the formula.
+    const QString text = ctx.textArgument(positional, 0);
+    if (fromStandardInput(positional, 0) && text.trimmed().isEmpty()) {
+        *ctx.err << ctx.tr(text::NoTextOnInput).arg(QStringLiteral("save")) << '\n';
+        ctx.err->flush();
+        return ExitUsage;
+    }
+    return save(ctx, *record, text, parser.isSet(QStringLiteral("yes")), false);
 }
 
 int runClear(Context& ctx, const QCommandLineParser& parser, const QStringList&) {
@@ -208,6 +219,8 @@ const Registrar checkCommand(Command{
         "it is not correct, the server's message (exit 0 correct, 1 not correct)"),
     {},
     runCheck,
+    1,
+    DatabaseUse::Schema,
 });
 
 const Registrar declarationsCommand(Command{
@@ -222,19 +235,25 @@ const Registrar showCommand(Command{
     QStringLiteral("show --context N --id ID  print the stored formula of a record in display form"),
     addRecordOptions,
     runShow,
+    0,
+    DatabaseUse::SchemaRead,
 });
 
 const Registrar saveCommand(Command{
     QStringLiteral("save"),
     QStringLiteral(
         "save --context N --id ID [--yes] [TEXT|-]  save a formula in display form into a record; a "
-        "formula that fails the check is saved only with --yes; prints the statement"),
+        "formula that fails the check is saved only with --yes; prints the statement. An empty TEXT ('') "
+        "saves an empty formula (NULL), as the window does; standard input that cannot be read or holds "
+        "no text writes nothing (exit 2): clear removes a formula"),
     [](QCommandLineParser& parser) {
         addRecordOptions(parser);
         parser.addOption(QCommandLineOption(
             QStringLiteral("yes"), QStringLiteral("Save a formula that fails the check all the same.")));
     },
     runSave,
+    1,
+    DatabaseUse::Schema,
 });
 
 const Registrar clearCommand(Command{
@@ -244,6 +263,8 @@ const Registrar clearCommand(Command{
         "statement"),
     addRecordOptions,
     runClear,
+    0,
+    DatabaseUse::Schema,
 });
 
 } // namespace

@@ -31,11 +31,7 @@ QString rowsAffected(qint64 n) {
     return n == 1 ? QStringLiteral("(1 row affected)") : QStringLiteral("(%1 rows affected)").arg(n);
 }
 
-int runInitDb(Context& ctx, const QCommandLineParser& parser, const QStringList& positional) {
-    if (!positional.isEmpty()) {
-        *ctx.err << "init-db: unexpected argument \"" << positional.first() << "\"\n";
-        return ExitUsage;
-    }
+int runInitDb(Context& ctx, const QCommandLineParser& parser, const QStringList&) {
     const bool demo = parser.isSet(QStringLiteral("demo"));
     try {
         const ado::setup::InitReport report = ado::setup::initialize(ctx.connectionString, demo);
@@ -56,11 +52,6 @@ int runInitDb(Context& ctx, const QCommandLineParser& parser, const QStringList&
 }
 
 int runSql(Context& ctx, const QCommandLineParser&, const QStringList& positional) {
-    if (positional.size() > 1) {
-        *ctx.err << "sql: give the statement as one argument (quote it), or \"-\" to read it from standard "
-                    "input\n";
-        return ExitUsage;
-    }
     const QString text = ctx.textArgument(positional, 0);
     if (text.trimmed().isEmpty()) {
         *ctx.err << "sql: no statement given\n";
@@ -101,11 +92,7 @@ int runSql(Context& ctx, const QCommandLineParser&, const QStringList& positiona
     return ExitOk;
 }
 
-int runDemo(Context& ctx, const QCommandLineParser&, const QStringList& positional) {
-    if (!positional.isEmpty()) {
-        *ctx.err << "demo: unexpected argument \"" << positional.first() << "\"\n";
-        return ExitUsage;
-    }
+int runDemo(Context& ctx, const QCommandLineParser&, const QStringList&) {
     ado::Connection* conn = ctx.connection();
     QTextStream& out = *ctx.out;
     bool first = true;
@@ -156,6 +143,7 @@ const Registrar sqlCommand({
                                      QStringLiteral("[TEXT|-]"));
     },
     runSql,
+    1,
 });
 
 const Registrar demoCommand({
@@ -163,6 +151,8 @@ const Registrar demoCommand({
     QStringLiteral("demo  show the stored formulas of the demo data, by editing context"),
     nullptr,
     runDemo,
+    0,
+    DatabaseUse::SchemaRead,
 });
 
 } // namespace

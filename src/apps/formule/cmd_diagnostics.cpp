@@ -12,15 +12,16 @@ using namespace formule_cli;
 namespace {
 
 int lint(Context& ctx, const QStringList& positional) {
-    if (positional.size() > 1) {
-        *ctx.err
-            << "lint: give the formula as one argument (quote it), or \"-\" to read it from standard input\n";
-        return ExitUsage;
-    }
     QString text = ctx.textArgument(positional, 0);
     // A formula read from standard input loses the line feed that ends its last line.
-    if ((positional.isEmpty() || positional.first() == QLatin1String("-")) && text.endsWith(u'\n'))
+    if (fromStandardInput(positional, 0) && text.endsWith(u'\n'))
         text.chop(text.endsWith(QLatin1String("\r\n")) ? 2 : 1);
+    // The translation the diagnostics run cannot take a text over its limit: said as it is,
+    // rather than as the findings of a text cut short.
+    if (const QString reason = textLimitReason(ctx, text); !reason.isEmpty()) {
+        *ctx.out << diagnostics::formatDiagnostic({.message = reason}) << "\n";
+        return ExitNegative;
+    }
     core::FunctionServices services = hostServices(ctx);
     const diagnostics::ElementCatalog catalog =
         diagnostics::ElementCatalog::load(services, QString::number(ctx.company));
@@ -45,6 +46,9 @@ const Registrar lintCommand(Command{
     },
     [](Context& ctx, const QCommandLineParser&, const QStringList& positional) {
         return lint(ctx, positional);
-    }});
+    },
+    1,
+    DatabaseUse::SchemaRead,
+});
 
 } // namespace

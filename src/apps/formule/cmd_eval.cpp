@@ -67,11 +67,6 @@ void printTrace(Context& ctx, const check::TrialResult& result) {
 }
 
 int runEval(Context& ctx, const QCommandLineParser& parser, const QStringList& positional) {
-    if (positional.size() > 1) {
-        *ctx.err
-            << "eval: give the formula as one argument (quote it), or \"-\" to read it from standard input\n";
-        return ExitUsage;
-    }
     core::FunctionServices services = hostServices(ctx);
     const check::TrialTranslateFn translate = [&services](const QString& text) {
         return services.translate(text);
@@ -145,6 +140,8 @@ const Registrar evalCommand(Command{
                                      QStringLiteral("[TEXT|-]"));
     },
     runEval,
+    1,
+    DatabaseUse::Schema,
 });
 
 } // namespace

@@ -57,7 +57,10 @@ const Registrar completeCommand(Command{
     },
     [](Context& ctx, const QCommandLineParser&, const QStringList& positional) {
         return complete(ctx, positional);
-    }});
+    },
+    1,
+    DatabaseUse::SchemaRead,
+});
 
 const Registrar describeCommand(Command{
     QStringLiteral("describe"),
@@ -70,6 +73,9 @@ const Registrar describeCommand(Command{
     },
     [](Context& ctx, const QCommandLineParser&, const QStringList& positional) {
         return describe(ctx, positional);
-    }});
+    },
+    1,
+    DatabaseUse::SchemaRead,
+});
 
 } // namespace

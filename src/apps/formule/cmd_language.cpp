@@ -14,17 +14,11 @@ const QString kCheckMode = QStringLiteral("check-mode");
 // Runs one translation with the tool's services; an error answered with abort (or anything
 // but retry and ignore) has already been printed by the tool's error answer and ends the
 // command with exit code 1.
-int translate(Context& ctx, const QStringList& positional, const QString& command,
+int translate(Context& ctx, const QStringList& positional,
               const std::function<QString(language::FormulaLanguage&, const QString&)>& run) {
-    if (positional.size() > 1) {
-        *ctx.err << command
-                 << ": give the formula as one argument (quote it), or \"-\" to read it from standard "
-                    "input\n";
-        return ExitUsage;
-    }
     QString text = ctx.textArgument(positional, 0);
     // A formula read from standard input loses the line feed that ends its last line.
-    if (positional.isEmpty() || positional.first() == QLatin1String("-")) {
+    if (fromStandardInput(positional, 0)) {
         if (text.endsWith(u'\n'))
             text.chop(text.endsWith(QLatin1String("\r\n")) ? 2 : 1);
     }
@@ -59,11 +53,14 @@ const Registrar toSql(Command{
     },
     [](Context& ctx, const QCommandLineParser& parser, const QStringList& positional) {
         const bool checkMode = parser.isSet(kCheckMode);
-        return translate(ctx, positional, QStringLiteral("to-sql"),
+        return translate(ctx, positional,
                          [checkMode](language::FormulaLanguage& language, const QString& text) {
                              return language.decodeToken(text, checkMode);
                          });
-    }});
+    },
+    1,
+    DatabaseUse::SchemaRead,
+});
 
 const Registrar toDisplay(Command{
     QStringLiteral("to-display"),
@@ -73,10 +70,12 @@ const Registrar toDisplay(Command{
                                      QStringLiteral("[TEXT|-]"));
     },
     [](Context& ctx, const QCommandLineParser&, const QStringList& positional) {
-        return translate(ctx, positional, QStringLiteral("to-display"),
-                         [](language::FormulaLanguage& language, const QString& text) {
-                             return language.encodeToken(text);
-                         });
-    }});
+        return translate(ctx, positional, [](language::FormulaLanguage& language, const QString& text) {
+            return language.encodeToken(text);
+        });
+    },
+    1,
+    DatabaseUse::SchemaRead,
+});
 
 } // namespace

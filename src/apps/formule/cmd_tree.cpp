@@ -61,6 +61,8 @@ const Registrar registrar(Command{
                                             QStringLiteral("on|off"), QStringLiteral("off")));
     },
     runTree,
+    0,
+    DatabaseUse::SchemaRead,
 });
 
 } // namespace

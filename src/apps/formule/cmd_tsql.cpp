@@ -14,11 +14,6 @@ namespace {
 // check, a dynamic batch written out as constants, EXEC ('SELECT 1'), is read by the guard and
 // runs when the guard accepts its text.
 int runCheckSql(Context& ctx, const QCommandLineParser&, const QStringList& positional) {
-    if (positional.size() > 1) {
-        *ctx.err << "check-sql: give the batch as one argument (quote it), or \"-\" to read it from standard "
-                    "input\n";
-        return ExitUsage;
-    }
     const QString text = ctx.textArgument(positional, 0);
     ado::Connection* conn = nullptr;
     try {
@@ -57,6 +52,7 @@ const Registrar checkSqlCommand({
                                      QStringLiteral("[TEXT|-]"));
     },
     runCheckSql,
+    1,
 });
 
 } // namespace

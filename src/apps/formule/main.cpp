@@ -5,15 +5,21 @@
 #include "ado/Ado.h"
 #include "ado/Setup.h"
 #include "apps/formule/Command.h"
+#include "apps/formule/Texts.h"
+#include "core/EditingContext.h"
 #include "host/TranslationService.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <memory>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace formule_cli;
 
@@ -79,9 +85,61 @@ bool readGlobalOptions(const QCommandLineParser& parser, const GlobalOptions& op
     return true;
 }
 
+// The arguments after the command's name beyond the ones it takes: the usage message, or "".
+QString extraArguments(const Context& ctx, const Command& command, const QStringList& positional) {
+    if (positional.size() <= command.arguments)
+        return {};
+    QString extra = positional.at(command.arguments);
+    if (extra.size() > 40)
+        extra = extra.left(40) + QStringLiteral("…");
+    return ctx.tr(command.arguments == 0 ? text::NoArguments : text::OneArgument).arg(command.name, extra);
+}
+
+// The connection string of --db for a command that only reads: an embedded database is opened
+// read-only (Mode=Read), so that the command works on a read-only file system and cannot write.
+QString forUse(const QString& connectionString, DatabaseUse use) {
+    if (use != DatabaseUse::SchemaRead)
+        return connectionString;
+    const ado::ConnectionString cs = ado::ConnectionString::parse(connectionString);
+    if (ado::providerKind(cs) != ado::ProviderKind::Embedded)
+        return connectionString;
+    return connectionString + QStringLiteral(";Mode=Read");
+}
+
+// The first of the tables that hold the formulas of the editing contexts that the database
+// lacks, or "" when it has them all.
+QString missingTable(ado::Connection& connection) {
+    for (const core::EditingContext& context : core::editingContexts()) {
+        const QString table = QString::fromLatin1(context.table);
+        try {
+            connection.Execute(QStringLiteral("SELECT 1 FROM %1 WHERE 1 = 0").arg(table));
+        } catch (const core::ComError&) {
+            const QList<ado::Error>& errors = connection.GetErrors().items();
+            const bool invalidObject = std::any_of(errors.begin(), errors.end(),
+                                                   [](const ado::Error& e) { return e.nativeError == 208; });
+            if (!invalidObject)
+                throw;
+            return table;
+        }
+    }
+    return {};
+}
+
+// Whether standard input is closed. Its descriptor then gets /dev/null, so that no file the
+// tool opens (the database among them) takes descriptor 0 and is read as standard input.
+bool takeClosedInput() {
+    if (fcntl(STDIN_FILENO, F_GETFD) != -1 || errno != EBADF)
+        return false;
+    const int fd = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (fd > STDIN_FILENO)
+        close(fd); // descriptor 0 was taken meanwhile: nothing to hold
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
+    const bool inputClosed = takeClosedInput();
     // Qt decodes the arguments as UTF-8 and turns what is not into U+FFFD: the bytes are checked
     // before that (a NUL cannot be part of an argument).
     for (int i = 1; i < argc; ++i) {
@@ -144,6 +202,7 @@ int main(int argc, char* argv[]) {
     Context ctx;
     ctx.out = &out;
     ctx.err = &err;
+    ctx.inputClosed = inputClosed;
 
     if (!readGlobalOptions(parser, options, ctx, err))
         return ExitUsage;
@@ -151,12 +210,20 @@ int main(int argc, char* argv[]) {
     translation.load(host::TranslationService::defaultDirectory(), ctx.language);
     ctx.translation = &translation;
 
+    const QStringList positional = parser.positionalArguments().mid(1);
+    if (const QString extra = extraArguments(ctx, *command, positional); !extra.isEmpty()) {
+        err << "formule " << extra << "\n";
+        return ExitUsage;
+    }
+
     const bool defaultDatabase = !parser.isSet(options.db);
     const QString defaultPath = ado::setup::defaultDatabasePath();
     ctx.connectionString =
         defaultDatabase ? ado::setup::embeddedConnectionString(defaultPath) : parser.value(options.db);
 
     std::unique_ptr<ado::Connection> connection;
+    // The database without the formula editor's tables: said once, whichever code opened it.
+    QString noSchema;
     ctx.connection = [&]() -> ado::Connection* {
         if (connection)
             return connection.get();
@@ -164,7 +231,13 @@ int main(int argc, char* argv[]) {
             if (defaultDatabase && !QFileInfo::exists(defaultPath))
                 ado::setup::initialize(ctx.connectionString, true);
             auto conn = std::make_unique<ado::Connection>();
-            conn->Open(ctx.connectionString);
+            conn->Open(forUse(ctx.connectionString, command->database));
+            if (command->database != DatabaseUse::AsItIs) {
+                if (const QString table = missingTable(*conn); !table.isEmpty()) {
+                    noSchema = ctx.tr(text::NoSchema).arg(command->name, table);
+                    throw UsageError{noSchema};
+                }
+            }
             connection = std::move(conn);
         } catch (...) {
             ctx.connectionFailed = true;
@@ -173,20 +246,19 @@ int main(int argc, char* argv[]) {
         return connection.get();
     };
 
-    ctx.textArgument = [](const QStringList& positional, int index) {
-        if (index < positional.size() && positional.at(index) != QLatin1String("-"))
-            return positional.at(index);
-        QFile in;
-        if (!in.open(stdin, QIODevice::ReadOnly))
-            return QString();
-        return decodeText(in.readAll(), QStringLiteral("standard input"));
+    ctx.textArgument = [&ctx](const QStringList& given, int index) {
+        if (!fromStandardInput(given, index))
+            return given.at(index);
+        return readInput(ctx, STDIN_FILENO);
     };
 
     int code = ExitOk;
     try {
-        code = command->run(ctx, parser, parser.positionalArguments().mid(1));
+        code = command->run(ctx, parser, positional);
     } catch (const UsageError& e) {
         err << "formule: " << e.message << "\n";
+        if (e.message == noSchema)
+            noSchema.clear();
         code = ExitUsage;
     } catch (const core::ComError& e) {
         ctx.errorAnswer(command->name, e.info());
@@ -194,6 +266,11 @@ int main(int argc, char* argv[]) {
     } catch (const std::exception&) {
         ctx.errorAnswer(command->name, core::currentErrorInfo(std::current_exception()));
         code = ExitNegative;
+    }
+    if (!noSchema.isEmpty()) {
+        // The command went on without the database (a catalogue read as empty, say).
+        err << "formule: " << noSchema << "\n";
+        code = ExitUsage;
     }
     out.flush();
     err.flush();

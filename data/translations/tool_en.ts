@@ -1,0 +1,43 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_GB" sourcelanguage="it_IT">
+<context>
+    <name>formule</name>
+    <message>
+        <source>%1 non accetta argomenti: &quot;%2&quot; è di troppo (vedi formule %1 --help)</source>
+        <translation>%1 takes no arguments: &quot;%2&quot; is one too many (see formule %1 --help)</translation>
+    </message>
+    <message>
+        <source>%1 accetta un solo argomento: &quot;%2&quot; è di troppo (un testo con spazi va tra virgolette; vedi formule %1 --help)</source>
+        <translation>%1 takes one argument: &quot;%2&quot; is one too many (quote a text that has spaces; see formule %1 --help)</translation>
+    </message>
+    <message>
+        <source>lo standard input è chiuso: dai il testo come argomento o con &quot;-&quot; da un file</source>
+        <translation>standard input is closed: give the text as an argument, or with &quot;-&quot; from a file</translation>
+    </message>
+    <message>
+        <source>lo standard input non si può leggere: %1</source>
+        <translation>standard input cannot be read: %1</translation>
+    </message>
+    <message>
+        <source>lo standard input supera il limite di %1 byte (%2 MB): non è stato letto oltre</source>
+        <translation>standard input is longer than the limit of %1 bytes (%2 MB): it was not read further</translation>
+    </message>
+    <message>
+        <source>%1: lo standard input non contiene alcun testo: nulla è stato scritto (clear elimina la formula; un testo vuoto si salva solo dato come argomento vuoto, &apos;&apos;)</source>
+        <translation>%1: standard input holds no text: nothing was written (clear removes the formula; an empty text is saved only when given as an empty argument, &apos;&apos;)</translation>
+    </message>
+    <message>
+        <source>La formula conta %1 caratteri: la traduzione tra la forma visualizzata e la forma SQL tratta testi di al massimo %2 caratteri per passo, e questa formula li supera. Accorcia la formula.</source>
+        <translation>The formula has %1 characters: the translation between display form and SQL form handles texts of at most %2 characters in each pass, and this formula goes beyond them. Shorten the formula.</translation>
+    </message>
+    <message>
+        <source>%1: il database non contiene le tabelle delle formule (manca %2): esegui prima formule init-db</source>
+        <translation>%1: the database does not hold the formula tables (%2 is missing): run formule init-db first</translation>
+    </message>
+    <message>
+        <source>il disco del database è pieno (SQLITE_FULL): %1. Libera spazio e ripeti il comando.</source>
+        <translation>the database&apos;s disk is full (SQLITE_FULL): %1. Free some space and run the command again.</translation>
+    </message>
+</context>
+</TS>
