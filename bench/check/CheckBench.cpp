@@ -2,10 +2,10 @@
 // under 2 ms a check) and of the save round trip (check, UPDATE, reading the column back).
 
 #include "ado/Ado.h"
-#include "check/FormulaStore.h"
 #include "check/StatementGuard.h"
 #include "check/SyntaxCheck.h"
 #include "check/TrialRun.h"
+#include "editing/FormulaStore.h"
 
 #include <benchmark/benchmark.h>
 
@@ -67,7 +67,7 @@ QString edited(int edit) {
 
 void checkFormula(benchmark::State& state, bool editEachTime) {
     BenchDatabase db;
-    check::StringTextBox box(formula2000());
+    core::StringTextBox box(formula2000());
     core::FunctionServices host({.connection = [&] { return db.connection.get(); }});
     check::SyntaxCheck checker(box, host);
     bool correct = false;
@@ -105,7 +105,7 @@ BENCHMARK(BM_Guard2000)->Unit(benchmark::kMicrosecond);
 
 void BM_SaveRoundTrip(benchmark::State& state) {
     BenchDatabase db;
-    check::StringTextBox box(formula2000());
+    core::StringTextBox box(formula2000());
     core::FunctionServices host(
         {.connection = [&] { return db.connection.get(); },
          .messageBox = [](const QString&, int, const QString&) { return check::answer::Yes; },
@@ -113,7 +113,7 @@ void BM_SaveRoundTrip(benchmark::State& state) {
          .context = [] { return 0; },
          .id = [] { return core::Variant::fromInt32(12); }});
     check::SyntaxCheck checker(box, host);
-    check::FormulaStore store(box, host, {.checkFormula = check::FormulaStore::checkWith(checker)});
+    editing::FormulaStore store(box, host, {.checkFormula = editing::FormulaStore::checkWith(checker)});
     int edit = 0;
     for (auto _ : state) {
         box.setText(edited(++edit));

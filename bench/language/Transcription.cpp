@@ -4,6 +4,7 @@
 #include "core/NullSafe.h"
 #include "language/Dictionary.h"
 #include "language/References.h"
+#include "tables/ElementTables.h"
 
 using namespace language;
 using namespace language::refs;
@@ -17,14 +18,14 @@ std::shared_ptr<ado::Recordset> run(const Services& s, const QString& statement)
 }
 
 core::Variant lookupCategoryId(const Services& s, const QString& reference) {
-    auto rs = run(s, categoryIdStatement(rtrimBlanks(referenceCode(reference))));
+    auto rs = run(s, tables::categoryIdStatement(rtrimBlanks(referenceCode(reference))));
     if (rs->RecordCount() > 0)
         return rs->GetFields().Item("CM01_IDCATEGORIA").Value();
     return core::Variant::fromInt16(0);
 }
 
 qint16 getCategoryDataType(const Services& s, const core::Variant& id) {
-    auto rs = run(s, categoryDataTypeStatement(numberText(id)));
+    auto rs = run(s, tables::categoryDataTypeStatement(numberText(id)));
     if (rs->RecordCount() > 0)
         return rs->GetFields().Item("CM01_INDTIPODATO").Value().toInt16();
     return 0;
@@ -33,7 +34,7 @@ qint16 getCategoryDataType(const Services& s, const core::Variant& id) {
 std::optional<QString> lookupCategoryLabel(const Services& s, const core::Variant& id) {
     if (id.toDecimal().compare(core::Decimal()) <= 0)
         return std::nullopt;
-    auto rs = run(s, categoryLabelStatement(numberText(id)));
+    auto rs = run(s, tables::categoryLabelStatement(numberText(id)));
     if (rs->RecordCount() > 0) {
         const QString text = core::RTrimN(rs->GetFields().Item(0).Value()).toString();
         if (!text.isEmpty())

@@ -2,6 +2,7 @@
 
 #include "ado/Ado.h"
 #include "ado/Backends.h"
+#include "tables/Schema.h"
 #include "tsql/SqliteFunctions.h"
 
 #include <QDir>
@@ -75,15 +76,15 @@ InitReport initializeEmbedded(const ConnectionString& cs, bool demo) {
             while (q.next())
                 existing << q.value(0).toString().toUpper();
             q.finish();
-            for (const QString& table : tableNames()) {
+            for (const QString& table : tables::tableNames()) {
                 if (!existing.contains(table))
                     report.tablesCreated << table;
             }
             if (demo) {
-                for (const QString& table : tableNames()) {
+                for (const QString& table : tables::tableNames()) {
                     if (report.tablesCreated.contains(table))
                         continue;
-                    if (q.exec(QStringLiteral("SELECT 1 FROM %1 LIMIT 1").arg(table)) && q.next()) {
+                    if (q.exec(tables::sqliteAnyRowStatement(table)) && q.next()) {
                         kind = SetupError::Kind::Refused;
                         error = refusal(table);
                         break;
@@ -152,15 +153,15 @@ InitReport initializeSqlServer(const QString& connectionString, bool demo) {
         return rs->IsOpen() && !rs->IsEOF() ? rs->GetFields().Item(0).Value() : core::Variant::null();
     };
     try {
-        for (const QString& table : tableNames()) {
-            if (scalar(QStringLiteral("SELECT OBJECT_ID(N'dbo.%1', N'U')").arg(table)).isNull())
+        for (const QString& table : tables::tableNames()) {
+            if (scalar(tables::sqlServerTableIdStatement(table)).isNull())
                 report.tablesCreated << table;
         }
         if (demo) {
-            for (const QString& table : tableNames()) {
+            for (const QString& table : tables::tableNames()) {
                 if (report.tablesCreated.contains(table))
                     continue;
-                if (!scalar(QStringLiteral("SELECT TOP 1 1 FROM dbo.%1").arg(table)).isNull())
+                if (!scalar(tables::sqlServerAnyRowStatement(table)).isNull())
                     fail(SetupError::Kind::Refused, core::err::InvalidProcedureCall, refusal(table));
             }
         }
@@ -194,13 +195,6 @@ InitReport initializeSqlServer(const QString& connectionString, bool demo) {
 }
 
 } // namespace
-
-const QStringList& tableNames() {
-    static const QStringList names = {QStringLiteral("LP01_PROVIDER"),      QStringLiteral("LP07_QUOTAZIONI"),
-                                      QStringLiteral("LP17_FORMULEMANUT"),  QStringLiteral("LP14_CAMPI"),
-                                      QStringLiteral("CM01_CATEGORIECOMM"), QStringLiteral("MG5F_DIMECONF")};
-    return names;
-}
 
 QString script(const QString& fileName) {
     QFile file(QStringLiteral(":/formule/data/") + fileName);

@@ -7,9 +7,6 @@
 
 namespace ado::setup {
 
-// The six tables the formula editor reads and writes, in creation order.
-const QStringList& tableNames();
-
 enum class Dialect { Sqlite, SqlServer };
 
 // The scripts compiled into the binaries (schema-sqlite.sql, schema-sqlserver.sql,

@@ -2,7 +2,7 @@
 
 #include "ado/Ado.h"
 #include "check/SyntaxCheck.h"
-#include "check/TextBox.h"
+#include "core/TextBox.h"
 #include "language/FormulaLanguage.h"
 #include "language/References.h"
 #include "language/StoredFormulas.h"
@@ -111,7 +111,7 @@ struct FormulaChecker::Parts {
     core::FunctionServices services;
     language::refs::LookupAnswers answers;
     language::FormulaLanguage language;
-    StringTextBox box;
+    core::StringTextBox box;
     SyntaxCheck check;
 };
 

@@ -8,7 +8,7 @@
 
 namespace check {
 
-SyntaxCheck::SyntaxCheck(TextBox& formulaBox, core::HostServices& host, Options options)
+SyntaxCheck::SyntaxCheck(core::TextBox& formulaBox, core::HostServices& host, Options options)
     : m_box(formulaBox)
     , m_host(host)
     , m_options(std::move(options)) {}

@@ -2,9 +2,9 @@
 
 #include "check/GuardedRun.h"
 #include "check/Services.h"
-#include "check/TextBox.h"
 #include "core/Error.h"
 #include "core/HostServices.h"
+#include "core/TextBox.h"
 #include "core/Variant.h"
 
 #include <QString>
@@ -37,7 +37,7 @@ public:
     using Options = SyntaxCheckOptions;
 
     // `formulaBox` and `host` must outlive the check.
-    SyntaxCheck(TextBox& formulaBox, core::HostServices& host, Options options = {});
+    SyntaxCheck(core::TextBox& formulaBox, core::HostServices& host, Options options = {});
 
     // CheckFormula: checks the whole text of the formula box, untrimmed. Returns True when the
     // server executed the batch without an error, Empty in every other case. With ShowMessage
@@ -76,7 +76,7 @@ private:
     void show(bool correct);
     QString tr(const QString& text) const;
 
-    TextBox& m_box;
+    core::TextBox& m_box;
     core::HostServices& m_host;
     Options m_options;
     bool m_correct = false;

@@ -11,7 +11,7 @@
 #include <QObject>
 #include <QPointer>
 
-#include "core/EditingContext.h"
+#include "tables/EditingContext.h"
 #include <cstdint>
 
 #include <functional>
@@ -20,10 +20,10 @@
 namespace component {
 
 // The editing context: which stored formula the window edits.
-using core::EnumContestoFormule;
-using core::vxContestoListino;
-using core::vxContestoManutenzione;
-using core::vxContestoProvider;
+using tables::EnumContestoFormule;
+using tables::vxContestoListino;
+using tables::vxContestoManutenzione;
+using tables::vxContestoProvider;
 
 // The programmatic identifier the host creates the class by.
 inline constexpr const char* ProgId = "QEDRIX.CLSLP_FORMULE";

@@ -4,6 +4,7 @@
 #include "core/NullSafe.h"
 #include "language/Dictionary.h"
 #include "language/References.h"
+#include "tables/ElementTables.h"
 #include "tree/StrutturaTree.h"
 
 #include <algorithm>
@@ -202,16 +203,16 @@ void ElementCatalog::addRow(ElementKind kind, const ado::Recordset& rs) {
     QString id;
     if (kind == ElementKind::Category)
         id = language::refs::numberText(
-            core::RTrimN(rs.GetFields().Item(QStringLiteral("CM01_IDCATEGORIA")).Value()));
+            core::RTrimN(rs.GetFields().Item(QString::fromLatin1(tables::field::CategoryId)).Value()));
     addReference(kind, language::refs::referenceCode(text), text, id);
 }
 
 ElementCatalog::Outcome ElementCatalog::readPaged(ado::Connection* connection, ElementKind kind,
                                                   const QString& ditta,
                                                   const std::function<bool()>& cancelled) {
-    const tree::CompanyList which =
-        kind == ElementKind::Category ? tree::CompanyList::Categories : tree::CompanyList::Variants;
-    const std::optional<qint64> expected = countOf(connection, tree::listCountStatement(which, ditta));
+    const tables::CompanyList which =
+        kind == ElementKind::Category ? tables::CompanyList::Categories : tables::CompanyList::Variants;
+    const std::optional<qint64> expected = countOf(connection, tables::listCountStatement(which, ditta));
     if (!expected || *expected < 0 || *expected > qint64(std::numeric_limits<quint32>::max() / 4))
         return Outcome::Failed;
     List& l = kind == ElementKind::Category ? m_categories : m_variants;
@@ -220,7 +221,7 @@ ElementCatalog::Outcome ElementCatalog::readPaged(ado::Connection* connection, E
     QString after;
     for (;;) {
         std::shared_ptr<ado::Recordset> rs =
-            connection->Execute(tree::listPageStatement(which, ditta, PageRows, after));
+            connection->Execute(tables::listPageStatement(which, ditta, PageRows, after));
         qint64 rows = 0;
         QString key;
         for (; rs && !rs->IsEOF(); rs->MoveNext(), ++rows) {
@@ -273,8 +274,8 @@ bool ElementCatalog::readList(ado::Connection* connection, ElementKind kind, con
     l = List();
     try {
         return readWhole(connection, kind,
-                         kind == ElementKind::Category ? tree::categoriesStatement(ditta)
-                                                       : tree::variantsStatement(ditta),
+                         kind == ElementKind::Category ? tables::categoriesStatement(ditta)
+                                                       : tables::variantsStatement(ditta),
                          cancelled);
     } catch (...) {
         return false;

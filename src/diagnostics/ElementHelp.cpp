@@ -5,6 +5,7 @@
 #include "core/NullSafe.h"
 #include "language/Dictionary.h"
 #include "language/References.h"
+#include "tables/ElementTables.h"
 
 #include <QHash>
 
@@ -78,11 +79,11 @@ ElementHelp::DataTypeFn ElementHelp::connectionDataType(core::HostServices& host
             ado::Connection* connection = host.connection();
             if (!connection)
                 return std::nullopt;
-            std::shared_ptr<ado::Recordset> rs =
-                connection->Execute(language::refs::categoryDataTypeStatement(id));
+            std::shared_ptr<ado::Recordset> rs = connection->Execute(tables::categoryDataTypeStatement(id));
             if (!rs || rs->IsEOF())
                 return std::nullopt;
-            const core::Variant value = rs->GetFields().Item(QStringLiteral("CM01_INDTIPODATO")).Value();
+            const core::Variant value =
+                rs->GetFields().Item(QString::fromLatin1(tables::field::CategoryDataType)).Value();
             return value.isNull() ? std::nullopt : std::optional<int>(value.toInt32());
         } catch (...) {
             return std::nullopt;

@@ -4,11 +4,11 @@
 #include "editor/TreeWidgetSink.h"
 
 #include "ado/Ado.h"
-#include "check/EditHistory.h"
-#include "check/FormulaStore.h"
 #include "check/SyntaxCheck.h"
-#include "check/TextBox.h"
 #include "core/NullSafe.h"
+#include "core/TextBox.h"
+#include "editing/EditHistory.h"
+#include "editing/FormulaStore.h"
 #include "editor/ElementFinding.h"
 #include "editor/FormulaAssist.h"
 #include "editor/TreeWhereUsed.h"
@@ -29,6 +29,8 @@
 #include "instructions/FRMLP_ISTRUZIONI.h"
 #include "language/FormulaLanguage.h"
 #include "language/StoredFormulas.h"
+#include "tables/EditingContext.h"
+#include "tables/FormulaTables.h"
 #include "tree/Insertion.h"
 #include "tree/StrutturaTree.h"
 #include "tree/TreeImages.h"
@@ -84,13 +86,13 @@ FRMLP_FORMULE::Parts::Parts(FRMLP_FORMULE* window)
                    .log = appendToHostLog,
                    .checked = [this](const check::SyntaxCheck& c) { assist->checked(c); }})
     , store(box, services,
-            {.checkFormula = check::FormulaStore::checkWith(syntaxCheck),
+            {.checkFormula = editing::FormulaStore::checkWith(syntaxCheck),
              .decode = check::decodeWith(language),
              .canEncode = check::canEncodeWith(language),
              .written = [this] { assist->saved(); }})
     , assist(std::make_unique<FormulaAssist>(window->TXT_FORMULA, window->IMG_UNDO, window->IMG_REDO, history,
                                              [window](const QString& s) { return window->translate(s); }))
-    , treeSink(window->TVW_FIELDS, window->imlImagesTrv, window->m_treeNodes, window->m_nodesByKey)
+    , treeSink(window->TVW_FIELDS, window->m_imlImagesTrv, window->m_treeNodes, window->m_nodesByKey)
     , whereUsed(makeWhereUsed(window)) {}
 
 QObject* componentApplication() {
@@ -284,7 +286,7 @@ void FRMLP_FORMULE::Form_Load() {
                     },
                     [&] {
                         if (ai() != nullptr)
-                            GstrConnect = require(global()->ConnectionSettings())->ConnectionString();
+                            m_gstrConnect = require(global()->ConnectionSettings())->ConnectionString();
                     },
                     [&] {
                         if (ai() != nullptr)
@@ -296,7 +298,7 @@ void FRMLP_FORMULE::Form_Load() {
                     },
                     [&] {
                         if (ai() != nullptr)
-                            require(m_connection.data())->setConnectionString(GstrConnect);
+                            require(m_connection.data())->setConnectionString(m_gstrConnect);
                     },
                     [&] {
                         if (ai() != nullptr)
@@ -304,7 +306,7 @@ void FRMLP_FORMULE::Form_Load() {
                     },
                     [&] {
                         if (ai() != nullptr)
-                            Ditta = require(global()->Company())->CompanyCode();
+                            m_ditta = require(global()->Company())->CompanyCode();
                     },
                     [&] {
                         if (ai() != nullptr && ai()->Connection() == nullptr)
@@ -337,15 +339,15 @@ void FRMLP_FORMULE::Form_Activate() {
          [&] {
              if (!hasId)
                  return;
-             const core::EditingContext* ctx = core::editingContext(context());
+             const tables::EditingContext* ctx = tables::editingContext(context());
              if (!ctx)
                  return; // no context: SqlText keeps what it holds
              LBL_ELEMSELEZ->SetTitle(translate(QString::fromUtf8(ctx->caption)));
-             SqlText = *check::selectStatement(ctx->number, decimalId.toString());
+             m_sqlText = *tables::formulaSelectStatement(ctx->number, decimalId.toString());
          },
          [&] {
              if (hasId)
-                 m_recordset = require(m_connection.data())->Execute(SqlText, nullptr, -1);
+                 m_recordset = require(m_connection.data())->Execute(m_sqlText, nullptr, -1);
          },
          [&] {
              if (hasId && m_recordset && !m_recordset->IsBOF() && !m_recordset->IsEOF()) {
@@ -361,7 +363,7 @@ void FRMLP_FORMULE::Form_Activate() {
          }});
     // The elements the formula may name, for highlighting, live diagnostics, completion and help;
     // the company's lists arrive after the first paint.
-    m_parts->finding->load(RTrimN(Ditta).toString(),
+    m_parts->finding->load(RTrimN(m_ditta).toString(),
                            [this](const auto& catalog) { m_parts->assist->start(catalog); });
     restoreTrialPanel();
     // The user starts in the formula box, the caret after the formula.
@@ -469,8 +471,8 @@ void FRMLP_FORMULE::connectEvents() {
                                  QStringLiteral("operatore"),   QStringLiteral("minus"),
                                  QStringLiteral("plus")};
     for (const QString& key : imageKeys)
-        imlImagesTrv.insert(key, QIcon(tree::treePixmap(key)));
-    IMG_EXPCOL->SetPicture(imlImagesTrv.value(QStringLiteral("plus")));
+        m_imlImagesTrv.insert(key, QIcon(tree::treePixmap(key)));
+    IMG_EXPCOL->SetPicture(m_imlImagesTrv.value(QStringLiteral("plus")));
     IMG_EXPCOL->setPictureKey(QStringLiteral("plus"));
 
     connect(IMG_UNDO, &controls::VXL_TBARMENU::ButtonClick, this,
@@ -486,7 +488,7 @@ void FRMLP_FORMULE::connectEvents() {
         if (m_storedUnreadable)
             return;
         m_parts->store.clickSave();
-        SqlText = m_parts->store.SqlText();
+        m_sqlText = m_parts->store.SqlText();
     });
     connect(IMG_CLEAR, &controls::VXL_TBARMENU::ButtonClick, this, [this] { ClearFormula(); });
     // The tree's handlers have no trap of their own: an error is shown instead of escaping.
@@ -502,7 +504,7 @@ void FRMLP_FORMULE::connectEvents() {
     connect(TVW_FIELDS, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) {
         fillTreeBranches({item->data(0, Qt::UserRole).toString()});
         const QString picture = m_parts->expandCollapse.nodeExpanded();
-        IMG_EXPCOL->SetPicture(imlImagesTrv.value(picture));
+        IMG_EXPCOL->SetPicture(m_imlImagesTrv.value(picture));
         IMG_EXPCOL->setPictureKey(picture);
     });
 
@@ -522,7 +524,7 @@ void FRMLP_FORMULE::connectEvents() {
 void FRMLP_FORMULE::LoadStrutturaTree() {
     // The category and variant rows are read when their sub-branch is first expanded.
     auto builder = std::make_unique<tree::StrutturaTree>(
-        m_parts->services, tree::TreeOptions{.ditta = RTrimN(Ditta).toString(),
+        m_parts->services, tree::TreeOptions{.ditta = RTrimN(m_ditta).toString(),
                                              .variantSetting = [this]() -> std::optional<core::Variant> {
                                                  host::Cinterface* ai = ActiveInterface();
                                                  if (ai == nullptr)
@@ -585,7 +587,7 @@ void FRMLP_FORMULE::IMG_EXPCOL_ButtonClick() {
         ~Resume() { w->setUpdatesEnabled(true); }
     } resume{this};
     const tree::ExpandCollapse::Toggle toggle = m_parts->expandCollapse.buttonClick();
-    IMG_EXPCOL->SetPicture(imlImagesTrv.value(toggle.picture));
+    IMG_EXPCOL->SetPicture(m_imlImagesTrv.value(toggle.picture));
     IMG_EXPCOL->setPictureKey(toggle.picture);
     ExpandStrutturaTree(toggle.expand);
 }
@@ -651,8 +653,9 @@ int FRMLP_FORMULE::UndoIndex() const {
 }
 
 QString FRMLP_FORMULE::UndoBuffer(int position) const {
-    return position >= 0 && position < check::EditHistory::Positions ? m_parts->history.UndoBuffer()[position]
-                                                                     : QString();
+    return position >= 0 && position < editing::EditHistory::Positions
+               ? m_parts->history.UndoBuffer()[position]
+               : QString();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -679,14 +682,14 @@ void FRMLP_FORMULE::UpdateFormula() {
     if (m_storedUnreadable)
         return;
     m_parts->store.UpdateFormula();
-    SqlText = m_parts->store.SqlText();
+    m_sqlText = m_parts->store.SqlText();
 }
 
 void FRMLP_FORMULE::ClearFormula() {
     if (m_storedUnreadable)
         return;
     m_parts->store.clickClear();
-    SqlText = m_parts->store.SqlText();
+    m_sqlText = m_parts->store.SqlText();
 }
 
 void FRMLP_FORMULE::lockUnreadableFormula(const QString& storedSql) {

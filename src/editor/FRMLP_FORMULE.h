@@ -81,9 +81,13 @@ public:
     host::GclsLog* GclsLog() const;
     host::GclsConnect* GclsConnect() const;
     ado::Connection* GconConnect() const;
-    QString GstrSql;
-    QString GstrConnect;
-    core::Variant Ditta;
+    // Set by other objects, read by none: the window builds its statements in SqlText.
+    QString GstrSql() const { return m_gstrSql; }
+    void setGstrSql(const QString& value) { m_gstrSql = value; }
+    // Set by the window load: the connection string of GconConnect, and the code of the current
+    // company (the company filter of the element tree's statements).
+    QString GstrConnect() const { return m_gstrConnect; }
+    core::Variant Ditta() const { return m_ditta; }
     QObject* ActiveClass() const { return m_activeClass; }
     void setActiveClass(QObject* value) { m_activeClass = value; }
 
@@ -126,36 +130,16 @@ public:
     QString translate(const QString& italianText) const;
 
     // ---- State other parts read ----
-    QString SqlText;
+    // The last statement built: the read of the first activation, or the save's UPDATE.
+    const QString& SqlText() const { return m_sqlText; }
+    // imlImagesTrv: the seven pictures of the element tree, by key.
+    const QMap<QString, QIcon>& imlImagesTrv() const { return m_imlImagesTrv; }
     bool FirstActivation() const { return m_firstActivation; }
     bool technicalView() const { return m_technicalView; }
     bool storedFormulaUnreadable() const { return m_storedUnreadable; }
     ado::Recordset* lastRecordset() const { return m_recordset.get(); }
     int context() const;      // ActiveClass.enmContestoformule
     core::Variant id() const; // ActiveClass.ID
-
-    // ---- Controls ----
-    controls::VxlRichTextBox* TXT_FORMULA = nullptr;
-    QTreeWidget* TVW_FIELDS = nullptr;
-    controls::VXL_TITLEBAR* LBL_ELEMSELEZ = nullptr;
-    controls::VXL_TITLEBAR* LBL_OPERATORI_ = nullptr;
-    controls::VXL_GROUPBOX* GRB_COMPFORMULE = nullptr;
-    controls::VXL_TBARMENU* IMG_UNDO = nullptr;
-    controls::VXL_TBARMENU* IMG_REDO = nullptr;
-    controls::VXL_TBARMENU* IMG_LEGEND = nullptr;
-    controls::VXL_TBARMENU* IMG_CLEAR = nullptr;
-    controls::VXL_TBARMENU* IMG_SAVE = nullptr;
-    controls::VXL_TBARMENU* IMG_CHECK = nullptr;
-    controls::VXL_TBARMENU* IMG_EXPCOL = nullptr;
-    controls::VXL_TBARMENU* IMG_TRIAL = nullptr; // the trial panel, beside the check
-    QCheckBox* CHK_DEBUG = nullptr;
-    controls::VXL_RESIZEFORM* RESIZEFORM = nullptr;
-    controls::MDIActiveX* MDIActiveX1 = nullptr;
-    QMenu* mnuPrincipale = nullptr;
-    QAction* mnuSeleziona = nullptr;
-    QAction* mnuDeseleziona = nullptr;
-    // imlImagesTrv: the seven pictures by key.
-    QMap<QString, QIcon> imlImagesTrv;
 
     // ---- Procedures of the editing parts ----
     // Element tree: builds TVW_FIELDS; the double-click insertion; the expand/collapse button.
@@ -227,6 +211,31 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // ---- Controls ----
+    // The window's own: other objects reach them through the window's procedures (tests find
+    // them in its widget tree by their names).
+    controls::VxlRichTextBox* TXT_FORMULA = nullptr;
+    QTreeWidget* TVW_FIELDS = nullptr;
+    controls::VXL_TITLEBAR* LBL_ELEMSELEZ = nullptr;
+    controls::VXL_TITLEBAR* LBL_OPERATORI_ = nullptr;
+    controls::VXL_GROUPBOX* GRB_COMPFORMULE = nullptr;
+    controls::VXL_TBARMENU* IMG_UNDO = nullptr;
+    controls::VXL_TBARMENU* IMG_REDO = nullptr;
+    controls::VXL_TBARMENU* IMG_LEGEND = nullptr;
+    controls::VXL_TBARMENU* IMG_CLEAR = nullptr;
+    controls::VXL_TBARMENU* IMG_SAVE = nullptr;
+    controls::VXL_TBARMENU* IMG_CHECK = nullptr;
+    controls::VXL_TBARMENU* IMG_EXPCOL = nullptr;
+    controls::VXL_TBARMENU* IMG_TRIAL = nullptr; // the trial panel, beside the check
+    QCheckBox* CHK_DEBUG = nullptr;
+    controls::VXL_RESIZEFORM* RESIZEFORM = nullptr;
+    controls::MDIActiveX* MDIActiveX1 = nullptr;
+    QMenu* mnuPrincipale = nullptr;
+    QAction* mnuSeleziona = nullptr;
+    QAction* mnuDeseleziona = nullptr;
+    // imlImagesTrv: the seven pictures by key.
+    QMap<QString, QIcon> m_imlImagesTrv;
+
     void buildControls();
     void Form_Load();
     void Form_QueryUnload();
@@ -250,6 +259,13 @@ private:
     // one is asked of the host through the navigator.
     void openUse(int context, qint64 id, int line, const QString& message);
 
+    // ElementFinding places its completion list and tooltips over the formula box and the tree.
+    friend class ElementFinding;
+
+    QString m_gstrSql;
+    QString m_gstrConnect;
+    core::Variant m_ditta;
+    QString m_sqlText;
     QPointer<QObject> m_activeInterface;
     QPointer<QObject> m_activeClass;
     QPointer<host::GclsLog> m_log;

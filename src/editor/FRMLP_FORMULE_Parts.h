@@ -6,11 +6,11 @@
 #include "editor/TreeWhereUsed.h"
 #include "editor/TreeWidgetSink.h"
 
-#include "check/EditHistory.h"
-#include "check/FormulaStore.h"
 #include "check/SyntaxCheck.h"
-#include "check/TextBox.h"
 #include "core/HostServices.h"
+#include "core/TextBox.h"
+#include "editing/EditHistory.h"
+#include "editing/FormulaStore.h"
 #include "host/controls/VxlRichTextBox.h"
 #include "language/FormulaLanguage.h"
 #include "tree/Insertion.h"
@@ -24,7 +24,7 @@ namespace editor {
 class ElementFinding;
 
 // The formula box as the check, the save and the history see it.
-class FormulaBox : public check::TextBox {
+class FormulaBox : public core::TextBox {
 public:
     explicit FormulaBox(controls::VxlRichTextBox* box)
         : m_box(box) {}
@@ -66,9 +66,9 @@ struct FRMLP_FORMULE::Parts {
     Services services;
     FormulaBox box;
     language::FormulaLanguage language;
-    check::EditHistory history;
+    editing::EditHistory history;
     check::SyntaxCheck syntaxCheck;
-    check::FormulaStore store;
+    editing::FormulaStore store;
     tree::ExpandCollapse expandCollapse;
     std::unique_ptr<FormulaAssist> assist;
     TreeWidgetSink treeSink;

@@ -1,11 +1,11 @@
 #include "editor/FormulaAssist.h"
 
-#include "check/EditHistory.h"
 #include "check/SyntaxCheck.h"
 #include "diagnostics/ElementCatalog.h"
 #include "diagnostics/FormulaHighlighter.h"
 #include "diagnostics/LiveDiagnostics.h"
 #include "diagnostics/Texts.h"
+#include "editing/EditHistory.h"
 #include "host/controls/HostControls.h"
 #include "host/controls/VxlRichTextBox.h"
 
@@ -59,7 +59,8 @@ QIcon dimmed(const QIcon& icon) {
 } // namespace
 
 FormulaAssist::FormulaAssist(controls::VxlRichTextBox* box, controls::VXL_TBARMENU* undo,
-                             controls::VXL_TBARMENU* redo, check::EditHistory& history, TranslateFn translate)
+                             controls::VXL_TBARMENU* redo, editing::EditHistory& history,
+                             TranslateFn translate)
     : m_box(box)
     , m_undo(undo)
     , m_redo(redo)

@@ -16,9 +16,11 @@ class QLabel;
 class QWidget;
 
 namespace check {
-class EditHistory;
 class SyntaxCheck;
 } // namespace check
+namespace editing {
+class EditHistory;
+} // namespace editing
 namespace controls {
 class VxlRichTextBox;
 class VXL_TBARMENU;
@@ -42,7 +44,7 @@ public:
     using TranslateFn = std::function<QString(const QString&)>;
 
     FormulaAssist(controls::VxlRichTextBox* box, controls::VXL_TBARMENU* undo, controls::VXL_TBARMENU* redo,
-                  check::EditHistory& history, TranslateFn translate);
+                  editing::EditHistory& history, TranslateFn translate);
     ~FormulaAssist() override;
 
     // The catalogue of the elements is known (the window's first activation): highlighting and
@@ -94,7 +96,7 @@ private:
     QPointer<controls::VxlRichTextBox> m_box;
     QPointer<controls::VXL_TBARMENU> m_undo;
     QPointer<controls::VXL_TBARMENU> m_redo;
-    check::EditHistory& m_history;
+    editing::EditHistory& m_history;
     TranslateFn m_translate;
     QWidget* m_stripWidget = nullptr;
     QLabel* m_message = nullptr;

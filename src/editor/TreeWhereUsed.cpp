@@ -1,7 +1,7 @@
 #include "editor/TreeWhereUsed.h"
 
 #include "ado/Ado.h"
-#include "core/EditingContext.h"
+#include "tables/EditingContext.h"
 #include "tree/Insertion.h"
 
 #include <QApplication>
@@ -55,7 +55,7 @@ WhereUsedDialog::WhereUsedDialog(const QString& element, TranslateFn translate, 
 }
 
 void WhereUsedDialog::add(const language::ElementUse& use) {
-    const core::EditingContext* context = core::editingContext(use.context);
+    const tables::EditingContext* context = tables::editingContext(use.context);
     auto* item = new QTreeWidgetItem(
         m_list, {context ? tr(QString::fromUtf8(context->caption)) : QString::number(use.context),
                  QString::number(use.id), use.description, QString::number(use.line)});

@@ -1,5 +1,8 @@
 #include "host/DataFrame.h"
 
+#include "tables/EditingContext.h"
+#include "tables/FormulaTables.h"
+
 namespace host {
 
 RecordsetObject::RecordsetObject(ado::RecordsetPtr recordset, QObject* parent)
@@ -62,10 +65,13 @@ void DataFrame::Update() {
     m_status = frame::Editing;
 }
 
+QString DataFrame::defaultName() {
+    return QString::fromLatin1(tables::editingContext(tables::vxContestoProvider)->table);
+}
+
 void DataFrame::load(ado::Connection& connection, const QString& table, const QString& idColumn, qint64 id) {
     record(QStringLiteral("load"), {core::Variant(table), core::Variant::fromInt64(id)});
-    ado::RecordsetPtr rs =
-        connection.Execute(QStringLiteral("SELECT * FROM %1 WHERE %2 = %3").arg(table, idColumn).arg(id));
+    ado::RecordsetPtr rs = connection.Execute(tables::recordStatement(table, idColumn, id));
     m_name = table;
     setRecordset(rs);
     m_status = frame::Editing;

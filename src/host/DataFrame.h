@@ -36,7 +36,8 @@ inline constexpr int Inserting = 2; // a new record is being entered (not saved 
 
 // The host's data frame of the current record of a master table, read late bound:
 // Status, Recordset (a RecordsetObject, or null), Name, and the method Update.
-// The stand-in shows one row of a table (by default LP01_PROVIDER) read through an ADO connection.
+// The stand-in shows one row of a table (by default the provider table of the price-list
+// conditions) read through an ADO connection.
 class DataFrame : public HostObject {
     Q_OBJECT
     Q_PROPERTY(int Status READ Status WRITE setStatus)
@@ -59,8 +60,11 @@ public:
     void load(ado::Connection& connection, const QString& table, const QString& idColumn, qint64 id);
 
 private:
+    // The table of the provider context.
+    static QString defaultName();
+
     int m_status = frame::Editing;
-    QString m_name = QStringLiteral("LP01_PROVIDER");
+    QString m_name = defaultName();
     QPointer<RecordsetObject> m_recordset;
 };
 

@@ -4,6 +4,7 @@
 #include "core/Error.h"
 #include "core/NullSafe.h"
 #include "language/FormulaLanguage.h"
+#include "tables/ElementTables.h"
 
 #include <QSet>
 #include <QStringMatcher>
@@ -171,44 +172,13 @@ std::optional<QString> variantCodeOfValue(const QString& markerValue) {
     return quoted.mid(1, quoted.size() - 2).replace(QStringLiteral("''"), QStringLiteral("'"));
 }
 
-QString sqlLiteral(const QString& value) {
-    QString literal;
-    literal.reserve(value.size() + 2);
-    literal += u'\'';
-    for (QChar c : value) {
-        literal += c;
-        if (c == u'\'')
-            literal += c;
-    }
-    literal += u'\'';
-    return literal;
-}
-
-QString categoryIdStatement(const QString& code) {
-    return QStringLiteral("SELECT CM01_IDCATEGORIA ") + QStringLiteral(" FROM CM01_CATEGORIECOMM") + kWhere +
-           QStringLiteral(" CM01_CODICE =") + sqlLiteral(code);
-}
-
-QString categoryDataTypeStatement(const QString& idText) {
-    return QStringLiteral(" SELECT CM01_INDTIPODATO ") + QStringLiteral(" FROM CM01_CATEGORIECOMM ") +
-           QStringLiteral(" WHERE CM01_IDCATEGORIA = ") + idText;
-}
-
-QString categoryLabelStatement(const QString& idText) {
-    return QStringLiteral("SELECT RTRIM(CM01_CODICE) + ' - ' + RTRIM(CM01_DESCR)") +
-           QStringLiteral(" FROM CM01_CATEGORIECOMM") + kWhere + QStringLiteral(" CM01_IDCATEGORIA =") +
-           rtrimBlanks(idText);
-}
-
 std::optional<QString> variantLabelStatement(const QString& quotedCode) {
     const QString code = trimBlanks(quotedCode);
     if (code.size() < 2 || !code.startsWith(u'\'') || !code.endsWith(u'\''))
         return std::nullopt;
     // The stored sub-query carries the code between quotes exactly as the reference gave it:
     // the text between the outer quotes is the code to find.
-    return QStringLiteral("SELECT RTRIM(MG5F_CODICEVAR) + ' - ' + RTRIM(MG5F_DESCR_VAR)") +
-           QStringLiteral(" FROM MG5F_DIMECONF") + kWhere + QStringLiteral(" MG5F_CODICEVAR =") +
-           sqlLiteral(code.mid(1, code.size() - 2));
+    return tables::variantLabelStatement(code.mid(1, code.size() - 2));
 }
 
 Lookup::Lookup(const Services& services)
@@ -242,7 +212,8 @@ core::Variant Lookup::lookupCategoryId(const QString& reference) {
     const QString code = rtrimBlanks(referenceCode(reference));
     if (auto it = m_answers.categoryIds.constFind(code); it != m_answers.categoryIds.constEnd())
         return it.value();
-    const auto value = firstValue(categoryIdStatement(code), QStringLiteral("CM01_IDCATEGORIA"));
+    const auto value =
+        firstValue(tables::categoryIdStatement(code), QString::fromLatin1(tables::field::CategoryId));
     core::Variant id = value ? *value : core::Variant::fromInt16(0);
     m_answers.categoryIds.insert(code, id);
     return id;
@@ -255,7 +226,8 @@ qint16 Lookup::getCategoryDataType(const core::Variant& id) {
 qint16 Lookup::getCategoryDataType(const core::Variant&, const QString& idText) {
     if (auto it = m_answers.dataTypes.constFind(idText); it != m_answers.dataTypes.constEnd())
         return it.value();
-    const auto value = firstValue(categoryDataTypeStatement(idText), QStringLiteral("CM01_INDTIPODATO"));
+    const auto value = firstValue(tables::categoryDataTypeStatement(idText),
+                                  QString::fromLatin1(tables::field::CategoryDataType));
     const qint16 dataType = value ? value->toInt16() : qint16(0); // a null code raises here
     m_answers.dataTypes.insert(idText, dataType);
     return dataType;
@@ -273,7 +245,7 @@ std::optional<QString> Lookup::lookupCategoryLabel(const core::Variant& id, cons
     if (auto it = m_answers.categoryLabels.constFind(idText); it != m_answers.categoryLabels.constEnd())
         return it.value();
     std::optional<QString> label;
-    if (const auto value = firstValue(categoryLabelStatement(idText), QString())) {
+    if (const auto value = firstValue(tables::categoryLabelStatement(idText), QString())) {
         const QString text = core::RTrimN(*value).toString();
         if (!text.isEmpty())
             label = text;
@@ -372,20 +344,16 @@ void Lookup::prefetchCategoryCodes(const QString& text) {
         literals.append(sqlLiteral(code));
     // Codes compare as the server compares them (collation, trailing blanks): only a row whose
     // code is the requested one character for character answers for it.
-    forEachRow(
-        {{QStringLiteral("SELECT CM01_CODICE, CM01_IDCATEGORIA, CM01_INDTIPODATO FROM CM01_CATEGORIECOMM "
-                         "WHERE CM01_CODICE"),
-          literals}},
-        [&](const QList<core::Variant>& row) {
-            const QString code = rtrimBlanks(core::RTrimN(row.value(0)).toString());
-            if (!codeSet.contains(code) || m_answers.categoryIds.contains(code))
-                return;
-            m_answers.categoryIds.insert(code, row.value(1));
-            if (row.value(1).isNumeric()) {
-                if (const auto type = dataTypeOf(row.value(2)))
-                    m_answers.dataTypes.insert(numberText(row.value(1)), *type);
-            }
-        });
+    forEachRow({{tables::categoryCodesInSelect(), literals}}, [&](const QList<core::Variant>& row) {
+        const QString code = rtrimBlanks(core::RTrimN(row.value(0)).toString());
+        if (!codeSet.contains(code) || m_answers.categoryIds.contains(code))
+            return;
+        m_answers.categoryIds.insert(code, row.value(1));
+        if (row.value(1).isNumeric()) {
+            if (const auto type = dataTypeOf(row.value(2)))
+                m_answers.dataTypes.insert(numberText(row.value(1)), *type);
+        }
+    });
 }
 
 QStringList markerValues(const QString& text, Kind kind) {
@@ -462,36 +430,31 @@ void Lookup::prefetchLabels(const QStringList& categoryValues, const QStringList
 
     // Both kinds in one statement: a category row has an id, a variant row a code.
     QSet<QString> answered;
-    const bool complete = forEachRow(
-        {{QStringLiteral("SELECT CM01_IDCATEGORIA, NULL, RTRIM(CM01_CODICE) + ' - ' + RTRIM(CM01_DESCR), "
-                         "CM01_INDTIPODATO FROM CM01_CATEGORIECOMM WHERE CM01_IDCATEGORIA"),
-          ids},
-         {QStringLiteral(
-              "SELECT NULL, MG5F_CODICEVAR, RTRIM(MG5F_CODICEVAR) + ' - ' + RTRIM(MG5F_DESCR_VAR), "
-              "NULL FROM MG5F_DIMECONF WHERE MG5F_CODICEVAR"),
-          codeLiterals}},
-        [&](const QList<core::Variant>& row) {
-            if (row.size() < 4)
-                return;
-            const QString label = core::RTrimN(row.at(2)).toString();
-            const std::optional<QString> answer =
-                label.isEmpty() ? std::nullopt : std::optional<QString>(label);
-            if (row.at(0).isNumeric()) {
-                const QString idText = numberText(row.at(0));
-                if (!idSet.contains(idText) || answered.contains(idText))
-                    return;
-                answered.insert(idText);
-                m_answers.categoryLabels.insert(idText, answer);
-                if (const auto type = dataTypeOf(row.at(3)))
-                    m_answers.dataTypes.insert(idText, *type);
-                return;
-            }
-            // Codes compare as the server compares them (collation, trailing blanks): only a row
-            // whose code is the requested one character for character answers for it.
-            const qsizetype i = codeIndex.value(rtrimBlanks(core::RTrimN(row.at(1)).toString()), -1);
-            if (i >= 0 && !m_answers.variantLabels.contains(codes[i]))
-                m_answers.variantLabels.insert(codes[i], answer);
-        });
+    const bool complete =
+        forEachRow({{tables::categoryLabelsInSelect(), ids}, {tables::variantLabelsInSelect(), codeLiterals}},
+                   [&](const QList<core::Variant>& row) {
+                       if (row.size() < 4)
+                           return;
+                       const QString label = core::RTrimN(row.at(2)).toString();
+                       const std::optional<QString> answer =
+                           label.isEmpty() ? std::nullopt : std::optional<QString>(label);
+                       if (row.at(0).isNumeric()) {
+                           const QString idText = numberText(row.at(0));
+                           if (!idSet.contains(idText) || answered.contains(idText))
+                               return;
+                           answered.insert(idText);
+                           m_answers.categoryLabels.insert(idText, answer);
+                           if (const auto type = dataTypeOf(row.at(3)))
+                               m_answers.dataTypes.insert(idText, *type);
+                           return;
+                       }
+                       // Codes compare as the server compares them (collation, trailing blanks): only a row
+                       // whose code is the requested one character for character answers for it.
+                       const qsizetype i =
+                           codeIndex.value(rtrimBlanks(core::RTrimN(row.at(1)).toString()), -1);
+                       if (i >= 0 && !m_answers.variantLabels.contains(codes[i]))
+                           m_answers.variantLabels.insert(codes[i], answer);
+                   });
     // Numbers compare exactly: an id the statement did not return is in no row.
     if (complete) {
         for (const QString& idText : std::as_const(ids)) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Variant.h"
+#include "tables/Literals.h"
 
 #include <QHash>
 #include <QList>
@@ -87,16 +88,12 @@ QString trimBlanks(const QString& s);
 // literal.
 std::optional<QString> variantCodeOfValue(const QString& markerValue);
 
-// A T-SQL string literal holding `value`: quotes around it, quotes inside doubled, so the
-// value can never end the literal early.
-QString sqlLiteral(const QString& value);
+// A T-SQL string literal holding `value` (the statements' own, in src/tables).
+using tables::sqlLiteral;
 
-// The look-up statements.
-QString categoryIdStatement(const QString& code); // code right-trimmed by the caller
-QString categoryDataTypeStatement(const QString& idText);
-QString categoryLabelStatement(const QString& idText);
-// `quotedCode` is the code as it stands in a stored sub-query, quotes included ('V01').
-// nullopt when it is no single-quoted literal: such a code can match no row.
+// The look-up of a variant's label (tables::variantLabelStatement) for `quotedCode`, the code
+// as it stands in a stored sub-query, quotes included ('V01'). nullopt when it is no
+// single-quoted literal: such a code can match no row.
 std::optional<QString> variantLabelStatement(const QString& quotedCode);
 
 // The values after the markers of one kind in a text, in text order (what

@@ -1,23 +1,15 @@
 #include "language/StoredFormulas.h"
 
 #include "ado/Ado.h"
-#include "core/EditingContext.h"
 #include "core/NullSafe.h"
+#include "tables/EditingContext.h"
+#include "tables/FormulaTables.h"
 
 namespace language {
 
-namespace {
-
-// The records the reader reads: those whose formula is not NULL.
-QString storedCondition(const core::EditingContext& c) {
-    return QString::fromLatin1(c.formulaColumn) + QStringLiteral(" IS NOT NULL");
-}
-
-} // namespace
-
 QList<int> StoredFormulaReader::contextsOf(std::optional<int> context) {
     QList<int> contexts;
-    for (const core::EditingContext& c : core::editingContexts()) {
+    for (const tables::EditingContext& c : tables::editingContexts()) {
         if (!context || *context == c.number)
             contexts.append(c.number);
     }
@@ -31,10 +23,7 @@ StoredFormulaReader::StoredFormulaReader(ado::Connection& connection, std::optio
 qint64 StoredFormulaReader::count(ado::Connection& connection, std::optional<int> context) {
     qint64 count = 0;
     for (int number : contextsOf(context)) {
-        const core::EditingContext& c = *core::editingContext(number);
-        const ado::RecordsetPtr rs =
-            connection.Execute(QStringLiteral("SELECT COUNT(*) FROM ") + QString::fromLatin1(c.table) +
-                               QStringLiteral(" WHERE ") + storedCondition(c));
+        const ado::RecordsetPtr rs = connection.Execute(tables::storedCountStatement(number));
         if (rs && rs->IsOpen() && !rs->IsEOF())
             count += rs->GetFields().Item(0).Value().toInt64();
     }
@@ -42,18 +31,7 @@ qint64 StoredFormulaReader::count(ado::Connection& connection, std::optional<int
 }
 
 QString StoredFormulaReader::pageStatement(int context, std::optional<qint64> lastId) {
-    const core::EditingContext* c = core::editingContext(context);
-    if (!c)
-        return {};
-    const QString id = QString::fromLatin1(c->idColumn);
-    QString where = storedCondition(*c);
-    if (lastId)
-        where += QStringLiteral(" AND ") + id + QStringLiteral(" > ") + QString::number(*lastId);
-    return QStringLiteral(
-               "SELECT TOP %1 %2 AS ID, %3 AS DESCRIZIONE, %4 AS FORMULA FROM %5 WHERE %6 ORDER BY %2")
-        .arg(PageSize)
-        .arg(id, QString::fromLatin1(c->descriptionColumn), QString::fromLatin1(c->formulaColumn),
-             QString::fromLatin1(c->table), where);
+    return tables::storedPageStatement(context, PageSize, lastId);
 }
 
 bool StoredFormulaReader::fetchPage() {

@@ -4,6 +4,7 @@
 #include "core/NullSafe.h"
 #include "language/Dictionary.h"
 #include "language/References.h"
+#include "tables/ElementTables.h"
 #include "tsql/Lexer.h"
 
 #include <QSet>
@@ -123,7 +124,7 @@ std::optional<UsedElement> WhereUsed::resolve(const ElementName& name) {
     if (name.kind != Kind::Category)
         return UsedElement{name.kind, name.text};
     const ado::RecordsetPtr rs =
-        m_connection.Execute(refs::categoryIdStatement(refs::rtrimBlanks(name.text)));
+        m_connection.Execute(tables::categoryIdStatement(refs::rtrimBlanks(name.text)));
     if (!rs || !rs->IsOpen() || rs->IsEOF())
         return std::nullopt;
     const core::Variant id = rs->GetFields().Item(0).Value();

@@ -2,6 +2,7 @@
 
 #include "ado/Ado.h"
 #include "core/NullSafe.h"
+#include "tables/ElementTables.h"
 
 #include <QElapsedTimer>
 
@@ -40,6 +41,10 @@ QString text(const core::Variant& v) {
     return core::RTrimN(v).toString();
 }
 
+QString latin1(const char* name) {
+    return QString::fromLatin1(name);
+}
+
 } // namespace
 
 QList<QStringList> operatorTexts() {
@@ -54,87 +59,6 @@ QList<QStringList> operatorTexts() {
         {QStringLiteral("("), QStringLiteral(")"), QStringLiteral(","), QStringLiteral("\""),
          QStringLiteral("'")},
     };
-}
-
-QString rootsStatement() {
-    return QStringLiteral(" SELECT LP14_INDELEMENTO, LP14_DESCRIZIONE ") +
-           QStringLiteral(" FROM  LP14_CAMPI WITH (NOLOCK) ") +
-           QStringLiteral(" WHERE LP14_PARENT     IS NULL ") + QStringLiteral("   AND LP14_ISATTIVO   = 1 ") +
-           QStringLiteral(" ORDER BY LP14_PROGVISUA ASC ");
-}
-
-QString childrenStatement(const core::Variant& rootId) {
-    return QStringLiteral(" SELECT LP14_INDELEMENTO, LP14_DESCRIZIONE ") +
-           QStringLiteral(" FROM  LP14_CAMPI WITH (NOLOCK) ") + QStringLiteral(" WHERE LP14_PARENT     = ") +
-           rootId.toString() + QStringLiteral("   AND LP14_ISATTIVO   = 1 ") +
-           QStringLiteral(" ORDER BY LP14_PROGVISUA ASC ");
-}
-
-namespace {
-
-// The pieces of the statements that list a company's categories or variants.
-struct ListPieces {
-    QLatin1StringView columns;
-    QLatin1StringView table;
-    QLatin1StringView company;
-    QLatin1StringView code;
-};
-
-const ListPieces& listPieces(CompanyList list) {
-    static const ListPieces categories{
-        QLatin1StringView(
-            " CM01_IDCATEGORIA, RTRIM(CM01_CODICE) + ' - ' + RTRIM(CM01_DESCR) AS DESCRIZIONE "),
-        QLatin1StringView("CM01_CATEGORIECOMM"), QLatin1StringView("CM01_DITTA_CG18"),
-        QLatin1StringView("CM01_CODICE")};
-    static const ListPieces variants{
-        QLatin1StringView(
-            " MG5F_CODICEVAR, RTRIM(MG5F_CODICEVAR) + ' - ' + RTRIM(MG5F_DESCR_VAR) AS DESCRIZIONE "),
-        QLatin1StringView("MG5F_DIMECONF"), QLatin1StringView("MG5F_DITTA_CG18"),
-        QLatin1StringView("MG5F_CODICEVAR")};
-    return list == CompanyList::Categories ? categories : variants;
-}
-
-QString fromAndCompany(const ListPieces& p, const QString& ditta) {
-    return QStringLiteral(" FROM  ") + p.table + QStringLiteral(" WITH (NOLOCK) ") +
-           QStringLiteral(" WHERE ") + p.company + QStringLiteral(" = ") + ditta;
-}
-
-QString orderByCode(const ListPieces& p) {
-    return QStringLiteral(" ORDER BY ") + p.code + QStringLiteral(" ASC ");
-}
-
-} // namespace
-
-QString listStatement(CompanyList list, const QString& ditta) {
-    const ListPieces& p = listPieces(list);
-    return QStringLiteral(" SELECT") + p.columns + fromAndCompany(p, ditta) + orderByCode(p);
-}
-
-QString listPageStatement(CompanyList list, const QString& ditta, int rows, const QString& afterLiteral) {
-    const ListPieces& p = listPieces(list);
-    QString statement = QStringLiteral(" SELECT TOP ") + QString::number(rows) + p.columns +
-                        QStringLiteral(", ") + p.code + QStringLiteral(" AS CHIAVE ") +
-                        fromAndCompany(p, ditta);
-    if (!afterLiteral.isEmpty())
-        statement += QStringLiteral(" AND ") + p.code + QStringLiteral(" > ") + afterLiteral;
-    return statement + orderByCode(p);
-}
-
-QString listCountStatement(CompanyList list, const QString& ditta) {
-    return QStringLiteral(" SELECT COUNT(*) AS RIGHE ") + fromAndCompany(listPieces(list), ditta);
-}
-
-QString categoriesStatement(const QString& ditta) {
-    return listStatement(CompanyList::Categories, ditta);
-}
-
-QString variantsStatement(const QString& ditta) {
-    return listStatement(CompanyList::Variants, ditta);
-}
-
-QString categoriesTestStatement(const QString& ditta) {
-    return QStringLiteral(" SELECT TOP 1 1 ") + QStringLiteral(" FROM CM01_CATEGORIECOMM WITH (NOLOCK) ") +
-           QStringLiteral(" WHERE CM01_DITTA_CG18 = ") + ditta;
 }
 
 QString formatId(const core::Variant& value, int digits) {
@@ -269,7 +193,7 @@ struct StrutturaTree::Build {
         core::Variant rootId;
         if (!step([&] { rootId = core::CDecN(rawRootId); }))
             return false;
-        if (!step([&] { children = self.execute(connection, childrenStatement(rootId)); }))
+        if (!step([&] { children = self.execute(connection, tables::childrenStatement(rootId)); }))
             return false;
         for (;;) {
             bool eof = false;
@@ -282,8 +206,8 @@ struct StrutturaTree::Build {
             core::Decimal c;
             QString key;
             if (!step([&] {
-                    rawId = field(*children, QStringLiteral("LP14_INDELEMENTO"));
-                    description = text(field(*children, QStringLiteral("LP14_DESCRIZIONE")));
+                    rawId = field(*children, latin1(tables::field::EntityId));
+                    description = text(field(*children, latin1(tables::field::EntityDescription)));
                     c = core::CDecN(rawId).toDecimal();
                     key = elementKey(core::RTrimN(rawId));
                 }))
@@ -309,13 +233,14 @@ struct StrutturaTree::Build {
             };
             if (c == core::Decimal::fromInt64(CategoriesElement)) {
                 if (self.IsAttiveCategorieCommerciali()) {
-                    if (!listBranch(categoriesStatement, QStringLiteral("CM01_IDCATEGORIA"), 10, true))
+                    if (!listBranch(tables::categoriesStatement, latin1(tables::field::CategoryId), 10, true))
                         return false;
                 }
             } else if (between(500, 599)) {
                 if (self.IsAttiveVarianti()) {
                     if (c == core::Decimal::fromInt64(502)) {
-                        if (!listBranch(variantsStatement, QStringLiteral("MG5F_CODICEVAR"), 0, false))
+                        if (!listBranch(tables::variantsStatement, latin1(tables::field::VariantCode), 0,
+                                        false))
                             return false;
                     } else if (!entityField(description)) {
                         return false;
@@ -323,7 +248,7 @@ struct StrutturaTree::Build {
                 }
             } else if (between(800, 899)) {
                 if (c == core::Decimal::fromInt64(810)) {
-                    if (!listBranch(variantsStatement, QStringLiteral("MG5F_CODICEVAR"), 0, false))
+                    if (!listBranch(tables::variantsStatement, latin1(tables::field::VariantCode), 0, false))
                         return false;
                 } else {
                     QString translated;
@@ -356,7 +281,7 @@ struct StrutturaTree::Build {
         if (fixed[0]) {
             core::Decimal n;
             if (!step([&] { children->MoveLast(); }) || !step([&] {
-                    n = core::CDecN(field(*children, QStringLiteral("LP14_INDELEMENTO"))).toDecimal();
+                    n = core::CDecN(field(*children, latin1(tables::field::EntityId))).toDecimal();
                 }))
                 return false;
             for (int i = 0; i < 2; ++i) {
@@ -378,7 +303,7 @@ struct StrutturaTree::Build {
         const QString kenKey = QString::fromLatin1(ken.key);
         if (!branch(kenKey, ken.caption))
             return false;
-        if (!step([&] { roots = self.execute(connection, rootsStatement()); }))
+        if (!step([&] { roots = self.execute(connection, tables::rootsStatement()); }))
             return false;
         for (;;) {
             bool eof = false;
@@ -390,8 +315,8 @@ struct StrutturaTree::Build {
             QString description;
             bool skip = false;
             if (!step([&] {
-                    rawId = field(*roots, QStringLiteral("LP14_INDELEMENTO"));
-                    description = text(field(*roots, QStringLiteral("LP14_DESCRIZIONE")));
+                    rawId = field(*roots, latin1(tables::field::EntityId));
+                    description = text(field(*roots, latin1(tables::field::EntityDescription)));
                 }))
                 return false;
             if (!step([&] {
@@ -451,7 +376,7 @@ struct StrutturaTree::Build {
                     return false;
             }
         }
-        if (self.m_host.editingContext() != core::vxContestoManutenzione && !entityBranch())
+        if (self.m_host.editingContext() != tables::vxContestoManutenzione && !entityBranch())
             return false;
         const QList<QStringList> operators = operatorTexts();
         for (int b = 0; b < operators.size(); ++b) {
@@ -556,7 +481,7 @@ bool StrutturaTree::IsAttiveCategorieCommerciali() {
     };
     if (!step([&] { connection = currentConnection(); }) || !connection)
         return false;
-    if (!step([&] { rs = execute(connection, categoriesTestStatement(m_options.ditta)); }))
+    if (!step([&] { rs = execute(connection, tables::categoriesTestStatement(m_options.ditta)); }))
         return result;
     if (!step([&] { result = !rs->IsEOF(); }))
         return result;

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "core/EditingContext.h"
 #include "core/Error.h"
 #include "core/HostServices.h"
 #include "core/Variant.h"
+#include "tables/EditingContext.h"
 #include "tree/TreeNode.h"
 
 #include <QHash>
@@ -64,20 +64,6 @@ inline constexpr const char* ImgRamoSel = "ramosel";
 inline constexpr const char* ImgOperatore = "operatore";
 inline constexpr const char* ImgMinus = "minus";
 inline constexpr const char* ImgPlus = "plus";
-
-// The statements of the build, exactly as they are sent.
-QString rootsStatement();
-QString childrenStatement(const core::Variant& rootId); // rootId: CDecN of the root's id
-QString categoriesStatement(const QString& ditta);
-QString variantsStatement(const QString& ditta);
-// The same lists read a page at a time: at most `rows` rows whose code sorts after the T-SQL
-// literal `afterLiteral` (from the first when empty), in the same order, each with its raw code
-// in the column CHIAVE; and the number of rows of the whole list (column RIGHE).
-enum class CompanyList { Categories, Variants };
-QString listStatement(CompanyList list, const QString& ditta);
-QString listPageStatement(CompanyList list, const QString& ditta, int rows, const QString& afterLiteral);
-QString listCountStatement(CompanyList list, const QString& ditta);
-QString categoriesTestStatement(const QString& ditta);
 
 // Zero-filled formatting of an id ("000" -> digits = 3): 7 gives "007", 1234 gives "1234".
 // A value that is no number is written as text.

@@ -3,6 +3,7 @@
 #include "ado/Ado.h"
 #include "ado/Setup.h"
 #include "language/Dictionary.h"
+#include "tables/Schema.h"
 #include "tsql/SqliteFunctions.h"
 
 #include <QCryptographicHash>
@@ -169,13 +170,13 @@ TEST(DemoScripts, BothSchemasDeclareTheSameColumns) {
     const auto sqlServer = columnsOf(ado::setup::schemaScript(ado::setup::Dialect::SqlServer));
     EXPECT_EQ(sqlite.size(), 6u);
     EXPECT_EQ(sqlite, sqlServer);
-    for (const QString& t : ado::setup::tableNames())
+    for (const QString& t : tables::tableNames())
         EXPECT_TRUE(sqlite.count(t)) << t.toStdString();
 }
 
 TEST_F(DemoData, InitializeCreatesFileTablesAndRows) {
     EXPECT_TRUE(report.fileCreated);
-    EXPECT_EQ(report.tablesCreated, ado::setup::tableNames());
+    EXPECT_EQ(report.tablesCreated, tables::tableNames());
     EXPECT_EQ(report.demoRows, ado::setup::splitStatements(ado::setup::demoDataScript()).size());
     // The file keeps write-ahead logging for every later connection.
     EXPECT_EQ(db->rows(QStringLiteral("PRAGMA journal_mode")),

@@ -9,8 +9,8 @@
 #include "ado/Ado.h"
 #include "check/GuardedRun.h"
 #include "check/SyntaxCheck.h"
-#include "check/TextBox.h"
 #include "core/HostServices.h"
+#include "core/TextBox.h"
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -61,7 +61,7 @@ struct CheckVerdict {
 };
 
 CheckVerdict checkOn(ado::Connection& connection, const QString& formula) {
-    check::StringTextBox box;
+    core::StringTextBox box;
     core::FunctionServices host({.connection = [&connection] { return &connection; },
                                  .messageBox = [](const QString&, int, const QString&) { return 0; }});
     check::SyntaxCheck syntax(box, host);

@@ -4,9 +4,9 @@
 
 #include "HostileFormulas.h"
 #include "TestDatabase.h"
-#include "check/FormulaStore.h"
 #include "check/GuardedRun.h"
 #include "check/SyntaxCheck.h"
+#include "editing/FormulaStore.h"
 #include "language/FormulaLanguage.h"
 
 #include <QElapsedTimer>
@@ -48,7 +48,7 @@ struct Window {
         , language(host)
         , check(box, host, {.decode = check::decodeWith(language), .limits = checktest::shortLimits()}) {}
     core::FunctionServices host;
-    check::StringTextBox box;
+    core::StringTextBox box;
     language::FormulaLanguage language;
     check::SyntaxCheck check;
 };
@@ -90,10 +90,10 @@ TEST_P(HostileFormulas, ChangeNothingAndEndWithAVerdict) {
 
     // The save, confirmed: only the formula column of the record changes, to the formula itself.
     clock.restart();
-    check::FormulaStore store(w.box, w.host,
-                              {.checkFormula = check::FormulaStore::checkWith(w.check),
-                               .decode = check::decodeWith(w.language),
-                               .canEncode = check::canEncodeWith(w.language)});
+    editing::FormulaStore store(w.box, w.host,
+                                {.checkFormula = editing::FormulaStore::checkWith(w.check),
+                                 .decode = check::decodeWith(w.language),
+                                 .canEncode = check::canEncodeWith(w.language)});
     store.UpdateFormula();
     EXPECT_LT(clock.elapsed(), kEndsWithinMs) << h.name;
     if (store.lastWritten()) {

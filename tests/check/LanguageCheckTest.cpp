@@ -2,8 +2,8 @@
 // translation service returning them unchanged).
 
 #include "TestDatabase.h"
-#include "check/FormulaStore.h"
 #include "check/SyntaxCheck.h"
+#include "editing/FormulaStore.h"
 #include "language/FormulaLanguage.h"
 
 #include <gtest/gtest.h>
@@ -26,7 +26,7 @@ struct Window {
         , check(box, host, {.decode = check::decodeWith(language)}) {}
     QStringList errors;
     core::FunctionServices host;
-    check::StringTextBox box;
+    core::StringTextBox box;
     language::FormulaLanguage language;
     check::SyntaxCheck check;
 };
@@ -61,9 +61,9 @@ TEST(LanguageCheck, LabelsAreCheckedAsTheirVariables) {
 TEST(LanguageCheck, SaveStoresTheSqlFormAndShowReadsItBack) {
     TestDatabase db;
     Window w(db);
-    check::FormulaStore store(w.box, w.host,
-                              {.checkFormula = [](bool) { return core::Variant::fromBool(true); },
-                               .decode = check::decodeWith(w.language)});
+    editing::FormulaStore store(w.box, w.host,
+                                {.checkFormula = [](bool) { return core::Variant::fromBool(true); },
+                                 .decode = check::decodeWith(w.language)});
     w.box.setText(
         QStringLiteral("IF [Famiglia] = 'MPRI'\r\n    SET [Prezzo lordo] = [Prezzo lordo - CURR] + 50"));
     store.UpdateFormula();

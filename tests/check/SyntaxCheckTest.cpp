@@ -6,9 +6,9 @@
 
 namespace {
 
-using check::StringTextBox;
 using check::SyntaxCheck;
 using checktest::TestDatabase;
+using core::StringTextBox;
 
 struct Shown {
     QString prompt;

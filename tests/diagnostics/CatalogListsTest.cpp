@@ -5,7 +5,7 @@
 #include "ado/Ado.h"
 #include "ado/Setup.h"
 #include "core/NullSafe.h"
-#include "tree/StrutturaTree.h"
+#include "tables/ElementTables.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -71,8 +71,8 @@ protected:
         ASSERT_TRUE(catalog.listKnown(ElementKind::Category));
         ASSERT_TRUE(catalog.listKnown(ElementKind::Variant));
         const QStringList categories =
-            treeTexts(m_connection, tree::categoriesStatement(QStringLiteral("3")));
-        const QStringList variants = treeTexts(m_connection, tree::variantsStatement(QStringLiteral("3")));
+            treeTexts(m_connection, tables::categoriesStatement(QStringLiteral("3")));
+        const QStringList variants = treeTexts(m_connection, tables::variantsStatement(QStringLiteral("3")));
         EXPECT_GE(categories.size(), 9000);
         EXPECT_EQ(catalogueTexts(catalog, ElementKind::Category), categories);
         EXPECT_EQ(catalogueTexts(catalog, ElementKind::Variant), variants);

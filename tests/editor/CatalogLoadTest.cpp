@@ -20,7 +20,7 @@ using diagnostics::ElementKind;
 
 // Whether `piece` of the box's first line is underlined as an unknown element.
 bool underlinedAt(FRMLP_FORMULE& w, const QString& piece) {
-    const QTextBlock block = w.TXT_FORMULA->document()->firstBlock();
+    const QTextBlock block = ui(w).TXT_FORMULA->document()->firstBlock();
     const int p = int(block.text().indexOf(piece));
     for (const QTextLayout::FormatRange& r : block.layout()->formats())
         if (p >= r.start && p < r.start + r.length)
@@ -43,7 +43,7 @@ TEST_F(CatalogArrival, UnknownCategoryIsMarkedOnlyOnceTheListsArrive) {
     // The lists come through the event loop, which has not run since the activation.
     ASSERT_FALSE(loader->isLoaded());
     editor::FormulaAssist& assist = *w.assist();
-    w.TXT_FORMULA->SetText(QStringLiteral("SET [Prezzo lordo] = {ZZ99 - Nessuna} + [Ignota]"));
+    ui(w).TXT_FORMULA->SetText(QStringLiteral("SET [Prezzo lordo] = {ZZ99 - Nessuna} + [Ignota]"));
     EXPECT_FALSE(underlinedAt(w, QStringLiteral("{ZZ99")));
     EXPECT_TRUE(underlinedAt(w, QStringLiteral("[Ignota]"))); // the labels are there at once
 

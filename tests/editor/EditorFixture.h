@@ -37,6 +37,58 @@ namespace editortest {
 
 using editor::FRMLP_FORMULE;
 
+// The window's controls, found in its widget tree as a user's tools would find them: by their
+// names, and the two host controls without a picture of their own by their type.
+struct Controls {
+    controls::VxlRichTextBox* TXT_FORMULA;
+    QTreeWidget* TVW_FIELDS;
+    controls::VXL_TITLEBAR* LBL_ELEMSELEZ;
+    controls::VXL_TITLEBAR* LBL_OPERATORI_;
+    controls::VXL_GROUPBOX* GRB_COMPFORMULE;
+    controls::VXL_TBARMENU* IMG_UNDO;
+    controls::VXL_TBARMENU* IMG_REDO;
+    controls::VXL_TBARMENU* IMG_LEGEND;
+    controls::VXL_TBARMENU* IMG_CLEAR;
+    controls::VXL_TBARMENU* IMG_SAVE;
+    controls::VXL_TBARMENU* IMG_CHECK;
+    controls::VXL_TBARMENU* IMG_EXPCOL;
+    controls::VXL_TBARMENU* IMG_TRIAL;
+    QCheckBox* CHK_DEBUG;
+    controls::VXL_RESIZEFORM* RESIZEFORM;
+    controls::MDIActiveX* MDIActiveX1;
+    QMenu* mnuPrincipale;
+    QAction* mnuSeleziona;
+    QAction* mnuDeseleziona;
+};
+
+template <typename T> T* namedChild(const QObject& window, const char* name) {
+    T* child = window.findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(child, nullptr) << "no control " << name;
+    return child;
+}
+
+inline Controls ui(const QObject& w) {
+    return {namedChild<controls::VxlRichTextBox>(w, "TXT_FORMULA"),
+            namedChild<QTreeWidget>(w, "TVW_FIELDS"),
+            namedChild<controls::VXL_TITLEBAR>(w, "LBL_ELEMSELEZ"),
+            namedChild<controls::VXL_TITLEBAR>(w, "LBL_OPERATORI_"),
+            namedChild<controls::VXL_GROUPBOX>(w, "GRB_COMPFORMULE"),
+            namedChild<controls::VXL_TBARMENU>(w, "IMG_UNDO"),
+            namedChild<controls::VXL_TBARMENU>(w, "IMG_REDO"),
+            namedChild<controls::VXL_TBARMENU>(w, "IMG_LEGEND"),
+            namedChild<controls::VXL_TBARMENU>(w, "IMG_CLEAR"),
+            namedChild<controls::VXL_TBARMENU>(w, "IMG_SAVE"),
+            namedChild<controls::VXL_TBARMENU>(w, "IMG_CHECK"),
+            namedChild<controls::VXL_TBARMENU>(w, "IMG_EXPCOL"),
+            namedChild<controls::VXL_TBARMENU>(w, "IMG_TRIAL"),
+            namedChild<QCheckBox>(w, "CHK_DEBUG"),
+            w.findChild<controls::VXL_RESIZEFORM*>(),
+            w.findChild<controls::MDIActiveX*>(),
+            namedChild<QMenu>(w, "mnuPrincipale"),
+            namedChild<QAction>(w, "mnuSeleziona"),
+            namedChild<QAction>(w, "mnuDeseleziona")};
+}
+
 inline QApplication& app() {
     static int argc = 1;
     static char name[] = "editor_test";
@@ -99,7 +151,7 @@ protected:
     }
 
     void doubleClick(QTreeWidgetItem* item) {
-        QTreeWidget* tree = window->TVW_FIELDS;
+        QTreeWidget* tree = ui(*window).TVW_FIELDS;
         if (item->parent() != nullptr)
             item->parent()->setExpanded(true);
         tree->scrollToItem(item);

@@ -22,9 +22,9 @@ TEST_F(Editor, FirstActivationRunsTheExactStatementOfEachContext) {
     };
     for (const Case& c : cases) {
         FRMLP_FORMULE& w = open(c.context, core::Variant::fromInt32(1));
-        EXPECT_EQ(w.SqlText, c.statement) << c.context;
-        EXPECT_EQ(w.LBL_ELEMSELEZ->Title(), c.title);
-        EXPECT_EQ(w.TXT_FORMULA->Text(), c.shown);
+        EXPECT_EQ(w.SqlText(), c.statement) << c.context;
+        EXPECT_EQ(ui(w).LBL_ELEMSELEZ->Title(), c.title);
+        EXPECT_EQ(ui(w).TXT_FORMULA->Text(), c.shown);
         EXPECT_EQ(w.UndoIndex(), 1); // the formula as shown is the first snapshot
         EXPECT_EQ(w.UndoBuffer(1), c.shown);
         EXPECT_FALSE(w.FirstActivation());
@@ -36,9 +36,9 @@ TEST_F(Editor, StoredFormulaShowsSingleQuotesAndNoTrailingBlanks) {
     execute(QStringLiteral("UPDATE LP01_PROVIDER SET LP01_FORMULE = 'IF ''a''''b'' = ''x'' SELECT 1   ' "
                            "WHERE LP01_ID = 4"));
     FRMLP_FORMULE& w = open(0, core::Variant(QStringLiteral("4")));
-    EXPECT_EQ(w.SqlText,
+    EXPECT_EQ(w.SqlText(),
               QStringLiteral("SELECT  LP01_FORMULE AS FORMULA FROM  LP01_PROVIDER WHERE  LP01_ID = 4"));
-    EXPECT_EQ(w.TXT_FORMULA->Text(), QStringLiteral("IF 'a'b' = 'x' SELECT 1"));
+    EXPECT_EQ(ui(w).TXT_FORMULA->Text(), QStringLiteral("IF 'a'b' = 'x' SELECT 1"));
 }
 
 TEST_F(Editor, NoIdentifierRunsNoQuery) {
@@ -46,10 +46,10 @@ TEST_F(Editor, NoIdentifierRunsNoQuery) {
                                  core::Variant(QString())};
     for (const core::Variant& id : ids) {
         FRMLP_FORMULE& w = open(0, id);
-        EXPECT_TRUE(w.SqlText.isEmpty()) << id.typeName().toStdString();
+        EXPECT_TRUE(w.SqlText().isEmpty()) << id.typeName().toStdString();
         EXPECT_EQ(w.lastRecordset(), nullptr);
-        EXPECT_TRUE(w.TXT_FORMULA->Text().isEmpty());
-        EXPECT_EQ(w.LBL_ELEMSELEZ->Title(), QStringLiteral("Formula"));
+        EXPECT_TRUE(ui(w).TXT_FORMULA->Text().isEmpty());
+        EXPECT_EQ(ui(w).LBL_ELEMSELEZ->Title(), QStringLiteral("Formula"));
         EXPECT_EQ(w.UndoIndex(), 0);
         EXPECT_FALSE(w.treeNodes().isEmpty()); // the tree is built all the same
     }
@@ -57,9 +57,9 @@ TEST_F(Editor, NoIdentifierRunsNoQuery) {
 
 TEST_F(Editor, RecordWithoutFormulaLeavesTheBoxEmptyAndTheHistoryUnstarted) {
     FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(999));
-    EXPECT_EQ(w.SqlText,
+    EXPECT_EQ(w.SqlText(),
               QStringLiteral("SELECT  LP01_FORMULE AS FORMULA FROM  LP01_PROVIDER WHERE  LP01_ID = 999"));
-    EXPECT_TRUE(w.TXT_FORMULA->Text().isEmpty());
+    EXPECT_TRUE(ui(w).TXT_FORMULA->Text().isEmpty());
     EXPECT_EQ(w.UndoIndex(), 0);
 }
 
@@ -70,7 +70,7 @@ TEST_F(Editor, SecondActivationDoesNotReload) {
     w.hide();
     w.show();
     w.Form_Activate();
-    EXPECT_EQ(w.TXT_FORMULA->Text(), QStringLiteral("SET [Prezzo lordo] = [Prezzo lordo - CURR] + 50"));
+    EXPECT_EQ(ui(w).TXT_FORMULA->Text(), QStringLiteral("SET [Prezzo lordo] = [Prezzo lordo - CURR] + 50"));
     EXPECT_EQ(w.GconConnect()->statementCount(), statements);
     EXPECT_EQ(script.callCount(QStringLiteral("ScriptFormEvent")), 1);
 }
@@ -84,8 +84,8 @@ TEST_F(Editor, ActivationRegistersTheWindowWithTheHost) {
     EXPECT_EQ(calls.mid(0, 3), (QStringList{"NavigatorRefresh", "NavigatorPrepare", "NavigatorPrepareOpen"}));
     EXPECT_EQ(script.callStrings(),
               (QStringList{R"(ScriptFormEvent("FRMLP_FORMULE", 0, 1, "FRMLP_FORMULE"))"}));
-    EXPECT_EQ(w.Ditta, core::Variant::fromInt32(1));
-    EXPECT_EQ(w.GstrConnect, connectionString);
+    EXPECT_EQ(w.Ditta(), core::Variant::fromInt32(1));
+    EXPECT_EQ(w.GstrConnect(), connectionString);
     EXPECT_EQ(w.GconConnect()->State(), 1);
 }
 
@@ -121,11 +121,11 @@ TEST_F(Editor, BadConnectionIsShownAndAnswerFiveContinuesWithoutConnection) {
     EXPECT_EQ(procedures.first(), QStringLiteral("Form_Load"));
     EXPECT_TRUE(procedures.contains(QStringLiteral("Form_Activate")));
     EXPECT_EQ(responder.requests().first().code, 4370);
-    EXPECT_EQ(w.Ditta, core::Variant::fromInt32(1)); // the load went on after the failed open
+    EXPECT_EQ(w.Ditta(), core::Variant::fromInt32(1)); // the load went on after the failed open
     ASSERT_NE(w.GconConnect(), nullptr);
     EXPECT_EQ(w.GconConnect()->State(), 0);
-    EXPECT_TRUE(w.TXT_FORMULA->Text().isEmpty());
-    EXPECT_TRUE(w.RESIZEFORM->isStarted());
+    EXPECT_TRUE(ui(w).TXT_FORMULA->Text().isEmpty());
+    EXPECT_TRUE(ui(w).RESIZEFORM->isStarted());
 }
 
 TEST_F(Editor, AnswerThreeLeavesTheLoad) {
@@ -138,8 +138,8 @@ TEST_F(Editor, AnswerThreeLeavesTheLoad) {
     w.setActiveClass(&cls);
     w.Load();
     EXPECT_EQ(errorProcedures(), QStringList{"Form_Load"});
-    EXPECT_TRUE(w.Ditta.isEmpty()); // the statements after the failing one did not run
-    EXPECT_FALSE(w.RESIZEFORM->isStarted());
+    EXPECT_TRUE(w.Ditta().isEmpty()); // the statements after the failing one did not run
+    EXPECT_FALSE(ui(w).RESIZEFORM->isStarted());
 }
 
 TEST_F(Editor, WithoutLogObjectTheErrorDisplayAnswersAbort) {
@@ -223,7 +223,7 @@ TEST_F(Editor, ModalShowReturnsWhenTheWindowCloses) {
     w.SetWindowState(0);
     bool sawOpen = false;
     FRMLP_FORMULE::setModalHook([&](FRMLP_FORMULE* shown) {
-        sawOpen = shown->isVisible() && shown->isModal() && !shown->TXT_FORMULA->Text().isEmpty();
+        sawOpen = shown->isVisible() && shown->isModal() && !ui(*shown).TXT_FORMULA->Text().isEmpty();
         shown->close();
     });
     w.ShowModal();
@@ -250,12 +250,12 @@ TEST_F(Editor, PlacementInsideTheFrameUsesTheHostsValues) {
     cls.setLeft(core::Variant::fromInt32(0));
     cls.setTop(core::Variant::fromInt32(0));
     FRMLP_FORMULE& w = open(0, core::Variant());
-    w.MDIActiveX1->RequestPlacement();
-    EXPECT_EQ(w.MDIActiveX1->lastPlacement(), QRect(0, 30, 12540, 8055));
+    ui(w).MDIActiveX1->RequestPlacement();
+    EXPECT_EQ(ui(w).MDIActiveX1->lastPlacement(), QRect(0, 30, 12540, 8055));
     cls.setLeft(core::Variant::fromInt32(200));
     cls.setTop(core::Variant::fromInt32(400));
-    w.MDIActiveX1->RequestPlacement();
-    EXPECT_EQ(w.MDIActiveX1->lastPlacement(), QRect(200, 400, 12540, 8055));
+    ui(w).MDIActiveX1->RequestPlacement();
+    EXPECT_EQ(ui(w).MDIActiveX1->lastPlacement(), QRect(200, 400, 12540, 8055));
 }
 
 TEST_F(Editor, ControlsAreRegisteredWithTheResizeManagerInOrder) {
@@ -264,28 +264,28 @@ TEST_F(Editor, ControlsAreRegisteredWithTheResizeManagerInOrder) {
         {"LBL_ELEMSELEZ", 7}, {"IMG_UNDO", 3},         {"IMG_REDO", 3},  {"IMG_LEGEND", 3},
         {"IMG_CHECK", 5},     {"IMG_CLEAR", 5},        {"IMG_SAVE", 5},  {"TVW_FIELDS", 11},
         {"TXT_FORMULA", 15},  {"GRB_COMPFORMULE", 15}, {"CHK_DEBUG", 10}};
-    EXPECT_EQ(w.RESIZEFORM->registrations(), expected);
-    const int formulaWidth = w.TXT_FORMULA->width();
-    const int treeWidth = w.TVW_FIELDS->width();
+    EXPECT_EQ(ui(w).RESIZEFORM->registrations(), expected);
+    const int formulaWidth = ui(w).TXT_FORMULA->width();
+    const int treeWidth = ui(w).TVW_FIELDS->width();
     w.resize(w.width() + 100, w.height() + 40);
-    EXPECT_EQ(w.TXT_FORMULA->width(), formulaWidth + 100);
-    EXPECT_EQ(w.TVW_FIELDS->width(), treeWidth);
+    EXPECT_EQ(ui(w).TXT_FORMULA->width(), formulaWidth + 100);
+    EXPECT_EQ(ui(w).TVW_FIELDS->width(), treeWidth);
 }
 
 TEST_F(Editor, WindowHasItsControlsAndImages) {
     FRMLP_FORMULE& w = open(0, core::Variant());
     EXPECT_EQ(w.windowTitle(), QStringLiteral("Composizione formule SQL"));
-    EXPECT_EQ(w.CHK_DEBUG->text(), QStringLiteral("Log Attivo"));
-    EXPECT_FALSE(w.CHK_DEBUG->isVisible());
-    EXPECT_EQ(w.LBL_ELEMSELEZ->Title(), QStringLiteral("Formula"));
-    EXPECT_EQ(w.mnuPrincipale->title(), QStringLiteral("Principale"));
-    EXPECT_EQ(w.mnuSeleziona->text(), QStringLiteral("Seleziona entità anagrafica"));
-    EXPECT_EQ(w.mnuDeseleziona->text(), QStringLiteral("Deseleziona entità anagrafica"));
-    EXPECT_EQ(w.imlImagesTrv.keys().size(), 7);
+    EXPECT_EQ(ui(w).CHK_DEBUG->text(), QStringLiteral("Log Attivo"));
+    EXPECT_FALSE(ui(w).CHK_DEBUG->isVisible());
+    EXPECT_EQ(ui(w).LBL_ELEMSELEZ->Title(), QStringLiteral("Formula"));
+    EXPECT_EQ(ui(w).mnuPrincipale->title(), QStringLiteral("Principale"));
+    EXPECT_EQ(ui(w).mnuSeleziona->text(), QStringLiteral("Seleziona entità anagrafica"));
+    EXPECT_EQ(ui(w).mnuDeseleziona->text(), QStringLiteral("Deseleziona entità anagrafica"));
+    EXPECT_EQ(w.imlImagesTrv().keys().size(), 7);
     for (const char* key : {"ramo", "elemento", "elementosel", "ramosel", "operatore", "minus", "plus"})
-        EXPECT_FALSE(w.imlImagesTrv.value(QLatin1String(key)).isNull()) << key;
+        EXPECT_FALSE(w.imlImagesTrv().value(QLatin1String(key)).isNull()) << key;
     // The formula box and the tree side by side.
-    EXPECT_LT(w.TVW_FIELDS->geometry().right(), w.TXT_FORMULA->geometry().left());
+    EXPECT_LT(ui(w).TVW_FIELDS->geometry().right(), ui(w).TXT_FORMULA->geometry().left());
 }
 
 TEST_F(Editor, CaptionsAndTitlesAreShownInTheHostsLanguage) {
@@ -293,19 +293,19 @@ TEST_F(Editor, CaptionsAndTitlesAreShownInTheHostsLanguage) {
     ASSERT_GE(english.load(QStringLiteral(FORMULE_TRANSLATIONS_DIR), QStringLiteral("en")), 1);
     global.setTranslation(&english);
     FRMLP_FORMULE& w = open(1, core::Variant::fromInt32(1));
-    EXPECT_EQ(w.LBL_ELEMSELEZ->Title(), QStringLiteral("Formulas of the price list"));
-    EXPECT_EQ(w.CHK_DEBUG->text(), QStringLiteral("Log enabled"));
-    EXPECT_EQ(w.mnuSeleziona->text(), QStringLiteral("Select master-data entity"));
-    QTest::keyClick(w.TXT_FORMULA, Qt::Key_W, Qt::ControlModifier);
-    EXPECT_EQ(w.LBL_ELEMSELEZ->Title(), QStringLiteral("Technical information"));
-    QTest::keyClick(w.TXT_FORMULA, Qt::Key_W, Qt::ControlModifier);
-    EXPECT_EQ(w.LBL_ELEMSELEZ->Title(), QStringLiteral("Formula"));
+    EXPECT_EQ(ui(w).LBL_ELEMSELEZ->Title(), QStringLiteral("Formulas of the price list"));
+    EXPECT_EQ(ui(w).CHK_DEBUG->text(), QStringLiteral("Log enabled"));
+    EXPECT_EQ(ui(w).mnuSeleziona->text(), QStringLiteral("Select master-data entity"));
+    QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_W, Qt::ControlModifier);
+    EXPECT_EQ(ui(w).LBL_ELEMSELEZ->Title(), QStringLiteral("Technical information"));
+    QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_W, Qt::ControlModifier);
+    EXPECT_EQ(ui(w).LBL_ELEMSELEZ->Title(), QStringLiteral("Formula"));
     QString instructionsTitle;
     instructions::setModalRunner([&](instructions::FRMLP_ISTRUZIONI& info) {
         instructionsTitle = info.windowTitle() + QLatin1Char('|') + info.BTN_CHIUDI->Caption();
         info.close();
     });
-    QTest::keyClick(w.TXT_FORMULA, Qt::Key_L, Qt::ControlModifier);
+    QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_L, Qt::ControlModifier);
     EXPECT_EQ(instructionsTitle, QStringLiteral("Instructions|&Close"));
     global.setTranslation(nullptr);
 }
@@ -315,22 +315,22 @@ TEST_F(Editor, CaptionsAndTitlesAreShownInTheHostsLanguage) {
 TEST_F(Editor, CtrlPEmptiesTheBoxWithoutAQuestion) {
     FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
     responder.clear();
-    QTest::keyClick(w.TXT_FORMULA, Qt::Key_P, Qt::ControlModifier);
-    EXPECT_TRUE(w.TXT_FORMULA->Text().isEmpty());
+    QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_P, Qt::ControlModifier);
+    EXPECT_TRUE(ui(w).TXT_FORMULA->Text().isEmpty());
     EXPECT_TRUE(responder.requests().isEmpty());
 }
 
 TEST_F(Editor, CombinationsWithMoreThanCtrlDoNothing) {
     FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
-    w.TXT_FORMULA->SetText(w.TXT_FORMULA->Text() + QStringLiteral(" + 1"));
-    w.TXT_FORMULA->SetLocked(true); // the box itself takes no character: only commands could change it
-    const QString text = w.TXT_FORMULA->Text();
+    ui(w).TXT_FORMULA->SetText(ui(w).TXT_FORMULA->Text() + QStringLiteral(" + 1"));
+    ui(w).TXT_FORMULA->SetLocked(true); // the box itself takes no character: only commands could change it
+    const QString text = ui(w).TXT_FORMULA->Text();
     for (Qt::KeyboardModifiers mods :
          {Qt::ControlModifier | Qt::ShiftModifier, Qt::ControlModifier | Qt::AltModifier,
           Qt::KeyboardModifiers(Qt::AltModifier)}) {
         for (Qt::Key key : {Qt::Key_P, Qt::Key_W, Qt::Key_Z}) {
-            QTest::keyClick(w.TXT_FORMULA, key, mods);
-            EXPECT_EQ(w.TXT_FORMULA->Text(), text);
+            QTest::keyClick(ui(w).TXT_FORMULA, key, mods);
+            EXPECT_EQ(ui(w).TXT_FORMULA->Text(), text);
             EXPECT_FALSE(w.technicalView());
         }
     }
@@ -338,34 +338,34 @@ TEST_F(Editor, CombinationsWithMoreThanCtrlDoNothing) {
 
 TEST_F(Editor, CtrlZAndCtrlYWalkTheHistory) {
     FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
-    const QString first = w.TXT_FORMULA->Text();
-    w.TXT_FORMULA->SetText(first + QStringLiteral(" * 2"));
+    const QString first = ui(w).TXT_FORMULA->Text();
+    ui(w).TXT_FORMULA->SetText(first + QStringLiteral(" * 2"));
     w.RecordUndoState();
-    QTest::keyClick(w.TXT_FORMULA, Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(w.TXT_FORMULA->Text(), first);
-    QTest::keyClick(w.TXT_FORMULA, Qt::Key_Y, Qt::ControlModifier);
-    EXPECT_EQ(w.TXT_FORMULA->Text(), first + QStringLiteral(" * 2"));
+    QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(ui(w).TXT_FORMULA->Text(), first);
+    QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(ui(w).TXT_FORMULA->Text(), first + QStringLiteral(" * 2"));
 }
 
 TEST_F(Editor, KeyCommandsWorkFromAnyControlOfTheWindow) {
     FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
-    QTest::keyClick(w.TVW_FIELDS, Qt::Key_P, Qt::ControlModifier);
-    EXPECT_TRUE(w.TXT_FORMULA->Text().isEmpty());
+    QTest::keyClick(ui(w).TVW_FIELDS, Qt::Key_P, Qt::ControlModifier);
+    EXPECT_TRUE(ui(w).TXT_FORMULA->Text().isEmpty());
 }
 
 TEST_F(Editor, CtrlHChecksAndShowsTheOutcome) {
     FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
     responder.clear();
-    QTest::keyClick(w.TXT_FORMULA, Qt::Key_H, Qt::ControlModifier);
+    QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_H, Qt::ControlModifier);
     ASSERT_EQ(responder.requests().size(), 1);
     EXPECT_EQ(responder.requests().first().text, QStringLiteral("La formula è corretta."));
 }
 
 TEST_F(Editor, CtrlSSavesTheSqlForm) {
     FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(5));
-    w.TXT_FORMULA->SetText(QStringLiteral("SET [Prezzo lordo] = 7"));
-    QTest::keyClick(w.TXT_FORMULA, Qt::Key_S, Qt::ControlModifier);
-    EXPECT_TRUE(w.SqlText.startsWith(QStringLiteral("UPDATE"))) << w.SqlText.toStdString();
+    ui(w).TXT_FORMULA->SetText(QStringLiteral("SET [Prezzo lordo] = 7"));
+    QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_TRUE(w.SqlText().startsWith(QStringLiteral("UPDATE"))) << w.SqlText().toStdString();
     ado::Connection c;
     c.Open(connectionString);
     auto rs = c.Execute(QStringLiteral("SELECT LP01_FORMULE FROM LP01_PROVIDER WHERE LP01_ID = 5"));
@@ -383,28 +383,28 @@ TEST_F(Editor, AStoredFormulaThatCannotBeShownIsLockedAndNeverOverwritten) {
     responder.setFallback(host::answer::Abort);
     FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(5));
     EXPECT_TRUE(w.storedFormulaUnreadable());
-    EXPECT_TRUE(w.TXT_FORMULA->Text().isEmpty());
-    EXPECT_TRUE(w.TXT_FORMULA->Locked());
-    EXPECT_FALSE(w.IMG_SAVE->isEnabled());
-    EXPECT_FALSE(w.IMG_CLEAR->isEnabled());
+    EXPECT_TRUE(ui(w).TXT_FORMULA->Text().isEmpty());
+    EXPECT_TRUE(ui(w).TXT_FORMULA->Locked());
+    EXPECT_FALSE(ui(w).IMG_SAVE->isEnabled());
+    EXPECT_FALSE(ui(w).IMG_CLEAR->isEnabled());
     bool explained = false;
     for (const host::Request& r : responder.requests())
         explained = explained || r.text.contains(QStringLiteral("non può essere mostrata"));
     EXPECT_TRUE(explained);
     // Neither Ctrl+P and Ctrl+S nor the save procedure write anything.
-    QTest::keyClick(w.TXT_FORMULA, Qt::Key_P, Qt::ControlModifier);
-    QTest::keyClick(w.TXT_FORMULA, Qt::Key_S, Qt::ControlModifier);
+    QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_P, Qt::ControlModifier);
+    QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_S, Qt::ControlModifier);
     w.UpdateFormula();
     auto rs = c.Execute(QStringLiteral("SELECT LP01_FORMULE FROM LP01_PROVIDER WHERE LP01_ID = 5"));
     EXPECT_EQ((*rs)[QStringLiteral("LP01_FORMULE")].Value().toString(), stored);
     // The technical view shows the stored SQL, read-only; leaving it shows nothing editable.
-    QTest::keyClick(w.TXT_FORMULA, Qt::Key_W, Qt::ControlModifier);
-    EXPECT_EQ(w.TXT_FORMULA->Text().count(QStringLiteral("SET @OUTPREZZO = @ATTPREZZO")), 800);
-    EXPECT_TRUE(w.TXT_FORMULA->Locked());
-    QTest::keyClick(w.TXT_FORMULA, Qt::Key_W, Qt::ControlModifier);
-    EXPECT_TRUE(w.TXT_FORMULA->Text().isEmpty());
-    EXPECT_TRUE(w.TXT_FORMULA->Locked());
-    EXPECT_FALSE(w.IMG_SAVE->isEnabled());
+    QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_W, Qt::ControlModifier);
+    EXPECT_EQ(ui(w).TXT_FORMULA->Text().count(QStringLiteral("SET @OUTPREZZO = @ATTPREZZO")), 800);
+    EXPECT_TRUE(ui(w).TXT_FORMULA->Locked());
+    QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_W, Qt::ControlModifier);
+    EXPECT_TRUE(ui(w).TXT_FORMULA->Text().isEmpty());
+    EXPECT_TRUE(ui(w).TXT_FORMULA->Locked());
+    EXPECT_FALSE(ui(w).IMG_SAVE->isEnabled());
 }
 
 TEST_F(Editor, CtrlLAndTheLegendButtonOpenANewInstructionsWindowEachTime) {
@@ -415,8 +415,8 @@ TEST_F(Editor, CtrlLAndTheLegendButtonOpenANewInstructionsWindowEachTime) {
         EXPECT_EQ(info.parentWidget(), &w);
         QTest::mouseClick(info.BTN_CHIUDI, Qt::LeftButton);
     });
-    QTest::keyClick(w.TXT_FORMULA, Qt::Key_L, Qt::ControlModifier);
-    QTest::mouseClick(w.IMG_LEGEND, Qt::LeftButton);
+    QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_L, Qt::ControlModifier);
+    QTest::mouseClick(ui(w).IMG_LEGEND, Qt::LeftButton);
     for (const host::Request& r : responder.requests())
         ADD_FAILURE() << r.text.toStdString();
     ASSERT_EQ(shown.size(), 2);
@@ -425,96 +425,98 @@ TEST_F(Editor, CtrlLAndTheLegendButtonOpenANewInstructionsWindowEachTime) {
 
 TEST_F(Editor, CtrlWSwitchesToTheTechnicalViewAndBack) {
     FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
-    const QString display = w.TXT_FORMULA->Text();
-    w.LBL_ELEMSELEZ->SetTitle(QStringLiteral("another title"));
+    const QString display = ui(w).TXT_FORMULA->Text();
+    ui(w).LBL_ELEMSELEZ->SetTitle(QStringLiteral("another title"));
     const int history = w.UndoIndex();
-    QTest::keyClick(w.TXT_FORMULA, Qt::Key_W, Qt::ControlModifier);
+    QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_W, Qt::ControlModifier);
     EXPECT_TRUE(w.technicalView());
-    EXPECT_EQ(w.LBL_ELEMSELEZ->Title(), QStringLiteral("Info tecniche"));
-    EXPECT_EQ(w.TXT_FORMULA->Text(), QStringLiteral("SET @OUTPREZZO = @ATTPREZZO + 50"));
-    EXPECT_TRUE(w.TXT_FORMULA->Locked());
-    EXPECT_TRUE(w.TXT_FORMULA->isEnabled());
-    for (QWidget* off : std::initializer_list<QWidget*>{w.TVW_FIELDS, w.IMG_SAVE, w.IMG_CHECK, w.IMG_CLEAR,
-                                                        w.IMG_LEGEND, w.IMG_EXPCOL, w.IMG_UNDO, w.IMG_REDO})
+    EXPECT_EQ(ui(w).LBL_ELEMSELEZ->Title(), QStringLiteral("Info tecniche"));
+    EXPECT_EQ(ui(w).TXT_FORMULA->Text(), QStringLiteral("SET @OUTPREZZO = @ATTPREZZO + 50"));
+    EXPECT_TRUE(ui(w).TXT_FORMULA->Locked());
+    EXPECT_TRUE(ui(w).TXT_FORMULA->isEnabled());
+    for (QWidget* off :
+         std::initializer_list<QWidget*>{ui(w).TVW_FIELDS, ui(w).IMG_SAVE, ui(w).IMG_CHECK, ui(w).IMG_CLEAR,
+                                         ui(w).IMG_LEGEND, ui(w).IMG_EXPCOL, ui(w).IMG_UNDO, ui(w).IMG_REDO})
         EXPECT_FALSE(off->isEnabled()) << off->objectName().toStdString();
-    EXPECT_TRUE(w.CHK_DEBUG->isVisible());
-    QTest::keyClick(w.TXT_FORMULA, Qt::Key_X); // read-only: typing changes nothing
-    EXPECT_EQ(w.TXT_FORMULA->Text(), QStringLiteral("SET @OUTPREZZO = @ATTPREZZO + 50"));
+    EXPECT_TRUE(ui(w).CHK_DEBUG->isVisible());
+    QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_X); // read-only: typing changes nothing
+    EXPECT_EQ(ui(w).TXT_FORMULA->Text(), QStringLiteral("SET @OUTPREZZO = @ATTPREZZO + 50"));
 
-    QTest::keyClick(w.TXT_FORMULA, Qt::Key_W, Qt::ControlModifier);
+    QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_W, Qt::ControlModifier);
     EXPECT_FALSE(w.technicalView());
-    EXPECT_EQ(w.LBL_ELEMSELEZ->Title(), QStringLiteral("Formula"));
-    EXPECT_EQ(w.TXT_FORMULA->Text(), display);
-    EXPECT_FALSE(w.TXT_FORMULA->Locked());
-    for (QWidget* on : std::initializer_list<QWidget*>{w.TVW_FIELDS, w.IMG_SAVE, w.IMG_CHECK, w.IMG_CLEAR,
-                                                       w.IMG_LEGEND, w.IMG_EXPCOL, w.IMG_UNDO, w.IMG_REDO})
+    EXPECT_EQ(ui(w).LBL_ELEMSELEZ->Title(), QStringLiteral("Formula"));
+    EXPECT_EQ(ui(w).TXT_FORMULA->Text(), display);
+    EXPECT_FALSE(ui(w).TXT_FORMULA->Locked());
+    for (QWidget* on :
+         std::initializer_list<QWidget*>{ui(w).TVW_FIELDS, ui(w).IMG_SAVE, ui(w).IMG_CHECK, ui(w).IMG_CLEAR,
+                                         ui(w).IMG_LEGEND, ui(w).IMG_EXPCOL, ui(w).IMG_UNDO, ui(w).IMG_REDO})
         EXPECT_TRUE(on->isEnabled());
-    EXPECT_FALSE(w.CHK_DEBUG->isVisible());
+    EXPECT_FALSE(ui(w).CHK_DEBUG->isVisible());
     EXPECT_EQ(w.UndoIndex(), history); // the switch records nothing
 }
 
 TEST_F(Editor, KeysStillReachTheFocusedControl) {
     FRMLP_FORMULE& w = open(0, core::Variant());
-    QTest::keyClicks(w.TXT_FORMULA, QStringLiteral("SET"));
-    EXPECT_EQ(w.TXT_FORMULA->Text(), QStringLiteral("SET"));
+    QTest::keyClicks(ui(w).TXT_FORMULA, QStringLiteral("SET"));
+    EXPECT_EQ(ui(w).TXT_FORMULA->Text(), QStringLiteral("SET"));
 }
 
 // ---- Edit history on the real box -----------------------------------------------------------
 
 TEST_F(Editor, TypingABlankRecordsTheTextWithTheBlankTrimmed) {
     FRMLP_FORMULE& w = open(0, core::Variant());
-    QTest::keyClicks(w.TXT_FORMULA, QStringLiteral("SET"));
+    QTest::keyClicks(ui(w).TXT_FORMULA, QStringLiteral("SET"));
     EXPECT_EQ(w.UndoIndex(), 0);
-    QTest::keyClick(w.TXT_FORMULA, Qt::Key_Space);
-    EXPECT_EQ(w.TXT_FORMULA->Text(), QStringLiteral("SET "));
+    QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_Space);
+    EXPECT_EQ(ui(w).TXT_FORMULA->Text(), QStringLiteral("SET "));
     EXPECT_EQ(w.UndoIndex(), 1);
     EXPECT_EQ(w.UndoBuffer(1), QStringLiteral("SET"));
     EXPECT_EQ(w.CaretPosition(), 4);
-    QTest::keyClicks(w.TXT_FORMULA, QStringLiteral("x"));
-    QTest::keyClick(w.TXT_FORMULA, Qt::Key_Return);
+    QTest::keyClicks(ui(w).TXT_FORMULA, QStringLiteral("x"));
+    QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_Return);
     EXPECT_EQ(w.UndoIndex(), 2);
     EXPECT_EQ(w.UndoBuffer(2), QStringLiteral("SET x\r\n")); // only blanks are trimmed
 }
 
 TEST_F(Editor, ArrowsRecordOnlyWithoutModifiers) {
     FRMLP_FORMULE& w = open(0, core::Variant());
-    w.TXT_FORMULA->SetText(QStringLiteral("a\r\nb"));
-    QTest::keyClick(w.TXT_FORMULA, Qt::Key_Down);
+    ui(w).TXT_FORMULA->SetText(QStringLiteral("a\r\nb"));
+    QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_Down);
     EXPECT_EQ(w.UndoIndex(), 1);
-    QTest::keyClick(w.TXT_FORMULA, Qt::Key_Up, Qt::ShiftModifier);
+    QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_Up, Qt::ShiftModifier);
     EXPECT_EQ(w.UndoIndex(), 1);
-    QTest::keyClick(w.TXT_FORMULA, Qt::Key_Left);
+    QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_Left);
     EXPECT_EQ(w.UndoIndex(), 1);
 }
 
 TEST_F(Editor, CaretMovesAreRememberedAndLosingTheFocusRecords) {
     FRMLP_FORMULE& w = open(0, core::Variant());
     w.activateWindow();
-    w.TXT_FORMULA->setFocus();
-    w.TXT_FORMULA->SetText(QStringLiteral("abcdef"));
-    w.TXT_FORMULA->SetSelStart(6);
-    QTest::keyClick(w.TXT_FORMULA, Qt::Key_Left);
+    ui(w).TXT_FORMULA->setFocus();
+    ui(w).TXT_FORMULA->SetText(QStringLiteral("abcdef"));
+    ui(w).TXT_FORMULA->SetSelStart(6);
+    QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_Left);
     EXPECT_EQ(w.CaretPosition(), 5);
     QFocusEvent out(QEvent::FocusOut, Qt::MouseFocusReason);
-    QApplication::sendEvent(w.TXT_FORMULA, &out);
+    QApplication::sendEvent(ui(w).TXT_FORMULA, &out);
     EXPECT_EQ(w.UndoIndex(), 1);
     EXPECT_EQ(w.UndoBuffer(1), QStringLiteral("abcdef"));
 }
 
 TEST_F(Editor, UndoButtonStepsBack) {
     FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
-    QTest::mouseClick(w.IMG_UNDO, Qt::LeftButton);
-    EXPECT_TRUE(w.TXT_FORMULA->Text().isEmpty());
-    QTest::mouseClick(w.IMG_REDO, Qt::LeftButton);
-    EXPECT_EQ(w.TXT_FORMULA->Text(), QStringLiteral("SET [Prezzo lordo] = [Prezzo lordo - CURR] + 50"));
+    QTest::mouseClick(ui(w).IMG_UNDO, Qt::LeftButton);
+    EXPECT_TRUE(ui(w).TXT_FORMULA->Text().isEmpty());
+    QTest::mouseClick(ui(w).IMG_REDO, Qt::LeftButton);
+    EXPECT_EQ(ui(w).TXT_FORMULA->Text(), QStringLiteral("SET [Prezzo lordo] = [Prezzo lordo - CURR] + 50"));
 }
 
 // ---- Element tree --------------------------------------------------------------------------
 
 TEST_F(Editor, TreeIsBuiltWithStylesAndPictures) {
     FRMLP_FORMULE& w = open(0, core::Variant());
-    ASSERT_GE(w.TVW_FIELDS->topLevelItemCount(), 9);
-    QTreeWidgetItem* first = w.TVW_FIELDS->topLevelItem(0);
+    ASSERT_GE(ui(w).TVW_FIELDS->topLevelItemCount(), 9);
+    QTreeWidgetItem* first = ui(w).TVW_FIELDS->topLevelItem(0);
     EXPECT_EQ(first->text(0), QStringLiteral("Quotazione"));
     EXPECT_EQ(first->data(0, Qt::UserRole).toString(), QStringLiteral("kqu"));
     EXPECT_TRUE(first->font(0).bold());
@@ -529,33 +531,33 @@ TEST_F(Editor, DoubleClickInsertsTheElementIntoAnEmptyBox) {
     QTreeWidgetItem* item = node(QStringLiteral("Quotazione"), QStringLiteral("Prezzo lordo"));
     ASSERT_NE(item, nullptr);
     doubleClick(item);
-    EXPECT_EQ(w.TXT_FORMULA->Text(), QStringLiteral("[Prezzo lordo] = "));
-    EXPECT_EQ(w.TXT_FORMULA->SelStart(), 16);
+    EXPECT_EQ(ui(w).TXT_FORMULA->Text(), QStringLiteral("[Prezzo lordo] = "));
+    EXPECT_EQ(ui(w).TXT_FORMULA->SelStart(), 16);
     EXPECT_EQ(w.CaretPosition(), 16);
     EXPECT_EQ(w.UndoIndex(), 1);
 }
 
 TEST_F(Editor, DoubleClickInsertsAtTheRememberedPosition) {
     FRMLP_FORMULE& w = open(0, core::Variant());
-    w.TXT_FORMULA->SetText(QStringLiteral("SET [Prezzo lordo] = 1"));
+    ui(w).TXT_FORMULA->SetText(QStringLiteral("SET [Prezzo lordo] = 1"));
     w.setCaretPosition(10);
     doubleClick(node(QStringLiteral("Quotazione ingresso"), QStringLiteral("Sconto 2%")));
-    EXPECT_EQ(w.TXT_FORMULA->Text(), QStringLiteral("SET [Prezz [Sconto 2% - IN] o lordo] = 1"));
+    EXPECT_EQ(ui(w).TXT_FORMULA->Text(), QStringLiteral("SET [Prezz [Sconto 2% - IN] o lordo] = 1"));
     EXPECT_EQ(w.CaretPosition(), 28);
 }
 
 TEST_F(Editor, DoubleClickOnAnOperatorAndOnABranch) {
     FRMLP_FORMULE& w = open(0, core::Variant());
-    w.TXT_FORMULA->SetText(QStringLiteral("IF 1=1"));
+    ui(w).TXT_FORMULA->SetText(QStringLiteral("IF 1=1"));
     w.setCaretPosition(6);
     doubleClick(node(QStringLiteral("Operatori logici"), QStringLiteral("AND")));
-    EXPECT_EQ(w.TXT_FORMULA->Text(), QStringLiteral("IF 1=1 AND "));
+    EXPECT_EQ(ui(w).TXT_FORMULA->Text(), QStringLiteral("IF 1=1 AND "));
     const int history = w.UndoIndex();
-    const QString text = w.TXT_FORMULA->Text();
-    QTreeWidgetItem* branch = w.TVW_FIELDS->topLevelItem(0);
-    const QRect r = w.TVW_FIELDS->visualItemRect(branch);
-    QTest::mouseDClick(w.TVW_FIELDS->viewport(), Qt::LeftButton, {}, r.center());
-    EXPECT_EQ(w.TXT_FORMULA->Text(), text);
+    const QString text = ui(w).TXT_FORMULA->Text();
+    QTreeWidgetItem* branch = ui(w).TVW_FIELDS->topLevelItem(0);
+    const QRect r = ui(w).TVW_FIELDS->visualItemRect(branch);
+    QTest::mouseDClick(ui(w).TVW_FIELDS->viewport(), Qt::LeftButton, {}, r.center());
+    EXPECT_EQ(ui(w).TXT_FORMULA->Text(), text);
     EXPECT_EQ(w.UndoIndex(), history);
 }
 
@@ -586,10 +588,10 @@ TEST_F(Editor, DoubleClickOnCategoryAndVariantValuesWritesTheirReferences) {
             continue;
         (parent.startsWith(QLatin1Char('C')) && parent.contains(QLatin1String("Categoria")) ? categories
                                                                                             : variants)++;
-        w.TXT_FORMULA->SetText(QStringLiteral("IF 1 = 1"));
+        ui(w).TXT_FORMULA->SetText(QStringLiteral("IF 1 = 1"));
         w.setCaretPosition(2);
         doubleClick(item);
-        EXPECT_EQ(w.TXT_FORMULA->Text(), QStringLiteral("IF ") + expected + QStringLiteral("  1 = 1"));
+        EXPECT_EQ(ui(w).TXT_FORMULA->Text(), QStringLiteral("IF ") + expected + QStringLiteral("  1 = 1"));
     }
     EXPECT_GT(categories, 0);
     EXPECT_GT(variants, 0);
@@ -597,25 +599,25 @@ TEST_F(Editor, DoubleClickOnCategoryAndVariantValuesWritesTheirReferences) {
 
 TEST_F(Editor, ExpandCollapseButtonTogglesTheWholeTree) {
     FRMLP_FORMULE& w = open(0, core::Variant());
-    EXPECT_EQ(w.IMG_EXPCOL->pictureKey(), QStringLiteral("plus"));
-    QTest::mouseClick(w.IMG_EXPCOL, Qt::LeftButton);
+    EXPECT_EQ(ui(w).IMG_EXPCOL->pictureKey(), QStringLiteral("plus"));
+    QTest::mouseClick(ui(w).IMG_EXPCOL, Qt::LeftButton);
     EXPECT_TRUE(w.TreeExpanded());
-    EXPECT_EQ(w.IMG_EXPCOL->pictureKey(), QStringLiteral("minus"));
+    EXPECT_EQ(ui(w).IMG_EXPCOL->pictureKey(), QStringLiteral("minus"));
     for (QTreeWidgetItem* item : w.treeNodes())
         EXPECT_TRUE(item->isExpanded() || item->childCount() == 0);
-    EXPECT_EQ(w.TVW_FIELDS->currentItem(), w.treeNodes().at(1));
+    EXPECT_EQ(ui(w).TVW_FIELDS->currentItem(), w.treeNodes().at(1));
     EXPECT_TRUE(w.updatesEnabled());
-    QTest::mouseClick(w.IMG_EXPCOL, Qt::LeftButton);
+    QTest::mouseClick(ui(w).IMG_EXPCOL, Qt::LeftButton);
     EXPECT_FALSE(w.TreeExpanded());
-    EXPECT_EQ(w.IMG_EXPCOL->pictureKey(), QStringLiteral("plus"));
+    EXPECT_EQ(ui(w).IMG_EXPCOL->pictureKey(), QStringLiteral("plus"));
     for (QTreeWidgetItem* item : w.treeNodes())
         EXPECT_FALSE(item->isExpanded());
     // Expanding one node by hand makes the next click collapse everything.
-    w.TVW_FIELDS->topLevelItem(1)->setExpanded(true);
+    ui(w).TVW_FIELDS->topLevelItem(1)->setExpanded(true);
     EXPECT_TRUE(w.TreeExpanded());
-    EXPECT_EQ(w.IMG_EXPCOL->pictureKey(), QStringLiteral("minus"));
-    QTest::mouseClick(w.IMG_EXPCOL, Qt::LeftButton);
-    EXPECT_FALSE(w.TVW_FIELDS->topLevelItem(1)->isExpanded());
+    EXPECT_EQ(ui(w).IMG_EXPCOL->pictureKey(), QStringLiteral("minus"));
+    QTest::mouseClick(ui(w).IMG_EXPCOL, Qt::LeftButton);
+    EXPECT_FALSE(ui(w).TVW_FIELDS->topLevelItem(1)->isExpanded());
 }
 
 } // namespace

@@ -22,8 +22,8 @@ protected:
 
     // The box holds `text` as one history snapshot, the caret after it.
     void startWith(const QString& text) {
-        window->TXT_FORMULA->SetText(text);
-        window->TXT_FORMULA->SetSelStart(int(text.size()));
+        ui(*window).TXT_FORMULA->SetText(text);
+        ui(*window).TXT_FORMULA->SetSelStart(int(text.size()));
         window->setCaretPosition(int(text.size()));
         window->RecordUndoState();
     }
@@ -57,20 +57,20 @@ TEST_F(Finding, EnterInsertsTheWholeLabelAndRecordsOneSnapshot) {
     waitForLists();
     startWith(QStringLiteral("SET "));
     const int before = w.UndoIndex();
-    QTest::keyClicks(w.TXT_FORMULA, QStringLiteral("[attprezzo"));
+    QTest::keyClicks(ui(w).TXT_FORMULA, QStringLiteral("[attprezzo"));
     ASSERT_TRUE(completer().isOpen());
     EXPECT_EQ(listed(), QStringList{QStringLiteral("[Prezzo lordo - CURR]")});
     EXPECT_EQ(w.UndoIndex(), before); // typing letters records nothing
-    QTest::keyClick(w.TXT_FORMULA, Qt::Key_Return);
+    QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_Return);
     EXPECT_FALSE(completer().isOpen());
-    EXPECT_EQ(w.TXT_FORMULA->Text(), QStringLiteral("SET [Prezzo lordo - CURR]"));
-    EXPECT_EQ(w.TXT_FORMULA->SelStart(), 25);
+    EXPECT_EQ(ui(w).TXT_FORMULA->Text(), QStringLiteral("SET [Prezzo lordo - CURR]"));
+    EXPECT_EQ(ui(w).TXT_FORMULA->SelStart(), 25);
     EXPECT_EQ(w.CaretPosition(), 25);
     EXPECT_EQ(w.UndoIndex(), before + 1);
     EXPECT_EQ(w.UndoBuffer(before + 1), QStringLiteral("SET [Prezzo lordo - CURR]"));
     // Back to the snapshot before the insertion (the history keeps texts without trailing blanks).
     w.UndoFormula();
-    EXPECT_EQ(w.TXT_FORMULA->Text(), QStringLiteral("SET"));
+    EXPECT_EQ(ui(w).TXT_FORMULA->Text(), QStringLiteral("SET"));
 }
 
 TEST_F(Finding, TabInsertsTheChosenCategoryWithItsClosingBrace) {
@@ -78,36 +78,36 @@ TEST_F(Finding, TabInsertsTheChosenCategoryWithItsClosingBrace) {
     waitForLists();
     startWith(QStringLiteral("IF "));
     const int before = w.UndoIndex();
-    QTest::keyClicks(w.TXT_FORMULA, QStringLiteral("{colore"));
+    QTest::keyClicks(ui(w).TXT_FORMULA, QStringLiteral("{colore"));
     ASSERT_TRUE(completer().isOpen());
     EXPECT_EQ(listed().value(0), QStringLiteral("{C01 - Colore}"));
-    QTest::keyClick(w.TXT_FORMULA, Qt::Key_Tab);
+    QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_Tab);
     EXPECT_FALSE(completer().isOpen());
-    EXPECT_EQ(w.TXT_FORMULA->Text(), QStringLiteral("IF {C01 - Colore}"));
+    EXPECT_EQ(ui(w).TXT_FORMULA->Text(), QStringLiteral("IF {C01 - Colore}"));
     EXPECT_EQ(w.UndoIndex(), before + 1);
     w.UndoFormula();
-    EXPECT_EQ(w.TXT_FORMULA->Text(), QStringLiteral("IF"));
+    EXPECT_EQ(ui(w).TXT_FORMULA->Text(), QStringLiteral("IF"));
 }
 
 TEST_F(Finding, DownChoosesAndAClosingDelimiterAlreadyTypedIsReplaced) {
     FRMLP_FORMULE& w = open(0, core::Variant());
     waitForLists();
     startWith(QString());
-    QTest::keyClicks(w.TXT_FORMULA, QStringLiteral("[prezzo"));
+    QTest::keyClicks(ui(w).TXT_FORMULA, QStringLiteral("[prezzo"));
     ASSERT_TRUE(completer().isOpen());
     ASSERT_GE(list().count(), 2);
     const QString second = list().item(1)->text();
-    QTest::keyClick(w.TXT_FORMULA, Qt::Key_Down);
-    QTest::keyClick(w.TXT_FORMULA, Qt::Key_Return);
-    EXPECT_EQ(w.TXT_FORMULA->Text(), second);
+    QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_Down);
+    QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_Return);
+    EXPECT_EQ(ui(w).TXT_FORMULA->Text(), second);
     // Ctrl+Space inside an element already closed: the closing bracket is not doubled.
     startWith(QStringLiteral("[Prezzo]"));
-    w.TXT_FORMULA->SetSelStart(7);
-    QTest::keyClick(w.TXT_FORMULA, Qt::Key_Space, Qt::ControlModifier);
+    ui(w).TXT_FORMULA->SetSelStart(7);
+    QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_Space, Qt::ControlModifier);
     ASSERT_TRUE(completer().isOpen());
     const QString first = list().item(0)->text();
-    QTest::keyClick(w.TXT_FORMULA, Qt::Key_Return);
-    EXPECT_EQ(w.TXT_FORMULA->Text(), first);
+    QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_Return);
+    EXPECT_EQ(ui(w).TXT_FORMULA->Text(), first);
 }
 
 TEST_F(Finding, EscClosesTheListAndLeavesTheText) {
@@ -115,37 +115,37 @@ TEST_F(Finding, EscClosesTheListAndLeavesTheText) {
     waitForLists();
     startWith(QStringLiteral("SET "));
     const int before = w.UndoIndex();
-    QTest::keyClicks(w.TXT_FORMULA, QStringLiteral("[sconto"));
+    QTest::keyClicks(ui(w).TXT_FORMULA, QStringLiteral("[sconto"));
     ASSERT_TRUE(completer().isOpen());
-    QTest::keyClick(w.TXT_FORMULA, Qt::Key_Escape);
+    QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_Escape);
     EXPECT_FALSE(completer().isOpen());
-    EXPECT_EQ(w.TXT_FORMULA->Text(), QStringLiteral("SET [sconto"));
+    EXPECT_EQ(ui(w).TXT_FORMULA->Text(), QStringLiteral("SET [sconto"));
     EXPECT_EQ(w.UndoIndex(), before);
     // Enter with the list closed is an ordinary new line.
-    QTest::keyClick(w.TXT_FORMULA, Qt::Key_Return);
-    EXPECT_EQ(w.TXT_FORMULA->Text(), QStringLiteral("SET [sconto\r\n"));
+    QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_Return);
+    EXPECT_EQ(ui(w).TXT_FORMULA->Text(), QStringLiteral("SET [sconto\r\n"));
 }
 
 TEST_F(Finding, CompletionListsOnlyTheCompanysCategoriesAndVariants) {
     FRMLP_FORMULE& w = open(0, core::Variant());
     waitForLists();
     startWith(QString());
-    QTest::keyClicks(w.TXT_FORMULA, QStringLiteral("{"));
+    QTest::keyClicks(ui(w).TXT_FORMULA, QStringLiteral("{"));
     ASSERT_TRUE(completer().isOpen());
     const QStringList categories = listed();
     EXPECT_TRUE(categories.contains(QStringLiteral("{C01 - Colore}")));
     for (const QString& row : categories)
         EXPECT_FALSE(row.contains(QStringLiteral("ditta 2"))) << row.toStdString();
-    QTest::keyClicks(w.TXT_FORMULA, QStringLiteral("ditta 2"));
+    QTest::keyClicks(ui(w).TXT_FORMULA, QStringLiteral("ditta 2"));
     EXPECT_FALSE(completer().isOpen());
     startWith(QString());
-    QTest::keyClicks(w.TXT_FORMULA, QStringLiteral("|"));
+    QTest::keyClicks(ui(w).TXT_FORMULA, QStringLiteral("|"));
     ASSERT_TRUE(completer().isOpen());
     for (const QString& row : listed()) {
         EXPECT_TRUE(row.startsWith(u'|') && row.endsWith(u'|')) << row.toStdString();
         EXPECT_FALSE(row.contains(QStringLiteral("ditta 2"))) << row.toStdString();
     }
-    QTest::keyClicks(w.TXT_FORMULA, QStringLiteral("v90"));
+    QTest::keyClicks(ui(w).TXT_FORMULA, QStringLiteral("v90"));
     EXPECT_FALSE(completer().isOpen());
 }
 
@@ -155,7 +155,7 @@ TEST_F(Finding, TreeFilterKeepsMatchingLeavesWithTheirBranchesAndEscRestores) {
     // The expansion the user left: only the second branch open.
     for (QTreeWidgetItem* item : w.treeNodes())
         item->setExpanded(false);
-    w.TVW_FIELDS->topLevelItem(1)->setExpanded(true);
+    ui(w).TVW_FIELDS->topLevelItem(1)->setExpanded(true);
     QHash<QTreeWidgetItem*, bool> expansion;
     for (QTreeWidgetItem* item : w.treeNodes())
         expansion.insert(item, item->isExpanded());
@@ -218,11 +218,11 @@ TEST_F(Finding, EnterOnAFilteredLeafInsertsAsADoubleClickDoes) {
     const int opened = w.UndoIndex();
     QTest::keyClicks(&filterBox(), QStringLiteral("prezzo lordo"));
     QTest::keyClick(&filterBox(), Qt::Key_Return); // to the first match in the tree
-    QTreeWidgetItem* leaf = w.TVW_FIELDS->currentItem();
+    QTreeWidgetItem* leaf = ui(w).TVW_FIELDS->currentItem();
     ASSERT_NE(leaf, nullptr);
     EXPECT_EQ(leaf, node(QStringLiteral("Quotazione"), QStringLiteral("Prezzo lordo")));
-    QTest::keyClick(w.TVW_FIELDS, Qt::Key_Return);
-    const QString byKey = w.TXT_FORMULA->Text();
+    QTest::keyClick(ui(w).TVW_FIELDS, Qt::Key_Return);
+    const QString byKey = ui(w).TXT_FORMULA->Text();
     const int caretByKey = w.CaretPosition();
     const int historyByKey = w.UndoIndex();
     EXPECT_EQ(byKey, QStringLiteral("[Prezzo lordo] = "));
@@ -230,11 +230,11 @@ TEST_F(Finding, EnterOnAFilteredLeafInsertsAsADoubleClickDoes) {
 
     // The same leaf by double-click, from the same empty box.
     QTest::keyClick(&filterBox(), Qt::Key_Escape);
-    w.TXT_FORMULA->SetText(QString());
+    ui(w).TXT_FORMULA->SetText(QString());
     w.setCaretPosition(0);
     const int beforeClick = w.UndoIndex();
     doubleClick(leaf);
-    EXPECT_EQ(w.TXT_FORMULA->Text(), byKey);
+    EXPECT_EQ(ui(w).TXT_FORMULA->Text(), byKey);
     EXPECT_EQ(w.CaretPosition(), caretByKey);
     EXPECT_EQ(w.UndoIndex() - beforeClick, historyByKey - opened);
 }

@@ -75,7 +75,7 @@ protected:
 
 TEST_F(Assist, UnknownLabelIsMarkedAndExplainedWhileTyping) {
     FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
-    w.TXT_FORMULA->SetText(QStringLiteral("SET [Prezzo lordo] = 1\r\nSET [Sconto 1%] = [prezzo lordo]"));
+    ui(w).TXT_FORMULA->SetText(QStringLiteral("SET [Prezzo lordo] = 1\r\nSET [Sconto 1%] = [prezzo lordo]"));
     waitForDiagnostics();
     ASSERT_EQ(assist().liveDiagnostics().size(), 1);
     EXPECT_EQ(
@@ -85,15 +85,15 @@ TEST_F(Assist, UnknownLabelIsMarkedAndExplainedWhileTyping) {
     EXPECT_EQ(assist().highlighter()->marks().first().block, 1);
     EXPECT_EQ(assist().highlighter()->marks().first().column, 18);
     assist().clickStrip();
-    EXPECT_EQ(w.TXT_FORMULA->SelStart(), w.TXT_FORMULA->Text().indexOf(QStringLiteral("[prezzo")));
+    EXPECT_EQ(ui(w).TXT_FORMULA->SelStart(), ui(w).TXT_FORMULA->Text().indexOf(QStringLiteral("[prezzo")));
 }
 
 TEST_F(Assist, FailedCheckShowsTheServersMessageAtTheFormulasLine) {
     FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
-    w.TXT_FORMULA->SetText(
+    ui(w).TXT_FORMULA->SetText(
         QStringLiteral("SET [Prezzo lordo] = 1\r\n\r\nSET [Sconto 1%] = CAST('abc' AS INT)"));
     responder.clear();
-    QTest::keyClick(w.TXT_FORMULA, Qt::Key_H, Qt::ControlModifier);
+    QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_H, Qt::ControlModifier);
     ASSERT_EQ(responder.requests().size(), 1);
     EXPECT_TRUE(responder.requests().first().text.endsWith(
         QStringLiteral("La formula non risulta essere corretta.")));
@@ -107,16 +107,16 @@ TEST_F(Assist, FailedCheckShowsTheServersMessageAtTheFormulasLine) {
         marked = marked || m.block == 2;
     EXPECT_TRUE(marked);
     assist().clickStrip();
-    EXPECT_GE(w.TXT_FORMULA->SelStart(), w.TXT_FORMULA->Text().lastIndexOf(QStringLiteral("SET")));
+    EXPECT_GE(ui(w).TXT_FORMULA->SelStart(), ui(w).TXT_FORMULA->Text().lastIndexOf(QStringLiteral("SET")));
 }
 
 TEST_F(Assist, UnsavedMarkerUntilTheSaveWhichIsConfirmedInTheStrip) {
     FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(5));
     EXPECT_FALSE(assist().hasUnsavedChanges());
-    w.TXT_FORMULA->SetText(QStringLiteral("SET [Prezzo lordo] = 7"));
+    ui(w).TXT_FORMULA->SetText(QStringLiteral("SET [Prezzo lordo] = 7"));
     EXPECT_TRUE(assist().hasUnsavedChanges());
     EXPECT_EQ(assist().unsavedMarker()->text(), QStringLiteral("● Modifiche non salvate"));
-    QTest::keyClick(w.TXT_FORMULA, Qt::Key_S, Qt::ControlModifier);
+    QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_S, Qt::ControlModifier);
     EXPECT_FALSE(assist().hasUnsavedChanges());
     EXPECT_TRUE(assist().unsavedMarker()->text().isEmpty());
     EXPECT_EQ(assist().strip()->text(), QStringLiteral("Formula salvata"));
@@ -124,16 +124,16 @@ TEST_F(Assist, UnsavedMarkerUntilTheSaveWhichIsConfirmedInTheStrip) {
 
 TEST_F(Assist, UndoAndRedoButtonsShowWhetherThereIsAnythingToDo) {
     FRMLP_FORMULE& w = open(0, core::Variant());
-    const qint64 dimmedUndo = w.IMG_UNDO->Picture().cacheKey();
-    const qint64 dimmedRedo = w.IMG_REDO->Picture().cacheKey();
-    w.TXT_FORMULA->setFocus();
-    QTest::keyClicks(w.TXT_FORMULA, QStringLiteral("SET "));
+    const qint64 dimmedUndo = ui(w).IMG_UNDO->Picture().cacheKey();
+    const qint64 dimmedRedo = ui(w).IMG_REDO->Picture().cacheKey();
+    ui(w).TXT_FORMULA->setFocus();
+    QTest::keyClicks(ui(w).TXT_FORMULA, QStringLiteral("SET "));
     QCoreApplication::processEvents();
-    EXPECT_NE(w.IMG_UNDO->Picture().cacheKey(), dimmedUndo);
-    EXPECT_EQ(w.IMG_REDO->Picture().cacheKey(), dimmedRedo);
-    QTest::keyClicks(w.TXT_FORMULA, QStringLiteral("[Prezzo lordo] "));
+    EXPECT_NE(ui(w).IMG_UNDO->Picture().cacheKey(), dimmedUndo);
+    EXPECT_EQ(ui(w).IMG_REDO->Picture().cacheKey(), dimmedRedo);
+    QTest::keyClicks(ui(w).TXT_FORMULA, QStringLiteral("[Prezzo lordo] "));
     w.UndoFormula();
-    EXPECT_NE(w.IMG_REDO->Picture().cacheKey(), dimmedRedo);
+    EXPECT_NE(ui(w).IMG_REDO->Picture().cacheKey(), dimmedRedo);
 }
 
 } // namespace

@@ -43,11 +43,11 @@ protected:
 
 TEST_F(Trial, CtrlTShowsTheInputsAndPromptRunsTheFormula) {
     FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
-    w.TXT_FORMULA->SetText(
+    ui(w).TXT_FORMULA->SetText(
         QStringLiteral("IF [Sezionale] = 'A'\r\n  SET [Prezzo lordo] = [Prezzo lordo - CURR] + "
                        "50\r\nELSE\r\n  SET [Prezzo lordo] = 0"));
     EXPECT_FALSE(panel().isVisible());
-    QTest::keyClick(w.TXT_FORMULA, Qt::Key_T, Qt::ControlModifier);
+    QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_T, Qt::ControlModifier);
     EXPECT_TRUE(panel().isVisible());
     ASSERT_EQ(panel().inputTable()->rowCount(), 3); // @OUTPREZZO, @ATTPREZZO, @DO11_SEZDOC
     ASSERT_TRUE(input("@ATTPREZZO"));
@@ -63,13 +63,13 @@ TEST_F(Trial, CtrlTShowsTheInputsAndPromptRunsTheFormula) {
     EXPECT_TRUE(out->item(0, 2)->font().bold());
     EXPECT_FALSE(out->item(1, 2)->font().bold());
     EXPECT_EQ(panel().margin()->executedLines(), (QList<int>{1, 2}));
-    QTest::keyClick(w.TXT_FORMULA, Qt::Key_T, Qt::ControlModifier);
+    QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_T, Qt::ControlModifier);
     EXPECT_FALSE(panel().isVisible());
 }
 
 TEST_F(Trial, RunTimeErrorIsShownWithItsLine) {
     FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
-    w.TXT_FORMULA->SetText(QStringLiteral("SET [Prezzo lordo] = 1\r\nSET [Prezzo lordo] = 1 / 0"));
+    ui(w).TXT_FORMULA->SetText(QStringLiteral("SET [Prezzo lordo] = 1\r\nSET [Prezzo lordo] = 1 / 0"));
     w.showTrialPanel(true);
     panel().runButton()->click();
     EXPECT_FALSE(panel().lastResult().ran);
@@ -80,7 +80,7 @@ TEST_F(Trial, RunTimeErrorIsShownWithItsLine) {
 TEST_F(Trial, ValuesAreRememberedPerRecordInTheUsersSettings) {
     {
         FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
-        w.TXT_FORMULA->SetText(QStringLiteral("SET [Prezzo lordo] = [Prezzo lordo - CURR]"));
+        ui(w).TXT_FORMULA->SetText(QStringLiteral("SET [Prezzo lordo] = [Prezzo lordo - CURR]"));
         w.showTrialPanel(true);
         input("@ATTPREZZO")->setText(QStringLiteral("7"));
         panel().runButton()->click();
@@ -90,7 +90,7 @@ TEST_F(Trial, ValuesAreRememberedPerRecordInTheUsersSettings) {
     EXPECT_EQ(stored.value(QStringLiteral("@ATTPREZZO")).toString(), QStringLiteral("7"));
     EXPECT_TRUE(global.Settings()->User()->Value(QStringLiteral("trial/visible")).toBool());
     FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
-    w.TXT_FORMULA->SetText(QStringLiteral("SET [Prezzo lordo] = [Prezzo lordo - CURR]"));
+    ui(w).TXT_FORMULA->SetText(QStringLiteral("SET [Prezzo lordo] = [Prezzo lordo - CURR]"));
     panel().refreshElements();
     ASSERT_TRUE(input("@ATTPREZZO"));
     EXPECT_EQ(input("@ATTPREZZO")->text(), QStringLiteral("7"));
@@ -99,8 +99,9 @@ TEST_F(Trial, ValuesAreRememberedPerRecordInTheUsersSettings) {
 // Categories and variants are listed by their display text, as the box shows them.
 TEST_F(Trial, CategoriesAndVariantsShowTheirDisplayText) {
     FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
-    w.TXT_FORMULA->SetText(QStringLiteral("IF {C01 - Colore} = 'ROSSO' AND |V01 - Colore scocca| = 'BLU'\r\n"
-                                          "  SET [Prezzo lordo] = 1"));
+    ui(w).TXT_FORMULA->SetText(
+        QStringLiteral("IF {C01 - Colore} = 'ROSSO' AND |V01 - Colore scocca| = 'BLU'\r\n"
+                       "  SET [Prezzo lordo] = 1"));
     w.showTrialPanel(true);
     QTableWidget* t = panel().inputTable();
     const int category = rowOf("C:123");
@@ -121,8 +122,8 @@ TEST_F(Trial, CategoriesAndVariantsShowTheirDisplayText) {
 TEST_F(Trial, EnglishTexts) {
     global.Translation()->load(QStringLiteral(FORMULE_TRANSLATIONS_DIR), QStringLiteral("en"));
     FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
-    EXPECT_EQ(w.IMG_TRIAL->toolTip(), QStringLiteral("Try the formula (Ctrl+T)"));
-    w.TXT_FORMULA->SetText(QStringLiteral("SET [Gross price] = [Gross price - CURR] + 1"));
+    EXPECT_EQ(ui(w).IMG_TRIAL->toolTip(), QStringLiteral("Try the formula (Ctrl+T)"));
+    ui(w).TXT_FORMULA->SetText(QStringLiteral("SET [Gross price] = [Gross price - CURR] + 1"));
     w.showTrialPanel(true);
     EXPECT_EQ(panel().windowTitle(), QStringLiteral("Formula trial"));
     EXPECT_EQ(panel().runButton()->text(), QStringLiteral("Try"));
@@ -197,11 +198,11 @@ TEST_F(Trial, EveryTextOfThePanelHasAnEnglishEntry) {
 // check button wherever the window's size puts that one.
 TEST_F(Trial, ButtonFollowsTheCheckButtonWhenTheWindowIsResized) {
     FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
-    const QPoint before = w.IMG_TRIAL->pos() - w.IMG_CHECK->pos();
+    const QPoint before = ui(w).IMG_TRIAL->pos() - ui(w).IMG_CHECK->pos();
     w.resize(w.width() + 160, w.height() + 90);
     QCoreApplication::processEvents();
-    EXPECT_EQ(w.IMG_TRIAL->pos() - w.IMG_CHECK->pos(), before);
-    EXPECT_EQ(w.IMG_TRIAL->y(), w.IMG_CHECK->y());
+    EXPECT_EQ(ui(w).IMG_TRIAL->pos() - ui(w).IMG_CHECK->pos(), before);
+    EXPECT_EQ(ui(w).IMG_TRIAL->y(), ui(w).IMG_CHECK->y());
 }
 
 } // namespace

@@ -27,7 +27,7 @@ protected:
 
     // The tree's context menu on `item`, as a right click opens it.
     QMenu* contextMenu(QTreeWidgetItem* item) {
-        QTreeWidget* tree = window->TVW_FIELDS;
+        QTreeWidget* tree = ui(*window).TVW_FIELDS;
         for (QTreeWidgetItem* p = item->parent(); p != nullptr; p = p->parent())
             p->setExpanded(true);
         tree->scrollToItem(item);
@@ -131,8 +131,8 @@ TEST_F(WhereUsedInTree, DoubleClickOnTheWindowsOwnRecordMarksItsLine) {
     doubleClickRow(1);
     EXPECT_TRUE(asked.isEmpty());
     EXPECT_EQ(strip(), QStringLiteral("Riga 2: Uso di [Prezzo lordo - CURR]"));
-    EXPECT_EQ(window->TXT_FORMULA->textCursor().blockNumber(), 1);
-    EXPECT_EQ(window->TXT_FORMULA->textCursor().positionInBlock(), 0);
+    EXPECT_EQ(ui(*window).TXT_FORMULA->textCursor().blockNumber(), 1);
+    EXPECT_EQ(ui(*window).TXT_FORMULA->textCursor().positionInBlock(), 0);
 }
 
 TEST_F(WhereUsedInTree, AHostThatOpensNoRecordsSaysSo) {
@@ -178,10 +178,10 @@ TEST_F(Editor, MarkLineMarksTheWholeLineAndShowsTheMessage) {
                                              "encountered.")));
     EXPECT_EQ(w.assist()->strip()->text(),
               QStringLiteral("Riga 2: Divide by zero error encountered. (Msg 8134)"));
-    const QTextBlock second = w.TXT_FORMULA->document()->firstBlock().next();
+    const QTextBlock second = ui(w).TXT_FORMULA->document()->firstBlock().next();
     // The strip counts in the box's text (its line break is CR LF), the caret in the document.
-    EXPECT_EQ(w.assist()->stripTarget(), w.TXT_FORMULA->Text().indexOf(QStringLiteral("SET"), 1));
-    EXPECT_EQ(w.TXT_FORMULA->textCursor().position(), second.position());
+    EXPECT_EQ(w.assist()->stripTarget(), ui(w).TXT_FORMULA->Text().indexOf(QStringLiteral("SET"), 1));
+    EXPECT_EQ(ui(w).TXT_FORMULA->textCursor().position(), second.position());
     const QList<diagnostics::Mark> marks = w.assist()->highlighter()->marks();
     ASSERT_EQ(marks.size(), 1);
     EXPECT_EQ(marks[0].block, 1);
@@ -196,7 +196,7 @@ TEST_F(Editor, MarkLineMarksTheWholeLineAndShowsTheMessage) {
     EXPECT_EQ(w.assist()->strip()->text(), QStringLiteral("Riga 1: Uso di @OUTSC1PERC"));
     EXPECT_FALSE(w.assist()->highlighter()->marks().value(0).error);
     // A change of the text ends the mark.
-    w.TXT_FORMULA->SetText(QStringLiteral("SET @OUTPREZZO = 2"));
+    ui(w).TXT_FORMULA->SetText(QStringLiteral("SET @OUTPREZZO = 2"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return w.assist()->strip()->text().isEmpty(); }, 10000));
     EXPECT_TRUE(w.assist()->highlighter()->marks().isEmpty());
 }

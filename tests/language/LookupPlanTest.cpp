@@ -6,7 +6,7 @@
 #include "LanguageFixture.h"
 
 #include "language/References.h"
-#include "tree/StrutturaTree.h"
+#include "tables/ElementTables.h"
 
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -91,9 +91,9 @@ protected:
 };
 
 TEST_F(LookupPlan, SingleLookUpsSeekOnAnIndex) {
-    exec(language::refs::categoryIdStatement(QStringLiteral("c01")));
-    exec(language::refs::categoryDataTypeStatement(QStringLiteral("123")));
-    exec(language::refs::categoryLabelStatement(QStringLiteral("123")));
+    exec(tables::categoryIdStatement(QStringLiteral("c01")));
+    exec(tables::categoryDataTypeStatement(QStringLiteral("123")));
+    exec(tables::categoryLabelStatement(QStringLiteral("123")));
     exec(*language::refs::variantLabelStatement(QStringLiteral("'v01 '")));
     expectIndexed();
 }
@@ -109,9 +109,9 @@ TEST_F(LookupPlan, TranslationsOfSeveralReferencesSeekOnAnIndex) {
 }
 
 TEST_F(LookupPlan, TreeListsSeekOnAnIndexInTheirOrder) {
-    exec(tree::categoriesStatement(QStringLiteral("1")));
-    exec(tree::variantsStatement(QStringLiteral("1")));
-    exec(tree::categoriesTestStatement(QStringLiteral("1")));
+    exec(tables::categoriesStatement(QStringLiteral("1")));
+    exec(tables::variantsStatement(QStringLiteral("1")));
+    exec(tables::categoriesTestStatement(QStringLiteral("1")));
     expectIndexed();
 }
 

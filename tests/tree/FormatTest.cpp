@@ -4,30 +4,6 @@
 
 namespace {
 
-TEST(TreeStatements, ExactTexts) {
-    EXPECT_EQ(tree::rootsStatement(),
-              QStringLiteral(" SELECT LP14_INDELEMENTO, LP14_DESCRIZIONE  FROM  LP14_CAMPI "
-                             "WITH (NOLOCK)  WHERE LP14_PARENT     IS NULL    AND "
-                             "LP14_ISATTIVO   = 1  ORDER BY LP14_PROGVISUA ASC "));
-    EXPECT_EQ(
-        tree::childrenStatement(core::Variant::fromDecimal(core::Decimal::fromInt64(300))),
-        QStringLiteral(" SELECT LP14_INDELEMENTO, LP14_DESCRIZIONE  FROM  LP14_CAMPI WITH (NOLOCK)  WHERE "
-                       "LP14_PARENT     = 300   AND LP14_ISATTIVO   = 1  ORDER BY LP14_PROGVISUA ASC "));
-    EXPECT_EQ(
-        tree::categoriesStatement(QStringLiteral("1")),
-        QStringLiteral(" SELECT CM01_IDCATEGORIA, RTRIM(CM01_CODICE) + ' - ' + RTRIM(CM01_DESCR) AS "
-                       "DESCRIZIONE  FROM  CM01_CATEGORIECOMM WITH (NOLOCK)  WHERE CM01_DITTA_CG18 = 1 ORDER "
-                       "BY CM01_CODICE ASC "));
-    EXPECT_EQ(
-        tree::variantsStatement(QStringLiteral("7")),
-        QStringLiteral(" SELECT MG5F_CODICEVAR, RTRIM(MG5F_CODICEVAR) + ' - ' + RTRIM(MG5F_DESCR_VAR) AS "
-                       "DESCRIZIONE  FROM  MG5F_DIMECONF WITH (NOLOCK)  WHERE MG5F_DITTA_CG18 = 7 ORDER BY "
-                       "MG5F_CODICEVAR ASC "));
-    EXPECT_EQ(
-        tree::categoriesTestStatement(QStringLiteral("12")),
-        QStringLiteral(" SELECT TOP 1 1  FROM CM01_CATEGORIECOMM WITH (NOLOCK)  WHERE CM01_DITTA_CG18 = 12"));
-}
-
 TEST(TreeKeys, ZeroFilledIds) {
     struct Case {
         core::Variant value;

@@ -174,7 +174,7 @@ protected:
         TreeOptions options;
     };
 
-    Setup& services(int context = core::vxContestoProvider, bool variants = true) {
+    Setup& services(int context = tables::vxContestoProvider, bool variants = true) {
         Setup& s = setups.emplace_back();
         s.host.f.connection = [this] { return db.connection(); };
         s.options.ditta = QStringLiteral("1");
@@ -204,7 +204,7 @@ protected:
 };
 
 TEST_F(StrutturaTreeTest, ProviderContextWithVariants) {
-    Setup& t_setup = services(core::vxContestoProvider, true);
+    Setup& t_setup = services(tables::vxContestoProvider, true);
     StrutturaTree t(t_setup.host, t_setup.options);
     NodeListSink sink;
     const qint64 before = db.connection()->statementCount();
@@ -224,7 +224,7 @@ TEST_F(StrutturaTreeTest, ProviderContextWithVariants) {
 }
 
 TEST_F(StrutturaTreeTest, ListinoContextWithoutVariants) {
-    Setup& t_setup = services(core::vxContestoListino, false);
+    Setup& t_setup = services(tables::vxContestoListino, false);
     StrutturaTree t(t_setup.host, t_setup.options);
     NodeListSink sink;
     EXPECT_EQ(t.LoadStrutturaTree(sink), BuildOutcome::Completed);
@@ -238,7 +238,7 @@ TEST_F(StrutturaTreeTest, ListinoContextWithoutVariants) {
 }
 
 TEST_F(StrutturaTreeTest, MaintenanceContextHasNoEntityBranch) {
-    Setup& t_setup = services(core::vxContestoManutenzione, true);
+    Setup& t_setup = services(tables::vxContestoManutenzione, true);
     StrutturaTree t(t_setup.host, t_setup.options);
     NodeListSink sink;
     const qint64 before = db.connection()->statementCount();
@@ -390,7 +390,7 @@ TEST_F(StrutturaTreeTest, WithoutConnectionTheTreeIsLeftAlone) {
 
 TEST_F(StrutturaTreeTest, QuotationTextsTranslatedOncePerBuild) {
     QStringList asked;
-    Setup& s = services(core::vxContestoManutenzione);
+    Setup& s = services(tables::vxContestoManutenzione);
     s.host.f.translate = [&](const QString& x) {
         asked << x;
         return x;
@@ -507,7 +507,7 @@ TEST_F(StrutturaTreeTest, SinkFailureIsAnErrorOfTheBuild) {
             NodeListSink::add(n);
         }
     } sink;
-    Setup& t_setup = services(core::vxContestoManutenzione);
+    Setup& t_setup = services(tables::vxContestoManutenzione);
     StrutturaTree t(t_setup.host, t_setup.options);
     answers = {5};
     EXPECT_EQ(t.LoadStrutturaTree(sink), BuildOutcome::Stopped);
@@ -559,12 +559,12 @@ public:
 } // namespace
 
 TEST_F(StrutturaTreeTest, DeferredListsGiveTheSameTreeOnceFilled) {
-    Setup& full_setup = services(core::vxContestoProvider, true);
+    Setup& full_setup = services(tables::vxContestoProvider, true);
     StrutturaTree full(full_setup.host, full_setup.options);
     NodeListSink fullSink;
     ASSERT_EQ(full.LoadStrutturaTree(fullSink), BuildOutcome::Completed);
 
-    Setup& lazy_setup = services(core::vxContestoProvider, true);
+    Setup& lazy_setup = services(tables::vxContestoProvider, true);
     lazy_setup.options.deferLists = true;
     StrutturaTree lazy(lazy_setup.host, lazy_setup.options);
     OrderedSink sink;
@@ -596,7 +596,7 @@ TEST_F(StrutturaTreeTest, DeferredListsGiveTheSameTreeOnceFilled) {
 }
 
 TEST_F(StrutturaTreeTest, DeferredListErrorsAreAnsweredUnderTheBuildsName) {
-    Setup& s = services(core::vxContestoProvider, true);
+    Setup& s = services(tables::vxContestoProvider, true);
     s.options.deferLists = true;
     StrutturaTree t(s.host, s.options);
     OrderedSink sink;

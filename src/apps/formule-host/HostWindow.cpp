@@ -2,10 +2,11 @@
 #include "VerifyWindow.h"
 
 #include "ado/Ado.h"
-#include "core/EditingContext.h"
 #include "core/Error.h"
 #include "host/Cinterface.h"
 #include "host/NavigatorToolBar.h"
+#include "tables/EditingContext.h"
+#include "tables/FormulaTables.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -130,13 +131,9 @@ bool HostWindow::refreshRecords() {
             m_connection->Open(m_connectionString);
         }
         const QString company = m_global.Company()->CompanyCode().toString();
-        for (const core::EditingContext& t : core::editingContexts()) {
+        for (const tables::EditingContext& t : tables::editingContexts()) {
             const int c = t.number;
-            const QString sql = QStringLiteral("SELECT %1, %2, %3 FROM %4 WHERE %5 = %6 ORDER BY %1")
-                                    .arg(QLatin1String(t.idColumn), QLatin1String(t.descriptionColumn),
-                                         QLatin1String(t.formulaColumn), QLatin1String(t.table),
-                                         QLatin1String(t.companyColumn), company);
-            ado::RecordsetPtr rs = m_connection->Execute(sql);
+            ado::RecordsetPtr rs = m_connection->Execute(tables::companyRecordsStatement(t, company));
             while (rs->IsOpen() && !rs->IsEOF()) {
                 Record r;
                 r.context = c;
@@ -221,9 +218,9 @@ bool HostWindow::openEditor(int context, const core::Variant& id, bool modal,
 
     // The data frame of the current record (the price-list provider record).
     m_frame.setRecordset(nullptr);
-    if (context == core::vxContestoProvider && m_connection) {
+    if (context == tables::vxContestoProvider && m_connection) {
         try {
-            const core::EditingContext& provider = *core::editingContext(core::vxContestoProvider);
+            const tables::EditingContext& provider = *tables::editingContext(tables::vxContestoProvider);
             m_frame.load(*m_connection, QLatin1String(provider.table), QLatin1String(provider.idColumn),
                          id.toInt64());
         } catch (const std::exception&) {
@@ -232,7 +229,7 @@ bool HostWindow::openEditor(int context, const core::Variant& id, bool modal,
     }
     plugin->setClsGlobal(&m_global);
     plugin->setActiveNavigator(&m_navigator);
-    plugin->setActiveFrame(context == core::vxContestoProvider ? &m_frame : nullptr);
+    plugin->setActiveFrame(context == tables::vxContestoProvider ? &m_frame : nullptr);
     plugin->setClsVoceMenu(&m_menuItem);
     plugin->setWindowModal(modal);
     plugin->setWindowState(0);

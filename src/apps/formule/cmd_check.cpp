@@ -6,13 +6,15 @@
 
 #include "ado/Ado.h"
 #include "check/Declarations.h"
-#include "check/FormulaStore.h"
 #include "check/Messages.h"
 #include "check/SyntaxCheck.h"
 #include "core/NullSafe.h"
+#include "editing/FormulaStore.h"
 #include "host/TranslationService.h"
 #include "language/FormulaLanguage.h"
 #include "language/StoredFormulas.h"
+#include "tables/FormulaTables.h"
+#include "tables/Literals.h"
 
 #include <memory>
 #include <optional>
@@ -76,7 +78,7 @@ int runCheck(Context& ctx, const QCommandLineParser&, const QStringList& positio
     services.f.connection = [connection] { return connection; };
     explainTextLimit(ctx, services, text);
     language::FormulaLanguage language(services);
-    check::StringTextBox box(text);
+    core::StringTextBox box(text);
     check::SyntaxCheck checker(box, services, {.decode = check::decodeWith(language)});
     const bool correct = !checker.CheckFormula(false).isEmpty();
     if (correct) {
@@ -104,7 +106,7 @@ int runShow(Context& ctx, const QCommandLineParser& parser, const QStringList&) 
     if (!connection)
         return ExitUsage;
     const QString sql =
-        *check::selectStatement(record->context, check::identifierText(core::Variant(record->id)));
+        *tables::formulaSelectStatement(record->context, tables::identifierText(core::Variant(record->id)));
     const ado::RecordsetPtr rs = connection->Execute(sql);
     if (!rs || !rs->IsOpen() || rs->IsBOF() || rs->IsEOF()) {
         *ctx.err << "show: no record " << record->id << " in context " << record->context << '\n';
@@ -139,7 +141,7 @@ int save(Context& ctx, const Record& record, const QString& text, bool yes, bool
         return ExitUsage;
     // The record must exist: an UPDATE of no row would report success and write nothing.
     const ado::RecordsetPtr existing = connection->Execute(
-        *check::selectStatement(record.context, check::identifierText(core::Variant(record.id))));
+        *tables::formulaSelectStatement(record.context, tables::identifierText(core::Variant(record.id))));
     if (!existing || !existing->IsOpen() || existing->IsEOF()) {
         *ctx.err << (clearing ? "clear" : "save") << ": no record " << record.id << " in context "
                  << record.context << ": nothing was written\n";
@@ -162,12 +164,12 @@ int save(Context& ctx, const Record& record, const QString& text, bool yes, bool
     services.f.context = [&record] { return record.context; };
     services.f.id = [&record] { return core::Variant(record.id); };
     language::FormulaLanguage language(services);
-    check::StringTextBox box(text);
+    core::StringTextBox box(text);
     check::SyntaxCheck checker(box, services, {.decode = check::decodeWith(language)});
-    check::FormulaStore store(box, services,
-                              {.checkFormula = check::FormulaStore::checkWith(checker),
-                               .decode = check::decodeWith(language),
-                               .canEncode = check::canEncodeWith(language)});
+    editing::FormulaStore store(box, services,
+                                {.checkFormula = editing::FormulaStore::checkWith(checker),
+                                 .decode = check::decodeWith(language),
+                                 .canEncode = check::canEncodeWith(language)});
     store.UpdateFormula();
 
     if (asked) {

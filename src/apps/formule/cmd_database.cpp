@@ -3,8 +3,9 @@
 #include "ado/Ado.h"
 #include "ado/Setup.h"
 #include "apps/formule/Command.h"
-#include "core/EditingContext.h"
 #include "host/TranslationService.h"
+#include "tables/EditingContext.h"
+#include "tables/FormulaTables.h"
 
 using namespace formule_cli;
 
@@ -96,13 +97,10 @@ int runDemo(Context& ctx, const QCommandLineParser&, const QStringList&) {
     ado::Connection* conn = ctx.connection();
     QTextStream& out = *ctx.out;
     bool first = true;
-    for (const core::EditingContext& s : core::editingContexts()) {
+    for (const tables::EditingContext& s : tables::editingContexts()) {
         const QString title = ctx.translation ? ctx.translation->Traduci(QString::fromUtf8(s.caption))
                                               : QString::fromUtf8(s.caption);
-        ado::RecordsetPtr rs =
-            conn->Execute(QStringLiteral("SELECT %1, %2, %3 FROM %4 ORDER BY %1")
-                              .arg(QLatin1String(s.idColumn), QLatin1String(s.descriptionColumn),
-                                   QLatin1String(s.formulaColumn), QLatin1String(s.table)));
+        ado::RecordsetPtr rs = conn->Execute(tables::recordsStatement(s));
         if (!first)
             out << "\n";
         first = false;

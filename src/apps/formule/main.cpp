@@ -6,8 +6,8 @@
 #include "ado/Setup.h"
 #include "apps/formule/Command.h"
 #include "apps/formule/Texts.h"
-#include "core/EditingContext.h"
 #include "host/TranslationService.h"
+#include "tables/EditingContext.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -109,7 +109,7 @@ QString forUse(const QString& connectionString, DatabaseUse use) {
 // The first of the tables that hold the formulas of the editing contexts that the database
 // lacks, or "" when it has them all.
 QString missingTable(ado::Connection& connection) {
-    for (const core::EditingContext& context : core::editingContexts()) {
+    for (const tables::EditingContext& context : tables::editingContexts()) {
         const QString table = QString::fromLatin1(context.table);
         try {
             connection.Execute(QStringLiteral("SELECT 1 FROM %1 WHERE 1 = 0").arg(table));

@@ -1,13 +1,14 @@
-#include "check/FormulaStore.h"
+#include "editing/FormulaStore.h"
 #include "TestDatabase.h"
+#include "tables/FormulaTables.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using check::FormulaStore;
-using check::StringTextBox;
 using checktest::TestDatabase;
+using core::StringTextBox;
+using editing::FormulaStore;
 
 struct Shown {
     QString prompt;
@@ -79,7 +80,7 @@ TEST(FormulaStore, StatementsOfTheThreeContexts) {
         {2, false, "UPDATE LP17_FORMULEMANUT  SET LP17_FORMULA = NULL WHERE LP17_ID = 12"},
     };
     for (const Case& c : cases) {
-        const auto built = check::updateStatement(
+        const auto built = tables::formulaUpdateStatement(
             c.context,
             c.withFormula ? std::optional<QString>(QStringLiteral("SET @OUTPREZZO = 25")) : std::nullopt,
             QStringLiteral("12"));
@@ -103,9 +104,9 @@ TEST(FormulaStore, StatementsOfTheThreeContexts) {
 }
 
 TEST(FormulaStore, OtherContextsHaveNoStatement) {
-    EXPECT_FALSE(check::updateStatement(3, QStringLiteral("x"), QStringLiteral("1")).has_value());
-    EXPECT_FALSE(check::updateStatement(-1, std::nullopt, QStringLiteral("1")).has_value());
-    EXPECT_FALSE(check::selectStatement(3, QStringLiteral("1")).has_value());
+    EXPECT_FALSE(tables::formulaUpdateStatement(3, QStringLiteral("x"), QStringLiteral("1")).has_value());
+    EXPECT_FALSE(tables::formulaUpdateStatement(-1, std::nullopt, QStringLiteral("1")).has_value());
+    EXPECT_FALSE(tables::formulaSelectStatement(3, QStringLiteral("1")).has_value());
 
     TestDatabase db;
     const QString before = db.dump();
@@ -116,14 +117,6 @@ TEST(FormulaStore, OtherContextsHaveNoStatement) {
     EXPECT_TRUE(s.errors[0].startsWith(QStringLiteral("UpdateFormula: ")));
     EXPECT_EQ(db.dump(), before);
     EXPECT_FALSE(s.store.lastWritten());
-}
-
-TEST(FormulaStore, IdentifierIsWrittenAsItsDecimalText) {
-    EXPECT_EQ(check::identifierText(core::Variant::fromInt32(12)), QStringLiteral("12"));
-    EXPECT_EQ(check::identifierText(core::Variant(QStringLiteral("42"))), QStringLiteral("42"));
-    EXPECT_EQ(check::identifierText(core::Variant::fromDouble(7)), QStringLiteral("7"));
-    EXPECT_EQ(check::identifierText(core::Variant()), QStringLiteral("0"));
-    EXPECT_THROW(check::identifierText(core::Variant(QStringLiteral("abc"))), core::ComError);
 }
 
 TEST(FormulaStore, StoredValueIsExactlyTheSqlForm) {

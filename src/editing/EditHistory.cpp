@@ -1,8 +1,8 @@
-#include "check/EditHistory.h"
+#include "editing/EditHistory.h"
 
 #include "core/NullSafe.h"
 
-namespace check {
+namespace editing {
 
 namespace {
 
@@ -17,7 +17,7 @@ constexpr int CarriageReturn = 13;
 
 } // namespace
 
-EditHistory::EditHistory(TextBox& formulaBox, std::function<void()> letPendingEventsRun)
+EditHistory::EditHistory(core::TextBox& formulaBox, std::function<void()> letPendingEventsRun)
     : m_box(formulaBox)
     , m_letPendingEventsRun(std::move(letPendingEventsRun)) {}
 
@@ -105,4 +105,4 @@ void EditHistory::onWindowNotification() {
     RecordUndoState();
 }
 
-} // namespace check
+} // namespace editing

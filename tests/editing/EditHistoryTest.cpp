@@ -1,4 +1,4 @@
-#include "check/EditHistory.h"
+#include "editing/EditHistory.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 
 namespace {
 
-using check::EditHistory;
-using check::StringTextBox;
+using core::StringTextBox;
+using editing::EditHistory;
 
 // A formula box and its history, with a "pending events" step that delivers the character
 // being typed, as the window's event loop would.
@@ -232,7 +232,7 @@ TEST(EditHistory, States) {
 }
 
 TEST(EditHistory, ErrorsReachTheCallerAndTheClickHandlersTrapThem) {
-    struct FlakyBox : check::StringTextBox {
+    struct FlakyBox : core::StringTextBox {
         bool failing = false;
         void setText(const QString& text) override {
             if (failing)

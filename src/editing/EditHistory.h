@@ -1,7 +1,7 @@
 #pragma once
 
-#include "check/TextBox.h"
 #include "core/Error.h"
+#include "core/TextBox.h"
 
 #include <QString>
 #include <qnamespace.h>
@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <functional>
 
-namespace check {
+namespace editing {
 
 // The undo/redo history of the formula box: snapshots of the whole text (trailing blanks
 // removed) taken at the pauses of editing, in 100 usable positions, and the remembered caret
@@ -33,7 +33,7 @@ public:
     static constexpr std::int16_t LastPosition = 100;
 
     // `letPendingEventsRun` is called by onCharacter before a snapshot; may be unset.
-    explicit EditHistory(TextBox& formulaBox, std::function<void()> letPendingEventsRun = {});
+    explicit EditHistory(core::TextBox& formulaBox, std::function<void()> letPendingEventsRun = {});
 
     // RecordUndoState: stores the trimmed text at the next position, unless the history is full.
     void RecordUndoState();
@@ -67,7 +67,7 @@ public:
     void setCaretPosition(std::int32_t position) { m_caret = position; }
 
 private:
-    TextBox& m_box;
+    core::TextBox& m_box;
     std::function<void()> m_letPendingEventsRun;
     std::function<void()> m_changed;
     std::array<QString, Positions> m_buffer;
@@ -75,4 +75,4 @@ private:
     std::int32_t m_caret = 0;
 };
 
-} // namespace check
+} // namespace editing

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <span>
 
-namespace core {
+namespace tables {
 
 // The editing contexts of the formula editor (the component's enmContestoformule): which table
 // holds the formula of the record the editor is opened for.
@@ -42,4 +42,4 @@ std::span<const EditingContext> editingContexts();
 // The context of a number; nullptr for a number that is none of them.
 const EditingContext* editingContext(int number);
 
-} // namespace core
+} // namespace tables

@@ -1,6 +1,6 @@
-#include "core/EditingContext.h"
+#include "tables/EditingContext.h"
 
-namespace core {
+namespace tables {
 
 namespace {
 
@@ -31,4 +31,4 @@ const EditingContext* editingContext(int number) {
     return nullptr;
 }
 
-} // namespace core
+} // namespace tables

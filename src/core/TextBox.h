@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace check {
+namespace core {
 
 // What the check, the save and the edit history need from the formula box: its whole text and
 // its caret (the start of its selection, in characters from 0). The window implements it over
@@ -47,4 +47,4 @@ private:
     int m_caret = 0;
 };
 
-} // namespace check
+} // namespace core

@@ -2,35 +2,15 @@
 
 #include "check/Services.h"
 #include "check/SyntaxCheck.h"
-#include "check/TextBox.h"
-#include "core/EditingContext.h"
 #include "core/Error.h"
+#include "core/TextBox.h"
 #include "core/Variant.h"
 
 #include <QString>
 
 #include <optional>
 
-namespace check {
-
-using core::EnumContestoFormule;
-using core::vxContestoListino;
-using core::vxContestoManutenzione;
-using core::vxContestoProvider;
-
-// The statement that writes a formula: `storedText` is the SQL form with its apostrophes already
-// doubled, or nullopt for NULL; `idText` the identifier as text. nullopt for a context other
-// than 0, 1 and 2.
-std::optional<QString> updateStatement(int context, const std::optional<QString>& storedText,
-                                       const QString& idText);
-
-// The statement that reads the stored formula (column FORMULA), as the window's first
-// activation builds it. nullopt for a context other than 0, 1 and 2.
-std::optional<QString> selectStatement(int context, const QString& idText);
-
-// The identifier as the statements write it: the plain text of CDecN(id). Throws ComError 13
-// for an identifier that is no number.
-QString identifierText(const core::Variant& id);
+namespace editing {
 
 // Saving and clearing the formula of the window's record.
 class FormulaStore {
@@ -40,16 +20,16 @@ public:
     // translation of the message-box texts.
     struct Options {
         std::function<core::Variant(bool ShowMessage)> checkFormula; // the silent check; see checkWith
-        DecodeFn decode;               // decodeToken; unset = the text is already in SQL form
-        CanEncodeFn canEncode;         // unset = every stored form is taken to open again
+        check::DecodeFn decode;        // decodeToken; unset = the text is already in SQL form
+        check::CanEncodeFn canEncode;  // unset = every stored form is taken to open again
         std::function<void()> written; // told after a statement wrote the record
     };
 
     // The check of the same formula box, for Services::checkFormula. `check` must outlive it.
-    static std::function<core::Variant(bool)> checkWith(SyntaxCheck& check);
+    static std::function<core::Variant(bool)> checkWith(check::SyntaxCheck& check);
 
     // `formulaBox` and `host` must outlive the store.
-    FormulaStore(TextBox& formulaBox, core::HostServices& host, Options options);
+    FormulaStore(core::TextBox& formulaBox, core::HostServices& host, Options options);
 
     // UpdateFormula: writes the SQL form of the formula box (trailing blanks trimmed) into the
     // record of the context, after a silent check and, when the check fails, the user's
@@ -69,14 +49,17 @@ public:
     bool lastWritten() const { return m_written; }
 
 private:
+    // One UpdateFormula: its steps and the state they hand on (FormulaStore.cpp).
+    class Save;
+
     QString tr(const QString& text) const;
     int ask(const QString& prompt, int code, const QString& title) const;
 
-    TextBox& m_box;
+    core::TextBox& m_box;
     core::HostServices& m_host;
     Options m_options;
     QString m_sqlText;
     bool m_written = false;
 };
 
-} // namespace check
+} // namespace editing
