@@ -34,14 +34,29 @@ qint64 nowMs() {
         .count();
 }
 
+// Pragmas that only read, whatever their argument (the engine's catalogue reads table_info).
+bool pragmaReads(const char* name) {
+    for (const char* reads : {"table_info", "table_xinfo", "index_list", "index_info", "index_xinfo",
+                              "foreign_key_list", "database_list", "collation_list", "function_list"}) {
+        if (std::strcmp(name, reads) == 0)
+            return true;
+    }
+    return false;
+}
+
 // The read-only guard, SQLite's authorizer: any change to the database's own tables, indexes,
 // views or triggers is refused when the statement is prepared (and noted in `refused`); the
 // temporary ones stay writable, as tempdb is on a read-only SQL Server database.
-extern "C" int refuseWrites(void* refused, int action, const char*, const char* arg2, const char* database,
-                            const char*) {
+extern "C" int refuseWrites(void* refused, int action, const char* arg1, const char* arg2,
+                            const char* database, const char*) {
     switch (action) {
-    case SQLITE_INSERT:
     case SQLITE_UPDATE:
+        // SQLite asks about its schema table when it reads a table's columns; the schema table
+        // itself cannot be written without a pragma refused below.
+        if (arg1 && std::strcmp(arg1, "sqlite_master") == 0)
+            return SQLITE_OK;
+        [[fallthrough]];
+    case SQLITE_INSERT:
     case SQLITE_DELETE:
     case SQLITE_CREATE_TABLE:
     case SQLITE_CREATE_INDEX:
@@ -60,8 +75,8 @@ extern "C" int refuseWrites(void* refused, int action, const char*, const char* 
             return SQLITE_OK;
         break;
     case SQLITE_PRAGMA:
-        // A pragma that reads (no value given) is harmless.
-        if (!arg2)
+        // A pragma that reads: without a value, or one that reads whatever its argument.
+        if (!arg2 || (arg1 && pragmaReads(arg1)))
             return SQLITE_OK;
         break;
     case SQLITE_ATTACH:

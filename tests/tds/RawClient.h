@@ -182,10 +182,14 @@ inline bool holds(const QByteArray& answer, const QString& text) {
     return answer.contains(ucs2(text));
 }
 
-// Whether the answer's last token is a DONE without its error bit.
+// Whether the answer's last token is a DONE (or the DONEPROC of a procedure call) without its
+// error bit.
 inline bool succeeded(const QByteArray& answer) {
     constexpr qsizetype DoneSize = 13;
-    if (answer.size() < DoneSize || quint8(answer[answer.size() - DoneSize]) != 0xFD)
+    if (answer.size() < DoneSize)
+        return false;
+    const quint8 token = quint8(answer[answer.size() - DoneSize]);
+    if (token != 0xFD && token != 0xFE)
         return false;
     return (quint8(answer[answer.size() - DoneSize + 1]) & 0x02) == 0;
 }

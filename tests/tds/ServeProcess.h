@@ -12,6 +12,8 @@
 
 #include <signal.h>
 
+#include <functional>
+
 namespace tds_test {
 
 inline const QString User = QStringLiteral("formule_test");
@@ -28,12 +30,15 @@ public:
     QString databasePath() const { return m_dir.filePath(QStringLiteral("serve.sqlite")); }
     QString logPath() const { return m_dir.filePath(QStringLiteral("serve.log")); }
 
-    // Starts the server with `args` after --db and "serve"; the password from a file when
+    // Starts the server with `args` after --db and "serve" (`prepare` gets the database's file
+    // first); the password from a file when
     // `args` names none. Returns the server's first line on standard output ("listening on
     // ...") or its error, with the port in port().
-    QString start(QStringList args,
-                  const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+    QString start(QStringList args, const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment(),
+                  const std::function<void(const QString&)>& prepare = {}) {
         ado::setup::initialize(ado::setup::embeddedConnectionString(databasePath()), true);
+        if (prepare)
+            prepare(databasePath());
         if (!args.contains(QStringLiteral("--password")) &&
             !args.contains(QStringLiteral("--password-file")) &&
             !env.contains(QStringLiteral("FORMULE_PASSWORD"))) {
