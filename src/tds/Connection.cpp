@@ -208,10 +208,10 @@ bool ClientConnection::waitReadable() {
     for (;;) {
         const qint64 now = nowMs();
         qint64 deadline = 0;
-        if (!m_loggedIn)
+        if (!m_loggedIn && !m_loginArrived)
             deadline = m_acceptedAt + m_config.handshakeTimeoutMs;
-        else if (m_busy)
-            deadline = now + 1000; // a request runs: its own time limit holds
+        else if (m_busy || !m_loggedIn) // answering, or opening the session of the login
+            deadline = now + 1000;      // a request runs: its own time limit holds
         else
             deadline = m_lastActivity + m_config.idleTimeoutMs;
         if (now >= deadline) {
@@ -290,8 +290,10 @@ void ClientConnection::readLoop() {
             break;
         current.type = h->type;
         current.payload.append(body);
-        if (h->status & StatusEndOfMessage)
+        if (h->status & StatusEndOfMessage) {
+            m_loginArrived = m_loginArrived || current.type == quint8(PacketType::Login7);
             push(std::exchange(current, Incoming{}));
+        }
     }
     // The client left (or broke the protocol): the running batch stops.
     if (tsql::Session* s = m_running.load())
@@ -303,7 +305,10 @@ void ClientConnection::push(Incoming message) {
     std::unique_lock lock(m_mutex);
     // Messages wait in order; a client that sends far ahead of the answers is held back here.
     const qsizetype limit = m_loggedIn ? m_config.maxMessageBytes : m_config.maxHandshakeBytes;
-    m_ready.wait(lock, [&] { return m_queuedBytes < limit || message.closed || m_stopping; });
+    m_ready.wait(lock, [&] {
+        return m_queuedBytes + message.payload.size() <= limit || m_queue.empty() || message.closed ||
+               m_stopping;
+    });
     m_queuedBytes += message.payload.size();
     m_queue.push_back(std::move(message));
     m_ready.notify_all();

@@ -115,6 +115,7 @@ private:
     bool m_stopping = false; // the connection's thread reads no more messages
     std::atomic<bool> m_finished{false};
     std::atomic<bool> m_loggedIn{false};
+    bool m_loginArrived = false; // the reader's own: LOGIN7 came, the handshake's deadline is over
     std::atomic<bool> m_busy{false};
     std::atomic<bool> m_attention{false};
     std::atomic<qint64> m_lastActivity{0};
