@@ -187,6 +187,13 @@ int runServer(const ServerConfig& config, const std::function<void(const QString
             ::close(client);
             continue;
         }
+        // Handshakes closed for room end within moments; threads stay bounded meanwhile.
+        if (qsizetype(served.size()) >= qsizetype(config.maxConnections) + 4 * config.maxHandshakes) {
+            shared.log.burst(QStringLiteral("too many threads"),
+                             QStringLiteral("%1 connections still ending; one refused").arg(served.size()));
+            ::close(client);
+            continue;
+        }
         if (sessionsOf(served) >= config.maxConnections) {
             shared.log.burst(
                 QStringLiteral("too many connections"),
