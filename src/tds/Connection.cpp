@@ -4,28 +4,94 @@
 #include "tds/Tokens.h"
 #include "tsql/DatabaseFile.h"
 #include "tsql/Session.h"
+#include "tsql/SqliteFunctions.h"
 
 #include <QSqlDatabase>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
+#include <sqlite3.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstring>
 #include <thread>
 
 namespace tds {
 
 namespace {
 
-// A message of the client is at most this large (a batch of 32 million characters).
-constexpr qsizetype MaxMessageBytes = 64LL << 20;
 constexpr quint16 CommandSelect = 0xC1;
 constexpr quint16 CommandInsert = 0xC3;
 const QString ServerName = QStringLiteral("formule");
 
-QString peerOf(int socket) {
+qint64 nowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Pragmas that only read, whatever their argument (the engine's catalogue reads table_info).
+bool pragmaReads(const char* name) {
+    for (const char* reads : {"table_info", "table_xinfo", "index_list", "index_info", "index_xinfo",
+                              "foreign_key_list", "database_list", "collation_list", "function_list"}) {
+        if (std::strcmp(name, reads) == 0)
+            return true;
+    }
+    return false;
+}
+
+// The read-only guard, SQLite's authorizer: any change to the database's own tables, indexes,
+// views or triggers is refused when the statement is prepared (and noted in `refused`); the
+// temporary ones stay writable, as tempdb is on a read-only SQL Server database.
+extern "C" int refuseWrites(void* refused, int action, const char* arg1, const char* arg2,
+                            const char* database, const char*) {
+    switch (action) {
+    case SQLITE_UPDATE:
+        // SQLite asks about its schema table when it reads a table's columns; the schema table
+        // itself cannot be written without a pragma refused below.
+        if (arg1 && std::strcmp(arg1, "sqlite_master") == 0)
+            return SQLITE_OK;
+        [[fallthrough]];
+    case SQLITE_INSERT:
+    case SQLITE_DELETE:
+    case SQLITE_CREATE_TABLE:
+    case SQLITE_CREATE_INDEX:
+    case SQLITE_CREATE_TRIGGER:
+    case SQLITE_CREATE_VIEW:
+    case SQLITE_DROP_TABLE:
+    case SQLITE_DROP_INDEX:
+    case SQLITE_DROP_TRIGGER:
+    case SQLITE_DROP_VIEW:
+    case SQLITE_ALTER_TABLE:
+    case SQLITE_REINDEX:
+    case SQLITE_ANALYZE:
+    case SQLITE_CREATE_VTABLE:
+    case SQLITE_DROP_VTABLE:
+        if (database && std::strcmp(database, "temp") == 0)
+            return SQLITE_OK;
+        break;
+    case SQLITE_PRAGMA:
+        // A pragma that reads: without a value, or one that reads whatever its argument.
+        if (!arg2 || (arg1 && pragmaReads(arg1)))
+            return SQLITE_OK;
+        break;
+    case SQLITE_ATTACH:
+    case SQLITE_DETACH:
+        break;
+    default:
+        return SQLITE_OK;
+    }
+    *static_cast<bool*>(refused) = true;
+    return SQLITE_DENY;
+}
+
+} // namespace
+
+QString peerOf(int socket, QString* hostOut) {
     sockaddr_storage addr{};
     socklen_t len = sizeof addr;
     if (getpeername(socket, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
@@ -41,12 +107,27 @@ QString peerOf(int socket) {
         inet_ntop(AF_INET6, &a->sin6_addr, host, sizeof host);
         port = ntohs(a->sin6_port);
     }
+    if (hostOut)
+        *hostOut = QString::fromLatin1(host);
     return QStringLiteral("%1:%2").arg(QString::fromLatin1(host)).arg(port);
 }
+
+namespace {
 
 QString nextConnectionName() {
     static std::atomic<quint64> counter{0};
     return QStringLiteral("formule-tds-%1").arg(++counter);
+}
+
+// Compares every character whatever the first difference, so that the time of a refusal does not
+// tell how much of a guess was right.
+bool samePassword(const QString& given, const QString& expected) {
+    if (expected.isEmpty())
+        return false;
+    char16_t diff = given.size() == expected.size() ? 0 : 1;
+    for (qsizetype i = 0; i < given.size(); ++i)
+        diff |= char16_t(given.at(i).unicode() ^ expected.at(i % expected.size()).unicode());
+    return diff == 0;
 }
 
 Message messageOf(const tsql::ServerError& e, int lineOffset) {
@@ -61,13 +142,19 @@ Message messageOf(const tsql::ServerError& e, int lineOffset) {
 
 } // namespace
 
-ClientConnection::ClientConnection(int socket, int spid, const ServerConfig& config,
-                                   std::function<void(const QString&)> log)
+ClientConnection::ClientConnection(int socket, int spid, const ServerConfig& config, ServerShared& shared)
     : m_socket(socket)
     , m_spid(spid)
     , m_config(config)
-    , m_log(std::move(log))
-    , m_peer(peerOf(socket)) {}
+    , m_shared(shared)
+    , m_peer(peerOf(socket, &m_address))
+    , m_acceptedAt(nowMs()) {
+    // A client that takes no byte of an answer for this long is gone.
+    timeval t{};
+    t.tv_sec = time_t(m_config.sendTimeoutMs / 1000);
+    t.tv_usec = suseconds_t((m_config.sendTimeoutMs % 1000) * 1000);
+    setsockopt(m_socket, SOL_SOCKET, SO_SNDTIMEO, &t, sizeof t);
+}
 
 ClientConnection::~ClientConnection() {
     ::close(m_socket);
@@ -91,19 +178,68 @@ void ClientConnection::serve() {
     if (handshake()) {
         for (;;) {
             const Incoming message = next();
-            if (message.closed || !answer(message))
+            if (message.closed)
+                break;
+            m_busy = true;
+            const bool ok = answer(message);
+            m_lastActivity = nowMs();
+            m_busy = false;
+            if (!ok)
                 break;
         }
     }
+    {
+        // The reader may wait for room in the queue that no one empties any more.
+        const std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_ready.notify_all();
     stop();
     reader.join();
     closeSession();
+    // What the connection held goes now, not when the server reaps it.
+    m_queue.clear();
+    m_prepared.clear();
+    m_unsent = QByteArray();
     m_finished = true;
+}
+
+bool ClientConnection::waitReadable() {
+    for (;;) {
+        const qint64 now = nowMs();
+        qint64 deadline = 0;
+        if (!m_loggedIn && !m_loginArrived)
+            deadline = m_acceptedAt + m_config.handshakeTimeoutMs;
+        else if (m_busy || !m_loggedIn) // answering, or opening the session of the login
+            deadline = now + 1000;      // a request runs: its own time limit holds
+        else
+            deadline = m_lastActivity + m_config.idleTimeoutMs;
+        if (now >= deadline) {
+            if (!m_loggedIn)
+                m_shared.log.burst(QStringLiteral("%1: handshake not completed in time").arg(m_address),
+                                   QStringLiteral("%1: no login within %2 ms; connection closed")
+                                       .arg(m_peer)
+                                       .arg(m_config.handshakeTimeoutMs));
+            else
+                m_shared.log.write(QStringLiteral("%1: no request for %2 s; connection closed")
+                                       .arg(m_peer)
+                                       .arg(m_config.idleTimeoutMs / 1000));
+            return false;
+        }
+        pollfd p{m_socket, POLLIN, 0};
+        const int n = ::poll(&p, 1, int(qMin<qint64>(deadline - now, 1000)));
+        if (n > 0)
+            return true; // data, or the end of the connection that recv reports
+        if (n < 0 && errno != EINTR)
+            return false;
+    }
 }
 
 bool ClientConnection::readExactly(char* buffer, qsizetype length) {
     qsizetype done = 0;
     while (done < length) {
+        if (!waitReadable())
+            return false;
         const ssize_t n = ::recv(m_socket, buffer + done, size_t(length - done), 0);
         if (n <= 0)
             return false;
@@ -122,11 +258,29 @@ void ClientConnection::readLoop() {
         const auto h = parseHeader(QByteArrayView(header, HeaderSize));
         if (!h)
             break;
+        // Before the login only what PRELOGIN and LOGIN7 need; the bound is checked before the
+        // packet's body is read.
+        const bool loggedIn = m_loggedIn;
+        const qsizetype limit = loggedIn ? m_config.maxMessageBytes : m_config.maxHandshakeBytes;
+        if (current.payload.size() + h->length - HeaderSize > limit) {
+            if (loggedIn)
+                m_shared.log.write(QStringLiteral("%1: a message of more than %2 bytes; connection closed")
+                                       .arg(m_peer)
+                                       .arg(limit));
+            else
+                m_shared.log.burst(
+                    QStringLiteral("%1: too much data before the login").arg(m_address),
+                    QStringLiteral("%1: more than %2 bytes before the login; connection closed")
+                        .arg(m_peer)
+                        .arg(limit));
+            break;
+        }
         QByteArray body(h->length - HeaderSize, Qt::Uninitialized);
         if (!readExactly(body.data(), body.size()))
             break;
         if (h->type == quint8(PacketType::Attention)) {
             // Cancels the running batch now; answered in order with the other messages.
+            m_attention = true;
             if (tsql::Session* s = m_running.load())
                 s->cancel();
             push(Incoming{h->type, {}, false});
@@ -135,11 +289,11 @@ void ClientConnection::readLoop() {
         if (!current.payload.isEmpty() && current.type != h->type)
             break;
         current.type = h->type;
-        if (current.payload.size() + body.size() > MaxMessageBytes)
-            break;
         current.payload.append(body);
-        if (h->status & StatusEndOfMessage)
+        if (h->status & StatusEndOfMessage) {
+            m_loginArrived = m_loginArrived || current.type == quint8(PacketType::Login7);
             push(std::exchange(current, Incoming{}));
+        }
     }
     // The client left (or broke the protocol): the running batch stops.
     if (tsql::Session* s = m_running.load())
@@ -150,7 +304,11 @@ void ClientConnection::readLoop() {
 void ClientConnection::push(Incoming message) {
     std::unique_lock lock(m_mutex);
     // Messages wait in order; a client that sends far ahead of the answers is held back here.
-    m_ready.wait(lock, [&] { return m_queuedBytes < MaxMessageBytes || message.closed; });
+    const qsizetype limit = m_loggedIn ? m_config.maxMessageBytes : m_config.maxHandshakeBytes;
+    m_ready.wait(lock, [&] {
+        return m_queuedBytes + message.payload.size() <= limit || m_queue.empty() || message.closed ||
+               m_stopping;
+    });
     m_queuedBytes += message.payload.size();
     m_queue.push_back(std::move(message));
     m_ready.notify_all();
@@ -174,32 +332,56 @@ bool ClientConnection::attentionPending() {
     return true;
 }
 
-bool ClientConnection::send(quint8 type, const QByteArray& payload) {
+bool ClientConnection::sendPacket(quint8 type, QByteArrayView data, bool endOfMessage) {
+    Writer w;
+    w.u8(type);
+    w.u8(endOfMessage ? StatusEndOfMessage : 0);
+    w.u16be(quint16(data.size() + HeaderSize));
+    w.u16be(quint16(m_spid));
+    w.u8(++m_packetId);
+    w.u8(0);
+    w.bytes(data);
+    const QByteArray& bytes = w.data();
+    qsizetype sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t k =
+            ::send(m_socket, bytes.constData() + sent, size_t(bytes.size() - sent), MSG_NOSIGNAL);
+        if (k <= 0)
+            return false;
+        sent += k;
+    }
+    return true;
+}
+
+bool ClientConnection::send(quint8 type, QByteArrayView payload) {
     const qsizetype room = m_packetSize - HeaderSize;
     qsizetype at = 0;
     do {
         const qsizetype n = qMin(room, payload.size() - at);
-        const bool last = at + n >= payload.size();
-        Writer w;
-        w.u8(type);
-        w.u8(last ? StatusEndOfMessage : 0);
-        w.u16be(quint16(n + HeaderSize));
-        w.u16be(quint16(m_spid));
-        w.u8(++m_packetId);
-        w.u8(0);
-        w.bytes(payload.sliced(at, n));
-        const QByteArray& bytes = w.data();
-        qsizetype sent = 0;
-        while (sent < bytes.size()) {
-            const ssize_t k =
-                ::send(m_socket, bytes.constData() + sent, size_t(bytes.size() - sent), MSG_NOSIGNAL);
-            if (k <= 0)
-                return false;
-            sent += k;
-        }
+        if (!sendPacket(type, payload.sliced(at, n), at + n >= payload.size()))
+            return false;
         at += n;
     } while (at < payload.size());
     return true;
+}
+
+bool ClientConnection::flush(TokenWriter& tw, bool last) {
+    m_unsent.append(tw.take());
+    const qsizetype room = m_packetSize - HeaderSize;
+    const QByteArrayView unsent(m_unsent);
+    qsizetype at = 0;
+    bool ok = true;
+    while (ok && unsent.size() - at > room) {
+        ok = sendPacket(quint8(PacketType::TabularResult), unsent.sliced(at, room), false);
+        at += room;
+    }
+    if (ok && last)
+        ok = sendPacket(quint8(PacketType::TabularResult), unsent.sliced(at), true);
+    if (last || !ok)
+        m_unsent = QByteArray();
+    else
+        m_unsent.remove(0, at);
+    return ok;
 }
 
 bool ClientConnection::handshake() {
@@ -214,9 +396,11 @@ bool ClientConnection::handshake() {
             return false;
     }
     if (message.type != quint8(PacketType::Login7)) {
-        m_log(QStringLiteral("%1: the client did not log in (message type %2); connection closed")
-                  .arg(m_peer)
-                  .arg(message.type));
+        m_shared.log.burst(
+            QStringLiteral("%1: no login").arg(m_address),
+            QStringLiteral("%1: the client did not log in (message type %2); connection closed")
+                .arg(m_peer)
+                .arg(message.type));
         return false;
     }
     return login(message.payload);
@@ -225,7 +409,8 @@ bool ClientConnection::handshake() {
 bool ClientConnection::answerPreLogin(const QByteArray& payload) {
     const auto request = parsePreLogin(payload);
     if (!request) {
-        m_log(QStringLiteral("%1: malformed PRELOGIN; connection closed").arg(m_peer));
+        m_shared.log.burst(QStringLiteral("%1: malformed PRELOGIN").arg(m_address),
+                           QStringLiteral("%1: malformed PRELOGIN; connection closed").arg(m_peer));
         return false;
     }
     // VERSION, ENCRYPTION (not supported), INSTOPT, THREADID, MARS: five entries and the terminator.
@@ -249,15 +434,16 @@ bool ClientConnection::answerPreLogin(const QByteArray& payload) {
     if (!send(quint8(PacketType::TabularResult), w.data()))
         return false;
     if (request->encryption == Encryption::On || request->encryption == Encryption::Required) {
-        m_log(QStringLiteral("%1: the client requires encryption, which this server does not offer "
-                             "(connect without Encrypt); connection refused")
-                  .arg(m_peer));
+        m_shared.log.burst(QStringLiteral("%1: encryption required").arg(m_address),
+                           QStringLiteral("%1: the client requires encryption, which this server does not "
+                                          "offer (connect without Encrypt); connection refused")
+                               .arg(m_peer));
         return false;
     }
     return true;
 }
 
-bool ClientConnection::refuseLogin(int number, const QString& text) {
+bool ClientConnection::refuseLogin(int number, const QString& text, const QString& logText) {
     TokenWriter tw(ServerName);
     Message m;
     m.number = number;
@@ -266,28 +452,51 @@ bool ClientConnection::refuseLogin(int number, const QString& text) {
     tw.message(m);
     tw.done(DoneKind::Done, DoneError, 0, 0);
     send(quint8(PacketType::TabularResult), tw.take());
-    m_log(QStringLiteral("%1: %2").arg(m_peer, text));
+    m_shared.log.write(QStringLiteral("%1: %2").arg(m_peer, logText));
+    return false;
+}
+
+// A wrong name or password: the refusal comes later with each failure of the address, the log
+// gets the first failure of a burst and the count when it is over, and the address is refused
+// for a while once it has failed too often.
+bool ClientConnection::failLogin(const QString& userName) {
+    const LoginThrottle::Verdict v = m_shared.throttle.failed(m_address);
+    std::this_thread::sleep_for(v.delay);
+    TokenWriter tw(ServerName);
+    tw.message({18456, 1, 14, 1, QStringLiteral("Login failed for user '%1'.").arg(userName), {}});
+    tw.done(DoneKind::Done, DoneError, 0, 0);
+    send(quint8(PacketType::TabularResult), tw.take());
+    m_shared.log.burst(QStringLiteral("%1: failed logins").arg(m_address),
+                       QStringLiteral("%1: Login failed for user '%2'.").arg(m_peer, clientText(userName)));
+    if (v.blockStarts)
+        m_shared.log.write(
+            QStringLiteral("%1: %2 failed logins; connections from this address refused for %3 s")
+                .arg(m_address)
+                .arg(v.failures)
+                .arg(m_shared.throttle.limits().blockFor.count() / 1000));
     return false;
 }
 
 bool ClientConnection::login(const QByteArray& payload) {
     const auto request = parseLogin7(payload);
     if (!request) {
-        m_log(QStringLiteral("%1: malformed LOGIN7; connection closed").arg(m_peer));
+        m_shared.log.burst(QStringLiteral("%1: malformed LOGIN7").arg(m_address),
+                           QStringLiteral("%1: malformed LOGIN7; connection closed").arg(m_peer));
         return false;
     }
     if (request->tdsVersion < Tds72 && (request->tdsVersion >> 24) < 0x72)
-        return refuseLogin(18456, QStringLiteral("Login failed: TDS 7.2 or later is needed."));
+        return refuseLogin(18456, QStringLiteral("Login failed: TDS 7.2 or later is needed."),
+                           QStringLiteral("Login failed: TDS 7.2 or later is needed."));
     m_tdsVersion = (request->tdsVersion >> 24) >= 0x74 ? Tds74 : request->tdsVersion;
     // SQL logins: the name compared as the server's case-insensitive collation does, the
     // password exactly.
-    if (request->userName.compare(m_config.user, Qt::CaseInsensitive) != 0 ||
-        request->password != m_config.password)
-        return refuseLogin(18456, QStringLiteral("Login failed for user '%1'.").arg(request->userName));
+    const bool nameMatches = request->userName.compare(m_config.user, Qt::CaseInsensitive) == 0;
+    if (!samePassword(request->password, m_config.password) || !nameMatches)
+        return failLogin(request->userName);
     const auto cannotOpen = [this](const QString& database) {
-        return refuseLogin(
-            4060, QStringLiteral("Cannot open database \"%1\" requested by the login. The login failed.")
-                      .arg(database));
+        const QString text =
+            QStringLiteral("Cannot open database \"%1\" requested by the login. The login failed.");
+        return refuseLogin(4060, text.arg(database), text.arg(clientText(database)));
     };
     if (!request->database.isEmpty() &&
         request->database.compare(m_config.databaseName, Qt::CaseInsensitive) != 0 &&
@@ -295,6 +504,9 @@ bool ClientConnection::login(const QByteArray& payload) {
         return cannotOpen(request->database);
     if (!openSession())
         return cannotOpen(m_config.databaseName);
+    // From here on the client's messages may be as large as a session's.
+    m_loggedIn = true;
+    m_lastActivity = nowMs();
     if (request->packetSize >= quint32(MinPacketSize) && request->packetSize <= quint32(MaxPacketSize))
         m_packetSize = int(request->packetSize);
     TokenWriter tw(ServerName);
@@ -317,7 +529,15 @@ bool ClientConnection::openSession() {
     if (tsql::openDatabaseFile(name, m_config.databasePath))
         return false;
     m_dbConnection = name;
-    m_session = std::make_unique<tsql::Session>(QSqlDatabase::database(name, false));
+    QSqlDatabase db = QSqlDatabase::database(name, false);
+    if (m_config.readOnly) {
+        sqlite3* handle = tsql::sqliteHandle(db);
+        if (!handle || sqlite3_set_authorizer(handle, refuseWrites, &m_writeRefused) != SQLITE_OK) {
+            closeSession();
+            return false;
+        }
+    }
+    m_session = std::make_unique<tsql::Session>(db);
     tsql::Limits limits;
     limits.timeoutMs = m_config.batchTimeoutMs;
     m_session->setLimits(limits);
@@ -326,13 +546,15 @@ bool ClientConnection::openSession() {
 
 bool ClientConnection::answer(const Incoming& message) {
     TokenWriter tw(ServerName);
+    // Rows go out while they are written; an attention stops them.
+    tw.setFlush([this, &tw] { return !m_attention && flush(tw, false); });
     switch (PacketType(message.type)) {
     case PacketType::Attention:
         break; // answered below
     case PacketType::SqlBatch: {
         const auto text = parseSqlBatch(message.payload);
         if (!text) {
-            m_log(QStringLiteral("%1: malformed SQL batch; connection closed").arg(m_peer));
+            m_shared.log.write(QStringLiteral("%1: malformed SQL batch; connection closed").arg(m_peer));
             return false;
         }
         runBatch(tw, *text, false, 0);
@@ -341,7 +563,7 @@ bool ClientConnection::answer(const Incoming& message) {
     case PacketType::Rpc: {
         const auto calls = parseRpc(message.payload);
         if (!calls) {
-            m_log(QStringLiteral("%1: malformed RPC request; connection closed").arg(m_peer));
+            m_shared.log.write(QStringLiteral("%1: malformed RPC request; connection closed").arg(m_peer));
             return false;
         }
         runRpc(tw, *calls);
@@ -350,26 +572,29 @@ bool ClientConnection::answer(const Incoming& message) {
     case PacketType::TransactionManager: {
         const auto request = parseTransactionRequest(message.payload);
         if (!request) {
-            m_log(QStringLiteral("%1: malformed transaction request; connection closed").arg(m_peer));
+            m_shared.log.write(
+                QStringLiteral("%1: malformed transaction request; connection closed").arg(m_peer));
             return false;
         }
         runTransactionRequest(tw, *request);
         break;
     }
     default:
-        m_log(QStringLiteral("%1: unexpected message type %2; connection closed")
-                  .arg(m_peer)
-                  .arg(message.type));
+        m_shared.log.write(QStringLiteral("%1: unexpected message type %2; connection closed")
+                               .arg(m_peer)
+                               .arg(message.type));
         return false;
     }
     // An attention that came while the request ran: its results are dropped and the
     // acknowledgement is the whole answer.
     if (message.type == quint8(PacketType::Attention) || attentionPending()) {
+        m_attention = false;
+        tw.take();
         TokenWriter ack(ServerName);
         ack.done(DoneKind::Done, DoneAttention, 0, 0);
-        return send(quint8(PacketType::TabularResult), ack.take());
+        return flush(ack, true);
     }
-    return send(quint8(PacketType::TabularResult), tw.take());
+    return flush(tw, true);
 }
 
 // The tokens of one batch: messages, result sets, the rows a change touched, the error that
@@ -377,8 +602,18 @@ bool ClientConnection::answer(const Incoming& message) {
 void ClientConnection::runBatch(TokenWriter& tw, const QString& text, bool inProc, int lineOffset) {
     const int before = m_session->transactionCount();
     m_running = m_session.get();
+    m_writeRefused = false;
     tsql::RunResult r = m_session->run(text);
     m_running = nullptr;
+    if (m_writeRefused && r.error) {
+        // The read-only guard refused a change: SQL Server's answer on a read-only database.
+        r.error->number = 3906;
+        r.error->level = 16;
+        r.error->state = 1;
+        r.error->message =
+            QStringLiteral("Failed to update database \"%1\" because the database is read-only.")
+                .arg(m_config.databaseName);
+    }
     const DoneKind kind = inProc ? DoneKind::DoneInProc : DoneKind::Done;
     for (const tsql::InfoMessage& m : r.messages)
         tw.message({m.number, m.state, m.level, qMax(1, m.line - lineOffset), m.text, {}});

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "tds/Log.h"
 #include "tds/Requests.h"
 #include "tds/Server.h"
+#include "tds/Throttle.h"
 
 #include <QByteArray>
 
@@ -27,12 +29,23 @@ struct PreparedStatement {
     QString text;
 };
 
+// What the connections of one server share: its log and the count of failed logins.
+struct ServerShared {
+    explicit ServerShared(std::function<void(const QString&)> sink, ThrottleLimits limits)
+        : log(std::move(sink))
+        , throttle(limits) {}
+    ServerLog log;
+    LoginThrottle throttle;
+};
+
+// The client address of a connected socket: "HOST:PORT", and HOST alone in `host`.
+QString peerOf(int socket, QString* host = nullptr);
+
 // One client's connection: a reader thread turns packets into messages (an attention cancels
 // the running batch at once), and the connection's own thread answers them in order.
 class ClientConnection {
 public:
-    ClientConnection(int socket, int spid, const ServerConfig& config,
-                     std::function<void(const QString&)> log);
+    ClientConnection(int socket, int spid, const ServerConfig& config, ServerShared& shared);
     ~ClientConnection();
     ClientConnection(const ClientConnection&) = delete;
     ClientConnection& operator=(const ClientConnection&) = delete;
@@ -42,6 +55,8 @@ public:
     // Ends the connection from another thread (the server stopping).
     void stop();
     bool finished() const { return m_finished.load(); }
+    bool loggedIn() const { return m_loggedIn.load(); }
+    const QString& address() const { return m_address; }
 
 private:
     struct Incoming {
@@ -51,16 +66,27 @@ private:
     };
 
     void readLoop();
+    // Waits until the socket has data, within the handshake's deadline before the login and the
+    // idle time after it; false when the time is over.
+    bool waitReadable();
     bool readExactly(char* buffer, qsizetype length);
     void push(Incoming message);
     Incoming next();
     bool attentionPending();
 
-    bool send(quint8 type, const QByteArray& payload);
+    bool sendPacket(quint8 type, QByteArrayView data, bool endOfMessage);
+    // A whole message, split into packets.
+    bool send(quint8 type, QByteArrayView payload);
+    // The tokens written so far go out as whole packets; `last` sends the rest and ends the
+    // message. A client that reads slowly holds the writer back here, not in memory.
+    bool flush(TokenWriter& tw, bool last);
     bool handshake();
     bool answerPreLogin(const QByteArray& payload);
     bool login(const QByteArray& payload);
-    bool refuseLogin(int number, const QString& text);
+    // Refuses the login with `text` to the client; the log gets `logText` (what the client sent
+    // escaped).
+    bool refuseLogin(int number, const QString& text, const QString& logText);
+    bool failLogin(const QString& userName);
     bool openSession();
     void closeSession();
     bool answer(const Incoming& message);
@@ -74,8 +100,10 @@ private:
     int m_socket;
     int m_spid;
     ServerConfig m_config;
-    std::function<void(const QString&)> m_log;
+    ServerShared& m_shared;
+    QString m_address;
     QString m_peer;
+    qint64 m_acceptedAt = 0;
     int m_packetSize = DefaultPacketSize;
     quint32 m_tdsVersion = Tds74;
     quint8 m_packetId = 0;
@@ -84,8 +112,16 @@ private:
     std::condition_variable m_ready;
     std::deque<Incoming> m_queue;
     qsizetype m_queuedBytes = 0;
+    bool m_stopping = false; // the connection's thread reads no more messages
     std::atomic<bool> m_finished{false};
+    std::atomic<bool> m_loggedIn{false};
+    bool m_loginArrived = false; // the reader's own: LOGIN7 came, the handshake's deadline is over
+    std::atomic<bool> m_busy{false};
+    std::atomic<bool> m_attention{false};
+    std::atomic<qint64> m_lastActivity{0};
     std::atomic<tsql::Session*> m_running{nullptr};
+    QByteArray m_unsent;         // the part of a packet the answer has not filled yet
+    bool m_writeRefused = false; // set by the read-only guard while a batch runs
 
     QString m_dbConnection;
     std::unique_ptr<tsql::Session> m_session;

@@ -222,8 +222,11 @@ bool readVariableLength(Reader& r, quint8 type, RpcParameter& p) {
         p.literal = QStringLiteral("NULL");
         return r.ok();
     }
-    p.literal = bytesLiteral(type, r.bytes(length), p);
-    return r.ok();
+    const QByteArrayView b = r.bytes(length);
+    if (!r.ok())
+        return false;
+    p.literal = bytesLiteral(type, b, p);
+    return true;
 }
 
 bool readLongLength(Reader& r, quint8 type, RpcParameter& p) {
@@ -237,8 +240,11 @@ bool readLongLength(Reader& r, quint8 type, RpcParameter& p) {
     }
     if (length > MaxValueBytes)
         return false;
-    p.literal = bytesLiteral(type, r.bytes(length), p);
-    return r.ok();
+    const QByteArrayView b = r.bytes(length);
+    if (!r.ok())
+        return false;
+    p.literal = bytesLiteral(type, b, p);
+    return true;
 }
 
 // A value of `length` bytes of a fixed or byte-counted type.

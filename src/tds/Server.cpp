@@ -11,7 +11,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <malloc.h>
+
+#include <chrono>
 #include <list>
+#include <map>
 #include <memory>
 #include <thread>
 
@@ -30,6 +34,7 @@ extern "C" void onStopSignal(int) {
 struct Served {
     std::unique_ptr<ClientConnection> connection;
     std::thread thread;
+    bool closing = false; // told to stop while in the handshake
 };
 
 // A listening socket on host:port; -1 with the reason in `error`.
@@ -75,16 +80,65 @@ int listenOn(const ServerConfig& config, QString& error, QString& bound) {
 }
 
 void reap(std::list<Served>& served, bool all) {
+    bool any = false;
     for (auto it = served.begin(); it != served.end();) {
         if (all || it->connection->finished()) {
             if (all)
                 it->connection->stop();
             it->thread.join();
             it = served.erase(it);
+            any = true;
         } else {
             ++it;
         }
     }
+    // The memory of the connections that ended goes back to the system, not only to the
+    // allocator's free lists (at most once a second: it walks every arena).
+    static std::chrono::steady_clock::time_point lastTrim;
+    const auto now = std::chrono::steady_clock::now();
+    if (any && (all || now - lastTrim >= std::chrono::seconds(1))) {
+        malloc_trim(0);
+        lastTrim = now;
+    }
+}
+
+// Makes room for one more handshake when all are taken: the oldest handshake of the address
+// that holds the most is closed, so that a flood from some addresses does not keep others out.
+// Returns the address whose handshake was closed, or an empty string when there was room.
+QString makeHandshakeRoom(std::list<Served>& served, int maxHandshakes) {
+    std::map<QString, int> perAddress;
+    int pending = 0;
+    for (const Served& s : served) {
+        if (!s.closing && !s.connection->loggedIn() && !s.connection->finished()) {
+            ++perAddress[s.connection->address()];
+            ++pending;
+        }
+    }
+    if (pending < maxHandshakes)
+        return {};
+    QString busiest;
+    int most = 0;
+    for (const auto& [address, count] : perAddress) {
+        if (count > most) {
+            most = count;
+            busiest = address;
+        }
+    }
+    for (Served& s : served) { // oldest first: connections are appended
+        if (!s.closing && !s.connection->loggedIn() && s.connection->address() == busiest) {
+            s.closing = true;
+            s.connection->stop();
+            break;
+        }
+    }
+    return busiest;
+}
+
+int sessionsOf(const std::list<Served>& served) {
+    int n = 0;
+    for (const Served& s : served)
+        n += s.connection->loggedIn() && !s.connection->finished() ? 1 : 0;
+    return n;
 }
 
 } // namespace
@@ -108,12 +162,14 @@ int runServer(const ServerConfig& config, const std::function<void(const QString
     signal(SIGPIPE, SIG_IGN);
     ready(QStringLiteral("listening on %1").arg(bound));
 
+    ServerShared shared(log, config.throttle);
     std::list<Served> served;
     int nextSpid = 51;
     for (;;) {
         pollfd fds[2] = {{listener, POLLIN, 0}, {g_stopPipe[0], POLLIN, 0}};
         const int n = ::poll(fds, 2, 1000);
         reap(served, false);
+        shared.log.quiet();
         if (n < 0 && errno != EINTR)
             break;
         if (fds[1].revents & POLLIN)
@@ -123,15 +179,37 @@ int runServer(const ServerConfig& config, const std::function<void(const QString
         const int client = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
         if (client < 0)
             continue;
-        if (int(served.size()) >= config.maxConnections) {
-            log(QStringLiteral("too many connections (%1); one refused").arg(config.maxConnections));
+        QString address;
+        const QString peer = peerOf(client, &address);
+        if (shared.throttle.blocked(address)) {
+            shared.log.burst(QStringLiteral("%1: refused after failed logins").arg(address),
+                             QStringLiteral("%1: connection refused (too many failed logins)").arg(peer));
             ::close(client);
             continue;
         }
+        // Handshakes closed for room end within moments; threads stay bounded meanwhile.
+        if (qsizetype(served.size()) >= qsizetype(config.maxConnections) + 4 * config.maxHandshakes) {
+            shared.log.burst(QStringLiteral("too many threads"),
+                             QStringLiteral("%1 connections still ending; one refused").arg(served.size()));
+            ::close(client);
+            continue;
+        }
+        if (sessionsOf(served) >= config.maxConnections) {
+            shared.log.burst(
+                QStringLiteral("too many connections"),
+                QStringLiteral("too many connections (%1); one refused").arg(config.maxConnections));
+            ::close(client);
+            continue;
+        }
+        if (const QString closed = makeHandshakeRoom(served, config.maxHandshakes); !closed.isEmpty())
+            shared.log.burst(QStringLiteral("%1: handshakes closed for room").arg(closed),
+                             QStringLiteral("%1 handshakes at once: the oldest of %2 closed")
+                                 .arg(config.maxHandshakes)
+                                 .arg(closed));
         const int spid = nextSpid;
         nextSpid = nextSpid >= 32000 ? 51 : nextSpid + 1;
         Served s;
-        s.connection = std::make_unique<ClientConnection>(client, spid, config, log);
+        s.connection = std::make_unique<ClientConnection>(client, spid, config, shared);
         ClientConnection* c = s.connection.get();
         s.thread = std::thread([c] { c->serve(); });
         served.push_back(std::move(s));
@@ -140,7 +218,8 @@ int runServer(const ServerConfig& config, const std::function<void(const QString
     reap(served, true);
     ::close(g_stopPipe[0]);
     ::close(g_stopPipe[1]);
-    log(QStringLiteral("stopped"));
+    shared.log.quiet(ServerLog::Clock::now(), std::chrono::milliseconds(0));
+    shared.log.write(QStringLiteral("stopped"));
     return 0;
 }
 

@@ -5,6 +5,8 @@
 // prepared statements and transactions on the embedded database. One thread per connection,
 // each with its own engine session and SQLite connection.
 
+#include "tds/Throttle.h"
+
 #include <QString>
 
 #include <functional>
@@ -18,12 +20,25 @@ struct ServerConfig {
     QString password;
     QString databasePath; // the SQLite file of the embedded engine
     QString databaseName; // the name clients see (ENVCHANGE, DB_NAME())
-    int maxConnections = 64;
-    qint64 batchTimeoutMs = 300000; // the server's own bound on a batch, beyond clients' timeouts
+    // Serves the database without any write: a statement that would change a table of the
+    // database fails as on a read-only SQL Server database (Msg 3906); temporary tables work.
+    bool readOnly = false;
+    int maxConnections = 64; // sessions logged in at once
+    // Connections still in the handshake at once: when all are taken, a new connection closes
+    // the oldest handshake of the address that holds the most.
+    int maxHandshakes = 16;
+    qint64 handshakeTimeoutMs = 5000;       // from the connection to the end of LOGIN7
+    qint64 idleTimeoutMs = 600000;          // a session without any request for this long is closed
+    qint64 sendTimeoutMs = 60000;           // a client that takes no byte of an answer for this long
+    qsizetype maxHandshakeBytes = 8192;     // a message before the login (PRELOGIN, LOGIN7)
+    qsizetype maxMessageBytes = 16LL << 20; // a message after it (a batch of 8 million characters)
+    qint64 batchTimeoutMs = 300000;         // the server's own bound on a batch, beyond clients' timeouts
+    ThrottleLimits throttle;                // failed logins per client address
 };
 
 // Listens, prints "listening on HOST:PORT" through `ready` once it accepts connections, and
-// serves until SIGTERM or SIGINT arrives. Returns 0 after a clean stop; on a failure to listen
+// serves until SIGTERM or SIGINT arrives. `log` is called from one thread at a time, one whole
+// line per call. Returns 0 after a clean stop; on a failure to listen
 // returns 2 with the reason in `error`.
 int runServer(const ServerConfig& config, const std::function<void(const QString&)>& ready,
               const std::function<void(const QString&)>& log, QString& error);

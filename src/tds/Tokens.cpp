@@ -91,9 +91,13 @@ void TokenWriter::resultSet(const tsql::ResultSet& rs) {
         m_w.bVarchar(i < size_t(rs.columns.size()) ? rs.columns.at(qsizetype(i)) : QString());
     }
     for (const auto& row : rs.rows) {
+        if (m_stopped)
+            return;
         m_w.u8(0xD1);
         for (size_t i = 0; i < formats.size(); ++i)
             writeValue(m_w, formats[i], i < row.size() ? row[i] : tsql::Value());
+        if (m_flush && m_w.size() >= FlushBytes && !m_flush())
+            m_stopped = true;
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 namespace tsql {
@@ -53,6 +54,10 @@ public:
         : m_server(std::move(serverName)) {}
 
     QByteArray take() { return std::exchange(m_w.data(), {}); }
+    // Called between rows once this much is written: it takes what is written (take()) and
+    // sends it; false stops the rows of the result sets still to be written.
+    static constexpr qsizetype FlushBytes = 32 * 1024;
+    void setFlush(std::function<bool()> flush) { m_flush = std::move(flush); }
 
     void envChange(EnvChange type, const QString& newValue, const QString& oldValue);
     void envChangeBytes(EnvChange type, QByteArrayView newValue, QByteArrayView oldValue);
@@ -69,6 +74,8 @@ public:
 private:
     QString m_server;
     Writer m_w;
+    std::function<bool()> m_flush;
+    bool m_stopped = false;
 };
 
 } // namespace tds

@@ -88,6 +88,8 @@ void Writer::u32be(quint32 v) {
 }
 
 void Writer::ucs2(const QString& s) {
+    if (s.isEmpty())
+        return;
     const qsizetype at = m_data.size();
     m_data.resize(at + s.size() * 2);
     qToLittleEndian<quint16>(s.utf16(), s.size(), m_data.data() + at);
@@ -126,6 +128,9 @@ QByteArray toUcs2(const QString& s) {
 }
 
 QString fromUcs2(QByteArrayView bytes) {
+    // An empty view may have no data at all: nothing to copy from it.
+    if (bytes.size() < 2)
+        return {};
     QString s(bytes.size() / 2, Qt::Uninitialized);
     qFromLittleEndian<quint16>(bytes.data(), s.size(), s.data());
     return s;

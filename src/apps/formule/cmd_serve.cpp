@@ -4,7 +4,12 @@
 #include "apps/formule/Command.h"
 #include "tds/Server.h"
 
+#include <QFile>
 #include <QFileInfo>
+
+#include <arpa/inet.h>
+
+#include <mutex>
 
 using namespace formule_cli;
 
@@ -31,6 +36,56 @@ std::optional<Endpoint> parseEndpoint(const QString& text) {
     return e;
 }
 
+// Whether `host` reaches this computer only: localhost, 127.0.0.0/8 and ::1.
+bool isLoopback(const QString& host) {
+    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+        return true;
+    const QByteArray h = host.toLatin1();
+    in_addr v4{};
+    if (inet_pton(AF_INET, h.constData(), &v4) == 1)
+        return (ntohl(v4.s_addr) >> 24) == 127;
+    in6_addr v6{};
+    return inet_pton(AF_INET6, h.constData(), &v6) == 1 && IN6_IS_ADDR_LOOPBACK(&v6);
+}
+
+// The login's password: --password-file FILE (its first line), --password SECRET, or the
+// environment's FORMULE_PASSWORD, in this order; an error text when none or an empty one.
+std::optional<QString> passwordOf(const QCommandLineParser& parser, QString& error) {
+    const QString file = parser.value(QStringLiteral("password-file"));
+    if (!file.isEmpty() && parser.isSet(QStringLiteral("password"))) {
+        error = QStringLiteral("give either --password or --password-file, not both");
+        return std::nullopt;
+    }
+    QString password;
+    if (!file.isEmpty()) {
+        QFile f(file);
+        if (!f.open(QIODevice::ReadOnly)) {
+            error = QStringLiteral("cannot read the password file \"%1\": %2").arg(file, f.errorString());
+            return std::nullopt;
+        }
+        // A password file holds one line; a longer file is no password file.
+        const QByteArray bytes = f.read(4097);
+        if (bytes.size() > 4096) {
+            error = QStringLiteral("the password file \"%1\" is longer than 4096 bytes").arg(file);
+            return std::nullopt;
+        }
+        password =
+            QString::fromUtf8(bytes.left(bytes.indexOf('\n') < 0 ? bytes.size() : bytes.indexOf('\n')));
+        if (password.endsWith(u'\r'))
+            password.chop(1);
+    } else if (parser.isSet(QStringLiteral("password"))) {
+        password = parser.value(QStringLiteral("password"));
+    } else {
+        password = qEnvironmentVariable("FORMULE_PASSWORD");
+    }
+    if (password.isEmpty()) {
+        error = QStringLiteral("a password is required and must not be empty (--password-file FILE, the "
+                               "environment's FORMULE_PASSWORD or --password)");
+        return std::nullopt;
+    }
+    return password;
+}
+
 int runServe(Context& ctx, const QCommandLineParser& parser, const QStringList& positional) {
     if (!positional.isEmpty()) {
         *ctx.err << "serve: unexpected argument \"" << positional.first() << "\"\n";
@@ -44,12 +99,31 @@ int runServe(Context& ctx, const QCommandLineParser& parser, const QStringList& 
     }
     config.host = endpoint->host;
     config.port = endpoint->port;
+    if (!isLoopback(config.host)) {
+        if (!parser.isSet(QStringLiteral("allow-remote"))) {
+            *ctx.err << "serve: " << config.host
+                     << " is reachable from other computers and this server does not encrypt: the login "
+                        "and the data would travel unencrypted; add --allow-remote to listen there anyway\n";
+            return ExitUsage;
+        }
+        *ctx.err << "serve: warning: listening on " << config.host
+                 << ", reachable from other computers; the login (name and password) and the data travel "
+                    "unencrypted over the network\n";
+        ctx.err->flush();
+    }
     config.user = parser.value(QStringLiteral("user"));
-    config.password = parser.value(QStringLiteral("password"));
-    if (config.user.isEmpty() || !parser.isSet(QStringLiteral("password"))) {
-        *ctx.err << "serve: --user and --password are required (the SQL login clients use)\n";
+    if (config.user.isEmpty()) {
+        *ctx.err << "serve: --user is required (the SQL login clients use)\n";
         return ExitUsage;
     }
+    QString passwordError;
+    const auto password = passwordOf(parser, passwordError);
+    if (!password) {
+        *ctx.err << "serve: " << passwordError << "\n";
+        return ExitUsage;
+    }
+    config.password = *password;
+    config.readOnly = parser.isSet(QStringLiteral("read-only"));
     // The database must be the embedded one: opening it checks the file (and creates the demo
     // database when it is the default one and missing).
     try {
@@ -68,13 +142,17 @@ int runServe(Context& ctx, const QCommandLineParser& parser, const QStringList& 
     if (config.databaseName.isEmpty())
         config.databaseName = QStringLiteral("formule");
     QString error;
+    // The server calls the log from its connections' threads: one line at a time, whole.
+    std::mutex logMutex;
     const int code = tds::runServer(
         config,
-        [&ctx](const QString& line) {
+        [&ctx, &logMutex](const QString& line) {
+            const std::lock_guard lock(logMutex);
             *ctx.out << line << "\n";
             ctx.out->flush();
         },
-        [&ctx](const QString& line) {
+        [&ctx, &logMutex](const QString& line) {
+            const std::lock_guard lock(logMutex);
             *ctx.err << "serve: " << line << "\n";
             ctx.err->flush();
         },
@@ -86,18 +164,31 @@ int runServe(Context& ctx, const QCommandLineParser& parser, const QStringList& 
 
 const Registrar serveCommand({
     QStringLiteral("serve"),
-    QStringLiteral("serve [--listen HOST:PORT] --user NAME --password SECRET  serve the embedded database of "
-                   "--db over TDS to SQL Server clients (FreeTDS's ODBC driver and tsql, "
-                   "Provider=MSOLEDBSQL;Data Source=HOST,PORT); prints \"listening on HOST:PORT\" once "
-                   "ready (port 0: a free port); loopback unless told otherwise; stops on SIGTERM"),
+    QStringLiteral(
+        "serve [--listen HOST:PORT [--allow-remote]] --user NAME [--password-file FILE] [--read-only]  "
+        "serve the embedded database of --db over TDS to SQL Server clients (FreeTDS's ODBC "
+        "driver and tsql, Provider=MSOLEDBSQL;Data Source=HOST,PORT); prints \"listening on "
+        "HOST:PORT\" once ready (port 0: a free port); the password from FILE, from "
+        "FORMULE_PASSWORD or --password; loopback unless --allow-remote (no encryption); "
+        "--read-only: no change to the database; stops on SIGTERM"),
     [](QCommandLineParser& parser) {
         parser.addOption({QStringLiteral("listen"),
                           QStringLiteral("Address and port (default 127.0.0.1:1433)."),
                           QStringLiteral("HOST:PORT"), QStringLiteral("127.0.0.1:1433")});
         parser.addOption(
             {QStringLiteral("user"), QStringLiteral("The SQL login's name."), QStringLiteral("NAME")});
-        parser.addOption({QStringLiteral("password"), QStringLiteral("The SQL login's password."),
+        parser.addOption({QStringLiteral("password"),
+                          QStringLiteral("The SQL login's password (visible to other users of the computer: "
+                                         "prefer --password-file or FORMULE_PASSWORD)."),
                           QStringLiteral("SECRET")});
+        parser.addOption({QStringLiteral("password-file"),
+                          QStringLiteral("A file whose first line is the SQL login's password."),
+                          QStringLiteral("FILE")});
+        parser.addOption(
+            {QStringLiteral("allow-remote"),
+             QStringLiteral("Listen on an address beyond loopback (the login travels unencrypted).")});
+        parser.addOption(
+            {QStringLiteral("read-only"), QStringLiteral("Serve the database without any change to it.")});
     },
     runServe,
 });
