@@ -72,6 +72,10 @@ void Executor::dml(Stmt& s) {
         m_evaluator.checkTables(*s.select);
         sql = updateOrDeleteSql(m_evaluator, s, params);
     }
+    // Table variables and temporary tables are the connection's own: only a table of the
+    // database asks for its write lock.
+    if (s.target && s.target->sqlSchema.isEmpty())
+        m_transactions.beforeDatabaseWrite();
     write(sql, params);
 }
 
@@ -160,7 +164,8 @@ QString Executor::insertRowsSql(Stmt& s, const std::vector<int>& cols, int ident
     TableSource& t = *s.target;
     std::vector<std::vector<std::optional<Value>>> rows; // nullopt: DEFAULT
     if (s.defaultValues) {
-        rows.emplace_back();
+        // Every column takes its default (NULL when it has none).
+        rows.emplace_back(cols.size(), std::nullopt);
     } else if (!s.values.empty()) {
         for (auto& row : s.values) {
             rows.emplace_back();
