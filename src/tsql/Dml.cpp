@@ -57,6 +57,11 @@ Omitted omittedColumns(const TableSource& t, const std::vector<int>& named) {
 } // namespace
 
 void Executor::dml(Stmt& s) {
+    // Table variables and temporary tables are the connection's own: only a table of the
+    // database asks for its write lock, before anything of the statement is read (a transaction
+    // may start again to wait for the lock, and what it reads must come after).
+    if (s.target && s.target->sqlSchema.isEmpty())
+        m_transactions.beforeDatabaseWrite();
     QString sql;
     QVariantList params;
     if (s.kind == SK::Insert) {
@@ -72,10 +77,6 @@ void Executor::dml(Stmt& s) {
         m_evaluator.checkTables(*s.select);
         sql = updateOrDeleteSql(m_evaluator, s, params);
     }
-    // Table variables and temporary tables are the connection's own: only a table of the
-    // database asks for its write lock.
-    if (s.target && s.target->sqlSchema.isEmpty())
-        m_transactions.beforeDatabaseWrite();
     write(sql, params);
 }
 
