@@ -257,7 +257,6 @@ private:
     int m_nesting;
 };
 
-// The verdict on a text that cannot be read.
 // A line end other than LF and CR LF: a vertical tab, a form feed, a CR alone, NEL (U+0085),
 // LINE SEPARATOR (U+2028), PARAGRAPH SEPARATOR (U+2029). Readers differ on whether one ends a
 // -- comment (the engine's lexer ends it at LF only), so what is a comment to the guard could be
@@ -307,6 +306,7 @@ std::optional<RefusedStatement> strayLineEnd(const QString& sql, qsizetype from,
     return std::nullopt;
 }
 
+// The verdict on a text that cannot be read.
 GuardVerdict unreadable(const ServerError& error) {
     GuardVerdict verdict;
     verdict.refused = RefusedStatement{QString(), error.line, error.column, error.number, error.message};
