@@ -32,6 +32,10 @@
         <translation>Correct</translation>
     </message>
     <message>
+        <source>Non verificata</source>
+        <translation>Not checked</translation>
+    </message>
+    <message>
         <source>Riferimento mancante</source>
         <translation>Missing reference</translation>
     </message>

@@ -48,6 +48,14 @@
         <translation>it creates or drops a table of the database; under the check only local temporary tables (#name) are allowed</translation>
     </message>
     <message>
+        <source>è una fine riga diversa da LF e CR LF, che il server potrebbe leggere come la fine di un commento -- dove il controllo vede il commento continuare (o il contrario); scrivi le righe con LF o CR LF</source>
+        <translation>it is a line end other than LF and CR LF, which the server could read as the end of a -- comment where the check sees the comment go on (or the other way round); write the lines with LF or CR LF</translation>
+    </message>
+    <message>
+        <source>Controllo non concluso: il server era occupato, non ha risposto in tempo o la connessione si è interrotta. La formula non è stata giudicata; riprova più tardi. (%1)</source>
+        <translation>Check not completed: the server was busy, did not answer in time or the connection was lost. The formula was not judged; try again later. (%1)</translation>
+    </message>
+    <message>
         <source>il controllo non sa che cosa faccia questa istruzione</source>
         <translation>the check does not know what this statement does</translation>
     </message>

@@ -76,6 +76,8 @@ QString verdictName(Verdict verdict) {
         return QStringLiteral("ERROR");
     case Verdict::Stale:
         return QStringLiteral("STALE");
+    case Verdict::Unchecked:
+        return QStringLiteral("UNCHECKED");
     }
     return {};
 }
@@ -90,6 +92,9 @@ void BulkSummary::add(Verdict verdict) {
         break;
     case Verdict::Stale:
         ++stale;
+        break;
+    case Verdict::Unchecked:
+        ++unchecked;
         break;
     }
 }
@@ -160,7 +165,7 @@ CheckedFormula FormulaChecker::check(const language::StoredFormula& record) {
     }
     p.box.setText(language::singledQuotes(shown));
     if (p.check.CheckFormula(false).isEmpty()) {
-        result.verdict = Verdict::Error;
+        result.verdict = p.check.lastServerBusy() ? Verdict::Unchecked : Verdict::Error;
         result.message = p.check.lastServerMessage();
         result.line = p.check.lastFormulaLine();
     }

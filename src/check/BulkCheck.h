@@ -17,9 +17,11 @@ namespace check {
 
 // The outcome of one stored formula. Stale: it refers to a category id or a variant code
 // that no longer exists, so its display form keeps the raw sub-query; it wins over Error.
-enum class Verdict { Ok, Error, Stale };
+// Unchecked: the server could not judge the formula (busy, too slow, connection lost or never
+// made); its message says why. Stale wins over it: it is found before the server is asked.
+enum class Verdict { Ok, Error, Stale, Unchecked };
 
-// "OK", "ERROR", "STALE": the words of the tool's output, never translated.
+// "OK", "ERROR", "STALE", "UNCHECKED": the words of the tool's output, never translated.
 QString verdictName(Verdict verdict);
 
 // One field of a CSV row of the results: quoted when it holds a separator, a quote or a line
@@ -79,8 +81,9 @@ struct BulkSummary {
     qint64 ok = 0;
     qint64 error = 0;
     qint64 stale = 0;
+    qint64 unchecked = 0;
     bool cancelled = false;
-    qint64 total() const { return ok + error + stale; }
+    qint64 total() const { return ok + error + stale + unchecked; }
     void add(Verdict verdict);
 };
 

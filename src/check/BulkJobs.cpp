@@ -130,8 +130,8 @@ void runJob(WorkQueue& queue, const QString& connectionString, const TranslateTe
                 result = checker->check(record);
             } else {
                 const QString text = translate ? translate(bulkmsg::NoConnection) : bulkmsg::NoConnection;
-                result = {record.context, record.id,         record.description,
-                          Verdict::Error, text.arg(failure), 0};
+                result = {record.context,     record.id,         record.description,
+                          Verdict::Unchecked, text.arg(failure), 0};
             }
             queue.deliver(sequences[i], std::move(result));
         }

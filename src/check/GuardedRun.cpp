@@ -25,6 +25,22 @@ GuardedOutcome run(ado::Connection& connection, const QString& batch, const ado:
 
 } // namespace
 
+bool serverUnavailable(const ado::Error& error) {
+    switch (error.nativeError) {
+    case 1205: // chosen as the deadlock victim
+    case 1222: // lock request time out period exceeded
+    case 3617: // the batch's time ran out (the client's attention on the server)
+        return true;
+    default:
+        break;
+    }
+    if (error.sqlState.startsWith(QLatin1String("08")) || error.sqlState == u"HYT00" ||
+        error.sqlState == u"HYT01")
+        return true;
+    return error.nativeError == 0 &&
+           error.description.contains(QLatin1String("Timeout expired"), Qt::CaseInsensitive);
+}
+
 int GuardedOutcome::failureLine() const {
     return refused ? refused->line : errors.isEmpty() ? 0 : errors.first().line;
 }

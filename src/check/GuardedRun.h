@@ -16,6 +16,12 @@ namespace check {
 // waiting for it (the connection's own lock wait, 15 s by default).
 ado::CommandLimits checkLimits();
 
+// Whether a message of the server says that it could not run the batch for reasons of its own,
+// whatever the batch: a lock it waited for in vain (Msg 1222) or a deadlock (Msg 1205), a time-out
+// (Msg 3617, the driver's "Timeout expired", ODBC state HYT00/HYT01), a connection lost or refused
+// (ODBC states 08xxx).
+bool serverUnavailable(const ado::Error& error);
+
 // What a guarded run found.
 struct GuardedOutcome {
     std::optional<RefusedStatement> refused; // the guard did not let the batch run
@@ -24,6 +30,9 @@ struct GuardedOutcome {
     int transactionCountAfter = 1;           // a batch that leaves another count is not accepted
     std::optional<QList<int>> executedLines; // traced runs on the embedded engine (see ado::IsolatedOutcome)
     bool accepted() const { return !refused && errors.isEmpty() && transactionCountAfter == 1; }
+    // The server could not judge the batch: its first message says the server was busy or gone
+    // (see serverUnavailable), not that the batch is wrong.
+    bool serverBusy() const { return !refused && !errors.isEmpty() && serverUnavailable(errors.first()); }
     // Where the first message of a run that was not accepted points in the batch: the refused
     // statement's or the first error's line and column (0 when there is none).
     int failureLine() const;

@@ -45,10 +45,19 @@ inline const QString LinkedServer =
 inline const QString PermanentTable =
     QStringLiteral("crea o elimina una tabella del database; sotto controllo sono ammesse solo le tabelle "
                    "temporanee locali (#nome)");
+inline const QString StrayLineEnd = QStringLiteral(
+    "è una fine riga diversa da LF e CR LF, che il server potrebbe leggere come la fine di un "
+    "commento -- dove il controllo vede il commento continuare (o il contrario); scrivi le righe "
+    "con LF o CR LF");
 inline const QString UnknownStatement =
     QStringLiteral("il controllo non sa che cosa faccia questa istruzione");
 inline const QString TransactionCountChanged =
     QStringLiteral("Il batch ha cambiato il numero delle transazioni aperte da 1 a %1");
+// The check did not reach a verdict because of the server, not of the formula; %1 the server's
+// or the connection's message.
+inline const QString ServerBusy = QStringLiteral(
+    "Controllo non concluso: il server era occupato, non ha risposto in tempo o la connessione "
+    "si è interrotta. La formula non è stata giudicata; riprova più tardi. (%1)");
 inline const QString NotTranslated = QStringLiteral("La formula non si lascia tradurre nella sua forma SQL");
 // Said after NotTranslated when the translation went over its text limit: %1 the length of the
 // formula, %2 the limit of a pass.

@@ -67,7 +67,6 @@ private:
                        msg::PermanentTable);
                 return;
             }
-            verdict.writes = true;
             tableDefinition(*s.tableDef);
             return;
         case SK::DropTable:
@@ -77,7 +76,6 @@ private:
                            msg::PermanentTable);
                     return;
                 }
-            verdict.writes = true;
             return;
         case SK::Set:
         case SK::Print:
@@ -114,7 +112,7 @@ private:
         case SK::Update:
         case SK::Insert:
         case SK::Delete:
-            verdict.writes = true;
+            verdict.writes = verdict.writes || !writesOwnTable(s);
             push(s.target);
             push(s.select);
             push(s.top);
@@ -150,6 +148,36 @@ private:
 
     static bool localTemporary(const QString& name) {
         return name.startsWith(u'#') && !name.startsWith(QStringLiteral("##"));
+    }
+
+    // Whether INSERT, UPDATE or DELETE writes only a table of the connection's own (a table
+    // variable or a local temporary table), which takes no lock another connection waits for.
+    // A target that a source of the statement's FROM could stand for (an alias of that name) may
+    // be a table of the database: that counts as one (fail closed).
+    static bool writesOwnTable(const Stmt& s) {
+        if (!s.target || s.target->kind != SourceKind::Table || s.target->nameParts.size() != 1)
+            return false;
+        const QString& name = s.target->nameParts.first();
+        if (!name.startsWith(u'@') && !localTemporary(name))
+            return false;
+        if (!s.select)
+            return true;
+        std::vector<const TableSource*> sources;
+        for (const auto& source : s.select->from)
+            sources.push_back(source.get());
+        while (!sources.empty()) {
+            const TableSource* t = sources.back();
+            sources.pop_back();
+            if (!t)
+                continue;
+            if (t->alias.compare(name, Qt::CaseInsensitive) == 0 &&
+                !(t->kind == SourceKind::Table && t->nameParts.size() == 1 &&
+                  t->nameParts.first().compare(name, Qt::CaseInsensitive) == 0))
+                return false;
+            sources.push_back(t->left.get());
+            sources.push_back(t->right.get());
+        }
+        return true;
     }
 
     void tableDefinition(const TableDef& def) {
@@ -229,6 +257,55 @@ private:
     int m_nesting;
 };
 
+// A line end other than LF and CR LF: a vertical tab, a form feed, a CR alone, NEL (U+0085),
+// LINE SEPARATOR (U+2028), PARAGRAPH SEPARATOR (U+2029). Readers differ on whether one ends a
+// -- comment (the engine's lexer ends it at LF only), so what is a comment to the guard could be
+// a statement to the server: a text holding one is not run (fail closed). `firstLine` is the
+// line of the batch at `from`; the refusal names the character, its line and its column.
+std::optional<RefusedStatement> strayLineEnd(const QString& sql, qsizetype from, int firstLine) {
+    int line = firstLine;
+    qsizetype lineStart = from;
+    for (qsizetype i = from; i < sql.size(); ++i) {
+        const char16_t c = sql[i].unicode();
+        if (c == u'\n') {
+            ++line;
+            lineStart = i + 1;
+            continue;
+        }
+        const char* name = nullptr;
+        switch (c) {
+        case u'\r':
+            if (i + 1 < sql.size() && sql[i + 1] == u'\n')
+                continue;
+            name = "CR";
+            break;
+        case 0x0b:
+            name = "VT";
+            break;
+        case 0x0c:
+            name = "FF";
+            break;
+        case 0x85:
+            name = "NEL";
+            break;
+        case 0x2028:
+            name = "LS";
+            break;
+        case 0x2029:
+            name = "PS";
+            break;
+        default:
+            continue;
+        }
+        const QString what = QStringLiteral("U+%1 (%2)")
+                                 .arg(uint(c), 4, 16, QLatin1Char('0'))
+                                 .toUpper()
+                                 .arg(QLatin1String(name));
+        return RefusedStatement{what, line, int(i - lineStart) + 1, 0, msg::StrayLineEnd};
+    }
+    return std::nullopt;
+}
+
 // The verdict on a text that cannot be read.
 GuardVerdict unreadable(const ServerError& error) {
     GuardVerdict verdict;
@@ -250,6 +327,11 @@ GuardVerdict judgeStatements(const Batch& batch, DynamicBatches dynamic, int nes
 
 // The verdict on one text, read afresh.
 GuardVerdict judge(const QString& sql, DynamicBatches dynamic, int nesting) {
+    if (std::optional<RefusedStatement> stray = strayLineEnd(sql, 0, 1)) {
+        GuardVerdict verdict;
+        verdict.refused = std::move(stray);
+        return verdict;
+    }
     Batch batch;
     try {
         batch = parseBatch(sql);
@@ -324,6 +406,11 @@ GuardVerdict guardBatch(const QString& sql, DynamicBatches dynamic) {
 GuardVerdict guardBatch(const QString& sql, qsizetype trustedPrefix, int trustedLines,
                         DynamicBatches dynamic) {
     const QString rest = sql.mid(trustedPrefix);
+    if (std::optional<RefusedStatement> stray = strayLineEnd(rest, 0, trustedLines + 1)) {
+        GuardVerdict verdict;
+        verdict.refused = std::move(stray);
+        return verdict;
+    }
     if (!lastVerdict.find(rest, dynamic)) {
         // The check's declarations end no statement with a `;`; a `;` would not change how a rest
         // starting with a statement keyword reads, only whether the engine takes the statements.

@@ -37,6 +37,7 @@ void SyntaxCheck::fail(const QString& message, int formulaLine, int batchLine, i
 
 core::Variant SyntaxCheck::CheckFormula(bool ShowMessage) {
     m_correct = false;
+    m_busy = false;
     m_serverMessage.clear();
     m_formulaLine = 0;
     m_batchLine = 0;
@@ -59,7 +60,16 @@ core::Variant SyntaxCheck::CheckFormula(bool ShowMessage) {
                  tr(msg::OverTextLimit).arg(text.size()).arg(language::refs::MaxPassLength));
         else if (sql.failed)
             fail(tr(msg::NotTranslated));
-        m_correct = runBatch(connection) && !sql.failed;
+        bool ran = false;
+        try {
+            ran = runBatch(connection);
+        } catch (const core::ComError& e) {
+            // The connection could not run the batch at all (closed, lost, refused): the formula
+            // was not judged.
+            m_busy = true;
+            fail(tr(msg::ServerBusy).arg(e.description()));
+        }
+        m_correct = ran && !sql.failed;
     } catch (const core::ComError& e) {
         fail(e.description());
     } catch (const std::exception& e) {
@@ -100,6 +110,11 @@ bool SyntaxCheck::runBatch(ado::Connection* connection) {
         runGuarded(*connection, m_batch, m_options.limits, m_prefixLength, declarationLines());
     if (outcome.accepted())
         return true;
+    if (outcome.serverBusy()) {
+        m_busy = true;
+        fail(tr(msg::ServerBusy).arg(describeFailure(outcome, declarationLines())));
+        return false;
+    }
     const int line = outcome.failureLine();
     const int column = outcome.failureColumn();
     const int formulaLine = line - declarationLines();

@@ -50,6 +50,10 @@ public:
 
     // What the last check found.
     bool lastCorrect() const { return m_correct; }
+    // The last check reached no verdict because of the server (busy, too slow, connection lost:
+    // see serverUnavailable): lastServerMessage() says so instead of pointing at the formula. The
+    // outcome is still "not correct" (Empty, and the message box's prescribed text).
+    bool lastServerBusy() const { return m_busy; }
     // The server's first message (or why the formula was not sent); empty after a correct check.
     const QString& lastServerMessage() const { return m_serverMessage; }
     // The line of the formula the message refers to, from 1; 0 when unknown or in the
@@ -80,6 +84,7 @@ private:
     core::HostServices& m_host;
     Options m_options;
     bool m_correct = false;
+    bool m_busy = false;
     QString m_serverMessage;
     int m_formulaLine = 0;
     int m_batchLine = 0;

@@ -18,7 +18,31 @@ bool knownSchema(const TableSource& ts) {
     const qsizetype n = ts.nameParts.size();
     if (n > 3)
         return false;
-    return n < 2 || ts.nameParts[n - 2].compare(QLatin1String("dbo"), Qt::CaseInsensitive) == 0;
+    return n < 2 || ts.nameParts[n - 2].isEmpty() ||
+           ts.nameParts[n - 2].compare(QLatin1String("dbo"), Qt::CaseInsensitive) == 0;
+}
+
+// The database part of a three-part name: this database's (or none written), or tempdb for a
+// temporary table. A table of another database is never read or written here in its place: a
+// database the server has on every installation is one without this table (Msg 208 when the
+// statement runs); any other does not exist (Msg 911 when the batch is compiled, as on the server).
+bool knownDatabase(const TableSource& ts, const QString& current) {
+    if (ts.nameParts.size() != 3)
+        return true;
+    const QString& database = ts.nameParts.first();
+    if (database.isEmpty() || database.compare(current, Qt::CaseInsensitive) == 0)
+        return true;
+    const bool temp = ts.nameParts.last().startsWith(u'#');
+    static const QStringList system = {QStringLiteral("master"), QStringLiteral("tempdb"),
+                                       QStringLiteral("model"), QStringLiteral("msdb")};
+    if (database.compare(QLatin1String("tempdb"), Qt::CaseInsensitive) == 0)
+        return temp;
+    if (system.contains(database, Qt::CaseInsensitive))
+        return false;
+    fail(911, 16,
+         QStringLiteral("Database '%1' does not exist. Make sure that the name is entered correctly.")
+             .arg(database),
+         ts.line, ts.column);
 }
 
 // Equal types for the columns of a recursive query ("Types don't match"): the same type with the
@@ -56,7 +80,7 @@ bool Binder::resolveTable(TableSource& ts, bool deferUnknown) {
         return true;
     }
     const bool temp = name.startsWith(u'#');
-    if (knownSchema(ts)) {
+    if (knownSchema(ts) && knownDatabase(ts, cat.databaseName())) {
         if (auto it = createdTables.constFind(name.toUpper()); it != createdTables.constEnd()) {
             fromInfo(ts, Catalog::definedTable(**it));
             ts.sqlSchema = temp ? QStringLiteral("temp") : QString();

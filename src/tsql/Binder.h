@@ -30,6 +30,9 @@ public:
     const TableInfo* find(const QString& name);
     // The object id of a table or view (type "U" or "V"; empty for either), nullopt for none.
     std::optional<qint64> objectId(const QString& name, const QString& type);
+    // The database's name (its file's, as a server names a database after its files; "master"
+    // for one in memory), the first part of a three-part name of its tables.
+    QString databaseName() const;
     // A table of the database as the server's messages name it: "<database>.dbo.<table>".
     QString qualifiedName(const QString& table) const;
     // Keeps what was read while the database's schema is unchanged (SQLite's schema version,

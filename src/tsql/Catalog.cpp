@@ -200,10 +200,13 @@ QStringList splitObjectName(const QString& name) {
 }
 
 // The database's name is its file's, as a server names a database after its files.
-QString Catalog::qualifiedName(const QString& table) const {
+QString Catalog::databaseName() const {
     const QString file = QFileInfo(m_db.databaseName()).completeBaseName();
-    const QString database = file.isEmpty() || file.startsWith(u':') ? QStringLiteral("master") : file;
-    return database + QStringLiteral(".dbo.") + table;
+    return file.isEmpty() || file.startsWith(u':') ? QStringLiteral("master") : file;
+}
+
+QString Catalog::qualifiedName(const QString& table) const {
+    return databaseName() + QStringLiteral(".dbo.") + table;
 }
 
 Catalog::Catalog(const QSqlDatabase& db)

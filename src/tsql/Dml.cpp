@@ -57,6 +57,11 @@ Omitted omittedColumns(const TableSource& t, const std::vector<int>& named) {
 } // namespace
 
 void Executor::dml(Stmt& s) {
+    // Table variables and temporary tables are the connection's own: only a table of the
+    // database asks for its write lock, before anything of the statement is read (a transaction
+    // may start again to wait for the lock, and what it reads must come after).
+    if (s.target && s.target->sqlSchema.isEmpty())
+        m_transactions.beforeDatabaseWrite();
     QString sql;
     QVariantList params;
     if (s.kind == SK::Insert) {
@@ -160,7 +165,8 @@ QString Executor::insertRowsSql(Stmt& s, const std::vector<int>& cols, int ident
     TableSource& t = *s.target;
     std::vector<std::vector<std::optional<Value>>> rows; // nullopt: DEFAULT
     if (s.defaultValues) {
-        rows.emplace_back();
+        // Every column takes its default (NULL when it has none).
+        rows.emplace_back(cols.size(), std::nullopt);
     } else if (!s.values.empty()) {
         for (auto& row : s.values) {
             rows.emplace_back();

@@ -5,7 +5,8 @@
 
 namespace tsql::parsing {
 
-// A table's name of one to four dotted parts (server.database.schema.table).
+// A table's name of one to four dotted parts (server.database.schema.table); a part between two
+// others may be left out (database..table: the default schema).
 void Parser::tableName(TableSource& ts) {
     ts.kind = SourceKind::Table;
     if (cur().kind == Tok::Variable) { // a table variable
@@ -14,6 +15,8 @@ void Parser::tableName(TableSource& ts) {
         return;
     }
     do {
+        while (!ts.nameParts.isEmpty() && ts.nameParts.size() < 4 && acceptOp("."))
+            ts.nameParts << QString();
         if (!isName(cur()))
             failHere();
         ts.nameParts << nameOf(cur());

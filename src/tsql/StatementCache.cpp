@@ -75,14 +75,17 @@ void StatementCache::failure(const SqliteStatement& q) const {
         m_budget.memoryExceeded();
     if (code == SQLITE_NOMEM)
         throw SqlError{insufficientMemory()};
+    raiseSqliteFailure(q.errorCode(), q.errorText());
+}
+
+void raiseSqliteFailure(int code, const QString& text) {
     // The file system, not the batch: said as such rather than in SQLite's words.
-    if (code == SQLITE_FULL)
+    if ((code & 0xff) == SQLITE_FULL)
         raise(1105, 17,
               QStringLiteral("Could not allocate space for the database: the disk that holds it or its "
                              "temporary files is full. Create disk space by deleting unneeded files."));
-    if (code == SQLITE_READONLY)
+    if ((code & 0xff) == SQLITE_READONLY)
         raise(3906, 16, QStringLiteral("Failed to update the database because the database is read-only."));
-    QString text = q.errorText();
     // The text generated for an expression nests as deep as the expression: SQLite refuses one
     // deeper than its parser or its expression trees allow, as SQL Server would.
     if (text.contains(QStringLiteral("parser stack overflow")) ||
@@ -97,17 +100,57 @@ void StatementCache::failure(const SqliteStatement& q) const {
             name = name.mid(5);
         raise(208, 16, QStringLiteral("Invalid object name '%1'.").arg(name));
     }
+    // SQLite names the table and column ("UNIQUE constraint failed: t.a"); the key's own name
+    // is not known here.
     if (text.contains(QStringLiteral("UNIQUE constraint failed")) ||
-        text.contains(QStringLiteral("PRIMARY KEY")))
+        text.contains(QStringLiteral("PRIMARY KEY"))) {
+        const QString table = text.section(u':', 1).trimmed().section(u'.', 0, 0);
         raise(2627, 14,
-              QStringLiteral("Violation of PRIMARY KEY constraint. Cannot insert duplicate key. (%1)")
-                  .arg(text));
+              QStringLiteral("Violation of PRIMARY KEY or UNIQUE KEY constraint. Cannot insert duplicate key "
+                             "in object '%1'.")
+                  .arg(table.startsWith(u'#') || table.startsWith(u'@') ? table
+                                                                        : QStringLiteral("dbo.") + table));
+    }
     if (text.contains(QStringLiteral("NOT NULL constraint failed")))
         raise(515, 16,
               QStringLiteral("Cannot insert the value NULL into column '%1'; column does not allow nulls. "
                              "INSERT fails.")
                   .arg(text.section(u'.', -1)));
-    raise(50000, 16, text.isEmpty() ? QStringLiteral("Unable to execute statement") : text);
+    // What SQLite cannot do that the server can: refused by name.
+    if (text.contains(QStringLiteral("tables in a join")))
+        raise(40000, 16,
+              QStringLiteral(
+                  "A query that joins more than 64 tables is not supported by the embedded server."));
+    if (text.contains(QStringLiteral("too many terms in compound SELECT")))
+        raise(40000, 16,
+              QStringLiteral("A query that combines this many queries with UNION, EXCEPT or INTERSECT is not "
+                             "supported by the embedded server."));
+    if (text.contains(QStringLiteral("too many columns")))
+        raise(40000, 16,
+              QStringLiteral("A query with this many columns is not supported by the embedded server."));
+    if (text.contains(QStringLiteral("too many SQL variables")) ||
+        text.contains(QStringLiteral("too many arguments")))
+        raise(40000, 16,
+              QStringLiteral("A statement with this many values is not supported by the embedded server."));
+    // Anything else is the embedded server's own failure, named by its cause; SQLite's text
+    // never reaches the client.
+    QString cause;
+    switch (code & 0xff) {
+    case SQLITE_IOERR:
+        cause = QStringLiteral("a read or write of the database file failed");
+        break;
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        cause = QStringLiteral("the database file is damaged");
+        break;
+    case SQLITE_CANTOPEN:
+        cause = QStringLiteral("a file of the database cannot be opened");
+        break;
+    default:
+        cause = QStringLiteral("internal error %1").arg(code);
+        break;
+    }
+    raise(40005, 16, QStringLiteral("The embedded server could not run the statement: %1.").arg(cause));
 }
 
 } // namespace tsql

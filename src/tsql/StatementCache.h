@@ -77,4 +77,10 @@ private:
 // Msg 701: the machine ran out of memory while the batch ran.
 ServerError insufficientMemory();
 
+// Throws the server's message for a failure SQLite reported (its extended result code and its
+// text): SQL Server's own message where there is one, the construct refused by name where SQLite
+// cannot do what the server does, else the embedded server's failure named by its cause. SQLite's
+// text itself never becomes the message.
+[[noreturn]] void raiseSqliteFailure(int code, const QString& text);
+
 } // namespace tsql

@@ -16,11 +16,14 @@ namespace tsql {
 
 namespace {
 
-// The type as SQLite keeps it in the table's declaration, read back by the catalogue.
+// The type as SQLite keeps it in the table's declaration, read back by the catalogue. SQLite's
+// grammar takes only numbers in a type's parentheses: a (max) type is written as one quoted name,
+// which SQLite keeps without the quotes (and reads as text by its "CHAR").
 QString typeDeclaration(const SqlType& t) {
     QString name = t.name();
     if (t.isString())
-        return name + (t.length < 0 ? QStringLiteral("(max)") : QStringLiteral("(%1)").arg(t.length));
+        return t.length < 0 ? QStringLiteral("\"%1(max)\"").arg(name)
+                            : name + QStringLiteral("(%1)").arg(t.length);
     if (t.id == TypeId::Decimal)
         return name + QStringLiteral("(%1,%2)").arg(t.precision).arg(t.scale);
     return name;
@@ -72,6 +75,8 @@ void Executor::makeTable(const TableDef& def, const QString& schema) {
         parts << (primary ? QStringLiteral("PRIMARY KEY (%1)") : QStringLiteral("UNIQUE (%1)"))
                      .arg(cols.join(QStringLiteral(", ")));
     }
+    if (schema.isEmpty())
+        m_transactions.beforeDatabaseWrite();
     execute(QStringLiteral("CREATE TABLE %1 (%2)")
                 .arg(qualifiedName(schema, def.name), parts.join(QStringLiteral(", "))));
 }
@@ -98,8 +103,25 @@ void Executor::dropTables(Stmt& s) {
     for (const auto& ts : s.drops) {
         const QString& name = ts->nameParts.last();
         const QString schema = name.startsWith(u'#') ? QStringLiteral("temp") : QString();
-        const bool dbo = ts->nameParts.size() < 2 || ts->nameParts[ts->nameParts.size() - 2].compare(
-                                                         QLatin1String("dbo"), Qt::CaseInsensitive) == 0;
+        // Another database's table is never dropped in its place (see the binder's names): one
+        // of the server's own databases has no such table, any other database does not exist.
+        const QString database = ts->nameParts.size() == 3 ? ts->nameParts.first() : QString();
+        const bool here =
+            database.isEmpty() || !m_catalog ||
+            database.compare(m_catalog->databaseName(), Qt::CaseInsensitive) == 0 ||
+            (database.compare(QLatin1String("tempdb"), Qt::CaseInsensitive) == 0 && name.startsWith(u'#'));
+        static const QStringList system = {QStringLiteral("master"), QStringLiteral("tempdb"),
+                                           QStringLiteral("model"), QStringLiteral("msdb")};
+        if (!here && !system.contains(database, Qt::CaseInsensitive))
+            raise(
+                911, 16,
+                QStringLiteral("Database '%1' does not exist. Make sure that the name is entered correctly.")
+                    .arg(database),
+                ts->line, ts->column);
+        const QString schemaPart =
+            ts->nameParts.size() < 2 ? QString() : ts->nameParts[ts->nameParts.size() - 2];
+        const bool dbo = here && (schemaPart.isEmpty() ||
+                                  schemaPart.compare(QLatin1String("dbo"), Qt::CaseInsensitive) == 0);
         if (!dbo || !exists(schema, name)) {
             if (s.ifExists)
                 continue;
@@ -109,6 +131,8 @@ void Executor::dropTables(Stmt& s) {
                       .arg(ts->nameParts.join(u'.')),
                   ts->line, ts->column);
         }
+        if (schema.isEmpty())
+            m_transactions.beforeDatabaseWrite();
         execute(QStringLiteral("DROP TABLE %1").arg(qualifiedName(schema, name)));
     }
 }

@@ -2,6 +2,7 @@
 
 #include "tsql/Limits.h"
 #include "tsql/SqliteFunctions.h"
+#include "tsql/StatementCache.h"
 #include "tsql/Value.h"
 
 #include <sqlite3.h>
@@ -47,7 +48,7 @@ void Transactions::exec(const char* sql) {
     // The batch's progress handler interrupts whatever SQLite runs once the time is up.
     if ((code & 0xff) == SQLITE_INTERRUPT && currentBudget() && currentBudget()->expired())
         BatchBudget::timeoutExpired();
-    raise(3930, 16, QString::fromUtf8(sqlite3_errmsg(h)));
+    raiseSqliteFailure(code, QString::fromUtf8(sqlite3_errmsg(h)));
 }
 
 void Transactions::begin() {
@@ -56,15 +57,42 @@ void Transactions::begin() {
             checkFence();
             exec(kSavepoint);
         } else {
-            // The write lock is taken at once, waiting as long as the busy timeout allows, as
-            // SQL Server makes a writer wait for its locks. A deferred transaction would read
-            // first (the next batch's schema check does) and could then never be granted the
-            // lock: SQLite refuses at once, without waiting, to turn a read transaction into a
-            // write one when another connection holds the lock or has committed since.
-            exec("BEGIN IMMEDIATE");
+            // As on SQL Server, beginning a transaction takes no lock: the database's write lock
+            // is taken by the first write to one of its tables (beforeDatabaseWrite), so a client
+            // that sits in an open transaction, or writes only table variables and temporary
+            // tables, keeps no other connection from reading, checking or writing.
+            exec("BEGIN");
         }
     }
     ++m_count;
+}
+
+void Transactions::beforeDatabaseWrite() {
+    sqlite3* h = handle();
+    // Outside a transaction the statement takes the lock itself, waiting for it; inside one
+    // that has not read the database yet, or already holds the lock, the same.
+    if (!h || sqlite3_get_autocommit(h) || sqlite3_txn_state(h, "main") != SQLITE_TXN_READ)
+        return;
+    // SQLite refuses at once, without waiting, to turn a transaction that has read the database
+    // into a writing one while another connection holds the lock or has committed since. One
+    // that has written nothing yet (not even a temporary table) loses nothing by starting
+    // again: it starts over holding the lock, waiting for it as long as the lock wait allows,
+    // and its reads stay committed ones, as on SQL Server. One that has written to the temp
+    // schema keeps its transaction and the write asks for the lock as it is.
+    if (sqlite3_txn_state(h, nullptr) == SQLITE_TXN_WRITE)
+        return;
+    exec("ROLLBACK");
+    try {
+        exec("BEGIN IMMEDIATE");
+    } catch (const SqlError&) {
+        // The transaction stays open, without the lock, for whatever the batch does next.
+        sqlite3_exec(h, "BEGIN", nullptr, nullptr, nullptr);
+        if (m_fenced && m_count > 0)
+            sqlite3_exec(h, kSavepoint, nullptr, nullptr, nullptr);
+        throw;
+    }
+    if (m_fenced && m_count > 0)
+        exec(kSavepoint);
 }
 
 void Transactions::commit() {

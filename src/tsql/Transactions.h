@@ -14,8 +14,10 @@ bool isLockFailure(int sqliteCode);
 // The transactions of one connection as T-SQL sees them: @@TRANCOUNT and BEGIN, COMMIT and
 // ROLLBACK TRANSACTION, carried out on SQLite. The only place the engine issues transaction SQL.
 //
-// The outermost BEGIN TRANSACTION takes the database's write lock (BEGIN IMMEDIATE), waiting
-// for it as long as the lock wait allows and failing with Msg 1222 after that.
+// The outermost BEGIN TRANSACTION takes no lock; the first write to a table of the database
+// takes its write lock (see beforeDatabaseWrite), waiting for it as long as the lock wait allows
+// and failing with Msg 1222 after that. Table variables and temporary tables live in SQLite's
+// temp schema, private to the connection: writing them takes no lock another connection sees.
 //
 // Nested BEGIN TRANSACTION only counts, as on SQL Server: the outermost COMMIT commits, any
 // ROLLBACK rolls everything back and leaves the count at 0.
@@ -32,6 +34,9 @@ public:
     void begin();
     void commit();
     void rollback();
+    // Called before a statement writes a table of the database (not the temp schema): makes
+    // sure the write can wait for the database's write lock (see Transactions.cpp).
+    void beforeDatabaseWrite();
 
     // Puts up the fence and does the caller's BEGIN TRAN inside it (count 1). `writeLock` takes
     // the database's write lock at once, waiting as long as SQLite's busy timeout allows.

@@ -97,6 +97,30 @@ protected:
     ado::Connection m_connection;
 };
 
+// Jobs that cannot reach the server judge no formula: each record is UNCHECKED with the reason,
+// never ERROR, and the run's counts say so.
+TEST_F(BulkCheckTest, WhatTheServerCouldNotJudgeIsUnchecked) {
+    check::BulkCheck bulk({.connectionString = QStringLiteral("Provider=Embedded;Data Source=") +
+                                               m_dir.filePath(QStringLiteral("missing/none.sqlite")),
+                           .context = std::nullopt,
+                           .jobs = 2,
+                           .translate = {},
+                           .cancelled = {}});
+    QList<CheckedFormula> results;
+    const check::BulkSummary summary =
+        bulk.run(m_connection, [&results](const CheckedFormula& r) { results.append(r); });
+    ASSERT_EQ(results.size(), 6);
+    for (const CheckedFormula& r : results) {
+        EXPECT_EQ(r.verdict, Verdict::Unchecked) << brief(r).toStdString();
+        EXPECT_TRUE(r.message.startsWith(QStringLiteral("Connessione non riuscita: ")))
+            << r.message.toStdString();
+    }
+    EXPECT_EQ(summary.unchecked, 6);
+    EXPECT_EQ(summary.error, 0);
+    EXPECT_EQ(summary.total(), 6);
+    EXPECT_EQ(check::verdictName(Verdict::Unchecked), QStringLiteral("UNCHECKED"));
+}
+
 TEST_F(BulkCheckTest, EachVerdictInContextAndIdOrder) {
     const QList<CheckedFormula> results = run();
     QStringList lines;

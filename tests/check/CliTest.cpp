@@ -235,3 +235,31 @@ TEST_F(Cli, AFormulaWhoseTranslationFailsIsNotCorrect) {
 }
 
 } // namespace
+
+namespace {
+
+// A line end other than LF and CR LF is refused by name, in the tool's language; a check that writes
+// only a table variable runs while another connection holds the database's write lock.
+TEST_F(Cli, CheckRefusesStrayLineEndsAndTakesNoLockForOwnTables) {
+    CHECK_REQUIRE_ENGINE(db);
+    ToolRun r =
+        run({QStringLiteral("--lang"), QStringLiteral("en"), QStringLiteral("check"), QStringLiteral("-")},
+            "SET [Prezzo lordo] = 1\r\nSET [Prezzo lordo] = 2 -- x\rCOMMIT");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out,
+              QStringLiteral("The formula does not appear to be correct.\nLine 2: U+000D (CR) is not allowed "
+                             "under check: it is a line end other than LF and CR LF, which the server could "
+                             "read as the end of a -- comment where the check sees the comment go on (or the "
+                             "other way round); write the lines with LF or CR LF\n"));
+
+    QSqlDatabase raw = QSqlDatabase::database(db.rawName());
+    ASSERT_TRUE(QSqlQuery(raw).exec(QStringLiteral("BEGIN IMMEDIATE")));
+    ASSERT_TRUE(QSqlQuery(raw).exec(QStringLiteral("UPDATE LP07_QUOTAZIONI SET LP07_FORMULE = 'held'")));
+    r = run({QStringLiteral("check"),
+             QStringLiteral("DECLARE @t TABLE (a INT) INSERT @t VALUES (1) SET [Prezzo lordo] = 1")});
+    QSqlQuery(raw).exec(QStringLiteral("ROLLBACK"));
+    EXPECT_EQ(r.exitCode, 0) << r.out.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("La formula è corretta.\n"));
+}
+
+} // namespace

@@ -330,6 +330,120 @@ TEST_P(IsolationTest, TheWriteLockIsAwaited) {
     EXPECT_EQ(snapshot(), before);
 }
 
+// Table variables and temporary tables are the connection's own: a batch that writes only them,
+// isolated or in a transaction of its own, runs while another connection holds the database's
+// write lock, without waiting for it. Beginning a transaction takes no lock either.
+TEST_P(IsolationTest, OwnTablesAndBeginningATransactionTakeNoLock) {
+    const QString before = snapshot();
+    QSqlDatabase holder = tsqltest::openFile(path);
+    QSqlDatabase db = tsqltest::openFile(path);
+    {
+        Engine engine(db);
+        Limits limits;
+        limits.lockWaitMs = 200;
+        engine.setLimits(limits);
+        ASSERT_TRUE(QSqlQuery(holder).exec(QStringLiteral("BEGIN IMMEDIATE")));
+        ASSERT_TRUE(QSqlQuery(holder).exec(QStringLiteral("INSERT INTO T100 VALUES (500)")));
+
+        struct Attempt {
+            const char* name;
+            const char* batch;
+            bool isolated;
+            const char* count; // the last result's one value
+        };
+        const Attempt attempts[] = {
+            {"isolated, a table variable",
+             "DECLARE @t TABLE (a INT) INSERT @t SELECT n FROM T100 UPDATE @t SET a = a + 1 SELECT COUNT(*) "
+             "FROM @t",
+             true, "100"},
+            {"isolated, a temporary table",
+             "CREATE TABLE #t (a INT) INSERT #t SELECT n FROM T100 DELETE FROM #t WHERE a > 10 "
+             "SELECT COUNT(*) FROM #t DROP TABLE #t",
+             true, "10"},
+            {"a transaction over own tables",
+             "DECLARE @t TABLE (a INT) BEGIN TRAN INSERT @t SELECT n FROM T100 CREATE TABLE #u (b INT) "
+             "INSERT #u VALUES (2) COMMIT SELECT COUNT(*) FROM @t DROP TABLE #u",
+             false, "100"},
+            {"a transaction that reads", "BEGIN TRAN SELECT COUNT(*) FROM T100 ROLLBACK", false, "100"},
+        };
+        for (const Attempt& a : attempts) {
+            const BatchResult r = a.isolated
+                                      ? engine.executeIsolated(QString::fromUtf8(a.batch), false).result
+                                      : engine.execute(QString::fromUtf8(a.batch));
+            ASSERT_FALSE(r.error.has_value()) << a.name << ": " << r.error->message.toStdString();
+            ASSERT_FALSE(r.resultSets.isEmpty()) << a.name;
+            EXPECT_EQ(r.resultSets.last().rows.first().first().toString(), QString::fromUtf8(a.count))
+                << a.name;
+            EXPECT_EQ(engine.transactionCount(), 0) << a.name;
+        }
+        // A transaction begun in one batch holds nothing until it writes a table of the database.
+        ASSERT_FALSE(engine.execute(QStringLiteral("BEGIN TRAN")).error.has_value());
+        QSqlQuery(holder).exec(QStringLiteral("ROLLBACK"));
+        QSqlDatabase other = tsqltest::openFile(path);
+        {
+            Engine saver(other);
+            saver.setLimits(limits);
+            const BatchResult saved = saver.execute(QStringLiteral("UPDATE T100 SET n = n WHERE n = 1"));
+            EXPECT_FALSE(saved.error.has_value()) << saved.error->message.toStdString();
+        }
+        const QString otherName = other.connectionName();
+        other.close();
+        other = QSqlDatabase();
+        QSqlDatabase::removeDatabase(otherName);
+        ASSERT_FALSE(engine.execute(QStringLiteral("ROLLBACK")).error.has_value());
+    }
+    for (QSqlDatabase* c : {&holder, &db}) {
+        const QString name = c->connectionName();
+        c->close();
+        *c = QSqlDatabase();
+        QSqlDatabase::removeDatabase(name);
+    }
+    EXPECT_EQ(snapshot(), before);
+}
+
+// A transaction that has read the database and then writes one of its tables waits for the
+// write lock another connection holds for a moment, as on SQL Server, instead of failing at once.
+TEST_P(IsolationTest, AWriteAfterReadingInATransactionWaitsForTheLock) {
+    std::atomic<bool> locked{false};
+    std::thread other([&] {
+        QString name;
+        {
+            QSqlDatabase db = tsqltest::openFile(path);
+            name = db.connectionName();
+            QSqlQuery(db).exec(QStringLiteral("BEGIN IMMEDIATE"));
+            QSqlQuery(db).exec(QStringLiteral("INSERT INTO T100 VALUES (500)"));
+            locked = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            QSqlQuery(db).exec(QStringLiteral("COMMIT"));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(name);
+    });
+    while (!locked)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    QSqlDatabase db = tsqltest::openFile(path);
+    {
+        Engine engine(db);
+        Limits limits;
+        limits.lockWaitMs = 10000;
+        engine.setLimits(limits);
+        ASSERT_FALSE(
+            engine.execute(QStringLiteral("BEGIN TRAN SELECT COUNT(*) FROM T100")).error.has_value());
+        const BatchResult r = engine.execute(QStringLiteral(
+            "DELETE FROM T100 WHERE n = 1 SELECT COUNT(*) FROM T100 COMMIT SELECT @@TRANCOUNT"));
+        EXPECT_FALSE(r.error.has_value()) << r.error->message.toStdString();
+        ASSERT_EQ(r.resultSets.size(), 2);
+        // The other connection's row is there: the transaction reads what was committed.
+        EXPECT_EQ(r.resultSets[0].rows[0][0].toString(), QStringLiteral("100"));
+        EXPECT_EQ(r.resultSets[1].rows[0][0].toString(), QStringLiteral("0"));
+    }
+    other.join();
+    const QString name = db.connectionName();
+    db.close();
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(name);
+}
+
 INSTANTIATE_TEST_SUITE_P(JournalModes, IsolationTest, ::testing::Values("WAL", "DELETE"),
                          [](const ::testing::TestParamInfo<const char*>& mode) {
                              return std::string(mode.param);

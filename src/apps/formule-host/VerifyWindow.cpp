@@ -31,6 +31,8 @@ QString verdictText(check::Verdict verdict, const TranslateText& tr) {
         return tr(QStringLiteral("Errore"));
     case check::Verdict::Stale:
         return tr(QStringLiteral("Riferimento mancante"));
+    case check::Verdict::Unchecked:
+        return tr(QStringLiteral("Non verificata"));
     }
     return {};
 }
@@ -54,9 +56,10 @@ QVariant VerifyModel::data(const QModelIndex& index, int role) const {
         return {};
     const check::CheckedFormula& r = m_rows.at(index.row());
     if (role == Qt::BackgroundRole && index.column() == Verdict) {
-        return r.verdict == check::Verdict::Ok      ? QBrush(QColor(0xdf, 0xf3, 0xdf))
-               : r.verdict == check::Verdict::Error ? QBrush(QColor(0xf8, 0xd7, 0xd7))
-                                                    : QBrush(QColor(0xfb, 0xec, 0xc8));
+        return r.verdict == check::Verdict::Ok          ? QBrush(QColor(0xdf, 0xf3, 0xdf))
+               : r.verdict == check::Verdict::Error     ? QBrush(QColor(0xf8, 0xd7, 0xd7))
+               : r.verdict == check::Verdict::Unchecked ? QBrush(QColor(0xe4, 0xe4, 0xe4))
+                                                        : QBrush(QColor(0xfb, 0xec, 0xc8));
     }
     // Numbers sort as numbers (the proxy sorts on the edit role's type).
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole)

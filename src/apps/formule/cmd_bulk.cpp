@@ -211,19 +211,19 @@ int runCheckAll(Context& ctx, const QCommandLineParser& parser, const QStringLis
     });
     writer.finish();
     progress.end();
-    *ctx.err << "OK " << summary.ok << ", ERROR " << summary.error << ", STALE " << summary.stale << ", "
-             << summary.total() << " formulas in " << QString::number(timer.elapsed() / 1000.0, 'f', 2)
-             << " s\n";
+    *ctx.err << "OK " << summary.ok << ", ERROR " << summary.error << ", STALE " << summary.stale
+             << ", UNCHECKED " << summary.unchecked << ", " << summary.total() << " formulas in "
+             << QString::number(timer.elapsed() / 1000.0, 'f', 2) << " s\n";
     ctx.err->flush();
     return summary.total() == summary.ok ? ExitOk : ExitNegative;
 }
 
 const Registrar checkAllCommand(Command{
     QStringLiteral("check-all"),
-    QStringLiteral(
-        "check-all [--context N] [--format tsv|csv|json] [--jobs N]  check every stored formula: "
-        "CONTEXT<TAB>ID<TAB>OK|ERROR|STALE<TAB>MESSAGE; counts and time on stderr (exit 0 all OK, 1 "
-        "otherwise)"),
+    QStringLiteral("check-all [--context N] [--format tsv|csv|json] [--jobs N]  check every stored formula: "
+                   "CONTEXT<TAB>ID<TAB>OK|ERROR|STALE|UNCHECKED<TAB>MESSAGE; counts and time on stderr (exit "
+                   "0 all OK, 1 "
+                   "otherwise)"),
     [](QCommandLineParser& parser) {
         addContextOption(parser);
         parser.addOption(QCommandLineOption(

@@ -84,8 +84,11 @@ int runCheck(Context& ctx, const QCommandLineParser&, const QStringList& positio
     if (correct) {
         *ctx.out << services.translate(check::msg::Correct) << '\n';
     } else {
-        // The message names the line of the formula (the declaration block is not counted).
-        *ctx.out << services.translate(check::msg::NotCorrect) << '\n' << checker.lastServerMessage() << '\n';
+        // The message names the line of the formula (the declaration block is not counted). When
+        // the server could not judge the formula, the message says so and nothing else.
+        if (!checker.lastServerBusy())
+            *ctx.out << services.translate(check::msg::NotCorrect) << '\n';
+        *ctx.out << checker.lastServerMessage() << '\n';
     }
     ctx.out->flush();
     return correct ? ExitOk : ExitNegative;
@@ -173,7 +176,8 @@ int save(Context& ctx, const Record& record, const QString& text, bool yes, bool
     store.UpdateFormula();
 
     if (asked) {
-        *ctx.err << services.translate(check::msg::NotCorrect) << '\n';
+        if (!checker.lastServerBusy())
+            *ctx.err << services.translate(check::msg::NotCorrect) << '\n';
         if (!checker.lastServerMessage().isEmpty())
             *ctx.err << checker.lastServerMessage() << '\n';
         if (!yes)
