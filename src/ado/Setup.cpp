@@ -2,7 +2,7 @@
 
 #include "ado/Ado.h"
 #include "ado/Backends.h"
-#include "tsql/SqliteFunctions.h"
+#include "tsql/sql/SqliteFunctions.h"
 
 #include <QDir>
 #include <QFile>

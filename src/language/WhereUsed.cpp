@@ -4,7 +4,7 @@
 #include "core/NullSafe.h"
 #include "language/Dictionary.h"
 #include "language/References.h"
-#include "tsql/Lexer.h"
+#include "tsql/text/Lexer.h"
 
 #include <QSet>
 

@@ -3,14 +3,14 @@
 
 #include "tsql/Session.h"
 
-#include "tsql/BatchCache.h"
-#include "tsql/Binder.h"
-#include "tsql/DateSettings.h"
-#include "tsql/Evaluator.h"
-#include "tsql/Executor.h"
-#include "tsql/Parser.h"
-#include "tsql/StatementCache.h"
-#include "tsql/Transactions.h"
+#include "tsql/run/BatchCache.h"
+#include "tsql/bind/Binder.h"
+#include "tsql/values/DateSettings.h"
+#include "tsql/run/Evaluator.h"
+#include "tsql/run/Executor.h"
+#include "tsql/text/Parser.h"
+#include "tsql/sql/StatementCache.h"
+#include "tsql/sql/Transactions.h"
 
 namespace tsql {
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "tsql/Engine.h"
-#include "tsql/Limits.h"
-#include "tsql/Value.h"
+#include "tsql/base/Limits.h"
+#include "tsql/values/Value.h"
 
 #include <QSqlDatabase>
 #include <QStringList>

@@ -3,7 +3,7 @@
 #include "ado/Ado.h"
 #include "ado/Setup.h"
 #include "language/Dictionary.h"
-#include "tsql/SqliteFunctions.h"
+#include "tsql/sql/SqliteFunctions.h"
 
 #include <QCryptographicHash>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "tsql/Limits.h"
+#include "tsql/base/Limits.h"
 
 #include <sqlite3.h>
 

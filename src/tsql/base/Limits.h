@@ -1,7 +1,7 @@
 #pragma once
 
 #include "tsql/Engine.h"
-#include "tsql/Value.h"
+#include "tsql/values/Value.h"
 
 #include <QElapsedTimer>
 

@@ -1,10 +1,10 @@
 // Binding of expressions: columns resolved through the scopes of the query and its enclosing
 // queries, the type of every node, and the checks the server makes at compile time.
 
-#include "tsql/BinderImpl.h"
-#include "tsql/Xml.h"
+#include "tsql/bind/BinderImpl.h"
+#include "tsql/xml/Xml.h"
 
-#include "tsql/Functions.h"
+#include "tsql/functions/Functions.h"
 
 #include <QRegularExpression>
 

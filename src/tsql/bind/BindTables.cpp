@@ -3,7 +3,7 @@
 // expressions (WITH c AS (...), recursive ones included) and table value constructors
 // (VALUES ...) as sources of FROM.
 
-#include "tsql/BinderImpl.h"
+#include "tsql/bind/BinderImpl.h"
 
 namespace tsql::binding {
 

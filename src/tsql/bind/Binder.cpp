@@ -1,7 +1,7 @@
 // Binding of statements, table sources and queries: variables declared in the batch, tables and
 // columns looked up in the catalogue, the select list checked against GROUP BY.
 
-#include "tsql/BinderImpl.h"
+#include "tsql/bind/BinderImpl.h"
 
 #include <QRegularExpression>
 

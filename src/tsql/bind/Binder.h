@@ -1,7 +1,7 @@
 #pragma once
 
-#include "tsql/Ast.h"
-#include "tsql/SqliteFunctions.h"
+#include "tsql/text/Ast.h"
+#include "tsql/sql/SqliteFunctions.h"
 
 #include <QHash>
 #include <QSqlDatabase>

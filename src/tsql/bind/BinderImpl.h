@@ -3,7 +3,7 @@
 // The binder behind bindBatch, shared by its two files: statements, sources and queries
 // (Binder.cpp) and expressions (BindExpressions.cpp). Not part of the engine's interface.
 
-#include "tsql/Binder.h"
+#include "tsql/bind/Binder.h"
 
 #include <QHash>
 

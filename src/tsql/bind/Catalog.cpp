@@ -1,8 +1,8 @@
 // The catalogue of tables and columns the binder looks names up in, read from SQLite's schema.
 
-#include "tsql/Binder.h"
+#include "tsql/bind/Binder.h"
 
-#include "tsql/SqliteFunctions.h"
+#include "tsql/sql/SqliteFunctions.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>

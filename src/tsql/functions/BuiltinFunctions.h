@@ -4,7 +4,7 @@
 // (FunctionRegistry.cpp) and defined by subject: MathFunctions.cpp, StringFunctions.cpp,
 // DateFunctions.cpp and OtherFunctions.cpp. Not part of the engine's interface.
 
-#include "tsql/Functions.h"
+#include "tsql/functions/Functions.h"
 
 namespace tsql::builtin {
 

@@ -2,8 +2,8 @@
 // are kept without a time zone; weeks start on the session's @@DATEFIRST; DATEDIFF
 // counts the boundaries crossed between the two dates, not whole units.
 
-#include "tsql/BuiltinFunctions.h"
-#include "tsql/DateSettings.h"
+#include "tsql/functions/BuiltinFunctions.h"
+#include "tsql/values/DateSettings.h"
 
 #include <QHash>
 

@@ -2,7 +2,7 @@
 // argument as its row says, the binder checks the argument count and takes the result type from
 // it, the evaluator and SQLite call its evaluator, and the SQL generator writes its SqlForm.
 
-#include "tsql/BuiltinFunctions.h"
+#include "tsql/functions/BuiltinFunctions.h"
 
 #include <QHash>
 

@@ -6,7 +6,7 @@
 // batch is compiled; the bound call keeps its row (Expr::function), so that running it compares
 // no names.
 
-#include "tsql/Value.h"
+#include "tsql/values/Value.h"
 
 #include <span>
 #include <vector>

@@ -1,9 +1,9 @@
 // LIKE: SQL Server's wildcards (% any run, _ one character, [set], [^set], ranges) under the
 // engine's case-insensitive collation ("LIKE (Transact-SQL)").
 
-#include "tsql/Functions.h"
+#include "tsql/functions/Functions.h"
 
-#include "tsql/Limits.h"
+#include "tsql/base/Limits.h"
 
 namespace tsql {
 

@@ -3,7 +3,7 @@
 // for a text), so each computes in the argument's category: float, integer or exact decimal.
 // The others compute in float.
 
-#include "tsql/BuiltinFunctions.h"
+#include "tsql/functions/BuiltinFunctions.h"
 
 #include <cmath>
 

@@ -1,9 +1,9 @@
 // The functions of NULLs and logic (ISNULL, COALESCE, NULLIF, IIF, CHOOSE), of errors (ERROR_*),
 // ISNUMERIC, ISDATE, OBJECT_ID, NEWID, and the aggregates.
 
-#include "tsql/Binder.h"
-#include "tsql/BuiltinFunctions.h"
-#include "tsql/DateSettings.h"
+#include "tsql/bind/Binder.h"
+#include "tsql/functions/BuiltinFunctions.h"
+#include "tsql/values/DateSettings.h"
 
 #include <QRegularExpression>
 #include <QUuid>

@@ -2,9 +2,9 @@
 // collation compares them (case-insensitive: CHARINDEX, REPLACE), lengths ignore trailing
 // blanks (LEN), and results are cut at 8,000 bytes unless the input is of a (max) type.
 
-#include "tsql/BuiltinFunctions.h"
+#include "tsql/functions/BuiltinFunctions.h"
 
-#include "tsql/Limits.h"
+#include "tsql/base/Limits.h"
 
 namespace tsql::builtin {
 

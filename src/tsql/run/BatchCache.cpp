@@ -1,8 +1,8 @@
-#include "tsql/BatchCache.h"
+#include "tsql/run/BatchCache.h"
 
-#include "tsql/Binder.h"
-#include "tsql/Lexer.h"
-#include "tsql/Parser.h"
+#include "tsql/bind/Binder.h"
+#include "tsql/text/Lexer.h"
+#include "tsql/text/Parser.h"
 
 #include <QHash>
 

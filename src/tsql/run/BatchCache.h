@@ -3,9 +3,9 @@
 // The batches a session has compiled, kept for when the same text comes again. Not part of the
 // engine's interface.
 
-#include "tsql/Ast.h"
-#include "tsql/Binder.h"
-#include "tsql/Parser.h"
+#include "tsql/text/Ast.h"
+#include "tsql/bind/Binder.h"
+#include "tsql/text/Parser.h"
 
 #include <QVariantList>
 

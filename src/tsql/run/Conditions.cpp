@@ -4,9 +4,9 @@
 // WHILE, WHERE, HAVING and CASE WHEN take only a true condition: unknown acts as false there, but
 // NOT of it does not become true (IF NOT (NULL = 1) runs the ELSE branch).
 
-#include "tsql/Evaluator.h"
+#include "tsql/run/Evaluator.h"
 
-#include "tsql/Functions.h"
+#include "tsql/functions/Functions.h"
 
 namespace tsql {
 

@@ -3,13 +3,13 @@
 // written goes through the rules of its column (ColumnRules.h), from the catalog's declared
 // types: a statement that breaks one fails as a whole and changes nothing.
 
-#include "tsql/ColumnRules.h"
-#include "tsql/Executor.h"
+#include "tsql/sql/ColumnRules.h"
+#include "tsql/run/Executor.h"
 
-#include "tsql/Binder.h"
+#include "tsql/bind/Binder.h"
 
-#include "tsql/StatementCache.h"
-#include "tsql/Transactions.h"
+#include "tsql/sql/StatementCache.h"
+#include "tsql/sql/Transactions.h"
 
 #include <sqlite3.h>
 

@@ -4,9 +4,9 @@
 // its own text; it shares the caller's transaction, results, messages and limits. Batches run
 // inside one another at most 32 deep (Msg 217).
 
-#include "tsql/Binder.h"
-#include "tsql/Executor.h"
-#include "tsql/Parser.h"
+#include "tsql/bind/Binder.h"
+#include "tsql/run/Executor.h"
+#include "tsql/text/Parser.h"
 
 namespace tsql {
 

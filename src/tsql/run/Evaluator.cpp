@@ -1,12 +1,12 @@
 // Expressions: the value of every kind of node, from the variables and the rows of the query
 // being evaluated. Conditions are in Conditions.cpp, queries in Queries.cpp.
 
-#include "tsql/Evaluator.h"
+#include "tsql/run/Evaluator.h"
 
-#include "tsql/DateSettings.h"
-#include "tsql/Functions.h"
-#include "tsql/Transactions.h"
-#include "tsql/Xml.h"
+#include "tsql/values/DateSettings.h"
+#include "tsql/functions/Functions.h"
+#include "tsql/sql/Transactions.h"
+#include "tsql/xml/Xml.h"
 
 namespace tsql {
 

@@ -5,9 +5,9 @@
 // everything else, queries without tables included, is evaluated here. Not part of the engine's
 // interface.
 
-#include "tsql/BatchCache.h"
+#include "tsql/run/BatchCache.h"
 #include "tsql/Session.h"
-#include "tsql/SqlText.h"
+#include "tsql/sql/SqlText.h"
 
 namespace tsql {
 

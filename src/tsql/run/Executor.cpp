@@ -1,10 +1,10 @@
 // Statements: declarations and assignments, SELECT, control of flow, TRY ... CATCH, PRINT and the
 // transaction statements. Data changes are in Dml.cpp.
 
-#include "tsql/Executor.h"
+#include "tsql/run/Executor.h"
 
-#include "tsql/DateSettings.h"
-#include "tsql/Transactions.h"
+#include "tsql/values/DateSettings.h"
+#include "tsql/sql/Transactions.h"
 
 namespace tsql {
 

@@ -4,7 +4,7 @@
 // assignments, queries, data changes, transaction statements, TRY ... CATCH). Not part of the
 // engine's interface.
 
-#include "tsql/Evaluator.h"
+#include "tsql/run/Evaluator.h"
 
 namespace tsql {
 

@@ -4,7 +4,7 @@
 // without looking at the conditions on the way (seek). The binder has checked that the label
 // exists and is in no TRY or CATCH block the GOTO is not in.
 
-#include "tsql/Executor.h"
+#include "tsql/run/Executor.h"
 
 #include <algorithm>
 

@@ -3,12 +3,12 @@
 // clauses in the server's logical order: FROM, WHERE, GROUP BY, HAVING, SELECT, DISTINCT,
 // ORDER BY, TOP, UNION.
 
-#include "tsql/Evaluator.h"
+#include "tsql/run/Evaluator.h"
 
-#include "tsql/Binder.h"
-#include "tsql/DateSettings.h"
-#include "tsql/StatementCache.h"
-#include "tsql/Xml.h"
+#include "tsql/bind/Binder.h"
+#include "tsql/values/DateSettings.h"
+#include "tsql/sql/StatementCache.h"
+#include "tsql/xml/Xml.h"
 
 #include <sqlite3.h>
 

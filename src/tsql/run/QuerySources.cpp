@@ -1,9 +1,9 @@
 // Sources of in-engine queries that are no table: table value constructors (VALUES ...) and
 // common table expressions, recursive ones evaluated level by level up to MAXRECURSION.
 
-#include "tsql/Evaluator.h"
+#include "tsql/run/Evaluator.h"
 
-#include "tsql/StatementCache.h"
+#include "tsql/sql/StatementCache.h"
 
 #include <sqlite3.h>
 

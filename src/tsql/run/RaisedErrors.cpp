@@ -7,7 +7,7 @@
 // 18 only WITH LOG. THROW ("THROW (Transact-SQL)"): an error of number 50000 or above at level
 // 16, or, alone in a CATCH block, the error the block handles raised again.
 
-#include "tsql/Executor.h"
+#include "tsql/run/Executor.h"
 
 namespace tsql {
 

@@ -4,11 +4,11 @@
 // as DDL does on the server); a table variable exists while its batch runs and keeps its rows
 // whatever ROLLBACK does ("table (Transact-SQL)": table variables are not affected by rollback).
 
-#include "tsql/Executor.h"
+#include "tsql/run/Executor.h"
 
-#include "tsql/Binder.h"
-#include "tsql/StatementCache.h"
-#include "tsql/Transactions.h"
+#include "tsql/bind/Binder.h"
+#include "tsql/sql/StatementCache.h"
+#include "tsql/sql/Transactions.h"
 
 #include <sqlite3.h>
 

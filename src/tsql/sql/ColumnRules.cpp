@@ -1,6 +1,6 @@
-#include "tsql/ColumnRules.h"
+#include "tsql/sql/ColumnRules.h"
 
-#include "tsql/SqlText.h"
+#include "tsql/sql/SqlText.h"
 
 namespace tsql {
 

@@ -4,7 +4,7 @@
 // types and rules (ColumnRule): NOT NULL (Msg 515), the length of a character column
 // (Msg 2628), the precision of a decimal one (Msg 8115), and IDENTITY (Msg 544, 8101, 8102).
 
-#include "tsql/Ast.h"
+#include "tsql/text/Ast.h"
 
 namespace tsql {
 

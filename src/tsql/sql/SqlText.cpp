@@ -1,8 +1,8 @@
-#include "tsql/SqlText.h"
+#include "tsql/sql/SqlText.h"
 
-#include "tsql/Binder.h"
-#include "tsql/ColumnRules.h"
-#include "tsql/Functions.h"
+#include "tsql/bind/Binder.h"
+#include "tsql/sql/ColumnRules.h"
+#include "tsql/functions/Functions.h"
 
 #include <limits>
 

@@ -1,8 +1,8 @@
-#include "tsql/SqliteFunctions.h"
+#include "tsql/sql/SqliteFunctions.h"
 
-#include "tsql/ColumnRules.h"
-#include "tsql/Functions.h"
-#include "tsql/Value.h"
+#include "tsql/sql/ColumnRules.h"
+#include "tsql/functions/Functions.h"
+#include "tsql/values/Value.h"
 
 #include <QSqlDriver>
 

@@ -2,7 +2,7 @@
 
 #include "tsql/Engine.h"
 
-#include "tsql/Value.h"
+#include "tsql/values/Value.h"
 
 #include <QSqlDatabase>
 #include <QVariantList>

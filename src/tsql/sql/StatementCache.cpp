@@ -1,6 +1,6 @@
-#include "tsql/StatementCache.h"
+#include "tsql/sql/StatementCache.h"
 
-#include "tsql/Transactions.h"
+#include "tsql/sql/Transactions.h"
 
 #include <sqlite3.h>
 

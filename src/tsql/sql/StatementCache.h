@@ -3,8 +3,8 @@
 // The SQLite statements a session prepares for the text it generates, kept for the next time the
 // same text comes. Not part of the engine's interface.
 
-#include "tsql/Limits.h"
-#include "tsql/SqliteFunctions.h"
+#include "tsql/base/Limits.h"
+#include "tsql/sql/SqliteFunctions.h"
 
 #include <QSqlDatabase>
 

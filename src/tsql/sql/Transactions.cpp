@@ -1,8 +1,8 @@
-#include "tsql/Transactions.h"
+#include "tsql/sql/Transactions.h"
 
-#include "tsql/Limits.h"
-#include "tsql/SqliteFunctions.h"
-#include "tsql/Value.h"
+#include "tsql/base/Limits.h"
+#include "tsql/sql/SqliteFunctions.h"
+#include "tsql/values/Value.h"
 
 #include <sqlite3.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tsql/Value.h"
+#include "tsql/values/Value.h"
 
 #include <QString>
 #include <QStringList>

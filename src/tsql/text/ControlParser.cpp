@@ -2,7 +2,7 @@
 // sp_executesql and its parameters' definitions, labels and GOTO, RAISERROR and THROW, and the
 // module definitions (CREATE PROCEDURE and the like) that must start a batch.
 
-#include "tsql/ParserImpl.h"
+#include "tsql/text/ParserImpl.h"
 
 namespace tsql::parsing {
 

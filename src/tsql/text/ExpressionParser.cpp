@@ -1,9 +1,9 @@
 // Expressions: conditions (OR, AND, NOT and predicates), scalar operators by precedence,
 // literals, variables, columns, CAST and CONVERT, CASE, function calls and xml methods.
 
-#include "tsql/ParserImpl.h"
+#include "tsql/text/ParserImpl.h"
 
-#include "tsql/Functions.h"
+#include "tsql/functions/Functions.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "tsql/Lexer.h"
+#include "tsql/text/Lexer.h"
 
 #include <algorithm>
 #include <array>

@@ -2,7 +2,7 @@
 // statements. Queries and data changes are read in QueryParser.cpp, expressions in
 // ExpressionParser.cpp.
 
-#include "tsql/ParserImpl.h"
+#include "tsql/text/ParserImpl.h"
 
 #include <algorithm>
 

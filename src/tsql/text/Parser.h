@@ -1,7 +1,7 @@
 #pragma once
 
-#include "tsql/Ast.h"
-#include "tsql/Lexer.h"
+#include "tsql/text/Ast.h"
+#include "tsql/text/Lexer.h"
 
 #include <optional>
 

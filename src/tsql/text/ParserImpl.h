@@ -4,8 +4,8 @@
 // (Parser.cpp), queries and data changes (QueryParser.cpp) and expressions
 // (ExpressionParser.cpp). Not part of the engine's interface.
 
-#include "tsql/Parser.h"
-#include "tsql/TreeHeight.h"
+#include "tsql/text/Parser.h"
+#include "tsql/text/TreeHeight.h"
 
 namespace tsql::parsing {
 

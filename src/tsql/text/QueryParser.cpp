@@ -1,7 +1,7 @@
 // Queries and data changes: SELECT with its FROM clause (tables, joins, derived tables, xml
 // nodes() sources), UPDATE, INSERT and DELETE.
 
-#include "tsql/ParserImpl.h"
+#include "tsql/text/ParserImpl.h"
 
 namespace tsql::parsing {
 

@@ -2,7 +2,7 @@
 // list of DECLARE @t TABLE, WITH name AS (query) before a statement, OPTION (...) after it, and
 // the table value constructor (VALUES ...) as a source of FROM.
 
-#include "tsql/ParserImpl.h"
+#include "tsql/text/ParserImpl.h"
 
 namespace tsql::parsing {
 

@@ -1,4 +1,4 @@
-#include "tsql/TreeHeight.h"
+#include "tsql/text/TreeHeight.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tsql/Ast.h"
+#include "tsql/text/Ast.h"
 
 namespace tsql {
 

@@ -1,10 +1,10 @@
 // The arithmetic, string and bitwise operators: the type of their result (data-type precedence
 // and the precision and scale rules of decimal results) and their value.
 
-#include "tsql/Value.h"
+#include "tsql/values/Value.h"
 
-#include "tsql/Limits.h"
-#include "tsql/ValueInternal.h"
+#include "tsql/base/Limits.h"
+#include "tsql/values/ValueInternal.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
 // Comparison of values as the server compares them: both sides converted to the type of higher
 // precedence first; texts under a case-insensitive collation that ignores trailing blanks.
 
-#include "tsql/Value.h"
+#include "tsql/values/Value.h"
 
 namespace tsql {
 

@@ -3,11 +3,11 @@
 // conversions exist, how a value is rounded or cut on the way, and the server's message when a
 // value does not fit or cannot be read.
 
-#include "tsql/Value.h"
+#include "tsql/values/Value.h"
 
-#include "tsql/DateSettings.h"
-#include "tsql/ValueInternal.h"
-#include "tsql/Xml.h"
+#include "tsql/values/DateSettings.h"
+#include "tsql/values/ValueInternal.h"
+#include "tsql/xml/Xml.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
 // The languages the engine knows (a part of sys.syslanguages: names, aliases, date order, first
 // day of the week, month and day names) and the date settings of the batch running.
 
-#include "tsql/DateSettings.h"
+#include "tsql/values/DateSettings.h"
 
 namespace tsql {
 

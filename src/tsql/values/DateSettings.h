@@ -6,7 +6,7 @@
 // weeks from Sunday), and SET DATEFORMAT, SET LANGUAGE and SET DATEFIRST change them for the rest
 // of it. Not part of the engine's interface.
 
-#include "tsql/Value.h"
+#include "tsql/values/Value.h"
 
 #include <array>
 #include <optional>

@@ -2,7 +2,7 @@
 // supported string literal formats; "SET DATEFORMAT") and how CONVERT writes one in a style
 // ("CAST and CONVERT (Transact-SQL)", date and time styles).
 
-#include "tsql/DateSettings.h"
+#include "tsql/values/DateSettings.h"
 
 #include <QRegularExpression>
 

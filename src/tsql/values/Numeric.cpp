@@ -1,6 +1,6 @@
-#include "tsql/Value.h"
+#include "tsql/values/Value.h"
 
-#include "tsql/ValueInternal.h"
+#include "tsql/values/ValueInternal.h"
 
 #include <cmath>
 

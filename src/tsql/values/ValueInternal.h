@@ -3,7 +3,7 @@
 // Helpers shared by the files that implement Value.h: types, conversion, arithmetic and the text
 // of values. Not part of the engine's interface.
 
-#include "tsql/Value.h"
+#include "tsql/values/Value.h"
 
 #include <array>
 #include <limits>

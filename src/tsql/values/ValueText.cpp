@@ -1,7 +1,7 @@
-#include "tsql/Value.h"
+#include "tsql/values/Value.h"
 
-#include "tsql/DateSettings.h"
-#include "tsql/ValueInternal.h"
+#include "tsql/values/DateSettings.h"
+#include "tsql/values/ValueInternal.h"
 
 namespace tsql {
 

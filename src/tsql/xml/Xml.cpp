@@ -1,6 +1,6 @@
-#include "tsql/Xml.h"
+#include "tsql/xml/Xml.h"
 
-#include "tsql/Limits.h"
+#include "tsql/base/Limits.h"
 
 namespace tsql {
 

@@ -3,8 +3,8 @@
 // may be a fragment: several top-level elements and text around them. Text of blanks only
 // between tags is dropped, as the type keeps no insignificant white space by default.
 
-#include "tsql/Limits.h"
-#include "tsql/Xml.h"
+#include "tsql/base/Limits.h"
+#include "tsql/xml/Xml.h"
 
 namespace tsql {
 
