@@ -1,5 +1,7 @@
 #include "tsql/base/Limits.h"
 
+#include "tsql/base/ServerError.h"
+
 #include <sqlite3.h>
 
 #include <limits>
@@ -9,9 +11,6 @@ namespace tsql {
 namespace {
 
 thread_local BatchBudget* g_current = nullptr;
-
-// The largest value of a (max) type: 2^31 - 1 bytes.
-constexpr qint64 kMaxLobBytes = std::numeric_limits<qint32>::max();
 
 // SQLite calls it every kProgressSteps virtual machine instructions; a non-zero answer
 // interrupts the statement (SQLITE_INTERRUPT).
@@ -155,26 +154,6 @@ void MemoryCharge::release() {
         m_budget->release(m_bytes);
     m_budget = nullptr;
     m_bytes = 0;
-}
-
-qint64 valueBytes(const Value& v) {
-    return qint64(sizeof(Value)) + qint64(v.s.size()) * qint64(sizeof(QChar));
-}
-
-qint64 rowBytes(const std::vector<Value>& row) {
-    qint64 n = qint64(sizeof(row));
-    for (const Value& v : row)
-        n += valueBytes(v);
-    return n;
-}
-
-void checkStringSizeSlow(qint64 chars, const SqlType& type) {
-    const qint64 perChar = type.isUnicode() ? 2 : 1;
-    if (chars > kMaxLobBytes / perChar)
-        raise(7119, 16,
-              QStringLiteral("Attempting to grow LOB beyond maximum allowed size of 2147483647 bytes."));
-    if (BatchBudget* budget = currentBudget())
-        budget->checkRoom(chars * qint64(sizeof(QChar)));
 }
 
 } // namespace tsql

@@ -1,13 +1,8 @@
 #pragma once
 
-#include "tsql/Engine.h"
-#include "tsql/values/Value.h"
-
 #include <QElapsedTimer>
 
 #include <atomic>
-
-#include <vector>
 
 // The limits of a batch. Two are the server's own: a (max) value holds at most 2^31 - 1 bytes
 // (SQL Server's documented maximum capacities; Msg 7119 beyond), and a client's command
@@ -18,6 +13,20 @@
 struct sqlite3;
 
 namespace tsql {
+
+// What one batch may use of the machine. A batch that goes beyond a limit stops with an error;
+// the database is left as a failing statement leaves it.
+//   Msg 3617, Level 25  "Query timeout expired": out of time; no CATCH block handles it.
+//   Msg 40002, Level 17 out of the memory budget (a CATCH block may handle it).
+//   Msg 7119, Level 16  a (max) value would grow beyond 2,147,483,647 bytes.
+//   Msg 1222, Level 16  "Lock request time out period exceeded.": another connection kept its lock.
+// Whatever the limits, a statement nested or chained deeper than the engine walks safely is
+// refused when it is read (Msg 191), as is xml nested deeper than 128 levels (Msg 6335).
+struct Limits {
+    qint64 timeoutMs = 30000;         // wall clock for a whole batch, 0 = none
+    qint64 memoryBytes = 256LL << 20; // strings and rows one batch builds, 0 = none
+    int lockWaitMs = 15000;           // how long a statement waits for another connection's lock
+};
 
 // What the batch running on this thread may still use: its deadline and the memory held by the
 // strings and rows it has built. A session starts one for every batch and makes it current for
@@ -136,18 +145,5 @@ private:
     quint64 m_generation = 0;
     qint64 m_bytes = 0;
 };
-
-// Memory a value or a row takes, as the budget counts it.
-qint64 valueBytes(const Value& v);
-qint64 rowBytes(const std::vector<Value>& row);
-
-// A string of `chars` characters of type `type` is about to be built: stops the batch when a
-// (max) value would grow beyond SQL Server's 2 GB (Msg 7119), or when it would not fit in the
-// batch's memory (Msg 40002). Short strings are let through without a look.
-void checkStringSizeSlow(qint64 chars, const SqlType& type);
-inline void checkStringSize(qint64 chars, const SqlType& type) {
-    if (chars > 4096)
-        checkStringSizeSlow(chars, type);
-}
 
 } // namespace tsql

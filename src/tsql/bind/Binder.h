@@ -1,7 +1,8 @@
 #pragma once
 
+#include "tsql/functions/Functions.h"
 #include "tsql/text/Ast.h"
-#include "tsql/sql/SqliteFunctions.h"
+#include "tsql/values/SqliteStatement.h"
 
 #include <QHash>
 #include <QSqlDatabase>
@@ -21,7 +22,7 @@ struct TableInfo {
 };
 
 // Table and column metadata read from SQLite's schema, looked up case-insensitively.
-class Catalog {
+class Catalog final : public ObjectCatalog {
 public:
     explicit Catalog(QSqlDatabase db);
     ~Catalog();
@@ -29,7 +30,7 @@ public:
     Catalog& operator=(const Catalog&) = delete;
     const TableInfo* find(const QString& name);
     // The object id of a table or view (type "U" or "V"; empty for either), nullopt for none.
-    std::optional<qint64> objectId(const QString& name, const QString& type);
+    std::optional<qint64> objectId(const QString& name, const QString& type) override;
     // A table of the database as the server's messages name it: "<database>.dbo.<table>".
     QString qualifiedName(const QString& table) const;
     // Keeps what was read while the database's schema is unchanged (SQLite's schema version,
@@ -53,25 +54,6 @@ private:
     std::unique_ptr<SqliteStatement> m_tableQuery; // find(), prepared on first use
     std::unique_ptr<SqliteStatement> m_tempTableQuery;
 };
-
-// The catalogue of the batch running on this thread (OBJECT_ID reads it), null outside one.
-Catalog* currentCatalog();
-
-// Makes `catalog` the current one of this thread for the scope's lifetime.
-class CurrentCatalog {
-public:
-    explicit CurrentCatalog(Catalog* catalog);
-    ~CurrentCatalog();
-    CurrentCatalog(const CurrentCatalog&) = delete;
-    CurrentCatalog& operator=(const CurrentCatalog&) = delete;
-
-private:
-    Catalog* m_previous;
-};
-
-// The parts of a multi-part object name ('db.dbo.T', '[my table]', 'db..T'), brackets and
-// quotes undone; empty for a name that is not well formed.
-QStringList splitObjectName(const QString& name);
 
 // The variables that the leading declarations of a batch declare, for binding the rest of a
 // batch that starts with the same declarations.

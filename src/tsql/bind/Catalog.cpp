@@ -2,7 +2,7 @@
 
 #include "tsql/bind/Binder.h"
 
-#include "tsql/sql/SqliteFunctions.h"
+#include "tsql/values/SqliteStatement.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -155,48 +155,6 @@ std::optional<qint64> Catalog::objectId(const QString& name, const QString& type
     if ((type == u"U" && view) || (type == u"V" && !view))
         return std::nullopt;
     return (temp ? -1000000000 : 1000000) + q.value(0).toLongLong();
-}
-
-namespace {
-thread_local Catalog* g_catalog = nullptr;
-} // namespace
-
-Catalog* currentCatalog() {
-    return g_catalog;
-}
-
-CurrentCatalog::CurrentCatalog(Catalog* catalog)
-    : m_previous(g_catalog) {
-    g_catalog = catalog;
-}
-
-CurrentCatalog::~CurrentCatalog() {
-    g_catalog = m_previous;
-}
-
-QStringList splitObjectName(const QString& name) {
-    QStringList parts;
-    QString part;
-    for (qsizetype k = 0; k < name.size(); ++k) {
-        const QChar c = name[k];
-        if (c == u'[' || c == u'"') {
-            const QChar close = c == u'[' ? u']' : u'"';
-            const qsizetype end = name.indexOf(close, k + 1);
-            if (end < 0)
-                return {};
-            part += name.mid(k + 1, end - k - 1);
-            k = end;
-        } else if (c == u'.') {
-            parts << part.trimmed();
-            part.clear();
-        } else {
-            part += c;
-        }
-    }
-    parts << part.trimmed();
-    if (parts.last().isEmpty())
-        return {};
-    return parts;
 }
 
 // The database's name is its file's, as a server names a database after its files.

@@ -8,6 +8,9 @@
 
 #include "tsql/values/Value.h"
 
+#include <QStringList>
+
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -123,5 +126,35 @@ DatePart datepartOf(const QString& word, const QString& function);
 
 // LIKE with SQL Server's wildcards (% _ [set] [^set]), case-insensitive.
 bool likeMatch(const QString& value, const QString& pattern, QChar escape = QChar());
+
+// The tables and views of the database as OBJECT_ID looks them up. The catalogue the batch is
+// bound against (Catalog, a stage above) is one, made current for the batch's duration.
+class ObjectCatalog {
+public:
+    // The object id of a table or view (type "U" or "V"; empty for either), nullopt for none.
+    virtual std::optional<qint64> objectId(const QString& name, const QString& type) = 0;
+
+protected:
+    ~ObjectCatalog() = default;
+};
+
+// The catalogue of the batch running on this thread (OBJECT_ID reads it), null outside one.
+ObjectCatalog* currentCatalog();
+
+// Makes `catalog` the current one of this thread for the scope's lifetime.
+class CurrentCatalog {
+public:
+    explicit CurrentCatalog(ObjectCatalog* catalog);
+    ~CurrentCatalog();
+    CurrentCatalog(const CurrentCatalog&) = delete;
+    CurrentCatalog& operator=(const CurrentCatalog&) = delete;
+
+private:
+    ObjectCatalog* m_previous;
+};
+
+// The parts of a multi-part object name ('db.dbo.T', '[my table]', 'db..T'), brackets and
+// quotes undone; empty for a name that is not well formed.
+QStringList splitObjectName(const QString& name);
 
 } // namespace tsql

@@ -1,7 +1,6 @@
 // The functions of NULLs and logic (ISNULL, COALESCE, NULLIF, IIF, CHOOSE), of errors (ERROR_*),
 // ISNUMERIC, ISDATE, OBJECT_ID, NEWID, and the aggregates.
 
-#include "tsql/bind/Binder.h"
 #include "tsql/functions/BuiltinFunctions.h"
 #include "tsql/values/DateSettings.h"
 
@@ -66,7 +65,7 @@ Value isdate(const FunctionDef&, const Args& a, const SqlType&) {
 // database, NULL for any other name, type or schema than dbo. A temporary table of the session is
 // named with tempdb before it (tempdb..#t); without it, NULL ("OBJECT_ID (Transact-SQL)").
 Value objectId(const FunctionDef&, const Args& a, const SqlType& type) {
-    Catalog* catalog = currentCatalog();
+    ObjectCatalog* catalog = currentCatalog();
     if (a[0].null || !catalog)
         return Value::nullOf(type);
     const QStringList parts = splitObjectName(toText(a[0]));
@@ -177,3 +176,49 @@ Value avg(const FunctionDef& f, std::span<const Value> values, const SqlType& ty
 }
 
 } // namespace tsql::builtin
+
+namespace tsql {
+
+namespace {
+thread_local ObjectCatalog* g_catalog = nullptr;
+} // namespace
+
+ObjectCatalog* currentCatalog() {
+    return g_catalog;
+}
+
+CurrentCatalog::CurrentCatalog(ObjectCatalog* catalog)
+    : m_previous(g_catalog) {
+    g_catalog = catalog;
+}
+
+CurrentCatalog::~CurrentCatalog() {
+    g_catalog = m_previous;
+}
+
+QStringList splitObjectName(const QString& name) {
+    QStringList parts;
+    QString part;
+    for (qsizetype k = 0; k < name.size(); ++k) {
+        const QChar c = name[k];
+        if (c == u'[' || c == u'"') {
+            const QChar close = c == u'[' ? u']' : u'"';
+            const qsizetype end = name.indexOf(close, k + 1);
+            if (end < 0)
+                return {};
+            part += name.mid(k + 1, end - k - 1);
+            k = end;
+        } else if (c == u'.') {
+            parts << part.trimmed();
+            part.clear();
+        } else {
+            part += c;
+        }
+    }
+    parts << part.trimmed();
+    if (parts.last().isEmpty())
+        return {};
+    return parts;
+}
+
+} // namespace tsql

@@ -6,7 +6,7 @@
 // interface.
 
 #include "tsql/run/BatchCache.h"
-#include "tsql/Session.h"
+#include "tsql/run/Results.h"
 #include "tsql/sql/SqlText.h"
 
 namespace tsql {

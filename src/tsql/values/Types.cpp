@@ -8,10 +8,6 @@ namespace tsql {
 
 using detail::decimalOf;
 
-void raise(int number, int level, const QString& message, int line, int column) {
-    throw SqlError{ServerError{number, level, 1, line, column, message}};
-}
-
 void invalidOperand(const SqlType& t, const QString& what, int line, int column) {
     raise(8117, 16, QStringLiteral("Operand data type %1 is invalid for %2 operator.").arg(t.name(), what),
           line, column);

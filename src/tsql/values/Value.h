@@ -1,21 +1,15 @@
 #pragma once
 
-#include "tsql/Engine.h"
+#include "tsql/base/ServerError.h"
 
 #include <QDateTime>
 #include <QString>
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace tsql {
-
-// A server error raised while compiling or running a batch.
-struct SqlError {
-    ServerError error;
-};
-
-[[noreturn]] void raise(int number, int level, const QString& message, int line = 0, int column = 0);
 
 // The data types the engine knows, ordered so that a greater value has a higher
 // data-type precedence (as SQL Server converts the operand of lower precedence).
@@ -139,5 +133,18 @@ SqlType arithmeticType(const QString& op, const SqlType& a, const SqlType& b);
 Value arithmetic(const QString& op, const Value& a, const Value& b);
 Value negate(const Value& a);
 Value bitNot(const Value& a);
+
+// Memory a value or a row takes, as the budget counts it.
+qint64 valueBytes(const Value& v);
+qint64 rowBytes(const std::vector<Value>& row);
+
+// A string of `chars` characters of type `type` is about to be built: stops the batch when a
+// (max) value would grow beyond SQL Server's 2 GB (Msg 7119), or when it would not fit in the
+// batch's memory (Msg 40002). Short strings are let through without a look.
+void checkStringSizeSlow(qint64 chars, const SqlType& type);
+inline void checkStringSize(qint64 chars, const SqlType& type) {
+    if (chars > 4096)
+        checkStringSizeSlow(chars, type);
+}
 
 } // namespace tsql

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tsql/values/Value.h"
+#include "tsql/base/ServerError.h"
 
 #include <QString>
 
