@@ -1,5 +1,7 @@
 #include "tsql/base/Limits.h"
 
+#include "tsql/base/Messages.h"
+
 #include "tsql/base/ServerError.h"
 
 #include <sqlite3.h>
@@ -40,7 +42,7 @@ qint64 BatchBudget::remainingMs() const {
 void BatchBudget::timeoutExpired() {
     // The client's attention ends the batch on SQL Server, and TRY/CATCH does not see it: the
     // level above 19 keeps every CATCH block of the engine from handling it.
-    raise(3617, 25, QStringLiteral("Query timeout expired"));
+    raise<Msg::QueryTimeout>();
 }
 
 void BatchBudget::memoryExceeded() const {
@@ -49,9 +51,7 @@ void BatchBudget::memoryExceeded() const {
                                                     : QStringLiteral("%1 bytes").arg(limit);
     // Level 17, as SQL Server's own shortage of memory (Msg 701): the batch can catch it, and
     // every further attempt fails the same way before it allocates anything.
-    raise(40002, 17,
-          QStringLiteral("The batch needs more than %1 of memory, the limit of the embedded server.")
-              .arg(amount));
+    raise<Msg::OutOfMemoryBudget>(amount);
 }
 
 void BatchBudget::charge(qint64 bytes) {

@@ -20,6 +20,4 @@ struct SqlError {
     ServerError error;
 };
 
-[[noreturn]] void raise(int number, int level, const QString& message, int line = 0, int column = 0);
-
 } // namespace tsql

@@ -2,6 +2,8 @@
 // queries, the type of every node, and the checks the server makes at compile time.
 
 #include "tsql/bind/BinderImpl.h"
+
+#include "tsql/base/Messages.h"
 #include "tsql/xml/Xml.h"
 
 #include "tsql/functions/Functions.h"
@@ -21,10 +23,7 @@ bool isNullConstant(const Expr& e) {
 // Msg 8133: a CASE (or IIF) must be able to take its type from one of its results.
 void requireTypedResult(bool typed, const Expr& at) {
     if (!typed)
-        fail(8133, 16,
-             QStringLiteral("At least one of the result expressions in a CASE specification must be an "
-                            "expression other than the NULL constant."),
-             at.line, at.column);
+        raiseAt<Msg::LeastOneResultExpressions>(at.line, at.column);
 }
 
 } // namespace
@@ -53,8 +52,7 @@ void Binder::column(Expr& e) {
             for (int k = 0; k < int(src->columns.size()); ++k) {
                 if (src->columns[k].compare(col, Qt::CaseInsensitive) == 0) {
                     if (found && found != src)
-                        fail(209, 16, QStringLiteral("Ambiguous column name '%1'.").arg(col), e.line,
-                             e.column);
+                        raiseAt<Msg::AmbiguousColumnName>(e.line, e.column, col);
                     found = src;
                     foundIndex = k;
                 }
@@ -80,12 +78,9 @@ void Binder::column(Expr& e) {
             break;
     }
     if (!qualifier.isEmpty() && !qualifierMatched) {
-        pendingOrFail(
-            4104,
-            QStringLiteral("The multi-part identifier \"%1\" could not be bound.").arg(e.parts.join(u'.')),
-            e.line, e.column);
+        pendingOrFail(serverError<Msg::MultiPartNotBound>(e.line, e.column, e.parts.join(u'.')));
     } else {
-        pendingOrFail(207, QStringLiteral("Invalid column name '%1'.").arg(col), e.line, e.column);
+        pendingOrFail(serverError<Msg::InvalidColumnName>(e.line, e.column, col));
     }
     e.type = SqlType::of(TypeId::Unknown);
     e.rowDependent = true;
@@ -98,11 +93,7 @@ bool Binder::valueSingleton(const QString& path) {
 void Binder::subquerySelect(Select& sub, bool single, int line, int column) {
     select(sub, false);
     if (single && sub.items.size() != 1)
-        fail(
-            116, 16,
-            QStringLiteral("Only one expression can be specified in the select list when the subquery is not "
-                           "introduced with EXISTS."),
-            line, column);
+        raiseAt<Msg::OnlyOneExpressionSpecified>(line, column);
 }
 
 // The operands first, then the node itself. Only this part recurses once per level of the
@@ -156,10 +147,7 @@ void Binder::resolve(Expr& e) {
     case EK::Like:
         for (auto& a : e.args)
             if (a->type.id == TypeId::Xml || a->type.id == TypeId::XmlNode)
-                fail(8116, 16,
-                     QStringLiteral("Argument data type %1 is invalid for argument 1 of like function.")
-                         .arg(a->type.name()),
-                     e.line, e.column);
+                raiseAt<Msg::InvalidArgumentType>(e.line, e.column, a->type.name(), u"like");
         e.type = SqlType::of(TypeId::Bit);
         break;
     case EK::And:
@@ -211,8 +199,7 @@ void Binder::systemVariable(Expr& e) {
     };
     auto it = sys.constFind(e.name);
     if (it == sys.constEnd())
-        fail(137, 15, QStringLiteral("Must declare the scalar variable \"%1\".").arg(e.name), e.line,
-             e.column);
+        raiseAt<Msg::UndeclaredVariable>(e.line, e.column, e.name);
     e.type = it.value();
 }
 
@@ -222,10 +209,7 @@ void Binder::unary(Expr& e) {
     const SqlType& t = e.args[0]->type;
     if (e.op == u"~") {
         if (!(t.isInteger() || t.id == TypeId::Unknown))
-            fail(402, 16,
-                 QStringLiteral("The data types %1 and %1 are incompatible in the '~' operator.")
-                     .arg(t.name()),
-                 e.line, e.column);
+            raiseAt<Msg::IncompatibleOperands>(e.line, e.column, t.name(), t.name(), u"'~'");
         e.type = t.id == TypeId::Unknown ? SqlType::of(TypeId::Int) : t;
         return;
     }
@@ -280,10 +264,7 @@ void Binder::caseType(Expr& e) {
 void Binder::cast(Expr& e) {
     const SqlType& f = e.args[0]->type;
     if (!explicitAllowed(f.id, e.castType.id))
-        fail(529, 16,
-             QStringLiteral("Explicit conversion from data type %1 to %2 is not allowed.")
-                 .arg(f.name(), e.castType.name()),
-             e.line, e.column);
+        raiseAt<Msg::ExplicitConversionNotAllowed>(e.line, e.column, f.name(), e.castType.name());
     e.type = e.castType;
 }
 
@@ -292,21 +273,16 @@ void Binder::cast(Expr& e) {
 void Binder::function(Expr& e) {
     const FunctionDef* f = e.function;
     if (!f)
-        fail(195, 15, QStringLiteral("'%1' is not a recognized built-in function name.").arg(e.name), e.line,
-             e.column);
+        raiseAt<Msg::UnknownFunction>(e.line, e.column, e.name);
     checkArgumentCount(*f, int(e.args.size()), e.line, e.column);
     if (f->first == FirstArgument::Datepart) {
         if (!e.args[0]->datepartArg)
-            fail(1023, 15, QStringLiteral("Invalid parameter 1 specified for %1.").arg(e.name.toLower()),
-                 e.line, e.column);
+            raiseAt<Msg::InvalidParameterSpecified>(e.line, e.column, e.name.toLower());
         datepartOf(e.args[0]->value.s, e.name);
     }
     nullConstants(*f, e);
     if (f->first == FirstArgument::Condition && !isCondition(e.args[0]->kind))
-        fail(4145, 15,
-             QStringLiteral("An expression of non-boolean type specified in a context where a condition is "
-                            "expected, near ','."),
-             e.line, e.column);
+        raiseAt<Msg::NonBooleanNear>(e.line, e.column, u",");
     std::vector<SqlType> types;
     types.reserve(e.args.size());
     for (auto& a : e.args)
@@ -338,18 +314,11 @@ void Binder::nullConstants(const FunctionDef& f, const Expr& e) {
         return;
     case NullConstant::NotAll:
         if (!typedFrom(0))
-            fail(4127, 16,
-                 QStringLiteral("At least one of the arguments to COALESCE must be an expression that is not "
-                                "the NULL constant."),
-                 e.line, e.column);
+            raiseAt<Msg::LeastOneArgumentsCoalesce>(e.line, e.column);
         return;
     case NullConstant::NotFirst:
         if (isNullConstant(*e.args[0]))
-            fail(
-                4151, 16,
-                QStringLiteral("The type of the first argument to NULLIF cannot be the NULL constant because "
-                               "the type of the first argument has to be known."),
-                e.line, e.column);
+            raiseAt<Msg::TypeFirstArgumentNullif>(e.line, e.column);
         return;
     case NullConstant::NotAllResults:
         requireTypedResult(typedFrom(1), e);
@@ -362,19 +331,13 @@ void Binder::nullConstants(const FunctionDef& f, const Expr& e) {
 void Binder::xmlMethod(Expr& e) {
     const SqlType& t = e.args[0]->type;
     if (t.id != TypeId::Xml && t.id != TypeId::XmlNode && t.id != TypeId::Unknown)
-        fail(258, 15, QStringLiteral("Cannot call methods on %1.").arg(t.name()), e.line, e.column);
+        raiseAt<Msg::NoMethods>(e.line, e.column, t.name());
     if (e.name == u"value") {
         auto ty = parseTypeName(e.args[2]->value.s);
         if (!ty)
-            fail(9500, 16,
-                 QStringLiteral("The data type '%1' used in the VALUE method is invalid.")
-                     .arg(e.args[2]->value.s),
-                 e.line, e.column);
+            raiseAt<Msg::DataTypeUsedValue>(e.line, e.column, e.args[2]->value.s);
         if (!valueSingleton(e.args[1]->value.s))
-            fail(2389, 16,
-                 QStringLiteral("XQuery [value()]: 'value()' requires a singleton (or empty sequence), found "
-                                "operand of type 'xdt:untypedAtomic *'"),
-                 e.line, e.column);
+            raiseAt<Msg::XqueryValueRequiresSingleton>(e.line, e.column);
         e.type = *ty;
     } else if (e.name == u"exist") {
         e.type = SqlType::of(TypeId::Bit);
@@ -387,14 +350,9 @@ void Binder::comparable(const Expr& a, const Expr& b, const Expr& at) {
     const SqlType& x = a.type;
     const SqlType& y = b.type;
     if (x.id == TypeId::Xml || y.id == TypeId::Xml || x.id == TypeId::XmlNode || y.id == TypeId::XmlNode)
-        fail(305, 16,
-             QStringLiteral("The XML data type cannot be compared or sorted, except when using the IS NULL "
-                            "operator."),
-             at.line, at.column);
+        raiseAt<Msg::XmlDataTypeCompared>(at.line, at.column);
     if (!implicitAllowed(x.id, y.id))
-        fail(206, 16,
-             QStringLiteral("Operand type clash: %1 is incompatible with %2").arg(x.name(), y.name()),
-             at.line, at.column);
+        raiseAt<Msg::OperandTypeClash>(at.line, at.column, x.name(), y.name());
 }
 
 } // namespace tsql::binding

@@ -5,12 +5,14 @@
 
 #include "tsql/bind/BinderImpl.h"
 
+#include "tsql/base/Messages.h"
+
 namespace tsql::binding {
 
 namespace {
 
-QString invalidObject(const TableSource& ts) {
-    return QStringLiteral("Invalid object name '%1'.").arg(ts.nameParts.join(u'.'));
+ServerError invalidObject(const TableSource& ts) {
+    return serverError<Msg::InvalidObjectName>(ts.line, ts.column, ts.nameParts.join(u'.'));
 }
 
 // A schema the database has: dbo (the only one), or none written.
@@ -49,8 +51,7 @@ bool Binder::resolveTable(TableSource& ts, bool deferUnknown) {
     if (name.startsWith(u'@')) {
         auto it = tableVars.constFind(name.toUpper());
         if (it == tableVars.constEnd())
-            fail(1087, 15, QStringLiteral("Must declare the table variable \"%1\".").arg(name), ts.line,
-                 ts.column);
+            raiseAt<Msg::DeclareTableVariable>(ts.line, ts.column, name);
         fromInfo(ts, Catalog::definedTable(**it));
         ts.sqlSchema = QStringLiteral("temp");
         return true;
@@ -72,7 +73,7 @@ bool Binder::resolveTable(TableSource& ts, bool deferUnknown) {
     }
     ts.exists = false;
     if (deferUnknown && !firstUnknownTable)
-        firstUnknownTable = ServerError{208, 16, 1, ts.line, ts.column, invalidObject(ts)};
+        firstUnknownTable = invalidObject(ts);
     return false;
 }
 
@@ -94,50 +95,30 @@ void Binder::tableDefinition(TableDef& def) {
     bool identity = false;
     for (ColumnDef& c : def.columns) {
         if (names.contains(c.name, Qt::CaseInsensitive))
-            fail(2705, 16,
-                 QStringLiteral("Column names in each table must be unique. Column name '%1' in table '%2' "
-                                "specified more than once.")
-                     .arg(c.name, def.name),
-                 c.line, c.column);
+            raiseAt<Msg::ColumnNamesEachTable>(c.line, c.column, c.name, def.name);
         names << c.name;
         if (c.defaultValue)
             expr(*c.defaultValue);
         if (!c.identity)
             continue;
         if (identity)
-            fail(
-                2744, 16,
-                QStringLiteral("Multiple identity columns specified for table '%1'. Only one identity column "
-                               "per table is allowed.")
-                    .arg(def.name),
-                c.line, c.column);
+            raiseAt<Msg::MultipleIdentityColumnsSpecified>(c.line, c.column, def.name);
         identity = true;
         if (!(c.type.isInteger() && c.type.id != TypeId::Bit) &&
             !(c.type.id == TypeId::Decimal && c.type.scale == 0))
-            fail(
-                2749, 16,
-                QStringLiteral("Identity column '%1' must be of data type int, bigint, smallint, tinyint, or "
-                               "decimal or numeric with a scale of 0, unencrypted, and constrained to be "
-                               "nonnullable.")
-                    .arg(c.name),
-                c.line, c.column);
+            raiseAt<Msg::IdentityColumnDataType>(c.line, c.column, c.name);
         c.notNull = true;
     }
     bool primary = false;
     for (const QStringList& key : def.keys) {
         if (!key.isEmpty() && key.first().isEmpty()) {
             if (primary)
-                fail(8110, 16,
-                     QStringLiteral("Cannot add multiple PRIMARY KEY constraints to table '%1'.")
-                         .arg(def.name),
-                     def.line, def.column);
+                raiseAt<Msg::AddMultiplePrimaryKey>(def.line, def.column, def.name);
             primary = true;
         }
         for (const QString& k : key)
             if (!k.isEmpty() && !names.contains(k, Qt::CaseInsensitive))
-                fail(1911, 16,
-                     QStringLiteral("Column name '%1' does not exist in the target table or view.").arg(k),
-                     def.line, def.column);
+                raiseAt<Msg::UnknownTargetColumn>(def.line, def.column, k);
     }
     // The columns of the primary key take no NULL.
     for (const QStringList& key : def.keys)
@@ -150,11 +131,7 @@ void Binder::tableDefinition(TableDef& def) {
 QString Binder::claimName(const VarDecl& d) {
     QString key = d.name.toUpper();
     if (vars.contains(key) || tableVars.contains(key))
-        fail(134, 15,
-             QStringLiteral("The variable name '%1' has already been declared. Variable names must be unique "
-                            "within a query batch or stored procedure.")
-                 .arg(d.name),
-             d.line, d.column);
+        raiseAt<Msg::VariableNameAlreadyDeclared>(d.line, d.column, d.name);
     return key;
 }
 
@@ -172,8 +149,7 @@ void Binder::createTable(Stmt& s) {
     TableDef& def = *s.tableDef;
     const QString key = def.name.toUpper();
     if (createdTables.contains(key))
-        fail(2714, 16, QStringLiteral("There is already an object named '%1' in the database.").arg(def.name),
-             def.line, def.column);
+        raiseAt<Msg::ObjectExists>(def.line, def.column, def.name);
     tableDefinition(def);
     createdTables.insert(key, &def);
 }
@@ -240,21 +216,12 @@ void Binder::checkRecursion(Cte& c) {
     for (Select* m = c.select.get(); m && m->unionNext; m = m->unionNext.get()) {
         Select& next = *m->unionNext;
         if (next.recursiveMember && !m->unionAll)
-            fail(252, 16,
-                 QStringLiteral(
-                     "Recursive common table expression '%1' does not contain a top-level UNION ALL "
-                     "operator.")
-                     .arg(c.name),
-                 c.line, c.column);
+            raiseAt<Msg::RecursiveCommonTableExpression>(c.line, c.column, c.name);
         if (!next.recursiveMember)
             continue;
         for (size_t k = 0; k < next.items.size() && k < c.columnTypes.size(); ++k)
             if (!sameType(c.columnTypes[k], next.items[k].expr->type))
-                fail(240, 16,
-                     QStringLiteral("Types don't match between the anchor and the recursive part in column "
-                                    "\"%1\" of recursive query \"%2\".")
-                         .arg(c.columns.value(qsizetype(k)), c.name),
-                     c.line, c.column);
+                raiseAt<Msg::RecursiveTypesDiffer>(c.line, c.column, c.columns.value(qsizetype(k)), c.name);
     }
 }
 
@@ -273,12 +240,9 @@ bool Binder::cteSource(TableSource& ts, Select& sel) {
     ts.cte = c;
     if (c == defining) {
         if (!c->bound)
-            fail(246, 16,
-                 QStringLiteral("No anchor member was specified for recursive query \"%1\".").arg(c->name),
-                 ts.line, ts.column);
+            raiseAt<Msg::NoAnchorMemberSpecified>(ts.line, ts.column, c->name);
         if (scopes.empty() || scopes.back() != definingMember)
-            fail(465, 16, QStringLiteral("Recursive references are not allowed in subqueries."), ts.line,
-                 ts.column);
+            raiseAt<Msg::RecursiveReferencesNotAllowed>(ts.line, ts.column);
         c->recursive = true;
         definingMember->recursiveMember = true;
         if (c->select->usesTables)
@@ -304,10 +268,7 @@ void Binder::valuesSource(TableSource& ts, Select& sel) {
     std::vector<SqlType> types(width);
     for (auto& row : ts.valueRows) {
         if (row.size() != width)
-            fail(10709, 16,
-                 QStringLiteral("The number of columns for each row in a table value constructor must be the "
-                                "same."),
-                 ts.line, ts.column);
+            raiseAt<Msg::NumberColumnsEachRow>(ts.line, ts.column);
         for (size_t k = 0; k < width; ++k) {
             expr(*row[k]);
             if (row[k]->sub && row[k]->sub->usesTables)
@@ -342,22 +303,17 @@ void Binder::outputColumns(const QString& owner, const QStringList& aliases,
 // many as the source has (Msg 8158, 8159).
 void Binder::columnNames(const QString& owner, const QStringList& aliases, const QStringList& names,
                          QStringList& columns, int line, int column) {
-    if (!aliases.isEmpty() && aliases.size() != names.size())
-        fail(
-            names.size() > aliases.size() ? 8158 : 8159, 16,
-            QStringLiteral("'%1' has %2 columns than were specified in the column list.")
-                .arg(owner, names.size() > aliases.size() ? QStringLiteral("more") : QStringLiteral("fewer")),
-            line, column);
+    if (!aliases.isEmpty() && aliases.size() != names.size()) {
+        if (names.size() > aliases.size())
+            raiseAt<Msg::MoreColumnsThanList>(line, column, owner);
+        raiseAt<Msg::FewerColumnsThanList>(line, column, owner);
+    }
     for (qsizetype k = 0; k < names.size(); ++k) {
         const QString& n = aliases.isEmpty() ? names[k] : aliases[k];
         if (n.isEmpty())
-            fail(8155, 16,
-                 QStringLiteral("No column name was specified for column %1 of '%2'.").arg(k + 1).arg(owner),
-                 line, column);
+            raiseAt<Msg::NoColumnNameSpecified>(line, column, k + 1, owner);
         if (columns.contains(n, Qt::CaseInsensitive))
-            fail(8156, 16,
-                 QStringLiteral("The column '%1' was specified multiple times for '%2'.").arg(n, owner), line,
-                 column);
+            raiseAt<Msg::ColumnSpecifiedMultipleTimes>(line, column, n, owner);
         columns << n;
     }
 }

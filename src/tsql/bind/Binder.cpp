@@ -3,6 +3,8 @@
 
 #include "tsql/bind/BinderImpl.h"
 
+#include "tsql/base/Messages.h"
+
 #include <QRegularExpression>
 
 namespace tsql {
@@ -37,15 +39,13 @@ template <class F> void Binder::asStatement(Stmt& s, F&& body) {
 int Binder::variable(const QString& name, int line, int column) {
     auto it = vars.constFind(name.toUpper());
     if (it == vars.constEnd())
-        fail(137, 15, QStringLiteral("Must declare the scalar variable \"%1\".").arg(name), line, column);
+        raiseAt<Msg::UndeclaredVariable>(line, column, name);
     return it.value();
 }
 
 void Binder::checkAssignable(const SqlType& from, const SqlType& to, int line, int column) {
     if (!implicitAllowed(from.id, to.id))
-        fail(206, 16,
-             QStringLiteral("Operand type clash: %1 is incompatible with %2").arg(from.name(), to.name()),
-             line, column);
+        raiseAt<Msg::OperandTypeClash>(line, column, from.name(), to.name());
 }
 
 void Binder::statement(Stmt& s) {
@@ -83,18 +83,15 @@ void Binder::statementKind(Stmt& s) {
         break;
     case SK::Break:
     case SK::Continue:
-        if (loops == 0)
-            fail(s.kind == SK::Break ? 135 : 136, 15,
-                 QStringLiteral("Cannot use a %1 statement outside the scope of a WHILE statement.")
-                     .arg(s.kind == SK::Break ? QStringLiteral("BREAK") : QStringLiteral("CONTINUE")),
-                 s.line, s.column);
+        if (loops == 0) {
+            if (s.kind == SK::Break)
+                raiseAt<Msg::BreakOutsideWhile>(s.line, s.column);
+            raiseAt<Msg::ContinueOutsideWhile>(s.line, s.column);
+        }
         break;
     case SK::Return:
         if (s.expr)
-            fail(178, 15,
-                 QStringLiteral("A RETURN statement with a return status can only be used in a stored "
-                                "procedure."),
-                 s.line, s.column);
+            raiseAt<Msg::ReturnStatementReturnStatus>(s.line, s.column);
         break;
     case SK::Print:
         asStatement(s, [&] { expr(*s.expr); });
@@ -169,11 +166,7 @@ void Binder::tryCatch(Stmt& s) {
 void Binder::label(Stmt& s) {
     const QString key = s.var.toUpper();
     if (labels.contains(key))
-        fail(132, 15,
-             QStringLiteral("The label '%1' has already been declared. Label names must be unique within a "
-                            "query batch or stored procedure.")
-                 .arg(s.var),
-             s.line, s.column);
+        raiseAt<Msg::LabelAlreadyDeclaredLabel>(s.line, s.column, s.var);
     labels.insert(key, JumpSite{&s, tryScopes});
 }
 
@@ -184,15 +177,10 @@ void Binder::resolveJumps() {
     for (const JumpSite& g : gotos) {
         auto it = labels.constFind(g.stmt->var.toUpper());
         if (it == labels.constEnd())
-            fail(133, 15,
-                 QStringLiteral("A GOTO statement references the label '%1' but the label has not been "
-                                "declared.")
-                     .arg(g.stmt->var),
-                 g.stmt->line, g.stmt->column);
+            raiseAt<Msg::GotoStatementReferencesLabel>(g.stmt->line, g.stmt->column, g.stmt->var);
         const std::vector<int>& into = it->scopes;
         if (into.size() > g.scopes.size() || !std::equal(into.begin(), into.end(), g.scopes.begin()))
-            fail(1026, 16, QStringLiteral("GOTO cannot be used to jump into a TRY or CATCH scope."),
-                 g.stmt->line, g.stmt->column);
+            raiseAt<Msg::GotoUsedJumpInto>(g.stmt->line, g.stmt->column);
         g.stmt->jumpTo = it->stmt;
     }
 }
@@ -201,12 +189,7 @@ void Binder::resolveJumps() {
 // operands rethrows the error a CATCH block handles, so it must be inside one (Msg 10704).
 void Binder::errorStatement(Stmt& s) {
     if (s.kind == SK::Throw && s.args.empty() && catchDepth == 0)
-        fail(
-            10704, 15,
-            QStringLiteral("To rethrow an error, a THROW statement must be used inside a CATCH block. Insert "
-                           "the THROW statement inside a CATCH block, or add error parameters to the THROW "
-                           "statement."),
-            s.line, s.column);
+        raiseAt<Msg::RethrowErrorThrowStatement>(s.line, s.column);
     asStatement(s, [&] {
         for (auto& a : s.args)
             expr(*a);
@@ -228,17 +211,12 @@ void Binder::topCount(Expr& top, bool percent) {
     // A whole number beyond int is read as a numeric of scale 0.
     const bool whole = lit->value.type.isInteger() || (id == TypeId::Decimal && lit->value.type.scale == 0);
     if (!percent && !whole)
-        fail(1060, 15,
-             QStringLiteral(
-                 "The number of rows provided for a TOP or FETCH clauses row count parameter must be "
-                 "an integer."),
-             top.line, top.column);
+        raiseAt<Msg::NumberRowsProvidedTop>(top.line, top.column);
     const double v = convert(lit->value, SqlType::of(TypeId::Float)).f;
     if (negative && v != 0)
-        fail(127, 15, QStringLiteral("A TOP N or FETCH rowcount value may not be negative."), top.line,
-             top.column);
+        raiseAt<Msg::NegativeTopCount>(top.line, top.column);
     if (percent && v > 100)
-        fail(1031, 15, QStringLiteral("Percent values must be between 0 and 100."), top.line, top.column);
+        raiseAt<Msg::PercentValuesBetween>(top.line, top.column);
 }
 
 // A variable's slot is its place in the batch: every DECLARE of the batch, run or not, declares
@@ -268,13 +246,7 @@ void Binder::setVariable(Stmt& s) {
         arithmeticType(s.op.left(1), vt, s.expr->type);
     checkAssignable(s.expr->type, vt, s.line, s.column);
     if (s.expr->type.id == TypeId::XmlNode)
-        fail(493, 16,
-             QStringLiteral("The column '%1' that was returned from the nodes() method cannot be "
-                            "used directly. It can only be used with one of the four XML data "
-                            "type methods, exist(), nodes(), query(), and value(), or in IS "
-                            "NULL and IS NOT NULL checks.")
-                 .arg(s.expr->parts.value(0)),
-             s.expr->line, s.expr->column);
+        raiseAt<Msg::ColumnReturnedFromNodes>(s.expr->line, s.expr->column, s.expr->parts.value(0));
 }
 
 void Binder::dml(Stmt& s) {
@@ -308,8 +280,7 @@ void Binder::dml(Stmt& s) {
                 QRegularExpression(QStringLiteral("^%1$").arg(QRegularExpression::escape(a.column)),
                                    QRegularExpression::CaseInsensitiveOption)));
             if (a.columnIndex < 0)
-                pendingOrFail(207, QStringLiteral("Invalid column name '%1'.").arg(a.column), a.line,
-                              a.column_);
+                pendingOrFail(serverError<Msg::InvalidColumnName>(a.line, a.column_, a.column));
             else
                 assignableColumn(*s.target, a);
         }
@@ -324,8 +295,7 @@ void Binder::dml(Stmt& s) {
 // (Msg 8102).
 void Binder::assignableColumn(const TableSource& t, const Assignment& a) {
     if (t.columnRules[size_t(a.columnIndex)].identity)
-        fail(8102, 16, QStringLiteral("Cannot update identity column '%1'.").arg(t.columns[a.columnIndex]),
-             a.line, a.column_);
+        raiseAt<Msg::UpdateIdentityColumn>(a.line, a.column_, t.columns[a.columnIndex]);
     checkAssignable(a.value->type, t.columnTypes[size_t(a.columnIndex)], a.line, a.column_);
 }
 
@@ -335,7 +305,7 @@ void Binder::insert(Stmt& s, bool known) {
     if (known) {
         for (const QString& c : cols)
             if (!s.target->columns.contains(c, Qt::CaseInsensitive))
-                pendingOrFail(207, QStringLiteral("Invalid column name '%1'.").arg(c), s.line, s.column);
+                pendingOrFail(serverError<Msg::InvalidColumnName>(s.line, s.column, c));
     }
     // Without a list of columns the values go to every column but the identity one.
     int expected = int(cols.size());
@@ -346,32 +316,24 @@ void Binder::insert(Stmt& s, bool known) {
         for (auto& v : row)
             if (v)
                 expr(*v);
-        if (known && int(row.size()) != expected)
-            fail(row.size() > size_t(expected) ? 110 : 109, 15,
-                 row.size() > size_t(expected)
-                     ? QStringLiteral("There are fewer columns in the INSERT statement than values specified "
-                                      "in the VALUES clause. The number of values in the VALUES clause must "
-                                      "match the number of columns specified in the INSERT statement.")
-                     : QStringLiteral("There are more columns in the INSERT statement than values specified "
-                                      "in the VALUES clause. The number of values in the VALUES clause must "
-                                      "match the number of columns specified in the INSERT statement."),
-                 s.line, s.column);
+        if (known && int(row.size()) != expected) {
+            if (row.size() > size_t(expected))
+                raiseAt<Msg::FewerColumnsThanValues>(s.line, s.column);
+            raiseAt<Msg::MoreColumnsThanValues>(s.line, s.column);
+        }
     }
     if (s.select && !s.select->items.empty()) {
         select(*s.select, false);
         if (known && int(s.select->items.size()) != expected)
-            fail(120, 15,
-                 QStringLiteral("The select list for the INSERT statement contains %1 items than the insert "
-                                "list. The number of SELECT values must match the number of INSERT columns.")
-                     .arg(int(s.select->items.size()) > expected ? QStringLiteral("more")
-                                                                 : QStringLiteral("fewer")),
-                 s.line, s.column);
+            raiseAt<Msg::SelectListInsertStatement>(
+                s.line, s.column,
+                int(s.select->items.size()) > expected ? QStringLiteral("more") : QStringLiteral("fewer"));
     }
 }
 
-void Binder::pendingOrFail(int number, const QString& msg, int line, int column) {
+void Binder::pendingOrFail(const ServerError& error) {
     if (!pendingColumnError)
-        pendingColumnError = ServerError{number, 16, 1, line, column, msg};
+        pendingColumnError = error;
 }
 
 void Binder::source(TableSource& ts, Select& sel) {
@@ -387,8 +349,7 @@ void Binder::source(TableSource& ts, Select& sel) {
     case SourceKind::XmlNodes: {
         expr(*ts.xmlTarget);
         if (ts.xmlTarget->type.id != TypeId::Xml && ts.xmlTarget->type.id != TypeId::Unknown)
-            fail(258, 15, QStringLiteral("Cannot call methods on %1.").arg(ts.xmlTarget->type.name()),
-                 ts.line, ts.column);
+            raiseAt<Msg::NoMethods>(ts.line, ts.column, ts.xmlTarget->type.name());
         ts.columns = ts.columnAliases;
         ts.columnTypes = {SqlType::of(TypeId::XmlNode)};
         sel.usesXml = true;
@@ -446,12 +407,7 @@ void Binder::select(Select& sel, bool topLevel) {
     if (!sel.groupBy.empty())
         sel.hasAggregate = true;
     if (sel.where && containsAggregate(*sel.where))
-        fail(147, 15,
-             QStringLiteral(
-                 "An aggregate may not appear in the WHERE clause unless it is in a subquery contained "
-                 "in a HAVING clause or a select list, and the column being aggregated is an outer "
-                 "reference."),
-             sel.where->line, sel.where->column);
+        raiseAt<Msg::AggregateNotAppearWhere>(sel.where->line, sel.where->column);
     if (sel.hasAggregate)
         checkGrouped(sel);
     orderBy(sel);
@@ -461,11 +417,7 @@ void Binder::select(Select& sel, bool topLevel) {
         select(*sel.unionNext, topLevel);
         scopes.push_back(&sel);
         if (sel.unionNext->items.size() != sel.items.size())
-            fail(205, 16,
-                 QStringLiteral(
-                     "All queries combined using a UNION, INTERSECT or EXCEPT operator must have an "
-                     "equal number of expressions in their target lists."),
-                 sel.line, sel.column);
+            raiseAt<Msg::AllQueriesCombinedUsing>(sel.line, sel.column);
         sel.usesTables = sel.usesTables || sel.unionNext->usesTables;
         sel.usesXml = sel.usesXml || sel.unionNext->usesXml;
     }
@@ -484,7 +436,7 @@ void Binder::expandStars(Select& sel) {
         }
         bool any = false;
         if (sel.flatSources.empty())
-            fail(263, 16, QStringLiteral("Must specify table to select from."), it.line, it.column);
+            raiseAt<Msg::SpecifyTableSelectFrom>(it.line, it.column);
         for (TableSource* src : sel.flatSources) {
             if (!it.starQualifier.isEmpty() &&
                 sourceName(*src).compare(it.starQualifier, Qt::CaseInsensitive) != 0)
@@ -505,9 +457,7 @@ void Binder::expandStars(Select& sel) {
             }
         }
         if (!any)
-            fail(4104, 16,
-                 QStringLiteral("The multi-part identifier \"%1\" could not be bound.").arg(it.starQualifier),
-                 it.line, it.column);
+            raiseAt<Msg::MultiPartNotBound>(it.line, it.column, it.starQualifier);
     }
     sel.items = std::move(items);
 }
@@ -529,10 +479,7 @@ void Binder::selectList(Select& sel, bool topLevel) {
         }
     }
     if ((anyAssign && anyRetrieve) || (anyAssign && !topLevel))
-        fail(141, 15,
-             QStringLiteral("A SELECT statement that assigns a value to a variable must not be combined with "
-                            "data-retrieval operations."),
-             sel.line, sel.column);
+        raiseAt<Msg::SelectStatementAssignsValue>(sel.line, sel.column);
     sel.assigns = anyAssign;
 }
 
@@ -542,12 +489,7 @@ void Binder::orderBy(Select& sel) {
         const Expr& x = *o.expr;
         if (x.kind == EK::Literal && x.value.type.isInteger() && !x.value.null &&
             (x.value.i < 1 || x.value.i > qint64(sel.items.size())))
-            fail(108, 16,
-                 QStringLiteral(
-                     "The ORDER BY position number %1 is out of range of the number of items in the "
-                     "select list.")
-                     .arg(x.value.i),
-                 x.line, x.column);
+            raiseAt<Msg::OrderPositionNumberOut>(x.line, x.column, x.value.i);
         if (o.expr->kind == EK::Column && o.expr->parts.size() == 1) {
             bool aliasRef = false;
             for (size_t k = 0; k < sel.items.size(); ++k) {
@@ -588,11 +530,7 @@ void Binder::checkGroupedExpr(const Expr& e, const Select& sel) {
                 return;
         QString table = e.src->alias.isEmpty() && e.src->kind == SourceKind::Table ? e.src->nameParts.last()
                                                                                    : e.src->alias;
-        fail(8120, 16,
-             QStringLiteral("Column '%1.%2' is invalid in the select list because it is not contained in "
-                            "either an aggregate function or the GROUP BY clause.")
-                 .arg(table, e.src->columns.value(e.columnIndex)),
-             e.line, e.column);
+        raiseAt<Msg::ColumnInvalidSelectList>(e.line, e.column, table, e.src->columns.value(e.columnIndex));
     }
     for (const auto& a : e.args)
         if (a)

@@ -9,10 +9,6 @@
 
 namespace tsql::binding {
 
-[[noreturn]] inline void fail(int number, int level, const QString& msg, int line, int column) {
-    throw SqlError{ServerError{number, level, 1, line, column, msg}};
-}
-
 // The name a source is referred to by: its alias, or the last part of its table's name.
 inline QString sourceName(const TableSource& s) {
     if (!s.alias.isEmpty())
@@ -94,7 +90,7 @@ private:
     void assignableColumn(const TableSource& t, const Assignment& a);
     void dml(Stmt& s);
     void insert(Stmt& s, bool known);
-    void pendingOrFail(int number, const QString& msg, int line, int column);
+    void pendingOrFail(const ServerError& error);
     void source(TableSource& ts, Select& sel);
     void select(Select& sel, bool topLevel);
     void expandStars(Select& sel);

@@ -3,6 +3,8 @@
 // counts the boundaries crossed between the two dates, not whole units.
 
 #include "tsql/functions/BuiltinFunctions.h"
+
+#include "tsql/base/Messages.h"
 #include "tsql/values/DateSettings.h"
 
 #include <QHash>
@@ -29,7 +31,7 @@ DatePart datepartOf(const QString& word, const QString& function) {
         {"MS", DatePart::Millisecond}};
     auto it = parts.constFind(word.toUpper());
     if (it == parts.constEnd())
-        raise(155, 15, QStringLiteral("'%1' is not a recognized %2 option.").arg(word, function.toLower()));
+        raise<Msg::UnknownDatePart>(word, function.toLower());
     return it.value();
 }
 
@@ -168,12 +170,10 @@ Value dateadd(const FunctionDef& f, const Args& a, const SqlType& type) {
     qint64 n = asInt(a[1]);
     QDateTime d = asDate(a[2], TypeId::DateTime);
     if (n > 100000000 || n < -100000000)
-        raise(517, 16,
-              QStringLiteral("Adding a value to a '%1' column caused an overflow.").arg(type.name()));
+        raise<Msg::AddingValueColumnCaused>(type.name());
     QDateTime r = added(part, d, n);
     if (!r.isValid() || !dateInRange(r, type.isDate() ? type.id : TypeId::DateTime))
-        raise(517, 16,
-              QStringLiteral("Adding a value to a '%1' column caused an overflow.").arg(type.name()));
+        raise<Msg::AddingValueColumnCaused>(type.name());
     return Value::datetime(r, type.isDate() ? type.id : TypeId::DateTime);
 }
 
@@ -184,10 +184,7 @@ Value datediff(const FunctionDef& f, const Args& a, const SqlType& type) {
         return Value::nullOf(type);
     qint64 r = difference(part, asDate(a[1]), asDate(a[2]));
     if (r < std::numeric_limits<qint32>::min() || r > std::numeric_limits<qint32>::max())
-        raise(535, 16,
-              QStringLiteral("The datediff function resulted in an overflow. The number of dateparts "
-                             "separating two date/time instances is too large. Try to use datediff "
-                             "with a less precise datepart."));
+        raise<Msg::DatediffFunctionResultedOverflow>();
     return Value::integer(r);
 }
 
@@ -236,10 +233,7 @@ Value eomonth(const FunctionDef&, const Args& a, const SqlType&) {
 Value datefromparts(const FunctionDef&, const Args& a, const SqlType&) {
     QDate d(int(asInt(a[0])), int(asInt(a[1])), int(asInt(a[2])));
     if (!d.isValid())
-        raise(
-            289, 16,
-            QStringLiteral("Cannot construct data type date, some of the arguments have values which are not "
-                           "valid."));
+        raise<Msg::ConstructDataTypeSome>(u"date");
     return dateOut(d);
 }
 
@@ -253,10 +247,7 @@ Value datetimefromparts(const FunctionDef&, const Args& a, const SqlType&) {
                        p[5] >= 0 && p[5] < 60 && p[6] >= 0 && p[6] < 1000;
     const QDate d = small ? QDate(int(p[0]), int(p[1]), int(p[2])) : QDate();
     if (!d.isValid())
-        raise(
-            289, 16,
-            QStringLiteral("Cannot construct data type datetime, some of the arguments have values which are "
-                           "not valid."));
+        raise<Msg::ConstructDataTypeSome>(u"datetime");
     return Value::datetime(QDateTime(d, QTime(int(p[3]), int(p[4]), int(p[5]), int(p[6])), Qt::UTC));
 }
 

@@ -4,6 +4,8 @@
 
 #include "tsql/functions/BuiltinFunctions.h"
 
+#include "tsql/base/Messages.h"
+
 #include <QHash>
 
 namespace tsql {
@@ -131,9 +133,7 @@ SqlType dateaddType(const FunctionDef&, const Types& a) {
 // ("ISDATE (Transact-SQL)", Msg 8116).
 SqlType isdateType(const FunctionDef& f, const Types& a) {
     if (a[0].isNumberlessDate() || a[0].id == TypeId::Xml || a[0].id == TypeId::XmlNode)
-        raise(8116, 16,
-              QStringLiteral("Argument data type %1 is invalid for argument 1 of %2 function.")
-                  .arg(a[0].name(), QString::fromLatin1(f.name).toLower()));
+        raise<Msg::InvalidArgumentType>(a[0].name(), QString::fromLatin1(f.name).toLower());
     return SqlType::of(TypeId::Int);
 }
 
@@ -302,14 +302,8 @@ void checkArgumentCount(const FunctionDef& f, int count, int line, int column) {
         return;
     const QString name = QString::fromLatin1(f.name).toLower();
     if (f.minArgs == f.maxArgs)
-        raise(174, 15, QStringLiteral("The %1 function requires %2 argument(s).").arg(name).arg(f.minArgs),
-              line, column);
-    raise(189, 15,
-          QStringLiteral("The %1 function requires %2 to %3 arguments.")
-              .arg(name)
-              .arg(f.minArgs)
-              .arg(f.maxArgs),
-          line, column);
+        raiseAt<Msg::ArgumentCount>(line, column, name, f.minArgs);
+    raiseAt<Msg::ArgumentCountRange>(line, column, name, f.minArgs, f.maxArgs);
 }
 
 QString sqliteFunctionName(const FunctionDef& f) {

@@ -5,6 +5,8 @@
 
 #include "tsql/functions/BuiltinFunctions.h"
 
+#include "tsql/base/Messages.h"
+
 #include <cmath>
 
 namespace tsql::builtin {
@@ -37,7 +39,7 @@ Value integerOut(qint64 r, const SqlType& type) {
 }
 
 [[noreturn]] void numericOverflow() {
-    raise(8115, 16, QStringLiteral("Arithmetic overflow error converting expression to data type numeric."));
+    raise<Msg::ArithmeticOverflow>(u"expression", u"numeric");
 }
 
 // An exact result rounded to the scale of the call's type (money: 4).
@@ -126,7 +128,7 @@ template <typename F> Value approximate(const Args& a, bool outsideDomain(double
     double d = asFloat(a[0]);
     double r = f(d);
     if (outsideDomain(d))
-        raise(3623, 16, QStringLiteral("An invalid floating point operation occurred."));
+        raise<Msg::InvalidFloatingPointOperation>();
     return Value::flt(r);
 }
 
@@ -181,9 +183,7 @@ Value abs(const FunctionDef&, const Args& a, const SqlType& type) {
         return approximateOut(std::fabs(x.f), type);
     case Category::Integer:
         if (x.i == std::numeric_limits<qint64>::min())
-            raise(8115, 16,
-                  QStringLiteral("Arithmetic overflow error converting expression to data type %1.")
-                      .arg(type.name()));
+            raise<Msg::ArithmeticOverflow>(u"expression", type.name());
         return integerOut(std::llabs(x.i), type);
     case Category::Exact:
         break;
@@ -218,7 +218,7 @@ Value power(const FunctionDef&, const Args& a, const SqlType& type) {
     case Category::Approximate: {
         double r = std::pow(x.f, asFloat(a[1]));
         if (!std::isfinite(r))
-            raise(232, 16, QStringLiteral("Arithmetic overflow error for type float, value = %1.").arg(r));
+            raise<Msg::OverflowForType>(u"float", r);
         return approximateOut(r, type);
     }
     case Category::Integer: {
@@ -226,8 +226,7 @@ Value power(const FunctionDef&, const Args& a, const SqlType& type) {
         bool fits = type.id == TypeId::Int ? (d >= -2147483648.0 && d <= 2147483647.0)
                                            : (d >= -9.2233720368547758e18 && d < 9.2233720368547758e18);
         if (!fits)
-            raise(232, 16,
-                  QStringLiteral("Arithmetic overflow error for type int, value = %1.").arg(d, 0, 'f', 6));
+            raise<Msg::OverflowForType>(u"int", QString::number(d, 'f', 6));
         return integerOut(qint64(d), type);
     }
     case Category::Exact:
@@ -236,7 +235,7 @@ Value power(const FunctionDef&, const Args& a, const SqlType& type) {
     double d = std::pow(x.n.toDouble(), asFloat(a[1]));
     auto nd = Numeric::fromDouble(d, type.scale);
     if (!nd)
-        raise(8115, 16, QStringLiteral("Arithmetic overflow error converting float to data type numeric."));
+        raise<Msg::ArithmeticOverflow>(u"float", u"numeric");
     return exactOut(*nd, type);
 }
 

@@ -4,6 +4,8 @@
 
 #include "tsql/functions/BuiltinFunctions.h"
 
+#include "tsql/base/Messages.h"
+
 #include "tsql/base/Limits.h"
 
 namespace tsql::builtin {
@@ -67,9 +69,7 @@ QString ltrimBlanks(const QString& s) {
 Value leftOrRight(const FunctionDef& f, const Args& a, const SqlType& type, bool left) {
     qint64 n = asInt(a[1]);
     if (n < 0)
-        raise(536, 16,
-              QStringLiteral("Invalid length parameter passed to the %1 function.")
-                  .arg(QString::fromLatin1(f.name).toLower()));
+        raise<Msg::InvalidLength>(QString::fromLatin1(f.name).toLower());
     QString s = asText(a[0]);
     return textOut(left ? s.left(n) : s.right(n), type);
 }
@@ -122,7 +122,7 @@ Value substring(const FunctionDef&, const Args& a, const SqlType& type) {
     QString s = asText(a[0]);
     qint64 start = asInt(a[1]), len = asInt(a[2]);
     if (len < 0)
-        raise(537, 16, QStringLiteral("Invalid length parameter passed to the LEFT or SUBSTRING function."));
+        raise<Msg::InvalidLengthLeftSubstring>();
     qint64 from = std::max<qint64>(start, 1);
     qint64 to = start + len; // exclusive
     if (to <= from || from > s.size())

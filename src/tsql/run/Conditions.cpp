@@ -6,6 +6,8 @@
 
 #include "tsql/run/Evaluator.h"
 
+#include "tsql/base/Messages.h"
+
 #include "tsql/functions/Functions.h"
 
 namespace tsql {
@@ -69,10 +71,7 @@ Tri Evaluator::condition(Expr& e, const RowCtx* ctx) {
     case EK::Exists:
         return exists(e, ctx);
     default:
-        raise(4145, 15,
-              QStringLiteral("An expression of non-boolean type specified in a context where a condition "
-                             "is expected."),
-              e.line, e.column);
+        raiseAt<Msg::NonBoolean>(e.line, e.column);
     }
 }
 
@@ -136,9 +135,7 @@ Tri Evaluator::like(Expr& e, const RowCtx* ctx) {
             return Tri::Unknown;
         QString xs = convert(x, SqlType::varchar(-1)).s;
         if (xs.size() != 1)
-            raise(506, 16,
-                  QStringLiteral("The invalid escape character \"%1\" was specified in a LIKE predicate.")
-                      .arg(xs));
+            raise<Msg::InvalidEscapeCharacterSpecified>(xs);
         esc = xs[0];
     }
     if (v.null || p.null)

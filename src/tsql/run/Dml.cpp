@@ -4,6 +4,8 @@
 // types: a statement that breaks one fails as a whole and changes nothing.
 
 #include "tsql/sql/ColumnRules.h"
+
+#include "tsql/base/Messages.h"
 #include "tsql/run/Executor.h"
 
 #include "tsql/bind/Binder.h"
@@ -86,11 +88,7 @@ std::vector<int> Executor::insertColumns(const Stmt& s) const {
     std::vector<int> cols;
     if (s.insertColumns.isEmpty()) {
         if (explicitIdentity)
-            raise(8101, 16,
-                  QStringLiteral(
-                      "An explicit value for the identity column in table '%1' can only be specified "
-                      "when a column list is used and IDENTITY_INSERT is ON.")
-                      .arg(t.realName));
+            raise<Msg::ExplicitValueIdentityColumn>(t.realName);
         for (int k = 0; k < int(t.columns.size()); ++k)
             if (k != identity)
                 cols.push_back(k);
@@ -99,10 +97,7 @@ std::vector<int> Executor::insertColumns(const Stmt& s) const {
     for (const QString& c : s.insertColumns) {
         const int k = columnIndex(t, c);
         if (k == identity && !explicitIdentity)
-            raise(544, 16,
-                  QStringLiteral("Cannot insert explicit value for identity column in table '%1' when "
-                                 "IDENTITY_INSERT is set to OFF.")
-                      .arg(t.realName));
+            raise<Msg::InsertExplicitValueIdentity>(t.realName);
         cols.push_back(k);
     }
     return cols;
@@ -233,14 +228,9 @@ QString Executor::defaultSql(const StoreTarget& target) {
 void Executor::setIdentityInsert(const Stmt& s) {
     const TableSource& t = *s.target;
     if (!t.exists)
-        raise(1088, 16,
-              QStringLiteral("Cannot find the object \"%1\" because it does not exist or you do not have "
-                             "permissions.")
-                  .arg(t.nameParts.join(u'.')));
+        raise<Msg::ObjectNotFound>(t.nameParts.join(u'.'));
     if (identityColumn(t) < 0)
-        raise(8106, 16,
-              QStringLiteral("Table '%1' does not have the identity property. Cannot perform SET operation.")
-                  .arg(t.realName));
+        raise<Msg::TableDoesNotIdentity>(t.realName);
     const bool on = s.op == u"ON";
     if (!on) {
         if (m_state.identityInsert.compare(t.realName, Qt::CaseInsensitive) == 0)
@@ -249,10 +239,7 @@ void Executor::setIdentityInsert(const Stmt& s) {
     }
     if (!m_state.identityInsert.isEmpty() &&
         m_state.identityInsert.compare(t.realName, Qt::CaseInsensitive) != 0)
-        raise(8107, 16,
-              QStringLiteral("IDENTITY_INSERT is already ON for table '%1'. Cannot perform SET operation for "
-                             "table '%2'.")
-                  .arg(m_state.identityInsert, t.realName));
+        raise<Msg::IdentityInsertAlreadyTable>(m_state.identityInsert, t.realName);
     m_state.identityInsert = t.realName;
 }
 

@@ -5,6 +5,8 @@
 // inside one another at most 32 deep (Msg 217).
 
 #include "tsql/bind/Binder.h"
+
+#include "tsql/base/Messages.h"
 #include "tsql/run/Executor.h"
 #include "tsql/text/Parser.h"
 
@@ -18,19 +20,14 @@ constexpr int kMaxNesting = 32;
 constexpr std::uintptr_t kNestedStackBytes = 1u << 20;
 
 [[noreturn]] void tooDeep() {
-    raise(217, 16,
-          QStringLiteral(
-              "Maximum stored procedure, function, trigger, or view nesting level exceeded (limit %1).")
-              .arg(kMaxNesting));
+    raise<Msg::MaximumStoredProcedureFunction>(kMaxNesting);
 }
 
 // sp_executesql takes its statement and its parameters' definitions as Unicode text (Msg 214).
 void unicodeArgument(const Value& v, const char* parameter) {
     if (v.type.isUnicode() || v.type.id == TypeId::Unknown)
         return;
-    raise(214, 16,
-          QStringLiteral("Procedure expects parameter '%1' of type 'ntext/nchar/nvarchar'.")
-              .arg(QLatin1String(parameter)));
+    raise<Msg::ProcedureExpectsParameterType>(QLatin1String(parameter));
 }
 
 // The caller's variables and compiled batch, put aside while a dynamic batch runs with its own.
@@ -88,10 +85,7 @@ void Executor::execSql(Stmt& s) {
             given.emplace_back(name, s.args[k].get());
     }
     if (!statement)
-        raise(201, 16,
-              QStringLiteral(
-                  "Procedure or function 'sp_executesql' expects parameter '@statement', which was not "
-                  "supplied."));
+        raise<Msg::ProcedureFunctionExpectsParameter>();
     const Value text = m_evaluator.eval(*statement, nullptr);
     unicodeArgument(text, "@statement");
     QString defText;
@@ -112,8 +106,7 @@ void Executor::execSql(Stmt& s) {
                 ++k;
         }
         if (k >= parameters.size())
-            raise(8144, 16,
-                  QStringLiteral("Procedure or function sp_executesql has too many arguments specified."));
+            raise<Msg::ProcedureFunctionSpExecutesql>();
         values[k] = m_evaluator.eval(*e, nullptr);
         supplied[k] = true;
     }
@@ -121,10 +114,8 @@ void Executor::execSql(Stmt& s) {
         if (supplied[k])
             continue;
         if (!parameters[k].init)
-            raise(8178, 16,
-                  QStringLiteral("The parameterized query '(%1)%2' expects the parameter '%3', which was not "
-                                 "supplied.")
-                      .arg(defText, text.null ? QString() : toText(text), parameters[k].name));
+            raise<Msg::ParameterizedQueryExpectsParameter>(defText, text.null ? QString() : toText(text),
+                                                           parameters[k].name);
         values[k] = m_evaluator.eval(*parameters[k].init, nullptr);
     }
     if (text.null)

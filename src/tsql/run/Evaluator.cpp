@@ -3,9 +3,11 @@
 
 #include "tsql/run/Evaluator.h"
 
-#include "tsql/values/DateSettings.h"
+#include "tsql/base/Messages.h"
+
 #include "tsql/functions/Functions.h"
 #include "tsql/sql/Transactions.h"
+#include "tsql/values/DateSettings.h"
 #include "tsql/xml/Xml.h"
 
 namespace tsql {
@@ -33,20 +35,11 @@ void checkStyle(const SqlType& from, const SqlType& to, int style) {
     if (dateStyleExists(style))
         return;
     if (from.isDate() && to.isString())
-        raise(281, 16,
-              QStringLiteral("%1 is not a valid style number when converting from %2 to a character string.")
-                  .arg(style)
-                  .arg(from.name()));
+        raise<Msg::InvalidStyleToText>(style, from.name());
     if (from.isString() && to.isNumberlessDate())
-        raise(9809, 16,
-              QStringLiteral("The style %1 is not supported for conversions from %2 to %3.")
-                  .arg(style)
-                  .arg(from.name(), to.name()));
+        raise<Msg::StyleNotSupportedConversions>(style, from.name(), to.name());
     if (from.isString() && to.isDate())
-        raise(281, 16,
-              QStringLiteral("%1 is not a valid style number when converting to %2.")
-                  .arg(style)
-                  .arg(to.name()));
+        raise<Msg::InvalidStyle>(style, to.name());
 }
 
 // What IIF, CHOOSE and the ERROR_ functions see of their call.
@@ -137,7 +130,7 @@ Value Evaluator::columnValue(const Expr& e, const RowCtx* ctx) {
     }
     const std::vector<Value>* row = e.src ? findRow(ctx, e.src) : nullptr;
     if (!row)
-        raise(207, 16, QStringLiteral("Invalid column name '%1'.").arg(e.parts.last()), e.line, e.column);
+        raiseAt<Msg::InvalidColumnName>(e.line, e.column, e.parts.last());
     return (*row)[size_t(e.columnIndex)];
 }
 
@@ -275,10 +268,7 @@ Value Evaluator::caseValue(Expr& e, const RowCtx* ctx) {
 Value Evaluator::scalarSubquery(Select& sub, const RowCtx* ctx, const SqlType& type) {
     ResultSet rs = query(sub, ctx, 2);
     if (rs.rows.size() > 1)
-        raise(512, 16,
-              QStringLiteral("Subquery returned more than 1 value. This is not permitted when the "
-                             "subquery follows =, !=, <, <= , >, >= or when the subquery is used as an "
-                             "expression."));
+        raise<Msg::SubqueryMultipleValues>();
     if (rs.rows.empty())
         return Value::nullOf(type);
     return rs.rows[0][0];

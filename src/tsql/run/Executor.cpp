@@ -3,8 +3,10 @@
 
 #include "tsql/run/Executor.h"
 
-#include "tsql/values/DateSettings.h"
+#include "tsql/base/Messages.h"
+
 #include "tsql/sql/Transactions.h"
+#include "tsql/values/DateSettings.h"
 
 namespace tsql {
 
@@ -130,7 +132,7 @@ Flow Executor::runInner(Stmt& s) {
         endTransaction(s);
         return Flow::Normal;
     case SK::Exec:
-        raise(2812, 16, QStringLiteral("Could not find stored procedure '%1'.").arg(s.procName));
+        raise<Msg::ProcedureNotFound>(s.procName);
     case SK::Update:
     case SK::Insert:
     case SK::Delete:
@@ -193,7 +195,7 @@ Flow Executor::runWhile(Stmt& s, bool entering) {
 void Executor::iteration() {
     ++m_loopCount;
     if (m_loopLimit > 0 && m_loopCount > m_loopLimit)
-        raise(40001, 16, QStringLiteral("The batch was stopped after %1 loop iterations.").arg(m_loopLimit));
+        raise<Msg::BatchStoppedAfterLoop>(m_loopLimit);
     m_budget.checkTime();
 }
 
@@ -255,14 +257,12 @@ void Executor::runSelect(Stmt& s) {
 void Executor::endTransaction(const Stmt& s) {
     if (s.kind == SK::Commit) {
         if (m_transactions.count() == 0)
-            raise(3902, 16,
-                  QStringLiteral("The COMMIT TRANSACTION request has no corresponding BEGIN TRANSACTION."));
+            raise<Msg::CommitTransactionRequestNo>();
         m_transactions.commit();
         return;
     }
     if (m_transactions.count() == 0)
-        raise(3903, 16,
-              QStringLiteral("The ROLLBACK TRANSACTION request has no corresponding BEGIN TRANSACTION."));
+        raise<Msg::RollbackTransactionRequestNo>();
     rollbackKeepingTableVariables();
 }
 

@@ -5,9 +5,11 @@
 
 #include "tsql/run/Evaluator.h"
 
+#include "tsql/base/Messages.h"
+
 #include "tsql/bind/Binder.h"
-#include "tsql/values/DateSettings.h"
 #include "tsql/sql/StatementCache.h"
+#include "tsql/values/DateSettings.h"
 #include "tsql/xml/Xml.h"
 
 #include <sqlite3.h>
@@ -99,8 +101,7 @@ void Evaluator::checkTables(const Select& sel) const {
 
 void Evaluator::checkTable(const TableSource& ts) const {
     if (!ts.exists || (ts.checkExists && !tableExists(ts)))
-        raise(208, 16, QStringLiteral("Invalid object name '%1'.").arg(ts.nameParts.join(u'.')), ts.line,
-              ts.column);
+        raiseAt<Msg::InvalidObjectName>(ts.line, ts.column, ts.nameParts.join(u'.'));
 }
 
 // ---------------- queries over tables ----------------
@@ -129,7 +130,7 @@ ResultSet Evaluator::runSql(Select& sel, const RowCtx* ctx, qint64 limit) {
     for (const Select* s = &sel; s; s = s->unionNext.get())
         checkTables(*s);
     if (sel.topPercent)
-        raise(40000, 16, QStringLiteral("TOP ... PERCENT is not supported by the embedded server."));
+        raise<Msg::TopPercentNotSupported>();
     QVariantList params;
     const QString sql = generatedSql(sel, ctx, limit, params);
     const auto q = m_statements.run(sql, params);
@@ -202,8 +203,7 @@ void Evaluator::sourceRows(TableSource& s, const RowCtx* outer, std::vector<RowC
     case SourceKind::Join:
         sourceRows(*s.left, outer, combos, work);
         if (s.joinType != u"INNER" && s.joinType != u"CROSS")
-            raise(40000, 16, QStringLiteral("Outer joins over xml sources are not supported."), s.line,
-                  s.column);
+            raiseAt<Msg::OuterJoinsOverXml>(s.line, s.column);
         sourceRows(*s.right, outer, combos, work);
         if (s.on) {
             for (RowCtx& c : combos)
@@ -212,8 +212,7 @@ void Evaluator::sourceRows(TableSource& s, const RowCtx* outer, std::vector<RowC
         }
         break;
     case SourceKind::Table:
-        raise(40000, 16, QStringLiteral("Tables cannot be combined with xml sources in one query."), s.line,
-              s.column);
+        raiseAt<Msg::TablesCombinedXmlSources>(s.line, s.column);
     }
 }
 

@@ -3,6 +3,8 @@
 
 #include "tsql/run/Evaluator.h"
 
+#include "tsql/base/Messages.h"
+
 #include "tsql/sql/StatementCache.h"
 
 #include <sqlite3.h>
@@ -111,11 +113,7 @@ std::vector<std::vector<Value>> Evaluator::recursiveRows(Cte& c, const RowCtx* o
         }
         m_cteWorking.pop_back();
         if (!next.empty() && c.maxRecursion > 0 && depth > c.maxRecursion)
-            raise(
-                530, 16,
-                QStringLiteral("The statement terminated. The maximum recursion %1 has been exhausted before "
-                               "statement completion.")
-                    .arg(c.maxRecursion));
+            raise<Msg::RecursionExhausted>(c.maxRecursion);
         for (const auto& r : next) {
             m_budget.tick();
             work.add(rowBytes(r));

@@ -9,6 +9,8 @@
 
 #include "tsql/run/Executor.h"
 
+#include "tsql/base/Messages.h"
+
 namespace tsql {
 
 namespace {
@@ -121,11 +123,7 @@ private:
         const bool text = item.type == u's';
         QString body;
         if (v && v->type.id != TypeId::Unknown && v->type.isString() != text)
-            raise(
-                2786, 16,
-                QStringLiteral("The data type of substitution parameter %1 does not match the expected type "
-                               "of the format specification.")
-                    .arg(index + 1));
+            raise<Msg::DataTypeSubstitutionParameter>(index + 1);
         if (!v || v->null)
             body = QStringLiteral("(null)");
         else if (text)
@@ -200,35 +198,19 @@ void Executor::raiseError(Stmt& s) {
     for (size_t k = 3; k < s.args.size(); ++k) {
         args.push_back(m_evaluator.eval(*s.args[k], nullptr));
         if (!substitutable(args.back().type.id))
-            raise(2748, 16,
-                  QStringLiteral("Cannot specify %1 data type (parameter %2) as a substitution parameter.")
-                      .arg(args.back().type.name())
-                      .arg(k + 1));
+            raise<Msg::SpecifyDataTypeParameter>(args.back().type.name(), k + 1);
     }
     if (severity > 18 && !s.withLog)
-        raise(2754, 16,
-              QStringLiteral("Error severity levels greater than 18 can only be specified by members of the "
-                             "sysadmin role, using the WITH LOG option."));
+        raise<Msg::ErrorSeverityLevelsGreater>();
     int number = kUserMessage;
     QString text;
     if (message.type.isInteger()) {
         number = toInt(message);
         if (number < 13000 || number == kUserMessage)
-            raise(2732, 16,
-                  QStringLiteral("Error number %1 is invalid. The number must be from %2 through %3 and it "
-                                 "cannot be 50000.")
-                      .arg(number)
-                      .arg(13000)
-                      .arg(std::numeric_limits<qint32>::max()));
+            raise<Msg::ErrorNumberInvalidNumber>(number, 13000, std::numeric_limits<qint32>::max());
         // No message of sys.messages is kept here: the server says so, at the severity asked for.
-        text =
-            QStringLiteral("Error %1, severity %2, state %3 was raised, but no message with that error "
-                           "number was found in sys.messages. If error is larger than 50000, make sure the "
-                           "user-defined message is added using sp_addmessage.")
-                .arg(number)
-                .arg(severity)
-                .arg(state);
-        number = 18054;
+        text = messageText<Msg::MessageNotFound>(number, severity, state);
+        number = messageDef(Msg::MessageNotFound).number;
     } else {
         text = MessageFormat(args).apply(message.null ? QString() : toText(message));
     }
@@ -253,16 +235,10 @@ void Executor::throwError(Stmt& s) {
     const Value state = m_evaluator.eval(*s.args[2], nullptr);
     const qint64 n = number.null ? 0 : convert(number, SqlType::of(TypeId::BigInt)).i;
     if (n < kUserMessage || n > std::numeric_limits<qint32>::max())
-        raise(35100, 16,
-              QStringLiteral("Error number %1 in the THROW statement is outside the valid range. Specify an "
-                             "error number in the valid range of 50000 to 2147483647.")
-                  .arg(n));
+        raise<Msg::ErrorNumberThrowStatement>(n);
     const qint64 st = state.null ? 0 : convert(state, SqlType::of(TypeId::BigInt)).i;
     if (st < 0 || st > 255)
-        raise(35101, 16,
-              QStringLiteral("State %1 in the THROW statement is outside the valid range. Specify a state in "
-                             "the valid range of 0 to 255.")
-                  .arg(st));
+        raise<Msg::StateThrowStatementOutside>(st);
     raised(int(n), 16, int(st), message.null ? QString() : toText(message).left(kLongestThrown));
 }
 

@@ -6,6 +6,8 @@
 
 #include "tsql/run/Executor.h"
 
+#include "tsql/base/Messages.h"
+
 #include "tsql/bind/Binder.h"
 #include "tsql/sql/StatementCache.h"
 #include "tsql/sql/Transactions.h"
@@ -88,8 +90,7 @@ void Executor::createTable(Stmt& s) {
     const TableDef& def = *s.tableDef;
     const QString schema = def.name.startsWith(u'#') ? QStringLiteral("temp") : QString();
     if (exists(schema, def.name))
-        raise(2714, 16,
-              QStringLiteral("There is already an object named '%1' in the database.").arg(def.name));
+        raise<Msg::ObjectExists>(def.name);
     makeTable(def, schema);
 }
 
@@ -103,11 +104,7 @@ void Executor::dropTables(Stmt& s) {
         if (!dbo || !exists(schema, name)) {
             if (s.ifExists)
                 continue;
-            raise(3701, 11,
-                  QStringLiteral("Cannot drop the table '%1', because it does not exist or you do not have "
-                                 "permission.")
-                      .arg(ts->nameParts.join(u'.')),
-                  ts->line, ts->column);
+            raiseAt<Msg::CannotDropTable>(ts->line, ts->column, ts->nameParts.join(u'.'));
         }
         execute(QStringLiteral("DROP TABLE %1").arg(qualifiedName(schema, name)));
     }

@@ -1,14 +1,13 @@
 #include "tsql/sql/ColumnRules.h"
 
+#include "tsql/base/Messages.h"
+
 #include "tsql/sql/SqlText.h"
 
 namespace tsql {
 
 void nullNotAllowed(const QString& column, const QString& table, bool update) {
-    raise(515, 16,
-          QStringLiteral("Cannot insert the value NULL into column '%1', table '%2'; column does not allow "
-                         "nulls. %3 fails.")
-              .arg(column, table, update ? QStringLiteral("UPDATE") : QStringLiteral("INSERT")));
+    raise<Msg::NullNotAllowed>(column, table, update ? QStringLiteral("UPDATE") : QStringLiteral("INSERT"));
 }
 
 namespace {
@@ -20,10 +19,7 @@ void checkLength(const QString& text, const SqlType& type, const QString& column
         return;
     for (qsizetype k = type.length; k < text.size(); ++k) {
         if (text[k] != u' ')
-            raise(2628, 16,
-                  QStringLiteral("String or binary data would be truncated in table '%1', column '%2'. "
-                                 "Truncated value: '%3'.")
-                      .arg(table, column, text.left(type.length)));
+            raise<Msg::StringTruncated>(table, column, text.left(type.length));
     }
 }
 

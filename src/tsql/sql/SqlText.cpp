@@ -1,8 +1,10 @@
 #include "tsql/sql/SqlText.h"
 
+#include "tsql/base/Messages.h"
+
 #include "tsql/bind/Binder.h"
-#include "tsql/sql/ColumnRules.h"
 #include "tsql/functions/Functions.h"
+#include "tsql/sql/ColumnRules.h"
 
 #include <limits>
 
@@ -201,8 +203,7 @@ struct Gen {
         case EK::Subquery:
             return QStringLiteral("(%1)").arg(selectSql(ex, *e.sub, ctx, params, -1, true));
         default:
-            raise(40000, 16, QStringLiteral("This expression cannot be used in a query over tables."), e.line,
-                  e.column);
+            raiseAt<Msg::ExpressionNotOverTables>(e.line, e.column);
         }
     }
 
@@ -451,8 +452,7 @@ struct Gen {
         case SqlForm::Value:
             break;
         }
-        raise(40000, 16, QStringLiteral("This expression cannot be used in a query over tables."), e.line,
-              e.column);
+        raiseAt<Msg::ExpressionNotOverTables>(e.line, e.column);
     }
 
     // The query of rows written as SQL texts `rows` ("(a, b)", at least one), its columns named
@@ -553,8 +553,7 @@ struct Gen {
             return QStringLiteral("%1 %2 %3%4").arg(l, type, r, on);
         }
         case SourceKind::XmlNodes:
-            raise(40000, 16, QStringLiteral("An xml nodes() source cannot be joined with tables here."),
-                  s.line, s.column);
+            raiseAt<Msg::XmlNodesSourceJoined>(s.line, s.column);
         }
         return QString();
     }
@@ -568,7 +567,7 @@ qint64 topCount(ValueSource& ex, Expr& top, const RowCtx* ctx) {
     // A NULL or negative row count known only when the statement runs.
     const qint64 n = v.null ? -1 : convert(v, SqlType::of(TypeId::BigInt)).i;
     if (n < 0)
-        raise(1014, 16, QStringLiteral("A TOP or FETCH clause contains an invalid value."));
+        raise<Msg::TopFetchClauseContains>();
     return n;
 }
 
@@ -576,8 +575,7 @@ qint64 topCount(ValueSource& ex, Expr& top, const RowCtx* ctx) {
 QString selectSql(ValueSource& ex, Select& sel, const RowCtx* ctx, QVariantList& params, qint64 limit,
                   bool single) {
     if (sel.usesXml)
-        raise(40000, 16, QStringLiteral("An xml nodes() source cannot be combined with tables in one query."),
-              sel.line, sel.column);
+        raiseAt<Msg::XmlNodesSourceCombined>(sel.line, sel.column);
     Gen g{ex, ctx, {}};
     QStringList items;
     bool checkSingle = single && !sel.top && !sel.distinct && !sel.unionNext;
@@ -659,16 +657,14 @@ QString updateOrDeleteSql(ValueSource& ex, Stmt& s, QVariantList& params) {
         QStringList sets;
         for (Assignment& a : s.sets) {
             if (a.slot >= 0)
-                raise(
-                    40000, 16,
-                    QStringLiteral("Assigning variables in UPDATE is not supported by the embedded server."));
+                raise<Msg::AssigningVariablesUpdateNot>();
             QString col = quoteIdent(t.columns[a.columnIndex]);
             const StoreTarget column{&t, a.columnIndex, true};
             QString value;
             if (!a.value->rowDependent) {
                 Value v = ex.eval(*a.value, nullptr);
                 if (a.op != u"=")
-                    raise(40000, 16, QStringLiteral("Compound assignment of columns is not supported."));
+                    raise<Msg::CompoundAssignmentColumnsNot>();
                 value = storeCall(g.param(storeParam(v, column)), column, true);
             } else {
                 value = g.expr(*a.value);

@@ -1,5 +1,7 @@
 #include "tsql/sql/SqliteFunctions.h"
 
+#include "tsql/base/Messages.h"
+
 #include "tsql/functions/Functions.h"
 #include "tsql/sql/ColumnRules.h"
 #include "tsql/values/Value.h"
@@ -196,11 +198,7 @@ void toFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 void singleFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_int64(argv[1]) > 1) {
-        fail(ctx,
-             SqlError{ServerError{512, 16, 1, 0, 0,
-                                  QStringLiteral("Subquery returned more than 1 value. This is not permitted "
-                                                 "when the subquery follows =, !=, <, <= , >, >= or when the "
-                                                 "subquery is used as an expression.")}});
+        fail(ctx, SqlError{serverError<Msg::SubqueryMultipleValues>(0, 0)});
         return;
     }
     sqlite3_result_value(ctx, argv[0]);
@@ -212,11 +210,7 @@ void recursionFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
     const qint64 level = sqlite3_value_int64(argv[0]);
     const qint64 limit = sqlite3_value_int64(argv[1]);
     if (limit > 0 && level > limit) {
-        fail(ctx,
-             SqlError{ServerError{530, 16, 1, 0, 0,
-                                  QStringLiteral("The statement terminated. The maximum recursion %1 has "
-                                                 "been exhausted before statement completion.")
-                                      .arg(limit)}});
+        fail(ctx, SqlError{serverError<Msg::RecursionExhausted>(0, 0, limit)});
         return;
     }
     sqlite3_result_int64(ctx, level);

@@ -1,5 +1,7 @@
 #include "tsql/sql/StatementCache.h"
 
+#include "tsql/base/Messages.h"
+
 #include "tsql/sql/Transactions.h"
 
 #include <sqlite3.h>
@@ -11,13 +13,7 @@
 namespace tsql {
 
 ServerError insufficientMemory() {
-    ServerError e;
-    e.number = 701;
-    e.level = 17;
-    e.line = 0; // the statement that ran out tells its line
-    e.message =
-        QStringLiteral("There is insufficient system memory in resource pool 'default' to run this query.");
-    return e;
+    return serverError<Msg::InsufficientMemory>(0, 0); // the statement that ran out tells its line
 }
 
 StatementCache::StatementCache(QSqlDatabase db, BatchBudget& budget)
@@ -54,7 +50,7 @@ std::unique_ptr<Prepared> StatementCache::run(const QString& sql, const QVariant
     if (const int rc = p->statement->bind(params); rc != SQLITE_OK) {
         if ((rc & 0xff) == SQLITE_TOOBIG)
             m_budget.memoryExceeded();
-        raise(50000, 16, QStringLiteral("A value of the statement could not be bound."));
+        raise<Msg::StatementValueNotBound>();
     }
     clearPendingError();
     p->state = p->statement->step();
@@ -80,27 +76,22 @@ void StatementCache::failure(const SqliteStatement& q) const {
     // deeper than its parser or its expression trees allow, as SQL Server would.
     if (text.contains(QStringLiteral("parser stack overflow")) ||
         text.contains(QStringLiteral("Expression tree is too large")))
-        raise(191, 15,
-              QStringLiteral("Some part of your SQL statement is nested too deeply. Rewrite the query or "
-                             "break it up into smaller queries."));
+        raise<Msg::NestedTooDeeply>();
     // A table a statement of the batch dropped (or never made) after the batch was compiled.
     if (text.startsWith(QStringLiteral("no such table: "))) {
         QString name = text.mid(15);
         if (name.startsWith(QStringLiteral("temp.")) || name.startsWith(QStringLiteral("main.")))
             name = name.mid(5);
-        raise(208, 16, QStringLiteral("Invalid object name '%1'.").arg(name));
+        raise<Msg::InvalidObjectName>(name);
     }
     if (text.contains(QStringLiteral("UNIQUE constraint failed")) ||
         text.contains(QStringLiteral("PRIMARY KEY")))
-        raise(2627, 14,
-              QStringLiteral("Violation of PRIMARY KEY constraint. Cannot insert duplicate key. (%1)")
-                  .arg(text));
+        raise<Msg::ViolationPrimaryKeyConstraint>(text);
     if (text.contains(QStringLiteral("NOT NULL constraint failed")))
-        raise(515, 16,
-              QStringLiteral("Cannot insert the value NULL into column '%1'; column does not allow nulls. "
-                             "INSERT fails.")
-                  .arg(text.section(u'.', -1)));
-    raise(50000, 16, text.isEmpty() ? QStringLiteral("Unable to execute statement") : text);
+        raise<Msg::NullNotAllowedInInsert>(text.section(u'.', -1));
+    if (text.isEmpty())
+        raise<Msg::StatementFailed>();
+    raise<Msg::SqliteStatementFailed>(text);
 }
 
 } // namespace tsql

@@ -1,5 +1,7 @@
 #include "tsql/sql/Transactions.h"
 
+#include "tsql/base/Messages.h"
+
 #include "tsql/base/Limits.h"
 #include "tsql/sql/SqliteFunctions.h"
 #include "tsql/values/Value.h"
@@ -19,7 +21,7 @@ constexpr const char* kRollbackTo = "ROLLBACK TO tsql_tran";
 
 void lockRequestTimedOut() {
     // SQL Server's answer when a lock is not granted within LOCK_TIMEOUT.
-    throw SqlError{ServerError{1222, 16, 51, 0, 0, QStringLiteral("Lock request time out period exceeded.")}};
+    raise<Msg::LockTimeout>();
 }
 
 bool isLockFailure(int sqliteCode) {
@@ -37,7 +39,7 @@ sqlite3* Transactions::handle() const {
 void Transactions::exec(const char* sql) {
     sqlite3* h = handle();
     if (!h)
-        raise(3930, 16, QStringLiteral("The connection is not a SQLite database."));
+        raise<Msg::NotSqliteConnection>();
     const int rc = sqlite3_exec(h, sql, nullptr, nullptr, nullptr);
     if (rc == SQLITE_OK)
         return;
@@ -47,7 +49,7 @@ void Transactions::exec(const char* sql) {
     // The batch's progress handler interrupts whatever SQLite runs once the time is up.
     if ((code & 0xff) == SQLITE_INTERRUPT && currentBudget() && currentBudget()->expired())
         BatchBudget::timeoutExpired();
-    raise(3930, 16, QString::fromUtf8(sqlite3_errmsg(h)));
+    raise<Msg::SqliteFailure>(QString::fromUtf8(sqlite3_errmsg(h)));
 }
 
 void Transactions::begin() {
@@ -100,8 +102,7 @@ void Transactions::rollback() {
 void Transactions::raiseFence(bool writeLock) {
     sqlite3* h = handle();
     if (m_fenced || m_count != 0 || (h && !sqlite3_get_autocommit(h)))
-        raise(3930, 16,
-              QStringLiteral("An isolated batch cannot run inside a transaction of the connection."));
+        raise<Msg::IsolatedBatchRunInside>();
     exec(writeLock ? "BEGIN IMMEDIATE" : "BEGIN");
     m_fenced = true;
     try {
@@ -137,9 +138,7 @@ bool Transactions::fenceGone() const {
 
 void Transactions::fenceLost() const {
     // Level 20: no CATCH block handles it, so no statement of the batch runs after it.
-    throw SqlError{ServerError{40003, 20, 1, 0, 0,
-                               QStringLiteral("The database ended the transaction of the isolated batch "
-                                              "after an error; the batch was stopped.")}};
+    raise<Msg::DatabaseEndedTransactionIsolated>();
 }
 
 void Transactions::forgetEndedTransaction() {

@@ -4,6 +4,8 @@
 
 #include "tsql/text/ParserImpl.h"
 
+#include "tsql/base/Messages.h"
+
 namespace tsql::parsing {
 
 namespace {
@@ -112,10 +114,7 @@ StmtP Parser::raiserror(StmtP s) {
         failHere();
     expectOp(")");
     if (s->args.size() > 3 + kMaxSubstitutions)
-        throw SqlError{ServerError{2747, 16, 1, start.line, start.column,
-                                   QStringLiteral("Too many substitution parameters for RAISERROR. Cannot "
-                                                  "exceed %1 substitution parameters.")
-                                       .arg(kMaxSubstitutions)}};
+        raiseAt<Msg::TooManySubstitutionParameters>(start.line, start.column, kMaxSubstitutions);
     if (acceptKw("WITH")) {
         do {
             if (acceptWord("LOG"))
@@ -166,9 +165,7 @@ void Parser::notFirstInBatch(const Token& create) {
         name = QStringLiteral("CREATE/ALTER PROCEDURE");
     else
         name = create.upper + u' ' + what.upper;
-    throw SqlError{
-        ServerError{111, 15, 1, create.line, create.column,
-                    QStringLiteral("'%1' must be the first statement in a query batch.").arg(name)}};
+    raiseAt<Msg::MustBeFirstInBatch>(create.line, create.column, name);
 }
 
 std::vector<VarDecl> Parser::parameters() {

@@ -3,6 +3,8 @@
 
 #include "tsql/text/ParserImpl.h"
 
+#include "tsql/base/Messages.h"
+
 #include "tsql/functions/Functions.h"
 
 #include <algorithm>
@@ -187,11 +189,7 @@ ExprP Parser::comparison() {
     const Token& near = cur();
     if (near.kind == Tok::End)
         fail(near);
-    throw SqlError{
-        ServerError{4145, 15, 1, near.line, near.column,
-                    QStringLiteral("An expression of non-boolean type specified in a context where "
-                                   "a condition is expected, near '%1'.")
-                        .arg(near.kind == Tok::String ? near.value : near.text)}};
+    raiseAt<Msg::NonBooleanNear>(near.line, near.column, near.kind == Tok::String ? near.value : near.text);
 }
 
 ExprP Parser::scalar() {
@@ -220,10 +218,7 @@ ExprP Parser::unary() {
 static Value numericConstant(const Token& tok) {
     const auto n = Numeric::parse(tok.text);
     if (!n)
-        throw SqlError{ServerError{1007, 15, 1, tok.line, tok.column,
-                                   QStringLiteral("The number '%1' is out of the range for numeric "
-                                                  "representation (maximum precision 38).")
-                                       .arg(tok.text)}};
+        raiseAt<Msg::NumberOutOfRange>(tok.line, tok.column, tok.text);
     Value value = Value::decimal(*n, n->digits());
     value.type.numericName = true;
     return value;
@@ -250,11 +245,7 @@ ExprP Parser::literal(const Token& tok) {
             txt += u'0';
         double d = txt.toDouble(&ok);
         if (!ok || !std::isfinite(d))
-            throw SqlError{ServerError{
-                1007, 15, 1, tok.line, tok.column,
-                QStringLiteral("The number '%1' is out of the range for numeric representation (maximum "
-                               "precision 38).")
-                    .arg(tok.text)}};
+            raiseAt<Msg::NumberOutOfRange>(tok.line, tok.column, tok.text);
         e->value = Value::flt(d);
         break;
     }
@@ -390,11 +381,7 @@ ExprP Parser::namePrimary(const Token& tok) {
             // schema.function(...): user-defined functions are not available
             ++p;
             QString full = e->parts.join(u'.') + u'.' + nameOf(m);
-            throw SqlError{ServerError{
-                4121, 16, 1, tok.line, tok.column,
-                QStringLiteral("Cannot find either column \"%1\" or the user-defined function or aggregate "
-                               "\"%2\", or the name is ambiguous.")
-                    .arg(e->parts.first(), full)}};
+            raiseAt<Msg::UnknownColumnOrFunction>(tok.line, tok.column, e->parts.first(), full);
         }
         e->parts << nameOf(peek());
         p += 2;

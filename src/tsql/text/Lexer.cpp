@@ -1,5 +1,7 @@
 #include "tsql/text/Lexer.h"
 
+#include "tsql/base/Messages.h"
+
 #include <algorithm>
 #include <array>
 #include <iterator>
@@ -170,8 +172,7 @@ private:
                     }
                 }
                 if (depth > 0) {
-                    error = ServerError{
-                        113, 15, 1, startLine, startCol, QStringLiteral("Missing end comment mark '*/'.")};
+                    error = serverError<Msg::MissingEndComment>(startLine, startCol);
                     return;
                 }
             } else {
@@ -207,13 +208,7 @@ private:
     }
 
     bool unclosed(Token& t, std::optional<ServerError>& error, int contentStart) {
-        error = ServerError{105,
-                            15,
-                            1,
-                            t.line,
-                            t.column,
-                            QStringLiteral("Unclosed quotation mark after the character string '%1'.")
-                                .arg(src.mid(contentStart))};
+        error = serverError<Msg::UnclosedQuotation>(t.line, t.column, src.mid(contentStart));
         return false;
     }
 

@@ -4,6 +4,8 @@
 
 #include "tsql/text/ParserImpl.h"
 
+#include "tsql/base/Messages.h"
+
 #include <algorithm>
 
 namespace tsql {
@@ -33,22 +35,11 @@ void Parser::fail(const Token& at) {
             --k;
         tok = &t[k];
     }
-    ServerError e;
-    e.level = 15;
-    e.line = tok->line;
-    e.column = tok->column;
-    if (tok->kind == Tok::Keyword) {
-        e.number = 156;
-        e.message = QStringLiteral("Incorrect syntax near the keyword '%1'.").arg(tok->text);
-    } else {
-        e.number = 102;
-        QString near =
-            (tok->kind == Tok::String || tok->kind == Tok::NString || tok->kind == Tok::QuotedIdent)
-                ? tok->value
-                : tok->text;
-        e.message = QStringLiteral("Incorrect syntax near '%1'.").arg(near);
-    }
-    throw SqlError{e};
+    if (tok->kind == Tok::Keyword)
+        raiseAt<Msg::IncorrectSyntaxKeyword>(tok->line, tok->column, tok->text);
+    const bool quoted =
+        tok->kind == Tok::String || tok->kind == Tok::NString || tok->kind == Tok::QuotedIdent;
+    raiseAt<Msg::IncorrectSyntax>(tok->line, tok->column, quoted ? tok->value : tok->text);
 }
 
 StmtP Parser::statement(bool first, bool afterSemicolon, bool controlBody) {
@@ -137,12 +128,7 @@ StmtP Parser::keywordStatement(StmtP s, bool first, bool afterSemicolon) {
     if (k == u"WITH" && afterSemicolon && isName(peek()))
         return withStatement(std::move(s));
     if (k == u"WITH" && !afterSemicolon) {
-        throw SqlError{ServerError{
-            319, 16, 1, tok.line, tok.column,
-            QStringLiteral("Incorrect syntax near the keyword '%1'. If this statement is a common table "
-                           "expression, an xmlnamespaces clause or a change tracking context clause, the "
-                           "previous statement must be terminated with a semicolon.")
-                .arg(tok.text)}};
+        raiseAt<Msg::IncorrectSyntaxNearKeyword>(tok.line, tok.column, tok.text);
     }
     failHere();
 }
@@ -319,40 +305,20 @@ SqlType Parser::dataType(int ordinal, bool castTarget) {
     }
     auto ty = typeFromName(name, max ? 0 : args, a[0], a[1], max);
     if (!ty)
-        throw SqlError{
-            ServerError{2715, 16, 6, tok.line, tok.column,
-                        QStringLiteral("Column, parameter, or variable #%1: Cannot find data type %2.")
-                            .arg(ordinal)
-                            .arg(nameOf(tok))}};
+        raiseAt<Msg::ColumnParameterVariableFind>(tok.line, tok.column, ordinal, nameOf(tok));
     if (ty->id == TypeId::Decimal) {
         if (ty->precision < 1 || ty->precision > 38)
-            throw SqlError{ServerError{
-                2750, 16, 1, tok.line, tok.column,
-                QStringLiteral("Column or parameter #%1: Specified column precision %2 is greater than the "
-                               "maximum precision of 38.")
-                    .arg(ordinal)
-                    .arg(ty->precision)}};
+            raiseAt<Msg::PrecisionTooLarge>(tok.line, tok.column, ordinal, ty->precision);
         if (ty->scale > ty->precision)
-            throw SqlError{ServerError{2751, 16, 1, tok.line, tok.column,
-                                       QStringLiteral("Column or parameter #%1: Specified column scale %2 is "
-                                                      "greater than the specified precision of %3.")
-                                           .arg(ordinal)
-                                           .arg(ty->scale)
-                                           .arg(ty->precision)}};
+            raiseAt<Msg::ScaleTooLarge>(tok.line, tok.column, ordinal, ty->scale, ty->precision);
     }
     if (ty->isString() && ty->length == 0)
         failHere();
     if (castTarget && ty->isString() && args == 0 && !max)
         ty->length = 30;
     if (ty->isString() && ty->length > (ty->isUnicode() ? 4000 : 8000))
-        throw SqlError{ServerError{
-            131, 15, 2, tok.line, tok.column,
-            QStringLiteral(
-                "The size (%1) given to the type '%2' exceeds the maximum allowed for any data type "
-                "(%3).")
-                .arg(ty->length)
-                .arg(ty->name())
-                .arg(ty->isUnicode() ? 4000 : 8000)}};
+        raiseAt<Msg::SizeGivenTypeExceeds>(tok.line, tok.column, ty->length, ty->name(),
+                                           ty->isUnicode() ? 4000 : 8000);
     return *ty;
 }
 
@@ -482,8 +448,7 @@ StmtP Parser::setOption(StmtP s) {
     }
     if (opt.kind == Tok::Keyword)
         failHere();
-    throw SqlError{ServerError{195, 15, 1, opt.line, opt.column,
-                               QStringLiteral("'%1' is not a recognized SET option.").arg(opt.text)}};
+    raiseAt<Msg::UnknownSetOption>(opt.line, opt.column, opt.text);
 }
 
 // SET DATEFORMAT, SET LANGUAGE and SET DATEFIRST take a variable, a string, a number or a name

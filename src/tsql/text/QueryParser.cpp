@@ -3,6 +3,8 @@
 
 #include "tsql/text/ParserImpl.h"
 
+#include "tsql/base/Messages.h"
+
 namespace tsql::parsing {
 
 // A table's name of one to four dotted parts (server.database.schema.table).
@@ -242,11 +244,7 @@ std::unique_ptr<Select> Parser::select(bool subquery) {
             sel->orderBy.push_back(std::move(o));
         } while (acceptOp(","));
         if (subquery && !sel->top)
-            throw SqlError{ServerError{
-                1033, 15, 1, ob.line, ob.column,
-                QStringLiteral("The ORDER BY clause is invalid in views, inline functions, derived tables, "
-                               "subqueries, and common table expressions, unless TOP, OFFSET or FOR XML is "
-                               "also specified.")}};
+            raiseAt<Msg::OrderClauseInvalidViews>(ob.line, ob.column);
     }
     seal(*sel);
     return sel;

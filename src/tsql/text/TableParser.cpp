@@ -4,6 +4,8 @@
 
 #include "tsql/text/ParserImpl.h"
 
+#include "tsql/base/Messages.h"
+
 namespace tsql::parsing {
 
 // CREATE TABLE name (column definitions and table constraints).
@@ -246,11 +248,7 @@ void Parser::queryOptions(Select& sel) {
             bool ok = false;
             const int n = cur().text.toInt(&ok);
             if (!ok || n > 32767)
-                throw SqlError{ServerError{
-                    310, 15, 1, cur().line, cur().column,
-                    QStringLiteral("The value %1 specified for the MAXRECURSION option exceeds the allowed "
-                                   "maximum of 32767.")
-                        .arg(cur().text)}};
+                raiseAt<Msg::ValueSpecifiedMaxrecursionOption>(cur().line, cur().column, cur().text);
             sel.maxRecursion = n;
             ++p;
         } else if (!acceptWord("RECOMPILE")) {

@@ -1,13 +1,13 @@
 #include "tsql/text/TreeHeight.h"
 
+#include "tsql/base/Messages.h"
+
 #include <algorithm>
 
 namespace tsql {
 
 void nestedTooDeeply(int line, int column) {
-    throw SqlError{ServerError{191, 15, 1, line, column,
-                               QStringLiteral("Some part of your SQL statement is nested too deeply. "
-                                              "Rewrite the query or break it up into smaller queries.")}};
+    raiseAt<Msg::NestedTooDeeply>(line, column);
 }
 
 ExprP sealed(ExprP e) {

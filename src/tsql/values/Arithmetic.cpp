@@ -3,6 +3,8 @@
 
 #include "tsql/values/Value.h"
 
+#include "tsql/base/Messages.h"
+
 #include "tsql/base/Limits.h"
 #include "tsql/values/ValueInternal.h"
 
@@ -32,9 +34,7 @@ QString opName(const QString& op) {
 }
 
 [[noreturn]] void incompatible(const QString& op, const SqlType& a, const SqlType& b) {
-    raise(402, 16,
-          QStringLiteral("The data types %1 and %2 are incompatible in the %3 operator.")
-              .arg(a.name(), b.name(), opName(op)));
+    raise<Msg::IncompatibleOperands>(a.name(), b.name(), opName(op));
 }
 
 // A result type whose precision would pass 38 keeps its integer digits and gives up scale, but
@@ -72,7 +72,7 @@ SqlType decimalResultType(const QString& op, const SqlType& x, const SqlType& y)
 }
 
 [[noreturn]] void divideByZero() {
-    raise(8134, 16, QStringLiteral("Divide by zero error encountered."));
+    raise<Msg::DivideByZero>();
 }
 
 // Operand of an arithmetic operator converted to the category of the result type.
@@ -90,8 +90,7 @@ Value operandFor(const Value& v, const SqlType& result) {
                 return Value::nullOf(SqlType::decimal(38, 10));
             auto n = Numeric::parse(v.s);
             if (!n)
-                raise(8114, 16,
-                      QStringLiteral("Error converting data type %1 to numeric.").arg(v.type.name()));
+                raise<Msg::ErrorConverting>(v.type.name(), u"numeric");
             return Value::decimal(*n, n->digits());
         }
         if (v.type.id == TypeId::Decimal || v.type.id == TypeId::Money || v.type.id == TypeId::SmallMoney)
@@ -221,8 +220,7 @@ SqlType dateArithmeticType(const QString& op, const SqlType& a, const SqlType& b
     if (counts(b) && !a.isDate())
         return b;
     if (a.isNumeric() || b.isNumeric())
-        raise(206, 16,
-              QStringLiteral("Operand type clash: %1 is incompatible with %2").arg(a.name(), b.name()));
+        raise<Msg::OperandTypeClash>(a.name(), b.name());
     if (a.isDate() && b.isDate() && a.id != b.id)
         incompatible(op, a, b);
     invalidOperand(counts(a) || !a.isDate() ? b : a, opName(op));
@@ -345,9 +343,7 @@ Value negate(const Value& a) {
 
 Value bitNot(const Value& a) {
     if (!(a.type.isInteger() || a.type.id == TypeId::Unknown))
-        raise(402, 16,
-              QStringLiteral("The data types %1 and %1 are incompatible in the '~' operator.")
-                  .arg(a.type.name()));
+        raise<Msg::IncompatibleOperands>(a.type.name(), a.type.name(), u"'~'");
     if (a.null)
         return a;
     Value r = a;

@@ -3,6 +3,8 @@
 
 #include "tsql/values/Value.h"
 
+#include "tsql/base/Messages.h"
+
 namespace tsql {
 
 // The databases the editor works on use a case-insensitive, accent-sensitive collation
@@ -22,9 +24,7 @@ int compareStringsCI(const QString& a, const QString& b) {
 std::optional<int> compareValues(const Value& a, const Value& b) {
     SqlType t = dominantType(a.type, b.type);
     if (t.id == TypeId::XmlNode || t.id == TypeId::Xml)
-        raise(305, 16,
-              QStringLiteral(
-                  "The XML data type cannot be compared or sorted, except when using the IS NULL operator."));
+        raise<Msg::XmlDataTypeCompared>();
     Value x = convert(a, t), y = convert(b, t);
     if (x.null || y.null)
         return std::nullopt;

@@ -5,6 +5,8 @@
 
 #include "tsql/values/Value.h"
 
+#include "tsql/base/Messages.h"
+
 #include "tsql/values/DateSettings.h"
 #include "tsql/values/ValueInternal.h"
 #include "tsql/xml/Xml.h"
@@ -25,9 +27,7 @@ namespace detail {
 
 void overflow(const SqlType& from, const SqlType& to) {
     QString f = from.id == TypeId::Unknown ? QStringLiteral("expression") : messageTypeName(from);
-    raise(8115, 16,
-          QStringLiteral("Arithmetic overflow error converting %1 to data type %2.")
-              .arg(f, messageTypeName(to)));
+    raise<Msg::ArithmeticOverflow>(f, messageTypeName(to));
 }
 
 } // namespace detail
@@ -37,11 +37,8 @@ namespace {
 // No conversion between the types: Msg 529 for CAST and CONVERT, Msg 206 for an implicit one.
 [[noreturn]] void clash(const SqlType& from, const SqlType& to, bool explicitConversion) {
     if (explicitConversion)
-        raise(529, 16,
-              QStringLiteral("Explicit conversion from data type %1 to %2 is not allowed.")
-                  .arg(from.name(), to.name()));
-    raise(206, 16,
-          QStringLiteral("Operand type clash: %1 is incompatible with %2").arg(from.name(), to.name()));
+        raise<Msg::ExplicitConversionNotAllowed>(from.name(), to.name());
+    raise<Msg::OperandTypeClash>(from.name(), to.name());
 }
 
 // A text stored in a character type: cut silently at its length (assignment to a shorter
@@ -60,16 +57,11 @@ QString fitString(const QString& s, const SqlType& to) {
 // (INT1, INT2; Msg 244), int is Msg 248 and bigint Msg 8114.
 [[noreturn]] void textOverflow(const Value& v, const SqlType& to) {
     if (to.id == TypeId::BigInt)
-        raise(8114, 16, QStringLiteral("Error converting data type %1 to bigint.").arg(v.type.name()));
+        raise<Msg::ErrorConverting>(v.type.name(), u"bigint");
     if (to.id == TypeId::TinyInt || to.id == TypeId::SmallInt)
-        raise(244, 16,
-              QStringLiteral("The conversion of the %1 value '%2' overflowed an %3 column. Use a larger "
-                             "integer column.")
-                  .arg(v.type.name(), v.s,
-                       to.id == TypeId::TinyInt ? QStringLiteral("INT1") : QStringLiteral("INT2")));
-    raise(248, 16,
-          QStringLiteral("The conversion of the %1 value '%2' overflowed an %3 column.")
-              .arg(v.type.name(), v.s, to.name()));
+        raise<Msg::ConversionOverflowedInteger>(
+            v.type.name(), v.s, to.id == TypeId::TinyInt ? QStringLiteral("INT1") : QStringLiteral("INT2"));
+    raise<Msg::ConversionOverflowed>(v.type.name(), v.s, to.name());
 }
 
 // A text read as an integer of type `to`: blanks around it are ignored, an empty text is 0,
@@ -97,9 +89,7 @@ qint64 integerFromText(const Value& v, const SqlType& to) {
         }
     }
     if (!ok)
-        raise(245, 16,
-              QStringLiteral("Conversion failed when converting the %1 value '%2' to data type %3.")
-                  .arg(from.name(), v.s, to.name()));
+        raise<Msg::ConversionFailed>(from.name(), v.s, to.name());
     if (to.id == TypeId::Bit)
         x = x != 0;
     else if (x < intMin(to.id) || x > intMax(to.id))
@@ -113,10 +103,7 @@ qint64 integerFromText(const Value& v, const SqlType& to) {
 [[noreturn]] void integerOverflow(__int128 value, const SqlType& to) {
     const bool narrow = to.id == TypeId::TinyInt || to.id == TypeId::SmallInt;
     if (narrow && value >= intMin(TypeId::Int) && value <= intMax(TypeId::Int))
-        raise(220, 16,
-              QStringLiteral("Arithmetic overflow error for data type %1, value = %2.")
-                  .arg(to.name())
-                  .arg(qint64(value)));
+        raise<Msg::OverflowForDataType>(to.name(), qint64(value));
     overflow(SqlType::of(TypeId::Unknown), to);
 }
 
@@ -148,9 +135,7 @@ Value toInteger(const Value& v, const SqlType& to, bool explicitConversion) {
         else {
             double t = std::trunc(v.f);
             if (!(t >= double(intMin(to.id)) && t < double(intMax(to.id)) + 1.0))
-                raise(232, 16,
-                      QStringLiteral("Arithmetic overflow error for type %1, value = %2.")
-                          .arg(to.name(), QString::number(v.f, 'f', 6)));
+                raise<Msg::OverflowForType>(to.name(), QString::number(v.f, 'f', 6));
             r.i = qint64(t);
         }
     } else if (from.isString()) {
@@ -182,10 +167,8 @@ Value toExactNumeric(const Value& v, const SqlType& to, bool explicitConversion)
         n = Numeric::parse(v.s);
         if (!n) {
             if (to.id == TypeId::Decimal)
-                raise(8114, 16, QStringLiteral("Error converting data type %1 to numeric.").arg(from.name()));
-            raise(
-                235, 16,
-                QStringLiteral("Cannot convert a char value to money. The char value has incorrect syntax."));
+                raise<Msg::ErrorConverting>(from.name(), u"numeric");
+            raise<Msg::ConvertCharValueMoney>();
         }
     } else if (from.isDate()) {
         n = Numeric{baseDate().daysTo(v.dt), 0};
@@ -219,7 +202,7 @@ Value toApproximate(const Value& v, const SqlType& to, bool explicitConversion) 
         bool ok = true;
         r.f = s.isEmpty() ? 0.0 : s.toDouble(&ok);
         if (!ok)
-            raise(8114, 16, QStringLiteral("Error converting data type %1 to float.").arg(from.name()));
+            raise<Msg::ErrorConverting>(from.name(), u"float");
     } else if (from.isDate()) {
         r.f = double(baseDate().msecsTo(v.dt)) / 86400000.0;
     } else {
@@ -244,9 +227,7 @@ Value toCharacter(const Value& v, const SqlType& to, bool explicitConversion) {
         else if (from.isInteger())
             overflow(SqlType::of(TypeId::Unknown), to);
         else
-            raise(8115, 16,
-                  QStringLiteral("Arithmetic overflow error converting %1 to data type %2.")
-                      .arg(messageTypeName(from), to.name()));
+            raise<Msg::ArithmeticOverflow>(messageTypeName(from), to.name());
     }
     Value r;
     r.type = to;
@@ -260,10 +241,7 @@ Value toCharacter(const Value& v, const SqlType& to, bool explicitConversion) {
 }
 
 [[noreturn]] void dateOutOfRange(const SqlType& from, const SqlType& to) {
-    raise(242, 16,
-          QStringLiteral(
-              "The conversion of a %1 data type to a %2 data type resulted in an out-of-range value.")
-              .arg(from.name(), to.name()));
+    raise<Msg::ConversionOutOfRange>(from.name(), to.name());
 }
 
 // To a date type. A text is read under the session's date settings (DateSettings.h): a date's
@@ -307,14 +285,9 @@ Value dateFromText(const Value& text, const SqlType& to, std::optional<DateOrder
     if (r.status == DateReading::OutOfRange)
         dateOutOfRange(text.type, to);
     if (r.status == DateReading::YdmRefused)
-        raise(9808, 16,
-              QStringLiteral(
-                  "This session's YDM date format is not supported when converting from this character "
-                  "string format to date, time, datetime2 or datetimeoffset. Change the session's date "
-                  "format or provide a style to the explicit conversion."));
+        raise<Msg::SessionsDateFormatProvide>();
     if (r.status == DateReading::NotADate)
-        raise(241, 16,
-              QStringLiteral("Conversion failed when converting date and/or time from character string."));
+        raise<Msg::DateConversionFailed>();
     return Value::datetime(r.value, to.id);
 }
 

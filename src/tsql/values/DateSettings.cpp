@@ -3,6 +3,8 @@
 
 #include "tsql/values/DateSettings.h"
 
+#include "tsql/base/Messages.h"
+
 namespace tsql {
 
 namespace {
@@ -74,7 +76,7 @@ void setDateFormat(const QString& order) {
             return;
         }
     }
-    raise(2741, 16, QStringLiteral("SET DATEFORMAT date order '%1' is invalid.").arg(order));
+    raise<Msg::SetDateformatDateOrder>(order);
 }
 
 // Names compare as the server's collation does: case-insensitive, accent-sensitive.
@@ -89,16 +91,12 @@ void setLanguage(const QString& name) {
             return;
         }
     }
-    raise(2740, 16,
-          QStringLiteral(
-              "SET LANGUAGE failed because '%1' is not an official language name or a language alias on "
-              "this SQL Server.")
-              .arg(name));
+    raise<Msg::SetLanguageFailedBecause>(name);
 }
 
 void setDateFirst(qint64 day) {
     if (day < 1 || day > 7)
-        raise(2742, 16, QStringLiteral("SET DATEFIRST %1 is out of range.").arg(day));
+        raise<Msg::DateFirstOutOfRange>(day);
     g_settings.dateFirst = int(day);
 }
 

@@ -1,5 +1,7 @@
 #include "tsql/values/Value.h"
 
+#include "tsql/base/Messages.h"
+
 #include "tsql/values/ValueInternal.h"
 
 #include <QStringList>
@@ -9,8 +11,7 @@ namespace tsql {
 using detail::decimalOf;
 
 void invalidOperand(const SqlType& t, const QString& what, int line, int column) {
-    raise(8117, 16, QStringLiteral("Operand data type %1 is invalid for %2 operator.").arg(t.name(), what),
-          line, column);
+    raiseAt<Msg::InvalidOperand>(line, column, t.name(), what);
 }
 
 QString SqlType::name() const {

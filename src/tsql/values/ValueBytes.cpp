@@ -1,5 +1,7 @@
 #include "tsql/values/Value.h"
 
+#include "tsql/base/Messages.h"
+
 #include "tsql/base/Limits.h"
 
 #include <limits>
@@ -27,8 +29,7 @@ qint64 rowBytes(const std::vector<Value>& row) {
 void checkStringSizeSlow(qint64 chars, const SqlType& type) {
     const qint64 perChar = type.isUnicode() ? 2 : 1;
     if (chars > kMaxLobBytes / perChar)
-        raise(7119, 16,
-              QStringLiteral("Attempting to grow LOB beyond maximum allowed size of 2147483647 bytes."));
+        raise<Msg::LobTooLarge>();
     if (BatchBudget* budget = currentBudget())
         budget->checkRoom(chars * qint64(sizeof(QChar)));
 }

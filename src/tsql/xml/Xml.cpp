@@ -1,5 +1,7 @@
 #include "tsql/xml/Xml.h"
 
+#include "tsql/base/Messages.h"
+
 #include "tsql/base/Limits.h"
 
 namespace tsql {
@@ -16,7 +18,7 @@ struct Step {
 };
 
 [[noreturn]] void badPath(const QString& path) {
-    raise(2225, 16, QStringLiteral("XQuery: A string literal was expected near '%1'.").arg(path));
+    raise<Msg::XqueryStringLiteralExpected>(path);
 }
 
 bool parsePredicate(const QString& s, int& i, Step& st, const QString& path) {

@@ -4,6 +4,8 @@
 // between tags is dropped, as the type keeps no insignificant white space by default.
 
 #include "tsql/base/Limits.h"
+
+#include "tsql/base/Messages.h"
 #include "tsql/xml/Xml.h"
 
 namespace tsql {
@@ -37,12 +39,12 @@ public:
     std::shared_ptr<XmlDoc> read();
 
 private:
-    [[noreturn]] void error(int number, const char* what) const {
-        raise(number, 16,
-              QStringLiteral("XML parsing: line %1, character %2, %3")
-                  .arg(m_line)
-                  .arg(m_i - m_lineStart + 1)
-                  .arg(QLatin1String(what)));
+    template <Msg M> [[noreturn]] void error() const { raise<M>(m_line, m_i - m_lineStart + 1); }
+    // Msg M where the text goes on, the end of input where it ends.
+    template <Msg M> [[noreturn]] void expected() const {
+        if (atEnd())
+            error<Msg::XmlUnexpectedEnd>();
+        error<M>();
     }
     QChar at(qsizetype k = 0) const { return m_i + k < m_s.size() ? m_s[m_i + k] : QChar(); }
     bool atEnd() const { return m_i >= m_s.size(); }
@@ -56,7 +58,7 @@ private:
     }
     void checkChar(QChar c) const {
         if (c.unicode() < 0x20 && !blank(c))
-            error(9420, "illegal xml character");
+            error<Msg::XmlIllegalCharacter>();
     }
     QString name();
     QString reference();
@@ -102,9 +104,9 @@ void XmlReader::count(qint64 bytes) {
 
 QString XmlReader::name() {
     if (atEnd())
-        error(9400, "unexpected end of input");
+        error<Msg::XmlUnexpectedEnd>();
     if (!nameStart(at()))
-        error(9455, "illegal qualified name character");
+        error<Msg::XmlIllegalNameCharacter>();
     const qsizetype start = m_i;
     while (!atEnd() && nameChar(at()))
         advance();
@@ -118,9 +120,9 @@ QString XmlReader::reference() {
     while (!atEnd() && at() != u';' && (nameChar(at()) || at() == u'#'))
         advance();
     if (atEnd())
-        error(9400, "unexpected end of input");
+        error<Msg::XmlUnexpectedEnd>();
     if (at() != u';')
-        error(9411, "semicolon expected");
+        error<Msg::XmlSemicolonExpected>();
     const QString ref = m_s.mid(start, m_i - start);
     advance();
     static const std::pair<const char*, char16_t> named[] = {
@@ -133,10 +135,10 @@ QString XmlReader::reference() {
         const uint code =
             ref.startsWith(QLatin1String("#x")) ? ref.mid(2).toUInt(&ok, 16) : ref.mid(1).toUInt(&ok);
         if (!ok || code == 0 || code > 0x10FFFF || (code < 0x20 && !blank(QChar(char16_t(code)))))
-            error(9420, "illegal xml character");
+            error<Msg::XmlIllegalCharacter>();
         return QString::fromUcs4(reinterpret_cast<const char32_t*>(&code), 1);
     }
-    error(9448, "well formed check: undeclared entity");
+    error<Msg::XmlUndeclaredEntity>();
 }
 
 // Up to and past `end` (comments, CDATA, processing instructions): their text into `into`.
@@ -144,7 +146,7 @@ void XmlReader::skipPast(const char* end, QString* into) {
     const qsizetype close = m_s.indexOf(QLatin1String(end), m_i);
     if (close < 0) {
         advance(m_s.size() - m_i);
-        error(9400, "unexpected end of input");
+        error<Msg::XmlUnexpectedEnd>();
     }
     if (into)
         *into += m_s.mid(m_i, close - m_i);
@@ -164,23 +166,23 @@ void XmlReader::checkPrefix(const QString& qname, const XmlElement& e) const {
         for (const auto& a : p->attributes)
             if (a.first == declaration)
                 return;
-    error(9459, "undeclared prefix");
+    error<Msg::XmlUndeclaredPrefix>();
 }
 
 QString XmlReader::attributeValue() {
     const QChar quote = at();
     if (quote != u'"' && quote != u'\'')
-        error(9413, "A string literal was expected");
+        error<Msg::XmlStringLiteralExpected>();
     advance();
     QString value;
     while (true) {
         if (atEnd())
-            error(9400, "unexpected end of input");
+            error<Msg::XmlUnexpectedEnd>();
         const QChar c = at();
         if (c == quote)
             break;
         if (c == u'<')
-            error(9415, "well formed check: no '<' in attribute value");
+            error<Msg::XmlLessThanInAttribute>();
         if (c == u'&') {
             value += reference();
             continue;
@@ -198,22 +200,25 @@ void XmlReader::attributes(XmlElement& e) {
         const bool spaced = !atEnd() && blank(at());
         skipBlanks();
         if (atEnd())
-            error(9400, "unexpected end of input");
+            error<Msg::XmlUnexpectedEnd>();
         if (at() == u'>' || at() == u'/')
             return;
+        if (!spaced && nameStart(at()))
+            error<Msg::XmlWhitespaceExpected>();
         if (!spaced)
-            error(nameStart(at()) ? 9410 : 9455,
-                  nameStart(at()) ? "whitespace expected" : "illegal qualified name character");
+            error<Msg::XmlIllegalNameCharacter>();
         const QString attr = name();
         skipBlanks();
+        if (at() != u'=' && atEnd())
+            error<Msg::XmlUnexpectedEnd>();
         if (at() != u'=')
-            error(atEnd() ? 9400 : 9414, atEnd() ? "unexpected end of input" : "equal expected");
+            error<Msg::XmlEqualExpected>();
         advance();
         skipBlanks();
         QString value = attributeValue();
         for (const auto& a : e.attributes)
             if (a.first == attr)
-                error(9437, "duplicate attribute");
+                error<Msg::XmlDuplicateAttribute>();
         count(qint64(sizeof(std::pair<QString, QString>)) +
               (attr.size() + value.size()) * qint64(sizeof(QChar)));
         e.attributes.emplace_back(attr, std::move(value));
@@ -237,14 +242,11 @@ void XmlReader::startTag() {
     if (empty) {
         advance();
         if (at() != u'>')
-            error(atEnd() ? 9400 : 9412, atEnd() ? "unexpected end of input" : "'>' expected");
+            expected<Msg::XmlGreaterExpected>();
     }
     advance(); // '>'
     if (m_depth + 1 > kMaxXmlDepth)
-        raise(
-            6335, 16,
-            QStringLiteral("XML datatype instance has too many levels of nested nodes. Maximum allowed depth "
-                           "is 128 levels."));
+        raise<Msg::XmlDatatypeInstanceToo>();
     count(qint64(sizeof(XmlElement)) + 64 + e->name.size() * qint64(sizeof(QChar)));
     XmlElement* raw = e.get();
     m_cur->children.push_back(std::move(e));
@@ -259,12 +261,12 @@ void XmlReader::endTag() {
     QString closing = name();
     skipBlanks();
     if (at() != u'>')
-        error(atEnd() ? 9400 : 9412, atEnd() ? "unexpected end of input" : "'>' expected");
+        expected<Msg::XmlGreaterExpected>();
     const qsizetype colon = closing.indexOf(u':');
     if (colon >= 0)
         closing = closing.mid(colon + 1);
     if (m_depth == 0 || closing != m_cur->name)
-        error(9436, "end tag does not match start tag");
+        error<Msg::XmlEndTagMismatch>();
     advance();
     m_cur = m_cur->parent;
     --m_depth;
@@ -305,19 +307,19 @@ std::shared_ptr<XmlDoc> XmlReader::read() {
             skipPast("]]>", &m_cur->text);
         } else if (startsWith("<?")) {
             if (startsWith("<?xml") && (blank(at(5)) || at(5) == u'?') && m_i > 0)
-                error(9438, "text/xmldecl not at the beginning of input");
+                error<Msg::XmlDeclarationNotFirst>();
             advance(2);
             skipPast("?>", nullptr);
         } else if (startsWith("</")) {
             endTag();
         } else if (startsWith("<!")) {
-            error(9422, "incorrect document syntax");
+            error<Msg::XmlIncorrectSyntax>();
         } else {
             startTag();
         }
     }
     if (m_depth > 0)
-        error(9400, "unexpected end of input");
+        error<Msg::XmlUnexpectedEnd>();
     return doc;
 }
 
