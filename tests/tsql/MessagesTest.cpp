@@ -3,6 +3,8 @@
 
 #include "tsql/base/Messages.h"
 
+#include <QStringList>
+
 #include <gtest/gtest.h>
 
 #include <set>
