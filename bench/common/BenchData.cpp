@@ -2,7 +2,7 @@
 
 #include "ado/Setup.h"
 #include "core/Error.h"
-#include "tsql/SqliteFunctions.h"
+#include "tsql/sql/SqliteFunctions.h"
 
 #include <QFile>
 #include <QSqlDatabase>

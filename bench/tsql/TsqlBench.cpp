@@ -4,7 +4,7 @@
 
 #include "BenchData.h"
 #include "check/Declarations.h"
-#include "tsql/Parser.h"
+#include "tsql/text/Parser.h"
 #include "tsql/Session.h"
 
 #include <QCoreApplication>

@@ -3,9 +3,9 @@
 
 #include "FuzzOptions.h"
 
-#include "tsql/Binder.h"
-#include "tsql/Lexer.h"
-#include "tsql/Parser.h"
+#include "tsql/bind/Binder.h"
+#include "tsql/text/Lexer.h"
+#include "tsql/text/Parser.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>

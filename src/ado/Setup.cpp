@@ -3,7 +3,7 @@
 #include "ado/Ado.h"
 #include "ado/Backends.h"
 #include "tables/Schema.h"
-#include "tsql/SqliteFunctions.h"
+#include "tsql/sql/SqliteFunctions.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "check/StatementGuard.h"
 
 #include "check/Messages.h"
-#include "tsql/Parser.h"
+#include "tsql/text/Parser.h"
 
 #include <variant>
 #include <vector>

@@ -4,8 +4,8 @@
 #include "check/TrialTexts.h"
 #include "language/Dictionary.h"
 #include "language/References.h"
-#include "tsql/Lexer.h"
-#include "tsql/Value.h"
+#include "tsql/text/Lexer.h"
+#include "tsql/values/Value.h"
 
 #include <QDateTime>
 #include <QSet>

@@ -5,7 +5,7 @@
 #include "diagnostics/Texts.h"
 #include "language/FormulaLanguage.h"
 #include "language/PositionMap.h"
-#include "tsql/Lexer.h"
+#include "tsql/text/Lexer.h"
 #include "tsql/Session.h"
 
 #include <QAtomicInt>

@@ -1,7 +1,7 @@
 #include "diagnostics/FormulaScanner.h"
 
 #include "diagnostics/ElementCatalog.h"
-#include "tsql/Lexer.h"
+#include "tsql/text/Lexer.h"
 
 #include <algorithm>
 

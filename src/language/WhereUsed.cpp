@@ -5,7 +5,7 @@
 #include "language/Dictionary.h"
 #include "language/References.h"
 #include "tables/ElementTables.h"
-#include "tsql/Lexer.h"
+#include "tsql/text/Lexer.h"
 
 #include <QSet>
 

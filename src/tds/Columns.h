@@ -5,7 +5,7 @@
 // bytes of each value.
 
 #include "tds/Wire.h"
-#include "tsql/Value.h"
+#include "tsql/values/Value.h"
 
 #include <vector>
 

@@ -4,7 +4,7 @@
 #include "tds/Tokens.h"
 #include "tsql/DatabaseFile.h"
 #include "tsql/Session.h"
-#include "tsql/SqliteFunctions.h"
+#include "tsql/values/SqliteStatement.h"
 
 #include <QSqlDatabase>
 

@@ -1,7 +1,7 @@
 #include "tds/RpcValues.h"
 
 #include "tds/Wire.h"
-#include "tsql/SqlText.h"
+#include "tsql/sql/SqlText.h"
 
 #include <QDateTime>
 #include <QUuid>

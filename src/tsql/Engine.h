@@ -1,6 +1,8 @@
 #pragma once
 
 #include "core/RowSet.h"
+#include "tsql/base/Limits.h"
+#include "tsql/base/ServerError.h"
 
 #include <QList>
 #include <QSqlDatabase>
@@ -13,36 +15,11 @@ namespace tsql {
 
 struct ReadRest;
 
-// An error as the server reports it: Msg number, Level, State, Line (1-based, in the batch)
-// and the message text; column is ours (1-based, 0 when unknown).
-struct ServerError {
-    int number = 0;
-    int level = 16;
-    int state = 1;
-    int line = 1;
-    int column = 0;
-    QString message;
-};
-
 struct BatchResult {
     QList<core::RowSet> resultSets;   // every result set the batch returned, in order
     qint64 recordsAffected = -1;      // rows changed by the last data-changing statement, -1 if none
     std::optional<ServerError> error; // set when the batch failed (it stopped at that point)
     QList<int> executedLines;         // traced runs only: lines where a statement of the batch ran, ascending
-};
-
-// What one batch may use of the machine. A batch that goes beyond a limit stops with an error;
-// the database is left as a failing statement leaves it.
-//   Msg 3617, Level 25  "Query timeout expired": out of time; no CATCH block handles it.
-//   Msg 40002, Level 17 out of the memory budget (a CATCH block may handle it).
-//   Msg 7119, Level 16  a (max) value would grow beyond 2,147,483,647 bytes.
-//   Msg 1222, Level 16  "Lock request time out period exceeded.": another connection kept its lock.
-// Whatever the limits, a statement nested or chained deeper than the engine walks safely is
-// refused when it is read (Msg 191), as is xml nested deeper than 128 levels (Msg 6335).
-struct Limits {
-    qint64 timeoutMs = 30000;         // wall clock for a whole batch, 0 = none
-    qint64 memoryBytes = 256LL << 20; // strings and rows one batch builds, 0 = none
-    int lockWaitMs = 15000;           // how long a statement waits for another connection's lock
 };
 
 struct IsolatedResult {

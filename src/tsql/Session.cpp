@@ -3,14 +3,16 @@
 
 #include "tsql/Session.h"
 
-#include "tsql/BatchCache.h"
-#include "tsql/Binder.h"
-#include "tsql/DateSettings.h"
-#include "tsql/Evaluator.h"
-#include "tsql/Executor.h"
-#include "tsql/Parser.h"
-#include "tsql/StatementCache.h"
-#include "tsql/Transactions.h"
+#include "tsql/base/Messages.h"
+
+#include "tsql/bind/Binder.h"
+#include "tsql/run/BatchCache.h"
+#include "tsql/run/Evaluator.h"
+#include "tsql/run/Executor.h"
+#include "tsql/sql/StatementCache.h"
+#include "tsql/sql/Transactions.h"
+#include "tsql/text/Parser.h"
+#include "tsql/values/DateSettings.h"
 
 namespace tsql {
 
@@ -82,11 +84,7 @@ struct Session::Impl {
     IsolatedRun runIsolated(const QString& batch, bool writeLock, bool traceLines, ReadRest* read) {
         IsolatedRun r;
         if (transactions.count() > 0 || transactions.fenced()) {
-            ServerError e;
-            e.number = 40004;
-            e.message =
-                QStringLiteral("An isolated batch cannot run while a transaction of the connection is open.");
-            r.result.error = e;
+            r.result.error = serverError<Msg::IsolatedInTransaction>(1, 0);
             r.transactionCountAfter = transactions.count();
             return r;
         }

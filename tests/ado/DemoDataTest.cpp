@@ -4,7 +4,7 @@
 #include "ado/Setup.h"
 #include "language/Dictionary.h"
 #include "tables/Schema.h"
-#include "tsql/SqliteFunctions.h"
+#include "tsql/sql/SqliteFunctions.h"
 
 #include <QCryptographicHash>
 #include <QFile>

@@ -9,7 +9,7 @@
 #include "check/GuardedRun.h"
 #include "check/StatementGuard.h"
 #include "check/SyntaxCheck.h"
-#include "tsql/Parser.h"
+#include "tsql/text/Parser.h"
 
 #include <optional>
 

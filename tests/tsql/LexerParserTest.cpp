@@ -1,5 +1,5 @@
-#include "tsql/Lexer.h"
-#include "tsql/Parser.h"
+#include "tsql/text/Lexer.h"
+#include "tsql/text/Parser.h"
 
 #include "TestDb.h"
 

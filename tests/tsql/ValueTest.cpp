@@ -1,8 +1,8 @@
 // Types, conversions and XML paths of the engine, checked against the rules of SQL Server's
 // data-type documentation (precedence, precision and scale of results, conversion errors).
 
-#include "tsql/Value.h"
-#include "tsql/Xml.h"
+#include "tsql/values/Value.h"
+#include "tsql/xml/Xml.h"
 
 #include "TestDb.h"
 

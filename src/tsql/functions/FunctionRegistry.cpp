@@ -1,0 +1,321 @@
+// The table of the built-in functions: the only list of them. The parser reads a call's first
+// argument as its row says, the binder checks the argument count and takes the result type from
+// it, the evaluator and SQLite call its evaluator, and the SQL generator writes its SqlForm.
+
+#include "tsql/functions/BuiltinFunctions.h"
+
+#include "tsql/base/Messages.h"
+
+#include <QHash>
+
+namespace tsql {
+
+namespace {
+
+using Types = std::vector<SqlType>;
+
+// ---- result-type rules ("Functions (Transact-SQL)", the return type of each function) ----
+
+template <TypeId Id> SqlType fixed(const FunctionDef&, const Types&) {
+    return SqlType::of(Id);
+}
+
+SqlType text(TypeId id, int length) {
+    return SqlType{id, 0, 0, length, false};
+}
+
+// A text result of the argument's kind (nvarchar for a Unicode argument).
+SqlType stringResult(const SqlType& in, int length) {
+    return text(in.isUnicode() ? TypeId::NVarChar : TypeId::VarChar, length);
+}
+
+// The type of the mathematical functions that return their argument's type: int for bit,
+// tinyint, smallint and NULL; float for a text.
+SqlType intLike(const SqlType& t) {
+    if (t.id == TypeId::Bit || t.id == TypeId::TinyInt || t.id == TypeId::SmallInt || t.id == TypeId::Unknown)
+        return SqlType::of(TypeId::Int);
+    if (t.isString())
+        return SqlType::of(TypeId::Float);
+    return t;
+}
+
+SqlType dominantFrom(const Types& a, std::size_t from) {
+    SqlType t;
+    for (std::size_t k = from; k < a.size(); ++k)
+        t = dominantType(t, a[k]);
+    return t;
+}
+
+SqlType typeOfFirst(const FunctionDef&, const Types& a) {
+    return a[0];
+}
+
+// ISNULL: the type of the first argument, unless that is an untyped NULL; int for two of them.
+SqlType isnullType(const FunctionDef&, const Types& a) {
+    const SqlType& t = a[0].id == TypeId::Unknown ? a[1] : a[0];
+    return t.id == TypeId::Unknown ? SqlType::of(TypeId::Int) : t;
+}
+
+SqlType dominantOfAll(const FunctionDef&, const Types& a) {
+    return dominantFrom(a, 0);
+}
+
+// IIF and CHOOSE: the type of highest precedence among the values they may return.
+SqlType dominantOfResults(const FunctionDef&, const Types& a) {
+    return dominantFrom(a, 1);
+}
+
+SqlType numericType(const FunctionDef&, const Types& a) {
+    return intLike(a[0]);
+}
+
+// FLOOR and CEILING of a decimal keep its precision with scale 0.
+SqlType floorType(const FunctionDef&, const Types& a) {
+    SqlType t = intLike(a[0]);
+    if (t.id == TypeId::Decimal)
+        t.scale = 0;
+    return t;
+}
+
+// POWER of a decimal is decimal(38, s).
+SqlType powerType(const FunctionDef&, const Types& a) {
+    SqlType t = intLike(a[0]);
+    if (t.id == TypeId::Decimal)
+        t = SqlType::decimal(38, t.scale);
+    return t;
+}
+
+// The string functions that return their argument's type and length (30 for a non-text).
+SqlType sameString(const FunctionDef&, const Types& a) {
+    return stringResult(a[0], a[0].isString() ? a[0].length : 30);
+}
+
+// REPLACE and REPLICATE: a (max) argument stays one, any other result is 8,000 bytes long.
+SqlType replaceType(const FunctionDef&, const Types& a) {
+    const bool large = a[0].isString() && (a[0].length < 0 || a[0].length > (a[0].isUnicode() ? 4000 : 8000));
+    return stringResult(a[0], large ? -1 : (a[0].isUnicode() ? 4000 : 8000));
+}
+
+SqlType concatType(const FunctionDef&, const Types& a) {
+    return stringResult(dominantFrom(a, 0), -1);
+}
+
+SqlType varcharMax(const FunctionDef&, const Types&) {
+    return SqlType::varchar(-1);
+}
+
+SqlType strType(const FunctionDef&, const Types&) {
+    return SqlType::varchar(10);
+}
+
+SqlType datenameType(const FunctionDef&, const Types&) {
+    return text(TypeId::NVarChar, 30);
+}
+
+SqlType charType(const FunctionDef&, const Types&) {
+    return text(TypeId::Char, 1);
+}
+
+SqlType ncharType(const FunctionDef&, const Types&) {
+    return text(TypeId::NChar, 1);
+}
+
+SqlType errorMessageType(const FunctionDef&, const Types&) {
+    return text(TypeId::NVarChar, 4000);
+}
+
+// DATEADD returns the type of its date argument (datetime for a text).
+SqlType dateaddType(const FunctionDef&, const Types& a) {
+    return a[2].isDate() ? a[2] : SqlType::of(TypeId::DateTime);
+}
+
+// ISDATE reads a text, or a datetime or smalldatetime; date, datetime2 and xml are refused
+// ("ISDATE (Transact-SQL)", Msg 8116).
+SqlType isdateType(const FunctionDef& f, const Types& a) {
+    if (a[0].isNumberlessDate() || a[0].id == TypeId::Xml || a[0].id == TypeId::XmlNode)
+        raise<Msg::InvalidArgumentType>(a[0].name(), QString::fromLatin1(f.name).toLower());
+    return SqlType::of(TypeId::Int);
+}
+
+// An aggregate refuses an argument of a type it cannot compute on (Msg 8117): bit for all of
+// them, as for SUM, AVG, MIN and MAX.
+void refuseOperand(const FunctionDef& f, const SqlType& t, bool refused) {
+    if (refused || t.id == TypeId::Bit)
+        invalidOperand(t, QString::fromLatin1(f.name).toLower());
+}
+
+// SUM and AVG of a decimal are decimal(38, s) (AVG at least 6 decimals), of smallmoney money;
+// texts, dates, xml and bit are refused (Msg 8117).
+SqlType sumOrAvgType(const FunctionDef& f, const Types& a, bool average) {
+    refuseOperand(f, a[0], a[0].isString() || a[0].isDate() || a[0].id == TypeId::Xml);
+    SqlType t = intLike(a[0]);
+    if (t.id == TypeId::Decimal)
+        t = SqlType::decimal(38, average ? std::max(t.scale, 6) : t.scale);
+    if (t.id == TypeId::SmallMoney)
+        t = SqlType::of(TypeId::Money);
+    return t;
+}
+
+// MIN and MAX: the argument's type; bit and xml are refused (Msg 8117).
+SqlType minMaxType(const FunctionDef& f, const Types& a) {
+    refuseOperand(f, a[0], a[0].id == TypeId::Xml);
+    return a[0];
+}
+
+SqlType sumType(const FunctionDef& f, const Types& a) {
+    return sumOrAvgType(f, a, false);
+}
+
+SqlType avgType(const FunctionDef& f, const Types& a) {
+    return sumOrAvgType(f, a, true);
+}
+
+constexpr auto Int = TypeId::Int;
+constexpr auto BigInt = TypeId::BigInt;
+constexpr auto Float = TypeId::Float;
+constexpr auto Date = TypeId::Date;
+constexpr auto DateTime = TypeId::DateTime;
+constexpr auto DateTime2 = TypeId::DateTime2;
+constexpr auto Guid = TypeId::UniqueIdentifier;
+constexpr auto Own = Nulls::Own;
+constexpr auto Engine = SqlForm::Engine;
+constexpr auto Native = SqlForm::Native;
+constexpr auto IfNull = SqlForm::IfNull;
+constexpr auto TrimBlank = SqlForm::TrimBlank;
+constexpr auto IifCase = SqlForm::IifCase;
+constexpr auto ChooseCase = SqlForm::ChooseCase;
+constexpr auto Count = SqlForm::Count;
+constexpr auto Aggregate = SqlForm::Aggregate;
+constexpr auto Param = SqlForm::Value;
+constexpr auto Datepart = FirstArgument::Datepart;
+constexpr auto Condition = FirstArgument::Condition;
+constexpr auto OrStar = FirstArgument::ValueOrStar;
+constexpr auto Plain = FirstArgument::Value;
+constexpr auto NotAllNull = NullConstant::NotAll;
+constexpr auto NotFirstNull = NullConstant::NotFirst;
+constexpr auto NotAllResultsNull = NullConstant::NotAllResults;
+
+namespace fn = builtin;
+
+// One row per function. Columns left out take their defaults: SQL form Engine, NULLs Propagate,
+// first argument Value, NULL constants allowed.
+// clang-format off
+constexpr FunctionDef kFunctions[] = {
+    // name           min  max  result type          evaluator          SQL form    NULLs      first arg. NULL constants
+    // NULLs and logic
+    {"ISNULL",          2,   2, isnullType,          fn::isnull,        IfNull,     Own},
+    {"COALESCE",        2, 254, dominantOfAll,       fn::coalesce,      Native,     Own,       Plain,     NotAllNull},
+    {"NULLIF",          2,   2, typeOfFirst,         fn::nullif,        Native,     Own,       Plain,     NotFirstNull},
+    {"IIF",             3,   3, dominantOfResults,   fn::iif,           IifCase,    Own,       Condition, NotAllResultsNull},
+    {"CHOOSE",          2, 254, dominantOfResults,   fn::choose,        ChooseCase, Own},
+    {"ISNUMERIC",       1,   1, fixed<Int>,          fn::isnumeric,     Engine,     Own},
+    {"ISDATE",          1,   1, isdateType,          fn::isdate,        Engine,     Own},
+    // mathematics
+    {"ROUND",           2,   3, numericType,         fn::round,         Engine,     Own},
+    {"FLOOR",           1,   1, floorType,           fn::floor},
+    {"CEILING",         1,   1, floorType,           fn::ceiling},
+    {"ABS",             1,   1, numericType,         fn::abs},
+    {"SIGN",            1,   1, numericType,         fn::sign},
+    {"POWER",           2,   2, powerType,           fn::power},
+    {"SQRT",            1,   1, fixed<Float>,        fn::sqrt},
+    {"SQUARE",          1,   1, fixed<Float>,        fn::square},
+    {"EXP",             1,   1, fixed<Float>,        fn::exp},
+    {"LOG",             1,   2, fixed<Float>,        fn::log},
+    {"LOG10",           1,   1, fixed<Float>,        fn::log10},
+    {"PI",              0,   0, fixed<Float>,        fn::pi,            Param},
+    {"RAND",            0,   1, fixed<Float>,        fn::rand,          Engine,     Own},
+    // strings
+    {"LEN",             1,   1, fixed<Int>,          fn::len},
+    {"DATALENGTH",      1,   1, fixed<Int>,          fn::datalength},
+    {"LEFT",            2,   2, sameString,          fn::left},
+    {"RIGHT",           2,   2, sameString,          fn::right},
+    {"SUBSTRING",       3,   3, sameString,          fn::substring},
+    {"LTRIM",           1,   1, sameString,          fn::ltrim,         Native},
+    {"RTRIM",           1,   1, sameString,          fn::rtrim,         Native},
+    {"TRIM",            1,   1, sameString,          fn::trim,          TrimBlank},
+    {"UPPER",           1,   1, sameString,          fn::upper,         Native},
+    {"LOWER",           1,   1, sameString,          fn::lower,         Native},
+    {"REVERSE",         1,   1, sameString,          fn::reverse},
+    {"REPLACE",         3,   3, replaceType,         fn::replace},
+    {"CHARINDEX",       2,   3, fixed<Int>,          fn::charindex,     Engine,     Own},
+    {"REPLICATE",       2,   2, replaceType,         fn::replicate},
+    {"SPACE",           1,   1, varcharMax,          fn::space},
+    {"STR",             1,   3, strType,             fn::str,           Engine,     Own},
+    {"STUFF",           4,   4, sameString,          fn::stuff},
+    {"CONCAT",          2, 254, concatType,          fn::concat,        Engine,     Own},
+    {"ASCII",           1,   1, fixed<Int>,          fn::ascii},
+    {"CHAR",            1,   1, charType,            fn::char_},
+    {"NCHAR",           1,   1, ncharType,           fn::nchar},
+    {"UNICODE",         1,   1, fixed<Int>,          fn::ascii},
+    // dates
+    {"GETDATE",         0,   0, fixed<DateTime>,     fn::getdate,       Param},
+    {"SYSDATETIME",     0,   0, fixed<DateTime2>,    fn::getdate,       Param},
+    {"SYSUTCDATETIME",  0,   0, fixed<DateTime2>,    fn::getutcdate,    Param},
+    {"GETUTCDATE",      0,   0, fixed<DateTime>,     fn::getutcdate,    Param},
+    {"DATEADD",         3,   3, dateaddType,         fn::dateadd,       Engine,     Own,       Datepart},
+    {"DATEDIFF",        3,   3, fixed<Int>,          fn::datediff,      Engine,     Own,       Datepart},
+    {"DATEPART",        2,   2, fixed<Int>,          fn::datepart,      Engine,     Own,       Datepart},
+    {"DATENAME",        2,   2, datenameType,        fn::datename,      Engine,     Own,       Datepart},
+    {"YEAR",            1,   1, fixed<Int>,          fn::year},
+    {"MONTH",           1,   1, fixed<Int>,          fn::month},
+    {"DAY",             1,   1, fixed<Int>,          fn::day},
+    {"EOMONTH",         1,   2, fixed<Date>,         fn::eomonth},
+    {"DATEFROMPARTS",   3,   3, fixed<Date>,         fn::datefromparts},
+    {"DATETIMEFROMPARTS", 7, 7, fixed<DateTime>,     fn::datetimefromparts},
+    // system
+    {"NEWID",           0,   0, fixed<Guid>,         fn::newid,         Param},
+    {"OBJECT_ID",       1,   2, fixed<Int>,          fn::objectId,      Engine,     Own},
+    {"ERROR_NUMBER",    0,   0, fixed<Int>,          fn::errorNumber,   Param,      Own},
+    {"ERROR_MESSAGE",   0,   0, errorMessageType,    fn::errorMessage,  Param,      Own},
+    {"ERROR_LINE",      0,   0, fixed<Int>,          fn::errorLine,     Param,      Own},
+    {"ERROR_SEVERITY",  0,   0, fixed<Int>,          fn::errorSeverity, Param,      Own},
+    {"ERROR_STATE",     0,   0, fixed<Int>,          fn::errorState,    Param,      Own},
+    // aggregates
+    {"COUNT",           1,   1, fixed<Int>,          fn::count,         Count,      Own,       OrStar},
+    {"COUNT_BIG",       1,   1, fixed<BigInt>,       fn::count,         Count,      Own,       OrStar},
+    {"MAX",             1,   1, minMaxType,          fn::max,           Aggregate,  Own},
+    {"MIN",             1,   1, minMaxType,          fn::min,           Aggregate,  Own},
+    {"SUM",             1,   1, sumType,             fn::sum,           Aggregate,  Own},
+    {"AVG",             1,   1, avgType,             fn::avg,           Aggregate,  Own},
+    // clang-format on
+};
+// clang-format on
+
+} // namespace
+
+std::span<const FunctionDef> builtinFunctions() {
+    return kFunctions;
+}
+
+const FunctionDef* findFunction(const QString& upperName) {
+    static const QHash<QString, const FunctionDef*> byName = [] {
+        QHash<QString, const FunctionDef*> h;
+        for (const FunctionDef& f : kFunctions)
+            h.insert(QString::fromLatin1(f.name), &f);
+        return h;
+    }();
+    return byName.value(upperName, nullptr);
+}
+
+void checkArgumentCount(const FunctionDef& f, int count, int line, int column) {
+    if (count >= f.minArgs && count <= f.maxArgs)
+        return;
+    const QString name = QString::fromLatin1(f.name).toLower();
+    if (f.minArgs == f.maxArgs)
+        raiseAt<Msg::ArgumentCount>(line, column, name, f.minArgs);
+    raiseAt<Msg::ArgumentCountRange>(line, column, name, f.minArgs, f.maxArgs);
+}
+
+QString sqliteFunctionName(const FunctionDef& f) {
+    return QStringLiteral("tsql_") + QString::fromLatin1(f.name).toLower();
+}
+
+Value callScalar(const FunctionDef& f, const std::vector<Value>& args, const SqlType& type) {
+    if (f.nulls == Nulls::Propagate)
+        for (const Value& v : args)
+            if (v.null)
+                return Value::nullOf(type);
+    return f.eval.scalar(f, args, type);
+}
+
+} // namespace tsql

@@ -1,0 +1,301 @@
+// Expressions: the value of every kind of node, from the variables and the rows of the query
+// being evaluated. Conditions are in Conditions.cpp, queries in Queries.cpp.
+
+#include "tsql/run/Evaluator.h"
+
+#include "tsql/base/Messages.h"
+
+#include "tsql/functions/Functions.h"
+#include "tsql/sql/Transactions.h"
+#include "tsql/values/DateSettings.h"
+#include "tsql/xml/Xml.h"
+
+namespace tsql {
+
+namespace {
+
+const std::vector<Value>* findRow(const RowCtx* ctx, const TableSource* src) {
+    for (const RowCtx* c = ctx; c; c = c->outer)
+        for (const auto& r : c->rows)
+            if (r.first == src)
+                return &r.second;
+    return nullptr;
+}
+
+Value truthValue(Tri t) {
+    if (t == Tri::Unknown)
+        return Value::nullOf(SqlType::of(TypeId::Bit));
+    return Value::boolean(t == Tri::True);
+}
+
+// A style CONVERT does not have for a conversion between a date type and a text: Msg 281 (Msg
+// 9809 to date and datetime2), raised by TRY_CONVERT too ("CAST and CONVERT", date and time
+// styles). Styles of other conversions are not looked at.
+void checkStyle(const SqlType& from, const SqlType& to, int style) {
+    if (dateStyleExists(style))
+        return;
+    if (from.isDate() && to.isString())
+        raise<Msg::InvalidStyleToText>(style, from.name());
+    if (from.isString() && to.isNumberlessDate())
+        raise<Msg::StyleNotSupportedConversions>(style, from.name(), to.name());
+    if (from.isString() && to.isDate())
+        raise<Msg::InvalidStyle>(style, to.name());
+}
+
+// What IIF, CHOOSE and the ERROR_ functions see of their call.
+class Call final : public CallSite {
+public:
+    Call(Evaluator& evaluator, Expr& e, const RowCtx* ctx, const std::optional<ServerError>& caught)
+        : m_evaluator(evaluator)
+        , m_e(e)
+        , m_ctx(ctx)
+        , m_caught(caught) {}
+    std::size_t argumentCount() const override { return m_e.args.size(); }
+    Value argument(std::size_t k) override { return m_evaluator.eval(*m_e.args[k], m_ctx); }
+    bool isTrue(std::size_t k) override { return m_evaluator.condition(*m_e.args[k], m_ctx) == Tri::True; }
+    const ServerError* caughtError() const override { return m_caught ? &*m_caught : nullptr; }
+
+private:
+    Evaluator& m_evaluator;
+    Expr& m_e;
+    const RowCtx* m_ctx;
+    const std::optional<ServerError>& m_caught;
+};
+
+} // namespace
+
+// eval and condition recurse once per level of the expression tree: each only dispatches,
+// and the work on a node, with its locals, is done in a function of its own.
+Value Evaluator::eval(Expr& e, const RowCtx* ctx) {
+    switch (e.kind) {
+    case EK::Literal:
+        return e.value;
+    case EK::Variable:
+        return m_state.vars[size_t(e.slot)];
+    case EK::SysVar:
+        return systemVariable(e);
+    case EK::Column:
+        return columnValue(e, ctx);
+    case EK::Star:
+        return Value::integer(1);
+    case EK::Unary:
+        return unaryValue(e, ctx);
+    case EK::Binary:
+        return binaryValue(e, ctx);
+    case EK::Cast:
+        return castExpr(e, ctx);
+    case EK::Function:
+        return functionValue(e, ctx);
+    case EK::Subquery:
+        return scalarSubquery(*e.sub, ctx, e.type);
+    case EK::XmlMethod:
+        return xmlMethod(e, ctx);
+    case EK::Case:
+        return caseValue(e, ctx);
+    default:
+        return truthValue(condition(e, ctx));
+    }
+}
+
+// The @@ variables the engine answers as a server of its own: one connection (@@SPID 1), the
+// language and first day of the week of the batch's date settings; @@ERROR and the others it does not keep
+// are 0.
+Value Evaluator::systemVariable(const Expr& e) {
+    if (e.name == u"@@TRANCOUNT")
+        return Value::integer(m_transactions.count());
+    if (e.name == u"@@ROWCOUNT")
+        return Value::integer(m_state.rowCount);
+    if (e.name == u"@@VERSION")
+        return Value::str(QStringLiteral("Embedded T-SQL server over SQLite"), true);
+    if (e.name == u"@@SPID")
+        return Value::integer(1, TypeId::SmallInt);
+    if (e.name == u"@@DATEFIRST")
+        return Value::integer(dateSettings().dateFirst, TypeId::TinyInt);
+    if (e.name == u"@@LANGUAGE")
+        return Value::str(QString::fromUtf8(dateSettings().lang().name), true);
+    if (e.name == u"@@SERVERNAME")
+        return Value::str(QStringLiteral("EMBEDDED"), true);
+    if (e.name == u"@@IDENTITY")
+        return Value::nullOf(e.type);
+    return Value::integer(0);
+}
+
+// A column of the row of its source, found in this query's row or an enclosing one (an outer
+// reference); depth -1 is an ORDER BY naming an item of the select list by its alias.
+Value Evaluator::columnValue(const Expr& e, const RowCtx* ctx) {
+    if (e.depth == -1 && ctx) {
+        for (const RowCtx* c = ctx; c; c = c->outer)
+            if (c->items)
+                return (*c->items)[size_t(e.columnIndex)];
+    }
+    const std::vector<Value>* row = e.src ? findRow(ctx, e.src) : nullptr;
+    if (!row)
+        raiseAt<Msg::InvalidColumnName>(e.line, e.column, e.parts.last());
+    return (*row)[size_t(e.columnIndex)];
+}
+
+Value Evaluator::unaryValue(Expr& e, const RowCtx* ctx) {
+    Value v = eval(*e.args[0], ctx);
+    if (e.op == u"-")
+        return negate(v);
+    if (e.op == u"~")
+        return bitNot(v);
+    return v;
+}
+
+Value Evaluator::binaryValue(Expr& e, const RowCtx* ctx) {
+    Value a = eval(*e.args[0], ctx);
+    Value b = eval(*e.args[1], ctx);
+    return arithmetic(e.op, a, b);
+}
+
+// TRY_CAST and TRY_CONVERT give NULL where CAST and CONVERT fail on the value ("TRY_CAST
+// (Transact-SQL)"); a conversion that exists for no value was refused when the batch was bound,
+// and a style that does not exist fails both. A NULL style gives NULL ("TRY_CONVERT").
+Value Evaluator::castExpr(Expr& e, const RowCtx* ctx) {
+    Value v = eval(*e.args[0], ctx);
+    int style = -1;
+    if (e.args.size() > 1) {
+        Value s = eval(*e.args[1], ctx);
+        if (s.null)
+            return Value::nullOf(e.castType);
+        style = int(convert(s, SqlType::of(TypeId::Int)).i);
+        checkStyle(v.type, e.castType, style);
+    }
+    if (e.tryCast) {
+        try {
+            return castValue(e.castType, v, style);
+        } catch (const SqlError&) {
+            return Value::nullOf(e.castType);
+        }
+    }
+    return castValue(e.castType, v, style);
+}
+
+// CONVERT with a style writes a date in the style's format, and reads a text in the order of
+// day, month and year the style fixes; any other case converts as CAST does.
+Value Evaluator::castValue(const SqlType& t, const Value& v, int style) {
+    if (style >= 0 && !v.null && v.type.isDate() && t.isString()) {
+        const QString f = formatDate(v, style);
+        if (!f.isNull())
+            return convert(Value::str(f), t, true);
+    }
+    if (style >= 0 && !v.null && v.type.isString() && t.isDate())
+        if (const auto order = styleOrder(style))
+            return dateFromText(v, t, order);
+    return convert(v, t, true);
+}
+
+Value Evaluator::functionValue(Expr& e, const RowCtx* ctx) {
+    const FunctionDef& f = *e.function;
+    if (f.eval.fold)
+        return aggregate(e, ctx);
+    if (f.eval.lazy) {
+        Call call(*this, e, ctx, m_state.caught);
+        return f.eval.lazy(f, call, e.type);
+    }
+    std::vector<Value> args;
+    args.reserve(e.args.size());
+    for (auto& a : e.args)
+        args.push_back(eval(*a, ctx));
+    return callScalar(f, args, e.type);
+}
+
+// An aggregate over the rows of the current group (all the rows of the query without GROUP BY,
+// the current row outside an aggregate query): NULLs are left out, COUNT(*) counts rows, and
+// DISTINCT keeps one of the values that compare equal under the collation.
+Value Evaluator::aggregate(Expr& e, const RowCtx* ctx) {
+    const std::vector<RowCtx>* group = nullptr;
+    for (const RowCtx* c = ctx; c && !group; c = c->outer)
+        group = c->group;
+    std::vector<RowCtx> single;
+    if (!group) {
+        single.push_back(ctx ? *ctx : RowCtx());
+        group = &single;
+    }
+    bool star = e.args[0]->kind == EK::Star;
+    std::vector<Value> vals;
+    MemoryCharge held;
+    for (const RowCtx& r : *group) {
+        m_budget.tick();
+        if (star) {
+            vals.push_back(Value::integer(1));
+            continue;
+        }
+        Value v = eval(*e.args[0], &r);
+        if (v.null)
+            continue;
+        if (e.distinct) {
+            bool dup = false;
+            for (const Value& x : vals) {
+                m_budget.tick();
+                dup = dup || compareValues(x, v).value_or(1) == 0;
+            }
+            if (dup)
+                continue;
+        }
+        held.add(valueBytes(v));
+        vals.push_back(v);
+    }
+    return e.function->eval.fold(*e.function, vals, e.type);
+}
+
+// CASE takes the first WHEN that is true (a simple CASE compares under the collation, and a NULL
+// input matches no WHEN), and converts its value to the type of the whole expression.
+Value Evaluator::caseValue(Expr& e, const RowCtx* ctx) {
+    size_t k = 0;
+    Value input;
+    if (e.hasInput) {
+        input = eval(*e.args[0], ctx);
+        k = 1;
+    }
+    size_t end = e.args.size() - (e.hasElse ? 1 : 0);
+    for (; k < end; k += 2) {
+        bool hit;
+        if (e.hasInput)
+            hit = compareValues(input, eval(*e.args[k], ctx)).value_or(1) == 0;
+        else
+            hit = condition(*e.args[k], ctx) == Tri::True;
+        if (hit)
+            return convert(eval(*e.args[k + 1], ctx), e.type);
+    }
+    if (e.hasElse)
+        return convert(eval(*e.args.back(), ctx), e.type);
+    return Value::nullOf(e.type);
+}
+
+// A sub-query used as a value: NULL without a row, Msg 512 with more than one.
+Value Evaluator::scalarSubquery(Select& sub, const RowCtx* ctx, const SqlType& type) {
+    ResultSet rs = query(sub, ctx, 2);
+    if (rs.rows.size() > 1)
+        raise<Msg::SubqueryMultipleValues>();
+    if (rs.rows.empty())
+        return Value::nullOf(type);
+    return rs.rows[0][0];
+}
+
+// value(), exist() and query() of an xml variable, column or nodes() row.
+Value Evaluator::xmlMethod(Expr& e, const RowCtx* ctx) {
+    Value target = eval(*e.args[0], ctx);
+    if (target.null)
+        return Value::nullOf(e.type);
+    std::vector<XmlNodeRef> found = xpathSelect(contextNode(target), e.args[1]->value.s);
+    if (e.name == u"exist")
+        return Value::boolean(!found.empty());
+    if (e.name == u"query") {
+        QString s;
+        for (const XmlNodeRef& n : found) {
+            s += xmlSerialize(n);
+            checkStringSize(s.size(), SqlType::varchar(-1));
+        }
+        Value v = Value::str(s);
+        v.type = SqlType::of(TypeId::Xml);
+        return v;
+    }
+    if (found.empty())
+        return Value::nullOf(e.type);
+    Value text = Value::str(xmlStringValue(found[0]), true);
+    return convert(text, e.type, true);
+}
+
+} // namespace tsql

@@ -1,0 +1,700 @@
+#include "tsql/sql/SqlText.h"
+
+#include "tsql/base/Messages.h"
+
+#include "tsql/bind/Binder.h"
+#include "tsql/functions/Functions.h"
+#include "tsql/sql/ColumnRules.h"
+
+#include <limits>
+
+namespace tsql {
+
+QString quoteIdent(const QString& name) {
+    QString q = name;
+    q.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + q + u'"';
+}
+
+QString quoteString(const QString& s) {
+    QString q = s;
+    q.replace(u'\'', QStringLiteral("''"));
+    return u'\'' + q + u'\'';
+}
+
+QString sqlAlias(const TableSource& s) {
+    if (!s.alias.isEmpty())
+        return s.alias;
+    if (s.kind == SourceKind::Table || s.kind == SourceKind::Cte)
+        return s.nameParts.last();
+    return QString();
+}
+
+QString sqlTableName(const TableSource& s) {
+    return s.sqlSchema.isEmpty() ? quoteIdent(s.realName) : s.sqlSchema + u'.' + quoteIdent(s.realName);
+}
+
+QVariant toParam(const Value& v) {
+    if (v.null)
+        return QVariant(QMetaType::fromType<QString>());
+    switch (v.type.id) {
+    case TypeId::Bit:
+    case TypeId::TinyInt:
+    case TypeId::SmallInt:
+    case TypeId::Int:
+    case TypeId::BigInt:
+    case TypeId::Unknown:
+        return QVariant(qlonglong(v.i));
+    case TypeId::Decimal:
+    case TypeId::Money:
+    case TypeId::SmallMoney: {
+        auto whole = v.n.rescaled(0);
+        if (whole && whole->rescaled(v.n.scale) && whole->rescaled(v.n.scale)->v == v.n.v &&
+            whole->v <= std::numeric_limits<qint64>::max() && whole->v >= std::numeric_limits<qint64>::min())
+            return QVariant(qlonglong(whole->v));
+        return QVariant(v.n.toDouble());
+    }
+    case TypeId::Float:
+    case TypeId::Real:
+        return QVariant(v.f);
+    case TypeId::Date:
+        return QVariant(v.dt.toString(QStringLiteral("yyyy-MM-dd")));
+    case TypeId::DateTime:
+    case TypeId::SmallDateTime:
+    case TypeId::DateTime2:
+        return QVariant(v.dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")));
+    default:
+        // A null QString would be bound as SQL NULL: an empty literal stays an empty string.
+        return QVariant(v.s.isNull() ? QStringLiteral("") : v.s);
+    }
+}
+
+namespace {
+
+// The SQLite text of expressions and table sources of one query. Parts that read no row of the
+// query are computed by the executor and sent as parameters, appended to `params` in the order
+// of the text.
+struct Gen {
+    ValueSource& ex;
+    const RowCtx* ctx;
+    QVariantList params;
+
+    QString param(const Value& v) {
+        params << toParam(v);
+        return QStringLiteral("?");
+    }
+
+    // Whole numbers and texts are sent as parameters too, so that queries that differ only in
+    // their constants (the look-ups of one reference after another) have one text, prepared
+    // once. A query with very many of them writes the rest in, within SQLite's limit on
+    // parameters.
+    static constexpr qsizetype kLiteralParameters = 1000;
+
+    QString literal(const Value& v) {
+        if (v.null)
+            return QStringLiteral("NULL");
+        const bool asParameter = params.size() < kLiteralParameters;
+        switch (v.type.id) {
+        case TypeId::Int:
+        case TypeId::BigInt:
+            return asParameter ? param(v) : QString::number(v.i);
+        case TypeId::Decimal:
+            return v.n.scale == 0 ? v.n.toString() : param(v);
+        case TypeId::Float:
+            return param(v);
+        default:
+            return !v.type.isString() || asParameter ? param(v) : quoteString(v.s);
+        }
+    }
+
+    // A condition that reads no row is decided here, with three-valued logic: unknown is written
+    // as (NULL=1), which SQLite also takes as unknown, so NOT of it stays unknown.
+    QString cond(Expr& e) {
+        if (!e.rowDependent) {
+            ex.sqlReadsValues = true;
+            Tri t = ex.condition(e, ctx);
+            return t == Tri::True    ? QStringLiteral("(1=1)")
+                   : t == Tri::False ? QStringLiteral("(1=0)")
+                                     : QStringLiteral("(NULL=1)");
+        }
+        return expr(e);
+    }
+
+    static bool stringish(const Expr& a) { return a.type.isString(); }
+
+    // A text operand where the other side is a number is converted to that number's type, row
+    // by row ("Data type precedence (Transact-SQL)"): SQLite would compare it as a text or read
+    // 'x' as 0, the server fails on the first value that reads as no number (Msg 245, 8114).
+    QString operand(Expr& x, const SqlType& target) {
+        QString s = expr(x);
+        if (!stringish(x) || !target.isNumeric())
+            return s;
+        return converted(s, target);
+    }
+
+    // The SQL text `s` converted by the engine to the number type `t` (tsql_to).
+    static QString converted(const QString& s, const SqlType& t) {
+        const QString type = t.id == TypeId::Decimal
+                                 ? QStringLiteral("decimal(%1,%2)").arg(t.precision).arg(t.scale)
+                                 : t.name();
+        return QStringLiteral("tsql_to(%1, '%2')").arg(s, type);
+    }
+
+    // The type both sides of a comparison are converted to.
+    static SqlType comparedType(const Expr& a, const Expr& b) { return dominantType(a.type, b.type); }
+
+    // The type a text operand of an arithmetic operator is read as: the result's, a decimal
+    // operand as a decimal wide enough for any text.
+    static SqlType arithmeticOperandType(const Expr& e) {
+        return e.type.id == TypeId::Decimal ? SqlType::decimal(38, 10) : e.type;
+    }
+
+    // Texts compare under the engine's collation (case-insensitive, trailing blanks ignored),
+    // not SQLite's binary one: every comparison, IN, BETWEEN, GROUP BY, ORDER BY, MIN and MAX of
+    // texts names it.
+    QString collate(const Expr& a, const Expr& b) {
+        return (stringish(a) || stringish(b)) ? QStringLiteral(" COLLATE TSQL_CI") : QString();
+    }
+
+    // expr recurses once per level of the expression tree: it only dispatches, and each kind
+    // of node is written by a function of its own, with its own locals.
+    QString expr(Expr& e) {
+        if (e.kind == EK::Literal)
+            return literal(e.value);
+        if (!e.rowDependent) {
+            if (isCondition(e.kind))
+                return cond(e);
+            ex.sqlReadsValues = true;
+            return param(ex.eval(e, ctx));
+        }
+        switch (e.kind) {
+        case EK::Column:
+            return column(e);
+        case EK::Star:
+            return QStringLiteral("*");
+        case EK::Unary:
+            return unary(e);
+        case EK::Binary:
+            return chainClass(e) ? u'(' + chain(e) + u')' : binary(e);
+        case EK::Compare:
+            return compare(e);
+        case EK::And:
+        case EK::Or:
+            return u'(' + logical(e) + u')';
+        case EK::Not:
+            return QStringLiteral("(NOT %1)").arg(cond(*e.args[0]));
+        case EK::IsNull:
+            return QStringLiteral("(%1 IS %2NULL)")
+                .arg(expr(*e.args[0]), e.negated ? QStringLiteral("NOT ") : QString());
+        case EK::In:
+            return in(e);
+        case EK::Between:
+            return between(e);
+        case EK::Like:
+            return like(e);
+        case EK::Exists:
+            return QStringLiteral("EXISTS (%1)").arg(selectSql(ex, *e.sub, ctx, params, 1));
+        case EK::Case:
+            return caseSql(e);
+        case EK::Cast:
+            return cast(e);
+        case EK::Function:
+            return function(e);
+        case EK::Subquery:
+            return QStringLiteral("(%1)").arg(selectSql(ex, *e.sub, ctx, params, -1, true));
+        default:
+            raiseAt<Msg::ExpressionNotOverTables>(e.line, e.column);
+        }
+    }
+
+    QString column(const Expr& e) {
+        if (e.depth == -1)
+            return quoteIdent(QStringLiteral("c%1").arg(e.columnIndex));
+        if (!e.src)
+            return QStringLiteral("NULL");
+        QString col = e.src->columns.value(e.columnIndex);
+        if (e.src->kind != SourceKind::Table)
+            col = QStringLiteral("c%1").arg(e.columnIndex);
+        return quoteIdent(sqlAlias(*e.src)) + u'.' + quoteIdent(col);
+    }
+
+    QString unary(Expr& e) {
+        if (e.op == u"+")
+            return expr(*e.args[0]);
+        return QStringLiteral("(%1%2)").arg(e.op, expr(*e.args[0]));
+    }
+
+    // Operators that SQLite, as T-SQL, reads left to right at one level of precedence: a chain
+    // of them (a + b + c ...) is written without parentheses inside, as SQLite's parser
+    // nests once for every parenthesis and refuses deep nesting. 0 for any other node.
+    static int chainClass(const Expr& e) {
+        if (e.kind != EK::Binary || !e.rowDependent)
+            return 0;
+        if (e.op == u"+")
+            return e.type.isString() ? 1 : 2;
+        if (e.op == u"-")
+            return 2;
+        if (e.op == u"*" || e.op == u"%")
+            return 3;
+        if (e.op == u"&")
+            return 4;
+        if (e.op == u"|")
+            return 5;
+        return 0;
+    }
+
+    QString chain(Expr& e) {
+        Expr& left = *e.args[0];
+        const SqlType t = arithmeticOperandType(e);
+        QString a = chainClass(left) == chainClass(e) ? chain(left) : operand(left, t);
+        const QString op = e.op == u"+" && e.type.isString() ? QStringLiteral("||") : e.op;
+        return a + u' ' + op + u' ' + operand(*e.args[1], t);
+    }
+
+    QString binary(Expr& e) {
+        const SqlType t = arithmeticOperandType(e);
+        QString a = operand(*e.args[0], t), b = operand(*e.args[1], t);
+        if (e.op == u"^")
+            return QStringLiteral("((%1 | %2) - (%1 & %2))").arg(a, b);
+        if (e.op == u"/")
+            return QStringLiteral("tsql_div(%1, %2)").arg(a, b);
+        return QStringLiteral("(%1 %2 %3)").arg(a, e.op, b);
+    }
+
+    static QString sqlOperator(const QString& op) {
+        if (op == u"!=")
+            return QStringLiteral("<>");
+        if (op == u"!<")
+            return QStringLiteral(">=");
+        if (op == u"!>")
+            return QStringLiteral("<=");
+        return op;
+    }
+
+    // x op ALL (query) and x op ANY (query) under three-valued logic: ALL is false when one
+    // comparison is false, unknown when none is false and one is unknown, true otherwise (an
+    // empty query included); ANY is true when one is true, unknown when none is true and one is
+    // unknown, false otherwise.
+    QString quantified(Expr& e) {
+        const QString op = sqlOperator(e.op);
+        const QString c = collate(*e.args[0], *e.sub->items[0].expr);
+        auto probe = [&](const QString& test) {
+            const QString sub = e.sub->usesTables
+                                    ? selectSql(ex, *e.sub, ctx, params, -1)
+                                    : rowsText(ex.localRows(*e.sub, ctx), qsizetype(e.sub->items.size()));
+            const QString lhs = expr(*e.args[0]);
+            return QStringLiteral("EXISTS (SELECT 1 FROM (%1) AS tsql_q WHERE %2)")
+                .arg(sub, test.arg(QStringLiteral("(%1 %2 tsql_q.\"c0\"%3)").arg(lhs, op, c)));
+        };
+        const bool all = e.quantifier == u"ALL";
+        const QString decided = probe(all ? QStringLiteral("NOT %1") : QStringLiteral("%1"));
+        const QString unknown = probe(QStringLiteral("%1 IS NULL"));
+        return QStringLiteral("(CASE WHEN %1 THEN %2 WHEN %3 THEN NULL ELSE %4 END)")
+            .arg(decided, all ? QStringLiteral("0") : QStringLiteral("1"), unknown,
+                 all ? QStringLiteral("1") : QStringLiteral("0"));
+    }
+
+    QString compare(Expr& e) {
+        if (!e.quantifier.isEmpty())
+            return quantified(e);
+        const QString op = sqlOperator(e.op);
+        // Operands are written in the order of the text: each may add a parameter, and the
+        // order of a function's arguments is unspecified.
+        const SqlType t = comparedType(*e.args[0], *e.args[1]);
+        const QString a = operand(*e.args[0], t);
+        const QString b = operand(*e.args[1], t);
+        return QStringLiteral("(%1 %2 %3%4)").arg(a, op, b, collate(*e.args[0], *e.args[1]));
+    }
+
+    // A chain of AND (or of OR), written as one run without parentheses inside.
+    QString logical(Expr& e) {
+        Expr& left = *e.args[0];
+        QString a = left.kind == e.kind && left.rowDependent ? logical(left) : cond(left);
+        return a + (e.kind == EK::And ? QStringLiteral(" AND ") : QStringLiteral(" OR ")) + cond(*e.args[1]);
+    }
+
+    QString in(Expr& e) {
+        QString lhs;
+        QString list;
+        if (e.sub && !e.sub->usesTables) {
+            lhs = expr(*e.args[0]);
+            ex.sqlReadsValues = true;
+            QStringList items;
+            for (const auto& row : ex.localRows(*e.sub, ctx))
+                items << param(row[0]);
+            list = items.join(QStringLiteral(", "));
+            if (stringish(*e.args[0]))
+                lhs += QStringLiteral(" COLLATE TSQL_CI");
+        } else if (e.sub) {
+            lhs = expr(*e.args[0]);
+            list = selectSql(ex, *e.sub, ctx, params, -1);
+            if (stringish(*e.args[0]))
+                lhs += QStringLiteral(" COLLATE TSQL_CI");
+        } else {
+            SqlType t = e.args[0]->type;
+            for (size_t k = 1; k < e.args.size(); ++k)
+                t = dominantType(t, e.args[k]->type);
+            lhs = operand(*e.args[0], t);
+            bool str = stringish(*e.args[0]);
+            QStringList items;
+            for (size_t k = 1; k < e.args.size(); ++k) {
+                items << operand(*e.args[k], t);
+                str = str || stringish(*e.args[k]);
+            }
+            if (str)
+                lhs += QStringLiteral(" COLLATE TSQL_CI");
+            list = items.join(QStringLiteral(", "));
+        }
+        return QStringLiteral("(%1 %2IN (%3))")
+            .arg(lhs, e.negated ? QStringLiteral("NOT ") : QString(), list);
+    }
+
+    QString between(Expr& e) {
+        QString c = collate(*e.args[0], *e.args[1]);
+        const SqlType t = dominantType(comparedType(*e.args[0], *e.args[1]), e.args[2]->type);
+        const QString value = operand(*e.args[0], t);
+        const QString low = operand(*e.args[1], t);
+        const QString high = operand(*e.args[2], t);
+        return QStringLiteral("(%1%2 %3BETWEEN %4 AND %5)")
+            .arg(value, c, e.negated ? QStringLiteral("NOT ") : QString(), low, high);
+    }
+
+    QString like(Expr& e) {
+        const QString value = expr(*e.args[0]);
+        const QString pattern = expr(*e.args[1]);
+        const QString escape = e.args.size() > 2 ? QStringLiteral(", ") + expr(*e.args[2]) : QString();
+        QString s = QStringLiteral("tsql_like(%1, %2%3)").arg(value, pattern, escape);
+        return e.negated ? QStringLiteral("(NOT %1)").arg(s) : s;
+    }
+
+    QString caseSql(Expr& e) {
+        QString s = QStringLiteral("CASE");
+        // A simple CASE compares its input with each WHEN value in turn: the input is written
+        // once for each (with its parameters, in the order of the text).
+        size_t k = e.hasInput ? 1 : 0;
+        size_t end = e.args.size() - (e.hasElse ? 1 : 0);
+        for (; k < end; k += 2) {
+            if (e.hasInput) {
+                const SqlType t = comparedType(*e.args[0], *e.args[k]);
+                const QString input = operand(*e.args[0], t);
+                s += QStringLiteral(" WHEN %1 = %2%3")
+                         .arg(input, operand(*e.args[k], t), collate(*e.args[0], *e.args[k]));
+            } else {
+                s += QStringLiteral(" WHEN %1").arg(cond(*e.args[k]));
+            }
+            s += QStringLiteral(" THEN ") + expr(*e.args[k + 1]);
+        }
+        if (e.hasElse)
+            s += QStringLiteral(" ELSE ") + expr(*e.args.back());
+        return s + QStringLiteral(" END");
+    }
+
+    // CAST and CONVERT of a text or a number to a number convert as the engine does (rounding,
+    // overflow and texts that are no number fail on their row); TRY_CAST and the other
+    // conversions are SQLite's.
+    QString cast(Expr& e) {
+        QString a = expr(*e.args[0]);
+        const SqlType& t = e.castType;
+        if (t.isNumeric() && !e.tryCast && !e.args[0]->type.isDate())
+            return converted(a, t);
+        if (t.isInteger())
+            return QStringLiteral("CAST(%1 AS INTEGER)").arg(a);
+        if (t.id == TypeId::Decimal || t.id == TypeId::Money)
+            return QStringLiteral("ROUND(CAST(%1 AS REAL), %2)")
+                .arg(a)
+                .arg(t.id == TypeId::Money ? 4 : t.scale);
+        if (t.id == TypeId::Float || t.id == TypeId::Real)
+            return QStringLiteral("CAST(%1 AS REAL)").arg(a);
+        if (t.isString() && t.length > 0)
+            return QStringLiteral("substr(CAST(%1 AS TEXT), 1, %2)").arg(a).arg(t.length);
+        return QStringLiteral("CAST(%1 AS TEXT)").arg(a);
+    }
+
+    // A call as its row's SqlForm says.
+    QString function(Expr& e) {
+        const FunctionDef& f = *e.function;
+        QStringList a;
+        for (auto& x : e.args) {
+            if (x->kind == EK::Star)
+                a << QStringLiteral("*");
+            else if (x->datepartArg)
+                a << quoteString(x->value.s);
+            else if (f.first == FirstArgument::Condition && x.get() == e.args[0].get())
+                a << cond(*x);
+            else
+                a << expr(*x);
+        }
+        const QString name = QString::fromLatin1(f.name);
+        const QString distinct = e.distinct ? QStringLiteral("DISTINCT ") : QString();
+        switch (f.sql) {
+        case SqlForm::Engine:
+            return QStringLiteral("%1(%2)").arg(sqliteFunctionName(f), a.join(QStringLiteral(", ")));
+        case SqlForm::Native:
+            return QStringLiteral("%1(%2)").arg(name, a.join(QStringLiteral(", ")));
+        case SqlForm::IfNull:
+            return QStringLiteral("IFNULL(%1, %2)").arg(a[0], a[1]);
+        case SqlForm::TrimBlank:
+            return QStringLiteral("TRIM(%1, ' ')").arg(a[0]);
+        case SqlForm::IifCase:
+            return QStringLiteral("CASE WHEN %1 THEN %2 ELSE %3 END").arg(a[0], a[1], a[2]);
+        case SqlForm::ChooseCase: {
+            QString s = QStringLiteral("CASE CAST(%1 AS INTEGER)").arg(a[0]);
+            for (qsizetype k = 1; k < a.size(); ++k)
+                s += QStringLiteral(" WHEN %1 THEN %2").arg(k).arg(a[k]);
+            return s + QStringLiteral(" END");
+        }
+        case SqlForm::Count:
+            return QStringLiteral("COUNT(%1%2)").arg(distinct, a[0]);
+        case SqlForm::Aggregate: {
+            QString c = e.args[0]->type.isString() ? QStringLiteral(" COLLATE TSQL_CI") : QString();
+            return QStringLiteral("%1(%2%3%4)").arg(name, distinct, a[0], c);
+        }
+        case SqlForm::Value:
+            break;
+        }
+        raiseAt<Msg::ExpressionNotOverTables>(e.line, e.column);
+    }
+
+    // The query of rows written as SQL texts `rows` ("(a, b)", at least one), its columns named
+    // c0, c1, ...
+    static QString valuesQuery(const QStringList& rows, qsizetype width) {
+        QStringList cols;
+        for (qsizetype k = 0; k < width; ++k)
+            cols << QStringLiteral("column%1 AS \"c%2\"").arg(k + 1).arg(k);
+        return QStringLiteral("SELECT %1 FROM (VALUES %2)")
+            .arg(cols.join(QStringLiteral(", ")), rows.join(QStringLiteral(", ")));
+    }
+
+    // Rows computed here, as the text of a query that gives them (columns c0, c1, ...).
+    QString rowsText(const std::vector<std::vector<Value>>& rows, qsizetype width) {
+        ex.sqlReadsValues = true;
+        if (rows.empty()) {
+            QStringList cols;
+            for (qsizetype k = 0; k < width; ++k)
+                cols << QStringLiteral("NULL AS \"c%1\"").arg(k);
+            return QStringLiteral("SELECT %1 WHERE 0").arg(cols.join(QStringLiteral(", ")));
+        }
+        QStringList list;
+        for (const auto& row : rows) {
+            QStringList cells;
+            for (const Value& v : row)
+                cells << param(v);
+            list << u'(' + cells.join(QStringLiteral(", ")) + u')';
+        }
+        return valuesQuery(list, width);
+    }
+
+    // VALUES as a source: its values, converted to the types of its columns, as parameters.
+    QString values(TableSource& s) {
+        QStringList rows;
+        for (auto& row : s.valueRows) {
+            QStringList cells;
+            for (size_t k = 0; k < row.size(); ++k) {
+                if (row[k]->rowDependent) {
+                    cells << expr(*row[k]);
+                    continue;
+                }
+                ex.sqlReadsValues = true;
+                cells << param(convert(ex.eval(*row[k], ctx), s.columnTypes[k]));
+            }
+            rows << u'(' + cells.join(QStringLiteral(", ")) + u')';
+        }
+        return QStringLiteral("(%1) AS %2").arg(valuesQuery(rows, s.columns.size()), quoteIdent(sqlAlias(s)));
+    }
+
+    // A CTE named in a query: its query in place; a recursive one as SQLite's recursive WITH,
+    // inside which a reference to it is the working table.
+    QString cte(TableSource& s) {
+        Cte& c = *s.cte;
+        const QString name = quoteIdent(QStringLiteral("tsql_cte_") + c.name);
+        if (c.generating)
+            return name + QStringLiteral(" AS ") + quoteIdent(sqlAlias(s));
+        if (!c.usesTables)
+            return QStringLiteral("(%1) AS %2")
+                .arg(rowsText(ex.localRows(s, ctx), c.columns.size()), quoteIdent(sqlAlias(s)));
+        if (!c.recursive)
+            return QStringLiteral("(%1) AS %2")
+                .arg(selectSql(ex, *c.select, ctx, params, -1), quoteIdent(sqlAlias(s)));
+        struct Generating {
+            Cte& c;
+            ~Generating() { c.generating = false; }
+        } generating{c};
+        c.generating = true;
+        const QString body = selectSql(ex, *c.select, ctx, params, -1);
+        QStringList cols;
+        for (qsizetype k = 0; k < c.columns.size(); ++k)
+            cols << QStringLiteral("\"c%1\"").arg(k);
+        const QString shown = cols.join(QStringLiteral(", "));
+        cols << QStringLiteral("\"lvl\"");
+        return QStringLiteral("(WITH RECURSIVE %1(%2) AS (%3) SELECT %4 FROM %1) AS %5")
+            .arg(name, cols.join(QStringLiteral(", ")), body, shown, quoteIdent(sqlAlias(s)));
+    }
+
+    QString source(TableSource& s) {
+        switch (s.kind) {
+        case SourceKind::Table:
+            return sqlTableName(s) + QStringLiteral(" AS ") + quoteIdent(sqlAlias(s));
+        case SourceKind::Derived:
+            if (!s.derived->usesTables)
+                return QStringLiteral("(%1) AS %2")
+                    .arg(rowsText(ex.localRows(s, ctx), s.columns.size()), quoteIdent(s.alias));
+            return QStringLiteral("(%1) AS %2")
+                .arg(selectSql(ex, *s.derived, ctx, params, -1), quoteIdent(s.alias));
+        case SourceKind::Values:
+            return values(s);
+        case SourceKind::Cte:
+            return cte(s);
+        case SourceKind::Join: {
+            QString l = source(*s.left), r = source(*s.right);
+            QString type = s.joinType == u"INNER"   ? QStringLiteral("JOIN")
+                           : s.joinType == u"CROSS" ? QStringLiteral("CROSS JOIN")
+                                                    : s.joinType + QStringLiteral(" JOIN");
+            QString on = s.on ? QStringLiteral(" ON ") + cond(*s.on) : QString();
+            return QStringLiteral("%1 %2 %3%4").arg(l, type, r, on);
+        }
+        case SourceKind::XmlNodes:
+            raiseAt<Msg::XmlNodesSourceJoined>(s.line, s.column);
+        }
+        return QString();
+    }
+};
+
+} // namespace
+
+qint64 topCount(ValueSource& ex, Expr& top, const RowCtx* ctx) {
+    ex.sqlReadsValues = true;
+    Value v = ex.eval(top, ctx);
+    // A NULL or negative row count known only when the statement runs.
+    const qint64 n = v.null ? -1 : convert(v, SqlType::of(TypeId::BigInt)).i;
+    if (n < 0)
+        raise<Msg::TopFetchClauseContains>();
+    return n;
+}
+
+// `single`: a scalar sub-query, which fails with Msg 512 when it yields more than one row.
+QString selectSql(ValueSource& ex, Select& sel, const RowCtx* ctx, QVariantList& params, qint64 limit,
+                  bool single) {
+    if (sel.usesXml)
+        raiseAt<Msg::XmlNodesSourceCombined>(sel.line, sel.column);
+    Gen g{ex, ctx, {}};
+    QStringList items;
+    bool checkSingle = single && !sel.top && !sel.distinct && !sel.unionNext;
+    for (size_t k = 0; k < sel.items.size(); ++k) {
+        QString x = g.expr(*sel.items[k].expr);
+        if (checkSingle && k == 0)
+            x = QStringLiteral("tsql_single(%1, COUNT(*) OVER ())").arg(x);
+        items << x + QStringLiteral(" AS ") + quoteIdent(QStringLiteral("c%1").arg(k));
+    }
+    // The members of a recursive CTE carry the level of each row: 0 in the anchor, one more than
+    // the row it comes from in a recursive member, which stops beyond MAXRECURSION.
+    if (sel.anchorMember)
+        items << QStringLiteral("0 AS \"lvl\"");
+    for (const TableSource* src : sel.flatSources)
+        if (sel.recursiveMember && src->kind == SourceKind::Cte && src->cte->generating)
+            items << QStringLiteral("tsql_recursion(%1.\"lvl\" + 1, %2) AS \"lvl\"")
+                         .arg(quoteIdent(sqlAlias(*src)))
+                         .arg(src->cte->maxRecursion);
+    QString sql = QStringLiteral("SELECT ");
+    if (sel.distinct)
+        sql += QStringLiteral("DISTINCT ");
+    sql += items.join(QStringLiteral(", "));
+    QStringList from;
+    for (auto& f : sel.from)
+        from << g.source(*f);
+    if (!from.isEmpty())
+        sql += QStringLiteral(" FROM ") + from.join(QStringLiteral(", "));
+    if (sel.where)
+        sql += QStringLiteral(" WHERE ") + g.cond(*sel.where);
+    if (!sel.groupBy.empty()) {
+        QStringList gb;
+        for (auto& x : sel.groupBy)
+            gb << g.expr(*x) + (x->type.isString() ? QStringLiteral(" COLLATE TSQL_CI") : QString());
+        sql += QStringLiteral(" GROUP BY ") + gb.join(QStringLiteral(", "));
+    }
+    if (sel.having)
+        sql += QStringLiteral(" HAVING ") + g.cond(*sel.having);
+    if (sel.unionNext) {
+        sql += sel.unionAll ? QStringLiteral(" UNION ALL ") : QStringLiteral(" UNION ");
+        params << g.params;
+        g.params.clear();
+        sql += selectSql(ex, *sel.unionNext, ctx, g.params, -1);
+    }
+    if (!sel.orderBy.empty()) {
+        QStringList ob;
+        for (auto& o : sel.orderBy) {
+            QString x;
+            if (o.expr->kind == EK::Literal && o.expr->value.type.id == TypeId::Int)
+                x = QString::number(o.expr->value.i);
+            else
+                x = g.expr(*o.expr);
+            if (o.expr->type.isString())
+                x += QStringLiteral(" COLLATE TSQL_CI");
+            ob << x + (o.desc ? QStringLiteral(" DESC") : QString());
+        }
+        sql += QStringLiteral(" ORDER BY ") + ob.join(QStringLiteral(", "));
+    }
+    qint64 n = limit;
+    if (sel.top) {
+        qint64 t = topCount(ex, *sel.top, ctx);
+        n = n < 0 ? t : std::min(n, t);
+    }
+    if (n >= 0)
+        sql += QStringLiteral(" LIMIT %1").arg(n);
+    params << g.params;
+    return sql;
+}
+
+QString updateOrDeleteSql(ValueSource& ex, Stmt& s, QVariantList& params) {
+    TableSource& t = *s.target;
+    Select& sel = *s.select;
+    const QString target = sqlTableName(t);
+    Gen g{ex, nullptr, {}};
+    QString sql;
+    QString alias = t.alias.isEmpty() ? QString() : QStringLiteral(" AS ") + quoteIdent(t.alias);
+    // The parts are generated in the order the text has them (SET, FROM, WHERE): each may
+    // add parameters, which SQLite binds by position.
+    if (s.kind == SK::Update) {
+        QStringList sets;
+        for (Assignment& a : s.sets) {
+            if (a.slot >= 0)
+                raise<Msg::AssigningVariablesUpdateNot>();
+            QString col = quoteIdent(t.columns[a.columnIndex]);
+            const StoreTarget column{&t, a.columnIndex, true};
+            QString value;
+            if (!a.value->rowDependent) {
+                Value v = ex.eval(*a.value, nullptr);
+                if (a.op != u"=")
+                    raise<Msg::CompoundAssignmentColumnsNot>();
+                value = storeCall(g.param(storeParam(v, column)), column, true);
+            } else {
+                value = g.expr(*a.value);
+                if (a.op != u"=")
+                    value = QStringLiteral("(%1 %2 %3)").arg(col, a.op.left(1), value);
+                value = storeCall(value, column, false);
+            }
+            sets << col + QStringLiteral(" = ") + value;
+        }
+        QStringList fromParts;
+        for (auto& f : sel.from)
+            fromParts << g.source(*f);
+        const QString from =
+            fromParts.isEmpty() ? QString() : QStringLiteral(" FROM ") + fromParts.join(QStringLiteral(", "));
+        sql =
+            QStringLiteral("UPDATE %1%2 SET %3%4").arg(target, alias, sets.join(QStringLiteral(", ")), from);
+    } else {
+        sql = QStringLiteral("DELETE FROM %1%2").arg(target, alias);
+    }
+    const QString where = sel.where ? g.cond(*sel.where) : QString();
+    if (s.top) {
+        qint64 n = topCount(ex, *s.top, nullptr);
+        sql += QStringLiteral(" WHERE rowid IN (SELECT rowid FROM %1%2%3 LIMIT %4)")
+                   .arg(target, alias, where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where)
+                   .arg(n);
+    } else if (!where.isEmpty()) {
+        sql += QStringLiteral(" WHERE ") + where;
+    }
+    params << g.params;
+    return sql;
+}
+
+} // namespace tsql

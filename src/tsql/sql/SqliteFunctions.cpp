@@ -1,0 +1,290 @@
+#include "tsql/sql/SqliteFunctions.h"
+
+#include "tsql/base/Messages.h"
+
+#include "tsql/functions/Functions.h"
+#include "tsql/sql/ColumnRules.h"
+#include "tsql/values/Value.h"
+
+#include <QSqlDriver>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+
+namespace tsql {
+
+namespace {
+
+thread_local std::optional<ServerError> g_pending;
+
+// Texts in ASCII, the usual case, are compared byte by byte: letters folded to lower case,
+// trailing blanks ignored, a shorter text before a longer one it begins. Others are compared
+// as text.
+int collateCI(void*, int la, const void* a, int lb, const void* b) {
+    const auto* p = static_cast<const unsigned char*>(a);
+    const auto* q = static_cast<const unsigned char*>(b);
+    int na = la;
+    int nb = lb;
+    while (na > 0 && p[na - 1] == ' ')
+        --na;
+    while (nb > 0 && q[nb - 1] == ' ')
+        --nb;
+    const int common = std::min(na, nb);
+    int i = 0;
+    for (; i < common; ++i) {
+        unsigned char c = p[i];
+        unsigned char d = q[i];
+        if ((c | d) & 0x80)
+            break;
+        if (c == d)
+            continue;
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<unsigned char>(c + ('a' - 'A'));
+        if (d >= 'A' && d <= 'Z')
+            d = static_cast<unsigned char>(d + ('a' - 'A'));
+        if (c != d)
+            return c < d ? -1 : 1;
+    }
+    if (i == common)
+        return na < nb ? -1 : (na > nb ? 1 : 0);
+    QString x = QString::fromUtf8(static_cast<const char*>(a), la);
+    QString y = QString::fromUtf8(static_cast<const char*>(b), lb);
+    int c = compareStringsCI(x, y);
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+Value fromSqliteValue(sqlite3_value* v) {
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER: {
+        qint64 i = sqlite3_value_int64(v);
+        bool small = i >= std::numeric_limits<qint32>::min() && i <= std::numeric_limits<qint32>::max();
+        return Value::integer(i, small ? TypeId::Int : TypeId::BigInt);
+    }
+    case SQLITE_FLOAT:
+        return Value::flt(sqlite3_value_double(v));
+    case SQLITE_NULL:
+        return Value::nullOf(SqlType::of(TypeId::Unknown));
+    default: {
+        const unsigned char* t = sqlite3_value_text(v);
+        int n = sqlite3_value_bytes(v);
+        return Value::str(QString::fromUtf8(reinterpret_cast<const char*>(t), n));
+    }
+    }
+}
+
+void setResult(sqlite3_context* ctx, const Value& v) {
+    if (v.null) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    if (v.type.isInteger() || v.type.id == TypeId::Unknown) {
+        sqlite3_result_int64(ctx, v.i);
+    } else if (v.type.id == TypeId::Decimal || v.type.id == TypeId::Money ||
+               v.type.id == TypeId::SmallMoney) {
+        if (v.n.scale == 0 && v.n.v <= std::numeric_limits<qint64>::max() &&
+            v.n.v >= std::numeric_limits<qint64>::min())
+            sqlite3_result_int64(ctx, qint64(v.n.v));
+        else
+            sqlite3_result_double(ctx, v.n.toDouble());
+    } else if (v.type.id == TypeId::Float || v.type.id == TypeId::Real) {
+        sqlite3_result_double(ctx, v.f);
+    } else {
+        QString s = v.type.isDate() ? (v.type.id == TypeId::Date
+                                           ? v.dt.toString(QStringLiteral("yyyy-MM-dd"))
+                                           : v.dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")))
+                                    : v.s;
+        QByteArray u = s.toUtf8();
+        sqlite3_result_text(ctx, u.constData(), int(u.size()), SQLITE_TRANSIENT);
+    }
+}
+
+void fail(sqlite3_context* ctx, const SqlError& e) {
+    if (!g_pending)
+        g_pending = e.error;
+    QByteArray m = e.error.message.toUtf8();
+    sqlite3_result_error(ctx, m.constData(), int(m.size()));
+}
+
+// A built-in function of SqlForm::Engine, registered under its own name with its row of the
+// function table as the user data: the arguments' types are those of the values SQLite hands
+// over, and the result type follows from them as the row's rule says.
+void callFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    try {
+        const auto& f = *static_cast<const FunctionDef*>(sqlite3_user_data(ctx));
+        std::vector<Value> args;
+        std::vector<SqlType> types;
+        args.reserve(size_t(argc));
+        types.reserve(size_t(argc));
+        for (int k = 0; k < argc; ++k) {
+            args.push_back(fromSqliteValue(argv[k]));
+            types.push_back(args.back().type);
+        }
+        setResult(ctx, callScalar(f, args, f.type(f, types)));
+    } catch (const SqlError& e) {
+        fail(ctx, e);
+    } catch (const std::bad_alloc&) { // nothing may be thrown through SQLite
+        sqlite3_result_error_nomem(ctx);
+    }
+}
+
+void like(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    QString v = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(argv[0])));
+    QString p = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(argv[1])));
+    QChar esc;
+    if (argc > 2 && sqlite3_value_type(argv[2]) != SQLITE_NULL) {
+        QString e = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(argv[2])));
+        if (!e.isEmpty())
+            esc = e[0];
+    }
+    while (v.endsWith(u' ') && !p.endsWith(u' '))
+        v.chop(1);
+    sqlite3_result_int(ctx, likeMatch(v, p, esc) ? 1 : 0);
+}
+
+void likeFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    try {
+        like(ctx, argc, argv);
+    } catch (const SqlError& e) { // the batch ran out of time while matching
+        fail(ctx, e);
+    } catch (const std::bad_alloc&) {
+        sqlite3_result_error_nomem(ctx);
+    }
+}
+
+void divFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    try {
+        Value a = fromSqliteValue(argv[0]), b = fromSqliteValue(argv[1]);
+        if (a.type.isString())
+            a = convert(a, SqlType::of(TypeId::Float));
+        if (b.type.isString())
+            b = convert(b, SqlType::of(TypeId::Float));
+        setResult(ctx, arithmetic(QStringLiteral("/"), a, b));
+    } catch (const SqlError& e) {
+        fail(ctx, e);
+    }
+}
+
+// tsql_to(value, type): the value converted to the T-SQL type named (as CAST names it), as the
+// server converts the operand of lower precedence: a text that reads as no number fails here,
+// on the row that holds it.
+void toFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    try {
+        const auto* name = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
+        const std::optional<SqlType> type = parseTypeName(QString::fromUtf8(name));
+        if (!type) {
+            sqlite3_result_error(ctx, "tsql_to: unknown type", -1);
+            return;
+        }
+        setResult(ctx, convert(fromSqliteValue(argv[0]), *type));
+    } catch (const SqlError& e) {
+        fail(ctx, e);
+    } catch (const std::bad_alloc&) {
+        sqlite3_result_error_nomem(ctx);
+    }
+}
+
+void singleFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_int64(argv[1]) > 1) {
+        fail(ctx, SqlError{serverError<Msg::SubqueryMultipleValues>(0, 0)});
+        return;
+    }
+    sqlite3_result_value(ctx, argv[0]);
+}
+
+// The level of a row of a recursive CTE (argument 1) against the statement's MAXRECURSION
+// (argument 2, 0 for none): a row beyond it stops the statement with Msg 530.
+void recursionFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    const qint64 level = sqlite3_value_int64(argv[0]);
+    const qint64 limit = sqlite3_value_int64(argv[1]);
+    if (limit > 0 && level > limit) {
+        fail(ctx, SqlError{serverError<Msg::RecursionExhausted>(0, 0, limit)});
+        return;
+    }
+    sqlite3_result_int64(ctx, level);
+}
+
+QString textArg(sqlite3_value* v) {
+    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(v)), sqlite3_value_bytes(v));
+}
+
+// tsql_store(value, converted, type id, precision, scale, length, not null, column, table,
+// update): the value as the column keeps it, with the checks of storeValue (ColumnRules.h). A
+// value already converted to the column's type (other than a text), and a text for a column of
+// any length, are only checked for NULL.
+void storeFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    try {
+        SqlType type;
+        type.id = TypeId(sqlite3_value_int(argv[2]));
+        type.precision = sqlite3_value_int(argv[3]);
+        type.scale = sqlite3_value_int(argv[4]);
+        type.length = sqlite3_value_int(argv[5]);
+        ColumnRule rule;
+        rule.notNull = sqlite3_value_int(argv[6]) != 0;
+        const int kind = sqlite3_value_type(argv[0]);
+        const bool converted = sqlite3_value_int(argv[1]) != 0;
+        const bool unbounded = type.isString() && type.length < 0 && kind == SQLITE_TEXT;
+        if (kind != SQLITE_NULL && ((converted && !type.isString()) || unbounded)) {
+            sqlite3_result_value(ctx, argv[0]); // kept as it is, however long
+            return;
+        }
+        const Value v = fromSqliteValue(argv[0]);
+        setResult(ctx, storeValue(v, type, rule, textArg(argv[7]), textArg(argv[8]),
+                                  sqlite3_value_int(argv[9]) != 0));
+    } catch (const SqlError& e) {
+        fail(ctx, e);
+    } catch (const std::bad_alloc&) {
+        sqlite3_result_error_nomem(ctx);
+    }
+}
+
+} // namespace
+
+void registerSqliteFunctions(const QSqlDatabase& db) {
+    sqlite3* handle = sqliteHandle(db);
+    if (!handle)
+        return;
+    sqlite3_create_collation(handle, "TSQL_CI", SQLITE_UTF8, nullptr, collateCI);
+    for (const FunctionDef& f : builtinFunctions()) {
+        if (f.sql != SqlForm::Engine || !f.eval.scalar)
+            continue;
+        const QByteArray name = sqliteFunctionName(f).toUtf8();
+        sqlite3_create_function(handle, name.constData(), -1, SQLITE_UTF8, const_cast<FunctionDef*>(&f),
+                                callFn, nullptr, nullptr);
+    }
+    sqlite3_create_function(handle, "tsql_like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, likeFn,
+                            nullptr, nullptr);
+    sqlite3_create_function(handle, "tsql_like", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, likeFn,
+                            nullptr, nullptr);
+    sqlite3_create_function(handle, "tsql_store", 10, SQLITE_UTF8, nullptr, storeFn, nullptr, nullptr);
+    sqlite3_create_function(handle, "tsql_single", 2, SQLITE_UTF8, nullptr, singleFn, nullptr, nullptr);
+    sqlite3_create_function(handle, "tsql_recursion", 2, SQLITE_UTF8, nullptr, recursionFn, nullptr, nullptr);
+    sqlite3_create_function(handle, "tsql_div", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, divFn,
+                            nullptr, nullptr);
+    sqlite3_create_function(handle, "tsql_to", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, toFn, nullptr,
+                            nullptr);
+}
+
+std::optional<ServerError> takePendingError() {
+    auto e = g_pending;
+    g_pending.reset();
+    return e;
+}
+
+void clearPendingError() {
+    g_pending.reset();
+}
+
+} // namespace tsql

@@ -1,0 +1,410 @@
+// Queries and data changes: SELECT with its FROM clause (tables, joins, derived tables, xml
+// nodes() sources), UPDATE, INSERT and DELETE.
+
+#include "tsql/text/ParserImpl.h"
+
+#include "tsql/base/Messages.h"
+
+namespace tsql::parsing {
+
+// A table's name of one to four dotted parts (server.database.schema.table); a part between two
+// others may be left out (database..table: the default schema).
+void Parser::tableName(TableSource& ts) {
+    ts.kind = SourceKind::Table;
+    if (cur().kind == Tok::Variable) { // a table variable
+        ts.nameParts << cur().text;
+        ++p;
+        return;
+    }
+    do {
+        while (!ts.nameParts.isEmpty() && ts.nameParts.size() < 4 && acceptOp("."))
+            ts.nameParts << QString();
+        if (!isName(cur()))
+            failHere();
+        ts.nameParts << nameOf(cur());
+        ++p;
+    } while (acceptOp("."));
+    if (ts.nameParts.size() > 4)
+        failHere();
+}
+
+std::unique_ptr<TableSource> Parser::targetTable() {
+    auto ts = std::make_unique<TableSource>();
+    at(*ts, cur());
+    tableName(*ts);
+    hints(*ts);
+    return ts;
+}
+
+void Parser::hints(TableSource& ts) {
+    if (cur().isKeyword("WITH") && peek().isOp("(")) {
+        ++p;
+        hintList(ts);
+    } else if (cur().isOp("(") &&
+               (peek().isWord("NOLOCK") || peek().isWord("READUNCOMMITTED") || peek().isWord("UPDLOCK") ||
+                peek().isWord("ROWLOCK") || peek().isKeyword("HOLDLOCK"))) {
+        hintList(ts);
+    }
+}
+
+void Parser::hintList(TableSource& ts) {
+    expectOp("(");
+    do {
+        if (!(cur().kind == Tok::Ident || cur().kind == Tok::Keyword))
+            failHere();
+        bool index = cur().isKeyword("INDEX");
+        ++p;
+        if (index) {
+            if (acceptOp("=")) {
+                ++p;
+            } else {
+                expectOp("(");
+                int lvl = 1;
+                while (lvl > 0) {
+                    if (cur().kind == Tok::End)
+                        failHere();
+                    if (cur().isOp("("))
+                        ++lvl;
+                    if (cur().isOp(")"))
+                        --lvl;
+                    ++p;
+                }
+            }
+        }
+    } while (acceptOp(","));
+    expectOp(")");
+    ts.hasHints = true;
+}
+
+// TOP (expression) [PERCENT]; a SELECT may give a constant without the parentheses.
+ExprP Parser::topClause(bool& percent, bool select) {
+    ExprP e;
+    if (!select && !cur().isOp("("))
+        failHere();
+    if (acceptOp("(")) {
+        e = scalar();
+        expectOp(")");
+    } else {
+        // Without parentheses only a constant (kept for compatibility): TOP @n is a syntax error.
+        if (!(cur().kind == Tok::Integer || cur().kind == Tok::Decimal || cur().kind == Tok::Float))
+            failHere();
+        e = primary();
+    }
+    percent = acceptKw("PERCENT");
+    return e;
+}
+
+StmtP Parser::update(StmtP s) {
+    ++p;
+    s->kind = SK::Update;
+    s->select = std::make_unique<Select>();
+    at(*s->select, cur());
+    if (acceptKw("TOP")) {
+        bool percent = false;
+        s->top = topClause(percent);
+    }
+    s->target = targetTable();
+    expectKw("SET");
+    do {
+        Assignment a;
+        a.line = cur().line;
+        a.column_ = cur().column;
+        if (cur().kind == Tok::Variable) {
+            a.variable = cur().text;
+            ++p;
+        } else if (isName(cur())) {
+            a.column = nameOf(cur());
+            ++p;
+            while (acceptOp(".")) {
+                if (!isName(cur()))
+                    failHere();
+                a.column = nameOf(cur());
+                ++p;
+            }
+        } else {
+            failHere();
+        }
+        if (!isAssignOp(cur()))
+            failHere();
+        a.op = cur().text;
+        ++p;
+        a.value = scalar();
+        s->sets.push_back(std::move(a));
+    } while (acceptOp(","));
+    if (acceptKw("FROM"))
+        fromList(*s->select);
+    if (acceptKw("WHERE"))
+        s->select->where = condition();
+    return s;
+}
+
+StmtP Parser::insert(StmtP s) {
+    ++p;
+    s->kind = SK::Insert;
+    acceptKw("INTO");
+    s->target = targetTable();
+    if (cur().isOp("(") && !peek().isKeyword("SELECT")) {
+        ++p;
+        s->insertColumns = nameList();
+    }
+    if (acceptKw("VALUES")) {
+        do {
+            expectOp("(");
+            std::vector<ExprP> row;
+            do {
+                if (acceptKw("DEFAULT"))
+                    row.push_back(nullptr);
+                else
+                    row.push_back(scalar());
+            } while (acceptOp(","));
+            expectOp(")");
+            s->values.push_back(std::move(row));
+        } while (acceptOp(","));
+    } else if (acceptKw("DEFAULT")) {
+        expectKw("VALUES");
+        s->defaultValues = true;
+    } else if (cur().isKeyword("SELECT")) {
+        s->select = select(false);
+    } else if (cur().isOp("(") && peek().isKeyword("SELECT")) {
+        ++p;
+        s->select = select(true);
+        expectOp(")");
+    } else {
+        failHere();
+    }
+    return s;
+}
+
+StmtP Parser::del(StmtP s) {
+    ++p;
+    s->kind = SK::Delete;
+    s->select = std::make_unique<Select>();
+    at(*s->select, cur());
+    if (acceptKw("TOP")) {
+        bool percent = false;
+        s->top = topClause(percent);
+    }
+    acceptKw("FROM");
+    s->target = targetTable();
+    if (acceptKw("FROM"))
+        fromList(*s->select);
+    if (acceptKw("WHERE"))
+        s->select->where = condition();
+    return s;
+}
+
+std::unique_ptr<Select> Parser::select(bool subquery) {
+    DepthGuard g(depth, cur());
+    auto sel = std::make_unique<Select>();
+    at(*sel, cur());
+    expectKw("SELECT");
+    if (acceptKw("DISTINCT"))
+        sel->distinct = true;
+    else
+        acceptKw("ALL");
+    if (acceptKw("TOP")) {
+        sel->top = topClause(sel->topPercent, true);
+        if (acceptKw("WITH"))
+            if (!acceptWord("TIES"))
+                failHere();
+    }
+    do {
+        sel->items.push_back(selectItem());
+    } while (acceptOp(","));
+    if (cur().isKeyword("INTO"))
+        failHere();
+    if (acceptKw("FROM"))
+        fromList(*sel);
+    if (acceptKw("WHERE"))
+        sel->where = condition();
+    if (acceptKw("GROUP")) {
+        expectKw("BY");
+        do {
+            sel->groupBy.push_back(scalar());
+        } while (acceptOp(","));
+    }
+    if (acceptKw("HAVING"))
+        sel->having = condition();
+    if (acceptKw("UNION")) {
+        sel->unionAll = acceptKw("ALL");
+        if (!cur().isKeyword("SELECT"))
+            failHere();
+        sel->unionNext = select(subquery);
+        seal(*sel);
+        return sel;
+    }
+    if (cur().isKeyword("ORDER")) {
+        const Token& ob = cur();
+        ++p;
+        expectKw("BY");
+        do {
+            OrderItem o;
+            o.expr = scalar();
+            if (acceptKw("DESC"))
+                o.desc = true;
+            else
+                acceptKw("ASC");
+            sel->orderBy.push_back(std::move(o));
+        } while (acceptOp(","));
+        if (subquery && !sel->top)
+            raiseAt<Msg::OrderClauseInvalidViews>(ob.line, ob.column);
+    }
+    seal(*sel);
+    return sel;
+}
+
+SelectItem Parser::selectItem() {
+    SelectItem it;
+    it.line = cur().line;
+    it.column = cur().column;
+    if (acceptOp("*")) {
+        it.star = true;
+        return it;
+    }
+    if (isName(cur()) && peek().isOp(".") && peek(2).isOp("*")) {
+        it.star = true;
+        it.starQualifier = nameOf(cur());
+        p += 3;
+        return it;
+    }
+    if (cur().kind == Tok::Variable && isAssignOp(peek())) {
+        it.assignVar = cur().text;
+        it.assignOp = peek().text;
+        p += 2;
+        it.expr = scalar();
+        return it;
+    }
+    if ((isName(cur()) || cur().kind == Tok::String) && peek().isOp("=")) {
+        it.alias = cur().kind == Tok::String ? cur().value : nameOf(cur());
+        it.hasAlias = true;
+        p += 2;
+        it.expr = scalar();
+        return it;
+    }
+    it.expr = scalar();
+    if (acceptKw("AS")) {
+        if (!(isName(cur()) || cur().kind == Tok::String))
+            failHere();
+        it.alias = cur().kind == Tok::String ? cur().value : nameOf(cur());
+        it.hasAlias = true;
+        ++p;
+    } else if (isName(cur()) || cur().kind == Tok::String) {
+        it.alias = cur().kind == Tok::String ? cur().value : nameOf(cur());
+        it.hasAlias = true;
+        ++p;
+    }
+    return it;
+}
+
+void Parser::fromList(Select& sel) {
+    do {
+        sel.from.push_back(joined());
+    } while (acceptOp(","));
+}
+
+std::unique_ptr<TableSource> Parser::joined() {
+    auto left = tablePrimary();
+    while (true) {
+        QString type;
+        const Token& tok = cur();
+        if (tok.isKeyword("JOIN")) {
+            type = QStringLiteral("INNER");
+            ++p;
+        } else if (tok.isKeyword("INNER") && peek().isKeyword("JOIN")) {
+            type = QStringLiteral("INNER");
+            p += 2;
+        } else if ((tok.isKeyword("LEFT") || tok.isKeyword("RIGHT") || tok.isKeyword("FULL")) &&
+                   (peek().isKeyword("JOIN") || (peek().isKeyword("OUTER") && peek(2).isKeyword("JOIN")))) {
+            type = tok.upper;
+            p += peek().isKeyword("OUTER") ? 3 : 2;
+        } else if (tok.isKeyword("CROSS") && peek().isKeyword("JOIN")) {
+            type = QStringLiteral("CROSS");
+            p += 2;
+        } else {
+            break;
+        }
+        auto j = std::make_unique<TableSource>();
+        at(*j, tok);
+        j->kind = SourceKind::Join;
+        j->joinType = type;
+        j->left = std::move(left);
+        j->right = tablePrimary();
+        if (type != u"CROSS") {
+            expectKw("ON");
+            j->on = condition();
+        }
+        seal(*j);
+        left = std::move(j);
+    }
+    return left;
+}
+
+void Parser::alias(TableSource& ts, bool required) {
+    if (acceptKw("AS")) {
+        if (!isName(cur()))
+            failHere();
+        ts.alias = nameOf(cur());
+        ++p;
+    } else if (isName(cur())) {
+        ts.alias = nameOf(cur());
+        ++p;
+    } else if (required) {
+        failHere();
+    }
+}
+
+std::unique_ptr<TableSource> Parser::tablePrimary() {
+    DepthGuard g(depth, cur());
+    auto ts = std::make_unique<TableSource>();
+    at(*ts, cur());
+    if (cur().isOp("(") && peek().isKeyword("SELECT")) {
+        ++p;
+        ts->kind = SourceKind::Derived;
+        ts->derived = select(true);
+        expectOp(")");
+        alias(*ts, true);
+        columnAliasList(*ts);
+        seal(*ts);
+        return ts;
+    }
+    if (cur().isOp("(") && peek().isKeyword("VALUES")) {
+        ++p;
+        valuesSource(*ts);
+        seal(*ts);
+        return ts;
+    }
+    if (cur().isOp("(")) {
+        ++p;
+        auto inner = joined();
+        expectOp(")");
+        return inner;
+    }
+    if (cur().kind == Tok::Variable && peek().isOp(".") && peek(2).kind == Tok::Ident &&
+        peek(2).text == u"nodes" && peek(3).isOp("(")) {
+        ts->kind = SourceKind::XmlNodes;
+        ts->xmlTarget = make(EK::Variable, cur());
+        ts->xmlTarget->name = cur().text;
+        p += 4;
+        if (cur().kind != Tok::String && cur().kind != Tok::NString)
+            failHere();
+        ts->xpath = cur().value;
+        ++p;
+        expectOp(")");
+        alias(*ts, true);
+        expectOp("(");
+        if (!isName(cur()))
+            failHere();
+        ts->columnAliases << nameOf(cur());
+        ++p;
+        expectOp(")");
+        seal(*ts);
+        return ts;
+    }
+    tableName(*ts);
+    if (!(cur().isKeyword("WITH") && peek().isOp("(")))
+        alias(*ts, false);
+    hints(*ts);
+    return ts;
+}
+
+} // namespace tsql::parsing

@@ -1,0 +1,51 @@
+// Comparison of values as the server compares them: both sides converted to the type of higher
+// precedence first; texts under a case-insensitive collation that ignores trailing blanks.
+
+#include "tsql/values/Value.h"
+
+#include "tsql/base/Messages.h"
+
+namespace tsql {
+
+// The databases the editor works on use a case-insensitive, accent-sensitive collation
+// (Latin1_General_CI_AS): 'abc' = 'ABC'. Trailing blanks do not count in comparisons, as SQL-92
+// pads the shorter text with blanks ("How SQL Server compares strings with trailing spaces"):
+// 'abc' = 'abc   ', which matters for the char(n) columns and variables, always padded.
+int compareStringsCI(const QString& a, const QString& b) {
+    qsizetype la = a.size(), lb = b.size();
+    while (la > 0 && a[la - 1] == u' ')
+        --la;
+    while (lb > 0 && b[lb - 1] == u' ')
+        --lb;
+    return QStringView(a).left(la).compare(QStringView(b).left(lb), Qt::CaseInsensitive);
+}
+
+// NULL compares as unknown (nullopt); xml is never compared (Msg 305).
+std::optional<int> compareValues(const Value& a, const Value& b) {
+    SqlType t = dominantType(a.type, b.type);
+    if (t.id == TypeId::XmlNode || t.id == TypeId::Xml)
+        raise<Msg::XmlDataTypeCompared>();
+    Value x = convert(a, t), y = convert(b, t);
+    if (x.null || y.null)
+        return std::nullopt;
+    auto sign = [](auto d) { return d < 0 ? -1 : (d > 0 ? 1 : 0); };
+    if (t.isString())
+        return sign(compareStringsCI(x.s, y.s));
+    if (t.isInteger() || t.id == TypeId::Unknown)
+        return x.i < y.i ? -1 : (x.i > y.i ? 1 : 0);
+    if (t.id == TypeId::Float || t.id == TypeId::Real)
+        return x.f < y.f ? -1 : (x.f > y.f ? 1 : 0);
+    if (t.isDate())
+        return x.dt < y.dt ? -1 : (x.dt > y.dt ? 1 : 0);
+    if (t.id == TypeId::UniqueIdentifier)
+        return sign(x.s.compare(y.s, Qt::CaseInsensitive));
+    int s = std::max(x.n.scale, y.n.scale);
+    auto p = x.n.rescaled(s), q = y.n.rescaled(s);
+    if (!p || !q) {
+        double d1 = x.n.toDouble(), d2 = y.n.toDouble();
+        return d1 < d2 ? -1 : (d1 > d2 ? 1 : 0);
+    }
+    return p->v < q->v ? -1 : (p->v > q->v ? 1 : 0);
+}
+
+} // namespace tsql

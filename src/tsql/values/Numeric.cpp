@@ -1,0 +1,156 @@
+#include "tsql/values/Value.h"
+
+#include "tsql/values/ValueInternal.h"
+
+#include <cmath>
+
+namespace tsql {
+
+using detail::abs128;
+using detail::kMax38;
+using detail::pow10;
+
+// ---- Numeric ----
+
+int Numeric::digits() const {
+    __int128 a = abs128(v);
+    int d = 0;
+    while (a > 0) {
+        a /= 10;
+        ++d;
+    }
+    return std::max(d, scale);
+}
+
+std::optional<Numeric> Numeric::rescaled(int s) const {
+    if (s == scale)
+        return *this;
+    if (s > scale) {
+        int k = s - scale;
+        if (k > 38)
+            return v == 0 ? std::optional<Numeric>(Numeric{0, s}) : std::nullopt;
+        __int128 r;
+        if (__builtin_mul_overflow(v, pow10(k), &r) || abs128(r) >= kMax38)
+            return std::nullopt;
+        return Numeric{r, s};
+    }
+    int k = scale - s;
+    if (k > 38)
+        return Numeric{0, s};
+    __int128 p = pow10(k);
+    __int128 q = v / p, rem = v % p;
+    if (abs128(rem) * 2 >= p)
+        q += v < 0 ? -1 : 1;
+    return Numeric{q, s};
+}
+
+double Numeric::toDouble() const {
+    return double(v) / std::pow(10.0, scale);
+}
+
+QString Numeric::toString() const {
+    __int128 a = abs128(v);
+    QString digits;
+    do {
+        digits.prepend(QChar(u'0' + int(a % 10)));
+        a /= 10;
+    } while (a > 0);
+    while (digits.size() <= scale)
+        digits.prepend(u'0');
+    if (scale > 0)
+        digits.insert(digits.size() - scale, u'.');
+    if (v < 0)
+        digits.prepend(u'-');
+    return digits;
+}
+
+std::optional<Numeric> Numeric::parse(const QString& text) {
+    QString s = text.trimmed();
+    int k = 0;
+    bool neg = false;
+    if (k < s.size() && (s[k] == u'-' || s[k] == u'+')) {
+        neg = s[k] == u'-';
+        ++k;
+    }
+    __int128 v = 0;
+    int scale = 0, count = 0;
+    bool point = false;
+    for (; k < s.size(); ++k) {
+        QChar c = s[k];
+        if (c == u'.' && !point) {
+            point = true;
+            continue;
+        }
+        if (c.unicode() < u'0' || c.unicode() > u'9')
+            return std::nullopt;
+        if (v == 0 && c == u'0' && !point) {
+            ++count;
+            continue;
+        }
+        ++count;
+        if (v >= kMax38 / 10) {
+            if (point)
+                continue; // extra decimals are dropped
+            return std::nullopt;
+        }
+        v = v * 10 + (c.unicode() - u'0');
+        if (point)
+            ++scale;
+    }
+    if (count == 0)
+        return std::nullopt;
+    return Numeric{neg ? -v : v, scale};
+}
+
+std::optional<Numeric> Numeric::fromDouble(double d, int scale) {
+    if (!std::isfinite(d))
+        return std::nullopt;
+    double scaled = std::round(d * std::pow(10.0, scale));
+    if (std::fabs(scaled) >= 1e38)
+        return std::nullopt;
+    return Numeric{static_cast<__int128>(scaled), scale};
+}
+
+// ---- Value ----
+
+Value Value::integer(qint64 x, TypeId id) {
+    Value v;
+    v.type = SqlType::of(id);
+    v.null = false;
+    v.i = x;
+    return v;
+}
+Value Value::decimal(const Numeric& x, int precision) {
+    Value v;
+    v.type = SqlType::decimal(std::max(precision, std::max(x.scale, 1)), x.scale);
+    v.null = false;
+    v.n = x;
+    return v;
+}
+Value Value::flt(double x) {
+    Value v;
+    v.type = SqlType::of(TypeId::Float);
+    v.null = false;
+    v.f = x;
+    return v;
+}
+Value Value::str(const QString& x, bool unicode) {
+    Value v;
+    v.type = SqlType{unicode ? TypeId::NVarChar : TypeId::VarChar, 0, 0,
+                     int(std::max<qsizetype>(1, x.size())), false};
+    v.null = false;
+    v.s = x;
+    return v;
+}
+Value Value::boolean(bool b) {
+    return integer(b ? 1 : 0, TypeId::Bit);
+}
+Value Value::datetime(const QDateTime& d, TypeId id) {
+    Value v;
+    v.type = SqlType::of(id);
+    v.null = false;
+    v.dt = d;
+    return v;
+}
+
+} // namespace tsql

@@ -1,0 +1,81 @@
+#pragma once
+
+// Helpers shared by the files that implement Value.h: types, conversion, arithmetic and the text
+// of values. Not part of the engine's interface.
+
+#include "tsql/values/Value.h"
+
+#include <array>
+#include <limits>
+
+namespace tsql::detail {
+
+// 10^k for 0 <= k <= 38 (clamped outside).
+inline __int128 pow10(int k) {
+    static constexpr std::array<__int128, 39> table = [] {
+        std::array<__int128, 39> t{};
+        t[0] = 1;
+        for (std::size_t j = 1; j < t.size(); ++j)
+            t[j] = t[j - 1] * 10;
+        return t;
+    }();
+    return table[std::size_t(k < 0 ? 0 : (k > 38 ? 38 : k))];
+}
+
+inline __int128 abs128(__int128 v) {
+    return v < 0 ? -v : v;
+}
+
+// One more than the largest value of 38 digits, the most a decimal holds.
+inline constexpr __int128 kMax38 = [] {
+    __int128 p = 1;
+    for (int j = 0; j < 38; ++j)
+        p *= 10;
+    return p;
+}();
+
+// The decimal type an exact numeric type converts to without loss ("Precision, scale, and
+// length": int is decimal(10,0), money decimal(19,4), ...); other types unchanged.
+SqlType decimalOf(const SqlType& t);
+
+// The range of an integer type.
+inline qint64 intMin(TypeId id) {
+    switch (id) {
+    case TypeId::Bit:
+    case TypeId::TinyInt:
+        return 0;
+    case TypeId::SmallInt:
+        return -32768;
+    case TypeId::BigInt:
+        return std::numeric_limits<qint64>::min();
+    default:
+        return std::numeric_limits<qint32>::min();
+    }
+}
+
+inline qint64 intMax(TypeId id) {
+    switch (id) {
+    case TypeId::Bit:
+        return 1;
+    case TypeId::TinyInt:
+        return 255;
+    case TypeId::SmallInt:
+        return 32767;
+    case TypeId::BigInt:
+        return std::numeric_limits<qint64>::max();
+    default:
+        return std::numeric_limits<qint32>::max();
+    }
+}
+
+// The type's name as the server's conversion messages write it (decimal as "numeric").
+QString messageTypeName(const SqlType& t);
+
+// Msg 8115, "Arithmetic overflow error converting <from> to data type <to>."; `from` Unknown
+// reads "expression".
+[[noreturn]] void overflow(const SqlType& from, const SqlType& to);
+
+// 1900-01-01, day 0 of the server's date arithmetic.
+const QDateTime& baseDate();
+
+} // namespace tsql::detail
