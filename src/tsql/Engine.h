@@ -39,10 +39,22 @@ struct BatchResult {
 //   Msg 1222, Level 16  "Lock request time out period exceeded.": another connection kept its lock.
 // Whatever the limits, a statement nested or chained deeper than the engine walks safely is
 // refused when it is read (Msg 191), as is xml nested deeper than 128 levels (Msg 6335).
+//   Msg 701, Level 17   "There is insufficient system memory in resource pool 'default' to run
+//                       this query.": the batches of every session of the process together hold
+//                       more than serverMemoryBytes (the TDS server runs one session per client).
+//   Msg 40005, Level 20 the batch wrote more pages to the database and its temporary tables than
+//                       diskBytes allow; the write is interrupted, its transaction rolled back,
+//                       and no CATCH block handles it.
 struct Limits {
     qint64 timeoutMs = 30000;         // wall clock for a whole batch, 0 = none
-    qint64 memoryBytes = 256LL << 20; // strings and rows one batch builds, 0 = none
+    qint64 memoryBytes = 256LL << 20; // values, rows, results and messages one batch builds, 0 = none
     int lockWaitMs = 15000;           // how long a statement waits for another connection's lock
+    // What the batches running in the process hold together, counted on one shared counter that
+    // every session's batches charge; 0 = none. 1 GB: four batches at their own limit.
+    qint64 serverMemoryBytes = 1LL << 30;
+    // Bytes of pages one batch may write: pages the database grows by, pages of its temporary
+    // tables, and pages it writes again; 0 = none.
+    qint64 diskBytes = 0;
 };
 
 struct IsolatedResult {

@@ -17,19 +17,31 @@ constexpr qint64 kMaxLobBytes = std::numeric_limits<qint32>::max();
 // interrupts the statement (SQLITE_INTERRUPT).
 constexpr int kProgressSteps = 1000;
 
-int outOfTime(void* budget) {
-    return static_cast<const BatchBudget*>(budget)->expired() ? 1 : 0;
-}
+// The bytes every batch of the process holds, taken a megabyte at a time by each batch.
+std::atomic<qint64> g_serverInUse{0};
+constexpr qint64 kReserveStep = 1LL << 20;
 
 } // namespace
 
+qint64 serverMemoryInUse() {
+    return g_serverInUse.load(std::memory_order_relaxed);
+}
+
 void BatchBudget::start(const Limits& limits) {
+    finish();
     m_limits = limits;
     m_clock.start();
     m_used = 0;
     m_ticks = 0;
+    m_diskExceeded = false;
     ++m_generation;
     m_cancelled.store(false, std::memory_order_relaxed);
+}
+
+void BatchBudget::finish() {
+    if (m_reserved > 0)
+        g_serverInUse.fetch_sub(m_reserved, std::memory_order_relaxed);
+    m_reserved = 0;
 }
 
 qint64 BatchBudget::remainingMs() const {
@@ -55,9 +67,41 @@ void BatchBudget::memoryExceeded() const {
               .arg(amount));
 }
 
+void BatchBudget::serverMemoryExceeded() {
+    // SQL Server's own message when the server as a whole has no memory left for the query.
+    raise(
+        701, 17,
+        QStringLiteral("There is insufficient system memory in resource pool 'default' to run this query."));
+}
+
+void BatchBudget::diskLimitReached() const {
+    const qint64 limit = m_limits.diskBytes;
+    const QString amount = limit % (1LL << 20) == 0 ? QStringLiteral("%1 MB").arg(limit >> 20)
+                                                    : QStringLiteral("%1 bytes").arg(limit);
+    // SQLite rolls back the whole transaction of a write it interrupts: no CATCH block handles
+    // it, as with the end of a transaction SQLite decided (Msg 40003).
+    raise(40005, 20,
+          QStringLiteral("The batch writes more than %1 to disk, the limit of the embedded server.")
+              .arg(amount));
+}
+
 void BatchBudget::charge(qint64 bytes) {
     checkRoom(bytes);
+    if (m_used + bytes > m_reserved)
+        reserve(m_used + bytes);
     m_used += bytes;
+}
+
+// Takes from the process's counter what the batch now holds beyond its share, rounded up to a
+// megabyte, so that a batch touches the shared counter once a megabyte rather than once a value.
+void BatchBudget::reserve(qint64 bytes) {
+    const qint64 step = ((bytes - m_reserved) + kReserveStep - 1) / kReserveStep * kReserveStep;
+    const qint64 total = g_serverInUse.fetch_add(step, std::memory_order_relaxed) + step;
+    if (m_limits.serverMemoryBytes > 0 && total > m_limits.serverMemoryBytes) {
+        g_serverInUse.fetch_sub(step, std::memory_order_relaxed);
+        serverMemoryExceeded();
+    }
+    m_reserved += step;
 }
 
 void BatchBudget::release(qint64 bytes) {
@@ -67,6 +111,11 @@ void BatchBudget::release(qint64 bytes) {
 void BatchBudget::checkRoom(qint64 bytes) const {
     if (m_limits.memoryBytes > 0 && (bytes > m_limits.memoryBytes || m_used > m_limits.memoryBytes - bytes))
         memoryExceeded();
+    const qint64 beyondShare = m_used + bytes - m_reserved;
+    if (m_limits.serverMemoryBytes > 0 && beyondShare > 0 &&
+        (beyondShare > m_limits.serverMemoryBytes ||
+         g_serverInUse.load(std::memory_order_relaxed) > m_limits.serverMemoryBytes - beyondShare))
+        serverMemoryExceeded();
 }
 
 BatchBudget* currentBudget() {
@@ -82,12 +131,13 @@ CurrentBudget::~CurrentBudget() {
     g_current = m_previous;
 }
 
-SqliteBatchScope::SqliteBatchScope(sqlite3* db, const BatchBudget& budget)
+SqliteBatchScope::SqliteBatchScope(sqlite3* db, BatchBudget& budget)
     : m_db(db)
+    , m_budget(budget)
     , m_lockWaitMs(budget.limits().lockWaitMs) {
     if (!m_db)
         return;
-    sqlite3_progress_handler(m_db, kProgressSteps, outOfTime, const_cast<BatchBudget*>(&budget));
+    sqlite3_progress_handler(m_db, kProgressSteps, progress, this);
     qint64 wait = std::max(0, m_lockWaitMs);
     if (budget.limits().timeoutMs > 0)
         wait = std::min(wait, budget.remainingMs());
@@ -96,6 +146,14 @@ SqliteBatchScope::SqliteBatchScope(sqlite3* db, const BatchBudget& budget)
         const int length =
             int(std::min<qint64>(budget.limits().memoryBytes, std::numeric_limits<int>::max()));
         m_previousLength = sqlite3_limit(m_db, SQLITE_LIMIT_LENGTH, length);
+    }
+    if (budget.limits().diskBytes > 0) {
+        sqlite3_stmt* q = nullptr;
+        if (sqlite3_prepare_v2(m_db, "PRAGMA main.page_size", -1, &q, nullptr) == SQLITE_OK &&
+            sqlite3_step(q) == SQLITE_ROW)
+            m_pageSize = std::max<qint64>(512, sqlite3_column_int64(q, 0));
+        sqlite3_finalize(q);
+        m_writesAtStart = bytesWritten();
     }
 }
 
@@ -106,6 +164,35 @@ SqliteBatchScope::~SqliteBatchScope() {
     sqlite3_busy_timeout(m_db, std::max(0, m_lockWaitMs));
     if (m_previousLength >= 0)
         sqlite3_limit(m_db, SQLITE_LIMIT_LENGTH, m_previousLength);
+}
+
+qint64 SqliteBatchScope::bytesWritten() const {
+    int pages = 0;
+    int highest = 0;
+    sqlite3_db_status(m_db, SQLITE_DBSTATUS_CACHE_WRITE, &pages, &highest, 0);
+    return qint64(pages) * m_pageSize - m_writesAtStart;
+}
+
+// SQLite calls it every kProgressSteps instructions; a non-zero answer interrupts the statement,
+// which StatementCache reports as the timeout or the disk budget the budget says.
+int SqliteBatchScope::progress(void* scope) {
+    auto* self = static_cast<SqliteBatchScope*>(scope);
+    if (self->m_budget.expired())
+        return 1;
+    const qint64 disk = self->m_budget.limits().diskBytes;
+    if (disk > 0 && self->bytesWritten() > disk) {
+        self->m_budget.setDiskExceeded();
+        return 1;
+    }
+    return 0;
+}
+
+void truncateLog(sqlite3* db) {
+    if (!db || sqlite3_get_autocommit(db) == 0)
+        return;
+    // No wait: a reader or a writer of another connection keeps the log as it is.
+    sqlite3_busy_timeout(db, 0);
+    sqlite3_wal_checkpoint_v2(db, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
 }
 
 void setLockWait(sqlite3* db, int milliseconds) {
@@ -133,7 +220,14 @@ MemoryCharge& MemoryCharge::operator=(MemoryCharge&& other) noexcept {
     return *this;
 }
 
+void checkRoomFor(qint64 bytes) {
+    if (BatchBudget* budget = currentBudget())
+        budget->checkRoom(bytes);
+}
+
 void MemoryCharge::add(qint64 bytes) {
+    if (bytes <= 0)
+        return;
     BatchBudget* budget = currentBudget();
     if (!budget)
         return;
@@ -157,12 +251,18 @@ void MemoryCharge::release() {
     m_bytes = 0;
 }
 
+// What the allocator adds to every block it hands out, and the header of a text's block.
+constexpr qint64 kAllocationOverhead = 32;
+
 qint64 valueBytes(const Value& v) {
-    return qint64(sizeof(Value)) + qint64(v.s.size()) * qint64(sizeof(QChar));
+    qint64 n = qint64(sizeof(Value));
+    if (!v.s.isEmpty())
+        n += kAllocationOverhead + qint64(std::max(v.s.capacity(), v.s.size())) * qint64(sizeof(QChar));
+    return n;
 }
 
 qint64 rowBytes(const std::vector<Value>& row) {
-    qint64 n = qint64(sizeof(row));
+    qint64 n = qint64(sizeof(row)) + kAllocationOverhead;
     for (const Value& v : row)
         n += valueBytes(v);
     return n;

@@ -50,25 +50,47 @@ public:
     }
 
     qint64 used() const { return m_used; }
-    // Counts `bytes` more against the budget; stops the batch (Msg 40002) when they do not fit.
+    // Counts `bytes` more against the budget; stops the batch (Msg 40002) when they do not fit,
+    // or (Msg 701) when the batches of the whole process would hold more than their ceiling.
     void charge(qint64 bytes);
     void release(qint64 bytes);
     // Stops the batch when `bytes` more would not fit, without counting them.
     void checkRoom(qint64 bytes) const;
     // Tells charges of an earlier batch from those of the running one.
     quint64 generation() const { return m_generation; }
+    // The batch has ended: what it took of the process's counter goes back.
+    void finish();
+
+    // The pages the batch has written so far went beyond its disk budget (set by the SQLite
+    // scope's progress handler, which then interrupts the statement).
+    bool diskExceeded() const { return m_diskExceeded; }
+    void setDiskExceeded() { m_diskExceeded = true; }
 
     [[noreturn]] static void timeoutExpired();
     [[noreturn]] void memoryExceeded() const;
+    [[noreturn]] static void serverMemoryExceeded();
+    [[noreturn]] void diskLimitReached() const;
+
+    BatchBudget() = default;
+    ~BatchBudget() { finish(); }
+    BatchBudget(const BatchBudget&) = delete;
+    BatchBudget& operator=(const BatchBudget&) = delete;
 
 private:
+    void reserve(qint64 bytes);
+
     Limits m_limits;
     QElapsedTimer m_clock;
     qint64 m_used = 0;
+    qint64 m_reserved = 0; // taken from the process's counter, in steps of a megabyte
     unsigned m_ticks = 0;
     quint64 m_generation = 0;
+    bool m_diskExceeded = false;
     std::atomic<bool> m_cancelled{false};
 };
+
+// What the batches of every session of the process hold now, as they charged it.
+qint64 serverMemoryInUse();
 
 // The budget of the batch running on this thread, or null outside a batch.
 BatchBudget* currentBudget();
@@ -85,21 +107,37 @@ private:
     BatchBudget* m_previous;
 };
 
-// While it lives, the statements SQLite runs for the batch stop once it is out of time (a
-// progress handler), wait for another connection's lock no longer than the lock wait and the
-// time left allow, and build no text or blob larger than the memory budget.
+// While it lives, the statements SQLite runs for the batch stop once it is out of time or has
+// written more pages than its disk budget allows (a progress handler), wait for another
+// connection's lock no longer than the lock wait and the time left allow, and build no text or
+// blob larger than the memory budget.
 class SqliteBatchScope {
 public:
-    SqliteBatchScope(sqlite3* db, const BatchBudget& budget);
+    SqliteBatchScope(sqlite3* db, BatchBudget& budget);
     ~SqliteBatchScope();
     SqliteBatchScope(const SqliteBatchScope&) = delete;
     SqliteBatchScope& operator=(const SqliteBatchScope&) = delete;
 
+    // Bytes of pages the connection has written since the scope began (the database's log, its
+    // temporary tables, pages written again), as SQLite counts its cache's writes.
+    qint64 bytesWritten() const;
+
 private:
+    static int progress(void* scope);
+
     sqlite3* m_db;
+    BatchBudget& m_budget;
     int m_lockWaitMs;
     int m_previousLength = -1;
+    qint64 m_pageSize = 4096;
+    qint64 m_writesAtStart = 0;
 };
+
+// Gives back the disk space the database's write-ahead log took beyond its start, when no other
+// connection is reading from it: the log is checkpointed and cut to nothing, without waiting
+// for anyone. A batch rolled back leaves its pages there otherwise, as large as it wrote them,
+// for as long as another connection keeps the database open.
+void truncateLog(sqlite3* db);
 
 // How long the connection's statements wait for a lock outside batches.
 void setLockWait(sqlite3* db, int milliseconds);
@@ -137,9 +175,20 @@ private:
     qint64 m_bytes = 0;
 };
 
-// Memory a value or a row takes, as the budget counts it.
+// Memory a value or a row takes, as the budget counts it: the text's allocation as large as it
+// was made (its capacity), with what the allocator adds to it.
 qint64 valueBytes(const Value& v);
 qint64 rowBytes(const std::vector<Value>& row);
+
+// Memory of a value held while the next ones are built (the arguments of a function or an
+// operator): a long text counts; short ones are bounded by the size of the expression that
+// makes them, and counting them would only cost time.
+inline qint64 heldBytes(const Value& v) {
+    return v.s.size() > 4096 ? valueBytes(v) : 0;
+}
+
+// Stops the batch when `bytes` more would not fit in its memory; nothing outside a batch.
+void checkRoomFor(qint64 bytes);
 
 // A string of `chars` characters of type `type` is about to be built: stops the batch when a
 // (max) value would grow beyond SQL Server's 2 GB (Msg 7119), or when it would not fit in the
