@@ -181,10 +181,11 @@ qint64 valueBytes(const Value& v);
 qint64 rowBytes(const std::vector<Value>& row);
 
 // Memory of a value held while the next ones are built (the arguments of a function or an
-// operator): a long text counts; short ones are bounded by the size of the expression that
-// makes them, and counting them would only cost time.
+// operator): a long text counts, unless it is shared with another holder (a variable, a row),
+// which counts it already; short ones are bounded by the size of the expression that makes
+// them, and counting them would only cost time.
 inline qint64 heldBytes(const Value& v) {
-    return v.s.size() > 4096 ? valueBytes(v) : 0;
+    return v.s.size() > 4096 && v.s.isDetached() ? valueBytes(v) : 0;
 }
 
 // Stops the batch when `bytes` more would not fit in its memory; nothing outside a batch.
