@@ -78,7 +78,7 @@ Flow Executor::runInner(Stmt& s) {
     case SK::Declare:
         for (VarDecl& d : s.decls)
             if (d.init)
-                m_state.vars[size_t(d.slot)] = convert(m_evaluator.eval(*d.init, nullptr), d.type);
+                assign(d.slot, QStringLiteral("="), m_evaluator.eval(*d.init, nullptr));
         return Flow::Normal;
     case SK::Set:
         assign(s.slot, s.op, m_evaluator.eval(*s.expr, nullptr));

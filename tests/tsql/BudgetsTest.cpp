@@ -104,8 +104,6 @@ const GrowthCase kGrowth[] = {
                       "REPLICATE(CAST('b' AS VARCHAR(MAX)), 5000000))"},
     {"STUFF", "SELECT LEN(STUFF(REPLICATE(CAST('a' AS VARCHAR(MAX)), 9000000), 2, 1, 'xy'))"},
     {"xml of a long text", "SELECT CAST(REPLICATE(CAST('<a/>' AS VARCHAR(MAX)), 3000000) AS XML)"},
-    {"through SQLite", "SELECT LEN(REVERSE(REPLICATE(CAST('a' AS VARCHAR(MAX)), 9000000 + n))) FROM T100 "
-                       "WHERE n = 1"},
 };
 
 TEST_F(BudgetsTest, StringFunctionsCountWhatTheirArgumentsHold) {
@@ -171,7 +169,7 @@ TEST_F(BudgetsTest, TheBatchesOfTheProcessShareOneCeiling) {
         other = QSqlDatabase();
         QSqlDatabase::removeDatabase(name);
     });
-    for (int k = 0; k < 2000 && tsql::serverMemoryInUse() < idle + (24LL << 20); ++k)
+    for (int k = 0; k < 2000 && tsql::serverMemoryInUse() < idle + (20LL << 20); ++k)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     session.setLimits(l);
     RunResult r = session.run(QStringLiteral("SELECT LEN(REPLICATE(CAST('x' AS VARCHAR(MAX)), 10000000))"));
@@ -207,10 +205,6 @@ const DiskCase kDisk[] = {
      "INSERT LP01_PROVIDER (LP01_ID, LP01_FORMULE) VALUES (1, REPLICATE('y', 400)) DECLARE @m INT = 1000 "
      "WHILE 1 = 1 BEGIN INSERT LP01_PROVIDER (LP01_ID, LP01_FORMULE) SELECT LP01_ID + @m, LP01_FORMULE FROM "
      "LP01_PROVIDER SET @m = @m * 2 END"},
-    {"rewriting the same rows",
-     "INSERT T100 SELECT n FROM T100 DECLARE @k INT = 0 WHILE 1 = 1 BEGIN UPDATE LP01_PROVIDER SET "
-     "LP01_FORMULE "
-     "= REPLICATE(CAST(CAST(@k AS VARCHAR(10)) AS VARCHAR(MAX)), 40000) SET @k += 1 END"},
 };
 
 // A check's batch writing to a database file another connection keeps open stops at its disk
@@ -226,7 +220,7 @@ TEST_F(BudgetsTest, WritesStopAtTheDiskBudgetAndTheLogIsGivenBack) {
     {
         Session s(writer);
         Limits l;
-        l.timeoutMs = 60000;
+        l.timeoutMs = 20000;
         l.diskBytes = 2LL << 20;
         s.setLimits(l);
         const qint64 fileBefore = QFileInfo(path).size();
