@@ -121,6 +121,7 @@ struct CommandLimits {
     int timeoutMs = 30000;            // wall clock of one command (ADO's CommandTimeout); 0 = none
     qint64 memoryBytes = 256LL << 20; // strings and rows one batch may build (embedded server)
     int lockWaitMs = 15000;           // wait for another connection's lock (embedded server)
+    qint64 diskBytes = 0;             // pages one batch may write (embedded server); 0 = none
 };
 
 // What a batch run in isolation left behind: nothing in the database, only its outcome.

@@ -127,6 +127,7 @@ void EmbeddedBackend::setLimits(const CommandLimits& limits) {
     l.timeoutMs = limits.timeoutMs;
     l.memoryBytes = limits.memoryBytes;
     l.lockWaitMs = limits.lockWaitMs;
+    l.diskBytes = limits.diskBytes;
     m_engine->setLimits(l);
 }
 

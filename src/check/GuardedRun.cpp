@@ -54,6 +54,9 @@ ado::CommandLimits checkLimits() {
     limits.timeoutMs = 10000;
     limits.memoryBytes = 256LL << 20;
     limits.lockWaitMs = 15000;
+    // A formula writes a few rows of table variables: 64 MB of pages is far more than any needs,
+    // and keeps a runaway check from filling the disk in its 10 s.
+    limits.diskBytes = 64LL << 20;
     return limits;
 }
 

@@ -78,7 +78,8 @@ BatchResult toBatchResult(RunResult&& r) {
             set.rows << values;
             std::vector<Value>().swap(row);
         }
-        rs.rows.clear();
+        // Nothing of the engine's set stays once it is converted.
+        rs = ResultSet();
         out.resultSets << set;
     }
     out.recordsAffected = r.recordsAffected;

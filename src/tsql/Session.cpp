@@ -14,7 +14,27 @@
 #include "tsql/text/Parser.h"
 #include "tsql/values/DateSettings.h"
 
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
 namespace tsql {
+
+namespace {
+
+// A log this large after an isolated batch is cut back (SQLite checkpoints on its own at 1,000
+// pages, about this size).
+constexpr qint64 kLogKept = 4LL << 20;
+
+// The size of the database's write-ahead log file, 0 without one.
+qint64 logBytes(sqlite3* db) {
+    const char* name = db ? sqlite3_db_filename(db, "main") : nullptr;
+    if (!name || !*name)
+        return 0;
+    return QFileInfo(QString::fromUtf8(name) + QStringLiteral("-wal")).size();
+}
+
+} // namespace
 
 struct Session::Impl {
     QSqlDatabase db;
@@ -78,6 +98,7 @@ struct Session::Impl {
         // The values of the variables can be large: they go with the batch.
         state.vars.clear();
         state.varMemory.clear();
+        budget.finish();
         return result;
     }
 
@@ -97,12 +118,19 @@ struct Session::Impl {
             r.transactionCountAfter = 0;
             return r;
         }
-        struct Lower {
-            Transactions& t;
-            ~Lower() { t.lowerFence(); }
-        } lower{transactions};
-        r.result = runBatch(batch, traceLines, read);
-        r.transactionCountAfter = transactions.count();
+        {
+            struct Lower {
+                Transactions& t;
+                ~Lower() { t.lowerFence(); }
+            } lower{transactions};
+            r.result = runBatch(batch, traceLines, read);
+            r.transactionCountAfter = transactions.count();
+        }
+        // What the batch wrote was rolled back, but its pages stay in the log file.
+        if (logBytes(sqliteHandle(db)) > kLogKept) {
+            truncateLog(sqliteHandle(db));
+            setLockWait(sqliteHandle(db), limits.lockWaitMs);
+        }
         return r;
     }
 };

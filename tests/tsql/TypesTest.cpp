@@ -165,4 +165,44 @@ TEST_F(TypesTest, OperatorAndNullConstantMessages) {
               QStringLiteral("<NULL>|2|AB"));
 }
 
+// Rounding and products at the edge of 128 bits: the largest decimal rounded to 10^38, a bigint
+// rounded beyond its range, and a product of exactly -2^127 overflow as the server says; a
+// rounding past every digit is 0 ("ROUND returns 0 when length is negative and larger than the
+// number of digits before the decimal point").
+TEST_F(TypesTest, RoundingAndProductsAtTheEdgeOf128Bits) {
+    const char* nines = "CAST(99999999999999999999999999999999999999 AS DECIMAL(38,0))";
+    const QString numericOverflow =
+        QStringLiteral("Msg 8115: Arithmetic overflow error converting expression to data type numeric.");
+    struct Case {
+        QString batch;
+        QString expected;
+    };
+    const Case cases[] = {
+        {QStringLiteral("SELECT ROUND(%1, -38)").arg(QLatin1String(nines)), numericOverflow},
+        {QStringLiteral("SELECT ROUND(-%1, -38)").arg(QLatin1String(nines)), numericOverflow},
+        {QStringLiteral("SELECT ROUND(%1, -39)").arg(QLatin1String(nines)), QStringLiteral("0")},
+        {QStringLiteral("SELECT ROUND(%1, -38, 1)").arg(QLatin1String(nines)), QStringLiteral("0")},
+        {QStringLiteral("SELECT ROUND(%1, -2147483647)").arg(QLatin1String(nines)), QStringLiteral("0")},
+        {QStringLiteral("SELECT ROUND(CAST(49999999999999999999999999999999999999 AS DECIMAL(38,0)), -38)"),
+         QStringLiteral("0")},
+        {QStringLiteral("SELECT ROUND(CAST(0.99999999999999999999999999999999999999 AS DECIMAL(38,38)), 0)"),
+         numericOverflow},
+        {QStringLiteral("SELECT ROUND(CAST(9223372036854775807 AS BIGINT), -19)"),
+         QStringLiteral("Msg 8115: Arithmetic overflow error converting expression to data type bigint.")},
+        {QStringLiteral("SELECT ROUND(CAST(4999999999999999999 AS BIGINT), -19)"), QStringLiteral("0")},
+        {QStringLiteral("SELECT ROUND(CAST(-9223372036854775807 AS BIGINT), -20)"), QStringLiteral("0")},
+        {QStringLiteral("SELECT ROUND(CAST(9223372036854775807 AS BIGINT), -18)"),
+         QStringLiteral("9000000000000000000")},
+        {QStringLiteral("SELECT CAST(18446744073709551616 AS DECIMAL(38,0)) * "
+                        "CAST(-9223372036854775808 AS DECIMAL(38,0))"),
+         QStringLiteral("Msg 8115: Arithmetic overflow error converting expression to data type numeric.")},
+    };
+    for (const Case& c : cases) {
+        RunResult r = session.run(c.batch);
+        const QString got = r.error ? QStringLiteral("Msg %1: %2").arg(r.error->number).arg(r.error->message)
+                                    : tsqltest::rowTexts(r).join(u';');
+        EXPECT_EQ(got, c.expected) << c.batch.toStdString();
+    }
+}
+
 } // namespace

@@ -18,19 +18,31 @@ thread_local BatchBudget* g_current = nullptr;
 // interrupts the statement (SQLITE_INTERRUPT).
 constexpr int kProgressSteps = 1000;
 
-int outOfTime(void* budget) {
-    return static_cast<const BatchBudget*>(budget)->expired() ? 1 : 0;
-}
+// The bytes every batch of the process holds, taken a megabyte at a time by each batch.
+std::atomic<qint64> g_serverInUse{0};
+constexpr qint64 kReserveStep = 1LL << 20;
 
 } // namespace
 
+qint64 serverMemoryInUse() {
+    return g_serverInUse.load(std::memory_order_relaxed);
+}
+
 void BatchBudget::start(const Limits& limits) {
+    finish();
     m_limits = limits;
     m_clock.start();
     m_used = 0;
     m_ticks = 0;
+    m_diskExceeded = false;
     ++m_generation;
     m_cancelled.store(false, std::memory_order_relaxed);
+}
+
+void BatchBudget::finish() {
+    if (m_reserved > 0)
+        g_serverInUse.fetch_sub(m_reserved, std::memory_order_relaxed);
+    m_reserved = 0;
 }
 
 qint64 BatchBudget::remainingMs() const {
@@ -45,18 +57,46 @@ void BatchBudget::timeoutExpired() {
     raise<Msg::QueryTimeout>();
 }
 
+// A limit as the messages write it: in megabytes when it is a whole number of them.
+QString limitText(qint64 limit) {
+    return limit % (1LL << 20) == 0 ? QStringLiteral("%1 MB").arg(limit >> 20)
+                                    : QStringLiteral("%1 bytes").arg(limit);
+}
+
 void BatchBudget::memoryExceeded() const {
-    const qint64 limit = m_limits.memoryBytes;
-    const QString amount = limit % (1LL << 20) == 0 ? QStringLiteral("%1 MB").arg(limit >> 20)
-                                                    : QStringLiteral("%1 bytes").arg(limit);
     // Level 17, as SQL Server's own shortage of memory (Msg 701): the batch can catch it, and
     // every further attempt fails the same way before it allocates anything.
-    raise<Msg::OutOfMemoryBudget>(amount);
+    raise<Msg::OutOfMemoryBudget>(limitText(m_limits.memoryBytes));
+}
+
+void BatchBudget::serverMemoryExceeded() {
+    // SQL Server's own message when the server as a whole has no memory left for the query.
+    raise<Msg::InsufficientMemory>();
+}
+
+void BatchBudget::diskLimitReached() const {
+    // SQLite rolls back the whole transaction of a write it interrupts: no CATCH block handles
+    // it, as with the end of a transaction SQLite decided (Msg 40003).
+    raise<Msg::OutOfDiskBudget>(limitText(m_limits.diskBytes));
 }
 
 void BatchBudget::charge(qint64 bytes) {
     checkRoom(bytes);
+    if (m_used + bytes > m_reserved)
+        reserve(m_used + bytes);
     m_used += bytes;
+}
+
+// Takes from the process's counter what the batch now holds beyond its share, rounded up to a
+// megabyte, so that a batch touches the shared counter once a megabyte rather than once a value.
+void BatchBudget::reserve(qint64 bytes) {
+    const qint64 step = ((bytes - m_reserved) + kReserveStep - 1) / kReserveStep * kReserveStep;
+    const qint64 total = g_serverInUse.fetch_add(step, std::memory_order_relaxed) + step;
+    if (m_limits.serverMemoryBytes > 0 && total > m_limits.serverMemoryBytes) {
+        g_serverInUse.fetch_sub(step, std::memory_order_relaxed);
+        serverMemoryExceeded();
+    }
+    m_reserved += step;
 }
 
 void BatchBudget::release(qint64 bytes) {
@@ -66,6 +106,11 @@ void BatchBudget::release(qint64 bytes) {
 void BatchBudget::checkRoom(qint64 bytes) const {
     if (m_limits.memoryBytes > 0 && (bytes > m_limits.memoryBytes || m_used > m_limits.memoryBytes - bytes))
         memoryExceeded();
+    const qint64 beyondShare = m_used + bytes - m_reserved;
+    if (m_limits.serverMemoryBytes > 0 && beyondShare > 0 &&
+        (beyondShare > m_limits.serverMemoryBytes ||
+         g_serverInUse.load(std::memory_order_relaxed) > m_limits.serverMemoryBytes - beyondShare))
+        serverMemoryExceeded();
 }
 
 BatchBudget* currentBudget() {
@@ -81,12 +126,13 @@ CurrentBudget::~CurrentBudget() {
     g_current = m_previous;
 }
 
-SqliteBatchScope::SqliteBatchScope(sqlite3* db, const BatchBudget& budget)
+SqliteBatchScope::SqliteBatchScope(sqlite3* db, BatchBudget& budget)
     : m_db(db)
+    , m_budget(budget)
     , m_lockWaitMs(budget.limits().lockWaitMs) {
     if (!m_db)
         return;
-    sqlite3_progress_handler(m_db, kProgressSteps, outOfTime, const_cast<BatchBudget*>(&budget));
+    sqlite3_progress_handler(m_db, kProgressSteps, progress, this);
     qint64 wait = std::max(0, m_lockWaitMs);
     if (budget.limits().timeoutMs > 0)
         wait = std::min(wait, budget.remainingMs());
@@ -95,6 +141,14 @@ SqliteBatchScope::SqliteBatchScope(sqlite3* db, const BatchBudget& budget)
         const int length =
             int(std::min<qint64>(budget.limits().memoryBytes, std::numeric_limits<int>::max()));
         m_previousLength = sqlite3_limit(m_db, SQLITE_LIMIT_LENGTH, length);
+    }
+    if (budget.limits().diskBytes > 0) {
+        sqlite3_stmt* q = nullptr;
+        if (sqlite3_prepare_v2(m_db, "PRAGMA main.page_size", -1, &q, nullptr) == SQLITE_OK &&
+            sqlite3_step(q) == SQLITE_ROW)
+            m_pageSize = std::max<qint64>(512, sqlite3_column_int64(q, 0));
+        sqlite3_finalize(q);
+        m_writesAtStart = bytesWritten();
     }
 }
 
@@ -105,6 +159,35 @@ SqliteBatchScope::~SqliteBatchScope() {
     sqlite3_busy_timeout(m_db, std::max(0, m_lockWaitMs));
     if (m_previousLength >= 0)
         sqlite3_limit(m_db, SQLITE_LIMIT_LENGTH, m_previousLength);
+}
+
+qint64 SqliteBatchScope::bytesWritten() const {
+    int pages = 0;
+    int highest = 0;
+    sqlite3_db_status(m_db, SQLITE_DBSTATUS_CACHE_WRITE, &pages, &highest, 0);
+    return qint64(pages) * m_pageSize - m_writesAtStart;
+}
+
+// SQLite calls it every kProgressSteps instructions; a non-zero answer interrupts the statement,
+// which StatementCache reports as the timeout or the disk budget the budget says.
+int SqliteBatchScope::progress(void* scope) {
+    auto* self = static_cast<SqliteBatchScope*>(scope);
+    if (self->m_budget.expired())
+        return 1;
+    const qint64 disk = self->m_budget.limits().diskBytes;
+    if (disk > 0 && self->bytesWritten() > disk) {
+        self->m_budget.setDiskExceeded();
+        return 1;
+    }
+    return 0;
+}
+
+void truncateLog(sqlite3* db) {
+    if (!db || sqlite3_get_autocommit(db) == 0)
+        return;
+    // No wait: a reader or a writer of another connection keeps the log as it is.
+    sqlite3_busy_timeout(db, 0);
+    sqlite3_wal_checkpoint_v2(db, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
 }
 
 void setLockWait(sqlite3* db, int milliseconds) {
@@ -132,7 +215,14 @@ MemoryCharge& MemoryCharge::operator=(MemoryCharge&& other) noexcept {
     return *this;
 }
 
+void checkRoomFor(qint64 bytes) {
+    if (BatchBudget* budget = currentBudget())
+        budget->checkRoom(bytes);
+}
+
 void MemoryCharge::add(qint64 bytes) {
+    if (bytes <= 0)
+        return;
     BatchBudget* budget = currentBudget();
     if (!budget)
         return;

@@ -22,10 +22,22 @@ namespace tsql {
 //   Msg 1222, Level 16  "Lock request time out period exceeded.": another connection kept its lock.
 // Whatever the limits, a statement nested or chained deeper than the engine walks safely is
 // refused when it is read (Msg 191), as is xml nested deeper than 128 levels (Msg 6335).
+//   Msg 701, Level 17   "There is insufficient system memory in resource pool 'default' to run
+//                       this query.": the batches of every session of the process together hold
+//                       more than serverMemoryBytes (the TDS server runs one session per client).
+//   Msg 40006, Level 20 the batch wrote more pages to the database and its temporary tables than
+//                       diskBytes allow; the write is interrupted, its transaction rolled back,
+//                       and no CATCH block handles it.
 struct Limits {
     qint64 timeoutMs = 30000;         // wall clock for a whole batch, 0 = none
-    qint64 memoryBytes = 256LL << 20; // strings and rows one batch builds, 0 = none
+    qint64 memoryBytes = 256LL << 20; // values, rows, results and messages one batch builds, 0 = none
     int lockWaitMs = 15000;           // how long a statement waits for another connection's lock
+    // What the batches running in the process hold together, counted on one shared counter that
+    // every session's batches charge; 0 = none. 1 GB: four batches at their own limit.
+    qint64 serverMemoryBytes = 1LL << 30;
+    // Bytes of pages one batch may write: pages the database grows by, pages of its temporary
+    // tables, and pages it writes again; 0 = none.
+    qint64 diskBytes = 0;
 };
 
 // What the batch running on this thread may still use: its deadline and the memory held by the
@@ -59,25 +71,47 @@ public:
     }
 
     qint64 used() const { return m_used; }
-    // Counts `bytes` more against the budget; stops the batch (Msg 40002) when they do not fit.
+    // Counts `bytes` more against the budget; stops the batch (Msg 40002) when they do not fit,
+    // or (Msg 701) when the batches of the whole process would hold more than their ceiling.
     void charge(qint64 bytes);
     void release(qint64 bytes);
     // Stops the batch when `bytes` more would not fit, without counting them.
     void checkRoom(qint64 bytes) const;
     // Tells charges of an earlier batch from those of the running one.
     quint64 generation() const { return m_generation; }
+    // The batch has ended: what it took of the process's counter goes back.
+    void finish();
+
+    // The pages the batch has written so far went beyond its disk budget (set by the SQLite
+    // scope's progress handler, which then interrupts the statement).
+    bool diskExceeded() const { return m_diskExceeded; }
+    void setDiskExceeded() { m_diskExceeded = true; }
 
     [[noreturn]] static void timeoutExpired();
     [[noreturn]] void memoryExceeded() const;
+    [[noreturn]] static void serverMemoryExceeded();
+    [[noreturn]] void diskLimitReached() const;
+
+    BatchBudget() = default;
+    ~BatchBudget() { finish(); }
+    BatchBudget(const BatchBudget&) = delete;
+    BatchBudget& operator=(const BatchBudget&) = delete;
 
 private:
+    void reserve(qint64 bytes);
+
     Limits m_limits;
     QElapsedTimer m_clock;
     qint64 m_used = 0;
+    qint64 m_reserved = 0; // taken from the process's counter, in steps of a megabyte
     unsigned m_ticks = 0;
     quint64 m_generation = 0;
+    bool m_diskExceeded = false;
     std::atomic<bool> m_cancelled{false};
 };
+
+// What the batches of every session of the process hold now, as they charged it.
+qint64 serverMemoryInUse();
 
 // The budget of the batch running on this thread, or null outside a batch.
 BatchBudget* currentBudget();
@@ -94,21 +128,37 @@ private:
     BatchBudget* m_previous;
 };
 
-// While it lives, the statements SQLite runs for the batch stop once it is out of time (a
-// progress handler), wait for another connection's lock no longer than the lock wait and the
-// time left allow, and build no text or blob larger than the memory budget.
+// While it lives, the statements SQLite runs for the batch stop once it is out of time or has
+// written more pages than its disk budget allows (a progress handler), wait for another
+// connection's lock no longer than the lock wait and the time left allow, and build no text or
+// blob larger than the memory budget.
 class SqliteBatchScope {
 public:
-    SqliteBatchScope(sqlite3* db, const BatchBudget& budget);
+    SqliteBatchScope(sqlite3* db, BatchBudget& budget);
     ~SqliteBatchScope();
     SqliteBatchScope(const SqliteBatchScope&) = delete;
     SqliteBatchScope& operator=(const SqliteBatchScope&) = delete;
 
+    // Bytes of pages the connection has written since the scope began (the database's log, its
+    // temporary tables, pages written again), as SQLite counts its cache's writes.
+    qint64 bytesWritten() const;
+
 private:
+    static int progress(void* scope);
+
     sqlite3* m_db;
+    BatchBudget& m_budget;
     int m_lockWaitMs;
     int m_previousLength = -1;
+    qint64 m_pageSize = 4096;
+    qint64 m_writesAtStart = 0;
 };
+
+// Gives back the disk space the database's write-ahead log took beyond its start, when no other
+// connection is reading from it: the log is checkpointed and cut to nothing, without waiting
+// for anyone. A batch rolled back leaves its pages there otherwise, as large as it wrote them,
+// for as long as another connection keeps the database open.
+void truncateLog(sqlite3* db);
 
 // How long the connection's statements wait for a lock outside batches.
 void setLockWait(sqlite3* db, int milliseconds);
@@ -145,5 +195,8 @@ private:
     quint64 m_generation = 0;
     qint64 m_bytes = 0;
 };
+
+// Stops the batch when `bytes` more would not fit in its memory; nothing outside a batch.
+void checkRoomFor(qint64 bytes);
 
 } // namespace tsql

@@ -200,6 +200,7 @@ namespace tsql {
     M(DatabaseEndedTransactionIsolated, 40003, 20, 1, u"The database ended the transaction of the isolated batch after an error; the batch was stopped.") \
     M(IsolatedInTransaction, 40004, 16, 1, u"An isolated batch cannot run while a transaction of the connection is open.") \
     M(EmbeddedServerFailure, 40005, 16, 1, u"The embedded server could not run the statement: %1.") \
+    M(OutOfDiskBudget, 40006, 20, 1, u"The batch writes more than %1 to disk, the limit of the embedded server.") \
     M(StatementValueNotBound, 50000, 16, 1, u"A value of the statement could not be bound.")
 // clang-format on
 

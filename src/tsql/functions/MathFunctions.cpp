@@ -65,35 +65,54 @@ double asFloat(const Value& v) {
     return convert(v, SqlType::of(TypeId::Float)).f;
 }
 
-// ROUND(n, digits) of an integer: digits below zero round to tens, hundreds, ...
+// `v` rounded to a multiple of 10^drop (0 <= drop <= 38), half away from zero, or cut towards
+// zero; nullopt when the result does not fit in 128 bits. The half is found without doubling
+// the remainder, which could overflow for drop = 38.
+std::optional<__int128> roundToPower(__int128 v, int drop, bool truncate) {
+    const __int128 p = pow10(drop);
+    __int128 q = v / p;
+    const __int128 rem = v % p;
+    const __int128 magnitude = rem < 0 ? -rem : rem;
+    if (!truncate && magnitude >= p - magnitude)
+        q += v < 0 ? -1 : 1;
+    __int128 r;
+    if (__builtin_mul_overflow(q, p, &r))
+        return std::nullopt;
+    return r;
+}
+
+// ROUND(n, digits) of an integer: digits below zero round to tens, hundreds, ...; a bigint
+// rounded beyond its range is Msg 8115, any other integer is checked by its conversion back.
 qint64 roundInteger(qint64 v, qint64 digits, bool truncate) {
     if (digits >= 0)
         return v;
-    qint64 p = 1;
-    for (qint64 k = 0; k < -digits && p < 1000000000000000000LL; ++k)
-        p *= 10;
-    qint64 q = v / p, rem = v % p;
-    if (!truncate && std::llabs(rem) * 2 >= p)
-        q += v < 0 ? -1 : 1;
-    return q * p;
+    // 10^19 is more than any bigint: from 20 digits on every value rounds to 0.
+    if (digits < -19)
+        return 0;
+    const std::optional<__int128> r = roundToPower(v, int(-digits), truncate);
+    if (!r || *r > std::numeric_limits<qint64>::max() || *r < std::numeric_limits<qint64>::min())
+        raise<Msg::ArithmeticOverflow>(u"expression", u"bigint");
+    return qint64(*r);
 }
 
 // ROUND(n, digits) of an exact number, half away from zero; the result keeps the argument's
-// precision, so rounding 9.9 of decimal(2,1) to 0 digits is Msg 8115.
+// precision, so rounding 9.9 of decimal(2,1) to 0 digits is Msg 8115. A decimal holds less than
+// 10^38, so rounding to 10^39 or beyond gives 0.
 Numeric roundExact(const Value& x, qint64 digits, bool truncate, const SqlType& type) {
     const Numeric& n = x.n;
     Numeric r = n;
     if (digits >= n.scale)
         return r;
-    int drop = int(std::min<qint64>(n.scale - digits, 38));
-    __int128 p = pow10(drop);
-    __int128 q = n.v / p, rem = n.v % p;
-    if (!truncate && (rem < 0 ? -rem : rem) * 2 >= p)
-        q += n.v < 0 ? -1 : 1;
-    r.v = q * p;
-    bool over = (r.v < 0 ? -r.v : r.v) >= pow10(38);
-    int allowed = type.id == TypeId::Decimal ? x.type.precision : 19;
-    if (over || r.digits() > allowed)
+    if (digits < qint64(n.scale) - 38) {
+        r.v = 0;
+        return r;
+    }
+    const std::optional<__int128> rounded = roundToPower(n.v, int(n.scale - digits), truncate);
+    if (!rounded || (*rounded < 0 ? -*rounded : *rounded) >= pow10(38))
+        numericOverflow();
+    r.v = *rounded;
+    const int allowed = type.id == TypeId::Decimal ? x.type.precision : 19;
+    if (r.digits() > allowed)
         numericOverflow();
     return r;
 }

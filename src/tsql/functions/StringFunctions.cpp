@@ -23,15 +23,22 @@ qint64 nonMaxLength(const SqlType& t) {
     return t.isUnicode() ? 4000 : 8000;
 }
 
-// Every occurrence of `find` (any case) replaced by `with`; at most `cap` characters of the
-// result are built when cap >= 0. The size is known before anything is built.
-QString replaceAll(const QString& s, const QString& find, const QString& with, qint64 cap,
-                   const SqlType& type) {
-    std::vector<qsizetype> at;
+// The occurrences of `find` (any case) in `s`, found without keeping where they are.
+qint64 occurrences(const QString& s, const QString& find) {
+    qint64 n = 0;
     for (qsizetype k = s.indexOf(find, 0, Qt::CaseInsensitive); k >= 0;
          k = s.indexOf(find, k + find.size(), Qt::CaseInsensitive))
-        at.push_back(k);
-    qint64 length = qint64(s.size()) + qint64(at.size()) * (qint64(with.size()) - qint64(find.size()));
+        ++n;
+    return n;
+}
+
+// Every occurrence of `find` (any case) replaced by `with`; at most `cap` characters of the
+// result are built when cap >= 0. The size is known, and counted against the batch's memory,
+// before anything is built.
+QString replaceAll(const QString& s, const QString& find, const QString& with, qint64 cap,
+                   const SqlType& type) {
+    const qint64 count = occurrences(s, find);
+    qint64 length = qint64(s.size()) + count * (qint64(with.size()) - qint64(find.size()));
     if (cap >= 0)
         length = std::min(length, cap);
     else
@@ -39,9 +46,8 @@ QString replaceAll(const QString& s, const QString& find, const QString& with, q
     QString out;
     out.reserve(qsizetype(length));
     qsizetype from = 0;
-    for (qsizetype k : at) {
-        if (out.size() >= length)
-            break;
+    for (qsizetype k = count > 0 ? s.indexOf(find, 0, Qt::CaseInsensitive) : -1;
+         k >= 0 && out.size() < length; k = s.indexOf(find, k + find.size(), Qt::CaseInsensitive)) {
         out += QStringView(s).mid(from, k - from);
         out += with;
         from = k + find.size();
@@ -52,15 +58,22 @@ QString replaceAll(const QString& s, const QString& find, const QString& with, q
     return out;
 }
 
-QString rtrimBlanks(const QString& s) {
+// A copy of part of a text, counted against the batch's memory before it is made.
+QString copied(QStringView part, const SqlType& type) {
+    checkStringSize(part.size(), type);
+    return part.toString();
+}
+
+// Without the trailing blanks (the view shares the text).
+QStringView rtrimBlanks(QStringView s) {
     qsizetype k = s.size();
     while (k > 0 && s[k - 1] == u' ')
         --k;
     return s.left(k);
 }
 
-QString ltrimBlanks(const QString& s) {
-    int k = 0;
+QStringView ltrimBlanks(QStringView s) {
+    qsizetype k = 0;
     while (k < s.size() && s[k] == u' ')
         ++k;
     return s.mid(k);
@@ -70,8 +83,8 @@ Value leftOrRight(const FunctionDef& f, const Args& a, const SqlType& type, bool
     qint64 n = asInt(a[1]);
     if (n < 0)
         raise<Msg::InvalidLength>(QString::fromLatin1(f.name).toLower());
-    QString s = asText(a[0]);
-    return textOut(left ? s.left(n) : s.right(n), type);
+    const QString s = asText(a[0]);
+    return textOut(copied(left ? QStringView(s).left(n) : QStringView(s).right(n), type), type);
 }
 
 } // namespace
@@ -96,7 +109,8 @@ qint64 asInt(const Value& v) {
 
 // LEN counts characters without the trailing blanks.
 Value len(const FunctionDef&, const Args& a, const SqlType&) {
-    return Value::integer(rtrimBlanks(asText(a[0])).size());
+    const QString s = asText(a[0]);
+    return Value::integer(rtrimBlanks(s).size());
 }
 
 // DATALENGTH counts bytes: two a character for the Unicode types.
@@ -127,34 +141,44 @@ Value substring(const FunctionDef&, const Args& a, const SqlType& type) {
     qint64 to = start + len; // exclusive
     if (to <= from || from > s.size())
         return textOut(QString(), type);
-    return textOut(s.mid(from - 1, std::min<qint64>(to, s.size() + 1) - from), type);
+    return textOut(copied(QStringView(s).mid(from - 1, std::min<qint64>(to, s.size() + 1) - from), type),
+                   type);
 }
 
 Value ltrim(const FunctionDef&, const Args& a, const SqlType& type) {
-    return textOut(ltrimBlanks(asText(a[0])), type);
+    const QString s = asText(a[0]);
+    return textOut(copied(ltrimBlanks(s), type), type);
 }
 
 Value rtrim(const FunctionDef&, const Args& a, const SqlType& type) {
-    return textOut(rtrimBlanks(asText(a[0])), type);
+    const QString s = asText(a[0]);
+    return textOut(copied(rtrimBlanks(s), type), type);
 }
 
 // TRIM with one argument removes blanks only, at both ends.
 Value trim(const FunctionDef&, const Args& a, const SqlType& type) {
-    return textOut(ltrimBlanks(rtrimBlanks(asText(a[0]))), type);
+    const QString s = asText(a[0]);
+    return textOut(copied(ltrimBlanks(rtrimBlanks(s)), type), type);
 }
 
 Value upper(const FunctionDef&, const Args& a, const SqlType& type) {
-    return textOut(asText(a[0]).toUpper(), type);
+    const QString s = asText(a[0]);
+    checkStringSize(s.size(), type);
+    return textOut(s.toUpper(), type);
 }
 
 Value lower(const FunctionDef&, const Args& a, const SqlType& type) {
-    return textOut(asText(a[0]).toLower(), type);
+    const QString s = asText(a[0]);
+    checkStringSize(s.size(), type);
+    return textOut(s.toLower(), type);
 }
 
 Value reverse(const FunctionDef&, const Args& a, const SqlType& type) {
-    QString s = asText(a[0]);
-    std::reverse(s.begin(), s.end());
-    return textOut(s, type);
+    const QString s = asText(a[0]);
+    checkStringSize(s.size(), type);
+    QString r(s.size(), Qt::Uninitialized);
+    std::reverse_copy(s.begin(), s.end(), r.begin());
+    return textOut(r, type);
 }
 
 // REPLACE finds its pattern in any case, as the collation compares.
@@ -213,8 +237,15 @@ Value stuff(const FunctionDef&, const Args& a, const SqlType& type) {
     if (start < 1 || start > s.size() || len < 0)
         return Value::nullOf(type);
     const QString insert = asText(a[3]);
-    checkStringSize(qint64(s.size()) + insert.size(), type);
-    return textOut(s.left(start - 1) + insert + s.mid(start - 1 + len), type);
+    const QStringView head = QStringView(s).left(start - 1);
+    const QStringView tail = QStringView(s).mid(std::min<qint64>(start - 1 + len, s.size()));
+    checkStringSize(qint64(head.size()) + insert.size() + tail.size(), type);
+    QString out;
+    out.reserve(head.size() + insert.size() + tail.size());
+    out += head;
+    out += insert;
+    out += tail;
+    return textOut(out, type);
 }
 
 // STR(n [, length [, decimals]]): right-aligned in `length` characters (10), asterisks when the
@@ -242,7 +273,11 @@ Value concat(const FunctionDef&, const Args& a, const SqlType& type) {
         }
     }
     checkStringSize(length, type);
-    return textOut(parts.join(QString()), type);
+    QString out;
+    out.reserve(qsizetype(length));
+    for (const QString& part : parts)
+        out += part;
+    return textOut(out, type);
 }
 
 // ASCII and UNICODE: the code of the first character, NULL for an empty text.

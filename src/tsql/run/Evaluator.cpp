@@ -143,9 +143,14 @@ Value Evaluator::unaryValue(Expr& e, const RowCtx* ctx) {
     return v;
 }
 
+// The operands, and a function's arguments, are counted against the batch's memory while the
+// result is built from them.
 Value Evaluator::binaryValue(Expr& e, const RowCtx* ctx) {
+    MemoryCharge held;
     Value a = eval(*e.args[0], ctx);
+    held.add(heldBytes(a));
     Value b = eval(*e.args[1], ctx);
+    held.add(heldBytes(b));
     return arithmetic(e.op, a, b);
 }
 
@@ -153,7 +158,9 @@ Value Evaluator::binaryValue(Expr& e, const RowCtx* ctx) {
 // (Transact-SQL)"); a conversion that exists for no value was refused when the batch was bound,
 // and a style that does not exist fails both. A NULL style gives NULL ("TRY_CONVERT").
 Value Evaluator::castExpr(Expr& e, const RowCtx* ctx) {
+    MemoryCharge held;
     Value v = eval(*e.args[0], ctx);
+    held.add(heldBytes(v));
     int style = -1;
     if (e.args.size() > 1) {
         Value s = eval(*e.args[1], ctx);
@@ -196,8 +203,11 @@ Value Evaluator::functionValue(Expr& e, const RowCtx* ctx) {
     }
     std::vector<Value> args;
     args.reserve(e.args.size());
-    for (auto& a : e.args)
+    MemoryCharge held;
+    for (auto& a : e.args) {
         args.push_back(eval(*a, ctx));
+        held.add(heldBytes(args.back()));
+    }
     return callScalar(f, args, e.type);
 }
 
@@ -245,8 +255,10 @@ Value Evaluator::aggregate(Expr& e, const RowCtx* ctx) {
 Value Evaluator::caseValue(Expr& e, const RowCtx* ctx) {
     size_t k = 0;
     Value input;
+    MemoryCharge held;
     if (e.hasInput) {
         input = eval(*e.args[0], ctx);
+        held.add(heldBytes(input));
         k = 1;
     }
     size_t end = e.args.size() - (e.hasElse ? 1 : 0);
@@ -276,7 +288,9 @@ Value Evaluator::scalarSubquery(Select& sub, const RowCtx* ctx, const SqlType& t
 
 // value(), exist() and query() of an xml variable, column or nodes() row.
 Value Evaluator::xmlMethod(Expr& e, const RowCtx* ctx) {
+    MemoryCharge held;
     Value target = eval(*e.args[0], ctx);
+    held.add(heldBytes(target));
     if (target.null)
         return Value::nullOf(e.type);
     std::vector<XmlNodeRef> found = xpathSelect(contextNode(target), e.args[1]->value.s);

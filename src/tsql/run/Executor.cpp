@@ -10,6 +10,13 @@
 
 namespace tsql {
 
+namespace {
+
+// What the allocator takes for one small block (a text, a list's array) beyond its contents.
+constexpr qint64 kBlockBytes = 48;
+
+} // namespace
+
 // Every statement counts towards a look at the clock (each one that can take long looks at it on
 // its own: loops at every iteration, SQLite and the engine's row loops as they go) and, inside a
 // fence, looks at the fence. A statement naming a table that does not exist fails here, when it
@@ -76,7 +83,7 @@ Flow Executor::runInner(Stmt& s) {
     case SK::Declare:
         for (VarDecl& d : s.decls)
             if (d.init)
-                m_state.vars[size_t(d.slot)] = convert(m_evaluator.eval(*d.init, nullptr), d.type);
+                assign(d.slot, QStringLiteral("="), m_evaluator.eval(*d.init, nullptr));
         return Flow::Normal;
     case SK::Set:
         assign(s.slot, s.op, m_evaluator.eval(*s.expr, nullptr));
@@ -289,14 +296,24 @@ void Executor::assign(int slot, const QString& op, const Value& v) {
     m_state.varMemory[size_t(slot)] = std::move(held);
 }
 
+// A result set and a message are held by the batch's result until the batch ends. Besides its
+// rows a result counts its own structure, twice its slot in the list (which grows by doubling),
+// and the copy a client's connection makes of its rows (the ADO layer converts them); a message
+// its text and twice its slot. So a batch that returns or prints in a loop stops at its budget.
 void Executor::resultSet(ResultSet rs) {
     m_state.rowCount = qint64(rs.rows.size());
-    rs.memory.keep(); // held by the batch's result until the batch ends
+    qint64 bytes = 2 * qint64(sizeof(ResultSet)) + 3 * kBlockBytes + rs.memory.bytes();
+    for (const QString& c : rs.columns)
+        bytes += qint64(sizeof(QString)) + kBlockBytes + qint64(c.size()) * qint64(sizeof(QChar));
+    bytes += qint64(rs.types.size()) * qint64(sizeof(SqlType));
+    m_budget.charge(bytes);
+    rs.memory.keep();
     m_state.out->resultSets.push_back(std::move(rs));
 }
 
 void Executor::print(InfoMessage message) {
-    m_budget.charge(qint64(message.text.size()) * qint64(sizeof(QChar)) + qint64(sizeof(InfoMessage)));
+    m_budget.charge(2 * qint64(sizeof(InfoMessage)) + kBlockBytes +
+                    qint64(message.text.size()) * qint64(sizeof(QChar)));
     m_state.out->messages.push_back(std::move(message));
 }
 

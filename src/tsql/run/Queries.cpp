@@ -139,9 +139,11 @@ ResultSet Evaluator::runSql(Select& sel, const RowCtx* ctx, qint64 limit) {
     for (; q->state == SQLITE_ROW; q->state = q->statement->step()) {
         std::vector<Value> row;
         row.reserve(size_t(n));
-        for (int k = 0; k < n; ++k)
+        rs.memory.add(rowBytes(row) + qint64(n) * qint64(sizeof(Value)));
+        for (int k = 0; k < n; ++k) {
             row.push_back(fromSqlite(q->statement->column(k), rs.types[size_t(k)]));
-        rs.memory.add(rowBytes(row));
+            rs.memory.add(valueBytes(row.back()) - qint64(sizeof(Value)));
+        }
         rs.rows.push_back(std::move(row));
     }
     if (q->state != SQLITE_DONE)

@@ -2,6 +2,7 @@
 
 #include "tsql/base/Messages.h"
 
+#include "tsql/base/Limits.h"
 #include "tsql/functions/Functions.h"
 #include "tsql/sql/ColumnRules.h"
 #include "tsql/values/Value.h"
@@ -11,6 +12,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace tsql {
 
@@ -54,6 +56,14 @@ int collateCI(void*, int la, const void* a, int lb, const void* b) {
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
+// The bytes of the UTF-8 form of `s`.
+qint64 utf8Bytes(const QString& s) {
+    qint64 n = 0;
+    for (QChar c : s)
+        n += c.unicode() < 0x80 ? 1 : c.unicode() < 0x800 || c.isSurrogate() ? 2 : 3;
+    return n;
+}
+
 Value fromSqliteValue(sqlite3_value* v) {
     switch (sqlite3_value_type(v)) {
     case SQLITE_INTEGER: {
@@ -68,6 +78,8 @@ Value fromSqliteValue(sqlite3_value* v) {
     default: {
         const unsigned char* t = sqlite3_value_text(v);
         int n = sqlite3_value_bytes(v);
+        if (n > 4096)
+            checkRoomFor(qint64(n) * qint64(sizeof(QChar)));
         return Value::str(QString::fromUtf8(reinterpret_cast<const char*>(t), n));
     }
     }
@@ -94,8 +106,19 @@ void setResult(sqlite3_context* ctx, const Value& v) {
                                            ? v.dt.toString(QStringLiteral("yyyy-MM-dd"))
                                            : v.dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")))
                                     : v.s;
+        // The UTF-8 copy is handed to SQLite as it is, without a copy of SQLite's own.
+        if (s.size() > 4096)
+            checkRoomFor(utf8Bytes(s));
         QByteArray u = s.toUtf8();
-        sqlite3_result_text(ctx, u.constData(), int(u.size()), SQLITE_TRANSIENT);
+        const auto bytes = sqlite3_uint64(u.size());
+        char* owned = static_cast<char*>(sqlite3_malloc64(bytes + 1));
+        if (!owned) {
+            sqlite3_result_error_nomem(ctx);
+            return;
+        }
+        std::memcpy(owned, u.constData(), size_t(bytes) + 1);
+        u = QByteArray();
+        sqlite3_result_text64(ctx, owned, bytes, sqlite3_free, SQLITE_UTF8);
     }
 }
 
@@ -116,11 +139,16 @@ void callFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         std::vector<SqlType> types;
         args.reserve(size_t(argc));
         types.reserve(size_t(argc));
+        // The arguments, and then the result, count while the next is built.
+        MemoryCharge held;
         for (int k = 0; k < argc; ++k) {
             args.push_back(fromSqliteValue(argv[k]));
+            held.add(heldBytes(args.back()));
             types.push_back(args.back().type);
         }
-        setResult(ctx, callScalar(f, args, f.type(f, types)));
+        const Value result = callScalar(f, args, f.type(f, types));
+        held.add(heldBytes(result));
+        setResult(ctx, result);
     } catch (const SqlError& e) {
         fail(ctx, e);
     } catch (const std::bad_alloc&) { // nothing may be thrown through SQLite

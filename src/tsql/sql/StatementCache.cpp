@@ -65,6 +65,8 @@ void StatementCache::failure(const SqliteStatement& q) const {
     const int code = q.errorCode() & 0xff;
     if (code == SQLITE_INTERRUPT && m_budget.expired())
         BatchBudget::timeoutExpired();
+    if (code == SQLITE_INTERRUPT && m_budget.diskExceeded())
+        m_budget.diskLimitReached();
     if (isLockFailure(code))
         lockRequestTimedOut();
     if (code == SQLITE_TOOBIG)

@@ -8,12 +8,13 @@ namespace tsql {
 
 using detail::abs128;
 using detail::kMax38;
+using detail::magnitude128;
 using detail::pow10;
 
 // ---- Numeric ----
 
 int Numeric::digits() const {
-    __int128 a = abs128(v);
+    unsigned __int128 a = magnitude128(v);
     int d = 0;
     while (a > 0) {
         a /= 10;
@@ -39,7 +40,8 @@ std::optional<Numeric> Numeric::rescaled(int s) const {
         return Numeric{0, s};
     __int128 p = pow10(k);
     __int128 q = v / p, rem = v % p;
-    if (abs128(rem) * 2 >= p)
+    // Half of p or more, without doubling the remainder (p may be 10^38).
+    if (abs128(rem) >= p - abs128(rem))
         q += v < 0 ? -1 : 1;
     return Numeric{q, s};
 }
@@ -49,7 +51,7 @@ double Numeric::toDouble() const {
 }
 
 QString Numeric::toString() const {
-    __int128 a = abs128(v);
+    unsigned __int128 a = magnitude128(v);
     QString digits;
     do {
         digits.prepend(QChar(u'0' + int(a % 10)));

@@ -1,5 +1,7 @@
 #include "tsql/values/SqliteStatement.h"
 
+#include "tsql/base/Limits.h"
+
 #include <QSqlDriver>
 
 #include <sqlite3.h>
@@ -39,6 +41,9 @@ int SqliteStatement::bind(const QVariantList& params) {
         } else {
             const QString text = v.toString();
             const qint64 bytes = qint64(text.size()) * qint64(sizeof(char16_t));
+            // SQLite keeps a copy of the text, and another in UTF-8 once it compares or stores it.
+            if (bytes > 8192)
+                checkRoomFor(2 * bytes);
             rc = bytes > std::numeric_limits<int>::max()
                      ? SQLITE_TOOBIG
                      : sqlite3_bind_text16(m_stmt, index, text.utf16(), int(bytes), SQLITE_TRANSIENT);
@@ -68,7 +73,10 @@ Value SqliteStatement::column(int index) const {
     default: {
         // Read as SQLite stores it (UTF-8), converted once, into the text itself.
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, index));
-        return Value::str(QString::fromUtf8(text, sqlite3_column_bytes(m_stmt, index)));
+        const int bytes = sqlite3_column_bytes(m_stmt, index);
+        if (bytes > 4096)
+            checkRoomFor(qint64(bytes) * qint64(sizeof(QChar)));
+        return Value::str(QString::fromUtf8(text, bytes));
     }
     }
 }

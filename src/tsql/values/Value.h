@@ -138,6 +138,14 @@ Value bitNot(const Value& a);
 qint64 valueBytes(const Value& v);
 qint64 rowBytes(const std::vector<Value>& row);
 
+// Memory of a value held while the next ones are built (the arguments of a function or an
+// operator): a long text counts, unless it is shared with another holder (a variable, a row),
+// which counts it already; short ones are bounded by the size of the expression that makes
+// them, and counting them would only cost time.
+inline qint64 heldBytes(const Value& v) {
+    return v.s.size() > 4096 && v.s.isDetached() ? valueBytes(v) : 0;
+}
+
 // A string of `chars` characters of type `type` is about to be built: stops the batch when a
 // (max) value would grow beyond SQL Server's 2 GB (Msg 7119), or when it would not fit in the
 // batch's memory (Msg 40002). Short strings are let through without a look.

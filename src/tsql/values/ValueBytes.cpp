@@ -4,6 +4,7 @@
 
 #include "tsql/base/Limits.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace tsql {
@@ -15,12 +16,18 @@ constexpr qint64 kMaxLobBytes = std::numeric_limits<qint32>::max();
 
 } // namespace
 
+// What the allocator adds to every block it hands out, and the header of a text's block.
+constexpr qint64 kAllocationOverhead = 32;
+
 qint64 valueBytes(const Value& v) {
-    return qint64(sizeof(Value)) + qint64(v.s.size()) * qint64(sizeof(QChar));
+    qint64 n = qint64(sizeof(Value));
+    if (!v.s.isEmpty())
+        n += kAllocationOverhead + qint64(std::max(v.s.capacity(), v.s.size())) * qint64(sizeof(QChar));
+    return n;
 }
 
 qint64 rowBytes(const std::vector<Value>& row) {
-    qint64 n = qint64(sizeof(std::vector<Value>));
+    qint64 n = qint64(sizeof(std::vector<Value>)) + kAllocationOverhead;
     for (const Value& v : row)
         n += valueBytes(v);
     return n;

@@ -26,6 +26,12 @@ inline __int128 abs128(__int128 v) {
     return v < 0 ? -v : v;
 }
 
+// |v| for every v, the most negative one (-2^127, a product that just fits 128 bits) included.
+inline unsigned __int128 magnitude128(__int128 v) {
+    using U = unsigned __int128;
+    return v < 0 ? U(0) - static_cast<U>(v) : static_cast<U>(v);
+}
+
 // One more than the largest value of 38 digits, the most a decimal holds.
 inline constexpr __int128 kMax38 = [] {
     __int128 p = 1;
