@@ -4,8 +4,8 @@
 
 #include "BenchData.h"
 #include "check/Declarations.h"
-#include "tsql/text/Parser.h"
 #include "tsql/Session.h"
+#include "tsql/text/Parser.h"
 
 #include <QCoreApplication>
 #include <QSqlDatabase>

@@ -5,8 +5,8 @@
 #include "diagnostics/Texts.h"
 #include "language/FormulaLanguage.h"
 #include "language/PositionMap.h"
-#include "tsql/text/Lexer.h"
 #include "tsql/Session.h"
+#include "tsql/text/Lexer.h"
 
 #include <QAtomicInt>
 #include <QSqlDatabase>

@@ -2,8 +2,8 @@
 // argument counts (Msg 174 for a fixed count, Msg 189 for a range, with the server's texts), for
 // running in the engine and in a query over a table, and the binder accepts no other name.
 
-#include "tsql/functions/Functions.h"
 #include "tsql/Session.h"
+#include "tsql/functions/Functions.h"
 
 #include "TestDb.h"
 

@@ -1,8 +1,8 @@
 // Batches of 64 KB that nest or chain as deep as their size allows: each gives a result or
 // Msg 191, never a crash (the sanitizer build runs them on the main thread's stack).
 
-#include "tsql/text/Parser.h"
 #include "tsql/Session.h"
+#include "tsql/text/Parser.h"
 
 #include "TestDb.h"
 

@@ -3,8 +3,8 @@
 // The batches a session has compiled, kept for when the same text comes again. Not part of the
 // engine's interface.
 
-#include "tsql/text/Ast.h"
 #include "tsql/bind/Binder.h"
+#include "tsql/text/Ast.h"
 #include "tsql/text/Parser.h"
 
 #include <QVariantList>
