@@ -191,9 +191,10 @@ void FRMLP_FORMULE::RESIZEFORM_RegisterControls() {
         {"IMG_CHECK", 5},     {"IMG_CLEAR", 5},        {"IMG_SAVE", 5},   {"TVW_FIELDS", 11},
         {"TXT_FORMULA", 15},  {"GRB_COMPFORMULE", 15}, {"CHK_DEBUG", 10},
     };
-    for (const auto& [name, code] : registrations) {
+    for (const auto& registration : registrations) {
         core::runStep(QStringLiteral("RESIZEFORM_RegisterControls"), core::suppressErrors(), [&] {
-            RESIZEFORM->AddControl(QVariant(QString::fromLatin1(name)), QVariant(qint32(code)));
+            RESIZEFORM->AddControl(QVariant(QString::fromLatin1(registration.first)),
+                                   QVariant(qint32(registration.second)));
         });
     }
 }

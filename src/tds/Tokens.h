@@ -56,7 +56,7 @@ public:
     QByteArray take() { return std::exchange(m_w.data(), {}); }
     // Called between rows once this much is written: it takes what is written (take()) and
     // sends it; false stops the rows of the result sets still to be written.
-    static constexpr qsizetype FlushBytes = 32 * 1024;
+    static constexpr qsizetype FlushBytes = qsizetype(32) * 1024;
     void setFlush(std::function<bool()> flush) { m_flush = std::move(flush); }
 
     void envChange(EnvChange type, const QString& newValue, const QString& oldValue);

@@ -28,6 +28,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <optional>
 
 namespace {
 
@@ -145,6 +146,13 @@ struct HostOptions {
         QStringLiteral("verify-screenshot"),
         QStringLiteral("Run the window \"Verifica formule\" off screen to its end, save it as PNG and exit."),
         QStringLiteral("FILE")};
+
+    QList<QCommandLineOption> all() const {
+        return {db,       lang,       company,          context,         id,
+                modal,    screenshot, hostScreenshot,   variants,        expandTree,
+                formula,  check,      legendScreenshot, timings,         verifyScreenshot,
+                complete, filter,     tooltip,          trialScreenshot, trialValue};
+    }
 };
 
 // Resident memory of the process and its peak, in megabytes.
@@ -288,6 +296,102 @@ QPixmap grabBeside(QWidget* editor, QWidget* panel) {
     return picture;
 }
 
+// What the command line asks of a run, checked: a wrong value is told on `err` and gives nothing.
+struct RunOptions {
+    int company = 1;
+    bool variants = false;
+    bool openAtOnce = false; // --context or --id: an editor opens at start
+    bool wholeHost = false;  // --host-screenshot
+    bool trial = false;      // --trial-screenshot
+    QString shotFile;        // the picture to write, empty for an interactive run
+    int context = 0;
+};
+
+std::optional<RunOptions> readRunOptions(const QCommandLineParser& parser, const HostOptions& options,
+                                         QTextStream& err) {
+    RunOptions run;
+    bool companyOk = false;
+    run.company = parser.value(options.company).toInt(&companyOk);
+    if (!companyOk) {
+        err << "formule-host: --company needs a number\n";
+        return std::nullopt;
+    }
+    const QString variantsValue = parser.value(options.variants);
+    if (variantsValue != QLatin1String("on") && variantsValue != QLatin1String("off")) {
+        err << "formule-host: --variants takes on or off\n";
+        return std::nullopt;
+    }
+    run.variants = variantsValue == QLatin1String("on");
+    run.openAtOnce = parser.isSet(options.context) || parser.isSet(options.id);
+    run.wholeHost = parser.isSet(options.hostScreenshot);
+    run.trial = parser.isSet(options.trialScreenshot);
+    run.shotFile = run.wholeHost ? parser.value(options.hostScreenshot)
+                   : run.trial   ? parser.value(options.trialScreenshot)
+                                 : parser.value(options.screenshot);
+    if (run.wholeHost && parser.isSet(options.modal)) {
+        err << "formule-host: --host-screenshot shows a modeless editor; leave out --modal\n";
+        return std::nullopt;
+    }
+    if (!run.shotFile.isEmpty() && !run.openAtOnce) {
+        err << "formule-host: a screenshot needs --context and --id\n";
+        return std::nullopt;
+    }
+    bool contextOk = true;
+    run.context = parser.isSet(options.context) ? parser.value(options.context).toInt(&contextOk) : 0;
+    if (!contextOk) {
+        err << "formule-host: --context needs a number\n";
+        return std::nullopt;
+    }
+    return run;
+}
+
+// The last steps of a screenshot run, once the editor has settled: the expansion, the search,
+// completion, tooltip and trial panel the options ask for, then the picture of the editor (or of
+// the whole host) written to the run's file. True when it was written.
+bool renderScreenshot(QWidget* editor, QWidget* host, const QCommandLineParser& parser,
+                      const HostOptions& options, const RunOptions& run, bool timings, QTextStream& err) {
+    if (parser.isSet(options.expandTree)) {
+        QElapsedTimer expand;
+        expand.start();
+        clickButton(editor, "IMG_EXPCOL");
+        // What the click left for the event loop (fitting the tree's column) counts.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        editor->repaint();
+        if (timings)
+            err << "expand-all " << expand.nsecsElapsed() / 1e6 << " ms, " << memoryText() << Qt::endl;
+    }
+    if (parser.isSet(options.legendScreenshot))
+        saveInstructionsWindow(editor, parser.value(options.legendScreenshot), err);
+    if (parser.isSet(options.filter)) {
+        if (auto* find = editor->findChild<QLineEdit*>(QStringLiteral("TXT_CERCA")))
+            find->setText(parser.value(options.filter));
+    }
+    if (parser.isSet(options.complete))
+        openCompletion(editor, parser.value(options.complete));
+    QWidget* tip =
+        parser.isSet(options.tooltip) ? showNodeTooltip(editor, parser.value(options.tooltip)) : nullptr;
+    QWidget* target = run.wholeHost ? host : editor;
+    QWidget* panel = run.trial ? typeAndRunTrial(editor, parser.values(options.trialValue), err) : nullptr;
+    const QPixmap picture = panel ? grabBeside(editor, panel) : grabWithTooltip(target, tip);
+    const bool saved = (panel || !run.trial) && picture.save(run.shotFile, "PNG");
+    if (saved)
+        QTextStream(stdout) << run.shotFile << '\n';
+    else if (panel || !run.trial) // a panel that did not open was told already
+        err << "formule-host: cannot write " << run.shotFile << '\n';
+    return saved;
+}
+
+// True when the command line asks for a picture, which is rendered off screen.
+bool asksForScreenshot(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        for (const char* option :
+             {"--screenshot", "--host-screenshot", "--trial-screenshot", "--verify-screenshot"})
+            if (std::strcmp(argv[i], option) == 0)
+                return true;
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -296,12 +400,7 @@ int main(int argc, char** argv) {
     // A screenshot is rendered off screen; without a display the help and the screenshots are too.
     const bool noDisplay =
         qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-    bool offscreenRun = false;
-    for (int i = 1; i < argc; ++i)
-        offscreenRun = offscreenRun || std::strcmp(argv[i], "--screenshot") == 0 ||
-                       std::strcmp(argv[i], "--host-screenshot") == 0 ||
-                       std::strcmp(argv[i], "--trial-screenshot") == 0 ||
-                       std::strcmp(argv[i], "--verify-screenshot") == 0;
+    const bool offscreenRun = asksForScreenshot(argc, argv);
     if ((offscreenRun || noDisplay) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
@@ -311,26 +410,7 @@ int main(int argc, char** argv) {
     parser.setApplicationDescription(QStringLiteral("Demo host of the formula editor component"));
     parser.addHelpOption();
     const HostOptions options;
-    parser.addOptions({options.db,
-                       options.lang,
-                       options.company,
-                       options.context,
-                       options.id,
-                       options.modal,
-                       options.screenshot,
-                       options.hostScreenshot,
-                       options.variants,
-                       options.expandTree,
-                       options.formula,
-                       options.check,
-                       options.legendScreenshot,
-                       options.timings,
-                       options.verifyScreenshot,
-                       options.complete,
-                       options.filter,
-                       options.tooltip,
-                       options.trialScreenshot,
-                       options.trialValue});
+    parser.addOptions(options.all());
     parser.process(app);
 
     QTextStream err(stderr);
@@ -344,39 +424,14 @@ int main(int argc, char** argv) {
     const QString connectionString =
         parser.isSet(options.db) ? parser.value(options.db)
                                  : ado::setup::embeddedConnectionString(ado::setup::defaultDatabasePath());
-    bool companyOk = false;
-    const int companyCode = parser.value(options.company).toInt(&companyOk);
-    if (!companyOk) {
-        err << "formule-host: --company needs a number\n";
+    const std::optional<RunOptions> run = readRunOptions(parser, options, err);
+    if (!run)
         return 2;
-    }
-    const QString variantsValue = parser.value(options.variants);
-    if (variantsValue != QLatin1String("on") && variantsValue != QLatin1String("off")) {
-        err << "formule-host: --variants takes on or off\n";
-        return 2;
-    }
-    const bool openAtOnce = parser.isSet(options.context) || parser.isSet(options.id);
-    const bool wholeHost = parser.isSet(options.hostScreenshot);
-    const bool trial = parser.isSet(options.trialScreenshot);
-    const QString shotFile = wholeHost ? parser.value(options.hostScreenshot)
-                             : trial   ? parser.value(options.trialScreenshot)
-                                       : parser.value(options.screenshot);
-    if (wholeHost && parser.isSet(options.modal)) {
-        err << "formule-host: --host-screenshot shows a modeless editor; leave out --modal\n";
-        return 2;
-    }
-    if (!shotFile.isEmpty() && !openAtOnce) {
-        err << "formule-host: a screenshot needs --context and --id\n";
-        return 2;
-    }
-    bool contextOk = true;
-    const int contextValue =
-        parser.isSet(options.context) ? parser.value(options.context).toInt(&contextOk) : 0;
-    if (!contextOk) {
-        err << "formule-host: --context needs a number\n";
-        return 2;
-    }
-
+    const QString& shotFile = run->shotFile;
+    const bool wholeHost = run->wholeHost;
+    const bool trial = run->trial;
+    const bool openAtOnce = run->openAtOnce;
+    const int contextValue = run->context;
     // The host asks in message boxes; a screenshot run answers by itself.
     static host::DialogResponder dialogs;
     host::Responder::setDefault(&dialogs);
@@ -385,9 +440,9 @@ int main(int argc, char** argv) {
         host::Responder::setCurrent(&printing);
 
     demo::HostWindow window(connectionString, parser.value(options.lang),
-                            core::Variant::fromInt32(companyCode));
+                            core::Variant::fromInt32(run->company));
     window.global().Settings()->Configurator()->setVariantsEnabled(
-        core::Variant::fromInt32(variantsValue == QLatin1String("on") ? 1 : 0));
+        core::Variant::fromInt32(run->variants ? 1 : 0));
     if (!window.loadComponent()) {
         err << "formule-host: cannot load the component library: " << window.errorText() << '\n';
         return 1;
@@ -446,37 +501,7 @@ int main(int argc, char** argv) {
                     err << "catalogue ready " << sinceStart.nsecsElapsed() / 1e6 << " ms, " << memoryText()
                         << Qt::endl;
                 QTimer::singleShot(settle, editor, [&, editor, timings] {
-                    if (parser.isSet(options.expandTree)) {
-                        QElapsedTimer expand;
-                        expand.start();
-                        clickButton(editor, "IMG_EXPCOL");
-                        // What the click left for the event loop (fitting the tree's column) counts.
-                        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-                        editor->repaint();
-                        if (timings)
-                            err << "expand-all " << expand.nsecsElapsed() / 1e6 << " ms, " << memoryText()
-                                << Qt::endl;
-                    }
-                    if (parser.isSet(options.legendScreenshot))
-                        saveInstructionsWindow(editor, parser.value(options.legendScreenshot), err);
-                    if (parser.isSet(options.filter)) {
-                        if (auto* find = editor->findChild<QLineEdit*>(QStringLiteral("TXT_CERCA")))
-                            find->setText(parser.value(options.filter));
-                    }
-                    if (parser.isSet(options.complete))
-                        openCompletion(editor, parser.value(options.complete));
-                    QWidget* tip = parser.isSet(options.tooltip)
-                                       ? showNodeTooltip(editor, parser.value(options.tooltip))
-                                       : nullptr;
-                    QWidget* target = wholeHost ? static_cast<QWidget*>(&window) : editor;
-                    QWidget* panel =
-                        trial ? typeAndRunTrial(editor, parser.values(options.trialValue), err) : nullptr;
-                    const QPixmap picture = panel ? grabBeside(editor, panel) : grabWithTooltip(target, tip);
-                    const bool saved = (panel || !trial) && picture.save(shotFile, "PNG");
-                    if (saved)
-                        QTextStream(stdout) << shotFile << '\n';
-                    else if (panel || !trial) // a panel that did not open was told already
-                        err << "formule-host: cannot write " << shotFile << '\n';
+                    const bool saved = renderScreenshot(editor, &window, parser, options, *run, timings, err);
                     editor->close();
                     finish(saved ? 0 : 1);
                 });

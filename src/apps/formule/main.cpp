@@ -136,19 +136,45 @@ bool takeClosedInput() {
     return true;
 }
 
-} // namespace
-
-int main(int argc, char* argv[]) {
-    const bool inputClosed = takeClosedInput();
-    // Qt decodes the arguments as UTF-8 and turns what is not into U+FFFD: the bytes are checked
-    // before that (a NUL cannot be part of an argument).
+// Qt decodes the arguments as UTF-8 and turns what is not into U+FFFD: the bytes are checked
+// before that (a NUL cannot be part of an argument). False, with the reason told, on a flaw.
+bool argumentsAreText(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i) {
         if (const auto flaw = findTextFlaw(QByteArrayView(argv[i]))) {
             const QString message = describeTextFlaw(*flaw, QStringLiteral("argument %1").arg(i));
             std::fprintf(stderr, "formule: %s\n", message.toUtf8().constData());
-            return ExitUsage;
+            return false;
         }
     }
+    return true;
+}
+
+// Runs the command and turns what it throws into the exit code and the error answer. A usage
+// error that is the missing schema's message clears `noSchema`: it was told already.
+int runCommand(Context& ctx, const Command& command, QCommandLineParser& parser,
+               const QStringList& positional, QString& noSchema) {
+    try {
+        return command.run(ctx, parser, positional);
+    } catch (const UsageError& e) {
+        *ctx.err << "formule: " << e.message << "\n";
+        if (e.message == noSchema)
+            noSchema.clear();
+        return ExitUsage;
+    } catch (const core::ComError& e) {
+        ctx.errorAnswer(command.name, e.info());
+        return ctx.connectionFailed ? ExitUsage : ExitNegative;
+    } catch (const std::exception&) {
+        ctx.errorAnswer(command.name, core::currentErrorInfo(std::current_exception()));
+        return ExitNegative;
+    }
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    const bool inputClosed = takeClosedInput();
+    if (!argumentsAreText(argc, argv))
+        return ExitUsage;
 
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("formule"));
@@ -252,21 +278,7 @@ int main(int argc, char* argv[]) {
         return readInput(ctx, STDIN_FILENO);
     };
 
-    int code = ExitOk;
-    try {
-        code = command->run(ctx, parser, positional);
-    } catch (const UsageError& e) {
-        err << "formule: " << e.message << "\n";
-        if (e.message == noSchema)
-            noSchema.clear();
-        code = ExitUsage;
-    } catch (const core::ComError& e) {
-        ctx.errorAnswer(command->name, e.info());
-        code = ctx.connectionFailed ? ExitUsage : ExitNegative;
-    } catch (const std::exception&) {
-        ctx.errorAnswer(command->name, core::currentErrorInfo(std::current_exception()));
-        code = ExitNegative;
-    }
+    int code = runCommand(ctx, *command, parser, positional, noSchema);
     if (!noSchema.isEmpty()) {
         // The command went on without the database (a catalogue read as empty, say).
         err << "formule: " << noSchema << "\n";
