@@ -22,6 +22,7 @@ namespace {
 
 using checktest::Hostile;
 using checktest::hostileFormulas;
+using checktest::OtherWriter;
 using checktest::repeated;
 using checktest::TestDatabase;
 
@@ -112,31 +113,6 @@ INSTANTIATE_TEST_SUITE_P(Check, HostileFormulas, ::testing::ValuesIn(hostileForm
                          [](const ::testing::TestParamInfo<Hostile>& test) {
                              return std::string(test.param.name);
                          });
-
-// Another connection to the same file, on a thread of its own, that holds the write lock for a
-// while: as another user's save in progress.
-class OtherWriter {
-public:
-    OtherWriter(const QString& connectionString, int holdMs)
-        : m_thread([this, connectionString, holdMs] {
-            ado::Connection c;
-            c.Open(connectionString);
-            c.BeginTrans();
-            c.Execute(QStringLiteral("UPDATE LP07_QUOTAZIONI SET LP07_FORMULE = 'other' WHERE LP07_ID = 12"));
-            m_holding = true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
-            c.CommitTrans();
-            c.Close();
-        }) {
-        while (!m_holding)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    ~OtherWriter() { m_thread.join(); }
-
-private:
-    std::atomic<bool> m_holding{false};
-    std::thread m_thread;
-};
 
 // A temporary table a check creates, and the table variables it declares, are gone when the
 // check ends: the next check finds no #t and may create it again.

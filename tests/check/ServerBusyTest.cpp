@@ -17,6 +17,7 @@
 
 namespace {
 
+using checktest::OtherWriter;
 using checktest::TestDatabase;
 
 struct WritesCase {
@@ -141,30 +142,6 @@ TEST(ServerUnavailable, LocksTimeOutsAndLostConnectionsOnly) {
     }
 }
 
-// Another connection writes a table of the database and keeps its transaction open.
-class OtherWriter {
-public:
-    OtherWriter(const QString& connectionString, int holdMs)
-        : m_thread([this, connectionString, holdMs] {
-            ado::Connection c;
-            c.Open(connectionString);
-            c.BeginTrans();
-            c.Execute(QStringLiteral("UPDATE LP07_QUOTAZIONI SET LP07_FORMULE = 'other' WHERE LP07_ID = 12"));
-            m_holding = true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
-            c.RollbackTrans();
-            c.Close();
-        }) {
-        while (!m_holding)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    ~OtherWriter() { m_thread.join(); }
-
-private:
-    std::atomic<bool> m_holding{false};
-    std::thread m_thread;
-};
-
 struct BusyChecker {
     explicit BusyChecker(ado::Connection* connection)
         : host({.connection = [connection] { return connection; },
@@ -194,7 +171,7 @@ TEST(CheckUnderALock, OwnTablesAreCheckedAndALockedTableIsNotJudged) {
     const QString before = db.dump();
     BusyChecker c(db.connection.get());
     {
-        OtherWriter other(db.connectionString(), 3000);
+        OtherWriter other(db.connectionString(), 3000, OtherWriter::End::Rollback);
         EXPECT_TRUE(c.run(QStringLiteral("DECLARE @t TABLE (a INT) INSERT @t VALUES (1) SET @OUTPREZZO = 1")))
             << c.check.lastServerMessage().toStdString();
         EXPECT_TRUE(c.run(QStringLiteral("CREATE TABLE #t (s NVARCHAR(MAX)) INSERT #t DEFAULT VALUES "

@@ -15,7 +15,10 @@
 #include <QTemporaryDir>
 #include <QVariant>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 namespace checktest {
 
@@ -151,5 +154,37 @@ inline ado::CommandLimits shortLimits() {
     limits.lockWaitMs = 2000;
     return limits;
 }
+
+// Another connection to the same file, on a thread of its own, that writes a table of the
+// database and holds the write lock for a while (another user's save in progress), then commits
+// or rolls back.
+class OtherWriter {
+public:
+    enum class End { Commit, Rollback };
+    OtherWriter(const QString& connectionString, int holdMs, End end = End::Commit)
+        : m_thread([this, connectionString, holdMs, end] {
+            ado::Connection c;
+            c.Open(connectionString);
+            c.BeginTrans();
+            c.Execute(QStringLiteral("UPDATE LP07_QUOTAZIONI SET LP07_FORMULE = 'other' WHERE LP07_ID = 12"));
+            m_holding = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
+            if (end == End::Commit)
+                c.CommitTrans();
+            else
+                c.RollbackTrans();
+            c.Close();
+        }) {
+        while (!m_holding)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ~OtherWriter() { m_thread.join(); }
+    OtherWriter(const OtherWriter&) = delete;
+    OtherWriter& operator=(const OtherWriter&) = delete;
+
+private:
+    std::atomic<bool> m_holding{false};
+    std::thread m_thread;
+};
 
 } // namespace checktest
