@@ -24,26 +24,6 @@ bool knownSchema(const TableSource& ts) {
            ts.nameParts[n - 2].compare(QLatin1String("dbo"), Qt::CaseInsensitive) == 0;
 }
 
-// The database part of a three-part name: this database's (or none written), or tempdb for a
-// temporary table. A table of another database is never read or written here in its place: a
-// database the server has on every installation is one without this table (Msg 208 when the
-// statement runs); any other does not exist (Msg 911 when the batch is compiled, as on the server).
-bool knownDatabase(const TableSource& ts, const QString& current) {
-    if (ts.nameParts.size() != 3)
-        return true;
-    const QString& database = ts.nameParts.first();
-    if (database.isEmpty() || database.compare(current, Qt::CaseInsensitive) == 0)
-        return true;
-    const bool temp = ts.nameParts.last().startsWith(u'#');
-    static const QStringList system = {QStringLiteral("master"), QStringLiteral("tempdb"),
-                                       QStringLiteral("model"), QStringLiteral("msdb")};
-    if (database.compare(QLatin1String("tempdb"), Qt::CaseInsensitive) == 0)
-        return temp;
-    if (system.contains(database, Qt::CaseInsensitive))
-        return false;
-    raiseAt<Msg::DatabaseDoesNotExist>(ts.line, ts.column, database);
-}
-
 // Equal types for the columns of a recursive query ("Types don't match"): the same type with the
 // same length, precision and scale. NULL has type int.
 bool sameType(SqlType a, SqlType b) {
@@ -340,3 +320,27 @@ void Binder::columnNames(const QString& owner, const QStringList& aliases, const
 }
 
 } // namespace tsql::binding
+
+namespace tsql {
+
+// The database part of a three-part name: this database's (or none written), or tempdb for a
+// temporary table. A table of another database is never read or written here in its place: a
+// database the server has on every installation is one without this table (Msg 208 when the
+// statement runs); any other does not exist (Msg 911 when the batch is compiled, as on the server).
+bool knownDatabase(const TableSource& ts, const QString& current) {
+    if (ts.nameParts.size() != 3)
+        return true;
+    const QString& database = ts.nameParts.first();
+    if (database.isEmpty() || database.compare(current, Qt::CaseInsensitive) == 0)
+        return true;
+    const bool temp = ts.nameParts.last().startsWith(u'#');
+    static const QStringList system = {QStringLiteral("master"), QStringLiteral("tempdb"),
+                                       QStringLiteral("model"), QStringLiteral("msdb")};
+    if (database.compare(QLatin1String("tempdb"), Qt::CaseInsensitive) == 0)
+        return temp;
+    if (system.contains(database, Qt::CaseInsensitive))
+        return false;
+    raiseAt<Msg::DatabaseDoesNotExist>(ts.line, ts.column, database);
+}
+
+} // namespace tsql

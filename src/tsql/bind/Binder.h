@@ -11,6 +11,12 @@
 
 namespace tsql {
 
+// Whether a table named with a database part is one of this database (named `current`): true
+// for none written, this database's name, and tempdb for a temporary table; false for one of
+// the databases every server has (Msg 208 when the statement runs); any other database is
+// Msg 911 "Database '...' does not exist.", raised here.
+bool knownDatabase(const TableSource& ts, const QString& current);
+
 struct TableInfo {
     QString name; // as the database spells it
     QStringList columns;

@@ -104,17 +104,8 @@ void Executor::dropTables(Stmt& s) {
     for (const auto& ts : s.drops) {
         const QString& name = ts->nameParts.last();
         const QString schema = name.startsWith(u'#') ? QStringLiteral("temp") : QString();
-        // Another database's table is never dropped in its place (see the binder's names): one
-        // of the server's own databases has no such table, any other database does not exist.
-        const QString database = ts->nameParts.size() == 3 ? ts->nameParts.first() : QString();
-        const bool here =
-            database.isEmpty() || !m_catalog ||
-            database.compare(m_catalog->databaseName(), Qt::CaseInsensitive) == 0 ||
-            (database.compare(QLatin1String("tempdb"), Qt::CaseInsensitive) == 0 && name.startsWith(u'#'));
-        static const QStringList system = {QStringLiteral("master"), QStringLiteral("tempdb"),
-                                           QStringLiteral("model"), QStringLiteral("msdb")};
-        if (!here && !system.contains(database, Qt::CaseInsensitive))
-            raiseAt<Msg::DatabaseDoesNotExist>(ts->line, ts->column, database);
+        // Another database's table is never dropped in its place (see the binder's names).
+        const bool here = !m_catalog || knownDatabase(*ts, m_catalog->databaseName());
         const QString schemaPart =
             ts->nameParts.size() < 2 ? QString() : ts->nameParts[ts->nameParts.size() - 2];
         const bool dbo = here && (schemaPart.isEmpty() ||
