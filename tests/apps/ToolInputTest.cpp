@@ -211,7 +211,13 @@ TEST_F(ToolInput, StandardInputIsReadUpToItsBoundAndItsFirstFlaw) {
         QString err;
     };
     // An address space of 1 GB: input kept whole would not fit (a NUL stream of 60 s is 12 GB).
+#if defined(__SANITIZE_ADDRESS__)
+    // AddressSanitizer reserves terabytes of address space for its shadow: no limit there, the
+    // Release build holds the reader to the bound.
+    const QString bounded;
+#else
     const QString bounded = QStringLiteral("ulimit -v 1048576; ");
+#endif
     const Case cases[] = {
         {bounded + QStringLiteral("\"$F\" --db \"$D\" check-sql - < /dev/zero"), 2, nul.arg(0)},
         {bounded + QStringLiteral("\"$F\" --db \"$D\" check < /dev/zero"), 2, nul.arg(0)},
