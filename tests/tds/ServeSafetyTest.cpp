@@ -19,22 +19,6 @@ namespace {
 
 using namespace tds_test;
 
-// The sanitizer build runs everything several times slower: its runs are shorter and its
-// deadlines longer.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool Sanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool Sanitized = true;
-#else
-constexpr bool Sanitized = false;
-#endif
-#else
-constexpr bool Sanitized = false;
-#endif
-
-constexpr int AnswerMs = Sanitized ? 10000 : 2000;
-
 QString listen() {
     return QStringLiteral("127.0.0.1:0");
 }

@@ -23,19 +23,6 @@ namespace {
 
 using namespace tds_test;
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool Sanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool Sanitized = true;
-#else
-constexpr bool Sanitized = false;
-#endif
-#else
-constexpr bool Sanitized = false;
-#endif
-
-constexpr int AnswerMs = Sanitized ? 10000 : 2000;
 // The server's resident memory under the attack (the README's figure); the sanitizer build's
 // shadow memory is not counted against it.
 constexpr qint64 CeilingKb = 256 * 1024;
