@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <iostream>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -116,17 +117,27 @@ void oversizedPreLogin(Attack& a, quint16 port) {
     }
 }
 
+// Logs in again until a session is had: under the flood its handshake may be closed for room,
+// as any client's may, and a real client would try again.
+// Logs in again until it has a session: under the flood its handshake may be closed for room, as
+// any client's may, and a real client would try again.
 void slowReader(Attack& a, quint16 port) {
-    RawClient c;
-    if (!c.connect(port, "127.0.0.6") || !loggedIn(c.login(User, Password, 10000).value_or(QByteArray())))
-        return;
+    std::optional<RawClient> c;
+    for (;;) {
+        if (a.over)
+            return;
+        c.emplace();
+        if (c->connect(port, "127.0.0.6") && loggedIn(c->login(User, Password, 10000).value_or(QByteArray())))
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
     tds::Writer batch;
     batch.u32(4);
     batch.ucs2(QStringLiteral("SELECT * FROM LP17_FORMULEMANUT"));
-    if (!c.send(tds::PacketType::SqlBatch, batch.data()))
+    if (!c->send(tds::PacketType::SqlBatch, batch.data()))
         return;
     while (!a.over) {
-        const qsizetype n = c.readSome(2048, 100);
+        const qsizetype n = c->readSome(2048, 100);
         if (n == 0)
             return;
         if (n > 0)
