@@ -3,14 +3,9 @@
 // client. The same table of tool commands runs on the embedded back end and through the server,
 // and their answers must agree.
 
-#include "../ado/LocalServer.h"
 #include "../check/HostileFormulas.h"
 #include "../common/ToolRun.h"
-#include "ado/Ado.h"
-#include "check/GuardedRun.h"
-#include "check/SyntaxCheck.h"
-#include "core/HostServices.h"
-#include "core/TextBox.h"
+#include "ServedSuite.h"
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -27,8 +22,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-using testing_tds::LocalServer;
 
 using testtool::ToolRun;
 
@@ -50,61 +43,26 @@ QString comparable(QString text) {
 // message's class in the field of the state and drops the state itself.
 constexpr int StateThroughFreeTds = 0;
 
-// What the editor's check makes of a formula on one connection: the first error and the line of
-// the formula it marks.
-struct CheckVerdict {
-    bool correct = true;
-    ado::Error error;
-    int formulaLine = 0;
-    int batchLine = 0;
-    QString message;
-};
-
-CheckVerdict checkOn(ado::Connection& connection, const QString& formula) {
-    core::StringTextBox box;
-    core::FunctionServices host({.connection = [&connection] { return &connection; },
-                                 .messageBox = [](const QString&, int, const QString&) { return 0; }});
-    check::SyntaxCheck syntax(box, host);
-    box.setText(formula);
-    CheckVerdict v;
-    v.correct = !syntax.CheckFormula(false).isEmpty();
-    v.formulaLine = syntax.lastFormulaLine();
-    v.batchLine = syntax.lastBatchLine();
-    v.message = syntax.lastServerMessage();
-    // The same batch once more through the guard, for the error's own fields.
-    const check::GuardedOutcome outcome =
-        check::runGuarded(connection, syntax.lastBatch(), check::checkLimits(),
-                          syntax.lastBatch().size() - formula.size(), check::SyntaxCheck::declarationLines());
-    if (!outcome.errors.isEmpty())
-        v.error = outcome.errors.first();
-    return v;
-}
+using served_test::checkOn;
+using served_test::CheckVerdict;
 
 // One server for the whole suite, and an embedded database of its own created the same way.
-class TdsEndToEnd : public ::testing::Test {
+class TdsEndToEnd : public served_test::ServedSuite {
 protected:
     static void SetUpTestSuite() {
-        s_server = new LocalServer;
-        QString error;
-        s_started = s_server->start(error);
-        s_error = error;
+        ServedSuite::SetUpTestSuite();
         s_embeddedDir = new QTemporaryDir;
         s_embedded =
             ado::setup::embeddedConnectionString(s_embeddedDir->filePath(QStringLiteral("e.sqlite")));
         ado::setup::initialize(s_embedded, true);
     }
     static void TearDownTestSuite() {
-        EXPECT_EQ(s_server->stop(), 0) << "the server stops cleanly on SIGTERM";
-        delete s_server;
+        ServedSuite::TearDownTestSuite();
         delete s_embeddedDir;
     }
-    void SetUp() override { ASSERT_TRUE(s_started) << s_error.toStdString(); }
 
-    static LocalServer* s_server;
-    static bool s_started;
-    static QString s_error;
-    static QTemporaryDir* s_embeddedDir;
-    static QString s_embedded;
+    inline static QTemporaryDir* s_embeddedDir = nullptr;
+    inline static QString s_embedded;
 
     // Every table of the served database, read from its file.
     static QString dump() {
@@ -122,12 +80,6 @@ protected:
         return text;
     }
 };
-
-LocalServer* TdsEndToEnd::s_server = nullptr;
-bool TdsEndToEnd::s_started = false;
-QString TdsEndToEnd::s_error;
-QTemporaryDir* TdsEndToEnd::s_embeddedDir = nullptr;
-QString TdsEndToEnd::s_embedded;
 
 // The commands of the editor and the tool, on both back ends, in order (save and clear change
 // both databases alike).

@@ -2,12 +2,7 @@
 // for the server is refused before anything is sent, a check takes no lock another client waits
 // for, and a client sitting in an open transaction keeps no one from checking or saving.
 
-#include "../ado/LocalServer.h"
-#include "ado/Ado.h"
-#include "check/GuardedRun.h"
-#include "check/SyntaxCheck.h"
-#include "core/HostServices.h"
-#include "core/TextBox.h"
+#include "ServedSuite.h"
 
 #include <atomic>
 #include <chrono>
@@ -17,22 +12,11 @@
 
 namespace {
 
-using testing_tds::LocalServer;
+using served_test::checkOn;
+using Checked = served_test::CheckVerdict;
 
-class TdsVerdicts : public ::testing::Test {
+class TdsVerdicts : public served_test::ServedSuite {
 protected:
-    static void SetUpTestSuite() {
-        s_server = new LocalServer;
-        QString error;
-        s_started = s_server->start(error);
-        s_error = error;
-    }
-    static void TearDownTestSuite() {
-        EXPECT_EQ(s_server->stop(), 0);
-        delete s_server;
-    }
-    void SetUp() override { ASSERT_TRUE(s_started) << s_error.toStdString(); }
-
     static QString formula(int id) {
         ado::Connection c;
         c.Open(s_server->embeddedConnectionString());
@@ -51,34 +35,7 @@ protected:
             c.ExecuteBatch(QStringLiteral("SELECT MIN(LP17_ID) FROM LP17_FORMULEMANUT"));
         return out.resultSets.first().rows.first().first().toInt64();
     }
-
-    static LocalServer* s_server;
-    static bool s_started;
-    static QString s_error;
 };
-
-LocalServer* TdsVerdicts::s_server = nullptr;
-bool TdsVerdicts::s_started = false;
-QString TdsVerdicts::s_error;
-
-struct Checked {
-    bool correct = false;
-    bool busy = false;
-    QString message;
-};
-
-Checked checkOn(ado::Connection& connection, const QString& sql) {
-    core::StringTextBox box;
-    core::FunctionServices host({.connection = [&connection] { return &connection; },
-                                 .messageBox = [](const QString&, int, const QString&) { return 0; }});
-    check::SyntaxCheck syntax(box, host);
-    box.setText(sql);
-    Checked c;
-    c.correct = !syntax.CheckFormula(false).isEmpty();
-    c.busy = syntax.lastServerBusy();
-    c.message = syntax.lastServerMessage();
-    return c;
-}
 
 // What the engine's lexer reads as a comment up to LF, the server may end at a lone CR, NEL or a
 // Unicode line separator: the statement after it would run. The guard refuses such a text on this

@@ -26,61 +26,9 @@ using tsql::Session;
 
 namespace {
 
-QString scalar(const QSqlDatabase& db, const QString& sql) {
-    QSqlQuery q(db);
-    return q.exec(sql) && q.next() ? q.value(0).toString() : QString();
-}
+using tsqltest::resident;
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kResidentMeasurable = false;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kResidentMeasurable = false;
-#else
-constexpr bool kResidentMeasurable = true;
-#endif
-#else
-constexpr bool kResidentMeasurable = true;
-#endif
-
-// Resident memory (VmRSS) or its peak since the last reset (VmHWM), in bytes; -1 when unknown.
-// Under AddressSanitizer resident memory holds its shadow and quarantine: not compared there.
-qint64 resident(const char* field) {
-    if (!kResidentMeasurable)
-        return -1;
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QString text = QString::fromLatin1(status.readAll());
-    const auto m =
-        QRegularExpression(QStringLiteral("%1:\\s*(\\d+) kB").arg(QLatin1String(field))).match(text);
-    return m.hasMatch() ? m.captured(1).toLongLong() * 1024 : -1;
-}
-
-// Gives freed memory back to the system and starts the peak again from what is resident now.
-qint64 startMeasuring() {
-    malloc_trim(0);
-    QFile refs(QStringLiteral("/proc/self/clear_refs"));
-    if (refs.open(QIODevice::WriteOnly))
-        refs.write("5");
-    return resident("VmRSS");
-}
-
-class BudgetsTest : public tsqltest::SessionTest {
-protected:
-    void SetUp() override {
-        tsqltest::runAll(db, {QStringLiteral("CREATE TABLE T100 (n INTEGER NOT NULL)"),
-                              QStringLiteral("INSERT INTO T100 WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL "
-                                             "SELECT n + 1 FROM c WHERE n < 100) SELECT n FROM c")});
-    }
-
-    void limit(qint64 memoryBytes, qint64 timeoutMs = 30000) {
-        Limits l;
-        l.timeoutMs = timeoutMs;
-        l.memoryBytes = memoryBytes;
-        session.setLimits(l);
-    }
-};
+using BudgetsTest = tsqltest::LimitedSessionTest;
 
 struct GrowthCase {
     const char* name;
@@ -106,7 +54,7 @@ const GrowthCase kGrowth[] = {
 };
 
 TEST_F(BudgetsTest, StringFunctionsCountWhatTheirArgumentsHold) {
-    limit(32LL << 20);
+    limit(30000, 32LL << 20);
     for (const GrowthCase& c : kGrowth) {
         const qint64 before = startMeasuring();
         RunResult r = session.run(QString::fromUtf8(c.batch));
@@ -127,7 +75,7 @@ TEST_F(BudgetsTest, StringFunctionsCountWhatTheirArgumentsHold) {
 // what it holds then is not much more than the budget.
 TEST_F(BudgetsTest, ResultsAndMessagesOfLoopsStopAtTheBudget) {
     const char* loops[] = {"WHILE 1 = 1 SELECT 1", "WHILE 1 = 1 PRINT 'x'", "WHILE 1 = 1 SELECT n FROM T100"};
-    limit(16LL << 20);
+    limit(30000, 16LL << 20);
     for (const char* loop : loops) {
         const qint64 before = startMeasuring();
         {
@@ -213,11 +161,11 @@ TEST_F(BudgetsTest, WritesStopAtTheDiskBudgetAndTheLogIsGivenBack) {
     ASSERT_TRUE(dir.isValid());
     const QString path = dir.filePath(QStringLiteral("budget.sqlite"));
     tsqltest::createFile(path, QStringLiteral("WAL"));
-    QSqlDatabase reader = tsqltest::openFile(path);
-    ASSERT_EQ(scalar(reader, QStringLiteral("SELECT COUNT(*) FROM T100")), QStringLiteral("100"));
-    QSqlDatabase writer = tsqltest::openFile(path);
+    tsqltest::FileConnection reader(path);
+    ASSERT_EQ(reader.scalar(QStringLiteral("SELECT COUNT(*) FROM T100")), QStringLiteral("100"));
+    tsqltest::FileConnection writer(path);
     {
-        Session s(writer);
+        Session s(writer.db());
         Limits l;
         l.timeoutMs = 20000;
         l.diskBytes = 2LL << 20;
@@ -239,17 +187,11 @@ TEST_F(BudgetsTest, WritesStopAtTheDiskBudgetAndTheLogIsGivenBack) {
                 << c.name;
         }
         // Nothing stayed, and a batch within the budget runs.
-        EXPECT_EQ(scalar(reader, QStringLiteral("SELECT COUNT(*) FROM LP01_PROVIDER")), QStringLiteral("1"));
+        EXPECT_EQ(reader.scalar(QStringLiteral("SELECT COUNT(*) FROM LP01_PROVIDER")), QStringLiteral("1"));
         const tsql::IsolatedRun small = s.runIsolated(
             QStringLiteral("DECLARE @t TABLE (a INT) INSERT @t SELECT n FROM T100 SELECT COUNT(*) FROM @t"),
             true);
         ASSERT_FALSE(small.result.error.has_value()) << small.result.error->message.toStdString();
-    }
-    for (QSqlDatabase* d : {&reader, &writer}) {
-        const QString name = d->connectionName();
-        d->close();
-        *d = QSqlDatabase();
-        QSqlDatabase::removeDatabase(name);
     }
 }
 

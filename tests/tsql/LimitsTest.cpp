@@ -21,29 +21,7 @@ namespace {
 
 using tsqltest::firstCell;
 
-class LimitsTest : public tsqltest::SessionTest {
-protected:
-    void SetUp() override {
-        tsqltest::runAll(db, {QStringLiteral("CREATE TABLE T100 (n INTEGER NOT NULL)"),
-                              QStringLiteral("INSERT INTO T100 WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL "
-                                             "SELECT n + 1 FROM c WHERE n < 100) SELECT n FROM c")});
-    }
-
-    void limit(qint64 timeoutMs, qint64 memoryBytes) {
-        Limits l;
-        l.timeoutMs = timeoutMs;
-        l.memoryBytes = memoryBytes;
-        session.setLimits(l);
-    }
-
-    // The session answers a plain query after whatever went before.
-    void expectUsable() {
-        RunResult r = session.run(QStringLiteral("SELECT COUNT(*) FROM T100"));
-        ASSERT_FALSE(r.error.has_value()) << r.error->message.toStdString();
-        EXPECT_EQ(firstCell(r), QStringLiteral("100"));
-        EXPECT_EQ(session.transactionCount(), 0);
-    }
-};
+using LimitsTest = tsqltest::LimitedSessionTest;
 
 struct StoppedCase {
     const char* name;
@@ -188,42 +166,9 @@ TEST_F(LimitsTest, GreedyBatchesStopAtTheMemoryLimit) {
     }
 }
 
-// Peak resident memory of the process since the last reset, in bytes; -1 when unknown.
-// Under AddressSanitizer resident memory also holds its shadow and the freed blocks it keeps in
-// quarantine: the figure says nothing of the engine's own use there, and is not compared.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kResidentMeasurable = false;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kResidentMeasurable = false;
-#else
-constexpr bool kResidentMeasurable = true;
-#endif
-#else
-constexpr bool kResidentMeasurable = true;
-#endif
-
-qint64 peakResident() {
-    if (!kResidentMeasurable)
-        return -1;
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QString text = QString::fromLatin1(status.readAll());
-    const auto m = QRegularExpression(QStringLiteral("VmHWM:\\s*(\\d+) kB")).match(text);
-    return m.hasMatch() ? m.captured(1).toLongLong() * 1024 : -1;
-}
-
-void resetPeakResident() {
-    QFile refs(QStringLiteral("/proc/self/clear_refs"));
-    if (refs.open(QIODevice::WriteOnly))
-        refs.write("5");
-}
-
 TEST_F(LimitsTest, DoublingAStringStopsWithinTheDefaultLimits) {
     session.setLimits(Limits());
-    resetPeakResident();
-    const qint64 before = peakResident();
+    const qint64 before = startMeasuring();
     RunResult r = session.run(QStringLiteral("DECLARE @v VARCHAR(MAX) = 'x' WHILE 1 = 1 SET @v = @v + @v"));
     ASSERT_TRUE(r.error.has_value());
     EXPECT_EQ(r.error->number, 40002);
@@ -231,7 +176,7 @@ TEST_F(LimitsTest, DoublingAStringStopsWithinTheDefaultLimits) {
     EXPECT_EQ(
         r.error->message,
         QStringLiteral("The batch needs more than 256 MB of memory, the limit of the embedded server."));
-    const qint64 after = peakResident();
+    const qint64 after = tsqltest::resident("VmHWM");
     if (before > 0 && after > 0) {
         EXPECT_LT(after - before, 400LL << 20);
     }
@@ -240,14 +185,13 @@ TEST_F(LimitsTest, DoublingAStringStopsWithinTheDefaultLimits) {
 
 TEST_F(LimitsTest, ParsingXmlStaysWithinTheBudget) {
     limit(20000, 32LL << 20);
-    resetPeakResident();
-    const qint64 before = peakResident();
+    const qint64 before = startMeasuring();
     // 16 MB of text, whose tree of two million elements would take several hundred MB.
     RunResult r = session.run(QStringLiteral(
         "DECLARE @x XML = REPLICATE(CAST('<b/>' AS VARCHAR(MAX)), 2000000) SELECT @x.exist('/b')"));
     ASSERT_TRUE(r.error.has_value());
     EXPECT_EQ(r.error->number, 40002) << r.error->message.toStdString();
-    const qint64 after = peakResident();
+    const qint64 after = tsqltest::resident("VmHWM");
     if (before > 0 && after > 0) {
         EXPECT_LT(after - before, 150LL << 20);
     }

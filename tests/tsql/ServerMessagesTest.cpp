@@ -142,9 +142,9 @@ TEST(DatabaseNames, TheFilesNameIsTheCurrentDatabase) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("listini.sqlite"));
     tsqltest::createFile(path, QStringLiteral("WAL"));
-    QSqlDatabase db = tsqltest::openFile(path);
     {
-        tsql::Session session(db);
+        tsqltest::FileConnection db(path);
+        tsql::Session session(db.db());
         tsql::RunResult r = session.run(QStringLiteral("SELECT COUNT(*) FROM LISTINI.dbo.T100"));
         ASSERT_FALSE(r.error.has_value()) << r.error->message.toStdString();
         EXPECT_EQ(rowTexts(r).join(u';'), QStringLiteral("100"));
@@ -154,10 +154,6 @@ TEST(DatabaseNames, TheFilesNameIsTheCurrentDatabase) {
         r = session.run(QStringLiteral("SELECT COUNT(*) FROM T100"));
         EXPECT_EQ(rowTexts(r).join(u';'), QStringLiteral("100"));
     }
-    const QString name = db.connectionName();
-    db.close();
-    db = QSqlDatabase();
-    QSqlDatabase::removeDatabase(name);
 }
 
 } // namespace

@@ -1,7 +1,10 @@
 #pragma once
 
 #include "tsql/Session.h"
+#include "tsql/base/Limits.h"
 
+#include <QFile>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
@@ -9,8 +12,12 @@
 
 #include <gtest/gtest.h>
 
+#include <malloc.h>
+
 #include <atomic>
+#include <chrono>
 #include <cstddef>
+#include <thread>
 
 namespace tsqltest {
 
@@ -73,20 +80,95 @@ inline QSqlDatabase openFile(const QString& path) {
     return db;
 }
 
+// A connection of its own to the database file `path`, closed and removed when it goes. Declare it
+// before the engine or session that uses it, which then goes first.
+class FileConnection {
+public:
+    explicit FileConnection(const QString& path)
+        : m_db(openFile(path)) {}
+    FileConnection(const FileConnection&) = delete;
+    FileConnection& operator=(const FileConnection&) = delete;
+    ~FileConnection() {
+        const QString name = m_db.connectionName();
+        m_db.close();
+        m_db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(name);
+    }
+    QSqlDatabase& db() { return m_db; }
+    bool exec(const QString& sql) { return QSqlQuery(m_db).exec(sql); }
+    // The first value of the first row `sql` gives, empty when it gives none.
+    QString scalar(const QString& sql) {
+        QSqlQuery q(m_db);
+        return q.exec(sql) && q.next() ? q.value(0).toString() : QString();
+    }
+
+private:
+    QSqlDatabase m_db;
+};
+
+// Another connection, on a thread of its own, takes the write lock of the file `path` with a row
+// of its own, holds it for `holdMs` and ends with `end` (COMMIT or ROLLBACK). The constructor
+// returns once the lock is held; the destructor waits for the end.
+class WriteLockHolder {
+public:
+    WriteLockHolder(const QString& path, int holdMs, const QString& end) {
+        std::atomic<bool> locked{false};
+        m_thread = std::thread([&locked, path, holdMs, end] {
+            FileConnection c(path);
+            c.exec(QStringLiteral("BEGIN IMMEDIATE"));
+            c.exec(QStringLiteral("INSERT INTO T100 VALUES (500)"));
+            locked = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
+            c.exec(end);
+        });
+        while (!locked)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    WriteLockHolder(const WriteLockHolder&) = delete;
+    WriteLockHolder& operator=(const WriteLockHolder&) = delete;
+    ~WriteLockHolder() { m_thread.join(); }
+
+private:
+    std::thread m_thread;
+};
+
 // Creates the database file `path` with the editor's tables, in the journal mode given
 // (WAL, DELETE, ...), and a table T100 of the numbers 1 to 100.
 inline void createFile(const QString& path, const QString& journalMode) {
-    QSqlDatabase db = openFile(path);
-    const QString name = db.connectionName();
-    runAll(db, {QStringLiteral("PRAGMA journal_mode = %1").arg(journalMode)});
-    runAll(db, editorTables());
-    runAll(db,
+    FileConnection c(path);
+    runAll(c.db(), {QStringLiteral("PRAGMA journal_mode = %1").arg(journalMode)});
+    runAll(c.db(), editorTables());
+    runAll(c.db(),
            {QStringLiteral("CREATE TABLE T100 (n INTEGER NOT NULL)"),
             QStringLiteral("INSERT INTO T100 WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c "
                            "WHERE n < 100) SELECT n FROM c")});
-    db.close();
-    db = QSqlDatabase();
-    QSqlDatabase::removeDatabase(name);
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kResidentMeasurable = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool kResidentMeasurable = false;
+#else
+inline constexpr bool kResidentMeasurable = true;
+#endif
+#else
+inline constexpr bool kResidentMeasurable = true;
+#endif
+
+// The process's resident memory (`field` VmRSS) or its peak since the last reset (VmHWM), in
+// bytes; -1 when unknown. Under AddressSanitizer resident memory also holds its shadow and the
+// freed blocks it keeps in quarantine: the figure says nothing of the engine's own use there.
+inline qint64 resident(const char* field) {
+    if (!kResidentMeasurable)
+        return -1;
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QString text = QString::fromLatin1(status.readAll());
+    const auto m =
+        QRegularExpression(QStringLiteral("%1:\\s*(\\d+) kB").arg(QLatin1String(field))).match(text);
+    return m.hasMatch() ? m.captured(1).toLongLong() * 1024 : -1;
 }
 
 // A value as the tests write it: <NULL> for NULL, else its text.
@@ -157,6 +239,42 @@ protected:
         if (message && r.error)
             *message = r.error->message;
         return r.error ? r.error->number : 0;
+    }
+};
+
+// A session with the table T100 of the numbers 1 to 100, limits set per test, and the process's
+// resident memory measured around a batch.
+class LimitedSessionTest : public SessionTest {
+protected:
+    void SetUp() override {
+        runAll(db, {QStringLiteral("CREATE TABLE T100 (n INTEGER NOT NULL)"),
+                    QStringLiteral("INSERT INTO T100 WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL "
+                                   "SELECT n + 1 FROM c WHERE n < 100) SELECT n FROM c")});
+    }
+
+    void limit(qint64 timeoutMs, qint64 memoryBytes) {
+        tsql::Limits l;
+        l.timeoutMs = timeoutMs;
+        l.memoryBytes = memoryBytes;
+        session.setLimits(l);
+    }
+
+    // The session answers a plain query after whatever went before.
+    void expectUsable() {
+        tsql::RunResult r = session.run(QStringLiteral("SELECT COUNT(*) FROM T100"));
+        ASSERT_FALSE(r.error.has_value()) << r.error->message.toStdString();
+        EXPECT_EQ(firstCell(r), QStringLiteral("100"));
+        EXPECT_EQ(session.transactionCount(), 0);
+    }
+
+    // Gives freed memory back to the system and starts the peak (VmHWM) again from what is
+    // resident now, which it returns.
+    static qint64 startMeasuring() {
+        malloc_trim(0);
+        QFile refs(QStringLiteral("/proc/self/clear_refs"));
+        if (refs.open(QIODevice::WriteOnly))
+            refs.write("5");
+        return resident("VmRSS");
     }
 };
 
