@@ -148,6 +148,7 @@ BulkSummary BulkCheck::runParallel(ado::Connection& connection,
     BulkSummary summary;
     WorkQueue queue(static_cast<std::size_t>(m_options.jobs) * FormulaChecker::PrefetchRecords);
     std::vector<std::thread> jobs;
+    jobs.reserve(static_cast<std::size_t>(m_options.jobs));
     for (int i = 0; i < m_options.jobs; ++i)
         jobs.emplace_back(runJob, std::ref(queue), m_options.connectionString, m_options.translate);
     // The jobs are joined whatever happens to the reader.

@@ -237,8 +237,9 @@ core::Variant CLSLP_FORMULE::CloseForm() {
 
 core::Variant CLSLP_FORMULE::TransferData(const core::Variant& Data) {
     quiet([&] {
-        const core::Variant copy = Data;
-        emit DataTransfer(copy);
+        // A copy of its own: a receiver that changes the caller's variable does not change what
+        // the next receiver gets.
+        emit DataTransfer(core::Variant(Data));
     });
     return {};
 }

@@ -11,10 +11,10 @@ std::string whatText(const ErrorInfo& info) {
 }
 
 // Shows the error and tells what to do; an empty answer function counts as no display at all.
-int ask(const QString& procedure, const ErrorAnswerFn& answer, std::exception_ptr e) {
+int ask(const QString& procedure, const ErrorAnswerFn& answer, const std::exception_ptr& e) {
     if (!answer)
         return static_cast<int>(Answer::Abort);
-    return answer(procedure, currentErrorInfo(std::move(e)));
+    return answer(procedure, currentErrorInfo(e));
 }
 
 } // namespace
@@ -92,7 +92,7 @@ bool runStep(const QString& procedure, const ErrorAnswerFn& answer, const std::f
         }
         // The answer is asked outside the handler, so that a display that throws in turn
         // does not run inside the first error's catch block.
-        switch (ask(procedure, answer, std::move(failure))) {
+        switch (ask(procedure, answer, failure)) {
         case static_cast<int>(Answer::Retry):
             continue;
         case static_cast<int>(Answer::Ignore):

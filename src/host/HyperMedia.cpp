@@ -22,7 +22,7 @@ int CHyperMedia::instancesCreated() {
 
 core::Variant CHyperMedia::HypermediaOpen(core::Variant& contextValue1, core::Variant& contextValue2,
                                           core::Variant& connectionString, core::Variant& mediaId,
-                                          core::Variant parentWindow, int mode, int flags) {
+                                          const core::Variant& parentWindow, int mode, int flags) {
     record(QStringLiteral("HypermediaOpen"),
            {contextValue1, contextValue2, connectionString, mediaId, parentWindow,
             core::Variant::fromInt32(mode), core::Variant::fromInt32(flags)});

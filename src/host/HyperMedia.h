@@ -13,7 +13,7 @@ public:
 
     core::Variant HypermediaOpen(core::Variant& contextValue1, core::Variant& contextValue2,
                                  core::Variant& connectionString, core::Variant& mediaId,
-                                 core::Variant parentWindow, int mode, int flags);
+                                 const core::Variant& parentWindow, int mode, int flags);
 
     // Objects created in this process so far (the hypermedia library is created lazily by its users).
     static int instancesCreated();

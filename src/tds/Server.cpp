@@ -188,7 +188,8 @@ int runServer(const ServerConfig& config, const std::function<void(const QString
             continue;
         }
         // Handshakes closed for room end within moments; threads stay bounded meanwhile.
-        if (qsizetype(served.size()) >= qsizetype(config.maxConnections) + 4 * config.maxHandshakes) {
+        if (qsizetype(served.size()) >=
+            qsizetype(config.maxConnections) + 4 * qsizetype(config.maxHandshakes)) {
             shared.log.burst(QStringLiteral("too many threads"),
                              QStringLiteral("%1 connections still ending; one refused").arg(served.size()));
             ::close(client);

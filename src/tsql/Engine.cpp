@@ -5,13 +5,13 @@
 namespace tsql {
 
 struct Engine::Impl {
-    explicit Impl(QSqlDatabase db)
-        : session(std::move(db)) {}
+    explicit Impl(const QSqlDatabase& db)
+        : session(db) {}
     Session session;
 };
 
-Engine::Engine(QSqlDatabase db)
-    : d(std::make_unique<Impl>(std::move(db))) {}
+Engine::Engine(const QSqlDatabase& db)
+    : d(std::make_unique<Impl>(db)) {}
 
 Engine::~Engine() = default;
 

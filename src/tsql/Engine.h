@@ -32,7 +32,7 @@ struct IsolatedResult {
 class Engine {
 public:
     // db must be an open SQLite database; the engine does not own it.
-    explicit Engine(QSqlDatabase db);
+    explicit Engine(const QSqlDatabase& db);
     ~Engine();
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;

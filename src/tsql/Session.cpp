@@ -48,7 +48,7 @@ struct Session::Impl {
     Evaluator evaluator;
     Executor executor;
 
-    explicit Impl(QSqlDatabase d)
+    explicit Impl(const QSqlDatabase& d)
         : db(d)
         , catalog(d)
         , transactions(d)
@@ -135,7 +135,7 @@ struct Session::Impl {
     }
 };
 
-Session::Session(QSqlDatabase db)
+Session::Session(const QSqlDatabase& db)
     : d(std::make_unique<Impl>(db)) {}
 Session::~Session() = default;
 

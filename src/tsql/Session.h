@@ -24,7 +24,7 @@ struct IsolatedRun {
 // statement by statement over the tables of a SQLite database.
 class Session {
 public:
-    explicit Session(QSqlDatabase db);
+    explicit Session(const QSqlDatabase& db);
     ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;

@@ -335,8 +335,3 @@ TEST(Variant, FromQVariantOfOtherTypes) {
     EXPECT_EQ(errorOf([] { Variant::fromQVariant(QVariant::fromValue(QList<int>{1})); }),
               core::err::TypeMismatch);
 }
-
-TEST(Variant, MetaTypesAreRegisteredByName) {
-    EXPECT_TRUE(QMetaType::fromName("core::Decimal").isValid());
-    EXPECT_TRUE(QMetaType::fromName("core::Variant").isValid());
-}

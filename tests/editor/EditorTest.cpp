@@ -215,23 +215,6 @@ TEST_F(Editor, ModalWindowIsPlacedFromTheHostsLeftAndTop) {
     }
 }
 
-TEST_F(Editor, ModalShowReturnsWhenTheWindowCloses) {
-    cls.id = core::Variant::fromInt32(1);
-    FRMLP_FORMULE w;
-    w.setActiveInterface(&cls);
-    w.setActiveClass(&cls);
-    w.SetWindowState(0);
-    bool sawOpen = false;
-    FRMLP_FORMULE::setModalHook([&](FRMLP_FORMULE* shown) {
-        sawOpen = shown->isVisible() && shown->isModal() && !ui(*shown).TXT_FORMULA->Text().isEmpty();
-        shown->close();
-    });
-    w.ShowModal();
-    EXPECT_TRUE(sawOpen);
-    EXPECT_FALSE(w.isVisible());
-    EXPECT_EQ(w.ActiveInterface(), nullptr); // closing unloaded it
-}
-
 TEST_F(Editor, ModalShowRunsANestedLoopUntilTheWindowCloses) {
     cls.id = core::Variant::fromInt32(1);
     FRMLP_FORMULE w;

@@ -16,15 +16,4 @@ TEST(DialogResponder, AnswerCodesOfTheButtons) {
         EXPECT_EQ(host::answerCode(host::standardButton(code)), code) << code;
 }
 
-TEST(DialogResponder, IconsOfTheCodes) {
-    using I = host::MessageBoxLayout::Icon;
-    const std::pair<I, QMessageBox::Icon> cases[] = {{I::None, QMessageBox::NoIcon},
-                                                     {I::Critical, QMessageBox::Critical},
-                                                     {I::Question, QMessageBox::Question},
-                                                     {I::Exclamation, QMessageBox::Warning},
-                                                     {I::Information, QMessageBox::Information}};
-    for (const auto& [icon, shown] : cases)
-        EXPECT_EQ(host::messageBoxIcon(icon), shown) << int(icon);
-}
-
 } // namespace

@@ -44,38 +44,6 @@ TEST(MessageBoxCode, ButtonsIconAndDefaultButton) {
     }
 }
 
-TEST(TestResponder, ScriptedAnswersThenTheDefaultButton) {
-    host::TestResponder r({7, 5});
-    host::Request q;
-    q.code = 4 + 256;
-    EXPECT_EQ(r.respond(q), 7);
-    EXPECT_EQ(r.respond(q), 5);
-    EXPECT_EQ(r.respond(q), 7); // default button of 4 + 256 is No
-    q.code = 4;
-    EXPECT_EQ(r.respond(q), 6);
-    q.code = 4370;
-    EXPECT_EQ(r.respond(q), 4);
-    r.setFallback(3);
-    EXPECT_EQ(r.respond(q), 3);
-    EXPECT_EQ(r.requests().size(), 6);
-}
-
-TEST(TestResponder, ScopedInstallationRestoresThePrevious) {
-    host::Responder* original = host::Responder::current();
-    ASSERT_NE(original, nullptr);
-    host::TestResponder a, b;
-    {
-        host::ScopedResponder sa(&a);
-        EXPECT_EQ(host::Responder::current(), &a);
-        {
-            host::ScopedResponder sb(&b);
-            EXPECT_EQ(host::Responder::current(), &b);
-        }
-        EXPECT_EQ(host::Responder::current(), &a);
-    }
-    EXPECT_EQ(host::Responder::current(), original);
-}
-
 TEST(TestResponder, WithoutOneInstalledTheDefaultButtonAnswers) {
     host::Request q;
     q.code = 4 + 256;

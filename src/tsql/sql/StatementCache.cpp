@@ -16,8 +16,8 @@ ServerError insufficientMemory() {
     return serverError<Msg::InsufficientMemory>(0, 0); // the statement that ran out tells its line
 }
 
-StatementCache::StatementCache(QSqlDatabase db, BatchBudget& budget)
-    : m_db(std::move(db))
+StatementCache::StatementCache(const QSqlDatabase& db, BatchBudget& budget)
+    : m_db(db)
     , m_budget(budget) {}
 
 std::unique_ptr<Prepared> StatementCache::find(const QString& sql, std::size_t hash) {

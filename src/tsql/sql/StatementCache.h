@@ -47,7 +47,7 @@ private:
 // without being compiled again. SQLite compiles one anew by itself when the schema has changed.
 class StatementCache {
 public:
-    StatementCache(QSqlDatabase db, BatchBudget& budget);
+    StatementCache(const QSqlDatabase& db, BatchBudget& budget);
 
     // The statement of `sql` with its parameters bound and its first step taken.
     std::unique_ptr<Prepared> run(const QString& sql, const QVariantList& params);

@@ -30,8 +30,8 @@ bool isLockFailure(int sqliteCode) {
     return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
 }
 
-Transactions::Transactions(QSqlDatabase db)
-    : m_db(std::move(db)) {}
+Transactions::Transactions(const QSqlDatabase& db)
+    : m_db(db) {}
 
 sqlite3* Transactions::handle() const {
     return sqliteHandle(m_db);

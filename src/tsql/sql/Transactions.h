@@ -28,7 +28,7 @@ bool isLockFailure(int sqliteCode);
 // happened inside.
 class Transactions {
 public:
-    explicit Transactions(QSqlDatabase db);
+    explicit Transactions(const QSqlDatabase& db);
 
     int count() const { return m_count; }
     void begin();
