@@ -205,6 +205,7 @@ namespace tsql {
     M(QueryTooManyColumns, 40000, 16, 1, u"A query with this many columns is not supported by the embedded server.") \
     M(StatementTooManyValues, 40000, 16, 1, u"A statement with this many values is not supported by the embedded server.") \
     M(StringSplitOfColumnsNotSupported, 40000, 16, 1, u"STRING_SPLIT of a column of a table is not supported by the embedded server.") \
+    M(StringAggDistinctNotSupported, 40000, 16, 1, u"STRING_AGG with DISTINCT is not supported by the embedded server.") \
     M(CultureNotSupportedEmbedded, 40000, 16, 1, u"The culture '%1' is not supported by the embedded server.") \
     M(FormatNotSupported, 40000, 16, 1, u"FORMAT with the format '%1' is not supported by the embedded server.") \
     M(FormatTypeNotSupported, 40000, 16, 1, u"FORMAT of a value of type %1 is not supported by the embedded server.") \

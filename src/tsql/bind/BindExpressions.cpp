@@ -272,6 +272,18 @@ void Binder::cast(Expr& e) {
     e.type = e.castType;
 }
 
+// ISO_WEEK is a part of DATEPART and DATENAME only: DATEADD, DATEDIFF and DATEDIFF_BIG refuse
+// it when the batch is compiled (Msg 9810), naming the type of their date.
+void Binder::isoWeekPart(const Expr& e, DatePart part) {
+    if (part != DatePart::IsoWeek || e.name == u"DATEPART" || e.name == u"DATENAME")
+        return;
+    QString type = QStringLiteral("datetime");
+    for (std::size_t k = e.args.size(); k-- > 1;)
+        if (e.args[k]->type.isDate())
+            type = e.args[k]->type.name();
+    raiseAt<Msg::DatepartNotSupported>(e.line, e.column, u"iso_week", e.name.toLower(), type);
+}
+
 // PARSE and TRY_PARSE read a text (Msg 8116) into a number or a date type (Msg 10761).
 void Binder::parseCall(Expr& e) {
     const SqlType& f = e.args[0]->type;
@@ -293,8 +305,10 @@ void Binder::function(Expr& e) {
     if (f->first == FirstArgument::Datepart) {
         if (!e.args[0]->datepartArg)
             raiseAt<Msg::InvalidParameterSpecified>(e.line, e.column, e.name.toLower());
-        datepartOf(e.args[0]->value.s, e.name);
+        isoWeekPart(e, datepartOf(e.args[0]->value.s, e.name));
     }
+    if (f->sql == SqlForm::Ordered && e.distinct)
+        raiseAt<Msg::StringAggDistinctNotSupported>(e.line, e.column);
     nullConstants(*f, e);
     if (f->first == FirstArgument::Condition && !isCondition(e.args[0]->kind))
         raiseAt<Msg::NonBooleanNear>(e.line, e.column, u",");

@@ -138,6 +138,7 @@ private:
     void caseType(Expr& e);
     void cast(Expr& e);
     void parseCall(Expr& e);
+    void isoWeekPart(const Expr& e, DatePart part);
     void function(Expr& e);
     static void nullConstants(const FunctionDef& f, const Expr& e);
     void xmlMethod(Expr& e);

@@ -172,6 +172,12 @@ QString standardPattern(QChar letter, const Culture& c, const QString& whole) {
 }
 
 std::optional<QString> formatDate(const Value& v, const QString& format, const Culture& c) {
+    // A .NET DateTime: date, smalldatetime, datetime and datetime2 (a time is a TimeSpan, with
+    // formats of its own).
+    const TypeId id = v.type.id;
+    if (id != TypeId::Date && id != TypeId::SmallDateTime && id != TypeId::DateTime &&
+        id != TypeId::DateTime2)
+        raise<Msg::FormatTypeNotSupported>(v.type.name());
     if (format.isEmpty())
         raise<Msg::FormatNotSupported>(format);
     if (format.size() == 1) {

@@ -149,7 +149,7 @@ std::vector<Value> stringSplit(const Value& text, const Value& separator, const 
 Value parseValue(const Value& text, const SqlType& type, const Value* culture, bool tryParse);
 
 // LIKE with SQL Server's wildcards (% _ [set] [^set]), case-insensitive.
-bool likeMatch(const QString& value, const QString& pattern, QChar escape = QChar());
+bool likeMatch(QStringView value, const QString& pattern, QChar escape = QChar());
 
 // The tables and views of the database as OBJECT_ID looks them up. The catalogue the batch is
 // bound against (Catalog, a stage above) is one, made current for the batch's duration.

@@ -13,6 +13,8 @@
 
 #include <QRegularExpression>
 
+#include <cmath>
+
 namespace tsql {
 
 namespace {
@@ -87,9 +89,22 @@ Value parseNumber(const QString& text, const SqlType& type, const Culture& c) {
     if (!number)
         throw Failure{};
     try {
-        if (type.id == TypeId::Float || type.id == TypeId::Real || number->contains(u'e'))
-            return convert(convert(Value::str(*number), SqlType::of(TypeId::Float)), type);
-        return convert(Value::str(*number), type);
+        if (type.id == TypeId::Float || type.id == TypeId::Real || number->contains(u'e')) {
+            const Value f = convert(Value::str(*number), SqlType::of(TypeId::Float));
+            // A whole number type takes a whole number only, however it is written.
+            if (type.isInteger() && f.f != std::trunc(f.f))
+                throw Failure{};
+            return convert(f, type);
+        }
+        QString digits = *number;
+        if (type.isInteger() && digits.contains(u'.')) {
+            while (digits.endsWith(u'0'))
+                digits.chop(1);
+            if (!digits.endsWith(u'.'))
+                throw Failure{};
+            digits.chop(1);
+        }
+        return convert(Value::str(digits), type);
     } catch (const SqlError&) {
         throw Failure{};
     }

@@ -49,7 +49,7 @@ Value patindex(const FunctionDef&, const Args& a, const SqlType& type) {
             budget->tick();
         if (k == s.size() && !s.isEmpty())
             break;
-        if (likeMatch(s.mid(k), rest))
+        if (likeMatch(QStringView(s).mid(k), rest))
             return result(k + 1);
     }
     return result(0);
@@ -152,6 +152,9 @@ std::vector<Value> stringSplit(const Value& text, const Value& separator, const 
         return pieces;
     const QString s = builtin::asText(text);
     BatchBudget* budget = currentBudget();
+    // The pieces count against the batch's memory as they are made: the caller counts them
+    // again as rows once they are all there.
+    MemoryCharge held;
     qsizetype from = 0;
     for (qsizetype k = 0; k <= s.size(); ++k) {
         if (budget)
@@ -159,6 +162,7 @@ std::vector<Value> stringSplit(const Value& text, const Value& separator, const 
         if (k < s.size() && !sameChar(s[k], sep[0]))
             continue;
         pieces.push_back(builtin::textOut(s.mid(from, k - from), type));
+        held.add(valueBytes(pieces.back()));
         from = k + 1;
     }
     return pieces;
