@@ -68,7 +68,7 @@ enum class SqlForm {
     Engine,     // tsql_<name>(...): a SQLite function of the connection that runs the row's evaluator
     Native,     // NAME(...): SQLite's own function of the same name and meaning
     IfNull,     // IFNULL(a, b)
-    TrimBlank,  // TRIM(a, ' '): blanks only, as T-SQL's TRIM
+    TrimBlank,  // TRIM(a, ' '): blanks only, as T-SQL's TRIM; with characters to remove, tsql_trim
     IifCase,    // CASE WHEN c THEN a ELSE b END
     ChooseCase, // CASE CAST(i AS INTEGER) WHEN 1 THEN a1 WHEN 2 THEN a2 ... END
     Count,      // COUNT([DISTINCT] x | *)
