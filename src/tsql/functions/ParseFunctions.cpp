@@ -31,8 +31,10 @@ std::optional<QString> numberText(QString s, const Culture& c) {
         s = s.mid(1, s.size() - 2).trimmed();
     }
     auto takeSign = [&](bool front) {
+        if (s.isEmpty())
+            return false;
         const QChar ch = front ? s.front() : s.back();
-        if (s.isEmpty() || (ch != u'-' && ch != u'+'))
+        if (ch != u'-' && ch != u'+')
             return false;
         negative = negative != (ch == u'-');
         s = front ? s.mid(1).trimmed() : s.left(s.size() - 1).trimmed();
