@@ -247,6 +247,8 @@ private:
         for (const auto& row : t.valueRows)
             for (const ExprP& v : row)
                 push(v);
+        for (const ExprP& a : t.functionArgs)
+            push(a);
         push(t.left);
         push(t.right);
         push(t.on);

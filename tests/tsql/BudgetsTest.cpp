@@ -51,6 +51,15 @@ const GrowthCase kGrowth[] = {
                       "REPLICATE(CAST('b' AS VARCHAR(MAX)), 5000000))"},
     {"STUFF", "SELECT LEN(STUFF(REPLICATE(CAST('a' AS VARCHAR(MAX)), 9000000), 2, 1, 'xy'))"},
     {"xml of a long text", "SELECT CAST(REPLICATE(CAST('<a/>' AS VARCHAR(MAX)), 3000000) AS XML)"},
+    {"TRANSLATE", "SELECT LEN(TRANSLATE(REPLICATE(CAST('a' AS VARCHAR(MAX)), 9000000), 'a', 'b'))"},
+    {"TRIM of characters", "SELECT LEN(TRIM('x' FROM REPLICATE(CAST('a' AS VARCHAR(MAX)), 9000000)))"},
+    {"CONCAT_WS", "SELECT LEN(CONCAT_WS(',', REPLICATE(CAST('a' AS VARCHAR(MAX)), 5000000), "
+                  "REPLICATE(CAST('b' AS VARCHAR(MAX)), 5000000)))"},
+    {"STRING_AGG",
+     "SELECT LEN(STRING_AGG(v, ',')) FROM (VALUES (REPLICATE(CAST('a' AS VARCHAR(MAX)), 5000000)), "
+     "(REPLICATE(CAST('b' AS VARCHAR(MAX)), 5000000))) AS t(v)"},
+    {"STRING_SPLIT into many short pieces",
+     "SELECT COUNT(*) FROM STRING_SPLIT(REPLICATE(CAST('a,' AS VARCHAR(MAX)), 4000000), ',')"},
 };
 
 TEST_F(BudgetsTest, StringFunctionsCountWhatTheirArgumentsHold) {

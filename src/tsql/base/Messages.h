@@ -58,6 +58,7 @@ namespace tsql {
     M(InvalidObjectName, 208, 16, 1, u"Invalid object name '%1'.") \
     M(AmbiguousColumnName, 209, 16, 1, u"Ambiguous column name '%1'.") \
     M(ProcedureExpectsParameterType, 214, 16, 1, u"Procedure expects parameter '%1' of type 'ntext/nchar/nvarchar'.") \
+    M(SplitSeparatorNotOneCharacter, 214, 16, 1, u"Procedure expects parameter 'separator' of type 'nchar(1)/nvarchar(1)'.") \
     M(MaximumStoredProcedureFunction, 217, 16, 1, u"Maximum stored procedure, function, trigger, or view nesting level exceeded (limit %1).") \
     M(OverflowForDataType, 220, 16, 1, u"Arithmetic overflow error for data type %1, value = %2.") \
     M(OverflowForType, 232, 16, 1, u"Arithmetic overflow error for type %1, value = %2.") \
@@ -72,6 +73,7 @@ namespace tsql {
     M(RecursiveCommonTableExpression, 252, 16, 1, u"Recursive common table expression '%1' does not contain a top-level UNION ALL operator.") \
     M(NoMethods, 258, 15, 1, u"Cannot call methods on %1.") \
     M(SpecifyTableSelectFrom, 263, 16, 1, u"Must specify table to select from.") \
+    M(InsufficientArguments, 313, 16, 1, u"An insufficient number of arguments were supplied for the procedure or function %1.") \
     M(InvalidStyle, 281, 16, 1, u"%1 is not a valid style number when converting to %2.") \
     M(InvalidStyleToText, 281, 16, 1, u"%1 is not a valid style number when converting from %2 to a character string.") \
     M(ConstructDataTypeSome, 289, 16, 1, u"Cannot construct data type %1, some of the arguments have values which are not valid.") \
@@ -155,6 +157,7 @@ namespace tsql {
     M(LeastOneResultExpressions, 8133, 16, 1, u"At least one of the result expressions in a CASE specification must be an expression other than the NULL constant.") \
     M(DivideByZero, 8134, 16, 1, u"Divide by zero error encountered.") \
     M(ProcedureFunctionSpExecutesql, 8144, 16, 1, u"Procedure or function sp_executesql has too many arguments specified.") \
+    M(FunctionTooManyArguments, 8144, 16, 1, u"Procedure or function %1 has too many arguments specified.") \
     M(NoColumnNameSpecified, 8155, 16, 1, u"No column name was specified for column %1 of '%2'.") \
     M(ColumnSpecifiedMultipleTimes, 8156, 16, 1, u"The column '%1' was specified multiple times for '%2'.") \
     M(MoreColumnsThanList, 8158, 16, 1, u"'%1' has more columns than were specified in the column list.") \
@@ -178,7 +181,13 @@ namespace tsql {
     M(DataTypeUsedValue, 9500, 16, 1, u"The data type '%1' used in the VALUE method is invalid.") \
     M(SessionsDateFormatProvide, 9808, 16, 1, u"This session's YDM date format is not supported when converting from this character string format to date, time, datetime2 or datetimeoffset. Change the session's date format or provide a style to the explicit conversion.") \
     M(StyleNotSupportedConversions, 9809, 16, 1, u"The style %1 is not supported for conversions from %2 to %3.") \
+    M(DatepartNotSupported, 9810, 16, 1, u"The datepart %1 is not supported by date function %2 for data type %3.") \
+    M(CultureNotSupported, 9818, 16, 1, u"The culture parameter '%1' provided in the function call is not supported.") \
+    M(ParseConversionFailed, 9819, 16, 1, u"Error converting string value '%1' into data type %2 using culture '%3'.") \
+    M(TranslateUnequalLengths, 9828, 16, 1, u"The second and third arguments of the TRANSLATE built-in function must contain an equal number of characters.") \
+    M(StringAggExceededLimit, 9829, 16, 1, u"STRING_AGG aggregation result exceeded the limit of 8000 bytes. Use LOB types to avoid result truncation.") \
     M(RethrowErrorThrowStatement, 10704, 15, 1, u"To rethrow an error, a THROW statement must be used inside a CATCH block. Insert the THROW statement inside a CATCH block, or add error parameters to the THROW statement.") \
+    M(InvalidDataTypeInFunction, 10761, 16, 1, u"Invalid data type %1 in function %2.") \
     M(NumberColumnsEachRow, 10709, 16, 1, u"The number of columns for each row in a table value constructor must be the same.") \
     M(MessageNotFound, 18054, 16, 1, u"Error %1, severity %2, state %3 was raised, but no message with that error number was found in sys.messages. If error is larger than 50000, make sure the user-defined message is added using sp_addmessage.") \
     M(ErrorNumberThrowStatement, 35100, 16, 1, u"Error number %1 in the THROW statement is outside the valid range. Specify an error number in the valid range of 50000 to 2147483647.") \
@@ -195,6 +204,12 @@ namespace tsql {
     M(CompoundTooManyQueries, 40000, 16, 1, u"A query that combines this many queries with UNION, EXCEPT or INTERSECT is not supported by the embedded server.") \
     M(QueryTooManyColumns, 40000, 16, 1, u"A query with this many columns is not supported by the embedded server.") \
     M(StatementTooManyValues, 40000, 16, 1, u"A statement with this many values is not supported by the embedded server.") \
+    M(StringSplitOfColumnsNotSupported, 40000, 16, 1, u"STRING_SPLIT of a column of a table is not supported by the embedded server.") \
+    M(StringAggDistinctNotSupported, 40000, 16, 1, u"STRING_AGG with DISTINCT is not supported by the embedded server.") \
+    M(CultureNotSupportedEmbedded, 40000, 16, 1, u"The culture '%1' is not supported by the embedded server.") \
+    M(FormatNotSupported, 40000, 16, 1, u"FORMAT with the format '%1' is not supported by the embedded server.") \
+    M(FormatTypeNotSupported, 40000, 16, 1, u"FORMAT of a value of type %1 is not supported by the embedded server.") \
+    M(ParseTextNotSupported, 40000, 16, 1, u"PARSE of the text '%1' into %2 is not supported by the embedded server.") \
     M(BatchStoppedAfterLoop, 40001, 16, 1, u"The batch was stopped after %1 loop iterations.") \
     M(OutOfMemoryBudget, 40002, 17, 1, u"The batch needs more than %1 of memory, the limit of the embedded server.") \
     M(DatabaseEndedTransactionIsolated, 40003, 20, 1, u"The database ended the transaction of the isolated batch after an error; the batch was stopped.") \

@@ -263,9 +263,36 @@ void Binder::caseType(Expr& e) {
 // ...) are refused at compile time (Msg 529); others may still fail on a value at run time.
 void Binder::cast(Expr& e) {
     const SqlType& f = e.args[0]->type;
+    if (e.name == u"PARSE" || e.name == u"TRY_PARSE") {
+        parseCall(e);
+        return;
+    }
     if (!explicitAllowed(f.id, e.castType.id))
         raiseAt<Msg::ExplicitConversionNotAllowed>(e.line, e.column, f.name(), e.castType.name());
     e.type = e.castType;
+}
+
+// ISO_WEEK is a part of DATEPART and DATENAME only: DATEADD, DATEDIFF and DATEDIFF_BIG refuse
+// it when the batch is compiled (Msg 9810), naming the type of their date.
+void Binder::isoWeekPart(const Expr& e, DatePart part) {
+    if (part != DatePart::IsoWeek || e.name == u"DATEPART" || e.name == u"DATENAME")
+        return;
+    QString type = QStringLiteral("datetime");
+    for (std::size_t k = e.args.size(); k-- > 1;)
+        if (e.args[k]->type.isDate())
+            type = e.args[k]->type.name();
+    raiseAt<Msg::DatepartNotSupported>(e.line, e.column, u"iso_week", e.name.toLower(), type);
+}
+
+// PARSE and TRY_PARSE read a text (Msg 8116) into a number or a date type (Msg 10761).
+void Binder::parseCall(Expr& e) {
+    const SqlType& f = e.args[0]->type;
+    if (!f.isString() && f.id != TypeId::Unknown)
+        raiseAt<Msg::InvalidArgumentType>(e.line, e.column, f.name(), e.name.toLower());
+    const SqlType& t = e.castType;
+    if (!(t.isNumeric() || t.isDate()) || t.id == TypeId::Bit)
+        raiseAt<Msg::InvalidDataTypeInFunction>(e.line, e.column, t.name(), e.name);
+    e.type = t;
 }
 
 // A call of a built-in function (Msg 195 for any other name): the argument count of its row
@@ -274,12 +301,14 @@ void Binder::function(Expr& e) {
     const FunctionDef* f = e.function;
     if (!f)
         raiseAt<Msg::UnknownFunction>(e.line, e.column, e.name);
-    checkArgumentCount(*f, int(e.args.size()), e.line, e.column);
+    checkArgumentCount(*f, int(e.args.size()) - e.withinGroup - (e.trimFrom ? 1 : 0), e.line, e.column);
     if (f->first == FirstArgument::Datepart) {
         if (!e.args[0]->datepartArg)
             raiseAt<Msg::InvalidParameterSpecified>(e.line, e.column, e.name.toLower());
-        datepartOf(e.args[0]->value.s, e.name);
+        isoWeekPart(e, datepartOf(e.args[0]->value.s, e.name));
     }
+    if (f->sql == SqlForm::Ordered && e.distinct)
+        raiseAt<Msg::StringAggDistinctNotSupported>(e.line, e.column);
     nullConstants(*f, e);
     if (f->first == FirstArgument::Condition && !isCondition(e.args[0]->kind))
         raiseAt<Msg::NonBooleanNear>(e.line, e.column, u",");

@@ -287,6 +287,37 @@ void Binder::valuesSource(TableSource& ts, Select& sel) {
     sel.flatSources.push_back(&ts);
 }
 
+// ---------------- table-valued functions ----------------
+
+// STRING_SPLIT (string, separator) ("STRING_SPLIT (Transact-SQL)"): two arguments, counted as
+// the server counts the parameters of a function that returns a table (Msg 313 for fewer, 8144
+// for more: enable_ordinal is SQL Server 2022's); one column, `value`, of the string's kind and
+// length. Its arguments see the enclosing queries but not the sources beside it in FROM.
+void Binder::functionSource(TableSource& ts, Select& sel) {
+    const QString name = QStringLiteral("STRING_SPLIT");
+    if (ts.functionArgs.size() < 2)
+        raiseAt<Msg::InsufficientArguments>(ts.line, ts.column, name);
+    if (ts.functionArgs.size() > 2)
+        raiseAt<Msg::FunctionTooManyArguments>(ts.line, ts.column, name);
+    std::vector<TableSource*> beside = std::move(sel.flatSources);
+    sel.flatSources.clear();
+    bool rowDependent = false;
+    for (auto& a : ts.functionArgs) {
+        expr(*a);
+        rowDependent = rowDependent || a->rowDependent || (a->sub && a->sub->usesTables);
+    }
+    sel.flatSources = std::move(beside);
+    const SqlType& t = ts.functionArgs[0]->type;
+    const bool unicode = t.isUnicode() || !t.isString();
+    ts.columns = QStringList{QStringLiteral("value")};
+    ts.columnTypes = {
+        SqlType{unicode ? TypeId::NVarChar : TypeId::VarChar, 0, 0, t.isString() ? t.length : 4000, false}};
+    // Arguments read from a table's row: the query is one over tables, whose text refuses them.
+    if (rowDependent)
+        sel.usesTables = true;
+    sel.flatSources.push_back(&ts);
+}
+
 // The columns a derived table or a CTE shows: its column list, or the names of its select list.
 void Binder::outputColumns(const QString& owner, const QStringList& aliases,
                            const std::vector<SelectItem>& items, QStringList& columns,

@@ -371,6 +371,9 @@ void Binder::source(TableSource& ts, Select& sel) {
     case SourceKind::Values:
         valuesSource(ts, sel);
         break;
+    case SourceKind::Function:
+        functionSource(ts, sel);
+        break;
     case SourceKind::Cte:
         break;
     case SourceKind::Join:

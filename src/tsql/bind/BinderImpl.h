@@ -115,6 +115,7 @@ private:
     void checkRecursion(Cte& c);
     bool cteSource(TableSource& ts, Select& sel);
     void valuesSource(TableSource& ts, Select& sel);
+    void functionSource(TableSource& ts, Select& sel);
     static void outputColumns(const QString& owner, const QStringList& aliases,
                               const std::vector<SelectItem>& items, QStringList& columns,
                               std::vector<SqlType>& types, int line, int column);
@@ -136,6 +137,8 @@ private:
     void comparison(Expr& e);
     void caseType(Expr& e);
     void cast(Expr& e);
+    void parseCall(Expr& e);
+    void isoWeekPart(const Expr& e, DatePart part);
     void function(Expr& e);
     static void nullConstants(const FunctionDef& f, const Expr& e);
     void xmlMethod(Expr& e);

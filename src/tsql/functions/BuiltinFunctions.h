@@ -42,7 +42,7 @@ Value right(const FunctionDef&, const Args&, const SqlType&);
 Value substring(const FunctionDef&, const Args&, const SqlType&);
 Value ltrim(const FunctionDef&, const Args&, const SqlType&);
 Value rtrim(const FunctionDef&, const Args&, const SqlType&);
-Value trim(const FunctionDef&, const Args&, const SqlType&);
+Value trim(const FunctionDef&, const Args&, const SqlType&); // TRIM([characters FROM] s)
 Value upper(const FunctionDef&, const Args&, const SqlType&);
 Value lower(const FunctionDef&, const Args&, const SqlType&);
 Value reverse(const FunctionDef&, const Args&, const SqlType&);
@@ -56,12 +56,18 @@ Value concat(const FunctionDef&, const Args&, const SqlType&);
 Value ascii(const FunctionDef&, const Args&, const SqlType&); // ASCII and UNICODE
 Value char_(const FunctionDef&, const Args&, const SqlType&);
 Value nchar(const FunctionDef&, const Args&, const SqlType&);
+Value patindex(const FunctionDef&, const Args&, const SqlType&);
+Value concatWs(const FunctionDef&, const Args&, const SqlType&);
+Value translate(const FunctionDef&, const Args&, const SqlType&);
+Value quotename(const FunctionDef&, const Args&, const SqlType&);
+Value format(const FunctionDef&, const Args&, const SqlType&);
 
 // ---- dates ----
 Value getdate(const FunctionDef&, const Args&, const SqlType&); // GETDATE and SYSDATETIME
 Value getutcdate(const FunctionDef&, const Args&, const SqlType&);
 Value dateadd(const FunctionDef&, const Args&, const SqlType&);
 Value datediff(const FunctionDef&, const Args&, const SqlType&);
+Value datediffBig(const FunctionDef&, const Args&, const SqlType&);
 Value datepart(const FunctionDef&, const Args&, const SqlType&);
 Value datename(const FunctionDef&, const Args&, const SqlType&);
 Value year(const FunctionDef&, const Args&, const SqlType&);
@@ -93,5 +99,7 @@ Value max(const FunctionDef&, std::span<const Value>, const SqlType&);
 Value min(const FunctionDef&, std::span<const Value>, const SqlType&);
 Value sum(const FunctionDef&, std::span<const Value>, const SqlType&);
 Value avg(const FunctionDef&, std::span<const Value>, const SqlType&);
+// STRING_AGG: the separator first, then the group's values in their order.
+Value stringAgg(const FunctionDef&, std::span<const Value>, const SqlType&);
 
 } // namespace tsql::builtin

@@ -12,23 +12,40 @@
 namespace tsql {
 
 DatePart datepartOf(const QString& word, const QString& function) {
-    static const QHash<QString, DatePart> parts = {
-        {"YEAR", DatePart::Year},       {"YY", DatePart::Year},
-        {"YYYY", DatePart::Year},       {"QUARTER", DatePart::Quarter},
-        {"QQ", DatePart::Quarter},      {"Q", DatePart::Quarter},
-        {"MONTH", DatePart::Month},     {"MM", DatePart::Month},
-        {"M", DatePart::Month},         {"DAYOFYEAR", DatePart::DayOfYear},
-        {"DY", DatePart::DayOfYear},    {"Y", DatePart::DayOfYear},
-        {"DAY", DatePart::Day},         {"DD", DatePart::Day},
-        {"D", DatePart::Day},           {"WEEK", DatePart::Week},
-        {"WK", DatePart::Week},         {"WW", DatePart::Week},
-        {"WEEKDAY", DatePart::Weekday}, {"DW", DatePart::Weekday},
-        {"W", DatePart::Weekday},       {"HOUR", DatePart::Hour},
-        {"HH", DatePart::Hour},         {"MINUTE", DatePart::Minute},
-        {"MI", DatePart::Minute},       {"N", DatePart::Minute},
-        {"SECOND", DatePart::Second},   {"SS", DatePart::Second},
-        {"S", DatePart::Second},        {"MILLISECOND", DatePart::Millisecond},
-        {"MS", DatePart::Millisecond}};
+    static const QHash<QString, DatePart> parts = {{"YEAR", DatePart::Year},
+                                                   {"YY", DatePart::Year},
+                                                   {"YYYY", DatePart::Year},
+                                                   {"QUARTER", DatePart::Quarter},
+                                                   {"QQ", DatePart::Quarter},
+                                                   {"Q", DatePart::Quarter},
+                                                   {"MONTH", DatePart::Month},
+                                                   {"MM", DatePart::Month},
+                                                   {"M", DatePart::Month},
+                                                   {"DAYOFYEAR", DatePart::DayOfYear},
+                                                   {"DY", DatePart::DayOfYear},
+                                                   {"Y", DatePart::DayOfYear},
+                                                   {"DAY", DatePart::Day},
+                                                   {"DD", DatePart::Day},
+                                                   {"D", DatePart::Day},
+                                                   {"WEEK", DatePart::Week},
+                                                   {"WK", DatePart::Week},
+                                                   {"WW", DatePart::Week},
+                                                   {"ISO_WEEK", DatePart::IsoWeek},
+                                                   {"ISOWK", DatePart::IsoWeek},
+                                                   {"ISOWW", DatePart::IsoWeek},
+                                                   {"WEEKDAY", DatePart::Weekday},
+                                                   {"DW", DatePart::Weekday},
+                                                   {"W", DatePart::Weekday},
+                                                   {"HOUR", DatePart::Hour},
+                                                   {"HH", DatePart::Hour},
+                                                   {"MINUTE", DatePart::Minute},
+                                                   {"MI", DatePart::Minute},
+                                                   {"N", DatePart::Minute},
+                                                   {"SECOND", DatePart::Second},
+                                                   {"SS", DatePart::Second},
+                                                   {"S", DatePart::Second},
+                                                   {"MILLISECOND", DatePart::Millisecond},
+                                                   {"MS", DatePart::Millisecond}};
     auto it = parts.constFind(word.toUpper());
     if (it == parts.constEnd())
         raise<Msg::UnknownDatePart>(word, function.toLower());
@@ -66,6 +83,8 @@ qint64 partOf(DatePart part, const QDateTime& d) {
         const int offset = weekdayOf(QDate(dd.year(), 1, 1)) - 1;
         return (dd.dayOfYear() + offset - 1) / 7 + 1;
     }
+    case DatePart::IsoWeek:
+        return dd.weekNumber();
     case DatePart::Weekday:
         return weekdayOf(dd);
     case DatePart::Hour:
@@ -93,6 +112,7 @@ QDateTime added(DatePart part, const QDateTime& d, qint64 n) {
     case DatePart::Weekday:
         return d.addDays(n);
     case DatePart::Week:
+    case DatePart::IsoWeek: // refused before (Msg 9810)
         return d.addDays(n * 7);
     case DatePart::Hour:
         return d.addSecs(n * 3600);
@@ -120,7 +140,8 @@ qint64 difference(DatePart part, const QDateTime& x, const QDateTime& y) {
     case DatePart::DayOfYear:
     case DatePart::Weekday:
         return x.date().daysTo(y.date());
-    case DatePart::Week: // from Sunday whatever @@DATEFIRST is ("DATEDIFF", datepart week)
+    case DatePart::Week:    // from Sunday whatever @@DATEFIRST is ("DATEDIFF", datepart week)
+    case DatePart::IsoWeek: // refused before (Msg 9810)
         return (x.date().addDays(-(x.date().dayOfWeek() % 7)))
                    .daysTo(y.date().addDays(-(y.date().dayOfWeek() % 7))) /
                7;
@@ -134,6 +155,13 @@ qint64 difference(DatePart part, const QDateTime& x, const QDateTime& y) {
         break;
     }
     return x.msecsTo(y);
+}
+
+// ISO_WEEK is a part DATEPART and DATENAME know, DATEADD and DATEDIFF do not (Msg 9810).
+void refuseIsoWeek(DatePart part, const FunctionDef& f, const SqlType& dateType) {
+    if (part == DatePart::IsoWeek)
+        raise<Msg::DatepartNotSupported>(u"iso_week", nameOf(f).toLower(),
+                                         dateType.isDate() ? dateType.name() : QStringLiteral("datetime"));
 }
 
 Value dateOut(const QDate& d) {
@@ -165,6 +193,7 @@ Value getutcdate(const FunctionDef&, const Args&, const SqlType& type) {
 // DATEADD(part, n, date): a result outside the range of the date's type is Msg 517.
 Value dateadd(const FunctionDef& f, const Args& a, const SqlType& type) {
     const DatePart part = datepartOf(a[0].s, nameOf(f));
+    refuseIsoWeek(part, f, type);
     if (a[0].null || a[1].null || a[2].null)
         return Value::nullOf(type);
     qint64 n = asInt(a[1]);
@@ -177,15 +206,22 @@ Value dateadd(const FunctionDef& f, const Args& a, const SqlType& type) {
     return Value::datetime(r, type.isDate() ? type.id : TypeId::DateTime);
 }
 
-// DATEDIFF(part, from, to): an int; a count beyond it is Msg 535.
+// DATEDIFF(part, from, to): an int; a count beyond it is Msg 535. DATEDIFF_BIG: a bigint.
 Value datediff(const FunctionDef& f, const Args& a, const SqlType& type) {
     const DatePart part = datepartOf(a[0].s, nameOf(f));
+    refuseIsoWeek(part, f, a[1].type.isDate() ? a[1].type : a[2].type);
     if (a[1].null || a[2].null)
         return Value::nullOf(type);
     qint64 r = difference(part, asDate(a[1]), asDate(a[2]));
+    if (type.id == TypeId::BigInt)
+        return Value::integer(r, TypeId::BigInt);
     if (r < std::numeric_limits<qint32>::min() || r > std::numeric_limits<qint32>::max())
         raise<Msg::DatediffFunctionResultedOverflow>();
     return Value::integer(r);
+}
+
+Value datediffBig(const FunctionDef& f, const Args& a, const SqlType& type) {
+    return datediff(f, a, type);
 }
 
 Value datepart(const FunctionDef& f, const Args& a, const SqlType& type) {

@@ -100,6 +100,25 @@ SqlType concatType(const FunctionDef&, const Types& a) {
     return stringResult(dominantFrom(a, 0), -1);
 }
 
+// PATINDEX: bigint when it searches a (max) value, int otherwise.
+SqlType patindexType(const FunctionDef&, const Types& a) {
+    const bool large = a[1].isString() && a[1].length < 0;
+    return SqlType::of(large ? TypeId::BigInt : TypeId::Int);
+}
+
+// FORMAT takes a number or a date (Msg 8116 for a text, bit or xml); nvarchar(4000).
+SqlType formatType(const FunctionDef& f, const Types& a) {
+    const SqlType& t = a[0];
+    if (t.isString() || t.id == TypeId::Bit || t.id == TypeId::Xml || t.id == TypeId::XmlNode ||
+        t.id == TypeId::UniqueIdentifier)
+        raise<Msg::InvalidArgumentType>(t.name(), QString::fromLatin1(f.name).toLower());
+    return text(TypeId::NVarChar, 4000);
+}
+
+SqlType quotenameType(const FunctionDef&, const Types&) {
+    return text(TypeId::NVarChar, 258);
+}
+
 SqlType varcharMax(const FunctionDef&, const Types&) {
     return SqlType::varchar(-1);
 }
@@ -162,6 +181,16 @@ SqlType minMaxType(const FunctionDef& f, const Types& a) {
     return a[0];
 }
 
+// STRING_AGG: a text keeps its kind, 8,000 bytes long unless it is a (max) one; any other value
+// gives nvarchar(4000) ("STRING_AGG (Transact-SQL)", return types).
+SqlType stringAggType(const FunctionDef&, const Types& a) {
+    if (!a[0].isString())
+        return text(TypeId::NVarChar, 4000);
+    if (a[0].length < 0)
+        return stringResult(a[0], -1);
+    return stringResult(a[0], a[0].isUnicode() ? 4000 : 8000);
+}
+
 SqlType sumType(const FunctionDef& f, const Types& a) {
     return sumOrAvgType(f, a, false);
 }
@@ -186,6 +215,7 @@ constexpr auto IifCase = SqlForm::IifCase;
 constexpr auto ChooseCase = SqlForm::ChooseCase;
 constexpr auto Count = SqlForm::Count;
 constexpr auto Aggregate = SqlForm::Aggregate;
+constexpr auto Ordered = SqlForm::Ordered;
 constexpr auto Param = SqlForm::Value;
 constexpr auto Datepart = FirstArgument::Datepart;
 constexpr auto Condition = FirstArgument::Condition;
@@ -247,6 +277,11 @@ constexpr FunctionDef kFunctions[] = {
     {"CHAR",            1,   1, charType,            fn::char_},
     {"NCHAR",           1,   1, ncharType,           fn::nchar},
     {"UNICODE",         1,   1, fixed<Int>,          fn::ascii},
+    {"PATINDEX",        2,   2, patindexType,        fn::patindex},
+    {"CONCAT_WS",       3, 254, concatType,          fn::concatWs,      Engine,     Own},
+    {"TRANSLATE",       3,   3, sameString,          fn::translate},
+    {"QUOTENAME",       1,   2, quotenameType,       fn::quotename},
+    {"FORMAT",          2,   3, formatType,          fn::format},
     // dates
     {"GETDATE",         0,   0, fixed<DateTime>,     fn::getdate,       Param},
     {"SYSDATETIME",     0,   0, fixed<DateTime2>,    fn::getdate,       Param},
@@ -254,6 +289,7 @@ constexpr FunctionDef kFunctions[] = {
     {"GETUTCDATE",      0,   0, fixed<DateTime>,     fn::getutcdate,    Param},
     {"DATEADD",         3,   3, dateaddType,         fn::dateadd,       Engine,     Own,       Datepart},
     {"DATEDIFF",        3,   3, fixed<Int>,          fn::datediff,      Engine,     Own,       Datepart},
+    {"DATEDIFF_BIG",    3,   3, fixed<BigInt>,       fn::datediffBig,   Engine,     Own,       Datepart},
     {"DATEPART",        2,   2, fixed<Int>,          fn::datepart,      Engine,     Own,       Datepart},
     {"DATENAME",        2,   2, datenameType,        fn::datename,      Engine,     Own,       Datepart},
     {"YEAR",            1,   1, fixed<Int>,          fn::year},
@@ -277,6 +313,7 @@ constexpr FunctionDef kFunctions[] = {
     {"MIN",             1,   1, minMaxType,          fn::min,           Aggregate,  Own},
     {"SUM",             1,   1, sumType,             fn::sum,           Aggregate,  Own},
     {"AVG",             1,   1, avgType,             fn::avg,           Aggregate,  Own},
+    {"STRING_AGG",      2,   2, stringAggType,       fn::stringAgg,     Ordered,    Own},
     // clang-format on
 };
 // clang-format on

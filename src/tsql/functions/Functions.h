@@ -68,11 +68,12 @@ enum class SqlForm {
     Engine,     // tsql_<name>(...): a SQLite function of the connection that runs the row's evaluator
     Native,     // NAME(...): SQLite's own function of the same name and meaning
     IfNull,     // IFNULL(a, b)
-    TrimBlank,  // TRIM(a, ' '): blanks only, as T-SQL's TRIM
+    TrimBlank,  // TRIM(a, ' '): blanks only, as T-SQL's TRIM; with characters to remove, tsql_trim
     IifCase,    // CASE WHEN c THEN a ELSE b END
     ChooseCase, // CASE CAST(i AS INTEGER) WHEN 1 THEN a1 WHEN 2 THEN a2 ... END
     Count,      // COUNT([DISTINCT] x | *)
     Aggregate,  // NAME([DISTINCT] x), texts under the engine's collation
+    Ordered,    // tsql_<name>(x, separator, limit, key1, desc1, ...): STRING_AGG, keys sorted by the engine
     Value,      // none: a function without arguments is computed once and sent as a parameter
 };
 
@@ -115,6 +116,7 @@ enum class DatePart {
     DayOfYear,
     Day,
     Week,
+    IsoWeek, // the ISO 8601 week, DATEPART and DATENAME only
     Weekday,
     Hour,
     Minute,
@@ -124,8 +126,30 @@ enum class DatePart {
 // The date part a word names (YEAR, YY, YYYY, ...; any case), or Msg 155 naming `function`.
 DatePart datepartOf(const QString& word, const QString& function);
 
+// A value of STRING_AGG's group with the keys of its WITHIN GROUP (ORDER BY ...).
+struct KeyedValue {
+    Value value;
+    std::vector<Value> keys;
+};
+
+// STRING_AGG of a group's values (NULLs left out before): sorted by their keys (NULLs first in
+// ascending order, `desc` for the descending keys; equal keys keep their order), joined by the
+// separator (a NULL one joins with nothing); NULL for no value. A result of a type other than a
+// (max) one stops at 8,000 bytes (Msg 9829).
+Value stringAggregate(std::vector<KeyedValue>& rows, const Value& separator, const std::vector<bool>& desc,
+                      const SqlType& type);
+
+// STRING_SPLIT: the pieces of `text` between the occurrences of the separator (one character,
+// Msg 214 otherwise, found under the collation), as values of `type`; none for a NULL text.
+std::vector<Value> stringSplit(const Value& text, const Value& separator, const SqlType& type);
+
+// PARSE and TRY_PARSE (text AS type [USING culture]): the text read in the culture (the
+// session's language without one); Msg 9819 for a text it does not read (NULL for TRY_PARSE),
+// Msg 9818 for a culture that is none. `type` is a number or a date type.
+Value parseValue(const Value& text, const SqlType& type, const Value* culture, bool tryParse);
+
 // LIKE with SQL Server's wildcards (% _ [set] [^set]), case-insensitive.
-bool likeMatch(const QString& value, const QString& pattern, QChar escape = QChar());
+bool likeMatch(QStringView value, const QString& pattern, QChar escape = QChar());
 
 // The tables and views of the database as OBJECT_ID looks them up. The catalogue the batch is
 // bound against (Catalog, a stage above) is one, made current for the batch's duration.

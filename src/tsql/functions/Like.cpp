@@ -7,7 +7,7 @@
 
 namespace tsql {
 
-bool likeMatch(const QString& value, const QString& pattern, QChar esc) {
+bool likeMatch(QStringView value, const QString& pattern, QChar esc) {
     // Iterative matcher with backtracking on '%'.
     const int n = int(value.size()), m = int(pattern.size());
     auto charEq = [](QChar a, QChar b) { return a.toCaseFolded() == b.toCaseFolded(); };

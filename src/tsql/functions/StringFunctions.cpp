@@ -155,12 +155,6 @@ Value rtrim(const FunctionDef&, const Args& a, const SqlType& type) {
     return textOut(copied(rtrimBlanks(s), type), type);
 }
 
-// TRIM with one argument removes blanks only, at both ends.
-Value trim(const FunctionDef&, const Args& a, const SqlType& type) {
-    const QString s = asText(a[0]);
-    return textOut(copied(ltrimBlanks(rtrimBlanks(s)), type), type);
-}
-
 Value upper(const FunctionDef&, const Args& a, const SqlType& type) {
     const QString s = asText(a[0]);
     checkStringSize(s.size(), type);

@@ -161,6 +161,10 @@ Value Evaluator::castExpr(Expr& e, const RowCtx* ctx) {
     MemoryCharge held;
     Value v = eval(*e.args[0], ctx);
     held.add(heldBytes(v));
+    if (e.name == u"PARSE" || e.name == u"TRY_PARSE") {
+        const Value culture = e.args.size() > 1 ? eval(*e.args[1], ctx) : Value();
+        return parseValue(v, e.castType, e.args.size() > 1 ? &culture : nullptr, e.tryCast);
+    }
     int style = -1;
     if (e.args.size() > 1) {
         Value s = eval(*e.args[1], ctx);
@@ -223,6 +227,8 @@ Value Evaluator::aggregate(Expr& e, const RowCtx* ctx) {
         single.push_back(ctx ? *ctx : RowCtx());
         group = &single;
     }
+    if (e.function->sql == SqlForm::Ordered)
+        return orderedAggregate(e, ctx, *group);
     bool star = e.args[0]->kind == EK::Star;
     std::vector<Value> vals;
     MemoryCharge held;
@@ -248,6 +254,26 @@ Value Evaluator::aggregate(Expr& e, const RowCtx* ctx) {
         vals.push_back(v);
     }
     return e.function->eval.fold(*e.function, vals, e.type);
+}
+
+// STRING_AGG: each value of the group that is not NULL with its WITHIN GROUP keys; the separator
+// is read once.
+Value Evaluator::orderedAggregate(Expr& e, const RowCtx* ctx, const std::vector<RowCtx>& group) {
+    std::vector<KeyedValue> rows;
+    MemoryCharge held;
+    for (const RowCtx& r : group) {
+        m_budget.tick();
+        Value v = eval(*e.args[0], &r);
+        if (v.null)
+            continue;
+        KeyedValue kv{std::move(v), {}};
+        for (std::size_t k = 2; k < e.args.size(); ++k)
+            kv.keys.push_back(eval(*e.args[k], &r));
+        held.add(valueBytes(kv.value) + rowBytes(kv.keys));
+        rows.push_back(std::move(kv));
+    }
+    const Value separator = eval(*e.args[1], group.empty() ? ctx : &group.front());
+    return stringAggregate(rows, separator, e.orderDesc, e.type);
 }
 
 // CASE takes the first WHEN that is true (a simple CASE compares under the collation, and a NULL

@@ -85,6 +85,7 @@ private:
     Value castValue(const SqlType& t, const Value& v, int style);
     Value functionValue(Expr& e, const RowCtx* ctx);
     Value aggregate(Expr& e, const RowCtx* ctx);
+    Value orderedAggregate(Expr& e, const RowCtx* ctx, const std::vector<RowCtx>& group);
     Value caseValue(Expr& e, const RowCtx* ctx);
     Value scalarSubquery(Select& sub, const RowCtx* ctx, const SqlType& type);
     Value xmlMethod(Expr& e, const RowCtx* ctx);
@@ -117,6 +118,7 @@ private:
     void combine(TableSource& s, const std::vector<std::vector<Value>>& rows, std::vector<RowCtx>& combos,
                  MemoryCharge& work);
     std::vector<std::vector<Value>> valuesRows(TableSource& s, const RowCtx* outer);
+    std::vector<std::vector<Value>> functionRows(TableSource& s, const RowCtx* outer);
     std::vector<std::vector<Value>> cteRows(Cte& c, const RowCtx* outer);
     std::vector<std::vector<Value>> recursiveRows(Cte& c, const RowCtx* outer);
     // Where an xml method or nodes() starts: a row of nodes() as it is, a document at its root.

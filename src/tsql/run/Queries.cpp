@@ -200,6 +200,7 @@ void Evaluator::sourceRows(TableSource& s, const RowCtx* outer, std::vector<RowC
     case SourceKind::Derived:
     case SourceKind::Values:
     case SourceKind::Cte:
+    case SourceKind::Function:
         combine(s, localRows(s, outer), combos, work);
         break;
     case SourceKind::Join:

@@ -50,6 +50,8 @@ std::vector<std::vector<Value>> Evaluator::localRows(TableSource& source, const 
         return valuesRows(source, ctx);
     case SourceKind::Cte:
         return cteRows(*source.cte, ctx);
+    case SourceKind::Function:
+        return functionRows(source, ctx);
     default:
         return {};
     }
@@ -66,6 +68,24 @@ std::vector<std::vector<Value>> Evaluator::valuesRows(TableSource& s, const RowC
             values.push_back(convert(eval(*row[k], outer), s.columnTypes[k]));
         work.add(rowBytes(values));
         rows.push_back(std::move(values));
+    }
+    return rows;
+}
+
+// The rows of a table-valued function (STRING_SPLIT), from its arguments' values.
+std::vector<std::vector<Value>> Evaluator::functionRows(TableSource& s, const RowCtx* outer) {
+    MemoryCharge held;
+    std::vector<Value> args;
+    for (auto& a : s.functionArgs) {
+        args.push_back(eval(*a, outer));
+        held.add(heldBytes(args.back()));
+    }
+    std::vector<std::vector<Value>> rows;
+    MemoryCharge work;
+    for (Value& v : stringSplit(args[0], args[1], s.columnTypes[0])) {
+        m_budget.tick();
+        rows.push_back({std::move(v)});
+        work.add(rowBytes(rows.back()));
     }
     return rows;
 }

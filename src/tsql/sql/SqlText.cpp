@@ -27,6 +27,8 @@ QString sqlAlias(const TableSource& s) {
         return s.alias;
     if (s.kind == SourceKind::Table || s.kind == SourceKind::Cte)
         return s.nameParts.last();
+    if (s.kind == SourceKind::Function)
+        return s.functionName;
     return QString();
 }
 
@@ -132,12 +134,15 @@ struct Gen {
         return converted(s, target);
     }
 
+    // The name of a type as tsql_to and tsql_text read it.
+    static QString typeName(const SqlType& t) {
+        return t.id == TypeId::Decimal ? QStringLiteral("decimal(%1,%2)").arg(t.precision).arg(t.scale)
+                                       : t.name();
+    }
+
     // The SQL text `s` converted by the engine to the number type `t` (tsql_to).
     static QString converted(const QString& s, const SqlType& t) {
-        const QString type = t.id == TypeId::Decimal
-                                 ? QStringLiteral("decimal(%1,%2)").arg(t.precision).arg(t.scale)
-                                 : t.name();
-        return QStringLiteral("tsql_to(%1, '%2')").arg(s, type);
+        return QStringLiteral("tsql_to(%1, '%2')").arg(s, typeName(t));
     }
 
     // The type both sides of a comparison are converted to.
@@ -393,6 +398,8 @@ struct Gen {
     // overflow and texts that are no number fail on their row); TRY_CAST and the other
     // conversions are SQLite's.
     QString cast(Expr& e) {
+        if (e.name == u"PARSE" || e.name == u"TRY_PARSE")
+            raiseAt<Msg::ExpressionNotOverTables>(e.line, e.column);
         QString a = expr(*e.args[0]);
         const SqlType& t = e.castType;
         if (t.isNumeric() && !e.tryCast && !e.args[0]->type.isDate())
@@ -408,6 +415,21 @@ struct Gen {
         if (t.isString() && t.length > 0)
             return QStringLiteral("substr(CAST(%1 AS TEXT), 1, %2)").arg(a).arg(t.length);
         return QStringLiteral("CAST(%1 AS TEXT)").arg(a);
+    }
+
+    // STRING_AGG over tables: tsql_string_agg(value, separator, limit, key, desc, ...), the
+    // engine's aggregate, which sorts by the keys. A value other than a text reaches it as the
+    // text CAST gives it (tsql_text), not as SQLite keeps it.
+    QString ordered(const Expr& e, const QStringList& a) {
+        const SqlType& t = e.args[0]->type;
+        QString value = a[0];
+        if (!t.isString() && t.id != TypeId::Unknown)
+            value = QStringLiteral("tsql_text(%1, '%2')").arg(value, typeName(t));
+        QStringList parts{value, a[1], QString::number(e.type.length)};
+        for (qsizetype k = 2; k < a.size(); ++k)
+            parts << a[k] << (e.orderDesc[size_t(k - 2)] ? QStringLiteral("1") : QStringLiteral("0"));
+        return QStringLiteral("%1(%2)").arg(sqliteFunctionName(*e.function),
+                                            parts.join(QStringLiteral(", ")));
     }
 
     // A call as its row's SqlForm says.
@@ -434,6 +456,8 @@ struct Gen {
         case SqlForm::IfNull:
             return QStringLiteral("IFNULL(%1, %2)").arg(a[0], a[1]);
         case SqlForm::TrimBlank:
+            if (a.size() > 1) // TRIM(characters FROM s): the engine's, under its collation
+                return QStringLiteral("%1(%2)").arg(sqliteFunctionName(f), a.join(QStringLiteral(", ")));
             return QStringLiteral("TRIM(%1, ' ')").arg(a[0]);
         case SqlForm::IifCase:
             return QStringLiteral("CASE WHEN %1 THEN %2 ELSE %3 END").arg(a[0], a[1], a[2]);
@@ -449,6 +473,8 @@ struct Gen {
             QString c = e.args[0]->type.isString() ? QStringLiteral(" COLLATE TSQL_CI") : QString();
             return QStringLiteral("%1(%2%3%4)").arg(name, distinct, a[0], c);
         }
+        case SqlForm::Ordered:
+            return ordered(e, a);
         case SqlForm::Value:
             break;
         }
@@ -554,6 +580,13 @@ struct Gen {
         }
         case SourceKind::XmlNodes:
             raiseAt<Msg::XmlNodesSourceJoined>(s.line, s.column);
+        case SourceKind::Function:
+            // Rows computed here from arguments that read no row of the query.
+            for (const auto& a : s.functionArgs)
+                if (a->rowDependent || (a->sub && a->sub->usesTables))
+                    raiseAt<Msg::StringSplitOfColumnsNotSupported>(s.line, s.column);
+            return QStringLiteral("(%1) AS %2")
+                .arg(rowsText(ex.localRows(s, ctx), s.columns.size()), quoteIdent(sqlAlias(s)));
         }
         return QString();
     }

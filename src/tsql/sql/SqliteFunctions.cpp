@@ -5,6 +5,7 @@
 #include "tsql/base/Limits.h"
 #include "tsql/functions/Functions.h"
 #include "tsql/sql/ColumnRules.h"
+#include "tsql/values/DateSettings.h"
 #include "tsql/values/Value.h"
 
 #include <QSqlDriver>
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 namespace tsql {
 
@@ -224,6 +226,32 @@ void toFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
     }
 }
 
+// tsql_text(value, type): the value SQLite keeps for a column or an expression of the T-SQL type
+// named, as the text CAST to nvarchar gives it (a date kept as yyyy-mm-dd hh:mi:ss.mmm, a decimal
+// kept as a double, written as the server writes them).
+void textFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    try {
+        const auto* name = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
+        const std::optional<SqlType> type = parseTypeName(QString::fromUtf8(name));
+        if (!type) {
+            sqlite3_result_error(ctx, "tsql_text: unknown type", -1);
+            return;
+        }
+        const Value raw = fromSqliteValue(argv[0]);
+        const Value typed = type->isDate() && raw.type.isString() ? dateFromText(raw, *type, DateOrder::Ymd)
+                                                                  : convert(raw, *type);
+        setResult(ctx, Value::str(toText(typed), true));
+    } catch (const SqlError& e) {
+        fail(ctx, e);
+    } catch (const std::bad_alloc&) {
+        sqlite3_result_error_nomem(ctx);
+    }
+}
+
 void singleFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_int64(argv[1]) > 1) {
         fail(ctx, SqlError{serverError<Msg::SubqueryMultipleValues>(0, 0)});
@@ -278,6 +306,64 @@ void storeFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
     }
 }
 
+// STRING_AGG over tables: tsql_string_agg(value, separator, limit, key1, desc1, ...). The rows
+// of a group are kept, with their memory counted, and sorted and joined when the group ends.
+struct OrderedRows {
+    std::vector<KeyedValue> rows;
+    std::vector<bool> desc;
+    Value separator;
+    int limit = -1;
+    MemoryCharge held;
+};
+
+void orderedStep(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    auto** state = static_cast<OrderedRows**>(sqlite3_aggregate_context(ctx, sizeof(OrderedRows*)));
+    if (!state) {
+        sqlite3_result_error_nomem(ctx);
+        return;
+    }
+    try {
+        if (!*state) {
+            *state = new OrderedRows;
+            (*state)->separator = fromSqliteValue(argv[1]);
+            (*state)->limit = sqlite3_value_int(argv[2]);
+            for (int k = 4; k < argc; k += 2)
+                (*state)->desc.push_back(sqlite3_value_int(argv[k]) != 0);
+        }
+        if (sqlite3_value_type(argv[0]) == SQLITE_NULL)
+            return;
+        KeyedValue kv{fromSqliteValue(argv[0]), {}};
+        for (int k = 3; k < argc; k += 2)
+            kv.keys.push_back(fromSqliteValue(argv[k]));
+        (*state)->held.add(heldBytes(kv.value) + qint64(kv.keys.size() * sizeof(Value)));
+        (*state)->rows.push_back(std::move(kv));
+    } catch (const SqlError& e) {
+        fail(ctx, e);
+    } catch (const std::bad_alloc&) {
+        sqlite3_result_error_nomem(ctx);
+    }
+}
+
+void orderedFinal(sqlite3_context* ctx) {
+    auto** state = static_cast<OrderedRows**>(sqlite3_aggregate_context(ctx, 0));
+    std::unique_ptr<OrderedRows> rows(state ? *state : nullptr);
+    if (state)
+        *state = nullptr;
+    if (!rows) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    try {
+        const SqlType type{rows->limit == 8000 ? TypeId::VarChar : TypeId::NVarChar, 0, 0, rows->limit,
+                           false};
+        setResult(ctx, stringAggregate(rows->rows, rows->separator, rows->desc, type));
+    } catch (const SqlError& e) {
+        fail(ctx, e);
+    } catch (const std::bad_alloc&) {
+        sqlite3_result_error_nomem(ctx);
+    }
+}
+
 } // namespace
 
 void registerSqliteFunctions(const QSqlDatabase& db) {
@@ -286,7 +372,13 @@ void registerSqliteFunctions(const QSqlDatabase& db) {
         return;
     sqlite3_create_collation(handle, "TSQL_CI", SQLITE_UTF8, nullptr, collateCI);
     for (const FunctionDef& f : builtinFunctions()) {
-        if (f.sql != SqlForm::Engine || !f.eval.scalar)
+        if (f.sql == SqlForm::Ordered) {
+            const QByteArray name = sqliteFunctionName(f).toUtf8();
+            sqlite3_create_function(handle, name.constData(), -1, SQLITE_UTF8, nullptr, nullptr, orderedStep,
+                                    orderedFinal);
+            continue;
+        }
+        if ((f.sql != SqlForm::Engine && f.sql != SqlForm::TrimBlank) || !f.eval.scalar)
             continue;
         const QByteArray name = sqliteFunctionName(f).toUtf8();
         sqlite3_create_function(handle, name.constData(), -1, SQLITE_UTF8, const_cast<FunctionDef*>(&f),
@@ -297,6 +389,8 @@ void registerSqliteFunctions(const QSqlDatabase& db) {
     sqlite3_create_function(handle, "tsql_like", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, likeFn,
                             nullptr, nullptr);
     sqlite3_create_function(handle, "tsql_store", 10, SQLITE_UTF8, nullptr, storeFn, nullptr, nullptr);
+    sqlite3_create_function(handle, "tsql_text", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, textFn,
+                            nullptr, nullptr);
     sqlite3_create_function(handle, "tsql_single", 2, SQLITE_UTF8, nullptr, singleFn, nullptr, nullptr);
     sqlite3_create_function(handle, "tsql_recursion", 2, SQLITE_UTF8, nullptr, recursionFn, nullptr, nullptr);
     sqlite3_create_function(handle, "tsql_div", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, divFn,

@@ -61,6 +61,11 @@ struct Expr {
     bool datepartArg = false; // first argument of DATEADD and friends (a bare word)
     bool castDefaultLength = false;
     QString quantifier; // Compare with a sub-query: ALL or ANY (SOME is read as ANY)
+    // STRING_AGG ... WITHIN GROUP (ORDER BY k1 [DESC], ...): the keys are the last `withinGroup`
+    // args, after the function's own arguments; orderDesc says which are descending.
+    int withinGroup = 0;
+    std::vector<bool> orderDesc;
+    bool trimFrom = false; // TRIM (characters FROM string): args[1] holds the characters
     // Levels of the tree from this node down, sub-queries included (1 for a leaf). The parser
     // refuses a tree deeper than every later pass, which walks it by recursion, can afford.
     int height = 1;
@@ -76,7 +81,8 @@ struct Expr {
     bool rowDependent = false;  // refers to columns of a table source
 };
 
-enum class SourceKind { Table, XmlNodes, Derived, Join, Values, Cte };
+// Function: a table-valued built-in function (STRING_SPLIT).
+enum class SourceKind { Table, XmlNodes, Derived, Join, Values, Cte, Function };
 
 struct Cte;
 
@@ -122,6 +128,8 @@ struct TableSource {
     std::unique_ptr<Select> derived;
     std::vector<std::vector<ExprP>> valueRows; // Values: (VALUES (...), (...))
     Cte* cte = nullptr;                        // Cte: the common table expression it names
+    QString functionName;                      // Function: its name, upper case
+    std::vector<ExprP> functionArgs;           // Function: its arguments
     // Join
     QString joinType; // INNER, LEFT, RIGHT, FULL, CROSS
     std::unique_ptr<TableSource> left, right;

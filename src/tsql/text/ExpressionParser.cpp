@@ -368,6 +368,8 @@ ExprP Parser::namePrimary(const Token& tok) {
             expectOp(")");
             return sealed(std::move(e));
         }
+        if (tok.upper == u"PARSE" || tok.upper == u"TRY_PARSE")
+            return parseCall(tok);
         return functionCall(tok, tok.upper);
     }
     auto e = make(EK::Column, tok);
@@ -446,8 +448,52 @@ ExprP Parser::functionCall(const Token& tok, const QString& upper) {
         } else {
             e->args.push_back(scalar());
         }
+        // TRIM (characters FROM string): the string is the call's first argument, the
+        // characters a second one the argument count does not see.
+        if (index == 0 && upper == u"TRIM" && acceptKw("FROM")) {
+            e->args.insert(e->args.begin(), scalar());
+            e->trimFrom = true;
+            break;
+        }
         ++index;
     } while (acceptOp(","));
+    expectOp(")");
+    if (upper == u"STRING_AGG" && cur().kind == Tok::Ident && cur().upper == u"WITHIN")
+        withinGroup(*e);
+    return sealed(std::move(e));
+}
+
+// WITHIN GROUP (ORDER BY key [ASC | DESC], ...) after STRING_AGG: the keys follow its arguments.
+void Parser::withinGroup(Expr& e) {
+    ++p;
+    expectKw("GROUP");
+    expectOp("(");
+    expectKw("ORDER");
+    expectKw("BY");
+    do {
+        e.args.push_back(scalar());
+        ++e.withinGroup;
+        e.orderDesc.push_back(acceptKw("DESC"));
+        if (!e.orderDesc.back())
+            acceptKw("ASC");
+    } while (acceptOp(","));
+    expectOp(")");
+}
+
+// PARSE (string AS type [USING culture]) and TRY_PARSE: a conversion whose second argument, when
+// there is one, is the culture.
+ExprP Parser::parseCall(const Token& tok) {
+    p += 2;
+    auto e = make(EK::Cast, tok);
+    e->name = tok.upper;
+    e->tryCast = tok.upper == u"TRY_PARSE";
+    e->args.push_back(scalar());
+    expectKw("AS");
+    e->castType = dataType(1, true);
+    if (cur().kind == Tok::Ident && cur().upper == u"USING") {
+        ++p;
+        e->args.push_back(scalar());
+    }
     expectOp(")");
     return sealed(std::move(e));
 }

@@ -207,6 +207,8 @@ private:
     ExprP namePrimary(const Token& tok);
     ExprP xmlMethods(ExprP target);
     ExprP functionCall(const Token& tok, const QString& upper);
+    ExprP parseCall(const Token& tok);
+    void withinGroup(Expr& e);
     ExprP caseExpr();
 };
 

@@ -400,6 +400,21 @@ std::unique_ptr<TableSource> Parser::tablePrimary() {
         seal(*ts);
         return ts;
     }
+    if (cur().kind == Tok::Ident && cur().upper == u"STRING_SPLIT" && peek().isOp("(")) {
+        // STRING_SPLIT (string, separator) [AS alias]: a table-valued function.
+        ts->kind = SourceKind::Function;
+        ts->functionName = cur().upper;
+        p += 2;
+        if (!acceptOp(")")) {
+            do {
+                ts->functionArgs.push_back(scalar());
+            } while (acceptOp(","));
+            expectOp(")");
+        }
+        alias(*ts, false);
+        seal(*ts);
+        return ts;
+    }
     tableName(*ts);
     if (!(cur().isKeyword("WITH") && peek().isOp("(")))
         alias(*ts, false);

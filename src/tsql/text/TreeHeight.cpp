@@ -34,6 +34,8 @@ void seal(TableSource& ts) {
     for (const auto& row : ts.valueRows)
         for (const ExprP& e : row)
             h = std::max(h, e->height);
+    for (const ExprP& e : ts.functionArgs)
+        h = std::max(h, e->height);
     ts.height = h + 1;
     if (ts.height > kMaxTreeHeight)
         nestedTooDeeply(ts.line, ts.column);
