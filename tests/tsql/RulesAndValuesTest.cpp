@@ -83,6 +83,10 @@ const FailsCase kFails[] = {
      "TOP ... PERCENT in UPDATE and DELETE is not supported by the embedded server."},
     {"DELETE TOP (10) PERCENT FROM #t", 40000,
      "TOP ... PERCENT in UPDATE and DELETE is not supported by the embedded server."},
+    {"SELECT TOP 1 a FROM #t UNION ALL SELECT a FROM #t", 40000,
+     "TOP in a query combined with UNION over tables is not supported by the embedded server."},
+    {"SELECT 2 UNION ALL SELECT 1 ORDER BY 1", 40000,
+     "ORDER BY of a UNION of queries without tables is not supported by the embedded server."},
     // Clauses read and not acted on where that could change a result (docs/engine-ignored-clauses.md).
     {"SELECT a FROM #t WITH (INDEX(0))", 40000,
      "The table hint INDEX is not supported by the embedded server."},
@@ -175,6 +179,9 @@ const RunsCase kRuns[] = {
     {"SELECT DATEPART(mi, CAST('2024-01-01 10:10:29.998' AS smalldatetime)), DATEPART(mi, CAST('2024-01-01 "
      "10:10:29.999' AS smalldatetime))",
      "10|11"},
+    {"SELECT ASCII('\xe2\x82\xac'), ASCII(N'\xe6\x97\xa5'), UNICODE(N'\xe2\x82\xac'), UNICODE(CHAR(128)), "
+     "ASCII(CHAR(159))",
+     "128|63|8364|8364|159"},
     {"SELECT CAST(N'\xe6\x97\xa5\xd0\xaf\xc3\xa8\xe2\x82\xac' AS varchar(10))", "??\xc3\xa8\xe2\x82\xac"},
     // Clauses that change no value.
     {"SELECT COUNT(*) FROM #t WITH (NOLOCK) JOIN #t AS x (NOLOCK) ON x.a = #t.a OPTION (RECOMPILE)", "6"},

@@ -214,6 +214,8 @@ namespace tsql {
     M(RaiserrorSeterrorNotSupported, 40000, 16, 1, u"RAISERROR ... WITH SETERROR is not supported by the embedded server.") \
     M(NamedRollbackNotSupported, 40000, 16, 1, u"ROLLBACK TRANSACTION with a name is not supported by the embedded server.") \
     M(ConvertStyleNotSupported, 40000, 16, 1, u"CONVERT style %1 from %2 to %3 is not supported by the embedded server.") \
+    M(UnionTopNotSupported, 40000, 16, 1, u"TOP in a query combined with UNION over tables is not supported by the embedded server.") \
+    M(UnionOrderByNotSupported, 40000, 16, 1, u"ORDER BY of a UNION of queries without tables is not supported by the embedded server.") \
     M(XmlNodesSourceCombined, 40000, 16, 1, u"An xml nodes() source cannot be combined with tables in one query.") \
     M(XmlNodesSourceJoined, 40000, 16, 1, u"An xml nodes() source cannot be joined with tables here.") \
     M(JoinTooManyTables, 40000, 16, 1, u"A query that joins more than 64 tables is not supported by the embedded server.") \

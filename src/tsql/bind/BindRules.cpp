@@ -213,11 +213,20 @@ void Binder::queryRules(Select& sel) {
 }
 
 // The members of a UNION share the ORDER BY written after the last one: none of them has one
-// of its own for TOP ... WITH TIES.
+// of its own for TOP ... WITH TIES. The engine runs a UNION over tables as one SQLite query,
+// whose LIMIT would cut the whole UNION, and sorts a UNION without tables member by member: a
+// TOP of a member there, and an ORDER BY here, are refused by name.
 void Binder::unionRules(const Select& sel) {
-    for (const Select* m = &sel; m; m = m->unionNext.get())
+    const Select* last = &sel;
+    for (const Select* m = &sel; m; m = m->unionNext.get()) {
         if (m->withTies)
             raiseAt<Msg::TopWithTiesWithoutOrderBy>(m->line, m->column);
+        if (m->top && sel.usesTables)
+            raiseAt<Msg::UnionTopNotSupported>(m->top->line, m->top->column);
+        last = m;
+    }
+    if (!sel.usesTables && !last->orderBy.empty())
+        raiseAt<Msg::UnionOrderByNotSupported>(last->orderBy[0].expr->line, last->orderBy[0].expr->column);
 }
 
 // Each source of a FROM clause goes by a name of its own: two aliases alike are Msg 1011, two
@@ -274,6 +283,30 @@ void Binder::functionRules(const Expr& e) {
         raiseAt<Msg::DatepartNotSupported>(e.line, e.column,
                                            QString::fromLatin1(timeParts[int(part) - int(DatePart::Hour)]),
                                            name.toLower(), u"date");
+}
+
+// A session option set away from the connection's default where that changes what a batch
+// computes or whether it runs (ANSI_NULLS OFF makes `= NULL` true, CONCAT_NULL_YIELDS_NULL OFF
+// joins NULL as '', NOEXEC ON runs nothing, ROWCOUNT n stops statements, TEXTSIZE n cuts texts,
+// SNAPSHOT isolation fails unless the database allows it): refused by name. The others change
+// no value of the batch nor its first error (docs/engine-ignored-clauses.md).
+void Binder::settingRules(const Stmt& s) {
+    static const char* const defaultOn[] = {"ANSI_WARNINGS",           "ANSI_NULLS",   "QUOTED_IDENTIFIER",
+                                            "CONCAT_NULL_YIELDS_NULL", "ANSI_PADDING", "ANSI_NULL_DFLT_ON"};
+    static const char* const defaultOff[] = {
+        "NUMERIC_ROUNDABORT", "IMPLICIT_TRANSACTIONS", "FMTONLY", "NOEXEC", "PARSEONLY", "SHOWPLAN_TEXT"};
+    if (s.target)
+        return; // SET IDENTITY_INSERT
+    bool refused = false;
+    for (const char* o : defaultOn)
+        refused = refused || (s.var == QLatin1String(o) && s.op == u"OFF");
+    for (const char* o : defaultOff)
+        refused = refused || (s.var == QLatin1String(o) && s.op == u"ON");
+    refused = refused || ((s.var == u"ROWCOUNT" || s.var == u"TEXTSIZE") && s.op != u"0");
+    if (s.var == u"TRANSACTION" && s.op == u"SNAPSHOT")
+        raiseAt<Msg::SetOptionNotSupported>(s.line, s.column, u"TRANSACTION ISOLATION LEVEL", s.op);
+    if (refused)
+        raiseAt<Msg::SetOptionNotSupported>(s.line, s.column, s.var, s.op);
 }
 
 } // namespace tsql::binding

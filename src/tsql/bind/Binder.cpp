@@ -115,6 +115,7 @@ void Binder::statementKind(Stmt& s) {
         asStatement(s, [&] { dml(s); });
         break;
     case SK::SetOption:
+        settingRules(s);
         if (s.target) // SET IDENTITY_INSERT: a table that does not exist fails when it runs
             resolveTable(*s.target, false);
         if (s.expr) // SET DATEFORMAT, LANGUAGE, DATEFIRST: a variable's value
@@ -425,9 +426,9 @@ void Binder::select(Select& sel, bool topLevel) {
         scopes.push_back(&sel);
         if (sel.unionNext->items.size() != sel.items.size())
             raiseAt<Msg::AllQueriesCombinedUsing>(sel.line, sel.column);
-        unionRules(sel);
         sel.usesTables = sel.usesTables || sel.unionNext->usesTables;
         sel.usesXml = sel.usesXml || sel.unionNext->usesXml;
+        unionRules(sel);
     }
     unknownInScope = savedUnknown;
     scopes.pop_back();

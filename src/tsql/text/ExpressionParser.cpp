@@ -250,7 +250,7 @@ ExprP Parser::literal(const Token& tok) {
         break;
     }
     case Tok::String:
-        e->value = Value::str(inCodePage(tok.value), false); // a varchar literal is in the code page
+        e->value = Value::str(tok.value, false);
         break;
     case Tok::NString:
         e->value = Value::str(tok.value, true);

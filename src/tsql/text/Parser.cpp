@@ -414,7 +414,7 @@ StmtP Parser::setOption(StmtP s) {
             const bool on = acceptKw("ON");
             if (!on && !acceptKw("OFF"))
                 failHere();
-            refuseSetting(opt, on);
+            s->op = on ? QStringLiteral("ON") : QStringLiteral("OFF"); // judged by the binder
             return s;
         }
     }
@@ -424,11 +424,7 @@ StmtP Parser::setOption(StmtP s) {
         ++p;
         if (cur().kind == Tok::End)
             failHere();
-        // SET ROWCOUNT n stops statements after n rows and SET TEXTSIZE n cuts the long texts
-        // of a result: both are refused, but for 0, which turns them off.
-        if ((u == u"ROWCOUNT" || u == u"TEXTSIZE") &&
-            !(cur().kind == Tok::Integer && cur().text.toLongLong() == 0))
-            raiseAt<Msg::SetOptionNotSupported>(opt.line, opt.column, u, cur().text);
+        s->op = cur().kind == Tok::Integer ? QString::number(cur().text.toLongLong()) : cur().text;
         ++p;
         return s;
     }
@@ -454,10 +450,8 @@ StmtP Parser::setOption(StmtP s) {
                 failHere();
         } else if (acceptWord("REPEATABLE")) {
             expectKw("READ");
-        } else if (cur().isWord("SNAPSHOT")) {
-            // The database must allow it, or its first read fails in the server.
-            raiseAt<Msg::SetOptionNotSupported>(opt.line, opt.column, u"TRANSACTION ISOLATION LEVEL",
-                                                u"SNAPSHOT");
+        } else if (acceptWord("SNAPSHOT")) {
+            s->op = QStringLiteral("SNAPSHOT");
         } else if (!acceptWord("SERIALIZABLE")) {
             failHere();
         }
@@ -466,23 +460,6 @@ StmtP Parser::setOption(StmtP s) {
     if (opt.kind == Tok::Keyword)
         failHere();
     raiseAt<Msg::UnknownSetOption>(opt.line, opt.column, opt.text);
-}
-
-// An ON / OFF option set away from the connection's default where that changes what a batch
-// computes or whether it runs (ANSI_NULLS OFF makes `= NULL` true, CONCAT_NULL_YIELDS_NULL OFF
-// joins NULL as '', NOEXEC ON runs nothing, ...): refused by name. The others (NOCOUNT,
-// ARITHABORT, XACT_ABORT, ARITHIGNORE, STATISTICS) change no value of the batch nor its first
-// error.
-void Parser::refuseSetting(const Token& option, bool on) {
-    static const char* const defaultOn[] = {"ANSI_WARNINGS",           "ANSI_NULLS",   "QUOTED_IDENTIFIER",
-                                            "CONCAT_NULL_YIELDS_NULL", "ANSI_PADDING", "ANSI_NULL_DFLT_ON"};
-    static const char* const defaultOff[] = {
-        "NUMERIC_ROUNDABORT", "IMPLICIT_TRANSACTIONS", "FMTONLY", "NOEXEC", "PARSEONLY", "SHOWPLAN_TEXT"};
-    for (const char* o : on ? defaultOff : defaultOn) {
-        if (option.upper == QLatin1String(o))
-            raiseAt<Msg::SetOptionNotSupported>(option.line, option.column, option.upper,
-                                                on ? QStringLiteral("ON") : QStringLiteral("OFF"));
-    }
 }
 
 // SET DATEFORMAT, SET LANGUAGE and SET DATEFIRST take a variable, a string, a number or a name

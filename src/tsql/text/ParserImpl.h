@@ -133,7 +133,6 @@ private:
     void transactionName();
     void collation(const Token& name);
     [[noreturn]] void refuseCheck(const Token& check);
-    void refuseSetting(const Token& option, bool on);
     bool startsExpression() const;
 
     // ---------------- errors, jumps, dynamic batches (ControlParser.cpp) ----------------

@@ -287,6 +287,28 @@ bool foreignScript(char16_t c) {
 
 } // namespace
 
+// The characters of the bytes 0x80 to 0x9F of code page 1252.
+constexpr char16_t kWindowsHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                       0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                       0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                       0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+QChar fromCodePage(int byte) {
+    if (byte >= 0x80 && byte <= 0x9F)
+        return QChar(kWindowsHigh[byte - 0x80]);
+    return QChar(char16_t(byte));
+}
+
+int codePageByte(QChar c) {
+    const char16_t u = c.unicode();
+    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF))
+        return u;
+    for (int k = 0; k < 32; ++k)
+        if (kWindowsHigh[k] == u)
+            return 0x80 + k;
+    return -1;
+}
+
 QString inCodePage(const QString& s) {
     QString out;
     for (qsizetype k = 0; k < s.size(); ++k) {

@@ -125,6 +125,10 @@ QString toText(const Value& v);
 // them; a character the server may write as a look-alike Latin letter instead ("best fit") is
 // refused by name (Msg 40000) rather than guessed.
 QString inCodePage(const QString& s);
+// A byte of code page 1252 as a character (CHAR), and a character of the code page as its byte
+// (ASCII); -1 for a character the code page lacks.
+QChar fromCodePage(int byte);
+int codePageByte(QChar c);
 
 // Comparison with SQL Server semantics (after conversion to the common type): strings are
 // compared case-insensitively and ignoring trailing blanks. Returns nullopt when either is NULL.
