@@ -91,8 +91,10 @@ TEST_F(FunctionRegistry, OneArgumentTooFewOrTooManyIsMsg174Or189) {
 
 TEST_F(FunctionRegistry, EveryAcceptedCountCompiles) {
     for (const FunctionDef& f : tsql::builtinFunctions()) {
+        // SUBSTRING reads a text (a number is Msg 8116); a text converts to the other arguments.
+        const QString value = qstrcmp(f.name, "SUBSTRING") == 0 ? QStringLiteral("'1'") : QStringLiteral("1");
         for (int count : {f.minArgs, std::min(f.maxArgs, f.minArgs + 2)}) {
-            const QString batch = call(f, count);
+            const QString batch = call(f, count, value);
             auto e = session.compile(batch);
             EXPECT_FALSE(e.has_value()) << batch.toStdString() << " -> " << e->message.toStdString();
         }

@@ -34,6 +34,7 @@ namespace tsql {
     M(OnlyOneExpressionSpecified, 116, 16, 1, u"Only one expression can be specified in the select list when the subquery is not introduced with EXISTS.") \
     M(SelectListInsertStatement, 120, 15, 1, u"The select list for the INSERT statement contains %1 items than the insert list. The number of SELECT values must match the number of INSERT columns.") \
     M(NegativeTopCount, 127, 15, 1, u"A TOP N or FETCH rowcount value may not be negative.") \
+    M(AggregateOfAggregate, 130, 16, 1, u"Cannot perform an aggregate function on an expression containing an aggregate or a subquery.") \
     M(SizeGivenTypeExceeds, 131, 15, 2, u"The size (%1) given to the type '%2' exceeds the maximum allowed for any data type (%3).") \
     M(LabelAlreadyDeclaredLabel, 132, 15, 1, u"The label '%1' has already been declared. Label names must be unique within a query batch or stored procedure.") \
     M(GotoStatementReferencesLabel, 133, 15, 1, u"A GOTO statement references the label '%1' but the label has not been declared.") \
@@ -42,9 +43,13 @@ namespace tsql {
     M(ContinueOutsideWhile, 136, 15, 1, u"Cannot use a CONTINUE statement outside the scope of a WHILE statement.") \
     M(UndeclaredVariable, 137, 15, 1, u"Must declare the scalar variable \"%1\".") \
     M(SelectStatementAssignsValue, 141, 15, 1, u"A SELECT statement that assigns a value to a variable must not be combined with data-retrieval operations.") \
+    M(GroupByAggregateOrSubquery, 144, 15, 1, u"Cannot use an aggregate or a subquery in an expression used for the group by list of a GROUP BY clause.") \
+    M(OrderByItemsDistinct, 145, 15, 1, u"ORDER BY items must appear in the select list if SELECT DISTINCT is specified.") \
     M(AggregateNotAppearWhere, 147, 15, 1, u"An aggregate may not appear in the WHERE clause unless it is in a subquery contained in a HAVING clause or a select list, and the column being aggregated is an outer reference.") \
     M(UnknownDatePart, 155, 15, 1, u"'%1' is not a recognized %2 option.") \
     M(IncorrectSyntaxKeyword, 156, 15, 1, u"Incorrect syntax near the keyword '%1'.") \
+    M(AggregateInUpdateSet, 157, 15, 1, u"An aggregate may not appear in the set list of an UPDATE statement.") \
+    M(GroupByConstant, 164, 15, 1, u"Each GROUP BY expression must contain at least one column that is not an outer reference.") \
     M(ArgumentCount, 174, 15, 1, u"The %1 function requires %2 argument(s).") \
     M(ReturnStatementReturnStatus, 178, 15, 1, u"A RETURN statement with a return status can only be used in a stored procedure.") \
     M(ArgumentCountRange, 189, 15, 1, u"The %1 function requires %2 to %3 arguments.") \
@@ -79,6 +84,7 @@ namespace tsql {
     M(ConstructDataTypeSome, 289, 16, 1, u"Cannot construct data type %1, some of the arguments have values which are not valid.") \
     M(XmlDataTypeCompared, 305, 16, 1, u"The XML data type cannot be compared or sorted, except when using the IS NULL operator.") \
     M(ValueSpecifiedMaxrecursionOption, 310, 15, 1, u"The value %1 specified for the MAXRECURSION option exceeds the allowed maximum of 32767.") \
+    M(UnknownTableHint, 321, 15, 1, u"%1 is not a recognized table hints option. If it is intended as a parameter to a table-valued function or to the CHANGETABLE function, ensure that your database compatibility mode is set to 90.") \
     M(IncorrectSyntaxNearKeyword, 319, 16, 1, u"Incorrect syntax near the keyword '%1'. If this statement is a common table expression, an xmlnamespaces clause or a change tracking context clause, the previous statement must be terminated with a semicolon.") \
     M(IncompatibleOperands, 402, 16, 1, u"The data types %1 and %2 are incompatible in the %3 operator.") \
     M(RecursiveReferencesNotAllowed, 465, 16, 1, u"Recursive references are not allowed in subqueries.") \
@@ -97,12 +103,17 @@ namespace tsql {
     M(InsufficientMemory, 701, 17, 1, u"There is insufficient system memory in resource pool 'default' to run this query.") \
     M(DatabaseDoesNotExist, 911, 16, 1, u"Database '%1' does not exist. Make sure that the name is entered correctly.") \
     M(NumberOutOfRange, 1007, 15, 1, u"The number '%1' is out of the range for numeric representation (maximum precision 38).") \
+    M(CorrelationNameTwice, 1011, 16, 1, u"The correlation name '%1' is specified multiple times in a FROM clause.") \
+    M(SameExposedNames, 1013, 16, 1, u"The objects \"%1\" and \"%2\" in the FROM clause have the same exposed names. Use correlation names to distinguish them.") \
+    M(AggregateInOnClause, 1015, 15, 1, u"An aggregate cannot appear in an ON clause unless it is in a subquery contained in a HAVING clause or select list, and the column being aggregated is an outer reference.") \
     M(TopFetchClauseContains, 1014, 16, 1, u"A TOP or FETCH clause contains an invalid value.") \
     M(InvalidParameterSpecified, 1023, 15, 1, u"Invalid parameter 1 specified for %1.") \
     M(GotoUsedJumpInto, 1026, 16, 1, u"GOTO cannot be used to jump into a TRY or CATCH scope.") \
     M(PercentValuesBetween, 1031, 15, 1, u"Percent values must be between 0 and 100.") \
     M(OrderClauseInvalidViews, 1033, 15, 1, u"The ORDER BY clause is invalid in views, inline functions, derived tables, subqueries, and common table expressions, unless TOP, OFFSET or FOR XML is also specified.") \
     M(NumberRowsProvidedTop, 1060, 15, 1, u"The number of rows provided for a TOP or FETCH clauses row count parameter must be an integer.") \
+    M(TopWithTiesWithoutOrderBy, 1062, 16, 1, u"The TOP N WITH TIES clause is not allowed without a corresponding ORDER BY clause.") \
+    M(NolockOnTarget, 1065, 15, 1, u"The NOLOCK and READUNCOMMITTED lock hints are not allowed for target tables of INSERT, UPDATE, DELETE or MERGE statements.") \
     M(DeclareTableVariable, 1087, 15, 1, u"Must declare the table variable \"%1\".") \
     M(ObjectNotFound, 1088, 16, 1, u"Cannot find the object \"%1\" because it does not exist or you do not have permissions.") \
     M(DiskFull, 1105, 17, 1, u"Could not allocate space for the database: the disk that holds it or its temporary files is full. Create disk space by deleting unneeded files.") \
@@ -154,6 +165,8 @@ namespace tsql {
     M(InvalidArgumentType, 8116, 16, 1, u"Argument data type %1 is invalid for argument 1 of %2 function.") \
     M(InvalidOperand, 8117, 16, 1, u"Operand data type %1 is invalid for %2 operator.") \
     M(ColumnInvalidSelectList, 8120, 16, 1, u"Column '%1.%2' is invalid in the select list because it is not contained in either an aggregate function or the GROUP BY clause.") \
+    M(ColumnInvalidHaving, 8121, 16, 1, u"Column '%1.%2' is invalid in the HAVING clause because it is not contained in either an aggregate function or the GROUP BY clause.") \
+    M(ColumnInvalidOrderBy, 8127, 16, 1, u"Column \"%1.%2\" is invalid in the ORDER BY clause because it is not contained in either an aggregate function or the GROUP BY clause.") \
     M(LeastOneResultExpressions, 8133, 16, 1, u"At least one of the result expressions in a CASE specification must be an expression other than the NULL constant.") \
     M(DivideByZero, 8134, 16, 1, u"Divide by zero error encountered.") \
     M(ProcedureFunctionSpExecutesql, 8144, 16, 1, u"Procedure or function sp_executesql has too many arguments specified.") \
@@ -187,8 +200,8 @@ namespace tsql {
     M(TranslateUnequalLengths, 9828, 16, 1, u"The second and third arguments of the TRANSLATE built-in function must contain an equal number of characters.") \
     M(StringAggExceededLimit, 9829, 16, 1, u"STRING_AGG aggregation result exceeded the limit of 8000 bytes. Use LOB types to avoid result truncation.") \
     M(RethrowErrorThrowStatement, 10704, 15, 1, u"To rethrow an error, a THROW statement must be used inside a CATCH block. Insert the THROW statement inside a CATCH block, or add error parameters to the THROW statement.") \
-    M(InvalidDataTypeInFunction, 10761, 16, 1, u"Invalid data type %1 in function %2.") \
     M(NumberColumnsEachRow, 10709, 16, 1, u"The number of columns for each row in a table value constructor must be the same.") \
+    M(InvalidDataTypeInFunction, 10761, 16, 1, u"Invalid data type %1 in function %2.") \
     M(MessageNotFound, 18054, 16, 1, u"Error %1, severity %2, state %3 was raised, but no message with that error number was found in sys.messages. If error is larger than 50000, make sure the user-defined message is added using sp_addmessage.") \
     M(ErrorNumberThrowStatement, 35100, 16, 1, u"Error number %1 in the THROW statement is outside the valid range. Specify an error number in the valid range of 50000 to 2147483647.") \
     M(StateThrowStatementOutside, 35101, 16, 1, u"State %1 in the THROW statement is outside the valid range. Specify a state in the valid range of 0 to 255.") \
@@ -197,7 +210,20 @@ namespace tsql {
     M(ExpressionNotOverTables, 40000, 16, 1, u"This expression cannot be used in a query over tables.") \
     M(OuterJoinsOverXml, 40000, 16, 1, u"Outer joins over xml sources are not supported.") \
     M(TablesCombinedXmlSources, 40000, 16, 1, u"Tables cannot be combined with xml sources in one query.") \
-    M(TopPercentNotSupported, 40000, 16, 1, u"TOP ... PERCENT is not supported by the embedded server.") \
+    M(TopPercentDmlNotSupported, 40000, 16, 1, u"TOP ... PERCENT in UPDATE and DELETE is not supported by the embedded server.") \
+    M(RandSeedNotSupported, 40000, 16, 1, u"RAND with a seed is not supported by the embedded server.") \
+    M(CodePageCharacterNotSupported, 40000, 16, 1, u"Converting the character U+%1 to char or varchar is not supported by the embedded server.") \
+    M(AggregateUseNotSupported, 40000, 16, 1, u"This use of an aggregate function is not supported by the embedded server.") \
+    M(TableHintNotSupported, 40000, 16, 1, u"The table hint %1 is not supported by the embedded server.") \
+    M(TableHintsCombinationNotSupported, 40000, 16, 1, u"This combination of table hints is not supported by the embedded server.") \
+    M(SetOptionNotSupported, 40000, 16, 1, u"SET %1 %2 is not supported by the embedded server.") \
+    M(CollationNotSupported, 40000, 16, 1, u"The collation %1 is not supported by the embedded server.") \
+    M(CheckConstraintNotSupported, 40000, 16, 1, u"A CHECK constraint is not supported by the embedded server.") \
+    M(RaiserrorSeterrorNotSupported, 40000, 16, 1, u"RAISERROR ... WITH SETERROR is not supported by the embedded server.") \
+    M(NamedRollbackNotSupported, 40000, 16, 1, u"ROLLBACK TRANSACTION with a name is not supported by the embedded server.") \
+    M(ConvertStyleNotSupported, 40000, 16, 1, u"CONVERT style %1 from %2 to %3 is not supported by the embedded server.") \
+    M(UnionTopNotSupported, 40000, 16, 1, u"TOP in a query combined with UNION over tables is not supported by the embedded server.") \
+    M(UnionOrderByNotSupported, 40000, 16, 1, u"ORDER BY of a UNION of queries without tables is not supported by the embedded server.") \
     M(XmlNodesSourceCombined, 40000, 16, 1, u"An xml nodes() source cannot be combined with tables in one query.") \
     M(XmlNodesSourceJoined, 40000, 16, 1, u"An xml nodes() source cannot be joined with tables here.") \
     M(JoinTooManyTables, 40000, 16, 1, u"A query that joins more than 64 tables is not supported by the embedded server.") \

@@ -67,6 +67,10 @@ void Binder::column(Expr& e) {
             // query that has it runs on SQLite.
             e.rowDependent =
                 found->kind == SourceKind::Table || (found->kind != SourceKind::XmlNodes && sc->usesTables);
+            // A sub-query that reads a row of a query over tables is part of that query's text.
+            if (e.rowDependent)
+                for (size_t k = size_t(d) + 1; k < scopes.size(); ++k)
+                    scopes[k]->usesTables = true;
             return;
         }
         if (maybeUnknown) {
@@ -326,6 +330,7 @@ void Binder::function(Expr& e) {
     e.aggregate = f->aggregate();
     if (e.aggregate)
         e.rowDependent = true;
+    functionRules(e);
 }
 
 // The arguments a function needs the type of, as its row says ("COALESCE", "NULLIF", "IIF

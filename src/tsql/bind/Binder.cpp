@@ -115,6 +115,7 @@ void Binder::statementKind(Stmt& s) {
         asStatement(s, [&] { dml(s); });
         break;
     case SK::SetOption:
+        settingRules(s);
         if (s.target) // SET IDENTITY_INSERT: a table that does not exist fails when it runs
             resolveTable(*s.target, false);
         if (s.expr) // SET DATEFORMAT, LANGUAGE, DATEFIRST: a variable's value
@@ -273,6 +274,8 @@ void Binder::dml(Stmt& s) {
     }
     for (Assignment& a : s.sets) {
         expr(*a.value);
+        if (containsAggregate(*a.value))
+            raiseAt<Msg::AggregateInUpdateSet>(a.value->line, a.value->column);
         if (!a.variable.isEmpty()) {
             a.slot = variable(a.variable, a.line, a.column_);
         } else if (known) {
@@ -285,8 +288,11 @@ void Binder::dml(Stmt& s) {
                 assignableColumn(*s.target, a);
         }
     }
-    if (sel.where)
+    if (sel.where) {
         condition(*sel.where);
+        if (containsAggregate(*sel.where))
+            raiseAt<Msg::AggregateNotAppearWhere>(sel.where->line, sel.where->column);
+    }
     scopes.pop_back();
     ctes.resize(visibleCtes);
 }
@@ -379,8 +385,11 @@ void Binder::source(TableSource& ts, Select& sel) {
     case SourceKind::Join:
         source(*ts.left, sel);
         source(*ts.right, sel);
-        if (ts.on)
+        if (ts.on) {
             condition(*ts.on);
+            if (containsAggregate(*ts.on))
+                raiseAt<Msg::AggregateInOnClause>(ts.on->line, ts.on->column);
+        }
         break;
     }
 }
@@ -411,9 +420,8 @@ void Binder::select(Select& sel, bool topLevel) {
         sel.hasAggregate = true;
     if (sel.where && containsAggregate(*sel.where))
         raiseAt<Msg::AggregateNotAppearWhere>(sel.where->line, sel.where->column);
-    if (sel.hasAggregate)
-        checkGrouped(sel);
     orderBy(sel);
+    queryRules(sel);
     memberBound(sel);
     if (sel.unionNext) {
         scopes.pop_back();
@@ -423,6 +431,7 @@ void Binder::select(Select& sel, bool topLevel) {
             raiseAt<Msg::AllQueriesCombinedUsing>(sel.line, sel.column);
         sel.usesTables = sel.usesTables || sel.unionNext->usesTables;
         sel.usesXml = sel.usesXml || sel.unionNext->usesXml;
+        unionRules(sel);
     }
     unknownInScope = savedUnknown;
     scopes.pop_back();
@@ -512,32 +521,6 @@ void Binder::orderBy(Select& sel) {
         }
         expr(*o.expr);
     }
-}
-
-// Every column of the select list outside an aggregate must be one of the GROUP BY columns
-// (Msg 8120). Only checked when the GROUP BY list holds plain columns.
-void Binder::checkGrouped(Select& sel) {
-    for (const auto& g : sel.groupBy)
-        if (g->kind != EK::Column || !g->src)
-            return;
-    for (const SelectItem& it : sel.items)
-        checkGroupedExpr(*it.expr, sel);
-}
-
-void Binder::checkGroupedExpr(const Expr& e, const Select& sel) {
-    if (e.aggregate)
-        return;
-    if (e.kind == EK::Column && e.src && e.depth == 0) {
-        for (const auto& g : sel.groupBy)
-            if (g->src == e.src && g->columnIndex == e.columnIndex)
-                return;
-        QString table = e.src->alias.isEmpty() && e.src->kind == SourceKind::Table ? e.src->nameParts.last()
-                                                                                   : e.src->alias;
-        raiseAt<Msg::ColumnInvalidSelectList>(e.line, e.column, table, e.src->columns.value(e.columnIndex));
-    }
-    for (const auto& a : e.args)
-        if (a)
-            checkGroupedExpr(*a, sel);
 }
 
 bool Binder::containsAggregate(const Expr& e) {

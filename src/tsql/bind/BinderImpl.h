@@ -96,9 +96,15 @@ private:
     void expandStars(Select& sel);
     void selectList(Select& sel, bool topLevel);
     void orderBy(Select& sel);
-    void checkGrouped(Select& sel);
-    void checkGroupedExpr(const Expr& e, const Select& sel);
     static bool containsAggregate(const Expr& e);
+
+    // ---------------- the rules of queries and calls (BindRules.cpp) ----------------
+
+    void queryRules(Select& sel);
+    static void unionRules(const Select& sel);
+    static void exposedNames(const Select& sel);
+    static void functionRules(const Expr& e);
+    static void settingRules(const Stmt& s);
 
     // ---------------- tables the batch makes, CTEs, VALUES (BindTables.cpp) ----------------
 

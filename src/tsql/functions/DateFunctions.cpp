@@ -196,9 +196,13 @@ Value dateadd(const FunctionDef& f, const Args& a, const SqlType& type) {
     refuseIsoWeek(part, f, type);
     if (a[0].null || a[1].null || a[2].null)
         return Value::nullOf(type);
-    qint64 n = asInt(a[1]);
+    // The number is an int (Msg 8115 beyond it); no count of years, quarters or months that
+    // large leaves a date in range.
+    const qint64 n = convert(a[1], SqlType::of(TypeId::Int)).i;
     QDateTime d = asDate(a[2], TypeId::DateTime);
-    if (n > 100000000 || n < -100000000)
+    const qint64 months = part == DatePart::Year ? n * 12 : part == DatePart::Quarter ? n * 3 : n;
+    if ((part == DatePart::Year || part == DatePart::Quarter || part == DatePart::Month) &&
+        (months > 120000 || months < -120000))
         raise<Msg::AddingValueColumnCaused>(type.name());
     QDateTime r = added(part, d, n);
     if (!r.isValid() || !dateInRange(r, type.isDate() ? type.id : TypeId::DateTime))
@@ -261,8 +265,14 @@ Value day(const FunctionDef&, const Args& a, const SqlType&) {
 // EOMONTH(date [, months]): the last day of the month, months later.
 Value eomonth(const FunctionDef&, const Args& a, const SqlType&) {
     QDate d = asDate(a[0]).date();
-    if (a.size() > 1)
-        d = d.addMonths(int(asInt(a[1])));
+    if (a.size() > 1) {
+        // A month beyond 9999 is Msg 517, as for DATEADD.
+        const qint64 n = convert(a[1], SqlType::of(TypeId::Int)).i;
+        const qint64 month = qint64(d.year()) * 12 + d.month() - 1 + n;
+        if (month < 12 || month >= 10000 * 12)
+            raise<Msg::AddingValueColumnCaused>(u"date");
+        d = QDate(int(month / 12), int(month % 12) + 1, 1);
+    }
     return dateOut(QDate(d.year(), d.month(), d.daysInMonth()));
 }
 

@@ -231,17 +231,25 @@ Value sign(const FunctionDef&, const Args& a, const SqlType& type) {
 
 // POWER computes in float and converts back to the argument's type (decimal(38, s) for a
 // decimal): a result the type cannot hold is Msg 232 (8115 for a decimal).
+// A negative number to a fractional power has no real value: Msg 3623, whatever the type.
+static double powerOf(double x, double y) {
+    const double r = std::pow(x, y);
+    if (std::isnan(r))
+        raise<Msg::InvalidFloatingPointOperation>();
+    return r;
+}
+
 Value power(const FunctionDef&, const Args& a, const SqlType& type) {
     Value x = numericArgument(a[0], type);
     switch (categoryOf(type)) {
     case Category::Approximate: {
-        double r = std::pow(x.f, asFloat(a[1]));
+        double r = powerOf(x.f, asFloat(a[1]));
         if (!std::isfinite(r))
             raise<Msg::OverflowForType>(u"float", r);
         return approximateOut(r, type);
     }
     case Category::Integer: {
-        double d = std::pow(double(x.i), asFloat(a[1]));
+        double d = powerOf(double(x.i), asFloat(a[1]));
         bool fits = type.id == TypeId::Int ? (d >= -2147483648.0 && d <= 2147483647.0)
                                            : (d >= -9.2233720368547758e18 && d < 9.2233720368547758e18);
         if (!fits)
@@ -251,7 +259,7 @@ Value power(const FunctionDef&, const Args& a, const SqlType& type) {
     case Category::Exact:
         break;
     }
-    double d = std::pow(x.n.toDouble(), asFloat(a[1]));
+    double d = powerOf(x.n.toDouble(), asFloat(a[1]));
     auto nd = Numeric::fromDouble(d, type.scale);
     if (!nd)
         raise<Msg::ArithmeticOverflow>(u"float", u"numeric");
@@ -288,8 +296,11 @@ Value pi(const FunctionDef&, const Args&, const SqlType&) {
     return Value::flt(M_PI);
 }
 
-// RAND([seed]): the seed is accepted and not used.
-Value rand(const FunctionDef&, const Args&, const SqlType&) {
+// RAND(): a number from 0 up to 1. The server's sequence for a seed is its own and not
+// documented: RAND with a seed is refused rather than answered with another number.
+Value rand(const FunctionDef&, const Args& a, const SqlType&) {
+    if (!a.empty())
+        raise<Msg::RandSeedNotSupported>();
     return Value::flt(double(std::rand()) / RAND_MAX);
 }
 

@@ -275,11 +275,15 @@ Value concat(const FunctionDef&, const Args& a, const SqlType& type) {
 }
 
 // ASCII and UNICODE: the code of the first character, NULL for an empty text.
-Value ascii(const FunctionDef&, const Args& a, const SqlType& type) {
+// ASCII: the byte of the first character in code page 1252 (a character the code page lacks
+// becomes '?' first); UNICODE: its UTF-16 code.
+Value ascii(const FunctionDef& f, const Args& a, const SqlType& type) {
     QString s = asText(a[0]);
     if (s.isEmpty())
         return Value::nullOf(type);
-    return Value::integer(s[0].unicode());
+    if (qstrcmp(f.name, "ASCII") != 0)
+        return Value::integer(s[0].unicode());
+    return Value::integer(codePageByte(inCodePage(s.left(1))[0]));
 }
 
 // CHAR(0..255) and NCHAR(0..65535); NULL outside.
@@ -287,7 +291,7 @@ Value char_(const FunctionDef&, const Args& a, const SqlType& type) {
     qint64 c = asInt(a[0]);
     if (c < 0 || c > 255)
         return Value::nullOf(type);
-    Value r = textOut(QString(QChar(char16_t(c))), type);
+    Value r = textOut(QString(fromCodePage(int(c))), type);
     r.type = type;
     return r;
 }

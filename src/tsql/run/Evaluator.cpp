@@ -32,6 +32,17 @@ Value truthValue(Tri t) {
 // 9809 to date and datetime2), raised by TRY_CONVERT too ("CAST and CONVERT", date and time
 // styles). Styles of other conversions are not looked at.
 void checkStyle(const SqlType& from, const SqlType& to, int style) {
+    // Styles that write money with commas or four decimals, floats in scientific notation, dates
+    // in the Hijri calendar, or keep the blanks of an xml text: refused by name rather than
+    // written as style 0 does.
+    const bool money = from.id == TypeId::Money || from.id == TypeId::SmallMoney;
+    const bool approximate = from.id == TypeId::Float || from.id == TypeId::Real;
+    if (style != 0 &&
+        ((to.isString() && (money || approximate)) || (from.isString() && to.id == TypeId::Xml)))
+        raise<Msg::ConvertStyleNotSupported>(style, from.name(), to.name());
+    if ((style == 130 || style == 131) &&
+        ((from.isDate() && to.isString()) || (from.isString() && to.isDate())))
+        raise<Msg::ConvertStyleNotSupported>(style, from.name(), to.name());
     if (dateStyleExists(style))
         return;
     if (from.isDate() && to.isString())

@@ -113,6 +113,7 @@ private:
     void project(Select& sel, RowCtx& ctx, std::vector<OutRow>& out, MemoryCharge& work);
     void removeDuplicates(std::vector<OutRow>& rows);
     void sort(const Select& sel, std::vector<OutRow>& rows);
+    qint64 withTies(const std::vector<OutRow>& rows, qint64 n);
     void appendUnion(Select& sel, const RowCtx* outer, ResultSet& rs);
     void counted(MemoryCharge& work, const RowCtx& c);
     void combine(TableSource& s, const std::vector<std::vector<Value>>& rows, std::vector<RowCtx>& combos,

@@ -129,8 +129,6 @@ QString Evaluator::generatedSql(Select& sel, const RowCtx* ctx, qint64 limit, QV
 ResultSet Evaluator::runSql(Select& sel, const RowCtx* ctx, qint64 limit) {
     for (const Select* s = &sel; s; s = s->unionNext.get())
         checkTables(*s);
-    if (sel.topPercent)
-        raise<Msg::TopPercentNotSupported>();
     QVariantList params;
     const QString sql = generatedSql(sel, ctx, limit, params);
     const auto q = m_statements.run(sql, params);
@@ -311,22 +309,46 @@ void Evaluator::removeDuplicates(std::vector<OutRow>& rows) {
     rows = std::move(unique);
 }
 
+namespace {
+
+// Two ORDER BY keys compared as the sort does: NULLs first, equal to one another.
+int compareKeys(const Value& x, const Value& y) {
+    if (x.null || y.null)
+        return x.null == y.null ? 0 : (x.null ? -1 : 1);
+    return compareValues(x, y).value_or(0);
+}
+
+} // namespace
+
 // ORDER BY: NULLs first in ascending order, as the server sorts them; equal keys keep their order.
 void Evaluator::sort(const Select& sel, std::vector<OutRow>& rows) {
     std::stable_sort(rows.begin(), rows.end(), [&](const OutRow& a, const OutRow& b) {
         m_budget.tick();
         for (size_t k = 0; k < sel.orderBy.size(); ++k) {
-            const Value &x = a.keys[k], &y = b.keys[k];
-            int c;
-            if (x.null || y.null)
-                c = x.null == y.null ? 0 : (x.null ? -1 : 1);
-            else
-                c = compareValues(x, y).value_or(0);
+            const int c = compareKeys(a.keys[k], b.keys[k]);
             if (c != 0)
                 return sel.orderBy[k].desc ? c > 0 : c < 0;
         }
         return false;
     });
+}
+
+// TOP n WITH TIES: the first n sorted rows and those after them whose ORDER BY keys equal the
+// n-th row's.
+qint64 Evaluator::withTies(const std::vector<OutRow>& rows, qint64 n) {
+    if (n <= 0)
+        return n;
+    qint64 end = n;
+    for (; end < qint64(rows.size()); ++end) {
+        m_budget.tick();
+        const OutRow &last = rows[size_t(n - 1)], &next = rows[size_t(end)];
+        bool tie = true;
+        for (size_t k = 0; tie && k < last.keys.size(); ++k)
+            tie = compareKeys(last.keys[k], next.keys[k]) == 0;
+        if (!tie)
+            break;
+    }
+    return end;
 }
 
 // UNION ALL appends the rows of the next query; UNION also removes the duplicates of the whole.
@@ -382,7 +404,10 @@ ResultSet Evaluator::localQuery(Select& sel, const RowCtx* outer, qint64 limit) 
         sort(sel, outRows);
     qint64 n = limit;
     if (sel.top) {
-        qint64 t = topCount(*this, *sel.top, outer);
+        qint64 t = sel.topPercent ? topShare(*this, *sel.top, outer).rows(qint64(outRows.size()))
+                                  : topCount(*this, *sel.top, outer);
+        if (sel.withTies)
+            t = withTies(outRows, t);
         n = n < 0 ? t : std::min(n, t);
     }
     ResultSet rs = emptyResult(sel);

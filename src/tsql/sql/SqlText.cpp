@@ -6,6 +6,7 @@
 #include "tsql/functions/Functions.h"
 #include "tsql/sql/ColumnRules.h"
 
+#include <cmath>
 #include <limits>
 
 namespace tsql {
@@ -604,6 +605,96 @@ qint64 topCount(ValueSource& ex, Expr& top, const RowCtx* ctx) {
     return n;
 }
 
+qint64 TopShare::rows(qint64 count) const {
+    if (exact)
+        return qint64((__int128(count) * numerator + denominator - 1) / denominator);
+    return qint64(std::ceil(double(count) * percent / 100.0));
+}
+
+TopShare topShare(ValueSource& ex, Expr& top, const RowCtx* ctx) {
+    ex.sqlReadsValues = true;
+    const Value v = ex.eval(top, ctx);
+    if (v.null)
+        raise<Msg::TopFetchClauseContains>();
+    TopShare share;
+    if (v.type.isInteger()) {
+        share.numerator = v.i;
+    } else if (v.type.id == TypeId::Decimal || v.type.id == TypeId::Money ||
+               v.type.id == TypeId::SmallMoney) {
+        Numeric n = v.n;
+        while (n.scale > 0 && n.v % 10 == 0) {
+            n.v /= 10;
+            --n.scale;
+        }
+        __int128 denominator = 100;
+        for (int k = 0; k < n.scale; ++k)
+            denominator *= 10;
+        if (n.v < 0 || n.v > denominator)
+            raise<Msg::PercentValuesBetween>();
+        share.exact = n.scale <= 9;
+        share.numerator = share.exact ? qint64(n.v) : 0;
+        share.denominator = share.exact ? qint64(denominator) : 100;
+        share.percent = n.toDouble();
+    } else {
+        share.exact = false;
+        share.percent = convert(v, SqlType::of(TypeId::Float)).f;
+        if (!(share.percent >= 0 && share.percent <= 100))
+            raise<Msg::PercentValuesBetween>();
+    }
+    if (share.exact && (share.numerator < 0 || share.numerator > share.denominator))
+        raise<Msg::PercentValuesBetween>();
+    return share;
+}
+
+namespace {
+
+// TOP ... PERCENT and TOP ... WITH TIES over tables: the query's rows numbered in the order of
+// its ORDER BY (row number, and rank, which ties share) and counted, then those the TOP keeps.
+// `sql` is the query without ORDER BY, its select list followed by the ORDER BY keys k0, k1...
+QString rankedTop(ValueSource& ex, Select& sel, const RowCtx* ctx, const QString& sql,
+                  const QStringList& keys, int columns, QVariantList& params) {
+    QStringList kept;
+    for (int k = 0; k < columns; ++k)
+        kept << quoteIdent(QStringLiteral("c%1").arg(k));
+    if (sel.anchorMember)
+        kept << QStringLiteral("\"lvl\"");
+    const QString order = keys.join(QStringLiteral(", "));
+    const QString position = sel.withTies ? QStringLiteral("\"rk\"") : QStringLiteral("\"rn\"");
+    QString keep;
+    if (!sel.topPercent) {
+        keep = QStringLiteral("%1 <= %2").arg(position).arg(topCount(ex, *sel.top, ctx));
+    } else {
+        const TopShare share = topShare(ex, *sel.top, ctx);
+        if (share.exact) {
+            keep = QStringLiteral("(%1 - 1) * %2 < \"cnt\" * %3")
+                       .arg(position)
+                       .arg(share.denominator)
+                       .arg(share.numerator);
+        } else {
+            keep = QStringLiteral("(%1 - 1) < \"cnt\" * ? / 100.0").arg(position);
+            params << share.percent;
+        }
+    }
+    return QStringLiteral("SELECT %1 FROM (SELECT *, RANK() OVER (ORDER BY %2) AS \"rk\", ROW_NUMBER() OVER "
+                          "(ORDER BY %2) AS \"rn\", COUNT(*) OVER () AS \"cnt\" FROM (%3)) WHERE %4 ORDER BY "
+                          "\"rn\"")
+        .arg(kept.join(QStringLiteral(", ")), order, sql, keep);
+}
+
+// The expression an ORDER BY item sorts by: an item of the select list for a position or an
+// alias, the item itself otherwise.
+Expr& orderKey(Select& sel, OrderItem& o) {
+    Expr& e = *o.expr;
+    if (e.kind == EK::Literal && e.value.type.id == TypeId::Int && e.value.i >= 1 &&
+        size_t(e.value.i) <= sel.items.size())
+        return *sel.items[size_t(e.value.i - 1)].expr;
+    if (e.kind == EK::Column && e.depth == -1)
+        return *sel.items[size_t(e.columnIndex)].expr;
+    return e;
+}
+
+} // namespace
+
 // `single`: a scalar sub-query, which fails with Msg 512 when it yields more than one row.
 QString selectSql(ValueSource& ex, Select& sel, const RowCtx* ctx, QVariantList& params, qint64 limit,
                   bool single) {
@@ -617,6 +708,21 @@ QString selectSql(ValueSource& ex, Select& sel, const RowCtx* ctx, QVariantList&
         if (checkSingle && k == 0)
             x = QStringLiteral("tsql_single(%1, COUNT(*) OVER ())").arg(x);
         items << x + QStringLiteral(" AS ") + quoteIdent(QStringLiteral("c%1").arg(k));
+    }
+    // TOP ... PERCENT or WITH TIES: the ORDER BY keys go with the select list, and the rows are
+    // kept from outside (rankedTop).
+    const bool ranked = sel.top && (sel.topPercent || sel.withTies) && !sel.unionNext;
+    QStringList rankKeys;
+    if (ranked) {
+        for (size_t k = 0; k < sel.orderBy.size(); ++k) {
+            Expr& key = orderKey(sel, sel.orderBy[k]);
+            items << g.expr(key) + QStringLiteral(" AS ") + quoteIdent(QStringLiteral("k%1").arg(k));
+            rankKeys << quoteIdent(QStringLiteral("k%1").arg(k)) +
+                            (key.type.isString() ? QStringLiteral(" COLLATE TSQL_CI") : QString()) +
+                            (sel.orderBy[k].desc ? QStringLiteral(" DESC") : QString());
+        }
+        if (rankKeys.isEmpty()) // TOP ... PERCENT without ORDER BY: rows in no particular order
+            rankKeys << QStringLiteral("NULL");
     }
     // The members of a recursive CTE carry the level of each row: 0 in the anchor, one more than
     // the row it comes from in a recursive member, which stops beyond MAXRECURSION.
@@ -651,6 +757,13 @@ QString selectSql(ValueSource& ex, Select& sel, const RowCtx* ctx, QVariantList&
         params << g.params;
         g.params.clear();
         sql += selectSql(ex, *sel.unionNext, ctx, g.params, -1);
+    }
+    if (ranked) {
+        params << g.params;
+        sql = rankedTop(ex, sel, ctx, sql, rankKeys, int(sel.items.size()), params);
+        if (limit >= 0)
+            sql += QStringLiteral(" LIMIT %1").arg(limit);
+        return sql;
     }
     if (!sel.orderBy.empty()) {
         QStringList ob;

@@ -54,6 +54,18 @@ QVariant toParam(const Value& v);
 
 // The row count of a TOP clause (Msg 1060, 487).
 qint64 topCount(ValueSource& values, Expr& top, const RowCtx* ctx);
+
+// TOP ... PERCENT: the share of its rows a query keeps, the first ceil(count * percent / 100)
+// ("TOP (Transact-SQL)": the count is rounded up), counted exactly when the percentage is an
+// exact number and as a float otherwise. A percentage outside 0 to 100 is Msg 1031.
+struct TopShare {
+    bool exact = true;
+    qint64 numerator = 0; // exact: the share is numerator / denominator
+    qint64 denominator = 100;
+    double percent = 0; // otherwise: the percentage
+    qint64 rows(qint64 count) const;
+};
+TopShare topShare(ValueSource& values, Expr& top, const RowCtx* ctx);
 // A SELECT; its parameters are appended to `params`. `limit` caps the rows (-1 none); `single`:
 // a scalar sub-query, which fails with Msg 512 when it yields more than one row.
 QString selectSql(ValueSource& values, Select& sel, const RowCtx* ctx, QVariantList& params, qint64 limit,

@@ -104,6 +104,12 @@ void raiseSqliteFailure(int code, const QString& text) {
     }
     if (text.contains(QStringLiteral("NOT NULL constraint failed")))
         raise<Msg::NullNotAllowedInInsert>(text.section(u'.', -1));
+    // An aggregate where the server has a message of its own is refused when the batch is
+    // compiled; any other misuse SQLite finds is named here, never in SQLite's words.
+    if (text.contains(QStringLiteral("misuse of aggregate")) ||
+        text.contains(QStringLiteral("aggregate functions are not allowed")) ||
+        text.contains(QStringLiteral("misuse of window function")))
+        raise<Msg::AggregateUseNotSupported>();
     // What SQLite cannot do that the server can: refused by name.
     if (text.contains(QStringLiteral("tables in a join")))
         raise<Msg::JoinTooManyTables>();

@@ -187,6 +187,7 @@ struct Select {
     bool distinct = false;
     ExprP top;
     bool topPercent = false;
+    bool withTies = false; // TOP ... WITH TIES
     std::vector<SelectItem> items;
     std::vector<std::unique_ptr<TableSource>> from;
     ExprP where;

@@ -119,7 +119,9 @@ StmtP Parser::raiserror(StmtP s) {
         do {
             if (acceptWord("LOG"))
                 s->withLog = true;
-            else if (!acceptWord("NOWAIT") && !acceptWord("SETERROR"))
+            else if (cur().isWord("SETERROR")) // sets @@ERROR whatever the severity
+                raiseAt<Msg::RaiserrorSeterrorNotSupported>(cur().line, cur().column);
+            else if (!acceptWord("NOWAIT")) // sends the message at once: no value changes
                 failHere();
         } while (acceptOp(","));
     }

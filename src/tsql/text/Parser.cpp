@@ -192,10 +192,16 @@ StmtP Parser::beginStatement(StmtP s) {
 StmtP Parser::endTransaction(StmtP s) {
     s->kind = cur().upper == u"COMMIT" ? SK::Commit : SK::Rollback;
     ++p;
-    if (acceptKw("TRAN") || acceptKw("TRANSACTION"))
+    if (acceptKw("TRAN") || acceptKw("TRANSACTION")) {
+        // COMMIT ignores the name, as the server does; ROLLBACK to a name needs the names of
+        // the transactions and savepoints, which the engine does not keep.
+        const Token& name = cur();
         transactionName();
-    else
+        if (s->kind == SK::Rollback && &name != &cur())
+            raiseAt<Msg::NamedRollbackNotSupported>(name.line, name.column);
+    } else {
         acceptWord("WORK");
+    }
     return s;
 }
 
@@ -405,8 +411,10 @@ StmtP Parser::setOption(StmtP s) {
                     failHere();
                 ++p;
             }
-            if (!acceptKw("ON") && !acceptKw("OFF"))
+            const bool on = acceptKw("ON");
+            if (!on && !acceptKw("OFF"))
                 failHere();
+            s->op = on ? QStringLiteral("ON") : QStringLiteral("OFF"); // judged by the binder
             return s;
         }
     }
@@ -416,6 +424,7 @@ StmtP Parser::setOption(StmtP s) {
         ++p;
         if (cur().kind == Tok::End)
             failHere();
+        s->op = cur().kind == Tok::Integer ? QString::number(cur().text.toLongLong()) : cur().text;
         ++p;
         return s;
     }
@@ -441,7 +450,9 @@ StmtP Parser::setOption(StmtP s) {
                 failHere();
         } else if (acceptWord("REPEATABLE")) {
             expectKw("READ");
-        } else if (!acceptWord("SNAPSHOT") && !acceptWord("SERIALIZABLE")) {
+        } else if (acceptWord("SNAPSHOT")) {
+            s->op = QStringLiteral("SNAPSHOT");
+        } else if (!acceptWord("SERIALIZABLE")) {
             failHere();
         }
         return s;

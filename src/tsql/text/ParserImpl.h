@@ -131,6 +131,8 @@ private:
     void blockUntil(std::vector<StmtP>& body, const char* word, bool emptyAllowed);
     StmtP tryCatch(StmtP s);
     void transactionName();
+    void collation(const Token& name);
+    [[noreturn]] void refuseCheck(const Token& check);
     bool startsExpression() const;
 
     // ---------------- errors, jumps, dynamic batches (ControlParser.cpp) ----------------
@@ -177,8 +179,8 @@ private:
 
     void tableName(TableSource& ts);
     std::unique_ptr<TableSource> targetTable();
-    void hints(TableSource& ts);
-    void hintList(TableSource& ts);
+    QStringList hints(TableSource& ts);
+    QStringList hintList(TableSource& ts);
     ExprP topClause(bool& percent, bool select = false);
     StmtP update(StmtP s);
     StmtP insert(StmtP s);

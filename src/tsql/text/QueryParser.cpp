@@ -5,6 +5,8 @@
 
 #include "tsql/base/Messages.h"
 
+#include <iterator>
+
 namespace tsql::parsing {
 
 // A table's name of one to four dotted parts (server.database.schema.table); a part between two
@@ -32,48 +34,89 @@ std::unique_ptr<TableSource> Parser::targetTable() {
     auto ts = std::make_unique<TableSource>();
     at(*ts, cur());
     tableName(*ts);
-    hints(*ts);
+    const QStringList given = hints(*ts);
+    if (given.contains(QStringLiteral("NOLOCK")) || given.contains(QStringLiteral("READUNCOMMITTED")))
+        raiseAt<Msg::NolockOnTarget>(ts->line, ts->column);
     return ts;
 }
 
-void Parser::hints(TableSource& ts) {
+QStringList Parser::hints(TableSource& ts) {
     if (cur().isKeyword("WITH") && peek().isOp("(")) {
         ++p;
-        hintList(ts);
-    } else if (cur().isOp("(") &&
-               (peek().isWord("NOLOCK") || peek().isWord("READUNCOMMITTED") || peek().isWord("UPDLOCK") ||
-                peek().isWord("ROWLOCK") || peek().isKeyword("HOLDLOCK"))) {
-        hintList(ts);
+        return hintList(ts);
     }
+    if (cur().isOp("(") &&
+        (peek().isWord("NOLOCK") || peek().isWord("READUNCOMMITTED") || peek().isWord("UPDLOCK") ||
+         peek().isWord("ROWLOCK") || peek().isKeyword("HOLDLOCK")))
+        return hintList(ts);
+    return {};
 }
 
-void Parser::hintList(TableSource& ts) {
+namespace {
+
+// Table hints that decide only how rows are locked. The engine reads committed rows, and a
+// batch's changes are its session's alone: what these hints change in the server (waiting,
+// skipping or reading rows other sessions are changing) no value of one batch depends on.
+// Each group takes one hint at most.
+const char* const kLockHints[][7] = {
+    {"NOLOCK", "READUNCOMMITTED", "READCOMMITTED", "READCOMMITTEDLOCK", "REPEATABLEREAD", "SERIALIZABLE",
+     "HOLDLOCK"},
+    {"ROWLOCK", "PAGLOCK", "TABLOCK", "TABLOCKX"},
+    {"UPDLOCK", "XLOCK"},
+    {"NOWAIT", "READPAST"},
+};
+
+// Hints the server takes that may fail or change a result there (an index that must exist, a
+// plan that must be possible, rules for bulk loads): refused by name.
+const char* const kRefusedHints[] = {
+    "INDEX",        "FORCESEEK",    "FORCESCAN",          "NOEXPAND",        "SNAPSHOT",
+    "KEEPIDENTITY", "KEEPDEFAULTS", "IGNORE_CONSTRAINTS", "IGNORE_TRIGGERS", "SPATIAL_WINDOW_MAX_CELLS"};
+
+int lockGroup(const QString& hint) {
+    for (int g = 0; g < int(std::size(kLockHints)); ++g)
+        for (const char* h : kLockHints[g])
+            if (h && hint == QLatin1String(h))
+                return g;
+    return -1;
+}
+
+void checkHint(const Token& h, QList<int>& groups) {
+    const int group = lockGroup(h.upper);
+    if (group >= 0) {
+        // Two hints of a group, or no locks with a lock taken on purpose, are conflicts the
+        // server has rules of its own for.
+        const bool unlocked = h.upper == u"NOLOCK" || h.upper == u"READUNCOMMITTED";
+        if (groups.contains(group) || (unlocked && (groups.contains(2) || groups.contains(3))) ||
+            ((group == 2 || group == 3) && groups.contains(-2)))
+            raiseAt<Msg::TableHintsCombinationNotSupported>(h.line, h.column);
+        groups << group;
+        if (unlocked)
+            groups << -2;
+        return;
+    }
+    for (const char* r : kRefusedHints)
+        if (h.upper == QLatin1String(r))
+            raiseAt<Msg::TableHintNotSupported>(h.line, h.column, h.upper);
+    raiseAt<Msg::UnknownTableHint>(h.line, h.column, h.text);
+}
+
+} // namespace
+
+QStringList Parser::hintList(TableSource& ts) {
     expectOp("(");
+    QStringList given;
+    QList<int> groups;
     do {
-        if (!(cur().kind == Tok::Ident || cur().kind == Tok::Keyword))
+        const Token& h = cur();
+        if (!(h.kind == Tok::Ident || h.kind == Tok::Keyword))
             failHere();
-        bool index = cur().isKeyword("INDEX");
+        checkHint(h, groups);
+        given << h.upper;
         ++p;
-        if (index) {
-            if (acceptOp("=")) {
-                ++p;
-            } else {
-                expectOp("(");
-                int lvl = 1;
-                while (lvl > 0) {
-                    if (cur().kind == Tok::End)
-                        failHere();
-                    if (cur().isOp("("))
-                        ++lvl;
-                    if (cur().isOp(")"))
-                        --lvl;
-                    ++p;
-                }
-            }
-        }
     } while (acceptOp(","));
     expectOp(")");
     ts.hasHints = true;
+    return given;
 }
 
 // TOP (expression) [PERCENT]; a SELECT may give a constant without the parentheses.
@@ -100,8 +143,11 @@ StmtP Parser::update(StmtP s) {
     s->select = std::make_unique<Select>();
     at(*s->select, cur());
     if (acceptKw("TOP")) {
+        const Token& top = t[p - 1];
         bool percent = false;
         s->top = topClause(percent);
+        if (percent)
+            raiseAt<Msg::TopPercentDmlNotSupported>(top.line, top.column);
     }
     s->target = targetTable();
     expectKw("SET");
@@ -181,8 +227,11 @@ StmtP Parser::del(StmtP s) {
     s->select = std::make_unique<Select>();
     at(*s->select, cur());
     if (acceptKw("TOP")) {
+        const Token& top = t[p - 1];
         bool percent = false;
         s->top = topClause(percent);
+        if (percent)
+            raiseAt<Msg::TopPercentDmlNotSupported>(top.line, top.column);
     }
     acceptKw("FROM");
     s->target = targetTable();
@@ -204,9 +253,11 @@ std::unique_ptr<Select> Parser::select(bool subquery) {
         acceptKw("ALL");
     if (acceptKw("TOP")) {
         sel->top = topClause(sel->topPercent, true);
-        if (acceptKw("WITH"))
+        if (acceptKw("WITH")) {
             if (!acceptWord("TIES"))
                 failHere();
+            sel->withTies = true;
+        }
     }
     do {
         sel->items.push_back(selectItem());

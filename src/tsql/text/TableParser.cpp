@@ -94,6 +94,7 @@ void Parser::columnDefinition(TableDef& def) {
         } else if (acceptKw("COLLATE")) {
             if (!isName(cur()))
                 failHere();
+            collation(cur());
             ++p;
         } else if (cur().isKeyword("CONSTRAINT") || cur().isKeyword("PRIMARY") || cur().isKeyword("UNIQUE") ||
                    cur().isKeyword("CHECK")) {
@@ -116,16 +117,27 @@ void Parser::columnDefinition(TableDef& def) {
                     def.keys.back().prepend(QString()); // an empty first entry marks the primary key
                 }
             } else {
-                expectKw("CHECK");
-                expectOp("(");
-                condition();
-                expectOp(")");
+                refuseCheck(cur());
             }
         } else {
             break;
         }
     }
     def.columns.push_back(std::move(c));
+}
+
+// A column's collation: the database's own (Latin1_General_CI_AS, as the engine compares
+// texts); any other would compare or sort otherwise, and is refused by name.
+void Parser::collation(const Token& name) {
+    const QString n = nameOf(name);
+    if (n.compare(u"DATABASE_DEFAULT", Qt::CaseInsensitive) != 0 &&
+        n.compare(u"Latin1_General_CI_AS", Qt::CaseInsensitive) != 0)
+        raiseAt<Msg::CollationNotSupported>(name.line, name.column, n);
+}
+
+// A CHECK constraint would refuse rows the engine does not test: refused by name.
+void Parser::refuseCheck(const Token& check) {
+    raiseAt<Msg::CheckConstraintNotSupported>(check.line, check.column);
 }
 
 // [CONSTRAINT n] PRIMARY KEY [CLUSTERED] (columns) | UNIQUE (columns) | CHECK (condition) |
@@ -136,12 +148,8 @@ void Parser::tableConstraint(TableDef& def) {
             failHere();
         ++p;
     }
-    if (acceptKw("CHECK")) {
-        expectOp("(");
-        condition();
-        expectOp(")");
-        return;
-    }
+    if (cur().isKeyword("CHECK"))
+        refuseCheck(cur());
     if (acceptKw("INDEX")) {
         if (!isName(cur()))
             failHere();

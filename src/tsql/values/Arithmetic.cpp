@@ -260,6 +260,10 @@ SqlType arithmeticType(const QString& op, const SqlType& a0, const SqlType& b0) 
     }
     if (a.id == TypeId::Unknown && b.id == TypeId::Unknown)
         return SqlType::of(TypeId::Int);
+    // bit is no arithmetic operand of its own: two of them are Msg 8117 (one converts to the
+    // other operand's type).
+    if (a.id == TypeId::Bit && b.id == TypeId::Bit)
+        invalidOperand(a, opName(op));
     if (op == u"+" && (a.isString() || a.id == TypeId::Unknown) &&
         (b.isString() || b.id == TypeId::Unknown)) {
         SqlType t = dominantType(a, b);

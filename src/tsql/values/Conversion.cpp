@@ -122,7 +122,12 @@ Value toInteger(const Value& v, const SqlType& to, bool explicitConversion) {
         else if (v.i < intMin(to.id) || v.i > intMax(to.id))
             integerOverflow(v.i, to);
     } else if (from.id == TypeId::Decimal || from.id == TypeId::Money || from.id == TypeId::SmallMoney) {
+        // decimal is truncated, money and smallmoney are rounded ("CAST and CONVERT",
+        // truncating and rounding results)
         __int128 q = v.n.v / pow10(v.n.scale);
+        if (from.id != TypeId::Decimal)
+            if (const auto whole = v.n.rescaled(0))
+                q = whole->v;
         if (to.id == TypeId::Bit)
             r.i = v.n.v != 0;
         else if (q < intMin(to.id) || q > intMax(to.id))
@@ -141,11 +146,57 @@ Value toInteger(const Value& v, const SqlType& to, bool explicitConversion) {
     } else if (from.isString()) {
         r.i = integerFromText(v, to);
     } else if (from.isDate()) {
-        r.i = baseDate().daysTo(v.dt);
+        // datetime and smalldatetime count days from 1900, rounded at noon.
+        const qint64 ms = baseDate().msecsTo(v.dt);
+        const qint64 half = 43200000, day = 86400000;
+        const qint64 days = ms >= 0 ? (ms + half) / day : -((half - ms) / day);
+        if (to.id == TypeId::Bit)
+            r.i = days != 0;
+        else if (days < intMin(to.id) || days > intMax(to.id))
+            integerOverflow(days, to);
+        else
+            r.i = days;
     } else {
         clash(from, to, explicitConversion);
     }
     return r;
+}
+
+// The currency symbols a text converted to money may start with ("money and smallmoney
+// (Transact-SQL)").
+bool currencySymbol(QChar c) {
+    static constexpr char16_t symbols[] = {
+        0x0024, 0x00A2, 0x00A3, 0x00A4, 0x00A5, 0x09F2, 0x09F3, 0x0E3F, 0x17DB, 0x20A0, 0x20A1, 0x20A2,
+        0x20A3, 0x20A4, 0x20A5, 0x20A6, 0x20A7, 0x20A8, 0x20A9, 0x20AA, 0x20AB, 0x20AC, 0x20AD, 0x20AE,
+        0x20AF, 0x20B0, 0x20B1, 0xFDFC, 0xFE69, 0xFF04, 0xFFE0, 0xFFE1, 0xFFE5, 0xFFE6};
+    for (char16_t s : symbols)
+        if (c.unicode() == s)
+            return true;
+    return false;
+}
+
+// A text read as money: a sign, a currency symbol before the digits, and commas among the
+// digits of the whole part, which mark no decimals ('12,50' is 1250); nullopt for any other text.
+std::optional<Numeric> moneyFromText(const QString& text) {
+    QString s = text.trimmed();
+    QString sign;
+    if (!s.isEmpty() && (s[0] == u'-' || s[0] == u'+')) {
+        sign = s.left(1);
+        s.remove(0, 1);
+    }
+    if (!s.isEmpty() && currencySymbol(s[0])) {
+        s.remove(0, 1);
+        if (sign.isEmpty() && !s.isEmpty() && (s[0] == u'-' || s[0] == u'+')) {
+            sign = s.left(1);
+            s.remove(0, 1);
+        }
+    }
+    const qsizetype point = s.indexOf(u'.');
+    QString whole = point < 0 ? s : s.left(point);
+    if (whole.startsWith(u',') || whole.startsWith(u'-') || whole.startsWith(u'+'))
+        return std::nullopt;
+    whole.remove(u',');
+    return Numeric::parse(sign + whole + (point < 0 ? QString() : s.mid(point)));
 }
 
 // To decimal, money or smallmoney: rounded half away from zero to the target's scale; more
@@ -164,7 +215,7 @@ Value toExactNumeric(const Value& v, const SqlType& to, bool explicitConversion)
         if (!n)
             overflow(from, to);
     } else if (from.isString()) {
-        n = Numeric::parse(v.s);
+        n = to.id == TypeId::Decimal ? Numeric::parse(v.s) : moneyFromText(v.s);
         if (!n) {
             if (to.id == TypeId::Decimal)
                 raise<Msg::ErrorConverting>(from.name(), u"numeric");
@@ -213,6 +264,69 @@ Value toApproximate(const Value& v, const SqlType& to, bool explicitConversion) 
     return r;
 }
 
+// A character of code page 1252 beyond Latin1: the 27 letters and signs of 0x80 to 0x9F, and
+// the five bytes there that Windows passes through as controls.
+bool windowsLatin(char16_t c) {
+    static constexpr char16_t extra[] = {0x0081, 0x008D, 0x008F, 0x0090, 0x009D, 0x0152, 0x0153, 0x0160,
+                                         0x0161, 0x0178, 0x017D, 0x017E, 0x0192, 0x02C6, 0x02DC, 0x2013,
+                                         0x2014, 0x2018, 0x2019, 0x201A, 0x201C, 0x201D, 0x201E, 0x2020,
+                                         0x2021, 0x2022, 0x2026, 0x2030, 0x2039, 0x203A, 0x20AC, 0x2122};
+    for (char16_t e : extra)
+        if (c == e)
+            return true;
+    return false;
+}
+
+// Scripts with no letter code page 1252 could stand in for: Cyrillic, Armenian, Hebrew, Arabic
+// and the scripts of India and South-East Asia, Georgian, Hangul, the CJK blocks, the halves of
+// a surrogate pair and the private use area.
+bool foreignScript(char16_t c) {
+    return (c >= 0x0400 && c <= 0x06FF) || (c >= 0x0900 && c <= 0x0EFF) || (c >= 0x10A0 && c <= 0x11FF) ||
+           (c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xAC00 && c <= 0xD7AF) || (c >= 0xD800 && c <= 0xF8FF);
+}
+
+} // namespace
+
+// The characters of the bytes 0x80 to 0x9F of code page 1252.
+constexpr char16_t kWindowsHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                       0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                       0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                       0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+QChar fromCodePage(int byte) {
+    if (byte >= 0x80 && byte <= 0x9F)
+        return QChar(kWindowsHigh[byte - 0x80]);
+    return QChar(char16_t(byte));
+}
+
+int codePageByte(QChar c) {
+    const char16_t u = c.unicode();
+    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF))
+        return u;
+    for (int k = 0; k < 32; ++k)
+        if (kWindowsHigh[k] == u)
+            return 0x80 + k;
+    return -1;
+}
+
+QString inCodePage(const QString& s) {
+    QString out;
+    for (qsizetype k = 0; k < s.size(); ++k) {
+        const char16_t c = s[k].unicode();
+        if (c < 0x80 || (c >= 0xA0 && c <= 0xFF) || windowsLatin(c))
+            continue;
+        if (!foreignScript(c))
+            raise<Msg::CodePageCharacterNotSupported>(
+                QStringLiteral("%1").arg(int(c), 4, 16, QChar(u'0')).toUpper());
+        if (out.isNull())
+            out = s;
+        out[k] = u'?';
+    }
+    return out.isNull() ? s : out;
+}
+
+namespace {
+
 // To a character type, xml or uniqueidentifier: the value's text. A number too long for the
 // target is "*" when it is an integer going to char or varchar and Msg 8115 otherwise
 // ("CAST and CONVERT", truncating and rounding results); texts and dates are cut.
@@ -221,6 +335,8 @@ Value toCharacter(const Value& v, const SqlType& to, bool explicitConversion) {
     if (from.id == TypeId::XmlNode)
         clash(from, to, explicitConversion);
     QString s = toText(v);
+    if ((to.id == TypeId::Char || to.id == TypeId::VarChar) && (from.isUnicode() || from.id == TypeId::Xml))
+        s = inCodePage(s);
     if (to.isString() && to.length >= 0 && s.size() > to.length && !from.isString() && !from.isDate()) {
         if (from.isInteger() && !to.isUnicode())
             s = QStringLiteral("*");
@@ -269,8 +385,9 @@ Value toDate(const Value& v, const SqlType& to, bool explicitConversion) {
     } else {
         clash(from, to, explicitConversion);
     }
-    if (to.id == TypeId::Date)
-        d = QDateTime(d.date(), QTime(0, 0), Qt::UTC);
+    d = roundedFor(d, to.id);
+    if (!dateInRange(d, to.id))
+        dateOutOfRange(from, to);
     Value r;
     r.type = to;
     r.null = false;

@@ -79,6 +79,12 @@ struct DateRead {
 // the setting (yyyy-dd-mm under dmy). An empty text is 1900-01-01.
 DateRead readDate(const QString& text, TypeId target, std::optional<DateOrder> order = std::nullopt);
 
+// A time as the date type `id` keeps it ("datetime (Transact-SQL)", "smalldatetime
+// (Transact-SQL)"): datetime in steps of 1/300 second, shown .000, .003 and .007 (.999 is the
+// next second, 23:59:59.999 the next day); smalldatetime to the minute, 29.998 seconds down and
+// 29.999 up; date without its time. Other types keep the time as it is.
+QDateTime roundedFor(const QDateTime& d, TypeId id);
+
 // A text converted to the date type `to` (Conversion.cpp): Msg 242 for a date's shape out of the
 // type's range, Msg 241 for a text that is no date.
 Value dateFromText(const Value& text, const SqlType& to, std::optional<DateOrder> order = std::nullopt);

@@ -217,11 +217,35 @@ DateRead readDate(const QString& text, TypeId target, std::optional<DateOrder> o
         r.status = oldType ? DateReading::OutOfRange : DateReading::NotADate;
         return r;
     }
-    r.value = QDateTime(QDate(f.year, f.month, f.day), QTime(f.hour, f.minute, f.second, f.msec), Qt::UTC);
-    if (target == TypeId::Date)
-        r.value.setTime(QTime(0, 0));
+    r.value = roundedFor(
+        QDateTime(QDate(f.year, f.month, f.day), QTime(f.hour, f.minute, f.second, f.msec), Qt::UTC), target);
     r.status = dateInRange(r.value, target) ? DateReading::Date : DateReading::OutOfRange;
     return r;
+}
+
+QDateTime roundedFor(const QDateTime& d, TypeId id) {
+    if (!d.isValid())
+        return d;
+    const qint64 ms = d.time().msecsSinceStartOfDay();
+    qint64 rounded = ms;
+    switch (id) {
+    case TypeId::Date:
+        rounded = 0;
+        break;
+    case TypeId::DateTime: {
+        const qint64 ticks = (ms * 3 + 5) / 10; // 1/300 s, half up
+        rounded = (ticks * 10 + 1) / 3;
+        break;
+    }
+    case TypeId::SmallDateTime:
+        rounded = (ms + 30001) / 60000 * 60000; // 29.999 s and more: the next minute
+        break;
+    default:
+        break;
+    }
+    if (rounded == ms)
+        return d;
+    return QDateTime(d.date(), QTime(0, 0), Qt::UTC).addMSecs(rounded);
 }
 
 bool dateInRange(const QDateTime& d, TypeId target) {

@@ -1,5 +1,7 @@
 #include "tsql/values/Value.h"
 
+#include "tsql/values/DateSettings.h"
+
 #include "tsql/values/ValueInternal.h"
 
 #include <cmath>
@@ -151,7 +153,7 @@ Value Value::datetime(const QDateTime& d, TypeId id) {
     Value v;
     v.type = SqlType::of(id);
     v.null = false;
-    v.dt = d;
+    v.dt = roundedFor(d, id);
     return v;
 }
 

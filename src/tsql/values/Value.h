@@ -120,6 +120,16 @@ bool explicitAllowed(TypeId from, TypeId to);
 // Text of a value as CAST(... AS varchar) writes it.
 QString toText(const Value& v);
 
+// A text as char and varchar hold it: in the code page of the database's collation (Latin1,
+// code page 1252). Characters of scripts the code page lacks become '?' as the server makes
+// them; a character the server may write as a look-alike Latin letter instead ("best fit") is
+// refused by name (Msg 40000) rather than guessed.
+QString inCodePage(const QString& s);
+// A byte of code page 1252 as a character (CHAR), and a character of the code page as its byte
+// (ASCII); -1 for a character the code page lacks.
+QChar fromCodePage(int byte);
+int codePageByte(QChar c);
+
 // Comparison with SQL Server semantics (after conversion to the common type): strings are
 // compared case-insensitively and ignoring trailing blanks. Returns nullopt when either is NULL.
 std::optional<int> compareValues(const Value& a, const Value& b);
