@@ -195,6 +195,8 @@ namespace tsql {
     M(CompoundTooManyQueries, 40000, 16, 1, u"A query that combines this many queries with UNION, EXCEPT or INTERSECT is not supported by the embedded server.") \
     M(QueryTooManyColumns, 40000, 16, 1, u"A query with this many columns is not supported by the embedded server.") \
     M(StatementTooManyValues, 40000, 16, 1, u"A statement with this many values is not supported by the embedded server.") \
+    M(SetOptionOffNotSupported, 40000, 16, 1, u"SET %1 OFF is not supported by the embedded server.") \
+    M(XactAbortCatchNotSupported, 40000, 16, 1, u"An error caught by TRY...CATCH inside a transaction under SET XACT_ABORT ON is not supported by the embedded server.") \
     M(BatchStoppedAfterLoop, 40001, 16, 1, u"The batch was stopped after %1 loop iterations.") \
     M(OutOfMemoryBudget, 40002, 17, 1, u"The batch needs more than %1 of memory, the limit of the embedded server.") \
     M(DatabaseEndedTransactionIsolated, 40003, 20, 1, u"The database ended the transaction of the isolated batch after an error; the batch was stopped.") \

@@ -400,12 +400,18 @@ StmtP Parser::setOption(StmtP s) {
             ++p;
             if (u == u"STATISTICS")
                 ++p;
+            s->options << u;
             while (acceptOp(",")) {
                 if (!(cur().kind == Tok::Ident || cur().kind == Tok::Keyword))
                     failHere();
+                s->options << cur().upper;
                 ++p;
             }
-            if (!acceptKw("ON") && !acceptKw("OFF"))
+            if (acceptKw("ON"))
+                s->op = QStringLiteral("ON");
+            else if (acceptKw("OFF"))
+                s->op = QStringLiteral("OFF");
+            else
                 failHere();
             return s;
         }
