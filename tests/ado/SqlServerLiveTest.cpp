@@ -125,9 +125,9 @@ const QString CorpusRows = QStringLiteral(
 
 // Every case of the engine's verdict corpus (tests/tsql/cases) on the real server, behind the
 // check's declaration block and the corpus test's rows, as the engine's corpus test runs them,
-// each in a transaction that is rolled back: the server's verdict must be the one the case expects. The cases the engine
-// refuses by name (Msg 40000) are the server's to run: they are counted, not compared. Only with
-// a real server: formule serve answers with the engine itself.
+// each in a transaction that is rolled back: the server's verdict must be the one the case
+// expects. The cases the engine refuses by name (Msg 40000) are the server's to run: they are
+// counted, not compared. Only with a real server: formule serve answers with the engine itself.
 TEST(SqlServerLive, TheVerdictCorpusAgrees) {
     const QString cs = qEnvironmentVariable("FORMULE_TEST_SQLSERVER");
     if (cs.isEmpty())
