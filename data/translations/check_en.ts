@@ -112,6 +112,10 @@
         <translation>Formula syntax check</translation>
     </message>
     <message>
+        <source>Il controllo sostituisce categorie e varianti con segnaposto (numerici per le categorie); la formula come viene salvata è corretta.</source>
+        <translation>The check replaces categories and variants with placeholders (numeric for categories); the formula as it is saved is correct.</translation>
+    </message>
+    <message>
         <source>Informazione</source>
         <translation>Information</translation>
     </message>

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 // The back ends behind ado::Connection. Private to the ADO layer.
 
 #include "ado/Ado.h"
@@ -67,12 +69,28 @@ public:
                                     tsql::ReadRest* read) override;
 
 private:
+    // The settings of the session an isolated run puts back (SqlServerBackend.cpp).
+    struct Session {
+        int transactionCount = 0;
+        qint64 options = 0; // @@OPTIONS
+        int dateFirst = 7;
+        QString language;
+        QString dateFormat; // mdy, dmy, ...
+    };
+    // Reads them; nullopt (with the server's message in `error`) when the server does not answer.
+    std::optional<Session> readSession(QString& error);
+    // The statement that sets back what a run changed of `before`, seen in `after`.
+    static QString restoreSession(const Session& before, const Session& after);
+
     void runOrThrow(const QString& text);
     // One command, with the query timeout of the limits.
     BatchOutcome run(const QString& commandText);
     QString m_name;
     bool m_open = false;
     int m_timeoutMs = 30000;
+    // Whether sys.dm_exec_sessions tells the session's date format (a server of formule serve
+    // has no such view: the date format is then read from how the server reads 01/02/03).
+    bool m_sessionView = true;
 };
 
 } // namespace ado::detail

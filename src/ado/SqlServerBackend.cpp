@@ -578,38 +578,119 @@ BatchOutcome SqlServerBackend::run(const QString& commandText) {
     return out;
 }
 
+namespace {
+
+// The bits of @@OPTIONS a run may change ("@@OPTIONS (Transact-SQL)", "SET statements").
+struct OptionBit {
+    qint64 bit;
+    const char* name;
+};
+constexpr OptionBit kRestoredOptions[] = {{8, "ANSI_WARNINGS"},
+                                          {64, "ARITHABORT"},
+                                          {512, "NOCOUNT"},
+                                          {4096, "CONCAT_NULL_YIELDS_NULL"},
+                                          {16384, "XACT_ABORT"}};
+constexpr qint64 kNoCount = 512;
+constexpr qint64 kXactAbort = 16384;
+
+// The date order a server that reads '01/02/03' as year `year` and month `month` follows: each
+// of the six orders gives another pair.
+QString dateOrderOf(int year, int month) {
+    const struct {
+        int year;
+        int month;
+        const char* order;
+    } orders[] = {{2003, 1, "mdy"}, {2003, 2, "dmy"}, {2001, 2, "ymd"},
+                  {2001, 3, "ydm"}, {2002, 1, "myd"}, {2002, 3, "dym"}};
+    for (const auto& o : orders)
+        if (o.year == year && o.month == month)
+            return QString::fromLatin1(o.order);
+    return {};
+}
+
+QString literal(const QString& text) {
+    return QStringLiteral("N'") + QString(text).replace(u'\'', QStringLiteral("''")) + u'\'';
+}
+
+} // namespace
+
+std::optional<SqlServerBackend::Session> SqlServerBackend::readSession(QString& error) {
+    static const QString head = QStringLiteral("SELECT @@TRANCOUNT, @@OPTIONS, @@DATEFIRST, @@LANGUAGE, ");
+    BatchOutcome out;
+    if (m_sessionView) {
+        out = run(head +
+                  QStringLiteral("(SELECT date_format FROM sys.dm_exec_sessions WHERE session_id = @@SPID)"));
+        if (!out.errors.isEmpty() && out.errors.first().nativeError == 208)
+            m_sessionView = false;
+    }
+    if (!m_sessionView)
+        out = run(head + QStringLiteral(
+                             "YEAR(CONVERT(datetime, '01/02/03')), MONTH(CONVERT(datetime, '01/02/03'))"));
+    if (!out.errors.isEmpty() || out.resultSets.isEmpty() || out.resultSets.first().rows.isEmpty()) {
+        error = out.errors.isEmpty() ? QStringLiteral("The server did not report its session")
+                                     : out.errors.first().description;
+        return std::nullopt;
+    }
+    const QList<core::Variant>& row = out.resultSets.first().rows.first();
+    Session session;
+    session.transactionCount = row.value(0).toInt32();
+    session.options = row.value(1).toInt32();
+    session.dateFirst = row.value(2).toInt32();
+    session.language = row.value(3).toString().trimmed();
+    session.dateFormat = m_sessionView ? row.value(4).toString().trimmed().toLower()
+                                       : dateOrderOf(row.value(4).toInt32(), row.value(5).toInt32());
+    return session;
+}
+
+// XACT_ABORT and NOCOUNT always (the run sets them itself), the other options and the date
+// settings only when they changed. SET LANGUAGE sets the date format and first day of its
+// language too, so those follow it.
+QString SqlServerBackend::restoreSession(const Session& before, const Session& after) {
+    QStringList statements;
+    const auto onOff = [](bool on) { return on ? QStringLiteral("ON") : QStringLiteral("OFF"); };
+    for (const OptionBit& o : kRestoredOptions) {
+        const bool was = (before.options & o.bit) != 0;
+        if (o.bit == kNoCount || o.bit == kXactAbort || was != ((after.options & o.bit) != 0))
+            statements << QStringLiteral("SET %1 %2").arg(QLatin1String(o.name), onOff(was));
+    }
+    if (before.language != after.language || before.dateFormat != after.dateFormat ||
+        before.dateFirst != after.dateFirst) {
+        if (!before.language.isEmpty())
+            statements << QStringLiteral("SET LANGUAGE ") + literal(before.language);
+        if (!before.dateFormat.isEmpty())
+            statements << QStringLiteral("SET DATEFORMAT ") + before.dateFormat;
+        statements << QStringLiteral("SET DATEFIRST %1").arg(before.dateFirst);
+    }
+    return statements.join(QStringLiteral("; "));
+}
+
 // The server reports no statement lines: a traced run has no trace here.
 IsolatedOutcome SqlServerBackend::executeIsolated(const QString& commandText, bool, bool, tsql::ReadRest*) {
-    // The session as the batch finds it: no transaction of the caller, and the options the
-    // run changes (XACT_ABORT, NOCOUNT), to be put back afterwards.
-    const BatchOutcome before = run(QStringLiteral("SELECT @@TRANCOUNT, @@OPTIONS"));
-    if (!before.errors.isEmpty() || before.resultSets.isEmpty() || before.resultSets.first().rows.isEmpty())
-        throw core::ComError(core::err::ProviderError,
-                             before.errors.isEmpty() ? QStringLiteral("The server did not report its session")
-                                                     : before.errors.first().description,
-                             SqlServerSource);
-    const QList<core::Variant>& row = before.resultSets.first().rows.first();
-    if (row.value(0).toInt32() != 0)
+    // The session as the batch finds it: no transaction of the caller, and the options and date
+    // settings the run may change (a formula may set those production runs it with), to be put
+    // back afterwards.
+    QString error;
+    const std::optional<Session> before = readSession(error);
+    if (!before)
+        throw core::ComError(core::err::ProviderError, error, SqlServerSource);
+    if (before->transactionCount != 0)
         throw core::ComError(
             core::err::ProviderError,
             QStringLiteral("A transaction is already open on the connection: an isolated run "
                            "would end it"),
             SqlServerSource);
-    const qint64 options = row.value(1).toInt32();
-    constexpr qint64 NoCount = 512, XactAbort = 16384;
     // XACT_ABORT ON: a run-time error or a timeout ends the batch and dooms the transaction, so
-    // nothing after a failure runs outside it.
+    // nothing after a failure runs outside it. A formula may set it OFF (the guard lets through
+    // no statement that ends the transaction): a timeout then leaves the transaction open, and
+    // the rollback below ends it all the same.
     runOrThrow(QStringLiteral("SET XACT_ABORT ON; BEGIN TRANSACTION"));
     IsolatedOutcome out;
     out.outcome = run(commandText);
     // Whatever the batch did, roll back what is open and put the session back.
-    const BatchOutcome after = run(QStringLiteral("SELECT @@TRANCOUNT"));
-    out.transactionCountAfter = after.resultSets.isEmpty() || after.resultSets.first().rows.isEmpty()
-                                    ? -1
-                                    : after.resultSets.first().rows.first().value(0).toInt32();
-    runOrThrow(QStringLiteral("IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION; SET XACT_ABORT %1; SET NOCOUNT %2")
-                   .arg((options & XactAbort) ? QStringLiteral("ON") : QStringLiteral("OFF"),
-                        (options & NoCount) ? QStringLiteral("ON") : QStringLiteral("OFF")));
+    const std::optional<Session> after = readSession(error);
+    out.transactionCountAfter = after ? after->transactionCount : -1;
+    runOrThrow(QStringLiteral("IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION; ") +
+               restoreSession(*before, after ? *after : Session{-1, ~before->options, 0, {}, {}}));
     return out;
 }
 

@@ -1,6 +1,7 @@
 #include "check/BulkCheck.h"
 
 #include "ado/Ado.h"
+#include "check/ProductionRun.h"
 #include "check/SyntaxCheck.h"
 #include "core/TextBox.h"
 #include "language/FormulaLanguage.h"
@@ -100,8 +101,10 @@ void BulkSummary::add(Verdict verdict) {
 }
 
 struct FormulaChecker::Parts {
-    Parts(ado::Connection& connection, TranslateText translate)
-        : services({.connection = [&connection] { return &connection; },
+    Parts(ado::Connection& on, TranslateText translate, Judgement judged)
+        : judgement(judged)
+        , connection(on)
+        , services({.connection = [&on] { return &on; },
                     .translate = std::move(translate),
                     .messageBox = {},
                     .errorAnswer = {},
@@ -113,6 +116,8 @@ struct FormulaChecker::Parts {
     // Answers kept at most, about 200 bytes each: beyond, they are dropped before a prefetch.
     static constexpr qsizetype kAnswersKept = 2048;
 
+    Judgement judgement;
+    ado::Connection& connection;
     core::FunctionServices services;
     language::refs::LookupAnswers answers;
     language::FormulaLanguage language;
@@ -120,8 +125,8 @@ struct FormulaChecker::Parts {
     SyntaxCheck check;
 };
 
-FormulaChecker::FormulaChecker(ado::Connection& connection, TranslateText translate)
-    : m_parts(std::make_unique<Parts>(connection, std::move(translate))) {}
+FormulaChecker::FormulaChecker(ado::Connection& connection, TranslateText translate, Judgement judgement)
+    : m_parts(std::make_unique<Parts>(connection, std::move(translate), judgement)) {}
 
 FormulaChecker::~FormulaChecker() = default;
 
@@ -163,6 +168,15 @@ CheckedFormula FormulaChecker::check(const language::StoredFormula& record) {
         result.line = firstReferenceLine(shown);
         return result;
     }
+    if (p.judgement == Judgement::AsProduction) {
+        const ProductionVerdict verdict = runAsProduction(p.connection, record.sql, p.services.f.translate);
+        if (!verdict.correct) {
+            result.verdict = verdict.busy ? Verdict::Unchecked : Verdict::Error;
+            result.message = verdict.message;
+            result.line = verdict.formulaLine;
+        }
+        return result;
+    }
     p.box.setText(language::singledQuotes(shown));
     if (p.check.CheckFormula(false).isEmpty()) {
         result.verdict = p.check.lastServerBusy() ? Verdict::Unchecked : Verdict::Error;
@@ -187,7 +201,7 @@ BulkSummary BulkCheck::run(ado::Connection& connection,
         return runParallel(connection, each);
     BulkSummary summary;
     language::StoredFormulaReader reader(connection, m_options.context);
-    FormulaChecker checker(connection, m_options.translate);
+    FormulaChecker checker(connection, m_options.translate, m_options.judgement);
     const auto cancelled = [&] { return summary.cancelled = m_options.cancelled && m_options.cancelled(); };
     std::vector<language::StoredFormula> records;
     while (!cancelled()) {

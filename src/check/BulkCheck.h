@@ -49,13 +49,19 @@ struct CheckedFormula {
 
 using TranslateText = std::function<QString(const QString&)>;
 
-// One stored formula through the editor's own path on one connection: the stored SQL form to
-// the display form (apostrophes as the window shows them), then the syntax check (check::
-// SyntaxCheck, hence runGuarded: nothing the formula does stays).
+// How a stored formula is judged. AsProduction: the stored SQL form as production runs it
+// (check::runAsProduction: the declarations, the two xml variables, the sub-queries). AsEditor:
+// the window's check of its display form, where categories and variants are placeholders.
+enum class Judgement { AsProduction, AsEditor };
+
+// One stored formula on one connection: the stored SQL form to the display form (apostrophes as
+// the window shows them), which finds the stale and the unshowable ones; then the judgement
+// (runGuarded either way: nothing the formula does stays).
 class FormulaChecker {
 public:
     // `connection` must outlive the checker.
-    FormulaChecker(ado::Connection& connection, TranslateText translate);
+    FormulaChecker(ado::Connection& connection, TranslateText translate,
+                   Judgement judgement = Judgement::AsProduction);
     ~FormulaChecker();
     FormulaChecker(const FormulaChecker&) = delete;
     FormulaChecker& operator=(const FormulaChecker&) = delete;
@@ -93,6 +99,7 @@ struct BulkCheckOptions {
     int jobs = 1;                    // connections checking at the same time (1 to 64)
     TranslateText translate;         // the host's translation service; unset: Italian
     std::function<bool()> cancelled; // asked between records
+    Judgement judgement = Judgement::AsProduction;
 };
 
 // The check of every stored formula (not NULL) of the three tables, in the order context then

@@ -182,6 +182,12 @@ QString CheckDeclarations() {
     return text;
 }
 
+QString ProductionDeclarations() {
+    static const QString text = CheckDeclarations() + upperCaseLine("@CM01_IDCATEGORIA", "XML") +
+                                upperCaseLine("@MG5F_CODICEVAR", "XML");
+    return text;
+}
+
 const QList<DeclaredVariable>& declaredVariables() {
     static const QList<DeclaredVariable> variables = [] {
         QList<DeclaredVariable> all;

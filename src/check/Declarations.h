@@ -33,6 +33,13 @@ QString OptionDeclaration();
 // OptionDeclaration() (139 lines).
 QString CheckDeclarations();
 
+// What production declares besides the check's variables before it runs a stored formula:
+// CheckDeclarations() followed by the two xml variables its category and variant sub-queries
+// read, `@CM01_IDCATEGORIA` and `@MG5F_CODICEVAR`, written like the upper-case lines ("AS XML")
+// and given no value (141 lines).
+QString ProductionDeclarations();
+inline constexpr int ProductionDeclarationLines = DeclarationLineCount + 3;
+
 // One variable of CheckDeclarations() and its type as written there ("decimal(17,6)", "CHAR(2)").
 struct DeclaredVariable {
     QString variable; // upper case, with its at sign

@@ -64,6 +64,11 @@ inline const QString NotTranslated = QStringLiteral("La formula non si lascia tr
 inline const QString OverTextLimit =
     QStringLiteral("La formula conta %1 caratteri e la sua traduzione supera il limite di %2 caratteri per "
                    "passo: va accorciata.");
+// Said after a failed check when the formula as it is saved (categories and variants as their
+// sub-queries) passes as production runs it (see check::passesAsStored).
+inline const QString CorrectAsStored = QStringLiteral(
+    "Il controllo sostituisce categorie e varianti con segnaposto (numerici per le categorie); la "
+    "formula come viene salvata è corretta.");
 inline const QString NoConnection = QStringLiteral("Nessuna connessione su cui controllare la formula");
 
 inline const QString CorrectTitle = QStringLiteral("Controllo sintassi formula avvenuta con successo");

@@ -123,8 +123,14 @@ private:
                     push(v);
             return;
         case SK::SetOption:
-            if (s.var != u"NOCOUNT")
-                refuse(QStringLiteral("SET ") + s.var, s.line, s.column, msg::OutlivesBatch);
+            // Every option of a list (SET NOCOUNT, IMPLICIT_TRANSACTIONS ON) is judged.
+            for (const QString& option : s.options.isEmpty() ? QStringList{s.var} : s.options) {
+                if (!sessionOption(option)) {
+                    refuse(QStringLiteral("SET ") + option, s.line, s.column, msg::OutlivesBatch);
+                    return;
+                }
+            }
+            push(s.expr);
             return;
         case SK::BeginTran:
             refuse(QStringLiteral("BEGIN TRANSACTION"), s.line, s.column, msg::SplitsTransaction);
@@ -144,6 +150,21 @@ private:
             return;
         }
         refuse(QString(), s.line, s.column, msg::UnknownStatement);
+    }
+
+    // The session options a formula may set: those production runs formulas with, which the
+    // connection puts back after the check (the embedded engine keeps them for one batch; the SQL
+    // Server back end reads them before the run and sets them again after it).
+    static bool sessionOption(const QString& option) {
+        static const QStringList allowed = {QStringLiteral("NOCOUNT"),
+                                            QStringLiteral("XACT_ABORT"),
+                                            QStringLiteral("ANSI_WARNINGS"),
+                                            QStringLiteral("ARITHABORT"),
+                                            QStringLiteral("CONCAT_NULL_YIELDS_NULL"),
+                                            QStringLiteral("DATEFORMAT"),
+                                            QStringLiteral("DATEFIRST"),
+                                            QStringLiteral("LANGUAGE")};
+        return allowed.contains(option);
     }
 
     static bool localTemporary(const QString& name) {

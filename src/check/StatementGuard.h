@@ -47,15 +47,19 @@ enum class DynamicBatches { Refused, ConstantsRead };
 //
 // Allowed: DECLARE, SET of a variable, SELECT (with sub-queries, joins, xml nodes), IF, WHILE,
 // BEGIN...END, TRY...CATCH, BREAK, CONTINUE, RETURN, PRINT, labels and GOTO, RAISERROR, THROW,
-// SET NOCOUNT, and INSERT, UPDATE, DELETE of tables, which run and are rolled back with the rest;
+// the session options production runs formulas with (SET NOCOUNT, XACT_ABORT, ANSI_WARNINGS,
+// ARITHABORT, CONCAT_NULL_YIELDS_NULL, DATEFORMAT, DATEFIRST, LANGUAGE: the connection puts the
+// session back after the run), and INSERT, UPDATE, DELETE of tables, which run and are rolled back
+// with the rest;
 // with DynamicBatches::ConstantsRead, EXEC of a constant text the guard accepts.
 // Refused, with the statement and its line:
 // - BEGIN TRAN, COMMIT, ROLLBACK: they end or split the check's transaction, so what follows
 //   them would stay written;
 // - EXEC and procedure calls: a procedure or a dynamic batch may do any of the above out of
 //   sight (see DynamicBatches);
-// - SET of a session option other than NOCOUNT: it outlives the batch and changes how later
-//   checks and saves on the same connection behave;
+// - SET of any other session option (IDENTITY_INSERT, IMPLICIT_TRANSACTIONS, NOEXEC, ROWCOUNT,
+//   TRANSACTION ISOLATION LEVEL, ...; each option of a list is judged): it outlives the batch and
+//   changes how later checks and saves on the same connection behave;
 // - a table named with four parts: a linked server is outside the check's transaction;
 // - any statement kind the guard does not know (fail closed).
 GuardVerdict guardBatch(const QString& sql, DynamicBatches dynamic = DynamicBatches::Refused);

@@ -37,6 +37,7 @@ void SyntaxCheck::fail(const QString& message, int formulaLine, int batchLine, i
 
 core::Variant SyntaxCheck::CheckFormula(bool ShowMessage) {
     m_correct = false;
+    m_shown = ShowMessage;
     m_busy = false;
     m_serverMessage.clear();
     m_formulaLine = 0;

@@ -50,6 +50,9 @@ public:
 
     // What the last check found.
     bool lastCorrect() const { return m_correct; }
+    // Whether the last check told the user its outcome (ShowMessage True: the button, Ctrl+H),
+    // not the save's silent check.
+    bool lastShown() const { return m_shown; }
     // The last check reached no verdict because of the server (busy, too slow, connection lost:
     // see serverUnavailable): lastServerMessage() says so instead of pointing at the formula. The
     // outcome is still "not correct" (Empty, and the message box's prescribed text).
@@ -84,6 +87,7 @@ private:
     core::HostServices& m_host;
     Options m_options;
     bool m_correct = false;
+    bool m_shown = false;
     bool m_busy = false;
     QString m_serverMessage;
     int m_formulaLine = 0;

@@ -4,6 +4,7 @@
 #include "editor/TreeWidgetSink.h"
 
 #include "ado/Ado.h"
+#include "check/ProductionRun.h"
 #include "check/SyntaxCheck.h"
 #include "core/NullSafe.h"
 #include "core/TextBox.h"
@@ -84,7 +85,14 @@ FRMLP_FORMULE::Parts::Parts(FRMLP_FORMULE* window)
     , syntaxCheck(box, services,
                   {.decode = check::decodeWith(language),
                    .log = appendToHostLog,
-                   .checked = [this](const check::SyntaxCheck& c) { assist->checked(c); }})
+                   .checked =
+                       [this](const check::SyntaxCheck& c) {
+                           // Only after a check the user asked for failed, on this thread as the
+                           // check itself: the save's silent check sends nothing more.
+                           const bool asStored = c.lastShown() && !c.lastCorrect() && !c.lastServerBusy() &&
+                                                 check::passesAsStored(services, box.text());
+                           assist->checked(c, asStored);
+                       }})
     , store(box, services,
             {.checkFormula = editing::FormulaStore::checkWith(syntaxCheck),
              .decode = check::decodeWith(language),

@@ -1,5 +1,6 @@
 #include "editor/FormulaAssist.h"
 
+#include "check/Messages.h"
 #include "check/SyntaxCheck.h"
 #include "diagnostics/ElementCatalog.h"
 #include "diagnostics/FormulaHighlighter.h"
@@ -164,7 +165,7 @@ void FormulaAssist::showLive(const QList<diagnostics::Diagnostic>& found, const 
         clearMessage();
 }
 
-void FormulaAssist::checked(const check::SyntaxCheck& check) {
+void FormulaAssist::checked(const check::SyntaxCheck& check, bool correctAsStored) {
     if (!m_box || m_technical)
         return;
     if (check.lastCorrect()) {
@@ -175,6 +176,8 @@ void FormulaAssist::checked(const check::SyntaxCheck& check) {
     }
     diagnostics::Diagnostic d;
     d.message = stripText(check.lastServerMessage());
+    if (correctAsStored)
+        d.message += u'\n' + tr(check::msg::CorrectAsStored);
     const QString text = m_box->Text();
     if (check.lastBatchLine() > 0) {
         diagnostics::placeInDisplay(d, check.lastBatchLine(), check.lastBatchColumn(), text,
@@ -218,6 +221,7 @@ void FormulaAssist::saved() {
     m_checkMessage.reset();
     m_target = -1;
     m_message->setStyleSheet(SavedStyle);
+    fitStrip(2);
     m_message->setText(tr(msg::Saved));
     QTimer::singleShot(SavedMessageMs, this, [this] {
         if (m_message->styleSheet() == SavedStyle)
@@ -256,12 +260,24 @@ void FormulaAssist::showMessage(const diagnostics::Diagnostic& d, bool error) {
                           : d.column > 0 ? tr(msg::AtLineColumn).arg(d.line).arg(d.column).arg(d.message)
                                          : tr(msg::AtLine).arg(d.line).arg(d.message);
     m_message->setStyleSheet(error ? ErrorStyle : LiveStyle);
+    fitStrip(2 + int(where.count(u'\n')));
     m_message->setText(where);
     m_message->setToolTip(where);
     m_target = d.line > 0 ? d.offset : -1;
 }
 
+void FormulaAssist::fitStrip(int rows) {
+    const int height = std::clamp(rows, 2, 3) * (m_stripWidget->fontMetrics().height() + 6);
+    if (m_stripWidget->height() == height)
+        return;
+    m_stripWidget->setFixedHeight(height);
+    if (m_box)
+        m_box->SetBottomMargin(height);
+    placeStrip();
+}
+
 void FormulaAssist::clearMessage() {
+    fitStrip(2);
     m_message->setStyleSheet(QString());
     m_message->clear();
     m_message->setToolTip(QString());

@@ -52,8 +52,10 @@ public:
     // Called again with a fuller catalogue (the company's lists read later), it only judges the
     // box's text again against it.
     void start(std::shared_ptr<const diagnostics::ElementCatalog> catalog);
-    // A check ended (the button, Ctrl+H or the silent check of a save).
-    void checked(const check::SyntaxCheck& check);
+    // A check ended (the button, Ctrl+H or the silent check of a save). `correctAsStored`: it
+    // failed, and the formula as it is saved passes as production runs it (check::passesAsStored);
+    // the strip says so on a line of its own under the message.
+    void checked(const check::SyntaxCheck& check, bool correctAsStored = false);
     // A save wrote the box's text.
     void saved();
     // The box shows the SQL form (the technical view): no diagnostics, no marker changes.
@@ -88,6 +90,8 @@ private:
     void showLive(const QList<diagnostics::Diagnostic>& found, const QString& text);
     void showMessage(const diagnostics::Diagnostic& d, bool error);
     void clearMessage();
+    // The strip's height for `rows` rows of text (the help line and the message's lines).
+    void fitStrip(int rows);
     void applyMarks();
     void matchDelimiters();
     void placeStrip();

@@ -28,7 +28,7 @@ protected:
         return r;
     }
 
-    // Only correct formulas left: the demo records whose check fails are cleared.
+    // Fewer demo records: two are cleared (the one whose editor's check fails among them).
     void keepOnlyCorrect() const {
         for (const char* statement : {"UPDATE LP01_PROVIDER SET LP01_FORMULE = NULL WHERE LP01_ID = 3",
                                       "UPDATE LP07_QUOTAZIONI SET LP07_FORMULE = NULL WHERE LP07_ID = 3"})
@@ -54,6 +54,28 @@ TEST_F(BulkTool, AllCorrectExitsZeroWithTabSeparatedRows) {
     EXPECT_EQ(r.out, QStringLiteral("0\t1\tOK\t\n0\t2\tOK\t\n0\t5\tOK\t\n1\t1\tOK\t\n1\t2\tOK\t\n"
                                     "2\t1\tOK\t\n2\t2\tOK\t\n2\t3\tOK\t\n"));
     EXPECT_TRUE(r.err.contains(QStringLiteral("OK 8, ERROR 0, STALE 0"))) << r.err.toStdString();
+}
+
+// The demo database as production runs its formulas: every one correct. As the editor checks
+// them, the category of text compared with 'ROSSO' is a number compared with a text.
+TEST_F(BulkTool, TheDemoDatabasePassesAsProductionRunsIt) {
+    const QString all =
+        QStringLiteral("0\t1\tOK\t\n0\t2\tOK\t\n%1\n0\t5\tOK\t\n1\t1\tOK\t\n1\t2\tOK\t\n1\t3\tOK\t\n"
+                       "2\t1\tOK\t\n2\t2\tOK\t\n2\t3\tOK\t\n");
+    for (const QString& jobs : {QStringLiteral("1"), QStringLiteral("2")}) {
+        ToolRun r = run({QStringLiteral("check-all"), QStringLiteral("--jobs"), jobs});
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_EQ(r.out, all.arg(QStringLiteral("0\t3\tOK\t")));
+        EXPECT_TRUE(r.err.startsWith(QStringLiteral("OK 10, ERROR 0, STALE 0, UNCHECKED 0, 10 formulas in ")))
+            << r.err.toStdString();
+
+        r = run({QStringLiteral("check-all"), QStringLiteral("--as-editor"), QStringLiteral("--jobs"), jobs});
+        EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
+        EXPECT_EQ(r.out, all.arg(QStringLiteral("0\t3\tERROR\tMsg 8114, Level 16, State 1, Line 1: Error "
+                                                "converting data type varchar to numeric. (column 1)")));
+        EXPECT_TRUE(r.err.startsWith(QStringLiteral("OK 9, ERROR 1, STALE 0, UNCHECKED 0, 10 formulas in ")))
+            << r.err.toStdString();
+    }
 }
 
 TEST_F(BulkTool, AnErrorExitsOneAndNamesTheLine) {

@@ -445,4 +445,47 @@ TEST_F(FormuleTool, LintPrintsLineColumnAndMessageWithoutRunningTheFormula) {
         << r.out.toStdString();
 }
 
+// formule check places the server's message in the formula as written (its display form), as lint
+// does, and says on a line of its own when the formula as saved passes as production runs it;
+// the exit code stays the check's.
+TEST_F(FormuleTool, CheckPlacesItsMessageInTheDisplayFormAndJudgesTheStoredForm) {
+    initDemo();
+    const QString asStoredIt = QStringLiteral("Il controllo sostituisce categorie e varianti con segnaposto "
+                                              "(numerici per le categorie); la formula "
+                                              "come viene salvata è corretta.\n");
+    const QString asStoredEn = QStringLiteral(
+        "The check replaces categories and variants with placeholders (numeric for categories); the formula "
+        "as it is saved is correct.\n");
+    const QString numeric =
+        QStringLiteral("Msg 8114, Level 16, State 1, Line %1: Error converting data type varchar to numeric. "
+                       "(column 1)\n");
+    const struct {
+        const char* lang;
+        const char* formula;
+        int exitCode;
+        QString out;
+    } cases[] = {
+        {"it", "IF {C01 - Colore} = 'ROSSO' SET [Sconto 4%] = 10", 1,
+         "La formula non risulta essere corretta.\n" + numeric.arg(1) + asStoredIt},
+        {"en", "SET [Gross price] = 1\nIF {C01 - Colore} = 'ROSSO' SET @OUTSC4PERC = 10", 1,
+         "The formula does not appear to be correct.\n" + numeric.arg(2) + asStoredEn},
+        // Wrong as saved too: a number of the category compared with a text; no line about it.
+        {"it", "IF {C02 - Altezza massima} = 'ALTO' SET [Sconto 4%] = 10", 1,
+         "La formula non risulta essere corretta.\n" + numeric.arg(1)},
+        // Column 46 of the formula as written (column 31 of its SQL form, @ATTPREZZO + @NOPE).
+        {"it", "SET [Prezzo lordo] = 1\nSET [Prezzo lordo] = [Prezzo lordo - CURR] + @NOPE", 1,
+         "La formula non risulta essere corretta.\nMsg 137, Level 15, State 1, Line 2: Must declare the "
+         "scalar "
+         "variable \"@NOPE\". (column 46)\n"},
+        {"it", "IF {C01 - Colore} = {C04 - Linea prodotto} SET [Sconto 4%] = 10", 0,
+         "La formula è corretta.\n"},
+    };
+    for (const auto& c : cases) {
+        const ToolRun r = withDb({QStringLiteral("--lang"), QString::fromLatin1(c.lang),
+                                  QStringLiteral("check"), QString::fromUtf8(c.formula)});
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.formula;
+        EXPECT_EQ(r.out, c.out) << c.formula;
+    }
+}
+
 } // namespace

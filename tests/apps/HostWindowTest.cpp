@@ -111,6 +111,15 @@ TEST_F(HostWindows, VerificationDoubleClickOpensTheRecordWithTheErrorLineMarked)
             target = index;
     }
     ASSERT_TRUE(target.isValid());
+    // The stored formulas are judged as production runs them: the demo's category of text
+    // compared with 'ROSSO' is correct; the division by zero of the maintenance formula is not.
+    QStringList verdicts;
+    for (int row = 0; row < view->model()->rowCount(); ++row)
+        verdicts << view->model()->index(row, demo::VerifyModel::Verdict).data().toString();
+    EXPECT_EQ(verdicts.size(), 10);
+    EXPECT_EQ(verdicts.count(QStringLiteral("Corretta")), 9) << verdicts.join(u' ').toStdString();
+    EXPECT_EQ(view->model()->index(target.row(), demo::VerifyModel::Verdict).data().toString(),
+              QStringLiteral("Errore"));
     EXPECT_EQ(view->model()->index(target.row(), demo::VerifyModel::Line).data().toInt(), 2);
     EXPECT_TRUE(editors().isEmpty());
     doubleClick(view, target);

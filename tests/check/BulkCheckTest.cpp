@@ -54,12 +54,14 @@ protected:
                  .arg(sql ? language::refs::sqlLiteral(*sql) : QStringLiteral("NULL")));
     }
 
-    QList<CheckedFormula> run(std::optional<int> context = std::nullopt, int jobs = 1) {
+    QList<CheckedFormula> run(std::optional<int> context = std::nullopt, int jobs = 1,
+                              check::Judgement judgement = check::Judgement::AsProduction) {
         check::BulkCheck bulk({.connectionString = m_connectionString,
                                .context = context,
                                .jobs = jobs,
                                .translate = {},
-                               .cancelled = {}});
+                               .cancelled = {},
+                               .judgement = judgement});
         QList<CheckedFormula> results;
         const check::BulkSummary summary =
             bulk.run(m_connection, [&results](const CheckedFormula& r) { results.append(r); });
@@ -221,6 +223,73 @@ TEST_F(BulkCheckTest, CancelStopsBetweenRecords) {
         EXPECT_TRUE(summary.cancelled);
         EXPECT_LT(summary.total(), 6);
     }
+}
+
+// Each stored formula judged as production runs it (the stored sub-queries over the empty xml
+// variables) and as the editor's check does (categories and variants as its placeholders). The
+// demo categories: 123 of text (VARCHAR(20)), 124 a number (DECIMAL(17,6)); variant V01.
+TEST_F(BulkCheckTest, JudgedAsProductionRunsItOrAsTheEditorDoes) {
+    const QString text = language::refs::categorySubQuery(0, QStringLiteral("123"));
+    const QString number = language::refs::categorySubQuery(1, QStringLiteral("124"));
+    const QString variant = language::refs::variantSubQuery(QStringLiteral("V01"));
+    const QString refused = QStringLiteral(
+        "ERROR Riga 2: COMMIT non è ammessa sotto controllo: chiuderebbe la transazione in cui il controllo "
+        "esegue la formula, e le istruzioni che seguono resterebbero scritte");
+    const struct {
+        const char* what;
+        QString sql;
+        QString production; // verdict and the start of the message
+        QString editor;
+    } cases[] = {
+        {"a category of text compared with a text", "IF " + text + " = 'ROSSO' SET @OUTSC2PERC = 3", "OK",
+         "ERROR Msg 8114, Level 16, State 1, Line 1: Error converting data type varchar to numeric."},
+        {"a numeric category compared with a text: wrong whatever the data",
+         "IF " + number + " = 'ALTO' SET @OUTMAG1PERC = 4",
+         "ERROR Msg 8114, Level 16, State 1, Line 1: Error converting data type varchar to numeric.",
+         "ERROR Msg 8114, Level 16, State 1, Line 1: Error converting data type varchar to numeric."},
+        {"a variant compared with a text", "IF " + variant + " = 'BLU' SET @OUTMAGIMP = 15", "OK", "OK"},
+        {"both kinds on the second line",
+         "SET @OUTPREZZO = 1\nIF " + text + " = 'X' AND " + variant + " = 'Y' SET @OUTPREZZO = 2", "OK",
+         "ERROR Msg 8114, Level 16, State 1, Line 2: Error converting data type varchar to numeric."},
+        {"the xml variable declared again, as production declares it", "DECLARE @CM01_IDCATEGORIA XML",
+         "ERROR Msg 134, Level 15, State 1, Line 1: The variable name '@CM01_IDCATEGORIA' has already been "
+         "declared.",
+         "OK"},
+        // An empty variable reaches no path: the path is judged when the batch is read all the same.
+        {"an xml path that cannot be read, on the empty variable",
+         "SELECT @OUTPREZZO = 1 FROM @CM01_IDCATEGORIA.nodes('//CATEGORIA[') T(C)",
+         "ERROR Msg 2225, Level 16, State 1, Line 1: XQuery: A string literal was expected near "
+         "'//CATEGORIA['.",
+         "ERROR Msg 137, Level 15, State 1, Line 1: Must declare the scalar variable \"@CM01_IDCATEGORIA\"."},
+        // The guard reads the stored form as strictly as the check's form.
+        {"a COMMIT after a category", "IF " + text + " = 'ROSSO' SET @OUTSC2PERC = 3\nCOMMIT", refused,
+         refused},
+        {"a run-time error after a category", "IF " + text + " IS NULL SET @OUTPREZZO = 1 / 0",
+         "ERROR Msg 8134, Level 16, State 1, Line 1: Divide by zero error encountered.",
+         "ERROR Msg 8134, Level 16, State 1, Line 1: Divide by zero error encountered."},
+    };
+    exec("DELETE FROM LP17_FORMULEMANUT");
+    int id = 1;
+    for (const auto& c : cases)
+        insert(2, id++, c.sql);
+    const QList<CheckedFormula> production = run(2);
+    const QList<CheckedFormula> editor = run(2, 2, check::Judgement::AsEditor);
+    ASSERT_EQ(production.size(), std::size(cases));
+    ASSERT_EQ(editor.size(), std::size(cases));
+    const auto said = [](const CheckedFormula& r) {
+        return (check::verdictName(r.verdict) + u' ' + r.message).trimmed();
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_TRUE(said(production[qsizetype(i)]).startsWith(cases[i].production))
+            << cases[i].what << ": " << said(production[qsizetype(i)]).toStdString();
+        EXPECT_TRUE(said(editor[qsizetype(i)]).startsWith(cases[i].editor))
+            << cases[i].what << ": " << said(editor[qsizetype(i)]).toStdString();
+        EXPECT_EQ(cases[i].production == u"OK", said(production[qsizetype(i)]) == u"OK") << cases[i].what;
+        EXPECT_EQ(cases[i].editor == u"OK", said(editor[qsizetype(i)]) == u"OK") << cases[i].what;
+    }
+    EXPECT_EQ(production[3].line, 0);
+    EXPECT_EQ(editor[3].line, 2);
+    EXPECT_EQ(production[6].line, 2);
 }
 
 TEST_F(BulkCheckTest, CountsTheRecordsToCheck) {

@@ -110,7 +110,9 @@ TEST_F(Cli, ChecksNeverWrite) {
         {"check-sql", "COMMIT DELETE FROM LP01_PROVIDER"},
         {"check-sql", "ROLLBACK DELETE FROM LP01_PROVIDER"},
         {"check-sql", "commıt DELETE FROM LP01_PROVIDER"},
-        {"check-sql", "SET XACT_ABORT ON"},
+        {"check-sql", "SET IMPLICIT_TRANSACTIONS ON"},
+        {"check-sql", "SET NOCOUNT, NOEXEC ON DELETE FROM LP01_PROVIDER"},
+        {"check-sql", "SET XACT_ABORT OFF DELETE FROM LP01_PROVIDER SELECT 1 / 0 DELETE FROM LP01_PROVIDER"},
         {"check-sql", "EXEC ('COMMIT') DELETE FROM LP01_PROVIDER"},
         {"check-sql", "EXEC ('DELETE FROM LP01_PROVIDER EXEC (''COM'' + ''MIT'')')"},
         {"check-sql", "DECLARE @s nvarchar(20) = 'COMMIT' EXEC (@s)"},
@@ -148,11 +150,12 @@ TEST_F(Cli, ARefusalIsWrittenInTheLanguageOfTheTool) {
                              "in cui il controllo esegue la formula, e le istruzioni che seguono "
                              "resterebbero scritte\n"));
     const ToolRun english = run({QStringLiteral("--lang"), QStringLiteral("en"), QStringLiteral("check-sql"),
-                                 QStringLiteral("SELECT 1\nSET XACT_ABORT ON")});
-    EXPECT_EQ(english.out,
-              QStringLiteral("Line 2: SET XACT_ABORT is not allowed under check: it changes the session "
-                             "of the connection beyond the check, and with it the later checks and "
-                             "saves\n"));
+                                 QStringLiteral("SELECT 1\nSET IMPLICIT_TRANSACTIONS ON")});
+    EXPECT_EQ(
+        english.out,
+        QStringLiteral("Line 2: SET IMPLICIT_TRANSACTIONS is not allowed under check: it changes the session "
+                       "of the connection beyond the check, and with it the later checks and "
+                       "saves\n"));
 }
 
 TEST_F(Cli, DynamicBatchesAreRefusedWithTheirReason) {

@@ -40,6 +40,7 @@ inline std::vector<Hostile> hostileFormulas() {
          QStringLiteral("SET @OUTPREZZO = 1E5COMMIT") + del + QStringLiteral("BEGIN TRAN")},
         {"HexGluedCommit", QStringLiteral("SET @OUTPREZZO = 0x1COMMIT") + del + QStringLiteral("BEGIN TRAN")},
         {"GluedSetOption", QStringLiteral("SELECT 1SET XACT_ABORT ON")},
+        {"GluedSetOptionList", QStringLiteral("SELECT 1SET NOCOUNT, IMPLICIT_TRANSACTIONS ON") + del},
         {"CommitInTry", QStringLiteral("BEGIN TRY COMMIT END TRY BEGIN CATCH END CATCH") + del},
         {"CommitInIf", QStringLiteral("IF 1 = 1 COMMIT") + del},
         {"CommitInLoop", QStringLiteral("WHILE 1 = 1 BEGIN COMMIT BREAK END") + del},
@@ -144,6 +145,11 @@ inline std::vector<Hostile> hostileFormulas() {
         {"SoftHyphen", QStringLiteral("DEL\u00ADETE FROM LP01_PROVIDER")},
         // Session options.
         {"XactAbort", QStringLiteral("SET XACT_ABORT ON")},
+        {"XactAbortOff", QStringLiteral("SET XACT_ABORT OFF") + del + QStringLiteral(" SELECT 1 / 0") + del},
+        {"XactAbortCaught", QStringLiteral("SET XACT_ABORT ON BEGIN TRY SELECT 1 / 0 END TRY BEGIN CATCH") +
+                                del + QStringLiteral(" END CATCH")},
+        {"OptionListNoExec", QStringLiteral("SET NOCOUNT, NOEXEC ON") + del},
+        {"DateSettings", QStringLiteral("SET LANGUAGE Italiano SET DATEFORMAT ydm SET DATEFIRST 3") + del},
         {"ImplicitTransactions", QStringLiteral("SET IMPLICIT_TRANSACTIONS ON") + del},
         {"NoExec", QStringLiteral("SET NOEXEC ON")},
         {"RowCount", QStringLiteral("SET ROWCOUNT 1")},

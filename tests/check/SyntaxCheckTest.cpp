@@ -1,6 +1,7 @@
 #include "check/SyntaxCheck.h"
 #include "TestDatabase.h"
 #include "check/Messages.h"
+#include "check/TrialRun.h"
 
 #include <gtest/gtest.h>
 
@@ -87,6 +88,40 @@ TEST(SyntaxCheck, RefusedStatementsAreNotSentAndNotCorrect) {
     EXPECT_EQ(c.check.lastFormulaLine(), 2);
     EXPECT_TRUE(c.check.lastServerMessage().contains(QStringLiteral("COMMIT non è ammessa")));
     EXPECT_EQ(db.dump(), before);
+}
+
+// The session options a formula sets are the check's only: the next check and the next trial run
+// on the same connection read dates, weeks and languages as before. 13/01/2003 is a date under
+// DATEFORMAT dmy only; 2024-01-07 is a Sunday, day 7 of the week from Monday, day 1 from Sunday.
+TEST(SyntaxCheck, SessionOptionsOfAFormulaEndWithItsCheck) {
+    TestDatabase db;
+    CHECK_REQUIRE_ENGINE(db);
+    Checker c(db.connection.get());
+    const QString dated = QStringLiteral("SET @DATARIF = '13/01/2003'");
+    const QString weekday =
+        QStringLiteral("IF DATEPART(weekday, '20240107') <> 1 OR @@LANGUAGE <> 'us_english' "
+                       "SET @OUTPREZZO = 1 / 0");
+    EXPECT_FALSE(c.run(dated));
+    EXPECT_TRUE(c.run(weekday)) << c.check.lastServerMessage().toStdString();
+    for (const char* options :
+         {"SET DATEFORMAT dmy", "SET LANGUAGE Italiano", "SET DATEFIRST 1\r\nSET DATEFORMAT dmy",
+          "SET NOCOUNT, XACT_ABORT ON\r\nSET ARITHABORT OFF\r\nSET DATEFORMAT dmy"}) {
+        EXPECT_TRUE(c.run(QString::fromLatin1(options) + QStringLiteral("\r\n") + dated))
+            << options << ": " << c.check.lastServerMessage().toStdString();
+        EXPECT_FALSE(c.run(dated)) << options;
+        EXPECT_TRUE(c.run(weekday)) << options << ": " << c.check.lastServerMessage().toStdString();
+        const check::TrialResult trial = check::runTrial(
+            *db.connection, QStringLiteral("SET @OUTPREZZO = MONTH('01/02/2003') + 10 * @@DATEFIRST"), {},
+            check::TrialOptions{});
+        ASSERT_TRUE(trial.ran) << trial.message.toStdString();
+        EXPECT_EQ(trial.outputs[0].after, QStringLiteral("71.000000")) << options;
+    }
+    // A trial run that sets them leaves the next check as it was, too.
+    const check::TrialResult trial = check::runTrial(
+        *db.connection, QStringLiteral("SET DATEFORMAT dmy SET @DATARIF = '13/01/2003' SET @OUTPREZZO = 1"),
+        {}, check::TrialOptions{});
+    ASSERT_TRUE(trial.ran) << trial.message.toStdString();
+    EXPECT_FALSE(c.run(dated));
 }
 
 TEST(SyntaxCheck, AnOpenTransactionOnTheConnectionIsLeftAlone) {

@@ -110,6 +110,42 @@ TEST_F(Assist, FailedCheckShowsTheServersMessageAtTheFormulasLine) {
     EXPECT_GE(ui(w).TXT_FORMULA->SelStart(), ui(w).TXT_FORMULA->Text().lastIndexOf(QStringLiteral("SET")));
 }
 
+// A check that fails on its placeholders while the formula as saved is correct says so on a line
+// of its own; one wrong as saved too, and the save's silent check, do not. The message box and
+// the outcome stay the check's.
+TEST_F(Assist, FailedCheckSaysWhenTheFormulaAsSavedIsCorrect) {
+    FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(5));
+    const QString message =
+        QStringLiteral("Riga 2, colonna 1: Error converting data type varchar to numeric. (Msg 8114)");
+    const QString asStored =
+        QStringLiteral("Il controllo sostituisce categorie e varianti con segnaposto "
+                       "(numerici per le categorie); la formula come viene salvata è corretta.");
+    const int oneLine = assist().strip()->parentWidget()->height();
+    const struct {
+        const char* formula;
+        QString strip;
+    } cases[] = {
+        {"SET [Prezzo lordo] = 1\r\nIF {C01 - Colore} = 'ROSSO' SET [Sconto 4%] = 10",
+         message + u'\n' + asStored},
+        {"SET [Prezzo lordo] = 1\r\nIF {C02 - Altezza massima} = 'ALTO' SET [Sconto 4%] = 10", message},
+    };
+    for (const auto& c : cases) {
+        ui(w).TXT_FORMULA->SetText(QString::fromUtf8(c.formula));
+        responder.clear();
+        QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_H, Qt::ControlModifier);
+        ASSERT_EQ(responder.requests().size(), 1);
+        EXPECT_TRUE(responder.requests().first().text.endsWith(
+            QStringLiteral("La formula non risulta essere corretta.")));
+        EXPECT_EQ(assist().strip()->text(), c.strip) << c.formula;
+        // The strip grows by the note's line and shrinks back without it.
+        EXPECT_EQ(assist().strip()->parentWidget()->height() > oneLine, c.strip.contains(u'\n')) << c.formula;
+    }
+    EXPECT_TRUE(w.CheckFormula(false).isEmpty());
+    ui(w).TXT_FORMULA->SetText(QString::fromUtf8(cases[0].formula));
+    EXPECT_TRUE(w.CheckFormula(false).isEmpty());
+    EXPECT_EQ(assist().strip()->text(), message);
+}
+
 TEST_F(Assist, UnsavedMarkerUntilTheSaveWhichIsConfirmedInTheStrip) {
     FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(5));
     EXPECT_FALSE(assist().hasUnsavedChanges());

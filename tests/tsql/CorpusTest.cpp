@@ -4,6 +4,7 @@
 #include "check/Declarations.h"
 #include "tsql/Session.h"
 
+#include "Corpus.h"
 #include "TestDb.h"
 
 #include <QDir>
@@ -16,58 +17,8 @@
 
 namespace {
 
-struct Case {
-    QString name;
-    int expected = 0; // 0 accepted, else the message number
-    QString declare;
-    QString text;
-};
-
-std::vector<Case> readCorpus(const QString& path) {
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::ReadOnly | QIODevice::Text)) << path.toStdString();
-    std::vector<Case> cases;
-    QStringList body;
-    auto flush = [&] {
-        if (cases.empty())
-            return;
-        while (!body.isEmpty() && body.last().trimmed().isEmpty())
-            body.removeLast();
-        cases.back().text = body.join(QStringLiteral("\r\n"));
-        body.clear();
-    };
-    bool header = false;
-    const QStringList lines = QString::fromUtf8(f.readAll()).split(u'\n');
-    for (const QString& raw : lines) {
-        QString line = raw;
-        if (line.endsWith(u'\r'))
-            line.chop(1);
-        if (line.startsWith(QStringLiteral("==="))) {
-            flush();
-            cases.push_back(Case{line.mid(3).trimmed(), 0, {}, {}});
-            header = true;
-            continue;
-        }
-        if (cases.empty())
-            continue;
-        if (header && line.startsWith(QStringLiteral("expect:"))) {
-            QString v = line.mid(7).trimmed();
-            cases.back().expected = v == u"accepted" ? 0 : v.mid(4).toInt();
-            continue;
-        }
-        if (header && line.startsWith(QStringLiteral("declare:"))) {
-            cases.back().declare +=
-                QStringLiteral("declare ") + line.mid(8).trimmed() + QStringLiteral("\r\n");
-            continue;
-        }
-        if (header && line.startsWith(QStringLiteral("source:")))
-            continue;
-        header = false;
-        body << line;
-    }
-    flush();
-    return cases;
-}
+using corpus::Case;
+using corpus::readCorpus;
 
 void runCorpus(const QString& path, size_t minimumCases) {
     QSqlDatabase db = tsqltest::makeDb();
@@ -101,11 +52,10 @@ TEST(Corpus, SharedVerdictsAgree) {
 
 // This directory's own cases, a file for each area of the language (cases/*.txt).
 TEST(Corpus, OwnVerdictsAgree) {
-    const QDir dir(QStringLiteral(FORMULE_TSQL_TEST_DIR "/cases"));
-    const QStringList files = dir.entryList({QStringLiteral("*.txt")}, QDir::Files, QDir::Name);
-    ASSERT_FALSE(files.isEmpty()) << dir.path().toStdString();
+    const QStringList files = corpus::caseFiles(QStringLiteral(FORMULE_TSQL_TEST_DIR "/cases"));
+    ASSERT_FALSE(files.isEmpty()) << FORMULE_TSQL_TEST_DIR;
     for (const QString& file : files)
-        runCorpus(dir.filePath(file), 5);
+        runCorpus(file, 5);
 }
 
 TEST(Corpus, DeclarationBlockAloneIsAccepted) {

@@ -198,7 +198,10 @@ int runCheckAll(Context& ctx, const QCommandLineParser& parser, const QStringLis
                            .context = context,
                            .jobs = static_cast<int>(jobs.value),
                            .translate = [&services](const QString& t) { return services.translate(t); },
-                           .cancelled = {}});
+                           .cancelled = {},
+                           .judgement = parser.isSet(QStringLiteral("as-editor"))
+                                            ? check::Judgement::AsEditor
+                                            : check::Judgement::AsProduction});
     const bool terminal = isatty(STDERR_FILENO) == 1;
     ProgressBar progress(*ctx.err, terminal ? check::BulkCheck::countRecords(*connection, context) : 0);
     ResultWriter writer(*ctx.out, format);
@@ -220,10 +223,10 @@ int runCheckAll(Context& ctx, const QCommandLineParser& parser, const QStringLis
 
 const Registrar checkAllCommand(Command{
     QStringLiteral("check-all"),
-    QStringLiteral("check-all [--context N] [--format tsv|csv|json] [--jobs N]  check every stored formula: "
+    QStringLiteral("check-all [--context N] [--format tsv|csv|json] [--jobs N] [--as-editor]  check every "
+                   "stored formula as production runs it (the stored SQL form with its sub-queries): "
                    "CONTEXT<TAB>ID<TAB>OK|ERROR|STALE|UNCHECKED<TAB>MESSAGE; counts and time on stderr (exit "
-                   "0 all OK, 1 "
-                   "otherwise)"),
+                   "0 all OK, 1 otherwise)"),
     [](QCommandLineParser& parser) {
         addContextOption(parser);
         parser.addOption(QCommandLineOption(
@@ -232,6 +235,10 @@ const Registrar checkAllCommand(Command{
         parser.addOption(QCommandLineOption(
             QStringLiteral("jobs"), QStringLiteral("Connections checking at the same time (default 1)."),
             QStringLiteral("N"), QStringLiteral("1")));
+        parser.addOption(QCommandLineOption(
+            QStringLiteral("as-editor"),
+            QStringLiteral("Judge each formula as the editor's check does, with categories and variants "
+                           "replaced by its placeholders, instead of as production runs it.")));
     },
     runCheckAll,
     0,

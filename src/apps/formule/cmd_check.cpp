@@ -7,14 +7,18 @@
 #include "ado/Ado.h"
 #include "check/Declarations.h"
 #include "check/Messages.h"
+#include "check/ProductionRun.h"
 #include "check/SyntaxCheck.h"
 #include "core/NullSafe.h"
+#include "diagnostics/Diagnostics.h"
 #include "editing/FormulaStore.h"
 #include "host/TranslationService.h"
 #include "language/FormulaLanguage.h"
 #include "language/StoredFormulas.h"
 #include "tables/FormulaTables.h"
 #include "tables/Literals.h"
+
+#include <QRegularExpression>
 
 #include <memory>
 #include <optional>
@@ -68,6 +72,29 @@ void addRecordOptions(QCommandLineParser& parser) {
                                         QStringLiteral("ID")));
 }
 
+// The server's message of a failed check with the line and column of the display form `text`,
+// the formula as the user wrote it, in place of those of the SQL form that was sent: the editor's
+// strip and lint place a message so (diagnostics::placeInDisplay).
+QString placedInDisplay(const check::SyntaxCheck& checker, const QString& text) {
+    QString message = checker.lastServerMessage();
+    if (checker.lastBatchLine() <= 0)
+        return message;
+    static const QRegularExpression header(QStringLiteral(R"(^(Msg \d+, Level \d+, State \d+, Line )\d+: )"));
+    const QRegularExpressionMatch m = header.match(message);
+    if (!m.hasMatch())
+        return message;
+    diagnostics::Diagnostic d;
+    diagnostics::placeInDisplay(d, checker.lastBatchLine(), checker.lastBatchColumn(), text,
+                                checker.lastTranslation().text, checker.lastTranslation().map,
+                                check::SyntaxCheck::declarationLines());
+    message.replace(0, m.capturedLength(), m.captured(1) + QString::number(d.line) + QStringLiteral(": "));
+    static const QRegularExpression column(QStringLiteral(R"( \(column \d+\)$)"));
+    const QRegularExpressionMatch c = column.match(message);
+    if (c.hasMatch() && d.column > 0)
+        message.replace(c.capturedStart(), c.capturedLength(), QStringLiteral(" (column %1)").arg(d.column));
+    return message;
+}
+
 // The check of a formula in display form, as the window's check button runs it.
 int runCheck(Context& ctx, const QCommandLineParser&, const QStringList& positional) {
     const QString text = ctx.textArgument(positional, 0);
@@ -88,7 +115,10 @@ int runCheck(Context& ctx, const QCommandLineParser&, const QStringList& positio
         // the server could not judge the formula, the message says so and nothing else.
         if (!checker.lastServerBusy())
             *ctx.out << services.translate(check::msg::NotCorrect) << '\n';
-        *ctx.out << checker.lastServerMessage() << '\n';
+        *ctx.out << placedInDisplay(checker, text) << '\n';
+        // The verdict stays the check's; a line says when the formula as saved is correct.
+        if (!checker.lastServerBusy() && check::passesAsStored(services, text))
+            *ctx.out << services.translate(check::msg::CorrectAsStored) << '\n';
     }
     ctx.out->flush();
     return correct ? ExitOk : ExitNegative;

@@ -236,6 +236,7 @@ namespace tsql {
     M(FormatNotSupported, 40000, 16, 1, u"FORMAT with the format '%1' is not supported by the embedded server.") \
     M(FormatTypeNotSupported, 40000, 16, 1, u"FORMAT of a value of type %1 is not supported by the embedded server.") \
     M(ParseTextNotSupported, 40000, 16, 1, u"PARSE of the text '%1' into %2 is not supported by the embedded server.") \
+    M(XactAbortCatchNotSupported, 40000, 16, 1, u"An error caught by TRY...CATCH inside a transaction under SET XACT_ABORT ON is not supported by the embedded server.") \
     M(BatchStoppedAfterLoop, 40001, 16, 1, u"The batch was stopped after %1 loop iterations.") \
     M(OutOfMemoryBudget, 40002, 17, 1, u"The batch needs more than %1 of memory, the limit of the embedded server.") \
     M(DatabaseEndedTransactionIsolated, 40003, 20, 1, u"The database ended the transaction of the isolated batch after an error; the batch was stopped.") \

@@ -366,6 +366,8 @@ void Binder::xmlMethod(Expr& e) {
     const SqlType& t = e.args[0]->type;
     if (t.id != TypeId::Xml && t.id != TypeId::XmlNode && t.id != TypeId::Unknown)
         raiseAt<Msg::NoMethods>(e.line, e.column, t.name());
+    if (e.args.size() > 1)
+        xpathCheck(e.args[1]->value.s, e.line, e.column);
     if (e.name == u"value") {
         auto ty = parseTypeName(e.args[2]->value.s);
         if (!ty)

@@ -297,16 +297,20 @@ void Binder::settingRules(const Stmt& s) {
         "NUMERIC_ROUNDABORT", "IMPLICIT_TRANSACTIONS", "FMTONLY", "NOEXEC", "PARSEONLY", "SHOWPLAN_TEXT"};
     if (s.target)
         return; // SET IDENTITY_INSERT
-    bool refused = false;
-    for (const char* o : defaultOn)
-        refused = refused || (s.var == QLatin1String(o) && s.op == u"OFF");
-    for (const char* o : defaultOff)
-        refused = refused || (s.var == QLatin1String(o) && s.op == u"ON");
-    refused = refused || ((s.var == u"ROWCOUNT" || s.var == u"TEXTSIZE") && s.op != u"0");
+    // Every option of a list (SET NOCOUNT, ANSI_WARNINGS OFF) is judged, not only the first.
+    const QStringList named = s.options.isEmpty() ? QStringList{s.var} : s.options;
+    for (const QString& option : named) {
+        bool refused = false;
+        for (const char* o : defaultOn)
+            refused = refused || (option == QLatin1String(o) && s.op == u"OFF");
+        for (const char* o : defaultOff)
+            refused = refused || (option == QLatin1String(o) && s.op == u"ON");
+        refused = refused || ((option == u"ROWCOUNT" || option == u"TEXTSIZE") && s.op != u"0");
+        if (refused)
+            raiseAt<Msg::SetOptionNotSupported>(s.line, s.column, option, s.op);
+    }
     if (s.var == u"TRANSACTION" && s.op == u"SNAPSHOT")
         raiseAt<Msg::SetOptionNotSupported>(s.line, s.column, u"TRANSACTION ISOLATION LEVEL", s.op);
-    if (refused)
-        raiseAt<Msg::SetOptionNotSupported>(s.line, s.column, s.var, s.op);
 }
 
 } // namespace tsql::binding

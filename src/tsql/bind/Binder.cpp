@@ -4,6 +4,7 @@
 #include "tsql/bind/BinderImpl.h"
 
 #include "tsql/base/Messages.h"
+#include "tsql/xml/Xml.h"
 
 #include <QRegularExpression>
 
@@ -356,6 +357,7 @@ void Binder::source(TableSource& ts, Select& sel) {
         expr(*ts.xmlTarget);
         if (ts.xmlTarget->type.id != TypeId::Xml && ts.xmlTarget->type.id != TypeId::Unknown)
             raiseAt<Msg::NoMethods>(ts.line, ts.column, ts.xmlTarget->type.name());
+        xpathCheck(ts.xpath, ts.line, ts.column);
         ts.columns = ts.columnAliases;
         ts.columnTypes = {SqlType::of(TypeId::XmlNode)};
         sel.usesXml = true;

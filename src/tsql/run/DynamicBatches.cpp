@@ -9,6 +9,7 @@
 #include "tsql/base/Messages.h"
 #include "tsql/run/Executor.h"
 #include "tsql/text/Parser.h"
+#include "tsql/values/DateSettings.h"
 
 namespace tsql {
 
@@ -154,10 +155,17 @@ void Executor::runDynamic(const QString& text, std::vector<VarDecl> parameters,
         for (size_t k = 0; k < values.size(); ++k)
             m_state.vars[k] = convert(values[k], m_state.varTypes[k]);
         ++m_nesting;
+        // The SET options of a dynamic batch end with it, as on the server.
+        const KeptDateSettings dates;
         struct Leave {
             int& n;
-            ~Leave() { --n; }
-        } leave{m_nesting};
+            bool& xactAbort;
+            bool kept;
+            ~Leave() {
+                --n;
+                xactAbort = kept;
+            }
+        } leave{m_nesting, m_xactAbort, m_xactAbort};
         runBlock(inner.batch.statements);
     } catch (SqlError&) {
         m_errorFromInner = true;

@@ -238,8 +238,12 @@ Flow Executor::runTryCatch(Stmt& s, size_t from) {
         return runBlock(s.body, from);
     } catch (const SqlError& e) {
         // Msg 208 from a dynamic batch is an error of a lower level, which the CATCH block handles.
-        if ((e.error.number == 208 && !m_errorFromInner) || e.error.level > 19)
+        // Nor does it catch a construct the engine refuses by name (Msg 40000): the batch would go
+        // on where the server's would have done something else.
+        if ((e.error.number == 208 && !m_errorFromInner) || e.error.level > 19 || e.error.number == 40000)
             throw;
+        if (m_xactAbort && m_transactions.count() > 0)
+            raise<Msg::XactAbortCatchNotSupported>();
         m_errorFromInner = false;
         auto saved = m_state.caught;
         m_state.caught = e.error;
@@ -318,11 +322,26 @@ void Executor::print(InfoMessage message) {
 }
 
 // SET DATEFORMAT, SET LANGUAGE and SET DATEFIRST change how the rest of the batch reads and
-// writes dates; the other options change nothing (the engine behaves as with the server's
-// defaults). A NULL value leaves the setting as it is.
+// writes dates ("SET DATEFORMAT", "SET LANGUAGE", "SET DATEFIRST"); a NULL value leaves the
+// setting as it is. Of the ON/OFF options, those the engine keeps the server's default of:
+// - ANSI_WARNINGS and CONCAT_NULL_YIELDS_NULL OFF would change values (a division by zero or
+//   an overflow gives NULL, 'a' + NULL gives 'a'): the binder refuses them by name;
+// - ARITHABORT OFF changes nothing while ANSI_WARNINGS is ON, at compatibility level 90 and
+//   above ("SET ARITHABORT": ANSI_WARNINGS ON implies ARITHABORT ON), and it always is here;
+// - NOCOUNT changes only the row counts a client is told;
+// - XACT_ABORT ON ends the batch at a run-time error, as the engine always does; an error a
+//   CATCH block catches inside a transaction would doom it, which the engine does not model:
+//   that is refused when it happens (runTryCatch).
+// The other options change nothing (the check's guard lets none of them through).
 void Executor::setOption(Stmt& s) {
-    if (!s.expr)
+    if (!s.expr) {
+        const bool on = s.op == u"ON";
+        for (const QString& option : s.options) {
+            if (option == u"XACT_ABORT")
+                m_xactAbort = on;
+        }
         return;
+    }
     const Value v = m_evaluator.eval(*s.expr, nullptr);
     if (v.null)
         return;

@@ -34,6 +34,7 @@ public:
         m_loopCount = 0;
         m_jump = nullptr;
         m_nesting = 0;
+        m_xactAbort = false;
     }
     // Where a dynamic batch finds the tables it names, and a data change the defaults of a table
     // the batch made.
@@ -114,6 +115,7 @@ private:
     int m_nesting = 0;             // dynamic batches running inside one another
     std::uintptr_t m_stackTop = 0; // where the batch sent by the client started on the stack
     bool m_errorFromInner = false; // the error on its way up comes from a dynamic batch
+    bool m_xactAbort = false;      // SET XACT_ABORT ON in the batch running (OFF at its start)
 };
 
 } // namespace tsql

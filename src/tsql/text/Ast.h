@@ -270,7 +270,8 @@ struct Stmt {
     std::vector<VarDecl> decls;
     QString var; // SET target; the option of SET <option> (upper case)
     int varLine = 1, varColumn = 1;
-    QString op; // SET operator
+    QString op;          // SET operator; ON or OFF of SET <option>, ... ON|OFF
+    QStringList options; // SET <option>, <option> ON|OFF: every option named (upper case)
     int slot = -1;
     ExprP expr; // SET value, IF/WHILE condition, PRINT, RETURN value
     std::unique_ptr<Select> select;

@@ -406,9 +406,11 @@ StmtP Parser::setOption(StmtP s) {
             ++p;
             if (u == u"STATISTICS")
                 ++p;
+            s->options << u;
             while (acceptOp(",")) {
                 if (!(cur().kind == Tok::Ident || cur().kind == Tok::Keyword))
                     failHere();
+                s->options << cur().upper;
                 ++p;
             }
             const bool on = acceptKw("ON");

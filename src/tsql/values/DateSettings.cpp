@@ -67,6 +67,13 @@ BatchDateSettings::~BatchDateSettings() {
     g_settings = m_previous;
 }
 
+KeptDateSettings::KeptDateSettings()
+    : m_kept(g_settings) {}
+
+KeptDateSettings::~KeptDateSettings() {
+    g_settings = m_kept;
+}
+
 void setDateFormat(const QString& order) {
     static const std::pair<const char*, DateOrder> orders[] = {
         {"MDY", O::Mdy}, {"DMY", O::Dmy}, {"YMD", O::Ymd}, {"YDM", O::Ydm}, {"MYD", O::Myd}, {"DYM", O::Dym}};

@@ -51,6 +51,19 @@ private:
     DateSettings m_previous;
 };
 
+// Keeps the settings as they are for the scope's lifetime: what a dynamic batch sets (EXEC, sp_
+// executesql) ends with it, as the server restores a SET option after a dynamic batch.
+class KeptDateSettings {
+public:
+    KeptDateSettings();
+    ~KeptDateSettings();
+    KeptDateSettings(const KeptDateSettings&) = delete;
+    KeptDateSettings& operator=(const KeptDateSettings&) = delete;
+
+private:
+    DateSettings m_kept;
+};
+
 // SET DATEFORMAT mdy|dmy|ymd|ydm|myd|dym (any case); Msg 2741 for anything else.
 void setDateFormat(const QString& order);
 // SET LANGUAGE name-or-alias: the date order and first day of the language too; Msg 2740 for a

@@ -121,6 +121,18 @@ void descendants(const XmlElement* e, std::vector<const XmlElement*>& out) {
 // one named attribute, or a step with a position [n]; a parenthesised path with [n] after it is
 // one item. Element steps, text(), '@*' and '//' yield any number. A path the engine does not
 // read is taken as the old reading did: one when it ends in a predicate or names an attribute.
+void xpathCheck(const QString& path, int line, int column) {
+    bool absolute = false;
+    int outer = 0;
+    try {
+        parsePath(path, absolute, outer);
+    } catch (SqlError& e) {
+        e.error.line = line;
+        e.error.column = column;
+        throw;
+    }
+}
+
 bool xpathSingleton(const QString& path) {
     bool absolute = false;
     int outer = 0;

@@ -38,6 +38,11 @@ std::shared_ptr<const XmlDoc> parseXml(const QString& text);
 // paths, '//' descendants, '.', '..', '*', '@name', '@*', 'text()', positional predicates
 // [n] and attribute predicates [@a="v"], and a parenthesised path followed by [n].
 std::vector<XmlNodeRef> xpathSelect(const XmlNodeRef& context, const QString& path);
+// Reads a path as xpathSelect does, selecting nothing: Msg 2225 for one it cannot read. The
+// binder reads every literal path so, as the server compiles XQuery before it runs: a path is
+// judged even where no document reaches it (a NULL xml variable, a branch not taken).
+// The message is placed at `line` and `column` of the batch.
+void xpathCheck(const QString& path, int line, int column);
 // True when the path yields at most one item, as value() requires (Msg 2389 otherwise).
 bool xpathSingleton(const QString& path);
 // String value of an item (attribute value, or all text inside an element).
