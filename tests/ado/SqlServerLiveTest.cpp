@@ -14,14 +14,24 @@
 
 #include <gtest/gtest.h>
 
-TEST(SqlServerLive, BatchesResultSetsErrorsAndTransactions) {
-    QString cs = qEnvironmentVariable("FORMULE_TEST_SQLSERVER");
-    testing_tds::LocalServer local;
-    if (cs.isEmpty()) {
-        QString error;
-        ASSERT_TRUE(local.start(error)) << error.toStdString();
-        cs = local.connectionString();
+// The server FORMULE_TEST_SQLSERVER names, or else `local` started: its connection string (empty,
+// with the test failed, when it could not start).
+QString serverToTest(testing_tds::LocalServer& local) {
+    const QString cs = qEnvironmentVariable("FORMULE_TEST_SQLSERVER");
+    if (!cs.isEmpty())
+        return cs;
+    QString error;
+    if (!local.start(error)) {
+        ADD_FAILURE() << error.toStdString();
+        return {};
     }
+    return local.connectionString();
+}
+
+TEST(SqlServerLive, BatchesResultSetsErrorsAndTransactions) {
+    testing_tds::LocalServer local;
+    const QString cs = serverToTest(local);
+    ASSERT_FALSE(cs.isEmpty());
     ado::Connection conn;
     conn.Open(cs);
     ASSERT_EQ(conn.State(), 1);
@@ -73,13 +83,9 @@ TEST(SqlServerLive, BatchesResultSetsErrorsAndTransactions) {
 // An isolated run puts the session back as it found it, whatever session options the batch set
 // and whether or not it failed: the next batch reads dates, weeks and options as before.
 TEST(SqlServerLive, AnIsolatedRunPutsTheSessionBack) {
-    QString cs = qEnvironmentVariable("FORMULE_TEST_SQLSERVER");
     testing_tds::LocalServer local;
-    if (cs.isEmpty()) {
-        QString error;
-        ASSERT_TRUE(local.start(error)) << error.toStdString();
-        cs = local.connectionString();
-    }
+    const QString cs = serverToTest(local);
+    ASSERT_FALSE(cs.isEmpty());
     ado::Connection conn;
     conn.Open(cs);
     ASSERT_EQ(conn.State(), 1);

@@ -288,9 +288,20 @@ void Binder::functionRules(const Expr& e) {
 // A session option set away from the connection's default where that changes what a batch
 // computes or whether it runs (ANSI_NULLS OFF makes `= NULL` true, CONCAT_NULL_YIELDS_NULL OFF
 // joins NULL as '', NOEXEC ON runs nothing, ROWCOUNT n stops statements, TEXTSIZE n cuts texts,
-// SNAPSHOT isolation fails unless the database allows it): refused by name. The others change
-// no value of the batch nor its first error (docs/engine-ignored-clauses.md).
+// SNAPSHOT isolation fails unless the database allows it) is refused by name. The others change
+// no value of the batch nor its first error (docs/engine-ignored-clauses.md). QUOTED_IDENTIFIER
+// and PARSEONLY take effect when the batch is parsed, the others when the SET runs ("SET
+// Statements (Transact-SQL)"): the binder refuses the first, the executor the others, so that a
+// SET in a branch not taken is no error, as on the server.
 void Binder::settingRules(const Stmt& s) {
+    refuseSetting(s, true);
+}
+
+} // namespace tsql::binding
+
+namespace tsql {
+
+void refuseSetting(const Stmt& s, bool parseTime) {
     static const char* const defaultOn[] = {"ANSI_WARNINGS",           "ANSI_NULLS",   "QUOTED_IDENTIFIER",
                                             "CONCAT_NULL_YIELDS_NULL", "ANSI_PADDING", "ANSI_NULL_DFLT_ON"};
     static const char* const defaultOff[] = {
@@ -300,6 +311,8 @@ void Binder::settingRules(const Stmt& s) {
     // Every option of a list (SET NOCOUNT, ANSI_WARNINGS OFF) is judged, not only the first.
     const QStringList named = s.options.isEmpty() ? QStringList{s.var} : s.options;
     for (const QString& option : named) {
+        if ((option == u"QUOTED_IDENTIFIER" || option == u"PARSEONLY") != parseTime)
+            continue;
         bool refused = false;
         for (const char* o : defaultOn)
             refused = refused || (option == QLatin1String(o) && s.op == u"OFF");
@@ -309,8 +322,8 @@ void Binder::settingRules(const Stmt& s) {
         if (refused)
             raiseAt<Msg::SetOptionNotSupported>(s.line, s.column, option, s.op);
     }
-    if (s.var == u"TRANSACTION" && s.op == u"SNAPSHOT")
+    if (!parseTime && s.var == u"TRANSACTION" && s.op == u"SNAPSHOT")
         raiseAt<Msg::SetOptionNotSupported>(s.line, s.column, u"TRANSACTION ISOLATION LEVEL", s.op);
 }
 
-} // namespace tsql::binding
+} // namespace tsql

@@ -89,4 +89,9 @@ inline bool isCondition(EK k) {
 // Name of an output column: its alias, the column name, or "" for an unnamed expression.
 QString itemName(const SelectItem& item);
 
+// Refuses by name a SET of a session option away from the connection's default where that would
+// change what the batch computes (Msg 40000): the options that take effect when the batch is
+// parsed (`parseTime`), or those that take effect when the SET runs.
+void refuseSetting(const Stmt& s, bool parseTime);
+
 } // namespace tsql

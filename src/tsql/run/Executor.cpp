@@ -4,7 +4,7 @@
 #include "tsql/run/Executor.h"
 
 #include "tsql/base/Messages.h"
-
+#include "tsql/bind/Binder.h"
 #include "tsql/sql/Transactions.h"
 #include "tsql/values/DateSettings.h"
 
@@ -334,6 +334,7 @@ void Executor::print(InfoMessage message) {
 //   that is refused when it happens (runTryCatch).
 // The other options change nothing (the check's guard lets none of them through).
 void Executor::setOption(Stmt& s) {
+    refuseSetting(s, false);
     if (!s.expr) {
         const bool on = s.op == u"ON";
         for (const QString& option : s.options) {

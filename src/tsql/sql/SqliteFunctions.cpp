@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <string>
 
 namespace tsql {
 
@@ -203,6 +204,16 @@ void divFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
     }
 }
 
+// The T-SQL type an argument names (as CAST names it); none, with the call failed, for a name
+// that is no type.
+std::optional<SqlType> typeArgument(sqlite3_context* ctx, sqlite3_value* arg, const char* function) {
+    const auto* name = reinterpret_cast<const char*>(sqlite3_value_text(arg));
+    std::optional<SqlType> type = parseTypeName(QString::fromUtf8(name));
+    if (!type)
+        sqlite3_result_error(ctx, (std::string(function) + ": unknown type").c_str(), -1);
+    return type;
+}
+
 // tsql_to(value, type): the value converted to the T-SQL type named (as CAST names it), as the
 // server converts the operand of lower precedence: a text that reads as no number fails here,
 // on the row that holds it.
@@ -212,12 +223,9 @@ void toFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
         return;
     }
     try {
-        const auto* name = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
-        const std::optional<SqlType> type = parseTypeName(QString::fromUtf8(name));
-        if (!type) {
-            sqlite3_result_error(ctx, "tsql_to: unknown type", -1);
+        const std::optional<SqlType> type = typeArgument(ctx, argv[1], "tsql_to");
+        if (!type)
             return;
-        }
         setResult(ctx, convert(fromSqliteValue(argv[0]), *type));
     } catch (const SqlError& e) {
         fail(ctx, e);
@@ -235,12 +243,9 @@ void textFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
         return;
     }
     try {
-        const auto* name = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
-        const std::optional<SqlType> type = parseTypeName(QString::fromUtf8(name));
-        if (!type) {
-            sqlite3_result_error(ctx, "tsql_text: unknown type", -1);
+        const std::optional<SqlType> type = typeArgument(ctx, argv[1], "tsql_text");
+        if (!type)
             return;
-        }
         const Value raw = fromSqliteValue(argv[0]);
         const Value typed = type->isDate() && raw.type.isString() ? dateFromText(raw, *type, DateOrder::Ymd)
                                                                   : convert(raw, *type);
