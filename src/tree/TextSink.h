@@ -13,7 +13,7 @@ public:
         : m_out(out) {}
     void clear() override {}
     void add(const TreeNode& node) override {
-        m_out << QString(node.level * 2, u' ') << node.key << u'\t' << node.text << u'\n';
+        m_out << QString(qsizetype(node.level) * 2, u' ') << node.key << u'\t' << node.text << u'\n';
     }
 
 private:

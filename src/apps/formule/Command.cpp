@@ -244,7 +244,7 @@ QString readInput(const Context& ctx, int fd, qsizetype limit) {
     const QString what = QStringLiteral("standard input");
     QByteArray bytes;
     qsizetype checked = 0; // every sequence before this offset is well-formed
-    constexpr qsizetype Block = 64 * 1024;
+    constexpr qsizetype Block = qsizetype(64) * 1024;
     for (;;) {
         const qsizetype size = bytes.size();
         bytes.resize(size + Block);
@@ -264,7 +264,7 @@ QString readInput(const Context& ctx, int fd, qsizetype limit) {
         if (flaw)
             throw UsageError{describeTextFlaw(*flaw, what)};
         if (bytes.size() > limit)
-            throw UsageError{ctx.tr(text::InputTooLong).arg(limit).arg(limit / (1024 * 1024))};
+            throw UsageError{ctx.tr(text::InputTooLong).arg(limit).arg(limit / (qsizetype(1024) * 1024))};
         if (n == 0)
             break;
     }

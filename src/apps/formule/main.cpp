@@ -110,7 +110,7 @@ QString forUse(const QString& connectionString, DatabaseUse use) {
 // lacks, or "" when it has them all.
 QString missingTable(ado::Connection& connection) {
     for (const tables::EditingContext& context : tables::editingContexts()) {
-        const QString table = QString::fromLatin1(context.table);
+        QString table = QString::fromLatin1(context.table);
         try {
             connection.Execute(QStringLiteral("SELECT 1 FROM %1 WHERE 1 = 0").arg(table));
         } catch (const core::ComError&) {

@@ -269,7 +269,7 @@ Value eomonth(const FunctionDef&, const Args& a, const SqlType&) {
         // A month beyond 9999 is Msg 517, as for DATEADD.
         const qint64 n = convert(a[1], SqlType::of(TypeId::Int)).i;
         const qint64 month = qint64(d.year()) * 12 + d.month() - 1 + n;
-        if (month < 12 || month >= 10000 * 12)
+        if (month < 12 || month >= qint64(10000) * 12)
             raise<Msg::AddingValueColumnCaused>(u"date");
         d = QDate(int(month / 12), int(month % 12) + 1, 1);
     }

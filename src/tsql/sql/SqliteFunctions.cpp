@@ -322,7 +322,9 @@ struct OrderedRows {
 };
 
 void orderedStep(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
-    auto** state = static_cast<OrderedRows**>(sqlite3_aggregate_context(ctx, sizeof(OrderedRows*)));
+    // The aggregate's context holds a pointer to the rows, which live on the heap.
+    auto** state = static_cast<OrderedRows**>(
+        sqlite3_aggregate_context(ctx, sizeof(OrderedRows*))); // NOLINT(bugprone-sizeof-expression)
     if (!state) {
         sqlite3_result_error_nomem(ctx);
         return;
