@@ -7,7 +7,7 @@ packages=(
     libqt6sql6-sqlite libqt6sql6-odbc libgl-dev
     unixodbc unixodbc-dev tdsodbc freetds-bin sqlite3 libsqlite3-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    clang clang-format clang-tidy libclang-rt-14-dev
+    clang clang-format clang-tidy libclang-rt-14-dev python3
     xvfb xauth
 )
 missing=()
