@@ -66,6 +66,11 @@ struct TopShare {
     qint64 rows(qint64 count) const;
 };
 TopShare topShare(ValueSource& values, Expr& top, const RowCtx* ctx);
+// TOP ... PERCENT and TOP ... WITH TIES over tables: `sql`, the query without ORDER BY whose
+// select list is followed by the ORDER BY keys `keys`, numbered in their order and counted, then
+// the rows the TOP of `sel` keeps, of the first `columns` columns.
+QString rankedTop(ValueSource& values, Select& sel, const RowCtx* ctx, const QString& sql,
+                  const QStringList& keys, int columns, QVariantList& params);
 // A SELECT; its parameters are appended to `params`. `limit` caps the rows (-1 none); `single`:
 // a scalar sub-query, which fails with Msg 512 when it yields more than one row.
 QString selectSql(ValueSource& values, Select& sel, const RowCtx* ctx, QVariantList& params, qint64 limit,

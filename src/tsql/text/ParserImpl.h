@@ -182,6 +182,7 @@ private:
     QStringList hints(TableSource& ts);
     QStringList hintList(TableSource& ts);
     ExprP topClause(bool& percent, bool select = false);
+    void dmlTop(Stmt& s);
     StmtP update(StmtP s);
     StmtP insert(StmtP s);
     StmtP del(StmtP s);

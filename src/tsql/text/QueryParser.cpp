@@ -137,18 +137,23 @@ ExprP Parser::topClause(bool& percent, bool select) {
     return e;
 }
 
+// TOP (n) of UPDATE and DELETE; TOP ... PERCENT there is refused by name.
+void Parser::dmlTop(Stmt& s) {
+    if (!acceptKw("TOP"))
+        return;
+    const Token& top = t[p - 1];
+    bool percent = false;
+    s.top = topClause(percent);
+    if (percent)
+        raiseAt<Msg::TopPercentDmlNotSupported>(top.line, top.column);
+}
+
 StmtP Parser::update(StmtP s) {
     ++p;
     s->kind = SK::Update;
     s->select = std::make_unique<Select>();
     at(*s->select, cur());
-    if (acceptKw("TOP")) {
-        const Token& top = t[p - 1];
-        bool percent = false;
-        s->top = topClause(percent);
-        if (percent)
-            raiseAt<Msg::TopPercentDmlNotSupported>(top.line, top.column);
-    }
+    dmlTop(*s);
     s->target = targetTable();
     expectKw("SET");
     do {
@@ -226,13 +231,7 @@ StmtP Parser::del(StmtP s) {
     s->kind = SK::Delete;
     s->select = std::make_unique<Select>();
     at(*s->select, cur());
-    if (acceptKw("TOP")) {
-        const Token& top = t[p - 1];
-        bool percent = false;
-        s->top = topClause(percent);
-        if (percent)
-            raiseAt<Msg::TopPercentDmlNotSupported>(top.line, top.column);
-    }
+    dmlTop(*s);
     acceptKw("FROM");
     s->target = targetTable();
     if (acceptKw("FROM"))
