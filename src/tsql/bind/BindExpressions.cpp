@@ -180,6 +180,9 @@ void Binder::resolve(Expr& e) {
     case EK::XmlMethod:
         xmlMethod(e);
         break;
+    case EK::Window:
+        window(e);
+        break;
     }
 }
 
@@ -273,7 +276,13 @@ void Binder::cast(Expr& e) {
 void Binder::function(Expr& e) {
     const FunctionDef* f = e.function;
     if (!f)
+        windowOnly(e);
+    if (!f)
         raiseAt<Msg::UnknownFunction>(e.line, e.column, e.name);
+    if (f->aggregate())
+        for (const auto& a : e.args)
+            if (containsWindow(*a))
+                raiseAt<Msg::WindowedFunctionsContext>(e.line, e.column);
     checkArgumentCount(*f, int(e.args.size()), e.line, e.column);
     if (f->first == FirstArgument::Datepart) {
         if (!e.args[0]->datepartArg)

@@ -7,6 +7,8 @@
 
 #include <QRegularExpression>
 
+#include <utility>
+
 namespace tsql {
 
 namespace binding {
@@ -388,6 +390,11 @@ void Binder::select(Select& sel, bool topLevel) {
     memberStarts(sel);
     scopes.push_back(&sel);
     bool savedUnknown = unknownInScope;
+    const bool savedWindows = std::exchange(windowsAllowed, false);
+    // SQLite computes window functions: a query with them runs there, whatever its sources.
+    for (const SelectItem& it : sel.items)
+        if (it.expr && containsWindow(*it.expr))
+            sel.usesTables = true;
     for (auto& f : sel.from)
         source(*f, sel);
     if (sel.top) {
@@ -395,7 +402,9 @@ void Binder::select(Select& sel, bool topLevel) {
         topCount(*sel.top, sel.topPercent);
     }
     expandStars(sel);
+    windowsAllowed = true;
     selectList(sel, topLevel);
+    windowsAllowed = false;
     if (sel.where)
         condition(*sel.where);
     for (auto& g : sel.groupBy)
@@ -410,10 +419,19 @@ void Binder::select(Select& sel, bool topLevel) {
         raiseAt<Msg::AggregateNotAppearWhere>(sel.where->line, sel.where->column);
     if (sel.hasAggregate)
         checkGrouped(sel);
-    orderBy(sel);
+    // The ORDER BY of a combined query is its last member's, over the result's columns.
+    const bool combined = sel.laterMember || sel.unionNext;
+    if (!combined) {
+        windowsAllowed = true;
+        orderBy(sel);
+        windowsAllowed = false;
+    }
+    offsetFetch(sel);
     memberBound(sel);
+    sel.ownTables = sel.usesTables;
     if (sel.unionNext) {
         scopes.pop_back();
+        sel.unionNext->laterMember = true;
         select(*sel.unionNext, topLevel);
         scopes.push_back(&sel);
         if (sel.unionNext->items.size() != sel.items.size())
@@ -421,7 +439,10 @@ void Binder::select(Select& sel, bool topLevel) {
         sel.usesTables = sel.usesTables || sel.unionNext->usesTables;
         sel.usesXml = sel.usesXml || sel.unionNext->usesXml;
     }
+    if (combined && !sel.laterMember)
+        combinedOrderBy(sel);
     unknownInScope = savedUnknown;
+    windowsAllowed = savedWindows;
     scopes.pop_back();
     ctes.resize(visibleCtes);
 }
@@ -508,6 +529,68 @@ void Binder::orderBy(Select& sel) {
                 continue;
         }
         expr(*o.expr);
+    }
+}
+
+// The ORDER BY of a query combined with UNION, EXCEPT or INTERSECT names columns of the result:
+// by position, or by the name the first query gives them (Msg 104 for anything else).
+void Binder::combinedOrderBy(Select& first) {
+    Select* last = &first;
+    while (last->unionNext)
+        last = last->unionNext.get();
+    for (OrderItem& o : last->orderBy) {
+        Expr& x = *o.expr;
+        if (x.kind == EK::Literal && x.value.type.isInteger() && !x.value.null) {
+            if (x.value.i < 1 || x.value.i > qint64(first.items.size()))
+                raiseAt<Msg::OrderPositionNumberOut>(x.line, x.column, x.value.i);
+            o.outputIndex = int(x.value.i - 1);
+        } else if (x.kind == EK::Column) {
+            for (size_t k = 0; k < first.items.size() && o.outputIndex < 0; ++k)
+                if (itemName(first.items[k]).compare(x.parts.last(), Qt::CaseInsensitive) == 0)
+                    o.outputIndex = int(k);
+        }
+        if (o.outputIndex < 0)
+            raiseAt<Msg::OrderItemsMustAppear>(x.line, x.column);
+        x.type = first.items[size_t(o.outputIndex)].expr->type;
+        x.kind = EK::Literal; // the value is the result's column; nothing here is evaluated
+        x.value = Value::nullOf(x.type);
+        x.rowDependent = true;
+    }
+}
+
+// OFFSET and FETCH take row counts of integer type that read no column: a constant OFFSET may
+// not be negative (Msg 10742) and a constant FETCH must be above zero (Msg 10744). TOP and
+// OFFSET exclude each other (Msg 10741).
+void Binder::offsetFetch(Select& sel) {
+    if (!sel.offset)
+        return;
+    if (sel.top)
+        raiseAt<Msg::TopCannotUsedOffset>(sel.top->line, sel.top->column);
+    for (Expr* e : {sel.offset.get(), sel.fetch.get()}) {
+        if (!e)
+            continue;
+        expr(*e);
+        const bool isOffset = e == sel.offset.get();
+        if (!e->type.isInteger() && !(e->kind == EK::Literal && e->value.null)) {
+            if (isOffset)
+                raiseAt<Msg::OffsetMustBeInteger>(e->line, e->column);
+            raiseAt<Msg::NumberRowsProvidedTop>(e->line, e->column);
+        }
+        if (e->rowDependent || e->aggregate || containsAggregate(*e))
+            raiseAt<Msg::OffsetFetchNotSupported>(e->line, e->column);
+        const Expr* lit = e;
+        bool negative = false;
+        while (lit->kind == EK::Unary && (lit->op == u"-" || lit->op == u"+")) {
+            negative = negative != (lit->op == u"-");
+            lit = lit->args[0].get();
+        }
+        if (lit->kind != EK::Literal || lit->value.null)
+            continue;
+        const qint64 v = negative ? -lit->value.i : lit->value.i;
+        if (isOffset && v < 0)
+            raiseAt<Msg::OffsetMayNotNegative>(e->line, e->column);
+        if (!isOffset && v <= 0)
+            raiseAt<Msg::FetchMustBePositive>(e->line, e->column);
     }
 }
 

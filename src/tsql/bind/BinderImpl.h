@@ -69,6 +69,8 @@ private:
     // the one whose query is being bound with the member of it being bound.
     std::vector<Cte*> ctes;
     Cte* defining = nullptr;
+    // Window functions may stand in the select list and the ORDER BY of the query being bound.
+    bool windowsAllowed = false;
     Select* definingMember = nullptr;
 
     // ---------------- statements and queries (Binder.cpp) ----------------
@@ -96,6 +98,8 @@ private:
     void expandStars(Select& sel);
     void selectList(Select& sel, bool topLevel);
     void orderBy(Select& sel);
+    void combinedOrderBy(Select& first);
+    void offsetFetch(Select& sel);
     void checkGrouped(Select& sel);
     void checkGroupedExpr(const Expr& e, const Select& sel);
     static bool containsAggregate(const Expr& e);
@@ -139,6 +143,14 @@ private:
     void function(Expr& e);
     static void nullConstants(const FunctionDef& f, const Expr& e);
     void xmlMethod(Expr& e);
+
+    // ---------------- window functions (BindWindows.cpp) ----------------
+
+    static bool containsWindow(const Expr& e);
+    void windowOnly(const Expr& e);
+    void window(Expr& e);
+    void windowFrame(const Expr& e);
+    void windowType(Expr& e, bool ranking, bool offset);
     void comparable(const Expr& a, const Expr& b, const Expr& at);
 };
 

@@ -7,6 +7,7 @@
 #include "tsql/sql/ColumnRules.h"
 
 #include <limits>
+#include <utility>
 
 namespace tsql {
 
@@ -200,6 +201,8 @@ struct Gen {
             return cast(e);
         case EK::Function:
             return function(e);
+        case EK::Window:
+            return window(e);
         case EK::Subquery:
             return QStringLiteral("(%1)").arg(selectSql(ex, *e.sub, ctx, params, -1, true));
         default:
@@ -455,6 +458,74 @@ struct Gen {
         raiseAt<Msg::ExpressionNotOverTables>(e.line, e.column);
     }
 
+    static QString frameBound(const FrameBound& b) {
+        switch (b.kind) {
+        case FrameBound::UnboundedPreceding:
+            return QStringLiteral("UNBOUNDED PRECEDING");
+        case FrameBound::Preceding:
+            return QStringLiteral("%1 PRECEDING").arg(b.rows);
+        case FrameBound::CurrentRow:
+            break;
+        case FrameBound::Following:
+            return QStringLiteral("%1 FOLLOWING").arg(b.rows);
+        case FrameBound::UnboundedFollowing:
+            return QStringLiteral("UNBOUNDED FOLLOWING");
+        }
+        return QStringLiteral("CURRENT ROW");
+    }
+
+    // OVER (...) of a window function, texts partitioned and ordered under the engine's collation.
+    QString overClause(Expr& e) {
+        const WindowSpec& w = *e.over;
+        const size_t orderStart = e.args.size() - w.descending.size();
+        QStringList parts, list;
+        for (size_t k = size_t(w.arguments); k < orderStart; ++k)
+            list << expr(*e.args[k]) +
+                        (stringish(*e.args[k]) ? QStringLiteral(" COLLATE TSQL_CI") : QString());
+        if (!list.isEmpty())
+            parts << QStringLiteral("PARTITION BY ") + list.join(QStringLiteral(", "));
+        list.clear();
+        for (size_t k = orderStart; k < e.args.size(); ++k)
+            list << expr(*e.args[k]) +
+                        (stringish(*e.args[k]) ? QStringLiteral(" COLLATE TSQL_CI") : QString()) +
+                        (w.descending[k - orderStart] ? QStringLiteral(" DESC") : QString());
+        if (!list.isEmpty())
+            parts << QStringLiteral("ORDER BY ") + list.join(QStringLiteral(", "));
+        if (w.hasFrame)
+            parts << QStringLiteral("%1 BETWEEN %2 AND %3")
+                         .arg(w.range ? QStringLiteral("RANGE") : QStringLiteral("ROWS"), frameBound(w.start),
+                              frameBound(w.end));
+        return QStringLiteral(" OVER (%1)").arg(parts.join(u' '));
+    }
+
+    // A window function as SQLite's of the same meaning. SUM of whole numbers stays a whole
+    // number of its type (Msg 8115 beyond it); AVG of whole numbers divides as integers.
+    QString window(Expr& e) {
+        const WindowSpec& w = *e.over;
+        const bool whole = e.type.isInteger();
+        if (e.name == u"AVG" && whole) {
+            // Each part is written in the order of the text, with its own parameters.
+            const QString sum = expr(*e.args[0]);
+            const QString sumOver = overClause(e);
+            const QString count = expr(*e.args[0]);
+            const QString countOver = overClause(e);
+            return converted(QStringLiteral("(sum(%1)%2 / count(%3)%4)").arg(sum, sumOver, count, countOver),
+                             e.type);
+        }
+        QStringList a;
+        for (int k = 0; k < w.arguments; ++k) {
+            Expr& x = *e.args[size_t(k)];
+            a << (x.kind == EK::Star ? QStringLiteral("*") : expr(x));
+        }
+        if (!a.isEmpty() && (e.name == u"MIN" || e.name == u"MAX") && stringish(*e.args[0]))
+            a[0] += QStringLiteral(" COLLATE TSQL_CI");
+        const QString name = e.name == u"COUNT_BIG" ? QStringLiteral("count") : e.name.toLower();
+        QString sql = QStringLiteral("%1(%2)%3").arg(name, a.join(QStringLiteral(", ")), overClause(e));
+        if (e.name == u"SUM" && whole)
+            return converted(sql, e.type);
+        return u'(' + sql + u')';
+    }
+
     // The query of rows written as SQL texts `rows` ("(a, b)", at least one), its columns named
     // c0, c1, ...
     static QString valuesQuery(const QStringList& rows, qsizetype width) {
@@ -571,18 +642,50 @@ qint64 topCount(ValueSource& ex, Expr& top, const RowCtx* ctx) {
     return n;
 }
 
-// `single`: a scalar sub-query, which fails with Msg 512 when it yields more than one row.
-QString selectSql(ValueSource& ex, Select& sel, const RowCtx* ctx, QVariantList& params, qint64 limit,
-                  bool single) {
+RowWindow rowWindow(ValueSource& ex, Select& sel, Select& last, const RowCtx* ctx, qint64 limit) {
+    RowWindow w{limit, 0};
+    auto cap = [&](qint64 n) { w.count = w.count < 0 ? n : std::min(w.count, n); };
+    if (sel.top)
+        cap(topCount(ex, *sel.top, ctx));
+    if (last.offset) {
+        ex.sqlReadsValues = true;
+        const Value v = ex.eval(*last.offset, ctx);
+        w.skip = v.null ? -1 : convert(v, SqlType::of(TypeId::BigInt)).i;
+        if (w.skip < 0)
+            raise<Msg::OffsetMayNotNegative>();
+    }
+    if (last.fetch) {
+        ex.sqlReadsValues = true;
+        const Value v = ex.eval(*last.fetch, ctx);
+        const qint64 n = v.null ? 0 : convert(v, SqlType::of(TypeId::BigInt)).i;
+        if (n <= 0)
+            raise<Msg::FetchMustBePositive>();
+        cap(n);
+    }
+    return w;
+}
+
+namespace {
+
+// LIMIT and OFFSET of a window of rows ("" for all of them).
+QString limitSql(const RowWindow& w) {
+    if (w.skip > 0)
+        return QStringLiteral(" LIMIT %1 OFFSET %2").arg(w.count).arg(w.skip);
+    return w.count >= 0 ? QStringLiteral(" LIMIT %1").arg(w.count) : QString();
+}
+
+// SELECT ... HAVING ... of one query, without ORDER BY and row limits. `collateTexts`: text
+// columns carry the engine's collation, for the comparisons of EXCEPT, INTERSECT and UNION.
+QString queryBody(Gen& g, Select& sel, bool single, bool collateTexts) {
     if (sel.usesXml)
         raiseAt<Msg::XmlNodesSourceCombined>(sel.line, sel.column);
-    Gen g{ex, ctx, {}};
     QStringList items;
-    bool checkSingle = single && !sel.top && !sel.distinct && !sel.unionNext;
     for (size_t k = 0; k < sel.items.size(); ++k) {
         QString x = g.expr(*sel.items[k].expr);
-        if (checkSingle && k == 0)
+        if (single && k == 0)
             x = QStringLiteral("tsql_single(%1, COUNT(*) OVER ())").arg(x);
+        if (collateTexts && sel.items[k].expr->type.isString())
+            x += QStringLiteral(" COLLATE TSQL_CI");
         items << x + QStringLiteral(" AS ") + quoteIdent(QStringLiteral("c%1").arg(k));
     }
     // The members of a recursive CTE carry the level of each row: 0 in the anchor, one more than
@@ -613,12 +716,106 @@ QString selectSql(ValueSource& ex, Select& sel, const RowCtx* ctx, QVariantList&
     }
     if (sel.having)
         sql += QStringLiteral(" HAVING ") + g.cond(*sel.having);
-    if (sel.unionNext) {
-        sql += sel.unionAll ? QStringLiteral(" UNION ALL ") : QStringLiteral(" UNION ");
-        params << g.params;
-        g.params.clear();
-        sql += selectSql(ex, *sel.unionNext, ctx, g.params, -1);
+    return sql;
+}
+
+QString setOperator(const Select& m) {
+    switch (m.setOp) {
+    case SetOp::Except:
+        return QStringLiteral(" EXCEPT ");
+    case SetOp::Intersect:
+        return QStringLiteral(" INTERSECT ");
+    case SetOp::Union:
+        break;
     }
+    return m.unionAll ? QStringLiteral(" UNION ALL ") : QStringLiteral(" UNION ");
+}
+
+// A query combined with UNION, EXCEPT or INTERSECT. SQLite reads its operators left to right at
+// one level, the server reads INTERSECT first: a run of members joined by INTERSECT among other
+// operators is written as a query of its own. A member with TOP is one too, as SQLite limits
+// only the whole. The ORDER BY names the result's columns by position.
+QString combinedSql(ValueSource& ex, Select& first, const RowCtx* ctx, QVariantList& params, qint64 limit) {
+    std::vector<Select*> members;
+    for (Select* m = &first; m; m = m->unionNext.get())
+        members.push_back(m);
+    bool mixed = false;
+    for (const Select* m : members)
+        mixed = mixed || (m->unionNext && m->setOp != SetOp::Intersect);
+    QString sql;
+    for (size_t k = 0; k < members.size();) {
+        QString run;
+        size_t end = k;
+        for (;; ++end) {
+            Gen g{ex, ctx, {}};
+            QString body;
+            if (!members[end]->ownTables) {
+                // A member without tables is computed by the engine, alone, and its rows sent.
+                std::unique_ptr<Select> rest = std::move(members[end]->unionNext);
+                struct Restore {
+                    Select& m;
+                    std::unique_ptr<Select>& rest;
+                    bool tables;
+                    ~Restore() {
+                        m.unionNext = std::move(rest);
+                        m.usesTables = tables;
+                    }
+                } restore{*members[end], rest, std::exchange(members[end]->usesTables, false)};
+                body = QStringLiteral("SELECT * FROM (%1)")
+                           .arg(g.rowsText(ex.localRows(*members[end], ctx),
+                                           qsizetype(members[end]->items.size())));
+            } else {
+                body = queryBody(g, *members[end], false, true);
+            }
+            if (members[end]->top && members[end]->ownTables)
+                body = QStringLiteral("SELECT * FROM (%1%2)")
+                           .arg(body, limitSql(RowWindow{topCount(ex, *members[end]->top, ctx), 0}));
+            params << g.params;
+            run += body;
+            if (!members[end]->unionNext || members[end]->setOp != SetOp::Intersect)
+                break;
+            run += setOperator(*members[end]);
+        }
+        if (mixed && end > k)
+            run = QStringLiteral("SELECT * FROM (%1)").arg(run);
+        if (k > 0)
+            sql += setOperator(*members[k - 1]);
+        sql += run;
+        k = end + 1;
+    }
+    Select& last = *members.back();
+    if (!last.orderBy.empty()) {
+        QStringList ob;
+        for (const OrderItem& o : last.orderBy)
+            ob << QString::number(o.outputIndex + 1) +
+                      (o.expr->type.isString() ? QStringLiteral(" COLLATE TSQL_CI") : QString()) +
+                      (o.desc ? QStringLiteral(" DESC") : QString());
+        sql += QStringLiteral(" ORDER BY ") + ob.join(QStringLiteral(", "));
+    }
+    RowWindow w{limit, 0};
+    if (last.offset) {
+        Select none;
+        w = rowWindow(ex, none, last, ctx, limit);
+    }
+    return sql + limitSql(w);
+}
+
+} // namespace
+
+// `single`: a scalar sub-query, which fails with Msg 512 when it yields more than one row.
+QString selectSql(ValueSource& ex, Select& sel, const RowCtx* ctx, QVariantList& params, qint64 limit,
+                  bool single) {
+    // A scalar sub-query is checked row by row where it is written; one whose rows are limited,
+    // made distinct or combined is checked around it.
+    const bool inlineSingle = single && !sel.top && !sel.distinct && !sel.unionNext && !sel.offset;
+    if (single && !inlineSingle) {
+        QString inner = selectSql(ex, sel, ctx, params, limit, false);
+        return QStringLiteral("SELECT tsql_single(\"c0\", COUNT(*) OVER ()) AS \"c0\" FROM (%1)").arg(inner);
+    }
+    if (sel.unionNext)
+        return combinedSql(ex, sel, ctx, params, limit);
+    Gen g{ex, ctx, {}};
+    QString sql = queryBody(g, sel, inlineSingle, sel.distinct);
     if (!sel.orderBy.empty()) {
         QStringList ob;
         for (auto& o : sel.orderBy) {
@@ -633,13 +830,7 @@ QString selectSql(ValueSource& ex, Select& sel, const RowCtx* ctx, QVariantList&
         }
         sql += QStringLiteral(" ORDER BY ") + ob.join(QStringLiteral(", "));
     }
-    qint64 n = limit;
-    if (sel.top) {
-        qint64 t = topCount(ex, *sel.top, ctx);
-        n = n < 0 ? t : std::min(n, t);
-    }
-    if (n >= 0)
-        sql += QStringLiteral(" LIMIT %1").arg(n);
+    sql += limitSql(rowWindow(ex, sel, sel, ctx, limit));
     params << g.params;
     return sql;
 }

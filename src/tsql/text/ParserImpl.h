@@ -184,6 +184,7 @@ private:
     StmtP insert(StmtP s);
     StmtP del(StmtP s);
     std::unique_ptr<Select> select(bool subquery);
+    void offsetFetch(Select& sel);
     SelectItem selectItem();
     void fromList(Select& sel);
     std::unique_ptr<TableSource> joined();
@@ -204,9 +205,12 @@ private:
     ExprP literal(const Token& tok);
     ExprP primary();
     ExprP keywordPrimary(const Token& tok);
+    ExprP odbcLiteral(const Token& open);
     ExprP namePrimary(const Token& tok);
     ExprP xmlMethods(ExprP target);
     ExprP functionCall(const Token& tok, const QString& upper);
+    ExprP windowCall(ExprP e);
+    FrameBound frameBound();
     ExprP caseExpr();
 };
 

@@ -225,8 +225,12 @@ std::unique_ptr<Select> Parser::select(bool subquery) {
     }
     if (acceptKw("HAVING"))
         sel->having = condition();
-    if (acceptKw("UNION")) {
-        sel->unionAll = acceptKw("ALL");
+    if (cur().isKeyword("UNION") || cur().isKeyword("EXCEPT") || cur().isKeyword("INTERSECT")) {
+        sel->setOp = cur().isKeyword("UNION")    ? SetOp::Union
+                     : cur().isKeyword("EXCEPT") ? SetOp::Except
+                                                 : SetOp::Intersect;
+        ++p;
+        sel->unionAll = sel->setOp == SetOp::Union && acceptKw("ALL");
         if (!cur().isKeyword("SELECT"))
             failHere();
         sel->unionNext = select(subquery);
@@ -246,11 +250,36 @@ std::unique_ptr<Select> Parser::select(bool subquery) {
                 acceptKw("ASC");
             sel->orderBy.push_back(std::move(o));
         } while (acceptOp(","));
-        if (subquery && !sel->top)
+        offsetFetch(*sel);
+        if (subquery && !sel->top && !sel->offset)
             raiseAt<Msg::OrderClauseInvalidViews>(ob.line, ob.column);
     }
     seal(*sel);
     return sel;
+}
+
+// OFFSET n {ROW | ROWS} [FETCH {FIRST | NEXT} m {ROW | ROWS} ONLY] after ORDER BY. FETCH without
+// OFFSET reads as the FETCH statement of a cursor, whose option it misuses (Msg 153).
+void Parser::offsetFetch(Select& sel) {
+    auto rows = [&] {
+        if (!acceptWord("ROWS") && !acceptWord("ROW"))
+            failHere();
+    };
+    if (cur().isKeyword("FETCH") && (peek().isWord("NEXT") || peek().isWord("FIRST")))
+        raiseAt<Msg::InvalidUsageOptionFetch>(peek().line, peek().column, peek().upper);
+    if (!cur().isWord("OFFSET"))
+        return;
+    ++p;
+    sel.offset = scalar();
+    rows();
+    if (!acceptKw("FETCH"))
+        return;
+    if (!acceptWord("NEXT") && !acceptWord("FIRST"))
+        failHere();
+    sel.fetch = scalar();
+    rows();
+    if (!acceptWord("ONLY"))
+        failHere();
 }
 
 SelectItem Parser::selectItem() {
