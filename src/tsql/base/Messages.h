@@ -216,6 +216,10 @@ namespace tsql {
     M(WindowAggregateNotSupported, 40000, 16, 1, u"The aggregate %1 with an OVER clause is not supported by the embedded server.") \
     M(WindowFrameNotSupported, 40000, 16, 1, u"This window frame or row offset is not supported by the embedded server.") \
     M(WindowOutsideQuery, 40000, 16, 1, u"A window function outside a query over rows is not supported by the embedded server.") \
+    M(TooManyGroupingSets, 40000, 16, 1, u"A GROUP BY of more than %1 grouping sets is not supported by the embedded server.") \
+    M(GroupingElementNotSupported, 40000, 16, 1, u"ROLLUP, CUBE and GROUPING SETS of expressions other than columns are not supported by the embedded server.") \
+    M(GroupingArgumentNotSupported, 40000, 16, 1, u"GROUPING and GROUPING_ID of an expression that is not a grouping column are not supported by the embedded server.") \
+    M(GroupingOrderNotSupported, 40000, 16, 1, u"An ORDER BY item of a grouping-sets query that is not in its select list is not supported by the embedded server.") \
     M(QueryTooManyColumns, 40000, 16, 1, u"A query with this many columns is not supported by the embedded server.") \
     M(StatementTooManyValues, 40000, 16, 1, u"A statement with this many values is not supported by the embedded server.") \
     M(BatchStoppedAfterLoop, 40001, 16, 1, u"The batch was stopped after %1 loop iterations.") \

@@ -391,10 +391,14 @@ void Binder::select(Select& sel, bool topLevel) {
     scopes.push_back(&sel);
     bool savedUnknown = unknownInScope;
     const bool savedWindows = std::exchange(windowsAllowed, false);
-    // SQLite computes window functions: a query with them runs there, whatever its sources.
+    const size_t groupingMark = groupingCalls.size();
+    // SQLite computes window functions and grouping sets: a query with them runs there, whatever
+    // its sources.
     for (const SelectItem& it : sel.items)
         if (it.expr && containsWindow(*it.expr))
             sel.usesTables = true;
+    if (!sel.groupingSets.empty())
+        sel.usesTables = true;
     for (auto& f : sel.from)
         source(*f, sel);
     if (sel.top) {
@@ -413,7 +417,7 @@ void Binder::select(Select& sel, bool topLevel) {
         condition(*sel.having);
         sel.hasAggregate = true;
     }
-    if (!sel.groupBy.empty())
+    if (!sel.groupBy.empty() || !sel.groupingSets.empty())
         sel.hasAggregate = true;
     if (sel.where && containsAggregate(*sel.where))
         raiseAt<Msg::AggregateNotAppearWhere>(sel.where->line, sel.where->column);
@@ -427,6 +431,7 @@ void Binder::select(Select& sel, bool topLevel) {
         windowsAllowed = false;
     }
     offsetFetch(sel);
+    groupingArguments(sel, groupingMark);
     memberBound(sel);
     sel.ownTables = sel.usesTables;
     if (sel.unionNext) {
@@ -556,6 +561,32 @@ void Binder::combinedOrderBy(Select& first) {
         x.value = Value::nullOf(x.type);
         x.rowDependent = true;
     }
+}
+
+// GROUPING(column) and GROUPING_ID(column, ...) of this query, once its GROUP BY is bound: each
+// argument is a grouping column. Without grouping sets every row groups by all of them: 0.
+void Binder::groupingArguments(Select& sel, size_t mark) {
+    for (size_t k = mark; k < groupingCalls.size(); ++k) {
+        Expr& e = *groupingCalls[k];
+        for (const auto& a : e.args) {
+            int index = -1;
+            for (size_t g = 0; g < sel.groupBy.size() && index < 0; ++g)
+                if (a->kind == EK::Column && a->src && sel.groupBy[g]->src == a->src &&
+                    sel.groupBy[g]->columnIndex == a->columnIndex)
+                    index = int(g);
+            if (index < 0)
+                raiseAt<Msg::GroupingArgumentNotSupported>(a->line, a->column);
+            e.grouping.push_back(index);
+        }
+        if (sel.groupingSets.empty()) {
+            const SqlType type = e.type;
+            e.kind = EK::Literal;
+            e.value = Value::integer(0, type.id);
+            e.rowDependent = false;
+            e.aggregate = false;
+        }
+    }
+    groupingCalls.resize(mark);
 }
 
 // OFFSET and FETCH take row counts of integer type that read no column: a constant OFFSET may

@@ -71,6 +71,8 @@ private:
     Cte* defining = nullptr;
     // Window functions may stand in the select list and the ORDER BY of the query being bound.
     bool windowsAllowed = false;
+    // GROUPING and GROUPING_ID calls of the queries being bound, resolved once their GROUP BY is.
+    std::vector<Expr*> groupingCalls;
     Select* definingMember = nullptr;
 
     // ---------------- statements and queries (Binder.cpp) ----------------
@@ -100,6 +102,8 @@ private:
     void orderBy(Select& sel);
     void combinedOrderBy(Select& first);
     void offsetFetch(Select& sel);
+    void groupingArguments(Select& sel, size_t mark);
+    void groupingCall(Expr& e);
     void checkGrouped(Select& sel);
     void checkGroupedExpr(const Expr& e, const Select& sel);
     static bool containsAggregate(const Expr& e);

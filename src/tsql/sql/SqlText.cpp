@@ -79,6 +79,11 @@ struct Gen {
     ValueSource& ex;
     const RowCtx* ctx;
     QVariantList params;
+    // The query of one grouping set: the grouping columns outside `active` read as NULL outside
+    // aggregates, and GROUPING says which.
+    const Select* grouping = nullptr;
+    quint64 active = 0;
+    int aggregateDepth = 0;
 
     QString param(const Value& v) {
         params << toParam(v);
@@ -211,6 +216,12 @@ struct Gen {
     }
 
     QString column(const Expr& e) {
+        if (grouping && aggregateDepth == 0 && e.depth == 0 && e.src)
+            for (size_t k = 0; k < grouping->groupBy.size(); ++k) {
+                const Expr& g = *grouping->groupBy[k];
+                if (g.src == e.src && g.columnIndex == e.columnIndex && !(active & (quint64(1) << k)))
+                    return QStringLiteral("NULL");
+            }
         if (e.depth == -1)
             return quoteIdent(QStringLiteral("c%1").arg(e.columnIndex));
         if (!e.src)
@@ -414,9 +425,25 @@ struct Gen {
     }
 
     // A call as its row's SqlForm says.
+    // GROUPING and GROUPING_ID in the query of one grouping set: a constant.
+    QString groupingValue(const Expr& e) const {
+        qint64 v = 0;
+        for (int index : e.grouping)
+            v = v * 2 + ((active & (quint64(1) << index)) ? 0 : 1);
+        return QString::number(grouping ? v : 0);
+    }
+
     QString function(Expr& e) {
+        if (!e.function)
+            return groupingValue(e);
         const FunctionDef& f = *e.function;
         QStringList a;
+        struct InAggregate {
+            int& depth;
+            bool on;
+            ~InAggregate() { depth -= on ? 1 : 0; }
+        } inAggregate{aggregateDepth, f.aggregate()};
+        aggregateDepth += f.aggregate() ? 1 : 0;
         for (auto& x : e.args) {
             if (x->kind == EK::Star)
                 a << QStringLiteral("*");
@@ -684,6 +711,10 @@ QString queryBody(Gen& g, Select& sel, bool single, bool collateTexts) {
         QString x = g.expr(*sel.items[k].expr);
         if (single && k == 0)
             x = QStringLiteral("tsql_single(%1, COUNT(*) OVER ())").arg(x);
+        // The grand total of grouping sets is one row, over no row too: the query is made an
+        // aggregate one even where its select list has no aggregate.
+        if (g.grouping && g.active == 0 && k == 0)
+            x = QStringLiteral("CASE WHEN count(*) IS NULL THEN NULL ELSE %1 END").arg(x);
         if (collateTexts && sel.items[k].expr->type.isString())
             x += QStringLiteral(" COLLATE TSQL_CI");
         items << x + QStringLiteral(" AS ") + quoteIdent(QStringLiteral("c%1").arg(k));
@@ -698,7 +729,7 @@ QString queryBody(Gen& g, Select& sel, bool single, bool collateTexts) {
                          .arg(quoteIdent(sqlAlias(*src)))
                          .arg(src->cte->maxRecursion);
     QString sql = QStringLiteral("SELECT ");
-    if (sel.distinct)
+    if (sel.distinct && !g.grouping)
         sql += QStringLiteral("DISTINCT ");
     sql += items.join(QStringLiteral(", "));
     QStringList from;
@@ -708,15 +739,50 @@ QString queryBody(Gen& g, Select& sel, bool single, bool collateTexts) {
         sql += QStringLiteral(" FROM ") + from.join(QStringLiteral(", "));
     if (sel.where)
         sql += QStringLiteral(" WHERE ") + g.cond(*sel.where);
-    if (!sel.groupBy.empty()) {
-        QStringList gb;
-        for (auto& x : sel.groupBy)
-            gb << g.expr(*x) + (x->type.isString() ? QStringLiteral(" COLLATE TSQL_CI") : QString());
-        sql += QStringLiteral(" GROUP BY ") + gb.join(QStringLiteral(", "));
+    QStringList gb;
+    for (size_t k = 0; k < sel.groupBy.size(); ++k) {
+        if (g.grouping && !(g.active & (quint64(1) << k)))
+            continue;
+        Expr& x = *sel.groupBy[k];
+        gb << g.expr(x) + (x.type.isString() ? QStringLiteral(" COLLATE TSQL_CI") : QString());
     }
+    if (!gb.isEmpty())
+        sql += QStringLiteral(" GROUP BY ") + gb.join(QStringLiteral(", "));
     if (sel.having)
         sql += QStringLiteral(" HAVING ") + g.cond(*sel.having);
     return sql;
+}
+
+// A query with ROLLUP, CUBE or GROUPING SETS: the query of each grouping set, joined by UNION
+// ALL, as a query of its own (columns c0, c1, ...); DISTINCT applies to the whole.
+QString groupingBody(ValueSource& ex, Select& sel, const RowCtx* ctx, QVariantList& params) {
+    QStringList members;
+    for (quint64 mask : sel.groupingSets) {
+        Gen g{ex, ctx, {}};
+        g.grouping = &sel;
+        g.active = mask;
+        members << queryBody(g, sel, false, false);
+        params << g.params;
+    }
+    return QStringLiteral("SELECT %1* FROM (%2)")
+        .arg(sel.distinct ? QStringLiteral("DISTINCT ") : QString(),
+             members.join(QStringLiteral(" UNION ALL ")));
+}
+
+// The column of the result an ORDER BY item of a grouping-sets query names: by position, by
+// alias, or as the very column of a select item; other items are refused by name.
+int groupingOrderColumn(const Select& sel, const Expr& x) {
+    if (x.kind == EK::Literal && x.value.type.isInteger() && !x.value.null)
+        return int(x.value.i - 1);
+    if (x.kind == EK::Column && x.depth == -1)
+        return x.columnIndex;
+    for (size_t k = 0; k < sel.items.size(); ++k) {
+        const Expr& it = *sel.items[k].expr;
+        if (x.kind == EK::Column && it.kind == EK::Column && x.src && it.src == x.src &&
+            it.columnIndex == x.columnIndex && it.depth == x.depth)
+            return int(k);
+    }
+    raiseAt<Msg::GroupingOrderNotSupported>(x.line, x.column);
 }
 
 QString setOperator(const Select& m) {
@@ -764,6 +830,8 @@ QString combinedSql(ValueSource& ex, Select& first, const RowCtx* ctx, QVariantL
                 body = QStringLiteral("SELECT * FROM (%1)")
                            .arg(g.rowsText(ex.localRows(*members[end], ctx),
                                            qsizetype(members[end]->items.size())));
+            } else if (!members[end]->groupingSets.empty()) {
+                body = groupingBody(ex, *members[end], ctx, g.params);
             } else {
                 body = queryBody(g, *members[end], false, true);
             }
@@ -807,13 +875,26 @@ QString selectSql(ValueSource& ex, Select& sel, const RowCtx* ctx, QVariantList&
                   bool single) {
     // A scalar sub-query is checked row by row where it is written; one whose rows are limited,
     // made distinct or combined is checked around it.
-    const bool inlineSingle = single && !sel.top && !sel.distinct && !sel.unionNext && !sel.offset;
+    const bool inlineSingle =
+        single && !sel.top && !sel.distinct && !sel.unionNext && !sel.offset && sel.groupingSets.empty();
     if (single && !inlineSingle) {
         QString inner = selectSql(ex, sel, ctx, params, limit, false);
         return QStringLiteral("SELECT tsql_single(\"c0\", COUNT(*) OVER ()) AS \"c0\" FROM (%1)").arg(inner);
     }
     if (sel.unionNext)
         return combinedSql(ex, sel, ctx, params, limit);
+    if (!sel.groupingSets.empty()) {
+        QString sql = groupingBody(ex, sel, ctx, params);
+        if (!sel.orderBy.empty()) {
+            QStringList ob;
+            for (const OrderItem& o : sel.orderBy)
+                ob << QString::number(groupingOrderColumn(sel, *o.expr) + 1) +
+                          (o.expr->type.isString() ? QStringLiteral(" COLLATE TSQL_CI") : QString()) +
+                          (o.desc ? QStringLiteral(" DESC") : QString());
+            sql += QStringLiteral(" ORDER BY ") + ob.join(QStringLiteral(", "));
+        }
+        return sql + limitSql(rowWindow(ex, sel, sel, ctx, limit));
+    }
     Gen g{ex, ctx, {}};
     QString sql = queryBody(g, sel, inlineSingle, sel.distinct);
     if (!sel.orderBy.empty()) {

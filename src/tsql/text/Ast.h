@@ -73,6 +73,7 @@ struct Expr {
     std::vector<ExprP> args;
     std::unique_ptr<Select> sub;
     std::unique_ptr<WindowSpec> over; // Window
+    std::vector<int> grouping;        // GROUPING and GROUPING_ID: the groupBy index of each argument
     SqlType castType;
     bool negated = false;
     bool hasInput = false; // simple CASE
@@ -210,6 +211,9 @@ struct Select {
     std::vector<std::unique_ptr<TableSource>> from;
     ExprP where;
     std::vector<ExprP> groupBy;
+    // GROUP BY ROLLUP, CUBE or GROUPING SETS: each grouping set as a mask over groupBy (empty for
+    // a plain GROUP BY).
+    std::vector<quint64> groupingSets;
     ExprP having;
     std::vector<OrderItem> orderBy;
     std::unique_ptr<Select> unionNext;

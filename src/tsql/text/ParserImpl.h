@@ -9,6 +9,9 @@
 
 namespace tsql::parsing {
 
+// The grouping sets a GROUP BY may make (each is one query of a UNION ALL).
+constexpr size_t kMaxGroupingSets = 64;
+
 // Nesting of the parser's own calls (parentheses, sub-queries, blocks, function arguments).
 constexpr int kMaxDepth = 160;
 
@@ -185,6 +188,10 @@ private:
     StmtP del(StmtP s);
     std::unique_ptr<Select> select(bool subquery);
     void offsetFetch(Select& sel);
+    void groupByClause(Select& sel);
+    std::vector<quint64> groupingElement(Select& sel, bool inSets);
+    quint64 groupingColumns(Select& sel, std::vector<quint64>* each);
+    int groupingColumn(Select& sel);
     SelectItem selectItem();
     void fromList(Select& sel);
     std::unique_ptr<TableSource> joined();

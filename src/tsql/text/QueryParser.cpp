@@ -219,9 +219,7 @@ std::unique_ptr<Select> Parser::select(bool subquery) {
         sel->where = condition();
     if (acceptKw("GROUP")) {
         expectKw("BY");
-        do {
-            sel->groupBy.push_back(scalar());
-        } while (acceptOp(","));
+        groupByClause(*sel);
     }
     if (acceptKw("HAVING"))
         sel->having = condition();
