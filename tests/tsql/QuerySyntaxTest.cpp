@@ -46,6 +46,15 @@ const Refusal kRefusals[] = {
     {"SELECT n FROM (VALUES (1)) AS v(n) ORDER BY n OFFSET (SELECT MAX(LP14_INDELEMENTO) FROM LP14_CAMPI) "
      "ROWS",
      "OFFSET or FETCH row count"},
+    // SQLite has no lateral join: a query of APPLY over tables that reads the left side and may
+    // give several rows for one of its rows.
+    {"SELECT COUNT(*) FROM LP14_CAMPI AS t CROSS APPLY (SELECT c.LP14_INDELEMENTO AS c FROM LP14_CAMPI AS c "
+     "WHERE c.LP14_PARENT = t.LP14_INDELEMENTO) AS a",
+     "CROSS APPLY or OUTER APPLY"},
+    {"SELECT COUNT(*) FROM LP14_CAMPI AS t OUTER APPLY (SELECT TOP 2 c.LP14_INDELEMENTO AS c FROM LP14_CAMPI "
+     "AS "
+     "c WHERE c.LP14_PARENT = t.LP14_INDELEMENTO) AS a",
+     "CROSS APPLY or OUTER APPLY"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Constructs, QuerySyntaxTest, ::testing::ValuesIn(kRefusals));

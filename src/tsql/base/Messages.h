@@ -220,6 +220,7 @@ namespace tsql {
     M(GroupingElementNotSupported, 40000, 16, 1, u"ROLLUP, CUBE and GROUPING SETS of expressions other than columns are not supported by the embedded server.") \
     M(GroupingArgumentNotSupported, 40000, 16, 1, u"GROUPING and GROUPING_ID of an expression that is not a grouping column are not supported by the embedded server.") \
     M(GroupingOrderNotSupported, 40000, 16, 1, u"An ORDER BY item of a grouping-sets query that is not in its select list is not supported by the embedded server.") \
+    M(ApplyManyRowsNotSupported, 40000, 16, 1, u"CROSS APPLY or OUTER APPLY of a query over tables that reads the left side and may give more than one row is not supported by the embedded server.") \
     M(QueryTooManyColumns, 40000, 16, 1, u"A query with this many columns is not supported by the embedded server.") \
     M(StatementTooManyValues, 40000, 16, 1, u"A statement with this many values is not supported by the embedded server.") \
     M(BatchStoppedAfterLoop, 40001, 16, 1, u"The batch was stopped after %1 loop iterations.") \

@@ -380,6 +380,8 @@ void Binder::source(TableSource& ts, Select& sel) {
         source(*ts.right, sel);
         if (ts.on)
             condition(*ts.on);
+        if (ts.joinType.endsWith(u"APPLY") && ts.right->kind == SourceKind::Derived)
+            ts.right->applyCorrelated = readsOuter(*ts.right->derived, 0);
         break;
     }
 }
@@ -535,6 +537,55 @@ void Binder::orderBy(Select& sel) {
         }
         expr(*o.expr);
     }
+}
+
+// Whether a query reads a column of the queries around it: a column `level` selects deep in it
+// that goes more than `level` selects out.
+bool Binder::readsOuter(const Select& sel, int level) {
+    for (const Select* m = &sel; m; m = m->unionNext.get()) {
+        std::vector<const Expr*> exprs;
+        for (const SelectItem& it : m->items)
+            exprs.push_back(it.expr.get());
+        exprs.push_back(m->where.get());
+        exprs.push_back(m->having.get());
+        exprs.push_back(m->top.get());
+        for (const auto& g : m->groupBy)
+            exprs.push_back(g.get());
+        for (const OrderItem& o : m->orderBy)
+            exprs.push_back(o.expr.get());
+        std::vector<const TableSource*> sources;
+        for (const auto& f : m->from)
+            sources.push_back(f.get());
+        while (!sources.empty()) {
+            const TableSource* s = sources.back();
+            sources.pop_back();
+            if (s->kind == SourceKind::Join) {
+                sources.push_back(s->left.get());
+                sources.push_back(s->right.get());
+                exprs.push_back(s->on.get());
+            } else if (s->kind == SourceKind::Derived && readsOuter(*s->derived, level + 1)) {
+                return true;
+            }
+            for (const auto& row : s->valueRows)
+                for (const auto& v : row)
+                    exprs.push_back(v.get());
+        }
+        for (const Expr* e : exprs)
+            if (e && exprReadsOuter(*e, level))
+                return true;
+    }
+    return false;
+}
+
+bool Binder::exprReadsOuter(const Expr& e, int level) {
+    if (e.kind == EK::Column && e.depth > level)
+        return true;
+    if (e.sub && readsOuter(*e.sub, level + 1))
+        return true;
+    for (const auto& a : e.args)
+        if (a && exprReadsOuter(*a, level))
+            return true;
+    return false;
 }
 
 // The ORDER BY of a query combined with UNION, EXCEPT or INTERSECT names columns of the result:

@@ -101,6 +101,8 @@ private:
     void selectList(Select& sel, bool topLevel);
     void orderBy(Select& sel);
     void combinedOrderBy(Select& first);
+    static bool readsOuter(const Select& sel, int level);
+    static bool exprReadsOuter(const Expr& e, int level);
     void offsetFetch(Select& sel);
     void groupingArguments(Select& sel, size_t mark);
     void groupingCall(Expr& e);

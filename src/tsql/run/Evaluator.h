@@ -107,6 +107,7 @@ private:
     QString generatedSql(Select& sel, const RowCtx* ctx, qint64 limit, QVariantList& params);
     void sourceRows(TableSource& s, const RowCtx* outer, std::vector<RowCtx>& combos, MemoryCharge& work);
     void xmlRows(TableSource& s, const RowCtx* outer, std::vector<RowCtx>& combos, MemoryCharge& work);
+    void applyRows(TableSource& s, const RowCtx* outer, std::vector<RowCtx>& combos, MemoryCharge& work);
     void filter(Expr& where, std::vector<RowCtx>& combos);
     std::vector<std::vector<RowCtx>> groups(Select& sel, std::vector<RowCtx>& combos, MemoryCharge& work);
     void project(Select& sel, RowCtx& ctx, std::vector<OutRow>& out, MemoryCharge& work, bool ordered);

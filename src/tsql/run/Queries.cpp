@@ -204,6 +204,10 @@ void Evaluator::sourceRows(TableSource& s, const RowCtx* outer, std::vector<RowC
         break;
     case SourceKind::Join:
         sourceRows(*s.left, outer, combos, work);
+        if (s.joinType.endsWith(u"APPLY")) {
+            applyRows(s, outer, combos, work);
+            break;
+        }
         if (s.joinType != u"INNER" && s.joinType != u"CROSS")
             raiseAt<Msg::OuterJoinsOverXml>(s.line, s.column);
         sourceRows(*s.right, outer, combos, work);
@@ -216,6 +220,40 @@ void Evaluator::sourceRows(TableSource& s, const RowCtx* outer, std::vector<RowC
     case SourceKind::Table:
         raiseAt<Msg::TablesCombinedXmlSources>(s.line, s.column);
     }
+}
+
+// CROSS APPLY and OUTER APPLY: the right side's rows for each combination so far, with that
+// combination as the outer row of its query; OUTER keeps a combination it gives no row for,
+// with NULLs.
+void Evaluator::applyRows(TableSource& s, const RowCtx* outer, std::vector<RowCtx>& combos,
+                          MemoryCharge& work) {
+    TableSource& right = *s.right;
+    if (right.kind != SourceKind::Derived && right.kind != SourceKind::Values &&
+        right.kind != SourceKind::Cte) {
+        sourceRows(right, outer, combos, work);
+        return;
+    }
+    std::vector<RowCtx> next;
+    for (RowCtx& c : combos) {
+        c.outer = outer;
+        const auto rows = localRows(right, &c);
+        if (rows.empty() && s.joinType.startsWith(u"OUTER")) {
+            std::vector<Value> nulls;
+            for (const SqlType& t : right.columnTypes)
+                nulls.push_back(Value::nullOf(t));
+            RowCtx r = c;
+            r.rows.push_back({&right, std::move(nulls)});
+            counted(work, r);
+            next.push_back(std::move(r));
+        }
+        for (const auto& row : rows) {
+            RowCtx r = c;
+            r.rows.push_back({&right, row});
+            counted(work, r);
+            next.push_back(std::move(r));
+        }
+    }
+    combos = std::move(next);
 }
 
 // Each combination of rows so far, times the rows of the source `s`.

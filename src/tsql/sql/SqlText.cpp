@@ -226,6 +226,10 @@ struct Gen {
             return quoteIdent(QStringLiteral("c%1").arg(e.columnIndex));
         if (!e.src)
             return QStringLiteral("NULL");
+        if (e.src->applyCorrelated) // the query of APPLY, once for each row of the left side
+            return QStringLiteral("(SELECT \"c%1\" FROM (%2))")
+                .arg(e.columnIndex)
+                .arg(selectSql(ex, *e.src->derived, ctx, params, -1));
         QString col = e.src->columns.value(e.columnIndex);
         if (e.src->kind != SourceKind::Table)
             col = QStringLiteral("c%1").arg(e.columnIndex);
@@ -628,6 +632,44 @@ struct Gen {
             .arg(name, cols.join(QStringLiteral(", ")), body, shown, quoteIdent(sqlAlias(s)));
     }
 
+    // Whether a query gives one row at most: TOP 1, FETCH NEXT 1, no FROM and no WHERE, an
+    // aggregate without GROUP BY and HAVING.
+    static bool atMostOneRow(const Select& d) {
+        auto one = [](const ExprP& e) {
+            return e && e->kind == EK::Literal && e->value.type.isInteger() && !e->value.null &&
+                   e->value.i <= 1;
+        };
+        if (d.unionNext)
+            return false;
+        if ((one(d.top) && !d.topPercent) || one(d.fetch))
+            return true;
+        if (d.from.empty() && !d.where)
+            return true;
+        return d.hasAggregate && d.groupBy.empty() && d.groupingSets.empty() && !d.having;
+    }
+
+    // CROSS APPLY and OUTER APPLY. A right side that does not read the left one is joined to
+    // every row (OUTER: LEFT JOIN ON true). One that reads it and gives one row at most becomes a
+    // query for each of its columns, evaluated on each row of the left side (CROSS: the rows for
+    // which it gives a row). SQLite has no lateral join: a right side that may give more rows is
+    // refused by name.
+    QString apply(TableSource& s) {
+        const QString l = source(*s.left);
+        const bool outer = s.joinType.startsWith(u"OUTER");
+        if (!s.right->applyCorrelated) {
+            const QString r = source(*s.right);
+            return outer ? QStringLiteral("%1 LEFT JOIN %2 ON 1").arg(l, r)
+                         : QStringLiteral("%1 CROSS JOIN %2").arg(l, r);
+        }
+        Select& d = *s.right->derived;
+        if (!atMostOneRow(d) || (!d.usesTables && !d.from.empty()))
+            raiseAt<Msg::ApplyManyRowsNotSupported>(s.line, s.column);
+        if (outer)
+            return l;
+        return QStringLiteral("%1 JOIN (SELECT 1) AS \"tsql_apply\" ON EXISTS (%2)")
+            .arg(l, selectSql(ex, d, ctx, params, 1));
+    }
+
     QString source(TableSource& s) {
         switch (s.kind) {
         case SourceKind::Table:
@@ -643,6 +685,8 @@ struct Gen {
         case SourceKind::Cte:
             return cte(s);
         case SourceKind::Join: {
+            if (s.joinType.endsWith(u"APPLY"))
+                return apply(s);
             QString l = source(*s.left), r = source(*s.right);
             QString type = s.joinType == u"INNER"   ? QStringLiteral("JOIN")
                            : s.joinType == u"CROSS" ? QStringLiteral("CROSS JOIN")

@@ -145,7 +145,7 @@ struct TableSource {
     std::vector<std::vector<ExprP>> valueRows; // Values: (VALUES (...), (...))
     Cte* cte = nullptr;                        // Cte: the common table expression it names
     // Join
-    QString joinType; // INNER, LEFT, RIGHT, FULL, CROSS
+    QString joinType; // INNER, LEFT, RIGHT, FULL, CROSS, CROSS APPLY, OUTER APPLY
     std::unique_ptr<TableSource> left, right;
     ExprP on;
     int height = 1; // as Expr::height
@@ -159,6 +159,7 @@ struct TableSource {
     QString messageName;                 // a table's: as the server's messages name it
     QString sqlSchema;                   // "temp" for temporary tables and table variables
     bool checkExists = false;            // a temporary table: looked for again when its statement runs
+    bool applyCorrelated = false;        // the right side of APPLY, a derived table that reads the left
 };
 
 // WITH name [(columns)] AS (query): visible to the statement it introduces.

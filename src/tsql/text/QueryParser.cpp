@@ -347,6 +347,9 @@ std::unique_ptr<TableSource> Parser::joined() {
         } else if (tok.isKeyword("CROSS") && peek().isKeyword("JOIN")) {
             type = QStringLiteral("CROSS");
             p += 2;
+        } else if ((tok.isKeyword("CROSS") || tok.isKeyword("OUTER")) && peek().isWord("APPLY")) {
+            type = tok.upper + QStringLiteral(" APPLY");
+            p += 2;
         } else {
             break;
         }
@@ -356,7 +359,7 @@ std::unique_ptr<TableSource> Parser::joined() {
         j->joinType = type;
         j->left = std::move(left);
         j->right = tablePrimary();
-        if (type != u"CROSS") {
+        if (type != u"CROSS" && !type.endsWith(u"APPLY")) {
             expectKw("ON");
             j->on = condition();
         }
