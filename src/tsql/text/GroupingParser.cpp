@@ -30,9 +30,7 @@ Masks product(const Masks& a, const Masks& b, const Token& at) {
 
 // The index of a grouping column in sel.groupBy, added when new. Only columns can be grouping
 // columns of ROLLUP, CUBE and GROUPING SETS here.
-int Parser::groupingColumn(Select& sel) {
-    const Token& at = cur();
-    ExprP e = scalar();
+int Parser::groupingIndex(Select& sel, ExprP e, const Token& at) {
     if (e->kind != EK::Column)
         raiseAt<Msg::GroupingElementNotSupported>(at.line, at.column);
     const QString key = e->parts.join(u'.').toUpper();
@@ -43,6 +41,11 @@ int Parser::groupingColumn(Select& sel) {
         raiseAt<Msg::GroupingElementNotSupported>(at.line, at.column);
     sel.groupBy.push_back(std::move(e));
     return int(sel.groupBy.size() - 1);
+}
+
+int Parser::groupingColumn(Select& sel) {
+    const Token& at = cur();
+    return groupingIndex(sel, scalar(), at);
 }
 
 // (a, b, ...) of ROLLUP or CUBE, or a composite element of GROUPING SETS: the columns' mask.
@@ -111,44 +114,48 @@ std::vector<quint64> Parser::groupingElement(Select& sel, bool inSets) {
 // WITH ROLLUP / WITH CUBE the sets are kept as masks.
 void Parser::groupByClause(Select& sel) {
     const Token& at = cur();
-    bool plain = true;
-    for (size_t k = p; t[k].kind != Tok::End; ++k) {
-        const Token& x = t[k];
-        if (x.isKeyword("HAVING") || x.isKeyword("ORDER") || x.isKeyword("UNION") || x.isKeyword("EXCEPT") ||
-            x.isKeyword("INTERSECT") || x.isOp(";") || x.isKeyword("SELECT"))
-            break;
-        if (((x.isWord("ROLLUP") || x.isWord("CUBE")) && t[k + 1].isOp("(")) ||
-            (x.isWord("GROUPING") && t[k + 1].isWord("SETS")) ||
-            (x.isOp("(") && t[k + 1].isOp(")") && (k == p || t[k - 1].isOp(","))) ||
-            (x.isKeyword("WITH") && (t[k + 1].isWord("ROLLUP") || t[k + 1].isWord("CUBE"))))
-            plain = false;
-        if (!plain)
-            break;
-    }
-    if (plain) {
-        do {
-            sel.groupBy.push_back(scalar());
-        } while (acceptOp(","));
+    struct Element {
+        ExprP plain;
+        Masks sets;
+        const Token* at;
+    };
+    std::vector<Element> elements;
+    bool grouping = false;
+    do {
+        const Token& start = cur();
+        const bool special = ((cur().isWord("ROLLUP") || cur().isWord("CUBE")) && peek().isOp("(")) ||
+                             (cur().isWord("GROUPING") && peek().isWord("SETS")) ||
+                             (cur().isOp("(") && peek().isOp(")"));
+        if (special) {
+            grouping = true;
+            elements.push_back(Element{nullptr, groupingElement(sel, false), &start});
+        } else {
+            elements.push_back(Element{scalar(), {}, &start});
+        }
+    } while (acceptOp(","));
+    const bool withOption = cur().isKeyword("WITH") && (peek().isWord("ROLLUP") || peek().isWord("CUBE"));
+    if (!grouping && !withOption) {
+        for (Element& e : elements)
+            sel.groupBy.push_back(std::move(e.plain));
         return;
     }
     Masks sets{0};
-    do {
-        sets = product(sets, groupingElement(sel, false), at);
-    } while (acceptOp(","));
-    if (cur().isKeyword("WITH") && (peek().isWord("ROLLUP") || peek().isWord("CUBE"))) {
+    for (Element& e : elements) {
+        const Masks m = e.plain ? Masks{quint64(1) << groupingIndex(sel, std::move(e.plain), *e.at)} : e.sets;
+        sets = product(sets, m, at);
+    }
+    if (withOption) {
         const bool cube = peek().isWord("CUBE");
         p += 2;
-        Masks columns;
-        for (size_t k = 0; k < sel.groupBy.size(); ++k)
-            columns.push_back(quint64(1) << k);
+        const size_t n = sel.groupBy.size();
         sets = Masks{0};
         if (cube) {
-            for (size_t k = columns.size(); k-- > 0;)
-                sets = product(Masks{columns[k], 0}, sets, at);
+            for (size_t k = n; k-- > 0;)
+                sets = product(Masks{quint64(1) << k, 0}, sets, at);
         } else {
             sets.clear();
-            for (size_t n = columns.size() + 1; n-- > 0;)
-                sets.push_back(n == 0 ? 0 : (quint64(1) << n) - 1);
+            for (size_t k = n + 1; k-- > 0;)
+                sets.push_back((quint64(1) << k) - 1);
         }
     }
     sel.groupingSets = std::move(sets);

@@ -192,6 +192,7 @@ private:
     std::vector<quint64> groupingElement(Select& sel, bool inSets);
     quint64 groupingColumns(Select& sel, std::vector<quint64>* each);
     int groupingColumn(Select& sel);
+    int groupingIndex(Select& sel, ExprP e, const Token& at);
     SelectItem selectItem();
     void fromList(Select& sel);
     std::unique_ptr<TableSource> joined();
