@@ -94,6 +94,7 @@ struct FormulaScanner::Segment {
         case Tok::Decimal:
         case Tok::Float:
         case Tok::Binary:
+        case Tok::Money:
             return add(p, e, TokenKind::Number);
         case Tok::String:
         case Tok::NString:

@@ -171,7 +171,8 @@ TEST_F(FunctionRegistry, TheBinderAcceptsTheTablesNamesAndNoOther) {
     for (const QString& name : names) {
         const QString batch = QStringLiteral("SELECT %1(1)").arg(name);
         auto e = session.compile(batch);
-        if (tsql::findFunction(name)) {
+        // GROUPING and GROUPING_ID are read by the binder itself, against the query's GROUP BY.
+        if (tsql::findFunction(name) || name == u"GROUPING" || name == u"GROUPING_ID") {
             EXPECT_TRUE(!e || e->number != 195) << batch.toStdString();
         } else {
             ASSERT_TRUE(e.has_value()) << batch.toStdString();

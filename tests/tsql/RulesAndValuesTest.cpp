@@ -83,10 +83,6 @@ const FailsCase kFails[] = {
      "TOP ... PERCENT in UPDATE and DELETE is not supported by the embedded server."},
     {"DELETE TOP (10) PERCENT FROM #t", 40000,
      "TOP ... PERCENT in UPDATE and DELETE is not supported by the embedded server."},
-    {"SELECT TOP 1 a FROM #t UNION ALL SELECT a FROM #t", 40000,
-     "TOP in a query combined with UNION over tables is not supported by the embedded server."},
-    {"SELECT 2 UNION ALL SELECT 1 ORDER BY 1", 40000,
-     "ORDER BY of a UNION of queries without tables is not supported by the embedded server."},
     // Clauses read and not acted on where that could change a result (docs/engine-ignored-clauses.md).
     {"SELECT a FROM #t WITH (INDEX(0))", 40000,
      "The table hint INDEX is not supported by the embedded server."},

@@ -25,6 +25,7 @@ namespace tsql {
 // clang-format off
 #define TSQL_MESSAGES(M) \
     M(IncorrectSyntax, 102, 15, 1, u"Incorrect syntax near '%1'.") \
+    M(OrderItemsMustAppear, 104, 16, 1, u"ORDER BY items must appear in the select list if the statement contains a UNION, INTERSECT or EXCEPT operator.") \
     M(UnclosedQuotation, 105, 15, 1, u"Unclosed quotation mark after the character string '%1'.") \
     M(OrderPositionNumberOut, 108, 16, 1, u"The ORDER BY position number %1 is out of range of the number of items in the select list.") \
     M(MoreColumnsThanValues, 109, 15, 1, u"There are more columns in the INSERT statement than values specified in the VALUES clause. The number of values in the VALUES clause must match the number of columns specified in the INSERT statement.") \
@@ -46,6 +47,7 @@ namespace tsql {
     M(GroupByAggregateOrSubquery, 144, 15, 1, u"Cannot use an aggregate or a subquery in an expression used for the group by list of a GROUP BY clause.") \
     M(OrderByItemsDistinct, 145, 15, 1, u"ORDER BY items must appear in the select list if SELECT DISTINCT is specified.") \
     M(AggregateNotAppearWhere, 147, 15, 1, u"An aggregate may not appear in the WHERE clause unless it is in a subquery contained in a HAVING clause or a select list, and the column being aggregated is an outer reference.") \
+    M(InvalidUsageOptionFetch, 153, 15, 2, u"Invalid usage of the option %1 in the FETCH statement.") \
     M(UnknownDatePart, 155, 15, 1, u"'%1' is not a recognized %2 option.") \
     M(IncorrectSyntaxKeyword, 156, 15, 1, u"Incorrect syntax near the keyword '%1'.") \
     M(AggregateInUpdateSet, 157, 15, 1, u"An aggregate may not appear in the set list of an UPDATE statement.") \
@@ -148,11 +150,17 @@ namespace tsql {
     M(IsolatedBatchRunInside, 3930, 16, 1, u"An isolated batch cannot run inside a transaction of the connection.") \
     M(NotSqliteConnection, 3930, 16, 1, u"The connection is not a SQLite database.") \
     M(MultiPartNotBound, 4104, 16, 1, u"The multi-part identifier \"%1\" could not be bound.") \
+    M(WindowedFunctionsOnlySelect, 4108, 15, 1, u"Windowed functions can only appear in the SELECT or ORDER BY clauses.") \
+    M(WindowedFunctionsContext, 4109, 15, 1, u"Windowed functions cannot be used in the context of another windowed function or aggregate.") \
+    M(FunctionMustHaveOverOrder, 4112, 15, 1, u"The function '%1' must have an OVER clause with ORDER BY.") \
+    M(NotValidWindowingFunction, 4113, 15, 1, u"The function '%1' is not a valid windowing function, and cannot be used with the OVER clause.") \
     M(UnknownColumnOrFunction, 4121, 16, 1, u"Cannot find either column \"%1\" or the user-defined function or aggregate \"%2\", or the name is ambiguous.") \
     M(LeastOneArgumentsCoalesce, 4127, 16, 1, u"At least one of the arguments to COALESCE must be an expression that is not the NULL constant.") \
     M(NonBoolean, 4145, 15, 1, u"An expression of non-boolean type specified in a context where a condition is expected.") \
     M(NonBooleanNear, 4145, 15, 1, u"An expression of non-boolean type specified in a context where a condition is expected, near '%1'.") \
     M(TypeFirstArgumentNullif, 4151, 16, 1, u"The type of the first argument to NULLIF cannot be the NULL constant because the type of the first argument has to be known.") \
+    M(RangeOnlyUnbounded, 4194, 16, 1, u"RANGE is only supported with UNBOUNDED and CURRENT ROW window frame delimiters.") \
+    M(WindowIntegerIndices, 5308, 16, 1, u"Windowed functions, aggregates and NEXT VALUE FOR functions do not support integer indices as ORDER BY clause expressions.") \
     M(XmlDatatypeInstanceToo, 6335, 16, 1, u"XML datatype instance has too many levels of nested nodes. Maximum allowed depth is 128 levels.") \
     M(LobTooLarge, 7119, 16, 1, u"Attempting to grow LOB beyond maximum allowed size of 2147483647 bytes.") \
     M(ExplicitValueIdentityColumn, 8101, 16, 1, u"An explicit value for the identity column in table '%1' can only be specified when a column list is used and IDENTITY_INSERT is ON.") \
@@ -176,6 +184,7 @@ namespace tsql {
     M(MoreColumnsThanList, 8158, 16, 1, u"'%1' has more columns than were specified in the column list.") \
     M(FewerColumnsThanList, 8159, 16, 1, u"'%1' has fewer columns than were specified in the column list.") \
     M(ParameterizedQueryExpectsParameter, 8178, 16, 1, u"The parameterized query '(%1)%2' expects the parameter '%3', which was not supplied.") \
+    M(LagLeadNegativeOffset, 8730, 16, 1, u"Offset parameter for Lag and Lead functions cannot be a negative value.") \
     M(XmlUnexpectedEnd, 9400, 16, 1, u"XML parsing: line %1, character %2, unexpected end of input") \
     M(XmlWhitespaceExpected, 9410, 16, 1, u"XML parsing: line %1, character %2, whitespace expected") \
     M(XmlSemicolonExpected, 9411, 16, 1, u"XML parsing: line %1, character %2, semicolon expected") \
@@ -201,6 +210,14 @@ namespace tsql {
     M(StringAggExceededLimit, 9829, 16, 1, u"STRING_AGG aggregation result exceeded the limit of 8000 bytes. Use LOB types to avoid result truncation.") \
     M(RethrowErrorThrowStatement, 10704, 15, 1, u"To rethrow an error, a THROW statement must be used inside a CATCH block. Insert the THROW statement inside a CATCH block, or add error parameters to the THROW statement.") \
     M(NumberColumnsEachRow, 10709, 16, 1, u"The number of columns for each row in a table value constructor must be the same.") \
+    M(TopCannotUsedOffset, 10741, 15, 2, u"A TOP can not be used in the same query or sub-query as a OFFSET.") \
+    M(OffsetMayNotNegative, 10742, 15, 1, u"The offset specified in a OFFSET clause may not be negative.") \
+    M(OffsetMustBeInteger, 10743, 15, 1, u"The number of rows provided for a OFFSET clause must be an integer.") \
+    M(FetchMustBePositive, 10744, 15, 1, u"The number of rows provided for a FETCH clause must be greater then zero.") \
+    M(FunctionMayNotHaveFrame, 10752, 15, 1, u"The function '%1' may not have a window frame.") \
+    M(FunctionMustHaveOver, 10753, 15, 1, u"The function '%1' must have an OVER clause.") \
+    M(WindowFrameNeedsOrder, 10756, 15, 1, u"Window frame with ROWS or RANGE must have an ORDER BY clause.") \
+    M(DistinctNotAllowedOver, 10759, 15, 1, u"Use of DISTINCT is not allowed with the OVER clause.") \
     M(InvalidDataTypeInFunction, 10761, 16, 1, u"Invalid data type %1 in function %2.") \
     M(MessageNotFound, 18054, 16, 1, u"Error %1, severity %2, state %3 was raised, but no message with that error number was found in sys.messages. If error is larger than 50000, make sure the user-defined message is added using sp_addmessage.") \
     M(ErrorNumberThrowStatement, 35100, 16, 1, u"Error number %1 in the THROW statement is outside the valid range. Specify an error number in the valid range of 50000 to 2147483647.") \
@@ -222,12 +239,21 @@ namespace tsql {
     M(RaiserrorSeterrorNotSupported, 40000, 16, 1, u"RAISERROR ... WITH SETERROR is not supported by the embedded server.") \
     M(NamedRollbackNotSupported, 40000, 16, 1, u"ROLLBACK TRANSACTION with a name is not supported by the embedded server.") \
     M(ConvertStyleNotSupported, 40000, 16, 1, u"CONVERT style %1 from %2 to %3 is not supported by the embedded server.") \
-    M(UnionTopNotSupported, 40000, 16, 1, u"TOP in a query combined with UNION over tables is not supported by the embedded server.") \
-    M(UnionOrderByNotSupported, 40000, 16, 1, u"ORDER BY of a UNION of queries without tables is not supported by the embedded server.") \
     M(XmlNodesSourceCombined, 40000, 16, 1, u"An xml nodes() source cannot be combined with tables in one query.") \
     M(XmlNodesSourceJoined, 40000, 16, 1, u"An xml nodes() source cannot be joined with tables here.") \
     M(JoinTooManyTables, 40000, 16, 1, u"A query that joins more than 64 tables is not supported by the embedded server.") \
     M(CompoundTooManyQueries, 40000, 16, 1, u"A query that combines this many queries with UNION, EXCEPT or INTERSECT is not supported by the embedded server.") \
+    M(OffsetFetchNotSupported, 40000, 16, 1, u"An OFFSET or FETCH row count that reads columns or aggregates is not supported by the embedded server.") \
+    M(OdbcTimeLiteralNotSupported, 40000, 16, 1, u"The ODBC time constant {t '...'} is not supported by the embedded server.") \
+    M(TimeTypeNotSupported, 40000, 16, 1, u"The time data type is not supported by the embedded server.") \
+    M(WindowAggregateNotSupported, 40000, 16, 1, u"The aggregate %1 with an OVER clause is not supported by the embedded server.") \
+    M(WindowFrameNotSupported, 40000, 16, 1, u"This window frame or row offset is not supported by the embedded server.") \
+    M(WindowOutsideQuery, 40000, 16, 1, u"A window function outside a query over rows is not supported by the embedded server.") \
+    M(TooManyGroupingSets, 40000, 16, 1, u"A GROUP BY of more than %1 grouping sets is not supported by the embedded server.") \
+    M(GroupingElementNotSupported, 40000, 16, 1, u"ROLLUP, CUBE and GROUPING SETS of expressions other than columns are not supported by the embedded server.") \
+    M(GroupingArgumentNotSupported, 40000, 16, 1, u"GROUPING and GROUPING_ID of an expression that is not a grouping column are not supported by the embedded server.") \
+    M(GroupingOrderNotSupported, 40000, 16, 1, u"An ORDER BY item of a grouping-sets query that is not in its select list is not supported by the embedded server.") \
+    M(ApplyManyRowsNotSupported, 40000, 16, 1, u"CROSS APPLY or OUTER APPLY of a query over tables that reads the left side and may give more than one row is not supported by the embedded server.") \
     M(QueryTooManyColumns, 40000, 16, 1, u"A query with this many columns is not supported by the embedded server.") \
     M(StatementTooManyValues, 40000, 16, 1, u"A statement with this many values is not supported by the embedded server.") \
     M(StringSplitOfColumnsNotSupported, 40000, 16, 1, u"STRING_SPLIT of a column of a table is not supported by the embedded server.") \

@@ -184,6 +184,9 @@ void Binder::resolve(Expr& e) {
     case EK::XmlMethod:
         xmlMethod(e);
         break;
+    case EK::Window:
+        window(e);
+        break;
     }
 }
 
@@ -303,8 +306,18 @@ void Binder::parseCall(Expr& e) {
 // (Msg 174, 189), a date part its first argument names (Msg 155, 1023), then its result type.
 void Binder::function(Expr& e) {
     const FunctionDef* f = e.function;
+    if (!f && (e.name == u"GROUPING" || e.name == u"GROUPING_ID")) {
+        groupingCall(e);
+        return;
+    }
+    if (!f)
+        windowOnly(e);
     if (!f)
         raiseAt<Msg::UnknownFunction>(e.line, e.column, e.name);
+    if (f->aggregate())
+        for (const auto& a : e.args)
+            if (containsWindow(*a))
+                raiseAt<Msg::WindowedFunctionsContext>(e.line, e.column);
     checkArgumentCount(*f, int(e.args.size()) - e.withinGroup - (e.trimFrom ? 1 : 0), e.line, e.column);
     if (f->first == FirstArgument::Datepart) {
         if (!e.args[0]->datepartArg)
@@ -331,6 +344,24 @@ void Binder::function(Expr& e) {
     if (e.aggregate)
         e.rowDependent = true;
     functionRules(e);
+}
+
+// GROUPING(column): tinyint, 1 where the row rolls the column up; GROUPING_ID(column, ...): int,
+// those bits from the first argument (highest) to the last. They count as aggregates: only in
+// the select list, HAVING and ORDER BY of a grouped query.
+void Binder::groupingCall(Expr& e) {
+    const bool id = e.name == u"GROUPING_ID";
+    if (e.args.empty() || (!id && e.args.size() != 1)) {
+        if (id)
+            raiseAt<Msg::ArgumentCountRange>(e.line, e.column, u"grouping_id", 1, 32);
+        raiseAt<Msg::ArgumentCount>(e.line, e.column, u"grouping", 1);
+    }
+    if (e.args.size() > 32)
+        raiseAt<Msg::ArgumentCountRange>(e.line, e.column, u"grouping_id", 1, 32);
+    e.type = SqlType::of(id ? TypeId::Int : TypeId::TinyInt);
+    e.aggregate = true;
+    e.rowDependent = true;
+    groupingCalls.push_back(&e);
 }
 
 // The arguments a function needs the type of, as its row says ("COALESCE", "NULLIF", "IIF

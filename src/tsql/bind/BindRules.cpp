@@ -192,19 +192,22 @@ void Binder::queryRules(Select& sel) {
         if (!readsOwnColumn(*g))
             raiseAt<Msg::GroupByConstant>(g->line, g->column);
     }
-    for (const OrderItem& o : sel.orderBy)
-        if (containsAggregate(*o.expr))
-            sel.hasAggregate = true;
+    // A combined query's ORDER BY names the result's columns: its members have none of their own.
+    const bool ownOrder = !(sel.laterMember || sel.unionNext);
+    if (ownOrder)
+        for (const OrderItem& o : sel.orderBy)
+            if (containsAggregate(*o.expr))
+                sel.hasAggregate = true;
     if (sel.hasAggregate) {
         for (const SelectItem& it : sel.items)
             GroupedCheck(sel, Clause::SelectList).expr(*it.expr);
         if (sel.having)
             GroupedCheck(sel, Clause::Having).expr(*sel.having);
         for (const OrderItem& o : sel.orderBy)
-            if (o.expr->depth != -1)
+            if (ownOrder && o.expr->depth != -1)
                 GroupedCheck(sel, Clause::OrderBy).expr(*o.expr);
     }
-    if (sel.distinct)
+    if (sel.distinct && ownOrder)
         for (const OrderItem& o : sel.orderBy)
             if (!namesSelectItem(sel, *o.expr))
                 raiseAt<Msg::OrderByItemsDistinct>(o.expr->line, o.expr->column);
@@ -212,21 +215,12 @@ void Binder::queryRules(Select& sel) {
         raiseAt<Msg::TopWithTiesWithoutOrderBy>(sel.line, sel.column);
 }
 
-// The members of a UNION share the ORDER BY written after the last one: none of them has one
-// of its own for TOP ... WITH TIES. The engine runs a UNION over tables as one SQLite query,
-// whose LIMIT would cut the whole UNION, and sorts a UNION without tables member by member: a
-// TOP of a member there, and an ORDER BY here, are refused by name.
+// The members of a combined query share the ORDER BY written after the last one: none of them
+// has one of its own for TOP ... WITH TIES.
 void Binder::unionRules(const Select& sel) {
-    const Select* last = &sel;
-    for (const Select* m = &sel; m; m = m->unionNext.get()) {
+    for (const Select* m = &sel; m; m = m->unionNext.get())
         if (m->withTies)
             raiseAt<Msg::TopWithTiesWithoutOrderBy>(m->line, m->column);
-        if (m->top && sel.usesTables)
-            raiseAt<Msg::UnionTopNotSupported>(m->top->line, m->top->column);
-        last = m;
-    }
-    if (!sel.usesTables && !last->orderBy.empty())
-        raiseAt<Msg::UnionOrderByNotSupported>(last->orderBy[0].expr->line, last->orderBy[0].expr->column);
 }
 
 // Each source of a FROM clause goes by a name of its own: two aliases alike are Msg 1011, two

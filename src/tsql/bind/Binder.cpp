@@ -8,6 +8,8 @@
 
 #include <QRegularExpression>
 
+#include <utility>
+
 namespace tsql {
 
 namespace binding {
@@ -392,6 +394,8 @@ void Binder::source(TableSource& ts, Select& sel) {
             if (containsAggregate(*ts.on))
                 raiseAt<Msg::AggregateInOnClause>(ts.on->line, ts.on->column);
         }
+        if (ts.joinType.endsWith(u"APPLY") && ts.right->kind == SourceKind::Derived)
+            ts.right->applyCorrelated = readsOuter(*ts.right->derived, 0);
         break;
     }
 }
@@ -402,6 +406,15 @@ void Binder::select(Select& sel, bool topLevel) {
     memberStarts(sel);
     scopes.push_back(&sel);
     bool savedUnknown = unknownInScope;
+    const bool savedWindows = std::exchange(windowsAllowed, false);
+    const size_t groupingMark = groupingCalls.size();
+    // SQLite computes window functions and grouping sets: a query with them runs there, whatever
+    // its sources.
+    for (const SelectItem& it : sel.items)
+        if (it.expr && containsWindow(*it.expr))
+            sel.usesTables = true;
+    if (!sel.groupingSets.empty())
+        sel.usesTables = true;
     for (auto& f : sel.from)
         source(*f, sel);
     if (sel.top) {
@@ -409,7 +422,9 @@ void Binder::select(Select& sel, bool topLevel) {
         topCount(*sel.top, sel.topPercent);
     }
     expandStars(sel);
+    windowsAllowed = true;
     selectList(sel, topLevel);
+    windowsAllowed = false;
     if (sel.where)
         condition(*sel.where);
     for (auto& g : sel.groupBy)
@@ -418,15 +433,25 @@ void Binder::select(Select& sel, bool topLevel) {
         condition(*sel.having);
         sel.hasAggregate = true;
     }
-    if (!sel.groupBy.empty())
+    if (!sel.groupBy.empty() || !sel.groupingSets.empty())
         sel.hasAggregate = true;
     if (sel.where && containsAggregate(*sel.where))
         raiseAt<Msg::AggregateNotAppearWhere>(sel.where->line, sel.where->column);
-    orderBy(sel);
+    // The ORDER BY of a combined query is its last member's, over the result's columns.
+    const bool combined = sel.laterMember || sel.unionNext;
+    if (!combined) {
+        windowsAllowed = true;
+        orderBy(sel);
+        windowsAllowed = false;
+    }
     queryRules(sel);
+    offsetFetch(sel);
+    groupingArguments(sel, groupingMark);
     memberBound(sel);
+    sel.ownTables = sel.usesTables;
     if (sel.unionNext) {
         scopes.pop_back();
+        sel.unionNext->laterMember = true;
         select(*sel.unionNext, topLevel);
         scopes.push_back(&sel);
         if (sel.unionNext->items.size() != sel.items.size())
@@ -435,7 +460,10 @@ void Binder::select(Select& sel, bool topLevel) {
         sel.usesXml = sel.usesXml || sel.unionNext->usesXml;
         unionRules(sel);
     }
+    if (combined && !sel.laterMember)
+        combinedOrderBy(sel);
     unknownInScope = savedUnknown;
+    windowsAllowed = savedWindows;
     scopes.pop_back();
     ctes.resize(visibleCtes);
 }
@@ -525,6 +553,142 @@ void Binder::orderBy(Select& sel) {
     }
 }
 
+// Whether a query reads a column of the queries around it: a column `level` selects deep in it
+// that goes more than `level` selects out.
+bool Binder::readsOuter(const Select& sel, int level) {
+    for (const Select* m = &sel; m; m = m->unionNext.get()) {
+        std::vector<const Expr*> exprs;
+        for (const SelectItem& it : m->items)
+            exprs.push_back(it.expr.get());
+        exprs.push_back(m->where.get());
+        exprs.push_back(m->having.get());
+        exprs.push_back(m->top.get());
+        for (const auto& g : m->groupBy)
+            exprs.push_back(g.get());
+        for (const OrderItem& o : m->orderBy)
+            exprs.push_back(o.expr.get());
+        std::vector<const TableSource*> sources;
+        for (const auto& f : m->from)
+            sources.push_back(f.get());
+        while (!sources.empty()) {
+            const TableSource* s = sources.back();
+            sources.pop_back();
+            if (s->kind == SourceKind::Join) {
+                sources.push_back(s->left.get());
+                sources.push_back(s->right.get());
+                exprs.push_back(s->on.get());
+            } else if (s->kind == SourceKind::Derived && readsOuter(*s->derived, level + 1)) {
+                return true;
+            }
+            for (const auto& row : s->valueRows)
+                for (const auto& v : row)
+                    exprs.push_back(v.get());
+        }
+        for (const Expr* e : exprs)
+            if (e && exprReadsOuter(*e, level))
+                return true;
+    }
+    return false;
+}
+
+bool Binder::exprReadsOuter(const Expr& e, int level) {
+    if (e.kind == EK::Column && e.depth > level)
+        return true;
+    if (e.sub && readsOuter(*e.sub, level + 1))
+        return true;
+    for (const auto& a : e.args)
+        if (a && exprReadsOuter(*a, level))
+            return true;
+    return false;
+}
+
+// The ORDER BY of a query combined with UNION, EXCEPT or INTERSECT names columns of the result:
+// by position, or by the name the first query gives them (Msg 104 for anything else).
+void Binder::combinedOrderBy(Select& first) {
+    Select* last = &first;
+    while (last->unionNext)
+        last = last->unionNext.get();
+    for (OrderItem& o : last->orderBy) {
+        Expr& x = *o.expr;
+        if (x.kind == EK::Literal && x.value.type.isInteger() && !x.value.null) {
+            if (x.value.i < 1 || x.value.i > qint64(first.items.size()))
+                raiseAt<Msg::OrderPositionNumberOut>(x.line, x.column, x.value.i);
+            o.outputIndex = int(x.value.i - 1);
+        } else if (x.kind == EK::Column) {
+            for (size_t k = 0; k < first.items.size() && o.outputIndex < 0; ++k)
+                if (itemName(first.items[k]).compare(x.parts.last(), Qt::CaseInsensitive) == 0)
+                    o.outputIndex = int(k);
+        }
+        if (o.outputIndex < 0)
+            raiseAt<Msg::OrderItemsMustAppear>(x.line, x.column);
+        x.type = first.items[size_t(o.outputIndex)].expr->type;
+        x.kind = EK::Literal; // the value is the result's column; nothing here is evaluated
+        x.value = Value::nullOf(x.type);
+        x.rowDependent = true;
+    }
+}
+
+// GROUPING(column) and GROUPING_ID(column, ...) of this query, once its GROUP BY is bound: each
+// argument is a grouping column. Without grouping sets every row groups by all of them: 0.
+void Binder::groupingArguments(Select& sel, size_t mark) {
+    for (size_t k = mark; k < groupingCalls.size(); ++k) {
+        Expr& e = *groupingCalls[k];
+        for (const auto& a : e.args) {
+            int index = -1;
+            for (size_t g = 0; g < sel.groupBy.size() && index < 0; ++g)
+                if (a->kind == EK::Column && a->src && sel.groupBy[g]->src == a->src &&
+                    sel.groupBy[g]->columnIndex == a->columnIndex)
+                    index = int(g);
+            if (index < 0)
+                raiseAt<Msg::GroupingArgumentNotSupported>(a->line, a->column);
+            e.grouping.push_back(index);
+        }
+        if (sel.groupingSets.empty()) {
+            const SqlType type = e.type;
+            e.kind = EK::Literal;
+            e.value = Value::integer(0, type.id);
+            e.rowDependent = false;
+            e.aggregate = false;
+        }
+    }
+    groupingCalls.resize(mark);
+}
+
+// OFFSET and FETCH take row counts of integer type that read no column: a constant OFFSET may
+// not be negative (Msg 10742) and a constant FETCH must be above zero (Msg 10744). TOP and
+// OFFSET exclude each other (Msg 10741).
+void Binder::offsetFetch(Select& sel) {
+    if (!sel.offset)
+        return;
+    if (sel.top)
+        raiseAt<Msg::TopCannotUsedOffset>(sel.top->line, sel.top->column);
+    for (Expr* e : {sel.offset.get(), sel.fetch.get()}) {
+        if (!e)
+            continue;
+        expr(*e);
+        const bool isOffset = e == sel.offset.get();
+        if (!e->type.isInteger() && !(e->kind == EK::Literal && e->value.null)) {
+            if (isOffset)
+                raiseAt<Msg::OffsetMustBeInteger>(e->line, e->column);
+            raiseAt<Msg::NumberRowsProvidedTop>(e->line, e->column);
+        }
+        if (e->rowDependent || e->aggregate || containsAggregate(*e))
+            raiseAt<Msg::OffsetFetchNotSupported>(e->line, e->column);
+        const Expr* lit = e;
+        bool negative = false;
+        while (lit->kind == EK::Unary && (lit->op == u"-" || lit->op == u"+")) {
+            negative = negative != (lit->op == u"-");
+            lit = lit->args[0].get();
+        }
+        if (lit->kind != EK::Literal || lit->value.null)
+            continue;
+        const qint64 v = negative ? -lit->value.i : lit->value.i;
+        if (isOffset && v < 0)
+            raiseAt<Msg::OffsetMayNotNegative>(e->line, e->column);
+        if (!isOffset && v <= 0)
+            raiseAt<Msg::FetchMustBePositive>(e->line, e->column);
+    }
+}
 bool Binder::containsAggregate(const Expr& e) {
     if (e.aggregate)
         return true;

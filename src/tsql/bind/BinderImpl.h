@@ -69,6 +69,10 @@ private:
     // the one whose query is being bound with the member of it being bound.
     std::vector<Cte*> ctes;
     Cte* defining = nullptr;
+    // Window functions may stand in the select list and the ORDER BY of the query being bound.
+    bool windowsAllowed = false;
+    // GROUPING and GROUPING_ID calls of the queries being bound, resolved once their GROUP BY is.
+    std::vector<Expr*> groupingCalls;
     Select* definingMember = nullptr;
 
     // ---------------- statements and queries (Binder.cpp) ----------------
@@ -96,6 +100,12 @@ private:
     void expandStars(Select& sel);
     void selectList(Select& sel, bool topLevel);
     void orderBy(Select& sel);
+    void combinedOrderBy(Select& first);
+    static bool readsOuter(const Select& sel, int level);
+    static bool exprReadsOuter(const Expr& e, int level);
+    void offsetFetch(Select& sel);
+    void groupingArguments(Select& sel, size_t mark);
+    void groupingCall(Expr& e);
     static bool containsAggregate(const Expr& e);
 
     // ---------------- the rules of queries and calls (BindRules.cpp) ----------------
@@ -148,6 +158,14 @@ private:
     void function(Expr& e);
     static void nullConstants(const FunctionDef& f, const Expr& e);
     void xmlMethod(Expr& e);
+
+    // ---------------- window functions (BindWindows.cpp) ----------------
+
+    static bool containsWindow(const Expr& e);
+    void windowOnly(const Expr& e);
+    void window(Expr& e);
+    void windowFrame(const Expr& e);
+    void windowType(Expr& e, bool ranking, bool offset);
     void comparable(const Expr& a, const Expr& b, const Expr& at);
 };
 

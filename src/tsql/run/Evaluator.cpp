@@ -103,6 +103,8 @@ Value Evaluator::eval(Expr& e, const RowCtx* ctx) {
         return xmlMethod(e, ctx);
     case EK::Case:
         return caseValue(e, ctx);
+    case EK::Window: // computed by SQLite in the query's text, never here
+        raiseAt<Msg::WindowOutsideQuery>(e.line, e.column);
     default:
         return truthValue(condition(e, ctx));
     }

@@ -108,13 +108,19 @@ private:
     QString generatedSql(Select& sel, const RowCtx* ctx, qint64 limit, QVariantList& params);
     void sourceRows(TableSource& s, const RowCtx* outer, std::vector<RowCtx>& combos, MemoryCharge& work);
     void xmlRows(TableSource& s, const RowCtx* outer, std::vector<RowCtx>& combos, MemoryCharge& work);
+    void applyRows(TableSource& s, const RowCtx* outer, std::vector<RowCtx>& combos, MemoryCharge& work);
     void filter(Expr& where, std::vector<RowCtx>& combos);
     std::vector<std::vector<RowCtx>> groups(Select& sel, std::vector<RowCtx>& combos, MemoryCharge& work);
-    void project(Select& sel, RowCtx& ctx, std::vector<OutRow>& out, MemoryCharge& work);
+    void project(Select& sel, RowCtx& ctx, std::vector<OutRow>& out, MemoryCharge& work, bool ordered);
     void removeDuplicates(std::vector<OutRow>& rows);
     void sort(const Select& sel, std::vector<OutRow>& rows);
     qint64 withTies(const std::vector<OutRow>& rows, qint64 n);
-    void appendUnion(Select& sel, const RowCtx* outer, ResultSet& rs);
+    ResultSet memberQuery(Select& sel, const RowCtx* outer, qint64 limit, bool whole);
+    ResultSet combinedQuery(Select& first, const RowCtx* outer, qint64 limit);
+    void distinctRows(std::vector<std::vector<Value>>& rows);
+    void combineRows(const Select& op, std::vector<std::vector<Value>>& rows,
+                     std::vector<std::vector<Value>> next, MemoryCharge& work);
+    ResultSet windowed(const Select& sel, std::vector<OutRow>& out, const RowWindow& w);
     void counted(MemoryCharge& work, const RowCtx& c);
     void combine(TableSource& s, const std::vector<std::vector<Value>>& rows, std::vector<RowCtx>& combos,
                  MemoryCharge& work);

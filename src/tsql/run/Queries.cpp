@@ -203,6 +203,10 @@ void Evaluator::sourceRows(TableSource& s, const RowCtx* outer, std::vector<RowC
         break;
     case SourceKind::Join:
         sourceRows(*s.left, outer, combos, work);
+        if (s.joinType.endsWith(u"APPLY")) {
+            applyRows(s, outer, combos, work);
+            break;
+        }
         if (s.joinType != u"INNER" && s.joinType != u"CROSS")
             raiseAt<Msg::OuterJoinsOverXml>(s.line, s.column);
         sourceRows(*s.right, outer, combos, work);
@@ -215,6 +219,40 @@ void Evaluator::sourceRows(TableSource& s, const RowCtx* outer, std::vector<RowC
     case SourceKind::Table:
         raiseAt<Msg::TablesCombinedXmlSources>(s.line, s.column);
     }
+}
+
+// CROSS APPLY and OUTER APPLY: the right side's rows for each combination so far, with that
+// combination as the outer row of its query; OUTER keeps a combination it gives no row for,
+// with NULLs.
+void Evaluator::applyRows(TableSource& s, const RowCtx* outer, std::vector<RowCtx>& combos,
+                          MemoryCharge& work) {
+    TableSource& right = *s.right;
+    if (right.kind != SourceKind::Derived && right.kind != SourceKind::Values &&
+        right.kind != SourceKind::Cte) {
+        sourceRows(right, outer, combos, work);
+        return;
+    }
+    std::vector<RowCtx> next;
+    for (RowCtx& c : combos) {
+        c.outer = outer;
+        const auto rows = localRows(right, &c);
+        if (rows.empty() && s.joinType.startsWith(u"OUTER")) {
+            std::vector<Value> nulls;
+            for (const SqlType& t : right.columnTypes)
+                nulls.push_back(Value::nullOf(t));
+            RowCtx r = c;
+            r.rows.push_back({&right, std::move(nulls)});
+            counted(work, r);
+            next.push_back(std::move(r));
+        }
+        for (const auto& row : rows) {
+            RowCtx r = c;
+            r.rows.push_back({&right, row});
+            counted(work, r);
+            next.push_back(std::move(r));
+        }
+    }
+    combos = std::move(next);
 }
 
 // Each combination of rows so far, times the rows of the source `s`.
@@ -274,7 +312,8 @@ std::vector<std::vector<RowCtx>> Evaluator::groups(Select& sel, std::vector<RowC
 
 // The select list of one row (or group), with the ORDER BY keys, which may name its items by
 // position or by alias.
-void Evaluator::project(Select& sel, RowCtx& ctx, std::vector<OutRow>& out, MemoryCharge& work) {
+void Evaluator::project(Select& sel, RowCtx& ctx, std::vector<OutRow>& out, MemoryCharge& work,
+                        bool ordered) {
     m_budget.tick();
     OutRow o;
     for (SelectItem& it : sel.items)
@@ -282,6 +321,8 @@ void Evaluator::project(Select& sel, RowCtx& ctx, std::vector<OutRow>& out, Memo
     work.add(rowBytes(o.values));
     ctx.items = &o.values;
     for (OrderItem& ob : sel.orderBy) {
+        if (!ordered)
+            break;
         if (ob.expr->kind == EK::Literal && ob.expr->value.type.id == TypeId::Int && ob.expr->value.i >= 1 &&
             size_t(ob.expr->value.i) <= o.values.size())
             o.keys.push_back(o.values[size_t(ob.expr->value.i - 1)]);
@@ -351,30 +392,122 @@ qint64 Evaluator::withTies(const std::vector<OutRow>& rows, qint64 n) {
     return end;
 }
 
-// UNION ALL appends the rows of the next query; UNION also removes the duplicates of the whole.
-void Evaluator::appendUnion(Select& sel, const RowCtx* outer, ResultSet& rs) {
-    ResultSet more = query(*sel.unionNext, outer, -1);
-    for (auto& r : more.rows) {
-        rs.memory.add(rowBytes(r));
-        rs.rows.push_back(std::move(r));
-    }
-    if (sel.unionAll)
-        return;
+// Rows that are in `rows` only once (NULLs equal to one another), in the order of their first.
+void Evaluator::distinctRows(std::vector<std::vector<Value>>& rows) {
     std::vector<std::vector<Value>> unique;
-    for (auto& r : rs.rows) {
+    for (auto& r : rows) {
         bool dup = false;
         for (const auto& u : unique) {
             m_budget.tick();
-            const bool same = sameValues(r, u);
-            dup = dup || same;
+            dup = dup || sameValues(r, u);
         }
         if (!dup)
-            unique.push_back(r);
+            unique.push_back(std::move(r));
     }
-    rs.rows = std::move(unique);
+    rows = std::move(unique);
+}
+
+// One operator of a combined query over the rows so far and the rows of the next operand:
+// UNION ALL appends; UNION, EXCEPT and INTERSECT give distinct rows.
+void Evaluator::combineRows(const Select& op, std::vector<std::vector<Value>>& rows,
+                            std::vector<std::vector<Value>> next, MemoryCharge& work) {
+    if (op.setOp == SetOp::Union) {
+        for (auto& r : next) {
+            work.add(rowBytes(r));
+            rows.push_back(std::move(r));
+        }
+        if (!op.unionAll)
+            distinctRows(rows);
+        return;
+    }
+    distinctRows(rows);
+    std::vector<std::vector<Value>> kept;
+    for (auto& r : rows) {
+        bool inNext = false;
+        for (const auto& n : next) {
+            m_budget.tick();
+            inNext = inNext || sameValues(r, n);
+        }
+        if (inNext == (op.setOp == SetOp::Intersect))
+            kept.push_back(std::move(r));
+    }
+    rows = std::move(kept);
+}
+
+// A query combined with UNION, EXCEPT or INTERSECT: the members run in the order of the text;
+// INTERSECT is applied first, then UNION and EXCEPT from left to right. The last member's ORDER
+// BY, OFFSET and FETCH order and limit the whole.
+ResultSet Evaluator::combinedQuery(Select& first, const RowCtx* outer, qint64 limit) {
+    MemoryCharge work;
+    std::vector<Select*> members;
+    for (Select* m = &first; m; m = m->unionNext.get())
+        members.push_back(m);
+    auto rowsOf = [&](Select& m) {
+        std::unique_ptr<Select> rest = std::move(m.unionNext);
+        struct Restore {
+            Select& m;
+            std::unique_ptr<Select>& rest;
+            ~Restore() { m.unionNext = std::move(rest); }
+        } restore{m, rest};
+        auto rows = memberQuery(m, outer, -1, false).rows;
+        for (const auto& r : rows)
+            work.add(rowBytes(r));
+        return rows;
+    };
+    // Operands of UNION and EXCEPT: runs of members joined by INTERSECT.
+    std::vector<std::vector<std::vector<Value>>> operands;
+    std::vector<const Select*> operators;
+    operands.push_back(rowsOf(*members[0]));
+    for (size_t k = 1; k < members.size(); ++k) {
+        const Select& op = *members[k - 1];
+        auto rows = rowsOf(*members[k]);
+        if (op.setOp == SetOp::Intersect) {
+            combineRows(op, operands.back(), std::move(rows), work);
+        } else {
+            operators.push_back(&op);
+            operands.push_back(std::move(rows));
+        }
+    }
+    std::vector<std::vector<Value>> all = std::move(operands[0]);
+    for (size_t k = 0; k < operators.size(); ++k)
+        combineRows(*operators[k], all, std::move(operands[k + 1]), work);
+    Select& last = *members.back();
+    std::vector<OutRow> out;
+    for (auto& r : all) {
+        OutRow o;
+        for (const OrderItem& ob : last.orderBy)
+            o.keys.push_back(r[size_t(ob.outputIndex)]);
+        o.values = std::move(r);
+        out.push_back(std::move(o));
+    }
+    sort(last, out);
+    Select none;
+    return windowed(first, out, rowWindow(*this, none, last, outer, limit));
+}
+
+// The rows of `out` the window keeps, as the result of `sel`.
+ResultSet Evaluator::windowed(const Select& sel, std::vector<OutRow>& out, const RowWindow& w) {
+    ResultSet rs = emptyResult(sel);
+    for (size_t k = size_t(std::min<qint64>(w.skip, qint64(out.size()))); k < out.size(); ++k) {
+        if (w.count >= 0 && qint64(rs.rows.size()) >= w.count)
+            break;
+        rs.memory.add(rowBytes(out[k].values));
+        rs.rows.push_back(std::move(out[k].values));
+    }
+    return rs;
 }
 
 ResultSet Evaluator::localQuery(Select& sel, const RowCtx* outer, qint64 limit) {
+    if (sel.unionNext)
+        return combinedQuery(sel, outer, limit);
+    // A later member of a combined query run alone (its rows sent to SQLite) keeps the ORDER
+    // BY, OFFSET and FETCH it holds for the whole.
+    return memberQuery(sel, outer, limit, !sel.laterMember);
+}
+
+// One query without tables; `whole`: it is not a member of a combined query, and its ORDER BY,
+// OFFSET and FETCH are its own.
+ResultSet Evaluator::memberQuery(Select& sel, const RowCtx* outer, qint64 limit, bool whole) {
     MemoryCharge work; // the rows combined on the way
     std::vector<RowCtx> combos(1);
     combos[0].outer = outer;
@@ -392,34 +525,28 @@ ResultSet Evaluator::localQuery(Select& sel, const RowCtx* outer, qint64 limit) 
             gctx.group = &grp;
             if (sel.having && condition(*sel.having, &gctx) != Tri::True)
                 continue;
-            project(sel, gctx, outRows, work);
+            project(sel, gctx, outRows, work, whole);
         }
     } else {
         for (RowCtx& c : combos)
-            project(sel, c, outRows, work);
+            project(sel, c, outRows, work, whole);
     }
     if (sel.distinct)
         removeDuplicates(outRows);
-    if (!sel.orderBy.empty())
+    if (whole && !sel.orderBy.empty())
         sort(sel, outRows);
-    qint64 n = limit;
-    if (sel.top) {
+    Select none;
+    const bool ranked = sel.top && (sel.topPercent || sel.withTies);
+    RowWindow w = rowWindow(*this, ranked ? none : sel, whole ? sel : none, outer, limit);
+    if (ranked) {
+        // TOP ... PERCENT keeps a share of the rows; WITH TIES also the rows that tie the last.
         qint64 t = sel.topPercent ? topShare(*this, *sel.top, outer).rows(qint64(outRows.size()))
                                   : topCount(*this, *sel.top, outer);
         if (sel.withTies)
             t = withTies(outRows, t);
-        n = n < 0 ? t : std::min(n, t);
+        w.count = limit < 0 ? t : std::min(limit, t);
     }
-    ResultSet rs = emptyResult(sel);
-    for (OutRow& o : outRows) {
-        if (n >= 0 && qint64(rs.rows.size()) >= n)
-            break;
-        rs.memory.add(rowBytes(o.values));
-        rs.rows.push_back(std::move(o.values));
-    }
-    if (sel.unionNext)
-        appendUnion(sel, outer, rs);
-    return rs;
+    return windowed(sel, outRows, w);
 }
 
 } // namespace tsql

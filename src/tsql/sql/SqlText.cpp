@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace tsql {
 
@@ -81,6 +82,11 @@ struct Gen {
     ValueSource& ex;
     const RowCtx* ctx;
     QVariantList params;
+    // The query of one grouping set: the grouping columns outside `active` read as NULL outside
+    // aggregates, and GROUPING says which.
+    const Select* grouping = nullptr;
+    quint64 active = 0;
+    int aggregateDepth = 0;
 
     QString param(const Value& v) {
         params << toParam(v);
@@ -206,6 +212,8 @@ struct Gen {
             return cast(e);
         case EK::Function:
             return function(e);
+        case EK::Window:
+            return window(e);
         case EK::Subquery:
             return QStringLiteral("(%1)").arg(selectSql(ex, *e.sub, ctx, params, -1, true));
         default:
@@ -214,10 +222,20 @@ struct Gen {
     }
 
     QString column(const Expr& e) {
+        if (grouping && aggregateDepth == 0 && e.depth == 0 && e.src)
+            for (size_t k = 0; k < grouping->groupBy.size(); ++k) {
+                const Expr& g = *grouping->groupBy[k];
+                if (g.src == e.src && g.columnIndex == e.columnIndex && !(active & (quint64(1) << k)))
+                    return QStringLiteral("NULL");
+            }
         if (e.depth == -1)
             return quoteIdent(QStringLiteral("c%1").arg(e.columnIndex));
         if (!e.src)
             return QStringLiteral("NULL");
+        if (e.src->applyCorrelated) // the query of APPLY, once for each row of the left side
+            return QStringLiteral("(SELECT \"c%1\" FROM (%2))")
+                .arg(e.columnIndex)
+                .arg(selectSql(ex, *e.src->derived, ctx, params, -1));
         QString col = e.src->columns.value(e.columnIndex);
         if (e.src->kind != SourceKind::Table)
             col = QStringLiteral("c%1").arg(e.columnIndex);
@@ -434,9 +452,25 @@ struct Gen {
     }
 
     // A call as its row's SqlForm says.
+    // GROUPING and GROUPING_ID in the query of one grouping set: a constant.
+    QString groupingValue(const Expr& e) const {
+        qint64 v = 0;
+        for (int index : e.grouping)
+            v = v * 2 + ((active & (quint64(1) << index)) ? 0 : 1);
+        return QString::number(grouping ? v : 0);
+    }
+
     QString function(Expr& e) {
+        if (!e.function)
+            return groupingValue(e);
         const FunctionDef& f = *e.function;
         QStringList a;
+        struct InAggregate {
+            int& depth;
+            bool on;
+            ~InAggregate() { depth -= on ? 1 : 0; }
+        } inAggregate{aggregateDepth, f.aggregate()};
+        aggregateDepth += f.aggregate() ? 1 : 0;
         for (auto& x : e.args) {
             if (x->kind == EK::Star)
                 a << QStringLiteral("*");
@@ -480,6 +514,74 @@ struct Gen {
             break;
         }
         raiseAt<Msg::ExpressionNotOverTables>(e.line, e.column);
+    }
+
+    static QString frameBound(const FrameBound& b) {
+        switch (b.kind) {
+        case FrameBound::UnboundedPreceding:
+            return QStringLiteral("UNBOUNDED PRECEDING");
+        case FrameBound::Preceding:
+            return QStringLiteral("%1 PRECEDING").arg(b.rows);
+        case FrameBound::CurrentRow:
+            break;
+        case FrameBound::Following:
+            return QStringLiteral("%1 FOLLOWING").arg(b.rows);
+        case FrameBound::UnboundedFollowing:
+            return QStringLiteral("UNBOUNDED FOLLOWING");
+        }
+        return QStringLiteral("CURRENT ROW");
+    }
+
+    // OVER (...) of a window function, texts partitioned and ordered under the engine's collation.
+    QString overClause(Expr& e) {
+        const WindowSpec& w = *e.over;
+        const size_t orderStart = e.args.size() - w.descending.size();
+        QStringList parts, list;
+        for (size_t k = size_t(w.arguments); k < orderStart; ++k)
+            list << expr(*e.args[k]) +
+                        (stringish(*e.args[k]) ? QStringLiteral(" COLLATE TSQL_CI") : QString());
+        if (!list.isEmpty())
+            parts << QStringLiteral("PARTITION BY ") + list.join(QStringLiteral(", "));
+        list.clear();
+        for (size_t k = orderStart; k < e.args.size(); ++k)
+            list << expr(*e.args[k]) +
+                        (stringish(*e.args[k]) ? QStringLiteral(" COLLATE TSQL_CI") : QString()) +
+                        (w.descending[k - orderStart] ? QStringLiteral(" DESC") : QString());
+        if (!list.isEmpty())
+            parts << QStringLiteral("ORDER BY ") + list.join(QStringLiteral(", "));
+        if (w.hasFrame)
+            parts << QStringLiteral("%1 BETWEEN %2 AND %3")
+                         .arg(w.range ? QStringLiteral("RANGE") : QStringLiteral("ROWS"), frameBound(w.start),
+                              frameBound(w.end));
+        return QStringLiteral(" OVER (%1)").arg(parts.join(u' '));
+    }
+
+    // A window function as SQLite's of the same meaning. SUM of whole numbers stays a whole
+    // number of its type (Msg 8115 beyond it); AVG of whole numbers divides as integers.
+    QString window(Expr& e) {
+        const WindowSpec& w = *e.over;
+        const bool whole = e.type.isInteger();
+        if (e.name == u"AVG" && whole) {
+            // Each part is written in the order of the text, with its own parameters.
+            const QString sum = expr(*e.args[0]);
+            const QString sumOver = overClause(e);
+            const QString count = expr(*e.args[0]);
+            const QString countOver = overClause(e);
+            return converted(QStringLiteral("(sum(%1)%2 / count(%3)%4)").arg(sum, sumOver, count, countOver),
+                             e.type);
+        }
+        QStringList a;
+        for (int k = 0; k < w.arguments; ++k) {
+            Expr& x = *e.args[size_t(k)];
+            a << (x.kind == EK::Star ? QStringLiteral("*") : expr(x));
+        }
+        if (!a.isEmpty() && (e.name == u"MIN" || e.name == u"MAX") && stringish(*e.args[0]))
+            a[0] += QStringLiteral(" COLLATE TSQL_CI");
+        const QString name = e.name == u"COUNT_BIG" ? QStringLiteral("count") : e.name.toLower();
+        QString sql = QStringLiteral("%1(%2)%3").arg(name, a.join(QStringLiteral(", ")), overClause(e));
+        if (e.name == u"SUM" && whole)
+            return converted(sql, e.type);
+        return u'(' + sql + u')';
     }
 
     // The query of rows written as SQL texts `rows` ("(a, b)", at least one), its columns named
@@ -557,6 +659,44 @@ struct Gen {
             .arg(name, cols.join(QStringLiteral(", ")), body, shown, quoteIdent(sqlAlias(s)));
     }
 
+    // Whether a query gives one row at most: TOP 1, FETCH NEXT 1, no FROM and no WHERE, an
+    // aggregate without GROUP BY and HAVING.
+    static bool atMostOneRow(const Select& d) {
+        auto one = [](const ExprP& e) {
+            return e && e->kind == EK::Literal && e->value.type.isInteger() && !e->value.null &&
+                   e->value.i <= 1;
+        };
+        if (d.unionNext)
+            return false;
+        if ((one(d.top) && !d.topPercent) || one(d.fetch))
+            return true;
+        if (d.from.empty() && !d.where)
+            return true;
+        return d.hasAggregate && d.groupBy.empty() && d.groupingSets.empty() && !d.having;
+    }
+
+    // CROSS APPLY and OUTER APPLY. A right side that does not read the left one is joined to
+    // every row (OUTER: LEFT JOIN ON true). One that reads it and gives one row at most becomes a
+    // query for each of its columns, evaluated on each row of the left side (CROSS: the rows for
+    // which it gives a row). SQLite has no lateral join: a right side that may give more rows is
+    // refused by name.
+    QString apply(TableSource& s) {
+        const QString l = source(*s.left);
+        const bool outer = s.joinType.startsWith(u"OUTER");
+        if (!s.right->applyCorrelated) {
+            const QString r = source(*s.right);
+            return outer ? QStringLiteral("%1 LEFT JOIN %2 ON 1").arg(l, r)
+                         : QStringLiteral("%1 CROSS JOIN %2").arg(l, r);
+        }
+        Select& d = *s.right->derived;
+        if (!atMostOneRow(d) || (!d.usesTables && !d.from.empty()))
+            raiseAt<Msg::ApplyManyRowsNotSupported>(s.line, s.column);
+        if (outer)
+            return l;
+        return QStringLiteral("%1 JOIN (SELECT 1) AS \"tsql_apply\" ON EXISTS (%2)")
+            .arg(l, selectSql(ex, d, ctx, params, 1));
+    }
+
     QString source(TableSource& s) {
         switch (s.kind) {
         case SourceKind::Table:
@@ -572,6 +712,8 @@ struct Gen {
         case SourceKind::Cte:
             return cte(s);
         case SourceKind::Join: {
+            if (s.joinType.endsWith(u"APPLY"))
+                return apply(s);
             QString l = source(*s.left), r = source(*s.right);
             QString type = s.joinType == u"INNER"   ? QStringLiteral("JOIN")
                            : s.joinType == u"CROSS" ? QStringLiteral("CROSS JOIN")
@@ -611,34 +753,68 @@ Expr& orderKey(Select& sel, OrderItem& o) {
 
 } // namespace
 
-// `single`: a scalar sub-query, which fails with Msg 512 when it yields more than one row.
-QString selectSql(ValueSource& ex, Select& sel, const RowCtx* ctx, QVariantList& params, qint64 limit,
-                  bool single) {
+RowWindow rowWindow(ValueSource& ex, Select& sel, Select& last, const RowCtx* ctx, qint64 limit) {
+    RowWindow w{limit, 0};
+    auto cap = [&](qint64 n) { w.count = w.count < 0 ? n : std::min(w.count, n); };
+    if (sel.top)
+        cap(topCount(ex, *sel.top, ctx));
+    if (last.offset) {
+        ex.sqlReadsValues = true;
+        const Value v = ex.eval(*last.offset, ctx);
+        w.skip = v.null ? -1 : convert(v, SqlType::of(TypeId::BigInt)).i;
+        if (w.skip < 0)
+            raise<Msg::OffsetMayNotNegative>();
+    }
+    if (last.fetch) {
+        ex.sqlReadsValues = true;
+        const Value v = ex.eval(*last.fetch, ctx);
+        const qint64 n = v.null ? 0 : convert(v, SqlType::of(TypeId::BigInt)).i;
+        if (n <= 0)
+            raise<Msg::FetchMustBePositive>();
+        cap(n);
+    }
+    return w;
+}
+
+namespace {
+
+// LIMIT and OFFSET of a window of rows ("" for all of them).
+QString limitSql(const RowWindow& w) {
+    if (w.skip > 0)
+        return QStringLiteral(" LIMIT %1 OFFSET %2").arg(w.count).arg(w.skip);
+    return w.count >= 0 ? QStringLiteral(" LIMIT %1").arg(w.count) : QString();
+}
+
+// SELECT ... HAVING ... of one query, without ORDER BY and row limits. `collateTexts`: text
+// columns carry the engine's collation, for the comparisons of EXCEPT, INTERSECT and UNION.
+QString queryBody(Gen& g, Select& sel, bool single, bool collateTexts, QStringList* rankKeys = nullptr) {
     if (sel.usesXml)
         raiseAt<Msg::XmlNodesSourceCombined>(sel.line, sel.column);
-    Gen g{ex, ctx, {}};
     QStringList items;
-    bool checkSingle = single && !sel.top && !sel.distinct && !sel.unionNext;
     for (size_t k = 0; k < sel.items.size(); ++k) {
         QString x = g.expr(*sel.items[k].expr);
-        if (checkSingle && k == 0)
+        if (single && k == 0)
             x = QStringLiteral("tsql_single(%1, COUNT(*) OVER ())").arg(x);
+        // The grand total of grouping sets is one row, over no row too: the query is made an
+        // aggregate one even where its select list has no aggregate.
+        if (g.grouping && g.active == 0 && k == 0)
+            x = QStringLiteral("CASE WHEN count(*) IS NULL THEN NULL ELSE %1 END").arg(x);
+        if (collateTexts && sel.items[k].expr->type.isString())
+            x += QStringLiteral(" COLLATE TSQL_CI");
         items << x + QStringLiteral(" AS ") + quoteIdent(QStringLiteral("c%1").arg(k));
     }
     // TOP ... PERCENT or WITH TIES: the ORDER BY keys go with the select list, and the rows are
     // kept from outside (rankedTop).
-    const bool ranked = sel.top && (sel.topPercent || sel.withTies) && !sel.unionNext;
-    QStringList rankKeys;
-    if (ranked) {
+    if (rankKeys) {
         for (size_t k = 0; k < sel.orderBy.size(); ++k) {
             Expr& key = orderKey(sel, sel.orderBy[k]);
             items << g.expr(key) + QStringLiteral(" AS ") + quoteIdent(QStringLiteral("k%1").arg(k));
-            rankKeys << quoteIdent(QStringLiteral("k%1").arg(k)) +
-                            (key.type.isString() ? QStringLiteral(" COLLATE TSQL_CI") : QString()) +
-                            (sel.orderBy[k].desc ? QStringLiteral(" DESC") : QString());
+            *rankKeys << quoteIdent(QStringLiteral("k%1").arg(k)) +
+                             (key.type.isString() ? QStringLiteral(" COLLATE TSQL_CI") : QString()) +
+                             (sel.orderBy[k].desc ? QStringLiteral(" DESC") : QString());
         }
-        if (rankKeys.isEmpty()) // TOP ... PERCENT without ORDER BY: rows in no particular order
-            rankKeys << QStringLiteral("NULL");
+        if (rankKeys->isEmpty()) // TOP ... PERCENT without ORDER BY: rows in no particular order
+            *rankKeys << QStringLiteral("NULL");
     }
     // The members of a recursive CTE carry the level of each row: 0 in the anchor, one more than
     // the row it comes from in a recursive member, which stops beyond MAXRECURSION.
@@ -650,7 +826,7 @@ QString selectSql(ValueSource& ex, Select& sel, const RowCtx* ctx, QVariantList&
                          .arg(quoteIdent(sqlAlias(*src)))
                          .arg(src->cte->maxRecursion);
     QString sql = QStringLiteral("SELECT ");
-    if (sel.distinct)
+    if (sel.distinct && !g.grouping)
         sql += QStringLiteral("DISTINCT ");
     sql += items.join(QStringLiteral(", "));
     QStringList from;
@@ -660,26 +836,182 @@ QString selectSql(ValueSource& ex, Select& sel, const RowCtx* ctx, QVariantList&
         sql += QStringLiteral(" FROM ") + from.join(QStringLiteral(", "));
     if (sel.where)
         sql += QStringLiteral(" WHERE ") + g.cond(*sel.where);
-    if (!sel.groupBy.empty()) {
-        QStringList gb;
-        for (auto& x : sel.groupBy)
-            gb << g.expr(*x) + (x->type.isString() ? QStringLiteral(" COLLATE TSQL_CI") : QString());
-        sql += QStringLiteral(" GROUP BY ") + gb.join(QStringLiteral(", "));
+    QStringList gb;
+    for (size_t k = 0; k < sel.groupBy.size(); ++k) {
+        if (g.grouping && !(g.active & (quint64(1) << k)))
+            continue;
+        Expr& x = *sel.groupBy[k];
+        gb << g.expr(x) + (x.type.isString() ? QStringLiteral(" COLLATE TSQL_CI") : QString());
     }
+    if (!gb.isEmpty())
+        sql += QStringLiteral(" GROUP BY ") + gb.join(QStringLiteral(", "));
     if (sel.having)
         sql += QStringLiteral(" HAVING ") + g.cond(*sel.having);
-    if (sel.unionNext) {
-        sql += sel.unionAll ? QStringLiteral(" UNION ALL ") : QStringLiteral(" UNION ");
+    return sql;
+}
+
+// A query with ROLLUP, CUBE or GROUPING SETS: the query of each grouping set, joined by UNION
+// ALL, as a query of its own (columns c0, c1, ...); DISTINCT applies to the whole.
+QString groupingBody(ValueSource& ex, Select& sel, const RowCtx* ctx, QVariantList& params) {
+    QStringList members;
+    for (quint64 mask : sel.groupingSets) {
+        Gen g{ex, ctx, {}};
+        g.grouping = &sel;
+        g.active = mask;
+        members << queryBody(g, sel, false, false);
         params << g.params;
-        g.params.clear();
-        sql += selectSql(ex, *sel.unionNext, ctx, g.params, -1);
     }
+    return QStringLiteral("SELECT %1* FROM (%2)")
+        .arg(sel.distinct ? QStringLiteral("DISTINCT ") : QString(),
+             members.join(QStringLiteral(" UNION ALL ")));
+}
+
+// The column of the result an ORDER BY item of a grouping-sets query names: by position, by
+// alias, or as the very column of a select item; other items are refused by name.
+int groupingOrderColumn(const Select& sel, const Expr& x) {
+    if (x.kind == EK::Literal && x.value.type.isInteger() && !x.value.null)
+        return int(x.value.i - 1);
+    if (x.kind == EK::Column && x.depth == -1)
+        return x.columnIndex;
+    for (size_t k = 0; k < sel.items.size(); ++k) {
+        const Expr& it = *sel.items[k].expr;
+        if (x.kind == EK::Column && it.kind == EK::Column && x.src && it.src == x.src &&
+            it.columnIndex == x.columnIndex && it.depth == x.depth)
+            return int(k);
+    }
+    raiseAt<Msg::GroupingOrderNotSupported>(x.line, x.column);
+}
+
+// A member of a combined query with TOP of its own, which can have no ORDER BY: its first rows,
+// or the share TOP ... PERCENT keeps of them.
+QString topMember(ValueSource& ex, Select& m, const RowCtx* ctx, const QString& body, QVariantList& params) {
+    if (m.topPercent)
+        return QStringLiteral("SELECT * FROM (%1)")
+            .arg(rankedTop(ex, m, ctx, body, {QStringLiteral("NULL")}, int(m.items.size()), params));
+    return QStringLiteral("SELECT * FROM (%1%2)")
+        .arg(body, limitSql(RowWindow{topCount(ex, *m.top, ctx), 0}));
+}
+
+QString setOperator(const Select& m) {
+    switch (m.setOp) {
+    case SetOp::Except:
+        return QStringLiteral(" EXCEPT ");
+    case SetOp::Intersect:
+        return QStringLiteral(" INTERSECT ");
+    case SetOp::Union:
+        break;
+    }
+    return m.unionAll ? QStringLiteral(" UNION ALL ") : QStringLiteral(" UNION ");
+}
+
+// A query combined with UNION, EXCEPT or INTERSECT. SQLite reads its operators left to right at
+// one level, the server reads INTERSECT first: a run of members joined by INTERSECT among other
+// operators is written as a query of its own. A member with TOP is one too, as SQLite limits
+// only the whole. The ORDER BY names the result's columns by position.
+QString combinedSql(ValueSource& ex, Select& first, const RowCtx* ctx, QVariantList& params, qint64 limit) {
+    std::vector<Select*> members;
+    for (Select* m = &first; m; m = m->unionNext.get())
+        members.push_back(m);
+    bool mixed = false;
+    for (const Select* m : members)
+        mixed = mixed || (m->unionNext && m->setOp != SetOp::Intersect);
+    QString sql;
+    for (size_t k = 0; k < members.size();) {
+        QString run;
+        size_t end = k;
+        for (;; ++end) {
+            Gen g{ex, ctx, {}};
+            QString body;
+            if (!members[end]->ownTables) {
+                // A member without tables is computed by the engine, alone, and its rows sent.
+                std::unique_ptr<Select> rest = std::move(members[end]->unionNext);
+                struct Restore {
+                    Select& m;
+                    std::unique_ptr<Select>& rest;
+                    bool tables;
+                    ~Restore() {
+                        m.unionNext = std::move(rest);
+                        m.usesTables = tables;
+                    }
+                } restore{*members[end], rest, std::exchange(members[end]->usesTables, false)};
+                body = QStringLiteral("SELECT * FROM (%1)")
+                           .arg(g.rowsText(ex.localRows(*members[end], ctx),
+                                           qsizetype(members[end]->items.size())));
+            } else if (!members[end]->groupingSets.empty()) {
+                body = groupingBody(ex, *members[end], ctx, g.params);
+            } else {
+                body = queryBody(g, *members[end], false, true);
+            }
+            params << g.params;
+            if (members[end]->top && members[end]->ownTables)
+                body = topMember(ex, *members[end], ctx, body, params);
+            run += body;
+            if (!members[end]->unionNext || members[end]->setOp != SetOp::Intersect)
+                break;
+            run += setOperator(*members[end]);
+        }
+        if (mixed && end > k)
+            run = QStringLiteral("SELECT * FROM (%1)").arg(run);
+        if (k > 0)
+            sql += setOperator(*members[k - 1]);
+        sql += run;
+        k = end + 1;
+    }
+    Select& last = *members.back();
+    if (!last.orderBy.empty()) {
+        QStringList ob;
+        for (const OrderItem& o : last.orderBy)
+            ob << QString::number(o.outputIndex + 1) +
+                      (o.expr->type.isString() ? QStringLiteral(" COLLATE TSQL_CI") : QString()) +
+                      (o.desc ? QStringLiteral(" DESC") : QString());
+        sql += QStringLiteral(" ORDER BY ") + ob.join(QStringLiteral(", "));
+    }
+    RowWindow w{limit, 0};
+    if (last.offset) {
+        Select none;
+        w = rowWindow(ex, none, last, ctx, limit);
+    }
+    return sql + limitSql(w);
+}
+
+} // namespace
+
+// `single`: a scalar sub-query, which fails with Msg 512 when it yields more than one row.
+QString selectSql(ValueSource& ex, Select& sel, const RowCtx* ctx, QVariantList& params, qint64 limit,
+                  bool single) {
+    // A scalar sub-query is checked row by row where it is written; one whose rows are limited,
+    // made distinct or combined is checked around it.
+    const bool inlineSingle =
+        single && !sel.top && !sel.distinct && !sel.unionNext && !sel.offset && sel.groupingSets.empty();
+    if (single && !inlineSingle) {
+        QString inner = selectSql(ex, sel, ctx, params, limit, false);
+        return QStringLiteral("SELECT tsql_single(\"c0\", COUNT(*) OVER ()) AS \"c0\" FROM (%1)").arg(inner);
+    }
+    if (sel.unionNext)
+        return combinedSql(ex, sel, ctx, params, limit);
+    const bool ranked = sel.top && (sel.topPercent || sel.withTies);
+    if (!sel.groupingSets.empty()) {
+        QString sql = groupingBody(ex, sel, ctx, params);
+        QStringList ob;
+        for (const OrderItem& o : sel.orderBy)
+            ob << quoteIdent(QStringLiteral("c%1").arg(groupingOrderColumn(sel, *o.expr))) +
+                      (o.expr->type.isString() ? QStringLiteral(" COLLATE TSQL_CI") : QString()) +
+                      (o.desc ? QStringLiteral(" DESC") : QString());
+        if (ranked)
+            return rankedTop(ex, sel, ctx, sql, ob.isEmpty() ? QStringList{QStringLiteral("NULL")} : ob,
+                             int(sel.items.size()), params) +
+                   limitSql(RowWindow{limit, 0});
+        if (!ob.isEmpty())
+            sql += QStringLiteral(" ORDER BY ") + ob.join(QStringLiteral(", "));
+        return sql + limitSql(rowWindow(ex, sel, sel, ctx, limit));
+    }
+    Gen g{ex, ctx, {}};
+    QStringList rankKeys;
+    QString sql = queryBody(g, sel, inlineSingle, sel.distinct, ranked ? &rankKeys : nullptr);
     if (ranked) {
         params << g.params;
-        sql = rankedTop(ex, sel, ctx, sql, rankKeys, int(sel.items.size()), params);
-        if (limit >= 0)
-            sql += QStringLiteral(" LIMIT %1").arg(limit);
-        return sql;
+        return rankedTop(ex, sel, ctx, sql, rankKeys, int(sel.items.size()), params) +
+               limitSql(RowWindow{limit, 0});
     }
     if (!sel.orderBy.empty()) {
         QStringList ob;
@@ -695,13 +1027,7 @@ QString selectSql(ValueSource& ex, Select& sel, const RowCtx* ctx, QVariantList&
         }
         sql += QStringLiteral(" ORDER BY ") + ob.join(QStringLiteral(", "));
     }
-    qint64 n = limit;
-    if (sel.top) {
-        qint64 t = topCount(ex, *sel.top, ctx);
-        n = n < 0 ? t : std::min(n, t);
-    }
-    if (n >= 0)
-        sql += QStringLiteral(" LIMIT %1").arg(n);
+    sql += limitSql(rowWindow(ex, sel, sel, ctx, limit));
     params << g.params;
     return sql;
 }

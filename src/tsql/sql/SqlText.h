@@ -71,6 +71,14 @@ TopShare topShare(ValueSource& values, Expr& top, const RowCtx* ctx);
 // the rows the TOP of `sel` keeps, of the first `columns` columns.
 QString rankedTop(ValueSource& values, Select& sel, const RowCtx* ctx, const QString& sql,
                   const QStringList& keys, int columns, QVariantList& params);
+// The rows a query keeps: `count` from the `skip`-th on (-1: all of them).
+struct RowWindow {
+    qint64 count = -1;
+    qint64 skip = 0;
+};
+// The window of TOP of `sel` and OFFSET and FETCH of `last` (the query's last member), within
+// `limit` (-1 none). Msg 10742 for a negative offset, 10744 for a fetch below one.
+RowWindow rowWindow(ValueSource& values, Select& sel, Select& last, const RowCtx* ctx, qint64 limit);
 // A SELECT; its parameters are appended to `params`. `limit` caps the rows (-1 none); `single`:
 // a scalar sub-query, which fails with Msg 512 when it yields more than one row.
 QString selectSql(ValueSource& values, Select& sel, const RowCtx* ctx, QVariantList& params, qint64 limit,

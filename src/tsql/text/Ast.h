@@ -38,6 +38,26 @@ enum class EK {
     Function,  // name (upper), args
     Subquery,  // sub (scalar)
     XmlMethod, // name: value/exist/query; args[0] target (variable or column), args[1..] strings
+    Window,    // name (upper) OVER (...): the function's arguments, then PARTITION BY, then ORDER BY
+               // expressions in args; over says how many of each
+};
+
+// One end of a window frame: UNBOUNDED PRECEDING, n PRECEDING, CURRENT ROW, n FOLLOWING,
+// UNBOUNDED FOLLOWING.
+struct FrameBound {
+    enum Kind { UnboundedPreceding, Preceding, CurrentRow, Following, UnboundedFollowing };
+    Kind kind = CurrentRow;
+    qint64 rows = 0;
+};
+
+// OVER ([PARTITION BY ...] [ORDER BY ...] [ROWS | RANGE frame]) of a window function.
+struct WindowSpec {
+    int arguments = 0; // the function's own arguments, first in Expr::args
+    int partitions = 0;
+    std::vector<bool> descending; // one for each ORDER BY expression, last in Expr::args
+    bool hasFrame = false;
+    bool range = false; // RANGE rather than ROWS
+    FrameBound start, end;
 };
 
 struct Expr {
@@ -52,6 +72,8 @@ struct Expr {
     Value value;       // literal
     std::vector<ExprP> args;
     std::unique_ptr<Select> sub;
+    std::unique_ptr<WindowSpec> over; // Window
+    std::vector<int> grouping;        // GROUPING and GROUPING_ID: the groupBy index of each argument
     SqlType castType;
     bool negated = false;
     bool hasInput = false; // simple CASE
@@ -131,7 +153,7 @@ struct TableSource {
     QString functionName;                      // Function: its name, upper case
     std::vector<ExprP> functionArgs;           // Function: its arguments
     // Join
-    QString joinType; // INNER, LEFT, RIGHT, FULL, CROSS
+    QString joinType; // INNER, LEFT, RIGHT, FULL, CROSS, CROSS APPLY, OUTER APPLY
     std::unique_ptr<TableSource> left, right;
     ExprP on;
     int height = 1; // as Expr::height
@@ -145,6 +167,7 @@ struct TableSource {
     QString messageName;                 // a table's: as the server's messages name it
     QString sqlSchema;                   // "temp" for temporary tables and table variables
     bool checkExists = false;            // a temporary table: looked for again when its statement runs
+    bool applyCorrelated = false;        // the right side of APPLY, a derived table that reads the left
 };
 
 // WITH name [(columns)] AS (query): visible to the statement it introduces.
@@ -180,7 +203,13 @@ struct SelectItem {
 struct OrderItem {
     ExprP expr;
     bool desc = false;
+    // Binder: of a query combined with UNION, EXCEPT or INTERSECT, the column of the result it
+    // names (-1 otherwise).
+    int outputIndex = -1;
 };
+
+// How a query is combined with the one after it: UNION [ALL], EXCEPT or INTERSECT.
+enum class SetOp { Union, Except, Intersect };
 
 struct Select {
     int line = 1, column = 1;
@@ -192,16 +221,25 @@ struct Select {
     std::vector<std::unique_ptr<TableSource>> from;
     ExprP where;
     std::vector<ExprP> groupBy;
+    // GROUP BY ROLLUP, CUBE or GROUPING SETS: each grouping set as a mask over groupBy (empty for
+    // a plain GROUP BY).
+    std::vector<quint64> groupingSets;
     ExprP having;
     std::vector<OrderItem> orderBy;
     std::unique_ptr<Select> unionNext;
     bool unionAll = false;
+    SetOp setOp = SetOp::Union; // how unionNext is combined with this member
+    // OFFSET n ROWS [FETCH NEXT m ROWS ONLY], after ORDER BY (of a combined query, on its last
+    // member, for the whole).
+    ExprP offset, fetch;
     int height = 1; // as Expr::height
     // WITH before the statement (on the statement's own query) and OPTION (MAXRECURSION n)
     std::vector<std::unique_ptr<Cte>> ctes;
     int maxRecursion = 100;
     bool recursiveMember = false; // Binder: a member of a recursive CTE's query that names the CTE
     bool anchorMember = false;    // Binder: a member of a recursive CTE's query that does not
+    bool laterMember = false;     // Binder: a member after the first of a combined query
+    bool ownTables = false;       // Binder: this member itself reads tables (usesTables: or a later one)
 
     // Binder
     bool hasAggregate = false;

@@ -224,6 +224,22 @@ static Value numericConstant(const Token& tok) {
     return value;
 }
 
+// $12.50 and the like: a money constant ("Constants (Transact-SQL)"); the symbol alone is zero.
+// More than four decimals are rounded, a value beyond money's range is Msg 8115.
+static Value moneyConstant(const Token& tok) {
+    const QString digits = tok.value == u"." ? QStringLiteral("0") : tok.value;
+    const auto n = Numeric::parse(digits.isEmpty() ? QStringLiteral("0") : digits);
+    if (!n)
+        raiseAt<Msg::NumberOutOfRange>(tok.line, tok.column, tok.text);
+    try {
+        return convert(Value::decimal(*n, n->digits()), SqlType::of(TypeId::Money));
+    } catch (SqlError& e) {
+        e.error.line = tok.line;
+        e.error.column = tok.column;
+        throw;
+    }
+}
+
 ExprP Parser::literal(const Token& tok) {
     auto e = make(EK::Literal, tok);
     switch (tok.kind) {
@@ -259,6 +275,9 @@ ExprP Parser::literal(const Token& tok) {
         e->value = Value::integer(tok.text.mid(2).toLongLong(nullptr, 16), TypeId::BigInt);
         break;
     }
+    case Tok::Money:
+        e->value = moneyConstant(tok);
+        break;
     default:
         fail(tok);
     }
@@ -276,7 +295,12 @@ ExprP Parser::primary() {
     case Tok::String:
     case Tok::NString:
     case Tok::Binary:
+    case Tok::Money:
         return literal(tok);
+    case Tok::Invalid:
+        if (tok.text == u"{")
+            return odbcLiteral(tok);
+        failHere();
     case Tok::Variable: {
         auto e = make(EK::Variable, tok);
         e->name = tok.text;
@@ -311,6 +335,29 @@ ExprP Parser::primary() {
     default:
         failHere();
     }
+}
+
+// {d 'yyyy-mm-dd'} and {ts 'yyyy-mm-dd hh:mi:ss[.mmm]'}: ODBC escapes for datetime constants
+// ("Date and time types", ODBC formats), read whatever the session's DATEFORMAT is, as CONVERT
+// with style 121 reads them. {t 'hh:mi:ss'} (a datetime on the current date) is refused by name.
+ExprP Parser::odbcLiteral(const Token& open) {
+    const Token& kind = peek();
+    if (!(kind.isWord("D") || kind.isWord("TS") || kind.isWord("T")) || peek(2).kind != Tok::String ||
+        !(peek(3).kind == Tok::Invalid && peek(3).text == u"}"))
+        failHere();
+    if (kind.isWord("T"))
+        raiseAt<Msg::OdbcTimeLiteralNotSupported>(open.line, open.column);
+    const Token& text = peek(2);
+    auto e = make(EK::Cast, open);
+    e->castType = SqlType::of(TypeId::DateTime);
+    auto value = make(EK::Literal, text);
+    value->value = Value::str(text.value, false);
+    auto style = make(EK::Literal, text);
+    style->value = Value::integer(121, TypeId::Int);
+    e->args.push_back(std::move(value));
+    e->args.push_back(std::move(style));
+    p += 4;
+    return sealed(std::move(e));
 }
 
 // NULL, CASE, CONVERT and the functions whose names are reserved words.
@@ -425,7 +472,7 @@ ExprP Parser::functionCall(const Token& tok, const QString& upper) {
     e->name = upper;
     e->function = findFunction(upper);
     if (acceptOp(")"))
-        return sealed(std::move(e));
+        return cur().isKeyword("OVER") ? windowCall(std::move(e)) : sealed(std::move(e));
     const FirstArgument first = e->function ? e->function->first : FirstArgument::Value;
     if (acceptKw("DISTINCT"))
         e->distinct = true;
@@ -460,6 +507,8 @@ ExprP Parser::functionCall(const Token& tok, const QString& upper) {
     expectOp(")");
     if (upper == u"STRING_AGG" && cur().kind == Tok::Ident && cur().upper == u"WITHIN")
         withinGroup(*e);
+    if (cur().isKeyword("OVER"))
+        return windowCall(std::move(e));
     return sealed(std::move(e));
 }
 
@@ -496,6 +545,86 @@ ExprP Parser::parseCall(const Token& tok) {
     }
     expectOp(")");
     return sealed(std::move(e));
+}
+
+// NAME(...) OVER ([PARTITION BY x, ...] [ORDER BY y [ASC | DESC], ...] [frame]).
+ExprP Parser::windowCall(ExprP e) {
+    ++p;
+    expectOp("(");
+    e->kind = EK::Window;
+    e->over = std::make_unique<WindowSpec>();
+    WindowSpec& w = *e->over;
+    w.arguments = int(e->args.size());
+    if (cur().isWord("PARTITION")) {
+        ++p;
+        expectKw("BY");
+        do {
+            e->args.push_back(scalar());
+            ++w.partitions;
+        } while (acceptOp(","));
+    }
+    if (acceptKw("ORDER")) {
+        expectKw("BY");
+        do {
+            e->args.push_back(scalar());
+            bool desc = false;
+            if (acceptKw("DESC"))
+                desc = true;
+            else
+                acceptKw("ASC");
+            w.descending.push_back(desc);
+        } while (acceptOp(","));
+    }
+    if (cur().isWord("ROWS") || cur().isWord("RANGE")) {
+        w.hasFrame = true;
+        w.range = cur().isWord("RANGE");
+        ++p;
+        if (acceptKw("BETWEEN")) {
+            w.start = frameBound();
+            expectKw("AND");
+            w.end = frameBound();
+        } else {
+            w.start = frameBound();
+            if (w.start.kind == FrameBound::Following || w.start.kind == FrameBound::UnboundedFollowing)
+                failHere();
+            w.end = FrameBound{};
+        }
+    }
+    expectOp(")");
+    return sealed(std::move(e));
+}
+
+// UNBOUNDED PRECEDING | UNBOUNDED FOLLOWING | CURRENT ROW | n PRECEDING | n FOLLOWING.
+FrameBound Parser::frameBound() {
+    FrameBound b;
+    if (acceptWord("UNBOUNDED")) {
+        if (acceptWord("PRECEDING"))
+            b.kind = FrameBound::UnboundedPreceding;
+        else if (acceptWord("FOLLOWING"))
+            b.kind = FrameBound::UnboundedFollowing;
+        else
+            failHere();
+        return b;
+    }
+    if (acceptKw("CURRENT")) {
+        if (!acceptWord("ROW"))
+            failHere();
+        return b;
+    }
+    if (cur().kind != Tok::Integer)
+        failHere();
+    bool ok = false;
+    b.rows = cur().text.toLongLong(&ok);
+    if (!ok)
+        failHere();
+    ++p;
+    if (acceptWord("PRECEDING"))
+        b.kind = FrameBound::Preceding;
+    else if (acceptWord("FOLLOWING"))
+        b.kind = FrameBound::Following;
+    else
+        failHere();
+    return b;
 }
 
 ExprP Parser::caseExpr() {

@@ -89,6 +89,32 @@ QString operatorText(QStringView text) {
     return text.toString();
 }
 
+// The currency symbols a money constant may start with ("money and smallmoney (Transact-SQL)").
+bool isCurrencySymbol(QChar c) {
+    const char16_t u = c.unicode();
+    switch (u) {
+    case 0x0024:
+    case 0x00A2:
+    case 0x00A3:
+    case 0x00A4:
+    case 0x00A5:
+    case 0x09F2:
+    case 0x09F3:
+    case 0x0E3F:
+    case 0x17DB:
+    case 0xFDFC:
+    case 0xFE69:
+    case 0xFF04:
+    case 0xFFE0:
+    case 0xFFE1:
+    case 0xFFE5:
+    case 0xFFE6:
+        return true;
+    default:
+        return u >= 0x20A0 && u <= 0x20B1;
+    }
+}
+
 bool isIdentStart(QChar c) {
     return c.isLetter() || c == u'_' || c == u'#';
 }
@@ -272,6 +298,20 @@ private:
                 while (digit(i))
                     ++i;
             }
+        } else if (isCurrencySymbol(c)) {
+            // A money constant: the symbol, then digits with an optional point (none: zero).
+            auto digit = [&](int k) { return k < n && src[k].unicode() < 128 && src[k].isDigit(); };
+            t.kind = Tok::Money;
+            ++i;
+            const int digits = i;
+            while (digit(i))
+                ++i;
+            if (at(i) == u'.') {
+                ++i;
+                while (digit(i))
+                    ++i;
+            }
+            t.value = src.mid(digits, i - digits);
         } else if (isIdentStart(c)) {
             while (i < n && isIdentPart(src[i]))
                 ++i;

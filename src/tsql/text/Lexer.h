@@ -22,6 +22,7 @@ enum class Tok {
     String,  // 'text'; value holds the text with quotes undone
     NString, // N'text'
     Binary,  // 0x...
+    Money,   // a currency symbol and digits ($12.50); value holds the digits
     Op,      // operator or punctuation; text holds it
     Invalid, // a character that starts no token (a backslash, for example)
 };

@@ -253,6 +253,7 @@ bool Parser::startsExpression() const {
     case Tok::String:
     case Tok::NString:
     case Tok::Binary:
+    case Tok::Money:
     case Tok::Variable:
     case Tok::SysVariable:
         return true;
@@ -310,6 +311,8 @@ SqlType Parser::dataType(int ordinal, bool castTarget) {
         expectOp(")");
     }
     auto ty = typeFromName(name, max ? 0 : args, a[0], a[1], max);
+    if (!ty && name == u"TIME" && args <= 1 && !max)
+        raiseAt<Msg::TimeTypeNotSupported>(tok.line, tok.column);
     if (!ty)
         raiseAt<Msg::ColumnParameterVariableFind>(tok.line, tok.column, ordinal, nameOf(tok));
     if (ty->id == TypeId::Decimal) {

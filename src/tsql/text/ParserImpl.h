@@ -9,6 +9,9 @@
 
 namespace tsql::parsing {
 
+// The grouping sets a GROUP BY may make (each is one query of a UNION ALL).
+constexpr size_t kMaxGroupingSets = 64;
+
 // Nesting of the parser's own calls (parentheses, sub-queries, blocks, function arguments).
 constexpr int kMaxDepth = 160;
 
@@ -187,6 +190,12 @@ private:
     StmtP insert(StmtP s);
     StmtP del(StmtP s);
     std::unique_ptr<Select> select(bool subquery);
+    void offsetFetch(Select& sel);
+    void groupByClause(Select& sel);
+    std::vector<quint64> groupingElement(Select& sel, bool inSets);
+    quint64 groupingColumns(Select& sel, std::vector<quint64>* each);
+    int groupingColumn(Select& sel);
+    int groupingIndex(Select& sel, ExprP e, const Token& at);
     SelectItem selectItem();
     void fromList(Select& sel);
     std::unique_ptr<TableSource> joined();
@@ -207,11 +216,14 @@ private:
     ExprP literal(const Token& tok);
     ExprP primary();
     ExprP keywordPrimary(const Token& tok);
+    ExprP odbcLiteral(const Token& open);
     ExprP namePrimary(const Token& tok);
     ExprP xmlMethods(ExprP target);
     ExprP functionCall(const Token& tok, const QString& upper);
     ExprP parseCall(const Token& tok);
     void withinGroup(Expr& e);
+    ExprP windowCall(ExprP e);
+    FrameBound frameBound();
     ExprP caseExpr();
 };
 

@@ -269,14 +269,16 @@ std::unique_ptr<Select> Parser::select(bool subquery) {
         sel->where = condition();
     if (acceptKw("GROUP")) {
         expectKw("BY");
-        do {
-            sel->groupBy.push_back(scalar());
-        } while (acceptOp(","));
+        groupByClause(*sel);
     }
     if (acceptKw("HAVING"))
         sel->having = condition();
-    if (acceptKw("UNION")) {
-        sel->unionAll = acceptKw("ALL");
+    if (cur().isKeyword("UNION") || cur().isKeyword("EXCEPT") || cur().isKeyword("INTERSECT")) {
+        sel->setOp = cur().isKeyword("UNION")    ? SetOp::Union
+                     : cur().isKeyword("EXCEPT") ? SetOp::Except
+                                                 : SetOp::Intersect;
+        ++p;
+        sel->unionAll = sel->setOp == SetOp::Union && acceptKw("ALL");
         if (!cur().isKeyword("SELECT"))
             failHere();
         sel->unionNext = select(subquery);
@@ -296,11 +298,36 @@ std::unique_ptr<Select> Parser::select(bool subquery) {
                 acceptKw("ASC");
             sel->orderBy.push_back(std::move(o));
         } while (acceptOp(","));
-        if (subquery && !sel->top)
+        offsetFetch(*sel);
+        if (subquery && !sel->top && !sel->offset)
             raiseAt<Msg::OrderClauseInvalidViews>(ob.line, ob.column);
     }
     seal(*sel);
     return sel;
+}
+
+// OFFSET n {ROW | ROWS} [FETCH {FIRST | NEXT} m {ROW | ROWS} ONLY] after ORDER BY. FETCH without
+// OFFSET reads as the FETCH statement of a cursor, whose option it misuses (Msg 153).
+void Parser::offsetFetch(Select& sel) {
+    auto rows = [&] {
+        if (!acceptWord("ROWS") && !acceptWord("ROW"))
+            failHere();
+    };
+    if (cur().isKeyword("FETCH") && (peek().isWord("NEXT") || peek().isWord("FIRST")))
+        raiseAt<Msg::InvalidUsageOptionFetch>(peek().line, peek().column, peek().upper);
+    if (!cur().isWord("OFFSET"))
+        return;
+    ++p;
+    sel.offset = scalar();
+    rows();
+    if (!acceptKw("FETCH"))
+        return;
+    if (!acceptWord("NEXT") && !acceptWord("FIRST"))
+        failHere();
+    sel.fetch = scalar();
+    rows();
+    if (!acceptWord("ONLY"))
+        failHere();
 }
 
 SelectItem Parser::selectItem() {
@@ -370,6 +397,9 @@ std::unique_ptr<TableSource> Parser::joined() {
         } else if (tok.isKeyword("CROSS") && peek().isKeyword("JOIN")) {
             type = QStringLiteral("CROSS");
             p += 2;
+        } else if ((tok.isKeyword("CROSS") || tok.isKeyword("OUTER")) && peek().isWord("APPLY")) {
+            type = tok.upper + QStringLiteral(" APPLY");
+            p += 2;
         } else {
             break;
         }
@@ -379,7 +409,7 @@ std::unique_ptr<TableSource> Parser::joined() {
         j->joinType = type;
         j->left = std::move(left);
         j->right = tablePrimary();
-        if (type != u"CROSS") {
+        if (type != u"CROSS" && !type.endsWith(u"APPLY")) {
             expectKw("ON");
             j->on = condition();
         }

@@ -58,6 +58,8 @@ void seal(Select& sel) {
     take(sel.having);
     for (const OrderItem& o : sel.orderBy)
         take(o.expr);
+    take(sel.offset);
+    take(sel.fetch);
     if (sel.unionNext)
         h = std::max(h, sel.unionNext->height);
     sel.height = h + kQueryHeight;
