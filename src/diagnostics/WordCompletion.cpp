@@ -2,6 +2,8 @@
 
 #include "tsql/Vocabulary.h"
 
+#include <algorithm>
+
 namespace diagnostics {
 
 namespace {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <climits>
 
+#include <QStringList>
+
 namespace editing {
 
 namespace {

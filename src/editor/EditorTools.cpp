@@ -6,6 +6,8 @@
 #include "host/controls/VxlRichTextBox.h"
 
 #include <QShortcut>
+
+#include <algorithm>
 #include <QTextCursor>
 #include <QWheelEvent>
 

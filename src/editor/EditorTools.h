@@ -44,9 +44,9 @@ public:
     LineGutter* gutter() const { return m_gutter; }
     FindReplaceBar* findBar() const { return m_bar; }
 
-    void toggleComment();
-    void openFind(bool replace);
-    void openGoToLine();
+    Q_INVOKABLE void toggleComment();
+    Q_INVOKABLE void openFind(bool replace);
+    Q_INVOKABLE void openGoToLine();
 
     // Zoom in steps of one point from the designed size, within MinZoom..MaxZoom; `remember`
     // stores it in the user's settings.

@@ -268,7 +268,7 @@ bool FindReplaceBar::eventFilter(QObject* watched, QEvent* event) {
     else if (watched == m_replace)
         replaceCurrent();
     else
-        findNext(key->modifiers() & Qt::ShiftModifier);
+        findNext(key->modifiers().testFlag(Qt::ShiftModifier));
     return true;
 }
 
