@@ -5,16 +5,18 @@
 #include "editor/LineGutter.h"
 #include "host/controls/VxlRichTextBox.h"
 
-#include <QShortcut>
+#include <QApplication>
+#include <QKeyEvent>
 
-#include <algorithm>
 #include <QTextCursor>
 #include <QWheelEvent>
+#include <algorithm>
 
 namespace editor {
 
 EditorTools::EditorTools(QWidget* window, controls::VxlRichTextBox* box, Hooks hooks)
     : QObject(window)
+    , m_window(window)
     , m_box(box)
     , m_hooks(std::move(hooks)) {
     m_designedPointSize = box->font().pointSizeF();
@@ -25,20 +27,10 @@ EditorTools::EditorTools(QWidget* window, controls::VxlRichTextBox* box, Hooks h
         else
             edit();
     });
-    auto shortcut = [this, window](const QKeySequence& keys, const std::function<void()>& action) {
-        auto* s = new QShortcut(keys, window);
-        s->setContext(Qt::WidgetWithChildrenShortcut);
-        connect(s, &QShortcut::activated, this, action);
-    };
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_R), [this] { openFind(true); });
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_G), [this] { openGoToLine(); });
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Slash), [this] { toggleComment(); });
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Plus), [this] { setZoom(m_zoom + 1); });
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Equal), [this] { setZoom(m_zoom + 1); });
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus), [this] { setZoom(m_zoom - 1); });
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_0), [this] { setZoom(0); });
-    box->viewport()->installEventFilter(this);
-    box->installEventFilter(this);
+    // The keys are read before the focused control, anywhere in the window, as the window's own
+    // commands are; the ones taken here go no further. The box's first show and Ctrl+wheel over
+    // its text come through the same filter.
+    qApp->installEventFilter(this);
 }
 
 void EditorTools::toggleComment() {
@@ -98,7 +90,53 @@ void EditorTools::restoreZoom() {
         setZoom(steps, false);
 }
 
+bool EditorTools::command(const QKeyEvent& key) {
+    // A character that needs Shift on some keyboards ("/" and "+" on an Italian one) may come
+    // with it; the other keys take Ctrl alone.
+    const Qt::KeyboardModifiers modifiers = key.modifiers() & ~Qt::KeypadModifier;
+    const bool ctrl = modifiers == Qt::ControlModifier;
+    const bool ctrlMaybeShift = ctrl || modifiers == (Qt::ControlModifier | Qt::ShiftModifier);
+    switch (key.key()) {
+    case Qt::Key_R:
+        if (ctrl)
+            openFind(true);
+        return ctrl;
+    case Qt::Key_G:
+        if (ctrl)
+            openGoToLine();
+        return ctrl;
+    case Qt::Key_Slash:
+        if (ctrlMaybeShift)
+            toggleComment();
+        return ctrlMaybeShift;
+    case Qt::Key_Plus:
+        if (ctrlMaybeShift)
+            setZoom(m_zoom + 1);
+        return ctrlMaybeShift;
+    case Qt::Key_Equal:
+        if (ctrl)
+            setZoom(m_zoom + 1);
+        return ctrl;
+    case Qt::Key_Minus:
+        if (ctrl)
+            setZoom(m_zoom - 1);
+        return ctrl;
+    case Qt::Key_0:
+        if (ctrl)
+            setZoom(0);
+        return ctrl;
+    default:
+        return false;
+    }
+}
+
 bool EditorTools::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && m_window) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget && (widget == m_window || m_window->isAncestorOf(widget)) && m_window->isEnabled())
+            return command(*static_cast<QKeyEvent*>(event));
+        return false;
+    }
     if (m_box && watched == m_box && event->type() == QEvent::Show && !m_restored)
         restoreZoom();
     if (m_box && watched == m_box->viewport() && event->type() == QEvent::Wheel) {

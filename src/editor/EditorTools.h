@@ -6,6 +6,8 @@
 
 #include <functional>
 
+class QKeyEvent;
+
 namespace controls {
 class VxlRichTextBox;
 }
@@ -59,6 +61,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Runs the command of a key; true when the key is one of the tools'.
+    bool command(const QKeyEvent& key);
+
+    QPointer<QWidget> m_window;
     QPointer<controls::VxlRichTextBox> m_box;
     Hooks m_hooks;
     LineGutter* m_gutter = nullptr;

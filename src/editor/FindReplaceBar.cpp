@@ -40,7 +40,8 @@ QWidget* row(QWidget* parent, std::initializer_list<QWidget*> widgets) {
     layout->setSpacing(4);
     for (QWidget* child : widgets) {
         child->setParent(w);
-        layout->addWidget(child);
+        // The text fields take the width the bar has.
+        layout->addWidget(child, qobject_cast<QLineEdit*>(child) ? 1 : 0);
     }
     return w;
 }
@@ -86,10 +87,11 @@ FindReplaceBar::FindReplaceBar(controls::VxlRichTextBox* box, TranslateFn transl
     layout->setContentsMargins(6, 4, 4, 4);
     layout->setSpacing(3);
     layout->addWidget(m_findRow, 0, 0);
-    layout->addWidget(m_replaceRow, 1, 0, Qt::AlignLeft);
-    layout->addWidget(m_lineRow, 2, 0, Qt::AlignLeft);
-    layout->addWidget(m_status, 3, 0);
-    layout->addWidget(m_close, 0, 1, Qt::AlignTop);
+    layout->addWidget(m_replaceRow, 1, 0);
+    layout->addWidget(m_lineRow, 2, 0);
+    layout->addWidget(m_status, 0, 1);
+    layout->addWidget(m_close, 0, 2, Qt::AlignTop);
+    layout->setColumnStretch(0, 1);
 
     connect(m_next, &QToolButton::clicked, this, [this] { findNext(false); });
     connect(m_previous, &QToolButton::clicked, this, [this] { findNext(true); });
@@ -104,22 +106,22 @@ FindReplaceBar::FindReplaceBar(controls::VxlRichTextBox* box, TranslateFn transl
     hide();
 }
 
-QString FindReplaceBar::tr(const char* italian) const {
+QString FindReplaceBar::translated(const char* italian) const {
     const QString text = QString::fromUtf8(italian);
     return m_translate ? m_translate(text) : text;
 }
 
 void FindReplaceBar::translateCaptions() {
-    m_find->setPlaceholderText(tr("Trova"));
-    m_replace->setPlaceholderText(tr("Sostituisci con"));
-    m_case->setText(tr("Maiuscole/minuscole"));
-    m_word->setText(tr("Parola intera"));
-    m_previous->setToolTip(tr("Precedente (Maiusc+Invio)"));
-    m_next->setToolTip(tr("Successivo (Invio)"));
-    m_replaceOne->setText(tr("Sostituisci"));
-    m_replaceEvery->setText(tr("Sostituisci tutto"));
-    m_go->setText(tr("Vai"));
-    m_close->setToolTip(tr("Chiudi (Esc)"));
+    m_find->setPlaceholderText(translated("Trova"));
+    m_replace->setPlaceholderText(translated("Sostituisci con"));
+    m_case->setText(translated("Maiuscole/minuscole"));
+    m_word->setText(translated("Parola intera"));
+    m_previous->setToolTip(translated("Precedente (Maiusc+Invio)"));
+    m_next->setToolTip(translated("Successivo (Invio)"));
+    m_replaceOne->setText(translated("Sostituisci"));
+    m_replaceEvery->setText(translated("Sostituisci tutto"));
+    m_go->setText(translated("Vai"));
+    m_close->setToolTip(translated("Chiudi (Esc)"));
 }
 
 void FindReplaceBar::open(Mode mode) {
@@ -136,7 +138,7 @@ void FindReplaceBar::open(Mode mode) {
     QLineEdit* first = m_find;
     if (mode == Mode::GoToLine) {
         const int lines = editing::lineCount(m_box->toPlainText());
-        m_lineLabel->setText(tr("Vai alla riga (1-%1)").arg(lines));
+        m_lineLabel->setText(translated("Vai alla riga (1-%1)").arg(lines));
         m_line->setText(QString::number(m_box->textCursor().blockNumber() + 1));
         first = m_line;
     } else {
@@ -153,18 +155,21 @@ void FindReplaceBar::open(Mode mode) {
 
 void FindReplaceBar::close() {
     hide();
-    if (m_box)
-        m_box->setFocus();
+    if (!m_box)
+        return;
+    m_box->SetTopMargin(0);
+    m_box->setFocus();
 }
 
 void FindReplaceBar::place() {
     if (!m_box)
         return;
-    adjustSize();
-    const QRect viewport = m_box->viewport()->geometry();
-    const int width = std::min(sizeHint().width(), viewport.width());
-    resize(width, sizeHint().height());
-    move(viewport.right() - width + 1, viewport.top());
+    // A strip over the whole width of the box, above its text: the text moves down, none is hidden.
+    const QRect area = m_box->contentsRect();
+    const int height = sizeHint().height();
+    setGeometry(area.left(), area.top(), area.width(), height);
+    if (m_box->TopMargin() != height)
+        m_box->SetTopMargin(height);
 }
 
 editing::FindOptions FindReplaceBar::options() const {
@@ -186,7 +191,7 @@ bool FindReplaceBar::findNext(bool backward) {
     const int from = backward ? cursor.selectionStart() : cursor.selectionEnd();
     const auto match = editing::findMatch(m_box->toPlainText(), m_find->text(), from, options(), backward);
     if (!match) {
-        m_status->setText(m_find->text().isEmpty() ? QString() : tr("Nessuna corrispondenza"));
+        m_status->setText(m_find->text().isEmpty() ? QString() : translated("Nessuna corrispondenza"));
         return false;
     }
     select(match->start, match->start + match->length);
@@ -230,7 +235,8 @@ int FindReplaceBar::replaceAll() {
         });
         m_box->verticalScrollBar()->setValue(scroll);
     }
-    m_status->setText(r.count == 0 ? tr("Nessuna corrispondenza") : tr("Sostituzioni: %1").arg(r.count));
+    m_status->setText(r.count == 0 ? translated("Nessuna corrispondenza")
+                                   : translated("Sostituzioni: %1").arg(r.count));
     return r.count;
 }
 
@@ -240,7 +246,7 @@ bool FindReplaceBar::goToLine() {
     const QString text = m_box->toPlainText();
     const auto start = editing::lineStart(text, m_line->text().toInt());
     if (!start) {
-        m_status->setText(tr("La formula ha %1 righe").arg(editing::lineCount(text)));
+        m_status->setText(translated("La formula ha %1 righe").arg(editing::lineCount(text)));
         return false;
     }
     select(*start, *start);

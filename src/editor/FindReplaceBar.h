@@ -60,7 +60,7 @@ private:
     void translateCaptions();
     void place();
     editing::FindOptions options() const;
-    QString tr(const char* italian) const;
+    QString translated(const char* italian) const;
     void select(int start, int end);
 
     QPointer<controls::VxlRichTextBox> m_box;

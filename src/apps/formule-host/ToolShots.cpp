@@ -48,6 +48,11 @@ void openFindReplace(QWidget* editor, const QString& find, const QString& replac
         next->click();
 }
 
+void openGoToLine(QWidget* editor) {
+    if (QObject* tools = editor->findChild<QObject*>(QStringLiteral("EDITOR_TOOLS")))
+        QMetaObject::invokeMethod(tools, "openGoToLine");
+}
+
 void commentLines(QWidget* editor, int first, int last) {
     auto* box = editor->findChild<QPlainTextEdit*>(QStringLiteral("TXT_FORMULA"));
     QObject* tools = editor->findChild<QObject*>(QStringLiteral("EDITOR_TOOLS"));

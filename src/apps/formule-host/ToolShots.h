@@ -15,6 +15,9 @@ void useDarkPalette(QApplication& app);
 // `replace` in its replacement field, and selects the first match in the formula box.
 void openFindReplace(QWidget* editor, const QString& find, const QString& replace);
 
+// Opens the editor's go-to-line field (as Ctrl+G does).
+void openGoToLine(QWidget* editor);
+
 // Selects the lines `first` to `last` (from 1) of the formula box and toggles their comments
 // (as Ctrl+/ does).
 void commentLines(QWidget* editor, int first, int last);

@@ -157,9 +157,11 @@ struct HostOptions {
         QStringLiteral("With a screenshot: open the formula box's find and replace bar (Ctrl+R) with this "
                        "text and select the first match."),
         QStringLiteral("TEXT")};
-    QCommandLineOption replace{
-        QStringLiteral("replace"), QStringLiteral("With --find: the text of the replacement field."),
-        QStringLiteral("TEXT")};
+    QCommandLineOption replace{QStringLiteral("replace"),
+                               QStringLiteral("With --find: the text of the replacement field."),
+                               QStringLiteral("TEXT")};
+    QCommandLineOption gotoLine{QStringLiteral("goto"),
+                                QStringLiteral("With a screenshot: open the field of Ctrl+G (go to line).")};
     QCommandLineOption comment{
         QStringLiteral("comment"),
         QStringLiteral("With a screenshot: comment out lines FIRST to LAST of the formula (Ctrl+/)."),
@@ -170,7 +172,7 @@ struct HostOptions {
                 modal,    screenshot, hostScreenshot,   variants,        expandTree,
                 formula,  check,      legendScreenshot, timings,         verifyScreenshot,
                 complete, filter,     tooltip,          trialScreenshot, trialValue,
-                palette,  find,       replace,          comment};
+                palette,  find,       replace,          comment,         gotoLine};
     }
 };
 
@@ -393,6 +395,8 @@ bool renderScreenshot(QWidget* editor, QWidget* host, const QCommandLineParser& 
     }
     if (parser.isSet(options.find))
         demo::openFindReplace(editor, parser.value(options.find), parser.value(options.replace));
+    if (parser.isSet(options.gotoLine))
+        demo::openGoToLine(editor);
     QWidget* tip =
         parser.isSet(options.tooltip) ? showNodeTooltip(editor, parser.value(options.tooltip)) : nullptr;
     QWidget* target = run.wholeHost ? host : editor;

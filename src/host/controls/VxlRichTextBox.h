@@ -67,6 +67,10 @@ public:
         updateMargins();
     }
     int GutterWidth() const { return m_gutterWidth; }
+    // Keeps `pixels` above the text area free (a bar of the window sits there). What is placed
+    // beside the text area (margins, strips) is told by a resize event of the box.
+    void SetTopMargin(int pixels);
+    int TopMargin() const { return m_topMargin; }
 
     // Inserts the character of the key press being notified now, so that a KeyPress handler
     // can see it in the text. Does nothing outside a KeyPress notification.
@@ -84,7 +88,7 @@ protected:
 
 private:
     int toDocumentPosition(int textPosition) const;
-    void updateMargins() { setViewportMargins(m_gutterWidth + m_leftMargin, 0, 0, m_bottomMargin); }
+    void updateMargins() { setViewportMargins(m_gutterWidth + m_leftMargin, m_topMargin, 0, m_bottomMargin); }
 
     QKeyEvent* m_pendingKey = nullptr;
     bool m_pendingDone = false;
@@ -92,6 +96,7 @@ private:
     bool m_multiLine = true;
     int m_leftMargin = 0;
     int m_gutterWidth = 0;
+    int m_topMargin = 0;
     int m_bottomMargin = 0;
 };
 
