@@ -87,8 +87,8 @@ FindReplaceBar::FindReplaceBar(controls::VxlRichTextBox* box, TranslateFn transl
     layout->setContentsMargins(6, 4, 4, 4);
     layout->setSpacing(3);
     layout->addWidget(m_findRow, 0, 0);
+    layout->addWidget(m_lineRow, 0, 0); // in place of the find row, which go-to-line hides
     layout->addWidget(m_replaceRow, 1, 0);
-    layout->addWidget(m_lineRow, 2, 0);
     layout->addWidget(m_status, 0, 1);
     layout->addWidget(m_close, 0, 2, Qt::AlignTop);
     layout->setColumnStretch(0, 1);
