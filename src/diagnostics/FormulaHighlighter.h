@@ -3,9 +3,12 @@
 #include "diagnostics/FormulaScanner.h"
 
 #include <QList>
+#include <QPalette>
 #include <QSyntaxHighlighter>
 #include <QTextBlock>
 #include <QTextCharFormat>
+
+#include <optional>
 
 namespace diagnostics {
 
@@ -30,8 +33,14 @@ public:
     // `catalog` (may be null) must outlive the highlighter.
     FormulaHighlighter(QTextDocument* document, const ElementCatalog* catalog);
 
-    // The style of a piece.
+    // The style of a piece: hues of their own for the kinds of piece, lightened on a palette with
+    // a dark base so that they read as well as its text; comments between the palette's text and
+    // base colours; elements on a faint background of their hue. Without a palette, the
+    // application's.
     static QTextCharFormat formatOf(TokenKind kind, bool unknown);
+    static QTextCharFormat formatOf(TokenKind kind, bool unknown, const QPalette& palette);
+    // The palette of the box the document shows in (its colours change with it).
+    void setPalette(const QPalette& palette);
     // The underline the marks add.
     static QTextCharFormat markFormat(bool error);
     // The scanner's state at the start of `block`, as the highlighting of the line before left it.
@@ -49,6 +58,7 @@ private:
     FormulaScanner m_scanner;
     QList<Mark> m_marks;
     std::vector<Span> m_spans; // reused from line to line
+    std::optional<QPalette> m_palette;
 };
 
 } // namespace diagnostics

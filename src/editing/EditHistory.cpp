@@ -31,6 +31,13 @@ void EditHistory::RecordUndoState() {
         m_changed();
 }
 
+void EditHistory::recordEdit(const std::function<void()>& edit) {
+    if (snapshotOf(m_box.text()) != m_buffer[static_cast<std::size_t>(m_index)])
+        RecordUndoState();
+    edit();
+    RecordUndoState();
+}
+
 void EditHistory::UndoFormula() {
     if (m_index <= 0)
         return;

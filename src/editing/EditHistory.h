@@ -43,6 +43,12 @@ public:
     // RedoFormula: steps forward onto a written, non-blank snapshot; the caret is not touched.
     void RedoFormula();
 
+    // An editing command of the box (a comment toggled, a replacement) as one step of the history:
+    // the text before it is recorded first when the current snapshot does not hold it (typing since
+    // the last pause), then `edit` runs and the text after it is recorded. Undo then returns
+    // exactly to the text before the command.
+    void recordEdit(const std::function<void()>& edit);
+
     // Whether UndoFormula and RedoFormula would change anything now (the buttons show it).
     bool canUndo() const { return m_index > 0; }
     bool canRedo() const;

@@ -1,6 +1,7 @@
 #include "editor/ElementCompleter.h"
 
 #include "diagnostics/ElementSearch.h"
+#include "diagnostics/WordCompletion.h"
 #include "host/controls/VxlRichTextBox.h"
 
 #include <QKeyEvent>
@@ -69,6 +70,7 @@ bool ElementCompleter::isOpen() const {
 void ElementCompleter::close() {
     m_list->hide();
     m_forcedStart = -1;
+    m_wordStart = -1;
 }
 
 std::optional<ElementCompleter::Fragment> ElementCompleter::fragmentAtCaret() const {
@@ -77,6 +79,11 @@ std::optional<ElementCompleter::Fragment> ElementCompleter::fragmentAtCaret() co
         return std::nullopt;
     const QTextBlock block = cursor.block();
     const QString before = block.text().left(cursor.positionInBlock());
+    if (m_wordStart >= block.position() && m_wordStart < cursor.position()) {
+        const QString word = before.mid(m_wordStart - block.position());
+        if (diagnostics::wordBefore(word, int(word.size())) == word)
+            return Fragment{m_wordStart, word, true};
+    }
     if (m_forcedStart >= block.position() && m_forcedStart <= cursor.position())
         return Fragment{m_forcedStart, QStringLiteral("[") + before.mid(m_forcedStart - block.position())};
     const qsizetype at = openingBefore(before);
@@ -88,22 +95,42 @@ std::optional<ElementCompleter::Fragment> ElementCompleter::fragmentAtCaret() co
 void ElementCompleter::openAtCaret() {
     if (!m_search || m_box->isReadOnly())
         return;
-    if (!fragmentAtCaret())
-        m_forcedStart = m_box->textCursor().position();
+    if (!fragmentAtCaret()) {
+        // After a word: the engine's keywords and functions that start with it, or, when none
+        // does, the labels the word finds (the word is replaced by the label).
+        const QTextCursor cursor = m_box->textCursor();
+        const QString word = cursor.hasSelection()
+                                 ? QString()
+                                 : diagnostics::wordBefore(cursor.block().text(), cursor.positionInBlock());
+        const int start = cursor.position() - int(word.size());
+        if (!word.isEmpty() && !diagnostics::completeWord(word).isEmpty())
+            m_wordStart = start;
+        else
+            m_forcedStart = start;
+    }
     refresh();
+    // One keyword or function only: the word is completed at once.
+    if (m_wordStart >= 0 && isOpen() && m_list->count() == 1)
+        insertCurrent();
 }
 
 void ElementCompleter::refresh() {
     const std::optional<Fragment> fragment = m_search ? fragmentAtCaret() : std::nullopt;
-    const QList<diagnostics::Candidate> found =
-        fragment ? m_search->complete(fragment->text) : QList<diagnostics::Candidate>();
-    if (found.isEmpty()) {
-        m_list->hide();
+    m_list->clear();
+    m_list->setFont(m_box->font()); // the box's zoom
+    if (fragment && fragment->word) {
+        for (const diagnostics::WordCandidate& c : diagnostics::completeWord(fragment->text)) {
+            auto* item = new QListWidgetItem(c.shown, m_list);
+            item->setData(Qt::UserRole, c.inserted);
+        }
+    } else if (fragment) {
+        for (const diagnostics::Candidate& c : m_search->complete(fragment->text))
+            m_list->addItem(c.inserted);
+    }
+    if (m_list->count() == 0) {
+        close();
         return;
     }
-    m_list->clear();
-    for (const diagnostics::Candidate& c : found)
-        m_list->addItem(c.inserted);
     m_list->setCurrentRow(0);
     place();
     m_list->show();
@@ -135,7 +162,8 @@ bool ElementCompleter::insertCurrent() {
         close();
         return false;
     }
-    const QString element = m_list->currentItem()->text();
+    const QVariant inserted = m_list->currentItem()->data(Qt::UserRole);
+    const QString element = inserted.isValid() ? inserted.toString() : m_list->currentItem()->text();
     QTextCursor cursor = m_box->textCursor();
     const int caret = cursor.position();
     cursor.setPosition(fragment->start);

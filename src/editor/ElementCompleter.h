@@ -24,8 +24,10 @@ namespace editor {
 // The completion list of the formula box: typing "[", "{" or "|" opens the labels, the
 // company's categories or its variants; the list narrows with every character typed (every
 // word, in any order); Up and Down choose, Enter or Tab insert the whole element with its
-// closing delimiter, Esc closes, Ctrl+Space opens it at the caret. The list is a child of the
-// box's window drawn over it, so the keyboard focus never leaves the box.
+// closing delimiter, Esc closes, Ctrl+Space opens it at the caret. Ctrl+Space after a word that
+// is no element offers the engine's keywords and functions (with their arguments) that start
+// with it, completing at once when only one does; inserting a function writes its name and "(". The list is a
+// child of the box's window drawn over it, so the keyboard focus never leaves the box.
 class ElementCompleter : public QObject {
     Q_OBJECT
 public:
@@ -52,6 +54,7 @@ private:
     struct Fragment {
         int start; // document position of the opening delimiter (or of the caret)
         QString text;
+        bool word = false; // a keyword or function name being completed
     };
     std::optional<Fragment> fragmentAtCaret() const;
     void refresh();
@@ -63,6 +66,7 @@ private:
     std::function<void()> m_inserted;
     bool m_armed = false;   // an opening delimiter was typed: the next change opens the list
     int m_forcedStart = -1; // Ctrl+Space outside an element: the labels from this position
+    int m_wordStart = -1;   // Ctrl+Space after a word: keywords and functions from this position
 };
 
 } // namespace editor

@@ -120,6 +120,7 @@ FRMLP_FORMULE::FRMLP_FORMULE(QWidget* parent)
     buildControls();
     m_parts = std::make_unique<Parts>(this);
     m_parts->finding = new ElementFinding(this, m_parts->services, m_parts->assist->helpLine());
+    buildEditorTools();
     connectEvents();
     qApp->installEventFilter(this);
 }

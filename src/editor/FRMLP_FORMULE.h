@@ -250,6 +250,8 @@ private:
     void lockUnreadableFormula(const QString& storedSql);
     void connectEvents();
     void buildTrialPanel(const QRect& button);
+    // The box's gutter, find and replace, go to line, comments and zoom (FRMLP_FORMULE_Tools.cpp).
+    void buildEditorTools();
     void restoreTrialPanel();
     void rememberTrialValues();
     QString trialSettingsKey() const;

@@ -139,17 +139,17 @@ void FRMLP_FORMULE::buildControls() {
     place(LBL_ELEMSELEZ, dLBL_ELEMSELEZ);
 
     QStyle* st = style();
-    IMG_UNDO =
-        button("IMG_UNDO", dIMG_UNDO, st->standardIcon(QStyle::SP_ArrowBack), QStringLiteral("Annulla"));
+    IMG_UNDO = button("IMG_UNDO", dIMG_UNDO, st->standardIcon(QStyle::SP_ArrowBack),
+                      QStringLiteral("Annulla (Ctrl+Z)"));
     IMG_REDO = button("IMG_REDO", dIMG_REDO, st->standardIcon(QStyle::SP_ArrowForward),
-                      QStringLiteral("Ripristina"));
+                      QStringLiteral("Ripristina (Ctrl+Y)"));
     IMG_LEGEND = button("IMG_LEGEND", dIMG_LEGEND, st->standardIcon(QStyle::SP_MessageBoxInformation),
-                        QStringLiteral("Istruzioni"));
+                        QStringLiteral("Istruzioni (Ctrl+L)"));
     IMG_CHECK = button("IMG_CHECK", dIMG_CHECK, st->standardIcon(QStyle::SP_DialogApplyButton),
-                       QStringLiteral("Controlla la formula"));
+                       QStringLiteral("Controlla la formula (Ctrl+H)"));
     IMG_CLEAR = button("IMG_CLEAR", dIMG_CLEAR, binIcon(), QStringLiteral("Elimina la formula"));
     IMG_SAVE = button("IMG_SAVE", dIMG_SAVE, st->standardIcon(QStyle::SP_DialogSaveButton),
-                      QStringLiteral("Salva la formula"));
+                      QStringLiteral("Salva la formula (Ctrl+S)"));
 
     GRB_COMPFORMULE = new controls::VXL_GROUPBOX(this);
     GRB_COMPFORMULE->setObjectName(QStringLiteral("GRB_COMPFORMULE"));

@@ -101,6 +101,7 @@ FormulaAssist::FormulaAssist(controls::VxlRichTextBox* box, controls::VXL_TBARME
     box->installEventFilter(this);
     placeStrip();
     m_highlighter = new diagnostics::FormulaHighlighter(box->document(), nullptr);
+    m_highlighter->setPalette(box->palette());
     connect(box, &QPlainTextEdit::textChanged, this, &FormulaAssist::textChanged);
     connect(box, &QPlainTextEdit::cursorPositionChanged, this, [this] {
         matchDelimiters();
@@ -328,6 +329,7 @@ void FormulaAssist::matchDelimiters() {
             s.cursor.setPosition(block.position() + int(at));
             s.cursor.setPosition(block.position() + int(at) + 1, QTextCursor::KeepAnchor);
             s.format.setBackground(colour);
+            s.format.setForeground(QColor(Qt::black)); // legible on the light mark in any palette
             selections.append(s);
         };
         select(match->at, match->other < 0 ? QColor(0xF8, 0xB4, 0xB4) : QColor(0xFF, 0xE0, 0x80));
@@ -347,6 +349,8 @@ void FormulaAssist::placeStrip() {
 bool FormulaAssist::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_box && (event->type() == QEvent::Resize || event->type() == QEvent::Show))
         QTimer::singleShot(0, this, [this] { placeStrip(); });
+    if (watched == m_box && event->type() == QEvent::PaletteChange)
+        m_highlighter->setPalette(m_box->palette());
     if (watched == m_message && event->type() == QEvent::MouseButtonRelease)
         clickStrip();
     return QObject::eventFilter(watched, event);

@@ -1,6 +1,7 @@
 // The demo host of the formula editor component: a price-list management window that creates the
 // component from its shared library and opens the editor on the records of the three contexts.
 #include "HostWindow.h"
+#include "ToolShots.h"
 #include "VerifyWindow.h"
 
 #include "ado/Setup.h"
@@ -147,11 +148,31 @@ struct HostOptions {
         QStringLiteral("Run the window \"Verifica formule\" off screen to its end, save it as PNG and exit."),
         QStringLiteral("FILE")};
 
+    QCommandLineOption palette{
+        QStringLiteral("palette"),
+        QStringLiteral("The colours of the program: the style's own (light, the default) or a dark palette."),
+        QStringLiteral("light|dark"), QStringLiteral("light")};
+    QCommandLineOption find{
+        QStringLiteral("find"),
+        QStringLiteral("With a screenshot: open the formula box's find and replace bar (Ctrl+R) with this "
+                       "text and select the first match."),
+        QStringLiteral("TEXT")};
+    QCommandLineOption replace{QStringLiteral("replace"),
+                               QStringLiteral("With --find: the text of the replacement field."),
+                               QStringLiteral("TEXT")};
+    QCommandLineOption gotoLine{QStringLiteral("goto"),
+                                QStringLiteral("With a screenshot: open the field of Ctrl+G (go to line).")};
+    QCommandLineOption comment{
+        QStringLiteral("comment"),
+        QStringLiteral("With a screenshot: comment out lines FIRST to LAST of the formula (Ctrl+/)."),
+        QStringLiteral("FIRST-LAST")};
+
     QList<QCommandLineOption> all() const {
         return {db,       lang,       company,          context,         id,
                 modal,    screenshot, hostScreenshot,   variants,        expandTree,
                 formula,  check,      legendScreenshot, timings,         verifyScreenshot,
-                complete, filter,     tooltip,          trialScreenshot, trialValue};
+                complete, filter,     tooltip,          trialScreenshot, trialValue,
+                palette,  find,       replace,          comment,         gotoLine};
     }
 };
 
@@ -368,6 +389,14 @@ bool renderScreenshot(QWidget* editor, QWidget* host, const QCommandLineParser& 
     }
     if (parser.isSet(options.complete))
         openCompletion(editor, parser.value(options.complete));
+    if (parser.isSet(options.comment)) {
+        const QStringList lines = parser.value(options.comment).split(u'-');
+        demo::commentLines(editor, lines.value(0).toInt(), lines.value(1, lines.value(0)).toInt());
+    }
+    if (parser.isSet(options.find))
+        demo::openFindReplace(editor, parser.value(options.find), parser.value(options.replace));
+    if (parser.isSet(options.gotoLine))
+        demo::openGoToLine(editor);
     QWidget* tip =
         parser.isSet(options.tooltip) ? showNodeTooltip(editor, parser.value(options.tooltip)) : nullptr;
     QWidget* target = run.wholeHost ? host : editor;
@@ -412,6 +441,8 @@ int main(int argc, char** argv) {
     const HostOptions options;
     parser.addOptions(options.all());
     parser.process(app);
+    if (parser.value(options.palette) == QLatin1String("dark"))
+        demo::useDarkPalette(app);
 
     QTextStream err(stderr);
     if (noDisplay && !offscreenRun && qgetenv("QT_QPA_PLATFORM") == "offscreen") {

@@ -1,6 +1,8 @@
 #include "host/controls/VxlRichTextBox.h"
 
+#include <QCoreApplication>
 #include <QKeyEvent>
+#include <QResizeEvent>
 #include <QTextBlock>
 #include <QTextCursor>
 
@@ -127,6 +129,15 @@ void VxlRichTextBox::SetMultiLine(bool multiLine) {
     setLineWrapMode(multiLine ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
     setVerticalScrollBarPolicy(multiLine ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
     setHorizontalScrollBarPolicy(multiLine ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+}
+
+void VxlRichTextBox::SetTopMargin(int pixels) {
+    if (pixels == m_topMargin)
+        return;
+    m_topMargin = pixels;
+    updateMargins();
+    QResizeEvent resized(size(), size());
+    QCoreApplication::sendEvent(this, &resized);
 }
 
 void VxlRichTextBox::flushPendingKey() {

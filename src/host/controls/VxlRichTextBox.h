@@ -52,14 +52,25 @@ public:
     // Keeps `pixels` under the text area free (a strip of the window sits there).
     void SetBottomMargin(int pixels) {
         m_bottomMargin = pixels;
-        setViewportMargins(m_leftMargin, 0, 0, m_bottomMargin);
+        updateMargins();
     }
     // Keeps `pixels` left of the text area free (a margin of marks sits there).
     void SetLeftMargin(int pixels) {
         m_leftMargin = pixels;
-        setViewportMargins(m_leftMargin, 0, 0, m_bottomMargin);
+        updateMargins();
     }
     int LeftMargin() const { return m_leftMargin; }
+    // Keeps `pixels` free at the box's left edge, left of the margin of marks (the line numbers'
+    // gutter sits there).
+    void SetGutterWidth(int pixels) {
+        m_gutterWidth = pixels;
+        updateMargins();
+    }
+    int GutterWidth() const { return m_gutterWidth; }
+    // Keeps `pixels` above the text area free (a bar of the window sits there). What is placed
+    // beside the text area (margins, strips) is told by a resize event of the box.
+    void SetTopMargin(int pixels);
+    int TopMargin() const { return m_topMargin; }
 
     // Inserts the character of the key press being notified now, so that a KeyPress handler
     // can see it in the text. Does nothing outside a KeyPress notification.
@@ -77,12 +88,15 @@ protected:
 
 private:
     int toDocumentPosition(int textPosition) const;
+    void updateMargins() { setViewportMargins(m_gutterWidth + m_leftMargin, m_topMargin, 0, m_bottomMargin); }
 
     QKeyEvent* m_pendingKey = nullptr;
     bool m_pendingDone = false;
     bool m_programmatic = false;
     bool m_multiLine = true;
     int m_leftMargin = 0;
+    int m_gutterWidth = 0;
+    int m_topMargin = 0;
     int m_bottomMargin = 0;
 };
 

@@ -84,6 +84,9 @@ enum class NullConstant { Allowed, NotAll, NotFirst, NotAllResults };
 
 struct FunctionDef {
     const char* name; // upper case, as T-SQL writes it
+    // The arguments as the function's documentation names them, optional ones in brackets
+    // ("numeric_expression, length [, function]"); empty for none. The editor's completion shows it.
+    const char* arguments;
     int minArgs;
     int maxArgs;
     TypeRule type;

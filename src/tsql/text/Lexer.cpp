@@ -53,6 +53,10 @@ constexpr std::size_t kLongestKeyword =
 
 } // namespace
 
+std::span<const std::string_view> reservedKeywords() {
+    return kSortedKeywords;
+}
+
 bool isReservedKeyword(const QString& upper) {
     char word[kLongestKeyword];
     if (upper.size() > qsizetype(kLongestKeyword))

@@ -5,6 +5,8 @@
 #include <QString>
 
 #include <optional>
+#include <span>
+#include <string_view>
 #include <vector>
 
 namespace tsql {
@@ -46,6 +48,8 @@ struct Token {
 // True for the reserved keywords of T-SQL (case-insensitive), which are reported as
 // "Incorrect syntax near the keyword '...'" and cannot be used as bare names.
 bool isReservedKeyword(const QString& upper);
+// Every reserved keyword, upper case, in alphabetical order.
+std::span<const std::string_view> reservedKeywords();
 
 // Splits a batch into tokens; comments and blanks are dropped. The last token is Tok::End.
 // Lexical errors (unclosed string or comment) come back in `error` with the tokens read so far.
