@@ -242,7 +242,8 @@ TEST_F(HostWindows, VerificationExportsForSpreadsheetsAndResumesAfterAStop) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
-    EXPECT_TRUE(bytes.startsWith("\xEF\xBB\xBFEsito;Contesto;ID;Descrizione;Messaggio;Riga\r\n"));
+    EXPECT_TRUE(bytes.startsWith("\xEF\xBB\xBF"
+                                 "Esito;Contesto;ID;Descrizione;Messaggio;Riga\r\n"));
     EXPECT_EQ(bytes.count("\r\n"), 11);
     verify->setLocale(QLocale(QLocale::English));
     EXPECT_EQ(verify->csvSeparator(), u',');

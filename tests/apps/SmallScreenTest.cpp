@@ -29,7 +29,7 @@
 
 namespace {
 
-const QRect SmallScreen(0, 0, 1024, 768);
+const QRect Small(0, 0, 1024, 768);
 
 QApplication& app() {
     static QTemporaryDir config;
@@ -55,7 +55,7 @@ class SmallScreen : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override {
         app();
-        ASSERT_EQ(QGuiApplication::primaryScreen()->geometry(), SmallScreen);
+        ASSERT_EQ(QGuiApplication::primaryScreen()->geometry(), Small);
         ASSERT_TRUE(dir.isValid());
         host::GclsLog::setLogFilePath(dir.filePath(QStringLiteral("host.log")));
         db = ado::setup::embeddedConnectionString(dir.filePath(QStringLiteral("demo.sqlite")));
@@ -117,14 +117,14 @@ TEST_P(SmallScreen, TheHostAndTheVerificationWindowFit) {
 
 TEST_P(SmallScreen, EditorsAsWindowsOfTheirOwnFit) {
     window->setEmbedInArea(false);
+    openEditor(1, 1, true, [&](QWidget* editor) {
+        EXPECT_TRUE(editor->isWindow());
+        EXPECT_ON_SCREEN(editor);
+    });
     openEditor(0, 1, false, [&](QWidget* editor) {
         EXPECT_TRUE(editor->isWindow());
         EXPECT_ON_SCREEN(editor);
         editor->close();
-    });
-    openEditor(1, 1, true, [&](QWidget* editor) {
-        EXPECT_TRUE(editor->isWindow());
-        EXPECT_ON_SCREEN(editor);
     });
 }
 
@@ -192,9 +192,9 @@ TEST_P(SmallScreen, EditorsInTheAreaCascadeInsideItAndNameTheirRecords) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Places, SmallScreen, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                             return info.param ? std::string("RememberedBeyondTheScreen")
-                                               : std::string("FirstOpening");
+                         [](const ::testing::TestParamInfo<bool>& param) {
+                             return param.param ? std::string("RememberedBeyondTheScreen")
+                                                : std::string("FirstOpening");
                          });
 
 } // namespace

@@ -156,7 +156,7 @@ TEST_F(Drafts, ADoubledApostropheIsToldAtLoadAndAskedAboutAtSave) {
                                    .replace(QStringLiteral("LEN('l'ora')"), QStringLiteral("LEN('l''ora')")));
     w.UpdateFormula();
     EXPECT_TRUE(asked(QStringLiteral("righe che non hai modificato")).isEmpty());
-    EXPECT_EQ(stored(4), QStringLiteral("SET @OUTSC1PERC = 2\nSET @OUTPREZZO = LEN('l''ora')"));
+    EXPECT_EQ(stored(4), QStringLiteral("SET @OUTSC1PERC = 2\r\nSET @OUTPREZZO = LEN('l''ora')"));
 }
 
 } // namespace

@@ -66,6 +66,7 @@ HostWindow::HostWindow(const QString& connectionString, const QString& language,
     connect(m_windowMenu, &QMenu::aboutToShow, this, &HostWindow::fillWindowMenu);
 
     auto* splitter = new QSplitter(this);
+    splitter->setObjectName(QStringLiteral("splitter"));
     m_list = new QTreeWidget(splitter);
     m_list->setObjectName(QStringLiteral("records"));
     m_list->setHeaderLabels({text("Contesto"), QStringLiteral("ID"), text("Descrizione"), text("Formula")});
@@ -148,7 +149,7 @@ bool HostWindow::refreshRecords() {
                 r.hasFormula = !formula.isNull() && !formula.toString().trimmed().isEmpty();
                 m_records.append(r);
                 auto* item = new QTreeWidgetItem(
-                    m_list, {contextName(c, [this](const QString& t) { return m_global.Traduci(t); }),
+                    m_list, {contextName(c, [this](const QString& s) { return m_global.Traduci(s); }),
                              QString::number(r.id), r.description, r.hasFormula ? text("sì") : QString()});
                 item->setData(0, Qt::UserRole, c);
                 item->setData(1, Qt::UserRole, r.id);
@@ -266,18 +267,23 @@ void HostWindow::placeSubWindow(QMdiSubWindow* sub, int context, qint64 id) {
         if (other != sub)
             taken.append(other->pos());
     }
-    const QSize size = sub->size().boundedTo(area.size());
-    QRect place(first, size);
+    // A window that would leave the area gives up size, down to its minimum, before its place;
+    // where the area has no room to the right the cascade goes on downwards.
+    const QSize minimum = sub->minimumSizeHint().expandedTo(sub->minimumSize());
+    QRect place = host::fitFrame(QRect(first, sub->size().boundedTo(area.size()).expandedTo(minimum)), area);
+    QPoint previous(-1, -1);
     for (int k = 0; k < 64; ++k) {
-        const QRect candidate(first + QPoint(k * step, k * step), size);
-        if (k > 0 && !area.contains(candidate))
-            break; // the cascade reached the area's edge: the first place again
+        const QSize size = sub->size().boundedTo(area.size() - QSize(k * step, k * step)).expandedTo(minimum);
+        const QRect candidate = host::fitFrame(QRect(first + QPoint(k * step, k * step), size), area);
+        if (candidate.topLeft() == previous)
+            break; // no room for another step: the first place again
+        previous = candidate.topLeft();
         if (!taken.contains(candidate.topLeft())) {
             place = candidate;
             break;
         }
     }
-    sub->setGeometry(host::fitFrame(place, area));
+    sub->setGeometry(place);
 }
 
 void HostWindow::fillWindowMenu() {
@@ -330,6 +336,10 @@ bool HostWindow::openEditor(int context, const core::Variant& id, bool modal,
             m_frame.setRecordset(nullptr);
         }
     }
+    // A window that closed took the object models from the navigator (its unload sets them to
+    // null): each window opens with them, or the host would never learn of it.
+    m_navigator.setScriptModel(&m_script);
+    m_navigator.setLayoutModel(&m_layout);
     plugin->setClsGlobal(&m_global);
     plugin->setActiveNavigator(&m_navigator);
     plugin->setActiveFrame(context == tables::vxContestoProvider ? &m_frame : nullptr);
@@ -382,6 +392,17 @@ bool HostWindow::openEditor(int context, const core::Variant& id, bool modal,
         }
     }
     return true;
+}
+
+void HostWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // On a small screen the record list gives up width first, so that an editor fits the area.
+    if (auto* splitter = findChild<QSplitter*>(QStringLiteral("splitter"))) {
+        const int total = splitter->width();
+        const int list = std::clamp(total - 860, 200, 480);
+        if (total > list)
+            splitter->setSizes({list, total - list});
+    }
 }
 
 void HostWindow::onNavigatorButton(bool&, int& button) {

@@ -17,6 +17,8 @@
 
 class QCheckBox;
 class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
 class QTreeWidget;
 
 namespace ado {
@@ -69,7 +71,10 @@ public:
     host::Navigator& navigator() { return m_navigator; }
 
     // The multi-document area's sub-window of the editor of a record, or null.
-    class QMdiSubWindow* editorWindow(int context, qint64 id) const;
+    QMdiSubWindow* editorWindow(int context, qint64 id) const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
 
 private:
     void openSelected(bool modal);
@@ -97,7 +102,7 @@ private:
     QPointer<class VerifyWindow> m_verify;
     QList<Record> m_records;
     QMdiArea* m_mdi = nullptr;
-    class QMenu* m_windowMenu = nullptr;
+    QMenu* m_windowMenu = nullptr;
     QString m_language;
     QTreeWidget* m_list = nullptr;
     QCheckBox* m_modal = nullptr;
