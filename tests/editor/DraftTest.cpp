@@ -159,4 +159,31 @@ TEST_F(Drafts, ADoubledApostropheIsToldAtLoadAndAskedAboutAtSave) {
     EXPECT_EQ(stored(4), QStringLiteral("SET @OUTSC1PERC = 2\r\nSET @OUTPREZZO = LEN('l''ora')"));
 }
 
+// In English: the offer, its buttons and the round trip's texts come from the catalogue.
+TEST_F(Drafts, TheTextsInEnglish) {
+    global.Translation()->load(QStringLiteral(FORMULE_TRANSLATIONS_DIR), QStringLiteral("en"));
+    execute(QStringLiteral("UPDATE LP01_PROVIDER SET LP01_FORMULE = 'SET @OUTPREZZO = LEN(''l''''ora'')' "
+                           "WHERE LP01_ID = 4"));
+    FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(4));
+    EXPECT_TRUE(strip(w).contains(QStringLiteral("does not save back as it is stored (lines 1)")))
+        << strip(w).toStdString();
+    ui(w).TXT_FORMULA->SetText(Edited);
+    w.Unload();
+    responder.push(host::answer::No);
+    open(0, core::Variant::fromInt32(4));
+    const QList<host::Request> offers = asked(QStringLiteral("Unsaved draft of "));
+    ASSERT_EQ(offers.size(), 1);
+    EXPECT_EQ(offers.first().title, QStringLiteral("Unsaved draft"));
+    EXPECT_EQ(offers.first().captions,
+              (QStringList{QStringLiteral("Restore draft"), QStringLiteral("Discard draft")}));
+    EXPECT_TRUE(offers.first().text.contains(QStringLiteral(": restore / discard")));
+    responder.clear();
+    responder.push(host::answer::No);
+    window->UpdateFormula();
+    const QList<host::Request> questions = asked(QStringLiteral("lines you did not change (lines 1)"));
+    ASSERT_EQ(questions.size(), 1);
+    EXPECT_TRUE(questions.first().text.endsWith(QStringLiteral("Save anyway?")));
+    EXPECT_EQ(questions.first().title, QStringLiteral("Saving the formula"));
+}
+
 } // namespace
