@@ -201,6 +201,8 @@ BulkSummary BulkCheck::run(ado::Connection& connection,
         return runParallel(connection, each);
     BulkSummary summary;
     language::StoredFormulaReader reader(connection, m_options.context);
+    if (m_options.after)
+        reader.startAfter(m_options.after->first, m_options.after->second);
     FormulaChecker checker(connection, m_options.translate, m_options.judgement);
     const auto cancelled = [&] { return summary.cancelled = m_options.cancelled && m_options.cancelled(); };
     std::vector<language::StoredFormula> records;

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace ado {
@@ -100,6 +101,8 @@ struct BulkCheckOptions {
     TranslateText translate;         // the host's translation service; unset: Italian
     std::function<bool()> cancelled; // asked between records
     Judgement judgement = Judgement::AsProduction;
+    // Go on after this record (context, id) of an interrupted run; nullopt: from the start.
+    std::optional<std::pair<int, qint64>> after;
 };
 
 // The check of every stored formula (not NULL) of the three tables, in the order context then

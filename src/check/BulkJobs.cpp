@@ -166,6 +166,8 @@ BulkSummary BulkCheck::runParallel(ado::Connection& connection,
     } joiner{queue, jobs};
 
     language::StoredFormulaReader reader(connection, m_options.context);
+    if (m_options.after)
+        reader.startAfter(m_options.after->first, m_options.after->second);
     std::optional<language::StoredFormula> pending;
     bool readerDone = false;
     qint64 read = 0;

@@ -97,7 +97,11 @@ FRMLP_FORMULE::Parts::Parts(FRMLP_FORMULE* window)
             {.checkFormula = editing::FormulaStore::checkWith(syntaxCheck),
              .decode = check::decodeWith(language),
              .canEncode = check::canEncodeWith(language),
-             .written = [this] { assist->saved(); }})
+             .written =
+                 [this, window] {
+                     assist->saved();
+                     window->formulaWritten();
+                 }})
     , assist(std::make_unique<FormulaAssist>(window->TXT_FORMULA, window->IMG_UNDO, window->IMG_REDO, history,
                                              [window](const QString& s) { return window->translate(s); }))
     , treeSink(window->TVW_FIELDS, window->m_imlImagesTrv, window->m_treeNodes, window->m_nodesByKey)
@@ -293,6 +297,7 @@ void FRMLP_FORMULE::Form_Load() {
                             move(controls::twipsToPixels(x, this), controls::twipsToPixels(y, this));
                         }
                     },
+                    [&] { placeOnScreen(); },
                     [&] {
                         if (ai() != nullptr)
                             m_gstrConnect = require(global()->ConnectionSettings())->ConnectionString();
@@ -368,12 +373,17 @@ void FRMLP_FORMULE::Form_Activate() {
                  }
                  TXT_FORMULA->SetText(language::singledQuotes(shown));
                  RecordUndoState();
+                 formulaLoaded(stored);
              }
          }});
     // The elements the formula may name, for highlighting, live diagnostics, completion and help;
     // the company's lists arrive after the first paint.
     m_parts->finding->load(RTrimN(m_ditta).toString(),
                            [this](const auto& catalog) { m_parts->assist->start(catalog); });
+    if (hasId && !m_storedUnreadable) {
+        noteRoundTrip();
+        offerDraft();
+    }
     restoreTrialPanel();
     // The user starts in the formula box, the caret after the formula.
     if (TXT_FORMULA->isEnabled() && !m_storedUnreadable) {
@@ -447,6 +457,8 @@ void FRMLP_FORMULE::changeEvent(QEvent* event) {
 
 void FRMLP_FORMULE::Form_QueryUnload() {
     SyncNavigator();
+    // The unload goes on whatever happens here: unsaved changes are kept as a draft.
+    core::runStep(QStringLiteral("Form_QueryUnload"), core::suppressErrors(), [this] { windowClosing(); });
 }
 
 void FRMLP_FORMULE::Form_Unload() {
@@ -494,7 +506,7 @@ void FRMLP_FORMULE::connectEvents() {
     connect(IMG_CHECK, &controls::VXL_TBARMENU::ButtonClick, this,
             [this] { m_parts->syntaxCheck.clickCheck(errorAnswer()); });
     connect(IMG_SAVE, &controls::VXL_TBARMENU::ButtonClick, this, [this] {
-        if (m_storedUnreadable)
+        if (m_storedUnreadable || !confirmRoundTrip())
             return;
         m_parts->store.clickSave();
         m_sqlText = m_parts->store.SqlText();
@@ -688,7 +700,7 @@ core::Variant FRMLP_FORMULE::CheckFormula(bool ShowMessage) {
 }
 
 void FRMLP_FORMULE::UpdateFormula() {
-    if (m_storedUnreadable)
+    if (m_storedUnreadable || !confirmRoundTrip())
         return;
     m_parts->store.UpdateFormula();
     m_sqlText = m_parts->store.SqlText();
@@ -722,7 +734,8 @@ void FRMLP_FORMULE::lockUnreadableFormula(const QString& storedSql) {
 
 void FRMLP_FORMULE::showInfo() {
     core::runStep(QStringLiteral("showInfo"), errorAnswer(), [this] {
-        instructions::showInstructions(this, [this](const QString& text) { return translate(text); });
+        instructions::showInstructions(
+            this, [this](const QString& text) { return translate(text); }, hostSettings());
     });
     if (isVisible())
         activateWindow(); // the editor gets the focus back

@@ -27,6 +27,8 @@ class Recordset;
 
 namespace host {
 class Cinterface;
+class UserSettings;
+class WindowPlacement;
 class GclsLog;
 class GclsConnect;
 class GlobalObject;
@@ -190,6 +192,10 @@ public:
     void toggleTrialPanel();
     void showTrialPanel(bool show);
 
+    // The lines (from 1) of the stored formula that a save of the text shown at load would
+    // change (a doubled apostrophe shown single); empty when it saves back unchanged.
+    const QList<int>& roundTripLines() const { return m_roundTripLines; }
+
     // The host message box of GclsLog (raises 91 without a log object).
     int messageBox(const QString& prompt, int code, const QString& title);
 
@@ -253,9 +259,25 @@ private:
     // The box's gutter, find and replace, go to line, comments and zoom (FRMLP_FORMULE_Tools.cpp).
     void buildEditorTools();
     void restoreTrialPanel();
+    void placeTrialPanel();
+    // Hides the panel, remembering its place beside the window (not whether it shows).
+    void hideTrialPanel();
     void rememberTrialValues();
     QString trialSettingsKey() const;
     host::GlobalObject* global() const;
+    // FRMLP_FORMULE_Windows.cpp: the place on screen, drafts, the stored form's round trip.
+    void placeOnScreen();
+    host::UserSettings* hostSettings() const; // the user's host settings, null without a host
+    QString draftKey() const;
+    QString displayText();
+    void keepDraft();
+    void offerDraft();
+    void formulaWritten();
+    QString quietSqlForm(const QString& displayText, bool* failed);
+    void formulaLoaded(const QString& stored);
+    void noteRoundTrip();
+    bool confirmRoundTrip();
+    void windowClosing();
     host::Navigator* navigator() const;
     // Opens a record of the where-used list: this window's own record is marked here, another
     // one is asked of the host through the navigator.
@@ -293,6 +315,15 @@ private:
     const QEvent* m_lastKeyEvent = nullptr;
     QPointer<QWidget> m_lastKeyReceiver;
     TrialPanel* m_trial = nullptr;
+    host::WindowPlacement* m_placement = nullptr;
+    // The stored formula as read, the box's text then and its SQL form; the text a draft is
+    // compared with (the loaded one, then the saved one).
+    bool m_formulaShown = false;
+    QString m_loadedStored;
+    QString m_loadedShown;
+    QString m_loadedResaved;
+    QString m_draftBaseline;
+    QList<int> m_roundTripLines;
 };
 
 } // namespace editor

@@ -7,6 +7,7 @@
 #include "core/NullSafe.h"
 #include "host/Cinterface.h"
 #include "host/GlobalObject.h"
+#include "host/WindowPlacement.h"
 #include "host/controls/HostControls.h"
 #include "host/controls/VxlRichTextBox.h"
 #include "language/FormulaLanguage.h"
@@ -43,6 +44,14 @@ private:
 };
 
 const QString VisibleKey = QStringLiteral("trial/visible");
+// The panel's place beside its window: its frame's offset from the window's and its size.
+const QString PlaceKey = QStringLiteral("windows/TRIAL_PANEL");
+
+// The window's frame on screen; inside the host's multi-document area, the window's own rectangle.
+QRect anchorFrame(const QWidget* window) {
+    return window->isWindow() ? window->frameGeometry()
+                              : QRect(window->mapToGlobal(QPoint(0, 0)), window->size());
+}
 
 // The user's settings of the host, or null without a host.
 host::UserSettings* userSettings(host::Cinterface* ai) {
@@ -111,11 +120,39 @@ void FRMLP_FORMULE::toggleTrialPanel() {
 void FRMLP_FORMULE::showTrialPanel(bool show) {
     if (show) {
         m_trial->refreshElements();
-        m_trial->move(mapToGlobal(QPoint(width(), 0)));
+        placeTrialPanel();
+        m_trial->setVisible(true);
+        host::fitToScreen(m_trial, true); // its decorations are known once it is shown
+    } else {
+        hideTrialPanel();
     }
-    m_trial->setVisible(show);
     if (host::UserSettings* settings = userSettings(ActiveInterface()))
         settings->SetValue(VisibleKey, show);
+}
+
+void FRMLP_FORMULE::placeTrialPanel() {
+    // Beside the window where the user last had it, else to its right (to its left when the
+    // screen has no room there), always inside the screen of the window.
+    const QRect anchor = anchorFrame(this);
+    const QRect available = host::availableFor(this, anchor, true);
+    host::UserSettings* settings = userSettings(ActiveInterface());
+    const QRect kept = settings ? settings->Value(PlaceKey).toRect() : QRect();
+    const QRect frame = kept.isValid()
+                            ? host::fitFrame(QRect(anchor.topLeft() + kept.topLeft(), kept.size()), available)
+                            : host::besideFrame(anchor, m_trial->frameGeometry().size(), available);
+    const QSize decorations = m_trial->frameGeometry().size() - m_trial->size();
+    m_trial->resize(frame.size() - decorations);
+    m_trial->move(frame.topLeft());
+}
+
+void FRMLP_FORMULE::hideTrialPanel() {
+    if (!m_trial->isVisible())
+        return;
+    if (host::UserSettings* settings = userSettings(ActiveInterface())) {
+        const QRect frame = m_trial->frameGeometry();
+        settings->SetValue(PlaceKey, QRect(frame.topLeft() - anchorFrame(this).topLeft(), frame.size()));
+    }
+    m_trial->hide();
 }
 
 void FRMLP_FORMULE::restoreTrialPanel() {

@@ -1,6 +1,7 @@
 #include "host/DialogResponder.h"
 
 #include <QAbstractButton>
+#include <QPushButton>
 
 namespace host {
 
@@ -60,21 +61,31 @@ QMessageBox::Icon messageBoxIcon(MessageBoxLayout::Icon icon) {
     return QMessageBox::NoIcon;
 }
 
+std::unique_ptr<QMessageBox> messageBoxFor(const Request& request) {
+    const MessageBoxLayout layout = messageBoxLayout(request.code);
+    const bool hasCancel = layout.buttons.contains(answer::Cancel);
+    auto box = std::make_unique<QMessageBox>(messageBoxIcon(layout.icon), request.title, request.text);
+    for (qsizetype i = 0; i < layout.buttons.size(); ++i) {
+        QAbstractButton* button = box->addButton(standardButton(layout.buttons.at(i)));
+        if (i < request.captions.size() && button != nullptr)
+            button->setText(request.captions.at(i));
+    }
+    box->setDefaultButton(standardButton(layout.defaultButton));
+    if (layout.buttons.size() == 1 || hasCancel)
+        box->setEscapeButton(standardButton(hasCancel ? answer::Cancel : layout.buttons.first()));
+    box->setWindowModality(Qt::ApplicationModal);
+    return box;
+}
+
 int DialogResponder::respond(const Request& request) {
     const MessageBoxLayout layout = messageBoxLayout(request.code);
     const bool hasCancel = layout.buttons.contains(answer::Cancel);
-    QMessageBox box(messageBoxIcon(layout.icon), request.title, request.text);
-    for (int button : layout.buttons)
-        box.addButton(standardButton(button));
-    box.setDefaultButton(standardButton(layout.defaultButton));
-    if (layout.buttons.size() == 1 || hasCancel)
-        box.setEscapeButton(standardButton(hasCancel ? answer::Cancel : layout.buttons.first()));
-    box.setWindowModality(Qt::ApplicationModal);
-    box.exec();
-    QAbstractButton* clicked = box.clickedButton();
+    const std::unique_ptr<QMessageBox> box = messageBoxFor(request);
+    box->exec();
+    QAbstractButton* clicked = box->clickedButton();
     if (!clicked)
         return hasCancel ? answer::Cancel : layout.defaultButton;
-    return answerCode(box.standardButton(clicked));
+    return answerCode(box->standardButton(clicked));
 }
 
 } // namespace host

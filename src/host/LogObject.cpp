@@ -118,6 +118,19 @@ int GclsLog::MessageBox(const QString& prompt, std::int32_t code, const QString&
     return responder()->respond(request);
 }
 
+int GclsLog::MessageBoxCaptions(const QString& prompt, std::int32_t code, const QString& title,
+                                const QStringList& captions) {
+    record(QStringLiteral("MessageBox"),
+           {core::Variant(prompt), core::Variant::fromInt32(code), core::Variant(title)});
+    Request request;
+    request.kind = Request::Kind::Message;
+    request.title = title;
+    request.text = prompt;
+    request.code = code;
+    request.captions = captions;
+    return responder()->respond(request);
+}
+
 QString GclsLog::logFilePath() {
     if (!g_logFilePath.isEmpty())
         return g_logFilePath;

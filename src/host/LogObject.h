@@ -41,6 +41,10 @@ public:
     // The host message box: returns the pressed button (1 OK, 6 Yes, 7 No, ...).
     int MessageBox(const QString& prompt, std::int32_t code, const QString& title, bool log,
                    std::int32_t& reserved);
+    // The host message box with captions of its own on its buttons (in the order of the code's
+    // buttons: "Ripristina" and "Scarta" on Yes and No); the answer is still the button's code.
+    int MessageBoxCaptions(const QString& prompt, std::int32_t code, const QString& title,
+                           const QStringList& captions);
 
     // The errors remembered so far (cleared by ShowError).
     const core::ErrorInfo& lastError() const { return m_error; }

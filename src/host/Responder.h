@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 
@@ -55,6 +56,7 @@ struct Request {
     QString title;
     QString text;          // prompt, or the error report of ShowError
     std::int32_t code = 0; // message-box code (4370 for ShowError)
+    QStringList captions;  // texts of the code's buttons in their order; empty: the standard ones
 };
 
 // Answers the log object's dialogs. Programs with windows install the DialogResponder of

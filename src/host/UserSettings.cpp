@@ -24,4 +24,10 @@ void UserSettings::SetValue(const QString& key, const QVariant& value) {
     settings.sync();
 }
 
+void UserSettings::Remove(const QString& key) {
+    QSettings settings(m_file, QSettings::IniFormat);
+    settings.remove(key);
+    settings.sync();
+}
+
 } // namespace host

@@ -19,6 +19,8 @@ public:
     Q_INVOKABLE QVariant Value(const QString& key, const QVariant& fallback = {}) const;
     // Stores a value (written to the file at once).
     Q_INVOKABLE void SetValue(const QString& key, const QVariant& value);
+    // Removes the value under `key` and every key below it (written to the file at once).
+    Q_INVOKABLE void Remove(const QString& key);
 
     // The file the settings live in.
     QString fileName() const { return m_file; }

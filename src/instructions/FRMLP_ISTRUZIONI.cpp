@@ -1,5 +1,7 @@
 #include "instructions/FRMLP_ISTRUZIONI.h"
 
+#include "host/WindowPlacement.h"
+
 #include "host/controls/HostControls.h"
 #include "host/controls/VXL_RESIZEFORM.h"
 #include "host/controls/VxlRichTextBox.h"
@@ -155,7 +157,7 @@ void FRMLP_ISTRUZIONI::Form_Activate() {
         // The resize manager scales every control with the window: opened larger in proportion,
         // every text and example shows whole in the host's font and language.
         m_sized = true;
-        resize(openingSize());
+        resize(openingSize().expandedTo(size()));
     }
 }
 
@@ -181,14 +183,17 @@ void FRMLP_ISTRUZIONI::BTN_CHIUDI_ButtonClick() {
 void FRMLP_ISTRUZIONI::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     Form_Activate();
+    host::fitToScreen(this, true); // the size it opens at, decorations and all, stays on screen
 }
 
 void setModalRunner(ModalRunner r) {
     runner() = std::move(r);
 }
 
-void showInstructions(QWidget* parent, const std::function<QString(const QString&)>& translate) {
+void showInstructions(QWidget* parent, const std::function<QString(const QString&)>& translate,
+                      host::UserSettings* settings) {
     auto window = std::make_unique<FRMLP_ISTRUZIONI>(parent);
+    new host::WindowPlacement(window.get(), settings, host::WindowPlacement::keyFor(window->objectName()));
     if (translate) {
         window->setWindowTitle(translate(window->windowTitle()));
         const auto labels = window->findChildren<controls::VXL_LABEL*>();

@@ -11,6 +11,10 @@ class VXL_TBARMENU;
 class VxlRichTextBox;
 } // namespace controls
 
+namespace host {
+class UserSettings;
+}
+
 namespace instructions {
 
 // The instructions window "Istruzioni": a few paragraphs and four example formulas, read-only.
@@ -69,6 +73,9 @@ private:
 // own event loop and must close it (tests close it through BTN_CHIUDI without timers).
 using ModalRunner = std::function<void(FRMLP_ISTRUZIONI&)>;
 void setModalRunner(ModalRunner runner);
-void showInstructions(QWidget* parent, const std::function<QString(const QString&)>& translate = {});
+// `settings`: the user's host settings, where the window's place is remembered (none: it opens
+// at its place beside the parent, fitted to the screen).
+void showInstructions(QWidget* parent, const std::function<QString(const QString&)>& translate = {},
+                      host::UserSettings* settings = nullptr);
 
 } // namespace instructions

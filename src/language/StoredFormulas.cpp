@@ -64,6 +64,20 @@ bool StoredFormulaReader::fetchPage() {
     return false;
 }
 
+void StoredFormulaReader::startAfter(int context, qint64 id) {
+    qsizetype index = 0;
+    while (index < m_contexts.size() && m_contexts.at(index) < context)
+        ++index;
+    m_contextIndex = index;
+    m_page.clear();
+    m_pagePos = 0;
+    m_contextDone = false;
+    if (index < m_contexts.size() && m_contexts.at(index) == context)
+        m_lastId = id;
+    else
+        m_lastId.reset();
+}
+
 std::optional<StoredFormula> StoredFormulaReader::next() {
     if (m_pagePos >= m_page.size() && !fetchPage())
         return std::nullopt;

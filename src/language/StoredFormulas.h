@@ -40,6 +40,10 @@ public:
     // `connection` must outlive the reader.
     StoredFormulaReader(ado::Connection& connection, std::optional<int> context);
 
+    // Starts the reading after the record `id` of `context` (a run interrupted there goes on):
+    // the records of the contexts before it and its own up to `id` are skipped. Call before next().
+    void startAfter(int context, qint64 id);
+
     // The next record, or nullopt at the end. Throws core::ComError when a statement fails.
     std::optional<StoredFormula> next();
 

@@ -12,9 +12,13 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDialog>
+#include <QFile>
 #include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QSortFilterProxyModel>
 #include <QTableView>
@@ -51,6 +55,7 @@ protected:
         c.Close();
         window = std::make_unique<demo::HostWindow>(db, QStringLiteral("it"), core::Variant::fromInt32(1));
         window->global().setResponder(&responder);
+        window->global().Settings()->User()->setFileName(dir.filePath(QStringLiteral("user.ini")));
         ASSERT_TRUE(window->loadComponent()) << window->errorText().toStdString();
         ASSERT_TRUE(window->refreshRecords());
         window->show();
@@ -106,7 +111,7 @@ TEST_F(HostWindows, VerificationDoubleClickOpensTheRecordWithTheErrorLineMarked)
     QModelIndex target;
     for (int row = 0; row < view->model()->rowCount(); ++row) {
         const QModelIndex index = view->model()->index(row, demo::VerifyModel::Context);
-        if (index.data().toInt() == 2 &&
+        if (index.data(Qt::UserRole).toInt() == 2 &&
             view->model()->index(row, demo::VerifyModel::Id).data().toLongLong() == 1)
             target = index;
     }
@@ -169,6 +174,127 @@ TEST_F(HostWindows, WhereUsedDoubleClickOpensTheOtherRecordWithTheLineMarked) {
     EXPECT_EQ(strip(second), QStringLiteral("Riga 2: Uso di [Prezzo lordo - CURR]"));
     EXPECT_EQ(caretLine(second), 2);
     EXPECT_TRUE(responder.requests().isEmpty());
+}
+
+// The verification window's rows, as the view shows them and as exported: the context by its
+// name, the headers in the window's language, the separator of the language, quoted fields.
+TEST(VerifyModel, RowsAndCsvInTheWindowsLanguage) {
+    app();
+    const QList<check::CheckedFormula> rows = {
+        {0, 3, QStringLiteral("Sconto; zona \"nord\""), check::Verdict::Error,
+         QStringLiteral("Msg 245, riga 2"), 2},
+        {2, 1, QStringLiteral("Aumento"), check::Verdict::Ok, {}, 0},
+    };
+    struct Case {
+        const char* name;
+        demo::TranslateText translate;
+        QChar separator;
+        QString csv;
+    };
+    const demo::TranslateText english = [](const QString& t) {
+        static const QHash<QString, QString> en = {
+            {QStringLiteral("Esito"), QStringLiteral("Result")},
+            {QStringLiteral("Contesto"), QStringLiteral("Context")},
+            {QStringLiteral("Descrizione"), QStringLiteral("Description")},
+            {QStringLiteral("Messaggio"), QStringLiteral("Message")},
+            {QStringLiteral("Riga"), QStringLiteral("Line")},
+            {QStringLiteral("Errore"), QStringLiteral("Error")},
+            {QStringLiteral("Corretta"), QStringLiteral("Correct")},
+            {QStringLiteral("Condizioni (provider)"), QStringLiteral("Conditions (provider)")},
+            {QStringLiteral("Manutenzione listini"), QStringLiteral("Price-list maintenance")}};
+        return en.value(t, t);
+    };
+    const Case cases[] = {
+        {"Italian", [](const QString& t) { return t; }, u';',
+         QStringLiteral("Esito;Contesto;ID;Descrizione;Messaggio;Riga\r\n"
+                        "Errore;Condizioni (provider);3;\"Sconto; zona \"\"nord\"\"\";Msg 245, riga 2;2\r\n"
+                        "Corretta;Manutenzione listini;1;Aumento;;\r\n")},
+        {"English", english, u',',
+         QStringLiteral(
+             "Result,Context,ID,Description,Message,Line\r\n"
+             "Error,Conditions (provider),3,\"Sconto; zona \"\"nord\"\"\",\"Msg 245, riga 2\",2\r\n"
+             "Correct,Price-list maintenance,1,Aumento,,\r\n")},
+    };
+    for (const Case& c : cases) {
+        demo::VerifyModel model(c.translate);
+        model.append(rows);
+        EXPECT_EQ(model.index(0, demo::VerifyModel::Context).data().toString(),
+                  c.translate(QStringLiteral("Condizioni (provider)")))
+            << c.name;
+        // The view sorts on the values: the context's number, the line as a number.
+        EXPECT_EQ(model.index(1, demo::VerifyModel::Context).data(Qt::UserRole).toInt(), 2) << c.name;
+        EXPECT_EQ(model.toCsv({0, 1}, c.separator), c.csv) << c.name;
+    }
+}
+
+TEST_F(HostWindows, VerificationExportsForSpreadsheetsAndResumesAfterAStop) {
+    demo::VerifyWindow* verify = window->openVerification(1);
+    QSignalSpy finished(verify, &demo::VerifyWindow::finished);
+    ASSERT_TRUE(finished.wait(60000));
+    EXPECT_FALSE(verify->wasInterrupted());
+    auto* resume = verify->findChild<QPushButton*>(QStringLiteral("resume"));
+    ASSERT_NE(resume, nullptr);
+    EXPECT_FALSE(resume->isVisible());
+    // Exported in the window's language: Italian, ";" and a byte-order mark.
+    EXPECT_EQ(verify->csvSeparator(), u';');
+    const QString path = dir.filePath(QStringLiteral("verifica.csv"));
+    ASSERT_TRUE(verify->exportCsv(path));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_TRUE(bytes.startsWith("\xEF\xBB\xBF"
+                                 "Esito;Contesto;ID;Descrizione;Messaggio;Riga\r\n"));
+    EXPECT_EQ(bytes.count("\r\n"), 11);
+    verify->setLocale(QLocale(QLocale::English));
+    EXPECT_EQ(verify->csvSeparator(), u',');
+
+    // "Interrompi" as the run starts: the window says so and offers to go on.
+    verify->start(1);
+    auto* stop = verify->findChild<QPushButton*>(QStringLiteral("cancel"));
+    ASSERT_NE(stop, nullptr);
+    stop->click();
+    ASSERT_TRUE(finished.wait(60000));
+    if (verify->model().rowCount() < 10) {
+        EXPECT_TRUE(verify->wasInterrupted());
+        EXPECT_TRUE(resume->isVisible());
+        EXPECT_TRUE(verify->findChild<QLabel*>(QStringLiteral("status"))
+                        ->text()
+                        .startsWith(QStringLiteral("Verifica interrotta dopo %1 formule su 10.")
+                                        .arg(verify->model().rowCount())));
+        resume->click();
+        ASSERT_TRUE(finished.wait(60000));
+    }
+    // Every record once, in the order of a whole run.
+    ASSERT_EQ(verify->model().rowCount(), 10);
+    for (int i = 1; i < 10; ++i) {
+        const auto& a = verify->model().row(i - 1);
+        const auto& b = verify->model().row(i);
+        EXPECT_LT(std::make_pair(a.context, a.id), std::make_pair(b.context, b.id));
+    }
+    EXPECT_FALSE(resume->isVisible());
+}
+
+TEST_F(HostWindows, ARecordOpenedFromTheVerificationComesToTheFront) {
+    demo::VerifyWindow* verify = window->openVerification(1);
+    QSignalSpy finished(verify, &demo::VerifyWindow::finished);
+    ASSERT_TRUE(finished.wait(60000));
+    // Its own window, so that the host's can come in front of it.
+    EXPECT_EQ(verify->parentWidget(), nullptr);
+    verify->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(verify));
+    emit verify->openRecord(2, 1, 2, QStringLiteral("Riga 2: Msg 8134"));
+    QWidget* editor = markedEditor();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    auto* area = window->findChild<QMdiArea*>();
+    ASSERT_NE(area, nullptr);
+    EXPECT_EQ(area->activeSubWindow(), window->editorWindow(2, 1));
+    // Asked again, the open editor comes to the front: no second one.
+    verify->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(verify));
+    emit verify->openRecord(2, 1, 2, QStringLiteral("Riga 2: Msg 8134"));
+    EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    EXPECT_EQ(editors().size(), 1);
 }
 
 } // namespace

@@ -314,3 +314,52 @@ TEST(BulkCsv, FieldsAreQuotedOnlyWhenTheyMustBe) {
 }
 
 } // namespace
+
+namespace {
+
+// A run stopped after a record goes on after it: the records after (context, id) in the order of
+// the run, the same for one job and for several, whichever record it stopped at.
+TEST_F(BulkCheckTest, AnInterruptedRunGoesOnAfterItsLastRecord) {
+    for (int i = 0; i < 300; ++i)
+        insert(1, 1000 + i, QStringLiteral("SET @OUTPREZZO = %1").arg(i));
+    const QList<CheckedFormula> whole = run();
+    ASSERT_GT(whole.size(), 300);
+    // Where the rest starts in the whole run: the first record that comes after the key.
+    const auto firstAfter = [&whole](std::pair<int, qint64> key) {
+        qsizetype i = 0;
+        while (i < whole.size() && std::make_pair(whole[i].context, whole[i].id) <= key)
+            ++i;
+        return i;
+    };
+    struct Case {
+        const char* name;
+        std::pair<int, qint64> after;
+    };
+    const Case cases[] = {
+        {"after the first record", {whole[0].context, whole[0].id}},
+        {"after the end of a page", {1, 1000 + 255}},
+        {"after the last record of a context", {1, 1299}},
+        {"after an id that is not there", {0, 8}},
+        {"after the last record", {whole.last().context, whole.last().id}},
+        {"a context before the first", {-1, 0}},
+        {"a context after the last", {3, 0}},
+    };
+    for (int jobs : {1, 2}) {
+        for (const Case& c : cases) {
+            check::BulkCheck bulk({.connectionString = m_connectionString,
+                                   .context = std::nullopt,
+                                   .jobs = jobs,
+                                   .translate = {},
+                                   .cancelled = {},
+                                   .after = c.after});
+            QList<CheckedFormula> rest;
+            bulk.run(m_connection, [&rest](const CheckedFormula& r) { rest.append(r); });
+            const qsizetype first = firstAfter(c.after);
+            ASSERT_EQ(rest.size(), whole.size() - first) << c.name << " jobs " << jobs;
+            for (qsizetype i = 0; i < rest.size(); ++i)
+                EXPECT_EQ(brief(rest[i]), brief(whole[first + i])) << c.name << " jobs " << jobs;
+        }
+    }
+}
+
+} // namespace

@@ -34,6 +34,7 @@ protected:
         global.ConnectionSettings()->setConnectionString(connectionString);
         global.Company()->setCompanyCode(Variant::fromInt32(1));
         global.setResponder(&responder);
+        global.Settings()->User()->setFileName(dir.filePath(QStringLiteral("user.ini")));
         navigator.setScriptModel(&script);
         item.setMenuKey(Variant(QStringLiteral("LP_FORMULE")));
         cls = std::make_unique<CLSLP_FORMULE>(component::makeEditorDriver());

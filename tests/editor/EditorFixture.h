@@ -110,6 +110,8 @@ protected:
         global.ConnectionSettings()->setConnectionString(connectionString);
         global.Company()->setCompanyCode(core::Variant::fromInt32(1));
         global.setResponder(&responder);
+        // The user's settings of the run (drafts, places) in its own folder.
+        global.Settings()->User()->setFileName(dir.filePath(QStringLiteral("user.ini")));
         navigator.setScriptModel(&script);
         navigator.setLayoutModel(&layout);
         menu.setMenuKey(core::Variant(QStringLiteral("LP_FORMULE")));

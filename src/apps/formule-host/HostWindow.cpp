@@ -1,10 +1,12 @@
 #include "HostWindow.h"
+#include "RecordNames.h"
 #include "VerifyWindow.h"
 
 #include "ado/Ado.h"
 #include "core/Error.h"
 #include "host/Cinterface.h"
 #include "host/NavigatorToolBar.h"
+#include "host/WindowPlacement.h"
 #include "tables/EditingContext.h"
 #include "tables/FormulaTables.h"
 
@@ -15,25 +17,21 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
 
 namespace demo {
 
-namespace {
-
-// The captions of the record list, one per editing context.
-const char* const contextTitles[] = {"Condizioni (provider)", "Listini (quotazioni)", "Manutenzione listini"};
-
-} // namespace
-
 HostWindow::HostWindow(const QString& connectionString, const QString& language, const core::Variant& company)
-    : m_connectionString(connectionString) {
+    : m_connectionString(connectionString)
+    , m_language(language) {
     setObjectName(QStringLiteral("formule-host"));
     m_global.ConnectionSettings()->setConnectionString(connectionString);
     m_global.Company()->setCompanyCode(company);
@@ -62,8 +60,13 @@ HostWindow::HostWindow(const QString& connectionString, const QString& language,
     verify->setObjectName(QStringLiteral("verifyFormulas"));
     commands->addAction(verify);
     connect(verify, &QAction::triggered, this, [this] { openVerification(); });
+    // The open editors by their records; a choice brings one to the front.
+    m_windowMenu = menuBar()->addMenu(text("Finestre"));
+    m_windowMenu->setObjectName(QStringLiteral("windowMenu"));
+    connect(m_windowMenu, &QMenu::aboutToShow, this, &HostWindow::fillWindowMenu);
 
     auto* splitter = new QSplitter(this);
+    splitter->setObjectName(QStringLiteral("splitter"));
     m_list = new QTreeWidget(splitter);
     m_list->setObjectName(QStringLiteral("records"));
     m_list->setHeaderLabels({text("Contesto"), QStringLiteral("ID"), text("Descrizione"), text("Formula")});
@@ -75,6 +78,7 @@ HostWindow::HostWindow(const QString& connectionString, const QString& language,
     splitter->setSizes({480, 920});
     setCentralWidget(splitter);
     resize(1400, 800);
+    new host::WindowPlacement(this, m_global.Settings()->User(), host::WindowPlacement::keyFor(objectName()));
 
     connect(&m_navigator, &host::Navigator::companyChanged, this, [this] { refreshRecords(); });
     connect(&m_navigator, &host::Navigator::exported, this, [this](const QString& title) {
@@ -92,6 +96,7 @@ HostWindow::HostWindow(const QString& connectionString, const QString& language,
 }
 
 HostWindow::~HostWindow() {
+    delete m_verify.data(); // a window of its own, so that the editors can come in front of it
     // Releasing the last reference of each component runs its termination.
     for (const QPointer<QObject>& c : std::as_const(m_components))
         delete c.data();
@@ -143,9 +148,9 @@ bool HostWindow::refreshRecords() {
                 const core::Variant formula = rs->GetFields().Item(2).Value();
                 r.hasFormula = !formula.isNull() && !formula.toString().trimmed().isEmpty();
                 m_records.append(r);
-                auto* item =
-                    new QTreeWidgetItem(m_list, {text(contextTitles[c]), QString::number(r.id), r.description,
-                                                 r.hasFormula ? text("sì") : QString()});
+                auto* item = new QTreeWidgetItem(
+                    m_list, {contextName(c, [this](const QString& s) { return m_global.Traduci(s); }),
+                             QString::number(r.id), r.description, r.hasFormula ? text("sì") : QString()});
                 item->setData(0, Qt::UserRole, c);
                 item->setData(1, Qt::UserRole, r.id);
                 rs->MoveNext();
@@ -172,9 +177,13 @@ void HostWindow::openSelected(bool modal) {
 
 VerifyWindow* HostWindow::openVerification(int jobs) {
     if (!m_verify) {
-        m_verify = new VerifyWindow(
-            m_connectionString, [this](const QString& t) { return m_global.Traduci(t); }, this);
+        // A window of its own (no parent): an editor opened from it can come in front of it.
+        m_verify =
+            new VerifyWindow(m_connectionString, [this](const QString& t) { return m_global.Traduci(t); });
         m_verify->setAttribute(Qt::WA_DeleteOnClose);
+        m_verify->setLocale(QLocale(m_language));
+        new host::WindowPlacement(m_verify, m_global.Settings()->User(),
+                                  host::WindowPlacement::keyFor(m_verify->objectName()), this);
         connect(m_verify, &VerifyWindow::openRecord, this,
                 [this](int context, qint64 id, int line, const QString& message) {
                     openMarked(context, id, line, message, true);
@@ -187,6 +196,17 @@ VerifyWindow* HostWindow::openVerification(int jobs) {
 }
 
 bool HostWindow::openMarked(int context, qint64 id, int line, const QString& message, bool error) {
+    // The record's editor, when it is open, comes to the front with the line marked.
+    if (QMdiSubWindow* open = editorWindow(context, id)) {
+        bool marked = false;
+        if (line > 0)
+            QMetaObject::invokeMethod(open->widget(), "markLine", Q_RETURN_ARG(bool, marked),
+                                      Q_ARG(int, line), Q_ARG(QString, message), Q_ARG(bool, error));
+        if (line > 0 && !marked)
+            statusBar()->showMessage(message, 8000);
+        bringToFront(open->widget());
+        return true;
+    }
     return openEditor(
         context, core::Variant(QString::number(id)), false, [this, line, message, error](QWidget* editor) {
             // The editor is reached late bound: the host links nothing of the component.
@@ -196,7 +216,96 @@ bool HostWindow::openMarked(int context, qint64 id, int line, const QString& mes
                                           Q_ARG(QString, message), Q_ARG(bool, error));
             if (line > 0 && !marked)
                 statusBar()->showMessage(message, 8000);
+            if (editor)
+                bringToFront(editor);
         });
+}
+
+QMdiSubWindow* HostWindow::editorWindow(int context, qint64 id) const {
+    const QList<QMdiSubWindow*> subs = m_mdi->subWindowList();
+    for (QMdiSubWindow* sub : subs) {
+        if (sub->property("recordContext").toInt() == context &&
+            sub->property("recordId").toLongLong() == id && sub->property("recordId").isValid())
+            return sub;
+    }
+    return nullptr;
+}
+
+void HostWindow::bringToFront(QWidget* editor) {
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(editor->parentWidget()))
+        m_mdi->setActiveSubWindow(sub);
+    QWidget* top = editor->window();
+    if (top->isMinimized())
+        top->showNormal();
+    top->raise();
+    top->activateWindow();
+}
+
+QString HostWindow::recordTitle(QWidget* editor, int context, qint64 id) const {
+    QString description;
+    for (const Record& r : m_records) {
+        if (r.context == context && r.id == id)
+            description = r.description;
+    }
+    // The window's own caption first, as it gives it; then the record it edits.
+    return editor->windowTitle() + QStringLiteral(" - ") +
+           recordName(context, id, description, [this](const QString& t) { return m_global.Traduci(t); });
+}
+
+void HostWindow::placeSubWindow(QMdiSubWindow* sub, int context, qint64 id) {
+    sub->setProperty("recordContext", context);
+    sub->setProperty("recordId", id);
+    sub->setWindowTitle(recordTitle(sub->widget(), context, id));
+    // The window asked for its place (MDIActiveX); each further editor goes one title bar lower
+    // and to the right of it, in the first place no other editor holds, the whole sub-window
+    // inside the area.
+    const QRect area = m_mdi->viewport()->rect();
+    const int step = std::max(16, sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, sub));
+    const QPoint first = sub->pos();
+    QList<QPoint> taken;
+    for (QMdiSubWindow* other : m_mdi->subWindowList()) {
+        if (other != sub)
+            taken.append(other->pos());
+    }
+    // A window that would leave the area gives up size, down to its minimum, before its place;
+    // where the area has no room to the right the cascade goes on downwards.
+    const QSize minimum = sub->minimumSizeHint().expandedTo(sub->minimumSize());
+    QRect place = host::fitFrame(QRect(first, sub->size().boundedTo(area.size()).expandedTo(minimum)), area);
+    QPoint previous(-1, -1);
+    for (int k = 0; k < 64; ++k) {
+        const QSize size = sub->size().boundedTo(area.size() - QSize(k * step, k * step)).expandedTo(minimum);
+        const QRect candidate = host::fitFrame(QRect(first + QPoint(k * step, k * step), size), area);
+        if (candidate.topLeft() == previous)
+            break; // no room for another step: the first place again
+        previous = candidate.topLeft();
+        if (!taken.contains(candidate.topLeft())) {
+            place = candidate;
+            break;
+        }
+    }
+    sub->setGeometry(place);
+}
+
+void HostWindow::fillWindowMenu() {
+    m_windowMenu->clear();
+    QAction* cascade = m_windowMenu->addAction(text("Sovrapponi"));
+    connect(cascade, &QAction::triggered, m_mdi, &QMdiArea::cascadeSubWindows);
+    QAction* tile = m_windowMenu->addAction(text("Affianca"));
+    connect(tile, &QAction::triggered, m_mdi, &QMdiArea::tileSubWindows);
+    const QList<QMdiSubWindow*> subs = m_mdi->subWindowList();
+    if (!subs.isEmpty())
+        m_windowMenu->addSeparator();
+    int number = 0;
+    for (QMdiSubWindow* sub : subs) {
+        QAction* item =
+            m_windowMenu->addAction(QStringLiteral("&%1 %2").arg(++number).arg(sub->windowTitle()));
+        item->setCheckable(true);
+        item->setChecked(sub == m_mdi->activeSubWindow());
+        connect(item, &QAction::triggered, this, [this, sub = QPointer<QMdiSubWindow>(sub)] {
+            if (sub)
+                bringToFront(sub->widget());
+        });
+    }
 }
 
 bool HostWindow::openEditor(int context, const core::Variant& id, bool modal,
@@ -227,6 +336,10 @@ bool HostWindow::openEditor(int context, const core::Variant& id, bool modal,
             m_frame.setRecordset(nullptr);
         }
     }
+    // A window that closed took the object models from the navigator (its unload sets them to
+    // null): each window opens with them, or the host would never learn of it.
+    m_navigator.setScriptModel(&m_script);
+    m_navigator.setLayoutModel(&m_layout);
     plugin->setClsGlobal(&m_global);
     plugin->setActiveNavigator(&m_navigator);
     plugin->setActiveFrame(context == tables::vxContestoProvider ? &m_frame : nullptr);
@@ -243,11 +356,11 @@ bool HostWindow::openEditor(int context, const core::Variant& id, bool modal,
     auto reported = std::make_shared<QMetaObject::Connection>();
     *reported =
         connect(&m_script, &host::HostObject::called, this,
-                [this, guard, modal, reported, onFirstActivation](const QString& member) {
+                [this, guard, modal, reported, onFirstActivation, context, id](const QString& member) {
                     if (member != QLatin1String("ScriptFormEvent"))
                         return;
                     disconnect(*reported);
-                    QTimer::singleShot(0, this, [this, guard, modal, onFirstActivation] {
+                    QTimer::singleShot(0, this, [this, guard, modal, onFirstActivation, context, id] {
                         if (!guard)
                             return;
                         host::LayoutModel* layout = &m_layout;
@@ -261,6 +374,7 @@ bool HostWindow::openEditor(int context, const core::Variant& id, bool modal,
                             QMdiSubWindow* sub = m_mdi->addSubWindow(window);
                             sub->setWindowIcon(window->windowIcon());
                             sub->show();
+                            placeSubWindow(sub, context, id.toInt64());
                             connect(window, SIGNAL(unloaded()), sub, SLOT(close()), Qt::QueuedConnection);
                         }
                         if (!modal)
@@ -278,6 +392,17 @@ bool HostWindow::openEditor(int context, const core::Variant& id, bool modal,
         }
     }
     return true;
+}
+
+void HostWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // On a small screen the record list gives up width first, so that an editor fits the area.
+    if (auto* splitter = findChild<QSplitter*>(QStringLiteral("splitter"))) {
+        const int total = splitter->width();
+        const int list = std::clamp(total - 860, 200, 480);
+        if (total > list)
+            splitter->setSizes({list, total - list});
+    }
 }
 
 void HostWindow::onNavigatorButton(bool&, int& button) {

@@ -17,6 +17,8 @@
 
 class QCheckBox;
 class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
 class QTreeWidget;
 
 namespace ado {
@@ -68,8 +70,21 @@ public:
     host::GlobalObject& global() { return m_global; }
     host::Navigator& navigator() { return m_navigator; }
 
+    // The multi-document area's sub-window of the editor of a record, or null.
+    QMdiSubWindow* editorWindow(int context, qint64 id) const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void openSelected(bool modal);
+    // Puts a new editor's sub-window in the next free place of the cascade, inside the area, and
+    // names its record in its title bar and in the window list.
+    void placeSubWindow(QMdiSubWindow* sub, int context, qint64 id);
+    QString recordTitle(QWidget* editor, int context, qint64 id) const;
+    void fillWindowMenu();
+    // Brings an editor (its sub-window, or its own window) to the front.
+    void bringToFront(QWidget* editor);
     void onNavigatorButton(bool& cancel, int& button);
     QString text(const char* italian) const;
 
@@ -87,6 +102,8 @@ private:
     QPointer<class VerifyWindow> m_verify;
     QList<Record> m_records;
     QMdiArea* m_mdi = nullptr;
+    QMenu* m_windowMenu = nullptr;
+    QString m_language;
     QTreeWidget* m_list = nullptr;
     QCheckBox* m_modal = nullptr;
     QList<QPointer<QObject>> m_components;

@@ -1,4 +1,5 @@
 #include "VerifyWindow.h"
+#include "RecordNames.h"
 
 #include "ado/Ado.h"
 
@@ -61,14 +62,26 @@ QVariant VerifyModel::data(const QModelIndex& index, int role) const {
                : r.verdict == check::Verdict::Unchecked ? QBrush(QColor(0xe4, 0xe4, 0xe4))
                                                         : QBrush(QColor(0xfb, 0xec, 0xc8));
     }
-    // Numbers sort as numbers (the proxy sorts on the edit role's type).
+    // The view sorts on the values themselves: numbers as numbers, contexts in their order.
+    if (role == Qt::UserRole) {
+        switch (index.column()) {
+        case Verdict:
+            return static_cast<int>(r.verdict);
+        case Context:
+            return r.context;
+        case Line:
+            return r.line;
+        default:
+            return data(index, Qt::DisplayRole);
+        }
+    }
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
         return {};
     switch (index.column()) {
     case Verdict:
         return verdictText(r.verdict, m_translate);
     case Context:
-        return r.context;
+        return contextName(r.context, m_translate);
     case Id:
         return r.id;
     case Description:
@@ -104,16 +117,22 @@ void VerifyModel::clear() {
     endResetModel();
 }
 
-QString VerifyModel::toCsv(const QList<int>& order) const {
-    QString csv = QStringLiteral("CONTEXT,ID,VERDICT,MESSAGE,LINE,DESCRIPTION\n");
+QString VerifyModel::toCsv(const QList<int>& order, QChar separator) const {
+    const auto field = [separator](const QString& text) {
+        if (!text.contains(separator) && !text.contains(u'"') && !text.contains(u'\n') &&
+            !text.contains(u'\r'))
+            return text;
+        return u'"' + QString(text).replace(QStringLiteral("\""), QStringLiteral("\"\"")) + u'"';
+    };
+    QStringList header;
+    for (int column = 0; column < ColumnCount; ++column)
+        header.append(field(headerData(column, Qt::Horizontal, Qt::DisplayRole).toString()));
+    QString csv = header.join(separator) + QStringLiteral("\r\n");
     for (int i : order) {
-        const check::CheckedFormula& r = m_rows.at(i);
-        csv += QStringLiteral("%1,%2,%3,%4,%5,%6\n")
-                   .arg(r.context)
-                   .arg(r.id)
-                   .arg(check::verdictName(r.verdict), check::csvField(r.message))
-                   .arg(r.line)
-                   .arg(check::csvField(r.description));
+        QStringList cells;
+        for (int column = 0; column < ColumnCount; ++column)
+            cells.append(field(data(index(i, column), Qt::DisplayRole).toString()));
+        csv += cells.join(separator) + QStringLiteral("\r\n");
     }
     return csv;
 }
@@ -133,7 +152,8 @@ void VerifyWorker::run() {
                                .context = std::nullopt,
                                .jobs = m_jobs,
                                .translate = m_translate,
-                               .cancelled = [this] { return m_cancelled.load(); }});
+                               .cancelled = [this] { return m_cancelled.load(); },
+                               .after = m_after});
         // Results go to the window in groups, so that a fast run does not flood its event loop.
         QList<check::CheckedFormula> group;
         bulk.run(connection, [&](const check::CheckedFormula& r) {
@@ -164,6 +184,7 @@ VerifyWindow::VerifyWindow(QString connectionString, TranslateText translate, QW
     m_proxy->setSourceModel(m_model);
     m_proxy->setFilterKeyColumn(-1);
     m_proxy->setFilterCaseSensitivity(Qt::CaseInsensitive);
+    m_proxy->setSortRole(Qt::UserRole);
     m_view = new QTableView(this);
     m_view->setObjectName(QStringLiteral("results"));
     m_view->setModel(m_proxy);
@@ -182,9 +203,14 @@ VerifyWindow::VerifyWindow(QString connectionString, TranslateText translate, QW
     m_filter->setPlaceholderText(m_translate(QStringLiteral("Filtra")));
     m_progress = new QProgressBar(this);
     m_status = new QLabel(this);
+    m_status->setObjectName(QStringLiteral("status"));
     m_status->setMinimumWidth(320);
     m_cancel = new QPushButton(m_translate(QStringLiteral("Interrompi")), this);
     m_export = new QPushButton(m_translate(QStringLiteral("Esporta CSV")), this);
+    m_resume = new QPushButton(m_translate(QStringLiteral("Riprendi")), this);
+    m_resume->setObjectName(QStringLiteral("resume"));
+    m_resume->hide();
+    m_cancel->setObjectName(QStringLiteral("cancel"));
 
     auto* top = new QHBoxLayout;
     top->addWidget(new QLabel(m_translate(QStringLiteral("Filtra")) + QLatin1Char(':'), this));
@@ -194,6 +220,7 @@ VerifyWindow::VerifyWindow(QString connectionString, TranslateText translate, QW
     bottom->addWidget(m_progress, 1);
     bottom->addWidget(m_status);
     bottom->addWidget(m_cancel);
+    bottom->addWidget(m_resume);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(m_view, 1);
@@ -202,9 +229,12 @@ VerifyWindow::VerifyWindow(QString connectionString, TranslateText translate, QW
 
     connect(m_filter, &QLineEdit::textChanged, m_proxy, &QSortFilterProxyModel::setFilterFixedString);
     connect(m_cancel, &QPushButton::clicked, this, [this] {
-        if (m_worker)
+        if (isRunning()) {
+            m_interrupted = true;
             m_worker->cancel();
+        }
     });
+    connect(m_resume, &QPushButton::clicked, this, &VerifyWindow::resume);
     connect(m_export, &QPushButton::clicked, this, &VerifyWindow::askExport);
     connect(m_view, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
         const check::CheckedFormula& r = m_model->row(m_proxy->mapToSource(index).row());
@@ -228,14 +258,35 @@ void VerifyWindow::start(int jobs) {
         return;
     m_model->clear();
     std::fill(std::begin(m_counts), std::end(m_counts), 0);
+    m_total = 0;
     m_progress->setRange(0, 0);
     m_progress->setValue(0);
+    run(jobs, std::nullopt);
+}
+
+void VerifyWindow::resume() {
+    if (isRunning() || !m_interrupted)
+        return;
+    std::optional<std::pair<int, qint64>> after;
+    if (const int rows = m_model->rowCount(); rows > 0)
+        after = std::make_pair(m_model->row(rows - 1).context, m_model->row(rows - 1).id);
+    run(m_jobs, after);
+}
+
+void VerifyWindow::run(int jobs, std::optional<std::pair<int, qint64>> after) {
+    m_jobs = jobs;
+    m_interrupted = false;
+    m_resume->hide();
     m_cancel->setEnabled(true);
     delete m_worker;
     m_worker = new VerifyWorker(m_connectionString, jobs, m_translate, this);
-    connect(m_worker, &VerifyWorker::counted, this, [this](qint64 total) {
-        m_progress->setRange(0, static_cast<int>(std::min<qint64>(total, INT_MAX)));
-    });
+    if (after)
+        m_worker->resumeAfter(after->first, after->second);
+    else
+        connect(m_worker, &VerifyWorker::counted, this, [this](qint64 total) {
+            m_total = total;
+            m_progress->setRange(0, static_cast<int>(std::min<qint64>(total, INT_MAX)));
+        });
     connect(m_worker, &VerifyWorker::found, this, &VerifyWindow::onFound);
     connect(m_worker, &VerifyWorker::failed, this,
             [this](const QString& message) { m_status->setText(message); });
@@ -258,7 +309,20 @@ void VerifyWindow::onFinished() {
     m_cancel->setEnabled(false);
     if (m_progress->maximum() == 0)
         m_progress->setRange(0, 1);
+    // A stop that came after the last record changed nothing.
+    m_interrupted = m_interrupted && m_model->rowCount() < m_total;
+    if (m_interrupted) {
+        // "Interrompi" stopped the run: say so, with what was checked, and offer to go on.
+        m_status->setText(m_translate(QStringLiteral("Verifica interrotta dopo %1 formule su %2."))
+                              .arg(m_model->rowCount())
+                              .arg(m_total));
+        m_resume->show();
+    }
     emit finished();
+}
+
+QChar VerifyWindow::csvSeparator() const {
+    return m_locale.decimalPoint() == QStringLiteral(",") ? u';' : u',';
 }
 
 bool VerifyWindow::exportCsv(const QString& path) const {
@@ -268,7 +332,7 @@ bool VerifyWindow::exportCsv(const QString& path) const {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
-    return file.write(m_model->toCsv(order).toUtf8()) >= 0;
+    return file.write("\xEF\xBB\xBF") == 3 && file.write(m_model->toCsv(order, csvSeparator()).toUtf8()) >= 0;
 }
 
 void VerifyWindow::askExport() {

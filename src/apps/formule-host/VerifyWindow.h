@@ -3,11 +3,14 @@
 #include "check/BulkCheck.h"
 
 #include <QAbstractTableModel>
+#include <QLocale>
 #include <QThread>
 #include <QWidget>
 
 #include <atomic>
 #include <functional>
+#include <optional>
+#include <utility>
 
 class QLabel;
 class QLineEdit;
@@ -37,8 +40,10 @@ public:
     void clear();
     const check::CheckedFormula& row(int index) const { return m_rows.at(index); }
 
-    // The rows as CSV with a header row, in the order of `order` (the view's rows).
-    QString toCsv(const QList<int>& order) const;
+    // The rows as CSV with a header row, in the order of `order` (the view's rows): the columns
+    // as the window shows them, in its language, fields separated by `separator` (a field that
+    // holds it, a quote or a line break is quoted), lines ended by CR LF.
+    QString toCsv(const QList<int>& order, QChar separator = u',') const;
 
 private:
     TranslateText m_translate;
@@ -51,6 +56,8 @@ class VerifyWorker : public QThread {
     Q_OBJECT
 public:
     VerifyWorker(QString connectionString, int jobs, TranslateText translate, QObject* parent = nullptr);
+    // Check only the records after this one (context, id): an interrupted run goes on.
+    void resumeAfter(int context, qint64 id) { m_after = std::make_pair(context, id); }
     void cancel() { m_cancelled = true; }
 
 signals:
@@ -66,6 +73,7 @@ private:
     int m_jobs;
     TranslateText m_translate;
     std::atomic<bool> m_cancelled{false};
+    std::optional<std::pair<int, qint64>> m_after;
 };
 
 // The window "Verifica formule": every stored formula checked, in a sortable, filterable table
@@ -77,8 +85,18 @@ public:
     ~VerifyWindow() override;
 
     void start(int jobs = 1);
+    // Goes on after the last record checked before "Interrompi" (the rows found stay).
+    void resume();
     bool isRunning() const;
+    // The last run was stopped with "Interrompi" before its end.
+    bool wasInterrupted() const { return m_interrupted; }
     VerifyModel& model() { return *m_model; }
+    // The language of the exported file: its list separator (";" where the decimal separator is
+    // a comma, as spreadsheet programs read it, "," elsewhere).
+    void setLocale(const QLocale& locale) { m_locale = locale; }
+    QChar csvSeparator() const;
+    // Writes the rows as the view shows them, as UTF-8 with a byte-order mark (spreadsheet
+    // programs read the encoding from it).
     bool exportCsv(const QString& path) const;
 
 signals:
@@ -90,6 +108,7 @@ private:
     void onFound(const QList<check::CheckedFormula>& rows);
     void onFinished();
     void askExport();
+    void run(int jobs, std::optional<std::pair<int, qint64>> after);
 
     QString m_connectionString;
     TranslateText m_translate;
@@ -101,8 +120,13 @@ private:
     QLabel* m_status;
     QPushButton* m_cancel;
     QPushButton* m_export;
+    QPushButton* m_resume;
     VerifyWorker* m_worker = nullptr;
-    qint64 m_counts[3] = {0, 0, 0};
+    qint64 m_counts[4] = {0, 0, 0, 0};
+    qint64 m_total = 0;
+    int m_jobs = 1;
+    bool m_interrupted = false;
+    QLocale m_locale = QLocale::c();
 };
 
 } // namespace demo

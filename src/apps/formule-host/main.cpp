@@ -6,6 +6,7 @@
 
 #include "ado/Setup.h"
 #include "host/DialogResponder.h"
+#include "host/GlobalObject.h"
 #include "host/LogObject.h"
 #include "host/Responder.h"
 #include "host/TranslationService.h"
@@ -20,7 +21,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPainter>
+#include <QTemporaryDir>
 #include <QTextCursor>
 #include <QTextStream>
 #include <QTimer>
@@ -38,10 +41,28 @@ namespace {
 class PrintingResponder : public host::TestResponder {
 public:
     int respond(const host::Request& request) override {
+        if (!boxShot.isEmpty() && !request.captions.isEmpty())
+            renderBox(request);
         const int answer = request.kind == host::Request::Kind::Error ? host::answer::Ignore
                                                                       : host::TestResponder::respond(request);
         QTextStream(stderr) << request.title << ": " << request.text << " -> " << answer << '\n';
         return answer;
+    }
+
+    // --draft-screenshot: the first question with buttons of its own (the offer of a draft) is
+    // rendered as the dialog shows it, into this file.
+    QString boxShot;
+    bool boxShotWritten = false;
+
+private:
+    void renderBox(const host::Request& request) {
+        const std::unique_ptr<QMessageBox> box = host::messageBoxFor(request);
+        box->setWindowModality(Qt::NonModal);
+        box->show(); // laid out at once; no events run here, the editor is in its first activation
+        boxShotWritten = box->grab().save(boxShot, "PNG");
+        if (boxShotWritten)
+            QTextStream(stdout) << boxShot << '\n';
+        boxShot.clear();
     }
 };
 
@@ -143,6 +164,12 @@ struct HostOptions {
         QStringLiteral("With --trial-screenshot: the value of one input of the panel, by its element "
                        "(@ATTPREZZO, C:123 for a category id, V:V01 for a variant code); repeatable."),
         QStringLiteral("KEY=VALUE")};
+    QCommandLineOption draftScreenshot{
+        QStringLiteral("draft-screenshot"),
+        QStringLiteral("Put --formula's text into the box (or add a line to the stored formula), close the "
+                       "editor with the change unsaved, open the record again and save its offer of the "
+                       "draft as PNG."),
+        QStringLiteral("FILE")};
     QCommandLineOption verifyScreenshot{
         QStringLiteral("verify-screenshot"),
         QStringLiteral("Run the window \"Verifica formule\" off screen to its end, save it as PNG and exit."),
@@ -168,11 +195,32 @@ struct HostOptions {
         QStringLiteral("FIRST-LAST")};
 
     QList<QCommandLineOption> all() const {
-        return {db,       lang,       company,          context,         id,
-                modal,    screenshot, hostScreenshot,   variants,        expandTree,
-                formula,  check,      legendScreenshot, timings,         verifyScreenshot,
-                complete, filter,     tooltip,          trialScreenshot, trialValue,
-                palette,  find,       replace,          comment,         gotoLine};
+        return {db,
+                lang,
+                company,
+                context,
+                id,
+                modal,
+                screenshot,
+                hostScreenshot,
+                variants,
+                expandTree,
+                formula,
+                check,
+                legendScreenshot,
+                timings,
+                verifyScreenshot,
+                complete,
+                filter,
+                tooltip,
+                trialScreenshot,
+                trialValue,
+                palette,
+                find,
+                replace,
+                comment,
+                gotoLine,
+                draftScreenshot};
     }
 };
 
@@ -324,6 +372,7 @@ struct RunOptions {
     bool openAtOnce = false; // --context or --id: an editor opens at start
     bool wholeHost = false;  // --host-screenshot
     bool trial = false;      // --trial-screenshot
+    bool draft = false;      // --draft-screenshot
     QString shotFile;        // the picture to write, empty for an interactive run
     int context = 0;
 };
@@ -346,8 +395,10 @@ std::optional<RunOptions> readRunOptions(const QCommandLineParser& parser, const
     run.openAtOnce = parser.isSet(options.context) || parser.isSet(options.id);
     run.wholeHost = parser.isSet(options.hostScreenshot);
     run.trial = parser.isSet(options.trialScreenshot);
+    run.draft = parser.isSet(options.draftScreenshot);
     run.shotFile = run.wholeHost ? parser.value(options.hostScreenshot)
                    : run.trial   ? parser.value(options.trialScreenshot)
+                   : run.draft   ? parser.value(options.draftScreenshot)
                                  : parser.value(options.screenshot);
     if (run.wholeHost && parser.isSet(options.modal)) {
         err << "formule-host: --host-screenshot shows a modeless editor; leave out --modal\n";
@@ -410,11 +461,40 @@ bool renderScreenshot(QWidget* editor, QWidget* host, const QCommandLineParser& 
     return saved;
 }
 
+// --draft-screenshot: the editor on a record gets a change, closes with it unsaved (the window keeps
+// a draft in the user's settings) and opens again; its offer of the draft is rendered by the
+// responder.
+int draftScreenshot(demo::HostWindow& window, int context, const core::Variant& id, const QString& formula,
+                    PrintingResponder& printing, QTextStream& err) {
+    int code = 1;
+    QTimer::singleShot(0, &window, [&] {
+        window.openEditor(context, id, false, [&](QWidget* editor) {
+            if (auto* box = editor->findChild<controls::VxlRichTextBox*>(QStringLiteral("TXT_FORMULA")))
+                box->SetText(formula.isEmpty()
+                                 ? box->Text() + QStringLiteral("\nSET [Prezzo lordo] = [Prezzo lordo] * 1.1")
+                                 : formula);
+            editor->close();
+            QTimer::singleShot(0, &window, [&] {
+                window.openEditor(context, id, false, [&](QWidget* again) {
+                    code = printing.boxShotWritten ? 0 : 1;
+                    if (code != 0)
+                        err << "formule-host: the editor offered no draft\n";
+                    again->close();
+                    QCoreApplication::exit(code);
+                });
+            });
+        });
+    });
+    QTimer::singleShot(15000, &window, [] { QCoreApplication::exit(1); });
+    QCoreApplication::exec();
+    return code;
+}
+
 // True when the command line asks for a picture, which is rendered off screen.
 bool asksForScreenshot(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
-        for (const char* option :
-             {"--screenshot", "--host-screenshot", "--trial-screenshot", "--verify-screenshot"})
+        for (const char* option : {"--screenshot", "--host-screenshot", "--trial-screenshot",
+                                   "--verify-screenshot", "--draft-screenshot"})
             if (std::strcmp(argv[i], option) == 0)
                 return true;
     }
@@ -474,6 +554,15 @@ int main(int argc, char** argv) {
                             core::Variant::fromInt32(run->company));
     window.global().Settings()->Configurator()->setVariantsEnabled(
         core::Variant::fromInt32(run->variants ? 1 : 0));
+    // A picture is made with the user's settings as they are and leaves them so: the run works on
+    // a copy (what it types stays out of them, a draft of its closing editor too).
+    static QTemporaryDir shotSettings;
+    if (!shotFile.isEmpty() || parser.isSet(options.verifyScreenshot)) {
+        host::UserSettings* user = window.global().Settings()->User();
+        const QString copy = shotSettings.filePath(QStringLiteral("formule-user.ini"));
+        QFile::copy(user->fileName(), copy);
+        user->setFileName(copy);
+    }
     if (!window.loadComponent()) {
         err << "formule-host: cannot load the component library: " << window.errorText() << '\n';
         return 1;
@@ -491,6 +580,10 @@ int main(int argc, char** argv) {
 
     const core::Variant idValue =
         parser.isSet(options.id) ? core::Variant(parser.value(options.id)) : core::Variant();
+    if (run->draft) {
+        printing.boxShot = shotFile;
+        return draftScreenshot(window, contextValue, idValue, parser.value(options.formula), printing, err);
+    }
     if (shotFile.isEmpty()) {
         QTimer::singleShot(0, &window,
                            [&] { window.openEditor(contextValue, idValue, parser.isSet(options.modal)); });
