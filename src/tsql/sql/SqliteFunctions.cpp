@@ -6,6 +6,7 @@
 #include "tsql/functions/Functions.h"
 #include "tsql/sql/ColumnRules.h"
 #include "tsql/values/DateSettings.h"
+#include "tsql/values/TimeOfDay.h"
 #include "tsql/values/Value.h"
 
 #include <QSqlDriver>
@@ -105,7 +106,8 @@ void setResult(sqlite3_context* ctx, const Value& v) {
     } else if (v.type.id == TypeId::Float || v.type.id == TypeId::Real) {
         sqlite3_result_double(ctx, v.f);
     } else {
-        QString s = v.type.isDate() ? (v.type.id == TypeId::Date
+        QString s = v.type.isTime() ? timeText(v.i, 7)
+                    : v.type.isDate() ? (v.type.id == TypeId::Date
                                            ? v.dt.toString(QStringLiteral("yyyy-MM-dd"))
                                            : v.dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")))
                                     : v.s;
