@@ -20,7 +20,8 @@ TEST_P(TimeRefusalTest, RefusedByName) {
     QString message;
     EXPECT_EQ(error(QString::fromUtf8(GetParam().batch), &message), 40000) << message.toStdString();
     EXPECT_TRUE(message.contains(QString::fromUtf8(GetParam().names))) << message.toStdString();
-    EXPECT_TRUE(message.endsWith(QStringLiteral("not supported by the embedded server."))) << message.toStdString();
+    EXPECT_TRUE(message.endsWith(QStringLiteral("not supported by the embedded server.")))
+        << message.toStdString();
 }
 
 const Refusal kRefusals[] = {
@@ -57,22 +58,25 @@ class TimeValueTest : public tsqltest::SessionTest {};
 // The text of a time at each precision, in the engine and from a temporary table (where it is
 // kept as a text of seven decimals).
 TEST_F(TimeValueTest, TextAtEachPrecisionInTheEngineAndOverTables) {
-    const char* expected[] = {"10:20:30",         "10:20:30.1",        "10:20:30.12",      "10:20:30.123",
-                              "10:20:30.1235",    "10:20:30.12346",    "10:20:30.123457", "10:20:30.1234567"};
+    const char* expected[] = {"10:20:30",      "10:20:30.1",     "10:20:30.12",     "10:20:30.123",
+                              "10:20:30.1235", "10:20:30.12346", "10:20:30.123457", "10:20:30.1234567"};
     for (int n = 0; n <= 7; ++n) {
-        const QString engine = QStringLiteral("SELECT CAST(CAST('10:20:30.1234567' AS TIME(%1)) AS VARCHAR(30))").arg(n);
+        const QString engine =
+            QStringLiteral("SELECT CAST(CAST('10:20:30.1234567' AS TIME(%1)) AS VARCHAR(30))").arg(n);
         EXPECT_EQ(tsqltest::firstCell(ok(engine)), QString::fromLatin1(expected[n])) << n;
-        const QString table = QStringLiteral("CREATE TABLE #t%1 (t TIME(%1)) INSERT INTO #t%1 VALUES ('10:20:30.1234567') "
-                                             "SELECT CAST(t AS VARCHAR(30)) FROM #t%1")
-                                  .arg(n);
+        const QString table =
+            QStringLiteral("CREATE TABLE #t%1 (t TIME(%1)) INSERT INTO #t%1 VALUES ('10:20:30.1234567') "
+                           "SELECT CAST(t AS VARCHAR(30)) FROM #t%1")
+                .arg(n);
         EXPECT_EQ(tsqltest::firstCell(ok(table), tsqltest::kLastSet), QString::fromLatin1(expected[n])) << n;
     }
 }
 
 TEST_F(TimeValueTest, SortedAndComparedOverTables) {
-    const auto r = ok(QStringLiteral("CREATE TABLE #o (t TIME(2)) INSERT INTO #o VALUES ('9:05'), ('23:59:59.99'), "
-                                     "('00:00'), ('10:00 AM'), (NULL) "
-                                     "SELECT t FROM #o WHERE t >= '00:00' ORDER BY t"));
+    const auto r =
+        ok(QStringLiteral("CREATE TABLE #o (t TIME(2)) INSERT INTO #o VALUES ('9:05'), ('23:59:59.99'), "
+                          "('00:00'), ('10:00 AM'), (NULL) "
+                          "SELECT t FROM #o WHERE t >= '00:00' ORDER BY t"));
     EXPECT_EQ(tsqltest::rowTexts(r, tsqltest::kLastSet),
               QStringList({"00:00:00.00", "09:05:00.00", "10:00:00.00", "23:59:59.99"}));
 }

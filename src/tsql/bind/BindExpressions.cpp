@@ -220,7 +220,8 @@ void Binder::unary(Expr& e) {
         e.type = t.id == TypeId::Unknown ? SqlType::of(TypeId::Int) : t;
         return;
     }
-    if (e.op == u"-" && (t.isString() || t.isDate() || t.isTime() || t.id == TypeId::Xml || t.id == TypeId::XmlNode))
+    if (e.op == u"-" &&
+        (t.isString() || t.isDate() || t.isTime() || t.id == TypeId::Xml || t.id == TypeId::XmlNode))
         invalidOperand(t, QStringLiteral("minus"), e.line, e.column);
     e.type = (t.id == TypeId::Bit || t.id == TypeId::TinyInt || t.id == TypeId::SmallInt ||
               t.id == TypeId::Unknown) &&

@@ -271,9 +271,9 @@ void Binder::functionRules(const Expr& e) {
     const Expr& date = *e.args[adds ? 2 : 1];
     const DatePart part = datepartOf(e.args[0]->value.s, e.name);
     // the parts in DatePart's order, as the server's message names them
-    static const char* const partNames[] = {"year",    "quarter", "month",  "dayofyear",   "day",
-                                            "week",    "iso_week", "weekday", "hour",      "minute",
-                                            "second",  "millisecond", "microsecond", "nanosecond"};
+    static const char* const partNames[] = {"year",   "quarter",     "month",       "dayofyear", "day",
+                                            "week",   "iso_week",    "weekday",     "hour",      "minute",
+                                            "second", "millisecond", "microsecond", "nanosecond"};
     const QString partName = QString::fromLatin1(partNames[int(part)]);
     // a date has no time of day, a time no date; datetime and smalldatetime have no
     // microseconds and nanoseconds to add
@@ -293,8 +293,8 @@ void Binder::timeFromPartsScale(Expr& e) {
         e.type = SqlType::time(int(p.value.i));
         return;
     }
-    raiseAt<Msg::TimeValueNotSupported>(e.line, e.column,
-                                        QStringLiteral("TIMEFROMPARTS with a precision other than a constant from 0 to 7"));
+    raiseAt<Msg::TimeValueNotSupported>(
+        e.line, e.column, QStringLiteral("TIMEFROMPARTS with a precision other than a constant from 0 to 7"));
 }
 
 // A session option set away from the connection's default where that changes what a batch

@@ -45,7 +45,8 @@ DayAndTicks dayAndTicks(const Value& v) {
     if (v.type.isTime())
         return {0, v.i};
     const QDateTime d = asDate(v);
-    const Value t = convert(Value::datetime(d, v.type.isDate() ? v.type.id : TypeId::DateTime2), SqlType::time());
+    const Value t =
+        convert(Value::datetime(d, v.type.isDate() ? v.type.id : TypeId::DateTime2), SqlType::time());
     return {detail::baseDate().date().daysTo(d.date()), t.i};
 }
 
@@ -124,7 +125,8 @@ Value timefromparts(const FunctionDef&, const Args& a, const SqlType& type) {
         limit *= 10;
     if (p[0] < 0 || p[0] > 23 || p[1] < 0 || p[1] > 59 || p[2] < 0 || p[2] > 59 || p[3] < 0 || p[3] >= limit)
         raise<Msg::ConstructDataTypeSome>(u"time");
-    const qint64 ticks = ((p[0] * 60 + p[1]) * 60 + p[2]) * kTicksPerSecond + p[3] * (kTicksPerSecond / limit);
+    const qint64 ticks =
+        ((p[0] * 60 + p[1]) * 60 + p[2]) * kTicksPerSecond + p[3] * (kTicksPerSecond / limit);
     return Value::time(ticks, type.scale);
 }
 

@@ -142,9 +142,9 @@ struct Gen {
         // a time is kept as the text hh:mm:ss.fffffff: a text compared with it is read as a time
         // first, and no other type compares with that text
         if (x.type.isTime() && !target.isTime())
-            raiseAt<Msg::TimeValueNotSupported>(x.line, x.column,
-                                                QStringLiteral("A time compared with a %1 in a query over tables")
-                                                    .arg(target.name()));
+            raiseAt<Msg::TimeValueNotSupported>(
+                x.line, x.column,
+                QStringLiteral("A time compared with a %1 in a query over tables").arg(target.name()));
         if (target.isTime() && !x.type.isTime() && x.type.id != TypeId::Unknown)
             return converted(s, target);
         if (!stringish(x) || !target.isNumeric())
@@ -459,14 +459,15 @@ struct Gen {
         const SqlType& t = e.castType;
         const SqlType& from = e.args[0]->type;
         const bool styled = e.args.size() > 1;
-        if (!e.tryCast && !styled && t.isTime() && (from.isString() || from.isTime() || from.id == TypeId::Unknown))
+        if (!e.tryCast && !styled && t.isTime() &&
+            (from.isString() || from.isTime() || from.id == TypeId::Unknown))
             return converted(a, t);
         if (!e.tryCast && !styled && from.isTime() && t.isString()) {
             const QString text = QStringLiteral("tsql_text(%1, '%2')").arg(a, typeName(from));
             return t.length > 0 ? QStringLiteral("substr(%1, 1, %2)").arg(text).arg(t.length) : text;
         }
-        raiseAt<Msg::TimeValueNotSupported>(e.line, e.column,
-                                            QStringLiteral("This conversion of a time in a query over tables"));
+        raiseAt<Msg::TimeValueNotSupported>(
+            e.line, e.column, QStringLiteral("This conversion of a time in a query over tables"));
     }
 
     // STRING_AGG over tables: tsql_string_agg(value, separator, limit, key, desc, ...), the
