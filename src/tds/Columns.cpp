@@ -102,6 +102,11 @@ ColumnFormat formatOf(const tsql::ResultSet& rs, size_t col) {
         f.wire = 0x6D;
         f.length = 8;
         return f;
+    case TypeId::Time:
+        f.wire = 0x29; // TIMENTYPE: the scale, then 3 to 5 bytes of units of 10^-scale s
+        f.scale = qBound(0, t.scale, 7);
+        f.length = f.scale <= 2 ? 3 : f.scale <= 4 ? 4 : 5;
+        return f;
     case TypeId::Date:
         f.wire = 0x28;
         f.length = 3;
@@ -213,6 +218,7 @@ void writeTypeInfo(Writer& w, const ColumnFormat& f) {
     switch (f.wire) {
     case 0x28:
         return;
+    case 0x29:
     case 0x2A:
         w.u8(quint8(f.scale));
         return;
@@ -276,6 +282,14 @@ void writeValue(Writer& w, const ColumnFormat& f, const tsql::Value& v) {
     case 0x6F:
         writeDateTime(w, f, v);
         return;
+    case 0x29: {
+        quint64 units = quint64(v.i);
+        for (int k = f.scale; k < 7; ++k)
+            units /= 10;
+        w.u8(quint8(f.length));
+        writeUnsigned(w, units, f.length);
+        return;
+    }
     case 0x24: {
         w.u8(16);
         w.bytes(swapGuidOrder(QUuid::fromString(v.s).toRfc4122()));

@@ -54,6 +54,7 @@ core::Variant toVariant(const Value& v) {
     case TypeId::SmallDateTime:
         return core::Variant::fromString(v.dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")));
     case TypeId::DateTime2:
+    case TypeId::Time:
         return core::Variant::fromString(toText(v));
     default:
         return core::Variant::fromString(v.s);

@@ -2,6 +2,7 @@
 // writer's rows written in parts.
 
 #include "TdsMessageBuilders.h"
+#include "tds/Columns.h"
 #include "tds/Requests.h"
 #include "tds/Tokens.h"
 #include "tds/Wire.h"
@@ -231,6 +232,48 @@ TEST(TdsTokens, AFlushThatFailsStopsTheRows) {
     tw.resultSet(numbers(20000));
     written += tw.take().size();
     EXPECT_LT(written, 2 * tds::TokenWriter::FlushBytes);
+}
+
+} // namespace
+
+namespace {
+
+// A time column travels as TIMENTYPE (0x29): its scale in the type, then 3, 4 or 5 bytes of
+// units of 10^-scale seconds, least significant first.
+TEST(TdsColumns, TimeAtEachScaleAndNull) {
+    struct Row {
+        int scale;
+        int length;
+        quint64 units;
+    };
+    // 13:45:12 and its decimals at each scale
+    const Row rows[] = {
+        {0, 3, 49512}, {2, 3, 4951212}, {3, 4, 49512123}, {4, 4, 495121234}, {7, 5, 495121234567}};
+    for (const Row& r : rows) {
+        qint64 ticks = qint64(r.units);
+        for (int k = r.scale; k < 7; ++k)
+            ticks *= 10;
+        tsql::ResultSet rs;
+        rs.columns << QStringLiteral("t");
+        rs.types.push_back(tsql::SqlType::time(r.scale));
+        rs.rows.push_back({tsql::Value::time(ticks, r.scale)});
+        const auto formats = tds::columnFormats(rs);
+        ASSERT_EQ(formats.size(), 1u);
+        EXPECT_EQ(formats[0].wire, 0x29);
+        EXPECT_EQ(formats[0].scale, r.scale);
+        tds::Writer info;
+        tds::writeTypeInfo(info, formats[0]);
+        EXPECT_EQ(info.data(), QByteArray("\x29", 1) + char(r.scale));
+        tds::Writer value;
+        tds::writeValue(value, formats[0], rs.rows[0][0]);
+        QByteArray expected(1, char(r.length));
+        for (int k = 0; k < r.length; ++k)
+            expected.append(char((r.units >> (8 * k)) & 0xFF));
+        EXPECT_EQ(value.data().toHex(), expected.toHex()) << r.scale;
+        tds::Writer null;
+        tds::writeValue(null, formats[0], tsql::Value::nullOf(tsql::SqlType::time(r.scale)));
+        EXPECT_EQ(null.data(), QByteArray(1, '\0'));
+    }
 }
 
 } // namespace

@@ -118,7 +118,11 @@ TEST_F(FunctionRegistry, EveryFunctionRunsInTheEngineAndOverATable) {
             call(f, f.minArgs, QStringLiteral("CM01_INDTIPODATO"), QStringLiteral("CM01_INDTIPODATO = 1")) +
             QStringLiteral(" FROM CM01_CATEGORIECOMM");
         r = session.run(overTable);
-        if (r.error) {
+        // TIMEFROMPARTS takes its precision as a constant only: a column there is refused by name
+        if (r.error && qstrcmp(f.name, "TIMEFROMPARTS") == 0) {
+            EXPECT_TRUE(r.error->message.contains(QStringLiteral("constant from 0 to 7")))
+                << r.error->message.toStdString();
+        } else if (r.error) {
             EXPECT_FALSE(missing.contains(r.error->number))
                 << overTable.toStdString() << " -> " << r.error->message.toStdString();
         }

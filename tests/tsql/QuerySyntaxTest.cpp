@@ -24,9 +24,6 @@ TEST_P(QuerySyntaxTest, RefusedByName) {
 }
 
 const Refusal kRefusals[] = {
-    {"DECLARE @t TIME = '10:20:30'", "time data type"},
-    {"DECLARE @t TIME(3)", "time data type"},
-    {"SELECT {t '10:20:30'}", "{t '...'}"},
     // 2^7 grouping sets: more than the 64 the server computes as one query each.
     {"SELECT COUNT(*) FROM LP14_CAMPI GROUP BY CUBE(LP14_INDELEMENTO, LP14_DESCRIZIONE, LP14_PARENT, "
      "LP14_ISATTIVO, LP14_PROGVISUA, LP14_INDELEMENTO + 0, LP14_PARENT + 0)",

@@ -104,6 +104,7 @@ namespace tsql {
     M(InsertExplicitValueIdentity, 544, 16, 1, u"Cannot insert explicit value for identity column in table '%1' when IDENTITY_INSERT is set to OFF.") \
     M(InsufficientMemory, 701, 17, 1, u"There is insufficient system memory in resource pool 'default' to run this query.") \
     M(DatabaseDoesNotExist, 911, 16, 1, u"Database '%1' does not exist. Make sure that the name is entered correctly.") \
+    M(SpecifiedScaleInvalid, 1002, 15, 1, u"Line %1: Specified scale %2 is invalid.") \
     M(NumberOutOfRange, 1007, 15, 1, u"The number '%1' is out of the range for numeric representation (maximum precision 38).") \
     M(CorrelationNameTwice, 1011, 16, 1, u"The correlation name '%1' is specified multiple times in a FROM clause.") \
     M(SameExposedNames, 1013, 16, 1, u"The objects \"%1\" and \"%2\" in the FROM clause have the same exposed names. Use correlation names to distinguish them.") \
@@ -245,7 +246,7 @@ namespace tsql {
     M(CompoundTooManyQueries, 40000, 16, 1, u"A query that combines this many queries with UNION, EXCEPT or INTERSECT is not supported by the embedded server.") \
     M(OffsetFetchNotSupported, 40000, 16, 1, u"An OFFSET or FETCH row count that reads columns or aggregates is not supported by the embedded server.") \
     M(OdbcTimeLiteralNotSupported, 40000, 16, 1, u"The ODBC time constant {t '...'} is not supported by the embedded server.") \
-    M(TimeTypeNotSupported, 40000, 16, 1, u"The time data type is not supported by the embedded server.") \
+    M(TimeValueNotSupported, 40000, 16, 1, u"%1 is not supported by the embedded server.") \
     M(WindowAggregateNotSupported, 40000, 16, 1, u"The aggregate %1 with an OVER clause is not supported by the embedded server.") \
     M(WindowFrameNotSupported, 40000, 16, 1, u"This window frame or row offset is not supported by the embedded server.") \
     M(WindowOutsideQuery, 40000, 16, 1, u"A window function outside a query over rows is not supported by the embedded server.") \

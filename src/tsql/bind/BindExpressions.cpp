@@ -220,7 +220,8 @@ void Binder::unary(Expr& e) {
         e.type = t.id == TypeId::Unknown ? SqlType::of(TypeId::Int) : t;
         return;
     }
-    if (e.op == u"-" && (t.isString() || t.isDate() || t.id == TypeId::Xml || t.id == TypeId::XmlNode))
+    if (e.op == u"-" &&
+        (t.isString() || t.isDate() || t.isTime() || t.id == TypeId::Xml || t.id == TypeId::XmlNode))
         invalidOperand(t, QStringLiteral("minus"), e.line, e.column);
     e.type = (t.id == TypeId::Bit || t.id == TypeId::TinyInt || t.id == TypeId::SmallInt ||
               t.id == TypeId::Unknown) &&
@@ -286,7 +287,7 @@ void Binder::isoWeekPart(const Expr& e, DatePart part) {
         return;
     QString type = QStringLiteral("datetime");
     for (std::size_t k = e.args.size(); k-- > 1;)
-        if (e.args[k]->type.isDate())
+        if (e.args[k]->type.isDate() || e.args[k]->type.isTime())
             type = e.args[k]->type.name();
     raiseAt<Msg::DatepartNotSupported>(e.line, e.column, u"iso_week", e.name.toLower(), type);
 }
@@ -343,6 +344,8 @@ void Binder::function(Expr& e) {
     e.aggregate = f->aggregate();
     if (e.aggregate)
         e.rowDependent = true;
+    if (e.name == u"TIMEFROMPARTS")
+        timeFromPartsScale(e);
     functionRules(e);
 }
 

@@ -269,14 +269,32 @@ void Binder::functionRules(const Expr& e) {
     if (!adds && name != u"DATEPART" && name != u"DATENAME")
         return;
     const Expr& date = *e.args[adds ? 2 : 1];
-    if (date.type.id != TypeId::Date)
-        return;
-    static const char* const timeParts[] = {"hour", "minute", "second", "millisecond"};
     const DatePart part = datepartOf(e.args[0]->value.s, e.name);
-    if (part >= DatePart::Hour && part <= DatePart::Millisecond)
-        raiseAt<Msg::DatepartNotSupported>(e.line, e.column,
-                                           QString::fromLatin1(timeParts[int(part) - int(DatePart::Hour)]),
-                                           name.toLower(), u"date");
+    // the parts in DatePart's order, as the server's message names them
+    static const char* const partNames[] = {"year",   "quarter",     "month",       "dayofyear", "day",
+                                            "week",   "iso_week",    "weekday",     "hour",      "minute",
+                                            "second", "millisecond", "microsecond", "nanosecond"};
+    const QString partName = QString::fromLatin1(partNames[int(part)]);
+    // a date has no time of day, a time no date; datetime and smalldatetime have no
+    // microseconds and nanoseconds to add
+    const TypeId id = date.type.id;
+    const bool fine = part == DatePart::Microsecond || part == DatePart::Nanosecond;
+    if ((id == TypeId::Date && part >= DatePart::Hour) || (id == TypeId::Time && part < DatePart::Hour) ||
+        (adds && fine && (id == TypeId::DateTime || id == TypeId::SmallDateTime)))
+        raiseAt<Msg::DatepartNotSupported>(e.line, e.column, partName, name.toLower(), date.type.name());
+}
+
+// TIMEFROMPARTS(hour, minute, seconds, fractions, precision): the precision, an integer constant
+// from 0 to 7, is the scale of the result; any other precision is refused by name.
+void Binder::timeFromPartsScale(Expr& e) {
+    const Expr& p = *e.args[4];
+    bool ok = p.kind == EK::Literal && !p.value.null && p.value.type.isInteger();
+    if (ok && p.value.i >= 0 && p.value.i <= 7) {
+        e.type = SqlType::time(int(p.value.i));
+        return;
+    }
+    raiseAt<Msg::TimeValueNotSupported>(
+        e.line, e.column, QStringLiteral("TIMEFROMPARTS with a precision other than a constant from 0 to 7"));
 }
 
 // A session option set away from the connection's default where that changes what a batch

@@ -114,6 +114,7 @@ private:
     static void unionRules(const Select& sel);
     static void exposedNames(const Select& sel);
     static void functionRules(const Expr& e);
+    static void timeFromPartsScale(Expr& e);
     static void settingRules(const Stmt& s);
 
     // ---------------- tables the batch makes, CTEs, VALUES (BindTables.cpp) ----------------

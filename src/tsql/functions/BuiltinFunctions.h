@@ -76,6 +76,13 @@ Value day(const FunctionDef&, const Args&, const SqlType&);
 Value eomonth(const FunctionDef&, const Args&, const SqlType&);
 Value datefromparts(const FunctionDef&, const Args&, const SqlType&);
 Value datetimefromparts(const FunctionDef&, const Args&, const SqlType&);
+Value timefromparts(const FunctionDef&, const Args&, const SqlType&);
+// The time data type in the date functions (TimeFunctions.cpp): a part of the day (hour down to
+// nanosecond), n units added around the clock, the boundaries crossed between a time and another
+// time or date.
+qint64 timePart(DatePart part, qint64 ticks);
+Value timeDateadd(DatePart part, qint64 n, const Value& time, const SqlType& type);
+qint64 timeDatediff(DatePart part, const Value& from, const Value& to);
 
 // ---- NULLs, logic, errors and the rest ----
 Value isnull(const FunctionDef&, const Args&, const SqlType&);

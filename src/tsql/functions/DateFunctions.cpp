@@ -6,6 +6,7 @@
 
 #include "tsql/base/Messages.h"
 #include "tsql/values/DateSettings.h"
+#include "tsql/values/ValueInternal.h"
 
 #include <QHash>
 
@@ -45,7 +46,11 @@ DatePart datepartOf(const QString& word, const QString& function) {
                                                    {"SS", DatePart::Second},
                                                    {"S", DatePart::Second},
                                                    {"MILLISECOND", DatePart::Millisecond},
-                                                   {"MS", DatePart::Millisecond}};
+                                                   {"MS", DatePart::Millisecond},
+                                                   {"MICROSECOND", DatePart::Microsecond},
+                                                   {"MCS", DatePart::Microsecond},
+                                                   {"NANOSECOND", DatePart::Nanosecond},
+                                                   {"NS", DatePart::Nanosecond}};
     auto it = parts.constFind(word.toUpper());
     if (it == parts.constEnd())
         raise<Msg::UnknownDatePart>(word, function.toLower());
@@ -63,6 +68,12 @@ QString nameOf(const FunctionDef& f) {
 // The day of the week counted from @@DATEFIRST (1 to 7).
 int weekdayOf(const QDate& d) {
     return (d.dayOfWeek() - dateSettings().dateFirst + 7) % 7 + 1;
+}
+
+// The engine keeps the date types to the millisecond: their microseconds and nanoseconds are
+// refused by name.
+[[noreturn]] void finerPart(const char* what) {
+    raise<Msg::TimeValueNotSupported>(QString::fromLatin1(what));
 }
 
 qint64 partOf(DatePart part, const QDateTime& d) {
@@ -95,6 +106,9 @@ qint64 partOf(DatePart part, const QDateTime& d) {
         return t.second();
     case DatePart::Millisecond:
         break;
+    case DatePart::Microsecond:
+    case DatePart::Nanosecond:
+        finerPart("DATEPART or DATENAME of microseconds or nanoseconds of a date type");
     }
     return t.msec();
 }
@@ -122,6 +136,9 @@ QDateTime added(DatePart part, const QDateTime& d, qint64 n) {
         return d.addSecs(n);
     case DatePart::Millisecond:
         break;
+    case DatePart::Microsecond:
+    case DatePart::Nanosecond:
+        finerPart("DATEADD of microseconds or nanoseconds to a datetime2 or a text");
     }
     return d.addMSecs(n);
 }
@@ -153,6 +170,9 @@ qint64 difference(DatePart part, const QDateTime& x, const QDateTime& y) {
         return x.secsTo(y);
     case DatePart::Millisecond:
         break;
+    case DatePart::Microsecond:
+    case DatePart::Nanosecond:
+        finerPart("DATEDIFF of microseconds or nanoseconds between date types");
     }
     return x.msecsTo(y);
 }
@@ -174,6 +194,8 @@ Value dateOut(const QDate& d) {
 // the others, which read '0001-01-01' and yyyy-mm-dd under any DATEFORMAT; datetime for
 // DATEADD); a number as days from 1900 in datetime ("DATEPART (Transact-SQL)", remarks).
 QDateTime asDate(const Value& v, TypeId textType) {
+    if (v.type.isTime())
+        raise<Msg::TimeValueNotSupported>(QStringLiteral("This date function of a time"));
     if (v.type.isDate())
         return v.dt;
     return convert(v, SqlType::of(v.type.isString() ? textType : TypeId::DateTime)).dt;
@@ -199,6 +221,8 @@ Value dateadd(const FunctionDef& f, const Args& a, const SqlType& type) {
     // The number is an int (Msg 8115 beyond it); no count of years, quarters or months that
     // large leaves a date in range.
     const qint64 n = convert(a[1], SqlType::of(TypeId::Int)).i;
+    if (a[2].type.isTime())
+        return timeDateadd(part, n, a[2], type);
     QDateTime d = asDate(a[2], TypeId::DateTime);
     const qint64 months = part == DatePart::Year ? n * 12 : part == DatePart::Quarter ? n * 3 : n;
     if ((part == DatePart::Year || part == DatePart::Quarter || part == DatePart::Month) &&
@@ -216,7 +240,15 @@ Value datediff(const FunctionDef& f, const Args& a, const SqlType& type) {
     refuseIsoWeek(part, f, a[1].type.isDate() ? a[1].type : a[2].type);
     if (a[1].null || a[2].null)
         return Value::nullOf(type);
-    qint64 r = difference(part, asDate(a[1]), asDate(a[2]));
+    const bool time = a[1].type.isTime() || a[2].type.isTime();
+    qint64 r = 0;
+    if (time && part >= DatePart::Hour)
+        r = timeDatediff(part, a[1], a[2]);
+    else if (time) // the date parts of a time are those of 1900-01-01
+        r = difference(part, a[1].type.isTime() ? detail::baseDate() : asDate(a[1]),
+                       a[2].type.isTime() ? detail::baseDate() : asDate(a[2]));
+    else
+        r = difference(part, asDate(a[1]), asDate(a[2]));
     if (type.id == TypeId::BigInt)
         return Value::integer(r, TypeId::BigInt);
     if (r < std::numeric_limits<qint32>::min() || r > std::numeric_limits<qint32>::max())
@@ -232,6 +264,8 @@ Value datepart(const FunctionDef& f, const Args& a, const SqlType& type) {
     const DatePart part = datepartOf(a[0].s, nameOf(f));
     if (a[1].null)
         return Value::nullOf(type);
+    if (a[1].type.isTime())
+        return Value::integer(timePart(part, a[1].i));
     return Value::integer(partOf(part, asDate(a[1])));
 }
 
@@ -241,6 +275,8 @@ Value datename(const FunctionDef& f, const Args& a, const SqlType& type) {
     const DatePart part = datepartOf(a[0].s, nameOf(f));
     if (a[1].null)
         return Value::nullOf(type);
+    if (a[1].type.isTime())
+        return textOut(QString::number(timePart(part, a[1].i)), type);
     QDateTime d = asDate(a[1]);
     qint64 v = partOf(part, d);
     if (part == DatePart::Month)

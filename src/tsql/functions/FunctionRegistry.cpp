@@ -112,6 +112,8 @@ SqlType formatType(const FunctionDef& f, const Types& a) {
     if (t.isString() || t.id == TypeId::Bit || t.id == TypeId::Xml || t.id == TypeId::XmlNode ||
         t.id == TypeId::UniqueIdentifier)
         raise<Msg::InvalidArgumentType>(t.name(), QString::fromLatin1(f.name).toLower());
+    if (t.isTime())
+        raise<Msg::FormatTypeNotSupported>(t.name());
     return text(TypeId::NVarChar, 4000);
 }
 
@@ -145,7 +147,12 @@ SqlType errorMessageType(const FunctionDef&, const Types&) {
 
 // DATEADD returns the type of its date argument (datetime for a text).
 SqlType dateaddType(const FunctionDef&, const Types& a) {
-    return a[2].isDate() ? a[2] : SqlType::of(TypeId::DateTime);
+    return a[2].isDate() || a[2].isTime() ? a[2] : SqlType::of(TypeId::DateTime);
+}
+
+// TIMEFROMPARTS: time(precision), its precision set by the binder from the constant.
+SqlType timeType(const FunctionDef&, const Types&) {
+    return SqlType::time();
 }
 
 // ISDATE reads a text, or a datetime or smalldatetime; date, datetime2 and xml are refused
@@ -153,6 +160,8 @@ SqlType dateaddType(const FunctionDef&, const Types& a) {
 SqlType isdateType(const FunctionDef& f, const Types& a) {
     if (a[0].isNumberlessDate() || a[0].id == TypeId::Xml || a[0].id == TypeId::XmlNode)
         raise<Msg::InvalidArgumentType>(a[0].name(), QString::fromLatin1(f.name).toLower());
+    if (a[0].isTime())
+        raise<Msg::TimeValueNotSupported>(QStringLiteral("ISDATE of a time"));
     return SqlType::of(TypeId::Int);
 }
 
@@ -166,7 +175,7 @@ void refuseOperand(const FunctionDef& f, const SqlType& t, bool refused) {
 // SUM and AVG of a decimal are decimal(38, s) (AVG at least 6 decimals), of smallmoney money;
 // texts, dates, xml and bit are refused (Msg 8117).
 SqlType sumOrAvgType(const FunctionDef& f, const Types& a, bool average) {
-    refuseOperand(f, a[0], a[0].isString() || a[0].isDate() || a[0].id == TypeId::Xml);
+    refuseOperand(f, a[0], a[0].isString() || a[0].isDate() || a[0].isTime() || a[0].id == TypeId::Xml);
     SqlType t = intLike(a[0]);
     if (t.id == TypeId::Decimal)
         t = SqlType::decimal(38, average ? std::max(t.scale, 6) : t.scale);
@@ -298,6 +307,7 @@ constexpr FunctionDef kFunctions[] = {
     {"EOMONTH",         "start_date [, month_to_add]",                                  1,   2, fixed<Date>,         fn::eomonth},
     {"DATEFROMPARTS",   "year, month, day",                                             3,   3, fixed<Date>,         fn::datefromparts},
     {"DATETIMEFROMPARTS", "year, month, day, hour, minute, seconds, milliseconds",        7,   7, fixed<DateTime>,     fn::datetimefromparts},
+    {"TIMEFROMPARTS",   "hour, minute, seconds, fractions, precision",                  5,   5, timeType,            fn::timefromparts},
     // system
     {"NEWID",           "",                                                             0,   0, fixed<Guid>,         fn::newid,         Param},
     {"OBJECT_ID",       "object_name [, object_type]",                                  1,   2, fixed<Int>,          fn::objectId,      Engine,     Own},

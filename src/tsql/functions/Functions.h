@@ -124,7 +124,9 @@ enum class DatePart {
     Hour,
     Minute,
     Second,
-    Millisecond
+    Millisecond,
+    Microsecond,
+    Nanosecond
 };
 // The date part a word names (YEAR, YY, YYYY, ...; any case), or Msg 155 naming `function`.
 DatePart datepartOf(const QString& word, const QString& function);

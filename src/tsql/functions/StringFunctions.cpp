@@ -119,6 +119,8 @@ Value datalength(const FunctionDef&, const Args& a, const SqlType&) {
         return Value::integer(a[0].s.size() * (a[0].type.isUnicode() ? 2 : 1));
     if (a[0].type.isInteger())
         return Value::integer(a[0].type.id == TypeId::BigInt ? 8 : a[0].type.id == TypeId::Int ? 4 : 2);
+    if (a[0].type.isTime()) // 3 bytes to time(2), 4 to time(4), 5 beyond ("time (Transact-SQL)")
+        return Value::integer(a[0].type.scale <= 2 ? 3 : a[0].type.scale <= 4 ? 4 : 5);
     return Value::integer(asText(a[0]).size());
 }
 

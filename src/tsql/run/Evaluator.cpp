@@ -8,6 +8,7 @@
 #include "tsql/functions/Functions.h"
 #include "tsql/sql/Transactions.h"
 #include "tsql/values/DateSettings.h"
+#include "tsql/values/TimeOfDay.h"
 #include "tsql/xml/Xml.h"
 
 namespace tsql {
@@ -43,11 +44,13 @@ void checkStyle(const SqlType& from, const SqlType& to, int style) {
     if ((style == 130 || style == 131) &&
         ((from.isDate() && to.isString()) || (from.isString() && to.isDate())))
         raise<Msg::ConvertStyleNotSupported>(style, from.name(), to.name());
+    if (from.isTime() && to.isString() && style != 8 && style != 108 && dateStyleExists(style))
+        raise<Msg::ConvertStyleNotSupported>(style, from.name(), to.name());
     if (dateStyleExists(style))
         return;
-    if (from.isDate() && to.isString())
+    if ((from.isDate() || from.isTime()) && to.isString())
         raise<Msg::InvalidStyleToText>(style, from.name());
-    if (from.isString() && to.isNumberlessDate())
+    if (from.isString() && (to.isNumberlessDate() || to.isTime()))
         raise<Msg::StyleNotSupportedConversions>(style, from.name(), to.name());
     if (from.isString() && to.isDate())
         raise<Msg::InvalidStyle>(style, to.name());
@@ -204,9 +207,13 @@ Value Evaluator::castValue(const SqlType& t, const Value& v, int style) {
         if (!f.isNull())
             return convert(Value::str(f), t, true);
     }
+    if (style >= 0 && !v.null && v.type.isTime() && t.isString())
+        return convert(Value::str(formatTime(v, style)), t, true);
     if (style >= 0 && !v.null && v.type.isString() && t.isDate())
         if (const auto order = styleOrder(style))
             return dateFromText(v, t, order);
+    if (style >= 0 && !v.null && v.type.isString() && t.isTime())
+        return timeFromText(v, t, styleOrder(style));
     return convert(v, t, true);
 }
 

@@ -28,6 +28,8 @@ QString typeDeclaration(const SqlType& t) {
                             : name + QStringLiteral("(%1)").arg(t.length);
     if (t.id == TypeId::Decimal)
         return name + QStringLiteral("(%1,%2)").arg(t.precision).arg(t.scale);
+    if (t.isTime())
+        return name + QStringLiteral("(%1)").arg(t.scale);
     return name;
 }
 

@@ -5,6 +5,7 @@
 #include "tsql/bind/Binder.h"
 #include "tsql/functions/Functions.h"
 #include "tsql/sql/ColumnRules.h"
+#include "tsql/values/TimeOfDay.h"
 
 #include <cmath>
 #include <limits>
@@ -61,6 +62,8 @@ QVariant toParam(const Value& v) {
     case TypeId::Float:
     case TypeId::Real:
         return QVariant(v.f);
+    case TypeId::Time: // seven decimals whatever the precision: the texts sort as the times do
+        return QVariant(timeText(v.i, 7));
     case TypeId::Date:
         return QVariant(v.dt.toString(QStringLiteral("yyyy-MM-dd")));
     case TypeId::DateTime:
@@ -136,6 +139,14 @@ struct Gen {
     // 'x' as 0, the server fails on the first value that reads as no number (Msg 245, 8114).
     QString operand(Expr& x, const SqlType& target) {
         QString s = expr(x);
+        // a time is kept as the text hh:mm:ss.fffffff: a text compared with it is read as a time
+        // first, and no other type compares with that text
+        if (x.type.isTime() && !target.isTime())
+            raiseAt<Msg::TimeValueNotSupported>(
+                x.line, x.column,
+                QStringLiteral("A time compared with a %1 in a query over tables").arg(target.name()));
+        if (target.isTime() && !x.type.isTime() && x.type.id != TypeId::Unknown)
+            return converted(s, target);
         if (!stringish(x) || !target.isNumeric())
             return s;
         return converted(s, target);
@@ -143,6 +154,8 @@ struct Gen {
 
     // The name of a type as tsql_to and tsql_text read it.
     static QString typeName(const SqlType& t) {
+        if (t.isTime())
+            return QStringLiteral("time(%1)").arg(t.scale);
         return t.id == TypeId::Decimal ? QStringLiteral("decimal(%1,%2)").arg(t.precision).arg(t.scale)
                                        : t.name();
     }
@@ -421,6 +434,9 @@ struct Gen {
             raiseAt<Msg::ExpressionNotOverTables>(e.line, e.column);
         QString a = expr(*e.args[0]);
         const SqlType& t = e.castType;
+        const SqlType& from = e.args[0]->type;
+        if (t.isTime() || from.isTime())
+            return timeCast(e, a);
         if (t.isNumeric() && !e.tryCast && !e.args[0]->type.isDate())
             return converted(a, t);
         if (t.isInteger())
@@ -434,6 +450,24 @@ struct Gen {
         if (t.isString() && t.length > 0)
             return QStringLiteral("substr(CAST(%1 AS TEXT), 1, %2)").arg(a).arg(t.length);
         return QStringLiteral("CAST(%1 AS TEXT)").arg(a);
+    }
+
+    // CAST and CONVERT to or from time over tables: a text or a time read as a time by the engine
+    // (rounded to the target's precision), a time written as its text at its own precision; the
+    // date types, kept as texts of milliseconds, and CONVERT styles are refused by name.
+    QString timeCast(const Expr& e, const QString& a) {
+        const SqlType& t = e.castType;
+        const SqlType& from = e.args[0]->type;
+        const bool styled = e.args.size() > 1;
+        if (!e.tryCast && !styled && t.isTime() &&
+            (from.isString() || from.isTime() || from.id == TypeId::Unknown))
+            return converted(a, t);
+        if (!e.tryCast && !styled && from.isTime() && t.isString()) {
+            const QString text = QStringLiteral("tsql_text(%1, '%2')").arg(a, typeName(from));
+            return t.length > 0 ? QStringLiteral("substr(%1, 1, %2)").arg(text).arg(t.length) : text;
+        }
+        raiseAt<Msg::TimeValueNotSupported>(
+            e.line, e.column, QStringLiteral("This conversion of a time in a query over tables"));
     }
 
     // STRING_AGG over tables: tsql_string_agg(value, separator, limit, key, desc, ...), the

@@ -6,6 +6,7 @@
 #include "tsql/functions/Functions.h"
 #include "tsql/sql/ColumnRules.h"
 #include "tsql/values/DateSettings.h"
+#include "tsql/values/TimeOfDay.h"
 #include "tsql/values/Value.h"
 
 #include <QSqlDriver>
@@ -105,10 +106,11 @@ void setResult(sqlite3_context* ctx, const Value& v) {
     } else if (v.type.id == TypeId::Float || v.type.id == TypeId::Real) {
         sqlite3_result_double(ctx, v.f);
     } else {
-        QString s = v.type.isDate() ? (v.type.id == TypeId::Date
-                                           ? v.dt.toString(QStringLiteral("yyyy-MM-dd"))
-                                           : v.dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")))
-                                    : v.s;
+        QString s = v.type.isTime()   ? timeText(v.i, 7)
+                    : v.type.isDate() ? (v.type.id == TypeId::Date
+                                             ? v.dt.toString(QStringLiteral("yyyy-MM-dd"))
+                                             : v.dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")))
+                                      : v.s;
         // The UTF-8 copy is handed to SQLite as it is, without a copy of SQLite's own.
         if (s.size() > 4096)
             checkRoomFor(utf8Bytes(s));

@@ -311,8 +311,9 @@ SqlType Parser::dataType(int ordinal, bool castTarget) {
         expectOp(")");
     }
     auto ty = typeFromName(name, max ? 0 : args, a[0], a[1], max);
-    if (!ty && name == u"TIME" && args <= 1 && !max)
-        raiseAt<Msg::TimeTypeNotSupported>(tok.line, tok.column);
+    // time(n) and datetime2(n) take 0 to 7 digits of a second
+    if ((name == u"TIME" || name == u"DATETIME2") && args == 1 && !max && (a[0] < 0 || a[0] > 7))
+        raiseAt<Msg::SpecifiedScaleInvalid>(tok.line, tok.column, tok.line, a[0]);
     if (!ty)
         raiseAt<Msg::ColumnParameterVariableFind>(tok.line, tok.column, ordinal, nameOf(tok));
     if (ty->id == TypeId::Decimal) {

@@ -272,6 +272,15 @@ SqlType arithmeticType(const QString& op, const SqlType& a0, const SqlType& b0) 
         t.length = (la < 0 || lb < 0 || la + lb > 8000) ? -1 : la + lb;
         return t;
     }
+    if (a.isTime() || b.isTime()) {
+        // time takes no arithmetic: a number is an operand type clash, as for datetime2
+        const SqlType& t = a.isTime() ? a : b;
+        if ((op == u"+" || op == u"-") && (a.isNumeric() || b.isNumeric()))
+            raise<Msg::OperandTypeClash>(a.name(), b.name());
+        if ((op == u"+" || op == u"-") && (a.isDate() || b.isDate()))
+            raise<Msg::TimeValueNotSupported>(QStringLiteral("Adding or subtracting a time and a date"));
+        invalidOperand(t, opName(op));
+    }
     if (a.isDate() || b.isDate())
         return dateArithmeticType(op, a, b);
     if (a.isString() && b.isString())
@@ -325,7 +334,8 @@ Value arithmetic(const QString& op, const Value& a, const Value& b) {
 }
 
 Value negate(const Value& a) {
-    if (a.type.isString() || a.type.id == TypeId::Xml || a.type.id == TypeId::XmlNode || a.type.isDate())
+    if (a.type.isString() || a.type.id == TypeId::Xml || a.type.id == TypeId::XmlNode || a.type.isDate() ||
+        a.type.isTime())
         invalidOperand(a.type, QStringLiteral("minus"));
     if (a.null)
         return a;

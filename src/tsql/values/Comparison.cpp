@@ -26,6 +26,11 @@ std::optional<int> compareValues(const Value& a, const Value& b) {
     if (t.id == TypeId::XmlNode || t.id == TypeId::Xml)
         raise<Msg::XmlDataTypeCompared>();
     Value x = convert(a, t), y = convert(b, t);
+    if (t.isTime() && t.scale < 7 && !x.null && !y.null)
+        for (const Value* text : {&a, &b})
+            if (text->type.isString() && convert(*text, SqlType::time()).i != (text == &a ? x : y).i)
+                raise<Msg::TimeValueNotSupported>(
+                    QStringLiteral("A comparison of a time with a text of more decimals than its precision"));
     if (x.null || y.null)
         return std::nullopt;
     auto sign = [](auto d) { return d < 0 ? -1 : (d > 0 ? 1 : 0); };
@@ -35,6 +40,8 @@ std::optional<int> compareValues(const Value& a, const Value& b) {
         return x.i < y.i ? -1 : (x.i > y.i ? 1 : 0);
     if (t.id == TypeId::Float || t.id == TypeId::Real)
         return x.f < y.f ? -1 : (x.f > y.f ? 1 : 0);
+    if (t.isTime())
+        return x.i < y.i ? -1 : (x.i > y.i ? 1 : 0);
     if (t.isDate())
         return x.dt < y.dt ? -1 : (x.dt > y.dt ? 1 : 0);
     if (t.id == TypeId::UniqueIdentifier)

@@ -8,6 +8,7 @@
 #include "tsql/base/Messages.h"
 
 #include "tsql/values/DateSettings.h"
+#include "tsql/values/TimeOfDay.h"
 #include "tsql/values/ValueInternal.h"
 #include "tsql/xml/Xml.h"
 
@@ -335,6 +336,8 @@ Value toCharacter(const Value& v, const SqlType& to, bool explicitConversion) {
     if (from.id == TypeId::XmlNode)
         clash(from, to, explicitConversion);
     QString s = toText(v);
+    if (from.isTime() && to.isString() && to.length >= 0 && s.size() > to.length)
+        raise<Msg::TimeValueNotSupported>(QStringLiteral("A time cut to fit a shorter text"));
     if ((to.id == TypeId::Char || to.id == TypeId::VarChar) && (from.isUnicode() || from.id == TypeId::Xml))
         s = inCodePage(s);
     if (to.isString() && to.length >= 0 && s.size() > to.length && !from.isString() && !from.isDate()) {
@@ -367,6 +370,8 @@ Value toCharacter(const Value& v, const SqlType& to, bool explicitConversion) {
 Value toDate(const Value& v, const SqlType& to, bool explicitConversion) {
     const SqlType& from = v.type;
     QDateTime d;
+    if (from.isTime())
+        return timeToDate(v, to);
     if (from.isDate()) {
         d = v.dt;
         if (!dateInRange(d, to.id))
@@ -408,6 +413,22 @@ Value dateFromText(const Value& text, const SqlType& to, std::optional<DateOrder
     return Value::datetime(r.value, to.id);
 }
 
+namespace {
+
+// To time(n): a text is read as a time of day, a date type gives its time of day, a time of
+// another precision is rounded to this one.
+Value toTime(const Value& v, const SqlType& to, bool explicitConversion) {
+    if (v.type.isTime())
+        return Value::time(roundedTime(v.i, to.scale), to.scale);
+    if (v.type.isString())
+        return timeFromText(v, to);
+    if (v.type.isDate() && v.type.id != TypeId::Date)
+        return timeFromDate(v, to);
+    clash(v.type, to, explicitConversion);
+}
+
+} // namespace
+
 // CAST and CONVERT allow more than implicit conversion does (explicitAllowed).
 Value convert(const Value& v, const SqlType& to, bool explicitConversion) {
     const SqlType& from = v.type;
@@ -427,6 +448,8 @@ Value convert(const Value& v, const SqlType& to, bool explicitConversion) {
         return toCharacter(v, to, explicitConversion);
     if (to.isDate())
         return toDate(v, to, explicitConversion);
+    if (to.isTime())
+        return toTime(v, to, explicitConversion);
     clash(from, to, explicitConversion);
 }
 

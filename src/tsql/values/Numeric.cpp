@@ -156,5 +156,12 @@ Value Value::datetime(const QDateTime& d, TypeId id) {
     v.dt = roundedFor(d, id);
     return v;
 }
+Value Value::time(qint64 ticks, int scale) {
+    Value v;
+    v.type = SqlType::time(scale);
+    v.null = false;
+    v.i = ticks;
+    return v;
+}
 
 } // namespace tsql

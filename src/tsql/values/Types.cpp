@@ -48,6 +48,8 @@ QString SqlType::name() const {
         return QStringLiteral("real");
     case TypeId::Float:
         return QStringLiteral("float");
+    case TypeId::Time:
+        return QStringLiteral("time");
     case TypeId::Date:
         return QStringLiteral("date");
     case TypeId::SmallDateTime:
@@ -118,6 +120,11 @@ std::optional<SqlType> typeFromName(const QString& u, int args, int a1, int a2, 
         if (args > 1 || max)
             return std::nullopt;
         return SqlType::of(TypeId::DateTime2);
+    }
+    if (u == u"TIME") {
+        if (args > 1 || max)
+            return std::nullopt;
+        return SqlType::time(args == 1 ? a1 : 7);
     }
     if (u == u"SMALLDATETIME")
         return simple(TypeId::SmallDateTime);
@@ -225,6 +232,11 @@ bool implicitAllowed(TypeId from, TypeId to) {
         return isStr(from) || isStr(to);
     if (from == TypeId::UniqueIdentifier || to == TypeId::UniqueIdentifier)
         return isStr(from) || isStr(to);
+    // time converts to and from texts and the date types that hold a time of day
+    if (from == TypeId::Time || to == TypeId::Time) {
+        const SqlType other = SqlType::of(from == TypeId::Time ? to : from);
+        return other.isString() || (other.isDate() && other.id != TypeId::Date);
+    }
     bool fromNum = from >= TypeId::Bit && from <= TypeId::Float;
     bool toNum = to >= TypeId::Bit && to <= TypeId::Float;
     if ((SqlType::of(from).isNumberlessDate() && toNum) || (SqlType::of(to).isNumberlessDate() && fromNum))
@@ -237,6 +249,8 @@ bool implicitAllowed(TypeId from, TypeId to) {
 bool explicitAllowed(TypeId from, TypeId to) {
     if (implicitAllowed(from, to))
         return true;
+    if (from == TypeId::Time || to == TypeId::Time)
+        return false;
     const SqlType f = SqlType::of(from), t = SqlType::of(to);
     return from != TypeId::XmlNode && to != TypeId::XmlNode && !(from == TypeId::Xml && t.isNumeric()) &&
            !(to == TypeId::Xml && f.isNumeric()) && !t.isNumberlessDate() && !f.isNumberlessDate();
@@ -270,6 +284,8 @@ SqlType dominantType(const SqlType& a, const SqlType& b) {
         int p = std::min(38, std::max(x.precision - x.scale, y.precision - y.scale) + s);
         return SqlType::decimal(p, s);
     }
+    if (a.id == TypeId::Time && b.id == TypeId::Time)
+        return SqlType::time(std::max(a.scale, b.scale));
     return a.id >= b.id ? a : b;
 }
 

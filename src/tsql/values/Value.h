@@ -30,6 +30,7 @@ enum class TypeId {
     Decimal,
     Real,
     Float,
+    Time, // ticks of 100 ns since midnight in Value::i, the fractional-second precision in scale
     Date,
     SmallDateTime,
     DateTime,
@@ -41,13 +42,14 @@ enum class TypeId {
 struct SqlType {
     TypeId id = TypeId::Unknown;
     int precision = 0;        // decimal
-    int scale = 0;            // decimal
+    int scale = 0;            // decimal; time: digits of a second (0 to 7)
     int length = 0;           // character types; -1 for max
     bool numericName = false; // written as numeric rather than decimal
 
     static SqlType of(TypeId id) { return SqlType{id, 0, 0, 0, false}; }
     static SqlType decimal(int p, int s) { return SqlType{TypeId::Decimal, p, s, 0, false}; }
     static SqlType varchar(int len) { return SqlType{TypeId::VarChar, 0, 0, len, false}; }
+    static SqlType time(int scale = 7) { return SqlType{TypeId::Time, 0, scale, 0, false}; }
     bool isString() const { return id >= TypeId::Char && id <= TypeId::NVarChar; }
     bool isUnicode() const { return id == TypeId::NChar || id == TypeId::NVarChar; }
     bool isInteger() const { return id >= TypeId::Bit && id <= TypeId::BigInt; }
@@ -57,6 +59,7 @@ struct SqlType {
     // date and datetime2 convert to no number and from none, implicitly or explicitly ("Data type
     // conversion (Database Engine)"); datetime and smalldatetime count days from 1900.
     bool isNumberlessDate() const { return id == TypeId::Date || id == TypeId::DateTime2; }
+    bool isTime() const { return id == TypeId::Time; }
     QString name() const; // "decimal", "int", "varchar", ...
 };
 
@@ -89,7 +92,7 @@ struct XmlNodeRef;
 struct Value {
     SqlType type;
     bool null = true;
-    qint64 i = 0;                           // integer kinds and bit
+    qint64 i = 0;                           // integer kinds and bit; time: 100 ns ticks
     Numeric n;                              // decimal and money
     double f = 0;                           // float and real
     QString s;                              // character types and xml text
@@ -108,6 +111,7 @@ struct Value {
     static Value str(const QString& x, bool unicode = false);
     static Value boolean(bool b);
     static Value datetime(const QDateTime& d, TypeId id = TypeId::DateTime);
+    static Value time(qint64 ticks, int scale = 7);
 };
 
 // Conversion between types as CAST and implicit conversion do. Throws SqlError (245, 8114,

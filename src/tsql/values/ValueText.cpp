@@ -1,6 +1,7 @@
 #include "tsql/values/Value.h"
 
 #include "tsql/values/DateSettings.h"
+#include "tsql/values/TimeOfDay.h"
 #include "tsql/values/ValueInternal.h"
 
 namespace tsql {
@@ -50,6 +51,8 @@ QString toText(const Value& v) {
         }
         return s;
     }
+    case TypeId::Time:
+        return timeText(v.i, v.type.scale);
     case TypeId::Date:
         return v.dt.date().toString(QStringLiteral("yyyy-MM-dd"));
     case TypeId::DateTime2:
