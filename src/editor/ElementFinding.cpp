@@ -79,7 +79,7 @@ ElementFinding::ElementFinding(FRMLP_FORMULE* window, core::HostServices& servic
     const auto fit = [fitLater] { fitLater->start(); };
     connect(tree, &QTreeWidget::itemExpanded, this, fit);
     connect(tree, &QTreeWidget::itemCollapsed, this, fit);
-    connect(m_filterBox, &QLineEdit::textChanged, this, fit);
+    connect(m_filter, &TreeFilter::applied, this, fit);
     box->viewport()->installEventFilter(this);
     connect(box, &QPlainTextEdit::cursorPositionChanged, this, &ElementFinding::followCaret);
     window->RESIZEFORM->setAfterApply([this] { layoutTree(); });
@@ -106,6 +106,7 @@ void ElementFinding::load(
 
 void ElementFinding::start(const std::shared_ptr<const diagnostics::ElementCatalog>& catalog,
                            std::shared_ptr<const diagnostics::ElementSearch> search) {
+    m_catalog = catalog;
     m_search = search ? std::move(search) : std::make_shared<const diagnostics::ElementSearch>(catalog);
     m_help = std::make_unique<diagnostics::ElementHelp>(
         catalog, [this](const QString& s) { return m_services.translate(s); },
