@@ -217,7 +217,8 @@ QStringList serverMessageTexts() {
     return all;
 }
 
-DisplayNames::DisplayNames(const TranslateFn& translate) {
+DisplayNames::DisplayNames(const TranslateFn& translateFn) {
+    const TranslateFn translate = translateFn ? translateFn : [](const QString& s) { return s; };
     // Later entries never take a variable an earlier one gave: the first label of a variable wins.
     for (const language::Entry& e : language::Dictionary::entries()) {
         const QString key = e.variable.toUpper();

@@ -16,6 +16,11 @@
 
 #include <gtest/gtest.h>
 
+// Readable texts in the failure messages.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
 namespace {
 
 using check::ServerMessage;
@@ -134,8 +139,9 @@ TEST(ServerMessages, TableAgreesWithTheEngine) {
             known = true;
             EXPECT_LE(highest, tsql::placeholderCount(def.text));
         }
-        if (!known)
+        if (!known) {
             EXPECT_EQ(highest, 0) << "a number the engine does not raise cannot read arguments";
+        }
     }
     for (const int frequent : {102, 105, 137, 156, 207, 208, 245, 512, 515, 8114, 8115, 8134})
         EXPECT_TRUE(numbers.contains(frequent)) << frequent;

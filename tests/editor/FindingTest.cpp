@@ -35,6 +35,12 @@ protected:
         QTRY_VERIFY_WITH_TIMEOUT(loader->isLoaded(), 20000);
     }
 
+    // Types into the tree's search box and waits for the search, which runs when typing pauses.
+    void search(const QString& text) {
+        QTest::keyClicks(&filterBox(), text);
+        QTRY_VERIFY_WITH_TIMEOUT(window->finding()->treeFilter()->isSettled(), 20000);
+    }
+
     QStringList listed() {
         QStringList rows;
         for (int i = 0; i < list().count(); ++i)
@@ -163,7 +169,7 @@ TEST_F(Finding, TreeFilterKeepsMatchingLeavesWithTheirBranchesAndEscRestores) {
     const int leaves = int(shownLeaves().size());
 
     QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
-    QTest::keyClicks(&filterBox(), QStringLiteral("lordo prezzo"));
+    search(QStringLiteral("lordo prezzo"));
     EXPECT_TRUE(w.finding()->treeFilter()->isActive());
     const QStringList shown = shownLeaves();
     ASSERT_FALSE(shown.isEmpty());
@@ -205,7 +211,7 @@ TEST_F(Finding, TreeFilterFindsCategoriesNotReadYet) {
     FRMLP_FORMULE& w = open(0, core::Variant());
     waitForLists();
     ASSERT_FALSE(w.pendingTreeBranches().isEmpty());
-    QTest::keyClicks(&filterBox(), QStringLiteral("colore"));
+    search(QStringLiteral("colore"));
     bool found = false;
     for (const QString& leaf : shownLeaves())
         found = found || leaf.endsWith(QStringLiteral("C01 - Colore"));
@@ -216,17 +222,26 @@ TEST_F(Finding, EnterOnAFilteredLeafInsertsAsADoubleClickDoes) {
     FRMLP_FORMULE& w = open(0, core::Variant());
     waitForLists();
     const int opened = w.UndoIndex();
+    // One Enter from the box, before the search has run: the first match is inserted.
     QTest::keyClicks(&filterBox(), QStringLiteral("prezzo lordo"));
-    QTest::keyClick(&filterBox(), Qt::Key_Return); // to the first match in the tree
+    QTest::keyClick(&filterBox(), Qt::Key_Return);
     QTreeWidgetItem* leaf = ui(w).TVW_FIELDS->currentItem();
     ASSERT_NE(leaf, nullptr);
     EXPECT_EQ(leaf, node(QStringLiteral("Quotazione"), QStringLiteral("Prezzo lordo")));
-    QTest::keyClick(ui(w).TVW_FIELDS, Qt::Key_Return);
     const QString byKey = ui(w).TXT_FORMULA->Text();
     const int caretByKey = w.CaretPosition();
     const int historyByKey = w.UndoIndex();
     EXPECT_EQ(byKey, QStringLiteral("[Prezzo lordo] = "));
     EXPECT_GT(historyByKey, opened);
+
+    // Down moves to the first match without inserting; Enter in the tree inserts the one chosen.
+    ui(w).TXT_FORMULA->SetText(QString());
+    w.setCaretPosition(0);
+    QTest::keyClick(&filterBox(), Qt::Key_Down);
+    EXPECT_EQ(ui(w).TVW_FIELDS->currentItem(), leaf);
+    EXPECT_TRUE(ui(w).TXT_FORMULA->Text().isEmpty());
+    QTest::keyClick(ui(w).TVW_FIELDS, Qt::Key_Return);
+    EXPECT_EQ(ui(w).TXT_FORMULA->Text(), byKey);
 
     // The same leaf by double-click, from the same empty box.
     QTest::keyClick(&filterBox(), Qt::Key_Escape);
