@@ -6,6 +6,8 @@
 #include "editor/ElementCompleter.h"
 #include "editor/ElementFinding.h"
 #include "editor/TreeFilter.h"
+#include "tree/StrutturaTree.h"
+#include "tree/TreeNode.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -252,6 +254,95 @@ TEST_F(Finding, EnterOnAFilteredLeafInsertsAsADoubleClickDoes) {
     EXPECT_EQ(ui(w).TXT_FORMULA->Text(), byKey);
     EXPECT_EQ(w.CaretPosition(), caretByKey);
     EXPECT_EQ(w.UndoIndex() - beforeClick, historyByKey - opened);
+}
+
+} // namespace
+
+namespace {
+
+// The rows of the category and variant branches, as "key|text", in the tree's order.
+QStringList rowsOf(QTreeWidgetItem* branch) {
+    QStringList rows;
+    for (int i = 0; i < branch->childCount(); ++i)
+        rows << branch->child(i)->data(0, Qt::UserRole).toString() + u'|' + branch->child(i)->text(0);
+    return rows;
+}
+
+TEST_F(Finding, ListBranchesOpenedFromTheCatalogueHoldTheRowsTheTreeReads) {
+    FRMLP_FORMULE& w = open(0, core::Variant());
+    waitForLists();
+    const QStringList branches = w.pendingTreeBranches();
+    ASSERT_FALSE(branches.isEmpty());
+    // What the tree's own reading gives: every row with its key and text, in its order.
+    ado::Connection connection;
+    connection.Open(connectionString);
+    core::FunctionServices services({.connection = [&] { return &connection; }});
+    tree::StrutturaTree builder(services,
+                                {.ditta = QStringLiteral("1"), .variantSetting = [] {
+                                     return std::optional<core::Variant>(core::Variant::fromInt32(1));
+                                 }});
+    tree::NodeListSink read;
+    ASSERT_EQ(builder.LoadStrutturaTree(read), tree::BuildOutcome::Completed);
+    for (const QString& key : branches) {
+        SCOPED_TRACE(key.toStdString());
+        QStringList expected;
+        for (const tree::TreeNode& n : std::as_const(read.nodes))
+            if (n.relative == key)
+                expected << n.key + u'|' + n.text;
+        QTreeWidgetItem* branch = w.nodeByKey(key);
+        ASSERT_NE(branch, nullptr);
+        branch->setExpanded(true);
+        EXPECT_FALSE(w.pendingTreeBranches().contains(key));
+        EXPECT_FALSE(expected.isEmpty());
+        EXPECT_EQ(rowsOf(branch), expected);
+        // The rows follow their branch in the window's order of nodes.
+        const qsizetype at = w.treeNodes().indexOf(branch);
+        for (int i = 0; i < branch->childCount(); ++i)
+            EXPECT_EQ(w.treeNodes().value(at + 1 + i), branch->child(i));
+    }
+}
+
+// Rows of an opened list branch that do not match are taken out of it and come back in their
+// order when the search is cleared; a match among them is inserted by one Enter.
+TEST_F(Finding, SearchTakesOutTheRowsOfAListBranchAndPutsThemBack) {
+    FRMLP_FORMULE& w = open(0, core::Variant());
+    waitForLists();
+    QTreeWidgetItem* branch =
+        w.nodeByKey(tree::elementKey(core::Variant::fromInt32(tree::CategoriesElement)));
+    ASSERT_NE(branch, nullptr);
+    branch->setExpanded(true);
+    QList<QTreeWidgetItem*> rows;
+    for (int i = 0; i < branch->childCount(); ++i)
+        rows << branch->child(i);
+    ASSERT_GE(rows.size(), 2);
+    const QString wanted = rows.last()->text(0);
+
+    search(wanted);
+    ASSERT_EQ(branch->childCount(), 1);
+    EXPECT_EQ(branch->child(0), rows.last());
+    EXPECT_NE(branch->child(0)->background(0).style(), Qt::NoBrush);
+    EXPECT_TRUE(branch->isExpanded());
+    // A search that finds none of them leaves the branch hidden and empty.
+    filterBox().clear();
+    search(QStringLiteral("zzqqxx nothing"));
+    EXPECT_EQ(branch->childCount(), 0);
+    EXPECT_TRUE(branch->isHidden());
+
+    QTest::keyClick(&filterBox(), Qt::Key_Escape);
+    QList<QTreeWidgetItem*> back;
+    for (int i = 0; i < branch->childCount(); ++i)
+        back << branch->child(i);
+    EXPECT_EQ(back, rows);
+    EXPECT_FALSE(branch->isHidden());
+    for (QTreeWidgetItem* row : std::as_const(rows))
+        EXPECT_EQ(row->background(0).style(), Qt::NoBrush);
+
+    // One Enter inserts the single match.
+    ui(w).TXT_FORMULA->SetText(QString());
+    w.setCaretPosition(0);
+    search(wanted);
+    QTest::keyClick(&filterBox(), Qt::Key_Return);
+    EXPECT_EQ(ui(w).TXT_FORMULA->Text().trimmed(), QStringLiteral("{") + wanted + u'}');
 }
 
 } // namespace
