@@ -263,5 +263,9 @@
         <source>%1 (Msg %2: %3)</source>
         <translation>%1 (Msg %2: %3)</translation>
     </message>
+    <message>
+        <source>Copia il testo del server</source>
+        <translation>Copy the server&apos;s text</translation>
+    </message>
 </context>
 </TS>
