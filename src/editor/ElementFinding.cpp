@@ -7,6 +7,7 @@
 #include "editor/CatalogLoader.h"
 #include "editor/ElementCompleter.h"
 #include "editor/FRMLP_FORMULE.h"
+#include "editor/FormulaAssist.h"
 #include "editor/TreeFilter.h"
 #include "host/controls/VXL_RESIZEFORM.h"
 #include "host/controls/VxlRichTextBox.h"
@@ -186,6 +187,10 @@ bool ElementFinding::eventFilter(QObject* watched, QEvent* event) {
         const int position = m_window->TXT_FORMULA->cursorForPosition(help->pos()).position();
         const QString element = elementTipAt(position);
         tip = element.isEmpty() ? QString() : helpOf(element, true);
+        // A wavy underline there says first what is wrong.
+        const QString marked = m_window->assist() ? m_window->assist()->messageAt(position) : QString();
+        if (!marked.isEmpty())
+            tip = tip.isEmpty() ? marked : marked + QStringLiteral("\n\n") + tip;
     }
     if (tip.isEmpty())
         QToolTip::hideText();

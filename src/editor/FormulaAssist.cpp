@@ -14,13 +14,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QGuiApplication>
-#include <QScrollBar>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -343,6 +343,19 @@ void FormulaAssist::applyMarks() {
     if (m_checkMessage)
         add(*m_checkMessage, m_checkMessage->column <= 0);
     m_highlighter->setMarks(marks);
+}
+
+QString FormulaAssist::messageAt(qsizetype position) const {
+    const auto covers = [&](const diagnostics::Diagnostic& d) {
+        return d.line > 0 && position >= d.offset && position <= d.offset + std::max<qsizetype>(d.length, 1);
+    };
+    QStringList messages;
+    if (m_checkMessage && m_checkMessage->column > 0 && covers(*m_checkMessage))
+        messages << m_checkMessage->message;
+    for (const diagnostics::Diagnostic& d : m_found)
+        if (covers(d) && !messages.contains(d.message))
+            messages << d.message;
+    return messages.join(u'\n');
 }
 
 void FormulaAssist::clickStrip() {

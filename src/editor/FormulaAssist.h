@@ -81,6 +81,9 @@ public:
     diagnostics::LiveDiagnostics* live() const { return m_live.get(); }
     const QList<diagnostics::Diagnostic>& liveDiagnostics() const { return m_found; }
     bool hasUnsavedChanges() const { return m_unsavedChanges; }
+    // The message of the marked text at `position` of the box's text (a live finding, or the
+    // check's message when it marks a column); empty when nothing there is marked.
+    QString messageAt(qsizetype position) const;
     // Where a click on the strip puts the caret (-1: nowhere).
     qsizetype stripTarget() const { return m_target; }
     void clickStrip();
