@@ -99,7 +99,11 @@ FRMLP_FORMULE::Parts::Parts(FRMLP_FORMULE* window)
             {.checkFormula = editing::FormulaStore::checkWith(syntaxCheck),
              .decode = check::decodeWith(language),
              .canEncode = check::canEncodeWith(language),
-             .written = [this] { assist->saved(); }})
+             .written =
+                 [this, window] {
+                     assist->saved();
+                     emit window->formulaSaved();
+                 }})
     , assist(std::make_unique<FormulaAssist>(window->TXT_FORMULA, window->IMG_UNDO, window->IMG_REDO, history,
                                              [window](const QString& s) { return window->translate(s); }))
     , treeSink(window->TVW_FIELDS, window->m_imlImagesTrv, window->m_treeNodes, window->m_nodesByKey)

@@ -238,6 +238,12 @@ bool FormulaAssist::markLine(int line, const QString& message, bool error) {
     d.column = 0; // the whole line
     d.offset = lines.lineStart(line);
     d.message = message.isEmpty() ? tr(MarkedLine) : stripText(message);
+    // A server's message (a verification's, a stored check's) is explained as the check's is.
+    if (check::parseServerMessage(message)) {
+        const check::DisplayNames names(m_translate);
+        d.message = check::describeServerMessage(message, m_translate, names.fn(), 0, 0);
+        m_serverText = message;
+    }
     m_checkMessage = d;
     showMessage(d, error);
     applyMarks();

@@ -68,6 +68,10 @@ public:
     host::GlobalObject& global() { return m_global; }
     host::Navigator& navigator() { return m_navigator; }
 
+private slots:
+    // Reads the record list again after an editor saved, keeping the selected record.
+    void refreshAfterSave();
+
 private:
     void openSelected(bool modal);
     void onNavigatorButton(bool& cancel, int& button);
