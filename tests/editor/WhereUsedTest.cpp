@@ -177,7 +177,7 @@ TEST_F(Editor, MarkLineMarksTheWholeLineAndShowsTheMessage) {
     ASSERT_TRUE(w.markLine(2, QStringLiteral("Msg 8134, Level 16, State 1, Line 2: Divide by zero error "
                                              "encountered.")));
     EXPECT_EQ(w.assist()->stripMessage(),
-              QStringLiteral("Riga 2: Divide by zero error encountered. (Msg 8134)"));
+              QStringLiteral("Riga 2: Divisione per zero. (Msg 8134: Divide by zero error encountered.)"));
     const QTextBlock second = ui(w).TXT_FORMULA->document()->firstBlock().next();
     // The strip counts in the box's text (its line break is CR LF), the caret in the document.
     EXPECT_EQ(w.assist()->stripTarget(), ui(w).TXT_FORMULA->Text().indexOf(QStringLiteral("SET"), 1));
