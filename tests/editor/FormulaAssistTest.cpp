@@ -115,9 +115,9 @@ TEST_F(Assist, FailedCheckShowsTheServersMessageAtTheFormulasLine) {
 // the outcome stay the check's.
 TEST_F(Assist, FailedCheckSaysWhenTheFormulaAsSavedIsCorrect) {
     FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(5));
-    const QString message =
-        QStringLiteral("Riga 2, colonna 1: Il tipo varchar non si converte in numeric. (Msg 8114: Error converting "
-                       "data type varchar to numeric.)");
+    const QString message = QStringLiteral(
+        "Riga 2, colonna 1: Il tipo varchar non si converte in numeric. (Msg 8114: Error converting "
+        "data type varchar to numeric.)");
     const QString asStored =
         QStringLiteral("Il controllo sostituisce categorie e varianti con segnaposto "
                        "(numerici per le categorie); la formula come viene salvata è corretta.");
