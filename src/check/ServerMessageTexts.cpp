@@ -201,9 +201,12 @@ QString describeServerMessage(const QString& message, const TranslateFn& transla
     const auto tr = [&](const QString& s) { return translate ? translate(s) : s; };
     const QString serverText = names ? names(m->text) : m->text;
     const QString explanation = explainMessage(m->number, m->text, translate, names);
-    const QString body = explanation.isEmpty()
-                             ? QStringLiteral("%1 (Msg %2)").arg(serverText).arg(m->number)
-                             : tr(ExplainedServerText).arg(explanation).arg(m->number).arg(serverText);
+    // An explanation that says the server's text again (the English window) is not repeated. The
+    // arguments go in one pass: a "%1" in the server's text stays as it is.
+    const QString number = QString::number(m->number);
+    const QString body = explanation.isEmpty() || explanation == serverText
+                             ? QStringLiteral("%1 (Msg %2)").arg(serverText, number)
+                             : tr(ExplainedServerText).arg(explanation, number, serverText);
     const QString place =
         placeInWords(line >= 0 ? line : m->line, column >= 0 ? column : m->column, translate);
     return place.isEmpty() ? body : tr(PlacedExplanation).arg(capitalised(place), body);

@@ -198,10 +198,12 @@ QList<Diagnostic> DiagnosticsEngine::analyse(const QString& displayText) {
         const auto translate = [this](const QString& s) { return tr(s); };
         check::DisplayNames names(translate);
         names.setTranslation(displayText, sql, map);
-        const QString explained = check::explainMessage(error->number, error->message, translate, names.fn());
-        diag.message = tr(msg::EngineMessage)
-                           .arg(explained.isEmpty() ? tr(plainWording(error->number)) : explained,
-                                QString::number(error->number), names.apply(error->message));
+        const QString engineText = names.apply(error->message);
+        QString explained = check::explainMessage(error->number, error->message, translate, names.fn());
+        // An explanation that says the engine's text again (the English window) adds nothing.
+        if (explained.isEmpty() || explained == engineText)
+            explained = tr(plainWording(error->number));
+        diag.message = tr(msg::EngineMessage).arg(explained, QString::number(error->number), engineText);
         placeInDisplay(diag, error->line, error->column, displayText, sql, map,
                        check::SyntaxCheck::declarationLines());
         if (diag.column == 0)

@@ -192,6 +192,12 @@ TEST(ServerMessages, DescriptionPutsThePlaceInWordsAndKeepsTheServerText) {
         {QStringLiteral("Msg 50000, Level 16, State 1, Line 3: Own error."), -1, -1,
          QStringLiteral("Riga 3: Own error. (Msg 50000)")},
         {QStringLiteral("Not a server message"), -1, -1, QStringLiteral("Not a server message")},
+        // A "%1" in the server's text stays as it is.
+        {QStringLiteral("Msg 50000, Level 16, State 1, Line 1: 100%1 %2 done."), -1, -1,
+         QStringLiteral("Riga 1: 100%1 %2 done. (Msg 50000)")},
+        {QStringLiteral("Msg 102, Level 15, State 1, Line 1: Incorrect syntax near '%3'."), -1, -1,
+         QStringLiteral(
+             "Riga 1: Sintassi non corretta vicino a '%3'. (Msg 102: Incorrect syntax near '%3'.)")},
     };
     for (const Case& c : cases)
         EXPECT_EQ(check::describeServerMessage(c.message, {}, {}, c.line, c.column), c.expected);
@@ -207,6 +213,11 @@ TEST(ServerMessages, EnglishThroughTheTranslationService) {
                 "Msg 8134, Level 16, State 1, Line 2: Divide by zero error encountered. (column 1)"),
             tr),
         QStringLiteral("Line 2, column 1: Division by zero. (Msg 8134: Divide by zero error encountered.)"));
+    // An explanation that is the server's text itself is not said twice.
+    EXPECT_EQ(
+        check::describeServerMessage(
+            QStringLiteral("Msg 102, Level 15, State 1, Line 1: Incorrect syntax near ','. (column 9)"), tr),
+        QStringLiteral("Line 1, column 9: Incorrect syntax near ','. (Msg 102)"));
 }
 
 TEST(ServerMessages, VariablesBecomeTheLabelsTheUserWrote) {
