@@ -1,6 +1,7 @@
 #include "diagnostics/Diagnostics.h"
 
 #include "check/Declarations.h"
+#include "check/ServerMessageTexts.h"
 #include "check/SyntaxCheck.h"
 #include "diagnostics/Texts.h"
 #include "language/FormulaLanguage.h"
@@ -192,10 +193,17 @@ QList<Diagnostic> DiagnosticsEngine::analyse(const QString& displayText) {
     if (const std::optional<tsql::ServerError> error = d->session->compile(batch)) {
         Diagnostic diag;
         diag.number = error->number;
-        diag.message = tr(msg::EngineMessage)
-                           .arg(tr(plainWording(error->number)))
-                           .arg(error->number)
-                           .arg(error->message);
+        // The engine's text names the SQL form's variables: they are shown as the formula
+        // writes them, after a short explanation when the message is a frequent one.
+        const auto translate = [this](const QString& s) { return tr(s); };
+        check::DisplayNames names(translate);
+        names.setTranslation(displayText, sql, map);
+        const QString engineText = names.apply(error->message);
+        QString explained = check::explainMessage(error->number, error->message, translate, names.fn());
+        // An explanation that says the engine's text again (the English window) adds nothing.
+        if (explained.isEmpty() || explained == engineText)
+            explained = tr(plainWording(error->number));
+        diag.message = tr(msg::EngineMessage).arg(explained, QString::number(error->number), engineText);
         placeInDisplay(diag, error->line, error->column, displayText, sql, map,
                        check::SyntaxCheck::declarationLines());
         if (diag.column == 0)

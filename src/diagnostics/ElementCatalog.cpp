@@ -151,6 +151,16 @@ QStringView ElementCatalog::referenceText(ElementKind kind, qsizetype index) con
     return l.view(l.items.at(std::size_t(index)).text);
 }
 
+QStringView ElementCatalog::referenceCode(ElementKind kind, qsizetype index) const {
+    const List& l = list(kind);
+    return l.view(l.items.at(std::size_t(index)).code);
+}
+
+QStringView ElementCatalog::referenceId(ElementKind kind, qsizetype index) const {
+    const List& l = list(kind);
+    return l.view(l.items.at(std::size_t(index)).id);
+}
+
 ElementCatalog::Reference ElementCatalog::reference(ElementKind kind, qsizetype index) const {
     const List& l = list(kind);
     const Item& item = l.items.at(std::size_t(index));

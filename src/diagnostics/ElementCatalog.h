@@ -80,6 +80,9 @@ public:
     // the text of one without a copy, and one whole.
     qsizetype referenceCount(ElementKind kind) const { return list(kind).items.size(); }
     QStringView referenceText(ElementKind kind, qsizetype index) const;
+    // The code and the id of one, without a copy.
+    QStringView referenceCode(ElementKind kind, qsizetype index) const;
+    QStringView referenceId(ElementKind kind, qsizetype index) const;
     Reference reference(ElementKind kind, qsizetype index) const;
     // The first reference whose code (right-trimmed) is `code`, or nullopt.
     std::optional<Reference> findReference(ElementKind kind, const QString& code) const;

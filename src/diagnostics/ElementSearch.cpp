@@ -195,4 +195,20 @@ bool ElementSearch::anyMatch(ElementKind kind, const SearchWords& words) const {
     return false;
 }
 
+std::vector<bool> ElementSearch::matching(ElementKind kind, const SearchWords& words,
+                                          const std::function<bool()>& cancelled) const {
+    if (!m_catalog->listKnown(kind))
+        return {};
+    const Indexed& index = indexOf(kind);
+    std::vector<bool> out(index.size(), false);
+    constexpr std::size_t BetweenQuestions = 4096;
+    for (std::size_t i = 0; i < index.size(); ++i) {
+        if (cancelled && i % BetweenQuestions == 0 && cancelled())
+            return {};
+        const QByteArrayView variable = index.variable(i);
+        out[i] = words.matches(index.display(i)) || (!variable.isEmpty() && words.matches(variable));
+    }
+    return out;
+}
+
 } // namespace diagnostics

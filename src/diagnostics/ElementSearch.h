@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -66,6 +67,11 @@ public:
     QList<Candidate> find(ElementKind kind, const SearchWords& words, int limit) const;
     // Whether any element of `kind` matches the words; true while that list is unknown.
     bool anyMatch(ElementKind kind, const SearchWords& words) const;
+    // For each element of `kind`, in the catalogue's order, whether it matches the words (its
+    // shown text, or for a label its variable); empty when that list is unknown or `cancelled`
+    // answered true (asked every few thousand elements). Safe on any thread.
+    std::vector<bool> matching(ElementKind kind, const SearchWords& words,
+                               const std::function<bool()>& cancelled = {}) const;
 
     const ElementCatalog& catalog() const { return *m_catalog; }
 

@@ -1,5 +1,7 @@
 #include "diagnostics/LiveDiagnostics.h"
 
+#include "check/ServerMessageTexts.h"
+
 #include "diagnostics/Texts.h"
 
 #include <QHash>
@@ -16,7 +18,7 @@ struct LiveDiagnostics::Worker : QObject {
     QList<Diagnostic> analyse(const QString& text) {
         if (!engine)
             engine = std::make_unique<DiagnosticsEngine>(
-                *catalog, [this](const QString& s) { return messages.value(s, s); });
+                *catalog, [this](const QString& s) { return messages.value(s, catalog->translated(s)); });
         return engine->analyse(text);
     }
     ~Worker() override { engine.reset(); }
@@ -27,7 +29,7 @@ LiveDiagnostics::LiveDiagnostics(std::shared_ptr<const ElementCatalog> catalog, 
     : QObject(parent)
     , m_catalog(std::move(catalog)) {
     QHash<QString, QString> messages;
-    for (const QString& text : msg::all())
+    for (const QString& text : msg::all() + check::serverMessageTexts())
         messages.insert(text, translate ? translate(text) : text);
     m_timer.setSingleShot(true);
     m_timer.setInterval(DefaultDelayMs);

@@ -7,6 +7,7 @@
 #include "editor/CatalogLoader.h"
 #include "editor/ElementCompleter.h"
 #include "editor/FRMLP_FORMULE.h"
+#include "editor/FormulaAssist.h"
 #include "editor/TreeFilter.h"
 #include "host/controls/VXL_RESIZEFORM.h"
 #include "host/controls/VxlRichTextBox.h"
@@ -79,7 +80,7 @@ ElementFinding::ElementFinding(FRMLP_FORMULE* window, core::HostServices& servic
     const auto fit = [fitLater] { fitLater->start(); };
     connect(tree, &QTreeWidget::itemExpanded, this, fit);
     connect(tree, &QTreeWidget::itemCollapsed, this, fit);
-    connect(m_filterBox, &QLineEdit::textChanged, this, fit);
+    connect(m_filter, &TreeFilter::applied, this, fit);
     box->viewport()->installEventFilter(this);
     connect(box, &QPlainTextEdit::cursorPositionChanged, this, &ElementFinding::followCaret);
     window->RESIZEFORM->setAfterApply([this] { layoutTree(); });
@@ -106,6 +107,7 @@ void ElementFinding::load(
 
 void ElementFinding::start(const std::shared_ptr<const diagnostics::ElementCatalog>& catalog,
                            std::shared_ptr<const diagnostics::ElementSearch> search) {
+    m_catalog = catalog;
     m_search = search ? std::move(search) : std::make_shared<const diagnostics::ElementSearch>(catalog);
     m_help = std::make_unique<diagnostics::ElementHelp>(
         catalog, [this](const QString& s) { return m_services.translate(s); },
@@ -185,6 +187,10 @@ bool ElementFinding::eventFilter(QObject* watched, QEvent* event) {
         const int position = m_window->TXT_FORMULA->cursorForPosition(help->pos()).position();
         const QString element = elementTipAt(position);
         tip = element.isEmpty() ? QString() : helpOf(element, true);
+        // A wavy underline there says first what is wrong.
+        const QString marked = m_window->assist() ? m_window->assist()->messageAt(position) : QString();
+        if (!marked.isEmpty())
+            tip = tip.isEmpty() ? marked : marked + QStringLiteral("\n\n") + tip;
     }
     if (tip.isEmpty())
         QToolTip::hideText();

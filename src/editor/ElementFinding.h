@@ -49,6 +49,8 @@ public:
                std::shared_ptr<const diagnostics::ElementSearch> search = nullptr);
     // Null before load.
     CatalogLoader* loader() const { return m_loader; }
+    // The catalogue the finding started with last (null before).
+    const std::shared_ptr<const diagnostics::ElementCatalog>& catalog() const { return m_catalog; }
 
     ElementCompleter* completer() const { return m_completer; }
     TreeFilter* treeFilter() const { return m_filter; }
@@ -77,6 +79,7 @@ private:
     TreeFilter* m_filter = nullptr;
     CatalogLoader* m_loader = nullptr;
     std::shared_ptr<const diagnostics::ElementSearch> m_search;
+    std::shared_ptr<const diagnostics::ElementCatalog> m_catalog;
     std::unique_ptr<diagnostics::ElementHelp> m_help;
     bool m_placing = false;
 };

@@ -1,4 +1,6 @@
 #include "editor/FRMLP_FORMULE.h"
+#include "editor/CatalogueRows.h"
+#include "editor/ElementFinding.h"
 #include "editor/FRMLP_FORMULE_Parts.h"
 #include "editor/Require.h"
 #include "editor/TreeWidgetSink.h"
@@ -101,6 +103,7 @@ FRMLP_FORMULE::Parts::Parts(FRMLP_FORMULE* window)
                  [this, window] {
                      assist->saved();
                      window->formulaWritten();
+                     emit window->formulaSaved();
                  }})
     , assist(std::make_unique<FormulaAssist>(window->TXT_FORMULA, window->IMG_UNDO, window->IMG_REDO, history,
                                              [window](const QString& s) { return window->translate(s); }))
@@ -558,8 +561,15 @@ void FRMLP_FORMULE::LoadStrutturaTree() {
 }
 
 void FRMLP_FORMULE::fillTreeBranches(const QStringList& keys) {
-    if (m_parts->treeBuilder)
-        editor::fillTreeBranches(*m_parts->treeBuilder, m_parts->treeSink, keys, m_nodesByKey);
+    if (!m_parts->treeBuilder)
+        return;
+    // The category and variant lists the catalogue already holds are not read again.
+    if (m_parts->finding)
+        fillListsFromCatalogue(
+            *m_parts->treeBuilder, m_parts->treeSink, keys,
+            [this](const QString& key) { return nodeByKey(key); }, m_parts->finding->catalog(),
+            [this](const QString& s) { return translate(s); });
+    editor::fillTreeBranches(*m_parts->treeBuilder, m_parts->treeSink, keys, m_nodesByKey);
 }
 
 void FRMLP_FORMULE::TVW_FIELDS_DblClick() {

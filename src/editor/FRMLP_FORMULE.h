@@ -209,6 +209,8 @@ signals:
     void unloaded();
     // The window was closed (ends ShowModal's loop).
     void closed();
+    // A save wrote the formula (the host may show the record's new state).
+    void formulaSaved();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -115,6 +115,11 @@ QString FRMLP_FORMULE::trialSettingsKey() const {
 
 void FRMLP_FORMULE::toggleTrialPanel() {
     showTrialPanel(!m_trial->isVisible());
+    // Opened by the user: typing goes to its first value.
+    if (m_trial->isVisible()) {
+        m_trial->activateWindow();
+        m_trial->focusFirstValue();
+    }
 }
 
 void FRMLP_FORMULE::showTrialPanel(bool show) {

@@ -1,6 +1,7 @@
 #include "editor/FormulaAssist.h"
 
 #include "check/Messages.h"
+#include "check/ServerMessageTexts.h"
 #include "check/SyntaxCheck.h"
 #include "diagnostics/ElementCatalog.h"
 #include "diagnostics/FormulaHighlighter.h"
@@ -10,12 +11,16 @@
 #include "host/controls/HostControls.h"
 #include "host/controls/VxlRichTextBox.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -25,6 +30,9 @@ namespace editor {
 namespace {
 
 namespace msg = diagnostics::msg;
+
+// The strip's menu: the server's text as it came, for a report or a search.
+const QString CopyServerText = QStringLiteral("Copia il testo del server");
 
 // The strip's text for a line marked without a message of its own.
 const QString MarkedLine = QStringLiteral("Riga segnalata");
@@ -48,6 +56,19 @@ QString stripText(const QString& serverMessage) {
     QString text = serverMessage.mid(m.capturedLength());
     text.remove(column);
     return text + QStringLiteral(" (Msg %1)").arg(m.captured(1));
+}
+
+// The check's message for the strip: a short explanation in the window's language before the
+// server's own text, the names in it as the formula writes them (the strip says where).
+QString explainedText(const check::SyntaxCheck& check, const QString& display,
+                      const std::function<QString(const QString&)>& translate) {
+    const QString message = check.lastServerMessage();
+    const std::optional<check::ServerMessage> m = check::parseServerMessage(message);
+    if (!m)
+        return stripText(message);
+    check::DisplayNames names(translate);
+    names.setTranslation(display, check.lastTranslation().text, check.lastTranslation().map);
+    return check::describeServerMessage(message, translate, names.fn(), 0, 0);
 }
 
 QIcon dimmed(const QIcon& icon) {
@@ -90,6 +111,15 @@ FormulaAssist::FormulaAssist(controls::VxlRichTextBox* box, controls::VXL_TBARME
     m_message->setObjectName(QStringLiteral("LBL_MESSAGGIO"));
     m_message->setCursor(Qt::PointingHandCursor);
     m_message->installEventFilter(this);
+    m_message->setTextFormat(Qt::PlainText);
+    m_message->setMinimumWidth(1); // a long text is elided, not widening the strip
+    m_message->setContextMenuPolicy(Qt::ActionsContextMenu);
+    m_copyServerText = new QAction(tr(CopyServerText), m_message);
+    m_copyServerText->setObjectName(QStringLiteral("ACT_COPIAMESSAGGIO"));
+    m_copyServerText->setVisible(false);
+    connect(m_copyServerText, &QAction::triggered, this,
+            [this] { QGuiApplication::clipboard()->setText(m_serverText); });
+    m_message->addAction(m_copyServerText);
     m_unsaved = new QLabel(m_stripWidget);
     m_unsaved->setObjectName(QStringLiteral("LBL_NONSALVATA"));
     m_unsaved->setStyleSheet(QStringLiteral("color: #B05800; font-weight: bold; padding: 1px 4px;"));
@@ -144,6 +174,9 @@ void FormulaAssist::textChanged() {
     m_lastText = text;
     m_checkMessage.reset();
     m_unsavedChanges = m_started && text != m_stored;
+    // A confirmation of a save no longer holds once the text moves away from what was saved.
+    if (m_unsavedChanges && m_message->styleSheet() == SavedStyle)
+        clearMessage();
     m_unsaved->setText(m_unsavedChanges ? QStringLiteral("● ") + tr(msg::Unsaved) : QString());
     if (m_live)
         m_live->textChanged(text);
@@ -176,7 +209,8 @@ void FormulaAssist::checked(const check::SyntaxCheck& check, bool correctAsStore
         return;
     }
     diagnostics::Diagnostic d;
-    d.message = stripText(check.lastServerMessage());
+    d.message = explainedText(check, m_box->Text(), m_translate);
+    m_serverText = check.lastServerMessage();
     if (correctAsStored)
         d.message += u'\n' + tr(check::msg::CorrectAsStored);
     const QString text = m_box->Text();
@@ -205,6 +239,12 @@ bool FormulaAssist::markLine(int line, const QString& message, bool error) {
     d.column = 0; // the whole line
     d.offset = lines.lineStart(line);
     d.message = message.isEmpty() ? tr(MarkedLine) : stripText(message);
+    // A server's message (a verification's, a stored check's) is explained as the check's is.
+    if (check::parseServerMessage(message)) {
+        const check::DisplayNames names(m_translate);
+        d.message = check::describeServerMessage(message, m_translate, names.fn(), 0, 0);
+        m_serverText = message;
+    }
     m_checkMessage = d;
     showMessage(d, error);
     applyMarks();
@@ -223,7 +263,9 @@ void FormulaAssist::saved() {
     m_target = -1;
     m_message->setStyleSheet(SavedStyle);
     fitStrip(2);
-    m_message->setText(tr(msg::Saved));
+    m_fullMessage = tr(msg::Saved);
+    m_message->setText(m_fullMessage);
+    m_message->setToolTip(QString());
     QTimer::singleShot(SavedMessageMs, this, [this] {
         if (m_message->styleSheet() == SavedStyle)
             clearMessage();
@@ -262,8 +304,11 @@ void FormulaAssist::showMessage(const diagnostics::Diagnostic& d, bool error) {
                                          : tr(msg::AtLine).arg(d.line).arg(d.message);
     m_message->setStyleSheet(error ? ErrorStyle : LiveStyle);
     fitStrip(2 + int(where.count(u'\n')));
-    m_message->setText(where);
-    m_message->setToolTip(where);
+    m_fullMessage = where;
+    showElided();
+    const bool fromServer = error && !m_serverText.isEmpty();
+    m_message->setToolTip(fromServer ? where + QStringLiteral("\n\n") + m_serverText : where);
+    m_copyServerText->setVisible(fromServer);
     m_target = d.line > 0 ? d.offset : -1;
 }
 
@@ -281,6 +326,9 @@ void FormulaAssist::clearMessage() {
     fitStrip(2);
     m_message->setStyleSheet(QString());
     m_message->clear();
+    m_fullMessage.clear();
+    m_serverText.clear();
+    m_copyServerText->setVisible(false);
     m_message->setToolTip(QString());
     m_target = -1;
 }
@@ -302,6 +350,19 @@ void FormulaAssist::applyMarks() {
     if (m_checkMessage)
         add(*m_checkMessage, m_checkMessage->column <= 0);
     m_highlighter->setMarks(marks);
+}
+
+QString FormulaAssist::messageAt(qsizetype position) const {
+    const auto covers = [&](const diagnostics::Diagnostic& d) {
+        return d.line > 0 && position >= d.offset && position <= d.offset + std::max<qsizetype>(d.length, 1);
+    };
+    QStringList messages;
+    if (m_checkMessage && m_checkMessage->column > 0 && covers(*m_checkMessage))
+        messages << m_checkMessage->message;
+    for (const diagnostics::Diagnostic& d : m_found)
+        if (covers(d) && !messages.contains(d.message))
+            messages << d.message;
+    return messages.join(u'\n');
 }
 
 void FormulaAssist::clickStrip() {
@@ -339,11 +400,38 @@ void FormulaAssist::matchDelimiters() {
     m_box->setExtraSelections(selections);
 }
 
+// Each line of the message as wide as the strip allows, cut in its middle; the whole text is in
+// the tooltip.
+void FormulaAssist::showElided() {
+    if (m_fullMessage.isEmpty())
+        return;
+    const QFontMetrics metrics(m_message->font());
+    const int width = std::max(40, m_message->contentsRect().width() - 10);
+    QStringList lines = m_fullMessage.split(u'\n');
+    for (QString& line : lines)
+        line = metrics.elidedText(line, Qt::ElideMiddle, width);
+    const QString shown = lines.join(u'\n');
+    if (m_message->text() != shown)
+        m_message->setText(shown);
+    if (shown != m_fullMessage && m_message->toolTip().isEmpty())
+        m_message->setToolTip(m_fullMessage);
+}
+
 void FormulaAssist::placeStrip() {
     if (!m_box)
         return;
     const QRect area = m_box->viewport()->geometry();
-    m_stripWidget->setGeometry(area.left(), area.bottom() + 1, area.width(), m_stripWidget->height());
+    // The strip ends where the vertical scroll bar begins, which reaches down beside it.
+    int width = area.width();
+    const QScrollBar* bar = m_box->verticalScrollBar();
+    if (bar != nullptr && bar->isVisible()) {
+        const int barLeft = bar->mapTo(m_box.data(), QPoint(0, 0)).x();
+        if (barLeft > area.left())
+            width = std::min(width, barLeft - area.left());
+    }
+    m_stripWidget->setGeometry(area.left(), area.bottom() + 1, width, m_stripWidget->height());
+    m_stripWidget->raise();
+    showElided();
 }
 
 bool FormulaAssist::eventFilter(QObject* watched, QEvent* event) {
@@ -351,8 +439,11 @@ bool FormulaAssist::eventFilter(QObject* watched, QEvent* event) {
         QTimer::singleShot(0, this, [this] { placeStrip(); });
     if (watched == m_box && event->type() == QEvent::PaletteChange)
         m_highlighter->setPalette(m_box->palette());
-    if (watched == m_message && event->type() == QEvent::MouseButtonRelease)
+    if (watched == m_message && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
         clickStrip();
+    if (watched == m_message && event->type() == QEvent::Resize)
+        showElided();
     return QObject::eventFilter(watched, event);
 }
 

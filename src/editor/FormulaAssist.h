@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 
+class QAction;
 class QLabel;
 class QWidget;
 
@@ -71,6 +72,8 @@ public:
 
     // For tests and the demo host.
     QLabel* strip() const { return m_message; }
+    // The strip's message whole (the strip shows each line cut in its middle when it is wider).
+    const QString& stripMessage() const { return m_fullMessage; }
     QLabel* unsavedMarker() const { return m_unsaved; }
     // The help line above the messages (the window's element help writes it).
     QLabel* helpLine() const { return m_help; }
@@ -78,6 +81,9 @@ public:
     diagnostics::LiveDiagnostics* live() const { return m_live.get(); }
     const QList<diagnostics::Diagnostic>& liveDiagnostics() const { return m_found; }
     bool hasUnsavedChanges() const { return m_unsavedChanges; }
+    // The message of the marked text at `position` of the box's text (a live finding, or the
+    // check's message when it marks a column); empty when nothing there is marked.
+    QString messageAt(qsizetype position) const;
     // Where a click on the strip puts the caret (-1: nowhere).
     qsizetype stripTarget() const { return m_target; }
     void clickStrip();
@@ -95,6 +101,7 @@ private:
     void applyMarks();
     void matchDelimiters();
     void placeStrip();
+    void showElided();
     QString tr(const QString& italian) const { return m_translate ? m_translate(italian) : italian; }
 
     QPointer<controls::VxlRichTextBox> m_box;
@@ -106,6 +113,9 @@ private:
     QLabel* m_message = nullptr;
     QLabel* m_unsaved = nullptr;
     QLabel* m_help = nullptr;
+    QAction* m_copyServerText = nullptr;
+    QString m_fullMessage; // the strip's message before eliding
+    QString m_serverText;  // the check's message as the server gave it
     diagnostics::FormulaHighlighter* m_highlighter = nullptr;
     std::shared_ptr<const diagnostics::ElementCatalog> m_catalog;
     std::unique_ptr<diagnostics::LiveDiagnostics> m_live;

@@ -110,6 +110,12 @@ void TreeWidgetSink::endBranch() {
     m_gathered.clear();
 }
 
+void TreeWidgetSink::joinRows(QTreeWidgetItem* branch, const QList<QTreeWidgetItem*>& rows) {
+    m_branch = branch;
+    m_gathered = rows;
+    endBranch();
+}
+
 void setExpandedInOrder(QTreeWidget& widget, const QList<QTreeWidgetItem*>& nodes, qsizetype count,
                         bool expand) {
     QAbstractItemModel* model = widget.model();

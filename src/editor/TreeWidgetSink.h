@@ -33,10 +33,14 @@ public:
     // joined to the tree at once (one insertion into the view, one into the ordered list).
     void beginBranch(QTreeWidgetItem* branch);
     void endBranch();
-
-private:
+    // Rows of the deferred sub-branch `branch` made elsewhere, joined as endBranch joins them.
+    // Their keys (the sub-branch's key and a suffix unique among them) are the caller's to
+    // check: they are not kept by key.
+    void joinRows(QTreeWidgetItem* branch, const QList<QTreeWidgetItem*>& rows);
+    // The icon of a node with these pictures, shared by every node that has them.
     QIcon iconOf(const QString& image, const QString& selectedImage);
 
+private:
     QTreeWidget*& m_widget;
     const QMap<QString, QIcon>& m_images;
     QList<QTreeWidgetItem*>& m_nodes;

@@ -1,10 +1,12 @@
 #include "editor/TrialPanel.h"
 
 #include "check/Messages.h"
+#include "check/ServerMessageTexts.h"
 #include "host/controls/VxlRichTextBox.h"
 
 #include <QEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -130,6 +132,7 @@ TrialPanel::TrialPanel(controls::VxlRichTextBox* box, TranslateFn translate, QWi
     setObjectName(QStringLiteral("TRIAL_PANEL"));
     auto* layout = new QVBoxLayout(this);
     m_inputs = table(this, 3);
+    m_inputs->setTabKeyNavigation(false);
     m_run = new QPushButton(this);
     m_run->setObjectName(QStringLiteral("CMD_PROVA"));
     m_outputs = table(this, 3);
@@ -198,6 +201,7 @@ void TrialPanel::refreshElements() {
         auto* edit = new QLineEdit(m_values.value(keyOf(e)), m_inputs);
         edit->setObjectName(keyOf(e));
         connect(edit, &QLineEdit::returnPressed, this, &TrialPanel::run);
+        edit->installEventFilter(this);
         m_inputs->setCellWidget(row, 2, edit);
     }
     m_inputs->resizeColumnsToContents();
@@ -227,7 +231,7 @@ void TrialPanel::run() {
     m_margin->setMarks(m_result.executedLines.value_or(QList<int>{}),
                        m_result.ran ? 0 : m_result.formulaLine);
     if (!m_result.ran)
-        showMessage(m_result.message, true);
+        showServerMessage(m_result.message);
     else
         showMessage(tr(m_result.executedLines ? Ran : RanNoTrace), false);
     emit ran();
@@ -248,7 +252,52 @@ void TrialPanel::showOutputs() {
 
 void TrialPanel::showMessage(const QString& text, bool error) {
     m_message->setText(text);
+    m_message->setToolTip(QString());
     m_message->setStyleSheet(error ? QStringLiteral("color: #cf222e;") : QString());
+}
+
+// A run's failure: the server's frequent messages explained first in the window's language, the
+// names as the formula writes them, the place in words; the server's text whole in the tooltip.
+void TrialPanel::showServerMessage(const QString& message) {
+    const check::DisplayNames names(m_translate);
+    showMessage(check::describeServerMessage(message, m_translate, names.fn()), true);
+    if (check::parseServerMessage(message))
+        m_message->setToolTip(message);
+}
+
+void TrialPanel::focusFirstValue() {
+    if (m_inputs->rowCount() == 0) {
+        m_run->setFocus();
+        return;
+    }
+    if (auto* edit = qobject_cast<QLineEdit*>(m_inputs->cellWidget(0, 2))) {
+        edit->setFocus();
+        edit->selectAll();
+    }
+}
+
+// Tab and Shift+Tab in a value go to the next or the previous value (after the last, the button):
+// the element and type cells take no keys, and a value typed there would be lost.
+bool TrialPanel::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab)
+        return QWidget::eventFilter(watched, event);
+    for (int row = 0; row < m_inputs->rowCount(); ++row) {
+        if (m_inputs->cellWidget(row, 2) != watched)
+            continue;
+        const int next = key->key() == Qt::Key_Tab ? row + 1 : row - 1;
+        if (auto* edit = qobject_cast<QLineEdit*>(m_inputs->cellWidget(next, 2))) {
+            m_inputs->scrollTo(m_inputs->model()->index(next, 2));
+            edit->setFocus(key->key() == Qt::Key_Tab ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            edit->selectAll();
+        } else if (next >= m_inputs->rowCount()) {
+            m_run->setFocus(Qt::TabFocusReason);
+        }
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 } // namespace editor

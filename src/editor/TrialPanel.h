@@ -68,6 +68,8 @@ public:
     void refreshElements();
     // "Prova": runs the formula on the typed values.
     void run();
+    // The first value takes the focus (the button when the formula reads nothing).
+    void focusFirstValue();
 
     // The typed values by element ("@ATTPREZZO", "C:123", "V:V01"), for the host settings.
     QHash<QString, QString> values() const;
@@ -80,6 +82,9 @@ public:
     QPushButton* runButton() const { return m_run; }
     TrialMargin* margin() const { return m_margin; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 signals:
     // A run ended (the window remembers the values).
     void ran();
@@ -88,6 +93,7 @@ private:
     void collectValues();
     void showOutputs();
     void showMessage(const QString& text, bool error);
+    void showServerMessage(const QString& message);
     QString tr(const QString& italian) const { return m_translate ? m_translate(italian) : italian; }
 
     QPointer<controls::VxlRichTextBox> m_box;

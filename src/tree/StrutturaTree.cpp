@@ -443,6 +443,15 @@ bool StrutturaTree::isPending(const QString& key) const {
                        [&](const ListSource& source) { return source.key == key; });
 }
 
+bool StrutturaTree::dropPending(const QString& key) {
+    const auto it = std::find_if(m_pending.begin(), m_pending.end(),
+                                 [&](const ListSource& source) { return source.key == key; });
+    if (it == m_pending.end())
+        return false;
+    m_pending.erase(it);
+    return true;
+}
+
 BuildOutcome StrutturaTree::fillBranch(const QString& key, TreeSink& sink) {
     const auto it = std::find_if(m_pending.begin(), m_pending.end(),
                                  [&](const ListSource& source) { return source.key == key; });

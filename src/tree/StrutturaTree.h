@@ -129,6 +129,9 @@ public:
     // added.
     QStringList pendingBranches() const;
     bool isPending(const QString& key) const;
+    // The rows of the deferred sub-branch `key` were added from rows already read (the window's
+    // catalogue of the same list): the branch is no longer pending. False when it was not.
+    bool dropPending(const QString& key);
     // Reads the rows of the deferred sub-branch `key` and hands them to the sink as the full
     // build does, right after the sub-branch; errors are handled as in LoadStrutturaTree (same
     // procedure name and answers). A branch not pending is left alone (Completed).

@@ -126,13 +126,23 @@ TEST_F(HostWindows, VerificationDoubleClickOpensTheRecordWithTheErrorLineMarked)
     EXPECT_EQ(view->model()->index(target.row(), demo::VerifyModel::Verdict).data().toString(),
               QStringLiteral("Errore"));
     EXPECT_EQ(view->model()->index(target.row(), demo::VerifyModel::Line).data().toInt(), 2);
+    // The message explained in the window's language, the place in words; the server's text after
+    // it and whole in the tooltip.
+    const QModelIndex message = view->model()->index(target.row(), demo::VerifyModel::Message);
+    EXPECT_TRUE(message.data().toString().startsWith(QStringLiteral("Riga 2")))
+        << message.data().toString().toStdString();
+    EXPECT_TRUE(message.data().toString().contains(
+        QStringLiteral("Divisione per zero. (Msg 8134: Divide by zero error encountered.)")));
+    EXPECT_FALSE(message.data().toString().contains(QStringLiteral("(column")));
+    EXPECT_TRUE(message.data(Qt::ToolTipRole).toString().startsWith(QStringLiteral("Msg 8134")));
     EXPECT_TRUE(editors().isEmpty());
     doubleClick(view, target);
     QWidget* editor = markedEditor();
     ASSERT_NE(editor, nullptr);
     EXPECT_EQ(editors().size(), 1);
     EXPECT_TRUE(strip(editor).startsWith(QStringLiteral("Riga 2: "))) << strip(editor).toStdString();
-    EXPECT_TRUE(strip(editor).contains(QStringLiteral("(Msg 8134)"))) << strip(editor).toStdString();
+    EXPECT_TRUE(strip(editor).contains(QStringLiteral("Divisione per zero."))) << strip(editor).toStdString();
+    EXPECT_TRUE(strip(editor).contains(QStringLiteral("Msg 8134"))) << strip(editor).toStdString();
     EXPECT_EQ(caretLine(editor), 2);
 }
 
@@ -295,6 +305,34 @@ TEST_F(HostWindows, ARecordOpenedFromTheVerificationComesToTheFront) {
     emit verify->openRecord(2, 1, 2, QStringLiteral("Riga 2: Msg 8134"));
     EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
     EXPECT_EQ(editors().size(), 1);
+}
+
+// A save in an editor shows in the record list's Formula column, the record still selected.
+TEST_F(HostWindows, RecordListFollowsASave) {
+    const QList<demo::Record> before = window->records();
+    const auto empty =
+        std::find_if(before.begin(), before.end(), [](const demo::Record& r) { return !r.hasFormula; });
+    ASSERT_NE(empty, before.end());
+    const demo::Record record = *empty;
+    ASSERT_TRUE(window->openEditor(record.context, core::Variant::fromInt64(record.id), false));
+    QWidget* editor = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            editor = editors().isEmpty() ? nullptr : editors().first();
+            return editor != nullptr && editor->isVisible();
+        },
+        20000));
+    auto* box = editor->findChild<QPlainTextEdit*>(QStringLiteral("TXT_FORMULA"));
+    ASSERT_NE(box, nullptr);
+    box->setPlainText(QStringLiteral("SET [Prezzo lordo] = 5"));
+    QTest::keyClick(box, Qt::Key_S, Qt::ControlModifier);
+    const auto saved = [&] {
+        for (const demo::Record& r : window->records())
+            if (r.context == record.context && r.id == record.id)
+                return r.hasFormula;
+        return false;
+    };
+    EXPECT_TRUE(QTest::qWaitFor(saved, 10000));
 }
 
 } // namespace

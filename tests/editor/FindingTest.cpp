@@ -6,6 +6,8 @@
 #include "editor/ElementCompleter.h"
 #include "editor/ElementFinding.h"
 #include "editor/TreeFilter.h"
+#include "tree/StrutturaTree.h"
+#include "tree/TreeNode.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -33,6 +35,12 @@ protected:
         editor::CatalogLoader* loader = window->finding()->loader();
         ASSERT_NE(loader, nullptr);
         QTRY_VERIFY_WITH_TIMEOUT(loader->isLoaded(), 20000);
+    }
+
+    // Types into the tree's search box and waits for the search, which runs when typing pauses.
+    void search(const QString& text) {
+        QTest::keyClicks(&filterBox(), text);
+        QTRY_VERIFY_WITH_TIMEOUT(window->finding()->treeFilter()->isSettled(), 20000);
     }
 
     QStringList listed() {
@@ -163,7 +171,7 @@ TEST_F(Finding, TreeFilterKeepsMatchingLeavesWithTheirBranchesAndEscRestores) {
     const int leaves = int(shownLeaves().size());
 
     QTest::keyClick(&w, Qt::Key_F, Qt::ControlModifier);
-    QTest::keyClicks(&filterBox(), QStringLiteral("lordo prezzo"));
+    search(QStringLiteral("lordo prezzo"));
     EXPECT_TRUE(w.finding()->treeFilter()->isActive());
     const QStringList shown = shownLeaves();
     ASSERT_FALSE(shown.isEmpty());
@@ -205,7 +213,7 @@ TEST_F(Finding, TreeFilterFindsCategoriesNotReadYet) {
     FRMLP_FORMULE& w = open(0, core::Variant());
     waitForLists();
     ASSERT_FALSE(w.pendingTreeBranches().isEmpty());
-    QTest::keyClicks(&filterBox(), QStringLiteral("colore"));
+    search(QStringLiteral("colore"));
     bool found = false;
     for (const QString& leaf : shownLeaves())
         found = found || leaf.endsWith(QStringLiteral("C01 - Colore"));
@@ -216,17 +224,26 @@ TEST_F(Finding, EnterOnAFilteredLeafInsertsAsADoubleClickDoes) {
     FRMLP_FORMULE& w = open(0, core::Variant());
     waitForLists();
     const int opened = w.UndoIndex();
+    // One Enter from the box, before the search has run: the first match is inserted.
     QTest::keyClicks(&filterBox(), QStringLiteral("prezzo lordo"));
-    QTest::keyClick(&filterBox(), Qt::Key_Return); // to the first match in the tree
+    QTest::keyClick(&filterBox(), Qt::Key_Return);
     QTreeWidgetItem* leaf = ui(w).TVW_FIELDS->currentItem();
     ASSERT_NE(leaf, nullptr);
     EXPECT_EQ(leaf, node(QStringLiteral("Quotazione"), QStringLiteral("Prezzo lordo")));
-    QTest::keyClick(ui(w).TVW_FIELDS, Qt::Key_Return);
     const QString byKey = ui(w).TXT_FORMULA->Text();
     const int caretByKey = w.CaretPosition();
     const int historyByKey = w.UndoIndex();
     EXPECT_EQ(byKey, QStringLiteral("[Prezzo lordo] = "));
     EXPECT_GT(historyByKey, opened);
+
+    // Down moves to the first match without inserting; Enter in the tree inserts the one chosen.
+    ui(w).TXT_FORMULA->SetText(QString());
+    w.setCaretPosition(0);
+    QTest::keyClick(&filterBox(), Qt::Key_Down);
+    EXPECT_EQ(ui(w).TVW_FIELDS->currentItem(), leaf);
+    EXPECT_TRUE(ui(w).TXT_FORMULA->Text().isEmpty());
+    QTest::keyClick(ui(w).TVW_FIELDS, Qt::Key_Return);
+    EXPECT_EQ(ui(w).TXT_FORMULA->Text(), byKey);
 
     // The same leaf by double-click, from the same empty box.
     QTest::keyClick(&filterBox(), Qt::Key_Escape);
@@ -237,6 +254,95 @@ TEST_F(Finding, EnterOnAFilteredLeafInsertsAsADoubleClickDoes) {
     EXPECT_EQ(ui(w).TXT_FORMULA->Text(), byKey);
     EXPECT_EQ(w.CaretPosition(), caretByKey);
     EXPECT_EQ(w.UndoIndex() - beforeClick, historyByKey - opened);
+}
+
+} // namespace
+
+namespace {
+
+// The rows of the category and variant branches, as "key|text", in the tree's order.
+QStringList rowsOf(QTreeWidgetItem* branch) {
+    QStringList rows;
+    for (int i = 0; i < branch->childCount(); ++i)
+        rows << branch->child(i)->data(0, Qt::UserRole).toString() + u'|' + branch->child(i)->text(0);
+    return rows;
+}
+
+TEST_F(Finding, ListBranchesOpenedFromTheCatalogueHoldTheRowsTheTreeReads) {
+    FRMLP_FORMULE& w = open(0, core::Variant());
+    waitForLists();
+    const QStringList branches = w.pendingTreeBranches();
+    ASSERT_FALSE(branches.isEmpty());
+    // What the tree's own reading gives: every row with its key and text, in its order.
+    ado::Connection connection;
+    connection.Open(connectionString);
+    core::FunctionServices services({.connection = [&] { return &connection; }});
+    tree::StrutturaTree builder(services,
+                                {.ditta = QStringLiteral("1"), .variantSetting = [] {
+                                     return std::optional<core::Variant>(core::Variant::fromInt32(1));
+                                 }});
+    tree::NodeListSink read;
+    ASSERT_EQ(builder.LoadStrutturaTree(read), tree::BuildOutcome::Completed);
+    for (const QString& key : branches) {
+        SCOPED_TRACE(key.toStdString());
+        QStringList expected;
+        for (const tree::TreeNode& n : std::as_const(read.nodes))
+            if (n.relative == key)
+                expected << n.key + u'|' + n.text;
+        QTreeWidgetItem* branch = w.nodeByKey(key);
+        ASSERT_NE(branch, nullptr);
+        branch->setExpanded(true);
+        EXPECT_FALSE(w.pendingTreeBranches().contains(key));
+        EXPECT_FALSE(expected.isEmpty());
+        EXPECT_EQ(rowsOf(branch), expected);
+        // The rows follow their branch in the window's order of nodes.
+        const qsizetype at = w.treeNodes().indexOf(branch);
+        for (int i = 0; i < branch->childCount(); ++i)
+            EXPECT_EQ(w.treeNodes().value(at + 1 + i), branch->child(i));
+    }
+}
+
+// Rows of an opened list branch that do not match are taken out of it and come back in their
+// order when the search is cleared; a match among them is inserted by one Enter.
+TEST_F(Finding, SearchTakesOutTheRowsOfAListBranchAndPutsThemBack) {
+    FRMLP_FORMULE& w = open(0, core::Variant());
+    waitForLists();
+    QTreeWidgetItem* branch =
+        w.nodeByKey(tree::elementKey(core::Variant::fromInt32(tree::CategoriesElement)));
+    ASSERT_NE(branch, nullptr);
+    branch->setExpanded(true);
+    QList<QTreeWidgetItem*> rows;
+    for (int i = 0; i < branch->childCount(); ++i)
+        rows << branch->child(i);
+    ASSERT_GE(rows.size(), 2);
+    const QString wanted = rows.last()->text(0);
+
+    search(wanted);
+    ASSERT_EQ(branch->childCount(), 1);
+    EXPECT_EQ(branch->child(0), rows.last());
+    EXPECT_NE(branch->child(0)->background(0).style(), Qt::NoBrush);
+    EXPECT_TRUE(branch->isExpanded());
+    // A search that finds none of them leaves the branch hidden and empty.
+    filterBox().clear();
+    search(QStringLiteral("zzqqxx nothing"));
+    EXPECT_EQ(branch->childCount(), 0);
+    EXPECT_TRUE(branch->isHidden());
+
+    QTest::keyClick(&filterBox(), Qt::Key_Escape);
+    QList<QTreeWidgetItem*> back;
+    for (int i = 0; i < branch->childCount(); ++i)
+        back << branch->child(i);
+    EXPECT_EQ(back, rows);
+    EXPECT_FALSE(branch->isHidden());
+    for (QTreeWidgetItem* row : std::as_const(rows))
+        EXPECT_EQ(row->background(0).style(), Qt::NoBrush);
+
+    // One Enter inserts the single match.
+    ui(w).TXT_FORMULA->SetText(QString());
+    w.setCaretPosition(0);
+    search(wanted);
+    QTest::keyClick(&filterBox(), Qt::Key_Return);
+    EXPECT_EQ(ui(w).TXT_FORMULA->Text().trimmed(), QStringLiteral("{") + wanted + u'}');
 }
 
 } // namespace

@@ -79,7 +79,7 @@ TEST_F(Assist, UnknownLabelIsMarkedAndExplainedWhileTyping) {
     waitForDiagnostics();
     ASSERT_EQ(assist().liveDiagnostics().size(), 1);
     EXPECT_EQ(
-        assist().strip()->text(),
+        assist().stripMessage(),
         QStringLiteral("Riga 2, colonna 19: Etichetta sconosciuta [prezzo lordo]. Forse: [Prezzo lordo]"));
     ASSERT_EQ(assist().highlighter()->marks().size(), 1);
     EXPECT_EQ(assist().highlighter()->marks().first().block, 1);
@@ -98,10 +98,10 @@ TEST_F(Assist, FailedCheckShowsTheServersMessageAtTheFormulasLine) {
     EXPECT_TRUE(responder.requests().first().text.endsWith(
         QStringLiteral("La formula non risulta essere corretta.")));
     EXPECT_EQ(
-        assist().strip()->text(),
+        assist().stripMessage(),
         QStringLiteral(
-            "Riga 3, colonna 1: Conversion failed when converting the varchar value 'abc' to data type int. "
-            "(Msg 245)"));
+            "Riga 3, colonna 1: Il valore 'abc' (varchar) non si converte nel tipo int. (Msg 245: Conversion "
+            "failed when converting the varchar value 'abc' to data type int.)"));
     bool marked = false;
     for (const diagnostics::Mark& m : assist().highlighter()->marks())
         marked = marked || m.block == 2;
@@ -115,8 +115,9 @@ TEST_F(Assist, FailedCheckShowsTheServersMessageAtTheFormulasLine) {
 // the outcome stay the check's.
 TEST_F(Assist, FailedCheckSaysWhenTheFormulaAsSavedIsCorrect) {
     FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(5));
-    const QString message =
-        QStringLiteral("Riga 2, colonna 1: Error converting data type varchar to numeric. (Msg 8114)");
+    const QString message = QStringLiteral(
+        "Riga 2, colonna 1: Il tipo varchar non si converte in numeric. (Msg 8114: Error converting "
+        "data type varchar to numeric.)");
     const QString asStored =
         QStringLiteral("Il controllo sostituisce categorie e varianti con segnaposto "
                        "(numerici per le categorie); la formula come viene salvata è corretta.");
@@ -136,14 +137,14 @@ TEST_F(Assist, FailedCheckSaysWhenTheFormulaAsSavedIsCorrect) {
         ASSERT_EQ(responder.requests().size(), 1);
         EXPECT_TRUE(responder.requests().first().text.endsWith(
             QStringLiteral("La formula non risulta essere corretta.")));
-        EXPECT_EQ(assist().strip()->text(), c.strip) << c.formula;
+        EXPECT_EQ(assist().stripMessage(), c.strip) << c.formula;
         // The strip grows by the note's line and shrinks back without it.
         EXPECT_EQ(assist().strip()->parentWidget()->height() > oneLine, c.strip.contains(u'\n')) << c.formula;
     }
     EXPECT_TRUE(w.CheckFormula(false).isEmpty());
     ui(w).TXT_FORMULA->SetText(QString::fromUtf8(cases[0].formula));
     EXPECT_TRUE(w.CheckFormula(false).isEmpty());
-    EXPECT_EQ(assist().strip()->text(), message);
+    EXPECT_EQ(assist().stripMessage(), message);
 }
 
 TEST_F(Assist, UnsavedMarkerUntilTheSaveWhichIsConfirmedInTheStrip) {
@@ -155,7 +156,7 @@ TEST_F(Assist, UnsavedMarkerUntilTheSaveWhichIsConfirmedInTheStrip) {
     QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_S, Qt::ControlModifier);
     EXPECT_FALSE(assist().hasUnsavedChanges());
     EXPECT_TRUE(assist().unsavedMarker()->text().isEmpty());
-    EXPECT_EQ(assist().strip()->text(), QStringLiteral("Formula salvata"));
+    EXPECT_EQ(assist().stripMessage(), QStringLiteral("Formula salvata"));
 }
 
 TEST_F(Assist, UndoAndRedoButtonsShowWhetherThereIsAnythingToDo) {

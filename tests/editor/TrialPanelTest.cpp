@@ -74,7 +74,47 @@ TEST_F(Trial, RunTimeErrorIsShownWithItsLine) {
     panel().runButton()->click();
     EXPECT_FALSE(panel().lastResult().ran);
     EXPECT_EQ(panel().margin()->errorLine(), 2);
-    EXPECT_TRUE(panel().messageLabel()->text().startsWith(QStringLiteral("Msg 8134")));
+    // Explained in the window's language, the place in words; the server's text after it and whole
+    // in the tooltip.
+    EXPECT_TRUE(panel().messageLabel()->text().startsWith(QStringLiteral("Riga 2")))
+        << panel().messageLabel()->text().toStdString();
+    EXPECT_TRUE(panel().messageLabel()->text().contains(
+        QStringLiteral(": Divisione per zero. (Msg 8134: Divide by zero error encountered.)")));
+    EXPECT_FALSE(panel().messageLabel()->text().contains(QStringLiteral("(column")));
+    EXPECT_TRUE(panel().messageLabel()->toolTip().startsWith(QStringLiteral("Msg 8134")));
+}
+
+// Ctrl+T puts the focus in the first value; Tab goes from value to value, never to the element
+// and type cells, so what is typed next lands in the next value.
+TEST_F(Trial, CtrlTFocusesTheFirstValueAndTabMovesValueToValue) {
+    FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
+    w.activateWindow();
+    ui(w).TXT_FORMULA->SetText(
+        QStringLiteral("IF [Sezionale] = 'A'\r\n  SET [Prezzo lordo] = [Prezzo lordo - CURR] + 50"));
+    QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_T, Qt::ControlModifier);
+    ASSERT_TRUE(panel().isVisible());
+    QTableWidget* t = panel().inputTable();
+    ASSERT_EQ(t->rowCount(), 3);
+    auto* first = qobject_cast<QLineEdit*>(t->cellWidget(0, 2));
+    auto* second = qobject_cast<QLineEdit*>(t->cellWidget(1, 2));
+    auto* third = qobject_cast<QLineEdit*>(t->cellWidget(2, 2));
+    ASSERT_TRUE(first && second && third);
+    QTRY_VERIFY_WITH_TIMEOUT(first->hasFocus(), 5000);
+    QTest::keyClicks(first, QStringLiteral("1"));
+    QTest::keyClick(first, Qt::Key_Tab);
+    EXPECT_TRUE(second->hasFocus());
+    QTest::keyClicks(second, QStringLiteral("60"));
+    QTest::keyClick(second, Qt::Key_Tab);
+    EXPECT_TRUE(third->hasFocus());
+    QTest::keyClicks(third, QStringLiteral("A"));
+    QTest::keyClick(third, Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_TRUE(second->hasFocus());
+    QTest::keyClick(second, Qt::Key_Tab);
+    QTest::keyClick(third, Qt::Key_Tab);
+    EXPECT_TRUE(panel().runButton()->hasFocus());
+    EXPECT_EQ(first->text(), QStringLiteral("1"));
+    EXPECT_EQ(second->text(), QStringLiteral("60"));
+    EXPECT_EQ(third->text(), QStringLiteral("A"));
 }
 
 TEST_F(Trial, ValuesAreRememberedPerRecordInTheUsersSettings) {
@@ -139,9 +179,10 @@ TEST_F(Trial, EnglishTexts) {
     EXPECT_EQ(panel().inputTable()->item(price, 0)->text(), QStringLiteral("[Gross price - CURR]"));
     input("@ATTPREZZO")->setText(QStringLiteral("abc"));
     panel().runButton()->click();
-    EXPECT_EQ(panel().messageLabel()->text(),
-              QStringLiteral("Value not allowed for @ATTPREZZO: \u201Cabc\u201D is not a valid number for "
-                             "decimal(17,6)"));
+    EXPECT_EQ(
+        panel().messageLabel()->text(),
+        QStringLiteral("Value not allowed for [Gross price - CURR]: \u201Cabc\u201D is not a valid number "
+                       "for decimal(17,6)"));
     input("@ATTPREZZO")->setText(QStringLiteral("1"));
     panel().runButton()->click();
     ASSERT_TRUE(panel().lastResult().ran) << panel().lastResult().message.toStdString();

@@ -70,7 +70,7 @@ protected:
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, r.center());
     }
 
-    QString strip() const { return window->assist()->strip()->text(); }
+    QString strip() const { return window->assist()->stripMessage(); }
 };
 
 TEST_F(WhereUsedInTree, LabelListsEveryUseWithItsLine) {
@@ -176,8 +176,8 @@ TEST_F(Editor, MarkLineMarksTheWholeLineAndShowsTheMessage) {
     EXPECT_FALSE(w.markLine(0, QStringLiteral("prima")));
     ASSERT_TRUE(w.markLine(2, QStringLiteral("Msg 8134, Level 16, State 1, Line 2: Divide by zero error "
                                              "encountered.")));
-    EXPECT_EQ(w.assist()->strip()->text(),
-              QStringLiteral("Riga 2: Divide by zero error encountered. (Msg 8134)"));
+    EXPECT_EQ(w.assist()->stripMessage(),
+              QStringLiteral("Riga 2: Divisione per zero. (Msg 8134: Divide by zero error encountered.)"));
     const QTextBlock second = ui(w).TXT_FORMULA->document()->firstBlock().next();
     // The strip counts in the box's text (its line break is CR LF), the caret in the document.
     EXPECT_EQ(w.assist()->stripTarget(), ui(w).TXT_FORMULA->Text().indexOf(QStringLiteral("SET"), 1));
@@ -193,11 +193,11 @@ TEST_F(Editor, MarkLineMarksTheWholeLineAndShowsTheMessage) {
                                           Q_ARG(QString, QStringLiteral("Uso di @OUTSC1PERC")),
                                           Q_ARG(bool, false)));
     EXPECT_TRUE(marked);
-    EXPECT_EQ(w.assist()->strip()->text(), QStringLiteral("Riga 1: Uso di @OUTSC1PERC"));
+    EXPECT_EQ(w.assist()->stripMessage(), QStringLiteral("Riga 1: Uso di @OUTSC1PERC"));
     EXPECT_FALSE(w.assist()->highlighter()->marks().value(0).error);
     // A change of the text ends the mark.
     ui(w).TXT_FORMULA->SetText(QStringLiteral("SET @OUTPREZZO = 2"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return w.assist()->strip()->text().isEmpty(); }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.assist()->stripMessage().isEmpty(); }, 10000));
     EXPECT_TRUE(w.assist()->highlighter()->marks().isEmpty());
 }
 

@@ -165,6 +165,22 @@ bool HostWindow::refreshRecords() {
     }
 }
 
+void HostWindow::refreshAfterSave() {
+    const QTreeWidgetItem* current = m_list->currentItem();
+    const int context = current ? current->data(0, Qt::UserRole).toInt() : -1;
+    const qint64 id = current ? current->data(1, Qt::UserRole).toLongLong() : -1;
+    refreshRecords();
+    for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = m_list->topLevelItem(i);
+        if (item->data(0, Qt::UserRole).toInt() == context &&
+            item->data(1, Qt::UserRole).toLongLong() == id) {
+            m_list->setCurrentItem(item);
+            m_list->scrollToItem(item);
+            break;
+        }
+    }
+}
+
 void HostWindow::openSelected(bool modal) {
     QTreeWidgetItem* item = m_list->currentItem();
     if (!item) {
@@ -370,6 +386,8 @@ bool HostWindow::openEditor(int context, const core::Variant& id, bool modal,
                         auto* window = qobject_cast<QWidget*>(m_layout.lastWindow().data());
                         if (!window)
                             return;
+                        // A save changes the record's Formula column.
+                        connect(window, SIGNAL(formulaSaved()), this, SLOT(refreshAfterSave()));
                         if (!modal && m_embedInArea) {
                             QMdiSubWindow* sub = m_mdi->addSubWindow(window);
                             sub->setWindowIcon(window->windowIcon());

@@ -76,6 +76,10 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
 
+private slots:
+    // Reads the record list again after an editor saved, keeping the selected record.
+    void refreshAfterSave();
+
 private:
     void openSelected(bool modal);
     // Puts a new editor's sub-window in the next free place of the cascade, inside the area, and

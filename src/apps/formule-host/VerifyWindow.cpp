@@ -87,12 +87,20 @@ QVariant VerifyModel::data(const QModelIndex& index, int role) const {
     case Description:
         return r.description;
     case Message:
-        return r.message;
+        return role == Qt::ToolTipRole ? r.message : explainedMessage(r);
     case Line:
         return r.line > 0 ? QVariant(r.line) : QVariant();
     default:
         return {};
     }
+}
+
+// The server's frequent messages explained first in the window's language, the names as the
+// formula writes them and the place in words; the tooltip and the CSV keep the server's text.
+QString VerifyModel::explainedMessage(const check::CheckedFormula& r) const {
+    if (!m_names)
+        m_names = std::make_unique<check::DisplayNames>(m_translate);
+    return check::describeServerMessage(r.message, m_translate, m_names->fn(), r.line);
 }
 
 QVariant VerifyModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "check/BulkCheck.h"
+#include "check/ServerMessageTexts.h"
 
 #include <QAbstractTableModel>
 #include <QLocale>
@@ -9,6 +10,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -46,8 +48,11 @@ public:
     QString toCsv(const QList<int>& order, QChar separator = u',') const;
 
 private:
+    QString explainedMessage(const check::CheckedFormula& r) const;
+
     TranslateText m_translate;
     QList<check::CheckedFormula> m_rows;
+    mutable std::unique_ptr<check::DisplayNames> m_names;
 };
 
 // Runs the bulk check in a thread of its own with its own connection; results come out in

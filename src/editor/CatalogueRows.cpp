@@ -1,0 +1,146 @@
+#include "editor/CatalogueRows.h"
+
+#include "editor/TreeWidgetSink.h"
+#include "tree/StrutturaTree.h"
+
+#include <QHash>
+#include <QTreeWidgetItem>
+
+#include <algorithm>
+#include <vector>
+
+namespace editor {
+
+namespace {
+
+// What the rows of one branch share.
+struct Shared {
+    std::shared_ptr<const diagnostics::ElementCatalog> catalog;
+    diagnostics::ElementKind kind;
+    QString subKey;
+    QIcon icon;
+    std::function<QString(const QString&)> translate; // null: the text as read
+};
+
+// The key the tree's reading gives a row: the sub-branch's key, "_", and the category's id in
+// ten digits or the variant's code.
+QString rowKey(const Shared& shared, qsizetype index) {
+    if (shared.kind == diagnostics::ElementKind::Variant)
+        return shared.subKey + u'_' + shared.catalog->referenceCode(shared.kind, index).toString();
+    const qlonglong id = shared.catalog->referenceId(shared.kind, index).toLongLong();
+    const QString digits = QString::number(id < 0 ? -id : id).rightJustified(10, u'0');
+    return shared.subKey + u'_' + (id < 0 ? u'-' + digits : digits);
+}
+
+// A row of a list branch: its text, picture and key come from the catalogue when asked; anything
+// set on it (the search's colour, its folded words) is kept as on any item.
+class CatalogueRow : public QTreeWidgetItem {
+public:
+    CatalogueRow(std::shared_ptr<const Shared> shared, qsizetype index)
+        : m_shared(std::move(shared))
+        , m_index(index) {}
+
+    QVariant data(int column, int role) const override {
+        if (column == 0 && (role == Qt::DisplayRole || role == Qt::EditRole))
+            return text();
+        if (column == 0 && role == Qt::DecorationRole)
+            return m_shared->icon;
+        if (column == 0 && role == Qt::UserRole)
+            return rowKey(*m_shared, m_index);
+        return QTreeWidgetItem::data(column, role);
+    }
+
+private:
+    QString text() const {
+        if (!m_text.isNull())
+            return m_text;
+        const QString read = m_shared->catalog->referenceText(m_shared->kind, m_index).toString();
+        m_text = read;
+        if (m_shared->translate) {
+            try {
+                m_text = m_shared->translate(read);
+            } catch (...) {
+                m_text = read;
+            }
+        }
+        return m_text;
+    }
+
+    std::shared_ptr<const Shared> m_shared;
+    qsizetype m_index;
+    mutable QString m_text;
+};
+
+// Whether every row of the list gets a key of its own, as the tree's reading forms it: ids that
+// are whole numbers, codes that begin their text; none twice.
+bool keysFormed(const diagnostics::ElementCatalog& catalog, diagnostics::ElementKind kind) {
+    const qsizetype count = catalog.referenceCount(kind);
+    if (kind == diagnostics::ElementKind::Category) {
+        std::vector<qlonglong> ids;
+        ids.reserve(std::size_t(count));
+        for (qsizetype i = 0; i < count; ++i) {
+            bool ok = false;
+            ids.push_back(catalog.referenceId(kind, i).toLongLong(&ok));
+            if (!ok)
+                return false;
+        }
+        std::sort(ids.begin(), ids.end());
+        return std::adjacent_find(ids.begin(), ids.end()) == ids.end();
+    }
+    std::vector<QStringView> codes;
+    codes.reserve(std::size_t(count));
+    for (qsizetype i = 0; i < count; ++i) {
+        const QStringView code = catalog.referenceCode(kind, i);
+        const QStringView text = catalog.referenceText(kind, i);
+        if (code.isEmpty() || !text.startsWith(code) || !text.sliced(code.size()).startsWith(u" - "))
+            return false;
+        codes.push_back(code);
+    }
+    std::sort(codes.begin(), codes.end());
+    return std::adjacent_find(codes.begin(), codes.end()) == codes.end();
+}
+
+} // namespace
+
+std::optional<diagnostics::ElementKind> listBranchKind(const QString& key) {
+    static const QHash<QString, diagnostics::ElementKind> kinds = {
+        {tree::elementKey(core::Variant::fromInt32(tree::CategoriesElement)),
+         diagnostics::ElementKind::Category},
+        {tree::elementKey(core::Variant::fromInt32(502)), diagnostics::ElementKind::Variant},
+        {tree::elementKey(core::Variant::fromInt32(810)), diagnostics::ElementKind::Variant}};
+    const auto it = kinds.constFind(key);
+    return it == kinds.constEnd() ? std::nullopt : std::optional(*it);
+}
+
+void fillListsFromCatalogue(tree::StrutturaTree& builder, TreeWidgetSink& sink, const QStringList& keys,
+                            const std::function<QTreeWidgetItem*(const QString&)>& nodeByKey,
+                            const std::shared_ptr<const diagnostics::ElementCatalog>& catalog,
+                            const std::function<QString(const QString&)>& translate) {
+    if (!catalog)
+        return;
+    for (const QString& key : keys) {
+        const std::optional<diagnostics::ElementKind> kind = listBranchKind(key);
+        if (!kind || !builder.isPending(key) || !catalog->listKnown(*kind))
+            continue;
+        QTreeWidgetItem* branch = nodeByKey(key);
+        if (branch == nullptr || !keysFormed(*catalog, *kind))
+            continue;
+        auto shared = std::make_shared<Shared>();
+        shared->catalog = catalog;
+        shared->kind = *kind;
+        shared->subKey = key;
+        shared->icon =
+            sink.iconOf(QString::fromLatin1(tree::ImgElemento), QString::fromLatin1(tree::ImgElementoSel));
+        if (*kind == diagnostics::ElementKind::Category)
+            shared->translate = translate;
+        const qsizetype count = catalog->referenceCount(*kind);
+        QList<QTreeWidgetItem*> rows;
+        rows.reserve(count);
+        for (qsizetype i = 0; i < count; ++i)
+            rows.append(new CatalogueRow(shared, i));
+        sink.joinRows(branch, rows);
+        builder.dropPending(key);
+    }
+}
+
+} // namespace editor
