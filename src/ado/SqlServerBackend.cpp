@@ -546,11 +546,22 @@ BatchOutcome SqlServerBackend::run(const QString& commandText) {
             SQLSetStmtAttr(stmt, SQL_ATTR_QUERY_TIMEOUT,
                            reinterpret_cast<SQLPOINTER>(seconds), // NOLINT(performance-no-int-to-ptr)
                            0);
+            const std::lock_guard lock(m_cancelMutex);
+            if (m_runningUserBatch)
+                m_cancellable = stmt;
         }
         ran = q.exec();
     } else {
         ran = q.exec(commandText);
     }
+    // The statement handle goes with the query: no cancel may reach it afterwards.
+    struct Uncancellable {
+        SqlServerBackend* backend;
+        ~Uncancellable() {
+            const std::lock_guard lock(backend->m_cancelMutex);
+            backend->m_cancellable = nullptr;
+        }
+    } uncancellable{this};
     if (!ran) {
         out.errors = queryErrors(q);
         return out;
@@ -685,13 +696,35 @@ IsolatedOutcome SqlServerBackend::executeIsolated(const QString& commandText, bo
     // the rollback below ends it all the same.
     runOrThrow(QStringLiteral("SET XACT_ABORT ON; BEGIN TRANSACTION"));
     IsolatedOutcome out;
-    out.outcome = run(commandText);
+    {
+        const std::lock_guard lock(m_cancelMutex);
+        m_runningUserBatch = true;
+    }
+    try {
+        out.outcome = run(commandText);
+    } catch (...) {
+        const std::lock_guard lock(m_cancelMutex);
+        m_runningUserBatch = false;
+        throw;
+    }
+    {
+        const std::lock_guard lock(m_cancelMutex);
+        m_runningUserBatch = false;
+    }
     // Whatever the batch did, roll back what is open and put the session back.
     const std::optional<Session> after = readSession(error);
     out.transactionCountAfter = after ? after->transactionCount : -1;
     runOrThrow(QStringLiteral("IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION; ") +
                restoreSession(*before, after ? *after : Session{-1, ~before->options, 0, {}, {}}));
     return out;
+}
+
+void SqlServerBackend::cancel() {
+    // ODBC lets another thread cancel a statement that is executing (SQLCancel): the driver
+    // sends the server an attention and the execution returns "Operation canceled" (HY008).
+    const std::lock_guard lock(m_cancelMutex);
+    if (m_cancellable)
+        SQLCancel(m_cancellable);
 }
 
 void SqlServerBackend::runOrThrow(const QString& text) {
