@@ -54,7 +54,9 @@ WhereUsedDialog::WhereUsedDialog(const QString& element, TranslateFn translate, 
     m_list->setUniformRowHeights(true);
     m_list->setHeaderLabels({tr(QStringLiteral("Contesto")), QStringLiteral("ID"),
                              tr(QStringLiteral("Descrizione")), tr(QStringLiteral("Righe"))});
-    m_list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // The columns take the width of the first rows: sized to their contents at every batch, the
+    // view would lay out every row again each time (tens of thousands of records).
+    m_list->header()->setSectionResizeMode(QHeaderView::Interactive);
     m_list->header()->setStretchLastSection(false);
     m_list->header()->setSectionResizeMode(2, QHeaderView::Stretch);
     m_status = new QLabel(tr(Searching).arg(0), this);
@@ -92,8 +94,11 @@ void WhereUsedDialog::add(const QList<RecordUses>& records) {
     }
     const bool first = m_list->topLevelItemCount() == 0;
     m_list->addTopLevelItems(items);
-    if (first && !items.isEmpty())
+    if (first && !items.isEmpty()) {
         m_list->setCurrentItem(items.first());
+        for (int column : {0, 1, 3})
+            m_list->resizeColumnToContents(column);
+    }
     if (!m_finished)
         m_status->setText(tr(Searching).arg(m_uses));
 }
