@@ -539,13 +539,22 @@ BatchOutcome SqlServerBackend::run(const QString& commandText) {
     // the driver cancels a command that runs longer (ODBC state HYT00, "Query timeout expired").
     // Without parameters the driver sends the prepared text as an ordinary batch.
     bool ran = false;
-    if (m_timeoutMs > 0 && q.prepare(commandText)) {
+    // The user's batch of an isolated run is prepared too, for its handle: another thread may
+    // cancel it (see cancel()).
+    bool userBatch = false;
+    {
+        const std::lock_guard lock(m_cancelMutex);
+        userBatch = m_runningUserBatch;
+    }
+    if ((m_timeoutMs > 0 || userBatch) && q.prepare(commandText)) {
         if (const SQLHANDLE stmt = statementHandle(q)) {
-            const SQLULEN seconds = SQLULEN((m_timeoutMs + 999) / 1000);
-            // ODBC takes an integer attribute in the pointer argument itself.
-            SQLSetStmtAttr(stmt, SQL_ATTR_QUERY_TIMEOUT,
-                           reinterpret_cast<SQLPOINTER>(seconds), // NOLINT(performance-no-int-to-ptr)
-                           0);
+            if (m_timeoutMs > 0) {
+                const SQLULEN seconds = SQLULEN((m_timeoutMs + 999) / 1000);
+                // ODBC takes an integer attribute in the pointer argument itself.
+                SQLSetStmtAttr(stmt, SQL_ATTR_QUERY_TIMEOUT,
+                               reinterpret_cast<SQLPOINTER>(seconds), // NOLINT(performance-no-int-to-ptr)
+                               0);
+            }
             const std::lock_guard lock(m_cancelMutex);
             if (m_runningUserBatch)
                 m_cancellable = stmt;

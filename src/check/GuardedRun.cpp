@@ -34,9 +34,10 @@ bool serverUnavailable(const ado::Error& error) {
     default:
         break;
     }
-    // HY008: the run was cancelled (the user stopped it) before the server judged it.
+    // HY008 (S1008 in ODBC 2, as FreeTDS's driver names it): the run was cancelled (the user
+    // stopped it) before the server judged it.
     if (error.sqlState.startsWith(QLatin1String("08")) || error.sqlState == u"HYT00" ||
-        error.sqlState == u"HYT01" || error.sqlState == u"HY008")
+        error.sqlState == u"HYT01" || error.sqlState == u"HY008" || error.sqlState == u"S1008")
         return true;
     return error.nativeError == 0 &&
            error.description.contains(QLatin1String("Timeout expired"), Qt::CaseInsensitive);

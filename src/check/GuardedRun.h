@@ -20,7 +20,7 @@ ado::CommandLimits checkLimits();
 // Whether a message of the server says that it could not run the batch for reasons of its own,
 // whatever the batch: a lock it waited for in vain (Msg 1222) or a deadlock (Msg 1205), a time-out
 // (Msg 3617, the driver's "Timeout expired", ODBC state HYT00/HYT01), a run cancelled before its
-// end (ODBC state HY008), a connection lost or refused (ODBC states 08xxx).
+// end (ODBC state HY008, S1008), a connection lost or refused (ODBC states 08xxx).
 bool serverUnavailable(const ado::Error& error);
 
 // What a guarded run found.
