@@ -201,4 +201,20 @@ TEST_F(Running, ClosingTheWindowDuringARunStopsItAndClosesAfterIt) {
     EXPECT_EQ(storedFormula(), QStringLiteral("SET @OUTPREZZO = @ATTPREZZO + 50"));
 }
 
+TEST_F(Running, TheIndicatorAndTheStoppedRunSpeakTheUsersLanguage) {
+    global.Translation()->load(QStringLiteral(FORMULE_TRANSLATIONS_DIR), QStringLiteral("en"));
+    FRMLP_FORMULE& w = openWith(Endless);
+    w.showTrialPanel(true);
+    QString button, text;
+    whileRunning([&] { w.trialPanel()->run(); },
+                 [&] {
+                     button = run().stopButton()->text();
+                     text = run().busyIndicator()->findChild<QLabel*>()->text();
+                 });
+    EXPECT_EQ(button, QStringLiteral("Stop"));
+    EXPECT_EQ(text, QStringLiteral("The server is running the formula..."));
+    EXPECT_TRUE(w.trialPanel()->lastResult().message.endsWith(QStringLiteral("Run stopped by the user.")))
+        << w.trialPanel()->lastResult().message.toStdString();
+}
+
 } // namespace
