@@ -131,8 +131,6 @@ BackgroundRun::~BackgroundRun() {
         return;
     if (m_job)
         m_job->cancelled = true;
-    QMetaObject::invokeMethod(
-        m_worker, [worker = m_worker] { worker->close(); }, Qt::QueuedConnection);
     m_thread->quit();
     // The run in flight ends at the engine's next check of its budget; the stop is said again
     // until it has.
@@ -163,6 +161,10 @@ void BackgroundRun::ensureWorker() {
     m_thread->setObjectName(QStringLiteral("formula-run"));
     m_worker = new Worker;
     m_worker->moveToThread(m_thread);
+    // Told on the worker thread as it ends: the connection closes on the thread that opened it.
+    connect(
+        m_thread, &QThread::finished, m_worker, [worker = m_worker] { worker->close(); },
+        Qt::DirectConnection);
     m_thread->start();
     m_cancelTimer = new QTimer(this);
     m_cancelTimer->setInterval(CancelRepeatMs);

@@ -7,6 +7,7 @@
 #include "check/Services.h"
 #include "editor/BackgroundRun.h"
 #include "editor/TrialPanel.h"
+#include "host/UserSettings.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -39,6 +40,11 @@ protected:
 
 class Running : public Editor {
 protected:
+    void SetUp() override {
+        Editor::SetUp();
+        // The trial panel remembers its state in the user's settings: the test's own file.
+        global.Settings()->User()->setFileName(dir.filePath(QStringLiteral("user.ini")));
+    }
     FRMLP_FORMULE& openWith(const QString& formula) {
         FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
         run().setBusyDelay(0); // the indicator at once: the test acts when it shows
@@ -203,7 +209,8 @@ TEST_F(Running, ClosingTheWindowDuringARunStopsItAndClosesAfterIt) {
 
 TEST_F(Running, TheIndicatorAndTheStoppedRunSpeakTheUsersLanguage) {
     global.Translation()->load(QStringLiteral(FORMULE_TRANSLATIONS_DIR), QStringLiteral("en"));
-    FRMLP_FORMULE& w = openWith(Endless);
+    // The labels are English now: the loop names its variable, as any language reads it.
+    FRMLP_FORMULE& w = openWith(QStringLiteral("WHILE 1 = 1 SET @OUTPREZZO = 1"));
     w.showTrialPanel(true);
     QString button, text;
     whileRunning([&] { w.trialPanel()->run(); },
