@@ -220,7 +220,7 @@ TEST_F(Running, TheIndicatorAndTheStoppedRunSpeakTheUsersLanguage) {
                  });
     EXPECT_EQ(button, QStringLiteral("Stop"));
     EXPECT_EQ(text, QStringLiteral("The server is running the formula..."));
-    EXPECT_TRUE(w.trialPanel()->lastResult().message.endsWith(QStringLiteral("Run stopped by the user.")))
+    EXPECT_TRUE(w.trialPanel()->lastResult().message.contains(QStringLiteral(": Run stopped by the user.")))
         << w.trialPanel()->lastResult().message.toStdString();
 }
 
