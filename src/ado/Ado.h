@@ -155,6 +155,10 @@ public:
     // is what the caller already read of the batch, for the embedded engine (see tsql::ReadRest).
     virtual IsolatedOutcome executeIsolated(const QString& commandText, bool writes, bool trace,
                                             tsql::ReadRest* read) = 0;
+    // Stops the batch an isolated run is running now (the user's batch, never the statements
+    // that end its transaction); called from another thread than the one running it. A back end
+    // that cannot stop a batch lets it run to its own time limit.
+    virtual void cancel() {}
 };
 
 // ADO-style Key=Value; connection string, keys case-insensitive, values may be quoted
@@ -244,6 +248,13 @@ public:
     // than the embedded one ignore it.
     IsolatedOutcome ExecuteIsolated(const QString& commandText, bool writes, const CommandLimits& limits,
                                     bool trace = false, tsql::ReadRest* read = nullptr);
+
+    // Stops the batch that ExecuteIsolated is running on another thread (ADO's Cancel): the run
+    // ends as its time limit would end it (Msg 3617 on the embedded engine, the driver's
+    // "Operation canceled" on SQL Server). Safe to call from any thread while the connection is
+    // open; a call while nothing runs may be forgotten, so a caller that must stop a run calls
+    // again until the run has returned.
+    void Cancel();
 
     // The limits of every command (ADO's CommandTimeout and the embedded server's budgets).
     void setLimits(const CommandLimits& limits);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <mutex>
 #include <optional>
 
 // The back ends behind ado::Connection. Private to the ADO layer.
@@ -46,6 +47,7 @@ public:
     void setLimits(const CommandLimits& limits) override;
     IsolatedOutcome executeIsolated(const QString& commandText, bool writes, bool trace,
                                     tsql::ReadRest* read) override;
+    void cancel() override;
 
 private:
     QString m_name;
@@ -67,6 +69,7 @@ public:
     void setLimits(const CommandLimits& limits) override;
     IsolatedOutcome executeIsolated(const QString& commandText, bool writes, bool trace,
                                     tsql::ReadRest* read) override;
+    void cancel() override;
 
 private:
     // The settings of the session an isolated run puts back (SqlServerBackend.cpp).
@@ -88,6 +91,11 @@ private:
     QString m_name;
     bool m_open = false;
     int m_timeoutMs = 30000;
+    // The statement of the user's batch while an isolated run executes it (see cancel()); the
+    // mutex keeps the handle from being freed while another thread cancels it.
+    std::mutex m_cancelMutex;
+    void* m_cancellable = nullptr;
+    bool m_runningUserBatch = false;
     // Whether sys.dm_exec_sessions tells the session's date format (a server of formule serve
     // has no such view: the date format is then read from how the server reads 01/02/03).
     bool m_sessionView = true;

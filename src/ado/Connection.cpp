@@ -99,6 +99,11 @@ void Connection::setLimits(const CommandLimits& limits) {
         m_backend->setLimits(limits);
 }
 
+void Connection::Cancel() {
+    if (m_backend)
+        m_backend->cancel();
+}
+
 IsolatedOutcome Connection::ExecuteIsolated(const QString& commandText, bool writes,
                                             const CommandLimits& limits, bool trace, tsql::ReadRest* read) {
     Backend& b = backend();

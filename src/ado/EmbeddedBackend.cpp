@@ -143,6 +143,13 @@ IsolatedOutcome EmbeddedBackend::executeIsolated(const QString& commandText, boo
     return out;
 }
 
+void EmbeddedBackend::cancel() {
+    // The engine only stops its running batch: the rollback that ends the isolated run is no
+    // batch and always runs.
+    if (m_engine)
+        m_engine->cancel();
+}
+
 void EmbeddedBackend::beginTransaction() {
     m_engine->beginTransaction();
 }

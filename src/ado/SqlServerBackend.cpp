@@ -539,18 +539,38 @@ BatchOutcome SqlServerBackend::run(const QString& commandText) {
     // the driver cancels a command that runs longer (ODBC state HYT00, "Query timeout expired").
     // Without parameters the driver sends the prepared text as an ordinary batch.
     bool ran = false;
-    if (m_timeoutMs > 0 && q.prepare(commandText)) {
+    // The user's batch of an isolated run is prepared too, for its handle: another thread may
+    // cancel it (see cancel()).
+    bool userBatch = false;
+    {
+        const std::lock_guard lock(m_cancelMutex);
+        userBatch = m_runningUserBatch;
+    }
+    if ((m_timeoutMs > 0 || userBatch) && q.prepare(commandText)) {
         if (const SQLHANDLE stmt = statementHandle(q)) {
-            const SQLULEN seconds = SQLULEN((m_timeoutMs + 999) / 1000);
-            // ODBC takes an integer attribute in the pointer argument itself.
-            SQLSetStmtAttr(stmt, SQL_ATTR_QUERY_TIMEOUT,
-                           reinterpret_cast<SQLPOINTER>(seconds), // NOLINT(performance-no-int-to-ptr)
-                           0);
+            if (m_timeoutMs > 0) {
+                const SQLULEN seconds = SQLULEN((m_timeoutMs + 999) / 1000);
+                // ODBC takes an integer attribute in the pointer argument itself.
+                SQLSetStmtAttr(stmt, SQL_ATTR_QUERY_TIMEOUT,
+                               reinterpret_cast<SQLPOINTER>(seconds), // NOLINT(performance-no-int-to-ptr)
+                               0);
+            }
+            const std::lock_guard lock(m_cancelMutex);
+            if (m_runningUserBatch)
+                m_cancellable = stmt;
         }
         ran = q.exec();
     } else {
         ran = q.exec(commandText);
     }
+    // The statement handle goes with the query: no cancel may reach it afterwards.
+    struct Uncancellable {
+        SqlServerBackend* backend;
+        ~Uncancellable() {
+            const std::lock_guard lock(backend->m_cancelMutex);
+            backend->m_cancellable = nullptr;
+        }
+    } uncancellable{this};
     if (!ran) {
         out.errors = queryErrors(q);
         return out;
@@ -685,13 +705,35 @@ IsolatedOutcome SqlServerBackend::executeIsolated(const QString& commandText, bo
     // the rollback below ends it all the same.
     runOrThrow(QStringLiteral("SET XACT_ABORT ON; BEGIN TRANSACTION"));
     IsolatedOutcome out;
-    out.outcome = run(commandText);
+    {
+        const std::lock_guard lock(m_cancelMutex);
+        m_runningUserBatch = true;
+    }
+    try {
+        out.outcome = run(commandText);
+    } catch (...) {
+        const std::lock_guard lock(m_cancelMutex);
+        m_runningUserBatch = false;
+        throw;
+    }
+    {
+        const std::lock_guard lock(m_cancelMutex);
+        m_runningUserBatch = false;
+    }
     // Whatever the batch did, roll back what is open and put the session back.
     const std::optional<Session> after = readSession(error);
     out.transactionCountAfter = after ? after->transactionCount : -1;
     runOrThrow(QStringLiteral("IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION; ") +
                restoreSession(*before, after ? *after : Session{-1, ~before->options, 0, {}, {}}));
     return out;
+}
+
+void SqlServerBackend::cancel() {
+    // ODBC lets another thread cancel a statement that is executing (SQLCancel): the driver
+    // sends the server an attention and the execution returns "Operation canceled" (HY008).
+    const std::lock_guard lock(m_cancelMutex);
+    if (m_cancellable)
+        SQLCancel(m_cancellable);
 }
 
 void SqlServerBackend::runOrThrow(const QString& text) {

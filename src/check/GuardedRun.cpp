@@ -34,8 +34,10 @@ bool serverUnavailable(const ado::Error& error) {
     default:
         break;
     }
+    // HY008 (S1008 in ODBC 2, as FreeTDS's driver names it): the run was cancelled (the user
+    // stopped it) before the server judged it.
     if (error.sqlState.startsWith(QLatin1String("08")) || error.sqlState == u"HYT00" ||
-        error.sqlState == u"HYT01")
+        error.sqlState == u"HYT01" || error.sqlState == u"HY008" || error.sqlState == u"S1008")
         return true;
     return error.nativeError == 0 &&
            error.description.contains(QLatin1String("Timeout expired"), Qt::CaseInsensitive);
@@ -68,6 +70,16 @@ GuardedOutcome runGuarded(ado::Connection& connection, const QString& batch, con
 GuardedOutcome runGuarded(ado::Connection& connection, const QString& batch, const ado::CommandLimits& limits,
                           qsizetype trustedPrefix, int trustedLines, bool trace) {
     return run(connection, batch, limits, guardBatch(batch, trustedPrefix, trustedLines), trace);
+}
+
+GuardedOutcome runGuarded(ado::Connection& connection, const GuardedRequest& request) {
+    return runGuarded(connection, request.batch, request.limits, request.trustedPrefix, request.trustedLines,
+                      request.trace);
+}
+
+GuardedOutcome runGuardedWith(const GuardedRunFn& run, ado::Connection& connection,
+                              const GuardedRequest& request) {
+    return run ? run(connection, request) : runGuarded(connection, request);
 }
 
 QString describeFailure(const GuardedOutcome& outcome, int lineOffset,

@@ -19,8 +19,8 @@ ado::CommandLimits checkLimits();
 
 // Whether a message of the server says that it could not run the batch for reasons of its own,
 // whatever the batch: a lock it waited for in vain (Msg 1222) or a deadlock (Msg 1205), a time-out
-// (Msg 3617, the driver's "Timeout expired", ODBC state HYT00/HYT01), a connection lost or refused
-// (ODBC states 08xxx).
+// (Msg 3617, the driver's "Timeout expired", ODBC state HYT00/HYT01), a run cancelled before its
+// end (ODBC state HY008, S1008), a connection lost or refused (ODBC states 08xxx).
 bool serverUnavailable(const ado::Error& error);
 
 // What a guarded run found.
@@ -30,6 +30,9 @@ struct GuardedOutcome {
     QList<core::RowSet> resultSets;          // what the batch returned
     int transactionCountAfter = 1;           // a batch that leaves another count is not accepted
     std::optional<QList<int>> executedLines; // traced runs on the embedded engine (see ado::IsolatedOutcome)
+    // The user stopped the run before its end (its first message says the server could not judge
+    // the batch: see serverBusy).
+    bool stopped = false;
     bool accepted() const { return !refused && errors.isEmpty() && transactionCountAfter == 1; }
     // The server could not judge the batch: its first message says the server was busy or gone
     // (see serverUnavailable), not that the batch is wrong.
@@ -52,6 +55,26 @@ GuardedOutcome runGuarded(ado::Connection& connection, const QString& batch, con
 // `trace` asks the connection for the lines that ran (GuardedOutcome::executedLines).
 GuardedOutcome runGuarded(ado::Connection& connection, const QString& batch, const ado::CommandLimits& limits,
                           qsizetype trustedPrefix, int trustedLines, bool trace = false);
+
+// One guarded run of a batch whose head is this system's own text, as the second runGuarded
+// takes it besides its connection.
+struct GuardedRequest {
+    QString batch;
+    ado::CommandLimits limits = checkLimits();
+    qsizetype trustedPrefix = 0;
+    int trustedLines = 0;
+    bool trace = false;
+};
+
+// Runs a guarded request: runGuarded on `connection`, where the caller stands (the default), or
+// elsewhere with the same outcome (the editor's worker thread on a connection of its own, while
+// the window goes on painting and may stop the run). Throws what runGuarded throws.
+using GuardedRunFn =
+    std::function<GuardedOutcome(ado::Connection& connection, const GuardedRequest& request)>;
+GuardedOutcome runGuarded(ado::Connection& connection, const GuardedRequest& request);
+// `run` when set, runGuarded otherwise.
+GuardedOutcome runGuardedWith(const GuardedRunFn& run, ado::Connection& connection,
+                              const GuardedRequest& request);
 
 // The first message of a run that was not accepted, as the server writes it:
 // "Msg N, Level L, State S, Line R: text", with " (column C)" when the column is known; a

@@ -58,6 +58,9 @@ inline const QString TransactionCountChanged =
 inline const QString ServerBusy = QStringLiteral(
     "Controllo non concluso: il server era occupato, non ha risposto in tempo o la connessione "
     "si è interrotta. La formula non è stata giudicata; riprova più tardi. (%1)");
+// The user stopped the check's run before the server judged the formula.
+inline const QString CheckStopped =
+    QStringLiteral("Controllo interrotto dall'utente: la formula non è stata giudicata.");
 inline const QString NotTranslated = QStringLiteral("La formula non si lascia tradurre nella sua forma SQL");
 // Said after NotTranslated when the translation went over its text limit: %1 the length of the
 // formula, %2 the limit of a pass.

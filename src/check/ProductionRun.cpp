@@ -12,14 +12,20 @@ QString productionBatch(const QString& storedSql) {
 }
 
 ProductionVerdict runAsProduction(ado::Connection& connection, const QString& storedSql,
-                                  const TranslateFn& translate, const ado::CommandLimits& limits) {
+                                  const TranslateFn& translate, const ado::CommandLimits& limits,
+                                  const GuardedRunFn& run) {
     const auto tr = [&translate](const QString& text) { return translate ? translate(text) : text; };
     const QString batch = productionBatch(storedSql);
     const qsizetype prefix = batch.size() - storedSql.size();
     ProductionVerdict verdict;
     GuardedOutcome outcome;
     try {
-        outcome = runGuarded(connection, batch, limits, prefix, ProductionDeclarationLines);
+        outcome = runGuardedWith(run, connection,
+                                 {.batch = batch,
+                                  .limits = limits,
+                                  .trustedPrefix = prefix,
+                                  .trustedLines = ProductionDeclarationLines,
+                                  .trace = false});
     } catch (const core::ComError& e) {
         // The connection could not run the batch at all (closed, lost, refused).
         verdict.busy = true;
@@ -43,7 +49,7 @@ ProductionVerdict runAsProduction(ado::Connection& connection, const QString& st
     return verdict;
 }
 
-bool passesAsStored(core::HostServices& host, const QString& displayText) {
+bool passesAsStored(core::HostServices& host, const QString& displayText, const GuardedRunFn& run) {
     ado::Connection* connection = host.connection();
     if (!connection)
         return false;
@@ -62,7 +68,9 @@ bool passesAsStored(core::HostServices& host, const QString& displayText) {
         const QString stored = language.decodeToken(displayText, false);
         if (language.lastErrorCount() > 0 || stored == placeholders)
             return false;
-        return runAsProduction(*connection, stored, [&host](const QString& t) { return host.translate(t); })
+        return runAsProduction(
+                   *connection, stored, [&host](const QString& t) { return host.translate(t); },
+                   checkLimits(), run)
             .correct;
     } catch (...) {
         return false;

@@ -51,15 +51,17 @@ QString productionBatch(const QString& storedSql);
 // through `translate` (unset: Italian). A connection that cannot run the batch in isolation
 // (closed, lost, a transaction already open) gives a busy verdict with msg::ServerBusy, as the
 // window's check says it.
+// `run` says where the batch runs (unset: on `connection`, on the caller's thread).
 ProductionVerdict runAsProduction(ado::Connection& connection, const QString& storedSql,
                                   const TranslateFn& translate = {},
-                                  const ado::CommandLimits& limits = checkLimits());
+                                  const ado::CommandLimits& limits = checkLimits(),
+                                  const GuardedRunFn& run = {});
 
 // For a formula in display form whose window's check failed: true when its form as saved (the
 // translation in normal mode, with the category and variant look-ups on the host's connection)
 // passes as production runs it. False as well when the formula has no category or variant to
 // translate (the check's placeholders are then not why it failed), when the translation fails
 // (silently: no error is shown) or when the server cannot judge it.
-bool passesAsStored(core::HostServices& host, const QString& displayText);
+bool passesAsStored(core::HostServices& host, const QString& displayText, const GuardedRunFn& run = {});
 
 } // namespace check

@@ -107,10 +107,19 @@ core::Variant SyntaxCheck::CheckFormula(bool ShowMessage) {
 
 bool SyntaxCheck::runBatch(ado::Connection* connection) {
     // The declaration block is the check's own text: the guard reads the formula only.
-    const GuardedOutcome outcome =
-        runGuarded(*connection, m_batch, m_options.limits, m_prefixLength, declarationLines());
+    const GuardedOutcome outcome = runGuardedWith(m_options.run, *connection,
+                                                  {.batch = m_batch,
+                                                   .limits = m_options.limits,
+                                                   .trustedPrefix = m_prefixLength,
+                                                   .trustedLines = declarationLines(),
+                                                   .trace = false});
     if (outcome.accepted())
         return true;
+    if (outcome.stopped && outcome.serverBusy()) {
+        m_busy = true;
+        fail(tr(msg::CheckStopped));
+        return false;
+    }
     if (outcome.serverBusy()) {
         m_busy = true;
         fail(tr(msg::ServerBusy).arg(describeFailure(outcome, declarationLines())));

@@ -28,6 +28,8 @@ struct SyntaxCheckOptions {
     DecodeFn decode; // decodeToken; unset = the text is already in SQL form
     LogFn log;       // unset = the message is only kept
     ado::CommandLimits limits = checkLimits();
+    // Where the batch runs; unset = on the host's connection, on the caller's thread.
+    GuardedRunFn run;
     // Told at the end of every check, whatever its outcome (the window shows where it failed).
     std::function<void(const class SyntaxCheck&)> checked;
 };

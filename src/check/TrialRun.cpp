@@ -291,8 +291,12 @@ TrialResult runTrial(ado::Connection& connection, const QString& sql, const QLis
         return result;
     }
     // The prefix is the system's text: the guard reads the formula and the SELECT after it.
-    const GuardedOutcome outcome = runGuarded(connection, batch.text, options.limits, batch.prefixLength,
-                                              batch.prefixLines, options.trace);
+    const GuardedOutcome outcome = runGuardedWith(options.run, connection,
+                                                  {.batch = batch.text,
+                                                   .limits = options.limits,
+                                                   .trustedPrefix = batch.prefixLength,
+                                                   .trustedLines = batch.prefixLines,
+                                                   .trace = options.trace});
     const core::RowSet* before = outputsSet(outcome.resultSets, StepBefore);
     const core::RowSet* after = outputsSet(outcome.resultSets, StepAfter);
     for (qsizetype i = 0; i < result.outputs.size(); ++i) {

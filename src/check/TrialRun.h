@@ -97,6 +97,7 @@ struct TrialOptions {
     ado::CommandLimits limits = checkLimits();
     bool trace = false;
     TrialTranslateFn translate;
+    GuardedRunFn run; // where the batch runs; unset = on `connection`, on the caller's thread
 };
 
 // Runs the formula's SQL form (normal mode, as stored) on `inputs` through runGuarded: the same

@@ -76,6 +76,8 @@ void appendToHostLog(const QString& message) {
 
 FRMLP_FORMULE::Parts::Parts(FRMLP_FORMULE* window)
     : services(window)
+    , background(std::make_unique<BackgroundRun>(window,
+                                                 [window](const QString& s) { return window->translate(s); }))
     , box(window->TXT_FORMULA)
     , language(services)
     , history(box,
@@ -87,12 +89,14 @@ FRMLP_FORMULE::Parts::Parts(FRMLP_FORMULE* window)
     , syntaxCheck(box, services,
                   {.decode = check::decodeWith(language),
                    .log = appendToHostLog,
+                   .run = background->runner(),
                    .checked =
                        [this](const check::SyntaxCheck& c) {
                            // Only after a check the user asked for failed, on this thread as the
                            // check itself: the save's silent check sends nothing more.
-                           const bool asStored = c.lastShown() && !c.lastCorrect() && !c.lastServerBusy() &&
-                                                 check::passesAsStored(services, box.text());
+                           const bool asStored =
+                               c.lastShown() && !c.lastCorrect() && !c.lastServerBusy() &&
+                               check::passesAsStored(services, box.text(), background->runner());
                            assist->checked(c, asStored);
                        }})
     , store(box, services,
@@ -129,6 +133,7 @@ FRMLP_FORMULE::FRMLP_FORMULE(QWidget* parent)
     m_parts->finding = new ElementFinding(this, m_parts->services, m_parts->assist->helpLine());
     buildEditorTools();
     connectEvents();
+    connectBackgroundRun();
     qApp->installEventFilter(this);
 }
 
@@ -436,6 +441,8 @@ bool FRMLP_FORMULE::Unload() {
 }
 
 void FRMLP_FORMULE::closeEvent(QCloseEvent* event) {
+    if (deferCloseWhileRunning(event))
+        return;
     if (!m_unloaded) {
         Form_QueryUnload();
         Form_Unload();
@@ -573,6 +580,8 @@ void FRMLP_FORMULE::fillTreeBranches(const QStringList& keys) {
 }
 
 void FRMLP_FORMULE::TVW_FIELDS_DblClick() {
+    if (runInFlight())
+        return; // the box's text is the one the run's caller has read
     QTreeWidgetItem* node = TVW_FIELDS->currentItem();
     tree::InsertionRequest request;
     request.hasNode = node != nullptr && node->isSelected();
@@ -693,6 +702,8 @@ QString FRMLP_FORMULE::UndoBuffer(int position) const {
 // Translations, check, save
 
 int FRMLP_FORMULE::messageBox(const QString& prompt, int code, const QString& title) {
+    if (m_parts->closeAfterRun)
+        return check::answer::No; // the window is closing: nothing more is asked or written
     std::int32_t reserved = 0;
     return require(m_log.data())->MessageBox(prompt, code, title, true, reserved);
 }

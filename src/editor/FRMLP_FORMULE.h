@@ -50,6 +50,7 @@ class FormulaLanguage;
 
 namespace editor {
 
+class BackgroundRun;
 class FormulaAssist;
 class TrialPanel;
 class TreeWhereUsed;
@@ -195,6 +196,9 @@ public:
     // The lines (from 1) of the stored formula that a save of the text shown at load would
     // change (a doubled apostrophe shown single); empty when it saves back unchanged.
     const QList<int>& roundTripLines() const { return m_roundTripLines; }
+    // The worker that runs the check, the save's check and the trial run while the window goes
+    // on painting (FRMLP_FORMULE_Running.cpp).
+    BackgroundRun* backgroundRun() const;
 
     // The host message box of GclsLog (raises 91 without a log object).
     int messageBox(const QString& prompt, int code, const QString& title);
@@ -284,6 +288,12 @@ private:
     // Opens a record of the where-used list: this window's own record is marked here, another
     // one is asked of the host through the navigator.
     void openUse(int context, qint64 id, int line, const QString& message);
+    // A run in flight: what would start another is locked (FRMLP_FORMULE_Running.cpp).
+    bool runInFlight() const;
+    void connectBackgroundRun();
+    // A close asked for while a run is in flight stops the run and closes the window once the
+    // run's caller has returned; true when the close was put off so.
+    bool deferCloseWhileRunning(QCloseEvent* event);
 
     // ElementFinding places its completion list and tooltips over the formula box and the tree.
     friend class ElementFinding;

@@ -244,6 +244,10 @@ void FRMLP_FORMULE::Form_KeyDown(int keyCode, int shift) {
     // A stored formula that cannot be shown may be looked at (Ctrl+W) but never overwritten.
     if (m_storedUnreadable && keyCode != 87 && keyCode != 76)
         return;
+    // While a run is in flight nothing starts another one or changes the box under it.
+    if (runInFlight() &&
+        (keyCode == 83 || keyCode == 72 || keyCode == 87 || keyCode == 80 || keyCode == 90 || keyCode == 89))
+        return;
     switch (keyCode) {
     case 90: // Ctrl+Z
         UndoFormula();

@@ -1,6 +1,7 @@
 #pragma once
 
 // The window's own parts, shared by the source files of FRMLP_FORMULE (not by other code).
+#include "editor/BackgroundRun.h"
 #include "editor/FRMLP_FORMULE.h"
 #include "editor/FormulaAssist.h"
 #include "editor/TreeWhereUsed.h"
@@ -64,6 +65,11 @@ struct FRMLP_FORMULE::Parts {
     static std::unique_ptr<TreeWhereUsed> makeWhereUsed(FRMLP_FORMULE* window);
 
     Services services;
+    // Before the check, which runs its batches through it.
+    std::unique_ptr<BackgroundRun> background;
+    // A close came while a run was in flight: the window closes once the run's caller returns,
+    // and asks nothing more meanwhile (every question is answered No).
+    bool closeAfterRun = false;
     FormulaBox box;
     language::FormulaLanguage language;
     editing::EditHistory history;

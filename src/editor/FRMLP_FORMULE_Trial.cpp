@@ -1,6 +1,7 @@
 // The window's trial panel: the button beside the check, Ctrl+T, and the values the user typed
 // for a record, remembered in the host's settings of the user (never in the company's database).
 
+#include "editor/BackgroundRun.h"
 #include "editor/FRMLP_FORMULE.h"
 #include "editor/TrialPanel.h"
 
@@ -100,7 +101,13 @@ void FRMLP_FORMULE::buildTrialPanel(const QRect& button) {
         {.sqlForm =
              [this] { return decodeToken(RTrimN(core::Variant(TXT_FORMULA->Text())).toString(), false); },
          .connection = [this] { return GconConnect(); },
-         .labelOf = [this](const check::TrialElement& e) { return referenceLabel(GconConnect(), e); }});
+         .labelOf = [this](const check::TrialElement& e) { return referenceLabel(GconConnect(), e); },
+         // The window's parts come after its controls: the worker is looked up when a run starts.
+         .run =
+             [this](ado::Connection& connection, const check::GuardedRequest& request) {
+                 return backgroundRun()->run(connection, request);
+             },
+         .busy = [this] { return runInFlight(); }});
     connect(IMG_TRIAL, &controls::VXL_TBARMENU::ButtonClick, this, [this] { toggleTrialPanel(); });
     connect(m_trial, &TrialPanel::ran, this, [this] { rememberTrialValues(); });
 }

@@ -1,6 +1,7 @@
 #include "editor/TreeWhereUsed.h"
 
 #include "ado/Ado.h"
+#include "core/Error.h"
 #include "tables/EditingContext.h"
 #include "tree/Insertion.h"
 
@@ -20,11 +21,24 @@ const QString Title = QStringLiteral("Formule che usano %1");
 const QString NoUse = QStringLiteral("Nessuna formula usa %1.");
 const QString Uses = QStringLiteral("Usi trovati: %1. Doppio clic per aprire la formula.");
 const QString UseOf = QStringLiteral("Uso di %1");
+const QString Searching = QStringLiteral("Ricerca in corso: usi trovati finora %1...");
+// A record's lines beyond these are in its own rows (the record opens into one row per line).
+constexpr int ShownLines = 20;
 
 // The rows keep the record and line for the double-click.
 constexpr int ContextRole = Qt::UserRole;
 constexpr int IdRole = Qt::UserRole + 1;
 constexpr int LineRole = Qt::UserRole + 2;
+constexpr int LinesRole = Qt::UserRole + 3; // a record's lines, until its rows of lines are made
+
+QString linesText(const QList<int>& lines) {
+    QStringList shown;
+    for (qsizetype i = 0; i < lines.size() && i < ShownLines; ++i)
+        shown << QString::number(lines[i]);
+    if (lines.size() > ShownLines)
+        shown << QStringLiteral("...");
+    return shown.join(QStringLiteral(", "));
+}
 
 } // namespace
 
@@ -39,11 +53,15 @@ WhereUsedDialog::WhereUsedDialog(const QString& element, TranslateFn translate, 
     m_list->setRootIsDecorated(false);
     m_list->setUniformRowHeights(true);
     m_list->setHeaderLabels({tr(QStringLiteral("Contesto")), QStringLiteral("ID"),
-                             tr(QStringLiteral("Descrizione")), tr(QStringLiteral("Riga"))});
-    m_list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+                             tr(QStringLiteral("Descrizione")), tr(QStringLiteral("Righe"))});
+    // The columns take the width of the first rows: sized to their contents at every batch, the
+    // view would lay out every row again each time (tens of thousands of records).
+    m_list->header()->setSectionResizeMode(QHeaderView::Interactive);
     m_list->header()->setStretchLastSection(false);
     m_list->header()->setSectionResizeMode(2, QHeaderView::Stretch);
-    m_status = new QLabel(this);
+    m_status = new QLabel(tr(Searching).arg(0), this);
+    // The rows of a record's lines are made when it is first opened.
+    connect(m_list, &QTreeWidget::itemExpanded, this, &WhereUsedDialog::addLines);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_list, 1);
     layout->addWidget(m_status);
@@ -54,23 +72,59 @@ WhereUsedDialog::WhereUsedDialog(const QString& element, TranslateFn translate, 
     });
 }
 
-void WhereUsedDialog::add(const language::ElementUse& use) {
-    const tables::EditingContext* context = tables::editingContext(use.context);
-    auto* item = new QTreeWidgetItem(
-        m_list, {context ? tr(QString::fromUtf8(context->caption)) : QString::number(use.context),
-                 QString::number(use.id), use.description, QString::number(use.line)});
-    item->setData(0, ContextRole, use.context);
-    item->setData(0, IdRole, use.id);
-    item->setData(0, LineRole, use.line);
-    item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
-    item->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
+void WhereUsedDialog::add(const QList<RecordUses>& records) {
+    QList<QTreeWidgetItem*> items;
+    items.reserve(records.size());
+    for (const RecordUses& record : records) {
+        const tables::EditingContext* context = tables::editingContext(record.context);
+        auto* item = new QTreeWidgetItem(
+            {context ? tr(QString::fromUtf8(context->caption)) : QString::number(record.context),
+             QString::number(record.id), record.description, linesText(record.lines)});
+        item->setData(0, ContextRole, record.context);
+        item->setData(0, IdRole, record.id);
+        item->setData(0, LineRole, record.lines.value(0));
+        item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
+        item->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
+        if (record.lines.size() > 1) {
+            item->setData(0, LinesRole, QVariant::fromValue(record.lines));
+            item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+        }
+        m_uses += record.lines.size();
+        items << item;
+    }
+    const bool first = m_list->topLevelItemCount() == 0;
+    m_list->addTopLevelItems(items);
+    if (first && !items.isEmpty()) {
+        m_list->setCurrentItem(items.first());
+        for (int column : {0, 1, 3})
+            m_list->resizeColumnToContents(column);
+    }
+    if (!m_finished)
+        m_status->setText(tr(Searching).arg(m_uses));
 }
 
-void WhereUsedDialog::finish() {
-    const int count = m_list->topLevelItemCount();
-    m_status->setText(count == 0 ? tr(NoUse).arg(m_element) : tr(Uses).arg(count));
-    if (count > 0)
-        m_list->setCurrentItem(m_list->topLevelItem(0));
+void WhereUsedDialog::addLines(QTreeWidgetItem* record) {
+    const QVariant lines = record->data(0, LinesRole);
+    if (!lines.isValid())
+        return;
+    record->setData(0, LinesRole, QVariant());
+    QList<QTreeWidgetItem*> rows;
+    for (int line : lines.value<QList<int>>()) {
+        auto* row = new QTreeWidgetItem({QString(), QString(), QString(), QString::number(line)});
+        row->setData(0, ContextRole, record->data(0, ContextRole));
+        row->setData(0, IdRole, record->data(0, IdRole));
+        row->setData(0, LineRole, line);
+        row->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
+        rows << row;
+    }
+    record->addChildren(rows);
+}
+
+void WhereUsedDialog::finish(qint64 uses) {
+    m_finished = true;
+    m_uses = uses;
+    m_status->setText(m_list->topLevelItemCount() == 0 ? tr(NoUse).arg(m_element) : tr(Uses).arg(uses));
+    emit searchFinished();
 }
 
 TreeWhereUsed::TreeWhereUsed(QTreeWidget* tree, Hooks hooks)
@@ -141,18 +195,20 @@ void TreeWhereUsed::showUses(QTreeWidgetItem* item) {
 void TreeWhereUsed::search(const QString& element, WhereUsedDialog& dialog) {
     ado::Connection* connection = m_hooks.connection ? m_hooks.connection() : nullptr;
     const auto name = language::parseElementName(element, m_hooks.translate);
-    if (connection != nullptr && name) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        struct Restore {
-            ~Restore() { QApplication::restoreOverrideCursor(); }
-        } restore;
-        language::WhereUsed whereUsed(*connection);
-        // A category that no longer exists is used nowhere.
-        if (const auto used = whereUsed.resolve(*name))
-            whereUsed.run(*used, std::nullopt,
-                          [&dialog](const language::ElementUse& use) { dialog.add(use); });
+    if (connection == nullptr || !name) {
+        dialog.finish(0);
+        return;
     }
-    dialog.finish();
+    // The search goes with the dialog: closing it stops the search.
+    auto* search = new WhereUsedSearch(&dialog);
+    connect(search, &WhereUsedSearch::found, &dialog, &WhereUsedDialog::add);
+    connect(search, &WhereUsedSearch::finished, &dialog, [this, &dialog](qint64 uses, const QString& error) {
+        dialog.finish(uses);
+        if (!error.isEmpty())
+            m_hooks.trap(QStringLiteral("TVW_FIELDS_WhereUsed"),
+                         [&error] { throw core::ComError(core::err::ProviderError, error); });
+    });
+    search->start(*connection, *name);
 }
 
 } // namespace editor

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/WhereUsedSearch.h"
 #include "language/WhereUsed.h"
 
 #include <QDialog>
@@ -21,8 +22,11 @@ class Connection;
 
 namespace editor {
 
-// The list of the stored formulas that use one element: context, id, description of the record
-// and line, one row per use. A double-click on a row asks for that record to be opened.
+// The list of the stored formulas that use one element, one row per record: context, id,
+// description of the record and the lines that use the element; a record with several lines
+// opens into one row per line. A double-click on a row asks for that record to be opened, at
+// the row's line (a record's first one). Rows come in while the search goes on; closing the
+// dialog stops it.
 class WhereUsedDialog : public QDialog {
     Q_OBJECT
 public:
@@ -30,23 +34,29 @@ public:
 
     WhereUsedDialog(const QString& element, TranslateFn translate, QWidget* parent);
 
-    void add(const language::ElementUse& use);
-    // After the last row: the count, or that nothing uses the element.
-    void finish();
+    void add(const QList<RecordUses>& records);
+    // After the last row: the count of uses, or that nothing uses the element.
+    void finish(qint64 uses);
+    bool isSearchFinished() const { return m_finished; }
     QTreeWidget* list() const { return m_list; }
     QLabel* status() const { return m_status; }
     const QString& element() const { return m_element; }
 
 signals:
     void openRecord(int context, qint64 id, int line);
+    // The search ended and its count is shown.
+    void searchFinished();
 
 private:
     QString tr(const QString& italian) const { return m_translate ? m_translate(italian) : italian; }
+    void addLines(QTreeWidgetItem* record);
 
     QString m_element;
     TranslateFn m_translate;
     QTreeWidget* m_list;
     QLabel* m_status;
+    qint64 m_uses = 0;
+    bool m_finished = false;
 };
 
 // The element tree's where-used entry: the context menu of a leaf that is an element (a label,

@@ -208,6 +208,8 @@ void TrialPanel::refreshElements() {
 }
 
 void TrialPanel::run() {
+    if (m_sources.busy && m_sources.busy())
+        return;
     collectValues();
     refreshElements();
     QList<check::TrialInput> inputs;
@@ -222,6 +224,7 @@ void TrialPanel::run() {
     check::TrialOptions options;
     options.trace = true;
     options.translate = m_translate;
+    options.run = m_sources.run;
     try {
         m_result = check::runTrial(*connection, m_sources.sqlForm(), inputs, options);
     } catch (const core::ComError& e) {

@@ -56,6 +56,10 @@ public:
         std::function<ado::Connection*()> connection; // the editor's connection
         // A category's or variant's label as the formula writes it, or "" (the panel shows its key).
         std::function<QString(const check::TrialElement&)> labelOf;
+        // Where the batch runs (unset: on the connection, on this thread); whether a run of the
+        // window is in flight (the panel then starts none).
+        check::GuardedRunFn run;
+        std::function<bool()> busy;
     };
 
     TrialPanel(controls::VxlRichTextBox* box, TranslateFn translate, QWidget* parent = nullptr);

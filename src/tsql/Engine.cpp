@@ -114,6 +114,10 @@ const Limits& Engine::limits() const {
     return d->session.limits();
 }
 
+void Engine::cancel() {
+    d->session.cancel();
+}
+
 void Engine::beginTransaction() {
     d->session.beginTransaction();
 }

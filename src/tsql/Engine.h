@@ -59,6 +59,11 @@ public:
     void setLimits(const Limits& limits);
     const Limits& limits() const;
 
+    // Stops the batch running now as its timeout would (Msg 3617, "Query timeout expired"); safe
+    // to call from another thread while the engine's own thread runs the batch. A call while no
+    // batch runs is forgotten when the next one starts.
+    void cancel();
+
     // Explicit transactions as the ADO connection offers them (BeginTrans and friends).
     void beginTransaction();
     void commitTransaction();

@@ -173,6 +173,11 @@ TEST_F(HostWindows, WhereUsedDoubleClickOpensTheOtherRecordWithTheLineMarked) {
     auto* dialog = window->findChild<QDialog*>(QStringLiteral("whereUsedDialog"));
     ASSERT_NE(dialog, nullptr);
     auto* uses = dialog->findChild<QTreeWidget*>(QStringLiteral("uses"));
+    // The search runs on a worker: the list is whole once the status no longer says it searches.
+    auto* status = dialog->findChild<QLabel*>();
+    ASSERT_NE(status, nullptr);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return !status->text().startsWith(QStringLiteral("Ricerca")); }, 20000));
     ASSERT_EQ(uses->topLevelItemCount(), 2);
     EXPECT_EQ(uses->topLevelItem(1)->text(1), QStringLiteral("1"));
     EXPECT_EQ(uses->topLevelItem(1)->text(3), QStringLiteral("2"));

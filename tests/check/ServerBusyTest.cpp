@@ -126,6 +126,9 @@ const Unavailable kUnavailable[] = {
     {0, "", "[unixODBC][FreeTDS][SQL Server]Timeout expired", true},
     {0, "08S01", "[FreeTDS][SQL Server]Write to the server failed", true},
     {0, "08001", "[FreeTDS][SQL Server]Unable to connect to data source", true},
+    {0, "HY008", "Operation canceled", true},                           // stopped by the user
+    {0, "S1008", "[FreeTDS][SQL Server]Operation was cancelled", true}, // the same, in ODBC 2
+    {0, "HY000", "Operation canceled", false},
     {208, "42S02", "Invalid object name 'x'.", false},
     {8134, "22012", "Divide by zero error encountered.", false},
     {50000, "42000", "Timeout expired", false}, // a RAISERROR of the formula's

@@ -266,3 +266,72 @@ TEST(SyntaxCheck, ClickCheckShowsTheOutcome) {
 }
 
 } // namespace
+
+namespace {
+
+// The check hands its batch to the run function the window gives it (the window's worker) and
+// judges what comes back exactly as a run of its own: a run the user stopped is "not correct",
+// with the prescribed box, and says that it was stopped rather than that the formula is wrong.
+TEST(SyntaxCheck, ItsBatchGoesThroughTheRunFunctionItIsGiven) {
+    TestDatabase db;
+    QList<check::GuardedRequest> asked;
+    check::GuardedOutcome answer;
+    QList<Shown> shown;
+    core::FunctionServices host({.connection = [&db] { return db.connection.get(); },
+                                 .messageBox =
+                                     [&shown](const QString& p, int c, const QString& t) {
+                                         shown.append({p, c, t});
+                                         return check::answer::Ok;
+                                     }});
+    StringTextBox box;
+    SyntaxCheck check(box, host,
+                      {.run = [&](ado::Connection& connection, const check::GuardedRequest& request) {
+                          EXPECT_EQ(&connection, db.connection.get());
+                          asked << request;
+                          return answer;
+                      }});
+    box.setText(QStringLiteral("SET @OUTPREZZO = 25"));
+    EXPECT_TRUE(check.CheckFormula(false).toBool());
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_EQ(asked[0].batch, SyntaxCheck::checkBatch(QStringLiteral("SET @OUTPREZZO = 25")));
+    EXPECT_EQ(asked[0].trustedPrefix, asked[0].batch.size() - QStringLiteral("SET @OUTPREZZO = 25").size());
+    EXPECT_EQ(asked[0].trustedLines, SyntaxCheck::declarationLines());
+    EXPECT_EQ(asked[0].limits.timeoutMs, check::checkLimits().timeoutMs);
+
+    ado::Error stopped;
+    stopped.nativeError = 3617;
+    stopped.severity = 25;
+    stopped.state = 1;
+    stopped.line = 140;
+    stopped.description = QStringLiteral("Esecuzione interrotta dall'utente.");
+    const struct {
+        bool stoppedByUser;
+        QString message;
+    } cases[] = {
+        {true, check::msg::CheckStopped},
+        {false, check::msg::ServerBusy.arg(QStringLiteral(
+                    "Msg 3617, Level 25, State 1, Line 1: Esecuzione interrotta dall'utente."))},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.stoppedByUser);
+        shown.clear();
+        answer = {};
+        answer.errors << stopped;
+        answer.stopped = c.stoppedByUser;
+        EXPECT_TRUE(check.CheckFormula(true).isEmpty());
+        EXPECT_TRUE(check.lastServerBusy());
+        EXPECT_EQ(check.lastServerMessage(), c.message);
+        ASSERT_EQ(shown.size(), 1);
+        EXPECT_EQ(shown[0].prompt, QStringLiteral("Attenzione!\r\nLa formula non risulta essere corretta."));
+        EXPECT_EQ(shown[0].code, 48);
+    }
+    // A run function that cannot run (another run in flight) leaves the formula unjudged.
+    SyntaxCheck refusing(box, host,
+                         {.run = [](ado::Connection&, const check::GuardedRequest&) -> check::GuardedOutcome {
+                             throw core::ComError(core::err::ProviderError, QStringLiteral("in corso"));
+                         }});
+    EXPECT_TRUE(refusing.CheckFormula(false).isEmpty());
+    EXPECT_TRUE(refusing.lastServerBusy());
+}
+
+} // namespace

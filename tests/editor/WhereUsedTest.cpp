@@ -6,6 +6,7 @@
 #include "editor/TreeWhereUsed.h"
 
 #include <QContextMenuEvent>
+#include <QEventLoop>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTextBlock>
@@ -55,12 +56,22 @@ protected:
         WhereUsedDialog* dialog = window->whereUsed()->dialog();
         if (dialog == nullptr || !dialog->isVisible())
             return {QStringLiteral("no dialog")};
+        waitForSearch(*dialog);
         QStringList rows;
         for (int i = 0; i < dialog->list()->topLevelItemCount(); ++i) {
             const QTreeWidgetItem* row = dialog->list()->topLevelItem(i);
             rows << QStringList{row->text(0), row->text(1), row->text(2), row->text(3)}.join(u'|');
         }
         return rows;
+    }
+
+    // The search runs on a worker: its rows are all there once it says it has finished.
+    static void waitForSearch(WhereUsedDialog& dialog) {
+        if (dialog.isSearchFinished())
+            return;
+        QEventLoop loop;
+        QObject::connect(&dialog, &WhereUsedDialog::searchFinished, &loop, &QEventLoop::quit);
+        loop.exec();
     }
 
     void doubleClickRow(int row) {
@@ -83,6 +94,54 @@ TEST_F(WhereUsedInTree, LabelListsEveryUseWithItsLine) {
               QStringLiteral("Formule che usano [Prezzo lordo - CURR]"));
     EXPECT_EQ(window->whereUsed()->dialog()->status()->text(),
               QStringLiteral("Usi trovati: 2. Doppio clic per aprire la formula."));
+}
+
+TEST_F(WhereUsedInTree, UsesAreGroupedByRecordAndARecordOpensIntoItsLines) {
+    execute(
+        QStringLiteral("UPDATE LP07_QUOTAZIONI SET LP07_FORMULE = 'SET @OUTPREZZO = @ATTPREZZO' + CHAR(10) + "
+                       "'-- @ATTPREZZO in a comment is no use' + CHAR(10) + 'SET @OUTPREZZO = @ATTPREZZO + "
+                       "@ATTPREZZO' + CHAR(10) + 'SET @OUTSC1PERC = @ATTPREZZO' WHERE LP07_ID = 1"));
+    open(0, core::Variant::fromInt32(1));
+    QTreeWidgetItem* label = node(QStringLiteral("Quotazione corrente"), QStringLiteral("Prezzo lordo"));
+    ASSERT_NE(label, nullptr);
+    const QStringList rows = usesOf(label);
+    ASSERT_EQ(rows.size(), 3);
+    EXPECT_TRUE(rows[1].startsWith(QStringLiteral("Formule del Listino|1|"))) << rows[1].toStdString();
+    EXPECT_TRUE(rows[1].endsWith(QStringLiteral("|1, 3, 4"))) << rows[1].toStdString();
+    WhereUsedDialog* dialog = window->whereUsed()->dialog();
+    EXPECT_EQ(dialog->status()->text(), QStringLiteral("Usi trovati: 5. Doppio clic per aprire la formula."));
+    QTreeWidgetItem* record = dialog->list()->topLevelItem(1);
+    EXPECT_EQ(record->childCount(), 0); // made when opened
+    record->setExpanded(true);
+    ASSERT_EQ(record->childCount(), 3);
+    EXPECT_EQ(record->child(2)->text(3), QStringLiteral("4"));
+    // A row of a line opens the record at that line.
+    QSignalSpy asked(&navigator, &host::Navigator::openRecordRequested);
+    QTreeWidget* list = dialog->list();
+    const QRect r = list->visualItemRect(record->child(1));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r.center());
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, r.center());
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_EQ(asked[0][0].toInt(), 1);
+    EXPECT_EQ(asked[0][1].toLongLong(), 1);
+    EXPECT_EQ(asked[0][2].toInt(), 3);
+}
+
+TEST(WhereUsedGrouping, ConsecutiveUsesOfARecordMakeOneRecord) {
+    editor::WhereUsedSearch::Grouping g;
+    EXPECT_FALSE(g.add({0, 1, QStringLiteral("a"), 1}));
+    EXPECT_FALSE(g.add({0, 1, QStringLiteral("a"), 4}));
+    EXPECT_TRUE(g.take(false).isEmpty());               // the record may have more lines still
+    EXPECT_TRUE(g.add({1, 1, QStringLiteral("b"), 2})); // same id, another context
+    EXPECT_TRUE(g.add({1, 7, QStringLiteral("c"), 1}));
+    const QList<editor::RecordUses> complete = g.take(false);
+    ASSERT_EQ(complete.size(), 2);
+    EXPECT_EQ(complete[0].lines, (QList<int>{1, 4}));
+    EXPECT_EQ(complete[1].context, 1);
+    const QList<editor::RecordUses> rest = g.take(true);
+    ASSERT_EQ(rest.size(), 1);
+    EXPECT_EQ(rest[0].id, 7);
+    EXPECT_TRUE(g.take(true).isEmpty());
 }
 
 TEST_F(WhereUsedInTree, CategoryAndVariantByTheirCodes) {
@@ -163,7 +222,9 @@ TEST_F(WhereUsedInTree, EnglishTexts) {
     popup->close();
     WhereUsedDialog* dialog = window->whereUsed()->dialog();
     ASSERT_NE(dialog, nullptr);
+    waitForSearch(*dialog);
     EXPECT_EQ(dialog->list()->topLevelItemCount(), 2);
+    EXPECT_EQ(dialog->list()->headerItem()->text(3), QStringLiteral("Lines"));
     EXPECT_EQ(dialog->status()->text(), QStringLiteral("Uses found: 2. Double-click to open the formula."));
 }
 
