@@ -3,6 +3,7 @@
 // that would change lines the user did not edit is asked about first.
 #include "EditorFixture.h"
 
+#include "editor/FormulaAssist.h"
 #include "host/UserSettings.h"
 
 namespace {
@@ -31,9 +32,8 @@ protected:
                 found.append(r);
         return found;
     }
-    static QString strip(const FRMLP_FORMULE& w) {
-        return w.findChild<QLabel*>(QStringLiteral("LBL_MESSAGGIO"))->text();
-    }
+    // The strip's whole message (the label elides a long one in the middle).
+    static QString strip(FRMLP_FORMULE& w) { return w.assist()->stripMessage(); }
 };
 
 const QString Edited = QStringLiteral("SET [Prezzo lordo] = [Prezzo lordo - CURR] + 75");
