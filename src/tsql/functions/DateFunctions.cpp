@@ -143,6 +143,14 @@ QDateTime added(DatePart part, const QDateTime& d, qint64 n) {
     return d.addMSecs(n);
 }
 
+// The hours, minutes or seconds (`unit` in milliseconds) of the clock that have begun from the
+// epoch to `d`: the difference of two counts the boundaries crossed between them, as 10:59 to
+// 11:01 crosses one hour.
+qint64 clockUnits(const QDateTime& d, qint64 unit) {
+    const qint64 ms = d.toMSecsSinceEpoch();
+    return ms >= 0 ? ms / unit : -((-ms + unit - 1) / unit);
+}
+
 // The boundaries of `part` crossed from x to y.
 qint64 difference(DatePart part, const QDateTime& x, const QDateTime& y) {
     switch (part) {
@@ -163,11 +171,11 @@ qint64 difference(DatePart part, const QDateTime& x, const QDateTime& y) {
                    .daysTo(y.date().addDays(-(y.date().dayOfWeek() % 7))) /
                7;
     case DatePart::Hour:
-        return x.secsTo(y) / 3600;
+        return clockUnits(y, 3600000) - clockUnits(x, 3600000);
     case DatePart::Minute:
-        return x.secsTo(y) / 60;
+        return clockUnits(y, 60000) - clockUnits(x, 60000);
     case DatePart::Second:
-        return x.secsTo(y);
+        return clockUnits(y, 1000) - clockUnits(x, 1000);
     case DatePart::Millisecond:
         break;
     case DatePart::Microsecond:

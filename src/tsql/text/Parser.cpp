@@ -314,6 +314,10 @@ SqlType Parser::dataType(int ordinal, bool castTarget) {
     // time(n) and datetime2(n) take 0 to 7 digits of a second
     if ((name == u"TIME" || name == u"DATETIME2") && args == 1 && !max && (a[0] < 0 || a[0] > 7))
         raiseAt<Msg::SpecifiedScaleInvalid>(tok.line, tok.column, tok.line, a[0]);
+    // The engine keeps a datetime2 to the millisecond and shows it with seven digits: a datetime2
+    // of another precision would be rounded and shown otherwise on the server.
+    if (name == u"DATETIME2" && args == 1 && !max && a[0] != 7)
+        raiseAt<Msg::TimeValueNotSupported>(tok.line, tok.column, QStringLiteral("datetime2(%1)").arg(a[0]));
     if (!ty)
         raiseAt<Msg::ColumnParameterVariableFind>(tok.line, tok.column, ordinal, nameOf(tok));
     if (ty->id == TypeId::Decimal) {

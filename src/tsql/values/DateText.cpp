@@ -2,6 +2,7 @@
 // supported string literal formats; "SET DATEFORMAT") and how CONVERT writes one in a style
 // ("CAST and CONVERT (Transact-SQL)", date and time styles).
 
+#include "tsql/base/Messages.h"
 #include "tsql/values/DateSettings.h"
 
 #include <QRegularExpression>
@@ -55,6 +56,10 @@ bool readTime(const QString& text, TypeId target, bool iso, Fields& f) {
         f.minute = m.captured(2).toInt();
         f.second = m.captured(3).toInt();
         const QString frac = m.captured(5);
+        // datetime2 is kept to the millisecond: finer digits other than zeros are refused.
+        if (m.captured(4) == u"." && frac.size() > 3 &&
+            frac.mid(3).contains(QRegularExpression(QStringLiteral("[1-9]"))))
+            raise<Msg::TimeValueNotSupported>(QStringLiteral("A date and time finer than a millisecond"));
         if (m.captured(4) == u".")
             f.msec = (frac + QStringLiteral("00")).left(3).toInt();
         else if (!frac.isEmpty())
