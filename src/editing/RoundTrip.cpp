@@ -42,7 +42,7 @@ QList<int> changedByRoundTrip(const QString& stored, const QString& resaved) {
 
 QList<int> untouchedChanges(const QString& stored, const QString& resaved, const QString& loaded,
                             const QString& current, const QString& toWrite) {
-    const QList<int> lossy = changedByRoundTrip(stored, resaved);
+    QList<int> lossy = changedByRoundTrip(stored, resaved);
     if (lossy.isEmpty() || sameLineEnds(stored) == sameLineEnds(toWrite))
         return {};
     const QStringList storedLines = linesOf(stored);

@@ -87,7 +87,7 @@ QString FRMLP_FORMULE::draftKey() const {
 }
 
 QString FRMLP_FORMULE::displayText() {
-    const QString text = RTrimN(core::Variant(TXT_FORMULA->Text())).toString();
+    QString text = RTrimN(core::Variant(TXT_FORMULA->Text())).toString();
     if (!m_technicalView)
         return text;
     QuietServices quiet(m_parts->services);
@@ -151,7 +151,7 @@ void FRMLP_FORMULE::formulaWritten() {
 QString FRMLP_FORMULE::quietSqlForm(const QString& displayText, bool* failed) {
     QuietServices quiet(m_parts->services);
     language::FormulaLanguage silent(quiet);
-    const QString sql = silent.decodeToken(RTrimN(core::Variant(displayText)).toString(), false);
+    QString sql = silent.decodeToken(RTrimN(core::Variant(displayText)).toString(), false);
     *failed = silent.lastErrorCount() > 0;
     return sql;
 }

@@ -62,7 +62,7 @@ QString stripText(const QString& serverMessage) {
 // server's own text, the names in it as the formula writes them (the strip says where).
 QString explainedText(const check::SyntaxCheck& check, const QString& display,
                       const std::function<QString(const QString&)>& translate) {
-    const QString message = check.lastServerMessage();
+    const QString& message = check.lastServerMessage();
     const std::optional<check::ServerMessage> m = check::parseServerMessage(message);
     if (!m)
         return stripText(message);

@@ -715,7 +715,7 @@ struct Gen {
     // which it gives a row). SQLite has no lateral join: a right side that may give more rows is
     // refused by name.
     QString apply(TableSource& s) {
-        const QString l = source(*s.left);
+        QString l = source(*s.left);
         const bool outer = s.joinType.startsWith(u"OUTER");
         if (!s.right->applyCorrelated) {
             const QString r = source(*s.right);

@@ -53,7 +53,7 @@ qint64 readTimeOfDay(const QRegularExpressionMatch& m) {
     }
     if (hour > 23 || minute > 59 || second > 59)
         return -1;
-    return (qint64(hour) * 3600 + minute * 60 + second) * kTicksPerSecond + fraction;
+    return (qint64(hour) * 3600 + qint64(minute) * 60 + second) * kTicksPerSecond + fraction;
 }
 
 // A date before the time (or the whole text): Msg 9808 under DATEFORMAT ydm, Msg 241 for no date.
