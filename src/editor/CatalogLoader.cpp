@@ -13,10 +13,6 @@
 
 namespace editor {
 
-namespace {
-
-// The worker's connection: the host connection's string opened anew. Null when there is none
-// or it cannot be opened from the string alone.
 std::unique_ptr<ado::Connection> ownConnection(const QString& connectionString) {
     if (connectionString.trimmed().isEmpty())
         return nullptr;
@@ -28,8 +24,6 @@ std::unique_ptr<ado::Connection> ownConnection(const QString& connectionString) 
         return nullptr;
     }
 }
-
-} // namespace
 
 CatalogLoader::CatalogLoader(core::HostServices& host, QObject* parent)
     : QObject(parent)

@@ -9,6 +9,9 @@
 
 class QThread;
 
+namespace ado {
+class Connection;
+}
 namespace core {
 class HostServices;
 }
@@ -18,6 +21,10 @@ class ElementSearch;
 } // namespace diagnostics
 
 namespace editor {
+
+// A worker's connection: the host connection's string opened anew. Null when there is none or it
+// cannot be opened from the string alone (a server that needs the host's credentials).
+std::unique_ptr<ado::Connection> ownConnection(const QString& connectionString);
 
 // The catalogue of the elements a formula may name, without holding up the window's first
 // paint: the labels come at once (the host's translation service answers on this thread), the

@@ -1,5 +1,7 @@
 #include "editor/WhereUsedSearch.h"
 
+#include "editor/CatalogLoader.h"
+
 #include "ado/Ado.h"
 #include "core/Error.h"
 
@@ -14,18 +16,6 @@ namespace {
 // How long the worker gathers records before it hands them over (after the first one, which goes
 // at once): the window adds a batch in one go instead of a row at a time.
 constexpr qint64 BatchMs = 40;
-
-std::unique_ptr<ado::Connection> ownConnection(const QString& connectionString) {
-    if (connectionString.trimmed().isEmpty())
-        return nullptr;
-    try {
-        auto connection = std::make_unique<ado::Connection>();
-        connection->Open(connectionString);
-        return connection;
-    } catch (...) {
-        return nullptr;
-    }
-}
 
 // The search itself, wherever it runs: `hand` receives the records as they are ready.
 qint64 searchUses(ado::Connection& connection, const language::ElementName& name,
