@@ -137,9 +137,11 @@ bool EditorTools::eventFilter(QObject* watched, QEvent* event) {
             return command(*static_cast<QKeyEvent*>(event));
         return false;
     }
-    if (m_box && watched == m_box && event->type() == QEvent::Show && !m_restored)
+    // The filter sees every object's events, also those of widgets being destroyed: the box is
+    // looked at only for the events a live widget receives.
+    if (event->type() == QEvent::Show && !m_restored && m_box && watched == m_box)
         restoreZoom();
-    if (m_box && watched == m_box->viewport() && event->type() == QEvent::Wheel) {
+    if (event->type() == QEvent::Wheel && m_box && watched == m_box->viewport()) {
         auto* wheel = static_cast<QWheelEvent*>(event);
         if (wheel->modifiers() == Qt::ControlModifier) {
             // A notch is 120 eighths of a degree; touchpads send less at a time.
