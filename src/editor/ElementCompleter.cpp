@@ -181,7 +181,7 @@ bool ElementCompleter::insertCurrent() {
 }
 
 bool ElementCompleter::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != m_box || event->type() != QEvent::KeyPress)
+    if (event->type() != QEvent::KeyPress || watched != m_box)
         return QObject::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
     if (key->key() == Qt::Key_Space && key->modifiers() == Qt::ControlModifier) {

@@ -255,12 +255,14 @@ bool FindReplaceBar::goToLine() {
 }
 
 bool FindReplaceBar::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_box) {
-        if (event->type() == QEvent::Resize && isVisible())
+    // Only events a live box receives are compared with it: a box being destroyed still sends
+    // some (focus, hide) through its filters.
+    if (event->type() == QEvent::Resize) {
+        if (watched == m_box && isVisible())
             place();
         return QFrame::eventFilter(watched, event);
     }
-    if (event->type() != QEvent::KeyPress)
+    if (event->type() != QEvent::KeyPress || watched == m_box)
         return QFrame::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
     if (key->key() == Qt::Key_Escape) {

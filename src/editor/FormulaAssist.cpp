@@ -435,9 +435,10 @@ void FormulaAssist::placeStrip() {
 }
 
 bool FormulaAssist::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_box && (event->type() == QEvent::Resize || event->type() == QEvent::Show))
+    // The box is compared only on events a live widget receives (not those of its destruction).
+    if ((event->type() == QEvent::Resize || event->type() == QEvent::Show) && watched == m_box)
         QTimer::singleShot(0, this, [this] { placeStrip(); });
-    if (watched == m_box && event->type() == QEvent::PaletteChange)
+    if (event->type() == QEvent::PaletteChange && watched == m_box)
         m_highlighter->setPalette(m_box->palette());
     if (watched == m_message && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)

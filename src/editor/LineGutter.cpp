@@ -63,8 +63,11 @@ void LineGutter::place() {
 }
 
 bool LineGutter::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_box) {
-        switch (event->type()) {
+    // Only events a live box receives are compared with it: a box being destroyed still sends
+    // some (focus, hide) through its filters.
+    const QEvent::Type type = event->type();
+    if ((type == QEvent::Resize || type == QEvent::Show || type == QEvent::FontChange) && watched == m_box) {
+        switch (type) {
         case QEvent::Resize:
         case QEvent::Show:
             place();

@@ -98,7 +98,7 @@ void TrialMargin::place() {
 }
 
 bool TrialMargin::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_box && (event->type() == QEvent::Resize || event->type() == QEvent::Show))
+    if ((event->type() == QEvent::Resize || event->type() == QEvent::Show) && watched == m_box)
         place();
     return QWidget::eventFilter(watched, event);
 }

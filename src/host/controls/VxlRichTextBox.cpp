@@ -68,6 +68,11 @@ int shiftState(Qt::KeyboardModifiers modifiers) {
     return state;
 }
 
+VxlRichTextBox::~VxlRichTextBox() {
+    if (hasFocus())
+        clearFocus();
+}
+
 VxlRichTextBox::VxlRichTextBox(QWidget* parent)
     : QPlainTextEdit(parent) {
     setUndoRedoEnabled(false);

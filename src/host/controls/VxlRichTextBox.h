@@ -38,6 +38,9 @@ class VxlRichTextBox : public QPlainTextEdit {
     Q_PROPERTY(bool MultiLine READ MultiLine WRITE SetMultiLine)
 public:
     explicit VxlRichTextBox(QWidget* parent = nullptr);
+    // The focus leaves while the box is still whole, so the filters that watch it (completion,
+    // find bar, gutter) see its FocusOut from a box, not from QWidget's destructor.
+    ~VxlRichTextBox() override;
 
     QString Text() const;
     void SetText(const QString& text);
