@@ -240,6 +240,16 @@ protected:
             *message = r.error->message;
         return r.error ? r.error->number : 0;
     }
+
+    // A batch the embedded server refuses by name: Msg 40000, whose text names the construct
+    // (`names` is a part of it) and says that the engine does not support it.
+    void expectRefusedByName(const char* batch, const char* names) {
+        QString message;
+        EXPECT_EQ(error(QString::fromUtf8(batch), &message), 40000) << message.toStdString();
+        EXPECT_TRUE(message.contains(QString::fromUtf8(names))) << message.toStdString();
+        EXPECT_TRUE(message.endsWith(QStringLiteral("not supported by the embedded server.")))
+            << message.toStdString();
+    }
 };
 
 // A session with the table T100 of the numbers 1 to 100, limits set per test, and the process's

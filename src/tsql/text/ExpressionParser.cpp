@@ -404,19 +404,9 @@ ExprP Parser::keywordPrimary(const Token& tok) {
 // A name: CAST, a function call, or a column of one to four parts (xml methods may follow).
 ExprP Parser::namePrimary(const Token& tok) {
     if (tok.kind == Tok::Ident && peek().isOp("(")) {
-        if (tok.upper == u"CAST" || tok.upper == u"TRY_CAST") {
-            p += 2;
-            auto e = make(EK::Cast, tok);
-            e->name = tok.upper;
-            e->tryCast = tok.upper == u"TRY_CAST";
-            e->args.push_back(scalar());
-            expectKw("AS");
-            e->castType = dataType(1, true);
-            expectOp(")");
-            return sealed(std::move(e));
-        }
-        if (tok.upper == u"PARSE" || tok.upper == u"TRY_PARSE")
-            return parseCall(tok);
+        if (tok.upper == u"CAST" || tok.upper == u"TRY_CAST" || tok.upper == u"PARSE" ||
+            tok.upper == u"TRY_PARSE")
+            return conversionCall(tok);
         return functionCall(tok, tok.upper);
     }
     auto e = make(EK::Column, tok);
@@ -529,17 +519,17 @@ void Parser::withinGroup(Expr& e) {
     expectOp(")");
 }
 
-// PARSE (string AS type [USING culture]) and TRY_PARSE: a conversion whose second argument, when
-// there is one, is the culture.
-ExprP Parser::parseCall(const Token& tok) {
+// CAST (x AS type), TRY_CAST, and PARSE (string AS type [USING culture]) and TRY_PARSE: a
+// conversion whose second argument, for PARSE when there is one, is the culture.
+ExprP Parser::conversionCall(const Token& tok) {
     p += 2;
     auto e = make(EK::Cast, tok);
     e->name = tok.upper;
-    e->tryCast = tok.upper == u"TRY_PARSE";
+    e->tryCast = tok.upper.startsWith(u"TRY_");
     e->args.push_back(scalar());
     expectKw("AS");
     e->castType = dataType(1, true);
-    if (cur().kind == Tok::Ident && cur().upper == u"USING") {
+    if (tok.upper.endsWith(u"PARSE") && cur().kind == Tok::Ident && cur().upper == u"USING") {
         ++p;
         e->args.push_back(scalar());
     }

@@ -220,7 +220,7 @@ private:
     ExprP namePrimary(const Token& tok);
     ExprP xmlMethods(ExprP target);
     ExprP functionCall(const Token& tok, const QString& upper);
-    ExprP parseCall(const Token& tok);
+    ExprP conversionCall(const Token& tok);
     void withinGroup(Expr& e);
     ExprP windowCall(ExprP e);
     FrameBound frameBound();
