@@ -9,7 +9,7 @@
 # SRC is the tree to check (src/, or a small tree of the same shape in the checker's own test).
 
 set(FOLDERS core tables tsql ado tds host language tree check editing diagnostics instructions editor component apps)
-set(ENGINE_STAGES base xml values functions text bind sql run interface)
+set(ENGINE_STAGES base xml values functions text bind sql run compiled interface)
 
 if(NOT SRC OR NOT IS_DIRECTORY "${SRC}")
     message(FATAL_ERROR "CheckLayers: SRC must name the source tree to check")

@@ -1,0 +1,123 @@
+#pragma once
+
+// The compiled evaluator: a formula (the statements formula authors write, after the fixed
+// declarations) compiled once into a program that evaluates a row of input values with no
+// parsing, no SQLite and no database at all. It gives exactly what the engine gives for the same
+// batch (values, types, NULLs, errors with their number, level and line); a formula that uses
+// anything it does not compile is left to the engine, and compile() says which construct and where.
+//
+// Nothing a program runs can read or write a table: it has none.
+
+#include "tsql/base/Limits.h"
+#include "tsql/base/ServerError.h"
+#include "tsql/values/Value.h"
+
+#include <QString>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace tsql::compiled {
+
+class Program;
+
+// Why a formula is left to the engine: the construct, named as a formula author knows it
+// ("a query over the table LP17_FORMULEMANUT", "EXEC", "RAISERROR", "a compile error"), and
+// where it starts in the formula (1-based line and column; 0 when it is the whole formula).
+struct Fallback {
+    QString construct;
+    int line = 0;
+    int column = 0;
+};
+
+// A category or variant node the formula's sub-queries over the two xml variables read: the
+// element's key attribute (IDCATEGORIA_CM01, MG5F_CODICEVAR) and its VALORE attribute, as the
+// document would hold them (nullopt: the attribute is absent).
+struct Node {
+    std::optional<QString> key;
+    std::optional<QString> value;
+};
+
+// The nodes of an xml variable's document, in document order, read once (for a caller that has
+// the document rather than its nodes): the elements `element` ("CATEGORIA", "VARIANTE") under
+// the root `root` ("CATEGORIE", "VARIANTI"). Nullopt when the text is no document the engine reads
+// the same way (the caller then leaves the row to the engine).
+std::optional<std::vector<Node>> nodesOf(const QString& xml, const QString& root, const QString& element,
+                                         const QString& keyAttribute);
+
+// One row of inputs. `values` holds a value for each input of the program (Program::inputs(), in
+// that order), already of the variable's declared type or NULL; `categories` and `variants` the
+// nodes of the documents in @CM01_IDCATEGORIA and @MG5F_CODICEVAR (empty: the variable is NULL).
+struct Row {
+    std::vector<Value> values;
+    std::vector<Node> categories;
+    std::vector<Node> variants;
+};
+
+// What one evaluation gave. `values` holds, for every variable of the declarations, its value
+// when the formula ended (or stopped at its error): the outputs are read from here.
+struct Outcome {
+    std::vector<Value> values;        // by declaration slot (Program::variables())
+    std::optional<ServerError> error; // as the engine reports it; line: of the formula (1-based)
+    std::vector<int> executedLines;   // traced runs: formula lines on which a statement ran, ascending
+};
+
+struct Variable {
+    QString name; // upper case with its at sign
+    SqlType type;
+};
+
+class Program {
+public:
+    virtual ~Program() = default;
+    // Every variable the declarations declare, in their order (the slots of Outcome::values).
+    virtual const std::vector<Variable>& variables() const = 0;
+    // The declaration slots the formula names: a Row gives their values, in this order. The
+    // variables it never names start NULL.
+    virtual const std::vector<int>& inputs() const = 0;
+};
+
+struct CompileOptions {
+    // Line breaks of the declarations before the formula: line 1 of the formula is line
+    // declarationLines + 1 of the batch the engine runs.
+    int declarationLines = 0;
+};
+
+struct Compiled {
+    std::shared_ptr<const Program> program; // null: the engine must run the formula
+    std::optional<Fallback> fallback;       // why, when program is null
+};
+
+// Compiles `formula` (the SQL form, as stored) after `declarations` (leading DECLARE statements
+// only, as the check and production send them). The declarations are read once per distinct text
+// and kept. Never throws: whatever it cannot compile, a compile error included, is a fallback.
+Compiled compile(const QString& declarations, const QString& formula, const CompileOptions& options = {});
+
+struct RunOptions {
+    Limits limits;        // the time limit (Msg 3617) and the memory budget, as the engine's batch
+    qint64 loopLimit = 0; // WHILE iterations per evaluation, as the engine's loop limit (0: none)
+    bool trace = false;   // fill Outcome::executedLines
+};
+
+// Evaluates rows of one program, one at a time, reusing its working storage: after the first row,
+// a row allocates nothing beyond the values it builds. Not thread-safe: one runner per thread (a
+// program is shared, read-only, by any number of runners).
+class Runner {
+public:
+    explicit Runner(std::shared_ptr<const Program> program, RunOptions options = {});
+    ~Runner();
+    Runner(const Runner&) = delete;
+    Runner& operator=(const Runner&) = delete;
+
+    // The outcome of the formula on `row`, valid until the next call.
+    const Outcome& run(const Row& row);
+    // Stops the evaluation running now as a timeout would (Msg 3617); callable from any thread.
+    void cancel();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace tsql::compiled
