@@ -194,10 +194,17 @@ Runner::~Runner() = default;
 
 void Runner::Impl::runStatements(const Row& row) {
     const CompiledProgram& p = *program;
-    outcome.values.resize(p.m_types.size());
-    for (std::size_t k = 0; k < p.m_types.size(); ++k) {
-        outcome.values[k] = Value::nullOf(p.m_types[k]);
-        varMemory[k].clear();
+    // The variables the formula never names stay NULL from the first row on: only the others
+    // start again.
+    if (outcome.values.size() != p.m_types.size()) {
+        outcome.values.clear();
+        for (const SqlType& t : p.m_types)
+            outcome.values.push_back(Value::nullOf(t));
+    } else {
+        for (int slot : p.m_inputs)
+            outcome.values[std::size_t(slot)] = Value::nullOf(p.m_types[std::size_t(slot)]);
+        for (std::size_t k = p.m_variables.size(); k < p.m_types.size(); ++k)
+            outcome.values[k] = Value::nullOf(p.m_types[k]);
     }
     for (std::size_t k = 0; k < p.m_inputs.size() && k < row.values.size(); ++k)
         outcome.values[std::size_t(p.m_inputs[k])] = row.values[k];
