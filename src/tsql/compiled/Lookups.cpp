@@ -92,13 +92,31 @@ std::optional<LookupShape> matchSource(const Select& sel, bool variants) {
 
 class Lookup final : public ExprNode {
 public:
-    Lookup(const Expr& e, const LookupShape& shape, int keyList)
+    Lookup(const Expr& e, const LookupShape& shape, int keyList, int result)
         : ExprNode(e.line, e.column)
         , m_shape(shape)
         , m_type(e.type)
-        , m_keyList(std::size_t(keyList)) {}
+        , m_keyList(std::size_t(keyList))
+        , m_result(std::size_t(result)) {}
 
     Value value(Frame& f) const override {
+        LookupResult& result = f.lookups[m_result];
+        if (result.row != f.evaluation) {
+            result.row = f.evaluation;
+            result.error.reset();
+            try {
+                result.value = lookUp(f);
+            } catch (const SqlError& e) {
+                result.error = e.error;
+            }
+        }
+        if (result.error)
+            throw SqlError{*result.error};
+        return result.value;
+    }
+
+private:
+    Value lookUp(Frame& f) const {
         const std::vector<Node>& nodes = m_shape.variants ? f.row.variants : f.row.categories;
         const ConvertedKeys& keys = convertedKeys(f, nodes);
         std::size_t kept = 0, first = 0;
@@ -117,14 +135,27 @@ public:
         raise<Msg::SubqueryMultipleValues>();
     }
 
-private:
+    static bool sameKeys(const ConvertedKeys& keys, const std::vector<Node>& nodes) {
+        if (keys.texts.size() != nodes.size())
+            return false;
+        for (std::size_t k = 0; k < nodes.size(); ++k)
+            if (keys.texts[k] != nodes[k].key)
+                return false;
+        return true;
+    }
+
     const ConvertedKeys& convertedKeys(Frame& f, const std::vector<Node>& nodes) const {
         ConvertedKeys& keys = f.keys[m_keyList];
         if (keys.row == f.evaluation)
             return keys;
         keys.row = f.evaluation;
+        if (sameKeys(keys, nodes))
+            return keys;
+        keys.texts.clear();
         keys.keys.clear();
         keys.failure.reset();
+        for (const Node& n : nodes)
+            keys.texts.push_back(n.key);
         for (const Node& n : nodes) {
             try {
                 keys.keys.push_back(n.key ? convert(Value::str(*n.key, true), m_shape.keyType, true)
@@ -157,7 +188,12 @@ private:
     LookupShape m_shape;
     SqlType m_type;
     std::size_t m_keyList;
+    std::size_t m_result;
 };
+
+QString typeText(const SqlType& t) {
+    return QStringLiteral("%1(%2,%3,%4)").arg(int(t.id)).arg(t.precision).arg(t.scale).arg(t.length);
+}
 
 } // namespace
 
@@ -170,7 +206,19 @@ std::optional<LookupShape> lookupShape(const Select& sel) {
 }
 
 ExprNodeP makeLookup(const Expr& e, const LookupShape& shape, CompileState& state) {
-    return std::make_unique<Lookup>(e, shape, state.keyList(shape.variants, shape.keyType));
+    // Look-ups that read the same nodes the same way give the same in one evaluation.
+    const QString what = QStringList{QString::number(shape.variants), typeText(shape.keyType),
+                                     typeText(shape.valueType),       typeText(e.type),
+                                     QString::number(int(shape.op)),  QString::number(shape.keyFirst),
+                                     typeText(shape.constant.type),   QString::number(shape.constant.null),
+                                     toText(shape.constant)}
+                             .join(u'|');
+    qsizetype result = state.lookups.indexOf(what);
+    if (result < 0) {
+        result = state.lookups.size();
+        state.lookups << what;
+    }
+    return std::make_unique<Lookup>(e, shape, state.keyList(shape.variants, shape.keyType), int(result));
 }
 
 } // namespace tsql::compiled
