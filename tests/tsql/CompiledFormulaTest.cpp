@@ -244,6 +244,16 @@ TEST_F(CompiledFormula, GivesTheEnginesValuesTypesAndErrors) {
             expectSame(c.formula, row, c.loopLimit);
 }
 
+// An IF ... ELSE IF chain as long as the formula makes it is compiled and run link by link.
+TEST_F(CompiledFormula, ALongElseIfChain) {
+    QString formula = QStringLiteral("IF @QTA1 = 0 SET @QTA2 = 0");
+    for (int k = 1; k < 3000; ++k)
+        formula += QStringLiteral("\r\nELSE IF @QTA1 = %1 SET @QTA2 = %1 * 2").arg(k);
+    formula += QStringLiteral("\r\nELSE SET @QTA2 = 1 / 0");
+    for (const char* row : {"@QTA1 = 2999", "@QTA1 = 1", "@QTA1 = 3000"})
+        expectSame(formula, {{QString::fromUtf8(row)}});
+}
+
 TEST_F(CompiledFormula, CategoryAndVariantLookUps) {
     const QString formula = QStringLiteral("SET @OUTPREZZO = ") + categoryLookup("DECIMAL(17,6)", "124") +
                             QStringLiteral("\r\nSET @MG66_MARCA_MG64 = ") + variantLookup("V02") +
