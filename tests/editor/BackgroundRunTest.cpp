@@ -178,10 +178,10 @@ TEST_F(Running, DetachedWorkIsStoppedByTheIndicatorAndSaysSo) {
     w.showTrialPanel(true);
     std::atomic<bool> stopped{false};
     std::atomic<bool> onWorker{false};
-    const Qt::HANDLE window = QThread::currentThreadId();
+    const Qt::HANDLE windowThread = QThread::currentThreadId();
     check::DetachedRun work;
     work.work = [&] {
-        onWorker = QThread::currentThreadId() != window;
+        onWorker = QThread::currentThreadId() != windowThread;
         while (!stopped)
             QThread::msleep(1);
         check::GuardedOutcome out;
