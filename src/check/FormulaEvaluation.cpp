@@ -247,7 +247,13 @@ struct FormulaEvaluation::Impl {
         if (places.size() >= MaxPlaces)
             places.clear();
         auto p = std::make_shared<Prepared>();
-        p->compiled = compiled::compile(trialDeclarations(), sql, {.declarationLines = prefixLines});
+        // The values and the SELECT before the formula are the row's: blank lines keep the formula
+        // on the line it takes in the trial's batch, so that the lines the program counts
+        // (ERROR_LINE() among them) are the batch's.
+        QString declarations = trialDeclarations();
+        declarations +=
+            QStringLiteral("\r\n").repeated(std::max(0, prefixLines - int(declarations.count(u'\n'))));
+        p->compiled = compiled::compile(declarations, sql, {.declarationLines = prefixLines});
         if (p->compiled.program) {
             const std::vector<compiled::Variable>& variables = p->compiled.program->variables();
             for (size_t i = 0; i < variables.size(); ++i)
