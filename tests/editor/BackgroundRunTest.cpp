@@ -209,6 +209,21 @@ TEST_F(Running, DetachedWorkIsStoppedByTheIndicatorAndSaysSo) {
     EXPECT_TRUE(ui(w).IMG_CHECK->isEnabled());
 }
 
+// The compiled evaluator's run of an endless loop stops as the engine's does, and says so; the
+// panel's line tells which evaluation ran it.
+TEST_F(Running, TheCompiledTrialRunOfAnEndlessLoopIsStoppedAndSaysSo) {
+    FRMLP_FORMULE& w = openWith(Endless);
+    w.showTrialPanel(true);
+    whileRunning([&] { w.trialPanel()->run(); }, [] {});
+    const check::TrialResult& r = w.trialPanel()->lastResult();
+    ASSERT_TRUE(r.path.has_value());
+    EXPECT_EQ(r.path->path, check::EvaluationPath::Compiled);
+    EXPECT_FALSE(r.ran);
+    EXPECT_TRUE(r.message.contains(editor::BackgroundRun::stoppedText())) << r.message.toStdString();
+    EXPECT_EQ(w.trialPanel()->pathLabel()->text(), QStringLiteral("l'ha eseguita il valutatore compilato"));
+    EXPECT_TRUE(w.trialPanel()->runButton()->isEnabled());
+}
+
 TEST_F(Running, TheSavesSilentCheckStoppedAsksAsAFailedCheckDoes) {
     const struct {
         int answer;
