@@ -223,6 +223,29 @@ bool sameRunOptions(const compiled::RunOptions& a, const compiled::RunOptions& b
 // it again once they are all taken.
 constexpr size_t MaxPlaces = 8;
 
+// A construct in the user's language: the compiled evaluator's names in words (ConstructNames)
+// through the catalogue, the guard's own word for a statement it cannot name; a statement's
+// keywords (EXEC, RAISERROR, TRY ... CATCH) as T-SQL writes them.
+QString constructName(const QString& construct, const TrialTranslateFn& translate) {
+    if (construct == msg::ThisStatement)
+        return tr(translate, construct);
+    for (const trialmsg::ConstructName& name : trialmsg::ConstructNames) {
+        const qsizetype at = name.english.indexOf(QLatin1String("%1"));
+        if (at < 0) {
+            if (construct == name.english)
+                return tr(translate, name.italian);
+            continue;
+        }
+        const QString head = name.english.left(at);
+        const QString tail = name.english.mid(at + 2);
+        if (construct.size() > head.size() + tail.size() && construct.startsWith(head) &&
+            construct.endsWith(tail))
+            return tr(translate, name.italian)
+                .arg(construct.mid(head.size(), construct.size() - head.size() - tail.size()));
+    }
+    return construct;
+}
+
 } // namespace
 
 struct FormulaEvaluation::Impl {
@@ -439,10 +462,7 @@ QString describePath(const TrialPath& path, const TrialTranslateFn& translate) {
     case Reason::Construct:
         break;
     }
-    // The compiled evaluator names a construct as T-SQL writes it: only the guard's own words
-    // for a statement it cannot name are translated.
-    const QString what =
-        path.construct == msg::ThisStatement ? tr(translate, path.construct) : path.construct;
+    const QString what = constructName(path.construct, translate);
     if (path.line <= 0)
         return tr(translate, trialmsg::PathConstruct).arg(what);
     if (path.column <= 0)

@@ -4,6 +4,7 @@
 
 #include "check/FormulaEvaluation.h"
 #include "check/Messages.h"
+#include "check/TrialTexts.h"
 #include "language/References.h"
 #include "tsql/compiled/CompiledFormula.h"
 
@@ -69,8 +70,25 @@ TEST(TrialPathTexts, EveryReasonInItalianAndEnglish) {
          QStringLiteral("l'ha eseguita il motore: RAISERROR alla riga 12"),
          QStringLiteral("the engine ran it: RAISERROR at line 12")},
         {construct(QStringLiteral("a compile error"), 0, 0),
-         QStringLiteral("l'ha eseguita il motore: a compile error"),
+         QStringLiteral("l'ha eseguita il motore: un errore di compilazione"),
          QStringLiteral("the engine ran it: a compile error")},
+        {construct(QStringLiteral("a query over the table LP17_FORMULEMANUT"), 2, 7),
+         QStringLiteral(
+             "l'ha eseguita il motore: una query sulla tabella LP17_FORMULEMANUT alla riga 2, colonna 7"),
+         QStringLiteral("the engine ran it: a query over the table LP17_FORMULEMANUT at line 2, column 7")},
+        {construct(QStringLiteral("the xml method exist()"), 1, 20),
+         QStringLiteral("l'ha eseguita il motore: il metodo xml exist() alla riga 1, colonna 20"),
+         QStringLiteral("the engine ran it: the xml method exist() at line 1, column 20")},
+        {construct(QStringLiteral("ALL with a sub-query"), 1, 1),
+         QStringLiteral("l'ha eseguita il motore: ALL con una sotto-query alla riga 1, colonna 1"),
+         QStringLiteral("the engine ran it: ALL with a sub-query at line 1, column 1")},
+        {construct(QStringLiteral("TRY ... CATCH"), 1, 1),
+         QStringLiteral("l'ha eseguita il motore: TRY ... CATCH alla riga 1, colonna 1"),
+         QStringLiteral("the engine ran it: TRY ... CATCH at line 1, column 1")},
+        // A name that looks like a placeholder stays the name.
+        {construct(QStringLiteral("the variable %2"), 3, 1),
+         QStringLiteral("l'ha eseguita il motore: la variabile %2 alla riga 3, colonna 1"),
+         QStringLiteral("the engine ran it: the variable %2 at line 3, column 1")},
         // A construct's text is never read for placeholders.
         {construct(QStringLiteral("%1 %2"), 4, 5),
          QStringLiteral("l'ha eseguita il motore: %1 %2 alla riga 4, colonna 5"),
@@ -94,6 +112,20 @@ TEST(TrialPathTexts, EveryReasonInItalianAndEnglish) {
     for (const Case& c : cases) {
         EXPECT_EQ(check::describePath(c.path), c.italian);
         EXPECT_EQ(check::describePath(c.path, english), c.english);
+    }
+    // Every name of the compiled evaluator has an Italian text whose English is the name again.
+    for (const check::trialmsg::ConstructName& name : check::trialmsg::ConstructNames) {
+        SCOPED_TRACE(name.english.toStdString());
+        const QString written = name.english.contains(QLatin1String("%1"))
+                                    ? name.english.arg(QStringLiteral("X1"))
+                                    : name.english;
+        const QString italian = check::describePath(construct(written, 0, 0));
+        EXPECT_EQ(italian,
+                  QStringLiteral("l'ha eseguita il motore: ") + (name.italian.contains(QLatin1String("%1"))
+                                                                     ? name.italian.arg(QStringLiteral("X1"))
+                                                                     : name.italian));
+        EXPECT_EQ(check::describePath(construct(written, 0, 0), english),
+                  QStringLiteral("the engine ran it: ") + written);
     }
 }
 
