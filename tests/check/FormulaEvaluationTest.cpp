@@ -9,9 +9,13 @@
 #include "tsql/compiled/CompiledFormula.h"
 
 #include "../common/Catalogue.h"
+#include "../tsql/Corpus.h"
+#include "HostileFormulas.h"
 #include "TestDatabase.h"
 
 #include <gtest/gtest.h>
+
+#include <iostream>
 
 namespace check {
 // A path as a failing expectation shows it.
@@ -285,6 +289,50 @@ TEST_F(Evaluation, CompiledAndEngineGiveTheSameResults) {
             EXPECT_EQ(compiled.outputs[i].after, reference.outputs[i].after);
         }
     }
+    EXPECT_EQ(db.dump(), dump);
+}
+
+// The two paths on every formula of the engine's verdict corpus that needs no declarations of its
+// own and on every hostile formula: the same result (a run that ran out of time says so on both,
+// wherever the clock stopped it), and the database as it was.
+TEST_F(Evaluation, BothPathsAgreeOnTheCorpusAndTheHostileFormulas) {
+    std::vector<std::pair<QString, QString>> formulas;
+    const QDir cases(QStringLiteral(FORMULE_DATA_DIR "/../tests/tsql/cases"));
+    for (const QString& file : cases.entryList({QStringLiteral("*.txt")}, QDir::Files, QDir::Name))
+        for (const corpus::Case& c : corpus::readCorpus(cases.filePath(file)))
+            if (c.declare.isEmpty())
+                formulas.emplace_back(file + u':' + c.name, c.text);
+    for (const checktest::Hostile& h : checktest::hostileFormulas())
+        formulas.emplace_back(QLatin1String(h.name), h.text);
+    ASSERT_GT(formulas.size(), 300u);
+    const QString dump = db.dump();
+    int compiledRuns = 0;
+    for (const auto& [name, sql] : formulas) {
+        SCOPED_TRACE(name.toStdString());
+        check::FormulaEvaluation evaluation(sql);
+        check::TrialOptions fast = options(true);
+        fast.limits.timeoutMs = 1000;
+        const check::TrialResult compiled = evaluation.run(*db.connection, {}, fast);
+        fast.compiled = false;
+        const check::TrialResult reference = evaluation.run(*db.connection, {}, fast);
+        ASSERT_TRUE(compiled.path.has_value());
+        compiledRuns += compiled.path->path == EvaluationPath::Compiled ? 1 : 0;
+        EXPECT_EQ(compiled.ran, reference.ran);
+        if (reference.message.startsWith(QStringLiteral("Msg 3617,"))) {
+            EXPECT_TRUE(compiled.message.startsWith(QStringLiteral("Msg 3617,")))
+                << compiled.message.toStdString();
+            continue;
+        }
+        EXPECT_EQ(compiled.message, reference.message);
+        EXPECT_EQ(compiled.formulaLine, reference.formulaLine);
+        EXPECT_EQ(compiled.executedLines, reference.executedLines);
+        for (qsizetype i = 0; i < compiled.outputs.size() && i < reference.outputs.size(); ++i) {
+            EXPECT_EQ(compiled.outputs[i].before, reference.outputs[i].before);
+            EXPECT_EQ(compiled.outputs[i].after, reference.outputs[i].after);
+        }
+    }
+    std::cout << "compiled: " << compiledRuns << " of " << formulas.size() << " formulas\n";
+    EXPECT_GT(compiledRuns, 0);
     EXPECT_EQ(db.dump(), dump);
 }
 
