@@ -178,10 +178,12 @@ TEST_F(Running, DetachedWorkIsStoppedByTheIndicatorAndSaysSo) {
     w.showTrialPanel(true);
     std::atomic<bool> stopped{false};
     std::atomic<bool> onWorker{false};
+    std::atomic<bool> started{false};
     const Qt::HANDLE windowThread = QThread::currentThreadId();
     check::DetachedRun work;
     work.work = [&] {
         onWorker = QThread::currentThreadId() != windowThread;
+        started = true;
         while (!stopped)
             QThread::msleep(1);
         check::GuardedOutcome out;
@@ -198,6 +200,8 @@ TEST_F(Running, DetachedWorkIsStoppedByTheIndicatorAndSaysSo) {
     check::GuardedOutcome outcome;
     whileRunning([&] { outcome = run().detachedRunner()(work); },
                  [&] {
+                     // "Interrompi" once the work runs: a stop before it starts runs none.
+                     QTRY_VERIFY_WITH_TIMEOUT(started, 10000);
                      EXPECT_FALSE(ui(w).IMG_CHECK->isEnabled());
                      EXPECT_FALSE(w.trialPanel()->runButton()->isEnabled());
                      EXPECT_THROW(run().runDetached(work), core::ComError); // one run at a time
