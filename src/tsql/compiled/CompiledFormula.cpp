@@ -129,7 +129,7 @@ Compiled compile(const QString& declarations, const QString& formula, const Comp
         return fallback(QStringLiteral("the declarations"));
     try {
         return compileBatch(declarations, formula, options);
-    } catch (const SqlError& e) {
+    } catch (const SqlError&) {
         return fallback(QStringLiteral("a compile error"));
     } catch (const std::bad_alloc&) {
         return fallback(QStringLiteral("a compile error"));

@@ -200,12 +200,11 @@ ExprNodeP makeLookup(const Expr& e, const LookupShape& shape, CompileState& stat
                                      typeText(shape.constant.type),   QString::number(shape.constant.null),
                                      toText(shape.constant)}
                              .join(u'|');
-    qsizetype result = state.lookups.indexOf(what);
-    if (result < 0) {
-        result = state.lookups.size();
-        state.lookups << what;
-    }
-    return std::make_unique<Lookup>(e, shape, state.keyList(shape.variants, shape.keyType), int(result));
+    const int result = int(state.lookups.size());
+    const auto known = state.lookups.constFind(what);
+    return std::make_unique<Lookup>(e, shape, state.keyList(shape.variants, shape.keyType),
+                                    known != state.lookups.cend() ? *known
+                                                                  : *state.lookups.insert(what, result));
 }
 
 } // namespace tsql::compiled
