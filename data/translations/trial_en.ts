@@ -21,5 +21,13 @@
     <message><source>Dopo</source><translation>After</translation></message>
     <message><source>Eseguita: le righe segnate a sinistra della formula sono state eseguite.</source><translation>Done: the lines marked left of the formula ran.</translation></message>
     <message><source>Eseguita. Su SQL Server la traccia delle righe eseguite non è disponibile.</source><translation>Done. On SQL Server the trace of the lines that ran is not available.</translation></message>
+    <message><source>l'ha eseguita il valutatore compilato</source><translation>the compiled evaluator ran it</translation></message>
+    <message><source>l'ha eseguita il motore: %1</source><translation>the engine ran it: %1</translation></message>
+    <message><source>l'ha eseguita il motore: %1 alla riga %2</source><translation>the engine ran it: %1 at line %2</translation></message>
+    <message><source>l'ha eseguita il motore: %1 alla riga %2, colonna %3</source><translation>the engine ran it: %1 at line %2, column %3</translation></message>
+    <message><source>l'ha eseguita SQL Server, il riferimento su questa connessione</source><translation>SQL Server ran it, the reference on this connection</translation></message>
+    <message><source>l'ha eseguita il motore: il valutatore compilato è stato escluso</source><translation>the engine ran it: the compiled evaluator was left out</translation></message>
+    <message><source>l'ha eseguita il motore: la connessione è chiusa o ha una transazione aperta</source><translation>the engine ran it: the connection is closed or has a transaction open</translation></message>
+    <message><source>l'ha eseguita il motore: un valore dato non va al valutatore compilato</source><translation>the engine ran it: a value given does not go to the compiled evaluator</translation></message>
 </context>
 </TS>

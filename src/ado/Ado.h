@@ -15,8 +15,10 @@
 #include <optional>
 
 namespace tsql {
+struct Limits;
 struct ReadRest;
-}
+struct ServerError;
+} // namespace tsql
 
 namespace ado {
 
@@ -123,6 +125,12 @@ struct CommandLimits {
     int lockWaitMs = 15000;           // wait for another connection's lock (embedded server)
     qint64 diskBytes = 0;             // pages one batch may write (embedded server); 0 = none
 };
+
+// The embedded engine's message as an entry of Errors, exactly as a batch run on an embedded
+// connection reports it (for a caller that runs the engine's semantics without a connection).
+Error embeddedError(const tsql::ServerError& error);
+// The embedded engine's budgets for the limits of a command.
+tsql::Limits embeddedLimits(const CommandLimits& limits);
 
 // What a batch run in isolation left behind: nothing in the database, only its outcome.
 struct IsolatedOutcome {

@@ -100,19 +100,8 @@ BatchOutcome outcomeOf(tsql::BatchResult&& r) {
     BatchOutcome out;
     out.resultSets = std::move(r.resultSets);
     out.recordsAffected = r.recordsAffected;
-    if (r.error) {
-        Error e;
-        e.number = core::err::ProviderError;
-        e.description = r.error->message;
-        e.nativeError = r.error->number;
-        e.sqlState = sqlStateForMessage(r.error->number);
-        e.source = EmbeddedSource;
-        e.line = r.error->line;
-        e.column = r.error->column;
-        e.severity = r.error->level;
-        e.state = r.error->state;
-        out.errors.append(e);
-    }
+    if (r.error)
+        out.errors.append(embeddedError(*r.error));
     return out;
 }
 
@@ -123,12 +112,7 @@ BatchOutcome EmbeddedBackend::execute(const QString& commandText) {
 }
 
 void EmbeddedBackend::setLimits(const CommandLimits& limits) {
-    tsql::Limits l;
-    l.timeoutMs = limits.timeoutMs;
-    l.memoryBytes = limits.memoryBytes;
-    l.lockWaitMs = limits.lockWaitMs;
-    l.diskBytes = limits.diskBytes;
-    m_engine->setLimits(l);
+    m_engine->setLimits(embeddedLimits(limits));
 }
 
 IsolatedOutcome EmbeddedBackend::executeIsolated(const QString& commandText, bool writes, bool trace,
@@ -167,3 +151,30 @@ int EmbeddedBackend::transactionCount() {
 }
 
 } // namespace ado::detail
+
+namespace ado {
+
+Error embeddedError(const tsql::ServerError& error) {
+    Error e;
+    e.number = core::err::ProviderError;
+    e.description = error.message;
+    e.nativeError = error.number;
+    e.sqlState = detail::sqlStateForMessage(error.number);
+    e.source = detail::EmbeddedSource;
+    e.line = error.line;
+    e.column = error.column;
+    e.severity = error.level;
+    e.state = error.state;
+    return e;
+}
+
+tsql::Limits embeddedLimits(const CommandLimits& limits) {
+    tsql::Limits l;
+    l.timeoutMs = limits.timeoutMs;
+    l.memoryBytes = limits.memoryBytes;
+    l.lockWaitMs = limits.lockWaitMs;
+    l.diskBytes = limits.diskBytes;
+    return l;
+}
+
+} // namespace ado

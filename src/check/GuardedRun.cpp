@@ -82,6 +82,10 @@ GuardedOutcome runGuardedWith(const GuardedRunFn& run, ado::Connection& connecti
     return run ? run(connection, request) : runGuarded(connection, request);
 }
 
+GuardedOutcome runDetachedWith(const DetachedRunFn& run, const DetachedRun& work) {
+    return run ? run(work) : work.work();
+}
+
 QString describeFailure(const GuardedOutcome& outcome, int lineOffset,
                         const std::function<QString(const QString&)>& translate) {
     auto line = [lineOffset](int l) { return std::max(0, l - lineOffset); };

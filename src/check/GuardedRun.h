@@ -76,6 +76,18 @@ GuardedOutcome runGuarded(ado::Connection& connection, const GuardedRequest& req
 GuardedOutcome runGuardedWith(const GuardedRunFn& run, ado::Connection& connection,
                               const GuardedRequest& request);
 
+// Work that gives the outcome of a run without a connection (the compiled evaluator's run of a
+// formula), and how to stop it from another thread as a time-out would (Msg 3617).
+struct DetachedRun {
+    std::function<GuardedOutcome()> work;
+    std::function<void()> stop;
+};
+// Runs detached work where the caller stands (the default) or elsewhere, as GuardedRunFn does a
+// batch (the editor's worker thread, whose busy indicator may stop it).
+using DetachedRunFn = std::function<GuardedOutcome(const DetachedRun& run)>;
+// `run` when set, the work itself otherwise.
+GuardedOutcome runDetachedWith(const DetachedRunFn& run, const DetachedRun& work);
+
 // The first message of a run that was not accepted, as the server writes it:
 // "Msg N, Level L, State S, Line R: text", with " (column C)" when the column is known; a
 // refused statement as "Riga R: STATEMENT non è ammessa sotto controllo: reason". `lineOffset` is

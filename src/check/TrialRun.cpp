@@ -18,10 +18,6 @@ namespace refs = language::refs;
 
 const QString LineEnd = QStringLiteral("\r\n");
 const QString OutputPrefix = QStringLiteral("@OUT");
-// The first column of the two SELECTs of the outputs, and its values before and after.
-const QString StepColumn = QStringLiteral("TRIAL_STEP");
-const QString StepBefore = QStringLiteral("B");
-const QString StepAfter = QStringLiteral("A");
 
 QString tr(const TrialTranslateFn& translate, const QString& text) {
     return translate ? translate(text) : text;
@@ -182,11 +178,7 @@ TrialLiteral trialLiteral(const TrialElement& element, const QString& text,
     return numberLiteral(value, element, *type, translate);
 }
 
-namespace {
-
-// <CATEGORIE><CATEGORIA IDCATEGORIA_CM01="123" VALORE="ROSSO"/></CATEGORIE> and the same for the
-// variants, from the inputs of that kind with a value; empty when there is none.
-QString referenceXml(const QList<TrialInput>& inputs, TrialElement::Kind kind) {
+QString trialReferenceXml(const QList<TrialInput>& inputs, TrialElement::Kind kind) {
     const bool category = kind == TrialElement::Kind::Category;
     QString items;
     for (const TrialInput& input : inputs) {
@@ -203,8 +195,16 @@ QString referenceXml(const QList<TrialInput>& inputs, TrialElement::Kind kind) {
                     : QStringLiteral("<VARIANTI>") + items + QStringLiteral("</VARIANTI>");
 }
 
+QString trialDeclarations() {
+    static const QString text =
+        CheckDeclarations() + QStringLiteral("DECLARE @CM01_IDCATEGORIA XML, @MG5F_CODICEVAR XML") + LineEnd;
+    return text;
+}
+
+namespace {
+
 QString outputsSelect(const QString& step) {
-    QString select = QStringLiteral("SELECT N'") + step + QStringLiteral("' AS ") + StepColumn;
+    QString select = QStringLiteral("SELECT N'") + step + QStringLiteral("' AS ") + TrialStepColumn;
     for (const TrialElement& out : trialOutputs())
         select +=
             QStringLiteral(", CONVERT(NVARCHAR(100), ") + out.key + QStringLiteral(") AS ") + out.key.mid(1);
@@ -216,8 +216,7 @@ QString outputsSelect(const QString& step) {
 TrialBatch trialBatch(const QString& sql, const QList<TrialInput>& inputs,
                       const TrialTranslateFn& translate) {
     TrialBatch b;
-    QString prefix = CheckDeclarations();
-    prefix += QStringLiteral("DECLARE @CM01_IDCATEGORIA XML, @MG5F_CODICEVAR XML") + LineEnd;
+    QString prefix = trialDeclarations();
     for (const TrialInput& input : inputs) {
         const TrialLiteral literal = trialLiteral(input.element, input.text, translate);
         if (!literal.error.isEmpty()) {
@@ -229,94 +228,18 @@ TrialBatch trialBatch(const QString& sql, const QList<TrialInput>& inputs,
             prefix += QStringLiteral("SET ") + input.element.key + QStringLiteral(" = ") + literal.literal +
                       LineEnd;
     }
-    const QString categories = referenceXml(inputs, TrialElement::Kind::Category);
+    const QString categories = trialReferenceXml(inputs, TrialElement::Kind::Category);
     if (!categories.isEmpty())
         prefix += QStringLiteral("SET @CM01_IDCATEGORIA = ") + unicodeLiteral(categories) + LineEnd;
-    const QString variants = referenceXml(inputs, TrialElement::Kind::Variant);
+    const QString variants = trialReferenceXml(inputs, TrialElement::Kind::Variant);
     if (!variants.isEmpty())
         prefix += QStringLiteral("SET @MG5F_CODICEVAR = ") + unicodeLiteral(variants) + LineEnd;
-    prefix += outputsSelect(StepBefore) + LineEnd;
+    prefix += outputsSelect(TrialStepBefore) + LineEnd;
     b.prefixLength = prefix.size();
     b.prefixLines = int(prefix.count(u'\n'));
     b.formulaLines = int(sql.count(u'\n')) + 1;
-    b.text = prefix + sql + LineEnd + outputsSelect(StepAfter);
+    b.text = prefix + sql + LineEnd + outputsSelect(TrialStepAfter);
     return b;
-}
-
-namespace {
-
-// The values of the SELECT of the outputs marked `step`: the first before the formula, the last
-// after it (a SELECT of the formula's own comes in between).
-const core::RowSet* outputsSet(const QList<core::RowSet>& sets, const QString& step) {
-    const core::RowSet* found = nullptr;
-    for (const core::RowSet& set : sets) {
-        if (set.columns.isEmpty() || set.columns.first() != StepColumn || set.rows.size() != 1 ||
-            set.rows.first().first().toString() != step)
-            continue;
-        found = &set;
-        if (step == StepBefore)
-            break;
-    }
-    return found;
-}
-
-std::optional<QString> outputValue(const core::RowSet* set, qsizetype index) {
-    if (!set || index + 1 >= set->rows.first().size())
-        return std::nullopt;
-    const core::Variant& v = set->rows.first().at(index + 1);
-    if (v.isNull() || v.isEmpty())
-        return std::nullopt;
-    return v.toString();
-}
-
-QList<int> formulaLines(const QList<int>& batchLines, const TrialBatch& batch) {
-    QList<int> lines;
-    for (int line : batchLines)
-        if (line > batch.prefixLines && line - batch.prefixLines <= batch.formulaLines)
-            lines.append(line - batch.prefixLines);
-    return lines;
-}
-
-} // namespace
-
-TrialResult runTrial(ado::Connection& connection, const QString& sql, const QList<TrialInput>& inputs,
-                     const TrialOptions& options) {
-    TrialResult result;
-    const TrialBatch batch = trialBatch(sql, inputs, options.translate);
-    for (const TrialElement& out : trialOutputs())
-        result.outputs.append({out, std::nullopt, std::nullopt});
-    if (!batch.refusedKey.isEmpty()) {
-        result.refusedKey = batch.refusedKey;
-        result.message = batch.refusal;
-        return result;
-    }
-    // The prefix is the system's text: the guard reads the formula and the SELECT after it.
-    const GuardedOutcome outcome = runGuardedWith(options.run, connection,
-                                                  {.batch = batch.text,
-                                                   .limits = options.limits,
-                                                   .trustedPrefix = batch.prefixLength,
-                                                   .trustedLines = batch.prefixLines,
-                                                   .trace = options.trace});
-    const core::RowSet* before = outputsSet(outcome.resultSets, StepBefore);
-    const core::RowSet* after = outputsSet(outcome.resultSets, StepAfter);
-    for (qsizetype i = 0; i < result.outputs.size(); ++i) {
-        result.outputs[i].before = outputValue(before, i);
-        result.outputs[i].after = outputValue(after, i);
-    }
-    if (outcome.executedLines)
-        result.executedLines = formulaLines(*outcome.executedLines, batch);
-    if (!outcome.accepted()) {
-        result.message = describeFailure(outcome, batch.prefixLines, options.translate);
-        const int formulaLine = outcome.failureLine() - batch.prefixLines;
-        result.formulaLine = formulaLine > 0 && formulaLine <= batch.formulaLines ? formulaLine : 0;
-        return result;
-    }
-    if (!after) {
-        result.message = tr(options.translate, trialmsg::NoOutputs);
-        return result;
-    }
-    result.ran = true;
-    return result;
 }
 
 } // namespace check

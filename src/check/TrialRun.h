@@ -60,6 +60,21 @@ struct TrialLiteral {
 TrialLiteral trialLiteral(const TrialElement& element, const QString& text,
                           const TrialTranslateFn& translate = {});
 
+// What a trial batch declares before the values: the check's declarations and the two XML
+// variables the category and variant sub-queries read (their own line, after the block).
+QString trialDeclarations();
+
+// The document a trial gives @CM01_IDCATEGORIA (Kind::Category) or @MG5F_CODICEVAR
+// (Kind::Variant): <CATEGORIE><CATEGORIA IDCATEGORIA_CM01="123" VALORE="ROSSO"/></CATEGORIE> and the
+// same for the variants, from the inputs of that kind with a value; empty when there is none.
+QString trialReferenceXml(const QList<TrialInput>& inputs, TrialElement::Kind kind);
+
+// The first column of the two SELECTs of the outputs around the formula, and its value in each:
+// the outputs follow it, each named as its variable without the at sign.
+inline const QString TrialStepColumn = QStringLiteral("TRIAL_STEP");
+inline const QString TrialStepBefore = QStringLiteral("B");
+inline const QString TrialStepAfter = QStringLiteral("A");
+
 // The batch of a trial run: the check's declarations, the two XML variables the category and
 // variant sub-queries read, the typed values, a SELECT of the outputs before, the formula, and a
 // SELECT of the outputs after.
@@ -82,6 +97,29 @@ struct TrialOutput {
     bool changed() const { return before != after; }
 };
 
+// Which evaluation ran a trial, and why that one.
+enum class EvaluationPath { Compiled, Engine };
+struct TrialPath {
+    enum class Reason {
+        Compiled,   // the compiled evaluator ran it: the embedded engine is the reference
+        Construct,  // the formula uses what the compiled evaluator does not compile (construct below)
+        Server,     // the connection is to SQL Server: the server runs the formula, as in production
+        TurnedOff,  // the caller asked for the engine (TrialOptions::compiled)
+        Connection, // the connection is closed or has a transaction open: the engine's run tells
+        Values,     // a value given that the compiled evaluator does not take as the engine would
+    };
+    EvaluationPath path = EvaluationPath::Engine;
+    Reason reason = Reason::TurnedOff;
+    QString construct; // Reason::Construct: what, as a formula author knows it ("EXEC")
+    int line = 0;      // where it starts in the formula (1-based; 0: the whole formula)
+    int column = 0;
+    bool operator==(const TrialPath&) const = default;
+};
+
+// The path in words, in the user's language: "l'ha eseguita il valutatore compilato", "l'ha
+// eseguita il motore: EXEC alla riga 3, colonna 1", ...
+QString describePath(const TrialPath& path, const TrialTranslateFn& translate = {});
+
 struct TrialResult {
     bool ran = false;           // the formula ran to its end and its outputs were read
     QString refusedKey;         // an input that does not fit its type: nothing was run
@@ -91,6 +129,8 @@ struct TrialResult {
     // The formula's lines on which a statement ran (embedded engine, when traced); nullopt when
     // the connection gives no trace.
     std::optional<QList<int>> executedLines;
+    // Which evaluation ran it (nullopt: nothing ran, a value was refused).
+    std::optional<TrialPath> path;
 };
 
 struct TrialOptions {
@@ -98,11 +138,18 @@ struct TrialOptions {
     bool trace = false;
     TrialTranslateFn translate;
     GuardedRunFn run; // where the batch runs; unset = on `connection`, on the caller's thread
+    // Whether the compiled evaluator may run the formula where the engine is the reference (an
+    // embedded connection); false: the engine runs it whatever the connection.
+    bool compiled = true;
+    // Where a compiled run goes (unset: on the caller's thread); it stops the run as `run` stops
+    // a batch.
+    DetachedRunFn evaluate;
 };
 
-// Runs the formula's SQL form (normal mode, as stored) on `inputs` through runGuarded: the same
-// guard, isolated transaction always rolled back and limits as the check. Throws ComError when
-// the connection cannot run it in isolation.
+// Runs the formula's SQL form (normal mode, as stored) on `inputs`, through a FormulaEvaluation
+// made for this one run: on the compiled evaluator where it may (see FormulaEvaluation), through
+// runGuarded otherwise (the same guard, isolated transaction always rolled back and limits as the
+// check). Throws ComError when the connection cannot run it in isolation.
 TrialResult runTrial(ado::Connection& connection, const QString& sql, const QList<TrialInput>& inputs,
                      const TrialOptions& options = {});
 

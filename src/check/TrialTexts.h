@@ -19,3 +19,23 @@ inline const QString NoOutputs =
     QStringLiteral("La formula è terminata prima che i risultati fossero letti (RETURN)");
 
 } // namespace check::trialmsg
+
+namespace check::trialmsg {
+
+// Which evaluation ran a trial run (the trial panel's line under the outputs, formule eval
+// --explain). %1 what the compiled evaluator left to the engine ("EXEC"), %2 its line in the
+// formula, %3 its column.
+inline const QString PathCompiled = QStringLiteral("l'ha eseguita il valutatore compilato");
+inline const QString PathConstruct = QStringLiteral("l'ha eseguita il motore: %1");
+inline const QString PathConstructAtLine = QStringLiteral("l'ha eseguita il motore: %1 alla riga %2");
+inline const QString PathConstructAt = QStringLiteral("l'ha eseguita il motore: %1 alla riga %2, colonna %3");
+inline const QString PathServer =
+    QStringLiteral("l'ha eseguita SQL Server, il riferimento su questa connessione");
+inline const QString PathTurnedOff =
+    QStringLiteral("l'ha eseguita il motore: il valutatore compilato è stato escluso");
+inline const QString PathConnection =
+    QStringLiteral("l'ha eseguita il motore: la connessione è chiusa o ha una transazione aperta");
+inline const QString PathValues =
+    QStringLiteral("l'ha eseguita il motore: un valore dato non va al valutatore compilato");
+
+} // namespace check::trialmsg

@@ -45,6 +45,7 @@ ado::Error stoppedBeforeStart() {
 
 struct BackgroundRun::Job {
     check::GuardedRequest request;
+    check::DetachedRun detached; // work that needs no connection (then request is unused)
     QString connectionString;
     std::atomic<bool> cancelled{false};
     // Written by the worker, read by the window's thread once the worker said it is done.
@@ -59,6 +60,10 @@ struct BackgroundRun::Job {
 class BackgroundRun::Worker : public QObject {
 public:
     void execute(Job& job) {
+        if (job.detached.work) {
+            executeDetached(job);
+            return;
+        }
         if (!open(job.connectionString)) {
             job.noConnection = true;
             return;
@@ -80,11 +85,14 @@ public:
         m_active = nullptr;
     }
 
-    // Called from the window's thread: stops the batch the worker's connection is running.
+    // Called from the window's thread: stops the batch the worker's connection is running, or the
+    // detached work running.
     void cancelActive() {
         const std::lock_guard lock(m_mutex);
         if (m_active)
             m_active->Cancel();
+        if (m_activeStop)
+            m_activeStop();
     }
 
     // On the worker thread, before it ends: the connection goes with the thread that opened it.
@@ -95,6 +103,24 @@ public:
     }
 
 private:
+    void executeDetached(Job& job) {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_activeStop = job.detached.stop;
+        }
+        if (job.cancelled) {
+            job.outcome.errors.append(stoppedBeforeStart());
+        } else {
+            try {
+                job.outcome = job.detached.work();
+            } catch (...) {
+                job.error = std::current_exception();
+            }
+        }
+        const std::lock_guard lock(m_mutex);
+        m_activeStop = nullptr;
+    }
+
     bool open(const QString& connectionString) {
         if (m_own && m_ownString == connectionString)
             return true;
@@ -118,6 +144,7 @@ private:
     std::mutex m_mutex;
     std::unique_ptr<ado::Connection> m_own;
     ado::Connection* m_active = nullptr;
+    std::function<void()> m_activeStop;
     QString m_ownString;
     QString m_failedString;
 };
@@ -230,12 +257,32 @@ void BackgroundRun::finish(const std::shared_ptr<Job>& job) {
 }
 
 check::GuardedOutcome BackgroundRun::run(ado::Connection& connection, const check::GuardedRequest& request) {
-    if (m_running)
-        throw core::ComError(core::err::ProviderError, tr(AlreadyRunning));
-    ensureWorker();
     auto job = std::make_shared<Job>();
     job->request = request;
     job->connectionString = connection.connectionString();
+    return execute(job, [&connection, &request] { return check::runGuarded(connection, request); });
+}
+
+check::DetachedRunFn BackgroundRun::detachedRunner() {
+    QPointer<BackgroundRun> self(this);
+    return [self](const check::DetachedRun& work) {
+        if (!self)
+            return work.work();
+        return self->runDetached(work);
+    };
+}
+
+check::GuardedOutcome BackgroundRun::runDetached(const check::DetachedRun& work) {
+    auto job = std::make_shared<Job>();
+    job->detached = work;
+    return execute(job, {});
+}
+
+check::GuardedOutcome BackgroundRun::execute(const std::shared_ptr<Job>& job,
+                                             const std::function<check::GuardedOutcome()>& here) {
+    if (m_running)
+        throw core::ComError(core::err::ProviderError, tr(AlreadyRunning));
+    ensureWorker();
     m_job = job;
     m_running = true;
     m_lastCancelled = false;
@@ -272,10 +319,10 @@ check::GuardedOutcome BackgroundRun::run(ado::Connection& connection, const chec
     if (job->error)
         std::rethrow_exception(job->error);
     if (job->noConnection)
-        return check::runGuarded(connection, request);
+        return here();
     check::GuardedOutcome outcome = std::move(job->outcome);
-    // A stopped batch says so rather than that it ran out of time; one that ended before the
-    // stop reached it keeps its verdict.
+    // A stopped run says so rather than that it ran out of time; one that ended before the stop
+    // reached it keeps its verdict.
     if (job->cancelled && !outcome.errors.isEmpty() && check::serverUnavailable(outcome.errors.first())) {
         outcome.errors.first().description = tr(stoppedText());
         outcome.stopped = true;

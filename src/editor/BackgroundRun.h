@@ -26,7 +26,8 @@ namespace editor {
 
 // Runs the window's guarded batches (the check of the button and of Ctrl+H, the save's silent
 // check, the trial run, the run of the formula as saved) on a worker thread with a connection of
-// its own, opened from the window connection's string. The caller's thread waits for the outcome
+// its own, opened from the window connection's string, and the compiled evaluator's trial runs
+// on the same worker, which need no connection. The caller's thread waits for the outcome
 // in a local event loop, so its code goes on exactly as after a call on its own connection
 // (message boxes included) while the window paints and answers meanwhile. Half a second into a
 // run a small busy indicator with "Interrompi" shows beside the window; the button (or cancel())
@@ -51,6 +52,11 @@ public:
     // Runs `request` on the worker and returns its outcome when it has ended; throws what
     // runGuarded throws. `connection` is the window's: the worker opens its string.
     check::GuardedOutcome run(ado::Connection& connection, const check::GuardedRequest& request);
+    // The same for work that needs no connection (the compiled evaluator's run of a trial): on
+    // the worker, with the same indicator, stop (which calls the work's own) and refusal of a
+    // second run.
+    check::DetachedRunFn detachedRunner();
+    check::GuardedOutcome runDetached(const check::DetachedRun& work);
 
     bool running() const { return m_running; }
     // Stops the batch in flight (the busy indicator's button); nothing when none is.
@@ -87,6 +93,10 @@ private:
     void ensureIndicator();
     void showIndicator();
     void finish(const std::shared_ptr<Job>& job);
+    // Runs `job` on the worker; `here` runs it on the caller's thread when the worker cannot open
+    // a connection of its own.
+    check::GuardedOutcome execute(const std::shared_ptr<Job>& job,
+                                  const std::function<check::GuardedOutcome()>& here);
     QString tr(const QString& italian) const { return m_translate ? m_translate(italian) : italian; }
 
     QPointer<QWidget> m_window;

@@ -107,7 +107,8 @@ void FRMLP_FORMULE::buildTrialPanel(const QRect& button) {
              [this](ado::Connection& connection, const check::GuardedRequest& request) {
                  return backgroundRun()->run(connection, request);
              },
-         .busy = [this] { return runInFlight(); }});
+         .busy = [this] { return runInFlight(); },
+         .evaluate = [this](const check::DetachedRun& work) { return backgroundRun()->runDetached(work); }});
     connect(IMG_TRIAL, &controls::VXL_TBARMENU::ButtonClick, this, [this] { toggleTrialPanel(); });
     connect(m_trial, &TrialPanel::ran, this, [this] { rememberTrialValues(); });
 }

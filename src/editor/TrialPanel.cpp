@@ -140,10 +140,19 @@ TrialPanel::TrialPanel(controls::VxlRichTextBox* box, TranslateFn translate, QWi
     m_message->setObjectName(QStringLiteral("LBL_TRIAL_MESSAGE"));
     m_message->setWordWrap(true);
     m_message->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_path = new QLabel(this);
+    m_path->setObjectName(QStringLiteral("LBL_TRIAL_PATH"));
+    m_path->setWordWrap(true);
+    m_path->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_path->setStyleSheet(QStringLiteral("color: #6e7781;"));
+    QFont small = m_path->font();
+    small.setPointSizeF(small.pointSizeF() * 0.9);
+    m_path->setFont(small);
     layout->addWidget(m_inputs, 3);
     layout->addWidget(m_run);
     layout->addWidget(m_outputs, 2);
     layout->addWidget(m_message);
+    layout->addWidget(m_path);
     m_margin = new TrialMargin(box);
     connect(m_run, &QPushButton::clicked, this, &TrialPanel::run);
     translateCaptions();
@@ -216,6 +225,7 @@ void TrialPanel::run() {
     for (const check::TrialElement& e : m_elements)
         inputs.append({e, m_values.value(keyOf(e))});
     m_result = {};
+    m_path->clear();
     ado::Connection* connection = m_sources.connection ? m_sources.connection() : nullptr;
     if (!connection) {
         showMessage(tr(check::msg::NoConnection), true);
@@ -225,11 +235,18 @@ void TrialPanel::run() {
     options.trace = true;
     options.translate = m_translate;
     options.run = m_sources.run;
+    options.evaluate = m_sources.evaluate;
+    options.compiled = m_compiledAllowed;
+    const QString sql = m_sources.sqlForm();
+    if (!m_evaluation || m_evaluation->sql() != sql)
+        m_evaluation = std::make_unique<check::FormulaEvaluation>(sql);
     try {
-        m_result = check::runTrial(*connection, m_sources.sqlForm(), inputs, options);
+        m_result = m_evaluation->run(*connection, inputs, options);
     } catch (const core::ComError& e) {
         m_result.message = e.description();
     }
+    if (m_result.path)
+        m_path->setText(check::describePath(*m_result.path, m_translate));
     showOutputs();
     m_margin->setMarks(m_result.executedLines.value_or(QList<int>{}),
                        m_result.ran ? 0 : m_result.formulaLine);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "check/TrialRun.h"
+#include "check/FormulaEvaluation.h"
 
 #include <QHash>
 #include <QList>
@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 class QLabel;
 class QPushButton;
@@ -45,8 +46,10 @@ private:
 };
 
 // The trial panel of the editor: an input for every element the formula reads, typed by its
-// declaration, the "Prova" button, and the outputs before and after the run. It runs the
-// formula through check::runTrial (the check's guard, rollback and limits) and writes nothing.
+// declaration, the "Prova" button, the outputs before and after the run, and a discreet line
+// saying which evaluation ran it. It runs the formula through a check::FormulaEvaluation (the
+// compiled evaluator where the embedded engine is the reference, the check's guard, rollback and
+// limits otherwise) and writes nothing.
 class TrialPanel : public QWidget {
     Q_OBJECT
 public:
@@ -60,10 +63,14 @@ public:
         // window is in flight (the panel then starts none).
         check::GuardedRunFn run;
         std::function<bool()> busy;
+        // Where a run of the compiled evaluator goes (unset: on this thread).
+        check::DetachedRunFn evaluate;
     };
 
     TrialPanel(controls::VxlRichTextBox* box, TranslateFn translate, QWidget* parent = nullptr);
     void setSources(Sources sources) { m_sources = std::move(sources); }
+    // Whether the compiled evaluator may run the formula (see check::TrialOptions::compiled).
+    void setCompiledAllowed(bool allowed) { m_compiledAllowed = allowed; }
 
     // Sets the captions from their Italian texts through the translation: the window calls it
     // again once its host (and so the translation service) is known.
@@ -83,6 +90,7 @@ public:
     QTableWidget* inputTable() const { return m_inputs; }
     QTableWidget* outputTable() const { return m_outputs; }
     QLabel* messageLabel() const { return m_message; }
+    QLabel* pathLabel() const { return m_path; }
     QPushButton* runButton() const { return m_run; }
     TrialMargin* margin() const { return m_margin; }
 
@@ -109,7 +117,11 @@ private:
     QTableWidget* m_inputs = nullptr;
     QTableWidget* m_outputs = nullptr;
     QLabel* m_message = nullptr;
+    QLabel* m_path = nullptr;
     QPushButton* m_run = nullptr;
+    // The formula of the last run, kept compiled while the text stays the same.
+    std::unique_ptr<check::FormulaEvaluation> m_evaluation;
+    bool m_compiledAllowed = true;
     TrialMargin* m_margin = nullptr;
 };
 

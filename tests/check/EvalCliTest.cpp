@@ -115,4 +115,61 @@ TEST_F(Eval, HostileFormulaChangesNothing) {
     EXPECT_EQ(db.dump(), dump);
 }
 
+// --explain says on standard error which evaluation ran the formula and why, in the language of
+// --lang, after the trace; --engine leaves the compiled evaluator out.
+TEST_F(Eval, ExplainSaysWhichEvaluationRanIt) {
+    const QString formula = QStringLiteral("SET [Prezzo lordo] = [Prezzo lordo - CURR] + 1");
+    const QStringList values{QStringLiteral("--set"), QStringLiteral("@ATTPREZZO=2")};
+    ToolRun r = eval(values + QStringList{QStringLiteral("--explain"), QStringLiteral("--engine"), formula});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("[Prezzo lordo]\t3.000000\n"));
+    EXPECT_EQ(r.err,
+              QStringLiteral("path: l'ha eseguita il motore: il valutatore compilato è stato escluso\n"));
+    r = eval(values + QStringList{QStringLiteral("--explain"), QStringLiteral("--engine"),
+                                  QStringLiteral("--trace"), formula},
+             {QStringLiteral("--lang"), QStringLiteral("en")});
+    EXPECT_EQ(
+        r.err,
+        QStringLiteral("executed lines: 1\npath: the engine ran it: the compiled evaluator was left out\n"));
+    r = eval(values + QStringList{QStringLiteral("--explain"), formula});
+    EXPECT_EQ(r.out, QStringLiteral("[Prezzo lordo]\t3.000000\n"));
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("path: l'ha eseguita "))) << r.err.toStdString();
+    r = eval({QStringLiteral("--explain"), QStringLiteral("SET [Prezzo lordo] = 1\r\nRETURN")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, QStringLiteral("path: l'ha eseguita il motore: RETURN alla riga 2, colonna 1\n"
+                                    "La formula è terminata prima che i risultati fossero letti (RETURN)\n"));
+    // A refused value runs nothing: no path to tell.
+    r = eval(
+        {QStringLiteral("--explain"), QStringLiteral("--set"), QStringLiteral("@DO11_SEZDOC=ABC"), formula});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_FALSE(r.err.contains(QStringLiteral("path:")));
+}
+
+// Without --explain nothing is added; with --engine every case gives what it gives otherwise.
+TEST_F(Eval, TheEngineAloneGivesTheSameOutput) {
+    const QList<QStringList> cases = {
+        {QStringLiteral("--set"), QStringLiteral("Prezzo lordo - CURR=60"),
+         QStringLiteral("SET [Prezzo lordo] = [Prezzo lordo - CURR] + 50\r\nSET [Sconto 1%] = [Prezzo lordo "
+                        "- CURR] / 7")},
+        {QStringLiteral("--all"), QStringLiteral("--set"), QStringLiteral("@ATTPREZZO=1"),
+         QStringLiteral("SET [Prezzo lordo] = ISNULL([Sconto 1% - IN], 2) + [Prezzo lordo - CURR]")},
+        {QStringLiteral("--trace"), QStringLiteral("--set"), QStringLiteral("@DO11_SEZDOC=B"),
+         QStringLiteral(
+             "IF [Sezionale] = 'A'\r\n  SET [Prezzo lordo] = 1\r\nELSE\r\n  SET [Prezzo lordo] = 2")},
+        {QStringLiteral("--variant"), QStringLiteral("V01=BLU"),
+         QStringLiteral("IF |V01 - Colore| = 'BLU' SET [Prezzo lordo] = 5")},
+        {QStringLiteral("SET [Prezzo lordo] = 1\r\nSET [Prezzo lordo] = 1 / 0")},
+        {QStringLiteral("DELETE FROM LP01_PROVIDER COMMIT")},
+    };
+    for (const QStringList& arguments : cases) {
+        SCOPED_TRACE(arguments.join(u' ').toStdString());
+        const ToolRun where = eval(arguments);
+        const ToolRun engine = eval(QStringList{QStringLiteral("--engine")} + arguments);
+        EXPECT_EQ(where.exitCode, engine.exitCode);
+        EXPECT_EQ(where.out, engine.out);
+        EXPECT_EQ(where.err, engine.err);
+        EXPECT_FALSE(where.err.contains(QStringLiteral("path:")));
+    }
+}
+
 } // namespace

@@ -79,18 +79,20 @@ TEST(TrialLiteral, ValuesThatDoNotFitAreRefused) {
     EXPECT_FALSE(check::trialLiteral(section, QStringLiteral("A\nB")).error.isEmpty());
 }
 
-class TrialRunTest : public ::testing::Test {
+// Every run twice: where the compiled evaluator may run it, and on the engine alone.
+class TrialRunTest : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override { CHECK_REQUIRE_ENGINE(db); }
     check::TrialResult run(const QString& sql, const QList<TrialInput>& inputs, bool trace = false) {
         check::TrialOptions options;
         options.trace = trace;
+        options.compiled = GetParam();
         return check::runTrial(*db.connection, sql, inputs, options);
     }
     TestDatabase db;
 };
 
-TEST_F(TrialRunTest, ArithmeticWithTheDeclaredScales) {
+TEST_P(TrialRunTest, ArithmeticWithTheDeclaredScales) {
     const check::TrialResult r =
         run(QStringLiteral("SET @OUTPREZZO = @ATTPREZZO + 50\r\nSET @OUTSC1PERC = @ATTPREZZO / 3"),
             {variable("@ATTPREZZO", QStringLiteral("60"))});
@@ -102,14 +104,14 @@ TEST_F(TrialRunTest, ArithmeticWithTheDeclaredScales) {
     EXPECT_FALSE(r.executedLines.has_value()); // not asked for
 }
 
-TEST_F(TrialRunTest, RoundingOnAssignmentToDecimal63) {
+TEST_P(TrialRunTest, RoundingOnAssignmentToDecimal63) {
     const check::TrialResult r = run(QStringLiteral("SET @OUTSC1PERC = @INSC1PERC / 3"),
                                      {variable("@INSC1PERC", QStringLiteral("10"))});
     ASSERT_TRUE(r.ran) << r.message.toStdString();
     EXPECT_EQ(after(r, "@OUTSC1PERC"), QStringLiteral("3.333"));
 }
 
-TEST_F(TrialRunTest, StartingValueOfAnOutput) {
+TEST_P(TrialRunTest, StartingValueOfAnOutput) {
     const check::TrialResult r = run(QStringLiteral("SET @OUTSC2PERC = @OUTSC2PERC * 2"),
                                      {variable("@OUTSC2PERC", QStringLiteral("1.5"))});
     ASSERT_TRUE(r.ran) << r.message.toStdString();
@@ -118,7 +120,7 @@ TEST_F(TrialRunTest, StartingValueOfAnOutput) {
     EXPECT_FALSE(r.outputs[0].changed());
 }
 
-TEST_F(TrialRunTest, IfElseOnACharacterField) {
+TEST_P(TrialRunTest, IfElseOnACharacterField) {
     const QString sql = QStringLiteral("IF @DO11_SEZDOC = 'A'\r\n    SET @OUTPREZZO = 1\r\nELSE\r\n"
                                        "    SET @OUTPREZZO = 2");
     check::TrialResult r = run(sql, {variable("@DO11_SEZDOC", QStringLiteral("A"))}, true);
@@ -131,7 +133,7 @@ TEST_F(TrialRunTest, IfElseOnACharacterField) {
     EXPECT_EQ(*r.executedLines, (QList<int>{1, 4}));
 }
 
-TEST_F(TrialRunTest, CategoryAndVariantThroughTheXmlVariables) {
+TEST_P(TrialRunTest, CategoryAndVariantThroughTheXmlVariables) {
     const QString sql = QStringLiteral("IF ") + CategorySql + QStringLiteral(" = 'ROSSO' AND ") + VariantSql +
                         QStringLiteral(" = 'BLU' SET @OUTPREZZO = 7 ELSE SET @OUTPREZZO = 8");
     check::TrialResult r = run(sql, {category(QStringLiteral("123"), QStringLiteral("ROSSO")),
@@ -148,14 +150,14 @@ TEST_F(TrialRunTest, CategoryAndVariantThroughTheXmlVariables) {
     EXPECT_EQ(after(r, "@OUTPREZZO"), QStringLiteral("6.000000"));
 }
 
-TEST_F(TrialRunTest, IsNullOnAnEmptyInput) {
+TEST_P(TrialRunTest, IsNullOnAnEmptyInput) {
     const check::TrialResult r =
         run(QStringLiteral("SET @OUTPREZZO = ISNULL(@ATTPREZZO, 99)"), {variable("@ATTPREZZO", QString())});
     ASSERT_TRUE(r.ran) << r.message.toStdString();
     EXPECT_EQ(after(r, "@OUTPREZZO"), QStringLiteral("99.000000"));
 }
 
-TEST_F(TrialRunTest, DivideByZeroReportedWithItsLine) {
+TEST_P(TrialRunTest, DivideByZeroReportedWithItsLine) {
     const check::TrialResult r = run(QStringLiteral("SET @OUTPREZZO = 1\r\nSET @OUTPREZZO = @ATTPREZZO / 0"),
                                      {variable("@ATTPREZZO", QStringLiteral("5"))});
     EXPECT_FALSE(r.ran);
@@ -164,7 +166,7 @@ TEST_F(TrialRunTest, DivideByZeroReportedWithItsLine) {
         << r.message.toStdString();
 }
 
-TEST_F(TrialRunTest, ValueThatDoesNotFitRunsNothing) {
+TEST_P(TrialRunTest, ValueThatDoesNotFitRunsNothing) {
     const qint64 before = db.connection->statementCount();
     const check::TrialResult r =
         run(QStringLiteral("SET @OUTPREZZO = 1"), {variable("@INSC1PERC", QStringLiteral("12345"))});
@@ -173,7 +175,7 @@ TEST_F(TrialRunTest, ValueThatDoesNotFitRunsNothing) {
     EXPECT_EQ(db.connection->statementCount(), before);
 }
 
-TEST_F(TrialRunTest, HostileFormulaLeavesTheDatabaseIdentical) {
+TEST_P(TrialRunTest, HostileFormulaLeavesTheDatabaseIdentical) {
     const QString dump = db.dump();
     check::TrialResult r = run(QStringLiteral("DELETE FROM LP01_PROVIDER\r\nSET @OUTPREZZO = 1"), {});
     EXPECT_TRUE(r.ran) << r.message.toStdString();
@@ -183,5 +185,10 @@ TEST_F(TrialRunTest, HostileFormulaLeavesTheDatabaseIdentical) {
     EXPECT_EQ(r.formulaLine, 2);
     EXPECT_EQ(db.dump(), dump);
 }
+
+INSTANTIATE_TEST_SUITE_P(Paths, TrialRunTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "CompiledWherePossible" : "EngineOnly";
+                         });
 
 } // namespace

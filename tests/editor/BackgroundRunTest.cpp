@@ -13,6 +13,9 @@
 #include <QPushButton>
 #include <QTableWidget>
 
+#include <QThread>
+
+#include <atomic>
 #include <functional>
 
 namespace {
@@ -165,6 +168,45 @@ TEST_F(Running, TheTrialRunOfAnEndlessLoopIsStoppedAndSaysSo) {
         << w.trialPanel()->lastResult().message.toStdString();
     EXPECT_TRUE(messages().isEmpty());
     EXPECT_TRUE(w.trialPanel()->runButton()->isEnabled());
+}
+
+// Work that needs no connection (the compiled evaluator's run) goes to the same worker: the window
+// is locked meanwhile, "Interrompi" calls the work's own stop, and the time-out it ends with says
+// that the user stopped it.
+TEST_F(Running, DetachedWorkIsStoppedByTheIndicatorAndSaysSo) {
+    FRMLP_FORMULE& w = openWith(QStringLiteral("SET [Prezzo lordo] = 1"));
+    w.showTrialPanel(true);
+    std::atomic<bool> stopped{false};
+    std::atomic<bool> onWorker{false};
+    const Qt::HANDLE window = QThread::currentThreadId();
+    check::DetachedRun work;
+    work.work = [&] {
+        onWorker = QThread::currentThreadId() != window;
+        while (!stopped)
+            QThread::msleep(1);
+        check::GuardedOutcome out;
+        ado::Error e;
+        e.nativeError = 3617;
+        e.severity = 25;
+        e.state = 1;
+        e.line = 1;
+        e.description = QStringLiteral("Query timeout expired");
+        out.errors << e;
+        return out;
+    };
+    work.stop = [&] { stopped = true; };
+    check::GuardedOutcome outcome;
+    whileRunning([&] { outcome = run().detachedRunner()(work); },
+                 [&] {
+                     EXPECT_FALSE(ui(w).IMG_CHECK->isEnabled());
+                     EXPECT_FALSE(w.trialPanel()->runButton()->isEnabled());
+                     EXPECT_THROW(run().runDetached(work), core::ComError); // one run at a time
+                 });
+    EXPECT_TRUE(onWorker);
+    EXPECT_TRUE(outcome.stopped);
+    ASSERT_EQ(outcome.errors.size(), 1);
+    EXPECT_EQ(outcome.errors.first().description, editor::BackgroundRun::stoppedText());
+    EXPECT_TRUE(ui(w).IMG_CHECK->isEnabled());
 }
 
 TEST_F(Running, TheSavesSilentCheckStoppedAsksAsAFailedCheckDoes) {

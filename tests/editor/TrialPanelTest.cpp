@@ -16,13 +16,17 @@ namespace {
 
 using namespace editortest;
 
-class Trial : public Editor {
+// Every test twice: where the compiled evaluator may run the formula, and on the engine alone.
+class Trial : public Editor, public ::testing::WithParamInterface<bool> {
 protected:
     void SetUp() override {
         Editor::SetUp();
         global.Settings()->User()->setFileName(dir.filePath(QStringLiteral("user.ini")));
     }
-    editor::TrialPanel& panel() { return *window->trialPanel(); }
+    editor::TrialPanel& panel() {
+        window->trialPanel()->setCompiledAllowed(GetParam());
+        return *window->trialPanel();
+    }
     int rowOf(const char* key) {
         QTableWidget* t = panel().inputTable();
         for (int row = 0; row < t->rowCount(); ++row)
@@ -41,7 +45,7 @@ protected:
     }
 };
 
-TEST_F(Trial, CtrlTShowsTheInputsAndPromptRunsTheFormula) {
+TEST_P(Trial, CtrlTShowsTheInputsAndPromptRunsTheFormula) {
     FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
     ui(w).TXT_FORMULA->SetText(
         QStringLiteral("IF [Sezionale] = 'A'\r\n  SET [Prezzo lordo] = [Prezzo lordo - CURR] + "
@@ -67,7 +71,7 @@ TEST_F(Trial, CtrlTShowsTheInputsAndPromptRunsTheFormula) {
     EXPECT_FALSE(panel().isVisible());
 }
 
-TEST_F(Trial, RunTimeErrorIsShownWithItsLine) {
+TEST_P(Trial, RunTimeErrorIsShownWithItsLine) {
     FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
     ui(w).TXT_FORMULA->SetText(QStringLiteral("SET [Prezzo lordo] = 1\r\nSET [Prezzo lordo] = 1 / 0"));
     w.showTrialPanel(true);
@@ -86,7 +90,7 @@ TEST_F(Trial, RunTimeErrorIsShownWithItsLine) {
 
 // Ctrl+T puts the focus in the first value; Tab goes from value to value, never to the element
 // and type cells, so what is typed next lands in the next value.
-TEST_F(Trial, CtrlTFocusesTheFirstValueAndTabMovesValueToValue) {
+TEST_P(Trial, CtrlTFocusesTheFirstValueAndTabMovesValueToValue) {
     FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
     w.activateWindow();
     ui(w).TXT_FORMULA->SetText(
@@ -117,7 +121,7 @@ TEST_F(Trial, CtrlTFocusesTheFirstValueAndTabMovesValueToValue) {
     EXPECT_EQ(third->text(), QStringLiteral("A"));
 }
 
-TEST_F(Trial, ValuesAreRememberedPerRecordInTheUsersSettings) {
+TEST_P(Trial, ValuesAreRememberedPerRecordInTheUsersSettings) {
     {
         FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
         ui(w).TXT_FORMULA->SetText(QStringLiteral("SET [Prezzo lordo] = [Prezzo lordo - CURR]"));
@@ -137,7 +141,7 @@ TEST_F(Trial, ValuesAreRememberedPerRecordInTheUsersSettings) {
 }
 
 // Categories and variants are listed by their display text, as the box shows them.
-TEST_F(Trial, CategoriesAndVariantsShowTheirDisplayText) {
+TEST_P(Trial, CategoriesAndVariantsShowTheirDisplayText) {
     FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
     ui(w).TXT_FORMULA->SetText(
         QStringLiteral("IF {C01 - Colore} = 'ROSSO' AND |V01 - Colore scocca| = 'BLU'\r\n"
@@ -159,7 +163,7 @@ TEST_F(Trial, CategoriesAndVariantsShowTheirDisplayText) {
 }
 
 // The panel in English: its captions, the labels of the elements, a refused value and a run.
-TEST_F(Trial, EnglishTexts) {
+TEST_P(Trial, EnglishTexts) {
     global.Translation()->load(QStringLiteral(FORMULE_TRANSLATIONS_DIR), QStringLiteral("en"));
     FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
     EXPECT_EQ(ui(w).IMG_TRIAL->toolTip(), QStringLiteral("Try the formula (Ctrl+T)"));
@@ -193,7 +197,7 @@ TEST_F(Trial, EnglishTexts) {
 
 // Every Italian text the panel asks the host to translate, in every state it can show, has an
 // English entry in the catalogues.
-TEST_F(Trial, EveryTextOfThePanelHasAnEnglishEntry) {
+TEST_P(Trial, EveryTextOfThePanelHasAnEnglishEntry) {
     global.Translation()->load(QStringLiteral(FORMULE_TRANSLATIONS_DIR), QStringLiteral("en"));
     QStringList asked;
     QStringList missing;
@@ -205,6 +209,7 @@ TEST_F(Trial, EveryTextOfThePanelHasAnEnglishEntry) {
             missing << italian;
         return english;
     });
+    p.setCompiledAllowed(GetParam());
     ado::Connection c;
     c.Open(connectionString);
     ado::Connection* connection = nullptr;
@@ -237,7 +242,7 @@ TEST_F(Trial, EveryTextOfThePanelHasAnEnglishEntry) {
 
 // The trial button is not one of the resize manager's controls: it keeps its distance from the
 // check button wherever the window's size puts that one.
-TEST_F(Trial, ButtonFollowsTheCheckButtonWhenTheWindowIsResized) {
+TEST_P(Trial, ButtonFollowsTheCheckButtonWhenTheWindowIsResized) {
     FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
     const QPoint before = ui(w).IMG_TRIAL->pos() - ui(w).IMG_CHECK->pos();
     w.resize(w.width() + 160, w.height() + 90);
@@ -245,5 +250,36 @@ TEST_F(Trial, ButtonFollowsTheCheckButtonWhenTheWindowIsResized) {
     EXPECT_EQ(ui(w).IMG_TRIAL->pos() - ui(w).IMG_CHECK->pos(), before);
     EXPECT_EQ(ui(w).IMG_TRIAL->y(), ui(w).IMG_CHECK->y());
 }
+
+// The discreet line under the outputs says which evaluation ran the formula and why; a value
+// refused runs nothing and leaves it empty.
+TEST_P(Trial, TheLineUnderTheOutputsSaysWhichEvaluationRanIt) {
+    FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
+    ui(w).TXT_FORMULA->SetText(QStringLiteral("SET [Prezzo lordo] = [Prezzo lordo - CURR]\r\nRETURN"));
+    w.showTrialPanel(true);
+    panel().runButton()->click();
+    EXPECT_FALSE(panel().lastResult().ran);
+    EXPECT_EQ(panel().pathLabel()->text(),
+              GetParam()
+                  ? QStringLiteral("l'ha eseguita il motore: RETURN alla riga 2, colonna 1")
+                  : QStringLiteral("l'ha eseguita il motore: il valutatore compilato è stato escluso"));
+    ui(w).TXT_FORMULA->SetText(QStringLiteral("SET [Prezzo lordo] = [Prezzo lordo - CURR]"));
+    panel().refreshElements();
+    ASSERT_TRUE(input("@ATTPREZZO"));
+    input("@ATTPREZZO")->setText(QStringLiteral("2"));
+    panel().runButton()->click();
+    ASSERT_TRUE(panel().lastResult().ran) << panel().lastResult().message.toStdString();
+    ASSERT_TRUE(panel().lastResult().path.has_value());
+    EXPECT_EQ(panel().pathLabel()->text(), check::describePath(*panel().lastResult().path));
+    EXPECT_EQ(panel().lastResult().path->path == check::EvaluationPath::Compiled,
+              panel().lastResult().path->reason == check::TrialPath::Reason::Compiled);
+    input("@ATTPREZZO")->setText(QStringLiteral("abc"));
+    panel().runButton()->click();
+    EXPECT_TRUE(panel().pathLabel()->text().isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, Trial, ::testing::Bool(), [](const ::testing::TestParamInfo<bool>& info) {
+    return info.param ? "CompiledWherePossible" : "EngineOnly";
+});
 
 } // namespace

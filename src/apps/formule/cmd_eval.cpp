@@ -16,6 +16,8 @@ const QString CategoryOption = QStringLiteral("category");
 const QString VariantOption = QStringLiteral("variant");
 const QString All = QStringLiteral("all");
 const QString Trace = QStringLiteral("trace");
+const QString Explain = QStringLiteral("explain");
+const QString EngineOnly = QStringLiteral("engine");
 
 struct Usage {
     QString message;
@@ -92,6 +94,7 @@ int runEval(Context& ctx, const QCommandLineParser& parser, const QStringList& p
     check::TrialOptions options;
     options.trace = parser.isSet(Trace);
     options.translate = translate;
+    options.compiled = !parser.isSet(EngineOnly);
     check::TrialResult result;
     try {
         result = check::runTrial(*connection, sql, given, options);
@@ -105,6 +108,8 @@ int runEval(Context& ctx, const QCommandLineParser& parser, const QStringList& p
     }
     if (options.trace)
         printTrace(ctx, result);
+    if (parser.isSet(Explain) && result.path)
+        *ctx.err << "path: " << check::describePath(*result.path, translate) << '\n';
     if (!result.ran) {
         *ctx.err << result.message << '\n';
         if (result.formulaLine > 0)
@@ -122,8 +127,8 @@ int runEval(Context& ctx, const QCommandLineParser& parser, const QStringList& p
 const Registrar evalCommand(Command{
     QStringLiteral("eval"),
     QStringLiteral("eval [--set NAME=VALUE]... [--category ID=VALUE]... [--variant CODE=VALUE]... [--all] "
-                   "[--trace] [TEXT|-]  run a formula in display form on the values given, changing nothing; "
-                   "prints [Label]<TAB>value for every output left non-NULL"),
+                   "[--trace] [--explain] [--engine] [TEXT|-]  run a formula in display form on the values "
+                   "given, changing nothing; prints [Label]<TAB>value for every output left non-NULL"),
     [](QCommandLineParser& parser) {
         parser.addOption(QCommandLineOption(
             Set,
@@ -136,6 +141,12 @@ const Registrar evalCommand(Command{
         parser.addOption(QCommandLineOption(All, QStringLiteral("Print every output, NULL as NULL.")));
         parser.addOption(QCommandLineOption(
             Trace, QStringLiteral("Print the formula's lines that ran on standard error.")));
+        parser.addOption(QCommandLineOption(
+            Explain, QStringLiteral("Print on standard error which evaluation ran the formula, and why.")));
+        parser.addOption(QCommandLineOption(
+            EngineOnly,
+            QStringLiteral("Run the formula on the engine even where the compiled evaluator could: "
+                           "the reference, for a comparison.")));
         parser.addPositionalArgument(QStringLiteral("TEXT"), QStringLiteral("The formula in display form."),
                                      QStringLiteral("[TEXT|-]"));
     },

@@ -1,0 +1,448 @@
+#include "check/FormulaEvaluation.h"
+
+#include "check/Messages.h"
+#include "check/TrialTexts.h"
+#include "tsql/Engine.h"
+#include "tsql/compiled/CompiledFormula.h"
+#include "tsql/text/Lexer.h"
+#include "tsql/values/Value.h"
+
+#include <algorithm>
+#include <map>
+
+namespace check {
+
+namespace {
+
+namespace compiled = tsql::compiled;
+
+QString tr(const TrialTranslateFn& translate, const QString& text) {
+    return translate ? translate(text) : text;
+}
+
+TrialPath enginePath(TrialPath::Reason reason) {
+    return {EvaluationPath::Engine, reason, {}, 0, 0};
+}
+
+TrialPath constructPath(const QString& construct, int line, int column) {
+    return {EvaluationPath::Engine, TrialPath::Reason::Construct, construct, std::max(0, line),
+            std::max(0, column)};
+}
+
+// A formula with RETURN ends the trial's batch before the SELECT of its outputs after it: the
+// engine's run says so (trialmsg::NoOutputs), which a compiled outcome could not tell.
+std::optional<TrialPath> returnIn(const QString& sql) {
+    std::optional<tsql::ServerError> error;
+    for (const tsql::Token& t : tsql::tokenize(sql, error))
+        if (t.isKeyword("RETURN"))
+            return constructPath(QStringLiteral("RETURN"), t.line, t.column);
+    return std::nullopt;
+}
+
+// What the check's guard refuses in the formula and where (construct: the statement as the guard
+// names it; empty when it cannot read the formula at all).
+std::optional<TrialPath> refusedByGuard(const QString& sql) {
+    const TrialBatch batch = trialBatch(sql, {});
+    const GuardVerdict verdict = guardBatch(batch.text, batch.prefixLength, batch.prefixLines);
+    if (!verdict.refused)
+        return std::nullopt;
+    const RefusedStatement& r = *verdict.refused;
+    return constructPath(r.statement, r.line - batch.prefixLines, r.column);
+}
+
+// The value a variable of `type` holds after the trial batch's SET of `literal` (trialLiteral's),
+// converted by the engine's own assignment: nullopt when the conversion stops the batch.
+std::optional<tsql::Value> assignedValue(const TrialInput& input, const QString& literal,
+                                         const tsql::SqlType& type) {
+    tsql::Value value;
+    if (literal.startsWith(QLatin1String("N'")))
+        value = tsql::Value::str(input.text, true); // N'text'
+    else if (literal.startsWith(u'\''))
+        value = tsql::Value::str(literal.mid(1, literal.size() - 2)); // a date's 'yyyyMMdd ...'
+    else
+        value = tsql::Value::str(literal); // a number's digits read as its literal reads them
+    try {
+        return tsql::convert(value, type);
+    } catch (const tsql::SqlError&) {
+        return std::nullopt;
+    }
+}
+
+struct Slots {
+    std::map<QString, int> byName;
+    int of(const QString& name) const {
+        const auto it = byName.find(name.toUpper());
+        return it == byName.end() ? -1 : it->second;
+    }
+};
+
+// One row's values as the trial batch leaves them before the formula, by declaration slot.
+struct PreparedRow {
+    compiled::Row row;
+    std::vector<tsql::Value> initial;
+    core::RowSet before; // the SELECT of the outputs before the formula
+};
+
+// The row of the SELECT of the outputs marked `step`, as the engine's connection hands it over.
+core::RowSet outputsRow(const QString& step, const std::vector<tsql::Value>& values,
+                        const std::vector<int>& outputSlots) {
+    static const tsql::SqlType text = *tsql::parseTypeName(QStringLiteral("NVARCHAR(100)"));
+    core::RowSet set;
+    set.columns << TrialStepColumn;
+    QList<core::Variant> row{core::Variant::fromString(step)};
+    for (qsizetype i = 0; i < trialOutputs().size(); ++i) {
+        set.columns << trialOutputs()[i].key.mid(1);
+        row << tsql::toVariant(tsql::convert(values[size_t(outputSlots[size_t(i)])], text, true));
+    }
+    set.rows << row;
+    return set;
+}
+
+// Throws SqlError when a value stops the SELECT of the outputs before the formula.
+std::optional<PreparedRow> prepareRow(const compiled::Program& program, const Slots& slots,
+                                      const std::vector<int>& outputSlots, const QList<TrialInput>& inputs,
+                                      const TrialTranslateFn& translate) {
+    PreparedRow out;
+    for (const compiled::Variable& v : program.variables())
+        out.initial.push_back(tsql::Value::nullOf(v.type));
+    for (const TrialInput& input : inputs) {
+        if (input.element.kind != TrialElement::Kind::Variable)
+            continue;
+        const QString literal = trialLiteral(input.element, input.text, translate).literal;
+        if (literal == QLatin1String("NULL"))
+            continue; // no SET: the variable keeps what it holds
+        const int slot = slots.of(input.element.key);
+        if (slot < 0)
+            return std::nullopt;
+        std::optional<tsql::Value> value =
+            assignedValue(input, literal, program.variables()[size_t(slot)].type);
+        if (!value)
+            return std::nullopt;
+        out.initial[size_t(slot)] = std::move(*value);
+    }
+    struct Document {
+        TrialElement::Kind kind;
+        const char* variable;
+        const char* root;
+        const char* element;
+        const char* key;
+        std::vector<compiled::Node>* nodes;
+    };
+    for (const Document& doc : {Document{TrialElement::Kind::Category, "@CM01_IDCATEGORIA", "CATEGORIE",
+                                         "CATEGORIA", "IDCATEGORIA_CM01", &out.row.categories},
+                                Document{TrialElement::Kind::Variant, "@MG5F_CODICEVAR", "VARIANTI",
+                                         "VARIANTE", "MG5F_CODICEVAR", &out.row.variants}}) {
+        const QString xml = trialReferenceXml(inputs, doc.kind);
+        if (xml.isEmpty())
+            continue;
+        const int slot = slots.of(QLatin1String(doc.variable));
+        std::optional<std::vector<compiled::Node>> nodes = compiled::nodesOf(
+            xml, QLatin1String(doc.root), QLatin1String(doc.element), QLatin1String(doc.key));
+        if (slot < 0 || !nodes)
+            return std::nullopt;
+        const std::optional<tsql::Value> value =
+            assignedValue({{}, xml}, QStringLiteral("N'"), program.variables()[size_t(slot)].type);
+        if (!value)
+            return std::nullopt;
+        out.initial[size_t(slot)] = *value;
+        *doc.nodes = std::move(*nodes);
+    }
+    for (int slot : program.inputs())
+        out.row.values.push_back(out.initial[size_t(slot)]);
+    for (int slot : outputSlots)
+        if (slot < 0)
+            return std::nullopt;
+    out.before = outputsRow(TrialStepBefore, out.initial, outputSlots);
+    return out;
+}
+
+// The values of the SELECT of the outputs marked `step`: the first before the formula, the last
+// after it (a SELECT of the formula's own comes in between).
+const core::RowSet* outputsSet(const QList<core::RowSet>& sets, const QString& step) {
+    const core::RowSet* found = nullptr;
+    for (const core::RowSet& set : sets) {
+        if (set.columns.isEmpty() || set.columns.first() != TrialStepColumn || set.rows.size() != 1 ||
+            set.rows.first().first().toString() != step)
+            continue;
+        found = &set;
+        if (step == TrialStepBefore)
+            break;
+    }
+    return found;
+}
+
+std::optional<QString> outputValue(const core::RowSet* set, qsizetype index) {
+    if (!set || index + 1 >= set->rows.first().size())
+        return std::nullopt;
+    const core::Variant& v = set->rows.first().at(index + 1);
+    if (v.isNull() || v.isEmpty())
+        return std::nullopt;
+    return v.toString();
+}
+
+QList<int> formulaLines(const QList<int>& batchLines, const TrialBatch& batch) {
+    QList<int> lines;
+    for (int line : batchLines)
+        if (line > batch.prefixLines && line - batch.prefixLines <= batch.formulaLines)
+            lines.append(line - batch.prefixLines);
+    return lines;
+}
+
+// The result of a run from its outcome, whichever path gave it.
+void readOutcome(TrialResult& result, const GuardedOutcome& outcome, const TrialBatch& batch,
+                 const TrialTranslateFn& translate) {
+    const core::RowSet* before = outputsSet(outcome.resultSets, TrialStepBefore);
+    const core::RowSet* after = outputsSet(outcome.resultSets, TrialStepAfter);
+    for (qsizetype i = 0; i < result.outputs.size(); ++i) {
+        result.outputs[i].before = outputValue(before, i);
+        result.outputs[i].after = outputValue(after, i);
+    }
+    if (outcome.executedLines)
+        result.executedLines = formulaLines(*outcome.executedLines, batch);
+    if (!outcome.accepted()) {
+        result.message = describeFailure(outcome, batch.prefixLines, translate);
+        const int formulaLine = outcome.failureLine() - batch.prefixLines;
+        result.formulaLine = formulaLine > 0 && formulaLine <= batch.formulaLines ? formulaLine : 0;
+        return;
+    }
+    if (!after) {
+        result.message = tr(translate, trialmsg::NoOutputs);
+        return;
+    }
+    result.ran = true;
+}
+
+bool sameRunOptions(const compiled::RunOptions& a, const compiled::RunOptions& b) {
+    return a.trace == b.trace && a.loopLimit == b.loopLimit && a.limits.timeoutMs == b.limits.timeoutMs &&
+           a.limits.memoryBytes == b.limits.memoryBytes && a.limits.lockWaitMs == b.limits.lockWaitMs &&
+           a.limits.serverMemoryBytes == b.limits.serverMemoryBytes &&
+           a.limits.diskBytes == b.limits.diskBytes;
+}
+
+// Places in the batch the formula is kept compiled for, at most: a row of another place compiles
+// it again once they are all taken.
+constexpr size_t MaxPlaces = 8;
+
+} // namespace
+
+struct FormulaEvaluation::Impl {
+    // The formula compiled for one place in the batch, with the runner of its rows.
+    struct Prepared {
+        compiled::Compiled compiled;
+        Slots slots;
+        std::vector<int> outputSlots;
+        std::shared_ptr<compiled::Runner> runner;
+        compiled::RunOptions runnerOptions;
+    };
+
+    QString sql;
+    std::map<int, std::shared_ptr<Prepared>> places;
+    // What sends the formula to the engine whatever it compiles to (RETURN, the guard's refusal).
+    std::optional<std::optional<TrialPath>> refusal;
+    std::optional<TrialPath> guardRefusal;
+
+    std::shared_ptr<Prepared> prepared(int prefixLines) {
+        if (const auto it = places.find(prefixLines); it != places.end())
+            return it->second;
+        if (places.size() >= MaxPlaces)
+            places.clear();
+        auto p = std::make_shared<Prepared>();
+        p->compiled = compiled::compile(trialDeclarations(), sql, {.declarationLines = prefixLines});
+        if (p->compiled.program) {
+            const std::vector<compiled::Variable>& variables = p->compiled.program->variables();
+            for (size_t i = 0; i < variables.size(); ++i)
+                p->slots.byName.emplace(variables[i].name.toUpper(), int(i));
+            for (const TrialElement& out : trialOutputs())
+                p->outputSlots.push_back(p->slots.of(out.key));
+        }
+        places.emplace(prefixLines, p);
+        return p;
+    }
+
+    // RETURN, or a statement the check's guard refuses by name: the engine's run tells what the
+    // trial makes of them, whatever the formula compiles to.
+    const std::optional<TrialPath>& formulaRefusal() {
+        if (!refusal) {
+            std::optional<TrialPath> found = returnIn(sql);
+            if (!found) {
+                guardRefusal = refusedByGuard(sql);
+                if (guardRefusal && !guardRefusal->construct.isEmpty())
+                    found = guardRefusal;
+            }
+            refusal = found;
+        }
+        return *refusal;
+    }
+    // A formula the guard cannot read at all (the compiled evaluator then falls back as well).
+    std::optional<TrialPath> unreadByGuard() {
+        formulaRefusal();
+        if (guardRefusal && guardRefusal->construct.isEmpty())
+            return constructPath(msg::ThisStatement, guardRefusal->line, guardRefusal->column);
+        return std::nullopt;
+    }
+
+    // The path of a run whose formula starts after `prefixLines` lines of the batch; the formula
+    // is compiled for that place only when the connection and the options let it run compiled.
+    TrialPath choose(ado::Connection& connection, const TrialOptions& options, int prefixLines) {
+        if (!options.compiled)
+            return enginePath(TrialPath::Reason::TurnedOff);
+        if (connection.State() != 1)
+            return enginePath(TrialPath::Reason::Connection);
+        if (connection.providerKind() != ado::ProviderKind::Embedded)
+            return enginePath(TrialPath::Reason::Server);
+        if (connection.TransactionCount() != 0)
+            return enginePath(TrialPath::Reason::Connection);
+        if (const std::optional<TrialPath>& refused = formulaRefusal())
+            return *refused;
+        const std::shared_ptr<Prepared> p = prepared(prefixLines);
+        if (!p->compiled.program) {
+            const compiled::Fallback fallback = p->compiled.fallback.value_or(compiled::Fallback{});
+            return constructPath(fallback.construct, fallback.line, fallback.column);
+        }
+        if (const std::optional<TrialPath>& unread = unreadByGuard())
+            return *unread;
+        return {EvaluationPath::Compiled, TrialPath::Reason::Compiled, {}, 0, 0};
+    }
+
+    GuardedOutcome runCompiled(Prepared& p, PreparedRow row, const TrialBatch& batch,
+                               const TrialOptions& options);
+};
+
+GuardedOutcome FormulaEvaluation::Impl::runCompiled(Prepared& p, PreparedRow row, const TrialBatch& batch,
+                                                    const TrialOptions& options) {
+    const compiled::RunOptions runOptions{ado::embeddedLimits(options.limits), 0, options.trace};
+    if (!p.runner || !sameRunOptions(p.runnerOptions, runOptions)) {
+        p.runner = std::make_shared<compiled::Runner>(p.compiled.program, runOptions);
+        p.runnerOptions = runOptions;
+    }
+    GuardedOutcome start;
+    start.resultSets << std::move(row.before);
+    auto shared = std::make_shared<PreparedRow>(std::move(row));
+    const std::shared_ptr<compiled::Runner> runner = p.runner;
+    const std::shared_ptr<const compiled::Program> program = p.compiled.program;
+    const std::vector<int> outputSlots = p.outputSlots;
+    const int prefixLines = batch.prefixLines;
+    const int afterLine = batch.prefixLines + batch.formulaLines + 1;
+    const bool trace = options.trace;
+    DetachedRun detached;
+    detached.work = [runner, program, shared, outputSlots, prefixLines, afterLine, trace, start]() {
+        const compiled::Outcome& outcome = runner->run(shared->row);
+        GuardedOutcome out = start;
+        if (outcome.error) {
+            tsql::ServerError e = *outcome.error;
+            e.line += prefixLines;
+            out.errors << ado::embeddedError(e);
+        } else {
+            // The variables the formula never names keep what the batch set before it.
+            std::vector<tsql::Value> after = shared->initial;
+            for (int slot : program->inputs())
+                after[size_t(slot)] = outcome.values[size_t(slot)];
+            try {
+                out.resultSets << outputsRow(TrialStepAfter, after, outputSlots);
+            } catch (tsql::SqlError& stopped) {
+                stopped.error.line = afterLine; // the SELECT of the outputs after the formula
+                out.errors << ado::embeddedError(stopped.error);
+            }
+        }
+        if (trace) {
+            QList<int> lines;
+            for (int line : outcome.executedLines)
+                lines << line + prefixLines;
+            out.executedLines = lines;
+        }
+        return out;
+    };
+    detached.stop = [runner] { runner->cancel(); };
+    return runDetachedWith(options.evaluate, detached);
+}
+
+FormulaEvaluation::FormulaEvaluation(const QString& sql)
+    : d(std::make_unique<Impl>()) {
+    d->sql = sql;
+}
+
+FormulaEvaluation::~FormulaEvaluation() = default;
+
+const QString& FormulaEvaluation::sql() const {
+    return d->sql;
+}
+
+TrialPath FormulaEvaluation::plan(ado::Connection& connection, const TrialOptions& options) {
+    return d->choose(connection, options, trialBatch(d->sql, {}).prefixLines);
+}
+
+TrialResult FormulaEvaluation::run(ado::Connection& connection, const QList<TrialInput>& inputs,
+                                   const TrialOptions& options) {
+    TrialResult result;
+    const TrialBatch batch = trialBatch(d->sql, inputs, options.translate);
+    for (const TrialElement& out : trialOutputs())
+        result.outputs.append({out, std::nullopt, std::nullopt});
+    if (!batch.refusedKey.isEmpty()) {
+        result.refusedKey = batch.refusedKey;
+        result.message = batch.refusal;
+        return result;
+    }
+    TrialPath path = d->choose(connection, options, batch.prefixLines);
+    if (path.path == EvaluationPath::Compiled) {
+        const std::shared_ptr<Impl::Prepared> prepared = d->prepared(batch.prefixLines);
+        std::optional<PreparedRow> row;
+        try {
+            row = prepareRow(*prepared->compiled.program, prepared->slots, prepared->outputSlots, inputs,
+                             options.translate);
+        } catch (const tsql::SqlError&) {
+            row.reset(); // a value the SELECT of the outputs before the formula would stop at
+        }
+        if (row) {
+            readOutcome(result, d->runCompiled(*prepared, std::move(*row), batch, options), batch,
+                        options.translate);
+            result.path = path;
+            return result;
+        }
+        path = enginePath(TrialPath::Reason::Values);
+    }
+    // The prefix is the system's text: the guard reads the formula and the SELECT after it.
+    const GuardedOutcome outcome = runGuardedWith(options.run, connection,
+                                                  {.batch = batch.text,
+                                                   .limits = options.limits,
+                                                   .trustedPrefix = batch.prefixLength,
+                                                   .trustedLines = batch.prefixLines,
+                                                   .trace = options.trace});
+    readOutcome(result, outcome, batch, options.translate);
+    result.path = path;
+    return result;
+}
+
+TrialResult runTrial(ado::Connection& connection, const QString& sql, const QList<TrialInput>& inputs,
+                     const TrialOptions& options) {
+    return FormulaEvaluation(sql).run(connection, inputs, options);
+}
+
+QString describePath(const TrialPath& path, const TrialTranslateFn& translate) {
+    using Reason = TrialPath::Reason;
+    switch (path.reason) {
+    case Reason::Compiled:
+        return tr(translate, trialmsg::PathCompiled);
+    case Reason::Server:
+        return tr(translate, trialmsg::PathServer);
+    case Reason::TurnedOff:
+        return tr(translate, trialmsg::PathTurnedOff);
+    case Reason::Connection:
+        return tr(translate, trialmsg::PathConnection);
+    case Reason::Values:
+        return tr(translate, trialmsg::PathValues);
+    case Reason::Construct:
+        break;
+    }
+    // The compiled evaluator names a construct as T-SQL writes it: only the guard's own words
+    // for a statement it cannot name are translated.
+    const QString what =
+        path.construct == msg::ThisStatement ? tr(translate, path.construct) : path.construct;
+    if (path.line <= 0)
+        return tr(translate, trialmsg::PathConstruct).arg(what);
+    if (path.column <= 0)
+        return tr(translate, trialmsg::PathConstructAtLine).arg(what, QString::number(path.line));
+    return tr(translate, trialmsg::PathConstructAt)
+        .arg(what, QString::number(path.line), QString::number(path.column));
+}
+
+} // namespace check

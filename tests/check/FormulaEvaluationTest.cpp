@@ -1,0 +1,239 @@
+// Which evaluation runs a trial and why, in words; the compiled evaluator's results against the
+// engine's on representative formulas (outputs before and after, message, formula line, lines that
+// ran), and neither path leaving anything in the database.
+
+#include "check/FormulaEvaluation.h"
+#include "check/Messages.h"
+#include "language/References.h"
+#include "tsql/compiled/CompiledFormula.h"
+
+#include "../common/Catalogue.h"
+#include "TestDatabase.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using check::EvaluationPath;
+using check::TrialElement;
+using check::TrialInput;
+using check::TrialPath;
+using checktest::TestDatabase;
+using Reason = check::TrialPath::Reason;
+
+TrialInput variable(const char* name, const QString& text) {
+    return {*check::declaredElement(QLatin1String(name)), text};
+}
+
+TrialInput category(const QString& id, const QString& text) {
+    return {{TrialElement::Kind::Category, id, {}, false}, text};
+}
+
+TrialInput variant(const QString& code, const QString& text) {
+    return {{TrialElement::Kind::Variant, code, {}, false}, text};
+}
+
+TrialPath construct(const QString& what, int line, int column) {
+    return {EvaluationPath::Engine, Reason::Construct, what, line, column};
+}
+
+TrialPath engine(Reason reason) {
+    return {EvaluationPath::Engine, reason, {}, 0, 0};
+}
+
+TEST(TrialPathTexts, EveryReasonInItalianAndEnglish) {
+    QMap<QString, QString> en =
+        testcatalogue::readCatalogue(QStringLiteral(FORMULE_DATA_DIR "/translations/trial_en.ts"));
+    en.insert(testcatalogue::readCatalogue(QStringLiteral(FORMULE_DATA_DIR "/translations/check_en.ts")));
+    const check::TrialTranslateFn english = [&en](const QString& text) { return en.value(text, text); };
+    struct Case {
+        TrialPath path;
+        QString italian;
+        QString english;
+    };
+    const Case cases[] = {
+        {{EvaluationPath::Compiled, Reason::Compiled, {}, 0, 0},
+         QStringLiteral("l'ha eseguita il valutatore compilato"),
+         QStringLiteral("the compiled evaluator ran it")},
+        {construct(QStringLiteral("EXEC"), 3, 1),
+         QStringLiteral("l'ha eseguita il motore: EXEC alla riga 3, colonna 1"),
+         QStringLiteral("the engine ran it: EXEC at line 3, column 1")},
+        {construct(QStringLiteral("RAISERROR"), 12, 0),
+         QStringLiteral("l'ha eseguita il motore: RAISERROR alla riga 12"),
+         QStringLiteral("the engine ran it: RAISERROR at line 12")},
+        {construct(QStringLiteral("a compile error"), 0, 0),
+         QStringLiteral("l'ha eseguita il motore: a compile error"),
+         QStringLiteral("the engine ran it: a compile error")},
+        // A construct's text is never read for placeholders.
+        {construct(QStringLiteral("%1 %2"), 4, 5),
+         QStringLiteral("l'ha eseguita il motore: %1 %2 alla riga 4, colonna 5"),
+         QStringLiteral("the engine ran it: %1 %2 at line 4, column 5")},
+        {construct(check::msg::ThisStatement, 2, 1),
+         QStringLiteral("l'ha eseguita il motore: Questa istruzione alla riga 2, colonna 1"),
+         QStringLiteral("the engine ran it: This statement at line 2, column 1")},
+        {engine(Reason::Server),
+         QStringLiteral("l'ha eseguita SQL Server, il riferimento su questa connessione"),
+         QStringLiteral("SQL Server ran it, the reference on this connection")},
+        {engine(Reason::TurnedOff),
+         QStringLiteral("l'ha eseguita il motore: il valutatore compilato è stato escluso"),
+         QStringLiteral("the engine ran it: the compiled evaluator was left out")},
+        {engine(Reason::Connection),
+         QStringLiteral("l'ha eseguita il motore: la connessione è chiusa o ha una transazione aperta"),
+         QStringLiteral("the engine ran it: the connection is closed or has a transaction open")},
+        {engine(Reason::Values),
+         QStringLiteral("l'ha eseguita il motore: un valore dato non va al valutatore compilato"),
+         QStringLiteral("the engine ran it: a value given does not go to the compiled evaluator")},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(check::describePath(c.path), c.italian);
+        EXPECT_EQ(check::describePath(c.path, english), c.english);
+    }
+}
+
+class Evaluation : public ::testing::Test {
+protected:
+    void SetUp() override { CHECK_REQUIRE_ENGINE(db); }
+
+    static check::TrialOptions options(bool compiled, bool trace = true) {
+        check::TrialOptions o;
+        o.compiled = compiled;
+        o.trace = trace;
+        return o;
+    }
+
+    // What the formula's own compilation says, as the path of a run that nothing else decides.
+    static TrialPath compiledVerdict(const QString& sql) {
+        const tsql::compiled::Compiled c = tsql::compiled::compile(
+            check::trialDeclarations(), sql, {.declarationLines = check::trialBatch(sql, {}).prefixLines});
+        if (c.program)
+            return {EvaluationPath::Compiled, Reason::Compiled, {}, 0, 0};
+        return construct(c.fallback->construct, c.fallback->line, c.fallback->column);
+    }
+
+    TestDatabase db;
+};
+
+TEST_F(Evaluation, PathBeforeTheValues) {
+    struct Case {
+        QString sql;
+        std::optional<TrialPath> expected; // nullopt: as the compiled evaluator decides
+    };
+    const Case cases[] = {
+        {QStringLiteral("SET @OUTPREZZO = @ATTPREZZO + 1"), std::nullopt},
+        // RETURN ends the batch before the outputs are read: the engine's run says so.
+        {QStringLiteral("SET @OUTPREZZO = 1\r\nIF @ATTPREZZO IS NULL\r\n    RETURN"),
+         construct(QStringLiteral("RETURN"), 3, 5)},
+        {QStringLiteral("SET @OUTPREZZO = 1 -- RETURN in a comment\r\nSET @OUTSC1PERC = LEN('RETURN')"),
+         std::nullopt},
+        // What the check's guard refuses, named and placed in the formula.
+        {QStringLiteral("SET @OUTPREZZO = 1\r\n  EXEC('SELECT 1')"), construct(QStringLiteral("EXEC"), 2, 3)},
+        {QStringLiteral("DELETE FROM LP01_PROVIDER\r\nCOMMIT"), construct(QStringLiteral("COMMIT"), 2, 1)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sql.toStdString());
+        check::FormulaEvaluation evaluation(c.sql);
+        const TrialPath expected = c.expected.value_or(compiledVerdict(c.sql));
+        EXPECT_EQ(evaluation.plan(*db.connection, options(true)), expected)
+            << check::describePath(evaluation.plan(*db.connection, options(true))).toStdString();
+        EXPECT_EQ(evaluation.plan(*db.connection, options(false)), engine(Reason::TurnedOff));
+        // The run says the same, when the values go where the formula does.
+        const check::TrialResult r = evaluation.run(*db.connection, {}, options(true));
+        ASSERT_TRUE(r.path.has_value());
+        EXPECT_EQ(*r.path, expected);
+    }
+}
+
+TEST_F(Evaluation, ConnectionThatCannotRunInIsolationGoesToTheEngine) {
+    check::FormulaEvaluation evaluation(QStringLiteral("SET @OUTPREZZO = 1"));
+    ado::Connection closed;
+    EXPECT_EQ(evaluation.plan(closed, options(true)), engine(Reason::Connection));
+    EXPECT_THROW(evaluation.run(closed, {}, options(true)), core::ComError); // as the engine's run always did
+    db.connection->BeginTrans();
+    EXPECT_EQ(evaluation.plan(*db.connection, options(true)), engine(Reason::Connection));
+    const check::TrialResult r = evaluation.run(*db.connection, {}, options(true));
+    EXPECT_FALSE(r.ran);
+    EXPECT_TRUE(r.message.startsWith(QStringLiteral("Msg 40004"))) << r.message.toStdString();
+    db.connection->RollbackTrans();
+}
+
+TEST_F(Evaluation, RefusedValueRunsNothingOnEitherPath) {
+    check::FormulaEvaluation evaluation(QStringLiteral("SET @OUTPREZZO = 1"));
+    for (bool compiled : {true, false}) {
+        const qint64 before = db.connection->statementCount();
+        const check::TrialResult r = evaluation.run(
+            *db.connection, {variable("@INSC1PERC", QStringLiteral("12345"))}, options(compiled));
+        EXPECT_EQ(r.refusedKey, QStringLiteral("@INSC1PERC"));
+        EXPECT_FALSE(r.path.has_value());
+        EXPECT_EQ(db.connection->statementCount(), before);
+    }
+}
+
+// The same formula on the same values gives the same result whichever path runs it; a run of the
+// compiled evaluator sends nothing to the connection, and neither path leaves anything behind.
+TEST_F(Evaluation, CompiledAndEngineGiveTheSameResults) {
+    const QString categorySql = language::refs::categorySubQuery(0, "123");
+    const QString variantSql = language::refs::variantSubQuery(QStringLiteral("V01"));
+    struct Case {
+        QString sql;
+        QList<TrialInput> inputs;
+    };
+    const Case cases[] = {
+        {QStringLiteral("SET @OUTPREZZO = @ATTPREZZO + 50\r\nSET @OUTSC1PERC = @ATTPREZZO / 7"),
+         {variable("@ATTPREZZO", QStringLiteral("60"))}},
+        {QStringLiteral("SET @OUTSC2PERC = @OUTSC2PERC * 2"),
+         {variable("@OUTSC2PERC", QStringLiteral("1,5"))}},
+        {QStringLiteral("IF @DO11_SEZDOC = 'A'\r\n    SET @OUTPREZZO = 1\r\nELSE\r\n    SET @OUTPREZZO = 2"),
+         {variable("@DO11_SEZDOC", QStringLiteral("B"))}},
+        {QStringLiteral("SET @OUTPREZZO = ISNULL(@ATTPREZZO, 99)"), {variable("@ATTPREZZO", QString())}},
+        {QStringLiteral("SET @OUTPREZZO = 1\r\nSET @OUTPREZZO = @ATTPREZZO / 0"),
+         {variable("@ATTPREZZO", QStringLiteral("5"))}},
+        {QStringLiteral("SET @OUTPREZZO = 'abc'"), {}},
+        {QStringLiteral("DECLARE @I INT = 0\r\nWHILE @I < 10\r\nBEGIN\r\n    SET @I += 1\r\n"
+                        "    SET @OUTPREZZO = ISNULL(@OUTPREZZO, 0) + @I * 1.5\r\nEND"),
+         {}},
+        // The line of an error seen from a CATCH block counts the lines the values take before it.
+        {QStringLiteral("BEGIN TRY\r\n    SET @OUTSC1PERC = 1 / 0\r\nEND TRY\r\nBEGIN CATCH\r\n"
+                        "    SET @OUTPREZZO = ERROR_LINE()\r\nEND CATCH"),
+         {variable("@ATTPREZZO", QStringLiteral("1")), variable("@DO11_SEZDOC", QStringLiteral("A"))}},
+        {QStringLiteral("SET @OUTPREZZO = LEN(@DO11_SEZDOC) + LEN(@DO29_AGENTE_MG17) + ASCII(@DO11_SEZDOC)"),
+         {variable("@DO11_SEZDOC", QStringLiteral("\u20AC")),
+          variable("@DO29_AGENTE_MG17", QStringLiteral("  x "))}},
+        {QStringLiteral("SET @OUTPREZZO = DATEDIFF(DAY, @DATARIF, '20240301')"),
+         {variable("@DATARIF", QStringLiteral("31/01/2024"))}},
+        {QStringLiteral("IF ") + categorySql + QStringLiteral(" = 'ROSSO' AND ") + variantSql +
+             QStringLiteral(" = 'BLU' SET @OUTPREZZO = 7 ELSE SET @OUTPREZZO = 8"),
+         {category(QStringLiteral("123"), QStringLiteral("ROSSO")),
+          variant(QStringLiteral("V01"), QStringLiteral("BLU"))}},
+        {QStringLiteral("SET @OUTPREZZO = LEN(") + variantSql + QStringLiteral(")"),
+         {variant(QStringLiteral("V01"), QStringLiteral("<a&\"'>"))}},
+        {QStringLiteral("SET @OUTPREZZO = 1\r\nRETURN"), {}},
+        {QStringLiteral("DELETE FROM LP01_PROVIDER\r\nSET @OUTPREZZO = 1"), {}},
+        // A value the formula never names is still an output's value before and after it.
+        {QStringLiteral("SET @OUTPREZZO = 3"), {variable("@OUTSC3PERC", QStringLiteral("2"))}},
+    };
+    const QString dump = db.dump();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sql.toStdString());
+        check::FormulaEvaluation evaluation(c.sql);
+        const qint64 statements = db.connection->statementCount();
+        const check::TrialResult compiled = evaluation.run(*db.connection, c.inputs, options(true));
+        ASSERT_TRUE(compiled.path.has_value());
+        if (compiled.path->path == EvaluationPath::Compiled)
+            EXPECT_EQ(db.connection->statementCount(), statements);
+        const check::TrialResult reference = evaluation.run(*db.connection, c.inputs, options(false));
+        SCOPED_TRACE(check::describePath(*compiled.path).toStdString());
+        EXPECT_EQ(compiled.ran, reference.ran);
+        EXPECT_EQ(compiled.message, reference.message);
+        EXPECT_EQ(compiled.formulaLine, reference.formulaLine);
+        EXPECT_EQ(compiled.executedLines, reference.executedLines);
+        ASSERT_EQ(compiled.outputs.size(), reference.outputs.size());
+        for (qsizetype i = 0; i < compiled.outputs.size(); ++i) {
+            SCOPED_TRACE(compiled.outputs[i].element.key.toStdString());
+            EXPECT_EQ(compiled.outputs[i].before, reference.outputs[i].before);
+            EXPECT_EQ(compiled.outputs[i].after, reference.outputs[i].after);
+        }
+    }
+    EXPECT_EQ(db.dump(), dump);
+}
+
+} // namespace
