@@ -22,5 +22,20 @@
     <message><source>Il database non ha la tabella dei casi di prova (LP30_CASIPROVA): esegui formule init-db</source><translation>The database has no table of test cases (LP30_CASIPROVA): run formule init-db</translation></message>
     <message><source>caso di prova «%1»: %2</source><translation>test case “%1”: %2</translation></message>
     <message><source>Caso di prova diverso</source><translation>Test case differs</translation></message>
+    <message><source>Salva come caso di prova</source><translation>Save as test case</translation></message>
+    <message><source>Casi di prova</source><translation>Test cases</translation></message>
+    <message><source>Carica</source><translation>Load</translation></message>
+    <message><source>Rinomina</source><translation>Rename</translation></message>
+    <message><source>Elimina</source><translation>Delete</translation></message>
+    <message><source>Esegui</source><translation>Run</translation></message>
+    <message><source>Atteso</source><translation>Expected</translation></message>
+    <message><source>Calcolato</source><translation>Computed</translation></message>
+    <message><source>Nome del caso di prova</source><translation>Name of the test case</translation></message>
+    <message><source>Prova prima la formula: il caso prende i risultati dell'ultima prova.</source><translation>Try the formula first: the case takes the outputs of the last trial.</translation></message>
+    <message><source>La formula non è legata a un record: i casi di prova non si possono salvare.</source><translation>The formula belongs to no record: test cases cannot be saved.</translation></message>
+    <message><source>Caso di prova «%1» salvato.</source><translation>Test case “%1” saved.</translation></message>
+    <message><source>Eliminare il caso di prova «%1»?</source><translation>Delete the test case “%1”?</translation></message>
+    <message><source>Il caso di prova dà i risultati attesi.</source><translation>The test case gives the expected outputs.</translation></message>
+    <message><source>«%1»: %2</source><translation>“%1”: %2</translation></message>
 </context>
 </TS>
