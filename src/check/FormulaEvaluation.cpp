@@ -99,7 +99,7 @@ core::RowSet outputsRow(const QString& step, const std::vector<tsql::Value>& val
 }
 
 // Throws SqlError when a value stops the SELECT of the outputs before the formula.
-std::optional<PreparedRow> prepareRow(const compiled::Program& program, const Slots& slotTable,
+std::optional<PreparedRow> prepareRow(const compiled::Program& program, const Slots& variableSlots,
                                       const std::vector<int>& outputSlots, const QList<TrialInput>& inputs,
                                       const TrialTranslateFn& translate) {
     PreparedRow out;
@@ -111,7 +111,7 @@ std::optional<PreparedRow> prepareRow(const compiled::Program& program, const Sl
         const QString literal = trialLiteral(input.element, input.text, translate).literal;
         if (literal == QLatin1String("NULL"))
             continue; // no SET: the variable keeps what it holds
-        const int slot = slotTable.of(input.element.key);
+        const int slot = variableSlots.of(input.element.key);
         if (slot < 0)
             return std::nullopt;
         std::optional<tsql::Value> value =
@@ -135,7 +135,7 @@ std::optional<PreparedRow> prepareRow(const compiled::Program& program, const Sl
         const QString xml = trialReferenceXml(inputs, doc.kind);
         if (xml.isEmpty())
             continue;
-        const int slot = slotTable.of(QLatin1String(doc.variable));
+        const int slot = variableSlots.of(QLatin1String(doc.variable));
         std::optional<std::vector<compiled::Node>> nodes = compiled::nodesOf(
             xml, QLatin1String(doc.root), QLatin1String(doc.element), QLatin1String(doc.key));
         if (slot < 0 || !nodes)
@@ -229,7 +229,7 @@ struct FormulaEvaluation::Impl {
     // The formula compiled for one place in the batch, with the runner of its rows.
     struct Prepared {
         compiled::Compiled compiled;
-        Slots slotTable;
+        Slots variableSlots;
         std::vector<int> outputSlots;
         std::shared_ptr<compiled::Runner> runner;
         compiled::RunOptions runnerOptions;
@@ -247,13 +247,19 @@ struct FormulaEvaluation::Impl {
         if (places.size() >= MaxPlaces)
             places.clear();
         auto p = std::make_shared<Prepared>();
-        p->compiled = compiled::compile(trialDeclarations(), sql, {.declarationLines = prefixLines});
+        // The values and the SELECT before the formula are the row's: blank lines keep the formula
+        // on the line it takes in the trial's batch, so that the lines the program counts
+        // (ERROR_LINE() among them) are the batch's.
+        QString declarations = trialDeclarations();
+        declarations +=
+            QStringLiteral("\r\n").repeated(std::max(0, prefixLines - int(declarations.count(u'\n'))));
+        p->compiled = compiled::compile(declarations, sql, {.declarationLines = prefixLines});
         if (p->compiled.program) {
             const std::vector<compiled::Variable>& variables = p->compiled.program->variables();
             for (size_t i = 0; i < variables.size(); ++i)
-                p->slotTable.byName.emplace(variables[i].name.toUpper(), int(i));
+                p->variableSlots.byName.emplace(variables[i].name.toUpper(), int(i));
             for (const TrialElement& out : trialOutputs())
-                p->outputSlots.push_back(p->slotTable.of(out.key));
+                p->outputSlots.push_back(p->variableSlots.of(out.key));
         }
         places.emplace(prefixLines, p);
         return p;
@@ -387,8 +393,8 @@ TrialResult FormulaEvaluation::run(ado::Connection& connection, const QList<Tria
         const std::shared_ptr<Impl::Prepared> prepared = d->prepared(batch.prefixLines);
         std::optional<PreparedRow> row;
         try {
-            row = prepareRow(*prepared->compiled.program, prepared->slotTable, prepared->outputSlots, inputs,
-                             options.translate);
+            row = prepareRow(*prepared->compiled.program, prepared->variableSlots, prepared->outputSlots,
+                             inputs, options.translate);
         } catch (const tsql::SqlError&) {
             row.reset(); // a value the SELECT of the outputs before the formula would stop at
         }

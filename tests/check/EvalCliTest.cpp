@@ -126,7 +126,8 @@ TEST_F(Eval, ExplainSaysWhichEvaluationRanIt) {
     EXPECT_EQ(r.err,
               QStringLiteral("path: l'ha eseguita il motore: il valutatore compilato è stato escluso\n"));
     r = eval(values + QStringList{QStringLiteral("--explain"), QStringLiteral("--engine"),
-                                  QStringLiteral("--trace"), formula},
+                                  QStringLiteral("--trace"),
+                                  QStringLiteral("SET [Gross price] = [Gross price - CURR] + 1")},
              {QStringLiteral("--lang"), QStringLiteral("en")});
     EXPECT_EQ(
         r.err,

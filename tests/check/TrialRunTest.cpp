@@ -187,8 +187,8 @@ TEST_P(TrialRunTest, HostileFormulaLeavesTheDatabaseIdentical) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, TrialRunTest, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                             return info.param ? "CompiledWherePossible" : "EngineOnly";
+                         [](const ::testing::TestParamInfo<bool>& param) {
+                             return param.param ? "CompiledWherePossible" : "EngineOnly";
                          });
 
 } // namespace

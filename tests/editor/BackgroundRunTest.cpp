@@ -178,10 +178,10 @@ TEST_F(Running, DetachedWorkIsStoppedByTheIndicatorAndSaysSo) {
     w.showTrialPanel(true);
     std::atomic<bool> stopped{false};
     std::atomic<bool> onWorker{false};
-    const Qt::HANDLE window = QThread::currentThreadId();
+    const Qt::HANDLE windowThread = QThread::currentThreadId();
     check::DetachedRun work;
     work.work = [&] {
-        onWorker = QThread::currentThreadId() != window;
+        onWorker = QThread::currentThreadId() != windowThread;
         while (!stopped)
             QThread::msleep(1);
         check::GuardedOutcome out;
@@ -207,6 +207,21 @@ TEST_F(Running, DetachedWorkIsStoppedByTheIndicatorAndSaysSo) {
     ASSERT_EQ(outcome.errors.size(), 1);
     EXPECT_EQ(outcome.errors.first().description, editor::BackgroundRun::stoppedText());
     EXPECT_TRUE(ui(w).IMG_CHECK->isEnabled());
+}
+
+// The compiled evaluator's run of an endless loop stops as the engine's does, and says so; the
+// panel's line tells which evaluation ran it.
+TEST_F(Running, TheCompiledTrialRunOfAnEndlessLoopIsStoppedAndSaysSo) {
+    FRMLP_FORMULE& w = openWith(Endless);
+    w.showTrialPanel(true);
+    whileRunning([&] { w.trialPanel()->run(); }, [] {});
+    const check::TrialResult& r = w.trialPanel()->lastResult();
+    ASSERT_TRUE(r.path.has_value());
+    EXPECT_EQ(r.path->path, check::EvaluationPath::Compiled);
+    EXPECT_FALSE(r.ran);
+    EXPECT_TRUE(r.message.contains(editor::BackgroundRun::stoppedText())) << r.message.toStdString();
+    EXPECT_EQ(w.trialPanel()->pathLabel()->text(), QStringLiteral("l'ha eseguita il valutatore compilato"));
+    EXPECT_TRUE(w.trialPanel()->runButton()->isEnabled());
 }
 
 TEST_F(Running, TheSavesSilentCheckStoppedAsksAsAFailedCheckDoes) {

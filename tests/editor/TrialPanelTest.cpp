@@ -278,8 +278,8 @@ TEST_P(Trial, TheLineUnderTheOutputsSaysWhichEvaluationRanIt) {
     EXPECT_TRUE(panel().pathLabel()->text().isEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, Trial, ::testing::Bool(), [](const ::testing::TestParamInfo<bool>& info) {
-    return info.param ? "CompiledWherePossible" : "EngineOnly";
+INSTANTIATE_TEST_SUITE_P(Paths, Trial, ::testing::Bool(), [](const ::testing::TestParamInfo<bool>& param) {
+    return param.param ? "CompiledWherePossible" : "EngineOnly";
 });
 
 } // namespace
