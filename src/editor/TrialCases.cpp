@@ -129,6 +129,9 @@ bool TrialCases::reload() {
     const auto record = m_sources.record ? m_sources.record() : std::nullopt;
     ado::Connection* connection = m_sources.connection ? m_sources.connection() : nullptr;
     const QString selected = selectedRow() >= 0 ? m_cases.at(selectedRow()).name : QString();
+    // A case read again as it was keeps the outcome of its last run.
+    const QList<check::TestCase> before = m_cases;
+    const QList<std::optional<check::CaseOutcome>> ran = m_outcomes;
     m_cases.clear();
     m_outcomes.clear();
     bool ok = true;
@@ -141,6 +144,10 @@ bool TrialCases::reload() {
             showMessage(e.description(), true);
             ok = false;
         }
+    }
+    for (const check::TestCase& c : m_cases) {
+        const qsizetype at = before.indexOf(c);
+        m_outcomes.append(at >= 0 && at < ran.size() ? ran.at(at) : std::nullopt);
     }
     fillList();
     for (int row = 0; row < m_cases.size(); ++row)

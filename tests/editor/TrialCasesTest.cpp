@@ -129,7 +129,7 @@ TEST_F(Cases, ASaveWithADifferingCaseAsksNoByDefault) {
     const host::Request& question = responder.requests().first();
     EXPECT_EQ(question.code, 308);
     EXPECT_EQ(question.title, QStringLiteral("Casi di prova"));
-    EXPECT_EQ(asked.text,
+    EXPECT_EQ(question.text,
               QStringLiteral("Attenzione!\r\n1 caso di prova: 1 diverso\r\n«Base»: [Prezzo lordo]: atteso "
                              "150.000000, calcolato 200.000000\r\nDesideri salvarla comunque?"));
     EXPECT_EQ(stored(), QStringLiteral("SET @OUTPREZZO = @ATTPREZZO + 50")); // the default: No
