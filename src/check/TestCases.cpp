@@ -269,14 +269,21 @@ void TestCaseStore::remove(int context, qint64 id, const QString& name, const Tr
     m_connection.Execute(QStringLiteral("DELETE FROM %1 WHERE %2").arg(Table, nameWhere(context, id, name)));
 }
 
-CaseOutcome compareCase(const TestCase& testCase, const TrialResult& result, const QString& sql,
+namespace {
+
+// The keys of the inputs the formula reads (inputKey), read once for all the cases of a record.
+QSet<QString> readKeys(const QString& sql) {
+    QSet<QString> read;
+    for (const TrialElement& element : trialElements(sql))
+        read.insert(inputKey(element));
+    return read;
+}
+
+CaseOutcome compareWith(const TestCase& testCase, const TrialResult& result, const QSet<QString>& read,
                         const TrialTranslateFn& translate) {
     CaseOutcome outcome;
     outcome.name = testCase.name;
     const CaseInputs given = caseInputs(testCase);
-    QSet<QString> read;
-    for (const TrialElement& element : trialElements(sql))
-        read.insert(inputKey(element));
     for (const TrialInput& input : given.inputs)
         if (!read.contains(inputKey(input.element)))
             outcome.notes << tr(translate, casemsg::InputNotRead).arg(trialLabel(input.element, translate));
@@ -321,8 +328,8 @@ CaseOutcome compareCase(const TestCase& testCase, const TrialResult& result, con
     return outcome;
 }
 
-CaseOutcome runCase(FormulaEvaluation& evaluation, ado::Connection& connection, const TestCase& testCase,
-                    const TrialOptions& options) {
+CaseOutcome runWith(FormulaEvaluation& evaluation, ado::Connection& connection, const TestCase& testCase,
+                    const TrialOptions& options, const QSet<QString>& read) {
     const CaseInputs given = caseInputs(testCase);
     TrialResult result;
     if (given.unknown.isEmpty()) {
@@ -331,16 +338,29 @@ CaseOutcome runCase(FormulaEvaluation& evaluation, ado::Connection& connection, 
         for (const TrialElement& out : trialOutputs())
             result.outputs.append({out, std::nullopt, std::nullopt});
     }
-    return compareCase(testCase, result, evaluation.sql(), options.translate);
+    return compareWith(testCase, result, read, options.translate);
+}
+
+} // namespace
+
+CaseOutcome compareCase(const TestCase& testCase, const TrialResult& result, const QString& sql,
+                        const TrialTranslateFn& translate) {
+    return compareWith(testCase, result, readKeys(sql), translate);
+}
+
+CaseOutcome runCase(FormulaEvaluation& evaluation, ado::Connection& connection, const TestCase& testCase,
+                    const TrialOptions& options) {
+    return runWith(evaluation, connection, testCase, options, readKeys(evaluation.sql()));
 }
 
 QList<CaseOutcome> runCases(ado::Connection& connection, const QString& sql, const QList<TestCase>& cases,
                             const TrialOptions& options) {
     QList<CaseOutcome> outcomes;
     FormulaEvaluation evaluation(sql);
+    const QSet<QString> read = readKeys(sql);
     for (const TestCase& testCase : cases) {
         try {
-            outcomes.append(runCase(evaluation, connection, testCase, options));
+            outcomes.append(runWith(evaluation, connection, testCase, options, read));
         } catch (const core::ComError& e) {
             CaseOutcome failed;
             failed.name = testCase.name;
