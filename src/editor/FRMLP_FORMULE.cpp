@@ -516,8 +516,11 @@ void FRMLP_FORMULE::connectEvents() {
     connect(IMG_LEGEND, &controls::VXL_TBARMENU::ButtonClick, this, [this] {
         core::runStep(QStringLiteral("IMG_LEGEND_ButtonClick"), errorAnswer(), [this] { showInfo(); });
     });
-    connect(IMG_CHECK, &controls::VXL_TBARMENU::ButtonClick, this,
-            [this] { m_parts->syntaxCheck.clickCheck(errorAnswer()); });
+    connect(IMG_CHECK, &controls::VXL_TBARMENU::ButtonClick, this, [this] {
+        m_parts->syntaxCheck.clickCheck(errorAnswer());
+        if (m_parts->syntaxCheck.lastCorrect())
+            runCasesAfterCheck();
+    });
     connect(IMG_SAVE, &controls::VXL_TBARMENU::ButtonClick, this, [this] {
         if (m_storedUnreadable || !confirmRoundTrip())
             return;

@@ -76,6 +76,8 @@ void FRMLP_FORMULE::runCasesAfterCheck() {
     qsizetype differing = 0;
     for (const check::CaseOutcome& o : outcomes)
         differing += o.passed ? 0 : 1;
+    // The panel shows the first differing case, whether it is open now or later.
+    m_cases->showFirstDiffering();
     const auto translateFn = [this](const QString& s) { return translate(s); };
     assist()->showCases(check::casesSummary(outcomes.size(), differing, translateFn), differing > 0, [this] {
         showTrialPanel(true);

@@ -188,7 +188,8 @@ void FormulaAssist::showLive(const QList<diagnostics::Diagnostic>& found, const 
         return; // the box moved on: the next result will come
     m_found = found;
     applyMarks();
-    if (m_checkMessage)
+    // The check's message, and the summary of the cases run on this very text, stay.
+    if (m_checkMessage || (m_openCases && text == m_casesText))
         return;
     const auto first = std::find_if(found.begin(), found.end(), [](const diagnostics::Diagnostic& d) {
         return d.severity == diagnostics::Severity::Error;
@@ -285,6 +286,7 @@ void FormulaAssist::showCases(const QString& summary, bool differing, std::funct
     m_copyServerText->setVisible(false);
     m_target = -1;
     m_openCases = std::move(open);
+    m_casesText = m_box->Text();
 }
 
 void FormulaAssist::setTechnicalView(bool on) {

@@ -131,6 +131,7 @@ private:
     bool m_unsavedChanges = false;
     qsizetype m_target = -1;
     std::function<void()> m_openCases; // what a click on the strip opens (the cases' summary)
+    QString m_casesText;               // the text the cases ran on
     QIcon m_undoIcon;
     QIcon m_redoIcon;
     QIcon m_undoDimmed;
