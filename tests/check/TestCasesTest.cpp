@@ -3,7 +3,10 @@
 
 #include "TestDatabase.h"
 
+#include "../common/Catalogue.h"
+
 #include "ado/Setup.h"
+#include "check/BulkCheck.h"
 #include "check/FormulaEvaluation.h"
 #include "check/TestCases.h"
 
@@ -333,6 +336,21 @@ TEST(TestCaseVerdicts, ACaseMadeFromARunPassesOnIt) {
     EXPECT_EQ(c.expected.first(), QStringLiteral("9.000000"));
     EXPECT_EQ(c.expected.last(), QStringLiteral("3.000000"));
     EXPECT_TRUE(check::runCase(evaluation, *db.connection, c).passed);
+}
+
+// Every text of the cases that the user reads has its English entry.
+TEST(TestCaseTexts, EveryTextHasItsEnglishEntry) {
+    const QMap<QString, QString> en =
+        testcatalogue::readCatalogue(QStringLiteral(FORMULE_DATA_DIR "/translations/cases_en.ts"));
+    namespace m = check::casemsg;
+    for (const QString& text :
+         {m::Differs, m::NotRun, m::BadExpected, m::UnknownInput, m::InputNotRead, m::UnreadableInputs,
+          m::Summary, m::SummaryMany, m::SummaryOne, m::SummaryOneNone, m::NameEmpty, m::NameTooLong,
+          m::NameLineBreak, m::NameTaken, m::NoSuchCase, m::NoRecord, m::NoTable,
+          check::bulkmsg::CaseDiffers})
+        EXPECT_FALSE(en.value(text).isEmpty()) << text.toStdString();
+    EXPECT_EQ(check::casesSummary(3, 1, [&en](const QString& t) { return en.value(t, t); }),
+              QStringLiteral("3 test cases: 1 differs"));
 }
 
 } // namespace
