@@ -50,7 +50,7 @@ struct InitReport {
 // Creates what is missing of the database a connection string names: for Provider=Embedded
 // the file (and its folder) and the tables, applied to SQLite directly; for SQL Server the
 // tables, through the ADO layer. With `demo` it also inserts the demo rows, but only when
-// none of the six tables holds a row. Everything happens in one transaction: on failure
+// none of the tables holds a row. Everything happens in one transaction: on failure
 // nothing is written and a file created by the call is removed again. Throws SetupError.
 InitReport initialize(const QString& connectionString, bool demo);
 

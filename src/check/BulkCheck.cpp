@@ -3,11 +3,14 @@
 #include "ado/Ado.h"
 #include "check/ProductionRun.h"
 #include "check/SyntaxCheck.h"
+#include "check/TestCases.h"
 #include "core/TextBox.h"
 #include "language/FormulaLanguage.h"
 #include "language/References.h"
 #include "language/StoredFormulas.h"
 
+#include <QHash>
+#include <QPair>
 #include <QStringList>
 
 #include <algorithm>
@@ -79,6 +82,8 @@ QString verdictName(Verdict verdict) {
         return QStringLiteral("STALE");
     case Verdict::Unchecked:
         return QStringLiteral("UNCHECKED");
+    case Verdict::Case:
+        return QStringLiteral("CASE");
     }
     return {};
 }
@@ -97,13 +102,18 @@ void BulkSummary::add(Verdict verdict) {
     case Verdict::Unchecked:
         ++unchecked;
         break;
+    case Verdict::Case:
+        ++cases;
+        break;
     }
 }
 
 struct FormulaChecker::Parts {
-    Parts(ado::Connection& on, TranslateText translate, Judgement judged)
+    Parts(ado::Connection& on, TranslateText translate, Judgement judged, bool withCases)
         : judgement(judged)
+        , cases(withCases)
         , connection(on)
+        , store(on)
         , services({.connection = [&on] { return &on; },
                     .translate = std::move(translate),
                     .messageBox = {},
@@ -117,7 +127,16 @@ struct FormulaChecker::Parts {
     static constexpr qsizetype kAnswersKept = 2048;
 
     Judgement judgement;
+    bool cases;
     ado::Connection& connection;
+    TestCaseStore store;
+    std::optional<bool> storeAvailable;
+    // The cases of the records of the last prefetch, and which ids it covered in each context.
+    QHash<QPair<int, qint64>, QList<TestCase>> recordCases;
+    QHash<int, QPair<qint64, qint64>> covered;
+
+    QList<TestCase> casesOf(const language::StoredFormula& record);
+    void judgeCases(const language::StoredFormula& record, CheckedFormula& result);
     core::FunctionServices services;
     language::refs::LookupAnswers answers;
     language::FormulaLanguage language;
@@ -125,8 +144,42 @@ struct FormulaChecker::Parts {
     SyntaxCheck check;
 };
 
-FormulaChecker::FormulaChecker(ado::Connection& connection, TranslateText translate, Judgement judgement)
-    : m_parts(std::make_unique<Parts>(connection, std::move(translate), judgement)) {}
+QList<TestCase> FormulaChecker::Parts::casesOf(const language::StoredFormula& record) {
+    if (!storeAvailable)
+        storeAvailable = store.available();
+    if (!*storeAvailable)
+        return {};
+    const auto range = covered.constFind(record.context);
+    if (range != covered.constEnd() && record.id >= range->first && record.id <= range->second)
+        return recordCases.value({record.context, record.id});
+    return store.load(record.context, record.id);
+}
+
+void FormulaChecker::Parts::judgeCases(const language::StoredFormula& record, CheckedFormula& result) {
+    QList<TestCase> own;
+    try {
+        own = casesOf(record);
+    } catch (const core::ComError& e) {
+        result.verdict = Verdict::Unchecked;
+        result.message = e.description();
+        return;
+    }
+    if (own.isEmpty())
+        return;
+    TrialOptions options;
+    options.translate = services.f.translate;
+    for (const CaseOutcome& outcome : runCases(connection, record.sql, own, options)) {
+        if (outcome.passed)
+            continue;
+        result.verdict = Verdict::Case;
+        result.message = services.translate(bulkmsg::CaseDiffers).arg(outcome.name, outcome.difference);
+        return;
+    }
+}
+
+FormulaChecker::FormulaChecker(ado::Connection& connection, TranslateText translate, Judgement judgement,
+                               bool cases)
+    : m_parts(std::make_unique<Parts>(connection, std::move(translate), judgement, cases)) {}
 
 FormulaChecker::~FormulaChecker() = default;
 
@@ -139,6 +192,30 @@ void FormulaChecker::prefetch(const std::vector<language::StoredFormula>& record
     for (const language::StoredFormula& record : records)
         texts.append(record.sql);
     p.language.prefetchDisplayLookups(texts);
+    if (!p.cases || records.empty())
+        return;
+    p.recordCases.clear();
+    p.covered.clear();
+    try {
+        if (!p.storeAvailable)
+            p.storeAvailable = p.store.available();
+        if (!*p.storeAvailable)
+            return;
+        for (const language::StoredFormula& record : records) {
+            auto range = p.covered.find(record.context);
+            if (range == p.covered.end())
+                p.covered.insert(record.context, {record.id, record.id});
+            else
+                *range = {std::min(range->first, record.id), std::max(range->second, record.id)};
+        }
+        for (auto it = p.covered.constBegin(); it != p.covered.constEnd(); ++it)
+            for (TestCase& c : p.store.loadRange(it.key(), it->first, it->second))
+                p.recordCases[{c.context, c.id}].append(std::move(c));
+    } catch (const core::ComError&) {
+        // Each record then reads its own cases, and says why when that fails too.
+        p.recordCases.clear();
+        p.covered.clear();
+    }
 }
 
 CheckedFormula FormulaChecker::check(const language::StoredFormula& record) {
@@ -175,14 +252,16 @@ CheckedFormula FormulaChecker::check(const language::StoredFormula& record) {
             result.message = verdict.message;
             result.line = verdict.formulaLine;
         }
-        return result;
+    } else {
+        p.box.setText(language::singledQuotes(shown));
+        if (p.check.CheckFormula(false).isEmpty()) {
+            result.verdict = p.check.lastServerBusy() ? Verdict::Unchecked : Verdict::Error;
+            result.message = p.check.lastServerMessage();
+            result.line = p.check.lastFormulaLine();
+        }
     }
-    p.box.setText(language::singledQuotes(shown));
-    if (p.check.CheckFormula(false).isEmpty()) {
-        result.verdict = p.check.lastServerBusy() ? Verdict::Unchecked : Verdict::Error;
-        result.message = p.check.lastServerMessage();
-        result.line = p.check.lastFormulaLine();
-    }
+    if (result.verdict == Verdict::Ok && p.cases)
+        p.judgeCases(record, result);
     return result;
 }
 
@@ -203,7 +282,7 @@ BulkSummary BulkCheck::run(ado::Connection& connection,
     language::StoredFormulaReader reader(connection, m_options.context);
     if (m_options.after)
         reader.startAfter(m_options.after->first, m_options.after->second);
-    FormulaChecker checker(connection, m_options.translate, m_options.judgement);
+    FormulaChecker checker(connection, m_options.translate, m_options.judgement, m_options.cases);
     const auto cancelled = [&] { return summary.cancelled = m_options.cancelled && m_options.cancelled(); };
     std::vector<language::StoredFormula> records;
     while (!cancelled()) {

@@ -20,9 +20,11 @@ namespace check {
 // that no longer exists, so its display form keeps the raw sub-query; it wins over Error.
 // Unchecked: the server could not judge the formula (busy, too slow, connection lost or never
 // made); its message says why. Stale wins over it: it is found before the server is asked.
-enum class Verdict { Ok, Error, Stale, Unchecked };
+// Case: the formula is correct, but one of the record's test cases gives another value than the
+// one it expects; the message names the first such case and its first differing output.
+enum class Verdict { Ok, Error, Stale, Unchecked, Case };
 
-// "OK", "ERROR", "STALE", "UNCHECKED": the words of the tool's output, never translated.
+// "OK", "ERROR", "STALE", "UNCHECKED", "CASE": the words of the tool's output, never translated.
 QString verdictName(Verdict verdict);
 
 // One field of a CSV row of the results: quoted when it holds a separator, a quote or a line
@@ -36,6 +38,8 @@ inline const QString Unshowable =
 inline const QString MissingCategories = QStringLiteral("Categorie che non esistono più: %1");
 inline const QString MissingVariants = QStringLiteral("Varianti che non esistono più: %1");
 inline const QString NoConnection = QStringLiteral("Connessione non riuscita: %1");
+// %1 the case's name, %2 its first difference.
+inline const QString CaseDiffers = QStringLiteral("caso di prova «%1»: %2");
 } // namespace bulkmsg
 
 // What the check of one stored formula found.
@@ -61,8 +65,10 @@ enum class Judgement { AsProduction, AsEditor };
 class FormulaChecker {
 public:
     // `connection` must outlive the checker.
+    // `cases`: a formula judged correct runs the test cases of its record too (a database
+    // without their table has none).
     FormulaChecker(ado::Connection& connection, TranslateText translate,
-                   Judgement judgement = Judgement::AsProduction);
+                   Judgement judgement = Judgement::AsProduction, bool cases = false);
     ~FormulaChecker();
     FormulaChecker(const FormulaChecker&) = delete;
     FormulaChecker& operator=(const FormulaChecker&) = delete;
@@ -89,8 +95,9 @@ struct BulkSummary {
     qint64 error = 0;
     qint64 stale = 0;
     qint64 unchecked = 0;
+    qint64 cases = 0;
     bool cancelled = false;
-    qint64 total() const { return ok + error + stale + unchecked; }
+    qint64 total() const { return ok + error + stale + unchecked + cases; }
     void add(Verdict verdict);
 };
 
@@ -103,6 +110,8 @@ struct BulkCheckOptions {
     Judgement judgement = Judgement::AsProduction;
     // Go on after this record (context, id) of an interrupted run; nullopt: from the start.
     std::optional<std::pair<int, qint64>> after;
+    // Run the test cases of every record whose formula is correct (verdict Case when one differs).
+    bool cases = false;
 };
 
 // The check of every stored formula (not NULL) of the three tables, in the order context then

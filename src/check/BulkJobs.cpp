@@ -106,14 +106,14 @@ private:
 // One job: opens its connection and checks records until the queue is closed. A job whose
 // connection cannot be opened answers every record it takes with the reason.
 void runJob(WorkQueue& queue, const QString& connectionString, const TranslateText& translate,
-            Judgement judgement) {
+            Judgement judgement, bool cases) {
     std::unique_ptr<ado::Connection> connection;
     std::unique_ptr<FormulaChecker> checker;
     QString failure;
     try {
         connection = std::make_unique<ado::Connection>();
         connection->Open(connectionString);
-        checker = std::make_unique<FormulaChecker>(*connection, translate, judgement);
+        checker = std::make_unique<FormulaChecker>(*connection, translate, judgement, cases);
     } catch (const core::ComError& e) {
         failure = e.description();
     } catch (const std::exception& e) {
@@ -152,7 +152,7 @@ BulkSummary BulkCheck::runParallel(ado::Connection& connection,
     jobs.reserve(static_cast<std::size_t>(m_options.jobs));
     for (int i = 0; i < m_options.jobs; ++i)
         jobs.emplace_back(runJob, std::ref(queue), m_options.connectionString, m_options.translate,
-                          m_options.judgement);
+                          m_options.judgement, m_options.cases);
     // The jobs are joined whatever happens to the reader.
     struct Joiner {
         WorkQueue& queue;

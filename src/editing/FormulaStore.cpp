@@ -60,6 +60,7 @@ public:
         const check::Translation t =
             o.decode ? o.decode(m_trimmed, false) : check::Translation{m_trimmed, false, {}};
         m_stored = t.text;
+        m_sqlForm = t.text;
         m_translated = !t.failed && !m_stored.isEmpty();
         if (!m_translated)
             m_stopped = true;
@@ -109,6 +110,14 @@ public:
         if (reply == answer::Yes)
             m_confirmed = true;
         else
+            m_stopped = true;
+    }
+
+    // The last word before a formula is written (the record's test cases). Needs: a confirmed
+    // formula.
+    void confirmWrite() {
+        const FormulaStore::Options& o = m_store.m_options;
+        if (formula() && m_confirmed && o.confirmWrite && !o.confirmWrite(m_sqlForm))
             m_stopped = true;
     }
 
@@ -176,6 +185,7 @@ private:
     bool m_built = false;      // SqlText holds the statement of this save
     QString m_trimmed;
     QString m_stored;
+    QString m_sqlForm; // the SQL form before its apostrophes are doubled
 };
 
 void FormulaStore::UpdateFormula() {
@@ -190,6 +200,7 @@ void FormulaStore::UpdateFormula() {
                        [&] { save.requireIdentifier(); },
                        [&] { save.checkSilently(); },
                        [&] { save.askUser(); },
+                       [&] { save.confirmWrite(); },
                        [&] { save.buildFormulaUpdate(); },
                        [&] { save.writeFormula(); },
                        [&] { save.buildClearUpdate(); },

@@ -23,6 +23,10 @@ public:
         check::DecodeFn decode;        // decodeToken; unset = the text is already in SQL form
         check::CanEncodeFn canEncode;  // unset = every stored form is taken to open again
         std::function<void()> written; // told after a statement wrote the record
+        // Asked once a formula has passed the check (or the user took it anyway), just before it
+        // is written, with its SQL form: false stops the save (the record's test cases differ and
+        // the user did not confirm). Unset: nothing more is asked.
+        std::function<bool(const QString& sqlForm)> confirmWrite;
     };
 
     // The check of the same formula box, for Services::checkFormula. `check` must outlive it.

@@ -15,6 +15,7 @@
 #include "editor/ElementFinding.h"
 #include "editor/FormulaAssist.h"
 #include "editor/TreeWhereUsed.h"
+#include "editor/TrialCases.h"
 #include "editor/TrialPanel.h"
 #include "host/Cinterface.h"
 #include "host/ConnectionFactory.h"
@@ -108,7 +109,9 @@ FRMLP_FORMULE::Parts::Parts(FRMLP_FORMULE* window)
                      assist->saved();
                      window->formulaWritten();
                      emit window->formulaSaved();
-                 }})
+                 },
+             .confirmWrite =
+                 [window](const QString& sqlForm) { return window->confirmCasesBeforeSave(sqlForm); }})
     , assist(std::make_unique<FormulaAssist>(window->TXT_FORMULA, window->IMG_UNDO, window->IMG_REDO, history,
                                              [window](const QString& s) { return window->translate(s); }))
     , treeSink(window->TVW_FIELDS, window->m_imlImagesTrv, window->m_treeNodes, window->m_nodesByKey)
@@ -513,8 +516,11 @@ void FRMLP_FORMULE::connectEvents() {
     connect(IMG_LEGEND, &controls::VXL_TBARMENU::ButtonClick, this, [this] {
         core::runStep(QStringLiteral("IMG_LEGEND_ButtonClick"), errorAnswer(), [this] { showInfo(); });
     });
-    connect(IMG_CHECK, &controls::VXL_TBARMENU::ButtonClick, this,
-            [this] { m_parts->syntaxCheck.clickCheck(errorAnswer()); });
+    connect(IMG_CHECK, &controls::VXL_TBARMENU::ButtonClick, this, [this] {
+        m_parts->syntaxCheck.clickCheck(errorAnswer());
+        if (m_parts->syntaxCheck.lastCorrect())
+            runCasesAfterCheck();
+    });
     connect(IMG_SAVE, &controls::VXL_TBARMENU::ButtonClick, this, [this] {
         if (m_storedUnreadable || !confirmRoundTrip())
             return;
@@ -662,6 +668,8 @@ void FRMLP_FORMULE::translateCaptions() {
          {IMG_UNDO, IMG_REDO, IMG_LEGEND, IMG_CLEAR, IMG_SAVE, IMG_CHECK, IMG_EXPCOL, IMG_TRIAL})
         b->setToolTip(translate(b->toolTip()));
     trialPanel()->translateCaptions();
+    if (m_cases)
+        m_cases->translateCaptions();
 }
 
 void FRMLP_FORMULE::resetHistory() {
@@ -717,7 +725,11 @@ QString FRMLP_FORMULE::decodeToken(const QString& text, bool checkMode) {
 }
 
 core::Variant FRMLP_FORMULE::CheckFormula(bool ShowMessage) {
-    return m_parts->syntaxCheck.CheckFormula(ShowMessage);
+    const core::Variant result = m_parts->syntaxCheck.CheckFormula(ShowMessage);
+    // After a check the user asked for that passed: the record's test cases (the strip).
+    if (ShowMessage && !result.isEmpty())
+        runCasesAfterCheck();
+    return result;
 }
 
 void FRMLP_FORMULE::UpdateFormula() {

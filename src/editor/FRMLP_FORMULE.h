@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QCheckBox;
@@ -53,6 +54,7 @@ namespace editor {
 class BackgroundRun;
 class FormulaAssist;
 class TrialPanel;
+class TrialCases;
 class TreeWhereUsed;
 
 // Title of the component's application, shown by the error display.
@@ -190,6 +192,13 @@ public:
 
     // The trial panel (FRMLP_FORMULE_Trial.cpp): shown and hidden by IMG_TRIAL and Ctrl+T.
     TrialPanel* trialPanel() const;
+    // The record's test cases in the trial panel (FRMLP_FORMULE_Cases.cpp).
+    TrialCases* trialCases() const { return m_cases; }
+    // How the window asks a case's name (title, name proposed; nullopt: cancelled). A dialog
+    // unless set (the tests answer here).
+    void setCaseNameAsker(std::function<std::optional<QString>(const QString&, const QString&)> ask) {
+        m_askCaseName = std::move(ask);
+    }
     void toggleTrialPanel();
     void showTrialPanel(bool show);
 
@@ -269,6 +278,11 @@ private:
     // Hides the panel, remembering its place beside the window (not whether it shows).
     void hideTrialPanel();
     void rememberTrialValues();
+    // The test cases: built with the panel, run after a check the user asked for (the strip says
+    // how many differ) and before a save writes (a differing one asks first).
+    void buildTrialCases();
+    void runCasesAfterCheck();
+    bool confirmCasesBeforeSave(const QString& sqlForm);
     QString trialSettingsKey() const;
     host::GlobalObject* global() const;
     // FRMLP_FORMULE_Windows.cpp: the place on screen, drafts, the stored form's round trip.
@@ -327,6 +341,8 @@ private:
     const QEvent* m_lastKeyEvent = nullptr;
     QPointer<QWidget> m_lastKeyReceiver;
     TrialPanel* m_trial = nullptr;
+    TrialCases* m_cases = nullptr;
+    std::function<std::optional<QString>(const QString&, const QString&)> m_askCaseName;
     host::WindowPlacement* m_placement = nullptr;
     // The stored formula as read, the box's text then and its SQL form; the text a draft is
     // compared with (the loaded one, then the saved one).

@@ -3,6 +3,7 @@
 
 #include "editor/BackgroundRun.h"
 #include "editor/FRMLP_FORMULE.h"
+#include "editor/TrialCases.h"
 #include "editor/TrialPanel.h"
 
 #include "core/NullSafe.h"
@@ -111,6 +112,7 @@ void FRMLP_FORMULE::buildTrialPanel(const QRect& button) {
          .evaluate = [this](const check::DetachedRun& work) { return backgroundRun()->runDetached(work); }});
     connect(IMG_TRIAL, &controls::VXL_TBARMENU::ButtonClick, this, [this] { toggleTrialPanel(); });
     connect(m_trial, &TrialPanel::ran, this, [this] { rememberTrialValues(); });
+    buildTrialCases();
 }
 
 TrialPanel* FRMLP_FORMULE::trialPanel() const {
@@ -133,6 +135,8 @@ void FRMLP_FORMULE::toggleTrialPanel() {
 void FRMLP_FORMULE::showTrialPanel(bool show) {
     if (show) {
         m_trial->refreshElements();
+        if (m_cases)
+            m_cases->reload();
         placeTrialPanel();
         m_trial->setVisible(true);
         host::fitToScreen(m_trial, true); // its decorations are known once it is shown

@@ -188,7 +188,8 @@ void FormulaAssist::showLive(const QList<diagnostics::Diagnostic>& found, const 
         return; // the box moved on: the next result will come
     m_found = found;
     applyMarks();
-    if (m_checkMessage)
+    // The check's message, and the summary of the cases run on this very text, stay.
+    if (m_checkMessage || (m_openCases && text == m_casesText))
         return;
     const auto first = std::find_if(found.begin(), found.end(), [](const diagnostics::Diagnostic& d) {
         return d.severity == diagnostics::Severity::Error;
@@ -263,6 +264,7 @@ void FormulaAssist::saved() {
     m_target = -1;
     m_message->setStyleSheet(SavedStyle);
     fitStrip(2);
+    m_openCases = nullptr;
     m_fullMessage = tr(msg::Saved);
     m_message->setText(m_fullMessage);
     m_message->setToolTip(QString());
@@ -270,6 +272,21 @@ void FormulaAssist::saved() {
         if (m_message->styleSheet() == SavedStyle)
             clearMessage();
     });
+}
+
+void FormulaAssist::showCases(const QString& summary, bool differing, std::function<void()> open) {
+    if (!m_box || m_technical)
+        return;
+    m_checkMessage.reset();
+    m_message->setStyleSheet(differing ? ErrorStyle : SavedStyle);
+    fitStrip(2);
+    m_fullMessage = summary;
+    showElided();
+    m_message->setToolTip(summary);
+    m_copyServerText->setVisible(false);
+    m_target = -1;
+    m_openCases = std::move(open);
+    m_casesText = m_box->Text();
 }
 
 void FormulaAssist::setTechnicalView(bool on) {
@@ -299,6 +316,7 @@ void FormulaAssist::refreshHistory() {
 }
 
 void FormulaAssist::showMessage(const diagnostics::Diagnostic& d, bool error) {
+    m_openCases = nullptr;
     const QString where = d.line <= 0    ? d.message
                           : d.column > 0 ? tr(msg::AtLineColumn).arg(d.line).arg(d.column).arg(d.message)
                                          : tr(msg::AtLine).arg(d.line).arg(d.message);
@@ -323,6 +341,7 @@ void FormulaAssist::fitStrip(int rows) {
 }
 
 void FormulaAssist::clearMessage() {
+    m_openCases = nullptr;
     fitStrip(2);
     m_message->setStyleSheet(QString());
     m_message->clear();
@@ -366,6 +385,10 @@ QString FormulaAssist::messageAt(qsizetype position) const {
 }
 
 void FormulaAssist::clickStrip() {
+    if (m_openCases) {
+        m_openCases();
+        return;
+    }
     if (!m_box || m_target < 0)
         return;
     m_box->SetSelStart(int(m_target));

@@ -59,6 +59,9 @@ public:
     void checked(const check::SyntaxCheck& check, bool correctAsStored = false);
     // A save wrote the box's text.
     void saved();
+    // The record's test cases ran after a check: `summary` in the strip ("3 casi di prova: 1
+    // diverso"), as an error when a case differs; a click on the strip calls `open`.
+    void showCases(const QString& summary, bool differing, std::function<void()> open);
     // The box shows the SQL form (the technical view): no diagnostics, no marker changes.
     void setTechnicalView(bool on);
     // The buttons' states after a change of the history.
@@ -127,6 +130,8 @@ private:
     bool m_technical = false;
     bool m_unsavedChanges = false;
     qsizetype m_target = -1;
+    std::function<void()> m_openCases; // what a click on the strip opens (the cases' summary)
+    QString m_casesText;               // the text the cases ran on
     QIcon m_undoIcon;
     QIcon m_redoIcon;
     QIcon m_undoDimmed;

@@ -12,8 +12,13 @@ namespace host {
 // Plug-ins keep there what they remember between sessions under keys of their own.
 class UserSettings : public HostObject {
     Q_OBJECT
+    Q_PROPERTY(QString Name READ Name WRITE setName)
 public:
     explicit UserSettings(QObject* parent = nullptr);
+
+    // The user's name as the host knows it (who made a test case); the host sets it at login.
+    QString Name() const { return m_name; }
+    void setName(const QString& name) { m_name = name; }
 
     // The value under `key`, or `fallback` when there is none.
     Q_INVOKABLE QVariant Value(const QString& key, const QVariant& fallback = {}) const;
@@ -29,6 +34,7 @@ public:
 
 private:
     QString m_file;
+    QString m_name;
 };
 
 } // namespace host

@@ -34,6 +34,8 @@ QString verdictText(check::Verdict verdict, const TranslateText& tr) {
         return tr(QStringLiteral("Riferimento mancante"));
     case check::Verdict::Unchecked:
         return tr(QStringLiteral("Non verificata"));
+    case check::Verdict::Case:
+        return tr(QStringLiteral("Caso di prova diverso"));
     }
     return {};
 }

@@ -554,6 +554,9 @@ int main(int argc, char** argv) {
                             core::Variant::fromInt32(run->company));
     window.global().Settings()->Configurator()->setVariantsEnabled(
         core::Variant::fromInt32(run->variants ? 1 : 0));
+    // The demo host's user is the login it runs under (who makes a test case).
+    window.global().Settings()->User()->setName(
+        qEnvironmentVariable("USER", qEnvironmentVariable("USERNAME")));
     // A picture is made with the user's settings as they are and leaves them so: the run works on
     // a copy (what it types stays out of them, a draft of its closing editor too).
     static QTemporaryDir shotSettings;

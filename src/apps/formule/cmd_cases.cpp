@@ -1,0 +1,315 @@
+// formule test and formule case add: the test cases kept with the stored formulas, through the
+// same classes as the editor's trial panel.
+
+#include "Command.h"
+
+#include "ado/Ado.h"
+#include "check/BulkCheck.h"
+#include "check/TestCases.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <map>
+
+namespace {
+
+using namespace formule_cli;
+
+const QString ContextOption = QStringLiteral("context");
+const QString IdOption = QStringLiteral("id");
+const QString NameOption = QStringLiteral("name");
+const QString FormatOption = QStringLiteral("format");
+const QString AuthorOption = QStringLiteral("author");
+const QString Set = QStringLiteral("set");
+const QString CategoryOption = QStringLiteral("category");
+const QString VariantOption = QStringLiteral("variant");
+
+struct Usage {
+    QString message;
+};
+
+std::pair<QString, QString> assignment(const QString& text, const QString& option) {
+    const qsizetype eq = text.indexOf(u'=');
+    if (eq <= 0)
+        throw Usage{QStringLiteral("--%1 takes NAME=VALUE, not \"%2\"").arg(option, text)};
+    return {text.left(eq).trimmed(), text.mid(eq + 1)};
+}
+
+// The values of --set, --category and --variant as eval takes them, keyed as a case keeps them.
+QHash<QString, QString> givenValues(const QCommandLineParser& parser,
+                                    const check::TrialTranslateFn& translate) {
+    QHash<QString, QString> out;
+    for (const QString& value : parser.values(Set)) {
+        const auto [name, text] = assignment(value, Set);
+        const std::optional<check::TrialElement> element = check::elementNamed(name, translate);
+        if (!element)
+            throw Usage{
+                QStringLiteral("unknown element \"%1\" (a label without brackets or a variable)").arg(name)};
+        out.insert(check::inputKey(*element), text);
+    }
+    for (const QString& value : parser.values(CategoryOption)) {
+        const auto [id, text] = assignment(value, CategoryOption);
+        const WholeNumber number = parseWholeNumber(id);
+        if (!number.error.isEmpty())
+            throw Usage{
+                QStringLiteral("--category takes the category's id, a whole number, not \"%1\"").arg(id)};
+        out.insert(QStringLiteral("C:") + QString::number(number.value), text);
+    }
+    for (const QString& value : parser.values(VariantOption)) {
+        const auto [code, text] = assignment(value, VariantOption);
+        if (code.isEmpty())
+            throw Usage{QStringLiteral("--variant takes CODE=VALUE, not \"%1\"").arg(value)};
+        out.insert(QStringLiteral("V:") + code, text);
+    }
+    return out;
+}
+
+std::optional<int> contextOf(const QCommandLineParser& parser) {
+    const auto context = parseContext(parser.value(ContextOption));
+    if (!context)
+        throw Usage{
+            QStringLiteral("--context must be 0, 1 or 2, not \"%1\"").arg(parser.value(ContextOption))};
+    return context;
+}
+
+qint64 idOf(const QCommandLineParser& parser) {
+    const WholeNumber id = parseWholeNumber(parser.value(IdOption));
+    if (!id.error.isEmpty())
+        throw Usage{QStringLiteral("--id takes the record's id: %1").arg(id.error)};
+    return id.value;
+}
+
+// The user who records a case: --author, or the login the tool runs under.
+QString author(const QCommandLineParser& parser) {
+    if (parser.isSet(AuthorOption))
+        return parser.value(AuthorOption).trimmed();
+    for (const char* name : {"USER", "LOGNAME", "USERNAME"})
+        if (const QString login = qEnvironmentVariable(name); !login.isEmpty())
+            return login;
+    return {};
+}
+
+int runCaseAdd(Context& ctx, const QCommandLineParser& parser, const QStringList& positional) {
+    core::FunctionServices services = hostServices(ctx);
+    const check::TrialTranslateFn translate = [&services](const QString& t) { return services.translate(t); };
+    check::TestCase made;
+    QHash<QString, QString> given;
+    try {
+        if (positional.value(0) != QLatin1String("add"))
+            throw Usage{
+                QStringLiteral("the only action is add (formule case add --context N --id ID --name NAME)")};
+        if (!parser.isSet(ContextOption) || !parser.isSet(IdOption) || !parser.isSet(NameOption))
+            throw Usage{QStringLiteral("--context, --id and --name are required")};
+        made.context = *contextOf(parser);
+        made.id = idOf(parser);
+        if (const QString problem = check::caseNameProblem(parser.value(NameOption), translate);
+            !problem.isEmpty())
+            throw Usage{problem};
+        given = givenValues(parser, translate);
+    } catch (const Usage& u) {
+        *ctx.err << "case: " << u.message << '\n';
+        return ExitUsage;
+    }
+    ado::Connection* connection = openConnection(ctx, QStringLiteral("case"));
+    if (!connection)
+        return ExitUsage;
+    check::TestCaseStore store(*connection);
+    try {
+        if (!store.available()) {
+            *ctx.err << "case: " << translate(check::casemsg::NoTable) << '\n';
+            return ExitUsage;
+        }
+        const std::optional<QString> sql = check::storedFormula(*connection, made.context, made.id);
+        if (!sql) {
+            *ctx.err << "case: " << translate(check::casemsg::NoRecord).arg(made.context).arg(made.id)
+                     << '\n';
+            return ExitUsage;
+        }
+        check::TrialOptions options;
+        options.translate = translate;
+        const check::TrialResult result =
+            check::runTrial(*connection, *sql, check::caseInputs({.inputs = given}).inputs, options);
+        if (!result.ran) {
+            *ctx.err << "case: " << result.message << '\n';
+            return result.refusedKey.isEmpty() ? ExitNegative : ExitUsage;
+        }
+        const check::TestCase recorded =
+            check::caseFromRun(made.context, made.id, parser.value(NameOption), given, result);
+        check::TestCase withAuthor = recorded;
+        withAuthor.author = author(parser);
+        const QDateTime now = QDateTime::currentDateTime();
+        withAuthor.created = now.addMSecs(-now.time().msec());
+        store.add(withAuthor, translate);
+        for (const check::TrialOutput& out : result.outputs)
+            if (out.after)
+                *ctx.out << check::trialLabel(out.element, translate) << '\t' << *out.after << '\n';
+    } catch (const core::ComError& e) {
+        *ctx.err << "case: " << e.description() << '\n';
+        return ExitNegative;
+    }
+    return ExitOk;
+}
+
+enum class Format { Tsv, Csv, Json };
+
+QString tsvField(QString text) {
+    for (QChar& c : text)
+        if (c == u'\t' || c == u'\n' || c == u'\r')
+            c = u' ';
+    return text;
+}
+
+void writeLine(QTextStream& out, Format format, const check::TestCase& c, const check::CaseOutcome& o,
+               bool first) {
+    const QString verdict = o.passed ? QStringLiteral("PASS") : QStringLiteral("FAIL");
+    switch (format) {
+    case Format::Tsv:
+        out << c.context << '\t' << c.id << '\t' << tsvField(c.name) << '\t' << verdict << '\t'
+            << tsvField(o.difference) << '\n';
+        break;
+    case Format::Csv:
+        out << c.context << ',' << c.id << ',' << check::csvField(c.name) << ',' << verdict << ','
+            << check::csvField(o.difference) << '\n';
+        break;
+    case Format::Json: {
+        const QJsonObject object{{QStringLiteral("context"), c.context},
+                                 {QStringLiteral("id"), c.id},
+                                 {QStringLiteral("case"), c.name},
+                                 {QStringLiteral("result"), verdict},
+                                 {QStringLiteral("difference"), o.difference}};
+        out << (first ? "\n" : ",\n")
+            << QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+        break;
+    }
+    }
+}
+
+int runTest(Context& ctx, const QCommandLineParser& parser, const QStringList&) {
+    core::FunctionServices services = hostServices(ctx);
+    const check::TrialTranslateFn translate = [&services](const QString& t) { return services.translate(t); };
+    std::optional<int> context;
+    std::optional<qint64> id;
+    Format format = Format::Tsv;
+    try {
+        if (parser.isSet(ContextOption))
+            context = contextOf(parser);
+        if (parser.isSet(IdOption))
+            id = idOf(parser);
+        const QString f = parser.value(FormatOption);
+        if (f == QLatin1String("csv"))
+            format = Format::Csv;
+        else if (f == QLatin1String("json"))
+            format = Format::Json;
+        else if (f != QLatin1String("tsv"))
+            throw Usage{QStringLiteral("--format must be tsv, csv or json, not \"%1\"").arg(f)};
+    } catch (const Usage& u) {
+        *ctx.err << "test: " << u.message << '\n';
+        return ExitUsage;
+    }
+    ado::Connection* connection = openConnection(ctx, QStringLiteral("test"));
+    if (!connection)
+        return ExitUsage;
+    check::TestCaseStore store(*connection);
+    qint64 passed = 0;
+    qint64 failed = 0;
+    try {
+        if (!store.available()) {
+            *ctx.err << "test: " << translate(check::casemsg::NoTable) << '\n';
+            return ExitUsage;
+        }
+        // The cases by record, each record's formula read and prepared once.
+        std::map<std::pair<int, qint64>, QList<check::TestCase>> byRecord;
+        for (check::TestCase& c : store.loadAll(context, id))
+            byRecord[{c.context, c.id}].append(std::move(c));
+        QTextStream& out = *ctx.out;
+        if (format == Format::Csv)
+            out << "CONTEXT,ID,CASE,RESULT,DIFFERENCE\n";
+        else if (format == Format::Json)
+            out << '[';
+        check::TrialOptions options;
+        options.translate = translate;
+        bool first = true;
+        for (const auto& [key, cases] : byRecord) {
+            const std::optional<QString> sql = check::storedFormula(*connection, key.first, key.second);
+            QList<check::CaseOutcome> outcomes;
+            if (sql) {
+                outcomes = check::runCases(*connection, *sql, cases, options);
+            } else {
+                for (const check::TestCase& c : cases)
+                    outcomes.append({c.name,
+                                     false,
+                                     translate(check::casemsg::NoRecord).arg(key.first).arg(key.second),
+                                     {},
+                                     {}});
+            }
+            for (qsizetype i = 0; i < cases.size(); ++i) {
+                writeLine(out, format, cases.at(i), outcomes.at(i), first);
+                first = false;
+                ++(outcomes.at(i).passed ? passed : failed);
+            }
+        }
+        if (format == Format::Json)
+            out << (first ? "]\n" : "\n]\n");
+        out.flush();
+    } catch (const core::ComError& e) {
+        *ctx.err << "test: " << e.description() << '\n';
+        return ExitUsage;
+    }
+    *ctx.err << "PASS " << passed << ", FAIL " << failed << '\n';
+    return failed == 0 ? ExitOk : ExitNegative;
+}
+
+void addRecordOptions(QCommandLineParser& parser) {
+    parser.addOption(QCommandLineOption(
+        ContextOption, QStringLiteral("The editing context: 0 provider, 1 price list, 2 maintenance."),
+        QStringLiteral("N")));
+    parser.addOption(QCommandLineOption(IdOption, QStringLiteral("The record's id."), QStringLiteral("ID")));
+}
+
+const Registrar testCommand(Command{
+    QStringLiteral("test"),
+    QStringLiteral(
+        "test [--context N] [--id ID] [--format tsv|csv|json]  run the test cases kept with the stored "
+        "formulas: CONTEXT<TAB>ID<TAB>CASE NAME<TAB>PASS|FAIL<TAB>first difference (exit 0 all pass, "
+        "1 otherwise)"),
+    [](QCommandLineParser& parser) {
+        addRecordOptions(parser);
+        parser.addOption(QCommandLineOption(
+            FormatOption, QStringLiteral("Output: tsv (default), csv with a header row, json."),
+            QStringLiteral("tsv|csv|json"), QStringLiteral("tsv")));
+    },
+    runTest,
+    0,
+    DatabaseUse::Schema,
+});
+
+const Registrar caseCommand(Command{
+    QStringLiteral("case"),
+    QStringLiteral("case add --context N --id ID --name NAME [--set NAME=VALUE]... [--category ID=VALUE]... "
+                   "[--variant CODE=VALUE]... [--author WHO]  record a test case: the values given and the "
+                   "outputs the stored formula computes on them; prints [Label]<TAB>value for every non-NULL "
+                   "output"),
+    [](QCommandLineParser& parser) {
+        addRecordOptions(parser);
+        parser.addOption(QCommandLineOption(
+            NameOption, QStringLiteral("The case's name (unique for the record)."), QStringLiteral("NAME")));
+        parser.addOption(QCommandLineOption(
+            Set,
+            QStringLiteral("Value of an element: its label without brackets or its variable (@ATTPREZZO)."),
+            QStringLiteral("NAME=VALUE")));
+        parser.addOption(QCommandLineOption(CategoryOption, QStringLiteral("Value of a category, by its id."),
+                                            QStringLiteral("ID=VALUE")));
+        parser.addOption(QCommandLineOption(VariantOption, QStringLiteral("Value of a variant, by its code."),
+                                            QStringLiteral("CODE=VALUE")));
+        parser.addOption(QCommandLineOption(AuthorOption,
+                                            QStringLiteral("Who records the case (default: the login)."),
+                                            QStringLiteral("WHO")));
+        parser.addPositionalArgument(QStringLiteral("ACTION"), QStringLiteral("add"), QStringLiteral("add"));
+    },
+    runCaseAdd,
+    1,
+    DatabaseUse::Schema,
+});
+
+} // namespace
