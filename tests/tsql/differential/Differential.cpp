@@ -181,6 +181,38 @@ QString reproducer(const FormulaCase& formula, const InputRow& row) {
     return text;
 }
 
+QString engineBatch(const Prepared& prepared, const InputRow& row, std::vector<size_t>* selected) {
+    const std::vector<Declared>& variables = prepared.declared;
+    // Every input of the row, set on one line (an input the formula names and the program does
+    // not read shows as a difference).
+    QString batch = prepared.declarations;
+    QStringList names = row.values.keys();
+    names.sort();
+    for (const QString& name : names) {
+        const tsql::Value& v = row.values[name];
+        if (!v.null)
+            batch += QStringLiteral("SET ") + name + QStringLiteral(" = ") + literalOf(v) + u' ';
+    }
+    batch += LineEnd;
+    if (!row.categories.empty())
+        batch += QStringLiteral("SET ") + CategoryVariable + QStringLiteral(" = ") +
+                 quoted(nodesXml(row.categories, QStringLiteral("CATEGORIE"), QStringLiteral("CATEGORIA"),
+                                 QStringLiteral("IDCATEGORIA_CM01"))) +
+                 u' ';
+    if (!row.variants.empty())
+        batch += QStringLiteral("SET ") + VariantVariable + QStringLiteral(" = ") +
+                 quoted(nodesXml(row.variants, QStringLiteral("VARIANTI"), QStringLiteral("VARIANTE"),
+                                 QStringLiteral("MG5F_CODICEVAR")));
+    batch += LineEnd + prepared.source.formula + LineEnd + QStringLiteral("SELECT 0 AS ") + EndColumn;
+    for (size_t k = 0; k < variables.size(); ++k)
+        if (variables[k].type.id != tsql::TypeId::Xml) {
+            batch += QStringLiteral(", ") + variables[k].name;
+            if (selected)
+                selected->push_back(k);
+        }
+    return batch;
+}
+
 Harness::Harness(qint64 loopLimit)
     : m_loopLimit(loopLimit) {
     static std::atomic<int> counter{0};
@@ -207,6 +239,7 @@ Prepared Harness::prepare(const FormulaCase& formula) {
     // The inputs on one line and the xml documents on another, whatever the row: the formula
     // starts on the same line of every batch.
     p.declarationLines = int(p.declarations.count(u'\n')) + 2;
+    p.declared = declaredIn(p.declarations);
     const compiled::Compiled c = compiled::compile(p.declarations, formula.formula, {p.declarationLines});
     ++m_counts.formulas;
     p.program = c.program;
@@ -216,7 +249,7 @@ Prepared Harness::prepare(const FormulaCase& formula) {
         return p;
     }
     ++m_counts.compiled;
-    const std::vector<Declared> declared = declaredIn(p.declarations);
+    const std::vector<Declared>& declared = p.declared;
     const std::vector<compiled::Variable>& variables = p.program->variables();
     if (variables.size() != declared.size()) {
         p.problem = QStringLiteral("the program has %1 variables, the declarations %2")
@@ -243,7 +276,7 @@ std::vector<Declared> Harness::namedVariables(const Prepared& prepared) {
         if (t.kind == tsql::Tok::Variable)
             named.insert(t.text.toUpper());
     std::vector<Declared> out;
-    for (const Declared& d : declaredIn(prepared.declarations))
+    for (const Declared& d : prepared.declared)
         if (named.contains(d.name) && d.type.id != tsql::TypeId::Xml)
             out.push_back(d);
     return out;
@@ -294,33 +327,9 @@ Comparison Harness::compareRun(const Prepared& prepared, const InputRow& row, bo
     compiled::Runner runner(prepared.program, {limits, m_loopLimit, trace});
     const compiled::Outcome& outcome = runner.run(input);
 
-    // The engine's side: every input of the row, set on one line (an input the formula names
-    // and the program does not read shows as a difference).
-    QString batch = prepared.declarations;
-    QStringList names = row.values.keys();
-    names.sort();
-    for (const QString& name : names) {
-        const tsql::Value& v = row.values[name];
-        if (!v.null)
-            batch += QStringLiteral("SET ") + name + QStringLiteral(" = ") + literalOf(v) + u' ';
-    }
-    batch += LineEnd;
-    if (!row.categories.empty())
-        batch += QStringLiteral("SET ") + CategoryVariable + QStringLiteral(" = ") +
-                 quoted(nodesXml(row.categories, QStringLiteral("CATEGORIE"), QStringLiteral("CATEGORIA"),
-                                 QStringLiteral("IDCATEGORIA_CM01"))) +
-                 u' ';
-    if (!row.variants.empty())
-        batch += QStringLiteral("SET ") + VariantVariable + QStringLiteral(" = ") +
-                 quoted(nodesXml(row.variants, QStringLiteral("VARIANTI"), QStringLiteral("VARIANTE"),
-                                 QStringLiteral("MG5F_CODICEVAR")));
-    batch += LineEnd + prepared.source.formula + LineEnd + QStringLiteral("SELECT 0 AS ") + EndColumn;
+    // The engine's side.
     std::vector<size_t> selected;
-    for (size_t k = 0; k < variables.size(); ++k)
-        if (variables[k].type.id != tsql::TypeId::Xml) {
-            batch += QStringLiteral(", ") + variables[k].name;
-            selected.push_back(k);
-        }
+    const QString batch = engineBatch(prepared, row, &selected);
     const tsql::IsolatedRun run = m_session->runIsolated(batch, false, trace);
     const tsql::RunResult& r = run.result;
     const int formulaLines = int(prepared.source.formula.count(u'\n')) + 1;

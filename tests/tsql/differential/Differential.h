@@ -54,11 +54,18 @@ struct Comparison {
     QString detail;
 };
 
+// One declared variable of the batch: its name (upper case) and type.
+struct Declared {
+    QString name;
+    tsql::SqlType type;
+};
+
 // A formula compiled once for its rows.
 struct Prepared {
     FormulaCase source;
     QString declarations; // the production block and the case's own declarations
     int declarationLines = 0;
+    std::vector<Declared> declared; // every variable of the declarations, in order
     std::shared_ptr<const tsql::compiled::Program> program;
     std::optional<tsql::compiled::Fallback> fallback;
     QString problem; // the program's variables differ from the declarations: a difference
@@ -76,12 +83,6 @@ struct Counts {
     double fallbackRate() const { return formulas ? double(fallbacks) / double(formulas) : 0; }
 };
 
-// One declared variable of the batch: its name (upper case) and type.
-struct Declared {
-    QString name;
-    tsql::SqlType type;
-};
-
 // The variables a declaration text declares ("declare @X as decimal(17,6)" lines), in order.
 std::vector<Declared> declaredIn(const QString& declarations);
 
@@ -96,6 +97,11 @@ QString nodesXml(const std::vector<Node>& nodes, const QString& root, const QStr
 
 // A literal that gives `v` (already of the variable's type) to a variable of that type.
 QString literalOf(const tsql::Value& v);
+
+// The batch the engine runs for a compiled formula and a row: the declarations, the row's inputs
+// on one line, the xml documents on the next, the formula, and a SELECT of every variable that
+// is not xml (their declaration slots in `selected`).
+QString engineBatch(const Prepared& prepared, const InputRow& row, std::vector<size_t>* selected = nullptr);
 
 // A reproducer of a case and a row, as a test case table would hold it.
 QString reproducer(const FormulaCase& formula, const InputRow& row);
@@ -116,6 +122,8 @@ public:
     static std::vector<Declared> namedVariables(const Prepared& prepared);
 
     const Counts& counts() const { return m_counts; }
+    // The engine's session (limits and loop limit as the runner's).
+    tsql::Session& session() { return *m_session; }
 
 private:
     Comparison compareRun(const Prepared& prepared, const InputRow& row, bool trace);
