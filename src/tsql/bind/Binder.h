@@ -31,6 +31,9 @@ struct TableInfo {
 class Catalog final : public ObjectCatalog {
 public:
     explicit Catalog(const QSqlDatabase& db);
+    // A catalogue of no database: no table exists, and its schema (version 0) never changes.
+    // It binds batches that read no table without touching SQLite.
+    Catalog();
     ~Catalog();
     Catalog(const Catalog&) = delete;
     Catalog& operator=(const Catalog&) = delete;

@@ -170,6 +170,9 @@ QString Catalog::qualifiedName(const QString& table) const {
 Catalog::Catalog(const QSqlDatabase& db)
     : m_db(db) {}
 
+Catalog::Catalog()
+    : m_schemaVersion(0) {}
+
 Catalog::~Catalog() = default;
 
 namespace {
@@ -183,6 +186,8 @@ qint64 readVersion(std::unique_ptr<SqliteStatement>& query, const QSqlDatabase& 
 } // namespace
 
 void Catalog::refresh() {
+    if (!m_db.isValid())
+        return;
     const qint64 main = readVersion(m_versionQuery, m_db, "PRAGMA main.schema_version");
     const qint64 temp = readVersion(m_tempVersionQuery, m_db, "PRAGMA temp.schema_version");
     // Both versions in one number: either changing changes it.

@@ -1,29 +1,258 @@
+// Compiling a formula: the engine's own parser and binder read the declarations and the formula
+// (the declarations once per distinct text, through the engine's batch cache), then the bound
+// statements become nodes (CompileStatements.cpp, CompileExpressions.cpp, Lookups.cpp). Binding
+// uses a catalogue of no database: a formula that names a table is left to the engine.
+
 #include "tsql/compiled/CompiledFormula.h"
+
+#include "tsql/compiled/Lookups.h"
+#include "tsql/compiled/ProgramNodes.h"
+
+#include "tsql/run/BatchCache.h"
+#include "tsql/sql/StatementCache.h"
+#include "tsql/values/DateSettings.h"
+#include "tsql/xml/Xml.h"
+
+#include <list>
 
 namespace tsql::compiled {
 
-std::optional<std::vector<Node>> nodesOf(const QString&, const QString&, const QString&, const QString&) {
-    return std::nullopt;
+namespace {
+
+class CompiledProgram final : public Program {
+public:
+    const std::vector<Variable>& variables() const override { return m_variables; }
+    const std::vector<int>& inputs() const override { return m_inputs; }
+
+    std::vector<Variable> m_variables;
+    std::vector<int> m_inputs;
+    std::vector<SqlType> m_types; // every slot: the declarations', then the formula's own
+    std::vector<StmtNodeP> m_statements;
+    int m_scratchLists = 0;
+    std::vector<KeyList> m_keyLists;
+    int m_declarationLines = 0;
+};
+
+Compiled fallback(const QString& construct, int line = 0, int column = 0) {
+    return {nullptr, Fallback{construct, line, column}};
 }
 
-Compiled compile(const QString&, const QString&, const CompileOptions&) {
-    return {nullptr, Fallback{QStringLiteral("the compiled evaluator"), 0, 0}};
+// What compiling keeps on each thread: the engine's batch cache (the declarations read once per
+// distinct text) and the declarations' variable names.
+struct ThreadCompiler {
+    Catalog catalog;
+    BatchCache batches;
+    std::list<std::pair<QString, std::vector<QString>>> names; // by declarations' text, latest first
+
+    // The variables the declarations declare, in their order (their slots); throws SqlError.
+    const std::vector<QString>& declared(const QString& declarations) {
+        for (auto it = names.begin(); it != names.end(); ++it)
+            if (it->first == declarations) {
+                names.splice(names.begin(), names, it);
+                return names.front().second;
+            }
+        std::vector<QString> list;
+        const Batch batch = parseBatch(declarations);
+        for (const StmtP& s : batch.statements) {
+            if (s->kind != SK::Declare)
+                throw SqlError{ServerError{0, 16, 1, s->line, s->column, {}}};
+            for (const VarDecl& d : s->decls) {
+                if (d.init || d.table)
+                    throw SqlError{ServerError{0, 16, 1, d.line, d.column, {}}};
+                list.push_back(d.name.toUpper());
+            }
+        }
+        if (names.size() >= 4)
+            names.pop_back();
+        names.emplace_front(declarations, std::move(list));
+        return names.front().second;
+    }
+};
+
+ThreadCompiler& threadCompiler() {
+    thread_local ThreadCompiler compiler;
+    return compiler;
+}
+
+Compiled compileBatch(const QString& declarations, const QString& formula, const CompileOptions& options) {
+    ThreadCompiler& compiler = threadCompiler();
+    std::vector<QString> names;
+    try {
+        names = compiler.declared(declarations);
+    } catch (const SqlError&) {
+        return fallback(QStringLiteral("the declarations"));
+    }
+    std::shared_ptr<CompiledBatch> batch;
+    try {
+        batch = compiler.batches.compile(declarations + formula, compiler.catalog);
+    } catch (const SqlError& e) {
+        const int line = e.error.line - options.declarationLines;
+        return fallback(QStringLiteral("a compile error"), std::max(line, 0), line > 0 ? e.error.column : 0);
+    }
+    if (names.size() > batch->variableTypes.size())
+        return fallback(QStringLiteral("the declarations"));
+    const int declarationLines = int(declarations.count(u'\n'));
+    auto program = std::make_shared<CompiledProgram>();
+    CompileState state;
+    state.types = batch->variableTypes;
+    state.named.assign(names.size(), false);
+    state.declarationLines = options.declarationLines;
+    for (const StmtP& s : batch->batch.statements) {
+        // The declarations themselves, when the batch was read whole.
+        if (s->line <= declarationLines)
+            continue;
+        program->m_statements.push_back(compileStmt(*s, state));
+        if (state.fallback)
+            return {nullptr, state.fallback};
+    }
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        program->m_variables.push_back({names[k], state.types[k]});
+        if (state.named[k])
+            program->m_inputs.push_back(int(k));
+    }
+    program->m_types = std::move(state.types);
+    program->m_scratchLists = state.scratchLists;
+    program->m_keyLists = std::move(state.keyLists);
+    program->m_declarationLines = options.declarationLines;
+    return {std::move(program), std::nullopt};
+}
+
+} // namespace
+
+// Whatever goes wrong while compiling leaves the formula to the engine.
+Compiled compile(const QString& declarations, const QString& formula, const CompileOptions& options) {
+    if (!declarations.isEmpty() && !declarations.endsWith(u'\n'))
+        return fallback(QStringLiteral("the declarations"));
+    try {
+        return compileBatch(declarations, formula, options);
+    } catch (const SqlError& e) {
+        return fallback(QStringLiteral("a compile error"));
+    } catch (const std::bad_alloc&) {
+        return fallback(QStringLiteral("a compile error"));
+    }
+}
+
+// The engine reads the nodes of a document with //ROOT/ELEMENT from the document, and a node's
+// attributes with value('@NAME', ...): so are they read here. A document too large to be sure
+// the engine's memory budget would take it is left to the engine.
+std::optional<std::vector<Node>> nodesOf(const QString& xml, const QString& root, const QString& element,
+                                         const QString& keyAttribute) {
+    constexpr std::size_t kMostNodes = 10000;
+    try {
+        const std::shared_ptr<const XmlDoc> doc = parseXml(xml);
+        const XmlNodeRef top{doc, &doc->root, -1};
+        const std::vector<XmlNodeRef> found = xpathSelect(top, QStringLiteral("//") + root + u'/' + element);
+        if (found.size() > kMostNodes)
+            return std::nullopt;
+        const QString keyPath = u'@' + keyAttribute;
+        const QString valuePath = QStringLiteral("@VALORE");
+        std::vector<Node> nodes;
+        nodes.reserve(found.size());
+        for (const XmlNodeRef& n : found) {
+            Node node;
+            const std::vector<XmlNodeRef> key = xpathSelect(n, keyPath);
+            if (!key.empty())
+                node.key = xmlStringValue(key[0]);
+            const std::vector<XmlNodeRef> value = xpathSelect(n, valuePath);
+            if (!value.empty())
+                node.value = xmlStringValue(value[0]);
+            nodes.push_back(std::move(node));
+        }
+        return nodes;
+    } catch (const SqlError&) {
+        return std::nullopt;
+    }
 }
 
 struct Runner::Impl {
-    std::shared_ptr<const Program> program;
+    std::shared_ptr<const CompiledProgram> program;
     RunOptions options;
     Outcome outcome;
+    std::vector<MemoryCharge> varMemory;
+    std::vector<std::vector<Value>> scratch;
+    std::vector<ConvertedKeys> keys;
+    std::vector<bool> lines;
+    BatchBudget budget;
+    quint64 evaluations = 0;
+
+    void runStatements(const Row& row);
+    void finishOutcome();
 };
 
 Runner::Runner(std::shared_ptr<const Program> program, RunOptions options)
-    : d(std::make_unique<Impl>(Impl{std::move(program), options, {}})) {}
-Runner::~Runner() = default;
-
-const Outcome& Runner::run(const Row&) {
-    return d->outcome;
+    : d(std::make_unique<Impl>()) {
+    d->program = std::dynamic_pointer_cast<const CompiledProgram>(program);
+    d->options = options;
+    if (d->program) {
+        d->varMemory.resize(d->program->m_types.size());
+        d->scratch.resize(std::size_t(d->program->m_scratchLists));
+        d->keys.resize(d->program->m_keyLists.size());
+    }
 }
 
-void Runner::cancel() {}
+Runner::~Runner() = default;
+
+void Runner::Impl::runStatements(const Row& row) {
+    const CompiledProgram& p = *program;
+    outcome.values.resize(p.m_types.size());
+    for (std::size_t k = 0; k < p.m_types.size(); ++k) {
+        outcome.values[k] = Value::nullOf(p.m_types[k]);
+        varMemory[k].clear();
+    }
+    for (std::size_t k = 0; k < p.m_inputs.size() && k < row.values.size(); ++k)
+        outcome.values[std::size_t(p.m_inputs[k])] = row.values[k];
+    Frame f{outcome.values, varMemory, p.m_types, budget, row, scratch, keys};
+    f.evaluation = ++evaluations;
+    f.loopLimit = options.loopLimit;
+    if (options.trace) {
+        lines.assign(lines.size(), false);
+        f.lineTrace = &lines;
+    }
+    for (const StmtNodeP& s : p.m_statements)
+        if (s->run(f) != Flow::Normal)
+            break;
+}
+
+// Lines as the formula counts them.
+void Runner::Impl::finishOutcome() {
+    const int before = program->m_declarationLines;
+    if (outcome.error && outcome.error->line > before)
+        outcome.error->line -= before;
+    for (std::size_t line = 0; line < lines.size(); ++line)
+        if (lines[line] && int(line) > before)
+            outcome.executedLines.push_back(int(line) - before);
+}
+
+const Outcome& Runner::run(const Row& row) {
+    Outcome& out = d->outcome;
+    out.error.reset();
+    out.executedLines.clear();
+    if (!d->program) {
+        out.values.clear();
+        return out;
+    }
+    d->budget.start(d->options.limits);
+    {
+        const CurrentBudget current(&d->budget);
+        const BatchDateSettings dates;
+        try {
+            d->runStatements(row);
+        } catch (const SqlError& e) {
+            out.error = e.error;
+        } catch (const std::bad_alloc&) {
+            out.error = insufficientMemory();
+            out.error->line = 1;
+        }
+    }
+    for (MemoryCharge& m : d->varMemory)
+        m.clear();
+    d->budget.finish();
+    d->finishOutcome();
+    return out;
+}
+
+void Runner::cancel() {
+    d->budget.cancel();
+}
 
 } // namespace tsql::compiled

@@ -12,26 +12,52 @@
 
 namespace tsql {
 
+CompareOp compareOpOf(const QString& op) {
+    if (op == u"=")
+        return CompareOp::Equal;
+    if (op == u"<>" || op == u"!=")
+        return CompareOp::NotEqual;
+    if (op == u"<")
+        return CompareOp::Less;
+    if (op == u"!>" || op == u"<=")
+        return CompareOp::LessEqual;
+    if (op == u">")
+        return CompareOp::Greater;
+    return CompareOp::GreaterEqual; // >= and !<
+}
+
+Tri compared(std::optional<int> c, CompareOp op) {
+    if (!c)
+        return Tri::Unknown;
+    const int v = *c;
+    bool r = false;
+    switch (op) {
+    case CompareOp::Equal:
+        r = v == 0;
+        break;
+    case CompareOp::NotEqual:
+        r = v != 0;
+        break;
+    case CompareOp::Less:
+        r = v < 0;
+        break;
+    case CompareOp::LessEqual:
+        r = v <= 0;
+        break;
+    case CompareOp::Greater:
+        r = v > 0;
+        break;
+    case CompareOp::GreaterEqual:
+        r = v >= 0;
+        break;
+    }
+    return r ? Tri::True : Tri::False;
+}
+
 namespace {
 
 Tri fromCompare(std::optional<int> c, const QString& op) {
-    if (!c)
-        return Tri::Unknown;
-    int v = *c;
-    bool r = false;
-    if (op == u"=")
-        r = v == 0;
-    else if (op == u"<>" || op == u"!=")
-        r = v != 0;
-    else if (op == u"<" || op == u"!>")
-        r = op == u"<" ? v < 0 : v <= 0;
-    else if (op == u">" || op == u"!<")
-        r = op == u">" ? v > 0 : v >= 0;
-    else if (op == u"<=")
-        r = v <= 0;
-    else if (op == u">=")
-        r = v >= 0;
-    return r ? Tri::True : Tri::False;
+    return compared(c, compareOpOf(op));
 }
 
 } // namespace
@@ -92,12 +118,16 @@ Tri Evaluator::between(Expr& e, const RowCtx* ctx) {
     Value v = eval(*e.args[0], ctx);
     Value lo = eval(*e.args[1], ctx);
     Value hi = eval(*e.args[2], ctx);
-    Tri a = fromCompare(compareValues(v, lo), QStringLiteral(">="));
-    Tri b = fromCompare(compareValues(v, hi), QStringLiteral("<="));
+    return betweenValues(v, lo, hi, e.negated);
+}
+
+Tri betweenValues(const Value& v, const Value& lo, const Value& hi, bool negated) {
+    Tri a = compared(compareValues(v, lo), CompareOp::GreaterEqual);
+    Tri b = compared(compareValues(v, hi), CompareOp::LessEqual);
     Tri r = (a == Tri::False || b == Tri::False) ? Tri::False
             : (a == Tri::True && b == Tri::True) ? Tri::True
                                                  : Tri::Unknown;
-    return e.negated ? triNot(r) : r;
+    return negated ? triNot(r) : r;
 }
 
 Tri Evaluator::inList(Expr& e, const RowCtx* ctx) {
@@ -111,9 +141,13 @@ Tri Evaluator::inList(Expr& e, const RowCtx* ctx) {
         for (size_t k = 1; k < e.args.size(); ++k)
             list.push_back(eval(*e.args[k], ctx));
     }
+    return inValues(v, list, e.negated, m_budget);
+}
+
+Tri inValues(const Value& v, const std::vector<Value>& list, bool negated, BatchBudget& budget) {
     Tri r = Tri::False;
     for (const Value& x : list) {
-        m_budget.tick();
+        budget.tick();
         auto c = compareValues(v, x);
         if (!c)
             r = Tri::Unknown;
@@ -122,18 +156,25 @@ Tri Evaluator::inList(Expr& e, const RowCtx* ctx) {
             break;
         }
     }
-    return e.negated ? triNot(r) : r;
+    return negated ? triNot(r) : r;
 }
 
 Tri Evaluator::like(Expr& e, const RowCtx* ctx) {
     Value v = eval(*e.args[0], ctx);
     Value p = eval(*e.args[1], ctx);
-    QChar esc;
     if (e.args.size() > 2) {
-        Value x = eval(*e.args[2], ctx);
-        if (x.null)
+        const Value x = eval(*e.args[2], ctx);
+        return likeValues(v, p, &x, e.negated);
+    }
+    return likeValues(v, p, nullptr, e.negated);
+}
+
+Tri likeValues(const Value& v, const Value& p, const Value* escape, bool negated) {
+    QChar esc;
+    if (escape) {
+        if (escape->null)
             return Tri::Unknown;
-        QString xs = convert(x, SqlType::varchar(-1)).s;
+        QString xs = convert(*escape, SqlType::varchar(-1)).s;
         if (xs.size() != 1)
             raise<Msg::InvalidEscapeCharacterSpecified>(xs);
         esc = xs[0];
@@ -145,7 +186,7 @@ Tri Evaluator::like(Expr& e, const RowCtx* ctx) {
     while (vs.endsWith(u' ') && !ps.endsWith(u' '))
         vs.chop(1);
     bool m = likeMatch(vs, ps, esc);
-    return (m != e.negated) ? Tri::True : Tri::False;
+    return (m != negated) ? Tri::True : Tri::False;
 }
 
 // x op ALL (query): true when every comparison is (so for no row), false when one is false,

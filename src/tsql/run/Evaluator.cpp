@@ -23,6 +23,28 @@ const std::vector<Value>* findRow(const RowCtx* ctx, const TableSource* src) {
     return nullptr;
 }
 
+// What IIF, CHOOSE and the ERROR_ functions see of their call.
+class Call final : public CallSite {
+public:
+    Call(Evaluator& evaluator, Expr& e, const RowCtx* ctx, const std::optional<ServerError>& caught)
+        : m_evaluator(evaluator)
+        , m_e(e)
+        , m_ctx(ctx)
+        , m_caught(caught) {}
+    std::size_t argumentCount() const override { return m_e.args.size(); }
+    Value argument(std::size_t k) override { return m_evaluator.eval(*m_e.args[k], m_ctx); }
+    bool isTrue(std::size_t k) override { return m_evaluator.condition(*m_e.args[k], m_ctx) == Tri::True; }
+    const ServerError* caughtError() const override { return m_caught ? &*m_caught : nullptr; }
+
+private:
+    Evaluator& m_evaluator;
+    Expr& m_e;
+    const RowCtx* m_ctx;
+    const std::optional<ServerError>& m_caught;
+};
+
+} // namespace
+
 Value truthValue(Tri t) {
     if (t == Tri::Unknown)
         return Value::nullOf(SqlType::of(TypeId::Bit));
@@ -55,28 +77,6 @@ void checkStyle(const SqlType& from, const SqlType& to, int style) {
     if (from.isString() && to.isDate())
         raise<Msg::InvalidStyle>(style, to.name());
 }
-
-// What IIF, CHOOSE and the ERROR_ functions see of their call.
-class Call final : public CallSite {
-public:
-    Call(Evaluator& evaluator, Expr& e, const RowCtx* ctx, const std::optional<ServerError>& caught)
-        : m_evaluator(evaluator)
-        , m_e(e)
-        , m_ctx(ctx)
-        , m_caught(caught) {}
-    std::size_t argumentCount() const override { return m_e.args.size(); }
-    Value argument(std::size_t k) override { return m_evaluator.eval(*m_e.args[k], m_ctx); }
-    bool isTrue(std::size_t k) override { return m_evaluator.condition(*m_e.args[k], m_ctx) == Tri::True; }
-    const ServerError* caughtError() const override { return m_caught ? &*m_caught : nullptr; }
-
-private:
-    Evaluator& m_evaluator;
-    Expr& m_e;
-    const RowCtx* m_ctx;
-    const std::optional<ServerError>& m_caught;
-};
-
-} // namespace
 
 // eval and condition recurse once per level of the expression tree: each only dispatches,
 // and the work on a node, with its locals, is done in a function of its own.
@@ -117,22 +117,26 @@ Value Evaluator::eval(Expr& e, const RowCtx* ctx) {
 // language and first day of the week of the batch's date settings; @@ERROR and the others it does not keep
 // are 0.
 Value Evaluator::systemVariable(const Expr& e) {
-    if (e.name == u"@@TRANCOUNT")
-        return Value::integer(m_transactions.count());
-    if (e.name == u"@@ROWCOUNT")
-        return Value::integer(m_state.rowCount);
-    if (e.name == u"@@VERSION")
+    return systemVariableValue(e.name, e.type, m_state.rowCount, m_transactions.count());
+}
+
+Value systemVariableValue(const QString& name, const SqlType& type, qint64 rowCount, int transactions) {
+    if (name == u"@@TRANCOUNT")
+        return Value::integer(transactions);
+    if (name == u"@@ROWCOUNT")
+        return Value::integer(rowCount);
+    if (name == u"@@VERSION")
         return Value::str(QStringLiteral("Embedded T-SQL server over SQLite"), true);
-    if (e.name == u"@@SPID")
+    if (name == u"@@SPID")
         return Value::integer(1, TypeId::SmallInt);
-    if (e.name == u"@@DATEFIRST")
+    if (name == u"@@DATEFIRST")
         return Value::integer(dateSettings().dateFirst, TypeId::TinyInt);
-    if (e.name == u"@@LANGUAGE")
+    if (name == u"@@LANGUAGE")
         return Value::str(QString::fromUtf8(dateSettings().lang().name), true);
-    if (e.name == u"@@SERVERNAME")
+    if (name == u"@@SERVERNAME")
         return Value::str(QStringLiteral("EMBEDDED"), true);
-    if (e.name == u"@@IDENTITY")
-        return Value::nullOf(e.type);
+    if (name == u"@@IDENTITY")
+        return Value::nullOf(type);
     return Value::integer(0);
 }
 
@@ -181,27 +185,34 @@ Value Evaluator::castExpr(Expr& e, const RowCtx* ctx) {
         const Value culture = e.args.size() > 1 ? eval(*e.args[1], ctx) : Value();
         return parseValue(v, e.castType, e.args.size() > 1 ? &culture : nullptr, e.tryCast);
     }
-    int style = -1;
     if (e.args.size() > 1) {
-        Value s = eval(*e.args[1], ctx);
-        if (s.null)
-            return Value::nullOf(e.castType);
-        style = int(convert(s, SqlType::of(TypeId::Int)).i);
-        checkStyle(v.type, e.castType, style);
+        const Value style = eval(*e.args[1], ctx);
+        return castWithStyle(v, &style, e.castType, e.tryCast);
     }
-    if (e.tryCast) {
+    return castWithStyle(v, nullptr, e.castType, e.tryCast);
+}
+
+Value castWithStyle(const Value& v, const Value* styleValue, const SqlType& to, bool tryCast) {
+    int style = -1;
+    if (styleValue) {
+        if (styleValue->null)
+            return Value::nullOf(to);
+        style = int(convert(*styleValue, SqlType::of(TypeId::Int)).i);
+        checkStyle(v.type, to, style);
+    }
+    if (tryCast) {
         try {
-            return castValue(e.castType, v, style);
+            return castValue(to, v, style);
         } catch (const SqlError&) {
-            return Value::nullOf(e.castType);
+            return Value::nullOf(to);
         }
     }
-    return castValue(e.castType, v, style);
+    return castValue(to, v, style);
 }
 
 // CONVERT with a style writes a date in the style's format, and reads a text in the order of
 // day, month and year the style fixes; any other case converts as CAST does.
-Value Evaluator::castValue(const SqlType& t, const Value& v, int style) {
+Value castValue(const SqlType& t, const Value& v, int style) {
     if (style >= 0 && !v.null && v.type.isDate() && t.isString()) {
         const QString f = formatDate(v, style);
         if (!f.isNull())

@@ -39,6 +39,39 @@ struct BatchState {
     }
 };
 
+// ---- the rules of expressions and conditions, shared with the compiled evaluator ----
+
+// A truth value as a value (bit 1, 0 or NULL).
+Value truthValue(Tri t);
+
+// The comparison operators, read once from their text.
+enum class CompareOp { Equal, NotEqual, Less, Greater, LessEqual, GreaterEqual };
+CompareOp compareOpOf(const QString& op);
+// A comparison's truth from compareValues (nullopt: a NULL operand).
+Tri compared(std::optional<int> c, CompareOp op);
+// x [NOT] BETWEEN lo AND hi.
+Tri betweenValues(const Value& v, const Value& lo, const Value& hi, bool negated);
+// x [NOT] IN (list): the items compared in their order (a NULL one makes a miss unknown).
+Tri inValues(const Value& v, const std::vector<Value>& list, bool negated, BatchBudget& budget);
+// x [NOT] LIKE p [ESCAPE e]: the operands as evaluated, in that order (escape null: none).
+Tri likeValues(const Value& v, const Value& p, const Value* escape, bool negated);
+// A simple CASE's input matches a WHEN value (under the collation; NULL matches nothing).
+inline bool caseMatches(const Value& input, const Value& when) {
+    return compareValues(input, when).value_or(1) == 0;
+}
+
+// CAST, CONVERT, TRY_CAST and TRY_CONVERT of an evaluated value; `style` the evaluated style of
+// CONVERT, null without one.
+Value castWithStyle(const Value& v, const Value* style, const SqlType& to, bool tryCast);
+// A style CONVERT does not have for the conversion (Msg 281, 9809), TRY_CONVERT's too.
+void checkStyle(const SqlType& from, const SqlType& to, int style);
+// CONVERT with a style (-1: none) once the style is known to exist.
+Value castValue(const SqlType& t, const Value& v, int style);
+
+// The value of an @@ variable the engine answers; `rowCount` is @@ROWCOUNT, `transactions`
+// @@TRANCOUNT.
+Value systemVariableValue(const QString& name, const SqlType& type, qint64 rowCount, int transactions);
+
 class Evaluator final : public ValueSource {
 public:
     Evaluator(BatchState& state, BatchBudget& budget, StatementCache& statements,
@@ -82,7 +115,6 @@ private:
     Value unaryValue(Expr& e, const RowCtx* ctx);
     Value binaryValue(Expr& e, const RowCtx* ctx);
     Value castExpr(Expr& e, const RowCtx* ctx);
-    Value castValue(const SqlType& t, const Value& v, int style);
     Value functionValue(Expr& e, const RowCtx* ctx);
     Value aggregate(Expr& e, const RowCtx* ctx);
     Value orderedAggregate(Expr& e, const RowCtx* ctx, const std::vector<RowCtx>& group);

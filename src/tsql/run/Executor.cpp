@@ -203,10 +203,14 @@ Flow Executor::runWhile(Stmt& s, bool entering) {
 // One more round of a loop, made by WHILE or by a GOTO: counted against the loop limit, and the
 // clock looked at.
 void Executor::iteration() {
-    ++m_loopCount;
-    if (m_loopLimit > 0 && m_loopCount > m_loopLimit)
-        raise<Msg::BatchStoppedAfterLoop>(m_loopLimit);
-    m_budget.checkTime();
+    countIteration(m_loopCount, m_loopLimit, m_budget);
+}
+
+void countIteration(qint64& count, qint64 limit, const BatchBudget& budget) {
+    ++count;
+    if (limit > 0 && count > limit)
+        raise<Msg::BatchStoppedAfterLoop>(limit);
+    budget.checkTime();
 }
 
 // The statements of a block from `from` on. A GOTO to a label inside the block goes on from the
@@ -283,21 +287,29 @@ void Executor::endTransaction(const Stmt& s) {
 // SET @v = x and SET @v += x: the value is converted to the variable's declared type (a char(n)
 // variable cuts and pads, a decimal one rounds).
 void Executor::assign(int slot, const QString& op, const Value& v) {
-    const SqlType& t = m_state.varTypes[size_t(slot)];
-    Value nv = v;
-    if (op != u"=")
-        nv = arithmetic(op.left(1), m_state.vars[size_t(slot)], v);
-    nv = convert(nv, t);
-    if (nv.s.isEmpty()) {
-        m_state.vars[size_t(slot)] = std::move(nv);
-        m_state.varMemory[size_t(slot)].clear();
+    const std::optional<ArithmeticOp> compound =
+        op == u"=" ? std::nullopt : std::optional(arithmeticOpOf(op.left(1)));
+    storeVariable(m_state.vars[size_t(slot)], m_state.varMemory[size_t(slot)],
+                  assignedValue(m_state.vars[size_t(slot)], compound, v, m_state.varTypes[size_t(slot)]));
+}
+
+Value assignedValue(const Value& current, std::optional<ArithmeticOp> compound, const Value& v,
+                    const SqlType& t) {
+    if (compound)
+        return convert(arithmetic(*compound, current, v), t);
+    return convert(v, t);
+}
+
+void storeVariable(Value& variable, MemoryCharge& memory, Value v) {
+    if (v.s.isEmpty()) {
+        variable = std::move(v);
+        memory.clear();
         return;
     }
-    // The variable's new text is counted before it replaces the old one.
     MemoryCharge held;
-    held.add(valueBytes(nv));
-    m_state.vars[size_t(slot)] = std::move(nv);
-    m_state.varMemory[size_t(slot)] = std::move(held);
+    held.add(valueBytes(v));
+    variable = std::move(v);
+    memory = std::move(held);
 }
 
 // A result set and a message are held by the batch's result until the batch ends. Besides its

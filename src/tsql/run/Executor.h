@@ -17,6 +17,19 @@ struct StoreTarget;
 // block or batch handles, or by a GOTO, which the block holding its label handles.
 enum class Flow { Normal, Break, Continue, Return, Goto };
 
+// ---- the rules of statements, shared with the compiled evaluator ----
+
+// SET @v = x and SET @v += x: the value a variable of type `t` that holds `current` takes, the
+// value converted to its declared type (a char(n) variable cuts and pads, a decimal one rounds);
+// `compound` is the operator of a compound assignment (+ of +=), none for =.
+Value assignedValue(const Value& current, std::optional<ArithmeticOp> compound, const Value& v,
+                    const SqlType& t);
+// A variable takes its new value; its text is counted against the batch's memory before it
+// replaces the old one.
+void storeVariable(Value& variable, MemoryCharge& memory, Value v);
+// One more round of a loop: counted against the loop limit (0: none), and the clock looked at.
+void countIteration(qint64& count, qint64 limit, const BatchBudget& budget);
+
 class Executor {
 public:
     Executor(BatchState& state, Evaluator& evaluator, StatementCache& statements, Transactions& transactions,

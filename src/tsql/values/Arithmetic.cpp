@@ -19,21 +19,29 @@ using detail::overflow;
 
 namespace {
 
-QString opName(const QString& op) {
-    if (op == u"+")
+QString opName(ArithmeticOp op) {
+    switch (op) {
+    case ArithmeticOp::Add:
         return QStringLiteral("add");
-    if (op == u"-")
+    case ArithmeticOp::Subtract:
         return QStringLiteral("subtract");
-    if (op == u"*")
+    case ArithmeticOp::Multiply:
         return QStringLiteral("multiply");
-    if (op == u"/")
+    case ArithmeticOp::Divide:
         return QStringLiteral("divide");
-    if (op == u"%")
+    case ArithmeticOp::Modulo:
         return QStringLiteral("modulo");
-    return QStringLiteral("'%1'").arg(op);
+    case ArithmeticOp::BitAnd:
+        return QStringLiteral("'&'");
+    case ArithmeticOp::BitOr:
+        return QStringLiteral("'|'");
+    case ArithmeticOp::BitXor:
+        return QStringLiteral("'^'");
+    }
+    return {};
 }
 
-[[noreturn]] void incompatible(const QString& op, const SqlType& a, const SqlType& b) {
+[[noreturn]] void incompatible(ArithmeticOp op, const SqlType& a, const SqlType& b) {
     raise<Msg::IncompatibleOperands>(a.name(), b.name(), opName(op));
 }
 
@@ -55,15 +63,15 @@ SqlType capDecimal(int p, int s) {
 //   *    scale s1+s2, precision p1+p2+1
 //   /    scale max(6, s1+p2+1), precision p1-s1+s2 + scale
 //   %    scale max(s1,s2), precision min(p1-s1, p2-s2) + scale
-SqlType decimalResultType(const QString& op, const SqlType& x, const SqlType& y) {
+SqlType decimalResultType(ArithmeticOp op, const SqlType& x, const SqlType& y) {
     int p1 = x.precision, s1 = x.scale, p2 = y.precision, s2 = y.scale;
-    if (op == u"+" || op == u"-") {
+    if (op == ArithmeticOp::Add || op == ArithmeticOp::Subtract) {
         int s = std::max(s1, s2);
         return capDecimal(std::max(p1 - s1, p2 - s2) + s + 1, s);
     }
-    if (op == u"*")
+    if (op == ArithmeticOp::Multiply)
         return capDecimal(p1 + p2 + 1, s1 + s2);
-    if (op == u"/") {
+    if (op == ArithmeticOp::Divide) {
         int s = std::max(6, s1 + p2 + 1);
         return capDecimal(p1 - s1 + s2 + s, s);
     }
@@ -104,46 +112,46 @@ Value operandFor(const Value& v, const SqlType& result) {
 }
 
 // An integer operator on the operands converted to int or bigint; the result must fit the type.
-qint64 integerResult(const QString& op, qint64 p, qint64 q, const SqlType& t) {
+qint64 integerResult(ArithmeticOp op, qint64 p, qint64 q, const SqlType& t) {
     qint64 out = 0;
     bool of = false;
-    if (op == u"+")
+    if (op == ArithmeticOp::Add)
         of = __builtin_add_overflow(p, q, &out);
-    else if (op == u"-")
+    else if (op == ArithmeticOp::Subtract)
         of = __builtin_sub_overflow(p, q, &out);
-    else if (op == u"*")
+    else if (op == ArithmeticOp::Multiply)
         of = __builtin_mul_overflow(p, q, &out);
-    else if (op == u"/") {
+    else if (op == ArithmeticOp::Divide) {
         if (q == 0)
             divideByZero();
         if (p == std::numeric_limits<qint64>::min() && q == -1)
             of = true;
         else
             out = p / q;
-    } else if (op == u"%") {
+    } else if (op == ArithmeticOp::Modulo) {
         if (q == 0)
             divideByZero();
         out = q == -1 ? 0 : p % q;
-    } else if (op == u"&")
+    } else if (op == ArithmeticOp::BitAnd)
         out = p & q;
-    else if (op == u"|")
+    else if (op == ArithmeticOp::BitOr)
         out = p | q;
-    else if (op == u"^")
+    else if (op == ArithmeticOp::BitXor)
         out = p ^ q;
     if (of || out < intMin(t.id) || out > intMax(t.id))
         overflow(SqlType::of(TypeId::Unknown), t);
     return out;
 }
 
-double floatResult(const QString& op, double x, double y, const SqlType& t) {
+double floatResult(ArithmeticOp op, double x, double y, const SqlType& t) {
     double r = 0;
-    if (op == u"+")
+    if (op == ArithmeticOp::Add)
         r = x + y;
-    else if (op == u"-")
+    else if (op == ArithmeticOp::Subtract)
         r = x - y;
-    else if (op == u"*")
+    else if (op == ArithmeticOp::Multiply)
         r = x * y;
-    else if (op == u"/") {
+    else if (op == ArithmeticOp::Divide) {
         if (y == 0)
             divideByZero();
         r = x / y;
@@ -155,30 +163,30 @@ double floatResult(const QString& op, double x, double y, const SqlType& t) {
 
 // A decimal (or money) operator computed exactly on 128 bits, then rounded to the result's
 // scale; a result with more integer digits than the type holds is Msg 8115.
-Numeric decimalResult(const QString& op, const Numeric& p, const Numeric& q, const SqlType& t) {
+Numeric decimalResult(ArithmeticOp op, const Numeric& p, const Numeric& q, const SqlType& t) {
     SqlType target = t.id == TypeId::Money ? SqlType::decimal(19, 4) : t;
     std::optional<Numeric> res;
     auto fail = [&]() { overflow(SqlType::of(TypeId::Unknown), t); };
-    if (op == u"+" || op == u"-") {
+    if (op == ArithmeticOp::Add || op == ArithmeticOp::Subtract) {
         int s = std::max(p.scale, q.scale);
         auto pa = p.rescaled(s), qa = q.rescaled(s);
         if (!pa || !qa)
             fail();
         __int128 out;
-        bool of = op == u"+" ? __builtin_add_overflow(pa->v, qa->v, &out)
-                             : __builtin_sub_overflow(pa->v, qa->v, &out);
+        bool of = op == ArithmeticOp::Add ? __builtin_add_overflow(pa->v, qa->v, &out)
+                                          : __builtin_sub_overflow(pa->v, qa->v, &out);
         if (of)
             fail();
         res = Numeric{out, s};
-    } else if (op == u"*") {
+    } else if (op == ArithmeticOp::Multiply) {
         __int128 out;
         if (__builtin_mul_overflow(p.v, q.v, &out))
             fail();
         res = Numeric{out, p.scale + q.scale};
-    } else if (op == u"/" || op == u"%") {
+    } else if (op == ArithmeticOp::Divide || op == ArithmeticOp::Modulo) {
         if (q.v == 0)
             divideByZero();
-        if (op == u"%") {
+        if (op == ArithmeticOp::Modulo) {
             int s = std::max(p.scale, q.scale);
             auto pa = p.rescaled(s), qa = q.rescaled(s);
             if (!pa || !qa)
@@ -210,10 +218,10 @@ Numeric decimalResult(const QString& op, const Numeric& p, const Numeric& q, con
 // newer date types convert to no number: with a number they are an operand type clash (Msg 206,
 // "datetime2 is incompatible with int"), with another date type incompatible (Msg 402), and
 // any other operator, or two of the same type, is invalid for the type (Msg 8117).
-SqlType dateArithmeticType(const QString& op, const SqlType& a, const SqlType& b) {
+SqlType dateArithmeticType(ArithmeticOp op, const SqlType& a, const SqlType& b) {
     auto counts = [](const SqlType& t) { return t.id == TypeId::DateTime || t.id == TypeId::SmallDateTime; };
     const SqlType& d = a.isDate() ? a : b;
-    if (op != u"+" && op != u"-")
+    if (op != ArithmeticOp::Add && op != ArithmeticOp::Subtract)
         invalidOperand(d, opName(op));
     if (counts(a) && (counts(b) || !b.isDate()))
         return a;
@@ -227,13 +235,13 @@ SqlType dateArithmeticType(const QString& op, const SqlType& a, const SqlType& b
 }
 
 // A date plus or minus a number of days (with their fraction).
-Value dateResult(const QString& op, const Value& a, const Value& b, const SqlType& t) {
+Value dateResult(ArithmeticOp op, const Value& a, const Value& b, const SqlType& t) {
     const Value& d = a.type.isDate() ? a : b;
     const Value& n = a.type.isDate() ? b : a;
     Value nv = convert(n, SqlType::of(TypeId::Float));
     if (d.null || nv.null)
         return Value::nullOf(t);
-    double days = op == u"-" ? -nv.f : nv.f;
+    double days = op == ArithmeticOp::Subtract ? -nv.f : nv.f;
     return Value::datetime(d.dt.addMSecs(qint64(std::llround(days * 86400000.0))), t.id);
 }
 
@@ -246,9 +254,9 @@ Value dateResult(const QString& op, const Value& a, const Value& b, const SqlTyp
 // computes in int. + on two texts concatenates, up to 8,000 characters before the result becomes
 // a (max) type; - * / % on two texts is invalid (Msg 8117). A date takes + and - of a number of
 // days only.
-SqlType arithmeticType(const QString& op, const SqlType& a0, const SqlType& b0) {
+SqlType arithmeticType(ArithmeticOp op, const SqlType& a0, const SqlType& b0) {
     SqlType a = a0, b = b0;
-    bool bitwise = op == u"&" || op == u"|" || op == u"^";
+    bool bitwise = op == ArithmeticOp::BitAnd || op == ArithmeticOp::BitOr || op == ArithmeticOp::BitXor;
     if (a.id == TypeId::XmlNode || b.id == TypeId::XmlNode || a.id == TypeId::Xml || b.id == TypeId::Xml)
         incompatible(op, a, b);
     if (bitwise) {
@@ -264,7 +272,7 @@ SqlType arithmeticType(const QString& op, const SqlType& a0, const SqlType& b0) 
     // other operand's type).
     if (a.id == TypeId::Bit && b.id == TypeId::Bit)
         invalidOperand(a, opName(op));
-    if (op == u"+" && (a.isString() || a.id == TypeId::Unknown) &&
+    if (op == ArithmeticOp::Add && (a.isString() || a.id == TypeId::Unknown) &&
         (b.isString() || b.id == TypeId::Unknown)) {
         SqlType t = dominantType(a, b);
         int la = a.id == TypeId::Unknown ? 0 : a.length, lb = b.id == TypeId::Unknown ? 0 : b.length;
@@ -275,9 +283,9 @@ SqlType arithmeticType(const QString& op, const SqlType& a0, const SqlType& b0) 
     if (a.isTime() || b.isTime()) {
         // time takes no arithmetic: a number is an operand type clash, as for datetime2
         const SqlType& t = a.isTime() ? a : b;
-        if ((op == u"+" || op == u"-") && (a.isNumeric() || b.isNumeric()))
+        if ((op == ArithmeticOp::Add || op == ArithmeticOp::Subtract) && (a.isNumeric() || b.isNumeric()))
             raise<Msg::OperandTypeClash>(a.name(), b.name());
-        if ((op == u"+" || op == u"-") && (a.isDate() || b.isDate()))
+        if ((op == ArithmeticOp::Add || op == ArithmeticOp::Subtract) && (a.isDate() || b.isDate()))
             raise<Msg::TimeValueNotSupported>(QStringLiteral("Adding or subtracting a time and a date"));
         invalidOperand(t, opName(op));
     }
@@ -294,7 +302,7 @@ SqlType arithmeticType(const QString& op, const SqlType& a0, const SqlType& b0) 
     if (b.id == TypeId::Unknown)
         b = a;
     if (a.id == TypeId::Float || b.id == TypeId::Float || a.id == TypeId::Real || b.id == TypeId::Real) {
-        if (op == u"%")
+        if (op == ArithmeticOp::Modulo)
             incompatible(op, a0, b0);
         return SqlType::of(TypeId::Float);
     }
@@ -309,8 +317,27 @@ SqlType arithmeticType(const QString& op, const SqlType& a0, const SqlType& b0) 
     return t;
 }
 
-// Both operands are converted to the result's type first; a NULL operand gives NULL of it.
+ArithmeticOp arithmeticOpOf(const QString& op) {
+    static const std::pair<char16_t, ArithmeticOp> ops[] = {
+        {u'+', ArithmeticOp::Add},    {u'-', ArithmeticOp::Subtract}, {u'*', ArithmeticOp::Multiply},
+        {u'/', ArithmeticOp::Divide}, {u'%', ArithmeticOp::Modulo},   {u'&', ArithmeticOp::BitAnd},
+        {u'|', ArithmeticOp::BitOr},  {u'^', ArithmeticOp::BitXor}};
+    for (const auto& [text, op2] : ops)
+        if (op.size() == 1 && op[0] == QChar(text))
+            return op2;
+    raise<Msg::IncorrectSyntax>(op);
+}
+
+SqlType arithmeticType(const QString& op, const SqlType& a, const SqlType& b) {
+    return arithmeticType(arithmeticOpOf(op), a, b);
+}
+
 Value arithmetic(const QString& op, const Value& a, const Value& b) {
+    return arithmetic(arithmeticOpOf(op), a, b);
+}
+
+// Both operands are converted to the result's type first; a NULL operand gives NULL of it.
+Value arithmetic(ArithmeticOp op, const Value& a, const Value& b) {
     SqlType t = arithmeticType(op, a.type, b.type);
     if (t.isDate())
         return dateResult(op, a, b, t);

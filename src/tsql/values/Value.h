@@ -141,9 +141,15 @@ int compareStringsCI(const QString& a, const QString& b);
 
 // The type of higher precedence of two operand types.
 SqlType dominantType(const SqlType& a, const SqlType& b);
+// The binary arithmetic, string and bitwise operators: + - * / % & | ^.
+enum class ArithmeticOp { Add, Subtract, Multiply, Divide, Modulo, BitAnd, BitOr, BitXor };
+// The operator a text names (one of the eight characters above).
+ArithmeticOp arithmeticOpOf(const QString& op);
 // Result type of an arithmetic operator on two operand types; throws 402 when invalid.
+SqlType arithmeticType(ArithmeticOp op, const SqlType& a, const SqlType& b);
 SqlType arithmeticType(const QString& op, const SqlType& a, const SqlType& b);
 // Applies a binary arithmetic, string or bitwise operator.
+Value arithmetic(ArithmeticOp op, const Value& a, const Value& b);
 Value arithmetic(const QString& op, const Value& a, const Value& b);
 Value negate(const Value& a);
 Value bitNot(const Value& a);

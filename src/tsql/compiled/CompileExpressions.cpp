@@ -1,0 +1,510 @@
+// Expressions compiled into nodes: each node evaluates its operands in the engine's order and
+// applies the engine's rule (arithmetic, convert, compareValues, the function table, ...).
+
+#include "tsql/base/Messages.h"
+#include "tsql/compiled/Lookups.h"
+#include "tsql/compiled/ProgramNodes.h"
+
+#include "tsql/functions/Functions.h"
+
+namespace tsql::compiled {
+
+Value ExprNode::value(Frame& f) const {
+    return truthValue(truth(f));
+}
+
+Tri ExprNode::truth(Frame&) const {
+    raiseAt<Msg::NonBoolean>(m_line, m_column);
+}
+
+void CompileState::refuse(const QString& construct, int line, int column) {
+    if (!fallback)
+        fallback = Fallback{construct, line > 0 ? line - declarationLines : 0, line > 0 ? column : 0};
+}
+
+int CompileState::keyList(bool variants, const SqlType& keyType) {
+    for (std::size_t k = 0; k < keyLists.size(); ++k) {
+        const SqlType& t = keyLists[k].keyType;
+        if (keyLists[k].variants == variants && t.id == keyType.id && t.precision == keyType.precision &&
+            t.scale == keyType.scale && t.length == keyType.length)
+            return int(k);
+    }
+    keyLists.push_back({variants, keyType});
+    return int(keyLists.size() - 1);
+}
+
+namespace {
+
+class Constant final : public ExprNode {
+public:
+    Constant(const Expr& e)
+        : ExprNode(e.line, e.column)
+        , m_value(e.value) {}
+    Value value(Frame&) const override { return m_value; }
+    const Value* held(Frame&) const override { return &m_value; }
+
+private:
+    Value m_value;
+};
+
+class VariableRef final : public ExprNode {
+public:
+    VariableRef(const Expr& e)
+        : ExprNode(e.line, e.column)
+        , m_slot(std::size_t(e.slot)) {}
+    Value value(Frame& f) const override { return f.vars[m_slot]; }
+    const Value* held(Frame& f) const override { return &f.vars[m_slot]; }
+
+private:
+    std::size_t m_slot;
+};
+
+class SystemVariable final : public ExprNode {
+public:
+    SystemVariable(const Expr& e)
+        : ExprNode(e.line, e.column)
+        , m_name(e.name)
+        , m_type(e.type) {}
+    // No transaction is ever open in a program.
+    Value value(Frame& f) const override { return systemVariableValue(m_name, m_type, f.rowCount, 0); }
+
+private:
+    QString m_name;
+    SqlType m_type;
+};
+
+class Unary final : public ExprNode {
+public:
+    enum Op { Minus, BitNot, Plus };
+    Unary(const Expr& e, ExprNodeP operand)
+        : ExprNode(e.line, e.column)
+        , m_op(e.op == u"-"   ? Minus
+               : e.op == u"~" ? BitNot
+                              : Plus)
+        , m_operand(std::move(operand)) {}
+    Value value(Frame& f) const override {
+        const Operand v(*m_operand, f);
+        return m_op == Minus ? negate(*v) : m_op == BitNot ? bitNot(*v) : *v;
+    }
+
+private:
+    Op m_op;
+    ExprNodeP m_operand;
+};
+
+class Binary final : public ExprNode {
+public:
+    Binary(const Expr& e, ExprNodeP a, ExprNodeP b)
+        : ExprNode(e.line, e.column)
+        , m_op(arithmeticOpOf(e.op))
+        , m_a(std::move(a))
+        , m_b(std::move(b)) {}
+    Value value(Frame& f) const override {
+        MemoryCharge held;
+        const Operand a(*m_a, f);
+        held.add(a.heldMemory());
+        const Operand b(*m_b, f);
+        held.add(b.heldMemory());
+        return arithmetic(m_op, *a, *b);
+    }
+
+private:
+    ArithmeticOp m_op;
+    ExprNodeP m_a, m_b;
+};
+
+class Cast final : public ExprNode {
+public:
+    Cast(const Expr& e, ExprNodeP operand, ExprNodeP second)
+        : ExprNode(e.line, e.column)
+        , m_type(e.castType)
+        , m_try(e.tryCast)
+        , m_parse(e.name == u"PARSE" || e.name == u"TRY_PARSE")
+        , m_operand(std::move(operand))
+        , m_second(std::move(second)) {}
+    Value value(Frame& f) const override {
+        MemoryCharge held;
+        const Operand v(*m_operand, f);
+        held.add(v.heldMemory());
+        if (m_parse) {
+            if (!m_second)
+                return parseValue(*v, m_type, nullptr, m_try);
+            const Value culture = m_second->value(f);
+            return parseValue(*v, m_type, &culture, m_try);
+        }
+        if (!m_second)
+            return castWithStyle(*v, nullptr, m_type, m_try);
+        const Operand style(*m_second, f);
+        return castWithStyle(*v, &*style, m_type, m_try);
+    }
+
+private:
+    SqlType m_type;
+    bool m_try, m_parse;
+    ExprNodeP m_operand, m_second;
+};
+
+// A function of evaluated arguments, gathered in a list the runner keeps from row to row.
+class ScalarCall final : public ExprNode {
+public:
+    ScalarCall(const Expr& e, std::vector<ExprNodeP> args, int scratch)
+        : ExprNode(e.line, e.column)
+        , m_function(*e.function)
+        , m_type(e.type)
+        , m_args(std::move(args))
+        , m_scratch(std::size_t(scratch)) {}
+    Value value(Frame& f) const override {
+        std::vector<Value>& args = f.scratch[m_scratch];
+        args.clear();
+        MemoryCharge held;
+        for (const ExprNodeP& a : m_args) {
+            args.push_back(a->value(f));
+            held.add(heldBytes(args.back()));
+        }
+        Value result = callScalar(m_function, args, m_type);
+        args.clear();
+        return result;
+    }
+
+private:
+    const FunctionDef& m_function;
+    SqlType m_type;
+    std::vector<ExprNodeP> m_args;
+    std::size_t m_scratch;
+};
+
+// IIF, CHOOSE and the ERROR_ functions read their own arguments; no CATCH block runs in a
+// program, so the ERROR_ functions see no error.
+class LazyCall final : public ExprNode {
+public:
+    LazyCall(const Expr& e, std::vector<ExprNodeP> args)
+        : ExprNode(e.line, e.column)
+        , m_function(*e.function)
+        , m_type(e.type)
+        , m_args(std::move(args)) {}
+    Value value(Frame& f) const override {
+        Site site(*this, f);
+        return m_function.eval.lazy(m_function, site, m_type);
+    }
+
+private:
+    class Site final : public CallSite {
+    public:
+        Site(const LazyCall& call, Frame& f)
+            : m_call(call)
+            , m_frame(f) {}
+        std::size_t argumentCount() const override { return m_call.m_args.size(); }
+        Value argument(std::size_t k) override { return m_call.m_args[k]->value(m_frame); }
+        bool isTrue(std::size_t k) override { return m_call.m_args[k]->truth(m_frame) == Tri::True; }
+        const ServerError* caughtError() const override { return nullptr; }
+
+    private:
+        const LazyCall& m_call;
+        Frame& m_frame;
+    };
+    const FunctionDef& m_function;
+    SqlType m_type;
+    std::vector<ExprNodeP> m_args;
+};
+
+class Case final : public ExprNode {
+public:
+    Case(const Expr& e, ExprNodeP input, std::vector<std::pair<ExprNodeP, ExprNodeP>> branches,
+         ExprNodeP otherwise)
+        : ExprNode(e.line, e.column)
+        , m_type(e.type)
+        , m_input(std::move(input))
+        , m_branches(std::move(branches))
+        , m_else(std::move(otherwise)) {}
+    Value value(Frame& f) const override {
+        MemoryCharge held;
+        std::optional<Operand> input;
+        if (m_input) {
+            input.emplace(*m_input, f);
+            held.add(input->heldMemory());
+        }
+        for (const auto& [when, then] : m_branches) {
+            const bool hit = input ? caseMatches(**input, *Operand(*when, f)) : when->truth(f) == Tri::True;
+            if (hit)
+                return convert(*Operand(*then, f), m_type);
+        }
+        if (m_else)
+            return convert(*Operand(*m_else, f), m_type);
+        return Value::nullOf(m_type);
+    }
+
+private:
+    SqlType m_type;
+    ExprNodeP m_input;
+    std::vector<std::pair<ExprNodeP, ExprNodeP>> m_branches;
+    ExprNodeP m_else;
+};
+
+class Comparison final : public ExprNode {
+public:
+    Comparison(const Expr& e, ExprNodeP a, ExprNodeP b)
+        : ExprNode(e.line, e.column)
+        , m_op(compareOpOf(e.op))
+        , m_a(std::move(a))
+        , m_b(std::move(b)) {}
+    Tri truth(Frame& f) const override {
+        const Operand a(*m_a, f);
+        const Operand b(*m_b, f);
+        return compared(compareValues(*a, *b), m_op);
+    }
+
+private:
+    CompareOp m_op;
+    ExprNodeP m_a, m_b;
+};
+
+class Logic final : public ExprNode {
+public:
+    enum Op { And, Or, Not };
+    Logic(const Expr& e, Op op, ExprNodeP a, ExprNodeP b)
+        : ExprNode(e.line, e.column)
+        , m_op(op)
+        , m_a(std::move(a))
+        , m_b(std::move(b)) {}
+    Tri truth(Frame& f) const override {
+        const Tri a = m_a->truth(f);
+        if (m_op == Not)
+            return triNot(a);
+        const Tri decisive = m_op == And ? Tri::False : Tri::True;
+        if (a == decisive)
+            return decisive;
+        const Tri b = m_b->truth(f);
+        if (b == decisive)
+            return decisive;
+        const Tri other = m_op == And ? Tri::True : Tri::False;
+        return (a == other && b == other) ? other : Tri::Unknown;
+    }
+
+private:
+    Op m_op;
+    ExprNodeP m_a, m_b;
+};
+
+class IsNull final : public ExprNode {
+public:
+    IsNull(const Expr& e, ExprNodeP operand)
+        : ExprNode(e.line, e.column)
+        , m_negated(e.negated)
+        , m_operand(std::move(operand)) {}
+    Tri truth(Frame& f) const override {
+        const bool null = Operand(*m_operand, f)->null;
+        return (null != m_negated) ? Tri::True : Tri::False;
+    }
+
+private:
+    bool m_negated;
+    ExprNodeP m_operand;
+};
+
+class Between final : public ExprNode {
+public:
+    Between(const Expr& e, std::vector<ExprNodeP> args)
+        : ExprNode(e.line, e.column)
+        , m_negated(e.negated)
+        , m_args(std::move(args)) {}
+    Tri truth(Frame& f) const override {
+        const Operand v(*m_args[0], f);
+        const Operand lo(*m_args[1], f);
+        const Operand hi(*m_args[2], f);
+        return betweenValues(*v, *lo, *hi, m_negated);
+    }
+
+private:
+    bool m_negated;
+    std::vector<ExprNodeP> m_args;
+};
+
+class InList final : public ExprNode {
+public:
+    InList(const Expr& e, std::vector<ExprNodeP> args, int scratch)
+        : ExprNode(e.line, e.column)
+        , m_negated(e.negated)
+        , m_args(std::move(args))
+        , m_scratch(std::size_t(scratch)) {}
+    Tri truth(Frame& f) const override {
+        const Operand v(*m_args[0], f);
+        std::vector<Value>& list = f.scratch[m_scratch];
+        list.clear();
+        for (std::size_t k = 1; k < m_args.size(); ++k)
+            list.push_back(m_args[k]->value(f));
+        const Tri t = inValues(*v, list, m_negated, f.budget);
+        list.clear();
+        return t;
+    }
+
+private:
+    bool m_negated;
+    std::vector<ExprNodeP> m_args;
+    std::size_t m_scratch;
+};
+
+class Like final : public ExprNode {
+public:
+    Like(const Expr& e, std::vector<ExprNodeP> args)
+        : ExprNode(e.line, e.column)
+        , m_negated(e.negated)
+        , m_args(std::move(args)) {}
+    Tri truth(Frame& f) const override {
+        const Operand v(*m_args[0], f);
+        const Operand p(*m_args[1], f);
+        if (m_args.size() < 3)
+            return likeValues(*v, *p, nullptr, m_negated);
+        const Operand escape(*m_args[2], f);
+        return likeValues(*v, *p, &*escape, m_negated);
+    }
+
+private:
+    bool m_negated;
+    std::vector<ExprNodeP> m_args;
+};
+
+// The name of the first table a query reads, for the fallback's message.
+QString firstTable(const Select& sel) {
+    for (const TableSource* s : sel.flatSources)
+        if (s->kind == SourceKind::Table)
+            return s->nameParts.join(u'.');
+    return {};
+}
+
+ExprNodeP compileFunction(const Expr& e, std::vector<ExprNodeP> args, CompileState& state) {
+    const FunctionDef& f = *e.function;
+    if (f.eval.fold) {
+        state.refuse(QStringLiteral("the aggregate function %1").arg(e.name), e.line, e.column);
+        return nullptr;
+    }
+    // OBJECT_ID reads the database's catalogue, which a program has not.
+    if (e.name == u"OBJECT_ID") {
+        state.refuse(QStringLiteral("the function OBJECT_ID"), e.line, e.column);
+        return nullptr;
+    }
+    if (f.eval.lazy)
+        return std::make_unique<LazyCall>(e, std::move(args));
+    return std::make_unique<ScalarCall>(e, std::move(args), state.scratch());
+}
+
+ExprNodeP compileSubquery(const Expr& e, CompileState& state) {
+    if (std::optional<LookupShape> shape = lookupShape(*e.sub)) {
+        state.named[std::size_t(shape->variable)] = true;
+        return makeLookup(e, *shape, state);
+    }
+    const QString table = firstTable(*e.sub);
+    state.refuse(table.isEmpty() ? QStringLiteral("a sub-query")
+                                 : QStringLiteral("a query over the table %1").arg(table),
+                 e.line, e.column);
+    return nullptr;
+}
+
+// The kinds compiled with their operands, each operand compiled first.
+ExprNodeP compileWithOperands(const Expr& e, std::vector<ExprNodeP> args, CompileState& state) {
+    switch (e.kind) {
+    case EK::Unary:
+        return std::make_unique<Unary>(e, std::move(args[0]));
+    case EK::Binary:
+        return std::make_unique<Binary>(e, std::move(args[0]), std::move(args[1]));
+    case EK::Cast:
+        return std::make_unique<Cast>(e, std::move(args[0]), args.size() > 1 ? std::move(args[1]) : nullptr);
+    case EK::Function:
+        return compileFunction(e, std::move(args), state);
+    case EK::Compare:
+        return std::make_unique<Comparison>(e, std::move(args[0]), std::move(args[1]));
+    case EK::And:
+        return std::make_unique<Logic>(e, Logic::And, std::move(args[0]), std::move(args[1]));
+    case EK::Or:
+        return std::make_unique<Logic>(e, Logic::Or, std::move(args[0]), std::move(args[1]));
+    case EK::Not:
+        return std::make_unique<Logic>(e, Logic::Not, std::move(args[0]), nullptr);
+    case EK::IsNull:
+        return std::make_unique<IsNull>(e, std::move(args[0]));
+    case EK::Between:
+        return std::make_unique<Between>(e, std::move(args));
+    case EK::In:
+        return std::make_unique<InList>(e, std::move(args), state.scratch());
+    case EK::Like:
+        return std::make_unique<Like>(e, std::move(args));
+    case EK::Case: {
+        std::size_t k = 0;
+        ExprNodeP input = e.hasInput ? std::move(args[k++]) : nullptr;
+        const std::size_t end = args.size() - (e.hasElse ? 1 : 0);
+        std::vector<std::pair<ExprNodeP, ExprNodeP>> branches;
+        for (; k + 1 < end + 1 && k < end; k += 2)
+            branches.emplace_back(std::move(args[k]), std::move(args[k + 1]));
+        ExprNodeP otherwise = e.hasElse ? std::move(args.back()) : nullptr;
+        return std::make_unique<Case>(e, std::move(input), std::move(branches), std::move(otherwise));
+    }
+    default:
+        return nullptr;
+    }
+}
+
+// Kinds a program does not evaluate, named for the fallback; empty for those it does.
+QString refusedKind(const Expr& e) {
+    switch (e.kind) {
+    case EK::Column:
+    case EK::Star:
+        return QStringLiteral("a column");
+    case EK::Exists:
+        return QStringLiteral("EXISTS");
+    case EK::XmlMethod:
+        return QStringLiteral("the xml method %1()").arg(e.name);
+    case EK::Window:
+        return QStringLiteral("the window function %1").arg(e.name);
+    case EK::In:
+        return e.sub ? QStringLiteral("IN with a sub-query") : QString();
+    case EK::Compare:
+        return e.sub ? QStringLiteral("%1 with a sub-query").arg(e.quantifier) : QString();
+    case EK::SysVar:
+        // @@TRANCOUNT counts the session's transactions, which a program knows nothing of.
+        return e.name == u"@@TRANCOUNT" ? e.name : QString();
+    case EK::Function:
+        return e.function ? QString() : e.name;
+    default:
+        return {};
+    }
+}
+
+} // namespace
+
+ExprNodeP compileExpr(const Expr& e, CompileState& state) {
+    if (state.fallback)
+        return nullptr;
+    if (const QString refused = refusedKind(e); !refused.isEmpty()) {
+        state.refuse(refused, e.line, e.column);
+        return nullptr;
+    }
+    switch (e.kind) {
+    case EK::Literal:
+        return std::make_unique<Constant>(e);
+    case EK::Variable:
+        if (e.slot < 0 || std::size_t(e.slot) >= state.types.size()) {
+            state.refuse(QStringLiteral("the variable %1").arg(e.name), e.line, e.column);
+            return nullptr;
+        }
+        if (std::size_t(e.slot) < state.named.size())
+            state.named[std::size_t(e.slot)] = true;
+        return std::make_unique<VariableRef>(e);
+    case EK::SysVar:
+        return std::make_unique<SystemVariable>(e);
+    case EK::Subquery:
+        return compileSubquery(e, state);
+    default:
+        break;
+    }
+    std::vector<ExprNodeP> args;
+    args.reserve(e.args.size());
+    for (const ExprP& a : e.args) {
+        args.push_back(compileExpr(*a, state));
+        if (!args.back())
+            return nullptr;
+    }
+    ExprNodeP node = compileWithOperands(e, std::move(args), state);
+    if (!node)
+        state.refuse(QStringLiteral("the expression"), e.line, e.column);
+    return node;
+}
+
+} // namespace tsql::compiled

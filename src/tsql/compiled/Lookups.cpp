@@ -1,0 +1,155 @@
+// Look-ups over the category and variant nodes of a row, giving what the engine's query over the
+// document gives: its WHERE converts the key of every node in document order (a key that does
+// not convert fails the query, whichever node it belongs to) and compares it with the constant;
+// its select list then converts the value of every node kept; no node gives NULL, two give Msg
+// 512. The conversions of a row's keys are made once per row and key type, for every look-up.
+
+#include "tsql/compiled/Lookups.h"
+
+#include "tsql/base/Messages.h"
+
+namespace tsql::compiled {
+
+const DocumentShape& documentShape(bool variants) {
+    static const DocumentShape categories{u"@CM01_IDCATEGORIA", u"CATEGORIE", u"CATEGORIA",
+                                          u"IDCATEGORIA_CM01"};
+    static const DocumentShape variantNodes{u"@MG5F_CODICEVAR", u"VARIANTI", u"VARIANTE", u"MG5F_CODICEVAR"};
+    return variants ? variantNodes : categories;
+}
+
+namespace {
+
+const QString kValueAttribute = QStringLiteral("@VALORE");
+
+// COLS.value('<path>', '<type>') over the row of `source`.
+bool isValueOf(const Expr& e, const TableSource& source, const QString& path) {
+    return e.kind == EK::XmlMethod && e.name == u"value" && e.args.size() == 3 &&
+           e.args[0]->kind == EK::Column && e.args[0]->src == &source && e.args[0]->depth == 0 &&
+           e.args[1]->kind == EK::Literal && e.args[1]->value.s == path;
+}
+
+// A query of no other clause than one select item, one source and its WHERE.
+bool plainQuery(const Select& sel) {
+    return !sel.distinct && !sel.top && sel.items.size() == 1 && sel.from.size() == 1 && sel.where &&
+           sel.groupBy.empty() && !sel.having && sel.orderBy.empty() && !sel.unionNext && !sel.offset &&
+           !sel.fetch && sel.ctes.empty() && !sel.hasAggregate && !sel.usesTables &&
+           sel.items[0].assignVar.isEmpty() && !sel.items[0].star && sel.items[0].expr;
+}
+
+std::optional<LookupShape> matchSource(const Select& sel, bool variants) {
+    const DocumentShape& doc = documentShape(variants);
+    const TableSource& source = *sel.from[0];
+    const Expr* target = source.xmlTarget.get();
+    if (source.kind != SourceKind::XmlNodes || !target || target->kind != EK::Variable ||
+        target->name.toUpper() != QStringView(doc.variable) || target->type.id != TypeId::Xml ||
+        source.xpath !=
+            QStringLiteral("//") + QString::fromUtf16(doc.root) + u'/' + QString::fromUtf16(doc.element))
+        return std::nullopt;
+    const Expr& item = *sel.items[0].expr;
+    const Expr& where = *sel.where;
+    if (!isValueOf(item, source, kValueAttribute) || where.kind != EK::Compare ||
+        !where.quantifier.isEmpty() || where.args.size() != 2)
+        return std::nullopt;
+    const QString keyPath = u'@' + QString::fromUtf16(doc.key);
+    LookupShape shape;
+    shape.variants = variants;
+    shape.variable = target->slot;
+    shape.valueType = item.type;
+    shape.op = compareOpOf(where.op);
+    for (int side = 0; side < 2; ++side) {
+        const Expr& key = *where.args[std::size_t(side)];
+        const Expr& constant = *where.args[std::size_t(1 - side)];
+        if (isValueOf(key, source, keyPath) && constant.kind == EK::Literal) {
+            shape.keyFirst = side == 0;
+            shape.keyType = key.type;
+            shape.constant = constant.value;
+            return shape;
+        }
+    }
+    return std::nullopt;
+}
+
+class Lookup final : public ExprNode {
+public:
+    Lookup(const Expr& e, const LookupShape& shape, int keyList)
+        : ExprNode(e.line, e.column)
+        , m_shape(shape)
+        , m_type(e.type)
+        , m_keyList(std::size_t(keyList)) {}
+
+    Value value(Frame& f) const override {
+        const std::vector<Node>& nodes = m_shape.variants ? f.row.variants : f.row.categories;
+        const ConvertedKeys& keys = convertedKeys(f, nodes);
+        std::size_t kept = 0, first = 0;
+        for (std::size_t k = 0; k < nodes.size(); ++k)
+            if (matches(f, keys, k) && kept++ == 0)
+                first = k;
+        if (kept == 0)
+            return Value::nullOf(m_type);
+        Value found = nodeValue(nodes[first]);
+        if (kept == 1)
+            return found;
+        // Every node kept has its value read before the query's rows are counted.
+        for (std::size_t k = first + 1; k < nodes.size(); ++k)
+            if (matches(f, keys, k))
+                nodeValue(nodes[k]);
+        raise<Msg::SubqueryMultipleValues>();
+    }
+
+private:
+    const ConvertedKeys& convertedKeys(Frame& f, const std::vector<Node>& nodes) const {
+        ConvertedKeys& keys = f.keys[m_keyList];
+        if (keys.row == f.evaluation)
+            return keys;
+        keys.row = f.evaluation;
+        keys.keys.clear();
+        keys.failure.reset();
+        for (const Node& n : nodes) {
+            try {
+                keys.keys.push_back(n.key ? convert(Value::str(*n.key, true), m_shape.keyType, true)
+                                          : Value::nullOf(m_shape.keyType));
+            } catch (const SqlError& e) {
+                keys.failure = e.error;
+                break;
+            }
+        }
+        return keys;
+    }
+
+    // The WHERE on node k: its key converted (or its failure), compared with the constant.
+    bool matches(Frame& f, const ConvertedKeys& keys, std::size_t k) const {
+        f.budget.tick();
+        if (k >= keys.keys.size())
+            throw SqlError{*keys.failure};
+        const Value& key = keys.keys[k];
+        const std::optional<int> c =
+            m_shape.keyFirst ? compareValues(key, m_shape.constant) : compareValues(m_shape.constant, key);
+        return compared(c, m_shape.op) == Tri::True;
+    }
+
+    Value nodeValue(const Node& n) const {
+        if (!n.value)
+            return Value::nullOf(m_shape.valueType);
+        return convert(Value::str(*n.value, true), m_shape.valueType, true);
+    }
+
+    LookupShape m_shape;
+    SqlType m_type;
+    std::size_t m_keyList;
+};
+
+} // namespace
+
+std::optional<LookupShape> lookupShape(const Select& sel) {
+    if (!plainQuery(sel))
+        return std::nullopt;
+    if (auto shape = matchSource(sel, false))
+        return shape;
+    return matchSource(sel, true);
+}
+
+ExprNodeP makeLookup(const Expr& e, const LookupShape& shape, CompileState& state) {
+    return std::make_unique<Lookup>(e, shape, state.keyList(shape.variants, shape.keyType));
+}
+
+} // namespace tsql::compiled

@@ -1,0 +1,145 @@
+#pragma once
+
+// The inside of a compiled program: expressions and statements as small pre-resolved nodes
+// (operators read once, functions by their row of the function table, types fixed), evaluated
+// over the variables of one evaluation (a Frame). Every rule a node applies is the engine's
+// own (run/Evaluator.h, run/Executor.h, values/Value.h): the nodes only say in which order.
+// Not part of the engine's interface.
+
+#include "tsql/compiled/CompiledFormula.h"
+#include "tsql/run/Executor.h"
+
+#include <memory>
+#include <vector>
+
+namespace tsql::compiled {
+
+// Which nodes of a category or variant document a look-up reads: the document and the type its
+// keys are converted to. The keys of a row are converted once per such pair.
+struct KeyList {
+    bool variants = false;
+    SqlType keyType;
+};
+
+// The keys of one row's nodes converted to a KeyList's type: in document order up to the first
+// that does not convert, whose error `failure` holds (a look-up meets it when it gets there).
+struct ConvertedKeys {
+    quint64 row = 0; // the evaluation they belong to
+    std::vector<Value> keys;
+    std::optional<ServerError> failure;
+};
+
+// The working state of one evaluation: the variables, @@ROWCOUNT, the row's nodes, and the
+// storage nodes reuse from one row to the next.
+struct Frame {
+    std::vector<Value>& vars;
+    std::vector<MemoryCharge>& varMemory;
+    const std::vector<SqlType>& types;
+    BatchBudget& budget;
+    const Row& row;
+    std::vector<std::vector<Value>>& scratch; // one list for each node that gathers values
+    std::vector<ConvertedKeys>& keys;         // one for each KeyList of the program
+    quint64 evaluation = 0;
+    qint64 rowCount = 0;
+    qint64 loopCount = 0;
+    qint64 loopLimit = 0;
+    std::vector<bool>* lineTrace = nullptr; // traced run: the batch lines on which a statement ran
+};
+
+class ExprNode {
+public:
+    ExprNode(int line, int column)
+        : m_line(line)
+        , m_column(column) {}
+    virtual ~ExprNode() = default;
+    ExprNode(const ExprNode&) = delete;
+    ExprNode& operator=(const ExprNode&) = delete;
+
+    // The node's value; a condition gives its truth as a bit.
+    virtual Value value(Frame& f) const;
+    // The node's truth; only conditions have one (Msg 4145 otherwise, as the engine).
+    virtual Tri truth(Frame& f) const;
+    // A value the node holds rather than computes (a variable, a constant), read in place.
+    virtual const Value* held(Frame&) const { return nullptr; }
+
+    int line() const { return m_line; }
+    int column() const { return m_column; }
+
+private:
+    int m_line, m_column;
+};
+using ExprNodeP = std::unique_ptr<ExprNode>;
+
+// An operand: a held value in place, a computed one in `computed`. Only a computed value counts
+// as held memory while the next operands are built, as the engine's copy of a variable shares
+// its text and counts nothing.
+class Operand {
+public:
+    Operand(const ExprNode& node, Frame& f)
+        : m_value(node.held(f)) {
+        if (!m_value) {
+            m_computed = node.value(f);
+            m_value = &m_computed;
+        }
+    }
+    const Value& operator*() const { return *m_value; }
+    const Value* operator->() const { return m_value; }
+    qint64 heldMemory() const { return m_value == &m_computed ? heldBytes(m_computed) : 0; }
+
+private:
+    const Value* m_value;
+    Value m_computed;
+};
+
+class StmtNode {
+public:
+    StmtNode(int line, int column)
+        : m_line(line)
+        , m_column(column) {}
+    virtual ~StmtNode() = default;
+    StmtNode(const StmtNode&) = delete;
+    StmtNode& operator=(const StmtNode&) = delete;
+
+    // Runs the statement as the executor's run() does: entered (traced, the clock looked at), and
+    // a failure told the statement's place.
+    Flow run(Frame& f) const;
+    // Enters the statement without running it (the links of an IF ... ELSE IF chain).
+    void enter(Frame& f) const;
+    // A failure of this statement: placed at its line when it has no place of its own.
+    void failed(SqlError& e) const;
+
+    int line() const { return m_line; }
+
+protected:
+    virtual Flow execute(Frame& f) const = 0;
+
+private:
+    int m_line, m_column;
+};
+using StmtNodeP = std::unique_ptr<StmtNode>;
+
+// What compiling collects besides the nodes: the scratch lists and key lists the program's
+// runners allocate, and the first construct left to the engine.
+struct CompileState {
+    int scratchLists = 0;
+    std::vector<KeyList> keyLists;
+    std::vector<bool> named; // declaration slots the formula names
+    std::vector<SqlType> types;
+    int declarationLines = 0; // of the batch before the formula
+    std::optional<Fallback> fallback;
+
+    // Notes a construct the compiled evaluator leaves to the engine (the first one is kept).
+    void refuse(const QString& construct, int line, int column);
+    int scratch() { return scratchLists++; }
+    int keyList(bool variants, const SqlType& keyType);
+};
+
+// Compiles a bound expression; null (with state.fallback set) when it holds a construct left to
+// the engine. Recursion follows the expression's height, which the parser bounds.
+ExprNodeP compileExpr(const Expr& e, CompileState& state);
+// The same for a statement and what it holds.
+StmtNodeP compileStmt(const Stmt& s, CompileState& state);
+// The statements of a block.
+StmtNodeP compileBlock(const std::vector<StmtP>& body, int line, int column, CompileState& state);
+
+} // namespace tsql::compiled

@@ -1,0 +1,315 @@
+// The compiled evaluator against the engine: each formula of the tables runs on each of its rows
+// both as a program and as the engine's batch (the production declarations, the row's inputs
+// set on one line, the formula, a SELECT of the variables it names); values, types, NULLs,
+// errors (number, level, line, text) and the lines traced must be the same. Constructs a
+// program does not run are refused by name and place.
+
+#include "tsql/compiled/CompiledFormula.h"
+#include "check/Declarations.h"
+
+#include "TestDb.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using tsql::compiled::Row;
+
+const QString kCategories = QStringLiteral("<CATEGORIE>%1</CATEGORIE>");
+const QString kVariants = QStringLiteral("<VARIANTI>%1</VARIANTI>");
+
+QString category(const char* id, const char* value) {
+    return QStringLiteral("<CATEGORIA IDCATEGORIA_CM01=\"%1\" VALORE=\"%2\"/>")
+        .arg(QString::fromUtf8(id), QString::fromUtf8(value));
+}
+
+QString variant(const char* code, const char* value) {
+    return QStringLiteral("<VARIANTE MG5F_CODICEVAR=\"%1\" VALORE=\"%2\"/>")
+        .arg(QString::fromUtf8(code), QString::fromUtf8(value));
+}
+
+QString categoryLookup(const char* type, const char* id) {
+    return QStringLiteral(
+               "( SELECT  COLS.value('@VALORE', '%1') AS VALORE   FROM      "
+               "@CM01_IDCATEGORIA.nodes('//CATEGORIE/CATEGORIA') TABLE_DEFINITION(COLS)  WHERE      "
+               "COLS.value('@IDCATEGORIA_CM01', 'DECIMAL(10)') = %2 )")
+        .arg(QString::fromUtf8(type), QString::fromUtf8(id));
+}
+
+QString variantLookup(const char* code) {
+    return QStringLiteral("( SELECT  COLS.value('@VALORE', 'CHAR(20)') AS VALORE  FROM      "
+                          "@MG5F_CODICEVAR.nodes('//VARIANTI/VARIANTE') TABLE_DEFINITION(COLS)  WHERE      "
+                          "COLS.value('@MG5F_CODICEVAR', 'CHAR(20)') ='%1' )")
+        .arg(QString::fromUtf8(code));
+}
+
+// One row: the inputs as T-SQL sets them ("@QTA1 = 5"), and the two documents (null: NULL).
+struct Input {
+    QStringList sets;
+    QString categories;
+    QString variants;
+};
+
+class CompiledFormula : public ::testing::Test {
+protected:
+    const QString declarations = check::ProductionDeclarations();
+    const int declarationLines = check::ProductionDeclarationLines;
+    QSqlDatabase db = tsqltest::makeDb();
+    tsql::Session session{db};
+
+    // The row's values for `program`: the inputs set by a program of their own.
+    Row rowFor(const tsql::compiled::Program& program, const Input& input) {
+        Row row;
+        std::vector<tsql::Value> values(program.variables().size());
+        if (!input.sets.isEmpty()) {
+            const auto setter = tsql::compiled::compile(
+                declarations, QStringLiteral("SET ") + input.sets.join(QStringLiteral("\r\nSET ")));
+            EXPECT_TRUE(setter.program) << input.sets.join(u' ').toStdString();
+            if (setter.program) {
+                tsql::compiled::Runner runner(setter.program);
+                const auto& out = runner.run({});
+                EXPECT_FALSE(out.error);
+                for (std::size_t k = 0; k < values.size(); ++k)
+                    values[k] = out.values[k];
+            }
+        }
+        for (std::size_t k = 0; k < values.size(); ++k)
+            if (values[k].type.id == tsql::TypeId::Unknown)
+                values[k] = tsql::Value::nullOf(program.variables()[k].type);
+        for (int slot : program.inputs()) {
+            const QString& name = program.variables()[std::size_t(slot)].name;
+            const QString& xml = name == u"@CM01_IDCATEGORIA" ? input.categories
+                                 : name == u"@MG5F_CODICEVAR" ? input.variants
+                                                              : QString();
+            if (!xml.isNull())
+                values[std::size_t(slot)] =
+                    tsql::convert(tsql::Value::str(xml, true), tsql::SqlType::of(tsql::TypeId::Xml));
+            row.values.push_back(values[std::size_t(slot)]);
+        }
+        if (!input.categories.isNull())
+            row.categories =
+                *tsql::compiled::nodesOf(input.categories, QStringLiteral("CATEGORIE"),
+                                         QStringLiteral("CATEGORIA"), QStringLiteral("IDCATEGORIA_CM01"));
+        if (!input.variants.isNull())
+            row.variants =
+                *tsql::compiled::nodesOf(input.variants, QStringLiteral("VARIANTI"),
+                                         QStringLiteral("VARIANTE"), QStringLiteral("MG5F_CODICEVAR"));
+        return row;
+    }
+
+    // The engine's batch: the inputs on one line after the declarations, then the formula.
+    QString engineBatch(const tsql::compiled::Program& program, const QString& formula, const Input& input) {
+        QStringList sets = input.sets;
+        if (!input.categories.isNull())
+            sets << QStringLiteral("@CM01_IDCATEGORIA = N'%1'").arg(input.categories);
+        if (!input.variants.isNull())
+            sets << QStringLiteral("@MG5F_CODICEVAR = N'%1'").arg(input.variants);
+        QStringList names;
+        for (int slot : program.inputs())
+            names << program.variables()[std::size_t(slot)].name;
+        return declarations +
+               (sets.isEmpty() ? QString() : QStringLiteral("SET ") + sets.join(QStringLiteral(" SET "))) +
+               QStringLiteral("\r\n") + formula + QStringLiteral("\r\nSELECT ") + names.join(u',');
+    }
+
+    void expectSame(const QString& formula, const Input& input, qint64 loopLimit = 0) {
+        SCOPED_TRACE(formula.toStdString() + " | " + input.sets.join(u' ').toStdString());
+        const auto compiled = tsql::compiled::compile(declarations, formula, {declarationLines});
+        ASSERT_TRUE(compiled.program) << compiled.fallback->construct.toStdString();
+        const Row row = rowFor(*compiled.program, input);
+        tsql::compiled::Runner runner(compiled.program,
+                                      {.limits = {}, .loopLimit = loopLimit, .trace = true});
+        const tsql::compiled::Outcome& out = runner.run(row);
+
+        session.setLoopLimit(loopLimit);
+        const tsql::RunResult engine =
+            session.runIsolated(engineBatch(*compiled.program, formula, input), false, true).result;
+        // The formula's lines: after the declarations and the line of inputs.
+        const int selectLine = int(formula.count(u'\n')) + 2; // the SELECT of the variables
+        std::vector<int> lines;
+        for (int line : engine.executedLines)
+            if (line > declarationLines + 1 && line - declarationLines - 1 != selectLine)
+                lines.push_back(line - declarationLines - 1);
+        EXPECT_EQ(out.executedLines, lines);
+        ASSERT_EQ(bool(out.error), bool(engine.error))
+            << (engine.error ? engine.error->message : out.error->message).toStdString();
+        if (engine.error) {
+            EXPECT_EQ(out.error->number, engine.error->number);
+            EXPECT_EQ(out.error->level, engine.error->level);
+            EXPECT_EQ(out.error->line, engine.error->line - declarationLines - 1);
+            EXPECT_EQ(out.error->message.toStdString(), engine.error->message.toStdString());
+            return;
+        }
+        if (engine.resultSets.empty()) // the formula returned before the SELECT
+            return;
+        const auto& values = engine.resultSets[0].rows.at(0);
+        for (std::size_t k = 0; k < values.size(); ++k) {
+            const tsql::Value& mine = out.values[std::size_t(compiled.program->inputs()[k])];
+            const tsql::Value& theirs = values[k];
+            SCOPED_TRACE(
+                compiled.program->variables()[std::size_t(compiled.program->inputs()[k])].name.toStdString());
+            EXPECT_EQ(mine.null, theirs.null);
+            EXPECT_EQ(mine.type.id, theirs.type.id);
+            EXPECT_EQ(mine.type.precision, theirs.type.precision);
+            EXPECT_EQ(mine.type.scale, theirs.type.scale);
+            EXPECT_EQ(mine.type.length, theirs.type.length);
+            if (!mine.null && !theirs.null) {
+                EXPECT_EQ(tsql::toText(mine).toStdString(), tsql::toText(theirs).toStdString());
+            }
+        }
+    }
+};
+
+struct FormulaCase {
+    QString formula;
+    std::vector<Input> rows;
+    qint64 loopLimit = 0;
+};
+
+TEST_F(CompiledFormula, GivesTheEnginesValuesTypesAndErrors) {
+    const std::vector<FormulaCase> cases = {
+        {"SET @OUTPREZZO = @INPREZZO * 1.1",
+         {{{"@INPREZZO = 10.5"}}, {{}}, {{"@INPREZZO = 99999999999.999999"}}}},
+        {"SET @QTA1 = 7 / 2\r\nSET @QTA2 = 7 % -3\r\nSET @COLLI = 7.0 / 3", {{}}},
+        {"SET @OUTPREZZO = @INPREZZO / @QTA1",
+         {{{"@INPREZZO = 1", "@QTA1 = 0"}}, {{"@INPREZZO = 1", "@QTA1 = 4"}}}},
+        {"SET @OUTSC1PERC = @QTA1 * 10", {{{"@QTA1 = 99.9"}}, {{"@QTA1 = 100"}}}},
+        {"SET @OUTPREZZO = 1\r\nSET @OUTPREZZO = @MG66_FAM_MG53",
+         {{{"@MG66_FAM_MG53 = '12'"}}, {{"@MG66_FAM_MG53 = 'ab'"}}}},
+        {"IF @MG66_FAM_MG53 = 'AB' SET @OUTPREZZO = 1 ELSE SET @OUTPREZZO = 2",
+         {{{"@MG66_FAM_MG53 = 'ab  '"}}, {{"@MG66_FAM_MG53 = ' AB'"}}, {{}}}},
+        {"IF NOT (@QTA1 = 1) SET @OUTPREZZO = 1\r\nELSE IF @QTA1 IS NULL SET @OUTPREZZO = 2\r\nELSE SET "
+         "@OUTPREZZO = 3",
+         {{}, {{"@QTA1 = 1"}}, {{"@QTA1 = 2"}}}},
+        {"SET @OUTPREZZO = CASE WHEN @QTA1 > 10 THEN 1 WHEN @QTA1 > 5 THEN 2.5 ELSE NULL END",
+         {{{"@QTA1 = 11"}}, {{"@QTA1 = 6"}}, {{}}}},
+        {"SET @MG66_MARCA_MG64 = CASE @MG66_FAM_MG53 WHEN 'A' THEN 'uno' WHEN 'B' THEN 'due' ELSE "
+         "@MG66_FAM_MG53 END",
+         {{{"@MG66_FAM_MG53 = 'a '"}}, {{"@MG66_FAM_MG53 = 'C'"}}, {{}}}},
+        {"SET @OUTPREZZO = IIF(@QTA1 > 1, 1 / @QTA1, CHOOSE(2, 1 / 0, 7, 8))",
+         {{{"@QTA1 = 0"}}, {{"@QTA1 = 4"}}}},
+        {"SET @MG66_GRUPFIS_MG61 = CONVERT(VARCHAR(10), @DATARIF, 103)\r\nSET @DATARIF = CONVERT(DATETIME, "
+         "'31/12/2024', 103)\r\nSET @QTA1 = TRY_CAST('x' AS INT)",
+         {{{"@DATARIF = '20240229'"}}, {{}}}},
+        {"SET @OUTPREZZO = CAST(@MG66_FAM_MG53 AS DECIMAL(5,2)) + CONVERT(INT, @DATARIF, 500)",
+         {{{"@MG66_FAM_MG53 = '1.5'"}}}},
+        {"DECLARE @I INT = 0\r\nWHILE @I < 10\r\nBEGIN\r\n  SET @I += 1\r\n  IF @I = 3 CONTINUE\r\n  IF @I = "
+         "7 "
+         "BREAK\r\n  SET @OUTPREZZO = ISNULL(@OUTPREZZO, 0) + @I\r\nEND",
+         {{}}},
+        {"WHILE 1 = 1 SET @QTA1 = ISNULL(@QTA1, 0) + 1", {{}}, 50},
+        {"SELECT @QTA1 = 1, @QTA2 = @QTA1 + 1\r\nSET @OUTPREZZO = @@ROWCOUNT", {{{"@QTA1 = 5"}}}},
+        {"IF @MG66_FAM_MG53 LIKE 'A%' AND @QTA1 BETWEEN 1 AND 5 AND @MG66_SFAM_MG54 NOT IN ('X', 'Y', "
+         "NULL)\r\n"
+         "  SET @OUTPREZZO = 1\r\nELSE\r\n  SET @OUTPREZZO = 2",
+         {{{"@MG66_FAM_MG53 = 'ab'", "@QTA1 = 5", "@MG66_SFAM_MG54 = 'Z'"}},
+          {{"@MG66_FAM_MG53 = 'ab'", "@QTA1 = 5"}}}},
+        {"SET @MG66_GRUPFIS_MG61 = UPPER(LEFT(@DO30_CODART_MG66, 3)) + '-' + RTRIM(@MG66_FAM_MG53) + "
+         "REPLICATE('x', LEN(@MG66_FAM_MG53))",
+         {{{"@DO30_CODART_MG66 = 'abcdef'", "@MG66_FAM_MG53 = 'F1'"}}, {{}}}},
+        {"SET @OUTPREZZO = 1\r\nRETURN\r\nSET @OUTPREZZO = 2", {{}}},
+        {"SET @OUTPREZZO += 5\r\nSET @OUTPREZZO *= @QTA1\r\nSET @MG66_FAM_MG53 += 'zzzz'",
+         {{{"@OUTPREZZO = 2", "@QTA1 = 3", "@MG66_FAM_MG53 = 'a'"}}}},
+        {"SET @OUTPREZZO = POWER(10.0, @QTA1) + ROUND(@INPREZZO, 1) + ABS(-@QTA2)",
+         {{{"@QTA1 = 2", "@INPREZZO = 1.25", "@QTA2 = 3"}}, {{"@QTA1 = 40"}}}},
+        {"IF @DATARIF >= '20240101' SET @QTA1 = DATEDIFF(DAY, '20240101', @DATARIF)\r\n"
+         "SET @QTA2 = DATEPART(WEEKDAY, @DATARIF) + YEAR(@DATARIF)",
+         {{{"@DATARIF = '20240315 10:00'"}}, {{"@DATARIF = '20231231'"}}}},
+    };
+    for (const FormulaCase& c : cases)
+        for (const Input& row : c.rows)
+            expectSame(c.formula, row, c.loopLimit);
+}
+
+TEST_F(CompiledFormula, CategoryAndVariantLookUps) {
+    const QString formula = QStringLiteral("SET @OUTPREZZO = ") + categoryLookup("DECIMAL(17,6)", "124") +
+                            QStringLiteral("\r\nSET @MG66_MARCA_MG64 = ") + variantLookup("V02") +
+                            QStringLiteral("\r\nIF ") + categoryLookup("VARCHAR(20)", "7") +
+                            QStringLiteral(" = 'rosso' SET @QTA1 = 1");
+    const QString two = category("124", "1.5") + category("7", "rosso");
+    const std::vector<Input> rows = {
+        {{}, kCategories.arg(two), kVariants.arg(variant("V01", "a") + variant("V02", "b"))},
+        {{}, {}, {}},                                                           // NULL documents
+        {{}, kCategories.arg(QString()), kVariants.arg(QString())},             // no node
+        {{}, kCategories.arg(category("124", "1") + category("124", "2")), {}}, // two nodes: Msg 512
+        {{}, kCategories.arg(category("x", "1") + category("124", "2")), {}},   // a key that does not convert
+        {{}, kCategories.arg(category("124", "2") + category("x", "1")), {}},   // the same, after the match
+        {{}, kCategories.arg(category("124", "abc")), {}}, // a value that does not convert
+        {{}, kCategories.arg(QStringLiteral("<CATEGORIA IDCATEGORIA_CM01=\"124\"/>")), {}}, // no VALORE
+        {{}, kCategories.arg(category("124", "1") + category("124", "zz") + category("124", "3")), {}},
+        {{}, {}, kVariants.arg(variant("V02  ", "b") + variant("v02", "c"))},  // trailing blanks, case
+        {{}, {}, kVariants.arg(variant("V02", "abcdefghijklmnopqrstuvwxyz"))}, // a value cut to CHAR(20)
+    };
+    for (const Input& row : rows)
+        expectSame(formula, row);
+}
+
+TEST_F(CompiledFormula, LeavesToTheEngineWhatItDoesNotCompile) {
+    struct Refused {
+        const char* formula;
+        const char* construct;
+        int line, column;
+    };
+    const Refused cases[] = {
+        {"SET @OUTPREZZO = 1\r\nSELECT @OUTPREZZO AS P", "SELECT returning rows", 2, 1},
+        {"EXEC sp_who", "EXEC", 1, 1},
+        {"SET @QTA1 = 1\r\nRAISERROR('x', 16, 1)", "RAISERROR", 2, 1},
+        {"SET @QTA1 = 1;\r\nTHROW 50000, 'x', 1", "THROW", 2, 1},
+        {"SET @OUTPREZZO = (SELECT TOP 1 LP01_ID FROM LP01_PROVIDER)", "a query over the table LP01_PROVIDER",
+         1, 18},
+        {"PRINT 1", "PRINT", 1, 1},
+        {"BEGIN TRY\r\n SET @QTA1 = 1\r\nEND TRY\r\nBEGIN CATCH\r\nEND CATCH", "TRY ... CATCH", 1, 1},
+        {"SET @OUTPREZZO = @CM01_IDCATEGORIA.value('(//CATEGORIA/@VALORE)[1]', 'DECIMAL(17,6)')",
+         "the xml method value()", 1, 36},
+        {"SET @QTA1 = 1 +", "a compile error", 1, 15},
+        {"SELECT @QTA1 = LP01_ID FROM LP01_PROVIDER", "a query over the table LP01_PROVIDER", 1, 1},
+        {"SET @QTA1 = @NONDICHIARATA", "a compile error", 1, 13},
+        {"DECLARE @T TABLE (n INT)", "a table variable", 1, 9},
+        {"GOTO fine\r\nfine:", "GOTO", 1, 1},
+        {"SET DATEFORMAT dmy", "SET DATEFORMAT", 1, 1},
+        {"SET @OUTPREZZO = @@TRANCOUNT", "@@TRANCOUNT", 1, 18},
+        {"SET @OUTPREZZO = OBJECT_ID('LP01_PROVIDER')", "the function OBJECT_ID", 1, 18},
+        {"SET @CM01_IDCATEGORIA = NULL", "an assignment to an xml variable", 1, 5},
+        {"IF EXISTS (SELECT 1) SET @QTA1 = 1", "EXISTS", 1, 4},
+        {"SET @QTA1 = (SELECT COLS.value('@VALORE', 'INT') FROM "
+         "@CM01_IDCATEGORIA.nodes('//CATEGORIE/CATEGORIA') "
+         "TABLE_DEFINITION(COLS) WHERE COLS.value('@ALTRO', 'INT') = 1)",
+         "a sub-query", 1, 13},
+        {"BEGIN TRANSACTION", "BEGIN TRANSACTION", 1, 1},
+        {"UPDATE LP01_PROVIDER SET LP01_DESCRIZIONE = 'x'", "UPDATE", 1, 1},
+    };
+    for (const Refused& c : cases) {
+        const auto compiled =
+            tsql::compiled::compile(check::ProductionDeclarations(), QString::fromUtf8(c.formula),
+                                    {check::ProductionDeclarationLines});
+        SCOPED_TRACE(c.formula);
+        ASSERT_FALSE(compiled.program);
+        ASSERT_TRUE(compiled.fallback);
+        EXPECT_EQ(compiled.fallback->construct.toStdString(), c.construct);
+        EXPECT_EQ(compiled.fallback->line, c.line);
+        EXPECT_EQ(compiled.fallback->column, c.column);
+    }
+}
+
+TEST(CompiledFormulaNodes, DocumentsTheEngineReadsAndThoseItDoesNot) {
+    const auto nodes = tsql::compiled::nodesOf(
+        QStringLiteral(
+            "<X><CATEGORIE><CATEGORIA IDCATEGORIA_CM01=\"1\" VALORE=\"a\"/><CATEGORIA VALORE=\"b\"/>"
+            "</CATEGORIE></X><CATEGORIE><CATEGORIA IDCATEGORIA_CM01=\"3\"/></CATEGORIE>"),
+        QStringLiteral("CATEGORIE"), QStringLiteral("CATEGORIA"), QStringLiteral("IDCATEGORIA_CM01"));
+    ASSERT_TRUE(nodes);
+    // In the order the engine's path gives them: the shallower CATEGORIE first.
+    ASSERT_EQ(nodes->size(), 3u);
+    EXPECT_EQ((*nodes)[0].key, QStringLiteral("3"));
+    EXPECT_FALSE((*nodes)[0].value);
+    EXPECT_EQ((*nodes)[1].key, QStringLiteral("1"));
+    EXPECT_EQ((*nodes)[1].value, QStringLiteral("a"));
+    EXPECT_FALSE((*nodes)[2].key);
+    EXPECT_EQ((*nodes)[2].value, QStringLiteral("b"));
+    for (const char* bad : {"<CATEGORIE>", "<CATEGORIE><CATEGORIA></CATEGORIE>", "<A x='1' x='2'/>"})
+        EXPECT_FALSE(tsql::compiled::nodesOf(QString::fromUtf8(bad), QStringLiteral("CATEGORIE"),
+                                             QStringLiteral("CATEGORIA"), QStringLiteral("IDCATEGORIA_CM01")))
+            << bad;
+}
+
+} // namespace
