@@ -232,7 +232,7 @@ Harness::~Harness() {
     QSqlDatabase::removeDatabase(name);
 }
 
-Prepared Harness::prepare(const FormulaCase& formula) {
+Prepared Harness::prepare(const FormulaCase& formula, LineCount lines) {
     Prepared p;
     p.source = formula;
     p.declarations = check::ProductionDeclarations() + formula.extraDeclarations;
@@ -240,12 +240,19 @@ Prepared Harness::prepare(const FormulaCase& formula) {
     // starts on the same line of every batch.
     p.declarationLines = int(p.declarations.count(u'\n')) + 2;
     p.declared = declaredIn(p.declarations);
-    const compiled::Compiled c = compiled::compile(p.declarations, formula.formula, {p.declarationLines});
+    // The text compiled ends with two blank lines where the engine's batch has the inputs, so
+    // that its lines are as many as `declarationLines` (see LineCount).
+    const QString compiledDeclarations =
+        lines == LineCount::InText ? p.declarations + LineEnd + LineEnd : p.declarations;
+    const compiled::Compiled c =
+        compiled::compile(compiledDeclarations, formula.formula, {p.declarationLines});
     ++m_counts.formulas;
     p.program = c.program;
     p.fallback = c.fallback;
     if (!p.program) {
         ++m_counts.fallbacks;
+        if (p.fallback)
+            ++m_counts.fallbackConstructs[p.fallback->construct];
         return p;
     }
     ++m_counts.compiled;
@@ -371,7 +378,8 @@ Comparison Harness::compareRun(const Prepared& prepared, const InputRow& row, bo
             values = &set;
     if (!values)
         return {Verdict::Unseen, {}};
-    if (outcome.values.size() != variables.size())
+    // The slots of the declarations come first; the formula's own locals may follow them.
+    if (outcome.values.size() < variables.size())
         return {Verdict::Difference, QStringLiteral("the outcome holds %1 values for %2 variables")
                                          .arg(outcome.values.size())
                                          .arg(variables.size())};

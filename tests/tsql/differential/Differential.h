@@ -80,6 +80,7 @@ struct Counts {
     qint64 unseen = 0;
     qint64 refused = 0;
     qint64 differences = 0;
+    QHash<QString, int> fallbackConstructs; // how many formulas fell back on each construct
     double fallbackRate() const { return formulas ? double(fallbacks) / double(formulas) : 0; }
 };
 
@@ -114,7 +115,13 @@ public:
     Harness(const Harness&) = delete;
     Harness& operator=(const Harness&) = delete;
 
-    Prepared prepare(const FormulaCase& formula);
+    // How the program learns where the formula starts in the engine's batch (after the
+    // declarations and the two lines of the row): from blank lines at the end of the declarations
+    // it compiles as well as from CompileOptions::declarationLines (InText), or from
+    // declarationLines alone, as the trial run's batch, whose inputs are no declarations, needs it
+    // (OptionOnly).
+    enum class LineCount { InText, OptionOnly };
+    Prepared prepare(const FormulaCase& formula, LineCount lines = LineCount::InText);
     // Runs `row` on both sides and compares; `trace` compares the lines that ran as well.
     Comparison compare(const Prepared& prepared, const InputRow& row, bool trace);
 

@@ -30,7 +30,8 @@ constexpr int RowsPerFormula = 5;
 constexpr int ReportedDifferences = 20;
 
 // Statements over tables, transactions, dynamic batches and the like: a case with one of these
-// words is not a formula (the category and variant sub-queries read FROM the xml variables).
+// words is not a formula (the category and variant sub-queries read FROM the xml variables); nor
+// is one that reads the clock or random numbers, whose values the two sides cannot share.
 bool formulaShaped(const QString& text) {
     static const QSet<QString> notFormula{
         QStringLiteral("INSERT"),  QStringLiteral("UPDATE"),   QStringLiteral("DELETE"),
@@ -41,13 +42,19 @@ bool formulaShaped(const QString& text) {
         QStringLiteral("CURSOR"),  QStringLiteral("TABLE"),    QStringLiteral("GO"),
         QStringLiteral("WAITFOR"), QStringLiteral("OPENXML"),  QStringLiteral("INTO"),
         QStringLiteral("USE"),     QStringLiteral("GRANT"),    QStringLiteral("SP_EXECUTESQL")};
+    // The clock and random numbers: the two sides read them at different moments.
+    static const QSet<QString> notRepeatable{QStringLiteral("GETDATE"),        QStringLiteral("SYSDATETIME"),
+                                             QStringLiteral("SYSUTCDATETIME"), QStringLiteral("GETUTCDATE"),
+                                             QStringLiteral("CURRENT_TIMESTAMP"), QStringLiteral("NEWID"),
+                                             QStringLiteral("RAND")};
     std::optional<tsql::ServerError> error;
     const std::vector<tsql::Token> tokens = tsql::tokenize(text, error);
     if (error)
         return false;
     for (size_t k = 0; k < tokens.size(); ++k) {
         const tsql::Token& t = tokens[k];
-        if ((t.kind == tsql::Tok::Keyword || t.kind == tsql::Tok::Ident) && notFormula.contains(t.upper))
+        if ((t.kind == tsql::Tok::Keyword || t.kind == tsql::Tok::Ident) &&
+            (notFormula.contains(t.upper) || notRepeatable.contains(t.upper)))
             return false;
         if (t.isKeyword("FROM")) {
             const bool xml = k + 1 < tokens.size() && tokens[k + 1].kind == tsql::Tok::Variable &&
@@ -121,6 +128,12 @@ std::vector<FormulaCase> demoFormulas() {
     return out;
 }
 
+// DIFFERENTIAL_NO_TRACE: the lines that ran are not compared (to look at the other differences).
+bool traced() {
+    static const bool on = !qEnvironmentVariableIsSet("DIFFERENTIAL_NO_TRACE");
+    return on;
+}
+
 struct SourceRun {
     Harness harness;
     QStringList differences;
@@ -135,7 +148,7 @@ struct SourceRun {
         const QStringList codes = variantCodesIn(formula.formula);
         for (int r = 0; r < rows; ++r) {
             const InputRow row = r == 0 ? InputRow{} : generateRow(choices, named, ids, codes);
-            const Comparison c = harness.compare(p, row, r % 2 == 1);
+            const Comparison c = harness.compare(p, row, r % 2 == 1 && traced());
             if (c.verdict == Verdict::Difference)
                 differences << formula.name + QStringLiteral(": ") + c.detail;
         }
@@ -147,8 +160,20 @@ struct SourceRun {
                   << " compiled, " << n.fallbacks << " fell back (" << int(n.fallbackRate() * 100) << "%), "
                   << n.rows << " rows: " << n.same << " same, " << n.unseen << " errors only, " << n.refused
                   << " refused inputs, " << n.differences << " different\n";
+        // DIFFERENTIAL_DUMP=FILE: every difference, with its reproducer, appended to FILE.
+        const QString dump = qEnvironmentVariable("DIFFERENTIAL_DUMP");
+        QFile file(dump);
+        if (!dump.isEmpty() && file.open(QIODevice::Append | QIODevice::Text))
+            file.write((differences.join(QStringLiteral("\n----\n")) + u'\n').toUtf8());
         for (qsizetype k = 0; k < differences.size() && k < ReportedDifferences; ++k)
             ADD_FAILURE() << differences[k].toStdString();
+        QList<std::pair<int, QString>> constructs;
+        for (auto it = n.fallbackConstructs.begin(); it != n.fallbackConstructs.end(); ++it)
+            constructs.append({-it.value(), it.key()});
+        std::sort(constructs.begin(), constructs.end());
+        for (qsizetype k = 0; k < constructs.size() && k < 6; ++k)
+            std::cout << "    fell back on " << constructs[k].second.toStdString() << ": "
+                      << -constructs[k].first << "\n";
         EXPECT_EQ(n.differences, 0);
     }
 };
@@ -197,6 +222,7 @@ TEST(Differential, GeneratedFormulasAgree) {
 // engine when it was found; the evaluator's owner makes them pass) ----
 
 struct KnownCase {
+    Harness::LineCount lines;
     const char* name;
     const char* formula;
     std::vector<std::pair<const char*, const char*>> inputs; // variable, value as text (NULL: nullptr)
@@ -206,9 +232,33 @@ struct KnownCase {
 
 const std::vector<KnownCase>& knownCases() {
     static const std::vector<KnownCase> cases{
-        {"a price and its discount",
+        {Harness::LineCount::InText,
+         "a price and its discount",
          "SET @OUTPREZZO = @ATTPREZZO * (1 - @ATTSC1PERC / 100)",
          {{"@ATTPREZZO", "12.5"}, {"@ATTSC1PERC", "10"}},
+         {},
+         {}},
+        // DIFFERENCE FOUND: with declarationLines beyond the lines of the declarations' text (the
+        // trial run's inputs between them and the formula), the evaluator numbers the formula's
+        // lines from the end of the text: its error is on line 142 where the engine says 1, and
+        // the lines that ran of a traced run are left out (none where the engine says 1, 2).
+        {Harness::LineCount::OptionOnly,
+         "the lines that ran after lines that are no declarations",
+         "IF @ATTPREZZO > 0\r\n    SET @OUTPREZZO = 1",
+         {{"@ATTPREZZO", "2"}},
+         {},
+         {}},
+        {Harness::LineCount::OptionOnly,
+         "the formula's lines after lines that are no declarations",
+         "SET @DATARIF = '1752-12-31'",
+         {},
+         {},
+         {}},
+        {Harness::LineCount::OptionOnly,
+         "ERROR_LINE() after lines that are no declarations",
+         "BEGIN TRY\r\n    SET @OUTPREZZO = 1 / 0\r\nEND TRY\r\nBEGIN CATCH\r\n    SET @OUTSC1PERC = "
+         "ERROR_LINE()\r\nEND CATCH",
+         {},
          {},
          {}},
     };
@@ -218,7 +268,8 @@ const std::vector<KnownCase>& knownCases() {
 TEST(Differential, KnownCasesAgree) {
     SourceRun run;
     for (const KnownCase& k : knownCases()) {
-        const Prepared p = run.harness.prepare({QString::fromUtf8(k.name), QString::fromUtf8(k.formula), {}});
+        const Prepared p =
+            run.harness.prepare({QString::fromUtf8(k.name), QString::fromUtf8(k.formula), {}}, k.lines);
         if (!p.program)
             continue;
         InputRow row;
@@ -407,6 +458,8 @@ TEST(DifferentialSources, CorpusFilterKeepsFormulasOnly) {
         {"EXEC('SET @OUTPREZZO = 1')", false},
         {"BEGIN TRAN SET @OUTPREZZO = 1 COMMIT", false},
         {"SET @OUTPREZZO = 'it''s -- not a comment", false}, // unclosed string
+        {"SET @DATARIF = GETDATE()", false},
+        {"SET @OUTPREZZO = RAND()", false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(formulaShaped(QString::fromUtf8(c.text)), c.formula) << c.text;
