@@ -30,28 +30,12 @@ template <std::size_t N> const char* pick(Choices& c, const std::array<const cha
     return items[c.below(unsigned(N))];
 }
 
-const std::array<const char*, 22> NumberLiterals{"0",
-                                                 "1",
-                                                 "-1",
-                                                 "2",
-                                                 "10",
-                                                 "100",
-                                                 "2147483647",
-                                                 "-2147483648",
-                                                 "0.5",
-                                                 "1.03",
-                                                 "12.345678",
-                                                 "2147483648",
-                                                 "0.0000001",
-                                                 "1e3",
-                                                 "-0.25",
-                                                 "3.14159265358979",
-                                                 "7",
-                                                 "99999999999.999999",
-                                                 "123456789012345678",
-                                                 "1.5E-3",
-                                                 "NULL",
-                                                 "365"};
+// clang-format off
+const std::array<const char*, 23> NumberLiterals{
+    "0", "1", "-1", "2", "10", "100", "2147483647", "-2147483648", "0.5", "1.03", "12.345678", "2147483648",
+    "0.0000001", "1e3", "-0.25", "3.14159265358979", "7", "99999999999.999999", "123456789012345678", "1.5E-3",
+    "NULL", "365", "$12.50"};
+// clang-format on
 const std::array<const char*, 20> TextLiterals{
     "''",           "' '",          "'A'",         "'NORD'",  "'MPRI'",
     "'ROSSO'",      "'rosso '",     "N'è€'",       "'12.5'",  "'3'",
@@ -254,7 +238,14 @@ private:
             return m_c.percent(50) ? QStringLiteral("NULLIF(%1, %2)").arg(n(), n())
                                    : QStringLiteral("IIF(%1, %2, %3)").arg(condition(d + 1), n(), n());
         case 14:
-            return QStringLiteral("CHOOSE(%1, %2, %3)").arg(n(), n(), n());
+            if (m_c.percent(50)) {
+                // Bitwise operators take integers only.
+                static const std::array<const char*, 3> ops{" & ", " | ", " ^ "};
+                return QStringLiteral("CAST(%1 AS INT)%2CAST(%3 AS INT)")
+                    .arg(n(), QLatin1String(pick(m_c, ops)), n());
+            }
+            return m_c.percent(50) ? QStringLiteral("CHOOSE(%1, %2, %3)").arg(n(), n(), n())
+                                   : QStringLiteral("~CAST(%1 AS INT)").arg(n());
         case 15:
         case 16:
             return caseExpression(Family::Number, d);
