@@ -240,14 +240,52 @@ private:
     ExprNodeP m_else;
 };
 
+bool sameType(const SqlType& a, const SqlType& b) {
+    return a.id == b.id && a.precision == b.precision && a.scale == b.scale && a.length == b.length;
+}
+
+// A comparison. compareValues converts both sides to their dominant type each time; when one
+// side is a constant and the other's bound type is that dominant type (a number or a text, never
+// a date, which the batch's DATEFORMAT reads), the constant is converted once when compiled, and
+// used whenever the other side's value has its bound type: the conversion compareValues would
+// make on every row, made once.
 class Comparison final : public ExprNode {
 public:
     Comparison(const Expr& e, ExprNodeP a, ExprNodeP b)
         : ExprNode(e.line, e.column)
         , m_op(compareOpOf(e.op))
         , m_a(std::move(a))
-        , m_b(std::move(b)) {}
+        , m_b(std::move(b)) {
+        for (int side = 0; side < 2 && !m_converted; ++side) {
+            const Expr& constant = *e.args[std::size_t(side)];
+            const SqlType& other = e.args[std::size_t(1 - side)]->type;
+            if (constant.kind != EK::Literal || constant.value.null)
+                continue;
+            const SqlType t = dominantType(other, constant.value.type);
+            if (!(t.isInteger() || t.id == TypeId::Decimal || t.isString()) || !sameType(t, other))
+                continue;
+            try {
+                Value c = convert(constant.value, t);
+                if (sameType(c.type, t)) {
+                    m_converted = std::move(c);
+                    m_constantFirst = side == 0;
+                    m_otherType = other;
+                }
+            } catch (const SqlError&) {
+            }
+        }
+    }
     Tri truth(Frame& f) const override {
+        if (m_converted) {
+            const Operand other(m_constantFirst ? *m_b : *m_a, f);
+            if (sameType(other->type, m_otherType))
+                return compared(m_constantFirst ? compareValues(*m_converted, *other)
+                                                : compareValues(*other, *m_converted),
+                                m_op);
+            const Operand constant(m_constantFirst ? *m_a : *m_b, f);
+            return compared(
+                m_constantFirst ? compareValues(*constant, *other) : compareValues(*other, *constant), m_op);
+        }
         const Operand a(*m_a, f);
         const Operand b(*m_b, f);
         return compared(compareValues(*a, *b), m_op);
@@ -256,6 +294,9 @@ public:
 private:
     CompareOp m_op;
     ExprNodeP m_a, m_b;
+    std::optional<Value> m_converted;
+    bool m_constantFirst = false;
+    SqlType m_otherType;
 };
 
 class Logic final : public ExprNode {

@@ -30,6 +30,7 @@ public:
     std::vector<StmtNodeP> m_statements;
     int m_scratchLists = 0;
     std::vector<KeyList> m_keyLists;
+    int m_lookups = 0;
     int m_declarationLines = 0;
 };
 
@@ -113,6 +114,7 @@ Compiled compileBatch(const QString& declarations, const QString& formula, const
     program->m_types = std::move(state.types);
     program->m_scratchLists = state.scratchLists;
     program->m_keyLists = std::move(state.keyLists);
+    program->m_lookups = int(state.lookups.size());
     program->m_declarationLines = options.declarationLines;
     return {std::move(program), std::nullopt};
 }
@@ -171,6 +173,7 @@ struct Runner::Impl {
     std::vector<MemoryCharge> varMemory;
     std::vector<std::vector<Value>> scratch;
     std::vector<ConvertedKeys> keys;
+    std::vector<LookupResult> lookups;
     std::vector<bool> lines;
     BatchBudget budget;
     quint64 evaluations = 0;
@@ -187,6 +190,7 @@ Runner::Runner(std::shared_ptr<const Program> program, RunOptions options)
         d->varMemory.resize(d->program->m_types.size());
         d->scratch.resize(std::size_t(d->program->m_scratchLists));
         d->keys.resize(d->program->m_keyLists.size());
+        d->lookups.resize(std::size_t(d->program->m_lookups));
     }
 }
 
@@ -194,14 +198,21 @@ Runner::~Runner() = default;
 
 void Runner::Impl::runStatements(const Row& row) {
     const CompiledProgram& p = *program;
-    outcome.values.resize(p.m_types.size());
-    for (std::size_t k = 0; k < p.m_types.size(); ++k) {
-        outcome.values[k] = Value::nullOf(p.m_types[k]);
-        varMemory[k].clear();
+    // The variables the formula never names stay NULL from the first row on: only the others
+    // start again.
+    if (outcome.values.size() != p.m_types.size()) {
+        outcome.values.clear();
+        for (const SqlType& t : p.m_types)
+            outcome.values.push_back(Value::nullOf(t));
+    } else {
+        for (int slot : p.m_inputs)
+            outcome.values[std::size_t(slot)] = Value::nullOf(p.m_types[std::size_t(slot)]);
+        for (std::size_t k = p.m_variables.size(); k < p.m_types.size(); ++k)
+            outcome.values[k] = Value::nullOf(p.m_types[k]);
     }
     for (std::size_t k = 0; k < p.m_inputs.size() && k < row.values.size(); ++k)
         outcome.values[std::size_t(p.m_inputs[k])] = row.values[k];
-    Frame f{outcome.values, varMemory, p.m_types, budget, row, scratch, keys};
+    Frame f{outcome.values, varMemory, p.m_types, budget, row, scratch, keys, lookups};
     f.evaluation = ++evaluations;
     f.loopLimit = options.loopLimit;
     if (options.trace) {

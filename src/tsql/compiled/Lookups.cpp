@@ -36,6 +36,26 @@ bool plainQuery(const Select& sel) {
            sel.items[0].assignVar.isEmpty() && !sel.items[0].star && sel.items[0].expr;
 }
 
+bool sameType(const SqlType& a, const SqlType& b) {
+    return a.id == b.id && a.precision == b.precision && a.scale == b.scale && a.length == b.length;
+}
+
+// compareValues converts the key and the constant to their dominant type on every node: the
+// constant is converted once here instead, when that type is a number or a text (no date, which
+// the batch's DATEFORMAT reads) and the conversion leaves the dominant type as it is. A constant
+// that does not convert is left as written, to fail on every comparison as in the engine.
+void convertConstant(LookupShape& shape) {
+    const SqlType t = dominantType(shape.keyType, shape.constant.type);
+    if (!(t.isNumeric() || t.isString()) || shape.constant.null)
+        return;
+    try {
+        Value c = convert(shape.constant, t);
+        if (sameType(c.type, t) && sameType(dominantType(shape.keyType, c.type), t))
+            shape.constant = std::move(c);
+    } catch (const SqlError&) {
+    }
+}
+
 std::optional<LookupShape> matchSource(const Select& sel, bool variants) {
     const DocumentShape& doc = documentShape(variants);
     const TableSource& source = *sel.from[0];
@@ -63,6 +83,7 @@ std::optional<LookupShape> matchSource(const Select& sel, bool variants) {
             shape.keyFirst = side == 0;
             shape.keyType = key.type;
             shape.constant = constant.value;
+            convertConstant(shape);
             return shape;
         }
     }
@@ -71,13 +92,31 @@ std::optional<LookupShape> matchSource(const Select& sel, bool variants) {
 
 class Lookup final : public ExprNode {
 public:
-    Lookup(const Expr& e, const LookupShape& shape, int keyList)
+    Lookup(const Expr& e, const LookupShape& shape, int keyList, int result)
         : ExprNode(e.line, e.column)
         , m_shape(shape)
         , m_type(e.type)
-        , m_keyList(std::size_t(keyList)) {}
+        , m_keyList(std::size_t(keyList))
+        , m_result(std::size_t(result)) {}
 
     Value value(Frame& f) const override {
+        LookupResult& result = f.lookups[m_result];
+        if (result.row != f.evaluation) {
+            result.row = f.evaluation;
+            result.error.reset();
+            try {
+                result.value = lookUp(f);
+            } catch (const SqlError& e) {
+                result.error = e.error;
+            }
+        }
+        if (result.error)
+            throw SqlError{*result.error};
+        return result.value;
+    }
+
+private:
+    Value lookUp(Frame& f) const {
         const std::vector<Node>& nodes = m_shape.variants ? f.row.variants : f.row.categories;
         const ConvertedKeys& keys = convertedKeys(f, nodes);
         std::size_t kept = 0, first = 0;
@@ -96,14 +135,27 @@ public:
         raise<Msg::SubqueryMultipleValues>();
     }
 
-private:
+    static bool sameKeys(const ConvertedKeys& keys, const std::vector<Node>& nodes) {
+        if (keys.texts.size() != nodes.size())
+            return false;
+        for (std::size_t k = 0; k < nodes.size(); ++k)
+            if (keys.texts[k] != nodes[k].key)
+                return false;
+        return true;
+    }
+
     const ConvertedKeys& convertedKeys(Frame& f, const std::vector<Node>& nodes) const {
         ConvertedKeys& keys = f.keys[m_keyList];
         if (keys.row == f.evaluation)
             return keys;
         keys.row = f.evaluation;
+        if (sameKeys(keys, nodes))
+            return keys;
+        keys.texts.clear();
         keys.keys.clear();
         keys.failure.reset();
+        for (const Node& n : nodes)
+            keys.texts.push_back(n.key);
         for (const Node& n : nodes) {
             try {
                 keys.keys.push_back(n.key ? convert(Value::str(*n.key, true), m_shape.keyType, true)
@@ -136,7 +188,12 @@ private:
     LookupShape m_shape;
     SqlType m_type;
     std::size_t m_keyList;
+    std::size_t m_result;
 };
+
+QString typeText(const SqlType& t) {
+    return QStringLiteral("%1(%2,%3,%4)").arg(int(t.id)).arg(t.precision).arg(t.scale).arg(t.length);
+}
 
 } // namespace
 
@@ -149,7 +206,19 @@ std::optional<LookupShape> lookupShape(const Select& sel) {
 }
 
 ExprNodeP makeLookup(const Expr& e, const LookupShape& shape, CompileState& state) {
-    return std::make_unique<Lookup>(e, shape, state.keyList(shape.variants, shape.keyType));
+    // Look-ups that read the same nodes the same way give the same in one evaluation.
+    const QString what = QStringList{QString::number(shape.variants), typeText(shape.keyType),
+                                     typeText(shape.valueType),       typeText(e.type),
+                                     QString::number(int(shape.op)),  QString::number(shape.keyFirst),
+                                     typeText(shape.constant.type),   QString::number(shape.constant.null),
+                                     toText(shape.constant)}
+                             .join(u'|');
+    qsizetype result = state.lookups.indexOf(what);
+    if (result < 0) {
+        result = state.lookups.size();
+        state.lookups << what;
+    }
+    return std::make_unique<Lookup>(e, shape, state.keyList(shape.variants, shape.keyType), int(result));
 }
 
 } // namespace tsql::compiled

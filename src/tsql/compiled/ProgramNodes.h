@@ -23,10 +23,21 @@ struct KeyList {
 
 // The keys of one row's nodes converted to a KeyList's type: in document order up to the first
 // that does not convert, whose error `failure` holds (a look-up meets it when it gets there).
+// The texts they were converted from are kept: a row whose nodes have the same keys (the same
+// article on the next row) converts nothing again.
 struct ConvertedKeys {
     quint64 row = 0; // the evaluation they belong to
+    std::vector<std::optional<QString>> texts;
     std::vector<Value> keys;
     std::optional<ServerError> failure;
+};
+
+// What a look-up gave in one evaluation (a formula reads the same category or variant more than
+// once: IF x IS NOT NULL SET @v = x): its value, or its error.
+struct LookupResult {
+    quint64 row = 0;
+    Value value;
+    std::optional<ServerError> error;
 };
 
 // The working state of one evaluation: the variables, @@ROWCOUNT, the row's nodes, and the
@@ -39,6 +50,7 @@ struct Frame {
     const Row& row;
     std::vector<std::vector<Value>>& scratch; // one list for each node that gathers values
     std::vector<ConvertedKeys>& keys;         // one for each KeyList of the program
+    std::vector<LookupResult>& lookups;       // one for each distinct look-up of the program
     quint64 evaluation = 0;
     qint64 rowCount = 0;
     qint64 loopCount = 0;
@@ -123,6 +135,7 @@ using StmtNodeP = std::unique_ptr<StmtNode>;
 struct CompileState {
     int scratchLists = 0;
     std::vector<KeyList> keyLists;
+    QStringList lookups;     // the distinct look-ups, by what they read
     std::vector<bool> named; // declaration slots the formula names
     std::vector<SqlType> types;
     int declarationLines = 0; // of the batch before the formula

@@ -20,8 +20,31 @@ int compareStringsCI(const QString& a, const QString& b) {
     return QStringView(a).left(la).compare(QStringView(b).left(lb), Qt::CaseInsensitive);
 }
 
+namespace {
+
+// Two values of the same integer, decimal or text type: converting them to their own type
+// changes nothing, so they are compared as they are (the same answer, without building copies).
+bool sameExactType(const SqlType& a, const SqlType& b) {
+    return a.id == b.id && a.precision == b.precision && a.scale == b.scale && a.length == b.length &&
+           (a.isInteger() || a.id == TypeId::Decimal || a.isString());
+}
+
+} // namespace
+
 // NULL compares as unknown (nullopt); xml is never compared (Msg 305).
 std::optional<int> compareValues(const Value& a, const Value& b) {
+    if (sameExactType(a.type, b.type)) {
+        if (a.null || b.null)
+            return std::nullopt;
+        if (a.type.isString()) {
+            const int c = compareStringsCI(a.s, b.s);
+            return c < 0 ? -1 : (c > 0 ? 1 : 0);
+        }
+        if (a.type.isInteger())
+            return a.i < b.i ? -1 : (a.i > b.i ? 1 : 0);
+        if (a.n.scale == b.n.scale)
+            return a.n.v < b.n.v ? -1 : (a.n.v > b.n.v ? 1 : 0);
+    }
     SqlType t = dominantType(a.type, b.type);
     if (t.id == TypeId::XmlNode || t.id == TypeId::Xml)
         raise<Msg::XmlDataTypeCompared>();

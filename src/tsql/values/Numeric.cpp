@@ -16,12 +16,12 @@ using detail::pow10;
 // ---- Numeric ----
 
 int Numeric::digits() const {
-    unsigned __int128 a = magnitude128(v);
+    // The powers of ten up to |v| (10^38 < 2^127 < 10^39), counted by comparison rather than by
+    // divisions of 128 bits, which the decimal operators and conversions would pay on every value.
+    const unsigned __int128 a = magnitude128(v);
     int d = 0;
-    while (a > 0) {
-        a /= 10;
+    while (d <= 38 && a >= static_cast<unsigned __int128>(pow10(d)))
         ++d;
-    }
     return std::max(d, scale);
 }
 
