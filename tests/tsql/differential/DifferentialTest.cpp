@@ -43,10 +43,10 @@ bool formulaShaped(const QString& text) {
         QStringLiteral("WAITFOR"), QStringLiteral("OPENXML"),  QStringLiteral("INTO"),
         QStringLiteral("USE"),     QStringLiteral("GRANT"),    QStringLiteral("SP_EXECUTESQL")};
     // The clock and random numbers: the two sides read them at different moments.
-    static const QSet<QString> notRepeatable{QStringLiteral("GETDATE"),        QStringLiteral("SYSDATETIME"),
-                                             QStringLiteral("SYSUTCDATETIME"), QStringLiteral("GETUTCDATE"),
-                                             QStringLiteral("CURRENT_TIMESTAMP"), QStringLiteral("NEWID"),
-                                             QStringLiteral("RAND")};
+    static const QSet<QString> notRepeatable{
+        QStringLiteral("GETDATE"),    QStringLiteral("SYSDATETIME"),       QStringLiteral("SYSUTCDATETIME"),
+        QStringLiteral("GETUTCDATE"), QStringLiteral("CURRENT_TIMESTAMP"), QStringLiteral("NEWID"),
+        QStringLiteral("RAND")};
     std::optional<tsql::ServerError> error;
     const std::vector<tsql::Token> tokens = tsql::tokenize(text, error);
     if (error)
@@ -432,6 +432,8 @@ TEST(DifferentialGenerator, WritesFormulasTheEngineCompiles) {
             const auto error = session.compile(check::ProductionDeclarations() + formula);
             if (!error)
                 ++compiled;
+            else if (qEnvironmentVariableIsSet("DIFFERENTIAL_VERBOSE"))
+                std::cout << error->message.toStdString() << "\n";
             if (error && firstFailure.isEmpty())
                 firstFailure = formula + QStringLiteral("\n-> ") + error->message;
         }
