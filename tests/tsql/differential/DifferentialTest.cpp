@@ -207,10 +207,16 @@ TEST(Differential, DemoFormulasAgree) {
 
 TEST(Differential, GeneratedFormulasAgree) {
     SourceRun run;
-    for (int k = 0; k < GeneratedFormulas; ++k) {
-        SeededChoices choices(1000 + k);
+    // DIFFERENTIAL_FORMULAS=N and DIFFERENTIAL_SEED=S: a longer run from another seed.
+    bool set = false;
+    const int formulas = qEnvironmentVariableIntValue("DIFFERENTIAL_FORMULAS", &set);
+    const int seed = qEnvironmentVariableIsSet("DIFFERENTIAL_SEED")
+                         ? qEnvironmentVariableIntValue("DIFFERENTIAL_SEED")
+                         : 1000;
+    for (int k = 0; k < (set ? formulas : GeneratedFormulas); ++k) {
+        SeededChoices choices(std::uint64_t(seed) + std::uint64_t(k));
         const GeneratedFormula g = generateFormula(choices);
-        run.check({QStringLiteral("generated %1").arg(1000 + k), g.formula, {}}, choices, RowsPerFormula);
+        run.check({QStringLiteral("generated %1").arg(seed + k), g.formula, {}}, choices, RowsPerFormula);
     }
     run.report("generated");
     if (evaluatorCompiles()) {
