@@ -11,6 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 namespace {
 
 using tsql::compiled::Row;
@@ -189,6 +192,15 @@ TEST_F(CompiledFormula, GivesTheEnginesValuesTypesAndErrors) {
          {{{"@MG66_FAM_MG53 = '12'"}}, {{"@MG66_FAM_MG53 = 'ab'"}}}},
         {"IF @MG66_FAM_MG53 = 'AB' SET @OUTPREZZO = 1 ELSE SET @OUTPREZZO = 2",
          {{{"@MG66_FAM_MG53 = 'ab  '"}}, {{"@MG66_FAM_MG53 = ' AB'"}}, {{}}}},
+        // Constants compared with variables of other types: converted once when that changes nothing.
+        {"IF @MG66_FAM_MG53 = N'AB' SET @QTA1 = 1\r\nIF @MG66_FAM_MG53 = 'ABCDE' SET @QTA2 = 1\r\n"
+         "IF N'\u03a9' = @MG66_FAM_MG53 SET @COLLI = 1\r\nIF @DO29_AGENTE_MG17 <> '\u00e9' SET @VOLUME = "
+         "1\r\n"
+         "IF @QTA1 < '5' SET @PESONETTO = 1\r\nIF @DATARIF > '20240101' SET @PESOLORDO = 1",
+         {{{"@MG66_FAM_MG53 = 'ab'", "@DO29_AGENTE_MG17 = N'\u00c9'", "@DATARIF = '20240102'"}},
+          {{"@MG66_FAM_MG53 = N'\u4e2d'", "@QTA1 = 7"}},
+          {{"@MG66_FAM_MG53 = 'ABCD'"}}}},
+        {"IF @QTA1 = 'x' SET @QTA2 = 1", {{{"@QTA1 = 1"}}, {{}}}},
         {"IF NOT (@QTA1 = 1) SET @OUTPREZZO = 1\r\nELSE IF @QTA1 IS NULL SET @OUTPREZZO = 2\r\nELSE SET "
          "@OUTPREZZO = 3",
          {{}, {{"@QTA1 = 1"}}, {{"@QTA1 = 2"}}}},
@@ -230,6 +242,16 @@ TEST_F(CompiledFormula, GivesTheEnginesValuesTypesAndErrors) {
     for (const FormulaCase& c : cases)
         for (const Input& row : c.rows)
             expectSame(c.formula, row, c.loopLimit);
+}
+
+// An IF ... ELSE IF chain as long as the formula makes it is compiled and run link by link.
+TEST_F(CompiledFormula, ALongElseIfChain) {
+    QString formula = QStringLiteral("IF @QTA1 = 0 SET @QTA2 = 0");
+    for (int k = 1; k < 3000; ++k)
+        formula += QStringLiteral("\r\nELSE IF @QTA1 = %1 SET @QTA2 = %1 * 2").arg(k);
+    formula += QStringLiteral("\r\nELSE SET @QTA2 = 1 / 0");
+    for (const char* row : {"@QTA1 = 2999", "@QTA1 = 1", "@QTA1 = 3000"})
+        expectSame(formula, {{QString::fromUtf8(row)}});
 }
 
 TEST_F(CompiledFormula, CategoryAndVariantLookUps) {
@@ -290,6 +312,8 @@ TEST_F(CompiledFormula, LeavesToTheEngineWhatItDoesNotCompile) {
         {"GOTO fine\r\nfine:", "GOTO", 1, 1},
         {"SET DATEFORMAT dmy", "SET DATEFORMAT", 1, 1},
         {"SET @OUTPREZZO = @@TRANCOUNT", "@@TRANCOUNT", 1, 18},
+        {"IF @QTA1 > 0 SET @QTA2 = 1\r\nSET @OUTPREZZO = @@ROWCOUNT", "@@ROWCOUNT before the formula sets it",
+         2, 18},
         {"SET @OUTPREZZO = OBJECT_ID('LP01_PROVIDER')", "the function OBJECT_ID", 1, 18},
         {"SET @CM01_IDCATEGORIA = NULL", "an assignment to an xml variable", 1, 5},
         {"IF EXISTS (SELECT 1) SET @QTA1 = 1", "EXISTS", 1, 4},
@@ -311,6 +335,67 @@ TEST_F(CompiledFormula, LeavesToTheEngineWhatItDoesNotCompile) {
         EXPECT_EQ(compiled.fallback->line, c.line);
         EXPECT_EQ(compiled.fallback->column, c.column);
     }
+}
+
+TEST(CompiledFormulaRunner, ALoopStopsAtTheTimeLimitOrWhenCancelled) {
+    const auto compiled = tsql::compiled::compile(
+        check::ProductionDeclarations(), QStringLiteral("SET @QTA1 = 0\r\nWHILE 1 = 1\r\n  SET @QTA1 += 1"),
+        {check::ProductionDeclarationLines});
+    ASSERT_TRUE(compiled.program);
+    tsql::Limits limits;
+    limits.timeoutMs = 1;
+    tsql::compiled::Runner runner(compiled.program, {.limits = limits, .loopLimit = 0, .trace = false});
+    const auto& out = runner.run({});
+    ASSERT_TRUE(out.error);
+    EXPECT_EQ(out.error->number, 3617);
+    EXPECT_EQ(out.error->level, 25);
+    EXPECT_EQ(out.error->line, 2);
+    // A cancel from another thread stops the loop as the time limit does.
+    tsql::Limits none;
+    none.timeoutMs = 0;
+    tsql::compiled::Runner endless(compiled.program, {.limits = none, .loopLimit = 0, .trace = false});
+    std::atomic<bool> done{false};
+    std::optional<tsql::ServerError> error;
+    std::thread worker([&] {
+        error = endless.run({}).error;
+        done = true;
+    });
+    while (!done) {
+        endless.cancel();
+        std::this_thread::yield();
+    }
+    worker.join();
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->number, 3617);
+    EXPECT_EQ(error->line, 2);
+}
+
+// A program is shared, read-only, by runners on several threads.
+TEST(CompiledFormulaRunner, RunnersOnThreadsShareAProgram) {
+    const QString formula =
+        QStringLiteral("DECLARE @I INT = 0\r\nWHILE @I < 20 BEGIN SET @I += 1 SET @OUTPREZZO = "
+                       "ISNULL(@OUTPREZZO, 0) + @I * 1.5 END\r\nSET @MG66_MARCA_MG64 = "
+                       "UPPER(@MG66_FAM_MG53) + 'x'");
+    const auto compiled = tsql::compiled::compile(check::ProductionDeclarations(), formula,
+                                                  {check::ProductionDeclarationLines});
+    ASSERT_TRUE(compiled.program);
+    Row row;
+    for (int slot : compiled.program->inputs())
+        row.values.push_back(tsql::Value::nullOf(compiled.program->variables()[std::size_t(slot)].type));
+    tsql::compiled::Runner reference(compiled.program);
+    const std::string expected = describe(reference.run(row));
+    std::atomic<int> differences{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&] {
+            tsql::compiled::Runner runner(compiled.program);
+            for (int k = 0; k < 200; ++k)
+                if (describe(runner.run(row)) != expected)
+                    ++differences;
+        });
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(differences, 0);
 }
 
 TEST(CompiledFormulaNodes, DocumentsTheEngineReadsAndThoseItDoesNot) {

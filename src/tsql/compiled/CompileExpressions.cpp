@@ -33,6 +33,36 @@ int CompileState::keyList(bool variants, const SqlType& keyType) {
     return int(keyLists.size() - 1);
 }
 
+bool sameType(const SqlType& a, const SqlType& b) {
+    return a.id == b.id && a.precision == b.precision && a.scale == b.scale && a.length == b.length;
+}
+
+// Two texts compare under the collation ignoring trailing blanks: a value of a text type `other`
+// converted to the dominant text type keeps its text (the dominant type is as wide and as
+// Unicode as it), and so does the constant converted to `other` when it is no longer than
+// `other` and its characters are in the code page where `other` needs them.
+std::optional<Value> comparedConstant(const Value& constant, const SqlType& other) {
+    if (constant.null)
+        return std::nullopt;
+    const SqlType t = dominantType(other, constant.type);
+    const bool texts = other.isString() && constant.type.isString() && t.isString();
+    if (!(sameType(t, other) && (t.isInteger() || t.id == TypeId::Decimal || t.isString())) && !texts)
+        return std::nullopt;
+    try {
+        if (texts && !sameType(t, other)) {
+            if (other.length >= 0 && constant.s.size() > other.length)
+                return std::nullopt;
+            if (constant.type.isUnicode() && !other.isUnicode() && inCodePage(constant.s) != constant.s)
+                return std::nullopt;
+        }
+        Value c = convert(constant, other);
+        if (sameType(c.type, other))
+            return c;
+    } catch (const SqlError&) {
+    }
+    return std::nullopt;
+}
+
 namespace {
 
 class Constant final : public ExprNode {
@@ -240,15 +270,9 @@ private:
     ExprNodeP m_else;
 };
 
-bool sameType(const SqlType& a, const SqlType& b) {
-    return a.id == b.id && a.precision == b.precision && a.scale == b.scale && a.length == b.length;
-}
-
 // A comparison. compareValues converts both sides to their dominant type each time; when one
-// side is a constant and the other's bound type is that dominant type (a number or a text, never
-// a date, which the batch's DATEFORMAT reads), the constant is converted once when compiled, and
-// used whenever the other side's value has its bound type: the conversion compareValues would
-// make on every row, made once.
+// side is a constant, it is converted once when compiled (comparedConstant) and used whenever
+// the other side's value has its bound type.
 class Comparison final : public ExprNode {
 public:
     Comparison(const Expr& e, ExprNodeP a, ExprNodeP b)
@@ -259,20 +283,11 @@ public:
         for (int side = 0; side < 2 && !m_converted; ++side) {
             const Expr& constant = *e.args[std::size_t(side)];
             const SqlType& other = e.args[std::size_t(1 - side)]->type;
-            if (constant.kind != EK::Literal || constant.value.null)
+            if (constant.kind != EK::Literal)
                 continue;
-            const SqlType t = dominantType(other, constant.value.type);
-            if (!(t.isInteger() || t.id == TypeId::Decimal || t.isString()) || !sameType(t, other))
-                continue;
-            try {
-                Value c = convert(constant.value, t);
-                if (sameType(c.type, t)) {
-                    m_converted = std::move(c);
-                    m_constantFirst = side == 0;
-                    m_otherType = other;
-                }
-            } catch (const SqlError&) {
-            }
+            m_converted = comparedConstant(constant.value, other);
+            m_constantFirst = side == 0;
+            m_otherType = other;
         }
     }
     Tri truth(Frame& f) const override {
@@ -472,7 +487,7 @@ ExprNodeP compileWithOperands(const Expr& e, std::vector<ExprNodeP> args, Compil
         ExprNodeP input = e.hasInput ? std::move(args[k++]) : nullptr;
         const std::size_t end = args.size() - (e.hasElse ? 1 : 0);
         std::vector<std::pair<ExprNodeP, ExprNodeP>> branches;
-        for (; k + 1 < end + 1 && k < end; k += 2)
+        for (; k + 1 < end; k += 2)
             branches.emplace_back(std::move(args[k]), std::move(args[k + 1]));
         ExprNodeP otherwise = e.hasElse ? std::move(args.back()) : nullptr;
         return std::make_unique<Case>(e, std::move(input), std::move(branches), std::move(otherwise));
@@ -529,6 +544,10 @@ ExprNodeP compileExpr(const Expr& e, CompileState& state) {
             state.named[std::size_t(e.slot)] = true;
         return std::make_unique<VariableRef>(e);
     case EK::SysVar:
+        if (e.name == u"@@ROWCOUNT" && !state.rowCountSet) {
+            state.refuse(QStringLiteral("@@ROWCOUNT before the formula sets it"), e.line, e.column);
+            return nullptr;
+        }
         return std::make_unique<SystemVariable>(e);
     case EK::Subquery:
         return compileSubquery(e, state);

@@ -105,6 +105,8 @@ Compiled compileBatch(const QString& declarations, const QString& formula, const
         program->m_statements.push_back(compileStmt(*s, state));
         if (state.fallback)
             return {nullptr, state.fallback};
+        if (s->kind == SK::Set || (s->kind == SK::Select && s->select->assigns))
+            state.rowCountSet = true;
     }
     for (std::size_t k = 0; k < names.size(); ++k) {
         program->m_variables.push_back({names[k], state.types[k]});
@@ -127,7 +129,7 @@ Compiled compile(const QString& declarations, const QString& formula, const Comp
         return fallback(QStringLiteral("the declarations"));
     try {
         return compileBatch(declarations, formula, options);
-    } catch (const SqlError& e) {
+    } catch (const SqlError&) {
         return fallback(QStringLiteral("a compile error"));
     } catch (const std::bad_alloc&) {
         return fallback(QStringLiteral("a compile error"));

@@ -58,7 +58,7 @@ struct Row {
 // What one evaluation gave. `values` holds, for every variable of the declarations, its value
 // when the formula ended (or stopped at its error): the outputs are read from here.
 struct Outcome {
-    std::vector<Value> values;        // by declaration slot (Program::variables())
+    std::vector<Value> values;        // by declaration slot (Program::variables()), then the formula's own
     std::optional<ServerError> error; // as the engine reports it; line: of the formula (1-based)
     std::vector<int> executedLines;   // traced runs: formula lines on which a statement ran, ascending
 };

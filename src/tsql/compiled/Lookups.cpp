@@ -36,24 +36,11 @@ bool plainQuery(const Select& sel) {
            sel.items[0].assignVar.isEmpty() && !sel.items[0].star && sel.items[0].expr;
 }
 
-bool sameType(const SqlType& a, const SqlType& b) {
-    return a.id == b.id && a.precision == b.precision && a.scale == b.scale && a.length == b.length;
-}
-
-// compareValues converts the key and the constant to their dominant type on every node: the
-// constant is converted once here instead, when that type is a number or a text (no date, which
-// the batch's DATEFORMAT reads) and the conversion leaves the dominant type as it is. A constant
-// that does not convert is left as written, to fail on every comparison as in the engine.
+// compareValues converts the key and the constant on every node: the constant is converted once
+// here instead (comparedConstant), the keys being of their type.
 void convertConstant(LookupShape& shape) {
-    const SqlType t = dominantType(shape.keyType, shape.constant.type);
-    if (!(t.isNumeric() || t.isString()) || shape.constant.null)
-        return;
-    try {
-        Value c = convert(shape.constant, t);
-        if (sameType(c.type, t) && sameType(dominantType(shape.keyType, c.type), t))
-            shape.constant = std::move(c);
-    } catch (const SqlError&) {
-    }
+    if (std::optional<Value> c = comparedConstant(shape.constant, shape.keyType))
+        shape.constant = std::move(*c);
 }
 
 std::optional<LookupShape> matchSource(const Select& sel, bool variants) {
@@ -213,12 +200,11 @@ ExprNodeP makeLookup(const Expr& e, const LookupShape& shape, CompileState& stat
                                      typeText(shape.constant.type),   QString::number(shape.constant.null),
                                      toText(shape.constant)}
                              .join(u'|');
-    qsizetype result = state.lookups.indexOf(what);
-    if (result < 0) {
-        result = state.lookups.size();
-        state.lookups << what;
-    }
-    return std::make_unique<Lookup>(e, shape, state.keyList(shape.variants, shape.keyType), int(result));
+    const int result = int(state.lookups.size());
+    const auto known = state.lookups.constFind(what);
+    return std::make_unique<Lookup>(e, shape, state.keyList(shape.variants, shape.keyType),
+                                    known != state.lookups.cend() ? *known
+                                                                  : *state.lookups.insert(what, result));
 }
 
 } // namespace tsql::compiled

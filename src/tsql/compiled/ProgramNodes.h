@@ -9,6 +9,8 @@
 #include "tsql/compiled/CompiledFormula.h"
 #include "tsql/run/Executor.h"
 
+#include <QHash>
+
 #include <memory>
 #include <vector>
 
@@ -135,10 +137,14 @@ using StmtNodeP = std::unique_ptr<StmtNode>;
 struct CompileState {
     int scratchLists = 0;
     std::vector<KeyList> keyLists;
-    QStringList lookups;     // the distinct look-ups, by what they read
-    std::vector<bool> named; // declaration slots the formula names
+    QHash<QString, int> lookups; // the distinct look-ups, by what they read
+    std::vector<bool> named;     // declaration slots the formula names
     std::vector<SqlType> types;
     int declarationLines = 0; // of the batch before the formula
+    // A statement of the formula's own level that sets @@ROWCOUNT (SET, SELECT @v = ...) has been
+    // compiled: what @@ROWCOUNT reads after it is the formula's. Before it, it would be what the
+    // session's batch before left, which a program does not know.
+    bool rowCountSet = false;
     std::optional<Fallback> fallback;
 
     // Notes a construct the compiled evaluator leaves to the engine (the first one is kept).
@@ -146,6 +152,13 @@ struct CompileState {
     int scratch() { return scratchLists++; }
     int keyList(bool variants, const SqlType& keyType);
 };
+
+// A constant compared with values of type `other`, converted once as compareValues would convert
+// it against each of them, so that compareValues finds two values of one type and converts
+// nothing: nullopt when that is not certain to give the same answer (the dominant type is not
+// `other`, or it is a date, which the batch's DATEFORMAT reads, or the conversion fails).
+std::optional<Value> comparedConstant(const Value& constant, const SqlType& other);
+bool sameType(const SqlType& a, const SqlType& b);
 
 // Compiles a bound expression; null (with state.fallback set) when it holds a construct left to
 // the engine. Recursion follows the expression's height, which the parser bounds.
