@@ -127,8 +127,7 @@ int firstCall() {
     const QString text = formula(0);
     const QString declarations = check::ProductionDeclarations();
     const auto start = Clock::now();
-    const compiled::Compiled c =
-        compiled::compile(declarations, text, {check::ProductionDeclarationLines + 2});
+    const compiled::Compiled c = compiled::compile(declarations, text);
     const double compileUs = microsecondsSince(start);
     double evaluateUs = -1;
     if (c.program) {
@@ -166,8 +165,7 @@ double warmCompile(const QString& text) {
     std::vector<double> times;
     for (int i = 0; i < 201; ++i) {
         const auto start = Clock::now();
-        const compiled::Compiled c =
-            compiled::compile(check::ProductionDeclarations(), text, {check::ProductionDeclarationLines + 2});
+        const compiled::Compiled c = compiled::compile(check::ProductionDeclarations(), text);
         times.push_back(microsecondsSince(start));
         benchmark::DoNotOptimize(c.program.get());
     }

@@ -219,10 +219,6 @@ bool sameRunOptions(const compiled::RunOptions& a, const compiled::RunOptions& b
            a.limits.diskBytes == b.limits.diskBytes;
 }
 
-// Places in the batch the formula is kept compiled for, at most: a row of another place compiles
-// it again once they are all taken.
-constexpr size_t MaxPlaces = 8;
-
 // A construct in the user's language: the compiled evaluator's names in words (ConstructNames)
 // through the catalogue, the guard's own word for a statement it cannot name; a statement's
 // keywords (EXEC, RAISERROR, TRY ... CATCH) as T-SQL writes them.
@@ -249,7 +245,7 @@ QString constructName(const QString& construct, const TrialTranslateFn& translat
 } // namespace
 
 struct FormulaEvaluation::Impl {
-    // The formula compiled for one place in the batch, with the runner of its rows.
+    // The formula compiled, with the runner of its rows.
     struct Prepared {
         compiled::Compiled compiled;
         Slots variableSlots;
@@ -259,24 +255,18 @@ struct FormulaEvaluation::Impl {
     };
 
     QString sql;
-    std::map<int, std::shared_ptr<Prepared>> places;
+    std::shared_ptr<Prepared> compiledFormula; // made on the first run that may take the compiled path
     // What sends the formula to the engine whatever it compiles to (RETURN, the guard's refusal).
     std::optional<std::optional<TrialPath>> refusal;
     std::optional<TrialPath> guardRefusal;
 
-    std::shared_ptr<Prepared> prepared(int prefixLines) {
-        if (const auto it = places.find(prefixLines); it != places.end())
-            return it->second;
-        if (places.size() >= MaxPlaces)
-            places.clear();
+    // Compiled once: the program counts the formula's own lines, which the run moves to the lines
+    // the formula takes in the trial's batch after the row's values.
+    std::shared_ptr<Prepared> prepared() {
+        if (compiledFormula)
+            return compiledFormula;
         auto p = std::make_shared<Prepared>();
-        // The values and the SELECT before the formula are the row's: blank lines keep the formula
-        // on the line it takes in the trial's batch, so that the lines the program counts
-        // (ERROR_LINE() among them) are the batch's.
-        QString declarations = trialDeclarations();
-        declarations +=
-            QStringLiteral("\r\n").repeated(std::max(0, prefixLines - int(declarations.count(u'\n'))));
-        p->compiled = compiled::compile(declarations, sql, {.declarationLines = prefixLines});
+        p->compiled = compiled::compile(trialDeclarations(), sql);
         if (p->compiled.program) {
             const std::vector<compiled::Variable>& variables = p->compiled.program->variables();
             for (size_t i = 0; i < variables.size(); ++i)
@@ -284,7 +274,7 @@ struct FormulaEvaluation::Impl {
             for (const TrialElement& out : trialOutputs())
                 p->outputSlots.push_back(p->variableSlots.of(out.key));
         }
-        places.emplace(prefixLines, p);
+        compiledFormula = p;
         return p;
     }
 
@@ -310,9 +300,9 @@ struct FormulaEvaluation::Impl {
         return std::nullopt;
     }
 
-    // The path of a run whose formula starts after `prefixLines` lines of the batch; the formula
-    // is compiled for that place only when the connection and the options let it run compiled.
-    TrialPath choose(ado::Connection& connection, const TrialOptions& options, int prefixLines) {
+    // The path of a run; the formula is compiled only when the connection and the options let it
+    // run compiled.
+    TrialPath choose(ado::Connection& connection, const TrialOptions& options) {
         if (!options.compiled)
             return enginePath(TrialPath::Reason::TurnedOff);
         if (connection.State() != 1)
@@ -323,7 +313,7 @@ struct FormulaEvaluation::Impl {
             return enginePath(TrialPath::Reason::Connection);
         if (const std::optional<TrialPath>& refused = formulaRefusal())
             return *refused;
-        const std::shared_ptr<Prepared> p = prepared(prefixLines);
+        const std::shared_ptr<Prepared> p = prepared();
         if (!p->compiled.program) {
             const compiled::Fallback fallback = p->compiled.fallback.value_or(compiled::Fallback{});
             return constructPath(fallback.construct, fallback.line, fallback.column);
@@ -397,7 +387,7 @@ const QString& FormulaEvaluation::sql() const {
 }
 
 TrialPath FormulaEvaluation::plan(ado::Connection& connection, const TrialOptions& options) {
-    return d->choose(connection, options, trialBatch(d->sql, {}).prefixLines);
+    return d->choose(connection, options);
 }
 
 TrialResult FormulaEvaluation::run(ado::Connection& connection, const QList<TrialInput>& inputs,
@@ -411,9 +401,9 @@ TrialResult FormulaEvaluation::run(ado::Connection& connection, const QList<Tria
         result.message = batch.refusal;
         return result;
     }
-    TrialPath path = d->choose(connection, options, batch.prefixLines);
+    TrialPath path = d->choose(connection, options);
     if (path.path == EvaluationPath::Compiled) {
-        const std::shared_ptr<Impl::Prepared> prepared = d->prepared(batch.prefixLines);
+        const std::shared_ptr<Impl::Prepared> prepared = d->prepared();
         std::optional<PreparedRow> row;
         try {
             row = prepareRow(*prepared->compiled.program, prepared->variableSlots, prepared->outputSlots,

@@ -23,8 +23,8 @@ namespace check {
 // A row whose values the compiled evaluator would not take exactly as the engine's SET takes
 // them (a text the code page lacks, a document it does not read the same way) goes to the engine.
 //
-// The formula is compiled once for each place it takes in the batch (the line of its first
-// statement: the values set before it shift it). Not thread-safe: one evaluation per thread.
+// The formula is compiled once, on the first run that may take the compiled path. Not
+// thread-safe: one evaluation per thread.
 class FormulaEvaluation {
 public:
     explicit FormulaEvaluation(const QString& sql);

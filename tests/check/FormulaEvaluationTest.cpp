@@ -146,8 +146,7 @@ protected:
 
     // What the formula's own compilation says, as the path of a run that nothing else decides.
     static TrialPath compiledVerdict(const QString& sql) {
-        const tsql::compiled::Compiled c = tsql::compiled::compile(
-            check::trialDeclarations(), sql, {.declarationLines = check::trialBatch(sql, {}).prefixLines});
+        const tsql::compiled::Compiled c = tsql::compiled::compile(check::trialDeclarations(), sql);
         if (c.program)
             return {EvaluationPath::Compiled, Reason::Compiled, {}, 0, 0};
         return construct(c.fallback->construct, c.fallback->line, c.fallback->column);

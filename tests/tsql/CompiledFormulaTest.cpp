@@ -117,7 +117,7 @@ protected:
 
     void expectSame(const QString& formula, const Input& input, qint64 loopLimit = 0) {
         SCOPED_TRACE(formula.toStdString() + " | " + input.sets.join(u' ').toStdString());
-        const auto compiled = tsql::compiled::compile(declarations, formula, {declarationLines});
+        const auto compiled = tsql::compiled::compile(declarations, formula);
         ASSERT_TRUE(compiled.program) << compiled.fallback->construct.toStdString();
         const Row row = rowFor(*compiled.program, input);
         tsql::compiled::Runner runner(compiled.program,
@@ -277,7 +277,7 @@ TEST_F(CompiledFormula, CategoryAndVariantLookUps) {
         expectSame(formula, row);
     // One runner through all the rows, twice over: what it keeps from a row (the keys converted,
     // the look-ups' results) never leaks into the next.
-    const auto compiled = tsql::compiled::compile(declarations, formula, {declarationLines});
+    const auto compiled = tsql::compiled::compile(declarations, formula);
     ASSERT_TRUE(compiled.program);
     tsql::compiled::Runner shared(compiled.program);
     for (int round = 0; round < 2; ++round)
@@ -326,8 +326,7 @@ TEST_F(CompiledFormula, LeavesToTheEngineWhatItDoesNotCompile) {
     };
     for (const Refused& c : cases) {
         const auto compiled =
-            tsql::compiled::compile(check::ProductionDeclarations(), QString::fromUtf8(c.formula),
-                                    {check::ProductionDeclarationLines});
+            tsql::compiled::compile(check::ProductionDeclarations(), QString::fromUtf8(c.formula));
         SCOPED_TRACE(c.formula);
         ASSERT_FALSE(compiled.program);
         ASSERT_TRUE(compiled.fallback);
@@ -339,8 +338,7 @@ TEST_F(CompiledFormula, LeavesToTheEngineWhatItDoesNotCompile) {
 
 TEST(CompiledFormulaRunner, ALoopStopsAtTheTimeLimitOrWhenCancelled) {
     const auto compiled = tsql::compiled::compile(
-        check::ProductionDeclarations(), QStringLiteral("SET @QTA1 = 0\r\nWHILE 1 = 1\r\n  SET @QTA1 += 1"),
-        {check::ProductionDeclarationLines});
+        check::ProductionDeclarations(), QStringLiteral("SET @QTA1 = 0\r\nWHILE 1 = 1\r\n  SET @QTA1 += 1"));
     ASSERT_TRUE(compiled.program);
     tsql::Limits limits;
     limits.timeoutMs = 1;
@@ -376,8 +374,7 @@ TEST(CompiledFormulaRunner, RunnersOnThreadsShareAProgram) {
         QStringLiteral("DECLARE @I INT = 0\r\nWHILE @I < 20 BEGIN SET @I += 1 SET @OUTPREZZO = "
                        "ISNULL(@OUTPREZZO, 0) + @I * 1.5 END\r\nSET @MG66_MARCA_MG64 = "
                        "UPPER(@MG66_FAM_MG53) + 'x'");
-    const auto compiled = tsql::compiled::compile(check::ProductionDeclarations(), formula,
-                                                  {check::ProductionDeclarationLines});
+    const auto compiled = tsql::compiled::compile(check::ProductionDeclarations(), formula);
     ASSERT_TRUE(compiled.program);
     Row row;
     for (int slot : compiled.program->inputs())

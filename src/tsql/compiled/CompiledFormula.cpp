@@ -75,7 +75,8 @@ ThreadCompiler& threadCompiler() {
     return compiler;
 }
 
-Compiled compileBatch(const QString& declarations, const QString& formula, const CompileOptions& options) {
+Compiled compileBatch(const QString& declarations, const QString& formula) {
+    const int declarationLines = int(declarations.count(u'\n'));
     ThreadCompiler& compiler = threadCompiler();
     std::vector<QString> names;
     try {
@@ -87,17 +88,16 @@ Compiled compileBatch(const QString& declarations, const QString& formula, const
     try {
         batch = compiler.batches.compile(declarations + formula, compiler.catalog);
     } catch (const SqlError& e) {
-        const int line = e.error.line - options.declarationLines;
+        const int line = e.error.line - declarationLines;
         return fallback(QStringLiteral("a compile error"), std::max(line, 0), line > 0 ? e.error.column : 0);
     }
     if (names.size() > batch->variableTypes.size())
         return fallback(QStringLiteral("the declarations"));
-    const int declarationLines = int(declarations.count(u'\n'));
     auto program = std::make_shared<CompiledProgram>();
     CompileState state;
     state.types = batch->variableTypes;
     state.named.assign(names.size(), false);
-    state.declarationLines = options.declarationLines;
+    state.declarationLines = declarationLines;
     for (const StmtP& s : batch->batch.statements) {
         // The declarations themselves, when the batch was read whole.
         if (s->line <= declarationLines)
@@ -117,18 +117,18 @@ Compiled compileBatch(const QString& declarations, const QString& formula, const
     program->m_scratchLists = state.scratchLists;
     program->m_keyLists = std::move(state.keyLists);
     program->m_lookups = int(state.lookups.size());
-    program->m_declarationLines = options.declarationLines;
+    program->m_declarationLines = declarationLines;
     return {std::move(program), std::nullopt};
 }
 
 } // namespace
 
 // Whatever goes wrong while compiling leaves the formula to the engine.
-Compiled compile(const QString& declarations, const QString& formula, const CompileOptions& options) {
+Compiled compile(const QString& declarations, const QString& formula) {
     if (!declarations.isEmpty() && !declarations.endsWith(u'\n'))
         return fallback(QStringLiteral("the declarations"));
     try {
-        return compileBatch(declarations, formula, options);
+        return compileBatch(declarations, formula);
     } catch (const SqlError&) {
         return fallback(QStringLiteral("a compile error"));
     } catch (const std::bad_alloc&) {

@@ -78,12 +78,6 @@ public:
     virtual const std::vector<int>& inputs() const = 0;
 };
 
-struct CompileOptions {
-    // Line breaks of the declarations before the formula: line 1 of the formula is line
-    // declarationLines + 1 of the batch the engine runs.
-    int declarationLines = 0;
-};
-
 struct Compiled {
     std::shared_ptr<const Program> program; // null: the engine must run the formula
     std::optional<Fallback> fallback;       // why, when program is null
@@ -92,7 +86,8 @@ struct Compiled {
 // Compiles `formula` (the SQL form, as stored) after `declarations` (leading DECLARE statements
 // only, as the check and production send them). The declarations are read once per distinct text
 // and kept. Never throws: whatever it cannot compile, a compile error included, is a fallback.
-Compiled compile(const QString& declarations, const QString& formula, const CompileOptions& options = {});
+// Lines are the formula's own (line 1 is its first), wherever the caller's batch puts it.
+Compiled compile(const QString& declarations, const QString& formula);
 
 struct RunOptions {
     Limits limits;        // the time limit (Msg 3617) and the memory budget, as the engine's batch

@@ -232,7 +232,7 @@ Harness::~Harness() {
     QSqlDatabase::removeDatabase(name);
 }
 
-Prepared Harness::prepare(const FormulaCase& formula, LineCount lines) {
+Prepared Harness::prepare(const FormulaCase& formula) {
     Prepared p;
     p.source = formula;
     p.declarations = check::ProductionDeclarations() + formula.extraDeclarations;
@@ -240,12 +240,7 @@ Prepared Harness::prepare(const FormulaCase& formula, LineCount lines) {
     // starts on the same line of every batch.
     p.declarationLines = int(p.declarations.count(u'\n')) + 2;
     p.declared = declaredIn(p.declarations);
-    // The text compiled ends with two blank lines where the engine's batch has the inputs, so
-    // that its lines are as many as `declarationLines` (see LineCount).
-    const QString compiledDeclarations =
-        lines == LineCount::InText ? p.declarations + LineEnd + LineEnd : p.declarations;
-    const compiled::Compiled c =
-        compiled::compile(compiledDeclarations, formula.formula, {p.declarationLines});
+    const compiled::Compiled c = compiled::compile(p.declarations, formula.formula);
     ++m_counts.formulas;
     p.program = c.program;
     p.fallback = c.fallback;

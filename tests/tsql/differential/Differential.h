@@ -115,13 +115,9 @@ public:
     Harness(const Harness&) = delete;
     Harness& operator=(const Harness&) = delete;
 
-    // How the program learns where the formula starts in the engine's batch (after the
-    // declarations and the two lines of the row): from blank lines at the end of the declarations
-    // it compiles as well as from CompileOptions::declarationLines (InText), or from
-    // declarationLines alone, as the trial run's batch, whose inputs are no declarations, needs it
-    // (OptionOnly).
-    enum class LineCount { InText, OptionOnly };
-    Prepared prepare(const FormulaCase& formula, LineCount lines = LineCount::InText);
+    // The formula compiled after the declarations; the engine's batch has the row's two lines in
+    // between, and both sides' lines are compared as the formula's own.
+    Prepared prepare(const FormulaCase& formula);
     // Runs `row` on both sides and compares; `trace` compares the lines that ran as well.
     Comparison compare(const Prepared& prepared, const InputRow& row, bool trace);
 

@@ -180,8 +180,7 @@ struct SourceRun {
 
 // True once the evaluator compiles the simplest formula (until then every formula falls back).
 bool evaluatorCompiles() {
-    return tsql::compiled::compile(check::ProductionDeclarations(), QStringLiteral("SET @OUTPREZZO = 1"),
-                                   {check::ProductionDeclarationLines})
+    return tsql::compiled::compile(check::ProductionDeclarations(), QStringLiteral("SET @OUTPREZZO = 1"))
                .program != nullptr;
 }
 
@@ -228,7 +227,6 @@ TEST(Differential, GeneratedFormulasAgree) {
 // engine when it was found; the evaluator's owner makes them pass) ----
 
 struct KnownCase {
-    Harness::LineCount lines;
     const char* name;
     const char* formula;
     std::vector<std::pair<const char*, const char*>> inputs; // variable, value as text (NULL: nullptr)
@@ -238,30 +236,24 @@ struct KnownCase {
 
 const std::vector<KnownCase>& knownCases() {
     static const std::vector<KnownCase> cases{
-        {Harness::LineCount::InText,
-         "a price and its discount",
+        {"a price and its discount",
          "SET @OUTPREZZO = @ATTPREZZO * (1 - @ATTSC1PERC / 100)",
          {{"@ATTPREZZO", "12.5"}, {"@ATTSC1PERC", "10"}},
          {},
          {}},
-        // DIFFERENCE FOUND: with declarationLines beyond the lines of the declarations' text (the
-        // trial run's inputs between them and the formula), the evaluator numbers the formula's
-        // lines from the end of the text: its error is on line 142 where the engine says 1, and
-        // the lines that ran of a traced run are left out (none where the engine says 1, 2).
-        {Harness::LineCount::OptionOnly,
-         "the lines that ran after lines that are no declarations",
+        // Lines of the formula after lines of the batch that are no declarations (the row's
+        // values): the evaluator once counted them from the end of the declarations' text.
+        {"the lines that ran after lines that are no declarations",
          "IF @ATTPREZZO > 0\r\n    SET @OUTPREZZO = 1",
          {{"@ATTPREZZO", "2"}},
          {},
          {}},
-        {Harness::LineCount::OptionOnly,
-         "the formula's lines after lines that are no declarations",
+        {"the formula's lines after lines that are no declarations",
          "SET @DATARIF = '1752-12-31'",
          {},
          {},
          {}},
-        {Harness::LineCount::OptionOnly,
-         "ERROR_LINE() after lines that are no declarations",
+        {"ERROR_LINE() after lines that are no declarations",
          "BEGIN TRY\r\n    SET @OUTPREZZO = 1 / 0\r\nEND TRY\r\nBEGIN CATCH\r\n    SET @OUTSC1PERC = "
          "ERROR_LINE()\r\nEND CATCH",
          {},
@@ -274,8 +266,7 @@ const std::vector<KnownCase>& knownCases() {
 TEST(Differential, KnownCasesAgree) {
     SourceRun run;
     for (const KnownCase& k : knownCases()) {
-        const Prepared p =
-            run.harness.prepare({QString::fromUtf8(k.name), QString::fromUtf8(k.formula), {}}, k.lines);
+        const Prepared p = run.harness.prepare({QString::fromUtf8(k.name), QString::fromUtf8(k.formula), {}});
         if (!p.program)
             continue;
         InputRow row;
