@@ -27,7 +27,10 @@ namespace editor {
 
 namespace {
 
-const QString Hint = QStringLiteral("Ctrl+Spazio: completa l'elemento · Ctrl+F: cerca tra gli elementi");
+// The keys of the box and the tree, shown while the caret is on no element.
+const QString Hint =
+    QStringLiteral("Ctrl+Spazio: completa · Ctrl+F: cerca elementi · Ctrl+R: trova e sostituisci · "
+                   "Ctrl+G: vai alla riga · Ctrl+/: commento · Ctrl++ / Ctrl+-: zoom");
 
 } // namespace
 
