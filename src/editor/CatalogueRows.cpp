@@ -118,7 +118,7 @@ namespace {
 std::optional<QList<QTreeWidgetItem*>>
 makeRows(const std::shared_ptr<const diagnostics::ElementCatalog>& catalog, diagnostics::ElementKind kind,
          const QString& key, const QIcon& icon, const std::function<QString(const QString&)>& translate,
-         const std::function<bool()>& stop) {
+         const std::function<bool(qsizetype)>& stop) {
     if (!keysFormed(*catalog, kind))
         return std::nullopt;
     auto shared = std::make_shared<Shared>();
@@ -132,7 +132,7 @@ makeRows(const std::shared_ptr<const diagnostics::ElementCatalog>& catalog, diag
     QList<QTreeWidgetItem*> rows;
     rows.reserve(count);
     for (qsizetype i = 0; i < count; ++i) {
-        if (stop && (i & 0xfff) == 0 && stop()) {
+        if (stop && (i & 0xfff) == 0 && stop(i)) {
             qDeleteAll(rows);
             return std::nullopt;
         }
@@ -174,11 +174,32 @@ PreparedRows::~PreparedRows() {
 void PreparedRows::run(const QStringList& keys) {
     for (const QString& key : keys) {
         const diagnostics::ElementKind kind = *listBranchKind(key);
+        const qsizetype count = m_catalog->referenceCount(kind);
+        {
+            std::lock_guard lock(m_mutex);
+            if (!m_rows.count(key))
+                continue; // made on the window's thread meanwhile
+            m_current = key;
+            m_made = 0;
+        }
+        // Between chunks of rows: stopped, or the window no longer waits for these rows.
+        const auto stop = [this, &key, count](qsizetype made) {
+            std::lock_guard lock(m_mutex);
+            m_made = count > 0 ? made * 100 / count : 100;
+            return m_stop.load() || !m_rows.count(key);
+        };
         // The translation is the window's and is only called on its thread, when a row is painted.
         std::optional<QList<QTreeWidgetItem*>> rows =
-            makeRows(m_catalog, kind, key, m_icon, m_translate, [this] { return m_stop.load(); });
+            makeRows(m_catalog, kind, key, m_icon, m_translate, stop);
         std::lock_guard lock(m_mutex);
-        m_rows[key] = Taken{rows.has_value(), rows.value_or(QList<QTreeWidgetItem*>())};
+        m_current.clear();
+        const auto it = m_rows.find(key);
+        if (it == m_rows.end()) {
+            if (rows)
+                qDeleteAll(*rows);
+        } else {
+            it->second = Taken{rows.has_value(), rows.value_or(QList<QTreeWidgetItem*>())};
+        }
         m_done.notify_all();
         if (m_stop)
             return;
@@ -193,6 +214,12 @@ std::optional<PreparedRows::Taken> PreparedRows::take(const QString& key,
     const auto it = m_rows.find(key);
     if (it == m_rows.end())
         return std::nullopt;
+    // Rows the worker has not made yet, or only begun, are made here at once rather than waited
+    // for (the worker drops them); rows more than half made are waited for.
+    if (!it->second && (m_current != key || m_made < 50)) {
+        m_rows.erase(it);
+        return std::nullopt;
+    }
     m_done.wait(lock, [&] { return it->second.has_value(); });
     std::optional<Taken> taken = std::move(it->second);
     m_rows.erase(it);

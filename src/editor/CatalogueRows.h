@@ -50,8 +50,9 @@ public:
         bool formed = false;          // false: the rows could not all get keys of their own
         QList<QTreeWidgetItem*> rows; // the caller's from now on
     };
-    // The rows of `key` made from `catalog`, waiting for the worker while it still makes them;
-    // nullopt when they were not prepared from that catalogue or were taken already.
+    // The rows of `key` made from `catalog`, waiting for the worker when it has made more than
+    // half of them; nullopt when they were not prepared from that catalogue, were taken already,
+    // or are better made by the caller at once (the worker then drops them).
     std::optional<Taken> take(const QString& key, const diagnostics::ElementCatalog* catalog);
 
 private:
@@ -62,7 +63,9 @@ private:
     std::function<QString(const QString&)> m_translate;
     std::mutex m_mutex;
     std::condition_variable m_done;
-    std::map<QString, std::optional<Taken>> m_rows; // nullopt while being made
+    std::map<QString, std::optional<Taken>> m_rows; // nullopt while being made; gone once taken
+    QString m_current;                              // the branch whose rows the worker makes
+    qsizetype m_made = 0;                           // how much of them, in percent
     std::atomic<bool> m_stop{false};
     std::thread m_worker;
 };
