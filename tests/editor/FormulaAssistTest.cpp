@@ -215,7 +215,17 @@ TEST_F(Assist, TheHelpLineNamesTheKeysInTheWindowsLanguage) {
         FRMLP_FORMULE& w = open(0, core::Variant());
         ui(w).TXT_FORMULA->SetText(QStringLiteral("SET "));
         ui(w).TXT_FORMULA->SetSelStart(4);
-        EXPECT_EQ(assist().helpLine()->text(), QString::fromUtf8(c.hint)) << c.language;
+        // All of them on hover; on the line as many as it holds, whole, from the first.
+        QLabel* line = assist().helpLine();
+        const QString hint = QString::fromUtf8(c.hint);
+        EXPECT_EQ(line->toolTip(), hint) << c.language;
+        EXPECT_TRUE(hint.startsWith(line->text())) << line->text().toStdString();
+        EXPECT_LE(line->fontMetrics().horizontalAdvance(line->text()), line->contentsRect().width());
+        EXPECT_TRUE(line->text() == hint || hint.mid(line->text().size()).startsWith(QStringLiteral(" · ")))
+            << line->text().toStdString();
+        // A line wide enough shows every key.
+        line->setFixedWidth(line->fontMetrics().horizontalAdvance(hint) + 20);
+        EXPECT_EQ(line->text(), hint) << c.language;
     }
 }
 
