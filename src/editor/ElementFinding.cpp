@@ -206,7 +206,9 @@ void ElementFinding::followCaret() {
 }
 
 bool ElementFinding::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_helpLine && event->type() == QEvent::Resize)
+    // The help line is compared only on events a live widget receives (not those of its
+    // destruction, when it is no label any more).
+    if (event->type() == QEvent::Resize && watched == m_helpLine)
         followCaret();
     if (event->type() != QEvent::ToolTip || watched == m_helpLine)
         return QObject::eventFilter(watched, event);
