@@ -160,8 +160,8 @@
         <translation>The application does not open other formulas from this window.</translation>
     </message>
     <message>
-        <source>Ctrl+Spazio: completa l&apos;elemento · Ctrl+F: cerca tra gli elementi</source>
-        <translation>Ctrl+Space: complete the element · Ctrl+F: search the elements</translation>
+        <source>Ctrl+Spazio: completa · Ctrl+F: cerca elementi · Ctrl+R: trova e sostituisci · Ctrl+G: vai alla riga · Ctrl+/: commento · Ctrl++ / Ctrl+-: zoom</source>
+        <translation>Ctrl+Space: complete · Ctrl+F: search elements · Ctrl+R: find and replace · Ctrl+G: go to line · Ctrl+/: comment · Ctrl++ / Ctrl+-: zoom</translation>
     </message>
     <message>
         <source>Cerca (Ctrl+F)</source>

@@ -174,4 +174,12 @@ void FormulaHighlighter::highlightBlock(const QString& text) {
     setCurrentBlockState(state);
 }
 
+double contrastRatio(const QColor& a, const QColor& b) {
+    return contrast(a, b);
+}
+
+QColor legibleOn(const QColor& onLight, const QColor& background) {
+    return legible(onLight, background, background.lightness() < 128);
+}
+
 } // namespace diagnostics

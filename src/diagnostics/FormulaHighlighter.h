@@ -14,6 +14,13 @@ namespace diagnostics {
 
 class ElementCatalog;
 
+// The contrast ratio of two colours, from 1 to 21, as the accessibility guidelines measure it
+// (4.5 and more reads as body text).
+double contrastRatio(const QColor& a, const QColor& b);
+// `onLight`, a colour designed for a light background, made legible on `background`: its
+// lightness moved away from the background's until the contrast reads as body text does.
+QColor legibleOn(const QColor& onLight, const QColor& background);
+
 // A place of the formula box to mark: `length` characters from `column` (UTF-16, from 0) of the
 // block `block` (from 0); a length of -1 marks the whole line.
 struct Mark {

@@ -27,7 +27,25 @@ namespace editor {
 
 namespace {
 
-const QString Hint = QStringLiteral("Ctrl+Spazio: completa l'elemento · Ctrl+F: cerca tra gli elementi");
+// The keys of the box and the tree, shown while the caret is on no element.
+const QString Hint =
+    QStringLiteral("Ctrl+Spazio: completa · Ctrl+F: cerca elementi · Ctrl+R: trova e sostituisci · "
+                   "Ctrl+G: vai alla riga · Ctrl+/: commento · Ctrl++ / Ctrl+-: zoom");
+
+// The parts of `hint` (separated by " · ") that fit in `width`, whole, from the first; the first
+// alone, elided, when not even it fits.
+QString fittingParts(const QString& hint, const QFontMetrics& metrics, int width) {
+    const QString separator = QStringLiteral(" · ");
+    const QStringList parts = hint.split(separator);
+    QString shown;
+    for (const QString& part : parts) {
+        const QString longer = shown.isEmpty() ? part : shown + separator + part;
+        if (metrics.horizontalAdvance(longer) > width)
+            break;
+        shown = longer;
+    }
+    return shown.isEmpty() ? metrics.elidedText(parts.value(0), Qt::ElideRight, width) : shown;
+}
 
 } // namespace
 
@@ -84,8 +102,11 @@ ElementFinding::ElementFinding(FRMLP_FORMULE* window, core::HostServices& servic
     box->viewport()->installEventFilter(this);
     connect(box, &QPlainTextEdit::cursorPositionChanged, this, &ElementFinding::followCaret);
     window->RESIZEFORM->setAfterApply([this] { layoutTree(); });
-    if (m_helpLine)
-        m_helpLine->setText(m_services.translate(Hint));
+    if (m_helpLine) {
+        m_helpLine->installEventFilter(this);
+        m_helpLine->setMinimumWidth(1); // the hint gives up its last keys, not the strip its width
+        followCaret();
+    }
 }
 
 ElementFinding::~ElementFinding() = default;
@@ -173,11 +194,23 @@ void ElementFinding::followCaret() {
         return;
     const QString element = elementTipAt(m_window->TXT_FORMULA->textCursor().position());
     const QString help = element.isEmpty() ? QString() : helpOf(element, false);
-    m_helpLine->setText(help.isEmpty() ? m_services.translate(Hint) : help);
+    if (!help.isEmpty()) {
+        m_helpLine->setText(help);
+        m_helpLine->setToolTip(QString());
+        return;
+    }
+    // As many of the keys as the line holds; all of them on hover.
+    const QString hint = m_services.translate(Hint);
+    m_helpLine->setText(fittingParts(hint, m_helpLine->fontMetrics(), m_helpLine->contentsRect().width()));
+    m_helpLine->setToolTip(hint);
 }
 
 bool ElementFinding::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::ToolTip)
+    // The help line is compared only on events a live widget receives (not those of its
+    // destruction, when it is no label any more).
+    if (event->type() == QEvent::Resize && watched == m_helpLine)
+        followCaret();
+    if (event->type() != QEvent::ToolTip || watched == m_helpLine)
         return QObject::eventFilter(watched, event);
     auto* help = static_cast<QHelpEvent*>(event);
     QString tip;

@@ -26,6 +26,10 @@ class Connection;
 class Recordset;
 } // namespace ado
 
+namespace diagnostics {
+class ElementCatalog;
+} // namespace diagnostics
+
 namespace host {
 class Cinterface;
 class UserSettings;
@@ -155,6 +159,8 @@ public:
     bool TreeExpanded() const;
     // Reads the rows of the deferred category and variant sub-branches among `keys`.
     void fillTreeBranches(const QStringList& keys);
+    // Starts making the rows of the tree's pending list sub-branches from `catalog` on a worker.
+    void prepareTreeRows(const std::shared_ptr<const diagnostics::ElementCatalog>& catalog);
     // The deferred sub-branches whose rows were not read yet.
     QStringList pendingTreeBranches() const;
     // Completion, tree search and element help.

@@ -2,6 +2,7 @@
 
 // The window's own parts, shared by the source files of FRMLP_FORMULE (not by other code).
 #include "editor/BackgroundRun.h"
+#include "editor/CatalogueRows.h"
 #include "editor/FRMLP_FORMULE.h"
 #include "editor/FormulaAssist.h"
 #include "editor/TreeWhereUsed.h"
@@ -80,6 +81,9 @@ struct FRMLP_FORMULE::Parts {
     TreeWidgetSink treeSink;
     // The builder of the last LoadStrutturaTree: it reads the deferred sub-branches later.
     std::unique_ptr<tree::StrutturaTree> treeBuilder;
+    // The rows of the category and variant sub-branches, made on a worker once the catalogue
+    // holds the lists (after the tree, which owns the rows it took).
+    std::unique_ptr<PreparedRows> preparedRows;
     std::unique_ptr<TreeWhereUsed> whereUsed;
     ElementFinding* finding = nullptr;
 };

@@ -102,7 +102,7 @@ FormulaAssist::FormulaAssist(controls::VxlRichTextBox* box, controls::VXL_TBARME
     rows->setSpacing(0);
     m_help = new QLabel(m_stripWidget);
     m_help->setObjectName(QStringLiteral("LBL_AIUTO"));
-    m_help->setStyleSheet(QStringLiteral("color: #404860; padding: 1px 4px;"));
+    m_help->setContentsMargins(4, 1, 4, 1);
     m_help->setTextFormat(Qt::PlainText);
     rows->addWidget(m_help);
     auto* layout = new QHBoxLayout;
@@ -122,7 +122,10 @@ FormulaAssist::FormulaAssist(controls::VxlRichTextBox* box, controls::VXL_TBARME
     m_message->addAction(m_copyServerText);
     m_unsaved = new QLabel(m_stripWidget);
     m_unsaved->setObjectName(QStringLiteral("LBL_NONSALVATA"));
-    m_unsaved->setStyleSheet(QStringLiteral("color: #B05800; font-weight: bold; padding: 1px 4px;"));
+    m_unsaved->setContentsMargins(4, 1, 4, 1);
+    QFont bold = m_unsaved->font();
+    bold.setBold(true);
+    m_unsaved->setFont(bold);
     layout->addWidget(m_message, 1);
     layout->addWidget(m_unsaved, 0);
     const int height = 2 * (m_stripWidget->fontMetrics().height() + 6);
@@ -132,6 +135,7 @@ FormulaAssist::FormulaAssist(controls::VxlRichTextBox* box, controls::VXL_TBARME
     placeStrip();
     m_highlighter = new diagnostics::FormulaHighlighter(box->document(), nullptr);
     m_highlighter->setPalette(box->palette());
+    applyPalette();
     connect(box, &QPlainTextEdit::textChanged, this, &FormulaAssist::textChanged);
     connect(box, &QPlainTextEdit::cursorPositionChanged, this, [this] {
         matchDelimiters();
@@ -457,12 +461,32 @@ void FormulaAssist::placeStrip() {
     showElided();
 }
 
+void FormulaAssist::applyPalette() {
+    // The strip lies on the box's base colour; the help line's muted blue-grey is kept on a light
+    // palette and made as legible as body text on any other.
+    const QPalette box = m_box->palette();
+    QPalette strip = m_stripWidget->palette();
+    strip.setColor(QPalette::Window, box.color(QPalette::Base));
+    m_stripWidget->setPalette(strip);
+    m_stripWidget->setAutoFillBackground(true);
+    QPalette help = m_help->palette();
+    help.setColor(QPalette::WindowText,
+                  diagnostics::legibleOn(QColor(0x40, 0x48, 0x60), box.color(QPalette::Base)));
+    m_help->setPalette(help);
+    QPalette unsaved = m_unsaved->palette();
+    unsaved.setColor(QPalette::WindowText,
+                     diagnostics::legibleOn(QColor(0xB0, 0x58, 0x00), box.color(QPalette::Base)));
+    m_unsaved->setPalette(unsaved);
+}
+
 bool FormulaAssist::eventFilter(QObject* watched, QEvent* event) {
     // The box is compared only on events a live widget receives (not those of its destruction).
     if ((event->type() == QEvent::Resize || event->type() == QEvent::Show) && watched == m_box)
         QTimer::singleShot(0, this, [this] { placeStrip(); });
-    if (event->type() == QEvent::PaletteChange && watched == m_box)
+    if (event->type() == QEvent::PaletteChange && watched == m_box) {
         m_highlighter->setPalette(m_box->palette());
+        applyPalette();
+    }
     if (watched == m_message && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
         clickStrip();

@@ -104,6 +104,8 @@ private:
     void applyMarks();
     void matchDelimiters();
     void placeStrip();
+    // The strip's and the help line's colours, from the box's palette.
+    void applyPalette();
     void showElided();
     QString tr(const QString& italian) const { return m_translate ? m_translate(italian) : italian; }
 

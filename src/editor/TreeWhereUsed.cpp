@@ -1,14 +1,18 @@
 #include "editor/TreeWhereUsed.h"
 
+#include "editor/WhereUsedModel.h"
+
 #include "ado/Ado.h"
 #include "core/Error.h"
 #include "tables/EditingContext.h"
 #include "tree/Insertion.h"
 
 #include <QApplication>
+#include <QHash>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -22,23 +26,6 @@ const QString NoUse = QStringLiteral("Nessuna formula usa %1.");
 const QString Uses = QStringLiteral("Usi trovati: %1. Doppio clic per aprire la formula.");
 const QString UseOf = QStringLiteral("Uso di %1");
 const QString Searching = QStringLiteral("Ricerca in corso: usi trovati finora %1...");
-// A record's lines beyond these are in its own rows (the record opens into one row per line).
-constexpr int ShownLines = 20;
-
-// The rows keep the record and line for the double-click.
-constexpr int ContextRole = Qt::UserRole;
-constexpr int IdRole = Qt::UserRole + 1;
-constexpr int LineRole = Qt::UserRole + 2;
-constexpr int LinesRole = Qt::UserRole + 3; // a record's lines, until its rows of lines are made
-
-QString linesText(const QList<int>& lines) {
-    QStringList shown;
-    for (qsizetype i = 0; i < lines.size() && i < ShownLines; ++i)
-        shown << QString::number(lines[i]);
-    if (lines.size() > ShownLines)
-        shown << QStringLiteral("...");
-    return shown.join(QStringLiteral(", "));
-}
 
 } // namespace
 
@@ -48,82 +35,62 @@ WhereUsedDialog::WhereUsedDialog(const QString& element, TranslateFn translate, 
     , m_translate(std::move(translate)) {
     setObjectName(QStringLiteral("whereUsedDialog"));
     setWindowTitle(tr(Title).arg(element));
-    m_list = new QTreeWidget(this);
+    // The contexts' captions, translated once.
+    QHash<int, QString> contexts;
+    for (const tables::EditingContext& c : tables::editingContexts())
+        contexts.insert(c.number, tr(QString::fromUtf8(c.caption)));
+    m_model = new WhereUsedModel(
+        {tr(QStringLiteral("Contesto")), QStringLiteral("ID"), tr(QStringLiteral("Descrizione")),
+         tr(QStringLiteral("Righe"))},
+        [contexts](int context) { return contexts.value(context, QString::number(context)); }, this);
+    m_list = new QTreeView(this);
     m_list->setObjectName(QStringLiteral("uses"));
     m_list->setRootIsDecorated(false);
     m_list->setUniformRowHeights(true);
-    m_list->setHeaderLabels({tr(QStringLiteral("Contesto")), QStringLiteral("ID"),
-                             tr(QStringLiteral("Descrizione")), tr(QStringLiteral("Righe"))});
+    m_list->setModel(m_model);
     // The columns take the width of the first rows: sized to their contents at every batch, the
     // view would lay out every row again each time (tens of thousands of records).
     m_list->header()->setSectionResizeMode(QHeaderView::Interactive);
     m_list->header()->setStretchLastSection(false);
     m_list->header()->setSectionResizeMode(2, QHeaderView::Stretch);
     m_status = new QLabel(tr(Searching).arg(0), this);
-    // The rows of a record's lines are made when it is first opened.
-    connect(m_list, &QTreeWidget::itemExpanded, this, &WhereUsedDialog::addLines);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_list, 1);
     layout->addWidget(m_status);
     resize(560, 300);
-    connect(m_list, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
-        emit openRecord(item->data(0, ContextRole).toInt(), item->data(0, IdRole).toLongLong(),
-                        item->data(0, LineRole).toInt());
+    connect(m_list, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
+        emit openRecord(index.data(WhereUsedModel::ContextRole).toInt(),
+                        index.data(WhereUsedModel::IdRole).toLongLong(),
+                        index.data(WhereUsedModel::LineRole).toInt());
+    });
+    connect(m_model, &WhereUsedModel::appended, this, [this] {
+        if (!m_list->currentIndex().isValid() && m_model->rowCount() > 0) {
+            m_list->setCurrentIndex(m_model->index(0, 0));
+            for (int column : {0, 1, 3})
+                m_list->resizeColumnToContents(column);
+        }
+        showStatus();
     });
 }
 
 void WhereUsedDialog::add(const QList<RecordUses>& records) {
-    QList<QTreeWidgetItem*> items;
-    items.reserve(records.size());
-    for (const RecordUses& record : records) {
-        const tables::EditingContext* context = tables::editingContext(record.context);
-        auto* item = new QTreeWidgetItem(
-            {context ? tr(QString::fromUtf8(context->caption)) : QString::number(record.context),
-             QString::number(record.id), record.description, linesText(record.lines)});
-        item->setData(0, ContextRole, record.context);
-        item->setData(0, IdRole, record.id);
-        item->setData(0, LineRole, record.lines.value(0));
-        item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
-        item->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
-        if (record.lines.size() > 1) {
-            item->setData(0, LinesRole, QVariant::fromValue(record.lines));
-            item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
-        }
-        m_uses += record.lines.size();
-        items << item;
-    }
-    const bool first = m_list->topLevelItemCount() == 0;
-    m_list->addTopLevelItems(items);
-    if (first && !items.isEmpty()) {
-        m_list->setCurrentItem(items.first());
-        for (int column : {0, 1, 3})
-            m_list->resizeColumnToContents(column);
-    }
-    if (!m_finished)
-        m_status->setText(tr(Searching).arg(m_uses));
-}
-
-void WhereUsedDialog::addLines(QTreeWidgetItem* record) {
-    const QVariant lines = record->data(0, LinesRole);
-    if (!lines.isValid())
-        return;
-    record->setData(0, LinesRole, QVariant());
-    QList<QTreeWidgetItem*> rows;
-    for (int line : lines.value<QList<int>>()) {
-        auto* row = new QTreeWidgetItem({QString(), QString(), QString(), QString::number(line)});
-        row->setData(0, ContextRole, record->data(0, ContextRole));
-        row->setData(0, IdRole, record->data(0, IdRole));
-        row->setData(0, LineRole, line);
-        row->setTextAlignment(3, Qt::AlignRight | Qt::AlignVCenter);
-        rows << row;
-    }
-    record->addChildren(rows);
+    m_model->add(records);
 }
 
 void WhereUsedDialog::finish(qint64 uses) {
+    m_total = uses;
+    showStatus();
+}
+
+void WhereUsedDialog::showStatus() {
+    if (m_finished)
+        return;
+    if (!m_total || m_model->queued() > 0) {
+        m_status->setText(tr(Searching).arg(m_model->uses()));
+        return;
+    }
     m_finished = true;
-    m_uses = uses;
-    m_status->setText(m_list->topLevelItemCount() == 0 ? tr(NoUse).arg(m_element) : tr(Uses).arg(uses));
+    m_status->setText(m_model->rowCount() == 0 ? tr(NoUse).arg(m_element) : tr(Uses).arg(*m_total));
     emit searchFinished();
 }
 

@@ -13,6 +13,7 @@
 
 class QLabel;
 class QMenu;
+class QTreeView;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -26,7 +27,10 @@ namespace editor {
 // description of the record and the lines that use the element; a record with several lines
 // opens into one row per line. A double-click on a row asks for that record to be opened, at
 // the row's line (a record's first one). Rows come in while the search goes on; closing the
-// dialog stops it.
+// dialog stops it. The rows are those of a WhereUsedModel in a view: a list of 60,000 records
+// fills without holding the window.
+class WhereUsedModel;
+
 class WhereUsedDialog : public QDialog {
     Q_OBJECT
 public:
@@ -35,10 +39,12 @@ public:
     WhereUsedDialog(const QString& element, TranslateFn translate, QWidget* parent);
 
     void add(const QList<RecordUses>& records);
-    // After the last row: the count of uses, or that nothing uses the element.
+    // After the last row: the count of uses, or that nothing uses the element (once the rows
+    // handed over are all in the list).
     void finish(qint64 uses);
     bool isSearchFinished() const { return m_finished; }
-    QTreeWidget* list() const { return m_list; }
+    QTreeView* list() const { return m_list; }
+    WhereUsedModel* model() const { return m_model; }
     QLabel* status() const { return m_status; }
     const QString& element() const { return m_element; }
 
@@ -49,13 +55,15 @@ signals:
 
 private:
     QString tr(const QString& italian) const { return m_translate ? m_translate(italian) : italian; }
-    void addLines(QTreeWidgetItem* record);
+    // Shows the progress, or the end once the search has finished and every row is in.
+    void showStatus();
 
     QString m_element;
     TranslateFn m_translate;
-    QTreeWidget* m_list;
+    WhereUsedModel* m_model;
+    QTreeView* m_list;
     QLabel* m_status;
-    qint64 m_uses = 0;
+    std::optional<qint64> m_total; // the search's count, once it has finished
     bool m_finished = false;
 };
 

@@ -4,7 +4,10 @@
 
 #include <QEvent>
 #include <QGuiApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QScreen>
+#include <QStyle>
 #include <QWidget>
 
 #include <algorithm>
@@ -71,6 +74,43 @@ QRect besideFrame(const QRect& anchor, const QSize& size, const QRect& available
     return fitFrame(QRect(QPoint(right - size.width(), anchor.y()), size), available);
 }
 
+QRect cascadeFrame(const QRect& first, const QSize& minimum, const QRect& area, const QList<QPoint>& taken,
+                   int step) {
+    step = std::max(1, step);
+    const QRect start =
+        fitFrame(QRect(first.topLeft(), first.size().boundedTo(area.size()).expandedTo(minimum)), area);
+    QPoint previous(-1, -1);
+    // At most as many steps as fit across the area: a bounded search whatever `taken` holds.
+    const int steps = std::min(256, std::max(area.width(), area.height()) / step + 1);
+    for (int k = 0; k < steps; ++k) {
+        const QPoint at = start.topLeft() + QPoint(k * step, k * step);
+        const QSize room(area.x() + area.width() - at.x(), area.y() + area.height() - at.y());
+        const QSize size = start.size().boundedTo(room).expandedTo(minimum);
+        const QRect candidate = fitFrame(QRect(at, size), area);
+        if (candidate.topLeft() == previous)
+            break; // no room for another step
+        previous = candidate.topLeft();
+        if (!taken.contains(candidate.topLeft()))
+            return candidate;
+    }
+    return start;
+}
+
+namespace {
+
+// Every live placement of a top-level window, to find the windows of the same key (the window's
+// thread only).
+QList<const WindowPlacement*>& placements() {
+    static QList<const WindowPlacement*> all;
+    return all;
+}
+
+int cascadeStep(const QWidget* window) {
+    return std::max(24, window->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, window));
+}
+
+} // namespace
+
 WindowPlacement::WindowPlacement(QWidget* window, UserSettings* settings, QString key, QWidget* anchor)
     : QObject(window)
     , m_window(window)
@@ -79,6 +119,9 @@ WindowPlacement::WindowPlacement(QWidget* window, UserSettings* settings, QStrin
     , m_key(std::move(key)) {
     setObjectName(QStringLiteral("windowPlacement"));
     window->installEventFilter(this);
+    placements().append(this);
+    connect(this, &QObject::destroyed,
+            [self = static_cast<const WindowPlacement*>(this)] { placements().removeAll(self); });
 }
 
 QString WindowPlacement::keyFor(const QString& name) {
@@ -112,6 +155,27 @@ void WindowPlacement::restore() {
         m_window->move(anchor.topLeft() + QPoint(40, 40));
     }
     fitToScreen(m_window, place.isValid(), m_anchor);
+    cascade();
+}
+
+void WindowPlacement::cascade() {
+    QList<QPoint> taken;
+    for (const WindowPlacement* other : std::as_const(placements())) {
+        if (other != this && other->m_key == m_key && other->m_window != nullptr &&
+            other->m_window->isWindow() && other->m_window->isVisible())
+            taken.append(other->m_window->frameGeometry().topLeft());
+    }
+    const QRect frame = m_window->frameGeometry();
+    if (!taken.contains(frame.topLeft()) ||
+        (m_window->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+        return;
+    const QRect available = availableFor(m_window, frame, true, m_anchor);
+    const QRect free = cascadeFrame(frame, QSize(), available, taken, cascadeStep(m_window));
+    if (free == frame)
+        return;
+    m_window->resize(m_window->size() - (frame.size() - free.size()));
+    m_window->move(free.topLeft());
+    fitToScreen(m_window, true, m_anchor);
 }
 
 bool WindowPlacement::eventFilter(QObject* watched, QEvent* event) {
@@ -127,6 +191,55 @@ bool WindowPlacement::eventFilter(QObject* watched, QEvent* event) {
             remember();
         }
     }
+    return QObject::eventFilter(watched, event);
+}
+
+SubWindowPlacement::SubWindowPlacement(QMdiSubWindow* sub, UserSettings* settings, QString key)
+    : QObject(sub)
+    , m_sub(sub)
+    , m_settings(settings)
+    , m_key(std::move(key)) {
+    setObjectName(QStringLiteral("subWindowPlacement"));
+    sub->installEventFilter(this);
+}
+
+QString SubWindowPlacement::keyFor(const QString& name) {
+    return QStringLiteral("subwindows/") + name;
+}
+
+QRect SubWindowPlacement::remembered() const {
+    if (m_settings == nullptr)
+        return {};
+    const QRect place = m_settings->Value(m_key).toRect();
+    return place.isValid() ? place : QRect();
+}
+
+void SubWindowPlacement::remember() const {
+    if (m_settings == nullptr || m_sub == nullptr || m_sub->mdiArea() == nullptr ||
+        (m_sub->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)))
+        return;
+    m_settings->SetValue(m_key, m_sub->geometry());
+}
+
+void SubWindowPlacement::place() {
+    QMdiArea* area = m_sub != nullptr ? m_sub->mdiArea() : nullptr;
+    if (area == nullptr)
+        return;
+    const QRect stored = remembered();
+    const QRect first = stored.isValid() ? stored : m_sub->geometry();
+    QList<QPoint> taken;
+    for (const QMdiSubWindow* other : area->subWindowList()) {
+        if (other != m_sub && other->isVisible())
+            taken.append(other->pos());
+    }
+    const QSize minimum = m_sub->minimumSizeHint().expandedTo(m_sub->minimumSize());
+    m_sub->setGeometry(cascadeFrame(first, minimum, area->viewport()->rect(), taken, cascadeStep(m_sub)));
+}
+
+bool SubWindowPlacement::eventFilter(QObject* watched, QEvent* event) {
+    // Closing the sub-window, or the host's window, hides it.
+    if (watched == m_sub && event->type() == QEvent::Hide)
+        remember();
     return QObject::eventFilter(watched, event);
 }
 

@@ -42,6 +42,8 @@ struct Session::Impl {
     Transactions transactions;
     Limits limits;
     BatchBudget budget;
+    // The connection's wait for another connection's lock, which a cancel ends.
+    LockWait lockWait;
     BatchCache batches;
     StatementCache statements;
     BatchState state;
@@ -52,26 +54,28 @@ struct Session::Impl {
         : db(d)
         , catalog(d)
         , transactions(d)
+        , lockWait(sqliteHandle(d), limits.lockWaitMs)
         , statements(d, budget)
         , evaluator(state, budget, statements, transactions)
         , executor(state, evaluator, statements, transactions, budget) {
-        setLockWait(sqliteHandle(db), limits.lockWaitMs);
         executor.setCatalog(&catalog);
     }
 
     // A batch stops at its first error: the statements before it keep what they did.
-    RunResult runBatch(const QString& batch, bool traceLines = false, ReadRest* read = nullptr) {
+    // `keepCancel`: a cancel since the caller cleared it stops the batch before it starts.
+    RunResult runBatch(const QString& batch, bool traceLines = false, ReadRest* read = nullptr,
+                       bool keepCancel = false) {
         RunResult result;
         state.out = &result;
         // One flag per line of the batch at most: the trace never grows with loops.
         std::vector<bool> lines;
         state.lineTrace = traceLines ? &lines : nullptr;
         executor.startBatch();
-        budget.start(limits);
+        budget.start(limits, keepCancel);
         const CurrentBudget current(&budget);
         const BatchDateSettings dates;
         const CurrentCatalog objects(&catalog);
-        const SqliteBatchScope sqliteLimits(sqliteHandle(db), budget);
+        const SqliteBatchScope sqliteLimits(sqliteHandle(db), budget, &lockWait);
         // Kept until the batch's table variables are dropped: their definitions are the batch's.
         std::shared_ptr<CompiledBatch> compiled;
         try {
@@ -109,27 +113,32 @@ struct Session::Impl {
             r.transactionCountAfter = transactions.count();
             return r;
         }
-        // The caller's lock wait applies to taking the write lock, before the batch's clock starts.
-        setLockWait(sqliteHandle(db), limits.lockWaitMs);
+        // The caller's lock wait applies to taking the write lock, before the batch's clock
+        // starts; a cancel from now on ends the wait at once and keeps the batch from running.
+        budget.clearCancel();
+        lockWait.setLimit(limits.lockWaitMs);
+        lockWait.watch([this] { return budget.cancelled(); });
         try {
             transactions.raiseFence(writeLock);
         } catch (const SqlError& e) {
-            r.result.error = e.error;
+            lockWait.watch({});
+            r.result.error = budget.cancelled() ? serverError<Msg::QueryTimeout>(1, 0) : e.error;
             r.transactionCountAfter = 0;
             return r;
         }
+        lockWait.watch({});
         {
             struct Lower {
                 Transactions& t;
                 ~Lower() { t.lowerFence(); }
             } lower{transactions};
-            r.result = runBatch(batch, traceLines, read);
+            r.result = runBatch(batch, traceLines, read, true);
             r.transactionCountAfter = transactions.count();
         }
         // What the batch wrote was rolled back, but its pages stay in the log file.
         if (logBytes(sqliteHandle(db)) > kLogKept) {
             truncateLog(sqliteHandle(db));
-            setLockWait(sqliteHandle(db), limits.lockWaitMs);
+            lockWait.install();
         }
         return r;
     }
@@ -161,7 +170,7 @@ IsolatedRun Session::runIsolated(const QString& batch, bool writeLock, bool trac
 
 void Session::setLimits(const Limits& limits) {
     d->limits = limits;
-    setLockWait(sqliteHandle(d->db), limits.lockWaitMs);
+    d->lockWait.setLimit(limits.lockWaitMs);
 }
 
 const Limits& Session::limits() const {

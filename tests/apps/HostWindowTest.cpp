@@ -24,6 +24,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeView>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -172,15 +173,16 @@ TEST_F(HostWindows, WhereUsedDoubleClickOpensTheOtherRecordWithTheLineMarked) {
     menu->close();
     auto* dialog = window->findChild<QDialog*>(QStringLiteral("whereUsedDialog"));
     ASSERT_NE(dialog, nullptr);
-    auto* uses = dialog->findChild<QTreeWidget*>(QStringLiteral("uses"));
+    auto* uses = dialog->findChild<QTreeView*>(QStringLiteral("uses"));
     // The search runs on a worker: the list is whole once the status no longer says it searches.
     auto* status = dialog->findChild<QLabel*>();
     ASSERT_NE(status, nullptr);
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return !status->text().startsWith(QStringLiteral("Ricerca")); }, 20000));
-    ASSERT_EQ(uses->topLevelItemCount(), 2);
-    EXPECT_EQ(uses->topLevelItem(1)->text(1), QStringLiteral("1"));
-    EXPECT_EQ(uses->topLevelItem(1)->text(3), QStringLiteral("2"));
+    ASSERT_NE(uses, nullptr);
+    ASSERT_EQ(uses->model()->rowCount(), 2);
+    EXPECT_EQ(uses->model()->index(1, 1).data().toString(), QStringLiteral("1"));
+    EXPECT_EQ(uses->model()->index(1, 3).data().toString(), QStringLiteral("2"));
     doubleClick(uses, uses->model()->index(1, 0));
     QWidget* second = markedEditor(first);
     ASSERT_NE(second, nullptr);

@@ -69,6 +69,7 @@ protected:
             for (const char* name :
                  {"formule-host", "verifyWindow", "FRMLP_FORMULE", "FRMLP_ISTRUZIONI", "TRIAL_PANEL"})
                 user->SetValue(QStringLiteral("windows/") + QLatin1String(name), Beyond);
+            user->SetValue(QStringLiteral("subwindows/FRMLP_FORMULE"), Beyond);
         }
         ASSERT_TRUE(window->loadComponent()) << window->errorText().toStdString();
         ASSERT_TRUE(window->refreshRecords());
@@ -126,6 +127,56 @@ TEST_P(SmallScreen, EditorsAsWindowsOfTheirOwnFit) {
         EXPECT_ON_SCREEN(editor);
         editor->close();
     });
+}
+
+// Editors of different records as windows of their own, open together: each inside the screen,
+// none on top of another.
+TEST_P(SmallScreen, EditorsAsWindowsOfTheirOwnCascade) {
+    window->setEmbedInArea(false);
+    QList<QPointer<QWidget>> editors;
+    const std::pair<int, qint64> records[] = {{0, 1}, {0, 2}, {1, 1}};
+    for (const auto& [context, id] : records)
+        openEditor(context, id, false, [&](QWidget* editor) { editors.append(editor); });
+    ASSERT_EQ(editors.size(), 3);
+    QList<QPoint> places;
+    for (const QPointer<QWidget>& editor : std::as_const(editors)) {
+        ASSERT_NE(editor, nullptr);
+        EXPECT_TRUE(editor->isWindow());
+        EXPECT_ON_SCREEN(editor.data());
+        EXPECT_FALSE(places.contains(editor->frameGeometry().topLeft()))
+            << editor->frameGeometry().x() << ',' << editor->frameGeometry().y();
+        places.append(editor->frameGeometry().topLeft());
+    }
+    for (const QPointer<QWidget>& editor : std::as_const(editors))
+        if (editor)
+            editor->close();
+}
+
+// The place the user gives an editor in the area is the place of the next one opened there, per
+// user, fitted to the area.
+TEST_P(SmallScreen, EditorsInTheAreaOpenWhereTheUserLeftTheLast) {
+    auto* area = window->findChild<QMdiArea*>();
+    ASSERT_NE(area, nullptr);
+    openEditor(0, 1, false, [](QWidget*) {});
+    ASSERT_EQ(area->subWindowList().size(), 1);
+    QMdiSubWindow* first = area->subWindowList().first();
+    EXPECT_TRUE(area->viewport()->rect().contains(first->geometry()));
+    const QRect chosen(QPoint(31, 17), first->size() - QSize(40, 30));
+    first->setGeometry(chosen);
+    first->close();
+    QTRY_VERIFY_WITH_TIMEOUT(area->subWindowList().isEmpty(), 5000);
+    EXPECT_EQ(window->global().Settings()->User()->Value(QStringLiteral("subwindows/FRMLP_FORMULE")).toRect(),
+              chosen);
+    openEditor(1, 1, false, [](QWidget*) {});
+    ASSERT_EQ(area->subWindowList().size(), 1);
+    EXPECT_EQ(area->subWindowList().first()->geometry(), chosen);
+    // The next one, with the first still open, one step further.
+    openEditor(0, 2, false, [](QWidget*) {});
+    ASSERT_EQ(area->subWindowList().size(), 2);
+    const QRect second = area->subWindowList().at(1)->geometry();
+    EXPECT_GT(second.x(), chosen.x());
+    EXPECT_GT(second.y(), chosen.y());
+    EXPECT_TRUE(area->viewport()->rect().contains(second));
 }
 
 TEST_P(SmallScreen, TheTrialPanelAndTheInstructionsFit) {

@@ -11,6 +11,7 @@
 
 #include <QLineEdit>
 #include <QListWidget>
+#include <QScrollBar>
 
 namespace {
 
@@ -299,6 +300,45 @@ TEST_F(Finding, ListBranchesOpenedFromTheCatalogueHoldTheRowsTheTreeReads) {
         const qsizetype at = w.treeNodes().indexOf(branch);
         for (int i = 0; i < branch->childCount(); ++i)
             EXPECT_EQ(w.treeNodes().value(at + 1 + i), branch->child(i));
+    }
+}
+
+// Opening a list branch with the keyboard, the tree scrolled down to it, leaves the view where it
+// was: the branch stays on the same line of the tree, whether its rows are joined for the first
+// time or again after it was closed.
+TEST_F(Finding, OpeningAListBranchKeepsTheTreeWhereItWas) {
+    FRMLP_FORMULE& w = open(0, core::Variant());
+    waitForLists();
+    QTreeWidget* tree = ui(w).TVW_FIELDS;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        tree->topLevelItem(i)->setExpanded(true);
+    const QStringList branches = w.pendingTreeBranches();
+    ASSERT_FALSE(branches.isEmpty());
+    for (const QString& key : branches) {
+        SCOPED_TRACE(key.toStdString());
+        QTreeWidgetItem* branch = w.nodeByKey(key);
+        ASSERT_NE(branch, nullptr);
+        for (QTreeWidgetItem* up = branch->parent(); up != nullptr; up = up->parent())
+            up->setExpanded(true);
+        tree->setCurrentItem(branch);
+        tree->scrollToItem(branch, QAbstractItemView::PositionAtBottom);
+        QApplication::processEvents();
+        const int scrolled = tree->verticalScrollBar()->value();
+        const QRect place = tree->visualItemRect(branch);
+        ASSERT_GT(scrolled, 0);
+        for (const char* opening : {"first", "again"}) {
+            SCOPED_TRACE(opening);
+            tree->setFocus();
+            QTest::keyClick(tree, Qt::Key_Right);
+            QApplication::processEvents();
+            EXPECT_TRUE(branch->isExpanded());
+            EXPECT_GT(branch->childCount(), 0);
+            EXPECT_EQ(tree->verticalScrollBar()->value(), scrolled);
+            EXPECT_EQ(tree->visualItemRect(branch).top(), place.top());
+            QTest::keyClick(tree, Qt::Key_Left);
+            QApplication::processEvents();
+            EXPECT_EQ(tree->verticalScrollBar()->value(), scrolled);
+        }
     }
 }
 

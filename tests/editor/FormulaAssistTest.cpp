@@ -159,6 +159,76 @@ TEST_F(Assist, UnsavedMarkerUntilTheSaveWhichIsConfirmedInTheStrip) {
     EXPECT_EQ(assist().stripMessage(), QStringLiteral("Formula salvata"));
 }
 
+// The help line and the unsaved marker take their colours from the box's palette: on a light, a
+// dark and a coloured palette they read against the strip's background as body text does.
+TEST_F(Assist, TheHelpLineIsLegibleOnEveryPalette) {
+    FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(5));
+    ui(w).TXT_FORMULA->SetText(QStringLiteral("SET [Prezzo lordo] = 7"));
+    ASSERT_FALSE(assist().unsavedMarker()->text().isEmpty());
+    struct Case {
+        const char* name;
+        QColor base;
+        QColor text;
+    };
+    const Case cases[] = {
+        {"light", Qt::white, Qt::black},
+        {"dark", QColor(0x1E, 0x1E, 0x1E), QColor(0xDC, 0xDC, 0xDC)},
+        {"dark blue", QColor(0x10, 0x18, 0x30), QColor(0xE0, 0xE8, 0xF0)},
+        {"mid grey", QColor(0x80, 0x80, 0x80), Qt::black},
+    };
+    for (const Case& c : cases) {
+        QPalette palette = ui(w).TXT_FORMULA->palette();
+        palette.setColor(QPalette::Base, c.base);
+        palette.setColor(QPalette::Text, c.text);
+        palette.setColor(QPalette::Window, c.base);
+        palette.setColor(QPalette::WindowText, c.text);
+        ui(w).TXT_FORMULA->setPalette(palette);
+        QWidget* strip = assist().helpLine()->parentWidget();
+        EXPECT_TRUE(strip->autoFillBackground()) << c.name;
+        const QColor background = strip->palette().color(strip->backgroundRole());
+        EXPECT_EQ(background, c.base) << c.name;
+        for (QLabel* label : {assist().helpLine(), assist().unsavedMarker()}) {
+            const QColor foreground = label->palette().color(label->foregroundRole());
+            EXPECT_GE(diagnostics::contrastRatio(foreground, background), 4.5)
+                << c.name << ' ' << label->objectName().toStdString() << ' '
+                << foreground.name().toStdString();
+        }
+    }
+}
+
+// With the caret on no element the help line names the keys of the box and of the tree.
+TEST_F(Assist, TheHelpLineNamesTheKeysInTheWindowsLanguage) {
+    struct Case {
+        const char* language;
+        const char* hint;
+    };
+    const Case cases[] = {
+        {"it",
+         "Ctrl+Spazio: completa · Ctrl+F: cerca elementi · Ctrl+R: trova e sostituisci · Ctrl+G: vai alla "
+         "riga · Ctrl+/: commento · Ctrl++ / Ctrl+-: zoom"},
+        {"en",
+         "Ctrl+Space: complete · Ctrl+F: search elements · Ctrl+R: find and replace · Ctrl+G: go to line · "
+         "Ctrl+/: comment · Ctrl++ / Ctrl+-: zoom"},
+    };
+    for (const Case& c : cases) {
+        global.Translation()->load(QStringLiteral(FORMULE_TRANSLATIONS_DIR), QString::fromLatin1(c.language));
+        FRMLP_FORMULE& w = open(0, core::Variant());
+        ui(w).TXT_FORMULA->SetText(QStringLiteral("SET "));
+        ui(w).TXT_FORMULA->SetSelStart(4);
+        // All of them on hover; on the line as many as it holds, whole, from the first.
+        QLabel* line = assist().helpLine();
+        const QString hint = QString::fromUtf8(c.hint);
+        EXPECT_EQ(line->toolTip(), hint) << c.language;
+        EXPECT_TRUE(hint.startsWith(line->text())) << line->text().toStdString();
+        EXPECT_LE(line->fontMetrics().horizontalAdvance(line->text()), line->contentsRect().width());
+        EXPECT_TRUE(line->text() == hint || hint.mid(line->text().size()).startsWith(QStringLiteral(" · ")))
+            << line->text().toStdString();
+        // A line wide enough shows every key.
+        line->setFixedWidth(line->fontMetrics().horizontalAdvance(hint) + 20);
+        EXPECT_EQ(line->text(), hint) << c.language;
+    }
+}
+
 TEST_F(Assist, UndoAndRedoButtonsShowWhetherThereIsAnythingToDo) {
     FRMLP_FORMULE& w = open(0, core::Variant());
     const qint64 dimmedUndo = ui(w).IMG_UNDO->Picture().cacheKey();

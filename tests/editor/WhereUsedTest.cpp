@@ -4,12 +4,14 @@
 #include "diagnostics/FormulaHighlighter.h"
 #include "editor/FormulaAssist.h"
 #include "editor/TreeWhereUsed.h"
+#include "editor/WhereUsedModel.h"
 
 #include <QContextMenuEvent>
 #include <QEventLoop>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTextBlock>
+#include <QTreeView>
 
 namespace {
 
@@ -58,9 +60,12 @@ protected:
             return {QStringLiteral("no dialog")};
         waitForSearch(*dialog);
         QStringList rows;
-        for (int i = 0; i < dialog->list()->topLevelItemCount(); ++i) {
-            const QTreeWidgetItem* row = dialog->list()->topLevelItem(i);
-            rows << QStringList{row->text(0), row->text(1), row->text(2), row->text(3)}.join(u'|');
+        const QAbstractItemModel* model = dialog->list()->model();
+        for (int i = 0; i < model->rowCount(); ++i) {
+            QStringList texts;
+            for (int column = 0; column < 4; ++column)
+                texts << model->index(i, column).data().toString();
+            rows << texts.join(u'|');
         }
         return rows;
     }
@@ -75,8 +80,8 @@ protected:
     }
 
     void doubleClickRow(int row) {
-        QTreeWidget* list = window->whereUsed()->dialog()->list();
-        const QRect r = list->visualItemRect(list->topLevelItem(row));
+        QTreeView* list = window->whereUsed()->dialog()->list();
+        const QRect r = list->visualRect(list->model()->index(row, 0));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r.center());
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, r.center());
     }
@@ -110,15 +115,18 @@ TEST_F(WhereUsedInTree, UsesAreGroupedByRecordAndARecordOpensIntoItsLines) {
     EXPECT_TRUE(rows[1].endsWith(QStringLiteral("|1, 3, 4"))) << rows[1].toStdString();
     WhereUsedDialog* dialog = window->whereUsed()->dialog();
     EXPECT_EQ(dialog->status()->text(), QStringLiteral("Usi trovati: 5. Doppio clic per aprire la formula."));
-    QTreeWidgetItem* record = dialog->list()->topLevelItem(1);
-    EXPECT_EQ(record->childCount(), 0); // made when opened
-    record->setExpanded(true);
-    ASSERT_EQ(record->childCount(), 3);
-    EXPECT_EQ(record->child(2)->text(3), QStringLiteral("4"));
+    QTreeView* list = dialog->list();
+    const QAbstractItemModel* model = list->model();
+    const QModelIndex record = model->index(1, 0);
+    EXPECT_FALSE(list->isExpanded(record));
+    list->expand(record);
+    ASSERT_EQ(model->rowCount(record), 3);
+    EXPECT_EQ(model->index(2, 3, record).data().toString(), QStringLiteral("4"));
+    EXPECT_EQ(model->index(2, 0, record).data().toString(), QString());
+    EXPECT_EQ(model->rowCount(model->index(0, 0)), 0); // a record of one line has no rows of lines
     // A row of a line opens the record at that line.
     QSignalSpy asked(&navigator, &host::Navigator::openRecordRequested);
-    QTreeWidget* list = dialog->list();
-    const QRect r = list->visualItemRect(record->child(1));
+    const QRect r = list->visualRect(model->index(1, 0, record));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r.center());
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, r.center());
     ASSERT_EQ(asked.size(), 1);
@@ -223,8 +231,8 @@ TEST_F(WhereUsedInTree, EnglishTexts) {
     WhereUsedDialog* dialog = window->whereUsed()->dialog();
     ASSERT_NE(dialog, nullptr);
     waitForSearch(*dialog);
-    EXPECT_EQ(dialog->list()->topLevelItemCount(), 2);
-    EXPECT_EQ(dialog->list()->headerItem()->text(3), QStringLiteral("Lines"));
+    EXPECT_EQ(dialog->list()->model()->rowCount(), 2);
+    EXPECT_EQ(dialog->list()->model()->headerData(3, Qt::Horizontal).toString(), QStringLiteral("Lines"));
     EXPECT_EQ(dialog->status()->text(), QStringLiteral("Uses found: 2. Double-click to open the formula."));
 }
 
@@ -263,3 +271,77 @@ TEST_F(Editor, MarkLineMarksTheWholeLineAndShowsTheMessage) {
 }
 
 } // namespace
+
+namespace {
+
+QList<editor::RecordUses> recordsOfLines(const QList<QList<int>>& lines) {
+    QList<editor::RecordUses> records;
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        records.append({int(i % 3), 100 + i, QStringLiteral("record %1").arg(i), lines[i]});
+    return records;
+}
+
+} // namespace
+
+// The model of the list: records appended a chunk per turn of the event loop, each in its row,
+// the lines of a record with several in rows under it.
+TEST(WhereUsedModel, AppendsAChunkPerTurnAndShowsEveryRecordAndLine) {
+    app();
+    QList<int> many;
+    for (int line = 1; line <= 25; ++line)
+        many.append(line);
+    editor::WhereUsedModel model(
+        {"a", "b", "c", "d"}, [](int c) { return QStringLiteral("ctx%1").arg(c); }, nullptr, 2);
+    QSignalSpy appended(&model, &editor::WhereUsedModel::appended);
+    model.add(recordsOfLines({{3}, {1, 4}, many, {7}, {2}}));
+    EXPECT_EQ(model.rowCount(), 2);
+    EXPECT_EQ(model.queued(), 3);
+    model.add(recordsOfLines({{9}}));
+    EXPECT_EQ(model.rowCount(), 2) << "a chunk is already due";
+    QTRY_COMPARE(model.rowCount(), 6);
+    EXPECT_EQ(model.queued(), 0);
+    EXPECT_EQ(appended.size(), 3);
+    EXPECT_EQ(model.uses(), 1 + 2 + 25 + 1 + 1 + 1);
+    struct Case {
+        int row;
+        QStringList texts;
+        int firstLine;
+        QList<int> lineRows; // the rows of lines under the record
+    };
+    const Case cases[] = {
+        {0, {"ctx0", "100", "record 0", "3"}, 3, {}},
+        {1, {"ctx1", "101", "record 1", "1, 4"}, 1, {1, 4}},
+        {2,
+         {"ctx2", "102", "record 2",
+          "1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, ..."},
+         1,
+         many},
+        {5, {"ctx0", "100", "record 0", "9"}, 9, {}},
+    };
+    for (const Case& c : cases) {
+        const QModelIndex record = model.index(c.row, 0);
+        QStringList texts;
+        for (int column = 0; column < model.columnCount(); ++column)
+            texts << model.index(c.row, column).data().toString();
+        EXPECT_EQ(texts, c.texts) << c.row;
+        EXPECT_EQ(model.rowCount(record), c.lineRows.size()) << c.row;
+        EXPECT_EQ(model.hasChildren(record), !c.lineRows.isEmpty()) << c.row;
+        EXPECT_FALSE(model.parent(record).isValid());
+        EXPECT_EQ(record.data(editor::WhereUsedModel::LineRole).toInt(), c.firstLine) << c.row;
+        for (int i = 0; i < c.lineRows.size(); ++i) {
+            const QModelIndex row = model.index(i, 3, record);
+            EXPECT_EQ(model.parent(row), record);
+            EXPECT_EQ(row.data().toString(), QString::number(c.lineRows[i]));
+            EXPECT_EQ(model.index(i, 2, record).data().toString(), QString());
+            EXPECT_EQ(row.data(editor::WhereUsedModel::LineRole).toInt(), c.lineRows[i]);
+            EXPECT_EQ(row.data(editor::WhereUsedModel::IdRole), record.data(editor::WhereUsedModel::IdRole));
+            EXPECT_EQ(model.rowCount(row), 0);
+        }
+    }
+    // Out of range: no index.
+    EXPECT_FALSE(model.index(6, 0).isValid());
+    EXPECT_FALSE(model.index(0, 4).isValid());
+    EXPECT_FALSE(model.index(2, 0, model.index(0, 0)).isValid());
+    EXPECT_FALSE(model.index(25, 0, model.index(2, 0)).isValid());
+    EXPECT_EQ(model.headerData(3, Qt::Horizontal).toString(), QStringLiteral("d"));
+}

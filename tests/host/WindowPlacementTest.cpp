@@ -75,6 +75,42 @@ TEST(WindowPlacement, BesideFrameTakesTheSideWithRoom) {
     }
 }
 
+TEST(WindowPlacement, CascadeFrameTakesTheFirstFreeStepInsideTheArea) {
+    const QRect area(0, 0, 1000, 700);
+    struct Case {
+        const char* name;
+        QRect first;
+        QSize minimum;
+        QList<QPoint> taken;
+        QRect placed;
+    };
+    const Case cases[] = {
+        {"free", {10, 10, 400, 300}, {}, {{50, 50}}, {10, 10, 400, 300}},
+        {"taken: one step", {10, 10, 400, 300}, {}, {{10, 10}}, {40, 40, 400, 300}},
+        {"two taken", {10, 10, 400, 300}, {}, {{10, 10}, {40, 40}}, {70, 70, 400, 300}},
+        {"a gap is filled", {10, 10, 400, 300}, {}, {{10, 10}, {70, 70}}, {40, 40, 400, 300}},
+        {"at the corner the window gives up size",
+         {600, 400, 400, 300},
+         {},
+         {{600, 400}},
+         {630, 430, 370, 270}},
+        {"down to its minimum, then moves",
+         {600, 400, 400, 300},
+         {390, 290},
+         {{600, 400}},
+         {610, 410, 390, 290}},
+        {"from beyond the area", {1900, 1300, 400, 300}, {}, {{600, 400}}, {630, 430, 370, 270}},
+        {"larger than the area", {-50, -50, 1400, 900}, {}, {}, {0, 0, 1000, 700}},
+        {"every step taken: the first place", {0, 0, 1000, 700}, {1000, 700}, {{0, 0}}, {0, 0, 1000, 700}},
+    };
+    for (const Case& c : cases) {
+        const QRect placed = host::cascadeFrame(c.first, c.minimum, area, c.taken, 30);
+        EXPECT_EQ(placed, c.placed) << c.name << ": " << placed.x() << ',' << placed.y() << ' '
+                                    << placed.width() << 'x' << placed.height();
+        EXPECT_TRUE(area.contains(placed)) << c.name;
+    }
+}
+
 TEST(WindowPlacement, RememberedPlaceComesBackInsideTheScreen) {
     guiApp();
     QTemporaryDir dir;

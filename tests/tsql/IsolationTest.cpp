@@ -14,6 +14,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 using tsql::BatchResult;
 using tsql::Engine;
 using tsql::IsolatedResult;
@@ -248,6 +252,66 @@ TEST_P(IsolationTest, ALockHeldElsewhereEndsInTheLockTimeout) {
         holder.exec(QStringLiteral("ROLLBACK"));
         IsolatedResult r = engine.executeIsolated(QStringLiteral("DELETE FROM T100"), true);
         EXPECT_FALSE(r.result.error.has_value()) << r.result.error->message.toStdString();
+    }
+    EXPECT_EQ(snapshot(), before);
+}
+
+// A cancel from another thread while the batch waits for another connection's lock ends the wait
+// at once, as it ends a running batch (Msg 3617): the lock wait here is a minute, so a wait that
+// did not hear the cancel would end in the lock time-out instead. Afterwards the engine runs the
+// next batch as usual.
+TEST_P(IsolationTest, ACancelEndsTheWaitForALockHeldElsewhere) {
+    const QString before = snapshot();
+    {
+        tsqltest::FileConnection holder(path);
+        tsqltest::FileConnection db(path);
+        Engine engine(db.db());
+        Limits limits;
+        limits.lockWaitMs = 60000;
+        engine.setLimits(limits);
+        ASSERT_TRUE(holder.exec(QStringLiteral("BEGIN IMMEDIATE")));
+
+        struct Attempt {
+            const char* name;
+            const char* batch;
+            bool isolated;
+            bool writeLock;
+        };
+        const Attempt attempts[] = {
+            {"isolated, write lock first", "DELETE FROM T100", true, true},
+            {"isolated, reading then writing", "SELECT COUNT(*) FROM T100 DELETE FROM T100", true, false},
+            {"plain batch", "DELETE FROM T100", false, false},
+            {"plain batch in a transaction", "BEGIN TRAN UPDATE T100 SET n = 0 COMMIT", false, false},
+        };
+        for (const Attempt& a : attempts) {
+            // The user's "Interrompi", repeated until the run returns (a cancel that comes before
+            // the batch has started is forgotten when it starts).
+            std::atomic<bool> done{false};
+            std::thread canceller([&] {
+                while (!done) {
+                    engine.cancel();
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                }
+            });
+            std::optional<tsql::ServerError> error;
+            if (a.isolated)
+                error = engine.executeIsolated(QString::fromUtf8(a.batch), a.writeLock).result.error;
+            else
+                error = engine.execute(QString::fromUtf8(a.batch)).error;
+            done = true;
+            canceller.join();
+            ASSERT_TRUE(error.has_value()) << a.name;
+            EXPECT_EQ(error->number, 3617) << a.name << ": " << error->message.toStdString();
+            EXPECT_EQ(error->message, QStringLiteral("Query timeout expired")) << a.name;
+            if (engine.transactionCount() > 0)
+                engine.rollbackTransaction();
+            EXPECT_EQ(engine.transactionCount(), 0) << a.name;
+        }
+        holder.exec(QStringLiteral("ROLLBACK"));
+        IsolatedResult r =
+            engine.executeIsolated(QStringLiteral("DELETE FROM T100 SELECT COUNT(*) FROM T100"), true);
+        ASSERT_FALSE(r.result.error.has_value()) << r.result.error->message.toStdString();
+        EXPECT_EQ(r.result.resultSets[0].rows[0][0].toString(), QStringLiteral("0"));
     }
     EXPECT_EQ(snapshot(), before);
 }

@@ -22,7 +22,6 @@
 #include <QMessageBox>
 #include <QSplitter>
 #include <QStatusBar>
-#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
@@ -272,34 +271,12 @@ void HostWindow::placeSubWindow(QMdiSubWindow* sub, int context, qint64 id) {
     sub->setProperty("recordContext", context);
     sub->setProperty("recordId", id);
     sub->setWindowTitle(recordTitle(sub->widget(), context, id));
-    // The window asked for its place (MDIActiveX); each further editor goes one title bar lower
-    // and to the right of it, in the first place no other editor holds, the whole sub-window
-    // inside the area.
-    const QRect area = m_mdi->viewport()->rect();
-    const int step = std::max(16, sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, sub));
-    const QPoint first = sub->pos();
-    QList<QPoint> taken;
-    for (QMdiSubWindow* other : m_mdi->subWindowList()) {
-        if (other != sub)
-            taken.append(other->pos());
-    }
-    // A window that would leave the area gives up size, down to its minimum, before its place;
-    // where the area has no room to the right the cascade goes on downwards.
-    const QSize minimum = sub->minimumSizeHint().expandedTo(sub->minimumSize());
-    QRect place = host::fitFrame(QRect(first, sub->size().boundedTo(area.size()).expandedTo(minimum)), area);
-    QPoint previous(-1, -1);
-    for (int k = 0; k < 64; ++k) {
-        const QSize size = sub->size().boundedTo(area.size() - QSize(k * step, k * step)).expandedTo(minimum);
-        const QRect candidate = host::fitFrame(QRect(first + QPoint(k * step, k * step), size), area);
-        if (candidate.topLeft() == previous)
-            break; // no room for another step: the first place again
-        previous = candidate.topLeft();
-        if (!taken.contains(candidate.topLeft())) {
-            place = candidate;
-            break;
-        }
-    }
-    sub->setGeometry(place);
+    // The window asked for its place (MDIActiveX); the user's last place of an editor in the
+    // area wins over it. Each further editor goes one title bar lower and to the right, in the
+    // first place no other editor holds, the whole sub-window inside the area.
+    auto* placement = new host::SubWindowPlacement(
+        sub, m_global.Settings()->User(), host::SubWindowPlacement::keyFor(sub->widget()->objectName()));
+    placement->place();
 }
 
 void HostWindow::fillWindowMenu() {

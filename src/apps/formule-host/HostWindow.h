@@ -82,8 +82,9 @@ private slots:
 
 private:
     void openSelected(bool modal);
-    // Puts a new editor's sub-window in the next free place of the cascade, inside the area, and
-    // names its record in its title bar and in the window list.
+    // Puts a new editor's sub-window at the user's last place, or in the next free place of the
+    // cascade, inside the area (remembered per user when it closes), and names its record in its
+    // title bar and in the window list.
     void placeSubWindow(QMdiSubWindow* sub, int context, qint64 id);
     QString recordTitle(QWidget* editor, int context, qint64 id) const;
     void fillWindowMenu();

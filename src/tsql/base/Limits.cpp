@@ -6,7 +6,10 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <chrono>
 #include <limits>
+#include <thread>
 
 namespace tsql {
 
@@ -28,7 +31,7 @@ qint64 serverMemoryInUse() {
     return g_serverInUse.load(std::memory_order_relaxed);
 }
 
-void BatchBudget::start(const Limits& limits) {
+void BatchBudget::start(const Limits& limits, bool keepCancel) {
     finish();
     m_limits = limits;
     m_clock.start();
@@ -36,7 +39,8 @@ void BatchBudget::start(const Limits& limits) {
     m_ticks = 0;
     m_diskExceeded = false;
     ++m_generation;
-    m_cancelled.store(false, std::memory_order_relaxed);
+    if (!keepCancel)
+        m_cancelled.store(false, std::memory_order_relaxed);
 }
 
 void BatchBudget::finish() {
@@ -126,17 +130,58 @@ CurrentBudget::~CurrentBudget() {
     g_current = m_previous;
 }
 
-SqliteBatchScope::SqliteBatchScope(sqlite3* db, BatchBudget& budget)
+LockWait::LockWait(sqlite3* db, int milliseconds)
+    : m_db(db)
+    , m_limitMs(std::max(0, milliseconds)) {
+    install();
+}
+
+LockWait::~LockWait() {
+    if (m_db)
+        sqlite3_busy_handler(m_db, nullptr, nullptr);
+}
+
+void LockWait::install() {
+    if (m_db)
+        sqlite3_busy_handler(m_db, busy, this);
+}
+
+// SQLite calls it each time a lock it needs is held by another connection, `attempts` counting
+// from 0 for one wait; 0 gives up (SQLITE_BUSY), anything else tries again.
+int LockWait::busy(void* wait, int attempts) {
+    auto* self = static_cast<LockWait*>(wait);
+    if (attempts == 0)
+        self->m_clock.start();
+    if (self->m_stop && self->m_stop())
+        return 0;
+    const qint64 left = self->m_limitMs - self->m_clock.elapsed();
+    if (left <= 0)
+        return 0;
+    // Short first sleeps for a lock held briefly, then steps short enough to hear a cancel.
+    constexpr qint64 steps[] = {1, 2, 5, 10};
+    const qint64 step = steps[std::min<std::size_t>(std::size_t(attempts), std::size(steps) - 1)];
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::min(left, step)));
+    return 1;
+}
+
+SqliteBatchScope::SqliteBatchScope(sqlite3* db, BatchBudget& budget, LockWait* lockWait)
     : m_db(db)
     , m_budget(budget)
+    , m_lockWait(lockWait)
     , m_lockWaitMs(budget.limits().lockWaitMs) {
     if (!m_db)
         return;
     sqlite3_progress_handler(m_db, kProgressSteps, progress, this);
-    qint64 wait = std::max(0, m_lockWaitMs);
-    if (budget.limits().timeoutMs > 0)
-        wait = std::min(wait, budget.remainingMs());
-    sqlite3_busy_timeout(m_db, int(wait));
+    if (m_lockWait != nullptr) {
+        // The wait ends with the batch's time or its cancel, whichever comes first.
+        m_lockWait->setLimit(m_lockWaitMs);
+        m_lockWait->watch([&budget] { return budget.expired(); });
+    } else {
+        qint64 wait = std::max(0, m_lockWaitMs);
+        if (budget.limits().timeoutMs > 0)
+            wait = std::min(wait, budget.remainingMs());
+        sqlite3_busy_timeout(m_db, int(wait));
+    }
     if (budget.limits().memoryBytes > 0) {
         const int length =
             int(std::min<qint64>(budget.limits().memoryBytes, std::numeric_limits<int>::max()));
@@ -156,7 +201,10 @@ SqliteBatchScope::~SqliteBatchScope() {
     if (!m_db)
         return;
     sqlite3_progress_handler(m_db, 0, nullptr, nullptr);
-    sqlite3_busy_timeout(m_db, std::max(0, m_lockWaitMs));
+    if (m_lockWait != nullptr)
+        m_lockWait->watch({});
+    else
+        sqlite3_busy_timeout(m_db, std::max(0, m_lockWaitMs));
     if (m_previousLength >= 0)
         sqlite3_limit(m_db, SQLITE_LIMIT_LENGTH, m_previousLength);
 }

@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 
 #include <atomic>
+#include <functional>
 
 // The limits of a batch. Two are the server's own: a (max) value holds at most 2^31 - 1 bytes
 // (SQL Server's documented maximum capacities; Msg 7119 beyond), and a client's command
@@ -46,8 +47,10 @@ struct Limits {
 // also when SQLite calls them) refuse a value before they build it.
 class BatchBudget {
 public:
-    // Starts a batch: the clock from now, nothing charged.
-    void start(const Limits& limits);
+    // Starts a batch: the clock from now, nothing charged. A cancel that came before is
+    // forgotten unless `keepCancel` (the caller cleared it itself before a wait that belongs to
+    // the batch: an isolated run's wait for the write lock).
+    void start(const Limits& limits, bool keepCancel = false);
     const Limits& limits() const { return m_limits; }
 
     // True once the batch has run longer than its time limit, or another thread cancelled it.
@@ -58,6 +61,9 @@ public:
     // Ends the running batch as its timeout would (a client's attention); callable from any
     // thread. The next start() clears it.
     void cancel() { m_cancelled.store(true, std::memory_order_relaxed); }
+    // Whether cancel() was called since the last start() or clearCancel().
+    bool cancelled() const { return m_cancelled.load(std::memory_order_relaxed); }
+    void clearCancel() { m_cancelled.store(false, std::memory_order_relaxed); }
     qint64 remainingMs() const;
     // Stops the batch (Msg 3617) once it has run out of time.
     void checkTime() const {
@@ -128,13 +134,42 @@ private:
     BatchBudget* m_previous;
 };
 
+// How a connection waits for another connection's lock: SQLite's busy handler, sleeping a few
+// milliseconds at a time for at most the lock wait, and giving up at once when the condition it
+// watches answers true (a batch cancelled from another thread, or out of time), so that a cancel
+// is heard within milliseconds rather than at the end of a wait of many seconds. Giving up is
+// SQLite's SQLITE_BUSY, as when the wait runs out. One per connection, installed while it lives.
+class LockWait {
+public:
+    LockWait(sqlite3* db, int milliseconds);
+    ~LockWait();
+    LockWait(const LockWait&) = delete;
+    LockWait& operator=(const LockWait&) = delete;
+
+    // Installs the handler again (after something else set SQLite's own busy timeout).
+    void install();
+    void setLimit(int milliseconds) { m_limitMs = std::max(0, milliseconds); }
+    int limit() const { return m_limitMs; }
+    // What ends a wait early; none when null.
+    void watch(std::function<bool()> stop) { m_stop = std::move(stop); }
+
+private:
+    static int busy(void* wait, int attempts);
+
+    sqlite3* m_db;
+    int m_limitMs;
+    std::function<bool()> m_stop;
+    QElapsedTimer m_clock;
+};
+
 // While it lives, the statements SQLite runs for the batch stop once it is out of time or has
 // written more pages than its disk budget allows (a progress handler), wait for another
-// connection's lock no longer than the lock wait and the time left allow, and build no text or
-// blob larger than the memory budget.
+// connection's lock no longer than the lock wait and the time left allow (and not at all once
+// the batch is cancelled, when the connection's LockWait is given), and build no text or blob
+// larger than the memory budget.
 class SqliteBatchScope {
 public:
-    SqliteBatchScope(sqlite3* db, BatchBudget& budget);
+    SqliteBatchScope(sqlite3* db, BatchBudget& budget, LockWait* lockWait = nullptr);
     ~SqliteBatchScope();
     SqliteBatchScope(const SqliteBatchScope&) = delete;
     SqliteBatchScope& operator=(const SqliteBatchScope&) = delete;
@@ -148,6 +183,7 @@ private:
 
     sqlite3* m_db;
     BatchBudget& m_budget;
+    LockWait* m_lockWait;
     int m_lockWaitMs;
     int m_previousLength = -1;
     qint64 m_pageSize = 4096;

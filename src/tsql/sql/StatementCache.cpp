@@ -67,6 +67,9 @@ void StatementCache::failure(const SqliteStatement& q) const {
         BatchBudget::timeoutExpired();
     if (code == SQLITE_INTERRUPT && m_budget.diskExceeded())
         m_budget.diskLimitReached();
+    // A cancel ends the wait for another connection's lock as it ends the batch.
+    if (isLockFailure(code) && m_budget.cancelled())
+        BatchBudget::timeoutExpired();
     if (isLockFailure(code))
         lockRequestTimedOut();
     if (code == SQLITE_TOOBIG)

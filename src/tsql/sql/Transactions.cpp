@@ -45,6 +45,9 @@ void Transactions::exec(const char* sql) {
     if (rc == SQLITE_OK)
         return;
     const int code = sqlite3_extended_errcode(h);
+    // A cancel ends the wait for another connection's lock as it ends the batch.
+    if (isLockFailure(code) && currentBudget() && currentBudget()->cancelled())
+        BatchBudget::timeoutExpired();
     if (isLockFailure(code))
         lockRequestTimedOut();
     // The batch's progress handler interrupts whatever SQLite runs once the time is up.
