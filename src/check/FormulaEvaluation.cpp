@@ -393,7 +393,8 @@ TrialPath FormulaEvaluation::plan(ado::Connection& connection, const TrialOption
 TrialResult FormulaEvaluation::run(ado::Connection& connection, const QList<TrialInput>& inputs,
                                    const TrialOptions& options) {
     TrialResult result;
-    const TrialBatch batch = trialBatch(d->sql, inputs, options.translate);
+    // The batch's text is made only when the engine runs it.
+    TrialBatch batch = trialBatch(d->sql, inputs, options.translate, TrialText::Layout);
     for (const TrialElement& out : trialOutputs())
         result.outputs.append({out, std::nullopt, std::nullopt});
     if (!batch.refusedKey.isEmpty()) {
@@ -420,6 +421,7 @@ TrialResult FormulaEvaluation::run(ado::Connection& connection, const QList<Tria
         path = enginePath(TrialPath::Reason::Values);
     }
     // The prefix is the system's text: the guard reads the formula and the SELECT after it.
+    batch = trialBatch(d->sql, inputs, options.translate);
     const GuardedOutcome outcome = runGuardedWith(options.run, connection,
                                                   {.batch = batch.text,
                                                    .limits = options.limits,

@@ -203,7 +203,7 @@ QString trialDeclarations() {
 
 namespace {
 
-QString outputsSelect(const QString& step) {
+QString makeOutputsSelect(const QString& step) {
     QString select = QStringLiteral("SELECT N'") + step + QStringLiteral("' AS ") + TrialStepColumn;
     for (const TrialElement& out : trialOutputs())
         select +=
@@ -211,12 +211,25 @@ QString outputsSelect(const QString& step) {
     return select;
 }
 
+// The two SELECTs of the outputs never change: made once.
+const QString& outputsSelect(const QString& step) {
+    static const QString before = makeOutputsSelect(TrialStepBefore);
+    static const QString after = makeOutputsSelect(TrialStepAfter);
+    return step == TrialStepBefore ? before : after;
+}
+
+int trialDeclarationLines() {
+    static const int lines = int(trialDeclarations().count(u'\n'));
+    return lines;
+}
+
 } // namespace
 
-TrialBatch trialBatch(const QString& sql, const QList<TrialInput>& inputs,
-                      const TrialTranslateFn& translate) {
+TrialBatch trialBatch(const QString& sql, const QList<TrialInput>& inputs, const TrialTranslateFn& translate,
+                      TrialText text) {
     TrialBatch b;
-    QString prefix = trialDeclarations();
+    // The row's own lines after the declarations: its values and the SELECT of the outputs before.
+    QString prefix;
     for (const TrialInput& input : inputs) {
         const TrialLiteral literal = trialLiteral(input.element, input.text, translate);
         if (!literal.error.isEmpty()) {
@@ -235,10 +248,11 @@ TrialBatch trialBatch(const QString& sql, const QList<TrialInput>& inputs,
     if (!variants.isEmpty())
         prefix += QStringLiteral("SET @MG5F_CODICEVAR = ") + unicodeLiteral(variants) + LineEnd;
     prefix += outputsSelect(TrialStepBefore) + LineEnd;
-    b.prefixLength = prefix.size();
-    b.prefixLines = int(prefix.count(u'\n'));
+    b.prefixLength = trialDeclarations().size() + prefix.size();
+    b.prefixLines = trialDeclarationLines() + int(prefix.count(u'\n'));
     b.formulaLines = int(sql.count(u'\n')) + 1;
-    b.text = prefix + sql + LineEnd + outputsSelect(TrialStepAfter);
+    if (text == TrialText::Whole)
+        b.text = trialDeclarations() + prefix + sql + LineEnd + outputsSelect(TrialStepAfter);
     return b;
 }
 

@@ -86,8 +86,10 @@ struct TrialBatch {
     QString refusedKey; // the first input whose value does not fit (nothing to run)
     QString refusal;    // why
 };
+// Layout: everything but `text` (what a run that sends no batch needs: its lines and refusals).
+enum class TrialText { Whole, Layout };
 TrialBatch trialBatch(const QString& sql, const QList<TrialInput>& inputs,
-                      const TrialTranslateFn& translate = {});
+                      const TrialTranslateFn& translate = {}, TrialText text = TrialText::Whole);
 
 // An output of a run: its value as the server writes it as text (nullopt: NULL).
 struct TrialOutput {
