@@ -238,11 +238,6 @@ void truncateLog(sqlite3* db) {
     sqlite3_wal_checkpoint_v2(db, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
 }
 
-void setLockWait(sqlite3* db, int milliseconds) {
-    if (db)
-        sqlite3_busy_timeout(db, std::max(0, milliseconds));
-}
-
 MemoryCharge::MemoryCharge(MemoryCharge&& other) noexcept
     : m_budget(other.m_budget)
     , m_generation(other.m_generation)

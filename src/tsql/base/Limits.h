@@ -196,9 +196,6 @@ private:
 // for as long as another connection keeps the database open.
 void truncateLog(sqlite3* db);
 
-// How long the connection's statements wait for a lock outside batches.
-void setLockWait(sqlite3* db, int milliseconds);
-
 // Memory held by one structure of a batch (a result set, the rows of a query being combined),
 // charged to the current budget as it grows and given back when the structure goes. A copy
 // holds nothing; a charge that outlives its batch gives nothing back.
