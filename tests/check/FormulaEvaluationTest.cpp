@@ -317,9 +317,14 @@ TEST_F(Evaluation, BothPathsAgreeOnTheCorpusAndTheHostileFormulas) {
         ASSERT_TRUE(compiled.path.has_value());
         compiledRuns += compiled.path->path == EvaluationPath::Compiled ? 1 : 0;
         EXPECT_EQ(compiled.ran, reference.ran);
-        if (reference.message.startsWith(QStringLiteral("Msg 3617,"))) {
-            EXPECT_TRUE(compiled.message.startsWith(QStringLiteral("Msg 3617,")))
-                << compiled.message.toStdString();
+        // A runaway batch stops at the limit it meets first, time or memory: which one depends on
+        // the machine's speed at that moment.
+        const auto limitMet = [](const QString& m) {
+            return m.startsWith(QStringLiteral("Msg 3617,")) || m.startsWith(QStringLiteral("Msg 40002,"));
+        };
+        if (limitMet(reference.message) || limitMet(compiled.message)) {
+            EXPECT_TRUE(limitMet(compiled.message) && limitMet(reference.message))
+                << compiled.message.toStdString() << " / " << reference.message.toStdString();
             continue;
         }
         EXPECT_EQ(compiled.message, reference.message);
