@@ -2,6 +2,7 @@
 // same classes as the editor's trial panel.
 
 #include "Command.h"
+#include "TrialValues.h"
 
 #include "ado/Ado.h"
 #include "check/BulkCheck.h"
@@ -21,46 +22,15 @@ const QString IdOption = QStringLiteral("id");
 const QString NameOption = QStringLiteral("name");
 const QString FormatOption = QStringLiteral("format");
 const QString AuthorOption = QStringLiteral("author");
-const QString Set = QStringLiteral("set");
-const QString CategoryOption = QStringLiteral("category");
-const QString VariantOption = QStringLiteral("variant");
-
-struct Usage {
-    QString message;
-};
-
-std::pair<QString, QString> assignment(const QString& text, const QString& option) {
-    const qsizetype eq = text.indexOf(u'=');
-    if (eq <= 0)
-        throw Usage{QStringLiteral("--%1 takes NAME=VALUE, not \"%2\"").arg(option, text)};
-    return {text.left(eq).trimmed(), text.mid(eq + 1)};
-}
 
 // The values of --set, --category and --variant as eval takes them, keyed as a case keeps them.
 QHash<QString, QString> givenValues(const QCommandLineParser& parser,
                                     const check::TrialTranslateFn& translate) {
     QHash<QString, QString> out;
-    for (const QString& value : parser.values(Set)) {
-        const auto [name, text] = assignment(value, Set);
-        const std::optional<check::TrialElement> element = check::elementNamed(name, translate);
-        if (!element)
-            throw Usage{
-                QStringLiteral("unknown element \"%1\" (a label without brackets or a variable)").arg(name)};
-        out.insert(check::inputKey(*element), text);
-    }
-    for (const QString& value : parser.values(CategoryOption)) {
-        const auto [id, text] = assignment(value, CategoryOption);
-        const WholeNumber number = parseWholeNumber(id);
-        if (!number.error.isEmpty())
-            throw Usage{
-                QStringLiteral("--category takes the category's id, a whole number, not \"%1\"").arg(id)};
-        out.insert(QStringLiteral("C:") + QString::number(number.value), text);
-    }
-    for (const QString& value : parser.values(VariantOption)) {
-        const auto [code, text] = assignment(value, VariantOption);
-        if (code.isEmpty())
-            throw Usage{QStringLiteral("--variant takes CODE=VALUE, not \"%1\"").arg(value)};
-        out.insert(QStringLiteral("V:") + code, text);
+    for (const check::TrialInput& input : trialValues(parser, translate)) {
+        if (input.element.kind == check::TrialElement::Kind::Variant && input.element.key.isEmpty())
+            throw Usage{QStringLiteral("--variant takes CODE=VALUE, not \"=%1\"").arg(input.text)};
+        out.insert(check::inputKey(input.element), input.text);
     }
     return out;
 }
@@ -295,7 +265,7 @@ const Registrar caseCommand(Command{
         parser.addOption(QCommandLineOption(
             NameOption, QStringLiteral("The case's name (unique for the record)."), QStringLiteral("NAME")));
         parser.addOption(QCommandLineOption(
-            Set,
+            SetOption,
             QStringLiteral("Value of an element: its label without brackets or its variable (@ATTPREZZO)."),
             QStringLiteral("NAME=VALUE")));
         parser.addOption(QCommandLineOption(CategoryOption, QStringLiteral("Value of a category, by its id."),

@@ -2,6 +2,7 @@
 // through the same class as the editor's trial panel.
 
 #include "Command.h"
+#include "TrialValues.h"
 
 #include "check/Messages.h"
 #include "check/TrialRun.h"
@@ -11,50 +12,10 @@ namespace {
 
 using namespace formule_cli;
 
-const QString Set = QStringLiteral("set");
-const QString CategoryOption = QStringLiteral("category");
-const QString VariantOption = QStringLiteral("variant");
 const QString All = QStringLiteral("all");
 const QString Trace = QStringLiteral("trace");
 const QString Explain = QStringLiteral("explain");
 const QString EngineOnly = QStringLiteral("engine");
-
-struct Usage {
-    QString message;
-};
-
-// NAME=VALUE split at the first "=".
-std::pair<QString, QString> assignment(const QString& text, const QString& option) {
-    const qsizetype eq = text.indexOf(u'=');
-    if (eq <= 0)
-        throw Usage{QStringLiteral("--%1 takes NAME=VALUE, not \"%2\"").arg(option, text)};
-    return {text.left(eq).trimmed(), text.mid(eq + 1)};
-}
-
-QList<check::TrialInput> inputs(const QCommandLineParser& parser, const check::TrialTranslateFn& translate) {
-    QList<check::TrialInput> out;
-    for (const QString& value : parser.values(Set)) {
-        const auto [name, text] = assignment(value, Set);
-        const std::optional<check::TrialElement> element = check::elementNamed(name, translate);
-        if (!element)
-            throw Usage{
-                QStringLiteral("unknown element \"%1\" (a label without brackets or a variable)").arg(name)};
-        out.append({*element, text});
-    }
-    for (const QString& value : parser.values(CategoryOption)) {
-        const auto [id, text] = assignment(value, CategoryOption);
-        const WholeNumber number = parseWholeNumber(id);
-        if (!number.error.isEmpty())
-            throw Usage{
-                QStringLiteral("--category takes the category's id, a whole number, not \"%1\"").arg(id)};
-        out.append({{check::TrialElement::Kind::Category, QString::number(number.value), {}, false}, text});
-    }
-    for (const QString& value : parser.values(VariantOption)) {
-        const auto [code, text] = assignment(value, VariantOption);
-        out.append({{check::TrialElement::Kind::Variant, code, {}, false}, text});
-    }
-    return out;
-}
 
 void printTrace(Context& ctx, const check::TrialResult& result) {
     if (!result.executedLines) {
@@ -75,7 +36,7 @@ int runEval(Context& ctx, const QCommandLineParser& parser, const QStringList& p
     };
     QList<check::TrialInput> given;
     try {
-        given = inputs(parser, translate);
+        given = trialValues(parser, translate);
     } catch (const Usage& u) {
         *ctx.err << "eval: " << u.message << '\n';
         return ExitUsage;
@@ -131,7 +92,7 @@ const Registrar evalCommand(Command{
                    "given, changing nothing; prints [Label]<TAB>value for every output left non-NULL"),
     [](QCommandLineParser& parser) {
         parser.addOption(QCommandLineOption(
-            Set,
+            SetOption,
             QStringLiteral("Value of an element: its label without brackets or its variable (@ATTPREZZO)."),
             QStringLiteral("NAME=VALUE")));
         parser.addOption(QCommandLineOption(CategoryOption, QStringLiteral("Value of a category, by its id."),

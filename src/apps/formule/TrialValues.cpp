@@ -1,0 +1,40 @@
+#include "TrialValues.h"
+
+#include "Command.h"
+
+namespace formule_cli {
+
+std::pair<QString, QString> assignment(const QString& text, const QString& option) {
+    const qsizetype eq = text.indexOf(u'=');
+    if (eq <= 0)
+        throw Usage{QStringLiteral("--%1 takes NAME=VALUE, not \"%2\"").arg(option, text)};
+    return {text.left(eq).trimmed(), text.mid(eq + 1)};
+}
+
+QList<check::TrialInput> trialValues(const QCommandLineParser& parser,
+                                     const check::TrialTranslateFn& translate) {
+    QList<check::TrialInput> out;
+    for (const QString& value : parser.values(SetOption)) {
+        const auto [name, text] = assignment(value, SetOption);
+        const std::optional<check::TrialElement> element = check::elementNamed(name, translate);
+        if (!element)
+            throw Usage{
+                QStringLiteral("unknown element \"%1\" (a label without brackets or a variable)").arg(name)};
+        out.append({*element, text});
+    }
+    for (const QString& value : parser.values(CategoryOption)) {
+        const auto [id, text] = assignment(value, CategoryOption);
+        const WholeNumber number = parseWholeNumber(id);
+        if (!number.error.isEmpty())
+            throw Usage{
+                QStringLiteral("--category takes the category's id, a whole number, not \"%1\"").arg(id)};
+        out.append({{check::TrialElement::Kind::Category, QString::number(number.value), {}, false}, text});
+    }
+    for (const QString& value : parser.values(VariantOption)) {
+        const auto [code, text] = assignment(value, VariantOption);
+        out.append({{check::TrialElement::Kind::Variant, code, {}, false}, text});
+    }
+    return out;
+}
+
+} // namespace formule_cli
