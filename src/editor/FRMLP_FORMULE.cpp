@@ -738,7 +738,7 @@ QString FRMLP_FORMULE::decodeToken(const QString& text, bool checkMode) {
 }
 
 core::Variant FRMLP_FORMULE::CheckFormula(bool ShowMessage) {
-    const core::Variant result = m_parts->syntaxCheck.CheckFormula(ShowMessage);
+    core::Variant result = m_parts->syntaxCheck.CheckFormula(ShowMessage);
     // After a check the user asked for that passed: the record's test cases (the strip).
     if (ShowMessage && !result.isEmpty())
         runCasesAfterCheck();

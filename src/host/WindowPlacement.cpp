@@ -179,7 +179,9 @@ void WindowPlacement::cascade() {
 }
 
 bool WindowPlacement::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_window && m_window->isWindow()) {
+    // Only events a live widget receives are looked at, before the window is compared.
+    const bool showOrHide = event->type() == QEvent::Show || event->type() == QEvent::Hide;
+    if (showOrHide && watched == m_window && m_window->isWindow()) {
         if (event->type() == QEvent::Show) {
             if (!m_restored) {
                 m_restored = true;
@@ -237,8 +239,9 @@ void SubWindowPlacement::place() {
 }
 
 bool SubWindowPlacement::eventFilter(QObject* watched, QEvent* event) {
-    // Closing the sub-window, or the host's window, hides it.
-    if (watched == m_sub && event->type() == QEvent::Hide)
+    // Closing the sub-window, or the host's window, hides it. The type is looked at first: the
+    // sub-window is compared only on an event a live widget receives, never while it is destroyed.
+    if (event->type() == QEvent::Hide && watched == m_sub)
         remember();
     return QObject::eventFilter(watched, event);
 }

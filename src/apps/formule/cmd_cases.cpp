@@ -55,7 +55,7 @@ QString author(const QCommandLineParser& parser) {
     if (parser.isSet(AuthorOption))
         return parser.value(AuthorOption).trimmed();
     for (const char* name : {"USER", "LOGNAME", "USERNAME"})
-        if (const QString login = qEnvironmentVariable(name); !login.isEmpty())
+        if (QString login = qEnvironmentVariable(name); !login.isEmpty())
             return login;
     return {};
 }

@@ -186,7 +186,7 @@ struct Runner::Impl {
 
 Runner::Runner(std::shared_ptr<const Program> program, RunOptions options)
     : d(std::make_unique<Impl>()) {
-    d->program = std::dynamic_pointer_cast<const CompiledProgram>(program);
+    d->program = std::dynamic_pointer_cast<const CompiledProgram>(std::move(program));
     d->options = options;
     if (d->program) {
         d->varMemory.resize(d->program->m_types.size());
