@@ -1,18 +1,13 @@
 // Opening the formula editor: ShowForm of the component to the end of the window's first
 // activation, off screen, on the embedded demo database; and the resident memory of the process
 // with the editor open. Targets: under 150 ms, under 80 MB.
+#include "BenchData.h"
+#include "EditorHost.h"
+
 #include "ado/Setup.h"
-#include "component/CLSLP_FORMULE.h"
-#include "editor/FRMLP_FORMULE.h"
-#include "host/GlobalObject.h"
-#include "host/MenuItem.h"
-#include "host/Navigator.h"
-#include "host/Responder.h"
-#include "host/ScriptModel.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -22,50 +17,16 @@
 
 namespace {
 
-double residentMegabytes() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return 0;
+// The embedded demo database in `dir`.
+QString demoDatabase(const QTemporaryDir& dir) {
+    const QString cs = ado::setup::embeddedConnectionString(dir.filePath(QStringLiteral("bench.sqlite")));
+    ado::setup::initialize(cs, true);
+    return cs;
 }
 
 struct Host {
     QTemporaryDir dir;
-    host::GlobalObject global;
-    host::Navigator navigator;
-    host::ScriptModel script;
-    host::MenuItem item;
-    host::TestResponder responder;
-
-    Host() {
-        const QString cs = ado::setup::embeddedConnectionString(dir.filePath(QStringLiteral("bench.sqlite")));
-        ado::setup::initialize(cs, true);
-        global.ConnectionSettings()->setConnectionString(cs);
-        global.Company()->setCompanyCode(core::Variant::fromInt32(1));
-        global.setResponder(&responder);
-        navigator.setScriptModel(&script);
-    }
-
-    // Opens the editor on provider record 1; returns the component (window open).
-    std::unique_ptr<component::CLSLP_FORMULE> open() {
-        auto cls = std::make_unique<component::CLSLP_FORMULE>(component::makeEditorDriver());
-        cls->setEnmContestoformule(component::vxContestoProvider);
-        cls->setID(core::Variant::fromInt32(1));
-        cls->setClsGlobal(&global);
-        cls->setActiveNavigator(&navigator);
-        cls->setClsVoceMenu(&item);
-        cls->setCaption(core::Variant(QStringLiteral("Composizione formule SQL")));
-        cls->setIsActive(true);
-        cls->ShowForm();
-        auto* window = qobject_cast<editor::FRMLP_FORMULE*>(cls->window());
-        while (window && window->FirstActivation())
-            QApplication::processEvents();
-        return cls;
-    }
+    bench::EditorHost editor{demoDatabase(dir)};
 };
 
 Host& host() {
@@ -80,10 +41,10 @@ void BM_ShowFormToFirstActivation(benchmark::State& state) {
     for (auto _ : state) {
         QElapsedTimer timer;
         timer.start();
-        auto cls = host().open();
+        auto cls = host().editor.open();
         times.push_back(timer.nsecsElapsed() / 1e6);
         state.PauseTiming();
-        state.counters["rss_MB"] = residentMegabytes();
+        state.counters["rss_MB"] = bench::residentMegabytes();
         cls->CloseForm();
         cls.reset();
         QApplication::processEvents();
@@ -99,10 +60,10 @@ BENCHMARK(BM_ShowFormToFirstActivation)->Unit(benchmark::kMillisecond)->Iteratio
 void BM_ResidentMemoryWithEditorOpen(benchmark::State& state) {
     double rss = 0;
     for (auto _ : state) {
-        auto cls = host().open();
+        auto cls = host().editor.open();
         state.PauseTiming();
         QApplication::processEvents();
-        rss = residentMegabytes();
+        rss = bench::residentMegabytes();
         cls->CloseForm();
         cls.reset();
         QApplication::processEvents();

@@ -6,17 +6,12 @@
 //    the time the click holds the window, the time to the first rows, to the whole list, and the
 //    longest stall of the event loop meanwhile.
 #include "BenchData.h"
+#include "EditorHost.h"
 
-#include "component/CLSLP_FORMULE.h"
 #include "editor/BackgroundRun.h"
 #include "editor/FRMLP_FORMULE.h"
 #include "editor/TreeWhereUsed.h"
 #include "editor/TrialPanel.h"
-#include "host/GlobalObject.h"
-#include "host/MenuItem.h"
-#include "host/Navigator.h"
-#include "host/Responder.h"
-#include "host/ScriptModel.h"
 #include "host/controls/VxlRichTextBox.h"
 
 #include <QApplication>
@@ -42,38 +37,8 @@ constexpr int Formulas = 60000; // three uses each: 180,000
 
 struct Host {
     QTemporaryDir dir;
-    QString connectionString;
-    host::GlobalObject global;
-    host::Navigator navigator;
-    host::ScriptModel script;
-    host::MenuItem item;
-    host::TestResponder responder;
-
-    Host() {
-        connectionString = bench::makeDatabase(dir.filePath(QStringLiteral("bench.sqlite")), 100, 100);
-        global.ConnectionSettings()->setConnectionString(connectionString);
-        global.Company()->setCompanyCode(core::Variant::fromInt32(1));
-        global.setResponder(&responder);
-        navigator.setScriptModel(&script);
-    }
-
-    std::unique_ptr<component::CLSLP_FORMULE> open() {
-        auto cls = std::make_unique<component::CLSLP_FORMULE>(component::makeEditorDriver());
-        cls->setEnmContestoformule(component::vxContestoProvider);
-        cls->setID(core::Variant::fromInt32(1));
-        cls->setClsGlobal(&global);
-        cls->setActiveNavigator(&navigator);
-        cls->setClsVoceMenu(&item);
-        cls->setCaption(core::Variant(QStringLiteral("Composizione formule SQL")));
-        cls->setIsActive(true);
-        cls->ShowForm();
-        while (window(*cls) && window(*cls)->FirstActivation())
-            QApplication::processEvents();
-        return cls;
-    }
-    static editor::FRMLP_FORMULE* window(component::CLSLP_FORMULE& cls) {
-        return qobject_cast<editor::FRMLP_FORMULE*>(cls.window());
-    }
+    QString connectionString = bench::makeDatabase(dir.filePath(QStringLiteral("bench.sqlite")), 100, 100);
+    bench::EditorHost editor{connectionString};
 
     // 60,000 provider formulas that use the current gross price on each of their three lines.
     void addUses() {
@@ -147,8 +112,8 @@ protected:
 // While a run of the window goes on: 20 clicks on the tree, each posted as the window system
 // would, timed to the tree's repaint; then "Interrompi", timed to the end of the run.
 void measureRun(benchmark::State& state, bool trial) {
-    auto cls = host().open();
-    editor::FRMLP_FORMULE* w = Host::window(*cls);
+    auto cls = host().editor.open();
+    editor::FRMLP_FORMULE* w = bench::EditorHost::window(*cls);
     auto* box = w->findChild<controls::VxlRichTextBox*>(QStringLiteral("TXT_FORMULA"));
     auto* tree = w->findChild<QTreeWidget*>(QStringLiteral("TVW_FIELDS"));
     box->SetText(Endless);
@@ -223,8 +188,8 @@ BENCHMARK(BM_TrialOfEndlessLoop)->Unit(benchmark::kMillisecond)->Iterations(5);
 void BM_WhereUsed180000Uses(benchmark::State& state) {
     static const bool filled = (host().addUses(), true);
     (void)filled;
-    auto cls = host().open();
-    editor::FRMLP_FORMULE* w = Host::window(*cls);
+    auto cls = host().editor.open();
+    editor::FRMLP_FORMULE* w = bench::EditorHost::window(*cls);
     QTreeWidgetItem* label = nullptr;
     for (QTreeWidgetItem* item : w->treeNodes())
         if (item->text(0) == QStringLiteral("Prezzo lordo") && item->parent() &&

@@ -11,16 +11,11 @@
 //   tree_search_bench [--rows N]... [--text TEXT] [--runs N] [--expand-only] [--at-once]
 
 #include "BenchData.h"
-#include "component/CLSLP_FORMULE.h"
+#include "EditorHost.h"
 #include "editor/CatalogLoader.h"
 #include "editor/ElementFinding.h"
 #include "editor/FRMLP_FORMULE.h"
 #include "editor/TreeFilter.h"
-#include "host/GlobalObject.h"
-#include "host/MenuItem.h"
-#include "host/Navigator.h"
-#include "host/Responder.h"
-#include "host/ScriptModel.h"
 #include "tree/StrutturaTree.h"
 
 #include <QApplication>
@@ -54,30 +49,14 @@ void settle() {
 }
 
 struct Editor {
-    host::GlobalObject global;
-    host::Navigator navigator;
-    host::ScriptModel script;
-    host::MenuItem item;
-    host::TestResponder responder;
+    bench::EditorHost host;
     std::unique_ptr<component::CLSLP_FORMULE> cls;
     editor::FRMLP_FORMULE* window = nullptr;
 
-    explicit Editor(const QString& cs) {
-        global.ConnectionSettings()->setConnectionString(cs);
-        global.Company()->setCompanyCode(core::Variant::fromInt32(1));
-        global.setResponder(&responder);
-        navigator.setScriptModel(&script);
-        cls = std::make_unique<component::CLSLP_FORMULE>(component::makeEditorDriver());
-        cls->setEnmContestoformule(component::vxContestoProvider);
-        cls->setID(core::Variant::fromInt32(1));
-        cls->setClsGlobal(&global);
-        cls->setActiveNavigator(&navigator);
-        cls->setClsVoceMenu(&item);
-        cls->setCaption(core::Variant(QStringLiteral("Composizione formule SQL")));
-        cls->setIsActive(true);
-        cls->ShowForm();
-        window = qobject_cast<editor::FRMLP_FORMULE*>(cls->window());
-    }
+    explicit Editor(const QString& cs)
+        : host(cs)
+        , cls(host.show())
+        , window(bench::EditorHost::window(*cls)) {}
     ~Editor() {
         if (cls)
             cls->CloseForm();
