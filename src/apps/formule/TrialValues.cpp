@@ -4,6 +4,17 @@
 
 namespace formule_cli {
 
+void addTrialValueOptions(QCommandLineParser& parser) {
+    parser.addOption(QCommandLineOption(
+        SetOption,
+        QStringLiteral("Value of an element: its label without brackets or its variable (@ATTPREZZO)."),
+        QStringLiteral("NAME=VALUE")));
+    parser.addOption(QCommandLineOption(CategoryOption, QStringLiteral("Value of a category, by its id."),
+                                        QStringLiteral("ID=VALUE")));
+    parser.addOption(QCommandLineOption(VariantOption, QStringLiteral("Value of a variant, by its code."),
+                                        QStringLiteral("CODE=VALUE")));
+}
+
 std::pair<QString, QString> assignment(const QString& text, const QString& option) {
     const qsizetype eq = text.indexOf(u'=');
     if (eq <= 0)

@@ -18,6 +18,9 @@ struct Usage {
     QString message;
 };
 
+// Declares --set, --category and --variant.
+void addTrialValueOptions(QCommandLineParser& parser);
+
 // NAME=VALUE split at the first "="; Usage when there is no name before it.
 std::pair<QString, QString> assignment(const QString& text, const QString& option);
 

@@ -264,14 +264,7 @@ const Registrar caseCommand(Command{
         addRecordOptions(parser);
         parser.addOption(QCommandLineOption(
             NameOption, QStringLiteral("The case's name (unique for the record)."), QStringLiteral("NAME")));
-        parser.addOption(QCommandLineOption(
-            SetOption,
-            QStringLiteral("Value of an element: its label without brackets or its variable (@ATTPREZZO)."),
-            QStringLiteral("NAME=VALUE")));
-        parser.addOption(QCommandLineOption(CategoryOption, QStringLiteral("Value of a category, by its id."),
-                                            QStringLiteral("ID=VALUE")));
-        parser.addOption(QCommandLineOption(VariantOption, QStringLiteral("Value of a variant, by its code."),
-                                            QStringLiteral("CODE=VALUE")));
+        addTrialValueOptions(parser);
         parser.addOption(QCommandLineOption(AuthorOption,
                                             QStringLiteral("Who records the case (default: the login)."),
                                             QStringLiteral("WHO")));

@@ -91,14 +91,7 @@ const Registrar evalCommand(Command{
                    "[--trace] [--explain] [--engine] [TEXT|-]  run a formula in display form on the values "
                    "given, changing nothing; prints [Label]<TAB>value for every output left non-NULL"),
     [](QCommandLineParser& parser) {
-        parser.addOption(QCommandLineOption(
-            SetOption,
-            QStringLiteral("Value of an element: its label without brackets or its variable (@ATTPREZZO)."),
-            QStringLiteral("NAME=VALUE")));
-        parser.addOption(QCommandLineOption(CategoryOption, QStringLiteral("Value of a category, by its id."),
-                                            QStringLiteral("ID=VALUE")));
-        parser.addOption(QCommandLineOption(VariantOption, QStringLiteral("Value of a variant, by its code."),
-                                            QStringLiteral("CODE=VALUE")));
+        addTrialValueOptions(parser);
         parser.addOption(QCommandLineOption(All, QStringLiteral("Print every output, NULL as NULL.")));
         parser.addOption(QCommandLineOption(
             Trace, QStringLiteral("Print the formula's lines that ran on standard error.")));
