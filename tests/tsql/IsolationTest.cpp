@@ -206,6 +206,26 @@ TEST_P(IsolationTest, RefusedWhileATransactionIsOpen) {
     }
 }
 
+// The batches that meet another connection's write lock: isolated (taking the write lock first, or
+// reading and then writing) and plain (alone or in a transaction of their own).
+struct LockAttempt {
+    const char* name;
+    const char* batch;
+    bool isolated;
+    bool writeLock;
+    std::optional<tsql::ServerError> run(Engine& engine) const {
+        if (isolated)
+            return engine.executeIsolated(QString::fromUtf8(batch), writeLock).result.error;
+        return engine.execute(QString::fromUtf8(batch)).error;
+    }
+};
+const LockAttempt lockAttempts[] = {
+    {"isolated, write lock first", "DELETE FROM T100", true, true},
+    {"isolated, reading then writing", "SELECT COUNT(*) FROM T100 DELETE FROM T100", true, false},
+    {"plain batch", "DELETE FROM T100", false, false},
+    {"plain batch in a transaction", "BEGIN TRAN UPDATE T100 SET n = 0 COMMIT", false, false},
+};
+
 TEST_P(IsolationTest, ALockHeldElsewhereEndsInTheLockTimeout) {
     const QString before = snapshot();
     {
@@ -217,28 +237,10 @@ TEST_P(IsolationTest, ALockHeldElsewhereEndsInTheLockTimeout) {
         engine.setLimits(limits);
         ASSERT_TRUE(holder.exec(QStringLiteral("BEGIN IMMEDIATE")));
 
-        struct Attempt {
-            const char* name;
-            const char* batch;
-            bool isolated;
-            bool writeLock;
-        };
-        const Attempt attempts[] = {
-            {"isolated, write lock first", "DELETE FROM T100", true, true},
-            {"isolated, reading then writing", "SELECT COUNT(*) FROM T100 DELETE FROM T100", true, false},
-            {"plain batch", "DELETE FROM T100", false, false},
-            {"plain batch in a transaction", "BEGIN TRAN UPDATE T100 SET n = 0 COMMIT", false, false},
-        };
-        for (const Attempt& a : attempts) {
+        for (const LockAttempt& a : lockAttempts) {
             QElapsedTimer clock;
             clock.start();
-            std::optional<tsql::ServerError> error;
-            if (a.isolated) {
-                IsolatedResult r = engine.executeIsolated(QString::fromUtf8(a.batch), a.writeLock);
-                error = r.result.error;
-            } else {
-                error = engine.execute(QString::fromUtf8(a.batch)).error;
-            }
+            const std::optional<tsql::ServerError> error = a.run(engine);
             ASSERT_TRUE(error.has_value()) << a.name;
             EXPECT_EQ(error->number, 1222) << a.name << ": " << error->message.toStdString();
             EXPECT_EQ(error->level, 16) << a.name;
@@ -271,19 +273,7 @@ TEST_P(IsolationTest, ACancelEndsTheWaitForALockHeldElsewhere) {
         engine.setLimits(limits);
         ASSERT_TRUE(holder.exec(QStringLiteral("BEGIN IMMEDIATE")));
 
-        struct Attempt {
-            const char* name;
-            const char* batch;
-            bool isolated;
-            bool writeLock;
-        };
-        const Attempt attempts[] = {
-            {"isolated, write lock first", "DELETE FROM T100", true, true},
-            {"isolated, reading then writing", "SELECT COUNT(*) FROM T100 DELETE FROM T100", true, false},
-            {"plain batch", "DELETE FROM T100", false, false},
-            {"plain batch in a transaction", "BEGIN TRAN UPDATE T100 SET n = 0 COMMIT", false, false},
-        };
-        for (const Attempt& a : attempts) {
+        for (const LockAttempt& a : lockAttempts) {
             // The user's "Interrompi", repeated until the run returns (a cancel that comes before
             // the batch has started is forgotten when it starts).
             std::atomic<bool> done{false};
@@ -293,11 +283,7 @@ TEST_P(IsolationTest, ACancelEndsTheWaitForALockHeldElsewhere) {
                     std::this_thread::sleep_for(std::chrono::milliseconds(20));
                 }
             });
-            std::optional<tsql::ServerError> error;
-            if (a.isolated)
-                error = engine.executeIsolated(QString::fromUtf8(a.batch), a.writeLock).result.error;
-            else
-                error = engine.execute(QString::fromUtf8(a.batch)).error;
+            const std::optional<tsql::ServerError> error = a.run(engine);
             done = true;
             canceller.join();
             ASSERT_TRUE(error.has_value()) << a.name;
