@@ -1,0 +1,155 @@
+#pragma once
+
+// The impact preview: two formulas (the stored one and a changed one) run over many rows of input
+// values, and for every output what the change does to it: how many rows move, by how much
+// (absolute and percent), the rows that move most, and the rows one formula fails on and the
+// other does not. Nothing is written: the rows run on the compiled evaluator where it may run the
+// formula (it has no tables) and through the check's guarded, rolled-back run otherwise, each with
+// the check's limits; a row that loops or fails gets its message and the preview goes on.
+
+#include "check/TestCases.h"
+#include "check/TrialRun.h"
+
+#include <QList>
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <variant>
+
+class QIODevice;
+
+namespace ado {
+class Connection;
+}
+
+namespace check {
+
+// One row of input values, and where it came from as the user reads it ("caso «Base»",
+// "riga 12", "riga generata 5").
+struct ImpactRow {
+    QList<TrialInput> inputs;
+    QString origin;
+};
+
+// The rows of a preview, read once and in order: sources stream, they never hold every row.
+class ImpactSource {
+public:
+    virtual ~ImpactSource() = default;
+    // The next row, nullopt at the end.
+    virtual std::optional<ImpactRow> next() = 0;
+    // How many rows the source gives (-1: not known ahead), for the progress.
+    virtual qint64 size() const = 0;
+};
+
+// What cannot be read in the rows a user gave (a CSV cell, a generation spec): where (1-based
+// line and column; 0 when the whole input), and why, in the user's language.
+struct ImpactInputError {
+    int line = 0;
+    int column = 0;
+    QString message;
+};
+
+// The element a column header or a generation spec names in display form
+// ("[Prezzo lordo - CURR]", "[Quantità 1]", "{C01 - Colore}", "|V01 - Colore scocca|"), or nullopt.
+// The host binds it to the formula language of the record (its categories and variants).
+using ImpactElementFn = std::function<std::optional<TrialElement>(const QString& displayName)>;
+
+// How the numbers and dates of a CSV are written: the C locale (1234.5, yyyy-MM-dd) or the
+// user's language (1.234,5 and dd/MM/yyyy in Italian). A CSV may state it in its own first line
+// ("#locale=C", "#locale=it", "#locale=en"), which then holds over the option.
+enum class ImpactNumbers { C, Language };
+
+// The record's test cases as rows ("caso «name»").
+std::unique_ptr<ImpactSource> caseRows(const QList<TestCase>& cases, const TrialTranslateFn& translate = {});
+
+// A CSV's rows: the header names inputs in display form, every other line is a row. The whole
+// device is read once before the first row is given, so that an unreadable cell (a number that is
+// none, an unknown header, a row of another width) is reported with its line and column before
+// anything runs; the rows are then read again from the device, one at a time. `device` must be
+// open, seekable, and outlive the source.
+std::variant<std::unique_ptr<ImpactSource>, ImpactInputError>
+csvRows(QIODevice* device, const ImpactElementFn& elements, ImpactNumbers numbers,
+        const TrialTranslateFn& translate = {});
+
+// Rows generated from one range per input, every combination of their values:
+// "[Prezzo lordo - CURR]=da 10 a 100 passo 10; [Quantità 1]=5 casuali da 1 a 1000 seme 7"
+// (in English "from 10 to 100 step 10", "5 random from 1 to 1000 seed 7"). The same seed gives
+// the same rows. At most MaxGeneratedRows rows.
+inline constexpr qint64 MaxGeneratedRows = 10'000'000;
+std::variant<std::unique_ptr<ImpactSource>, ImpactInputError>
+generatedRows(const QString& spec, const ImpactElementFn& elements, const TrialTranslateFn& translate = {});
+
+// The sources one after the other.
+std::unique_ptr<ImpactSource> chainedRows(std::vector<std::unique_ptr<ImpactSource>> sources);
+
+// min, p5, p25, median, p75, p95, max of a distribution (nearest rank); all 0 when it is empty.
+struct ImpactQuantiles {
+    double min = 0, p5 = 0, p25 = 0, median = 0, p75 = 0, p95 = 0, max = 0;
+};
+
+// The percent changes of an output in equal bins from `from`, each `width` wide.
+struct ImpactHistogram {
+    double from = 0;
+    double width = 0;
+    QList<qint64> counts;
+};
+
+// A row that moves an output: its inputs, the output's value before (the old formula's) and
+// after (the new one's), as the trial panel shows them, and the change.
+struct ImpactMover {
+    ImpactRow row;
+    std::optional<QString> before;
+    std::optional<QString> after;
+    double change = 0;
+    std::optional<double> percent; // nullopt: the old value is 0 or NULL
+};
+
+// What the change does to one output, over the rows both formulas ran on.
+struct ImpactOutput {
+    TrialElement element;
+    qint64 evaluated = 0; // rows both formulas ran on
+    qint64 changed = 0;   // of those, rows whose value differs (NULL against a value included)
+    ImpactQuantiles absolute;
+    ImpactQuantiles percent;
+    ImpactHistogram histogram; // of the percent change
+    QList<ImpactMover> movers; // the rows that move most (largest absolute percent change first)
+};
+
+// A row one formula fails on and the other does not (the message of the one that failed; empty
+// for the one that ran).
+struct ImpactFailure {
+    ImpactRow row;
+    QString oldMessage;
+    QString newMessage;
+};
+
+struct ImpactReport {
+    qint64 rows = 0;       // rows read
+    qint64 failedOld = 0;  // rows the old formula fails on and the new one does not
+    qint64 failedNew = 0;  // rows the new formula fails on and the old one does not
+    qint64 failedBoth = 0;
+    QList<ImpactFailure> failures; // the first ones
+    QList<ImpactOutput> outputs;   // every output either formula sets, in block order
+    std::optional<TrialPath> oldPath, newPath;
+    bool cancelled = false; // stopped before the end: the figures are of the rows read so far
+};
+
+struct ImpactOptions {
+    int top = 10;  // movers kept per output
+    int bins = 20; // histogram bins
+    int maxFailures = 100;
+    TrialOptions trial; // the limits per row, the translation, compiled or not
+    // Called now and then from the thread that runs the preview: rows done, rows in all (-1: unknown).
+    std::function<void(qint64 done, qint64 total)> progress;
+    const std::atomic_bool* cancel = nullptr; // set from any thread: the preview stops soon after
+};
+
+// Runs both formulas (SQL forms, normal mode, as stored) over every row of `rows`. Throws ComError
+// when a row must run on the engine and the connection cannot run it in isolation.
+ImpactReport runImpact(ado::Connection& connection, const QString& oldSql, const QString& newSql,
+                       ImpactSource& rows, const ImpactOptions& options = {});
+
+} // namespace check
