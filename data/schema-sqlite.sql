@@ -80,3 +80,22 @@ CREATE TABLE IF NOT EXISTS LP30_CASIPROVA (
     LP30_DATA          DATETIME      NULL,
     PRIMARY KEY (LP30_CONTESTO, LP30_IDFORMULA, LP30_NOME)
 );
+
+-- Every version of every formula, kept as the formula is written (save, clear, restore, import):
+-- the record's (context, id), its version number (1, 2, ... per record), the stored SQL form
+-- (NULL for a clear), who wrote it, when (UTC, ISO 8601 text: 2026-12-06T17:57:07Z), from where
+-- (window, tool, import), an optional comment and the SHA-256 of the text (hex, NULL for a
+-- clear). Rows are only ever appended by the component; a database administrator prunes them.
+-- NVARCHAR(-1) is the engine's NVARCHAR(MAX) (Unicode, no length limit): SQLite takes no MAX.
+CREATE TABLE IF NOT EXISTS LP31_VERSIONI (
+    LP31_CONTESTO      SMALLINT      NOT NULL,
+    LP31_IDFORMULA     BIGINT        NOT NULL,
+    LP31_VERSIONE      INTEGER       NOT NULL,
+    LP31_FORMULA       NVARCHAR(-1)  NULL,
+    LP31_UTENTE        NVARCHAR(128) NULL,
+    LP31_DATA          VARCHAR(20)   NOT NULL,
+    LP31_ORIGINE       VARCHAR(10)   NOT NULL,
+    LP31_COMMENTO      NVARCHAR(400) NULL,
+    LP31_HASH          CHAR(64)      NULL,
+    PRIMARY KEY (LP31_CONTESTO, LP31_IDFORMULA, LP31_VERSIONE)
+);

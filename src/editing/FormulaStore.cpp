@@ -131,7 +131,7 @@ public:
     // of this save (SqlText may still hold an earlier one when the building failed).
     void writeFormula() {
         if (formula() && m_confirmed && m_translated && m_built)
-            write();
+            write(m_sqlForm);
     }
 
     // ---- An empty box: NULL, without testing the identifier and without a question ----
@@ -145,7 +145,7 @@ public:
     // Runs it. Needs: an empty box and the statement of this save.
     void writeClear() {
         if (clearing() && m_built)
-            write();
+            write(std::nullopt);
     }
 
 private:
@@ -156,8 +156,8 @@ private:
 
     void build(const std::optional<QString>& stored) {
         const int context = m_store.m_host.editingContext();
-        const auto sql = tables::formulaUpdateStatement(context, stored,
-                                                        tables::identifierText(m_store.m_host.recordId()));
+        m_idText = tables::identifierText(m_store.m_host.recordId());
+        const auto sql = tables::formulaUpdateStatement(context, stored, m_idText);
         if (!sql)
             throw core::ComError(
                 core::err::InvalidProcedureCall,
@@ -166,15 +166,38 @@ private:
         m_built = true;
     }
 
-    void write() {
+    // Runs the UPDATE built and appends the version of `sqlForm` in one transaction.
+    void write(const std::optional<QString>& sqlForm) {
         ado::Connection* connection = m_store.m_host.connection();
         if (!connection)
             throw core::ComError(core::err::ObjectVariableNotSet,
                                  QStringLiteral("Object variable or With block variable not set"));
-        connection->Execute(m_store.m_sqlText);
+        const FormulaStore::Options& o = m_store.m_options;
+        VersionedWrite w{.context = m_store.m_host.editingContext(),
+                         .idText = m_idText,
+                         .sqlForm = sqlForm,
+                         .updateStatement = m_store.m_sqlText,
+                         .author = o.author ? o.author() : VersionAuthor{},
+                         .expected = o.expectedVersion ? o.expectedVersion() : std::nullopt};
+        const HistoryTranslateFn translate = [this](const QString& text) { return m_store.tr(text); };
+        VersionedOutcome outcome = writeVersioned(*connection, w, translate);
+        if (outcome.newer) {
+            // Asked outside the transaction: nothing is held while the user decides.
+            m_store.m_moved = outcome.newer;
+            if (!o.moved || !o.moved(*outcome.newer))
+                return;
+            w.expected = outcome.newer->version;
+            outcome = writeVersioned(*connection, w, translate);
+            if (outcome.newer) {
+                m_store.m_moved = outcome.newer;
+                return;
+            }
+            m_store.m_moved.reset();
+        }
+        m_store.m_version = outcome.version;
         m_store.m_written = true;
-        if (m_store.m_options.written)
-            m_store.m_options.written();
+        if (o.written)
+            o.written();
     }
 
     FormulaStore& m_store;
@@ -186,10 +209,13 @@ private:
     QString m_trimmed;
     QString m_stored;
     QString m_sqlForm; // the SQL form before its apostrophes are doubled
+    QString m_idText;  // the identifier as the UPDATE writes it
 };
 
 void FormulaStore::UpdateFormula() {
     m_written = false;
+    m_version = 0;
+    m_moved.reset();
     Save save(*this);
     core::runSteps(QStringLiteral("UpdateFormula"), m_host.errorAnswerFn(),
                    {

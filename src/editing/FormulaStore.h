@@ -5,6 +5,7 @@
 #include "core/Error.h"
 #include "core/TextBox.h"
 #include "core/Variant.h"
+#include "editing/FormulaHistory.h"
 
 #include <QString>
 
@@ -27,6 +28,15 @@ public:
         // is written, with its SQL form: false stops the save (the record's test cases differ and
         // the user did not confirm). Unset: nothing more is asked.
         std::function<bool(const QString& sqlForm)> confirmWrite;
+        // Who writes, from where and why, for the version every write appends to the history
+        // (LP31_VERSIONI, in the transaction of the UPDATE). Unset: the window, no user named.
+        std::function<VersionAuthor()> author;
+        // The version of the record the writer read (0: none kept yet); unset: not compared.
+        // When the record has another latest version, `moved` is asked with it after the
+        // transaction ended: true writes over it (once; a record that moved again is left as it
+        // is), false or unset writes nothing (lastMoved() then names the newer version).
+        std::function<std::optional<int>()> expectedVersion;
+        std::function<bool(const FormulaVersion& newer)> moved;
     };
 
     // The check of the same formula box, for Services::checkFormula. `check` must outlive it.
@@ -51,6 +61,10 @@ public:
     const QString& SqlText() const { return m_sqlText; }
     // Whether the last UpdateFormula executed its statement.
     bool lastWritten() const { return m_written; }
+    // The version the last UpdateFormula appended (0: none, for no record matched or no write).
+    int lastVersion() const { return m_version; }
+    // The newer version that stopped the last UpdateFormula (see Options::expectedVersion).
+    const std::optional<FormulaVersion>& lastMoved() const { return m_moved; }
 
 private:
     // One UpdateFormula: its steps and the state they hand on (FormulaStore.cpp).
@@ -64,6 +78,8 @@ private:
     Options m_options;
     QString m_sqlText;
     bool m_written = false;
+    int m_version = 0;
+    std::optional<FormulaVersion> m_moved;
 };
 
 } // namespace editing

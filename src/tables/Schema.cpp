@@ -6,7 +6,7 @@ const QStringList& tableNames() {
     static const QStringList names = {QStringLiteral("LP01_PROVIDER"),      QStringLiteral("LP07_QUOTAZIONI"),
                                       QStringLiteral("LP17_FORMULEMANUT"),  QStringLiteral("LP14_CAMPI"),
                                       QStringLiteral("CM01_CATEGORIECOMM"), QStringLiteral("MG5F_DIMECONF"),
-                                      QStringLiteral("LP30_CASIPROVA")};
+                                      QStringLiteral("LP30_CASIPROVA"),     QStringLiteral("LP31_VERSIONI")};
     return names;
 }
 

@@ -6,7 +6,7 @@
 // The tables the formula editor reads and writes, as the set-up of a database sees them.
 namespace tables {
 
-// The seven tables, in creation order (the test cases last).
+// The eight tables, in creation order (the test cases and the formulas' versions last).
 const QStringList& tableNames();
 
 // Whether `table` holds a row: one row when it does, none when it is empty. The SQLite form is

@@ -125,7 +125,8 @@ TEST_F(FormuleTool, InitDbCreatesLoadsAndRefusesToOverwrite) {
     EXPECT_EQ(r.out,
               QStringLiteral("database file created\n"
                              "tables created: LP01_PROVIDER, LP07_QUOTAZIONI, LP17_FORMULEMANUT, LP14_CAMPI, "
-                             "CM01_CATEGORIECOMM, MG5F_DIMECONF, LP30_CASIPROVA\n"
+                             "CM01_CATEGORIECOMM, MG5F_DIMECONF, LP30_CASIPROVA, "
+                             "LP31_VERSIONI\n"
                              "demo rows loaded: ") +
                   demoRows() + u'\n');
     ASSERT_TRUE(QFile::exists(db));
@@ -145,10 +146,10 @@ TEST_F(FormuleTool, InitDbCreatesLoadsAndRefusesToOverwrite) {
 TEST_F(FormuleTool, InitDbWithoutDemoCreatesEmptyTables) {
     const ToolRun r = withDb({QStringLiteral("init-db")});
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(
-        r.out,
-        QStringLiteral("database file created\ntables created: LP01_PROVIDER, LP07_QUOTAZIONI, "
-                       "LP17_FORMULEMANUT, LP14_CAMPI, CM01_CATEGORIECOMM, MG5F_DIMECONF, LP30_CASIPROVA\n"));
+    EXPECT_EQ(r.out, QStringLiteral(
+                         "database file created\ntables created: LP01_PROVIDER, LP07_QUOTAZIONI, "
+                         "LP17_FORMULEMANUT, LP14_CAMPI, CM01_CATEGORIECOMM, MG5F_DIMECONF, LP30_CASIPROVA, "
+                         "LP31_VERSIONI\n"));
     const ToolRun count =
         withDb({QStringLiteral("sql"), QStringLiteral("SELECT COUNT(*) AS N FROM LP14_CAMPI")});
     EXPECT_EQ(count.out, QStringLiteral("N\n0\n"));
