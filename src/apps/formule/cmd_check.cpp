@@ -2,6 +2,8 @@
 // record, through the same classes the editor window uses.
 
 #include "Command.h"
+#include "HistoryTexts.h"
+#include "RecordSave.h"
 #include "Texts.h"
 
 #include "ado/Ado.h"
@@ -23,15 +25,7 @@
 #include <memory>
 #include <optional>
 
-namespace {
-
-using namespace formule_cli;
-
-// --context N and --id ID of the record commands.
-struct Record {
-    int context = -1;
-    QString id;
-};
+namespace formule_cli {
 
 std::optional<Record> recordOptions(Context& ctx, const QCommandLineParser& parser, const QString& command) {
     Record record;
@@ -71,6 +65,12 @@ void addRecordOptions(QCommandLineParser& parser) {
     parser.addOption(QCommandLineOption(QStringLiteral("id"), QStringLiteral("Identifier of the record."),
                                         QStringLiteral("ID")));
 }
+
+} // namespace formule_cli
+
+namespace {
+
+using namespace formule_cli;
 
 // The server's message of a failed check with the line and column of the display form `text`,
 // the formula as the user wrote it, in place of those of the SQL form that was sent: the editor's
@@ -166,18 +166,23 @@ int runShow(Context& ctx, const QCommandLineParser& parser, const QStringList&) 
     return ExitOk;
 }
 
-// The save of the window: check, confirmation (--yes answers it), UPDATE; prints the statement.
-int save(Context& ctx, const Record& record, const QString& text, bool yes, bool clearing) {
-    ado::Connection* connection =
-        openConnection(ctx, clearing ? QStringLiteral("clear") : QStringLiteral("save"));
+} // namespace
+
+namespace formule_cli {
+
+int saveRecord(Context& ctx, const Record& record, const SaveRequest& request) {
+    const QString& text = request.text;
+    const bool yes = request.yes;
+    const QString& command = request.command;
+    ado::Connection* connection = openConnection(ctx, command);
     if (!connection)
         return ExitUsage;
     // The record must exist: an UPDATE of no row would report success and write nothing.
     const ado::RecordsetPtr existing = connection->Execute(
         *tables::formulaSelectStatement(record.context, tables::identifierText(core::Variant(record.id))));
     if (!existing || !existing->IsOpen() || existing->IsEOF()) {
-        *ctx.err << (clearing ? "clear" : "save") << ": no record " << record.id << " in context "
-                 << record.context << ": nothing was written\n";
+        *ctx.err << command << ": no record " << record.id << " in context " << record.context
+                 << ": nothing was written\n";
         ctx.err->flush();
         return ExitNegative;
     }
@@ -199,11 +204,25 @@ int save(Context& ctx, const Record& record, const QString& text, bool yes, bool
     language::FormulaLanguage language(services);
     core::StringTextBox box(text);
     check::SyntaxCheck checker(box, services, {.decode = check::decodeWith(language)});
+    const editing::VersionAuthor author{editing::Origin::Tool, toolUser(ctx), request.version.comment};
     editing::FormulaStore store(box, services,
                                 {.checkFormula = editing::FormulaStore::checkWith(checker),
                                  .decode = check::decodeWith(language),
-                                 .canEncode = check::canEncodeWith(language)});
+                                 .canEncode = check::canEncodeWith(language),
+                                 .author = [&author] { return author; },
+                                 .expectedVersion = [&request] { return request.version.expected; }});
     store.UpdateFormula();
+    if (const std::optional<editing::FormulaVersion>& newer = store.lastMoved()) {
+        *ctx.err << command << ": "
+                 << ctx.tr(editing::historymsg::Moved)
+                        .arg(*request.version.expected)
+                        .arg(newer->version)
+                        .arg(newer->user.isEmpty() ? ctx.tr(editing::historymsg::Unknown) : newer->user,
+                             newer->when)
+                 << '\n';
+        ctx.err->flush();
+        return ExitNegative;
+    }
 
     if (asked) {
         if (!checker.lastServerBusy())
@@ -211,20 +230,26 @@ int save(Context& ctx, const Record& record, const QString& text, bool yes, bool
         if (!checker.lastServerMessage().isEmpty())
             *ctx.err << checker.lastServerMessage() << '\n';
         if (!yes)
-            *ctx.err << "save: not saved (--yes saves a formula that fails the check)\n";
+            *ctx.err << command << ": not saved (--yes saves a formula that fails the check)\n";
         ctx.err->flush();
     }
     if (store.lastWritten()) {
         *ctx.out << store.SqlText() << '\n';
+        if (store.lastVersion() > 0)
+            *ctx.err << command << ": " << ctx.tr(history::text::Saved).arg(store.lastVersion()) << '\n';
         ctx.out->flush();
         return ExitOk;
     }
     if (!asked && !failed) {
-        *ctx.err << (clearing ? "clear" : "save") << ": nothing was written\n";
+        *ctx.err << command << ": nothing was written\n";
         ctx.err->flush();
     }
     return ExitNegative;
 }
+
+} // namespace formule_cli
+
+namespace {
 
 int runSave(Context& ctx, const QCommandLineParser& parser, const QStringList& positional) {
     const auto record = recordOptions(ctx, parser, QStringLiteral("save"));
@@ -238,14 +263,21 @@ int runSave(Context& ctx, const QCommandLineParser& parser, const QStringList& p
         ctx.err->flush();
         return ExitUsage;
     }
-    return save(ctx, *record, text, parser.isSet(QStringLiteral("yes")), false);
+    const auto version = versionOptions(ctx, parser, QStringLiteral("save"));
+    if (!version)
+        return ExitUsage;
+    return saveRecord(ctx, *record,
+                      {QStringLiteral("save"), text, parser.isSet(QStringLiteral("yes")), *version});
 }
 
 int runClear(Context& ctx, const QCommandLineParser& parser, const QStringList&) {
     const auto record = recordOptions(ctx, parser, QStringLiteral("clear"));
     if (!record)
         return ExitUsage;
-    return save(ctx, *record, QString(), false, true);
+    const auto version = versionOptions(ctx, parser, QStringLiteral("clear"));
+    if (!version)
+        return ExitUsage;
+    return saveRecord(ctx, *record, {QStringLiteral("clear"), QString(), false, *version});
 }
 
 const Registrar checkCommand(Command{
@@ -278,14 +310,17 @@ const Registrar showCommand(Command{
 const Registrar saveCommand(Command{
     QStringLiteral("save"),
     QStringLiteral(
-        "save --context N --id ID [--yes] [TEXT|-]  save a formula in display form into a record; a "
-        "formula that fails the check is saved only with --yes; prints the statement. An empty TEXT ('') "
-        "saves an empty formula (NULL), as the window does; standard input that cannot be read or holds "
-        "no text writes nothing (exit 2): clear removes a formula"),
+        "save --context N --id ID [--yes] [--comment TEXT] [--expect-version V] [TEXT|-]  save a formula "
+        "in display form into a record; a formula that fails the check is saved only with --yes; prints "
+        "the statement. An empty TEXT ('') saves an empty formula (NULL), as the window does; standard "
+        "input that cannot be read or holds no text writes nothing (exit 2): clear removes a formula. "
+        "Every write appends a version to the formula's history; --expect-version refuses (exit 1, "
+        "nothing written) when the record's latest version is another"),
     [](QCommandLineParser& parser) {
         addRecordOptions(parser);
         parser.addOption(QCommandLineOption(
             QStringLiteral("yes"), QStringLiteral("Save a formula that fails the check all the same.")));
+        addVersionOptions(parser, true);
     },
     runSave,
     1,
@@ -295,9 +330,12 @@ const Registrar saveCommand(Command{
 const Registrar clearCommand(Command{
     QStringLiteral("clear"),
     QStringLiteral(
-        "clear --context N --id ID  remove the stored formula of a record (writes NULL); prints the "
-        "statement"),
-    addRecordOptions,
+        "clear --context N --id ID [--comment TEXT] [--expect-version V]  remove the stored formula of a "
+        "record (writes NULL, a version of its own); prints the statement"),
+    [](QCommandLineParser& parser) {
+        addRecordOptions(parser);
+        addVersionOptions(parser, true);
+    },
     runClear,
     0,
     DatabaseUse::Schema,

@@ -185,25 +185,31 @@ int main(int argc, char* argv[]) {
     out.setEncoding(QStringConverter::Utf8);
     err.setEncoding(QStringConverter::Utf8);
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(description());
-    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
-    const QCommandLineOption helpOption = parser.addHelpOption();
-    const QCommandLineOption versionOption = parser.addVersionOption();
     const GlobalOptions options;
-    parser.addOptions({options.db, options.lang, options.company, options.onError});
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("The command to run (see above)."),
-                                 QStringLiteral("<command> [arguments]"));
+    // The options of every command line: help and the global options.
+    const auto commonOptions = [&options](QCommandLineParser& p) {
+        p.setApplicationDescription(description());
+        p.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+        const QCommandLineOption help = p.addHelpOption();
+        p.addOptions({options.db, options.lang, options.company, options.onError});
+        return help;
+    };
+    // First pass: find the command; its own options are not known yet. --version of the tool is
+    // known here only, so that a command may have a --version of its own (restore).
+    QCommandLineParser first;
+    const QCommandLineOption firstHelp = commonOptions(first);
+    const QCommandLineOption versionOption = first.addVersionOption();
+    first.addPositionalArgument(QStringLiteral("command"), QStringLiteral("The command to run (see above)."),
+                                QStringLiteral("<command> [arguments]"));
 
     const QStringList arguments = QCoreApplication::arguments();
-    // First pass: find the command; its own options are not known yet.
-    parser.parse(arguments);
-    const QStringList firstPositional = parser.positionalArguments();
+    first.parse(arguments);
+    const QStringList firstPositional = first.positionalArguments();
     if (firstPositional.isEmpty()) {
-        if (parser.isSet(helpOption))
-            parser.showHelp(ExitOk);
-        if (parser.isSet(versionOption))
-            parser.showVersion();
+        if (first.isSet(firstHelp))
+            first.showHelp(ExitOk);
+        if (first.isSet(versionOption))
+            first.showVersion();
         err << "formule: no command given (see formule --help)\n";
         return ExitUsage;
     }
@@ -214,7 +220,8 @@ int main(int argc, char* argv[]) {
     }
 
     // Second pass with the command's options.
-    parser.clearPositionalArguments();
+    QCommandLineParser parser;
+    const QCommandLineOption helpOption = commonOptions(parser);
     parser.addPositionalArgument(command->name, command->synopsis, command->name);
     if (command->configure)
         command->configure(parser);
