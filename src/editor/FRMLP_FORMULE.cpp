@@ -111,7 +111,16 @@ FRMLP_FORMULE::Parts::Parts(FRMLP_FORMULE* window)
                      emit window->formulaSaved();
                  },
              .confirmWrite =
-                 [window](const QString& sqlForm) { return window->confirmCasesBeforeSave(sqlForm); }})
+                 [window](const QString& sqlForm) { return window->confirmCasesBeforeSave(sqlForm); },
+             // The formula's history names the host's user of the session.
+             .author =
+                 [window] {
+                     host::Cinterface* ai = window->ActiveInterface();
+                     host::GlobalObject* global = ai ? ai->ClsGlobal() : nullptr;
+                     return editing::VersionAuthor{editing::Origin::Window,
+                                                   global ? global->Settings()->User()->Name() : QString(),
+                                                   {}};
+                 }})
     , assist(std::make_unique<FormulaAssist>(window->TXT_FORMULA, window->IMG_UNDO, window->IMG_REDO, history,
                                              [window](const QString& s) { return window->translate(s); }))
     , treeSink(window->TVW_FIELDS, window->m_imlImagesTrv, window->m_treeNodes, window->m_nodesByKey)
