@@ -6,6 +6,7 @@
 #include "TestDatabase.h"
 #include "check/GuardedRun.h"
 #include "check/SyntaxCheck.h"
+#include "editing/FormulaHistory.h"
 #include "editing/FormulaStore.h"
 #include "language/FormulaLanguage.h"
 
@@ -89,7 +90,8 @@ TEST_P(HostileFormulas, ChangeNothingAndEndWithAVerdict) {
     }
     EXPECT_EQ(db.dump(), before) << h.name << " (check-sql)";
 
-    // The save, confirmed: only the formula column of the record changes, to the formula itself.
+    // The save, confirmed: only the formula column of the record changes, to the formula itself,
+    // and its versions are appended (the record held NULL: version 1 is NULL).
     clock.restart();
     editing::FormulaStore store(w.box, w.host,
                                 {.checkFormula = editing::FormulaStore::checkWith(w.check),
@@ -99,9 +101,14 @@ TEST_P(HostileFormulas, ChangeNothingAndEndWithAVerdict) {
     EXPECT_LT(clock.elapsed(), kEndsWithinMs) << h.name;
     if (store.lastWritten()) {
         EXPECT_FALSE(db.formula(0, 13).isNull()) << h.name;
+        const std::optional<editing::FormulaVersion> kept =
+            editing::FormulaHistory(*db.connection).load(0, 13, 2);
+        ASSERT_TRUE(kept.has_value()) << h.name;
+        EXPECT_EQ(kept->sqlForm, db.formula(0, 13).toString()) << h.name;
     }
     QSqlQuery reset(db.raw());
     reset.exec(QStringLiteral("UPDATE LP01_PROVIDER SET LP01_FORMULE = NULL WHERE LP01_ID = 13"));
+    reset.exec(QStringLiteral("DELETE FROM LP31_VERSIONI WHERE LP31_CONTESTO = 0 AND LP31_IDFORMULA = 13"));
     EXPECT_EQ(db.dump(), before) << h.name << " (save)";
 
     // The connection goes on working and writes for good.
