@@ -63,6 +63,17 @@ std::optional<qint64> wholeId(const QString& idText) {
     return value;
 }
 
+// Whether the last statement was refused for a key already there (Msg 2627).
+bool duplicateKey(ado::Connection& connection) {
+    for (const ado::Error& e : connection.GetErrors().items())
+        if (e.nativeError == 2627)
+            return true;
+    return false;
+}
+
+// Tries of one write whose version number was taken meanwhile.
+constexpr int MaxAttempts = 3;
+
 // Rolls back the transaction of a write that failed, if the server has not ended it already
 // (SQL Server ends it itself on some errors); a failure here leaves the first error to report.
 void rollBack(ado::Connection& connection) {
@@ -291,13 +302,25 @@ VersionedOutcome writeVersioned(ado::Connection& connection, const VersionedWrit
         throw core::ComError(core::err::InvalidProcedureCall, tr(historymsg::BadId).arg(write.idText),
                              QStringLiteral("formule"));
     FormulaHistory history(connection, translate);
-    connection.BeginTrans();
     VersionedOutcome outcome;
-    try {
-        outcome = writeInTransaction(connection, history, write, *id);
-    } catch (...) {
-        rollBack(connection);
-        throw;
+    // A version number taken meanwhile by another connection (the embedded engine starts a
+    // transaction that only read over when it first writes, so what it read may be older than
+    // what it writes over): the key refuses the version, everything is rolled back, and the write
+    // runs once more on what is there now (and finds the record moved when a version was expected).
+    for (int attempt = 1;; ++attempt) {
+        connection.BeginTrans();
+        try {
+            outcome = writeInTransaction(connection, history, write, *id);
+            break;
+        } catch (const core::ComError&) {
+            const bool taken = duplicateKey(connection);
+            rollBack(connection);
+            if (!taken || attempt == MaxAttempts)
+                throw;
+        } catch (...) {
+            rollBack(connection);
+            throw;
+        }
     }
     if (outcome.newer) {
         rollBack(connection);
