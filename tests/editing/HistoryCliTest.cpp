@@ -9,6 +9,7 @@
 
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSqlQuery>
 
 #include <gtest/gtest.h>
 
@@ -233,6 +234,34 @@ TEST_F(HistoryCli, PruneKeepsTheLatestOfEveryRecord) {
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, QStringLiteral("versions deleted: 2\n"));
     EXPECT_EQ(historyLines(), QStringLiteral("3\tWHEN\ttester\ttool\t\n"));
+}
+
+// A database made before the history: the save refuses and writes nothing, naming init-db, which
+// adds the table; then the save goes through with its versions.
+TEST_F(HistoryCli, AnOlderDatabaseSavesOnceInitDbAddedTheTable) {
+    CHECK_REQUIRE_ENGINE(db);
+    {
+        QSqlQuery q(QSqlDatabase::database(db.rawName()));
+        ASSERT_TRUE(q.exec(QStringLiteral("DROP TABLE LP31_VERSIONI")));
+    }
+    const QString before = db.dump();
+    ToolRun r = run(record("save", {QStringLiteral("SET [Prezzo lordo] = 10")}));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, QString());
+    EXPECT_TRUE(r.err.contains(editing::historymsg::NoTable)) << r.err.toStdString();
+    EXPECT_EQ(db.dump(), before);
+    r = run(record("history"));
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err, QStringLiteral("history: ") + editing::historymsg::NoTable + u'\n');
+
+    r = run({QStringLiteral("init-db")});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.startsWith(QStringLiteral("tables created: ")) &&
+                r.out.endsWith(QStringLiteral("LP31_VERSIONI\n")))
+        << r.out.toStdString();
+    r = run(record("save", {QStringLiteral("SET [Prezzo lordo] = 10")}));
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(historyLines(), QStringLiteral("2\tWHEN\ttester\ttool\t\n1\tWHEN\ttester\ttool\t\n"));
 }
 
 TEST(HistoryTexts, EveryTextHasItsEnglishEntry) {
