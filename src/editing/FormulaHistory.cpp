@@ -74,6 +74,16 @@ bool duplicateKey(ado::Connection& connection) {
 // Tries of one write whose version number was taken meanwhile.
 constexpr int MaxAttempts = 3;
 
+// The formula of the record the write is for (nullopt inside for NULL); nullopt when there is no
+// such record.
+std::optional<std::optional<QString>> heldFormula(ado::Connection& connection, const VersionedWrite& w) {
+    const ado::RecordsetPtr rs = connection.Execute(*tables::formulaSelectStatement(w.context, w.idText));
+    if (!rs->IsOpen() || rs->IsEOF())
+        return std::nullopt;
+    const core::Variant value = rs->GetFields().Item(0).Value();
+    return value.isNull() ? std::optional<QString>() : std::optional<QString>(value.toString());
+}
+
 // Rolls back the transaction of a write that failed, if the server has not ended it already
 // (SQL Server ends it itself on some errors); a failure here leaves the first error to report.
 void rollBack(ado::Connection& connection) {
@@ -249,23 +259,17 @@ VersionedOutcome writeInTransaction(ado::Connection& connection, FormulaHistory&
             outcome.newer = FormulaVersion{.context = w.context, .id = id, .version = latest};
         return outcome;
     }
-    // What the record holds before the write, when that is not kept yet: it becomes version 1.
-    std::optional<FormulaVersion> before;
-    if (latest == 0) {
-        const ado::RecordsetPtr rs = connection.Execute(*tables::formulaSelectStatement(w.context, w.idText));
-        if (rs->IsOpen() && !rs->IsEOF()) {
-            const core::Variant held = rs->GetFields().Item(0).Value();
-            before = FormulaVersion{.context = w.context, .id = id, .version = 1};
-            if (!held.isNull())
-                before->sqlForm = held.toString();
-        }
-    }
-    core::Variant affected;
-    connection.Execute(w.updateStatement, &affected);
+    // What the record holds before the write; when that is not kept yet, it becomes version 1.
+    // No record: the UPDATE matches nothing, and there is nothing to keep.
+    const std::optional<std::optional<QString>> held = heldFormula(connection, w);
+    // The save's statement as it is, its outcome not read.
+    connection.Execute(w.updateStatement);
     outcome.executed = true;
-    // No record matched: nothing changed, nothing to keep.
-    if (!affected.isNull() && !affected.isEmpty() && affected.toInt64() == 0)
+    if (!held)
         return outcome;
+    std::optional<FormulaVersion> before;
+    if (latest == 0)
+        before = FormulaVersion{.context = w.context, .id = id, .version = 1, .sqlForm = *held};
     const QString when = utcNow();
     const QString origin = originName(w.author.origin);
     int next = latest + 1;
@@ -298,9 +302,16 @@ VersionedOutcome writeVersioned(ado::Connection& connection, const VersionedWrit
     if (const QString problem = commentProblem(write.author.comment, translate); !problem.isEmpty())
         throw core::ComError(core::err::InvalidProcedureCall, problem, QStringLiteral("formule"));
     const std::optional<qint64> id = wholeId(write.idText);
-    if (!id)
-        throw core::ComError(core::err::InvalidProcedureCall, tr(historymsg::BadId).arg(write.idText),
-                             QStringLiteral("formule"));
+    if (!id) {
+        // An identifier that names no record (the history's ids are whole numbers): the save's
+        // statement runs as it always did and matches nothing. One that names a record cannot
+        // have its version kept: nothing is written.
+        if (heldFormula(connection, write))
+            throw core::ComError(core::err::InvalidProcedureCall, tr(historymsg::BadId).arg(write.idText),
+                                 QStringLiteral("formule"));
+        connection.Execute(write.updateStatement);
+        return {.executed = true};
+    }
     FormulaHistory history(connection, translate);
     VersionedOutcome outcome;
     // A version number taken meanwhile by another connection (the embedded engine starts a

@@ -366,3 +366,35 @@ TEST(FormulaHistory, ConcurrentWritersOfOneRecord) {
 }
 
 } // namespace
+
+namespace {
+
+// The identifier as the save's statement writes it: a whole number in any of its forms is the
+// record's; one that names no record runs the statement as it is and keeps nothing.
+TEST(FormulaHistory, IdentifiersAsTheStatementWritesThem) {
+    const struct {
+        const char* idText;
+        int versions; // of record 12 after the write
+    } cases[] = {{"12", 2}, {"12.000", 2}, {"12.5", 0}, {"99", 0}, {"-3", 0}};
+    for (const auto& c : cases) {
+        TestDatabase db;
+        const QString id = QString::fromLatin1(c.idText);
+        const QString text = QStringLiteral("SET @OUTPREZZO = 4");
+        const editing::VersionedOutcome out = editing::writeVersioned(
+            *db.connection, {.context = 0,
+                             .idText = id,
+                             .sqlForm = text,
+                             .updateStatement = *tables::formulaUpdateStatement(0, text, id),
+                             .author = {},
+                             .expected = std::nullopt});
+        EXPECT_TRUE(out.executed) << c.idText;
+        EXPECT_EQ(out.version, c.versions) << c.idText;
+        EXPECT_EQ(FormulaHistory(*db.connection).list(0, 12).size(), c.versions) << c.idText;
+        EXPECT_EQ(db.formula(0, 12).toString(), c.versions > 0 ? QStringLiteral("SET @OUTPREZZO = 4")
+                                                               : QStringLiteral("SET @OUTPREZZO = 1"))
+            << c.idText;
+        EXPECT_EQ(db.connection->TransactionCount(), 0);
+    }
+}
+
+} // namespace
