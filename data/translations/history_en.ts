@@ -12,6 +12,7 @@
     <message><source>La formula (contesto %1, id %2) non ha versioni registrate</source><translation>The formula (context %1, id %2) has no versions recorded</translation></message>
     <message><source>(sconosciuto)</source><translation>(unknown)</translation></message>
     <message><source>versione %1 registrata nella cronologia della formula</source><translation>version %1 recorded in the formula's history</translation></message>
+    <message><source>nessuna versione registrata: il database non ha la tabella LP31_VERSIONI (formule init-db la aggiunge)</source><translation>no version recorded: the database has no table LP31_VERSIONI (formule init-db adds it)</translation></message>
     <message><source>--expect-version vuole il numero di una versione (0: nessuna versione registrata), non &quot;%1&quot;</source><translation>--expect-version takes a version number (0: no version recorded), not &quot;%1&quot;</translation></message>
     <message><source>%1 vuole il numero di una versione, non &quot;%2&quot;</source><translation>%1 takes a version number, not &quot;%2&quot;</translation></message>
     <message><source>--version è obbligatorio: il numero della versione da ripristinare</source><translation>--version is required: the number of the version to restore</translation></message>

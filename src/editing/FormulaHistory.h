@@ -126,6 +126,7 @@ struct VersionedOutcome {
     bool executed = false;               // the UPDATE ran (it may have matched no record)
     int version = 0;                     // the version written; 0 when none (no record matched)
     std::optional<FormulaVersion> newer; // set when the record moved on from `expected`
+    bool unrecorded = false;             // the database has no history table: the UPDATE ran alone
 };
 
 // Runs the write; rolls everything back and throws core::ComError when any statement fails.

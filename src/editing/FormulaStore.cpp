@@ -195,6 +195,7 @@ private:
             m_store.m_moved.reset();
         }
         m_store.m_version = outcome.version;
+        m_store.m_unrecorded = outcome.unrecorded;
         m_store.m_written = true;
         if (o.written)
             o.written();
@@ -215,6 +216,7 @@ private:
 void FormulaStore::UpdateFormula() {
     m_written = false;
     m_version = 0;
+    m_unrecorded = false;
     m_moved.reset();
     Save save(*this);
     core::runSteps(QStringLiteral("UpdateFormula"), m_host.errorAnswerFn(),

@@ -63,6 +63,8 @@ public:
     bool lastWritten() const { return m_written; }
     // The version the last UpdateFormula appended (0: none, for no record matched or no write).
     int lastVersion() const { return m_version; }
+    // Whether the last write went through with no version, on a database without the history table.
+    bool lastUnrecorded() const { return m_unrecorded; }
     // The newer version that stopped the last UpdateFormula (see Options::expectedVersion).
     const std::optional<FormulaVersion>& lastMoved() const { return m_moved; }
 
@@ -79,6 +81,7 @@ private:
     QString m_sqlText;
     bool m_written = false;
     int m_version = 0;
+    bool m_unrecorded = false;
     std::optional<FormulaVersion> m_moved;
 };
 

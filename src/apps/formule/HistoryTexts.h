@@ -8,6 +8,8 @@ namespace formule_cli::history::text {
 
 // %1 the version the write appended.
 inline const QString Saved = QStringLiteral("versione %1 registrata nella cronologia della formula");
+inline const QString NotRecorded = QStringLiteral(
+    "nessuna versione registrata: il database non ha la tabella LP31_VERSIONI (formule init-db la aggiunge)");
 // %1 the text given.
 inline const QString BadExpectVersion = QStringLiteral(
     "--expect-version vuole il numero di una versione (0: nessuna versione registrata), non \"%1\"");

@@ -237,6 +237,8 @@ int saveRecord(Context& ctx, const Record& record, const SaveRequest& request) {
         *ctx.out << store.SqlText() << '\n';
         if (store.lastVersion() > 0)
             *ctx.err << command << ": " << ctx.tr(history::text::Saved).arg(store.lastVersion()) << '\n';
+        else if (store.lastUnrecorded())
+            *ctx.err << command << ": " << ctx.tr(history::text::NotRecorded) << '\n';
         ctx.out->flush();
         return ExitOk;
     }
