@@ -115,9 +115,15 @@ ImpactHistogram Distribution::histogram(int bins) const {
     return h;
 }
 
+// The percent change as the report writes it (six decimals): rows that differ only by the outputs'
+// rounding rank by their absolute change.
+double rankedPercent(const std::optional<double>& percent) {
+    return percent ? std::round(std::abs(*percent) * 1e6) / 1e6 : INFINITY;
+}
+
 bool Movers::before(const ImpactMover& a, qint64 ia, const ImpactMover& b, qint64 ib) {
-    const double pa = a.percent ? std::abs(*a.percent) : INFINITY;
-    const double pb = b.percent ? std::abs(*b.percent) : INFINITY;
+    const double pa = rankedPercent(a.percent);
+    const double pb = rankedPercent(b.percent);
     if (pa != pb)
         return pa > pb;
     if (std::abs(a.change) != std::abs(b.change))

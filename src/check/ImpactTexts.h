@@ -82,3 +82,8 @@ inline const QString ReportOldMessage = QStringLiteral("formula salvata");
 inline const QString ReportNewMessage = QStringLiteral("nuova formula");
 
 } // namespace check::impactmsg
+
+namespace check::impactmsg {
+inline const QString ReportMedian = QStringLiteral("mediana");
+inline const QString ReportInputs = QStringLiteral("valori");
+} // namespace check::impactmsg
