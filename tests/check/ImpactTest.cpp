@@ -7,6 +7,7 @@
 #include "check/ImpactTexts.h"
 #include "check/TrialTexts.h"
 
+#include "../common/Catalogue.h"
 #include "TestDatabase.h"
 
 #include <QBuffer>
@@ -483,6 +484,29 @@ TEST_F(ImpactRun, CasesComeFirstWithTheirNames) {
     ASSERT_EQ(r.outputs[0].movers.size(), 1);
     EXPECT_EQ(r.outputs[0].movers[0].row.origin, QStringLiteral("riga generata 1")); // 1 to 2: +100%
     EXPECT_EQ(r.outputs[0].absolute.median, 1);
+}
+
+} // namespace
+
+namespace {
+
+TEST(ImpactCatalogue, EveryTextHasAnEnglishEntry) {
+    const QMap<QString, QString> en =
+        testcatalogue::readCatalogue(QStringLiteral(FORMULE_DATA_DIR "/translations/impact_en.ts"));
+    using namespace check::impactmsg;
+    for (const QString& text :
+         {LanguageCode,    CaseOrigin,       LineOrigin,       GeneratedOrigin,    CsvEmpty,
+          CsvNotText,      CsvBadLocale,     CsvUnknownHeader, CsvDuplicateHeader, CsvEmptyHeader,
+          CsvWidth,        CsvOpenQuote,     CsvStrayQuote,    CsvAfterQuote,      CsvRecordTooLong,
+          CsvNumberForm,   CsvValue,         CsvDateForm,      SpecSyntax,         SpecEmpty,
+          SpecUnknown,     SpecTwice,        SpecNotNumeric,   SpecStep,           SpecOrder,
+          SpecTooMany,     ReportRows,       ReportOldPath,    ReportNewPath,      ReportFailedOld,
+          ReportFailedNew, ReportFailedBoth, ReportCancelled,  ReportNoOutputs,    ReportOutput,
+          ReportAbsolute,  ReportPercent,    ReportHistogram,  ReportMovers,       ReportBefore,
+          ReportAfter,     ReportFailures,   ReportOldMessage, ReportNewMessage,   ReportMedian})
+        EXPECT_TRUE(en.contains(text)) << text.toStdString();
+    // The language whose numbers a CSV "in the user's language" holds.
+    EXPECT_EQ(en.value(LanguageCode), QStringLiteral("en"));
 }
 
 } // namespace
