@@ -4,6 +4,7 @@
 #include "check/Impact.h"
 #include "check/ImpactTexts.h"
 
+#include "language/FormulaLanguage.h"
 #include "tsql/values/Value.h"
 
 #include <QIODevice>
@@ -246,6 +247,17 @@ bool CsvReader::read(CsvRecord& record, QChar separator, std::optional<ImpactInp
                 return fail(impactmsg::CsvStrayQuote);
             } else {
                 field += c;
+                // The rest of the field as far as the buffer holds it, in one piece.
+                const QChar* data = m_buffer.constData();
+                qsizetype end = m_pos;
+                while (end < m_buffer.size() && data[end] != separator && data[end] != u'\n' &&
+                       data[end] != u'\r' && data[end] != u'"')
+                    ++end;
+                chars += end - m_pos;
+                if (chars > MaxCsvRecordChars)
+                    return fail(impactmsg::CsvRecordTooLong);
+                field.append(QStringView(m_buffer).mid(m_pos, end - m_pos));
+                m_pos = end;
             }
             break;
         case State::Quoted:
@@ -457,6 +469,21 @@ std::optional<ImpactRow> CsvSource::next() {
 }
 
 } // namespace
+
+ImpactElementFn languageElements(language::FormulaLanguage& language, const TrialTranslateFn& translate) {
+    return [&language, translate](const QString& name) -> std::optional<TrialElement> {
+        const QString trimmed = name.trimmed();
+        if (!trimmed.startsWith(u'{') && !trimmed.startsWith(u'|'))
+            return elementNamed(trimmed, translate);
+        const QString sql = language.decodeToken(trimmed, false);
+        if (language.lastErrorCount() > 0)
+            return std::nullopt;
+        const QList<TrialElement> elements = trialElements(sql);
+        if (elements.size() != 1 || elements.first().kind == TrialElement::Kind::Variable)
+            return std::nullopt;
+        return elements.first();
+    };
+}
 
 std::unique_ptr<ImpactSource> caseRows(const QList<TestCase>& cases, const TrialTranslateFn& translate) {
     return std::make_unique<CaseSource>(cases, translate);
