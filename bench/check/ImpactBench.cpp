@@ -37,6 +37,14 @@ double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
+// Processor time (user and system) of this process or of its children that ended, in seconds.
+double cpuSeconds(int who) {
+    struct rusage usage {};
+    getrusage(who, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 // Category 100003 of the bench database: code B000003, text.
 const int FifthCategory = 3;
 
@@ -189,6 +197,7 @@ bool writeCsv(const QString& path, qint64 rows) {
 
 struct Timing {
     double seconds = 0;
+    double cpu = 0; // processor seconds, every thread
     qint64 rows = 0;
     qint64 changed = 0;
     qint64 failed = 0;
@@ -197,6 +206,7 @@ struct Timing {
 Timing inProcess(ado::Connection& connection, language::FormulaLanguage& language, const QString& oldSql,
                  const QString& newSql, const QString& csvPath) {
     const auto start = Clock::now();
+    const double cpuStart = cpuSeconds(RUSAGE_SELF);
     QFile csv(csvPath);
     csv.open(QIODevice::ReadOnly);
     auto made = check::csvRows(&csv, check::languageElements(language), check::ImpactNumbers::C);
@@ -207,7 +217,8 @@ Timing inProcess(ado::Connection& connection, language::FormulaLanguage& languag
     }
     const check::ImpactReport report =
         check::runImpact(connection, oldSql, newSql, *std::get<std::unique_ptr<check::ImpactSource>>(made));
-    Timing t{secondsSince(start), report.rows, 0, report.failedOld + report.failedNew + report.failedBoth};
+    Timing t{secondsSince(start), cpuSeconds(RUSAGE_SELF) - cpuStart, report.rows, 0,
+             report.failedOld + report.failedNew + report.failedBoth};
     for (const check::ImpactOutput& o : report.outputs)
         t.changed += o.changed;
     return t;
@@ -216,27 +227,30 @@ Timing inProcess(ado::Connection& connection, language::FormulaLanguage& languag
 // The tool as shipped, its wall time and the largest peak resident memory of the children so far.
 Timing throughTool(const QString& tool, const QStringList& args, const QString& display, double* peakMb) {
     QProcess p;
+    const double cpuStart = cpuSeconds(RUSAGE_CHILDREN);
     const auto start = Clock::now();
     p.start(tool, args);
     p.waitForStarted();
     p.write(display.toUtf8());
     p.closeWriteChannel();
     p.waitForFinished(600000);
-    Timing t{secondsSince(start), 0, 0, p.exitCode()};
+    Timing t{secondsSince(start), 0, 0, 0, p.exitCode()};
     const QByteArray out = p.readAllStandardOutput();
     const QList<QByteArray> first = out.split('\n').value(0).split('\t');
     t.rows = first.value(1).toLongLong();
     struct rusage usage {};
     getrusage(RUSAGE_CHILDREN, &usage);
     *peakMb = double(usage.ru_maxrss) / 1024.0;
+    t.cpu = cpuSeconds(RUSAGE_CHILDREN) - cpuStart;
     if (p.exitCode() > 1)
         std::printf("the tool failed: %s\n", p.readAllStandardError().constData());
     return t;
 }
 
 void report(const char* what, const Timing& t, const char* target) {
-    std::printf("%-44s %9lld rows %8.3f s %10.0f rows/s  %s\n", what, static_cast<long long>(t.rows),
-                t.seconds, t.seconds > 0 ? double(t.rows) / t.seconds : 0, target);
+    std::printf("%-40s %8lld rows %7.3f s %8.0f rows/s  cpu %7.3f s %s\n", what,
+                static_cast<long long>(t.rows), t.seconds, t.seconds > 0 ? double(t.rows) / t.seconds : 0,
+                t.cpu, target);
 }
 
 } // namespace

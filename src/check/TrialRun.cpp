@@ -194,8 +194,18 @@ TrialLiteral trialLiteral(const TrialElement& element, const QString& text,
             return {QString(), tr(translate, trialmsg::TooLong).arg(text).arg(type->length)};
         return {unicodeLiteral(text), {}};
     }
-    if (type->isDate())
-        return dateLiteral(value, *type, translate);
+    if (type->isDate()) {
+        // The rows of a file repeat the same few dates: the last ones read are kept, per thread.
+        thread_local QHash<QString, TrialLiteral> dates;
+        const QString key = element.type + u'\n' + value;
+        if (const auto it = dates.constFind(key);
+            it != dates.constEnd() && (it->error.isEmpty() || !translate))
+            return *it;
+        if (dates.size() >= 1024)
+            dates.clear();
+        const TrialLiteral literal = dateLiteral(value, *type, translate);
+        return literal.error.isEmpty() ? *dates.insert(key, literal) : literal;
+    }
     return numberLiteral(value, element, *type, translate);
 }
 
