@@ -62,7 +62,7 @@ QString unicodeLiteral(const QString& text) {
 // H:mm:ss), or nullopt. Read by hand, as a wall-clock time with no zone: a preview reads it for
 // every row of a file.
 std::optional<QDateTime> italianDate(const QString& text) {
-    static const QRegularExpression form(
+    thread_local const QRegularExpression form(
         QStringLiteral("^(\\d{1,2})/(\\d{1,2})/(\\d{4})(?: (\\d{1,2}):(\\d{2})(?::(\\d{2}))?)?$"));
     if (!text.contains(u'/'))
         return std::nullopt;
