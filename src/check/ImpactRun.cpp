@@ -379,14 +379,16 @@ ImpactReport runImpact(ado::Connection& connection, const QString& oldSql, const
     const qint64 total = rows.size();
     auto cancelled = [&] { return options.cancel && options.cancel->load(); };
 
+    // The batches are declared before the threads, which end first, whatever ends the run (an
+    // engine's row may throw).
+    std::deque<std::unique_ptr<Batch>> inFlight;
+    std::vector<std::unique_ptr<Batch>> spare;
     std::optional<Pool> pool;
     std::optional<RowRunner> inline_;
     if (oldFormula.compiled() || newFormula.compiled())
         pool.emplace(state.formulas, state.reported, options, options.cancel);
     else
         inline_.emplace(state.formulas, state.reported, options);
-    std::deque<std::unique_ptr<Batch>> inFlight;
-    std::vector<std::unique_ptr<Batch>> spare;
     bool ended = false;
     while (!state.report.cancelled) {
         while (!ended && inFlight.size() < BatchesInFlight && !cancelled()) {
@@ -429,6 +431,8 @@ ImpactReport runImpact(ado::Connection& connection, const QString& oldSql, const
                 inline_->run(w);
             state.finish(w);
         }
+        if (state.report.cancelled)
+            break;
         front->rows.clear();
         front->done = false;
         spare.push_back(std::move(inFlight.front()));

@@ -4,6 +4,7 @@
 // evaluator's).
 
 #include "check/Impact.h"
+#include "check/ImpactStatistics.h"
 #include "check/ImpactTexts.h"
 #include "check/TrialTexts.h"
 
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numeric>
 
 namespace {
 
@@ -323,6 +325,29 @@ TEST(ImpactQuantiles, NearestRank) {
         const check::ImpactQuantiles q = check::impactQuantiles(r.values);
         EXPECT_EQ((std::array<double, 7>{q.min, q.p5, q.p25, q.median, q.p75, q.p95, q.max}), r.expected);
     }
+}
+
+// Beyond what it keeps a distribution samples evenly: its quantiles stay close to the exact ones
+// and its histogram still counts every value.
+TEST(ImpactQuantiles, ALargeDistributionIsSampledEvenly) {
+    check::impactstats::Distribution d;
+    const qint64 n = qint64(check::impactstats::Distribution::MaxKept) * 2 + 1001;
+    for (qint64 i = 0; i < n; ++i)
+        d.add(double(i % 1000) - 500); // -500 .. 499, a thousandth of them 0
+    EXPECT_EQ(d.count(), n);
+    const check::ImpactQuantiles q = d.quantiles();
+    EXPECT_EQ(q.min, -500);
+    EXPECT_EQ(q.max, 499);
+    EXPECT_NEAR(q.p5, -450, 2);
+    EXPECT_NEAR(q.p25, -250, 2);
+    EXPECT_NEAR(q.median, 0, 2);
+    EXPECT_NEAR(q.p95, 449, 2);
+    const check::ImpactHistogram h = d.histogram(10);
+    ASSERT_EQ(h.counts.size(), 10);
+    EXPECT_EQ(h.from, -500);
+    EXPECT_EQ(std::accumulate(h.counts.begin(), h.counts.end(), qint64(0)), n);
+    for (qint64 c : h.counts)
+        EXPECT_NEAR(double(c), double(n) / 10, double(n) / 500);
 }
 
 // ---- the run ----
