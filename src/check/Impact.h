@@ -18,11 +18,15 @@
 #include <memory>
 #include <optional>
 #include <variant>
+#include <vector>
 
 class QIODevice;
 
 namespace ado {
 class Connection;
+}
+namespace language {
+class FormulaLanguage;
 }
 
 namespace check {
@@ -57,6 +61,12 @@ struct ImpactInputError {
 // The host binds it to the formula language of the record (its categories and variants).
 using ImpactElementFn = std::function<std::optional<TrialElement>(const QString& displayName)>;
 
+// The binding of a record's formula language: a variable by its label or name (elementNamed, in
+// the language of `translate`), a category or a variant by the translation of the name alone to
+// SQL form (the language looks its code and description up). `language` must outlive the function
+// and should answer its errors silently (an unknown name is nullopt, not a message).
+ImpactElementFn languageElements(language::FormulaLanguage& language, const TrialTranslateFn& translate = {});
+
 // How the numbers and dates of a CSV are written: the C locale (1234.5, yyyy-MM-dd) or the
 // user's language (1.234,5 and dd/MM/yyyy in Italian). A CSV may state it in its own first line
 // ("#locale=C", "#locale=it", "#locale=en"), which then holds over the option.
@@ -70,9 +80,10 @@ std::unique_ptr<ImpactSource> caseRows(const QList<TestCase>& cases, const Trial
 // none, an unknown header, a row of another width) is reported with its line and column before
 // anything runs; the rows are then read again from the device, one at a time. `device` must be
 // open, seekable, and outlive the source.
-std::variant<std::unique_ptr<ImpactSource>, ImpactInputError>
-csvRows(QIODevice* device, const ImpactElementFn& elements, ImpactNumbers numbers,
-        const TrialTranslateFn& translate = {});
+std::variant<std::unique_ptr<ImpactSource>, ImpactInputError> csvRows(QIODevice* device,
+                                                                      const ImpactElementFn& elements,
+                                                                      ImpactNumbers numbers,
+                                                                      const TrialTranslateFn& translate = {});
 
 // Rows generated from one range per input, every combination of their values:
 // "[Prezzo lordo - CURR]=da 10 a 100 passo 10; [Quantità 1]=5 casuali da 1 a 1000 seme 7"
@@ -89,6 +100,14 @@ std::unique_ptr<ImpactSource> chainedRows(std::vector<std::unique_ptr<ImpactSour
 struct ImpactQuantiles {
     double min = 0, p5 = 0, p25 = 0, median = 0, p75 = 0, p95 = 0, max = 0;
 };
+// The quantiles of `values` (any order): the p-quantile is the value of rank ceil(p * n) in
+// ascending order (the first for p = 0).
+ImpactQuantiles impactQuantiles(std::vector<double> values);
+
+// The separator of a CSV's fields: ';' when the header line has a ';' and no ',' outside quotes
+// (as spreadsheets write CSV in Italian), a tab when it has only tabs, ',' otherwise.
+// A CSV's line (record) holds at most this many characters.
+inline constexpr qsizetype MaxCsvRecordChars = 1'000'000;
 
 // The percent changes of an output in equal bins from `from`, each `width` wide.
 struct ImpactHistogram {
@@ -127,9 +146,9 @@ struct ImpactFailure {
 };
 
 struct ImpactReport {
-    qint64 rows = 0;       // rows read
-    qint64 failedOld = 0;  // rows the old formula fails on and the new one does not
-    qint64 failedNew = 0;  // rows the new formula fails on and the old one does not
+    qint64 rows = 0;      // rows read
+    qint64 failedOld = 0; // rows the old formula fails on and the new one does not
+    qint64 failedNew = 0; // rows the new formula fails on and the old one does not
     qint64 failedBoth = 0;
     QList<ImpactFailure> failures; // the first ones
     QList<ImpactOutput> outputs;   // every output either formula sets, in block order
