@@ -41,13 +41,20 @@ std::optional<TrialPath> returnIn(const QString& sql) {
 
 // What the check's guard refuses in the formula and where (construct: the statement as the guard
 // names it; empty when it cannot read the formula at all).
+//
+// The guard reads what follows the declarations, here the formula alone: the trial's batch adds
+// a SELECT of the outputs on a line of its own, which no complete statement of a formula takes in
+// (a formula that reads otherwise does not compile either, and goes to the engine, whose guard
+// reads the whole batch). The guard keeps its last verdict per thread by that text: a formula
+// that production's run just guarded (the bulk check) is not read again.
 std::optional<TrialPath> refusedByGuard(const QString& sql) {
-    const TrialBatch batch = trialBatch(sql, {});
-    const GuardVerdict verdict = guardBatch(batch.text, batch.prefixLength, batch.prefixLines);
+    static const QString declarations = trialDeclarations();
+    static const int declarationLines = int(declarations.count(u'\n'));
+    const GuardVerdict verdict = guardBatch(declarations + sql, declarations.size(), declarationLines);
     if (!verdict.refused)
         return std::nullopt;
     const RefusedStatement& r = *verdict.refused;
-    return constructPath(r.statement, r.line - batch.prefixLines, r.column);
+    return constructPath(r.statement, r.line - declarationLines, r.column);
 }
 
 // The value a variable of `type` holds after the trial batch's SET of `literal` (trialLiteral's),
