@@ -31,9 +31,8 @@ TrialPath constructPath(const QString& construct, int line, int column) {
 
 // A formula with RETURN ends the trial's batch before the SELECT of its outputs after it: the
 // engine's run says so (trialmsg::NoOutputs), which a compiled outcome could not tell.
-std::optional<TrialPath> returnIn(const QString& sql) {
-    std::optional<tsql::ServerError> error;
-    for (const tsql::Token& t : tsql::tokenize(sql, error))
+std::optional<TrialPath> returnIn(const std::vector<tsql::Token>& tokens) {
+    for (const tsql::Token& t : tokens)
         if (t.isKeyword("RETURN"))
             return constructPath(QStringLiteral("RETURN"), t.line, t.column);
     return std::nullopt;
@@ -82,6 +81,26 @@ struct Slots {
         return it == byName.end() ? -1 : it->second;
     }
 };
+
+// The slots of the variables by name. Every program compiled after the same declarations has
+// the same variables: the map is made once per thread for them, and again when they differ.
+std::shared_ptr<const Slots> slotsOf(const std::vector<compiled::Variable>& variables) {
+    thread_local std::vector<QString> names;
+    thread_local std::shared_ptr<const Slots> kept;
+    const bool same = kept && names.size() == variables.size() &&
+                      std::equal(names.begin(), names.end(), variables.begin(),
+                                 [](const QString& n, const compiled::Variable& v) { return n == v.name; });
+    if (!same) {
+        auto made = std::make_shared<Slots>();
+        names.clear();
+        for (size_t i = 0; i < variables.size(); ++i) {
+            made->byName.emplace(variables[i].name.toUpper(), int(i));
+            names.push_back(variables[i].name);
+        }
+        kept = std::move(made);
+    }
+    return kept;
+}
 
 // One row's values as the trial batch leaves them before the formula, by declaration slot.
 struct PreparedRow {
@@ -255,7 +274,7 @@ struct FormulaEvaluation::Impl {
     // The formula compiled, with the runner of its rows.
     struct Prepared {
         compiled::Compiled compiled;
-        Slots variableSlots;
+        std::shared_ptr<const Slots> variableSlots;
         std::vector<int> outputSlots;
         std::shared_ptr<compiled::Runner> runner;
         compiled::RunOptions runnerOptions;
@@ -266,6 +285,21 @@ struct FormulaEvaluation::Impl {
     // What sends the formula to the engine whatever it compiles to (RETURN, the guard's refusal).
     std::optional<std::optional<TrialPath>> refusal;
     std::optional<TrialPath> guardRefusal;
+    // What one reading of the formula's tokens tells: RETURN, the elements it reads.
+    struct Scan {
+        std::optional<TrialPath> returns;
+        QList<TrialElement> elements;
+    };
+    std::optional<Scan> scanned;
+
+    const Scan& scan() {
+        if (!scanned) {
+            std::optional<tsql::ServerError> error;
+            const std::vector<tsql::Token> tokens = tsql::tokenize(sql, error);
+            scanned = Scan{returnIn(tokens), trialElements(sql, tokens)};
+        }
+        return *scanned;
+    }
 
     // Compiled once: the program counts the formula's own lines, which the run moves to the lines
     // the formula takes in the trial's batch after the row's values.
@@ -276,10 +310,9 @@ struct FormulaEvaluation::Impl {
         p->compiled = compiled::compile(trialDeclarations(), sql);
         if (p->compiled.program) {
             const std::vector<compiled::Variable>& variables = p->compiled.program->variables();
-            for (size_t i = 0; i < variables.size(); ++i)
-                p->variableSlots.byName.emplace(variables[i].name.toUpper(), int(i));
+            p->variableSlots = slotsOf(variables);
             for (const TrialElement& out : trialOutputs())
-                p->outputSlots.push_back(p->variableSlots.of(out.key));
+                p->outputSlots.push_back(p->variableSlots->of(out.key));
         }
         compiledFormula = p;
         return p;
@@ -289,7 +322,7 @@ struct FormulaEvaluation::Impl {
     // trial makes of them, whatever the formula compiles to.
     const std::optional<TrialPath>& formulaRefusal() {
         if (!refusal) {
-            std::optional<TrialPath> found = returnIn(sql);
+            std::optional<TrialPath> found = scan().returns;
             if (!found) {
                 guardRefusal = refusedByGuard(sql);
                 if (guardRefusal && !guardRefusal->construct.isEmpty())
@@ -393,6 +426,10 @@ const QString& FormulaEvaluation::sql() const {
     return d->sql;
 }
 
+const QList<TrialElement>& FormulaEvaluation::elements() {
+    return d->scan().elements;
+}
+
 TrialPath FormulaEvaluation::plan(ado::Connection& connection, const TrialOptions& options) {
     return d->choose(connection, options);
 }
@@ -414,7 +451,7 @@ TrialResult FormulaEvaluation::run(ado::Connection& connection, const QList<Tria
         const std::shared_ptr<Impl::Prepared> prepared = d->prepared();
         std::optional<PreparedRow> row;
         try {
-            row = prepareRow(*prepared->compiled.program, prepared->variableSlots, prepared->outputSlots,
+            row = prepareRow(*prepared->compiled.program, *prepared->variableSlots, prepared->outputSlots,
                              inputs, options.translate);
         } catch (const tsql::SqlError&) {
             row.reset(); // a value the SELECT of the outputs before the formula would stop at

@@ -272,9 +272,9 @@ void TestCaseStore::remove(int context, qint64 id, const QString& name, const Tr
 namespace {
 
 // The keys of the inputs the formula reads (inputKey), read once for all the cases of a record.
-QSet<QString> readKeys(const QString& sql) {
+QSet<QString> readKeys(const QList<TrialElement>& elements) {
     QSet<QString> read;
-    for (const TrialElement& element : trialElements(sql))
+    for (const TrialElement& element : elements)
         read.insert(inputKey(element));
     return read;
 }
@@ -345,19 +345,19 @@ CaseOutcome runWith(FormulaEvaluation& evaluation, ado::Connection& connection, 
 
 CaseOutcome compareCase(const TestCase& testCase, const TrialResult& result, const QString& sql,
                         const TrialTranslateFn& translate) {
-    return compareWith(testCase, result, readKeys(sql), translate);
+    return compareWith(testCase, result, readKeys(trialElements(sql)), translate);
 }
 
 CaseOutcome runCase(FormulaEvaluation& evaluation, ado::Connection& connection, const TestCase& testCase,
                     const TrialOptions& options) {
-    return runWith(evaluation, connection, testCase, options, readKeys(evaluation.sql()));
+    return runWith(evaluation, connection, testCase, options, readKeys(evaluation.elements()));
 }
 
 QList<CaseOutcome> runCases(ado::Connection& connection, const QString& sql, const QList<TestCase>& cases,
                             const TrialOptions& options) {
     QList<CaseOutcome> outcomes;
     FormulaEvaluation evaluation(sql);
-    const QSet<QString> read = readKeys(sql);
+    const QSet<QString> read = readKeys(evaluation.elements());
     for (const TestCase& testCase : cases) {
         try {
             outcomes.append(runWith(evaluation, connection, testCase, options, read));

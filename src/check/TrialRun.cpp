@@ -118,8 +118,12 @@ std::optional<TrialElement> declaredElement(const QString& name) {
 
 QList<TrialElement> trialElements(const QString& sql) {
     std::optional<tsql::ServerError> error;
+    return trialElements(sql, tsql::tokenize(sql, error));
+}
+
+QList<TrialElement> trialElements(const QString& sql, const std::vector<tsql::Token>& tokens) {
     QSet<QString> used;
-    for (const tsql::Token& t : tsql::tokenize(sql, error))
+    for (const tsql::Token& t : tokens)
         if (t.kind == tsql::Tok::Variable)
             used.insert(t.text.toUpper());
     QList<TrialElement> out;

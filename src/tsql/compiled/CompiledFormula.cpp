@@ -39,10 +39,13 @@ Compiled fallback(const QString& construct, int line = 0, int column = 0) {
 }
 
 // What compiling keeps on each thread: the engine's batch cache (the declarations read once per
-// distinct text) and the declarations' variable names.
+// distinct text) and the declarations' variable names. A program keeps nothing of the batch it
+// was compiled from, and its caller keeps the program: the cache keeps only the last batch, for
+// the same text compiled again at once (a batch kept longer is freed from memory gone cold, which
+// costs as much as reading it when every text comes once, as in the bulk check).
 struct ThreadCompiler {
     Catalog catalog;
-    BatchCache batches;
+    BatchCache batches{1};
     std::list<std::pair<QString, std::vector<QString>>> names; // by declarations' text, latest first
 
     // The variables the declarations declare, in their order (their slots); throws SqlError.
