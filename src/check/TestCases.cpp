@@ -170,6 +170,10 @@ QList<TestCase> TestCaseStore::select(const QString& where) {
             .arg(columns, Table, where));
     QList<TestCase> cases;
     const qsizetype outputs = trialOutputs().size();
+    // Reading a date costs more than the rest of the row: a text read before is not read again
+    // (cases recorded together share their second; a case with no date has none).
+    QString lastDate;
+    QDateTime lastCreated;
     while (rs->IsOpen() && !rs->IsEOF()) {
         const ado::Fields f = rs->GetFields();
         TestCase c;
@@ -180,8 +184,14 @@ QList<TestCase> TestCaseStore::select(const QString& where) {
         for (qsizetype i = 0; i < outputs; ++i)
             c.expected.append(textOf(f.Item(int(4 + i)).Value()));
         c.author = textOf(f.Item(int(4 + outputs)).Value()).value_or(QString());
-        c.created = QDateTime::fromString(
-            textOf(f.Item(int(5 + outputs)).Value()).value_or(QString()).replace(u' ', u'T'), DateFormat);
+        const QString date = textOf(f.Item(int(5 + outputs)).Value()).value_or(QString());
+        if (date != lastDate) {
+            lastDate = date;
+            lastCreated = date.isEmpty()
+                              ? QDateTime()
+                              : QDateTime::fromString(QString(date).replace(u' ', u'T'), DateFormat);
+        }
+        c.created = lastCreated;
         cases.append(std::move(c));
         rs->MoveNext();
     }
