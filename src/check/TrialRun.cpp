@@ -8,6 +8,7 @@
 #include "tsql/values/Value.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QSet>
 
 namespace check {
@@ -94,6 +95,20 @@ TrialLiteral numberLiteral(QString text, const TrialElement& element, const tsql
     }
 }
 
+// The type a declared type name reads as. The names are those of the declaration block, a few
+// dozen, each read once per thread (reading one costs more than the rest of a value's literal).
+std::optional<tsql::SqlType> typeNamed(const QString& name) {
+    thread_local QHash<QString, std::optional<tsql::SqlType>> known;
+    const auto it = known.constFind(name);
+    if (it != known.constEnd())
+        return *it;
+    if (known.size() >= 256)
+        known.clear();
+    const std::optional<tsql::SqlType> type = tsql::parseTypeName(name);
+    known.insert(name, type);
+    return type;
+}
+
 } // namespace
 
 const QList<TrialElement>& trialOutputs() {
@@ -169,7 +184,7 @@ TrialLiteral trialLiteral(const TrialElement& element, const QString& text,
     const QString value = text.trimmed();
     if (value.isEmpty())
         return {QStringLiteral("NULL"), {}};
-    const std::optional<tsql::SqlType> type = tsql::parseTypeName(element.type);
+    const std::optional<tsql::SqlType> type = typeNamed(element.type);
     if (!type)
         return {unicodeLiteral(text), {}};
     if (type->isString()) {

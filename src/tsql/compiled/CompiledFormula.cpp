@@ -47,6 +47,16 @@ struct ThreadCompiler {
     Catalog catalog;
     BatchCache batches{1};
     std::list<std::pair<QString, std::vector<QString>>> names; // by declarations' text, latest first
+    QString linesOf;          // the declarations whose line breaks are counted in `declarationLines`
+    int declarationLines = 0; // counted once per distinct text: a long block costs a formula's read
+
+    int lines(const QString& declarations) {
+        if (linesOf.isNull() || linesOf != declarations) {
+            linesOf = declarations;
+            declarationLines = int(declarations.count(u'\n'));
+        }
+        return declarationLines;
+    }
 
     // The variables the declarations declare, in their order (their slots); throws SqlError.
     const std::vector<QString>& declared(const QString& declarations) {
@@ -79,8 +89,8 @@ ThreadCompiler& threadCompiler() {
 }
 
 Compiled compileBatch(const QString& declarations, const QString& formula) {
-    const int declarationLines = int(declarations.count(u'\n'));
     ThreadCompiler& compiler = threadCompiler();
+    const int declarationLines = compiler.lines(declarations);
     std::vector<QString> names;
     try {
         names = compiler.declared(declarations);

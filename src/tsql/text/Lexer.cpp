@@ -86,11 +86,27 @@ QString operatorText(QStringView text) {
         QStringLiteral("+="), QStringLiteral("-="), QStringLiteral("*="), QStringLiteral("/="),
         QStringLiteral("%="), QStringLiteral("&="), QStringLiteral("|="), QStringLiteral("^="),
         QStringLiteral("::")};
-    for (const QString& op : texts) {
-        if (op == text)
-            return op;
+    // The same operators in the same order, found by their characters.
+    static constexpr std::string_view singles = "(),.=+-*/<>;%&|^~:";
+    static constexpr std::string_view pairs[] = {
+        "<>", "!=", "!<", "!>", "<=", ">=", "+=", "-=", "*=", "/=", "%=", "&=", "|=", "^=", "::"};
+    static_assert(std::size(texts) == singles.size() + std::size(pairs));
+    if (text.size() == 1 && text[0].unicode() < 128) {
+        const std::size_t at = singles.find(char(text[0].unicode()));
+        if (at != std::string_view::npos)
+            return texts[at];
+    } else if (text.size() == 2) {
+        for (std::size_t k = 0; k < std::size(pairs); ++k)
+            if (text[0].unicode() == char16_t(pairs[k][0]) && text[1].unicode() == char16_t(pairs[k][1]))
+                return texts[singles.size() + k];
     }
     return text.toString();
+}
+
+// Whether `c` is an operator of one character.
+bool isSingleOperator(QChar c) {
+    static constexpr std::string_view singles = "+-*/%&|^~=<>(),.;:";
+    return c.unicode() < 128 && singles.find(char(c.unicode())) != std::string_view::npos;
 }
 
 // The currency symbols a money constant may start with ("money and smallmoney (Transact-SQL)").
@@ -340,8 +356,7 @@ private:
                 }
             }
             if (!done) {
-                static const QString singles = QStringLiteral("+-*/%&|^~=<>(),.;:");
-                if (singles.contains(c))
+                if (isSingleOperator(c))
                     ++i;
                 else {
                     t.kind = Tok::Invalid;
