@@ -57,9 +57,26 @@ std::span<const std::string_view> reservedKeywords() {
     return kSortedKeywords;
 }
 
+namespace {
+
+// Where the keywords of each first letter start in the sorted list (the next letter's start ends
+// them): a look-up searches only the few words of its letter.
+constexpr auto kLetterStarts = [] {
+    std::array<std::size_t, 27> starts{};
+    for (int letter = 0; letter <= 26; ++letter) {
+        std::size_t k = 0;
+        while (k < kSortedKeywords.size() && kSortedKeywords[k][0] < char('A' + letter))
+            ++k;
+        starts[std::size_t(letter)] = k;
+    }
+    return starts;
+}();
+
+} // namespace
+
 bool isReservedKeyword(const QString& upper) {
     char word[kLongestKeyword];
-    if (upper.size() > qsizetype(kLongestKeyword))
+    if (upper.isEmpty() || upper.size() > qsizetype(kLongestKeyword))
         return false;
     for (qsizetype k = 0; k < upper.size(); ++k) {
         const char16_t c = upper.at(k).unicode();
@@ -67,7 +84,11 @@ bool isReservedKeyword(const QString& upper) {
             return false;
         word[k] = char(c);
     }
-    return std::binary_search(kSortedKeywords.begin(), kSortedKeywords.end(),
+    if (word[0] < 'A' || word[0] > 'Z')
+        return false;
+    const std::size_t letter = std::size_t(word[0] - 'A');
+    return std::binary_search(kSortedKeywords.begin() + std::ptrdiff_t(kLetterStarts[letter]),
+                              kSortedKeywords.begin() + std::ptrdiff_t(kLetterStarts[letter + 1]),
                               std::string_view(word, std::size_t(upper.size())));
 }
 
