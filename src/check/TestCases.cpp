@@ -289,11 +289,11 @@ QSet<QString> readKeys(const QList<TrialElement>& elements) {
     return read;
 }
 
-CaseOutcome compareWith(const TestCase& testCase, const TrialResult& result, const QSet<QString>& read,
-                        const TrialTranslateFn& translate) {
+// `given`: caseInputs(testCase).
+CaseOutcome compareWith(const TestCase& testCase, const CaseInputs& given, const TrialResult& result,
+                        const QSet<QString>& read, const TrialTranslateFn& translate) {
     CaseOutcome outcome;
     outcome.name = testCase.name;
-    const CaseInputs given = caseInputs(testCase);
     for (const TrialInput& input : given.inputs)
         if (!read.contains(inputKey(input.element)))
             outcome.notes << tr(translate, casemsg::InputNotRead).arg(trialLabel(input.element, translate));
@@ -348,14 +348,14 @@ CaseOutcome runWith(FormulaEvaluation& evaluation, ado::Connection& connection, 
         for (const TrialElement& out : trialOutputs())
             result.outputs.append({out, std::nullopt, std::nullopt});
     }
-    return compareWith(testCase, result, read, options.translate);
+    return compareWith(testCase, given, result, read, options.translate);
 }
 
 } // namespace
 
 CaseOutcome compareCase(const TestCase& testCase, const TrialResult& result, const QString& sql,
                         const TrialTranslateFn& translate) {
-    return compareWith(testCase, result, readKeys(trialElements(sql)), translate);
+    return compareWith(testCase, caseInputs(testCase), result, readKeys(trialElements(sql)), translate);
 }
 
 CaseOutcome runCase(FormulaEvaluation& evaluation, ado::Connection& connection, const TestCase& testCase,
