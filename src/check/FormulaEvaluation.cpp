@@ -124,6 +124,36 @@ core::RowSet outputsRow(const QString& step, const std::vector<tsql::Value>& val
     return set;
 }
 
+// A category or variant document as a row takes it: its nodes and its value in the variable. The
+// cases of a record often give the same documents: the last of each kind is read once per thread.
+struct ReadDocument {
+    std::optional<std::vector<compiled::Node>> nodes;
+    std::optional<tsql::Value> value;
+};
+
+const ReadDocument& readDocument(int kind, const QString& xml, const char* root, const char* element,
+                                 const char* key, const tsql::SqlType& type) {
+    struct Last {
+        QString xml;
+        tsql::SqlType type;
+        ReadDocument read;
+    };
+    thread_local Last last[2];
+    Last& l = last[kind];
+    if (l.xml.isNull() || l.xml != xml || l.type.id != type.id || l.type.precision != type.precision ||
+        l.type.scale != type.scale || l.type.length != type.length) {
+        ReadDocument fresh;
+        fresh.nodes = compiled::nodesOf(xml, QLatin1String(root), QLatin1String(element), QLatin1String(key));
+        if (fresh.nodes)
+            fresh.value = assignedValue({{}, xml}, QStringLiteral("N'"), type);
+        l.xml = QString(); // nothing known until the whole reading is kept
+        l.read = std::move(fresh);
+        l.type = type;
+        l.xml = xml;
+    }
+    return l.read;
+}
+
 // Throws SqlError when a value stops the SELECT of the outputs before the formula.
 std::optional<PreparedRow> prepareRow(const compiled::Program& program, const Slots& variableSlots,
                                       const std::vector<int>& outputSlots, const QList<TrialInput>& inputs,
@@ -162,16 +192,15 @@ std::optional<PreparedRow> prepareRow(const compiled::Program& program, const Sl
         if (xml.isEmpty())
             continue;
         const int slot = variableSlots.of(QLatin1String(doc.variable));
-        std::optional<std::vector<compiled::Node>> nodes = compiled::nodesOf(
-            xml, QLatin1String(doc.root), QLatin1String(doc.element), QLatin1String(doc.key));
-        if (slot < 0 || !nodes)
+        if (slot < 0)
             return std::nullopt;
-        const std::optional<tsql::Value> value =
-            assignedValue({{}, xml}, QStringLiteral("N'"), program.variables()[size_t(slot)].type);
-        if (!value)
+        const ReadDocument& read =
+            readDocument(doc.kind == TrialElement::Kind::Category ? 0 : 1, xml, doc.root, doc.element,
+                         doc.key, program.variables()[size_t(slot)].type);
+        if (!read.nodes || !read.value)
             return std::nullopt;
-        out.initial[size_t(slot)] = *value;
-        *doc.nodes = std::move(*nodes);
+        out.initial[size_t(slot)] = *read.value;
+        *doc.nodes = *read.nodes;
     }
     for (int slot : program.inputs())
         out.row.values.push_back(out.initial[size_t(slot)]);
