@@ -109,16 +109,16 @@ struct PreparedRow {
     core::RowSet before; // the SELECT of the outputs before the formula
 };
 
-// The row of the SELECT of the outputs marked `step`, as the engine's connection hands it over.
-core::RowSet outputsRow(const QString& step, const std::vector<tsql::Value>& values,
-                        const std::vector<int>& outputSlots) {
+// The row of the SELECT of the outputs marked `step`, as the engine's connection hands it over;
+// `values`: the value of each output, in the order of trialOutputs().
+core::RowSet outputsRow(const QString& step, const std::vector<const tsql::Value*>& values) {
     static const tsql::SqlType text = *tsql::parseTypeName(QStringLiteral("NVARCHAR(100)"));
     core::RowSet set;
     set.columns << TrialStepColumn;
     QList<core::Variant> row{core::Variant::fromString(step)};
     for (qsizetype i = 0; i < trialOutputs().size(); ++i) {
         set.columns << trialOutputs()[i].key.mid(1);
-        row << tsql::toVariant(tsql::convert(values[size_t(outputSlots[size_t(i)])], text, true));
+        row << tsql::toVariant(tsql::convert(*values[size_t(i)], text, true));
     }
     set.rows << row;
     return set;
@@ -159,6 +159,7 @@ std::optional<PreparedRow> prepareRow(const compiled::Program& program, const Sl
                                       const std::vector<int>& outputSlots, const QList<TrialInput>& inputs,
                                       const TrialTranslateFn& translate) {
     PreparedRow out;
+    out.initial.reserve(program.variables().size());
     for (const compiled::Variable& v : program.variables())
         out.initial.push_back(tsql::Value::nullOf(v.type));
     for (const TrialInput& input : inputs) {
@@ -207,7 +208,10 @@ std::optional<PreparedRow> prepareRow(const compiled::Program& program, const Sl
     for (int slot : outputSlots)
         if (slot < 0)
             return std::nullopt;
-    out.before = outputsRow(TrialStepBefore, out.initial, outputSlots);
+    std::vector<const tsql::Value*> before;
+    for (int slot : outputSlots)
+        before.push_back(&out.initial[size_t(slot)]);
+    out.before = outputsRow(TrialStepBefore, before);
     return out;
 }
 
@@ -422,11 +426,14 @@ GuardedOutcome FormulaEvaluation::Impl::runCompiled(Prepared& p, PreparedRow row
             out.errors << ado::embeddedError(e);
         } else {
             // The variables the formula never names keep what the batch set before it.
-            std::vector<tsql::Value> after = shared->initial;
-            for (int slot : program->inputs())
-                after[size_t(slot)] = outcome.values[size_t(slot)];
+            const std::vector<int>& named = program->inputs();
+            std::vector<const tsql::Value*> after;
+            for (int slot : outputSlots)
+                after.push_back(std::find(named.begin(), named.end(), slot) != named.end()
+                                    ? &outcome.values[size_t(slot)]
+                                    : &shared->initial[size_t(slot)]);
             try {
-                out.resultSets << outputsRow(TrialStepAfter, after, outputSlots);
+                out.resultSets << outputsRow(TrialStepAfter, after);
             } catch (tsql::SqlError& stopped) {
                 stopped.error.line = afterLine; // the SELECT of the outputs after the formula
                 out.errors << ado::embeddedError(stopped.error);
