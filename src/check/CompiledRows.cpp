@@ -2,6 +2,8 @@
 
 #include <QHash>
 
+#include <algorithm>
+
 namespace check::compiledrows {
 
 namespace compiled = tsql::compiled;
@@ -13,15 +15,37 @@ int Slots::of(const QString& name) const {
     return it == byName.end() ? -1 : it->second;
 }
 
+namespace {
+
+// The slots of the variables by name. Every program compiled after the same declarations has the
+// same variables: the map is made once per thread for them, and again when they differ.
+std::shared_ptr<const Slots> slotsOf(const std::vector<compiled::Variable>& variables) {
+    thread_local std::vector<QString> names;
+    thread_local std::shared_ptr<const Slots> kept;
+    const bool same = kept && names.size() == variables.size() &&
+                      std::equal(names.begin(), names.end(), variables.begin(),
+                                 [](const QString& n, const compiled::Variable& v) { return n == v.name; });
+    if (!same) {
+        auto made = std::make_shared<Slots>();
+        names.clear();
+        for (size_t i = 0; i < variables.size(); ++i) {
+            made->byName.emplace(variables[i].name.toUpper(), int(i));
+            names.push_back(variables[i].name);
+        }
+        kept = std::move(made);
+    }
+    return kept;
+}
+
+} // namespace
+
 CompiledTrial compileTrial(const QString& sql) {
     CompiledTrial p;
     p.compiled = compiled::compile(trialDeclarations(), sql);
     if (p.compiled.program) {
-        const std::vector<compiled::Variable>& variables = p.compiled.program->variables();
-        for (size_t i = 0; i < variables.size(); ++i)
-            p.variableSlots.byName.emplace(variables[i].name.toUpper(), int(i));
+        p.slotMap = slotsOf(p.compiled.program->variables());
         for (const TrialElement& out : trialOutputs())
-            p.outputSlots.push_back(p.variableSlots.of(out.key));
+            p.outputSlots.push_back(p.slotMap->of(out.key));
     }
     return p;
 }
@@ -86,7 +110,7 @@ std::optional<InitialValues> initialValues(const CompiledTrial& formula, const Q
         const QString literal = trialLiteral(input.element, input.text, translate).literal;
         if (literal == QLatin1String("NULL"))
             continue; // no SET: the variable keeps what it holds
-        const int slot = formula.variableSlots.of(input.element.key);
+        const int slot = formula.variableSlots().of(input.element.key);
         if (slot < 0)
             return std::nullopt;
         std::optional<tsql::Value> value =
@@ -110,7 +134,7 @@ std::optional<InitialValues> initialValues(const CompiledTrial& formula, const Q
         const QString xml = trialReferenceXml(inputs, doc.kind);
         if (xml.isEmpty())
             continue;
-        const int slot = formula.variableSlots.of(QLatin1String(doc.variable));
+        const int slot = formula.variableSlots().of(QLatin1String(doc.variable));
         if (slot < 0)
             return std::nullopt;
         const std::optional<ReadDocument> read =

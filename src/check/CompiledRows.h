@@ -9,6 +9,7 @@
 #include "tsql/compiled/CompiledFormula.h"
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -24,7 +25,8 @@ struct Slots {
 // slots of its variables and of trialOutputs() in their order.
 struct CompiledTrial {
     tsql::compiled::Compiled compiled;
-    Slots variableSlots;
+    std::shared_ptr<const Slots> slotMap; // shared by every program compiled after the same declarations
+    const Slots& variableSlots() const { return *slotMap; }
     std::vector<int> outputSlots;
 };
 CompiledTrial compileTrial(const QString& sql);

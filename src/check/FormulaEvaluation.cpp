@@ -31,9 +31,8 @@ TrialPath constructPath(const QString& construct, int line, int column) {
 
 // A formula with RETURN ends the trial's batch before the SELECT of its outputs after it: the
 // engine's run says so (trialmsg::NoOutputs), which a compiled outcome could not tell.
-std::optional<TrialPath> returnIn(const QString& sql) {
-    std::optional<tsql::ServerError> error;
-    for (const tsql::Token& t : tsql::tokenize(sql, error))
+std::optional<TrialPath> returnIn(const std::vector<tsql::Token>& tokens) {
+    for (const tsql::Token& t : tokens)
         if (t.isKeyword("RETURN"))
             return constructPath(QStringLiteral("RETURN"), t.line, t.column);
     return std::nullopt;
@@ -41,13 +40,20 @@ std::optional<TrialPath> returnIn(const QString& sql) {
 
 // What the check's guard refuses in the formula and where (construct: the statement as the guard
 // names it; empty when it cannot read the formula at all).
+//
+// The guard reads what follows the declarations, here the formula alone: the trial's batch adds
+// a SELECT of the outputs on a line of its own, which no complete statement of a formula takes in
+// (a formula that reads otherwise does not compile either, and goes to the engine, whose guard
+// reads the whole batch). The guard keeps its last verdict per thread by that text: a formula
+// that production's run just guarded (the bulk check) is not read again.
 std::optional<TrialPath> refusedByGuard(const QString& sql) {
-    const TrialBatch batch = trialBatch(sql, {});
-    const GuardVerdict verdict = guardBatch(batch.text, batch.prefixLength, batch.prefixLines);
+    static const QString declarations = trialDeclarations();
+    static const int declarationLines = int(declarations.count(u'\n'));
+    const GuardVerdict verdict = guardBatch(declarations + sql, declarations.size(), declarationLines);
     if (!verdict.refused)
         return std::nullopt;
     const RefusedStatement& r = *verdict.refused;
-    return constructPath(r.statement, r.line - batch.prefixLines, r.column);
+    return constructPath(r.statement, r.line - declarationLines, r.column);
 }
 
 // One row's values as the trial batch leaves them before the formula, by declaration slot.
@@ -57,16 +63,16 @@ struct PreparedRow {
     core::RowSet before; // the SELECT of the outputs before the formula
 };
 
-// The row of the SELECT of the outputs marked `step`, as the engine's connection hands it over.
-core::RowSet outputsRow(const QString& step, const std::vector<tsql::Value>& values,
-                        const std::vector<int>& outputSlots) {
+// The row of the SELECT of the outputs marked `step`, as the engine's connection hands it over;
+// `values`: the value of each output, in the order of trialOutputs().
+core::RowSet outputsRow(const QString& step, const std::vector<const tsql::Value*>& values) {
     static const tsql::SqlType text = *tsql::parseTypeName(QStringLiteral("NVARCHAR(100)"));
     core::RowSet set;
     set.columns << TrialStepColumn;
     QList<core::Variant> row{core::Variant::fromString(step)};
     for (qsizetype i = 0; i < trialOutputs().size(); ++i) {
         set.columns << trialOutputs()[i].key.mid(1);
-        row << tsql::toVariant(tsql::convert(values[size_t(outputSlots[size_t(i)])], text, true));
+        row << tsql::toVariant(tsql::convert(*values[size_t(i)], text, true));
     }
     set.rows << row;
     return set;
@@ -82,7 +88,10 @@ std::optional<PreparedRow> prepareRow(const compiledrows::CompiledTrial& formula
     PreparedRow out;
     out.row = compiledrows::programRow(*formula.compiled.program, *values);
     out.initial = std::move(values->initial);
-    out.before = outputsRow(TrialStepBefore, out.initial, formula.outputSlots);
+    std::vector<const tsql::Value*> before;
+    for (int slot : formula.outputSlots)
+        before.push_back(&out.initial[size_t(slot)]);
+    out.before = outputsRow(TrialStepBefore, before);
     return out;
 }
 
@@ -187,6 +196,21 @@ struct FormulaEvaluation::Impl {
     // What sends the formula to the engine whatever it compiles to (RETURN, the guard's refusal).
     std::optional<std::optional<TrialPath>> refusal;
     std::optional<TrialPath> guardRefusal;
+    // What one reading of the formula's tokens tells: RETURN, the elements it reads.
+    struct Scan {
+        std::optional<TrialPath> returns;
+        QList<TrialElement> elements;
+    };
+    std::optional<Scan> scanned;
+
+    const Scan& scan() {
+        if (!scanned) {
+            std::optional<tsql::ServerError> error;
+            const std::vector<tsql::Token> tokens = tsql::tokenize(sql, error);
+            scanned = Scan{returnIn(tokens), trialElements(sql, tokens)};
+        }
+        return *scanned;
+    }
 
     // Compiled once: the program counts the formula's own lines, which the run moves to the lines
     // the formula takes in the trial's batch after the row's values.
@@ -203,7 +227,7 @@ struct FormulaEvaluation::Impl {
     // trial makes of them, whatever the formula compiles to.
     const std::optional<TrialPath>& formulaRefusal() {
         if (!refusal) {
-            std::optional<TrialPath> found = returnIn(sql);
+            std::optional<TrialPath> found = scan().returns;
             if (!found) {
                 guardRefusal = refusedByGuard(sql);
                 if (guardRefusal && !guardRefusal->construct.isEmpty())
@@ -274,11 +298,14 @@ GuardedOutcome FormulaEvaluation::Impl::runCompiled(Prepared& p, PreparedRow row
             out.errors << ado::embeddedError(e);
         } else {
             // The variables the formula never names keep what the batch set before it.
-            std::vector<tsql::Value> after = shared->initial;
-            for (int slot : program->inputs())
-                after[size_t(slot)] = outcome.values[size_t(slot)];
+            const std::vector<int>& named = program->inputs();
+            std::vector<const tsql::Value*> after;
+            for (int slot : outputSlots)
+                after.push_back(std::find(named.begin(), named.end(), slot) != named.end()
+                                    ? &outcome.values[size_t(slot)]
+                                    : &shared->initial[size_t(slot)]);
             try {
-                out.resultSets << outputsRow(TrialStepAfter, after, outputSlots);
+                out.resultSets << outputsRow(TrialStepAfter, after);
             } catch (tsql::SqlError& stopped) {
                 stopped.error.line = afterLine; // the SELECT of the outputs after the formula
                 out.errors << ado::embeddedError(stopped.error);
@@ -305,6 +332,10 @@ FormulaEvaluation::~FormulaEvaluation() = default;
 
 const QString& FormulaEvaluation::sql() const {
     return d->sql;
+}
+
+const QList<TrialElement>& FormulaEvaluation::elements() {
+    return d->scan().elements;
 }
 
 TrialPath FormulaEvaluation::plan(ado::Connection& connection, const TrialOptions& options) {

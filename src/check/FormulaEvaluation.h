@@ -34,6 +34,9 @@ public:
 
     const QString& sql() const;
 
+    // The elements the formula reads (trialElements), read once with the look for RETURN.
+    const QList<TrialElement>& elements();
+
     // The path a run on `connection` with `options` takes, as far as it is known before the
     // values are (a row they send to the engine says so in its result).
     TrialPath plan(ado::Connection& connection, const TrialOptions& options = {});

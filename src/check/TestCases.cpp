@@ -170,6 +170,10 @@ QList<TestCase> TestCaseStore::select(const QString& where) {
             .arg(columns, Table, where));
     QList<TestCase> cases;
     const qsizetype outputs = trialOutputs().size();
+    // Reading a date costs more than the rest of the row: a text read before is not read again
+    // (cases recorded together share their second; a case with no date has none).
+    QString lastDate;
+    QDateTime lastCreated;
     while (rs->IsOpen() && !rs->IsEOF()) {
         const ado::Fields f = rs->GetFields();
         TestCase c;
@@ -180,8 +184,14 @@ QList<TestCase> TestCaseStore::select(const QString& where) {
         for (qsizetype i = 0; i < outputs; ++i)
             c.expected.append(textOf(f.Item(int(4 + i)).Value()));
         c.author = textOf(f.Item(int(4 + outputs)).Value()).value_or(QString());
-        c.created = QDateTime::fromString(
-            textOf(f.Item(int(5 + outputs)).Value()).value_or(QString()).replace(u' ', u'T'), DateFormat);
+        const QString date = textOf(f.Item(int(5 + outputs)).Value()).value_or(QString());
+        if (date != lastDate) {
+            lastDate = date;
+            lastCreated = date.isEmpty()
+                              ? QDateTime()
+                              : QDateTime::fromString(QString(date).replace(u' ', u'T'), DateFormat);
+        }
+        c.created = lastCreated;
         cases.append(std::move(c));
         rs->MoveNext();
     }
@@ -272,18 +282,18 @@ void TestCaseStore::remove(int context, qint64 id, const QString& name, const Tr
 namespace {
 
 // The keys of the inputs the formula reads (inputKey), read once for all the cases of a record.
-QSet<QString> readKeys(const QString& sql) {
+QSet<QString> readKeys(const QList<TrialElement>& elements) {
     QSet<QString> read;
-    for (const TrialElement& element : trialElements(sql))
+    for (const TrialElement& element : elements)
         read.insert(inputKey(element));
     return read;
 }
 
-CaseOutcome compareWith(const TestCase& testCase, const TrialResult& result, const QSet<QString>& read,
-                        const TrialTranslateFn& translate) {
+// `given`: caseInputs(testCase).
+CaseOutcome compareWith(const TestCase& testCase, const CaseInputs& given, const TrialResult& result,
+                        const QSet<QString>& read, const TrialTranslateFn& translate) {
     CaseOutcome outcome;
     outcome.name = testCase.name;
-    const CaseInputs given = caseInputs(testCase);
     for (const TrialInput& input : given.inputs)
         if (!read.contains(inputKey(input.element)))
             outcome.notes << tr(translate, casemsg::InputNotRead).arg(trialLabel(input.element, translate));
@@ -338,26 +348,26 @@ CaseOutcome runWith(FormulaEvaluation& evaluation, ado::Connection& connection, 
         for (const TrialElement& out : trialOutputs())
             result.outputs.append({out, std::nullopt, std::nullopt});
     }
-    return compareWith(testCase, result, read, options.translate);
+    return compareWith(testCase, given, result, read, options.translate);
 }
 
 } // namespace
 
 CaseOutcome compareCase(const TestCase& testCase, const TrialResult& result, const QString& sql,
                         const TrialTranslateFn& translate) {
-    return compareWith(testCase, result, readKeys(sql), translate);
+    return compareWith(testCase, caseInputs(testCase), result, readKeys(trialElements(sql)), translate);
 }
 
 CaseOutcome runCase(FormulaEvaluation& evaluation, ado::Connection& connection, const TestCase& testCase,
                     const TrialOptions& options) {
-    return runWith(evaluation, connection, testCase, options, readKeys(evaluation.sql()));
+    return runWith(evaluation, connection, testCase, options, readKeys(evaluation.elements()));
 }
 
 QList<CaseOutcome> runCases(ado::Connection& connection, const QString& sql, const QList<TestCase>& cases,
                             const TrialOptions& options) {
     QList<CaseOutcome> outcomes;
     FormulaEvaluation evaluation(sql);
-    const QSet<QString> read = readKeys(sql);
+    const QSet<QString> read = readKeys(evaluation.elements());
     for (const TestCase& testCase : cases) {
         try {
             outcomes.append(runWith(evaluation, connection, testCase, options, read));

@@ -139,8 +139,12 @@ std::optional<TrialElement> declaredElement(const QString& name) {
 
 QList<TrialElement> trialElements(const QString& sql) {
     std::optional<tsql::ServerError> error;
+    return trialElements(sql, tsql::tokenize(sql, error));
+}
+
+QList<TrialElement> trialElements(const QString& sql, const std::vector<tsql::Token>& tokens) {
     QSet<QString> used;
-    for (const tsql::Token& t : tsql::tokenize(sql, error))
+    for (const tsql::Token& t : tokens)
         if (t.kind == tsql::Tok::Variable)
             used.insert(t.text.toUpper());
     QList<TrialElement> out;
@@ -249,6 +253,19 @@ const QString& outputsSelect(const QString& step) {
     return step == TrialStepBefore ? before : after;
 }
 
+// The lines of a formula, counted once for the runs of the same text one after the other (the
+// rows of one evaluation share its text: the same characters in memory, never changed while
+// shared).
+int lineCount(const QString& sql) {
+    thread_local QString last;
+    thread_local int lines = 0;
+    if (last.isNull() || last.constData() != sql.constData() || last.size() != sql.size()) {
+        last = sql;
+        lines = int(sql.count(u'\n')) + 1;
+    }
+    return lines;
+}
+
 int trialDeclarationLines() {
     static const int lines = int(trialDeclarations().count(u'\n'));
     return lines;
@@ -281,7 +298,7 @@ TrialBatch trialBatch(const QString& sql, const QList<TrialInput>& inputs, const
     prefix += outputsSelect(TrialStepBefore) + LineEnd;
     b.prefixLength = trialDeclarations().size() + prefix.size();
     b.prefixLines = trialDeclarationLines() + int(prefix.count(u'\n'));
-    b.formulaLines = int(sql.count(u'\n')) + 1;
+    b.formulaLines = lineCount(sql);
     if (text == TrialText::Whole)
         b.text = trialDeclarations() + prefix + sql + LineEnd + outputsSelect(TrialStepAfter);
     return b;

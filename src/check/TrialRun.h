@@ -8,6 +8,11 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
+
+namespace tsql {
+struct Token;
+}
 
 namespace check {
 
@@ -27,6 +32,8 @@ struct TrialElement {
 // the declaration block, then its categories and its variants in the order of the text. Read
 // with the engine's lexer; an unreadable text gives the elements before the flaw.
 QList<TrialElement> trialElements(const QString& sql);
+// The same from the tokens of `sql` as tsql::tokenize gave them (a caller that reads them anyway).
+QList<TrialElement> trialElements(const QString& sql, const std::vector<tsql::Token>& tokens);
 
 // The output variables (@OUT...), in the order of the declaration block.
 const QList<TrialElement>& trialOutputs();

@@ -39,11 +39,24 @@ Compiled fallback(const QString& construct, int line = 0, int column = 0) {
 }
 
 // What compiling keeps on each thread: the engine's batch cache (the declarations read once per
-// distinct text) and the declarations' variable names.
+// distinct text) and the declarations' variable names. A program keeps nothing of the batch it
+// was compiled from, and its caller keeps the program: the cache keeps only the last batch, for
+// the same text compiled again at once (a batch kept longer is freed from memory gone cold, which
+// costs as much as reading it when every text comes once, as in the bulk check).
 struct ThreadCompiler {
     Catalog catalog;
-    BatchCache batches;
+    BatchCache batches{1};
     std::list<std::pair<QString, std::vector<QString>>> names; // by declarations' text, latest first
+    QString linesOf;          // the declarations whose line breaks are counted in `declarationLines`
+    int declarationLines = 0; // counted once per distinct text: a long block costs a formula's read
+
+    int lines(const QString& declarations) {
+        if (linesOf.isNull() || linesOf != declarations) {
+            linesOf = declarations;
+            declarationLines = int(declarations.count(u'\n'));
+        }
+        return declarationLines;
+    }
 
     // The variables the declarations declare, in their order (their slots); throws SqlError.
     const std::vector<QString>& declared(const QString& declarations) {
@@ -76,8 +89,8 @@ ThreadCompiler& threadCompiler() {
 }
 
 Compiled compileBatch(const QString& declarations, const QString& formula) {
-    const int declarationLines = int(declarations.count(u'\n'));
     ThreadCompiler& compiler = threadCompiler();
+    const int declarationLines = compiler.lines(declarations);
     std::vector<QString> names;
     try {
         names = compiler.declared(declarations);

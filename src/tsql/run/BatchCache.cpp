@@ -73,8 +73,8 @@ std::shared_ptr<CompiledBatch> BatchCache::compile(const QString& text, Catalog&
     }
     // A schema that cannot be read (version -1) could change unseen; very long batches (a
     // one-off script) would only push the editor's batches out.
-    if (version >= 0 && text.size() <= kLongestCompiledBatch) {
-        if (m_batches.size() >= kCompiledBatches)
+    if (version >= 0 && text.size() <= kLongestCompiledBatch && m_kept > 0) {
+        if (m_batches.size() >= m_kept)
             m_batches.pop_back();
         m_batches.push_front(compiled);
     }

@@ -50,6 +50,11 @@ struct DeclarationBlock {
 // them, so a check costs the formula's own size.
 class BatchCache {
 public:
+    // `kept`: the batches kept at most (the declaration blocks are kept apart). A caller that
+    // compiles each text once keeps few: a batch pushed out late is freed from memory gone cold.
+    explicit BatchCache(std::size_t kept = 16)
+        : m_kept(kept) {}
+
     // The batch compiled against the catalogue (refreshed by the caller); throws SqlError with
     // the batch's first compile error. `read`: the rest of the batch after its declarations as
     // its caller already read it (see ReadRest); taken, and not read again, when the rest is to
@@ -57,7 +62,7 @@ public:
     std::shared_ptr<CompiledBatch> compile(const QString& text, Catalog& catalog, ReadRest* read = nullptr);
 
 private:
-    static constexpr std::size_t kCompiledBatches = 16;
+    std::size_t m_kept;
     static constexpr std::size_t kDeclarationBlocks = 4;
     static constexpr qsizetype kLongestCompiledBatch = 100000; // characters
     std::shared_ptr<CompiledBatch> compileAfterDeclarations(const QString& text, std::size_t hash,

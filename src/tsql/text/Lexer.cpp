@@ -57,9 +57,26 @@ std::span<const std::string_view> reservedKeywords() {
     return kSortedKeywords;
 }
 
+namespace {
+
+// Where the keywords of each first letter start in the sorted list (the next letter's start ends
+// them): a look-up searches only the few words of its letter.
+constexpr auto kLetterStarts = [] {
+    std::array<std::size_t, 27> starts{};
+    for (int letter = 0; letter <= 26; ++letter) {
+        std::size_t k = 0;
+        while (k < kSortedKeywords.size() && kSortedKeywords[k][0] < char('A' + letter))
+            ++k;
+        starts[std::size_t(letter)] = k;
+    }
+    return starts;
+}();
+
+} // namespace
+
 bool isReservedKeyword(const QString& upper) {
     char word[kLongestKeyword];
-    if (upper.size() > qsizetype(kLongestKeyword))
+    if (upper.isEmpty() || upper.size() > qsizetype(kLongestKeyword))
         return false;
     for (qsizetype k = 0; k < upper.size(); ++k) {
         const char16_t c = upper.at(k).unicode();
@@ -67,7 +84,11 @@ bool isReservedKeyword(const QString& upper) {
             return false;
         word[k] = char(c);
     }
-    return std::binary_search(kSortedKeywords.begin(), kSortedKeywords.end(),
+    if (word[0] < 'A' || word[0] > 'Z')
+        return false;
+    const std::size_t letter = std::size_t(word[0] - 'A');
+    return std::binary_search(kSortedKeywords.begin() + std::ptrdiff_t(kLetterStarts[letter]),
+                              kSortedKeywords.begin() + std::ptrdiff_t(kLetterStarts[letter + 1]),
                               std::string_view(word, std::size_t(upper.size())));
 }
 
@@ -86,11 +107,27 @@ QString operatorText(QStringView text) {
         QStringLiteral("+="), QStringLiteral("-="), QStringLiteral("*="), QStringLiteral("/="),
         QStringLiteral("%="), QStringLiteral("&="), QStringLiteral("|="), QStringLiteral("^="),
         QStringLiteral("::")};
-    for (const QString& op : texts) {
-        if (op == text)
-            return op;
+    // The same operators in the same order, found by their characters.
+    static constexpr std::string_view singles = "(),.=+-*/<>;%&|^~:";
+    static constexpr std::string_view pairs[] = {
+        "<>", "!=", "!<", "!>", "<=", ">=", "+=", "-=", "*=", "/=", "%=", "&=", "|=", "^=", "::"};
+    static_assert(std::size(texts) == singles.size() + std::size(pairs));
+    if (text.size() == 1 && text[0].unicode() < 128) {
+        const std::size_t at = singles.find(char(text[0].unicode()));
+        if (at != std::string_view::npos)
+            return texts[at];
+    } else if (text.size() == 2) {
+        for (std::size_t k = 0; k < std::size(pairs); ++k)
+            if (text[0].unicode() == char16_t(pairs[k][0]) && text[1].unicode() == char16_t(pairs[k][1]))
+                return texts[singles.size() + k];
     }
     return text.toString();
+}
+
+// Whether `c` is an operator of one character.
+bool isSingleOperator(QChar c) {
+    static constexpr std::string_view singles = "+-*/%&|^~=<>(),.;:";
+    return c.unicode() < 128 && singles.find(char(c.unicode())) != std::string_view::npos;
 }
 
 // The currency symbols a money constant may start with ("money and smallmoney (Transact-SQL)").
@@ -340,8 +377,7 @@ private:
                 }
             }
             if (!done) {
-                static const QString singles = QStringLiteral("+-*/%&|^~=<>(),.;:");
-                if (singles.contains(c))
+                if (isSingleOperator(c))
                     ++i;
                 else {
                     t.kind = Tok::Invalid;
