@@ -46,6 +46,9 @@ ado::Error stoppedBeforeStart() {
 struct BackgroundRun::Job {
     check::GuardedRequest request;
     check::DetachedRun detached; // work that needs no connection (then request is unused)
+    // Work that takes the worker's connection (then request and detached are unused).
+    std::function<void(ado::Connection*)> withConnection;
+    std::function<void()> stop;
     QString connectionString;
     std::atomic<bool> cancelled{false};
     // Written by the worker, read by the window's thread once the worker said it is done.
@@ -62,6 +65,10 @@ public:
     void execute(Job& job) {
         if (job.detached.work) {
             executeDetached(job);
+            return;
+        }
+        if (job.withConnection) {
+            executeWithConnection(job);
             return;
         }
         if (!open(job.connectionString)) {
@@ -118,6 +125,25 @@ private:
             }
         }
         const std::lock_guard lock(m_mutex);
+        m_activeStop = nullptr;
+    }
+
+    void executeWithConnection(Job& job) {
+        ado::Connection* connection = open(job.connectionString) ? m_own.get() : nullptr;
+        {
+            const std::lock_guard lock(m_mutex);
+            m_active = connection;
+            m_activeStop = job.stop;
+        }
+        if (!job.cancelled) {
+            try {
+                job.withConnection(connection);
+            } catch (...) {
+                job.error = std::current_exception();
+            }
+        }
+        const std::lock_guard lock(m_mutex);
+        m_active = nullptr;
         m_activeStop = nullptr;
     }
 
@@ -278,6 +304,16 @@ check::GuardedOutcome BackgroundRun::runDetached(const check::DetachedRun& work)
     return execute(job, {});
 }
 
+void BackgroundRun::runWithConnection(ado::Connection& connection,
+                                      const std::function<void(ado::Connection*)>& work,
+                                      const std::function<void()>& stop) {
+    auto job = std::make_shared<Job>();
+    job->withConnection = work;
+    job->stop = stop;
+    job->connectionString = connection.connectionString();
+    execute(job, {});
+}
+
 check::GuardedOutcome BackgroundRun::execute(const std::shared_ptr<Job>& job,
                                              const std::function<check::GuardedOutcome()>& here) {
     if (m_running)
@@ -310,7 +346,8 @@ check::GuardedOutcome BackgroundRun::execute(const std::shared_ptr<Job>& job,
                 this, [this, job] { finish(job); }, Qt::QueuedConnection);
         },
         Qt::QueuedConnection);
-    m_busyTimer->start(m_busyDelay);
+    if (!job->withConnection)
+        m_busyTimer->start(m_busyDelay);
     QEventLoop loop;
     connect(this, &BackgroundRun::waitingEnded, &loop, &QEventLoop::quit);
     QMetaObject::invokeMethod(this, &BackgroundRun::waiting, Qt::QueuedConnection);

@@ -140,6 +140,8 @@ void FRMLP_FORMULE::offerDraft() {
 
 void FRMLP_FORMULE::formulaWritten() {
     m_draftBaseline = displayText();
+    bool failed = false;
+    m_storedForm = quietSqlForm(m_draftBaseline, &failed); // what the save wrote
     if (host::UserSettings* settings = settingsOf(ActiveInterface()); settings != nullptr)
         if (const QString key = draftKey(); !key.isEmpty())
             settings->Remove(key);
@@ -159,6 +161,7 @@ QString FRMLP_FORMULE::quietSqlForm(const QString& displayText, bool* failed) {
 void FRMLP_FORMULE::formulaLoaded(const QString& stored) {
     m_formulaShown = true;
     m_loadedStored = stored;
+    m_storedForm = stored;
     m_loadedShown = TXT_FORMULA->Text();
     m_draftBaseline = RTrimN(core::Variant(m_loadedShown)).toString();
     bool failed = false;
