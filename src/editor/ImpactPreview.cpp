@@ -37,15 +37,16 @@ const QString NumbersLanguage = QStringLiteral("Numeri e date nella lingua dell'
 const QString GenerationText = QStringLiteral("Righe generate:");
 const QString GenerationHint = QStringLiteral("[Prezzo lordo - CURR]=da 10 a 100 passo 10");
 const QString StartText = QStringLiteral("Calcola");
-const QString CancelText = QStringLiteral("Annulla");
+// As the busy indicator and the verification window say it.
+const QString CancelText = QStringLiteral("Interrompi");
 const QString OutputText = QStringLiteral("Risultato:");
 const QString ChooseCsv = QStringLiteral("Scegli il file CSV");
 const QString CsvFilter = QStringLiteral("File CSV (*.csv);;Tutti i file (*)");
 const QString ProgressKnown = QStringLiteral("%1 di %2 righe");
 const QString ProgressUnknown = QStringLiteral("%1 righe");
 const QString ChartTitle = QStringLiteral("Variazione % di %1");
-const QString BarsName = QStringLiteral("Righe");
-const QString RowHeader = QStringLiteral("Riga");
+const QString BarsName = QStringLiteral("Righe per intervallo");
+const QString RowHeader = QStringLiteral("Origine");
 const QString BeforeHeader = QStringLiteral("Prima");
 const QString AfterHeader = QStringLiteral("Dopo");
 const QString ChangeHeader = QStringLiteral("Variazione");
@@ -334,6 +335,7 @@ void ImpactPreview::setProgress(qint64 done, qint64 total) {
         m_progress->setFormat(tr(ProgressUnknown).arg(done));
     }
     m_progress->setTextVisible(true);
+    emit progressed(done, total);
 }
 
 int ImpactPreview::outputShown() const {

@@ -91,6 +91,8 @@ public:
 signals:
     void startRequested();
     void cancelRequested();
+    // The progress of the run in flight was shown.
+    void progressed(qint64 done, qint64 total);
     // A mover's row was double-clicked: its inputs go to the trial panel.
     void moverChosen(const check::ImpactRow& row);
 
