@@ -67,7 +67,7 @@ protected:
                 c.Execute(QStringLiteral("SELECT * FROM %1").arg(QLatin1String(table)));
             for (; !rs->IsEOF(); rs->MoveNext())
                 for (int i = 0; i < rs->GetFields().Count(); ++i)
-                    hash.addData(rs->GetFields().Item(i).Value().toString().toUtf8() + '\x1f');
+                    hash.addData(rs->GetFields().Item(i).Value().toQVariant().toString().toUtf8() + '\x1f');
         }
         return hash.result();
     }
@@ -249,6 +249,8 @@ TEST_F(Impact, EnglishCaptions) {
     ASSERT_GE(english.load(QStringLiteral(FORMULE_TRANSLATIONS_DIR), QStringLiteral("en")), 1);
     global.setTranslation(&english);
     FRMLP_FORMULE& w = openChanged();
+    // The box in the user's language.
+    ui(w).TXT_FORMULA->SetText(QStringLiteral("SET [Gross price] = [Gross price - CURR] * 2"));
     EXPECT_EQ(w.findChild<QWidget*>(QStringLiteral("IMG_IMPACT"))->toolTip(),
               QStringLiteral("Impact preview (Ctrl+I)"));
     pressCtrlI();
