@@ -19,6 +19,7 @@ for lang in it en; do
     [ "$lang" = en ] && suffix="-en"
     generate="[Prezzo lordo - CURR]=da 10 a 1000 passo 10"
     [ "$lang" = en ] && generate="[Gross price - CURR]=from 10 to 1000 step 10"
+    [ "$lang" = en ] && changed="SET [Gross price] = [Gross price - CURR] * 1.5"
     # (1) The trial panel with the record's cases, after a run of the stored formula.
     "$bin/formule-host" --db "$db" --lang "$lang" --context 0 --id 1 \
         --trial-screenshot "docs/impact-cases$suffix.png" --trial-value @ATTPREZZO=100 2>/dev/null

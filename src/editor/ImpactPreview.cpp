@@ -75,6 +75,14 @@ constexpr int FailuresShown = 3;
 const QColor ErrorColor(0xcf, 0x22, 0x2e);
 const QColor BarColor(0x2f, 0x7f, 0xc1);
 
+QChart* newChart() {
+    auto* chart = new QChart;
+    chart->legend()->hide();
+    chart->setAnimationOptions(QChart::NoAnimation);
+    chart->setMargins(QMargins(4, 4, 4, 4));
+    return chart;
+}
+
 QTableWidgetItem* cell(const QString& text) {
     auto* item = new QTableWidgetItem(text);
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
@@ -95,14 +103,20 @@ QString number(double value) {
 }
 
 QStringList binLabels(const check::ImpactHistogram& histogram) {
+    // One decimal: the labels stand under narrow bars, the figures above give the exact values.
+    const auto shortNumber = [](double value) {
+        QString text = QString::number(value, 'f', 1);
+        if (text.endsWith(QStringLiteral(".0")))
+            text.chop(2);
+        return text == QStringLiteral("-0") ? QStringLiteral("0") : text;
+    };
     QStringList labels;
     for (qsizetype i = 0; i < histogram.counts.size(); ++i) {
         const double from = histogram.from + double(i) * histogram.width;
-        if (histogram.width <= 0) {
-            labels << number(from) + QStringLiteral(" %");
-            continue;
-        }
-        labels << QStringLiteral("%1 … %2 %").arg(number(from), number(from + histogram.width));
+        if (histogram.width <= 0)
+            labels << shortNumber(from);
+        else
+            labels << QStringLiteral("%1 … %2").arg(shortNumber(from), shortNumber(from + histogram.width));
     }
     return labels;
 }
@@ -218,14 +232,11 @@ ImpactPreview::ImpactPreview(TranslateFn translate, QWidget* parent)
     m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(m_summary);
 
-    m_chart = new QChart;
-    m_chart->legend()->hide();
-    m_chart->setAnimationOptions(QChart::NoAnimation);
-    m_chart->setMargins(QMargins(4, 4, 4, 4));
+    m_chart = newChart();
     m_chartView = new QChartView(m_chart, this);
     m_chartView->setObjectName(QStringLiteral("CHV_IMPACT"));
     m_chartView->setRenderHint(QPainter::Antialiasing);
-    m_chartView->setMinimumHeight(220);
+    m_chartView->setMinimumHeight(280);
     m_movers = new QTableWidget(0, 6, this);
     m_movers->setObjectName(QStringLiteral("TBL_IMPACT_MOVERS"));
     m_movers->verticalHeader()->hide();
@@ -395,12 +406,13 @@ void ImpactPreview::showOutput(int index) {
 }
 
 void ImpactPreview::showHistogram(const check::ImpactOutput* output) {
-    m_chart->removeAllSeries();
-    for (QAbstractAxis* axis : m_chart->axes())
-        m_chart->removeAxis(axis);
+    // A chart of its own for every histogram: the axes and bars of the last one go with it.
+    QChart* previous = m_chart;
+    m_chart = newChart();
+    m_chartView->setChart(m_chart);
+    delete previous;
     m_bars = nullptr;
     m_binLabels.clear();
-    m_chart->setTitle(QString());
     if (!output)
         return;
     m_chart->setTitle(tr(ChartTitle).arg(check::trialLabel(output->element, m_translate)));
@@ -419,13 +431,17 @@ void ImpactPreview::showHistogram(const check::ImpactOutput* output) {
     m_chart->addSeries(series);
     auto* bins = new QBarCategoryAxis;
     bins->append(m_binLabels);
-    bins->setLabelsAngle(-60);
+    bins->setLabelsAngle(-90);
     m_chart->addAxis(bins, Qt::AlignBottom);
     series->attachAxis(bins);
+    // Whole numbers on the count axis: at most five steps, each a whole number of rows.
+    highest = std::max<qint64>(highest, 1);
+    const qint64 steps = std::min<qint64>(highest, 5);
+    const qint64 step = (highest + steps - 1) / steps;
     auto* counts = new QValueAxis;
-    counts->setLabelFormat(QStringLiteral("%d"));
-    counts->setRange(0, double(std::max<qint64>(highest, 1)));
-    counts->setTickCount(int(std::min<qint64>(std::max<qint64>(highest, 1), 5)) + 1);
+    counts->setLabelFormat(QStringLiteral("%.0f"));
+    counts->setRange(0, double(step * steps));
+    counts->setTickCount(int(steps) + 1);
     m_chart->addAxis(counts, Qt::AlignLeft);
     series->attachAxis(counts);
 }

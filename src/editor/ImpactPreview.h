@@ -26,8 +26,8 @@ namespace editor {
 namespace impacttext {
 using TranslateFn = std::function<QString(const QString&)>;
 
-// The label of every bin of a histogram of percent changes ("-10 … -5 %"; one bin of no width:
-// its value).
+// The label of every bin of a histogram of percent changes ("-10 … -5", one decimal at most; one
+// bin of no width: its value).
 QStringList binLabels(const check::ImpactHistogram& histogram);
 // The summary of a report for one of its outputs (null: none), one line per figure.
 QStringList summary(const check::ImpactReport& report, const check::ImpactOutput* output,

@@ -274,9 +274,11 @@ TEST(ImpactTexts, BinLabelsAndNumbers) {
         QStringList labels;
     } bins[] = {
         {{-10, 5, {1, 0, 2}},
-         {QStringLiteral("-10 … -5 %"), QStringLiteral("-5 … 0 %"), QStringLiteral("0 … 5 %")}},
-        {{12.5, 0, {4}}, {QStringLiteral("12.5 %")}},
-        {{0, 0.25, {1, 1}}, {QStringLiteral("0 … 0.25 %"), QStringLiteral("0.25 … 0.5 %")}},
+         {QStringLiteral("-10 … -5"), QStringLiteral("-5 … 0"), QStringLiteral("0 … 5")}},
+        {{12.5, 0, {4}}, {QStringLiteral("12.5")}},
+        {{-0.5, 0.5, {1, 1}}, {QStringLiteral("-0.5 … 0"), QStringLiteral("0 … 0.5")}},
+        {{-100, 100.0 / 7, {1, 1}}, {QStringLiteral("-100 … -85.7"), QStringLiteral("-85.7 … -71.4")}},
+        {{-0.04, 0.01, {1}}, {QStringLiteral("0 … 0")}},
         {{0, 1, {}}, {}},
     };
     for (const auto& c : bins)

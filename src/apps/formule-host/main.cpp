@@ -379,6 +379,8 @@ QWidget* runImpactPreview(QWidget* editor, const QString& generate, QTextStream&
             spec->setText(generate);
         clickButton(preview, "CMD_IMPACT_START");
     }
+    // The chart lays out its new axes and bars when the event loop runs.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     auto* message = preview->findChild<QLabel*>(QStringLiteral("LBL_IMPACT_MESSAGE"));
     if (message && message->isVisibleTo(preview))
         err << "formule-host: impact: " << message->text() << '\n';
