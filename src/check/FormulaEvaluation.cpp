@@ -1,5 +1,6 @@
 #include "check/FormulaEvaluation.h"
 
+#include "check/CompiledRows.h"
 #include "check/Messages.h"
 #include "check/TrialTexts.h"
 #include "tsql/Engine.h"
@@ -8,7 +9,6 @@
 #include "tsql/values/Value.h"
 
 #include <algorithm>
-#include <map>
 
 namespace check {
 
@@ -50,32 +50,6 @@ std::optional<TrialPath> refusedByGuard(const QString& sql) {
     return constructPath(r.statement, r.line - batch.prefixLines, r.column);
 }
 
-// The value a variable of `type` holds after the trial batch's SET of `literal` (trialLiteral's),
-// converted by the engine's own assignment: nullopt when the conversion stops the batch.
-std::optional<tsql::Value> assignedValue(const TrialInput& input, const QString& literal,
-                                         const tsql::SqlType& type) {
-    tsql::Value value;
-    if (literal.startsWith(QLatin1String("N'")))
-        value = tsql::Value::str(input.text, true); // N'text'
-    else if (literal.startsWith(u'\''))
-        value = tsql::Value::str(literal.mid(1, literal.size() - 2)); // a date's 'yyyyMMdd ...'
-    else
-        value = tsql::Value::str(literal); // a number's digits read as its literal reads them
-    try {
-        return tsql::convert(value, type);
-    } catch (const tsql::SqlError&) {
-        return std::nullopt;
-    }
-}
-
-struct Slots {
-    std::map<QString, int> byName;
-    int of(const QString& name) const {
-        const auto it = byName.find(name.toUpper());
-        return it == byName.end() ? -1 : it->second;
-    }
-};
-
 // One row's values as the trial batch leaves them before the formula, by declaration slot.
 struct PreparedRow {
     compiled::Row row;
@@ -99,60 +73,16 @@ core::RowSet outputsRow(const QString& step, const std::vector<tsql::Value>& val
 }
 
 // Throws SqlError when a value stops the SELECT of the outputs before the formula.
-std::optional<PreparedRow> prepareRow(const compiled::Program& program, const Slots& variableSlots,
-                                      const std::vector<int>& outputSlots, const QList<TrialInput>& inputs,
-                                      const TrialTranslateFn& translate) {
+std::optional<PreparedRow> prepareRow(const compiledrows::CompiledTrial& formula,
+                                      const QList<TrialInput>& inputs, const TrialTranslateFn& translate) {
+    std::optional<compiledrows::InitialValues> values =
+        compiledrows::initialValues(formula, inputs, translate);
+    if (!values)
+        return std::nullopt;
     PreparedRow out;
-    for (const compiled::Variable& v : program.variables())
-        out.initial.push_back(tsql::Value::nullOf(v.type));
-    for (const TrialInput& input : inputs) {
-        if (input.element.kind != TrialElement::Kind::Variable)
-            continue;
-        const QString literal = trialLiteral(input.element, input.text, translate).literal;
-        if (literal == QLatin1String("NULL"))
-            continue; // no SET: the variable keeps what it holds
-        const int slot = variableSlots.of(input.element.key);
-        if (slot < 0)
-            return std::nullopt;
-        std::optional<tsql::Value> value =
-            assignedValue(input, literal, program.variables()[size_t(slot)].type);
-        if (!value)
-            return std::nullopt;
-        out.initial[size_t(slot)] = std::move(*value);
-    }
-    struct Document {
-        TrialElement::Kind kind;
-        const char* variable;
-        const char* root;
-        const char* element;
-        const char* key;
-        std::vector<compiled::Node>* nodes;
-    };
-    for (const Document& doc : {Document{TrialElement::Kind::Category, "@CM01_IDCATEGORIA", "CATEGORIE",
-                                         "CATEGORIA", "IDCATEGORIA_CM01", &out.row.categories},
-                                Document{TrialElement::Kind::Variant, "@MG5F_CODICEVAR", "VARIANTI",
-                                         "VARIANTE", "MG5F_CODICEVAR", &out.row.variants}}) {
-        const QString xml = trialReferenceXml(inputs, doc.kind);
-        if (xml.isEmpty())
-            continue;
-        const int slot = variableSlots.of(QLatin1String(doc.variable));
-        std::optional<std::vector<compiled::Node>> nodes = compiled::nodesOf(
-            xml, QLatin1String(doc.root), QLatin1String(doc.element), QLatin1String(doc.key));
-        if (slot < 0 || !nodes)
-            return std::nullopt;
-        const std::optional<tsql::Value> value =
-            assignedValue({{}, xml}, QStringLiteral("N'"), program.variables()[size_t(slot)].type);
-        if (!value)
-            return std::nullopt;
-        out.initial[size_t(slot)] = *value;
-        *doc.nodes = std::move(*nodes);
-    }
-    for (int slot : program.inputs())
-        out.row.values.push_back(out.initial[size_t(slot)]);
-    for (int slot : outputSlots)
-        if (slot < 0)
-            return std::nullopt;
-    out.before = outputsRow(TrialStepBefore, out.initial, outputSlots);
+    out.row = compiledrows::programRow(*formula.compiled.program, *values);
+    out.initial = std::move(values->initial);
+    out.before = outputsRow(TrialStepBefore, out.initial, formula.outputSlots);
     return out;
 }
 
@@ -247,9 +177,7 @@ QString constructName(const QString& construct, const TrialTranslateFn& translat
 struct FormulaEvaluation::Impl {
     // The formula compiled, with the runner of its rows.
     struct Prepared {
-        compiled::Compiled compiled;
-        Slots variableSlots;
-        std::vector<int> outputSlots;
+        compiledrows::CompiledTrial formula;
         std::shared_ptr<compiled::Runner> runner;
         compiled::RunOptions runnerOptions;
     };
@@ -266,14 +194,7 @@ struct FormulaEvaluation::Impl {
         if (compiledFormula)
             return compiledFormula;
         auto p = std::make_shared<Prepared>();
-        p->compiled = compiled::compile(trialDeclarations(), sql);
-        if (p->compiled.program) {
-            const std::vector<compiled::Variable>& variables = p->compiled.program->variables();
-            for (size_t i = 0; i < variables.size(); ++i)
-                p->variableSlots.byName.emplace(variables[i].name.toUpper(), int(i));
-            for (const TrialElement& out : trialOutputs())
-                p->outputSlots.push_back(p->variableSlots.of(out.key));
-        }
+        p->formula = compiledrows::compileTrial(sql);
         compiledFormula = p;
         return p;
     }
@@ -314,8 +235,8 @@ struct FormulaEvaluation::Impl {
         if (const std::optional<TrialPath>& refused = formulaRefusal())
             return *refused;
         const std::shared_ptr<Prepared> p = prepared();
-        if (!p->compiled.program) {
-            const compiled::Fallback fallback = p->compiled.fallback.value_or(compiled::Fallback{});
+        if (!p->formula.compiled.program) {
+            const compiled::Fallback fallback = p->formula.compiled.fallback.value_or(compiled::Fallback{});
             return constructPath(fallback.construct, fallback.line, fallback.column);
         }
         if (const std::optional<TrialPath>& unread = unreadByGuard())
@@ -331,15 +252,15 @@ GuardedOutcome FormulaEvaluation::Impl::runCompiled(Prepared& p, PreparedRow row
                                                     const TrialOptions& options) {
     const compiled::RunOptions runOptions{ado::embeddedLimits(options.limits), 0, options.trace};
     if (!p.runner || !sameRunOptions(p.runnerOptions, runOptions)) {
-        p.runner = std::make_shared<compiled::Runner>(p.compiled.program, runOptions);
+        p.runner = std::make_shared<compiled::Runner>(p.formula.compiled.program, runOptions);
         p.runnerOptions = runOptions;
     }
     GuardedOutcome start;
     start.resultSets << std::move(row.before);
     auto shared = std::make_shared<PreparedRow>(std::move(row));
     const std::shared_ptr<compiled::Runner> runner = p.runner;
-    const std::shared_ptr<const compiled::Program> program = p.compiled.program;
-    const std::vector<int> outputSlots = p.outputSlots;
+    const std::shared_ptr<const compiled::Program> program = p.formula.compiled.program;
+    const std::vector<int> outputSlots = p.formula.outputSlots;
     const int prefixLines = batch.prefixLines;
     const int afterLine = batch.prefixLines + batch.formulaLines + 1;
     const bool trace = options.trace;
@@ -407,8 +328,7 @@ TrialResult FormulaEvaluation::run(ado::Connection& connection, const QList<Tria
         const std::shared_ptr<Impl::Prepared> prepared = d->prepared();
         std::optional<PreparedRow> row;
         try {
-            row = prepareRow(*prepared->compiled.program, prepared->variableSlots, prepared->outputSlots,
-                             inputs, options.translate);
+            row = prepareRow(prepared->formula, inputs, options.translate);
         } catch (const tsql::SqlError&) {
             row.reset(); // a value the SELECT of the outputs before the formula would stop at
         }

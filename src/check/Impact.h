@@ -18,6 +18,7 @@
 #include <memory>
 #include <optional>
 #include <variant>
+#include <vector>
 
 class QIODevice;
 
@@ -70,9 +71,10 @@ std::unique_ptr<ImpactSource> caseRows(const QList<TestCase>& cases, const Trial
 // none, an unknown header, a row of another width) is reported with its line and column before
 // anything runs; the rows are then read again from the device, one at a time. `device` must be
 // open, seekable, and outlive the source.
-std::variant<std::unique_ptr<ImpactSource>, ImpactInputError>
-csvRows(QIODevice* device, const ImpactElementFn& elements, ImpactNumbers numbers,
-        const TrialTranslateFn& translate = {});
+std::variant<std::unique_ptr<ImpactSource>, ImpactInputError> csvRows(QIODevice* device,
+                                                                      const ImpactElementFn& elements,
+                                                                      ImpactNumbers numbers,
+                                                                      const TrialTranslateFn& translate = {});
 
 // Rows generated from one range per input, every combination of their values:
 // "[Prezzo lordo - CURR]=da 10 a 100 passo 10; [Quantità 1]=5 casuali da 1 a 1000 seme 7"
@@ -89,6 +91,14 @@ std::unique_ptr<ImpactSource> chainedRows(std::vector<std::unique_ptr<ImpactSour
 struct ImpactQuantiles {
     double min = 0, p5 = 0, p25 = 0, median = 0, p75 = 0, p95 = 0, max = 0;
 };
+// The quantiles of `values` (any order): the p-quantile is the value of rank ceil(p * n) in
+// ascending order (the first for p = 0).
+ImpactQuantiles impactQuantiles(std::vector<double> values);
+
+// The separator of a CSV's fields: ';' when the header line has a ';' and no ',' outside quotes
+// (as spreadsheets write CSV in Italian), a tab when it has only tabs, ',' otherwise.
+// A CSV's line (record) holds at most this many characters.
+inline constexpr qsizetype MaxCsvRecordChars = 1'000'000;
 
 // The percent changes of an output in equal bins from `from`, each `width` wide.
 struct ImpactHistogram {
@@ -127,9 +137,9 @@ struct ImpactFailure {
 };
 
 struct ImpactReport {
-    qint64 rows = 0;       // rows read
-    qint64 failedOld = 0;  // rows the old formula fails on and the new one does not
-    qint64 failedNew = 0;  // rows the new formula fails on and the old one does not
+    qint64 rows = 0;      // rows read
+    qint64 failedOld = 0; // rows the old formula fails on and the new one does not
+    qint64 failedNew = 0; // rows the new formula fails on and the old one does not
     qint64 failedBoth = 0;
     QList<ImpactFailure> failures; // the first ones
     QList<ImpactOutput> outputs;   // every output either formula sets, in block order

@@ -1,0 +1,258 @@
+// formule impact: the impact preview of a changed formula over the record's test cases, the rows of
+// a CSV and generated rows, through the same classes as the editor's "Anteprima impatto".
+
+#include "Command.h"
+#include "ImpactReport.h"
+#include "TrialValues.h"
+
+#include "ado/Ado.h"
+#include "check/Impact.h"
+#include "check/ImpactTexts.h"
+#include "check/Messages.h"
+#include "language/FormulaLanguage.h"
+
+#include <QFile>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+using namespace formule_cli;
+
+const QString ContextOption = QStringLiteral("context");
+const QString IdOption = QStringLiteral("id");
+const QString InputsOption = QStringLiteral("inputs");
+const QString NumbersOption = QStringLiteral("numbers");
+const QString GenerateOption = QStringLiteral("generate");
+const QString TopOption = QStringLiteral("top");
+const QString FormatOption = QStringLiteral("format");
+const QString EngineOption = QStringLiteral("engine");
+
+struct ImpactArguments {
+    int context = 0;
+    qint64 id = 0;
+    int top = 10;
+    ReportFormat format = ReportFormat::Text;
+    check::ImpactNumbers numbers = check::ImpactNumbers::C;
+};
+
+ImpactArguments argumentsOf(const QCommandLineParser& parser) {
+    ImpactArguments a;
+    if (!parser.isSet(ContextOption) || !parser.isSet(IdOption))
+        throw Usage{QStringLiteral("--context and --id are required")};
+    const std::optional<int> context = parseContext(parser.value(ContextOption));
+    if (!context)
+        throw Usage{
+            QStringLiteral("--context must be 0, 1 or 2, not \"%1\"").arg(parser.value(ContextOption))};
+    a.context = *context;
+    const WholeNumber id = parseWholeNumber(parser.value(IdOption));
+    if (!id.error.isEmpty())
+        throw Usage{QStringLiteral("--id takes the record's id: %1").arg(id.error)};
+    a.id = id.value;
+    const WholeNumber top = parseWholeNumber(parser.value(TopOption), 10000);
+    if (!top.error.isEmpty())
+        throw Usage{
+            QStringLiteral("--top takes the number of rows to show (at most 10000): %1").arg(top.error)};
+    a.top = int(top.value);
+    const std::optional<ReportFormat> format = reportFormat(parser.value(FormatOption));
+    if (!format)
+        throw Usage{QStringLiteral("--format must be text, tsv, csv or json, not \"%1\"")
+                        .arg(parser.value(FormatOption))};
+    a.format = *format;
+    const QString numbers = parser.value(NumbersOption).toLower();
+    if (numbers == QLatin1String("language"))
+        a.numbers = check::ImpactNumbers::Language;
+    else if (numbers != QLatin1String("c"))
+        throw Usage{
+            QStringLiteral("--numbers must be C or language, not \"%1\"").arg(parser.value(NumbersOption))};
+    return a;
+}
+
+// The elements a header or a spec names in display form: a variable by its label or name, a
+// category or a variant through the record's formula language (its code and description).
+check::ImpactElementFn elementsOf(language::FormulaLanguage& silent,
+                                  const check::TrialTranslateFn& translate) {
+    return [&silent, translate](const QString& name) -> std::optional<check::TrialElement> {
+        const QString trimmed = name.trimmed();
+        if (!trimmed.startsWith(u'{') && !trimmed.startsWith(u'|'))
+            return check::elementNamed(trimmed, translate);
+        const QString sql = silent.decodeToken(trimmed, false);
+        if (silent.lastErrorCount() > 0)
+            return std::nullopt;
+        const QList<check::TrialElement> elements = check::trialElements(sql);
+        if (elements.size() != 1 || elements.first().kind == check::TrialElement::Kind::Variable)
+            return std::nullopt;
+        return elements.first();
+    };
+}
+
+// A progress bar on standard error, redrawn when its percentage moves.
+class ProgressBar {
+public:
+    void show(qint64 done, qint64 total) {
+        const int percent = total > 0 ? int(done * 100 / total) : -1;
+        if (percent == m_last && total > 0)
+            return;
+        m_last = percent;
+        constexpr int Width = 30;
+        if (total > 0) {
+            const int filled = percent * Width / 100;
+            std::fprintf(stderr, "\r[%s%s] %3d%% %lld/%lld", QByteArray(filled, '#').constData(),
+                         QByteArray(Width - filled, ' ').constData(), percent, static_cast<long long>(done),
+                         static_cast<long long>(total));
+        } else {
+            std::fprintf(stderr, "\r%lld", static_cast<long long>(done));
+        }
+        std::fflush(stderr);
+        m_drawn = true;
+    }
+    ~ProgressBar() {
+        if (m_drawn)
+            std::fprintf(stderr, "\r%60s\r", "");
+    }
+
+private:
+    int m_last = -2;
+    bool m_drawn = false;
+};
+
+// The rows of the preview: the record's test cases, then the CSV's, then the generated ones.
+// Prints the reason and returns null when the CSV or the spec cannot be read.
+std::unique_ptr<check::ImpactSource> rowsOf(Context& ctx, ado::Connection& connection,
+                                            const QCommandLineParser& parser, const ImpactArguments& a,
+                                            const check::ImpactElementFn& elements,
+                                            const check::TrialTranslateFn& translate, QFile& csv) {
+    std::vector<std::unique_ptr<check::ImpactSource>> sources;
+    check::TestCaseStore store(connection);
+    if (store.available())
+        sources.push_back(check::caseRows(store.load(a.context, a.id), translate));
+    if (parser.isSet(InputsOption)) {
+        csv.setFileName(parser.value(InputsOption));
+        if (!csv.open(QIODevice::ReadOnly)) {
+            *ctx.err << "impact: " << csv.fileName() << ": " << csv.errorString() << '\n';
+            return nullptr;
+        }
+        auto made = check::csvRows(&csv, elements, a.numbers, translate);
+        if (const auto* error = std::get_if<check::ImpactInputError>(&made)) {
+            *ctx.err << "impact: " << csv.fileName();
+            if (error->line > 0)
+                *ctx.err << ':' << error->line;
+            if (error->column > 0)
+                *ctx.err << ':' << error->column;
+            *ctx.err << ": " << error->message << '\n';
+            return nullptr;
+        }
+        sources.push_back(std::move(std::get<std::unique_ptr<check::ImpactSource>>(made)));
+    }
+    if (parser.isSet(GenerateOption)) {
+        auto made = check::generatedRows(parser.value(GenerateOption), elements, translate);
+        if (const auto* error = std::get_if<check::ImpactInputError>(&made)) {
+            *ctx.err << "impact: --generate: " << error->message << '\n';
+            return nullptr;
+        }
+        sources.push_back(std::move(std::get<std::unique_ptr<check::ImpactSource>>(made)));
+    }
+    return check::chainedRows(std::move(sources));
+}
+
+int runImpact(Context& ctx, const QCommandLineParser& parser, const QStringList& positional) {
+    core::FunctionServices services = hostServices(ctx);
+    const check::TrialTranslateFn translate = [&services](const QString& t) { return services.translate(t); };
+    ImpactArguments a;
+    try {
+        a = argumentsOf(parser);
+    } catch (const Usage& u) {
+        *ctx.err << "impact: " << u.message << '\n';
+        return ExitUsage;
+    }
+    const QString text = ctx.textArgument(positional, 0);
+    ado::Connection* connection = openConnection(ctx, QStringLiteral("impact"));
+    if (!connection)
+        return ExitUsage;
+    services.f.connection = [connection] { return connection; };
+    core::FunctionServices silentServices = services;
+    silentServices.f.errorAnswer = core::suppressErrors();
+    language::FormulaLanguage language(services);
+    language::FormulaLanguage silent(silentServices);
+    try {
+        const std::optional<QString> stored = check::storedFormula(*connection, a.context, a.id);
+        if (!stored) {
+            *ctx.err << "impact: " << translate(check::casemsg::NoRecord).arg(a.context).arg(a.id) << '\n';
+            return ExitUsage;
+        }
+        const QString sql = language.decodeToken(text, false);
+        if (language.lastErrorCount() > 0) {
+            *ctx.err << "impact: " << translate(check::msg::NotTranslated) << '\n';
+            return ExitUsage;
+        }
+        QFile csv;
+        const std::unique_ptr<check::ImpactSource> rows =
+            rowsOf(ctx, *connection, parser, a, elementsOf(silent, translate), translate, csv);
+        if (!rows)
+            return ExitUsage;
+        check::ImpactOptions options;
+        options.top = a.top;
+        options.trial.translate = translate;
+        options.trial.compiled = !parser.isSet(EngineOption);
+        ProgressBar bar;
+        if (isatty(STDERR_FILENO))
+            options.progress = [&bar](qint64 done, qint64 total) { bar.show(done, total); };
+        const check::ImpactReport report = check::runImpact(*connection, *stored, sql, *rows, options);
+        writeReport(*ctx.out, report, a.format, translate);
+        ctx.out->flush();
+        return report.failedNew + report.failedBoth > 0 ? ExitNegative : ExitOk;
+    } catch (const core::ComError& e) {
+        *ctx.err << "impact: " << e.description() << '\n';
+        return ExitUsage;
+    }
+}
+
+const Registrar impactCommand(Command{
+    QStringLiteral("impact"),
+    QStringLiteral(
+        "impact --context N --id ID [--inputs FILE.csv] [--numbers C|language] [--generate SPEC] "
+        "[--top K] [--format text|tsv|csv|json] [--engine] [NEW_FORMULA|-]  preview what a changed "
+        "formula does to the outputs of the stored one over the record's test cases and the rows "
+        "given, changing nothing (exit 0 it ran, 1 the new formula fails on a row, 2 bad input)"),
+    [](QCommandLineParser& parser) {
+        parser.addOption(QCommandLineOption(
+            ContextOption, QStringLiteral("The editing context: 0 provider, 1 price list, 2 maintenance."),
+            QStringLiteral("N")));
+        parser.addOption(
+            QCommandLineOption(IdOption, QStringLiteral("The record's id."), QStringLiteral("ID")));
+        parser.addOption(QCommandLineOption(
+            InputsOption,
+            QStringLiteral(
+                "A CSV of input rows: a header naming inputs in display form, then one row a line."),
+            QStringLiteral("FILE.csv")));
+        parser.addOption(QCommandLineOption(
+            NumbersOption,
+            QStringLiteral(
+                "How the CSV writes numbers and dates: C (1234.5, yyyy-mm-dd) or language (that of "
+                "--lang); a first line #locale=C|it|en holds over it."),
+            QStringLiteral("C|language"), QStringLiteral("C")));
+        parser.addOption(QCommandLineOption(
+            GenerateOption,
+            QStringLiteral(
+                "Rows generated from a range per input: \"[Prezzo lordo - CURR]=da 10 a 100 passo 10; "
+                "[Quantità 1]=5 casuali da 1 a 1000 seme 7\" (from/to/step, random/seed)."),
+            QStringLiteral("SPEC")));
+        parser.addOption(QCommandLineOption(TopOption, QStringLiteral("Rows that move most, per output."),
+                                            QStringLiteral("K"), QStringLiteral("10")));
+        parser.addOption(QCommandLineOption(FormatOption,
+                                            QStringLiteral("Output: text (default), tsv, csv or json."),
+                                            QStringLiteral("text|tsv|csv|json"), QStringLiteral("text")));
+        parser.addOption(QCommandLineOption(
+            EngineOption,
+            QStringLiteral("Run both formulas on the engine even where the compiled evaluator could.")));
+        parser.addPositionalArgument(QStringLiteral("NEW_FORMULA"),
+                                     QStringLiteral("The changed formula in display form."),
+                                     QStringLiteral("[NEW_FORMULA|-]"));
+    },
+    runImpact,
+    1,
+    DatabaseUse::Schema,
+});
+
+} // namespace

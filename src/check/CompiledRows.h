@@ -1,0 +1,58 @@
+#pragma once
+
+// What the trial run and the impact preview share to run a formula on the compiled evaluator: the
+// formula compiled after the trial's declarations with its slots, and a row of trial inputs made
+// into the values the trial batch's SETs would leave in the variables before the formula.
+// Internal to the check.
+
+#include "check/TrialRun.h"
+#include "tsql/compiled/CompiledFormula.h"
+
+#include <map>
+#include <optional>
+#include <vector>
+
+namespace check::compiledrows {
+
+// The declaration slots of a program's variables, by upper-case name.
+struct Slots {
+    std::map<QString, int> byName;
+    int of(const QString& name) const;
+};
+
+// A formula compiled after trialDeclarations() (program null: the engine must run it), the
+// slots of its variables and of trialOutputs() in their order.
+struct CompiledTrial {
+    tsql::compiled::Compiled compiled;
+    Slots variableSlots;
+    std::vector<int> outputSlots;
+};
+CompiledTrial compileTrial(const QString& sql);
+
+// The value a variable of `type` holds after the trial batch's SET of `literal` (trialLiteral's
+// for `input`), converted by the engine's own assignment: nullopt when the conversion stops the
+// batch.
+std::optional<tsql::Value> assignedValue(const TrialInput& input, const QString& literal,
+                                         const tsql::SqlType& type);
+
+// One row's values as the trial batch leaves them before the formula: every declared variable by
+// slot, and the nodes of the category and variant documents. The same for every program compiled
+// by compileTrial (they share the declarations).
+struct InitialValues {
+    std::vector<tsql::Value> initial;
+    std::vector<tsql::compiled::Node> categories;
+    std::vector<tsql::compiled::Node> variants;
+};
+// nullopt when a value does not go to the compiled evaluator as the engine's SET would take it
+// (a text the code page lacks, a document it does not read the same way): the row goes to the
+// engine.
+std::optional<InitialValues> initialValues(const CompiledTrial& formula, const QList<TrialInput>& inputs,
+                                           const TrialTranslateFn& translate);
+
+// The program's row from the initial values (its inputs, in Program::inputs() order).
+tsql::compiled::Row programRow(const tsql::compiled::Program& program, const InitialValues& values);
+// The same, the row's vectors reused (no allocation once they have grown).
+void fillProgramRow(const tsql::compiled::Program& program, const InitialValues& values,
+                    tsql::compiled::Row& row);
+
+} // namespace check::compiledrows

@@ -1,0 +1,446 @@
+// The impact preview's run: both formulas on every row, the rows the compiled evaluator takes on
+// two threads (a runner of each formula per thread), the others through the trial's guarded,
+// rolled-back run on the caller's thread; then the figures of every output, row by row in the
+// order of the rows.
+
+#include "check/CompiledRows.h"
+#include "check/FormulaEvaluation.h"
+#include "check/Impact.h"
+#include "check/ImpactStatistics.h"
+
+#include <QSet>
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+namespace check {
+
+namespace {
+
+namespace compiled = tsql::compiled;
+using compiledrows::CompiledTrial;
+
+constexpr size_t BatchRows = 512;
+constexpr size_t BatchesInFlight = 4;
+constexpr int Workers = 2;
+
+// One formula made ready for the preview.
+struct Formula {
+    explicit Formula(const QString& text)
+        : sql(text)
+        , evaluation(text) {}
+    QString sql;
+    FormulaEvaluation evaluation;
+    TrialPath path;
+    CompiledTrial trial;     // the compiled path's program
+    std::vector<bool> named; // by slot: the variables the program reads and writes
+    bool compiled() const { return path.path == EvaluationPath::Compiled && trial.compiled.program; }
+};
+
+// One formula's run of one row.
+struct Side {
+    bool ran = false;
+    bool engine = false; // left to the engine, on the caller's thread
+    QString message;
+    bool typed = false;
+    std::vector<tsql::Value> values;     // typed: the reported outputs after the formula
+    QList<std::optional<QString>> texts; // otherwise: as the trial writes them
+};
+
+struct Work {
+    ImpactRow row;
+    Side side[2];
+};
+
+struct Batch {
+    std::vector<Work> rows;
+    bool done = false;
+};
+
+// The trial's message of an error the compiled evaluator stopped at (its line is the formula's).
+QString compiledFailure(const tsql::ServerError& error, const TrialTranslateFn& translate) {
+    GuardedOutcome outcome;
+    outcome.errors << ado::embeddedError(error);
+    return describeFailure(outcome, 0, translate);
+}
+
+// Runs the compiled sides of rows; everything it reads is set before the threads start.
+class RowRunner {
+public:
+    RowRunner(Formula* formulas[2], const std::vector<int>& reported, const ImpactOptions& options)
+        : m_reported(reported)
+        , m_translate(options.trial.translate) {
+        const compiled::RunOptions run{ado::embeddedLimits(options.trial.limits), 0, false};
+        for (int s = 0; s < 2; ++s) {
+            m_formulas[s] = formulas[s];
+            if (formulas[s]->compiled())
+                m_runners[s] = std::make_unique<compiled::Runner>(formulas[s]->trial.compiled.program, run);
+        }
+    }
+    void cancel() {
+        for (auto& r : m_runners)
+            if (r)
+                r->cancel();
+    }
+    void run(Work& w);
+
+private:
+    Formula* m_formulas[2];
+    std::unique_ptr<compiled::Runner> m_runners[2];
+    compiled::Row m_rows[2];
+    const std::vector<int>& m_reported;
+    TrialTranslateFn m_translate;
+};
+
+void RowRunner::run(Work& w) {
+    const CompiledTrial* any = m_runners[0]   ? &m_formulas[0]->trial
+                               : m_runners[1] ? &m_formulas[1]->trial
+                                              : nullptr;
+    std::optional<compiledrows::InitialValues> initial;
+    if (any)
+        initial = compiledrows::initialValues(*any, w.row.inputs, m_translate);
+    for (int s = 0; s < 2; ++s) {
+        Side& side = w.side[s];
+        if (!m_runners[s] || !initial) {
+            side.engine = true;
+            continue;
+        }
+        const Formula& f = *m_formulas[s];
+        compiledrows::fillProgramRow(*f.trial.compiled.program, *initial, m_rows[s]);
+        const compiled::Outcome& outcome = m_runners[s]->run(m_rows[s]);
+        if (outcome.error) {
+            side.message = compiledFailure(*outcome.error, m_translate);
+            continue;
+        }
+        side.ran = true;
+        side.typed = true;
+        side.values.reserve(m_reported.size());
+        for (int out : m_reported) {
+            const int slot = f.trial.outputSlots[size_t(out)];
+            side.values.push_back(f.named[size_t(slot)] ? outcome.values[size_t(slot)]
+                                                        : initial->initial[size_t(slot)]);
+        }
+    }
+}
+
+// Two threads that run batches of rows in the order they are queued.
+class Pool {
+public:
+    Pool(Formula* formulas[2], const std::vector<int>& reported, const ImpactOptions& options,
+         const std::atomic_bool* cancel)
+        : m_cancel(cancel) {
+        for (int i = 0; i < Workers; ++i)
+            m_runners.push_back(std::make_unique<RowRunner>(formulas, reported, options));
+        for (int i = 0; i < Workers; ++i)
+            m_threads.emplace_back([this, i] { loop(*m_runners[size_t(i)]); });
+    }
+    ~Pool() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_work.notify_all();
+        for (std::thread& t : m_threads)
+            t.join();
+    }
+    void queue(Batch* batch) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_queue.push_back(batch);
+        }
+        m_work.notify_one();
+    }
+    // Waits for `batch`; false when the preview was cancelled meanwhile (the runs are stopped).
+    bool wait(Batch* batch) {
+        std::unique_lock lock(m_mutex);
+        while (!batch->done) {
+            if (m_cancel && m_cancel->load()) {
+                for (auto& r : m_runners)
+                    r->cancel();
+                return false;
+            }
+            m_done.wait_for(lock, std::chrono::milliseconds(50));
+        }
+        return true;
+    }
+
+private:
+    void loop(RowRunner& runner) {
+        while (true) {
+            Batch* batch = nullptr;
+            {
+                std::unique_lock lock(m_mutex);
+                m_work.wait(lock, [this] { return m_stop || !m_queue.empty(); });
+                if (m_queue.empty())
+                    return;
+                batch = m_queue.front();
+                m_queue.pop_front();
+            }
+            for (Work& w : batch->rows) {
+                if (m_stop || (m_cancel && m_cancel->load()))
+                    break;
+                runner.run(w);
+            }
+            {
+                std::lock_guard lock(m_mutex);
+                batch->done = true;
+            }
+            m_done.notify_all();
+        }
+    }
+
+    const std::atomic_bool* m_cancel;
+    std::vector<std::unique_ptr<RowRunner>> m_runners;
+    std::vector<std::thread> m_threads;
+    std::mutex m_mutex;
+    std::condition_variable m_work, m_done;
+    std::deque<Batch*> m_queue;
+    bool m_stop = false;
+};
+
+const tsql::SqlType& trialText() {
+    static const tsql::SqlType text = *tsql::parseTypeName(QStringLiteral("NVARCHAR(100)"));
+    return text;
+}
+
+// A value as the trial's CONVERT(NVARCHAR(100), x) writes it.
+std::optional<QString> textOf(const tsql::Value& v) {
+    if (v.null)
+        return std::nullopt;
+    try {
+        return tsql::convert(v, trialText(), true).s;
+    } catch (const tsql::SqlError&) {
+        return tsql::toText(v);
+    }
+}
+
+std::optional<double> numberOf(const tsql::Value& v) {
+    if (v.null)
+        return std::nullopt;
+    if (v.type.id == tsql::TypeId::Decimal || v.type.id == tsql::TypeId::Money ||
+        v.type.id == tsql::TypeId::SmallMoney)
+        return v.n.toDouble();
+    if (v.type.isInteger())
+        return double(v.i);
+    if (v.type.id == tsql::TypeId::Float || v.type.id == tsql::TypeId::Real)
+        return v.f;
+    return std::nullopt;
+}
+
+std::optional<double> numberOf(const std::optional<QString>& text) {
+    if (!text)
+        return std::nullopt;
+    bool ok = false;
+    const double d = text->toDouble(&ok);
+    return ok ? std::optional<double>(d) : std::nullopt;
+}
+
+bool sameValue(const tsql::Value& a, const tsql::Value& b) {
+    if (a.null || b.null)
+        return a.null == b.null;
+    if (a.type.id == tsql::TypeId::Decimal && b.type.id == tsql::TypeId::Decimal && a.n.scale == b.n.scale)
+        return a.n.v == b.n.v;
+    return textOf(a) == textOf(b);
+}
+
+// The figures of one output.
+struct OutputFigures {
+    explicit OutputFigures(int top)
+        : movers(top) {}
+    qint64 evaluated = 0, changed = 0;
+    impactstats::Distribution absolute, percent;
+    impactstats::Movers movers;
+};
+
+struct ImpactRunState {
+    ado::Connection& connection;
+    const ImpactOptions& options;
+    Formula* formulas[2];
+    std::vector<int> reported; // indexes into trialOutputs()
+    std::vector<OutputFigures> figures;
+    ImpactReport report;
+    qint64 index = 0;
+
+    void finish(Work& w);
+    void compare(const Work& w);
+};
+
+void ImpactRunState::finish(Work& w) {
+    for (int s = 0; s < 2; ++s) {
+        Side& side = w.side[s];
+        if (!side.engine)
+            continue;
+        const TrialResult r = formulas[s]->evaluation.run(connection, w.row.inputs, options.trial);
+        if (!r.ran) {
+            side.message = r.message;
+            continue;
+        }
+        side.ran = true;
+        for (int out : reported)
+            side.texts.append(r.outputs.at(out).after);
+    }
+    ++report.rows;
+    const bool oldRan = w.side[0].ran, newRan = w.side[1].ran;
+    if (oldRan && newRan) {
+        compare(w);
+    } else if (!oldRan && !newRan) {
+        ++report.failedBoth;
+    } else {
+        ++(oldRan ? report.failedNew : report.failedOld);
+        if (report.failures.size() < options.maxFailures)
+            report.failures.append({w.row, w.side[0].message, w.side[1].message});
+    }
+    ++index;
+}
+
+void ImpactRunState::compare(const Work& w) {
+    const Side& a = w.side[0];
+    const Side& b = w.side[1];
+    for (size_t k = 0; k < reported.size(); ++k) {
+        OutputFigures& f = figures[k];
+        bool equal;
+        std::optional<double> before, after;
+        std::optional<QString> beforeText, afterText;
+        bool texts = false;
+        if (a.typed && b.typed) {
+            equal = sameValue(a.values[k], b.values[k]);
+            before = numberOf(a.values[k]);
+            after = numberOf(b.values[k]);
+        } else {
+            beforeText = a.typed ? textOf(a.values[k]) : a.texts.at(qsizetype(k));
+            afterText = b.typed ? textOf(b.values[k]) : b.texts.at(qsizetype(k));
+            texts = true;
+            equal = beforeText == afterText;
+            before = numberOf(beforeText);
+            after = numberOf(afterText);
+        }
+        ++f.evaluated;
+        const double change = after.value_or(0) - before.value_or(0);
+        std::optional<double> percent;
+        if (before && *before != 0)
+            percent = change / std::abs(*before) * 100;
+        f.absolute.add(equal ? 0 : change);
+        if (percent)
+            f.percent.add(equal ? 0 : *percent);
+        if (equal)
+            continue;
+        ++f.changed;
+        ImpactMover mover{{}, std::nullopt, std::nullopt, change, percent};
+        if (!f.movers.wanted(mover, index))
+            continue;
+        mover.row = w.row;
+        mover.before = texts ? beforeText : textOf(a.values[k]);
+        mover.after = texts ? afterText : textOf(b.values[k]);
+        f.movers.add(std::move(mover), index);
+    }
+}
+
+// The outputs either formula names, as indexes into trialOutputs().
+std::vector<int> reportedOutputs(const QString& oldSql, const QString& newSql) {
+    QSet<QString> named;
+    for (const QString& sql : {oldSql, newSql})
+        for (const TrialElement& e : trialElements(sql))
+            if (e.output)
+                named.insert(e.key);
+    std::vector<int> out;
+    for (qsizetype i = 0; i < trialOutputs().size(); ++i)
+        if (named.contains(trialOutputs().at(i).key))
+            out.push_back(int(i));
+    return out;
+}
+
+void prepare(Formula& f, ado::Connection& connection, const TrialOptions& options) {
+    f.path = f.evaluation.plan(connection, options);
+    if (f.path.path != EvaluationPath::Compiled)
+        return;
+    f.trial = compiledrows::compileTrial(f.sql);
+    if (!f.trial.compiled.program)
+        return;
+    f.named.assign(f.trial.compiled.program->variables().size(), false);
+    for (int slot : f.trial.compiled.program->inputs())
+        f.named[size_t(slot)] = true;
+}
+
+} // namespace
+
+ImpactReport runImpact(ado::Connection& connection, const QString& oldSql, const QString& newSql,
+                       ImpactSource& rows, const ImpactOptions& options) {
+    Formula oldFormula(oldSql), newFormula(newSql);
+    prepare(oldFormula, connection, options.trial);
+    prepare(newFormula, connection, options.trial);
+    ImpactRunState state{connection, options, {&oldFormula, &newFormula}, reportedOutputs(oldSql, newSql), {},
+                         {},         0};
+    state.report.oldPath = oldFormula.path;
+    state.report.newPath = newFormula.path;
+    for (size_t k = 0; k < state.reported.size(); ++k)
+        state.figures.emplace_back(options.top);
+    const qint64 total = rows.size();
+    auto cancelled = [&] { return options.cancel && options.cancel->load(); };
+
+    std::optional<Pool> pool;
+    std::optional<RowRunner> inline_;
+    if (oldFormula.compiled() || newFormula.compiled())
+        pool.emplace(state.formulas, state.reported, options, options.cancel);
+    else
+        inline_.emplace(state.formulas, state.reported, options);
+    std::deque<std::unique_ptr<Batch>> inFlight;
+    bool ended = false;
+    while (!state.report.cancelled) {
+        while (!ended && inFlight.size() < BatchesInFlight && !cancelled()) {
+            auto batch = std::make_unique<Batch>();
+            batch->rows.reserve(BatchRows);
+            while (batch->rows.size() < BatchRows) {
+                std::optional<ImpactRow> row = rows.next();
+                if (!row) {
+                    ended = true;
+                    break;
+                }
+                batch->rows.push_back(Work{std::move(*row), {}});
+            }
+            if (batch->rows.empty())
+                break;
+            if (pool)
+                pool->queue(batch.get());
+            inFlight.push_back(std::move(batch));
+        }
+        if (inFlight.empty())
+            break;
+        Batch* front = inFlight.front().get();
+        if (pool ? !pool->wait(front) : cancelled()) {
+            state.report.cancelled = true;
+            break;
+        }
+        for (Work& w : front->rows) {
+            if (cancelled()) {
+                state.report.cancelled = true;
+                break;
+            }
+            if (inline_)
+                inline_->run(w);
+            state.finish(w);
+        }
+        inFlight.pop_front();
+        if (options.progress)
+            options.progress(state.report.rows, total);
+    }
+    pool.reset(); // the threads end before the batches they may still hold
+    if (cancelled())
+        state.report.cancelled = true;
+    for (size_t k = 0; k < state.reported.size(); ++k) {
+        OutputFigures& f = state.figures[k];
+        ImpactOutput out;
+        out.element = trialOutputs().at(state.reported[k]);
+        out.evaluated = f.evaluated;
+        out.changed = f.changed;
+        out.absolute = f.absolute.quantiles();
+        out.percent = f.percent.quantiles();
+        out.histogram = f.percent.histogram(options.bins);
+        out.movers = f.movers.take();
+        state.report.outputs.append(std::move(out));
+    }
+    return std::move(state.report);
+}
+
+} // namespace check
