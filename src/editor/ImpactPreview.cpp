@@ -27,7 +27,7 @@ namespace editor {
 
 namespace {
 
-// The window's texts in Italian (data/translations/impact_en.ts has them in English).
+// The window's texts in Italian (data/translations/impactpreview_en.ts has them in English).
 const QString Title = QStringLiteral("Anteprima impatto");
 const QString CasesText = QStringLiteral("Casi di prova del record");
 const QString CsvText = QStringLiteral("File CSV:");
