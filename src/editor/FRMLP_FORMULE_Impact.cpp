@@ -80,7 +80,7 @@ public:
             return *it;
         if (QThread::currentThread() != m_thread)
             return std::nullopt;
-        const std::optional<check::TrialElement> element = m_resolve(name);
+        std::optional<check::TrialElement> element = m_resolve(name);
         m_found.insert(name, element);
         return element;
     }
