@@ -4,6 +4,7 @@
 
 #include "editor/FRMLP_FORMULE.h"
 #include "editor/FRMLP_FORMULE_Parts.h"
+#include "editor/ImpactPreview.h"
 #include "editor/TrialPanel.h"
 
 #include "core/NullSafe.h"
@@ -213,6 +214,8 @@ void FRMLP_FORMULE::windowClosing() {
     // The trial panel goes with its window; whether it shows next time stays as the user left it.
     if (m_trial != nullptr)
         hideTrialPanel();
+    if (m_impact != nullptr)
+        m_impact->hide();
 }
 
 } // namespace editor

@@ -277,6 +277,14 @@ ImpactPreview::ImpactPreview(TranslateFn translate, QWidget* parent)
     resize(760, 720);
 }
 
+void ImpactPreview::closeEvent(QCloseEvent* event) {
+    if (m_running && m_cancel->isEnabled()) {
+        m_cancel->setEnabled(false);
+        emit cancelRequested();
+    }
+    QWidget::closeEvent(event);
+}
+
 void ImpactPreview::translateCaptions() {
     setWindowTitle(tr(Title));
     m_cases->setText(tr(CasesText));

@@ -88,6 +88,10 @@ public:
     QStringList histogramLabels() const { return m_binLabels; }
     QTableWidget* moversTable() const { return m_movers; }
 
+protected:
+    // Closed while a run is in flight: the run stops (its report still shows when it opens again).
+    void closeEvent(QCloseEvent* event) override;
+
 signals:
     void startRequested();
     void cancelRequested();

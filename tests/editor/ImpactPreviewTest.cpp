@@ -190,6 +190,24 @@ TEST_F(Impact, InterrompiStopsTheRunAndNothingElseStartsMeanwhile) {
     EXPECT_EQ(databaseDigest(), before);
 }
 
+TEST_F(Impact, ClosingThePreviewStopsItsRun) {
+    openChanged();
+    pressCtrlI();
+    preview().generationEdit()->setText(QStringLiteral("[Prezzo lordo - CURR]=da 1 a 5000000 passo 1"));
+    bool closed = false;
+    QObject::connect(&preview(), &ImpactPreview::progressed, &preview(), [&] {
+        if (!closed) {
+            closed = true;
+            preview().close();
+        }
+    });
+    preview().startButton()->click();
+    EXPECT_TRUE(closed);
+    EXPECT_FALSE(preview().isVisible());
+    EXPECT_TRUE(preview().report().cancelled);
+    EXPECT_FALSE(preview().running());
+}
+
 TEST_F(Impact, CsvRowsAreAddedAndAnUnreadableCellIsToldByPlace) {
     openChanged();
     pressCtrlI();
@@ -223,6 +241,43 @@ TEST_F(Impact, CsvRowsAreAddedAndAnUnreadableCellIsToldByPlace) {
     preview().startButton()->click();
     EXPECT_TRUE(
         preview().messageLabel()->text().startsWith(QStringLiteral("Il file CSV non si lascia aprire: ")));
+}
+
+// A CSV column named by a category's label: the window's translation finds the category, and its
+// rows reach the trial panel by the category's id.
+TEST_F(Impact, ACsvColumnOfACategoryByItsLabel) {
+    FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(3)); // IF {C01 - Colore} = 'ROSSO' ... = 3
+    const QString stored = ui(w).TXT_FORMULA->Text();
+    ASSERT_TRUE(stored.contains(QStringLiteral("{C01 - Colore}"))) << stored.toStdString();
+    ASSERT_TRUE(stored.trimmed().endsWith(QStringLiteral("= 3"))) << stored.toStdString();
+    const QString changed = stored.trimmed().chopped(1) + u'5';
+    ui(w).TXT_FORMULA->SetText(changed);
+    const QString path = dir.filePath(QStringLiteral("colori.csv"));
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("{C01 - Colore}\nROSSO\nBLU\n");
+    }
+    pressCtrlI(); // no cases: nothing to run yet
+    EXPECT_TRUE(preview().messageLabel()->isVisible());
+    preview().csvEdit()->setText(path);
+    preview().startButton()->click();
+    EXPECT_FALSE(preview().messageLabel()->isVisible()) << preview().messageLabel()->text().toStdString();
+    EXPECT_EQ(preview().report().rows, 2);
+    ASSERT_GE(preview().outputShown(), 0);
+    const check::ImpactOutput& shown = preview().report().outputs.at(preview().outputShown());
+    EXPECT_EQ(shown.element.key, QStringLiteral("@OUTSC2PERC"));
+    EXPECT_EQ(shown.changed, 1);
+    QTableWidget* movers = preview().moversTable();
+    ASSERT_EQ(movers->rowCount(), 1);
+    EXPECT_EQ(movers->item(0, 0)->text(), QStringLiteral("riga 2"));
+    const QRect first = movers->visualItemRect(movers->item(0, 0));
+    QTest::mouseClick(movers->viewport(), Qt::LeftButton, {}, first.center());
+    QTest::mouseDClick(movers->viewport(), Qt::LeftButton, {}, first.center());
+    EXPECT_TRUE(w.trialPanel()->isVisible());
+    EXPECT_EQ(w.trialPanel()->values().value(QStringLiteral("C:123")), QStringLiteral("ROSSO"))
+        << QStringList(w.trialPanel()->values().keys()).join(u',').toStdString();
+    EXPECT_EQ(ui(w).TXT_FORMULA->Text(), changed);
 }
 
 TEST_F(Impact, ARecordWithoutRowsSaysWhatToGive) {
