@@ -20,7 +20,7 @@
     <message><source>%1 righe</source><translation>%1 rows</translation></message>
     <message><source>Variazione % di %1</source><translation>Percent change of %1</translation></message>
     <message><source>Righe per intervallo</source><translation>Rows per range</translation></message>
-    <message><source>Origine</source><translation>Origin</translation></message>
+    <message><source>Origine</source><translation>Source</translation></message>
     <message><source>Variazione</source><translation>Change</translation></message>
     <message><source>Variazione %</source><translation>Change %</translation></message>
     <message><source>Valori</source><translation>Values</translation></message>
@@ -32,7 +32,6 @@
     <message><source>Variazione assoluta</source><translation>Absolute change</translation></message>
     <message><source>%1: minimo %2 · p5 %3 · p25 %4 · mediana %5 · p75 %6 · p95 %7 · massimo %8</source><translation>%1: minimum %2 · p5 %3 · p25 %4 · median %5 · p75 %6 · p95 %7 · maximum %8</translation></message>
     <message><source>Formula memorizzata: %1</source><translation>Stored formula: %1</translation></message>
-    <message><source>Nuova formula: %1</source><translation>New formula: %1</translation></message>
     <message><source>Interrotta: le cifre sono quelle delle righe lette fin qui.</source><translation>Stopped: the figures are those of the rows read so far.</translation></message>
     <message><source>Nessuna delle due formule imposta un risultato su queste righe.</source><translation>Neither formula sets an output on these rows.</translation></message>
     <message><source>Nessuna riga da provare: il record non ha casi di prova. Scegli un file CSV o scrivi le righe da generare.</source><translation>No rows to try: the record has no test cases. Choose a CSV file or write the rows to generate.</translation></message>

@@ -1,11 +1,15 @@
 #include "check/CompiledRows.h"
 
+#include <QHash>
+
 namespace check::compiledrows {
 
 namespace compiled = tsql::compiled;
 
 int Slots::of(const QString& name) const {
-    const auto it = byName.find(name.toUpper());
+    auto it = byName.find(name); // the declarations' names are upper case already
+    if (it == byName.end())
+        it = byName.find(name.toUpper());
     return it == byName.end() ? -1 : it->second;
 }
 
@@ -37,6 +41,37 @@ std::optional<tsql::Value> assignedValue(const TrialInput& input, const QString&
         return std::nullopt;
     }
 }
+
+namespace {
+
+// A category or variant document as the compiled evaluator reads it: its nodes and the value of
+// the xml variable that holds it.
+struct ReadDocument {
+    std::vector<compiled::Node> nodes;
+    tsql::Value value;
+};
+
+// Reads `xml` (nullopt when the evaluator cannot take it as the engine would). The rows of a file
+// repeat the same few documents: the last ones read are kept, per thread, by their text.
+std::optional<ReadDocument> readDocument(const QString& xml, const char* root, const char* element,
+                                         const char* key, const tsql::SqlType& type) {
+    thread_local QHash<QString, std::optional<ReadDocument>> read;
+    const auto it = read.constFind(xml);
+    if (it != read.constEnd())
+        return *it;
+    if (read.size() >= 1024)
+        read.clear();
+    std::optional<ReadDocument> made;
+    std::optional<std::vector<compiled::Node>> nodes =
+        compiled::nodesOf(xml, QLatin1String(root), QLatin1String(element), QLatin1String(key));
+    if (nodes) {
+        if (std::optional<tsql::Value> value = assignedValue({{}, xml}, QStringLiteral("N'"), type))
+            made = ReadDocument{std::move(*nodes), std::move(*value)};
+    }
+    return *read.insert(xml, std::move(made));
+}
+
+} // namespace
 
 std::optional<InitialValues> initialValues(const CompiledTrial& formula, const QList<TrialInput>& inputs,
                                            const TrialTranslateFn& translate) {
@@ -76,16 +111,14 @@ std::optional<InitialValues> initialValues(const CompiledTrial& formula, const Q
         if (xml.isEmpty())
             continue;
         const int slot = formula.variableSlots.of(QLatin1String(doc.variable));
-        std::optional<std::vector<compiled::Node>> nodes = compiled::nodesOf(
-            xml, QLatin1String(doc.root), QLatin1String(doc.element), QLatin1String(doc.key));
-        if (slot < 0 || !nodes)
+        if (slot < 0)
             return std::nullopt;
-        const std::optional<tsql::Value> value =
-            assignedValue({{}, xml}, QStringLiteral("N'"), program.variables()[size_t(slot)].type);
-        if (!value)
+        const std::optional<ReadDocument> read =
+            readDocument(xml, doc.root, doc.element, doc.key, program.variables()[size_t(slot)].type);
+        if (!read)
             return std::nullopt;
-        out.initial[size_t(slot)] = *value;
-        *doc.nodes = std::move(*nodes);
+        out.initial[size_t(slot)] = read->value;
+        *doc.nodes = read->nodes;
     }
     for (int slot : formula.outputSlots)
         if (slot < 0)

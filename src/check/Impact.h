@@ -25,6 +25,9 @@ class QIODevice;
 namespace ado {
 class Connection;
 }
+namespace language {
+class FormulaLanguage;
+}
 
 namespace check {
 
@@ -57,6 +60,12 @@ struct ImpactInputError {
 // ("[Prezzo lordo - CURR]", "[Quantità 1]", "{C01 - Colore}", "|V01 - Colore scocca|"), or nullopt.
 // The host binds it to the formula language of the record (its categories and variants).
 using ImpactElementFn = std::function<std::optional<TrialElement>(const QString& displayName)>;
+
+// The binding of a record's formula language: a variable by its label or name (elementNamed, in
+// the language of `translate`), a category or a variant by the translation of the name alone to
+// SQL form (the language looks its code and description up). `language` must outlive the function
+// and should answer its errors silently (an unknown name is nullopt, not a message).
+ImpactElementFn languageElements(language::FormulaLanguage& language, const TrialTranslateFn& translate = {});
 
 // How the numbers and dates of a CSV are written: the C locale (1234.5, yyyy-MM-dd) or the
 // user's language (1.234,5 and dd/MM/yyyy in Italian). A CSV may state it in its own first line

@@ -51,8 +51,9 @@ Int power10(int n) {
     return p;
 }
 
+// The value at `scale` digits after the point (cut, towards zero, when it has more).
 Int rescaled(const Decimal& d, int scale) {
-    return d.value * power10(scale - d.scale);
+    return scale >= d.scale ? d.value * power10(scale - d.scale) : d.value / power10(d.scale - scale);
 }
 
 QString decimalText(Int value, int scale) {
@@ -273,8 +274,7 @@ generatedRows(const QString& spec, const ImpactElementFn& elements, const TrialT
         if (p->step) {
             if (p->step->value <= 0)
                 return fail(tr(translate, impactmsg::SpecStep));
-            // A step finer than the values' scale would give the same value again: it is rounded up.
-            r.step = std::max<Int>(1, p->step->value * power10(r.scale) / power10(p->step->scale));
+            r.step = rescaled(*p->step, r.scale); // the scale is at least the step's own
             const Int count = (r.to - r.from) / r.step + 1;
             r.count = count > MaxGeneratedRows ? MaxGeneratedRows + 1 : qint64(count);
         } else {

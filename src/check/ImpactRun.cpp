@@ -379,18 +379,28 @@ ImpactReport runImpact(ado::Connection& connection, const QString& oldSql, const
     const qint64 total = rows.size();
     auto cancelled = [&] { return options.cancel && options.cancel->load(); };
 
+    // The batches are declared before the threads, which end first, whatever ends the run (an
+    // engine's row may throw).
+    std::deque<std::unique_ptr<Batch>> inFlight;
+    std::vector<std::unique_ptr<Batch>> spare;
     std::optional<Pool> pool;
     std::optional<RowRunner> inline_;
     if (oldFormula.compiled() || newFormula.compiled())
         pool.emplace(state.formulas, state.reported, options, options.cancel);
     else
         inline_.emplace(state.formulas, state.reported, options);
-    std::deque<std::unique_ptr<Batch>> inFlight;
     bool ended = false;
     while (!state.report.cancelled) {
         while (!ended && inFlight.size() < BatchesInFlight && !cancelled()) {
-            auto batch = std::make_unique<Batch>();
-            batch->rows.reserve(BatchRows);
+            // Batches are used again: a new one's rows would be a large allocation each time.
+            std::unique_ptr<Batch> batch;
+            if (spare.empty()) {
+                batch = std::make_unique<Batch>();
+                batch->rows.reserve(BatchRows);
+            } else {
+                batch = std::move(spare.back());
+                spare.pop_back();
+            }
             while (batch->rows.size() < BatchRows) {
                 std::optional<ImpactRow> row = rows.next();
                 if (!row) {
@@ -421,6 +431,11 @@ ImpactReport runImpact(ado::Connection& connection, const QString& oldSql, const
                 inline_->run(w);
             state.finish(w);
         }
+        if (state.report.cancelled)
+            break;
+        front->rows.clear();
+        front->done = false;
+        spare.push_back(std::move(inFlight.front()));
         inFlight.pop_front();
         if (options.progress)
             options.progress(state.report.rows, total);

@@ -4,13 +4,14 @@
 #include "check/Impact.h"
 #include "check/ImpactTexts.h"
 
+#include "language/FormulaLanguage.h"
 #include "tsql/values/Value.h"
 
 #include <QIODevice>
 #include <QRegularExpression>
 #include <QStringDecoder>
 
-#include <random>
+#include <thread>
 
 namespace check {
 
@@ -246,6 +247,17 @@ bool CsvReader::read(CsvRecord& record, QChar separator, std::optional<ImpactInp
                 return fail(impactmsg::CsvStrayQuote);
             } else {
                 field += c;
+                // The rest of the field as far as the buffer holds it, in one piece.
+                const QChar* data = m_buffer.constData();
+                qsizetype end = m_pos;
+                while (end < m_buffer.size() && data[end] != separator && data[end] != u'\n' &&
+                       data[end] != u'\r' && data[end] != u'"')
+                    ++end;
+                chars += end - m_pos;
+                if (chars > MaxCsvRecordChars)
+                    return fail(impactmsg::CsvRecordTooLong);
+                field.append(QStringView(m_buffer).mid(m_pos, end - m_pos));
+                m_pos = end;
             }
             break;
         case State::Quoted:
@@ -289,8 +301,8 @@ enum class Form { C, Italian, English };
 // A number as the C locale writes it, from its form in the file's language; nullopt when it is
 // written in another form (a decimal comma in C, a point that groups no thousands in Italian).
 std::optional<QString> cNumber(const QString& text, Form form) {
-    static const QRegularExpression italian(QStringLiteral("^[+-]?\\d{1,3}(\\.\\d{3})+(,\\d*)?$"));
-    static const QRegularExpression english(QStringLiteral("^[+-]?\\d{1,3}(,\\d{3})+(\\.\\d*)?$"));
+    thread_local const QRegularExpression italian(QStringLiteral("^[+-]?\\d{1,3}(\\.\\d{3})+(,\\d*)?$"));
+    thread_local const QRegularExpression english(QStringLiteral("^[+-]?\\d{1,3}(,\\d{3})+(\\.\\d*)?$"));
     const QString t = text.trimmed();
     switch (form) {
     case Form::C:
@@ -326,8 +338,13 @@ public:
     qint64 size() const override { return m_rows; }
 
 private:
-    // The row's inputs from a record, or why a value does not fit (its column, 1-based).
-    std::optional<ImpactInputError> rowOf(const CsvRecord& record, QList<TrialInput>& inputs) const;
+    // The row's inputs from a record, or why a value is not written as the file's language
+    // writes it (its column, 1-based).
+    std::optional<ImpactInputError> rowOf(const CsvRecord& record, QList<TrialInput>& inputs,
+                                          const TrialTranslateFn& translate) const;
+    // The same, and whether every value fits its element.
+    std::optional<ImpactInputError> checkRecord(const CsvRecord& record,
+                                                const TrialTranslateFn& translate) const;
     std::optional<ImpactInputError> start(const ImpactElementFn* elements, ImpactNumbers numbers);
 
     CsvReader m_reader;
@@ -394,12 +411,13 @@ std::optional<ImpactInputError> CsvSource::start(const ImpactElementFn* elements
     return std::nullopt;
 }
 
-std::optional<ImpactInputError> CsvSource::rowOf(const CsvRecord& record, QList<TrialInput>& inputs) const {
+std::optional<ImpactInputError> CsvSource::rowOf(const CsvRecord& record, QList<TrialInput>& inputs,
+                                                 const TrialTranslateFn& translate) const {
     inputs.clear();
     if (record.fields.size() != m_columns.size())
         return ImpactInputError{
             record.line, int(std::min(record.fields.size(), m_columns.size())) + 1,
-            tr(m_translate, impactmsg::CsvWidth).arg(record.fields.size()).arg(m_columns.size())};
+            tr(translate, impactmsg::CsvWidth).arg(record.fields.size()).arg(m_columns.size())};
     inputs.reserve(m_columns.size());
     for (qsizetype i = 0; i < m_columns.size(); ++i) {
         const TrialElement& element = m_columns.at(i);
@@ -408,13 +426,28 @@ std::optional<ImpactInputError> CsvSource::rowOf(const CsvRecord& record, QList<
             std::optional<QString> c = cNumber(text, m_form);
             if (!c)
                 return ImpactInputError{record.lines[size_t(i)], int(i) + 1,
-                                        tr(m_translate, impactmsg::CsvNumberForm).arg(text, element.type)};
+                                        tr(translate, impactmsg::CsvNumberForm).arg(text, element.type)};
             text = *c;
         } else if (m_date.at(i) && m_form != Form::Italian && text.contains(u'/')) {
             return ImpactInputError{record.lines[size_t(i)], int(i) + 1,
-                                    tr(m_translate, impactmsg::CsvDateForm).arg(text)};
+                                    tr(translate, impactmsg::CsvDateForm).arg(text)};
         }
         inputs.append({element, text});
+    }
+    return std::nullopt;
+}
+
+std::optional<ImpactInputError> CsvSource::checkRecord(const CsvRecord& record,
+                                                       const TrialTranslateFn& translate) const {
+    QList<TrialInput> inputs;
+    if (std::optional<ImpactInputError> e = rowOf(record, inputs, translate))
+        return e;
+    for (qsizetype i = 0; i < inputs.size(); ++i) {
+        const QString problem = trialLiteral(inputs.at(i).element, inputs.at(i).text, translate).error;
+        if (!problem.isEmpty())
+            return ImpactInputError{
+                record.lines[size_t(i)], int(i) + 1,
+                tr(translate, impactmsg::CsvValue).arg(trialLabel(inputs.at(i).element, translate), problem)};
     }
     return std::nullopt;
 }
@@ -422,20 +455,38 @@ std::optional<ImpactInputError> CsvSource::rowOf(const CsvRecord& record, QList<
 std::optional<ImpactInputError> CsvSource::open(const ImpactElementFn& elements, ImpactNumbers numbers) {
     if (std::optional<ImpactInputError> e = start(&elements, numbers))
         return e;
-    // Every row read and its values checked before the first one is given.
-    QList<TrialInput> inputs;
+    // Every row read and its values checked before the first one is given: the records are read
+    // here two blocks at a time, the second block checked on a thread of its own meanwhile (in
+    // Italian: the message of the first flaw is made again in the user's language).
+    constexpr size_t Block = 2048;
     std::optional<ImpactInputError> error;
-    while (m_reader.next(m_record, m_separator, error)) {
-        if (std::optional<ImpactInputError> e = rowOf(m_record, inputs))
-            return e;
-        for (qsizetype i = 0; i < inputs.size(); ++i) {
-            const QString problem = trialLiteral(inputs.at(i).element, inputs.at(i).text, m_translate).error;
-            if (!problem.isEmpty())
-                return ImpactInputError{m_record.lines[size_t(i)], int(i) + 1,
-                                        tr(m_translate, impactmsg::CsvValue)
-                                            .arg(trialLabel(inputs.at(i).element, m_translate), problem)};
+    std::vector<CsvRecord> blocks[2];
+    bool more = true;
+    auto firstFlaw = [this](const std::vector<CsvRecord>& block) -> std::optional<size_t> {
+        for (size_t i = 0; i < block.size(); ++i)
+            if (checkRecord(block[i], {}))
+                return i;
+        return std::nullopt;
+    };
+    while (more) {
+        for (std::vector<CsvRecord>& block : blocks) {
+            block.clear();
+            while (more && block.size() < Block) {
+                CsvRecord record;
+                more = m_reader.next(record, m_separator, error);
+                if (more)
+                    block.push_back(std::move(record));
+            }
         }
-        ++m_rows;
+        std::optional<size_t> second;
+        std::thread checker([&] { second = firstFlaw(blocks[1]); });
+        const std::optional<size_t> first = firstFlaw(blocks[0]);
+        checker.join();
+        if (first)
+            return checkRecord(blocks[0][*first], m_translate);
+        if (second)
+            return checkRecord(blocks[1][*second], m_translate);
+        m_rows += qint64(blocks[0].size() + blocks[1].size());
     }
     if (error) {
         error->message = readerMessage(error->message, m_translate);
@@ -450,13 +501,28 @@ std::optional<ImpactRow> CsvSource::next() {
     if (!m_reader.next(m_record, m_separator, error))
         return std::nullopt;
     ImpactRow row;
-    if (rowOf(m_record, row.inputs))
+    if (rowOf(m_record, row.inputs, m_translate))
         return std::nullopt; // the device changed since it was read: the rows end here
     row.origin = tr(m_translate, impactmsg::LineOrigin).arg(m_record.line);
     return row;
 }
 
 } // namespace
+
+ImpactElementFn languageElements(language::FormulaLanguage& language, const TrialTranslateFn& translate) {
+    return [&language, translate](const QString& name) -> std::optional<TrialElement> {
+        const QString trimmed = name.trimmed();
+        if (!trimmed.startsWith(u'{') && !trimmed.startsWith(u'|'))
+            return elementNamed(trimmed, translate);
+        const QString sql = language.decodeToken(trimmed, false);
+        if (language.lastErrorCount() > 0)
+            return std::nullopt;
+        const QList<TrialElement> elements = trialElements(sql);
+        if (elements.size() != 1 || elements.first().kind == TrialElement::Kind::Variable)
+            return std::nullopt;
+        return elements.first();
+    };
+}
 
 std::unique_ptr<ImpactSource> caseRows(const QList<TestCase>& cases, const TrialTranslateFn& translate) {
     return std::make_unique<CaseSource>(cases, translate);

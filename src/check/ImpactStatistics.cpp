@@ -103,15 +103,26 @@ ImpactHistogram Distribution::histogram(int bins) const {
         return std::clamp(qsizetype((v - m_min) / h.width), qsizetype(0), qsizetype(bins) - 1);
     };
     h.counts[binOf(0)] += m_zeros;
-    const qint64 weight = m_stride;
+    // Each kept value stands for m_nonZero / kept values: the bins' shares of the non-zero values,
+    // the remainder of their rounding given to the bins with the largest fractions.
+    std::vector<qint64> kept(size_t(bins), 0);
+    for (double v : m_kept)
+        ++kept[size_t(binOf(v))];
+    const double weight = m_kept.empty() ? 0 : double(m_nonZero) / double(m_kept.size());
+    std::vector<std::pair<double, int>> fractions;
     qint64 placed = 0;
-    for (double v : m_kept) {
-        h.counts[binOf(v)] += weight;
-        placed += weight;
+    for (int b = 0; b < bins; ++b) {
+        const double share = double(kept[size_t(b)]) * weight;
+        const qint64 whole = qint64(std::floor(share));
+        h.counts[b] += whole;
+        placed += whole;
+        fractions.emplace_back(share - double(whole), b);
     }
-    // The values a sample stood for beyond those it kept go to the bin of the greatest.
-    if (placed < m_nonZero)
-        h.counts[binOf(m_max)] += m_nonZero - placed;
+    std::sort(fractions.begin(), fractions.end(), [](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first > b.first : a.second < b.second;
+    });
+    for (size_t i = 0; placed < m_nonZero && i < fractions.size(); ++i, ++placed)
+        ++h.counts[fractions[i].second];
     return h;
 }
 

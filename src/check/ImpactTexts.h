@@ -49,8 +49,6 @@ inline const QString SpecUnknown = QStringLiteral("«%1» non è un elemento not
 inline const QString SpecTwice = QStringLiteral("«%1» ha già un intervallo");
 inline const QString SpecNotNumeric =
     QStringLiteral("%1 non è numerico: gli intervalli valgono per i numeri");
-// %1 the text that is no number.
-inline const QString SpecNumber = QStringLiteral("«%1» non è un numero");
 inline const QString SpecStep = QStringLiteral("il passo deve essere maggiore di zero");
 // %1 the start, %2 the end.
 inline const QString SpecOrder = QStringLiteral("l'inizio %1 supera la fine %2");
@@ -85,5 +83,4 @@ inline const QString ReportNewMessage = QStringLiteral("nuova formula");
 
 namespace check::impactmsg {
 inline const QString ReportMedian = QStringLiteral("mediana");
-inline const QString ReportInputs = QStringLiteral("valori");
 } // namespace check::impactmsg

@@ -8,6 +8,8 @@
 #include "tsql/values/Value.h"
 
 #include <QDateTime>
+#include <QHash>
+#include <QRegularExpression>
 #include <QSet>
 
 namespace check {
@@ -56,14 +58,22 @@ QString unicodeLiteral(const QString& text) {
     return QLatin1Char('N') + refs::sqlLiteral(text);
 }
 
-// A date typed as the Italian user writes it (gg/mm/aaaa, with an optional time), or nullopt.
+// A date typed as the Italian user writes it (gg/mm/aaaa, with an optional time H:mm or
+// H:mm:ss), or nullopt. Read by hand, as a wall-clock time with no zone: a preview reads it for
+// every row of a file.
 std::optional<QDateTime> italianDate(const QString& text) {
-    for (const char* format : {"d/M/yyyy", "d/M/yyyy H:mm", "d/M/yyyy H:mm:ss"}) {
-        const QDateTime dt = QDateTime::fromString(text, QLatin1String(format));
-        if (dt.isValid())
-            return dt;
-    }
-    return std::nullopt;
+    thread_local const QRegularExpression form(
+        QStringLiteral("^(\\d{1,2})/(\\d{1,2})/(\\d{4})(?: (\\d{1,2}):(\\d{2})(?::(\\d{2}))?)?$"));
+    if (!text.contains(u'/'))
+        return std::nullopt;
+    const QRegularExpressionMatch m = form.match(text);
+    if (!m.hasMatch())
+        return std::nullopt;
+    const QDate date(m.captured(3).toInt(), m.captured(2).toInt(), m.captured(1).toInt());
+    const QTime time(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).toInt());
+    if (!date.isValid() || !time.isValid())
+        return std::nullopt;
+    return QDateTime(date, time, Qt::UTC);
 }
 
 TrialLiteral dateLiteral(const QString& text, const tsql::SqlType& type, const TrialTranslateFn& translate) {
@@ -78,6 +88,17 @@ TrialLiteral dateLiteral(const QString& text, const tsql::SqlType& type, const T
     // The unseparated form reads the same whatever the session's DATEFORMAT and language.
     return {QLatin1Char('\'') + dt->toString(QStringLiteral("yyyyMMdd HH:mm:ss.zzz")) + QLatin1Char('\''),
             {}};
+}
+
+// The type a declaration names, read once per thread and name (a preview asks for every value).
+std::optional<tsql::SqlType> declaredType(const QString& name) {
+    thread_local QHash<QString, std::optional<tsql::SqlType>> types;
+    const auto it = types.constFind(name);
+    if (it != types.constEnd())
+        return *it;
+    if (types.size() > 256)
+        types.clear();
+    return *types.insert(name, tsql::parseTypeName(name));
 }
 
 TrialLiteral numberLiteral(QString text, const TrialElement& element, const tsql::SqlType& type,
@@ -165,7 +186,7 @@ TrialLiteral trialLiteral(const TrialElement& element, const QString& text,
     const QString value = text.trimmed();
     if (value.isEmpty())
         return {QStringLiteral("NULL"), {}};
-    const std::optional<tsql::SqlType> type = tsql::parseTypeName(element.type);
+    const std::optional<tsql::SqlType> type = declaredType(element.type);
     if (!type)
         return {unicodeLiteral(text), {}};
     if (type->isString()) {
@@ -173,8 +194,18 @@ TrialLiteral trialLiteral(const TrialElement& element, const QString& text,
             return {QString(), tr(translate, trialmsg::TooLong).arg(text).arg(type->length)};
         return {unicodeLiteral(text), {}};
     }
-    if (type->isDate())
-        return dateLiteral(value, *type, translate);
+    if (type->isDate()) {
+        // The rows of a file repeat the same few dates: the last ones read are kept, per thread.
+        thread_local QHash<QString, TrialLiteral> dates;
+        const QString key = element.type + u'\n' + value;
+        if (const auto it = dates.constFind(key);
+            it != dates.constEnd() && (it->error.isEmpty() || !translate))
+            return *it;
+        if (dates.size() >= 1024)
+            dates.clear();
+        const TrialLiteral literal = dateLiteral(value, *type, translate);
+        return literal.error.isEmpty() ? *dates.insert(key, literal) : literal;
+    }
     return numberLiteral(value, element, *type, translate);
 }
 

@@ -1,7 +1,7 @@
 #include "ImpactReport.h"
 
-#include "check/ImpactTexts.h"
 #include "check/BulkCheck.h"
+#include "check/ImpactTexts.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -69,24 +69,6 @@ ImpactArguments argumentsOf(const QCommandLineParser& parser) {
     return a;
 }
 
-// The elements a header or a spec names in display form: a variable by its label or name, a
-// category or a variant through the record's formula language (its code and description).
-check::ImpactElementFn elementsOf(language::FormulaLanguage& silent,
-                                  const check::TrialTranslateFn& translate) {
-    return [&silent, translate](const QString& name) -> std::optional<check::TrialElement> {
-        const QString trimmed = name.trimmed();
-        if (!trimmed.startsWith(u'{') && !trimmed.startsWith(u'|'))
-            return check::elementNamed(trimmed, translate);
-        const QString sql = silent.decodeToken(trimmed, false);
-        if (silent.lastErrorCount() > 0)
-            return std::nullopt;
-        const QList<check::TrialElement> elements = check::trialElements(sql);
-        if (elements.size() != 1 || elements.first().kind == check::TrialElement::Kind::Variable)
-            return std::nullopt;
-        return elements.first();
-    };
-}
-
 // A progress bar on standard error, redrawn when its percentage moves.
 class ProgressBar {
 public:
@@ -188,7 +170,7 @@ int runImpact(Context& ctx, const QCommandLineParser& parser, const QStringList&
         }
         QFile csv;
         const std::unique_ptr<check::ImpactSource> rows =
-            rowsOf(ctx, *connection, parser, a, elementsOf(silent, translate), translate, csv);
+            rowsOf(ctx, *connection, parser, a, check::languageElements(silent, translate), translate, csv);
         if (!rows)
             return ExitUsage;
         check::ImpactOptions options;
