@@ -54,8 +54,9 @@ struct BackgroundRun::Job {
     // Written by the worker, read by the window's thread once the worker said it is done.
     check::GuardedOutcome outcome;
     std::exception_ptr error;
-    bool noConnection = false; // the worker could not open a connection from the string
-    bool done = false;         // the window's thread has been told
+    bool noConnection = false;           // the worker could not open a connection from the string
+    bool done = false;                   // the window's thread has been told
+    std::atomic<bool> workerDone{false}; // the worker has returned from the job
 };
 
 // Lives on the worker thread with its connection: the connection's database handle belongs to
@@ -340,6 +341,7 @@ check::GuardedOutcome BackgroundRun::execute(const std::shared_ptr<Job>& job,
         m_worker,
         [this, worker = m_worker, job] {
             worker->execute(*job);
+            job->workerDone = true;
             // The window's object waits for the thread before it goes: `this` is alive here, and
             // an event posted to it after it has gone is dropped with it.
             QMetaObject::invokeMethod(
@@ -352,6 +354,8 @@ check::GuardedOutcome BackgroundRun::execute(const std::shared_ptr<Job>& job,
     connect(this, &BackgroundRun::waitingEnded, &loop, &QEventLoop::quit);
     QMetaObject::invokeMethod(this, &BackgroundRun::waiting, Qt::QueuedConnection);
     loop.exec();
+    if (!job->done)
+        waitAfterQuit(*job);
 
     if (job->error)
         std::rethrow_exception(job->error);
@@ -365,6 +369,18 @@ check::GuardedOutcome BackgroundRun::execute(const std::shared_ptr<Job>& job,
         outcome.stopped = true;
     }
     return outcome;
+}
+
+void BackgroundRun::waitAfterQuit(Job& job) {
+    // The application quits under the run: it tells every event loop to end, this one too, and
+    // runs none again. The run is stopped and waited for here, without events, so that nothing the
+    // caller gave it goes while the worker still uses it.
+    job.cancelled = true;
+    m_lastCancelled = true;
+    while (!job.workerDone) {
+        m_worker->cancelActive();
+        QThread::msleep(CancelRepeatMs);
+    }
 }
 
 void BackgroundRun::lockWhileRunning(const QList<QWidget*>& disabled, QPlainTextEdit* readOnly) {

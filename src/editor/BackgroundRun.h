@@ -101,6 +101,8 @@ private:
     void ensureIndicator();
     void showIndicator();
     void finish(const std::shared_ptr<Job>& job);
+    // The local event loop of a run ended before the run did (the application quits).
+    void waitAfterQuit(Job& job);
     // Runs `job` on the worker; `here` runs it on the caller's thread when the worker cannot open
     // a connection of its own.
     check::GuardedOutcome execute(const std::shared_ptr<Job>& job,

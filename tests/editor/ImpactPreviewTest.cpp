@@ -5,6 +5,7 @@
 #include "EditorFixture.h"
 
 #include "check/TestCases.h"
+#include "editor/BackgroundRun.h"
 #include "editor/ImpactPreview.h"
 #include "editor/TrialPanel.h"
 
@@ -206,6 +207,30 @@ TEST_F(Impact, ClosingThePreviewStopsItsRun) {
     EXPECT_FALSE(preview().isVisible());
     EXPECT_TRUE(preview().report().cancelled);
     EXPECT_FALSE(preview().running());
+}
+
+// The application told to quit during a run ends every event loop, the run's too: the run stops
+// and is waited for before its caller goes on (the rows and the report it writes are the caller's).
+TEST_F(Impact, AQuitDuringTheRunWaitsForTheWorker) {
+    FRMLP_FORMULE& w = openChanged();
+    pressCtrlI();
+    preview().generationEdit()->setText(QStringLiteral("[Prezzo lordo - CURR]=da 1 a 5000000 passo 1"));
+    bool quit = false;
+    QObject::connect(&preview(), &ImpactPreview::progressed, &preview(), [&] {
+        if (!quit) {
+            quit = true;
+            QCoreApplication::exit(0);
+        }
+    });
+    preview().startButton()->click();
+    EXPECT_TRUE(quit);
+    EXPECT_TRUE(preview().report().cancelled);
+    EXPECT_LT(preview().report().rows, 5000003);
+    EXPECT_FALSE(w.backgroundRun()->running());
+    // The application's loop runs once, which takes the quit back for the tests that follow in this
+    // process (its end also lets the host close what it closes when the application quits).
+    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    QCoreApplication::exec();
 }
 
 TEST_F(Impact, CsvRowsAreAddedAndAnUnreadableCellIsToldByPlace) {
