@@ -4,6 +4,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build ccache pkg-config git
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n
+    qt6-charts-dev libqt6opengl6-dev
     libqt6sql6-sqlite libqt6sql6-odbc libgl-dev
     unixodbc unixodbc-dev tdsodbc freetds-bin sqlite3 libsqlite3-dev
     libgtest-dev libgmock-dev libbenchmark-dev

@@ -46,13 +46,17 @@ ado::Error stoppedBeforeStart() {
 struct BackgroundRun::Job {
     check::GuardedRequest request;
     check::DetachedRun detached; // work that needs no connection (then request is unused)
+    // Work that takes the worker's connection (then request and detached are unused).
+    std::function<void(ado::Connection*)> withConnection;
+    std::function<void()> stop;
     QString connectionString;
     std::atomic<bool> cancelled{false};
     // Written by the worker, read by the window's thread once the worker said it is done.
     check::GuardedOutcome outcome;
     std::exception_ptr error;
-    bool noConnection = false; // the worker could not open a connection from the string
-    bool done = false;         // the window's thread has been told
+    bool noConnection = false;           // the worker could not open a connection from the string
+    bool done = false;                   // the window's thread has been told
+    std::atomic<bool> workerDone{false}; // the worker has returned from the job
 };
 
 // Lives on the worker thread with its connection: the connection's database handle belongs to
@@ -62,6 +66,10 @@ public:
     void execute(Job& job) {
         if (job.detached.work) {
             executeDetached(job);
+            return;
+        }
+        if (job.withConnection) {
+            executeWithConnection(job);
             return;
         }
         if (!open(job.connectionString)) {
@@ -118,6 +126,25 @@ private:
             }
         }
         const std::lock_guard lock(m_mutex);
+        m_activeStop = nullptr;
+    }
+
+    void executeWithConnection(Job& job) {
+        ado::Connection* connection = open(job.connectionString) ? m_own.get() : nullptr;
+        {
+            const std::lock_guard lock(m_mutex);
+            m_active = connection;
+            m_activeStop = job.stop;
+        }
+        if (!job.cancelled) {
+            try {
+                job.withConnection(connection);
+            } catch (...) {
+                job.error = std::current_exception();
+            }
+        }
+        const std::lock_guard lock(m_mutex);
+        m_active = nullptr;
         m_activeStop = nullptr;
     }
 
@@ -278,6 +305,16 @@ check::GuardedOutcome BackgroundRun::runDetached(const check::DetachedRun& work)
     return execute(job, {});
 }
 
+void BackgroundRun::runWithConnection(ado::Connection& connection,
+                                      const std::function<void(ado::Connection*)>& work,
+                                      const std::function<void()>& stop) {
+    auto job = std::make_shared<Job>();
+    job->withConnection = work;
+    job->stop = stop;
+    job->connectionString = connection.connectionString();
+    execute(job, {});
+}
+
 check::GuardedOutcome BackgroundRun::execute(const std::shared_ptr<Job>& job,
                                              const std::function<check::GuardedOutcome()>& here) {
     if (m_running)
@@ -304,17 +341,21 @@ check::GuardedOutcome BackgroundRun::execute(const std::shared_ptr<Job>& job,
         m_worker,
         [this, worker = m_worker, job] {
             worker->execute(*job);
+            job->workerDone = true;
             // The window's object waits for the thread before it goes: `this` is alive here, and
             // an event posted to it after it has gone is dropped with it.
             QMetaObject::invokeMethod(
                 this, [this, job] { finish(job); }, Qt::QueuedConnection);
         },
         Qt::QueuedConnection);
-    m_busyTimer->start(m_busyDelay);
+    if (!job->withConnection)
+        m_busyTimer->start(m_busyDelay);
     QEventLoop loop;
     connect(this, &BackgroundRun::waitingEnded, &loop, &QEventLoop::quit);
     QMetaObject::invokeMethod(this, &BackgroundRun::waiting, Qt::QueuedConnection);
     loop.exec();
+    if (!job->done)
+        waitAfterQuit(*job);
 
     if (job->error)
         std::rethrow_exception(job->error);
@@ -328,6 +369,18 @@ check::GuardedOutcome BackgroundRun::execute(const std::shared_ptr<Job>& job,
         outcome.stopped = true;
     }
     return outcome;
+}
+
+void BackgroundRun::waitAfterQuit(Job& job) {
+    // The application quits under the run: it tells every event loop to end, this one too, and
+    // runs none again. The run is stopped and waited for here, without events, so that nothing the
+    // caller gave it goes while the worker still uses it.
+    job.cancelled = true;
+    m_lastCancelled = true;
+    while (!job.workerDone) {
+        m_worker->cancelActive();
+        QThread::msleep(CancelRepeatMs);
+    }
 }
 
 void BackgroundRun::lockWhileRunning(const QList<QWidget*>& disabled, QPlainTextEdit* readOnly) {

@@ -57,6 +57,14 @@ public:
     // second run.
     check::DetachedRunFn detachedRunner();
     check::GuardedOutcome runDetached(const check::DetachedRun& work);
+    // Work of the window's own that needs the worker's connection (the impact preview, whose rows
+    // may run on the engine): `work` gets the connection the worker opened from the string of
+    // `connection`, or null when it cannot open one, and never runs on the caller's thread.
+    // `stop` is called from the caller's thread by cancel(), besides the stop of the batch the
+    // worker's connection runs. The busy indicator does not show: the caller shows its progress.
+    // Returns when the work has ended; throws what it throws (a ComError when a run is in flight).
+    void runWithConnection(ado::Connection& connection, const std::function<void(ado::Connection*)>& work,
+                           const std::function<void()>& stop);
 
     bool running() const { return m_running; }
     // Stops the batch in flight (the busy indicator's button); nothing when none is.
@@ -93,6 +101,8 @@ private:
     void ensureIndicator();
     void showIndicator();
     void finish(const std::shared_ptr<Job>& job);
+    // The local event loop of a run ended before the run did (the application quits).
+    void waitAfterQuit(Job& job);
     // Runs `job` on the worker; `here` runs it on the caller's thread when the worker cannot open
     // a connection of its own.
     check::GuardedOutcome execute(const std::shared_ptr<Job>& job,

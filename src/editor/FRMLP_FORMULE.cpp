@@ -687,7 +687,7 @@ void FRMLP_FORMULE::translateCaptions() {
     for (QAction* item : {mnuSeleziona, mnuDeseleziona})
         item->setText(translate(item->text()));
     for (controls::VXL_TBARMENU* b :
-         {IMG_UNDO, IMG_REDO, IMG_LEGEND, IMG_CLEAR, IMG_SAVE, IMG_CHECK, IMG_EXPCOL, IMG_TRIAL})
+         {IMG_UNDO, IMG_REDO, IMG_LEGEND, IMG_CLEAR, IMG_SAVE, IMG_CHECK, IMG_EXPCOL, IMG_TRIAL, IMG_IMPACT})
         b->setToolTip(translate(b->toolTip()));
     trialPanel()->translateCaptions();
     if (m_cases)
@@ -776,7 +776,7 @@ void FRMLP_FORMULE::lockUnreadableFormula(const QString& storedSql) {
     TXT_FORMULA->SetText(QString());
     TXT_FORMULA->SetLocked(true);
     for (QWidget* w : std::initializer_list<QWidget*>{TVW_FIELDS, IMG_SAVE, IMG_CHECK, IMG_CLEAR, IMG_EXPCOL,
-                                                      IMG_UNDO, IMG_REDO})
+                                                      IMG_UNDO, IMG_REDO, IMG_IMPACT})
         w->setEnabled(false);
     messageBox(translate(QStringLiteral(
                              "La formula salvata non può essere mostrata: la sua forma SQL (%1 caratteri) "

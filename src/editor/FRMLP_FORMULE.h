@@ -53,10 +53,15 @@ namespace language {
 class FormulaLanguage;
 }
 
+namespace check {
+struct ImpactRow;
+}
+
 namespace editor {
 
 class BackgroundRun;
 class FormulaAssist;
+class ImpactPreview;
 class TrialPanel;
 class TrialCases;
 class TreeWhereUsed;
@@ -208,6 +213,17 @@ public:
     void toggleTrialPanel();
     void showTrialPanel(bool show);
 
+    // The impact preview (FRMLP_FORMULE_Impact.cpp), opened by IMG_IMPACT and Ctrl+I: the stored
+    // formula and the box's one run over the record's test cases, a CSV file and generated rows
+    // on the worker; nothing is written. Null until it first opens.
+    ImpactPreview* impactPreview() const { return m_impact; }
+    // Opens the preview and runs it (a run in flight: it only comes to the front).
+    void showImpactPreview();
+    // The preview's "Calcola": refused while a run of the window is in flight.
+    void runImpactPreview();
+    // The SQL form of the record's formula as stored now (as read, then as the last save wrote).
+    const QString& storedSqlForm() const { return m_storedForm; }
+
     // The lines (from 1) of the stored formula that a save of the text shown at load would
     // change (a doubled apostrophe shown single); empty when it saves back unchanged.
     const QList<int>& roundTripLines() const { return m_roundTripLines; }
@@ -253,7 +269,8 @@ private:
     controls::VXL_TBARMENU* IMG_SAVE = nullptr;
     controls::VXL_TBARMENU* IMG_CHECK = nullptr;
     controls::VXL_TBARMENU* IMG_EXPCOL = nullptr;
-    controls::VXL_TBARMENU* IMG_TRIAL = nullptr; // the trial panel, beside the check
+    controls::VXL_TBARMENU* IMG_TRIAL = nullptr;  // the trial panel, beside the check
+    controls::VXL_TBARMENU* IMG_IMPACT = nullptr; // the impact preview, beside the trial panel's
     QCheckBox* CHK_DEBUG = nullptr;
     controls::VXL_RESIZEFORM* RESIZEFORM = nullptr;
     controls::MDIActiveX* MDIActiveX1 = nullptr;
@@ -277,6 +294,11 @@ private:
     void lockUnreadableFormula(const QString& storedSql);
     void connectEvents();
     void buildTrialPanel(const QRect& button);
+    void buildImpactButton(const QRect& button);
+    void buildImpactPreview();
+    void placeImpactPreview();
+    // The inputs of a row of the preview into the trial panel, which opens.
+    void loadImpactRow(const check::ImpactRow& row);
     // The box's gutter, find and replace, go to line, comments and zoom (FRMLP_FORMULE_Tools.cpp).
     void buildEditorTools();
     void restoreTrialPanel();
@@ -348,6 +370,8 @@ private:
     QPointer<QWidget> m_lastKeyReceiver;
     TrialPanel* m_trial = nullptr;
     TrialCases* m_cases = nullptr;
+    ImpactPreview* m_impact = nullptr;
+    QString m_storedForm;
     std::function<std::optional<QString>(const QString&, const QString&)> m_askCaseName;
     host::WindowPlacement* m_placement = nullptr;
     // The stored formula as read, the box's text then and its SQL form; the text a draft is

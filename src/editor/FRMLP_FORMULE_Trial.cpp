@@ -3,6 +3,7 @@
 
 #include "editor/BackgroundRun.h"
 #include "editor/FRMLP_FORMULE.h"
+#include "editor/FollowMoves.h"
 #include "editor/TrialCases.h"
 #include "editor/TrialPanel.h"
 
@@ -21,29 +22,6 @@
 namespace editor {
 
 namespace {
-
-// Keeps a control at its designed distance from another one as the resize manager moves that
-// one: the trial button follows the check button without joining the manager's registrations.
-class FollowMoves : public QObject {
-public:
-    FollowMoves(QWidget* leader, QWidget* follower)
-        : QObject(follower)
-        , m_follower(follower)
-        , m_offset(follower->pos() - leader->pos()) {
-        leader->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Move)
-            m_follower->move(static_cast<QWidget*>(watched)->pos() + m_offset);
-        return false;
-    }
-
-private:
-    QWidget* m_follower;
-    QPoint m_offset;
-};
 
 const QString VisibleKey = QStringLiteral("trial/visible");
 // The panel's place beside its window: its frame's offset from the window's and its size.

@@ -4,6 +4,7 @@
 
 #include "editor/FRMLP_FORMULE.h"
 #include "editor/FRMLP_FORMULE_Parts.h"
+#include "editor/ImpactPreview.h"
 #include "editor/TrialPanel.h"
 
 #include "core/NullSafe.h"
@@ -140,6 +141,8 @@ void FRMLP_FORMULE::offerDraft() {
 
 void FRMLP_FORMULE::formulaWritten() {
     m_draftBaseline = displayText();
+    bool failed = false;
+    m_storedForm = quietSqlForm(m_draftBaseline, &failed); // what the save wrote
     if (host::UserSettings* settings = settingsOf(ActiveInterface()); settings != nullptr)
         if (const QString key = draftKey(); !key.isEmpty())
             settings->Remove(key);
@@ -159,6 +162,7 @@ QString FRMLP_FORMULE::quietSqlForm(const QString& displayText, bool* failed) {
 void FRMLP_FORMULE::formulaLoaded(const QString& stored) {
     m_formulaShown = true;
     m_loadedStored = stored;
+    m_storedForm = stored;
     m_loadedShown = TXT_FORMULA->Text();
     m_draftBaseline = RTrimN(core::Variant(m_loadedShown)).toString();
     bool failed = false;
@@ -210,6 +214,8 @@ void FRMLP_FORMULE::windowClosing() {
     // The trial panel goes with its window; whether it shows next time stays as the user left it.
     if (m_trial != nullptr)
         hideTrialPanel();
+    if (m_impact != nullptr)
+        m_impact->hide();
 }
 
 } // namespace editor

@@ -182,6 +182,11 @@ QHash<QString, QString> TrialPanel::values() const {
 
 void TrialPanel::setValues(const QHash<QString, QString>& values) {
     m_values = values;
+    // The inputs show the values given, not what was typed in them before (which the refresh
+    // would otherwise read back over them).
+    for (int row = 0; row < m_inputs->rowCount() && row < m_elements.size(); ++row)
+        if (auto* edit = qobject_cast<QLineEdit*>(m_inputs->cellWidget(row, 2)))
+            edit->setText(m_values.value(keyOf(m_elements[row])));
     refreshElements();
 }
 

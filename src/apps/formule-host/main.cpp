@@ -164,6 +164,17 @@ struct HostOptions {
         QStringLiteral("With --trial-screenshot: the value of one input of the panel, by its element "
                        "(@ATTPREZZO, C:123 for a category id, V:V01 for a variant code); repeatable."),
         QStringLiteral("KEY=VALUE")};
+    QCommandLineOption impactScreenshot{
+        QStringLiteral("impact-screenshot"),
+        QStringLiteral("Like --screenshot, but open the impact preview with its button (which runs it over "
+                       "the record's test cases), run it again with the --impact-generate rows and render "
+                       "the preview."),
+        QStringLiteral("FILE")};
+    QCommandLineOption impactGenerate{
+        QStringLiteral("impact-generate"),
+        QStringLiteral("With --impact-screenshot: the rows to generate, as the preview's field takes them "
+                       "(\"[Prezzo lordo - CURR]=da 10 a 1000 passo 10\")."),
+        QStringLiteral("SPEC")};
     QCommandLineOption draftScreenshot{
         QStringLiteral("draft-screenshot"),
         QStringLiteral("Put --formula's text into the box (or add a line to the stored formula), close the "
@@ -215,6 +226,8 @@ struct HostOptions {
                 tooltip,
                 trialScreenshot,
                 trialValue,
+                impactScreenshot,
+                impactGenerate,
                 palette,
                 find,
                 replace,
@@ -351,6 +364,29 @@ QWidget* typeAndRunTrial(QWidget* editor, const QStringList& values, QTextStream
     return panel;
 }
 
+// Opens the editor's impact preview with its button, which runs it over the record's test cases;
+// with `generate`, runs it again with those rows too. Returns the preview, or null when it did not
+// open.
+QWidget* runImpactPreview(QWidget* editor, const QString& generate, QTextStream& err) {
+    clickButton(editor, "IMG_IMPACT");
+    auto* preview = editor->findChild<QWidget*>(QStringLiteral("IMPACT_PREVIEW"));
+    if (!preview || !preview->isVisible()) {
+        err << "formule-host: the impact preview did not open\n";
+        return nullptr;
+    }
+    if (!generate.isEmpty()) {
+        if (auto* spec = preview->findChild<QLineEdit*>(QStringLiteral("TXT_IMPACT_GENERATE")))
+            spec->setText(generate);
+        clickButton(preview, "CMD_IMPACT_START");
+    }
+    // The chart lays out its new axes and bars when the event loop runs.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    auto* message = preview->findChild<QLabel*>(QStringLiteral("LBL_IMPACT_MESSAGE"));
+    if (message && message->isVisibleTo(preview))
+        err << "formule-host: impact: " << message->text() << '\n';
+    return preview;
+}
+
 // The editor's picture with the trial panel beside it, as the panel opens on screen.
 QPixmap grabBeside(QWidget* editor, QWidget* panel) {
     constexpr int gap = 8;
@@ -373,6 +409,7 @@ struct RunOptions {
     bool wholeHost = false;  // --host-screenshot
     bool trial = false;      // --trial-screenshot
     bool draft = false;      // --draft-screenshot
+    bool impact = false;     // --impact-screenshot
     QString shotFile;        // the picture to write, empty for an interactive run
     int context = 0;
 };
@@ -396,9 +433,11 @@ std::optional<RunOptions> readRunOptions(const QCommandLineParser& parser, const
     run.wholeHost = parser.isSet(options.hostScreenshot);
     run.trial = parser.isSet(options.trialScreenshot);
     run.draft = parser.isSet(options.draftScreenshot);
+    run.impact = parser.isSet(options.impactScreenshot);
     run.shotFile = run.wholeHost ? parser.value(options.hostScreenshot)
                    : run.trial   ? parser.value(options.trialScreenshot)
                    : run.draft   ? parser.value(options.draftScreenshot)
+                   : run.impact  ? parser.value(options.impactScreenshot)
                                  : parser.value(options.screenshot);
     if (run.wholeHost && parser.isSet(options.modal)) {
         err << "formule-host: --host-screenshot shows a modeless editor; leave out --modal\n";
@@ -452,11 +491,16 @@ bool renderScreenshot(QWidget* editor, QWidget* host, const QCommandLineParser& 
         parser.isSet(options.tooltip) ? showNodeTooltip(editor, parser.value(options.tooltip)) : nullptr;
     QWidget* target = run.wholeHost ? host : editor;
     QWidget* panel = run.trial ? typeAndRunTrial(editor, parser.values(options.trialValue), err) : nullptr;
-    const QPixmap picture = panel ? grabBeside(editor, panel) : grabWithTooltip(target, tip);
-    const bool saved = (panel || !run.trial) && picture.save(run.shotFile, "PNG");
+    QWidget* impact =
+        run.impact ? runImpactPreview(editor, parser.value(options.impactGenerate), err) : nullptr;
+    const QPixmap picture = impact  ? impact->grab()
+                            : panel ? grabBeside(editor, panel)
+                                    : grabWithTooltip(target, tip);
+    const bool opened = (panel || !run.trial) && (impact || !run.impact);
+    const bool saved = opened && picture.save(run.shotFile, "PNG");
     if (saved)
         QTextStream(stdout) << run.shotFile << '\n';
-    else if (panel || !run.trial) // a panel that did not open was told already
+    else if (opened) // a panel or preview that did not open was told already
         err << "formule-host: cannot write " << run.shotFile << '\n';
     return saved;
 }
@@ -494,7 +538,7 @@ int draftScreenshot(demo::HostWindow& window, int context, const core::Variant& 
 bool asksForScreenshot(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         for (const char* option : {"--screenshot", "--host-screenshot", "--trial-screenshot",
-                                   "--verify-screenshot", "--draft-screenshot"})
+                                   "--verify-screenshot", "--draft-screenshot", "--impact-screenshot"})
             if (std::strcmp(argv[i], option) == 0)
                 return true;
     }
@@ -620,8 +664,9 @@ int main(int argc, char** argv) {
             if (trial)
                 openTrialPanel(editor);
             // The live diagnostics come after their pause in typing and the parse.
-            const int settle = parser.isSet(options.formula) || parser.isSet(options.check) || trial ? 1500
-                               : timings                                                             ? 0
+            const int settle =
+                parser.isSet(options.formula) || parser.isSet(options.check) || trial || run->impact ? 1500
+                : timings                                                                            ? 0
                                                                                                      : 100;
             afterCatalogue(editor, [&, editor, timings, settle] {
                 if (timings)
