@@ -53,10 +53,15 @@ namespace language {
 class FormulaLanguage;
 }
 
+namespace editing {
+struct FormulaVersion;
+}
+
 namespace editor {
 
 class BackgroundRun;
 class FormulaAssist;
+class HistoryPanel;
 class TrialPanel;
 class TrialCases;
 class TreeWhereUsed;
@@ -208,6 +213,14 @@ public:
     void toggleTrialPanel();
     void showTrialPanel(bool show);
 
+    // The record's history beside the window (FRMLP_FORMULE_History.cpp): IMG_HISTORY and Ctrl+K
+    // list its versions (the newest selected, or `select`).
+    HistoryPanel* historyPanel() const;
+    void showHistory(std::optional<int> select = {});
+    // The latest version of the record when the window read it, then the one its last save
+    // wrote; a save asks before writing over a newer one. nullopt: not known (not compared).
+    std::optional<int> loadedVersion() const { return m_loadedVersion; }
+
     // The lines (from 1) of the stored formula that a save of the text shown at load would
     // change (a doubled apostrophe shown single); empty when it saves back unchanged.
     const QList<int>& roundTripLines() const { return m_roundTripLines; }
@@ -253,7 +266,8 @@ private:
     controls::VXL_TBARMENU* IMG_SAVE = nullptr;
     controls::VXL_TBARMENU* IMG_CHECK = nullptr;
     controls::VXL_TBARMENU* IMG_EXPCOL = nullptr;
-    controls::VXL_TBARMENU* IMG_TRIAL = nullptr; // the trial panel, beside the check
+    controls::VXL_TBARMENU* IMG_TRIAL = nullptr;   // the trial panel, beside the check
+    controls::VXL_TBARMENU* IMG_HISTORY = nullptr; // the history, beside the information
     QCheckBox* CHK_DEBUG = nullptr;
     controls::VXL_RESIZEFORM* RESIZEFORM = nullptr;
     controls::MDIActiveX* MDIActiveX1 = nullptr;
@@ -277,6 +291,16 @@ private:
     void lockUnreadableFormula(const QString& storedSql);
     void connectEvents();
     void buildTrialPanel(const QRect& button);
+    void buildHistoryPanel(const QRect& button);
+    void translateHistoryCaptions();
+    std::optional<qint64> recordNumber() const; // the record's identifier as a whole number
+    void restoreFromHistory(const QString& text);
+    void rememberLoadedVersion();
+    bool askOverwriteMoved(const editing::FormulaVersion& newer);
+    void versionWritten();
+    // The display form of a stored SQL form, translated without showing errors (nullopt in: a
+    // cleared formula, shown empty); nullopt when it cannot be shown.
+    std::optional<QString> quietDisplayForm(const std::optional<QString>& sqlForm);
     // The box's gutter, find and replace, go to line, comments and zoom (FRMLP_FORMULE_Tools.cpp).
     void buildEditorTools();
     void restoreTrialPanel();
@@ -347,6 +371,8 @@ private:
     const QEvent* m_lastKeyEvent = nullptr;
     QPointer<QWidget> m_lastKeyReceiver;
     TrialPanel* m_trial = nullptr;
+    HistoryPanel* m_historyPanel = nullptr;
+    std::optional<int> m_loadedVersion;
     TrialCases* m_cases = nullptr;
     std::function<std::optional<QString>(const QString&, const QString&)> m_askCaseName;
     host::WindowPlacement* m_placement = nullptr;

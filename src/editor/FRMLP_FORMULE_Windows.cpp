@@ -4,6 +4,7 @@
 
 #include "editor/FRMLP_FORMULE.h"
 #include "editor/FRMLP_FORMULE_Parts.h"
+#include "editor/HistoryPanel.h"
 #include "editor/TrialPanel.h"
 
 #include "core/NullSafe.h"
@@ -16,6 +17,7 @@
 #include "host/WindowPlacement.h"
 #include "host/controls/VxlRichTextBox.h"
 #include "language/FormulaLanguage.h"
+#include "language/StoredFormulas.h"
 
 #include <QDateTime>
 #include <QStringList>
@@ -140,6 +142,7 @@ void FRMLP_FORMULE::offerDraft() {
 
 void FRMLP_FORMULE::formulaWritten() {
     m_draftBaseline = displayText();
+    versionWritten();
     if (host::UserSettings* settings = settingsOf(ActiveInterface()); settings != nullptr)
         if (const QString key = draftKey(); !key.isEmpty())
             settings->Remove(key);
@@ -154,6 +157,17 @@ QString FRMLP_FORMULE::quietSqlForm(const QString& displayText, bool* failed) {
     QString sql = silent.decodeToken(RTrimN(core::Variant(displayText)).toString(), false);
     *failed = silent.lastErrorCount() > 0;
     return sql;
+}
+
+std::optional<QString> FRMLP_FORMULE::quietDisplayForm(const std::optional<QString>& sqlForm) {
+    if (!sqlForm)
+        return QString();
+    QuietServices quiet(m_parts->services);
+    language::FormulaLanguage silent(quiet);
+    const QString shown = silent.encodeToken(RTrimN(core::Variant(*sqlForm)).toString());
+    if (silent.lastErrorCount() > 0)
+        return std::nullopt;
+    return language::singledQuotes(shown);
 }
 
 void FRMLP_FORMULE::formulaLoaded(const QString& stored) {
@@ -210,6 +224,8 @@ void FRMLP_FORMULE::windowClosing() {
     // The trial panel goes with its window; whether it shows next time stays as the user left it.
     if (m_trial != nullptr)
         hideTrialPanel();
+    if (m_historyPanel != nullptr)
+        m_historyPanel->hide();
 }
 
 } // namespace editor
