@@ -123,7 +123,7 @@ bool FRMLP_FORMULE::askOverwriteMoved(const editing::FormulaVersion& newer) {
         prompt, host::mb::YesNoCancel | host::mb::Exclamation | host::mb::DefaultButton3,
         translate(QStringLiteral("Formula modificata nel frattempo")),
         {translate(QStringLiteral("Sovrascrivi")), translate(QStringLiteral("Mostra differenze")),
-         translate(QStringLiteral("Annulla"))});
+         translate(QStringLiteral("Non salvare"))});
     if (answer == host::answer::Yes)
         return true;
     if (answer == host::answer::No)

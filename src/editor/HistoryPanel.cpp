@@ -83,7 +83,11 @@ void HistoryPanel::translateCaptions() {
     for (const char* column : Columns)
         headers << tr(QString::fromUtf8(column));
     m_table->setHorizontalHeaderLabels(headers);
-    m_restore->setText(tr(QStringLiteral("Ripristina")));
+    // "Ripristina" alone is the redo button's entry in the catalogues (another English word): the
+    // button's own entry has a key of its own, and Italian shows the word itself.
+    const QString restoreKey = QStringLiteral("Ripristina (versione della cronologia)");
+    const QString restoreText = tr(restoreKey);
+    m_restore->setText(restoreText == restoreKey ? QStringLiteral("Ripristina") : restoreText);
     m_restore->setToolTip(tr(QStringLiteral(
         "Mette la versione scelta nel riquadro della formula (Ctrl+Z la toglie); si salva come sempre")));
 }
