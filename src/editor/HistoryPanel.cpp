@@ -116,19 +116,22 @@ void HistoryPanel::setVersions(const QList<editing::FormulaVersion>& versions, b
     m_table->resizeColumnsToContents();
     if (selectRow >= 0)
         m_table->selectRow(selectRow);
-    m_note->setText(
+    m_listNote =
         more ? tr(QStringLiteral("Sono elencate solo le %1 versioni più recenti")).arg(versions.size())
-             : QString());
+             : QString();
     showSelected();
     if (versions.isEmpty())
-        m_note->setText(
-            tr(QStringLiteral("La formula non ha ancora versioni registrate: la prima si registra "
-                              "al primo salvataggio")));
+        setNote(tr(QStringLiteral("La formula non ha ancora versioni registrate: la prima si registra "
+                                  "al primo salvataggio")));
 }
 
 void HistoryPanel::setProblem(const QString& text) {
     setVersions({}, false);
-    m_note->setText(text);
+    setNote(text);
+}
+
+void HistoryPanel::setNote(const QString& text) {
+    m_note->setText(m_listNote.isEmpty() ? text : m_listNote + QLatin1Char('\n') + text);
 }
 
 int HistoryPanel::selectedVersion() const {
@@ -144,6 +147,7 @@ void HistoryPanel::refresh() {
 }
 
 void HistoryPanel::showSelected() {
+    setNote(QString());
     m_diff->clear();
     m_shown.reset();
     m_restore->setEnabled(false);
@@ -153,21 +157,19 @@ void HistoryPanel::showSelected() {
     const editing::FormulaVersion& v = m_versions.at(items.first()->row());
     m_shown = m_hooks.displayForm ? m_hooks.displayForm(v.sqlForm) : v.sqlForm.value_or(QString());
     if (!m_shown) {
-        m_note->setText(
-            tr(QStringLiteral("La versione %1 non si lascia mostrare nella forma visualizzata: la sua "
-                              "forma SQL non si traduce con gli elementi di oggi"))
-                .arg(v.version));
+        setNote(tr(QStringLiteral("La versione %1 non si lascia mostrare nella forma visualizzata: la sua "
+                                  "forma SQL non si traduce con gli elementi di oggi"))
+                    .arg(v.version));
         return;
     }
     const QString box = m_hooks.boxText ? m_hooks.boxText() : QString();
     const QList<editing::DiffItem> pieces = editing::wordDiff(*m_shown, box);
     const bool same = pieces.size() <= 1 && (pieces.isEmpty() || pieces.first().op == editing::DiffOp::Equal);
-    m_note->setText(
-        same ? tr(QStringLiteral("La versione %1 è uguale al testo del riquadro")).arg(v.version)
-             : tr(QStringLiteral("Versione %1 contro il riquadro: barrato in rosso ciò che c'è solo "
-                                 "nella versione, sottolineato in verde ciò che c'è solo nel "
-                                 "riquadro"))
-                   .arg(v.version));
+    setNote(same ? tr(QStringLiteral("La versione %1 è uguale al testo del riquadro")).arg(v.version)
+                 : tr(QStringLiteral("Versione %1 contro il riquadro: barrato in rosso ciò che c'è solo "
+                                     "nella versione, sottolineato in verde ciò che c'è solo nel "
+                                     "riquadro"))
+                       .arg(v.version));
     QTextCursor cursor(m_diff->document());
     for (const editing::DiffItem& piece : pieces)
         cursor.insertText(piece.text, markFormat(piece.op, m_diff->palette()));

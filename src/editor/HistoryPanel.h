@@ -49,11 +49,14 @@ public:
 
 private:
     void showSelected();
+    // The note under the list: the list's own (a limit reached), then `text`.
+    void setNote(const QString& text);
     void restoreSelected();
     QString tr(const QString& text) const;
 
     Hooks m_hooks;
     QList<editing::FormulaVersion> m_versions;
+    QString m_listNote;
     std::optional<QString> m_shown; // the display form of the selected version, when it has one
     QLabel* m_note = nullptr;
     QTableWidget* m_table = nullptr;

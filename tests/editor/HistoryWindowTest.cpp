@@ -5,6 +5,7 @@
 #include "editing/FormulaHistory.h"
 #include "editor/HistoryPanel.h"
 
+#include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTextBlock>
@@ -240,6 +241,78 @@ TEST_F(HistoryWindow, TheListAndTheQuestionSpeakEnglish) {
     EXPECT_EQ(responder.requests().first().captions,
               (QStringList{"Overwrite", "Show differences", "Do not save"}));
     second.reset();
+}
+
+editing::FormulaVersion version(int number, const std::optional<QString>& sqlForm) {
+    return {.context = 0,
+            .id = 1,
+            .version = number,
+            .sqlForm = sqlForm,
+            .user = QStringLiteral("bianchi"),
+            .when = QStringLiteral("2026-12-06T10:00:00Z"),
+            .origin = QStringLiteral("tool"),
+            .comment = {},
+            .hash = editing::formulaHash(sqlForm)};
+}
+
+TEST_F(HistoryWindow, AVersionThatCannotBeShownSaysSoAndAClearedOneRestoresAnEmptyBox) {
+    FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
+    saveAll(w, {"SET [Prezzo lordo] = 7"});
+    // Its display form would pass the text limit on the way back, as a stored formula the window
+    // locks.
+    QString unreadable;
+    for (int i = 0; i < 800; ++i)
+        unreadable += QStringLiteral("SET @OUTPREZZO = @ATTPREZZO\r\n");
+    {
+        ado::Connection c;
+        c.Open(connectionString);
+        editing::FormulaHistory history(c);
+        history.append(version(3, unreadable));
+        history.append(version(4, std::nullopt));
+    }
+    QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_K, Qt::ControlModifier);
+    QTableWidget* table = versions(w);
+    ASSERT_EQ(column(table, 0), (QStringList{"4", "3", "2", "1"}));
+    EXPECT_EQ(column(table, 4).first(), QStringLiteral("(vuota)"));
+    table->selectRow(1);
+    EXPECT_EQ(namedChild<QLabel>(*w.historyPanel(), "HISTORY_NOTE")->text(),
+              QStringLiteral(
+                  "La versione 3 non si lascia mostrare nella forma visualizzata: la sua forma SQL non si "
+                  "traduce con gli elementi di oggi"));
+    EXPECT_TRUE(differences(w)->toPlainText().isEmpty());
+    EXPECT_FALSE(restore(w)->isEnabled());
+    // The cleared version: everything in the box is only in the box; restoring it empties the box.
+    table->selectRow(0);
+    EXPECT_EQ(markedPieces(differences(w)), (QStringList{"+SET [Prezzo lordo] = 7"}));
+    QTest::mouseClick(restore(w), Qt::LeftButton);
+    EXPECT_EQ(ui(w).TXT_FORMULA->Text(), QString());
+    QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(ui(w).TXT_FORMULA->Text(), QStringLiteral("SET [Prezzo lordo] = 7"));
+    // A save of the window is now over version 4, written after it read the record: it asks.
+    responder.clear();
+    saveAll(w, {"SET [Prezzo lordo] = 8"});
+    EXPECT_EQ(responder.requests().size(), 1);
+}
+
+TEST_F(HistoryWindow, OnlyTheLatestThousandVersionsAreListed) {
+    FRMLP_FORMULE& w = open(0, core::Variant::fromInt32(1));
+    {
+        ado::Connection c;
+        c.Open(connectionString);
+        c.BeginTrans();
+        editing::FormulaHistory history(c);
+        for (int v = 1; v <= 1002; ++v)
+            history.append(version(v, QStringLiteral("SET @OUTPREZZO = %1").arg(v)));
+        c.CommitTrans();
+    }
+    QTest::keyClick(ui(w).TXT_FORMULA, Qt::Key_K, Qt::ControlModifier);
+    QTableWidget* table = versions(w);
+    ASSERT_EQ(table->rowCount(), 1000);
+    EXPECT_EQ(table->item(0, 0)->text(), QStringLiteral("1002"));
+    EXPECT_EQ(table->item(999, 0)->text(), QStringLiteral("3"));
+    EXPECT_TRUE(namedChild<QLabel>(*w.historyPanel(), "HISTORY_NOTE")
+                    ->text()
+                    .startsWith(QStringLiteral("Sono elencate solo le 1000 versioni più recenti\n")));
 }
 
 } // namespace
