@@ -5,7 +5,9 @@
 #include "tables/Literals.h"
 
 #include <QCryptographicHash>
+
 #include <QDateTime>
+#include <algorithm>
 
 namespace editing {
 
@@ -184,6 +186,10 @@ QList<FormulaVersion> FormulaHistory::select(const QString& where, const QString
 
 QList<FormulaVersion> FormulaHistory::list(int context, qint64 id) {
     return select(keyWhere(context, id));
+}
+
+QList<FormulaVersion> FormulaHistory::listLatest(int context, qint64 id, int count) {
+    return select(keyWhere(context, id), QStringLiteral("TOP %1 ").arg(std::max(count, 0)));
 }
 
 std::optional<FormulaVersion> FormulaHistory::load(int context, qint64 id, int version) {

@@ -85,6 +85,8 @@ public:
     bool available();
     // The versions of a record, newest first.
     QList<FormulaVersion> list(int context, qint64 id);
+    // The record's latest `count` versions at most, newest first (a window lists no more).
+    QList<FormulaVersion> listLatest(int context, qint64 id, int count);
     // One version; nullopt when the record has no such version.
     std::optional<FormulaVersion> load(int context, qint64 id, int version);
     // The number of the record's latest version; 0 when none is kept yet.

@@ -120,7 +120,10 @@ FRMLP_FORMULE::Parts::Parts(FRMLP_FORMULE* window)
                      return editing::VersionAuthor{editing::Origin::Window,
                                                    global ? global->Settings()->User()->Name() : QString(),
                                                    {}};
-                 }})
+                 },
+             .expectedVersion = [window] { return window->m_loadedVersion; },
+             .moved =
+                 [window](const editing::FormulaVersion& newer) { return window->askOverwriteMoved(newer); }})
     , assist(std::make_unique<FormulaAssist>(window->TXT_FORMULA, window->IMG_UNDO, window->IMG_REDO, history,
                                              [window](const QString& s) { return window->translate(s); }))
     , treeSink(window->TVW_FIELDS, window->m_imlImagesTrv, window->m_treeNodes, window->m_nodesByKey)
@@ -380,8 +383,10 @@ void FRMLP_FORMULE::Form_Activate() {
              m_sqlText = *tables::formulaSelectStatement(ctx->number, decimalId.toString());
          },
          [&] {
-             if (hasId)
-                 m_recordset = require(m_connection.data())->Execute(m_sqlText, nullptr, -1);
+             if (!hasId)
+                 return;
+             rememberLoadedVersion(); // before the read: a save in between is asked about, not lost
+             m_recordset = require(m_connection.data())->Execute(m_sqlText, nullptr, -1);
          },
          [&] {
              if (hasId && m_recordset && !m_recordset->IsBOF() && !m_recordset->IsEOF()) {
@@ -690,6 +695,7 @@ void FRMLP_FORMULE::translateCaptions() {
          {IMG_UNDO, IMG_REDO, IMG_LEGEND, IMG_CLEAR, IMG_SAVE, IMG_CHECK, IMG_EXPCOL, IMG_TRIAL, IMG_IMPACT})
         b->setToolTip(translate(b->toolTip()));
     trialPanel()->translateCaptions();
+    translateHistoryCaptions();
     if (m_cases)
         m_cases->translateCaptions();
 }

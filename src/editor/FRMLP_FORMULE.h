@@ -56,12 +56,16 @@ class FormulaLanguage;
 namespace check {
 struct ImpactRow;
 }
+namespace editing {
+struct FormulaVersion;
+}
 
 namespace editor {
 
 class BackgroundRun;
 class FormulaAssist;
 class ImpactPreview;
+class HistoryPanel;
 class TrialPanel;
 class TrialCases;
 class TreeWhereUsed;
@@ -223,6 +227,13 @@ public:
     void runImpactPreview();
     // The SQL form of the record's formula as stored now (as read, then as the last save wrote).
     const QString& storedSqlForm() const { return m_storedForm; }
+    // The record's history beside the window (FRMLP_FORMULE_History.cpp): IMG_HISTORY and Ctrl+K
+    // list its versions (the newest selected, or `select`).
+    HistoryPanel* historyPanel() const;
+    void showHistory(std::optional<int> select = {});
+    // The latest version of the record when the window read it, then the one its last save
+    // wrote; a save asks before writing over a newer one. nullopt: not known (not compared).
+    std::optional<int> loadedVersion() const { return m_loadedVersion; }
 
     // The lines (from 1) of the stored formula that a save of the text shown at load would
     // change (a doubled apostrophe shown single); empty when it saves back unchanged.
@@ -269,8 +280,9 @@ private:
     controls::VXL_TBARMENU* IMG_SAVE = nullptr;
     controls::VXL_TBARMENU* IMG_CHECK = nullptr;
     controls::VXL_TBARMENU* IMG_EXPCOL = nullptr;
-    controls::VXL_TBARMENU* IMG_TRIAL = nullptr;  // the trial panel, beside the check
-    controls::VXL_TBARMENU* IMG_IMPACT = nullptr; // the impact preview, beside the trial panel's
+    controls::VXL_TBARMENU* IMG_TRIAL = nullptr;   // the trial panel, beside the check
+    controls::VXL_TBARMENU* IMG_IMPACT = nullptr;  // the impact preview, beside the trial panel's
+    controls::VXL_TBARMENU* IMG_HISTORY = nullptr; // the history, beside the information
     QCheckBox* CHK_DEBUG = nullptr;
     controls::VXL_RESIZEFORM* RESIZEFORM = nullptr;
     controls::MDIActiveX* MDIActiveX1 = nullptr;
@@ -299,6 +311,16 @@ private:
     void placeImpactPreview();
     // The inputs of a row of the preview into the trial panel, which opens.
     void loadImpactRow(const check::ImpactRow& row);
+    void buildHistoryPanel(const QRect& button);
+    void translateHistoryCaptions();
+    std::optional<qint64> recordNumber() const; // the record's identifier as a whole number
+    void restoreFromHistory(const QString& text);
+    void rememberLoadedVersion();
+    bool askOverwriteMoved(const editing::FormulaVersion& newer);
+    void versionWritten();
+    // The display form of a stored SQL form, translated without showing errors (nullopt in: a
+    // cleared formula, shown empty); nullopt when it cannot be shown.
+    std::optional<QString> quietDisplayForm(const std::optional<QString>& sqlForm);
     // The box's gutter, find and replace, go to line, comments and zoom (FRMLP_FORMULE_Tools.cpp).
     void buildEditorTools();
     void restoreTrialPanel();
@@ -369,6 +391,8 @@ private:
     const QEvent* m_lastKeyEvent = nullptr;
     QPointer<QWidget> m_lastKeyReceiver;
     TrialPanel* m_trial = nullptr;
+    HistoryPanel* m_historyPanel = nullptr;
+    std::optional<int> m_loadedVersion;
     TrialCases* m_cases = nullptr;
     ImpactPreview* m_impact = nullptr;
     QString m_storedForm;

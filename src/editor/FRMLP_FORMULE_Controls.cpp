@@ -62,6 +62,7 @@ constexpr Design dIMG_UNDO{3990, 540, 450, 450};
 constexpr Design dIMG_REDO{4470, 540, 450, 450};
 constexpr Design dIMG_LEGEND{4950, 540, 450, 450};
 constexpr Design dIMG_IMPACT{10110, 540, 450, 450};
+constexpr Design dIMG_HISTORY{5430, 540, 450, 450};
 constexpr Design dIMG_TRIAL{10590, 540, 450, 450};
 constexpr Design dIMG_CHECK{11070, 540, 450, 450};
 constexpr Design dIMG_CLEAR{11550, 540, 450, 450};
@@ -185,6 +186,8 @@ void FRMLP_FORMULE::buildControls() {
         QRect(dIMG_TRIAL.left, dIMG_TRIAL.top, dIMG_TRIAL.width, dIMG_TRIAL.height), this));
     buildImpactButton(controls::twipsToPixels(
         QRect(dIMG_IMPACT.left, dIMG_IMPACT.top, dIMG_IMPACT.width, dIMG_IMPACT.height), this));
+    buildHistoryPanel(controls::twipsToPixels(
+        QRect(dIMG_HISTORY.left, dIMG_HISTORY.top, dIMG_HISTORY.width, dIMG_HISTORY.height), this));
     setTabOrder(TXT_FORMULA, TVW_FIELDS);
 }
 
@@ -280,14 +283,17 @@ void FRMLP_FORMULE::Form_KeyDown(int keyCode, int shift) {
         if (!m_technicalView)
             showImpactPreview();
         break;
+    case 75: // Ctrl+K: the history
+        showHistory();
+        break;
     default:
         break;
     }
 }
 
 void FRMLP_FORMULE::switchTechnicalView() {
-    QWidget* const editing[] = {TVW_FIELDS, IMG_SAVE, IMG_CHECK, IMG_CLEAR, IMG_LEGEND,
-                                IMG_EXPCOL, IMG_UNDO, IMG_REDO,  IMG_IMPACT};
+    QWidget* const editing[] = {TVW_FIELDS, IMG_SAVE, IMG_CHECK, IMG_CLEAR,  IMG_LEGEND,
+                                IMG_EXPCOL, IMG_UNDO, IMG_REDO,  IMG_IMPACT, IMG_HISTORY};
     const bool entering = !m_technicalView;
     LBL_ELEMSELEZ->SetTitle(
         translate(entering ? QStringLiteral("Info tecniche") : QStringLiteral("Formula")));

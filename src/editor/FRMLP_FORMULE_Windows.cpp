@@ -4,6 +4,7 @@
 
 #include "editor/FRMLP_FORMULE.h"
 #include "editor/FRMLP_FORMULE_Parts.h"
+#include "editor/HistoryPanel.h"
 #include "editor/ImpactPreview.h"
 #include "editor/TrialPanel.h"
 
@@ -17,6 +18,7 @@
 #include "host/WindowPlacement.h"
 #include "host/controls/VxlRichTextBox.h"
 #include "language/FormulaLanguage.h"
+#include "language/StoredFormulas.h"
 
 #include <QDateTime>
 #include <QStringList>
@@ -143,6 +145,7 @@ void FRMLP_FORMULE::formulaWritten() {
     m_draftBaseline = displayText();
     bool failed = false;
     m_storedForm = quietSqlForm(m_draftBaseline, &failed); // what the save wrote
+    versionWritten();
     if (host::UserSettings* settings = settingsOf(ActiveInterface()); settings != nullptr)
         if (const QString key = draftKey(); !key.isEmpty())
             settings->Remove(key);
@@ -157,6 +160,17 @@ QString FRMLP_FORMULE::quietSqlForm(const QString& displayText, bool* failed) {
     QString sql = silent.decodeToken(RTrimN(core::Variant(displayText)).toString(), false);
     *failed = silent.lastErrorCount() > 0;
     return sql;
+}
+
+std::optional<QString> FRMLP_FORMULE::quietDisplayForm(const std::optional<QString>& sqlForm) {
+    if (!sqlForm)
+        return QString();
+    QuietServices quiet(m_parts->services);
+    language::FormulaLanguage silent(quiet);
+    const QString shown = silent.encodeToken(RTrimN(core::Variant(*sqlForm)).toString());
+    if (silent.lastErrorCount() > 0)
+        return std::nullopt;
+    return language::singledQuotes(shown);
 }
 
 void FRMLP_FORMULE::formulaLoaded(const QString& stored) {
@@ -216,6 +230,8 @@ void FRMLP_FORMULE::windowClosing() {
         hideTrialPanel();
     if (m_impact != nullptr)
         m_impact->hide();
+    if (m_historyPanel != nullptr)
+        m_historyPanel->hide();
 }
 
 } // namespace editor
