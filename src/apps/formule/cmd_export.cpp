@@ -40,6 +40,9 @@ class Translator {
 public:
     explicit Translator(Context& ctx)
         : m_services(hostServices(ctx)) {
+        // The labels in the files are the Italian ones whatever --lang says: a folder exported
+        // under one language imports under any other.
+        m_services.f.translate = {};
         m_services.f.errorAnswer = [](const QString&, const core::ErrorInfo&) {
             return static_cast<int>(core::Answer::Abort);
         };
@@ -272,31 +275,34 @@ std::optional<QString> readText(Context& ctx, const QString& path, const QString
 QList<ImportItem> readFolder(Context& ctx, ado::Connection& connection, const QDir& dir,
                              InputProblems& problems) {
     QStringList names;
-    QDirIterator it(dir.path(), {QStringLiteral("*") + files::Extension}, QDir::Files,
+    const QDir absolute(dir.absolutePath());
+    QDirIterator it(absolute.path(), {QStringLiteral("*") + files::Extension}, QDir::Files,
                     QDirIterator::Subdirectories);
     while (it.hasNext())
-        names << dir.relativeFilePath(it.next());
+        names << absolute.relativeFilePath(it.next());
     names.sort();
     QList<ImportItem> items;
     QHash<QPair<int, qint64>, QString> seen;
     for (const QString& name : names) {
-        const std::optional<QString> text = readText(ctx, dir.filePath(name), name, problems);
+        // Problems name the file as the folder was given.
+        const QString shown = dir.filePath(name);
+        const std::optional<QString> text = readText(ctx, shown, shown, problems);
         if (!text)
             continue;
         editing::FileProblem problem;
         const std::optional<editing::FormulaFile> parsed = files::parseFile(*text, &problem, translator(ctx));
         if (!parsed) {
-            problems.add(name, problem.line, problem.message);
+            problems.add(shown, problem.line, problem.message);
             continue;
         }
         const auto key = qMakePair(parsed->header.context, parsed->header.id);
         constexpr int IdLine = 3; // the header's line of the id
         if (!heldFormula(connection, key.first, key.second)) {
-            problems.add(name, IdLine, ctx.tr(xtext::NoRecord).arg(key.second).arg(key.first));
+            problems.add(shown, IdLine, ctx.tr(xtext::NoRecord).arg(key.second).arg(key.first));
             continue;
         }
         if (seen.contains(key)) {
-            problems.add(name, IdLine, ctx.tr(xtext::Duplicate).arg(seen.value(key)));
+            problems.add(shown, IdLine, ctx.tr(xtext::Duplicate).arg(dir.filePath(seen.value(key))));
             continue;
         }
         seen.insert(key, name);
