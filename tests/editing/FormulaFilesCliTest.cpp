@@ -9,11 +9,15 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QVariant>
+
+#include <iostream>
 
 #include <gtest/gtest.h>
 
@@ -271,12 +275,24 @@ TEST_F(FormulaFilesCli, ThousandGeneratedFormulasRoundTrip) {
         }
         db.commit();
     }
+    QElapsedTimer timer;
+    timer.start();
     ToolRun r = exportTo(*demo, out);
+    std::cout << "export of " << Count + 10 << " formulas: " << timer.elapsed() << " ms\n";
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, QStringLiteral("formule esportate: %1 in %2\n").arg(Count + 10).arg(out));
     // The forms the display form does not give back exactly are named, and kept in the header.
     const qsizetype exact = r.err.count(QStringLiteral("(sql-base64)"));
-    std::cout << "kept exactly (sql-base64): " << exact << " of " << Count + 10 << '\n';
+    std::cout << "kept exactly (sql-base64): " << exact << " of " << Count + 10 << " (by kind:";
+    QMap<int, int> kinds;
+    static const QRegularExpression exactFile(QStringLiteral("^export: 1/(\\d+)-"),
+                                              QRegularExpression::MultilineOption);
+    for (auto it = exactFile.globalMatch(r.err); it.hasNext();)
+        if (const int id = it.next().captured(1).toInt(); id >= 1000)
+            ++kinds[(id - 1000) % 12];
+    for (auto it = kinds.cbegin(); it != kinds.cend(); ++it)
+        std::cout << ' ' << it.key() << '=' << it.value();
+    std::cout << ")\n";
 
     const auto copy = emptyCopy();
     {
@@ -284,7 +300,9 @@ TEST_F(FormulaFilesCli, ThousandGeneratedFormulasRoundTrip) {
         QSqlQuery q(db);
         ASSERT_TRUE(q.exec(QStringLiteral("UPDATE LP07_QUOTAZIONI SET LP07_FORMULE = NULL")));
     }
+    timer.restart();
     r = run(*copy, {QStringLiteral("import"), out, QStringLiteral("--yes")});
+    std::cout << "import of " << Count + 10 << " formulas: " << timer.elapsed() << " ms\n";
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(r.out.count(u'\n'), Count + 10 + 2); // the report's header, its lines, the outcome
     const QStringList expected = demo->storedForms();

@@ -19,7 +19,6 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QHash>
-#include <QSaveFile>
 #include <QSet>
 #include <QStringDecoder>
 
@@ -118,8 +117,11 @@ void writeFile(Context& ctx, const QString& path, const QString& text) {
     if (existing.open(QIODevice::ReadOnly) && existing.size() == bytes.size() && existing.readAll() == bytes)
         return;
     existing.close();
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    // Written in place, without a flush to disk per file (a thousand files would wait on the
+    // disk a thousand times); a new export writes them again.
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size() ||
+        !file.flush())
         throw UsageError{ctx.tr(xtext::NotWritten).arg(path)};
 }
 
