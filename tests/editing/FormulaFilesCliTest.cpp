@@ -2,6 +2,7 @@
 // formulas: the round trip gives back every stored SQL form, bad input writes nothing, and the
 // import writes all of its changes or none.
 
+#include "../common/Catalogue.h"
 #include "../common/ToolRun.h"
 #include "apps/formule/ExportTexts.h"
 #include "editing/FormulaFiles.h"
@@ -441,6 +442,51 @@ TEST_F(FormulaFilesCli, FailingCheckNeedsYes) {
     r = run(*demo, {QStringLiteral("import"), out, QStringLiteral("--yes")});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_NE(demo->dump(), before);
+}
+
+TEST_F(FormulaFilesCli, OneContextLeavesTheOthersFiles) {
+    ASSERT_EQ(exportTo(*demo, out).exitCode, 0);
+    const QMap<QString, QByteArray> all = folderBytes(out);
+    demo->exec(
+        QStringLiteral("UPDATE LP07_QUOTAZIONI SET LP07_FORMULE = 'SET @OUTPREZZO = 7' WHERE LP07_ID = 1"));
+    demo->exec(
+        QStringLiteral("UPDATE LP01_PROVIDER SET LP01_FORMULE = 'SET @OUTPREZZO = 8' WHERE LP01_ID = 1"));
+    const ToolRun r =
+        run(*demo, {QStringLiteral("export"), out, QStringLiteral("--context"), QStringLiteral("1")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("formule esportate: 10 in %1\n").arg(out)); // the manifest's files
+    const QMap<QString, QByteArray> now = folderBytes(out);
+    EXPECT_EQ(now.keys(), all.keys());
+    for (const QString& name : all.keys())
+        EXPECT_EQ(now.value(name) != all.value(name),
+                  name == QLatin1String("1/1-Listino_vendita_Italia.sql") ||
+                      name == editing::formulafiles::ManifestName)
+            << name.toStdString();
+    EXPECT_TRUE(
+        now.value(QStringLiteral("1/1-Listino_vendita_Italia.sql")).endsWith("\n\nSET [Prezzo lordo] = 7\n"))
+        << now.value(QStringLiteral("1/1-Listino_vendita_Italia.sql")).toStdString();
+}
+
+TEST(FormulaFilesTexts, EveryTextHasItsEnglishEntry) {
+    const QMap<QString, QString> en =
+        testcatalogue::readCatalogue(QStringLiteral(FORMULE_DATA_DIR "/translations/history_en.ts"));
+    namespace m = editing::filesmsg;
+    namespace t = formule_cli::exporting::text;
+    for (const QString& text : {m::NotFormulaFile, m::MissingKey,
+                                m::BadValue,       m::NoHeaderEnd,
+                                m::HashMismatch,   m::BadManifest,
+                                t::FolderRequired, t::NotEmpty,
+                                t::NoFolder,       t::BadContext,
+                                t::NotWritten,     t::Exported,
+                                t::Removed,        t::KeptExact,
+                                t::TooLarge,       t::Unreadable,
+                                t::NoRecord,       t::Duplicate,
+                                t::NotUtf8,        t::NulByte,
+                                t::NothingWritten, t::Untranslatable,
+                                t::DryRun,         t::NothingToDo,
+                                t::Refused,        t::RefusedUntranslatable,
+                                t::WriteFailed,    t::Imported})
+        EXPECT_FALSE(en.value(text).isEmpty()) << text.toStdString();
 }
 
 } // namespace

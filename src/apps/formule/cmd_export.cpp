@@ -100,7 +100,10 @@ QList<editing::ManifestEntry> earlierExport(Context& ctx, const QDir& dir) {
         return {};
     }
     if (!manifest.open(QIODevice::ReadOnly))
-        throw UsageError{files::ManifestName + QStringLiteral(": ") + ctx.tr(xtext::Unreadable)};
+        throw UsageError{manifest.fileName() + QStringLiteral(": ") + ctx.tr(xtext::Unreadable)};
+    if (manifest.size() > MaxInputBytes)
+        throw UsageError{manifest.fileName() + QStringLiteral(": ") +
+                         ctx.tr(xtext::TooLarge).arg(MaxInputBytes)};
     editing::FileProblem problem;
     const auto entries =
         files::parseManifest(QString::fromUtf8(manifest.readAll()), &problem, translator(ctx));
@@ -228,6 +231,7 @@ struct ImportItem {
     std::optional<QString> sql; // what the import writes; nullopt: NULL (an empty formula)
     bool translated = true;
     bool changes = false;
+    int latest = 0; // the record's latest version when it was judged
     check::CheckedFormula checked;
 };
 
@@ -333,6 +337,7 @@ void judge(Context& ctx, ado::Connection& connection, QList<ImportItem>& items) 
             item.translated = false;
         const auto held = heldFormula(connection, h.context, h.id);
         item.changes = !item.translated || !held || *held != item.sql;
+        item.latest = editing::FormulaHistory(connection).latestVersion(h.context, h.id);
         if (!item.translated) {
             item.checked.verdict = check::Verdict::Error;
             item.checked.message = ctx.tr(xtext::Untranslatable);
@@ -368,14 +373,24 @@ std::optional<QString> writeAll(Context& ctx, ado::Connection& connection,
             const QString idText = QString::number(h.id);
             const std::optional<QString> stored =
                 item->sql ? std::optional<QString>(language::doubledQuotes(*item->sql)) : std::nullopt;
-            editing::writeVersionedIn(
+            // A record another writer changed since the report is not written over.
+            const editing::VersionedOutcome outcome = editing::writeVersionedIn(
                 connection,
                 {.context = h.context,
                  .idText = idText,
                  .sqlForm = item->sql,
                  .updateStatement = *tables::formulaUpdateStatement(h.context, stored, idText),
-                 .author = author},
+                 .author = author,
+                 .expected = item->latest},
                 [&ctx](const QString& t) { return ctx.tr(t); });
+            if (const std::optional<editing::FormulaVersion>& newer = outcome.newer)
+                throw core::ComError(
+                    core::err::InvalidProcedureCall,
+                    ctx.tr(editing::historymsg::Moved)
+                        .arg(item->latest)
+                        .arg(newer->version)
+                        .arg(newer->user.isEmpty() ? ctx.tr(editing::historymsg::Unknown) : newer->user,
+                             newer->when));
         }
         connection.CommitTrans();
         return std::nullopt;
