@@ -467,6 +467,41 @@ TEST_F(FormulaFilesCli, OneContextLeavesTheOthersFiles) {
         << now.value(QStringLiteral("1/1-Listino_vendita_Italia.sql")).toStdString();
 }
 
+TEST_F(FormulaFilesCli, ExactFormHoldsUntilTheFileIsEdited) {
+    // Doubled apostrophes inside a literal are shown single: the display form gives back another
+    // stored form, so the file keeps the stored one.
+    const QString lossy = QStringLiteral("SET @OUTPREZZO = LEN('a''b')");
+    {
+        QSqlQuery q(demo->db());
+        q.prepare(QStringLiteral("UPDATE LP01_PROVIDER SET LP01_FORMULE = ? WHERE LP01_ID = 1"));
+        q.addBindValue(lossy);
+        ASSERT_TRUE(q.exec());
+    }
+    ToolRun r = exportTo(*demo, out);
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.err, QStringLiteral("export: 0/1-Listino_fornitore_base.sql: ") +
+                         formule_cli::exporting::text::KeptExact + u'\n');
+    const QByteArray bytes = readAll(file("0/1-Listino_fornitore_base.sql"));
+    EXPECT_TRUE(bytes.contains("\n-- sql-base64: " + lossy.toUtf8().toBase64() + "\n\n"))
+        << bytes.toStdString();
+
+    auto copy = emptyCopy();
+    r = run(*copy, {QStringLiteral("import"), out, QStringLiteral("--yes")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(copy->storedForms().contains(QStringLiteral("LP01_PROVIDER|1|=") + lossy));
+
+    // Edited: the display form is what counts now.
+    copy.reset();
+    copy = emptyCopy();
+    writeAll(file("0/1-Listino_fornitore_base.sql"), QByteArray(bytes).replace("LEN(", "LEN( "));
+    r = run(*copy, {QStringLiteral("import"), out, QStringLiteral("--yes")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QStringList forms = copy->storedForms();
+    EXPECT_FALSE(forms.contains(QStringLiteral("LP01_PROVIDER|1|=") + lossy));
+    EXPECT_EQ(forms.filter(QStringLiteral("LP01_PROVIDER|1|=SET @OUTPREZZO = LEN( ")).size(), 1)
+        << forms.join(u'\n').toStdString();
+}
+
 TEST(FormulaFilesTexts, EveryTextHasItsEnglishEntry) {
     const QMap<QString, QString> en =
         testcatalogue::readCatalogue(QStringLiteral(FORMULE_DATA_DIR "/translations/history_en.ts"));
