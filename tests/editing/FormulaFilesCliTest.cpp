@@ -80,6 +80,12 @@ public:
         }
         return forms;
     }
+    // The raw value of the formula column of a record of the provider table.
+    QString providerFormula(int id) const {
+        QSqlQuery q(db());
+        q.exec(QStringLiteral("SELECT LP01_FORMULE FROM LP01_PROVIDER WHERE LP01_ID = %1").arg(id));
+        return q.next() ? q.value(0).toString() : QStringLiteral("<no row>");
+    }
     // Everything the import may write.
     QString dump() const {
         QString out = storedForms().join(u'\n');
@@ -230,6 +236,8 @@ TEST_F(FormulaFilesCli, DemoRoundTripGivesBackEveryStoredForm) {
     EXPECT_EQ(r.out, QStringLiteral("formule esportate: 10 in %1\n").arg(out));
     const QMap<QString, QByteArray> first = folderBytes(out);
     EXPECT_EQ(first.size(), 11);
+    EXPECT_EQ(readAll(QDir(out).filePath(QStringLiteral(".gitattributes"))),
+              QByteArray("*.sql -text\nmanifest.tsv -text\n"));
     EXPECT_EQ(first.value(QStringLiteral("0/3-Sconto_colore_rosso.sql")),
               QByteArray("-- formule export 1\n-- context: 0\n-- id: 3\n-- version: 0\n-- hash: "
                          "75e7f3bf12bf7cf3fd34e6841e9b64ac46e90a5787703148e3a0a0ff2ce72595\n\n"
@@ -247,6 +255,10 @@ TEST_F(FormulaFilesCli, DemoRoundTripGivesBackEveryStoredForm) {
     EXPECT_TRUE(r.out.contains(QStringLiteral("0/1-Listino_fornitore_base.sql\t0\t1\tyes\t-\tOK\t\n")))
         << r.out.toStdString();
     EXPECT_EQ(copy->storedForms(), demo->storedForms());
+    // Byte for byte is the stored form as the tool reads it: the blanks after the formula are not
+    // part of it (the save trims them).
+    EXPECT_EQ(demo->providerFormula(5), QStringLiteral("SET @OUTSC3PERC = 2   "));
+    EXPECT_EQ(copy->providerFormula(5), QStringLiteral("SET @OUTSC3PERC = 2"));
     r = run(*copy, {QStringLiteral("history"), QStringLiteral("--context"), QStringLiteral("2"),
                     QStringLiteral("--id"), QStringLiteral("1")});
     EXPECT_TRUE(r.out.startsWith(QStringLiteral("2\t"))) << r.out.toStdString();

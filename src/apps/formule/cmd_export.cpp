@@ -182,6 +182,10 @@ int runExport(Context& ctx, const QCommandLineParser& parser, const QStringList&
             entries.append({record->context, record->id, path, header.version, header.hash});
         }
         writeFile(ctx, dir.filePath(files::ManifestName), files::manifestText(entries));
+        // Git keeps the files' bytes as they are: line breaks converted on a checkout would change
+        // the formulas (and the headers).
+        writeFile(ctx, dir.filePath(QStringLiteral(".gitattributes")),
+                  QStringLiteral("*.sql -text\n%1 -text\n").arg(files::ManifestName));
     } catch (const UsageError& e) {
         return usage(ctx, command, e.message);
     }
