@@ -21,7 +21,6 @@ inline const QString NoHeaderEnd =
     QStringLiteral("l'intestazione non termina con una riga vuota prima della formula");
 inline const QString HashMismatch =
     QStringLiteral("la forma SQL dell'intestazione non corrisponde al suo hash");
-// %1 the manifest's line.
 inline const QString BadManifest = QStringLiteral("riga del manifest non valida");
 } // namespace filesmsg
 
