@@ -302,6 +302,19 @@ VersionedOutcome writeInTransaction(ado::Connection& connection, FormulaHistory&
 
 } // namespace
 
+VersionedOutcome writeVersionedIn(ado::Connection& connection, const VersionedWrite& write,
+                                  const HistoryTranslateFn& translate) {
+    const auto tr = [&](const QString& text) { return translate ? translate(text) : text; };
+    if (const QString problem = commentProblem(write.author.comment, translate); !problem.isEmpty())
+        throw core::ComError(core::err::InvalidProcedureCall, problem, QStringLiteral("formule"));
+    const std::optional<qint64> id = wholeId(write.idText);
+    if (!id)
+        throw core::ComError(core::err::InvalidProcedureCall, tr(historymsg::BadId).arg(write.idText),
+                             QStringLiteral("formule"));
+    FormulaHistory history(connection, translate);
+    return writeInTransaction(connection, history, write, *id);
+}
+
 VersionedOutcome writeVersioned(ado::Connection& connection, const VersionedWrite& write,
                                 const HistoryTranslateFn& translate) {
     const auto tr = [&](const QString& text) { return translate ? translate(text) : text; };

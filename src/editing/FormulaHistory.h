@@ -135,4 +135,10 @@ struct VersionedOutcome {
 VersionedOutcome writeVersioned(ado::Connection& connection, const VersionedWrite& write,
                                 const HistoryTranslateFn& translate = {});
 
+// The same write inside the caller's transaction (an import writes many records, all or none):
+// it neither begins, commits nor rolls back; the caller rolls back when it throws. A write whose
+// record moved on from `expected` has written nothing (see VersionedOutcome::newer).
+VersionedOutcome writeVersionedIn(ado::Connection& connection, const VersionedWrite& write,
+                                  const HistoryTranslateFn& translate = {});
+
 } // namespace editing

@@ -404,4 +404,46 @@ TEST(FormulaHistory, IdentifiersAsTheStatementWritesThem) {
     }
 }
 
+TEST(FormulaHistory, WritesInsideTheCallersTransactionEndWithIt) {
+    // Records 12 and 13 of context 0 in one outer transaction: kept together, or dropped together.
+    const auto write = [](TestDatabase& db, qint64 id, const QString& text) {
+        const QString idText = QString::number(id);
+        return editing::writeVersionedIn(*db.connection,
+                                         {.context = 0,
+                                          .idText = idText,
+                                          .sqlForm = text,
+                                          .updateStatement = *tables::formulaUpdateStatement(0, text, idText),
+                                          .author = {.origin = editing::Origin::Import}});
+    };
+    for (const bool commit : {true, false}) {
+        TestDatabase db;
+        const QString before = db.dump();
+        db.connection->BeginTrans();
+        EXPECT_EQ(write(db, 12, QStringLiteral("SET @OUTPREZZO = 5")).version, 2);
+        EXPECT_EQ(write(db, 13, QStringLiteral("SET @OUTPREZZO = 6")).version, 2);
+        EXPECT_EQ(db.connection->TransactionCount(), 1); // neither write ended it
+        if (commit)
+            db.connection->CommitTrans();
+        else
+            db.connection->RollbackTrans();
+        if (!commit) {
+            EXPECT_EQ(db.dump(), before);
+            continue;
+        }
+        EXPECT_EQ(db.formula(0, 13).toString(), QStringLiteral("SET @OUTPREZZO = 6"));
+        const QList<FormulaVersion> versions = FormulaHistory(*db.connection).list(0, 12);
+        ASSERT_EQ(versions.size(), 2);
+        EXPECT_EQ(versions.first().origin, QStringLiteral("import"));
+    }
+    // An identifier that is no whole number is refused, not run.
+    TestDatabase db;
+    db.connection->BeginTrans();
+    EXPECT_THROW(editing::writeVersionedIn(*db.connection, {.context = 0,
+                                                            .idText = QStringLiteral("12.5"),
+                                                            .sqlForm = std::nullopt,
+                                                            .updateStatement = QStringLiteral("SELECT 1")}),
+                 core::ComError);
+    db.connection->RollbackTrans();
+}
+
 } // namespace
