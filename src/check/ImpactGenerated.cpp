@@ -57,18 +57,7 @@ Int rescaled(const Decimal& d, int scale) {
 }
 
 QString decimalText(Int value, int scale) {
-    const bool negative = value < 0;
-    unsigned __int128 a = negative ? (unsigned __int128)(-value) : (unsigned __int128)value;
-    QString digits;
-    do {
-        digits.prepend(QChar(u'0' + int(a % 10)));
-        a /= 10;
-    } while (a > 0);
-    while (digits.size() <= scale)
-        digits.prepend(u'0');
-    if (scale > 0)
-        digits.insert(digits.size() - scale, u'.');
-    return negative ? u'-' + digits : digits;
+    return tsql::Numeric{value, scale}.toString();
 }
 
 // One input's range.
