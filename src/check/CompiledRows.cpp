@@ -158,9 +158,16 @@ const ConvertedInputs::Converted& ConvertedInputs::of(qsizetype position, const 
 bool fillInitialValues(const CompiledTrial& formula, const QList<TrialInput>& inputs,
                        const TrialTranslateFn& translate, InitialValues& out, ConvertedInputs& cache) {
     const compiled::Program& program = *formula.compiled.program;
-    out.initial.resize(program.variables().size());
-    for (size_t i = 0; i < program.variables().size(); ++i)
-        out.initial[i] = tsql::Value::nullOf(program.variables()[i].type);
+    if (out.filledFor != &program || out.initial.size() != program.variables().size()) {
+        out.initial.clear();
+        for (const compiled::Variable& v : program.variables())
+            out.initial.push_back(tsql::Value::nullOf(v.type));
+        out.filledFor = &program;
+    } else {
+        for (int slot : out.setSlots)
+            out.initial[size_t(slot)] = tsql::Value::nullOf(program.variables()[size_t(slot)].type);
+    }
+    out.setSlots.clear();
     out.categories.clear();
     out.variants.clear();
     for (qsizetype i = 0; i < inputs.size(); ++i) {
@@ -173,6 +180,7 @@ bool fillInitialValues(const CompiledTrial& formula, const QList<TrialInput>& in
         if (converted.slot < 0 || !converted.value)
             return false;
         out.initial[size_t(converted.slot)] = *converted.value;
+        out.setSlots.push_back(converted.slot);
     }
     struct Document {
         TrialElement::Kind kind;
@@ -197,6 +205,7 @@ bool fillInitialValues(const CompiledTrial& formula, const QList<TrialInput>& in
         if (!read)
             return false;
         out.initial[size_t(slot)] = read->value;
+        out.setSlots.push_back(slot);
         *doc.nodes = read->nodes;
     }
     for (int slot : formula.outputSlots)

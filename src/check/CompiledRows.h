@@ -46,6 +46,10 @@ struct InitialValues {
     std::vector<tsql::Value> initial;
     std::vector<tsql::compiled::Node> categories;
     std::vector<tsql::compiled::Node> variants;
+    // fillInitialValues's own: the program the values were filled for and the slots it set (the
+    // rest hold their type's NULL), those alone made NULL again for the next row.
+    const tsql::compiled::Program* filledFor = nullptr;
+    std::vector<int> setSlots;
 };
 // nullopt when a value does not go to the compiled evaluator as the engine's SET would take it
 // (a text the code page lacks, a document it does not read the same way): the row goes to the

@@ -133,6 +133,23 @@ TEST(CompiledRowsTest, CachedConversionEqualsFreshOne) {
     EXPECT_GT(compared, 1000);
 }
 
+// A position whose texts seldom repeat stops keeping them: its values are the same after that.
+TEST(CompiledRowsTest, PositionOfFewRepeatsConvertsEveryText) {
+    compiledrows::ConvertedInputs cache;
+    compiledrows::InitialValues reused;
+    QStringList texts;
+    for (int i = 0; i < 5000; ++i)
+        texts << QStringLiteral("%1,%2").arg(i).arg(i % 10000, 4, 10, QLatin1Char('0'));
+    texts << columns().front().texts << texts.mid(0, 10);
+    for (const QString& text : texts) {
+        const QList<TrialInput> row{variable("@QTA1", text), variable("@DITTA", text.left(3))};
+        const std::optional<compiledrows::InitialValues> fresh =
+            compiledrows::initialValues(trial(), row, {});
+        const bool ok = compiledrows::fillInitialValues(trial(), row, {}, reused, cache);
+        ASSERT_EQ(valuesOf(ok ? std::optional(reused) : std::nullopt), valuesOf(fresh)) << text.toStdString();
+    }
+}
+
 // A refused row leaves nothing behind: the next row's values are its own.
 TEST(CompiledRowsTest, RowAfterRefusedRowHasItsOwnValues) {
     compiledrows::ConvertedInputs cache;
