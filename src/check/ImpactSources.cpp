@@ -507,10 +507,11 @@ std::optional<ImpactInputError> CsvSource::open(const ImpactElementFn& elements,
     std::optional<ImpactInputError> error;
     std::vector<CsvRecord> blocks[2];
     bool more = true;
-    auto firstFlaw = [this](const std::vector<CsvRecord>& block) -> std::optional<size_t> {
-        std::vector<FittingTexts> fits;
+    std::vector<FittingTexts> fits[2]; // one a checking thread, kept from block to block
+    auto firstFlaw = [this](const std::vector<CsvRecord>& block,
+                            std::vector<FittingTexts>& kept) -> std::optional<size_t> {
         for (size_t i = 0; i < block.size(); ++i)
-            if (checkRecord(block[i], {}, &fits))
+            if (checkRecord(block[i], {}, &kept))
                 return i;
         return std::nullopt;
     };
@@ -525,8 +526,8 @@ std::optional<ImpactInputError> CsvSource::open(const ImpactElementFn& elements,
             }
         }
         std::optional<size_t> second;
-        std::thread checker([&] { second = firstFlaw(blocks[1]); });
-        const std::optional<size_t> first = firstFlaw(blocks[0]);
+        std::thread checker([&] { second = firstFlaw(blocks[1], fits[1]); });
+        const std::optional<size_t> first = firstFlaw(blocks[0], fits[0]);
         checker.join();
         if (first)
             return checkRecord(blocks[0][*first], m_translate);
