@@ -97,27 +97,90 @@ std::optional<ReadDocument> readDocument(const QString& xml, const char* root, c
 
 } // namespace
 
-std::optional<InitialValues> initialValues(const CompiledTrial& formula, const QList<TrialInput>& inputs,
-                                           const TrialTranslateFn& translate) {
+namespace {
+
+// What the trial batch's SET leaves in the variable of `input` (not a NULL: no SET).
+ConvertedInputs::Converted convertInput(const CompiledTrial& formula, const TrialInput& input,
+                                        const TrialTranslateFn& translate) {
+    ConvertedInputs::Converted out;
+    const QString literal = trialLiteral(input.element, input.text, translate).literal;
+    if (literal == QLatin1String("NULL"))
+        return out; // no SET: the variable keeps what it holds
+    out.set = true;
+    out.slot = formula.variableSlots().of(input.element.key);
+    if (out.slot >= 0)
+        out.value =
+            assignedValue(input, literal, formula.compiled.program->variables()[size_t(out.slot)].type);
+    return out;
+}
+
+} // namespace
+
+const ConvertedInputs::Converted& ConvertedInputs::of(qsizetype position, const CompiledTrial& formula,
+                                                      const TrialInput& input,
+                                                      const TrialTranslateFn& translate) {
+    // At most this many texts a position; after the first sample of lookups, a position whose
+    // texts repeated less than a quarter of the time converts every one.
+    constexpr qsizetype MaxKnown = 1024;
+    constexpr qint64 Sample = 4096;
+    if (m_slots != formula.slotMap) {
+        m_cells.clear(); // other declarations: other slots and types
+        m_slots = formula.slotMap;
+    }
+    if (size_t(position) >= m_cells.size())
+        m_cells.resize(size_t(position) + 1);
+    Cell& cell = m_cells[size_t(position)];
+    if (cell.key.isNull() || cell.key != input.element.key || cell.type != input.element.type) {
+        cell = Cell{};
+        cell.key = input.element.key.isNull() ? QStringLiteral("") : input.element.key;
+        cell.type = input.element.type;
+    }
+    if (!cell.keeping) {
+        cell.last = convertInput(formula, input, translate);
+        return cell.last;
+    }
+    ++cell.lookups;
+    if (const auto it = cell.known.constFind(input.text); it != cell.known.constEnd()) {
+        ++cell.hits;
+        return *it;
+    }
+    if (cell.lookups == Sample && cell.hits * 4 < cell.lookups) {
+        cell.keeping = false;
+        cell.known.clear();
+        cell.last = convertInput(formula, input, translate);
+        return cell.last;
+    }
+    if (cell.known.size() >= MaxKnown)
+        cell.known.clear();
+    return *cell.known.insert(input.text, convertInput(formula, input, translate));
+}
+
+bool fillInitialValues(const CompiledTrial& formula, const QList<TrialInput>& inputs,
+                       const TrialTranslateFn& translate, InitialValues& out, ConvertedInputs& cache) {
     const compiled::Program& program = *formula.compiled.program;
-    InitialValues out;
-    out.initial.reserve(program.variables().size());
-    for (const compiled::Variable& v : program.variables())
-        out.initial.push_back(tsql::Value::nullOf(v.type));
-    for (const TrialInput& input : inputs) {
+    if (out.filledFor != &program || out.initial.size() != program.variables().size()) {
+        out.initial.clear();
+        for (const compiled::Variable& v : program.variables())
+            out.initial.push_back(tsql::Value::nullOf(v.type));
+        out.filledFor = &program;
+    } else {
+        for (int slot : out.setSlots)
+            out.initial[size_t(slot)] = tsql::Value::nullOf(program.variables()[size_t(slot)].type);
+    }
+    out.setSlots.clear();
+    out.categories.clear();
+    out.variants.clear();
+    for (qsizetype i = 0; i < inputs.size(); ++i) {
+        const TrialInput& input = inputs.at(i);
         if (input.element.kind != TrialElement::Kind::Variable)
             continue;
-        const QString literal = trialLiteral(input.element, input.text, translate).literal;
-        if (literal == QLatin1String("NULL"))
-            continue; // no SET: the variable keeps what it holds
-        const int slot = formula.variableSlots().of(input.element.key);
-        if (slot < 0)
-            return std::nullopt;
-        std::optional<tsql::Value> value =
-            assignedValue(input, literal, program.variables()[size_t(slot)].type);
-        if (!value)
-            return std::nullopt;
-        out.initial[size_t(slot)] = std::move(*value);
+        const ConvertedInputs::Converted& converted = cache.of(i, formula, input, translate);
+        if (!converted.set)
+            continue;
+        if (converted.slot < 0 || !converted.value)
+            return false;
+        out.initial[size_t(converted.slot)] = *converted.value;
+        out.setSlots.push_back(converted.slot);
     }
     struct Document {
         TrialElement::Kind kind;
@@ -136,17 +199,27 @@ std::optional<InitialValues> initialValues(const CompiledTrial& formula, const Q
             continue;
         const int slot = formula.variableSlots().of(QLatin1String(doc.variable));
         if (slot < 0)
-            return std::nullopt;
+            return false;
         const std::optional<ReadDocument> read =
             readDocument(xml, doc.root, doc.element, doc.key, program.variables()[size_t(slot)].type);
         if (!read)
-            return std::nullopt;
+            return false;
         out.initial[size_t(slot)] = read->value;
+        out.setSlots.push_back(slot);
         *doc.nodes = read->nodes;
     }
     for (int slot : formula.outputSlots)
         if (slot < 0)
-            return std::nullopt;
+            return false;
+    return true;
+}
+
+std::optional<InitialValues> initialValues(const CompiledTrial& formula, const QList<TrialInput>& inputs,
+                                           const TrialTranslateFn& translate) {
+    InitialValues out;
+    ConvertedInputs cache;
+    if (!fillInitialValues(formula, inputs, translate, out, cache))
+        return std::nullopt;
     return out;
 }
 

@@ -8,6 +8,8 @@
 #include "check/TrialRun.h"
 #include "tsql/compiled/CompiledFormula.h"
 
+#include <QHash>
+
 #include <map>
 #include <memory>
 #include <optional>
@@ -44,12 +46,49 @@ struct InitialValues {
     std::vector<tsql::Value> initial;
     std::vector<tsql::compiled::Node> categories;
     std::vector<tsql::compiled::Node> variants;
+    // fillInitialValues's own: the program the values were filled for and the slots it set (the
+    // rest hold their type's NULL), those alone made NULL again for the next row.
+    const tsql::compiled::Program* filledFor = nullptr;
+    std::vector<int> setSlots;
 };
 // nullopt when a value does not go to the compiled evaluator as the engine's SET would take it
 // (a text the code page lacks, a document it does not read the same way): the row goes to the
 // engine.
 std::optional<InitialValues> initialValues(const CompiledTrial& formula, const QList<TrialInput>& inputs,
                                            const TrialTranslateFn& translate);
+
+// What the variables' inputs converted to, by input position and text. A file's columns repeat
+// their values: an input of the same element and text in a position (under the same
+// declarations) takes the value the first one converted to (the conversion depends on nothing
+// else), only new texts are converted. A position whose texts rarely repeat stops keeping them.
+class ConvertedInputs {
+public:
+    // The variable's value (nullopt: the row goes to the engine), or no SET for a NULL.
+    struct Converted {
+        bool set = false; // false: empty text, no SET
+        int slot = -1;
+        std::optional<tsql::Value> value;
+    };
+    // Valid until the next call.
+    const Converted& of(qsizetype position, const CompiledTrial& formula, const TrialInput& input,
+                        const TrialTranslateFn& translate);
+
+private:
+    struct Cell {
+        QString key, type; // the element the texts belong to
+        QHash<QString, Converted> known;
+        qint64 lookups = 0, hits = 0;
+        bool keeping = true;
+        Converted last; // when the position no longer keeps its texts
+    };
+    std::vector<Cell> m_cells;
+    std::shared_ptr<const Slots> m_slots; // the declarations the cells were converted for
+};
+
+// The same into `out` (its vectors reused, no allocation once they have grown), the inputs'
+// values through `cache`: false when the row goes to the engine.
+bool fillInitialValues(const CompiledTrial& formula, const QList<TrialInput>& inputs,
+                       const TrialTranslateFn& translate, InitialValues& out, ConvertedInputs& cache);
 
 // The program's row from the initial values (its inputs, in Program::inputs() order).
 tsql::compiled::Row programRow(const tsql::compiled::Program& program, const InitialValues& values);

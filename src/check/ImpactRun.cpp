@@ -90,6 +90,8 @@ private:
     Formula* m_formulas[2];
     std::unique_ptr<compiled::Runner> m_runners[2];
     compiled::Row m_rows[2];
+    compiledrows::InitialValues m_initial; // the row's values, its vectors reused row after row
+    compiledrows::ConvertedInputs m_converted;
     const std::vector<int>& m_reported;
     TrialTranslateFn m_translate;
 };
@@ -98,9 +100,9 @@ void RowRunner::run(Work& w) {
     const CompiledTrial* any = m_runners[0]   ? &m_formulas[0]->trial
                                : m_runners[1] ? &m_formulas[1]->trial
                                               : nullptr;
-    std::optional<compiledrows::InitialValues> initial;
-    if (any)
-        initial = compiledrows::initialValues(*any, w.row.inputs, m_translate);
+    const compiledrows::InitialValues* initial = nullptr;
+    if (any && compiledrows::fillInitialValues(*any, w.row.inputs, m_translate, m_initial, m_converted))
+        initial = &m_initial;
     for (int s = 0; s < 2; ++s) {
         Side& side = w.side[s];
         if (!m_runners[s] || !initial) {

@@ -9,6 +9,7 @@
 
 #include <QIODevice>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStringDecoder>
 
 #include <thread>
@@ -327,6 +328,40 @@ std::optional<QString> cNumber(const QString& text, Form form) {
     return t;
 }
 
+// The texts of a column that fitted its element, at most MaxKnown of them; after the first
+// sample of lookups, a column whose texts repeated less than a quarter of the time keeps none.
+class FittingTexts {
+public:
+    bool known(const QString& text) {
+        if (!m_keeping)
+            return false;
+        ++m_lookups;
+        if (m_texts.contains(text)) {
+            ++m_hits;
+            return true;
+        }
+        if (m_lookups == Sample && m_hits * 4 < m_lookups) {
+            m_keeping = false;
+            m_texts.clear();
+        }
+        return false;
+    }
+    void add(const QString& text) {
+        if (!m_keeping)
+            return;
+        if (m_texts.size() >= MaxKnown)
+            m_texts.clear();
+        m_texts.insert(text);
+    }
+
+private:
+    static constexpr qsizetype MaxKnown = 1024;
+    static constexpr qint64 Sample = 4096;
+    QSet<QString> m_texts;
+    qint64 m_lookups = 0, m_hits = 0;
+    bool m_keeping = true;
+};
+
 class CsvSource : public ImpactSource {
 public:
     CsvSource(QIODevice* device, const TrialTranslateFn& translate)
@@ -342,9 +377,11 @@ private:
     // writes it (its column, 1-based).
     std::optional<ImpactInputError> rowOf(const CsvRecord& record, QList<TrialInput>& inputs,
                                           const TrialTranslateFn& translate) const;
-    // The same, and whether every value fits its element.
-    std::optional<ImpactInputError> checkRecord(const CsvRecord& record,
-                                                const TrialTranslateFn& translate) const;
+    // The same, and whether every value fits its element. `fits`, when given, keeps by column
+    // the texts that fitted (a file's columns repeat their values; whether a text fits depends on
+    // its element alone): those are not read again.
+    std::optional<ImpactInputError> checkRecord(const CsvRecord& record, const TrialTranslateFn& translate,
+                                                std::vector<FittingTexts>* fits = nullptr) const;
     std::optional<ImpactInputError> start(const ImpactElementFn* elements, ImpactNumbers numbers);
 
     CsvReader m_reader;
@@ -438,16 +475,24 @@ std::optional<ImpactInputError> CsvSource::rowOf(const CsvRecord& record, QList<
 }
 
 std::optional<ImpactInputError> CsvSource::checkRecord(const CsvRecord& record,
-                                                       const TrialTranslateFn& translate) const {
+                                                       const TrialTranslateFn& translate,
+                                                       std::vector<FittingTexts>* fits) const {
     QList<TrialInput> inputs;
     if (std::optional<ImpactInputError> e = rowOf(record, inputs, translate))
         return e;
+    if (fits)
+        fits->resize(size_t(inputs.size()));
     for (qsizetype i = 0; i < inputs.size(); ++i) {
-        const QString problem = trialLiteral(inputs.at(i).element, inputs.at(i).text, translate).error;
+        const TrialInput& input = inputs.at(i);
+        if (fits && (*fits)[size_t(i)].known(input.text))
+            continue;
+        const QString problem = trialLiteral(input.element, input.text, translate).error;
         if (!problem.isEmpty())
             return ImpactInputError{
                 record.lines[size_t(i)], int(i) + 1,
-                tr(translate, impactmsg::CsvValue).arg(trialLabel(inputs.at(i).element, translate), problem)};
+                tr(translate, impactmsg::CsvValue).arg(trialLabel(input.element, translate), problem)};
+        if (fits)
+            (*fits)[size_t(i)].add(input.text);
     }
     return std::nullopt;
 }
@@ -462,9 +507,11 @@ std::optional<ImpactInputError> CsvSource::open(const ImpactElementFn& elements,
     std::optional<ImpactInputError> error;
     std::vector<CsvRecord> blocks[2];
     bool more = true;
-    auto firstFlaw = [this](const std::vector<CsvRecord>& block) -> std::optional<size_t> {
+    std::vector<FittingTexts> fits[2]; // one a checking thread, kept from block to block
+    auto firstFlaw = [this](const std::vector<CsvRecord>& block,
+                            std::vector<FittingTexts>& kept) -> std::optional<size_t> {
         for (size_t i = 0; i < block.size(); ++i)
-            if (checkRecord(block[i], {}))
+            if (checkRecord(block[i], {}, &kept))
                 return i;
         return std::nullopt;
     };
@@ -479,8 +526,8 @@ std::optional<ImpactInputError> CsvSource::open(const ImpactElementFn& elements,
             }
         }
         std::optional<size_t> second;
-        std::thread checker([&] { second = firstFlaw(blocks[1]); });
-        const std::optional<size_t> first = firstFlaw(blocks[0]);
+        std::thread checker([&] { second = firstFlaw(blocks[1], fits[1]); });
+        const std::optional<size_t> first = firstFlaw(blocks[0], fits[0]);
         checker.join();
         if (first)
             return checkRecord(blocks[0][*first], m_translate);
