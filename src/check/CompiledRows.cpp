@@ -92,7 +92,7 @@ std::optional<ReadDocument> readDocument(const QString& xml, const char* root, c
         if (std::optional<tsql::Value> value = assignedValue({{}, xml}, QStringLiteral("N'"), type))
             made = ReadDocument{std::move(*nodes), std::move(*value)};
     }
-    return *read.insert(xml, std::move(made));
+    return *read.insert(xml, made);
 }
 
 } // namespace

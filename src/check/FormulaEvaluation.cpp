@@ -300,6 +300,7 @@ GuardedOutcome FormulaEvaluation::Impl::runCompiled(Prepared& p, PreparedRow row
             // The variables the formula never names keep what the batch set before it.
             const std::vector<int>& named = program->inputs();
             std::vector<const tsql::Value*> after;
+            after.reserve(outputSlots.size());
             for (int slot : outputSlots)
                 after.push_back(std::find(named.begin(), named.end(), slot) != named.end()
                                     ? &outcome.values[size_t(slot)]

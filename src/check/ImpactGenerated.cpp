@@ -157,7 +157,7 @@ QStringList items(const QString& spec) {
 
 // The position of the '=' after the item's name (its delimiters skipped), -1 when none.
 qsizetype equalsOf(const QString& item) {
-    const QString t = item;
+    const QString& t = item;
     qsizetype i = 0;
     while (i < t.size() && t.at(i).isSpace())
         ++i;

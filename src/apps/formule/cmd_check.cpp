@@ -204,7 +204,7 @@ int saveRecord(Context& ctx, const Record& record, const SaveRequest& request) {
     language::FormulaLanguage language(services);
     core::StringTextBox box(text);
     check::SyntaxCheck checker(box, services, {.decode = check::decodeWith(language)});
-    const editing::VersionAuthor author{editing::Origin::Tool, toolUser(ctx), request.version.comment};
+    editing::VersionAuthor author{editing::Origin::Tool, toolUser(ctx), request.version.comment};
     editing::FormulaStore store(box, services,
                                 {.checkFormula = editing::FormulaStore::checkWith(checker),
                                  .decode = check::decodeWith(language),
