@@ -4,6 +4,28 @@
 
 namespace formule_cli {
 
+void addTrialRecordOptions(QCommandLineParser& parser) {
+    parser.addOption(QCommandLineOption(
+        ContextOption, QStringLiteral("The editing context: 0 provider, 1 price list, 2 maintenance."),
+        QStringLiteral("N")));
+    parser.addOption(QCommandLineOption(IdOption, QStringLiteral("The record's id."), QStringLiteral("ID")));
+}
+
+std::optional<int> contextOf(const QCommandLineParser& parser) {
+    const auto context = parseContext(parser.value(ContextOption));
+    if (!context)
+        throw Usage{
+            QStringLiteral("--context must be 0, 1 or 2, not \"%1\"").arg(parser.value(ContextOption))};
+    return context;
+}
+
+qint64 idOf(const QCommandLineParser& parser) {
+    const WholeNumber id = parseWholeNumber(parser.value(IdOption));
+    if (!id.error.isEmpty())
+        throw Usage{QStringLiteral("--id takes the record's id: %1").arg(id.error)};
+    return id.value;
+}
+
 void addTrialValueOptions(QCommandLineParser& parser) {
     parser.addOption(QCommandLineOption(
         SetOption,

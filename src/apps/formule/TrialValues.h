@@ -7,8 +7,12 @@
 
 #include <QCommandLineParser>
 
+#include <optional>
+
 namespace formule_cli {
 
+inline const QString ContextOption = QStringLiteral("context");
+inline const QString IdOption = QStringLiteral("id");
 inline const QString SetOption = QStringLiteral("set");
 inline const QString CategoryOption = QStringLiteral("category");
 inline const QString VariantOption = QStringLiteral("variant");
@@ -17,6 +21,13 @@ inline const QString VariantOption = QStringLiteral("variant");
 struct Usage {
     QString message;
 };
+
+// Declares --context N and --id ID of the commands that run a record's formula on values (test,
+// case, impact).
+void addTrialRecordOptions(QCommandLineParser& parser);
+// Their values; Usage for a context that is none of 0, 1 and 2 or an id that is no whole number.
+std::optional<int> contextOf(const QCommandLineParser& parser);
+qint64 idOf(const QCommandLineParser& parser);
 
 // Declares --set, --category and --variant.
 void addTrialValueOptions(QCommandLineParser& parser);

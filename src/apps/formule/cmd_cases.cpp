@@ -17,8 +17,6 @@ namespace {
 
 using namespace formule_cli;
 
-const QString ContextOption = QStringLiteral("context");
-const QString IdOption = QStringLiteral("id");
 const QString NameOption = QStringLiteral("name");
 const QString FormatOption = QStringLiteral("format");
 const QString AuthorOption = QStringLiteral("author");
@@ -33,21 +31,6 @@ QHash<QString, QString> givenValues(const QCommandLineParser& parser,
         out.insert(check::inputKey(input.element), input.text);
     }
     return out;
-}
-
-std::optional<int> contextOf(const QCommandLineParser& parser) {
-    const auto context = parseContext(parser.value(ContextOption));
-    if (!context)
-        throw Usage{
-            QStringLiteral("--context must be 0, 1 or 2, not \"%1\"").arg(parser.value(ContextOption))};
-    return context;
-}
-
-qint64 idOf(const QCommandLineParser& parser) {
-    const WholeNumber id = parseWholeNumber(parser.value(IdOption));
-    if (!id.error.isEmpty())
-        throw Usage{QStringLiteral("--id takes the record's id: %1").arg(id.error)};
-    return id.value;
 }
 
 // The user who records a case: --author, or the login the tool runs under.
@@ -230,13 +213,6 @@ int runTest(Context& ctx, const QCommandLineParser& parser, const QStringList&) 
     return failed == 0 ? ExitOk : ExitNegative;
 }
 
-void addRecordOptions(QCommandLineParser& parser) {
-    parser.addOption(QCommandLineOption(
-        ContextOption, QStringLiteral("The editing context: 0 provider, 1 price list, 2 maintenance."),
-        QStringLiteral("N")));
-    parser.addOption(QCommandLineOption(IdOption, QStringLiteral("The record's id."), QStringLiteral("ID")));
-}
-
 const Registrar testCommand(Command{
     QStringLiteral("test"),
     QStringLiteral(
@@ -244,7 +220,7 @@ const Registrar testCommand(Command{
         "formulas: CONTEXT<TAB>ID<TAB>CASE NAME<TAB>PASS|FAIL<TAB>first difference (exit 0 all pass, "
         "1 otherwise)"),
     [](QCommandLineParser& parser) {
-        addRecordOptions(parser);
+        addTrialRecordOptions(parser);
         parser.addOption(QCommandLineOption(
             FormatOption, QStringLiteral("Output: tsv (default), csv with a header row, json."),
             QStringLiteral("tsv|csv|json"), QStringLiteral("tsv")));
@@ -261,7 +237,7 @@ const Registrar caseCommand(Command{
                    "outputs the stored formula computes on them; prints [Label]<TAB>value for every non-NULL "
                    "output"),
     [](QCommandLineParser& parser) {
-        addRecordOptions(parser);
+        addTrialRecordOptions(parser);
         parser.addOption(QCommandLineOption(
             NameOption, QStringLiteral("The case's name (unique for the record)."), QStringLiteral("NAME")));
         addTrialValueOptions(parser);

@@ -20,8 +20,6 @@ namespace {
 
 using namespace formule_cli;
 
-const QString ContextOption = QStringLiteral("context");
-const QString IdOption = QStringLiteral("id");
 const QString InputsOption = QStringLiteral("inputs");
 const QString NumbersOption = QStringLiteral("numbers");
 const QString GenerateOption = QStringLiteral("generate");
@@ -41,15 +39,8 @@ ImpactArguments argumentsOf(const QCommandLineParser& parser) {
     ImpactArguments a;
     if (!parser.isSet(ContextOption) || !parser.isSet(IdOption))
         throw Usage{QStringLiteral("--context and --id are required")};
-    const std::optional<int> context = parseContext(parser.value(ContextOption));
-    if (!context)
-        throw Usage{
-            QStringLiteral("--context must be 0, 1 or 2, not \"%1\"").arg(parser.value(ContextOption))};
-    a.context = *context;
-    const WholeNumber id = parseWholeNumber(parser.value(IdOption));
-    if (!id.error.isEmpty())
-        throw Usage{QStringLiteral("--id takes the record's id: %1").arg(id.error)};
-    a.id = id.value;
+    a.context = *contextOf(parser);
+    a.id = idOf(parser);
     const WholeNumber top = parseWholeNumber(parser.value(TopOption), 10000);
     if (!top.error.isEmpty())
         throw Usage{
@@ -198,11 +189,7 @@ const Registrar impactCommand(Command{
         "formula does to the outputs of the stored one over the record's test cases and the rows "
         "given, changing nothing (exit 0 it ran, 1 the new formula fails on a row, 2 bad input)"),
     [](QCommandLineParser& parser) {
-        parser.addOption(QCommandLineOption(
-            ContextOption, QStringLiteral("The editing context: 0 provider, 1 price list, 2 maintenance."),
-            QStringLiteral("N")));
-        parser.addOption(
-            QCommandLineOption(IdOption, QStringLiteral("The record's id."), QStringLiteral("ID")));
+        addTrialRecordOptions(parser);
         parser.addOption(QCommandLineOption(
             InputsOption,
             QStringLiteral(
