@@ -8,7 +8,9 @@
 //   - this process's peak resident memory.
 // Targets: 100,000 rows under 1 s, 1,000,000 under 5 s and 200 MB.
 //
-//   impact_bench [--rows N[,N...]] [--tool PATH]
+//   impact_bench [--rows N[,N...]] [--tool PATH] [--keep DIR]
+// --keep writes the database, the CSVs and the new formula (new.txt, display form) into DIR and
+// leaves them there, to profile the tool on them.
 
 #include "BenchData.h"
 
@@ -260,6 +262,7 @@ int main(int argc, char** argv) {
     const QStringList args = app.arguments().mid(1);
     QList<qint64> sizes{100000, 1000000};
     QString tool = QDir(app.applicationDirPath()).filePath(QStringLiteral("formule"));
+    QString keep;
     for (qsizetype i = 0; i + 1 < args.size(); i += 2) {
         if (args[i] == QLatin1String("--rows")) {
             sizes.clear();
@@ -267,9 +270,14 @@ int main(int argc, char** argv) {
                 sizes << n.toLongLong();
         } else if (args[i] == QLatin1String("--tool")) {
             tool = args[i + 1];
+        } else if (args[i] == QLatin1String("--keep")) {
+            keep = args[i + 1];
         }
     }
-    QTemporaryDir dir;
+    QTemporaryDir temporary;
+    const QDir dir(keep.isEmpty() ? temporary.path() : keep);
+    if (!keep.isEmpty())
+        QDir().mkpath(keep);
     const QString db = bench::makeDatabase(dir.filePath(QStringLiteral("impact.sqlite")), 10, 10);
     if (db.isEmpty())
         return 1;
@@ -288,6 +296,11 @@ int main(int argc, char** argv) {
                                      .id = {}});
     language::FormulaLanguage language(services);
     const QString display = language.encodeToken(newSql);
+    if (!keep.isEmpty()) {
+        QFile out(dir.filePath(QStringLiteral("new.txt")));
+        if (out.open(QIODevice::WriteOnly))
+            out.write(display.toUtf8());
+    }
     std::printf(
         "formulas: %lld and %lld characters, 30 lines, 5 category and 2 variant references; %lld inputs "
         "a row\n",
@@ -327,7 +340,8 @@ int main(int argc, char** argv) {
                         display, &peak);
         report("formule impact --generate (a process)", generated, target);
         std::printf("   peak resident memory of the tool: %.1f MB\n", peak);
-        QFile::remove(csv);
+        if (keep.isEmpty())
+            QFile::remove(csv);
     }
     std::printf("peak resident memory of this process: %.1f MB\n", bench::peakResidentMegabytes());
     return 0;

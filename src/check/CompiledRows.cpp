@@ -68,17 +68,10 @@ std::optional<tsql::Value> assignedValue(const TrialInput& input, const QString&
 
 namespace {
 
-// A category or variant document as the compiled evaluator reads it: its nodes and the value of
-// the xml variable that holds it.
-struct ReadDocument {
-    std::vector<compiled::Node> nodes;
-    tsql::Value value;
-};
-
 // Reads `xml` (nullopt when the evaluator cannot take it as the engine would). The rows of a file
 // repeat the same few documents: the last ones read are kept, per thread, by their text.
-std::optional<ReadDocument> readDocument(const QString& xml, const char* root, const char* element,
-                                         const char* key, const tsql::SqlType& type) {
+std::optional<ReadDocument> readXml(const QString& xml, const char* root, const char* element,
+                                    const char* key, const tsql::SqlType& type) {
     thread_local QHash<QString, std::optional<ReadDocument>> read;
     const auto it = read.constFind(xml);
     if (it != read.constEnd())
@@ -95,13 +88,49 @@ std::optional<ReadDocument> readDocument(const QString& xml, const char* root, c
     return *read.insert(xml, made);
 }
 
+// Where the documents of categories and of variants go.
+struct DocumentForm {
+    const char* variable;
+    const char* root;
+    const char* element;
+    const char* key;
+};
+const DocumentForm& documentForm(TrialElement::Kind kind) {
+    static const DocumentForm categories{"@CM01_IDCATEGORIA", "CATEGORIE", "CATEGORIA", "IDCATEGORIA_CM01"};
+    static const DocumentForm variants{"@MG5F_CODICEVAR", "VARIANTI", "VARIANTE", "MG5F_CODICEVAR"};
+    return kind == TrialElement::Kind::Category ? categories : variants;
+}
+
 } // namespace
 
-namespace {
+std::optional<ReadDocument> readDocument(const CompiledTrial& formula, TrialElement::Kind kind,
+                                         const QString& xml) {
+    const DocumentForm& form = documentForm(kind);
+    const int slot = formula.variableSlots().of(QLatin1String(form.variable));
+    if (slot < 0)
+        return std::nullopt;
+    return readXml(xml, form.root, form.element, form.key,
+                   formula.compiled.program->variables()[size_t(slot)].type);
+}
 
-// What the trial batch's SET leaves in the variable of `input` (not a NULL: no SET).
-ConvertedInputs::Converted convertInput(const CompiledTrial& formula, const TrialInput& input,
-                                        const TrialTranslateFn& translate) {
+bool setDocument(const CompiledTrial& formula, TrialElement::Kind kind, const ReadDocument& document,
+                 InitialValues& out) {
+    const int slot = formula.variableSlots().of(QLatin1String(documentForm(kind).variable));
+    if (slot < 0)
+        return false;
+    out.initial[size_t(slot)] = document.value;
+    out.setSlots.push_back(slot);
+    (kind == TrialElement::Kind::Category ? out.categories : out.variants) = document.nodes;
+    return true;
+}
+
+bool outputsKnown(const CompiledTrial& formula) {
+    return std::all_of(formula.outputSlots.begin(), formula.outputSlots.end(),
+                       [](int slot) { return slot >= 0; });
+}
+
+ConvertedInputs::Converted convertedInput(const CompiledTrial& formula, const TrialInput& input,
+                                          const TrialTranslateFn& translate) {
     ConvertedInputs::Converted out;
     const QString literal = trialLiteral(input.element, input.text, translate).literal;
     if (literal == QLatin1String("NULL"))
@@ -113,8 +142,6 @@ ConvertedInputs::Converted convertInput(const CompiledTrial& formula, const Tria
             assignedValue(input, literal, formula.compiled.program->variables()[size_t(out.slot)].type);
     return out;
 }
-
-} // namespace
 
 const ConvertedInputs::Converted& ConvertedInputs::of(qsizetype position, const CompiledTrial& formula,
                                                       const TrialInput& input,
@@ -136,7 +163,7 @@ const ConvertedInputs::Converted& ConvertedInputs::of(qsizetype position, const 
         cell.type = input.element.type;
     }
     if (!cell.keeping) {
-        cell.last = convertInput(formula, input, translate);
+        cell.last = convertedInput(formula, input, translate);
         return cell.last;
     }
     ++cell.lookups;
@@ -147,16 +174,15 @@ const ConvertedInputs::Converted& ConvertedInputs::of(qsizetype position, const 
     if (cell.lookups == Sample && cell.hits * 4 < cell.lookups) {
         cell.keeping = false;
         cell.known.clear();
-        cell.last = convertInput(formula, input, translate);
+        cell.last = convertedInput(formula, input, translate);
         return cell.last;
     }
     if (cell.known.size() >= MaxKnown)
         cell.known.clear();
-    return *cell.known.insert(input.text, convertInput(formula, input, translate));
+    return *cell.known.insert(input.text, convertedInput(formula, input, translate));
 }
 
-bool fillInitialValues(const CompiledTrial& formula, const QList<TrialInput>& inputs,
-                       const TrialTranslateFn& translate, InitialValues& out, ConvertedInputs& cache) {
+void startInitialValues(const CompiledTrial& formula, InitialValues& out) {
     const compiled::Program& program = *formula.compiled.program;
     if (out.filledFor != &program || out.initial.size() != program.variables().size()) {
         out.initial.clear();
@@ -170,6 +196,11 @@ bool fillInitialValues(const CompiledTrial& formula, const QList<TrialInput>& in
     out.setSlots.clear();
     out.categories.clear();
     out.variants.clear();
+}
+
+bool fillInitialValues(const CompiledTrial& formula, const QList<TrialInput>& inputs,
+                       const TrialTranslateFn& translate, InitialValues& out, ConvertedInputs& cache) {
+    startInitialValues(formula, out);
     for (qsizetype i = 0; i < inputs.size(); ++i) {
         const TrialInput& input = inputs.at(i);
         if (input.element.kind != TrialElement::Kind::Variable)
@@ -182,36 +213,15 @@ bool fillInitialValues(const CompiledTrial& formula, const QList<TrialInput>& in
         out.initial[size_t(converted.slot)] = *converted.value;
         out.setSlots.push_back(converted.slot);
     }
-    struct Document {
-        TrialElement::Kind kind;
-        const char* variable;
-        const char* root;
-        const char* element;
-        const char* key;
-        std::vector<compiled::Node>* nodes;
-    };
-    for (const Document& doc : {Document{TrialElement::Kind::Category, "@CM01_IDCATEGORIA", "CATEGORIE",
-                                         "CATEGORIA", "IDCATEGORIA_CM01", &out.categories},
-                                Document{TrialElement::Kind::Variant, "@MG5F_CODICEVAR", "VARIANTI",
-                                         "VARIANTE", "MG5F_CODICEVAR", &out.variants}}) {
-        const QString xml = trialReferenceXml(inputs, doc.kind);
+    for (const TrialElement::Kind kind : {TrialElement::Kind::Category, TrialElement::Kind::Variant}) {
+        const QString xml = trialReferenceXml(inputs, kind);
         if (xml.isEmpty())
             continue;
-        const int slot = formula.variableSlots().of(QLatin1String(doc.variable));
-        if (slot < 0)
+        const std::optional<ReadDocument> read = readDocument(formula, kind, xml);
+        if (!read || !setDocument(formula, kind, *read, out))
             return false;
-        const std::optional<ReadDocument> read =
-            readDocument(xml, doc.root, doc.element, doc.key, program.variables()[size_t(slot)].type);
-        if (!read)
-            return false;
-        out.initial[size_t(slot)] = read->value;
-        out.setSlots.push_back(slot);
-        *doc.nodes = read->nodes;
     }
-    for (int slot : formula.outputSlots)
-        if (slot < 0)
-            return false;
-    return true;
+    return outputsKnown(formula);
 }
 
 std::optional<InitialValues> initialValues(const CompiledTrial& formula, const QList<TrialInput>& inputs,

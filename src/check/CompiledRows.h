@@ -90,6 +90,26 @@ private:
 bool fillInitialValues(const CompiledTrial& formula, const QList<TrialInput>& inputs,
                        const TrialTranslateFn& translate, InitialValues& out, ConvertedInputs& cache);
 
+// The pieces of fillInitialValues, for a caller that has a row in another form than inputs:
+//   - startInitialValues: every variable NULL again (those the last row set);
+//   - convertedInput: what the trial batch's SET of `input` leaves in its variable;
+//   - readDocument: a category or variant document (the trial's xml of a row's references) as the
+//     evaluator reads it, nullopt when the row must go to the engine; setDocument puts it in the
+//     row's values;
+//   - outputsKnown: whether every output has a slot (otherwise the engine runs the row).
+struct ReadDocument {
+    std::vector<tsql::compiled::Node> nodes;
+    tsql::Value value;
+};
+void startInitialValues(const CompiledTrial& formula, InitialValues& out);
+ConvertedInputs::Converted convertedInput(const CompiledTrial& formula, const TrialInput& input,
+                                          const TrialTranslateFn& translate);
+std::optional<ReadDocument> readDocument(const CompiledTrial& formula, TrialElement::Kind kind,
+                                         const QString& xml);
+bool setDocument(const CompiledTrial& formula, TrialElement::Kind kind, const ReadDocument& document,
+                 InitialValues& out);
+bool outputsKnown(const CompiledTrial& formula);
+
 // The program's row from the initial values (its inputs, in Program::inputs() order).
 tsql::compiled::Row programRow(const tsql::compiled::Program& program, const InitialValues& values);
 // The same, the row's vectors reused (no allocation once they have grown).

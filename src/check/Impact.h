@@ -31,12 +31,40 @@ class FormulaLanguage;
 
 namespace check {
 
+struct ImpactColumns;
+
 // One row of input values, and where it came from as the user reads it ("caso «Base»",
 // "riga 12", "riga generata 5").
+//
+// Rows are made by the hundred thousand and most are never shown: a source may give a row in a
+// cheaper form, completed (completeRow) only when the row is reported or must run on the engine.
+//   - `origin` may still hold "%1" for `number` (its line, its count);
+//   - a row read from a file's columns may leave `inputs` empty and name its texts instead: the
+//     text of column i is columns->texts[i][codes[i]], or cells[i] where codes[i] is -1.
 struct ImpactRow {
     QList<TrialInput> inputs;
     QString origin;
+    qint64 number = -1; // -1: `origin` is complete
+    std::shared_ptr<const ImpactColumns> columns;
+    std::vector<qint32> codes;
+    QStringList cells;
+    bool coded() const { return columns != nullptr; }
 };
+
+// The elements of a file's columns and the texts each column holds, each text once (a file's
+// columns repeat their values), as a coded row names them. Never changed once rows are given.
+struct ImpactColumns {
+    QList<TrialElement> elements;
+    std::vector<QStringList> texts;
+    // The text of column `column` in `row`.
+    const QString& text(const ImpactRow& row, qsizetype column) const {
+        const qint32 code = row.codes[size_t(column)];
+        return code < 0 ? row.cells.at(column) : texts[size_t(column)].at(code);
+    }
+};
+
+// `row` in its complete form: its inputs listed and its origin written out.
+void completeRow(ImpactRow& row);
 
 // The rows of a preview, read once and in order: sources stream, they never hold every row.
 class ImpactSource {

@@ -103,7 +103,7 @@ public:
     GeneratedSource(std::vector<Range> ranges, qint64 total, const TrialTranslateFn& translate)
         : m_ranges(std::move(ranges))
         , m_total(total)
-        , m_translate(translate) {
+        , m_origin(tr(translate, impactmsg::GeneratedOrigin)) {
         for (Range& r : m_ranges)
             setValue(r);
     }
@@ -114,7 +114,8 @@ public:
         row.inputs.reserve(qsizetype(m_ranges.size()));
         for (const Range& r : m_ranges)
             row.inputs.append({r.element, r.current});
-        row.origin = tr(m_translate, impactmsg::GeneratedOrigin).arg(++m_done);
+        row.origin = m_origin;
+        row.number = ++m_done;
         // The last range moves fastest, as an odometer's digits.
         for (size_t i = m_ranges.size(); i-- > 0;) {
             Range& r = m_ranges[i];
@@ -130,7 +131,7 @@ public:
 private:
     std::vector<Range> m_ranges;
     qint64 m_total;
-    TrialTranslateFn m_translate;
+    QString m_origin; // "riga generata %1", the row's number put in when it is reported
     qint64 m_done = 0;
 };
 

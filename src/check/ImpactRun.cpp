@@ -66,6 +66,116 @@ QString compiledFailure(const tsql::ServerError& error, const TrialTranslateFn& 
     return describeFailure(outcome, 0, translate);
 }
 
+// The values of coded rows' texts, each text of a column converted once (under the declarations
+// of the formula it was converted for), and the documents of their references, each read once
+// for the codes of the reference columns.
+class CodedInputs {
+public:
+    bool fill(const CompiledTrial& formula, const ImpactRow& row, const TrialTranslateFn& translate,
+              compiledrows::InitialValues& out);
+
+private:
+    using Converted = compiledrows::ConvertedInputs::Converted;
+    static constexpr qsizetype MaxDocuments = 4096;
+    struct Document {
+        bool none = false; // no reference has a text: no document
+        std::optional<compiledrows::ReadDocument> read;
+    };
+    const Document& document(const CompiledTrial& formula, const ImpactRow& row, TrialElement::Kind kind);
+
+    std::shared_ptr<const compiledrows::Slots> m_slots;
+    const ImpactColumns* m_columns = nullptr;
+    std::vector<std::vector<std::optional<Converted>>> m_values; // by column, by code
+    QHash<QByteArray, Document> m_documents[2];                  // categories, variants
+    QByteArray m_key;
+};
+
+const CodedInputs::Document& CodedInputs::document(const CompiledTrial& formula, const ImpactRow& row,
+                                                   TrialElement::Kind kind) {
+    const ImpactColumns& columns = *row.columns;
+    m_key.resize(0);
+    for (qsizetype i = 0; i < columns.elements.size(); ++i) {
+        if (columns.elements.at(i).kind != kind)
+            continue;
+        const qint32 code = row.codes[size_t(i)];
+        m_key.append(reinterpret_cast<const char*>(&code), sizeof code);
+        if (code < 0) {
+            const QString& text = row.cells.at(i);
+            const qint32 length = qint32(text.size());
+            m_key.append(reinterpret_cast<const char*>(&length), sizeof length);
+            m_key.append(reinterpret_cast<const char*>(text.constData()),
+                         text.size() * qsizetype(sizeof(QChar)));
+        }
+    }
+    QHash<QByteArray, Document>& known = m_documents[kind == TrialElement::Kind::Category ? 0 : 1];
+    if (const auto it = known.constFind(m_key); it != known.constEnd())
+        return *it;
+    if (known.size() >= MaxDocuments)
+        known.clear();
+    QList<TrialInput> references;
+    for (qsizetype i = 0; i < columns.elements.size(); ++i)
+        if (columns.elements.at(i).kind == kind)
+            references.append({columns.elements.at(i), columns.text(row, i)});
+    Document made;
+    const QString xml = trialReferenceXml(references, kind);
+    made.none = xml.isEmpty();
+    if (!made.none)
+        made.read = compiledrows::readDocument(formula, kind, xml);
+    return *known.insert(m_key, std::move(made));
+}
+
+bool CodedInputs::fill(const CompiledTrial& formula, const ImpactRow& row, const TrialTranslateFn& translate,
+                       compiledrows::InitialValues& out) {
+    const ImpactColumns& columns = *row.columns;
+    if (m_slots != formula.slotMap || m_columns != &columns) {
+        m_slots = formula.slotMap; // other declarations or another file: other values
+        m_columns = &columns;
+        m_values.assign(size_t(columns.elements.size()), {});
+        for (auto& documents : m_documents)
+            documents.clear();
+    }
+    compiledrows::startInitialValues(formula, out);
+    bool references[2] = {false, false};
+    for (qsizetype i = 0; i < columns.elements.size(); ++i) {
+        const TrialElement& element = columns.elements.at(i);
+        if (element.kind != TrialElement::Kind::Variable) {
+            references[element.kind == TrialElement::Kind::Category ? 0 : 1] = true;
+            continue;
+        }
+        const qint32 code = row.codes[size_t(i)];
+        Converted once;
+        const Converted* converted = &once;
+        if (code >= 0) {
+            std::vector<std::optional<Converted>>& known = m_values[size_t(i)];
+            if (known.size() <= size_t(code))
+                known.resize(size_t(columns.texts[size_t(i)].size()));
+            std::optional<Converted>& value = known[size_t(code)];
+            if (!value)
+                value = compiledrows::convertedInput(formula, {element, columns.texts[size_t(i)].at(code)},
+                                                     translate);
+            converted = &*value;
+        } else {
+            once = compiledrows::convertedInput(formula, {element, row.cells.at(i)}, translate);
+        }
+        if (!converted->set)
+            continue;
+        if (converted->slot < 0 || !converted->value)
+            return false;
+        out.initial[size_t(converted->slot)] = *converted->value;
+        out.setSlots.push_back(converted->slot);
+    }
+    for (const TrialElement::Kind kind : {TrialElement::Kind::Category, TrialElement::Kind::Variant}) {
+        if (!references[kind == TrialElement::Kind::Category ? 0 : 1])
+            continue;
+        const Document& doc = document(formula, row, kind);
+        if (doc.none)
+            continue;
+        if (!doc.read || !compiledrows::setDocument(formula, kind, *doc.read, out))
+            return false;
+    }
+    return compiledrows::outputsKnown(formula);
+}
+
 // Runs the compiled sides of rows; everything it reads is set before the threads start.
 class RowRunner {
 public:
@@ -92,6 +202,7 @@ private:
     compiled::Row m_rows[2];
     compiledrows::InitialValues m_initial; // the row's values, its vectors reused row after row
     compiledrows::ConvertedInputs m_converted;
+    CodedInputs m_coded;
     const std::vector<int>& m_reported;
     TrialTranslateFn m_translate;
 };
@@ -101,7 +212,9 @@ void RowRunner::run(Work& w) {
                                : m_runners[1] ? &m_formulas[1]->trial
                                               : nullptr;
     const compiledrows::InitialValues* initial = nullptr;
-    if (any && compiledrows::fillInitialValues(*any, w.row.inputs, m_translate, m_initial, m_converted))
+    if (any && (w.row.coded() ? m_coded.fill(*any, w.row, m_translate, m_initial)
+                              : compiledrows::fillInitialValues(*any, w.row.inputs, m_translate, m_initial,
+                                                                m_converted)))
         initial = &m_initial;
     for (int s = 0; s < 2; ++s) {
         Side& side = w.side[s];
@@ -274,6 +387,7 @@ void ImpactRunState::finish(Work& w) {
         Side& side = w.side[s];
         if (!side.engine)
             continue;
+        completeRow(w.row);
         const TrialResult r = formulas[s]->evaluation.run(connection, w.row.inputs, options.trial);
         if (!r.ran) {
             side.message = r.message;
@@ -291,8 +405,10 @@ void ImpactRunState::finish(Work& w) {
         ++report.failedBoth;
     } else {
         ++(oldRan ? report.failedNew : report.failedOld);
-        if (report.failures.size() < options.maxFailures)
+        if (report.failures.size() < options.maxFailures) {
             report.failures.append({w.row, w.side[0].message, w.side[1].message});
+            completeRow(report.failures.last().row);
+        }
     }
     ++index;
 }
@@ -333,6 +449,7 @@ void ImpactRunState::compare(const Work& w) {
         if (!f.movers.wanted(mover, index))
             continue;
         mover.row = w.row;
+        completeRow(mover.row);
         mover.before = texts ? beforeText : textOf(a.values[k]);
         mover.after = texts ? afterText : textOf(b.values[k]);
         f.movers.add(std::move(mover), index);

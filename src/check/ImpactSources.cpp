@@ -7,12 +7,10 @@
 #include "language/FormulaLanguage.h"
 #include "tsql/values/Value.h"
 
+#include <QHash>
 #include <QIODevice>
 #include <QRegularExpression>
-#include <QSet>
 #include <QStringDecoder>
-
-#include <thread>
 
 namespace check {
 
@@ -70,10 +68,14 @@ private:
 
 // ---- CSV ----
 
+// A record's fields: the first `count` of `fields` (the others keep their storage for the next
+// records, which are read into the same strings).
 struct CsvRecord {
-    QStringList fields;
+    std::vector<QString> fields;
+    qsizetype count = 0;
     std::vector<int> lines; // the line each field starts on
     int line = 0;
+    const QString& field(qsizetype i) const { return fields[size_t(i)]; }
 };
 
 // RFC 4180 records read from a device a block at a time: quoted fields may hold the separator,
@@ -148,7 +150,7 @@ public:
     // The next record that is not an empty line: false at the end or on `error`.
     bool next(CsvRecord& record, QChar separator, std::optional<ImpactInputError>& error) {
         while (read(record, separator, error))
-            if (record.fields.size() > 1 || !record.fields.first().isEmpty() || m_lastQuoted)
+            if (record.count > 1 || !record.field(0).isEmpty() || m_lastQuoted)
                 return true;
         return false;
     }
@@ -197,23 +199,31 @@ private:
 
 bool CsvReader::read(CsvRecord& record, QChar separator, std::optional<ImpactInputError>& error) {
     enum class State { Start, Plain, Quoted, AfterQuote };
-    record.fields.clear();
+    record.count = 0;
     record.lines.clear();
     record.line = m_line;
     m_lastQuoted = false;
     if (!more(error))
         return false;
     State state = State::Start;
-    QString field;
+    // The field being read, in the record's next string (emptied, its storage kept).
+    auto nextField = [&record]() -> QString& {
+        if (size_t(record.count) >= record.fields.size())
+            record.fields.emplace_back();
+        QString& f = record.fields[size_t(record.count)];
+        f.resize(0);
+        return f;
+    };
+    QString* field = &nextField();
     qsizetype chars = 0;
     auto fail = [&](const QString& message) {
-        error = ImpactInputError{m_line, int(record.fields.size()) + 1, message};
+        error = ImpactInputError{m_line, int(record.count) + 1, message};
         return false;
     };
     auto push = [&] {
-        record.fields.append(field);
-        field.clear();
+        ++record.count;
         state = State::Start;
+        field = &nextField();
     };
     while (true) {
         if (!more(error)) {
@@ -247,7 +257,7 @@ bool CsvReader::read(CsvRecord& record, QChar separator, std::optional<ImpactInp
             } else if (c == u'"') {
                 return fail(impactmsg::CsvStrayQuote);
             } else {
-                field += c;
+                *field += c;
                 // The rest of the field as far as the buffer holds it, in one piece.
                 const QChar* data = m_buffer.constData();
                 qsizetype end = m_pos;
@@ -257,7 +267,7 @@ bool CsvReader::read(CsvRecord& record, QChar separator, std::optional<ImpactInp
                 chars += end - m_pos;
                 if (chars > MaxCsvRecordChars)
                     return fail(impactmsg::CsvRecordTooLong);
-                field.append(QStringView(m_buffer).mid(m_pos, end - m_pos));
+                field->append(QStringView(m_buffer).mid(m_pos, end - m_pos));
                 m_pos = end;
             }
             break;
@@ -267,12 +277,12 @@ bool CsvReader::read(CsvRecord& record, QChar separator, std::optional<ImpactInp
             } else {
                 if (c == u'\n' || (c == u'\r' && !(more(error) && m_buffer.at(m_pos) == u'\n')))
                     ++m_line;
-                field += c;
+                *field += c;
             }
             break;
         case State::AfterQuote:
             if (c == u'"') {
-                field += c;
+                *field += c;
                 state = State::Quoted;
             } else if (c == separator) {
                 push();
@@ -328,38 +338,40 @@ std::optional<QString> cNumber(const QString& text, Form form) {
     return t;
 }
 
-// The texts of a column that fitted its element, at most MaxKnown of them; after the first
-// sample of lookups, a column whose texts repeated less than a quarter of the time keeps none.
-class FittingTexts {
+// A file's columns repeat their values: each column keeps the texts it met, each once, and a row
+// names them by their place. A column that meets more than MaxColumnCodes texts keeps none (its
+// rows carry their texts), and so does a column once the texts kept by all columns reach
+// MaxCodes: memory stays bounded whatever the file.
+class ColumnTexts {
 public:
-    bool known(const QString& text) {
-        if (!m_keeping)
-            return false;
-        ++m_lookups;
-        if (m_texts.contains(text)) {
-            ++m_hits;
-            return true;
-        }
-        if (m_lookups == Sample && m_hits * 4 < m_lookups) {
-            m_keeping = false;
-            m_texts.clear();
-        }
-        return false;
-    }
-    void add(const QString& text) {
-        if (!m_keeping)
+    static constexpr qsizetype MaxColumnCodes = 1 << 16;
+    static constexpr qsizetype MaxCodes = 1 << 18;
+
+    bool coding() const { return m_coding; }
+    // The code of `raw` (the cell as written), -1 when the column does not know it.
+    qint32 find(const QString& raw) const { return m_codes.value(raw, -1); }
+    // Keeps `raw`, whose value (as the C locale writes it) is `value`; `kept` counts the texts
+    // every column keeps.
+    void add(const QString& raw, const QString& value, qsizetype& kept) {
+        if (!m_coding)
             return;
-        if (m_texts.size() >= MaxKnown)
-            m_texts.clear();
-        m_texts.insert(text);
+        if (m_texts.size() >= MaxColumnCodes || kept >= MaxCodes) {
+            kept -= m_texts.size();
+            m_coding = false;
+            m_codes = {};
+            m_texts = {};
+            return;
+        }
+        m_codes.insert(raw, qint32(m_texts.size()));
+        m_texts.append(value);
+        ++kept;
     }
+    const QStringList& texts() const { return m_texts; }
 
 private:
-    static constexpr qsizetype MaxKnown = 1024;
-    static constexpr qint64 Sample = 4096;
-    QSet<QString> m_texts;
-    qint64 m_lookups = 0, m_hits = 0;
-    bool m_keeping = true;
+    QHash<QString, qint32> m_codes;
+    QStringList m_texts;
+    bool m_coding = true;
 };
 
 class CsvSource : public ImpactSource {
@@ -373,15 +385,13 @@ public:
     qint64 size() const override { return m_rows; }
 
 private:
-    // The row's inputs from a record, or why a value is not written as the file's language
-    // writes it (its column, 1-based).
-    std::optional<ImpactInputError> rowOf(const CsvRecord& record, QList<TrialInput>& inputs,
-                                          const TrialTranslateFn& translate) const;
-    // The same, and whether every value fits its element. `fits`, when given, keeps by column
-    // the texts that fitted (a file's columns repeat their values; whether a text fits depends on
-    // its element alone): those are not read again.
-    std::optional<ImpactInputError> checkRecord(const CsvRecord& record, const TrialTranslateFn& translate,
-                                                std::vector<FittingTexts>* fits = nullptr) const;
+    // The value of column `i`'s cell as the C locale writes it, or why it is not written as the
+    // file's language writes it.
+    std::variant<QString, ImpactInputError> valueOf(const CsvRecord& record, qsizetype i,
+                                                    const TrialTranslateFn& translate) const;
+    // Whether a record is one the rows can take: its width, every value written as the file
+    // writes them and fitting its element. The columns keep the texts they met.
+    std::optional<ImpactInputError> checkRecord(const CsvRecord& record, const TrialTranslateFn& translate);
     std::optional<ImpactInputError> start(const ImpactElementFn* elements, ImpactNumbers numbers);
 
     CsvReader m_reader;
@@ -390,6 +400,10 @@ private:
     Form m_form = Form::C;
     QList<TrialElement> m_columns;
     QList<bool> m_numeric, m_date;
+    std::vector<ColumnTexts> m_texts;
+    qsizetype m_kept = 0;
+    std::shared_ptr<const ImpactColumns> m_coded; // the columns' texts, once every row was read
+    QString m_origin;
     qint64 m_rows = 0;
     CsvRecord m_record;
 };
@@ -427,8 +441,8 @@ std::optional<ImpactInputError> CsvSource::start(const ImpactElementFn* elements
     }
     if (!elements)
         return std::nullopt;
-    for (qsizetype i = 0; i < header.fields.size(); ++i) {
-        const QString name = header.fields.at(i).trimmed();
+    for (qsizetype i = 0; i < header.count; ++i) {
+        const QString name = header.field(i).trimmed();
         const int column = int(i) + 1;
         if (name.isEmpty())
             return ImpactInputError{header.line, column, tr(m_translate, impactmsg::CsvEmptyHeader)};
@@ -445,54 +459,45 @@ std::optional<ImpactInputError> CsvSource::start(const ImpactElementFn* elements
         m_numeric.append(type && type->isNumeric());
         m_date.append(type && type->isDate());
     }
+    m_texts.resize(size_t(m_columns.size()));
     return std::nullopt;
 }
 
-std::optional<ImpactInputError> CsvSource::rowOf(const CsvRecord& record, QList<TrialInput>& inputs,
-                                                 const TrialTranslateFn& translate) const {
-    inputs.clear();
-    if (record.fields.size() != m_columns.size())
-        return ImpactInputError{
-            record.line, int(std::min(record.fields.size(), m_columns.size())) + 1,
-            tr(translate, impactmsg::CsvWidth).arg(record.fields.size()).arg(m_columns.size())};
-    inputs.reserve(m_columns.size());
-    for (qsizetype i = 0; i < m_columns.size(); ++i) {
-        const TrialElement& element = m_columns.at(i);
-        QString text = record.fields.at(i);
-        if (m_numeric.at(i) && !text.trimmed().isEmpty()) {
-            std::optional<QString> c = cNumber(text, m_form);
-            if (!c)
-                return ImpactInputError{record.lines[size_t(i)], int(i) + 1,
-                                        tr(translate, impactmsg::CsvNumberForm).arg(text, element.type)};
-            text = *c;
-        } else if (m_date.at(i) && m_form != Form::Italian && text.contains(u'/')) {
-            return ImpactInputError{record.lines[size_t(i)], int(i) + 1,
-                                    tr(translate, impactmsg::CsvDateForm).arg(text)};
-        }
-        inputs.append({element, text});
+std::variant<QString, ImpactInputError> CsvSource::valueOf(const CsvRecord& record, qsizetype i,
+                                                           const TrialTranslateFn& translate) const {
+    const QString& text = record.field(i);
+    if (m_numeric.at(i) && !text.trimmed().isEmpty()) {
+        if (std::optional<QString> c = cNumber(text, m_form))
+            return *c;
+        return ImpactInputError{record.lines[size_t(i)], int(i) + 1,
+                                tr(translate, impactmsg::CsvNumberForm).arg(text, m_columns.at(i).type)};
     }
-    return std::nullopt;
+    if (m_date.at(i) && m_form != Form::Italian && text.contains(u'/'))
+        return ImpactInputError{record.lines[size_t(i)], int(i) + 1,
+                                tr(translate, impactmsg::CsvDateForm).arg(text)};
+    return text;
 }
 
 std::optional<ImpactInputError> CsvSource::checkRecord(const CsvRecord& record,
-                                                       const TrialTranslateFn& translate,
-                                                       std::vector<FittingTexts>* fits) const {
-    QList<TrialInput> inputs;
-    if (std::optional<ImpactInputError> e = rowOf(record, inputs, translate))
-        return e;
-    if (fits)
-        fits->resize(size_t(inputs.size()));
-    for (qsizetype i = 0; i < inputs.size(); ++i) {
-        const TrialInput& input = inputs.at(i);
-        if (fits && (*fits)[size_t(i)].known(input.text))
+                                                       const TrialTranslateFn& translate) {
+    if (record.count != m_columns.size())
+        return ImpactInputError{record.line, int(std::min(record.count, m_columns.size())) + 1,
+                                tr(translate, impactmsg::CsvWidth).arg(record.count).arg(m_columns.size())};
+    for (qsizetype i = 0; i < record.count; ++i) {
+        ColumnTexts& texts = m_texts[size_t(i)];
+        if (texts.coding() && texts.find(record.field(i)) >= 0)
             continue;
-        const QString problem = trialLiteral(input.element, input.text, translate).error;
+        std::variant<QString, ImpactInputError> value = valueOf(record, i, translate);
+        if (const auto* e = std::get_if<ImpactInputError>(&value))
+            return *e;
+        const QString& text = std::get<QString>(value);
+        const TrialElement& element = m_columns.at(i);
+        const QString problem = trialLiteral(element, text, translate).error;
         if (!problem.isEmpty())
             return ImpactInputError{
                 record.lines[size_t(i)], int(i) + 1,
-                tr(translate, impactmsg::CsvValue).arg(trialLabel(input.element, translate), problem)};
-        if (fits)
-            (*fits)[size_t(i)].add(input.text);
+                tr(translate, impactmsg::CsvValue).arg(trialLabel(element, translate), problem)};
+        texts.add(record.field(i), text, m_kept);
     }
     return std::nullopt;
 }
@@ -500,61 +505,73 @@ std::optional<ImpactInputError> CsvSource::checkRecord(const CsvRecord& record,
 std::optional<ImpactInputError> CsvSource::open(const ImpactElementFn& elements, ImpactNumbers numbers) {
     if (std::optional<ImpactInputError> e = start(&elements, numbers))
         return e;
-    // Every row read and its values checked before the first one is given: the records are read
-    // here two blocks at a time, the second block checked on a thread of its own meanwhile (in
-    // Italian: the message of the first flaw is made again in the user's language).
-    constexpr size_t Block = 2048;
+    // Every row is read and its values checked before the first one is given. The messages are
+    // made in Italian, and the first flaw's again in the user's language (its record checked
+    // again: the texts it met before the flaw are known by then, the flawed one is not).
     std::optional<ImpactInputError> error;
-    std::vector<CsvRecord> blocks[2];
-    bool more = true;
-    std::vector<FittingTexts> fits[2]; // one a checking thread, kept from block to block
-    auto firstFlaw = [this](const std::vector<CsvRecord>& block,
-                            std::vector<FittingTexts>& kept) -> std::optional<size_t> {
-        for (size_t i = 0; i < block.size(); ++i)
-            if (checkRecord(block[i], {}, &kept))
-                return i;
-        return std::nullopt;
-    };
-    while (more) {
-        for (std::vector<CsvRecord>& block : blocks) {
-            block.clear();
-            while (more && block.size() < Block) {
-                CsvRecord record;
-                more = m_reader.next(record, m_separator, error);
-                if (more)
-                    block.push_back(std::move(record));
-            }
-        }
-        std::optional<size_t> second;
-        std::thread checker([&] { second = firstFlaw(blocks[1], fits[1]); });
-        const std::optional<size_t> first = firstFlaw(blocks[0], fits[0]);
-        checker.join();
-        if (first)
-            return checkRecord(blocks[0][*first], m_translate);
-        if (second)
-            return checkRecord(blocks[1][*second], m_translate);
-        m_rows += qint64(blocks[0].size() + blocks[1].size());
+    CsvRecord record;
+    while (m_reader.next(record, m_separator, error)) {
+        if (checkRecord(record, {}))
+            return checkRecord(record, m_translate);
+        ++m_rows;
     }
     if (error) {
         error->message = readerMessage(error->message, m_translate);
         return error;
     }
+    auto coded = std::make_shared<ImpactColumns>();
+    coded->elements = m_columns;
+    for (const ColumnTexts& texts : m_texts)
+        coded->texts.push_back(texts.texts());
+    m_coded = std::move(coded);
+    m_origin = tr(m_translate, impactmsg::LineOrigin);
     start(nullptr, numbers);
     return std::nullopt;
 }
 
 std::optional<ImpactRow> CsvSource::next() {
     std::optional<ImpactInputError> error;
-    if (!m_reader.next(m_record, m_separator, error))
-        return std::nullopt;
+    if (!m_reader.next(m_record, m_separator, error) || m_record.count != m_columns.size())
+        return std::nullopt; // at the end, or the device changed since it was read: the rows end here
     ImpactRow row;
-    if (rowOf(m_record, row.inputs, m_translate))
-        return std::nullopt; // the device changed since it was read: the rows end here
-    row.origin = tr(m_translate, impactmsg::LineOrigin).arg(m_record.line);
+    row.origin = m_origin;
+    row.number = m_record.line;
+    row.columns = m_coded;
+    row.codes.resize(size_t(m_columns.size()));
+    for (qsizetype i = 0; i < m_columns.size(); ++i) {
+        ColumnTexts& texts = m_texts[size_t(i)];
+        qint32& code = row.codes[size_t(i)];
+        code = texts.coding() ? texts.find(m_record.field(i)) : -1;
+        if (code >= 0)
+            continue;
+        std::variant<QString, ImpactInputError> value = valueOf(m_record, i, {});
+        if (!std::holds_alternative<QString>(value))
+            return std::nullopt;
+        if (row.cells.isEmpty())
+            row.cells.resize(m_columns.size());
+        row.cells[i] = std::get<QString>(std::move(value));
+    }
     return row;
 }
 
 } // namespace
+
+void completeRow(ImpactRow& row) {
+    if (row.coded()) {
+        const ImpactColumns& columns = *row.columns;
+        row.inputs.clear();
+        row.inputs.reserve(columns.elements.size());
+        for (qsizetype i = 0; i < columns.elements.size(); ++i)
+            row.inputs.append({columns.elements.at(i), columns.text(row, i)});
+        row.columns.reset();
+        row.codes = {};
+        row.cells = {};
+    }
+    if (row.number >= 0) {
+        row.origin = row.origin.arg(row.number);
+        row.number = -1;
+    }
+}
 
 ImpactElementFn languageElements(language::FormulaLanguage& language, const TrialTranslateFn& translate) {
     return [&language, translate](const QString& name) -> std::optional<TrialElement> {

@@ -39,6 +39,7 @@ std::optional<TrialElement> element(const QString& name) {
 QStringList rowsOf(ImpactSource& source) {
     QStringList out;
     while (std::optional<check::ImpactRow> row = source.next()) {
+        check::completeRow(*row);
         QStringList values;
         for (const check::TrialInput& input : row->inputs)
             values << input.text;

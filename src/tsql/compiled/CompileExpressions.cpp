@@ -6,6 +6,7 @@
 #include "tsql/compiled/ProgramNodes.h"
 
 #include "tsql/functions/Functions.h"
+#include "tsql/values/DateSettings.h"
 
 namespace tsql::compiled {
 
@@ -40,15 +41,20 @@ bool sameType(const SqlType& a, const SqlType& b) {
 // Two texts compare under the collation ignoring trailing blanks: a value of a text type `other`
 // converted to the dominant text type keeps its text (the dominant type is as wide and as
 // Unicode as it), and so does the constant converted to `other` when it is no longer than
-// `other` and its characters are in the code page where `other` needs them.
+// `other` and its characters are in the code page where `other` needs them. A date or time
+// constant is read as the batch's default settings read it, which every run of a program has.
 std::optional<Value> comparedConstant(const Value& constant, const SqlType& other) {
     if (constant.null)
         return std::nullopt;
     const SqlType t = dominantType(other, constant.type);
     const bool texts = other.isString() && constant.type.isString() && t.isString();
-    if (!(sameType(t, other) && (t.isInteger() || t.id == TypeId::Decimal || t.isString())) && !texts)
+    if (!(sameType(t, other) && (t.isInteger() || t.id == TypeId::Decimal || t.isString() || t.isDate())) &&
+        !texts)
         return std::nullopt;
     try {
+        // A program runs every row under the batch's default date settings (it refuses the SET
+        // statements that change them): a date text is read now as it would be then.
+        const BatchDateSettings dates;
         if (texts && !sameType(t, other)) {
             if (other.length >= 0 && constant.s.size() > other.length)
                 return std::nullopt;

@@ -156,7 +156,7 @@ struct CompileState {
 // A constant compared with values of type `other`, converted once as compareValues would convert
 // it against each of them, so that compareValues finds two values of one type and converts
 // nothing: nullopt when that is not certain to give the same answer (the dominant type is not
-// `other`, or it is a date, which the batch's DATEFORMAT reads, or the conversion fails).
+// `other`, or the conversion fails).
 std::optional<Value> comparedConstant(const Value& constant, const SqlType& other);
 bool sameType(const SqlType& a, const SqlType& b);
 
