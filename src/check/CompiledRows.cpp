@@ -132,6 +132,18 @@ bool outputsKnown(const CompiledTrial& formula) {
 ConvertedInputs::Converted convertedInput(const CompiledTrial& formula, const TrialInput& input,
                                           const TrialTranslateFn& translate) {
     ConvertedInputs::Converted out;
+    if (std::optional<tsql::Value> plain = trialPlainNumber(input.element, input.text)) {
+        out.slot = formula.variableSlots().of(input.element.key);
+        const tsql::SqlType* type =
+            out.slot >= 0 ? &formula.compiled.program->variables()[size_t(out.slot)].type : nullptr;
+        if (type && type->id == plain->type.id && type->precision == plain->type.precision &&
+            type->scale == plain->type.scale) {
+            out.set = true;
+            out.value = std::move(*plain);
+            return out;
+        }
+        out.slot = -1;
+    }
     const QString literal = trialLiteral(input.element, input.text, translate).literal;
     if (literal == QLatin1String("NULL"))
         return out; // no SET: the variable keeps what it holds

@@ -492,7 +492,8 @@ std::optional<ImpactInputError> CsvSource::checkRecord(const CsvRecord& record,
             return *e;
         const QString& text = std::get<QString>(value);
         const TrialElement& element = m_columns.at(i);
-        const QString problem = trialLiteral(element, text, translate).error;
+        const QString problem =
+            trialPlainNumber(element, text) ? QString() : trialLiteral(element, text, translate).error;
         if (!problem.isEmpty())
             return ImpactInputError{
                 record.lines[size_t(i)], int(i) + 1,

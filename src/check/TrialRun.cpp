@@ -181,6 +181,34 @@ std::optional<TrialElement> elementNamed(const QString& name, const TrialTransla
     return std::nullopt;
 }
 
+std::optional<tsql::Value> trialPlainNumber(const TrialElement& element, const QString& text) {
+    if (element.kind != TrialElement::Kind::Variable)
+        return std::nullopt;
+    const std::optional<tsql::SqlType> type = declaredType(element.type);
+    if (!type || type->id != tsql::TypeId::Decimal)
+        return std::nullopt;
+    // Sign, digits, a point and digits: the SET of the literal trialLiteral writes for such a
+    // text (its value at the type's scale) gives the value the text converts to.
+    qsizetype i = text.startsWith(u'-') || text.startsWith(u'+') ? 1 : 0;
+    bool point = false, digits = false;
+    for (; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == u'.' && !point)
+            point = true;
+        else if (c >= u'0' && c <= u'9')
+            digits = true;
+        else
+            return std::nullopt;
+    }
+    if (!digits)
+        return std::nullopt;
+    try {
+        return tsql::convert(tsql::Value::str(text), *type, true);
+    } catch (const tsql::SqlError&) {
+        return std::nullopt;
+    }
+}
+
 TrialLiteral trialLiteral(const TrialElement& element, const QString& text,
                           const TrialTranslateFn& translate) {
     if (text.contains(u'\n') || text.contains(u'\r'))

@@ -2,6 +2,7 @@
 
 #include "ado/Ado.h"
 #include "check/GuardedRun.h"
+#include "tsql/values/Value.h"
 
 #include <QList>
 #include <QString>
@@ -66,6 +67,12 @@ struct TrialLiteral {
 };
 TrialLiteral trialLiteral(const TrialElement& element, const QString& text,
                           const TrialTranslateFn& translate = {});
+
+// The value a decimal variable of `element` takes from `text` when the text is a plain
+// number as the C locale writes it ("-12.5") that fits the type: what the SET of trialLiteral's
+// literal leaves in the variable, without writing the literal. nullopt for any other text or type
+// (trialLiteral then says what the text gives).
+std::optional<tsql::Value> trialPlainNumber(const TrialElement& element, const QString& text);
 
 // What a trial batch declares before the values: the check's declarations and the two XML
 // variables the category and variant sub-queries read (their own line, after the block).

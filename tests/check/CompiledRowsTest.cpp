@@ -133,6 +133,31 @@ TEST(CompiledRowsTest, CachedConversionEqualsFreshOne) {
     EXPECT_GT(compared, 1000);
 }
 
+// A plain number is read without its literal (a file's prices, all different): the value is the
+// one the SET of its literal gives; one that rounds past the type's digits is left to the literal.
+TEST(CompiledRowsTest, PlainNumberEqualsItsLiteralsValue) {
+    int plain = 0;
+    const QStringList edges{"9999999999.9995", "99999999999.9994", "00099999999999.9", "-9999999999.99949",
+                            "7."};
+    for (const Column& column : columns())
+        for (const QString& text : column.texts + edges) {
+            const TrialInput input = variable(column.variable, text);
+            const std::optional<tsql::Value> fast = check::trialPlainNumber(input.element, text);
+            if (!fast)
+                continue;
+            ++plain;
+            const check::TrialLiteral literal = check::trialLiteral(input.element, text);
+            ASSERT_TRUE(literal.error.isEmpty()) << text.toStdString();
+            const std::optional<tsql::Value> slow =
+                compiledrows::assignedValue(input, literal.literal, *tsql::parseTypeName(input.element.type));
+            ASSERT_TRUE(slow) << text.toStdString();
+            EXPECT_EQ(shown(*fast), shown(*slow)) << column.variable << " '" << text.toStdString() << "'";
+        }
+    EXPECT_GT(plain, 10);
+    EXPECT_FALSE(check::trialPlainNumber(*check::declaredElement(QStringLiteral("@QTA1")),
+                                         QStringLiteral("99999999999.9995")));
+}
+
 // A position whose texts seldom repeat stops keeping them: its values are the same after that.
 TEST(CompiledRowsTest, PositionOfFewRepeatsConvertsEveryText) {
     compiledrows::ConvertedInputs cache;

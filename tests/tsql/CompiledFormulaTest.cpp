@@ -201,6 +201,21 @@ TEST_F(CompiledFormula, GivesTheEnginesValuesTypesAndErrors) {
           {{"@MG66_FAM_MG53 = N'\u4e2d'", "@QTA1 = 7"}},
           {{"@MG66_FAM_MG53 = 'ABCD'"}}}},
         {"IF @QTA1 = 'x' SET @QTA2 = 1", {{{"@QTA1 = 1"}}, {{}}}},
+        // Number constants against decimals: an exact copy in the variable's type, a rounded one
+        // (0.0005 as DECIMAL(14,3)), one that does not fit (100 as DECIMAL(2,0)), and an exact
+        // one whose comparison overflows the dominant type (38 digits and one decimal: Msg 8115).
+        {"IF @DO11_TIPODOC = 2 SET @QTA1 = 1\r\nIF @DO11_TIPODOC > 2.5 SET @QTA2 = 1\r\n"
+         "IF @QTA1 < 100 SET @COLLI = 1\r\nIF @DO11_TIPODOC <> 100 SET @VOLUME = 1\r\n"
+         "IF 0.0005 < @QTA2 SET @PESONETTO = 1",
+         {{{"@DO11_TIPODOC = 2"}}, {{"@DO11_TIPODOC = 3", "@QTA2 = 0.001"}}, {{}}}},
+        {"DECLARE @D DECIMAL(38,0) = 12345678901234567890123456789012345678\r\nIF @D > 1.0 SET @QTA1 = 1",
+         {{}}},
+        // Constants computed and converted when compiled, and those that fail as the line runs.
+        {"SET @OUTPREZZO = 3 + 1\r\nSET @QTA1 = 7.5 * 2 - 0.25\r\nSET @QTA2 = 2147483647 + 1", {{}}},
+        {"SET @COLLI = 1.0 / 0", {{}}},
+        {"SET @DATARIF = '20240315 10:30'\r\nSET @MG66_FAM_MG53 = 'ABCDEFG'\r\nSET @QTA1 = '12.5'\r\n"
+         "SET @QTA2 = 'x'",
+         {{}}},
         {"IF NOT (@QTA1 = 1) SET @OUTPREZZO = 1\r\nELSE IF @QTA1 IS NULL SET @OUTPREZZO = 2\r\nELSE SET "
          "@OUTPREZZO = 3",
          {{}, {{"@QTA1 = 1"}}, {{"@QTA1 = 2"}}}},

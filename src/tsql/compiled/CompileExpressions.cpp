@@ -7,6 +7,7 @@
 
 #include "tsql/functions/Functions.h"
 #include "tsql/values/DateSettings.h"
+#include "tsql/values/ValueInternal.h"
 
 namespace tsql::compiled {
 
@@ -43,9 +44,45 @@ bool sameType(const SqlType& a, const SqlType& b) {
 // Unicode as it), and so does the constant converted to `other` when it is no longer than
 // `other` and its characters are in the code page where `other` needs them. A date or time
 // constant is read as the batch's default settings read it, which every run of a program has.
+namespace {
+
+// A number constant compared with decimals of type `other`: compareValues converts both to their
+// dominant decimal type, where both keep their exact values unless its precision was cut to 38.
+// Then the constant's exact copy in `other` (when it has one) compares with every value as the
+// constant does.
+std::optional<Value> exactDecimalConstant(const Value& constant, const SqlType& other) {
+    if (other.id != TypeId::Decimal || !(constant.type.id == TypeId::Decimal || constant.type.isInteger()))
+        return std::nullopt;
+    const SqlType y = detail::decimalOf(constant.type);
+    const int scale = std::max(other.scale, y.scale);
+    if (std::max(other.precision - other.scale, y.precision - y.scale) + scale > 38)
+        return std::nullopt;
+    try {
+        Value copy = convert(constant, other);
+        // Exact when it converts back to the constant (a rounded copy would not).
+        if (sameType(copy.type, other) && compareValues(convert(copy, constant.type), constant) == 0)
+            return copy;
+    } catch (const SqlError&) {
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<Value> assignedConstant(const Value& constant, const SqlType& type) {
+    try {
+        const BatchDateSettings dates;
+        return convert(constant, type);
+    } catch (const SqlError&) {
+        return std::nullopt;
+    }
+}
+
 std::optional<Value> comparedConstant(const Value& constant, const SqlType& other) {
     if (constant.null)
         return std::nullopt;
+    if (std::optional<Value> exact = exactDecimalConstant(constant, other))
+        return exact;
     const SqlType t = dominantType(other, constant.type);
     const bool texts = other.isString() && constant.type.isString() && t.isString();
     if (!(sameType(t, other) && (t.isInteger() || t.id == TypeId::Decimal || t.isString() || t.isDate())) &&
@@ -74,10 +111,13 @@ namespace {
 class Constant final : public ExprNode {
 public:
     Constant(const Expr& e)
+        : Constant(e, e.value) {}
+    Constant(const Expr& e, Value v)
         : ExprNode(e.line, e.column)
-        , m_value(e.value) {}
+        , m_value(std::move(v)) {}
     Value value(Frame&) const override { return m_value; }
     const Value* held(Frame&) const override { return &m_value; }
+    const Value* constant() const override { return &m_value; }
 
 private:
     Value m_value;
@@ -461,12 +501,28 @@ ExprNodeP compileSubquery(const Expr& e, CompileState& state) {
     return nullptr;
 }
 
+// An operator on two number constants ("3 + 1"), computed when compiled; nullopt when an
+// operand is no number constant or the operation fails (it then fails as the program runs).
+std::optional<Value> foldedNumbers(const Expr& e, const ExprNode& a, const ExprNode& b) {
+    const Value* x = a.constant();
+    const Value* y = b.constant();
+    if (!x || !y || !x->type.isNumeric() || !y->type.isNumeric())
+        return std::nullopt;
+    try {
+        return arithmetic(arithmeticOpOf(e.op), *x, *y);
+    } catch (const SqlError&) {
+        return std::nullopt;
+    }
+}
+
 // The kinds compiled with their operands, each operand compiled first.
 ExprNodeP compileWithOperands(const Expr& e, std::vector<ExprNodeP> args, CompileState& state) {
     switch (e.kind) {
     case EK::Unary:
         return std::make_unique<Unary>(e, std::move(args[0]));
     case EK::Binary:
+        if (std::optional<Value> folded = foldedNumbers(e, *args[0], *args[1]))
+            return std::make_unique<Constant>(e, std::move(*folded));
         return std::make_unique<Binary>(e, std::move(args[0]), std::move(args[1]));
     case EK::Cast:
         return std::make_unique<Cast>(e, std::move(args[0]), args.size() > 1 ? std::move(args[1]) : nullptr);

@@ -67,6 +67,26 @@ private:
     ExprNodeP m_value;
 };
 
+// SET @v = constant: the constant converted to the variable's type once, when compiled.
+class SetConstant final : public StmtNode {
+public:
+    SetConstant(const Stmt& s, std::size_t slot, Value value)
+        : StmtNode(s.line, s.column)
+        , m_slot(slot)
+        , m_value(std::move(value)) {}
+
+protected:
+    Flow execute(Frame& f) const override {
+        storeVariable(f.vars[m_slot], f.varMemory[m_slot], m_value);
+        f.rowCount = 1;
+        return Flow::Normal;
+    }
+
+private:
+    std::size_t m_slot;
+    Value m_value;
+};
+
 // DECLARE with initial values: each assigned in turn; @@ROWCOUNT stays.
 class Declare final : public StmtNode {
 public:
@@ -389,6 +409,9 @@ StmtNodeP compileKind(const Stmt& s, CompileState& state) {
     case SK::Set: {
         std::optional<Target> t = target(s.slot, s.op, s.varLine, s.varColumn, state);
         ExprNodeP value = t ? compileExpr(*s.expr, state) : nullptr;
+        if (value && !t->compound && value->constant())
+            if (std::optional<Value> v = assignedConstant(*value->constant(), state.types[t->slot]))
+                return std::make_unique<SetConstant>(s, t->slot, std::move(*v));
         return value ? std::make_unique<Set>(s, *t, std::move(value)) : nullptr;
     }
     case SK::Declare:

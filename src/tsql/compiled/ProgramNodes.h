@@ -75,6 +75,8 @@ public:
     virtual Tri truth(Frame& f) const;
     // A value the node holds rather than computes (a variable, a constant), read in place.
     virtual const Value* held(Frame&) const { return nullptr; }
+    // The value of a constant, known when compiled; null for every other node.
+    virtual const Value* constant() const { return nullptr; }
 
     int line() const { return m_line; }
     int column() const { return m_column; }
@@ -158,6 +160,9 @@ struct CompileState {
 // nothing: nullopt when that is not certain to give the same answer (the dominant type is not
 // `other`, or the conversion fails).
 std::optional<Value> comparedConstant(const Value& constant, const SqlType& other);
+// `constant` converted to `type` as an assignment converts it when the program runs (the batch's
+// default settings), nullopt when the conversion fails (the assignment then fails as it runs).
+std::optional<Value> assignedConstant(const Value& constant, const SqlType& type);
 bool sameType(const SqlType& a, const SqlType& b);
 
 // Compiles a bound expression; null (with state.fallback set) when it holds a construct left to
