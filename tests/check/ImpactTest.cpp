@@ -512,6 +512,36 @@ TEST_F(ImpactRun, CasesComeFirstWithTheirNames) {
     EXPECT_EQ(r.outputs[0].absolute.median, 1);
 }
 
+// A file's column of more different texts than a column keeps (every price differs) beside one
+// of few (the quantity): each row's values reach the formulas, the first and the last alike.
+TEST_F(ImpactRun, AFileOfManyDifferentPricesGivesEveryRowItsValues) {
+    constexpr int Rows = 70000;
+    QByteArray text = "[Prezzo lordo - CURR],[Quantita' 1 (di riga)]\n";
+    for (int k = 0; k < Rows; ++k)
+        text += QByteArray::number(k) + ".5," + QByteArray::number(k % 3 + 1) + '\n';
+    QBuffer buffer(&text);
+    buffer.open(QIODevice::ReadOnly);
+    auto made = check::csvRows(&buffer, element, ImpactNumbers::C);
+    ASSERT_TRUE(std::holds_alternative<std::unique_ptr<ImpactSource>>(made));
+    check::ImpactOptions options;
+    options.top = 1;
+    const check::ImpactReport r =
+        check::runImpact(*db.connection, QStringLiteral("SET @OUTPREZZO = @ATTPREZZO"),
+                         QStringLiteral("SET @OUTPREZZO = @ATTPREZZO * 2 + @QTA1"),
+                         *std::get<std::unique_ptr<ImpactSource>>(made), options);
+    EXPECT_EQ(r.rows, Rows);
+    ASSERT_EQ(r.outputs.size(), 1);
+    const check::ImpactOutput& o = r.outputs.first();
+    EXPECT_EQ(o.changed, Rows);
+    EXPECT_EQ(o.absolute.min, 1.5);        // 0.5 and 1
+    EXPECT_EQ(o.absolute.max, Rows + 1.5); // 69998.5 and 3
+    ASSERT_EQ(o.movers.size(), 1);
+    EXPECT_EQ(o.movers[0].row.origin, QStringLiteral("riga 2"));
+    ASSERT_EQ(o.movers[0].row.inputs.size(), 2);
+    EXPECT_EQ(o.movers[0].row.inputs[0].text, QStringLiteral("0.5"));
+    EXPECT_EQ(o.movers[0].row.inputs[1].text, QStringLiteral("1"));
+}
+
 } // namespace
 
 namespace {
