@@ -12,6 +12,8 @@
 #include <QRegularExpression>
 #include <QStringDecoder>
 
+#include <thread>
+
 namespace check {
 
 namespace {
@@ -506,15 +508,47 @@ std::optional<ImpactInputError> CsvSource::checkRecord(const CsvRecord& record,
 std::optional<ImpactInputError> CsvSource::open(const ImpactElementFn& elements, ImpactNumbers numbers) {
     if (std::optional<ImpactInputError> e = start(&elements, numbers))
         return e;
-    // Every row is read and its values checked before the first one is given. The messages are
+    // Every row is read and its values checked before the first one is given: the records are
+    // read a block at a time while a thread of its own checks the block before. The messages are
     // made in Italian, and the first flaw's again in the user's language (its record checked
     // again: the texts it met before the flaw are known by then, the flawed one is not).
+    constexpr qsizetype BlockRows = 2048;
+    struct Block {
+        std::vector<CsvRecord> records; // the first `count` (the others keep their storage)
+        qsizetype count = 0;
+    };
     std::optional<ImpactInputError> error;
-    CsvRecord record;
-    while (m_reader.next(record, m_separator, error)) {
-        if (checkRecord(record, {}))
-            return checkRecord(record, m_translate);
-        ++m_rows;
+    auto fill = [&](Block& block) { // false once the reader has no more
+        for (block.count = 0; block.count < BlockRows; ++block.count) {
+            if (size_t(block.count) >= block.records.size())
+                block.records.emplace_back();
+            if (!m_reader.next(block.records[size_t(block.count)], m_separator, error))
+                return false;
+        }
+        return true;
+    };
+    auto firstFlaw = [this](const Block& block) -> std::optional<qsizetype> {
+        for (qsizetype i = 0; i < block.count; ++i)
+            if (checkRecord(block.records[size_t(i)], {}))
+                return i;
+        return std::nullopt;
+    };
+    Block blocks[2];
+    bool reading = fill(blocks[0]);
+    for (int at = 0; blocks[at].count > 0; at = 1 - at) {
+        Block& following = blocks[1 - at];
+        following.count = 0;
+        std::optional<qsizetype> flaw;
+        if (reading) {
+            std::thread checker([&] { flaw = firstFlaw(blocks[at]); });
+            reading = fill(following);
+            checker.join();
+        } else {
+            flaw = firstFlaw(blocks[at]);
+        }
+        if (flaw)
+            return checkRecord(blocks[at].records[size_t(*flaw)], m_translate);
+        m_rows += blocks[at].count;
     }
     if (error) {
         error->message = readerMessage(error->message, m_translate);

@@ -84,6 +84,23 @@ TEST(ImpactCsv, ReadsOrRefusesWithLineAndColumn) {
          7,
          1,
          CsvValue.arg(QStringLiteral("[Prezzo lordo - CURR]"), notANumber)},
+        // The rows are checked a block of 2,048 at a time while the next block is read: the first
+        // flaw is told, whatever the block the reader had reached.
+        {"a bad number in a later block, an open quote after it",
+         "[Prezzo lordo - CURR]\n" + QByteArray("1\n").repeated(4100) + "12x\n" +
+             QByteArray("1\n").repeated(10) + "\"",
+         ImpactNumbers::C,
+         {},
+         4102,
+         1,
+         CsvValue.arg(QStringLiteral("[Prezzo lordo - CURR]"), notANumber)},
+        {"an open quote in the block after the last good one",
+         "[Prezzo lordo - CURR]\n" + QByteArray("1\n").repeated(2050) + "\"1\n",
+         ImpactNumbers::C,
+         {},
+         2053, // where the file ends, inside the quotes
+         1,
+         CsvOpenQuote},
         {"an unknown header",
          "[Prezzo lordo - CURR],[Nessuno]\n1,2\n",
          ImpactNumbers::C,
