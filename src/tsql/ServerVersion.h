@@ -1,7 +1,8 @@
 #pragma once
 
-// The version of SQL Server the embedded engine answers as: SQL Server 2019 (RTM), compatibility
-// level 150. PRELOGIN and LOGINACK, @@VERSION and SERVERPROPERTY all read it from here.
+// The version the server reports to its clients: in the PRELOGIN answer and the LOGINACK of
+// the TDS server, in @@VERSION and in SERVERPROPERTY('ProductVersion'). The engine behaves as
+// SQL Server 2019 (compatibility level 150), so every place tells that same version.
 
 namespace tsql::server_version {
 
