@@ -406,17 +406,19 @@ SystemView spColumnsRows() {
          {"ORDINAL_POSITION", "int"},
          {"IS_NULLABLE", "varchar(254)"},
          {"SS_DATA_TYPE", "tinyint"}},
-        QStringLiteral("SELECT tsql_db_name(), 'dbo', o.name, p.name, tsql_coltype(p.type, 'odbc_type'), "
-                       "tsql_coltype(p.type, 'name') || CASE WHEN tsql_coltype(p.type, 'is_identity') THEN ' "
-                       "identity' ELSE '' "
-                       "END, tsql_coltype(p.type, 'odbc_precision'), tsql_coltype(p.type, 'odbc_length'), "
-                       "tsql_coltype(p.type, 'numeric_scale'), tsql_coltype(p.type, 'numeric_radix'), CASE "
-                       "WHEN %1 THEN 1 ELSE 0 "
-                       "END, NULL, tsql_coldefault(p.dflt_value), tsql_coltype(p.type, 'sql_data_type'), "
-                       "tsql_coltype(p.type, 'datetime_sub'), tsql_coltype(p.type, 'octet_length'), p.cid + "
-                       "1, CASE WHEN %1 "
-                       "THEN 'YES' ELSE 'NO' END, tsql_coltype(p.type, 'ss_data_type') + CASE WHEN %1 THEN "
-                       "tsql_coltype(p.type, 'ss_nullable_offset') ELSE 0 END FROM %2")
+        QStringLiteral(
+            "SELECT tsql_db_name(), 'dbo', o.name, p.name, tsql_coltype(p.type, 'odbc_type'), "
+            "tsql_coltype(p.type, 'name') || CASE WHEN tsql_coltype(p.type, 'is_identity') THEN ' "
+            "identity' ELSE '' "
+            "END, tsql_coltype(p.type, 'odbc_precision'), tsql_coltype(p.type, 'odbc_length'), "
+            "tsql_coltype(p.type, 'numeric_scale'), tsql_coltype(p.type, 'numeric_radix'), CASE "
+            "WHEN %1 THEN 1 ELSE 0 "
+            "END, NULL, tsql_coldefault(p.dflt_value), tsql_coltype(p.type, 'sql_data_type'), "
+            "tsql_coltype(p.type, 'datetime_sub'), CASE tsql_coltype(p.type, 'octet_length') WHEN -1 THEN "
+            "tsql_coltype(p.type, 'odbc_length') ELSE tsql_coltype(p.type, 'octet_length') END, p.cid + "
+            "1, CASE WHEN %1 "
+            "THEN 'YES' ELSE 'NO' END, tsql_coltype(p.type, 'ss_data_type') + CASE WHEN %1 THEN "
+            "tsql_coltype(p.type, 'ss_nullable_offset') ELSE 0 END FROM %2")
             .arg(nullableCase(), columnsSource()),
         false);
 }
