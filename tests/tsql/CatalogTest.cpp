@@ -283,6 +283,12 @@ TEST_F(CatalogTest, SpTablesAndSpColumns) {
     EXPECT_EQ(rows(QStringLiteral("EXEC sp_tables @table_name = 'LP%', @table_type = \"'TABLE','VIEW'\"")),
               (QStringList{"shop|dbo|LP01_PROVIDER|TABLE|<NULL>", "shop|dbo|LP14_CAMPI|TABLE|<NULL>"}));
     EXPECT_EQ(rows(QStringLiteral("EXEC sp_tables N'LP_1_PROVIDER', @fUsePattern = 0")), QStringList{});
+    // A type counts only in quotation marks, as the procedure looks for it.
+    for (const char* types : {"TABLE", "'TABLE", "'TABLES'"})
+        EXPECT_EQ(rows(QStringLiteral("EXEC sp_tables 'LP%%', @table_type = N'%1'")
+                           .arg(QString::fromLatin1(types).replace(u'\'', QStringLiteral("''")))),
+                  QStringList{})
+            << types;
     EXPECT_EQ(rows(QStringLiteral("EXEC sys.sp_tables 'tables', 'sys'")),
               QStringList{QStringLiteral("shop|sys|tables|SYSTEM TABLE|<NULL>")});
     EXPECT_EQ(columns(QStringLiteral("EXEC sp_columns T_TYPES")),

@@ -24,16 +24,13 @@ QString literal(const QString& text) {
     return QStringLiteral("N'") + quoted + u'\'';
 }
 
-// "'TABLE','VIEW'" as sp_tables takes @table_type: the types, unquoted.
+// "'TABLE','VIEW'" as sp_tables takes @table_type: each type counts when the list holds its name
+// in single quotation marks ("sp_tables (Transact-SQL)"); a name without them counts for none.
 QStringList tableTypes(const QString& list) {
     QStringList types;
-    for (QString t : list.split(u',')) {
-        t = t.trimmed();
-        if (t.startsWith(u'\'') && t.endsWith(u'\'') && t.size() >= 2)
-            t = t.mid(1, t.size() - 2);
-        if (!t.isEmpty())
-            types << literal(t);
-    }
+    for (const char* type : {"SYSTEM TABLE", "TABLE", "VIEW"})
+        if (list.contains(u'\'' + QLatin1String(type) + u'\'', Qt::CaseInsensitive))
+            types << literal(QLatin1String(type));
     return types;
 }
 
@@ -88,8 +85,12 @@ QString Executor::spTables(Stmt& s) {
     match("TABLE_NAME", a[0]);
     match("TABLE_OWNER", a[1]);
     match("TABLE_QUALIFIER", a[2]);
-    if (a[3] && !tableTypes(*a[3]).isEmpty())
-        where << QStringLiteral("TABLE_TYPE IN (%1)").arg(tableTypes(*a[3]).join(QStringLiteral(", ")));
+    if (a[3]) {
+        const QStringList types = tableTypes(*a[3]);
+        where << (types.isEmpty()
+                      ? QStringLiteral("1 = 0")
+                      : QStringLiteral("TABLE_TYPE IN (%1)").arg(types.join(QStringLiteral(", "))));
+    }
     return QStringLiteral(
                "SELECT TABLE_QUALIFIER, TABLE_OWNER, TABLE_NAME, TABLE_TYPE, REMARKS FROM sys.[$sp_tables]%1 "
                "ORDER BY TABLE_TYPE, TABLE_QUALIFIER, TABLE_OWNER, TABLE_NAME")
