@@ -9,6 +9,7 @@ packages=(
     unixodbc unixodbc-dev tdsodbc freetds-bin sqlite3 libsqlite3-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang clang-format clang-tidy libclang-rt-14-dev python3
+    python3-pymssql
     xvfb xauth
 )
 missing=()
