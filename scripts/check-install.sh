@@ -31,9 +31,9 @@ for f in bin/formule bin/formule-host lib/libformule_component.so.1 lib/libformu
     share/formule/translations/editor_en.qm share/formule/schema-sqlite.sql; do
     [ -e "$prefix/$f" ] || { echo "check-install: $f is not installed" >&2; exit 1; }
 done
-./scripts/check-exports.sh "$prefix/lib/libformule_component.so.1"
+./scripts/check-exports.sh --installed "$prefix/lib/libformule_component.so.1"
 PKG_CONFIG_PATH="$prefix/lib/pkgconfig" pkg-config --modversion formule
-PKG_CONFIG_PATH="$prefix/lib/pkgconfig" pkg-config --cflags formule | grep -q -- "-I$prefix/include/formule"
+PKG_CONFIG_PATH="$prefix/lib/pkgconfig" pkg-config --cflags formule | grep -q -- "/include/formule "
 
 echo "== examples/host against the installed package"
 db="$work/demo.sqlite"
