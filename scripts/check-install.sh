@@ -32,7 +32,9 @@ for f in bin/formule bin/formule-host lib/libformule_component.so.1 lib/libformu
     [ -e "$prefix/$f" ] || { echo "check-install: $f is not installed" >&2; exit 1; }
 done
 ./scripts/check-exports.sh --installed "$prefix/lib/libformule_component.so.1"
-PKG_CONFIG_PATH="$prefix/lib/pkgconfig" pkg-config --modversion formule
+version=$(PKG_CONFIG_PATH="$prefix/lib/pkgconfig" pkg-config --modversion formule)
+[ "$("$prefix/bin/formule" --version)" = "formule $version" ] ||
+    { echo "check-install: formule --version does not say $version" >&2; exit 1; }
 PKG_CONFIG_PATH="$prefix/lib/pkgconfig" pkg-config --cflags formule | grep -q -- "/include/formule "
 
 echo "== examples/host against the installed package"
@@ -47,7 +49,7 @@ cmake --build "$work/example" >/dev/null
 
 echo "== the installed tree moved"
 mv "$prefix" "$work/moved"
-"$work/moved/bin/formule" --version
+"$work/moved/bin/formule" --version >/dev/null
 "$work/moved/bin/formule-host" --db "Provider=Embedded;Data Source=$db" --context 0 --id 1 \
     --screenshot "$work/host.png" >/dev/null
 [ -s "$work/host.png" ] || { echo "check-install: the moved demo host wrote no picture" >&2; exit 1; }
@@ -71,7 +73,7 @@ for name in "${!wanted[@]}"; do
 done
 root="$work/root"
 for deb in "$build"/packages/*.deb; do dpkg-deb -x "$deb" "$root"; done
-"$root/usr/bin/formule" --version
+[ "$("$root/usr/bin/formule" --version)" = "formule $version" ]
 if [ -e "$root/usr/share/man/man1/formule.1" ]; then
     man -l "$root/usr/share/man/man1/formule.1" 2>/dev/null | head -n 3 || true
 fi
