@@ -9,13 +9,13 @@
 
 namespace {
 
-struct Run {
+struct Outcome {
     int exitCode = -1;
     QString out;
     QString err;
 };
 
-Run run(const QString& program, const QStringList& args, const QByteArray& input = {}) {
+Outcome run(const QString& program, const QStringList& args, const QByteArray& input = {}) {
     QProcess p;
     p.start(program, args);
     if (!p.waitForStarted(30000))
@@ -28,7 +28,7 @@ Run run(const QString& program, const QStringList& args, const QByteArray& input
 }
 
 // The sqlite3 shell on `db` with the extension loaded first (or not), reading `sql` as its input.
-Run shell(const QString& db, const QByteArray& sql, bool withExtension = true) {
+Outcome shell(const QString& db, const QByteArray& sql, bool withExtension = true) {
     QByteArray script;
     if (withExtension)
         script = ".load " + QByteArray(FORMULE_COLLATION_EXTENSION) + "\n";
@@ -36,7 +36,7 @@ Run shell(const QString& db, const QByteArray& sql, bool withExtension = true) {
     return run(QStringLiteral("sqlite3"), {db}, script);
 }
 
-Run tool(const QString& db, const QStringList& args) {
+Outcome tool(const QString& db, const QStringList& args) {
     return run(QStringLiteral(FORMULE_TOOL),
                QStringList{QStringLiteral("--db"), QStringLiteral("Provider=Embedded;Data Source=") + db} +
                    args);
@@ -51,7 +51,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         db = dir.filePath(QStringLiteral("demo.sqlite"));
-        const Run init = tool(db, {QStringLiteral("init-db"), QStringLiteral("--demo")});
+        const Outcome init = tool(db, {QStringLiteral("init-db"), QStringLiteral("--demo")});
         ASSERT_EQ(init.exitCode, 0) << init.err.toStdString();
     }
     QTemporaryDir dir;
@@ -74,7 +74,7 @@ TEST_F(CollationExtension, ComparesAsTheEngine) {
     for (const Case& c : cases)
         sql += "SELECT CASE WHEN " + quoted(c.a) + " = " + quoted(c.b) + " COLLATE TSQL_CI THEN 0 WHEN " +
                quoted(c.a) + " < " + quoted(c.b) + " COLLATE TSQL_CI THEN -1 ELSE 1 END;\n";
-    const Run r = shell(db, sql);
+    const Outcome r = shell(db, sql);
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), static_cast<qsizetype>(std::size(cases))) << r.out.toStdString();
@@ -84,19 +84,20 @@ TEST_F(CollationExtension, ComparesAsTheEngine) {
 }
 
 TEST_F(CollationExtension, WithoutItTheShellCannotWriteTheIndexedTables) {
-    const Run r = shell(
+    const Outcome r = shell(
         db, "INSERT INTO CM01_CATEGORIECOMM (CM01_IDCATEGORIA, CM01_CODICE) VALUES (9001, 'ZZ1');\n", false);
     EXPECT_NE(r.exitCode, 0);
     EXPECT_TRUE(r.err.contains(QStringLiteral("no such collation sequence: TSQL_CI"))) << r.err.toStdString();
 }
 
 TEST_F(CollationExtension, RowsWrittenByTheShellAreFoundByTheEngine) {
-    const Run w = shell(db, "INSERT INTO CM01_CATEGORIECOMM (CM01_IDCATEGORIA, CM01_DITTA_CG18, CM01_CODICE, "
-                            "CM01_DESCR) VALUES (9001, 1, 'ZZ1', 'Scritta dalla shell');\n"
-                            "INSERT INTO CM01_CATEGORIECOMM (CM01_IDCATEGORIA, CM01_DITTA_CG18, CM01_CODICE, "
-                            "CM01_DESCR) VALUES (9002, 1, 'àb', 'Accentata');\n"
-                            "INSERT INTO MG5F_DIMECONF (MG5F_DITTA_CG18, MG5F_CODICEVAR, MG5F_DESCR_VAR) "
-                            "VALUES (1, 'VZZ', 'Variante della shell');\n");
+    const Outcome w =
+        shell(db, "INSERT INTO CM01_CATEGORIECOMM (CM01_IDCATEGORIA, CM01_DITTA_CG18, CM01_CODICE, "
+                  "CM01_DESCR) VALUES (9001, 1, 'ZZ1', 'Scritta dalla shell');\n"
+                  "INSERT INTO CM01_CATEGORIECOMM (CM01_IDCATEGORIA, CM01_DITTA_CG18, CM01_CODICE, "
+                  "CM01_DESCR) VALUES (9002, 1, 'àb', 'Accentata');\n"
+                  "INSERT INTO MG5F_DIMECONF (MG5F_DITTA_CG18, MG5F_CODICEVAR, MG5F_DESCR_VAR) "
+                  "VALUES (1, 'VZZ', 'Variante della shell');\n");
     ASSERT_EQ(w.exitCode, 0) << w.err.toStdString();
 
     struct Query {
@@ -112,7 +113,7 @@ TEST_F(CollationExtension, RowsWrittenByTheShellAreFoundByTheEngine) {
          "1"},
     };
     for (const Query& q : queries) {
-        const Run r = tool(db, {QStringLiteral("sql"), QString::fromUtf8(q.sql)});
+        const Outcome r = tool(db, {QStringLiteral("sql"), QString::fromUtf8(q.sql)});
         ASSERT_EQ(r.exitCode, 0) << q.sql << ": " << r.err.toStdString();
         const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         ASSERT_EQ(lines.size(), 2) << q.sql << ": " << r.out.toStdString();
@@ -121,12 +122,12 @@ TEST_F(CollationExtension, RowsWrittenByTheShellAreFoundByTheEngine) {
 
     // The engine writes too; the shell then finds its row through the index, and the indexes the
     // two wrote are in one order.
-    const Run e =
+    const Outcome e =
         tool(db, {QStringLiteral("sql"), QStringLiteral("INSERT INTO CM01_CATEGORIECOMM (CM01_IDCATEGORIA, "
                                                         "CM01_DITTA_CG18, CM01_CODICE, CM01_DESCR) VALUES "
                                                         "(9003, 1, 'Zz2', 'Scritta dal motore')")});
     ASSERT_EQ(e.exitCode, 0) << e.err.toStdString();
-    const Run r =
+    const Outcome r =
         shell(db, "SELECT CM01_DESCR FROM CM01_CATEGORIECOMM WHERE CM01_CODICE = 'ZZ2' COLLATE TSQL_CI;\n"
                   "PRAGMA integrity_check;\n");
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
