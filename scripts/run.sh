@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Release into build/, creates the demo database when absent
-# and starts the demo program.
+# Installs what is missing, builds Release into build/ what it runs (the tool, the demo host, the
+# component library and the catalogues; not the tests nor the benchmarks), creates the demo
+# database when absent and starts the demo program.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
-./scripts/build.sh
+./scripts/build.sh --target formule formule-host formule_component formule_translations
 db_dir="${XDG_DATA_HOME:-$HOME/.local/share}/formule"
 db="$db_dir/demo.sqlite"
 mkdir -p "$db_dir"

@@ -18,7 +18,7 @@ export QT_QPA_PLATFORM=offscreen
 if [ "$sanitize" = 1 ]; then
     export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-    BUILD_DIR=build-sanitize BUILD_TYPE=Debug ./scripts/build.sh -DFORMULE_SANITIZE=ON -DFORMULE_BENCH=OFF
+    BUILD_DIR=build-sanitize BUILD_TYPE=Debug ./scripts/build.sh -DFORMULE_SANITIZE=ON -DFORMULE_BUILD_BENCH=OFF
     dir=build-sanitize
 else
     ./scripts/build.sh

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QTranslator>
 
@@ -58,7 +59,11 @@ bool TranslationService::installQtCatalogue(const QString& language) {
 }
 
 QString TranslationService::defaultDirectory() {
-    return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../translations"));
+    // translations/ beside bin/ in the build tree, share/formule/translations in an installed tree.
+    const QDir bin(QCoreApplication::applicationDirPath());
+    const QString built = bin.absoluteFilePath(QStringLiteral("../translations"));
+    const QString installed = bin.absoluteFilePath(QStringLiteral("../share/formule/translations"));
+    return !QFileInfo::exists(built) && QFileInfo::exists(installed) ? QDir::cleanPath(installed) : built;
 }
 
 } // namespace host

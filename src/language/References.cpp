@@ -24,15 +24,17 @@ QChar closingOf(Kind kind) {
     return kind == Kind::Category ? u'}' : u'|';
 }
 
-const QString kSelect = QStringLiteral("( SELECT ");
-const QString kFrom = QStringLiteral(" FROM ");
-const QString kWhere = QStringLiteral(" WHERE ");
-const QString kClose = QStringLiteral(" )");
-const QString kCategorySource =
-    QStringLiteral("     @CM01_IDCATEGORIA.nodes('//CATEGORIE/CATEGORIA') TABLE_DEFINITION(COLS) ");
-const QString kVariantSource =
-    QStringLiteral("     @MG5F_CODICEVAR.nodes('//VARIANTI/VARIANTE') TABLE_DEFINITION(COLS) ");
-const QString kVariantColumn = QStringLiteral(" COLS.value('@VALORE', 'CHAR(20)') AS VALORE  ");
+// Literal pieces of the sub-queries: constant-initialised, so that they are ready for a caller that
+// builds a sub-query while the program's other globals are being initialised.
+constexpr QLatin1String kSelect("( SELECT ");
+constexpr QLatin1String kFrom(" FROM ");
+constexpr QLatin1String kWhere(" WHERE ");
+constexpr QLatin1String kClose(" )");
+constexpr QLatin1String
+    kCategorySource("     @CM01_IDCATEGORIA.nodes('//CATEGORIE/CATEGORIA') TABLE_DEFINITION(COLS) ");
+constexpr QLatin1String
+    kVariantSource("     @MG5F_CODICEVAR.nodes('//VARIANTI/VARIANTE') TABLE_DEFINITION(COLS) ");
+constexpr QLatin1String kVariantColumn(" COLS.value('@VALORE', 'CHAR(20)') AS VALORE  ");
 
 std::optional<QString> findValueInQuery(const QString& text, qsizetype start, const QString& marker,
                                         qsizetype* markerPos) {
@@ -119,7 +121,7 @@ const QString& categoryHead(int dataType) {
 }
 
 const QString& variantHead() {
-    static const QString head = kSelect + kVariantColumn + kFrom + kVariantSource + kWhere +
+    static const QString head = QString(kSelect) + kVariantColumn + kFrom + kVariantSource + kWhere +
                                 QStringLiteral("     ") + str(VariantMarker);
     return head;
 }

@@ -106,11 +106,15 @@ QString HostWindow::text(const char* italian) const {
 }
 
 bool HostWindow::loadComponent() {
-    const QStringList candidates = {QDir(QCoreApplication::applicationDirPath())
-                                        .absoluteFilePath(QStringLiteral("../lib/formule_component")),
-                                    QStringLiteral("formule_component")};
+    // The library beside the program's own libraries (the build tree or an installed tree, moved
+    // or not), else wherever the dynamic loader finds it; by its major version, as the runtime
+    // package ships it (libformule_component.so.1, without the development link).
+    const QStringList candidates = {
+        QDir(QCoreApplication::applicationDirPath())
+            .absoluteFilePath(QStringLiteral(FORMULE_BIN_TO_LIB "/formule_component")),
+        QStringLiteral("formule_component")};
     for (const QString& name : candidates) {
-        m_library.setFileName(name);
+        m_library.setFileNameAndVersion(name, FORMULE_COMPONENT_SOVERSION);
         if (m_library.load())
             break;
     }

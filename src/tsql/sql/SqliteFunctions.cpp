@@ -7,6 +7,7 @@
 #include "tsql/functions/Functions.h"
 #include "tsql/sql/ColumnRules.h"
 #include "tsql/values/DateSettings.h"
+#include "tsql/values/TextCollation.h"
 #include "tsql/values/TimeOfDay.h"
 #include "tsql/values/Value.h"
 
@@ -24,42 +25,6 @@ namespace tsql {
 namespace {
 
 thread_local std::optional<ServerError> g_pending;
-
-// Texts in ASCII, the usual case, are compared byte by byte: letters folded to lower case,
-// trailing blanks ignored, a shorter text before a longer one it begins. Others are compared
-// as text.
-int collateCI(void*, int la, const void* a, int lb, const void* b) {
-    const auto* p = static_cast<const unsigned char*>(a);
-    const auto* q = static_cast<const unsigned char*>(b);
-    int na = la;
-    int nb = lb;
-    while (na > 0 && p[na - 1] == ' ')
-        --na;
-    while (nb > 0 && q[nb - 1] == ' ')
-        --nb;
-    const int common = std::min(na, nb);
-    int i = 0;
-    for (; i < common; ++i) {
-        unsigned char c = p[i];
-        unsigned char d = q[i];
-        if ((c | d) & 0x80)
-            break;
-        if (c == d)
-            continue;
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<unsigned char>(c + ('a' - 'A'));
-        if (d >= 'A' && d <= 'Z')
-            d = static_cast<unsigned char>(d + ('a' - 'A'));
-        if (c != d)
-            return c < d ? -1 : 1;
-    }
-    if (i == common)
-        return na < nb ? -1 : (na > nb ? 1 : 0);
-    QString x = QString::fromUtf8(static_cast<const char*>(a), la);
-    QString y = QString::fromUtf8(static_cast<const char*>(b), lb);
-    int c = compareStringsCI(x, y);
-    return c < 0 ? -1 : (c > 0 ? 1 : 0);
-}
 
 // The bytes of the UTF-8 form of `s`.
 qint64 utf8Bytes(const QString& s) {
@@ -415,7 +380,7 @@ void registerSqliteFunctions(const QSqlDatabase& db) {
     sqlite3* handle = sqliteHandle(db);
     if (!handle)
         return;
-    sqlite3_create_collation(handle, "TSQL_CI", SQLITE_UTF8, nullptr, collateCI);
+    sqlite3_create_collation(handle, CollationName, SQLITE_UTF8, nullptr, collateCaseInsensitive);
     for (const FunctionDef& f : builtinFunctions()) {
         if (f.sql == SqlForm::Ordered) {
             const QByteArray name = sqliteFunctionName(f).toUtf8();

@@ -7,19 +7,7 @@
 
 namespace tsql {
 
-// The databases the editor works on use a case-insensitive, accent-sensitive collation
-// (Latin1_General_CI_AS): 'abc' = 'ABC'. Trailing blanks do not count in comparisons, as SQL-92
-// pads the shorter text with blanks ("How SQL Server compares strings with trailing spaces"):
-// 'abc' = 'abc   ', which matters for the char(n) columns and variables, always padded.
-int compareStringsCI(const QString& a, const QString& b) {
-    qsizetype la = a.size(), lb = b.size();
-    while (la > 0 && a[la - 1] == u' ')
-        --la;
-    while (lb > 0 && b[lb - 1] == u' ')
-        --lb;
-    return QStringView(a).left(la).compare(QStringView(b).left(lb), Qt::CaseInsensitive);
-}
-
+// Texts compare as compareStringsCI (values/TextCollation.cpp) says.
 namespace {
 
 // Two values of the same integer, decimal or text type: converting them to their own type
