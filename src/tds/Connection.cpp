@@ -573,6 +573,16 @@ bool ClientConnection::answer(const Incoming& message) {
     if (message.type == quint8(PacketType::Attention) || attentionPending()) {
         m_attention = false;
         tw.take();
+        // The request's response ends first (what was sent of it, then a DONE), and the
+        // acknowledgement follows as a message of its own: a client may take the first message
+        // that comes after its attention for the end of the response it was reading and wait
+        // for the acknowledgement in the next one.
+        if (message.type != quint8(PacketType::Attention)) {
+            TokenWriter end(ServerName);
+            end.done(DoneKind::Done, DoneFinal, 0, 0);
+            if (!flush(end, true))
+                return false;
+        }
         TokenWriter ack(ServerName);
         ack.done(DoneKind::Done, DoneAttention, 0, 0);
         return flush(ack, true);
@@ -584,9 +594,14 @@ bool ClientConnection::answer(const Incoming& message) {
 // stopped it. `inProc`: inside a procedure call (DONEINPROC, and no final DONE of its own).
 void ClientConnection::runBatch(TokenWriter& tw, const QString& text, bool inProc, int lineOffset) {
     const int before = m_session->transactionCount();
+    // The reader sets m_attention, then cancels the session it finds in m_running: whichever
+    // order the two threads meet in, an attention that comes now stops this batch.
+    m_session->clearCancel();
     m_running = m_session.get();
+    if (m_attention)
+        m_session->cancel();
     m_writeRefused = false;
-    tsql::RunResult r = m_session->run(text);
+    tsql::RunResult r = m_session->run(text, true);
     m_running = nullptr;
     if (m_writeRefused && r.error) {
         // The read-only guard refused a change: SQL Server's answer on a read-only database.
