@@ -73,7 +73,8 @@ private:
     std::optional<Incoming> readMessage();
     // The answer to PRELOGIN and the TLS handshake that may follow it, both in the reader.
     bool negotiate(const QByteArray& payload);
-    bool tlsHandshake(TlsMode mode);
+    // `first`: the client's first handshake message when it was read already.
+    bool tlsHandshake(TlsMode mode, std::optional<Incoming> first);
     // Waits until the socket has data, within the handshake's deadline before the login and the
     // idle time after it; false when the time is over.
     bool waitReadable();

@@ -24,15 +24,29 @@ bool ClientConnection::negotiate(const QByteArray& payload) {
     // The login that follows is refused with the reason (the client reads it, where a closed
     // connection would tell it nothing).
     m_refusal = choice.refusal;
-    return choice.mode == TlsMode::None || tlsHandshake(choice.mode);
+    if (choice.refusal == EncryptionRefusal::Required) {
+        // Some clients that said they cannot encrypt start TLS all the same when the server
+        // requires it: a handshake is welcome, a plain login is refused.
+        auto next = readMessage();
+        if (!next)
+            return false;
+        if (next->type == quint8(PacketType::PreLogin)) {
+            m_refusal = EncryptionRefusal::None;
+            return tlsHandshake(TlsMode::Full, std::move(next));
+        }
+        m_loginArrived = m_loginArrived || next->type == quint8(PacketType::Login7);
+        push(std::move(*next));
+        return true;
+    }
+    return choice.mode == TlsMode::None || tlsHandshake(choice.mode, std::nullopt);
 }
 
 // The client's handshake records come in PRELOGIN packets and the server's answers go back in
 // PRELOGIN packets, until the handshake is complete.
-bool ClientConnection::tlsHandshake(TlsMode mode) {
+bool ClientConnection::tlsHandshake(TlsMode mode, std::optional<Incoming> first) {
     m_tls = std::make_unique<TlsChannel>(*m_config.tls);
     for (;;) {
-        auto message = readMessage();
+        auto message = first ? std::exchange(first, std::nullopt) : readMessage();
         if (!message)
             return false;
         if (message->type != quint8(PacketType::PreLogin)) {
