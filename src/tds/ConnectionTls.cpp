@@ -45,6 +45,9 @@ bool ClientConnection::negotiate(const QByteArray& payload) {
 // PRELOGIN packets, until the handshake is complete.
 bool ClientConnection::tlsHandshake(TlsMode mode, std::optional<Incoming> first) {
     m_tls = std::make_unique<TlsChannel>(*m_config.tls);
+    // A client's side of a handshake is a few kilobytes: more is no handshake.
+    constexpr qsizetype MaxHandshakeBytes = 64 * 1024;
+    qsizetype received = 0;
     for (;;) {
         auto message = first ? std::exchange(first, std::nullopt) : readMessage();
         if (!message)
@@ -55,6 +58,14 @@ bool ClientConnection::tlsHandshake(TlsMode mode, std::optional<Incoming> first)
                                               "instead of the TLS handshake; connection closed")
                                    .arg(m_peer)
                                    .arg(message->type));
+            return false;
+        }
+        received += message->payload.size();
+        if (received > MaxHandshakeBytes) {
+            m_shared.log.burst(QStringLiteral("%1: TLS handshake too long").arg(m_address),
+                               QStringLiteral("%1: more than %2 bytes of TLS handshake; connection closed")
+                                   .arg(m_peer)
+                                   .arg(MaxHandshakeBytes));
             return false;
         }
         QByteArray out;

@@ -128,9 +128,13 @@ std::shared_ptr<const TlsCredentials> TlsCredentials::fromFiles(const QString& c
     ERR_clear_error(); // the end of the file ends the loop with an error of its own
     BioPtr keyBio = memoryBio(keyPem);
     KeyPtr key(PEM_read_bio_PrivateKey(keyBio.get(), nullptr, nullptr, nullptr));
-    if (!key || SSL_CTX_use_PrivateKey(c->m_context, key.get()) != 1) {
+    if (!key) {
         error = openSslError(
             QStringLiteral("\"%1\" holds no PEM private key (without a passphrase)").arg(keyFile));
+        return nullptr;
+    }
+    if (SSL_CTX_use_PrivateKey(c->m_context, key.get()) != 1) {
+        error = openSslError(QStringLiteral("the key does not belong to the certificate"));
         return nullptr;
     }
     if (!c->finish(error))
