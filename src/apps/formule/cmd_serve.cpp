@@ -139,13 +139,14 @@ int runServe(Context& ctx, const QCommandLineParser& parser, const QStringList& 
     if (!isLoopback(config.host) && !config.requireEncryption) {
         if (!parser.isSet(QStringLiteral("allow-remote"))) {
             *ctx.err << "serve: " << config.host
-                     << " is reachable from other computers and this server does not encrypt: the login "
-                        "and the data would travel unencrypted; add --allow-remote to listen there anyway\n";
+                     << " is reachable from other computers and this server does not require encryption: "
+                        "the login and the data could travel unencrypted; add --require-encryption (with a "
+                        "certificate) or --allow-remote to listen there anyway\n";
             return ExitUsage;
         }
         *ctx.err << "serve: warning: listening on " << config.host
                  << ", reachable from other computers; the login (name and password) and the data travel "
-                    "unencrypted over the network\n";
+                    "unencrypted over the network unless the client encrypts\n";
         ctx.err->flush();
     }
     config.user = parser.value(QStringLiteral("user"));

@@ -51,12 +51,11 @@ class Runner:
             return "error %d: %s" % (inner, text)
         return "error: %s" % e
 
-    def line_of(self, e):
-        # pymssql keeps the last server error on its connection object.
-        try:
-            return self.conn._conn.last_msg_line or None
-        except AttributeError:
-            return None
+    @staticmethod
+    def line_of(e):
+        # pymssql raises its DB-API error from the exception of _mssql, which has the line.
+        cause = e.__cause__ or e.__context__
+        return getattr(cause, "line", None) or getattr(e, "line", None) or None
 
     def run_sql(self, sql):
         cursor = self.conn.cursor()
