@@ -46,12 +46,19 @@ bool ClientConnection::negotiate(const QByteArray& payload) {
 bool ClientConnection::tlsHandshake(TlsMode mode, std::optional<Incoming> first) {
     m_tls = std::make_unique<TlsChannel>(*m_config.tls);
     // A client's side of a handshake is a few kilobytes: more is no handshake.
-    constexpr qsizetype MaxHandshakeBytes = 64 * 1024;
+    constexpr qsizetype MaxHandshakeBytes = qsizetype(64) * 1024;
     qsizetype received = 0;
     for (;;) {
         auto message = first ? std::exchange(first, std::nullopt) : readMessage();
         if (!message)
             return false;
+        if (mode == TlsMode::LoginOnly && received == 0 && message->type == quint8(PacketType::Login7)) {
+            // A client that said ENCRYPT_OFF and logs in without TLS: served as one that cannot
+            // encrypt (the server does not require encryption).
+            m_loginArrived = true;
+            push(std::move(*message));
+            return true;
+        }
         if (message->type != quint8(PacketType::PreLogin)) {
             m_shared.log.burst(QStringLiteral("%1: no TLS handshake").arg(m_address),
                                QStringLiteral("%1: the client agreed to encrypt but sent message type %2 "

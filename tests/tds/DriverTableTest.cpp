@@ -268,11 +268,13 @@ TEST_P(DriverTable, EveryStepWithEncryption) {
     check(steps, answers, "encrypted");
 }
 
+// The client does not ask for encryption from a server that has a certificate: pymssql and tedious
+// get none, FreeTDS's ODBC driver at its default has the login alone encrypted.
 TEST_P(DriverTable, EveryStepWithoutEncryption) {
     ServeProcess server;
     ASSERT_TRUE(server
                     .start({QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
-                            QStringLiteral("--user"), User})
+                            QStringLiteral("--user"), User, QStringLiteral("--tls-self-signed")})
                     .startsWith(QLatin1String("listening on")));
     QString skip;
     const auto steps = sessionSteps();
