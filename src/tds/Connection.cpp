@@ -487,6 +487,7 @@ bool ClientConnection::login(const QByteArray& payload) {
         return cannotOpen(request->database);
     if (!openSession())
         return cannotOpen(m_config.databaseName);
+    m_session->setLogin(m_config.user, ServerName);
     // From here on the client's messages may be as large as a session's.
     m_loggedIn = true;
     m_lastActivity = nowMs();
@@ -693,6 +694,15 @@ void ClientConnection::runCall(TokenWriter& tw, const RpcCall& call, bool last) 
     case Procedure::Unknown:
         return fail(2812, QStringLiteral("Could not find stored procedure '%1'.")
                               .arg(call.procName.isEmpty() ? QString::number(call.procId) : call.procName));
+    case Procedure::Catalog: {
+        QString error;
+        const auto batch = catalogProcedureBatch(call, error);
+        if (!batch)
+            return fail(8145, error);
+        statement = *batch;
+        firstValue = params.size(); // the values are in the statement
+        break;
+    }
     case Procedure::ExecuteSql:
         if (!textAt(0))
             return fail(214, QStringLiteral("Procedure expects parameter '@statement' of type "

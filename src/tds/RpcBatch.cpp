@@ -89,6 +89,36 @@ std::optional<BoundBatch> bindParameters(const QString& declarations, const QStr
     return out;
 }
 
+namespace {
+
+// The catalogue procedure a name calls (sp_tables, sys.sp_columns, master.dbo.sp_help), as the
+// engine spells it; null for another name.
+const char* catalogProcedure(const QString& procName) {
+    static const char* const names[] = {"sp_tables", "sp_columns", "sp_help"};
+    const QString name = procName.mid(procName.lastIndexOf(u'.') + 1);
+    for (const char* n : names)
+        if (name.compare(QLatin1String(n), Qt::CaseInsensitive) == 0)
+            return n;
+    return nullptr;
+}
+
+} // namespace
+
+std::optional<QString> catalogProcedureBatch(const RpcCall& call, QString& error) {
+    QStringList arguments;
+    for (const RpcParameter& p : call.parameters) {
+        // A parameter's name is the client's text: only a plain one is written into the batch.
+        static const QRegularExpression plain(QStringLiteral("^@[A-Za-z_][A-Za-z0-9_]{0,127}$"));
+        if (!p.name.isEmpty() && !plain.match(p.name).hasMatch()) {
+            error = QStringLiteral("The parameter name \"%1\" cannot be read.").arg(p.name.left(128));
+            return std::nullopt;
+        }
+        arguments << (p.name.isEmpty() ? QString() : p.name + QStringLiteral(" = ")) + p.literal;
+    }
+    return QStringLiteral("EXEC %1 %2")
+        .arg(QLatin1String(catalogProcedure(call.procName)), arguments.join(QStringLiteral(", ")));
+}
+
 Procedure procedureOf(const RpcCall& call) {
     if (call.procName.isEmpty()) {
         switch (call.procId) {
@@ -119,6 +149,8 @@ Procedure procedureOf(const RpcCall& call) {
         return Procedure::PrepExec;
     if (name == QLatin1String("sp_unprepare"))
         return Procedure::Unprepare;
+    if (catalogProcedure(call.procName))
+        return Procedure::Catalog;
     return Procedure::Unknown;
 }
 

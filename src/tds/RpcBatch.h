@@ -19,7 +19,12 @@ std::optional<BoundBatch> bindParameters(const QString& declarations, const QStr
                                          const QList<RpcParameter>& values, qsizetype first, QString& error);
 
 // Stored procedures the server answers, by their RPC number or name.
-enum class Procedure { Unknown, ExecuteSql, Prepare, Execute, PrepExec, Unprepare };
+enum class Procedure { Unknown, ExecuteSql, Prepare, Execute, PrepExec, Unprepare, Catalog };
 Procedure procedureOf(const RpcCall& call);
+
+// A call of one of the catalogue's procedures the engine runs (sp_tables, sp_columns, sp_help)
+// as the batch that calls it: EXEC with the call's values as literals, by name or in order.
+// nullopt, with the reason in `error`, for a parameter name that is no plain @name.
+std::optional<QString> catalogProcedureBatch(const RpcCall& call, QString& error);
 
 } // namespace tds

@@ -5,6 +5,7 @@
 
 #include "tsql/base/Messages.h"
 
+#include "tsql/ServerVersion.h"
 #include "tsql/bind/Binder.h"
 #include "tsql/run/BatchCache.h"
 #include "tsql/run/Evaluator.h"
@@ -59,6 +60,12 @@ struct Session::Impl {
         , evaluator(state, budget, statements, transactions)
         , executor(state, evaluator, statements, transactions, budget) {
         executor.setCatalog(&catalog);
+        executor.setLockWait(&lockWait);
+        ServerIdentity server;
+        server.productVersion = QString::fromLatin1(server_version::ProductVersion);
+        server.productLevel = QString::fromLatin1(server_version::ProductLevel);
+        server.major = server_version::Major;
+        catalog.setServer(server);
     }
 
     // A batch stops at its first error: the statements before it keep what they did.
@@ -76,6 +83,7 @@ struct Session::Impl {
         const BatchDateSettings dates;
         const CurrentCatalog objects(&catalog);
         const SqliteBatchScope sqliteLimits(sqliteHandle(db), budget, &lockWait);
+        lockWait.setLimit(executor.lockWaitMs(limits.lockWaitMs));
         // Kept until the batch's table variables are dropped: their definitions are the batch's.
         std::shared_ptr<CompiledBatch> compiled;
         try {
@@ -183,6 +191,13 @@ void Session::cancel() {
 
 void Session::clearCancel() {
     d->budget.clearCancel();
+}
+
+void Session::setLogin(const QString& login, const QString& serverName) {
+    ServerIdentity server = d->catalog.server();
+    server.login = login;
+    server.serverName = serverName;
+    d->catalog.setServer(server);
 }
 
 void Session::beginTransaction() {

@@ -40,6 +40,10 @@ public:
     // Parses and binds without running: the compile-time verdict of a batch.
     std::optional<ServerError> compile(const QString& batch);
 
+    // The login of the session and the server's name, as SUSER_NAME() and @@SERVERNAME answer
+    // them (a server's connection names its client's login).
+    void setLogin(const QString& login, const QString& serverName);
+
     void beginTransaction();
     void commitTransaction();
     void rollbackTransaction();

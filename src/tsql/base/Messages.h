@@ -59,6 +59,7 @@ namespace tsql {
     M(UnknownFunction, 195, 15, 1, u"'%1' is not a recognized built-in function name.") \
     M(UnknownSetOption, 195, 15, 1, u"'%1' is not a recognized SET option.") \
     M(ProcedureFunctionExpectsParameter, 201, 16, 1, u"Procedure or function 'sp_executesql' expects parameter '@statement', which was not supplied.") \
+    M(ProcedureExpectsParameter, 201, 16, 4, u"Procedure or function '%1' expects parameter '%2', which was not supplied.") \
     M(AllQueriesCombinedUsing, 205, 16, 1, u"All queries combined using a UNION, INTERSECT or EXCEPT operator must have an equal number of expressions in their target lists.") \
     M(OperandTypeClash, 206, 16, 1, u"Operand type clash: %1 is incompatible with %2") \
     M(InvalidColumnName, 207, 16, 1, u"Invalid column name '%1'.") \
@@ -79,6 +80,7 @@ namespace tsql {
     M(ConversionOverflowed, 248, 16, 1, u"The conversion of the %1 value '%2' overflowed an %3 column.") \
     M(RecursiveCommonTableExpression, 252, 16, 1, u"Recursive common table expression '%1' does not contain a top-level UNION ALL operator.") \
     M(NoMethods, 258, 15, 1, u"Cannot call methods on %1.") \
+    M(AdHocUpdatesSystemCatalogs, 259, 16, 1, u"Ad hoc updates to system catalogs are not allowed.") \
     M(SpecifyTableSelectFrom, 263, 16, 1, u"Must specify table to select from.") \
     M(InsufficientArguments, 313, 16, 1, u"An insufficient number of arguments were supplied for the procedure or function %1.") \
     M(InvalidStyle, 281, 16, 1, u"%1 is not a valid style number when converting to %2.") \
@@ -122,6 +124,7 @@ namespace tsql {
     M(DiskFull, 1105, 17, 1, u"Could not allocate space for the database: the disk that holds it or its temporary files is full. Create disk space by deleting unneeded files.") \
     M(LockTimeout, 1222, 16, 51, u"Lock request time out period exceeded.") \
     M(UnknownTargetColumn, 1911, 16, 1, u"Column name '%1' does not exist in the target table or view.") \
+    M(IndexAlreadyExists, 1913, 16, 1, u"The operation failed because an index or statistics with name '%1' already exists on table '%2'.") \
     M(XqueryStringLiteralExpected, 2225, 16, 1, u"XQuery: A string literal was expected near '%1'.") \
     M(XqueryValueRequiresSingleton, 2389, 16, 1, u"XQuery [value()]: 'value()' requires a singleton (or empty sequence), found operand of type 'xdt:untypedAtomic *'") \
     M(ViolationPrimaryKeyConstraint, 2627, 14, 1, u"Violation of PRIMARY KEY or UNIQUE KEY constraint. Cannot insert duplicate key in object '%1'.") \
@@ -180,6 +183,7 @@ namespace tsql {
     M(DivideByZero, 8134, 16, 1, u"Divide by zero error encountered.") \
     M(ProcedureFunctionSpExecutesql, 8144, 16, 1, u"Procedure or function sp_executesql has too many arguments specified.") \
     M(FunctionTooManyArguments, 8144, 16, 1, u"Procedure or function %1 has too many arguments specified.") \
+    M(NotParameterForProcedure, 8145, 16, 1, u"%1 is not a parameter for procedure %2.") \
     M(NoColumnNameSpecified, 8155, 16, 1, u"No column name was specified for column %1 of '%2'.") \
     M(ColumnSpecifiedMultipleTimes, 8156, 16, 1, u"The column '%1' was specified multiple times for '%2'.") \
     M(MoreColumnsThanList, 8158, 16, 1, u"'%1' has more columns than were specified in the column list.") \
@@ -220,6 +224,7 @@ namespace tsql {
     M(WindowFrameNeedsOrder, 10756, 15, 1, u"Window frame with ROWS or RANGE must have an ORDER BY clause.") \
     M(DistinctNotAllowedOver, 10759, 15, 1, u"Use of DISTINCT is not allowed with the OVER clause.") \
     M(InvalidDataTypeInFunction, 10761, 16, 1, u"Invalid data type %1 in function %2.") \
+    M(ObjectNotInDatabase, 15009, 16, 1, u"The object '%1' does not exist in database '%2' or is invalid for this operation.") \
     M(MessageNotFound, 18054, 16, 1, u"Error %1, severity %2, state %3 was raised, but no message with that error number was found in sys.messages. If error is larger than 50000, make sure the user-defined message is added using sp_addmessage.") \
     M(ErrorNumberThrowStatement, 35100, 16, 1, u"Error number %1 in the THROW statement is outside the valid range. Specify an error number in the valid range of 50000 to 2147483647.") \
     M(StateThrowStatementOutside, 35101, 16, 1, u"State %1 in the THROW statement is outside the valid range. Specify a state in the valid range of 0 to 255.") \

@@ -317,7 +317,8 @@ void refuseSetting(const Stmt& s, bool parseTime) {
     static const char* const defaultOn[] = {"ANSI_WARNINGS",           "ANSI_NULLS",   "QUOTED_IDENTIFIER",
                                             "CONCAT_NULL_YIELDS_NULL", "ANSI_PADDING", "ANSI_NULL_DFLT_ON"};
     static const char* const defaultOff[] = {
-        "NUMERIC_ROUNDABORT", "IMPLICIT_TRANSACTIONS", "FMTONLY", "NOEXEC", "PARSEONLY", "SHOWPLAN_TEXT"};
+        "NUMERIC_ROUNDABORT", "IMPLICIT_TRANSACTIONS", "FMTONLY",           "NOEXEC",
+        "PARSEONLY",          "SHOWPLAN_TEXT",         "ANSI_NULL_DFLT_OFF"};
     if (s.target)
         return; // SET IDENTITY_INSERT
     // Every option of a list (SET NOCOUNT, ANSI_WARNINGS OFF) is judged, not only the first.
@@ -330,7 +331,12 @@ void refuseSetting(const Stmt& s, bool parseTime) {
             refused = refused || (option == QLatin1String(o) && s.op == u"OFF");
         for (const char* o : defaultOff)
             refused = refused || (option == QLatin1String(o) && s.op == u"ON");
-        refused = refused || ((option == u"ROWCOUNT" || option == u"TEXTSIZE") && s.op != u"0");
+        // ANSI_DEFAULTS sets IMPLICIT_TRANSACTIONS ON (ON) or ANSI_NULLS OFF (OFF) with others.
+        refused = refused || option == u"ANSI_DEFAULTS";
+        refused = refused || (option == u"ROWCOUNT" && s.op != u"0");
+        // TEXTSIZE 2147483647, what drivers set at connect, cuts no value the engine keeps (its
+        // texts stop before 2 GB); 0 is the default of a client that sets none.
+        refused = refused || (option == u"TEXTSIZE" && s.op != u"0" && s.op != u"2147483647");
         if (refused)
             raiseAt<Msg::SetOptionNotSupported>(s.line, s.column, option, s.op);
     }

@@ -6,6 +6,7 @@
 #include "tsql/bind/BinderImpl.h"
 
 #include "tsql/base/Messages.h"
+#include "tsql/bind/SystemViews.h"
 
 namespace tsql::binding {
 
@@ -58,6 +59,8 @@ bool Binder::resolveTable(TableSource& ts, bool deferUnknown) {
         return true;
     }
     const bool temp = name.startsWith(u'#');
+    if (systemView(ts))
+        return true;
     if (knownSchema(ts) && knownDatabase(ts, cat.databaseName())) {
         if (auto it = createdTables.constFind(name.toUpper()); it != createdTables.constEnd()) {
             fromInfo(ts, Catalog::definedTable(**it));
@@ -76,6 +79,25 @@ bool Binder::resolveTable(TableSource& ts, bool deferUnknown) {
     if (deferUnknown && !firstUnknownTable)
         firstUnknownTable = invalidObject(ts);
     return false;
+}
+
+// A catalogue view (sys.tables, INFORMATION_SCHEMA.COLUMNS, ...) of this database: its columns
+// and the query of its rows.
+bool Binder::systemView(TableSource& ts) {
+    const qsizetype n = ts.nameParts.size();
+    if (n < 2 || n > 3 || !knownDatabase(ts, cat.databaseName()))
+        return false;
+    const SystemView* v = findSystemView(ts.nameParts[n - 2], ts.nameParts[n - 1]);
+    if (!v)
+        return false;
+    ts.exists = true;
+    ts.realName = v->name;
+    ts.columns = v->columns;
+    ts.columnTypes = v->types;
+    ts.columnRules.assign(size_t(v->columns.size()), ColumnRule{});
+    ts.messageName = v->schema + u'.' + v->name;
+    ts.sqlQuery = v->sql;
+    return true;
 }
 
 // A table source takes its columns, their types and rules, and its name in messages from the
@@ -153,6 +175,19 @@ void Binder::createTable(Stmt& s) {
         raiseAt<Msg::ObjectExists>(def.line, def.column, def.name);
     tableDefinition(def);
     createdTables.insert(key, &def);
+}
+
+// CREATE INDEX: the table is looked for when the statement runs (Msg 208 then, as a table a
+// statement reads); its key columns must be the table's (Msg 1911). A catalogue view has no
+// indexes of its own (Msg 259).
+void Binder::createIndex(Stmt& s) {
+    if (!resolveTable(*s.target))
+        return;
+    if (!s.target->sqlQuery.isEmpty())
+        raiseAt<Msg::AdHocUpdatesSystemCatalogs>(s.target->line, s.target->column);
+    for (const QString& k : s.options)
+        if (!s.target->columns.contains(k, Qt::CaseInsensitive))
+            raiseAt<Msg::UnknownTargetColumn>(s.line, s.column, k);
 }
 
 // ---------------- common table expressions ----------------

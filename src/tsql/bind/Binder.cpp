@@ -127,6 +127,9 @@ void Binder::statementKind(Stmt& s) {
     case SK::CreateTable:
         asStatement(s, [&] { createTable(s); });
         break;
+    case SK::CreateIndex:
+        asStatement(s, [&] { createIndex(s); });
+        break;
     default:
         break;
     }
@@ -259,6 +262,8 @@ void Binder::dml(Stmt& s) {
     if (s.select && (s.kind != SK::Insert || s.select->items.empty()))
         bindCtes(*s.select);
     bool known = resolveTable(*s.target);
+    if (!s.target->sqlQuery.isEmpty()) // a catalogue view
+        raiseAt<Msg::AdHocUpdatesSystemCatalogs>(s.target->line, s.target->column);
     if (s.kind == SK::Insert) {
         insert(s, known);
         ctes.resize(visibleCtes);

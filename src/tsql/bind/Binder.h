@@ -27,6 +27,10 @@ struct TableInfo {
     QString messageName;
 };
 
+// The type a column's declaration in SQLite's schema stands for ("INT IDENTITY(1,1)",
+// "nvarchar(80)"), with the IDENTITY property, its seed and increment, put into `rule`.
+SqlType declaredColumnType(QString declaration, ColumnRule& rule);
+
 // Table and column metadata read from SQLite's schema, looked up case-insensitively.
 class Catalog final : public ObjectCatalog {
 public:
@@ -40,9 +44,12 @@ public:
     const TableInfo* find(const QString& name);
     // The object id of a table or view (type "U" or "V"; empty for either), nullopt for none.
     std::optional<qint64> objectId(const QString& name, const QString& type) override;
+    std::optional<QString> objectName(qint64 id) override;
     // The database's name (its file's, as a server names a database after its files; "master"
     // for one in memory), the first part of a three-part name of its tables.
-    QString databaseName() const;
+    QString databaseName() const override;
+    const ServerIdentity& server() const override { return m_server; }
+    void setServer(const ServerIdentity& server) { m_server = server; }
     // A table of the database as the server's messages name it: "<database>.dbo.<table>".
     QString qualifiedName(const QString& table) const;
     // Keeps what was read while the database's schema is unchanged (SQLite's schema version,
@@ -59,6 +66,7 @@ public:
 
 private:
     QSqlDatabase m_db;
+    ServerIdentity m_server;
     QHash<QString, std::optional<TableInfo>> m_cache;
     qint64 m_schemaVersion = -1;
     std::unique_ptr<SqliteStatement> m_versionQuery; // prepared once

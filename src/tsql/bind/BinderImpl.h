@@ -120,12 +120,14 @@ private:
     // ---------------- tables the batch makes, CTEs, VALUES (BindTables.cpp) ----------------
 
     void fromInfo(TableSource& ts, const TableInfo& info);
+    bool systemView(TableSource& ts);
     void tableDefinition(TableDef& def);
     void declareTable(VarDecl& d);
     // Msg 134 when the batch already declared a variable or a table variable of d's name;
     // returns the name's key.
     QString claimName(const VarDecl& d);
     void createTable(Stmt& s);
+    void createIndex(Stmt& s);
     void bindCtes(Select& sel);
     void bindCte(Cte& c, int maxRecursion);
     void cteColumns(Cte& c);

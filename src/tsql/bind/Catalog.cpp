@@ -12,11 +12,9 @@
 
 namespace tsql {
 
-namespace {
-
 // "INT IDENTITY(1,1)" and the like: SQLite keeps the declaration as written, the IDENTITY
 // property (with its seed and increment) is taken out of it before the type is read.
-SqlType declaredType(QString decl, ColumnRule& rule) {
+SqlType declaredColumnType(QString decl, ColumnRule& rule) {
     // Most columns have no IDENTITY: the expression (compiled on its first use) is not needed.
     if (!decl.contains(QLatin1String("IDENTITY"), Qt::CaseInsensitive))
         return typeFromSqliteDecl(decl.trimmed());
@@ -35,6 +33,8 @@ SqlType declaredType(QString decl, ColumnRule& rule) {
     }
     return typeFromSqliteDecl(decl.trimmed());
 }
+
+namespace {
 
 // A text column of SQLite's answer (numbers as their text, null as empty).
 QString textOf(const Value& v) {
@@ -83,7 +83,7 @@ void addColumn(const SqliteStatement& row, TableInfo& t, bool autoIncrement) {
     ColumnRule rule;
     const QString declared = textOf(row.column(3));
     t.columns << textOf(row.column(2));
-    t.types.push_back(declaredType(declared, rule));
+    t.types.push_back(declaredColumnType(declared, rule));
     rule.notNull = rule.notNull || row.column(4).i != 0;
     const Value defaultValue = row.column(5);
     rule.hasDefault = !defaultValue.null;
@@ -155,6 +155,19 @@ std::optional<qint64> Catalog::objectId(const QString& name, const QString& type
     if ((type == u"U" && view) || (type == u"V" && !view))
         return std::nullopt;
     return (temp ? -1000000000 : 1000000) + q.value(0).toLongLong();
+}
+
+std::optional<QString> Catalog::objectName(qint64 id) {
+    if (!m_db.isValid() || id <= 1000000)
+        return std::nullopt;
+    QSqlQuery q(m_db);
+    q.prepare(
+        QStringLiteral("SELECT name FROM main.sqlite_master WHERE type IN ('table','view') AND rowid = ? "
+                       "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'"));
+    q.addBindValue(id - 1000000);
+    if (!q.exec() || !q.next())
+        return std::nullopt;
+    return q.value(0).toString();
 }
 
 // The database's name is its file's, as a server names a database after its files.

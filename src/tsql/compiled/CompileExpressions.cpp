@@ -433,9 +433,10 @@ ExprNodeP compileFunction(const Expr& e, std::vector<ExprNodeP> args, CompileSta
         state.refuse(QStringLiteral("the aggregate function %1").arg(e.name), e.line, e.column);
         return nullptr;
     }
-    // OBJECT_ID reads the database's catalogue, which a program has not.
-    if (e.name == u"OBJECT_ID") {
-        state.refuse(QStringLiteral("the function OBJECT_ID"), e.line, e.column);
+    // OBJECT_ID and the other metadata functions read the database's catalogue, which a program
+    // has not.
+    if (readsCatalog(f)) {
+        state.refuse(QStringLiteral("the function %1").arg(e.name), e.line, e.column);
         return nullptr;
     }
     if (f.eval.lazy)

@@ -92,6 +92,15 @@ Value isnumeric(const FunctionDef&, const Args&, const SqlType&);
 Value isdate(const FunctionDef&, const Args&, const SqlType&);
 Value objectId(const FunctionDef&, const Args&, const SqlType&);
 Value newid(const FunctionDef&, const Args&, const SqlType&);
+// The server, the database and the session (SystemFunctions.cpp).
+Value serverPropertyValue(const FunctionDef&, const Args&, const SqlType&);
+Value dbName(const FunctionDef&, const Args&, const SqlType&);
+Value dbId(const FunctionDef&, const Args&, const SqlType&);
+Value loginName(const FunctionDef&, const Args&, const SqlType&);
+Value userName(const FunctionDef&, const Args&, const SqlType&);
+Value schemaName(const FunctionDef&, const Args&, const SqlType&);
+Value schemaId(const FunctionDef&, const Args&, const SqlType&);
+Value objectName(const FunctionDef&, const Args&, const SqlType&);
 Value iif(const FunctionDef&, CallSite&, const SqlType&);
 Value choose(const FunctionDef&, CallSite&, const SqlType&);
 Value errorNumber(const FunctionDef&, CallSite&, const SqlType&);

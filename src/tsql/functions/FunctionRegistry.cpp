@@ -141,6 +141,11 @@ SqlType ncharType(const FunctionDef&, const Types&) {
     return text(TypeId::NChar, 1);
 }
 
+// The names the metadata functions return: sysname, nvarchar(128).
+SqlType sysnameType(const FunctionDef&, const Types&) {
+    return text(TypeId::NVarChar, 128);
+}
+
 SqlType errorMessageType(const FunctionDef&, const Types&) {
     return text(TypeId::NVarChar, 4000);
 }
@@ -210,6 +215,7 @@ SqlType avgType(const FunctionDef& f, const Types& a) {
 
 constexpr auto Int = TypeId::Int;
 constexpr auto BigInt = TypeId::BigInt;
+constexpr auto SmallInt = TypeId::SmallInt;
 constexpr auto Float = TypeId::Float;
 constexpr auto Date = TypeId::Date;
 constexpr auto DateTime = TypeId::DateTime;
@@ -311,6 +317,17 @@ constexpr FunctionDef kFunctions[] = {
     // system
     {"NEWID",           "",                                                             0,   0, fixed<Guid>,         fn::newid,         Param},
     {"OBJECT_ID",       "object_name [, object_type]",                                  1,   2, fixed<Int>,          fn::objectId,      Engine,     Own},
+    // SERVERPROPERTY answers sql_variant on the server; the engine has no such type and answers the
+    // property's text (numbers as their digits), which converts where the variant would.
+    {"SERVERPROPERTY",  "'propertyname'",                                               1,   1, sysnameType,         fn::serverPropertyValue},
+    {"DB_NAME",         "[database_id]",                                                0,   1, sysnameType,         fn::dbName},
+    {"DB_ID",           "['database_name']",                                            0,   1, fixed<SmallInt>,     fn::dbId},
+    {"SUSER_NAME",      "[server_user_id]",                                             0,   1, sysnameType,         fn::loginName},
+    {"SUSER_SNAME",     "[server_user_sid]",                                            0,   1, sysnameType,         fn::loginName},
+    {"USER_NAME",       "[id]",                                                         0,   1, sysnameType,         fn::userName},
+    {"SCHEMA_NAME",     "[schema_id]",                                                  0,   1, sysnameType,         fn::schemaName},
+    {"SCHEMA_ID",       "[schema_name]",                                                0,   1, fixed<Int>,          fn::schemaId},
+    {"OBJECT_NAME",     "object_id [, database_id]",                                    1,   2, sysnameType,         fn::objectName},
     {"ERROR_NUMBER",    "",                                                             0,   0, fixed<Int>,          fn::errorNumber,   Param,      Own},
     {"ERROR_MESSAGE",   "",                                                             0,   0, errorMessageType,    fn::errorMessage,  Param,      Own},
     {"ERROR_LINE",      "",                                                             0,   0, fixed<Int>,          fn::errorLine,     Param,      Own},

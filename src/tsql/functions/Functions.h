@@ -156,12 +156,27 @@ Value parseValue(const Value& text, const SqlType& type, const Value* culture, b
 // LIKE with SQL Server's wildcards (% _ [set] [^set]), case-insensitive.
 bool likeMatch(QStringView value, const QString& pattern, QChar escape = QChar());
 
+// Who answers: the version of SQL Server the engine answers as (the interface's ServerVersion.h
+// fills it in), the server's name and the login of the session.
+struct ServerIdentity {
+    QString productVersion; // "15.0.2000.5"
+    QString productLevel;   // "RTM"
+    int major = 0;          // 15
+    QString serverName = QStringLiteral("EMBEDDED");
+    QString login = QStringLiteral("dbo"); // the login of a TDS session; dbo in process
+};
+
 // The tables and views of the database as OBJECT_ID looks them up. The catalogue the batch is
 // bound against (Catalog, a stage above) is one, made current for the batch's duration.
 class ObjectCatalog {
 public:
     // The object id of a table or view (type "U" or "V"; empty for either), nullopt for none.
     virtual std::optional<qint64> objectId(const QString& name, const QString& type) = 0;
+    // The name of the table or view of an object id, nullopt for none.
+    virtual std::optional<QString> objectName(qint64 id) = 0;
+    // The database's name (DB_NAME()).
+    virtual QString databaseName() const = 0;
+    virtual const ServerIdentity& server() const = 0;
 
 protected:
     ~ObjectCatalog() = default;
@@ -181,6 +196,14 @@ public:
 private:
     ObjectCatalog* m_previous;
 };
+
+// The text of @@VERSION for the server it describes.
+QString versionText(const ServerIdentity& server);
+// SERVERPROPERTY(name): the property as text, nullopt for a name the server does not know (NULL).
+std::optional<QString> serverProperty(const ServerIdentity& server, const QString& property);
+// The functions that read the catalogue of the batch (OBJECT_ID, DB_NAME, ...): a compiled
+// formula, which has none, refuses them.
+bool readsCatalog(const FunctionDef& f);
 
 // The parts of a multi-part object name ('db.dbo.T', '[my table]', 'db..T'), brackets and
 // quotes undone; empty for a name that is not well formed.

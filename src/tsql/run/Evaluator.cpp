@@ -125,16 +125,17 @@ Value systemVariableValue(const QString& name, const SqlType& type, qint64 rowCo
         return Value::integer(transactions);
     if (name == u"@@ROWCOUNT")
         return Value::integer(rowCount);
-    if (name == u"@@VERSION")
-        return Value::str(QStringLiteral("Embedded T-SQL server over SQLite"), true);
+    if (name == u"@@VERSION" || name == u"@@SERVERNAME") {
+        static const ServerIdentity none;
+        const ServerIdentity& server = currentCatalog() ? currentCatalog()->server() : none;
+        return Value::str(name == u"@@VERSION" ? versionText(server) : server.serverName, true);
+    }
     if (name == u"@@SPID")
         return Value::integer(1, TypeId::SmallInt);
     if (name == u"@@DATEFIRST")
         return Value::integer(dateSettings().dateFirst, TypeId::TinyInt);
     if (name == u"@@LANGUAGE")
         return Value::str(QString::fromUtf8(dateSettings().lang().name), true);
-    if (name == u"@@SERVERNAME")
-        return Value::str(QStringLiteral("EMBEDDED"), true);
     if (name == u"@@IDENTITY")
         return Value::nullOf(type);
     return Value::integer(0);

@@ -142,6 +142,8 @@ Flow Executor::runInner(Stmt& s) {
         endTransaction(s);
         return Flow::Normal;
     case SK::Exec:
+        if (systemProcedure(s))
+            return Flow::Normal;
         raise<Msg::ProcedureNotFound>(s.procName);
     case SK::Update:
     case SK::Insert:
@@ -150,6 +152,9 @@ Flow Executor::runInner(Stmt& s) {
         return Flow::Normal;
     case SK::CreateTable:
         createTable(s);
+        return Flow::Normal;
+    case SK::CreateIndex:
+        createIndex(s);
         return Flow::Normal;
     case SK::DropTable:
         dropTables(s);
@@ -345,8 +350,25 @@ void Executor::print(InfoMessage message) {
 //   CATCH block catches inside a transaction would doom it, which the engine does not model:
 //   that is refused when it happens (runTryCatch).
 // The other options change nothing (the check's guard lets none of them through).
+// SET LOCK_TIMEOUT n: a statement waits n milliseconds at most for another connection's lock
+// (0: not at all), then fails with Msg 1222; -1 waits as long as the engine lets it (its own
+// lock wait, 15 s). The setting lasts for the session ("SET LOCK_TIMEOUT (Transact-SQL)").
+void Executor::setLockTimeout(const Stmt& s) {
+    bool number = false;
+    const qint64 ms = s.op.toLongLong(&number);
+    if (!number || ms < -1 || ms > std::numeric_limits<int>::max())
+        raise<Msg::SetOptionNotSupported>(s.var, s.op);
+    m_lockTimeoutMs = int(ms);
+    if (m_lockWait)
+        m_lockWait->setLimit(lockWaitMs(m_budget.limits().lockWaitMs));
+}
+
 void Executor::setOption(Stmt& s) {
     refuseSetting(s, false);
+    if (s.var == u"LOCK_TIMEOUT") {
+        setLockTimeout(s);
+        return;
+    }
     if (!s.expr) {
         const bool on = s.op == u"ON";
         for (const QString& option : s.options) {

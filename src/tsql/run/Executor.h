@@ -52,6 +52,13 @@ public:
     // Where a dynamic batch finds the tables it names, and a data change the defaults of a table
     // the batch made.
     void setCatalog(Catalog* catalog) { m_catalog = catalog; }
+    // The connection's wait for other connections' locks, which SET LOCK_TIMEOUT shortens.
+    void setLockWait(LockWait* wait) { m_lockWait = wait; }
+    // The lock wait of the session: SET LOCK_TIMEOUT's (kept for the session, as on the server)
+    // within the engine's own `limitMs`; the limit itself after SET LOCK_TIMEOUT -1 or none.
+    int lockWaitMs(int limitMs) const {
+        return m_lockTimeoutMs < 0 ? limitMs : std::min(limitMs, m_lockTimeoutMs);
+    }
 
     // Runs the statements of a batch sent by the client.
     void runBatch(std::vector<StmtP>& statements);
@@ -94,6 +101,13 @@ private:
     void execString(Stmt& s);
     void execSql(Stmt& s);
     void runDynamic(const QString& text, std::vector<VarDecl> parameters, const std::vector<Value>& values);
+    // The catalogue's procedures (SystemProcedures.cpp); false for a name that is none of them.
+    bool systemProcedure(Stmt& s);
+    void setLockTimeout(const Stmt& s);
+    std::vector<std::optional<QString>> procedureArguments(Stmt& s, const QStringList& names);
+    QString spTables(Stmt& s);
+    QString spColumns(Stmt& s);
+    void spHelp(Stmt& s);
 
     // ---- data changes (Dml.cpp) ----
     void dml(Stmt& s);
@@ -113,6 +127,7 @@ private:
     void execute(const QString& sql, const QVariantList& params = {});
     void createTable(Stmt& s);
     void dropTables(Stmt& s);
+    void createIndex(Stmt& s);
     void rollbackKeepingTableVariables();
 
     BatchState& m_state;
@@ -128,7 +143,9 @@ private:
     int m_nesting = 0;             // dynamic batches running inside one another
     std::uintptr_t m_stackTop = 0; // where the batch sent by the client started on the stack
     bool m_errorFromInner = false; // the error on its way up comes from a dynamic batch
-    bool m_xactAbort = false;      // SET XACT_ABORT ON in the batch running (OFF at its start)
+    LockWait* m_lockWait = nullptr;
+    int m_lockTimeoutMs = -1; // SET LOCK_TIMEOUT of the session (-1: none)
+    bool m_xactAbort = false; // SET XACT_ABORT ON in the batch running (OFF at its start)
 };
 
 } // namespace tsql

@@ -123,6 +123,29 @@ void Executor::dropTables(Stmt& s) {
     }
 }
 
+// CREATE INDEX: Msg 208 for a table that does not exist, Msg 1913 for a name an index of the
+// database has already (SQLite names indexes database-wide, the server table by table).
+void Executor::createIndex(Stmt& s) {
+    TableSource& t = *s.target;
+    if (!t.exists || !exists(t.sqlSchema, t.realName))
+        raiseAt<Msg::InvalidObjectName>(t.line, t.column, t.nameParts.join(u'.'));
+    const QString schema = t.sqlSchema.isEmpty() ? QStringLiteral("main") : t.sqlSchema;
+    const auto q = m_statements.run(
+        QStringLiteral("SELECT 1 FROM %1.sqlite_master WHERE type = 'index' AND name = ? COLLATE NOCASE")
+            .arg(schema),
+        {s.var});
+    if (q->state == SQLITE_ROW)
+        raise<Msg::IndexAlreadyExists>(s.var, t.realName);
+    QStringList columns;
+    for (const QString& k : s.options)
+        columns << quoteIdent(k);
+    if (t.sqlSchema.isEmpty())
+        m_transactions.beforeDatabaseWrite();
+    execute(QStringLiteral("CREATE %1INDEX %2 ON %3 (%4)")
+                .arg(s.op.isEmpty() ? QString() : QStringLiteral("UNIQUE "), qualifiedName(schema, s.var),
+                     quoteIdent(t.realName), columns.join(QStringLiteral(", "))));
+}
+
 // The table variables of a batch exist from its start (a declaration is no statement that runs);
 // those of a dynamic batch join the ones of the batches that run it.
 void Executor::createTableVariables(const std::vector<TableDef*>& tables) {

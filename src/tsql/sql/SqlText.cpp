@@ -27,6 +27,8 @@ QString sqlAlias(const TableSource& s) {
 }
 
 QString sqlTableName(const TableSource& s) {
+    if (!s.sqlQuery.isEmpty())
+        return u'(' + s.sqlQuery + u')';
     return s.sqlSchema.isEmpty() ? quoteIdent(s.realName) : s.sqlSchema + u'.' + quoteIdent(s.realName);
 }
 

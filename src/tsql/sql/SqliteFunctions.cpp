@@ -3,6 +3,7 @@
 #include "tsql/base/Messages.h"
 
 #include "tsql/base/Limits.h"
+#include "tsql/bind/SystemViews.h"
 #include "tsql/functions/Functions.h"
 #include "tsql/sql/ColumnRules.h"
 #include "tsql/values/DateSettings.h"
@@ -259,6 +260,41 @@ void textFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
     }
 }
 
+QString textArgument(sqlite3_value* v) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(v));
+    return text ? QString::fromUtf8(text, sqlite3_value_bytes(v)) : QString();
+}
+
+void variantResult(sqlite3_context* ctx, const QVariant& v) {
+    if (v.isNull()) {
+        sqlite3_result_null(ctx);
+    } else if (v.typeId() == QMetaType::Int) {
+        sqlite3_result_int64(ctx, v.toInt());
+    } else {
+        const QByteArray text = v.toString().toUtf8();
+        sqlite3_result_text(ctx, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+    }
+}
+
+// tsql_coltype(declaration, field): what the catalogue views say of a column's declared type.
+void columnTypeFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    try {
+        variantResult(ctx, columnTypeFact(textArgument(argv[0]), textArgument(argv[1])));
+    } catch (const std::bad_alloc&) {
+        sqlite3_result_error_nomem(ctx);
+    }
+}
+
+// tsql_coldefault(default): a column's default as the catalogue views show it.
+void columnDefaultFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    try {
+        const bool none = sqlite3_value_type(argv[0]) == SQLITE_NULL;
+        variantResult(ctx, defaultDefinition(none ? QVariant() : QVariant(textArgument(argv[0]))));
+    } catch (const std::bad_alloc&) {
+        sqlite3_result_error_nomem(ctx);
+    }
+}
+
 void singleFn(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_int64(argv[1]) > 1) {
         fail(ctx, SqlError{serverError<Msg::SubqueryMultipleValues>(0, 0)});
@@ -404,6 +440,10 @@ void registerSqliteFunctions(const QSqlDatabase& db) {
     sqlite3_create_function(handle, "tsql_recursion", 2, SQLITE_UTF8, nullptr, recursionFn, nullptr, nullptr);
     sqlite3_create_function(handle, "tsql_div", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, divFn,
                             nullptr, nullptr);
+    sqlite3_create_function(handle, "tsql_coltype", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                            columnTypeFn, nullptr, nullptr);
+    sqlite3_create_function(handle, "tsql_coldefault", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                            columnDefaultFn, nullptr, nullptr);
     sqlite3_create_function(handle, "tsql_to", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, toFn, nullptr,
                             nullptr);
 }

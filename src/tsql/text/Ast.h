@@ -166,6 +166,7 @@ struct TableSource {
     std::vector<ColumnRule> columnRules; // a table's: as the catalog has them
     QString messageName;                 // a table's: as the server's messages name it
     QString sqlSchema;                   // "temp" for temporary tables and table variables
+    QString sqlQuery;                    // a catalogue view: the SQLite query of its rows
     bool checkExists = false;            // a temporary table: looked for again when its statement runs
     bool applyCorrelated = false;        // the right side of APPLY, a derived table that reads the left
 };
@@ -277,6 +278,7 @@ enum class SK {
     TryCatch,    // BEGIN TRY body END TRY BEGIN CATCH elseStmt (a block) END CATCH
     CreateTable, // CREATE TABLE: tableDef
     DropTable,   // DROP TABLE [IF EXISTS]: drops, ifExists
+    CreateIndex, // CREATE [UNIQUE] INDEX var ON target (options): op UNIQUE or empty
     Empty,
 };
 

@@ -47,9 +47,14 @@ StmtP Parser::exec(StmtP s) {
     return s;
 }
 
-// Arguments: [@name =] expression [OUTPUT], separated by commas.
+// Arguments: [@name =] expression [OUTPUT], separated by commas. A bare word is a string
+// ("EXEC sp_columns LP01_PROVIDER", as "Specify Parameters" has it).
 void Parser::execArguments(Stmt& s) {
-    if (!startsExpression() || cur().kind == Tok::Ident)
+    const auto bareWord = [this] {
+        return (cur().kind == Tok::Ident || cur().kind == Tok::QuotedIdent) && !peek().isOp("(") &&
+               !peek().isOp(":") && !peek().isOp(".") && !peek().isOp("=");
+    };
+    if ((!startsExpression() || cur().kind == Tok::Ident) && !bareWord())
         return;
     do {
         QString name;
@@ -58,6 +63,12 @@ void Parser::execArguments(Stmt& s) {
             p += 2;
         }
         s.argNames << name;
+        if (bareWord()) {
+            s.args.push_back(make(EK::Literal, cur()));
+            s.args.back()->value = Value::str(nameOf(cur()), true);
+            ++p;
+            continue;
+        }
         s.args.push_back(scalar());
         acceptWord("OUTPUT") || acceptWord("OUT");
     } while (acceptOp(","));

@@ -123,6 +123,9 @@ StmtP Parser::keywordStatement(StmtP s, bool first, bool afterSemicolon) {
     }
     if (k == u"CREATE" && peek().isKeyword("TABLE"))
         return createTable(std::move(s));
+    if (k == u"CREATE" && (peek().isKeyword("INDEX") || peek().isKeyword("UNIQUE") ||
+                           peek().isKeyword("CLUSTERED") || peek().isKeyword("NONCLUSTERED")))
+        return createIndex(std::move(s));
     if (k == u"DROP" && peek().isKeyword("TABLE"))
         return dropTable(std::move(s));
     if (k == u"WITH" && afterSemicolon && isName(peek()))
@@ -407,7 +410,8 @@ StmtP Parser::setOption(StmtP s) {
     static const char* onOff[] = {
         "NOCOUNT", "ANSI_WARNINGS", "ANSI_NULLS", "ARITHABORT", "QUOTED_IDENTIFIER", "XACT_ABORT",
         "ANSI_PADDING", "IMPLICIT_TRANSACTIONS", "CONCAT_NULL_YIELDS_NULL", "NUMERIC_ROUNDABORT",
-        "ANSI_NULL_DFLT_ON", "ARITHIGNORE", "FMTONLY", "NOEXEC", "PARSEONLY", "SHOWPLAN_TEXT", "STATISTICS"};
+        "ANSI_NULL_DFLT_ON", "ANSI_NULL_DFLT_OFF", "ANSI_DEFAULTS", "CURSOR_CLOSE_ON_COMMIT", "ARITHIGNORE",
+        "FMTONLY", "NOEXEC", "PARSEONLY", "SHOWPLAN_TEXT", "STATISTICS"};
     // clang-format on
     for (const char* o : onOff) {
         if (u == QLatin1String(o)) {
@@ -434,7 +438,12 @@ StmtP Parser::setOption(StmtP s) {
         ++p;
         if (cur().kind == Tok::End)
             failHere();
-        s->op = cur().kind == Tok::Integer ? QString::number(cur().text.toLongLong()) : cur().text;
+        // LOCK_TIMEOUT -1 (wait as long as it takes): the sign is part of the value.
+        const bool minus = u == u"LOCK_TIMEOUT" && acceptOp("-");
+        if (cur().kind == Tok::End)
+            failHere();
+        s->op = cur().kind == Tok::Integer ? QString::number(cur().text.toLongLong() * (minus ? -1 : 1))
+                                           : cur().text;
         ++p;
         return s;
     }

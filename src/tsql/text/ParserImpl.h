@@ -167,6 +167,7 @@ private:
     StmtP createTable(StmtP s);
     void statementOptions(Stmt& s);
     StmtP dropTable(StmtP s);
+    StmtP createIndex(StmtP s);
     std::unique_ptr<TableDef> tableDefinition(const QString& name, int line, int column);
     void columnDefinition(TableDef& def);
     void tableConstraint(TableDef& def);

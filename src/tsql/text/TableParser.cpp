@@ -40,6 +40,30 @@ StmtP Parser::dropTable(StmtP s) {
     return s;
 }
 
+// CREATE [UNIQUE] [CLUSTERED | NONCLUSTERED] INDEX name ON table (column [ASC | DESC], ...).
+// Whether the index is clustered orders storage, not results.
+StmtP Parser::createIndex(StmtP s) {
+    ++p; // CREATE
+    s->kind = SK::CreateIndex;
+    if (acceptKw("UNIQUE"))
+        s->op = QStringLiteral("UNIQUE");
+    if (!acceptKw("CLUSTERED"))
+        acceptKw("NONCLUSTERED");
+    expectKw("INDEX");
+    if (!isName(cur()))
+        failHere();
+    s->var = nameOf(cur());
+    ++p;
+    expectKw("ON");
+    s->target = std::make_unique<TableSource>();
+    at(*s->target, cur());
+    if (cur().kind == Tok::Variable)
+        failHere();
+    tableName(*s->target);
+    s->options = keyColumns();
+    return s;
+}
+
 std::unique_ptr<TableDef> Parser::tableDefinition(const QString& name, int line, int column) {
     auto def = std::make_unique<TableDef>();
     def->name = name;
@@ -57,8 +81,8 @@ std::unique_ptr<TableDef> Parser::tableDefinition(const QString& name, int line,
     return def;
 }
 
-// name type [COLLATE c] [NULL | NOT NULL] [IDENTITY [(seed, increment)]] [DEFAULT value]
-// [[CONSTRAINT n] PRIMARY KEY | UNIQUE | CHECK (condition)], the options in any order.
+// name type [COLLATE c] [NULL | NOT NULL] [IDENTITY [(seed, increment)]] [[CONSTRAINT n] DEFAULT
+// value] [[CONSTRAINT n] PRIMARY KEY | UNIQUE | CHECK (condition)], the options in any order.
 void Parser::columnDefinition(TableDef& def) {
     if (!isName(cur()))
         failHere();
@@ -102,6 +126,11 @@ void Parser::columnDefinition(TableDef& def) {
                 if (!isName(cur()))
                     failHere();
                 ++p;
+                // CONSTRAINT name DEFAULT value: a named default, as the server's scripts write it.
+                if (acceptKw("DEFAULT")) {
+                    c.defaultValue = scalar();
+                    continue;
+                }
             }
             if (cur().isKeyword("PRIMARY") || cur().isKeyword("UNIQUE")) {
                 const bool primary = acceptKw("PRIMARY");
