@@ -41,7 +41,7 @@ class Runner:
 
     def on_message(self, state, severity, server, procedure, line, text):
         if severity <= 10:
-            self.messages.append(text)
+            self.messages.append(text.decode("utf-8", "replace") if isinstance(text, bytes) else text)
 
     def error_text(self, e):
         inner = e.args[0] if e.args else None
