@@ -6,12 +6,16 @@ packages=(
     qt6-base-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n
     qt6-charts-dev libqt6opengl6-dev
     libqt6sql6-sqlite libqt6sql6-odbc libgl-dev
-    unixodbc unixodbc-dev tdsodbc freetds-bin sqlite3 libsqlite3-dev
+    unixodbc unixodbc-dev tdsodbc freetds-bin sqlite3 libsqlite3-dev libssl-dev
+    python3-pyodbc python3-pymssql
     libgtest-dev libgmock-dev libbenchmark-dev
     clang clang-format clang-tidy libclang-rt-14-dev python3
-    python3-pymssql
     xvfb xauth
 )
+# Node.js and npm run the tedious driver of the TDS tests; a Node.js from elsewhere that brings
+# its own npm is kept.
+command -v node >/dev/null 2>&1 || packages+=(nodejs)
+command -v npm >/dev/null 2>&1 || packages+=(npm)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -35,4 +39,15 @@ if ! odbcinst -q -d -n FreeTDS >/dev/null 2>&1; then
         $SUDO odbcinst -i -d -f "$tmp" >/dev/null
         rm -f "$tmp"
     fi
+fi
+
+# tedious, the TDS driver of Node.js, for the drivers' table of the TDS tests: from npm into
+# build/tds-drivers (its version fixed; the test looks for it there).
+repo=$(cd "$(dirname "$0")/.." && pwd)
+drivers="$repo/build/tds-drivers"
+tedious_version=18.6.2
+if command -v npm >/dev/null 2>&1 &&
+    ! grep -qs "\"version\": \"$tedious_version\"" "$drivers/node_modules/tedious/package.json"; then
+    mkdir -p "$drivers"
+    npm install --prefix "$drivers" --no-audit --no-fund --loglevel=error "tedious@$tedious_version" >&2
 fi

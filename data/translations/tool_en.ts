@@ -39,5 +39,37 @@
         <source>il disco del database è pieno (SQLITE_FULL): %1. Libera spazio e ripeti il comando.</source>
         <translation>the database&apos;s disk is full (SQLITE_FULL): %1. Free some space and run the command again.</translation>
     </message>
+    <message>
+        <source>--tls-cert e --tls-key vanno dati insieme</source>
+        <translation>--tls-cert and --tls-key go together</translation>
+    </message>
+    <message>
+        <source>dai --tls-cert e --tls-key oppure --tls-self-signed, non entrambi</source>
+        <translation>give --tls-cert and --tls-key or --tls-self-signed, not both</translation>
+    </message>
+    <message>
+        <source>--require-encryption richiede un certificato (--tls-cert e --tls-key, oppure --tls-self-signed)</source>
+        <translation>--require-encryption needs a certificate (--tls-cert and --tls-key, or --tls-self-signed)</translation>
+    </message>
+    <message>
+        <source>il certificato TLS non si può usare: %1</source>
+        <translation>the TLS certificate cannot be used: %1</translation>
+    </message>
+    <message>
+        <source>certificato TLS autofirmato creato all&apos;avvio, impronta SHA-256 %1</source>
+        <translation>self-signed TLS certificate made at start, SHA-256 fingerprint %1</translation>
+    </message>
+    <message>
+        <source>certificato TLS da %1, impronta SHA-256 %2</source>
+        <translation>TLS certificate from %1, SHA-256 fingerprint %2</translation>
+    </message>
+    <message>
+        <source>Accesso non riuscito: il client chiede una connessione cifrata, ma questo server non ha un certificato (avvia formule serve con --tls-cert e --tls-key, oppure --tls-self-signed), o connettiti senza cifratura.</source>
+        <translation>Login failed: the client asked for an encrypted connection, but this server has no certificate (start formule serve with --tls-cert and --tls-key, or --tls-self-signed), or connect without encryption.</translation>
+    </message>
+    <message>
+        <source>Accesso non riuscito: questo server richiede una connessione cifrata; connettiti con la cifratura (Encrypt=yes).</source>
+        <translation>Login failed: this server requires an encrypted connection; connect with encryption (Encrypt=yes).</translation>
+    </message>
 </context>
 </TS>

@@ -1,6 +1,7 @@
 #include "tds/Connection.h"
 
 #include "tds/RpcBatch.h"
+#include "tds/Tls.h"
 #include "tds/Tokens.h"
 #include "tsql/DatabaseFile.h"
 #include "tsql/Session.h"
@@ -236,6 +237,8 @@ bool ClientConnection::waitReadable() {
 }
 
 bool ClientConnection::readExactly(char* buffer, qsizetype length) {
+    if (m_readTls)
+        return readDecrypted(buffer, length);
     qsizetype done = 0;
     while (done < length) {
         if (!waitReadable())
@@ -248,16 +251,15 @@ bool ClientConnection::readExactly(char* buffer, qsizetype length) {
     return true;
 }
 
-// Packets become messages; a malformed packet or a message beyond the bound ends the connection.
-void ClientConnection::readLoop() {
+std::optional<ClientConnection::Incoming> ClientConnection::readMessage() {
     Incoming current;
     for (;;) {
         char header[HeaderSize];
         if (!readExactly(header, HeaderSize))
-            break;
+            return std::nullopt;
         const auto h = parseHeader(QByteArrayView(header, HeaderSize));
         if (!h)
-            break;
+            return std::nullopt;
         // Before the login only what PRELOGIN and LOGIN7 need; the bound is checked before the
         // packet's body is read.
         const bool loggedIn = m_loggedIn;
@@ -273,11 +275,11 @@ void ClientConnection::readLoop() {
                     QStringLiteral("%1: more than %2 bytes before the login; connection closed")
                         .arg(m_peer)
                         .arg(limit));
-            break;
+            return std::nullopt;
         }
         QByteArray body(h->length - HeaderSize, Qt::Uninitialized);
         if (!readExactly(body.data(), body.size()))
-            break;
+            return std::nullopt;
         if (h->type == quint8(PacketType::Attention)) {
             // Cancels the running batch now; answered in order with the other messages.
             m_attention = true;
@@ -287,13 +289,35 @@ void ClientConnection::readLoop() {
             continue;
         }
         if (!current.payload.isEmpty() && current.type != h->type)
-            break;
+            return std::nullopt;
         current.type = h->type;
         current.payload.append(body);
-        if (h->status & StatusEndOfMessage) {
-            m_loginArrived = m_loginArrived || current.type == quint8(PacketType::Login7);
-            push(std::exchange(current, Incoming{}));
+        if (h->status & StatusEndOfMessage)
+            return current;
+    }
+}
+
+// Packets become messages; a malformed packet or a message beyond the bound ends the connection.
+// The first message may be PRELOGIN: the reader answers it (and runs the TLS handshake) itself,
+// so that it knows how to read the bytes that follow.
+void ClientConnection::readLoop() {
+    bool first = true;
+    while (auto message = readMessage()) {
+        if (std::exchange(first, false) && message->type == quint8(PacketType::PreLogin)) {
+            if (!negotiate(message->payload))
+                break;
+            continue;
         }
+        if (message->type == quint8(PacketType::Login7)) {
+            m_loginArrived = true;
+            if (std::exchange(m_loginOnlyTls, false)) {
+                // Only LOGIN7 went encrypted: the stream is plain again from here on.
+                m_readTls = false;
+                m_plain.clear();
+                m_plainAt = 0;
+            }
+        }
+        push(std::move(*message));
     }
     // The client left (or broke the protocol): the running batch stops.
     if (tsql::Session* s = m_running.load())
@@ -341,16 +365,7 @@ bool ClientConnection::sendPacket(quint8 type, QByteArrayView data, bool endOfMe
     w.u8(++m_packetId);
     w.u8(0);
     w.bytes(data);
-    const QByteArray& bytes = w.data();
-    qsizetype sent = 0;
-    while (sent < bytes.size()) {
-        const ssize_t k =
-            ::send(m_socket, bytes.constData() + sent, size_t(bytes.size() - sent), MSG_NOSIGNAL);
-        if (k <= 0)
-            return false;
-        sent += k;
-    }
-    return true;
+    return sendAll(w.data());
 }
 
 bool ClientConnection::send(quint8 type, QByteArrayView payload) {
@@ -384,17 +399,12 @@ bool ClientConnection::flush(TokenWriter& tw, bool last) {
     return ok;
 }
 
+// The reader has answered PRELOGIN (and run the TLS handshake): the first message here is the
+// login.
 bool ClientConnection::handshake() {
-    Incoming message = next();
+    const Incoming message = next();
     if (message.closed)
         return false;
-    if (message.type == quint8(PacketType::PreLogin)) {
-        if (!answerPreLogin(message.payload))
-            return false;
-        message = next();
-        if (message.closed)
-            return false;
-    }
     if (message.type != quint8(PacketType::Login7)) {
         m_shared.log.burst(
             QStringLiteral("%1: no login").arg(m_address),
@@ -404,43 +414,6 @@ bool ClientConnection::handshake() {
         return false;
     }
     return login(message.payload);
-}
-
-bool ClientConnection::answerPreLogin(const QByteArray& payload) {
-    const auto request = parsePreLogin(payload);
-    if (!request) {
-        m_shared.log.burst(QStringLiteral("%1: malformed PRELOGIN").arg(m_address),
-                           QStringLiteral("%1: malformed PRELOGIN; connection closed").arg(m_peer));
-        return false;
-    }
-    // VERSION, ENCRYPTION (not supported), INSTOPT, THREADID, MARS: five entries and the terminator.
-    Writer w;
-    const quint16 dataStart = 5 * 5 + 1;
-    const quint8 tokens[5] = {0x00, 0x01, 0x02, 0x03, 0x04};
-    const quint16 lengths[5] = {6, 1, 1, 0, 1};
-    quint16 offset = dataStart;
-    for (int i = 0; i < 5; ++i) {
-        w.u8(tokens[i]);
-        w.u16be(offset);
-        w.u16be(lengths[i]);
-        offset += lengths[i];
-    }
-    w.u8(0xFF);
-    w.u32be(0x10000000 | 1000); // version 16.0.1000
-    w.u16be(0);
-    w.u8(quint8(Encryption::NotSupported));
-    w.u8(0); // the default instance
-    w.u8(0); // no MARS
-    if (!send(quint8(PacketType::TabularResult), w.data()))
-        return false;
-    if (request->encryption == Encryption::On || request->encryption == Encryption::Required) {
-        m_shared.log.burst(QStringLiteral("%1: encryption required").arg(m_address),
-                           QStringLiteral("%1: the client requires encryption, which this server does not "
-                                          "offer (connect without Encrypt); connection refused")
-                               .arg(m_peer));
-        return false;
-    }
-    return true;
 }
 
 bool ClientConnection::refuseLogin(int number, const QString& text, const QString& logText) {
@@ -483,6 +456,16 @@ bool ClientConnection::login(const QByteArray& payload) {
         m_shared.log.burst(QStringLiteral("%1: malformed LOGIN7").arg(m_address),
                            QStringLiteral("%1: malformed LOGIN7; connection closed").arg(m_peer));
         return false;
+    }
+    switch (m_refusal) {
+    case EncryptionRefusal::NoCertificate:
+        return refuseLogin(18456, m_config.encryptionTexts.noCertificate,
+                           QStringLiteral("the client asked for encryption; no certificate; login refused"));
+    case EncryptionRefusal::Required:
+        return refuseLogin(18456, m_config.encryptionTexts.required,
+                           QStringLiteral("the client does not encrypt; encryption required; login refused"));
+    case EncryptionRefusal::None:
+        break;
     }
     if (request->tdsVersion < Tds72 && (request->tdsVersion >> 24) < 0x72)
         return refuseLogin(18456, QStringLiteral("Login failed: TDS 7.2 or later is needed."),
@@ -591,6 +574,16 @@ bool ClientConnection::answer(const Incoming& message) {
     if (message.type == quint8(PacketType::Attention) || attentionPending()) {
         m_attention = false;
         tw.take();
+        // The request's response ends first (what was sent of it, then a DONE), and the
+        // acknowledgement follows as a message of its own: a client may take the first message
+        // that comes after its attention for the end of the response it was reading and wait
+        // for the acknowledgement in the next one.
+        if (message.type != quint8(PacketType::Attention)) {
+            TokenWriter end(ServerName);
+            end.done(DoneKind::Done, DoneFinal, 0, 0);
+            if (!flush(end, true))
+                return false;
+        }
         TokenWriter ack(ServerName);
         ack.done(DoneKind::Done, DoneAttention, 0, 0);
         return flush(ack, true);
@@ -602,9 +595,14 @@ bool ClientConnection::answer(const Incoming& message) {
 // stopped it. `inProc`: inside a procedure call (DONEINPROC, and no final DONE of its own).
 void ClientConnection::runBatch(TokenWriter& tw, const QString& text, bool inProc, int lineOffset) {
     const int before = m_session->transactionCount();
+    // The reader sets m_attention, then cancels the session it finds in m_running: whichever
+    // order the two threads meet in, an attention that comes now stops this batch.
+    m_session->clearCancel();
     m_running = m_session.get();
+    if (m_attention)
+        m_session->cancel();
     m_writeRefused = false;
-    tsql::RunResult r = m_session->run(text);
+    tsql::RunResult r = m_session->run(text, true);
     m_running = nullptr;
     if (m_writeRefused && r.error) {
         // The read-only guard refused a change: SQL Server's answer on a read-only database.

@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 namespace tsql {
 class Session;
@@ -22,6 +23,7 @@ class Session;
 namespace tds {
 
 class TokenWriter;
+class TlsChannel;
 
 // A statement of sp_prepare: its parameter declarations and its text.
 struct PreparedStatement {
@@ -66,10 +68,21 @@ private:
     };
 
     void readLoop();
+    // One message, its packets joined, or an attention (pushed at once, the message goes on);
+    // nullopt when the client left, broke the protocol or went beyond the bound.
+    std::optional<Incoming> readMessage();
+    // The answer to PRELOGIN and the TLS handshake that may follow it, both in the reader.
+    bool negotiate(const QByteArray& payload);
+    // `first`: the client's first handshake message when it was read already.
+    bool tlsHandshake(TlsMode mode, std::optional<Incoming> first);
     // Waits until the socket has data, within the handshake's deadline before the login and the
     // idle time after it; false when the time is over.
     bool waitReadable();
+    // `length` bytes of the stream: of the socket, or of the plain text of its TLS records.
     bool readExactly(char* buffer, qsizetype length);
+    bool readDecrypted(char* buffer, qsizetype length);
+    // Bytes to the socket, through TLS once the session is encrypted.
+    bool sendAll(QByteArrayView bytes);
     void push(Incoming message);
     Incoming next();
     bool attentionPending();
@@ -81,7 +94,6 @@ private:
     // message. A client that reads slowly holds the writer back here, not in memory.
     bool flush(TokenWriter& tw, bool last);
     bool handshake();
-    bool answerPreLogin(const QByteArray& payload);
     bool login(const QByteArray& payload);
     // Refuses the login with `text` to the client; the log gets `logText` (what the client sent
     // escaped).
@@ -120,6 +132,17 @@ private:
     std::atomic<bool> m_attention{false};
     std::atomic<qint64> m_lastActivity{0};
     std::atomic<tsql::Session*> m_running{nullptr};
+    // TLS: the channel (guarded by m_tlsMutex: the reader decrypts while the connection's thread
+    // encrypts), whether the reader's and the writer's bytes go through it, and the reader's plain
+    // text not read yet.
+    std::unique_ptr<TlsChannel> m_tls;
+    std::mutex m_tlsMutex;
+    bool m_readTls = false;              // the reader's own
+    bool m_loginOnlyTls = false;         // the reader's own: TLS ends after LOGIN7
+    std::atomic<bool> m_writeTls{false}; // set before LOGIN7 is queued
+    QByteArray m_plain;
+    qsizetype m_plainAt = 0;
+    EncryptionRefusal m_refusal = EncryptionRefusal::None; // set before LOGIN7 is queued
     QByteArray m_unsent;         // the part of a packet the answer has not filled yet
     bool m_writeRefused = false; // set by the read-only guard while a batch runs
 

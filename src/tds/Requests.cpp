@@ -2,6 +2,7 @@
 
 #include "tds/RpcValues.h"
 #include "tds/Wire.h"
+#include "tsql/ServerVersion.h"
 
 namespace tds {
 
@@ -72,6 +73,46 @@ std::optional<PreLogin> parsePreLogin(QByteArrayView payload) {
         }
     }
     return std::nullopt;
+}
+
+EncryptionChoice chooseEncryption(std::optional<Encryption> client, bool hasCertificate, bool required) {
+    const Encryption asked = client.value_or(Encryption::Off);
+    const bool wants = asked == Encryption::On || asked == Encryption::Required;
+    if (!hasCertificate)
+        return {Encryption::NotSupported, TlsMode::None,
+                wants ? EncryptionRefusal::NoCertificate : EncryptionRefusal::None};
+    if (wants)
+        return {Encryption::On, TlsMode::Full, EncryptionRefusal::None};
+    if (asked == Encryption::NotSupported)
+        return required ? EncryptionChoice{Encryption::Required, TlsMode::None, EncryptionRefusal::Required}
+                        : EncryptionChoice{Encryption::NotSupported, TlsMode::None, EncryptionRefusal::None};
+    // ENCRYPT_OFF: the login alone goes encrypted, unless the server requires it all.
+    return required ? EncryptionChoice{Encryption::Required, TlsMode::Full, EncryptionRefusal::None}
+                    : EncryptionChoice{Encryption::Off, TlsMode::LoginOnly, EncryptionRefusal::None};
+}
+
+QByteArray preLoginAnswer(Encryption encryption) {
+    Writer w;
+    constexpr int Entries = 5;
+    const quint8 tokens[Entries] = {0x00, 0x01, 0x02, 0x03, 0x04};
+    const quint16 lengths[Entries] = {6, 1, 1, 0, 1};
+    quint16 offset = Entries * 5 + 1;
+    for (int i = 0; i < Entries; ++i) {
+        w.u8(tokens[i]);
+        w.u16be(offset);
+        w.u16be(lengths[i]);
+        offset += lengths[i];
+    }
+    w.u8(0xFF);
+    // VERSION: major, minor, build (big-endian) and the sub-build.
+    w.u8(quint8(tsql::server_version::Major));
+    w.u8(quint8(tsql::server_version::Minor));
+    w.u16be(quint16(tsql::server_version::Build));
+    w.u16be(0);
+    w.u8(quint8(encryption));
+    w.u8(0); // the default instance
+    w.u8(0); // no MARS
+    return w.data();
 }
 
 std::optional<Login7> parseLogin7(QByteArrayView payload) {

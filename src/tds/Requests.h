@@ -49,6 +49,28 @@ struct PreLogin {
 };
 std::optional<PreLogin> parsePreLogin(QByteArrayView payload);
 
+// How a connection is encrypted after PRELOGIN: not at all, the LOGIN7 message only (both
+// sides said ENCRYPT_OFF), or everything from the login on.
+enum class TlsMode : quint8 { None, LoginOnly, Full };
+// Why the login that follows is refused: the client asked for encryption the server cannot
+// give (it has no certificate), or the server requires encryption the client does not do.
+enum class EncryptionRefusal : quint8 { None, NoCertificate, Required };
+
+struct EncryptionChoice {
+    Encryption answer = Encryption::NotSupported; // the ENCRYPTION option of the server's answer
+    TlsMode mode = TlsMode::None;
+    EncryptionRefusal refusal = EncryptionRefusal::None;
+    bool operator==(const EncryptionChoice&) const = default;
+};
+// The server's side of the ENCRYPTION option as SQL Server plays it: the client's value (absent
+// counts as ENCRYPT_OFF), whether the server has a certificate and whether it requires
+// encryption.
+EncryptionChoice chooseEncryption(std::optional<Encryption> client, bool hasCertificate, bool required);
+
+// The server's PRELOGIN answer: VERSION (the server's version), ENCRYPTION, INSTOPT, THREADID
+// (empty) and MARS (off).
+QByteArray preLoginAnswer(Encryption encryption);
+
 struct Login7 {
     quint32 tdsVersion = 0;
     quint32 packetSize = 0;

@@ -10,8 +10,22 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 namespace tds {
+
+class TlsCredentials;
+
+// The texts of the logins refused for encryption, in the language of the server's operator
+// (the tool translates them).
+struct EncryptionTexts {
+    QString noCertificate = QStringLiteral(
+        "Login failed: the client asked for an encrypted connection, but this server has no certificate "
+        "(start formule serve with --tls-cert and --tls-key, or --tls-self-signed), or connect without "
+        "encryption.");
+    QString required = QStringLiteral(
+        "Login failed: this server requires an encrypted connection; connect with encryption (Encrypt=yes).");
+};
 
 struct ServerConfig {
     QString host = QStringLiteral("127.0.0.1");
@@ -34,6 +48,11 @@ struct ServerConfig {
     qsizetype maxMessageBytes = 16LL << 20; // a message after it (a batch of 8 million characters)
     qint64 batchTimeoutMs = 300000;         // the server's own bound on a batch, beyond clients' timeouts
     ThrottleLimits throttle;                // failed logins per client address
+    // The certificate TLS presents; without one the server offers no encryption and refuses
+    // the login of a client that asks for it.
+    std::shared_ptr<const TlsCredentials> tls;
+    bool requireEncryption = false; // a client that does not encrypt the whole session is refused
+    EncryptionTexts encryptionTexts;
 };
 
 // Listens, prints "listening on HOST:PORT" through `ready` once it accepts connections, and

@@ -1,5 +1,7 @@
 #include "tds/Tokens.h"
 
+#include "tsql/ServerVersion.h"
+
 #include "tds/Columns.h"
 #include "tsql/Session.h"
 
@@ -61,11 +63,10 @@ void TokenWriter::loginAck(quint32 tdsVersion, const QString& programName) {
     m_w.u8(1); // SQL interface: T-SQL
     m_w.u32be(tdsVersion);
     m_w.bVarchar(programName);
-    // Program version 16.0.1000.0.
-    m_w.u8(16);
-    m_w.u8(0);
-    m_w.u8(0x03);
-    m_w.u8(0xE8);
+    // The program's version: major, minor and the build number, high byte first.
+    m_w.u8(quint8(tsql::server_version::Major));
+    m_w.u8(quint8(tsql::server_version::Minor));
+    m_w.u16be(quint16(tsql::server_version::Build));
 }
 
 void TokenWriter::featureExtAck() {

@@ -168,8 +168,8 @@ std::optional<ServerError> Session::compile(const QString& batch) {
     return std::nullopt;
 }
 
-RunResult Session::run(const QString& batch) {
-    return d->runBatch(batch);
+RunResult Session::run(const QString& batch, bool keepCancel) {
+    return d->runBatch(batch, false, nullptr, keepCancel);
 }
 
 IsolatedRun Session::runIsolated(const QString& batch, bool writeLock, bool traceLines, ReadRest* read) {
@@ -187,6 +187,10 @@ const Limits& Session::limits() const {
 
 void Session::cancel() {
     d->budget.cancel();
+}
+
+void Session::clearCancel() {
+    d->budget.clearCancel();
 }
 
 void Session::setLogin(const QString& login, const QString& serverName) {

@@ -29,7 +29,9 @@ public:
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
-    RunResult run(const QString& batch);
+    // `keepCancel`: a cancel() since clearCancel() stops the batch before it starts (a server
+    // that hears of its client's attention on another thread while the batch is about to start).
+    RunResult run(const QString& batch, bool keepCancel = false);
     // Runs a batch inside a transaction it cannot end, rolled back afterwards (see
     // Engine::executeIsolated).
     // `traceLines`: fill RunResult::executedLines; `read`: see Engine::executeIsolated.
@@ -59,6 +61,7 @@ public:
     // Stops the batch running now as a timeout does (Msg 3617); safe to call from another
     // thread (a server's connection cancelling on the client's attention).
     void cancel();
+    void clearCancel();
 
 private:
     struct Impl;

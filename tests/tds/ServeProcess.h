@@ -81,7 +81,8 @@ public:
                m_process.waitForReadyRead(30000))
             line += m_process.readAllStandardOutput();
         m_process.waitForFinished(line.contains('\n') ? 0 : 5000);
-        const QString text = QString::fromUtf8(line).trimmed();
+        // The first line; a fingerprint of the certificate may follow it.
+        const QString text = QString::fromUtf8(line.left(line.indexOf('\n'))).trimmed();
         const qsizetype colon = text.lastIndexOf(u':');
         if (text.startsWith(QLatin1String("listening on ")) && colon > 0)
             m_port = text.mid(colon + 1).toUShort();

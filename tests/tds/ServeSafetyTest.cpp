@@ -43,7 +43,8 @@ TEST(ServeStart, RefusesWhatWouldExposeTheDatabase) {
         {"all addresses without --allow-remote",
          {QStringLiteral("--listen"), QStringLiteral("0.0.0.0:0"), QStringLiteral("--user"), User},
          {},
-         QStringLiteral("serve: 0.0.0.0 is reachable from other computers and this server does not encrypt")},
+         QStringLiteral(
+             "serve: 0.0.0.0 is reachable from other computers and this server does not require encryption")},
         {"both password options",
          {QStringLiteral("--listen"), listen(), QStringLiteral("--user"), User, QStringLiteral("--password"),
           QStringLiteral("x"), QStringLiteral("--password-file"), QStringLiteral("/nonexistent")},
@@ -54,6 +55,30 @@ TEST(ServeStart, RefusesWhatWouldExposeTheDatabase) {
           QStringLiteral("--password-file"), QStringLiteral("/nonexistent/password")},
          {},
          QStringLiteral("serve: cannot read the password file \"/nonexistent/password\"")},
+        // Encryption's options (the tool's texts in Italian, its default language).
+        {"a certificate without its key",
+         {QStringLiteral("--listen"), listen(), QStringLiteral("--user"), User, QStringLiteral("--tls-cert"),
+          QStringLiteral("/nonexistent/server.crt")},
+         {},
+         QStringLiteral("serve: --tls-cert e --tls-key vanno dati insieme")},
+        {"certificate files and a self-signed one",
+         {QStringLiteral("--listen"), listen(), QStringLiteral("--user"), User, QStringLiteral("--tls-cert"),
+          QStringLiteral("a.crt"), QStringLiteral("--tls-key"), QStringLiteral("a.key"),
+          QStringLiteral("--tls-self-signed")},
+         {},
+         QStringLiteral("serve: dai --tls-cert e --tls-key oppure --tls-self-signed, non entrambi")},
+        {"encryption required without a certificate",
+         {QStringLiteral("--listen"), listen(), QStringLiteral("--user"), User,
+          QStringLiteral("--require-encryption")},
+         {},
+         QStringLiteral("serve: --require-encryption richiede un certificato")},
+        {"a certificate file that is missing",
+         {QStringLiteral("--listen"), listen(), QStringLiteral("--user"), User, QStringLiteral("--tls-cert"),
+          QStringLiteral("/nonexistent/server.crt"), QStringLiteral("--tls-key"),
+          QStringLiteral("/nonexistent/server.key")},
+         {},
+         QStringLiteral(
+             "serve: il certificato TLS non si può usare: cannot read \"/nonexistent/server.crt\"")},
     };
     for (const Case& c : cases) {
         ServeProcess server;
@@ -73,9 +98,10 @@ TEST(ServeStart, BeyondLoopbackOnlyWhenAllowedAndWithAWarning) {
     const QString said = server.start({QStringLiteral("--listen"), QStringLiteral("0.0.0.0:0"),
                                        QStringLiteral("--allow-remote"), QStringLiteral("--user"), User});
     ASSERT_TRUE(said.startsWith(QLatin1String("listening on 0.0.0.0:"))) << said.toStdString();
-    EXPECT_TRUE(server.log().startsWith(
-        QStringLiteral("serve: warning: listening on 0.0.0.0, reachable from other computers; the login "
-                       "(name and password) and the data travel unencrypted over the network\n")))
+    EXPECT_TRUE(server.log().startsWith(QStringLiteral(
+        "serve: warning: listening on 0.0.0.0, reachable from other computers; the login "
+        "(name and password) and the data travel unencrypted over the network unless the client "
+        "encrypts\n")))
         << server.log().toStdString();
     RawClient client;
     ASSERT_TRUE(client.connect(server.port()));

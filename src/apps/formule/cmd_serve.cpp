@@ -2,7 +2,9 @@
 
 #include "ado/Ado.h"
 #include "apps/formule/Command.h"
+#include "apps/formule/ServeTexts.h"
 #include "tds/Server.h"
+#include "tds/Tls.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -86,6 +88,38 @@ std::optional<QString> passwordOf(const QCommandLineParser& parser, QString& err
     return password;
 }
 
+// The certificate of --tls-cert and --tls-key, or one made now for --tls-self-signed; false with
+// the message written when the options do not go together or the certificate cannot be used.
+bool setUpTls(Context& ctx, const QCommandLineParser& parser, tds::ServerConfig& config) {
+    const QString cert = parser.value(QStringLiteral("tls-cert"));
+    const QString key = parser.value(QStringLiteral("tls-key"));
+    const bool selfSigned = parser.isSet(QStringLiteral("tls-self-signed"));
+    config.requireEncryption = parser.isSet(QStringLiteral("require-encryption"));
+    QString problem;
+    if (cert.isEmpty() != key.isEmpty())
+        problem = ctx.tr(servetext::CertAndKeyTogether);
+    else if (!cert.isEmpty() && selfSigned)
+        problem = ctx.tr(servetext::CertOrSelfSigned);
+    else if (config.requireEncryption && cert.isEmpty() && !selfSigned)
+        problem = ctx.tr(servetext::RequireNeedsCertificate);
+    if (!problem.isEmpty()) {
+        *ctx.err << "serve: " << problem << "\n";
+        return false;
+    }
+    QString error;
+    if (selfSigned)
+        config.tls = tds::TlsCredentials::selfSigned(QStringLiteral("formule serve"), error);
+    else if (!cert.isEmpty())
+        config.tls = tds::TlsCredentials::fromFiles(cert, key, error);
+    if ((selfSigned || !cert.isEmpty()) && !config.tls) {
+        *ctx.err << "serve: " << ctx.tr(servetext::CertificateUnusable).arg(error) << "\n";
+        return false;
+    }
+    config.encryptionTexts.noCertificate = ctx.tr(servetext::LoginNoCertificate);
+    config.encryptionTexts.required = ctx.tr(servetext::LoginEncryptionRequired);
+    return true;
+}
+
 int runServe(Context& ctx, const QCommandLineParser& parser, const QStringList& positional) {
     if (!positional.isEmpty()) {
         *ctx.err << "serve: unexpected argument \"" << positional.first() << "\"\n";
@@ -99,16 +133,20 @@ int runServe(Context& ctx, const QCommandLineParser& parser, const QStringList& 
     }
     config.host = endpoint->host;
     config.port = endpoint->port;
-    if (!isLoopback(config.host)) {
+    if (!setUpTls(ctx, parser, config))
+        return ExitUsage;
+    // A server that requires encryption sends nothing readable over the network.
+    if (!isLoopback(config.host) && !config.requireEncryption) {
         if (!parser.isSet(QStringLiteral("allow-remote"))) {
             *ctx.err << "serve: " << config.host
-                     << " is reachable from other computers and this server does not encrypt: the login "
-                        "and the data would travel unencrypted; add --allow-remote to listen there anyway\n";
+                     << " is reachable from other computers and this server does not require encryption: "
+                        "the login and the data could travel unencrypted; add --require-encryption (with a "
+                        "certificate) or --allow-remote to listen there anyway\n";
             return ExitUsage;
         }
         *ctx.err << "serve: warning: listening on " << config.host
                  << ", reachable from other computers; the login (name and password) and the data travel "
-                    "unencrypted over the network\n";
+                    "unencrypted over the network unless the client encrypts\n";
         ctx.err->flush();
     }
     config.user = parser.value(QStringLiteral("user"));
@@ -146,9 +184,17 @@ int runServe(Context& ctx, const QCommandLineParser& parser, const QStringList& 
     std::mutex logMutex;
     const int code = tds::runServer(
         config,
-        [&ctx, &logMutex](const QString& line) {
+        [&ctx, &logMutex, &config, &parser](const QString& line) {
             const std::lock_guard lock(logMutex);
             *ctx.out << line << "\n";
+            // The fingerprint lets a client pin the certificate (a self-signed one is new each start).
+            if (config.tls)
+                *ctx.out << (config.tls->isSelfSigned()
+                                 ? ctx.tr(servetext::SelfSignedFingerprint).arg(config.tls->fingerprint())
+                                 : ctx.tr(servetext::FileFingerprint)
+                                       .arg(parser.value(QStringLiteral("tls-cert")),
+                                            config.tls->fingerprint()))
+                         << "\n";
             ctx.out->flush();
         },
         [&ctx, &logMutex](const QString& line) {
@@ -165,12 +211,16 @@ int runServe(Context& ctx, const QCommandLineParser& parser, const QStringList& 
 const Registrar serveCommand({
     QStringLiteral("serve"),
     QStringLiteral(
-        "serve [--listen HOST:PORT [--allow-remote]] --user NAME [--password-file FILE] [--read-only]  "
+        "serve [--listen HOST:PORT [--allow-remote]] --user NAME [--password-file FILE] [--read-only] "
+        "[--tls-cert FILE --tls-key FILE | --tls-self-signed] [--require-encryption]  "
         "serve the embedded database of --db over TDS to SQL Server clients (FreeTDS's ODBC "
         "driver and tsql, Provider=MSOLEDBSQL;Data Source=HOST,PORT); prints \"listening on "
         "HOST:PORT\" once ready (port 0: a free port); the password from FILE, from "
         "FORMULE_PASSWORD or --password; loopback unless --allow-remote (no encryption); "
-        "--read-only: no change to the database; stops on SIGTERM"),
+        "--read-only: no change to the database; TLS (encryption as SQL Server negotiates it) with the "
+        "certificate of --tls-cert/--tls-key or one made at start (--tls-self-signed; its SHA-256 "
+        "fingerprint printed after \"listening on\"); --require-encryption refuses clients that do not "
+        "encrypt; stops on SIGTERM"),
     [](QCommandLineParser& parser) {
         parser.addOption({QStringLiteral("listen"),
                           QStringLiteral("Address and port (default 127.0.0.1:1433)."),
@@ -189,6 +239,17 @@ const Registrar serveCommand({
              QStringLiteral("Listen on an address beyond loopback (the login travels unencrypted).")});
         parser.addOption(
             {QStringLiteral("read-only"), QStringLiteral("Serve the database without any change to it.")});
+        parser.addOption({QStringLiteral("tls-cert"),
+                          QStringLiteral("The server's certificate for TLS, PEM (its chain may follow)."),
+                          QStringLiteral("FILE")});
+        parser.addOption({QStringLiteral("tls-key"),
+                          QStringLiteral("The private key of --tls-cert, PEM without a passphrase."),
+                          QStringLiteral("FILE")});
+        parser.addOption(
+            {QStringLiteral("tls-self-signed"),
+             QStringLiteral("Make a self-signed certificate at start and print its fingerprint.")});
+        parser.addOption({QStringLiteral("require-encryption"),
+                          QStringLiteral("Refuse clients that do not encrypt the whole session.")});
     },
     runServe,
 });
