@@ -57,6 +57,15 @@ bool TranslationService::installQtCatalogue(const QString& language) {
     return true;
 }
 
+QString TranslationService::localeLanguage(const QProcessEnvironment& environment) {
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const QString value = environment.value(QString::fromLatin1(name));
+        if (!value.isEmpty())
+            return value.startsWith(QLatin1String("it")) ? QStringLiteral("it") : QStringLiteral("en");
+    }
+    return QStringLiteral("en");
+}
+
 QString TranslationService::defaultDirectory() {
     return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../translations"));
 }

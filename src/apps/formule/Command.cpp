@@ -37,6 +37,25 @@ core::FunctionServices hostServices(Context& ctx) {
     });
 }
 
+bool CommandLine::addOption(const QCommandLineOption& option) {
+    m_options.append(option);
+    return m_parser ? m_parser->addOption(option) : true;
+}
+
+bool CommandLine::addOptions(const QList<QCommandLineOption>& options) {
+    bool added = true;
+    for (const QCommandLineOption& option : options)
+        added = addOption(option) && added;
+    return added;
+}
+
+void CommandLine::addPositionalArgument(const QString& name, const QString& description,
+                                        const QString& syntax) {
+    m_arguments.append({name, description, syntax});
+    if (m_parser)
+        m_parser->addPositionalArgument(name, description, syntax);
+}
+
 namespace {
 QList<Command>& registry() {
     static QList<Command> list;

@@ -119,13 +119,12 @@ int runDemo(Context& ctx, const QCommandLineParser&, const QStringList&) {
 
 const Registrar initDbCommand({
     QStringLiteral("init-db"),
-    QStringLiteral(
-        "init-db [--demo]  create the database file and the tables where absent; with --demo also load "
-        "the demo rows (refused when the tables hold rows)"),
-    [](QCommandLineParser& parser) {
-        parser.addOption(
-            QCommandLineOption(QStringLiteral("demo"),
-                               QStringLiteral("Load the demo rows (refused when the tables hold rows).")));
+    QStringLiteral("crea il file del database e le tabelle mancanti; con --demo carica anche le righe "
+                   "dimostrative (rifiutato se le tabelle contengono righe)"),
+    [](CommandLine& parser) {
+        parser.addOption(QCommandLineOption(
+            QStringLiteral("demo"),
+            QStringLiteral("Carica le righe dimostrative (rifiutato se le tabelle contengono righe).")));
     },
     runInitDb,
 });
@@ -133,11 +132,11 @@ const Registrar initDbCommand({
 const Registrar sqlCommand({
     QStringLiteral("sql"),
     QStringLiteral(
-        "sql [TEXT|-]  run TEXT (standard input for \"-\" or when missing) on the database; prints a "
-        "header line of field names, then the rows tab-separated, NULL as NULL"),
-    [](QCommandLineParser& parser) {
+        "esegue TEXT (lo standard input per \"-\" o se manca) sul database; stampa una riga di intestazione "
+        "con i nomi dei campi, poi le righe separate da tabulazioni (vedi CONVENZIONI DI sql)"),
+    [](CommandLine& parser) {
         parser.addPositionalArgument(QStringLiteral("TEXT"),
-                                     QStringLiteral("The statements, sent as one batch."),
+                                     QStringLiteral("Le istruzioni, inviate come un unico batch."),
                                      QStringLiteral("[TEXT|-]"));
     },
     runSql,
@@ -146,7 +145,7 @@ const Registrar sqlCommand({
 
 const Registrar demoCommand({
     QStringLiteral("demo"),
-    QStringLiteral("demo  show the stored formulas of the demo data, by editing context"),
+    QStringLiteral("mostra le formule memorizzate dei dati dimostrativi, per contesto di modifica"),
     nullptr,
     runDemo,
     0,

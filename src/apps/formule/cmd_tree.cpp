@@ -48,17 +48,18 @@ int runTree(Context& ctx, const QCommandLineParser& parser, const QStringList&) 
 
 const Registrar registrar(Command{
     QStringLiteral("tree"),
-    QStringLiteral("tree [--context N] [--variants on|off]  print the element tree, one node a line "
-                   "(key<TAB>text, two blanks per level)"),
-    [](QCommandLineParser& parser) {
+    QStringLiteral(
+        "stampa l'albero degli elementi, un nodo per riga (chiave<TAB>testo, due spazi per livello)"),
+    [](CommandLine& parser) {
+        parser.addOption(QCommandLineOption(
+            QStringLiteral("context"),
+            QStringLiteral(
+                "Contesto di modifica: 0 condizione, 1 listino, 2 manutenzione listini (senza ramo entità)."),
+            QStringLiteral("N"), QStringLiteral("0")));
         parser.addOption(
-            QCommandLineOption(QStringLiteral("context"),
-                               QStringLiteral("Editing context: 0 provider, 1 price list, 2 price-list "
-                                              "maintenance (no entity branch)."),
-                               QStringLiteral("N"), QStringLiteral("0")));
-        parser.addOption(QCommandLineOption(QStringLiteral("variants"),
-                                            QStringLiteral("The host's configurator variant setting."),
-                                            QStringLiteral("on|off"), QStringLiteral("off")));
+            QCommandLineOption(QStringLiteral("variants"),
+                               QStringLiteral("L'impostazione delle varianti del configuratore dell'ospite."),
+                               QStringLiteral("on|off"), QStringLiteral("off")));
     },
     runTree,
     0,
