@@ -475,5 +475,53 @@
         <source>%1 usa il database %2 (--db non indicato)</source>
         <translation>%1 uses the database %2 (--db not given)</translation>
     </message>
+    <message>
+        <source>Il batch.</source>
+        <translation>The batch.</translation>
+    </message>
+    <message>
+        <source>--context deve essere 0, 1 o 2, non &quot;%1&quot;</source>
+        <translation>--context must be 0, 1 or 2, not &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>%1 formule in %2 s</source>
+        <translation>%1 formulas in %2 s</translation>
+    </message>
+    <message>
+        <source>--context deve essere 0 (condizione), 1 (listino) o 2 (manutenzione listini), non &quot;%1&quot;</source>
+        <translation>--context must be 0 (provider), 1 (price list) or 2 (price-list maintenance), not &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>--variants deve essere on o off, non &quot;%1&quot;</source>
+        <translation>--variants must be on or off, not &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>--id è obbligatorio (il record che contiene la formula)</source>
+        <translation>--id is required (the record that holds the formula)</translation>
+    </message>
+    <message>
+        <source>--id deve essere un numero intero, non &quot;%1&quot;: %2</source>
+        <translation>--id must be a whole number, not &quot;%1&quot;: %2</translation>
+    </message>
+    <message>
+        <source>è vuoto</source>
+        <translation>it is empty</translation>
+    </message>
+    <message>
+        <source>%1 al carattere %2 non è una cifra decimale</source>
+        <translation>%1 at character %2 is not a decimal digit</translation>
+    </message>
+    <message>
+        <source>ha più di 18 cifre</source>
+        <translation>it has more than 18 digits</translation>
+    </message>
+    <message>
+        <source>supera %1</source>
+        <translation>it is above %1</translation>
+    </message>
+    <message>
+        <source>il database non si può aprire: %1</source>
+        <translation>cannot open the database: %1</translation>
+    </message>
 </context>
 </TS>

@@ -2,6 +2,7 @@
 // same classes the demo host's windows use.
 
 #include "Command.h"
+#include "Help.h"
 
 #include "ado/Ado.h"
 #include "check/BulkCheck.h"
@@ -28,8 +29,10 @@ std::optional<int> contextFilter(Context& ctx, const QCommandLineParser& parser,
         return std::nullopt;
     const auto context = parseContext(parser.value(QStringLiteral("context")));
     if (!context) {
-        *ctx.err << command << ": --context must be 0, 1 or 2, not \""
-                 << parser.value(QStringLiteral("context")) << "\"\n";
+        *ctx.err << command << ": "
+                 << tx(QStringLiteral("--context deve essere 0, 1 o 2, non \"%1\""))
+                        .arg(parser.value(QStringLiteral("context")))
+                 << "\n";
         ctx.err->flush();
         ok = false;
     }
@@ -221,8 +224,11 @@ int runCheckAll(Context& ctx, const QCommandLineParser& parser, const QStringLis
     // Written only when a case differs: the line stays as it was for a run without one.
     if (summary.cases > 0)
         *ctx.err << ", CASE " << summary.cases;
-    *ctx.err << ", " << summary.total() << " formulas in "
-             << QString::number(timer.elapsed() / 1000.0, 'f', 2) << " s\n";
+    *ctx.err << ", "
+             << tx(QStringLiteral("%1 formule in %2 s"))
+                    .arg(summary.total())
+                    .arg(QString::number(timer.elapsed() / 1000.0, 'f', 2))
+             << "\n";
     ctx.err->flush();
     return summary.total() == summary.ok ? ExitOk : ExitNegative;
 }

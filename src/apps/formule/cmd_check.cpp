@@ -2,6 +2,7 @@
 // record, through the same classes the editor window uses.
 
 #include "Command.h"
+#include "Help.h"
 #include "HistoryTexts.h"
 #include "RecordSave.h"
 #include "Texts.h"
@@ -31,23 +32,28 @@ std::optional<Record> recordOptions(Context& ctx, const QCommandLineParser& pars
     Record record;
     const auto context = parseContext(parser.value(QStringLiteral("context")));
     if (!context) {
-        *ctx.err << command
-                 << ": --context must be 0 (provider), 1 (price list) or 2 (price-list maintenance), not \""
-                 << parser.value(QStringLiteral("context")) << "\"\n";
+        *ctx.err << command << ": "
+                 << tx(QStringLiteral("--context deve essere 0 (condizione), 1 (listino) o 2 (manutenzione "
+                                      "listini), non \"%1\""))
+                        .arg(parser.value(QStringLiteral("context")))
+                 << "\n";
         ctx.err->flush();
         return std::nullopt;
     }
     record.context = *context;
     const QString id = parser.value(QStringLiteral("id"));
     if (id.trimmed().isEmpty()) {
-        *ctx.err << command << ": --id is required (the record that holds the formula)\n";
+        *ctx.err << command << ": "
+                 << tx(QStringLiteral("--id è obbligatorio (il record che contiene la formula)")) << "\n";
         ctx.err->flush();
         return std::nullopt;
     }
     const WholeNumber number = parseWholeNumber(id);
     if (!number.error.isEmpty()) {
-        *ctx.err << command << ": --id must be a whole number, not \"" << id << "\": " << number.error
-                 << "\n";
+        *ctx.err
+            << command << ": "
+            << tx(QStringLiteral("--id deve essere un numero intero, non \"%1\": %2")).arg(id, number.error)
+            << "\n";
         ctx.err->flush();
         return std::nullopt;
     }

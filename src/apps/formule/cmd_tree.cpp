@@ -1,6 +1,7 @@
 // formule tree: prints the element tree of the editor, one node a line.
 
 #include "Command.h"
+#include "Help.h"
 
 #include "host/TranslationService.h"
 #include "tree/StrutturaTree.h"
@@ -13,16 +14,20 @@ using namespace formule_cli;
 int runTree(Context& ctx, const QCommandLineParser& parser, const QStringList&) {
     const std::optional<int> context = parseContext(parser.value(QStringLiteral("context")));
     if (!context) {
-        *ctx.err
-            << "tree: --context must be 0 (provider), 1 (price list) or 2 (price-list maintenance), not \""
-            << parser.value(QStringLiteral("context")) << "\"\n";
+        *ctx.err << "tree: "
+                 << tx(QStringLiteral("--context deve essere 0 (condizione), 1 (listino) o 2 (manutenzione "
+                                      "listini), non \"%1\""))
+                        .arg(parser.value(QStringLiteral("context")))
+                 << "\n";
         ctx.err->flush();
         return ExitUsage;
     }
     const QString variants = parser.value(QStringLiteral("variants")).toLower();
     if (variants != QStringLiteral("on") && variants != QStringLiteral("off")) {
-        *ctx.err << "tree: --variants must be on or off, not \"" << parser.value(QStringLiteral("variants"))
-                 << "\"\n";
+        *ctx.err << "tree: "
+                 << tx(QStringLiteral("--variants deve essere on o off, non \"%1\""))
+                        .arg(parser.value(QStringLiteral("variants")))
+                 << "\n";
         ctx.err->flush();
         return ExitUsage;
     }

@@ -47,7 +47,7 @@ const Registrar checkSqlCommand({
                    "stringa, EXEC ('SELECT 1'), viene eseguito come batch a sé se il testo rispetta le "
                    "stesse regole; EXEC di una variabile, sp_executesql e le procedure sono rifiutati"),
     [](CommandLine& parser) {
-        parser.addPositionalArgument(QStringLiteral("TEXT"), QStringLiteral("The batch."),
+        parser.addPositionalArgument(QStringLiteral("TEXT"), QStringLiteral("Il batch."),
                                      QStringLiteral("[TEXT|-]"));
     },
     runCheckSql,

@@ -149,7 +149,6 @@ int runCommand(Context& ctx, const Command& command, QCommandLineParser& parser,
     }
 }
 
-
 // The connection string when --db is left out: FORMULE_DB, then the first line of the file
 // named by FORMULE_DB_FILE, then the demo database in the user's data folder. Empty, with the
 // reason in `problem`, when FORMULE_DB_FILE names a file that cannot be read.
