@@ -476,6 +476,202 @@
         <translation>%1 uses the database %2 (--db not given)</translation>
     </message>
     <message>
+        <source>Ospite dimostrativo del componente editor di formule</source>
+        <translation>Demo host of the formula editor component</translation>
+    </message>
+    <message>
+        <source>Con un&apos;immagine: commenta le righe da FIRST a LAST della formula (Ctrl+/).</source>
+        <translation>With a screenshot: comment out lines FIRST to LAST of the formula (Ctrl+/).</translation>
+    </message>
+    <message>
+        <source>Con un&apos;immagine: apri il campo di Ctrl+G (vai alla riga).</source>
+        <translation>With a screenshot: open the field of Ctrl+G (go to line).</translation>
+    </message>
+    <message>
+        <source>Con --find: il testo del campo di sostituzione.</source>
+        <translation>With --find: the text of the replacement field.</translation>
+    </message>
+    <message>
+        <source>Con un&apos;immagine: apri la barra trova e sostituisci della casella della formula (Ctrl+R) con questo testo e seleziona la prima occorrenza.</source>
+        <translation>With a screenshot: open the formula box&apos;s find and replace bar (Ctrl+R) with this text and select the first match.</translation>
+    </message>
+    <message>
+        <source>I colori del programma: quelli dello stile (light, il predefinito) o una tavolozza scura (dark).</source>
+        <translation>The colours of the program: the style&apos;s own (light, the default) or a dark palette.</translation>
+    </message>
+    <message>
+        <source>Esegui fuori schermo la finestra &quot;Verifica formule&quot; fino alla fine, salvala come PNG ed esci.</source>
+        <translation>Run the window &quot;Verifica formule&quot; off screen to its end, save it as PNG and exit.</translation>
+    </message>
+    <message>
+        <source>Metti il testo di --formula nella casella (o aggiungi una riga alla formula memorizzata), chiudi l&apos;editor senza salvare la modifica, riapri il record e salva come PNG la sua offerta della bozza.</source>
+        <translation>Put --formula&apos;s text into the box (or add a line to the stored formula), close the editor with the change unsaved, open the record again and save its offer of the draft as PNG.</translation>
+    </message>
+    <message>
+        <source>Con --impact-screenshot: le righe da generare, come le accetta il campo dell&apos;anteprima (&quot;[Prezzo lordo - CURR]=da 10 a 1000 passo 10&quot;).</source>
+        <translation>With --impact-screenshot: the rows to generate, as the preview&apos;s field takes them (&quot;[Prezzo lordo - CURR]=da 10 a 1000 passo 10&quot;).</translation>
+    </message>
+    <message>
+        <source>Come --screenshot, ma apri l&apos;anteprima dell&apos;impatto con il suo pulsante (che la esegue sui casi di prova del record), eseguila di nuovo con le righe di --impact-generate e disegna l&apos;anteprima.</source>
+        <translation>Like --screenshot, but open the impact preview with its button (which runs it over the record&apos;s test cases), run it again with the --impact-generate rows and render the preview.</translation>
+    </message>
+    <message>
+        <source>Con --trial-screenshot: il valore di un ingresso del pannello, per elemento (@ATTPREZZO, C:123 per l&apos;id di una categoria, V:V01 per il codice di una variante); ripetibile.</source>
+        <translation>With --trial-screenshot: the value of one input of the panel, by its element (@ATTPREZZO, C:123 for a category id, V:V01 for a variant code); repeatable.</translation>
+    </message>
+    <message>
+        <source>Come --screenshot, ma apri il pannello di prova, scrivi i valori di --trial-value, premi &quot;Prova&quot; e disegna l&apos;editor con il pannello accanto.</source>
+        <translation>Like --screenshot, but open the trial panel, type the --trial-value values, press &quot;Prova&quot; and render the editor with the panel beside it.</translation>
+    </message>
+    <message>
+        <source>Con un&apos;immagine: disegna subito e stampa sullo standard error i millisecondi dall&apos;avvio del programma al primo disegno dell&apos;editor (e dell&apos;espansione dell&apos;intero albero con --expand-tree) e la memoria residente.</source>
+        <translation>With a screenshot: render at once and print on standard error the milliseconds from the start of the program to the editor&apos;s first paint (and of the expansion of the whole tree with --expand-tree) and the resident memory.</translation>
+    </message>
+    <message>
+        <source>Con un&apos;immagine: mostra il suggerimento del primo nodo visibile dell&apos;albero con questo testo.</source>
+        <translation>With a screenshot: show the tooltip of the first visible tree node with this text.</translation>
+    </message>
+    <message>
+        <source>Con un&apos;immagine: scrivi questo testo nella casella di ricerca dell&apos;albero.</source>
+        <translation>With a screenshot: type this text into the search box of the tree.</translation>
+    </message>
+    <message>
+        <source>Con un&apos;immagine: scrivi questo testo alla fine della formula e apri l&apos;elenco di completamento (Ctrl+Spazio).</source>
+        <translation>With a screenshot: type this text at the end of the formula and open the completion list (Ctrl+Space).</translation>
+    </message>
+    <message>
+        <source>Con un&apos;immagine: apri anche la finestra delle istruzioni dal pulsante della legenda dell&apos;editor e salvala come PNG.</source>
+        <translation>With a screenshot: also open the instructions window from the editor&apos;s legend button and save it as PNG.</translation>
+    </message>
+    <message>
+        <source>Con un&apos;immagine: premi prima il pulsante di controllo (la finestra di messaggio risponde da sé) e mostra dove il controllo è fallito.</source>
+        <translation>With a screenshot: press the check button first (the message box answers by itself) and show where the check failed.</translation>
+    </message>
+    <message>
+        <source>Con un&apos;immagine: metti prima questo testo in forma visualizzata nella casella della formula.</source>
+        <translation>With a screenshot: put this display-form text into the formula box first.</translation>
+    </message>
+    <message>
+        <source>Con un&apos;immagine: espandi prima l&apos;intero albero degli elementi (il pulsante espandi/comprimi).</source>
+        <translation>With a screenshot: expand the whole element tree first (the expand/collapse button).</translation>
+    </message>
+    <message>
+        <source>Varianti del configuratore della ditta (on, off; predefinito off).</source>
+        <translation>Configurator variants of the company (on, off; default off).</translation>
+    </message>
+    <message>
+        <source>Come --screenshot, ma disegna l&apos;intera finestra dell&apos;ospite con l&apos;editor nella sua area multi-documento.</source>
+        <translation>Like --screenshot, but render the whole host window with the editor in its multi-document area.</translation>
+    </message>
+    <message>
+        <source>Disegna la finestra dell&apos;editor fuori schermo dopo la prima attivazione, salvala come PNG ed esci.</source>
+        <translation>Render the editor window off screen after its first activation, save it as PNG and exit.</translation>
+    </message>
+    <message>
+        <source>Apri l&apos;editor in modo modale.</source>
+        <translation>Open the editor modal.</translation>
+    </message>
+    <message>
+        <source>Identificativo del record da aprire subito.</source>
+        <translation>Identifier of the record to open at once.</translation>
+    </message>
+    <message>
+        <source>Contesto di modifica del record da aprire subito (0, 1, 2).</source>
+        <translation>Editing context of the record to open at once (0, 1, 2).</translation>
+    </message>
+    <message>
+        <source>Lingua dell&apos;ospite: it o en (predefinita: dalla localizzazione, LC_ALL, LC_MESSAGES o LANG).</source>
+        <translation>Language of the host: it or en (default: from the locale, LC_ALL, LC_MESSAGES or LANG).</translation>
+    </message>
+    <message>
+        <source>Stringa di connessione ADO del database.</source>
+        <translation>ADO connection string of the database.</translation>
+    </message>
+    <message>
+        <source>il pannello di prova non si è aperto</source>
+        <translation>the trial panel did not open</translation>
+    </message>
+    <message>
+        <source>l&apos;anteprima dell&apos;impatto non si è aperta</source>
+        <translation>the impact preview did not open</translation>
+    </message>
+    <message>
+        <source>--company vuole un numero</source>
+        <translation>--company needs a number</translation>
+    </message>
+    <message>
+        <source>--variants accetta on o off</source>
+        <translation>--variants takes on or off</translation>
+    </message>
+    <message>
+        <source>--host-screenshot mostra un editor non modale; togli --modal</source>
+        <translation>--host-screenshot shows a modeless editor; leave out --modal</translation>
+    </message>
+    <message>
+        <source>un&apos;immagine richiede --context e --id</source>
+        <translation>a screenshot needs --context and --id</translation>
+    </message>
+    <message>
+        <source>--context vuole un numero</source>
+        <translation>--context needs a number</translation>
+    </message>
+    <message>
+        <source>l&apos;editor non ha offerto alcuna bozza</source>
+        <translation>the editor offered no draft</translation>
+    </message>
+    <message>
+        <source>la finestra dell&apos;editor non si è aperta</source>
+        <translation>the editor window did not open</translation>
+    </message>
+    <message>
+        <source>%1 non si può scrivere</source>
+        <translation>cannot write %1</translation>
+    </message>
+    <message>
+        <source>la formula non legge alcun elemento %1</source>
+        <translation>the formula reads no element %1</translation>
+    </message>
+    <message>
+        <source>la libreria del componente non si può caricare: %1</source>
+        <translation>cannot load the component library: %1</translation>
+    </message>
+    <message>
+        <source>i record non si possono leggere: %1</source>
+        <translation>cannot read the records: %1</translation>
+    </message>
+    <message>
+        <source>nessuno schermo; indica --screenshot FILE (con --context e --id) per disegnare l&apos;editor fuori schermo</source>
+        <translation>no display; give --screenshot FILE (with --context and --id) to render the editor off screen</translation>
+    </message>
+    <message>
+        <source>nessuna istruzione indicata</source>
+        <translation>no statement given</translation>
+    </message>
+    <message>
+        <source>(1 riga interessata)</source>
+        <translation>(1 row affected)</translation>
+    </message>
+    <message>
+        <source>(%1 righe interessate)</source>
+        <translation>(%1 rows affected)</translation>
+    </message>
+    <message>
+        <source>file del database creato</source>
+        <translation>database file created</translation>
+    </message>
+    <message>
+        <source>schema già presente</source>
+        <translation>schema already present</translation>
+    </message>
+    <message>
+        <source>tabelle create: %1</source>
+        <translation>tables created: %1</translation>
+    </message>
+    <message>
+        <source>righe dimostrative caricate: %1</source>
+        <translation>demo rows loaded: %1</translation>
+    </message>
+    <message>
         <source>Il batch.</source>
         <translation>The batch.</translation>
     </message>
