@@ -127,14 +127,16 @@ QList<QCommandLineOption> commonOptions() {
 }
 
 QString toolLanguage(const QStringList& arguments, const QProcessEnvironment& environment) {
+    // The last one counts, as for the parser.
+    QString given;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& a = arguments.at(i);
         if (a == QLatin1String("--lang") && i + 1 < arguments.size())
-            return arguments.at(i + 1);
-        if (a.startsWith(QLatin1String("--lang=")))
-            return a.mid(7);
+            given = arguments.at(++i);
+        else if (a.startsWith(QLatin1String("--lang=")))
+            given = a.mid(7);
     }
-    return host::TranslationService::localeLanguage(environment);
+    return given.isNull() ? host::TranslationService::localeLanguage(environment) : given;
 }
 
 void setToolTranslation(const host::TranslationService* translation) {

@@ -18,7 +18,7 @@ namespace formule_cli {
 // The options every command takes, in the order the help lists them.
 QList<QCommandLineOption> commonOptions();
 
-// The language of the tool's texts: the value of the first --lang in `arguments` (--lang X or
+// The language of the tool's texts: the value of the last --lang in `arguments` (--lang X or
 // --lang=X, checked later), otherwise the messages language of the locale in `environment`.
 QString toolLanguage(const QStringList& arguments, const QProcessEnvironment& environment);
 
