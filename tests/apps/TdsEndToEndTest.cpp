@@ -181,12 +181,19 @@ TEST_F(TdsEndToEnd, ErrorNumbersTextsAndTheWrongPassword) {
         ASSERT_GE(conn.GetErrors().Count(), 1);
         EXPECT_EQ(conn.GetErrors().Item(0).description, accented);
     }
-    for (const QString& db : {s_server->connectionString(), s_embedded}) {
+    const struct {
+        QString db;
+        int state;
+    } runs[] = {{s_server->connectionString(), StateThroughFreeTds}, {s_embedded, 1}};
+    for (const auto& run : runs) {
         const ToolRun thrown =
-            runTool(db, {QStringLiteral("sql"), QString::fromUtf8("THROW 50000, N'perché è così', 1")});
+            runTool(run.db, {QStringLiteral("sql"), QString::fromUtf8("THROW 50000, N'perché è così', 1")});
         EXPECT_EQ(thrown.exitCode, 1);
-        EXPECT_EQ(thrown.err, QStringLiteral("Msg 50000, Level 16, State 1, Line 1\n") + accented + u'\n')
-            << db.toStdString();
+        EXPECT_EQ(thrown.err.toStdString(), QStringLiteral("Msg 50000, Level 16, State %1, Line 1\n%2\n")
+                                                .arg(run.state)
+                                                .arg(accented)
+                                                .toStdString())
+            << run.db.toStdString();
     }
     ado::Connection wrong;
     try {
