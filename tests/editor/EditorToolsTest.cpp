@@ -275,8 +275,8 @@ TEST_F(Tools, TooltipsShowTheKeysInBothLanguages) {
     for (const auto& c : cases)
         EXPECT_EQ(c.button->toolTip(), QString::fromUtf8(c.italian));
     // The tree's search box, made before the host's translation service is at hand.
-    const auto searchBox = [](FRMLP_FORMULE& window) {
-        return window.findChild<QLineEdit*>(QStringLiteral("TXT_CERCA"))->placeholderText();
+    const auto searchBox = [](FRMLP_FORMULE& editor) {
+        return editor.findChild<QLineEdit*>(QStringLiteral("TXT_CERCA"))->placeholderText();
     };
     EXPECT_EQ(searchBox(w), QStringLiteral("Cerca (Ctrl+F)"));
     window.reset();

@@ -37,6 +37,12 @@
 
 namespace {
 
+// The translation of the host's own texts (its options and messages), set before they are made.
+const host::TranslationService* hostTranslation = nullptr;
+QString hostText(const QString& italianText) {
+    return hostTranslation ? hostTranslation->Traduci(italianText) : italianText;
+}
+
 // Answers every dialog and prints it, so an off-screen run never waits: errors are ignored (the
 // window goes on, as with the answer 5), questions get their default button.
 class PrintingResponder : public host::TestResponder {
@@ -92,23 +98,19 @@ void saveInstructionsWindow(QWidget* editor, const QString& file, QTextStream& e
     clickButton(editor, "IMG_LEGEND");
 }
 
-// The translation of the host's own texts (its options and messages), set before they are made.
-const host::TranslationService* hostTranslation = nullptr;
-QString hostText(const QString& italianText) {
-    return hostTranslation ? hostTranslation->Traduci(italianText) : italianText;
-}
-
-// The host's language: the first --lang of the command line (--lang X or --lang=X), otherwise the
+// The host's language: the last --lang of the command line (--lang X or --lang=X), otherwise the
 // messages language of the locale.
 QString hostLanguage(int argc, char** argv) {
+    QString given;
     for (int i = 1; i < argc; ++i) {
         const QByteArray a(argv[i]);
         if (a == "--lang" && i + 1 < argc)
-            return QString::fromLocal8Bit(argv[i + 1]);
-        if (a.startsWith("--lang="))
-            return QString::fromLocal8Bit(a.mid(7));
+            given = QString::fromLocal8Bit(argv[++i]);
+        else if (a.startsWith("--lang="))
+            given = QString::fromLocal8Bit(a.mid(7));
     }
-    return host::TranslationService::localeLanguage(QProcessEnvironment::systemEnvironment());
+    return given.isNull() ? host::TranslationService::localeLanguage(QProcessEnvironment::systemEnvironment())
+                          : given;
 }
 
 // The options of the demo host.
@@ -614,11 +616,18 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         hostText(QStringLiteral("Ospite dimostrativo del componente editor di formule")));
-    parser.addHelpOption();
+    // The help option of the host's own, in its language (Qt's has no Italian text for it).
+    const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
+                                        hostText(QStringLiteral("Mostra questo aiuto.")));
+    parser.addOption(helpOption);
     parser.addVersionOption();
     const HostOptions options;
     parser.addOptions(options.all());
     parser.process(app);
+    if (parser.isSet(helpOption)) {
+        QTextStream(stdout) << parser.helpText();
+        return 0;
+    }
     if (parser.value(options.palette) == QLatin1String("dark"))
         demo::useDarkPalette(app);
 
