@@ -23,6 +23,10 @@ HostRun runHost(const QStringList& arguments, const QString& configDir = {}) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    // The host in Italian, whatever the machine's locale: the texts looked for here are Italian.
+    env.remove(QStringLiteral("LC_ALL"));
+    env.remove(QStringLiteral("LC_MESSAGES"));
+    env.insert(QStringLiteral("LANG"), QStringLiteral("it_IT.UTF-8"));
     if (!configDir.isEmpty())
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), configDir);
     p.setProcessEnvironment(env);

@@ -188,6 +188,61 @@ void logMessage(QtMsgType type, const QMessageLogContext& context, const QString
     std::fprintf(stderr, "%s\n", qUtf8Printable(qFormatLogMessage(type, context, message)));
 }
 
+// First pass over the arguments: the command they name, its own options not known yet. --version
+// of the tool is known here only, so that a command may have a --version of its own (restore).
+// Null, with `exitCode` set, when the run ends here: the tool's help, no command, an unknown one.
+const Command* commandOf(const QStringList& arguments, QTextStream& out, QTextStream& err, int& exitCode) {
+    QCommandLineParser first;
+    first.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+    first.addOptions(commonOptions());
+    const QCommandLineOption versionOption = first.addVersionOption();
+    first.parse(arguments);
+    const QStringList firstPositional = first.positionalArguments();
+    exitCode = ExitUsage;
+    if (firstPositional.isEmpty()) {
+        if (first.isSet(QStringLiteral("help"))) {
+            out << toolHelp();
+            exitCode = ExitOk;
+            return nullptr;
+        }
+        if (first.isSet(versionOption))
+            first.showVersion();
+        err << "formule: " << tx(QStringLiteral("nessun comando indicato (vedi formule --help)")) << "\n";
+        return nullptr;
+    }
+    const Command* command = findCommand(firstPositional.first());
+    if (!command) {
+        err << "formule: "
+            << tx(QStringLiteral("comando sconosciuto \"%1\" (vedi formule --help)"))
+                   .arg(firstPositional.first())
+            << "\n";
+    }
+    return command;
+}
+
+// Second pass, with the command's options. False, with `exitCode` set, when the run ends here:
+// the command's help, or options it does not take.
+bool parseFor(const Command& command, const QStringList& arguments, QCommandLineParser& parser,
+              QTextStream& out, QTextStream& err, int& exitCode) {
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+    parser.addOptions(commonOptions());
+    parser.addPositionalArgument(command.name, QString(), command.name);
+    CommandLine declared(&parser);
+    if (command.configure)
+        command.configure(declared);
+    if (!parser.parse(arguments)) {
+        err << "formule " << command.name << ": " << parser.errorText() << "\n";
+        exitCode = ExitUsage;
+        return false;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        out << commandHelp(command);
+        exitCode = ExitOk;
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -219,49 +274,13 @@ int main(int argc, char* argv[]) {
     // Qt's own texts (the parser's "Unknown option") in the same language.
     host::TranslationService::installQtCatalogue(shownLanguage);
 
-    // First pass: find the command; its own options are not known yet. --version of the tool is
-    // known here only, so that a command may have a --version of its own (restore).
-    QCommandLineParser first;
-    first.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
-    first.addOptions(commonOptions());
-    const QCommandLineOption versionOption = first.addVersionOption();
-    first.parse(arguments);
-    const QStringList firstPositional = first.positionalArguments();
-    if (firstPositional.isEmpty()) {
-        if (first.isSet(QStringLiteral("help"))) {
-            out << toolHelp();
-            return ExitOk;
-        }
-        if (first.isSet(versionOption))
-            first.showVersion();
-        err << "formule: " << tx(QStringLiteral("nessun comando indicato (vedi formule --help)")) << "\n";
-        return ExitUsage;
-    }
-    const Command* command = findCommand(firstPositional.first());
-    if (!command) {
-        err << "formule: "
-            << tx(QStringLiteral("comando sconosciuto \"%1\" (vedi formule --help)"))
-                   .arg(firstPositional.first())
-            << "\n";
-        return ExitUsage;
-    }
-
-    // Second pass with the command's options.
+    int exitCode = ExitOk;
+    const Command* command = commandOf(arguments, out, err, exitCode);
+    if (!command)
+        return exitCode;
     QCommandLineParser parser;
-    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
-    parser.addOptions(commonOptions());
-    parser.addPositionalArgument(command->name, QString(), command->name);
-    CommandLine declared(&parser);
-    if (command->configure)
-        command->configure(declared);
-    if (!parser.parse(arguments)) {
-        err << "formule " << command->name << ": " << parser.errorText() << "\n";
-        return ExitUsage;
-    }
-    if (parser.isSet(QStringLiteral("help"))) {
-        out << commandHelp(*command);
-        return ExitOk;
-    }
+    if (!parseFor(*command, arguments, parser, out, err, exitCode))
+        return exitCode;
     verboseLogging = parser.isSet(QStringLiteral("verbose"));
     if (verboseLogging)
         QLoggingCategory::setFilterRules(QStringLiteral("formule.*=true"));
