@@ -99,7 +99,8 @@ TEST_F(DemoHost, TrialScreenshotShowsThePanelAfterARun) {
     const HostRun unknown =
         runHost(QStringList(args) << QStringLiteral("--trial-value") << QStringLiteral("V:V99=X"),
                 dir.filePath(QStringLiteral("config")));
-    EXPECT_TRUE(unknown.err.contains(QStringLiteral("formule-host: la formula non legge alcun elemento V:V99")))
+    EXPECT_TRUE(
+        unknown.err.contains(QStringLiteral("formule-host: la formula non legge alcun elemento V:V99")))
         << unknown.err.toStdString();
 }
 
