@@ -1,5 +1,6 @@
 #include "ado/Ado.h"
 #include "ado/Backends.h"
+#include "core/Logging.h"
 
 namespace ado {
 
@@ -61,6 +62,8 @@ void Connection::Open(const QString& connectionString, const QString& userId, co
         backend->setLimits(m_limits);
         m_backend = std::move(backend);
         m_kind = kind;
+        qCDebug(core::lcAdo) << "opened" << cs.value(QStringLiteral("Provider"))
+                             << cs.value(QStringLiteral("Data Source"));
     } catch (const detail::OpenFailure& failure) {
         for (const Error& e : failure.driverErrors)
             m_errors.Append(e);
@@ -139,14 +142,18 @@ BatchOutcome Connection::run(const QString& commandText) {
     m_errors.Clear();
     ++m_statements;
     BatchOutcome out;
+    qCDebug(core::lcAdo) << "batch of" << commandText.size() << "characters";
     try {
         out = b.execute(commandText);
     } catch (const core::ComError& error) {
         // A back end that raises instead of reporting still leaves its error in Errors.
         m_errors.Append(errorOf(error));
+        qCDebug(core::lcAdo) << "batch failed:" << error.description();
         throw;
     }
     if (!out.errors.isEmpty()) {
+        qCDebug(core::lcAdo) << "batch failed:" << out.errors.first().nativeError
+                             << out.errors.first().description;
         for (const Error& e : out.errors)
             m_errors.Append(e);
         const Error& first = out.errors.first();

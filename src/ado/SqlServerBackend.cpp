@@ -189,10 +189,6 @@ namespace detail {
 
 namespace {
 
-QString fromSqlChar(const SQLCHAR* text, qsizetype length) {
-    return QString::fromUtf8(reinterpret_cast<const char*>(text), length);
-}
-
 // The driver's statement handle behind a query. QtSql hands it over as a void pointer (the
 // typedef SQLHANDLE is not a type name of its own to the meta-type system).
 SQLHANDLE statementHandle(const QSqlQuery& q) {
@@ -238,24 +234,31 @@ void readServerFields(SQLSMALLINT handleType, SQLHANDLE handle, SQLSMALLINT reco
 // Reads every diagnostic record of an ODBC handle: state, native error, message and the
 // SQL Server fields (level, state, line) the driver reports.
 QList<Error> readDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
+    // The wide call: the driver hands the message over in UTF-16 whatever the client's character
+    // set, so a server message keeps its accents (the narrow call converts to the locale's).
+    static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "unixODBC's SQLWCHAR is UTF-16");
+    const auto text16 = [](const SQLWCHAR* text, qsizetype length) {
+        return QString::fromUtf16(reinterpret_cast<const char16_t*>(text), length);
+    };
     QList<Error> errors;
     for (SQLSMALLINT record = 1;; ++record) {
-        SQLCHAR state[SQL_SQLSTATE_SIZE + 1] = {};
+        SQLWCHAR state[SQL_SQLSTATE_SIZE + 1] = {};
         SQLINTEGER native = 0;
         SQLSMALLINT length = 0;
-        SQLRETURN r = SQLGetDiagRec(handleType, handle, record, state, &native, nullptr, 0, &length);
+        SQLRETURN r = SQLGetDiagRecW(handleType, handle, record, state, &native, nullptr, 0, &length);
         if (r == SQL_NO_DATA || !SQL_SUCCEEDED(r))
             break;
-        QByteArray buffer(length + 1, '\0');
-        r = SQLGetDiagRec(handleType, handle, record, state, &native,
-                          reinterpret_cast<SQLCHAR*>(buffer.data()), static_cast<SQLSMALLINT>(buffer.size()),
-                          &length);
+        // The length is in characters; the buffer's size too (SQLGetDiagRecW counts SQLWCHARs).
+        QList<SQLWCHAR> buffer(qsizetype(length) + 1, 0);
+        r = SQLGetDiagRecW(handleType, handle, record, state, &native, buffer.data(),
+                           static_cast<SQLSMALLINT>(buffer.size()), &length);
         if (!SQL_SUCCEEDED(r))
             break;
-        const QString text = fromSqlChar(reinterpret_cast<const SQLCHAR*>(buffer.constData()),
-                                         qMin<qsizetype>(length, buffer.size() - 1));
-        QList<Error> parsed = parseDiagnosticText(
-            text, fromSqlChar(state, qsizetype(qstrnlen(reinterpret_cast<const char*>(state), 5))), native);
+        const QString text = text16(buffer.constData(), qMin<qsizetype>(length, buffer.size() - 1));
+        qsizetype stateLength = 0;
+        while (stateLength < SQL_SQLSTATE_SIZE && state[stateLength] != 0)
+            ++stateLength;
+        QList<Error> parsed = parseDiagnosticText(text, text16(state, stateLength), native);
         if (parsed.isEmpty())
             continue;
         Error e = parsed.last();

@@ -111,6 +111,10 @@ ElementFinding::ElementFinding(FRMLP_FORMULE* window, core::HostServices& servic
 
 ElementFinding::~ElementFinding() = default;
 
+void ElementFinding::translateCaptions() {
+    m_filterBox->setPlaceholderText(m_services.translate(QStringLiteral("Cerca (Ctrl+F)")));
+}
+
 void ElementFinding::load(
     const QString& ditta,
     std::function<void(const std::shared_ptr<const diagnostics::ElementCatalog>&)> catalogue) {

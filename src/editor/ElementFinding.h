@@ -36,6 +36,9 @@ class ElementFinding : public QObject {
     Q_OBJECT
 public:
     ElementFinding(FRMLP_FORMULE* window, core::HostServices& services, QLabel* helpLine);
+    // The search box's placeholder in the host's language: the window is made before the host
+    // hands over its translation service, so the window's load passes it through again.
+    void translateCaptions();
     ~ElementFinding() override;
 
     // The window's first activation: the catalogue of company `ditta` is loaded (see

@@ -584,6 +584,7 @@ void FRMLP_FORMULE::translateCaptions() {
          {IMG_UNDO, IMG_REDO, IMG_LEGEND, IMG_CLEAR, IMG_SAVE, IMG_CHECK, IMG_EXPCOL, IMG_TRIAL, IMG_IMPACT})
         b->setToolTip(translate(b->toolTip()));
     trialPanel()->translateCaptions();
+    m_parts->finding->translateCaptions();
     translateHistoryCaptions();
     if (m_cases)
         m_cases->translateCaptions();

@@ -58,6 +58,15 @@ bool TranslationService::installQtCatalogue(const QString& language) {
     return true;
 }
 
+QString TranslationService::localeLanguage(const QProcessEnvironment& environment) {
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const QString value = environment.value(QString::fromLatin1(name));
+        if (!value.isEmpty())
+            return value.startsWith(QLatin1String("it")) ? QStringLiteral("it") : QStringLiteral("en");
+    }
+    return QStringLiteral("en");
+}
+
 QString TranslationService::defaultDirectory() {
     // translations/ beside bin/ in the build tree, share/formule/translations in an installed tree.
     const QDir bin(QCoreApplication::applicationDirPath());

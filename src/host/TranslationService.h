@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QProcessEnvironment>
 #include <QString>
 
 #include <memory>
@@ -34,6 +35,11 @@ public:
     // folder) in the application, so the buttons of standard dialogs speak the host's language.
     // Italian "it" needs Debian's qt6-translations-l10n. Returns false when it is not found.
     static bool installQtCatalogue(const QString& language);
+
+    // The language of the locale's messages in `environment` (a host passes its process
+    // environment): the first of LC_ALL, LC_MESSAGES and LANG that is set and not empty; "it" when
+    // it starts with "it", otherwise "en" (unset, C and POSIX included).
+    static QString localeLanguage(const QProcessEnvironment& environment);
 
     // Directory of the catalogues built next to the executables (bin/../translations).
     static QString defaultDirectory();

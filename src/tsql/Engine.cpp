@@ -1,4 +1,5 @@
 #include "tsql/Engine.h"
+#include "core/Logging.h"
 
 #include "tsql/Session.h"
 
@@ -94,6 +95,7 @@ BatchResult toBatchResult(RunResult&& r) {
 } // namespace
 
 BatchResult Engine::execute(const QString& batch) {
+    qCDebug(core::lcTsql) << "running a batch of" << batch.size() << "characters";
     return toBatchResult(d->session.run(batch));
 }
 

@@ -66,14 +66,14 @@ TEST_F(BulkTool, TheDemoDatabasePassesAsProductionRunsIt) {
         ToolRun r = run({QStringLiteral("check-all"), QStringLiteral("--jobs"), jobs});
         EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
         EXPECT_EQ(r.out, all.arg(QStringLiteral("0\t3\tOK\t")));
-        EXPECT_TRUE(r.err.startsWith(QStringLiteral("OK 10, ERROR 0, STALE 0, UNCHECKED 0, 10 formulas in ")))
+        EXPECT_TRUE(r.err.startsWith(QStringLiteral("OK 10, ERROR 0, STALE 0, UNCHECKED 0, 10 formule in ")))
             << r.err.toStdString();
 
         r = run({QStringLiteral("check-all"), QStringLiteral("--as-editor"), QStringLiteral("--jobs"), jobs});
         EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
         EXPECT_EQ(r.out, all.arg(QStringLiteral("0\t3\tERROR\tMsg 8114, Level 16, State 1, Line 1: Error "
                                                 "converting data type varchar to numeric. (column 1)")));
-        EXPECT_TRUE(r.err.startsWith(QStringLiteral("OK 9, ERROR 1, STALE 0, UNCHECKED 0, 10 formulas in ")))
+        EXPECT_TRUE(r.err.startsWith(QStringLiteral("OK 9, ERROR 1, STALE 0, UNCHECKED 0, 10 formule in ")))
             << r.err.toStdString();
     }
 }

@@ -172,6 +172,29 @@ TEST_F(TdsEndToEnd, ErrorNumbersTextsAndTheWrongPassword) {
         EXPECT_EQ(conn.GetErrors().Item(0).description,
                   QStringLiteral("Invalid object name 'NO_SUCH_TABLE'."));
     }
+    // A server message keeps its accents through the driver, in the layer and through the tool.
+    const QString accented = QString::fromUtf8("perché è così");
+    try {
+        conn.Execute(QString::fromUtf8("THROW 50000, N'perché è così', 1"));
+        ADD_FAILURE() << "no error";
+    } catch (const core::ComError&) {
+        ASSERT_GE(conn.GetErrors().Count(), 1);
+        EXPECT_EQ(conn.GetErrors().Item(0).description, accented);
+    }
+    const struct {
+        QString db;
+        int state;
+    } runs[] = {{s_server->connectionString(), StateThroughFreeTds}, {s_embedded, 1}};
+    for (const auto& run : runs) {
+        const ToolRun thrown =
+            runTool(run.db, {QStringLiteral("sql"), QString::fromUtf8("THROW 50000, N'perché è così', 1")});
+        EXPECT_EQ(thrown.exitCode, 1);
+        EXPECT_EQ(thrown.err.toStdString(), QStringLiteral("Msg 50000, Level 16, State %1, Line 1\n%2\n")
+                                                .arg(run.state)
+                                                .arg(accented)
+                                                .toStdString())
+            << run.db.toStdString();
+    }
     ado::Connection wrong;
     try {
         wrong.Open(s_server->connectionString(QStringLiteral("not the password")));

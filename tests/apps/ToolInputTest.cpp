@@ -30,6 +30,11 @@ protected:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("HOME"), home.path());
         env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+        // The tool's texts in Italian: the locale of the machine running the tests aside.
+        env.insert(QStringLiteral("KEEP_LOCALE"), QStringLiteral("1"));
+        env.remove(QStringLiteral("LC_ALL"));
+        env.remove(QStringLiteral("LC_MESSAGES"));
+        env.insert(QStringLiteral("LANG"), QStringLiteral("it_IT.UTF-8"));
         return env;
     }
 
@@ -376,7 +381,7 @@ TEST_F(ToolInput, CommandsThatOnlyReadRunOnAReadOnlyFileSystem) {
         inShell(readOnly.arg(QStringLiteral("save --context 0 --id 1 \"SET [Prezzo lordo] = 1\"")));
     EXPECT_EQ(save.exitCode, 1);
     EXPECT_EQ(save.err,
-              QStringLiteral("UpdateFormula: error -2147217900: Failed to update the database because the "
+              QStringLiteral("UpdateFormula: errore -2147217900: Failed to update the database because the "
                              "database is read-only.\n"));
     EXPECT_EQ(stored(0, 1), before);
     // Mode=Read in the connection string: read-only on any file system.

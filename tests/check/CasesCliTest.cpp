@@ -112,7 +112,7 @@ TEST_F(Cases, CheckAllSaysCaseUnlessToldNot) {
                                                 "atteso 150.000000, calcolato 200.000000\n0\t2\tOK\t\n")))
         << r.out.toStdString();
     EXPECT_TRUE(
-        r.err.startsWith(QStringLiteral("OK 3, ERROR 0, STALE 0, UNCHECKED 0, CASE 1, 4 formulas in ")))
+        r.err.startsWith(QStringLiteral("OK 3, ERROR 0, STALE 0, UNCHECKED 0, CASE 1, 4 formule in ")))
         << r.err.toStdString();
     for (const QString& jobs : {QStringLiteral("1"), QStringLiteral("3")}) {
         r = tool({QStringLiteral("check-all"), QStringLiteral("--no-cases"), QStringLiteral("--jobs"), jobs});

@@ -23,12 +23,19 @@ struct ToolRun {
 };
 
 // Runs the tool with `args`, writes `input` to its standard input and closes it. An empty
-// `environment` leaves the tool the test's own. At `timeoutMs` the process is killed.
+// `environment` leaves the tool the test's own. The tool's locale is Italian unless
+// `environment` holds KEEP_LOCALE=1: the locale of the machine running the tests does not change
+// what they read. At `timeoutMs` the process is killed.
 inline ToolRun runTool(const QStringList& args, const QByteArray& input = {}, int timeoutMs = 120000,
                        const QProcessEnvironment& environment = {}) {
     QProcess p;
-    if (!environment.isEmpty())
-        p.setProcessEnvironment(environment);
+    QProcessEnvironment env = environment.isEmpty() ? QProcessEnvironment::systemEnvironment() : environment;
+    if (env.value(QStringLiteral("KEEP_LOCALE")) != QLatin1String("1")) {
+        env.remove(QStringLiteral("LC_ALL"));
+        env.remove(QStringLiteral("LC_MESSAGES"));
+        env.insert(QStringLiteral("LANG"), QStringLiteral("it_IT.UTF-8"));
+    }
+    p.setProcessEnvironment(env);
     p.start(QStringLiteral(FORMULE_TOOL), args);
     ToolRun r;
     r.started = p.waitForStarted();

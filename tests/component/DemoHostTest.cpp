@@ -23,6 +23,10 @@ HostRun runHost(const QStringList& arguments, const QString& configDir = {}) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    // The host in Italian, whatever the machine's locale: the texts looked for here are Italian.
+    env.remove(QStringLiteral("LC_ALL"));
+    env.remove(QStringLiteral("LC_MESSAGES"));
+    env.insert(QStringLiteral("LANG"), QStringLiteral("it_IT.UTF-8"));
     if (!configDir.isEmpty())
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), configDir);
     p.setProcessEnvironment(env);
@@ -95,7 +99,8 @@ TEST_F(DemoHost, TrialScreenshotShowsThePanelAfterARun) {
     const HostRun unknown =
         runHost(QStringList(args) << QStringLiteral("--trial-value") << QStringLiteral("V:V99=X"),
                 dir.filePath(QStringLiteral("config")));
-    EXPECT_TRUE(unknown.err.contains(QStringLiteral("formule-host: the formula reads no element V:V99")))
+    EXPECT_TRUE(
+        unknown.err.contains(QStringLiteral("formule-host: la formula non legge alcun elemento V:V99")))
         << unknown.err.toStdString();
 }
 

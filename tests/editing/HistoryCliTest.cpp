@@ -27,6 +27,11 @@ protected:
             GTEST_SKIP() << "the formule tool is not built: " << FORMULE_TOOL;
         environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("USER"), QStringLiteral("tester"));
+        // The tool in Italian, whatever the machine's locale: the formulas here are written in it.
+        environment.remove(QStringLiteral("LC_ALL"));
+        environment.remove(QStringLiteral("LC_MESSAGES"));
+        environment.insert(QStringLiteral("LANG"), QStringLiteral("it_IT.UTF-8"));
+        environment.insert(QStringLiteral("KEEP_LOCALE"), QStringLiteral("1"));
     }
 
     ToolRun run(const QStringList& arguments, const QByteArray& input = {}) {
@@ -259,7 +264,7 @@ TEST_F(HistoryCli, AnOlderDatabaseSavesAndKeepsVersionsOnceInitDbAddedTheTable) 
 
     r = run({QStringLiteral("init-db")});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_TRUE(r.out.startsWith(QStringLiteral("tables created: ")) &&
+    EXPECT_TRUE(r.out.startsWith(QStringLiteral("tabelle create: ")) &&
                 r.out.endsWith(QStringLiteral("LP31_VERSIONI\n")))
         << r.out.toStdString();
     r = run(record("save", {QStringLiteral("SET [Prezzo lordo] = 10")}));

@@ -274,6 +274,11 @@ TEST_F(Tools, TooltipsShowTheKeysInBothLanguages) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.button->toolTip(), QString::fromUtf8(c.italian));
+    // The tree's search box, made before the host's translation service is at hand.
+    const auto searchBox = [](FRMLP_FORMULE& editor) {
+        return editor.findChild<QLineEdit*>(QStringLiteral("TXT_CERCA"))->placeholderText();
+    };
+    EXPECT_EQ(searchBox(w), QStringLiteral("Cerca (Ctrl+F)"));
     window.reset();
     global.Translation()->load(QStringLiteral(FORMULE_TRANSLATIONS_DIR), QStringLiteral("en"));
     FRMLP_FORMULE& english = open(0, core::Variant::fromInt32(1));
@@ -281,6 +286,7 @@ TEST_F(Tools, TooltipsShowTheKeysInBothLanguages) {
     controls::VXL_TBARMENU* buttons[] = {en.IMG_UNDO, en.IMG_REDO, en.IMG_LEGEND, en.IMG_CHECK, en.IMG_SAVE};
     for (std::size_t k = 0; k < std::size(cases); ++k)
         EXPECT_EQ(buttons[k]->toolTip(), QString::fromUtf8(cases[k].english));
+    EXPECT_EQ(searchBox(english), QStringLiteral("Search (Ctrl+F)"));
 }
 
 // Every text of the bar, in each of its modes and states, has an English entry.

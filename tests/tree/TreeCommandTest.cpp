@@ -21,8 +21,8 @@ protected:
     Outcome run(const QStringList& args) {
         QProcess p;
         p.start(QStringLiteral(FORMULE_BIN),
-                QStringList{QStringLiteral("--db"), ado::setup::embeddedConnectionString(path()),
-                            QStringLiteral("tree")} +
+                QStringList{QStringLiteral("--lang"), QStringLiteral("it"), QStringLiteral("--db"),
+                            ado::setup::embeddedConnectionString(path()), QStringLiteral("tree")} +
                     args);
         p.waitForFinished(60000);
         return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),

@@ -23,6 +23,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QTextCursor>
 #include <QTextStream>
@@ -35,6 +36,12 @@
 #include <optional>
 
 namespace {
+
+// The translation of the host's own texts (its options and messages), set before they are made.
+const host::TranslationService* hostTranslation = nullptr;
+QString hostText(const QString& italianText) {
+    return hostTranslation ? hostTranslation->Traduci(italianText) : italianText;
+}
 
 // Answers every dialog and prints it, so an off-screen run never waits: errors are ignored (the
 // window goes on, as with the answer 5), questions get their default button.
@@ -83,126 +90,157 @@ void saveInstructionsWindow(QWidget* editor, const QString& file, QTextStream& e
             if (w->grab().save(file, "PNG"))
                 QTextStream(stdout) << file << '\n';
             else
-                err << "formule-host: cannot write " << file << '\n';
+                err << "formule-host: " << hostText(QStringLiteral("%1 non si può scrivere")).arg(file)
+                    << '\n';
             w->close();
         }
     });
     clickButton(editor, "IMG_LEGEND");
 }
 
+// The host's language: the last --lang of the command line (--lang X or --lang=X), otherwise the
+// messages language of the locale.
+QString hostLanguage(int argc, char** argv) {
+    QString given;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray a(argv[i]);
+        if (a == "--lang" && i + 1 < argc)
+            given = QString::fromLocal8Bit(argv[++i]);
+        else if (a.startsWith("--lang="))
+            given = QString::fromLocal8Bit(a.mid(7));
+    }
+    return given.isNull() ? host::TranslationService::localeLanguage(QProcessEnvironment::systemEnvironment())
+                          : given;
+}
+
 // The options of the demo host.
 struct HostOptions {
-    QCommandLineOption db{QStringLiteral("db"), QStringLiteral("ADO connection string of the database."),
+    QCommandLineOption db{QStringLiteral("db"),
+                          hostText(QStringLiteral("Stringa di connessione ADO del database.")),
                           QStringLiteral("connection")};
-    QCommandLineOption lang{QStringLiteral("lang"), QStringLiteral("Language of the host (it, en)."),
-                            QStringLiteral("language"), QStringLiteral("it")};
-    QCommandLineOption company{QStringLiteral("company"), QStringLiteral("Company code (default 1)."),
+    QCommandLineOption lang{
+        QStringLiteral("lang"),
+        hostText(QStringLiteral(
+            "Lingua dell'ospite: it o en (predefinita: dalla localizzazione, LC_ALL, LC_MESSAGES o LANG).")),
+        QStringLiteral("it|en")};
+    QCommandLineOption company{QStringLiteral("company"),
+                               hostText(QStringLiteral("Codice della ditta (predefinito 1).")),
                                QStringLiteral("code"), QStringLiteral("1")};
-    QCommandLineOption context{QStringLiteral("context"),
-                               QStringLiteral("Editing context of the record to open at once (0, 1, 2)."),
-                               QStringLiteral("N")};
-    QCommandLineOption id{QStringLiteral("id"), QStringLiteral("Identifier of the record to open at once."),
+    QCommandLineOption context{
+        QStringLiteral("context"),
+        hostText(QStringLiteral("Contesto di modifica del record da aprire subito (0, 1, 2).")),
+        QStringLiteral("N")};
+    QCommandLineOption id{QStringLiteral("id"),
+                          hostText(QStringLiteral("Identificativo del record da aprire subito.")),
                           QStringLiteral("ID")};
-    QCommandLineOption modal{QStringLiteral("modal"), QStringLiteral("Open the editor modal.")};
+    QCommandLineOption modal{QStringLiteral("modal"),
+                             hostText(QStringLiteral("Apri l'editor in modo modale."))};
     QCommandLineOption screenshot{
         QStringLiteral("screenshot"),
-        QStringLiteral(
-            "Render the editor window off screen after its first activation, save it as PNG and exit."),
+        hostText(QStringLiteral("Disegna la finestra dell'editor fuori schermo dopo la prima attivazione, "
+                                "salvala come PNG ed esci.")),
         QStringLiteral("FILE")};
     QCommandLineOption hostScreenshot{
         QStringLiteral("host-screenshot"),
-        QStringLiteral("Like --screenshot, but render the whole host window with the editor in its "
-                       "multi-document area."),
+        hostText(QStringLiteral("Come --screenshot, ma disegna l'intera finestra dell'ospite con l'editor "
+                                "nella sua area multi-documento.")),
         QStringLiteral("FILE")};
     QCommandLineOption variants{
         QStringLiteral("variants"),
-        QStringLiteral("Configurator variants of the company (on, off; default off)."),
+        hostText(QStringLiteral("Varianti del configuratore della ditta (on, off; predefinito off).")),
         QStringLiteral("on|off"), QStringLiteral("off")};
-    QCommandLineOption expandTree{
-        QStringLiteral("expand-tree"),
-        QStringLiteral(
-            "With a screenshot: expand the whole element tree first (the expand/collapse button).")};
+    QCommandLineOption expandTree{QStringLiteral("expand-tree"),
+                                  hostText(QStringLiteral("Con un'immagine: espandi prima l'intero albero "
+                                                          "degli elementi (il pulsante espandi/comprimi)."))};
     QCommandLineOption formula{
         QStringLiteral("formula"),
-        QStringLiteral("With a screenshot: put this display-form text into the formula box first."),
+        hostText(QStringLiteral(
+            "Con un'immagine: metti prima questo testo in forma visualizzata nella casella della formula.")),
         QStringLiteral("TEXT")};
     QCommandLineOption check{
         QStringLiteral("check"),
-        QStringLiteral("With a screenshot: press the check button first (the message box "
-                       "answers by itself) and show where the check failed.")};
+        hostText(QStringLiteral("Con un'immagine: premi prima il pulsante di controllo (la finestra di "
+                                "messaggio risponde da sé) e mostra dove il controllo è fallito."))};
     QCommandLineOption legendScreenshot{
         QStringLiteral("instructions-screenshot"),
-        QStringLiteral("With a screenshot: also open the instructions window from the editor's legend button "
-                       "and save it as PNG."),
+        hostText(QStringLiteral("Con un'immagine: apri anche la finestra delle istruzioni dal pulsante della "
+                                "legenda dell'editor e salvala come PNG.")),
         QStringLiteral("FILE")};
     QCommandLineOption complete{
         QStringLiteral("complete"),
-        QStringLiteral(
-            "With a screenshot: type this text at the end of the formula and open the completion list "
-            "(Ctrl+Space)."),
+        hostText(QStringLiteral("Con un'immagine: scrivi questo testo alla fine della formula e apri "
+                                "l'elenco di completamento (Ctrl+Spazio).")),
         QStringLiteral("TEXT")};
     QCommandLineOption filter{
         QStringLiteral("filter"),
-        QStringLiteral("With a screenshot: type this text into the search box of the tree."),
+        hostText(
+            QStringLiteral("Con un'immagine: scrivi questo testo nella casella di ricerca dell'albero.")),
         QStringLiteral("TEXT")};
     QCommandLineOption tooltip{
         QStringLiteral("tooltip"),
-        QStringLiteral("With a screenshot: show the tooltip of the first visible tree node with this text."),
+        hostText(QStringLiteral(
+            "Con un'immagine: mostra il suggerimento del primo nodo visibile dell'albero con questo testo.")),
         QStringLiteral("TEXT")};
     QCommandLineOption timings{
         QStringLiteral("timings"),
-        QStringLiteral("With a screenshot: render at once and print on standard error the milliseconds from "
-                       "the start of the program to the editor's first paint (and of the expansion of the "
-                       "whole tree with --expand-tree) and the resident memory.")};
+        hostText(
+            QStringLiteral("Con un'immagine: disegna subito e stampa sullo standard error i millisecondi "
+                           "dall'avvio del programma al primo disegno dell'editor (e dell'espansione "
+                           "dell'intero albero con --expand-tree) e la memoria residente."))};
     QCommandLineOption trialScreenshot{
         QStringLiteral("trial-screenshot"),
-        QStringLiteral("Like --screenshot, but open the trial panel, type the --trial-value values, press "
-                       "\"Prova\" and render the editor with the panel beside it."),
+        hostText(
+            QStringLiteral("Come --screenshot, ma apri il pannello di prova, scrivi i valori di "
+                           "--trial-value, premi \"Prova\" e disegna l'editor con il pannello accanto.")),
         QStringLiteral("FILE")};
     QCommandLineOption trialValue{
         QStringLiteral("trial-value"),
-        QStringLiteral("With --trial-screenshot: the value of one input of the panel, by its element "
-                       "(@ATTPREZZO, C:123 for a category id, V:V01 for a variant code); repeatable."),
+        hostText(QStringLiteral(
+            "Con --trial-screenshot: il valore di un ingresso del pannello, per elemento (@ATTPREZZO, C:123 "
+            "per l'id di una categoria, V:V01 per il codice di una variante); ripetibile.")),
         QStringLiteral("KEY=VALUE")};
     QCommandLineOption impactScreenshot{
         QStringLiteral("impact-screenshot"),
-        QStringLiteral("Like --screenshot, but open the impact preview with its button (which runs it over "
-                       "the record's test cases), run it again with the --impact-generate rows and render "
-                       "the preview."),
+        hostText(QStringLiteral("Come --screenshot, ma apri l'anteprima dell'impatto con il suo pulsante "
+                                "(che la esegue sui casi di prova del record), eseguila di nuovo con le "
+                                "righe di --impact-generate e disegna l'anteprima.")),
         QStringLiteral("FILE")};
     QCommandLineOption impactGenerate{
         QStringLiteral("impact-generate"),
-        QStringLiteral("With --impact-screenshot: the rows to generate, as the preview's field takes them "
-                       "(\"[Prezzo lordo - CURR]=da 10 a 1000 passo 10\")."),
+        hostText(QStringLiteral("Con --impact-screenshot: le righe da generare, come le accetta il campo "
+                                "dell'anteprima (\"[Prezzo lordo - CURR]=da 10 a 1000 passo 10\").")),
         QStringLiteral("SPEC")};
     QCommandLineOption draftScreenshot{
         QStringLiteral("draft-screenshot"),
-        QStringLiteral("Put --formula's text into the box (or add a line to the stored formula), close the "
-                       "editor with the change unsaved, open the record again and save its offer of the "
-                       "draft as PNG."),
+        hostText(QStringLiteral("Metti il testo di --formula nella casella (o aggiungi una riga alla formula "
+                                "memorizzata), chiudi l'editor senza salvare la modifica, riapri il record e "
+                                "salva come PNG la sua offerta della bozza.")),
         QStringLiteral("FILE")};
     QCommandLineOption verifyScreenshot{
         QStringLiteral("verify-screenshot"),
-        QStringLiteral("Run the window \"Verifica formule\" off screen to its end, save it as PNG and exit."),
+        hostText(QStringLiteral("Esegui fuori schermo la finestra \"Verifica formule\" fino alla fine, "
+                                "salvala come PNG ed esci.")),
         QStringLiteral("FILE")};
 
-    QCommandLineOption palette{
-        QStringLiteral("palette"),
-        QStringLiteral("The colours of the program: the style's own (light, the default) or a dark palette."),
-        QStringLiteral("light|dark"), QStringLiteral("light")};
+    QCommandLineOption palette{QStringLiteral("palette"),
+                               hostText(QStringLiteral("I colori del programma: quelli dello stile (light, "
+                                                       "il predefinito) o una tavolozza scura (dark).")),
+                               QStringLiteral("light|dark"), QStringLiteral("light")};
     QCommandLineOption find{
         QStringLiteral("find"),
-        QStringLiteral("With a screenshot: open the formula box's find and replace bar (Ctrl+R) with this "
-                       "text and select the first match."),
+        hostText(QStringLiteral("Con un'immagine: apri la barra trova e sostituisci della casella della "
+                                "formula (Ctrl+R) con questo testo e seleziona la prima occorrenza.")),
         QStringLiteral("TEXT")};
     QCommandLineOption replace{QStringLiteral("replace"),
-                               QStringLiteral("With --find: the text of the replacement field."),
+                               hostText(QStringLiteral("Con --find: il testo del campo di sostituzione.")),
                                QStringLiteral("TEXT")};
-    QCommandLineOption gotoLine{QStringLiteral("goto"),
-                                QStringLiteral("With a screenshot: open the field of Ctrl+G (go to line).")};
+    QCommandLineOption gotoLine{
+        QStringLiteral("goto"),
+        hostText(QStringLiteral("Con un'immagine: apri il campo di Ctrl+G (vai alla riga)."))};
     QCommandLineOption comment{
         QStringLiteral("comment"),
-        QStringLiteral("With a screenshot: comment out lines FIRST to LAST of the formula (Ctrl+/)."),
+        hostText(
+            QStringLiteral("Con un'immagine: commenta le righe da FIRST a LAST della formula (Ctrl+/).")),
         QStringLiteral("FIRST-LAST")};
 
     QList<QCommandLineOption> all() const {
@@ -283,7 +321,7 @@ int verifyScreenshot(demo::HostWindow& window, const QString& file, QTextStream&
         if (code == 0)
             QTextStream(stdout) << file << '\n';
         else
-            err << "formule-host: cannot write " << file << '\n';
+            err << "formule-host: " << hostText(QStringLiteral("%1 non si può scrivere")).arg(file) << '\n';
         QCoreApplication::exit(code);
     });
     QTimer::singleShot(120000, verify, [] { QCoreApplication::exit(1); });
@@ -347,7 +385,7 @@ void openTrialPanel(QWidget* editor) {
 QWidget* typeAndRunTrial(QWidget* editor, const QStringList& values, QTextStream& err) {
     auto* panel = editor->findChild<QWidget*>(QStringLiteral("TRIAL_PANEL"));
     if (!panel || !panel->isVisible()) {
-        err << "formule-host: the trial panel did not open\n";
+        err << "formule-host: " << hostText(QStringLiteral("il pannello di prova non si è aperto")) << '\n';
         return nullptr;
     }
     for (const QString& value : values) {
@@ -356,7 +394,9 @@ QWidget* typeAndRunTrial(QWidget* editor, const QStringList& values, QTextStream
         if (input)
             input->setText(value.mid(eq + 1));
         else
-            err << "formule-host: the formula reads no element " << value.left(eq) << '\n';
+            err << "formule-host: "
+                << hostText(QStringLiteral("la formula non legge alcun elemento %1")).arg(value.left(eq))
+                << '\n';
     }
     clickButton(panel, "CMD_PROVA");
     if (auto* message = panel->findChild<QLabel*>(QStringLiteral("LBL_TRIAL_MESSAGE")))
@@ -371,7 +411,8 @@ QWidget* runImpactPreview(QWidget* editor, const QString& generate, QTextStream&
     clickButton(editor, "IMG_IMPACT");
     auto* preview = editor->findChild<QWidget*>(QStringLiteral("IMPACT_PREVIEW"));
     if (!preview || !preview->isVisible()) {
-        err << "formule-host: the impact preview did not open\n";
+        err << "formule-host: " << hostText(QStringLiteral("l'anteprima dell'impatto non si è aperta"))
+            << '\n';
         return nullptr;
     }
     if (!generate.isEmpty()) {
@@ -420,12 +461,12 @@ std::optional<RunOptions> readRunOptions(const QCommandLineParser& parser, const
     bool companyOk = false;
     run.company = parser.value(options.company).toInt(&companyOk);
     if (!companyOk) {
-        err << "formule-host: --company needs a number\n";
+        err << "formule-host: " << hostText(QStringLiteral("--company vuole un numero")) << '\n';
         return std::nullopt;
     }
     const QString variantsValue = parser.value(options.variants);
     if (variantsValue != QLatin1String("on") && variantsValue != QLatin1String("off")) {
-        err << "formule-host: --variants takes on or off\n";
+        err << "formule-host: " << hostText(QStringLiteral("--variants accetta on o off")) << '\n';
         return std::nullopt;
     }
     run.variants = variantsValue == QLatin1String("on");
@@ -440,17 +481,19 @@ std::optional<RunOptions> readRunOptions(const QCommandLineParser& parser, const
                    : run.impact  ? parser.value(options.impactScreenshot)
                                  : parser.value(options.screenshot);
     if (run.wholeHost && parser.isSet(options.modal)) {
-        err << "formule-host: --host-screenshot shows a modeless editor; leave out --modal\n";
+        err << "formule-host: "
+            << hostText(QStringLiteral("--host-screenshot mostra un editor non modale; togli --modal"))
+            << '\n';
         return std::nullopt;
     }
     if (!run.shotFile.isEmpty() && !run.openAtOnce) {
-        err << "formule-host: a screenshot needs --context and --id\n";
+        err << "formule-host: " << hostText(QStringLiteral("un'immagine richiede --context e --id")) << '\n';
         return std::nullopt;
     }
     bool contextOk = true;
     run.context = parser.isSet(options.context) ? parser.value(options.context).toInt(&contextOk) : 0;
     if (!contextOk) {
-        err << "formule-host: --context needs a number\n";
+        err << "formule-host: " << hostText(QStringLiteral("--context vuole un numero")) << '\n';
         return std::nullopt;
     }
     return run;
@@ -501,7 +544,8 @@ bool renderScreenshot(QWidget* editor, QWidget* host, const QCommandLineParser& 
     if (saved)
         QTextStream(stdout) << run.shotFile << '\n';
     else if (opened) // a panel or preview that did not open was told already
-        err << "formule-host: cannot write " << run.shotFile << '\n';
+        err << "formule-host: " << hostText(QStringLiteral("%1 non si può scrivere")).arg(run.shotFile)
+            << '\n';
     return saved;
 }
 
@@ -522,7 +566,8 @@ int draftScreenshot(demo::HostWindow& window, int context, const core::Variant& 
                 window.openEditor(context, id, false, [&](QWidget* again) {
                     code = printing.boxShotWritten ? 0 : 1;
                     if (code != 0)
-                        err << "formule-host: the editor offered no draft\n";
+                        err << "formule-host: "
+                            << hostText(QStringLiteral("l'editor non ha offerto alcuna bozza")) << '\n';
                     again->close();
                     QCoreApplication::exit(code);
                 });
@@ -558,24 +603,43 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("formule-host"));
+    QApplication::setApplicationVersion(QStringLiteral("0.1"));
+    QString language = hostLanguage(argc, argv);
+    if (language != QLatin1String("it") && language != QLatin1String("en"))
+        language = host::TranslationService::localeLanguage(QProcessEnvironment::systemEnvironment());
+    host::TranslationService translation;
+    translation.load(host::TranslationService::defaultDirectory(), language);
+    hostTranslation = &translation;
+    // Qt's own texts (the dialogs' Yes, No, Retry..., the help's headings) in the host's language.
+    host::TranslationService::installQtCatalogue(language);
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Demo host of the formula editor component"));
-    parser.addHelpOption();
+    parser.setApplicationDescription(
+        hostText(QStringLiteral("Ospite dimostrativo del componente editor di formule")));
+    // The help option of the host's own, in its language (Qt's has no Italian text for it).
+    const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
+                                        hostText(QStringLiteral("Mostra questo aiuto.")));
+    parser.addOption(helpOption);
+    parser.addVersionOption();
     const HostOptions options;
     parser.addOptions(options.all());
     parser.process(app);
+    if (parser.isSet(helpOption)) {
+        QTextStream(stdout) << parser.helpText();
+        return 0;
+    }
     if (parser.value(options.palette) == QLatin1String("dark"))
         demo::useDarkPalette(app);
 
     QTextStream err(stderr);
     if (noDisplay && !offscreenRun && qgetenv("QT_QPA_PLATFORM") == "offscreen") {
-        err << "formule-host: no display; give --screenshot FILE (with --context and --id) to render the "
-               "editor off screen\n";
+        err << "formule-host: "
+            << hostText(QStringLiteral(
+                   "nessuno schermo; indica --screenshot FILE (con --context e --id) per disegnare "
+                   "l'editor fuori schermo"))
+            << '\n';
         return 2;
     }
-    // Qt's own dialog texts (Yes, No, Retry...) in the host's language.
-    host::TranslationService::installQtCatalogue(parser.value(options.lang));
     const QString connectionString =
         parser.isSet(options.db) ? parser.value(options.db)
                                  : ado::setup::embeddedConnectionString(ado::setup::defaultDatabasePath());
@@ -594,8 +658,7 @@ int main(int argc, char** argv) {
     if (!shotFile.isEmpty())
         host::Responder::setCurrent(&printing);
 
-    demo::HostWindow window(connectionString, parser.value(options.lang),
-                            core::Variant::fromInt32(run->company));
+    demo::HostWindow window(connectionString, language, core::Variant::fromInt32(run->company));
     window.global().Settings()->Configurator()->setVariantsEnabled(
         core::Variant::fromInt32(run->variants ? 1 : 0));
     // The demo host's user is the login it runs under (who makes a test case).
@@ -611,11 +674,16 @@ int main(int argc, char** argv) {
         user->setFileName(copy);
     }
     if (!window.loadComponent()) {
-        err << "formule-host: cannot load the component library: " << window.errorText() << '\n';
+        err << "formule-host: "
+            << hostText(QStringLiteral("la libreria del componente non si può caricare: %1"))
+                   .arg(window.errorText())
+            << '\n';
         return 1;
     }
     if (!window.refreshRecords())
-        err << "formule-host: cannot read the records: " << window.errorText() << '\n';
+        err << "formule-host: "
+            << hostText(QStringLiteral("i record non si possono leggere: %1")).arg(window.errorText())
+            << '\n';
 
     if (parser.isSet(options.verifyScreenshot))
         return verifyScreenshot(window, parser.value(options.verifyScreenshot), err);
@@ -685,7 +753,8 @@ int main(int argc, char** argv) {
     // A window that never activates does not keep the program waiting.
     QTimer::singleShot(15000, &window, [&] {
         if (!done) {
-            err << "formule-host: the editor window did not open\n";
+            err << "formule-host: " << hostText(QStringLiteral("la finestra dell'editor non si è aperta"))
+                << '\n';
             QCoreApplication::exit(1);
         }
     });

@@ -1,4 +1,5 @@
 #include "apps/formule/Command.h"
+#include "apps/formule/Help.h"
 #include "apps/formule/Texts.h"
 #include "host/TranslationService.h"
 #include "language/FormulaLanguage.h"
@@ -18,7 +19,8 @@ ado::Connection* openConnection(Context& ctx, const QString& command) {
     try {
         return ctx.connection();
     } catch (const core::ComError& e) {
-        *ctx.err << command << ": cannot open the database: " << e.description() << '\n';
+        *ctx.err << command << ": "
+                 << tx(QStringLiteral("il database non si può aprire: %1")).arg(e.description()) << '\n';
         ctx.err->flush();
         return nullptr;
     }
@@ -35,6 +37,25 @@ core::FunctionServices hostServices(Context& ctx) {
         .context = {},
         .id = {},
     });
+}
+
+bool CommandLine::addOption(const QCommandLineOption& option) {
+    m_options.append(option);
+    return m_parser ? m_parser->addOption(option) : true;
+}
+
+bool CommandLine::addOptions(const QList<QCommandLineOption>& options) {
+    bool added = true;
+    for (const QCommandLineOption& option : options)
+        added = addOption(option) && added;
+    return added;
+}
+
+void CommandLine::addPositionalArgument(const QString& name, const QString& description,
+                                        const QString& syntax) {
+    m_arguments.append({name, description, syntax});
+    if (m_parser)
+        m_parser->addPositionalArgument(name, description, syntax);
 }
 
 namespace {
@@ -131,7 +152,7 @@ WholeNumber parseWholeNumber(const QString& text, qint64 maximum) {
     WholeNumber result;
     const auto [begin, end] = withoutBlanks(text);
     if (begin == end) {
-        result.error = QStringLiteral("it is empty");
+        result.error = tx(QStringLiteral("è vuoto"));
         return result;
     }
     // Every character before the first one that is not a digit is a digit, so its index in UTF-16
@@ -144,17 +165,17 @@ WholeNumber parseWholeNumber(const QString& text, qint64 maximum) {
         if (c.isHighSurrogate() && i + 1 < end && text.at(i + 1).isLowSurrogate())
             code = QChar::surrogateToUcs4(c, text.at(i + 1));
         result.error =
-            QStringLiteral("%1 at character %2 is not a decimal digit").arg(shown(code)).arg(i + 1);
+            tx(QStringLiteral("%1 al carattere %2 non è una cifra decimale")).arg(shown(code)).arg(i + 1);
         return result;
     }
     if (end - begin > 18) {
-        result.error = QStringLiteral("it has more than 18 digits");
+        result.error = tx(QStringLiteral("ha più di 18 cifre"));
         return result;
     }
     for (qsizetype i = begin; i < end; ++i)
         result.value = result.value * 10 + (text.at(i).unicode() - u'0');
     if (result.value > maximum)
-        result.error = QStringLiteral("it is above %1").arg(maximum);
+        result.error = tx(QStringLiteral("supera %1")).arg(maximum);
     return result;
 }
 

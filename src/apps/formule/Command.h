@@ -90,6 +90,30 @@ enum class DatabaseUse {
     SchemaRead // the formula editor's tables, opened read-only: the command never writes
 };
 
+// The options and arguments a command declares: each goes to the parser it was made for (none
+// when only the table is wanted), and is kept in declaration order for the command's help, the
+// manual page and the shell completion, which so always show what the parser takes.
+class CommandLine {
+public:
+    struct Argument {
+        QString name;
+        QString description; // Italian; shown through the translation of --lang
+        QString syntax;
+    };
+    explicit CommandLine(QCommandLineParser* parser = nullptr)
+        : m_parser(parser) {}
+    bool addOption(const QCommandLineOption& option);
+    bool addOptions(const QList<QCommandLineOption>& options);
+    void addPositionalArgument(const QString& name, const QString& description, const QString& syntax = {});
+    const QList<QCommandLineOption>& options() const { return m_options; }
+    const QList<Argument>& arguments() const { return m_arguments; }
+
+private:
+    QCommandLineParser* m_parser;
+    QList<QCommandLineOption> m_options;
+    QList<Argument> m_arguments;
+};
+
 // A sub-command of the tool. `configure` adds the command's own options to the parser;
 // `run` receives the parsed parser (positional arguments after the command name) and
 // returns the exit code. The tool refuses more than `arguments` positional arguments before
@@ -97,7 +121,7 @@ enum class DatabaseUse {
 struct Command {
     QString name;
     QString synopsis; // one line for --help
-    std::function<void(QCommandLineParser&)> configure;
+    std::function<void(CommandLine&)> configure;
     std::function<int(Context&, const QCommandLineParser&, const QStringList& positional)> run;
     int arguments = 0;
     DatabaseUse database = DatabaseUse::AsItIs;

@@ -21,10 +21,10 @@ struct Record {
 
 // Reads --context and --id; prints what is wrong and returns nullopt when they are not usable.
 std::optional<Record> recordOptions(Context& ctx, const QCommandLineParser& parser, const QString& command);
-void addRecordOptions(QCommandLineParser& parser);
+void addRecordOptions(CommandLine& parser);
 
 // --comment TEXT and, when `expectVersion`, --expect-version V.
-void addVersionOptions(QCommandLineParser& parser, bool expectVersion);
+void addVersionOptions(CommandLine& parser, bool expectVersion);
 struct VersionOptions {
     QString comment;
     std::optional<int> expected; // 0: the record has no version kept yet

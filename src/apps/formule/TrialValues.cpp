@@ -4,11 +4,11 @@
 
 namespace formule_cli {
 
-void addTrialRecordOptions(QCommandLineParser& parser) {
+void addTrialRecordOptions(CommandLine& parser) {
     parser.addOption(QCommandLineOption(
-        ContextOption, QStringLiteral("The editing context: 0 provider, 1 price list, 2 maintenance."),
+        ContextOption, QStringLiteral("Il contesto di modifica: 0 condizione, 1 listino, 2 manutenzione."),
         QStringLiteral("N")));
-    parser.addOption(QCommandLineOption(IdOption, QStringLiteral("The record's id."), QStringLiteral("ID")));
+    parser.addOption(QCommandLineOption(IdOption, QStringLiteral("L'id del record."), QStringLiteral("ID")));
 }
 
 std::optional<int> contextOf(const QCommandLineParser& parser) {
@@ -26,14 +26,15 @@ qint64 idOf(const QCommandLineParser& parser) {
     return id.value;
 }
 
-void addTrialValueOptions(QCommandLineParser& parser) {
+void addTrialValueOptions(CommandLine& parser) {
     parser.addOption(QCommandLineOption(
         SetOption,
-        QStringLiteral("Value of an element: its label without brackets or its variable (@ATTPREZZO)."),
+        QStringLiteral(
+            "Valore di un elemento: la sua etichetta senza parentesi o la sua variabile (@ATTPREZZO)."),
         QStringLiteral("NAME=VALUE")));
-    parser.addOption(QCommandLineOption(CategoryOption, QStringLiteral("Value of a category, by its id."),
+    parser.addOption(QCommandLineOption(CategoryOption, QStringLiteral("Valore di una categoria, per id."),
                                         QStringLiteral("ID=VALUE")));
-    parser.addOption(QCommandLineOption(VariantOption, QStringLiteral("Value of a variant, by its code."),
+    parser.addOption(QCommandLineOption(VariantOption, QStringLiteral("Valore di una variante, per codice."),
                                         QStringLiteral("CODE=VALUE")));
 }
 

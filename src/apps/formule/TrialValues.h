@@ -5,6 +5,8 @@
 
 #include "check/TrialRun.h"
 
+#include "apps/formule/Command.h"
+
 #include <QCommandLineParser>
 
 #include <optional>
@@ -24,13 +26,13 @@ struct Usage {
 
 // Declares --context N and --id ID of the commands that run a record's formula on values (test,
 // case, impact).
-void addTrialRecordOptions(QCommandLineParser& parser);
+void addTrialRecordOptions(CommandLine& parser);
 // Their values; Usage for a context that is none of 0, 1 and 2 or an id that is no whole number.
 std::optional<int> contextOf(const QCommandLineParser& parser);
 qint64 idOf(const QCommandLineParser& parser);
 
 // Declares --set, --category and --variant.
-void addTrialValueOptions(QCommandLineParser& parser);
+void addTrialValueOptions(CommandLine& parser);
 
 // NAME=VALUE split at the first "="; Usage when there is no name before it.
 std::pair<QString, QString> assignment(const QString& text, const QString& option);

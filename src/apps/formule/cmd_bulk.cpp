@@ -2,6 +2,7 @@
 // same classes the demo host's windows use.
 
 #include "Command.h"
+#include "Help.h"
 
 #include "ado/Ado.h"
 #include "check/BulkCheck.h"
@@ -28,18 +29,20 @@ std::optional<int> contextFilter(Context& ctx, const QCommandLineParser& parser,
         return std::nullopt;
     const auto context = parseContext(parser.value(QStringLiteral("context")));
     if (!context) {
-        *ctx.err << command << ": --context must be 0, 1 or 2, not \""
-                 << parser.value(QStringLiteral("context")) << "\"\n";
+        *ctx.err << command << ": "
+                 << tx(QStringLiteral("--context deve essere 0, 1 o 2, non \"%1\""))
+                        .arg(parser.value(QStringLiteral("context")))
+                 << "\n";
         ctx.err->flush();
         ok = false;
     }
     return context;
 }
 
-void addContextOption(QCommandLineParser& parser) {
+void addContextOption(CommandLine& parser) {
     parser.addOption(QCommandLineOption(
         QStringLiteral("context"),
-        QStringLiteral("Only the records of one editing context: 0 provider, 1 price list, 2 maintenance."),
+        QStringLiteral("Solo i record di un contesto di modifica: 0 condizione, 1 listino, 2 manutenzione."),
         QStringLiteral("N")));
 }
 
@@ -221,33 +224,37 @@ int runCheckAll(Context& ctx, const QCommandLineParser& parser, const QStringLis
     // Written only when a case differs: the line stays as it was for a run without one.
     if (summary.cases > 0)
         *ctx.err << ", CASE " << summary.cases;
-    *ctx.err << ", " << summary.total() << " formulas in "
-             << QString::number(timer.elapsed() / 1000.0, 'f', 2) << " s\n";
+    *ctx.err << ", "
+             << tx(QStringLiteral("%1 formule in %2 s"))
+                    .arg(summary.total())
+                    .arg(QString::number(timer.elapsed() / 1000.0, 'f', 2))
+             << "\n";
     ctx.err->flush();
     return summary.total() == summary.ok ? ExitOk : ExitNegative;
 }
 
 const Registrar checkAllCommand(Command{
     QStringLiteral("check-all"),
-    QStringLiteral("check-all [--context N] [--format tsv|csv|json] [--jobs N] [--as-editor] [--no-cases]  "
-                   "check every stored formula as production runs it (the stored SQL form with its "
-                   "sub-queries), then the test cases of each correct one: "
-                   "CONTEXT<TAB>ID<TAB>OK|ERROR|STALE|UNCHECKED|CASE<TAB>MESSAGE; counts and time on stderr "
-                   "(exit 0 all OK, 1 otherwise)"),
-    [](QCommandLineParser& parser) {
+    QStringLiteral("controlla ogni formula memorizzata come la esegue la produzione (la forma SQL "
+                   "memorizzata con le sue sottoquery), poi i casi di prova di ognuna corretta: "
+                   "CONTESTO<TAB>ID<TAB>OK|ERROR|STALE|UNCHECKED|CASE<TAB>MESSAGGIO; conteggi e tempo sullo "
+                   "standard error (uscita 0 tutte OK, 1 altrimenti)"),
+    [](CommandLine& parser) {
         addContextOption(parser);
         parser.addOption(QCommandLineOption(
-            QStringLiteral("format"), QStringLiteral("Output: tsv (default), csv with a header row, json."),
+            QStringLiteral("format"),
+            QStringLiteral("Uscita: tsv (predefinita), csv con una riga di intestazione, json."),
             QStringLiteral("tsv|csv|json"), QStringLiteral("tsv")));
         parser.addOption(QCommandLineOption(
-            QStringLiteral("jobs"), QStringLiteral("Connections checking at the same time (default 1)."),
+            QStringLiteral("jobs"), QStringLiteral("Connessioni che controllano insieme (predefinito 1)."),
             QStringLiteral("N"), QStringLiteral("1")));
         parser.addOption(QCommandLineOption(
             QStringLiteral("as-editor"),
-            QStringLiteral("Judge each formula as the editor's check does, with categories and variants "
-                           "replaced by its placeholders, instead of as production runs it.")));
-        parser.addOption(QCommandLineOption(
-            QStringLiteral("no-cases"), QStringLiteral("Do not run the test cases kept with the formulas.")));
+            QStringLiteral("Giudica ogni formula come il controllo dell'editor, con categorie e varianti "
+                           "sostituite dai segnaposto, anziché come la esegue la produzione.")));
+        parser.addOption(
+            QCommandLineOption(QStringLiteral("no-cases"),
+                               QStringLiteral("Non eseguire i casi di prova conservati con le formule.")));
     },
     runCheckAll,
     0,
@@ -256,8 +263,8 @@ const Registrar checkAllCommand(Command{
 
 const Registrar whereUsedCommand(Command{
     QStringLiteral("where-used"),
-    QStringLiteral("where-used [--context N] ELEMENT  the stored formulas that use a [label], @VARIABLE, "
-                   "{category code} or |variant code|: CONTEXT<TAB>ID<TAB>LINE (exit 0 found, 1 not found)"),
+    QStringLiteral("le formule memorizzate che usano un'[etichetta], una @VARIABILE, un {codice categoria} o "
+                   "un |codice variante|: CONTESTO<TAB>ID<TAB>RIGA (uscita 0 trovato, 1 non trovato)"),
     addContextOption,
     runWhereUsed,
     1,

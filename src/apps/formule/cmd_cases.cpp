@@ -215,14 +215,13 @@ int runTest(Context& ctx, const QCommandLineParser& parser, const QStringList&) 
 
 const Registrar testCommand(Command{
     QStringLiteral("test"),
-    QStringLiteral(
-        "test [--context N] [--id ID] [--format tsv|csv|json]  run the test cases kept with the stored "
-        "formulas: CONTEXT<TAB>ID<TAB>CASE NAME<TAB>PASS|FAIL<TAB>first difference (exit 0 all pass, "
-        "1 otherwise)"),
-    [](QCommandLineParser& parser) {
+    QStringLiteral("esegue i casi di prova conservati con le formule memorizzate: CONTESTO<TAB>ID<TAB>NOME "
+                   "CASO<TAB>PASS|FAIL<TAB>prima differenza (uscita 0 tutti superati, 1 altrimenti)"),
+    [](CommandLine& parser) {
         addTrialRecordOptions(parser);
         parser.addOption(QCommandLineOption(
-            FormatOption, QStringLiteral("Output: tsv (default), csv with a header row, json."),
+            FormatOption,
+            QStringLiteral("Uscita: tsv (predefinita), csv con una riga di intestazione, json."),
             QStringLiteral("tsv|csv|json"), QStringLiteral("tsv")));
     },
     runTest,
@@ -232,17 +231,15 @@ const Registrar testCommand(Command{
 
 const Registrar caseCommand(Command{
     QStringLiteral("case"),
-    QStringLiteral("case add --context N --id ID --name NAME [--set NAME=VALUE]... [--category ID=VALUE]... "
-                   "[--variant CODE=VALUE]... [--author WHO]  record a test case: the values given and the "
-                   "outputs the stored formula computes on them; prints [Label]<TAB>value for every non-NULL "
-                   "output"),
-    [](QCommandLineParser& parser) {
+    QStringLiteral("registra un caso di prova (case add): i valori dati e le uscite che la formula "
+                   "memorizzata calcola su di essi; stampa [Etichetta]<TAB>valore per ogni uscita non NULL"),
+    [](CommandLine& parser) {
         addTrialRecordOptions(parser);
         parser.addOption(QCommandLineOption(
-            NameOption, QStringLiteral("The case's name (unique for the record)."), QStringLiteral("NAME")));
+            NameOption, QStringLiteral("Il nome del caso (unico per il record)."), QStringLiteral("NAME")));
         addTrialValueOptions(parser);
         parser.addOption(QCommandLineOption(AuthorOption,
-                                            QStringLiteral("Who records the case (default: the login)."),
+                                            QStringLiteral("Chi registra il caso (predefinito: l'utente)."),
                                             QStringLiteral("WHO")));
         parser.addPositionalArgument(QStringLiteral("ACTION"), QStringLiteral("add"), QStringLiteral("add"));
     },

@@ -2,6 +2,7 @@
 // record, through the same classes the editor window uses.
 
 #include "Command.h"
+#include "Help.h"
 #include "HistoryTexts.h"
 #include "RecordSave.h"
 #include "Texts.h"
@@ -31,23 +32,28 @@ std::optional<Record> recordOptions(Context& ctx, const QCommandLineParser& pars
     Record record;
     const auto context = parseContext(parser.value(QStringLiteral("context")));
     if (!context) {
-        *ctx.err << command
-                 << ": --context must be 0 (provider), 1 (price list) or 2 (price-list maintenance), not \""
-                 << parser.value(QStringLiteral("context")) << "\"\n";
+        *ctx.err << command << ": "
+                 << tx(QStringLiteral("--context deve essere 0 (condizione), 1 (listino) o 2 (manutenzione "
+                                      "listini), non \"%1\""))
+                        .arg(parser.value(QStringLiteral("context")))
+                 << "\n";
         ctx.err->flush();
         return std::nullopt;
     }
     record.context = *context;
     const QString id = parser.value(QStringLiteral("id"));
     if (id.trimmed().isEmpty()) {
-        *ctx.err << command << ": --id is required (the record that holds the formula)\n";
+        *ctx.err << command << ": "
+                 << tx(QStringLiteral("--id è obbligatorio (il record che contiene la formula)")) << "\n";
         ctx.err->flush();
         return std::nullopt;
     }
     const WholeNumber number = parseWholeNumber(id);
     if (!number.error.isEmpty()) {
-        *ctx.err << command << ": --id must be a whole number, not \"" << id << "\": " << number.error
-                 << "\n";
+        *ctx.err
+            << command << ": "
+            << tx(QStringLiteral("--id deve essere un numero intero, non \"%1\": %2")).arg(id, number.error)
+            << "\n";
         ctx.err->flush();
         return std::nullopt;
     }
@@ -55,14 +61,13 @@ std::optional<Record> recordOptions(Context& ctx, const QCommandLineParser& pars
     return record;
 }
 
-void addRecordOptions(QCommandLineParser& parser) {
-    parser.addOption(QCommandLineOption(
-        QStringLiteral("context"),
-        QStringLiteral(
-            "Editing context: 0 provider (LP01_PROVIDER), 1 price list (LP07_QUOTAZIONI), 2 price-list "
-            "maintenance (LP17_FORMULEMANUT)."),
-        QStringLiteral("N"), QStringLiteral("0")));
-    parser.addOption(QCommandLineOption(QStringLiteral("id"), QStringLiteral("Identifier of the record."),
+void addRecordOptions(CommandLine& parser) {
+    parser.addOption(
+        QCommandLineOption(QStringLiteral("context"),
+                           QStringLiteral("Contesto di modifica: 0 condizione (LP01_PROVIDER), 1 listino "
+                                          "(LP07_QUOTAZIONI), 2 manutenzione listini (LP17_FORMULEMANUT)."),
+                           QStringLiteral("N"), QStringLiteral("0")));
+    parser.addOption(QCommandLineOption(QStringLiteral("id"), QStringLiteral("Identificativo del record."),
                                         QStringLiteral("ID")));
 }
 
@@ -284,9 +289,8 @@ int runClear(Context& ctx, const QCommandLineParser& parser, const QStringList&)
 
 const Registrar checkCommand(Command{
     QStringLiteral("check"),
-    QStringLiteral(
-        "check [TEXT|-]  check a formula in display form on the server; prints the outcome and, when "
-        "it is not correct, the server's message (exit 0 correct, 1 not correct)"),
+    QStringLiteral("controlla una formula in forma visualizzata sul server; stampa l'esito e, se non è "
+                   "corretta, il messaggio del server (uscita 0 corretta, 1 non corretta)"),
     {},
     runCheck,
     1,
@@ -295,14 +299,14 @@ const Registrar checkCommand(Command{
 
 const Registrar declarationsCommand(Command{
     QStringLiteral("declarations"),
-    QStringLiteral("declarations  print the declaration block that precedes a formula under check"),
+    QStringLiteral("stampa il blocco di dichiarazioni che precede una formula sotto controllo"),
     {},
     runDeclarations,
 });
 
 const Registrar showCommand(Command{
     QStringLiteral("show"),
-    QStringLiteral("show --context N --id ID  print the stored formula of a record in display form"),
+    QStringLiteral("stampa la formula memorizzata di un record in forma visualizzata"),
     addRecordOptions,
     runShow,
     0,
@@ -312,16 +316,16 @@ const Registrar showCommand(Command{
 const Registrar saveCommand(Command{
     QStringLiteral("save"),
     QStringLiteral(
-        "save --context N --id ID [--yes] [--comment TEXT] [--expect-version V] [TEXT|-]  save a formula "
-        "in display form into a record; a formula that fails the check is saved only with --yes; prints "
-        "the statement. An empty TEXT ('') saves an empty formula (NULL), as the window does; standard "
-        "input that cannot be read or holds no text writes nothing (exit 2): clear removes a formula. "
-        "Every write appends a version to the formula's history; --expect-version refuses (exit 1, "
-        "nothing written) when the record's latest version is another"),
-    [](QCommandLineParser& parser) {
+        "salva una formula in forma visualizzata in un record; una formula che non supera il controllo si "
+        "salva solo con --yes; stampa l'istruzione. Un TEXT vuoto ('') salva una formula vuota (NULL), come "
+        "la finestra; uno standard input illeggibile o senza testo non scrive nulla (uscita 2): clear "
+        "elimina una formula. Ogni scrittura aggiunge una versione alla storia della formula; "
+        "--expect-version rifiuta (uscita 1, nulla scritto) se l'ultima versione del record è un'altra"),
+    [](CommandLine& parser) {
         addRecordOptions(parser);
-        parser.addOption(QCommandLineOption(
-            QStringLiteral("yes"), QStringLiteral("Save a formula that fails the check all the same.")));
+        parser.addOption(
+            QCommandLineOption(QStringLiteral("yes"),
+                               QStringLiteral("Salva comunque una formula che non supera il controllo.")));
         addVersionOptions(parser, true);
     },
     runSave,
@@ -332,9 +336,8 @@ const Registrar saveCommand(Command{
 const Registrar clearCommand(Command{
     QStringLiteral("clear"),
     QStringLiteral(
-        "clear --context N --id ID [--comment TEXT] [--expect-version V]  remove the stored formula of a "
-        "record (writes NULL, a version of its own); prints the statement"),
-    [](QCommandLineParser& parser) {
+        "elimina la formula memorizzata di un record (scrive NULL, una versione a sé); stampa l'istruzione"),
+    [](CommandLine& parser) {
         addRecordOptions(parser);
         addVersionOptions(parser, true);
     },

@@ -3,9 +3,12 @@
 #include "ado/Ado.h"
 #include "ado/Setup.h"
 #include "apps/formule/Command.h"
+#include "apps/formule/Help.h"
 #include "host/TranslationService.h"
 #include "tables/EditingContext.h"
 #include "tables/FormulaTables.h"
+
+#include <QLocale>
 
 using namespace formule_cli;
 
@@ -17,19 +20,66 @@ QString cellText(const core::Variant& v) {
     return v.toString();
 }
 
+// A value of sql's output, in the C locale whatever --lang says: NULL as NULL; a decimal with its
+// scale (DECIMAL(10,2) 2 is 2.00), a bit as 0 or 1, a float whole and without exponent; in a
+// text, a backslash as \\, a tab as \t, a line feed as \n, a carriage return as \r, and a text
+// that reads NULL as \NULL, so that every line is one row and NULL is never a text.
+QString sqlCell(const core::Variant& v) {
+    switch (v.type()) {
+    case core::VarType::Null:
+    case core::VarType::Empty:
+        return QStringLiteral("NULL");
+    case core::VarType::Boolean:
+        return v.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+    case core::VarType::Decimal:
+        return v.toDecimal().toString();
+    case core::VarType::Double:
+        return QString::number(v.toDouble(), 'f', QLocale::FloatingPointShortest);
+    case core::VarType::String:
+        break;
+    default:
+        return v.toString();
+    }
+    const QString text = v.toString();
+    if (text == QLatin1String("NULL"))
+        return QStringLiteral("\\NULL");
+    QString escaped;
+    escaped.reserve(text.size());
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case u'\\':
+            escaped += QStringLiteral("\\\\");
+            break;
+        case u'\t':
+            escaped += QStringLiteral("\\t");
+            break;
+        case u'\n':
+            escaped += QStringLiteral("\\n");
+            break;
+        case u'\r':
+            escaped += QStringLiteral("\\r");
+            break;
+        default:
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+
 void printRowSet(QTextStream& out, const core::RowSet& rs) {
     out << rs.columns.join(u'\t') << "\n";
     for (const QList<core::Variant>& row : rs.rows) {
         QStringList cells;
         cells.reserve(row.size());
         for (const core::Variant& v : row)
-            cells << cellText(v);
+            cells << sqlCell(v);
         out << cells.join(u'\t') << "\n";
     }
 }
 
 QString rowsAffected(qint64 n) {
-    return n == 1 ? QStringLiteral("(1 row affected)") : QStringLiteral("(%1 rows affected)").arg(n);
+    return n == 1 ? tx(QStringLiteral("(1 riga interessata)"))
+                  : tx(QStringLiteral("(%1 righe interessate)")).arg(n);
 }
 
 int runInitDb(Context& ctx, const QCommandLineParser& parser, const QStringList&) {
@@ -38,13 +88,15 @@ int runInitDb(Context& ctx, const QCommandLineParser& parser, const QStringList&
         const ado::setup::InitReport report = ado::setup::initialize(ctx.connectionString, demo);
         QTextStream& out = *ctx.out;
         if (report.fileCreated)
-            out << "database file created\n";
+            out << tx(QStringLiteral("file del database creato")) << "\n";
         if (report.tablesCreated.isEmpty())
-            out << "schema already present\n";
+            out << tx(QStringLiteral("schema già presente")) << "\n";
         else
-            out << "tables created: " << report.tablesCreated.join(QStringLiteral(", ")) << "\n";
+            out << tx(QStringLiteral("tabelle create: %1"))
+                       .arg(report.tablesCreated.join(QStringLiteral(", ")))
+                << "\n";
         if (demo)
-            out << "demo rows loaded: " << report.demoRows << "\n";
+            out << tx(QStringLiteral("righe dimostrative caricate: %1")).arg(report.demoRows) << "\n";
         return ExitOk;
     } catch (const ado::setup::SetupError& e) {
         *ctx.err << "init-db: " << e.description() << "\n";
@@ -55,30 +107,39 @@ int runInitDb(Context& ctx, const QCommandLineParser& parser, const QStringList&
 int runSql(Context& ctx, const QCommandLineParser&, const QStringList& positional) {
     const QString text = ctx.textArgument(positional, 0);
     if (text.trimmed().isEmpty()) {
-        *ctx.err << "sql: no statement given\n";
+        *ctx.err << "sql: " << tx(QStringLiteral("nessuna istruzione indicata")) << "\n";
         return ExitUsage;
     }
-    ado::Connection* conn = ctx.connection();
+    ado::Connection* conn = nullptr;
+    try {
+        conn = ctx.connection();
+    } catch (const core::ComError& e) {
+        // The database could not be opened: its reason, without the error's number.
+        *ctx.err << "sql: " << e.description() << "\n";
+        return ExitUsage;
+    }
     ado::BatchOutcome outcome;
     try {
         outcome = conn->ExecuteBatch(text);
     } catch (const core::ComError& e) {
-        ctx.errorAnswer(QStringLiteral("sql"), e.info());
-        // The server's message numbers and positions, as its own tools show them; the first
-        // message has just been printed.
-        const QList<ado::Error>& errors = conn->GetErrors().items();
+        // The server's messages as its own tools show them: "Msg N, Level L, State S, Line R" and
+        // the text on the next line; a message without a number (the connection's) as it is.
+        QList<ado::Error> errors = conn->GetErrors().items();
+        if (errors.isEmpty())
+            errors.append(ado::Error{});
         for (qsizetype k = 0; k < errors.size(); ++k) {
             const ado::Error& x = errors.at(k);
-            if (x.nativeError == 0)
+            const QString message = k == 0 && x.description.isEmpty() ? e.description() : x.description;
+            if (x.nativeError == 0) {
+                *ctx.err << "sql: " << message << "\n";
                 continue;
-            *ctx.err << QStringLiteral("Msg %1, Level %2, State %3, Line %4")
+            }
+            *ctx.err << QStringLiteral("Msg %1, Level %2, State %3, Line %4\n%5\n")
                             .arg(x.nativeError)
                             .arg(x.severity)
                             .arg(x.state)
-                            .arg(x.line);
-            if (k > 0)
-                *ctx.err << ": " << x.description;
-            *ctx.err << "\n";
+                            .arg(x.line)
+                            .arg(message);
         }
         return ExitNegative;
     }
@@ -119,13 +180,12 @@ int runDemo(Context& ctx, const QCommandLineParser&, const QStringList&) {
 
 const Registrar initDbCommand({
     QStringLiteral("init-db"),
-    QStringLiteral(
-        "init-db [--demo]  create the database file and the tables where absent; with --demo also load "
-        "the demo rows (refused when the tables hold rows)"),
-    [](QCommandLineParser& parser) {
-        parser.addOption(
-            QCommandLineOption(QStringLiteral("demo"),
-                               QStringLiteral("Load the demo rows (refused when the tables hold rows).")));
+    QStringLiteral("crea il file del database e le tabelle mancanti; con --demo carica anche le righe "
+                   "dimostrative (rifiutato se le tabelle contengono righe)"),
+    [](CommandLine& parser) {
+        parser.addOption(QCommandLineOption(
+            QStringLiteral("demo"),
+            QStringLiteral("Carica le righe dimostrative (rifiutato se le tabelle contengono righe).")));
     },
     runInitDb,
 });
@@ -133,11 +193,11 @@ const Registrar initDbCommand({
 const Registrar sqlCommand({
     QStringLiteral("sql"),
     QStringLiteral(
-        "sql [TEXT|-]  run TEXT (standard input for \"-\" or when missing) on the database; prints a "
-        "header line of field names, then the rows tab-separated, NULL as NULL"),
-    [](QCommandLineParser& parser) {
+        "esegue TEXT (lo standard input per \"-\" o se manca) sul database; stampa una riga di intestazione "
+        "con i nomi dei campi, poi le righe separate da tabulazioni (vedi CONVENZIONI DI sql)"),
+    [](CommandLine& parser) {
         parser.addPositionalArgument(QStringLiteral("TEXT"),
-                                     QStringLiteral("The statements, sent as one batch."),
+                                     QStringLiteral("Le istruzioni, inviate come un unico batch."),
                                      QStringLiteral("[TEXT|-]"));
     },
     runSql,
@@ -146,7 +206,7 @@ const Registrar sqlCommand({
 
 const Registrar demoCommand({
     QStringLiteral("demo"),
-    QStringLiteral("demo  show the stored formulas of the demo data, by editing context"),
+    QStringLiteral("mostra le formule memorizzate dei dati dimostrativi, per contesto di modifica"),
     nullptr,
     runDemo,
     0,

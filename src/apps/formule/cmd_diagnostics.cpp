@@ -38,10 +38,11 @@ int lint(Context& ctx, const QStringList& positional) {
 
 const Registrar lintCommand(Command{
     QStringLiteral("lint"),
-    QStringLiteral("Diagnostics of a display-form formula without running it: LINE:COLUMN: error|warning: "
-                   "message (TEXT, or standard input for \"-\")."),
-    [](QCommandLineParser& parser) {
-        parser.addPositionalArgument(QStringLiteral("TEXT"), QStringLiteral("The formula in display form."),
+    QStringLiteral("diagnostica di una formula in forma visualizzata senza eseguirla: RIGA:COLONNA: "
+                   "error|warning: messaggio (TEXT, o lo standard input per \"-\")"),
+    [](CommandLine& parser) {
+        parser.addPositionalArgument(QStringLiteral("TEXT"),
+                                     QStringLiteral("La formula in forma visualizzata."),
                                      QStringLiteral("[TEXT|-]"));
     },
     [](Context& ctx, const QCommandLineParser&, const QStringList& positional) {

@@ -87,21 +87,21 @@ int runEval(Context& ctx, const QCommandLineParser& parser, const QStringList& p
 
 const Registrar evalCommand(Command{
     QStringLiteral("eval"),
-    QStringLiteral("eval [--set NAME=VALUE]... [--category ID=VALUE]... [--variant CODE=VALUE]... [--all] "
-                   "[--trace] [--explain] [--engine] [TEXT|-]  run a formula in display form on the values "
-                   "given, changing nothing; prints [Label]<TAB>value for every output left non-NULL"),
-    [](QCommandLineParser& parser) {
+    QStringLiteral("esegue una formula in forma visualizzata sui valori dati, senza cambiare nulla; stampa "
+                   "[Etichetta]<TAB>valore per ogni uscita rimasta non NULL"),
+    [](CommandLine& parser) {
         addTrialValueOptions(parser);
-        parser.addOption(QCommandLineOption(All, QStringLiteral("Print every output, NULL as NULL.")));
+        parser.addOption(QCommandLineOption(All, QStringLiteral("Stampa ogni uscita, NULL come NULL.")));
         parser.addOption(QCommandLineOption(
-            Trace, QStringLiteral("Print the formula's lines that ran on standard error.")));
+            Trace, QStringLiteral("Stampa sullo standard error le righe della formula eseguite.")));
         parser.addOption(QCommandLineOption(
-            Explain, QStringLiteral("Print on standard error which evaluation ran the formula, and why.")));
+            Explain, QStringLiteral(
+                         "Stampa sullo standard error quale valutazione ha eseguito la formula, e perché.")));
         parser.addOption(QCommandLineOption(
-            EngineOnly,
-            QStringLiteral("Run the formula on the engine even where the compiled evaluator could: "
-                           "the reference, for a comparison.")));
-        parser.addPositionalArgument(QStringLiteral("TEXT"), QStringLiteral("The formula in display form."),
+            EngineOnly, QStringLiteral("Esegui la formula sul motore anche dove potrebbe il valutatore "
+                                       "compilato: il riferimento, per un confronto.")));
+        parser.addPositionalArgument(QStringLiteral("TEXT"),
+                                     QStringLiteral("La formula in forma visualizzata."),
                                      QStringLiteral("[TEXT|-]"));
     },
     runEval,

@@ -212,14 +212,14 @@ int runExport(Context& ctx, const QCommandLineParser& parser, const QStringList&
 const Registrar exportCommand(Command{
     QStringLiteral("export"),
     QStringLiteral(
-        "export DIR [--context N]  write every stored formula into DIR as a text file in display form, "
-        "DIR/<context>/<id>-<description>.sql with a header (context, id, version, hash), and "
-        "DIR/manifest.tsv; DIR must be empty or hold an earlier export, whose files that name no record "
-        "any more are removed. An unchanged database exports identical files"),
-    [](QCommandLineParser& parser) {
+        "scrive ogni formula memorizzata in DIR come file di testo in forma visualizzata, "
+        "DIR/<contesto>/<id>-<descrizione>.sql con un'intestazione (contesto, id, versione, hash), e "
+        "DIR/manifest.tsv; DIR deve essere vuota o contenere un'esportazione precedente, i cui file che non "
+        "nominano più un record vengono rimossi. Un database invariato esporta file identici"),
+    [](CommandLine& parser) {
         parser.addOption(QCommandLineOption(
-            QStringLiteral("context"), QStringLiteral("Only the formulas of editing context N (0, 1, 2)."),
-            QStringLiteral("N")));
+            QStringLiteral("context"),
+            QStringLiteral("Solo le formule del contesto di modifica N (0, 1, 2)."), QStringLiteral("N")));
     },
     runExport,
     1,
@@ -467,16 +467,17 @@ int runImport(Context& ctx, const QCommandLineParser& parser, const QStringList&
 const Registrar importCommand(Command{
     QStringLiteral("import"),
     QStringLiteral(
-        "import DIR [--dry-run] [--yes] [--comment TEXT]  read the formula files of an export, report for "
-        "each one FILE, CONTEXT, ID, CHANGES (yes/no), STALE (categories and variants not in this "
-        "database), VERDICT of the check; then write every change in one transaction (all or none), each "
-        "a new version \"import\". A formula that fails the check is written only with --yes; a file that "
-        "is not UTF-8, names no record or has a damaged header stops everything (exit 2)"),
-    [](QCommandLineParser& parser) {
+        "legge i file di formule di un'esportazione, riporta per ognuno FILE, CONTESTO, ID, MODIFICHE "
+        "(sì/no), OBSOLETI (categorie e varianti assenti da questo database), ESITO del controllo; poi "
+        "scrive ogni modifica in una transazione (tutto o niente), ognuna una nuova versione \"import\". Una "
+        "formula che non supera il controllo si scrive solo con --yes; un file non UTF-8, che non nomina un "
+        "record o con l'intestazione danneggiata ferma tutto (uscita 2)"),
+    [](CommandLine& parser) {
+        parser.addOption(QCommandLineOption(QStringLiteral("dry-run"),
+                                            QStringLiteral("Solo resoconto: non scrive nulla.")));
         parser.addOption(
-            QCommandLineOption(QStringLiteral("dry-run"), QStringLiteral("Report only: write nothing.")));
-        parser.addOption(QCommandLineOption(
-            QStringLiteral("yes"), QStringLiteral("Import formulas that fail the check all the same.")));
+            QCommandLineOption(QStringLiteral("yes"),
+                               QStringLiteral("Importa comunque le formule che non superano il controllo.")));
         addVersionOptions(parser, false);
     },
     runImport,

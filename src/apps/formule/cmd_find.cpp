@@ -49,11 +49,12 @@ int describe(Context& ctx, const QStringList& positional) {
 
 const Registrar completeCommand(Command{
     QStringLiteral("complete"),
-    QStringLiteral("The elements a fragment starting with [, { or | may become, best first, one per line "
-                   "(at most 50), written as they are inserted; exit 1 when there is none."),
-    [](QCommandLineParser& parser) {
+    QStringLiteral(
+        "gli elementi che un frammento che inizia con [, { o | può diventare, i migliori prima, uno per riga "
+        "(al massimo 50), scritti come vengono inseriti; uscita 1 se non ce n'è nessuno"),
+    [](CommandLine& parser) {
         parser.addPositionalArgument(QStringLiteral("FRAGMENT"),
-                                     QStringLiteral("What was typed, e.g. \"[quantita 1\"."));
+                                     QStringLiteral("Quanto digitato, per esempio \"[quantita 1\"."));
     },
     [](Context& ctx, const QCommandLineParser&, const QStringList& positional) {
         return complete(ctx, positional);
@@ -64,12 +65,12 @@ const Registrar completeCommand(Command{
 
 const Registrar describeCommand(Command{
     QStringLiteral("describe"),
-    QStringLiteral("What an element is: its variable, SQL type, group and use; a category's id and value "
-                   "type; a variant's code."),
-    [](QCommandLineParser& parser) {
+    QStringLiteral("che cos'è un elemento: la sua variabile, il tipo SQL, il gruppo e l'uso; l'id e il tipo "
+                   "di valore di una categoria; il codice di una variante"),
+    [](CommandLine& parser) {
         parser.addPositionalArgument(
             QStringLiteral("ELEMENT"),
-            QStringLiteral("The element with its delimiters, e.g. \"[Prezzo lordo]\"."));
+            QStringLiteral("L'elemento con i suoi delimitatori, per esempio \"[Prezzo lordo]\"."));
     },
     [](Context& ctx, const QCommandLineParser&, const QStringList& positional) {
         return describe(ctx, positional);

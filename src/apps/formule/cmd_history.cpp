@@ -28,16 +28,17 @@ namespace formule_cli {
 
 namespace htext = history::text;
 
-void addVersionOptions(QCommandLineParser& parser, bool expectVersion) {
-    parser.addOption(QCommandLineOption(
-        QStringLiteral("comment"),
-        QStringLiteral(
-            "A comment kept with the version this write appends (one line, at most 400 characters)."),
-        QStringLiteral("TEXT")));
+void addVersionOptions(CommandLine& parser, bool expectVersion) {
+    parser.addOption(
+        QCommandLineOption(QStringLiteral("comment"),
+                           QStringLiteral("Un commento conservato con la versione che questa scrittura "
+                                          "aggiunge (una riga, al massimo 400 caratteri)."),
+                           QStringLiteral("TEXT")));
     if (expectVersion)
         parser.addOption(QCommandLineOption(
             QStringLiteral("expect-version"),
-            QStringLiteral("Write only when the record's latest version is V (0: no version kept yet)."),
+            QStringLiteral(
+                "Scrivi solo se l'ultima versione del record è V (0: nessuna versione ancora conservata)."),
             QStringLiteral("V")));
 }
 
@@ -331,18 +332,18 @@ int runRestore(Context& ctx, const QCommandLineParser& parser, const QStringList
 const Registrar historyCommand(Command{
     QStringLiteral("history"),
     QStringLiteral(
-        "history --context N --id ID [--format tsv|csv|json] | --prune-before DATE  list the versions "
-        "kept of a record's formula, newest first: VERSION, WHEN (UTC), WHO, FROM (window, tool, "
-        "import), COMMENT; --prune-before deletes the versions written before DATE (YYYY-MM-DD or "
-        "YYYY-MM-DDTHH:MM:SSZ) except the latest of every record"),
-    [](QCommandLineParser& parser) {
+        "elenca le versioni conservate della formula di un record, la più recente prima: VERSIONE, QUANDO "
+        "(UTC), CHI, DA (finestra, strumento, importazione), COMMENTO; --prune-before elimina le versioni "
+        "scritte prima di DATE (AAAA-MM-GG o AAAA-MM-GGTHH:MM:SSZ) tranne l'ultima di ogni record"),
+    [](CommandLine& parser) {
         addRecordOptions(parser);
         parser.addOption(QCommandLineOption(
-            QStringLiteral("format"), QStringLiteral("Output: tsv (default), csv with a header row, json."),
+            QStringLiteral("format"),
+            QStringLiteral("Uscita: tsv (predefinita), csv con una riga di intestazione, json."),
             QStringLiteral("tsv|csv|json"), QStringLiteral("tsv")));
         parser.addOption(QCommandLineOption(
             QStringLiteral("prune-before"),
-            QStringLiteral("Delete the versions older than DATE, keeping the latest of every record."),
+            QStringLiteral("Elimina le versioni anteriori a DATE, tenendo l'ultima di ogni record."),
             QStringLiteral("DATE")));
     },
     runHistory,
@@ -352,21 +353,19 @@ const Registrar historyCommand(Command{
 
 const Registrar diffCommand(Command{
     QStringLiteral("diff"),
-    QStringLiteral(
-        "diff --context N --id ID [--from V] [--to V|--text TEXT|-]  unified diff of the display forms "
-        "of two versions (default: the version before the latest against the latest), or of a "
-        "version (default: the latest) against TEXT or standard input (-); exit 0 same, 1 different"),
-    [](QCommandLineParser& parser) {
+    QStringLiteral("diff unificato delle forme visualizzate di due versioni (predefinito: la penultima "
+                   "contro l'ultima), o di una versione (predefinita: l'ultima) contro TEXT o lo standard "
+                   "input (-); uscita 0 uguali, 1 diverse"),
+    [](CommandLine& parser) {
         addRecordOptions(parser);
-        parser.addOption(QCommandLineOption(QStringLiteral("from"),
-                                            QStringLiteral("The version on the left."), QStringLiteral("V")));
-        parser.addOption(QCommandLineOption(QStringLiteral("to"), QStringLiteral("The version on the right."),
+        parser.addOption(QCommandLineOption(QStringLiteral("from"), QStringLiteral("La versione a sinistra."),
                                             QStringLiteral("V")));
-        parser.addOption(
-            QCommandLineOption(QStringLiteral("text"),
-                               QStringLiteral("A formula in display form on the right (- reads it "
-                                              "from standard input)."),
-                               QStringLiteral("TEXT")));
+        parser.addOption(QCommandLineOption(QStringLiteral("to"), QStringLiteral("La versione a destra."),
+                                            QStringLiteral("V")));
+        parser.addOption(QCommandLineOption(
+            QStringLiteral("text"),
+            QStringLiteral("Una formula in forma visualizzata a destra (- la legge dallo standard input)."),
+            QStringLiteral("TEXT")));
     },
     runDiff,
     1,
@@ -375,16 +374,15 @@ const Registrar diffCommand(Command{
 
 const Registrar restoreCommand(Command{
     QStringLiteral("restore"),
-    QStringLiteral(
-        "restore --context N --id ID --version V [--yes] [--comment TEXT] [--expect-version V]  save "
-        "a kept version again, through the save (its check; --yes saves one that fails it): a new "
-        "version; prints the statement"),
-    [](QCommandLineParser& parser) {
+    QStringLiteral("salva di nuovo una versione conservata, attraverso il salvataggio (il suo controllo; "
+                   "--yes salva una che non lo supera): una nuova versione; stampa l'istruzione"),
+    [](CommandLine& parser) {
         addRecordOptions(parser);
-        parser.addOption(QCommandLineOption(QStringLiteral("version"),
-                                            QStringLiteral("The version to restore."), QStringLiteral("V")));
         parser.addOption(QCommandLineOption(
-            QStringLiteral("yes"), QStringLiteral("Save a version that fails the check all the same.")));
+            QStringLiteral("version"), QStringLiteral("La versione da ripristinare."), QStringLiteral("V")));
+        parser.addOption(
+            QCommandLineOption(QStringLiteral("yes"),
+                               QStringLiteral("Salva comunque una versione che non supera il controllo.")));
         addVersionOptions(parser, true);
     },
     runRestore,

@@ -183,40 +183,39 @@ int runImpact(Context& ctx, const QCommandLineParser& parser, const QStringList&
 
 const Registrar impactCommand(Command{
     QStringLiteral("impact"),
-    QStringLiteral(
-        "impact --context N --id ID [--inputs FILE.csv] [--numbers C|language] [--generate SPEC] "
-        "[--top K] [--format text|tsv|csv|json] [--engine] [NEW_FORMULA|-]  preview what a changed "
-        "formula does to the outputs of the stored one over the record's test cases and the rows "
-        "given, changing nothing (exit 0 it ran, 1 the new formula fails on a row, 2 bad input)"),
-    [](QCommandLineParser& parser) {
+    QStringLiteral("anteprima di cosa fa una formula modificata alle uscite di quella memorizzata sui casi "
+                   "di prova del record e sulle righe date, senza cambiare nulla (uscita 0 eseguita, 1 la "
+                   "nuova formula fallisce su una riga, 2 ingresso errato)"),
+    [](CommandLine& parser) {
         addTrialRecordOptions(parser);
-        parser.addOption(QCommandLineOption(
-            InputsOption,
-            QStringLiteral(
-                "A CSV of input rows: a header naming inputs in display form, then one row a line."),
-            QStringLiteral("FILE.csv")));
+        parser.addOption(
+            QCommandLineOption(InputsOption,
+                               QStringLiteral("Un CSV di righe di ingresso: un'intestazione che nomina gli "
+                                              "ingressi in forma visualizzata, poi una riga per linea."),
+                               QStringLiteral("FILE.csv")));
         parser.addOption(QCommandLineOption(
             NumbersOption,
-            QStringLiteral(
-                "How the CSV writes numbers and dates: C (1234.5, yyyy-mm-dd) or language (that of "
-                "--lang); a first line #locale=C|it|en holds over it."),
+            QStringLiteral("Come il CSV scrive numeri e date: C (1234.5, aaaa-mm-gg) o language (quella di "
+                           "--lang); una prima riga #locale=C|it|en prevale."),
             QStringLiteral("C|language"), QStringLiteral("C")));
         parser.addOption(QCommandLineOption(
             GenerateOption,
             QStringLiteral(
-                "Rows generated from a range per input: \"[Prezzo lordo - CURR]=da 10 a 100 passo 10; "
-                "[Quantità 1]=5 casuali da 1 a 1000 seme 7\" (from/to/step, random/seed)."),
+                "Righe generate da un intervallo per ingresso: \"[Prezzo lordo - CURR]=da 10 a 100 passo 10; "
+                "[Quantità 1]=5 casuali da 1 a 1000 seme 7\" (da/a/passo, casuali/seme)."),
             QStringLiteral("SPEC")));
-        parser.addOption(QCommandLineOption(TopOption, QStringLiteral("Rows that move most, per output."),
+        parser.addOption(QCommandLineOption(TopOption,
+                                            QStringLiteral("Righe che cambiano di più, per uscita."),
                                             QStringLiteral("K"), QStringLiteral("10")));
         parser.addOption(QCommandLineOption(FormatOption,
-                                            QStringLiteral("Output: text (default), tsv, csv or json."),
+                                            QStringLiteral("Uscita: text (predefinita), tsv, csv o json."),
                                             QStringLiteral("text|tsv|csv|json"), QStringLiteral("text")));
         parser.addOption(QCommandLineOption(
             EngineOption,
-            QStringLiteral("Run both formulas on the engine even where the compiled evaluator could.")));
+            QStringLiteral(
+                "Esegui entrambe le formule sul motore anche dove potrebbe il valutatore compilato.")));
         parser.addPositionalArgument(QStringLiteral("NEW_FORMULA"),
-                                     QStringLiteral("The changed formula in display form."),
+                                     QStringLiteral("La formula modificata in forma visualizzata."),
                                      QStringLiteral("[NEW_FORMULA|-]"));
     },
     runImpact,

@@ -43,12 +43,15 @@ int translate(Context& ctx, const QStringList& positional,
 
 const Registrar toSql(Command{
     QStringLiteral("to-sql"),
-    QStringLiteral("Translate a formula from display form to SQL form (TEXT, or standard input for \"-\")."),
-    [](QCommandLineParser& parser) {
+    QStringLiteral(
+        "traduce una formula dalla forma visualizzata alla forma SQL (TEXT, o lo standard input per \"-\")"),
+    [](CommandLine& parser) {
         parser.addOption(QCommandLineOption(
-            kCheckMode, QStringLiteral("Write references as the placeholders of the syntax check, without "
-                                       "looking them up.")));
-        parser.addPositionalArgument(QStringLiteral("TEXT"), QStringLiteral("The formula in display form."),
+            kCheckMode,
+            QStringLiteral(
+                "Scrivi i riferimenti come i segnaposto del controllo di sintassi, senza cercarli.")));
+        parser.addPositionalArgument(QStringLiteral("TEXT"),
+                                     QStringLiteral("La formula in forma visualizzata."),
                                      QStringLiteral("[TEXT|-]"));
     },
     [](Context& ctx, const QCommandLineParser& parser, const QStringList& positional) {
@@ -64,9 +67,10 @@ const Registrar toSql(Command{
 
 const Registrar toDisplay(Command{
     QStringLiteral("to-display"),
-    QStringLiteral("Translate a formula from SQL form to display form (TEXT, or standard input for \"-\")."),
-    [](QCommandLineParser& parser) {
-        parser.addPositionalArgument(QStringLiteral("TEXT"), QStringLiteral("The formula in SQL form."),
+    QStringLiteral(
+        "traduce una formula dalla forma SQL alla forma visualizzata (TEXT, o lo standard input per \"-\")"),
+    [](CommandLine& parser) {
+        parser.addPositionalArgument(QStringLiteral("TEXT"), QStringLiteral("La formula in forma SQL."),
                                      QStringLiteral("[TEXT|-]"));
     },
     [](Context& ctx, const QCommandLineParser&, const QStringList& positional) {

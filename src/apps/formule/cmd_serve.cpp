@@ -210,46 +210,37 @@ int runServe(Context& ctx, const QCommandLineParser& parser, const QStringList& 
 
 const Registrar serveCommand({
     QStringLiteral("serve"),
-    QStringLiteral(
-        "serve [--listen HOST:PORT [--allow-remote]] --user NAME [--password-file FILE] [--read-only] "
-        "[--tls-cert FILE --tls-key FILE | --tls-self-signed] [--require-encryption]  "
-        "serve the embedded database of --db over TDS to SQL Server clients (FreeTDS's ODBC "
-        "driver and tsql, Provider=MSOLEDBSQL;Data Source=HOST,PORT); prints \"listening on "
-        "HOST:PORT\" once ready (port 0: a free port); the password from FILE, from "
-        "FORMULE_PASSWORD or --password; loopback unless --allow-remote (no encryption); "
-        "--read-only: no change to the database; TLS (encryption as SQL Server negotiates it) with the "
-        "certificate of --tls-cert/--tls-key or one made at start (--tls-self-signed; its SHA-256 "
-        "fingerprint printed after \"listening on\"); --require-encryption refuses clients that do not "
-        "encrypt; stops on SIGTERM"),
-    [](QCommandLineParser& parser) {
+    QStringLiteral("serve il database incorporato di --db via TDS ai client SQL Server (il driver ODBC di FreeTDS e tsql, Provider=MSOLEDBSQL;Data Source=HOST,PORT); stampa \"listening on HOST:PORT\" quando è pronto (porta 0: una porta libera); la password da FILE, da FORMULE_PASSWORD o da --password; solo loopback senza --allow-remote (nessuna cifratura); --read-only: nessuna modifica al database; TLS (la cifratura come la negozia SQL Server) con il certificato di --tls-cert/--tls-key o uno creato all'avvio (--tls-self-signed; la sua impronta SHA-256 stampata dopo \"listening on\"); --require-encryption rifiuta i client che non cifrano; si ferma con SIGTERM"),
+    [](CommandLine& parser) {
         parser.addOption({QStringLiteral("listen"),
-                          QStringLiteral("Address and port (default 127.0.0.1:1433)."),
+                          QStringLiteral("Indirizzo e porta (predefinito 127.0.0.1:1433)."),
                           QStringLiteral("HOST:PORT"), QStringLiteral("127.0.0.1:1433")});
         parser.addOption(
-            {QStringLiteral("user"), QStringLiteral("The SQL login's name."), QStringLiteral("NAME")});
+            {QStringLiteral("user"), QStringLiteral("Il nome dell'utente SQL."), QStringLiteral("NAME")});
         parser.addOption({QStringLiteral("password"),
-                          QStringLiteral("The SQL login's password (visible to other users of the computer: "
-                                         "prefer --password-file or FORMULE_PASSWORD)."),
+                          QStringLiteral("La password dell'utente SQL (visibile agli altri utenti del "
+                                         "computer: meglio --password-file o FORMULE_PASSWORD)."),
                           QStringLiteral("SECRET")});
         parser.addOption({QStringLiteral("password-file"),
-                          QStringLiteral("A file whose first line is the SQL login's password."),
+                          QStringLiteral("Un file la cui prima riga è la password dell'utente SQL."),
                           QStringLiteral("FILE")});
         parser.addOption(
             {QStringLiteral("allow-remote"),
-             QStringLiteral("Listen on an address beyond loopback (the login travels unencrypted).")});
+             QStringLiteral(
+                 "Ascolta su un indirizzo oltre il loopback (le credenziali viaggiano non cifrate).")});
         parser.addOption(
-            {QStringLiteral("read-only"), QStringLiteral("Serve the database without any change to it.")});
+            {QStringLiteral("read-only"), QStringLiteral("Servi il database senza alcuna modifica.")});
         parser.addOption({QStringLiteral("tls-cert"),
-                          QStringLiteral("The server's certificate for TLS, PEM (its chain may follow)."),
+                          QStringLiteral("Il certificato del server per TLS, PEM (può seguirlo la sua catena)."),
                           QStringLiteral("FILE")});
         parser.addOption({QStringLiteral("tls-key"),
-                          QStringLiteral("The private key of --tls-cert, PEM without a passphrase."),
+                          QStringLiteral("La chiave privata di --tls-cert, PEM senza passphrase."),
                           QStringLiteral("FILE")});
         parser.addOption(
             {QStringLiteral("tls-self-signed"),
-             QStringLiteral("Make a self-signed certificate at start and print its fingerprint.")});
+             QStringLiteral("Crea un certificato autofirmato all'avvio e ne stampa l'impronta.")});
         parser.addOption({QStringLiteral("require-encryption"),
-                          QStringLiteral("Refuse clients that do not encrypt the whole session.")});
+                          QStringLiteral("Rifiuta i client che non cifrano tutta la sessione.")});
     },
     runServe,
 });

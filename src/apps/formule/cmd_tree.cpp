@@ -1,6 +1,7 @@
 // formule tree: prints the element tree of the editor, one node a line.
 
 #include "Command.h"
+#include "Help.h"
 
 #include "host/TranslationService.h"
 #include "tree/StrutturaTree.h"
@@ -13,16 +14,20 @@ using namespace formule_cli;
 int runTree(Context& ctx, const QCommandLineParser& parser, const QStringList&) {
     const std::optional<int> context = parseContext(parser.value(QStringLiteral("context")));
     if (!context) {
-        *ctx.err
-            << "tree: --context must be 0 (provider), 1 (price list) or 2 (price-list maintenance), not \""
-            << parser.value(QStringLiteral("context")) << "\"\n";
+        *ctx.err << "tree: "
+                 << tx(QStringLiteral("--context deve essere 0 (condizione), 1 (listino) o 2 (manutenzione "
+                                      "listini), non \"%1\""))
+                        .arg(parser.value(QStringLiteral("context")))
+                 << "\n";
         ctx.err->flush();
         return ExitUsage;
     }
     const QString variants = parser.value(QStringLiteral("variants")).toLower();
     if (variants != QStringLiteral("on") && variants != QStringLiteral("off")) {
-        *ctx.err << "tree: --variants must be on or off, not \"" << parser.value(QStringLiteral("variants"))
-                 << "\"\n";
+        *ctx.err << "tree: "
+                 << tx(QStringLiteral("--variants deve essere on o off, non \"%1\""))
+                        .arg(parser.value(QStringLiteral("variants")))
+                 << "\n";
         ctx.err->flush();
         return ExitUsage;
     }
@@ -48,17 +53,18 @@ int runTree(Context& ctx, const QCommandLineParser& parser, const QStringList&) 
 
 const Registrar registrar(Command{
     QStringLiteral("tree"),
-    QStringLiteral("tree [--context N] [--variants on|off]  print the element tree, one node a line "
-                   "(key<TAB>text, two blanks per level)"),
-    [](QCommandLineParser& parser) {
+    QStringLiteral(
+        "stampa l'albero degli elementi, un nodo per riga (chiave<TAB>testo, due spazi per livello)"),
+    [](CommandLine& parser) {
+        parser.addOption(QCommandLineOption(
+            QStringLiteral("context"),
+            QStringLiteral(
+                "Contesto di modifica: 0 condizione, 1 listino, 2 manutenzione listini (senza ramo entità)."),
+            QStringLiteral("N"), QStringLiteral("0")));
         parser.addOption(
-            QCommandLineOption(QStringLiteral("context"),
-                               QStringLiteral("Editing context: 0 provider, 1 price list, 2 price-list "
-                                              "maintenance (no entity branch)."),
-                               QStringLiteral("N"), QStringLiteral("0")));
-        parser.addOption(QCommandLineOption(QStringLiteral("variants"),
-                                            QStringLiteral("The host's configurator variant setting."),
-                                            QStringLiteral("on|off"), QStringLiteral("off")));
+            QCommandLineOption(QStringLiteral("variants"),
+                               QStringLiteral("L'impostazione delle varianti del configuratore dell'ospite."),
+                               QStringLiteral("on|off"), QStringLiteral("off")));
     },
     runTree,
     0,

@@ -39,16 +39,15 @@ int runCheckSql(Context& ctx, const QCommandLineParser&, const QStringList& posi
 
 const Registrar checkSqlCommand({
     QStringLiteral("check-sql"),
-    QStringLiteral(
-        "check-sql [TEXT|-]  run the batch TEXT (standard input for \"-\" or when missing) on the "
-        "database as the check runs a formula (statements that could end its transaction or change the "
-        "session are refused; everything is rolled back; 10 s at most); prints OK or the first error "
-        "as \"Msg N, Level L, State S, Line R: message (column C)\". GOTO, RAISERROR, THROW and PRINT "
-        "run; EXEC of a text written as string constants, EXEC ('SELECT 1'), runs as a batch of its "
-        "own when its text passes the same rules; EXEC of a variable, sp_executesql and procedures "
-        "are refused"),
-    [](QCommandLineParser& parser) {
-        parser.addPositionalArgument(QStringLiteral("TEXT"), QStringLiteral("The batch."),
+    QStringLiteral("esegue il batch TEXT (lo standard input per \"-\" o se manca) sul database come il "
+                   "controllo esegue una formula (le istruzioni che potrebbero chiuderne la transazione o "
+                   "cambiare la sessione sono rifiutate; tutto è annullato; al massimo 10 s); stampa OK o il "
+                   "primo errore come \"Msg N, Level L, State S, Line R: messaggio (column C)\". GOTO, "
+                   "RAISERROR, THROW e PRINT vengono eseguiti; EXEC di un testo scritto come costanti "
+                   "stringa, EXEC ('SELECT 1'), viene eseguito come batch a sé se il testo rispetta le "
+                   "stesse regole; EXEC di una variabile, sp_executesql e le procedure sono rifiutati"),
+    [](CommandLine& parser) {
+        parser.addPositionalArgument(QStringLiteral("TEXT"), QStringLiteral("Il batch."),
                                      QStringLiteral("[TEXT|-]"));
     },
     runCheckSql,

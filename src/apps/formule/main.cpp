@@ -5,12 +5,16 @@
 #include "ado/Ado.h"
 #include "ado/Setup.h"
 #include "apps/formule/Command.h"
+#include "apps/formule/Help.h"
 #include "apps/formule/Texts.h"
 #include "host/TranslationService.h"
 #include "tables/EditingContext.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
+#include <QProcessEnvironment>
 
 #include <algorithm>
 #include <cerrno>
@@ -25,60 +29,36 @@ using namespace formule_cli;
 
 namespace {
 
-QString description() {
-    QString text = QStringLiteral("Tools of the formula editor for price lists.\n\nCommands:\n");
-    qsizetype width = 0;
-    for (const Command& c : commands())
-        width = qMax(width, c.name.size());
-    for (const Command& c : commands())
-        text += QStringLiteral("  %1  %2\n").arg(c.name.leftJustified(width), c.synopsis);
-    text += QStringLiteral("\nRun \"formule <command> --help\" for the options of a command.\n"
-                           "Exit codes: 0 success, 1 negative outcome, 2 bad usage or no database.");
-    return text;
-}
-
-// The options every command takes.
-struct GlobalOptions {
-    QCommandLineOption db{
-        QStringLiteral("db"),
-        QStringLiteral("Connection string of the database (default: the demo database in the "
-                       "user's data folder, created on first use)."),
-        QStringLiteral("CONNSTR")};
-    QCommandLineOption lang{QStringLiteral("lang"), QStringLiteral("Language of the texts: it or en."),
-                            QStringLiteral("LANG"), QStringLiteral("it")};
-    QCommandLineOption company{QStringLiteral("company"), QStringLiteral("Company code (default 1)."),
-                               QStringLiteral("N"), QStringLiteral("1")};
-    QCommandLineOption onError{
-        QStringLiteral("on-error"),
-        QStringLiteral("Answer to a failing step: abort (default) or ignore. Errors are printed on stderr."),
-        QStringLiteral("abort|ignore"), QStringLiteral("abort")};
-};
-
 // --lang, --company and --on-error into the context; prints why not and returns false when one
 // of them is not valid.
-bool readGlobalOptions(const QCommandLineParser& parser, const GlobalOptions& options, Context& ctx,
-                       QTextStream& err) {
-    ctx.language = parser.value(options.lang);
-    if (ctx.language != QLatin1String("it") && ctx.language != QLatin1String("en")) {
-        err << "formule: --lang must be it or en, not \"" << ctx.language << "\"\n";
+bool readGlobalOptions(const QCommandLineParser& parser, Context& ctx, QTextStream& err) {
+    if (parser.isSet(QStringLiteral("lang")) && ctx.language != QLatin1String("it") &&
+        ctx.language != QLatin1String("en")) {
+        err << "formule: " << tx(QStringLiteral("--lang deve essere it o en, non \"%1\"")).arg(ctx.language)
+            << "\n";
         return false;
     }
-    const WholeNumber company = parseWholeNumber(parser.value(options.company), INT_MAX);
+    const QString companyText = parser.value(QStringLiteral("company"));
+    const WholeNumber company = parseWholeNumber(companyText, INT_MAX);
     if (!company.error.isEmpty()) {
-        err << "formule: --company must be a whole number, not \"" << parser.value(options.company)
-            << "\": " << company.error << "\n";
+        err << "formule: "
+            << tx(QStringLiteral("--company deve essere un numero intero, non \"%1\": %2"))
+                   .arg(companyText, company.error)
+            << "\n";
         return false;
     }
     ctx.company = static_cast<int>(company.value);
-    const QString onError = parser.value(options.onError);
+    const QString onError = parser.value(QStringLiteral("on-error"));
     if (onError != QLatin1String("abort") && onError != QLatin1String("ignore")) {
-        err << "formule: --on-error must be abort or ignore, not \"" << onError << "\"\n";
+        err << "formule: "
+            << tx(QStringLiteral("--on-error deve essere abort o ignore, non \"%1\"")).arg(onError) << "\n";
         return false;
     }
     const int answer = onError == QLatin1String("abort") ? static_cast<int>(core::Answer::Abort)
                                                          : static_cast<int>(core::Answer::Ignore);
     ctx.errorAnswer = [&err, answer](const QString& procedure, const core::ErrorInfo& e) {
-        err << procedure << ": error " << e.number << ": " << e.description << "\n";
+        err << procedure << ": " << tx(QStringLiteral("errore %1: %2")).arg(e.number).arg(e.description)
+            << "\n";
         err.flush();
         return answer;
     };
@@ -169,6 +149,100 @@ int runCommand(Context& ctx, const Command& command, QCommandLineParser& parser,
     }
 }
 
+// The connection string when --db is left out: FORMULE_DB, then the first line of the file
+// named by FORMULE_DB_FILE, then the demo database in the user's data folder. Empty, with the
+// reason in `problem`, when FORMULE_DB_FILE names a file that cannot be read.
+QString defaultConnection(const QProcessEnvironment& environment, QString& problem) {
+    if (const QString db = environment.value(QStringLiteral("FORMULE_DB")); !db.trimmed().isEmpty())
+        return db.trimmed();
+    if (const QString path = environment.value(QStringLiteral("FORMULE_DB_FILE")); !path.isEmpty()) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly) || file.size() > 65536) {
+            problem = tx(QStringLiteral("FORMULE_DB_FILE: il file \"%1\" non si può leggere")).arg(path);
+            return {};
+        }
+        return QString::fromUtf8(file.readLine(65536)).trimmed();
+    }
+    return {};
+}
+
+// Where the database of a connection string is, for the note of a writing command: the data
+// source and the database, never the login or the password.
+QString databaseShown(const QString& connectionString) {
+    const ado::ConnectionString cs = ado::ConnectionString::parse(connectionString);
+    QString where = cs.value(QStringLiteral("Data Source"));
+    if (const QString catalog = cs.value(QStringLiteral("Initial Catalog")); !catalog.isEmpty())
+        where += QStringLiteral(" (") + catalog + u')';
+    return where;
+}
+
+// Turns on the formule.* logging categories for --verbose, and keeps Qt's own ODBC warnings off
+// the terminal unless the logging is on.
+bool verboseLogging = false;
+void logMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    const QLatin1String category(context.category ? context.category : "default");
+    const bool odbc =
+        category.startsWith(QLatin1String("qt.sql")) || message.startsWith(QLatin1String("QODBC"));
+    if (odbc && !verboseLogging)
+        return;
+    std::fprintf(stderr, "%s\n", qUtf8Printable(qFormatLogMessage(type, context, message)));
+}
+
+// First pass over the arguments: the command they name, its own options not known yet. --version
+// of the tool is known here only, so that a command may have a --version of its own (restore).
+// Null, with `exitCode` set, when the run ends here: the tool's help, no command, an unknown one.
+const Command* commandOf(const QStringList& arguments, QTextStream& out, QTextStream& err, int& exitCode) {
+    QCommandLineParser first;
+    first.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+    first.addOptions(commonOptions());
+    const QCommandLineOption versionOption = first.addVersionOption();
+    first.parse(arguments);
+    const QStringList firstPositional = first.positionalArguments();
+    exitCode = ExitUsage;
+    if (firstPositional.isEmpty()) {
+        if (first.isSet(QStringLiteral("help"))) {
+            out << toolHelp();
+            exitCode = ExitOk;
+            return nullptr;
+        }
+        if (first.isSet(versionOption))
+            first.showVersion();
+        err << "formule: " << tx(QStringLiteral("nessun comando indicato (vedi formule --help)")) << "\n";
+        return nullptr;
+    }
+    const Command* command = findCommand(firstPositional.first());
+    if (!command) {
+        err << "formule: "
+            << tx(QStringLiteral("comando sconosciuto \"%1\" (vedi formule --help)"))
+                   .arg(firstPositional.first())
+            << "\n";
+    }
+    return command;
+}
+
+// Second pass, with the command's options. False, with `exitCode` set, when the run ends here:
+// the command's help, or options it does not take.
+bool parseFor(const Command& command, const QStringList& arguments, QCommandLineParser& parser,
+              QTextStream& out, QTextStream& err, int& exitCode) {
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+    parser.addOptions(commonOptions());
+    parser.addPositionalArgument(command.name, QString(), command.name);
+    CommandLine declared(&parser);
+    if (command.configure)
+        command.configure(declared);
+    if (!parser.parse(arguments)) {
+        err << "formule " << command.name << ": " << parser.errorText() << "\n";
+        exitCode = ExitUsage;
+        return false;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        out << commandHelp(command);
+        exitCode = ExitOk;
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -179,68 +253,44 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("formule"));
     QCoreApplication::setApplicationVersion(QStringLiteral(FORMULE_VERSION));
+    qInstallMessageHandler(logMessage);
 
     QTextStream out(stdout);
     QTextStream err(stderr);
     out.setEncoding(QStringConverter::Utf8);
     err.setEncoding(QStringConverter::Utf8);
 
-    const GlobalOptions options;
-    // The options of every command line: help and the global options.
-    const auto commonOptions = [&options](QCommandLineParser& p) {
-        p.setApplicationDescription(description());
-        p.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
-        const QCommandLineOption help = p.addHelpOption();
-        p.addOptions({options.db, options.lang, options.company, options.onError});
-        return help;
-    };
-    // First pass: find the command; its own options are not known yet. --version of the tool is
-    // known here only, so that a command may have a --version of its own (restore).
-    QCommandLineParser first;
-    const QCommandLineOption firstHelp = commonOptions(first);
-    const QCommandLineOption versionOption = first.addVersionOption();
-    first.addPositionalArgument(QStringLiteral("command"), QStringLiteral("The command to run (see above)."),
-                                QStringLiteral("<command> [arguments]"));
-
+    // The language first: every text from here on, the help included, is in it.
     const QStringList arguments = QCoreApplication::arguments();
-    first.parse(arguments);
-    const QStringList firstPositional = first.positionalArguments();
-    if (firstPositional.isEmpty()) {
-        if (first.isSet(firstHelp))
-            first.showHelp(ExitOk);
-        if (first.isSet(versionOption))
-            first.showVersion();
-        err << "formule: no command given (see formule --help)\n";
-        return ExitUsage;
-    }
-    const Command* command = findCommand(firstPositional.first());
-    if (!command) {
-        err << "formule: unknown command \"" << firstPositional.first() << "\" (see formule --help)\n";
-        return ExitUsage;
-    }
-
-    // Second pass with the command's options.
-    QCommandLineParser parser;
-    const QCommandLineOption helpOption = commonOptions(parser);
-    parser.addPositionalArgument(command->name, command->synopsis, command->name);
-    if (command->configure)
-        command->configure(parser);
-    if (!parser.parse(arguments)) {
-        err << "formule " << command->name << ": " << parser.errorText() << "\n";
-        return ExitUsage;
-    }
-    if (parser.isSet(helpOption))
-        parser.showHelp(ExitOk);
-
+    const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     Context ctx;
+    ctx.language = toolLanguage(arguments, environment);
+    const QString shownLanguage = ctx.language == QLatin1String("it") || ctx.language == QLatin1String("en")
+                                      ? ctx.language
+                                      : host::TranslationService::localeLanguage(environment);
+    host::TranslationService translation;
+    translation.load(host::TranslationService::defaultDirectory(), shownLanguage);
+    setToolTranslation(&translation);
+    // Qt's own texts (the parser's "Unknown option") in the same language.
+    host::TranslationService::installQtCatalogue(shownLanguage);
+
+    int exitCode = ExitOk;
+    const Command* command = commandOf(arguments, out, err, exitCode);
+    if (!command)
+        return exitCode;
+    QCommandLineParser parser;
+    if (!parseFor(*command, arguments, parser, out, err, exitCode))
+        return exitCode;
+    verboseLogging = parser.isSet(QStringLiteral("verbose"));
+    if (verboseLogging)
+        QLoggingCategory::setFilterRules(QStringLiteral("formule.*=true"));
+
     ctx.out = &out;
     ctx.err = &err;
     ctx.inputClosed = inputClosed;
-
-    if (!readGlobalOptions(parser, options, ctx, err))
+    if (!readGlobalOptions(parser, ctx, err))
         return ExitUsage;
-    host::TranslationService translation;
-    translation.load(host::TranslationService::defaultDirectory(), ctx.language);
+    ctx.language = shownLanguage;
     ctx.translation = &translation;
 
     const QStringList positional = parser.positionalArguments().mid(1);
@@ -249,10 +299,22 @@ int main(int argc, char* argv[]) {
         return ExitUsage;
     }
 
-    const bool defaultDatabase = !parser.isSet(options.db);
+    QString problem;
+    const QString fromEnvironment =
+        parser.isSet(QStringLiteral("db")) ? QString() : defaultConnection(environment, problem);
+    if (!problem.isEmpty()) {
+        err << "formule: " << problem << "\n";
+        return ExitUsage;
+    }
+    const bool defaultDatabase = !parser.isSet(QStringLiteral("db")) && fromEnvironment.isEmpty();
     const QString defaultPath = ado::setup::defaultDatabasePath();
-    ctx.connectionString =
-        defaultDatabase ? ado::setup::embeddedConnectionString(defaultPath) : parser.value(options.db);
+    ctx.connectionString = parser.isSet(QStringLiteral("db")) ? parser.value(QStringLiteral("db"))
+                           : defaultDatabase ? ado::setup::embeddedConnectionString(defaultPath)
+                                             : fromEnvironment;
+    // A command that may write says which database it writes when --db does not name it.
+    const bool noteDatabase = !parser.isSet(QStringLiteral("db")) &&
+                              command->database != DatabaseUse::SchemaRead &&
+                              command->name != QLatin1String("help");
 
     std::unique_ptr<ado::Connection> connection;
     // The database without the formula editor's tables: said once, whichever code opened it.
@@ -263,6 +325,13 @@ int main(int argc, char* argv[]) {
         try {
             if (defaultDatabase && !QFileInfo::exists(defaultPath))
                 ado::setup::initialize(ctx.connectionString, true);
+            if (noteDatabase) {
+                err << "formule: "
+                    << tx(QStringLiteral("%1 usa il database %2 (--db non indicato)"))
+                           .arg(command->name, databaseShown(ctx.connectionString))
+                    << "\n";
+                err.flush();
+            }
             auto conn = std::make_unique<ado::Connection>();
             conn->Open(forUse(ctx.connectionString, command->database));
             if (command->database != DatabaseUse::AsItIs) {
