@@ -7,12 +7,12 @@ _formule() {
     local common="--db --lang --company --on-error --verbose -h --help"
     case $prev in
         --lang) COMPREPLY=($(compgen -W "it en" -- "$cur")); return ;;
-        --db|--lang|--company|--on-error|--context|--id|--name|--set|--category|--variant|--author|--format|--jobs|--comment|--expect-version|--from|--to|--text|--prune-before|--inputs|--numbers|--generate|--top|--version|--listen|--user|--password|--password-file|--variants) COMPREPLY=($(compgen -f -- "$cur")); return ;;
+        --db|--lang|--company|--on-error|--context|--id|--name|--set|--category|--variant|--author|--format|--jobs|--comment|--expect-version|--from|--to|--text|--prune-before|--inputs|--numbers|--generate|--top|--version|--listen|--user|--password|--password-file|--tls-cert|--tls-key|--variants) COMPREPLY=($(compgen -f -- "$cur")); return ;;
     esac
     local command= i
     for ((i = 1; i < COMP_CWORD; i++)); do
         case ${COMP_WORDS[i]} in
-            --db|--lang|--company|--on-error|--context|--id|--name|--set|--category|--variant|--author|--format|--jobs|--comment|--expect-version|--from|--to|--text|--prune-before|--inputs|--numbers|--generate|--top|--version|--listen|--user|--password|--password-file|--variants) ((i++)) ;;
+            --db|--lang|--company|--on-error|--context|--id|--name|--set|--category|--variant|--author|--format|--jobs|--comment|--expect-version|--from|--to|--text|--prune-before|--inputs|--numbers|--generate|--top|--version|--listen|--user|--password|--password-file|--tls-cert|--tls-key|--variants) ((i++)) ;;
             -*) ;;
             *) command=${COMP_WORDS[i]}; break ;;
         esac
@@ -40,7 +40,7 @@ _formule() {
         lint) words="" ;;
         restore) words="--context --id --version --yes --comment --expect-version" ;;
         save) words="--context --id --yes --comment --expect-version" ;;
-        serve) words="--listen --user --password --password-file --allow-remote --read-only" ;;
+        serve) words="--listen --user --password --password-file --allow-remote --read-only --tls-cert --tls-key --tls-self-signed --require-encryption" ;;
         show) words="--context --id" ;;
         sql) words="" ;;
         test) words="--context --id --format" ;;
