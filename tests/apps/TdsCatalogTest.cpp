@@ -166,12 +166,12 @@ TEST_F(TdsCatalog, InitDbRunsTheSqlServerScript) {
     const testtool::ToolRun first = testtool::runTool(
         {QStringLiteral("--db"), adoString(), QStringLiteral("init-db"), QStringLiteral("--demo")});
     ASSERT_EQ(first.exitCode, 0) << first.out.toStdString() << first.err.toStdString();
-    EXPECT_TRUE(first.out.startsWith(QStringLiteral("tables created: LP01_PROVIDER, ")))
+    EXPECT_TRUE(first.out.startsWith(QStringLiteral("tabelle create: LP01_PROVIDER, ")))
         << first.out.toStdString();
     const testtool::ToolRun again =
         testtool::runTool({QStringLiteral("--db"), adoString(), QStringLiteral("init-db")});
     EXPECT_EQ(again.exitCode, 0) << again.err.toStdString();
-    EXPECT_EQ(again.out, QStringLiteral("schema already present\n"));
+    EXPECT_EQ(again.out, QStringLiteral("schema già presente\n"));
     const testtool::ToolRun indexes = testtool::runTool(
         {QStringLiteral("--db"), adoString(), QStringLiteral("sql"),
          QStringLiteral(

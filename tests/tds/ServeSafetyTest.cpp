@@ -55,7 +55,7 @@ TEST(ServeStart, RefusesWhatWouldExposeTheDatabase) {
           QStringLiteral("--password-file"), QStringLiteral("/nonexistent/password")},
          {},
          QStringLiteral("serve: cannot read the password file \"/nonexistent/password\"")},
-        // Encryption's options (the tool's texts in Italian, its default language).
+        // Encryption's options (the tool's texts in Italian, the language of the run).
         {"a certificate without its key",
          {QStringLiteral("--listen"), listen(), QStringLiteral("--user"), User, QStringLiteral("--tls-cert"),
           QStringLiteral("/nonexistent/server.crt")},
@@ -84,6 +84,9 @@ TEST(ServeStart, RefusesWhatWouldExposeTheDatabase) {
         ServeProcess server;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove(QStringLiteral("FORMULE_PASSWORD"));
+        env.remove(QStringLiteral("LC_ALL"));
+        env.remove(QStringLiteral("LC_MESSAGES"));
+        env.insert(QStringLiteral("LANG"), QStringLiteral("it_IT.UTF-8"));
         if (!c.env.isNull())
             env.insert(QStringLiteral("FORMULE_PASSWORD"), c.env);
         const QString said = server.start(c.args, env);
