@@ -210,7 +210,14 @@ int runServe(Context& ctx, const QCommandLineParser& parser, const QStringList& 
 
 const Registrar serveCommand({
     QStringLiteral("serve"),
-    QStringLiteral("serve il database incorporato di --db via TDS ai client SQL Server (il driver ODBC di FreeTDS e tsql, Provider=MSOLEDBSQL;Data Source=HOST,PORT); stampa \"listening on HOST:PORT\" quando è pronto (porta 0: una porta libera); la password da FILE, da FORMULE_PASSWORD o da --password; solo loopback senza --allow-remote (nessuna cifratura); --read-only: nessuna modifica al database; TLS (la cifratura come la negozia SQL Server) con il certificato di --tls-cert/--tls-key o uno creato all'avvio (--tls-self-signed; la sua impronta SHA-256 stampata dopo \"listening on\"); --require-encryption rifiuta i client che non cifrano; si ferma con SIGTERM"),
+    QStringLiteral(
+        "serve il database incorporato di --db via TDS ai client SQL Server (il driver ODBC di FreeTDS e "
+        "tsql, Provider=MSOLEDBSQL;Data Source=HOST,PORT); stampa \"listening on HOST:PORT\" quando è pronto "
+        "(porta 0: una porta libera); la password da FILE, da FORMULE_PASSWORD o da --password; solo "
+        "loopback senza --allow-remote (nessuna cifratura); --read-only: nessuna modifica al database; TLS "
+        "(la cifratura come la negozia SQL Server) con il certificato di --tls-cert/--tls-key o uno creato "
+        "all'avvio (--tls-self-signed; la sua impronta SHA-256 stampata dopo \"listening on\"); "
+        "--require-encryption rifiuta i client che non cifrano; si ferma con SIGTERM"),
     [](CommandLine& parser) {
         parser.addOption({QStringLiteral("listen"),
                           QStringLiteral("Indirizzo e porta (predefinito 127.0.0.1:1433)."),
@@ -230,9 +237,10 @@ const Registrar serveCommand({
                  "Ascolta su un indirizzo oltre il loopback (le credenziali viaggiano non cifrate).")});
         parser.addOption(
             {QStringLiteral("read-only"), QStringLiteral("Servi il database senza alcuna modifica.")});
-        parser.addOption({QStringLiteral("tls-cert"),
-                          QStringLiteral("Il certificato del server per TLS, PEM (può seguirlo la sua catena)."),
-                          QStringLiteral("FILE")});
+        parser.addOption(
+            {QStringLiteral("tls-cert"),
+             QStringLiteral("Il certificato del server per TLS, PEM (può seguirlo la sua catena)."),
+             QStringLiteral("FILE")});
         parser.addOption({QStringLiteral("tls-key"),
                           QStringLiteral("La chiave privata di --tls-cert, PEM senza passphrase."),
                           QStringLiteral("FILE")});
