@@ -57,3 +57,16 @@ class Clock:
 
     def ms(self):
         return round((time.monotonic() - self.start) * 1000, 1)
+
+
+def run_steps(runner, errors):
+    """Every step of the runner's plan in order, connecting first where a step needs a connection
+    (a login step makes its own); a connection that fails answers the step with its error."""
+    for s in runner.plan["steps"]:
+        if runner.conn is None and s["kind"] != "login":
+            try:
+                runner.conn = runner.connect()
+            except errors as e:
+                answer(s["name"], "connect " + runner.error_text(e))
+                continue
+        runner.step(s)

@@ -136,14 +136,7 @@ class Runner:
         return "%s; next %s" % (outcome, nxt), ms
 
     def run(self):
-        for s in self.plan["steps"]:
-            if self.conn is None and s["kind"] != "login":
-                try:
-                    self.conn = self.connect()
-                except pyodbc.Error as e:
-                    common.answer(s["name"], "connect " + self.error_text(e))
-                    continue
-            self.step(s)
+        common.run_steps(self, pyodbc.Error)
 
 
 if __name__ == "__main__":
