@@ -739,5 +739,33 @@
         <source>Rifiuta i client che non cifrano tutta la sessione.</source>
         <translation>Refuse clients that do not encrypt the whole session.</translation>
     </message>
+    <message>
+        <source>indica l&apos;elemento: [etichetta], @VARIABILE, {codice categoria} o |codice variante|</source>
+        <translation>name the element: [label], @VARIABLE, {category code} or |variant code|</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; non è un&apos;etichetta del dizionario, una variabile, una {categoria} o una |variante|</source>
+        <translation>&quot;%1&quot; is no label of the dictionary, variable, {category} or |variant|</translation>
+    </message>
+    <message>
+        <source>nessuna categoria con codice %1</source>
+        <translation>no category with code %1</translation>
+    </message>
+    <message>
+        <source>--format deve essere tsv, csv o json e --jobs un numero intero da 1 a 64</source>
+        <translation>--format must be tsv, csv or json and --jobs a whole number from 1 to 64</translation>
+    </message>
+    <message>
+        <source>dai un solo frammento che inizia con [, { o | (tra virgolette)</source>
+        <translation>give one fragment that starts with [, { or | (quote it)</translation>
+    </message>
+    <message>
+        <source>dai un solo elemento con i suoi delimitatori (tra virgolette)</source>
+        <translation>give one element with its delimiters (quote it)</translation>
+    </message>
+    <message>
+        <source>elemento sconosciuto %1</source>
+        <translation>unknown element %1</translation>
+    </message>
 </context>
 </TS>

@@ -71,5 +71,65 @@
         <source>Accesso non riuscito: questo server richiede una connessione cifrata; connettiti con la cifratura (Encrypt=yes).</source>
         <translation>Login failed: this server requires an encrypted connection; connect with encryption (Encrypt=yes).</translation>
     </message>
+    <message>
+        <source>argomento inatteso &quot;%1&quot;</source>
+        <translation>unexpected argument &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>--listen vuole HOST:PORTA (la PORTA 0 sceglie una porta libera)</source>
+        <translation>--listen takes HOST:PORT (PORT 0 picks a free port)</translation>
+    </message>
+    <message>
+        <source>%1 è raggiungibile da altri computer e questo server non richiede la cifratura: l&apos;accesso e i dati potrebbero viaggiare in chiaro; aggiungi --require-encryption (con un certificato) o --allow-remote per restare comunque in ascolto lì</source>
+        <translation>%1 is reachable from other computers and this server does not require encryption: the login and the data could travel unencrypted; add --require-encryption (with a certificate) or --allow-remote to listen there anyway</translation>
+    </message>
+    <message>
+        <source>attenzione: in ascolto su %1, raggiungibile da altri computer; l&apos;accesso (nome e password) e i dati viaggiano in chiaro sulla rete, a meno che il client non cifri</source>
+        <translation>warning: listening on %1, reachable from other computers; the login (name and password) and the data travel unencrypted over the network unless the client encrypts</translation>
+    </message>
+    <message>
+        <source>--user è obbligatorio (l&apos;accesso SQL che usano i client)</source>
+        <translation>--user is required (the SQL login clients use)</translation>
+    </message>
+    <message>
+        <source>dai --password oppure --password-file, non entrambi</source>
+        <translation>give either --password or --password-file, not both</translation>
+    </message>
+    <message>
+        <source>non riesco a leggere il file della password &quot;%1&quot;: %2</source>
+        <translation>cannot read the password file &quot;%1&quot;: %2</translation>
+    </message>
+    <message>
+        <source>il file della password &quot;%1&quot; è più lungo di 4096 byte</source>
+        <translation>the password file &quot;%1&quot; is longer than 4096 bytes</translation>
+    </message>
+    <message>
+        <source>serve una password e non deve essere vuota (--password-file FILE, FORMULE_PASSWORD dell&apos;ambiente o --password)</source>
+        <translation>a password is required and must not be empty (--password-file FILE, the environment&apos;s FORMULE_PASSWORD or --password)</translation>
+    </message>
+    <message>
+        <source>--db deve indicare un database incorporato (Provider=Embedded)</source>
+        <translation>--db must name an embedded database (Provider=Embedded)</translation>
+    </message>
+    <message>
+        <source>nessun record %1 nel contesto %2</source>
+        <translation>no record %1 in context %2</translation>
+    </message>
+    <message>
+        <source>nessun record %1 nel contesto %2: non è stato scritto nulla</source>
+        <translation>no record %1 in context %2: nothing was written</translation>
+    </message>
+    <message>
+        <source>la formula salvata del record %1 nel contesto %2 non si può mostrare (%3 caratteri in forma SQL); resta com&apos;è nel database</source>
+        <translation>the stored formula of record %1 in context %2 cannot be shown (%3 characters of SQL form); it is left as it is in the database</translation>
+    </message>
+    <message>
+        <source>non salvata (--yes salva una formula che non supera il controllo)</source>
+        <translation>not saved (--yes saves a formula that fails the check)</translation>
+    </message>
+    <message>
+        <source>non è stato scritto nulla</source>
+        <translation>nothing was written</translation>
+    </message>
 </context>
 </TS>

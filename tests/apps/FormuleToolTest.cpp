@@ -326,7 +326,7 @@ TEST_F(FormuleTool, RecordOptionsTakeWholeNumbersOnly) {
         const ToolRun r = withDb({QStringLiteral("show"), QStringLiteral("--context"), QStringLiteral("0"),
                                   QStringLiteral("--id"), id});
         EXPECT_EQ(r.exitCode, 1) << id.toStdString();
-        EXPECT_EQ(r.err, QStringLiteral("show: no record %1 in context 0\n").arg(id.trimmed()));
+        EXPECT_EQ(r.err, QStringLiteral("show: nessun record %1 nel contesto 0\n").arg(id.trimmed()));
     }
 
     const QString badContext = QStringLiteral(

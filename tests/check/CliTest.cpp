@@ -182,7 +182,7 @@ TEST_F(Cli, SavingToARecordThatDoesNotExistIsAnError) {
         const ToolRun r = run(args);
         EXPECT_EQ(r.exitCode, 1) << command;
         EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
-        EXPECT_TRUE(r.err.contains(QStringLiteral("no record 777"))) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(QStringLiteral("nessun record 777"))) << r.err.toStdString();
     }
     EXPECT_EQ(db.dump(), before);
 }

@@ -35,27 +35,26 @@ TEST(ServeStart, RefusesWhatWouldExposeTheDatabase) {
          {QStringLiteral("--listen"), listen(), QStringLiteral("--user"), User, QStringLiteral("--password"),
           QString()},
          {},
-         QStringLiteral("serve: a password is required and must not be empty")},
+         QStringLiteral("serve: serve una password e non deve essere vuota")},
         {"empty FORMULE_PASSWORD",
          {QStringLiteral("--listen"), listen(), QStringLiteral("--user"), User},
          QStringLiteral(""),
-         QStringLiteral("serve: a password is required and must not be empty")},
+         QStringLiteral("serve: serve una password e non deve essere vuota")},
         {"all addresses without --allow-remote",
          {QStringLiteral("--listen"), QStringLiteral("0.0.0.0:0"), QStringLiteral("--user"), User},
          {},
          QStringLiteral(
-             "serve: 0.0.0.0 is reachable from other computers and this server does not require encryption")},
+             "serve: 0.0.0.0 è raggiungibile da altri computer e questo server non richiede la cifratura")},
         {"both password options",
          {QStringLiteral("--listen"), listen(), QStringLiteral("--user"), User, QStringLiteral("--password"),
           QStringLiteral("x"), QStringLiteral("--password-file"), QStringLiteral("/nonexistent")},
          {},
-         QStringLiteral("serve: give either --password or --password-file, not both")},
+         QStringLiteral("serve: dai --password oppure --password-file, non entrambi")},
         {"missing password file",
          {QStringLiteral("--listen"), listen(), QStringLiteral("--user"), User,
           QStringLiteral("--password-file"), QStringLiteral("/nonexistent/password")},
          {},
-         QStringLiteral("serve: cannot read the password file \"/nonexistent/password\"")},
-        // Encryption's options (the tool's texts in Italian, the language of the run).
+         QStringLiteral("serve: non riesco a leggere il file della password \"/nonexistent/password\"")},
         {"a certificate without its key",
          {QStringLiteral("--listen"), listen(), QStringLiteral("--user"), User, QStringLiteral("--tls-cert"),
           QStringLiteral("/nonexistent/server.crt")},
@@ -98,13 +97,17 @@ TEST(ServeStart, RefusesWhatWouldExposeTheDatabase) {
 
 TEST(ServeStart, BeyondLoopbackOnlyWhenAllowedAndWithAWarning) {
     ServeProcess server;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("LC_ALL"));
+    env.remove(QStringLiteral("LC_MESSAGES"));
+    env.insert(QStringLiteral("LANG"), QStringLiteral("it_IT.UTF-8"));
     const QString said = server.start({QStringLiteral("--listen"), QStringLiteral("0.0.0.0:0"),
-                                       QStringLiteral("--allow-remote"), QStringLiteral("--user"), User});
+                                       QStringLiteral("--allow-remote"), QStringLiteral("--user"), User},
+                                      env);
     ASSERT_TRUE(said.startsWith(QLatin1String("listening on 0.0.0.0:"))) << said.toStdString();
     EXPECT_TRUE(server.log().startsWith(QStringLiteral(
-        "serve: warning: listening on 0.0.0.0, reachable from other computers; the login "
-        "(name and password) and the data travel unencrypted over the network unless the client "
-        "encrypts\n")))
+        "serve: attenzione: in ascolto su 0.0.0.0, raggiungibile da altri computer; l'accesso (nome e "
+        "password) e i dati viaggiano in chiaro sulla rete, a meno che il client non cifri\n")))
         << server.log().toStdString();
     RawClient client;
     ASSERT_TRUE(client.connect(server.port()));

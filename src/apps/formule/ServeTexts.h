@@ -28,4 +28,33 @@ inline const QString LoginEncryptionRequired = QStringLiteral(
     "Accesso non riuscito: questo server richiede una connessione cifrata; connettiti con la cifratura "
     "(Encrypt=yes).");
 
+// The errors and warnings of the serve command's options.
+// %1 the argument.
+inline const QString UnexpectedArgument = QStringLiteral("argomento inatteso \"%1\"");
+inline const QString ListenTakes =
+    QStringLiteral("--listen vuole HOST:PORTA (la PORTA 0 sceglie una porta libera)");
+// %1 the host.
+inline const QString RemoteRefused = QStringLiteral(
+    "%1 è raggiungibile da altri computer e questo server non richiede la cifratura: l'accesso e i dati "
+    "potrebbero viaggiare in chiaro; aggiungi --require-encryption (con un certificato) o --allow-remote per "
+    "restare comunque in ascolto lì");
+// %1 the host.
+inline const QString RemoteWarning = QStringLiteral(
+    "attenzione: in ascolto su %1, raggiungibile da altri computer; l'accesso (nome e password) e i dati "
+    "viaggiano in chiaro sulla rete, a meno che il client non cifri");
+inline const QString UserRequired =
+    QStringLiteral("--user è obbligatorio (l'accesso SQL che usano i client)");
+inline const QString PasswordOrFile = QStringLiteral("dai --password oppure --password-file, non entrambi");
+// %1 the file, %2 the system's reason.
+inline const QString PasswordFileUnreadable =
+    QStringLiteral("non riesco a leggere il file della password \"%1\": %2");
+// %1 the file.
+inline const QString PasswordFileTooLong =
+    QStringLiteral("il file della password \"%1\" è più lungo di 4096 byte");
+inline const QString PasswordRequired = QStringLiteral(
+    "serve una password e non deve essere vuota (--password-file FILE, FORMULE_PASSWORD dell'ambiente o "
+    "--password)");
+inline const QString EmbeddedOnly =
+    QStringLiteral("--db deve indicare un database incorporato (Provider=Embedded)");
+
 } // namespace formule_cli::servetext

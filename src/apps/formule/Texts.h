@@ -40,4 +40,16 @@ inline const QString NoSchema =
 inline const QString DiskFull =
     QStringLiteral("il disco del database è pieno (SQLITE_FULL): %1. Libera spazio e ripeti il comando.");
 
+// The record commands (show, save, clear): %1 the record's id, %2 its context.
+inline const QString NoRecord = QStringLiteral("nessun record %1 nel contesto %2");
+inline const QString NoRecordNothingWritten =
+    QStringLiteral("nessun record %1 nel contesto %2: non è stato scritto nulla");
+// %1 the record's id, %2 its context, %3 the length of the stored text.
+inline const QString StoredNotShown =
+    QStringLiteral("la formula salvata del record %1 nel contesto %2 non si può mostrare (%3 caratteri in "
+                   "forma SQL); resta com'è nel database");
+inline const QString NotSaved =
+    QStringLiteral("non salvata (--yes salva una formula che non supera il controllo)");
+inline const QString NothingWritten = QStringLiteral("non è stato scritto nulla");
+
 } // namespace formule_cli::text

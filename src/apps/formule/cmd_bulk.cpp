@@ -53,7 +53,11 @@ int runWhereUsed(Context& ctx, const QCommandLineParser& parser, const QStringLi
     if (!ok)
         return ExitUsage;
     if (positional.isEmpty()) {
-        *ctx.err << command << ": name the element: [label], @VARIABLE, {category code} or |variant code|\n";
+        *ctx.err << command << ": "
+                 << tx(QStringLiteral(
+                        "indica l'elemento: [etichetta], @VARIABILE, {codice categoria} o |codice "
+                        "variante|"))
+                 << '\n';
         ctx.err->flush();
         return ExitUsage;
     }
@@ -61,8 +65,12 @@ int runWhereUsed(Context& ctx, const QCommandLineParser& parser, const QStringLi
     const auto name = language::parseElementName(
         positional.first(), [&services](const QString& t) { return services.translate(t); });
     if (!name) {
-        *ctx.err << command << ": \"" << positional.first()
-                 << "\" is no label of the dictionary, variable, {category} or |variant|\n";
+        *ctx.err << command << ": "
+                 << tx(QStringLiteral(
+                           "\"%1\" non è un'etichetta del dizionario, una variabile, una {categoria} o "
+                           "una |variante|"))
+                        .arg(positional.first())
+                 << '\n';
         ctx.err->flush();
         return ExitUsage;
     }
@@ -72,7 +80,8 @@ int runWhereUsed(Context& ctx, const QCommandLineParser& parser, const QStringLi
     language::WhereUsed search(*connection);
     const std::optional<language::UsedElement> element = search.resolve(*name);
     if (!element) {
-        *ctx.err << command << ": no category with code " << name->text << '\n';
+        *ctx.err << command << ": " << tx(QStringLiteral("nessuna categoria con codice %1")).arg(name->text)
+                 << '\n';
         ctx.err->flush();
         return ExitNegative;
     }
@@ -189,7 +198,10 @@ int runCheckAll(Context& ctx, const QCommandLineParser& parser, const QStringLis
     }
     const WholeNumber jobs = parseWholeNumber(parser.value(QStringLiteral("jobs")), 64);
     if (!formatKnown || !jobs.error.isEmpty() || jobs.value < 1) {
-        *ctx.err << command << ": --format must be tsv, csv or json and --jobs a whole number from 1 to 64\n";
+        *ctx.err << command << ": "
+                 << tx(QStringLiteral(
+                        "--format deve essere tsv, csv o json e --jobs un numero intero da 1 a 64"))
+                 << '\n';
         ctx.err->flush();
         return ExitUsage;
     }

@@ -147,7 +147,8 @@ int runShow(Context& ctx, const QCommandLineParser& parser, const QStringList&) 
         *tables::formulaSelectStatement(record->context, tables::identifierText(core::Variant(record->id)));
     const ado::RecordsetPtr rs = connection->Execute(sql);
     if (!rs || !rs->IsOpen() || rs->IsBOF() || rs->IsEOF()) {
-        *ctx.err << "show: no record " << record->id << " in context " << record->context << '\n';
+        *ctx.err << "show: " << ctx.tr(text::NoRecord).arg(record->id, QString::number(record->context))
+                 << '\n';
         ctx.err->flush();
         return ExitNegative;
     }
@@ -157,9 +158,10 @@ int runShow(Context& ctx, const QCommandLineParser& parser, const QStringList&) 
     QString display = language.encodeToken(stored);
     if (language.lastErrorCount() > 0) {
         // An empty or partial text printed with success would be taken for the formula.
-        *ctx.err << "show: the stored formula of record " << record->id << " in context " << record->context
-                 << " cannot be shown (" << stored.size()
-                 << " characters of SQL form); it is left as it is in the database\n";
+        *ctx.err << "show: "
+                 << ctx.tr(text::StoredNotShown)
+                        .arg(record->id, QString::number(record->context), QString::number(stored.size()))
+                 << '\n';
         ctx.err->flush();
         return ExitNegative;
     }
@@ -186,8 +188,9 @@ int saveRecord(Context& ctx, const Record& record, const SaveRequest& request) {
     const ado::RecordsetPtr existing = connection->Execute(
         *tables::formulaSelectStatement(record.context, tables::identifierText(core::Variant(record.id))));
     if (!existing || !existing->IsOpen() || existing->IsEOF()) {
-        *ctx.err << command << ": no record " << record.id << " in context " << record.context
-                 << ": nothing was written\n";
+        *ctx.err << command << ": "
+                 << ctx.tr(text::NoRecordNothingWritten).arg(record.id, QString::number(record.context))
+                 << '\n';
         ctx.err->flush();
         return ExitNegative;
     }
@@ -235,7 +238,7 @@ int saveRecord(Context& ctx, const Record& record, const SaveRequest& request) {
         if (!checker.lastServerMessage().isEmpty())
             *ctx.err << checker.lastServerMessage() << '\n';
         if (!yes)
-            *ctx.err << command << ": not saved (--yes saves a formula that fails the check)\n";
+            *ctx.err << command << ": " << ctx.tr(text::NotSaved) << '\n';
         ctx.err->flush();
     }
     if (store.lastWritten()) {
@@ -248,7 +251,7 @@ int saveRecord(Context& ctx, const Record& record, const SaveRequest& request) {
         return ExitOk;
     }
     if (!asked && !failed) {
-        *ctx.err << command << ": nothing was written\n";
+        *ctx.err << command << ": " << ctx.tr(text::NothingWritten) << '\n';
         ctx.err->flush();
     }
     return ExitNegative;

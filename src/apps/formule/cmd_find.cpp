@@ -2,6 +2,7 @@
 // of an element, as the editor's completion list and help line show them.
 
 #include "apps/formule/Command.h"
+#include "apps/formule/Help.h"
 #include "diagnostics/ElementCatalog.h"
 #include "diagnostics/ElementHelp.h"
 #include "diagnostics/ElementSearch.h"
@@ -17,7 +18,9 @@ std::shared_ptr<const diagnostics::ElementCatalog> loadCatalog(Context& ctx, cor
 
 int complete(Context& ctx, const QStringList& positional) {
     if (positional.size() != 1 || !diagnostics::ElementSearch::kindOf(positional.first())) {
-        *ctx.err << "complete: give one fragment that starts with [, { or | (quote it)\n";
+        *ctx.err << "complete: "
+                 << tx(QStringLiteral("dai un solo frammento che inizia con [, { o | (tra virgolette)"))
+                 << '\n';
         return ExitUsage;
     }
     core::FunctionServices services = hostServices(ctx);
@@ -30,7 +33,9 @@ int complete(Context& ctx, const QStringList& positional) {
 
 int describe(Context& ctx, const QStringList& positional) {
     if (positional.size() != 1) {
-        *ctx.err << "describe: give one element with its delimiters (quote it)\n";
+        *ctx.err << "describe: "
+                 << tx(QStringLiteral("dai un solo elemento con i suoi delimitatori (tra virgolette)"))
+                 << '\n';
         return ExitUsage;
     }
     core::FunctionServices services = hostServices(ctx);
@@ -39,7 +44,8 @@ int describe(Context& ctx, const QStringList& positional) {
         diagnostics::ElementHelp::connectionDataType(services));
     const std::optional<diagnostics::ElementInfo> info = help.describe(positional.first());
     if (!info) {
-        *ctx.err << "describe: unknown element " << positional.first() << "\n";
+        *ctx.err << "describe: " << tx(QStringLiteral("elemento sconosciuto %1")).arg(positional.first())
+                 << '\n';
         return ExitNegative;
     }
     for (const QString& line : help.lines(*info))

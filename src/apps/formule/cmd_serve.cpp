@@ -52,23 +52,23 @@ bool isLoopback(const QString& host) {
 
 // The login's password: --password-file FILE (its first line), --password SECRET, or the
 // environment's FORMULE_PASSWORD, in this order; an error text when none or an empty one.
-std::optional<QString> passwordOf(const QCommandLineParser& parser, QString& error) {
+std::optional<QString> passwordOf(const Context& ctx, const QCommandLineParser& parser, QString& error) {
     const QString file = parser.value(QStringLiteral("password-file"));
     if (!file.isEmpty() && parser.isSet(QStringLiteral("password"))) {
-        error = QStringLiteral("give either --password or --password-file, not both");
+        error = ctx.tr(servetext::PasswordOrFile);
         return std::nullopt;
     }
     QString password;
     if (!file.isEmpty()) {
         QFile f(file);
         if (!f.open(QIODevice::ReadOnly)) {
-            error = QStringLiteral("cannot read the password file \"%1\": %2").arg(file, f.errorString());
+            error = ctx.tr(servetext::PasswordFileUnreadable).arg(file, f.errorString());
             return std::nullopt;
         }
         // A password file holds one line; a longer file is no password file.
         const QByteArray bytes = f.read(4097);
         if (bytes.size() > 4096) {
-            error = QStringLiteral("the password file \"%1\" is longer than 4096 bytes").arg(file);
+            error = ctx.tr(servetext::PasswordFileTooLong).arg(file);
             return std::nullopt;
         }
         password =
@@ -81,8 +81,7 @@ std::optional<QString> passwordOf(const QCommandLineParser& parser, QString& err
         password = qEnvironmentVariable("FORMULE_PASSWORD");
     }
     if (password.isEmpty()) {
-        error = QStringLiteral("a password is required and must not be empty (--password-file FILE, the "
-                               "environment's FORMULE_PASSWORD or --password)");
+        error = ctx.tr(servetext::PasswordRequired);
         return std::nullopt;
     }
     return password;
@@ -122,13 +121,13 @@ bool setUpTls(Context& ctx, const QCommandLineParser& parser, tds::ServerConfig&
 
 int runServe(Context& ctx, const QCommandLineParser& parser, const QStringList& positional) {
     if (!positional.isEmpty()) {
-        *ctx.err << "serve: unexpected argument \"" << positional.first() << "\"\n";
+        *ctx.err << "serve: " << ctx.tr(servetext::UnexpectedArgument).arg(positional.first()) << "\n";
         return ExitUsage;
     }
     tds::ServerConfig config;
     const auto endpoint = parseEndpoint(parser.value(QStringLiteral("listen")));
     if (!endpoint) {
-        *ctx.err << "serve: --listen takes HOST:PORT (PORT 0 picks a free port)\n";
+        *ctx.err << "serve: " << ctx.tr(servetext::ListenTakes) << "\n";
         return ExitUsage;
     }
     config.host = endpoint->host;
@@ -138,24 +137,19 @@ int runServe(Context& ctx, const QCommandLineParser& parser, const QStringList& 
     // A server that requires encryption sends nothing readable over the network.
     if (!isLoopback(config.host) && !config.requireEncryption) {
         if (!parser.isSet(QStringLiteral("allow-remote"))) {
-            *ctx.err << "serve: " << config.host
-                     << " is reachable from other computers and this server does not require encryption: "
-                        "the login and the data could travel unencrypted; add --require-encryption (with a "
-                        "certificate) or --allow-remote to listen there anyway\n";
+            *ctx.err << "serve: " << ctx.tr(servetext::RemoteRefused).arg(config.host) << "\n";
             return ExitUsage;
         }
-        *ctx.err << "serve: warning: listening on " << config.host
-                 << ", reachable from other computers; the login (name and password) and the data travel "
-                    "unencrypted over the network unless the client encrypts\n";
+        *ctx.err << "serve: " << ctx.tr(servetext::RemoteWarning).arg(config.host) << "\n";
         ctx.err->flush();
     }
     config.user = parser.value(QStringLiteral("user"));
     if (config.user.isEmpty()) {
-        *ctx.err << "serve: --user is required (the SQL login clients use)\n";
+        *ctx.err << "serve: " << ctx.tr(servetext::UserRequired) << "\n";
         return ExitUsage;
     }
     QString passwordError;
-    const auto password = passwordOf(parser, passwordError);
+    const auto password = passwordOf(ctx, parser, passwordError);
     if (!password) {
         *ctx.err << "serve: " << passwordError << "\n";
         return ExitUsage;
@@ -167,7 +161,7 @@ int runServe(Context& ctx, const QCommandLineParser& parser, const QStringList& 
     try {
         const ado::ConnectionString cs = ado::ConnectionString::parse(ctx.connectionString);
         if (ado::providerKind(cs) != ado::ProviderKind::Embedded) {
-            *ctx.err << "serve: --db must name an embedded database (Provider=Embedded)\n";
+            *ctx.err << "serve: " << ctx.tr(servetext::EmbeddedOnly) << "\n";
             return ExitUsage;
         }
         ctx.connection();
