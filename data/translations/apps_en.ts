@@ -767,5 +767,21 @@
         <source>elemento sconosciuto %1</source>
         <translation>unknown element %1</translation>
     </message>
+    <message>
+        <source>nessuna traccia su questa connessione (la dà il motore incorporato, SQL Server no)</source>
+        <translation>no trace on this connection (the embedded engine gives one, SQL Server does not)</translation>
+    </message>
+    <message>
+        <source>righe eseguite: %1</source>
+        <translation>executed lines: %1</translation>
+    </message>
+    <message>
+        <source>percorso: %1</source>
+        <translation>path: %1</translation>
+    </message>
+    <message>
+        <source>riga della formula %1</source>
+        <translation>formula line %1</translation>
+    </message>
 </context>
 </TS>

@@ -64,7 +64,7 @@ TEST_F(Eval, IfElseOnACharacterFieldWithItsTrace) {
         eval({QStringLiteral("--trace"), QStringLiteral("--set"), QStringLiteral("@DO11_SEZDOC=B"), formula});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, QStringLiteral("[Prezzo lordo]\t2.000000\n"));
-    EXPECT_EQ(r.err, QStringLiteral("executed lines: 1 4\n"));
+    EXPECT_EQ(r.err, QStringLiteral("righe eseguite: 1 4\n"));
 }
 
 TEST_F(Eval, VariantValue) {
@@ -79,7 +79,7 @@ TEST_F(Eval, RunTimeErrorWithItsLine) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.startsWith(QStringLiteral("Msg 8134, Level 16, State 1, Line 2:")))
         << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains(QStringLiteral("formula line 2")));
+    EXPECT_TRUE(r.err.contains(QStringLiteral("riga della formula 2")));
     EXPECT_TRUE(r.out.isEmpty());
 }
 
@@ -124,7 +124,7 @@ TEST_F(Eval, ExplainSaysWhichEvaluationRanIt) {
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, QStringLiteral("[Prezzo lordo]\t3.000000\n"));
     EXPECT_EQ(r.err,
-              QStringLiteral("path: l'ha eseguita il motore: il valutatore compilato è stato escluso\n"));
+              QStringLiteral("percorso: l'ha eseguita il motore: il valutatore compilato è stato escluso\n"));
     r = eval(values + QStringList{QStringLiteral("--explain"), QStringLiteral("--engine"),
                                   QStringLiteral("--trace"),
                                   QStringLiteral("SET [Gross price] = [Gross price - CURR] + 1")},
@@ -134,10 +134,10 @@ TEST_F(Eval, ExplainSaysWhichEvaluationRanIt) {
         QStringLiteral("executed lines: 1\npath: the engine ran it: the compiled evaluator was left out\n"));
     r = eval(values + QStringList{QStringLiteral("--explain"), formula});
     EXPECT_EQ(r.out, QStringLiteral("[Prezzo lordo]\t3.000000\n"));
-    EXPECT_TRUE(r.err.startsWith(QStringLiteral("path: l'ha eseguita "))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("percorso: l'ha eseguita "))) << r.err.toStdString();
     r = eval({QStringLiteral("--explain"), QStringLiteral("SET [Prezzo lordo] = 1\r\nRETURN")});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, QStringLiteral("path: l'ha eseguita il motore: RETURN alla riga 2, colonna 1\n"
+    EXPECT_EQ(r.err, QStringLiteral("percorso: l'ha eseguita il motore: RETURN alla riga 2, colonna 1\n"
                                     "La formula è terminata prima che i risultati fossero letti (RETURN)\n"));
     // A refused value runs nothing: no path to tell.
     r = eval(

@@ -2,6 +2,7 @@
 // through the same class as the editor's trial panel.
 
 #include "Command.h"
+#include "Help.h"
 #include "TrialValues.h"
 
 #include "check/Messages.h"
@@ -19,14 +20,17 @@ const QString EngineOnly = QStringLiteral("engine");
 
 void printTrace(Context& ctx, const check::TrialResult& result) {
     if (!result.executedLines) {
-        *ctx.err
-            << "eval: no trace on this connection (the embedded engine gives one, SQL Server does not)\n";
+        *ctx.err << "eval: "
+                 << tx(QStringLiteral(
+                        "nessuna traccia su questa connessione (la dà il motore incorporato, SQL "
+                        "Server no)"))
+                 << '\n';
         return;
     }
     QStringList lines;
     for (int line : *result.executedLines)
         lines << QString::number(line);
-    *ctx.err << "executed lines: " << lines.join(u' ') << '\n';
+    *ctx.err << tx(QStringLiteral("righe eseguite: %1")).arg(lines.join(u' ')) << '\n';
 }
 
 int runEval(Context& ctx, const QCommandLineParser& parser, const QStringList& positional) {
@@ -70,11 +74,12 @@ int runEval(Context& ctx, const QCommandLineParser& parser, const QStringList& p
     if (options.trace)
         printTrace(ctx, result);
     if (parser.isSet(Explain) && result.path)
-        *ctx.err << "path: " << check::describePath(*result.path, translate) << '\n';
+        *ctx.err << tx(QStringLiteral("percorso: %1")).arg(check::describePath(*result.path, translate))
+                 << '\n';
     if (!result.ran) {
         *ctx.err << result.message << '\n';
         if (result.formulaLine > 0)
-            *ctx.err << "formula line " << result.formulaLine << '\n';
+            *ctx.err << tx(QStringLiteral("riga della formula %1")).arg(result.formulaLine) << '\n';
         return ExitNegative;
     }
     for (const check::TrialOutput& out : result.outputs) {
