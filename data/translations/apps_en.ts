@@ -783,5 +783,53 @@
         <source>riga della formula %1</source>
         <translation>formula line %1</translation>
     </message>
+    <message>
+        <source>--id vuole l&apos;id del record: %1</source>
+        <translation>--id takes the record&apos;s id: %1</translation>
+    </message>
+    <message>
+        <source>--%1 vuole NOME=VALORE, non &quot;%2&quot;</source>
+        <translation>--%1 takes NAME=VALUE, not &quot;%2&quot;</translation>
+    </message>
+    <message>
+        <source>elemento sconosciuto &quot;%1&quot; (un&apos;etichetta senza parentesi o una variabile)</source>
+        <translation>unknown element &quot;%1&quot; (a label without brackets or a variable)</translation>
+    </message>
+    <message>
+        <source>--category vuole l&apos;id della categoria, un numero intero, non &quot;%1&quot;</source>
+        <translation>--category takes the category&apos;s id, a whole number, not &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>--variant vuole CODICE=VALORE, non &quot;=%1&quot;</source>
+        <translation>--variant takes CODE=VALUE, not &quot;=%1&quot;</translation>
+    </message>
+    <message>
+        <source>l&apos;unica azione è add (formule case add --context N --id ID --name NOME)</source>
+        <translation>the only action is add (formule case add --context N --id ID --name NAME)</translation>
+    </message>
+    <message>
+        <source>--context, --id e --name sono obbligatori</source>
+        <translation>--context, --id and --name are required</translation>
+    </message>
+    <message>
+        <source>--format deve essere tsv, csv o json, non &quot;%1&quot;</source>
+        <translation>--format must be tsv, csv or json, not &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>--context e --id sono obbligatori</source>
+        <translation>--context and --id are required</translation>
+    </message>
+    <message>
+        <source>--top vuole il numero di righe da mostrare (al massimo 10000): %1</source>
+        <translation>--top takes the number of rows to show (at most 10000): %1</translation>
+    </message>
+    <message>
+        <source>--format deve essere text, tsv, csv o json, non &quot;%1&quot;</source>
+        <translation>--format must be text, tsv, csv or json, not &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>--numbers deve essere C o language, non &quot;%1&quot;</source>
+        <translation>--numbers must be C or language, not &quot;%1&quot;</translation>
+    </message>
 </context>
 </TS>

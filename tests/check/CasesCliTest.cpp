@@ -138,14 +138,16 @@ TEST_F(Cases, BadInputIsRefusedAndNothingIsWritten) {
          QStringLiteral("case: Esiste già un caso di prova di nome «base, 100» per questa formula\n")},
         {add + QStringList{QStringLiteral("--context"), QStringLiteral("5"), QStringLiteral("--id"),
                            QStringLiteral("1"), QStringLiteral("--name"), QStringLiteral("x")},
-         2, QStringLiteral("case: --context must be 0, 1 or 2, not \"5\"\n")},
+         2, QStringLiteral("case: --context deve essere 0, 1 o 2, non \"5\"\n")},
         {add + QStringList{QStringLiteral("--context"), QStringLiteral("0"), QStringLiteral("--id"),
                            QStringLiteral("99"), QStringLiteral("--name"), QStringLiteral("x")},
          2, QStringLiteral("case: la formula del caso non esiste più (contesto 0, id 99)\n")},
         {add + provider +
              QStringList{QStringLiteral("--name"), QStringLiteral("x"), QStringLiteral("--set"),
                          QStringLiteral("Nessuno=1")},
-         2, QStringLiteral("case: unknown element \"Nessuno\" (a label without brackets or a variable)\n")},
+         2,
+         QStringLiteral(
+             "case: elemento sconosciuto \"Nessuno\" (un'etichetta senza parentesi o una variabile)\n")},
         {add + provider +
              QStringList{QStringLiteral("--name"), QStringLiteral("x"), QStringLiteral("--set"),
                          QStringLiteral("@ATTPREZZO=abc")},
@@ -155,13 +157,13 @@ TEST_F(Cases, BadInputIsRefusedAndNothingIsWritten) {
         {add + provider + QStringList{QStringLiteral("--name"), QStringLiteral(" ")}, 2,
          QStringLiteral("case: Il nome del caso di prova è vuoto\n")},
         {add + QStringList{QStringLiteral("--name"), QStringLiteral("x")}, 2,
-         QStringLiteral("case: --context, --id and --name are required\n")},
+         QStringLiteral("case: --context, --id e --name sono obbligatori\n")},
         {{QStringLiteral("test"), QStringLiteral("--context"), QStringLiteral("x")},
          2,
-         QStringLiteral("test: --context must be 0, 1 or 2, not \"x\"\n")},
+         QStringLiteral("test: --context deve essere 0, 1 o 2, non \"x\"\n")},
         {{QStringLiteral("test"), QStringLiteral("--format"), QStringLiteral("xml")},
          2,
-         QStringLiteral("test: --format must be tsv, csv or json, not \"xml\"\n")},
+         QStringLiteral("test: --format deve essere tsv, csv o json, non \"xml\"\n")},
     };
     for (const Row& row : rows) {
         const ToolRun r = tool(row.arguments);

@@ -1,6 +1,7 @@
 #include "TrialValues.h"
 
 #include "Command.h"
+#include "Help.h"
 
 namespace formule_cli {
 
@@ -14,15 +15,15 @@ void addTrialRecordOptions(CommandLine& parser) {
 std::optional<int> contextOf(const QCommandLineParser& parser) {
     const auto context = parseContext(parser.value(ContextOption));
     if (!context)
-        throw Usage{
-            QStringLiteral("--context must be 0, 1 or 2, not \"%1\"").arg(parser.value(ContextOption))};
+        throw Usage{tx(QStringLiteral("--context deve essere 0, 1 o 2, non \"%1\""))
+                        .arg(parser.value(ContextOption))};
     return context;
 }
 
 qint64 idOf(const QCommandLineParser& parser) {
     const WholeNumber id = parseWholeNumber(parser.value(IdOption));
     if (!id.error.isEmpty())
-        throw Usage{QStringLiteral("--id takes the record's id: %1").arg(id.error)};
+        throw Usage{tx(QStringLiteral("--id vuole l'id del record: %1")).arg(id.error)};
     return id.value;
 }
 
@@ -41,7 +42,7 @@ void addTrialValueOptions(CommandLine& parser) {
 std::pair<QString, QString> assignment(const QString& text, const QString& option) {
     const qsizetype eq = text.indexOf(u'=');
     if (eq <= 0)
-        throw Usage{QStringLiteral("--%1 takes NAME=VALUE, not \"%2\"").arg(option, text)};
+        throw Usage{tx(QStringLiteral("--%1 vuole NOME=VALORE, non \"%2\"")).arg(option, text)};
     return {text.left(eq).trimmed(), text.mid(eq + 1)};
 }
 
@@ -52,8 +53,9 @@ QList<check::TrialInput> trialValues(const QCommandLineParser& parser,
         const auto [name, text] = assignment(value, SetOption);
         const std::optional<check::TrialElement> element = check::elementNamed(name, translate);
         if (!element)
-            throw Usage{
-                QStringLiteral("unknown element \"%1\" (a label without brackets or a variable)").arg(name)};
+            throw Usage{tx(QStringLiteral(
+                               "elemento sconosciuto \"%1\" (un'etichetta senza parentesi o una variabile)"))
+                            .arg(name)};
         out.append({*element, text});
     }
     for (const QString& value : parser.values(CategoryOption)) {
@@ -61,7 +63,8 @@ QList<check::TrialInput> trialValues(const QCommandLineParser& parser,
         const WholeNumber number = parseWholeNumber(id);
         if (!number.error.isEmpty())
             throw Usage{
-                QStringLiteral("--category takes the category's id, a whole number, not \"%1\"").arg(id)};
+                tx(QStringLiteral("--category vuole l'id della categoria, un numero intero, non \"%1\""))
+                    .arg(id)};
         out.append({{check::TrialElement::Kind::Category, QString::number(number.value), {}, false}, text});
     }
     for (const QString& value : parser.values(VariantOption)) {

@@ -2,6 +2,7 @@
 // same classes as the editor's trial panel.
 
 #include "Command.h"
+#include "Help.h"
 #include "TrialValues.h"
 
 #include "ado/Ado.h"
@@ -27,7 +28,7 @@ QHash<QString, QString> givenValues(const QCommandLineParser& parser,
     QHash<QString, QString> out;
     for (const check::TrialInput& input : trialValues(parser, translate)) {
         if (input.element.kind == check::TrialElement::Kind::Variant && input.element.key.isEmpty())
-            throw Usage{QStringLiteral("--variant takes CODE=VALUE, not \"=%1\"").arg(input.text)};
+            throw Usage{tx(QStringLiteral("--variant vuole CODICE=VALORE, non \"=%1\"")).arg(input.text)};
         out.insert(check::inputKey(input.element), input.text);
     }
     return out;
@@ -50,10 +51,10 @@ int runCaseAdd(Context& ctx, const QCommandLineParser& parser, const QStringList
     QHash<QString, QString> given;
     try {
         if (positional.value(0) != QLatin1String("add"))
-            throw Usage{
-                QStringLiteral("the only action is add (formule case add --context N --id ID --name NAME)")};
+            throw Usage{tx(
+                QStringLiteral("l'unica azione è add (formule case add --context N --id ID --name NOME)"))};
         if (!parser.isSet(ContextOption) || !parser.isSet(IdOption) || !parser.isSet(NameOption))
-            throw Usage{QStringLiteral("--context, --id and --name are required")};
+            throw Usage{tx(QStringLiteral("--context, --id e --name sono obbligatori"))};
         made.context = *contextOf(parser);
         made.id = idOf(parser);
         if (const QString problem = check::caseNameProblem(parser.value(NameOption), translate);
@@ -155,7 +156,7 @@ int runTest(Context& ctx, const QCommandLineParser& parser, const QStringList&) 
         else if (f == QLatin1String("json"))
             format = Format::Json;
         else if (f != QLatin1String("tsv"))
-            throw Usage{QStringLiteral("--format must be tsv, csv or json, not \"%1\"").arg(f)};
+            throw Usage{tx(QStringLiteral("--format deve essere tsv, csv o json, non \"%1\"")).arg(f)};
     } catch (const Usage& u) {
         *ctx.err << "test: " << u.message << '\n';
         return ExitUsage;

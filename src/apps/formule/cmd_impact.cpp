@@ -2,6 +2,7 @@
 // a CSV and generated rows, through the same classes as the editor's "Anteprima impatto".
 
 #include "Command.h"
+#include "Help.h"
 #include "ImpactReport.h"
 #include "TrialValues.h"
 
@@ -38,25 +39,25 @@ struct ImpactArguments {
 ImpactArguments argumentsOf(const QCommandLineParser& parser) {
     ImpactArguments a;
     if (!parser.isSet(ContextOption) || !parser.isSet(IdOption))
-        throw Usage{QStringLiteral("--context and --id are required")};
+        throw Usage{tx(QStringLiteral("--context e --id sono obbligatori"))};
     a.context = *contextOf(parser);
     a.id = idOf(parser);
     const WholeNumber top = parseWholeNumber(parser.value(TopOption), 10000);
     if (!top.error.isEmpty())
-        throw Usage{
-            QStringLiteral("--top takes the number of rows to show (at most 10000): %1").arg(top.error)};
+        throw Usage{tx(QStringLiteral("--top vuole il numero di righe da mostrare (al massimo 10000): %1"))
+                        .arg(top.error)};
     a.top = int(top.value);
     const std::optional<ReportFormat> format = reportFormat(parser.value(FormatOption));
     if (!format)
-        throw Usage{QStringLiteral("--format must be text, tsv, csv or json, not \"%1\"")
+        throw Usage{tx(QStringLiteral("--format deve essere text, tsv, csv o json, non \"%1\""))
                         .arg(parser.value(FormatOption))};
     a.format = *format;
     const QString numbers = parser.value(NumbersOption).toLower();
     if (numbers == QLatin1String("language"))
         a.numbers = check::ImpactNumbers::Language;
     else if (numbers != QLatin1String("c"))
-        throw Usage{
-            QStringLiteral("--numbers must be C or language, not \"%1\"").arg(parser.value(NumbersOption))};
+        throw Usage{tx(QStringLiteral("--numbers deve essere C o language, non \"%1\""))
+                        .arg(parser.value(NumbersOption))};
     return a;
 }
 
