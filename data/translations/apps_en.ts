@@ -831,5 +831,21 @@
         <source>--numbers deve essere C o language, non &quot;%1&quot;</source>
         <translation>--numbers must be C or language, not &quot;%1&quot;</translation>
     </message>
+    <message>
+        <source>%1 contiene un byte NUL alla posizione di byte %2</source>
+        <translation>%1 holds a NUL byte at byte offset %2</translation>
+    </message>
+    <message>
+        <source>%1 non è UTF-8 valido alla posizione di byte %2</source>
+        <translation>%1 is not valid UTF-8 at byte offset %2</translation>
+    </message>
+    <message>
+        <source>lo standard input</source>
+        <translation>standard input</translation>
+    </message>
+    <message>
+        <source>l&apos;argomento %1</source>
+        <translation>argument %1</translation>
+    </message>
 </context>
 </TS>

@@ -370,8 +370,10 @@ TEST_F(FormuleTool, TextThatIsNotUtf8IsRefused) {
         QByteArray input;
         QString err;
     };
-    const QString invalid = QStringLiteral("formule: standard input is not valid UTF-8 at byte offset %1\n");
-    const QString nul = QStringLiteral("formule: standard input holds a NUL byte at byte offset %1\n");
+    const QString invalid =
+        QStringLiteral("formule: lo standard input non è UTF-8 valido alla posizione di byte %1\n");
+    const QString nul =
+        QStringLiteral("formule: lo standard input contiene un byte NUL alla posizione di byte %1\n");
     const Case cases[] = {
         {QByteArray("SELECT '\xC3\x28'"), invalid.arg(8)},         // a lead byte without its continuation
         {QByteArray("SELECT '\x80'"), invalid.arg(8)},             // a lone continuation byte
@@ -398,16 +400,16 @@ TEST_F(FormuleTool, TextThatIsNotUtf8IsRefused) {
     EXPECT_EQ(translation.exitCode, 2);
     EXPECT_EQ(translation.err, invalid.arg(17));
 
-    // Bytes of an argument, before Qt decodes them.
+    // Bytes of an argument, before Qt decodes them; the reason in the language of --lang.
     QProcess shell;
     shell.start(QStringLiteral("/bin/sh"),
                 {QStringLiteral("-c"),
-                 QStringLiteral("exec \"$0\" --db \"$1\" sql \"$(printf 'SELECT 1 -- \\303(')\""),
+                 QStringLiteral("exec \"$0\" --db \"$1\" sql \"$(printf 'SELECT 1 -- \\303(')\" --lang it"),
                  QStringLiteral(FORMULE_TOOL), connection});
     ASSERT_TRUE(shell.waitForFinished(120000));
     EXPECT_EQ(shell.exitCode(), 2);
     EXPECT_EQ(QString::fromUtf8(shell.readAllStandardError()),
-              QStringLiteral("formule: argument 4 is not valid UTF-8 at byte offset 12\n"));
+              QStringLiteral("formule: l'argomento 4 non è UTF-8 valido alla posizione di byte 12\n"));
 }
 
 TEST_F(FormuleTool, TextInAnyScriptPasses) {

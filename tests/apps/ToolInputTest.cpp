@@ -208,8 +208,10 @@ TEST_F(ToolInput, StandardInputIsReadUpToItsBoundAndItsFirstFlaw) {
     initDemo();
     const QString limit = QStringLiteral(
         "formule: lo standard input supera il limite di 16777216 byte (16 MB): non è stato letto oltre\n");
-    const QString nul = QStringLiteral("formule: standard input holds a NUL byte at byte offset %1\n");
-    const QString invalid = QStringLiteral("formule: standard input is not valid UTF-8 at byte offset %1\n");
+    const QString nul =
+        QStringLiteral("formule: lo standard input contiene un byte NUL alla posizione di byte %1\n");
+    const QString invalid =
+        QStringLiteral("formule: lo standard input non è UTF-8 valido alla posizione di byte %1\n");
     struct Case {
         QString shell;
         int exitCode;

@@ -218,8 +218,12 @@ std::optional<TextFlaw> findTextFlaw(QByteArrayView bytes) {
 
 QString describeTextFlaw(const TextFlaw& flaw, const QString& what) {
     return flaw.kind == TextFlaw::Kind::Nul
-               ? QStringLiteral("%1 holds a NUL byte at byte offset %2").arg(what).arg(flaw.offset)
-               : QStringLiteral("%1 is not valid UTF-8 at byte offset %2").arg(what).arg(flaw.offset);
+               ? tx(QStringLiteral("%1 contiene un byte NUL alla posizione di byte %2"))
+                     .arg(what)
+                     .arg(flaw.offset)
+               : tx(QStringLiteral("%1 non è UTF-8 valido alla posizione di byte %2"))
+                     .arg(what)
+                     .arg(flaw.offset);
 }
 
 QString textLimitReason(const Context& ctx, const QString& formula) {
@@ -262,7 +266,7 @@ bool fromStandardInput(const QStringList& positional, int index) {
 QString readInput(const Context& ctx, int fd, qsizetype limit) {
     if (ctx.inputClosed)
         throw UsageError{ctx.tr(text::InputClosed)};
-    const QString what = QStringLiteral("standard input");
+    const QString what = tx(QStringLiteral("lo standard input"));
     QByteArray bytes;
     qsizetype checked = 0; // every sequence before this offset is well-formed
     constexpr qsizetype Block = qsizetype(64) * 1024;

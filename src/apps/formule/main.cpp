@@ -116,12 +116,13 @@ bool takeClosedInput() {
     return true;
 }
 
-// Qt decodes the arguments as UTF-8 and turns what is not into U+FFFD: the bytes are checked
-// before that (a NUL cannot be part of an argument). False, with the reason told, on a flaw.
+// Qt decodes the arguments as UTF-8 and turns what is not into U+FFFD: the bytes of argv are
+// checked before any argument is used but the language (a NUL cannot be part of an argument).
+// False, with the reason told in the language of the run, on a flaw.
 bool argumentsAreText(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i) {
         if (const auto flaw = findTextFlaw(QByteArrayView(argv[i]))) {
-            const QString message = describeTextFlaw(*flaw, QStringLiteral("argument %1").arg(i));
+            const QString message = describeTextFlaw(*flaw, tx(QStringLiteral("l'argomento %1")).arg(i));
             std::fprintf(stderr, "formule: %s\n", message.toUtf8().constData());
             return false;
         }
@@ -247,8 +248,6 @@ bool parseFor(const Command& command, const QStringList& arguments, QCommandLine
 
 int main(int argc, char* argv[]) {
     const bool inputClosed = takeClosedInput();
-    if (!argumentsAreText(argc, argv))
-        return ExitUsage;
 
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("formule"));
@@ -273,6 +272,9 @@ int main(int argc, char* argv[]) {
     setToolTranslation(&translation);
     // Qt's own texts (the parser's "Unknown option") in the same language.
     host::TranslationService::installQtCatalogue(shownLanguage);
+    // Qt turned what is not UTF-8 into U+FFFD; argv still holds the bytes as given.
+    if (!argumentsAreText(argc, argv))
+        return ExitUsage;
 
     int exitCode = ExitOk;
     const Command* command = commandOf(arguments, out, err, exitCode);
