@@ -326,7 +326,7 @@ TEST_F(FormuleTool, RecordOptionsTakeWholeNumbersOnly) {
         const ToolRun r = withDb({QStringLiteral("show"), QStringLiteral("--context"), QStringLiteral("0"),
                                   QStringLiteral("--id"), id});
         EXPECT_EQ(r.exitCode, 1) << id.toStdString();
-        EXPECT_EQ(r.err, QStringLiteral("show: nessun record %1 nel contesto 0\n").arg(id.trimmed()));
+        EXPECT_EQ(r.err, QStringLiteral("show: no record %1 in context 0\n").arg(id.trimmed()));
     }
 
     const QString badContext = QStringLiteral(
@@ -370,10 +370,8 @@ TEST_F(FormuleTool, TextThatIsNotUtf8IsRefused) {
         QByteArray input;
         QString err;
     };
-    const QString invalid =
-        QStringLiteral("formule: lo standard input non è UTF-8 valido alla posizione di byte %1\n");
-    const QString nul =
-        QStringLiteral("formule: lo standard input contiene un byte NUL alla posizione di byte %1\n");
+    const QString invalid = QStringLiteral("formule: standard input is not valid UTF-8 at byte offset %1\n");
+    const QString nul = QStringLiteral("formule: standard input holds a NUL byte at byte offset %1\n");
     const Case cases[] = {
         {QByteArray("SELECT '\xC3\x28'"), invalid.arg(8)},         // a lead byte without its continuation
         {QByteArray("SELECT '\x80'"), invalid.arg(8)},             // a lone continuation byte

@@ -223,7 +223,7 @@ TEST_F(Cli, AStoredFormulaThatCannotBeShownFailsShow) {
              QStringLiteral("--context"), QStringLiteral("0"), QStringLiteral("--id"), QStringLiteral("12")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.out.isEmpty()) << r.out.left(200).toStdString();
-    EXPECT_TRUE(r.err.contains(QStringLiteral("cannot be shown"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("non si può mostrare"))) << r.err.toStdString();
     EXPECT_EQ(db.formula(0, 12).toString(), sql);
 }
 
