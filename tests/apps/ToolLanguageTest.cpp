@@ -17,15 +17,18 @@ namespace {
 using testtool::ToolRun;
 
 // Words that only one of the two languages writes; a hyphen joins words (non-NULL is one word).
-const QStringList ItalianWords{QStringLiteral("il"),    QStringLiteral("la"),    QStringLiteral("lo"),
-                               QStringLiteral("della"), QStringLiteral("delle"), QStringLiteral("non"),
-                               QStringLiteral("che"),   QStringLiteral("con"),   QStringLiteral("una"),
-                               QStringLiteral("è"),     QStringLiteral("sono"),  QStringLiteral("nessun"),
-                               QStringLiteral("esegue")};
-const QStringList EnglishWords{QStringLiteral("the"),  QStringLiteral("of"),     QStringLiteral("and"),
-                               QStringLiteral("is"),   QStringLiteral("not"),    QStringLiteral("with"),
-                               QStringLiteral("must"), QStringLiteral("cannot"), QStringLiteral("when"),
-                               QStringLiteral("only"), QStringLiteral("which"),  QStringLiteral("formulas")};
+const QStringList ItalianWords{QStringLiteral("il"),     QStringLiteral("la"),      QStringLiteral("lo"),
+                               QStringLiteral("della"),  QStringLiteral("delle"),   QStringLiteral("non"),
+                               QStringLiteral("che"),    QStringLiteral("con"),     QStringLiteral("una"),
+                               QStringLiteral("è"),      QStringLiteral("sono"),    QStringLiteral("nessun"),
+                               QStringLiteral("esegue"), QStringLiteral("nessuna"), QStringLiteral("deve"),
+                               QStringLiteral("vuole"),  QStringLiteral("righe")};
+const QStringList EnglishWords{
+    QStringLiteral("the"),  QStringLiteral("of"),       QStringLiteral("and"),   QStringLiteral("is"),
+    QStringLiteral("not"),  QStringLiteral("with"),     QStringLiteral("must"),  QStringLiteral("cannot"),
+    QStringLiteral("when"), QStringLiteral("only"),     QStringLiteral("which"), QStringLiteral("formulas"),
+    QStringLiteral("was"),  QStringLiteral("executed"), QStringLiteral("path"),  QStringLiteral("context"),
+    QStringLiteral("are")};
 
 // The words of `words` that `text` holds, in lower case or capitalised (SQL's AND is no English
 // word), texts in double quotes (a user's values, examples) left out.
@@ -117,6 +120,26 @@ TEST_F(ToolLanguage, EveryCommandSpeaksOneLanguage) {
         {QStringLiteral("history"), QStringLiteral("--context"), QStringLiteral("0"), QStringLiteral("--id"),
          QStringLiteral("1")},
         {QStringLiteral("check-all")},
+        {QStringLiteral("check-all"), QStringLiteral("--jobs"), QStringLiteral("0")},
+        {QStringLiteral("show"), QStringLiteral("--context"), QStringLiteral("0"), QStringLiteral("--id"),
+         QStringLiteral("99999")},
+        {QStringLiteral("save"), QStringLiteral("--context"), QStringLiteral("0"), QStringLiteral("--id"),
+         QStringLiteral("99999"), QStringLiteral("SET @OUTPREZZO = 1")},
+        {QStringLiteral("where-used")},
+        {QStringLiteral("where-used"), QStringLiteral("{ZZZ}")},
+        {QStringLiteral("complete")},
+        {QStringLiteral("eval"), QStringLiteral("--trace"), QStringLiteral("--explain"),
+         QStringLiteral("SET @OUTPREZZO = 1\r\nSET @OUTPREZZO = 1 / 0")},
+        {QStringLiteral("case"), QStringLiteral("add")},
+        {QStringLiteral("impact"), QStringLiteral("--context"), QStringLiteral("0")},
+        {QStringLiteral("test"), QStringLiteral("--format"), QStringLiteral("xml")},
+        // serve's refusals, each before it listens.
+        {QStringLiteral("serve"), QStringLiteral("--listen"), QStringLiteral("x")},
+        {QStringLiteral("serve"), QStringLiteral("--listen"), QStringLiteral("0.0.0.0:0")},
+        {QStringLiteral("serve"), QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")},
+        {QStringLiteral("serve"), QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
+         QStringLiteral("--user"), QStringLiteral("u"), QStringLiteral("--password"), QStringLiteral("x"),
+         QStringLiteral("--password-file"), QStringLiteral("/nonexistent")},
         {QStringLiteral("frobnicate")},
         {QStringLiteral("init-db"), QStringLiteral("extra")},
         {QStringLiteral("--company"), QStringLiteral("x"), QStringLiteral("demo")},
