@@ -121,7 +121,7 @@ const CodedInputs::Document& CodedInputs::document(const CompiledTrial& formula,
     made.none = xml.isEmpty();
     if (!made.none)
         made.read = compiledrows::readDocument(formula, kind, xml);
-    return *known.insert(m_key, std::move(made));
+    return *known.emplace(m_key, std::move(made));
 }
 
 bool CodedInputs::fill(const CompiledTrial& formula, const ImpactRow& row, const TrialTranslateFn& translate,
