@@ -210,6 +210,16 @@ void startInitialValues(const CompiledTrial& formula, InitialValues& out) {
     out.variants.clear();
 }
 
+bool setConverted(const ConvertedInputs::Converted& converted, InitialValues& out) {
+    if (!converted.set)
+        return true; // no SET: the variable keeps its NULL
+    if (converted.slot < 0 || !converted.value)
+        return false;
+    out.initial[size_t(converted.slot)] = *converted.value;
+    out.setSlots.push_back(converted.slot);
+    return true;
+}
+
 bool fillInitialValues(const CompiledTrial& formula, const QList<TrialInput>& inputs,
                        const TrialTranslateFn& translate, InitialValues& out, ConvertedInputs& cache) {
     startInitialValues(formula, out);
@@ -217,13 +227,8 @@ bool fillInitialValues(const CompiledTrial& formula, const QList<TrialInput>& in
         const TrialInput& input = inputs.at(i);
         if (input.element.kind != TrialElement::Kind::Variable)
             continue;
-        const ConvertedInputs::Converted& converted = cache.of(i, formula, input, translate);
-        if (!converted.set)
-            continue;
-        if (converted.slot < 0 || !converted.value)
+        if (!setConverted(cache.of(i, formula, input, translate), out))
             return false;
-        out.initial[size_t(converted.slot)] = *converted.value;
-        out.setSlots.push_back(converted.slot);
     }
     for (const TrialElement::Kind kind : {TrialElement::Kind::Category, TrialElement::Kind::Variant}) {
         const QString xml = trialReferenceXml(inputs, kind);

@@ -91,7 +91,8 @@ bool fillInitialValues(const CompiledTrial& formula, const QList<TrialInput>& in
                        const TrialTranslateFn& translate, InitialValues& out, ConvertedInputs& cache);
 
 // The pieces of fillInitialValues, for a caller that has a row in another form than inputs:
-//   - startInitialValues: every variable NULL again (those the last row set);
+//   - startInitialValues: every variable NULL again (those the last row set); setConverted puts
+//     an input's value in its variable;
 //   - convertedInput: what the trial batch's SET of `input` leaves in its variable;
 //   - readDocument: a category or variant document (the trial's xml of a row's references) as the
 //     evaluator reads it, nullopt when the row must go to the engine; setDocument puts it in the
@@ -102,6 +103,8 @@ struct ReadDocument {
     tsql::Value value;
 };
 void startInitialValues(const CompiledTrial& formula, InitialValues& out);
+// Puts a converted input in the row's values: false when the row must go to the engine.
+bool setConverted(const ConvertedInputs::Converted& converted, InitialValues& out);
 ConvertedInputs::Converted convertedInput(const CompiledTrial& formula, const TrialInput& input,
                                           const TrialTranslateFn& translate);
 std::optional<ReadDocument> readDocument(const CompiledTrial& formula, TrialElement::Kind kind,

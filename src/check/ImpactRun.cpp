@@ -157,12 +157,8 @@ bool CodedInputs::fill(const CompiledTrial& formula, const ImpactRow& row, const
         } else {
             once = compiledrows::convertedInput(formula, {element, row.cells.at(i)}, translate);
         }
-        if (!converted->set)
-            continue;
-        if (converted->slot < 0 || !converted->value)
+        if (!compiledrows::setConverted(*converted, out))
             return false;
-        out.initial[size_t(converted->slot)] = *converted->value;
-        out.setSlots.push_back(converted->slot);
     }
     for (const TrialElement::Kind kind : {TrialElement::Kind::Category, TrialElement::Kind::Variant}) {
         if (!references[kind == TrialElement::Kind::Category ? 0 : 1])

@@ -267,36 +267,32 @@ protected:
             FAIL() << "driver missing in CI: " << reason.toStdString();
         GTEST_SKIP() << reason.toStdString();
     }
+
+    // Every step of a session against a server with a self-signed certificate, the client asking
+    // for encryption or not.
+    void everyStep(bool encrypt, const char* how) {
+        ServeProcess server;
+        ASSERT_TRUE(server
+                        .start({QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
+                                QStringLiteral("--user"), User, QStringLiteral("--tls-self-signed")})
+                        .startsWith(QLatin1String("listening on")));
+        QString skip;
+        const auto steps = sessionSteps();
+        const auto answers = run(server, encrypt, steps, skip);
+        if (!skip.isEmpty())
+            return skipOrFail(skip);
+        check(steps, answers, how);
+    }
 };
 
 TEST_P(DriverTable, EveryStepWithEncryption) {
-    ServeProcess server;
-    ASSERT_TRUE(server
-                    .start({QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
-                            QStringLiteral("--user"), User, QStringLiteral("--tls-self-signed")})
-                    .startsWith(QLatin1String("listening on")));
-    QString skip;
-    const auto steps = sessionSteps();
-    const auto answers = run(server, true, steps, skip);
-    if (!skip.isEmpty())
-        return skipOrFail(skip);
-    check(steps, answers, "encrypted");
+    everyStep(true, "encrypted");
 }
 
 // The client does not ask for encryption from a server that has a certificate: pymssql and tedious
 // get none, FreeTDS's ODBC driver at its default has the login alone encrypted.
 TEST_P(DriverTable, EveryStepWithoutEncryption) {
-    ServeProcess server;
-    ASSERT_TRUE(server
-                    .start({QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
-                            QStringLiteral("--user"), User, QStringLiteral("--tls-self-signed")})
-                    .startsWith(QLatin1String("listening on")));
-    QString skip;
-    const auto steps = sessionSteps();
-    const auto answers = run(server, false, steps, skip);
-    if (!skip.isEmpty())
-        return skipOrFail(skip);
-    check(steps, answers, "plain");
+    everyStep(false, "plain");
 }
 
 // A client that asks for encryption from a server without a certificate, and one that does not

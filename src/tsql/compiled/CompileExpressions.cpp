@@ -71,6 +71,8 @@ std::optional<Value> exactDecimalConstant(const Value& constant, const SqlType& 
 
 std::optional<Value> assignedConstant(const Value& constant, const SqlType& type) {
     try {
+        // A program runs every row under the batch's default date settings (it refuses the SET
+        // statements that change them): a date text is read now as it would be then.
         const BatchDateSettings dates;
         return convert(constant, type);
     } catch (const SqlError&) {
@@ -88,21 +90,19 @@ std::optional<Value> comparedConstant(const Value& constant, const SqlType& othe
     if (!(sameType(t, other) && (t.isInteger() || t.id == TypeId::Decimal || t.isString() || t.isDate())) &&
         !texts)
         return std::nullopt;
-    try {
-        // A program runs every row under the batch's default date settings (it refuses the SET
-        // statements that change them): a date text is read now as it would be then.
-        const BatchDateSettings dates;
-        if (texts && !sameType(t, other)) {
-            if (other.length >= 0 && constant.s.size() > other.length)
-                return std::nullopt;
+    if (texts && !sameType(t, other)) {
+        if (other.length >= 0 && constant.s.size() > other.length)
+            return std::nullopt;
+        try {
             if (constant.type.isUnicode() && !other.isUnicode() && inCodePage(constant.s) != constant.s)
                 return std::nullopt;
+        } catch (const SqlError&) {
+            return std::nullopt;
         }
-        Value c = convert(constant, other);
-        if (sameType(c.type, other))
-            return c;
-    } catch (const SqlError&) {
     }
+    std::optional<Value> c = assignedConstant(constant, other);
+    if (c && sameType(c->type, other))
+        return c;
     return std::nullopt;
 }
 
