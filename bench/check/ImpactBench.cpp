@@ -322,7 +322,9 @@ int main(int argc, char** argv) {
         std::printf("   outputs changed in %lld row-outputs, %lld rows failed on one side or both\n",
                     static_cast<long long>(warm.changed), static_cast<long long>(warm.failed));
         double peak = 0;
-        const QStringList common{QStringLiteral("--db"),   db,
+        // The CSV's header and the formula's display form are Italian: the tool reads them in Italian.
+        const QStringList common{QStringLiteral("--lang"), QStringLiteral("it"),
+                                 QStringLiteral("--db"),   db,
                                  QStringLiteral("impact"), QStringLiteral("--context"),
                                  QStringLiteral("1"),      QStringLiteral("--id"),
                                  QStringLiteral("1"),      QStringLiteral("--format"),
