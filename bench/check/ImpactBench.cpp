@@ -219,6 +219,8 @@ Timing inProcess(ado::Connection& connection, language::FormulaLanguage& languag
     }
     const check::ImpactReport report =
         check::runImpact(connection, oldSql, newSql, *std::get<std::unique_ptr<check::ImpactSource>>(made));
+    if (report.inputError)
+        std::printf("the CSV was refused: %s\n", qPrintable(report.inputError->message));
     Timing t{secondsSince(start), cpuSeconds(RUSAGE_SELF) - cpuStart, report.rows, 0,
              report.failedOld + report.failedNew + report.failedBoth};
     for (const check::ImpactOutput& o : report.outputs)

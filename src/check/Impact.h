@@ -13,6 +13,7 @@
 #include <QList>
 #include <QString>
 
+#include <array>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -51,11 +52,32 @@ struct ImpactRow {
     bool coded() const { return columns != nullptr; }
 };
 
-// The elements of a file's columns and the texts each column holds, each text once (a file's
-// columns repeat their values), as a coded row names them. Never changed once rows are given.
+// The texts a file's column keeps, each once, in the order they were met: a coded row names
+// them by their place. Texts are only ever added, by the thread that reads the file, and keep
+// their place and storage: the threads that run rows read the texts of the rows handed to them
+// while later rows add others (a row is handed over after its texts were added).
+class ColumnTextStore {
+public:
+    static constexpr qsizetype ChunkTexts = 1024;
+    static constexpr qsizetype MaxTexts = 1 << 16;
+
+    const QString& at(qint32 code) const {
+        return m_chunks[size_t(code) / ChunkTexts][size_t(code) % ChunkTexts];
+    }
+    // The texts added so far: only the reading thread may ask.
+    qsizetype size() const { return m_size; }
+    // Adds `text` as the next code; false when the column holds MaxTexts already.
+    bool append(const QString& text);
+
+private:
+    std::array<std::unique_ptr<QString[]>, MaxTexts / ChunkTexts> m_chunks;
+    qsizetype m_size = 0;
+};
+
+// The elements of a file's columns and the texts each column keeps, as a coded row names them.
 struct ImpactColumns {
     QList<TrialElement> elements;
-    std::vector<QStringList> texts;
+    std::vector<ColumnTextStore> texts;
     // The text of column `column` in `row`.
     const QString& text(const ImpactRow& row, qsizetype column) const {
         const qint32 code = row.codes[size_t(column)];
@@ -66,22 +88,29 @@ struct ImpactColumns {
 // `row` in its complete form: its inputs listed and its origin written out.
 void completeRow(ImpactRow& row);
 
-// The rows of a preview, read once and in order: sources stream, they never hold every row.
-class ImpactSource {
-public:
-    virtual ~ImpactSource() = default;
-    // The next row, nullopt at the end.
-    virtual std::optional<ImpactRow> next() = 0;
-    // How many rows the source gives (-1: not known ahead), for the progress.
-    virtual qint64 size() const = 0;
-};
-
 // What cannot be read in the rows a user gave (a CSV cell, a generation spec): where (1-based
 // line and column; 0 when the whole input), and why, in the user's language.
 struct ImpactInputError {
     int line = 0;
     int column = 0;
     QString message;
+};
+
+// The rows of a preview, read once and in order: sources stream, they never hold every row.
+class ImpactSource {
+public:
+    virtual ~ImpactSource() = default;
+    // The next row, nullopt at the end.
+    virtual std::optional<ImpactRow> next() = 0;
+    // How many rows the source gives (-1: not known ahead), for the progress; a file read as its
+    // rows are given tells an estimate from the bytes read so far.
+    virtual qint64 size() const = 0;
+    // The flaw that ended the rows before their end (a CSV cell that cannot be read), if any.
+    virtual std::optional<ImpactInputError> failure() const { return std::nullopt; }
+    // Reads every row ahead and says its first flaw, before any row is given: for a run that must
+    // not start a row before the whole input is known to be readable. The rows are then given
+    // from the first.
+    virtual std::optional<ImpactInputError> check() { return std::nullopt; }
 };
 
 // The element a column header or a generation spec names in display form
@@ -103,11 +132,11 @@ enum class ImpactNumbers { C, Language };
 // The record's test cases as rows ("caso «name»").
 std::unique_ptr<ImpactSource> caseRows(const QList<TestCase>& cases, const TrialTranslateFn& translate = {});
 
-// A CSV's rows: the header names inputs in display form, every other line is a row. The whole
-// device is read once before the first row is given, so that an unreadable cell (a number that is
-// none, an unknown header, a row of another width) is reported with its line and column before
-// anything runs; the rows are then read again from the device, one at a time. `device` must be
-// open, seekable, and outlive the source.
+// A CSV's rows: the header names inputs in display form, every other line is a row. The header
+// is read here (an unknown or repeated name is reported with its line and column); the rows are
+// read, checked and given one at a time, and the first that cannot be read (a number that is
+// none, a row of another width) ends them as the source's failure(), which runImpact reports
+// instead of any figure. `device` must be open, seekable, and outlive the source.
 std::variant<std::unique_ptr<ImpactSource>, ImpactInputError> csvRows(QIODevice* device,
                                                                       const ImpactElementFn& elements,
                                                                       ImpactNumbers numbers,
@@ -182,6 +211,8 @@ struct ImpactReport {
     QList<ImpactOutput> outputs;   // every output either formula sets, in block order
     std::optional<TrialPath> oldPath, newPath;
     bool cancelled = false; // stopped before the end: the figures are of the rows read so far
+    // A row of the input could not be read: the preview reports nothing else (every figure empty).
+    std::optional<ImpactInputError> inputError;
 };
 
 struct ImpactOptions {
@@ -195,7 +226,11 @@ struct ImpactOptions {
 };
 
 // Runs both formulas (SQL forms, normal mode, as stored) over every row of `rows`. Throws ComError
-// when a row must run on the engine and the connection cannot run it in isolation.
+// when a row must run on the engine and the connection cannot run it in isolation. Rows that only
+// the compiled evaluator runs start while later rows are still read (it reads and writes nothing:
+// a flaw found later only discards their figures); when a formula goes to the engine, the whole
+// input is checked first (ImpactSource::check), so that no row reaches it from an input that
+// cannot be read.
 ImpactReport runImpact(ado::Connection& connection, const QString& oldSql, const QString& newSql,
                        ImpactSource& rows, const ImpactOptions& options = {});
 

@@ -147,8 +147,8 @@ bool CodedInputs::fill(const CompiledTrial& formula, const ImpactRow& row, const
         const Converted* converted = &once;
         if (code >= 0) {
             std::vector<std::optional<Converted>>& known = m_values[size_t(i)];
-            if (known.size() <= size_t(code))
-                known.resize(size_t(columns.texts[size_t(i)].size()));
+            if (known.size() <= size_t(code)) // the column's texts grow as the file is read
+                known.resize(std::max(size_t(code) + 1, known.size() * 2));
             std::optional<Converted>& value = known[size_t(code)];
             if (!value)
                 value = compiledrows::convertedInput(formula, {element, columns.texts[size_t(i)].at(code)},
@@ -491,8 +491,13 @@ ImpactReport runImpact(ado::Connection& connection, const QString& oldSql, const
     state.report.newPath = newFormula.path;
     for (size_t k = 0; k < state.reported.size(); ++k)
         state.figures.emplace_back(options.top);
-    const qint64 total = rows.size();
     auto cancelled = [&] { return options.cancel && options.cancel->load(); };
+    if (!oldFormula.compiled() || !newFormula.compiled()) {
+        if (std::optional<ImpactInputError> flaw = rows.check()) {
+            state.report.inputError = flaw;
+            return std::move(state.report);
+        }
+    }
 
     // The batches are declared before the threads, which end first, whatever ends the run (an
     // engine's row may throw).
@@ -553,9 +558,17 @@ ImpactReport runImpact(ado::Connection& connection, const QString& oldSql, const
         spare.push_back(std::move(inFlight.front()));
         inFlight.pop_front();
         if (options.progress)
-            options.progress(state.report.rows, total);
+            options.progress(state.report.rows, rows.size());
     }
     pool.reset(); // the threads end before the batches they may still hold
+    if (std::optional<ImpactInputError> flaw = rows.failure()) {
+        // The rows run so far came from an input that cannot be read: none of them is reported.
+        ImpactReport refused;
+        refused.oldPath = state.report.oldPath;
+        refused.newPath = state.report.newPath;
+        refused.inputError = std::move(flaw);
+        return refused;
+    }
     if (cancelled())
         state.report.cancelled = true;
     for (size_t k = 0; k < state.reported.size(); ++k) {

@@ -12,8 +12,6 @@
 #include <QRegularExpression>
 #include <QStringDecoder>
 
-#include <thread>
-
 namespace check {
 
 namespace {
@@ -49,8 +47,19 @@ public:
         while (m_at < m_sources.size()) {
             if (std::optional<ImpactRow> row = m_sources[m_at]->next())
                 return row;
+            if (m_sources[m_at]->failure())
+                return std::nullopt; // a flaw ends every row
             ++m_at;
         }
+        return std::nullopt;
+    }
+    std::optional<ImpactInputError> failure() const override {
+        return m_at < m_sources.size() ? m_sources[m_at]->failure() : std::nullopt;
+    }
+    std::optional<ImpactInputError> check() override {
+        for (const auto& s : m_sources)
+            if (std::optional<ImpactInputError> e = s->check())
+                return e;
         return std::nullopt;
     }
     qint64 size() const override {
@@ -86,6 +95,8 @@ class CsvReader {
 public:
     explicit CsvReader(QIODevice* device)
         : m_device(device) {}
+
+    const QIODevice* device() const { return m_device; }
 
     void restart() {
         m_device->seek(0);
@@ -340,39 +351,54 @@ std::optional<QString> cNumber(const QString& text, Form form) {
     return t;
 }
 
+} // namespace
+
+bool ColumnTextStore::append(const QString& text) {
+    if (m_size >= MaxTexts)
+        return false;
+    std::unique_ptr<QString[]>& chunk = m_chunks[size_t(m_size / ChunkTexts)];
+    if (!chunk)
+        chunk = std::make_unique<QString[]>(size_t(ChunkTexts));
+    chunk[size_t(m_size % ChunkTexts)] = text;
+    ++m_size;
+    return true;
+}
+
+namespace {
+
 // A file's columns repeat their values: each column keeps the texts it met, each once, and a row
-// names them by their place. A column that meets more than MaxColumnCodes texts keeps none (its
-// rows carry their texts), and so does a column once the texts kept by all columns reach
-// MaxCodes: memory stays bounded whatever the file.
+// names them by their place. A column stops keeping texts once it holds ColumnTextStore::MaxTexts,
+// once the texts kept by all columns reach MaxCodes, or when its first rows hardly repeat (a
+// file's prices, all different): its later rows carry their texts. Memory stays bounded whatever
+// the file; the texts kept stay, for the rows already given.
 class ColumnTexts {
 public:
-    static constexpr qsizetype MaxColumnCodes = 1 << 16;
     static constexpr qsizetype MaxCodes = 1 << 18;
+    static constexpr qint64 TrialRows = 4096;
 
-    bool coding() const { return m_coding; }
     // The code of `raw` (the cell as written), -1 when the column does not know it.
-    qint32 find(const QString& raw) const { return m_codes.value(raw, -1); }
-    // Keeps `raw`, whose value (as the C locale writes it) is `value`; `kept` counts the texts
-    // every column keeps.
-    void add(const QString& raw, const QString& value, qsizetype& kept) {
+    qint32 find(const QString& raw) const { return m_codes.isEmpty() ? -1 : m_codes.value(raw, -1); }
+    // Keeps `raw`, whose value (as the C locale writes it) is `value`, in `store`: its code, or -1
+    // when the column keeps no more texts. `kept` counts the texts every column keeps.
+    qint32 add(const QString& raw, const QString& value, ColumnTextStore& store, qsizetype& kept) {
         if (!m_coding)
-            return;
-        if (m_texts.size() >= MaxColumnCodes || kept >= MaxCodes) {
-            kept -= m_texts.size();
+            return -1;
+        if (kept >= MaxCodes || (m_rows >= TrialRows && store.size() * 4 > m_rows * 3) ||
+            !store.append(value)) {
             m_coding = false;
-            m_codes = {};
-            m_texts = {};
-            return;
+            return -1;
         }
-        m_codes.insert(raw, qint32(m_texts.size()));
-        m_texts.append(value);
+        const auto code = qint32(store.size() - 1);
+        m_codes.insert(raw, code);
         ++kept;
+        return code;
     }
-    const QStringList& texts() const { return m_texts; }
+    // A row was read: the count the repetition is judged over.
+    void counted() { ++m_rows; }
 
 private:
     QHash<QString, qint32> m_codes;
-    QStringList m_texts;
+    qint64 m_rows = 0;
     bool m_coding = true;
 };
 
@@ -384,16 +410,18 @@ public:
 
     std::optional<ImpactInputError> open(const ImpactElementFn& elements, ImpactNumbers numbers);
     std::optional<ImpactRow> next() override;
-    qint64 size() const override { return m_rows; }
+    qint64 size() const override;
+    std::optional<ImpactInputError> failure() const override { return m_failure; }
+    std::optional<ImpactInputError> check() override;
 
 private:
     // The value of column `i`'s cell as the C locale writes it, or why it is not written as the
     // file's language writes it.
-    std::variant<QString, ImpactInputError> valueOf(const CsvRecord& record, qsizetype i,
-                                                    const TrialTranslateFn& translate) const;
-    // Whether a record is one the rows can take: its width, every value written as the file
-    // writes them and fitting its element. The columns keep the texts they met.
-    std::optional<ImpactInputError> checkRecord(const CsvRecord& record, const TrialTranslateFn& translate);
+    std::variant<QString, ImpactInputError> valueOf(const CsvRecord& record, qsizetype i) const;
+    // The record as a coded row (the code of each cell's text, the C-locale value of a cell whose
+    // text its column does not keep), or why it is not one the rows can take: its width, a value
+    // not written as the file writes them or not fitting its element.
+    std::optional<ImpactInputError> code(const CsvRecord& record, ImpactRow& row);
     std::optional<ImpactInputError> start(const ImpactElementFn* elements, ImpactNumbers numbers);
 
     CsvReader m_reader;
@@ -404,9 +432,11 @@ private:
     QList<bool> m_numeric, m_date;
     std::vector<ColumnTexts> m_texts;
     qsizetype m_kept = 0;
-    std::shared_ptr<const ImpactColumns> m_coded; // the columns' texts, once every row was read
+    std::shared_ptr<ImpactColumns> m_coded; // the columns' elements and the texts they keep
     QString m_origin;
-    qint64 m_rows = 0;
+    qint64 m_given = 0;           // rows given so far
+    std::optional<qint64> m_rows; // every row, once check() read them
+    std::optional<ImpactInputError> m_failure;
     CsvRecord m_record;
 };
 
@@ -465,42 +495,49 @@ std::optional<ImpactInputError> CsvSource::start(const ImpactElementFn* elements
     return std::nullopt;
 }
 
-std::variant<QString, ImpactInputError> CsvSource::valueOf(const CsvRecord& record, qsizetype i,
-                                                           const TrialTranslateFn& translate) const {
+std::variant<QString, ImpactInputError> CsvSource::valueOf(const CsvRecord& record, qsizetype i) const {
     const QString& text = record.field(i);
     if (m_numeric.at(i) && !text.trimmed().isEmpty()) {
         if (std::optional<QString> c = cNumber(text, m_form))
             return *c;
         return ImpactInputError{record.lines[size_t(i)], int(i) + 1,
-                                tr(translate, impactmsg::CsvNumberForm).arg(text, m_columns.at(i).type)};
+                                tr(m_translate, impactmsg::CsvNumberForm).arg(text, m_columns.at(i).type)};
     }
     if (m_date.at(i) && m_form != Form::Italian && text.contains(u'/'))
         return ImpactInputError{record.lines[size_t(i)], int(i) + 1,
-                                tr(translate, impactmsg::CsvDateForm).arg(text)};
+                                tr(m_translate, impactmsg::CsvDateForm).arg(text)};
     return text;
 }
 
-std::optional<ImpactInputError> CsvSource::checkRecord(const CsvRecord& record,
-                                                       const TrialTranslateFn& translate) {
+std::optional<ImpactInputError> CsvSource::code(const CsvRecord& record, ImpactRow& row) {
     if (record.count != m_columns.size())
         return ImpactInputError{record.line, int(std::min(record.count, m_columns.size())) + 1,
-                                tr(translate, impactmsg::CsvWidth).arg(record.count).arg(m_columns.size())};
+                                tr(m_translate, impactmsg::CsvWidth).arg(record.count).arg(m_columns.size())};
+    row.codes.resize(size_t(record.count));
     for (qsizetype i = 0; i < record.count; ++i) {
         ColumnTexts& texts = m_texts[size_t(i)];
-        if (texts.coding() && texts.find(record.field(i)) >= 0)
+        texts.counted();
+        qint32& code = row.codes[size_t(i)];
+        code = texts.find(record.field(i));
+        if (code >= 0)
             continue;
-        std::variant<QString, ImpactInputError> value = valueOf(record, i, translate);
+        std::variant<QString, ImpactInputError> value = valueOf(record, i);
         if (const auto* e = std::get_if<ImpactInputError>(&value))
             return *e;
         const QString& text = std::get<QString>(value);
         const TrialElement& element = m_columns.at(i);
         const QString problem =
-            trialPlainNumber(element, text) ? QString() : trialLiteral(element, text, translate).error;
+            trialPlainNumber(element, text) ? QString() : trialLiteral(element, text, m_translate).error;
         if (!problem.isEmpty())
             return ImpactInputError{
                 record.lines[size_t(i)], int(i) + 1,
-                tr(translate, impactmsg::CsvValue).arg(trialLabel(element, translate), problem)};
-        texts.add(record.field(i), text, m_kept);
+                tr(m_translate, impactmsg::CsvValue).arg(trialLabel(element, m_translate), problem)};
+        code = texts.add(record.field(i), text, m_coded->texts[size_t(i)], m_kept);
+        if (code >= 0)
+            continue;
+        if (row.cells.isEmpty())
+            row.cells.resize(m_columns.size());
+        row.cells[i] = text;
     }
     return std::nullopt;
 }
@@ -508,85 +545,66 @@ std::optional<ImpactInputError> CsvSource::checkRecord(const CsvRecord& record,
 std::optional<ImpactInputError> CsvSource::open(const ImpactElementFn& elements, ImpactNumbers numbers) {
     if (std::optional<ImpactInputError> e = start(&elements, numbers))
         return e;
-    // Every row is read and its values checked before the first one is given: the records are
-    // read a block at a time while a thread of its own checks the block before. The messages are
-    // made in Italian, and the first flaw's again in the user's language (its record checked
-    // again: the texts it met before the flaw are known by then, the flawed one is not).
-    constexpr qsizetype BlockRows = 2048;
-    struct Block {
-        std::vector<CsvRecord> records; // the first `count` (the others keep their storage)
-        qsizetype count = 0;
-    };
+    m_coded = std::make_shared<ImpactColumns>();
+    m_coded->elements = m_columns;
+    m_coded->texts.resize(size_t(m_columns.size()));
+    m_origin = tr(m_translate, impactmsg::LineOrigin);
+    return std::nullopt;
+}
+
+std::optional<ImpactInputError> CsvSource::check() {
+    if (m_rows || m_failure || m_given > 0)
+        return m_failure;
+    // Every record is read and coded: the rows given afterwards find their texts kept.
+    qint64 rows = 0;
+    ImpactRow scratch;
     std::optional<ImpactInputError> error;
-    auto fill = [&](Block& block) { // false once the reader has no more
-        for (block.count = 0; block.count < BlockRows; ++block.count) {
-            if (size_t(block.count) >= block.records.size())
-                block.records.emplace_back();
-            if (!m_reader.next(block.records[size_t(block.count)], m_separator, error))
-                return false;
-        }
-        return true;
-    };
-    auto firstFlaw = [this](const Block& block) -> std::optional<qsizetype> {
-        for (qsizetype i = 0; i < block.count; ++i)
-            if (checkRecord(block.records[size_t(i)], {}))
-                return i;
-        return std::nullopt;
-    };
-    Block blocks[2];
-    bool reading = fill(blocks[0]);
-    for (int at = 0; blocks[at].count > 0; at = 1 - at) {
-        Block& following = blocks[1 - at];
-        following.count = 0;
-        std::optional<qsizetype> flaw;
-        if (reading) {
-            std::thread checker([&] { flaw = firstFlaw(blocks[at]); });
-            reading = fill(following);
-            checker.join();
-        } else {
-            flaw = firstFlaw(blocks[at]);
-        }
-        if (flaw)
-            return checkRecord(blocks[at].records[size_t(*flaw)], m_translate);
-        m_rows += blocks[at].count;
+    while (m_reader.next(m_record, m_separator, error)) {
+        if ((m_failure = code(m_record, scratch)))
+            return m_failure;
+        scratch.cells.clear();
+        ++rows;
     }
     if (error) {
         error->message = readerMessage(error->message, m_translate);
-        return error;
+        return m_failure = error;
     }
-    auto coded = std::make_shared<ImpactColumns>();
-    coded->elements = m_columns;
-    for (const ColumnTexts& texts : m_texts)
-        coded->texts.push_back(texts.texts());
-    m_coded = std::move(coded);
-    m_origin = tr(m_translate, impactmsg::LineOrigin);
-    start(nullptr, numbers);
+    m_rows = rows;
+    m_reader.restart();
+    start(nullptr, ImpactNumbers::C);
     return std::nullopt;
 }
 
 std::optional<ImpactRow> CsvSource::next() {
+    if (m_failure)
+        return std::nullopt;
     std::optional<ImpactInputError> error;
-    if (!m_reader.next(m_record, m_separator, error) || m_record.count != m_columns.size())
-        return std::nullopt; // at the end, or the device changed since it was read: the rows end here
+    if (!m_reader.next(m_record, m_separator, error)) {
+        if (error) {
+            error->message = readerMessage(error->message, m_translate);
+            m_failure = error;
+        }
+        return std::nullopt;
+    }
     ImpactRow row;
+    if ((m_failure = code(m_record, row)))
+        return std::nullopt;
     row.origin = m_origin;
     row.number = m_record.line;
     row.columns = m_coded;
-    row.codes.resize(size_t(m_columns.size()));
-    for (qsizetype i = 0; i < m_columns.size(); ++i) {
-        ColumnTexts& texts = m_texts[size_t(i)];
-        qint32& code = row.codes[size_t(i)];
-        code = texts.coding() ? texts.find(m_record.field(i)) : -1;
-        if (code >= 0)
-            continue;
-        std::variant<QString, ImpactInputError> value = valueOf(m_record, i, {});
-        if (!std::holds_alternative<QString>(value))
-            return std::nullopt;
-        if (row.cells.isEmpty())
-            row.cells.resize(m_columns.size());
-        row.cells[i] = std::get<QString>(std::move(value));
-    }
+    ++m_given;
     return row;
+}
+
+qint64 CsvSource::size() const {
+    if (m_rows)
+        return *m_rows;
+    // The rows given so far, in proportion of the bytes read to the file's.
+    const QIODevice* device = m_reader.device();
+    const qint64 read = device->pos();
+    if (m_given == 0 || read <= 0)
+        return -1;
+    return std::max(m_given, qint64(double(m_given) * double(device->size()) / double(read)));
 }
 
 } // namespace

@@ -249,10 +249,12 @@ void FRMLP_FORMULE::runImpactPreview() {
         error = QString::fromLocal8Bit(e.what());
     }
     m_impact->setRunning(false);
-    if (error.isEmpty())
-        m_impact->showReport(report);
-    else
+    if (!error.isEmpty())
         m_impact->showError(error);
+    else if (report.inputError)
+        m_impact->showError(inputError(CsvAt, CsvWhole, *report.inputError, tr, true));
+    else
+        m_impact->showReport(report);
 }
 
 void FRMLP_FORMULE::loadImpactRow(const check::ImpactRow& row) {

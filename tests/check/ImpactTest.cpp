@@ -193,24 +193,39 @@ TEST(ImpactCsv, ReadsOrRefusesWithLineAndColumn) {
         {"not UTF-8", "{C01 - Colore}\n\xFF\xFE\n", ImpactNumbers::C, {}, 1, 0, CsvNotText},
     };
     for (const CsvCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        QByteArray bytes = c.text;
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::ReadOnly);
-        auto made = check::csvRows(&buffer, element, c.numbers);
-        if (c.rows.isEmpty()) {
-            ASSERT_TRUE(std::holds_alternative<ImpactInputError>(made));
-            const ImpactInputError& e = std::get<ImpactInputError>(made);
-            EXPECT_EQ(e.line, c.line);
-            EXPECT_EQ(e.column, c.column);
-            EXPECT_EQ(e.message, c.message);
-            continue;
+        // Read ahead (as before an engine's run) and as the rows are given (as the compiled run
+        // reads them): the same rows, or the same flaw.
+        for (const bool ahead : {true, false}) {
+            SCOPED_TRACE(std::string(c.name) + (ahead ? " (ahead)" : " (as given)"));
+            QByteArray bytes = c.text;
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::ReadOnly);
+            auto made = check::csvRows(&buffer, element, c.numbers);
+            std::optional<ImpactInputError> error;
+            QStringList rows;
+            if (const auto* e = std::get_if<ImpactInputError>(&made)) {
+                error = *e;
+            } else {
+                ImpactSource& source = *std::get<std::unique_ptr<ImpactSource>>(made);
+                error = ahead ? source.check() : std::nullopt;
+                if (!error) {
+                    rows = rowsOf(source);
+                    error = source.failure();
+                }
+                if (!error && ahead) {
+                    EXPECT_EQ(source.size(), c.rows.size());
+                }
+            }
+            if (c.rows.isEmpty()) {
+                ASSERT_TRUE(error.has_value());
+                EXPECT_EQ(error->line, c.line);
+                EXPECT_EQ(error->column, c.column);
+                EXPECT_EQ(error->message, c.message);
+                continue;
+            }
+            ASSERT_FALSE(error.has_value()) << error->message.toStdString();
+            EXPECT_EQ(rows, c.rows);
         }
-        ASSERT_TRUE(std::holds_alternative<std::unique_ptr<ImpactSource>>(made))
-            << std::get<ImpactInputError>(made).message.toStdString();
-        ImpactSource& source = *std::get<std::unique_ptr<ImpactSource>>(made);
-        EXPECT_EQ(source.size(), c.rows.size());
-        EXPECT_EQ(rowsOf(source), c.rows);
     }
 }
 
@@ -225,9 +240,11 @@ TEST(ImpactCsv, MessagesInTheUsersLanguage) {
         return t == check::impactmsg::LanguageCode ? QStringLiteral("en") : t;
     };
     auto made = check::csvRows(&buffer, element, ImpactNumbers::Language, english);
-    ASSERT_TRUE(std::holds_alternative<ImpactInputError>(made));
-    EXPECT_EQ(std::get<ImpactInputError>(made).line, 3);
-    EXPECT_EQ(std::get<ImpactInputError>(made).message,
+    ASSERT_TRUE(std::holds_alternative<std::unique_ptr<ImpactSource>>(made));
+    const std::optional<ImpactInputError> flaw = std::get<std::unique_ptr<ImpactSource>>(made)->check();
+    ASSERT_TRUE(flaw.has_value());
+    EXPECT_EQ(flaw->line, 3);
+    EXPECT_EQ(flaw->message,
               check::trialLabel(*check::declaredElement(QStringLiteral("@ATTPREZZO")), english) +
                   QStringLiteral(": “x” is no valid number for decimal(17,6)"));
 }
@@ -527,6 +544,51 @@ TEST_F(ImpactRun, CasesComeFirstWithTheirNames) {
     ASSERT_EQ(r.outputs[0].movers.size(), 1);
     EXPECT_EQ(r.outputs[0].movers[0].row.origin, QStringLiteral("riga generata 1")); // 1 to 2: +100%
     EXPECT_EQ(r.outputs[0].absolute.median, 1);
+}
+
+// A source that counts the rows it gave.
+class CountedRows : public ImpactSource {
+public:
+    explicit CountedRows(std::unique_ptr<ImpactSource> rows)
+        : m_rows(std::move(rows)) {}
+    std::optional<check::ImpactRow> next() override {
+        std::optional<check::ImpactRow> row = m_rows->next();
+        given += row ? 1 : 0;
+        return row;
+    }
+    qint64 size() const override { return m_rows->size(); }
+    std::optional<ImpactInputError> failure() const override { return m_rows->failure(); }
+    std::optional<ImpactInputError> check() override { return m_rows->check(); }
+    int given = 0;
+
+private:
+    std::unique_ptr<ImpactSource> m_rows;
+};
+
+// A number that is none on line 7: the report holds that flaw and no figure. The compiled
+// evaluator may have run the rows before it; the engine gets none.
+TEST_F(ImpactRun, AFileWithAFlawGivesNoFigureAndTheEngineNoRow) {
+    for (const bool compiled : {true, false}) {
+        SCOPED_TRACE(compiled ? "compiled" : "engine");
+        QByteArray text = "[Prezzo lordo - CURR]\n1\n2\n3\n4\n5\nabc\n7\n";
+        QBuffer buffer(&text);
+        buffer.open(QIODevice::ReadOnly);
+        auto made = check::csvRows(&buffer, element, ImpactNumbers::C);
+        ASSERT_TRUE(std::holds_alternative<std::unique_ptr<ImpactSource>>(made));
+        CountedRows rows(std::move(std::get<std::unique_ptr<ImpactSource>>(made)));
+        check::ImpactOptions options;
+        options.trial.compiled = compiled;
+        const check::ImpactReport r =
+            check::runImpact(*db.connection, QStringLiteral("SET @OUTPREZZO = 1"),
+                             QStringLiteral("SET @OUTPREZZO = @ATTPREZZO"), rows, options);
+        ASSERT_TRUE(r.inputError.has_value());
+        EXPECT_EQ(r.inputError->line, 7);
+        EXPECT_EQ(r.inputError->column, 1);
+        EXPECT_EQ(r.rows, 0);
+        EXPECT_TRUE(r.outputs.isEmpty());
+        EXPECT_TRUE(r.failures.isEmpty());
+        EXPECT_EQ(rows.given, compiled ? 5 : 0);
+    }
 }
 
 // A file's column of more different texts than a column keeps (every price differs) beside one

@@ -65,7 +65,7 @@ ImpactArguments argumentsOf(const QCommandLineParser& parser) {
 class ProgressBar {
 public:
     void show(qint64 done, qint64 total) {
-        const int percent = total > 0 ? int(done * 100 / total) : -1;
+        const int percent = total > 0 ? int(std::min(done, total) * 100 / total) : -1;
         if (percent == m_last && total > 0)
             return;
         m_last = percent;
@@ -81,15 +81,27 @@ public:
         std::fflush(stderr);
         m_drawn = true;
     }
-    ~ProgressBar() {
+    ~ProgressBar() { clear(); }
+    void clear() {
         if (m_drawn)
             std::fprintf(stderr, "\r%60s\r", "");
+        m_drawn = false;
     }
 
 private:
     int m_last = -2;
     bool m_drawn = false;
 };
+
+// "impact: FILE:LINE:COLUMN: why" (the line and the column when known).
+void printCsvError(Context& ctx, const QString& file, const check::ImpactInputError& error) {
+    *ctx.err << "impact: " << file;
+    if (error.line > 0)
+        *ctx.err << ':' << error.line;
+    if (error.column > 0)
+        *ctx.err << ':' << error.column;
+    *ctx.err << ": " << error.message << '\n';
+}
 
 // The rows of the preview: the record's test cases, then the CSV's, then the generated ones.
 // Prints the reason and returns null when the CSV or the spec cannot be read.
@@ -109,12 +121,7 @@ std::unique_ptr<check::ImpactSource> rowsOf(Context& ctx, ado::Connection& conne
         }
         auto made = check::csvRows(&csv, elements, a.numbers, translate);
         if (const auto* error = std::get_if<check::ImpactInputError>(&made)) {
-            *ctx.err << "impact: " << csv.fileName();
-            if (error->line > 0)
-                *ctx.err << ':' << error->line;
-            if (error->column > 0)
-                *ctx.err << ':' << error->column;
-            *ctx.err << ": " << error->message << '\n';
+            printCsvError(ctx, csv.fileName(), *error);
             return nullptr;
         }
         sources.push_back(std::move(std::get<std::unique_ptr<check::ImpactSource>>(made)));
@@ -173,6 +180,11 @@ int runImpact(Context& ctx, const QCommandLineParser& parser, const QStringList&
         if (isatty(STDERR_FILENO))
             options.progress = [&bar](qint64 done, qint64 total) { bar.show(done, total); };
         const check::ImpactReport report = check::runImpact(*connection, *stored, sql, *rows, options);
+        bar.clear();
+        if (report.inputError) {
+            printCsvError(ctx, csv.fileName(), *report.inputError);
+            return ExitUsage;
+        }
         writeReport(*ctx.out, report, a.format, translate);
         ctx.out->flush();
         return report.failedNew + report.failedBoth > 0 ? ExitNegative : ExitOk;
