@@ -17,7 +17,7 @@ for rows in 1000 10000 100000; do
     cs=$("$bin/bench_database" "$dir/rows$rows.sqlite" "$rows")
     : >"$dir/paint" ; : >"$dir/rss" ; : >"$dir/wall" ; : >"$dir/ready" ; : >"$dir/readyrss"
     for _ in $(seq "$runs"); do
-        /usr/bin/time -f '%e' -o "$dir/time" "$bin/formule-host" --db "$cs" --variants on --context 0 --id 3 \
+        /usr/bin/time -f '%e' -o "$dir/time" "$bin/formule-host" --lang en --db "$cs" --variants on --context 0 --id 3 \
             --screenshot "$dir/shot.png" --timings >/dev/null 2>"$dir/err" || true
         sed -n 's/^first paint \([0-9.]*\) ms, resident \([0-9.]*\) MB.*/\1 \2/p' "$dir/err" >"$dir/one"
         cut -d' ' -f1 "$dir/one" >>"$dir/paint"
@@ -28,7 +28,7 @@ for rows in 1000 10000 100000; do
         cut -d' ' -f1 "$dir/one" >>"$dir/ready"
         cut -d' ' -f2- "$dir/one" >>"$dir/readyrss"
     done
-    "$bin/formule-host" --db "$cs" --variants on --context 0 --id 3 --screenshot "$dir/shot.png" \
+    "$bin/formule-host" --lang en --db "$cs" --variants on --context 0 --id 3 --screenshot "$dir/shot.png" \
         --timings --expand-tree >/dev/null 2>"$dir/err" || true
     expand=$(sed -n 's/^expand-all \([0-9.]*\) ms, resident \([0-9.]*\) MB.*/\1 ms, resident \2 MB/p' "$dir/err")
     printf '%6d rows | first paint %s ms (median of %s starts), resident %s MB | catalogue %s ms, resident/peak %s MB | whole process %s s | expand-all %s\n' \

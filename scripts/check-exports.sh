@@ -1,7 +1,13 @@
 #!/usr/bin/env bash
-# Checks a built or installed component library: its dynamic symbol table exports only the public
-# API (the factory formule_create), it carries its SONAME, and its run path is relative ($ORIGIN).
+# Checks a built or installed library of the component's: its dynamic symbol table exports only
+# what crosses the library's boundary, it carries its SONAME, and its run path is relative ($ORIGIN).
 #   scripts/check-exports.sh [--installed] path/to/libformule_component.so.1
+#   scripts/check-exports.sh [--installed] path/to/libformule_host.so.1        (or libformule_host_gui)
+# libformule_component exports the factory formule_create alone. libformule_host and
+# libformule_host_gui export the set their version scripts list (src/host/*.map): every symbol in
+# the project's namespaces, none of the engine's parser, binder, built-in functions and executor,
+# no instantiation of the standard library's or Qt's templates (but the Qt meta-types of the
+# project's types), at most a bound of symbols each.
 # In the build tree CMake pads the run path with empty entries (room for the installed one);
 # with --installed an empty entry fails too.
 set -euo pipefail
@@ -12,16 +18,46 @@ if [ "${1:-}" = --installed ]; then
 fi
 lib=${1:?usage: $0 [--installed] LIBRARY}
 fail=0
-exported=$(nm -D --defined-only "$lib" | awk '$3 != "FORMULE_1" {print $3}' | sed 's/@.*//' | sort)
-expected="formule_create"
-if [ "$exported" != "$expected" ]; then
-    echo "check-exports: $lib exports more than the public API:" >&2
-    diff <(echo "$expected") <(echo "$exported") | sed -n 's/^> /  /p' | head -n 20 >&2
-    fail=1
-fi
+name=$(basename "$lib")
+name=${name%%.so*}
+# The version node's own symbol (FORMULE_1, FORMULE_HOST_1, ...) is no export.
+exported=$(nm -D --defined-only "$lib" | awk '$3 !~ /^FORMULE_[A-Z_]*1$/ {print $3}' | sed 's/@.*//' | sort)
+count=$(grep -c . <<<"$exported" || true)
+case "$name" in
+libformule_component)
+    expected="formule_create"
+    if [ "$exported" != "$expected" ]; then
+        echo "check-exports: $lib exports more than the public API:" >&2
+        diff <(echo "$expected") <(echo "$exported") | sed -n 's/^> /  /p' | head -n 20 >&2
+        fail=1
+    fi
+    ;;
+libformule_host | libformule_host_gui)
+    bound=$([ "$name" = libformule_host ] && echo 800 || echo 250)
+    if [ "$count" -gt "$bound" ]; then
+        echo "check-exports: $lib exports $count symbols, more than $bound" >&2
+        fail=1
+    fi
+    project='(core|tables|tsql|ado|host|controls)::'
+    outside=$(c++filt <<<"$exported" |
+        sed -E 's/^(typeinfo name for |typeinfo for |vtable for |VTT for |non-virtual thunk to |virtual thunk to |guard variable for )//' |
+        grep -Ev "^$project|^QtPrivate::QMetaTypeInterfaceWrapper<$project" |
+        grep -E -v '^$' || true)
+    internal=$(c++filt <<<"$exported" | grep -E 'tsql::(parsing|binding|builtin|Executor|Evaluator)::|sqlite3' || true)
+    if [ -n "$outside$internal" ]; then
+        echo "check-exports: $lib exports symbols outside its set:" >&2
+        printf '%s\n%s\n' "$outside" "$internal" | grep -v '^$' | head -n 20 | sed 's/^/  /' >&2
+        fail=1
+    fi
+    ;;
+*)
+    echo "check-exports: $lib is none of the component's libraries" >&2
+    exit 2
+    ;;
+esac
 dynamic=$(readelf -d "$lib")
 soname=$(sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p' <<<"$dynamic")
-if [[ "$soname" != libformule_component.so.[0-9]* ]]; then
+if [[ "$soname" != "$name".so.[0-9]* ]]; then
     echo "check-exports: $lib has no versioned SONAME (found '$soname')" >&2
     fail=1
 fi
@@ -37,6 +73,7 @@ for entry in "${entries[@]}"; do
     fi
 done
 if [ "$fail" = 0 ]; then
-    echo "check-exports: $(basename "$lib"): exports $(wc -l <<<"$exported") symbol(s) ($exported), SONAME $soname, run path ${runpath%%:*}"
+    shown=$([ "$count" -le 3 ] && echo " ($(tr '\n' ' ' <<<"$exported" | sed 's/ $//'))" || true)
+    echo "check-exports: $(basename "$lib"): exports $count symbol(s)$shown, SONAME $soname, run path ${runpath%%:*}"
 fi
 exit "$fail"

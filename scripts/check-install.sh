@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks the component as an integrator gets it, from the Release build in build/:
-#  1. `cmake --install` into a fresh prefix; the component exports only its API, has its SONAME and
-#     a relative run path (scripts/check-exports.sh);
+#  1. `cmake --install` into a fresh prefix; the component exports only its API, the host libraries
+#     only their listed set, each has its SONAME and a relative run path (scripts/check-exports.sh);
 #  2. examples/host, a CMake project of its own, is built against the installed package
 #     (find_package(Formule 1.0)) and run off screen on a demo database: it must write its screenshot;
 #  3. the prefix is moved elsewhere and the installed tool and demo host still run from it;
@@ -31,7 +31,9 @@ for f in bin/formule bin/formule-host lib/libformule_component.so.1 lib/libformu
     share/formule/translations/editor_en.qm share/formule/schema-sqlite.sql; do
     [ -e "$prefix/$f" ] || { echo "check-install: $f is not installed" >&2; exit 1; }
 done
-./scripts/check-exports.sh --installed "$prefix/lib/libformule_component.so.1"
+for lib in libformule_component.so.1 libformule_host.so.1 libformule_host_gui.so.1; do
+    ./scripts/check-exports.sh --installed "$prefix/lib/$lib"
+done
 version=$(PKG_CONFIG_PATH="$prefix/lib/pkgconfig" pkg-config --modversion formule)
 [ "$("$prefix/bin/formule" --version)" = "formule $version" ] ||
     { echo "check-install: formule --version does not say $version" >&2; exit 1; }

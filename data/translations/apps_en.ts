@@ -644,6 +644,42 @@
         <translation>no display; give --screenshot FILE (with --context and --id) to render the editor off screen</translation>
     </message>
     <message>
+        <source>connessione</source>
+        <translation>connection</translation>
+    </message>
+    <message>
+        <source>codice</source>
+        <translation>code</translation>
+    </message>
+    <message>
+        <source>residente %1 MB, picco %2 MB</source>
+        <translation>resident %1 MB, peak %2 MB</translation>
+    </message>
+    <message>
+        <source>prova: %1</source>
+        <translation>trial: %1</translation>
+    </message>
+    <message>
+        <source>impatto: %1</source>
+        <translation>impact: %1</translation>
+    </message>
+    <message>
+        <source>primo disegno %1 ms, %2</source>
+        <translation>first paint %1 ms, %2</translation>
+    </message>
+    <message>
+        <source>catalogo pronto %1 ms, %2</source>
+        <translation>catalogue ready %1 ms, %2</translation>
+    </message>
+    <message>
+        <source>espansione completa %1 ms, %2</source>
+        <translation>expand-all %1 ms, %2</translation>
+    </message>
+    <message>
+        <source>verifica-formule.csv</source>
+        <translation>formula-check.csv</translation>
+    </message>
+    <message>
         <source>nessuna istruzione indicata</source>
         <translation>no statement given</translation>
     </message>

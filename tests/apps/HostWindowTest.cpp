@@ -8,15 +8,22 @@
 #include "ado/Setup.h"
 #include "host/LogObject.h"
 #include "host/Responder.h"
+#include "host/TranslationService.h"
 
+#include "../common/LanguageWords.h"
+
+#include <QAbstractButton>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDialog>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -24,6 +31,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolBar>
 #include <QTreeView>
 #include <QTreeWidget>
 
@@ -340,6 +348,85 @@ TEST_F(HostWindows, RecordListFollowsASave) {
         return false;
     };
     EXPECT_TRUE(QTest::qWaitFor(saved, 10000));
+}
+
+// Every text a window shows: its title, its tool bars, menus and their actions, buttons, labels,
+// line edits' placeholders and the column headers of its lists.
+QStringList visibleTexts(QWidget* window) {
+    QStringList texts{window->windowTitle()};
+    for (const QToolBar* bar : window->findChildren<QToolBar*>())
+        texts << bar->windowTitle();
+    for (const QMenu* menu : window->findChildren<QMenu*>())
+        texts << menu->title();
+    for (const QAction* action : window->findChildren<QAction*>())
+        texts << action->text();
+    for (const QAbstractButton* button : window->findChildren<QAbstractButton*>())
+        texts << button->text();
+    for (const QLabel* label : window->findChildren<QLabel*>())
+        texts << label->text();
+    for (const QLineEdit* edit : window->findChildren<QLineEdit*>())
+        texts << edit->placeholderText();
+    for (const QHeaderView* header : window->findChildren<QHeaderView*>()) {
+        for (int section = 0; header->model() && section < header->count(); ++section)
+            texts << header->model()->headerData(section, header->orientation()).toString();
+    }
+    // The cells the program writes itself (not the records' descriptions): the record list's context
+    // and formula columns, the verification's verdict and context columns.
+    for (const QTreeWidget* list : window->findChildren<QTreeWidget*>()) {
+        for (int row = 0; row < list->topLevelItemCount(); ++row)
+            texts << list->topLevelItem(row)->text(0) << list->topLevelItem(row)->text(3);
+    }
+    for (const QTableView* table : window->findChildren<QTableView*>()) {
+        for (int row = 0; row < table->model()->rowCount(); ++row) {
+            for (const int column : {demo::VerifyModel::Verdict, demo::VerifyModel::Context})
+                texts << table->model()->index(row, column).data().toString();
+        }
+    }
+    texts.removeAll(QString());
+    texts.removeDuplicates();
+    return texts;
+}
+
+// The host started in English shows English only: its window (title, tool bars, menus, the window
+// list's actions, the record list) and its verification window. No text is an Italian text the
+// catalogues translate, and none holds an Italian word.
+TEST(HostWindowLanguage, TheEnglishHostShowsEnglishTexts) {
+    app();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString db = ado::setup::embeddedConnectionString(dir.filePath(QStringLiteral("demo.sqlite")));
+    ado::setup::initialize(db, true);
+    demo::HostWindow window(db, QStringLiteral("en"), core::Variant::fromInt32(1));
+    window.global().Settings()->User()->setFileName(dir.filePath(QStringLiteral("user.ini")));
+    ASSERT_TRUE(window.refreshRecords());
+    window.show();
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Parametric price lists"));
+    QStringList menus;
+    for (const QAction* menu : window.menuBar()->actions())
+        menus << menu->text();
+    EXPECT_EQ(menus, QStringList({QStringLiteral("Tools"), QStringLiteral("Windows")}));
+    auto* windowMenu = window.findChild<QMenu*>(QStringLiteral("windowMenu"));
+    ASSERT_NE(windowMenu, nullptr);
+    emit windowMenu->aboutToShow();
+    QStringList windowActions;
+    for (const QAction* action : windowMenu->actions())
+        windowActions << action->text();
+    EXPECT_EQ(windowActions, QStringList({QStringLiteral("Cascade"), QStringLiteral("Tile")}));
+    demo::VerifyWindow* verify = window.openVerification(1);
+    QSignalSpy finished(verify, &demo::VerifyWindow::finished);
+    ASSERT_TRUE(finished.wait(60000));
+
+    host::TranslationService english;
+    ASSERT_GT(english.load(host::TranslationService::defaultDirectory(), QStringLiteral("en")), 0);
+    for (QWidget* shown : {static_cast<QWidget*>(&window), static_cast<QWidget*>(verify)}) {
+        const QStringList texts = visibleTexts(shown);
+        EXPECT_GT(texts.size(), 8) << shown->objectName().toStdString();
+        for (const QString& text : texts) {
+            EXPECT_EQ(english.Traduci(text), text) << "left in Italian: " << text.toStdString();
+            EXPECT_EQ(testtool::otherLanguageWords(text, QStringLiteral("en")), QStringList())
+                << text.toStdString();
+        }
+    }
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // English, with no word of the other language in what it prints; the language from --lang or
 // from the locale; the manual page and the bash completion in step with the tool's options.
 
+#include "../common/LanguageWords.h"
 #include "../common/ToolRun.h"
 #include "ado/Setup.h"
 
@@ -16,37 +17,9 @@ namespace {
 
 using testtool::ToolRun;
 
-// Words that only one of the two languages writes; a hyphen joins words (non-NULL is one word).
-const QStringList ItalianWords{QStringLiteral("il"),     QStringLiteral("la"),      QStringLiteral("lo"),
-                               QStringLiteral("della"),  QStringLiteral("delle"),   QStringLiteral("non"),
-                               QStringLiteral("che"),    QStringLiteral("con"),     QStringLiteral("una"),
-                               QStringLiteral("è"),      QStringLiteral("sono"),    QStringLiteral("nessun"),
-                               QStringLiteral("esegue"), QStringLiteral("nessuna"), QStringLiteral("deve"),
-                               QStringLiteral("vuole"),  QStringLiteral("righe")};
-const QStringList EnglishWords{
-    QStringLiteral("the"),  QStringLiteral("of"),       QStringLiteral("and"),   QStringLiteral("is"),
-    QStringLiteral("not"),  QStringLiteral("with"),     QStringLiteral("must"),  QStringLiteral("cannot"),
-    QStringLiteral("when"), QStringLiteral("only"),     QStringLiteral("which"), QStringLiteral("formulas"),
-    QStringLiteral("was"),  QStringLiteral("executed"), QStringLiteral("path"),  QStringLiteral("context"),
-    QStringLiteral("are")};
-
-// The words of `words` that `text` holds, in lower case or capitalised (SQL's AND is no English
-// word), texts in double quotes (a user's values, examples) left out.
-QStringList wordsFound(QString text, const QStringList& words) {
-    static const QRegularExpression quoted(QStringLiteral("\"[^\"\\n]*\""));
-    text.remove(quoted);
-    QStringList found;
-    for (const QString& word : words) {
-        const QString capitalised = word.left(1).toUpper() + word.mid(1);
-        const QRegularExpression re(
-            QStringLiteral("(?<![\\w-])(?:%1|%2)(?![\\w-])")
-                .arg(QRegularExpression::escape(word), QRegularExpression::escape(capitalised)),
-            QRegularExpression::UseUnicodePropertiesOption);
-        if (re.match(text).hasMatch())
-            found << word;
-    }
-    return found;
-}
+using testtool::EnglishWords;
+using testtool::ItalianWords;
+using testtool::wordsFound;
 
 class ToolLanguage : public ::testing::Test {
 protected:

@@ -91,7 +91,7 @@ TEST_F(DemoHost, TrialScreenshotShowsThePanelAfterARun) {
         const HostRun r = runHost(args, dir.filePath(QStringLiteral("config")));
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
         EXPECT_EQ(r.out.trimmed(), file);
-        EXPECT_TRUE(r.err.contains(QStringLiteral("formule-host: trial: Eseguita"))) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(QStringLiteral("formule-host: prova: Eseguita"))) << r.err.toStdString();
         const QImage image(file);
         ASSERT_FALSE(image.isNull());
         EXPECT_GT(image.width(), 1000); // the editor and the panel beside it

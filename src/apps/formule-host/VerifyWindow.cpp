@@ -346,9 +346,9 @@ bool VerifyWindow::exportCsv(const QString& path) const {
 }
 
 void VerifyWindow::askExport() {
-    const QString path =
-        QFileDialog::getSaveFileName(this, m_translate(QStringLiteral("Esporta CSV")),
-                                     QStringLiteral("verifica-formule.csv"), QStringLiteral("CSV (*.csv)"));
+    const QString path = QFileDialog::getSaveFileName(this, m_translate(QStringLiteral("Esporta CSV")),
+                                                      m_translate(QStringLiteral("verifica-formule.csv")),
+                                                      QStringLiteral("CSV (*.csv)"));
     if (!path.isEmpty() && !exportCsv(path))
         m_status->setText(m_translate(QStringLiteral("Impossibile scrivere %1")).arg(path));
 }

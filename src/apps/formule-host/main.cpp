@@ -117,7 +117,7 @@ QString hostLanguage(int argc, char** argv) {
 struct HostOptions {
     QCommandLineOption db{QStringLiteral("db"),
                           hostText(QStringLiteral("Stringa di connessione ADO del database.")),
-                          QStringLiteral("connection")};
+                          hostText(QStringLiteral("connessione"))};
     QCommandLineOption lang{
         QStringLiteral("lang"),
         hostText(QStringLiteral(
@@ -125,7 +125,7 @@ struct HostOptions {
         QStringLiteral("it|en")};
     QCommandLineOption company{QStringLiteral("company"),
                                hostText(QStringLiteral("Codice della ditta (predefinito 1).")),
-                               QStringLiteral("code"), QStringLiteral("1")};
+                               hostText(QStringLiteral("codice")), QStringLiteral("1")};
     QCommandLineOption context{
         QStringLiteral("context"),
         hostText(QStringLiteral("Contesto di modifica del record da aprire subito (0, 1, 2).")),
@@ -289,7 +289,12 @@ QString memoryText() {
                 peak = QString::number(kb.toDouble() / 1024.0, 'f', 1);
         }
     }
-    return QStringLiteral("resident %1 MB, peak %2 MB").arg(rss, peak);
+    return hostText(QStringLiteral("residente %1 MB, picco %2 MB")).arg(rss, peak);
+}
+
+// A line of --timings: `italianText` with the milliseconds since `timer` started and the memory.
+QString timing(const QString& italianText, const QElapsedTimer& timer) {
+    return hostText(italianText).arg(timer.nsecsElapsed() / 1e6, 0, 'g', 6).arg(memoryText());
 }
 
 // The editor reads the company's categories and variants after its first paint: what a
@@ -400,7 +405,7 @@ QWidget* typeAndRunTrial(QWidget* editor, const QStringList& values, QTextStream
     }
     clickButton(panel, "CMD_PROVA");
     if (auto* message = panel->findChild<QLabel*>(QStringLiteral("LBL_TRIAL_MESSAGE")))
-        err << "formule-host: trial: " << message->text() << '\n';
+        err << "formule-host: " << hostText(QStringLiteral("prova: %1")).arg(message->text()) << '\n';
     return panel;
 }
 
@@ -424,7 +429,7 @@ QWidget* runImpactPreview(QWidget* editor, const QString& generate, QTextStream&
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     auto* message = preview->findChild<QLabel*>(QStringLiteral("LBL_IMPACT_MESSAGE"));
     if (message && message->isVisibleTo(preview))
-        err << "formule-host: impact: " << message->text() << '\n';
+        err << "formule-host: " << hostText(QStringLiteral("impatto: %1")).arg(message->text()) << '\n';
     return preview;
 }
 
@@ -458,6 +463,13 @@ struct RunOptions {
 std::optional<RunOptions> readRunOptions(const QCommandLineParser& parser, const HostOptions& options,
                                          QTextStream& err) {
     RunOptions run;
+    // The language was taken from a valid --lang only; any other value is refused, as the tool does.
+    const QString language = parser.value(options.lang);
+    if (parser.isSet(options.lang) && language != QLatin1String("it") && language != QLatin1String("en")) {
+        err << "formule-host: "
+            << hostText(QStringLiteral("--lang deve essere it o en, non \"%1\"")).arg(language) << '\n';
+        return std::nullopt;
+    }
     bool companyOk = false;
     run.company = parser.value(options.company).toInt(&companyOk);
     if (!companyOk) {
@@ -512,7 +524,7 @@ bool renderScreenshot(QWidget* editor, QWidget* host, const QCommandLineParser& 
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         editor->repaint();
         if (timings)
-            err << "expand-all " << expand.nsecsElapsed() / 1e6 << " ms, " << memoryText() << Qt::endl;
+            err << timing(QStringLiteral("espansione completa %1 ms, %2"), expand) << Qt::endl;
     }
     if (parser.isSet(options.legendScreenshot))
         saveInstructionsWindow(editor, parser.value(options.legendScreenshot), err);
@@ -632,6 +644,9 @@ int main(int argc, char** argv) {
         demo::useDarkPalette(app);
 
     QTextStream err(stderr);
+    const std::optional<RunOptions> run = readRunOptions(parser, options, err);
+    if (!run)
+        return 2;
     if (noDisplay && !offscreenRun && qgetenv("QT_QPA_PLATFORM") == "offscreen") {
         err << "formule-host: "
             << hostText(QStringLiteral(
@@ -643,9 +658,6 @@ int main(int argc, char** argv) {
     const QString connectionString =
         parser.isSet(options.db) ? parser.value(options.db)
                                  : ado::setup::embeddedConnectionString(ado::setup::defaultDatabasePath());
-    const std::optional<RunOptions> run = readRunOptions(parser, options, err);
-    if (!run)
-        return 2;
     const QString& shotFile = run->shotFile;
     const bool wholeHost = run->wholeHost;
     const bool trial = run->trial;
@@ -720,8 +732,7 @@ int main(int argc, char** argv) {
             const bool timings = parser.isSet(options.timings);
             if (timings) {
                 editor->repaint();
-                err << "first paint " << sinceStart.nsecsElapsed() / 1e6 << " ms, " << memoryText()
-                    << Qt::endl;
+                err << timing(QStringLiteral("primo disegno %1 ms, %2"), sinceStart) << Qt::endl;
             }
             if (parser.isSet(options.formula)) {
                 if (auto* box = editor->findChild<controls::VxlRichTextBox*>(QStringLiteral("TXT_FORMULA")))
@@ -738,8 +749,7 @@ int main(int argc, char** argv) {
                                                                                                      : 100;
             afterCatalogue(editor, [&, editor, timings, settle] {
                 if (timings)
-                    err << "catalogue ready " << sinceStart.nsecsElapsed() / 1e6 << " ms, " << memoryText()
-                        << Qt::endl;
+                    err << timing(QStringLiteral("catalogo pronto %1 ms, %2"), sinceStart) << Qt::endl;
                 QTimer::singleShot(settle, editor, [&, editor, timings] {
                     const bool saved = renderScreenshot(editor, &window, parser, options, *run, timings, err);
                     editor->close();
