@@ -200,7 +200,7 @@ void FRMLP_FORMULE::runImpactPreview() {
             m_impact->showError(tr(CsvUnreadable).arg(csv.errorString()));
             return;
         }
-        auto made = check::csvRows(&csv, elements, m_impact->csvNumbers(), workerTranslate);
+        auto made = check::csvRows(&csv, elements, m_impact->csvNumbers(), workerTranslate, trialReading());
         if (const auto* e = std::get_if<check::ImpactInputError>(&made)) {
             m_impact->showError(inputError(CsvAt, CsvWhole, *e, tr, true));
             return;
