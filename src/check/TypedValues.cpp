@@ -136,10 +136,10 @@ TypedNumber typedNumber(const QString& text, TrialReading reading) {
     TypedNumber out;
     if (points > 1 || (points == 1 && lastGroup > pointAt))
         return out;
-    // Grouped: a first group of one to three digits, then a separator before every three digits up
-    // to the decimal separator.
+    // Grouped: a first group of one to three digits (not starting with 0), then a separator before
+    // every three digits up to the decimal separator.
     const qsizetype whole = pointAt >= 0 ? pointAt : text.size();
-    bool grouped = groups > 0 && start < whole && isDigit(text.at(start));
+    bool grouped = groups > 0 && start < whole && isDigit(text.at(start)) && text.at(start) != u'0';
     for (qsizetype i = start; grouped && i < whole; ++i)
         grouped = ((whole - i) % 4 == 0) == (text.at(i) == group);
     if (grouped && groups == 1 && points == 0) {

@@ -31,9 +31,10 @@ enum class TrialReading {
 TrialReading readingOf(const QString& language);
 
 // A number typed in a language reading, as the C locale writes it ("1.000,50" in Italian,
-// "1,000.50" in English: "1000.50"). A single thousands separator followed by three digits and no
-// decimal separator ("1.000" in Italian, "1,000" in English) is ambiguous: a user of the other
-// language means a decimal by it.
+// "1,000.50" in English: "1000.50"). A single thousands separator after one to three digits (the
+// first not 0) followed by three digits and no decimal separator ("1.000" in Italian, "1,000" in
+// English) is ambiguous: a user of the other language means a decimal by it. In Italian a point
+// that groups no thousands is the C locale's decimal point ("0.500", "1000.500").
 struct TypedNumber {
     enum class Status { Number, NotANumber, Ambiguous };
     Status status = Status::NotANumber;
