@@ -250,7 +250,7 @@ TrialLiteral trialLiteral(const TrialElement& element, const QString& text, cons
     if (type->isDate()) {
         // The rows of a file repeat the same few dates: the last ones read are kept, per thread.
         thread_local QHash<QString, TrialLiteral> dates;
-        const QString key = QString::number(int(reading)) + element.type + u'\n' + value;
+        const QString key = QChar(u'0' + int(reading)) + element.type + u'\n' + value;
         if (const auto it = dates.constFind(key);
             it != dates.constEnd() && (it->error.isEmpty() || !translate))
             return *it;
@@ -268,9 +268,10 @@ TrialLiteral trialStoredText(const TrialElement& element, const QString& text, T
     if (!literal.error.isEmpty())
         return {QString(), literal.error};
     const QString value = text.trimmed();
-    const std::optional<tsql::SqlType> type =
-        element.kind == TrialElement::Kind::Variable ? declaredType(element.type) : std::nullopt;
-    if (reading == TrialReading::Stored || value.isEmpty() || !type)
+    if (reading == TrialReading::Stored || value.isEmpty() || element.kind != TrialElement::Kind::Variable)
+        return {text, {}};
+    const std::optional<tsql::SqlType> type = declaredType(element.type);
+    if (!type)
         return {text, {}};
     if (type->isDate())
         return {storedDateText(*typedDate(value, reading)), {}};
@@ -281,9 +282,10 @@ TrialLiteral trialStoredText(const TrialElement& element, const QString& text, T
 
 QString trialTypedText(const TrialElement& element, const QString& stored, TrialReading reading) {
     const QString value = stored.trimmed();
-    const std::optional<tsql::SqlType> type =
-        element.kind == TrialElement::Kind::Variable ? declaredType(element.type) : std::nullopt;
-    if (reading == TrialReading::Stored || value.isEmpty() || !type)
+    if (reading == TrialReading::Stored || value.isEmpty() || element.kind != TrialElement::Kind::Variable)
+        return stored;
+    const std::optional<tsql::SqlType> type = declaredType(element.type);
+    if (!type)
         return stored;
     if (type->isDate()) {
         const std::optional<QDateTime> dt = storedDate(value, *type);
