@@ -187,6 +187,9 @@ struct TrialOptions {
     // How the inputs' texts are written: a user's values in the user's language; the stored
     // reading for a test case's values and the rows of a preview.
     TrialReading reading = TrialReading::Stored;
+    // How the verdicts of test cases write the numbers they quote (trialShownNumber): the window's
+    // in the user's language; Stored: as the server writes them (the tool's outputs).
+    TrialReading shown = TrialReading::Stored;
 };
 
 // Runs the formula's SQL form (normal mode, as stored) on `inputs`, through a FormulaEvaluation

@@ -112,6 +112,7 @@ check::TrialOptions TrialCases::options() const {
     o.translate = m_translate;
     o.run = m_sources.run;
     o.evaluate = m_sources.evaluate;
+    o.shown = reading();
     return o;
 }
 

@@ -106,8 +106,8 @@ TEST_F(Cases, SavedReadAgainFailsAfterAChangeAndPassesAfterUndo) {
     EXPECT_EQ(table->item(0, 1)->text(), QStringLiteral("150,000000")); // the Italian decimal comma
     EXPECT_TRUE(table->item(0, 2)->font().bold());
     EXPECT_FALSE(table->item(1, 2)->font().bold());
-    EXPECT_EQ(cases().messageLabel()->text().section(u',', 0, 0),
-              QStringLiteral("[Prezzo lordo]: atteso 150.000000"));
+    EXPECT_EQ(cases().messageLabel()->text().section(u'\n', 0, 0),
+              QStringLiteral("[Prezzo lordo]: atteso 150,000000, calcolato 151,000000"));
     EXPECT_TRUE(cases().list()->item(0)->text().startsWith(QStringLiteral("✗ ")));
 
     // Undone: the case passes again.
@@ -131,7 +131,7 @@ TEST_F(Cases, ASaveWithADifferingCaseAsksNoByDefault) {
     EXPECT_EQ(question.title, QStringLiteral("Casi di prova"));
     EXPECT_EQ(question.text,
               QStringLiteral("Attenzione!\r\n1 caso di prova: 1 diverso\r\n«Base»: [Prezzo lordo]: atteso "
-                             "150.000000, calcolato 200.000000\r\nDesideri salvarla comunque?"));
+                             "150,000000, calcolato 200,000000\r\nDesideri salvarla comunque?"));
     EXPECT_EQ(stored(), QStringLiteral("SET @OUTPREZZO = @ATTPREZZO + 50")); // the default: No
 
     responder.push(6);
@@ -177,7 +177,7 @@ TEST_F(Cases, RenameDeleteLoadAndTheExpectedValuesTyped) {
     cases().comparison()->item(0, 1)->setText(QStringLiteral("58.000000"));
     cases().runSelected();
     EXPECT_EQ(cases().messageLabel()->text(),
-              QStringLiteral("[Prezzo lordo]: atteso 58.000000, calcolato 57.000000"));
+              QStringLiteral("[Prezzo lordo]: atteso 58,000000, calcolato 57,000000"));
 
     // Deleting asks; No keeps it, Yes deletes it.
     responder.clear();
