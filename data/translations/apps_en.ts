@@ -76,8 +76,8 @@
         <translation>Value of a category, by its id.</translation>
     </message>
     <message>
-        <source>Valore di un elemento: la sua etichetta senza parentesi o la sua variabile (@ATTPREZZO).</source>
-        <translation>Value of an element: its label without brackets or its variable (@ATTPREZZO).</translation>
+        <source>Valore di un elemento: la sua etichetta senza parentesi o la sua variabile (@ATTPREZZO). Numeri e date come li scrive la lingua (--lang): 1.000,5 e 31/12/2026 in italiano, 1,000.5 e 12/31/2026 in inglese; -12.5 e 2026-12-31 in entrambe.</source>
+        <translation>Value of an element: its label without brackets or its variable (@ATTPREZZO). Numbers and dates as the language (--lang) writes them: 1.000,5 and 31/12/2026 in Italian, 1,000.5 and 12/31/2026 in English; -12.5 and 2026-12-31 in both.</translation>
     </message>
     <message>
         <source>L&apos;id del record.</source>

@@ -3,7 +3,6 @@
 <TS version="2.1" language="en_GB" sourcelanguage="it_IT">
 <context>
     <name>formule</name>
-    <message><source>it</source><translation>en</translation></message>
     <message><source>caso «%1»</source><translation>case “%1”</translation></message>
     <message><source>riga %1</source><translation>line %1</translation></message>
     <message><source>riga generata %1</source><translation>generated row %1</translation></message>

@@ -7,6 +7,9 @@
     <message><source>%1 non sta in %2</source><translation>%1 does not fit in %2</translation></message>
     <message><source>«%1» supera i %2 caratteri</source><translation>“%1” is longer than %2 characters</translation></message>
     <message><source>«%1» non è una data (aaaa-mm-gg oppure gg/mm/aaaa)</source><translation>“%1” is not a date (yyyy-mm-dd or dd/mm/yyyy)</translation></message>
+    <message><source>«%1» non è una data (mm/gg/aaaa oppure aaaa-mm-gg)</source><translation>“%1” is not a date (mm/dd/yyyy or yyyy-mm-dd)</translation></message>
+    <message><source>«%1» è ambiguo: scrivi %2 se il punto separa le migliaia, %3 se separa i decimali</source><translation>“%1” is ambiguous: write %2 if the point separates thousands, %3 if it separates decimals</translation></message>
+    <message><source>«%1» è ambiguo: scrivi %2 se la virgola separa le migliaia, %3 se separa i decimali</source><translation>“%1” is ambiguous: write %2 if the comma separates thousands, %3 if it separates decimals</translation></message>
     <message><source>un valore non può andare a capo</source><translation>a value cannot hold a line break</translation></message>
     <message><source>Valore non ammesso per %1: %2</source><translation>Value not allowed for %1: %2</translation></message>
     <message><source>La formula è terminata prima che i risultati fossero letti (RETURN)</source><translation>The formula ended before its results were read (RETURN)</translation></message>

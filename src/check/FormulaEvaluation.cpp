@@ -346,6 +346,22 @@ TrialPath FormulaEvaluation::plan(ado::Connection& connection, const TrialOption
 TrialResult FormulaEvaluation::run(ado::Connection& connection, const QList<TrialInput>& inputs,
                                    const TrialOptions& options) {
     TrialResult result;
+    if (options.reading != TrialReading::Stored) {
+        // A user's values run as the test case saved from them would: with the texts it keeps.
+        TrialBatch refused;
+        const std::optional<QList<TrialInput>> stored =
+            trialStoredInputs(inputs, options.reading, options.translate, refused);
+        if (!stored) {
+            for (const TrialElement& out : trialOutputs())
+                result.outputs.append({out, std::nullopt, std::nullopt});
+            result.refusedKey = refused.refusedKey;
+            result.message = refused.refusal;
+            return result;
+        }
+        TrialOptions asStored = options;
+        asStored.reading = TrialReading::Stored;
+        return run(connection, *stored, asStored);
+    }
     // The batch's text is made only when the engine runs it.
     TrialBatch batch = trialBatch(d->sql, inputs, options.translate, TrialText::Layout);
     for (const TrialElement& out : trialOutputs())

@@ -125,8 +125,9 @@ using ImpactElementFn = std::function<std::optional<TrialElement>(const QString&
 ImpactElementFn languageElements(language::FormulaLanguage& language, const TrialTranslateFn& translate = {});
 
 // How the numbers and dates of a CSV are written: the C locale (1234.5, yyyy-MM-dd) or the
-// user's language (1.234,5 and dd/MM/yyyy in Italian). A CSV may state it in its own first line
-// ("#locale=C", "#locale=it", "#locale=en"), which then holds over the option.
+// user's language (1.234,5 and dd/MM/yyyy in Italian, 1,234.5 and MM/dd/yyyy in English; yyyy-MM-dd
+// in both). A CSV may state it in its own first line ("#locale=C", "#locale=it", "#locale=en"),
+// which then holds over the option.
 enum class ImpactNumbers { C, Language };
 
 // The record's test cases as rows ("caso «name»").
@@ -136,11 +137,13 @@ std::unique_ptr<ImpactSource> caseRows(const QList<TestCase>& cases, const Trial
 // is read here (an unknown or repeated name is reported with its line and column); the rows are
 // read, checked and given one at a time, and the first that cannot be read (a number that is
 // none, a row of another width) ends them as the source's failure(), which runImpact reports
-// instead of any figure. `device` must be open, seekable, and outlive the source.
-std::variant<std::unique_ptr<ImpactSource>, ImpactInputError> csvRows(QIODevice* device,
-                                                                      const ImpactElementFn& elements,
-                                                                      ImpactNumbers numbers,
-                                                                      const TrialTranslateFn& translate = {});
+// instead of any figure. `device` must be open, seekable, and outlive the source. `language`: the
+// user's (Italian or English), which ImpactNumbers::Language names. The rows' values come as the
+// stored reading reads them (numbers as the C locale writes them, the language's dates as
+// yyyy-mm-dd).
+std::variant<std::unique_ptr<ImpactSource>, ImpactInputError>
+csvRows(QIODevice* device, const ImpactElementFn& elements, ImpactNumbers numbers,
+        const TrialTranslateFn& translate = {}, TrialReading language = TrialReading::Italian);
 
 // Rows generated from one range per input, every combination of their values:
 // "[Prezzo lordo - CURR]=da 10 a 100 passo 10; [Quantità 1]=5 casuali da 1 a 1000 seme 7"

@@ -3,6 +3,7 @@
 
 #include "check/Impact.h"
 #include "check/ImpactTexts.h"
+#include "check/TrialTexts.h"
 
 #include "language/FormulaLanguage.h"
 #include "tsql/values/Value.h"
@@ -404,9 +405,10 @@ private:
 
 class CsvSource : public ImpactSource {
 public:
-    CsvSource(QIODevice* device, const TrialTranslateFn& translate)
+    CsvSource(QIODevice* device, const TrialTranslateFn& translate, TrialReading language)
         : m_reader(device)
-        , m_translate(translate) {}
+        , m_translate(translate)
+        , m_language(language) {}
 
     std::optional<ImpactInputError> open(const ImpactElementFn& elements, ImpactNumbers numbers);
     std::optional<ImpactRow> next() override;
@@ -426,6 +428,7 @@ private:
 
     CsvReader m_reader;
     TrialTranslateFn m_translate;
+    TrialReading m_language;
     QChar m_separator = u',';
     Form m_form = Form::C;
     QList<TrialElement> m_columns;
@@ -448,8 +451,7 @@ std::optional<ImpactInputError> CsvSource::start(const ImpactElementFn* elements
     if (elements) {
         m_form = Form::C;
         if (numbers == ImpactNumbers::Language)
-            m_form = tr(m_translate, impactmsg::LanguageCode) == QLatin1String("en") ? Form::English
-                                                                                     : Form::Italian;
+            m_form = m_language == TrialReading::English ? Form::English : Form::Italian;
         if (locale) {
             const QString l = locale->toLower();
             if (l == QLatin1String("c"))
@@ -503,9 +505,22 @@ std::variant<QString, ImpactInputError> CsvSource::valueOf(const CsvRecord& reco
         return ImpactInputError{record.lines[size_t(i)], int(i) + 1,
                                 tr(m_translate, impactmsg::CsvNumberForm).arg(text, m_columns.at(i).type)};
     }
-    if (m_date.at(i) && m_form != Form::Italian && text.contains(u'/'))
-        return ImpactInputError{record.lines[size_t(i)], int(i) + 1,
-                                tr(m_translate, impactmsg::CsvDateForm).arg(text)};
+    if (m_date.at(i) && text.contains(u'/')) {
+        if (m_form == Form::C)
+            return ImpactInputError{record.lines[size_t(i)], int(i) + 1,
+                                    tr(m_translate, impactmsg::CsvDateForm).arg(text)};
+        // The language's day and month, kept as yyyy-mm-dd: the rows read it whatever the language.
+        const bool english = m_form == Form::English;
+        if (const std::optional<QDateTime> dt =
+                typedDate(text.trimmed(), english ? TrialReading::English : TrialReading::Italian))
+            return storedDateText(*dt);
+        return ImpactInputError{
+            record.lines[size_t(i)], int(i) + 1,
+            tr(m_translate, impactmsg::CsvValue)
+                .arg(trialLabel(m_columns.at(i), m_translate),
+                     tr(m_translate, english ? trialmsg::NotADateMonthFirst : trialmsg::NotADate)
+                         .arg(text.trimmed()))};
+    }
     return text;
 }
 
@@ -649,11 +664,10 @@ std::unique_ptr<ImpactSource> chainedRows(std::vector<std::unique_ptr<ImpactSour
     return std::make_unique<ChainedSource>(std::move(sources));
 }
 
-std::variant<std::unique_ptr<ImpactSource>, ImpactInputError> csvRows(QIODevice* device,
-                                                                      const ImpactElementFn& elements,
-                                                                      ImpactNumbers numbers,
-                                                                      const TrialTranslateFn& translate) {
-    auto source = std::make_unique<CsvSource>(device, translate);
+std::variant<std::unique_ptr<ImpactSource>, ImpactInputError>
+csvRows(QIODevice* device, const ImpactElementFn& elements, ImpactNumbers numbers,
+        const TrialTranslateFn& translate, TrialReading language) {
+    auto source = std::make_unique<CsvSource>(device, translate, language);
     if (std::optional<ImpactInputError> error = source->open(elements, numbers))
         return *error;
     return std::unique_ptr<ImpactSource>(std::move(source));

@@ -6,10 +6,6 @@
 // service gives the other languages (data/translations/impact_en.ts).
 namespace check::impactmsg {
 
-// The language whose numbers and dates a CSV in "the user's language" holds: its name in the
-// catalogue of that language ("it" here, "en" in the English catalogue).
-inline const QString LanguageCode = QStringLiteral("it");
-
 // Where a row comes from: %1 the case's name, the line or the number of the generated row.
 inline const QString CaseOrigin = QStringLiteral("caso «%1»");
 inline const QString LineOrigin = QStringLiteral("riga %1");

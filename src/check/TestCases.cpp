@@ -291,7 +291,8 @@ QSet<QString> readKeys(const QList<TrialElement>& elements) {
 
 // `given`: caseInputs(testCase).
 CaseOutcome compareWith(const TestCase& testCase, const CaseInputs& given, const TrialResult& result,
-                        const QSet<QString>& read, const TrialTranslateFn& translate) {
+                        const QSet<QString>& read, const TrialTranslateFn& translate,
+                        TrialReading shown = TrialReading::Stored) {
     CaseOutcome outcome;
     outcome.name = testCase.name;
     for (const TrialInput& input : given.inputs)
@@ -328,8 +329,9 @@ CaseOutcome compareWith(const TestCase& testCase, const CaseInputs& given, const
         for (const CaseComparison& cmp : outcome.outputs) {
             if (cmp.differs) {
                 outcome.difference = tr(translate, casemsg::Differs)
-                                         .arg(trialLabel(cmp.element, translate), cmp.expected.value_or(null),
-                                              cmp.computed.value_or(null));
+                                         .arg(trialLabel(cmp.element, translate),
+                                              trialShownNumber(cmp.expected.value_or(null), shown),
+                                              trialShownNumber(cmp.computed.value_or(null), shown));
                 break;
             }
         }
@@ -348,7 +350,7 @@ CaseOutcome runWith(FormulaEvaluation& evaluation, ado::Connection& connection, 
         for (const TrialElement& out : trialOutputs())
             result.outputs.append({out, std::nullopt, std::nullopt});
     }
-    return compareWith(testCase, given, result, read, options.translate);
+    return compareWith(testCase, given, result, read, options.translate, options.shown);
 }
 
 } // namespace

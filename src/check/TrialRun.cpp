@@ -9,7 +9,6 @@
 
 #include <QDateTime>
 #include <QHash>
-#include <QRegularExpression>
 #include <QSet>
 
 namespace check {
@@ -58,36 +57,56 @@ QString unicodeLiteral(const QString& text) {
     return QLatin1Char('N') + refs::sqlLiteral(text);
 }
 
-// A date typed as the Italian user writes it (gg/mm/aaaa, with an optional time H:mm or
-// H:mm:ss), or nullopt. Read by hand, as a wall-clock time with no zone: a preview reads it for
-// every row of a file.
-std::optional<QDateTime> italianDate(const QString& text) {
-    thread_local const QRegularExpression form(
-        QStringLiteral("^(\\d{1,2})/(\\d{1,2})/(\\d{4})(?: (\\d{1,2}):(\\d{2})(?::(\\d{2}))?)?$"));
-    if (!text.contains(u'/'))
+// A date as the stored reading reads it: gg/mm/aaaa, yyyy-mm-dd, yyyymmdd, or what the engine
+// converts to `type`.
+std::optional<QDateTime> storedDate(const QString& text, const tsql::SqlType& type) {
+    if (std::optional<QDateTime> dt = typedDate(text, TrialReading::Stored))
+        return dt;
+    try {
+        return tsql::convert(tsql::Value::str(text), type, true).dt;
+    } catch (const tsql::SqlError&) {
         return std::nullopt;
-    const QRegularExpressionMatch m = form.match(text);
-    if (!m.hasMatch())
-        return std::nullopt;
-    const QDate date(m.captured(3).toInt(), m.captured(2).toInt(), m.captured(1).toInt());
-    const QTime time(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).toInt());
-    if (!date.isValid() || !time.isValid())
-        return std::nullopt;
-    return QDateTime(date, time, Qt::UTC);
+    }
 }
 
-TrialLiteral dateLiteral(const QString& text, const tsql::SqlType& type, const TrialTranslateFn& translate) {
-    std::optional<QDateTime> dt = italianDate(text);
-    if (!dt) {
-        try {
-            dt = tsql::convert(tsql::Value::str(text), type, true).dt;
-        } catch (const tsql::SqlError&) {
-            return {QString(), tr(translate, trialmsg::NotADate).arg(text)};
-        }
-    }
+std::optional<QDateTime> readDate(const QString& text, const tsql::SqlType& type, TrialReading reading) {
+    return reading == TrialReading::Stored ? storedDate(text, type) : typedDate(text, reading);
+}
+
+TrialLiteral dateLiteral(const QString& text, const tsql::SqlType& type, const TrialTranslateFn& translate,
+                         TrialReading reading) {
+    const std::optional<QDateTime> dt = readDate(text, type, reading);
+    if (!dt)
+        return {QString(), tr(translate, reading == TrialReading::English ? trialmsg::NotADateMonthFirst
+                                                                          : trialmsg::NotADate)
+                               .arg(text)};
     // The unseparated form reads the same whatever the session's DATEFORMAT and language.
     return {QLatin1Char('\'') + dt->toString(QStringLiteral("yyyyMMdd HH:mm:ss.zzz")) + QLatin1Char('\''),
             {}};
+}
+
+// Sign, digits, at most one point and a digit somewhere: a number as the C locale writes it
+// without grouping.
+bool isPlainNumber(QStringView text) {
+    qsizetype i = text.startsWith(u'-') || text.startsWith(u'+') ? 1 : 0;
+    bool point = false, digits = false;
+    for (; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == u'.' && !point)
+            point = true;
+        else if (c >= u'0' && c <= u'9')
+            digits = true;
+        else
+            return false;
+    }
+    return digits;
+}
+
+// A number as the stored reading reads it: the C locale's, or a single decimal comma.
+QString storedNumber(QString text) {
+    if (!text.contains(u'.') && text.count(u',') == 1)
+        text.replace(u',', u'.'); // the Italian decimal comma
+    return text;
 }
 
 // The type a declaration names, read once per thread and name (a preview asks for every value).
@@ -101,17 +120,30 @@ std::optional<tsql::SqlType> declaredType(const QString& name) {
     return *types.insert(name, tsql::parseTypeName(name));
 }
 
-TrialLiteral numberLiteral(QString text, const TrialElement& element, const tsql::SqlType& type,
-                           const TrialTranslateFn& translate) {
-    if (!text.contains(u'.') && text.count(u',') == 1)
-        text.replace(u',', u'.'); // the Italian decimal comma
+TrialLiteral numberLiteral(const QString& text, const TrialElement& element, const tsql::SqlType& type,
+                           const TrialTranslateFn& translate, TrialReading reading) {
+    QString c;
+    QString shown = text; // the text a refusal names
+    if (reading == TrialReading::Stored || !type.isNumeric()) {
+        c = storedNumber(text);
+        shown = c;
+    } else {
+        const TypedNumber n = typedNumber(text, reading);
+        if (n.status == TypedNumber::Status::Ambiguous)
+            return {QString(), tr(translate, reading == TrialReading::English ? trialmsg::AmbiguousComma
+                                                                              : trialmsg::AmbiguousPoint)
+                                   .arg(text, n.thousands, n.decimal)};
+        if (n.status == TypedNumber::Status::NotANumber)
+            return {QString(), tr(translate, trialmsg::NotANumber).arg(text, element.type)};
+        c = n.text;
+    }
     try {
-        const tsql::Value v = tsql::convert(tsql::Value::str(text), type, true);
+        const tsql::Value v = tsql::convert(tsql::Value::str(c), type, true);
         return {tsql::toText(v), {}};
     } catch (const tsql::SqlError& e) {
         const bool overflow = e.error.number == 8115 || e.error.number == 220 || e.error.number == 232;
-        return {QString(), overflow ? tr(translate, trialmsg::TooLarge).arg(text, element.type)
-                                    : tr(translate, trialmsg::NotANumber).arg(text, element.type)};
+        return {QString(), overflow ? tr(translate, trialmsg::TooLarge).arg(shown, element.type)
+                                    : tr(translate, trialmsg::NotANumber).arg(shown, element.type)};
     }
 }
 
@@ -187,20 +219,9 @@ std::optional<tsql::Value> trialPlainNumber(const TrialElement& element, const Q
     const std::optional<tsql::SqlType> type = declaredType(element.type);
     if (!type || type->id != tsql::TypeId::Decimal)
         return std::nullopt;
-    // Sign, digits, a point and digits: the SET of the literal trialLiteral writes for such a
-    // text (its value at the type's scale) gives the value the text converts to.
-    qsizetype i = text.startsWith(u'-') || text.startsWith(u'+') ? 1 : 0;
-    bool point = false, digits = false;
-    for (; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c == u'.' && !point)
-            point = true;
-        else if (c >= u'0' && c <= u'9')
-            digits = true;
-        else
-            return std::nullopt;
-    }
-    if (!digits)
+    // The SET of the literal trialLiteral writes for such a text (its value at the type's scale)
+    // gives the value the text converts to.
+    if (!isPlainNumber(text))
         return std::nullopt;
     try {
         return tsql::convert(tsql::Value::str(text), *type, true);
@@ -209,8 +230,8 @@ std::optional<tsql::Value> trialPlainNumber(const TrialElement& element, const Q
     }
 }
 
-TrialLiteral trialLiteral(const TrialElement& element, const QString& text,
-                          const TrialTranslateFn& translate) {
+TrialLiteral trialLiteral(const TrialElement& element, const QString& text, const TrialTranslateFn& translate,
+                          TrialReading reading) {
     if (text.contains(u'\n') || text.contains(u'\r'))
         return {QString(), tr(translate, trialmsg::LineBreak)};
     if (element.kind != TrialElement::Kind::Variable)
@@ -229,16 +250,58 @@ TrialLiteral trialLiteral(const TrialElement& element, const QString& text,
     if (type->isDate()) {
         // The rows of a file repeat the same few dates: the last ones read are kept, per thread.
         thread_local QHash<QString, TrialLiteral> dates;
-        const QString key = element.type + u'\n' + value;
+        const QString key = QChar(u'0' + int(reading)) + element.type + u'\n' + value;
         if (const auto it = dates.constFind(key);
             it != dates.constEnd() && (it->error.isEmpty() || !translate))
             return *it;
         if (dates.size() >= 1024)
             dates.clear();
-        const TrialLiteral literal = dateLiteral(value, *type, translate);
+        const TrialLiteral literal = dateLiteral(value, *type, translate, reading);
         return literal.error.isEmpty() ? *dates.insert(key, literal) : literal;
     }
-    return numberLiteral(value, element, *type, translate);
+    return numberLiteral(value, element, *type, translate, reading);
+}
+
+TrialLiteral trialStoredText(const TrialElement& element, const QString& text, TrialReading reading,
+                             const TrialTranslateFn& translate) {
+    const TrialLiteral literal = trialLiteral(element, text, translate, reading);
+    if (!literal.error.isEmpty())
+        return {QString(), literal.error};
+    const QString value = text.trimmed();
+    if (reading == TrialReading::Stored || value.isEmpty() || element.kind != TrialElement::Kind::Variable)
+        return {text, {}};
+    const std::optional<tsql::SqlType> type = declaredType(element.type);
+    if (!type)
+        return {text, {}};
+    if (type->isDate())
+        return {storedDateText(*typedDate(value, reading)), {}};
+    if (type->isNumeric())
+        return {typedNumber(value, reading).text, {}};
+    return {text, {}};
+}
+
+QString trialTypedText(const TrialElement& element, const QString& stored, TrialReading reading) {
+    const QString value = stored.trimmed();
+    if (reading == TrialReading::Stored || value.isEmpty() || element.kind != TrialElement::Kind::Variable)
+        return stored;
+    const std::optional<tsql::SqlType> type = declaredType(element.type);
+    if (!type)
+        return stored;
+    if (type->isDate()) {
+        const std::optional<QDateTime> dt = storedDate(value, *type);
+        return dt ? typedDateText(*dt, reading) : stored;
+    }
+    if (type->isNumeric()) {
+        const QString c = storedNumber(value);
+        return isPlainNumber(c) ? trialShownNumber(c, reading) : stored;
+    }
+    return stored;
+}
+
+QString trialShownNumber(const QString& text, TrialReading reading) {
+    if (reading != TrialReading::Italian || !isPlainNumber(text))
+        return text;
+    return QString(text).replace(u'.', u',');
 }
 
 QString trialReferenceXml(const QList<TrialInput>& inputs, TrialElement::Kind kind) {
@@ -299,7 +362,28 @@ int trialDeclarationLines() {
     return lines;
 }
 
+void refuse(TrialBatch& batch, const TrialInput& input, const QString& error,
+            const TrialTranslateFn& translate) {
+    batch.refusedKey = input.element.key;
+    batch.refusal = tr(translate, trialmsg::ValueRefused).arg(input.element.key, error);
+}
+
 } // namespace
+
+std::optional<QList<TrialInput>> trialStoredInputs(const QList<TrialInput>& inputs, TrialReading reading,
+                                                   const TrialTranslateFn& translate, TrialBatch& refused) {
+    QList<TrialInput> out;
+    out.reserve(inputs.size());
+    for (const TrialInput& input : inputs) {
+        const TrialLiteral stored = trialStoredText(input.element, input.text, reading, translate);
+        if (!stored.error.isEmpty()) {
+            refuse(refused, input, stored.error, translate);
+            return std::nullopt;
+        }
+        out.append({input.element, stored.literal});
+    }
+    return out;
+}
 
 TrialBatch trialBatch(const QString& sql, const QList<TrialInput>& inputs, const TrialTranslateFn& translate,
                       TrialText text) {
@@ -309,8 +393,7 @@ TrialBatch trialBatch(const QString& sql, const QList<TrialInput>& inputs, const
     for (const TrialInput& input : inputs) {
         const TrialLiteral literal = trialLiteral(input.element, input.text, translate);
         if (!literal.error.isEmpty()) {
-            b.refusedKey = input.element.key;
-            b.refusal = tr(translate, trialmsg::ValueRefused).arg(input.element.key, literal.error);
+            refuse(b, input, literal.error, translate);
             return b;
         }
         if (input.element.kind == TrialElement::Kind::Variable && literal.literal != QLatin1String("NULL"))

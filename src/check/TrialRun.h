@@ -2,6 +2,7 @@
 
 #include "ado/Ado.h"
 #include "check/GuardedRun.h"
+#include "check/TypedValues.h"
 #include "tsql/values/Value.h"
 
 #include <QList>
@@ -61,12 +62,30 @@ struct TrialInput {
 // The T-SQL literal that gives `text` to a variable of `element`'s type, or why it does not fit
 // (a number that is none or too large for its precision, text longer than its length, a date
 // that is none, a line break). Categories and variants take any single-line text.
+// `reading`: how the text is written (a user's language, or as a test case keeps it).
 struct TrialLiteral {
     QString literal; // "NULL" for empty text
     QString error;   // empty when the value fits
 };
 TrialLiteral trialLiteral(const TrialElement& element, const QString& text,
-                          const TrialTranslateFn& translate = {});
+                          const TrialTranslateFn& translate = {},
+                          TrialReading reading = TrialReading::Stored);
+
+// The text a test case keeps for `text` typed in `reading` (in `literal`), which the stored reading
+// reads as `reading` reads `text`: a number as the C locale writes it ("1.000,5" in Italian gives
+// "1000.5"), a date as yyyy-mm-dd (THH:mm:ss with a time), any other text as typed. `error` is
+// trialLiteral's when the value does not fit.
+TrialLiteral trialStoredText(const TrialElement& element, const QString& text, TrialReading reading,
+                             const TrialTranslateFn& translate = {});
+
+// A value a test case keeps (read as the stored reading reads it) as a user of `reading` types it:
+// "12.5" is "12,5" in Italian, "2026-12-31" is "31/12/2026" in Italian and "12/31/2026" in English.
+// A text that is no number or date of its element's type as it is.
+QString trialTypedText(const TrialElement& element, const QString& stored, TrialReading reading);
+
+// A number as the server writes it ("-12.500000") as `reading` shows it: the decimal comma in
+// Italian. Any other text as it is.
+QString trialShownNumber(const QString& text, TrialReading reading);
 
 // The value a decimal variable of `element` takes from `text` when the text is a plain
 // number as the C locale writes it ("-12.5") that fits the type: what the SET of trialLiteral's
@@ -100,6 +119,11 @@ struct TrialBatch {
     QString refusedKey; // the first input whose value does not fit (nothing to run)
     QString refusal;    // why
 };
+// `inputs` typed in `reading` with the texts a test case keeps for them (trialStoredText); nullopt
+// for the first that does not fit, with its key and why in `refused` as trialBatch refuses it.
+std::optional<QList<TrialInput>> trialStoredInputs(const QList<TrialInput>& inputs, TrialReading reading,
+                                                   const TrialTranslateFn& translate, TrialBatch& refused);
+
 // Layout: everything but `text` (what a run that sends no batch needs: its lines and refusals).
 enum class TrialText { Whole, Layout };
 TrialBatch trialBatch(const QString& sql, const QList<TrialInput>& inputs,
@@ -160,6 +184,12 @@ struct TrialOptions {
     // Where a compiled run goes (unset: on the caller's thread); it stops the run as `run` stops
     // a batch.
     DetachedRunFn evaluate;
+    // How the inputs' texts are written: a user's values in the user's language; the stored
+    // reading for a test case's values and the rows of a preview.
+    TrialReading reading = TrialReading::Stored;
+    // How the verdicts of test cases write the numbers they quote (trialShownNumber): the window's
+    // in the user's language; Stored: as the server writes them (the tool's outputs).
+    TrialReading shown = TrialReading::Stored;
 };
 
 // Runs the formula's SQL form (normal mode, as stored) on `inputs`, through a FormulaEvaluation

@@ -11,6 +11,15 @@ inline const QString NotANumber = QStringLiteral("«%1» non è un numero valido
 inline const QString TooLarge = QStringLiteral("%1 non sta in %2");
 inline const QString TooLong = QStringLiteral("«%1» supera i %2 caratteri");
 inline const QString NotADate = QStringLiteral("«%1» non è una data (aaaa-mm-gg oppure gg/mm/aaaa)");
+// A date typed month first (English) that is none: %1 the value.
+inline const QString NotADateMonthFirst =
+    QStringLiteral("«%1» non è una data (mm/gg/aaaa oppure aaaa-mm-gg)");
+// A number the language reads two ways (a single thousands separator followed by three digits):
+// %1 the value, %2 it read as thousands, %3 it read as a decimal as the language writes it.
+inline const QString AmbiguousPoint =
+    QStringLiteral("«%1» è ambiguo: scrivi %2 se il punto separa le migliaia, %3 se separa i decimali");
+inline const QString AmbiguousComma =
+    QStringLiteral("«%1» è ambiguo: scrivi %2 se la virgola separa le migliaia, %3 se separa i decimali");
 inline const QString LineBreak = QStringLiteral("un valore non può andare a capo");
 // %1 the element, %2 one of the texts above.
 inline const QString ValueRefused = QStringLiteral("Valore non ammesso per %1: %2");

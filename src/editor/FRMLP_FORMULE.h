@@ -26,6 +26,9 @@ class Connection;
 class Recordset;
 } // namespace ado
 
+namespace check {
+enum class TrialReading;
+}
 namespace diagnostics {
 class ElementCatalog;
 } // namespace diagnostics
@@ -207,6 +210,9 @@ public:
 
     // The trial panel (FRMLP_FORMULE_Trial.cpp): shown and hidden by IMG_TRIAL and Ctrl+T.
     TrialPanel* trialPanel() const;
+    // How the user writes the values typed for a trial: the language of the host's translation
+    // service (Italian while the window has no host).
+    check::TrialReading trialReading() const;
     // The record's test cases in the trial panel (FRMLP_FORMULE_Cases.cpp).
     TrialCases* trialCases() const { return m_cases; }
     // How the window asks a case's name (title, name proposed; nullopt: cancelled). A dialog

@@ -65,7 +65,8 @@ void FRMLP_FORMULE::buildTrialCases() {
              return ok ? std::optional<QString>(name) : std::nullopt;
          },
          .messageBox = [this](const QString& prompt, int code,
-                              const QString& title) { return messageBox(prompt, code, title); }});
+                              const QString& title) { return messageBox(prompt, code, title); },
+         .reading = [this] { return trialReading(); }});
 }
 
 void FRMLP_FORMULE::runCasesAfterCheck() {

@@ -116,6 +116,7 @@ void FRMLP_FORMULE::buildImpactButton(const QRect& button) {
 
 void FRMLP_FORMULE::buildImpactPreview() {
     m_impact = new ImpactPreview([this](const QString& s) { return translate(s); }, this);
+    m_impact->setReading([this] { return trialReading(); });
     m_impact->setWindowFlag(Qt::Tool);
     connect(m_impact, &ImpactPreview::startRequested, this, &FRMLP_FORMULE::runImpactPreview);
     connect(m_impact, &ImpactPreview::cancelRequested, this, [this] { backgroundRun()->cancel(); });
@@ -200,7 +201,7 @@ void FRMLP_FORMULE::runImpactPreview() {
             m_impact->showError(tr(CsvUnreadable).arg(csv.errorString()));
             return;
         }
-        auto made = check::csvRows(&csv, elements, m_impact->csvNumbers(), workerTranslate);
+        auto made = check::csvRows(&csv, elements, m_impact->csvNumbers(), workerTranslate, trialReading());
         if (const auto* e = std::get_if<check::ImpactInputError>(&made)) {
             m_impact->showError(inputError(CsvAt, CsvWhole, *e, tr, true));
             return;
@@ -258,9 +259,11 @@ void FRMLP_FORMULE::runImpactPreview() {
 }
 
 void FRMLP_FORMULE::loadImpactRow(const check::ImpactRow& row) {
+    // The row's values come as the stored reading reads them: typed again the user's way.
     QHash<QString, QString> values;
     for (const check::TrialInput& input : row.inputs)
-        values.insert(check::inputKey(input.element), input.text);
+        values.insert(check::inputKey(input.element),
+                      check::trialTypedText(input.element, input.text, trialReading()));
     // As a loaded case: the row's values replace those typed, the others are emptied.
     m_trial->setValues(values);
     showTrialPanel(true);

@@ -10,6 +10,7 @@
 #include "core/NullSafe.h"
 #include "host/Cinterface.h"
 #include "host/GlobalObject.h"
+#include "host/TranslationService.h"
 #include "host/WindowPlacement.h"
 #include "host/controls/HostControls.h"
 #include "host/controls/VxlRichTextBox.h"
@@ -87,7 +88,8 @@ void FRMLP_FORMULE::buildTrialPanel(const QRect& button) {
                  return backgroundRun()->run(connection, request);
              },
          .busy = [this] { return runInFlight(); },
-         .evaluate = [this](const check::DetachedRun& work) { return backgroundRun()->runDetached(work); }});
+         .evaluate = [this](const check::DetachedRun& work) { return backgroundRun()->runDetached(work); },
+         .reading = [this] { return trialReading(); }});
     connect(IMG_TRIAL, &controls::VXL_TBARMENU::ButtonClick, this, [this] { toggleTrialPanel(); });
     connect(m_trial, &TrialPanel::ran, this, [this] { rememberTrialValues(); });
     buildTrialCases();
@@ -95,6 +97,13 @@ void FRMLP_FORMULE::buildTrialPanel(const QRect& button) {
 
 TrialPanel* FRMLP_FORMULE::trialPanel() const {
     return m_trial;
+}
+
+check::TrialReading FRMLP_FORMULE::trialReading() const {
+    host::Cinterface* ai = ActiveInterface();
+    host::GlobalObject* host = ai ? ai->ClsGlobal() : nullptr;
+    host::TranslationService* service = host ? host->Translation() : nullptr;
+    return check::readingOf(service ? service->language() : QString());
 }
 
 QString FRMLP_FORMULE::trialSettingsKey() const {

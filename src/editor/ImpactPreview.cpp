@@ -93,22 +93,22 @@ QTableWidgetItem* cell(const QString& text) {
 
 namespace impacttext {
 
-QString number(double value) {
+QString number(double value, check::TrialReading reading) {
     if (!std::isfinite(value))
         return QString::number(value);
     QString text = QString::number(value, 'f', 4);
     while (text.contains(u'.') && (text.endsWith(u'0') || text.endsWith(u'.')))
         text.chop(1);
-    return text == QStringLiteral("-0") ? QStringLiteral("0") : text;
+    return check::trialShownNumber(text == QStringLiteral("-0") ? QStringLiteral("0") : text, reading);
 }
 
-QStringList binLabels(const check::ImpactHistogram& histogram) {
+QStringList binLabels(const check::ImpactHistogram& histogram, check::TrialReading reading) {
     // One decimal: the labels stand under narrow bars, the figures above give the exact values.
-    const auto shortNumber = [](double value) {
+    const auto shortNumber = [reading](double value) {
         QString text = QString::number(value, 'f', 1);
         if (text.endsWith(QStringLiteral(".0")))
             text.chop(2);
-        return text == QStringLiteral("-0") ? QStringLiteral("0") : text;
+        return check::trialShownNumber(text == QStringLiteral("-0") ? QStringLiteral("0") : text, reading);
     };
     QStringList labels;
     for (qsizetype i = 0; i < histogram.counts.size(); ++i) {
@@ -121,15 +121,16 @@ QStringList binLabels(const check::ImpactHistogram& histogram) {
     return labels;
 }
 
-QString inputsText(const check::ImpactRow& row, const TranslateFn& translate) {
+QString inputsText(const check::ImpactRow& row, const TranslateFn& translate, check::TrialReading reading) {
     QStringList parts;
     for (const check::TrialInput& input : row.inputs)
-        parts << check::trialLabel(input.element, translate) + u'=' + input.text;
+        parts << check::trialLabel(input.element, translate) + u'=' +
+                     check::trialTypedText(input.element, input.text, reading);
     return parts.join(QStringLiteral("; "));
 }
 
 QStringList summary(const check::ImpactReport& report, const check::ImpactOutput* output,
-                    const TranslateFn& translate) {
+                    const TranslateFn& translate, check::TrialReading reading) {
     const auto tr = [&translate](const QString& s) { return translate ? translate(s) : s; };
     QStringList lines;
     if (report.cancelled)
@@ -150,8 +151,9 @@ QStringList summary(const check::ImpactReport& report, const check::ImpactOutput
         for (const auto& [name, q] :
              {std::pair{AbsoluteName, output->absolute}, std::pair{PercentName, output->percent}})
             lines << tr(QuantilesLine)
-                         .arg(tr(name), number(q.min), number(q.p5), number(q.p25), number(q.median),
-                              number(q.p75), number(q.p95), number(q.max));
+                         .arg(tr(name), number(q.min, reading), number(q.p5, reading), number(q.p25, reading),
+                              number(q.median, reading), number(q.p75, reading), number(q.p95, reading),
+                              number(q.max, reading));
     } else {
         lines << tr(NoOutput);
     }
@@ -408,7 +410,7 @@ void ImpactPreview::showError(const QString& message) {
 void ImpactPreview::showOutput(int index) {
     const check::ImpactOutput* output =
         index >= 0 && index < m_report.outputs.size() ? &m_report.outputs.at(index) : nullptr;
-    m_summary->setText(impacttext::summary(m_report, output, m_translate).join(u'\n'));
+    m_summary->setText(impacttext::summary(m_report, output, m_translate, reading()).join(u'\n'));
     showHistogram(output);
     showMovers(output);
 }
@@ -424,7 +426,7 @@ void ImpactPreview::showHistogram(const check::ImpactOutput* output) {
     if (!output)
         return;
     m_chart->setTitle(tr(ChartTitle).arg(check::trialLabel(output->element, m_translate)));
-    m_binLabels = impacttext::binLabels(output->histogram);
+    m_binLabels = impacttext::binLabels(output->histogram, reading());
     auto* series = new QBarSeries;
     m_bars = new QBarSet(tr(BarsName));
     m_bars->setColor(BarColor);
@@ -459,16 +461,18 @@ void ImpactPreview::showMovers(const check::ImpactOutput* output) {
     if (!output)
         return;
     const QString null = QStringLiteral("NULL");
+    const check::TrialReading shown = reading();
     m_movers->setRowCount(int(output->movers.size()));
     for (int row = 0; row < output->movers.size(); ++row) {
         const check::ImpactMover& m = output->movers.at(row);
         m_movers->setItem(row, 0, cell(m.row.origin));
-        m_movers->setItem(row, 1, cell(m.before.value_or(null)));
-        m_movers->setItem(row, 2, cell(m.after.value_or(null)));
-        m_movers->setItem(row, 3, cell(impacttext::number(m.change)));
+        m_movers->setItem(row, 1, cell(check::trialShownNumber(m.before.value_or(null), shown)));
+        m_movers->setItem(row, 2, cell(check::trialShownNumber(m.after.value_or(null), shown)));
+        m_movers->setItem(row, 3, cell(impacttext::number(m.change, shown)));
         m_movers->setItem(
-            row, 4, cell(m.percent ? impacttext::number(*m.percent) + QStringLiteral(" %") : QString()));
-        m_movers->setItem(row, 5, cell(impacttext::inputsText(m.row, m_translate)));
+            row, 4,
+            cell(m.percent ? impacttext::number(*m.percent, shown) + QStringLiteral(" %") : QString()));
+        m_movers->setItem(row, 5, cell(impacttext::inputsText(m.row, m_translate, shown)));
         for (int column = 1; column < 5; ++column)
             m_movers->item(row, column)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
     }

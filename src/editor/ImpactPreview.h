@@ -26,16 +26,20 @@ namespace editor {
 namespace impacttext {
 using TranslateFn = std::function<QString(const QString&)>;
 
+// The numbers and values below are written as `reading` writes them (the decimal comma in
+// Italian; Stored: as the C locale writes them).
 // The label of every bin of a histogram of percent changes ("-10 … -5", one decimal at most; one
 // bin of no width: its value).
-QStringList binLabels(const check::ImpactHistogram& histogram);
+QStringList binLabels(const check::ImpactHistogram& histogram,
+                      check::TrialReading reading = check::TrialReading::Stored);
 // The summary of a report for one of its outputs (null: none), one line per figure.
 QStringList summary(const check::ImpactReport& report, const check::ImpactOutput* output,
-                    const TranslateFn& translate);
+                    const TranslateFn& translate, check::TrialReading reading = check::TrialReading::Stored);
 // A row's inputs as the user reads them: "[Prezzo lordo - CURR]=100; {123}=ROSSO".
-QString inputsText(const check::ImpactRow& row, const TranslateFn& translate);
+QString inputsText(const check::ImpactRow& row, const TranslateFn& translate,
+                   check::TrialReading reading = check::TrialReading::Stored);
 // A number as the preview shows it (at most four decimals, none trailing).
-QString number(double value);
+QString number(double value, check::TrialReading reading = check::TrialReading::Stored);
 } // namespace impacttext
 
 // The window "Anteprima impatto" of the editor: what the user chooses to run the stored formula
@@ -54,6 +58,8 @@ public:
     explicit ImpactPreview(TranslateFn translate, QWidget* parent = nullptr);
     void translateCaptions();
     void setFileAsker(FileAsker ask) { m_askFile = std::move(ask); }
+    // How the user reads numbers and values (unset: as the C locale writes them).
+    void setReading(std::function<check::TrialReading()> reading) { m_reading = std::move(reading); }
 
     // The rows the user asked for.
     bool useCases() const;
@@ -107,8 +113,11 @@ private:
     void chooseFile();
     QString tr(const QString& italian) const { return m_translate ? m_translate(italian) : italian; }
 
+    check::TrialReading reading() const { return m_reading ? m_reading() : check::TrialReading::Stored; }
+
     TranslateFn m_translate;
     FileAsker m_askFile;
+    std::function<check::TrialReading()> m_reading;
     check::ImpactReport m_report;
     bool m_running = false;
     bool m_filling = false;

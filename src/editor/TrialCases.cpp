@@ -112,7 +112,12 @@ check::TrialOptions TrialCases::options() const {
     o.translate = m_translate;
     o.run = m_sources.run;
     o.evaluate = m_sources.evaluate;
+    o.shown = reading();
     return o;
+}
+
+check::TrialReading TrialCases::reading() const {
+    return m_sources.reading ? m_sources.reading() : check::TrialReading::Italian;
 }
 
 void TrialCases::showMessage(const QString& text, bool error) {
@@ -213,13 +218,16 @@ void TrialCases::showCase(int row) {
         row < m_outcomes.size() && m_outcomes.at(row) ? &*m_outcomes.at(row) : nullptr;
     const QList<check::TrialElement>& outputs = check::trialOutputs();
     const QString null = QStringLiteral("NULL");
+    const check::TrialReading shown = reading();
     m_table->setRowCount(int(outputs.size()));
     for (int i = 0; i < outputs.size(); ++i) {
         m_table->setItem(i, 0, readOnly(check::trialLabel(outputs.at(i), m_translate)));
-        m_table->setItem(i, 1, new QTableWidgetItem(c.expected.value(i).value_or(null)));
+        m_table->setItem(
+            i, 1, new QTableWidgetItem(check::trialShownNumber(c.expected.value(i).value_or(null), shown)));
         const check::CaseComparison* cmp =
             outcome && i < outcome->outputs.size() ? &outcome->outputs.at(i) : nullptr;
-        m_table->setItem(i, 2, readOnly(cmp ? cmp->computed.value_or(null) : QString()));
+        m_table->setItem(
+            i, 2, readOnly(cmp ? check::trialShownNumber(cmp->computed.value_or(null), shown) : QString()));
         if (cmp && cmp->differs) {
             for (int column = 0; column < 3; ++column) {
                 QTableWidgetItem* item = m_table->item(i, column);
@@ -243,8 +251,9 @@ void TrialCases::showCase(int row) {
     m_filling = false;
 }
 
-// An expected value typed in the table: kept when it fits the output's type ("NULL" or empty for
-// NULL), refused with the reason otherwise, and the cell shows the stored value again.
+// An expected value typed in the table (as the user's language writes numbers): kept as the server
+// writes the output's value when it fits the output's type ("NULL" or empty for NULL), refused with
+// the reason otherwise, and the cell shows the stored value again.
 void TrialCases::expectedEdited(QTableWidgetItem* item) {
     const int row = selectedRow();
     if (m_filling || !item || item->column() != 1 || row < 0)
@@ -254,17 +263,19 @@ void TrialCases::expectedEdited(QTableWidgetItem* item) {
     const check::TrialElement& output = check::trialOutputs().at(item->row());
     const QString text = item->text().trimmed();
     const bool isNull = text.isEmpty() || text.compare(QStringLiteral("NULL"), Qt::CaseInsensitive) == 0;
-    const check::TrialLiteral fits = check::trialLiteral(output, text, m_translate);
+    const check::TrialLiteral fits = check::trialLiteral(output, text, m_translate, reading());
     if (!isNull && !fits.error.isEmpty()) {
         showMessage(fits.error, true);
         m_filling = true;
-        item->setText(changed.expected.value(item->row()).value_or(QStringLiteral("NULL")));
+        item->setText(check::trialShownNumber(
+            changed.expected.value(item->row()).value_or(QStringLiteral("NULL")), reading()));
         m_filling = false;
         return;
     }
     while (changed.expected.size() < check::trialOutputs().size())
         changed.expected.append(std::nullopt);
-    changed.expected[item->row()] = isNull ? std::nullopt : std::optional<QString>(text);
+    // The outputs are decimals: their literal is the text the server writes for the value.
+    changed.expected[item->row()] = isNull ? std::nullopt : std::optional<QString>(fits.literal);
     try {
         if (!connection)
             throw core::ComError(core::err::ObjectVariableNotSet, tr(check::msg::NoConnection), {});
@@ -291,16 +302,24 @@ void TrialCases::saveFromPanel() {
         m_sources.askName ? m_sources.askName(tr(NameTitle), QString()) : std::nullopt;
     if (!name)
         return;
-    // The values of the elements the formula reads now (the panel keeps others typed before).
-    QSet<QString> read;
+    // The values of the elements the formula reads now (the panel keeps others typed before), as
+    // the case keeps them: the same for a user of any language.
+    QList<check::TrialInput> given;
+    const QHash<QString, QString> typed = m_panel->values();
     for (const check::TrialElement& e :
          check::trialElements(m_sources.sqlForm ? m_sources.sqlForm() : QString()))
-        read.insert(check::inputKey(e));
+        if (typed.contains(check::inputKey(e)))
+            given.append({e, typed.value(check::inputKey(e))});
+    check::TrialBatch refused;
+    const std::optional<QList<check::TrialInput>> stored =
+        check::trialStoredInputs(given, reading(), m_translate, refused);
+    if (!stored) {
+        showMessage(refused.refusal, true);
+        return;
+    }
     QHash<QString, QString> values;
-    const QHash<QString, QString> typed = m_panel->values();
-    for (auto it = typed.begin(); it != typed.end(); ++it)
-        if (read.contains(it.key()))
-            values.insert(it.key(), it.value());
+    for (const check::TrialInput& input : *stored)
+        values.insert(check::inputKey(input.element), input.text);
     check::TestCase c =
         check::caseFromRun(record->first, record->second, *name, values, m_panel->lastResult());
     c.author = m_sources.author ? m_sources.author() : QString();
@@ -331,8 +350,13 @@ void TrialCases::loadSelected() {
     const check::CaseInputs given = check::caseInputs(m_cases.at(row));
     if (!given.unknown.isEmpty())
         showMessage(tr(check::casemsg::UnknownInput).arg(given.unknown.first()), true);
-    // The case's values replace those typed; values of elements it does not name are emptied.
-    m_panel->setValues(m_cases.at(row).inputs);
+    // The case's values replace those typed, as the user's language writes them; values of
+    // elements it does not name are emptied.
+    QHash<QString, QString> values = m_cases.at(row).inputs;
+    for (const check::TrialInput& input : given.inputs)
+        values.insert(check::inputKey(input.element),
+                      check::trialTypedText(input.element, input.text, reading()));
+    m_panel->setValues(values);
 }
 
 void TrialCases::renameSelected() {

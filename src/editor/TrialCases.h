@@ -45,6 +45,9 @@ public:
         std::function<std::optional<QString>(const QString& title, const QString& proposed)> askName;
         // The host's message box (prompt, code, title): the answer.
         std::function<int(const QString&, int, const QString&)> messageBox;
+        // How the user writes values and reads numbers (unset: Italian); the cases keep their
+        // values as the stored reading reads them.
+        std::function<check::TrialReading()> reading;
     };
 
     TrialCases(TrialPanel* panel, TranslateFn translate, QWidget* parent = nullptr);
@@ -81,6 +84,7 @@ private:
     void showMessage(const QString& text, bool error);
     int selectedRow() const;
     check::TrialOptions options() const;
+    check::TrialReading reading() const;
     QString tr(const QString& italian) const { return m_translate ? m_translate(italian) : italian; }
 
     QPointer<TrialPanel> m_panel;

@@ -221,6 +221,10 @@ void TrialPanel::refreshElements() {
     m_inputs->resizeColumnsToContents();
 }
 
+check::TrialReading TrialPanel::reading() const {
+    return m_sources.reading ? m_sources.reading() : check::TrialReading::Italian;
+}
+
 void TrialPanel::run() {
     if (m_sources.busy && m_sources.busy())
         return;
@@ -242,6 +246,7 @@ void TrialPanel::run() {
     options.run = m_sources.run;
     options.evaluate = m_sources.evaluate;
     options.compiled = m_compiledAllowed;
+    options.reading = reading();
     const QString sql = m_sources.sqlForm();
     if (!m_evaluation || m_evaluation->sql() != sql)
         m_evaluation = std::make_unique<check::FormulaEvaluation>(sql);
@@ -265,12 +270,15 @@ void TrialPanel::run() {
 void TrialPanel::showOutputs() {
     m_outputs->setRowCount(int(m_result.outputs.size()));
     const QString null = QStringLiteral("NULL");
+    const check::TrialReading shown = reading();
     for (int row = 0; row < m_result.outputs.size(); ++row) {
         const check::TrialOutput& o = m_result.outputs[row];
         const bool changed = m_result.ran && o.changed();
         m_outputs->setItem(row, 0, cell(check::trialLabel(o.element, m_translate), changed));
-        m_outputs->setItem(row, 1, cell(o.before.value_or(null)));
-        m_outputs->setItem(row, 2, cell(m_result.ran ? o.after.value_or(null) : QString(), changed));
+        m_outputs->setItem(row, 1, cell(check::trialShownNumber(o.before.value_or(null), shown)));
+        m_outputs->setItem(
+            row, 2,
+            cell(m_result.ran ? check::trialShownNumber(o.after.value_or(null), shown) : QString(), changed));
     }
     m_outputs->resizeColumnsToContents();
 }

@@ -65,6 +65,8 @@ public:
         std::function<bool()> busy;
         // Where a run of the compiled evaluator goes (unset: on this thread).
         check::DetachedRunFn evaluate;
+        // How the user writes values and reads numbers (unset: Italian).
+        std::function<check::TrialReading()> reading;
     };
 
     TrialPanel(controls::VxlRichTextBox* box, TranslateFn translate, QWidget* parent = nullptr);
@@ -107,6 +109,7 @@ private:
     void showMessage(const QString& text, bool error);
     void showServerMessage(const QString& message);
     QString tr(const QString& italian) const { return m_translate ? m_translate(italian) : italian; }
+    check::TrialReading reading() const;
 
     QPointer<controls::VxlRichTextBox> m_box;
     TranslateFn m_translate;

@@ -57,6 +57,31 @@ protected:
     QString m_db;
 };
 
+// A case added by an English user keeps its values in texts of no language: the tool run in
+// Italian passes it, and the values it printed were read the English way.
+TEST_F(Cases, AddedInEnglishPassesInItalian) {
+    ToolRun r = tool({QStringLiteral("case"), QStringLiteral("add"), QStringLiteral("--context"),
+                      QStringLiteral("0"), QStringLiteral("--id"), QStringLiteral("1"),
+                      QStringLiteral("--name"), QStringLiteral("Thousand"), QStringLiteral("--set"),
+                      QStringLiteral("Gross price - CURR=1,000.5")},
+                     {QStringLiteral("--lang"), QStringLiteral("en")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("[Gross price]\t1050.500000\n"));
+    r = tool({QStringLiteral("sql"), QStringLiteral("SELECT LP30_INGRESSI FROM LP30_CASIPROVA")});
+    EXPECT_EQ(r.out, QStringLiteral("LP30_INGRESSI\n{\"@ATTPREZZO\":\"1000.5\"}\n"));
+    r = tool({QStringLiteral("test")}, {QStringLiteral("--lang"), QStringLiteral("it")});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("0\t1\tThousand\tPASS\t\n"));
+    // The same value typed the English way is ambiguous for an Italian user: refused, nothing added.
+    r = tool({QStringLiteral("case"), QStringLiteral("add"), QStringLiteral("--context"), QStringLiteral("0"),
+              QStringLiteral("--id"), QStringLiteral("1"), QStringLiteral("--name"), QStringLiteral("Mille"),
+              QStringLiteral("--set"), QStringLiteral("@ATTPREZZO=1.000")});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err,
+              QStringLiteral("case: Valore non ammesso per @ATTPREZZO: «1.000» è ambiguo: scrivi 1000 se il "
+                             "punto separa le migliaia, 1,000 se separa i decimali\n"));
+}
+
 TEST_F(Cases, TestPassesThenFailsInEveryFormat) {
     addTwoCases();
     ToolRun r = tool({QStringLiteral("test")});

@@ -57,6 +57,47 @@ TEST_F(Eval, LabelsInTheCurrentLanguage) {
     EXPECT_EQ(r.out, QStringLiteral("[Gross price]\t5.000000\n"));
 }
 
+// Numbers and dates typed as the language of the run writes them; the output stays as the server
+// writes it (the C locale) in both.
+TEST_F(Eval, ValuesAsTheLanguageOfTheRunWritesThem) {
+    struct Run {
+        const char* lang;
+        const char* price;
+        const char* date;
+        const char* out;
+    };
+    const QString italian =
+        QStringLiteral("SET [Prezzo lordo] = [Prezzo lordo - CURR] + MONTH([Data riferimento])");
+    const QString english =
+        QStringLiteral("SET [Gross price] = [Gross price - CURR] + MONTH([Reference date])");
+    for (const Run& run : {Run{"it", "1.000,5", "03/04/2026", "[Prezzo lordo]\t1004.500000\n"},
+                           Run{"en", "1,000.5", "03/04/2026", "[Gross price]\t1003.500000\n"},
+                           Run{"it", "-12.5", "2026-12-31", "[Prezzo lordo]\t-0.500000\n"},
+                           Run{"en", "-12.5", "20261231", "[Gross price]\t-0.500000\n"}}) {
+        SCOPED_TRACE(std::string(run.lang) + " " + run.price + " " + run.date);
+        const bool en = QLatin1String(run.lang) == QLatin1String("en");
+        const ToolRun r =
+            eval({QStringLiteral("--set"), QStringLiteral("@ATTPREZZO=") + QLatin1String(run.price),
+                  QStringLiteral("--set"), QStringLiteral("@DATARIF=") + QLatin1String(run.date),
+                  en ? english : italian},
+                 {QStringLiteral("--lang"), QLatin1String(run.lang)});
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_EQ(r.out, QLatin1String(run.out));
+    }
+    // Refused, each in its language: the form the other language reads another way.
+    const ToolRun it = eval({QStringLiteral("--set"), QStringLiteral("@ATTPREZZO=1.000"), italian},
+                            {QStringLiteral("--lang"), QStringLiteral("it")});
+    EXPECT_EQ(it.exitCode, 2);
+    EXPECT_EQ(it.err,
+              QStringLiteral("eval: Valore non ammesso per @ATTPREZZO: «1.000» è ambiguo: scrivi 1000 se "
+                             "il punto separa le migliaia, 1,000 se separa i decimali\n"));
+    const ToolRun en = eval({QStringLiteral("--set"), QStringLiteral("@DATARIF=31/12/2026"), english},
+                            {QStringLiteral("--lang"), QStringLiteral("en")});
+    EXPECT_EQ(en.exitCode, 2);
+    EXPECT_EQ(en.err, QStringLiteral("eval: Value not allowed for @DATARIF: \u201C31/12/2026\u201D is not a "
+                                     "date (mm/dd/yyyy or yyyy-mm-dd)\n"));
+}
+
 TEST_F(Eval, IfElseOnACharacterFieldWithItsTrace) {
     const QString formula = QStringLiteral("IF [Sezionale] = 'A'\r\n  SET [Prezzo lordo] = 1\r\nELSE\r\n"
                                            "  SET [Prezzo lordo] = 2");

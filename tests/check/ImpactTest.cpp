@@ -183,6 +183,22 @@ TEST(ImpactCsv, ReadsOrRefusesWithLineAndColumn) {
          3,
          1,
          CsvDateForm.arg(QStringLiteral("31/01/2024"))},
+        {"dates day first in Italian, kept as yyyy-mm-dd",
+         "@DATARIF\n31/12/2026\n2026-01-31\n",
+         ImpactNumbers::Language,
+         {QStringLiteral("riga 2: 2026-12-31"), QStringLiteral("riga 3: 2026-01-31")}},
+        {"dates month first in English",
+         "#locale=en\n@DATARIF\n12/31/2026 14:30\n",
+         ImpactNumbers::C,
+         {QStringLiteral("riga 3: 2026-12-31T14:30:00")}},
+        {"a day first in English",
+         "#locale=en\n@DATARIF\n31/12/2026\n",
+         ImpactNumbers::C,
+         {},
+         3,
+         1,
+         CsvValue.arg(check::trialLabel(*check::declaredElement(QStringLiteral("@DATARIF"))),
+                      check::trialmsg::NotADateMonthFirst.arg(QStringLiteral("31/12/2026")))},
         {"a byte order mark, tabs and a variant",
          "\xEF\xBB\xBF|V01 - Colore scocca|\tdummy\n",
          ImpactNumbers::C,
@@ -237,9 +253,10 @@ TEST(ImpactCsv, MessagesInTheUsersLanguage) {
     const check::TrialTranslateFn english = [](const QString& t) {
         if (t == check::trialmsg::NotANumber)
             return QStringLiteral("“%1” is no valid number for %2");
-        return t == check::impactmsg::LanguageCode ? QStringLiteral("en") : t;
+        return t;
     };
-    auto made = check::csvRows(&buffer, element, ImpactNumbers::Language, english);
+    auto made =
+        check::csvRows(&buffer, element, ImpactNumbers::Language, english, check::TrialReading::English);
     ASSERT_TRUE(std::holds_alternative<std::unique_ptr<ImpactSource>>(made));
     const std::optional<ImpactInputError> flaw = std::get<std::unique_ptr<ImpactSource>>(made)->check();
     ASSERT_TRUE(flaw.has_value());
@@ -630,18 +647,16 @@ TEST(ImpactCatalogue, EveryTextHasAnEnglishEntry) {
         testcatalogue::readCatalogue(QStringLiteral(FORMULE_DATA_DIR "/translations/impact_en.ts"));
     using namespace check::impactmsg;
     for (const QString& text :
-         {LanguageCode,    CaseOrigin,       LineOrigin,       GeneratedOrigin,    CsvEmpty,
-          CsvNotText,      CsvBadLocale,     CsvUnknownHeader, CsvDuplicateHeader, CsvEmptyHeader,
-          CsvWidth,        CsvOpenQuote,     CsvStrayQuote,    CsvAfterQuote,      CsvRecordTooLong,
-          CsvNumberForm,   CsvValue,         CsvDateForm,      SpecSyntax,         SpecEmpty,
-          SpecUnknown,     SpecTwice,        SpecNotNumeric,   SpecStep,           SpecOrder,
-          SpecTooMany,     ReportRows,       ReportOldPath,    ReportNewPath,      ReportFailedOld,
-          ReportFailedNew, ReportFailedBoth, ReportCancelled,  ReportNoOutputs,    ReportOutput,
-          ReportAbsolute,  ReportPercent,    ReportHistogram,  ReportMovers,       ReportBefore,
-          ReportAfter,     ReportFailures,   ReportOldMessage, ReportNewMessage,   ReportMedian})
+         {CaseOrigin,       LineOrigin,       GeneratedOrigin,    CsvEmpty,         CsvNotText,
+          CsvBadLocale,     CsvUnknownHeader, CsvDuplicateHeader, CsvEmptyHeader,   CsvWidth,
+          CsvOpenQuote,     CsvStrayQuote,    CsvAfterQuote,      CsvRecordTooLong, CsvNumberForm,
+          CsvValue,         CsvDateForm,      SpecSyntax,         SpecEmpty,        SpecUnknown,
+          SpecTwice,        SpecNotNumeric,   SpecStep,           SpecOrder,        SpecTooMany,
+          ReportRows,       ReportOldPath,    ReportNewPath,      ReportFailedOld,  ReportFailedNew,
+          ReportFailedBoth, ReportCancelled,  ReportNoOutputs,    ReportOutput,     ReportAbsolute,
+          ReportPercent,    ReportHistogram,  ReportMovers,       ReportBefore,     ReportAfter,
+          ReportFailures,   ReportOldMessage, ReportNewMessage,   ReportMedian})
         EXPECT_TRUE(en.contains(text)) << text.toStdString();
-    // The language whose numbers a CSV "in the user's language" holds.
-    EXPECT_EQ(en.value(LanguageCode), QStringLiteral("en"));
 }
 
 } // namespace

@@ -338,6 +338,55 @@ TEST(TestCaseVerdicts, ACaseMadeFromARunPassesOnIt) {
     EXPECT_TRUE(check::runCase(evaluation, *db.connection, c).passed);
 }
 
+// A case typed by an English user is kept in texts of no language: the store gives them back, and
+// they run as the English run did (what an Italian user types for the same values is kept the
+// same); a case kept before, typed the Italian way, runs as it always did.
+TEST(TestCaseVerdicts, ACaseSavedInEnglishRunsTheSameForAnItalianUser) {
+    CaseDatabase db;
+    const QString sql = QStringLiteral("SET @OUTPREZZO = @ATTPREZZO + MONTH(@DATARIF)");
+    const auto typed = [](const char* price, const char* date) {
+        return QList<check::TrialInput>{
+            {*check::declaredElement(QStringLiteral("@ATTPREZZO")), QLatin1String(price)},
+            {*check::declaredElement(QStringLiteral("@DATARIF")), QLatin1String(date)}};
+    };
+    check::FormulaEvaluation evaluation(sql);
+    check::TrialOptions english;
+    english.reading = check::TrialReading::English;
+    const check::TrialResult ran = evaluation.run(*db.connection, typed("1,000.5", "03/04/2026"), english);
+    ASSERT_TRUE(ran.ran) << ran.message.toStdString();
+    EXPECT_EQ(ran.outputs.first().after, QStringLiteral("1003.500000")); // March
+
+    check::TrialBatch refused;
+    const auto kept =
+        check::trialStoredInputs(typed("1,000.5", "03/04/2026"), check::TrialReading::English, {}, refused);
+    ASSERT_TRUE(kept);
+    const auto keptItalian =
+        check::trialStoredInputs(typed("1.000,5", "04/03/2026"), check::TrialReading::Italian, {}, refused);
+    ASSERT_TRUE(keptItalian);
+    QHash<QString, QString> values;
+    for (const check::TrialInput& input : *kept)
+        values.insert(check::inputKey(input.element), input.text);
+    EXPECT_EQ(values, (QHash<QString, QString>{{QStringLiteral("@ATTPREZZO"), QStringLiteral("1000.5")},
+                                               {QStringLiteral("@DATARIF"), QStringLiteral("2026-03-04")}}));
+    for (qsizetype i = 0; i < kept->size(); ++i)
+        EXPECT_EQ(keptItalian->at(i).text, kept->at(i).text);
+
+    check::TestCaseStore store(*db.connection);
+    store.add(check::caseFromRun(0, 5, QStringLiteral("English"), values, ran));
+    TestCase before = check::caseFromRun(0, 5, QStringLiteral("Before"), {}, ran);
+    before.inputs = {{QStringLiteral("@ATTPREZZO"), QStringLiteral("1000,5")},
+                     {QStringLiteral("@DATARIF"), QStringLiteral("4/3/2026")}}; // kept before: day first
+    store.add(before);
+    db.reopen();
+    const QList<TestCase> loaded = check::TestCaseStore(*db.connection).load(0, 5);
+    ASSERT_EQ(loaded.size(), 2);
+    EXPECT_EQ(loaded.at(1).inputs, values);
+    for (const check::CaseOutcome& outcome : check::runCases(*db.connection, sql, loaded)) {
+        EXPECT_TRUE(outcome.passed) << outcome.name.toStdString() << ": " << outcome.difference.toStdString();
+        EXPECT_EQ(outcome.outputs.first().computed, QStringLiteral("1003.500000"));
+    }
+}
+
 // Every text of the cases that the user reads has its English entry.
 TEST(TestCaseTexts, EveryTextHasItsEnglishEntry) {
     const QMap<QString, QString> en =

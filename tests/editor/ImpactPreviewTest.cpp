@@ -109,7 +109,8 @@ TEST_F(Impact, CtrlIOpensThePreviewAndRunsTheCases) {
     ASSERT_TRUE(bars);
     ASSERT_EQ(bars->count(), shown.histogram.counts.size());
     EXPECT_EQ(preview().histogramLabels().size(), shown.histogram.counts.size());
-    EXPECT_EQ(preview().histogramLabels(), editor::impacttext::binLabels(shown.histogram));
+    EXPECT_EQ(preview().histogramLabels(),
+              editor::impacttext::binLabels(shown.histogram, check::TrialReading::Italian));
     qint64 total = 0;
     for (int i = 0; i < bars->count(); ++i) {
         EXPECT_EQ(bars->at(i), double(shown.histogram.counts.at(i))) << i;
@@ -125,6 +126,8 @@ TEST_F(Impact, CtrlIOpensThePreviewAndRunsTheCases) {
     EXPECT_EQ(movers->item(0, 3)->text(), QStringLiteral("150"));
     EXPECT_EQ(movers->item(0, 4)->text(), QStringLiteral("60 %"));
     EXPECT_EQ(movers->item(1, 0)->text(), QStringLiteral("caso «Cento»"));
+    EXPECT_EQ(movers->item(1, 4)->text(), QStringLiteral("33,3333 %")); // the Italian decimal comma
+    EXPECT_EQ(movers->item(1, 2)->text(), QStringLiteral("200,000000"));
 
     // Nothing written, the box as it was; the button runs it again the same.
     EXPECT_EQ(ui(w).TXT_FORMULA->Text(), Doubled);
@@ -370,6 +373,11 @@ TEST(ImpactTexts, BinLabelsAndNumbers) {
                    {2, "2"},           {-33.333333, "-33.3333"}, {1e12, "1000000000000"}};
     for (const auto& c : numbers)
         EXPECT_EQ(number(c.value), QString::fromUtf8(c.text)) << c.value;
+    // As the user's language writes them: the decimal comma in Italian.
+    EXPECT_EQ(number(-33.333333, check::TrialReading::Italian), QStringLiteral("-33,3333"));
+    EXPECT_EQ(number(-33.333333, check::TrialReading::English), QStringLiteral("-33.3333"));
+    EXPECT_EQ(binLabels({-0.5, 0.5, {1, 1}}, check::TrialReading::Italian),
+              (QStringList{QStringLiteral("-0,5 … 0"), QStringLiteral("0 … 0,5")}));
 }
 
 } // namespace

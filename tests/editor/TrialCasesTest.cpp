@@ -103,11 +103,11 @@ TEST_F(Cases, SavedReadAgainFailsAfterAChangeAndPassesAfterUndo) {
     QTableWidget* table = cases().comparison();
     ASSERT_EQ(table->rowCount(), 11);
     EXPECT_EQ(table->item(0, 0)->text(), QStringLiteral("[Prezzo lordo]"));
-    EXPECT_EQ(table->item(0, 1)->text(), QStringLiteral("150.000000"));
+    EXPECT_EQ(table->item(0, 1)->text(), QStringLiteral("150,000000")); // the Italian decimal comma
     EXPECT_TRUE(table->item(0, 2)->font().bold());
     EXPECT_FALSE(table->item(1, 2)->font().bold());
-    EXPECT_EQ(cases().messageLabel()->text().section(u',', 0, 0),
-              QStringLiteral("[Prezzo lordo]: atteso 150.000000"));
+    EXPECT_EQ(cases().messageLabel()->text().section(u'\n', 0, 0),
+              QStringLiteral("[Prezzo lordo]: atteso 150,000000, calcolato 151,000000"));
     EXPECT_TRUE(cases().list()->item(0)->text().startsWith(QStringLiteral("✗ ")));
 
     // Undone: the case passes again.
@@ -131,7 +131,7 @@ TEST_F(Cases, ASaveWithADifferingCaseAsksNoByDefault) {
     EXPECT_EQ(question.title, QStringLiteral("Casi di prova"));
     EXPECT_EQ(question.text,
               QStringLiteral("Attenzione!\r\n1 caso di prova: 1 diverso\r\n«Base»: [Prezzo lordo]: atteso "
-                             "150.000000, calcolato 200.000000\r\nDesideri salvarla comunque?"));
+                             "150,000000, calcolato 200,000000\r\nDesideri salvarla comunque?"));
     EXPECT_EQ(stored(), QStringLiteral("SET @OUTPREZZO = @ATTPREZZO + 50")); // the default: No
 
     responder.push(6);
@@ -173,11 +173,11 @@ TEST_F(Cases, RenameDeleteLoadAndTheExpectedValuesTyped) {
     cases().comparison()->item(0, 1)->setText(QStringLiteral("abc"));
     EXPECT_EQ(cases().messageLabel()->text(),
               QStringLiteral("«abc» non è un numero valido per decimal(17,6)"));
-    EXPECT_EQ(cases().comparison()->item(0, 1)->text(), QStringLiteral("57.000000"));
+    EXPECT_EQ(cases().comparison()->item(0, 1)->text(), QStringLiteral("57,000000"));
     cases().comparison()->item(0, 1)->setText(QStringLiteral("58.000000"));
     cases().runSelected();
     EXPECT_EQ(cases().messageLabel()->text(),
-              QStringLiteral("[Prezzo lordo]: atteso 58.000000, calcolato 57.000000"));
+              QStringLiteral("[Prezzo lordo]: atteso 58,000000, calcolato 57,000000"));
 
     // Deleting asks; No keeps it, Yes deletes it.
     responder.clear();
@@ -210,6 +210,39 @@ TEST_F(Cases, NothingToSaveBeforeARunAndTheStripInEnglish) {
     check();
     EXPECT_EQ(w.assist()->stripMessage(), QStringLiteral("2 test cases: 2 differ"));
     global.setTranslation(nullptr);
+}
+
+// A case saved by an English user keeps its values in a form of no language: an Italian user
+// loads it with the Italian separators, and it runs and passes the same.
+TEST_F(Cases, SavedInEnglishRunsTheSameInItalian) {
+    host::TranslationService english;
+    ASSERT_GE(english.load(QStringLiteral(FORMULE_TRANSLATIONS_DIR), QStringLiteral("en")), 1);
+    global.setTranslation(&english);
+    openProvider();
+    saveCase(QStringLiteral("1,000.5"), QStringLiteral("Thousand"));
+    ASSERT_EQ(cases().cases().size(), 1);
+    EXPECT_EQ(cases().cases().first().inputs.value(QStringLiteral("@ATTPREZZO")), QStringLiteral("1000.5"));
+    EXPECT_EQ(cases().cases().first().expected.first(), QStringLiteral("1050.500000"));
+    EXPECT_EQ(panel().outputTable()->item(0, 2)->text(), QStringLiteral("1050.500000"));
+    global.setTranslation(nullptr);
+
+    window.reset();
+    openProvider();
+    window->showTrialPanel(true);
+    cases().list()->setCurrentRow(0);
+    EXPECT_EQ(cases().comparison()->item(0, 1)->text(), QStringLiteral("1050,500000"));
+    cases().loadSelected();
+    EXPECT_EQ(panel().values().value(QStringLiteral("@ATTPREZZO")), QStringLiteral("1000,5"));
+    panel().runButton()->click();
+    ASSERT_TRUE(panel().lastResult().ran) << panel().lastResult().message.toStdString();
+    EXPECT_EQ(panel().outputTable()->item(0, 2)->text(), QStringLiteral("1050,500000"));
+    cases().runSelected();
+    ASSERT_TRUE(cases().outcomes().value(0));
+    EXPECT_TRUE(cases().outcomes().value(0)->passed) << cases().outcomes().value(0)->difference.toStdString();
+    // An expected value typed the Italian way is kept as the server writes it.
+    cases().comparison()->item(0, 1)->setText(QStringLiteral("1.050,5"));
+    EXPECT_EQ(cases().cases().first().expected.first(), QStringLiteral("1050.500000"));
+    EXPECT_EQ(cases().messageLabel()->text(), QString());
 }
 
 } // namespace

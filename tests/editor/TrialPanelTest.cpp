@@ -63,7 +63,7 @@ TEST_P(Trial, CtrlTShowsTheInputsAndPromptRunsTheFormula) {
     QTableWidget* out = panel().outputTable();
     EXPECT_EQ(out->item(0, 0)->text(), QStringLiteral("[Prezzo lordo]"));
     EXPECT_EQ(out->item(0, 1)->text(), QStringLiteral("NULL"));
-    EXPECT_EQ(out->item(0, 2)->text(), QStringLiteral("110.000000"));
+    EXPECT_EQ(out->item(0, 2)->text(), QStringLiteral("110,000000")); // the Italian decimal comma
     EXPECT_TRUE(out->item(0, 2)->font().bold());
     EXPECT_FALSE(out->item(1, 2)->font().bold());
     EXPECT_EQ(panel().margin()->executedLines(), (QList<int>{1, 2}));
@@ -159,7 +159,7 @@ TEST_P(Trial, CategoriesAndVariantsShowTheirDisplayText) {
     input("V:V01")->setText(QStringLiteral("BLU"));
     panel().runButton()->click();
     ASSERT_TRUE(panel().lastResult().ran) << panel().lastResult().message.toStdString();
-    EXPECT_EQ(panel().outputTable()->item(0, 2)->text(), QStringLiteral("1.000000"));
+    EXPECT_EQ(panel().outputTable()->item(0, 2)->text(), QStringLiteral("1,000000"));
 }
 
 // The panel in English: its captions, the labels of the elements, a refused value and a run.
@@ -187,12 +187,20 @@ TEST_P(Trial, EnglishTexts) {
         panel().messageLabel()->text(),
         QStringLiteral("Value not allowed for [Gross price - CURR]: \u201Cabc\u201D is not a valid number "
                        "for decimal(17,6)"));
-    input("@ATTPREZZO")->setText(QStringLiteral("1"));
+    // Numbers as English writes them: a lone comma before three digits could be either reading.
+    input("@ATTPREZZO")->setText(QStringLiteral("1,000"));
+    panel().runButton()->click();
+    EXPECT_EQ(
+        panel().messageLabel()->text(),
+        QStringLiteral("Value not allowed for [Gross price - CURR]: \u201C1,000\u201D is ambiguous: write "
+                       "1000 if the comma separates thousands, 1.000 if it separates decimals"));
+    input("@ATTPREZZO")->setText(QStringLiteral("1,000.5"));
     panel().runButton()->click();
     ASSERT_TRUE(panel().lastResult().ran) << panel().lastResult().message.toStdString();
     EXPECT_EQ(panel().messageLabel()->text(),
               QStringLiteral("Done: the lines marked left of the formula ran."));
     EXPECT_EQ(panel().outputTable()->item(0, 0)->text(), QStringLiteral("[Gross price]"));
+    EXPECT_EQ(panel().outputTable()->item(0, 2)->text(), QStringLiteral("1001.500000"));
 }
 
 // Every Italian text the panel asks the host to translate, in every state it can show, has an

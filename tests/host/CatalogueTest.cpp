@@ -78,6 +78,9 @@ TEST(Catalogues, TrialTextsHaveEnglishEntries) {
           PathConstruct, PathConstructAtLine, PathConstructAt, PathServer, PathTurnedOff, PathConnection,
           PathValues, check::msg::NoConnection, check::msg::NotTranslated})
         EXPECT_TRUE(en.contains(text)) << text.toStdString();
+    // The values typed in the user's language.
+    for (const QString& text : {NotADateMonthFirst, AmbiguousPoint, AmbiguousComma})
+        EXPECT_TRUE(en.contains(text)) << text.toStdString();
 }
 
 } // namespace

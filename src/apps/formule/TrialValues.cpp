@@ -31,7 +31,9 @@ void addTrialValueOptions(CommandLine& parser) {
     parser.addOption(QCommandLineOption(
         SetOption,
         QStringLiteral(
-            "Valore di un elemento: la sua etichetta senza parentesi o la sua variabile (@ATTPREZZO)."),
+            "Valore di un elemento: la sua etichetta senza parentesi o la sua variabile (@ATTPREZZO). "
+            "Numeri e date come li scrive la lingua (--lang): 1.000,5 e 31/12/2026 in italiano, "
+            "1,000.5 e 12/31/2026 in inglese; -12.5 e 2026-12-31 in entrambe."),
         QStringLiteral("NAME=VALUE")));
     parser.addOption(QCommandLineOption(CategoryOption, QStringLiteral("Valore di una categoria, per id."),
                                         QStringLiteral("ID=VALUE")));

@@ -22,15 +22,22 @@ const QString NameOption = QStringLiteral("name");
 const QString FormatOption = QStringLiteral("format");
 const QString AuthorOption = QStringLiteral("author");
 
-// The values of --set, --category and --variant as eval takes them, keyed as a case keeps them.
+// The values of --set, --category and --variant as eval takes them (written as `reading` writes
+// them), keyed and written as a case keeps them.
 QHash<QString, QString> givenValues(const QCommandLineParser& parser,
-                                    const check::TrialTranslateFn& translate) {
-    QHash<QString, QString> out;
-    for (const check::TrialInput& input : trialValues(parser, translate)) {
+                                    const check::TrialTranslateFn& translate, check::TrialReading reading) {
+    const QList<check::TrialInput> typed = trialValues(parser, translate);
+    for (const check::TrialInput& input : typed)
         if (input.element.kind == check::TrialElement::Kind::Variant && input.element.key.isEmpty())
             throw Usage{tx(QStringLiteral("--variant vuole CODICE=VALORE, non \"=%1\"")).arg(input.text)};
+    check::TrialBatch refused;
+    const std::optional<QList<check::TrialInput>> stored =
+        check::trialStoredInputs(typed, reading, translate, refused);
+    if (!stored)
+        throw Usage{refused.refusal};
+    QHash<QString, QString> out;
+    for (const check::TrialInput& input : *stored)
         out.insert(check::inputKey(input.element), input.text);
-    }
     return out;
 }
 
@@ -60,7 +67,7 @@ int runCaseAdd(Context& ctx, const QCommandLineParser& parser, const QStringList
         if (const QString problem = check::caseNameProblem(parser.value(NameOption), translate);
             !problem.isEmpty())
             throw Usage{problem};
-        given = givenValues(parser, translate);
+        given = givenValues(parser, translate, check::readingOf(ctx.language));
     } catch (const Usage& u) {
         *ctx.err << "case: " << u.message << '\n';
         return ExitUsage;

@@ -60,6 +60,7 @@ int runEval(Context& ctx, const QCommandLineParser& parser, const QStringList& p
     options.trace = parser.isSet(Trace);
     options.translate = translate;
     options.compiled = !parser.isSet(EngineOnly);
+    options.reading = check::readingOf(ctx.language); // the values as the language of the run writes them
     check::TrialResult result;
     try {
         result = check::runTrial(*connection, sql, given, options);

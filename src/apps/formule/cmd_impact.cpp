@@ -119,7 +119,7 @@ std::unique_ptr<check::ImpactSource> rowsOf(Context& ctx, ado::Connection& conne
             *ctx.err << "impact: " << csv.fileName() << ": " << csv.errorString() << '\n';
             return nullptr;
         }
-        auto made = check::csvRows(&csv, elements, a.numbers, translate);
+        auto made = check::csvRows(&csv, elements, a.numbers, translate, check::readingOf(ctx.language));
         if (const auto* error = std::get_if<check::ImpactInputError>(&made)) {
             printCsvError(ctx, csv.fileName(), *error);
             return nullptr;
