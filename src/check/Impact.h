@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -49,6 +50,9 @@ struct ImpactRow {
     std::shared_ptr<const ImpactColumns> columns;
     std::vector<qint32> codes;
     QStringList cells;
+    // Of the cells the row carries, those written as plain numbers (trialPlainNumber): their
+    // column and the value they give their variable, read once with the file.
+    std::vector<std::pair<qint32, tsql::Value>> numbers;
     bool coded() const { return columns != nullptr; }
 };
 

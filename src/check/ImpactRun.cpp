@@ -82,10 +82,29 @@ private:
         std::optional<compiledrows::ReadDocument> read;
     };
     const Document& document(const CompiledTrial& formula, const ImpactRow& row, TrialElement::Kind kind);
+    // The plain number the row carries for column `i`, if any (`next`: where the search goes on,
+    // the numbers being in column order).
+    static const tsql::Value* numberOf(const ImpactRow& row, qsizetype i, size_t& next) {
+        while (next < row.numbers.size() && row.numbers[next].first < i)
+            ++next;
+        return next < row.numbers.size() && row.numbers[next].first == i ? &row.numbers[next].second
+                                                                         : nullptr;
+    }
+    // Whether the value read with the file is what the trial's SET leaves in the program's variable
+    // (convertedInput's own test: the variable has the declared type the value was read for).
+    bool numberFits(const CompiledTrial& formula, qsizetype i, const tsql::Value& number) const {
+        const int slot = m_columnSlots[size_t(i)];
+        if (slot < 0)
+            return false;
+        const tsql::SqlType& type = formula.compiled.program->variables()[size_t(slot)].type;
+        return type.id == number.type.id && type.precision == number.type.precision &&
+               type.scale == number.type.scale;
+    }
 
     std::shared_ptr<const compiledrows::Slots> m_slots;
     const ImpactColumns* m_columns = nullptr;
     std::vector<std::vector<std::optional<Converted>>> m_values; // by column, by code
+    std::vector<int> m_columnSlots;                              // by column: its variable's slot
     QHash<QByteArray, Document> m_documents[2];                  // categories, variants
     QByteArray m_key;
 };
@@ -131,11 +150,16 @@ bool CodedInputs::fill(const CompiledTrial& formula, const ImpactRow& row, const
         m_slots = formula.slotMap; // other declarations or another file: other values
         m_columns = &columns;
         m_values.assign(size_t(columns.elements.size()), {});
+        m_columnSlots.clear();
+        for (const TrialElement& element : columns.elements)
+            m_columnSlots.push_back(
+                element.kind == TrialElement::Kind::Variable ? formula.variableSlots().of(element.key) : -1);
         for (auto& documents : m_documents)
             documents.clear();
     }
     compiledrows::startInitialValues(formula, out);
     bool references[2] = {false, false};
+    size_t nextNumber = 0;
     for (qsizetype i = 0; i < columns.elements.size(); ++i) {
         const TrialElement& element = columns.elements.at(i);
         if (element.kind != TrialElement::Kind::Variable) {
@@ -154,6 +178,9 @@ bool CodedInputs::fill(const CompiledTrial& formula, const ImpactRow& row, const
                 value = compiledrows::convertedInput(formula, {element, columns.texts[size_t(i)].at(code)},
                                                      translate);
             converted = &*value;
+        } else if (const tsql::Value* number = numberOf(row, i, nextNumber);
+                   number && numberFits(formula, i, *number)) {
+            once = {true, m_columnSlots[size_t(i)], *number};
         } else {
             once = compiledrows::convertedInput(formula, {element, row.cells.at(i)}, translate);
         }

@@ -541,8 +541,8 @@ std::optional<ImpactInputError> CsvSource::code(const CsvRecord& record, ImpactR
             return *e;
         const QString& text = std::get<QString>(value);
         const TrialElement& element = m_columns.at(i);
-        const QString problem =
-            trialPlainNumber(element, text) ? QString() : trialLiteral(element, text, m_translate).error;
+        std::optional<tsql::Value> number = trialPlainNumber(element, text);
+        const QString problem = number ? QString() : trialLiteral(element, text, m_translate).error;
         if (!problem.isEmpty())
             return ImpactInputError{
                 record.lines[size_t(i)], int(i) + 1,
@@ -553,6 +553,8 @@ std::optional<ImpactInputError> CsvSource::code(const CsvRecord& record, ImpactR
         if (row.cells.isEmpty())
             row.cells.resize(m_columns.size());
         row.cells[i] = text;
+        if (number)
+            row.numbers.emplace_back(qint32(i), std::move(*number));
     }
     return std::nullopt;
 }
@@ -578,6 +580,7 @@ std::optional<ImpactInputError> CsvSource::check() {
         if ((m_failure = code(m_record, scratch)))
             return m_failure;
         scratch.cells.clear();
+        scratch.numbers.clear();
         ++rows;
     }
     if (error) {
