@@ -119,6 +119,52 @@ TEST(Value, TextComparisonsFoldToLowerCase) {
     }
 }
 
+struct DateCompareCase {
+    TypeId type;
+    QDateTime a, b;          // UTC, as values hold them; not always what the type would hold
+    std::optional<int> sign; // nullopt: a conversion error
+};
+
+Value dateOf(TypeId type, const QDateTime& d) {
+    Value v = Value::nullOf(SqlType::of(type));
+    v.null = false;
+    v.dt = d;
+    return v;
+}
+
+QDateTime utc(int y, int m, int d, int h = 0, int min = 0, int s = 0, int ms = 0) {
+    return QDateTime(QDate(y, m, d), QTime(h, min, s, ms), Qt::UTC);
+}
+
+// Two dates of one type compare as converting both to it leaves them: rounded to the type's
+// precision (1/300 s, the minute, the day), out of its range an error.
+TEST(Value, DatesCompareAsTheirTypeHoldsThem) {
+    const DateCompareCase cases[] = {
+        {TypeId::DateTime, utc(2024, 1, 1), utc(2024, 1, 2), -1},
+        {TypeId::DateTime, utc(2024, 1, 1, 0, 0, 0, 3), utc(2024, 1, 1), 1},
+        {TypeId::DateTime, utc(2024, 1, 1, 0, 0, 0, 1), utc(2024, 1, 1), 0},
+        {TypeId::SmallDateTime, utc(2024, 1, 1, 10, 0, 29), utc(2024, 1, 1, 10), 0},
+        {TypeId::SmallDateTime, utc(2024, 1, 1, 10, 0, 30), utc(2024, 1, 1, 10), 1},
+        {TypeId::Date, utc(2024, 1, 1, 23, 59), utc(2024, 1, 1), 0},
+        {TypeId::Date, utc(2023, 12, 31), utc(2024, 1, 1), -1},
+        {TypeId::SmallDateTime, utc(1800, 1, 1), utc(2024, 1, 1), std::nullopt},
+        {TypeId::DateTime, utc(1700, 1, 1), utc(2024, 1, 1), std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.a.toString(Qt::ISODateWithMs).toStdString() + " " +
+                     c.b.toString(Qt::ISODateWithMs).toStdString());
+        const Value a = dateOf(c.type, c.a), b = dateOf(c.type, c.b);
+        if (!c.sign) {
+            EXPECT_THROW(compareValues(a, b), SqlError);
+            continue;
+        }
+        EXPECT_EQ(compareValues(a, b), c.sign);
+        EXPECT_EQ(compareValues(b, a), -*c.sign);
+    }
+    EXPECT_FALSE(
+        compareValues(dateOf(TypeId::Date, utc(2024, 1, 1)), Value::nullOf(SqlType::of(TypeId::Date))));
+}
+
 struct DecimalCase {
     const char* value;
     const char* from;

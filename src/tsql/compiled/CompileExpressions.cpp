@@ -36,14 +36,6 @@ int CompileState::keyList(bool variants, const SqlType& keyType) {
     return int(keyLists.size() - 1);
 }
 
-bool sameType(const SqlType& a, const SqlType& b) {
-    return a.id == b.id && a.precision == b.precision && a.scale == b.scale && a.length == b.length;
-}
-
-bool identicalTypes(const SqlType& a, const SqlType& b) {
-    return sameType(a, b) && a.numericName == b.numericName;
-}
-
 // Two texts compare under the collation ignoring trailing blanks: a value of a text type `other`
 // converted to the dominant text type keeps its text (the dominant type is as wide and as
 // Unicode as it), and so does the constant converted to `other` when it is no longer than

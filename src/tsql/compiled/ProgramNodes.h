@@ -167,9 +167,13 @@ std::optional<Value> comparedConstant(const Value& constant, const SqlType& othe
 // `constant` converted to `type` as an assignment converts it when the program runs (the batch's
 // default settings), nullopt when the conversion fails (the assignment then fails as it runs).
 std::optional<Value> assignedConstant(const Value& constant, const SqlType& type);
-bool sameType(const SqlType& a, const SqlType& b);
+inline bool sameType(const SqlType& a, const SqlType& b) {
+    return a.id == b.id && a.precision == b.precision && a.scale == b.scale && a.length == b.length;
+}
 // The same, written alike too (numeric or decimal).
-bool identicalTypes(const SqlType& a, const SqlType& b);
+inline bool identicalTypes(const SqlType& a, const SqlType& b) {
+    return sameType(a, b) && a.numericName == b.numericName;
+}
 
 // Compiles a bound expression; null (with state.fallback set) when it holds a construct left to
 // the engine. Recursion follows the expression's height, which the parser bounds.
