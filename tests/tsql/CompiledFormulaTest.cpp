@@ -259,6 +259,53 @@ TEST_F(CompiledFormula, GivesTheEnginesValuesTypesAndErrors) {
             expectSame(c.formula, row, c.loopLimit);
 }
 
+// What the impact preview's formulas do most, at the edges where a shortcut could go wrong:
+// decimals assigned to their own type or rounded half away from zero to a smaller scale, sums and
+// products one digit over their precision (Msg 8115), NULLs, negative numbers, ISNULL of both
+// kinds (both arguments evaluated, the result converted to the first's type), texts compared
+// with trailing blanks and in another case.
+TEST_F(CompiledFormula, DecimalsTextsAndIsNullAtTheirEdges) {
+    const std::vector<FormulaCase> cases = {
+        {"SET @OUTSC1PERC = @INSC1PERC\r\nSET @OUTSC2PERC = @INPREZZO\r\nSET @OUTPREZZO = @INSC1PERC",
+         {{{"@INSC1PERC = -999.999", "@INPREZZO = 999.9994"}},
+          {{"@INPREZZO = 999.9995"}},
+          {{"@INPREZZO = -999.9995"}},
+          {{"@INPREZZO = -0.0005", "@INSC1PERC = 0.5"}},
+          {{}}}},
+        {"SET @OUTSC1PERC = @INSC1PERC * 10\r\nSET @OUTSC2PERC = @INSC1PERC + @INSC1PERC",
+         {{{"@INSC1PERC = 99.999"}},
+          {{"@INSC1PERC = -100"}},
+          {{"@INSC1PERC = 499.9995"}},
+          {{"@INSC1PERC = 500"}},
+          {{}}}},
+        {"SET @OUTPREZZO = @INPREZZO * @INPREZZO\r\nSET @OUTPREZZO = @OUTPREZZO - @INPREZZO",
+         {{{"@INPREZZO = 99999.999999"}},
+          {{"@INPREZZO = 316227.766016"}},
+          {{"@INPREZZO = -316227.766017"}},
+          {{"@INPREZZO = -0.000001"}}}},
+        {"SET @OUTPREZZO = ROUND(@INPREZZO * 1.01, 4)\r\nSET @OUTSC1PERC = ROUND(@INSC1PERC, 2)",
+         {{{"@INPREZZO = 1.00495", "@INSC1PERC = -0.005"}},
+          {{"@INPREZZO = -1.00495", "@INSC1PERC = 999.995"}},
+          {{}}}},
+        {"SET @OUTSC1PERC = ISNULL(@QTA1, 1.0005)\r\nSET @OUTSC2PERC = ISNULL(@OUTSC2PERC, 0) + 0.5\r\n"
+         "SET @MG66_MARCA_MG64 = ISNULL(@MG66_FAM_MG53, 'ABCDEFG')",
+         {{{"@QTA1 = 2.5", "@OUTSC2PERC = 999.5", "@MG66_FAM_MG53 = 'ab'"}},
+          {{"@OUTSC2PERC = 999.499"}},
+          {{"@OUTSC2PERC = -999.999"}}}},
+        {"SET @OUTSC1PERC = ISNULL(@QTA1, 1 / 0)", {{{"@QTA1 = 1"}}, {{}}}},
+        {"SET @OUTSC1PERC = ISNULL(NULL, @QTA1) + ISNULL(@QTA2, NULL)", {{{"@QTA1 = 1", "@QTA2 = 2"}}, {{}}}},
+        {"IF @MG66_FAM_MG53 < 'a' SET @QTA1 = 1\r\nIF @MG66_FAM_MG53 > 'A' SET @QTA2 = 1\r\n"
+         "IF @MG66_FAM_MG53 = 'Ab' SET @COLLI = 1\r\nIF @DO29_AGENTE_MG17 = N'\u00e9' SET @OUTPREZZO = 1",
+         {{{"@MG66_FAM_MG53 = '['", "@DO29_AGENTE_MG17 = N'\u00c9 '"}},
+          {{"@MG66_FAM_MG53 = '_'", "@DO29_AGENTE_MG17 = N'f'"}},
+          {{"@MG66_FAM_MG53 = 'aB  '"}},
+          {{"@MG66_FAM_MG53 = 'a'"}}}},
+    };
+    for (const FormulaCase& c : cases)
+        for (const Input& row : c.rows)
+            expectSame(c.formula, row, c.loopLimit);
+}
+
 // An IF ... ELSE IF chain as long as the formula makes it is compiled and run link by link.
 TEST_F(CompiledFormula, ALongElseIfChain) {
     QString formula = QStringLiteral("IF @QTA1 = 0 SET @QTA2 = 0");
@@ -282,7 +329,9 @@ TEST_F(CompiledFormula, CategoryAndVariantLookUps) {
         {{}, kCategories.arg(category("124", "1") + category("124", "2")), {}}, // two nodes: Msg 512
         {{}, kCategories.arg(category("x", "1") + category("124", "2")), {}},   // a key that does not convert
         {{}, kCategories.arg(category("124", "2") + category("x", "1")), {}},   // the same, after the match
+        {{}, kCategories.arg(category("7", "verde") + category("124", "1.5")), {}}, // the same text again
         {{}, kCategories.arg(category("124", "abc")), {}}, // a value that does not convert
+        {{}, kCategories.arg(category("124", "abc") + category("7", "rosso")), {}},         // and again
         {{}, kCategories.arg(QStringLiteral("<CATEGORIA IDCATEGORIA_CM01=\"124\"/>")), {}}, // no VALORE
         {{}, kCategories.arg(category("124", "1") + category("124", "zz") + category("124", "3")), {}},
         {{}, {}, kVariants.arg(variant("V02  ", "b") + variant("v02", "c"))},  // trailing blanks, case

@@ -87,6 +87,133 @@ TEST(Value, ComparisonsIgnoreCaseAndTrailingBlanks) {
     EXPECT_THROW(compareValues(Value::str(QStringLiteral("x")), Value::integer(9)), SqlError);
 }
 
+struct TextOrder {
+    const char16_t* a;
+    const char16_t* b;
+    int sign; // of a against b
+};
+
+// Letters fold to lower case before texts are compared unit by unit ('_' and '[' sit between the
+// upper and the lower case letters); a character beyond ASCII folds as the case folding says.
+TEST(Value, TextComparisonsFoldToLowerCase) {
+    const TextOrder cases[] = {
+        {u"_", u"A", -1},
+        {u"[", u"a", -1},
+        {u"abc", u"ABD", -1},
+        {u"AB", u"abc", -1},
+        {u"abc  ", u"ABC", 0},
+        {u"", u"   ", 0},
+        {u"a b", u"A B ", 0},
+        {u"ab", u"a b", 1},
+        {u"\u00c9", u"\u00e9", 0},
+        {u"\u00e9", u"f", 1},
+        {u"a\u00e9", u"A\u00c9z", -1},
+        {u"Z\u00e9", u"a\u00e9", 1},
+        {u"stra\u00dfe", u"STRASSE", 1},
+        {u"\u0100", u"\u0101 ", 0},
+    };
+    for (const auto& c : cases) {
+        const QString a = QString::fromUtf16(c.a), b = QString::fromUtf16(c.b);
+        EXPECT_EQ(compareStringsCI(a, b), c.sign) << a.toStdString() << " | " << b.toStdString();
+        EXPECT_EQ(compareStringsCI(b, a), -c.sign) << b.toStdString() << " | " << a.toStdString();
+    }
+}
+
+struct DateCompareCase {
+    TypeId type;
+    QDateTime a, b;          // UTC, as values hold them; not always what the type would hold
+    std::optional<int> sign; // nullopt: a conversion error
+};
+
+Value dateOf(TypeId type, const QDateTime& d) {
+    Value v = Value::nullOf(SqlType::of(type));
+    v.null = false;
+    v.dt = d;
+    return v;
+}
+
+QDateTime utc(int y, int m, int d, int h = 0, int min = 0, int s = 0, int ms = 0) {
+    return QDateTime(QDate(y, m, d), QTime(h, min, s, ms), Qt::UTC);
+}
+
+// Two dates of one type compare as converting both to it leaves them: rounded to the type's
+// precision (1/300 s, the minute, the day), out of its range an error.
+TEST(Value, DatesCompareAsTheirTypeHoldsThem) {
+    const DateCompareCase cases[] = {
+        {TypeId::DateTime, utc(2024, 1, 1), utc(2024, 1, 2), -1},
+        {TypeId::DateTime, utc(2024, 1, 1, 0, 0, 0, 3), utc(2024, 1, 1), 1},
+        {TypeId::DateTime, utc(2024, 1, 1, 0, 0, 0, 1), utc(2024, 1, 1), 0},
+        {TypeId::SmallDateTime, utc(2024, 1, 1, 10, 0, 29), utc(2024, 1, 1, 10), 0},
+        {TypeId::SmallDateTime, utc(2024, 1, 1, 10, 0, 30), utc(2024, 1, 1, 10), 1},
+        {TypeId::Date, utc(2024, 1, 1, 23, 59), utc(2024, 1, 1), 0},
+        {TypeId::Date, utc(2023, 12, 31), utc(2024, 1, 1), -1},
+        {TypeId::SmallDateTime, utc(1800, 1, 1), utc(2024, 1, 1), std::nullopt},
+        {TypeId::DateTime, utc(1700, 1, 1), utc(2024, 1, 1), std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.a.toString(Qt::ISODateWithMs).toStdString() + " " +
+                     c.b.toString(Qt::ISODateWithMs).toStdString());
+        const Value a = dateOf(c.type, c.a), b = dateOf(c.type, c.b);
+        if (!c.sign) {
+            EXPECT_THROW(compareValues(a, b), SqlError);
+            continue;
+        }
+        EXPECT_EQ(compareValues(a, b), c.sign);
+        EXPECT_EQ(compareValues(b, a), -*c.sign);
+    }
+    EXPECT_FALSE(
+        compareValues(dateOf(TypeId::Date, utc(2024, 1, 1)), Value::nullOf(SqlType::of(TypeId::Date))));
+}
+
+struct DecimalCase {
+    const char* value;
+    const char* from;
+    const char* op; // nullptr: a conversion to `to`; otherwise value op value, converted to `to`
+    const char* to;
+    const char* result; // nullptr: Msg 8115
+};
+
+// Rounding half away from zero to the target's scale, and Msg 8115 from one integer digit too
+// many, by conversion and after the operators.
+TEST(Value, DecimalsRoundAndOverflowAtTheirPrecision) {
+    const DecimalCase cases[] = {
+        {"999.9994", "decimal(7,4)", nullptr, "decimal(6,3)", "999.999"},
+        {"999.9995", "decimal(7,4)", nullptr, "decimal(6,3)", nullptr},
+        {"-999.9995", "decimal(7,4)", nullptr, "decimal(6,3)", nullptr},
+        {"-0.0005", "decimal(4,4)", nullptr, "decimal(6,3)", "-0.001"},
+        {"0.0004", "decimal(4,4)", nullptr, "decimal(6,3)", "0.000"},
+        {"9.5", "decimal(2,1)", nullptr, "decimal(1,0)", nullptr},
+        {"-0.5", "decimal(2,1)", nullptr, "decimal(1,0)", "-1"},
+        {"1", "decimal(38,0)", nullptr, "decimal(38,38)", nullptr},
+        {"99999999999999999999999999999999999999", "decimal(38,0)", nullptr, "decimal(38,0)",
+         "99999999999999999999999999999999999999"},
+        {"99999999999999999999999999999999999999", "decimal(38,0)", "+", "decimal(38,0)", nullptr},
+        {"-99999999999999999999999999999999999999", "decimal(38,0)", "-", "decimal(38,0)", "0"},
+        {"499.9995", "decimal(7,4)", "+", "decimal(6,3)", "999.999"},
+        {"500.0000", "decimal(7,4)", "+", "decimal(6,3)", nullptr},
+        {"-31.62", "decimal(4,2)", "*", "decimal(6,3)", "999.824"},
+        {"-31.63", "decimal(4,2)", "*", "decimal(6,3)", nullptr},
+        {"-31.63", "decimal(4,2)", "*", "decimal(7,3)", "1000.457"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.value) + " " + (c.op ? c.op : "->") + " " + c.to);
+        try {
+            const Value v = convert(Value::str(QString::fromUtf8(c.value)), type(c.from));
+            const Value r = c.op ? arithmetic(QString::fromUtf8(c.op), v, v) : v;
+            const Value out = convert(r, type(c.to));
+            ASSERT_NE(c.result, nullptr) << toText(out).toStdString();
+            EXPECT_EQ(toText(out).toStdString(), c.result);
+            EXPECT_EQ(out.type.precision, type(c.to).precision);
+            EXPECT_EQ(out.type.scale, type(c.to).scale);
+        } catch (const SqlError& e) {
+            EXPECT_EQ(c.result, nullptr) << e.error.message.toStdString();
+            EXPECT_EQ(e.error.number, 8115);
+        }
+    }
+    EXPECT_TRUE(convert(Value::nullOf(type("decimal(7,4)")), type("decimal(6,3)")).null);
+    EXPECT_EQ(convert(Value::nullOf(type("decimal(7,4)")), type("decimal(6,3)")).type.scale, 3);
+}
+
 TEST(Value, IntegerArithmeticOverflowsAndDividesByZero) {
     EXPECT_THROW(arithmetic(QStringLiteral("+"), Value::integer(2147483647), Value::integer(1)), SqlError);
     EXPECT_EQ(arithmetic(QStringLiteral("/"), Value::integer(-7), Value::integer(2)).i, -3);

@@ -5,6 +5,7 @@
 #include "tsql/compiled/Lookups.h"
 #include "tsql/compiled/ProgramNodes.h"
 
+#include "tsql/functions/BuiltinFunctions.h"
 #include "tsql/functions/Functions.h"
 #include "tsql/values/DateSettings.h"
 #include "tsql/values/ValueInternal.h"
@@ -33,10 +34,6 @@ int CompileState::keyList(bool variants, const SqlType& keyType) {
     }
     keyLists.push_back({variants, keyType});
     return int(keyLists.size() - 1);
-}
-
-bool sameType(const SqlType& a, const SqlType& b) {
-    return a.id == b.id && a.precision == b.precision && a.scale == b.scale && a.length == b.length;
 }
 
 // Two texts compare under the collation ignoring trailing blanks: a value of a text type `other`
@@ -168,25 +165,60 @@ private:
     ExprNodeP m_operand;
 };
 
+// The result type of an operator depends on its operands' types alone: it is worked out once
+// for the types the operands are bound to, and used whenever their values have those types. An
+// integer constant with a decimal result is converted to its decimal type (decimal(10,0) for an
+// int) on every evaluation: here once instead, when that leaves the result type as it is.
 class Binary final : public ExprNode {
 public:
     Binary(const Expr& e, ExprNodeP a, ExprNodeP b)
         : ExprNode(e.line, e.column)
         , m_op(arithmeticOpOf(e.op))
         , m_a(std::move(a))
-        , m_b(std::move(b)) {}
+        , m_b(std::move(b))
+        , m_typeA(e.args[0]->type)
+        , m_typeB(e.args[1]->type) {
+        try {
+            m_result = arithmeticType(m_op, m_typeA, m_typeB);
+            m_decimalA = decimalOperand(*m_a, m_typeA);
+            m_decimalB = decimalOperand(*m_b, m_typeB);
+            const SqlType& x = m_decimalA ? m_decimalA->type : m_typeA;
+            const SqlType& y = m_decimalB ? m_decimalB->type : m_typeB;
+            if (!identicalTypes(arithmeticType(m_op, x, y), *m_result)) {
+                m_decimalA.reset();
+                m_decimalB.reset();
+            }
+        } catch (const SqlError&) {
+            m_result.reset();
+        }
+    }
     Value value(Frame& f) const override {
         MemoryCharge held;
         const Operand a(*m_a, f);
         held.add(a.heldMemory());
         const Operand b(*m_b, f);
         held.add(b.heldMemory());
+        if (m_result && identicalTypes(a->type, m_typeA) && identicalTypes(b->type, m_typeB))
+            return arithmetic(m_op, m_decimalA ? *m_decimalA : *a, m_decimalB ? *m_decimalB : *b, *m_result);
         return arithmetic(m_op, *a, *b);
     }
 
 private:
+    // An integer constant of the bound type, converted as the operator converts it for a decimal
+    // result.
+    std::optional<Value> decimalOperand(const ExprNode& node, const SqlType& bound) const {
+        const Value* c = node.constant();
+        if (!c || c->null || !sameType(c->type, bound) || !c->type.isInteger() || c->type.id == TypeId::Bit ||
+            m_result->id != TypeId::Decimal)
+            return std::nullopt;
+        return convert(*c, detail::decimalOf(c->type));
+    }
+
     ArithmeticOp m_op;
     ExprNodeP m_a, m_b;
+    SqlType m_typeA, m_typeB;
+    std::optional<SqlType> m_result;
+    std::optional<Value> m_decimalA, m_decimalB;
 };
 
 class Cast final : public ExprNode {
@@ -247,6 +279,30 @@ private:
     SqlType m_type;
     std::vector<ExprNodeP> m_args;
     std::size_t m_scratch;
+};
+
+// ISNULL(x, y): both arguments evaluated in their order, as for any function, then the first
+// that is not NULL converted to the result's type as the function does; read in place rather
+// than gathered in a list.
+class IsNullCall final : public ExprNode {
+public:
+    IsNullCall(const Expr& e, std::vector<ExprNodeP> args)
+        : ExprNode(e.line, e.column)
+        , m_type(e.type)
+        , m_first(std::move(args[0]))
+        , m_second(std::move(args[1])) {}
+    Value value(Frame& f) const override {
+        MemoryCharge held;
+        const Operand first(*m_first, f);
+        held.add(first.heldMemory());
+        const Operand second(*m_second, f);
+        held.add(second.heldMemory());
+        return convert(first->null ? *second : *first, m_type);
+    }
+
+private:
+    SqlType m_type;
+    ExprNodeP m_first, m_second;
 };
 
 // IIF, CHOOSE and the ERROR_ functions read their own arguments; no CATCH block runs in a
@@ -487,6 +543,8 @@ ExprNodeP compileFunction(const Expr& e, std::vector<ExprNodeP> args, CompileSta
     }
     if (f.eval.lazy)
         return std::make_unique<LazyCall>(e, std::move(args));
+    if (f.eval.scalar == &builtin::isnull && f.nulls != Nulls::Propagate && args.size() == 2)
+        return std::make_unique<IsNullCall>(e, std::move(args));
     return std::make_unique<ScalarCall>(e, std::move(args), state.scratch());
 }
 

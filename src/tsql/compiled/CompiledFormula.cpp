@@ -214,14 +214,14 @@ Runner::~Runner() = default;
 void Runner::Impl::runStatements(const Row& row) {
     const CompiledProgram& p = *program;
     // The variables the formula never names stay NULL from the first row on: only the others
-    // start again.
+    // start again, each input with the row's value (NULL when the row has none).
     if (outcome.values.size() != p.m_types.size()) {
         outcome.values.clear();
         for (const SqlType& t : p.m_types)
             outcome.values.push_back(Value::nullOf(t));
     } else {
-        for (int slot : p.m_inputs)
-            outcome.values[std::size_t(slot)] = Value::nullOf(p.m_types[std::size_t(slot)]);
+        for (std::size_t k = row.values.size(); k < p.m_inputs.size(); ++k)
+            outcome.values[std::size_t(p.m_inputs[k])] = Value::nullOf(p.m_types[std::size_t(p.m_inputs[k])]);
         for (std::size_t k = p.m_variables.size(); k < p.m_types.size(); ++k)
             outcome.values[k] = Value::nullOf(p.m_types[k]);
     }

@@ -86,13 +86,19 @@ public:
         , m_keyList(std::size_t(keyList))
         , m_result(std::size_t(result)) {}
 
-    Value value(Frame& f) const override {
+    Value value(Frame& f) const override { return evaluated(f); }
+    // The value stays in the frame's result for the rest of the evaluation. A copy of it would
+    // share its text, and count no held memory either.
+    const Value* held(Frame& f) const override { return &evaluated(f); }
+
+private:
+    const Value& evaluated(Frame& f) const {
         LookupResult& result = f.lookups[m_result];
         if (result.row != f.evaluation) {
             result.row = f.evaluation;
             result.error.reset();
             try {
-                result.value = lookUp(f);
+                lookUp(f, result);
             } catch (const SqlError& e) {
                 result.error = e.error;
             }
@@ -102,19 +108,35 @@ public:
         return result.value;
     }
 
-private:
-    Value lookUp(Frame& f) const {
+    void lookUp(Frame& f, LookupResult& result) const {
         const std::vector<Node>& nodes = m_shape.variants ? f.row.variants : f.row.categories;
         const ConvertedKeys& keys = convertedKeys(f, nodes);
         std::size_t kept = 0, first = 0;
-        for (std::size_t k = 0; k < nodes.size(); ++k)
-            if (matches(f, keys, k) && kept++ == 0)
-                first = k;
-        if (kept == 0)
-            return Value::nullOf(m_type);
-        Value found = nodeValue(nodes[first]);
-        if (kept == 1)
-            return found;
+        if (result.generation == keys.generation) {
+            // The same keys as the last time: the WHERE keeps the same nodes, its turns counted.
+            for (std::size_t k = 0; k < nodes.size(); ++k)
+                f.budget.tick();
+            kept = result.kept;
+            first = result.first;
+        } else {
+            for (std::size_t k = 0; k < nodes.size(); ++k)
+                if (matches(f, keys, k) && kept++ == 0)
+                    first = k;
+            if (kept <= 1) {
+                result.generation = keys.generation;
+                result.kept = kept;
+                result.first = first;
+            }
+        }
+        if (kept == 0) {
+            result.value = Value::nullOf(m_type);
+            return;
+        }
+        Value found = keptValue(nodes[first], result);
+        if (kept == 1) {
+            result.value = std::move(found);
+            return;
+        }
         // Every node kept has its value read before the query's rows are counted.
         for (std::size_t k = first + 1; k < nodes.size(); ++k)
             if (matches(f, keys, k))
@@ -138,6 +160,7 @@ private:
         keys.row = f.evaluation;
         if (sameKeys(keys, nodes))
             return keys;
+        ++keys.generation;
         keys.texts.clear();
         keys.keys.clear();
         keys.failure.reset();
@@ -164,6 +187,22 @@ private:
         const std::optional<int> c =
             m_shape.keyFirst ? compareValues(key, m_shape.constant) : compareValues(m_shape.constant, key);
         return compared(c, m_shape.op) == Tri::True;
+    }
+
+    // The first kept node's value: converted as nodeValue does, unless its text was converted
+    // before (the conversion depends on the text alone: the type is the look-up's, the date
+    // settings the batch's defaults).
+    Value keptValue(const Node& n, LookupResult& result) const {
+        constexpr qsizetype kMostKept = 64;
+        if (!n.value)
+            return nodeValue(n);
+        if (const auto it = result.converted.constFind(*n.value); it != result.converted.cend())
+            return *it;
+        Value v = nodeValue(n);
+        if (result.converted.size() >= kMostKept)
+            result.converted.clear();
+        result.converted.insert(*n.value, v);
+        return v;
     }
 
     Value nodeValue(const Node& n) const {

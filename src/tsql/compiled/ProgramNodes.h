@@ -28,18 +28,24 @@ struct KeyList {
 // The texts they were converted from are kept: a row whose nodes have the same keys (the same
 // article on the next row) converts nothing again.
 struct ConvertedKeys {
-    quint64 row = 0; // the evaluation they belong to
+    quint64 row = 0;        // the evaluation they belong to
+    quint64 generation = 1; // counts the conversions: the same generation, the same keys
     std::vector<std::optional<QString>> texts;
     std::vector<Value> keys;
     std::optional<ServerError> failure;
 };
 
 // What a look-up gave in one evaluation (a formula reads the same category or variant more than
-// once: IF x IS NOT NULL SET @v = x): its value, or its error.
+// once: IF x IS NOT NULL SET @v = x): its value, or its error. The node value texts it converted
+// are kept with what they converted to: a later row that finds one of them converts nothing.
 struct LookupResult {
     quint64 row = 0;
     Value value;
     std::optional<ServerError> error;
+    // The nodes its WHERE kept (none or one) from the keys of `generation`, which keep them again.
+    quint64 generation = 0; // 0: none
+    std::size_t kept = 0, first = 0;
+    QHash<QString, Value> converted; // node value texts converted, a bounded number
 };
 
 // The working state of one evaluation: the variables, @@ROWCOUNT, the row's nodes, and the
@@ -93,18 +99,16 @@ class Operand {
 public:
     Operand(const ExprNode& node, Frame& f)
         : m_value(node.held(f)) {
-        if (!m_value) {
-            m_computed = node.value(f);
-            m_value = &m_computed;
-        }
+        if (!m_value)
+            m_value = &m_computed.emplace(node.value(f));
     }
     const Value& operator*() const { return *m_value; }
     const Value* operator->() const { return m_value; }
-    qint64 heldMemory() const { return m_value == &m_computed ? heldBytes(m_computed) : 0; }
+    qint64 heldMemory() const { return m_computed ? heldBytes(*m_computed) : 0; }
 
 private:
     const Value* m_value;
-    Value m_computed;
+    std::optional<Value> m_computed; // built only for a computed value
 };
 
 class StmtNode {
@@ -163,7 +167,13 @@ std::optional<Value> comparedConstant(const Value& constant, const SqlType& othe
 // `constant` converted to `type` as an assignment converts it when the program runs (the batch's
 // default settings), nullopt when the conversion fails (the assignment then fails as it runs).
 std::optional<Value> assignedConstant(const Value& constant, const SqlType& type);
-bool sameType(const SqlType& a, const SqlType& b);
+inline bool sameType(const SqlType& a, const SqlType& b) {
+    return a.id == b.id && a.precision == b.precision && a.scale == b.scale && a.length == b.length;
+}
+// The same, written alike too (numeric or decimal).
+inline bool identicalTypes(const SqlType& a, const SqlType& b) {
+    return sameType(a, b) && a.numericName == b.numericName;
+}
 
 // Compiles a bound expression; null (with state.fallback set) when it holds a construct left to
 // the engine. Recursion follows the expression's height, which the parser bounds.

@@ -183,8 +183,12 @@ Tri likeValues(const Value& v, const Value& p, const Value* escape, bool negated
         return Tri::Unknown;
     QString vs = convert(v, SqlType::varchar(-1)).s;
     QString ps = convert(p, SqlType::varchar(-1)).s;
-    while (vs.endsWith(u' ') && !ps.endsWith(u' '))
-        vs.chop(1);
+    if (!ps.endsWith(u' ')) {
+        qsizetype end = vs.size();
+        while (end > 0 && vs.at(end - 1) == u' ')
+            --end;
+        vs.truncate(end);
+    }
     bool m = likeMatch(vs, ps, esc);
     return (m != negated) ? Tri::True : Tri::False;
 }

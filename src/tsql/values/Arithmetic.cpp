@@ -209,7 +209,7 @@ Numeric decimalResult(ArithmeticOp op, const Numeric& p, const Numeric& q, const
         }
     }
     auto fitted = res->rescaled(target.scale);
-    if (!fitted || fitted->digits() - fitted->scale > target.precision - target.scale)
+    if (!fitted || !detail::fitsPrecision(*fitted, target.precision))
         fail();
     return *fitted;
 }
@@ -336,12 +336,28 @@ Value arithmetic(const QString& op, const Value& a, const Value& b) {
     return arithmetic(arithmeticOpOf(op), a, b);
 }
 
-// Both operands are converted to the result's type first; a NULL operand gives NULL of it.
 Value arithmetic(ArithmeticOp op, const Value& a, const Value& b) {
-    SqlType t = arithmeticType(op, a.type, b.type);
+    return arithmetic(op, a, b, arithmeticType(op, a.type, b.type));
+}
+
+namespace {
+
+// An operand that operandFor would copy unchanged: an exact decimal of a decimal or money result.
+bool passesAsIs(const Value& v, const SqlType& result) {
+    const TypeId id = v.type.id;
+    return (result.id == TypeId::Decimal || result.id == TypeId::Money) &&
+           (id == TypeId::Decimal || id == TypeId::Money || id == TypeId::SmallMoney);
+}
+
+} // namespace
+
+// Both operands are converted to the result's type first; a NULL operand gives NULL of it.
+Value arithmetic(ArithmeticOp op, const Value& a, const Value& b, const SqlType& t) {
     if (t.isDate())
         return dateResult(op, a, b, t);
-    Value x = operandFor(a, t), y = operandFor(b, t);
+    std::optional<Value> convertedA, convertedB;
+    const Value& x = passesAsIs(a, t) ? a : convertedA.emplace(operandFor(a, t));
+    const Value& y = passesAsIs(b, t) ? b : convertedB.emplace(operandFor(b, t));
     if (x.null || y.null)
         return Value::nullOf(t);
     Value r;

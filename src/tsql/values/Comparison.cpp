@@ -4,17 +4,27 @@
 #include "tsql/values/Value.h"
 
 #include "tsql/base/Messages.h"
+#include "tsql/values/DateSettings.h"
 
 namespace tsql {
 
 // Texts compare as compareStringsCI (values/TextCollation.cpp) says.
 namespace {
 
+bool oneType(const SqlType& a, const SqlType& b) {
+    return a.id == b.id && a.precision == b.precision && a.scale == b.scale && a.length == b.length;
+}
+
 // Two values of the same integer, decimal or text type: converting them to their own type
 // changes nothing, so they are compared as they are (the same answer, without building copies).
 bool sameExactType(const SqlType& a, const SqlType& b) {
-    return a.id == b.id && a.precision == b.precision && a.scale == b.scale && a.length == b.length &&
-           (a.isInteger() || a.id == TypeId::Decimal || a.isString());
+    return oneType(a, b) && (a.isInteger() || a.id == TypeId::Decimal || a.isString());
+}
+
+// A date that converting to its own type `id` leaves as it is: in the type's range, and rounded
+// to its precision already.
+bool unchangedDate(const QDateTime& d, TypeId id) {
+    return dateInRange(d, id) && roundedFor(d, id) == d;
 }
 
 } // namespace
@@ -36,6 +46,10 @@ std::optional<int> compareValues(const Value& a, const Value& b) {
     SqlType t = dominantType(a.type, b.type);
     if (t.id == TypeId::XmlNode || t.id == TypeId::Xml)
         raise<Msg::XmlDataTypeCompared>();
+    // Two dates of one type that converting to it would not change: compared as they are.
+    if (t.isDate() && !a.null && !b.null && oneType(t, a.type) && oneType(t, b.type) &&
+        unchangedDate(a.dt, t.id) && unchangedDate(b.dt, t.id))
+        return a.dt < b.dt ? -1 : (a.dt > b.dt ? 1 : 0);
     Value x = convert(a, t), y = convert(b, t);
     if (t.isTime() && t.scale < 7 && !x.null && !y.null)
         for (const Value* text : {&a, &b})

@@ -228,7 +228,7 @@ Value toExactNumeric(const Value& v, const SqlType& to, bool explicitConversion)
         clash(from, to, explicitConversion);
     }
     auto scaled = n->rescaled(target.scale);
-    if (!scaled || scaled->digits() - scaled->scale > target.precision - target.scale)
+    if (!scaled || !detail::fitsPrecision(*scaled, target.precision))
         overflow(from.id == TypeId::Unknown ? SqlType::of(TypeId::Int) : from, to);
     Value r;
     r.type = to;
@@ -432,6 +432,9 @@ Value toTime(const Value& v, const SqlType& to, bool explicitConversion) {
 // CAST and CONVERT allow more than implicit conversion does (explicitAllowed).
 Value convert(const Value& v, const SqlType& to, bool explicitConversion) {
     const SqlType& from = v.type;
+    // The commonest conversion, a decimal to another (or the same) decimal, exists both ways.
+    if (to.id == TypeId::Decimal && from.id == TypeId::Decimal)
+        return v.null ? Value::nullOf(to) : toExactNumeric(v, to, explicitConversion);
     if (to.id == TypeId::Unknown)
         return v;
     if (!(explicitConversion ? explicitAllowed(from.id, to.id) : implicitAllowed(from.id, to.id)))

@@ -13,13 +13,35 @@ namespace tsql {
 // (Latin1_General_CI_AS): 'abc' = 'ABC'. Trailing blanks do not count in comparisons, as SQL-92
 // pads the shorter text with blanks ("How SQL Server compares strings with trailing spaces"):
 // 'abc' = 'abc   ', which matters for the char(n) columns and variables, always padded.
+// Texts in ASCII, the usual case, are compared unit by unit with letters folded to lower case
+// (as the case folding does): the first difference decides, else the shorter text comes first.
+// A difference where either character is beyond ASCII leaves the whole comparison to the folding.
 int compareStringsCI(const QString& a, const QString& b) {
     qsizetype la = a.size(), lb = b.size();
-    while (la > 0 && a[la - 1] == u' ')
+    const QChar* p = a.constData();
+    const QChar* q = b.constData();
+    while (la > 0 && p[la - 1] == u' ')
         --la;
-    while (lb > 0 && b[lb - 1] == u' ')
+    while (lb > 0 && q[lb - 1] == u' ')
         --lb;
-    return QStringView(a).left(la).compare(QStringView(b).left(lb), Qt::CaseInsensitive);
+    const qsizetype common = std::min(la, lb);
+    for (qsizetype i = 0; i < common; ++i) {
+        char16_t c = p[i].unicode();
+        char16_t d = q[i].unicode();
+        if (c == d)
+            continue;
+        if (c >= 0x80 || d >= 0x80) {
+            const int r = QStringView(a).left(la).compare(QStringView(b).left(lb), Qt::CaseInsensitive);
+            return r < 0 ? -1 : (r > 0 ? 1 : 0);
+        }
+        if (c >= u'A' && c <= u'Z')
+            c = char16_t(c + (u'a' - u'A'));
+        if (d >= u'A' && d <= u'Z')
+            d = char16_t(d + (u'a' - u'A'));
+        if (c != d)
+            return c < d ? -1 : 1;
+    }
+    return la < lb ? -1 : (la > lb ? 1 : 0);
 }
 
 // Texts in ASCII, the usual case, are compared byte by byte: letters folded to lower case,

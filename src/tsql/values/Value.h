@@ -137,7 +137,7 @@ int codePageByte(QChar c);
 // Comparison with SQL Server semantics (after conversion to the common type): strings are
 // compared case-insensitively and ignoring trailing blanks. Returns nullopt when either is NULL.
 std::optional<int> compareValues(const Value& a, const Value& b);
-int compareStringsCI(const QString& a, const QString& b);
+int compareStringsCI(const QString& a, const QString& b); // -1, 0 or 1
 
 // The type of higher precedence of two operand types.
 SqlType dominantType(const SqlType& a, const SqlType& b);
@@ -150,6 +150,8 @@ SqlType arithmeticType(ArithmeticOp op, const SqlType& a, const SqlType& b);
 SqlType arithmeticType(const QString& op, const SqlType& a, const SqlType& b);
 // Applies a binary arithmetic, string or bitwise operator.
 Value arithmetic(ArithmeticOp op, const Value& a, const Value& b);
+// The same when the caller knows the result type: `type` must be arithmeticType(op, a.type, b.type).
+Value arithmetic(ArithmeticOp op, const Value& a, const Value& b, const SqlType& type);
 Value arithmetic(const QString& op, const Value& a, const Value& b);
 Value negate(const Value& a);
 Value bitNot(const Value& a);

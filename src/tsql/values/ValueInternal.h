@@ -40,6 +40,15 @@ inline constexpr __int128 kMax38 = [] {
     return p;
 }();
 
+// Whether a value already of its type's scale has no more integer digits than `precision` leaves
+// room for (digits() - scale <= precision - scale): |v| < 10^precision, one comparison instead of
+// counting the digits.
+inline bool fitsPrecision(const Numeric& n, int precision) {
+    if (n.scale > precision || precision > 38 || precision < 0)
+        return n.digits() - n.scale <= precision - n.scale;
+    return magnitude128(n.v) < static_cast<unsigned __int128>(pow10(precision));
+}
+
 // The decimal type an exact numeric type converts to without loss ("Precision, scale, and
 // length": int is decimal(10,0), money decimal(19,4), ...); other types unchanged.
 SqlType decimalOf(const SqlType& t);
