@@ -223,11 +223,14 @@ std::optional<tsql::Value> trialPlainNumber(const TrialElement& element, const Q
     // gives the value the text converts to.
     if (!isPlainNumber(text))
         return std::nullopt;
-    try {
-        return tsql::convert(tsql::Value::str(text), *type, true);
-    } catch (const tsql::SqlError&) {
+    const std::optional<tsql::Numeric> n = tsql::decimalFromText(text, *type);
+    if (!n)
         return std::nullopt;
-    }
+    tsql::Value v;
+    v.type = *type;
+    v.null = false;
+    v.n = *n;
+    return v;
 }
 
 TrialLiteral trialLiteral(const TrialElement& element, const QString& text, const TrialTranslateFn& translate,

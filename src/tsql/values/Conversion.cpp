@@ -200,6 +200,20 @@ std::optional<Numeric> moneyFromText(const QString& text) {
     return Numeric::parse(sign + whole + (point < 0 ? QString() : s.mid(point)));
 }
 
+} // namespace
+
+std::optional<Numeric> decimalFromText(const QString& text, const SqlType& decimalType) {
+    const std::optional<Numeric> n = Numeric::parse(text);
+    if (!n)
+        return std::nullopt;
+    const std::optional<Numeric> scaled = n->rescaled(decimalType.scale);
+    if (!scaled || !detail::fitsPrecision(*scaled, decimalType.precision))
+        return std::nullopt;
+    return scaled;
+}
+
+namespace {
+
 // To decimal, money or smallmoney: rounded half away from zero to the target's scale; more
 // integer digits than its precision leaves room for is Msg 8115. A text that is no number is
 // Msg 8114 for decimal, Msg 235 for money.

@@ -117,6 +117,11 @@ struct Value {
 // Conversion between types as CAST and implicit conversion do. Throws SqlError (245, 8114,
 // 8115, 241, 206, 529...). `explicitConversion` is true for CAST and CONVERT.
 Value convert(const Value& v, const SqlType& to, bool explicitConversion = false);
+// What CAST(text AS decimal(p, s)) gives for a text of digits with an optional sign and point, as
+// convert() reads it (rounded half away from zero to the scale): nullopt when the text is no
+// number (Msg 8114) or needs more digits than the precision (Msg 8115). For a caller that reads
+// many numbers and needs no message.
+std::optional<Numeric> decimalFromText(const QString& text, const SqlType& decimalType);
 // True when an implicit conversion from one type to the other exists.
 bool implicitAllowed(TypeId from, TypeId to);
 // True when CAST or CONVERT from one type to the other exists (Msg 529 otherwise).
