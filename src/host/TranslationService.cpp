@@ -8,12 +8,20 @@
 
 namespace host {
 
+namespace {
+constexpr qsizetype MaxKnown = 8192;
+}
+
 TranslationService::TranslationService(QObject* parent)
     : QObject(parent) {}
 
 TranslationService::~TranslationService() = default;
 
 int TranslationService::load(const QString& directory, const QString& language) {
+    {
+        QMutexLocker lock(&m_knownLock);
+        m_known.clear();
+    }
     m_translators.clear();
     m_language = language.isEmpty() ? QStringLiteral("it") : language;
     if (m_language == QLatin1String("it"))
@@ -32,14 +40,26 @@ int TranslationService::load(const QString& directory, const QString& language) 
 QString TranslationService::Traduci(const QString& italianText) const {
     if (m_translators.isEmpty())
         return italianText;
+    {
+        QMutexLocker lock(&m_knownLock);
+        if (const auto it = m_known.constFind(italianText); it != m_known.constEnd())
+            return *it;
+    }
     // The catalogues are asked in turn with the same key: it is encoded once.
     const QByteArray key = italianText.toUtf8();
+    QString text;
     for (const auto& translator : m_translators) {
-        QString text = translator->translate(TranslationContext, key.constData());
+        text = translator->translate(TranslationContext, key.constData());
         if (!text.isEmpty())
-            return text;
+            break;
     }
-    return italianText;
+    if (text.isEmpty())
+        text = italianText;
+    QMutexLocker lock(&m_knownLock);
+    if (m_known.size() >= MaxKnown) // texts built with values (messages) must not grow it forever
+        m_known.clear();
+    m_known.insert(italianText, text);
+    return text;
 }
 
 bool TranslationService::installQtCatalogue(const QString& language) {

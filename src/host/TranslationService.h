@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
+#include <QMutex>
 #include <QObject>
 #include <QProcessEnvironment>
 #include <QString>
@@ -47,6 +49,10 @@ public:
 private:
     QString m_language = QStringLiteral("it");
     QList<std::shared_ptr<QTranslator>> m_translators;
+    // The texts translated since the catalogues were loaded: a formula's labels are asked for
+    // again and again, and each catalogue is searched in turn. Asked from any thread.
+    mutable QMutex m_knownLock;
+    mutable QHash<QString, QString> m_known;
 };
 
 // Context name of every catalogue entry.
