@@ -37,5 +37,5 @@ start=$(date +%s%N)
         i=$((i + 1))
     done' sh "$tool" "$add" "$adds"
 end=$(date +%s%N)
-echo "case add: $(( (end - start) / adds / 1000 )) us a case (elapsed)"
+[ "$adds" -gt 0 ] && echo "case add: $(( (end - start) / adds / 1000 )) us a case (elapsed)"
 rm -f "$work/add.sqlite"

@@ -165,39 +165,13 @@ TEST_F(HostLanguage, TheHostsOwnLinesInEachLanguage) {
 TEST_F(HostLanguage, TheLocaleChoosesUnlessLangIsGiven) {
     const QString italian = QStringLiteral("formule-host: --company vuole un numero\n");
     const QString english = QStringLiteral("formule-host: --company needs a number\n");
-    struct Case {
-        QMap<QString, QString> locale;
-        QStringList args;
-        QString expected;
-    };
-    const Case cases[] = {
-        {{{QStringLiteral("LANG"), QStringLiteral("it_IT.UTF-8")}}, {}, italian},
-        {{{QStringLiteral("LANG"), QStringLiteral("it")}}, {}, italian},
-        {{{QStringLiteral("LANG"), QStringLiteral("de_DE.UTF-8")}}, {}, english},
-        {{{QStringLiteral("LANG"), QStringLiteral("C.UTF-8")}}, {}, english},
-        {{}, {}, english},
-        {{{QStringLiteral("LANG"), QStringLiteral("en_US.UTF-8")},
-          {QStringLiteral("LC_MESSAGES"), QStringLiteral("it_CH.UTF-8")}},
-         {},
-         italian},
-        {{{QStringLiteral("LC_ALL"), QStringLiteral("en_GB.UTF-8")},
-          {QStringLiteral("LC_MESSAGES"), QStringLiteral("it_IT.UTF-8")}},
-         {},
-         english},
-        {{{QStringLiteral("LANG"), QStringLiteral("it_IT.UTF-8")}},
-         {QStringLiteral("--lang"), QStringLiteral("en")},
-         english},
-        {{{QStringLiteral("LANG"), QStringLiteral("en_US.UTF-8")}}, {QStringLiteral("--lang=it")}, italian},
-        {{{QStringLiteral("LANG"), QStringLiteral("en_US.UTF-8")}},
-         {QStringLiteral("--lang=it"), QStringLiteral("--lang"), QStringLiteral("en")},
-         english},
-    };
-    for (const Case& c : cases) {
+    for (const testtool::LanguageChoice& c : testtool::languageChoices()) {
+        const QString& expected = c.italian ? italian : english;
         const ToolRun r = run(c.args + QStringList{QStringLiteral("--db"), db, QStringLiteral("--company"),
                                                    QStringLiteral("x")},
                               c.locale);
         EXPECT_EQ(r.exitCode, 2);
-        EXPECT_TRUE(r.err.endsWith(c.expected)) << c.locale.values().join(u',').toStdString() << "\n"
-                                                << r.err.toStdString();
+        EXPECT_TRUE(r.err.endsWith(expected)) << c.locale.values().join(u',').toStdString() << "\n"
+                                              << r.err.toStdString();
     }
 }

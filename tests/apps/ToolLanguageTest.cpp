@@ -144,34 +144,11 @@ TEST_F(ToolLanguage, EveryCommandSpeaksOneLanguage) {
 TEST_F(ToolLanguage, TheLocaleChoosesUnlessLangIsGiven) {
     const QString italian = QStringLiteral("formule: nessun comando indicato (vedi formule --help)\n");
     const QString english = QStringLiteral("formule: no command given (see formule --help)\n");
-    struct Case {
-        QMap<QString, QString> locale;
-        QStringList args;
-        QString expected;
-    };
-    const Case cases[] = {
-        {{{QStringLiteral("LANG"), QStringLiteral("it_IT.UTF-8")}}, {}, italian},
-        {{{QStringLiteral("LANG"), QStringLiteral("it")}}, {}, italian},
-        {{{QStringLiteral("LANG"), QStringLiteral("de_DE.UTF-8")}}, {}, english},
-        {{{QStringLiteral("LANG"), QStringLiteral("C")}}, {}, english},
-        {{{QStringLiteral("LANG"), QStringLiteral("")}}, {}, english},
-        {{{QStringLiteral("LANG"), QStringLiteral("en_US.UTF-8")},
-          {QStringLiteral("LC_MESSAGES"), QStringLiteral("it_CH")}},
-         {},
-         italian},
-        {{{QStringLiteral("LC_ALL"), QStringLiteral("en_GB")},
-          {QStringLiteral("LC_MESSAGES"), QStringLiteral("it_IT")}},
-         {},
-         english},
-        {{{QStringLiteral("LANG"), QStringLiteral("it_IT.UTF-8")}},
-         {QStringLiteral("--lang"), QStringLiteral("en")},
-         english},
-        {{{QStringLiteral("LANG"), QStringLiteral("en_US.UTF-8")}}, {QStringLiteral("--lang=it")}, italian},
-    };
-    for (const Case& c : cases) {
+    for (const testtool::LanguageChoice& c : testtool::languageChoices()) {
+        const QString& expected = c.italian ? italian : english;
         const ToolRun r = run(c.args, c.locale);
         EXPECT_EQ(r.exitCode, 2);
-        EXPECT_EQ(r.err, c.expected) << c.locale.values().join(u',').toStdString();
+        EXPECT_EQ(r.err, expected) << c.locale.values().join(u',').toStdString();
     }
 }
 
