@@ -172,7 +172,8 @@ bool CodedInputs::fill(const CompiledTrial& formula, const ImpactRow& row, const
         if (code >= 0) {
             std::vector<std::optional<Converted>>& known = m_values[size_t(i)];
             if (known.size() <= size_t(code)) // the column's texts grow as the file is read
-                known.resize(std::max(size_t(code) + 1, known.size() * 2));
+                known.resize(std::min(std::max(size_t(code) + 1, known.size() + known.size() / 2),
+                                      size_t(ColumnTextStore::MaxTexts)));
             std::optional<Converted>& value = known[size_t(code)];
             if (!value)
                 value = compiledrows::convertedInput(formula, {element, columns.texts[size_t(i)].at(code)},
