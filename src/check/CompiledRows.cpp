@@ -129,21 +129,24 @@ bool outputsKnown(const CompiledTrial& formula) {
                        [](int slot) { return slot >= 0; });
 }
 
+std::optional<ConvertedInputs::Converted> plainNumberInput(const CompiledTrial& formula, int slot,
+                                                           tsql::Value number) {
+    if (slot < 0)
+        return std::nullopt;
+    const tsql::SqlType& type = formula.compiled.program->variables()[size_t(slot)].type;
+    if (type.id != number.type.id || type.precision != number.type.precision ||
+        type.scale != number.type.scale)
+        return std::nullopt;
+    return ConvertedInputs::Converted{true, slot, std::move(number)};
+}
+
 ConvertedInputs::Converted convertedInput(const CompiledTrial& formula, const TrialInput& input,
                                           const TrialTranslateFn& translate) {
     ConvertedInputs::Converted out;
-    if (std::optional<tsql::Value> plain = trialPlainNumber(input.element, input.text)) {
-        out.slot = formula.variableSlots().of(input.element.key);
-        const tsql::SqlType* type =
-            out.slot >= 0 ? &formula.compiled.program->variables()[size_t(out.slot)].type : nullptr;
-        if (type && type->id == plain->type.id && type->precision == plain->type.precision &&
-            type->scale == plain->type.scale) {
-            out.set = true;
-            out.value = std::move(*plain);
-            return out;
-        }
-        out.slot = -1;
-    }
+    if (std::optional<tsql::Value> plain = trialPlainNumber(input.element, input.text))
+        if (std::optional<ConvertedInputs::Converted> set =
+                plainNumberInput(formula, formula.variableSlots().of(input.element.key), std::move(*plain)))
+            return std::move(*set);
     const QString literal = trialLiteral(input.element, input.text, translate).literal;
     if (literal == QLatin1String("NULL"))
         return out; // no SET: the variable keeps what it holds

@@ -107,6 +107,11 @@ void startInitialValues(const CompiledTrial& formula, InitialValues& out);
 bool setConverted(const ConvertedInputs::Converted& converted, InitialValues& out);
 ConvertedInputs::Converted convertedInput(const CompiledTrial& formula, const TrialInput& input,
                                           const TrialTranslateFn& translate);
+// What convertedInput gives a plain number already read (trialPlainNumber's value) for the
+// variable in `slot`: nullopt when there is none or it is not of the type the number was read
+// for (convertedInput then converts the text).
+std::optional<ConvertedInputs::Converted> plainNumberInput(const CompiledTrial& formula, int slot,
+                                                           tsql::Value number);
 std::optional<ReadDocument> readDocument(const CompiledTrial& formula, TrialElement::Kind kind,
                                          const QString& xml);
 bool setDocument(const CompiledTrial& formula, TrialElement::Kind kind, const ReadDocument& document,

@@ -90,16 +90,6 @@ private:
         return next < row.numbers.size() && row.numbers[next].first == i ? &row.numbers[next].second
                                                                          : nullptr;
     }
-    // Whether the value read with the file is what the trial's SET leaves in the program's variable
-    // (convertedInput's own test: the variable has the declared type the value was read for).
-    bool numberFits(const CompiledTrial& formula, qsizetype i, const tsql::Value& number) const {
-        const int slot = m_columnSlots[size_t(i)];
-        if (slot < 0)
-            return false;
-        const tsql::SqlType& type = formula.compiled.program->variables()[size_t(slot)].type;
-        return type.id == number.type.id && type.precision == number.type.precision &&
-               type.scale == number.type.scale;
-    }
 
     std::shared_ptr<const compiledrows::Slots> m_slots;
     const ImpactColumns* m_columns = nullptr;
@@ -179,11 +169,13 @@ bool CodedInputs::fill(const CompiledTrial& formula, const ImpactRow& row, const
                 value = compiledrows::convertedInput(formula, {element, columns.texts[size_t(i)].at(code)},
                                                      translate);
             converted = &*value;
-        } else if (const tsql::Value* number = numberOf(row, i, nextNumber);
-                   number && numberFits(formula, i, *number)) {
-            once = {true, m_columnSlots[size_t(i)], *number};
         } else {
-            once = compiledrows::convertedInput(formula, {element, row.cells.at(i)}, translate);
+            const tsql::Value* number = numberOf(row, i, nextNumber);
+            std::optional<Converted> read =
+                number ? compiledrows::plainNumberInput(formula, m_columnSlots[size_t(i)], *number)
+                       : std::nullopt;
+            once = read ? std::move(*read)
+                        : compiledrows::convertedInput(formula, {element, row.cells.at(i)}, translate);
         }
         if (!compiledrows::setConverted(*converted, out))
             return false;
