@@ -572,22 +572,13 @@ std::optional<ImpactInputError> CsvSource::open(const ImpactElementFn& elements,
 std::optional<ImpactInputError> CsvSource::check() {
     if (m_rows || m_failure || m_given > 0)
         return m_failure;
-    // Every record is read and coded: the rows given afterwards find their texts kept.
-    qint64 rows = 0;
-    ImpactRow scratch;
-    std::optional<ImpactInputError> error;
-    while (m_reader.next(m_record, m_separator, error)) {
-        if ((m_failure = code(m_record, scratch)))
-            return m_failure;
-        scratch.cells.clear();
-        scratch.numbers.clear();
-        ++rows;
+    // Every row is read and coded, then the rows are given again from the first: they find their
+    // texts kept.
+    while (next()) {
     }
-    if (error) {
-        error->message = readerMessage(error->message, m_translate);
-        return m_failure = error;
-    }
-    m_rows = rows;
+    if (m_failure)
+        return m_failure;
+    m_rows = std::exchange(m_given, 0);
     m_reader.restart();
     start(nullptr, ImpactNumbers::C);
     return std::nullopt;
