@@ -193,14 +193,12 @@ public:
         }
     }
     Value value(Frame& f) const override {
-        MemoryCharge held;
-        const Operand a(*m_a, f);
-        held.add(a.heldMemory());
-        const Operand b(*m_b, f);
-        held.add(b.heldMemory());
-        if (m_result && identicalTypes(a->type, m_typeA) && identicalTypes(b->type, m_typeB))
-            return arithmetic(m_op, m_decimalA ? *m_decimalA : *a, m_decimalB ? *m_decimalB : *b, *m_result);
-        return arithmetic(m_op, *a, *b);
+        const OperandPair operands(*m_a, *m_b, f);
+        const Value& a = operands.first();
+        const Value& b = operands.second();
+        if (m_result && identicalTypes(a.type, m_typeA) && identicalTypes(b.type, m_typeB))
+            return arithmetic(m_op, m_decimalA ? *m_decimalA : a, m_decimalB ? *m_decimalB : b, *m_result);
+        return arithmetic(m_op, a, b);
     }
 
 private:
@@ -292,12 +290,8 @@ public:
         , m_first(std::move(args[0]))
         , m_second(std::move(args[1])) {}
     Value value(Frame& f) const override {
-        MemoryCharge held;
-        const Operand first(*m_first, f);
-        held.add(first.heldMemory());
-        const Operand second(*m_second, f);
-        held.add(second.heldMemory());
-        return convert(first->null ? *second : *first, m_type);
+        const OperandPair operands(*m_first, *m_second, f);
+        return convert(operands.first().null ? operands.second() : operands.first(), m_type);
     }
 
 private:

@@ -111,6 +111,24 @@ private:
     std::optional<Value> m_computed; // built only for a computed value
 };
 
+// Two operands read in their order (a binary operator's, a function's of two arguments), each
+// computed one counted as held memory from when it is made until the pair goes: the first while
+// the second is built, both while the operation that takes them runs.
+class OperandPair {
+public:
+    OperandPair(const ExprNode& a, const ExprNode& b, Frame& f)
+        : m_first(a, f)
+        , m_second((m_held.add(m_first.heldMemory()), b), f) {
+        m_held.add(m_second.heldMemory());
+    }
+    const Value& first() const { return *m_first; }
+    const Value& second() const { return *m_second; }
+
+private:
+    MemoryCharge m_held; // first made, last released
+    Operand m_first, m_second;
+};
+
 class StmtNode {
 public:
     StmtNode(int line, int column)
