@@ -209,8 +209,8 @@ void startInitialValues(const CompiledTrial& formula, InitialValues& out) {
             out.initial[size_t(slot)] = tsql::Value::nullOf(program.variables()[size_t(slot)].type);
     }
     out.setSlots.clear();
-    out.categories.clear();
-    out.variants.clear();
+    out.categories = {};
+    out.variants = {};
 }
 
 bool setConverted(const ConvertedInputs::Converted& converted, InitialValues& out) {

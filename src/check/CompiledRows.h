@@ -44,8 +44,8 @@ std::optional<tsql::Value> assignedValue(const TrialInput& input, const QString&
 // by compileTrial (they share the declarations).
 struct InitialValues {
     std::vector<tsql::Value> initial;
-    std::vector<tsql::compiled::Node> categories;
-    std::vector<tsql::compiled::Node> variants;
+    tsql::compiled::NodeList categories;
+    tsql::compiled::NodeList variants;
     // fillInitialValues's own: the program the values were filled for and the slots it set (the
     // rest hold their type's NULL), those alone made NULL again for the next row.
     const tsql::compiled::Program* filledFor = nullptr;
@@ -99,7 +99,7 @@ bool fillInitialValues(const CompiledTrial& formula, const QList<TrialInput>& in
 //     row's values;
 //   - outputsKnown: whether every output has a slot (otherwise the engine runs the row).
 struct ReadDocument {
-    std::vector<tsql::compiled::Node> nodes;
+    tsql::compiled::NodeList nodes;
     tsql::Value value;
 };
 void startInitialValues(const CompiledTrial& formula, InitialValues& out);

@@ -39,6 +39,30 @@ struct Node {
     std::optional<QString> value;
 };
 
+// A document's nodes, shared and never changed once made: rows that read the same document hold
+// one list (a copy of the row copies no text), and a look-up that finds the list it read for the
+// last row knows its keys without comparing them.
+class NodeList {
+public:
+    NodeList() = default;
+    NodeList(std::vector<Node> nodes) // NOLINT(google-explicit-constructor): a list is its nodes
+        : m_nodes(nodes.empty() ? nullptr : std::make_shared<const std::vector<Node>>(std::move(nodes))) {}
+
+    const std::vector<Node>& nodes() const { return m_nodes ? *m_nodes : none(); }
+    operator const std::vector<Node>&() const { return nodes(); } // NOLINT(google-explicit-constructor)
+    bool empty() const { return !m_nodes; }
+    std::size_t size() const { return nodes().size(); }
+    // The same list (not only equal nodes): made once and shared since.
+    bool sameAs(const NodeList& other) const { return m_nodes && m_nodes == other.m_nodes; }
+
+private:
+    static const std::vector<Node>& none() {
+        static const std::vector<Node> empty;
+        return empty;
+    }
+    std::shared_ptr<const std::vector<Node>> m_nodes;
+};
+
 // The nodes of an xml variable's document, in document order, read once (for a caller that has
 // the document rather than its nodes): the elements `element` ("CATEGORIA", "VARIANTE") under
 // the root `root` ("CATEGORIE", "VARIANTI"). Nullopt when the text is no document the engine reads
@@ -51,8 +75,8 @@ std::optional<std::vector<Node>> nodesOf(const QString& xml, const QString& root
 // nodes of the documents in @CM01_IDCATEGORIA and @MG5F_CODICEVAR (empty: the variable is NULL).
 struct Row {
     std::vector<Value> values;
-    std::vector<Node> categories;
-    std::vector<Node> variants;
+    NodeList categories;
+    NodeList variants;
 };
 
 // What one evaluation gave. `values` holds, for every variable of the declarations, its value

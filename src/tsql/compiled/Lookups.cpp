@@ -109,8 +109,9 @@ private:
     }
 
     void lookUp(Frame& f, LookupResult& result) const {
-        const std::vector<Node>& nodes = m_shape.variants ? f.row.variants : f.row.categories;
-        const ConvertedKeys& keys = convertedKeys(f, nodes);
+        const NodeList& list = m_shape.variants ? f.row.variants : f.row.categories;
+        const std::vector<Node>& nodes = list.nodes();
+        const ConvertedKeys& keys = convertedKeys(f, list);
         std::size_t kept = 0, first = 0;
         if (result.generation == keys.generation) {
             // The same keys as the last time: the WHERE keeps the same nodes, its turns counted.
@@ -153,13 +154,17 @@ private:
         return true;
     }
 
-    const ConvertedKeys& convertedKeys(Frame& f, const std::vector<Node>& nodes) const {
+    const ConvertedKeys& convertedKeys(Frame& f, const NodeList& list) const {
         ConvertedKeys& keys = f.keys[m_keyList];
         if (keys.row == f.evaluation)
             return keys;
         keys.row = f.evaluation;
-        if (sameKeys(keys, nodes))
+        const std::vector<Node>& nodes = list.nodes();
+        if (keys.source.sameAs(list) || sameKeys(keys, nodes)) {
+            keys.source = list;
             return keys;
+        }
+        keys.source = list;
         ++keys.generation;
         keys.texts.clear();
         keys.keys.clear();

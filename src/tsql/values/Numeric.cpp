@@ -4,6 +4,7 @@
 
 #include "tsql/values/ValueInternal.h"
 
+#include <array>
 #include <cmath>
 
 namespace tsql {
@@ -49,7 +50,20 @@ std::optional<Numeric> Numeric::rescaled(int s) const {
 }
 
 double Numeric::toDouble() const {
-    return double(v) / std::pow(10.0, scale);
+    // The powers of ten up to 1e22 are exact doubles: the same divisor pow() gives, read from a
+    // table instead of computed for every value.
+    static constexpr auto kExact = [] {
+        std::array<double, 23> powers{};
+        double p = 1;
+        for (double& power : powers) {
+            power = p;
+            p *= 10;
+        }
+        return powers;
+    }();
+    const double divisor = scale >= 0 && scale < int(kExact.size()) ? kExact[std::size_t(scale)]
+                                                                     : std::pow(10.0, scale);
+    return double(v) / divisor;
 }
 
 QString Numeric::toString() const {
