@@ -17,6 +17,19 @@ int Slots::of(const QString& name) const {
 
 namespace {
 
+// Where the documents of categories and of variants go.
+struct DocumentForm {
+    const char* variable;
+    const char* root;
+    const char* element;
+    const char* key;
+};
+const DocumentForm& documentForm(TrialElement::Kind kind) {
+    static const DocumentForm categories{"@CM01_IDCATEGORIA", "CATEGORIE", "CATEGORIA", "IDCATEGORIA_CM01"};
+    static const DocumentForm variants{"@MG5F_CODICEVAR", "VARIANTI", "VARIANTE", "MG5F_CODICEVAR"};
+    return kind == TrialElement::Kind::Category ? categories : variants;
+}
+
 // The slots of the variables by name. Every program compiled after the same declarations has the
 // same variables: the map is made once per thread for them, and again when they differ.
 std::shared_ptr<const Slots> slotsOf(const std::vector<compiled::Variable>& variables) {
@@ -32,12 +45,19 @@ std::shared_ptr<const Slots> slotsOf(const std::vector<compiled::Variable>& vari
             made->byName.emplace(variables[i].name.toUpper(), int(i));
             names.push_back(variables[i].name);
         }
+        made->categories = made->of(QLatin1String(documentForm(TrialElement::Kind::Category).variable));
+        made->variants = made->of(QLatin1String(documentForm(TrialElement::Kind::Variant).variable));
         kept = std::move(made);
     }
     return kept;
 }
 
 } // namespace
+
+int documentSlot(const CompiledTrial& formula, TrialElement::Kind kind) {
+    return kind == TrialElement::Kind::Category ? formula.variableSlots().categories
+                                                : formula.variableSlots().variants;
+}
 
 CompiledTrial compileTrial(const QString& sql) {
     CompiledTrial p;
@@ -88,25 +108,13 @@ std::optional<ReadDocument> readXml(const QString& xml, const char* root, const 
     return *read.insert(xml, made);
 }
 
-// Where the documents of categories and of variants go.
-struct DocumentForm {
-    const char* variable;
-    const char* root;
-    const char* element;
-    const char* key;
-};
-const DocumentForm& documentForm(TrialElement::Kind kind) {
-    static const DocumentForm categories{"@CM01_IDCATEGORIA", "CATEGORIE", "CATEGORIA", "IDCATEGORIA_CM01"};
-    static const DocumentForm variants{"@MG5F_CODICEVAR", "VARIANTI", "VARIANTE", "MG5F_CODICEVAR"};
-    return kind == TrialElement::Kind::Category ? categories : variants;
-}
 
 } // namespace
 
 std::optional<ReadDocument> readDocument(const CompiledTrial& formula, TrialElement::Kind kind,
                                          const QString& xml) {
     const DocumentForm& form = documentForm(kind);
-    const int slot = formula.variableSlots().of(QLatin1String(form.variable));
+    const int slot = documentSlot(formula, kind);
     if (slot < 0)
         return std::nullopt;
     return readXml(xml, form.root, form.element, form.key,
@@ -115,7 +123,7 @@ std::optional<ReadDocument> readDocument(const CompiledTrial& formula, TrialElem
 
 bool setDocument(const CompiledTrial& formula, TrialElement::Kind kind, const ReadDocument& document,
                  InitialValues& out) {
-    const int slot = formula.variableSlots().of(QLatin1String(documentForm(kind).variable));
+    const int slot = documentSlot(formula, kind);
     if (slot < 0)
         return false;
     out.initial[size_t(slot)] = document.value;

@@ -20,6 +20,7 @@ namespace check::compiledrows {
 // The declaration slots of a program's variables, by upper-case name.
 struct Slots {
     std::map<QString, int> byName;
+    int categories = -1, variants = -1; // the two documents' variables, looked up once
     int of(const QString& name) const;
 };
 
@@ -114,6 +115,8 @@ std::optional<ConvertedInputs::Converted> plainNumberInput(const CompiledTrial& 
                                                            tsql::Value number);
 std::optional<ReadDocument> readDocument(const CompiledTrial& formula, TrialElement::Kind kind,
                                          const QString& xml);
+// The slot of the variable that holds the categories' or the variants' document (-1: none).
+int documentSlot(const CompiledTrial& formula, TrialElement::Kind kind);
 bool setDocument(const CompiledTrial& formula, TrialElement::Kind kind, const ReadDocument& document,
                  InitialValues& out);
 bool outputsKnown(const CompiledTrial& formula);

@@ -271,9 +271,9 @@ bool CsvReader::read(CsvRecord& record, QChar separator, std::optional<ImpactInp
             } else if (c == u'"') {
                 return fail(impactmsg::CsvStrayQuote);
             } else {
-                *field += c;
-                // The rest of the field as far as the buffer holds it, in one piece.
+                // The field as far as the buffer holds it, in one piece.
                 const QChar* data = m_buffer.constData();
+                const qsizetype from = m_pos - 1;
                 qsizetype end = m_pos;
                 while (end < m_buffer.size() && data[end] != separator && data[end] != u'\n' &&
                        data[end] != u'\r' && data[end] != u'"')
@@ -281,7 +281,7 @@ bool CsvReader::read(CsvRecord& record, QChar separator, std::optional<ImpactInp
                 chars += end - m_pos;
                 if (chars > MaxCsvRecordChars)
                     return fail(impactmsg::CsvRecordTooLong);
-                field->append(QStringView(m_buffer).mid(m_pos, end - m_pos));
+                field->append(QStringView(m_buffer).mid(from, end - from));
                 m_pos = end;
             }
             break;

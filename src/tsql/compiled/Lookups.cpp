@@ -119,6 +119,8 @@ private:
                 f.budget.tick();
             kept = result.kept;
             first = result.first;
+            if (result.valueFrom.sameAs(list))
+                return; // the value the same nodes gave the last time, kept since
         } else {
             for (std::size_t k = 0; k < nodes.size(); ++k)
                 if (matches(f, keys, k) && kept++ == 0)
@@ -129,13 +131,16 @@ private:
                 result.first = first;
             }
         }
+        result.valueFrom = {};
         if (kept == 0) {
             result.value = Value::nullOf(m_type);
+            result.valueFrom = list;
             return;
         }
         Value found = keptValue(nodes[first], result);
         if (kept == 1) {
             result.value = std::move(found);
+            result.valueFrom = list;
             return;
         }
         // Every node kept has its value read before the query's rows are counted.

@@ -46,6 +46,7 @@ struct LookupResult {
     // The nodes its WHERE kept (none or one) from the keys of `generation`, which keep them again.
     quint64 generation = 0; // 0: none
     std::size_t kept = 0, first = 0;
+    NodeList valueFrom; // the list `value` was last read from (empty: none): the same list, the same value
     QHash<QString, Value> converted; // node value texts converted, a bounded number
 };
 

@@ -83,7 +83,7 @@ QString Numeric::toString() const {
 }
 
 std::optional<Numeric> Numeric::parse(const QString& text) {
-    QString s = text.trimmed();
+    const QStringView s = QStringView(text).trimmed();
     int k = 0;
     bool neg = false;
     if (k < s.size() && (s[k] == u'-' || s[k] == u'+')) {
