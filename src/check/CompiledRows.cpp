@@ -108,7 +108,6 @@ std::optional<ReadDocument> readXml(const QString& xml, const char* root, const 
     return *read.insert(xml, made);
 }
 
-
 } // namespace
 
 std::optional<ReadDocument> readDocument(const CompiledTrial& formula, TrialElement::Kind kind,
@@ -263,6 +262,7 @@ std::optional<InitialValues> initialValues(const CompiledTrial& formula, const Q
 
 void fillProgramRow(const compiled::Program& program, const InitialValues& values, compiled::Row& row) {
     row.values.clear();
+    row.borrowed.clear();
     for (int slot : program.inputs())
         row.values.push_back(values.initial[size_t(slot)]);
     row.categories = values.categories;

@@ -68,11 +68,17 @@ QString compiledFailure(const tsql::ServerError& error, const TrialTranslateFn& 
 
 // The values of coded rows' texts, each text of a column converted once (under the declarations
 // of the formula it was converted for), and the documents of their references, each read once
-// for the codes of the reference columns.
+// for the codes of the reference columns. A row's values are then found by declaration slot,
+// where they are kept: the programs' rows borrow them, none is copied before a program runs.
 class CodedInputs {
 public:
-    bool fill(const CompiledTrial& formula, const ImpactRow& row, const TrialTranslateFn& translate,
-              compiledrows::InitialValues& out);
+    // Reads the row: false when it must go to the engine.
+    bool fill(const CompiledTrial& formula, const ImpactRow& row, const TrialTranslateFn& translate);
+    // The value of the row's variable in `slot` (null: the variable's NULL), until the next row.
+    const tsql::Value* valueOf(int slot) const { return m_bySlot[size_t(slot)]; }
+    const compiled::NodeList& nodes(TrialElement::Kind kind) const {
+        return m_nodes[kind == TrialElement::Kind::Category ? 0 : 1];
+    }
 
 private:
     using Converted = compiledrows::ConvertedInputs::Converted;
@@ -90,6 +96,13 @@ private:
         return next < row.numbers.size() && row.numbers[next].first == i ? &row.numbers[next].second
                                                                          : nullptr;
     }
+    const Converted& converted(const CompiledTrial& formula, const ImpactRow& row, qsizetype i,
+                               const TrialTranslateFn& translate, size_t& nextNumber);
+    void set(int slot, const tsql::Value* value) {
+        if (!m_bySlot[size_t(slot)])
+            m_setSlots.push_back(slot);
+        m_bySlot[size_t(slot)] = value;
+    }
 
     std::shared_ptr<const compiledrows::Slots> m_slots;
     const ImpactColumns* m_columns = nullptr;
@@ -97,6 +110,10 @@ private:
     std::vector<int> m_columnSlots;                              // by column: its variable's slot
     QHash<QByteArray, Document> m_documents[2];                  // categories, variants
     QByteArray m_key;
+    std::vector<const tsql::Value*> m_bySlot; // the row's values
+    std::vector<int> m_setSlots;              // the slots given a value for the row
+    std::vector<Converted> m_once;            // the row's texts its columns do not keep, converted
+    compiled::NodeList m_nodes[2];
 };
 
 const CodedInputs::Document& CodedInputs::document(const CompiledTrial& formula, const ImpactRow& row,
@@ -133,8 +150,35 @@ const CodedInputs::Document& CodedInputs::document(const CompiledTrial& formula,
     return *known.emplace(m_key, std::move(made));
 }
 
-bool CodedInputs::fill(const CompiledTrial& formula, const ImpactRow& row, const TrialTranslateFn& translate,
-                       compiledrows::InitialValues& out) {
+// The conversion of column `i`'s text: kept with the column's code, or made for this row alone.
+const CodedInputs::Converted& CodedInputs::converted(const CompiledTrial& formula, const ImpactRow& row,
+                                                     qsizetype i, const TrialTranslateFn& translate,
+                                                     size_t& nextNumber) {
+    const ImpactColumns& columns = *row.columns;
+    const TrialElement& element = columns.elements.at(i);
+    const qint32 code = row.codes[size_t(i)];
+    if (code >= 0) {
+        std::vector<std::optional<Converted>>& known = m_values[size_t(i)];
+        if (known.size() <= size_t(code)) // the column's texts grow as the file is read
+            known.resize(std::min(std::max(size_t(code) + 1, known.size() + known.size() / 2),
+                                  size_t(ColumnTextStore::MaxTexts)));
+        std::optional<Converted>& value = known[size_t(code)];
+        if (!value)
+            value = compiledrows::convertedInput(formula, {element, columns.texts[size_t(i)].at(code)},
+                                                 translate);
+        return *value;
+    }
+    const tsql::Value* number = numberOf(row, i, nextNumber);
+    std::optional<Converted> read =
+        number ? compiledrows::plainNumberInput(formula, m_columnSlots[size_t(i)], *number) : std::nullopt;
+    // Reserved for every column: the values set before stay where they are.
+    m_once.push_back(read ? std::move(*read)
+                          : compiledrows::convertedInput(formula, {element, row.cells.at(i)}, translate));
+    return m_once.back();
+}
+
+bool CodedInputs::fill(const CompiledTrial& formula, const ImpactRow& row,
+                       const TrialTranslateFn& translate) {
     const ImpactColumns& columns = *row.columns;
     if (m_slots != formula.slotMap || m_columns != &columns) {
         m_slots = formula.slotMap; // other declarations or another file: other values
@@ -146,39 +190,29 @@ bool CodedInputs::fill(const CompiledTrial& formula, const ImpactRow& row, const
                 element.kind == TrialElement::Kind::Variable ? formula.variableSlots().of(element.key) : -1);
         for (auto& documents : m_documents)
             documents.clear();
+        m_bySlot.assign(formula.compiled.program->variables().size(), nullptr);
+        m_setSlots.clear();
+        m_once.reserve(size_t(columns.elements.size()));
     }
-    compiledrows::startInitialValues(formula, out);
+    for (int slot : m_setSlots)
+        m_bySlot[size_t(slot)] = nullptr;
+    m_setSlots.clear();
+    m_once.clear();
+    m_nodes[0] = m_nodes[1] = {};
     bool references[2] = {false, false};
     size_t nextNumber = 0;
     for (qsizetype i = 0; i < columns.elements.size(); ++i) {
-        const TrialElement& element = columns.elements.at(i);
-        if (element.kind != TrialElement::Kind::Variable) {
-            references[element.kind == TrialElement::Kind::Category ? 0 : 1] = true;
+        const TrialElement::Kind kind = columns.elements.at(i).kind;
+        if (kind != TrialElement::Kind::Variable) {
+            references[kind == TrialElement::Kind::Category ? 0 : 1] = true;
             continue;
         }
-        const qint32 code = row.codes[size_t(i)];
-        Converted once;
-        const Converted* converted = &once;
-        if (code >= 0) {
-            std::vector<std::optional<Converted>>& known = m_values[size_t(i)];
-            if (known.size() <= size_t(code)) // the column's texts grow as the file is read
-                known.resize(std::min(std::max(size_t(code) + 1, known.size() + known.size() / 2),
-                                      size_t(ColumnTextStore::MaxTexts)));
-            std::optional<Converted>& value = known[size_t(code)];
-            if (!value)
-                value = compiledrows::convertedInput(formula, {element, columns.texts[size_t(i)].at(code)},
-                                                     translate);
-            converted = &*value;
-        } else {
-            const tsql::Value* number = numberOf(row, i, nextNumber);
-            std::optional<Converted> read =
-                number ? compiledrows::plainNumberInput(formula, m_columnSlots[size_t(i)], *number)
-                       : std::nullopt;
-            once = read ? std::move(*read)
-                        : compiledrows::convertedInput(formula, {element, row.cells.at(i)}, translate);
-        }
-        if (!compiledrows::setConverted(*converted, out))
+        const Converted& value = converted(formula, row, i, translate, nextNumber);
+        if (!value.set)
+            continue; // no SET: the variable keeps its NULL
+        if (value.slot < 0 || !value.value)
             return false;
+        set(value.slot, &*value.value);
     }
     for (const TrialElement::Kind kind : {TrialElement::Kind::Category, TrialElement::Kind::Variant}) {
         if (!references[kind == TrialElement::Kind::Category ? 0 : 1])
@@ -186,8 +220,11 @@ bool CodedInputs::fill(const CompiledTrial& formula, const ImpactRow& row, const
         const Document& doc = document(formula, row, kind);
         if (doc.none)
             continue;
-        if (!doc.read || !compiledrows::setDocument(formula, kind, *doc.read, out))
+        const int slot = compiledrows::documentSlot(formula, kind);
+        if (!doc.read || slot < 0)
             return false;
+        set(slot, &doc.read->value);
+        m_nodes[kind == TrialElement::Kind::Category ? 0 : 1] = doc.read->nodes;
     }
     return compiledrows::outputsKnown(formula);
 }
@@ -227,20 +264,30 @@ void RowRunner::run(Work& w) {
     const CompiledTrial* any = m_runners[0]   ? &m_formulas[0]->trial
                                : m_runners[1] ? &m_formulas[1]->trial
                                               : nullptr;
-    const compiledrows::InitialValues* initial = nullptr;
-    if (any && (w.row.coded() ? m_coded.fill(*any, w.row, m_translate, m_initial)
-                              : compiledrows::fillInitialValues(*any, w.row.inputs, m_translate, m_initial,
-                                                                m_converted)))
-        initial = &m_initial;
+    const bool coded = w.row.coded();
+    const bool read = any && (coded ? m_coded.fill(*any, w.row, m_translate)
+                                    : compiledrows::fillInitialValues(*any, w.row.inputs, m_translate,
+                                                                      m_initial, m_converted));
     for (int s = 0; s < 2; ++s) {
         Side& side = w.side[s];
-        if (!m_runners[s] || !initial) {
+        if (!m_runners[s] || !read) {
             side.engine = true;
             continue;
         }
         const Formula& f = *m_formulas[s];
-        compiledrows::fillProgramRow(*f.trial.compiled.program, *initial, m_rows[s]);
-        const compiled::Outcome& outcome = m_runners[s]->run(m_rows[s]);
+        const compiled::Program& program = *f.trial.compiled.program;
+        compiled::Row& row = m_rows[s];
+        if (coded) {
+            row.values.clear();
+            row.borrowed.clear();
+            for (int slot : program.inputs())
+                row.borrowed.push_back(m_coded.valueOf(slot));
+            row.categories = m_coded.nodes(TrialElement::Kind::Category);
+            row.variants = m_coded.nodes(TrialElement::Kind::Variant);
+        } else {
+            compiledrows::fillProgramRow(program, m_initial, row);
+        }
+        const compiled::Outcome& outcome = m_runners[s]->run(row);
         if (outcome.error) {
             side.message = compiledFailure(*outcome.error, m_translate);
             continue;
@@ -250,8 +297,14 @@ void RowRunner::run(Work& w) {
         side.values.reserve(m_reported.size());
         for (int out : m_reported) {
             const int slot = f.trial.outputSlots[size_t(out)];
-            side.values.push_back(f.named[size_t(slot)] ? outcome.values[size_t(slot)]
-                                                        : initial->initial[size_t(slot)]);
+            if (f.named[size_t(slot)])
+                side.values.push_back(outcome.values[size_t(slot)]);
+            else if (!coded)
+                side.values.push_back(m_initial.initial[size_t(slot)]);
+            else if (const tsql::Value* given = m_coded.valueOf(slot))
+                side.values.push_back(*given);
+            else
+                side.values.push_back(tsql::Value::nullOf(program.variables()[size_t(slot)].type));
         }
     }
 }

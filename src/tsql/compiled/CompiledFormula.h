@@ -73,8 +73,11 @@ std::optional<std::vector<Node>> nodesOf(const QString& xml, const QString& root
 // One row of inputs. `values` holds a value for each input of the program (Program::inputs(), in
 // that order), already of the variable's declared type or NULL; `categories` and `variants` the
 // nodes of the documents in @CM01_IDCATEGORIA and @MG5F_CODICEVAR (empty: the variable is NULL).
+// A caller that keeps the values elsewhere may lend them instead: `borrowed`, when not empty, is
+// read in place of `values` (null: the variable's NULL), each value valid while the row runs.
 struct Row {
     std::vector<Value> values;
+    std::vector<const Value*> borrowed;
     NodeList categories;
     NodeList variants;
 };

@@ -30,7 +30,7 @@ struct KeyList {
 struct ConvertedKeys {
     quint64 row = 0;        // the evaluation they belong to
     quint64 generation = 1; // counts the conversions: the same generation, the same keys
-    NodeList source; // the list the keys were converted from
+    NodeList source;        // the list the keys were converted from
     std::vector<std::optional<QString>> texts;
     std::vector<Value> keys;
     std::optional<ServerError> failure;

@@ -61,8 +61,8 @@ double Numeric::toDouble() const {
         }
         return powers;
     }();
-    const double divisor = scale >= 0 && scale < int(kExact.size()) ? kExact[std::size_t(scale)]
-                                                                     : std::pow(10.0, scale);
+    const double divisor =
+        scale >= 0 && scale < int(kExact.size()) ? kExact[std::size_t(scale)] : std::pow(10.0, scale);
     return double(v) / divisor;
 }
 
