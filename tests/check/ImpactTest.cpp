@@ -7,6 +7,7 @@
 #include "check/ImpactStatistics.h"
 #include "check/ImpactTexts.h"
 #include "check/TrialTexts.h"
+#include "language/References.h"
 
 #include "../common/Catalogue.h"
 #include "TestDatabase.h"
@@ -489,6 +490,79 @@ TEST_F(ImpactRun, TheEngineGivesTheSameFiguresAsTheCompiledEvaluator) {
     EXPECT_EQ(a.outputs[1].movers[0].after, std::nullopt);
     EXPECT_EQ(a.outputs[2].movers[0].before, std::nullopt);
     EXPECT_EQ(a.outputs[2].movers[0].percent, std::nullopt);
+}
+
+// A file's rows reach the compiled evaluator as codes of their columns' texts, their values and
+// documents kept by the workers: the figures are still the engine's, for empty cells, rows with no
+// category or variant, texts met again, and an output one formula leaves as the file gives it.
+TEST_F(ImpactRun, AFileGivesTheEnginesFiguresOnTheCompiledEvaluator) {
+    const QString colour = language::refs::categorySubQuery(0, QStringLiteral("123"));
+    const QString body = language::refs::variantSubQuery(QStringLiteral("V01"));
+    const QString oldSql = QStringLiteral("SET @OUTSC1PERC = 2\r\nSET @OUTSC2PERC = 1\r\n"
+                                          "IF %1 = 'ROSSO' SET @OUTPREZZO = @ATTPREZZO * 1.1")
+                               .arg(colour);
+    const QString newSql = QStringLiteral("SET @OUTPREZZO = ISNULL(@ATTPREZZO, 0) + ISNULL(@QTA1, 0)\r\n"
+                                          "IF %1 = 'BLU' SET @OUTSC1PERC = 3")
+                               .arg(body);
+    QByteArray text = "[Prezzo lordo - CURR],[Quantita' 1 (di riga)],[Prezzo lordo],[Sconto 2%],"
+                      "{C01 - Colore},|V01 - Colore scocca|\n"
+                      "10.5,1,7,5,ROSSO,BLU\n"
+                      "10.5,,7,,VERDE,\n"
+                      ",2,,5,ROSSO,BLU\n"
+                      "99.25,3,8,,,NERO\n"
+                      "10.5,1,7,5,ROSSO,BLU\n";
+    for (int k = 0; k < 40; ++k) // prices met once, colours met again
+        text += QByteArray::number(k) + ".25," + QByteArray::number(k % 4) + ",," +
+                QByteArray::number(k % 3) + (k % 2 ? ",ROSSO," : ",VERDE,") + (k % 5 ? "BLU\n" : "\n");
+    auto report = [&](bool compiled) {
+        QBuffer buffer(&text);
+        buffer.open(QIODevice::ReadOnly);
+        auto made = check::csvRows(&buffer, element, ImpactNumbers::C);
+        check::ImpactOptions options;
+        options.trial.compiled = compiled;
+        options.top = 50;
+        return check::runImpact(*db.connection, oldSql, newSql,
+                                *std::get<std::unique_ptr<ImpactSource>>(made), options);
+    };
+    const check::ImpactReport a = report(true);
+    const check::ImpactReport b = report(false);
+    EXPECT_EQ(a.newPath->path, check::EvaluationPath::Compiled);
+    EXPECT_EQ(b.newPath->path, check::EvaluationPath::Engine);
+    EXPECT_EQ(a.rows, 45);
+    EXPECT_EQ(a.failedOld + a.failedNew + a.failedBoth, 0);
+    ASSERT_EQ(a.outputs.size(), 3); // PREZZO, SC1PERC, SC2PERC
+    ASSERT_EQ(b.outputs.size(), a.outputs.size());
+    for (qsizetype i = 0; i < a.outputs.size(); ++i) {
+        const check::ImpactOutput& x = a.outputs[i];
+        const check::ImpactOutput& y = b.outputs[i];
+        SCOPED_TRACE(x.element.key.toStdString());
+        EXPECT_EQ(x.changed, y.changed);
+        EXPECT_EQ(x.absolute.min, y.absolute.min);
+        EXPECT_EQ(x.absolute.max, y.absolute.max);
+        EXPECT_EQ(x.percent.median, y.percent.median);
+        EXPECT_EQ(x.histogram.counts, y.histogram.counts);
+        ASSERT_EQ(x.movers.size(), y.movers.size());
+        for (qsizetype m = 0; m < x.movers.size(); ++m) {
+            EXPECT_EQ(x.movers[m].before, y.movers[m].before);
+            EXPECT_EQ(x.movers[m].after, y.movers[m].after);
+            EXPECT_EQ(x.movers[m].row.origin, y.movers[m].row.origin);
+        }
+    }
+    // The first row: 10.5 * 1.1 against 10.5 + 1; the new formula leaves SC2PERC as the file's 5.
+    const check::ImpactOutput& price = a.outputs[0];
+    const auto first =
+        std::find_if(price.movers.begin(), price.movers.end(),
+                     [](const check::ImpactMover& m) { return m.row.origin == QStringLiteral("riga 2"); });
+    ASSERT_NE(first, price.movers.end());
+    EXPECT_EQ(first->before, QStringLiteral("11.550000"));
+    EXPECT_EQ(first->after, QStringLiteral("11.500000"));
+    const check::ImpactOutput& second = a.outputs[2];
+    const auto given =
+        std::find_if(second.movers.begin(), second.movers.end(),
+                     [](const check::ImpactMover& m) { return m.row.origin == QStringLiteral("riga 2"); });
+    ASSERT_NE(given, second.movers.end());
+    EXPECT_EQ(given->before, QStringLiteral("1.000"));
+    EXPECT_EQ(given->after, QStringLiteral("5.000"));
 }
 
 TEST_F(ImpactRun, ALoopingRowGetsItsErrorAndThePreviewGoesOn) {
