@@ -13,6 +13,8 @@
 #include <QRegularExpression>
 #include <QStringDecoder>
 
+#include <unordered_map>
+
 namespace check {
 
 namespace {
@@ -80,14 +82,16 @@ private:
 
 // ---- CSV ----
 
-// A record's fields: the first `count` of `fields` (the others keep their storage for the next
-// records, which are read into the same strings).
+// A record's fields: the first `count` of `views`. A field written plain is a view of the
+// reader's buffer, valid until the next record is read; a quoted one is undone into `quoted`, whose
+// strings keep their storage for the next records.
 struct CsvRecord {
-    std::vector<QString> fields;
+    std::vector<QStringView> views;
+    std::vector<QString> quoted;
     qsizetype count = 0;
     std::vector<int> lines; // the line each field starts on
     int line = 0;
-    const QString& field(qsizetype i) const { return fields[size_t(i)]; }
+    QStringView field(qsizetype i) const { return views[size_t(i)]; }
 };
 
 // RFC 4180 records read from a device a block at a time: quoted fields may hold the separator,
@@ -193,9 +197,36 @@ private:
 
     bool more(std::optional<ImpactInputError>& error) { return m_pos < m_buffer.size() || fill(error); }
 
+    // Reads ahead until the buffer holds the record that starts at m_pos whole (its line end and
+    // the character after a CR), or the input's end, or more than a record may hold: the record's
+    // fields are then read with no reading in between, and its plain fields are views of the
+    // buffer.
+    void holdRecord(std::optional<ImpactInputError>& error) {
+        // The usual record: a line end in the buffer, and no quote before it.
+        const QStringView rest = QStringView(m_buffer).sliced(m_pos);
+        const qsizetype lineEnd = rest.indexOf(u'\n');
+        if (lineEnd >= 0 && !rest.first(lineEnd).contains(u'"'))
+            return;
+        bool quoted = false;
+        for (qsizetype i = m_pos;; ++i) {
+            if (i + 1 >= m_buffer.size()) { // the character after i too, for a CR
+                const qsizetype offset = i - m_pos;
+                if (offset > MaxCsvRecordChars + 2 || !fill(error)) // m_pos may move
+                    return;
+                i = m_pos + offset - 1;
+                continue;
+            }
+            const QChar c = m_buffer.at(i);
+            if (c == u'"')
+                quoted = !quoted;
+            else if (!quoted && (c == u'\n' || c == u'\r'))
+                return;
+        }
+    }
+
     // Ends a line at `c` (LF, or CR with an optional LF after it).
-    void endLine(QChar c, std::optional<ImpactInputError>& error) {
-        if (c == u'\r' && more(error) && m_buffer.at(m_pos) == u'\n')
+    void endLine(QChar c) {
+        if (c == u'\r' && m_pos < m_buffer.size() && m_buffer.at(m_pos) == u'\n')
             ++m_pos;
         ++m_line;
     }
@@ -219,33 +250,40 @@ bool CsvReader::read(CsvRecord& record, QChar separator, std::optional<ImpactInp
     m_lastQuoted = false;
     if (!more(error))
         return false;
+    holdRecord(error);
+    if (error)
+        return false;
     State state = State::Start;
-    // The field being read, in the record's next string (emptied, its storage kept).
-    auto nextField = [&record]() -> QString& {
-        if (size_t(record.count) >= record.fields.size())
-            record.fields.emplace_back();
-        QString& f = record.fields[size_t(record.count)];
+    qsizetype from = m_pos; // where a plain field starts in the buffer
+    // A quoted field is undone into the record's next string (emptied, its storage kept).
+    auto quotedField = [&record]() -> QString& {
+        if (size_t(record.count) >= record.quoted.size())
+            record.quoted.resize(size_t(record.count) + 1);
+        QString& f = record.quoted[size_t(record.count)];
         f.resize(0);
         return f;
     };
-    QString* field = &nextField();
+    QString* field = nullptr;
     qsizetype chars = 0;
     auto fail = [&](const QString& message) {
         error = ImpactInputError{m_line, int(record.count) + 1, message};
         return false;
     };
-    auto push = [&] {
+    // Ends the field: a plain one ends before `end`.
+    auto push = [&](qsizetype end) {
+        if (size_t(record.count) >= record.views.size())
+            record.views.resize(size_t(record.count) + 1);
+        record.views[size_t(record.count)] =
+            state == State::AfterQuote ? QStringView(*field) : QStringView(m_buffer).mid(from, end - from);
         ++record.count;
         state = State::Start;
-        field = &nextField();
+        from = m_pos;
     };
     while (true) {
-        if (!more(error)) {
-            if (error)
-                return false;
+        if (m_pos >= m_buffer.size()) { // the input's end (the record is held whole)
             if (state == State::Quoted)
                 return fail(impactmsg::CsvOpenQuote);
-            push();
+            push(m_pos);
             return true;
         }
         const QChar c = m_buffer.at(m_pos++);
@@ -257,23 +295,25 @@ bool CsvReader::read(CsvRecord& record, QChar separator, std::optional<ImpactInp
             if (c == u'"') {
                 state = State::Quoted;
                 m_lastQuoted = true;
+                field = &quotedField();
                 break;
             }
             state = State::Plain;
+            from = m_pos - 1;
             [[fallthrough]];
         case State::Plain:
             if (c == separator) {
-                push();
+                push(m_pos - 1);
             } else if (c == u'\n' || c == u'\r') {
-                endLine(c, error);
-                push();
+                const qsizetype end = m_pos - 1;
+                endLine(c);
+                push(end);
                 return true;
             } else if (c == u'"') {
                 return fail(impactmsg::CsvStrayQuote);
             } else {
-                // The field as far as the buffer holds it, in one piece.
+                // The rest of the field in one step.
                 const QChar* data = m_buffer.constData();
-                const qsizetype from = m_pos - 1;
                 qsizetype end = m_pos;
                 while (end < m_buffer.size() && data[end] != separator && data[end] != u'\n' &&
                        data[end] != u'\r' && data[end] != u'"')
@@ -281,7 +321,6 @@ bool CsvReader::read(CsvRecord& record, QChar separator, std::optional<ImpactInp
                 chars += end - m_pos;
                 if (chars > MaxCsvRecordChars)
                     return fail(impactmsg::CsvRecordTooLong);
-                field->append(QStringView(m_buffer).mid(from, end - from));
                 m_pos = end;
             }
             break;
@@ -289,7 +328,7 @@ bool CsvReader::read(CsvRecord& record, QChar separator, std::optional<ImpactInp
             if (c == u'"') {
                 state = State::AfterQuote;
             } else {
-                if (c == u'\n' || (c == u'\r' && !(more(error) && m_buffer.at(m_pos) == u'\n')))
+                if (c == u'\n' || (c == u'\r' && !(m_pos < m_buffer.size() && m_buffer.at(m_pos) == u'\n')))
                     ++m_line;
                 *field += c;
             }
@@ -299,10 +338,10 @@ bool CsvReader::read(CsvRecord& record, QChar separator, std::optional<ImpactInp
                 *field += c;
                 state = State::Quoted;
             } else if (c == separator) {
-                push();
+                push(m_pos);
             } else if (c == u'\n' || c == u'\r') {
-                endLine(c, error);
-                push();
+                endLine(c);
+                push(m_pos);
                 return true;
             } else {
                 return fail(impactmsg::CsvAfterQuote);
@@ -378,10 +417,15 @@ public:
     static constexpr qint64 TrialRows = 4096;
 
     // The code of `raw` (the cell as written), -1 when the column does not know it.
-    qint32 find(const QString& raw) const { return m_codes.isEmpty() ? -1 : m_codes.value(raw, -1); }
+    qint32 find(QStringView raw) const {
+        if (m_codes.empty())
+            return -1;
+        const auto it = m_codes.find(raw);
+        return it == m_codes.end() ? -1 : it->second;
+    }
     // Keeps `raw`, whose value (as the C locale writes it) is `value`, in `store`: its code, or -1
     // when the column keeps no more texts. `kept` counts the texts every column keeps.
-    qint32 add(const QString& raw, const QString& value, ColumnTextStore& store, qsizetype& kept) {
+    qint32 add(QStringView raw, const QString& value, ColumnTextStore& store, qsizetype& kept) {
         if (!m_coding)
             return -1;
         if (kept >= MaxCodes || (m_rows >= TrialRows && store.size() * 4 > m_rows * 3) ||
@@ -390,7 +434,7 @@ public:
             return -1;
         }
         const auto code = qint32(store.size() - 1);
-        m_codes.insert(raw, code);
+        m_codes.emplace(raw.toString(), code);
         ++kept;
         return code;
     }
@@ -398,7 +442,17 @@ public:
     void counted() { ++m_rows; }
 
 private:
-    QHash<QString, qint32> m_codes;
+    // Found by a view of the record's field, with no string made for it.
+    struct Hash {
+        using is_transparent = void;
+        size_t operator()(QStringView text) const { return qHash(text, Seed); }
+        static constexpr size_t Seed = 0x9e3779b97f4a7c15u; // any but 0, which hashes slowly
+    };
+    struct Equal {
+        using is_transparent = void;
+        bool operator()(QStringView a, QStringView b) const { return a == b; }
+    };
+    std::unordered_map<QString, qint32, Hash, Equal> m_codes;
     qint64 m_rows = 0;
     bool m_coding = true;
 };
@@ -476,7 +530,7 @@ std::optional<ImpactInputError> CsvSource::start(const ImpactElementFn* elements
     if (!elements)
         return std::nullopt;
     for (qsizetype i = 0; i < header.count; ++i) {
-        const QString name = header.field(i).trimmed();
+        const QString name = header.field(i).trimmed().toString();
         const int column = int(i) + 1;
         if (name.isEmpty())
             return ImpactInputError{header.line, column, tr(m_translate, impactmsg::CsvEmptyHeader)};
@@ -498,7 +552,7 @@ std::optional<ImpactInputError> CsvSource::start(const ImpactElementFn* elements
 }
 
 std::variant<QString, ImpactInputError> CsvSource::valueOf(const CsvRecord& record, qsizetype i) const {
-    const QString& text = record.field(i);
+    const QString text = record.field(i).toString();
     if (m_numeric.at(i) && !text.trimmed().isEmpty()) {
         if (std::optional<QString> c = cNumber(text, m_form))
             return *c;

@@ -447,8 +447,18 @@ Value toTime(const Value& v, const SqlType& to, bool explicitConversion) {
 Value convert(const Value& v, const SqlType& to, bool explicitConversion) {
     const SqlType& from = v.type;
     // The commonest conversion, a decimal to another (or the same) decimal, exists both ways.
-    if (to.id == TypeId::Decimal && from.id == TypeId::Decimal)
-        return v.null ? Value::nullOf(to) : toExactNumeric(v, to, explicitConversion);
+    if (to.id == TypeId::Decimal && from.id == TypeId::Decimal) {
+        if (v.null)
+            return Value::nullOf(to);
+        if (v.n.scale == to.scale && detail::fitsPrecision(v.n, to.precision)) {
+            Value r; // at the same scale nothing rounds: the digits as they are, if they fit
+            r.type = to;
+            r.null = false;
+            r.n = v.n;
+            return r;
+        }
+        return toExactNumeric(v, to, explicitConversion);
+    }
     if (to.id == TypeId::Unknown)
         return v;
     if (!(explicitConversion ? explicitAllowed(from.id, to.id) : implicitAllowed(from.id, to.id)))
