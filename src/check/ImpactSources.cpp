@@ -487,6 +487,7 @@ private:
     Form m_form = Form::C;
     QList<TrialElement> m_columns;
     QList<bool> m_numeric, m_date;
+    std::vector<std::optional<tsql::SqlType>> m_types; // of the variables' columns
     std::vector<ColumnTexts> m_texts;
     qsizetype m_kept = 0;
     std::shared_ptr<ImpactColumns> m_coded; // the columns' elements and the texts they keep
@@ -544,6 +545,7 @@ std::optional<ImpactInputError> CsvSource::start(const ImpactElementFn* elements
         m_columns.append(*element);
         const std::optional<tsql::SqlType> type =
             element->kind == TrialElement::Kind::Variable ? tsql::parseTypeName(element->type) : std::nullopt;
+        m_types.push_back(type);
         m_numeric.append(type && type->isNumeric());
         m_date.append(type && type->isDate());
     }
@@ -595,7 +597,8 @@ std::optional<ImpactInputError> CsvSource::code(const CsvRecord& record, ImpactR
             return *e;
         const QString& text = std::get<QString>(value);
         const TrialElement& element = m_columns.at(i);
-        std::optional<tsql::Value> number = trialPlainNumber(element, text);
+        const std::optional<tsql::SqlType>& type = m_types[size_t(i)];
+        std::optional<tsql::Value> number = type ? trialPlainNumber(*type, text) : std::nullopt;
         const QString problem = number ? QString() : trialLiteral(element, text, m_translate).error;
         if (!problem.isEmpty())
             return ImpactInputError{

@@ -217,17 +217,21 @@ std::optional<tsql::Value> trialPlainNumber(const TrialElement& element, const Q
     if (element.kind != TrialElement::Kind::Variable)
         return std::nullopt;
     const std::optional<tsql::SqlType> type = declaredType(element.type);
-    if (!type || type->id != tsql::TypeId::Decimal)
+    return type ? trialPlainNumber(*type, text) : std::nullopt;
+}
+
+std::optional<tsql::Value> trialPlainNumber(const tsql::SqlType& type, const QString& text) {
+    if (type.id != tsql::TypeId::Decimal)
         return std::nullopt;
     // The SET of the literal trialLiteral writes for such a text (its value at the type's scale)
     // gives the value the text converts to.
     if (!isPlainNumber(text))
         return std::nullopt;
-    const std::optional<tsql::Numeric> n = tsql::decimalFromText(text, *type);
+    const std::optional<tsql::Numeric> n = tsql::decimalFromText(text, type);
     if (!n)
         return std::nullopt;
     tsql::Value v;
-    v.type = *type;
+    v.type = type;
     v.null = false;
     v.n = *n;
     return v;

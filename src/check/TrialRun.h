@@ -92,6 +92,8 @@ QString trialShownNumber(const QString& text, TrialReading reading);
 // literal leaves in the variable, without writing the literal. nullopt for any other text or type
 // (trialLiteral then says what the text gives).
 std::optional<tsql::Value> trialPlainNumber(const TrialElement& element, const QString& text);
+// The same for a variable of `type` (the element's declared type, read once by the caller).
+std::optional<tsql::Value> trialPlainNumber(const tsql::SqlType& type, const QString& text);
 
 // What a trial batch declares before the values: the check's declarations and the two XML
 // variables the category and variant sub-queries read (their own line, after the block).

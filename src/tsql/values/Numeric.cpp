@@ -90,9 +90,31 @@ std::optional<Numeric> Numeric::parse(const QString& text) {
         neg = s[k] == u'-';
         ++k;
     }
-    __int128 v = 0;
     int scale = 0, count = 0;
     bool point = false;
+    if (s.size() - k <= 19) {
+        // At most 19 characters hold at most 19 digits' worth below 10^19: a 64-bit count, far
+        // from the bound the general loop watches.
+        quint64 small = 0;
+        for (; k < s.size(); ++k) {
+            const char16_t c = s[k].unicode();
+            if (c == u'.' && !point) {
+                point = true;
+                continue;
+            }
+            if (c < u'0' || c > u'9')
+                return std::nullopt;
+            ++count;
+            small = small * 10 + (c - u'0');
+            if (point)
+                ++scale;
+        }
+        if (count == 0)
+            return std::nullopt;
+        const __int128 v = __int128(small);
+        return Numeric{neg ? -v : v, scale};
+    }
+    __int128 v = 0;
     for (; k < s.size(); ++k) {
         QChar c = s[k];
         if (c == u'.' && !point) {
