@@ -364,15 +364,19 @@ enum class Form { C, Italian, English };
 
 // A number as the C locale writes it, from its form in the file's language; nullopt when it is
 // written in another form (a decimal comma in C, a point that groups no thousands in Italian).
-std::optional<QString> cNumber(const QString& text, Form form) {
+std::optional<QString> cNumber(QStringView text, Form form) {
     thread_local const QRegularExpression italian(QStringLiteral("^[+-]?\\d{1,3}(\\.\\d{3})+(,\\d*)?$"));
     thread_local const QRegularExpression english(QStringLiteral("^[+-]?\\d{1,3}(,\\d{3})+(\\.\\d*)?$"));
-    const QString t = text.trimmed();
+    if (form == Form::C) {
+        const QStringView c = text.trimmed();
+        if (c.contains(u','))
+            return std::nullopt;
+        return c.toString();
+    }
+    const QString t = text.trimmed().toString();
     switch (form) {
     case Form::C:
-        if (t.contains(u','))
-            return std::nullopt;
-        return t;
+        break;
     case Form::Italian:
         if (t.contains(u'.')) {
             if (!italian.match(t).hasMatch())
@@ -554,7 +558,7 @@ std::optional<ImpactInputError> CsvSource::start(const ImpactElementFn* elements
 }
 
 std::variant<QString, ImpactInputError> CsvSource::valueOf(const CsvRecord& record, qsizetype i) const {
-    const QString text = record.field(i).toString();
+    const QStringView text = record.field(i);
     if (m_numeric.at(i) && !text.trimmed().isEmpty()) {
         if (std::optional<QString> c = cNumber(text, m_form))
             return *c;
@@ -568,7 +572,7 @@ std::variant<QString, ImpactInputError> CsvSource::valueOf(const CsvRecord& reco
         // The language's day and month, kept as yyyy-mm-dd: the rows read it whatever the language.
         const bool english = m_form == Form::English;
         if (const std::optional<QDateTime> dt =
-                typedDate(text.trimmed(), english ? TrialReading::English : TrialReading::Italian))
+                typedDate(text.trimmed().toString(), english ? TrialReading::English : TrialReading::Italian))
             return storedDateText(*dt);
         return ImpactInputError{
             record.lines[size_t(i)], int(i) + 1,
@@ -577,7 +581,7 @@ std::variant<QString, ImpactInputError> CsvSource::valueOf(const CsvRecord& reco
                      tr(m_translate, english ? trialmsg::NotADateMonthFirst : trialmsg::NotADate)
                          .arg(text.trimmed()))};
     }
-    return text;
+    return text.toString();
 }
 
 std::optional<ImpactInputError> CsvSource::code(const CsvRecord& record, ImpactRow& row) {

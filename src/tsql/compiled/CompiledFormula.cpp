@@ -232,8 +232,10 @@ void Runner::Impl::runStatements(const Row& row) {
     } else {
         for (std::size_t k = 0; k < p.m_inputs.size() && k < row.borrowed.size(); ++k) {
             const std::size_t slot = std::size_t(p.m_inputs[k]);
-            const Value* v = row.borrowed[k];
-            outcome.values[slot] = v ? *v : Value::nullOf(p.m_types[slot]);
+            if (const Value* v = row.borrowed[k])
+                outcome.values[slot] = *v;
+            else
+                outcome.values[slot] = Value::nullOf(p.m_types[slot]);
         }
     }
     Frame f{outcome.values, varMemory, p.m_types, budget, row, scratch, keys, lookups};
