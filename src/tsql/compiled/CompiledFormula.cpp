@@ -13,6 +13,8 @@
 #include "tsql/values/DateSettings.h"
 #include "tsql/xml/Xml.h"
 
+#include <QSet>
+
 #include <list>
 
 namespace tsql::compiled {
@@ -163,13 +165,18 @@ std::optional<std::vector<Node>> nodesOf(const QString& xml, const QString& root
             return std::nullopt;
         const QString keyPath = u'@' + keyAttribute;
         const QString valuePath = QStringLiteral("@VALORE");
+        // The keys of a file's documents repeat from one document to the next: each text is held
+        // once, so that a look-up finds the keys it converted for another document by their place.
+        thread_local QSet<QString> keys;
+        if (keys.size() > 4096)
+            keys.clear();
         std::vector<Node> nodes;
         nodes.reserve(found.size());
         for (const XmlNodeRef& n : found) {
             Node node;
             const std::vector<XmlNodeRef> key = xpathSelect(n, keyPath);
             if (!key.empty())
-                node.key = xmlStringValue(key[0]);
+                node.key = *keys.insert(xmlStringValue(key[0]));
             const std::vector<XmlNodeRef> value = xpathSelect(n, valuePath);
             if (!value.empty())
                 node.value = xmlStringValue(value[0]);

@@ -154,9 +154,15 @@ private:
         if (keys.texts.size() != nodes.size())
             return false;
         for (std::size_t k = 0; k < nodes.size(); ++k)
-            if (keys.texts[k] != nodes[k].key)
+            if (!sameText(keys.texts[k], nodes[k].key))
                 return false;
         return true;
+    }
+    // The same text, found at once when both share one (as the keys of a file's documents do).
+    static bool sameText(const std::optional<QString>& a, const std::optional<QString>& b) {
+        if (!a || !b)
+            return !a && !b;
+        return (a->constData() == b->constData() && a->size() == b->size()) || *a == *b;
     }
 
     const ConvertedKeys& convertedKeys(Frame& f, const NodeList& list) const {
