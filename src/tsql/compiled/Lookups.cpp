@@ -137,9 +137,8 @@ private:
             result.valueFrom = list;
             return;
         }
-        Value found = keptValue(nodes[first], result);
+        keepValue(nodes[first], result);
         if (kept == 1) {
-            result.value = std::move(found);
             result.valueFrom = list;
             return;
         }
@@ -205,20 +204,24 @@ private:
         return compared(c, m_shape.op) == Tri::True;
     }
 
-    // The first kept node's value: converted as nodeValue does, unless its text was converted
-    // before (the conversion depends on the text alone: the type is the look-up's, the date
-    // settings the batch's defaults).
-    Value keptValue(const Node& n, LookupResult& result) const {
+    // The first kept node's value, into result.value (left as it was when the conversion fails):
+    // converted as nodeValue does, unless its text was converted before (the conversion depends
+    // on the text alone: the type is the look-up's, the date settings the batch's defaults).
+    void keepValue(const Node& n, LookupResult& result) const {
         constexpr qsizetype kMostKept = 64;
-        if (!n.value)
-            return nodeValue(n);
-        if (const auto it = result.converted.constFind(*n.value); it != result.converted.cend())
-            return *it;
+        if (!n.value) {
+            result.value = nodeValue(n);
+            return;
+        }
+        if (const auto it = result.converted.constFind(*n.value); it != result.converted.cend()) {
+            result.value = *it;
+            return;
+        }
         Value v = nodeValue(n);
         if (result.converted.size() >= kMostKept)
             result.converted.clear();
         result.converted.insert(*n.value, v);
-        return v;
+        result.value = std::move(v);
     }
 
     Value nodeValue(const Node& n) const {
