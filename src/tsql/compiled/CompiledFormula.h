@@ -45,11 +45,11 @@ struct Node {
 class NodeList {
 public:
     NodeList() = default;
-    NodeList(std::vector<Node> nodes) // NOLINT(google-explicit-constructor): a list is its nodes
+    NodeList(std::vector<Node> nodes) // implicit: a list is its nodes
         : m_nodes(nodes.empty() ? nullptr : std::make_shared<const std::vector<Node>>(std::move(nodes))) {}
 
     const std::vector<Node>& nodes() const { return m_nodes ? *m_nodes : none(); }
-    operator const std::vector<Node>&() const { return nodes(); } // NOLINT(google-explicit-constructor)
+    operator const std::vector<Node>&() const { return nodes(); }
     bool empty() const { return !m_nodes; }
     std::size_t size() const { return nodes().size(); }
     // The same list (not only equal nodes): made once and shared since.
