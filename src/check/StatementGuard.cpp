@@ -292,6 +292,8 @@ std::optional<RefusedStatement> strayLineEnd(const QString& sql, qsizetype from,
     qsizetype lineStart = from;
     for (qsizetype i = from; i < sql.size(); ++i) {
         const char16_t c = sql[i].unicode();
+        if (c > u'\r' && c < 0x85)
+            continue; // the run of a text: no line end of any kind
         if (c == u'\n') {
             ++line;
             lineStart = i + 1;
