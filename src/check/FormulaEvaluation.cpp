@@ -49,7 +49,7 @@ std::optional<TrialPath> returnIn(const std::vector<tsql::Token>& tokens) {
 std::optional<TrialPath> refusedByGuard(const QString& sql) {
     static const QString declarations = trialDeclarations();
     static const int declarationLines = int(declarations.count(u'\n'));
-    const GuardVerdict verdict = guardBatch(declarations + sql, declarations.size(), declarationLines);
+    const GuardVerdict verdict = guardRest(sql, declarations.size(), declarationLines);
     if (!verdict.refused)
         return std::nullopt;
     const RefusedStatement& r = *verdict.refused;

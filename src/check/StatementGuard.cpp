@@ -432,7 +432,11 @@ GuardVerdict guardBatch(const QString& sql, DynamicBatches dynamic) {
 
 GuardVerdict guardBatch(const QString& sql, qsizetype trustedPrefix, int trustedLines,
                         DynamicBatches dynamic) {
-    const QString rest = sql.mid(trustedPrefix);
+    return guardRest(sql.mid(trustedPrefix), trustedPrefix, trustedLines, dynamic);
+}
+
+GuardVerdict guardRest(const QString& rest, qsizetype trustedPrefix, int trustedLines,
+                       DynamicBatches dynamic) {
     if (std::optional<RefusedStatement> stray = strayLineEnd(rest, 0, trustedLines + 1)) {
         GuardVerdict verdict;
         verdict.refused = std::move(stray);
