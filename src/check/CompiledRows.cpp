@@ -59,9 +59,9 @@ int documentSlot(const CompiledTrial& formula, TrialElement::Kind kind) {
                                                 : formula.variableSlots().variants;
 }
 
-CompiledTrial compileTrial(const QString& sql) {
+CompiledTrial compileTrial(const QString& sql, std::vector<tsql::Token>* tokens) {
     CompiledTrial p;
-    p.compiled = compiled::compile(trialDeclarations(), sql);
+    p.compiled = compiled::compile(trialDeclarations(), sql, tokens);
     if (p.compiled.program) {
         p.slotMap = slotsOf(p.compiled.program->variables());
         for (const TrialElement& out : trialOutputs())
@@ -208,6 +208,7 @@ void startInitialValues(const CompiledTrial& formula, InitialValues& out) {
     const compiled::Program& program = *formula.compiled.program;
     if (out.filledFor != &program || out.initial.size() != program.variables().size()) {
         out.initial.clear();
+        out.initial.reserve(program.variables().size());
         for (const compiled::Variable& v : program.variables())
             out.initial.push_back(tsql::Value::nullOf(v.type));
         out.filledFor = &program;

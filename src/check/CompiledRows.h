@@ -32,7 +32,8 @@ struct CompiledTrial {
     const Slots& variableSlots() const { return *slotMap; }
     std::vector<int> outputSlots;
 };
-CompiledTrial compileTrial(const QString& sql);
+// `tokens`: the formula's tokens without a lexical error, when the caller read them (taken).
+CompiledTrial compileTrial(const QString& sql, std::vector<tsql::Token>* tokens = nullptr);
 
 // The value a variable of `type` holds after the trial batch's SET of `literal` (trialLiteral's
 // for `input`), converted by the engine's own assignment: nullopt when the conversion stops the

@@ -49,17 +49,18 @@ std::optional<TrialPath> returnIn(const std::vector<tsql::Token>& tokens) {
 std::optional<TrialPath> refusedByGuard(const QString& sql) {
     static const QString declarations = trialDeclarations();
     static const int declarationLines = int(declarations.count(u'\n'));
-    const GuardVerdict verdict = guardBatch(declarations + sql, declarations.size(), declarationLines);
+    const GuardVerdict verdict = guardRest(sql, declarations.size(), declarationLines);
     if (!verdict.refused)
         return std::nullopt;
     const RefusedStatement& r = *verdict.refused;
     return constructPath(r.statement, r.line - declarationLines, r.column);
 }
 
-// One row's values as the trial batch leaves them before the formula, by declaration slot.
+// One row's values as the trial batch leaves them before the formula: the program's inputs, the
+// outputs' (in the order of trialOutputs()).
 struct PreparedRow {
     compiled::Row row;
-    std::vector<tsql::Value> initial;
+    std::vector<tsql::Value> outputs;
     core::RowSet before; // the SELECT of the outputs before the formula
 };
 
@@ -67,30 +68,39 @@ struct PreparedRow {
 // `values`: the value of each output, in the order of trialOutputs().
 core::RowSet outputsRow(const QString& step, const std::vector<const tsql::Value*>& values) {
     static const tsql::SqlType text = *tsql::parseTypeName(QStringLiteral("NVARCHAR(100)"));
+    static const QStringList columns = [] {
+        QStringList names{TrialStepColumn};
+        for (const TrialElement& out : trialOutputs())
+            names << out.key.mid(1);
+        return names;
+    }();
     core::RowSet set;
-    set.columns << TrialStepColumn;
-    QList<core::Variant> row{core::Variant::fromString(step)};
-    for (qsizetype i = 0; i < trialOutputs().size(); ++i) {
-        set.columns << trialOutputs()[i].key.mid(1);
+    set.columns = columns;
+    QList<core::Variant> row;
+    row.reserve(columns.size());
+    row << core::Variant::fromString(step);
+    for (qsizetype i = 0; i < trialOutputs().size(); ++i)
         row << tsql::toVariant(tsql::convert(*values[size_t(i)], text, true));
-    }
     set.rows << row;
     return set;
 }
 
-// Throws SqlError when a value stops the SELECT of the outputs before the formula.
+// Throws SqlError when a value stops the SELECT of the outputs before the formula. `values` and
+// `converted`: the evaluation's own, reused from row to row.
 std::optional<PreparedRow> prepareRow(const compiledrows::CompiledTrial& formula,
-                                      const QList<TrialInput>& inputs, const TrialTranslateFn& translate) {
-    std::optional<compiledrows::InitialValues> values =
-        compiledrows::initialValues(formula, inputs, translate);
-    if (!values)
+                                      const QList<TrialInput>& inputs, const TrialTranslateFn& translate,
+                                      compiledrows::InitialValues& values,
+                                      compiledrows::ConvertedInputs& converted) {
+    if (!compiledrows::fillInitialValues(formula, inputs, translate, values, converted))
         return std::nullopt;
     PreparedRow out;
-    out.row = compiledrows::programRow(*formula.compiled.program, *values);
-    out.initial = std::move(values->initial);
-    std::vector<const tsql::Value*> before;
+    out.row = compiledrows::programRow(*formula.compiled.program, values);
+    out.outputs.reserve(formula.outputSlots.size());
     for (int slot : formula.outputSlots)
-        before.push_back(&out.initial[size_t(slot)]);
+        out.outputs.push_back(values.initial[size_t(slot)]);
+    std::vector<const tsql::Value*> before;
+    for (const tsql::Value& value : out.outputs)
+        before.push_back(&value);
     out.before = outputsRow(TrialStepBefore, before);
     return out;
 }
@@ -189,6 +199,9 @@ struct FormulaEvaluation::Impl {
         compiledrows::CompiledTrial formula;
         std::shared_ptr<compiled::Runner> runner;
         compiled::RunOptions runnerOptions;
+        // The values of the last row prepared and the inputs converted so far (see prepareRow).
+        compiledrows::InitialValues values;
+        compiledrows::ConvertedInputs converted;
     };
 
     QString sql;
@@ -202,12 +215,17 @@ struct FormulaEvaluation::Impl {
         QList<TrialElement> elements;
     };
     std::optional<Scan> scanned;
+    // The formula's tokens read by the scan, until the compile takes them (none after a lexical
+    // error: the compile reads the formula and meets it itself).
+    std::vector<tsql::Token> tokens;
 
     const Scan& scan() {
         if (!scanned) {
             std::optional<tsql::ServerError> error;
-            const std::vector<tsql::Token> tokens = tsql::tokenize(sql, error);
-            scanned = Scan{returnIn(tokens), trialElements(sql, tokens)};
+            std::vector<tsql::Token> read = tsql::tokenize(sql, error);
+            scanned = Scan{returnIn(read), trialElements(sql, read)};
+            if (!error)
+                tokens = std::move(read);
         }
         return *scanned;
     }
@@ -218,7 +236,8 @@ struct FormulaEvaluation::Impl {
         if (compiledFormula)
             return compiledFormula;
         auto p = std::make_shared<Prepared>();
-        p->formula = compiledrows::compileTrial(sql);
+        p->formula = compiledrows::compileTrial(sql, tokens.empty() ? nullptr : &tokens);
+        tokens = {};
         compiledFormula = p;
         return p;
     }
@@ -301,10 +320,10 @@ GuardedOutcome FormulaEvaluation::Impl::runCompiled(Prepared& p, PreparedRow row
             const std::vector<int>& named = program->inputs();
             std::vector<const tsql::Value*> after;
             after.reserve(outputSlots.size());
-            for (int slot : outputSlots)
-                after.push_back(std::find(named.begin(), named.end(), slot) != named.end()
-                                    ? &outcome.values[size_t(slot)]
-                                    : &shared->initial[size_t(slot)]);
+            for (size_t k = 0; k < outputSlots.size(); ++k)
+                after.push_back(std::find(named.begin(), named.end(), outputSlots[k]) != named.end()
+                                    ? &outcome.values[size_t(outputSlots[k])]
+                                    : &shared->outputs[k]);
             try {
                 out.resultSets << outputsRow(TrialStepAfter, after);
             } catch (tsql::SqlError& stopped) {
@@ -376,7 +395,8 @@ TrialResult FormulaEvaluation::run(ado::Connection& connection, const QList<Tria
         const std::shared_ptr<Impl::Prepared> prepared = d->prepared();
         std::optional<PreparedRow> row;
         try {
-            row = prepareRow(prepared->formula, inputs, options.translate);
+            row = prepareRow(prepared->formula, inputs, options.translate, prepared->values,
+                             prepared->converted);
         } catch (const tsql::SqlError&) {
             row.reset(); // a value the SELECT of the outputs before the formula would stop at
         }

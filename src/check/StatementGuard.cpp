@@ -292,6 +292,8 @@ std::optional<RefusedStatement> strayLineEnd(const QString& sql, qsizetype from,
     qsizetype lineStart = from;
     for (qsizetype i = from; i < sql.size(); ++i) {
         const char16_t c = sql[i].unicode();
+        if (c > u'\r' && c < 0x85)
+            continue; // the run of a text: no line end of any kind
         if (c == u'\n') {
             ++line;
             lineStart = i + 1;
@@ -430,7 +432,11 @@ GuardVerdict guardBatch(const QString& sql, DynamicBatches dynamic) {
 
 GuardVerdict guardBatch(const QString& sql, qsizetype trustedPrefix, int trustedLines,
                         DynamicBatches dynamic) {
-    const QString rest = sql.mid(trustedPrefix);
+    return guardRest(sql.mid(trustedPrefix), trustedPrefix, trustedLines, dynamic);
+}
+
+GuardVerdict guardRest(const QString& rest, qsizetype trustedPrefix, int trustedLines,
+                       DynamicBatches dynamic) {
     if (std::optional<RefusedStatement> stray = strayLineEnd(rest, 0, trustedLines + 1)) {
         GuardVerdict verdict;
         verdict.refused = std::move(stray);

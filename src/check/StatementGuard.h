@@ -73,5 +73,8 @@ GuardVerdict guardBatch(const QString& sql, DynamicBatches dynamic = DynamicBatc
 // same statements as read on their own): those statements come with the verdict (`read`).
 GuardVerdict guardBatch(const QString& sql, qsizetype trustedPrefix, int trustedLines,
                         DynamicBatches dynamic = DynamicBatches::Refused);
+// The same given the rest alone (the text after the prefix), for a caller that has it apart.
+GuardVerdict guardRest(const QString& rest, qsizetype trustedPrefix, int trustedLines,
+                       DynamicBatches dynamic = DynamicBatches::Refused);
 
 } // namespace check

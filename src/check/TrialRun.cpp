@@ -11,6 +11,8 @@
 #include <QHash>
 #include <QSet>
 
+#include <algorithm>
+
 namespace check {
 
 namespace {
@@ -50,6 +52,10 @@ void appendReferences(QList<TrialElement>& out, const QString& sql, refs::Kind k
 }
 
 QString xmlEscaped(const QString& text) {
+    // Most keys and values hold none of the characters escaped: they are taken as they are.
+    if (std::none_of(text.cbegin(), text.cend(),
+                     [](QChar c) { return c == u'&' || c == u'<' || c == u'>' || c == u'"' || c == u'\''; }))
+        return text;
     return text.toHtmlEscaped().replace(u'\'', QStringLiteral("&apos;"));
 }
 
@@ -178,7 +184,7 @@ QList<TrialElement> trialElements(const QString& sql, const std::vector<tsql::To
     QSet<QString> used;
     for (const tsql::Token& t : tokens)
         if (t.kind == tsql::Tok::Variable)
-            used.insert(t.text.toUpper());
+            used.insert(t.upper);
     QList<TrialElement> out;
     for (const DeclaredVariable& v : declaredVariables())
         if (used.contains(v.variable))
@@ -395,30 +401,44 @@ std::optional<QList<TrialInput>> trialStoredInputs(const QList<TrialInput>& inpu
 TrialBatch trialBatch(const QString& sql, const QList<TrialInput>& inputs, const TrialTranslateFn& translate,
                       TrialText text) {
     TrialBatch b;
-    // The row's own lines after the declarations: its values and the SELECT of the outputs before.
+    const bool whole = text == TrialText::Whole;
+    // The row's own lines after the declarations: its values and the SELECT of the outputs before,
+    // written out for the whole text only; their line breaks are counted from their pieces.
     QString prefix;
+    int lines = 1; // the SELECT of the outputs before
     for (const TrialInput& input : inputs) {
         const TrialLiteral literal = trialLiteral(input.element, input.text, translate);
         if (!literal.error.isEmpty()) {
             refuse(b, input, literal.error, translate);
             return b;
         }
-        if (input.element.kind == TrialElement::Kind::Variable && literal.literal != QLatin1String("NULL"))
+        if (input.element.kind != TrialElement::Kind::Variable || literal.literal == QLatin1String("NULL"))
+            continue;
+        lines += 1 + int(literal.literal.count(u'\n'));
+        if (whole)
             prefix += QStringLiteral("SET ") + input.element.key + QStringLiteral(" = ") + literal.literal +
                       LineEnd;
     }
+    // A document's literal breaks its lines where the document does (only quotes are doubled).
     const QString categories = trialReferenceXml(inputs, TrialElement::Kind::Category);
-    if (!categories.isEmpty())
-        prefix += QStringLiteral("SET @CM01_IDCATEGORIA = ") + unicodeLiteral(categories) + LineEnd;
+    if (!categories.isEmpty()) {
+        lines += 1 + int(categories.count(u'\n'));
+        if (whole)
+            prefix += QStringLiteral("SET @CM01_IDCATEGORIA = ") + unicodeLiteral(categories) + LineEnd;
+    }
     const QString variants = trialReferenceXml(inputs, TrialElement::Kind::Variant);
-    if (!variants.isEmpty())
-        prefix += QStringLiteral("SET @MG5F_CODICEVAR = ") + unicodeLiteral(variants) + LineEnd;
-    prefix += outputsSelect(TrialStepBefore) + LineEnd;
-    b.prefixLength = trialDeclarations().size() + prefix.size();
-    b.prefixLines = trialDeclarationLines() + int(prefix.count(u'\n'));
+    if (!variants.isEmpty()) {
+        lines += 1 + int(variants.count(u'\n'));
+        if (whole)
+            prefix += QStringLiteral("SET @MG5F_CODICEVAR = ") + unicodeLiteral(variants) + LineEnd;
+    }
+    b.prefixLines = trialDeclarationLines() + lines;
     b.formulaLines = lineCount(sql);
-    if (text == TrialText::Whole)
+    if (whole) {
+        prefix += outputsSelect(TrialStepBefore) + LineEnd;
+        b.prefixLength = trialDeclarations().size() + prefix.size();
         b.text = trialDeclarations() + prefix + sql + LineEnd + outputsSelect(TrialStepAfter);
+    }
     return b;
 }
 

@@ -126,7 +126,8 @@ struct TrialBatch {
 std::optional<QList<TrialInput>> trialStoredInputs(const QList<TrialInput>& inputs, TrialReading reading,
                                                    const TrialTranslateFn& translate, TrialBatch& refused);
 
-// Layout: everything but `text` (what a run that sends no batch needs: its lines and refusals).
+// Layout: the lines and the refusal alone, no `text` nor `prefixLength` (what a run that sends no
+// batch needs).
 enum class TrialText { Whole, Layout };
 TrialBatch trialBatch(const QString& sql, const QList<TrialInput>& inputs,
                       const TrialTranslateFn& translate = {}, TrialText text = TrialText::Whole);

@@ -79,6 +79,39 @@ TEST(TrialLiteral, ValuesThatDoNotFitAreRefused) {
     EXPECT_FALSE(check::trialLiteral(section, QStringLiteral("A\nB")).error.isEmpty());
 }
 
+// The layout of a batch (no text) has the lines of the whole batch, whatever line breaks the
+// values bring; a value refused is refused the same way.
+TEST(TrialBatch, LayoutHasTheLinesOfTheWholeText) {
+    const QString sql = QStringLiteral("SET @OUTPREZZO = 1\r\nSET @OUTPREZZO = 2\r\n");
+    struct Row {
+        const char* what;
+        QList<TrialInput> inputs;
+    };
+    const Row rows[] = {
+        {"no values", {}},
+        {"a number", {variable("@ATTPREZZO", QStringLiteral("12,5"))}},
+        {"no number", {variable("@ATTPREZZO", QString())}},
+        {"a category with a line break", {category(QStringLiteral("123"), QStringLiteral("A\r\nB"))}},
+        {"a variant with line breaks",
+         {variant(QStringLiteral("V\n01"), QStringLiteral("BLU\n\nX")),
+          category(QStringLiteral("1"), QStringLiteral("R"))}},
+        {"a value refused", {variable("@INSC1PERC", QStringLiteral("1000"))}},
+    };
+    for (const Row& row : rows) {
+        const check::TrialBatch whole = check::trialBatch(sql, row.inputs);
+        const check::TrialBatch layout = check::trialBatch(sql, row.inputs, {}, check::TrialText::Layout);
+        EXPECT_TRUE(layout.text.isEmpty()) << row.what;
+        EXPECT_EQ(layout.refusedKey, whole.refusedKey) << row.what;
+        EXPECT_EQ(layout.refusal, whole.refusal) << row.what;
+        EXPECT_EQ(layout.prefixLines, whole.prefixLines) << row.what;
+        EXPECT_EQ(layout.formulaLines, whole.formulaLines) << row.what;
+        if (!whole.refusedKey.isEmpty())
+            continue;
+        EXPECT_EQ(whole.prefixLines, whole.text.left(whole.prefixLength).count(u'\n')) << row.what;
+        EXPECT_EQ(whole.formulaLines, 3) << row.what;
+    }
+}
+
 // Every run twice: where the compiled evaluator may run it, and on the engine alone.
 class TrialRunTest : public ::testing::TestWithParam<bool> {
 protected:

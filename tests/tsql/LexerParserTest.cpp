@@ -1,3 +1,4 @@
+#include "tsql/Vocabulary.h"
 #include "tsql/text/Lexer.h"
 #include "tsql/text/Parser.h"
 
@@ -78,6 +79,84 @@ TEST(Lexer, LexicalErrors) {
     auto t = tokenize(QStringLiteral("a \\ b"), err);
     EXPECT_FALSE(err);
     EXPECT_EQ(t[1].kind, Tok::Invalid);
+}
+
+TEST(Lexer, EveryReservedWordIsReservedAndNoNeighbourOfOne) {
+    const QStringList words = keywordList(); // the reserved words
+    ASSERT_FALSE(words.isEmpty());
+    for (const QString& upper : words) {
+        const std::string word = upper.toStdString();
+        EXPECT_TRUE(isReservedKeyword(upper)) << word;
+        EXPECT_FALSE(isReservedKeyword(upper.toLower())) << word; // the test takes upper case
+        EXPECT_FALSE(isReservedKeyword(upper + u'X')) << word;
+        EXPECT_FALSE(isReservedKeyword(upper + u'\u00C9')) << word;
+        EXPECT_FALSE(isReservedKeyword(upper + u'\0')) << word;
+    }
+    for (const char* other :
+         {"", "A", "CAST", "IIF", "GO", "SELEC", "SELECTS", "_SELECT", "SEMANTICSIMILARITYDETAILSTABLES"})
+        EXPECT_FALSE(isReservedKeyword(QString::fromLatin1(other))) << other;
+}
+
+// Names in upper case as QString::toUpper writes them, ASCII or not; a keyword is found whatever
+// the case it is written in.
+TEST(Lexer, NamesInUpperCaseAsQtWritesThem) {
+    const QString text =
+        QStringLiteral("abc ABC aBc_1#$ straße ñandú ǅemal @var @Straße @@RowCount [mixed Ca ß] "
+                       "\"q ǆ\" sElEcT Select");
+    const std::vector<Token> t = lex(text);
+    ASSERT_EQ(t.size(), 14u);
+    for (size_t k = 0; k + 1 < t.size(); ++k) {
+        const QString& name = t[k].kind == Tok::QuotedIdent ? t[k].value : t[k].text;
+        EXPECT_EQ(t[k].upper, name.toUpper()) << k;
+    }
+    EXPECT_EQ(t[3].upper, QStringLiteral("STRASSE"));
+    EXPECT_EQ(t[11].kind, Tok::Keyword);
+    EXPECT_EQ(t[12].kind, Tok::Keyword);
+    EXPECT_EQ(t[4].kind, Tok::Ident);
+}
+
+// A rest read from the tokens its reader already has reads as from its text: the same statements
+// at the same lines, the same refusal of a rest that starts no statement, the same error.
+TEST(Parser, RestFromItsTokensReadsAsFromItsText) {
+    const BatchPlace place{40, 3, false};
+    const char* rests[] = {"SET @a = 1\r\nIF @a > 0 PRINT 'x'", "; SELECT @a", "@a = 2", "SET @a = (1",
+                           "SET @a = 1 +\r\n\r\n  *"};
+    for (const char* text : rests) {
+        const QString rest = QString::fromLatin1(text);
+        std::optional<ServerError> lexError;
+        std::vector<Token> tokens = tokenize(rest, lexError);
+        ASSERT_FALSE(lexError) << text;
+        std::optional<Batch> fromText;
+        std::optional<ServerError> textError;
+        try {
+            fromText = parseBatchRest(rest, place);
+        } catch (const SqlError& e) {
+            textError = e.error;
+        }
+        std::optional<Batch> fromTokens;
+        std::optional<ServerError> tokensError;
+        try {
+            fromTokens = parseBatchRest(std::move(tokens), place);
+        } catch (const SqlError& e) {
+            tokensError = e.error;
+        }
+        ASSERT_EQ(fromText.has_value(), fromTokens.has_value()) << text;
+        ASSERT_EQ(textError.has_value(), tokensError.has_value()) << text;
+        if (textError) {
+            EXPECT_EQ(tokensError->number, textError->number) << text;
+            EXPECT_EQ(tokensError->line, textError->line) << text;
+            EXPECT_EQ(tokensError->column, textError->column) << text;
+            EXPECT_EQ(tokensError->message, textError->message) << text;
+        }
+        if (!fromText)
+            continue;
+        ASSERT_EQ(fromTokens->statements.size(), fromText->statements.size()) << text;
+        for (size_t k = 0; k < fromText->statements.size(); ++k) {
+            EXPECT_EQ(fromTokens->statements[k]->kind, fromText->statements[k]->kind) << text;
+            EXPECT_EQ(fromTokens->statements[k]->line, fromText->statements[k]->line) << text;
+            EXPECT_EQ(fromTokens->statements[k]->column, fromText->statements[k]->column) << text;
+        }
+    }
 }
 
 const Expr& setValue(const Batch& b, size_t k = 0) {

@@ -4,6 +4,7 @@
 #include "tsql/bind/BinderImpl.h"
 
 #include "tsql/base/Messages.h"
+#include "tsql/text/UpperCase.h"
 #include "tsql/xml/Xml.h"
 
 #include <QRegularExpression>
@@ -40,7 +41,7 @@ template <class F> void Binder::asStatement(Stmt& s, F&& body) {
 }
 
 int Binder::variable(const QString& name, int line, int column) {
-    auto it = vars.constFind(name.toUpper());
+    auto it = vars.constFind(upperCased(name));
     if (it == vars.constEnd())
         raiseAt<Msg::UndeclaredVariable>(line, column, name);
     return it.value();

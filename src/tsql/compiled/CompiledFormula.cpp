@@ -90,7 +90,8 @@ ThreadCompiler& threadCompiler() {
     return compiler;
 }
 
-Compiled compileBatch(const QString& declarations, const QString& formula) {
+Compiled compileBatch(const QString& declarations, const QString& formula,
+                      std::vector<Token>* formulaTokens) {
     ThreadCompiler& compiler = threadCompiler();
     const int declarationLines = compiler.lines(declarations);
     std::vector<QString> names;
@@ -100,8 +101,14 @@ Compiled compileBatch(const QString& declarations, const QString& formula) {
         return fallback(QStringLiteral("the declarations"));
     }
     std::shared_ptr<CompiledBatch> batch;
+    ReadRest read;
+    if (formulaTokens) {
+        read.text = formula;
+        read.tokens = std::move(*formulaTokens);
+    }
     try {
-        batch = compiler.batches.compile(declarations + formula, compiler.catalog);
+        batch = compiler.batches.compile(declarations + formula, compiler.catalog,
+                                         formulaTokens ? &read : nullptr);
     } catch (const SqlError& e) {
         const int line = e.error.line - declarationLines;
         return fallback(QStringLiteral("a compile error"), std::max(line, 0), line > 0 ? e.error.column : 0);
@@ -139,11 +146,11 @@ Compiled compileBatch(const QString& declarations, const QString& formula) {
 } // namespace
 
 // Whatever goes wrong while compiling leaves the formula to the engine.
-Compiled compile(const QString& declarations, const QString& formula) {
+Compiled compile(const QString& declarations, const QString& formula, std::vector<Token>* formulaTokens) {
     if (!declarations.isEmpty() && !declarations.endsWith(u'\n'))
         return fallback(QStringLiteral("the declarations"));
     try {
-        return compileBatch(declarations, formula);
+        return compileBatch(declarations, formula, formulaTokens);
     } catch (const SqlError&) {
         return fallback(QStringLiteral("a compile error"));
     } catch (const std::bad_alloc&) {

@@ -10,6 +10,7 @@
 
 #include "tsql/base/Limits.h"
 #include "tsql/base/ServerError.h"
+#include "tsql/text/Lexer.h"
 #include "tsql/values/Value.h"
 
 #include <QString>
@@ -114,7 +115,10 @@ struct Compiled {
 // only, as the check and production send them). The declarations are read once per distinct text
 // and kept. Never throws: whatever it cannot compile, a compile error included, is a fallback.
 // Lines are the formula's own (line 1 is its first), wherever the caller's batch puts it.
-Compiled compile(const QString& declarations, const QString& formula);
+// `formulaTokens`: the formula's tokens as tokenize read them without an error, when the caller
+// read them already (taken).
+Compiled compile(const QString& declarations, const QString& formula,
+                 std::vector<Token>* formulaTokens = nullptr);
 
 struct RunOptions {
     Limits limits;        // the time limit (Msg 3617) and the memory budget, as the engine's batch

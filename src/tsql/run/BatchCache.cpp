@@ -39,14 +39,16 @@ qsizetype lineStart(const QString& text, int line) {
     return at;
 }
 
-// The statements the caller read from the rest of `text` at `place`, when it read them there
-// (taken: they are bound once).
+// The statements the caller read from the rest of `text` at `place`, when it read them there, or
+// read here from the rest's tokens it read (taken: they are bound once).
 std::optional<Batch> takeRead(ReadRest* read, const QString& text, const BatchPlace& place) {
-    if (!read || read->place != place || text.size() - place.offset != read->text.size() ||
-        QStringView(text).mid(place.offset) != read->text)
+    if (!read || (read->tokens.empty() && read->place != place) ||
+        text.size() - place.offset != read->text.size() || QStringView(text).mid(place.offset) != read->text)
         return std::nullopt;
-    std::optional<Batch> taken = std::move(read->statements);
+    std::optional<Batch> taken =
+        read->tokens.empty() ? std::move(read->statements) : parseBatchRest(std::move(read->tokens), place);
     read->statements = {};
+    read->tokens = {};
     read->text.clear();
     return taken;
 }
@@ -55,18 +57,18 @@ std::optional<Batch> takeRead(ReadRest* read, const QString& text, const BatchPl
 
 std::shared_ptr<CompiledBatch> BatchCache::compile(const QString& text, Catalog& catalog, ReadRest* read) {
     const qint64 version = catalog.schemaVersion();
-    const std::size_t hash = qHash(text);
-    auto it = std::find_if(m_batches.begin(), m_batches.end(), [&](const auto& c) {
-        return c->schemaVersion == version && c->hash == hash && c->text == text;
-    });
+    // Texts of another length differ at once; those of the same length are compared as they
+    // are, which costs less than hashing every text sent (a batch after the check's declarations
+    // is mostly declarations).
+    auto it = std::find_if(m_batches.begin(), m_batches.end(),
+                           [&](const auto& c) { return c->schemaVersion == version && c->text == text; });
     if (it != m_batches.end()) {
         m_batches.splice(m_batches.begin(), m_batches, it);
         return m_batches.front();
     }
-    std::shared_ptr<CompiledBatch> compiled = compileAfterDeclarations(text, hash, catalog, version, read);
+    std::shared_ptr<CompiledBatch> compiled = compileAfterDeclarations(text, catalog, version, read);
     if (!compiled) {
-        compiled =
-            std::make_shared<CompiledBatch>(CompiledBatch{text, hash, version, parseBatch(text), {}, {}});
+        compiled = std::make_shared<CompiledBatch>(CompiledBatch{text, version, parseBatch(text), {}, {}});
         bindBatch(compiled->batch, catalog, compiled->variableTypes);
         if (version >= 0)
             keepDeclarations(*compiled);
@@ -81,9 +83,8 @@ std::shared_ptr<CompiledBatch> BatchCache::compile(const QString& text, Catalog&
     return compiled;
 }
 
-std::shared_ptr<CompiledBatch> BatchCache::compileAfterDeclarations(const QString& text, std::size_t hash,
-                                                                    Catalog& catalog, qint64 version,
-                                                                    ReadRest* read) {
+std::shared_ptr<CompiledBatch> BatchCache::compileAfterDeclarations(const QString& text, Catalog& catalog,
+                                                                    qint64 version, ReadRest* read) {
     for (auto it = m_declarations.begin(); it != m_declarations.end(); ++it) {
         const DeclarationBlock& block = **it;
         if (block.schemaVersion != version || text.size() <= block.text.size() ||
@@ -95,7 +96,7 @@ std::shared_ptr<CompiledBatch> BatchCache::compileAfterDeclarations(const QStrin
         if (!rest)
             return nullptr;
         auto compiled =
-            std::make_shared<CompiledBatch>(CompiledBatch{text, hash, version, std::move(*rest), {}, {}});
+            std::make_shared<CompiledBatch>(CompiledBatch{text, version, std::move(*rest), {}, {}});
         bindBatch(compiled->batch, catalog, compiled->variableTypes, block.scope);
         m_declarations.splice(m_declarations.begin(), m_declarations, it);
         return compiled;

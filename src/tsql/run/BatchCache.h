@@ -27,7 +27,6 @@ using GeneratedSql = std::map<std::pair<const Select*, qint64>, std::pair<QStrin
 // with theirs.
 struct CompiledBatch {
     QString text;
-    std::size_t hash; // of the text: batches after the same declarations differ only at their ends
     qint64 schemaVersion;
     Batch batch;
     std::vector<SqlType> variableTypes;
@@ -65,8 +64,8 @@ private:
     std::size_t m_kept;
     static constexpr std::size_t kDeclarationBlocks = 4;
     static constexpr qsizetype kLongestCompiledBatch = 100000; // characters
-    std::shared_ptr<CompiledBatch> compileAfterDeclarations(const QString& text, std::size_t hash,
-                                                            Catalog& catalog, qint64 version, ReadRest* read);
+    std::shared_ptr<CompiledBatch> compileAfterDeclarations(const QString& text, Catalog& catalog,
+                                                            qint64 version, ReadRest* read);
     void keepDeclarations(const CompiledBatch& compiled);
     std::list<std::shared_ptr<CompiledBatch>> m_batches;
     std::list<std::shared_ptr<const DeclarationBlock>> m_declarations;

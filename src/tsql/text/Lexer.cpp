@@ -1,9 +1,11 @@
 #include "tsql/text/Lexer.h"
 
 #include "tsql/base/Messages.h"
+#include "tsql/text/UpperCase.h"
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <iterator>
 #include <string_view>
 
@@ -59,40 +61,93 @@ std::span<const std::string_view> reservedKeywords() {
 
 namespace {
 
-// Where the keywords of each first letter start in the sorted list (the next letter's start ends
-// them): a look-up searches only the few words of its letter.
-constexpr auto kLetterStarts = [] {
-    std::array<std::size_t, 27> starts{};
-    for (int letter = 0; letter <= 26; ++letter) {
-        std::size_t k = 0;
-        while (k < kSortedKeywords.size() && kSortedKeywords[k][0] < char('A' + letter))
-            ++k;
-        starts[std::size_t(letter)] = k;
+// The keywords by a hash of their letters, in an open-addressed table of indexes into the sorted
+// list (-1: empty): a look-up reads the word once and compares it with one keyword or two.
+constexpr std::size_t kKeywordSlots = 1024;
+
+constexpr std::uint32_t keywordHash(std::uint32_t hash, char16_t c) {
+    return (hash ^ c) * 16777619u;
+}
+
+constexpr std::uint32_t keywordHash(std::string_view word) {
+    std::uint32_t hash = 2166136261u;
+    for (char c : word)
+        hash = keywordHash(hash, char16_t(c));
+    return hash;
+}
+
+constexpr auto kKeywordTable = [] {
+    std::array<std::int16_t, kKeywordSlots> table{};
+    for (std::int16_t& slot : table)
+        slot = -1;
+    for (std::size_t k = 0; k < kSortedKeywords.size(); ++k) {
+        std::size_t at = keywordHash(kSortedKeywords[k]) % kKeywordSlots;
+        while (table[at] >= 0)
+            at = (at + 1) % kKeywordSlots;
+        table[at] = std::int16_t(k);
     }
-    return starts;
+    return table;
 }();
 
 } // namespace
 
 bool isReservedKeyword(const QString& upper) {
-    char word[kLongestKeyword];
-    if (upper.isEmpty() || upper.size() > qsizetype(kLongestKeyword))
+    const qsizetype size = upper.size();
+    if (size == 0 || size > qsizetype(kLongestKeyword))
         return false;
-    for (qsizetype k = 0; k < upper.size(); ++k) {
-        const char16_t c = upper.at(k).unicode();
-        if (c >= 0x80)
+    const char16_t* text = reinterpret_cast<const char16_t*>(upper.constData());
+    std::uint32_t hash = 2166136261u;
+    for (qsizetype k = 0; k < size; ++k) {
+        if (text[k] >= 0x80)
             return false;
-        word[k] = char(c);
+        hash = keywordHash(hash, text[k]);
     }
-    if (word[0] < 'A' || word[0] > 'Z')
-        return false;
-    const std::size_t letter = std::size_t(word[0] - 'A');
-    return std::binary_search(kSortedKeywords.begin() + std::ptrdiff_t(kLetterStarts[letter]),
-                              kSortedKeywords.begin() + std::ptrdiff_t(kLetterStarts[letter + 1]),
-                              std::string_view(word, std::size_t(upper.size())));
+    for (std::size_t at = hash % kKeywordSlots; kKeywordTable[at] >= 0; at = (at + 1) % kKeywordSlots) {
+        const std::string_view word = kSortedKeywords[std::size_t(kKeywordTable[at])];
+        if (word.size() == std::size_t(size) &&
+            std::equal(word.begin(), word.end(), text, [](char a, char16_t b) { return char16_t(a) == b; }))
+            return true;
+    }
+    return false;
 }
 
 namespace {
+
+// The operators of one character, and of two, in the order of their texts in operatorText.
+constexpr std::string_view kSingleOperators = "(),.=+-*/<>;%&|^~:";
+constexpr std::string_view kPairOperators[] = {
+    "<>", "!=", "!<", "!>", "<=", ">=", "+=", "-=", "*=", "/=", "%=", "&=", "|=", "^=", "::"};
+
+// By ASCII character: its place in kSingleOperators (-1: none), and whether an operator of two
+// characters starts with it.
+constexpr auto kSingleIndex = [] {
+    std::array<std::int8_t, 128> index{};
+    for (std::int8_t& at : index)
+        at = -1;
+    for (std::size_t k = 0; k < kSingleOperators.size(); ++k)
+        index[std::size_t(kSingleOperators[k])] = std::int8_t(k);
+    return index;
+}();
+constexpr auto kPairStart = [] {
+    std::array<bool, 128> starts{};
+    for (std::string_view pair : kPairOperators)
+        starts[std::size_t(pair[0])] = true;
+    return starts;
+}();
+
+int singleOperatorIndex(char16_t c) {
+    return c < 128 ? kSingleIndex[c] : -1;
+}
+
+// The place in kPairOperators of the two characters (-1: no operator).
+int pairOperatorIndex(char16_t first, char16_t second) {
+    if (first >= 128 || !kPairStart[first])
+        return -1;
+    for (std::size_t k = 0; k < std::size(kPairOperators); ++k)
+        if (first == char16_t(kPairOperators[k][0]) && second == char16_t(kPairOperators[k][1]))
+            return int(k);
+    return -1;
+}
 
 // The text of an operator token of one or two characters: the operators' texts are static
 // strings, so that the many operators of a batch cost no allocation and no reference count.
@@ -107,27 +162,20 @@ QString operatorText(QStringView text) {
         QStringLiteral("+="), QStringLiteral("-="), QStringLiteral("*="), QStringLiteral("/="),
         QStringLiteral("%="), QStringLiteral("&="), QStringLiteral("|="), QStringLiteral("^="),
         QStringLiteral("::")};
-    // The same operators in the same order, found by their characters.
-    static constexpr std::string_view singles = "(),.=+-*/<>;%&|^~:";
-    static constexpr std::string_view pairs[] = {
-        "<>", "!=", "!<", "!>", "<=", ">=", "+=", "-=", "*=", "/=", "%=", "&=", "|=", "^=", "::"};
-    static_assert(std::size(texts) == singles.size() + std::size(pairs));
-    if (text.size() == 1 && text[0].unicode() < 128) {
-        const std::size_t at = singles.find(char(text[0].unicode()));
-        if (at != std::string_view::npos)
+    static_assert(std::size(texts) == kSingleOperators.size() + std::size(kPairOperators));
+    if (text.size() == 1) {
+        if (const int at = singleOperatorIndex(text[0].unicode()); at >= 0)
             return texts[at];
     } else if (text.size() == 2) {
-        for (std::size_t k = 0; k < std::size(pairs); ++k)
-            if (text[0].unicode() == char16_t(pairs[k][0]) && text[1].unicode() == char16_t(pairs[k][1]))
-                return texts[singles.size() + k];
+        if (const int at = pairOperatorIndex(text[0].unicode(), text[1].unicode()); at >= 0)
+            return texts[kSingleOperators.size() + std::size_t(at)];
     }
     return text.toString();
 }
 
 // Whether `c` is an operator of one character.
 bool isSingleOperator(QChar c) {
-    static constexpr std::string_view singles = "+-*/%&|^~=<>(),.;:";
-    return c.unicode() < 128 && singles.find(char(c.unicode())) != std::string_view::npos;
+    return singleOperatorIndex(c.unicode()) >= 0;
 }
 
 // The currency symbols a money constant may start with ("money and smallmoney (Transact-SQL)").
@@ -295,12 +343,12 @@ private:
             t.kind = Tok::QuotedIdent;
             if (!delimited(u']', t.value))
                 return unclosed(t, error, start + 1);
-            t.upper = t.value.toUpper();
+            t.upper = upperCased(t.value);
         } else if (c == u'"') {
             t.kind = Tok::QuotedIdent;
             if (!delimited(u'"', t.value))
                 return unclosed(t, error, start + 1);
-            t.upper = t.value.toUpper();
+            t.upper = upperCased(t.value);
         } else if (c == u'@') {
             bool sys = at(i + 1) == u'@';
             int k = i + (sys ? 2 : 1);
@@ -358,23 +406,14 @@ private:
                 ++i;
             t.text = src.mid(start, i - start);
             // A name written in upper case shares its text.
-            t.upper = t.text.toUpper();
+            t.upper = upperCased(t.text);
             t.kind = isReservedKeyword(t.upper) ? Tok::Keyword : Tok::Ident;
         } else {
-            static constexpr std::string_view two[] = {
-                "<>", "!=", "!<", "!>", "<=", ">=", "+=", "-=", "*=", "/=", "%=", "&=", "|=", "^=", "::"};
             t.kind = Tok::Op;
             bool done = false;
-            if (i + 1 < n) {
-                const char16_t first = src.at(i).unicode();
-                const char16_t second = src.at(i + 1).unicode();
-                for (std::string_view op : two) {
-                    if (first == char16_t(op[0]) && second == char16_t(op[1])) {
-                        i += 2;
-                        done = true;
-                        break;
-                    }
-                }
+            if (i + 1 < n && pairOperatorIndex(src.at(i).unicode(), src.at(i + 1).unicode()) >= 0) {
+                i += 2;
+                done = true;
             }
             if (!done) {
                 if (isSingleOperator(c))
@@ -392,7 +431,7 @@ private:
         if (t.text.isEmpty())
             t.text = src.mid(start, i - start);
         if (t.kind == Tok::Variable || t.kind == Tok::SysVariable)
-            t.upper = t.text.toUpper();
+            t.upper = upperCased(t.text);
         if (t.kind == Tok::Ident && t.value.isEmpty())
             t.value = t.text;
         return true;

@@ -522,9 +522,8 @@ namespace {
 // Where the rest of a batch may start for its statements to read as they read in the batch.
 enum class RestStart { KeywordOrSemicolon, Keyword };
 
-std::optional<Batch> readRest(const QString& rest, const BatchPlace& place, RestStart start) {
-    std::optional<ServerError> lexError;
-    std::vector<Token> toks = tokenize(rest, lexError);
+std::optional<Batch> readRest(std::vector<Token> toks, std::optional<ServerError> lexError,
+                              const BatchPlace& place, RestStart start) {
     // Tokens and errors are placed as in the whole batch: the rest starts a line.
     for (Token& t : toks) {
         t.line += place.lines;
@@ -547,10 +546,20 @@ std::optional<Batch> readRest(const QString& rest, const BatchPlace& place, Rest
     return parsing::Parser(std::move(toks)).batch(false, place.afterSemicolon);
 }
 
+std::optional<Batch> readRest(const QString& rest, const BatchPlace& place, RestStart start) {
+    std::optional<ServerError> lexError;
+    std::vector<Token> toks = tokenize(rest, lexError);
+    return readRest(std::move(toks), std::move(lexError), place, start);
+}
+
 } // namespace
 
 std::optional<Batch> parseBatchRest(const QString& rest, const BatchPlace& place) {
     return readRest(rest, place, RestStart::KeywordOrSemicolon);
+}
+
+std::optional<Batch> parseBatchRest(std::vector<Token> tokens, const BatchPlace& place) {
+    return readRest(std::move(tokens), std::nullopt, place, RestStart::KeywordOrSemicolon);
 }
 
 std::optional<Batch> parseStandaloneRest(const QString& rest, const BatchPlace& place) {

@@ -25,6 +25,9 @@ struct BatchPlace {
 // rest does not start with a statement keyword (SET, IF, SELECT, DECLARE, ...) or `;`: only then
 // is it certain that the statements before ended where they did. Throws SqlError as parseBatch.
 std::optional<Batch> parseBatchRest(const QString& rest, const BatchPlace& place);
+// The same from the rest's tokens as tokenize read them from the rest alone, without an error
+// (lines from 1, positions from 0): a caller that read them already does not read them again.
+std::optional<Batch> parseBatchRest(std::vector<Token> tokens, const BatchPlace& place);
 
 // The same for a rest that also reads as a batch of its own: its first token is one of the
 // statement keywords above (a `;` is not enough, as a batch's first statement may be a
@@ -36,10 +39,13 @@ std::optional<Batch> parseStandaloneRest(const QString& rest, const BatchPlace& 
 // read them with parseBatchRest, handed to the engine that runs the batch: the engine takes them
 // instead of reading the rest again when it reads the rest from the same place. `text` is the
 // rest as read; the statements go to the engine once (it binds them).
+// A reader that knows the rest but not yet its place may hand over its tokens instead (tokenize's
+// of `text` alone, without an error): the statements are read from them at the rest's place.
 struct ReadRest {
     QString text;
     BatchPlace place;
     Batch statements;
+    std::vector<Token> tokens;
 };
 
 // Parses the parameters' definitions of sp_executesql ("@p int, @q varchar(10) OUTPUT"); a
