@@ -106,9 +106,14 @@ private:
 
     std::shared_ptr<const compiledrows::Slots> m_slots;
     const ImpactColumns* m_columns = nullptr;
-    std::vector<std::vector<std::optional<Converted>>> m_values; // by column, by code
-    std::vector<int> m_columnSlots;                              // by column: its variable's slot
-    QHash<QByteArray, Document> m_documents[2];                  // categories, variants
+    // By column, by code, in chunks that never move (a column's codes grow as the file is read).
+    struct Chunk {
+        static constexpr size_t Size = 256;
+        std::optional<Converted> at[Size];
+    };
+    std::vector<std::vector<std::unique_ptr<Chunk>>> m_values;
+    std::vector<int> m_columnSlots;             // by column: its variable's slot
+    QHash<QByteArray, Document> m_documents[2]; // categories, variants
     QByteArray m_key;
     std::vector<const tsql::Value*> m_bySlot; // the row's values
     std::vector<int> m_setSlots;              // the slots given a value for the row
@@ -158,11 +163,13 @@ const CodedInputs::Converted& CodedInputs::converted(const CompiledTrial& formul
     const TrialElement& element = columns.elements.at(i);
     const qint32 code = row.codes[size_t(i)];
     if (code >= 0) {
-        std::vector<std::optional<Converted>>& known = m_values[size_t(i)];
-        if (known.size() <= size_t(code)) // the column's texts grow as the file is read
-            known.resize(std::min(std::max(size_t(code) + 1, known.size() + known.size() / 2),
-                                  size_t(ColumnTextStore::MaxTexts)));
-        std::optional<Converted>& value = known[size_t(code)];
+        std::vector<std::unique_ptr<Chunk>>& chunks = m_values[size_t(i)];
+        const size_t chunk = size_t(code) / Chunk::Size;
+        if (chunks.size() <= chunk)
+            chunks.resize(chunk + 1);
+        if (!chunks[chunk])
+            chunks[chunk] = std::make_unique<Chunk>();
+        std::optional<Converted>& value = chunks[chunk]->at[size_t(code) % Chunk::Size];
         if (!value)
             value = compiledrows::convertedInput(formula, {element, columns.texts[size_t(i)].at(code)},
                                                  translate);
@@ -183,7 +190,8 @@ bool CodedInputs::fill(const CompiledTrial& formula, const ImpactRow& row,
     if (m_slots != formula.slotMap || m_columns != &columns) {
         m_slots = formula.slotMap; // other declarations or another file: other values
         m_columns = &columns;
-        m_values.assign(size_t(columns.elements.size()), {});
+        m_values.clear();
+        m_values.resize(size_t(columns.elements.size()));
         m_columnSlots.clear();
         for (const TrialElement& element : columns.elements)
             m_columnSlots.push_back(

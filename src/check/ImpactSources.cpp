@@ -13,7 +13,7 @@
 #include <QRegularExpression>
 #include <QStringDecoder>
 
-#include <unordered_map>
+#include <utility>
 
 namespace check {
 
@@ -422,10 +422,16 @@ public:
 
     // The code of `raw` (the cell as written), -1 when the column does not know it.
     qint32 find(QStringView raw) const {
-        if (m_codes.empty())
+        if (m_raw.empty())
             return -1;
-        const auto it = m_codes.find(raw);
-        return it == m_codes.end() ? -1 : it->second;
+        const quint32 hash = hashOf(raw);
+        for (size_t i = hash & (m_slots.size() - 1);; i = (i + 1) & (m_slots.size() - 1)) {
+            const Slot& slot = m_slots[i];
+            if (slot.code < 0)
+                return -1;
+            if (slot.hash == hash && m_raw[size_t(slot.code)] == raw)
+                return slot.code;
+        }
     }
     // Keeps `raw`, whose value (as the C locale writes it) is `value`, in `store`: its code, or -1
     // when the column keeps no more texts. `kept` counts the texts every column keeps.
@@ -438,7 +444,15 @@ public:
             return -1;
         }
         const auto code = qint32(store.size() - 1);
-        m_codes.emplace(raw.toString(), code);
+        m_raw.push_back(raw.toString());
+        if (m_raw.size() * 2 > m_slots.size()) { // at most half full: short probes
+            std::vector<Slot> old =
+                std::exchange(m_slots, std::vector<Slot>(std::max<size_t>(64, m_slots.size() * 2)));
+            for (const Slot& slot : old)
+                if (slot.code >= 0)
+                    place(slot);
+        }
+        place({hashOf(raw), code});
         ++kept;
         return code;
     }
@@ -446,17 +460,25 @@ public:
     void counted() { ++m_rows; }
 
 private:
-    // Found by a view of the record's field, with no string made for it.
-    struct Hash {
-        using is_transparent = void;
-        size_t operator()(QStringView text) const { return qHash(text, Seed); }
-        static constexpr size_t Seed = 0x9e3779b97f4a7c15u; // any but 0, which hashes slowly
+    // The table of the codes, found by a view of the record's field with no string made for it:
+    // open addressing over a power of two of slots, each the text's hash and its code (the text
+    // itself in m_raw), so that a look-up reads one slot or a few next to it.
+    struct Slot {
+        quint32 hash = 0;
+        qint32 code = -1; // -1: free
     };
-    struct Equal {
-        using is_transparent = void;
-        bool operator()(QStringView a, QStringView b) const { return a == b; }
-    };
-    std::unordered_map<QString, qint32, Hash, Equal> m_codes;
+    static quint32 hashOf(QStringView text) {
+        return quint32(qHash(text, size_t(0x9e3779b97f4a7c15u))); // any seed but 0, which hashes slowly
+    }
+    void place(Slot slot) {
+        size_t i = slot.hash & (m_slots.size() - 1);
+        while (m_slots[i].code >= 0)
+            i = (i + 1) & (m_slots.size() - 1);
+        m_slots[i] = slot;
+    }
+
+    std::vector<Slot> m_slots;
+    std::vector<QString> m_raw; // by code: the cell as written
     qint64 m_rows = 0;
     bool m_coding = true;
 };
