@@ -180,7 +180,7 @@ Numeric decimalResult(ArithmeticOp op, const Numeric& p, const Numeric& q, const
         res = Numeric{out, s};
     } else if (op == ArithmeticOp::Multiply) {
         __int128 out;
-        if (__builtin_mul_overflow(p.v, q.v, &out))
+        if (!detail::multiply128(p.v, q.v, out))
             fail();
         res = Numeric{out, p.scale + q.scale};
     } else if (op == ArithmeticOp::Divide || op == ArithmeticOp::Modulo) {

@@ -34,7 +34,7 @@ std::optional<Numeric> Numeric::rescaled(int s) const {
         if (k > 38)
             return v == 0 ? std::optional<Numeric>(Numeric{0, s}) : std::nullopt;
         __int128 r;
-        if (__builtin_mul_overflow(v, pow10(k), &r) || abs128(r) >= kMax38)
+        if (!detail::multiply128(v, pow10(k), r) || abs128(r) >= kMax38)
             return std::nullopt;
         return Numeric{r, s};
     }
@@ -42,7 +42,14 @@ std::optional<Numeric> Numeric::rescaled(int s) const {
     if (k > 38)
         return Numeric{0, s};
     __int128 p = pow10(k);
-    __int128 q = v / p, rem = v % p;
+    __int128 q, rem;
+    if (detail::fits64(v) && k <= 18) { // the same quotient and remainder in 64 bits
+        q = qint64(v) / qint64(p);
+        rem = qint64(v) % qint64(p);
+    } else {
+        q = v / p;
+        rem = v % p;
+    }
     // Half of p or more, without doubling the remainder (p may be 10^38).
     if (abs128(rem) >= p - abs128(rem))
         q += v < 0 ? -1 : 1;

@@ -32,6 +32,21 @@ inline unsigned __int128 magnitude128(__int128 v) {
     return v < 0 ? U(0) - static_cast<U>(v) : static_cast<U>(v);
 }
 
+// Whether v fits 64 bits: the operators then take the processor's own multiplication and
+// division instead of the library's 128-bit ones, with the same results.
+inline bool fits64(__int128 v) {
+    return v >= std::numeric_limits<qint64>::min() && v <= std::numeric_limits<qint64>::max();
+}
+
+// a * b into `out`, false when the product does not fit 128 bits (as __builtin_mul_overflow).
+inline bool multiply128(__int128 a, __int128 b, __int128& out) {
+    if (fits64(a) && fits64(b)) { // |a * b| <= 2^126: no overflow
+        out = __int128(qint64(a)) * qint64(b);
+        return true;
+    }
+    return !__builtin_mul_overflow(a, b, &out);
+}
+
 // One more than the largest value of 38 digits, the most a decimal holds.
 inline constexpr __int128 kMax38 = [] {
     __int128 p = 1;
