@@ -208,6 +208,18 @@ TEST(Value, DecimalsRoundAndOverflowAtTheirPrecision) {
         {"-31.62", "decimal(4,2)", "*", "decimal(6,3)", "999.824"},
         {"-31.63", "decimal(4,2)", "*", "decimal(6,3)", nullptr},
         {"-31.63", "decimal(4,2)", "*", "decimal(7,3)", "1000.457"},
+        // Either side of 64 bits (2^63 = 9223372036854775808), where the operators leave the
+        // processor's arithmetic for 128 bits: the same roundings and products.
+        {"922337203.6854775807", "decimal(19,10)", nullptr, "decimal(12,3)", "922337203.685"},
+        {"-922337203.6854775808", "decimal(19,10)", nullptr, "decimal(12,1)", "-922337203.7"},
+        {"922337203.6854775809", "decimal(19,10)", nullptr, "decimal(12,3)", "922337203.685"},
+        {"-9223372036854.775808", "decimal(19,6)", nullptr, "decimal(13,0)", "-9223372036855"},
+        {"3037000499.97605", "decimal(15,5)", "*", "decimal(38,10)", "9223372036854777676.0505736025"},
+        {"3037000500", "decimal(10,0)", "*", "decimal(19,0)", "9223372037000250000"},
+        {"-9223372036854775808", "decimal(19,0)", "*", "decimal(38,0)",
+         "85070591730234615865843651857942052864"},
+        {"9999999999999999999", "decimal(19,0)", "*", "decimal(38,0)",
+         "99999999999999999980000000000000000001"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.value) + " " + (c.op ? c.op : "->") + " " + c.to);
