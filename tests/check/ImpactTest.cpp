@@ -448,6 +448,30 @@ TEST_F(ImpactRun, EveryRowMovesByTheSamePercentInOneBin) {
     EXPECT_EQ(r.oldPath->path, check::EvaluationPath::Compiled);
 }
 
+// Every output's figures alike in two reports of the same rows (the compiled evaluator's and the
+// engine's).
+void expectSameFigures(const check::ImpactReport& a, const check::ImpactReport& b) {
+    ASSERT_EQ(b.outputs.size(), a.outputs.size());
+    for (qsizetype i = 0; i < a.outputs.size(); ++i) {
+        const check::ImpactOutput& x = a.outputs[i];
+        const check::ImpactOutput& y = b.outputs[i];
+        SCOPED_TRACE(x.element.key.toStdString());
+        EXPECT_EQ(x.element, y.element);
+        EXPECT_EQ(x.evaluated, y.evaluated);
+        EXPECT_EQ(x.changed, y.changed);
+        EXPECT_EQ(x.absolute.min, y.absolute.min);
+        EXPECT_EQ(x.absolute.max, y.absolute.max);
+        EXPECT_EQ(x.percent.median, y.percent.median);
+        EXPECT_EQ(x.histogram.counts, y.histogram.counts);
+        ASSERT_EQ(x.movers.size(), y.movers.size());
+        for (qsizetype m = 0; m < x.movers.size(); ++m) {
+            EXPECT_EQ(x.movers[m].before, y.movers[m].before);
+            EXPECT_EQ(x.movers[m].after, y.movers[m].after);
+            EXPECT_EQ(x.movers[m].row.origin, y.movers[m].row.origin);
+        }
+    }
+}
+
 TEST_F(ImpactRun, TheEngineGivesTheSameFiguresAsTheCompiledEvaluator) {
     const QString oldSql = QStringLiteral("SET @OUTPREZZO = @ATTPREZZO * 1.1\r\nSET @OUTSC1PERC = 2");
     const QString newSql =
@@ -467,24 +491,9 @@ TEST_F(ImpactRun, TheEngineGivesTheSameFiguresAsTheCompiledEvaluator) {
         << a.failures[0].newMessage.toStdString();
     EXPECT_EQ(a.failures[0].newMessage, b.failures[0].newMessage);
     ASSERT_EQ(a.outputs.size(), 3); // PREZZO, SC1PERC, SC2PERC; nothing sets the others
-    ASSERT_EQ(b.outputs.size(), a.outputs.size());
-    for (qsizetype i = 0; i < a.outputs.size(); ++i) {
-        const check::ImpactOutput& x = a.outputs[i];
-        const check::ImpactOutput& y = b.outputs[i];
-        SCOPED_TRACE(x.element.key.toStdString());
-        EXPECT_EQ(x.element, y.element);
+    expectSameFigures(a, b);
+    for (const check::ImpactOutput& x : a.outputs)
         EXPECT_EQ(x.evaluated, 10);
-        EXPECT_EQ(x.changed, y.changed);
-        EXPECT_EQ(x.percent.median, y.percent.median);
-        EXPECT_EQ(x.absolute.max, y.absolute.max);
-        EXPECT_EQ(x.histogram.counts, y.histogram.counts);
-        ASSERT_EQ(x.movers.size(), y.movers.size());
-        for (qsizetype m = 0; m < x.movers.size(); ++m) {
-            EXPECT_EQ(x.movers[m].before, y.movers[m].before);
-            EXPECT_EQ(x.movers[m].after, y.movers[m].after);
-            EXPECT_EQ(x.movers[m].row.origin, y.movers[m].row.origin);
-        }
-    }
     // SC1PERC: 2 to NULL on every row; SC2PERC: NULL to a value (no percent).
     EXPECT_EQ(a.outputs[1].changed, 10);
     EXPECT_EQ(a.outputs[1].movers[0].after, std::nullopt);
@@ -531,36 +540,19 @@ TEST_F(ImpactRun, AFileGivesTheEnginesFiguresOnTheCompiledEvaluator) {
     EXPECT_EQ(a.rows, 45);
     EXPECT_EQ(a.failedOld + a.failedNew + a.failedBoth, 0);
     ASSERT_EQ(a.outputs.size(), 3); // PREZZO, SC1PERC, SC2PERC
-    ASSERT_EQ(b.outputs.size(), a.outputs.size());
-    for (qsizetype i = 0; i < a.outputs.size(); ++i) {
-        const check::ImpactOutput& x = a.outputs[i];
-        const check::ImpactOutput& y = b.outputs[i];
-        SCOPED_TRACE(x.element.key.toStdString());
-        EXPECT_EQ(x.changed, y.changed);
-        EXPECT_EQ(x.absolute.min, y.absolute.min);
-        EXPECT_EQ(x.absolute.max, y.absolute.max);
-        EXPECT_EQ(x.percent.median, y.percent.median);
-        EXPECT_EQ(x.histogram.counts, y.histogram.counts);
-        ASSERT_EQ(x.movers.size(), y.movers.size());
-        for (qsizetype m = 0; m < x.movers.size(); ++m) {
-            EXPECT_EQ(x.movers[m].before, y.movers[m].before);
-            EXPECT_EQ(x.movers[m].after, y.movers[m].after);
-            EXPECT_EQ(x.movers[m].row.origin, y.movers[m].row.origin);
-        }
-    }
+    expectSameFigures(a, b);
     // The first row: 10.5 * 1.1 against 10.5 + 1; the new formula leaves SC2PERC as the file's 5.
-    const check::ImpactOutput& price = a.outputs[0];
-    const auto first =
-        std::find_if(price.movers.begin(), price.movers.end(),
-                     [](const check::ImpactMover& m) { return m.row.origin == QStringLiteral("riga 2"); });
-    ASSERT_NE(first, price.movers.end());
-    EXPECT_EQ(first->before, QStringLiteral("11.550000"));
-    EXPECT_EQ(first->after, QStringLiteral("11.500000"));
-    const check::ImpactOutput& second = a.outputs[2];
-    const auto given =
-        std::find_if(second.movers.begin(), second.movers.end(),
-                     [](const check::ImpactMover& m) { return m.row.origin == QStringLiteral("riga 2"); });
-    ASSERT_NE(given, second.movers.end());
+    auto firstRow = [](const check::ImpactOutput& o) {
+        return std::find_if(o.movers.begin(), o.movers.end(), [](const check::ImpactMover& m) {
+            return m.row.origin == QStringLiteral("riga 2");
+        });
+    };
+    const auto price = firstRow(a.outputs[0]);
+    ASSERT_NE(price, a.outputs[0].movers.end());
+    EXPECT_EQ(price->before, QStringLiteral("11.550000"));
+    EXPECT_EQ(price->after, QStringLiteral("11.500000"));
+    const auto given = firstRow(a.outputs[2]);
+    ASSERT_NE(given, a.outputs[2].movers.end());
     EXPECT_EQ(given->before, QStringLiteral("1.000"));
     EXPECT_EQ(given->after, QStringLiteral("5.000"));
 }
