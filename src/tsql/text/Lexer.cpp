@@ -125,13 +125,13 @@ constexpr auto kSingleIndex = [] {
     for (std::int8_t& at : index)
         at = -1;
     for (std::size_t k = 0; k < kSingleOperators.size(); ++k)
-        index[std::size_t(kSingleOperators[k])] = std::int8_t(k);
+        index[static_cast<unsigned char>(kSingleOperators[k])] = std::int8_t(k);
     return index;
 }();
 constexpr auto kPairStart = [] {
     std::array<bool, 128> starts{};
     for (std::string_view pair : kPairOperators)
-        starts[std::size_t(pair[0])] = true;
+        starts[static_cast<unsigned char>(pair[0])] = true;
     return starts;
 }();
 
