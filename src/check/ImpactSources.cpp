@@ -202,11 +202,16 @@ private:
     // fields are then read with no reading in between, and its plain fields are views of the
     // buffer.
     void holdRecord(std::optional<ImpactInputError>& error) {
-        // The usual record: a line end in the buffer, and no quote before it.
-        const QStringView rest = QStringView(m_buffer).sliced(m_pos);
-        const qsizetype lineEnd = rest.indexOf(u'\n');
-        if (lineEnd >= 0 && !rest.first(lineEnd).contains(u'"'))
-            return;
+        // The usual record: its line end (and the character after it) in the buffer before any
+        // quote. The look stops at the record's end, whatever lies beyond it.
+        const QChar* data = m_buffer.constData();
+        for (qsizetype i = m_pos; i + 1 < m_buffer.size(); ++i) {
+            const char16_t c = data[i].unicode();
+            if (c == u'"')
+                break; // a quoted field: read with the quotes below
+            if (c == u'\n' || c == u'\r')
+                return;
+        }
         bool quoted = false;
         for (qsizetype i = m_pos;; ++i) {
             if (i + 1 >= m_buffer.size()) { // the character after i too, for a CR
