@@ -120,6 +120,9 @@ std::optional<ReadDocument> readDocument(const CompiledTrial& formula, TrialElem
                    formula.compiled.program->variables()[size_t(slot)].type);
 }
 
+namespace {
+
+// Puts a document in the row's values: false when the row must go to the engine.
 bool setDocument(const CompiledTrial& formula, TrialElement::Kind kind, const ReadDocument& document,
                  InitialValues& out) {
     const int slot = documentSlot(formula, kind);
@@ -130,6 +133,8 @@ bool setDocument(const CompiledTrial& formula, TrialElement::Kind kind, const Re
     (kind == TrialElement::Kind::Category ? out.categories : out.variants) = document.nodes;
     return true;
 }
+
+} // namespace
 
 bool outputsKnown(const CompiledTrial& formula) {
     return std::all_of(formula.outputSlots.begin(), formula.outputSlots.end(),
@@ -204,6 +209,17 @@ const ConvertedInputs::Converted& ConvertedInputs::of(qsizetype position, const 
     return *cell.known.insert(input.text, convertedInput(formula, input, translate));
 }
 
+std::optional<const tsql::Value*> valueSet(const ConvertedInputs::Converted& converted) {
+    if (!converted.set)
+        return nullptr;
+    if (converted.slot < 0 || !converted.value)
+        return std::nullopt;
+    return &*converted.value;
+}
+
+namespace {
+
+// Every variable NULL again (those the last row set).
 void startInitialValues(const CompiledTrial& formula, InitialValues& out) {
     const compiled::Program& program = *formula.compiled.program;
     if (out.filledFor != &program || out.initial.size() != program.variables().size()) {
@@ -221,15 +237,19 @@ void startInitialValues(const CompiledTrial& formula, InitialValues& out) {
     out.variants = {};
 }
 
+// Puts a converted input in the row's values: false when the row must go to the engine.
 bool setConverted(const ConvertedInputs::Converted& converted, InitialValues& out) {
-    if (!converted.set)
-        return true; // no SET: the variable keeps its NULL
-    if (converted.slot < 0 || !converted.value)
+    const std::optional<const tsql::Value*> value = valueSet(converted);
+    if (!value)
         return false;
-    out.initial[size_t(converted.slot)] = *converted.value;
-    out.setSlots.push_back(converted.slot);
+    if (*value) {
+        out.initial[size_t(converted.slot)] = **value;
+        out.setSlots.push_back(converted.slot);
+    }
     return true;
 }
+
+} // namespace
 
 bool fillInitialValues(const CompiledTrial& formula, const QList<TrialInput>& inputs,
                        const TrialTranslateFn& translate, InitialValues& out, ConvertedInputs& cache) {

@@ -92,21 +92,16 @@ private:
 bool fillInitialValues(const CompiledTrial& formula, const QList<TrialInput>& inputs,
                        const TrialTranslateFn& translate, InitialValues& out, ConvertedInputs& cache);
 
-// The pieces of fillInitialValues, for a caller that has a row in another form than inputs:
-//   - startInitialValues: every variable NULL again (those the last row set); setConverted puts
-//     an input's value in its variable;
-//   - convertedInput: what the trial batch's SET of `input` leaves in its variable;
+// The pieces of fillInitialValues, for a caller that keeps a row's values in another form:
+//   - convertedInput: what the trial batch's SET of `input` leaves in its variable; valueSet:
+//     the value it puts there;
 //   - readDocument: a category or variant document (the trial's xml of a row's references) as the
-//     evaluator reads it, nullopt when the row must go to the engine; setDocument puts it in the
-//     row's values;
+//     evaluator reads it, nullopt when the row must go to the engine; documentSlot: its variable;
 //   - outputsKnown: whether every output has a slot (otherwise the engine runs the row).
 struct ReadDocument {
     tsql::compiled::NodeList nodes;
     tsql::Value value;
 };
-void startInitialValues(const CompiledTrial& formula, InitialValues& out);
-// Puts a converted input in the row's values: false when the row must go to the engine.
-bool setConverted(const ConvertedInputs::Converted& converted, InitialValues& out);
 ConvertedInputs::Converted convertedInput(const CompiledTrial& formula, const TrialInput& input,
                                           const TrialTranslateFn& translate);
 // What convertedInput gives a plain number already read (trialPlainNumber's value) for the
@@ -114,12 +109,13 @@ ConvertedInputs::Converted convertedInput(const CompiledTrial& formula, const Tr
 // for (convertedInput then converts the text).
 std::optional<ConvertedInputs::Converted> plainNumberInput(const CompiledTrial& formula, int slot,
                                                            tsql::Value number);
+// The value a converted input puts in its variable (nullptr: no SET, the variable keeps its
+// NULL); nullopt when the row must go to the engine.
+std::optional<const tsql::Value*> valueSet(const ConvertedInputs::Converted& converted);
 std::optional<ReadDocument> readDocument(const CompiledTrial& formula, TrialElement::Kind kind,
                                          const QString& xml);
 // The slot of the variable that holds the categories' or the variants' document (-1: none).
 int documentSlot(const CompiledTrial& formula, TrialElement::Kind kind);
-bool setDocument(const CompiledTrial& formula, TrialElement::Kind kind, const ReadDocument& document,
-                 InitialValues& out);
 bool outputsKnown(const CompiledTrial& formula);
 
 // The program's row from the initial values (its inputs, in Program::inputs() order).

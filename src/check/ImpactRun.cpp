@@ -215,12 +215,12 @@ bool CodedInputs::fill(const CompiledTrial& formula, const ImpactRow& row,
             references[kind == TrialElement::Kind::Category ? 0 : 1] = true;
             continue;
         }
-        const Converted& value = converted(formula, row, i, translate, nextNumber);
-        if (!value.set)
-            continue; // no SET: the variable keeps its NULL
-        if (value.slot < 0 || !value.value)
+        const Converted& input = converted(formula, row, i, translate, nextNumber);
+        const std::optional<const tsql::Value*> value = compiledrows::valueSet(input);
+        if (!value)
             return false;
-        set(value.slot, &*value.value);
+        if (*value)
+            set(input.slot, *value);
     }
     for (const TrialElement::Kind kind : {TrialElement::Kind::Category, TrialElement::Kind::Variant}) {
         if (!references[kind == TrialElement::Kind::Category ? 0 : 1])

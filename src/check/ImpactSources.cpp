@@ -139,18 +139,11 @@ public:
     QChar detectSeparator(std::optional<ImpactInputError>& error) {
         int commas = 0, semicolons = 0, tabs = 0;
         bool quoted = false;
-        for (qsizetype i = m_pos;; ++i) {
-            if (i >= m_buffer.size()) {
-                if (i - m_pos > MaxCsvRecordChars || !fill(error))
-                    break;
-            }
-            if (i >= m_buffer.size())
-                break;
+        const qsizetype end = holdRecord(error);
+        for (qsizetype i = m_pos; i < end; ++i) {
             const QChar c = m_buffer.at(i);
             if (c == u'"')
                 quoted = !quoted;
-            else if (!quoted && (c == u'\n' || c == u'\r'))
-                break;
             else if (!quoted && c == u',')
                 ++commas;
             else if (!quoted && c == u';')
@@ -200,24 +193,14 @@ private:
     // Reads ahead until the buffer holds the record that starts at m_pos whole (its line end and
     // the character after a CR), or the input's end, or more than a record may hold: the record's
     // fields are then read with no reading in between, and its plain fields are views of the
-    // buffer.
-    void holdRecord(std::optional<ImpactInputError>& error) {
-        // The usual record: its line end (and the character after it) in the buffer before any
-        // quote. The look stops at the record's end, whatever lies beyond it.
-        const QChar* data = m_buffer.constData();
-        for (qsizetype i = m_pos; i + 1 < m_buffer.size(); ++i) {
-            const char16_t c = data[i].unicode();
-            if (c == u'"')
-                break; // a quoted field: read with the quotes below
-            if (c == u'\n' || c == u'\r')
-                return;
-        }
+    // buffer. The place of its line end (or of the end of what the buffer holds).
+    qsizetype holdRecord(std::optional<ImpactInputError>& error) {
         bool quoted = false;
         for (qsizetype i = m_pos;; ++i) {
             if (i + 1 >= m_buffer.size()) { // the character after i too, for a CR
                 const qsizetype offset = i - m_pos;
                 if (offset > MaxCsvRecordChars + 2 || !fill(error)) // m_pos may move
-                    return;
+                    return m_buffer.size();
                 i = m_pos + offset - 1;
                 continue;
             }
@@ -225,7 +208,7 @@ private:
             if (c == u'"')
                 quoted = !quoted;
             else if (!quoted && (c == u'\n' || c == u'\r'))
-                return;
+                return i;
         }
     }
 
@@ -372,32 +355,28 @@ enum class Form { C, Italian, English };
 std::optional<QString> cNumber(QStringView text, Form form) {
     thread_local const QRegularExpression italian(QStringLiteral("^[+-]?\\d{1,3}(\\.\\d{3})+(,\\d*)?$"));
     thread_local const QRegularExpression english(QStringLiteral("^[+-]?\\d{1,3}(,\\d{3})+(\\.\\d*)?$"));
-    if (form == Form::C) {
-        const QStringView c = text.trimmed();
-        if (c.contains(u','))
-            return std::nullopt;
-        return c.toString();
-    }
-    const QString t = text.trimmed().toString();
+    const QStringView t = text.trimmed();
     switch (form) {
     case Form::C:
+        if (t.contains(u','))
+            return std::nullopt;
         break;
     case Form::Italian:
         if (t.contains(u'.')) {
             if (!italian.match(t).hasMatch())
                 return std::nullopt;
-            return QString(t).remove(u'.').replace(u',', u'.');
+            return t.toString().remove(u'.').replace(u',', u'.');
         }
-        return QString(t).replace(u',', u'.');
+        return t.toString().replace(u',', u'.');
     case Form::English:
         if (t.contains(u',')) {
             if (!english.match(t).hasMatch())
                 return std::nullopt;
-            return QString(t).remove(u',');
+            return t.toString().remove(u',');
         }
-        return t;
+        break;
     }
-    return t;
+    return t.toString();
 }
 
 } // namespace

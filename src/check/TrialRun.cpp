@@ -403,35 +403,30 @@ TrialBatch trialBatch(const QString& sql, const QList<TrialInput>& inputs, const
     TrialBatch b;
     const bool whole = text == TrialText::Whole;
     // The row's own lines after the declarations: its values and the SELECT of the outputs before,
-    // written out for the whole text only; their line breaks are counted from their pieces.
+    // written out for the whole text only; their line breaks are counted from their pieces (a
+    // document's literal breaks its lines where the document does: only quotes are doubled).
     QString prefix;
     int lines = 1; // the SELECT of the outputs before
+    auto set = [&](const QString& variable, const QString& value, bool document) {
+        lines += 1 + int(value.count(u'\n'));
+        if (whole)
+            prefix += QStringLiteral("SET ") + variable + QStringLiteral(" = ") +
+                      (document ? unicodeLiteral(value) : value) + LineEnd;
+    };
     for (const TrialInput& input : inputs) {
         const TrialLiteral literal = trialLiteral(input.element, input.text, translate);
         if (!literal.error.isEmpty()) {
             refuse(b, input, literal.error, translate);
             return b;
         }
-        if (input.element.kind != TrialElement::Kind::Variable || literal.literal == QLatin1String("NULL"))
-            continue;
-        lines += 1 + int(literal.literal.count(u'\n'));
-        if (whole)
-            prefix += QStringLiteral("SET ") + input.element.key + QStringLiteral(" = ") + literal.literal +
-                      LineEnd;
+        if (input.element.kind == TrialElement::Kind::Variable && literal.literal != QLatin1String("NULL"))
+            set(input.element.key, literal.literal, false);
     }
-    // A document's literal breaks its lines where the document does (only quotes are doubled).
-    const QString categories = trialReferenceXml(inputs, TrialElement::Kind::Category);
-    if (!categories.isEmpty()) {
-        lines += 1 + int(categories.count(u'\n'));
-        if (whole)
-            prefix += QStringLiteral("SET @CM01_IDCATEGORIA = ") + unicodeLiteral(categories) + LineEnd;
-    }
-    const QString variants = trialReferenceXml(inputs, TrialElement::Kind::Variant);
-    if (!variants.isEmpty()) {
-        lines += 1 + int(variants.count(u'\n'));
-        if (whole)
-            prefix += QStringLiteral("SET @MG5F_CODICEVAR = ") + unicodeLiteral(variants) + LineEnd;
-    }
+    if (const QString categories = trialReferenceXml(inputs, TrialElement::Kind::Category);
+        !categories.isEmpty())
+        set(QStringLiteral("@CM01_IDCATEGORIA"), categories, true);
+    if (const QString variants = trialReferenceXml(inputs, TrialElement::Kind::Variant); !variants.isEmpty())
+        set(QStringLiteral("@MG5F_CODICEVAR"), variants, true);
     b.prefixLines = trialDeclarationLines() + lines;
     b.formulaLines = lineCount(sql);
     if (whole) {

@@ -234,23 +234,15 @@ void Runner::Impl::runStatements(const Row& row) {
         for (const SqlType& t : p.m_types)
             outcome.values.push_back(Value::nullOf(t));
     } else {
-        const std::size_t given = row.borrowed.empty() ? row.values.size() : row.borrowed.size();
-        for (std::size_t k = given; k < p.m_inputs.size(); ++k)
-            outcome.values[std::size_t(p.m_inputs[k])] = Value::nullOf(p.m_types[std::size_t(p.m_inputs[k])]);
         for (std::size_t k = p.m_variables.size(); k < p.m_types.size(); ++k)
             outcome.values[k] = Value::nullOf(p.m_types[k]);
     }
-    if (row.borrowed.empty()) {
-        for (std::size_t k = 0; k < p.m_inputs.size() && k < row.values.size(); ++k)
-            outcome.values[std::size_t(p.m_inputs[k])] = row.values[k];
-    } else {
-        for (std::size_t k = 0; k < p.m_inputs.size() && k < row.borrowed.size(); ++k) {
-            const std::size_t slot = std::size_t(p.m_inputs[k]);
-            if (const Value* v = row.borrowed[k])
-                outcome.values[slot] = *v;
-            else
-                outcome.values[slot] = Value::nullOf(p.m_types[slot]);
-        }
+    for (std::size_t k = 0; k < p.m_inputs.size(); ++k) {
+        const std::size_t slot = std::size_t(p.m_inputs[k]);
+        if (const Value* v = row.input(k))
+            outcome.values[slot] = *v;
+        else
+            outcome.values[slot] = Value::nullOf(p.m_types[slot]);
     }
     Frame f{outcome.values, varMemory, p.m_types, budget, row, scratch, keys, lookups};
     f.evaluation = ++evaluations;

@@ -81,6 +81,13 @@ struct Row {
     std::vector<const Value*> borrowed;
     NodeList categories;
     NodeList variants;
+
+    // The value of the k-th input (null: the variable's NULL).
+    const Value* input(std::size_t k) const {
+        if (!borrowed.empty())
+            return k < borrowed.size() ? borrowed[k] : nullptr;
+        return k < values.size() ? &values[k] : nullptr;
+    }
 };
 
 // What one evaluation gave. `values` holds, for every variable of the declarations, its value

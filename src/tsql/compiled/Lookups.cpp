@@ -170,11 +170,10 @@ private:
             return keys;
         keys.row = f.evaluation;
         const std::vector<Node>& nodes = list.nodes();
-        if (keys.source.sameAs(list) || sameKeys(keys, nodes)) {
-            keys.source = list;
-            return keys;
-        }
+        const bool same = keys.source.sameAs(list) || sameKeys(keys, nodes);
         keys.source = list;
+        if (same)
+            return keys;
         ++keys.generation;
         keys.texts.clear();
         keys.keys.clear();

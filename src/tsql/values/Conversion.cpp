@@ -214,6 +214,15 @@ std::optional<Numeric> decimalFromText(const QString& text, const SqlType& decim
 
 namespace {
 
+// A value of the exact numeric type `to` holding `n` (already at its scale).
+Value exactValue(const SqlType& to, const Numeric& n) {
+    Value r;
+    r.type = to;
+    r.null = false;
+    r.n = n;
+    return r;
+}
+
 // To decimal, money or smallmoney: rounded half away from zero to the target's scale; more
 // integer digits than its precision leaves room for is Msg 8115. A text that is no number is
 // Msg 8114 for decimal, Msg 235 for money.
@@ -244,11 +253,7 @@ Value toExactNumeric(const Value& v, const SqlType& to, bool explicitConversion)
     auto scaled = n->rescaled(target.scale);
     if (!scaled || !detail::fitsPrecision(*scaled, target.precision))
         overflow(from.id == TypeId::Unknown ? SqlType::of(TypeId::Int) : from, to);
-    Value r;
-    r.type = to;
-    r.null = false;
-    r.n = *scaled;
-    return r;
+    return exactValue(to, *scaled);
 }
 
 // To float or real; a date is its number of days (with the fraction of the day) since 1900.
@@ -450,13 +455,8 @@ Value convert(const Value& v, const SqlType& to, bool explicitConversion) {
     if (to.id == TypeId::Decimal && from.id == TypeId::Decimal) {
         if (v.null)
             return Value::nullOf(to);
-        if (v.n.scale == to.scale && detail::fitsPrecision(v.n, to.precision)) {
-            Value r; // at the same scale nothing rounds: the digits as they are, if they fit
-            r.type = to;
-            r.null = false;
-            r.n = v.n;
-            return r;
-        }
+        if (v.n.scale == to.scale && detail::fitsPrecision(v.n, to.precision))
+            return exactValue(to, v.n); // at the same scale nothing rounds: the digits as they are
         return toExactNumeric(v, to, explicitConversion);
     }
     if (to.id == TypeId::Unknown)

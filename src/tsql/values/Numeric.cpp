@@ -89,64 +89,52 @@ QString Numeric::toString() const {
     return digits;
 }
 
-std::optional<Numeric> Numeric::parse(const QString& text) {
-    const QStringView s = QStringView(text).trimmed();
-    int k = 0;
-    bool neg = false;
-    if (k < s.size() && (s[k] == u'-' || s[k] == u'+')) {
-        neg = s[k] == u'-';
-        ++k;
-    }
+namespace {
+
+// The digits of a number's text from `k` on (its sign read before), counted in `Int`: 64 bits for
+// a text too short to leave them, 128 bits otherwise.
+template <typename Int> std::optional<Numeric> readDigits(QStringView s, qsizetype k, bool neg) {
+    Int v = 0;
     int scale = 0, count = 0;
     bool point = false;
-    if (s.size() - k <= 19) {
-        // At most 19 characters hold at most 19 digits' worth below 10^19: a 64-bit count, far
-        // from the bound the general loop watches.
-        quint64 small = 0;
-        for (; k < s.size(); ++k) {
-            const char16_t c = s[k].unicode();
-            if (c == u'.' && !point) {
-                point = true;
-                continue;
-            }
-            if (c < u'0' || c > u'9')
-                return std::nullopt;
-            ++count;
-            small = small * 10 + (c - u'0');
-            if (point)
-                ++scale;
-        }
-        if (count == 0)
-            return std::nullopt;
-        const __int128 v = __int128(small);
-        return Numeric{neg ? -v : v, scale};
-    }
-    __int128 v = 0;
     for (; k < s.size(); ++k) {
-        QChar c = s[k];
+        const char16_t c = s[k].unicode();
         if (c == u'.' && !point) {
             point = true;
             continue;
         }
-        if (c.unicode() < u'0' || c.unicode() > u'9')
+        if (c < u'0' || c > u'9')
             return std::nullopt;
-        if (v == 0 && c == u'0' && !point) {
-            ++count;
-            continue;
-        }
         ++count;
-        if (v >= kMax38 / 10) {
+        if (v == 0 && c == u'0' && !point)
+            continue;
+        if (__int128(v) >= kMax38 / 10) {
             if (point)
                 continue; // extra decimals are dropped
             return std::nullopt;
         }
-        v = v * 10 + (c.unicode() - u'0');
+        v = v * 10 + Int(c - u'0');
         if (point)
             ++scale;
     }
     if (count == 0)
         return std::nullopt;
-    return Numeric{neg ? -v : v, scale};
+    const __int128 value = __int128(v);
+    return Numeric{neg ? -value : value, scale};
+}
+
+} // namespace
+
+std::optional<Numeric> Numeric::parse(const QString& text) {
+    const QStringView s = QStringView(text).trimmed();
+    qsizetype k = 0;
+    bool neg = false;
+    if (k < s.size() && (s[k] == u'-' || s[k] == u'+')) {
+        neg = s[k] == u'-';
+        ++k;
+    }
+    // At most 19 characters hold less than 10^19: a 64-bit count.
+    return s.size() - k <= 19 ? readDigits<quint64>(s, k, neg) : readDigits<__int128>(s, k, neg);
 }
 
 std::optional<Numeric> Numeric::fromDouble(double d, int scale) {
