@@ -47,6 +47,14 @@ struct Side {
     bool typed = false;
     std::vector<tsql::Value> values;     // typed: the reported outputs after the formula
     QList<std::optional<QString>> texts; // otherwise: as the trial writes them
+
+    // Ready for another row, keeping its lists' storage.
+    void clear() {
+        ran = engine = typed = false;
+        message.clear();
+        values.clear();
+        texts.clear();
+    }
 };
 
 struct Work {
@@ -54,9 +62,23 @@ struct Work {
     Side side[2];
 };
 
+// Batches are used again and so are their rows, each with the storage of its lists: a row
+// allocates no list it had before.
 struct Batch {
-    std::vector<Work> rows;
+    std::vector<Work> rows; // the first `count` are this batch's rows
+    size_t count = 0;
     bool done = false;
+
+    Work* begin() { return rows.data(); }
+    Work* end() { return rows.data() + count; }
+    void add(ImpactRow&& row) {
+        if (count == rows.size())
+            rows.emplace_back();
+        Work& w = rows[count++];
+        w.row = std::move(row);
+        w.side[0].clear();
+        w.side[1].clear();
+    }
 };
 
 // The trial's message of an error the compiled evaluator stopped at (its line is the formula's).
@@ -370,7 +392,7 @@ private:
                 batch = m_queue.front();
                 m_queue.pop_front();
             }
-            for (Work& w : batch->rows) {
+            for (Work& w : *batch) {
                 if (m_stop || (m_cancel && m_cancel->load()))
                     break;
                 runner.run(w);
@@ -593,7 +615,6 @@ ImpactReport runImpact(ado::Connection& connection, const QString& oldSql, const
     bool ended = false;
     while (!state.report.cancelled) {
         while (!ended && inFlight.size() < BatchesInFlight && !cancelled()) {
-            // Batches are used again: a new one's rows would be a large allocation each time.
             std::unique_ptr<Batch> batch;
             if (spare.empty()) {
                 batch = std::make_unique<Batch>();
@@ -602,15 +623,15 @@ ImpactReport runImpact(ado::Connection& connection, const QString& oldSql, const
                 batch = std::move(spare.back());
                 spare.pop_back();
             }
-            while (batch->rows.size() < BatchRows) {
+            while (batch->count < BatchRows) {
                 std::optional<ImpactRow> row = rows.next();
                 if (!row) {
                     ended = true;
                     break;
                 }
-                batch->rows.push_back(Work{std::move(*row), {}});
+                batch->add(std::move(*row));
             }
-            if (batch->rows.empty())
+            if (batch->count == 0)
                 break;
             if (pool)
                 pool->queue(batch.get());
@@ -623,7 +644,7 @@ ImpactReport runImpact(ado::Connection& connection, const QString& oldSql, const
             state.report.cancelled = true;
             break;
         }
-        for (Work& w : front->rows) {
+        for (Work& w : *front) {
             if (cancelled()) {
                 state.report.cancelled = true;
                 break;
@@ -634,7 +655,7 @@ ImpactReport runImpact(ado::Connection& connection, const QString& oldSql, const
         }
         if (state.report.cancelled)
             break;
-        front->rows.clear();
+        front->count = 0;
         front->done = false;
         spare.push_back(std::move(inFlight.front()));
         inFlight.pop_front();

@@ -69,7 +69,7 @@ std::optional<QDateTime> storedDate(const QString& text, const tsql::SqlType& ty
     if (std::optional<QDateTime> dt = typedDate(text, TrialReading::Stored))
         return dt;
     try {
-        return tsql::convert(tsql::Value::str(text), type, true).dt;
+        return tsql::convert(tsql::Value::str(text), type, true).dt.get();
     } catch (const tsql::SqlError&) {
         return std::nullopt;
     }

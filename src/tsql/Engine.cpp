@@ -50,10 +50,10 @@ core::Variant toVariant(const Value& v) {
     case TypeId::Real:
         return core::Variant::fromDouble(v.f);
     case TypeId::Date:
-        return core::Variant::fromString(v.dt.toString(QStringLiteral("yyyy-MM-dd")));
+        return core::Variant::fromString(v.dt->toString(QStringLiteral("yyyy-MM-dd")));
     case TypeId::DateTime:
     case TypeId::SmallDateTime:
-        return core::Variant::fromString(v.dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")));
+        return core::Variant::fromString(v.dt->toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")));
     case TypeId::DateTime2:
     case TypeId::Time:
         return core::Variant::fromString(toText(v));

@@ -55,6 +55,8 @@ public:
     std::size_t size() const { return nodes().size(); }
     // The same list (not only equal nodes): made once and shared since.
     bool sameAs(const NodeList& other) const { return m_nodes && m_nodes == other.m_nodes; }
+    // Where the list is kept (null: empty): the same place, the same list while this one is held.
+    const void* identity() const { return m_nodes.get(); }
 
 private:
     static const std::vector<Node>& none() {

@@ -96,6 +96,7 @@ private:
         LookupResult& result = f.lookups[m_result];
         if (result.row != f.evaluation) {
             result.row = f.evaluation;
+            result.recalled = nullptr;
             result.error.reset();
             try {
                 lookUp(f, result);
@@ -105,12 +106,20 @@ private:
         }
         if (result.error)
             throw SqlError{*result.error};
-        return result.value;
+        return result.current();
     }
 
     void lookUp(Frame& f, LookupResult& result) const {
         const NodeList& list = m_shape.variants ? f.row.variants : f.row.categories;
         const std::vector<Node>& nodes = list.nodes();
+        LookupResult::Remembered* remembered = list.empty() ? nullptr : &result.rememberedFor(list);
+        if (remembered && remembered->list.sameAs(list)) {
+            // The list read before: the WHERE keeps the same nodes, its turns counted.
+            for (std::size_t k = 0; k < nodes.size(); ++k)
+                f.budget.tick();
+            result.recalled = remembered;
+            return;
+        }
         const ConvertedKeys& keys = convertedKeys(f, list);
         std::size_t kept = 0, first = 0;
         if (result.generation == keys.generation) {
@@ -119,8 +128,6 @@ private:
                 f.budget.tick();
             kept = result.kept;
             first = result.first;
-            if (result.valueFrom.sameAs(list))
-                return; // the value the same nodes gave the last time, kept since
         } else {
             for (std::size_t k = 0; k < nodes.size(); ++k)
                 if (matches(f, keys, k) && kept++ == 0)
@@ -131,15 +138,14 @@ private:
                 result.first = first;
             }
         }
-        result.valueFrom = {};
         if (kept == 0) {
             result.value = Value::nullOf(m_type);
-            result.valueFrom = list;
+            remember(remembered, list, result);
             return;
         }
         keepValue(nodes[first], result);
         if (kept == 1) {
-            result.valueFrom = list;
+            remember(remembered, list, result);
             return;
         }
         // Every node kept has its value read before the query's rows are counted.
@@ -147,6 +153,15 @@ private:
             if (matches(f, keys, k))
                 nodeValue(nodes[k]);
         raise<Msg::SubqueryMultipleValues>();
+    }
+
+    // Keeps what the list gave (an error is not kept: the list is read again).
+    static void remember(LookupResult::Remembered* remembered, const NodeList& list, LookupResult& result) {
+        if (!remembered)
+            return;
+        remembered->list = list;
+        remembered->value = result.value;
+        result.recalled = remembered;
     }
 
     static bool sameKeys(const ConvertedKeys& keys, const std::vector<Node>& nodes) {

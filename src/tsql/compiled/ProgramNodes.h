@@ -40,15 +40,34 @@ struct ConvertedKeys {
 // once: IF x IS NOT NULL SET @v = x): its value, or its error. The node value texts it converted
 // are kept with what they converted to: a later row that finds one of them converts nothing.
 struct LookupResult {
+    // What the look-up gave over a list it read lately: a list is never changed, so the same
+    // list keeps the same nodes and gives the same value (a file's rows share the list of each
+    // set of codes).
+    struct Remembered {
+        NodeList list;
+        Value value;
+    };
+    static constexpr std::size_t RememberedLists = 1024;
+
     quint64 row = 0;
     Value value;
+    const Remembered* recalled = nullptr; // this evaluation's value, when a remembered one
     std::optional<ServerError> error;
     // The nodes its WHERE kept (none or one) from the keys of `generation`, which keep them again.
     quint64 generation = 0; // 0: none
     std::size_t kept = 0, first = 0;
-    NodeList valueFrom; // the list `value` was last read from (empty: none): the same list, the same value
     QHash<QString, Value> converted; // node value texts converted, a bounded number
+    std::vector<Remembered> remembered; // by the list's place in memory, RememberedLists of them
+
+    const Value& current() const { return recalled ? recalled->value : value; }
+    Remembered& rememberedFor(const NodeList& list) {
+        if (remembered.empty())
+            remembered.resize(RememberedLists);
+        const auto place = quint64(reinterpret_cast<quintptr>(list.identity()));
+        return remembered[std::size_t(((place >> 4) * 0x9E3779B97F4A7C15ULL) >> 54)];
+    }
 };
+static_assert(LookupResult::RememberedLists == 1024, "a list's place gives 10 bits");
 
 // The working state of one evaluation: the variables, @@ROWCOUNT, the row's nodes, and the
 // storage nodes reuse from one row to the next.

@@ -206,7 +206,7 @@ QDateTime asDate(const Value& v, TypeId textType) {
         raise<Msg::TimeValueNotSupported>(QStringLiteral("This date function of a time"));
     if (v.type.isDate())
         return v.dt;
-    return convert(v, SqlType::of(v.type.isString() ? textType : TypeId::DateTime)).dt;
+    return convert(v, SqlType::of(v.type.isString() ? textType : TypeId::DateTime)).dt.get();
 }
 
 // GETDATE and SYSDATETIME: the local time, kept as the engine keeps dates (no zone), as

@@ -58,11 +58,11 @@ QVariant toParam(const Value& v) {
     case TypeId::Time: // seven decimals whatever the precision: the texts sort as the times do
         return QVariant(timeText(v.i, 7));
     case TypeId::Date:
-        return QVariant(v.dt.toString(QStringLiteral("yyyy-MM-dd")));
+        return QVariant(v.dt->toString(QStringLiteral("yyyy-MM-dd")));
     case TypeId::DateTime:
     case TypeId::SmallDateTime:
     case TypeId::DateTime2:
-        return QVariant(v.dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")));
+        return QVariant(v.dt->toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")));
     default:
         // A null QString would be bound as SQL NULL: an empty literal stays an empty string.
         return QVariant(v.s.isNull() ? QStringLiteral("") : v.s);

@@ -74,8 +74,8 @@ void setResult(sqlite3_context* ctx, const Value& v) {
     } else {
         QString s = v.type.isTime()   ? timeText(v.i, 7)
                     : v.type.isDate() ? (v.type.id == TypeId::Date
-                                             ? v.dt.toString(QStringLiteral("yyyy-MM-dd"))
-                                             : v.dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")))
+                                             ? v.dt->toString(QStringLiteral("yyyy-MM-dd"))
+                                             : v.dt->toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")))
                                       : v.s;
         // The UTF-8 copy is handed to SQLite as it is, without a copy of SQLite's own.
         if (s.size() > 4096)

@@ -242,7 +242,7 @@ Value dateResult(ArithmeticOp op, const Value& a, const Value& b, const SqlType&
     if (d.null || nv.null)
         return Value::nullOf(t);
     double days = op == ArithmeticOp::Subtract ? -nv.f : nv.f;
-    return Value::datetime(d.dt.addMSecs(qint64(std::llround(days * 86400000.0))), t.id);
+    return Value::datetime(d.dt->addMSecs(qint64(std::llround(days * 86400000.0))), t.id);
 }
 
 } // namespace

@@ -49,7 +49,7 @@ std::optional<int> compareValues(const Value& a, const Value& b) {
     // Two dates of one type that converting to it would not change: compared as they are.
     if (t.isDate() && !a.null && !b.null && oneType(t, a.type) && oneType(t, b.type) &&
         unchangedDate(a.dt, t.id) && unchangedDate(b.dt, t.id))
-        return a.dt < b.dt ? -1 : (a.dt > b.dt ? 1 : 0);
+        return a.dt.get() < b.dt.get() ? -1 : (a.dt.get() > b.dt.get() ? 1 : 0);
     Value x = convert(a, t), y = convert(b, t);
     if (t.isTime() && t.scale < 7 && !x.null && !y.null)
         for (const Value* text : {&a, &b})
@@ -68,7 +68,7 @@ std::optional<int> compareValues(const Value& a, const Value& b) {
     if (t.isTime())
         return x.i < y.i ? -1 : (x.i > y.i ? 1 : 0);
     if (t.isDate())
-        return x.dt < y.dt ? -1 : (x.dt > y.dt ? 1 : 0);
+        return x.dt.get() < y.dt.get() ? -1 : (x.dt.get() > y.dt.get() ? 1 : 0);
     if (t.id == TypeId::UniqueIdentifier)
         return sign(x.s.compare(y.s, Qt::CaseInsensitive));
     int s = std::max(x.n.scale, y.n.scale);

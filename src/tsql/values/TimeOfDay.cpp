@@ -112,7 +112,7 @@ Value timeFromText(const Value& text, const SqlType& to, std::optional<DateOrder
 }
 
 Value timeFromDate(const Value& v, const SqlType& to) {
-    const qint64 ms = v.dt.time().msecsSinceStartOfDay();
+    const qint64 ms = v.dt->time().msecsSinceStartOfDay();
     qint64 ticks = ms * kTicksPerMillisecond;
     if (v.type.id == TypeId::DateTime) {
         const qint64 threeHundredths = (ms * 3 + 5) / 10;

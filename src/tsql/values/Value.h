@@ -89,6 +89,30 @@ struct Numeric {
 struct XmlDoc;
 struct XmlNodeRef;
 
+// The date and time a value holds: a QDateTime only in the values of the date and time kinds, so
+// that a value of any other type is made, copied and dropped without a call into QDateTime. One
+// that holds none reads as the null QDateTime.
+class HeldDateTime {
+public:
+    HeldDateTime() = default;
+    HeldDateTime(const QDateTime& d) // implicit: a value's date is assigned as a QDateTime
+        : m_held(d) {}
+    HeldDateTime& operator=(const QDateTime& d) {
+        m_held = d;
+        return *this;
+    }
+    const QDateTime& get() const { return m_held ? *m_held : none(); }
+    operator const QDateTime&() const { return get(); }
+    const QDateTime* operator->() const { return &get(); }
+
+private:
+    static const QDateTime& none() {
+        static const QDateTime null;
+        return null;
+    }
+    std::optional<QDateTime> m_held;
+};
+
 struct Value {
     SqlType type;
     bool null = true;
@@ -96,9 +120,32 @@ struct Value {
     Numeric n;                              // decimal and money
     double f = 0;                           // float and real
     QString s;                              // character types and xml text
-    QDateTime dt;                           // date and time kinds (UTC, no zone)
+    HeldDateTime dt;                        // date and time kinds (UTC, no zone)
     std::shared_ptr<const XmlDoc> doc;      // parsed xml, built on first use
     std::shared_ptr<const XmlNodeRef> node; // XmlNode values
+
+    Value() = default;
+    Value(const Value&) = default;
+    Value(Value&&) noexcept = default;
+    Value& operator=(Value&&) noexcept = default;
+    ~Value() = default;
+    // Values are assigned row after row, mostly numbers over numbers: the members neither side
+    // holds are left alone (a QString's copy assignment is a call even between two null texts).
+    Value& operator=(const Value& o) {
+        type = o.type;
+        null = o.null;
+        i = o.i;
+        n = o.n;
+        f = o.f;
+        if (!(s.isNull() && o.s.isNull()))
+            s = o.s;
+        dt = o.dt;
+        if (doc || o.doc)
+            doc = o.doc;
+        if (node || o.node)
+            node = o.node;
+        return *this;
+    }
 
     static Value nullOf(const SqlType& t) {
         Value v;

@@ -54,21 +54,21 @@ QString toText(const Value& v) {
     case TypeId::Time:
         return timeText(v.i, v.type.scale);
     case TypeId::Date:
-        return v.dt.date().toString(QStringLiteral("yyyy-MM-dd"));
+        return v.dt->date().toString(QStringLiteral("yyyy-MM-dd"));
     case TypeId::DateTime2:
-        return v.dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")) + QStringLiteral("0000");
+        return v.dt->toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")) + QStringLiteral("0000");
     case TypeId::DateTime:
     case TypeId::SmallDateTime: {
-        QString month = monthName(v.dt.date().month(), true);
-        int h = v.dt.time().hour();
+        QString month = monthName(v.dt->date().month(), true);
+        int h = v.dt->time().hour();
         QString ap = h < 12 ? QStringLiteral("AM") : QStringLiteral("PM");
         int h12 = h % 12 == 0 ? 12 : h % 12;
         return QStringLiteral("%1 %2 %3 %4:%5%6")
             .arg(month)
-            .arg(v.dt.date().day(), 2)
-            .arg(v.dt.date().year())
+            .arg(v.dt->date().day(), 2)
+            .arg(v.dt->date().year())
             .arg(h12, 2)
-            .arg(v.dt.time().minute(), 2, 10, QChar(u'0'))
+            .arg(v.dt->time().minute(), 2, 10, QChar(u'0'))
             .arg(ap);
     }
     default:

@@ -115,7 +115,7 @@ QString describe(const tsql::Value& v) {
     if (v.type.id == tsql::TypeId::Float || v.type.id == tsql::TypeId::Real)
         return type + u' ' + QString::number(v.f, 'g', 17);
     if (v.type.isDate())
-        return type + u' ' + v.dt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+        return type + u' ' + v.dt->toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
     if (v.type.id == tsql::TypeId::Decimal || v.type.id == tsql::TypeId::Money ||
         v.type.id == tsql::TypeId::SmallMoney)
         return type + u' ' + v.n.toString() + QStringLiteral(" (scale %1)").arg(v.n.scale);
@@ -133,7 +133,7 @@ bool sameValue(const tsql::Value& a, const tsql::Value& b) {
     if (t.id == tsql::TypeId::Float || t.id == tsql::TypeId::Real)
         return std::memcmp(&a.f, &b.f, sizeof a.f) == 0 || (std::isnan(a.f) && std::isnan(b.f));
     if (t.isDate())
-        return a.dt == b.dt;
+        return a.dt.get() == b.dt.get();
     if (t.id == tsql::TypeId::Decimal || t.id == tsql::TypeId::Money || t.id == tsql::TypeId::SmallMoney)
         return a.n.v == b.n.v && a.n.scale == b.n.scale;
     return a.i == b.i;
@@ -162,9 +162,9 @@ QString literalOf(const tsql::Value& v) {
     if (t.id == tsql::TypeId::Float || t.id == tsql::TypeId::Real)
         return QString::number(v.f, 'e', 17);
     if (t.id == tsql::TypeId::Date)
-        return u'\'' + v.dt.toString(QStringLiteral("yyyyMMdd")) + u'\'';
+        return u'\'' + v.dt->toString(QStringLiteral("yyyyMMdd")) + u'\'';
     if (t.isDate())
-        return u'\'' + v.dt.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) + u'\'';
+        return u'\'' + v.dt->toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) + u'\'';
     return tsql::toText(v);
 }
 
