@@ -1,6 +1,7 @@
 #include "check/BulkCheck.h"
 
 #include "ado/Ado.h"
+#include "check/FormulaEvaluation.h"
 #include "check/ProductionRun.h"
 #include "check/SyntaxCheck.h"
 #include "check/TestCases.h"
@@ -135,8 +136,15 @@ struct FormulaChecker::Parts {
     QHash<QPair<int, qint64>, QList<TestCase>> recordCases;
     QHash<int, QPair<qint64, qint64>> covered;
 
+    // A record's cases, or why they could not be read.
+    struct RecordCases {
+        QList<TestCase> cases;
+        std::optional<QString> unread;
+    };
     QList<TestCase> casesOf(const language::StoredFormula& record);
-    void judgeCases(const language::StoredFormula& record, CheckedFormula& result);
+    RecordCases loadCases(const language::StoredFormula& record);
+    ProductionVerdict asProduction(FormulaEvaluation& evaluation, bool compiling);
+    void judgeCases(const RecordCases& own, FormulaEvaluation& evaluation, CheckedFormula& result);
     core::FunctionServices services;
     language::refs::LookupAnswers answers;
     language::FormulaLanguage language;
@@ -155,20 +163,37 @@ QList<TestCase> FormulaChecker::Parts::casesOf(const language::StoredFormula& re
     return store.load(record.context, record.id);
 }
 
-void FormulaChecker::Parts::judgeCases(const language::StoredFormula& record, CheckedFormula& result) {
-    QList<TestCase> own;
+FormulaChecker::Parts::RecordCases FormulaChecker::Parts::loadCases(const language::StoredFormula& record) {
     try {
-        own = casesOf(record);
+        return {casesOf(record), std::nullopt};
     } catch (const core::ComError& e) {
+        return {{}, e.description()};
+    }
+}
+
+// A formula its cases compile anyway: production's run takes the same program where the compiled
+// evaluator gives the engine's verdict, so that the formula is read and bound once. Otherwise, and
+// where the engine must run it, the batch goes to the connection.
+ProductionVerdict FormulaChecker::Parts::asProduction(FormulaEvaluation& evaluation, bool compiling) {
+    if (compiling)
+        if (std::optional<ProductionVerdict> verdict =
+                evaluation.asProduction(connection, services.f.translate))
+            return *verdict;
+    return runAsProduction(connection, evaluation.sql(), services.f.translate);
+}
+
+void FormulaChecker::Parts::judgeCases(const RecordCases& own, FormulaEvaluation& evaluation,
+                                       CheckedFormula& result) {
+    if (own.unread) {
         result.verdict = Verdict::Unchecked;
-        result.message = e.description();
+        result.message = *own.unread;
         return;
     }
-    if (own.isEmpty())
+    if (own.cases.isEmpty())
         return;
     TrialOptions options;
     options.translate = services.f.translate;
-    for (const CaseOutcome& outcome : runCases(connection, record.sql, own, options)) {
+    for (const CaseOutcome& outcome : runCases(connection, evaluation, own.cases, options)) {
         if (outcome.passed)
             continue;
         result.verdict = Verdict::Case;
@@ -245,8 +270,12 @@ CheckedFormula FormulaChecker::check(const language::StoredFormula& record) {
         result.line = firstReferenceLine(shown);
         return result;
     }
+    FormulaEvaluation evaluation(record.sql);
+    std::optional<Parts::RecordCases> own;
+    if (p.cases)
+        own = p.loadCases(record);
     if (p.judgement == Judgement::AsProduction) {
-        const ProductionVerdict verdict = runAsProduction(p.connection, record.sql, p.services.f.translate);
+        const ProductionVerdict verdict = p.asProduction(evaluation, own && !own->cases.isEmpty());
         if (!verdict.correct) {
             result.verdict = verdict.busy ? Verdict::Unchecked : Verdict::Error;
             result.message = verdict.message;
@@ -260,8 +289,8 @@ CheckedFormula FormulaChecker::check(const language::StoredFormula& record) {
             result.line = p.check.lastFormulaLine();
         }
     }
-    if (result.verdict == Verdict::Ok && p.cases)
-        p.judgeCases(record, result);
+    if (result.verdict == Verdict::Ok && own)
+        p.judgeCases(*own, evaluation, result);
     return result;
 }
 

@@ -59,9 +59,9 @@ int documentSlot(const CompiledTrial& formula, TrialElement::Kind kind) {
                                                 : formula.variableSlots().variants;
 }
 
-CompiledTrial compileTrial(const QString& sql, std::vector<tsql::Token>* tokens) {
+CompiledTrial compileTrial(const QString& sql, tsql::ReadRest* read) {
     CompiledTrial p;
-    p.compiled = compiled::compile(trialDeclarations(), sql, tokens);
+    p.compiled = compiled::compile(trialDeclarations(), sql, read);
     if (p.compiled.program) {
         p.slotMap = slotsOf(p.compiled.program->variables());
         for (const TrialElement& out : trialOutputs())

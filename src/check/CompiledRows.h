@@ -32,8 +32,8 @@ struct CompiledTrial {
     const Slots& variableSlots() const { return *slotMap; }
     std::vector<int> outputSlots;
 };
-// `tokens`: the formula's tokens without a lexical error, when the caller read them (taken).
-CompiledTrial compileTrial(const QString& sql, std::vector<tsql::Token>* tokens = nullptr);
+// `read`: the formula as the caller read it (see tsql::compiled::compile; taken).
+CompiledTrial compileTrial(const QString& sql, tsql::ReadRest* read = nullptr);
 
 // The value a variable of `type` holds after the trial batch's SET of `literal` (trialLiteral's
 // for `input`), converted by the engine's own assignment: nullopt when the conversion stops the

@@ -1,11 +1,12 @@
 #include "check/FormulaEvaluation.h"
 
 #include "check/CompiledRows.h"
+#include "check/Declarations.h"
 #include "check/Messages.h"
 #include "check/TrialTexts.h"
 #include "tsql/Engine.h"
 #include "tsql/compiled/CompiledFormula.h"
-#include "tsql/text/Lexer.h"
+#include "tsql/text/Parser.h"
 #include "tsql/values/Value.h"
 
 #include <algorithm>
@@ -45,11 +46,16 @@ std::optional<TrialPath> returnIn(const std::vector<tsql::Token>& tokens) {
 // a SELECT of the outputs on a line of its own, which no complete statement of a formula takes in
 // (a formula that reads otherwise does not compile either, and goes to the engine, whose guard
 // reads the whole batch). The guard keeps its last verdict per thread by that text: a formula
-// that production's run just guarded (the bulk check) is not read again.
-std::optional<TrialPath> refusedByGuard(const QString& sql) {
+// that production's run just guarded is not read again. It reads the formula from `tokens` (the
+// scan's, when it has them), and the statements it read come back in `read`: read where the
+// formula stands after the declarations, they are the compile's too.
+std::optional<TrialPath> refusedByGuard(const QString& sql, const std::vector<tsql::Token>& tokens,
+                                        std::shared_ptr<tsql::ReadRest>& read) {
     static const QString declarations = trialDeclarations();
     static const int declarationLines = int(declarations.count(u'\n'));
-    const GuardVerdict verdict = guardRest(sql, declarations.size(), declarationLines);
+    GuardVerdict verdict =
+        guardRest(sql, declarations.size(), declarationLines, DynamicBatches::Refused, tokens);
+    read = std::move(verdict.read);
     if (!verdict.refused)
         return std::nullopt;
     const RefusedStatement& r = *verdict.refused;
@@ -216,8 +222,10 @@ struct FormulaEvaluation::Impl {
     };
     std::optional<Scan> scanned;
     // The formula's tokens read by the scan, until the compile takes them (none after a lexical
-    // error: the compile reads the formula and meets it itself).
+    // error: the compile reads the formula and meets it itself), and the statements the guard read
+    // from them, which the compile takes instead when there are some.
     std::vector<tsql::Token> tokens;
+    std::shared_ptr<tsql::ReadRest> guardRead;
 
     const Scan& scan() {
         if (!scanned) {
@@ -236,8 +244,12 @@ struct FormulaEvaluation::Impl {
         if (compiledFormula)
             return compiledFormula;
         auto p = std::make_shared<Prepared>();
-        p->formula = compiledrows::compileTrial(sql, tokens.empty() ? nullptr : &tokens);
+        tsql::ReadRest read{sql, {}, {}, std::move(tokens)};
+        p->formula = compiledrows::compileTrial(sql, guardRead             ? guardRead.get()
+                                                     : read.tokens.empty() ? nullptr
+                                                                           : &read);
         tokens = {};
+        guardRead.reset();
         compiledFormula = p;
         return p;
     }
@@ -248,7 +260,7 @@ struct FormulaEvaluation::Impl {
         if (!refusal) {
             std::optional<TrialPath> found = scan().returns;
             if (!found) {
-                guardRefusal = refusedByGuard(sql);
+                guardRefusal = refusedByGuard(sql, tokens, guardRead);
                 if (guardRefusal && !guardRefusal->construct.isEmpty())
                     found = guardRefusal;
             }
@@ -289,15 +301,22 @@ struct FormulaEvaluation::Impl {
 
     GuardedOutcome runCompiled(Prepared& p, PreparedRow row, const TrialBatch& batch,
                                const TrialOptions& options);
+
+    // The runner of the program for these options, kept while they stay the same.
+    static std::shared_ptr<compiled::Runner> runner(Prepared& p, const ado::CommandLimits& limits,
+                                                    bool trace) {
+        const compiled::RunOptions runOptions{ado::embeddedLimits(limits), 0, trace};
+        if (!p.runner || !sameRunOptions(p.runnerOptions, runOptions)) {
+            p.runner = std::make_shared<compiled::Runner>(p.formula.compiled.program, runOptions);
+            p.runnerOptions = runOptions;
+        }
+        return p.runner;
+    }
 };
 
 GuardedOutcome FormulaEvaluation::Impl::runCompiled(Prepared& p, PreparedRow row, const TrialBatch& batch,
                                                     const TrialOptions& options) {
-    const compiled::RunOptions runOptions{ado::embeddedLimits(options.limits), 0, options.trace};
-    if (!p.runner || !sameRunOptions(p.runnerOptions, runOptions)) {
-        p.runner = std::make_shared<compiled::Runner>(p.formula.compiled.program, runOptions);
-        p.runnerOptions = runOptions;
-    }
+    runner(p, options.limits, options.trace);
     GuardedOutcome start;
     start.resultSets << std::move(row.before);
     auto shared = std::make_shared<PreparedRow>(std::move(row));
@@ -360,6 +379,23 @@ const QList<TrialElement>& FormulaEvaluation::elements() {
 
 TrialPath FormulaEvaluation::plan(ado::Connection& connection, const TrialOptions& options) {
     return d->choose(connection, options);
+}
+
+std::optional<ProductionVerdict> FormulaEvaluation::asProduction(ado::Connection& connection,
+                                                                 const TranslateFn& translate,
+                                                                 const ado::CommandLimits& limits) {
+    TrialOptions options;
+    options.limits = limits;
+    if (d->choose(connection, options).path != EvaluationPath::Compiled)
+        return std::nullopt;
+    const compiled::Outcome& outcome = Impl::runner(*d->prepared(), limits, false)->run(compiled::Row{});
+    GuardedOutcome out;
+    if (outcome.error) {
+        tsql::ServerError e = *outcome.error;
+        e.line += ProductionDeclarationLines;
+        out.errors << ado::embeddedError(e);
+    }
+    return productionVerdict(out, translate);
 }
 
 TrialResult FormulaEvaluation::run(ado::Connection& connection, const QList<TrialInput>& inputs,

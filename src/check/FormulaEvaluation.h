@@ -1,5 +1,6 @@
 #pragma once
 
+#include "check/ProductionRun.h"
 #include "check/TrialRun.h"
 
 #include <memory>
@@ -45,6 +46,13 @@ public:
     // and the connection cannot run it in isolation.
     TrialResult run(ado::Connection& connection, const QList<TrialInput>& inputs,
                     const TrialOptions& options = {});
+
+    // The verdict of runAsProduction on the compiled path: production's batch leaves every
+    // variable NULL, which is a row of no values. Nullopt when a run would take the engine (see
+    // plan()); the caller then runs the batch.
+    std::optional<ProductionVerdict> asProduction(ado::Connection& connection,
+                                                  const TranslateFn& translate = {},
+                                                  const ado::CommandLimits& limits = checkLimits());
 
 private:
     struct Impl;

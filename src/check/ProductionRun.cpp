@@ -14,10 +14,8 @@ QString productionBatch(const QString& storedSql) {
 ProductionVerdict runAsProduction(ado::Connection& connection, const QString& storedSql,
                                   const TranslateFn& translate, const ado::CommandLimits& limits,
                                   const GuardedRunFn& run) {
-    const auto tr = [&translate](const QString& text) { return translate ? translate(text) : text; };
     const QString batch = productionBatch(storedSql);
     const qsizetype prefix = batch.size() - storedSql.size();
-    ProductionVerdict verdict;
     GuardedOutcome outcome;
     try {
         outcome = runGuardedWith(run, connection,
@@ -28,10 +26,17 @@ ProductionVerdict runAsProduction(ado::Connection& connection, const QString& st
                                   .trace = false});
     } catch (const core::ComError& e) {
         // The connection could not run the batch at all (closed, lost, refused).
+        ProductionVerdict verdict;
         verdict.busy = true;
-        verdict.message = tr(msg::ServerBusy).arg(e.description());
+        verdict.message = (translate ? translate(msg::ServerBusy) : msg::ServerBusy).arg(e.description());
         return verdict;
     }
+    return productionVerdict(outcome, translate);
+}
+
+ProductionVerdict productionVerdict(const GuardedOutcome& outcome, const TranslateFn& translate) {
+    const auto tr = [&translate](const QString& text) { return translate ? translate(text) : text; };
+    ProductionVerdict verdict;
     if (outcome.accepted()) {
         verdict.correct = true;
         return verdict;

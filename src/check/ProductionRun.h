@@ -47,6 +47,9 @@ using TranslateFn = std::function<QString(const QString&)>;
 // The text sent for a stored SQL form.
 QString productionBatch(const QString& storedSql);
 
+// The verdict of a run of production's batch (lines counted in the batch).
+ProductionVerdict productionVerdict(const GuardedOutcome& outcome, const TranslateFn& translate = {});
+
 // Runs `storedSql` as production runs it (see above) on `connection`. The check's own texts go
 // through `translate` (unset: Italian). A connection that cannot run the batch in isolation
 // (closed, lost, a transaction already open) gives a busy verdict with msg::ServerBusy, as the

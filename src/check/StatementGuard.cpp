@@ -373,10 +373,12 @@ GuardVerdict judge(const QString& sql, DynamicBatches dynamic, int nesting) {
 // The verdict on a batch's rest read at `place` as the engine reads it there, with the statements
 // read when they are let through; nullopt when the rest does not read the same on its own (the
 // engine reads such a rest with what precedes it). Lines are those of the whole batch.
-std::optional<GuardVerdict> judgeRest(const QString& rest, const BatchPlace& place, DynamicBatches dynamic) {
+std::optional<GuardVerdict> judgeRest(const QString& rest, const BatchPlace& place, DynamicBatches dynamic,
+                                      std::vector<Token> tokens) {
     auto read = std::make_shared<ReadRest>();
     try {
-        std::optional<Batch> statements = parseStandaloneRest(rest, place);
+        std::optional<Batch> statements =
+            tokens.empty() ? parseStandaloneRest(rest, place) : parseStandaloneRest(std::move(tokens), place);
         if (!statements)
             return std::nullopt;
         read->statements = std::move(*statements);
@@ -435,8 +437,8 @@ GuardVerdict guardBatch(const QString& sql, qsizetype trustedPrefix, int trusted
     return guardRest(sql.mid(trustedPrefix), trustedPrefix, trustedLines, dynamic);
 }
 
-GuardVerdict guardRest(const QString& rest, qsizetype trustedPrefix, int trustedLines,
-                       DynamicBatches dynamic) {
+GuardVerdict guardRest(const QString& rest, qsizetype trustedPrefix, int trustedLines, DynamicBatches dynamic,
+                       std::vector<Token> tokens) {
     if (std::optional<RefusedStatement> stray = strayLineEnd(rest, 0, trustedLines + 1)) {
         GuardVerdict verdict;
         verdict.refused = std::move(stray);
@@ -446,7 +448,7 @@ GuardVerdict guardRest(const QString& rest, qsizetype trustedPrefix, int trusted
         // The check's declarations end no statement with a `;`; a `;` would not change how a rest
         // starting with a statement keyword reads, only whether the engine takes the statements.
         const BatchPlace place{static_cast<int>(trustedPrefix), trustedLines, false};
-        if (std::optional<GuardVerdict> verdict = judgeRest(rest, place, dynamic)) {
+        if (std::optional<GuardVerdict> verdict = judgeRest(rest, place, dynamic, std::move(tokens))) {
             lastVerdict.keep(rest, dynamic, *verdict, trustedLines);
             return std::move(*verdict);
         }

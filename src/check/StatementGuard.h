@@ -1,9 +1,12 @@
 #pragma once
 
+#include "tsql/text/Lexer.h"
+
 #include <QString>
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace tsql {
 struct ReadRest;
@@ -73,8 +76,10 @@ GuardVerdict guardBatch(const QString& sql, DynamicBatches dynamic = DynamicBatc
 // same statements as read on their own): those statements come with the verdict (`read`).
 GuardVerdict guardBatch(const QString& sql, qsizetype trustedPrefix, int trustedLines,
                         DynamicBatches dynamic = DynamicBatches::Refused);
-// The same given the rest alone (the text after the prefix), for a caller that has it apart.
+// The same given the rest alone (the text after the prefix), for a caller that has it apart;
+// `tokens`: the rest's as tsql::tokenize read it without an error, when the caller has them.
 GuardVerdict guardRest(const QString& rest, qsizetype trustedPrefix, int trustedLines,
-                       DynamicBatches dynamic = DynamicBatches::Refused);
+                       DynamicBatches dynamic = DynamicBatches::Refused,
+                       std::vector<tsql::Token> tokens = {});
 
 } // namespace check

@@ -367,8 +367,13 @@ CaseOutcome runCase(FormulaEvaluation& evaluation, ado::Connection& connection, 
 
 QList<CaseOutcome> runCases(ado::Connection& connection, const QString& sql, const QList<TestCase>& cases,
                             const TrialOptions& options) {
-    QList<CaseOutcome> outcomes;
     FormulaEvaluation evaluation(sql);
+    return runCases(connection, evaluation, cases, options);
+}
+
+QList<CaseOutcome> runCases(ado::Connection& connection, FormulaEvaluation& evaluation,
+                            const QList<TestCase>& cases, const TrialOptions& options) {
+    QList<CaseOutcome> outcomes;
     const QSet<QString> read = readKeys(evaluation.elements());
     for (const TestCase& testCase : cases) {
         try {

@@ -152,6 +152,9 @@ CaseOutcome runCase(FormulaEvaluation& evaluation, ado::Connection& connection, 
 // connection cannot run in isolation fails with the reason.
 QList<CaseOutcome> runCases(ado::Connection& connection, const QString& sql, const QList<TestCase>& cases,
                             const TrialOptions& options = {});
+// The same through an evaluation of the formula its caller has made already.
+QList<CaseOutcome> runCases(ado::Connection& connection, FormulaEvaluation& evaluation,
+                            const QList<TestCase>& cases, const TrialOptions& options = {});
 
 // The stored SQL form of a record (trailing blanks removed; "" for NULL), nullopt when the
 // record does not exist or the context is none of 0, 1 and 2. Throws ComError.

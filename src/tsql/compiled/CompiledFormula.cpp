@@ -90,8 +90,7 @@ ThreadCompiler& threadCompiler() {
     return compiler;
 }
 
-Compiled compileBatch(const QString& declarations, const QString& formula,
-                      std::vector<Token>* formulaTokens) {
+Compiled compileBatch(const QString& declarations, const QString& formula, ReadRest* formulaRead) {
     ThreadCompiler& compiler = threadCompiler();
     const int declarationLines = compiler.lines(declarations);
     std::vector<QString> names;
@@ -101,14 +100,8 @@ Compiled compileBatch(const QString& declarations, const QString& formula,
         return fallback(QStringLiteral("the declarations"));
     }
     std::shared_ptr<CompiledBatch> batch;
-    ReadRest read;
-    if (formulaTokens) {
-        read.text = formula;
-        read.tokens = std::move(*formulaTokens);
-    }
     try {
-        batch = compiler.batches.compile(declarations + formula, compiler.catalog,
-                                         formulaTokens ? &read : nullptr);
+        batch = compiler.batches.compile(declarations + formula, compiler.catalog, formulaRead);
     } catch (const SqlError& e) {
         const int line = e.error.line - declarationLines;
         return fallback(QStringLiteral("a compile error"), std::max(line, 0), line > 0 ? e.error.column : 0);
@@ -146,11 +139,11 @@ Compiled compileBatch(const QString& declarations, const QString& formula,
 } // namespace
 
 // Whatever goes wrong while compiling leaves the formula to the engine.
-Compiled compile(const QString& declarations, const QString& formula, std::vector<Token>* formulaTokens) {
+Compiled compile(const QString& declarations, const QString& formula, ReadRest* formulaRead) {
     if (!declarations.isEmpty() && !declarations.endsWith(u'\n'))
         return fallback(QStringLiteral("the declarations"));
     try {
-        return compileBatch(declarations, formula, formulaTokens);
+        return compileBatch(declarations, formula, formulaRead);
     } catch (const SqlError&) {
         return fallback(QStringLiteral("a compile error"));
     } catch (const std::bad_alloc&) {
@@ -170,8 +163,14 @@ std::optional<std::vector<Node>> nodesOf(const QString& xml, const QString& root
         const std::vector<XmlNodeRef> found = xpathSelect(top, QStringLiteral("//") + root + u'/' + element);
         if (found.size() > kMostNodes)
             return std::nullopt;
-        const QString keyPath = u'@' + keyAttribute;
-        const QString valuePath = QStringLiteral("@VALORE");
+        static const QString valueAttribute = QStringLiteral("VALORE");
+        // An element's first attribute of that name, as value('@NAME', ...) reads it.
+        const auto attribute = [](const XmlElement& e, const QString& name) -> const QString* {
+            for (const auto& [attributeName, text] : e.attributes)
+                if (attributeName == name)
+                    return &text;
+            return nullptr;
+        };
         // The keys of a file's documents repeat from one document to the next: each text is held
         // once, so that a look-up finds the keys it converted for another document by their place.
         thread_local QSet<QString> keys;
@@ -181,12 +180,10 @@ std::optional<std::vector<Node>> nodesOf(const QString& xml, const QString& root
         nodes.reserve(found.size());
         for (const XmlNodeRef& n : found) {
             Node node;
-            const std::vector<XmlNodeRef> key = xpathSelect(n, keyPath);
-            if (!key.empty())
-                node.key = *keys.insert(xmlStringValue(key[0]));
-            const std::vector<XmlNodeRef> value = xpathSelect(n, valuePath);
-            if (!value.empty())
-                node.value = xmlStringValue(value[0]);
+            if (const QString* key = attribute(*n.element, keyAttribute))
+                node.key = *keys.insert(*key);
+            if (const QString* value = attribute(*n.element, valueAttribute))
+                node.value = *value;
             nodes.push_back(std::move(node));
         }
         return nodes;

@@ -19,6 +19,10 @@
 #include <optional>
 #include <vector>
 
+namespace tsql {
+struct ReadRest;
+}
+
 namespace tsql::compiled {
 
 class Program;
@@ -124,10 +128,10 @@ struct Compiled {
 // only, as the check and production send them). The declarations are read once per distinct text
 // and kept. Never throws: whatever it cannot compile, a compile error included, is a fallback.
 // Lines are the formula's own (line 1 is its first), wherever the caller's batch puts it.
-// `formulaTokens`: the formula's tokens as tokenize read them without an error, when the caller
-// read them already (taken).
-Compiled compile(const QString& declarations, const QString& formula,
-                 std::vector<Token>* formulaTokens = nullptr);
+// `formulaRead`: the formula as its caller read it already (taken; `text` the formula): its
+// tokens as tokenize read them without an error, or its statements as read at the place it takes
+// after the declarations (the check's statement guard reads them so).
+Compiled compile(const QString& declarations, const QString& formula, ReadRest* formulaRead = nullptr);
 
 struct RunOptions {
     Limits limits;        // the time limit (Msg 3617) and the memory budget, as the engine's batch

@@ -112,12 +112,12 @@ private:
     void lookUp(Frame& f, LookupResult& result) const {
         const NodeList& list = m_shape.variants ? f.row.variants : f.row.categories;
         const std::vector<Node>& nodes = list.nodes();
-        LookupResult::Remembered* remembered = list.empty() ? nullptr : &result.rememberedFor(list);
-        if (remembered && remembered->list.sameAs(list)) {
+        if (const auto known = result.remembered.constFind(list.identity());
+            known != result.remembered.cend() && known->list.sameAs(list)) {
             // The list read before: the WHERE keeps the same nodes, its turns counted.
             for (std::size_t k = 0; k < nodes.size(); ++k)
                 f.budget.tick();
-            result.recalled = remembered;
+            result.recalled = &*known;
             return;
         }
         const ConvertedKeys& keys = convertedKeys(f, list);
@@ -140,12 +140,12 @@ private:
         }
         if (kept == 0) {
             result.value = Value::nullOf(m_type);
-            remember(remembered, list, result);
+            remember(list, result);
             return;
         }
         keepValue(nodes[first], result);
         if (kept == 1) {
-            remember(remembered, list, result);
+            remember(list, result);
             return;
         }
         // Every node kept has its value read before the query's rows are counted.
@@ -156,12 +156,12 @@ private:
     }
 
     // Keeps what the list gave (an error is not kept: the list is read again).
-    static void remember(LookupResult::Remembered* remembered, const NodeList& list, LookupResult& result) {
-        if (!remembered)
+    static void remember(const NodeList& list, LookupResult& result) {
+        if (list.empty())
             return;
-        remembered->list = list;
-        remembered->value = result.value;
-        result.recalled = remembered;
+        if (result.remembered.size() >= LookupResult::RememberedLists)
+            result.remembered.clear();
+        result.recalled = &*result.remembered.insert(list.identity(), {list, result.value});
     }
 
     static bool sameKeys(const ConvertedKeys& keys, const std::vector<Node>& nodes) {

@@ -47,7 +47,7 @@ struct LookupResult {
         NodeList list;
         Value value;
     };
-    static constexpr std::size_t RememberedLists = 1024;
+    static constexpr qsizetype RememberedLists = 1024;
 
     quint64 row = 0;
     Value value;
@@ -56,18 +56,11 @@ struct LookupResult {
     // The nodes its WHERE kept (none or one) from the keys of `generation`, which keep them again.
     quint64 generation = 0; // 0: none
     std::size_t kept = 0, first = 0;
-    QHash<QString, Value> converted; // node value texts converted, a bounded number
-    std::vector<Remembered> remembered; // by the list's place in memory, RememberedLists of them
+    QHash<QString, Value> converted;           // node value texts converted, a bounded number
+    QHash<const void*, Remembered> remembered; // by the list's place in memory, RememberedLists at most
 
     const Value& current() const { return recalled ? recalled->value : value; }
-    Remembered& rememberedFor(const NodeList& list) {
-        if (remembered.empty())
-            remembered.resize(RememberedLists);
-        const auto place = quint64(reinterpret_cast<quintptr>(list.identity()));
-        return remembered[std::size_t(((place >> 4) * 0x9E3779B97F4A7C15ULL) >> 54)];
-    }
 };
-static_assert(LookupResult::RememberedLists == 1024, "a list's place gives 10 bits");
 
 // The working state of one evaluation: the variables, @@ROWCOUNT, the row's nodes, and the
 // storage nodes reuse from one row to the next.

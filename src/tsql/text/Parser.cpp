@@ -566,6 +566,10 @@ std::optional<Batch> parseStandaloneRest(const QString& rest, const BatchPlace& 
     return readRest(rest, place, RestStart::Keyword);
 }
 
+std::optional<Batch> parseStandaloneRest(std::vector<Token> tokens, const BatchPlace& place) {
+    return readRest(std::move(tokens), std::nullopt, place, RestStart::Keyword);
+}
+
 std::vector<VarDecl> parseParameters(const QString& text) {
     return parserOf(text).parameters();
 }

@@ -34,6 +34,8 @@ std::optional<Batch> parseBatchRest(std::vector<Token> tokens, const BatchPlace&
 // procedure's name alone and a rest's may not). parseBatch reads the same statements from such a
 // rest, only at lines from 1 and positions from 0. Nullopt for any other rest.
 std::optional<Batch> parseStandaloneRest(const QString& rest, const BatchPlace& place);
+// The same from the rest's tokens (as parseBatchRest takes them).
+std::optional<Batch> parseStandaloneRest(std::vector<Token> tokens, const BatchPlace& place);
 
 // The statements of the rest of a batch as a reader of the batch (the check's statement guard)
 // read them with parseBatchRest, handed to the engine that runs the batch: the engine takes them
