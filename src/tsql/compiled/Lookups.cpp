@@ -43,21 +43,36 @@ void convertConstant(LookupShape& shape) {
         shape.constant = std::move(*c);
 }
 
+// The path of nodes() over a document and the path of its key attribute.
+struct DocumentPaths {
+    QString nodes, key;
+};
+const DocumentPaths& documentPaths(bool variants) {
+    static const auto of = [](const DocumentShape& doc) {
+        return DocumentPaths{QStringLiteral("//") + QString::fromUtf16(doc.root) + u'/' +
+                                 QString::fromUtf16(doc.element),
+                             u'@' + QString::fromUtf16(doc.key)};
+    };
+    static const DocumentPaths categories = of(documentShape(false));
+    static const DocumentPaths variantNodes = of(documentShape(true));
+    return variants ? variantNodes : categories;
+}
+
 std::optional<LookupShape> matchSource(const Select& sel, bool variants) {
     const DocumentShape& doc = documentShape(variants);
+    const DocumentPaths& paths = documentPaths(variants);
     const TableSource& source = *sel.from[0];
     const Expr* target = source.xmlTarget.get();
     if (source.kind != SourceKind::XmlNodes || !target || target->kind != EK::Variable ||
         target->name.toUpper() != QStringView(doc.variable) || target->type.id != TypeId::Xml ||
-        source.xpath !=
-            QStringLiteral("//") + QString::fromUtf16(doc.root) + u'/' + QString::fromUtf16(doc.element))
+        source.xpath != paths.nodes)
         return std::nullopt;
     const Expr& item = *sel.items[0].expr;
     const Expr& where = *sel.where;
     if (!isValueOf(item, source, kValueAttribute) || where.kind != EK::Compare ||
         !where.quantifier.isEmpty() || where.args.size() != 2)
         return std::nullopt;
-    const QString keyPath = u'@' + QString::fromUtf16(doc.key);
+    const QString& keyPath = paths.key;
     LookupShape shape;
     shape.variants = variants;
     shape.variable = target->slot;
@@ -250,8 +265,20 @@ private:
     std::size_t m_result;
 };
 
-QString typeText(const SqlType& t) {
-    return QStringLiteral("%1(%2,%3,%4)").arg(int(t.id)).arg(t.precision).arg(t.scale).arg(t.length);
+// What a look-up reads, as bytes: its shape, its type and its constant's text.
+QByteArray lookupKey(const Expr& e, const LookupShape& shape) {
+    const SqlType& k = shape.keyType;
+    const SqlType& v = shape.valueType;
+    const SqlType& c = shape.constant.type;
+    const int fields[] = {shape.variants, int(shape.op),    shape.keyFirst, shape.constant.null,
+                          int(k.id),      k.precision,      k.scale,        k.length,
+                          int(v.id),      v.precision,      v.scale,        v.length,
+                          int(e.type.id), e.type.precision, e.type.scale,   e.type.length,
+                          int(c.id),      c.precision,      c.scale,        c.length};
+    QByteArray key(reinterpret_cast<const char*>(fields), qsizetype(sizeof fields));
+    const QString text = toText(shape.constant);
+    key.append(reinterpret_cast<const char*>(text.constData()), text.size() * qsizetype(sizeof(QChar)));
+    return key;
 }
 
 } // namespace
@@ -266,12 +293,7 @@ std::optional<LookupShape> lookupShape(const Select& sel) {
 
 ExprNodeP makeLookup(const Expr& e, const LookupShape& shape, CompileState& state) {
     // Look-ups that read the same nodes the same way give the same in one evaluation.
-    const QString what = QStringList{QString::number(shape.variants), typeText(shape.keyType),
-                                     typeText(shape.valueType),       typeText(e.type),
-                                     QString::number(int(shape.op)),  QString::number(shape.keyFirst),
-                                     typeText(shape.constant.type),   QString::number(shape.constant.null),
-                                     toText(shape.constant)}
-                             .join(u'|');
+    const QByteArray what = lookupKey(e, shape);
     const int result = int(state.lookups.size());
     const auto known = state.lookups.constFind(what);
     return std::make_unique<Lookup>(e, shape, state.keyList(shape.variants, shape.keyType),

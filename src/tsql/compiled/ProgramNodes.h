@@ -175,8 +175,8 @@ using StmtNodeP = std::unique_ptr<StmtNode>;
 struct CompileState {
     int scratchLists = 0;
     std::vector<KeyList> keyLists;
-    QHash<QString, int> lookups; // the distinct look-ups, by what they read
-    std::vector<bool> named;     // declaration slots the formula names
+    QHash<QByteArray, int> lookups; // the distinct look-ups, by what they read
+    std::vector<bool> named;        // declaration slots the formula names
     std::vector<SqlType> types;
     int declarationLines = 0; // of the batch before the formula
     // A statement of the formula's own level that sets @@ROWCOUNT (SET, SELECT @v = ...) has been
