@@ -160,6 +160,8 @@ struct Value {
     static Value datetime(const QDateTime& d, TypeId id = TypeId::DateTime);
     static Value time(qint64 ticks, int scale = 7);
 };
+// A member added to Value is copied in its operator= too.
+static_assert(sizeof(void*) != 8 || sizeof(Value) == 144);
 
 // Conversion between types as CAST and implicit conversion do. Throws SqlError (245, 8114,
 // 8115, 241, 206, 529...). `explicitConversion` is true for CAST and CONVERT.
