@@ -132,6 +132,8 @@ struct Value {
     // Values are assigned row after row, mostly numbers over numbers: the members neither side
     // holds are left alone (a QString's copy assignment is a call even between two null texts).
     Value& operator=(const Value& o) {
+        if (this == &o)
+            return *this;
         type = o.type;
         null = o.null;
         i = o.i;
