@@ -167,6 +167,13 @@ void readOutcome(TrialResult& result, const GuardedOutcome& outcome, const Trial
     result.ran = true;
 }
 
+// An error the compiled evaluator stopped at (its line the formula's), as the engine reports it
+// for a batch whose formula follows `prefixLines` lines.
+ado::Error compiledError(tsql::ServerError error, int prefixLines) {
+    error.line += prefixLines;
+    return ado::embeddedError(error);
+}
+
 bool sameRunOptions(const compiled::RunOptions& a, const compiled::RunOptions& b) {
     return a.trace == b.trace && a.loopLimit == b.loopLimit && a.limits.timeoutMs == b.limits.timeoutMs &&
            a.limits.memoryBytes == b.limits.memoryBytes && a.limits.lockWaitMs == b.limits.lockWaitMs &&
@@ -244,10 +251,11 @@ struct FormulaEvaluation::Impl {
         if (compiledFormula)
             return compiledFormula;
         auto p = std::make_shared<Prepared>();
-        tsql::ReadRest read{sql, {}, {}, std::move(tokens)};
-        p->formula = compiledrows::compileTrial(sql, guardRead             ? guardRead.get()
-                                                     : read.tokens.empty() ? nullptr
-                                                                           : &read);
+        tsql::ReadRest scannedTokens{sql, {}, {}, std::move(tokens)};
+        tsql::ReadRest* read = guardRead                      ? guardRead.get()
+                               : scannedTokens.tokens.empty() ? nullptr
+                                                              : &scannedTokens;
+        p->formula = compiledrows::compileTrial(sql, read);
         tokens = {};
         guardRead.reset();
         compiledFormula = p;
@@ -331,9 +339,7 @@ GuardedOutcome FormulaEvaluation::Impl::runCompiled(Prepared& p, PreparedRow row
         const compiled::Outcome& outcome = runner->run(shared->row);
         GuardedOutcome out = start;
         if (outcome.error) {
-            tsql::ServerError e = *outcome.error;
-            e.line += prefixLines;
-            out.errors << ado::embeddedError(e);
+            out.errors << compiledError(*outcome.error, prefixLines);
         } else {
             // The variables the formula never names keep what the batch set before it.
             const std::vector<int>& named = program->inputs();
@@ -390,11 +396,8 @@ std::optional<ProductionVerdict> FormulaEvaluation::asProduction(ado::Connection
         return std::nullopt;
     const compiled::Outcome& outcome = Impl::runner(*d->prepared(), limits, false)->run(compiled::Row{});
     GuardedOutcome out;
-    if (outcome.error) {
-        tsql::ServerError e = *outcome.error;
-        e.line += ProductionDeclarationLines;
-        out.errors << ado::embeddedError(e);
-    }
+    if (outcome.error)
+        out.errors << compiledError(*outcome.error, ProductionDeclarationLines);
     return productionVerdict(out, translate);
 }
 

@@ -7,6 +7,14 @@
 
 namespace check {
 
+namespace {
+
+QString tr(const TranslateFn& translate, const QString& text) {
+    return translate ? translate(text) : text;
+}
+
+} // namespace
+
 QString productionBatch(const QString& storedSql) {
     return ProductionDeclarations() + storedSql;
 }
@@ -28,23 +36,23 @@ ProductionVerdict runAsProduction(ado::Connection& connection, const QString& st
         // The connection could not run the batch at all (closed, lost, refused).
         ProductionVerdict verdict;
         verdict.busy = true;
-        verdict.message = (translate ? translate(msg::ServerBusy) : msg::ServerBusy).arg(e.description());
+        verdict.message = tr(translate, msg::ServerBusy).arg(e.description());
         return verdict;
     }
     return productionVerdict(outcome, translate);
 }
 
 ProductionVerdict productionVerdict(const GuardedOutcome& outcome, const TranslateFn& translate) {
-    const auto tr = [&translate](const QString& text) { return translate ? translate(text) : text; };
     ProductionVerdict verdict;
     if (outcome.accepted()) {
         verdict.correct = true;
         return verdict;
     }
     verdict.busy = outcome.serverBusy();
-    verdict.message = verdict.busy
-                          ? tr(msg::ServerBusy).arg(describeFailure(outcome, ProductionDeclarationLines))
-                          : describeFailure(outcome, ProductionDeclarationLines, translate);
+    verdict.message =
+        verdict.busy
+            ? tr(translate, msg::ServerBusy).arg(describeFailure(outcome, ProductionDeclarationLines))
+            : describeFailure(outcome, ProductionDeclarationLines, translate);
     const int line = outcome.failureLine() - ProductionDeclarationLines;
     if (line > 0 && !verdict.busy) {
         verdict.formulaLine = line;
