@@ -136,7 +136,7 @@ int firstCall() {
         const compiled::Row row = programRow(p, rowPool(p, 1).front());
         compiled::Runner runner(c.program);
         const auto at = Clock::now();
-        benchmark::DoNotOptimize(runner.run(row).values.size());
+        benchmark::DoNotOptimize(runner.run(row).size());
         evaluateUs = microsecondsSince(at);
     }
     std::printf("%.3f %.3f\n", compileUs, evaluateUs);

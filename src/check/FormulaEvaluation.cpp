@@ -347,7 +347,7 @@ GuardedOutcome FormulaEvaluation::Impl::runCompiled(Prepared& p, PreparedRow row
             after.reserve(outputSlots.size());
             for (size_t k = 0; k < outputSlots.size(); ++k)
                 after.push_back(std::find(named.begin(), named.end(), outputSlots[k]) != named.end()
-                                    ? &outcome.values[size_t(outputSlots[k])]
+                                    ? &outcome.value(size_t(outputSlots[k]))
                                     : &shared->outputs[k]);
             try {
                 out.resultSets << outputsRow(TrialStepAfter, after);

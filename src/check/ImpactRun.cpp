@@ -328,7 +328,7 @@ void RowRunner::run(Work& w) {
         for (int out : m_reported) {
             const int slot = f.trial.outputSlots[size_t(out)];
             if (f.named[size_t(slot)])
-                side.values.push_back(outcome.values[size_t(slot)]);
+                side.values.push_back(outcome.value(size_t(slot)));
             else if (!coded)
                 side.values.push_back(m_initial.initial[size_t(slot)]);
             else if (const tsql::Value* given = m_coded.valueOf(slot))

@@ -73,7 +73,7 @@ protected:
                 const auto& out = runner.run({});
                 EXPECT_FALSE(out.error);
                 for (std::size_t k = 0; k < values.size(); ++k)
-                    values[k] = out.values[k];
+                    values[k] = out.value(k);
             }
         }
         for (std::size_t k = 0; k < values.size(); ++k)
@@ -147,7 +147,7 @@ protected:
             return;
         const auto& values = engine.resultSets[0].rows.at(0);
         for (std::size_t k = 0; k < values.size(); ++k) {
-            const tsql::Value& mine = out.values[std::size_t(compiled.program->inputs()[k])];
+            const tsql::Value& mine = out.value(std::size_t(compiled.program->inputs()[k]));
             const tsql::Value& theirs = values[k];
             SCOPED_TRACE(
                 compiled.program->variables()[std::size_t(compiled.program->inputs()[k])].name.toStdString());
@@ -169,8 +169,8 @@ std::string describe(const tsql::compiled::Outcome& out) {
                                 .arg(out.error->line)
                                 .arg(out.error->message)
                           : QString();
-    for (const tsql::Value& v : out.values)
-        s += (v.null ? QStringLiteral("NULL") : tsql::toText(v)) + u'|';
+    for (std::size_t k = 0; k < out.size(); ++k)
+        s += (out.value(k).null ? QStringLiteral("NULL") : tsql::toText(out.value(k))) + u'|';
     return s.toStdString();
 }
 

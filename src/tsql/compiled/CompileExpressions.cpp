@@ -125,8 +125,8 @@ public:
     VariableRef(const Expr& e)
         : ExprNode(e.line, e.column)
         , m_slot(std::size_t(e.slot)) {}
-    Value value(Frame& f) const override { return f.vars[m_slot]; }
-    const Value* held(Frame& f) const override { return &f.vars[m_slot]; }
+    Value value(Frame& f) const override { return *f.read[m_slot]; }
+    const Value* held(Frame& f) const override { return f.read[m_slot]; }
 
 private:
     std::size_t m_slot;

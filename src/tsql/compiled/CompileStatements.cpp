@@ -297,8 +297,10 @@ std::optional<Target> target(int slot, const QString& op, int line, int column, 
         state.refuse(QStringLiteral("an assignment to an xml variable"), line, column);
         return std::nullopt;
     }
-    if (std::size_t(slot) < state.named.size())
+    if (std::size_t(slot) < state.named.size()) {
         state.named[std::size_t(slot)] = true;
+        state.assigned[std::size_t(slot)] = true;
+    }
     if (op == u"=")
         return Target{std::size_t(slot), std::nullopt};
     return Target{std::size_t(slot), arithmeticOpOf(op.left(1))};

@@ -28,6 +28,7 @@ public:
 
     std::vector<Variable> m_variables;
     std::vector<int> m_inputs;
+    std::vector<bool> m_readOnly; // by input: the formula never assigns it (read in the row)
     std::vector<SqlType> m_types; // every slot: the declarations', then the formula's own
     std::vector<StmtNodeP> m_statements;
     int m_scratchLists = 0;
@@ -112,6 +113,7 @@ Compiled compileBatch(const QString& declarations, const QString& formula, ReadR
     CompileState state;
     state.types = batch->variableTypes;
     state.named.assign(names.size(), false);
+    state.assigned.assign(names.size(), false);
     state.declarationLines = declarationLines;
     for (const StmtP& s : batch->batch.statements) {
         // The declarations themselves, when the batch was read whole.
@@ -125,8 +127,10 @@ Compiled compileBatch(const QString& declarations, const QString& formula, ReadR
     }
     for (std::size_t k = 0; k < names.size(); ++k) {
         program->m_variables.push_back({names[k], state.types[k]});
-        if (state.named[k])
+        if (state.named[k]) {
             program->m_inputs.push_back(int(k));
+            program->m_readOnly.push_back(!state.assigned[k]);
+        }
     }
     program->m_types = std::move(state.types);
     program->m_scratchLists = state.scratchLists;
@@ -224,24 +228,34 @@ Runner::~Runner() = default;
 
 void Runner::Impl::runStatements(const Row& row) {
     const CompiledProgram& p = *program;
+    std::vector<Value>& vars = outcome.held;
+    std::vector<const Value*>& read = outcome.read;
     // The variables the formula never names stay NULL from the first row on: only the others
-    // start again, each input with the row's value (NULL when the row has none).
-    if (outcome.values.size() != p.m_types.size()) {
-        outcome.values.clear();
+    // start again. An input the formula assigns is copied from the row; one it only reads is read
+    // where the row holds it (its own slot, never assigned, holds its NULL for a row that gives
+    // none).
+    if (vars.size() != p.m_types.size()) {
+        vars.clear();
         for (const SqlType& t : p.m_types)
-            outcome.values.push_back(Value::nullOf(t));
+            vars.push_back(Value::nullOf(t));
+        read.clear();
+        for (const Value& v : vars)
+            read.push_back(&v);
     } else {
         for (std::size_t k = p.m_variables.size(); k < p.m_types.size(); ++k)
-            outcome.values[k] = Value::nullOf(p.m_types[k]);
+            vars[k] = Value::nullOf(p.m_types[k]);
     }
     for (std::size_t k = 0; k < p.m_inputs.size(); ++k) {
         const std::size_t slot = std::size_t(p.m_inputs[k]);
-        if (const Value* v = row.input(k))
-            outcome.values[slot] = *v;
+        const Value* v = row.input(k);
+        if (p.m_readOnly[k])
+            read[slot] = v ? v : &vars[slot];
+        else if (v)
+            vars[slot] = *v;
         else
-            outcome.values[slot] = Value::nullOf(p.m_types[slot]);
+            vars[slot] = Value::nullOf(p.m_types[slot]);
     }
-    Frame f{outcome.values, varMemory, p.m_types, budget, row, scratch, keys, lookups};
+    Frame f{vars, read, varMemory, p.m_types, budget, row, scratch, keys, lookups};
     f.evaluation = ++evaluations;
     f.loopLimit = options.loopLimit;
     if (options.trace) {
@@ -268,7 +282,8 @@ const Outcome& Runner::run(const Row& row) {
     out.error.reset();
     out.executedLines.clear();
     if (!d->program) {
-        out.values.clear();
+        out.held.clear();
+        out.read.clear();
         return out;
     }
     d->budget.start(d->options.limits);

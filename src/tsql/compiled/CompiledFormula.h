@@ -96,12 +96,22 @@ struct Row {
     }
 };
 
-// What one evaluation gave. `values` holds, for every variable of the declarations, its value
-// when the formula ended (or stopped at its error): the outputs are read from here.
+// What one evaluation gave: every variable's value when the formula ended (or stopped at its
+// error), the outputs among them, and the error.
 struct Outcome {
-    std::vector<Value> values;        // by declaration slot (Program::variables()), then the formula's own
     std::optional<ServerError> error; // as the engine reports it; line: of the formula (1-based)
     std::vector<int> executedLines;   // traced runs: formula lines on which a statement ran, ascending
+
+    // The value of the variable in `slot` (Program::variables() order, then the formula's own):
+    // valid until the next run, and while the row it ran on is (a variable the formula only
+    // reads is read where the row holds it).
+    const Value& value(std::size_t slot) const { return *read[slot]; }
+    // The number of slots (0: no program).
+    std::size_t size() const { return read.size(); }
+
+    // The runner's own: the variables it holds, and where each slot is read.
+    std::vector<Value> held;
+    std::vector<const Value*> read;
 };
 
 struct Variable {

@@ -66,6 +66,7 @@ struct LookupResult {
 // storage nodes reuse from one row to the next.
 struct Frame {
     std::vector<Value>& vars;
+    const std::vector<const Value*>& read; // by slot: the variable as expressions read it
     std::vector<MemoryCharge>& varMemory;
     const std::vector<SqlType>& types;
     BatchBudget& budget;
@@ -177,6 +178,7 @@ struct CompileState {
     std::vector<KeyList> keyLists;
     QHash<QByteArray, int> lookups; // the distinct look-ups, by what they read
     std::vector<bool> named;        // declaration slots the formula names
+    std::vector<bool> assigned;     // declaration slots the formula assigns
     std::vector<SqlType> types;
     int declarationLines = 0; // of the batch before the formula
     // A statement of the formula's own level that sets @@ROWCOUNT (SET, SELECT @v = ...) has been

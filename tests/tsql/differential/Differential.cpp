@@ -374,15 +374,15 @@ Comparison Harness::compareRun(const Prepared& prepared, const InputRow& row, bo
     if (!values)
         return {Verdict::Unseen, {}};
     // The slots of the declarations come first; the formula's own locals may follow them.
-    if (outcome.values.size() < variables.size())
+    if (outcome.size() < variables.size())
         return {Verdict::Difference, QStringLiteral("the outcome holds %1 values for %2 variables")
-                                         .arg(outcome.values.size())
+                                         .arg(outcome.size())
                                          .arg(variables.size())};
     QStringList differences;
     for (size_t c = 0; c < selected.size(); ++c) {
         const size_t k = selected[c];
         const tsql::Value& engine = values->rows[0][c + 1];
-        const tsql::Value& program = outcome.values[k];
+        const tsql::Value& program = outcome.value(k);
         if (!sameValue(engine, program))
             differences << QStringLiteral("%1: engine %2; evaluator %3")
                                .arg(variables[k].name, describe(engine), describe(program));
