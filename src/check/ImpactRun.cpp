@@ -39,13 +39,60 @@ struct Formula {
     bool compiled() const { return path.path == EvaluationPath::Compiled && trial.compiled.program; }
 };
 
+const tsql::SqlType& trialText() {
+    static const tsql::SqlType text = *tsql::parseTypeName(QStringLiteral("NVARCHAR(100)"));
+    return text;
+}
+
+// A value as the trial's CONVERT(NVARCHAR(100), x) writes it.
+std::optional<QString> textOf(const tsql::Value& v) {
+    if (v.null)
+        return std::nullopt;
+    try {
+        return tsql::convert(v, trialText(), true).s;
+    } catch (const tsql::SqlError&) {
+        return tsql::toText(v);
+    }
+}
+
+std::optional<double> numberOf(const tsql::Value& v) {
+    if (v.null)
+        return std::nullopt;
+    if (v.type.id == tsql::TypeId::Decimal || v.type.id == tsql::TypeId::Money ||
+        v.type.id == tsql::TypeId::SmallMoney)
+        return v.n.toDouble();
+    if (v.type.isInteger())
+        return double(v.i);
+    if (v.type.id == tsql::TypeId::Float || v.type.id == tsql::TypeId::Real)
+        return v.f;
+    return std::nullopt;
+}
+
+std::optional<double> numberOf(const std::optional<QString>& text) {
+    if (!text)
+        return std::nullopt;
+    bool ok = false;
+    const double d = text->toDouble(&ok);
+    return ok ? std::optional<double>(d) : std::nullopt;
+}
+
+bool sameValue(const tsql::Value& a, const tsql::Value& b) {
+    if (a.null || b.null)
+        return a.null == b.null;
+    if (a.type.id == tsql::TypeId::Decimal && b.type.id == tsql::TypeId::Decimal && a.n.scale == b.n.scale)
+        return a.n.v == b.n.v;
+    return textOf(a) == textOf(b);
+}
+
 // One formula's run of one row.
 struct Side {
     bool ran = false;
     bool engine = false; // left to the engine, on the caller's thread
     QString message;
     bool typed = false;
-    std::vector<tsql::Value> values;     // typed: the reported outputs after the formula
+    // typed: the reported outputs after the formula; those that differ alone when the row is
+    // paired (Work::compared)
+    std::vector<tsql::Value> values;
     QList<std::optional<QString>> texts; // otherwise: as the trial writes them
 
     // Ready for another row, keeping its lists' storage.
@@ -57,9 +104,19 @@ struct Side {
     }
 };
 
+// A reported output of a row both formulas ran on the compiled path, compared on the worker.
+struct Compared {
+    bool equal = false;
+    std::optional<double> before, after;
+};
+
 struct Work {
     ImpactRow row;
     Side side[2];
+    // Both sides ran on the compiled path: their outputs compared, by reported output, and only
+    // the values that differ kept in the sides (what the rows that move most show).
+    bool paired = false;
+    std::vector<Compared> compared;
 };
 
 // Batches are used again and so are their rows, each with the storage of its lists: a row
@@ -78,6 +135,8 @@ struct Batch {
         w.row = std::move(row);
         w.side[0].clear();
         w.side[1].clear();
+        w.paired = false;
+        w.compared.clear();
     }
 };
 
@@ -280,9 +339,12 @@ public:
     void run(Work& w);
 
 private:
+    void keepOutputs(Work& w);
+
     Formula* m_formulas[2];
     std::unique_ptr<compiled::Runner> m_runners[2];
     compiled::Row m_rows[2];
+    std::vector<const tsql::Value*> m_outputs[2]; // a side's reported outputs, where they are
     compiledrows::InitialValues m_initial; // the row's values, its vectors reused row after row
     compiledrows::ConvertedInputs m_converted;
     CodedInputs m_coded;
@@ -324,19 +386,44 @@ void RowRunner::run(Work& w) {
         }
         side.ran = true;
         side.typed = true;
-        side.values.reserve(m_reported.size());
+        std::vector<const tsql::Value*>& outputs = m_outputs[s];
+        outputs.clear();
         for (int out : m_reported) {
             const int slot = f.trial.outputSlots[size_t(out)];
             if (f.named[size_t(slot)])
-                side.values.push_back(outcome.value(size_t(slot)));
+                outputs.push_back(&outcome.value(size_t(slot)));
             else if (!coded)
-                side.values.push_back(m_initial.initial[size_t(slot)]);
+                outputs.push_back(&m_initial.initial[size_t(slot)]);
             else if (const tsql::Value* given = m_coded.valueOf(slot))
-                side.values.push_back(*given);
-            else
-                side.values.push_back(tsql::Value::nullOf(program.variables()[size_t(slot)].type));
+                outputs.push_back(given);
+            else // a variable the program never names holds its NULL
+                outputs.push_back(&outcome.value(size_t(slot)));
         }
     }
+    keepOutputs(w);
+}
+
+// Compares the outputs of a row both sides ran here, keeping the values of those that differ;
+// otherwise keeps every output of a side that ran, for the comparison on the caller's thread.
+void RowRunner::keepOutputs(Work& w) {
+    if (w.side[0].typed && w.side[1].typed) {
+        w.paired = true;
+        for (size_t k = 0; k < m_reported.size(); ++k) {
+            const tsql::Value& before = *m_outputs[0][k];
+            const tsql::Value& after = *m_outputs[1][k];
+            const bool equal = sameValue(before, after);
+            w.compared.push_back({equal, numberOf(before), numberOf(after)});
+            if (!equal) {
+                w.side[0].values.push_back(before);
+                w.side[1].values.push_back(after);
+            }
+        }
+        return;
+    }
+    for (int s = 0; s < 2; ++s)
+        if (w.side[s].typed)
+            for (const tsql::Value* v : m_outputs[s])
+                w.side[s].values.push_back(*v);
 }
 
 // Two threads that run batches of rows in the order they are queued.
@@ -414,51 +501,6 @@ private:
     bool m_stop = false;
 };
 
-const tsql::SqlType& trialText() {
-    static const tsql::SqlType text = *tsql::parseTypeName(QStringLiteral("NVARCHAR(100)"));
-    return text;
-}
-
-// A value as the trial's CONVERT(NVARCHAR(100), x) writes it.
-std::optional<QString> textOf(const tsql::Value& v) {
-    if (v.null)
-        return std::nullopt;
-    try {
-        return tsql::convert(v, trialText(), true).s;
-    } catch (const tsql::SqlError&) {
-        return tsql::toText(v);
-    }
-}
-
-std::optional<double> numberOf(const tsql::Value& v) {
-    if (v.null)
-        return std::nullopt;
-    if (v.type.id == tsql::TypeId::Decimal || v.type.id == tsql::TypeId::Money ||
-        v.type.id == tsql::TypeId::SmallMoney)
-        return v.n.toDouble();
-    if (v.type.isInteger())
-        return double(v.i);
-    if (v.type.id == tsql::TypeId::Float || v.type.id == tsql::TypeId::Real)
-        return v.f;
-    return std::nullopt;
-}
-
-std::optional<double> numberOf(const std::optional<QString>& text) {
-    if (!text)
-        return std::nullopt;
-    bool ok = false;
-    const double d = text->toDouble(&ok);
-    return ok ? std::optional<double>(d) : std::nullopt;
-}
-
-bool sameValue(const tsql::Value& a, const tsql::Value& b) {
-    if (a.null || b.null)
-        return a.null == b.null;
-    if (a.type.id == tsql::TypeId::Decimal && b.type.id == tsql::TypeId::Decimal && a.n.scale == b.n.scale)
-        return a.n.v == b.n.v;
-    return textOf(a) == textOf(b);
-}
-
 // The figures of one output.
 struct OutputFigures {
     explicit OutputFigures(int top)
@@ -515,13 +557,22 @@ void ImpactRunState::finish(Work& w) {
 void ImpactRunState::compare(const Work& w) {
     const Side& a = w.side[0];
     const Side& b = w.side[1];
+    size_t differing = 0; // paired: the kept values of the next output that differs
     for (size_t k = 0; k < reported.size(); ++k) {
         OutputFigures& f = figures[k];
         bool equal;
         std::optional<double> before, after;
         std::optional<QString> beforeText, afterText;
         bool texts = false;
-        if (a.typed && b.typed) {
+        size_t kept = k; // where the sides keep this output's values
+        if (w.paired) {
+            const Compared& c = w.compared[k];
+            equal = c.equal;
+            before = c.before;
+            after = c.after;
+            if (!equal)
+                kept = differing++;
+        } else if (a.typed && b.typed) {
             equal = sameValue(a.values[k], b.values[k]);
             before = numberOf(a.values[k]);
             after = numberOf(b.values[k]);
@@ -549,8 +600,8 @@ void ImpactRunState::compare(const Work& w) {
             continue;
         mover.row = w.row;
         completeRow(mover.row);
-        mover.before = texts ? beforeText : textOf(a.values[k]);
-        mover.after = texts ? afterText : textOf(b.values[k]);
+        mover.before = texts ? beforeText : textOf(a.values[kept]);
+        mover.after = texts ? afterText : textOf(b.values[kept]);
         f.movers.add(std::move(mover), index);
     }
 }
