@@ -77,6 +77,11 @@ std::optional<Value> assignedConstant(const Value& constant, const SqlType& type
     }
 }
 
+bool unchangedBy(const Value& v, const SqlType& type) {
+    return type.id == TypeId::Decimal && !v.null && identicalTypes(v.type, type) && v.n.scale == type.scale &&
+           detail::fitsPrecision(v.n, type.precision);
+}
+
 std::optional<Value> comparedConstant(const Value& constant, const SqlType& other) {
     if (constant.null)
         return std::nullopt;
@@ -288,15 +293,22 @@ public:
         : ExprNode(e.line, e.column)
         , m_type(e.type)
         , m_first(std::move(args[0]))
-        , m_second(std::move(args[1])) {}
+        , m_second(std::move(args[1])) {
+        if (const Value* c = m_second->constant())
+            m_replacement = assignedConstant(*c, m_type);
+    }
     Value value(Frame& f) const override {
         const OperandPair operands(*m_first, *m_second, f);
-        return convert(operands.first().null ? operands.second() : operands.first(), m_type);
+        const Value& first = operands.first();
+        if (!first.null)
+            return unchangedBy(first, m_type) ? first : convert(first, m_type);
+        return m_replacement ? *m_replacement : convert(operands.second(), m_type);
     }
 
 private:
     SqlType m_type;
     ExprNodeP m_first, m_second;
+    std::optional<Value> m_replacement; // a constant second argument, converted once
 };
 
 // IIF, CHOOSE and the ERROR_ functions read their own arguments; no CATCH block runs in a

@@ -46,6 +46,14 @@ struct Target {
         storeVariable(f.vars[slot], f.varMemory[slot],
                       assignedValue(f.vars[slot], compound, v, f.types[slot]));
     }
+    // The same for a value the statement has no more use of: kept as it is when it needs no
+    // conversion.
+    void assign(Frame& f, Operand& v) const {
+        if (!compound && unchangedBy(*v, f.types[slot]))
+            storeVariable(f.vars[slot], f.varMemory[slot], v.take());
+        else
+            assign(f, *v);
+    }
 };
 
 class Set final : public StmtNode {
@@ -57,7 +65,8 @@ public:
 
 protected:
     Flow execute(Frame& f) const override {
-        m_target.assign(f, *Operand(*m_value, f));
+        Operand value(*m_value, f);
+        m_target.assign(f, value);
         f.rowCount = 1;
         return Flow::Normal;
     }

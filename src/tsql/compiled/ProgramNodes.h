@@ -120,6 +120,8 @@ public:
     const Value& operator*() const { return *m_value; }
     const Value* operator->() const { return m_value; }
     qint64 heldMemory() const { return m_computed ? heldBytes(*m_computed) : 0; }
+    // The value to keep: a computed one moved out (the operand is then spent), a held one copied.
+    Value take() { return m_computed ? std::move(*m_computed) : *m_value; }
 
 private:
     const Value* m_value;
@@ -201,6 +203,9 @@ std::optional<Value> comparedConstant(const Value& constant, const SqlType& othe
 // `constant` converted to `type` as an assignment converts it when the program runs (the batch's
 // default settings), nullopt when the conversion fails (the assignment then fails as it runs).
 std::optional<Value> assignedConstant(const Value& constant, const SqlType& type);
+// Whether converting `v` to `type` gives `v` as it is, so that the conversion can be left out: a
+// decimal of that very type, at its scale and within its digits (what a computed decimal is).
+bool unchangedBy(const Value& v, const SqlType& type);
 inline bool sameType(const SqlType& a, const SqlType& b) {
     return a.id == b.id && a.precision == b.precision && a.scale == b.scale && a.length == b.length;
 }

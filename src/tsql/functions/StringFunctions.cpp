@@ -104,6 +104,9 @@ QString asText(const Value& v) {
 }
 
 qint64 asInt(const Value& v) {
+    // An integer's bigint is its own number (every integer type fits bigint).
+    if (v.type.isInteger() && !v.null)
+        return v.i;
     return convert(v, SqlType::of(TypeId::BigInt)).i;
 }
 

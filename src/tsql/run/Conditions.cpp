@@ -181,8 +181,12 @@ Tri likeValues(const Value& v, const Value& p, const Value* escape, bool negated
     }
     if (v.null || p.null)
         return Tri::Unknown;
-    QString vs = convert(v, SqlType::varchar(-1)).s;
-    QString ps = convert(p, SqlType::varchar(-1)).s;
+    // A char or varchar is its text in varchar(max): only the other types are converted.
+    const auto text = [](const Value& x) {
+        return x.type.id == TypeId::Char || x.type.id == TypeId::VarChar ? x.s : convert(x, SqlType::varchar(-1)).s;
+    };
+    QString vs = text(v);
+    const QString ps = text(p);
     if (!ps.endsWith(u' ')) {
         qsizetype end = vs.size();
         while (end > 0 && vs.at(end - 1) == u' ')

@@ -161,6 +161,11 @@ double floatResult(ArithmeticOp op, double x, double y, const SqlType& t) {
     return r;
 }
 
+// `n` at scale `s`: the number itself at its own scale (most operands), without a call.
+std::optional<Numeric> atScale(const Numeric& n, int s) {
+    return n.scale == s ? std::optional<Numeric>(n) : n.rescaled(s);
+}
+
 // A decimal (or money) operator computed exactly on 128 bits, then rounded to the result's
 // scale; a result with more integer digits than the type holds is Msg 8115.
 Numeric decimalResult(ArithmeticOp op, const Numeric& p, const Numeric& q, const SqlType& t) {
@@ -169,7 +174,7 @@ Numeric decimalResult(ArithmeticOp op, const Numeric& p, const Numeric& q, const
     auto fail = [&]() { overflow(SqlType::of(TypeId::Unknown), t); };
     if (op == ArithmeticOp::Add || op == ArithmeticOp::Subtract) {
         int s = std::max(p.scale, q.scale);
-        auto pa = p.rescaled(s), qa = q.rescaled(s);
+        auto pa = atScale(p, s), qa = atScale(q, s);
         if (!pa || !qa)
             fail();
         __int128 out;
@@ -208,7 +213,7 @@ Numeric decimalResult(ArithmeticOp op, const Numeric& p, const Numeric& q, const
             res = Numeric{num / q.v, sc};
         }
     }
-    auto fitted = res->rescaled(target.scale);
+    auto fitted = atScale(*res, target.scale);
     if (!fitted || !detail::fitsPrecision(*fitted, target.precision))
         fail();
     return *fitted;

@@ -19,9 +19,16 @@ using detail::pow10;
 int Numeric::digits() const {
     // The powers of ten up to |v| (10^38 < 2^127 < 10^39), counted by comparison rather than by
     // divisions of 128 bits, which the decimal operators and conversions would pay on every value.
+    // The bit length of |v| gives the count within one: a number of b bits has floor((b - 1) *
+    // log10(2)) + 1 digits or one more (1233 / 4096 is log10(2) to within 1e-5, exact enough for
+    // the 128 bits there are).
     const unsigned __int128 a = magnitude128(v);
-    int d = 0;
-    while (d <= 38 && a >= static_cast<unsigned __int128>(pow10(d)))
+    if (a == 0)
+        return std::max(0, scale);
+    const auto high = quint64(a >> 64);
+    const int bits = high ? 128 - __builtin_clzll(high) : 64 - __builtin_clzll(quint64(a));
+    int d = ((bits - 1) * 1233 >> 12) + 1;
+    if (d <= 38 && a >= static_cast<unsigned __int128>(pow10(d)))
         ++d;
     return std::max(d, scale);
 }
