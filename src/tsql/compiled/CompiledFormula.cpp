@@ -28,7 +28,10 @@ public:
 
     std::vector<Variable> m_variables;
     std::vector<int> m_inputs;
-    std::vector<bool> m_readOnly; // by input: the formula never assigns it (read in the row)
+    // The inputs, as (input, slot): those the formula assigns (copied from the row) and those it
+    // only reads (read in the row).
+    std::vector<std::pair<std::size_t, std::size_t>> m_copied, m_readOnly;
+    std::vector<std::size_t> m_assigned; // every slot an assignment may charge memory to
     std::vector<SqlType> m_types; // every slot: the declarations', then the formula's own
     std::vector<StmtNodeP> m_statements;
     int m_scratchLists = 0;
@@ -128,10 +131,15 @@ Compiled compileBatch(const QString& declarations, const QString& formula, ReadR
     for (std::size_t k = 0; k < names.size(); ++k) {
         program->m_variables.push_back({names[k], state.types[k]});
         if (state.named[k]) {
+            (state.assigned[k] ? program->m_copied : program->m_readOnly)
+                .emplace_back(program->m_inputs.size(), k);
             program->m_inputs.push_back(int(k));
-            program->m_readOnly.push_back(!state.assigned[k]);
         }
+        if (state.assigned[k])
+            program->m_assigned.push_back(k);
     }
+    for (std::size_t k = names.size(); k < state.types.size(); ++k)
+        program->m_assigned.push_back(k); // the formula's own variables
     program->m_types = std::move(state.types);
     program->m_scratchLists = state.scratchLists;
     program->m_keyLists = std::move(state.keyLists);
@@ -245,15 +253,15 @@ void Runner::Impl::runStatements(const Row& row) {
         for (std::size_t k = p.m_variables.size(); k < p.m_types.size(); ++k)
             vars[k] = Value::nullOf(p.m_types[k]);
     }
-    for (std::size_t k = 0; k < p.m_inputs.size(); ++k) {
-        const std::size_t slot = std::size_t(p.m_inputs[k]);
-        const Value* v = row.input(k);
-        if (p.m_readOnly[k])
-            read[slot] = v ? v : &vars[slot];
-        else if (v)
+    for (const auto& [k, slot] : p.m_copied) {
+        if (const Value* v = row.input(k))
             vars[slot] = *v;
         else
             vars[slot] = Value::nullOf(p.m_types[slot]);
+    }
+    for (const auto& [k, slot] : p.m_readOnly) {
+        const Value* v = row.input(k);
+        read[slot] = v ? v : &vars[slot];
     }
     Frame f{vars, read, varMemory, p.m_types, budget, row, scratch, keys, lookups};
     f.evaluation = ++evaluations;
@@ -299,8 +307,8 @@ const Outcome& Runner::run(const Row& row) {
             out.error->line = 1;
         }
     }
-    for (MemoryCharge& m : d->varMemory)
-        m.clear();
+    for (const std::size_t slot : d->program->m_assigned)
+        d->varMemory[slot].clear();
     d->budget.finish();
     d->finishOutcome();
     return out;
