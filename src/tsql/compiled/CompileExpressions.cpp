@@ -110,6 +110,16 @@ std::optional<Value> comparedConstant(const Value& constant, const SqlType& othe
 
 namespace {
 
+// A decimal converted to the decimal `type` as convert() converts it when that succeeds: at the
+// type's scale, within its digits; false when it does not fit (convert() raises the error then).
+bool decimalOfType(const Numeric& n, const SqlType& type, std::optional<Numeric>& out) {
+    const std::optional<Numeric> scaled = detail::atScale(n, type.scale);
+    if (!scaled || !detail::fitsPrecision(*scaled, type.precision))
+        return false;
+    out = scaled;
+    return true;
+}
+
 class Constant final : public ExprNode {
 public:
     Constant(const Expr& e)
@@ -120,6 +130,13 @@ public:
     Value value(Frame&) const override { return m_value; }
     const Value* held(Frame&) const override { return &m_value; }
     const Value* constant() const override { return &m_value; }
+    const SqlType* laneType() const override {
+        return m_value.type.id == TypeId::Decimal ? &m_value.type : nullptr;
+    }
+    bool number(Frame&, std::optional<Numeric>& out) const override {
+        out = m_value.null ? std::nullopt : std::optional<Numeric>(m_value.n);
+        return true;
+    }
 
 private:
     Value m_value;
@@ -129,12 +146,22 @@ class VariableRef final : public ExprNode {
 public:
     VariableRef(const Expr& e)
         : ExprNode(e.line, e.column)
-        , m_slot(std::size_t(e.slot)) {}
+        , m_slot(std::size_t(e.slot))
+        , m_type(e.type) {}
     Value value(Frame& f) const override { return *f.read[m_slot]; }
     const Value* held(Frame& f) const override { return f.read[m_slot]; }
+    const SqlType* laneType() const override { return m_type.id == TypeId::Decimal ? &m_type : nullptr; }
+    bool number(Frame& f, std::optional<Numeric>& out) const override {
+        const Value& v = *f.read[m_slot];
+        if (!identicalTypes(v.type, m_type))
+            return false;
+        out = v.null ? std::nullopt : std::optional<Numeric>(v.n);
+        return true;
+    }
 
 private:
     std::size_t m_slot;
+    SqlType m_type; // the declared type, which every value of the variable has
 };
 
 class SystemVariable final : public ExprNode {
@@ -196,6 +223,17 @@ public:
         } catch (const SqlError&) {
             m_result.reset();
         }
+        m_lane = m_result && m_result->id == TypeId::Decimal && onLane(*m_a, m_typeA, m_decimalA) &&
+                 onLane(*m_b, m_typeB, m_decimalB);
+    }
+    const SqlType* laneType() const override { return m_lane ? &*m_result : nullptr; }
+    // The operator's arithmetic on the operands' numbers: a NULL gives NULL, as arithmetic().
+    bool number(Frame& f, std::optional<Numeric>& out) const override {
+        std::optional<Numeric> p, q;
+        if (!m_lane || !operandNumber(*m_a, m_decimalA, f, p) || !operandNumber(*m_b, m_decimalB, f, q))
+            return false;
+        out = p && q ? std::optional<Numeric>(detail::decimalResult(m_op, *p, *q, *m_result)) : std::nullopt;
+        return true;
     }
     Value value(Frame& f) const override {
         const OperandPair operands(*m_a, *m_b, f);
@@ -217,11 +255,26 @@ private:
         return convert(*c, detail::decimalOf(c->type));
     }
 
+    // An operand the lane takes: a decimal of the type it was bound to, or an integer constant
+    // converted to its decimal type (value() takes the converted one for it too).
+    static bool onLane(const ExprNode& node, const SqlType& bound, const std::optional<Value>& converted) {
+        return converted || (node.laneType() && identicalTypes(*node.laneType(), bound));
+    }
+    static bool operandNumber(const ExprNode& node, const std::optional<Value>& converted, Frame& f,
+                              std::optional<Numeric>& out) {
+        if (converted) {
+            out = converted->n;
+            return true;
+        }
+        return node.number(f, out);
+    }
+
     ArithmeticOp m_op;
     ExprNodeP m_a, m_b;
     SqlType m_typeA, m_typeB;
     std::optional<SqlType> m_result;
     std::optional<Value> m_decimalA, m_decimalB;
+    bool m_lane = false;
 };
 
 class Cast final : public ExprNode {
@@ -296,6 +349,20 @@ public:
         , m_second(std::move(args[1])) {
         if (const Value* c = m_second->constant())
             m_replacement = assignedConstant(*c, m_type);
+        m_lane = m_type.id == TypeId::Decimal && m_replacement && m_first->laneType() &&
+                 identicalTypes(*m_first->laneType(), m_type);
+    }
+    const SqlType* laneType() const override { return m_lane ? &m_type : nullptr; }
+    // The first number converted to the result's type as value() converts it, or the replacement.
+    bool number(Frame& f, std::optional<Numeric>& out) const override {
+        std::optional<Numeric> first;
+        if (!m_lane || !m_first->number(f, first))
+            return false;
+        if (!first) {
+            out = m_replacement->null ? std::nullopt : std::optional<Numeric>(m_replacement->n);
+            return true;
+        }
+        return decimalOfType(*first, m_type, out);
     }
     Value value(Frame& f) const override {
         const OperandPair operands(*m_first, *m_second, f);
@@ -309,6 +376,42 @@ private:
     SqlType m_type;
     ExprNodeP m_first, m_second;
     std::optional<Value> m_replacement; // a constant second argument, converted once
+    bool m_lane = false;
+};
+
+// ROUND(x, digits) of a decimal on the lane with constant digits: its number rounded as the
+// function rounds it; every other call as any function.
+class RoundCall final : public ExprNode {
+public:
+    RoundCall(const Expr& e, ExprNodeP call, const ExprNode& argument, qint64 digits)
+        : ExprNode(e.line, e.column)
+        , m_type(e.type)
+        , m_call(std::move(call))
+        , m_argument(argument)
+        , m_digits(digits) {}
+    Value value(Frame& f) const override { return m_call->value(f); }
+    const SqlType* laneType() const override { return &m_type; }
+    bool number(Frame& f, std::optional<Numeric>& out) const override {
+        std::optional<Numeric> x;
+        if (!m_argument.number(f, x))
+            return false;
+        if (!x) {
+            out = std::nullopt;
+            return true;
+        }
+        // The argument keeps its own decimal type (converted to it, as the function converts it).
+        const SqlType& own = *m_argument.laneType();
+        if (!decimalOfType(*x, own, x))
+            return false;
+        out = builtin::roundedExact(*x, own.precision, m_digits, false, m_type);
+        return true;
+    }
+
+private:
+    SqlType m_type;
+    ExprNodeP m_call;           // the call as any function runs it
+    const ExprNode& m_argument; // its first argument, held by the call
+    qint64 m_digits;
 };
 
 // IIF, CHOOSE and the ERROR_ functions read their own arguments; no CATCH block runs in a
@@ -397,8 +500,25 @@ public:
             m_constantFirst = side == 0;
             m_otherType = other;
         }
+        const ExprNode& other = m_constantFirst ? *m_b : *m_a;
+        m_lane = m_converted && m_converted->type.id == TypeId::Decimal && other.laneType() &&
+                 sameType(*other.laneType(), m_otherType);
     }
     Tri truth(Frame& f) const override {
+        if (m_lane) {
+            // compareValues of two decimals of one type: NULL is unknown, numbers of one scale
+            // compare as they are.
+            std::optional<Numeric> x;
+            if ((m_constantFirst ? *m_b : *m_a).number(f, x)) {
+                if (!x || m_converted->null)
+                    return compared(std::nullopt, m_op);
+                if (x->scale == m_converted->n.scale) {
+                    const __int128 a = m_constantFirst ? m_converted->n.v : x->v;
+                    const __int128 b = m_constantFirst ? x->v : m_converted->n.v;
+                    return compared(a < b ? -1 : (a > b ? 1 : 0), m_op);
+                }
+            }
+        }
         if (m_converted) {
             const Operand other(m_constantFirst ? *m_b : *m_a, f);
             if (sameType(other->type, m_otherType))
@@ -420,6 +540,7 @@ private:
     std::optional<Value> m_converted;
     bool m_constantFirst = false;
     SqlType m_otherType;
+    bool m_lane = false; // the other side's number compared with the constant's
 };
 
 class Logic final : public ExprNode {
@@ -551,6 +672,14 @@ ExprNodeP compileFunction(const Expr& e, std::vector<ExprNodeP> args, CompileSta
         return std::make_unique<LazyCall>(e, std::move(args));
     if (f.eval.scalar == &builtin::isnull && f.nulls != Nulls::Propagate && args.size() == 2)
         return std::make_unique<IsNullCall>(e, std::move(args));
+    if (f.eval.scalar == &builtin::round && args.size() == 2 && e.type.id == TypeId::Decimal &&
+        args[0]->laneType() && args[1]->constant() && !args[1]->constant()->null &&
+        args[1]->constant()->type.isInteger()) {
+        const ExprNode& argument = *args[0];
+        const qint64 digits = args[1]->constant()->i;
+        return std::make_unique<RoundCall>(e, std::make_unique<ScalarCall>(e, std::move(args), state.scratch()),
+                                           argument, digits);
+    }
     return std::make_unique<ScalarCall>(e, std::move(args), state.scratch());
 }
 

@@ -5,6 +5,7 @@
 #include "tsql/compiled/ProgramNodes.h"
 
 #include "tsql/base/Messages.h"
+#include "tsql/values/ValueInternal.h"
 
 namespace tsql::compiled {
 
@@ -58,22 +59,55 @@ struct Target {
 
 class Set final : public StmtNode {
 public:
-    Set(const Stmt& s, Target target, ExprNodeP value)
+    Set(const Stmt& s, Target target, ExprNodeP value, const SqlType& variableType)
         : StmtNode(s.line, s.column)
         , m_target(target)
-        , m_value(std::move(value)) {}
+        , m_value(std::move(value))
+        , m_lane(!target.compound && variableType.id == TypeId::Decimal && m_value->laneType()) {}
 
 protected:
     Flow execute(Frame& f) const override {
-        Operand value(*m_value, f);
-        m_target.assign(f, value);
+        if (!m_lane || !assignNumber(f)) {
+            Operand value(*m_value, f);
+            m_target.assign(f, value);
+        }
         f.rowCount = 1;
         return Flow::Normal;
     }
 
 private:
+    // A decimal variable given a number of the lane: stored in place as the assignment would
+    // store it (converted to the variable's type, nothing held besides the number); false when
+    // the conversion does not fit or the variable holds anything else, for the assignment to
+    // convert or raise as always.
+    bool assignNumber(Frame& f) const {
+        std::optional<Numeric> n;
+        if (!m_value->number(f, n))
+            return false;
+        const std::size_t slot = m_target.slot;
+        const SqlType& type = f.types[slot];
+        Value& variable = f.vars[slot];
+        if (variable.type.id != TypeId::Decimal || !variable.s.isNull() || variable.doc || variable.node)
+            return false;
+        if (n) {
+            const std::optional<Numeric> scaled = detail::atScale(*n, type.scale);
+            if (!scaled || !detail::fitsPrecision(*scaled, type.precision))
+                return false;
+            variable.n = *scaled;
+        } else {
+            variable.n = Numeric{};
+        }
+        variable.type = type;
+        variable.null = !n;
+        variable.i = 0;
+        variable.f = 0;
+        f.varMemory[slot].clear();
+        return true;
+    }
+
     Target m_target;
     ExprNodeP m_value;
+    bool m_lane; // a decimal variable set to a number of the decimal lane
 };
 
 // SET @v = constant: the constant converted to the variable's type once, when compiled.
@@ -423,7 +457,7 @@ StmtNodeP compileKind(const Stmt& s, CompileState& state) {
         if (value && !t->compound && value->constant())
             if (std::optional<Value> v = assignedConstant(*value->constant(), state.types[t->slot]))
                 return std::make_unique<SetConstant>(s, t->slot, std::move(*v));
-        return value ? std::make_unique<Set>(s, *t, std::move(value)) : nullptr;
+        return value ? std::make_unique<Set>(s, *t, std::move(value), state.types[t->slot]) : nullptr;
     }
     case SK::Declare:
         return compileDeclare(s, state);

@@ -99,6 +99,14 @@ public:
     // The value of a constant, known when compiled; null for every other node.
     virtual const Value* constant() const { return nullptr; }
 
+    // The decimal lane. A node whose value is a decimal of one type whatever the row names that
+    // type in laneType(), and number() gives the value's number (nullopt: its NULL) without
+    // building a Value; false when this row's value is not of that type after all, and the
+    // caller then asks value(), which gives the value or the error as always. Only nodes that do
+    // nothing but compute are on the lane, so asking value() after number() changes nothing.
+    virtual const SqlType* laneType() const { return nullptr; }
+    virtual bool number(Frame&, std::optional<Numeric>&) const { return false; }
+
     int line() const { return m_line; }
     int column() const { return m_column; }
 

@@ -21,6 +21,9 @@ QDateTime asDate(const Value& v, TypeId textType = TypeId::DateTime2);
 
 // ---- mathematics ----
 Value round(const FunctionDef&, const Args&, const SqlType&);
+// What ROUND of an exact number of `precision` digits gives in the call's type `type` (the
+// number its value holds): rounded half away from zero, or cut when `truncate`, to `digits`.
+Numeric roundedExact(const Numeric& n, int precision, qint64 digits, bool truncate, const SqlType& type);
 Value floor(const FunctionDef&, const Args&, const SqlType&);
 Value ceiling(const FunctionDef&, const Args&, const SqlType&);
 Value abs(const FunctionDef&, const Args&, const SqlType&);

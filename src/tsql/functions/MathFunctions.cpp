@@ -98,8 +98,7 @@ qint64 roundInteger(qint64 v, qint64 digits, bool truncate) {
 // ROUND(n, digits) of an exact number, half away from zero; the result keeps the argument's
 // precision, so rounding 9.9 of decimal(2,1) to 0 digits is Msg 8115. A decimal holds less than
 // 10^38, so rounding to 10^39 or beyond gives 0.
-Numeric roundExact(const Value& x, qint64 digits, bool truncate, const SqlType& type) {
-    const Numeric& n = x.n;
+Numeric roundExact(const Numeric& n, int precision, qint64 digits, bool truncate, const SqlType& type) {
     Numeric r = n;
     if (digits >= n.scale)
         return r;
@@ -111,7 +110,7 @@ Numeric roundExact(const Value& x, qint64 digits, bool truncate, const SqlType& 
     if (!rounded || (*rounded < 0 ? -*rounded : *rounded) >= pow10(38))
         numericOverflow();
     r.v = *rounded;
-    const int allowed = type.id == TypeId::Decimal ? x.type.precision : 19;
+    const int allowed = type.id == TypeId::Decimal ? precision : 19;
     if (r.digits() > allowed)
         numericOverflow();
     return r;
@@ -184,7 +183,19 @@ Value round(const FunctionDef&, const Args& a, const SqlType& type) {
     }
     qint64 digits = asInt(a[1]);
     bool truncate = a.size() > 2 && !a[2].null && asInt(a[2]) != 0;
-    return exactOut(roundExact(x, digits, truncate, type), type);
+    Value out;
+    out.type = type;
+    out.null = false;
+    out.n = roundedExact(x.n, x.type.precision, digits, truncate, type);
+    return out;
+}
+
+Numeric roundedExact(const Numeric& n, int precision, qint64 digits, bool truncate, const SqlType& type) {
+    const std::optional<Numeric> fitted =
+        roundExact(n, precision, digits, truncate, type).rescaled(type.id == TypeId::Decimal ? type.scale : 4);
+    if (!fitted)
+        numericOverflow();
+    return *fitted;
 }
 
 Value floor(const FunctionDef&, const Args& a, const SqlType& type) {

@@ -161,20 +161,48 @@ double floatResult(ArithmeticOp op, double x, double y, const SqlType& t) {
     return r;
 }
 
-// `n` at scale `s`: the number itself at its own scale (most operands), without a call.
-std::optional<Numeric> atScale(const Numeric& n, int s) {
-    return n.scale == s ? std::optional<Numeric>(n) : n.rescaled(s);
+// Only datetime and smalldatetime take + and - of a number of days (or of one another). The
+// newer date types convert to no number: with a number they are an operand type clash (Msg 206,
+// "datetime2 is incompatible with int"), with another date type incompatible (Msg 402), and
+// any other operator, or two of the same type, is invalid for the type (Msg 8117).
+SqlType dateArithmeticType(ArithmeticOp op, const SqlType& a, const SqlType& b) {
+    auto counts = [](const SqlType& t) { return t.id == TypeId::DateTime || t.id == TypeId::SmallDateTime; };
+    const SqlType& d = a.isDate() ? a : b;
+    if (op != ArithmeticOp::Add && op != ArithmeticOp::Subtract)
+        invalidOperand(d, opName(op));
+    if (counts(a) && (counts(b) || !b.isDate()))
+        return a;
+    if (counts(b) && !a.isDate())
+        return b;
+    if (a.isNumeric() || b.isNumeric())
+        raise<Msg::OperandTypeClash>(a.name(), b.name());
+    if (a.isDate() && b.isDate() && a.id != b.id)
+        incompatible(op, a, b);
+    invalidOperand(counts(a) || !a.isDate() ? b : a, opName(op));
 }
+
+// A date plus or minus a number of days (with their fraction).
+Value dateResult(ArithmeticOp op, const Value& a, const Value& b, const SqlType& t) {
+    const Value& d = a.type.isDate() ? a : b;
+    const Value& n = a.type.isDate() ? b : a;
+    Value nv = convert(n, SqlType::of(TypeId::Float));
+    if (d.null || nv.null)
+        return Value::nullOf(t);
+    double days = op == ArithmeticOp::Subtract ? -nv.f : nv.f;
+    return Value::datetime(d.dt->addMSecs(qint64(std::llround(days * 86400000.0))), t.id);
+}
+
+} // namespace
 
 // A decimal (or money) operator computed exactly on 128 bits, then rounded to the result's
 // scale; a result with more integer digits than the type holds is Msg 8115.
-Numeric decimalResult(ArithmeticOp op, const Numeric& p, const Numeric& q, const SqlType& t) {
+Numeric detail::decimalResult(ArithmeticOp op, const Numeric& p, const Numeric& q, const SqlType& t) {
     SqlType target = t.id == TypeId::Money ? SqlType::decimal(19, 4) : t;
     std::optional<Numeric> res;
     auto fail = [&]() { overflow(SqlType::of(TypeId::Unknown), t); };
     if (op == ArithmeticOp::Add || op == ArithmeticOp::Subtract) {
         int s = std::max(p.scale, q.scale);
-        auto pa = atScale(p, s), qa = atScale(q, s);
+        auto pa = detail::atScale(p, s), qa = detail::atScale(q, s);
         if (!pa || !qa)
             fail();
         __int128 out;
@@ -213,44 +241,11 @@ Numeric decimalResult(ArithmeticOp op, const Numeric& p, const Numeric& q, const
             res = Numeric{num / q.v, sc};
         }
     }
-    auto fitted = atScale(*res, target.scale);
+    auto fitted = detail::atScale(*res, target.scale);
     if (!fitted || !detail::fitsPrecision(*fitted, target.precision))
         fail();
     return *fitted;
 }
-
-// Only datetime and smalldatetime take + and - of a number of days (or of one another). The
-// newer date types convert to no number: with a number they are an operand type clash (Msg 206,
-// "datetime2 is incompatible with int"), with another date type incompatible (Msg 402), and
-// any other operator, or two of the same type, is invalid for the type (Msg 8117).
-SqlType dateArithmeticType(ArithmeticOp op, const SqlType& a, const SqlType& b) {
-    auto counts = [](const SqlType& t) { return t.id == TypeId::DateTime || t.id == TypeId::SmallDateTime; };
-    const SqlType& d = a.isDate() ? a : b;
-    if (op != ArithmeticOp::Add && op != ArithmeticOp::Subtract)
-        invalidOperand(d, opName(op));
-    if (counts(a) && (counts(b) || !b.isDate()))
-        return a;
-    if (counts(b) && !a.isDate())
-        return b;
-    if (a.isNumeric() || b.isNumeric())
-        raise<Msg::OperandTypeClash>(a.name(), b.name());
-    if (a.isDate() && b.isDate() && a.id != b.id)
-        incompatible(op, a, b);
-    invalidOperand(counts(a) || !a.isDate() ? b : a, opName(op));
-}
-
-// A date plus or minus a number of days (with their fraction).
-Value dateResult(ArithmeticOp op, const Value& a, const Value& b, const SqlType& t) {
-    const Value& d = a.type.isDate() ? a : b;
-    const Value& n = a.type.isDate() ? b : a;
-    Value nv = convert(n, SqlType::of(TypeId::Float));
-    if (d.null || nv.null)
-        return Value::nullOf(t);
-    double days = op == ArithmeticOp::Subtract ? -nv.f : nv.f;
-    return Value::datetime(d.dt->addMSecs(qint64(std::llround(days * 86400000.0))), t.id);
-}
-
-} // namespace
 
 // The operand of lower data-type precedence is converted to the other's type ("Data type
 // precedence (Transact-SQL)"): a text against a number is read as that number (as decimal(38,10)
@@ -376,7 +371,7 @@ Value arithmetic(ArithmeticOp op, const Value& a, const Value& b, const SqlType&
     } else if (t.id == TypeId::Float) {
         r.f = floatResult(op, x.f, y.f, t);
     } else {
-        r.n = decimalResult(op, x.n, y.n, t);
+        r.n = detail::decimalResult(op, x.n, y.n, t);
     }
     return r;
 }

@@ -64,6 +64,16 @@ inline bool fitsPrecision(const Numeric& n, int precision) {
     return magnitude128(n.v) < static_cast<unsigned __int128>(pow10(precision));
 }
 
+// `n` at scale `s` (rounded half away from zero; nullopt beyond 38 digits): the number itself
+// at its own scale, most operands, without a call.
+inline std::optional<Numeric> atScale(const Numeric& n, int s) {
+    return n.scale == s ? std::optional<Numeric>(n) : n.rescaled(s);
+}
+
+// A decimal (or money) operator of two exact numbers, the result of type `t` (Msg 8115 and 8134
+// as the operator raises them).
+Numeric decimalResult(ArithmeticOp op, const Numeric& p, const Numeric& q, const SqlType& t);
+
 // The decimal type an exact numeric type converts to without loss ("Precision, scale, and
 // length": int is decimal(10,0), money decimal(19,4), ...); other types unchanged.
 SqlType decimalOf(const SqlType& t);
