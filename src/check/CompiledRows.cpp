@@ -141,24 +141,21 @@ bool outputsKnown(const CompiledTrial& formula) {
                        [](int slot) { return slot >= 0; });
 }
 
-std::optional<ConvertedInputs::Converted> plainNumberInput(const CompiledTrial& formula, int slot,
-                                                           tsql::Value number) {
+bool plainNumberFits(const CompiledTrial& formula, int slot, const tsql::Value& number) {
     if (slot < 0)
-        return std::nullopt;
+        return false;
     const tsql::SqlType& type = formula.compiled.program->variables()[size_t(slot)].type;
-    if (type.id != number.type.id || type.precision != number.type.precision ||
-        type.scale != number.type.scale)
-        return std::nullopt;
-    return ConvertedInputs::Converted{true, slot, std::move(number)};
+    return type.id == number.type.id && type.precision == number.type.precision && type.scale == number.type.scale;
 }
 
 ConvertedInputs::Converted convertedInput(const CompiledTrial& formula, const TrialInput& input,
                                           const TrialTranslateFn& translate) {
     ConvertedInputs::Converted out;
-    if (std::optional<tsql::Value> plain = trialPlainNumber(input.element, input.text))
-        if (std::optional<ConvertedInputs::Converted> set =
-                plainNumberInput(formula, formula.variableSlots().of(input.element.key), std::move(*plain)))
-            return std::move(*set);
+    if (std::optional<tsql::Value> plain = trialPlainNumber(input.element, input.text)) {
+        const int slot = formula.variableSlots().of(input.element.key);
+        if (plainNumberFits(formula, slot, *plain))
+            return {true, slot, std::move(*plain)};
+    }
     const QString literal = trialLiteral(input.element, input.text, translate).literal;
     if (literal == QLatin1String("NULL"))
         return out; // no SET: the variable keeps what it holds

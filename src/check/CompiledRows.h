@@ -104,11 +104,10 @@ struct ReadDocument {
 };
 ConvertedInputs::Converted convertedInput(const CompiledTrial& formula, const TrialInput& input,
                                           const TrialTranslateFn& translate);
-// What convertedInput gives a plain number already read (trialPlainNumber's value) for the
-// variable in `slot`: nullopt when there is none or it is not of the type the number was read
+// Whether a plain number already read (trialPlainNumber's value) is what convertedInput gives
+// the variable in `slot`: false when there is none or it is not of the type the number was read
 // for (convertedInput then converts the text).
-std::optional<ConvertedInputs::Converted> plainNumberInput(const CompiledTrial& formula, int slot,
-                                                           tsql::Value number);
+bool plainNumberFits(const CompiledTrial& formula, int slot, const tsql::Value& number);
 // The value a converted input puts in its variable (nullptr: no SET, the variable keeps its
 // NULL); nullopt when the row must go to the engine.
 std::optional<const tsql::Value*> valueSet(const ConvertedInputs::Converted& converted);

@@ -80,6 +80,22 @@ std::optional<double> numberOf(const std::optional<QString>& text) {
     return ok ? std::optional<double>(d) : std::nullopt;
 }
 
+// What the figures of an output that did not change need of its value: whether it is a number
+// (nullopt otherwise) and whether it is zero (1 for any other number), found without making a
+// double of it.
+std::optional<double> zeroOrNot(const tsql::Value& v) {
+    if (v.null)
+        return std::nullopt;
+    if (v.type.id == tsql::TypeId::Decimal || v.type.id == tsql::TypeId::Money ||
+        v.type.id == tsql::TypeId::SmallMoney)
+        return v.n.v == 0 ? 0 : 1;
+    if (v.type.isInteger())
+        return v.i == 0 ? 0 : 1;
+    if (v.type.id == tsql::TypeId::Float || v.type.id == tsql::TypeId::Real)
+        return v.f == 0 ? 0 : 1;
+    return std::nullopt;
+}
+
 bool sameValue(const tsql::Value& a, const tsql::Value& b) {
     if (a.null || b.null)
         return a.null == b.null;
@@ -108,7 +124,8 @@ struct Side {
     }
 };
 
-// A reported output of a row both formulas ran on the compiled path, compared on the worker.
+// A reported output of a row both formulas ran on the compiled path, compared on the worker: its
+// values as numbers, or when it did not change only what zeroOrNot tells of them.
 struct Compared {
     bool equal = false;
     std::optional<double> before, after;
@@ -182,7 +199,7 @@ private:
                                                                          : nullptr;
     }
     const Converted& converted(const CompiledTrial& formula, const ImpactRow& row, qsizetype i,
-                               const TrialTranslateFn& translate, size_t& nextNumber);
+                               const TrialTranslateFn& translate);
     void set(int slot, const tsql::Value* value) {
         if (!m_bySlot[size_t(slot)])
             m_setSlots.push_back(slot);
@@ -242,8 +259,7 @@ const CodedInputs::Document& CodedInputs::document(const CompiledTrial& formula,
 
 // The conversion of column `i`'s text: kept with the column's code, or made for this row alone.
 const CodedInputs::Converted& CodedInputs::converted(const CompiledTrial& formula, const ImpactRow& row,
-                                                     qsizetype i, const TrialTranslateFn& translate,
-                                                     size_t& nextNumber) {
+                                                     qsizetype i, const TrialTranslateFn& translate) {
     const ImpactColumns& columns = *row.columns;
     const TrialElement& element = columns.elements.at(i);
     const qint32 code = row.codes[size_t(i)];
@@ -260,12 +276,8 @@ const CodedInputs::Converted& CodedInputs::converted(const CompiledTrial& formul
                                                  translate);
         return *value;
     }
-    const tsql::Value* number = numberOf(row, i, nextNumber);
-    std::optional<Converted> read =
-        number ? compiledrows::plainNumberInput(formula, m_columnSlots[size_t(i)], *number) : std::nullopt;
     // Reserved for every column: the values set before stay where they are.
-    m_once.push_back(read ? std::move(*read)
-                          : compiledrows::convertedInput(formula, {element, row.cells.at(i)}, translate));
+    m_once.push_back(compiledrows::convertedInput(formula, {element, row.cells.at(i)}, translate));
     return m_once.back();
 }
 
@@ -300,7 +312,14 @@ bool CodedInputs::fill(const CompiledTrial& formula, const ImpactRow& row,
             references[kind == TrialElement::Kind::Category ? 0 : 1] = true;
             continue;
         }
-        const Converted& input = converted(formula, row, i, translate, nextNumber);
+        // A plain number the file gave, read already, is its variable's value as it is.
+        if (row.codes[size_t(i)] < 0)
+            if (const tsql::Value* number = numberOf(row, i, nextNumber);
+                number && compiledrows::plainNumberFits(formula, m_columnSlots[size_t(i)], *number)) {
+                set(m_columnSlots[size_t(i)], number);
+                continue;
+            }
+        const Converted& input = converted(formula, row, i, translate);
         const std::optional<const tsql::Value*> value = compiledrows::valueSet(input);
         if (!value)
             return false;
@@ -415,12 +434,14 @@ void RowRunner::keepOutputs(Work& w) {
         for (size_t k = 0; k < m_reported.size(); ++k) {
             const tsql::Value& before = *m_outputs[0][k];
             const tsql::Value& after = *m_outputs[1][k];
-            const bool equal = sameValue(before, after);
-            w.compared.push_back({equal, numberOf(before), numberOf(after)});
-            if (!equal) {
-                w.side[0].values.push_back(before);
-                w.side[1].values.push_back(after);
+            if (sameValue(before, after)) {
+                const std::optional<double> kind = zeroOrNot(before);
+                w.compared.push_back({true, kind, kind});
+                continue;
             }
+            w.compared.push_back({false, numberOf(before), numberOf(after)});
+            w.side[0].values.push_back(before);
+            w.side[1].values.push_back(after);
         }
         return;
     }
