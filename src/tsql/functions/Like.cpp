@@ -8,9 +8,20 @@
 namespace tsql {
 
 bool likeMatch(QStringView value, const QString& pattern, QChar esc) {
-    // Iterative matcher with backtracking on '%'.
     const int n = int(value.size()), m = int(pattern.size());
     auto charEq = [](QChar a, QChar b) { return a.toCaseFolded() == b.toCaseFolded(); };
+    // The commonest pattern, plain characters and one '%' at the end ('LINEA%'): the value
+    // begins with those characters.
+    const auto plain = [&](QChar c) { return c != u'%' && c != u'_' && c != u'[' && (esc.isNull() || c != esc); };
+    if (m > 0 && pattern[m - 1] == u'%' && std::all_of(pattern.begin(), pattern.end() - 1, plain)) {
+        if (n < m - 1)
+            return false;
+        for (int k = 0; k < m - 1; ++k)
+            if (!charEq(value[k], pattern[k]))
+                return false;
+        return true;
+    }
+    // Any other: an iterative matcher with backtracking on '%'.
     // Returns the length of the pattern element at j and whether it matches character c.
     auto element = [&](int j, QChar c, bool& matches) -> int {
         QChar pc = pattern[j];

@@ -254,12 +254,18 @@ QDateTime roundedFor(const QDateTime& d, TypeId id) {
 }
 
 bool dateInRange(const QDateTime& d, TypeId target) {
-    if (target == TypeId::DateTime)
-        return d.date().year() >= 1753 && d.date().year() <= 9999;
+    // The years as the days of their first and last dates: the date is worked out once.
+    static const qint64 first1753 = QDate(1753, 1, 1).toJulianDay();
+    static const qint64 first1 = QDate(1, 1, 1).toJulianDay();
+    static const qint64 last9999 = QDate(9999, 12, 31).toJulianDay();
     if (target == TypeId::SmallDateTime)
         return d >= QDateTime(QDate(1900, 1, 1), QTime(0, 0), Qt::UTC) &&
                d < QDateTime(QDate(2079, 6, 6), QTime(23, 59, 30), Qt::UTC);
-    return d.date().year() >= 1 && d.date().year() <= 9999;
+    const QDate date = d.date();
+    if (!date.isValid())
+        return false;
+    const qint64 day = date.toJulianDay();
+    return day >= (target == TypeId::DateTime ? first1753 : first1) && day <= last9999;
 }
 
 bool dateStyleExists(int style) {
