@@ -40,6 +40,20 @@ public:
     int m_declarationLines = 0;
 };
 
+// `v` made the NULL of `type`: in place when it holds nothing but its scalars (a number, as the
+// outputs do from row to row), which a new value would build and move in whole.
+void makeNull(Value& v, const SqlType& type) {
+    if (!v.s.isNull() || v.doc || v.node || !v.dt->isNull()) {
+        v = Value::nullOf(type);
+        return;
+    }
+    v.type = type;
+    v.null = true;
+    v.i = 0;
+    v.n = Numeric{};
+    v.f = 0;
+}
+
 Compiled fallback(const QString& construct, int line = 0, int column = 0) {
     return {nullptr, Fallback{construct, line, column}};
 }
@@ -251,13 +265,13 @@ void Runner::Impl::runStatements(const Row& row) {
             read.push_back(&v);
     } else {
         for (std::size_t k = p.m_variables.size(); k < p.m_types.size(); ++k)
-            vars[k] = Value::nullOf(p.m_types[k]);
+            makeNull(vars[k], p.m_types[k]);
     }
     for (const auto& [k, slot] : p.m_copied) {
         if (const Value* v = row.input(k))
             vars[slot] = *v;
         else
-            vars[slot] = Value::nullOf(p.m_types[slot]);
+            makeNull(vars[slot], p.m_types[slot]);
     }
     for (const auto& [k, slot] : p.m_readOnly) {
         const Value* v = row.input(k);
