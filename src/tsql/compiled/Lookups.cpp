@@ -127,12 +127,11 @@ private:
     void lookUp(Frame& f, LookupResult& result) const {
         const NodeList& list = m_shape.variants ? f.row.variants : f.row.categories;
         const std::vector<Node>& nodes = list.nodes();
-        if (const auto known = result.remembered.constFind(list.identity());
-            known != result.remembered.cend() && known->list.sameAs(list)) {
+        if (const LookupResult::Remembered* known = result.remembered.find(list)) {
             // The list read before: the WHERE keeps the same nodes, its turns counted.
             for (std::size_t k = 0; k < nodes.size(); ++k)
                 f.budget.tick();
-            result.recalled = &*known;
+            result.recalled = known;
             return;
         }
         const ConvertedKeys& keys = convertedKeys(f, list);
@@ -174,9 +173,7 @@ private:
     static void remember(const NodeList& list, LookupResult& result) {
         if (list.empty())
             return;
-        if (result.remembered.size() >= LookupResult::RememberedLists)
-            result.remembered.clear();
-        result.recalled = &*result.remembered.insert(list.identity(), {list, result.value});
+        result.recalled = &result.remembered.add(list, result.value);
     }
 
     static bool sameKeys(const ConvertedKeys& keys, const std::vector<Node>& nodes) {
@@ -282,6 +279,46 @@ QByteArray lookupKey(const Expr& e, const LookupShape& shape) {
 }
 
 } // namespace
+
+// Open addressing: a list's place, hashed by multiplying, picks the first slot to look at.
+std::size_t LookupResult::RememberedLists::slotOf(const void* list) const {
+    const auto place = quint64(reinterpret_cast<quintptr>(list)) * 0x9e3779b97f4a7c15u;
+    return std::size_t(place >> 32) & (m_slots.size() - 1);
+}
+
+const LookupResult::Remembered* LookupResult::RememberedLists::find(const NodeList& list) const {
+    if (m_slots.empty() || list.empty())
+        return nullptr;
+    for (std::size_t i = slotOf(list.identity());; i = (i + 1) & (m_slots.size() - 1)) {
+        const Slot& slot = m_slots[i];
+        if (!slot.list)
+            return nullptr;
+        if (slot.list == list.identity())
+            return m_entries[slot.entry].list.sameAs(list) ? &m_entries[slot.entry] : nullptr;
+    }
+}
+
+const LookupResult::Remembered& LookupResult::RememberedLists::add(const NodeList& list, const Value& value) {
+    if (m_entries.size() >= Most) {
+        m_entries.clear();
+        m_slots.clear();
+    }
+    if ((m_entries.size() + 1) * 2 > m_slots.size()) {
+        m_slots.assign(std::max<std::size_t>(64, m_slots.size() * 2), Slot{});
+        for (std::size_t e = 0; e < m_entries.size(); ++e) {
+            std::size_t i = slotOf(m_entries[e].list.identity());
+            while (m_slots[i].list)
+                i = (i + 1) & (m_slots.size() - 1);
+            m_slots[i] = {m_entries[e].list.identity(), e};
+        }
+    }
+    std::size_t i = slotOf(list.identity());
+    while (m_slots[i].list)
+        i = (i + 1) & (m_slots.size() - 1);
+    m_slots[i] = {list.identity(), m_entries.size()};
+    m_entries.push_back({list, value});
+    return m_entries.back();
+}
 
 std::optional<LookupShape> lookupShape(const Select& sel) {
     if (!plainQuery(sel))

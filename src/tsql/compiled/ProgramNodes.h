@@ -47,7 +47,25 @@ struct LookupResult {
         NodeList list;
         Value value;
     };
-    static constexpr qsizetype RememberedLists = 1024;
+    // The lists read lately, RememberedLists at most, found by their place in memory (which the
+    // list held here keeps theirs): the places in a small table probed without touching the
+    // values, which are kept apart.
+    class RememberedLists {
+    public:
+        static constexpr std::size_t Most = 1024;
+        const Remembered* find(const NodeList& list) const;
+        // Keeps what `list` gave (every list is forgotten first once Most are kept).
+        const Remembered& add(const NodeList& list, const Value& value);
+
+    private:
+        struct Slot {
+            const void* list = nullptr; // null: free
+            std::size_t entry = 0;
+        };
+        std::size_t slotOf(const void* list) const;
+        std::vector<Slot> m_slots; // a power of two of them, at most half used
+        std::vector<Remembered> m_entries;
+    };
 
     quint64 row = 0;
     Value value;
@@ -56,8 +74,8 @@ struct LookupResult {
     // The nodes its WHERE kept (none or one) from the keys of `generation`, which keep them again.
     quint64 generation = 0; // 0: none
     std::size_t kept = 0, first = 0;
-    QHash<QString, Value> converted;           // node value texts converted, a bounded number
-    QHash<const void*, Remembered> remembered; // by the list's place in memory, RememberedLists at most
+    QHash<QString, Value> converted; // node value texts converted, a bounded number
+    RememberedLists remembered;
 
     const Value& current() const { return recalled ? recalled->value : value; }
 };
