@@ -22,12 +22,12 @@ namespace {
 namespace compiled = tsql::compiled;
 using compiledrows::CompiledTrial;
 
-constexpr size_t BatchRows = 512;
+constexpr size_t BatchRows = 256;
 // The reader stays this far ahead of the rows it compares: with the workers and the reader
 // sharing the processors, a batch a worker was slow on would otherwise leave the reader waiting
-// and a processor idle (four batches took a fifth longer over a million rows; 16,000 rows in
-// flight hold about 45 MB).
-constexpr size_t BatchesInFlight = 32;
+// and a processor idle (2,048 rows in flight took a fifth longer over a million rows than these
+// 16,384, which hold about 45 MB).
+constexpr size_t BatchesInFlight = 64;
 constexpr int Workers = 2;
 
 // One formula made ready for the preview.
