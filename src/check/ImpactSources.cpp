@@ -413,7 +413,7 @@ public:
             const Slot& slot = m_slots[i];
             if (slot.code < 0)
                 return -1;
-            if (slot.hash == hash && m_raw[size_t(slot.code)] == raw)
+            if (slot.hash == hash && slot.holds(raw, m_raw))
                 return slot.code;
         }
     }
@@ -436,7 +436,7 @@ public:
                 if (slot.code >= 0)
                     place(slot);
         }
-        place({hashOf(raw), code});
+        place(Slot::of(hashOf(raw), code, raw));
         ++kept;
         return code;
     }
@@ -447,9 +447,28 @@ private:
     // The table of the codes, found by a view of the record's field with no string made for it:
     // open addressing over a power of two of slots, each the text's hash and its code (the text
     // itself in m_raw), so that a look-up reads one slot or a few next to it.
+    // A short text (most cells) is kept in its slot too: a look-up then compares it there,
+    // without reading the text kept apart.
     struct Slot {
+        static constexpr qsizetype Inline = 11;
         quint32 hash = 0;
-        qint32 code = -1; // -1: free
+        qint32 code = -1;    // -1: free
+        qint16 length = -1; // of the text in `text`; -1: too long, see the kept text
+        char16_t text[Inline] = {};
+
+        static Slot of(quint32 hash, qint32 code, QStringView raw) {
+            Slot slot{hash, code};
+            if (raw.size() <= Inline) {
+                slot.length = qint16(raw.size());
+                std::copy(raw.utf16(), raw.utf16() + raw.size(), slot.text);
+            }
+            return slot;
+        }
+        bool holds(QStringView raw, const std::vector<QString>& kept) const {
+            if (length < 0)
+                return kept[size_t(code)] == raw;
+            return raw.size() == length && std::equal(text, text + length, raw.utf16());
+        }
     };
     static quint32 hashOf(QStringView text) {
         return quint32(qHash(text, size_t(0x9e3779b97f4a7c15u))); // any seed but 0, which hashes slowly
