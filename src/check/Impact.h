@@ -106,6 +106,13 @@ public:
     virtual ~ImpactSource() = default;
     // The next row, nullopt at the end.
     virtual std::optional<ImpactRow> next() = 0;
+    // The same into `row`, whose lists' storage a source may use again: false at the end.
+    virtual bool nextInto(ImpactRow& row) {
+        std::optional<ImpactRow> given = next();
+        if (given)
+            row = std::move(*given);
+        return given.has_value();
+    }
     // How many rows the source gives (-1: not known ahead), for the progress; a file read as its
     // rows are given tells an estimate from the bytes read so far.
     virtual qint64 size() const = 0;

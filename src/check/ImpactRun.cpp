@@ -149,16 +149,19 @@ struct Batch {
 
     Work* begin() { return rows.data(); }
     Work* end() { return rows.data() + count; }
-    void add(ImpactRow&& row) {
+    // The next row's place, its sides ready and its row as the last one there left it (a source
+    // fills it in, using its lists again); drop() gives it back when no row came.
+    Work& add() {
         if (count == rows.size())
             rows.emplace_back();
         Work& w = rows[count++];
-        w.row = std::move(row);
         w.side[0].clear();
         w.side[1].clear();
         w.paired = false;
         w.compared.clear();
+        return w;
     }
+    void drop() { --count; }
 };
 
 // The trial's message of an error the compiled evaluator stopped at (its line is the formula's).
@@ -700,12 +703,11 @@ ImpactReport runImpact(ado::Connection& connection, const QString& oldSql, const
                 spare.pop_back();
             }
             while (batch->count < BatchRows) {
-                std::optional<ImpactRow> row = rows.next();
-                if (!row) {
+                if (!rows.nextInto(batch->add().row)) {
+                    batch->drop();
                     ended = true;
                     break;
                 }
-                batch->add(std::move(*row));
             }
             if (batch->count == 0)
                 break;

@@ -47,14 +47,18 @@ public:
     explicit ChainedSource(std::vector<std::unique_ptr<ImpactSource>> sources)
         : m_sources(std::move(sources)) {}
     std::optional<ImpactRow> next() override {
+        ImpactRow row;
+        return nextInto(row) ? std::optional<ImpactRow>(std::move(row)) : std::nullopt;
+    }
+    bool nextInto(ImpactRow& row) override {
         while (m_at < m_sources.size()) {
-            if (std::optional<ImpactRow> row = m_sources[m_at]->next())
-                return row;
+            if (m_sources[m_at]->nextInto(row))
+                return true;
             if (m_sources[m_at]->failure())
-                return std::nullopt; // a flaw ends every row
+                return false; // a flaw ends every row
             ++m_at;
         }
-        return std::nullopt;
+        return false;
     }
     std::optional<ImpactInputError> failure() const override {
         return m_at < m_sources.size() ? m_sources[m_at]->failure() : std::nullopt;
@@ -494,7 +498,11 @@ public:
         , m_language(language) {}
 
     std::optional<ImpactInputError> open(const ImpactElementFn& elements, ImpactNumbers numbers);
-    std::optional<ImpactRow> next() override;
+    std::optional<ImpactRow> next() override {
+        ImpactRow row;
+        return nextInto(row) ? std::optional<ImpactRow>(std::move(row)) : std::nullopt;
+    }
+    bool nextInto(ImpactRow& row) override;
     qint64 size() const override;
     std::optional<ImpactInputError> failure() const override { return m_failure; }
     std::optional<ImpactInputError> check() override;
@@ -624,7 +632,7 @@ std::optional<ImpactInputError> CsvSource::code(const CsvRecord& record, ImpactR
         std::variant<QString, ImpactInputError> value = valueOf(record, i);
         if (const auto* e = std::get_if<ImpactInputError>(&value))
             return *e;
-        const QString& text = std::get<QString>(value);
+        QString& text = std::get<QString>(value);
         const TrialElement& element = m_columns.at(i);
         const std::optional<tsql::SqlType>& type = m_types[size_t(i)];
         std::optional<tsql::Value> number = type ? trialPlainNumber(*type, text) : std::nullopt;
@@ -638,7 +646,7 @@ std::optional<ImpactInputError> CsvSource::code(const CsvRecord& record, ImpactR
             continue;
         if (row.cells.isEmpty())
             row.cells.resize(m_columns.size());
-        row.cells[i] = text;
+        row.cells[i] = std::move(text);
         if (number)
             row.numbers.emplace_back(qint32(i), std::move(*number));
     }
@@ -670,25 +678,28 @@ std::optional<ImpactInputError> CsvSource::check() {
     return std::nullopt;
 }
 
-std::optional<ImpactRow> CsvSource::next() {
+// A row given before leaves its lists: a coded row reads its cells only where its codes say it
+// carries its text, and every such cell is set again.
+bool CsvSource::nextInto(ImpactRow& row) {
     if (m_failure)
-        return std::nullopt;
+        return false;
     std::optional<ImpactInputError> error;
     if (!m_reader.next(m_record, m_separator, error)) {
         if (error) {
             error->message = readerMessage(error->message, m_translate);
             m_failure = error;
         }
-        return std::nullopt;
+        return false;
     }
-    ImpactRow row;
+    row.inputs.clear();
+    row.numbers.clear();
     if ((m_failure = code(m_record, row)))
-        return std::nullopt;
+        return false;
     row.origin = m_origin;
     row.number = m_record.line;
     row.columns = m_coded;
     ++m_given;
-    return row;
+    return true;
 }
 
 qint64 CsvSource::size() const {
