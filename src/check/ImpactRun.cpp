@@ -179,6 +179,8 @@ class CodedInputs {
 public:
     // Reads the row: false when it must go to the engine.
     bool fill(const CompiledTrial& formula, const ImpactRow& row, const TrialTranslateFn& translate);
+    // Asks for the conversions a later row of the same file will read (after a fill).
+    void prefetchConverted(const ImpactRow& row) const;
     // The value of the row's variable in `slot` (null: the variable's NULL), until the next row.
     const tsql::Value* valueOf(int slot) const { return m_bySlot[size_t(slot)]; }
     const compiled::NodeList& nodes(TrialElement::Kind kind) const {
@@ -207,6 +209,9 @@ private:
         if (!m_bySlot[size_t(slot)])
             m_setSlots.push_back(slot);
         m_bySlot[size_t(slot)] = value;
+        // The formulas read it soon: its type and number are asked for from memory now, while
+        // the row's other values are found.
+        __builtin_prefetch(value);
     }
 
     std::shared_ptr<const compiledrows::Slots> m_slots;
@@ -258,6 +263,21 @@ const CodedInputs::Document& CodedInputs::document(const CompiledTrial& formula,
     if (!made.none)
         made.read = compiledrows::readDocument(formula, kind, xml);
     return *known.emplace(m_key, std::move(made));
+}
+
+// The conversions the row's coded columns keep, asked for from memory (for the next row, while
+// this one runs).
+void CodedInputs::prefetchConverted(const ImpactRow& row) const {
+    for (size_t i = 0; i < m_values.size() && i < row.codes.size(); ++i) {
+        const qint32 code = row.codes[i];
+        const std::vector<std::unique_ptr<Chunk>>& chunks = m_values[i];
+        const size_t chunk = size_t(code) / Chunk::Size;
+        if (code < 0 || chunk >= chunks.size() || !chunks[chunk])
+            continue;
+        const char* at = reinterpret_cast<const char*>(&chunks[chunk]->at[size_t(code) % Chunk::Size]);
+        __builtin_prefetch(at);
+        __builtin_prefetch(at + 64);
+    }
 }
 
 // The conversion of column `i`'s text: kept with the column's code, or made for this row alone.
@@ -362,7 +382,8 @@ public:
             if (r)
                 r->cancel();
     }
-    void run(Work& w);
+    // Runs `w`; `next`, the row that follows it, if any, has what it reads asked for meanwhile.
+    void run(Work& w, const Work* next = nullptr);
 
 private:
     void keepOutputs(Work& w);
@@ -378,7 +399,7 @@ private:
     TrialTranslateFn m_translate;
 };
 
-void RowRunner::run(Work& w) {
+void RowRunner::run(Work& w, const Work* next) {
     const CompiledTrial* any = m_runners[0]   ? &m_formulas[0]->trial
                                : m_runners[1] ? &m_formulas[1]->trial
                                               : nullptr;
@@ -386,6 +407,8 @@ void RowRunner::run(Work& w) {
     const bool read = any && (coded ? m_coded.fill(*any, w.row, m_translate)
                                     : compiledrows::fillInitialValues(*any, w.row.inputs, m_translate,
                                                                       m_initial, m_converted));
+    if (read && coded && next && next->row.columns == w.row.columns)
+        m_coded.prefetchConverted(next->row);
     for (int s = 0; s < 2; ++s) {
         Side& side = w.side[s];
         if (!m_runners[s] || !read) {
@@ -507,10 +530,16 @@ private:
                 batch = m_queue.front();
                 m_queue.pop_front();
             }
-            for (Work& w : *batch) {
+            for (Work* w = batch->begin(); w != batch->end(); ++w) {
                 if (m_stop || (m_cancel && m_cancel->load()))
                     break;
-                runner.run(w);
+                // The reader wrote the rows from another processor: the row after the next is
+                // asked for now, the next one's values while this one runs.
+                if (w + 2 < batch->end()) {
+                    __builtin_prefetch(w[2].row.codes.data());
+                    __builtin_prefetch(w[2].row.numbers.data());
+                }
+                runner.run(*w, w + 1 != batch->end() ? w + 1 : nullptr);
             }
             {
                 std::lock_guard lock(m_mutex);
