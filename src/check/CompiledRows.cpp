@@ -145,7 +145,8 @@ bool plainNumberFits(const CompiledTrial& formula, int slot, const tsql::Value& 
     if (slot < 0)
         return false;
     const tsql::SqlType& type = formula.compiled.program->variables()[size_t(slot)].type;
-    return type.id == number.type.id && type.precision == number.type.precision && type.scale == number.type.scale;
+    return type.id == number.type.id && type.precision == number.type.precision &&
+           type.scale == number.type.scale;
 }
 
 ConvertedInputs::Converted convertedInput(const CompiledTrial& formula, const TrialInput& input,

@@ -392,7 +392,7 @@ private:
     std::unique_ptr<compiled::Runner> m_runners[2];
     compiled::Row m_rows[2];
     std::vector<const tsql::Value*> m_outputs[2]; // a side's reported outputs, where they are
-    compiledrows::InitialValues m_initial; // the row's values, its vectors reused row after row
+    compiledrows::InitialValues m_initial;        // the row's values, its vectors reused row after row
     compiledrows::ConvertedInputs m_converted;
     CodedInputs m_coded;
     const std::vector<int>& m_reported;
@@ -535,7 +535,7 @@ private:
                     break;
                 // The reader wrote the rows from another processor: the row after the next is
                 // asked for now, the next one's values while this one runs.
-                if (w + 2 < batch->end()) {
+                if (batch->end() - w > 2) {
                     __builtin_prefetch(w[2].row.codes.data());
                     __builtin_prefetch(w[2].row.numbers.data());
                 }

@@ -456,7 +456,7 @@ private:
     struct Slot {
         static constexpr qsizetype Inline = 11;
         quint32 hash = 0;
-        qint32 code = -1;    // -1: free
+        qint32 code = -1;   // -1: free
         qint16 length = -1; // of the text in `text`; -1: too long, see the kept text
         char16_t text[Inline] = {};
 

@@ -32,7 +32,7 @@ public:
     // only reads (read in the row).
     std::vector<std::pair<std::size_t, std::size_t>> m_copied, m_readOnly;
     std::vector<std::size_t> m_assigned; // every slot an assignment may charge memory to
-    std::vector<SqlType> m_types; // every slot: the declarations', then the formula's own
+    std::vector<SqlType> m_types;        // every slot: the declarations', then the formula's own
     std::vector<StmtNodeP> m_statements;
     int m_scratchLists = 0;
     std::vector<KeyList> m_keyLists;

@@ -245,6 +245,9 @@ inline bool identicalTypes(const SqlType& a, const SqlType& b) {
 ExprNodeP compileExpr(const Expr& e, CompileState& state);
 // The same for a statement and what it holds.
 StmtNodeP compileStmt(const Stmt& s, CompileState& state);
+// A call of a function of the engine's table with its compiled arguments; null (with
+// state.fallback set) for a function left to the engine.
+ExprNodeP compileFunction(const Expr& e, std::vector<ExprNodeP> args, CompileState& state);
 // The statements of a block.
 StmtNodeP compileBlock(const std::vector<StmtP>& body, int line, int column, CompileState& state);
 

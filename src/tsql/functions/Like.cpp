@@ -12,7 +12,9 @@ bool likeMatch(QStringView value, const QString& pattern, QChar esc) {
     auto charEq = [](QChar a, QChar b) { return a.toCaseFolded() == b.toCaseFolded(); };
     // The commonest pattern, plain characters and one '%' at the end ('LINEA%'): the value
     // begins with those characters.
-    const auto plain = [&](QChar c) { return c != u'%' && c != u'_' && c != u'[' && (esc.isNull() || c != esc); };
+    const auto plain = [&](QChar c) {
+        return c != u'%' && c != u'_' && c != u'[' && (esc.isNull() || c != esc);
+    };
     if (m > 0 && pattern[m - 1] == u'%' && std::all_of(pattern.begin(), pattern.end() - 1, plain)) {
         if (n < m - 1)
             return false;

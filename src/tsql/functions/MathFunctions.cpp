@@ -191,8 +191,8 @@ Value round(const FunctionDef&, const Args& a, const SqlType& type) {
 }
 
 Numeric roundedExact(const Numeric& n, int precision, qint64 digits, bool truncate, const SqlType& type) {
-    const std::optional<Numeric> fitted =
-        roundExact(n, precision, digits, truncate, type).rescaled(type.id == TypeId::Decimal ? type.scale : 4);
+    const std::optional<Numeric> fitted = roundExact(n, precision, digits, truncate, type)
+                                              .rescaled(type.id == TypeId::Decimal ? type.scale : 4);
     if (!fitted)
         numericOverflow();
     return *fitted;

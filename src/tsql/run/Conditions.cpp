@@ -183,7 +183,8 @@ Tri likeValues(const Value& v, const Value& p, const Value* escape, bool negated
         return Tri::Unknown;
     // A char or varchar is its text in varchar(max): only the other types are converted.
     const auto text = [](const Value& x) {
-        return x.type.id == TypeId::Char || x.type.id == TypeId::VarChar ? x.s : convert(x, SqlType::varchar(-1)).s;
+        return x.type.id == TypeId::Char || x.type.id == TypeId::VarChar ? x.s
+                                                                         : convert(x, SqlType::varchar(-1)).s;
     };
     QString vs = text(v);
     const QString ps = text(p);
