@@ -212,6 +212,16 @@ TEST_F(CompiledFormula, GivesTheEnginesValuesTypesAndErrors) {
          {{}}},
         // Constants computed and converted when compiled, and those that fail as the line runs.
         {"SET @OUTPREZZO = 3 + 1\r\nSET @QTA1 = 7.5 * 2 - 0.25\r\nSET @QTA2 = 2147483647 + 1", {{}}},
+        // Decimals computed on their numbers alone: ROUND to either side of the point, a NULL
+        // operand, ISNULL's constant replacement, a product that no longer fits the variable (Msg
+        // 8115 from the assignment), comparisons of a product and of a rounding, and LIKE's
+        // prefix pattern beside one that is not.
+        {"SET @OUTPREZZO = ROUND(@INPREZZO * 1.005, 2)\r\nSET @OUTSC1PERC = ROUND(@INPREZZO, -2)\r\n"
+         "SET @OUTSC2PERC = ISNULL(@QTA1, 2.5) / 3\r\nSET @QTA2 = @INPREZZO * 1000000000",
+         {{{"@INPREZZO = 12.345"}}, {{}}, {{"@INPREZZO = 99999999999.999999", "@QTA1 = 4"}}}},
+        {"IF @INPREZZO * 2 > 10.25 SET @QTA1 = 1\r\nIF ROUND(@QTA2, 1) = 0.5 SET @COLLI = 1\r\n"
+         "IF @MG66_FAM_MG53 LIKE 'a_%' SET @VOLUME = 1\r\nIF @MG66_FAM_MG53 LIKE 'AB%' SET @PESONETTO = 1",
+         {{{"@INPREZZO = 5.125", "@QTA2 = 0.45", "@MG66_FAM_MG53 = 'ab'"}}, {{}}}},
         {"SET @COLLI = 1.0 / 0", {{}}},
         {"SET @DATARIF = '20240315 10:30'\r\nSET @MG66_FAM_MG53 = 'ABCDEFG'\r\nSET @QTA1 = '12.5'\r\n"
          "SET @QTA2 = 'x'",
