@@ -298,7 +298,7 @@ const LookupResult::Remembered* LookupResult::RememberedLists::find(const NodeLi
     }
 }
 
-const LookupResult::Remembered& LookupResult::RememberedLists::add(const NodeList& list, const Value& value) {
+const LookupResult::Remembered& LookupResult::RememberedLists::add(const NodeList& list, const Value& given) {
     if (m_entries.size() >= Most) {
         m_entries.clear();
         m_slots.clear();
@@ -316,7 +316,7 @@ const LookupResult::Remembered& LookupResult::RememberedLists::add(const NodeLis
     while (m_slots[i].list)
         i = (i + 1) & (m_slots.size() - 1);
     m_slots[i] = {list.identity(), m_entries.size()};
-    m_entries.push_back({list, value});
+    m_entries.push_back({list, given});
     return m_entries.back();
 }
 

@@ -55,7 +55,7 @@ struct LookupResult {
         static constexpr std::size_t Most = 1024;
         const Remembered* find(const NodeList& list) const;
         // Keeps what `list` gave (every list is forgotten first once Most are kept).
-        const Remembered& add(const NodeList& list, const Value& value);
+        const Remembered& add(const NodeList& list, const Value& given);
 
     private:
         struct Slot {
@@ -147,7 +147,11 @@ public:
     const Value* operator->() const { return m_value; }
     qint64 heldMemory() const { return m_computed ? heldBytes(*m_computed) : 0; }
     // The value to keep: a computed one moved out (the operand is then spent), a held one copied.
-    Value take() { return m_computed ? std::move(*m_computed) : *m_value; }
+    Value take() {
+        if (m_computed)
+            return std::move(*m_computed);
+        return *m_value;
+    }
 
 private:
     const Value* m_value;
