@@ -122,6 +122,13 @@ public:
     // not start a row before the whole input is known to be readable. The rows are then given
     // from the first.
     virtual std::optional<ImpactInputError> check() { return std::nullopt; }
+
+protected:
+    // next() of a source that fills rows in place (its nextInto).
+    std::optional<ImpactRow> nextFilled() {
+        ImpactRow row;
+        return nextInto(row) ? std::optional<ImpactRow>(std::move(row)) : std::nullopt;
+    }
 };
 
 // The element a column header or a generation spec names in display form

@@ -46,10 +46,7 @@ class ChainedSource : public ImpactSource {
 public:
     explicit ChainedSource(std::vector<std::unique_ptr<ImpactSource>> sources)
         : m_sources(std::move(sources)) {}
-    std::optional<ImpactRow> next() override {
-        ImpactRow row;
-        return nextInto(row) ? std::optional<ImpactRow>(std::move(row)) : std::nullopt;
-    }
+    std::optional<ImpactRow> next() override { return nextFilled(); }
     bool nextInto(ImpactRow& row) override {
         while (m_at < m_sources.size()) {
             if (m_sources[m_at]->nextInto(row))
@@ -498,10 +495,7 @@ public:
         , m_language(language) {}
 
     std::optional<ImpactInputError> open(const ImpactElementFn& elements, ImpactNumbers numbers);
-    std::optional<ImpactRow> next() override {
-        ImpactRow row;
-        return nextInto(row) ? std::optional<ImpactRow>(std::move(row)) : std::nullopt;
-    }
+    std::optional<ImpactRow> next() override { return nextFilled(); }
     bool nextInto(ImpactRow& row) override;
     qint64 size() const override;
     std::optional<ImpactInputError> failure() const override { return m_failure; }
