@@ -84,16 +84,11 @@ std::optional<double> numberOf(const std::optional<QString>& text) {
 // (nullopt otherwise) and whether it is zero (1 for any other number), found without making a
 // double of it.
 std::optional<double> zeroOrNot(const tsql::Value& v) {
-    if (v.null)
-        return std::nullopt;
-    if (v.type.id == tsql::TypeId::Decimal || v.type.id == tsql::TypeId::Money ||
-        v.type.id == tsql::TypeId::SmallMoney)
+    if (!v.null && (v.type.id == tsql::TypeId::Decimal || v.type.id == tsql::TypeId::Money ||
+                    v.type.id == tsql::TypeId::SmallMoney))
         return v.n.v == 0 ? 0 : 1;
-    if (v.type.isInteger())
-        return v.i == 0 ? 0 : 1;
-    if (v.type.id == tsql::TypeId::Float || v.type.id == tsql::TypeId::Real)
-        return v.f == 0 ? 0 : 1;
-    return std::nullopt;
+    const std::optional<double> n = numberOf(v);
+    return n ? std::optional<double>(*n == 0 ? 0 : 1) : std::nullopt;
 }
 
 bool sameValue(const tsql::Value& a, const tsql::Value& b) {

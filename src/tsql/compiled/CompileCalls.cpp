@@ -6,21 +6,10 @@
 
 #include "tsql/functions/BuiltinFunctions.h"
 #include "tsql/functions/Functions.h"
-#include "tsql/values/ValueInternal.h"
 
 namespace tsql::compiled {
 
 namespace {
-
-// A decimal converted to the decimal `type` as convert() converts it when that succeeds: at the
-// type's scale, within its digits; false when it does not fit (convert() raises the error then).
-bool decimalOfType(const Numeric& n, const SqlType& type, std::optional<Numeric>& out) {
-    const std::optional<Numeric> scaled = detail::atScale(n, type.scale);
-    if (!scaled || !detail::fitsPrecision(*scaled, type.precision))
-        return false;
-    out = scaled;
-    return true;
-}
 
 // A function of evaluated arguments, gathered in a list the runner keeps from row to row.
 class ScalarCall final : public ExprNode {

@@ -81,6 +81,25 @@ bool unchangedBy(const Value& v, const SqlType& type) {
            detail::fitsPrecision(v.n, type.precision);
 }
 
+bool decimalOfType(const Numeric& n, const SqlType& type, std::optional<Numeric>& out) {
+    const std::optional<Numeric> scaled = detail::atScale(n, type.scale);
+    if (!scaled || !detail::fitsPrecision(*scaled, type.precision))
+        return false;
+    out = scaled;
+    return true;
+}
+
+bool setScalarsInPlace(Value& v, const SqlType& type, const std::optional<Numeric>& n) {
+    if (!v.s.isNull() || v.doc || v.node || !v.dt->isNull())
+        return false;
+    v.type = type;
+    v.null = !n;
+    v.i = 0;
+    v.n = n.value_or(Numeric{});
+    v.f = 0;
+    return true;
+}
+
 std::optional<Value> comparedConstant(const Value& constant, const SqlType& other) {
     if (constant.null)
         return std::nullopt;

@@ -5,7 +5,6 @@
 #include "tsql/compiled/ProgramNodes.h"
 
 #include "tsql/base/Messages.h"
-#include "tsql/values/ValueInternal.h"
 
 namespace tsql::compiled {
 
@@ -86,21 +85,10 @@ private:
             return false;
         const std::size_t slot = m_target.slot;
         const SqlType& type = f.types[slot];
-        Value& variable = f.vars[slot];
-        if (variable.type.id != TypeId::Decimal || !variable.s.isNull() || variable.doc || variable.node)
+        if (n && !decimalOfType(*n, type, n))
             return false;
-        if (n) {
-            const std::optional<Numeric> scaled = detail::atScale(*n, type.scale);
-            if (!scaled || !detail::fitsPrecision(*scaled, type.precision))
-                return false;
-            variable.n = *scaled;
-        } else {
-            variable.n = Numeric{};
-        }
-        variable.type = type;
-        variable.null = !n;
-        variable.i = 0;
-        variable.f = 0;
+        if (!setScalarsInPlace(f.vars[slot], type, n))
+            return false;
         f.varMemory[slot].clear();
         return true;
     }

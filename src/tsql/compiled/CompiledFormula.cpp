@@ -43,15 +43,8 @@ public:
 // `v` made the NULL of `type`: in place when it holds nothing but its scalars (a number, as the
 // outputs do from row to row), which a new value would build and move in whole.
 void makeNull(Value& v, const SqlType& type) {
-    if (!v.s.isNull() || v.doc || v.node || !v.dt->isNull()) {
+    if (!setScalarsInPlace(v, type, std::nullopt))
         v = Value::nullOf(type);
-        return;
-    }
-    v.type = type;
-    v.null = true;
-    v.i = 0;
-    v.n = Numeric{};
-    v.f = 0;
 }
 
 Compiled fallback(const QString& construct, int line = 0, int column = 0) {

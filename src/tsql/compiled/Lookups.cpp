@@ -293,9 +293,16 @@ const LookupResult::Remembered* LookupResult::RememberedLists::find(const NodeLi
         const Slot& slot = m_slots[i];
         if (!slot.list)
             return nullptr;
-        if (slot.list == list.identity())
-            return m_entries[slot.entry].list.sameAs(list) ? &m_entries[slot.entry] : nullptr;
+        if (slot.list == list.identity()) // the list held there keeps its place its own
+            return &m_entries[slot.entry];
     }
+}
+
+void LookupResult::RememberedLists::place(const void* list, std::size_t entry) {
+    std::size_t i = slotOf(list);
+    while (m_slots[i].list)
+        i = (i + 1) & (m_slots.size() - 1);
+    m_slots[i] = {list, entry};
 }
 
 const LookupResult::Remembered& LookupResult::RememberedLists::add(const NodeList& list, const Value& given) {
@@ -305,17 +312,10 @@ const LookupResult::Remembered& LookupResult::RememberedLists::add(const NodeLis
     }
     if ((m_entries.size() + 1) * 2 > m_slots.size()) {
         m_slots.assign(std::max<std::size_t>(64, m_slots.size() * 2), Slot{});
-        for (std::size_t e = 0; e < m_entries.size(); ++e) {
-            std::size_t i = slotOf(m_entries[e].list.identity());
-            while (m_slots[i].list)
-                i = (i + 1) & (m_slots.size() - 1);
-            m_slots[i] = {m_entries[e].list.identity(), e};
-        }
+        for (std::size_t e = 0; e < m_entries.size(); ++e)
+            place(m_entries[e].list.identity(), e);
     }
-    std::size_t i = slotOf(list.identity());
-    while (m_slots[i].list)
-        i = (i + 1) & (m_slots.size() - 1);
-    m_slots[i] = {list.identity(), m_entries.size()};
+    place(list.identity(), m_entries.size());
     m_entries.push_back({list, given});
     return m_entries.back();
 }

@@ -63,6 +63,7 @@ struct LookupResult {
             std::size_t entry = 0;
         };
         std::size_t slotOf(const void* list) const;
+        void place(const void* list, std::size_t entry);
         std::vector<Slot> m_slots; // a power of two of them, at most half used
         std::vector<Remembered> m_entries;
     };
@@ -236,6 +237,12 @@ std::optional<Value> assignedConstant(const Value& constant, const SqlType& type
 // Whether converting `v` to `type` gives `v` as it is, so that the conversion can be left out: a
 // decimal of that very type, at its scale and within its digits (what a computed decimal is).
 bool unchangedBy(const Value& v, const SqlType& type);
+// A decimal converted to the decimal `type` as convert() converts it when that succeeds: at the
+// type's scale, within its digits; false when it does not fit (convert() raises the error then).
+bool decimalOfType(const Numeric& n, const SqlType& type, std::optional<Numeric>& out);
+// `v` made the decimal `n` of `type` (its NULL for nullopt) in place, as an assignment of the value
+// leaves it, when it holds nothing but its scalars; false when it holds a text, a date or xml.
+bool setScalarsInPlace(Value& v, const SqlType& type, const std::optional<Numeric>& n);
 inline bool sameType(const SqlType& a, const SqlType& b) {
     return a.id == b.id && a.precision == b.precision && a.scale == b.scale && a.length == b.length;
 }
